@@ -1,0 +1,39 @@
+#pragma once
+
+#include <memory>
+
+class Clock;
+class Accessibility;
+class RunningApplications;
+class WindowServer;
+class Screens;
+class ScriptRunner;
+class HotKeys;
+class UserNotifications;
+class LoginItems;
+class ScreenCapture;
+class SystemInfo;
+class Prompts;
+
+// The desktop services the system runs on, one instance of each port. The process has one
+// current Platform, installed at start-up; tests install a simulated one. Process-wide services
+// read their ports from here instead of reaching for globals of their own.
+struct Platform {
+    std::shared_ptr<Clock> clock;
+    std::shared_ptr<Accessibility> accessibility;
+    std::shared_ptr<RunningApplications> runningApplications;
+    std::shared_ptr<WindowServer> windowServer;
+    std::shared_ptr<Screens> screens;
+    std::shared_ptr<ScriptRunner> scriptRunner;
+    std::shared_ptr<HotKeys> hotKeys;
+    std::shared_ptr<UserNotifications> userNotifications;
+    std::shared_ptr<LoginItems> loginItems;
+    std::shared_ptr<ScreenCapture> screenCapture;
+    std::shared_ptr<SystemInfo> systemInfo;
+    std::shared_ptr<Prompts> prompts;
+
+    // The current platform. Before anything was installed it holds a real clock and nothing else.
+    static Platform& current();
+    // Makes platform the current one and returns the one it replaces.
+    static std::shared_ptr<Platform> install(std::shared_ptr<Platform> platform);
+};
