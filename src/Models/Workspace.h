@@ -3,6 +3,7 @@
 #include "Models/AppSnapshot.h"
 #include "Models/DisplaySnapshot.h"
 #include "Models/GlobalKeyShortcut.h"
+#include "Models/WorkspaceAppearance.h"
 #include "Models/WorkspaceTrigger.h"
 
 #include <QDateTime>
@@ -35,6 +36,17 @@ struct Workspace {
     // The search of the workspace list (query non-empty): name, application names, window
     // titles, tab titles and tab URLs, case-insensitively.
     bool matches(const QString& query) const;
+
+    // The icon shown for the workspace: iconName, else one derived from the name.
+    QString resolvedIconName() const;
+    // The index into availableGradients() shown for the workspace: gradientIndex mapped into
+    // range, else one derived from the name.
+    qsizetype resolvedGradientIndex() const;
+    WorkspaceAppearance::ColourPair gradient() const;
+
+    static const QList<WorkspaceAppearance::IconCategory>& categorizedIcons();
+    static const QStringList& availableIcons();
+    static const QList<WorkspaceAppearance::ColourPair>& availableGradients();
 
     bool operator==(const Workspace&) const = default;
 };

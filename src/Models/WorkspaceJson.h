@@ -1,0 +1,59 @@
+#pragma once
+
+#include "Models/JsonResult.h"
+#include "Models/Workspace.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QList>
+
+// The JSON form of the workspace records: the one format in which workspaces are stored,
+// exported and imported.
+//
+// Writing: keys are the field names, UUIDs upper case, dates whole-second UTC
+// ("2024-05-01T09:30:00Z"), absent optionals left out. A number that JSON cannot hold (NaN,
+// infinity) is refused rather than written as null, which could never be read back.
+//
+// Reading is strict: whole numbers for integers, 0...4294967295 for the unsigned 32-bit fields,
+// finite numbers, 36-character UUIDs (either case), "yyyy-MM-ddTHH:mm:ssZ" dates; a missing or
+// mistyped required key fails the whole record. Unknown keys are ignored. A workspace file
+// without "schemaVersion", "closeOtherApps" or "triggers" reads as 1, false and no triggers.
+class WorkspaceJson {
+public:
+    static JsonResult<QJsonObject> encode(const Workspace& workspace);
+    static JsonResult<QJsonObject> encode(const AppSnapshot& app);
+    static JsonResult<QJsonObject> encode(const WindowSnapshot& window);
+    static JsonResult<QJsonObject> encode(const TabSnapshot& tab);
+    static JsonResult<QJsonObject> encode(const DisplaySnapshot& display);
+    static JsonResult<QJsonObject> encode(const SnapshotRect& rect);
+    static JsonResult<QJsonObject> encode(const WorkspaceTrigger& trigger);
+    static JsonResult<QJsonObject> encode(const GlobalKeyShortcut& shortcut);
+
+    // Reads one record of type T (any of the types encode() takes) from a JSON value.
+    template <typename T> static JsonResult<T> decode(const QJsonValue& value);
+
+    // One workspace file: the record as an indented JSON object.
+    static JsonResult<QByteArray> encodeFile(const Workspace& workspace);
+    static JsonResult<Workspace> decodeFile(const QByteArray& data);
+
+    // An export: every workspace, in the given order, as one indented JSON array.
+    static JsonResult<QByteArray> encodeList(const QList<Workspace>& workspaces);
+    static JsonResult<QList<Workspace>> decodeList(const QByteArray& data);
+
+    // The only date form written and read.
+    static QString dateString(const QDateTime& date);
+    // The upper-case form of a UUID without braces, as written and as used in file names.
+    static QString uuidString(const QUuid& id);
+
+    static constexpr const char* invalidTriggerKeysMessage = "Invalid number of keys found, expected one.";
+};
+
+template <> JsonResult<Workspace> WorkspaceJson::decode<Workspace>(const QJsonValue& value);
+template <> JsonResult<AppSnapshot> WorkspaceJson::decode<AppSnapshot>(const QJsonValue& value);
+template <> JsonResult<WindowSnapshot> WorkspaceJson::decode<WindowSnapshot>(const QJsonValue& value);
+template <> JsonResult<TabSnapshot> WorkspaceJson::decode<TabSnapshot>(const QJsonValue& value);
+template <> JsonResult<DisplaySnapshot> WorkspaceJson::decode<DisplaySnapshot>(const QJsonValue& value);
+template <> JsonResult<SnapshotRect> WorkspaceJson::decode<SnapshotRect>(const QJsonValue& value);
+template <> JsonResult<WorkspaceTrigger> WorkspaceJson::decode<WorkspaceTrigger>(const QJsonValue& value);
+template <> JsonResult<GlobalKeyShortcut> WorkspaceJson::decode<GlobalKeyShortcut>(const QJsonValue& value);

@@ -1,0 +1,78 @@
+#include "Models/Workspace.h"
+#include "Support/WorkspaceSamples.h"
+
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+TEST(WorkspaceAppearance, TablesHaveTheirFixedShape) {
+    const auto& categories = Workspace::categorizedIcons();
+    ASSERT_EQ(categories.size(), 13);
+    EXPECT_EQ(categories.first().name, QStringLiteral("Work"));
+    EXPECT_EQ(categories.last().name, QStringLiteral("Misc"));
+    const QStringList& icons = Workspace::availableIcons();
+    ASSERT_EQ(icons.size(), 224);
+    EXPECT_EQ(QSet<QString>(icons.begin(), icons.end()).size(), 206);
+    EXPECT_EQ(icons.first(), QStringLiteral("briefcase.fill"));
+    EXPECT_EQ(icons.last(), QStringLiteral("square.stack.3d.up.fill"));
+    ASSERT_EQ(Workspace::availableGradients().size(), 32);
+}
+
+TEST(WorkspaceAppearance, IconsFromCommonWords) {
+    const struct {
+        const char* name;
+        const char* icon;
+    } cases[] = {
+        {"  Design\t", "paintbrush.fill"},
+        {"Client Work", "briefcase.fill"},
+        {"Startup", "paintpalette.fill"},
+        {"Quiet evening", "macwindow.on.rectangle"},
+        {"Laptops", "wrench.and.screwdriver.fill"},
+        {"DevOps", "server.rack"},                 // exact keyword beats "dev" and "ops"
+        {"Team devops board", "server.rack"},      // the longest keyword found wins
+        {"Things to do", "checkmark.circle.fill"}, // keywords may hold a blank
+    };
+    for (const auto& c : cases) {
+        const Workspace w = WorkspaceSamples::plain(QString::fromUtf8(c.name), WorkspaceSamples::date(0));
+        EXPECT_EQ(w.resolvedIconName(), QString::fromUtf8(c.icon)) << c.name;
+    }
+    EXPECT_FALSE(WorkspaceAppearance::iconForCommonTitle(QStringLiteral(" \t ")).has_value());
+
+    Workspace chosen = WorkspaceSamples::plain(QStringLiteral("Work"), WorkspaceSamples::date(0));
+    chosen.iconName = QStringLiteral("not.in.the.table");
+    EXPECT_EQ(chosen.resolvedIconName(), QStringLiteral("not.in.the.table"));
+}
+
+TEST(WorkspaceAppearance, DerivedLookIsStableAndAlwaysInRange) {
+    // Fixed values of the hash, so the look of a workspace does not change between runs.
+    EXPECT_EQ(WorkspaceAppearance::nameHash(QString()), 14695981039346656037ULL);
+    EXPECT_EQ(WorkspaceAppearance::nameHash(QStringLiteral("a")), 0xaf63dc4c8601ec8cULL);
+    const Workspace evening = WorkspaceSamples::plain(QStringLiteral("Evening"), WorkspaceSamples::date(0));
+    const quint64 h = WorkspaceAppearance::nameHash(evening.name);
+    EXPECT_EQ(evening.resolvedIconName(), Workspace::availableIcons().at(qsizetype((h + 7) % 224)));
+    EXPECT_EQ(evening.resolvedGradientIndex(), qsizetype(h % 32));
+
+    const struct {
+        qint64 stored;
+        qsizetype index;
+    } cases[] = {{0, 0},
+                 {31, 31},
+                 {37, 5},
+                 {-1, 31},
+                 {-32, 0},
+                 {-33, 31},
+                 {std::numeric_limits<qint64>::min(), 0},
+                 {std::numeric_limits<qint64>::max(), 31}};
+    for (const auto& c : cases) {
+        Workspace w = evening;
+        w.gradientIndex = c.stored;
+        EXPECT_EQ(w.resolvedGradientIndex(), c.index) << c.stored;
+    }
+    Workspace teal = evening;
+    teal.gradientIndex = 37;
+    EXPECT_EQ(teal.gradient(), (WorkspaceAppearance::ColourPair{"teal", "teal"}));
+    teal.gradientIndex = 31;
+    EXPECT_EQ(teal.gradient(), (WorkspaceAppearance::ColourPair{"indigo", "cyan"}));
+}
