@@ -1,0 +1,92 @@
+#pragma once
+
+#include "Models/JsonResult.h"
+#include "Models/Workspace.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+// The saved workspaces of the process, kept on disk as one JSON file per workspace
+// ("<UPPER-CASE-UUID>.json") in the application's data folder. Loaded once at creation and never
+// reloaded; the list in memory is the truth for the running process.
+//
+// The list is normally sorted newest first by updatedAt (a stable sort). save() and imports
+// re-sort; the update operations change one record in place and leave the order alone.
+//
+// Every changing operation answers whether all the files it had to write or remove were written
+// or removed. A failure keeps the change in memory and prints a "[WorkspaceStore.<op>] ..."
+// diagnostic, so callers can tell the user instead of claiming success. An operation given a
+// workspace that is no longer listed does nothing (except save(), which adds it) and answers true.
+// Main thread only.
+class WorkspaceStore : public QObject {
+    Q_OBJECT
+public:
+    struct ImportSummary {
+        int added = 0;
+        int skipped = 0; // ids already listed, or repeated in the data
+        bool allWritten = true;
+    };
+
+    // Uses defaultStorageDirectory().
+    explicit WorkspaceStore(QObject* parent = nullptr);
+    // Uses the given folder (created if needed); an empty path means there is nowhere to store.
+    explicit WorkspaceStore(const QString& storageDirectory, QObject* parent = nullptr);
+
+    // The application's data folder, or empty when the system reports none.
+    static QString defaultStorageDirectory();
+
+    const QList<Workspace>& workspaces() const { return m_workspaces; }
+    const QString& storageDirectory() const { return m_storageDirectory; }
+    // The file of a workspace; built only from the parsed id, so no name can leave the folder.
+    QString filePath(const QUuid& id) const;
+
+    // Stamps a copy of workspace, replaces the first listed one with its id (or appends it),
+    // re-sorts and writes its file.
+    bool save(const Workspace& workspace);
+    // Keeps the icon and colour the old name gave the workspace, then renames and stamps it.
+    bool rename(const Workspace& workspace, const QString& newName);
+    bool updateIcon(const Workspace& workspace, const std::optional<QString>& iconName);
+    bool updateGradient(const Workspace& workspace, std::optional<qint64> gradientIndex);
+    bool updateGlobalShortcut(const Workspace& workspace, const std::optional<GlobalKeyShortcut>& shortcut);
+    bool updateCloseOtherApps(const Workspace& workspace, bool closeOtherApps);
+    bool updateSnapshots(const Workspace& workspace, const QList<AppSnapshot>& appSnapshots,
+                         const QList<DisplaySnapshot>& displaySnapshots);
+    bool updateRestoreAfterLogin(const Workspace& workspace, bool restoreAfterLogin);
+    // Appends the trigger; duplicates are not checked.
+    bool addTrigger(const Workspace& workspace, const WorkspaceTrigger& trigger);
+    // Removes every trigger with that id; stamps and writes even when there was none.
+    bool removeTrigger(const Workspace& workspace, const QUuid& triggerID);
+    // Removes every listed workspace with the id and the file named after it. A file that is
+    // already gone is not a failure.
+    bool deleteWorkspace(const Workspace& workspace);
+    // Removes the file of every listed workspace and empties the list; other files in the
+    // folder (unreadable ones, the analysis log) stay.
+    bool deleteAll();
+
+    // Every workspace in list order as one indented JSON array with sorted keys.
+    JsonResult<QByteArray> exportAllWorkspaces() const;
+    // Adds the workspaces of an export whose ids are not listed yet, unchanged, and re-sorts.
+    // Data that is not an array of complete workspaces is rejected whole and changes nothing.
+    JsonResult<ImportSummary> importWorkspaces(const QByteArray& data);
+
+signals:
+    // After every change of workspaces().
+    void workspacesChanged();
+
+private:
+    void load();
+    void sort();
+    QDateTime now() const;
+    qsizetype indexOf(const QUuid& id) const;
+    // Finds the listed workspace, lets change edit it, stamps it and writes its file.
+    template <typename Change> bool update(const char* operation, const Workspace& workspace, Change change);
+    bool writeFile(const char* operation, const Workspace& workspace) const;
+    bool removeFile(const char* operation, const QUuid& id) const;
+
+    QString m_storageDirectory;
+    QList<Workspace> m_workspaces;
+};

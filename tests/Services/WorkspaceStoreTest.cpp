@@ -1,0 +1,391 @@
+#include "Services/WorkspaceStore.h"
+#include "Models/WorkspaceJson.h"
+#include "Support/DiagnosticsCapture.h"
+#include "Support/TestPlatform.h"
+#include "Support/WorkspaceSamples.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+struct ChangeCounter {
+    explicit ChangeCounter(WorkspaceStore& store) {
+        QObject::connect(&store, &WorkspaceStore::workspacesChanged, &store, [this] { ++n; });
+    }
+    int count() const { return n; }
+    void clear() { n = 0; }
+    int n = 0;
+};
+
+// Each test starts with an empty data folder (inside the temporary home of the test run) and a
+// virtual clock at a known wall time.
+class WorkspaceStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QDir(folder()).removeRecursively();
+        QFile::remove(folder());
+        m_platform.clock().setWallNow(WorkspaceSamples::date(100000));
+    }
+
+    static QString folder() { return WorkspaceStore::defaultStorageDirectory(); }
+    static QString pathOf(const QString& name) { return QDir(folder()).filePath(name); }
+    static QString fileOf(const Workspace& w) { return pathOf(WorkspaceJson::uuidString(w.id) + ".json"); }
+
+    static void writeRaw(const QString& name, const QByteArray& data) {
+        QDir().mkpath(folder());
+        QFile file(pathOf(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(data);
+    }
+    static void writeWorkspace(const QString& name, const Workspace& w) {
+        writeRaw(name, WorkspaceJson::encodeFile(w).value());
+    }
+    static std::optional<Workspace> readFile(const QString& path) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            return std::nullopt;
+        }
+        auto decoded = WorkspaceJson::decodeFile(file.readAll());
+        return decoded ? std::optional(decoded.value()) : std::nullopt;
+    }
+    static QStringList names(const WorkspaceStore& store) {
+        QStringList out;
+        for (const Workspace& w : store.workspaces()) {
+            out.append(w.name);
+        }
+        return out;
+    }
+    static QStringList files() {
+        return QDir(folder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    }
+
+    // Three stored workspaces, saved an hour apart: C newest, so the list reads C, B, A.
+    void saveThree(WorkspaceStore& store) {
+        for (const char* name : {"A", "B", "C"}) {
+            store.save(WorkspaceSamples::plain(QLatin1String(name), WorkspaceSamples::date(0)));
+            m_platform.clock().advanceBy(1h);
+        }
+    }
+
+    QDateTime now() { return m_platform.clock().wallNow(); }
+
+    TestPlatform m_platform;
+    DiagnosticsCapture m_diagnostics;
+};
+
+} // namespace
+
+TEST_F(WorkspaceStoreTest, LoadsEveryReadableJsonFileNewestFirst) {
+    const Workspace older = WorkspaceSamples::plain("Older", WorkspaceSamples::date(10));
+    const Workspace newer = WorkspaceSamples::plain("Newer", WorkspaceSamples::date(20));
+    const Workspace hidden = WorkspaceSamples::plain("Hidden", WorkspaceSamples::date(15));
+    writeWorkspace(WorkspaceJson::uuidString(older.id) + ".json", older);
+    writeWorkspace("copied under another name.json", newer);
+    writeWorkspace(".hidden.json", hidden);
+    writeWorkspace("upper.JSON", WorkspaceSamples::plain("Upper", WorkspaceSamples::date(30)));
+    writeWorkspace("backup.json.bak", WorkspaceSamples::plain("Backup", WorkspaceSamples::date(30)));
+    writeRaw("broken.json", "{\"id\":");
+    writeRaw("RestorationAnalysis.log", "log");
+    QDir(folder()).mkpath("nested.json");
+    QDir(folder()).mkpath("sub");
+    writeWorkspace("sub/deep.json", WorkspaceSamples::plain("Deep", WorkspaceSamples::date(30)));
+
+    WorkspaceStore store;
+    EXPECT_EQ(store.storageDirectory(), QDir::homePath() + "/data/Ordella");
+    EXPECT_EQ(names(store), (QStringList{"Newer", "Hidden", "Older"}));
+    EXPECT_TRUE(m_diagnostics.lines().join('\n').contains("[WorkspaceStore.load] Skipped broken.json"));
+
+    // The next write of a differently named file goes to the file named after its id.
+    ASSERT_TRUE(store.save(store.workspaces().first()));
+    EXPECT_TRUE(QFile::exists(fileOf(newer)));
+    EXPECT_TRUE(QFile::exists(pathOf("copied under another name.json")));
+}
+
+TEST_F(WorkspaceStoreTest, TwoFilesWithOneIdBothLoad) {
+    const Workspace first = WorkspaceSamples::plain("First", WorkspaceSamples::date(20));
+    Workspace second = first;
+    second.name = "Second";
+    second.updatedAt = WorkspaceSamples::date(10);
+    writeWorkspace(WorkspaceJson::uuidString(first.id) + ".json", first);
+    writeWorkspace("copy.json", second);
+
+    WorkspaceStore store;
+    ASSERT_EQ(names(store), (QStringList{"First", "Second"}));
+    Workspace changed = first;
+    changed.name = "Changed";
+    m_platform.clock().setWallNow(WorkspaceSamples::date(5)); // older than both: sorts last
+    store.save(changed);
+    EXPECT_EQ(names(store), (QStringList{"Second", "Changed"}));
+
+    EXPECT_TRUE(store.deleteWorkspace(first));
+    EXPECT_TRUE(store.workspaces().isEmpty());
+    EXPECT_FALSE(QFile::exists(fileOf(first)));
+    EXPECT_TRUE(QFile::exists(pathOf("copy.json")));
+}
+
+TEST_F(WorkspaceStoreTest, SaveStampsReplacesAndWritesAPrettyFile) {
+    WorkspaceStore store;
+    ChangeCounter changed(store);
+    saveThree(store);
+    EXPECT_EQ(names(store), (QStringList{"C", "B", "A"}));
+    EXPECT_EQ(changed.count(), 3);
+
+    Workspace full = WorkspaceSamples::full();
+    full.id = store.workspaces().at(2).id; // replaces A
+    ASSERT_TRUE(store.save(full));
+    EXPECT_EQ(names(store), (QStringList{"Client Work", "C", "B"}));
+    EXPECT_EQ(store.workspaces().first().updatedAt, now());
+
+    QFile file(fileOf(full));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray data = file.readAll();
+    EXPECT_TRUE(data.startsWith("{\n    \""));
+    full.updatedAt = now();
+    EXPECT_EQ(WorkspaceJson::decodeFile(data).value(), full);
+
+    // A new store reads back what the first one wrote, in the same order.
+    WorkspaceStore reloaded;
+    EXPECT_EQ(reloaded.workspaces(), store.workspaces());
+}
+
+TEST_F(WorkspaceStoreTest, RenameFreezesTheLookOfTheOldName) {
+    WorkspaceStore store;
+    saveThree(store);
+    const Workspace b = store.workspaces().at(1);
+    const QString oldIcon = b.resolvedIconName();
+    const qsizetype oldColour = b.resolvedGradientIndex();
+
+    ASSERT_TRUE(store.rename(b, "Design"));
+    ASSERT_TRUE(store.rename(store.workspaces().at(1), "Music"));
+    const Workspace renamed = store.workspaces().at(1);
+    EXPECT_EQ(renamed.name, "Music");
+    EXPECT_EQ(renamed.iconName, oldIcon);
+    EXPECT_EQ(renamed.gradientIndex, oldColour);
+    EXPECT_EQ(renamed.updatedAt, now());
+    EXPECT_EQ(names(store), (QStringList{"C", "Music", "A"})); // not re-sorted
+    EXPECT_EQ(readFile(fileOf(renamed)), renamed);
+
+    // A colour index the caller holds is kept, mapped into range.
+    Workspace a = store.workspaces().at(2);
+    a.gradientIndex = -1;
+    store.rename(a, "Elsewhere");
+    EXPECT_EQ(store.workspaces().at(2).gradientIndex, 31);
+}
+
+TEST_F(WorkspaceStoreTest, UpdatesChangeOneFieldInPlace) {
+    const WorkspaceTrigger display{QUuid::createUuid(), WorkspaceTrigger::DisplayConnected{"U", "Desk"}};
+    const Workspace full = WorkspaceSamples::full();
+    const GlobalKeyShortcut shortcut{1, GlobalKeyShortcut::controlFlag, "⌃S"};
+    using Check = std::function<bool(const Workspace&)>;
+    const struct {
+        const char* operation;
+        std::function<bool(WorkspaceStore&, const Workspace&)> run;
+        Check changed;
+    } cases[] = {
+        {"updateIcon", [](auto& s, auto& w) { return s.updateIcon(w, QString("star")); },
+         [](auto& w) { return w.iconName == "star"; }},
+        {"updateGradient", [](auto& s, auto& w) { return s.updateGradient(w, 3); },
+         [](auto& w) { return w.gradientIndex == 3; }},
+        {"updateGlobalShortcut", [&](auto& s, auto& w) { return s.updateGlobalShortcut(w, shortcut); },
+         [&](auto& w) { return w.globalShortcut == shortcut; }},
+        {"updateCloseOtherApps", [](auto& s, auto& w) { return s.updateCloseOtherApps(w, true); },
+         [](auto& w) { return w.closeOtherApps; }},
+        {"updateSnapshots",
+         [&](auto& s, auto& w) { return s.updateSnapshots(w, full.appSnapshots, full.displaySnapshots); },
+         [&](auto& w) {
+             return w.appSnapshots == full.appSnapshots && w.displaySnapshots == full.displaySnapshots;
+         }},
+        {"updateRestoreAfterLogin", [](auto& s, auto& w) { return s.updateRestoreAfterLogin(w, true); },
+         [](auto& w) { return w.restoreAfterLogin(); }},
+        {"addTrigger", [&](auto& s, auto& w) { return s.addTrigger(w, display) && s.addTrigger(w, display); },
+         [&](auto& w) {
+             return w.triggers == QList<WorkspaceTrigger>{display, display};
+         }},
+        {"removeTrigger", [](auto& s, auto& w) { return s.removeTrigger(w, QUuid::createUuid()); },
+         [](auto& w) { return w.triggers.isEmpty(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.operation);
+        SetUp();
+        WorkspaceStore store;
+        saveThree(store);
+        const Workspace third = store.workspaces().at(2);
+        ChangeCounter changed(store);
+        ASSERT_TRUE(c.run(store, third));
+        EXPECT_GE(changed.count(), 1);
+        const Workspace stored = store.workspaces().at(2);
+        EXPECT_EQ(stored.id, third.id); // stays third although now the newest
+        EXPECT_TRUE(c.changed(stored));
+        EXPECT_EQ(stored.updatedAt, now());
+        EXPECT_EQ(readFile(fileOf(stored)), stored);
+
+        // A workspace that is no longer listed: nothing happens.
+        const Workspace gone = WorkspaceSamples::plain("Gone", now());
+        changed.clear();
+        EXPECT_TRUE(c.run(store, gone));
+        EXPECT_EQ(changed.count(), 0);
+        EXPECT_FALSE(QFile::exists(fileOf(gone)));
+
+        // The next save re-sorts: the saved one first, the updated one second.
+        m_platform.clock().advanceBy(1s);
+        store.save(store.workspaces().at(1));
+        EXPECT_EQ(store.workspaces().at(1).id, third.id);
+    }
+}
+
+TEST_F(WorkspaceStoreTest, ExportAndImport) {
+    WorkspaceStore store;
+    saveThree(store);
+    const auto exported = store.exportAllWorkspaces();
+    ASSERT_TRUE(exported.ok());
+    const QJsonArray array = QJsonDocument::fromJson(exported.value()).array();
+    ASSERT_EQ(array.size(), 3);
+    EXPECT_EQ(array.at(0).toObject().value("name"), QJsonValue("C"));
+    EXPECT_TRUE(exported.value().contains("\"appSnapshots\": [\n        ],\n        \"closeOtherApps\""));
+
+    // Importing the store's own export adds nothing.
+    ChangeCounter changed(store);
+    const auto own = store.importWorkspaces(exported.value());
+    ASSERT_TRUE(own.ok());
+    EXPECT_EQ(own.value().added, 0);
+    EXPECT_EQ(own.value().skipped, 3);
+    EXPECT_EQ(changed.count(), 0);
+
+    // New ids are added once (the first), keep their dates and sort among the others.
+    Workspace middle = WorkspaceSamples::plain("Middle", store.workspaces().at(1).updatedAt.addSecs(-60));
+    Workspace repeat = middle;
+    repeat.name = "Repeat";
+    const auto data = WorkspaceJson::encodeList({middle, repeat, store.workspaces().at(0)}).value();
+    const auto imported = store.importWorkspaces(data);
+    ASSERT_TRUE(imported.ok());
+    EXPECT_EQ(imported.value().added, 1);
+    EXPECT_EQ(imported.value().skipped, 2);
+    EXPECT_TRUE(imported.value().allWritten);
+    EXPECT_EQ(names(store), (QStringList{"C", "B", "Middle", "A"}));
+    EXPECT_EQ(readFile(fileOf(middle)), middle);
+}
+
+TEST_F(WorkspaceStoreTest, HostileImportsChangeNothing) {
+    WorkspaceStore store;
+    saveThree(store);
+    const QList<Workspace> before = store.workspaces();
+    const QStringList filesBefore = files();
+    QJsonObject good = WorkspaceJson::encode(WorkspaceSamples::full()).value();
+    QJsonObject escaping = good;
+    escaping["id"] = "../../../../tmp/escaped";
+    QJsonObject braces = good;
+    braces["id"] = "{" + good.value("id").toString() + "}";
+    const QByteArray withNaN =
+        QJsonDocument(QJsonArray{good}).toJson().replace("\"width\": 1280", "\"width\": 1e999");
+    const QByteArray cases[] = {
+        QJsonDocument(QJsonArray{good, escaping}).toJson(),
+        QJsonDocument(QJsonArray{braces}).toJson(),
+        QJsonDocument(good).toJson(),
+        withNaN,
+        "[" + QByteArray(5000, '['),
+        "not json at all",
+        QByteArray(),
+    };
+    for (const QByteArray& data : cases) {
+        SCOPED_TRACE(data.left(60).toStdString());
+        const auto result = store.importWorkspaces(data);
+        EXPECT_FALSE(result.ok());
+        EXPECT_FALSE(result.error().description().isEmpty());
+        EXPECT_EQ(store.workspaces(), before);
+        EXPECT_EQ(files(), filesBefore);
+    }
+    EXPECT_FALSE(QFile::exists("/tmp/escaped.json"));
+}
+
+TEST_F(WorkspaceStoreTest, DeleteAllLeavesOtherFiles) {
+    writeRaw("RestorationAnalysis.log", "log");
+    writeRaw("broken.json", "[]");
+    WorkspaceStore store;
+    saveThree(store);
+    ChangeCounter changed(store);
+    EXPECT_TRUE(store.deleteAll());
+    EXPECT_TRUE(store.workspaces().isEmpty());
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(files(), (QStringList{"RestorationAnalysis.log", "broken.json"}));
+    EXPECT_TRUE(store.deleteWorkspace(WorkspaceSamples::plain("Never stored", now()))); // no file: fine
+}
+
+TEST_F(WorkspaceStoreTest, FailedWritesAndRemovalsAreReported) {
+    WorkspaceStore store;
+    saveThree(store);
+    const Workspace a = store.workspaces().at(2);
+    const Workspace blocked = WorkspaceSamples::plain("Blocked", now());
+    // A folder standing where the file must go (permission bits mean nothing to root).
+    ASSERT_TRUE(QDir().mkpath(fileOf(blocked)));
+
+    m_diagnostics.clear();
+    EXPECT_FALSE(store.save(blocked));
+    EXPECT_EQ(store.workspaces().first().name, "Blocked"); // the change stands in memory
+    EXPECT_EQ(m_diagnostics.lines().size(), 1);
+    EXPECT_TRUE(m_diagnostics.lines().value(0).startsWith("[WorkspaceStore.save] Could not write "));
+
+    EXPECT_FALSE(store.rename(blocked, "Still blocked"));
+    EXPECT_TRUE(m_diagnostics.lines().last().startsWith("[WorkspaceStore.rename] "));
+    const auto imported = store.importWorkspaces(WorkspaceJson::encodeList({}).value());
+    EXPECT_TRUE(imported.ok() && imported.value().allWritten);
+
+    EXPECT_FALSE(store.deleteWorkspace(blocked));
+    EXPECT_TRUE(m_diagnostics.lines().last().startsWith("[WorkspaceStore.delete] Could not remove "));
+
+    // A number JSON cannot hold is refused: the old file stays as it was.
+    Workspace broken = a;
+    broken.name = "Broken";
+    broken.appSnapshots = WorkspaceSamples::full().appSnapshots;
+    broken.appSnapshots[0].windowSnapshots[0].frame.x = std::nan("");
+    EXPECT_FALSE(store.save(broken));
+    EXPECT_TRUE(m_diagnostics.lines().last().startsWith("[WorkspaceStore.save] Could not encode \"Broken\""));
+    EXPECT_EQ(readFile(fileOf(a)), a);
+    EXPECT_FALSE(store.exportAllWorkspaces().ok());
+
+    store.save(blocked); // listed again, so deleteAll must try its file
+    EXPECT_FALSE(store.deleteAll());
+    EXPECT_TRUE(m_diagnostics.lines().last().startsWith("[WorkspaceStore.deleteAll] "));
+    EXPECT_TRUE(store.workspaces().isEmpty());
+}
+
+TEST_F(WorkspaceStoreTest, ImportReportsFilesItCouldNotWrite) {
+    WorkspaceStore store;
+    const Workspace blocked = WorkspaceSamples::plain("Blocked", now());
+    const Workspace fine = WorkspaceSamples::plain("Fine", now());
+    ASSERT_TRUE(QDir().mkpath(fileOf(blocked)));
+    const auto imported = store.importWorkspaces(WorkspaceJson::encodeList({blocked, fine}).value());
+    ASSERT_TRUE(imported.ok());
+    EXPECT_EQ(imported.value().added, 2);
+    EXPECT_FALSE(imported.value().allWritten);
+    EXPECT_TRUE(
+        m_diagnostics.lines().last().startsWith("[WorkspaceStore.importWorkspaces] Could not write "));
+    EXPECT_TRUE(QFile::exists(fileOf(fine)));
+}
+
+TEST_F(WorkspaceStoreTest, AFileWhereTheFolderMustBe) {
+    QDir().mkpath(QFileInfo(folder()).path());
+    QFile blocker(folder()); // a regular file named like the data folder
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    ASSERT_TRUE(QFileInfo(folder()).isFile());
+    WorkspaceStore store;
+    EXPECT_TRUE(store.workspaces().isEmpty());
+    EXPECT_TRUE(
+        m_diagnostics.lines().value(0).startsWith("[WorkspaceStore.init] Could not create the folder"));
+    EXPECT_FALSE(store.save(WorkspaceSamples::plain("Nowhere", now())));
+    EXPECT_EQ(store.workspaces().size(), 1);
+
+    WorkspaceStore nowhere(QString{});
+    EXPECT_FALSE(nowhere.save(WorkspaceSamples::plain("Nowhere", now())));
+    EXPECT_TRUE(m_diagnostics.lines().last().startsWith("[WorkspaceStore.save] No data folder"));
+}
