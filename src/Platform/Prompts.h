@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <qcoro/qcorotask.h>
+
+#include <optional>
+
+// A question to the user with one or more buttons, the first being the default.
+struct AlertRequest {
+    enum class Style { Informational, Warning, Critical };
+
+    Style style = Style::Informational;
+    QString messageText;
+    QString informativeText;
+    QStringList buttons;
+    // Name of an application image to show; the platform's icon when there is none of that name.
+    QString iconName;
+};
+
+// A panel to choose a file or folder to open, or a place to save to.
+struct FilePanelRequest {
+    QString title;
+    QString message;
+    QString directory;
+    QString suggestedName;
+    QStringList allowedSuffixes;
+    bool chooseDirectories = false;
+};
+
+// Alerts and panels shown to the user, awaited without blocking the event loop, and the opening of
+// a URL in the user's default handler.
+class Prompts {
+public:
+    virtual ~Prompts() = default;
+
+    // The position (from 0) of the button the user chose; -1 when the alert was dismissed otherwise.
+    virtual QCoro::Task<int> showAlert(AlertRequest request) = 0;
+    // The chosen path, or nothing when the user cancelled.
+    virtual QCoro::Task<std::optional<QString>> chooseFileToOpen(FilePanelRequest request) = 0;
+    virtual QCoro::Task<std::optional<QString>> chooseFileToSave(FilePanelRequest request) = 0;
+    // Opens url with the user's default handler; false when nothing could open it.
+    virtual bool openUrl(const QUrl& url) = 0;
+};

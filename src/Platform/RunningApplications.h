@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+#include <qcoro/qcorotask.h>
+
+#include <optional>
+
+enum class ActivationPolicy { Regular, Accessory, Prohibited };
+
+// What the workspace service knows of one running application at the moment it is asked. It is a
+// value: ask the service again for fresh state.
+struct RunningApplication {
+    qint32 processIdentifier = 0;
+    std::optional<QString> bundleIdentifier;
+    std::optional<QString> localizedName;
+    ActivationPolicy activationPolicy = ActivationPolicy::Regular;
+    bool isHidden = false;
+    bool isFinishedLaunching = true;
+
+    bool operator==(const RunningApplication&) const = default;
+};
+
+// The answer of an open request: success, or the platform's error text.
+struct OpenResult {
+    bool succeeded = true;
+    QString errorText;
+};
+
+// The workspace service: running applications, their activation and hiding, and launching.
+class RunningApplications : public QObject {
+    Q_OBJECT
+public:
+    // Options of activate().
+    static constexpr quint32 ActivateAllWindows = 1;
+    static constexpr quint32 ActivateIgnoringOtherApps = 2;
+
+    using QObject::QObject;
+    ~RunningApplications() override = default;
+
+    // Every running application, in the platform's order.
+    virtual QList<RunningApplication> runningApplications() const = 0;
+    virtual std::optional<RunningApplication> frontmostApplication() const = 0;
+    // Fresh state of one process; nothing once it has quit.
+    virtual std::optional<RunningApplication> application(qint32 pid) const = 0;
+
+    // Requests; each answers whether the request was accepted.
+    virtual bool hide(qint32 pid) = 0;
+    virtual bool unhide(qint32 pid) = 0;
+    virtual bool activate(qint32 pid, quint32 options) = 0;
+    virtual bool terminate(qint32 pid) = 0;
+    virtual bool forceTerminate(qint32 pid) = 0;
+
+    // The installed application with this bundle identifier, or nothing.
+    virtual std::optional<QUrl> urlForApplication(const QString& bundleIdentifier) const = 0;
+    // Opens (launches, or reopens when running) the application at applicationURL.
+    virtual QCoro::Task<OpenResult> openApplication(QUrl applicationURL, bool activates) = 0;
+    // Opens documents with the application at applicationURL, launching it when needed.
+    virtual QCoro::Task<OpenResult> openDocuments(QList<QUrl> documents, QUrl applicationURL,
+                                                  bool activates) = 0;
+    // The application's icon; a null image when there is none.
+    virtual QImage icon(const QString& bundleIdentifier) const = 0;
+
+signals:
+    void applicationLaunched(qint32 pid);
+    void applicationTerminated(qint32 pid);
+};
