@@ -1,0 +1,81 @@
+#include "Models/RestoreReport.h"
+
+#include <algorithm>
+
+namespace {
+
+bool isFailedOrSkipped(const AppRestoreResult& result) {
+    return result.status == RestoreStatus::failed || result.status == RestoreStatus::skipped;
+}
+
+QStringList displayParts(const QStringList& missingDisplays) {
+    QStringList parts;
+    for (const QString& name : missingDisplays) {
+        parts.append(QStringLiteral("Display not connected: ") + name);
+    }
+    return parts;
+}
+
+QString appNames(const QList<AppRestoreResult>& results, const auto& include) {
+    QStringList names;
+    for (const AppRestoreResult& result : results) {
+        if (include(result)) {
+            names.append(result.appName);
+        }
+    }
+    return names.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+RestoreStatus RestoreReport::deriveStatus(const QList<AppRestoreResult>& from,
+                                          const QStringList& missingDisplays) {
+    if (from.isEmpty()) {
+        return RestoreStatus::skipped;
+    }
+    if (!std::all_of(from.begin(), from.end(), isFailedOrSkipped)) {
+        const bool allRestored = std::all_of(from.begin(), from.end(), [](const AppRestoreResult& r) {
+            return r.status == RestoreStatus::restored;
+        });
+        return allRestored && missingDisplays.isEmpty() ? RestoreStatus::restored
+                                                        : RestoreStatus::partiallyRestored;
+    }
+    return missingDisplays.isEmpty() ? RestoreStatus::failed : RestoreStatus::partiallyRestored;
+}
+
+QString RestoreReport::summary() const {
+    const QString separator = QStringLiteral(" | ");
+    switch (status) {
+    case RestoreStatus::restored:
+        return QStringLiteral("Workspace restored");
+    case RestoreStatus::cancelled:
+        return QStringLiteral("Restore cancelled");
+    case RestoreStatus::skipped:
+        return appResults.isEmpty() ? QStringLiteral("Restore skipped") : appResults.first().reason;
+    case RestoreStatus::failed:
+        if (!missingDisplays.isEmpty()) {
+            return displayParts(missingDisplays).join(separator);
+        }
+        return appResults.isEmpty() ? QStringLiteral("Failed to restore workspace")
+                                    : appResults.first().reason;
+    case RestoreStatus::partiallyRestored:
+        break;
+    }
+
+    const QString issuesPrefix = QStringLiteral("Partially restored \u2014 issues with: ");
+    QStringList parts = displayParts(missingDisplays);
+    if (std::any_of(appResults.begin(), appResults.end(), isFailedOrSkipped)) {
+        parts.append(QStringLiteral("Partially restored \u2014 failed: ") +
+                     appNames(appResults, isFailedOrSkipped));
+    } else {
+        const QString partial = appNames(appResults, [](const AppRestoreResult& r) {
+            return r.status == RestoreStatus::partiallyRestored;
+        });
+        if (!partial.isEmpty()) {
+            parts.append(issuesPrefix + partial);
+        } else if (parts.isEmpty()) {
+            return issuesPrefix;
+        }
+    }
+    return parts.join(separator);
+}

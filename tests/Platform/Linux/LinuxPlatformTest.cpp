@@ -1,0 +1,117 @@
+#include "Platform/Linux/LinuxLoginItems.h"
+#include "Platform/Linux/LinuxSystemInfo.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Status = LoginItems::Status;
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& contents) {
+    QFile file(dir.filePath(name));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(contents);
+    return file.fileName();
+}
+
+TEST(LinuxSystemInfoTest, ModelBytesBecomeText) {
+    const QList<std::pair<QByteArray, QString>> rows{
+        {QByteArray("Workstation 9000\0junk", 21), "Workstation 9000"},
+        {QByteArray(), ""},
+        {QByteArray("\0abc", 4), ""},
+        {"Caf\xC3\xA9 Book", QString::fromUtf8("Caf\xC3\xA9 Book")},
+        {"bad\xFF"
+         "byte",
+         QStringLiteral("bad\uFFFDbyte")},
+        {"cut\xC3", QStringLiteral("cut\uFFFD")},
+        {"\xEF\xBB\xBFmodel", QStringLiteral("\uFEFFmodel")},
+    };
+    for (const auto& [bytes, expected] : rows) {
+        EXPECT_EQ(SystemInfo::modelFromBytes(bytes), expected) << bytes.toHex().toStdString();
+    }
+}
+
+TEST(LinuxSystemInfoTest, ModelComesFromTheFirstFileThatNamesOne) {
+    QTemporaryDir dir;
+    const QString missing = dir.filePath("missing");
+    const QString dmi = writeFile(dir, "product_name", "ThinkStation P5\n");
+    const QString emptyDmi = writeFile(dir, "empty", "\n");
+    const QString tree = writeFile(dir, "model", QByteArray("Raspberry Pi 4 Model B Rev 1.4\0", 31));
+
+    EXPECT_EQ(LinuxSystemInfo({dmi, tree}).getDeviceModel(), "ThinkStation P5");
+    EXPECT_EQ(LinuxSystemInfo({missing, tree}).getDeviceModel(), "Raspberry Pi 4 Model B Rev 1.4");
+    EXPECT_EQ(LinuxSystemInfo({emptyDmi, tree}).getDeviceModel(), "Raspberry Pi 4 Model B Rev 1.4");
+    EXPECT_EQ(LinuxSystemInfo({missing}).getDeviceModel(), "");
+    EXPECT_EQ(LinuxSystemInfo({dir.path()}).getDeviceModel(), "");
+
+    const LinuxSystemInfo info;
+    EXPECT_EQ(info.appVersion(), QStringLiteral(ORDELLA_VERSION));
+    EXPECT_EQ(info.appBuild(), QStringLiteral(ORDELLA_BUILD));
+    EXPECT_FALSE(info.osVersion().isEmpty());
+}
+
+TEST(LinuxLoginItemsTest, RegistersThroughTheAutostartFolder) {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("config/autostart");
+    LinuxLoginItems items(QStringLiteral("/opt/ordella/bin/ordella"), folder);
+    EXPECT_EQ(items.entryPath(), folder + "/ordella.desktop");
+    EXPECT_EQ(items.status(), Status::notRegistered);
+    EXPECT_TRUE(items.unregisterApp().succeeded);
+
+    ASSERT_TRUE(items.registerApp().succeeded);
+    EXPECT_EQ(items.status(), Status::enabled);
+    QFile entry(items.entryPath());
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    EXPECT_EQ(entry.readAll(), QByteArray("[Desktop Entry]\nType=Application\nName=Ordella\n"
+                                          "Comment=Restores saved desktop workspaces\n"
+                                          "Exec=/opt/ordella/bin/ordella\nTerminal=false\n"
+                                          "X-GNOME-Autostart-enabled=true\n"));
+    entry.close();
+
+    // An entry the user switched off does not count.
+    for (const QByteArray& off : {QByteArray("Hidden=true"), QByteArray("X-GNOME-Autostart-enabled=false")}) {
+        writeFile(dir, "config/autostart/ordella.desktop", "[Desktop Entry]\nExec=ordella\n" + off + "\n");
+        EXPECT_EQ(items.status(), Status::notRegistered) << off.toStdString();
+    }
+    writeFile(dir, "config/autostart/ordella.desktop",
+              "[Desktop Entry]\nExec=ordella\n[Other]\nHidden=true\n");
+    EXPECT_EQ(items.status(), Status::enabled);
+
+    ASSERT_TRUE(items.unregisterApp().succeeded);
+    EXPECT_FALSE(QFile::exists(items.entryPath()));
+    EXPECT_EQ(items.status(), Status::notRegistered);
+}
+
+TEST(LinuxLoginItemsTest, FailuresAreReported) {
+    QTemporaryDir dir;
+    writeFile(dir, "blocked", "a file where a folder belongs");
+    LinuxLoginItems blocked(QStringLiteral("/usr/bin/ordella"), dir.filePath("blocked/autostart"));
+    const LoginItems::Result result = blocked.registerApp();
+    EXPECT_FALSE(result.succeeded);
+    EXPECT_FALSE(result.error.isEmpty());
+
+    LinuxLoginItems items(QStringLiteral("/usr/bin/ordella"), dir.filePath("autostart"));
+    ASSERT_TRUE(QDir().mkpath(items.entryPath() + "/inside")); // a folder where the entry belongs
+    EXPECT_EQ(items.status(), Status::notRegistered);
+    EXPECT_FALSE(items.registerApp().succeeded);
+    EXPECT_FALSE(items.unregisterApp().succeeded);
+}
+
+TEST(LinuxLoginItemsTest, ExecArgumentIsQuotedAndEscaped) {
+    const QList<std::pair<QString, QString>> rows{
+        {"/usr/bin/ordella", "/usr/bin/ordella"},
+        {"/opt/My Apps/ordella", "\"/opt/My Apps/ordella\""},
+        {"/tmp/a$b\\c%d", "\"/tmp/a\\\\$b\\\\\\\\c%%d\""},
+        {"/tmp/say \"hi\"", "\"/tmp/say \\\\\"hi\\\\\"\""},
+        {"/tmp/100%", "/tmp/100%%"},
+    };
+    for (const auto& [path, expected] : rows) {
+        EXPECT_EQ(LinuxLoginItems::execArgument(path), expected) << path.toStdString();
+    }
+}
+
+} // namespace

@@ -1,0 +1,261 @@
+#include "Services/SettingsManager.h"
+
+#include "Platform/Linux/LinuxLoginItems.h"
+#include "Platform/Simulated/SimulatedLoginItems.h"
+#include "Services/JsonSettingsFormat.h"
+#include "Support/TestPlatform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Setting = SettingsManager::Setting;
+
+QString settingsPath() {
+    return JsonSettingsFormat::userSettings()->fileName();
+}
+
+// Writes the settings file as another process would. Each write gets a modification time of its
+// own, so the settings cache always notices the new contents.
+void writeSettingsFile(const QByteArray& contents) {
+    static QDateTime stamp = QDateTime::currentDateTimeUtc().addDays(-1);
+    stamp = stamp.addSecs(10);
+    QDir().mkpath(QFileInfo(settingsPath()).absolutePath());
+    QFile file(settingsPath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(contents);
+    ASSERT_TRUE(file.setFileTime(stamp, QFileDevice::FileModificationTime));
+}
+
+QJsonObject storedJson() {
+    QFile file(settingsPath());
+    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
+}
+
+class SettingsManagerTest : public ::testing::Test {
+protected:
+    SettingsManagerTest() {
+        platform.platform().loginItems = loginItems;
+        JsonSettingsFormat::userSettings()->clear();
+        QFile::remove(settingsPath());
+    }
+    ~SettingsManagerTest() override { AppThemes::apply(AppTheme::system); }
+
+    TestPlatform platform;
+    std::shared_ptr<SimulatedLoginItems> loginItems = std::make_shared<SimulatedLoginItems>();
+};
+
+TEST_F(SettingsManagerTest, StoredValuesAndTheirFallbacks) {
+    struct Row {
+        QByteArray json;
+        QSet<QString> excluded;
+        bool notifications;
+        AppTheme theme;
+        QString sort;
+        bool logging;
+    };
+    const QList<Row> rows{
+        {"{}", {}, true, AppTheme::system, "updatedAt", true},
+        {R"({"excludedAppBundleIDs": ["a.b", "c.d"], "showRestoreNotifications": false, "appTheme": "dark",
+             "workspaceSortOption": "name", "enableAnalysisLogging": false})",
+         {"a.b", "c.d"},
+         false,
+         AppTheme::dark,
+         "name",
+         false},
+        {R"({"excludedAppBundleIDs": ["a.b", 3], "showRestoreNotifications": "false", "appTheme": "Dark",
+             "workspaceSortOption": 3, "enableAnalysisLogging": "no"})",
+         {},
+         true,
+         AppTheme::system,
+         "updatedAt",
+         true},
+        {R"({"excludedAppBundleIDs": "a.b", "showRestoreNotifications": 0, "appTheme": "light",
+             "enableAnalysisLogging": 1})",
+         {},
+         false,
+         AppTheme::light,
+         "updatedAt",
+         true},
+        {R"({"excludedAppBundleIDs": [], "showRestoreNotifications": 2, "appTheme": 1,
+             "enableAnalysisLogging": null, "workspaceSortOption": "anything at all"})",
+         {},
+         true,
+         AppTheme::system,
+         "anything at all",
+         true},
+        {"not json at all", {}, true, AppTheme::system, "updatedAt", true},
+    };
+    for (const Row& row : rows) {
+        writeSettingsFile(row.json);
+        const SettingsManager settings;
+        SCOPED_TRACE(row.json.toStdString());
+        EXPECT_EQ(settings.excludedAppBundleIDs(), row.excluded);
+        EXPECT_EQ(settings.showRestoreNotifications(), row.notifications);
+        EXPECT_EQ(settings.appTheme(), row.theme);
+        EXPECT_EQ(settings.workspaceSortOption(), row.sort);
+        EXPECT_EQ(settings.enableAnalysisLogging(), row.logging);
+        EXPECT_FALSE(settings.launchAtLogin());
+    }
+}
+
+TEST_F(SettingsManagerTest, AnEmptyStoreGivesDefaultsAndStaysEmpty) {
+    loginItems->currentStatus = LoginItems::Status::enabled;
+    const SettingsManager settings;
+    EXPECT_TRUE(settings.launchAtLogin());
+    EXPECT_TRUE(settings.excludedAppBundleIDs().isEmpty());
+    EXPECT_EQ(settings.workspaceSortOption(), "updatedAt");
+    EXPECT_FALSE(QFile::exists(settingsPath()));
+    EXPECT_EQ(loginItems->registerCalls + loginItems->unregisterCalls, 0);
+}
+
+TEST_F(SettingsManagerTest, ObserversHearOnlyChangesButEveryWriteIsStored) {
+    SettingsManager settings;
+    QList<Setting> changes;
+    int themeNotifications = 0;
+    QObject::connect(&settings, &SettingsManager::settingChanged, [&](Setting s) { changes.append(s); });
+    QObject::connect(&settings, &SettingsManager::appThemeChanged, [&] { ++themeNotifications; });
+
+    settings.setShowRestoreNotifications(true);
+    settings.setEnableAnalysisLogging(true);
+    settings.setWorkspaceSortOption(QStringLiteral("updatedAt"));
+    settings.setExcludedAppBundleIDs({});
+    settings.setAppTheme(AppTheme::system);
+    EXPECT_TRUE(changes.isEmpty());
+    EXPECT_EQ(themeNotifications, 1);
+    const QJsonObject stored = storedJson();
+    EXPECT_EQ(stored.value("showRestoreNotifications"), QJsonValue(true));
+    EXPECT_EQ(stored.value("enableAnalysisLogging"), QJsonValue(true));
+    EXPECT_EQ(stored.value("workspaceSortOption"), QJsonValue("updatedAt"));
+    EXPECT_EQ(stored.value("excludedAppBundleIDs"), QJsonValue(QJsonArray()));
+    EXPECT_EQ(stored.value("appTheme"), QJsonValue("system"));
+
+    settings.setShowRestoreNotifications(false);
+    settings.setExcludedAppBundleIDs({"org.example.b", "org.example.a"});
+    settings.setExcludedAppBundleIDs({"org.example.a", "org.example.b"});
+    settings.setWorkspaceSortOption(QStringLiteral("name"));
+    settings.setAppTheme(AppTheme::dark);
+    settings.setEnableAnalysisLogging(false);
+    EXPECT_EQ(changes, (QList<Setting>{Setting::showRestoreNotifications, Setting::excludedAppBundleIDs,
+                                       Setting::workspaceSortOption, Setting::appTheme,
+                                       Setting::enableAnalysisLogging}));
+    EXPECT_EQ(themeNotifications, 2);
+    EXPECT_EQ(storedJson().value("excludedAppBundleIDs"),
+              QJsonValue(QJsonArray{"org.example.a", "org.example.b"}));
+}
+
+TEST_F(SettingsManagerTest, ThemeSwapsThePaletteOnceTheEventLoopRuns) {
+    const QColor systemWindow = QGuiApplication::palette().color(QPalette::Window);
+    const QColor darkWindow = AppThemes::palette(AppTheme::dark).color(QPalette::Window);
+    ASSERT_NE(systemWindow, darkWindow);
+
+    SettingsManager settings;
+    settings.setAppTheme(AppTheme::dark);
+    EXPECT_EQ(QGuiApplication::palette().color(QPalette::Window), systemWindow);
+    platform.clock().drainEvents();
+    EXPECT_EQ(QGuiApplication::palette().color(QPalette::Window), darkWindow);
+
+    // A manager made for one use applies the stored theme too, even when it is gone by then.
+    settings.setAppTheme(AppTheme::light);
+    { const SettingsManager fresh; }
+    platform.clock().drainEvents();
+    EXPECT_EQ(QGuiApplication::palette().color(QPalette::Window),
+              AppThemes::palette(AppTheme::light).color(QPalette::Window));
+
+    settings.setAppTheme(AppTheme::system);
+    platform.clock().drainEvents();
+    EXPECT_EQ(QGuiApplication::palette().color(QPalette::Window), systemWindow);
+}
+
+TEST_F(SettingsManagerTest, AFailedLoginItemChangeShowsTheRealRegistration) {
+    SettingsManager settings;
+    QList<std::pair<Setting, bool>> changes;
+    QObject::connect(&settings, &SettingsManager::settingChanged, [&](Setting s) {
+        changes.append({s, settings.launchAtLogin()});
+    });
+
+    loginItems->failRegister = true;
+    settings.setLaunchAtLogin(true);
+    EXPECT_FALSE(settings.launchAtLogin());
+    EXPECT_EQ(changes, (QList<std::pair<Setting, bool>>{{Setting::launchAtLogin, true},
+                                                        {Setting::launchAtLogin, false}}));
+    EXPECT_EQ(loginItems->registerCalls, 1);
+    EXPECT_EQ(loginItems->unregisterCalls, 0);
+
+    // The service half-registered: the property follows what it reports.
+    loginItems->statusAfterFailure = LoginItems::Status::enabled;
+    settings.setLaunchAtLogin(true);
+    EXPECT_TRUE(settings.launchAtLogin());
+
+    // Writing the same value registers again.
+    loginItems->failRegister = false;
+    changes.clear();
+    settings.setLaunchAtLogin(true);
+    EXPECT_EQ(loginItems->registerCalls, 3);
+    EXPECT_TRUE(changes.isEmpty());
+
+    // Without a login-item service nothing can be registered.
+    platform.platform().loginItems.reset();
+    settings.setLaunchAtLogin(false);
+    settings.setLaunchAtLogin(true);
+    EXPECT_FALSE(settings.launchAtLogin());
+}
+
+TEST_F(SettingsManagerTest, ANewManagerReadsWhatAnotherWrote) {
+    SettingsManager& shared = SettingsManager::shared();
+    shared.setExcludedAppBundleIDs({"org.example.terminal"});
+    shared.setWorkspaceSortOption(QStringLiteral("name"));
+    shared.setAppTheme(AppTheme::dark);
+    shared.setShowRestoreNotifications(false);
+    const SettingsManager fresh;
+    EXPECT_EQ(fresh.excludedAppBundleIDs(), QSet<QString>{"org.example.terminal"});
+    EXPECT_EQ(fresh.workspaceSortOption(), "name");
+    EXPECT_EQ(fresh.appTheme(), AppTheme::dark);
+    EXPECT_FALSE(fresh.showRestoreNotifications());
+    EXPECT_TRUE(fresh.enableAnalysisLogging());
+
+    // The values keep their types in the file.
+    QSettings::SettingsMap map;
+    QFile file(settingsPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(JsonSettingsFormat::read(file, map));
+    EXPECT_EQ(map.value("showRestoreNotifications").metaType().id(), QMetaType::Bool);
+    EXPECT_EQ(map.value("excludedAppBundleIDs").toList(), QVariantList{"org.example.terminal"});
+    EXPECT_TRUE(settingsPath().endsWith("/config/Ordella/Ordella.json")) << settingsPath().toStdString();
+}
+
+TEST_F(SettingsManagerTest, LaunchAtLoginWritesTheAutostartEntry) {
+    platform.platform().loginItems = std::make_shared<LinuxLoginItems>();
+    const QString entry = qEnvironmentVariable("XDG_CONFIG_HOME") + "/autostart/ordella.desktop";
+    SettingsManager settings;
+    EXPECT_FALSE(settings.launchAtLogin());
+
+    settings.setLaunchAtLogin(true);
+    EXPECT_TRUE(settings.launchAtLogin());
+    ASSERT_TRUE(QFile::exists(entry));
+    EXPECT_TRUE(SettingsManager().launchAtLogin());
+
+    settings.setLaunchAtLogin(false);
+    EXPECT_FALSE(settings.launchAtLogin());
+    EXPECT_FALSE(QFile::exists(entry));
+    EXPECT_FALSE(SettingsManager().launchAtLogin());
+
+    // A file where the autostart folder belongs makes registering fail.
+    QTemporaryDir dir;
+    QFile blocker(dir.filePath("autostart"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    platform.platform().loginItems = std::make_shared<LinuxLoginItems>(QString(), blocker.fileName());
+    settings.setLaunchAtLogin(true);
+    EXPECT_FALSE(settings.launchAtLogin());
+}
+
+} // namespace
