@@ -1,0 +1,39 @@
+#pragma once
+
+#include "Platform/ScriptDescriptor.h"
+
+#include <QString>
+
+#include <qcoro/qcorotask.h>
+
+#include <optional>
+
+// What a script reports when it fails. Number 0 stands for "no number given".
+struct ScriptError {
+    // The user has not allowed this process to send automation events to that application.
+    static constexpr int notAuthorized = -1743;
+
+    int number = 0;
+    std::optional<QString> appName;
+    std::optional<QString> message;
+
+    bool operator==(const ScriptError&) const = default;
+};
+
+// The outcome of one script: an answer, or an error. Neither means the source could not be made
+// into a script at all.
+struct ScriptResult {
+    std::optional<ScriptDescriptor> descriptor;
+    std::optional<ScriptError> error;
+
+    static ScriptResult answer(ScriptDescriptor d) { return ScriptResult{std::move(d), std::nullopt}; }
+    static ScriptResult failure(ScriptError e) { return ScriptResult{std::nullopt, std::move(e)}; }
+};
+
+// Runs automation scripts against other applications. An answer may come late, or never: callers
+// go through a ScriptQueue, which bounds how long they wait.
+class ScriptRunner {
+public:
+    virtual ~ScriptRunner() = default;
+    virtual QCoro::Task<ScriptResult> run(QString source) = 0;
+};
