@@ -4,11 +4,11 @@
 #include "Platform/Clock.h"
 #include "Platform/Platform.h"
 #include "Platform/SystemInfo.h"
+#include "Services/WorkspaceStore.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStandardPaths>
 
 namespace {
 
@@ -155,13 +155,15 @@ QString AnalysisLogger::buildLogContent() const {
 }
 
 QUrl AnalysisLogger::logFileURL() {
-    return QUrl::fromLocalFile(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + u'/' +
-                               kFileName);
+    // Next to the workspace files. Without a data folder there is no place for the log (and never
+    // the root of the file system).
+    const QString folder = WorkspaceStore::defaultStorageDirectory();
+    return folder.isEmpty() ? QUrl() : QUrl::fromLocalFile(QDir(folder).filePath(kFileName));
 }
 
 std::optional<QUrl> AnalysisLogger::existingLogFileURL() {
     const QUrl url = logFileURL();
-    if (!QFileInfo(url.toLocalFile()).isFile()) {
+    if (url.isEmpty() || !QFileInfo(url.toLocalFile()).isFile()) {
         return std::nullopt;
     }
     return url;
@@ -169,6 +171,9 @@ std::optional<QUrl> AnalysisLogger::existingLogFileURL() {
 
 bool AnalysisLogger::writeToFile(const QString& text) {
     const QString path = logFileURL().toLocalFile();
+    if (path.isEmpty()) {
+        return false;
+    }
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) >= 0 && file.commit();

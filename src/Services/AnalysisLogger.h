@@ -50,6 +50,7 @@ public:
     // The zone in which the entry lines show their time of day; the system's zone by default.
     void setTimeZone(const QTimeZone& zone) { m_timeZone = zone; }
 
+    // The log's place in the workspace store's folder; empty when there is no data folder.
     static QUrl logFileURL();
     // The log file's location when a file exists there.
     static std::optional<QUrl> existingLogFileURL();

@@ -1,5 +1,6 @@
 #include "Services/JsonSettingsFormat.h"
 
+#include <QFile>
 #include <QIODevice>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -11,8 +12,16 @@ QSettings::Format JsonSettingsFormat::format() {
 }
 
 std::unique_ptr<QSettings> JsonSettingsFormat::userSettings() {
-    return std::make_unique<QSettings>(format(), QSettings::UserScope, QStringLiteral("Ordella"),
-                                       QStringLiteral("Ordella"));
+    auto settings = std::make_unique<QSettings>(format(), QSettings::UserScope, QStringLiteral("Ordella"),
+                                                QStringLiteral("Ordella"));
+    if (settings->status() == QSettings::FormatError) {
+        // The next write replaces the whole file; keep what the user had (a hand edit gone wrong,
+        // say) where it can still be recovered.
+        const QString copy = settings->fileName() + QStringLiteral(".unreadable");
+        QFile::remove(copy);
+        QFile::copy(settings->fileName(), copy);
+    }
+    return settings;
 }
 
 bool JsonSettingsFormat::read(QIODevice& device, QSettings::SettingsMap& map) {

@@ -106,6 +106,13 @@ TEST_F(SettingsManagerTest, StoredValuesAndTheirFallbacks) {
         EXPECT_EQ(settings.enableAnalysisLogging(), row.logging);
         EXPECT_FALSE(settings.launchAtLogin());
     }
+
+    // An unreadable file is kept aside before a write replaces it.
+    SettingsManager().setWorkspaceSortOption(QStringLiteral("name"));
+    EXPECT_EQ(storedJson().value("workspaceSortOption"), QJsonValue("name"));
+    QFile kept(settingsPath() + ".unreadable");
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "not json at all");
 }
 
 TEST_F(SettingsManagerTest, AnEmptyStoreGivesDefaultsAndStaysEmpty) {
