@@ -8,11 +8,13 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace {
 
 // The place inside the document being read or written, for error messages: keys joined by
-// dots, list positions in brackets.
+// dots, list positions in brackets. Kept as plain keys and numbers, and turned into text only on
+// failure, because reading a workspace walks thousands of places.
 class Cursor {
 public:
     bool failed() const { return m_failed; }
@@ -27,35 +29,44 @@ public:
         return false;
     }
 
-    void push(QString segment) { m_path.append(std::move(segment)); }
-    void pop() { m_path.removeLast(); }
+    void push(const char* key, qsizetype index) { m_path.push_back({key, index}); }
+    void pop() { m_path.pop_back(); }
 
 private:
+    struct Segment {
+        const char* key; // null for a list position
+        qsizetype index;
+    };
+
     QString path() const {
         QString joined;
-        for (const QString& segment : m_path) {
-            if (!joined.isEmpty() && !segment.startsWith(QLatin1Char('['))) {
+        for (const Segment& segment : m_path) {
+            if (!segment.key) {
+                joined += QStringLiteral("[%1]").arg(segment.index);
+                continue;
+            }
+            if (!joined.isEmpty()) {
                 joined += QLatin1Char('.');
             }
-            joined += segment;
+            joined += QLatin1String(segment.key);
         }
         return joined;
     }
 
-    QStringList m_path;
+    std::vector<Segment> m_path;
     JsonError m_error;
     bool m_failed = false;
 };
 
 class Step {
 public:
-    Step(Cursor& cursor, const QString& key)
+    Step(Cursor& cursor, const char* key)
         : m_cursor(cursor) {
-        m_cursor.push(key);
+        m_cursor.push(key, 0);
     }
     Step(Cursor& cursor, qsizetype index)
         : m_cursor(cursor) {
-        m_cursor.push(QStringLiteral("[%1]").arg(index));
+        m_cursor.push(nullptr, index);
     }
     ~Step() { m_cursor.pop(); }
     Step(const Step&) = delete;
@@ -154,14 +165,30 @@ bool read(Cursor& c, const QJsonValue& v, quint32& out) {
     return true;
 }
 
+// The canonical 8-4-4-4-12 form, either case. QUuid::fromString alone is too lenient: it takes
+// braces and answers the nil UUID for garbage.
+bool isCanonicalUuid(const QString& text) {
+    if (text.size() != 36) {
+        return false;
+    }
+    for (qsizetype i = 0; i < 36; ++i) {
+        const char16_t ch = text.at(i).unicode();
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        const bool hex =
+            (ch >= u'0' && ch <= u'9') || (ch >= u'a' && ch <= u'f') || (ch >= u'A' && ch <= u'F');
+        if (dash ? ch != u'-' : !hex) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool read(Cursor& c, const QJsonValue& v, QUuid& out) {
-    static const QRegularExpression form(
-        QStringLiteral("\\A[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}\\z"));
     QString text;
     if (!read(c, v, text)) {
         return false;
     }
-    if (!form.match(text).hasMatch()) {
+    if (!isCanonicalUuid(text)) {
         return c.fail(QStringLiteral("Attempted to decode UUID from invalid UUID string."));
     }
     out = QUuid::fromString(text);
@@ -212,39 +239,45 @@ template <typename T> bool read(Cursor& c, const QJsonValue& v, QList<T>& out) {
 
 // A key that must be there with a value (null is not a value).
 template <typename T> bool required(Cursor& c, const QJsonObject& o, const char* key, T& out) {
-    const QString name = QLatin1String(key);
-    Step step(c, name);
-    const auto it = o.constFind(name);
-    if (it == o.constEnd()) {
-        return c.fail(QStringLiteral("No value associated with key \"%1\".").arg(name));
+    Step step(c, key);
+    const QJsonValue v = o.value(QLatin1String(key));
+    if (v.isUndefined()) {
+        return c.fail(QStringLiteral("No value associated with key \"%1\".").arg(QLatin1String(key)));
     }
-    if (it->isNull()) {
+    if (v.isNull()) {
         return c.fail(QStringLiteral("Expected a value but found null instead."));
     }
-    return read(c, *it, out);
+    return read(c, v, out);
 }
 
-// A key that may be missing or null; out keeps its value (the default) then.
+// The value under a key that may be missing or null (both mean absent).
+std::optional<QJsonValue> present(const QJsonObject& o, const char* key) {
+    QJsonValue v = o.value(QLatin1String(key));
+    if (v.isUndefined() || v.isNull()) {
+        return std::nullopt;
+    }
+    return v;
+}
+
+// A key that may be absent; out keeps its value (the default) then.
 template <typename T> bool defaulted(Cursor& c, const QJsonObject& o, const char* key, T& out) {
-    const QString name = QLatin1String(key);
-    const auto it = o.constFind(name);
-    if (it == o.constEnd() || it->isNull()) {
+    const auto v = present(o, key);
+    if (!v) {
         return true;
     }
-    Step step(c, name);
-    return read(c, *it, out);
+    Step step(c, key);
+    return read(c, *v, out);
 }
 
 template <typename T> bool optional(Cursor& c, const QJsonObject& o, const char* key, std::optional<T>& out) {
-    T value{};
-    const QString name = QLatin1String(key);
-    const auto it = o.constFind(name);
-    if (it == o.constEnd() || it->isNull()) {
-        out.reset();
+    out.reset();
+    const auto v = present(o, key);
+    if (!v) {
         return true;
     }
-    Step step(c, name);
-    if (!read(c, *it, value)) {
+    Step step(c, key);
+    T value{};
+    if (!read(c, *v, value)) {
         return false;
     }
     out = std::move(value);
@@ -329,11 +362,11 @@ bool read(Cursor& c, const QJsonValue& v, WorkspaceTrigger::TriggerType& out) {
         return false;
     }
     // Keys that are no case name are ignored; exactly one case name must be there.
-    QString found;
+    const char* found = nullptr;
     int count = 0;
     for (const char* name : triggerCaseNames) {
         if (o.contains(QLatin1String(name))) {
-            found = QLatin1String(name);
+            found = name;
             ++count;
         }
     }
@@ -342,7 +375,8 @@ bool read(Cursor& c, const QJsonValue& v, WorkspaceTrigger::TriggerType& out) {
     }
     Step step(c, found);
     QJsonObject payload;
-    return asObject(c, o.value(found), payload) && readTriggerCase(c, payload, found, out);
+    return asObject(c, o.value(QLatin1String(found)), payload) &&
+           readTriggerCase(c, payload, QLatin1String(found), out);
 }
 
 bool read(Cursor& c, const QJsonValue& v, WorkspaceTrigger& out) {
@@ -413,9 +447,8 @@ public:
     explicit ObjectWriter(Cursor& c)
         : m_c(c) {}
     template <typename T> ObjectWriter& field(const char* key, const T& value) {
-        const QString name = QLatin1String(key);
-        Step step(m_c, name);
-        m_object.insert(name, write(m_c, value));
+        Step step(m_c, key);
+        m_object.insert(QLatin1String(key), write(m_c, value));
         return *this;
     }
     // Absent values leave no key at all.
@@ -493,7 +526,7 @@ QJsonValue write(Cursor& c, const GlobalKeyShortcut& s) {
 }
 
 QJsonValue write(Cursor& c, const WorkspaceTrigger::TriggerType& type) {
-    const QString name = QLatin1String(triggerCaseNames[type.index()]);
+    const char* name = triggerCaseNames[type.index()];
     Step step(c, name);
     ObjectWriter payload(c);
     if (const auto* t = std::get_if<WorkspaceTrigger::TimeOfDay>(&type)) {
@@ -503,7 +536,7 @@ QJsonValue write(Cursor& c, const WorkspaceTrigger::TriggerType& type) {
     } else if (const auto* d = std::get_if<WorkspaceTrigger::DisplayDisconnected>(&type)) {
         payload.field("displayUUID", d->displayUUID).field("displayName", d->displayName);
     }
-    return QJsonObject{{name, payload.object()}};
+    return QJsonObject{{QLatin1String(name), payload.object()}};
 }
 
 QJsonValue write(Cursor& c, const WorkspaceTrigger& t) {

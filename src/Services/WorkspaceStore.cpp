@@ -13,11 +13,54 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
+#include <vector>
 
 namespace {
 
 void report(const char* operation, const QString& message) {
     Diagnostics::print(QStringLiteral("[WorkspaceStore.%1] %2").arg(QLatin1String(operation), message));
+}
+
+struct LoadedFile {
+    std::optional<Workspace> workspace;
+    QString error; // why the file was skipped
+};
+
+LoadedFile readWorkspaceFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {std::nullopt, file.errorString()};
+    }
+    auto decoded = WorkspaceJson::decodeFile(file.readAll());
+    if (!decoded) {
+        return {std::nullopt, decoded.error().description()};
+    }
+    return {std::move(decoded).value(), QString()};
+}
+
+// Reads and decodes the files on a few threads: with a thousand workspaces, start-up is
+// dominated by JSON parsing, which is independent per file. Results keep the order of paths.
+std::vector<LoadedFile> readWorkspaceFiles(const QStringList& paths) {
+    std::vector<LoadedFile> results(paths.size());
+    const qsizetype workers = std::min<qsizetype>(
+        {qsizetype(std::max(1u, std::thread::hardware_concurrency())), 8, paths.size() / 16});
+    std::atomic<qsizetype> next{0};
+    const auto work = [&] {
+        for (qsizetype i = next++; i < paths.size(); i = next++) {
+            results[size_t(i)] = readWorkspaceFile(paths.at(i));
+        }
+    };
+    std::vector<std::thread> threads;
+    for (qsizetype i = 1; i < workers; ++i) {
+        threads.emplace_back(work);
+    }
+    work();
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    return results;
 }
 
 } // namespace
@@ -54,23 +97,22 @@ void WorkspaceStore::load() {
     // Names sorted, so that of two files holding one id the same one comes first on every start.
     const QFileInfoList entries =
         QDir(m_storageDirectory).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name);
-    QList<Workspace> loaded;
+    QStringList paths;
     for (const QFileInfo& entry : entries) {
-        if (entry.suffix() != QLatin1String("json")) {
-            continue;
+        if (entry.suffix() == QLatin1String("json")) {
+            paths.append(entry.filePath());
         }
-        QFile file(entry.filePath());
-        if (!file.open(QIODevice::ReadOnly)) {
-            report("load", QStringLiteral("Skipped %1: %2").arg(entry.fileName(), file.errorString()));
-            continue;
+    }
+    std::vector<LoadedFile> files = readWorkspaceFiles(paths);
+    QList<Workspace> loaded;
+    loaded.reserve(paths.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (files[i].workspace) {
+            loaded.append(std::move(*files[i].workspace));
+        } else {
+            report("load", QStringLiteral("Skipped %1: %2")
+                               .arg(QFileInfo(paths.at(qsizetype(i))).fileName(), files[i].error));
         }
-        auto workspace = WorkspaceJson::decodeFile(file.readAll());
-        if (!workspace) {
-            report("load",
-                   QStringLiteral("Skipped %1: %2").arg(entry.fileName(), workspace.error().description()));
-            continue;
-        }
-        loaded.append(std::move(workspace).value());
     }
     m_workspaces = std::move(loaded);
     sort();

@@ -111,6 +111,29 @@ TEST_F(WorkspaceStoreTest, LoadsEveryReadableJsonFileNewestFirst) {
     EXPECT_TRUE(QFile::exists(pathOf("copied under another name.json")));
 }
 
+TEST_F(WorkspaceStoreTest, ManyFilesLoadInListingOrder) {
+    // Enough files to be read on several threads; equal dates keep the order of the file names.
+    QStringList expected;
+    for (int i = 0; i < 120; ++i) {
+        const QString name = QStringLiteral("%1").arg(i, 3, 10, QLatin1Char('0'));
+        if (i % 10 == 3) {
+            writeRaw(name + ".json", "{\"id\": \"broken\"}");
+            continue;
+        }
+        Workspace w = WorkspaceSamples::full();
+        w.name = name;
+        writeWorkspace(name + ".json", w);
+        expected.append(name);
+    }
+    WorkspaceStore store;
+    EXPECT_EQ(names(store), expected);
+    ASSERT_EQ(m_diagnostics.lines().size(), 12);
+    EXPECT_EQ(
+        m_diagnostics.lines().at(0).toStdString(),
+        "[WorkspaceStore.load] Skipped 003.json: id: Attempted to decode UUID from invalid UUID string.");
+    EXPECT_TRUE(m_diagnostics.lines().at(11).startsWith("[WorkspaceStore.load] Skipped 113.json: "));
+}
+
 TEST_F(WorkspaceStoreTest, TwoFilesWithOneIdBothLoad) {
     const Workspace first = WorkspaceSamples::plain("First", WorkspaceSamples::date(20));
     Workspace second = first;
