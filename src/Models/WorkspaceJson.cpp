@@ -3,10 +3,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
-#include <QRegularExpression>
 #include <QTimeZone>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -165,18 +165,19 @@ bool read(Cursor& c, const QJsonValue& v, quint32& out) {
     return true;
 }
 
-// The canonical 8-4-4-4-12 form, either case. QUuid::fromString alone is too lenient: it takes
-// braces and answers the nil UUID for garbage.
-bool isCanonicalUuid(const QString& text) {
-    if (text.size() != 36) {
+// Whether text has exactly the given shape: 'd' stands for a decimal digit, 'h' for a hexadecimal
+// digit of either case, any other character for itself.
+bool hasShape(const QString& text, const char* shape) {
+    const qsizetype length = qsizetype(std::strlen(shape));
+    if (text.size() != length) {
         return false;
     }
-    for (qsizetype i = 0; i < 36; ++i) {
+    for (qsizetype i = 0; i < length; ++i) {
         const char16_t ch = text.at(i).unicode();
-        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
-        const bool hex =
-            (ch >= u'0' && ch <= u'9') || (ch >= u'a' && ch <= u'f') || (ch >= u'A' && ch <= u'F');
-        if (dash ? ch != u'-' : !hex) {
+        const bool digit = ch >= u'0' && ch <= u'9';
+        const bool hex = digit || (ch >= u'a' && ch <= u'f') || (ch >= u'A' && ch <= u'F');
+        const bool ok = shape[i] == 'd' ? digit : shape[i] == 'h' ? hex : ch == char16_t(shape[i]);
+        if (!ok) {
             return false;
         }
     }
@@ -188,7 +189,8 @@ bool read(Cursor& c, const QJsonValue& v, QUuid& out) {
     if (!read(c, v, text)) {
         return false;
     }
-    if (!isCanonicalUuid(text)) {
+    // QUuid::fromString alone is too lenient: it takes braces and answers nil for garbage.
+    if (!hasShape(text, "hhhhhhhh-hhhh-hhhh-hhhh-hhhhhhhhhhhh")) {
         return c.fail(QStringLiteral("Attempted to decode UUID from invalid UUID string."));
     }
     out = QUuid::fromString(text);
@@ -196,14 +198,14 @@ bool read(Cursor& c, const QJsonValue& v, QUuid& out) {
 }
 
 bool read(Cursor& c, const QJsonValue& v, QDateTime& out) {
-    static const QRegularExpression form(QStringLiteral("\\A\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}Z\\z"));
     QString text;
     if (!read(c, v, text)) {
         return false;
     }
     const QDateTime date =
-        form.match(text).hasMatch() ? QDateTime::fromString(text, Qt::ISODate) : QDateTime();
-    if (!date.isValid()) {
+        hasShape(text, "dddd-dd-ddTdd:dd:ddZ") ? QDateTime::fromString(text, Qt::ISODate) : QDateTime();
+    // Written back the same way, or it was no real date (Qt takes "24:00:00" as the next midnight).
+    if (!date.isValid() || WorkspaceJson::dateString(date) != text) {
         return c.fail(QStringLiteral("Expected date string to be ISO8601-formatted."));
     }
     out = date.toUTC();

@@ -206,6 +206,8 @@ TEST(WorkspaceJson, StrictTypesFailTheWholeWorkspace) {
         {"createdAt", "2024-01-01T00:00:00+01:00"},
         {"createdAt", "2024-13-01T00:00:00Z"},
         {"createdAt", "2024-02-30T00:00:00Z"},
+        {"createdAt", "2024-01-01T24:00:00Z"},
+        {"createdAt", "2024-01-01T00:00:60Z"},
         {"updatedAt", 1700000000},
     };
     for (const Case& c : cases) {
