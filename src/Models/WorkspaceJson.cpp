@@ -6,8 +6,12 @@
 #include <QTimeZone>
 
 #include <cmath>
+#include <concepts>
 #include <cstring>
+#include <iterator>
 #include <limits>
+#include <utility>
+#include <variant>
 #include <vector>
 
 namespace {
@@ -286,127 +290,6 @@ template <typename T> bool optional(Cursor& c, const QJsonObject& o, const char*
     return true;
 }
 
-bool read(Cursor& c, const QJsonValue& v, SnapshotRect& out) {
-    QJsonObject o;
-    return asObject(c, v, o) && required(c, o, "x", out.x) && required(c, o, "y", out.y) &&
-           required(c, o, "width", out.width) && required(c, o, "height", out.height);
-}
-
-bool read(Cursor& c, const QJsonValue& v, TabSnapshot& out) {
-    QJsonObject o;
-    return asObject(c, v, o) && required(c, o, "id", out.id) && required(c, o, "url", out.url) &&
-           optional(c, o, "title", out.title) && required(c, o, "isActive", out.isActive);
-}
-
-bool read(Cursor& c, const QJsonValue& v, WindowSnapshot& out) {
-    QJsonObject o;
-    return asObject(c, v, o) && required(c, o, "id", out.id) && required(c, o, "frame", out.frame) &&
-           optional(c, o, "displayUUID", out.displayUUID) && optional(c, o, "spaceIndex", out.spaceIndex) &&
-           required(c, o, "tabSnapshots", out.tabSnapshots) &&
-           optional(c, o, "windowTitle", out.windowTitle) && required(c, o, "windowIndex", out.windowIndex) &&
-           optional(c, o, "documentURL", out.documentURL) && required(c, o, "isMinimized", out.isMinimized);
-}
-
-bool read(Cursor& c, const QJsonValue& v, AppSnapshot& out) {
-    QJsonObject o;
-    return asObject(c, v, o) && required(c, o, "id", out.id) &&
-           required(c, o, "bundleIdentifier", out.bundleIdentifier) &&
-           required(c, o, "appName", out.appName) && required(c, o, "windowSnapshots", out.windowSnapshots) &&
-           required(c, o, "isHidden", out.isHidden);
-}
-
-bool read(Cursor& c, const QJsonValue& v, DisplaySnapshot& out) {
-    QJsonObject o;
-    return asObject(c, v, o) && required(c, o, "id", out.id) && required(c, o, "displayID", out.displayID) &&
-           optional(c, o, "uuid", out.uuid) && required(c, o, "frame", out.frame) &&
-           optional(c, o, "localizedName", out.localizedName);
-}
-
-bool read(Cursor& c, const QJsonValue& v, GlobalKeyShortcut& out) {
-    QJsonObject o;
-    return asObject(c, v, o) && required(c, o, "keyCode", out.keyCode) &&
-           required(c, o, "modifierFlags", out.modifierFlags) &&
-           required(c, o, "displayString", out.displayString);
-}
-
-// The case names of a trigger type, in declaration order (the order of the variant).
-constexpr const char* triggerCaseNames[] = {"login", "displayConnected", "displayDisconnected", "timeOfDay"};
-
-bool readTriggerCase(Cursor& c, const QJsonObject& payload, const QString& name,
-                     WorkspaceTrigger::TriggerType& out) {
-    if (name == QLatin1String("login")) {
-        out = WorkspaceTrigger::Login{};
-        return true;
-    }
-    if (name == QLatin1String("timeOfDay")) {
-        WorkspaceTrigger::TimeOfDay t;
-        const bool ok = required(c, payload, "hour", t.hour) && required(c, payload, "minute", t.minute) &&
-                        required(c, payload, "weekdays", t.weekdays);
-        out = std::move(t);
-        return ok;
-    }
-    QString uuid;
-    QString displayName;
-    if (!required(c, payload, "displayUUID", uuid) || !required(c, payload, "displayName", displayName)) {
-        return false;
-    }
-    if (name == QLatin1String("displayConnected")) {
-        out = WorkspaceTrigger::DisplayConnected{uuid, displayName};
-    } else {
-        out = WorkspaceTrigger::DisplayDisconnected{uuid, displayName};
-    }
-    return true;
-}
-
-bool read(Cursor& c, const QJsonValue& v, WorkspaceTrigger::TriggerType& out) {
-    QJsonObject o;
-    if (!asObject(c, v, o)) {
-        return false;
-    }
-    // Keys that are no case name are ignored; exactly one case name must be there.
-    const char* found = nullptr;
-    int count = 0;
-    for (const char* name : triggerCaseNames) {
-        if (o.contains(QLatin1String(name))) {
-            found = name;
-            ++count;
-        }
-    }
-    if (count != 1) {
-        return c.fail(QLatin1String(WorkspaceJson::invalidTriggerKeysMessage));
-    }
-    Step step(c, found);
-    QJsonObject payload;
-    return asObject(c, o.value(QLatin1String(found)), payload) &&
-           readTriggerCase(c, payload, QLatin1String(found), out);
-}
-
-bool read(Cursor& c, const QJsonValue& v, WorkspaceTrigger& out) {
-    QJsonObject o;
-    return asObject(c, v, o) && required(c, o, "id", out.id) && required(c, o, "type", out.type);
-}
-
-bool read(Cursor& c, const QJsonValue& v, Workspace& out) {
-    QJsonObject o;
-    return asObject(c, v, o) && required(c, o, "id", out.id) && required(c, o, "name", out.name) &&
-           required(c, o, "createdAt", out.createdAt) && required(c, o, "updatedAt", out.updatedAt) &&
-           required(c, o, "appSnapshots", out.appSnapshots) &&
-           required(c, o, "displaySnapshots", out.displaySnapshots) &&
-           defaulted(c, o, "schemaVersion", out.schemaVersion) && optional(c, o, "iconName", out.iconName) &&
-           optional(c, o, "gradientIndex", out.gradientIndex) &&
-           optional(c, o, "globalShortcut", out.globalShortcut) &&
-           defaulted(c, o, "closeOtherApps", out.closeOtherApps) && defaulted(c, o, "triggers", out.triggers);
-}
-
-template <typename T> JsonResult<T> decodeValue(const QJsonValue& value) {
-    Cursor c;
-    T out{};
-    if (!read(c, value, out)) {
-        return JsonResult<T>::failure(c.error());
-    }
-    return JsonResult<T>::success(std::move(out));
-}
-
 // ---- writing: one overload per field type --------------------------------------------------
 
 QJsonValue write(Cursor&, const QString& s) {
@@ -442,126 +325,6 @@ QJsonValue write(Cursor& c, const QDateTime& date) {
     return text;
 }
 
-template <typename T> QJsonValue write(Cursor& c, const QList<T>& items);
-
-class ObjectWriter {
-public:
-    explicit ObjectWriter(Cursor& c)
-        : m_c(c) {}
-    template <typename T> ObjectWriter& field(const char* key, const T& value) {
-        Step step(m_c, key);
-        m_object.insert(QLatin1String(key), write(m_c, value));
-        return *this;
-    }
-    // Absent values leave no key at all.
-    template <typename T> ObjectWriter& field(const char* key, const std::optional<T>& value) {
-        if (value) {
-            field(key, *value);
-        }
-        return *this;
-    }
-    QJsonObject object() const { return m_object; }
-
-private:
-    Cursor& m_c;
-    QJsonObject m_object;
-};
-
-QJsonValue write(Cursor& c, const SnapshotRect& r) {
-    return ObjectWriter(c)
-        .field("x", r.x)
-        .field("y", r.y)
-        .field("width", r.width)
-        .field("height", r.height)
-        .object();
-}
-
-QJsonValue write(Cursor& c, const TabSnapshot& t) {
-    return ObjectWriter(c)
-        .field("id", t.id)
-        .field("url", t.url)
-        .field("title", t.title)
-        .field("isActive", t.isActive)
-        .object();
-}
-
-QJsonValue write(Cursor& c, const WindowSnapshot& w) {
-    return ObjectWriter(c)
-        .field("id", w.id)
-        .field("frame", w.frame)
-        .field("displayUUID", w.displayUUID)
-        .field("spaceIndex", w.spaceIndex)
-        .field("tabSnapshots", w.tabSnapshots)
-        .field("windowTitle", w.windowTitle)
-        .field("windowIndex", w.windowIndex)
-        .field("documentURL", w.documentURL)
-        .field("isMinimized", w.isMinimized)
-        .object();
-}
-
-QJsonValue write(Cursor& c, const AppSnapshot& a) {
-    return ObjectWriter(c)
-        .field("id", a.id)
-        .field("bundleIdentifier", a.bundleIdentifier)
-        .field("appName", a.appName)
-        .field("windowSnapshots", a.windowSnapshots)
-        .field("isHidden", a.isHidden)
-        .object();
-}
-
-QJsonValue write(Cursor& c, const DisplaySnapshot& d) {
-    return ObjectWriter(c)
-        .field("id", d.id)
-        .field("displayID", d.displayID)
-        .field("uuid", d.uuid)
-        .field("frame", d.frame)
-        .field("localizedName", d.localizedName)
-        .object();
-}
-
-QJsonValue write(Cursor& c, const GlobalKeyShortcut& s) {
-    return ObjectWriter(c)
-        .field("keyCode", s.keyCode)
-        .field("modifierFlags", s.modifierFlags)
-        .field("displayString", s.displayString)
-        .object();
-}
-
-QJsonValue write(Cursor& c, const WorkspaceTrigger::TriggerType& type) {
-    const char* name = triggerCaseNames[type.index()];
-    Step step(c, name);
-    ObjectWriter payload(c);
-    if (const auto* t = std::get_if<WorkspaceTrigger::TimeOfDay>(&type)) {
-        payload.field("hour", t->hour).field("minute", t->minute).field("weekdays", t->weekdays);
-    } else if (const auto* d = std::get_if<WorkspaceTrigger::DisplayConnected>(&type)) {
-        payload.field("displayUUID", d->displayUUID).field("displayName", d->displayName);
-    } else if (const auto* d = std::get_if<WorkspaceTrigger::DisplayDisconnected>(&type)) {
-        payload.field("displayUUID", d->displayUUID).field("displayName", d->displayName);
-    }
-    return QJsonObject{{QLatin1String(name), payload.object()}};
-}
-
-QJsonValue write(Cursor& c, const WorkspaceTrigger& t) {
-    return ObjectWriter(c).field("id", t.id).field("type", t.type).object();
-}
-
-QJsonValue write(Cursor& c, const Workspace& w) {
-    return ObjectWriter(c)
-        .field("id", w.id)
-        .field("name", w.name)
-        .field("createdAt", w.createdAt)
-        .field("updatedAt", w.updatedAt)
-        .field("appSnapshots", w.appSnapshots)
-        .field("displaySnapshots", w.displaySnapshots)
-        .field("schemaVersion", w.schemaVersion)
-        .field("iconName", w.iconName)
-        .field("gradientIndex", w.gradientIndex)
-        .field("globalShortcut", w.globalShortcut)
-        .field("closeOtherApps", w.closeOtherApps)
-        .field("triggers", w.triggers)
-        .object();
-}
-
 template <typename T> QJsonValue write(Cursor& c, const QList<T>& items) {
     QJsonArray array;
     for (qsizetype i = 0; i < items.size() && !c.failed(); ++i) {
@@ -571,13 +334,223 @@ template <typename T> QJsonValue write(Cursor& c, const QList<T>& items) {
     return array;
 }
 
-template <typename T> JsonResult<QJsonObject> encodeObject(const T& record) {
-    Cursor c;
-    const QJsonValue value = write(c, record);
-    if (c.failed()) {
-        return JsonResult<QJsonObject>::failure(c.error());
+// ---- records: each lists its fields once, for reading and for writing ---------------------
+
+// What a missing or null key means for a field that is not optional.
+enum class Absent { Fails, KeepsDefault };
+
+class FieldReader {
+public:
+    FieldReader(Cursor& c, const QJsonObject& o)
+        : m_c(c)
+        , m_o(o) {}
+    template <typename T> void operator()(const char* key, T& out, Absent absent = Absent::Fails) {
+        if (m_ok) {
+            m_ok = absent == Absent::Fails ? required(m_c, m_o, key, out) : defaulted(m_c, m_o, key, out);
+        }
     }
-    return JsonResult<QJsonObject>::success(value.toObject());
+    template <typename T> void operator()(const char* key, std::optional<T>& out) {
+        if (m_ok) {
+            m_ok = optional(m_c, m_o, key, out);
+        }
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    Cursor& m_c;
+    const QJsonObject& m_o;
+    bool m_ok = true;
+};
+
+class FieldWriter {
+public:
+    explicit FieldWriter(Cursor& c)
+        : m_c(c) {}
+    template <typename T> void operator()(const char* key, const T& value, Absent = Absent::Fails) {
+        Step step(m_c, key);
+        m_object.insert(QLatin1String(key), write(m_c, value));
+    }
+    // Absent values leave no key at all.
+    template <typename T> void operator()(const char* key, const std::optional<T>& value) {
+        if (value) {
+            (*this)(key, *value);
+        }
+    }
+    QJsonObject object() const { return m_object; }
+
+private:
+    Cursor& m_c;
+    QJsonObject m_object;
+};
+
+// R is the record type, const when writing.
+template <typename R, typename Record>
+concept Is = std::same_as<std::remove_const_t<R>, Record>;
+
+template <typename V, Is<SnapshotRect> R> void fields(V& v, R& r) {
+    v("x", r.x);
+    v("y", r.y);
+    v("width", r.width);
+    v("height", r.height);
+}
+
+template <typename V, Is<TabSnapshot> R> void fields(V& v, R& t) {
+    v("id", t.id);
+    v("url", t.url);
+    v("title", t.title);
+    v("isActive", t.isActive);
+}
+
+template <typename V, Is<WindowSnapshot> R> void fields(V& v, R& w) {
+    v("id", w.id);
+    v("frame", w.frame);
+    v("displayUUID", w.displayUUID);
+    v("spaceIndex", w.spaceIndex);
+    v("tabSnapshots", w.tabSnapshots);
+    v("windowTitle", w.windowTitle);
+    v("windowIndex", w.windowIndex);
+    v("documentURL", w.documentURL);
+    v("isMinimized", w.isMinimized);
+}
+
+template <typename V, Is<AppSnapshot> R> void fields(V& v, R& a) {
+    v("id", a.id);
+    v("bundleIdentifier", a.bundleIdentifier);
+    v("appName", a.appName);
+    v("windowSnapshots", a.windowSnapshots);
+    v("isHidden", a.isHidden);
+}
+
+template <typename V, Is<DisplaySnapshot> R> void fields(V& v, R& d) {
+    v("id", d.id);
+    v("displayID", d.displayID);
+    v("uuid", d.uuid);
+    v("frame", d.frame);
+    v("localizedName", d.localizedName);
+}
+
+template <typename V, Is<GlobalKeyShortcut> R> void fields(V& v, R& s) {
+    v("keyCode", s.keyCode);
+    v("modifierFlags", s.modifierFlags);
+    v("displayString", s.displayString);
+}
+
+// The payloads of the trigger cases.
+template <typename V, Is<WorkspaceTrigger::Login> R> void fields(V&, R&) {
+}
+
+template <typename V, typename R>
+requires Is<R, WorkspaceTrigger::DisplayConnected> || Is<R, WorkspaceTrigger::DisplayDisconnected>
+void fields(V& v, R& d) {
+    v("displayUUID", d.displayUUID);
+    v("displayName", d.displayName);
+}
+
+template <typename V, Is<WorkspaceTrigger::TimeOfDay> R> void fields(V& v, R& t) {
+    v("hour", t.hour);
+    v("minute", t.minute);
+    v("weekdays", t.weekdays);
+}
+
+template <typename V, Is<WorkspaceTrigger> R> void fields(V& v, R& t) {
+    v("id", t.id);
+    v("type", t.type);
+}
+
+template <typename V, Is<Workspace> R> void fields(V& v, R& w) {
+    v("id", w.id);
+    v("name", w.name);
+    v("createdAt", w.createdAt);
+    v("updatedAt", w.updatedAt);
+    v("appSnapshots", w.appSnapshots);
+    v("displaySnapshots", w.displaySnapshots);
+    v("schemaVersion", w.schemaVersion, Absent::KeepsDefault);
+    v("iconName", w.iconName);
+    v("gradientIndex", w.gradientIndex);
+    v("globalShortcut", w.globalShortcut);
+    v("closeOtherApps", w.closeOtherApps, Absent::KeepsDefault);
+    v("triggers", w.triggers, Absent::KeepsDefault);
+}
+
+template <typename R>
+concept Described = requires(FieldReader& v, R& r) {
+    fields(v, r);
+};
+
+template <Described R> bool read(Cursor& c, const QJsonValue& v, R& out) {
+    QJsonObject o;
+    if (!asObject(c, v, o)) {
+        return false;
+    }
+    FieldReader reader(c, o);
+    fields(reader, out);
+    return reader.ok();
+}
+
+template <Described R> QJsonValue write(Cursor& c, const R& record) {
+    FieldWriter writer(c);
+    fields(writer, record);
+    return writer.object();
+}
+
+// The case names of a trigger type, in the order of the variant's alternatives.
+constexpr const char* triggerCaseNames[] = {"login", "displayConnected", "displayDisconnected", "timeOfDay"};
+static_assert(std::size(triggerCaseNames) == std::variant_size_v<WorkspaceTrigger::TriggerType>);
+
+template <std::size_t... I>
+WorkspaceTrigger::TriggerType triggerCase(std::size_t index, std::index_sequence<I...>) {
+    WorkspaceTrigger::TriggerType type;
+    ((index == I ? void(type.emplace<I>()) : void()), ...);
+    return type;
+}
+
+// An object with exactly one case name as key (other keys are ignored), whose value holds the
+// case's payload: {"login":{}}, {"timeOfDay":{"hour":9,"minute":0,"weekdays":[2]}}.
+bool read(Cursor& c, const QJsonValue& v, WorkspaceTrigger::TriggerType& out) {
+    QJsonObject o;
+    if (!asObject(c, v, o)) {
+        return false;
+    }
+    std::size_t found = 0;
+    int count = 0;
+    for (std::size_t i = 0; i < std::size(triggerCaseNames); ++i) {
+        if (o.contains(QLatin1String(triggerCaseNames[i]))) {
+            found = i;
+            ++count;
+        }
+    }
+    if (count != 1) {
+        return c.fail(QLatin1String(WorkspaceJson::invalidTriggerKeysMessage));
+    }
+    const char* name = triggerCaseNames[found];
+    Step step(c, name);
+    out = triggerCase(found, std::make_index_sequence<std::size(triggerCaseNames)>());
+    return std::visit([&](auto& payload) { return read(c, o.value(QLatin1String(name)), payload); }, out);
+}
+
+QJsonValue write(Cursor& c, const WorkspaceTrigger::TriggerType& type) {
+    const char* name = triggerCaseNames[type.index()];
+    Step step(c, name);
+    const QJsonValue payload = std::visit([&](const auto& p) { return write(c, p); }, type);
+    return QJsonObject{{QLatin1String(name), payload}};
+}
+
+template <typename T> JsonResult<T> decodeValue(const QJsonValue& value) {
+    Cursor c;
+    T out{};
+    if (!read(c, value, out)) {
+        return JsonResult<T>::failure(c.error());
+    }
+    return JsonResult<T>::success(std::move(out));
+}
+
+template <typename T> JsonResult<QJsonValue> encodeValue(const T& value) {
+    Cursor c;
+    QJsonValue out = write(c, value);
+    if (c.failed()) {
+        return JsonResult<QJsonValue>::failure(c.error());
+    }
+    return JsonResult<QJsonValue>::success(std::move(out));
 }
 
 JsonResult<QJsonDocument> parse(const QByteArray& data) {
@@ -620,55 +593,35 @@ QString WorkspaceJson::uuidString(const QUuid& id) {
     return id.toString(QUuid::WithoutBraces).toUpper();
 }
 
-JsonResult<QJsonObject> WorkspaceJson::encode(const Workspace& workspace) {
-    return encodeObject(workspace);
-}
-JsonResult<QJsonObject> WorkspaceJson::encode(const AppSnapshot& app) {
-    return encodeObject(app);
-}
-JsonResult<QJsonObject> WorkspaceJson::encode(const WindowSnapshot& window) {
-    return encodeObject(window);
-}
-JsonResult<QJsonObject> WorkspaceJson::encode(const TabSnapshot& tab) {
-    return encodeObject(tab);
-}
-JsonResult<QJsonObject> WorkspaceJson::encode(const DisplaySnapshot& display) {
-    return encodeObject(display);
-}
-JsonResult<QJsonObject> WorkspaceJson::encode(const SnapshotRect& rect) {
-    return encodeObject(rect);
-}
-JsonResult<QJsonObject> WorkspaceJson::encode(const WorkspaceTrigger& trigger) {
-    return encodeObject(trigger);
-}
-JsonResult<QJsonObject> WorkspaceJson::encode(const GlobalKeyShortcut& shortcut) {
-    return encodeObject(shortcut);
+template <typename T> JsonResult<QJsonObject> WorkspaceJson::encode(const T& record) {
+    auto value = encodeValue(record);
+    if (!value) {
+        return JsonResult<QJsonObject>::failure(value.error());
+    }
+    return JsonResult<QJsonObject>::success(value.value().toObject());
 }
 
-template <> JsonResult<Workspace> WorkspaceJson::decode<Workspace>(const QJsonValue& value) {
-    return decodeValue<Workspace>(value);
+template <typename T> JsonResult<T> WorkspaceJson::decode(const QJsonValue& value) {
+    return decodeValue<T>(value);
 }
-template <> JsonResult<AppSnapshot> WorkspaceJson::decode<AppSnapshot>(const QJsonValue& value) {
-    return decodeValue<AppSnapshot>(value);
-}
-template <> JsonResult<WindowSnapshot> WorkspaceJson::decode<WindowSnapshot>(const QJsonValue& value) {
-    return decodeValue<WindowSnapshot>(value);
-}
-template <> JsonResult<TabSnapshot> WorkspaceJson::decode<TabSnapshot>(const QJsonValue& value) {
-    return decodeValue<TabSnapshot>(value);
-}
-template <> JsonResult<DisplaySnapshot> WorkspaceJson::decode<DisplaySnapshot>(const QJsonValue& value) {
-    return decodeValue<DisplaySnapshot>(value);
-}
-template <> JsonResult<SnapshotRect> WorkspaceJson::decode<SnapshotRect>(const QJsonValue& value) {
-    return decodeValue<SnapshotRect>(value);
-}
-template <> JsonResult<WorkspaceTrigger> WorkspaceJson::decode<WorkspaceTrigger>(const QJsonValue& value) {
-    return decodeValue<WorkspaceTrigger>(value);
-}
-template <> JsonResult<GlobalKeyShortcut> WorkspaceJson::decode<GlobalKeyShortcut>(const QJsonValue& value) {
-    return decodeValue<GlobalKeyShortcut>(value);
-}
+
+// The record types the two templates serve.
+template JsonResult<QJsonObject> WorkspaceJson::encode(const Workspace&);
+template JsonResult<QJsonObject> WorkspaceJson::encode(const AppSnapshot&);
+template JsonResult<QJsonObject> WorkspaceJson::encode(const WindowSnapshot&);
+template JsonResult<QJsonObject> WorkspaceJson::encode(const TabSnapshot&);
+template JsonResult<QJsonObject> WorkspaceJson::encode(const DisplaySnapshot&);
+template JsonResult<QJsonObject> WorkspaceJson::encode(const SnapshotRect&);
+template JsonResult<QJsonObject> WorkspaceJson::encode(const WorkspaceTrigger&);
+template JsonResult<QJsonObject> WorkspaceJson::encode(const GlobalKeyShortcut&);
+template JsonResult<Workspace> WorkspaceJson::decode(const QJsonValue&);
+template JsonResult<AppSnapshot> WorkspaceJson::decode(const QJsonValue&);
+template JsonResult<WindowSnapshot> WorkspaceJson::decode(const QJsonValue&);
+template JsonResult<TabSnapshot> WorkspaceJson::decode(const QJsonValue&);
+template JsonResult<DisplaySnapshot> WorkspaceJson::decode(const QJsonValue&);
+template JsonResult<SnapshotRect> WorkspaceJson::decode(const QJsonValue&);
+template JsonResult<WorkspaceTrigger> WorkspaceJson::decode(const QJsonValue&);
+template JsonResult<GlobalKeyShortcut> WorkspaceJson::decode(const QJsonValue&);
 
 JsonResult<QByteArray> WorkspaceJson::encodeFile(const Workspace& workspace) {
     const auto object = encode(workspace);
@@ -687,13 +640,13 @@ JsonResult<Workspace> WorkspaceJson::decodeFile(const QByteArray& data) {
 }
 
 JsonResult<QByteArray> WorkspaceJson::encodeList(const QList<Workspace>& workspaces) {
-    Cursor c;
-    const QJsonValue array = write(c, workspaces);
-    if (c.failed()) {
-        return JsonResult<QByteArray>::failure(c.error());
+    const auto array = encodeValue(workspaces);
+    if (!array) {
+        return JsonResult<QByteArray>::failure(array.error());
     }
     // QJsonObject keeps its keys sorted, so every object of the export is written in key order.
-    return JsonResult<QByteArray>::success(QJsonDocument(array.toArray()).toJson(QJsonDocument::Indented));
+    return JsonResult<QByteArray>::success(
+        QJsonDocument(array.value().toArray()).toJson(QJsonDocument::Indented));
 }
 
 JsonResult<QList<Workspace>> WorkspaceJson::decodeList(const QByteArray& data) {

@@ -21,16 +21,10 @@
 // without "schemaVersion", "closeOtherApps" or "triggers" reads as 1, false and no triggers.
 class WorkspaceJson {
 public:
-    static JsonResult<QJsonObject> encode(const Workspace& workspace);
-    static JsonResult<QJsonObject> encode(const AppSnapshot& app);
-    static JsonResult<QJsonObject> encode(const WindowSnapshot& window);
-    static JsonResult<QJsonObject> encode(const TabSnapshot& tab);
-    static JsonResult<QJsonObject> encode(const DisplaySnapshot& display);
-    static JsonResult<QJsonObject> encode(const SnapshotRect& rect);
-    static JsonResult<QJsonObject> encode(const WorkspaceTrigger& trigger);
-    static JsonResult<QJsonObject> encode(const GlobalKeyShortcut& shortcut);
-
-    // Reads one record of type T (any of the types encode() takes) from a JSON value.
+    // The JSON object of one record: a Workspace, AppSnapshot, WindowSnapshot, TabSnapshot,
+    // DisplaySnapshot, SnapshotRect, WorkspaceTrigger or GlobalKeyShortcut.
+    template <typename T> static JsonResult<QJsonObject> encode(const T& record);
+    // Reads one record of type T (any of those above) from a JSON value.
     template <typename T> static JsonResult<T> decode(const QJsonValue& value);
 
     // One workspace file: the record as an indented JSON object.
@@ -48,12 +42,3 @@ public:
 
     static constexpr const char* invalidTriggerKeysMessage = "Invalid number of keys found, expected one.";
 };
-
-template <> JsonResult<Workspace> WorkspaceJson::decode<Workspace>(const QJsonValue& value);
-template <> JsonResult<AppSnapshot> WorkspaceJson::decode<AppSnapshot>(const QJsonValue& value);
-template <> JsonResult<WindowSnapshot> WorkspaceJson::decode<WindowSnapshot>(const QJsonValue& value);
-template <> JsonResult<TabSnapshot> WorkspaceJson::decode<TabSnapshot>(const QJsonValue& value);
-template <> JsonResult<DisplaySnapshot> WorkspaceJson::decode<DisplaySnapshot>(const QJsonValue& value);
-template <> JsonResult<SnapshotRect> WorkspaceJson::decode<SnapshotRect>(const QJsonValue& value);
-template <> JsonResult<WorkspaceTrigger> WorkspaceJson::decode<WorkspaceTrigger>(const QJsonValue& value);
-template <> JsonResult<GlobalKeyShortcut> WorkspaceJson::decode<GlobalKeyShortcut>(const QJsonValue& value);
