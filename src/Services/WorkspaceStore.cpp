@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -54,7 +55,11 @@ std::vector<LoadedFile> readWorkspaceFiles(const QStringList& paths) {
     };
     std::vector<std::thread> threads;
     for (qsizetype i = 1; i < workers; ++i) {
-        threads.emplace_back(work);
+        try {
+            threads.emplace_back(work);
+        } catch (const std::system_error&) {
+            break; // no more threads to be had: the ones running (and this one) do the rest
+        }
     }
     work();
     for (std::thread& thread : threads) {
