@@ -488,9 +488,6 @@ AXResult SimulatedDesktop::copyAttributeValue(AXElement element, const QString& 
             if (app->faults.windowListError != 0) {
                 return AXResult::failure(app->faults.windowListError);
             }
-            if (app->windowOrder.isEmpty()) {
-                return AXResult::failure(AXError::NoValue);
-            }
             QList<AXElement> elements;
             for (const quint32 number : app->windowOrder) {
                 elements.append(AXElement{number});
