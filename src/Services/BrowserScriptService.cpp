@@ -1,10 +1,13 @@
 #include "Services/BrowserScriptService.h"
 
+#include "Platform/Platform.h"
+#include "Platform/Prompts.h"
 #include "Platform/ScriptRunner.h"
 #include "Services/AnalysisLogger.h"
 #include "Services/ScriptQueue.h"
 
 #include <QHash>
+#include <QUrl>
 #include <QUuid>
 
 namespace {
@@ -255,8 +258,26 @@ QCoro::Task<std::optional<ScriptDescriptor>> BrowserScriptService::runAppleScrip
 }
 
 QCoro::Task<void> BrowserScriptService::showAutomationPermissionAlert(QString appName) {
-    Q_UNUSED(appName);
-    co_return;
+    // Held for the whole wait, so the answer can still be acted on.
+    const std::shared_ptr<Prompts> prompts = Platform::current().prompts;
+    if (!prompts) {
+        co_return;
+    }
+    AlertRequest request;
+    request.style = AlertRequest::Style::Warning;
+    request.messageText = QStringLiteral("Automation Permission Required");
+    request.informativeText =
+        QStringLiteral("Ordella needs permission to control %1 to capture and restore browser "
+                       "tabs. Please grant access in System Settings > Privacy & Security > "
+                       "Automation.")
+            .arg(appName);
+    request.buttons = {QStringLiteral("Open Settings"), QStringLiteral("Cancel")};
+    request.iconName = QStringLiteral("AppIcon");
+    const int answer = co_await prompts->showAlert(request);
+    if (answer == 0) {
+        prompts->openUrl(QUrl(
+            QStringLiteral("x-apple.systempreferences:com.apple.preference.security?Privacy_Automation")));
+    }
 }
 
 // ---- Capture ----

@@ -36,8 +36,9 @@ struct ScriptQueue::Lane {
 
 namespace {
 
+// Holds a plain pointer: the awaiting coroutine keeps the job alive.
 struct SettledAwaiter {
-    std::shared_ptr<ScriptQueue::Job> job;
+    ScriptQueue::Job* job;
 
     bool await_ready() const noexcept { return job->settled; }
     void await_suspend(std::coroutine_handle<> handle) const noexcept { job->waiter = handle; }
@@ -107,6 +108,6 @@ QCoro::Task<std::optional<ScriptResult>> ScriptQueue::run(QString source) {
     });
     lane->waiting.push_back(job);
     pump(lane);
-    co_await SettledAwaiter{job};
+    co_await SettledAwaiter{job.get()};
     co_return std::move(job->result);
 }

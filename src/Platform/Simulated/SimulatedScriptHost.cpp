@@ -1,0 +1,840 @@
+#include "Platform/Simulated/SimulatedScriptHost.h"
+
+#include "Extensions/NumberConversion.h"
+#include "Platform/Platform.h"
+#include "Platform/Simulated/ScriptSourceReader.h"
+#include "Platform/Simulated/SimulatedDesktop.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QPointer>
+#include <QUrl>
+
+namespace {
+
+using Captures = ScriptSourceReader::Captures;
+
+enum class AppKind { Safari, Chromium, FileManager };
+
+struct KnownApp {
+    const char* name;
+    const char* bundleIdentifier;
+    AppKind kind;
+};
+
+// The applications that answer scripts, under the names scripts address them by.
+constexpr KnownApp kKnownApps[] = {
+    {"Safari", "com.apple.Safari", AppKind::Safari},
+    {"Safari Technology Preview", "com.apple.SafariTechnologyPreview", AppKind::Safari},
+    {"Google Chrome", "com.google.Chrome", AppKind::Chromium},
+    {"Google Chrome Canary", "com.google.Chrome.canary", AppKind::Chromium},
+    {"Arc", "company.thebrowser.Browser", AppKind::Chromium},
+    {"Brave Browser", "com.brave.Browser", AppKind::Chromium},
+    {"Microsoft Edge", "com.microsoft.edgemac", AppKind::Chromium},
+    {"Opera", "com.operasoftware.Opera", AppKind::Chromium},
+    {"Vivaldi", "com.vivaldi.Vivaldi", AppKind::Chromium},
+    {"Chromium", "org.chromium.Chromium", AppKind::Chromium},
+    {"Finder", "com.apple.finder", AppKind::FileManager},
+};
+
+constexpr int kSyntaxError = -2741;
+constexpr int kNotRunning = -600;
+constexpr int kInvalidIndex = -1719;
+constexpr int kCannotGet = -1728;
+constexpr int kCannotCoerce = -1700;
+constexpr int kUndefinedVariable = -2753;
+
+QString normalizedFolder(const QString& path) {
+    QString p = path;
+    while (p.size() > 1 && p.endsWith(QLatin1Char('/'))) {
+        p.chop(1);
+    }
+    return p;
+}
+
+QString folderDisplayName(const QString& folder) {
+    const QString name = folder.section(QLatin1Char('/'), -1);
+    return name.isEmpty() ? folder : name;
+}
+
+// What a loaded page calls itself: its host, or the whole address when it has none.
+QString pageTitle(const QString& url) {
+    const QString host = QUrl(url).host();
+    return host.isEmpty() ? url : host;
+}
+
+} // namespace
+
+struct SimulatedScriptHost::Statement {
+    enum class Op {
+        BrowserListing,
+        CloseBeyond,
+        CloseEmpty,
+        MakeDocument,
+        MakeWindow,
+        SetActiveTabUrl,
+        ReturnNumber,
+        ReturnCount,
+        SetWindowBounds,
+        TellWindow,
+        EndTell,
+        MakeTab,
+        SetCurrentTab,
+        SetActiveTabIndex,
+        CloseEvery,
+        Try,
+        EndTry,
+        FolderListing,
+        MakeFolderWindow,
+        SetVariableBounds,
+        CloseWhereTarget,
+        SetFrontWhereTargetBounds,
+    };
+    Op op;
+    Captures args;
+};
+
+struct SimulatedScriptHost::Program {
+    QString appName;
+    QString bundleIdentifier;
+    AppKind kind;
+    QList<Statement> statements;
+};
+
+namespace {
+
+using Op = SimulatedScriptHost::Statement::Op;
+
+struct LineForm {
+    std::optional<AppKind> only; // the forms of one dialect; nothing: every application
+    bool browsers;               // false: the file manager
+    const char* form;
+    Op op;
+};
+
+constexpr LineForm kLineForms[] = {
+    {AppKind::Safari, true, "    make new document with properties {URL:%s}", Op::MakeDocument},
+    {AppKind::Chromium, true, "    make new window", Op::MakeWindow},
+    {AppKind::Chromium, true, "    set URL of active tab of window %n to %s", Op::SetActiveTabUrl},
+    {std::nullopt, true, "    return %n", Op::ReturnNumber},
+    {std::nullopt, true, "    return count of windows", Op::ReturnCount},
+    {std::nullopt, true, "    set bounds of window %n to {%n, %n, %n, %n}", Op::SetWindowBounds},
+    {std::nullopt, true, "tell window %n", Op::TellWindow},
+    {std::nullopt, true, "make new tab with properties {URL:%s}", Op::MakeTab},
+    {std::nullopt, true, "end tell", Op::EndTell},
+    {AppKind::Safari, true, "    set current tab of window %n to tab %n of window %n", Op::SetCurrentTab},
+    {AppKind::Chromium, true, "    set active tab index of window %n to %n", Op::SetActiveTabIndex},
+    {std::nullopt, true, "    close every window", Op::CloseEvery},
+    {std::nullopt, false, "close every window", Op::CloseEvery},
+    {std::nullopt, false, "try", Op::Try},
+    {std::nullopt, false, "end try", Op::EndTry},
+    {std::nullopt, false, "set %v to make new Finder window to (POSIX file %s as alias)",
+     Op::MakeFolderWindow},
+    {std::nullopt, false, "set bounds of %v to {%n, %n, %n, %n}", Op::SetVariableBounds},
+    {std::nullopt, false, "close (every window whose target = (POSIX file %s as alias))",
+     Op::CloseWhereTarget},
+    {std::nullopt, false,
+     "set bounds of (front window whose target = (POSIX file %s as alias)) to {%n, %n, %n, %n}",
+     Op::SetFrontWhereTargetBounds},
+};
+
+QStringList browserListingForm(bool safari) {
+    return QStringLiteral(R"(    set windowTabs to {}
+    repeat with w in windows
+        set tabList to {}
+        set activeIndex to %1
+        set tabIndex to 1
+        repeat with t in tabs of w
+            set tabURL to URL of t
+            set tabTitle to %2 of t
+            set isActive to (tabIndex = activeIndex)
+            set end of tabList to {tabURL, tabTitle, isActive}
+            set tabIndex to tabIndex + 1
+        end repeat
+        set end of windowTabs to tabList
+    end repeat
+    return windowTabs)")
+        .arg(safari ? QStringLiteral("index of current tab of w") : QStringLiteral("active tab index of w"),
+             safari ? QStringLiteral("name") : QStringLiteral("title"))
+        .split(QLatin1Char('\n'));
+}
+
+const QStringList& closeBeyondForm() {
+    static const QStringList form = QStringLiteral(R"(    set winCount to count of windows
+    if winCount > %n then
+        set toClose to winCount - %n
+        repeat with i from winCount to (winCount - toClose + 1) by -1
+            try
+                close window i
+            end try
+        end repeat
+    end if)")
+                                        .split(QLatin1Char('\n'));
+    return form;
+}
+
+// "%c" stands for the chain of prefix tests on u.
+QStringList closeEmptyForm(bool safari) {
+    const QString head = QStringLiteral(R"(    repeat with i from (count of windows) to 1 by -1
+        try
+            set w to window i
+            set tabCount to (count of tabs of w)
+)");
+    const QString dialect = safari ? QStringLiteral(R"(            if tabCount is 0 then
+                close w
+            else if tabCount is 1 then
+                set u to URL of tab 1 of w
+)")
+                                   : QStringLiteral(R"(            if tabCount is 1 then
+                set u to URL of active tab of w
+)");
+    const QString tail = QStringLiteral(R"(                if u is missing value then
+                    close w
+                else
+                    set u to (u as string)
+                    ignoring case
+                        if %c then
+                            close w
+                        end if
+                    end ignoring
+                end if
+            end if
+        end try
+    end repeat)");
+    return (head + dialect + tail).split(QLatin1Char('\n'));
+}
+
+const QStringList& folderListingForm() {
+    static const QStringList form = QStringLiteral(R"(    set windowData to {}
+    repeat with aWindow in (get every window)
+        try
+            set targetPath to POSIX path of (target of aWindow as alias)
+            set b to bounds of aWindow
+            set wName to name of aWindow
+            set end of windowData to {targetPath, b, wName}
+        on error
+            -- Window might not have a valid target (e.g., smart folder, search window)
+            -- Skip this window
+        end try
+    end repeat
+    return windowData)")
+                                        .split(QLatin1Char('\n'));
+    return form;
+}
+
+// Matches the lines from `at` against a block form; the captures of all its lines together.
+std::optional<Captures> matchBlock(const QStringList& lines, qsizetype at, const QStringList& form) {
+    if (at + form.size() > lines.size()) {
+        return std::nullopt;
+    }
+    Captures all;
+    for (qsizetype i = 0; i < form.size(); ++i) {
+        const QString& line = lines[at + i];
+        const qsizetype chain = form[i].indexOf(QStringLiteral("%c"));
+        if (chain >= 0) {
+            const QString before = form[i].left(chain);
+            const QString after = form[i].mid(chain + 2);
+            if (!line.startsWith(before) || !line.endsWith(after) ||
+                line.size() < before.size() + after.size()) {
+                return std::nullopt;
+            }
+            const auto prefixes = ScriptSourceReader::readStartsWithChain(
+                QStringView(line).mid(before.size(), line.size() - before.size() - after.size()), u"u");
+            if (!prefixes) {
+                return std::nullopt;
+            }
+            all.strings << *prefixes;
+            continue;
+        }
+        const auto captures = ScriptSourceReader::match(line, form[i]);
+        if (!captures) {
+            return std::nullopt;
+        }
+        all.strings << captures->strings;
+        all.numbers << captures->numbers;
+        all.names << captures->names;
+    }
+    return all;
+}
+
+std::optional<SimulatedScriptHost::Program> compile(const QString& source, QString* problem) {
+    const QStringList lines = source.split(QLatin1Char('\n'));
+    const auto tell =
+        lines.size() >= 2 ? ScriptSourceReader::match(lines.first(), u"tell application %s") : std::nullopt;
+    if (!tell || lines.last() != QLatin1String("end tell")) {
+        *problem = QStringLiteral("Expected a tell block around the script.");
+        return std::nullopt;
+    }
+    const KnownApp* app = nullptr;
+    for (const KnownApp& known : kKnownApps) {
+        if (tell->strings.first() == QLatin1String(known.name)) {
+            app = &known;
+        }
+    }
+    if (!app) {
+        *problem = QStringLiteral("Can't get application \"%1\".").arg(tell->strings.first());
+        return std::nullopt;
+    }
+    SimulatedScriptHost::Program program{
+        QString::fromLatin1(app->name), QString::fromLatin1(app->bundleIdentifier), app->kind, {}};
+    const bool browser = app->kind != AppKind::FileManager;
+    const bool safari = app->kind == AppKind::Safari;
+    const QStringList body = lines.mid(1, lines.size() - 2);
+    int tryDepth = 0;
+    int tellDepth = 0;
+    for (qsizetype at = 0; at < body.size();) {
+        const QList<std::pair<QStringList, Op>> blocks =
+            browser ? QList<std::pair<QStringList, Op>>{{browserListingForm(safari), Op::BrowserListing},
+                                                        {closeBeyondForm(), Op::CloseBeyond},
+                                                        {closeEmptyForm(safari), Op::CloseEmpty}}
+                    : QList<std::pair<QStringList, Op>>{{folderListingForm(), Op::FolderListing}};
+        bool matched = false;
+        for (const auto& [form, op] : blocks) {
+            if (auto captures = matchBlock(body, at, form)) {
+                if (op == Op::CloseBeyond && captures->numbers[0] != captures->numbers[1]) {
+                    continue;
+                }
+                program.statements.append(SimulatedScriptHost::Statement{op, *captures});
+                at += form.size();
+                matched = true;
+                break;
+            }
+        }
+        if (matched) {
+            continue;
+        }
+        for (const LineForm& line : kLineForms) {
+            if (line.browsers != browser || (line.only && *line.only != app->kind)) {
+                continue;
+            }
+            if (auto captures = ScriptSourceReader::match(body[at], QString::fromLatin1(line.form))) {
+                if ((line.op == Op::MakeTab && tellDepth == 0) ||
+                    (line.op == Op::EndTell && tellDepth == 0) || (line.op == Op::EndTry && tryDepth == 0)) {
+                    break;
+                }
+                tellDepth += line.op == Op::TellWindow ? 1 : line.op == Op::EndTell ? -1 : 0;
+                tryDepth += line.op == Op::Try ? 1 : line.op == Op::EndTry ? -1 : 0;
+                program.statements.append(SimulatedScriptHost::Statement{line.op, *captures});
+                matched = true;
+                break;
+            }
+        }
+        if (!matched) {
+            *problem = QStringLiteral("Syntax error on line %1: %2").arg(at + 2).arg(body[at]);
+            return std::nullopt;
+        }
+        ++at;
+    }
+    if (tryDepth != 0 || tellDepth != 0) {
+        *problem = QStringLiteral("Expected \"end\" but found end of script.");
+        return std::nullopt;
+    }
+    return program;
+}
+
+} // namespace
+
+// One script run against the model.
+struct SimulatedScriptHost::Run {
+    SimulatedScriptHost& host;
+    const Program& program;
+    qint32 pid;
+    QHash<QString, quint32> variables;
+    QList<quint32> tellWindows;
+    std::optional<ScriptDescriptor> returned;
+
+    SimulatedDesktop& desktop() const { return host.m_desktop; }
+    ScriptError error(int number, const QString& message) const { return {number, program.appName, message}; }
+
+    // The application's windows, front to back: the order scripts number them in.
+    QList<quint32> windows() const {
+        QList<quint32> own;
+        for (quint32 number : desktop().stackingOrder()) {
+            const SimulatedDesktop::Window* w = desktop().window(number);
+            if (w && w->ownerPid == pid) {
+                own << number;
+            }
+        }
+        return own;
+    }
+
+    std::optional<ScriptError> windowAt(std::int64_t index, quint32& number) const {
+        const QList<quint32> all = windows();
+        if (index < 1 || index > all.size()) {
+            return error(kInvalidIndex, QStringLiteral("Invalid index."));
+        }
+        number = all[index - 1];
+        return std::nullopt;
+    }
+
+    std::optional<ScriptError> folderExists(const QString& path) const {
+        if (!host.m_folders.contains(normalizedFolder(path))) {
+            return error(kCannotCoerce, QStringLiteral("Can't make file \"%1\" into type alias.").arg(path));
+        }
+        return std::nullopt;
+    }
+
+    quint32 openWindow(const QString& title, QRectF defaultFrame) {
+        const QList<quint32> existing = windows();
+        if (!existing.isEmpty()) {
+            if (const SimulatedDesktop::Window* front = desktop().window(existing.first())) {
+                defaultFrame = front->frame.translated(22, 22);
+            }
+        }
+        SimulatedDesktop::Window window;
+        window.frame = defaultFrame;
+        window.title = title;
+        return desktop().addWindow(pid, window);
+    }
+
+    quint32 openBrowserWindow(const QString& url, const QString& title) {
+        const quint32 number = openWindow(title, QRectF(100, 100, 1200, 800));
+        host.m_browserWindows[number] = BrowserWindow{{Tab{url, title}}, 1};
+        return number;
+    }
+
+    void setFrame(quint32 number, const QList<std::int64_t>& edges, int from) {
+        const QRectF frame(static_cast<double>(edges[from]), static_cast<double>(edges[from + 1]),
+                           static_cast<double>(edges[from + 2] - edges[from]),
+                           static_cast<double>(edges[from + 3] - edges[from + 1]));
+        desktop().updateWindow(number, [frame](SimulatedDesktop::Window& w) { w.frame = frame; });
+    }
+
+    void closeWindow(quint32 number) { desktop().removeWindow(number); }
+
+    ScriptDescriptor listTabs() {
+        ScriptDescriptor all = ScriptDescriptor::list();
+        for (quint32 number : windows()) {
+            const BrowserWindow& window = host.browserWindow(number);
+            ScriptDescriptor tabs = ScriptDescriptor::list();
+            for (int i = 0; i < window.tabs.size(); ++i) {
+                const Tab& tab = window.tabs[i];
+                tabs.append(ScriptDescriptor::list({
+                    tab.url ? ScriptDescriptor::text(*tab.url) : ScriptDescriptor::missing(),
+                    tab.title ? ScriptDescriptor::text(*tab.title) : ScriptDescriptor::missing(),
+                    ScriptDescriptor::boolean(i + 1 == window.active),
+                }));
+            }
+            all.append(tabs);
+        }
+        return all;
+    }
+
+    ScriptDescriptor listFolders() {
+        ScriptDescriptor all = ScriptDescriptor::list();
+        for (quint32 number : windows()) {
+            const std::optional<QString> folder = host.folderOf(number);
+            const SimulatedDesktop::Window* w = desktop().window(number);
+            if (!folder || !w) {
+                continue; // no folder target: its "try" skips it
+            }
+            const QString path = *folder == QLatin1String("/") ? *folder : *folder + QLatin1Char('/');
+            const QRectF& f = w->frame;
+            all.append(ScriptDescriptor::list({
+                ScriptDescriptor::text(path),
+                ScriptDescriptor::list(
+                    {ScriptDescriptor::integer(NumberConversion::toInt(f.left())),
+                     ScriptDescriptor::integer(NumberConversion::toInt(f.top())),
+                     ScriptDescriptor::integer(NumberConversion::toInt(f.left() + f.width())),
+                     ScriptDescriptor::integer(NumberConversion::toInt(f.top() + f.height()))}),
+                ScriptDescriptor::text(w->title.value_or(folderDisplayName(*folder))),
+            }));
+        }
+        return all;
+    }
+
+    void closeEmptyWindows(const QStringList& prefixes) {
+        const bool safari = program.kind == AppKind::Safari;
+        for (qsizetype i = windows().size(); i >= 1; --i) {
+            const QList<quint32> all = windows();
+            if (i > all.size()) {
+                continue;
+            }
+            const quint32 number = all[i - 1];
+            const BrowserWindow& window = host.browserWindow(number);
+            std::optional<QString> url;
+            if (safari && window.tabs.isEmpty()) {
+                closeWindow(number);
+                continue;
+            }
+            if (window.tabs.size() != 1) {
+                continue;
+            }
+            if (safari) {
+                url = window.tabs.first().url;
+            } else if (window.active == 1) {
+                url = window.tabs.first().url;
+            } else {
+                continue; // no active tab to read: the window's "try" ends here
+            }
+            bool empty = !url;
+            for (const QString& prefix : prefixes) {
+                empty = empty || url->startsWith(prefix, Qt::CaseInsensitive);
+            }
+            if (empty) {
+                closeWindow(number);
+            }
+        }
+    }
+
+    std::optional<ScriptError> perform(const Statement& s) {
+        const Captures& a = s.args;
+        quint32 number = 0;
+        switch (s.op) {
+        case Op::BrowserListing:
+            returned = listTabs();
+            return std::nullopt;
+        case Op::FolderListing:
+            returned = listFolders();
+            return std::nullopt;
+        case Op::CloseBeyond: {
+            const std::int64_t keep = a.numbers[0];
+            for (qsizetype i = windows().size(); i > keep && i >= 1; --i) {
+                const QList<quint32> all = windows();
+                if (i <= all.size()) {
+                    closeWindow(all[i - 1]);
+                }
+            }
+            return std::nullopt;
+        }
+        case Op::CloseEmpty:
+            closeEmptyWindows(a.strings);
+            return std::nullopt;
+        case Op::MakeDocument:
+            host.showTabs(openBrowserWindow(a.strings[0], pageTitle(a.strings[0])));
+            return std::nullopt;
+        case Op::MakeWindow:
+            openBrowserWindow(QStringLiteral("chrome://newtab/"), QStringLiteral("New Tab"));
+            return std::nullopt;
+        case Op::SetActiveTabUrl: {
+            if (auto e = windowAt(a.numbers[0], number)) {
+                return e;
+            }
+            BrowserWindow& window = host.browserWindow(number);
+            if (window.active < 1 || window.active > window.tabs.size()) {
+                return error(kCannotGet,
+                             QStringLiteral("Can't get active tab of window %1.").arg(a.numbers[0]));
+            }
+            window.tabs[window.active - 1] = Tab{a.strings[0], pageTitle(a.strings[0])};
+            host.showTabs(number);
+            return std::nullopt;
+        }
+        case Op::ReturnNumber:
+            returned = ScriptDescriptor::integer(static_cast<std::int32_t>(a.numbers[0]));
+            return std::nullopt;
+        case Op::ReturnCount:
+            returned = ScriptDescriptor::integer(static_cast<std::int32_t>(windows().size()));
+            return std::nullopt;
+        case Op::SetWindowBounds:
+            if (auto e = windowAt(a.numbers[0], number)) {
+                return e;
+            }
+            setFrame(number, a.numbers, 1);
+            return std::nullopt;
+        case Op::TellWindow:
+            if (auto e = windowAt(a.numbers[0], number)) {
+                return e;
+            }
+            tellWindows.append(number);
+            return std::nullopt;
+        case Op::EndTell:
+            tellWindows.removeLast();
+            return std::nullopt;
+        case Op::MakeTab: {
+            BrowserWindow& window = host.browserWindow(tellWindows.last());
+            window.tabs.append(Tab{a.strings[0], pageTitle(a.strings[0])});
+            if (program.kind == AppKind::Chromium) {
+                window.active = static_cast<int>(window.tabs.size());
+            }
+            host.showTabs(tellWindows.last());
+            return std::nullopt;
+        }
+        case Op::SetCurrentTab:
+        case Op::SetActiveTabIndex: {
+            if (auto e = windowAt(a.numbers[0], number)) {
+                return e;
+            }
+            const std::int64_t tab = a.numbers[1];
+            BrowserWindow& window = host.browserWindow(number);
+            if ((s.op == Op::SetCurrentTab && a.numbers[2] != a.numbers[0]) || tab < 1 ||
+                tab > window.tabs.size()) {
+                return error(kInvalidIndex, QStringLiteral("Invalid index."));
+            }
+            window.active = static_cast<int>(tab);
+            host.showTabs(number);
+            return std::nullopt;
+        }
+        case Op::CloseEvery:
+            for (quint32 w : windows()) {
+                closeWindow(w);
+            }
+            return std::nullopt;
+        case Op::MakeFolderWindow: {
+            if (auto e = folderExists(a.strings[0])) {
+                return e;
+            }
+            const QString folder = normalizedFolder(a.strings[0]);
+            number = openWindow(folderDisplayName(folder), QRectF(120, 120, 800, 500));
+            host.m_folderWindows[number] = folder;
+            variables[a.names[0]] = number;
+            return std::nullopt;
+        }
+        case Op::SetVariableBounds:
+            number = variables.value(a.names[0]);
+            if (number == 0) {
+                return error(kUndefinedVariable,
+                             QStringLiteral("The variable %1 is not defined.").arg(a.names[0]));
+            }
+            if (!desktop().window(number)) {
+                return error(kCannotGet, QStringLiteral("Can't get window."));
+            }
+            setFrame(number, a.numbers, 0);
+            return std::nullopt;
+        case Op::CloseWhereTarget:
+        case Op::SetFrontWhereTargetBounds: {
+            if (auto e = folderExists(a.strings[0])) {
+                return e;
+            }
+            const QString folder = normalizedFolder(a.strings[0]);
+            for (quint32 w : windows()) {
+                if (host.folderOf(w) != folder) {
+                    continue;
+                }
+                if (s.op == Op::CloseWhereTarget) {
+                    closeWindow(w);
+                    continue;
+                }
+                setFrame(w, a.numbers, 0);
+                return std::nullopt;
+            }
+            if (s.op == Op::SetFrontWhereTargetBounds) {
+                return error(kInvalidIndex, QStringLiteral("Invalid index."));
+            }
+            return std::nullopt;
+        }
+        case Op::Try:
+        case Op::EndTry:
+            break;
+        }
+        return std::nullopt;
+    }
+};
+
+SimulatedScriptHost::SimulatedScriptHost(SimulatedDesktop& desktop, QObject* parent)
+    : QObject(parent)
+    , m_desktop(desktop) {
+    connect(&desktop, &SimulatedDesktop::windowRemoved, this, &SimulatedScriptHost::forget);
+}
+
+SimulatedScriptHost::~SimulatedScriptHost() = default;
+
+void SimulatedScriptHost::installInto(Platform& platform) {
+    platform.scriptRunner =
+        std::shared_ptr<ScriptRunner>(static_cast<ScriptRunner*>(this), [](ScriptRunner*) {});
+}
+
+void SimulatedScriptHost::queueBehaviour(const QString& appName, Behaviour behaviour) {
+    m_queued[appName].append(std::move(behaviour));
+}
+
+void SimulatedScriptHost::setBehaviour(const QString& appName, std::optional<Behaviour> behaviour) {
+    if (behaviour) {
+        m_standing.insert(appName, *behaviour);
+    } else {
+        m_standing.remove(appName);
+    }
+}
+
+SimulatedScriptHost::Behaviour SimulatedScriptHost::refusal(const QString& appName, bool reportsAppName) {
+    return Behaviour{ScriptError{ScriptError::notAuthorized,
+                                 reportsAppName ? std::optional<QString>(appName) : std::nullopt,
+                                 QStringLiteral("Not authorized to send Apple events to %1.").arg(appName)},
+                     Clock::Duration::zero(), false};
+}
+
+SimulatedScriptHost::Behaviour SimulatedScriptHost::failure(int number, const QString& message) {
+    return Behaviour{ScriptError{number, std::nullopt, message}, Clock::Duration::zero(), false};
+}
+
+SimulatedScriptHost::Behaviour SimulatedScriptHost::hang() {
+    return Behaviour{std::nullopt, Clock::Duration::zero(), true};
+}
+
+SimulatedScriptHost::Behaviour SimulatedScriptHost::late(Clock::Duration delay) {
+    return Behaviour{std::nullopt, delay, false};
+}
+
+std::optional<SimulatedScriptHost::Behaviour> SimulatedScriptHost::nextBehaviour(const QString& appName) {
+    auto queued = m_queued.find(appName);
+    if (queued != m_queued.end() && !queued->isEmpty()) {
+        return queued->takeFirst();
+    }
+    const auto standing = m_standing.constFind(appName);
+    if (standing != m_standing.cend()) {
+        return *standing;
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+struct HungAwaiter {
+    QList<std::coroutine_handle<>>* hung;
+    bool await_ready() const noexcept { return false; }
+    void await_suspend(std::coroutine_handle<> handle) const { hung->append(handle); }
+    void await_resume() const noexcept {}
+};
+
+} // namespace
+
+void SimulatedScriptHost::releaseHungScripts() {
+    const QList<std::coroutine_handle<>> hung = std::exchange(m_hung, {});
+    for (std::coroutine_handle<> handle : hung) {
+        handle.resume();
+    }
+}
+
+QCoro::Task<ScriptResult> SimulatedScriptHost::run(QString source) {
+    QString problem;
+    const std::optional<Program> program = compile(source, &problem);
+    if (!program) {
+        m_rejected.append(source);
+        co_return ScriptResult::failure(ScriptError{kSyntaxError, std::nullopt, problem});
+    }
+    const std::optional<Behaviour> behaviour = nextBehaviour(program->appName);
+    if (behaviour && behaviour->hangs) {
+        co_await HungAwaiter{&m_hung};
+    } else if (behaviour && behaviour->delay > Clock::Duration::zero()) {
+        QPointer<SimulatedScriptHost> self(this);
+        co_await m_desktop.clock().sleep(behaviour->delay);
+        if (!self) {
+            co_return ScriptResult{};
+        }
+    }
+    if (behaviour && behaviour->error) {
+        co_return ScriptResult::failure(*behaviour->error);
+    }
+    m_executed.append(source);
+    co_return execute(*program);
+}
+
+ScriptResult SimulatedScriptHost::execute(const Program& program) {
+    const SimulatedDesktop::Application* app = m_desktop.findApplication(program.bundleIdentifier);
+    if (!app) {
+        return ScriptResult::failure(
+            ScriptError{kNotRunning, program.appName, QStringLiteral("Application isn't running.")});
+    }
+    Run run{*this, program, app->pid, {}, {}, std::nullopt};
+    const QList<Statement>& statements = program.statements;
+    int tryDepth = 0;
+    for (qsizetype pc = 0; pc < statements.size(); ++pc) {
+        const Op op = statements[pc].op;
+        if (op == Op::Try || op == Op::EndTry) {
+            tryDepth += op == Op::Try ? 1 : -1;
+            continue;
+        }
+        if (const std::optional<ScriptError> error = run.perform(statements[pc])) {
+            if (tryDepth == 0) {
+                return ScriptResult::failure(*error);
+            }
+            // Go on after the "end try" of the innermost block.
+            for (int nested = 0; ++pc < statements.size();) {
+                if (statements[pc].op == Op::Try) {
+                    ++nested;
+                } else if (statements[pc].op == Op::EndTry && nested-- == 0) {
+                    break;
+                }
+            }
+            --tryDepth;
+            continue;
+        }
+        if (run.returned) {
+            break;
+        }
+    }
+    return ScriptResult::answer(run.returned.value_or(ScriptDescriptor::missing()));
+}
+
+SimulatedScriptHost::BrowserWindow& SimulatedScriptHost::browserWindow(quint32 number) {
+    auto it = m_browserWindows.find(number);
+    if (it != m_browserWindows.end()) {
+        return it->second;
+    }
+    BrowserWindow window;
+    if (const SimulatedDesktop::Window* w = m_desktop.window(number)) {
+        for (const QJsonValue& value : w->sceneData.value(QStringLiteral("tabs")).toArray()) {
+            const QJsonObject tab = value.toObject();
+            const QJsonValue url = tab.value(QStringLiteral("url"));
+            const QJsonValue title = tab.value(QStringLiteral("title"));
+            window.tabs.append(Tab{url.isString() ? std::optional(url.toString()) : std::nullopt,
+                                   title.isString() ? std::optional(title.toString()) : std::nullopt});
+            if (window.active == 0 && tab.value(QStringLiteral("active")).toBool()) {
+                window.active = static_cast<int>(window.tabs.size());
+            }
+        }
+    }
+    if (window.active == 0 && !window.tabs.isEmpty()) {
+        window.active = 1;
+    }
+    return m_browserWindows.emplace(number, std::move(window)).first->second;
+}
+
+QList<SimulatedScriptHost::Tab> SimulatedScriptHost::tabs(quint32 window) {
+    return browserWindow(window).tabs;
+}
+
+int SimulatedScriptHost::activeTab(quint32 window) {
+    return browserWindow(window).active;
+}
+
+void SimulatedScriptHost::setTabs(quint32 window, const QList<Tab>& tabs, int active) {
+    m_browserWindows[window] = BrowserWindow{tabs, active};
+    showTabs(window);
+}
+
+void SimulatedScriptHost::showTabs(quint32 number) {
+    const BrowserWindow& window = browserWindow(number);
+    if (window.active < 1 || window.active > window.tabs.size()) {
+        return;
+    }
+    const Tab& tab = window.tabs[window.active - 1];
+    const std::optional<QString> title = tab.title ? tab.title : tab.url;
+    m_desktop.updateWindow(number, [title](SimulatedDesktop::Window& w) { w.title = title; });
+}
+
+std::optional<QString> SimulatedScriptHost::folderOf(quint32 window) {
+    auto it = m_folderWindows.find(window);
+    if (it != m_folderWindows.end()) {
+        return it->second;
+    }
+    std::optional<QString> folder;
+    if (const SimulatedDesktop::Window* w = m_desktop.window(window)) {
+        const QJsonValue value = w->sceneData.value(QStringLiteral("folder"));
+        if (value.isString()) {
+            folder = normalizedFolder(value.toString());
+            m_folders.insert(*folder);
+        }
+    }
+    m_folderWindows[window] = folder;
+    return folder;
+}
+
+void SimulatedScriptHost::setFolder(quint32 window, const std::optional<QString>& folder) {
+    m_folderWindows[window] = folder ? std::optional(normalizedFolder(*folder)) : std::nullopt;
+    if (folder) {
+        m_folders.insert(normalizedFolder(*folder));
+    }
+}
+
+void SimulatedScriptHost::addFolder(const QString& path) {
+    m_folders.insert(normalizedFolder(path));
+}
+
+void SimulatedScriptHost::removeFolder(const QString& path) {
+    m_folders.remove(normalizedFolder(path));
+}
+
+void SimulatedScriptHost::forget(quint32 number) {
+    m_browserWindows.erase(number);
+    m_folderWindows.erase(number);
+}

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "Platform/Clock.h"
+#include "Platform/ScriptRunner.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QRectF>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <coroutine>
+#include <map>
+#include <optional>
+
+struct Platform;
+class SimulatedDesktop;
+
+// The scriptable applications of the simulated desktop: the ten browsers (in their two script
+// dialects) and the file manager. Their windows are the desktop's own windows, so what a script
+// opens, moves or closes is what the accessibility and window-server ports show; the host keeps
+// only what the desktop has no notion of: each browser window's tabs and each folder window's
+// folder (read first from the window's scene data, "tabs" and "folder").
+//
+// The host understands exactly the system's own scripts: string literals are unescaped as the
+// script language does and "try" blocks are honoured. Any other text is refused as a syntax error
+// and recorded, so a changed script breaks a test. Faults (refusals with or without the
+// application's name, other errors, hangs, late answers) are set per application, for the next
+// script or for all of them, and play out on the desktop's clock.
+class SimulatedScriptHost : public QObject, public ScriptRunner {
+    Q_OBJECT
+public:
+    struct Behaviour {
+        // Answered instead of running the script.
+        std::optional<ScriptError> error;
+        // The script runs, and answers, this much later.
+        Clock::Duration delay{0};
+        // The script neither runs nor answers until releaseHungScripts().
+        bool hangs = false;
+    };
+    struct Tab {
+        std::optional<QString> url;
+        std::optional<QString> title;
+        bool operator==(const Tab&) const = default;
+    };
+
+    explicit SimulatedScriptHost(SimulatedDesktop& desktop, QObject* parent = nullptr);
+    ~SimulatedScriptHost() override;
+
+    // Makes this host the script runner of platform; it must outlive that use.
+    void installInto(Platform& platform);
+
+    QCoro::Task<ScriptResult> run(QString source) override;
+
+    // Faults, by the name scripts use for the application ("Google Chrome", "Finder").
+    void queueBehaviour(const QString& appName, Behaviour behaviour);
+    void setBehaviour(const QString& appName, std::optional<Behaviour> behaviour);
+    static Behaviour refusal(const QString& appName, bool reportsAppName = true);
+    static Behaviour failure(int number, const QString& message);
+    static Behaviour hang();
+    static Behaviour late(Clock::Duration delay);
+    // Lets every hung script run and answer now.
+    void releaseHungScripts();
+    int hungScriptCount() const { return static_cast<int>(m_hung.size()); }
+
+    // Browser windows: their tabs and the active one (1-based; 0 for none).
+    QList<Tab> tabs(quint32 window);
+    int activeTab(quint32 window);
+    void setTabs(quint32 window, const QList<Tab>& tabs, int active);
+    // Folder windows: the folder shown (none for a search or smart folder window).
+    std::optional<QString> folderOf(quint32 window);
+    void setFolder(quint32 window, const std::optional<QString>& folder);
+    // Folders that exist; a window's folder counts as existing when it is first seen.
+    void addFolder(const QString& path);
+    void removeFolder(const QString& path);
+
+    // Scripts that ran (recognised), and texts refused as unrecognised.
+    const QStringList& executedScripts() const { return m_executed; }
+    const QStringList& rejectedScripts() const { return m_rejected; }
+
+    struct Statement;
+    struct Program;
+    struct Run;
+
+private:
+    struct BrowserWindow {
+        QList<Tab> tabs;
+        int active = 0;
+    };
+
+    std::optional<Behaviour> nextBehaviour(const QString& appName);
+    ScriptResult execute(const Program& program);
+    BrowserWindow& browserWindow(quint32 number);
+    void showTabs(quint32 number);
+    void forget(quint32 number);
+
+    SimulatedDesktop& m_desktop;
+    QHash<QString, QList<Behaviour>> m_queued;
+    QHash<QString, Behaviour> m_standing;
+    QList<std::coroutine_handle<>> m_hung;
+    std::map<quint32, BrowserWindow> m_browserWindows;
+    std::map<quint32, std::optional<QString>> m_folderWindows;
+    QSet<QString> m_folders;
+    QStringList m_executed;
+    QStringList m_rejected;
+
+    friend struct Run;
+};

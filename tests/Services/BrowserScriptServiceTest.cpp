@@ -1,0 +1,202 @@
+// Browser conversations end to end against the simulated browsers.
+#include "Services/BrowserScriptService.h"
+
+#include "Models/Workspace.h"
+#include "Services/AnalysisLogger.h"
+#include "Support/ScriptedDesktop.h"
+
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace {
+
+const QString kChrome = QStringLiteral("com.google.Chrome");
+const QString kSafari = QStringLiteral("com.apple.Safari");
+
+QList<QStringList> urls(const BrowserScriptService::TabList& windows) {
+    QList<QStringList> out;
+    for (const auto& w : windows) {
+        QStringList tabs;
+        for (const auto& t : w) {
+            tabs << t.url + (t.isActive ? "*" : "");
+        }
+        out << tabs;
+    }
+    return out;
+}
+
+TabSnapshot tab(const QString& url, bool active = false) {
+    return TabSnapshot{QUuid::createUuid(), url, {}, active};
+}
+
+QStringList logged() {
+    QStringList lines;
+    for (const auto& e : AnalysisLogger::shared().entries()) {
+        lines << e.message;
+    }
+    return lines;
+}
+
+class BrowserScriptServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override { AnalysisLogger::shared().beginSession(Workspace{}); }
+    ScriptedDesktop d;
+};
+
+} // namespace
+
+TEST_F(BrowserScriptServiceTest, CapturesTabsInBothDialects) {
+    for (const QString& id : {kChrome, kSafari}) {
+        const qint32 pid = d.addApp(id, BrowserScriptService::appName(id));
+        d.addBrowserWindow(pid, {"https://back/*"});
+        d.addBrowserWindow(pid, {"https://a/", "https://b/*"});
+        const auto tabs = d.clock().runUntilDone(BrowserScriptService::captureTabs(id));
+        ASSERT_TRUE(tabs);
+        EXPECT_EQ(urls(*tabs), (QList<QStringList>{{"https://a/", "https://b/*"}, {"https://back/*"}}))
+            << id.toStdString();
+    }
+    EXPECT_TRUE(d.host().rejectedScripts().isEmpty());
+    EXPECT_TRUE(logged().contains("parseTabResult: Mode: NESTED windows, sub-list per tab"));
+}
+
+TEST_F(BrowserScriptServiceTest, RestoresWindowsWithFramesAndActiveTabs) {
+    for (const QString& id : {kChrome, kSafari}) {
+        const qint32 pid = d.addApp(id, BrowserScriptService::appName(id));
+        const BrowserScriptService::TabList saved{
+            {tab("https://one/"), tab("https://two/", true), tab("https://three/")},
+            {},
+            {tab("https://solo/", true)},
+            {tab("https://last/")},
+        };
+        // The second frame is missing and the list is shorter than the windows.
+        const QList<SnapshotRect> frames{{10, 20, 800, 600}, {0, 0, 1, 1}, {std::nan(""), 0, 100, 100}};
+        ASSERT_TRUE(d.clock().runUntilDone(BrowserScriptService::restoreTabs(id, saved, frames)));
+        EXPECT_EQ(d.browserWindows(pid),
+                  (QList<QStringList>{{"https://one/", "https://two/*", "https://three/"},
+                                      {"https://solo/*"},
+                                      {"https://last/*"}}))
+            << id.toStdString();
+        const auto numbers = d.windowsFrontToBack(pid);
+        EXPECT_EQ(d.desktop().window(numbers[0])->frame, QRectF(10, 20, 800, 600));
+        EXPECT_TRUE(d.host().rejectedScripts().isEmpty());
+    }
+    const QStringList lines = logged();
+    EXPECT_TRUE(lines.contains("restoreChromiumTabs: Set bounds for window 1: {10, 20, 810, 620}"));
+    EXPECT_TRUE(lines.contains("restoreSafariTabs: Skipping empty tab list for snapshotIdx=1"));
+    EXPECT_TRUE(lines.contains("restoreSafariTabs: Restored window[0] at index 1 with 3 tabs"));
+    EXPECT_TRUE(lines.contains("restoreTabs:     tab[1]: url=https://two/, active=true"));
+}
+
+// Saved text is data, never script: a URL built to break out of its literal arrives unchanged.
+TEST_F(BrowserScriptServiceTest, SavedUrlCannotInjectScript) {
+    const QString hostile = R"(x" & (do shell script "say hi") & ")";
+    for (const QString& id : {kChrome, kSafari}) {
+        const qint32 pid = d.addApp(id, BrowserScriptService::appName(id));
+        ASSERT_TRUE(d.clock().runUntilDone(BrowserScriptService::restoreTabs(
+            id, {{tab("https://a/"), tab(hostile + "\\", true)}}, std::nullopt)));
+        EXPECT_EQ(d.browserWindows(pid), (QList<QStringList>{{"https://a/", hostile + "\\*"}}));
+    }
+    EXPECT_TRUE(d.host().rejectedScripts().isEmpty());
+}
+
+// A window that could not be made must not send its bounds and tabs to the user's front window.
+TEST_F(BrowserScriptServiceTest, FailedWindowCreationSkipsThatWindow) {
+    const qint32 pid = d.addApp(kChrome, "Google Chrome");
+    const quint32 users = d.addBrowserWindow(pid, {"https://mine/*"}, QRectF(300, 300, 500, 400));
+    // The last saved window is made first: its creation fails, the first saved window still comes.
+    d.host().queueBehaviour("Google Chrome", SimulatedScriptHost::failure(-1728, "Can't make window."));
+    const BrowserScriptService::TabList saved{{tab("https://first/", true)},
+                                              {tab("https://x/"), tab("https://y/", true)}};
+    ASSERT_TRUE(d.clock().runUntilDone(BrowserScriptService::restoreTabs(
+        kChrome, saved, QList<SnapshotRect>{{0, 0, 700, 500}, {5, 5, 600, 600}})));
+    EXPECT_EQ(d.browserWindows(pid), (QList<QStringList>{{"https://first/*"}, {"https://mine/*"}}));
+    EXPECT_EQ(d.desktop().window(users)->frame, QRectF(300, 300, 500, 400));
+    const QStringList lines = logged();
+    EXPECT_TRUE(lines.contains("AppleScript error (-1728): Can't make window."));
+    EXPECT_TRUE(lines.filter("Restored window[1]").isEmpty());
+    EXPECT_TRUE(lines.contains("restoreChromiumTabs: Restored window[0] at index 1 with 1 tabs"));
+}
+
+TEST_F(BrowserScriptServiceTest, RefusalPostsTheAlertEveryTime) {
+    d.addApp(kChrome, "Google Chrome");
+    d.host().queueBehaviour("Google Chrome", SimulatedScriptHost::refusal("Google Chrome"));
+    d.host().queueBehaviour("Google Chrome", SimulatedScriptHost::refusal("Google Chrome", false));
+    d.prompts().queueAlertAnswer(0); // Open Settings
+    d.prompts().queueAlertAnswer(1); // Cancel
+    for (int i = 0; i < 2; ++i) {
+        const auto tabs = d.clock().runUntilDone(BrowserScriptService::captureTabs(kChrome));
+        ASSERT_TRUE(tabs);
+        EXPECT_TRUE(tabs->isEmpty());
+    }
+    const auto& alerts = d.prompts().shownAlerts();
+    ASSERT_EQ(alerts.size(), 2);
+    EXPECT_EQ(alerts[0].messageText, "Automation Permission Required");
+    EXPECT_EQ(
+        alerts[0].informativeText,
+        "Ordella needs permission to control Google Chrome to capture and restore browser tabs. Please grant "
+        "access in System Settings > Privacy & Security > Automation.");
+    EXPECT_EQ(alerts[0].buttons, (QStringList{"Open Settings", "Cancel"}));
+    EXPECT_EQ(alerts[0].style, AlertRequest::Style::Warning);
+    EXPECT_TRUE(alerts[1].informativeText.contains("control the browser to"));
+    EXPECT_EQ(
+        d.prompts().openedUrls(),
+        QList<QUrl>{QUrl("x-apple.systempreferences:com.apple.preference.security?Privacy_Automation")});
+    const QStringList lines = logged();
+    EXPECT_TRUE(lines.contains("Not authorized to send Apple events to Google Chrome. Prompting user."));
+    EXPECT_TRUE(lines.contains("Not authorized to send Apple events to the browser. Prompting user."));
+    EXPECT_TRUE(lines.contains("parseTabResult: No result to parse"));
+}
+
+// A hung browser costs its caller 10 s; the next call waits behind it and gets its answer once
+// the hung script has really ended.
+TEST_F(BrowserScriptServiceTest, TimeOutThenACallWaitingBehindIt) {
+    const qint32 pid = d.addApp(kChrome, "Google Chrome");
+    d.addBrowserWindow(pid, {"https://a/*"});
+    d.host().queueBehaviour("Google Chrome", SimulatedScriptHost::late(15s));
+    const auto first = d.clock().runUntilDone(BrowserScriptService::getWindowCount(kChrome));
+    ASSERT_TRUE(first);
+    EXPECT_EQ(*first, 0);
+    EXPECT_EQ(d.clock().elapsed(), 10s);
+    EXPECT_TRUE(logged().contains("runAppleScript: TIMEOUT after 10.0s — script may still be running"));
+    const auto second = d.clock().runUntilDone(BrowserScriptService::captureTabs(kChrome));
+    ASSERT_TRUE(second);
+    EXPECT_EQ(urls(*second), (QList<QStringList>{{"https://a/*"}}));
+    EXPECT_EQ(d.clock().elapsed(), 15s);
+}
+
+TEST_F(BrowserScriptServiceTest, Housekeeping) {
+    const qint32 chrome = d.addApp(kChrome, "Google Chrome");
+    const qint32 safari = d.addApp(kSafari, "Safari");
+    for (qint32 pid : {chrome, safari}) {
+        d.addBrowserWindow(pid, {"https://keep/*"});
+        d.addBrowserWindow(pid, {"ABOUT:BLANK*"});
+        d.addBrowserWindow(pid, {"about:blank", "about:blank*"});
+        d.addBrowserWindow(pid, {"file:///tmp/x.html*"});
+        d.addBrowserWindow(pid, {});
+    }
+    for (const QString& id : {kChrome, kSafari}) {
+        ASSERT_TRUE(d.clock().runUntilDone(BrowserScriptService::closeEmptyBrowserWindows(id)));
+    }
+    // Without tabs: closed by the Safari dialect, left by the Chromium one.
+    EXPECT_EQ(d.browserWindows(chrome),
+              (QList<QStringList>{{}, {"about:blank", "about:blank*"}, {"https://keep/*"}}));
+    EXPECT_EQ(d.browserWindows(safari),
+              (QList<QStringList>{{"about:blank", "about:blank*"}, {"https://keep/*"}}));
+
+    const int before = static_cast<int>(d.host().executedScripts().size());
+    ASSERT_TRUE(d.clock().runUntilDone(BrowserScriptService::closeWindowsBeyondCount(kChrome, 3)));
+    EXPECT_EQ(d.host().executedScripts().size(), before + 1); // only the count
+    ASSERT_TRUE(d.clock().runUntilDone(BrowserScriptService::closeWindowsBeyondCount(kChrome, 1)));
+    EXPECT_EQ(d.browserWindows(chrome), (QList<QStringList>{{}}));
+    EXPECT_TRUE(logged().contains("Closing 2 windows (keeping 1)"));
+
+    ASSERT_TRUE(d.clock().runUntilDone(BrowserScriptService::closeBrowser(kSafari)));
+    EXPECT_TRUE(d.browserWindows(safari).isEmpty());
+    EXPECT_TRUE(logged().contains("closeBrowser: Closing all windows for Safari"));
+    EXPECT_TRUE(d.host().rejectedScripts().isEmpty());
+}
