@@ -56,22 +56,35 @@ bool present(const std::optional<QString>& value) {
     return value && !value->isEmpty();
 }
 
+// A string with its hash, so that most unequal pairs are told apart without comparing text.
+struct HashedText {
+    QString text;
+    size_t hash = 0;
+
+    explicit HashedText(const QString& t)
+        : text(t)
+        , hash(qHash(t)) {}
+    bool operator==(const HashedText& other) const { return hash == other.hash && text == other.text; }
+};
+
 // Everything a comparison needs of one title, worked out once per window instead of once per pair.
 struct TitleClues {
     std::optional<QString> title;
+    std::optional<HashedText> hashedTitle;
     std::optional<QString> terminalPath;
     // The title less its last " - " part; nothing when it has no " - ".
-    std::optional<QString> remainder;
+    std::optional<HashedText> remainder;
 
     explicit TitleClues(const std::optional<QString>& t)
         : title(t) {
         if (!present(t)) {
             return;
         }
+        hashedTitle.emplace(*t);
         terminalPath = WindowMatcher::extractTerminalPath(*t);
         const QStringList parts = t->split(kSeparator);
         if (parts.size() > 1) {
-            remainder = parts.mid(0, parts.size() - 1).join(kSeparator);
+            remainder.emplace(parts.mid(0, parts.size() - 1).join(kSeparator));
         }
     }
 };
@@ -80,7 +93,7 @@ struct Saved {
     const WindowSnapshot* snapshot;
     QRectF frame;
     TitleClues clues;
-    std::optional<QString> normalizedDocument;
+    std::optional<HashedText> normalizedDocument;
 };
 
 struct Live {
@@ -89,7 +102,7 @@ struct Live {
     std::optional<QString> document;
     std::optional<QRectF> frame;
     TitleClues clues{std::nullopt};
-    std::optional<QString> normalizedDocument;
+    std::optional<HashedText> normalizedDocument;
 };
 
 struct Candidate {
@@ -110,8 +123,16 @@ std::optional<QList<AXElement>> liveWindows(const RunningApplication& app, const
     return windows;
 }
 
+// Whether one title contains the other; only a longer title can contain a different one.
+bool containsEither(const QString& a, const QString& b) {
+    if (a.size() == b.size()) {
+        return a == b;
+    }
+    return a.size() > b.size() ? a.contains(b) : b.contains(a);
+}
+
 bool fuzzyMatch(const TitleClues& a, const TitleClues& b) {
-    if (a.title->contains(*b.title) || b.title->contains(*a.title)) {
+    if (containsEither(*a.title, *b.title)) {
         return true;
     }
     return a.remainder && b.remainder && *a.remainder == *b.remainder;
@@ -129,7 +150,7 @@ WindowMatchQuality matchQuality(const Saved& saved, const Live& live, const Log&
             }
             if (log.on()) {
                 log(QStringLiteral("documentURL mismatch: snapshot=\"%1\" vs ax=\"%2\"")
-                        .arg(*saved.normalizedDocument, *live.normalizedDocument));
+                        .arg(saved.normalizedDocument->text, live.normalizedDocument->text));
             }
         } else if (log.on()) {
             log(QStringLiteral("documentURL missing in AX: snapshot=\"%1\" ax=\"%2\"")
@@ -146,15 +167,16 @@ WindowMatchQuality matchQuality(const Saved& saved, const Live& live, const Log&
         }
         return WindowMatchQuality::terminalPath;
     }
-    if (*saved.clues.title == *live.clues.title) {
+    if (*saved.clues.hashedTitle == *live.clues.hashedTitle) {
         if (log.on()) {
             log(QStringLiteral("exactTitle match: \"%1\"").arg(*saved.clues.title));
         }
         return WindowMatchQuality::exactTitle;
     }
-    if (live.frame && fuzzyMatch(saved.clues, live.clues)) {
+    // The size test is the cheaper one, so it goes first; both must hold.
+    if (live.frame) {
         const double ratio = WindowMatcher::sizeSimilarity(saved.frame.size(), live.frame->size());
-        if (ratio > kSizeSimilarityLimit) {
+        if (ratio > kSizeSimilarityLimit && fuzzyMatch(saved.clues, live.clues)) {
             if (log.on()) {
                 log(QStringLiteral("fuzzyTitleAndSize match: \"%1\" sizeRatio=%2")
                         .arg(*saved.clues.title, QString::asprintf("%.2f", ratio)));
@@ -286,7 +308,7 @@ WindowMatcher::Matches WindowMatcher::matchWindows(const QList<WindowSnapshot>& 
         w.document = AXAttributeReader::string(w.element, QStringLiteral("AXDocument"));
         w.frame = AXAttributeReader::frame(w.element).frame;
         if (present(w.document)) {
-            w.normalizedDocument = normalizeDocumentURL(*w.document);
+            w.normalizedDocument.emplace(normalizeDocumentURL(*w.document));
         }
         if (log.on()) {
             log(QStringLiteral("AX window[%1]: title=\"%2\" docURL=\"%3\" frame=%4")
@@ -302,7 +324,7 @@ WindowMatcher::Matches WindowMatcher::matchWindows(const QList<WindowSnapshot>& 
         const WindowSnapshot& s = snapshots[i];
         Saved entry{&s, RectConversion::toRectF(s.frame), TitleClues(s.windowTitle), std::nullopt};
         if (present(s.documentURL)) {
-            entry.normalizedDocument = normalizeDocumentURL(*s.documentURL);
+            entry.normalizedDocument.emplace(normalizeDocumentURL(*s.documentURL));
         }
         if (log.on()) {
             log(QStringLiteral("Snapshot[%1]: title=\"%2\" docURL=\"%3\" frame=%4 minimized=%5")
@@ -390,13 +412,13 @@ WindowMatcher::Matches WindowMatcher::matchWindowsByGeometry(const QList<WindowS
     }
 
     QList<Candidate> candidates;
-    candidates.reserve(snapshots.size() * live.size());
     for (int i = 0; i < snapshots.size(); ++i) {
         const QRectF savedFrame = RectConversion::toRectF(snapshots[i].frame);
         for (const Live& w : live) {
             const double distance = frameDistance(savedFrame, *w.frame);
-            // A saved frame that is not a number pairs with nothing.
-            if (std::isnan(distance)) {
+            // Pairs further apart than the limit are never taken, so they need not be sorted; a
+            // saved frame that is not a number pairs with nothing.
+            if (!(distance <= kGeometryByFrameLimit)) {
                 continue;
             }
             const auto quality = distance <= kGeometryLimit ? WindowMatchQuality::geometry
@@ -409,9 +431,6 @@ WindowMatcher::Matches WindowMatcher::matchWindowsByGeometry(const QList<WindowS
     });
 
     return assignGreedily(candidates, [&log](const Candidate& c) {
-        if (*c.geometryDistance > kGeometryByFrameLimit) {
-            return false;
-        }
         if (log.on()) {
             log(QStringLiteral("matchWindowsByGeometry: snapshot[%1] → AX[%2] distance=%3")
                     .arg(QString::number(c.snapshotIndex), QString::number(c.axIndex),
