@@ -2,6 +2,7 @@
 #include "Platform/Simulated/SimulatedScriptHost.h"
 
 #include "Platform/Simulated/ScriptSourceReader.h"
+#include "Platform/Simulated/SimulatedScene.h"
 #include "Services/BrowserScriptService.h"
 #include "Services/FinderScriptService.h"
 #include "Support/ScriptedDesktop.h"
@@ -116,4 +117,27 @@ TEST(SimulatedScriptHost, TryBlocksAreHonoured) {
     const ScriptResult guarded = run(d, FinderScriptService::batchRestoreScript({"/a", "/b", "/c"}, {}));
     EXPECT_FALSE(guarded.error);
     EXPECT_EQ(d.windowsFrontToBack(finder).size(), 2);
+}
+
+// Browser tabs and folders of a scene belong to the scene's own windows.
+TEST(SimulatedScriptHost, ReadsTheDemoScene) {
+    ScriptedDesktop d;
+    const auto loaded = SimulatedScene::loadFile(SimulatedScene::demoScenePath(), d.desktop());
+    ASSERT_TRUE(loaded.ok) << loaded.error.toStdString();
+    const auto tabs = d.clock().runUntilDone(BrowserScriptService::captureTabs(kChrome));
+    ASSERT_TRUE(tabs);
+    ASSERT_EQ(tabs->size(), 2);
+    EXPECT_EQ((*tabs)[0].size(), 2);
+    EXPECT_EQ((*tabs)[0][0].url, "https://example.org/release-notes");
+    EXPECT_TRUE((*tabs)[0][0].isActive);
+    const auto folders = d.clock().runUntilDone(FinderScriptService::captureWindows());
+    ASSERT_TRUE(folders);
+    ASSERT_EQ(folders->size(), 1);
+    EXPECT_EQ(folders->first().path, "/home/demo/Projects/");
+    EXPECT_EQ(folders->first().bounds, (SnapshotRect{300, 400, 760, 420}));
+
+    // Closing through a script closes the desktop's window.
+    const qint32 chrome = d.desktop().findApplication(kChrome)->pid;
+    ASSERT_TRUE(d.clock().runUntilDone(BrowserScriptService::closeBrowser(kChrome)));
+    EXPECT_TRUE(d.desktop().windowsOf(chrome).isEmpty());
 }
