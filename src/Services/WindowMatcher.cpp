@@ -113,14 +113,33 @@ struct Candidate {
     std::optional<double> geometryDistance;
 };
 
-std::optional<QList<AXElement>> liveWindows(const RunningApplication& app, const QString& failureLine,
-                                            const Log& log) {
-    const std::optional<QList<AXElement>> windows =
+// The application's live windows in "AXWindows" order, each read once; nothing (and the failure
+// line) when the list cannot be read. Titles and documents are read only when asked for.
+std::optional<QList<Live>> liveWindows(const RunningApplication& app, const QString& failureLine,
+                                       const Log& log, bool withText) {
+    const std::optional<QList<AXElement>> elements =
         AXAttributeReader::windowList(AXAttributeReader::applicationElement(app.processIdentifier));
-    if (!windows) {
+    if (!elements) {
         log(failureLine + QString::number(app.processIdentifier));
+        return std::nullopt;
     }
-    return windows;
+    QList<Live> result;
+    result.reserve(elements->size());
+    for (qsizetype j = 0; j < elements->size(); ++j) {
+        Live w;
+        w.index = j;
+        w.element = elements->at(j);
+        w.frame = AXAttributeReader::frame(w.element).frame;
+        if (withText) {
+            w.clues = TitleClues(AXAttributeReader::string(w.element, QStringLiteral("AXTitle")));
+            w.document = AXAttributeReader::string(w.element, QStringLiteral("AXDocument"));
+            if (present(w.document)) {
+                w.normalizedDocument.emplace(WindowMatcher::normalizeDocumentURL(*w.document));
+            }
+        }
+        result.append(std::move(w));
+    }
+    return result;
 }
 
 // Whether one title contains the other; only a longer title can contain a different one.
@@ -292,30 +311,17 @@ double WindowMatcher::sizeSimilarity(const QSizeF& a, const QSizeF& b) {
 WindowMatcher::Matches WindowMatcher::matchWindows(const QList<WindowSnapshot>& snapshots,
                                                    const RunningApplication& app) {
     const Log log;
-    const std::optional<QList<AXElement>> elements =
-        liveWindows(app, QStringLiteral("Cannot get AX windows for pid="), log);
-    if (!elements || elements->isEmpty()) {
+    const std::optional<QList<Live>> live =
+        liveWindows(app, QStringLiteral("Cannot get AX windows for pid="), log, true);
+    if (!live || live->isEmpty()) {
         return {};
     }
-
-    QList<Live> live;
-    live.reserve(elements->size());
-    for (qsizetype j = 0; j < elements->size(); ++j) {
-        Live w;
-        w.index = j;
-        w.element = elements->at(j);
-        w.clues = TitleClues(AXAttributeReader::string(w.element, QStringLiteral("AXTitle")));
-        w.document = AXAttributeReader::string(w.element, QStringLiteral("AXDocument"));
-        w.frame = AXAttributeReader::frame(w.element).frame;
-        if (present(w.document)) {
-            w.normalizedDocument.emplace(normalizeDocumentURL(*w.document));
-        }
-        if (log.on()) {
+    if (log.on()) {
+        for (const Live& w : *live) {
             log(QStringLiteral("AX window[%1]: title=\"%2\" docURL=\"%3\" frame=%4")
-                    .arg(QString::number(j), orNil(w.clues.title), orNil(w.document),
+                    .arg(QString::number(w.index), orNil(w.clues.title), orNil(w.document),
                          w.frame ? frameText(*w.frame) : QStringLiteral("nil")));
         }
-        live.append(std::move(w));
     }
 
     QList<Saved> saved;
@@ -339,7 +345,7 @@ WindowMatcher::Matches WindowMatcher::matchWindows(const QList<WindowSnapshot>& 
     for (int i = 0; i < saved.size(); ++i) {
         bool pairedWithSavedIndex = false;
         const qint64 savedIndex = saved[i].snapshot->windowIndex;
-        for (const Live& w : live) {
+        for (const Live& w : *live) {
             Candidate c{i, w.index, WindowMatchQuality::none, w.element, std::nullopt};
             const double distance = w.frame ? frameDistance(saved[i].frame, *w.frame) : 0;
             if (w.frame && distance <= kGeometryLimit) {
@@ -353,8 +359,8 @@ WindowMatcher::Matches WindowMatcher::matchWindows(const QList<WindowSnapshot>& 
                 candidates.append(c);
             }
         }
-        if (savedIndex >= 0 && savedIndex < live.size() && !pairedWithSavedIndex) {
-            const Live& w = live[savedIndex];
+        if (savedIndex >= 0 && savedIndex < live->size() && !pairedWithSavedIndex) {
+            const Live& w = live->at(savedIndex);
             candidates.append(
                 Candidate{i, w.index, WindowMatchQuality::indexFallback, w.element, std::nullopt});
         }
@@ -395,26 +401,19 @@ WindowMatcher::Matches WindowMatcher::matchWindows(const QList<WindowSnapshot>& 
 WindowMatcher::Matches WindowMatcher::matchWindowsByGeometry(const QList<WindowSnapshot>& snapshots,
                                                              const RunningApplication& app) {
     const Log log;
-    const std::optional<QList<AXElement>> elements =
-        liveWindows(app, QStringLiteral("matchWindowsByGeometry: Cannot get AX windows for pid="), log);
-    if (!elements || elements->isEmpty()) {
+    const std::optional<QList<Live>> live = liveWindows(
+        app, QStringLiteral("matchWindowsByGeometry: Cannot get AX windows for pid="), log, false);
+    if (!live) {
         return {};
-    }
-    QList<Live> live;
-    for (qsizetype j = 0; j < elements->size(); ++j) {
-        Live w;
-        w.index = j;
-        w.element = elements->at(j);
-        w.frame = AXAttributeReader::frame(w.element).frame;
-        if (w.frame) {
-            live.append(std::move(w));
-        }
     }
 
     QList<Candidate> candidates;
     for (int i = 0; i < snapshots.size(); ++i) {
         const QRectF savedFrame = RectConversion::toRectF(snapshots[i].frame);
-        for (const Live& w : live) {
+        for (const Live& w : *live) {
+            if (!w.frame) {
+                continue;
+            }
             const double distance = frameDistance(savedFrame, *w.frame);
             // Pairs further apart than the limit are never taken, so they need not be sorted; a
             // saved frame that is not a number pairs with nothing.

@@ -43,7 +43,7 @@ void SimulatedDesktop::installInto(Platform& platform) {
     platform.runningApplications = std::make_shared<SimulatedRunningApplications>(this);
     platform.windowServer = std::make_shared<SimulatedWindowServer>(this);
     platform.screens = std::make_shared<SimulatedScreens>(this);
-    platform.prompts = std::shared_ptr<Prompts>(m_prompts.get(), [](Prompts*) {});
+    platform.prompts = m_prompts;
 }
 
 void SimulatedDesktop::schedule(Clock::Duration delay, std::function<void()> action) {

@@ -215,7 +215,7 @@ private:
     QRectF screenFrameTopLeft(const QRectF& windowFrame) const;
 
     std::shared_ptr<Clock> m_clock;
-    std::unique_ptr<SimulatedPrompts> m_prompts;
+    std::shared_ptr<SimulatedPrompts> m_prompts;
     std::map<qint32, Application> m_apps;
     QList<qint32> m_appOrder;
     std::map<QString, InstalledApp> m_installed;
