@@ -36,7 +36,8 @@ struct ScriptQueue::Lane {
 
 namespace {
 
-// Holds a plain pointer: the awaiting coroutine keeps the job alive.
+// Holds a plain pointer (the awaiting coroutine keeps the job alive): GCC 12 releases an awaiter
+// temporary with a non-trivial destructor twice when it does not suspend, which freed the job early.
 struct SettledAwaiter {
     ScriptQueue::Job* job;
 

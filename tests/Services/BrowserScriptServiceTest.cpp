@@ -5,41 +5,19 @@
 #include "Services/AnalysisLogger.h"
 #include "Support/ScriptedDesktop.h"
 
+#include "Services/ScriptTestHelpers.h"
+
 #include <gtest/gtest.h>
 
 using namespace std::chrono_literals;
-
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
 
 namespace {
 
 const QString kChrome = QStringLiteral("com.google.Chrome");
 const QString kSafari = QStringLiteral("com.apple.Safari");
 
-QList<QStringList> urls(const BrowserScriptService::TabList& windows) {
-    QList<QStringList> out;
-    for (const auto& w : windows) {
-        QStringList tabs;
-        for (const auto& t : w) {
-            tabs << t.url + (t.isActive ? "*" : "");
-        }
-        out << tabs;
-    }
-    return out;
-}
-
 TabSnapshot tab(const QString& url, bool active = false) {
     return TabSnapshot{QUuid::createUuid(), url, {}, active};
-}
-
-QStringList logged() {
-    QStringList lines;
-    for (const auto& e : AnalysisLogger::shared().entries()) {
-        lines << e.message;
-    }
-    return lines;
 }
 
 class BrowserScriptServiceTest : public ::testing::Test {
@@ -57,11 +35,11 @@ TEST_F(BrowserScriptServiceTest, CapturesTabsInBothDialects) {
         d.addBrowserWindow(pid, {"https://a/", "https://b/*"});
         const auto tabs = d.clock().runUntilDone(BrowserScriptService::captureTabs(id));
         ASSERT_TRUE(tabs);
-        EXPECT_EQ(urls(*tabs), (QList<QStringList>{{"https://a/", "https://b/*"}, {"https://back/*"}}))
+        EXPECT_EQ(tabUrls(*tabs), (QList<QStringList>{{"https://a/", "https://b/*"}, {"https://back/*"}}))
             << id.toStdString();
     }
     EXPECT_TRUE(d.host().rejectedScripts().isEmpty());
-    EXPECT_TRUE(logged().contains("parseTabResult: Mode: NESTED windows, sub-list per tab"));
+    EXPECT_TRUE(loggedMessages().contains("parseTabResult: Mode: NESTED windows, sub-list per tab"));
 }
 
 TEST_F(BrowserScriptServiceTest, RestoresWindowsWithFramesAndActiveTabs) {
@@ -85,7 +63,7 @@ TEST_F(BrowserScriptServiceTest, RestoresWindowsWithFramesAndActiveTabs) {
         EXPECT_EQ(d.desktop().window(numbers[0])->frame, QRectF(10, 20, 800, 600));
         EXPECT_TRUE(d.host().rejectedScripts().isEmpty());
     }
-    const QStringList lines = logged();
+    const QStringList lines = loggedMessages();
     EXPECT_TRUE(lines.contains("restoreChromiumTabs: Set bounds for window 1: {10, 20, 810, 620}"));
     EXPECT_TRUE(lines.contains("restoreSafariTabs: Skipping empty tab list for snapshotIdx=1"));
     EXPECT_TRUE(lines.contains("restoreSafariTabs: Restored window[0] at index 1 with 3 tabs"));
@@ -116,7 +94,7 @@ TEST_F(BrowserScriptServiceTest, FailedWindowCreationSkipsThatWindow) {
         kChrome, saved, QList<SnapshotRect>{{0, 0, 700, 500}, {5, 5, 600, 600}})));
     EXPECT_EQ(d.browserWindows(pid), (QList<QStringList>{{"https://first/*"}, {"https://mine/*"}}));
     EXPECT_EQ(d.desktop().window(users)->frame, QRectF(300, 300, 500, 400));
-    const QStringList lines = logged();
+    const QStringList lines = loggedMessages();
     EXPECT_TRUE(lines.contains("AppleScript error (-1728): Can't make window."));
     EXPECT_TRUE(lines.filter("Restored window[1]").isEmpty());
     EXPECT_TRUE(lines.contains("restoreChromiumTabs: Restored window[0] at index 1 with 1 tabs"));
@@ -146,7 +124,7 @@ TEST_F(BrowserScriptServiceTest, RefusalPostsTheAlertEveryTime) {
     EXPECT_EQ(
         d.prompts().openedUrls(),
         QList<QUrl>{QUrl("x-apple.systempreferences:com.apple.preference.security?Privacy_Automation")});
-    const QStringList lines = logged();
+    const QStringList lines = loggedMessages();
     EXPECT_TRUE(lines.contains("Not authorized to send Apple events to Google Chrome. Prompting user."));
     EXPECT_TRUE(lines.contains("Not authorized to send Apple events to the browser. Prompting user."));
     EXPECT_TRUE(lines.contains("parseTabResult: No result to parse"));
@@ -162,10 +140,11 @@ TEST_F(BrowserScriptServiceTest, TimeOutThenACallWaitingBehindIt) {
     ASSERT_TRUE(first);
     EXPECT_EQ(*first, 0);
     EXPECT_EQ(d.clock().elapsed(), 10s);
-    EXPECT_TRUE(logged().contains("runAppleScript: TIMEOUT after 10.0s — script may still be running"));
+    EXPECT_TRUE(
+        loggedMessages().contains("runAppleScript: TIMEOUT after 10.0s — script may still be running"));
     const auto second = d.clock().runUntilDone(BrowserScriptService::captureTabs(kChrome));
     ASSERT_TRUE(second);
-    EXPECT_EQ(urls(*second), (QList<QStringList>{{"https://a/*"}}));
+    EXPECT_EQ(tabUrls(*second), (QList<QStringList>{{"https://a/*"}}));
     EXPECT_EQ(d.clock().elapsed(), 15s);
 }
 
@@ -193,10 +172,10 @@ TEST_F(BrowserScriptServiceTest, Housekeeping) {
     EXPECT_EQ(d.host().executedScripts().size(), before + 1); // only the count
     ASSERT_TRUE(d.clock().runUntilDone(BrowserScriptService::closeWindowsBeyondCount(kChrome, 1)));
     EXPECT_EQ(d.browserWindows(chrome), (QList<QStringList>{{}}));
-    EXPECT_TRUE(logged().contains("Closing 2 windows (keeping 1)"));
+    EXPECT_TRUE(loggedMessages().contains("Closing 2 windows (keeping 1)"));
 
     ASSERT_TRUE(d.clock().runUntilDone(BrowserScriptService::closeBrowser(kSafari)));
     EXPECT_TRUE(d.browserWindows(safari).isEmpty());
-    EXPECT_TRUE(logged().contains("closeBrowser: Closing all windows for Safari"));
+    EXPECT_TRUE(loggedMessages().contains("closeBrowser: Closing all windows for Safari"));
     EXPECT_TRUE(d.host().rejectedScripts().isEmpty());
 }

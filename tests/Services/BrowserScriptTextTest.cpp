@@ -1,6 +1,8 @@
 // The exact texts of the browser scripts in both dialects, and the escaping of saved text.
 #include "Services/BrowserScriptService.h"
 
+#include "Services/ScriptTestHelpers.h"
+
 #include <gtest/gtest.h>
 
 namespace {

@@ -5,11 +5,9 @@
 #include "Services/AnalysisLogger.h"
 #include "Support/TestPlatform.h"
 
-#include <gtest/gtest.h>
+#include "Services/ScriptTestHelpers.h"
 
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -22,27 +20,6 @@ D T(const char* s) {
 }
 D tab(const char* url, const char* title, bool active) {
     return L({T(url), T(title), D::boolean(active)});
-}
-
-// "url*" for the active tab, "url" otherwise; one string list per window.
-QList<QStringList> shape(const BrowserScriptService::TabList& windows) {
-    QList<QStringList> out;
-    for (const auto& w : windows) {
-        QStringList tabs;
-        for (const auto& t : w) {
-            tabs << t.url + (t.isActive ? "*" : "");
-        }
-        out << tabs;
-    }
-    return out;
-}
-
-QStringList logged() {
-    QStringList lines;
-    for (const auto& e : AnalysisLogger::shared().entries()) {
-        lines << e.message;
-    }
-    return lines;
 }
 
 struct Case {
@@ -99,8 +76,8 @@ TEST(BrowserTabParser, EveryMode) {
     for (const Case& c : cases) {
         AnalysisLogger::shared().beginSession(Workspace{});
         const auto windows = BrowserScriptService::parseTabResult(c.answer);
-        EXPECT_EQ(shape(windows), c.windows) << c.name;
-        const QStringList lines = logged();
+        EXPECT_EQ(tabUrls(windows), c.windows) << c.name;
+        const QStringList lines = loggedMessages();
         const auto modes = lines.filter("Mode:");
         if (c.mode) {
             EXPECT_EQ(modes, QStringList{c.mode}) << c.name;
@@ -117,7 +94,7 @@ TEST(BrowserTabParser, SingleModeReadsSubListsOfTheWholeAnswer) {
     const D answer = L({L({L({T("x")}), T("A"), D::boolean(false)}), tab("https://b/", "B", true),
                         tab("https://c/", "C", false)});
     const auto windows = BrowserScriptService::parseTabResult(answer, true);
-    EXPECT_EQ(shape(windows), (QList<QStringList>{{"https://b/*", "https://c/"}}));
+    EXPECT_EQ(tabUrls(windows), (QList<QStringList>{{"https://b/*", "https://c/"}}));
 }
 
 TEST(BrowserTabParser, TabFieldsAndLogLines) {
@@ -132,12 +109,13 @@ TEST(BrowserTabParser, TabFieldsAndLogLines) {
     EXPECT_TRUE(first[0][0].isActive);
     EXPECT_FALSE(first[0][1].isActive); // an absent flag is false
     EXPECT_NE(first[0][0].id, second[0][0].id);
-    EXPECT_EQ(logged().mid(0, 5), (QStringList{
-                                      "parseTabResult: Top-level items: 1, type: list",
-                                      "parseTabResult: firstItem type=list, isString=false, subItems=2",
-                                      "parseTabResult: grandchild type=list, isString=false, subItems=3",
-                                      "parseTabResult: Mode: NESTED windows, sub-list per tab",
-                                      "parseWindows: Window[1]: 2 tabs",
-                                  }));
+    EXPECT_EQ(loggedMessages().mid(0, 5),
+              (QStringList{
+                  "parseTabResult: Top-level items: 1, type: list",
+                  "parseTabResult: firstItem type=list, isString=false, subItems=2",
+                  "parseTabResult: grandchild type=list, isString=false, subItems=3",
+                  "parseTabResult: Mode: NESTED windows, sub-list per tab",
+                  "parseWindows: Window[1]: 2 tabs",
+              }));
     EXPECT_EQ(BrowserScriptService::fourCharCodeToString(0x00416263), QString(QChar(0)) + "Abc");
 }

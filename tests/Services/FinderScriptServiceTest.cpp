@@ -4,15 +4,13 @@
 #include "Support/DiagnosticsCapture.h"
 #include "Support/ScriptedDesktop.h"
 
+#include "Services/ScriptTestHelpers.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 using namespace std::chrono_literals;
-
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
 
 namespace {
 
@@ -50,11 +48,6 @@ protected:
     DiagnosticsCapture diagnostics;
     qint32 finder = 0;
 };
-
-bool within50(const SnapshotRect& a, const SnapshotRect& b) {
-    return std::abs(a.x - b.x) <= 50 && std::abs(a.y - b.y) <= 50 && std::abs(a.width - b.width) <= 50 &&
-           std::abs(a.height - b.height) <= 50;
-}
 
 } // namespace
 

@@ -1,23 +1,16 @@
 // The exact texts of the file manager's scripts and the reading of its window list.
 #include "Services/FinderScriptService.h"
 
+#include "Services/ScriptTestHelpers.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
-
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
 
 namespace {
 
 using D = ScriptDescriptor;
 using Info = FinderScriptService::FinderWindowInfo;
-
-bool within50(const SnapshotRect& a, const SnapshotRect& b) {
-    return std::abs(a.x - b.x) <= 50 && std::abs(a.y - b.y) <= 50 && std::abs(a.width - b.width) <= 50 &&
-           std::abs(a.height - b.height) <= 50;
-}
 
 } // namespace
 
