@@ -310,7 +310,9 @@ SimulatedScene::LoadResult SimulatedScene::load(const QJsonObject& scene, Simula
         return LoadResult{false, in.error(), scene};
     }
 
-    desktop.setScreens(screens, mainScreen);
+    if (scene.contains(QStringLiteral("screens"))) {
+        desktop.setScreens(screens, mainScreen);
+    }
     QList<quint32> stack;
     std::optional<qint32> front;
     for (SceneApp& entry : apps) {
@@ -329,8 +331,11 @@ SimulatedScene::LoadResult SimulatedScene::load(const QJsonObject& scene, Simula
             front = front.value_or(pid);
         }
     }
+    // The scene's windows go in front of any the desktop already had, in the scene's order.
     desktop.setStackingOrder(stack);
-    desktop.setFrontmost(front);
+    if (front) {
+        desktop.setFrontmost(front);
+    }
     return LoadResult{true, QString(), scene};
 }
 

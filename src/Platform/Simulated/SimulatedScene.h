@@ -28,7 +28,8 @@ class SimulatedDesktop;
 // Delays are in seconds. Applications are listed front to back, and so are the windows of each:
 // the first window listed is the frontmost. Every other key of an application or window is kept
 // in its sceneData, for models that attach to the windows (browser tabs, file-manager folders).
-// A scene is checked completely before anything is changed, so a faulty one changes nothing.
+// A scene adds to what the desktop already holds (its screens replace the desktop's when it lists
+// any). It is checked completely before anything is changed, so a faulty one changes nothing.
 class SimulatedScene {
 public:
     struct LoadResult {

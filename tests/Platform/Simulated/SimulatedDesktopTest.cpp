@@ -226,4 +226,34 @@ TEST_F(SimulatedDesktopTest, QuitHideActivateAndTrust) {
               AXError::APIDisabled);
 }
 
+TEST_F(SimulatedDesktopTest, PortsAnnounceChangesAndLateWindowsAppear) {
+    addScreen();
+    QList<qint32> launched;
+    QList<qint32> terminated;
+    int screenChanges = 0;
+    QObject::connect(platform().runningApplications.get(), &RunningApplications::applicationLaunched,
+                     [&launched](qint32 pid) { launched.append(pid); });
+    QObject::connect(platform().runningApplications.get(), &RunningApplications::applicationTerminated,
+                     [&terminated](qint32 pid) { terminated.append(pid); });
+    QObject::connect(platform().screens.get(), &Screens::screensChanged,
+                     [&screenChanges] { ++screenChanges; });
+
+    const qint32 pid = addApp(QStringLiteral("org.example.App"));
+    SimulatedDesktop::Window late;
+    late.frame = QRectF(0, 0, 300, 200);
+    desktop().addWindowLater(pid, late, Clock::seconds(2));
+    clock().advanceBy(Clock::seconds(1.9));
+    EXPECT_TRUE(axWindows(pid).isEmpty());
+    clock().advanceBy(Clock::seconds(0.1));
+    EXPECT_EQ(axWindows(pid).size(), 1);
+
+    desktop().removeScreen(1);
+    EXPECT_TRUE(platform().screens->screens().isEmpty());
+    EXPECT_FALSE(platform().screens->mainScreen().has_value());
+    apps().forceTerminate(pid);
+    EXPECT_EQ(launched, QList<qint32>({pid}));
+    EXPECT_EQ(terminated, QList<qint32>({pid}));
+    EXPECT_EQ(screenChanges, 1);
+}
+
 } // namespace
