@@ -26,7 +26,7 @@ public:
     virtual TimePoint now() const = 0;
     // Wall-clock time (UTC), for stamps shown to users and written to files.
     virtual QDateTime wallNow() const = 0;
-    // Suspends the calling coroutine for d.
+    // Suspends the calling coroutine for d. Always suspends: sleep(0) yields to queued work.
     virtual QCoro::Task<void> sleep(Duration d) = 0;
 
     // Calls callback once after interval (or every interval when repeating) until cancelled.

@@ -12,9 +12,10 @@ struct TimerAwaiter {
     QObject* context;
     Clock::Duration duration;
 
-    bool await_ready() const noexcept { return duration <= Clock::Duration::zero(); }
+    // Always suspends, even for a zero duration, so a sleep(0) lets queued work run first.
+    bool await_ready() const noexcept { return false; }
     void await_suspend(std::coroutine_handle<> handle) const {
-        QTimer::singleShot(duration, Qt::PreciseTimer, context, [handle] { handle.resume(); });
+        QTimer::singleShot(std::max(duration, Clock::Duration::zero()), Qt::PreciseTimer, context, [handle] { handle.resume(); });
     }
     void await_resume() const noexcept {}
 };
