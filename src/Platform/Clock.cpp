@@ -4,7 +4,8 @@
 #include <utility>
 
 Clock::Clock(QObject* parent)
-    : QObject(parent) {}
+    : QObject(parent) {
+}
 
 Clock::~Clock() = default;
 
@@ -50,11 +51,13 @@ Clock::Duration Clock::seconds(double s) {
 
 ClockTimer::ClockTimer(Clock* clock, int id)
     : m_clock(clock)
-    , m_id(id) {}
+    , m_id(id) {
+}
 
 ClockTimer::ClockTimer(ClockTimer&& other) noexcept
     : m_clock(std::exchange(other.m_clock, nullptr))
-    , m_id(std::exchange(other.m_id, 0)) {}
+    , m_id(std::exchange(other.m_id, 0)) {
+}
 
 ClockTimer& ClockTimer::operator=(ClockTimer&& other) noexcept {
     if (this != &other) {
@@ -65,7 +68,9 @@ ClockTimer& ClockTimer::operator=(ClockTimer&& other) noexcept {
     return *this;
 }
 
-ClockTimer::~ClockTimer() { cancel(); }
+ClockTimer::~ClockTimer() {
+    cancel();
+}
 
 void ClockTimer::cancel() {
     if (m_clock && m_id != 0) {

@@ -36,7 +36,8 @@ public:
     // Checks at once, then every step until check() holds or timeout has passed; the check
     // is made once more at the deadline. A time-out is not an error: the answer is false.
     QCoro::Task<bool> pollUntil(std::function<bool()> check, Duration timeout, Duration step);
-    QCoro::Task<bool> pollUntilAsync(std::function<QCoro::Task<bool>()> check, Duration timeout, Duration step);
+    QCoro::Task<bool> pollUntilAsync(std::function<QCoro::Task<bool>()> check, Duration timeout,
+                                     Duration step);
 
     static Duration seconds(double s);
 

@@ -15,7 +15,8 @@ struct TimerAwaiter {
     // Always suspends, even for a zero duration, so a sleep(0) lets queued work run first.
     bool await_ready() const noexcept { return false; }
     void await_suspend(std::coroutine_handle<> handle) const {
-        QTimer::singleShot(std::max(duration, Clock::Duration::zero()), Qt::PreciseTimer, context, [handle] { handle.resume(); });
+        QTimer::singleShot(std::max(duration, Clock::Duration::zero()), Qt::PreciseTimer, context,
+                           [handle] { handle.resume(); });
     }
     void await_resume() const noexcept {}
 };
@@ -23,15 +24,24 @@ struct TimerAwaiter {
 } // namespace
 
 SystemClock::SystemClock(QObject* parent)
-    : Clock(parent) {}
+    : Clock(parent) {
+}
 
-SystemClock::~SystemClock() { qDeleteAll(m_timers); }
+SystemClock::~SystemClock() {
+    qDeleteAll(m_timers);
+}
 
-Clock::TimePoint SystemClock::now() const { return std::chrono::steady_clock::now(); }
+Clock::TimePoint SystemClock::now() const {
+    return std::chrono::steady_clock::now();
+}
 
-QDateTime SystemClock::wallNow() const { return QDateTime::currentDateTimeUtc(); }
+QDateTime SystemClock::wallNow() const {
+    return QDateTime::currentDateTimeUtc();
+}
 
-QCoro::Task<void> SystemClock::sleep(Duration d) { co_await TimerAwaiter{this, d}; }
+QCoro::Task<void> SystemClock::sleep(Duration d) {
+    co_await TimerAwaiter{this, d};
+}
 
 int SystemClock::scheduleTimer(Duration interval, bool repeating, std::function<void()> callback) {
     const int id = m_nextId++;

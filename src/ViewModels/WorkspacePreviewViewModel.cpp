@@ -48,11 +48,13 @@ QString countText(qsizetype n, const char* one, const char* many) {
 } // namespace
 
 WorkspacePreviewViewModel::WorkspacePreviewViewModel(QObject* parent)
-    : WorkspacePreviewViewModel(Capturer(&WorkspaceCapturer::capture), parent) {}
+    : WorkspacePreviewViewModel(Capturer(&WorkspaceCapturer::capture), parent) {
+}
 
 WorkspacePreviewViewModel::WorkspacePreviewViewModel(Capturer capturer, QObject* parent)
     : QObject(parent)
-    , m_capturer(std::move(capturer)) {}
+    , m_capturer(std::move(capturer)) {
+}
 
 const QSet<QString>& WorkspacePreviewViewModel::appOnlyExclusionList() {
     static const QSet<QString> list{QStringLiteral("com.spotify.client")};
@@ -192,7 +194,8 @@ AppSnapshot WorkspacePreviewViewModel::mergeBrowserApp(const AppSnapshot& saved,
             if (used.contains(i)) {
                 continue;
             }
-            const qsizetype shared = QSet<QString>(keys).intersect(normalizedURLs(fresh->windowSnapshots[i])).size();
+            const qsizetype shared =
+                QSet<QString>(keys).intersect(normalizedURLs(fresh->windowSnapshots[i])).size();
             if (shared > bestCount) {
                 best = i;
                 bestCount = shared;
@@ -228,8 +231,9 @@ AppSnapshot WorkspacePreviewViewModel::mergeBrowserApp(const AppSnapshot& saved,
     return result;
 }
 
-std::optional<WindowSnapshot> WorkspacePreviewViewModel::bestMatchingWindow(const WindowSnapshot& saved,
-                                                                            const QList<WindowSnapshot>& fresh) {
+std::optional<WindowSnapshot>
+WorkspacePreviewViewModel::bestMatchingWindow(const WindowSnapshot& saved,
+                                              const QList<WindowSnapshot>& fresh) {
     if (fresh.isEmpty()) {
         return std::nullopt;
     }
@@ -238,7 +242,8 @@ std::optional<WindowSnapshot> WorkspacePreviewViewModel::bestMatchingWindow(cons
         return it == fresh.end() ? std::nullopt : std::optional<WindowSnapshot>(*it);
     };
     if (saved.documentURL && !saved.documentURL->isEmpty()) {
-        if (auto m = firstWhere([&](const WindowSnapshot& w) { return w.documentURL == saved.documentURL; })) {
+        if (auto m =
+                firstWhere([&](const WindowSnapshot& w) { return w.documentURL == saved.documentURL; })) {
             return m;
         }
     }
@@ -336,8 +341,9 @@ QString WorkspacePreviewViewModel::summaryText() const {
         ++apps;
         windows += app.windowSnapshots.size();
         for (const WindowSnapshot& window : app.windowSnapshots) {
-            tabs += std::count_if(window.tabSnapshots.begin(), window.tabSnapshots.end(),
-                                  [this](const TabSnapshot& tab) { return !m_ignoredTabIDs.contains(tab.id); });
+            tabs +=
+                std::count_if(window.tabSnapshots.begin(), window.tabSnapshots.end(),
+                              [this](const TabSnapshot& tab) { return !m_ignoredTabIDs.contains(tab.id); });
         }
     }
     if (apps == 0) {

@@ -3,15 +3,12 @@
 // Small helpers shared by the scripting tests.
 #include "Services/AnalysisLogger.h"
 #include "Services/BrowserScriptService.h"
+#include "Support/QtPrinters.h"
 
 #include <QStringList>
 
 #include <cmath>
 #include <ostream>
-
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
 
 // One string list per window, each tab as its URL with "*" after the active one.
 inline QList<QStringList> tabUrls(const BrowserScriptService::TabList& windows) {

@@ -2,6 +2,7 @@
 
 #include "Platform/Platform.h"
 #include "Platform/Simulated/VirtualClock.h"
+#include "Support/QtPrinters.h"
 
 #include <memory>
 

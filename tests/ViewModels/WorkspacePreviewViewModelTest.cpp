@@ -2,16 +2,16 @@
 
 #include "Support/TestPlatform.h"
 
-#include <QSignalSpy>
-
 #include <gtest/gtest.h>
 
 namespace {
 
-TabSnapshot tab(const QString& url, bool active = false) { return {QUuid::createUuid(), url, url, active}; }
+TabSnapshot tab(const QString& url, bool active = false) {
+    return {QUuid::createUuid(), url, url, active};
+}
 
-WindowSnapshot window(std::optional<QString> title = std::nullopt, std::optional<QString> document = std::nullopt,
-                      QList<TabSnapshot> tabs = {}) {
+WindowSnapshot window(std::optional<QString> title = std::nullopt,
+                      std::optional<QString> document = std::nullopt, QList<TabSnapshot> tabs = {}) {
     WindowSnapshot w;
     w.id = QUuid::createUuid();
     w.frame = {0, 25, 800, 600};
@@ -72,8 +72,9 @@ const QString editor = "com.example.TextEdit";
 
 TEST(WorkspacePreviewViewModel, CaptureShowsProgressAndStartsAppOnlyApplications) {
     TestPlatform tp;
-    Workspace captured = workspace({app(spotify, {window("Song", "file:///a.mp3")}), app(editor, {window("x")}),
-                                    app(chrome, {window("t", std::nullopt, {tab("https://a.example")})})});
+    Workspace captured =
+        workspace({app(spotify, {window("Song", "file:///a.mp3")}), app(editor, {window("x")}),
+                   app(chrome, {window("t", std::nullopt, {tab("https://a.example")})})});
     WorkspacePreviewViewModel model(fixed(captured));
     QList<bool> capturingSeen;
     QObject::connect(&model, &WorkspacePreviewViewModel::isCapturingChanged,
@@ -108,9 +109,9 @@ TEST(WorkspacePreviewViewModel, FailedCaptureLeavesNothingToSave) {
 
 TEST(WorkspacePreviewViewModel, AppOnlyModeOnlyAffectsDocumentApplications) {
     TestPlatform tp;
-    Workspace captured =
-        workspace({app(spotify, {window("Player")}), app(chrome, {window("t", "file:///x", {tab("https://a")})}),
-                   app(editor, {window("Doc", "file:///doc.txt"), window("Untitled", "")})});
+    Workspace captured = workspace({app(spotify, {window("Player")}),
+                                    app(chrome, {window("t", "file:///x", {tab("https://a")})}),
+                                    app(editor, {window("Doc", "file:///doc.txt"), window("Untitled", "")})});
     WorkspacePreviewViewModel model(fixed(captured));
     ASSERT_TRUE(tp.clock().runUntilDone(model.capture()));
     model.toggleRestoreFilesMode(captured.appSnapshots[1].id);
@@ -131,22 +132,24 @@ TEST(WorkspacePreviewViewModel, SelectionAndSummary) {
     ASSERT_TRUE(tp.clock().runUntilDone(model.capture()));
     EXPECT_EQ(model.summaryText(), "2 apps, 3 windows, 2 tabs");
 
-    QSignalSpy windowSpy(&model, &WorkspacePreviewViewModel::ignoredWindowIDsChanged);
+    int windowSignals = 0;
+    QObject::connect(&model, &WorkspacePreviewViewModel::ignoredWindowIDsChanged, [&] { ++windowSignals; });
     const QUuid firstWindow = captured.appSnapshots[0].windowSnapshots[0].id;
     model.toggleWindowIgnore(firstWindow);
     EXPECT_EQ(model.summaryText(), "2 apps, 3 windows, 2 tabs"); // unticked windows still count
     model.toggleWindowIgnore(firstWindow);
     EXPECT_TRUE(model.ignoredWindowIDs().isEmpty());
-    EXPECT_EQ(windowSpy.count(), 2);
+    EXPECT_EQ(windowSignals, 2);
 
     model.toggleTabIgnore(captured.appSnapshots[1].windowSnapshots[0].tabSnapshots[0].id);
     EXPECT_EQ(model.summaryText(), "2 apps, 3 windows, 1 tab");
     model.toggleAppIgnore(captured.appSnapshots[1].id);
     EXPECT_EQ(model.summaryText(), "1 app, 2 windows");
 
-    QSignalSpy appSpy(&model, &WorkspacePreviewViewModel::ignoredAppIDsChanged);
+    int appSignals = 0;
+    QObject::connect(&model, &WorkspacePreviewViewModel::ignoredAppIDsChanged, [&] { ++appSignals; });
     model.deselectAllApps();
-    EXPECT_EQ(appSpy.count(), 1); // only the one application not yet unticked
+    EXPECT_EQ(appSignals, 1); // only the one application not yet unticked
     EXPECT_FALSE(model.hasAnyAppsToSave());
     EXPECT_EQ(model.summaryText(), "");
     model.selectAllApps();
@@ -169,15 +172,17 @@ TEST(WorkspacePreviewViewModel, SummaryCountsSingulars) {
 
 TEST(WorkspacePreviewViewModel, UpdateMergesBrowserWindowsByTheirTabs) {
     TestPlatform tp;
-    AppSnapshot savedBrowser = app(chrome, {window("saved", std::nullopt, {tab("https://A.example/"), tab("https://b")}),
-                                            window("gone", std::nullopt, {tab("https://closed")})});
+    AppSnapshot savedBrowser =
+        app(chrome, {window("saved", std::nullopt, {tab("https://A.example/"), tab("https://b")}),
+                     window("gone", std::nullopt, {tab("https://closed")})});
     AppSnapshot savedEditor = app(editor, {window("One", "file:///one"), window("Two", "file:///two")});
     AppSnapshot savedNotRunning = app("com.example.Old", {window("old")});
     Workspace saved = workspace({savedNotRunning, savedBrowser, savedEditor});
     saved.name = "Work";
 
     WindowSnapshot w1 = window("W1", std::nullopt, {tab("https://b"), tab("https://c")});
-    WindowSnapshot w2 = window("W2", std::nullopt, {tab("https://a.example"), tab("https://b"), tab("https://d")});
+    WindowSnapshot w2 =
+        window("W2", std::nullopt, {tab("https://a.example"), tab("https://b"), tab("https://d")});
     w2.frame = {100, 100, 1000, 700};
     w2.isMinimized = true;
     WindowSnapshot empty = window("blank");
@@ -185,7 +190,8 @@ TEST(WorkspacePreviewViewModel, UpdateMergesBrowserWindowsByTheirTabs) {
     freshBrowser.isHidden = true;
     WindowSnapshot two = window("Two", "file:///two");
     two.isMinimized = true;
-    AppSnapshot freshEditor = app(editor, {window("One", "file:///one"), two, window("Three", "file:///three")});
+    AppSnapshot freshEditor =
+        app(editor, {window("One", "file:///one"), two, window("Three", "file:///three")});
     AppSnapshot newMusic = app(spotify, {window("Song", "file:///s.mp3")});
     Workspace fresh = workspace({freshEditor, newMusic, freshBrowser});
     fresh.displaySnapshots[0].displayID = 7;
@@ -209,11 +215,12 @@ TEST(WorkspacePreviewViewModel, UpdateMergesBrowserWindowsByTheirTabs) {
     ASSERT_EQ(browser.windowSnapshots.size(), 3);
     // The saved window pairs with W2 (two shared addresses), keeps its tabs and gains "d".
     EXPECT_EQ(browser.windowSnapshots[0].id, savedBrowser.windowSnapshots[0].id);
-    EXPECT_EQ(urls(browser.windowSnapshots[0]), (QStringList{"https://A.example/", "https://b", "https://d"}));
+    EXPECT_EQ(urls(browser.windowSnapshots[0]),
+              (QStringList{"https://A.example/", "https://b", "https://d"}));
     EXPECT_EQ(browser.windowSnapshots[0].frame, w2.frame);
     EXPECT_TRUE(browser.windowSnapshots[0].isMinimized);
     EXPECT_EQ(browser.windowSnapshots[1], savedBrowser.windowSnapshots[1]); // all its tabs closed: kept
-    EXPECT_EQ(browser.windowSnapshots[2], w1);                              // new window; the empty one dropped
+    EXPECT_EQ(browser.windowSnapshots[2], w1); // new window; the empty one dropped
 
     const AppSnapshot& edited = merged.appSnapshots[0];
     EXPECT_EQ(edited.id, savedEditor.id);

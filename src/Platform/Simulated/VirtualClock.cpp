@@ -17,17 +17,26 @@ VirtualClock::VirtualClock(QObject* parent)
     : Clock(parent)
     , m_now(std::chrono::steady_clock::time_point{} + std::chrono::hours(1000))
     , m_start(m_now)
-    , m_wallAtStart(QDateTime(QDate(2026, 1, 15), QTime(9, 30, 0), Qt::UTC)) {}
+    , m_wallAtStart(QDateTime(QDate(2026, 1, 15), QTime(9, 30, 0), Qt::UTC)) {
+}
 
 VirtualClock::~VirtualClock() = default;
 
-QDateTime VirtualClock::wallNow() const { return m_wallAtStart.addMSecs(elapsed().count()); }
+QDateTime VirtualClock::wallNow() const {
+    return m_wallAtStart.addMSecs(elapsed().count());
+}
 
-void VirtualClock::setWallNow(const QDateTime& utc) { m_wallAtStart = utc.toUTC().addMSecs(-elapsed().count()); }
+void VirtualClock::setWallNow(const QDateTime& utc) {
+    m_wallAtStart = utc.toUTC().addMSecs(-elapsed().count());
+}
 
-Clock::Duration VirtualClock::elapsed() const { return std::chrono::duration_cast<Duration>(m_now - m_start); }
+Clock::Duration VirtualClock::elapsed() const {
+    return std::chrono::duration_cast<Duration>(m_now - m_start);
+}
 
-QCoro::Task<void> VirtualClock::sleep(Duration d) { co_await VirtualSleepAwaiter{this, d}; }
+QCoro::Task<void> VirtualClock::sleep(Duration d) {
+    co_await VirtualSleepAwaiter{this, d};
+}
 
 void VirtualClock::addSleeper(Duration d, std::coroutine_handle<> handle) {
     Entry entry;
@@ -127,8 +136,9 @@ bool VirtualClock::drive(const std::function<bool()>& done, Duration horizon) {
             return false;
         }
         if (!fireNext(limit)) {
-            m_lastFailure = QStringLiteral("deadlock: the task is still unfinished after %1 ms of virtual time")
-                                .arg(horizon.count());
+            m_lastFailure =
+                QStringLiteral("deadlock: the task is still unfinished after %1 ms of virtual time")
+                    .arg(horizon.count());
             qWarning("%s", qPrintable(m_lastFailure));
             return false;
         }

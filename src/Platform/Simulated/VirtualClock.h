@@ -73,8 +73,7 @@ private:
     QString m_lastFailure;
 };
 
-template <typename T>
-std::optional<T> VirtualClock::runUntilDone(QCoro::Task<T> task, Duration horizon) {
+template <typename T> std::optional<T> VirtualClock::runUntilDone(QCoro::Task<T> task, Duration horizon) {
     struct State {
         std::optional<T> result;
         bool done = false;
