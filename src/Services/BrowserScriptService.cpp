@@ -297,12 +297,6 @@ QString BrowserScriptService::fourCharCodeToString(std::uint32_t code) {
 }
 
 BrowserScriptService::TabList
-BrowserScriptService::parseTabResult(const std::optional<ScriptDescriptor>& result, bool isSafari) {
-    Q_UNUSED(isSafari); // both dialects answer in the same shape
-    return parseTabResult(result);
-}
-
-BrowserScriptService::TabList
 BrowserScriptService::parseTabResult(const std::optional<ScriptDescriptor>& result) {
     if (!result) {
         log(QStringLiteral("parseTabResult: No result to parse"));
@@ -311,8 +305,7 @@ BrowserScriptService::parseTabResult(const std::optional<ScriptDescriptor>& resu
     const ScriptDescriptor& top = *result;
     const int count = top.numberOfItems();
     log(QStringLiteral("parseTabResult: Top-level items: %1, type: %2")
-            .arg(count)
-            .arg(fourCharCodeToString(top.descriptorType())));
+            .arg(QString::number(count), fourCharCodeToString(top.descriptorType())));
     const ScriptDescriptor* first = top.descriptorAtIndex(1);
     if (count < 1 || !first) {
         return {};
@@ -320,8 +313,8 @@ BrowserScriptService::parseTabResult(const std::optional<ScriptDescriptor>& resu
     const int firstCount = first->numberOfItems();
     const bool firstIsText = first->stringValue().has_value();
     log(QStringLiteral("parseTabResult: firstItem type=%1, isString=%2, subItems=%3")
-            .arg(fourCharCodeToString(first->descriptorType()), boolText(firstIsText))
-            .arg(firstCount));
+            .arg(fourCharCodeToString(first->descriptorType()), boolText(firstIsText),
+                 QString::number(firstCount)));
     const auto single = [](QList<TabSnapshot> tabs) { return tabs.isEmpty() ? TabList{} : TabList{tabs}; };
     if (firstIsText) {
         log(QStringLiteral("parseTabResult: Mode: FLAT (single window, stride-3)"));
@@ -332,8 +325,8 @@ BrowserScriptService::parseTabResult(const std::optional<ScriptDescriptor>& resu
         const int grandCount = grand->numberOfItems();
         const bool grandIsText = grand->stringValue().has_value();
         log(QStringLiteral("parseTabResult: grandchild type=%1, isString=%2, subItems=%3")
-                .arg(fourCharCodeToString(grand->descriptorType()), boolText(grandIsText))
-                .arg(grandCount));
+                .arg(fourCharCodeToString(grand->descriptorType()), boolText(grandIsText),
+                     QString::number(grandCount)));
         if (grandIsText) {
             log(QStringLiteral("parseTabResult: Mode: NESTED windows, stride-3 per window"));
             return parseWindows(top, &BrowserScriptService::parseTabsFromStride3);
@@ -414,8 +407,7 @@ QList<TabSnapshot> BrowserScriptService::parseTabsFromStride3(const ScriptDescri
 QCoro::Task<void> BrowserScriptService::restoreTabs(QString bundleIdentifier, TabList windowTabs,
                                                     std::optional<QList<SnapshotRect>> windowBounds) {
     log(QStringLiteral("restoreTabs: bundleID=%1, windowTabs.count=%2")
-            .arg(bundleIdentifier)
-            .arg(windowTabs.size()));
+            .arg(bundleIdentifier, QString::number(windowTabs.size())));
     for (qsizetype i = 0; i < windowTabs.size(); ++i) {
         log(QStringLiteral("restoreTabs:   window[%1]: %2 tabs").arg(i).arg(windowTabs[i].size()));
         for (qsizetype j = 0; j < windowTabs[i].size(); ++j) {
@@ -436,8 +428,7 @@ QCoro::Task<void> BrowserScriptService::restoreWindows(QString bundleIdentifier,
                                                        QString label) {
     const QString name = appName(bundleIdentifier);
     log(QStringLiteral("%1: appName=%2, bundleID=%3, windowTabs.count=%4")
-            .arg(label, name, bundleIdentifier)
-            .arg(windowTabs.size()));
+            .arg(label, name, bundleIdentifier, QString::number(windowTabs.size())));
     for (qsizetype index = windowTabs.size() - 1; index >= 0; --index) {
         const QList<TabSnapshot>& tabs = windowTabs[index];
         log(QStringLiteral("%1: Processing snapshotIdx=%2, tabs.count=%3")

@@ -50,7 +50,6 @@ public:
     static QCoro::Task<std::optional<ScriptDescriptor>> runAppleScript(QString source);
     // Reads the answer of a tab-listing script; accepts flattened shapes as well.
     static TabList parseTabResult(const std::optional<ScriptDescriptor>& result);
-    static TabList parseTabResult(const std::optional<ScriptDescriptor>& result, bool isSafari);
     static QString fourCharCodeToString(std::uint32_t code);
 
     // The script texts.

@@ -57,7 +57,8 @@ QString PermissionManager::accessibilityHelpPath() {
 }
 
 QCoro::Task<void> PermissionManager::showAccessibilityAlert() {
-    Prompts* prompts = Platform::current().prompts.get();
+    // Held for the whole wait: the alert's owner must outlive the answer.
+    const std::shared_ptr<Prompts> prompts = Platform::current().prompts;
     if (!prompts) {
         co_return;
     }
@@ -73,7 +74,7 @@ QCoro::Task<void> PermissionManager::showAccessibilityAlert() {
         co_return;
     }
     // The platform may have been replaced while the alert was up.
-    Prompts* current = Platform::current().prompts.get();
+    const std::shared_ptr<Prompts> current = Platform::current().prompts;
     if (!current) {
         co_return;
     }

@@ -2,6 +2,8 @@
 
 #include "Extensions/NumberConversion.h"
 
+#include <QTextBoundaryFinder>
+
 QString ScriptBounds::text() const {
     return QStringLiteral("{%1, %2, %3, %4}").arg(left).arg(top).arg(right).arg(bottom);
 }
@@ -36,7 +38,14 @@ QString ScriptText::join(const QStringList& lines) {
 }
 
 QString ScriptText::preview(const QString& source) {
-    QString start = source.left(120);
+    // Counted in characters as the user sees them, so that a cut never splits a character made of
+    // several code units (an emoji in a URL, say).
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, source);
+    qsizetype end = 0;
+    for (int n = 0; n < 120 && end >= 0 && end < source.size(); ++n) {
+        end = characters.toNextBoundary();
+    }
+    QString start = source.left(end < 0 ? source.size() : end);
     start.replace(QLatin1Char('\n'), QLatin1Char(' '));
     return start + QStringLiteral("...");
 }

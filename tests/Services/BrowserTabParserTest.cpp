@@ -72,6 +72,11 @@ TEST(BrowserTabParser, EveryMode) {
          L({L({L({T("https://a/"), T("A")}), L({T("https://b/"), T("B")}), L({T("https://c/"), T("C")})})}),
          "parseTabResult: Mode: SINGLE window, sub-list per tab (ambiguous resolved)",
          {}},
+        {"single mode reads the whole answer as one window's tabs",
+         L({L({L({T("x")}), T("A"), D::boolean(false)}), tab("https://b/", "B", true),
+            tab("https://c/", "C", false)}),
+         "parseTabResult: Mode: SINGLE window, sub-list per tab (ambiguous resolved)",
+         {{"https://b/*", "https://c/"}}},
     };
     for (const Case& c : cases) {
         AnalysisLogger::shared().beginSession(Workspace{});
@@ -85,16 +90,6 @@ TEST(BrowserTabParser, EveryMode) {
             EXPECT_TRUE(modes.isEmpty()) << c.name;
         }
     }
-}
-
-TEST(BrowserTabParser, SingleModeReadsSubListsOfTheWholeAnswer) {
-    TestPlatform tp;
-    // The first item has three items, and its first is a list (not of three) that starts with text:
-    // the whole answer is read as one window's tabs.
-    const D answer = L({L({L({T("x")}), T("A"), D::boolean(false)}), tab("https://b/", "B", true),
-                        tab("https://c/", "C", false)});
-    const auto windows = BrowserScriptService::parseTabResult(answer, true);
-    EXPECT_EQ(tabUrls(windows), (QList<QStringList>{{"https://b/*", "https://c/"}}));
 }
 
 TEST(BrowserTabParser, TabFieldsAndLogLines) {
