@@ -1,7 +1,7 @@
 #include "Services/AXWindowService.h"
 #include "Platform/Platform.h"
 #include "Support/DiagnosticsCapture.h"
-#include "Support/SimulatedDesktopFixture.h"
+#include "Support/ScriptedDesktop.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 #include "Services/DisplayMapper.h"
-#include "Support/SimulatedDesktopFixture.h"
+#include "Support/ScriptedDesktop.h"
 
 namespace {
 

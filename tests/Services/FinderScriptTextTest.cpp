@@ -1,4 +1,5 @@
-// The exact texts of the file manager's scripts and the reading of its window list.
+// The file manager's batch scripts (which lines each saved folder gives) and the reading of its
+// window list. The listing script's text is held by the simulated script host.
 #include "Services/FinderScriptService.h"
 
 #include "Services/ScriptTestHelpers.h"
@@ -13,24 +14,6 @@ using D = ScriptDescriptor;
 using Info = FinderScriptService::FinderWindowInfo;
 
 } // namespace
-
-TEST(FinderScriptText, Listing) {
-    EXPECT_EQ(FinderScriptService::listingScript(), QString(R"(tell application "Finder"
-    set windowData to {}
-    repeat with aWindow in (get every window)
-        try
-            set targetPath to POSIX path of (target of aWindow as alias)
-            set b to bounds of aWindow
-            set wName to name of aWindow
-            set end of windowData to {targetPath, b, wName}
-        on error
-            -- Window might not have a valid target (e.g., smart folder, search window)
-            -- Skip this window
-        end try
-    end repeat
-    return windowData
-end tell)"));
-}
 
 TEST(FinderScriptText, BatchRestoreWrapsEachFolderInTry) {
     const QList<SnapshotRect> frames{{100, 50, 800, 600}, {0, 0, std::nan(""), 10}};

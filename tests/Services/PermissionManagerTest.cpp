@@ -1,6 +1,6 @@
 #include "Services/PermissionManager.h"
 #include "Platform/Platform.h"
-#include "Support/SimulatedDesktopFixture.h"
+#include "Support/ScriptedDesktop.h"
 
 #include <QDir>
 #include <QFile>

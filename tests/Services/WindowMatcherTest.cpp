@@ -1,7 +1,7 @@
 #include "Services/WindowMatcher.h"
 #include "Models/Workspace.h"
 #include "Services/AnalysisLogger.h"
-#include "Support/SimulatedDesktopFixture.h"
+#include "Support/ScriptedDesktop.h"
 
 namespace {
 

@@ -1,10 +1,43 @@
 #include "Support/ScriptedDesktop.h"
 
+#include "Platform/Simulated/SimulatedScene.h"
+
+#include <QUuid>
+
 ScriptedDesktop::ScriptedDesktop()
     : m_desktop(m_platform.platform().clock)
     , m_host(m_desktop) {
     m_desktop.installInto(m_platform.platform());
     m_host.installInto(m_platform.platform());
+}
+
+void ScriptedDesktop::loadScene(const QString& path) {
+    const SimulatedScene::LoadResult result = SimulatedScene::loadFile(path, m_desktop);
+    ASSERT_TRUE(result.ok) << result.error.toStdString();
+}
+
+void ScriptedDesktop::addScreen(double width, double height) {
+    Screen screen;
+    screen.displayNumber = 1;
+    screen.identity = QUuid::fromString(QStringLiteral("11111111-2222-3333-4444-555555555555"));
+    screen.frame = QRectF(0, 0, width, height);
+    screen.visibleFrame = QRectF(0, 0, width, height - 25);
+    screen.localizedName = QStringLiteral("Main Display");
+    m_desktop.addScreen(screen);
+}
+
+qint32 ScriptedDesktop::addApp(const QString& bundleIdentifier, const QList<QRectF>& frames,
+                               const QStringList& titles) {
+    const qint32 pid = addApp(bundleIdentifier, bundleIdentifier.section('.', -1));
+    for (int i = 0; i < frames.size(); ++i) {
+        SimulatedDesktop::Window w;
+        w.frame = frames[i];
+        if (i < titles.size()) {
+            w.title = titles[i];
+        }
+        m_desktop.addWindow(pid, w, true);
+    }
+    return pid;
 }
 
 qint32 ScriptedDesktop::addApp(const QString& bundleIdentifier, const QString& name) {

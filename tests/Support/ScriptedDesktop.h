@@ -7,8 +7,10 @@
 
 #include <QStringList>
 
-// A test platform with a simulated desktop and its script host installed, plus helpers to put
-// scriptable applications and their windows on it. One per test.
+#include <gtest/gtest.h>
+
+// A test platform in virtual time with a fresh, empty simulated desktop and its script host
+// installed, plus helpers to build a scene on it. One per test.
 class ScriptedDesktop {
 public:
     ScriptedDesktop();
@@ -19,8 +21,16 @@ public:
     SimulatedScriptHost& host() { return m_host; }
     SimulatedPrompts& prompts() { return m_desktop.prompts(); }
 
+    // Loads a scene file; fails the test when it cannot be loaded.
+    void loadScene(const QString& path);
+    // One screen of width x height with its identity and display number 1.
+    void addScreen(double width = 1440, double height = 900);
     // A running application; its pid.
     qint32 addApp(const QString& bundleIdentifier, const QString& name);
+    // A running application named after the last part of its identifier, with one window per frame
+    // in list order, behind every window there already is.
+    qint32 addApp(const QString& bundleIdentifier, const QList<QRectF>& frames = {},
+                  const QStringList& titles = {});
     // A window at the front of the stacking order; its number.
     quint32 addWindow(qint32 pid, const QRectF& frame, const QString& title = QString());
     // A browser window with these URLs, the active one marked with a trailing "*".
@@ -36,3 +46,6 @@ private:
     SimulatedDesktop m_desktop;
     SimulatedScriptHost m_host;
 };
+
+// The same as a GoogleTest fixture.
+class SimulatedDesktopFixture : public ::testing::Test, public ScriptedDesktop {};

@@ -1,6 +1,6 @@
 #include "Platform/Platform.h"
 #include "Platform/Simulated/SimulatedScene.h"
-#include "Support/SimulatedDesktopFixture.h"
+#include "Support/ScriptedDesktop.h"
 
 #include <QJsonDocument>
 
