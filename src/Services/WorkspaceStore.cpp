@@ -306,9 +306,8 @@ JsonResult<WorkspaceStore::ImportSummary> WorkspaceStore::importWorkspaces(const
         ++summary.added;
         summary.allWritten = writeFile("importWorkspaces", workspace) && summary.allWritten;
     }
+    // Sorted even when nothing was added: earlier updates may have left the list out of order.
     sort();
-    if (summary.added > 0) {
-        emit workspacesChanged();
-    }
+    emit workspacesChanged();
     return JsonResult<ImportSummary>::success(summary);
 }
