@@ -1,99 +1,93 @@
 #include "Models/RestoreReport.h"
 
+#include <QHash>
+
 #include <gtest/gtest.h>
 
 namespace {
 
 using S = RestoreStatus;
 
-AppRestoreResult app(S status, const QString& name, const QString& reason = {}) {
-    return {QStringLiteral("com.example.") + name, name, status, reason, {}};
+// Application results from a short form: "r:Mail f:Notes" is Mail restored and Notes failed
+// (r restored, p partially restored, s skipped, f failed, c cancelled); each reason is "why " and
+// the name.
+QList<AppRestoreResult> apps(const char* spec) {
+    const QHash<QChar, S> statuses{{'r', S::restored},
+                                   {'p', S::partiallyRestored},
+                                   {'s', S::skipped},
+                                   {'f', S::failed},
+                                   {'c', S::cancelled}};
+    QList<AppRestoreResult> results;
+    for (const QString& item : QString::fromUtf8(spec).split(u' ', Qt::SkipEmptyParts)) {
+        const QString name = item.mid(2);
+        results.append({"org.example." + name, name, statuses.value(item.at(0)), "why " + name, {}});
+    }
+    return results;
 }
 
 TEST(RestoreStatusTest, RawValuesAreTheCaseNamesAndNothingElse) {
-    const QStringList names{"restored", "partiallyRestored", "skipped", "failed", "cancelled"};
-    for (const QString& name : names) {
+    for (const QString name : {"restored", "partiallyRestored", "skipped", "failed", "cancelled"}) {
         const std::optional<S> status = RestoreStatusText::fromRawValue(name);
         ASSERT_TRUE(status) << name.toStdString();
         EXPECT_EQ(RestoreStatusText::rawValue(*status), name);
     }
-    for (const char* other : {"Restored", "", "partially_restored", "restored "}) {
+    for (const char* other : {"Restored", "", "restored "}) {
         EXPECT_FALSE(RestoreStatusText::fromRawValue(QString::fromLatin1(other))) << other;
     }
 }
 
 TEST(RestoreReportTest, DeriveStatus) {
-    struct Row {
-        const char* name;
-        QList<AppRestoreResult> apps;
+    const struct {
+        const char* apps;
         QStringList missing;
         S expected;
+    } rows[] = {
+        {"", {}, S::skipped},
+        {"", {"Dell"}, S::skipped},
+        {"r:A r:B", {}, S::restored},
+        {"r:A", {"Dell"}, S::partiallyRestored},
+        {"r:A f:B", {}, S::partiallyRestored},
+        {"p:A", {}, S::partiallyRestored},
+        {"c:A f:B", {}, S::partiallyRestored}, // cancelled counts as progress
+        {"f:A s:B", {}, S::failed},
+        {"s:A", {}, S::failed},
+        {"f:A", {"Dell"}, S::partiallyRestored},
     };
-    const QList<Row> rows{
-        {"no apps", {}, {}, S::skipped},
-        {"no apps, display missing", {}, {"Dell"}, S::skipped},
-        {"all restored", {app(S::restored, "A"), app(S::restored, "B")}, {}, S::restored},
-        {"all restored, display missing", {app(S::restored, "A")}, {"Dell"}, S::partiallyRestored},
-        {"one failed among restored", {app(S::restored, "A"), app(S::failed, "B")}, {}, S::partiallyRestored},
-        {"partially restored", {app(S::partiallyRestored, "A")}, {}, S::partiallyRestored},
-        {"cancelled counts as progress",
-         {app(S::cancelled, "A"), app(S::failed, "B")},
-         {},
-         S::partiallyRestored},
-        {"failed and skipped", {app(S::failed, "A"), app(S::skipped, "B")}, {}, S::failed},
-        {"only skipped", {app(S::skipped, "A")}, {}, S::failed},
-        {"all failed, display missing", {app(S::failed, "A")}, {"Dell"}, S::partiallyRestored},
-    };
-    for (const Row& row : rows) {
-        EXPECT_EQ(RestoreReport::deriveStatus(row.apps, row.missing), row.expected) << row.name;
+    for (const auto& row : rows) {
+        EXPECT_EQ(RestoreReport::deriveStatus(apps(row.apps), row.missing), row.expected)
+            << row.apps << " " << row.missing.join(',').toStdString();
     }
 }
 
 TEST(RestoreReportTest, Summary) {
-    struct Row {
+    const QString failed = QStringLiteral("Partially restored \u2014 failed: ");
+    const QString issues = QStringLiteral("Partially restored \u2014 issues with: ");
+    const struct {
         S status;
-        QList<AppRestoreResult> apps;
+        const char* apps;
         QStringList missing;
         QString expected;
-    };
-    const QString failedPrefix = QStringLiteral("Partially restored \u2014 failed: ");
-    const QString issuesPrefix = QStringLiteral("Partially restored \u2014 issues with: ");
-    const QList<Row> rows{
-        {S::restored, {app(S::failed, "A", "ignored")}, {"Dell"}, "Workspace restored"},
-        {S::cancelled, {}, {}, "Restore cancelled"},
-        {S::skipped, {}, {}, "Restore skipped"},
-        {S::skipped,
-         {app(S::skipped, "A", "No saved windows"), app(S::skipped, "B", "x")},
-         {},
-         "No saved windows"},
-        {S::failed,
-         {app(S::failed, "A", "x")},
-         {"Dell", "LG"},
-         "Display not connected: Dell | Display not connected: LG"},
-        {S::failed, {app(S::skipped, "A", "Not installed"), app(S::failed, "B", "x")}, {}, "Not installed"},
-        {S::failed, {}, {}, "Failed to restore workspace"},
-        {S::partiallyRestored, {app(S::restored, "A")}, {"Dell"}, "Display not connected: Dell"},
+    } rows[] = {
+        {S::restored, "f:A", {"Dell"}, "Workspace restored"},
+        {S::cancelled, "", {}, "Restore cancelled"},
+        {S::skipped, "", {}, "Restore skipped"},
+        {S::skipped, "s:A s:B", {}, "why A"},
+        {S::failed, "f:A", {"Dell", "LG"}, "Display not connected: Dell | Display not connected: LG"},
+        {S::failed, "s:A f:B", {}, "why A"},
+        {S::failed, "", {}, "Failed to restore workspace"},
+        {S::partiallyRestored, "r:A", {"Dell"}, "Display not connected: Dell"},
         {S::partiallyRestored,
-         {app(S::failed, "Mail"), app(S::failed, "Notes")},
+         "f:Mail f:Notes",
          {"Dell"},
-         "Display not connected: Dell | " + failedPrefix + "Mail, Notes"},
-        {S::partiallyRestored,
-         {app(S::restored, "A"), app(S::failed, "B"), app(S::partiallyRestored, "C"), app(S::skipped, "D")},
-         {},
-         failedPrefix + "B, D"},
-        {S::partiallyRestored,
-         {app(S::partiallyRestored, "C"), app(S::restored, "A"), app(S::partiallyRestored, "E")},
-         {},
-         issuesPrefix + "C, E"},
-        {S::partiallyRestored, {app(S::cancelled, "A"), app(S::restored, "B")}, {}, issuesPrefix},
-        {S::partiallyRestored, {app(S::cancelled, "A")}, {"Dell"}, "Display not connected: Dell"},
-        {S::partiallyRestored,
-         {app(S::partiallyRestored, ""), app(S::partiallyRestored, "")},
-         {},
-         issuesPrefix + ", "},
+         "Display not connected: Dell | " + failed + "Mail, Notes"},
+        {S::partiallyRestored, "r:A f:B p:C s:D", {}, failed + "B, D"},
+        {S::partiallyRestored, "p:C r:A p:E", {}, issues + "C, E"},
+        {S::partiallyRestored, "c:A r:B", {}, issues},
+        {S::partiallyRestored, "c:A", {"Dell"}, "Display not connected: Dell"},
+        {S::partiallyRestored, "p: p:", {}, issues + ", "}, // empty names still count
     };
-    for (const Row& row : rows) {
-        RestoreReport report{QStringLiteral("Work"), row.status, row.apps, 1.0, {}, row.missing};
+    for (const auto& row : rows) {
+        const RestoreReport report{"Work", row.status, apps(row.apps), 1.0, {}, row.missing};
         EXPECT_EQ(report.summary(), row.expected) << row.expected.toStdString();
     }
 }

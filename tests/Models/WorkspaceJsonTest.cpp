@@ -49,7 +49,10 @@ QJsonObject withValue(const QString& path, const QJsonValue& value) {
 } // namespace
 
 TEST(WorkspaceJson, FullRoundTripKeepsEveryField) {
-    const Workspace original = WorkspaceSamples::full();
+    Workspace original = WorkspaceSamples::full();
+    original.appSnapshots[0].windowSnapshots[0].spaceIndex = std::numeric_limits<qint64>::max();
+    original.appSnapshots[0].windowSnapshots[0].windowIndex = std::numeric_limits<qint64>::min();
+    original.gradientIndex = -5;
     const auto file = WorkspaceJson::encodeFile(original);
     ASSERT_TRUE(file.ok()) << file.error().description().toStdString();
     const auto decoded = WorkspaceJson::decodeFile(file.value());
@@ -61,26 +64,13 @@ TEST(WorkspaceJson, FullRoundTripKeepsEveryField) {
     EXPECT_TRUE(file.value().contains("\"createdAt\": \"2024-01-01T00:01:00Z\""));
 }
 
-TEST(WorkspaceJson, ExtremeIntegersSurviveExactly) {
-    Workspace w = WorkspaceSamples::full();
-    w.appSnapshots[0].windowSnapshots[0].spaceIndex = std::numeric_limits<qint64>::max();
-    w.appSnapshots[0].windowSnapshots[0].windowIndex = std::numeric_limits<qint64>::min();
-    w.gradientIndex = -5;
-    const auto decoded = WorkspaceJson::decode<Workspace>(WorkspaceJson::encode(w).value());
-    ASSERT_TRUE(decoded.ok()) << decoded.error().description().toStdString();
-    EXPECT_EQ(decoded.value(), w);
-}
-
 TEST(WorkspaceJson, DatesAreWrittenInWholeSecondsAndLowerCaseIdsAreRead) {
     Workspace w = WorkspaceSamples::plain(QStringLiteral("A"), WorkspaceSamples::date(10).addMSecs(900));
-    w.id = QUuid::fromString(QStringLiteral("0f0e0d0c-0b0a-4908-8706-050403020100"));
-    const QJsonObject object = WorkspaceJson::encode(w).value();
+    QJsonObject object = WorkspaceJson::encode(w).value();
     EXPECT_EQ(object.value("updatedAt").toString(), QStringLiteral("2024-01-01T00:00:10Z"));
-    EXPECT_EQ(object.value("id").toString(), QStringLiteral("0F0E0D0C-0B0A-4908-8706-050403020100"));
-
-    QJsonObject lower = object;
-    lower["id"] = QStringLiteral("0f0e0d0c-0b0a-4908-8706-050403020100");
-    const auto decoded = WorkspaceJson::decode<Workspace>(lower);
+    EXPECT_EQ(object.value("id").toString(), w.id.toString(QUuid::WithoutBraces).toUpper());
+    object["id"] = object.value("id").toString().toLower();
+    const auto decoded = WorkspaceJson::decode<Workspace>(object);
     ASSERT_TRUE(decoded.ok());
     EXPECT_EQ(decoded.value().id, w.id);
     EXPECT_EQ(decoded.value().updatedAt, WorkspaceSamples::date(10));
@@ -133,7 +123,6 @@ TEST(WorkspaceJson, TriggersHaveExactlyOneCaseKey) {
         std::optional<WorkspaceTrigger::TriggerType> expected; // nothing: decoding fails
         const char* error;
     };
-    const QString wrongKeys = QLatin1String(WorkspaceJson::invalidTriggerKeysMessage);
     const Case cases[] = {
         {R"({"login":{}})", WorkspaceTrigger::Login{}, ""},
         {R"({"login":{},"someday":{"x":1}})", WorkspaceTrigger::Login{}, ""},
@@ -167,7 +156,6 @@ TEST(WorkspaceJson, TriggersHaveExactlyOneCaseKey) {
             EXPECT_EQ(decoded.error().description(), QString::fromUtf8(c.error));
         }
     }
-    EXPECT_EQ(wrongKeys, QStringLiteral("Invalid number of keys found, expected one."));
 }
 
 TEST(WorkspaceJson, StrictTypesFailTheWholeWorkspace) {

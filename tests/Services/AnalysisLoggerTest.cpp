@@ -33,53 +33,36 @@ WindowSnapshot window(std::optional<QString> title, SnapshotRect frame) {
 }
 
 Workspace sampleWorkspace() {
-    Workspace workspace;
-    workspace.id = QUuid::fromString(QStringLiteral("6f1c2d3e-4b5a-4c7d-8e9f-0a1b2c3d4e5f"));
-    workspace.name = QStringLiteral("Morning Focus");
-    AppSnapshot browser;
-    browser.bundleIdentifier = QStringLiteral("org.example.browser");
-    browser.appName = QStringLiteral("Browser");
-    browser.windowSnapshots = {window(QStringLiteral("Start Page"), {0, 25, 1440, 875}),
-                               window(std::nullopt, {-0.6, 100.9, 800.5, 600})};
-    AppSnapshot notes;
-    notes.bundleIdentifier = QStringLiteral("org.example.notes");
-    notes.appName = QStringLiteral("Notes");
-    notes.isHidden = true;
-    workspace.appSnapshots = {browser, notes};
-    DisplaySnapshot builtIn;
-    builtIn.localizedName = QStringLiteral("Built-in Display");
-    builtIn.frame = {0, 0, 1440, 900};
-    DisplaySnapshot external;
-    external.uuid = QStringLiteral("37D8832A-2D66-02CA-B9F7-8F30A301B230");
-    external.frame = {1440, 0, 1920, 1080};
-    DisplaySnapshot unknown;
-    unknown.frame = {-1920, 0, 1920, 1080};
-    workspace.displaySnapshots = {builtIn, external, unknown};
-    return workspace;
+    Workspace w;
+    w.id = QUuid::fromString(QStringLiteral("6f1c2d3e-4b5a-4c7d-8e9f-0a1b2c3d4e5f"));
+    w.name = QStringLiteral("Morning Focus");
+    w.appSnapshots = {
+        {{},
+         "org.example.browser",
+         "Browser",
+         {window("Start Page", {0, 25, 1440, 875}), window(std::nullopt, {-0.6, 100.9, 800.5, 600})},
+         false},
+        {{}, "org.example.notes", "Notes", {}, true}};
+    w.displaySnapshots = {
+        {{}, 0, std::nullopt, {0, 0, 1440, 900}, "Built-in Display"},
+        {{}, 0, "37D8832A-2D66-02CA-B9F7-8F30A301B230", {1440, 0, 1920, 1080}, std::nullopt},
+        {{}, 0, std::nullopt, {-1920, 0, 1920, 1080}, std::nullopt}};
+    return w;
 }
 
 RestoreReport sampleReport() {
     using S = RestoreStatus;
     const QRectF placed(0, 25, 1440, 875);
-    AppRestoreResult browser{
-        QStringLiteral("org.example.browser"),
-        QStringLiteral("Browser"),
-        S::partiallyRestored,
-        QStringLiteral("1 of 2 windows placed"),
-        {{QStringLiteral("Start Page"), S::restored, QStringLiteral("Position verified"), placed, placed},
-         {std::nullopt, S::failed, QStringLiteral("No matching window"), QRectF(-0.6, 100.9, 800.5, 600),
-          std::nullopt}}};
-    AppRestoreResult notes{QStringLiteral("org.example.notes"),
-                           QStringLiteral("Notes"),
-                           S::skipped,
-                           QStringLiteral("Not installed"),
-                           {}};
-    return {QStringLiteral("Morning Focus"),
+    const QList<WindowRestoreResult> windows{
+        {"Start Page", S::restored, "Position verified", placed, placed},
+        {std::nullopt, S::failed, "No matching window", QRectF(-0.6, 100.9, 800.5, 600), std::nullopt}};
+    return {"Morning Focus",
             S::partiallyRestored,
-            {browser, notes},
+            {{"org.example.browser", "Browser", S::partiallyRestored, "1 of 2 windows placed", windows},
+             {"org.example.notes", "Notes", S::skipped, "Not installed", {}}},
             3.456,
-            {QStringLiteral("Built-in Display matched by identity")},
-            {QStringLiteral("Studio Display"), QStringLiteral("Unknown Display")}};
+            {"Built-in Display matched by identity"},
+            {"Studio Display", "Unknown Display"}};
 }
 
 class AnalysisLoggerTest : public ::testing::Test {
