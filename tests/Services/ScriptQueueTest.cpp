@@ -63,31 +63,17 @@ QCoro::Task<QList<Outcome>> callAll(ScriptQueue* q, VirtualClock* c,
 
 } // namespace
 
-TEST(ScriptQueue, RunsOneScriptAtATimeInCallOrder) {
-    TestPlatform tp;
-    auto runner = std::make_shared<DelayedRunner>(tp.clock());
-    tp.platform().scriptRunner = runner;
-    runner->delays = {{"a", 2s}, {"b", 1s}, {"c", 0ms}};
-    ScriptQueue queue(10s);
-    auto outcomes =
-        tp.clock().runUntilDone(callAll(&queue, &tp.clock(), {{0ms, "a"}, {0ms, "b"}, {0ms, "c"}}));
-    ASSERT_TRUE(outcomes);
-    EXPECT_EQ(runner->started, (QStringList{"a@0", "b@2000", "c@3000"}));
-    EXPECT_EQ((*outcomes)[0].at, 2000);
-    EXPECT_EQ((*outcomes)[1].at, 3000);
-    EXPECT_EQ((*outcomes)[2].answer, "c");
-}
-
-// A hung script times out for its caller but keeps the queue: a script queued behind it waits,
-// then runs once the first one really ends; one whose caller gave up before its turn never runs.
+// One script at a time, in call order. A hung script times out for its caller but keeps the
+// queue: scripts queued behind it wait, then run once it really ends; one whose caller gave up
+// before its turn never runs.
 TEST(ScriptQueue, OverrunningScriptHoldsTheQueue) {
     TestPlatform tp;
     auto runner = std::make_shared<DelayedRunner>(tp.clock());
     tp.platform().scriptRunner = runner;
-    runner->delays = {{"slow", 15s}, {"second", 1s}, {"behind", 0ms}};
+    runner->delays = {{"slow", 15s}, {"second", 1s}, {"behind", 0ms}, {"third", 0ms}};
     ScriptQueue queue(10s);
     auto outcomes = tp.clock().runUntilDone(
-        callAll(&queue, &tp.clock(), {{0ms, "slow"}, {1s, "behind"}, {12s, "second"}}));
+        callAll(&queue, &tp.clock(), {{0ms, "slow"}, {1s, "behind"}, {12s, "second"}, {12s, "third"}}));
     ASSERT_TRUE(outcomes);
     EXPECT_EQ((*outcomes)[0].answer, "timeout");
     EXPECT_EQ((*outcomes)[0].at, 10000);
@@ -97,7 +83,9 @@ TEST(ScriptQueue, OverrunningScriptHoldsTheQueue) {
     // Called at 12 s, starts when "slow" ends at 15 s and answers at 16 s, within its time-out.
     EXPECT_EQ((*outcomes)[2].answer, "second");
     EXPECT_EQ((*outcomes)[2].at, 16000);
-    EXPECT_EQ(runner->started, (QStringList{"slow@0", "second@15000"}));
+    EXPECT_EQ((*outcomes)[3].answer, "third");
+    EXPECT_EQ((*outcomes)[3].at, 16000);
+    EXPECT_EQ(runner->started, (QStringList{"slow@0", "second@15000", "third@16000"}));
     EXPECT_FALSE(queue.isBusy());
 }
 

@@ -1,5 +1,7 @@
 #include "Platform/Platform.h"
 #include "Platform/Simulated/SimulatedScene.h"
+#include "Services/BrowserScriptService.h"
+#include "Services/FinderScriptService.h"
 #include "Support/ScriptedDesktop.h"
 
 #include <QJsonDocument>
@@ -40,7 +42,7 @@ TEST_F(SimulatedDesktopTest, DemoSceneReadsBackThroughThePorts) {
     const QList<RunningApplication> running = apps().runningApplications();
     ASSERT_EQ(running.size(), 6);
     EXPECT_EQ(running[0].bundleIdentifier, QStringLiteral("org.example.Editor"));
-    EXPECT_EQ(running[4].isHidden, true);
+    EXPECT_TRUE(running[4].isHidden);
     EXPECT_EQ(running[5].activationPolicy, ActivationPolicy::Accessory);
     EXPECT_EQ(apps().frontmostApplication()->bundleIdentifier, QStringLiteral("org.example.Editor"));
     EXPECT_TRUE(apps().urlForApplication(QStringLiteral("org.example.Mail")).has_value());
@@ -70,10 +72,18 @@ TEST_F(SimulatedDesktopTest, DemoSceneReadsBackThroughThePorts) {
     EXPECT_EQ(screens[0].identity, QUuid::fromString(QStringLiteral("37D8832A-2D66-02CA-B9F7-8F30A301B230")));
     EXPECT_EQ(platform().screens->mainScreen(), screens[0]);
 
-    // Keys the desktop does not know stay with the window for the models that attach to it.
-    const quint32 finder = desktop().windowsOf(pidOf(QStringLiteral("com.apple.finder"))).first();
-    EXPECT_EQ(desktop().window(finder)->sceneData.value(QStringLiteral("folder")).toString(),
-              QStringLiteral("/home/demo/Projects/"));
+    // Tabs and folders of the scene belong to its own windows.
+    const auto tabs =
+        clock().runUntilDone(BrowserScriptService::captureTabs(QStringLiteral("com.google.Chrome")));
+    ASSERT_TRUE(tabs);
+    ASSERT_EQ(tabs->size(), 2);
+    EXPECT_EQ((*tabs)[0].size(), 2);
+    EXPECT_EQ((*tabs)[0][0].url, QStringLiteral("https://example.org/release-notes"));
+    EXPECT_TRUE((*tabs)[0][0].isActive);
+    const auto folders = clock().runUntilDone(FinderScriptService::captureWindows());
+    ASSERT_TRUE(folders);
+    EXPECT_EQ(*folders, (QList<FinderScriptService::FinderWindowInfo>{
+                            {"/home/demo/Projects/", {300, 400, 760, 420}, QStringLiteral("Projects")}}));
 }
 
 TEST_F(SimulatedDesktopTest, FaultyScenesNameTheEntryAndChangeNothing) {
@@ -159,13 +169,6 @@ TEST_F(SimulatedDesktopTest, MovesAreClampedDelayedOrIgnored) {
     clock().advanceBy(Clock::seconds(0.3));
     EXPECT_EQ(frame(windows[1]), QRectF(100, 50, 100, 100));
     EXPECT_EQ(frame(windows[2]), QRectF(20, 20, 500, 400));
-
-    EXPECT_EQ(ax().setAttributeValue(windows[0], QStringLiteral("AXSize"), AXValue::point(QPointF())),
-              AXError::IllegalArgument);
-    desktop()
-        .window(numbers[0])
-        ->faults.readOverrides.insert(QStringLiteral("AXSize"), AXResult::failure(AXError::CannotComplete));
-    EXPECT_EQ(ax().copyAttributeValue(windows[0], QStringLiteral("AXSize")).error, AXError::CannotComplete);
 
     // Raising brings a window to the front; the application's own list order stays.
     EXPECT_EQ(ax().performAction(windows[2], QStringLiteral("AXRaise")), 0);

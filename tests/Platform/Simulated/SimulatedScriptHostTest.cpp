@@ -2,7 +2,6 @@
 #include "Platform/Simulated/SimulatedScriptHost.h"
 
 #include "Platform/Simulated/ScriptSourceReader.h"
-#include "Platform/Simulated/SimulatedScene.h"
 #include "Services/BrowserScriptService.h"
 #include "Services/FinderScriptService.h"
 #include "Support/ScriptedDesktop.h"
@@ -69,19 +68,10 @@ TEST(SimulatedScriptHost, RefusesWhatItDoesNotRecognise) {
     EXPECT_EQ(d.browserWindows(pid), (QList<QStringList>{{"https://a/*"}}));
 }
 
-TEST(SimulatedScriptHost, FaultsPlayOutOnTheClock) {
+TEST(SimulatedScriptHost, HungScriptsWaitForReleaseAndAbsentAppsFail) {
     ScriptedDesktop d;
     d.addApp(kChrome, "Google Chrome");
     const QString count = BrowserScriptService::windowCountScript(kChrome);
-    d.host().queueBehaviour("Google Chrome", SimulatedScriptHost::refusal("Google Chrome", false));
-    d.host().queueBehaviour("Google Chrome", SimulatedScriptHost::late(3s));
-    const ScriptResult refused = run(d, count);
-    ASSERT_TRUE(refused.error);
-    EXPECT_EQ(refused.error->number, -1743);
-    EXPECT_FALSE(refused.error->appName);
-    EXPECT_EQ(run(d, count).descriptor, ScriptDescriptor::integer(0));
-    EXPECT_EQ(d.clock().elapsed(), 3s);
-
     d.host().setBehaviour("Google Chrome", SimulatedScriptHost::hang());
     auto hung = [](SimulatedScriptHost* host, QString s) -> QCoro::Task<ScriptResult> {
         co_return co_await host->run(s);
@@ -117,27 +107,4 @@ TEST(SimulatedScriptHost, TryBlocksAreHonoured) {
     const ScriptResult guarded = run(d, FinderScriptService::batchRestoreScript({"/a", "/b", "/c"}, {}));
     EXPECT_FALSE(guarded.error);
     EXPECT_EQ(d.windowsFrontToBack(finder).size(), 2);
-}
-
-// Browser tabs and folders of a scene belong to the scene's own windows.
-TEST(SimulatedScriptHost, ReadsTheDemoScene) {
-    ScriptedDesktop d;
-    const auto loaded = SimulatedScene::loadFile(SimulatedScene::demoScenePath(), d.desktop());
-    ASSERT_TRUE(loaded.ok) << loaded.error.toStdString();
-    const auto tabs = d.clock().runUntilDone(BrowserScriptService::captureTabs(kChrome));
-    ASSERT_TRUE(tabs);
-    ASSERT_EQ(tabs->size(), 2);
-    EXPECT_EQ((*tabs)[0].size(), 2);
-    EXPECT_EQ((*tabs)[0][0].url, "https://example.org/release-notes");
-    EXPECT_TRUE((*tabs)[0][0].isActive);
-    const auto folders = d.clock().runUntilDone(FinderScriptService::captureWindows());
-    ASSERT_TRUE(folders);
-    ASSERT_EQ(folders->size(), 1);
-    EXPECT_EQ(folders->first().path, "/home/demo/Projects/");
-    EXPECT_EQ(folders->first().bounds, (SnapshotRect{300, 400, 760, 420}));
-
-    // Closing through a script closes the desktop's window.
-    const qint32 chrome = d.desktop().findApplication(kChrome)->pid;
-    ASSERT_TRUE(d.clock().runUntilDone(BrowserScriptService::closeBrowser(kChrome)));
-    EXPECT_TRUE(d.desktop().windowsOf(chrome).isEmpty());
 }
