@@ -19,15 +19,21 @@ protected:
 };
 
 TEST_F(AXWindowServiceTest, CaptureSkipsSmallWindowsAndKeepsTrueIndexes) {
-    const qint32 pid = addApp(QStringLiteral("org.example.App"),
-                              {QRectF(10, 20, 49.9, 300), QRectF(100, 100, 50, 50), QRectF(0, 0, 300, 49.9),
-                               QRectF(200, 150, 800, 600), QRectF(2000, 2000, 400, 300)},
-                              {QStringLiteral("tiny"), QStringLiteral("square")});
+    // A screen without a display number beside the main one.
+    Screen unnumbered;
+    unnumbered.identity = QUuid::createUuid();
+    unnumbered.frame = QRectF(1440, 0, 1000, 900);
+    desktop().addScreen(unnumbered);
+    const qint32 pid =
+        addApp(QStringLiteral("org.example.App"),
+               {QRectF(10, 20, 49.9, 300), QRectF(100, 100, 50, 50), QRectF(0, 0, 300, 49.9),
+                QRectF(200, 150, 800, 600), QRectF(2000, 2000, 400, 300), QRectF(1600, 100, 400, 300)},
+               {QStringLiteral("tiny"), QStringLiteral("square")});
     window(pid, 3).document = QStringLiteral("file:///home/u/a.txt");
     window(pid, 3).minimized = true;
 
     const QList<WindowSnapshot> windows = AXWindowService::captureWindows(app(pid));
-    ASSERT_EQ(windows.size(), 3);
+    ASSERT_EQ(windows.size(), 4);
     EXPECT_EQ(windows[0].windowIndex, 1);
     EXPECT_EQ(windows[0].windowTitle, QStringLiteral("square"));
     EXPECT_EQ(windows[0].frame, (SnapshotRect{100, 100, 50, 50}));
@@ -38,28 +44,19 @@ TEST_F(AXWindowServiceTest, CaptureSkipsSmallWindowsAndKeepsTrueIndexes) {
     EXPECT_TRUE(windows[1].isMinimized);
     EXPECT_TRUE(windows[1].tabSnapshots.isEmpty());
     EXPECT_FALSE(windows[1].spaceIndex.has_value());
-    // Its centre lies on no screen.
+    // Centres on no screen, and on a screen without a number.
     EXPECT_EQ(windows[2].windowIndex, 4);
     EXPECT_EQ(windows[2].displayUUID, std::nullopt);
+    EXPECT_EQ(windows[3].windowIndex, 5);
+    EXPECT_EQ(windows[3].displayUUID, std::nullopt);
     EXPECT_NE(windows[0].id, windows[1].id);
 
     // A title the application does not give is "" in the title list, one entry per window.
-    EXPECT_EQ(
-        AXWindowService::currentWindowTitles(app(pid)),
-        QStringList({QStringLiteral("tiny"), QStringLiteral("square"), QString(), QString(), QString()}));
+    EXPECT_EQ(AXWindowService::currentWindowTitles(app(pid)),
+              QStringList({QStringLiteral("tiny"), QStringLiteral("square"), QString(), QString(), QString(),
+                           QString()}));
     EXPECT_EQ(AXWindowService::currentDocumentURLs(app(pid)),
               QStringList({QStringLiteral("file:///home/u/a.txt")}));
-}
-
-TEST_F(AXWindowServiceTest, DisplayIdentityNeedsANumberAndAnIdentity) {
-    Screen second;
-    second.displayNumber = std::nullopt;
-    second.identity = QUuid::createUuid();
-    second.frame = QRectF(1440, 0, 1000, 900);
-    second.visibleFrame = second.frame;
-    desktop().addScreen(second);
-    const qint32 pid = addApp(QStringLiteral("org.example.App"), {QRectF(1600, 100, 400, 300)});
-    EXPECT_EQ(AXWindowService::captureWindows(app(pid)).first().displayUUID, std::nullopt);
 }
 
 TEST_F(AXWindowServiceTest, UnreachableOrWindowlessApplications) {
