@@ -94,6 +94,7 @@ TEST_F(WorkspaceStoreTest, LoadsEveryReadableJsonFileNewestFirst) {
         writeWorkspace(name, WorkspaceSamples::plain("Not loaded", WorkspaceSamples::date(30)));
     }
     writeRaw("broken.json", "{\"id\":");
+    writeRaw("list.json", "[]");
     writeRaw("RestorationAnalysis.log", "log");
     QDir(folder()).mkpath("nested.json");
 
@@ -141,7 +142,7 @@ TEST_F(WorkspaceStoreTest, ManyFilesLoadInListingOrder) {
     EXPECT_TRUE(m_diagnostics.lines().at(11).startsWith("[WorkspaceStore.load] Skipped 113.json: "));
 }
 
-TEST_F(WorkspaceStoreTest, SaveStampsReplacesAndWritesAPrettyFile) {
+TEST_F(WorkspaceStoreTest, SaveStampsReplacesAndWrites) {
     WorkspaceStore store;
     int& changes = countChanges(store);
     saveThree(store);
@@ -152,12 +153,8 @@ TEST_F(WorkspaceStoreTest, SaveStampsReplacesAndWritesAPrettyFile) {
     full.id = store.workspaces().at(2).id; // replaces A
     ASSERT_TRUE(store.save(full));
     EXPECT_EQ(names(store), (QStringList{"Client Work", "C", "B"}));
-    QFile file(fileOf(full));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray data = file.readAll();
-    EXPECT_TRUE(data.startsWith("{\n    \""));
     full.updatedAt = now();
-    EXPECT_EQ(WorkspaceJson::decodeFile(data).value(), full);
+    EXPECT_EQ(readFile(fileOf(full)), full);
 
     // A new store reads back what the first one wrote, in the same order.
     EXPECT_EQ(WorkspaceStore().workspaces(), store.workspaces());
@@ -185,64 +182,52 @@ TEST_F(WorkspaceStoreTest, RenameFreezesTheLookOfTheOldName) {
 }
 
 TEST_F(WorkspaceStoreTest, UpdatesChangeOneFieldInPlace) {
-    const WorkspaceTrigger display{QUuid::createUuid(), WorkspaceTrigger::DisplayConnected{"U", "Desk"}};
+    WorkspaceStore store;
+    saveThree(store);
+    const Workspace third = store.workspaces().at(2);
     const Workspace full = WorkspaceSamples::full();
+    const WorkspaceTrigger display{QUuid::createUuid(), WorkspaceTrigger::DisplayConnected{"U", "Desk"}};
     const GlobalKeyShortcut shortcut{1, GlobalKeyShortcut::controlFlag, "⌃S"};
-    using W = const Workspace&;
-    const struct {
-        const char* operation;
-        std::function<bool(WorkspaceStore&, W)> run;
-        std::function<bool(W)> changed;
-    } cases[] = {
-        {"updateIcon", [](auto& s, W w) { return s.updateIcon(w, QString("star")); },
-         [](W w) { return w.iconName == "star"; }},
-        {"updateGradient", [](auto& s, W w) { return s.updateGradient(w, 3); },
-         [](W w) { return w.gradientIndex == 3; }},
-        {"updateGlobalShortcut", [&](auto& s, W w) { return s.updateGlobalShortcut(w, shortcut); },
-         [&](W w) { return w.globalShortcut == shortcut; }},
-        {"updateCloseOtherApps", [](auto& s, W w) { return s.updateCloseOtherApps(w, true); },
-         [](W w) { return w.closeOtherApps; }},
-        {"updateSnapshots",
-         [&](auto& s, W w) { return s.updateSnapshots(w, full.appSnapshots, full.displaySnapshots); },
-         [&](W w) {
-             return w.appSnapshots == full.appSnapshots && w.displaySnapshots == full.displaySnapshots;
-         }},
-        {"updateRestoreAfterLogin", [](auto& s, W w) { return s.updateRestoreAfterLogin(w, true); },
-         [](W w) { return w.restoreAfterLogin(); }},
-        {"addTrigger", [&](auto& s, W w) { return s.addTrigger(w, display) && s.addTrigger(w, display); },
-         [&](W w) {
-             return w.triggers == QList<WorkspaceTrigger>{display, display};
-         }},
-        {"removeTrigger", [](auto& s, W w) { return s.removeTrigger(w, QUuid::createUuid()); },
-         [](W w) { return w.triggers.isEmpty(); }},
+    const std::function<bool(const Workspace&)> operations[] = {
+        [&](auto& w) { return store.updateIcon(w, QString("star")); },
+        [&](auto& w) { return store.updateGradient(w, 3); },
+        [&](auto& w) { return store.updateGlobalShortcut(w, shortcut); },
+        [&](auto& w) { return store.updateCloseOtherApps(w, true); },
+        [&](auto& w) { return store.updateSnapshots(w, full.appSnapshots, full.displaySnapshots); },
+        [&](auto& w) { return store.updateRestoreAfterLogin(w, true); },
+        [&](auto& w) { return store.addTrigger(w, display) && store.addTrigger(w, display); },
+        [&](auto& w) { return store.removeTrigger(w, QUuid::createUuid()); }, // stamps all the same
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.operation);
-        SetUp();
-        WorkspaceStore store;
-        saveThree(store);
-        const Workspace third = store.workspaces().at(2);
-        int& changes = countChanges(store);
-        ASSERT_TRUE(c.run(store, third));
+    int& changes = countChanges(store);
+    for (const auto& operation : operations) {
+        m_platform.clock().advanceBy(1s);
+        ASSERT_TRUE(operation(third));
         EXPECT_GE(changes, 1);
         const Workspace stored = store.workspaces().at(2);
         EXPECT_EQ(stored.id, third.id); // stays third although now the newest
-        EXPECT_TRUE(c.changed(stored));
         EXPECT_EQ(stored.updatedAt, now());
         EXPECT_EQ(readFile(fileOf(stored)), stored);
 
         // A workspace that is no longer listed: nothing happens.
         const Workspace gone = WorkspaceSamples::plain("Gone", now());
         changes = 0;
-        EXPECT_TRUE(c.run(store, gone));
+        EXPECT_TRUE(operation(gone));
         EXPECT_EQ(changes, 0);
         EXPECT_FALSE(QFile::exists(fileOf(gone)));
-
-        // The next save re-sorts: the saved one first, the updated one second.
-        m_platform.clock().advanceBy(1s);
-        store.save(store.workspaces().at(1));
-        EXPECT_EQ(store.workspaces().at(1).id, third.id);
     }
+    const Workspace stored = store.workspaces().at(2);
+    EXPECT_EQ(stored.iconName, "star");
+    EXPECT_EQ(stored.gradientIndex, 3);
+    EXPECT_EQ(stored.globalShortcut, shortcut);
+    EXPECT_TRUE(stored.closeOtherApps);
+    EXPECT_EQ(stored.appSnapshots, full.appSnapshots);
+    EXPECT_EQ(stored.displaySnapshots, full.displaySnapshots);
+    EXPECT_TRUE(stored.triggers.first().isLogin());
+    EXPECT_EQ(stored.triggers.mid(1), (QList<WorkspaceTrigger>{display, display}));
+
+    // The next save re-sorts: the saved one first, the updated one second.
+    store.save(store.workspaces().at(1));
+    EXPECT_EQ(names(store), (QStringList{"B", "A", "C"}));
 }
 
 TEST_F(WorkspaceStoreTest, ExportAndImport) {
@@ -295,7 +280,11 @@ TEST_F(WorkspaceStoreTest, HostileImportsChangeNothing) {
         QJsonDocument(QJsonArray{good}).toJson().replace("\"width\": 1280", "\"width\": 1e999"),
         "[" + QByteArray(5000, '['),
         "not json at all",
-        QByteArray(),
+        "",
+        "null",
+        "[1]",
+        "[{}]",
+        "\"text\"",
     };
     for (const QByteArray& data : cases) {
         SCOPED_TRACE(data.left(60).toStdString());
