@@ -1,10 +1,11 @@
 #include "Services/RestoredWorkspaceState.h"
 
 #include "Extensions/NumberConversion.h"
+#include "Models/WorkspaceJson.h"
 
 RestoredWorkspaceState RestoredWorkspaceState::from(const Workspace& workspace) {
     RestoredWorkspaceState state;
-    state.id = workspace.id.toString(QUuid::WithoutBraces).toUpper();
+    state.id = WorkspaceJson::uuidString(workspace.id);
     state.name = workspace.name;
     for (const AppSnapshot& app : workspace.appSnapshots) {
         AppEntry entry{app.bundleIdentifier, app.appName, app.windowSnapshots.size(), app.isHidden, {}};

@@ -137,26 +137,25 @@ TEST_F(SettingsManagerTest, ObserversHearOnlyChangesButEveryWriteIsStored) {
 }
 
 TEST_F(SettingsManagerTest, ThemeSwapsThePaletteOnceTheEventLoopRuns) {
-    const QColor systemWindow = QGuiApplication::palette().color(QPalette::Window);
-    const QColor darkWindow = AppThemes::palette(AppTheme::dark).color(QPalette::Window);
-    ASSERT_NE(systemWindow, darkWindow);
+    const auto window = [](const QPalette& palette) { return palette.color(QPalette::Window); };
+    const QColor systemWindow = window(QGuiApplication::palette());
+    ASSERT_NE(systemWindow, window(AppThemes::palette(AppTheme::dark)));
 
     SettingsManager settings;
     settings.setAppTheme(AppTheme::dark);
-    EXPECT_EQ(QGuiApplication::palette().color(QPalette::Window), systemWindow);
+    EXPECT_EQ(window(QGuiApplication::palette()), systemWindow);
     platform.clock().drainEvents();
-    EXPECT_EQ(QGuiApplication::palette().color(QPalette::Window), darkWindow);
+    EXPECT_EQ(window(QGuiApplication::palette()), window(AppThemes::palette(AppTheme::dark)));
 
     // A manager made for one use applies the stored theme too, even when it is gone by then.
     settings.setAppTheme(AppTheme::light);
     { const SettingsManager fresh; }
     platform.clock().drainEvents();
-    EXPECT_EQ(QGuiApplication::palette().color(QPalette::Window),
-              AppThemes::palette(AppTheme::light).color(QPalette::Window));
+    EXPECT_EQ(window(QGuiApplication::palette()), window(AppThemes::palette(AppTheme::light)));
 
     settings.setAppTheme(AppTheme::system);
     platform.clock().drainEvents();
-    EXPECT_EQ(QGuiApplication::palette().color(QPalette::Window), systemWindow);
+    EXPECT_EQ(window(QGuiApplication::palette()), systemWindow);
 }
 
 TEST_F(SettingsManagerTest, AFailedLoginItemChangeShowsTheRealRegistration) {
