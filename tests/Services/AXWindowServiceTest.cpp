@@ -25,22 +25,22 @@ TEST_F(AXWindowServiceTest, CaptureSkipsSmallWindowsAndKeepsTrueIndexes) {
     unnumbered.frame = QRectF(1440, 0, 1000, 900);
     desktop().addScreen(unnumbered);
     const qint32 pid =
-        addApp(QStringLiteral("org.example.App"),
+        addApp("org.example.App",
                {QRectF(10, 20, 49.9, 300), QRectF(100, 100, 50, 50), QRectF(0, 0, 300, 49.9),
                 QRectF(200, 150, 800, 600), QRectF(2000, 2000, 400, 300), QRectF(1600, 100, 400, 300)},
-               {QStringLiteral("tiny"), QStringLiteral("square")});
-    window(pid, 3).document = QStringLiteral("file:///home/u/a.txt");
+               {"tiny", "square"});
+    window(pid, 3).document = "file:///home/u/a.txt";
     window(pid, 3).minimized = true;
 
     const QList<WindowSnapshot> windows = AXWindowService::captureWindows(app(pid));
     ASSERT_EQ(windows.size(), 4);
     EXPECT_EQ(windows[0].windowIndex, 1);
-    EXPECT_EQ(windows[0].windowTitle, QStringLiteral("square"));
+    EXPECT_EQ(windows[0].windowTitle, "square");
     EXPECT_EQ(windows[0].frame, (SnapshotRect{100, 100, 50, 50}));
-    EXPECT_EQ(windows[0].displayUUID, QStringLiteral("11111111-2222-3333-4444-555555555555"));
+    EXPECT_EQ(windows[0].displayUUID, "11111111-2222-3333-4444-555555555555");
     EXPECT_EQ(windows[1].windowIndex, 3);
     EXPECT_EQ(windows[1].windowTitle, std::nullopt);
-    EXPECT_EQ(windows[1].documentURL, QStringLiteral("file:///home/u/a.txt"));
+    EXPECT_EQ(windows[1].documentURL, "file:///home/u/a.txt");
     EXPECT_TRUE(windows[1].isMinimized);
     EXPECT_TRUE(windows[1].tabSnapshots.isEmpty());
     EXPECT_FALSE(windows[1].spaceIndex.has_value());
@@ -53,14 +53,12 @@ TEST_F(AXWindowServiceTest, CaptureSkipsSmallWindowsAndKeepsTrueIndexes) {
 
     // A title the application does not give is "" in the title list, one entry per window.
     EXPECT_EQ(AXWindowService::currentWindowTitles(app(pid)),
-              QStringList({QStringLiteral("tiny"), QStringLiteral("square"), QString(), QString(), QString(),
-                           QString()}));
-    EXPECT_EQ(AXWindowService::currentDocumentURLs(app(pid)),
-              QStringList({QStringLiteral("file:///home/u/a.txt")}));
+              QStringList({"tiny", "square", QString(), QString(), QString(), QString()}));
+    EXPECT_EQ(AXWindowService::currentDocumentURLs(app(pid)), QStringList({"file:///home/u/a.txt"}));
 }
 
 TEST_F(AXWindowServiceTest, UnreachableOrWindowlessApplications) {
-    const qint32 empty = addApp(QStringLiteral("org.example.Empty"));
+    const qint32 empty = addApp("org.example.Empty");
     desktop().application(empty)->faults.windowListError = AXError::NoValue;
     EXPECT_TRUE(AXWindowService::captureWindows(app(empty)).isEmpty());
     EXPECT_FALSE(AXWindowService::hasOnlyTransientWindows(app(empty)));
@@ -77,7 +75,7 @@ TEST_F(AXWindowServiceTest, UnreachableOrWindowlessApplications) {
         QStringList(
             {QStringLiteral("[AXWindowService.restoreWindow] Cannot get AX app for pid=%1").arg(empty)}));
 
-    const qint32 pid = addApp(QStringLiteral("org.example.App"), {QRectF(0, 0, 400, 300)});
+    const qint32 pid = addApp("org.example.App", {QRectF(0, 0, 400, 300)});
     desktop().setTrusted(false);
     EXPECT_TRUE(AXWindowService::captureWindows(app(pid)).isEmpty());
     EXPECT_FALSE(AXWindowService::axWindowList(app(pid)).has_value());
@@ -85,22 +83,21 @@ TEST_F(AXWindowServiceTest, UnreachableOrWindowlessApplications) {
 }
 
 TEST_F(AXWindowServiceTest, FailedPositionWriteStillWritesTheSize) {
-    const qint32 pid =
-        addApp(QStringLiteral("org.example.App"), {QRectF(0, 0, 400, 300)}, {QStringLiteral("Doc")});
-    window(pid, 0).faults.writeErrors.insert(QStringLiteral("AXPosition"), AXError::CannotComplete);
+    const qint32 pid = addApp("org.example.App", {QRectF(0, 0, 400, 300)}, {"Doc"});
+    window(pid, 0).faults.writeErrors.insert("AXPosition", AXError::CannotComplete);
 
     EXPECT_FALSE(AXWindowService::setWindowFrame(element(pid, 0), QRectF(50, 60, 700, 500)));
     EXPECT_EQ(window(pid, 0).frame, QRectF(0, 0, 700, 500));
     EXPECT_EQ(diagnostics.lines(),
               QStringList(
-                  {QStringLiteral("[AXWindowService.setWindowFrame] FAILED — posResult=-25204, sizeResult=0"),
+                  {"[AXWindowService.setWindowFrame] FAILED — posResult=-25204, sizeResult=0",
                    QStringLiteral("[AXWindowService.setWindowFrame] Window info — title=Doc, role=AXWindow, "
                                   "subrole=AXStandardWindow")}));
 
     diagnostics.clear();
     window(pid, 0).subrole.reset();
     window(pid, 0).title.reset();
-    window(pid, 0).faults.writeErrors.insert(QStringLiteral("AXSize"), AXError::IllegalArgument);
+    window(pid, 0).faults.writeErrors.insert("AXSize", AXError::IllegalArgument);
     EXPECT_FALSE(AXWindowService::setWindowFrame(element(pid, 0), QRectF(50, 60, 700, 500)));
     EXPECT_EQ(diagnostics.lines().last(),
               QStringLiteral(
@@ -111,13 +108,12 @@ TEST_F(AXWindowServiceTest, FailedPositionWriteStillWritesTheSize) {
     window(pid, 0).faults.writeErrors.clear();
     EXPECT_FALSE(AXWindowService::setWindowFrame(element(pid, 0), QRectF(qQNaN(), 0, 100, 100)));
     EXPECT_EQ(diagnostics.lines(),
-              QStringList({QStringLiteral("[AXWindowService.setWindowFrame] Failed to create AXValue")}));
+              QStringList({"[AXWindowService.setWindowFrame] Failed to create AXValue"}));
     EXPECT_EQ(window(pid, 0).frame, QRectF(0, 0, 700, 500));
 }
 
 TEST_F(AXWindowServiceTest, RestoreWindowChecksTheIndex) {
-    const qint32 pid =
-        addApp(QStringLiteral("org.example.App"), {QRectF(0, 0, 400, 300), QRectF(10, 10, 400, 300)});
+    const qint32 pid = addApp("org.example.App", {QRectF(0, 0, 400, 300), QRectF(10, 10, 400, 300)});
     for (const qint64 index : {qint64(2), qint64(-1)}) {
         diagnostics.clear();
         EXPECT_FALSE(AXWindowService::restoreWindow(app(pid), index, QRectF(0, 0, 100, 100)));
@@ -145,55 +141,51 @@ TEST_F(AXWindowServiceTest, RestoreWindowChecksTheIndex) {
 }
 
 TEST_F(AXWindowServiceTest, FramesOfTheWrongTypeAreReportedAndLeftOut) {
-    const qint32 pid =
-        addApp(QStringLiteral("org.example.App"), {QRectF(0, 0, 400, 300), QRectF(10, 10, 400, 300)});
-    window(pid, 0).faults.readOverrides.insert(QStringLiteral("AXSize"),
-                                               AXResult::success(AXValue::string(QStringLiteral("big"))));
+    const qint32 pid = addApp("org.example.App", {QRectF(0, 0, 400, 300), QRectF(10, 10, 400, 300)});
+    window(pid, 0).faults.readOverrides.insert("AXSize", AXResult::success(AXValue::string("big")));
     EXPECT_EQ(AXWindowService::windowFrame(element(pid, 0)), std::nullopt);
     EXPECT_EQ(diagnostics.lines(),
               QStringList(
                   {QStringLiteral("[AXWindowService.windowFrame] Unexpected AX value types — pos typeID: 67, "
                                   "size typeID: 7")}));
     // A position given as a size is a geometry value but not a point.
-    window(pid, 0).faults.readOverrides.insert(QStringLiteral("AXSize"),
-                                               AXResult::success(AXValue::point(QPointF())));
+    window(pid, 0).faults.readOverrides.insert("AXSize", AXResult::success(AXValue::point(QPointF())));
     EXPECT_EQ(AXWindowService::windowFrame(element(pid, 0)), std::nullopt);
     EXPECT_EQ(AXWindowService::currentWindowFrames(app(pid)), QList<QRectF>({QRectF(10, 10, 400, 300)}));
 }
 
 TEST_F(AXWindowServiceTest, BooleansReadFalseUnlessTheyAreTrueBooleans) {
-    const qint32 pid = addApp(QStringLiteral("org.example.App"), {QRectF(0, 0, 400, 300)});
+    const qint32 pid = addApp("org.example.App", {QRectF(0, 0, 400, 300)});
     const struct {
         AXResult answer;
         bool expected;
     } cases[] = {
         {AXResult::success(AXValue::boolean(true)), true},
         {AXResult::success(AXValue::boolean(false)), false},
-        {AXResult::success(AXValue::string(QStringLiteral("true"))), false},
+        {AXResult::success(AXValue::string("true")), false},
         {AXResult::success(AXValue::number(1)), false},
         {AXResult::success(AXValue()), false},
         {AXResult::failure(AXError::CannotComplete), false},
     };
     for (const auto& c : cases) {
-        window(pid, 0).faults.readOverrides.insert(QStringLiteral("AXMinimized"), c.answer);
-        window(pid, 0).faults.readOverrides.insert(QStringLiteral("AXFullScreen"), c.answer);
+        window(pid, 0).faults.readOverrides.insert("AXMinimized", c.answer);
+        window(pid, 0).faults.readOverrides.insert("AXFullScreen", c.answer);
         EXPECT_EQ(AXWindowService::isMinimized(element(pid, 0)), c.expected);
         EXPECT_EQ(AXWindowService::isFullScreen(element(pid, 0)), c.expected);
     }
 }
 
 TEST_F(AXWindowServiceTest, TransientWindowsAreThoseWithoutAStandardSubrole) {
-    const qint32 pid =
-        addApp(QStringLiteral("org.example.App"), {QRectF(0, 0, 400, 300), QRectF(0, 0, 400, 300)});
+    const qint32 pid = addApp("org.example.App", {QRectF(0, 0, 400, 300), QRectF(0, 0, 400, 300)});
     const struct {
         std::optional<QString> first;
         std::optional<QString> second;
         bool transient;
     } cases[] = {
-        {QStringLiteral("AXStandardWindow"), QStringLiteral("AXDialog"), false},
-        {QStringLiteral("AXDialog"), QStringLiteral("AXFloatingWindow"), true},
-        {std::nullopt, QStringLiteral("AXDialog"), true},
-        {QStringLiteral("AXDialog"), QStringLiteral("AXStandardWindow"), false},
+        {"AXStandardWindow", "AXDialog", false},
+        {"AXDialog", "AXFloatingWindow", true},
+        {std::nullopt, "AXDialog", true},
+        {"AXDialog", "AXStandardWindow", false},
     };
     for (const auto& c : cases) {
         window(pid, 0).subrole = c.first;
@@ -203,21 +195,21 @@ TEST_F(AXWindowServiceTest, TransientWindowsAreThoseWithoutAStandardSubrole) {
 }
 
 TEST_F(AXWindowServiceTest, StateChangesAndTheirFailures) {
-    const qint32 pid = addApp(QStringLiteral("org.example.App"), {QRectF(0, 0, 400, 300)});
+    const qint32 pid = addApp("org.example.App", {QRectF(0, 0, 400, 300)});
     EXPECT_TRUE(AXWindowService::minimize(element(pid, 0)));
     EXPECT_TRUE(window(pid, 0).minimized);
     EXPECT_TRUE(AXWindowService::deminimize(element(pid, 0)));
     EXPECT_FALSE(window(pid, 0).minimized);
 
-    window(pid, 0).faults.writeErrors.insert(QStringLiteral("AXMinimized"), AXError::CannotComplete);
-    window(pid, 0).faults.writeErrors.insert(QStringLiteral("AXFullScreen"), AXError::AttributeUnsupported);
+    window(pid, 0).faults.writeErrors.insert("AXMinimized", AXError::CannotComplete);
+    window(pid, 0).faults.writeErrors.insert("AXFullScreen", AXError::AttributeUnsupported);
     EXPECT_FALSE(AXWindowService::minimize(element(pid, 0)));
     EXPECT_FALSE(AXWindowService::deminimize(element(pid, 0)));
     EXPECT_FALSE(AXWindowService::exitFullScreen(element(pid, 0)));
     EXPECT_EQ(diagnostics.lines(),
-              QStringList({QStringLiteral("[AXWindowService.minimize] Failed with result: -25204"),
-                           QStringLiteral("[AXWindowService.deminimize] Failed with result: -25204"),
-                           QStringLiteral("[AXWindowService.exitFullScreen] Failed with result: -25205")}));
+              QStringList({"[AXWindowService.minimize] Failed with result: -25204",
+                           "[AXWindowService.deminimize] Failed with result: -25204",
+                           "[AXWindowService.exitFullScreen] Failed with result: -25205"}));
 }
 
 } // namespace

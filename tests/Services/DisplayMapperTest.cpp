@@ -3,9 +3,9 @@
 
 namespace {
 
-const QString kLeft = QStringLiteral("AAAAAAAA-0000-0000-0000-000000000001");
-const QString kRight = QStringLiteral("BBBBBBBB-0000-0000-0000-000000000002");
-const QString kGone = QStringLiteral("CCCCCCCC-0000-0000-0000-000000000003");
+const QString kLeft = "AAAAAAAA-0000-0000-0000-000000000001";
+const QString kRight = "BBBBBBBB-0000-0000-0000-000000000002";
+const QString kGone = "CCCCCCCC-0000-0000-0000-000000000003";
 
 Screen screen(std::optional<quint32> number, const std::optional<QString>& identity, const QRectF& frame,
               const QString& name) {
@@ -31,8 +31,8 @@ class DisplayMapperTest : public SimulatedDesktopFixture {
 protected:
     // Left: 1440 x 900 at the origin (primary). Right: 1000 x 900 beside it, after a 560-point gap.
     DisplayMapperTest() {
-        desktop().setScreens({screen(1, kLeft, QRectF(0, 0, 1440, 900), QStringLiteral("Left")),
-                              screen(2, kRight, QRectF(2000, 0, 1000, 900), QStringLiteral("Right"))},
+        desktop().setScreens({screen(1, kLeft, QRectF(0, 0, 1440, 900), "Left"),
+                              screen(2, kRight, QRectF(2000, 0, 1000, 900), "Right")},
                              1);
     }
     std::optional<QString> found(const std::optional<QString>& uuid, const QList<DisplaySnapshot>& displays,
@@ -43,13 +43,13 @@ protected:
 };
 
 TEST_F(DisplayMapperTest, CaptureRecordsNumberedScreensWithTheirIdentity) {
-    desktop().addScreen(screen(std::nullopt, kGone, QRectF(0, 900, 800, 600), QStringLiteral("Unnumbered")));
-    desktop().addScreen(screen(7, std::nullopt, QRectF(0, -600, 800, 600), QStringLiteral("No identity")));
+    desktop().addScreen(screen(std::nullopt, kGone, QRectF(0, 900, 800, 600), "Unnumbered"));
+    desktop().addScreen(screen(7, std::nullopt, QRectF(0, -600, 800, 600), "No identity"));
     const QList<DisplaySnapshot> displays = DisplayMapper::captureDisplays();
     ASSERT_EQ(displays.size(), 3);
     EXPECT_EQ(displays[0].displayID, 1u);
     EXPECT_EQ(displays[0].uuid, kLeft);
-    EXPECT_EQ(displays[0].localizedName, QStringLiteral("Left"));
+    EXPECT_EQ(displays[0].localizedName, "Left");
     EXPECT_EQ(displays[1].frame, (SnapshotRect{2000, 0, 1000, 900}));
     EXPECT_EQ(displays[2].displayID, 7u);
     EXPECT_EQ(displays[2].uuid, std::nullopt);
@@ -68,19 +68,16 @@ TEST_F(DisplayMapperTest, FindScreenDecisionOrder) {
         std::optional<QString> expected;
     } cases[] = {
         // Identity before geometry: the saved display moved far away, its screen is still found.
-        {"connected identity", kRight, QRectF(100, 100, 400, 300), QStringLiteral("Right")},
-        {"identity gone, nearest saved position", kGone, std::nullopt, QStringLiteral("Right")},
-        {"identity unknown everywhere", QStringLiteral("DDDDDDDD-0000-0000-0000-000000000004"), std::nullopt,
-         QStringLiteral("Right")},
-        {"no identity, window on the left", std::nullopt, QRectF(100, 100, 400, 300), QStringLiteral("Left")},
-        {"no identity, window on the right", std::nullopt, QRectF(2100, 100, 400, 300),
-         QStringLiteral("Right")},
+        {"connected identity", kRight, QRectF(100, 100, 400, 300), "Right"},
+        {"identity gone, nearest saved position", kGone, std::nullopt, "Right"},
+        {"identity unknown everywhere", "DDDDDDDD-0000-0000-0000-000000000004", std::nullopt, "Right"},
+        {"no identity, window on the left", std::nullopt, QRectF(100, 100, 400, 300), "Left"},
+        {"no identity, window on the right", std::nullopt, QRectF(2100, 100, 400, 300), "Right"},
         // Centre (1700, 450) lies in the gap, 1000 from the left centre and 800 from the right one.
-        {"no identity, centre in the gap", std::nullopt, QRectF(1500, 350, 400, 200),
-         QStringLiteral("Right")},
+        {"no identity, centre in the gap", std::nullopt, QRectF(1500, 350, 400, 200), "Right"},
         {"no identity, centre on the right screen's left edge", std::nullopt, QRectF(1800, 100, 400, 300),
-         QStringLiteral("Right")},
-        {"no identity, no frame", std::nullopt, std::nullopt, QStringLiteral("Right")},
+         "Right"},
+        {"no identity, no frame", std::nullopt, std::nullopt, "Right"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(found(c.uuid, displays, c.frame), c.expected) << c.name;
@@ -88,16 +85,15 @@ TEST_F(DisplayMapperTest, FindScreenDecisionOrder) {
 }
 
 TEST_F(DisplayMapperTest, NearestScreenTieGoesToTheEarlierScreen) {
-    desktop().setScreens({screen(1, kLeft, QRectF(0, 0, 1000, 1000), QStringLiteral("Left")),
-                          screen(2, kRight, QRectF(2000, 0, 1000, 1000), QStringLiteral("Right"))},
+    desktop().setScreens({screen(1, kLeft, QRectF(0, 0, 1000, 1000), "Left"),
+                          screen(2, kRight, QRectF(2000, 0, 1000, 1000), "Right")},
                          1);
-    EXPECT_EQ(found(kGone, {saved(kGone, QRectF(1000, 0, 1000, 1000))}, std::nullopt),
-              QStringLiteral("Left"));
+    EXPECT_EQ(found(kGone, {saved(kGone, QRectF(1000, 0, 1000, 1000))}, std::nullopt), "Left");
 
     // Side by side, a window centred on the shared edge belongs to the screen on the right only.
-    desktop().setScreens({screen(1, kLeft, QRectF(0, 0, 1000, 1000), QStringLiteral("Left")),
-                          screen(2, kRight, QRectF(1000, 0, 1000, 1000), QStringLiteral("Right"))});
-    EXPECT_EQ(found(std::nullopt, {}, QRectF(800, 100, 400, 300)), QStringLiteral("Right"));
+    desktop().setScreens({screen(1, kLeft, QRectF(0, 0, 1000, 1000), "Left"),
+                          screen(2, kRight, QRectF(1000, 0, 1000, 1000), "Right")});
+    EXPECT_EQ(found(std::nullopt, {}, QRectF(800, 100, 400, 300)), "Right");
 
     desktop().setScreens({});
     EXPECT_EQ(found(kGone, {saved(kGone, QRectF(1000, 0, 1000, 1000))}, std::nullopt), std::nullopt);

@@ -17,12 +17,12 @@ TEST_F(PermissionManagerTest, AlertTextsAndCancel) {
     ASSERT_EQ(prompts().shownAlerts().size(), 1);
     const AlertRequest& alert = prompts().shownAlerts().first();
     EXPECT_EQ(alert.style, AlertRequest::Style::Warning);
-    EXPECT_EQ(alert.messageText, QStringLiteral("Accessibility Permission Required"));
+    EXPECT_EQ(alert.messageText, "Accessibility Permission Required");
     EXPECT_EQ(alert.informativeText,
               QStringLiteral("Ordella needs Accessibility access to capture and restore window "
                              "positions. Please grant access in System Settings."));
-    EXPECT_EQ(alert.buttons, QStringList({QStringLiteral("Open Settings"), QStringLiteral("Cancel")}));
-    EXPECT_EQ(alert.iconName, QStringLiteral("AppIcon"));
+    EXPECT_EQ(alert.buttons, QStringList({"Open Settings", "Cancel"}));
+    EXPECT_EQ(alert.iconName, "AppIcon");
     EXPECT_TRUE(prompts().openedUrls().isEmpty());
 
     // Dismissed without a button: nothing either.
@@ -40,8 +40,8 @@ TEST_F(PermissionManagerTest, OpenSettingsShowsWhatTheDesktopMustOffer) {
     QFile page(url.toLocalFile());
     ASSERT_TRUE(page.open(QIODevice::ReadOnly));
     const QString html = QString::fromUtf8(page.readAll());
-    EXPECT_TRUE(html.contains(QStringLiteral("_NET_MOVERESIZE_WINDOW")));
-    EXPECT_TRUE(html.contains(QStringLiteral("X11 session")));
+    EXPECT_TRUE(html.contains("_NET_MOVERESIZE_WINDOW"));
+    EXPECT_TRUE(html.contains("X11 session"));
 }
 
 TEST_F(PermissionManagerTest, WithoutAPageOrABrowserTheHelpIsAnAlert) {

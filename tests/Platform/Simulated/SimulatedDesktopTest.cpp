@@ -16,19 +16,16 @@ protected:
 
     QList<AXElement> axWindows(qint32 pid) {
         return ax()
-            .copyAttributeValue(ax().applicationElement(pid), QStringLiteral("AXWindows"))
+            .copyAttributeValue(ax().applicationElement(pid), "AXWindows")
             .value.toElements()
             .value_or(QList<AXElement>());
     }
     QString title(AXElement window) {
-        return ax()
-            .copyAttributeValue(window, QStringLiteral("AXTitle"))
-            .value.toString()
-            .value_or(QString());
+        return ax().copyAttributeValue(window, "AXTitle").value.toString().value_or(QString());
     }
     QRectF frame(AXElement window) {
-        const auto pos = ax().copyAttributeValue(window, QStringLiteral("AXPosition")).value.toPoint();
-        const auto size = ax().copyAttributeValue(window, QStringLiteral("AXSize")).value.toSize();
+        const auto pos = ax().copyAttributeValue(window, "AXPosition").value.toPoint();
+        const auto size = ax().copyAttributeValue(window, "AXSize").value.toSize();
         return pos && size ? QRectF(*pos, *size) : QRectF();
     }
     qint32 pidOf(const QString& bundleIdentifier) {
@@ -42,35 +39,34 @@ TEST_F(SimulatedDesktopTest, DemoSceneReadsBackThroughThePorts) {
 
     const QList<RunningApplication> running = apps().runningApplications();
     ASSERT_EQ(running.size(), 6);
-    EXPECT_EQ(running[0].bundleIdentifier, QStringLiteral("org.example.Editor"));
+    EXPECT_EQ(running[0].bundleIdentifier, "org.example.Editor");
     EXPECT_TRUE(running[4].isHidden);
     EXPECT_EQ(running[5].activationPolicy, ActivationPolicy::Accessory);
-    EXPECT_EQ(apps().frontmostApplication()->bundleIdentifier, QStringLiteral("org.example.Editor"));
+    EXPECT_EQ(apps().frontmostApplication()->bundleIdentifier, "org.example.Editor");
 
-    const QList<AXElement> editor = axWindows(pidOf(QStringLiteral("org.example.Editor")));
+    const QList<AXElement> editor = axWindows(pidOf("org.example.Editor"));
     ASSERT_EQ(editor.size(), 2);
-    EXPECT_EQ(title(editor[0]), QStringLiteral("notes.txt"));
+    EXPECT_EQ(title(editor[0]), "notes.txt");
     EXPECT_EQ(frame(editor[1]), QRectF(1600, 120, 1000, 800));
-    EXPECT_EQ(ax().copyAttributeValue(editor[0], QStringLiteral("AXDocument")).value.toString(),
-              QStringLiteral("file:///home/demo/notes.txt"));
+    EXPECT_EQ(ax().copyAttributeValue(editor[0], "AXDocument").value.toString(),
+              "file:///home/demo/notes.txt");
 
     // Front to back: the applications in scene order; the hidden one's window is not on screen.
     const auto list = platform().windowServer->windowList(WindowServer::OnScreenWindows);
     ASSERT_TRUE(list.has_value());
     ASSERT_EQ(list->size(), 8);
-    EXPECT_EQ(list->first().name, QStringLiteral("notes.txt"));
-    EXPECT_EQ(list->last().name, QStringLiteral("Clipboard"));
+    EXPECT_EQ(list->first().name, "notes.txt");
+    EXPECT_EQ(list->last().name, "Clipboard");
     EXPECT_EQ(platform().windowServer->windowList(WindowServer::OptionAll)->size(), 9);
 
     const QList<Screen> screens = platform().screens->screens();
     ASSERT_EQ(screens.size(), 2);
     EXPECT_EQ(screens[1].frame, QRectF(1440, 0, 1920, 1080));
-    EXPECT_EQ(screens[0].identity, QUuid::fromString(QStringLiteral("37D8832A-2D66-02CA-B9F7-8F30A301B230")));
+    EXPECT_EQ(screens[0].identity, QUuid::fromString("37D8832A-2D66-02CA-B9F7-8F30A301B230"));
     EXPECT_EQ(platform().screens->mainScreen(), screens[0]);
 
     // Tabs and folders of the scene belong to its own windows.
-    const auto tabs =
-        clock().runUntilDone(BrowserScriptService::captureTabs(QStringLiteral("com.google.Chrome")));
+    const auto tabs = clock().runUntilDone(BrowserScriptService::captureTabs("com.google.Chrome"));
     ASSERT_TRUE(tabs);
     EXPECT_EQ(tabUrls(*tabs),
               (QList<QStringList>{{"https://example.org/release-notes*", "https://example.org/tracker"},
@@ -78,7 +74,7 @@ TEST_F(SimulatedDesktopTest, DemoSceneReadsBackThroughThePorts) {
     const auto folders = clock().runUntilDone(FinderScriptService::captureWindows());
     ASSERT_TRUE(folders);
     EXPECT_EQ(*folders, (QList<FinderScriptService::FinderWindowInfo>{
-                            {"/home/demo/Projects/", {300, 400, 760, 420}, QStringLiteral("Projects")}}));
+                            {"/home/demo/Projects/", {300, 400, 760, 420}, "Projects"}}));
 }
 
 TEST_F(SimulatedDesktopTest, FaultyScenesNameTheEntryAndChangeNothing) {
@@ -102,52 +98,50 @@ TEST_F(SimulatedDesktopTest, FaultyScenesNameTheEntryAndChangeNothing) {
         EXPECT_TRUE(result.error.startsWith(QString::fromUtf8(c.error))) << result.error.toStdString();
     }
     EXPECT_TRUE(desktop().applicationPids().isEmpty());
-    EXPECT_FALSE(SimulatedScene::loadFile(QStringLiteral("/nonexistent/scene.json"), desktop()).ok);
+    EXPECT_FALSE(SimulatedScene::loadFile("/nonexistent/scene.json", desktop()).ok);
 }
 
 TEST_F(SimulatedDesktopTest, LaunchRunsOnTheClock) {
     loadScene(SimulatedScene::demoScenePath());
-    auto installed = *desktop().installedApplication(QStringLiteral("org.example.Mail"));
+    auto installed = *desktop().installedApplication("org.example.Mail");
     installed.finishLaunchingDelay = Clock::seconds(0.5);
     installed.windowDelay = Clock::seconds(0.5);
     desktop().installApplication(installed);
 
-    const QUrl url = *apps().urlForApplication(QStringLiteral("org.example.Mail"));
+    const QUrl url = *apps().urlForApplication("org.example.Mail");
     const auto opened = clock().runUntilDone(apps().openApplication(url, false));
     ASSERT_TRUE(opened && opened->succeeded);
-    EXPECT_EQ(pidOf(QStringLiteral("org.example.Mail")), 0);
+    EXPECT_EQ(pidOf("org.example.Mail"), 0);
 
     clock().advanceBy(Clock::seconds(1.5));
-    const qint32 pid = pidOf(QStringLiteral("org.example.Mail"));
+    const qint32 pid = pidOf("org.example.Mail");
     ASSERT_NE(pid, 0);
     EXPECT_FALSE(apps().application(pid)->isFinishedLaunching);
     EXPECT_TRUE(axWindows(pid).isEmpty());
     // Launched in the background: the active application stays in front.
-    EXPECT_EQ(apps().frontmostApplication()->bundleIdentifier, QStringLiteral("org.example.Editor"));
+    EXPECT_EQ(apps().frontmostApplication()->bundleIdentifier, "org.example.Editor");
 
     clock().advanceBy(Clock::seconds(0.5));
     EXPECT_TRUE(apps().application(pid)->isFinishedLaunching);
     ASSERT_EQ(axWindows(pid).size(), 1);
-    EXPECT_EQ(platform().windowServer->windowList(WindowServer::OnScreenWindows)->first().name,
-              QStringLiteral("notes.txt"));
+    EXPECT_EQ(platform().windowServer->windowList(WindowServer::OnScreenWindows)->first().name, "notes.txt");
 
     // Documents open as windows of their own in the running application.
-    const auto docs = clock().runUntilDone(
-        apps().openDocuments({QUrl(QStringLiteral("file:///home/demo/a.txt"))}, url, false));
+    const auto docs =
+        clock().runUntilDone(apps().openDocuments({QUrl("file:///home/demo/a.txt")}, url, false));
     ASSERT_TRUE(docs && docs->succeeded);
     clock().advanceBy(Clock::seconds(1.5));
     ASSERT_EQ(axWindows(pid).size(), 2);
-    EXPECT_EQ(title(axWindows(pid)[1]), QStringLiteral("a.txt"));
+    EXPECT_EQ(title(axWindows(pid)[1]), "a.txt");
 
-    const auto missing =
-        clock().runUntilDone(apps().openApplication(QUrl(QStringLiteral("file:///nowhere")), true));
+    const auto missing = clock().runUntilDone(apps().openApplication(QUrl("file:///nowhere"), true));
     EXPECT_FALSE(missing->succeeded);
-    EXPECT_FALSE(apps().urlForApplication(QStringLiteral("org.example.Missing")).has_value());
+    EXPECT_FALSE(apps().urlForApplication("org.example.Missing").has_value());
 }
 
 TEST_F(SimulatedDesktopTest, MovesAreClampedDelayedOrIgnored) {
     addScreen();
-    const qint32 pid = addApp(QStringLiteral("org.example.App"),
+    const qint32 pid = addApp("org.example.App",
                               {QRectF(0, 0, 500, 400), QRectF(10, 10, 500, 400), QRectF(20, 20, 500, 400)});
     const QList<quint32> numbers = desktop().windowsOf(pid);
     desktop().window(numbers[0])->faults.minimumSize = QSizeF(300, 200);
@@ -156,9 +150,8 @@ TEST_F(SimulatedDesktopTest, MovesAreClampedDelayedOrIgnored) {
 
     const QList<AXElement> windows = axWindows(pid);
     for (const AXElement& w : windows) {
-        EXPECT_EQ(ax().setAttributeValue(w, QStringLiteral("AXPosition"), AXValue::point(QPointF(100, 50))),
-                  0);
-        EXPECT_EQ(ax().setAttributeValue(w, QStringLiteral("AXSize"), AXValue::size(QSizeF(100, 100))), 0);
+        EXPECT_EQ(ax().setAttributeValue(w, "AXPosition", AXValue::point(QPointF(100, 50))), 0);
+        EXPECT_EQ(ax().setAttributeValue(w, "AXSize", AXValue::size(QSizeF(100, 100))), 0);
     }
     EXPECT_EQ(frame(windows[0]), QRectF(100, 50, 300, 200));
     EXPECT_EQ(frame(windows[1]), QRectF(10, 10, 500, 400));
@@ -167,42 +160,40 @@ TEST_F(SimulatedDesktopTest, MovesAreClampedDelayedOrIgnored) {
     EXPECT_EQ(frame(windows[2]), QRectF(20, 20, 500, 400));
 
     // Raising brings a window to the front; the application's own list order stays.
-    EXPECT_EQ(ax().performAction(windows[2], QStringLiteral("AXRaise")), 0);
+    EXPECT_EQ(ax().performAction(windows[2], "AXRaise"), 0);
     EXPECT_EQ(desktop().stackingOrder().first(), numbers[2]);
     EXPECT_EQ(axWindows(pid), windows);
 
     desktop().removeWindow(numbers[2]);
-    EXPECT_EQ(ax().copyAttributeValue(windows[2], QStringLiteral("AXTitle")).error,
-              AXError::InvalidUIElement);
+    EXPECT_EQ(ax().copyAttributeValue(windows[2], "AXTitle").error, AXError::InvalidUIElement);
 }
 
 TEST_F(SimulatedDesktopTest, MinimiseFullScreenAndFocus) {
     addScreen(1440, 900);
-    const qint32 pid =
-        addApp(QStringLiteral("org.example.App"), {QRectF(100, 100, 400, 300), QRectF(0, 0, 400, 300)});
+    const qint32 pid = addApp("org.example.App", {QRectF(100, 100, 400, 300), QRectF(0, 0, 400, 300)});
     const QList<AXElement> w = axWindows(pid);
     desktop().window(desktop().windowsOf(pid)[0])->faults.stateChangeDelay = Clock::seconds(1);
 
-    ax().setAttributeValue(w[0], QStringLiteral("AXMinimized"), AXValue::boolean(true));
-    EXPECT_EQ(ax().copyAttributeValue(w[0], QStringLiteral("AXMinimized")).value.toBool(), false);
+    ax().setAttributeValue(w[0], "AXMinimized", AXValue::boolean(true));
+    EXPECT_EQ(ax().copyAttributeValue(w[0], "AXMinimized").value.toBool(), false);
     clock().advanceBy(Clock::seconds(1));
-    EXPECT_EQ(ax().copyAttributeValue(w[0], QStringLiteral("AXMinimized")).value.toBool(), true);
+    EXPECT_EQ(ax().copyAttributeValue(w[0], "AXMinimized").value.toBool(), true);
     EXPECT_EQ(platform().windowServer->windowList(WindowServer::OnScreenWindows)->size(), 1);
 
-    ax().setAttributeValue(w[1], QStringLiteral("AXFullScreen"), AXValue::boolean(true));
+    ax().setAttributeValue(w[1], "AXFullScreen", AXValue::boolean(true));
     EXPECT_EQ(frame(w[1]), QRectF(0, 0, 1440, 900));
-    ax().setAttributeValue(w[1], QStringLiteral("AXFullScreen"), AXValue::boolean(false));
+    ax().setAttributeValue(w[1], "AXFullScreen", AXValue::boolean(false));
     EXPECT_EQ(frame(w[1]), QRectF(0, 0, 400, 300));
 
-    ax().setAttributeValue(w[0], QStringLiteral("AXMain"), AXValue::boolean(true));
-    ax().setAttributeValue(w[1], QStringLiteral("AXMain"), AXValue::boolean(true));
-    EXPECT_EQ(ax().copyAttributeValue(w[0], QStringLiteral("AXMain")).value.toBool(), false);
-    EXPECT_EQ(ax().copyAttributeValue(w[1], QStringLiteral("AXMain")).value.toBool(), true);
+    ax().setAttributeValue(w[0], "AXMain", AXValue::boolean(true));
+    ax().setAttributeValue(w[1], "AXMain", AXValue::boolean(true));
+    EXPECT_EQ(ax().copyAttributeValue(w[0], "AXMain").value.toBool(), false);
+    EXPECT_EQ(ax().copyAttributeValue(w[1], "AXMain").value.toBool(), true);
 }
 
 TEST_F(SimulatedDesktopTest, QuitHideActivateAndTrust) {
-    const qint32 a = addApp(QStringLiteral("org.example.A"), {QRectF(0, 0, 300, 300)});
-    const qint32 b = addApp(QStringLiteral("org.example.B"), {QRectF(0, 0, 300, 300)});
+    const qint32 a = addApp("org.example.A", {QRectF(0, 0, 300, 300)});
+    const qint32 b = addApp("org.example.B", {QRectF(0, 0, 300, 300)});
     desktop().application(b)->faults.refusesQuit = true;
 
     EXPECT_TRUE(apps().activate(b, RunningApplications::ActivateIgnoringOtherApps));
@@ -221,8 +212,7 @@ TEST_F(SimulatedDesktopTest, QuitHideActivateAndTrust) {
 
     desktop().setTrusted(false);
     EXPECT_FALSE(ax().isProcessTrusted());
-    EXPECT_EQ(ax().copyAttributeValue(ax().applicationElement(a), QStringLiteral("AXWindows")).error,
-              AXError::APIDisabled);
+    EXPECT_EQ(ax().copyAttributeValue(ax().applicationElement(a), "AXWindows").error, AXError::APIDisabled);
 }
 
 TEST_F(SimulatedDesktopTest, PortsAnnounceChangesAndLateWindowsAppear) {
@@ -237,7 +227,7 @@ TEST_F(SimulatedDesktopTest, PortsAnnounceChangesAndLateWindowsAppear) {
     QObject::connect(platform().screens.get(), &Screens::screensChanged,
                      [&screenChanges] { ++screenChanges; });
 
-    const qint32 pid = addApp(QStringLiteral("org.example.App"));
+    const qint32 pid = addApp("org.example.App");
     SimulatedDesktop::Window late;
     late.frame = QRectF(0, 0, 300, 200);
     desktop().addWindowLater(pid, late, Clock::seconds(2));
