@@ -37,7 +37,7 @@ protected:
     RunningApplication liveApp(const QList<LiveWindow>& windows) {
         AnalysisLogger::shared().beginSession(Workspace());
         SimulatedDesktop::Application app;
-        app.bundleIdentifier = QStringLiteral("org.example.App");
+        app.bundleIdentifier = "org.example.App";
         const qint32 pid = desktop().addApplication(app);
         for (const LiveWindow& w : windows) {
             SimulatedDesktop::Window window;
@@ -49,10 +49,10 @@ protected:
         return *platform().runningApplications->application(pid);
     }
     // The logged lines that match filter.
-    static QStringList lines(const QString& filter = QStringLiteral(".")) {
+    static QStringList lines(const QString& filter = ".") {
         QStringList result;
         for (const auto& entry : AnalysisLogger::shared().entries()) {
-            EXPECT_EQ(entry.tag, QStringLiteral("WindowMatcher"));
+            EXPECT_EQ(entry.tag, "WindowMatcher");
             if (entry.message.contains(QRegularExpression(filter))) {
                 result.append(entry.message);
             }
@@ -160,8 +160,7 @@ TEST_F(WindowMatcherTest, EveryClueInItsOrder) {
                             .arg(QString::number(it.key()), QString::number(it->axIndex),
                                  WindowMatcher::qualityName(it->quality));
         }
-        QStringList logged =
-            lines(QStringLiteral("→")).replaceInStrings(QRegularExpression(" distance=.*"), "");
+        QStringList logged = lines("→").replaceInStrings(QRegularExpression(" distance=.*"), "");
         logged.sort();
         EXPECT_EQ(logged, accepted) << c.name;
         desktop().removeApplication(app.processIdentifier);
@@ -188,8 +187,7 @@ TEST_F(WindowMatcherTest, GeometryAloneUpToFifty) {
     app = liveApp({{QRectF(0, 0, 300, 300)}, {QRectF(20, 0, 300, 300)}});
     desktop()
         .window(desktop().windowsOf(app.processIdentifier)[0])
-        ->faults.readOverrides.insert(QStringLiteral("AXPosition"),
-                                      AXResult::success(AXValue::point(QPointF(qQNaN(), 0))));
+        ->faults.readOverrides.insert("AXPosition", AXResult::success(AXValue::point(QPointF(qQNaN(), 0))));
     matches = WindowMatcher::matchWindowsByGeometry(
         {snap(std::nullopt, QRectF(18, 0, 300, 300)), snap(std::nullopt, QRectF(0, 0, 300, 300))}, app);
     ASSERT_EQ(matches.keys(), QList<int>{0});
@@ -212,11 +210,11 @@ TEST(WindowMatcherRules, TerminalPaths) {
         const char* title;
         std::optional<QString> path;
     } cases[] = {
-        {"zsh - ~/work", QStringLiteral("~/work")},
-        {"zsh — /usr/local \t", QStringLiteral("/usr/local")},
-        {"zsh – ~", QStringLiteral("~")},
+        {"zsh - ~/work", "~/work"},
+        {"zsh — /usr/local \t", "/usr/local"},
+        {"zsh – ~", "~"},
         {"zsh - bin - /tmp", std::nullopt},
-        {"zsh - work — /tmp", QStringLiteral("/tmp")},
+        {"zsh - work — /tmp", "/tmp"},
         {"zsh -/tmp", std::nullopt},
         {"zsh - work", std::nullopt},
     };
@@ -245,11 +243,9 @@ TEST(WindowMatcherRules, FuzzyTitlesSizesAndDocuments) {
     EXPECT_EQ(WindowMatcher::sizeSimilarity(QSizeF(0, 600), QSizeF(400, 300)), 0);
     EXPECT_EQ(WindowMatcher::sizeSimilarity(QSizeF(qQNaN(), 600), QSizeF(400, 300)), 0);
 
-    EXPECT_EQ(WindowMatcher::normalizeDocumentURL(QStringLiteral("file:///A/B%20C/")),
-              QStringLiteral("/a/b c"));
-    EXPECT_EQ(WindowMatcher::normalizeDocumentURL(QStringLiteral("file:///")), QStringLiteral("/"));
-    EXPECT_EQ(WindowMatcher::normalizeDocumentURL(QStringLiteral(" Not a URL \n")),
-              QStringLiteral("not a url"));
+    EXPECT_EQ(WindowMatcher::normalizeDocumentURL("file:///A/B%20C/"), "/a/b c");
+    EXPECT_EQ(WindowMatcher::normalizeDocumentURL("file:///"), "/");
+    EXPECT_EQ(WindowMatcher::normalizeDocumentURL(" Not a URL \n"), "not a url");
 
     EXPECT_EQ(WindowMatcher::qualityFromRawValue(6), WindowMatchQuality::terminalPath);
     EXPECT_EQ(WindowMatcher::qualityFromRawValue(7), std::nullopt);
