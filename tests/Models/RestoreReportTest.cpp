@@ -11,14 +11,14 @@ using S = RestoreStatus;
 // Application results from a short form: "r:Mail f:Notes" is Mail restored and Notes failed
 // (r restored, p partially restored, s skipped, f failed, c cancelled); each reason is "why " and
 // the name.
-QList<AppRestoreResult> apps(const char* spec) {
+QList<AppRestoreResult> apps(const char* shortForm) {
     const QHash<QChar, S> statuses{{'r', S::restored},
                                    {'p', S::partiallyRestored},
                                    {'s', S::skipped},
                                    {'f', S::failed},
                                    {'c', S::cancelled}};
     QList<AppRestoreResult> results;
-    for (const QString& item : QString::fromUtf8(spec).split(u' ', Qt::SkipEmptyParts)) {
+    for (const QString& item : QString::fromUtf8(shortForm).split(u' ', Qt::SkipEmptyParts)) {
         const QString name = item.mid(2);
         results.append({"org.example." + name, name, statuses.value(item.at(0)), "why " + name, {}});
     }
