@@ -3,7 +3,7 @@
 #include "Platform/Platform.h"
 #include "Platform/Simulated/SimulatedDesktop.h"
 #include "Platform/Simulated/VirtualClock.h"
-#include "Services/WindowMatcher.h"
+#include "Services/Desktop/WindowMatcher.h"
 
 #include <QUuid>
 

@@ -1,6 +1,6 @@
 // Start-up cost of the store: loading every workspace file of a well-used installation.
 #include "Models/WorkspaceJson.h"
-#include "Services/WorkspaceStore.h"
+#include "Services/Storage/WorkspaceStore.h"
 
 #include <QDir>
 #include <QFile>

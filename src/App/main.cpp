@@ -1,4 +1,4 @@
-#include "Services/WorkspaceStore.h"
+#include "Services/Storage/WorkspaceStore.h"
 
 #include <QCoreApplication>
 #include <QDir>

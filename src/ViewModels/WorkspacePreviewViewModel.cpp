@@ -2,8 +2,8 @@
 
 #include "Platform/Clock.h"
 #include "Platform/Platform.h"
-#include "Services/BrowserScriptService.h"
-#include "Services/WorkspaceCapturer.h"
+#include "Services/Scripting/BrowserScriptService.h"
+#include "Services/Capture/WorkspaceCapturer.h"
 
 #include <QHash>
 #include <QPointer>

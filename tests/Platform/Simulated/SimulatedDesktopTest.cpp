@@ -1,8 +1,8 @@
 #include "Platform/Platform.h"
 #include "Platform/Simulated/SimulatedScene.h"
-#include "Services/BrowserScriptService.h"
-#include "Services/FinderScriptService.h"
-#include "Services/ScriptTestHelpers.h"
+#include "Services/Scripting/BrowserScriptService.h"
+#include "Services/Scripting/FinderScriptService.h"
+#include "Support/ScriptTestHelpers.h"
 #include "Support/ScriptedDesktop.h"
 
 #include <QJsonDocument>

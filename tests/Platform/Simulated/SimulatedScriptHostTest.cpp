@@ -2,8 +2,8 @@
 #include "Platform/Simulated/SimulatedScriptHost.h"
 
 #include "Platform/Simulated/ScriptSourceReader.h"
-#include "Services/BrowserScriptService.h"
-#include "Services/FinderScriptService.h"
+#include "Services/Scripting/BrowserScriptService.h"
+#include "Services/Scripting/FinderScriptService.h"
 #include "Support/ScriptedDesktop.h"
 
 #include <gtest/gtest.h>

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "Models/SnapshotRect.h"
+#include "Models/TabSnapshot.h"
+#include "Platform/ScriptDescriptor.h"
+#include "Services/Scripting/ScriptText.h"
+
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <qcoro/qcorotask.h>
+
+#include <cstdint>
+#include <optional>
+
+class ScriptQueue;
+
+// Every conversation with web browsers: reading their windows' tabs, reopening saved windows with
+// their tabs and frames, and tidying windows. Browsers are driven only by scripts built here, one
+// at a time on the browsers' script queue, each caller waiting at most 10 seconds. Nothing fails
+// loudly: a failure gives an empty list, nothing or 0, and a line in the analysis log.
+class BrowserScriptService {
+public:
+    // One inner list of tabs per browser window, front window first.
+    using TabList = QList<QList<TabSnapshot>>;
+
+    static const QSet<QString>& supportedBrowsers();
+    static const QSet<QString>& safariBundleIDs();
+    // The script name of a Chromium-dialect browser; any unknown identifier gives "Google Chrome".
+    static QString chromiumAppName(const QString& bundleIdentifier);
+    // The script name in the browser's own dialect.
+    static QString appName(const QString& bundleIdentifier);
+    // URL prefixes of pages that show nothing (blank and new-tab pages, local files).
+    static const QStringList& newTabPrefixes();
+
+    static QCoro::Task<TabList> captureTabs(QString bundleIdentifier);
+    // Opens one window per saved tab list, last saved window first so that the first ends in
+    // front, with its frame (when one is given at its position) and its active tab.
+    static QCoro::Task<void> restoreTabs(QString bundleIdentifier, TabList windowTabs,
+                                         std::optional<QList<SnapshotRect>> windowBounds);
+    static QCoro::Task<std::int64_t> getWindowCount(QString bundleIdentifier);
+    static QCoro::Task<void> closeWindowsBeyondCount(QString bundleIdentifier, std::int64_t keepCount);
+    static QCoro::Task<void> closeEmptyBrowserWindows(QString bundleIdentifier);
+    static QCoro::Task<void> closeBrowser(QString bundleIdentifier);
+
+    // Runs a script on the browsers' queue: the answer, or nothing after a time-out or an error.
+    // A refusal (-1743) also puts up the Automation alert, every time.
+    static QCoro::Task<std::optional<ScriptDescriptor>> runAppleScript(QString source);
+    // Reads the answer of a tab-listing script; accepts flattened shapes as well.
+    static TabList parseTabResult(const std::optional<ScriptDescriptor>& result);
+    static QString fourCharCodeToString(std::uint32_t code);
+
+    // The script texts.
+    static QString tabListingScript(const QString& bundleIdentifier);
+    static QString createWindowScript(const QString& bundleIdentifier, const QString& url);
+    static QString setBoundsScript(const QString& bundleIdentifier, std::int64_t window,
+                                   const ScriptBounds& bounds);
+    static QString openTabsScript(const QString& bundleIdentifier, std::int64_t window,
+                                  const QStringList& urls);
+    static QString activateTabScript(const QString& bundleIdentifier, std::int64_t window, std::int64_t tab);
+    static QString windowCountScript(const QString& bundleIdentifier);
+    static QString closeWindowsBeyondCountScript(const QString& bundleIdentifier, std::int64_t keepCount);
+    static QString closeEmptyWindowsScript(const QString& bundleIdentifier);
+    static QString closeAllWindowsScript(const QString& bundleIdentifier);
+
+private:
+    static ScriptQueue& scriptQueue();
+    static void log(const QString& message);
+    static QString tellLine(const QString& bundleIdentifier);
+    static QCoro::Task<void> restoreWindows(QString bundleIdentifier, TabList windowTabs,
+                                            std::optional<QList<SnapshotRect>> windowBounds, QString label);
+    static TabList parseWindows(const ScriptDescriptor& list,
+                                QList<TabSnapshot> (*tabParser)(const ScriptDescriptor&));
+    static QList<TabSnapshot> parseTabsFromStride3(const ScriptDescriptor& list);
+    static QList<TabSnapshot> parseTabsFromSubLists(const ScriptDescriptor& list);
+    static std::optional<TabSnapshot> makeTab(const ScriptDescriptor* url, const ScriptDescriptor* title,
+                                              const ScriptDescriptor* active);
+    static QCoro::Task<void> showAutomationPermissionAlert(QString appName);
+};

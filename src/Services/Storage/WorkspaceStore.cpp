@@ -1,0 +1,313 @@
+#include "Services/Storage/WorkspaceStore.h"
+
+#include "Models/WorkspaceJson.h"
+#include "Platform/Clock.h"
+#include "Platform/Diagnostics.h"
+#include "Platform/Platform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QSet>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <atomic>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace {
+
+void report(const char* operation, const QString& message) {
+    Diagnostics::print(QStringLiteral("[WorkspaceStore.%1] %2").arg(QLatin1String(operation), message));
+}
+
+struct LoadedFile {
+    std::optional<Workspace> workspace;
+    QString error; // why the file was skipped
+};
+
+LoadedFile readWorkspaceFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {std::nullopt, file.errorString()};
+    }
+    auto decoded = WorkspaceJson::decodeFile(file.readAll());
+    if (!decoded) {
+        return {std::nullopt, decoded.error().description()};
+    }
+    return {std::move(decoded).value(), QString()};
+}
+
+// Reads and decodes the files on a few threads: with a thousand workspaces, start-up is
+// dominated by JSON parsing, which is independent per file. Results keep the order of paths.
+std::vector<LoadedFile> readWorkspaceFiles(const QStringList& paths) {
+    std::vector<LoadedFile> results(paths.size());
+    const qsizetype workers = std::min<qsizetype>(
+        {qsizetype(std::max(1u, std::thread::hardware_concurrency())), 8, paths.size() / 16});
+    std::atomic<qsizetype> next{0};
+    const auto work = [&] {
+        for (qsizetype i = next++; i < paths.size(); i = next++) {
+            results[size_t(i)] = readWorkspaceFile(paths.at(i));
+        }
+    };
+    std::vector<std::thread> threads;
+    for (qsizetype i = 1; i < workers; ++i) {
+        try {
+            threads.emplace_back(work);
+        } catch (const std::system_error&) {
+            break; // no more threads to be had: the ones running (and this one) do the rest
+        }
+    }
+    work();
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    return results;
+}
+
+} // namespace
+
+WorkspaceStore::WorkspaceStore(QObject* parent)
+    : WorkspaceStore(defaultStorageDirectory(), parent) {
+}
+
+WorkspaceStore::WorkspaceStore(const QString& storageDirectory, QObject* parent)
+    : QObject(parent)
+    , m_storageDirectory(storageDirectory) {
+    if (m_storageDirectory.isEmpty()) {
+        report("init", QStringLiteral("No data folder is available; workspaces cannot be stored."));
+        return;
+    }
+    if (!QDir().mkpath(m_storageDirectory)) {
+        report("init", QStringLiteral("Could not create the folder %1.").arg(m_storageDirectory));
+    }
+    load();
+}
+
+QString WorkspaceStore::defaultStorageDirectory() {
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+}
+
+QString WorkspaceStore::filePath(const QUuid& id) const {
+    if (m_storageDirectory.isEmpty()) {
+        return {};
+    }
+    return QDir(m_storageDirectory).filePath(WorkspaceJson::uuidString(id) + QStringLiteral(".json"));
+}
+
+void WorkspaceStore::load() {
+    // Names sorted, so that of two files holding one id the same one comes first on every start.
+    const QFileInfoList entries =
+        QDir(m_storageDirectory).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name);
+    QStringList paths;
+    for (const QFileInfo& entry : entries) {
+        if (entry.suffix() == QLatin1String("json")) {
+            paths.append(entry.filePath());
+        }
+    }
+    std::vector<LoadedFile> files = readWorkspaceFiles(paths);
+    QList<Workspace> loaded;
+    loaded.reserve(paths.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (files[i].workspace) {
+            loaded.append(std::move(*files[i].workspace));
+        } else {
+            report("load", QStringLiteral("Skipped %1: %2")
+                               .arg(QFileInfo(paths.at(qsizetype(i))).fileName(), files[i].error));
+        }
+    }
+    m_workspaces = std::move(loaded);
+    sort();
+}
+
+void WorkspaceStore::sort() {
+    std::stable_sort(m_workspaces.begin(), m_workspaces.end(),
+                     [](const Workspace& a, const Workspace& b) { return a.updatedAt > b.updatedAt; });
+}
+
+QDateTime WorkspaceStore::now() const {
+    return Platform::current().clock->wallNow();
+}
+
+qsizetype WorkspaceStore::indexOf(const QUuid& id) const {
+    const auto it = std::find_if(m_workspaces.cbegin(), m_workspaces.cend(),
+                                 [&id](const Workspace& w) { return w.id == id; });
+    return it == m_workspaces.cend() ? -1 : it - m_workspaces.cbegin();
+}
+
+bool WorkspaceStore::writeFile(const char* operation, const Workspace& workspace) const {
+    const QString path = filePath(workspace.id);
+    if (path.isEmpty()) {
+        report(operation, QStringLiteral("No data folder; \"%1\" was not written.").arg(workspace.name));
+        return false;
+    }
+    // A number JSON cannot hold is refused here, so the file on disk keeps its last good state.
+    const auto data = WorkspaceJson::encodeFile(workspace);
+    if (!data) {
+        report(operation,
+               QStringLiteral("Could not encode \"%1\": %2").arg(workspace.name, data.error().description()));
+        return false;
+    }
+    // The folder may have been removed while running; putting it back loses nothing.
+    QDir().mkpath(m_storageDirectory);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data.value()) != data.value().size() ||
+        !file.commit()) {
+        report(operation, QStringLiteral("Could not write %1: %2").arg(path, file.errorString()));
+        return false;
+    }
+    return true;
+}
+
+bool WorkspaceStore::removeFile(const char* operation, const QUuid& id) const {
+    const QString path = filePath(id);
+    if (path.isEmpty() || !QFileInfo::exists(path)) {
+        return true;
+    }
+    QFile file(path);
+    if (!file.remove()) {
+        report(operation, QStringLiteral("Could not remove %1: %2").arg(path, file.errorString()));
+        return false;
+    }
+    return true;
+}
+
+bool WorkspaceStore::save(const Workspace& workspace) {
+    Workspace copy = workspace;
+    copy.updatedAt = now();
+    const qsizetype index = indexOf(copy.id);
+    if (index >= 0) {
+        m_workspaces[index] = copy;
+    } else {
+        m_workspaces.append(copy);
+    }
+    sort();
+    emit workspacesChanged();
+    return writeFile("save", copy);
+}
+
+template <typename Change>
+bool WorkspaceStore::update(const char* operation, const Workspace& workspace, Change change) {
+    const qsizetype index = indexOf(workspace.id);
+    if (index < 0) {
+        return true;
+    }
+    Workspace& stored = m_workspaces[index];
+    change(stored);
+    stored.updatedAt = now();
+    const Workspace written = stored;
+    emit workspacesChanged();
+    return writeFile(operation, written);
+}
+
+bool WorkspaceStore::rename(const Workspace& workspace, const QString& newName) {
+    return update("rename", workspace, [&](Workspace& stored) {
+        // The look comes from the name the caller saw, so renaming does not change it.
+        if (!stored.iconName) {
+            stored.iconName = workspace.resolvedIconName();
+        }
+        if (!stored.gradientIndex) {
+            stored.gradientIndex = workspace.resolvedGradientIndex();
+        }
+        stored.name = newName;
+    });
+}
+
+bool WorkspaceStore::updateIcon(const Workspace& workspace, const std::optional<QString>& iconName) {
+    return update("updateIcon", workspace, [&](Workspace& stored) { stored.iconName = iconName; });
+}
+
+bool WorkspaceStore::updateGradient(const Workspace& workspace, std::optional<qint64> gradientIndex) {
+    return update("updateGradient", workspace,
+                  [&](Workspace& stored) { stored.gradientIndex = gradientIndex; });
+}
+
+bool WorkspaceStore::updateGlobalShortcut(const Workspace& workspace,
+                                          const std::optional<GlobalKeyShortcut>& shortcut) {
+    return update("updateGlobalShortcut", workspace,
+                  [&](Workspace& stored) { stored.globalShortcut = shortcut; });
+}
+
+bool WorkspaceStore::updateCloseOtherApps(const Workspace& workspace, bool closeOtherApps) {
+    return update("updateCloseOtherApps", workspace,
+                  [&](Workspace& stored) { stored.closeOtherApps = closeOtherApps; });
+}
+
+bool WorkspaceStore::updateSnapshots(const Workspace& workspace, const QList<AppSnapshot>& appSnapshots,
+                                     const QList<DisplaySnapshot>& displaySnapshots) {
+    return update("updateSnapshots", workspace, [&](Workspace& stored) {
+        stored.appSnapshots = appSnapshots;
+        stored.displaySnapshots = displaySnapshots;
+    });
+}
+
+bool WorkspaceStore::updateRestoreAfterLogin(const Workspace& workspace, bool restoreAfterLogin) {
+    return update("updateRestoreAfterLogin", workspace,
+                  [&](Workspace& stored) { stored.setRestoreAfterLogin(restoreAfterLogin); });
+}
+
+bool WorkspaceStore::addTrigger(const Workspace& workspace, const WorkspaceTrigger& trigger) {
+    return update("addTrigger", workspace, [&](Workspace& stored) { stored.triggers.append(trigger); });
+}
+
+bool WorkspaceStore::removeTrigger(const Workspace& workspace, const QUuid& triggerID) {
+    return update("removeTrigger", workspace, [&](Workspace& stored) {
+        stored.triggers.removeIf([&](const WorkspaceTrigger& t) { return t.id == triggerID; });
+    });
+}
+
+bool WorkspaceStore::deleteWorkspace(const Workspace& workspace) {
+    const QUuid id = workspace.id;
+    if (m_workspaces.removeIf([&id](const Workspace& w) { return w.id == id; }) > 0) {
+        emit workspacesChanged();
+    }
+    return removeFile("delete", id);
+}
+
+bool WorkspaceStore::deleteAll() {
+    bool allRemoved = true;
+    QSet<QUuid> done;
+    for (const Workspace& workspace : std::as_const(m_workspaces)) {
+        if (!done.contains(workspace.id)) {
+            done.insert(workspace.id);
+            allRemoved = removeFile("deleteAll", workspace.id) && allRemoved;
+        }
+    }
+    m_workspaces.clear();
+    emit workspacesChanged();
+    return allRemoved;
+}
+
+JsonResult<QByteArray> WorkspaceStore::exportAllWorkspaces() const {
+    auto data = WorkspaceJson::encodeList(m_workspaces);
+    if (!data) {
+        report("exportAllWorkspaces", QStringLiteral("Could not encode: %1").arg(data.error().description()));
+    }
+    return data;
+}
+
+JsonResult<WorkspaceStore::ImportSummary> WorkspaceStore::importWorkspaces(const QByteArray& data) {
+    const auto decoded = WorkspaceJson::decodeList(data);
+    if (!decoded) {
+        report("importWorkspaces",
+               QStringLiteral("Rejected the data: %1").arg(decoded.error().description()));
+        return JsonResult<ImportSummary>::failure(decoded.error());
+    }
+    ImportSummary summary;
+    for (const Workspace& workspace : decoded.value()) {
+        if (indexOf(workspace.id) >= 0) {
+            ++summary.skipped;
+            continue;
+        }
+        m_workspaces.append(workspace);
+        ++summary.added;
+        summary.allWritten = writeFile("importWorkspaces", workspace) && summary.allWritten;
+    }
+    // Sorted even when nothing was added: earlier updates may have left the list out of order.
+    sort();
+    emit workspacesChanged();
+    return JsonResult<ImportSummary>::success(summary);
+}

@@ -1,0 +1,255 @@
+#include "Services/Desktop/WindowMatcher.h"
+#include "Models/Workspace.h"
+#include "Services/Storage/AnalysisLogger.h"
+#include "Support/ScriptedDesktop.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+WindowSnapshot snap(const std::optional<QString>& title, const QRectF& frame, qint64 windowIndex = 99,
+                    const std::optional<QString>& document = std::nullopt, bool minimized = false) {
+    WindowSnapshot s;
+    s.id = QUuid::createUuid();
+    s.windowTitle = title;
+    s.frame = SnapshotRect{frame.x(), frame.y(), frame.width(), frame.height()};
+    s.windowIndex = windowIndex;
+    s.documentURL = document;
+    s.isMinimized = minimized;
+    return s;
+}
+
+struct LiveWindow {
+    LiveWindow(const QRectF& f, const std::optional<QString>& t = {}, const std::optional<QString>& d = {})
+        : frame(f)
+        , title(t)
+        , document(d) {}
+    QRectF frame;
+    std::optional<QString> title;
+    std::optional<QString> document;
+};
+
+class WindowMatcherTest : public SimulatedDesktopFixture {
+protected:
+    WindowMatcherTest() { AnalysisLogger::shared().beginSession(Workspace()); }
+
+    // A fresh application with these windows, in list order, and a fresh log session.
+    RunningApplication liveApp(const QList<LiveWindow>& windows) {
+        AnalysisLogger::shared().beginSession(Workspace());
+        SimulatedDesktop::Application app;
+        app.bundleIdentifier = "org.example.App";
+        const qint32 pid = desktop().addApplication(app);
+        for (const LiveWindow& w : windows) {
+            SimulatedDesktop::Window window;
+            window.frame = w.frame;
+            window.title = w.title;
+            window.document = w.document;
+            desktop().addWindow(pid, window, true);
+        }
+        return *platform().runningApplications->application(pid);
+    }
+    // The logged lines that match filter.
+    static QStringList lines(const QString& filter = ".") {
+        QStringList result;
+        for (const auto& entry : AnalysisLogger::shared().entries()) {
+            EXPECT_EQ(entry.tag, "WindowMatcher");
+            if (entry.message.contains(QRegularExpression(filter))) {
+                result.append(entry.message);
+            }
+        }
+        return result;
+    }
+};
+
+// Each case compares the log lines that match its pattern; the accepted-pair lines ("→") are also
+// checked against the answer itself.
+TEST_F(WindowMatcherTest, EveryClueInItsOrder) {
+    const struct {
+        const char* name;
+        QList<LiveWindow> live;
+        QList<WindowSnapshot> saved;
+        const char* filter;
+        QStringList lines;
+    } cases[] = {
+        {"a nearby frame wins over a changed title",
+         {{QRectF(103, 102, 800, 600), "Renamed"}},
+         {snap("Original", QRectF(100, 100, 800, 600))},
+         "→",
+         {"snapshot[0] → AX[0] quality=geometry distance=10.0"}},
+        {"equal titles pair in saved order",
+         {{QRectF(0, 0, 500, 400), "Inbox"}, {QRectF(40, 40, 500, 400), "Inbox"}},
+         {snap("Inbox", QRectF(900, 500, 500, 400)), snap("Inbox", QRectF(700, 500, 500, 400))},
+         "→",
+         {"snapshot[0] → AX[0] quality=exactTitle distance=n/a",
+          "snapshot[1] → AX[1] quality=exactTitle distance=n/a"}},
+        {"geometry beats the title of another saved window",
+         {{QRectF(0, 0, 500, 400), "Mail"}, {QRectF(900, 0, 300, 300)}},
+         {snap("Mail", QRectF(600, 600, 500, 400)), snap("Other", QRectF(2, 2, 500, 400))},
+         "→|NO MATCH",
+         {"snapshot[1] → AX[0] quality=geometry distance=8.0",
+          "snapshot[0] title=\"Mail\" frame=(600,600 500×400) — NO MATCH"}},
+        {"a terminal path beats geometry; the near pair is not asked for its path",
+         {{QRectF(0, 0, 500, 400), "bash - ~/a"}},
+         {snap("zsh - ~/a", QRectF(900, 600, 500, 400)), snap("zsh - ~/a", QRectF(1, 1, 500, 400))},
+         "terminalPath match|→|NO MATCH",
+         {"terminalPath match: \"~/a\"", "snapshot[0] → AX[0] quality=terminalPath distance=n/a",
+          "snapshot[1] title=\"zsh - ~/a\" frame=(1,1 500×400) — NO MATCH"}},
+        {"another document, the same title",
+         {{QRectF(0, 0, 500, 400), "Budget", "file:///home/u/Budget-2.ods"}},
+         {snap("Budget", QRectF(700, 500, 500, 400), 0, "file:///home/u/Budget.ods")},
+         "^document|→",
+         {"documentURL mismatch: snapshot=\"/home/u/budget.ods\" vs ax=\"/home/u/budget-2.ods\"",
+          "snapshot[0] → AX[0] quality=exactTitle distance=n/a"}},
+        {"the same document, other case and a trailing slash",
+         {{QRectF(100, 200, 800, 600), "Report", "file:///Users/u/Report.txt"}},
+         {snap("Report", QRectF(300.7, 400.2, 800, 600), 0, "file:///users/u/report.txt/"),
+          snap(std::nullopt, QRectF(0, 0, 10.9, 10), 3, std::nullopt, true)},
+         ".",
+         {"AX window[0]: title=\"Report\" docURL=\"file:///Users/u/Report.txt\" frame=(100,200 800×600)",
+          "Snapshot[0]: title=\"Report\" docURL=\"file:///users/u/report.txt/\" frame=(300,400 800×600) "
+          "minimized=false",
+          "Snapshot[1]: title=\"nil\" docURL=\"nil\" frame=(0,0 10×10) minimized=true",
+          "documentURL match: \"file:///users/u/report.txt/\"",
+          "snapshot[0] → AX[0] quality=documentURL distance=n/a",
+          "snapshot[1] title=\"nil\" frame=(0,0 10×10) — NO MATCH"}},
+        {"a live document that is empty is missing; an empty saved one is no clue",
+         {{QRectF(0, 0, 300, 300), std::nullopt, ""}},
+         {snap("A", QRectF(900, 900, 300, 300), 5, "/a"), snap("B", QRectF(900, 900, 300, 300), 5, "")},
+         "^document|→",
+         {"documentURL missing in AX: snapshot=\"/a\" ax=\"\""}},
+        {"title contained and sizes alike (ratio 0.975)",
+         {{QRectF(0, 0, 780, 600), "Notes — Edited"}},
+         {snap("Notes", QRectF(900, 300, 800, 600))},
+         "^fuzzy|→",
+         {"fuzzyTitleAndSize match: \"Notes\" sizeRatio=0.97",
+          "snapshot[0] → AX[0] quality=fuzzyTitleAndSize distance=n/a"}},
+        {"title contained but half the width",
+         {{QRectF(0, 0, 400, 600), "Notes — Edited"}},
+         {snap("Notes", QRectF(900, 300, 800, 600))},
+         "→",
+         {}},
+        {"a ratio just above 0.7",
+         {{QRectF(0, 0, 560.0001, 600), "Notes — Edited"}},
+         {snap("Notes", QRectF(900, 300, 800, 600))},
+         "→",
+         {"snapshot[0] → AX[0] quality=fuzzyTitleAndSize distance=n/a"}},
+        {"a ratio of exactly 0.7",
+         {{QRectF(0, 0, 560, 600), "Notes — Edited"}},
+         {snap("Notes", QRectF(900, 300, 800, 600))},
+         "→",
+         {}},
+        {"no clue but a free list position",
+         {{QRectF(0, 0, 300, 300)}, {QRectF(10, 10, 300, 300)}, {QRectF(20, 20, 300, 300)}},
+         {snap(std::nullopt, QRectF(2000, 2000, 100, 100), 2)},
+         "→",
+         {"snapshot[0] → AX[2] quality=indexFallback distance=n/a"}},
+        {"no clue and a list position out of range",
+         {{QRectF(0, 0, 300, 300)}, {QRectF(10, 10, 300, 300)}},
+         {snap(std::nullopt, QRectF(2000, 2000, 100, 100), 2)},
+         "^snapshot",
+         {"snapshot[0] title=\"nil\" frame=(2000,2000 100×100) — NO MATCH"}},
+        {"no windows: nothing, silently", {}, {snap("A", QRectF())}, ".", {}},
+    };
+    for (const auto& c : cases) {
+        const RunningApplication app = liveApp(c.live);
+        const WindowMatcher::Matches matches = WindowMatcher::matchWindows(c.saved, app);
+        EXPECT_EQ(lines(QString::fromUtf8(c.filter)), c.lines) << c.name;
+        QStringList accepted;
+        for (auto it = matches.begin(); it != matches.end(); ++it) {
+            accepted << QStringLiteral("snapshot[%1] → AX[%2] quality=%3")
+                            .arg(QString::number(it.key()), QString::number(it->axIndex),
+                                 WindowMatcher::qualityName(it->quality));
+        }
+        QStringList logged = lines("→").replaceInStrings(QRegularExpression(" distance=.*"), "");
+        logged.sort();
+        EXPECT_EQ(logged, accepted) << c.name;
+        desktop().removeApplication(app.processIdentifier);
+    }
+}
+
+TEST_F(WindowMatcherTest, GeometryAloneUpToFifty) {
+    // Live windows moved right by 25.0, 25.25 and 7.5 points: distances 50.0, 50.5 and 15.0.
+    RunningApplication app =
+        liveApp({{QRectF(25, 0, 300, 300)}, {QRectF(1025.25, 0, 300, 300)}, {QRectF(2007.5, 0, 300, 300)}});
+    auto matches = WindowMatcher::matchWindowsByGeometry({snap(std::nullopt, QRectF(0, 0, 300, 300)),
+                                                          snap(std::nullopt, QRectF(1000, 0, 300, 300)),
+                                                          snap(std::nullopt, QRectF(2000, 0, 300, 300))},
+                                                         app);
+    ASSERT_EQ(matches.keys(), (QList<int>{0, 2}));
+    EXPECT_EQ(matches[0].quality, WindowMatchQuality::fuzzyTitleAndSize);
+    EXPECT_EQ(matches[0].geometryDistance, 50.0);
+    EXPECT_EQ(matches[2].quality, WindowMatchQuality::geometry);
+    EXPECT_EQ(matches[2].axElement, AXElement{desktop().windowsOf(app.processIdentifier)[2]});
+    EXPECT_EQ(lines(), (QStringList{"matchWindowsByGeometry: snapshot[2] → AX[2] distance=15.0",
+                                    "matchWindowsByGeometry: snapshot[0] → AX[0] distance=50.0"}));
+
+    // The closest pair first; a live frame that is not a number takes no part.
+    app = liveApp({{QRectF(0, 0, 300, 300)}, {QRectF(20, 0, 300, 300)}});
+    desktop()
+        .window(desktop().windowsOf(app.processIdentifier)[0])
+        ->faults.readOverrides.insert("AXPosition", AXResult::success(AXValue::point(QPointF(qQNaN(), 0))));
+    matches = WindowMatcher::matchWindowsByGeometry(
+        {snap(std::nullopt, QRectF(18, 0, 300, 300)), snap(std::nullopt, QRectF(0, 0, 300, 300))}, app);
+    ASSERT_EQ(matches.keys(), QList<int>{0});
+    EXPECT_EQ(matches[0].axIndex, 1);
+
+    // An unreadable window list: an empty answer and one line from each operation.
+    AnalysisLogger::shared().beginSession(Workspace());
+    const qint32 pid = app.processIdentifier;
+    desktop().application(pid)->faults.windowListError = AXError::CannotComplete;
+    EXPECT_TRUE(WindowMatcher::matchWindows({snap("A", QRectF())}, app).isEmpty());
+    EXPECT_TRUE(WindowMatcher::matchWindowsByGeometry({snap("A", QRectF())}, app).isEmpty());
+    EXPECT_EQ(
+        lines(),
+        (QStringList{QStringLiteral("Cannot get AX windows for pid=%1").arg(pid),
+                     QStringLiteral("matchWindowsByGeometry: Cannot get AX windows for pid=%1").arg(pid)}));
+}
+
+TEST(WindowMatcherRules, TerminalPaths) {
+    const struct {
+        const char* title;
+        std::optional<QString> path;
+    } cases[] = {
+        {"zsh - ~/work", "~/work"},
+        {"zsh — /usr/local \t", "/usr/local"},
+        {"zsh – ~", "~"},
+        {"zsh - bin - /tmp", std::nullopt},
+        {"zsh - work — /tmp", "/tmp"},
+        {"zsh -/tmp", std::nullopt},
+        {"zsh - work", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(WindowMatcher::extractTerminalPath(QString::fromUtf8(c.title)), c.path) << c.title;
+    }
+}
+
+TEST(WindowMatcherRules, FuzzyTitlesSizesAndDocuments) {
+    const struct {
+        const char* a;
+        const char* b;
+        bool match;
+    } titles[] = {
+        {"Budget - Q3 - Editor", "Budget - Q3 - Viewer", true},
+        {"Notes", "Notes — Edited", true},
+        {"Alpha", "Beta", false},
+        {"Budget - Q3", "Budget - Q4 - X", false},
+        {"notes", "Notes", false},
+    };
+    for (const auto& t : titles) {
+        EXPECT_EQ(WindowMatcher::fuzzyTitleMatch(QString::fromUtf8(t.a), QString::fromUtf8(t.b)), t.match)
+            << t.a;
+    }
+    EXPECT_DOUBLE_EQ(WindowMatcher::sizeSimilarity(QSizeF(800, 600), QSizeF(400, 300)), 0.25);
+    EXPECT_EQ(WindowMatcher::sizeSimilarity(QSizeF(0, 600), QSizeF(400, 300)), 0);
+    EXPECT_EQ(WindowMatcher::sizeSimilarity(QSizeF(qQNaN(), 600), QSizeF(400, 300)), 0);
+
+    EXPECT_EQ(WindowMatcher::normalizeDocumentURL("file:///A/B%20C/"), "/a/b c");
+    EXPECT_EQ(WindowMatcher::normalizeDocumentURL("file:///"), "/");
+    EXPECT_EQ(WindowMatcher::normalizeDocumentURL(" Not a URL \n"), "not a url");
+
+    EXPECT_EQ(WindowMatcher::qualityFromRawValue(6), WindowMatchQuality::terminalPath);
+    EXPECT_EQ(WindowMatcher::qualityFromRawValue(7), std::nullopt);
+    EXPECT_EQ(WindowMatcher::qualityFromRawValue(-1), std::nullopt);
+}
+
+} // namespace

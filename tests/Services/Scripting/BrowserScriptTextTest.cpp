@@ -1,0 +1,75 @@
+// Names, dialects and the pieces scripts are built from. The whole texts are held once, by the
+// simulated script host, which refuses any other text: every script runs against it in the
+// service tests, in both dialects.
+#include "Services/Scripting/BrowserScriptService.h"
+
+#include "Support/ScriptTestHelpers.h"
+
+#include <gtest/gtest.h>
+
+TEST(BrowserScriptText, NamesAndDialects) {
+    EXPECT_EQ(BrowserScriptService::supportedBrowsers().size(), 10);
+    const std::pair<const char*, const char*> names[] = {
+        {"com.apple.Safari", "Safari"},
+        {"com.apple.SafariTechnologyPreview", "Safari Technology Preview"},
+        {"com.google.Chrome.canary", "Google Chrome Canary"},
+        {"company.thebrowser.Browser", "Arc"},
+        {"com.brave.Browser", "Brave Browser"},
+        {"com.microsoft.edgemac", "Microsoft Edge"},
+        {"com.operasoftware.Opera", "Opera"},
+        {"com.vivaldi.Vivaldi", "Vivaldi"},
+        {"org.chromium.Chromium", "Chromium"},
+        {"org.example.unknown", "Google Chrome"},
+        {"COM.GOOGLE.CHROME", "Google Chrome"},
+    };
+    for (const auto& [id, name] : names) {
+        EXPECT_EQ(BrowserScriptService::appName(id), name) << id;
+    }
+    // An unknown browser is spoken to in the Chromium dialect.
+    EXPECT_EQ(BrowserScriptService::activateTabScript("org.example.unknown", 3, 2),
+              "tell application \"Google Chrome\"\n    set active tab index of window 3 to 2\nend tell");
+    EXPECT_EQ(BrowserScriptService::activateTabScript("com.apple.Safari", 3, 2),
+              "tell application \"Safari\"\n    set current tab of window 3 to tab 2 of window 3\nend tell");
+}
+
+TEST(BrowserScriptText, Escaping) {
+    const std::pair<QString, QString> cases[] = {
+        {R"(plain)", R"(plain)"},
+        {R"(a"b)", R"(a\"b)"},
+        {R"(a\b)", R"(a\\b)"},
+        {R"(\")", R"(\\\")"},
+        {"line\nfeed\rreturn\ttab", "linefeedreturntab"},
+        {R"(x" & (do shell script "say hi") & ")", R"(x\" & (do shell script \"say hi\") & \")"},
+    };
+    for (const auto& [raw, escaped] : cases) {
+        EXPECT_EQ(ScriptText::escape(raw), escaped) << raw.toStdString();
+    }
+    EXPECT_EQ(BrowserScriptService::createWindowScript("com.apple.Safari", R"(https://e.x/?q="a"\b)"),
+              QString(R"(tell application "Safari"
+    make new document with properties {URL:"https://e.x/?q=\"a\"\\b"}
+    return 1
+end tell)"));
+}
+
+// The start of a script as the logs show it: 120 characters, never half of one.
+TEST(BrowserScriptText, Preview) {
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80"); // two code units, one character
+    const std::pair<QString, QString> cases[] = {
+        {"tell\n    x", "tell     x..."},
+        {QString(130, 'a'), QString(120, 'a') + "..."},
+        {QString(119, 'a') + emoji + "b", QString(119, 'a') + emoji + "..."},
+        {emoji.repeated(121), emoji.repeated(120) + "..."},
+    };
+    for (const auto& [source, preview] : cases) {
+        EXPECT_EQ(ScriptText::preview(source), preview) << source.size();
+    }
+}
+
+TEST(BrowserScriptText, BoundsAreCheckedBeforeConversion) {
+    const double inf = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(ScriptText::bounds({10.9, -5.5, 800.2, 600.7}), (ScriptBounds{10, -5, 811, 595}));
+    EXPECT_FALSE(ScriptText::bounds({std::nan(""), 0, 100, 100}));
+    EXPECT_FALSE(ScriptText::bounds({0, 0, inf, 100}));
+    EXPECT_FALSE(ScriptText::bounds({1e19, 0, 100, 100}));
+    EXPECT_FALSE(ScriptText::bounds({9.2e18, 0, 1e18, 100})); // the right edge overflows
+}

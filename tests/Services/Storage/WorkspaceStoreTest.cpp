@@ -1,0 +1,370 @@
+#include "Services/Storage/WorkspaceStore.h"
+#include "Models/WorkspaceJson.h"
+#include "Support/DiagnosticsCapture.h"
+#include "Support/TestPlatform.h"
+#include "Support/WorkspaceSamples.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Each test starts with an empty data folder (inside the temporary home of the test run) and a
+// virtual clock at a known wall time.
+class WorkspaceStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QDir(folder()).removeRecursively();
+        QFile::remove(folder());
+        m_platform.clock().setWallNow(WorkspaceSamples::date(100000));
+    }
+
+    static QString folder() { return WorkspaceStore::defaultStorageDirectory(); }
+    static QString pathOf(const QString& name) { return QDir(folder()).filePath(name); }
+    static QString fileOf(const Workspace& w) { return pathOf(WorkspaceJson::uuidString(w.id) + ".json"); }
+
+    static void writeRaw(const QString& name, const QByteArray& data) {
+        QDir().mkpath(QFileInfo(pathOf(name)).path());
+        QFile file(pathOf(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(data);
+    }
+    static void writeWorkspace(const QString& name, const Workspace& w) {
+        writeRaw(name, WorkspaceJson::encodeFile(w).value());
+    }
+    static std::optional<Workspace> readFile(const QString& path) {
+        QFile file(path);
+        auto decoded = WorkspaceJson::decodeFile(file.open(QIODevice::ReadOnly) ? file.readAll() : "");
+        return decoded ? std::optional(decoded.value()) : std::nullopt;
+    }
+    static QStringList names(const WorkspaceStore& store) {
+        QStringList out;
+        for (const Workspace& w : store.workspaces()) {
+            out.append(w.name);
+        }
+        return out;
+    }
+    static QStringList files() {
+        return QDir(folder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    }
+
+    // Three stored workspaces, saved an hour apart: C newest, so the list reads C, B, A.
+    void saveThree(WorkspaceStore& store) {
+        for (const char* name : {"A", "B", "C"}) {
+            store.save(WorkspaceSamples::plain(QLatin1String(name), WorkspaceSamples::date(0)));
+            m_platform.clock().advanceBy(1h);
+        }
+    }
+    // Counts the change notifications of store from now on.
+    int& countChanges(WorkspaceStore& store) {
+        m_changes = 0;
+        QObject::connect(&store, &WorkspaceStore::workspacesChanged, &store, [this] { ++m_changes; });
+        return m_changes;
+    }
+
+    QDateTime now() { return m_platform.clock().wallNow(); }
+
+    TestPlatform m_platform;
+    DiagnosticsCapture m_diagnostics;
+    int m_changes = 0;
+};
+
+} // namespace
+
+TEST_F(WorkspaceStoreTest, LoadsEveryReadableJsonFileNewestFirst) {
+    const Workspace older = WorkspaceSamples::plain("Older", WorkspaceSamples::date(10));
+    Workspace copy = older; // the same id in a file of another name
+    copy.name = "Copy";
+    copy.updatedAt = WorkspaceSamples::date(5);
+    const Workspace newer = WorkspaceSamples::plain("Newer", WorkspaceSamples::date(20));
+    writeWorkspace(WorkspaceJson::uuidString(older.id) + ".json", older);
+    writeWorkspace("copy.json", copy);
+    writeWorkspace("copied under another name.json", newer);
+    writeWorkspace(".hidden.json", WorkspaceSamples::plain("Hidden", WorkspaceSamples::date(15)));
+    for (const char* name : {"upper.JSON", "backup.json.bak", "sub/deep.json"}) {
+        writeWorkspace(name, WorkspaceSamples::plain("Not loaded", WorkspaceSamples::date(30)));
+    }
+    writeRaw("broken.json", "{\"id\":");
+    writeRaw("list.json", "[]");
+    writeRaw("RestorationAnalysis.log", "log");
+    QDir(folder()).mkpath("nested.json");
+
+    WorkspaceStore store;
+    EXPECT_EQ(store.storageDirectory(), QDir::homePath() + "/data/Ordella");
+    EXPECT_EQ(names(store), (QStringList{"Newer", "Hidden", "Older", "Copy"}));
+    EXPECT_TRUE(m_diagnostics.lines().join('\n').contains("[WorkspaceStore.load] Skipped broken.json"));
+
+    // The next write of a differently named file goes to the file named after its id.
+    ASSERT_TRUE(store.save(store.workspaces().first()));
+    EXPECT_TRUE(QFile::exists(fileOf(newer)));
+    EXPECT_TRUE(QFile::exists(pathOf("copied under another name.json")));
+
+    // Of two entries with one id, save replaces the first only; delete removes both entries and
+    // only the file named after the id.
+    Workspace changed = older;
+    changed.name = "Changed";
+    m_platform.clock().setWallNow(WorkspaceSamples::date(1)); // older than all: sorts last
+    store.save(changed);
+    EXPECT_EQ(names(store), (QStringList{"Newer", "Hidden", "Copy", "Changed"}));
+    EXPECT_TRUE(store.deleteWorkspace(older));
+    EXPECT_EQ(names(store), (QStringList{"Newer", "Hidden"}));
+    EXPECT_FALSE(QFile::exists(fileOf(older)));
+    EXPECT_TRUE(QFile::exists(pathOf("copy.json")));
+}
+
+TEST_F(WorkspaceStoreTest, ManyFilesLoadInListingOrder) {
+    // Enough files to be read on several threads; equal dates keep the order of the file names.
+    QStringList expected;
+    for (int i = 0; i < 120; ++i) {
+        const QString name = QStringLiteral("%1").arg(i, 3, 10, QLatin1Char('0'));
+        Workspace w = WorkspaceSamples::full();
+        w.name = name;
+        writeRaw(name + ".json", i % 10 == 3 ? "{\"id\": \"broken\"}" : WorkspaceJson::encodeFile(w).value());
+        if (i % 10 != 3) {
+            expected.append(name);
+        }
+    }
+    WorkspaceStore store;
+    EXPECT_EQ(names(store), expected);
+    ASSERT_EQ(m_diagnostics.lines().size(), 12);
+    EXPECT_EQ(
+        m_diagnostics.lines().at(0).toStdString(),
+        "[WorkspaceStore.load] Skipped 003.json: id: Attempted to decode UUID from invalid UUID string.");
+    EXPECT_TRUE(m_diagnostics.lines().at(11).startsWith("[WorkspaceStore.load] Skipped 113.json: "));
+}
+
+TEST_F(WorkspaceStoreTest, SaveStampsReplacesAndWrites) {
+    WorkspaceStore store;
+    int& changes = countChanges(store);
+    saveThree(store);
+    EXPECT_EQ(names(store), (QStringList{"C", "B", "A"}));
+    EXPECT_EQ(changes, 3);
+
+    Workspace full = WorkspaceSamples::full();
+    full.id = store.workspaces().at(2).id; // replaces A
+    ASSERT_TRUE(store.save(full));
+    EXPECT_EQ(names(store), (QStringList{"Client Work", "C", "B"}));
+    full.updatedAt = now();
+    EXPECT_EQ(readFile(fileOf(full)), full);
+
+    // A new store reads back what the first one wrote, in the same order.
+    EXPECT_EQ(WorkspaceStore().workspaces(), store.workspaces());
+}
+
+TEST_F(WorkspaceStoreTest, RenameFreezesTheLookOfTheOldName) {
+    WorkspaceStore store;
+    saveThree(store);
+    const Workspace b = store.workspaces().at(1);
+    ASSERT_TRUE(store.rename(b, "Design"));
+    ASSERT_TRUE(store.rename(store.workspaces().at(1), "Music"));
+    const Workspace renamed = store.workspaces().at(1);
+    EXPECT_EQ(renamed.name, "Music");
+    EXPECT_EQ(renamed.iconName, b.resolvedIconName());
+    EXPECT_EQ(renamed.gradientIndex, b.resolvedGradientIndex());
+    EXPECT_EQ(renamed.updatedAt, now());
+    EXPECT_EQ(names(store), (QStringList{"C", "Music", "A"})); // not re-sorted
+    EXPECT_EQ(readFile(fileOf(renamed)), renamed);
+
+    // A colour index the caller holds is kept, mapped into range.
+    Workspace a = store.workspaces().at(2);
+    a.gradientIndex = -1;
+    store.rename(a, "Elsewhere");
+    EXPECT_EQ(store.workspaces().at(2).gradientIndex, 31);
+}
+
+TEST_F(WorkspaceStoreTest, UpdatesChangeOneFieldInPlace) {
+    WorkspaceStore store;
+    saveThree(store);
+    const Workspace third = store.workspaces().at(2);
+    const Workspace full = WorkspaceSamples::full();
+    const WorkspaceTrigger display{QUuid::createUuid(), WorkspaceTrigger::DisplayConnected{"U", "Desk"}};
+    const GlobalKeyShortcut shortcut{1, GlobalKeyShortcut::controlFlag, "⌃S"};
+    const std::function<bool(const Workspace&)> operations[] = {
+        [&](auto& w) { return store.updateIcon(w, QString("star")); },
+        [&](auto& w) { return store.updateGradient(w, 3); },
+        [&](auto& w) { return store.updateGlobalShortcut(w, shortcut); },
+        [&](auto& w) { return store.updateCloseOtherApps(w, true); },
+        [&](auto& w) { return store.updateSnapshots(w, full.appSnapshots, full.displaySnapshots); },
+        [&](auto& w) { return store.updateRestoreAfterLogin(w, true); },
+        [&](auto& w) { return store.addTrigger(w, display) && store.addTrigger(w, display); },
+        [&](auto& w) { return store.removeTrigger(w, QUuid::createUuid()); }, // stamps all the same
+    };
+    int& changes = countChanges(store);
+    for (const auto& operation : operations) {
+        m_platform.clock().advanceBy(1s);
+        ASSERT_TRUE(operation(third));
+        EXPECT_GE(changes, 1);
+        const Workspace stored = store.workspaces().at(2);
+        EXPECT_EQ(stored.id, third.id); // stays third although now the newest
+        EXPECT_EQ(stored.updatedAt, now());
+        EXPECT_EQ(readFile(fileOf(stored)), stored);
+
+        // A workspace that is no longer listed: nothing happens.
+        const Workspace gone = WorkspaceSamples::plain("Gone", now());
+        changes = 0;
+        EXPECT_TRUE(operation(gone));
+        EXPECT_EQ(changes, 0);
+        EXPECT_FALSE(QFile::exists(fileOf(gone)));
+    }
+    const Workspace stored = store.workspaces().at(2);
+    EXPECT_EQ(stored.iconName, "star");
+    EXPECT_EQ(stored.gradientIndex, 3);
+    EXPECT_EQ(stored.globalShortcut, shortcut);
+    EXPECT_TRUE(stored.closeOtherApps);
+    EXPECT_EQ(stored.appSnapshots, full.appSnapshots);
+    EXPECT_EQ(stored.displaySnapshots, full.displaySnapshots);
+    EXPECT_TRUE(stored.triggers.first().isLogin());
+    EXPECT_EQ(stored.triggers.mid(1), (QList<WorkspaceTrigger>{display, display}));
+
+    // The next save re-sorts: the saved one first, the updated one second.
+    store.save(store.workspaces().at(1));
+    EXPECT_EQ(names(store), (QStringList{"B", "A", "C"}));
+}
+
+TEST_F(WorkspaceStoreTest, ExportAndImport) {
+    WorkspaceStore store;
+    saveThree(store);
+    const auto exported = store.exportAllWorkspaces();
+    ASSERT_TRUE(exported.ok());
+    EXPECT_EQ(QJsonDocument::fromJson(exported.value()).array().at(0).toObject().value("name"), "C");
+    EXPECT_TRUE(exported.value().contains("\"appSnapshots\": [\n        ],\n        \"closeOtherApps\""));
+
+    // Importing the store's own export adds nothing, but it sorts a list that an update left out
+    // of order, and observers hear of it.
+    store.updateIcon(store.workspaces().at(2), QString("star"));
+    int& changes = countChanges(store);
+    const auto own = store.importWorkspaces(exported.value());
+    ASSERT_TRUE(own.ok());
+    EXPECT_EQ(own.value().added, 0);
+    EXPECT_EQ(own.value().skipped, 3);
+    EXPECT_EQ(names(store), (QStringList{"A", "C", "B"}));
+    EXPECT_EQ(changes, 1);
+
+    // New ids are added once (the first), keep their dates and sort among the others.
+    Workspace middle = WorkspaceSamples::plain("Middle", store.workspaces().at(1).updatedAt.addSecs(-60));
+    Workspace repeat = middle;
+    repeat.name = "Repeat";
+    const auto imported =
+        store.importWorkspaces(WorkspaceJson::encodeList({middle, repeat, store.workspaces().at(0)}).value());
+    ASSERT_TRUE(imported.ok());
+    EXPECT_EQ(imported.value().added, 1);
+    EXPECT_EQ(imported.value().skipped, 2);
+    EXPECT_TRUE(imported.value().allWritten);
+    EXPECT_EQ(names(store), (QStringList{"A", "C", "Middle", "B"}));
+    EXPECT_EQ(readFile(fileOf(middle)), middle);
+}
+
+TEST_F(WorkspaceStoreTest, HostileImportsChangeNothing) {
+    WorkspaceStore store;
+    saveThree(store);
+    const QList<Workspace> before = store.workspaces();
+    const QStringList filesBefore = files();
+    const QJsonObject good = WorkspaceJson::encode(WorkspaceSamples::full()).value();
+    QJsonObject escaping = good;
+    escaping["id"] = "../../../../tmp/escaped";
+    QJsonObject braces = good;
+    braces["id"] = "{" + good.value("id").toString() + "}";
+    const QByteArray cases[] = {
+        QJsonDocument(QJsonArray{good, escaping}).toJson(),
+        QJsonDocument(QJsonArray{braces}).toJson(),
+        QJsonDocument(good).toJson(),
+        QJsonDocument(QJsonArray{good}).toJson().replace("\"width\": 1280", "\"width\": 1e999"),
+        "[" + QByteArray(5000, '['),
+        "not json at all",
+        "",
+        "null",
+        "[1]",
+        "[{}]",
+        "\"text\"",
+    };
+    for (const QByteArray& data : cases) {
+        SCOPED_TRACE(data.left(60).toStdString());
+        const auto result = store.importWorkspaces(data);
+        EXPECT_FALSE(result.ok());
+        EXPECT_FALSE(result.error().description().isEmpty());
+        EXPECT_EQ(store.workspaces(), before);
+        EXPECT_EQ(files(), filesBefore);
+    }
+    EXPECT_FALSE(QFile::exists("/tmp/escaped.json"));
+}
+
+TEST_F(WorkspaceStoreTest, DeleteAllLeavesOtherFiles) {
+    writeRaw("RestorationAnalysis.log", "log");
+    writeRaw("broken.json", "[]");
+    WorkspaceStore store;
+    saveThree(store);
+    int& changes = countChanges(store);
+    EXPECT_TRUE(store.deleteAll());
+    EXPECT_TRUE(store.workspaces().isEmpty());
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(files(), (QStringList{"RestorationAnalysis.log", "broken.json"}));
+    EXPECT_TRUE(store.deleteWorkspace(WorkspaceSamples::plain("Never stored", now()))); // no file: fine
+}
+
+TEST_F(WorkspaceStoreTest, FailedWritesAndRemovalsAreReported) {
+    WorkspaceStore store;
+    saveThree(store);
+    const Workspace a = store.workspaces().at(2);
+    const Workspace blocked = WorkspaceSamples::plain("Blocked", now());
+    const Workspace fine = WorkspaceSamples::plain("Fine", now());
+    // A folder standing where the file must go (permission bits mean nothing to root).
+    ASSERT_TRUE(QDir().mkpath(fileOf(blocked)));
+    const auto lastLine = [this] { return m_diagnostics.lines().value(m_diagnostics.lines().size() - 1); };
+
+    m_diagnostics.clear();
+    EXPECT_FALSE(store.save(blocked));
+    EXPECT_EQ(store.workspaces().first().name, "Blocked"); // the change stands in memory
+    EXPECT_EQ(m_diagnostics.lines().size(), 1);
+    EXPECT_TRUE(lastLine().startsWith("[WorkspaceStore.save] Could not write "));
+    EXPECT_FALSE(store.rename(blocked, "Still blocked"));
+    EXPECT_TRUE(lastLine().startsWith("[WorkspaceStore.rename] "));
+    EXPECT_FALSE(store.deleteWorkspace(blocked));
+    EXPECT_TRUE(lastLine().startsWith("[WorkspaceStore.delete] Could not remove "));
+
+    const auto imported = store.importWorkspaces(WorkspaceJson::encodeList({blocked, fine}).value());
+    ASSERT_TRUE(imported.ok());
+    EXPECT_EQ(imported.value().added, 2);
+    EXPECT_FALSE(imported.value().allWritten);
+    EXPECT_TRUE(lastLine().startsWith("[WorkspaceStore.importWorkspaces] Could not write "));
+    EXPECT_TRUE(QFile::exists(fileOf(fine)));
+
+    // A number JSON cannot hold is refused: the old file stays as it was.
+    Workspace broken = a;
+    broken.name = "Broken";
+    broken.appSnapshots = WorkspaceSamples::full().appSnapshots;
+    broken.appSnapshots[0].windowSnapshots[0].frame.x = std::nan("");
+    EXPECT_FALSE(store.save(broken));
+    EXPECT_TRUE(lastLine().startsWith("[WorkspaceStore.save] Could not encode \"Broken\""));
+    EXPECT_EQ(readFile(fileOf(a)), a);
+    EXPECT_FALSE(store.exportAllWorkspaces().ok());
+
+    EXPECT_FALSE(store.deleteAll()); // the blocked one is listed again
+    EXPECT_TRUE(lastLine().startsWith("[WorkspaceStore.deleteAll] "));
+    EXPECT_TRUE(store.workspaces().isEmpty());
+}
+
+TEST_F(WorkspaceStoreTest, AFileWhereTheFolderMustBe) {
+    QDir().mkpath(QFileInfo(folder()).path());
+    QFile blocker(folder()); // a regular file named like the data folder
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    WorkspaceStore store;
+    EXPECT_TRUE(store.workspaces().isEmpty());
+    EXPECT_TRUE(
+        m_diagnostics.lines().value(0).startsWith("[WorkspaceStore.init] Could not create the folder"));
+    EXPECT_FALSE(store.save(WorkspaceSamples::plain("Nowhere", now())));
+    EXPECT_EQ(store.workspaces().size(), 1);
+
+    WorkspaceStore nowhere(QString{});
+    EXPECT_FALSE(nowhere.save(WorkspaceSamples::plain("Nowhere", now())));
+    EXPECT_TRUE(m_diagnostics.lines().last().startsWith("[WorkspaceStore.save] No data folder"));
+}
