@@ -1,0 +1,153 @@
+#include "Services/Restore/BrowserTabComparison.h"
+
+#include <QSet>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+namespace {
+
+constexpr double kOverlapThreshold = 0.8;
+
+// One browser window reduced to what the comparisons look at.
+struct Fingerprint {
+    qsizetype position = 0; // in the list it came from
+    QStringList urls;
+    QSet<QString> urlSet;
+    // The active tab's URL, else the first tab's; absent for a window without tabs.
+    std::optional<QString> anchor;
+};
+
+QList<Fingerprint> fingerprints(const BrowserTabComparison::TabList& windows) {
+    QList<Fingerprint> result;
+    for (qsizetype i = 0; i < windows.size(); ++i) {
+        const QList<TabSnapshot>& tabs = windows[i];
+        if (tabs.isEmpty()) {
+            continue;
+        }
+        Fingerprint f;
+        f.position = i;
+        for (const TabSnapshot& tab : tabs) {
+            f.urls.append(BrowserTabComparison::normalizeURL(tab.url));
+            if (!f.anchor && tab.isActive) {
+                f.anchor = f.urls.last();
+            }
+        }
+        if (!f.anchor) {
+            f.anchor = f.urls.first();
+        }
+        f.urlSet = QSet<QString>(f.urls.begin(), f.urls.end());
+        result.append(std::move(f));
+    }
+    return result;
+}
+
+// The share of the desired window's distinct URLs that the current window shows.
+bool overlapsEnough(const Fingerprint& desired, const Fingerprint& current) {
+    if (desired.urlSet.isEmpty()) {
+        return true;
+    }
+    const double shared = static_cast<double>((desired.urlSet & current.urlSet).size());
+    return shared / static_cast<double>(desired.urlSet.size()) >= kOverlapThreshold;
+}
+
+// Whether desired's URLs occur in current's in the same order, other URLs in between allowed.
+bool isSubsequence(const QStringList& desired, const QStringList& current) {
+    qsizetype at = 0;
+    for (const QString& url : current) {
+        if (at < desired.size() && desired[at] == url) {
+            ++at;
+        }
+    }
+    return at == desired.size();
+}
+
+using Rule = std::function<bool(const Fingerprint& desired, const Fingerprint& current)>;
+
+// Pairs every desired window with the first free current window that passes a rule, trying the
+// rules one after the other; answers the positions of the desired windows left without a partner.
+QList<qsizetype> pairWindows(const QList<Fingerprint>& desired, const QList<Fingerprint>& current,
+                             const QList<Rule>& rules, bool stopAtFirstMiss) {
+    QList<bool> used(current.size(), false);
+    QList<qsizetype> unmatched;
+    for (const Fingerprint& d : desired) {
+        std::optional<qsizetype> found;
+        for (const Rule& rule : rules) {
+            for (qsizetype c = 0; c < current.size() && !found; ++c) {
+                if (!used[c] && rule(d, current[c])) {
+                    found = c;
+                }
+            }
+            if (found) {
+                break;
+            }
+        }
+        if (!found) {
+            unmatched.append(d.position);
+            if (stopAtFirstMiss) {
+                break;
+            }
+            continue;
+        }
+        used[*found] = true;
+    }
+    return unmatched;
+}
+
+bool sameURLs(const Fingerprint& d, const Fingerprint& c) {
+    return d.urls == c.urls;
+}
+
+} // namespace
+
+QString BrowserTabComparison::normalizeURL(const QString& url) {
+    QString result = url;
+    while (result.size() >= 2 && result.endsWith(QLatin1Char('/'))) {
+        result.chop(1);
+    }
+    return result.toLower();
+}
+
+bool BrowserTabComparison::browserTabsMatch(const TabList& desired, const TabList& current) {
+    const QList<Fingerprint> wanted = fingerprints(desired);
+    if (wanted.isEmpty()) {
+        return true;
+    }
+    const QList<Fingerprint> shown = fingerprints(current);
+    if (shown.size() < wanted.size()) {
+        return false;
+    }
+    const QList<Rule> rules{
+        sameURLs,
+        [](const Fingerprint& d, const Fingerprint& c) {
+            return d.anchor == c.anchor && overlapsEnough(d, c);
+        },
+        [](const Fingerprint& d, const Fingerprint& c) {
+            return d.urlSet.isEmpty() || c.urlSet.contains(d.urlSet);
+        },
+    };
+    return pairWindows(wanted, shown, rules, true).isEmpty();
+}
+
+QList<qsizetype> BrowserTabComparison::unmatchedWindows(const TabList& desired, const TabList& current) {
+    const QList<Fingerprint> wanted = fingerprints(desired);
+    const QList<Fingerprint> shown = fingerprints(current);
+    if (shown.size() < wanted.size()) {
+        QList<qsizetype> all;
+        for (const Fingerprint& f : wanted) {
+            all.append(f.position);
+        }
+        return all;
+    }
+    const QList<Rule> rules{
+        sameURLs,
+        [](const Fingerprint& d, const Fingerprint& c) {
+            return isSubsequence(d.urls, c.urls) && d.anchor == c.anchor;
+        },
+        [](const Fingerprint& d, const Fingerprint& c) {
+            return d.anchor == c.anchor && overlapsEnough(d, c);
+        },
+    };
+    return pairWindows(wanted, shown, rules, false);
+}

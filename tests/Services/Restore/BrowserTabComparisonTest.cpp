@@ -1,0 +1,65 @@
+#include "Services/Restore/BrowserTabComparison.h"
+#include "Services/Restore/WorkspaceRestorer.h"
+#include "Support/QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using TabList = BrowserTabComparison::TabList;
+
+// "a b* c": tabs with these URLs, the one with "*" active.
+TabList windows(const QStringList& specs) {
+    TabList result;
+    for (const QString& spec : specs) {
+        QList<TabSnapshot> tabs;
+        for (QString url : spec.split(' ', Qt::SkipEmptyParts)) {
+            const bool active = url.endsWith('*');
+            if (active) {
+                url.chop(1);
+            }
+            tabs.append(TabSnapshot{{}, url, std::nullopt, active});
+        }
+        result.append(tabs);
+    }
+    return result;
+}
+
+TEST(BrowserTabComparisonTest, NormalizesTrailingSlashesAndCase) {
+    EXPECT_EQ(WorkspaceRestorer::normalizeURL("HTTPS://Example.org/Path///"), "https://example.org/path");
+    EXPECT_EQ(WorkspaceRestorer::normalizeURL("/"), "/");
+    EXPECT_EQ(WorkspaceRestorer::normalizeURL("//"), "/");
+    EXPECT_EQ(WorkspaceRestorer::normalizeURL(""), "");
+}
+
+struct MatchCase {
+    const char* name;
+    QStringList desired;
+    QStringList current;
+    bool tabsMatch;             // the plan's comparison
+    QList<qsizetype> unmatched; // the check after reopening
+};
+
+TEST(BrowserTabComparisonTest, ComparesWindowsByOrderAnchorOverlapAndContainment) {
+    const QList<MatchCase> cases = {
+        {"nothing desired", {}, {"x"}, true, {}},
+        {"only empty desired windows", {"", ""}, {}, true, {}},
+        {"same order", {"a b* c"}, {"a b c"}, true, {}},
+        {"case and slashes", {"HTTP://A.org///"}, {"http://a.org"}, true, {}},
+        {"anchor with four of five", {"a b c* d e"}, {"a b c* d f"}, true, {}},
+        {"anchor with three of five", {"a b c* d e"}, {"a b c* x y"}, false, {0}},
+        {"contained, other active tab", {"a* b"}, {"b* a x"}, true, {0}},
+        {"in order among others, same anchor", {"a* b", "c*"}, {"a* x b", "c*"}, true, {}},
+        {"one current window for two desired", {"a b", "a b"}, {"a b"}, false, {0, 1}},
+        {"fewer current windows with tabs", {"a", "b"}, {"a", ""}, false, {0, 1}},
+        {"second desired finds no free window", {"a", "a", "b"}, {"a", "b", "c"}, false, {1}},
+    };
+    for (const MatchCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(WorkspaceRestorer::browserTabsMatch(windows(c.desired), windows(c.current)), c.tabsMatch);
+        EXPECT_EQ(BrowserTabComparison::unmatchedWindows(windows(c.desired), windows(c.current)),
+                  c.unmatched);
+    }
+}
+
+} // namespace
