@@ -10,6 +10,8 @@
 #include <QPointer>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace {
 
 using Captures = ScriptSourceReader::Captures;
@@ -92,6 +94,7 @@ struct SimulatedScriptHost::Statement {
     };
     Op op;
     Captures args;
+    QString source; // the line (or block) as written
 };
 
 struct SimulatedScriptHost::Program {
@@ -294,7 +297,8 @@ std::optional<SimulatedScriptHost::Program> compile(const QString& source, QStri
                 if (op == Op::CloseBeyond && captures->numbers[0] != captures->numbers[1]) {
                     continue;
                 }
-                program.statements.append(SimulatedScriptHost::Statement{op, *captures});
+                program.statements.append(SimulatedScriptHost::Statement{
+                    op, *captures, body.mid(at, form.size()).join(QLatin1Char('\n'))});
                 at += form.size();
                 matched = true;
                 break;
@@ -314,7 +318,7 @@ std::optional<SimulatedScriptHost::Program> compile(const QString& source, QStri
                 }
                 tellDepth += line.op == Op::TellWindow ? 1 : line.op == Op::EndTell ? -1 : 0;
                 tryDepth += line.op == Op::Try ? 1 : line.op == Op::EndTry ? -1 : 0;
-                program.statements.append(SimulatedScriptHost::Statement{line.op, *captures});
+                program.statements.append(SimulatedScriptHost::Statement{line.op, *captures, body[at]});
                 matched = true;
                 break;
             }
@@ -646,31 +650,51 @@ void SimulatedScriptHost::setBehaviour(const QString& appName, std::optional<Beh
 }
 
 SimulatedScriptHost::Behaviour SimulatedScriptHost::refusal(const QString& appName, bool reportsAppName) {
-    return Behaviour{ScriptError{ScriptError::notAuthorized,
-                                 reportsAppName ? std::optional<QString>(appName) : std::nullopt,
-                                 QStringLiteral("Not authorized to send Apple events to %1.").arg(appName)},
-                     Clock::Duration::zero(), false};
+    Behaviour behaviour;
+    behaviour.error = ScriptError{
+        ScriptError::notAuthorized, reportsAppName ? std::optional<QString>(appName) : std::nullopt,
+        QStringLiteral("Not authorized to send Apple events to ") + appName + QLatin1Char('.')};
+    return behaviour;
 }
 
 SimulatedScriptHost::Behaviour SimulatedScriptHost::failure(int number, const QString& message) {
-    return Behaviour{ScriptError{number, std::nullopt, message}, Clock::Duration::zero(), false};
+    Behaviour behaviour;
+    behaviour.error = ScriptError{number, std::nullopt, message};
+    return behaviour;
 }
 
 SimulatedScriptHost::Behaviour SimulatedScriptHost::hang() {
-    return Behaviour{std::nullopt, Clock::Duration::zero(), true};
+    Behaviour behaviour;
+    behaviour.hangs = true;
+    return behaviour;
 }
 
 SimulatedScriptHost::Behaviour SimulatedScriptHost::late(Clock::Duration delay) {
-    return Behaviour{std::nullopt, delay, false};
+    Behaviour behaviour;
+    behaviour.delay = delay;
+    return behaviour;
 }
 
-std::optional<SimulatedScriptHost::Behaviour> SimulatedScriptHost::nextBehaviour(const QString& appName) {
-    auto queued = m_queued.find(appName);
-    if (queued != m_queued.end() && !queued->isEmpty()) {
-        return queued->takeFirst();
+namespace {
+
+bool appliesTo(const SimulatedScriptHost::Behaviour& behaviour, const SimulatedScriptHost::Program& program) {
+    return behaviour.line.isEmpty() || std::any_of(program.statements.cbegin(), program.statements.cend(),
+                                                   [&](const SimulatedScriptHost::Statement& s) {
+                                                       return s.source.contains(behaviour.line);
+                                                   });
+}
+
+} // namespace
+
+std::optional<SimulatedScriptHost::Behaviour> SimulatedScriptHost::nextBehaviour(const Program& program) {
+    QList<Behaviour>& queued = m_queued[program.appName];
+    for (qsizetype i = 0; i < queued.size(); ++i) {
+        if (appliesTo(queued[i], program)) {
+            return queued.takeAt(i);
+        }
     }
-    const auto standing = m_standing.constFind(appName);
-    if (standing != m_standing.cend()) {
+    const auto standing = m_standing.constFind(program.appName);
+    if (standing != m_standing.cend() && appliesTo(*standing, program)) {
         return *standing;
     }
     return std::nullopt;
@@ -701,7 +725,7 @@ QCoro::Task<ScriptResult> SimulatedScriptHost::run(QString source) {
         m_rejected.append(source);
         co_return ScriptResult::failure(ScriptError{kSyntaxError, std::nullopt, problem});
     }
-    const std::optional<Behaviour> behaviour = nextBehaviour(program->appName);
+    const std::optional<Behaviour> behaviour = nextBehaviour(*program);
     if (behaviour && behaviour->hangs) {
         co_await HungAwaiter{&m_hung};
     } else if (behaviour && behaviour->delay > Clock::Duration::zero()) {
@@ -711,14 +735,14 @@ QCoro::Task<ScriptResult> SimulatedScriptHost::run(QString source) {
             co_return ScriptResult{};
         }
     }
-    if (behaviour && behaviour->error) {
+    if (behaviour && behaviour->error && behaviour->line.isEmpty()) {
         co_return ScriptResult::failure(*behaviour->error);
     }
     m_executed.append(source);
-    co_return execute(*program);
+    co_return execute(*program, behaviour);
 }
 
-ScriptResult SimulatedScriptHost::execute(const Program& program) {
+ScriptResult SimulatedScriptHost::execute(const Program& program, const std::optional<Behaviour>& behaviour) {
     const SimulatedDesktop::Application* app = m_desktop.findApplication(program.bundleIdentifier);
     if (!app) {
         return ScriptResult::failure(
@@ -727,13 +751,18 @@ ScriptResult SimulatedScriptHost::execute(const Program& program) {
     Run run{*this, program, app->pid, {}, {}, std::nullopt};
     const QList<Statement>& statements = program.statements;
     int tryDepth = 0;
+    bool faulted = false;
     for (qsizetype pc = 0; pc < statements.size(); ++pc) {
         const Op op = statements[pc].op;
         if (op == Op::Try || op == Op::EndTry) {
             tryDepth += op == Op::Try ? 1 : -1;
             continue;
         }
-        if (const std::optional<ScriptError> error = run.perform(statements[pc])) {
+        const bool faulty =
+            !faulted && behaviour && behaviour->error && statements[pc].source.contains(behaviour->line);
+        faulted = faulted || faulty;
+        if (const std::optional<ScriptError> error =
+                faulty ? behaviour->error : run.perform(statements[pc])) {
             if (tryDepth == 0) {
                 return ScriptResult::failure(*error);
             }

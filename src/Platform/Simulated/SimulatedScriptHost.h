@@ -39,6 +39,16 @@ public:
         Clock::Duration delay{0};
         // The script neither runs nor answers until releaseHungScripts().
         bool hangs = false;
+        // Empty: the behaviour is the next script's. Otherwise it waits for the first script with a
+        // line containing this text, and an error is answered by that line after the lines before
+        // it have run (a script that fails half-way).
+        QString line;
+
+        Behaviour at(const QString& text) const {
+            Behaviour b = *this;
+            b.line = text;
+            return b;
+        }
     };
     struct Tab {
         std::optional<QString> url;
@@ -54,7 +64,8 @@ public:
 
     QCoro::Task<ScriptResult> run(QString source) override;
 
-    // Faults, by the name scripts use for the application ("Google Chrome", "Finder").
+    // Faults, by the name scripts use for the application ("Google Chrome", "Finder"). Queued ones
+    // are used once, by the first script they apply to; a standing one applies to every script.
     void queueBehaviour(const QString& appName, Behaviour behaviour);
     void setBehaviour(const QString& appName, std::optional<Behaviour> behaviour);
     static Behaviour refusal(const QString& appName, bool reportsAppName = true);
@@ -90,8 +101,8 @@ private:
         int active = 0;
     };
 
-    std::optional<Behaviour> nextBehaviour(const QString& appName);
-    ScriptResult execute(const Program& program);
+    std::optional<Behaviour> nextBehaviour(const Program& program);
+    ScriptResult execute(const Program& program, const std::optional<Behaviour>& behaviour);
     BrowserWindow& browserWindow(quint32 number);
     void showTabs(quint32 number);
     void forget(quint32 number);

@@ -3,8 +3,8 @@
 #include "Platform/Platform.h"
 #include "Platform/Prompts.h"
 #include "Platform/ScriptRunner.h"
-#include "Services/Storage/AnalysisLogger.h"
 #include "Services/Scripting/ScriptQueue.h"
+#include "Services/Storage/AnalysisLogger.h"
 
 #include <QHash>
 #include <QUrl>
@@ -439,16 +439,27 @@ QCoro::Task<void> BrowserScriptService::restoreWindows(QString bundleIdentifier,
             log(QStringLiteral("%1: Skipping empty tab list for snapshotIdx=%2").arg(label).arg(index));
             continue;
         }
+        const std::optional<std::int64_t> countBefore = co_await windowCount(bundleIdentifier);
         const std::optional<ScriptDescriptor> created =
             co_await runAppleScript(createWindowScript(bundleIdentifier, tabs.first().url));
-        const std::int64_t window = created ? created->int32Value() : 0;
+        std::int64_t window = created ? created->int32Value() : 0;
+        if (window < 1 && countBefore) {
+            // No answer need not mean no window: a slow browser answers after the time-out, and the
+            // dialect's second line can fail once the window exists. One window more than before
+            // is the new one, in front.
+            const std::optional<std::int64_t> countAfter = co_await windowCount(bundleIdentifier);
+            if (countAfter && *countAfter == *countBefore + 1) {
+                window = 1;
+                log(label + QStringLiteral(": Window creation gave no answer for snapshotIdx=") +
+                    QString::number(index) +
+                    QStringLiteral(", but a window was made — going on with window 1"));
+            }
+        }
         if (window < 1) {
             // Without the new window's number, the next scripts would act on whatever window is in
             // front, quite possibly one of the user's own: leave this saved window alone.
-            log(QStringLiteral("%1: Window creation gave no window for snapshotIdx=%2 — skipping its bounds, "
-                               "tabs and activation")
-                    .arg(label)
-                    .arg(index));
+            log(label + QStringLiteral(": Window creation gave no window for snapshotIdx=") +
+                QString::number(index) + QStringLiteral(" — skipping its bounds, tabs and activation"));
             continue;
         }
         if (windowBounds && index < windowBounds->size()) {
@@ -489,9 +500,16 @@ QCoro::Task<void> BrowserScriptService::restoreWindows(QString bundleIdentifier,
 }
 
 QCoro::Task<std::int64_t> BrowserScriptService::getWindowCount(QString bundleIdentifier) {
+    co_return (co_await windowCount(std::move(bundleIdentifier))).value_or(0);
+}
+
+QCoro::Task<std::optional<std::int64_t>> BrowserScriptService::windowCount(QString bundleIdentifier) {
     const std::optional<ScriptDescriptor> answer =
         co_await runAppleScript(windowCountScript(bundleIdentifier));
-    co_return answer ? static_cast<std::int64_t>(answer->int32Value()) : 0;
+    if (!answer || answer->kind() != ScriptDescriptor::Kind::Integer) {
+        co_return std::nullopt;
+    }
+    co_return static_cast<std::int64_t>(answer->int32Value());
 }
 
 QCoro::Task<void> BrowserScriptService::closeWindowsBeyondCount(QString bundleIdentifier,

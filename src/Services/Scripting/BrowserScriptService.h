@@ -37,7 +37,8 @@ public:
 
     static QCoro::Task<TabList> captureTabs(QString bundleIdentifier);
     // Opens one window per saved tab list, last saved window first so that the first ends in
-    // front, with its frame (when one is given at its position) and its active tab.
+    // front, with its frame (when one is given at its position) and its active tab. A creation
+    // script without an answer still counts when the browser's window count grew by one.
     static QCoro::Task<void> restoreTabs(QString bundleIdentifier, TabList windowTabs,
                                          std::optional<QList<SnapshotRect>> windowBounds);
     static QCoro::Task<std::int64_t> getWindowCount(QString bundleIdentifier);
@@ -69,6 +70,8 @@ private:
     static ScriptQueue& scriptQueue();
     static void log(const QString& message);
     static QString tellLine(const QString& bundleIdentifier);
+    // The window count, or nothing when the browser gave no number.
+    static QCoro::Task<std::optional<std::int64_t>> windowCount(QString bundleIdentifier);
     static QCoro::Task<void> restoreWindows(QString bundleIdentifier, TabList windowTabs,
                                             std::optional<QList<SnapshotRect>> windowBounds, QString label);
     static TabList parseWindows(const ScriptDescriptor& list,
