@@ -10,6 +10,7 @@
 #include <cstring>
 #include <iterator>
 #include <limits>
+#include <optional>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -201,18 +202,42 @@ bool read(Cursor& c, const QJsonValue& v, QUuid& out) {
     return true;
 }
 
+// An internet date-time with whole seconds and a zone: "Z" or a numeric offset ("+02:00"), in UTC.
+// Each field is checked on its own: Qt's own parser takes "24:00:00" as the next midnight and a
+// date without a zone as local time.
+std::optional<QDateTime> parseInternetDate(const QString& text) {
+    const bool utc = hasShape(text, "dddd-dd-ddTdd:dd:ddZ");
+    if (!utc && !hasShape(text, "dddd-dd-ddTdd:dd:dd+dd:dd") &&
+        !hasShape(text, "dddd-dd-ddTdd:dd:dd-dd:dd")) {
+        return std::nullopt;
+    }
+    const auto field = [&text](qsizetype at, qsizetype length) { return text.mid(at, length).toInt(); };
+    const QDate day(field(0, 4), field(5, 2), field(8, 2));
+    const QTime time(field(11, 2), field(14, 2), field(17, 2));
+    const int offsetHours = utc ? 0 : field(20, 2);
+    const int offsetMinutes = utc ? 0 : field(23, 2);
+    if (!day.isValid() || !time.isValid() || offsetHours > 23 || offsetMinutes > 59) {
+        return std::nullopt;
+    }
+    const int offset = (offsetHours * 60 + offsetMinutes) * 60 * (text.at(19) == QLatin1Char('-') ? -1 : 1);
+    const QDateTime date = QDateTime(day, time, Qt::UTC).addSecs(-offset);
+    // Only what can be written back is taken (the offset can move a date out of four-digit years).
+    if (WorkspaceJson::dateString(date).isEmpty()) {
+        return std::nullopt;
+    }
+    return date;
+}
+
 bool read(Cursor& c, const QJsonValue& v, QDateTime& out) {
     QString text;
     if (!read(c, v, text)) {
         return false;
     }
-    const QDateTime date =
-        hasShape(text, "dddd-dd-ddTdd:dd:ddZ") ? QDateTime::fromString(text, Qt::ISODate) : QDateTime();
-    // Written back the same way, or it was no real date (Qt takes "24:00:00" as the next midnight).
-    if (!date.isValid() || WorkspaceJson::dateString(date) != text) {
+    const std::optional<QDateTime> date = parseInternetDate(text);
+    if (!date) {
         return c.fail(QStringLiteral("Expected date string to be ISO8601-formatted."));
     }
-    out = date.toUTC();
+    out = *date;
     return true;
 }
 

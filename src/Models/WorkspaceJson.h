@@ -16,9 +16,10 @@
 // infinity) is refused rather than written as null, which could never be read back.
 //
 // Reading is strict: whole numbers for integers, 0...4294967295 for the unsigned 32-bit fields,
-// finite numbers, 36-character UUIDs (either case), "yyyy-MM-ddTHH:mm:ssZ" dates; a missing or
-// mistyped required key fails the whole record. Unknown keys are ignored. A workspace file
-// without "schemaVersion", "closeOtherApps" or "triggers" reads as 1, false and no triggers.
+// finite numbers, 36-character UUIDs (either case), whole-second dates with "Z" or a numeric
+// offset ("2024-05-01T11:30:00+02:00", read in UTC); a missing or mistyped required key fails
+// the whole record. Unknown keys are ignored. A workspace file without "schemaVersion",
+// "closeOtherApps" or "triggers" reads as 1, false and no triggers.
 class WorkspaceJson {
 public:
     // The JSON object of one record: a Workspace, AppSnapshot, WindowSnapshot, TabSnapshot,

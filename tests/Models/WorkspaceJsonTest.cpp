@@ -70,6 +70,15 @@ TEST(WorkspaceJson, DatesAreWrittenInWholeSecondsAndLowerCaseIdsAreRead) {
     EXPECT_EQ(decoded.value().id, w.id);
     EXPECT_EQ(decoded.value().updatedAt, WorkspaceSamples::date(10));
     EXPECT_EQ(decoded.value().updatedAt.timeSpec(), Qt::UTC);
+    // Dates from elsewhere may carry a numeric offset: read in UTC, written back with "Z".
+    for (const char* text : {"2024-01-01T00:00:10+00:00", "2024-01-01T02:30:10+02:30",
+                             "2023-12-31T19:00:10-05:00", "2024-01-01T00:00:10-00:00"}) {
+        object["updatedAt"] = QString::fromLatin1(text);
+        const auto offset = WorkspaceJson::decode<Workspace>(object);
+        ASSERT_TRUE(offset.ok()) << text;
+        EXPECT_EQ(offset.value().updatedAt, WorkspaceSamples::date(10)) << text;
+        EXPECT_EQ(WorkspaceJson::encode(offset.value()).value().value("updatedAt"), "2024-01-01T00:00:10Z");
+    }
 }
 
 TEST(WorkspaceJson, OlderFilesGetTheDefaultsAndWritingAddsThem) {
@@ -186,7 +195,9 @@ TEST(WorkspaceJson, StrictTypesFailTheWholeWorkspace) {
         {"appSnapshots/0/id", ""},
         {"createdAt", "2024-01-01T00:00:00"},
         {"createdAt", "2024-01-01T00:00:00.500Z"},
-        {"createdAt", "2024-01-01T00:00:00+01:00"},
+        {"createdAt", "2024-01-01T00:00:00+24:00"},
+        {"createdAt", "2024-01-01T00:00:00+0100"},
+        {"createdAt", "9999-12-31T23:00:00-02:00"},
         {"createdAt", "2024-13-01T00:00:00Z"},
         {"createdAt", "2024-02-30T00:00:00Z"},
         {"createdAt", "2024-01-01T24:00:00Z"},
