@@ -2,6 +2,7 @@
 
 #include "Platform/Platform.h"
 #include "Platform/Simulated/SimulatedAccessibility.h"
+#include "Platform/Simulated/SimulatedHotKeys.h"
 #include "Platform/Simulated/SimulatedPrompts.h"
 #include "Platform/Simulated/SimulatedRunningApplications.h"
 #include "Platform/Simulated/SimulatedScreens.h"
@@ -33,7 +34,8 @@ AXResult optionalString(const std::optional<QString>& value) {
 SimulatedDesktop::SimulatedDesktop(std::shared_ptr<Clock> clock, QObject* parent)
     : QObject(parent)
     , m_clock(std::move(clock))
-    , m_prompts(std::make_unique<SimulatedPrompts>()) {
+    , m_prompts(std::make_unique<SimulatedPrompts>())
+    , m_hotKeys(std::make_shared<SimulatedHotKeys>()) {
 }
 
 SimulatedDesktop::~SimulatedDesktop() = default;
@@ -44,6 +46,7 @@ void SimulatedDesktop::installInto(Platform& platform) {
     platform.windowServer = std::make_shared<SimulatedWindowServer>(this);
     platform.screens = std::make_shared<SimulatedScreens>(this);
     platform.prompts = m_prompts;
+    platform.hotKeys = m_hotKeys;
 }
 
 void SimulatedDesktop::schedule(Clock::Duration delay, std::function<void()> action) {

@@ -21,6 +21,7 @@
 
 struct Platform;
 class SimulatedPrompts;
+class SimulatedHotKeys;
 
 // An in-memory desktop: applications, their windows, a stacking order and screens, behind every
 // desktop port (accessibility, workspace service, window server, screens, prompts). A window's
@@ -122,11 +123,12 @@ public:
     explicit SimulatedDesktop(std::shared_ptr<Clock> clock, QObject* parent = nullptr);
     ~SimulatedDesktop() override;
 
-    // Sets the accessibility, workspace, window-server, screens and prompts ports of platform to
+    // Sets the accessibility, workspace, window-server, screens, prompts and hot-key ports of platform to
     // this desktop. The desktop must outlive their use.
     void installInto(Platform& platform);
     Clock& clock() const { return *m_clock; }
     SimulatedPrompts& prompts() const { return *m_prompts; }
+    SimulatedHotKeys& hotKeys() const { return *m_hotKeys; }
 
     // Applications, in launch order.
     qint32 addApplication(Application app);
@@ -216,6 +218,7 @@ private:
 
     std::shared_ptr<Clock> m_clock;
     std::shared_ptr<SimulatedPrompts> m_prompts;
+    std::shared_ptr<SimulatedHotKeys> m_hotKeys;
     std::map<qint32, Application> m_apps;
     QList<qint32> m_appOrder;
     std::map<QString, InstalledApp> m_installed;

@@ -1,0 +1,103 @@
+#include "Services/Coordination/GlobalHotkeyManager.h"
+
+#include "Platform/Platform.h"
+
+GlobalHotkeyManager::GlobalHotkeyManager(std::shared_ptr<HotKeys> hotKeys, QObject* parent)
+    : QObject(parent)
+    , m_hotKeys(std::move(hotKeys)) {
+    if (m_hotKeys) {
+        connect(m_hotKeys.get(), &HotKeys::pressed, this, &GlobalHotkeyManager::handlePressed);
+    }
+}
+
+GlobalHotkeyManager& GlobalHotkeyManager::shared() {
+    // Never destroyed: the hot keys stay registered for the life of the process.
+    static GlobalHotkeyManager* instance = new GlobalHotkeyManager(Platform::current().hotKeys);
+    return *instance;
+}
+
+bool GlobalHotkeyManager::sameKeys(const GlobalKeyShortcut& a, const GlobalKeyShortcut& b) {
+    return a.keyCode == b.keyCode && a.modifierFlags == b.modifierFlags;
+}
+
+bool GlobalHotkeyManager::registerShortcut(const GlobalKeyShortcut& shortcut, const QUuid& workspaceID) {
+    if (isShortcutTaken(shortcut, workspaceID)) {
+        return false;
+    }
+    const std::optional<GlobalKeyShortcut> previous = registeredShortcut(workspaceID);
+    unregister(workspaceID);
+    if (tryRegister(shortcut, workspaceID)) {
+        return true;
+    }
+    // Refused by the system: a workspace must not lose the hot key it had over a failed change.
+    if (previous) {
+        tryRegister(*previous, workspaceID);
+    }
+    return false;
+}
+
+bool GlobalHotkeyManager::tryRegister(const GlobalKeyShortcut& shortcut, const QUuid& workspaceID) {
+    // The id is used up even when the registration fails, so ids are never given out twice.
+    const HotKeys::HotKeyID hotKeyID{hotKeySignature, m_nextHotkeyID++};
+    if (!m_hotKeys || m_hotKeys->registerHotKey(shortcut.keyCode, shortcut.modifierFlags, hotKeyID) !=
+                          HotKeys::Status::registered) {
+        return false;
+    }
+    m_registeredHotkeys[workspaceID] = {hotKeyID, shortcut};
+    m_hotkeyIDToWorkspace.insert(hotKeyID.id, workspaceID);
+    return true;
+}
+
+void GlobalHotkeyManager::unregister(const QUuid& workspaceID) {
+    const auto it = m_registeredHotkeys.find(workspaceID);
+    if (it == m_registeredHotkeys.end()) {
+        return;
+    }
+    const HotKeys::HotKeyID hotKeyID = it->second.hotKeyID;
+    m_registeredHotkeys.erase(it);
+    if (m_hotKeys) {
+        m_hotKeys->unregisterHotKey(hotKeyID);
+    }
+    m_hotkeyIDToWorkspace.removeIf([&](const auto& entry) { return entry.value() == workspaceID; });
+}
+
+std::optional<QUuid> GlobalHotkeyManager::isShortcutTaken(const GlobalKeyShortcut& shortcut,
+                                                          const QUuid& excluding) const {
+    for (const auto& [workspaceID, registration] : m_registeredHotkeys) {
+        if (workspaceID != excluding && sameKeys(registration.shortcut, shortcut)) {
+            return workspaceID;
+        }
+    }
+    return std::nullopt;
+}
+
+void GlobalHotkeyManager::registerAll(const QList<Workspace>& workspaces) {
+    for (const Workspace& workspace : workspaces) {
+        if (workspace.globalShortcut) {
+            registerShortcut(*workspace.globalShortcut, workspace.id);
+        }
+    }
+}
+
+std::optional<GlobalKeyShortcut> GlobalHotkeyManager::registeredShortcut(const QUuid& workspaceID) const {
+    const auto it = m_registeredHotkeys.find(workspaceID);
+    return it == m_registeredHotkeys.end() ? std::nullopt : std::optional(it->second.shortcut);
+}
+
+void GlobalHotkeyManager::handlePressed(quint32 /*signature*/, quint32 id) {
+    const auto it = m_hotkeyIDToWorkspace.constFind(id);
+    if (it == m_hotkeyIDToWorkspace.cend()) {
+        return;
+    }
+    // The callback runs once the press has been handled, from the event loop, with whatever
+    // callback is set by then.
+    const QUuid workspaceID = *it;
+    QMetaObject::invokeMethod(
+        this,
+        [this, workspaceID] {
+            if (m_onHotkeyTriggered) {
+                m_onHotkeyTriggered(workspaceID);
+            }
+        },
+        Qt::QueuedConnection);
+}

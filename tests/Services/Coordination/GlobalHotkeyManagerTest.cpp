@@ -1,0 +1,117 @@
+#include "Services/Coordination/GlobalHotkeyManager.h"
+#include "Platform/Simulated/SimulatedHotKeys.h"
+#include "Support/QtPrinters.h"
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr quint32 kCmd = GlobalKeyShortcut::commandFlag;
+constexpr quint32 kCmdShift = GlobalKeyShortcut::commandFlag | GlobalKeyShortcut::shiftFlag;
+
+GlobalKeyShortcut shortcut(quint32 keyCode, quint32 modifiers, const QString& text = QStringLiteral("⌘K")) {
+    return {keyCode, modifiers, text};
+}
+
+class GlobalHotkeyManagerTest : public ::testing::Test {
+protected:
+    std::shared_ptr<SimulatedHotKeys> keys = std::make_shared<SimulatedHotKeys>();
+    GlobalHotkeyManager manager{keys};
+    QUuid a = QUuid::createUuid();
+    QUuid b = QUuid::createUuid();
+    QList<QUuid> triggered;
+
+    void SetUp() override {
+        manager.setOnHotkeyTriggered([this](const QUuid& id) { triggered << id; });
+    }
+    // Presses the keys and lets the event loop deliver the callback.
+    bool press(quint32 keyCode, quint32 modifiers) {
+        const bool held = keys->press(keyCode, modifiers);
+        QCoreApplication::sendPostedEvents();
+        return held;
+    }
+    QList<quint32> liveIDs() const {
+        QList<quint32> ids;
+        for (const auto& r : keys->registrations()) {
+            EXPECT_EQ(r.id.signature, 0x4F52444Cu);
+            ids << r.id.id;
+        }
+        return ids;
+    }
+};
+
+TEST_F(GlobalHotkeyManagerTest, IdsStartAtOneAndAreUsedUpByFailedAttempts) {
+    keys->setForcedStatus(HotKeys::Status::unavailable);
+    EXPECT_FALSE(manager.registerShortcut(shortcut(40, kCmd), a));
+    keys->setForcedStatus(HotKeys::Status::registered);
+    EXPECT_TRUE(manager.registerShortcut(shortcut(40, kCmd), a));
+    EXPECT_EQ(liveIDs(), QList<quint32>{2});
+    // The same shortcut again for the same workspace: a fresh registration with a new id.
+    EXPECT_TRUE(manager.registerShortcut(shortcut(40, kCmd), a));
+    EXPECT_EQ(liveIDs(), QList<quint32>{3});
+    EXPECT_EQ(manager.nextHotkeyID(), 4u);
+}
+
+TEST_F(GlobalHotkeyManagerTest, PressCallsBackWithTheWorkspaceAfterThePress) {
+    ASSERT_TRUE(manager.registerShortcut(shortcut(40, kCmd), a));
+    ASSERT_TRUE(manager.registerShortcut(shortcut(41, kCmdShift), b));
+    EXPECT_TRUE(keys->press(41, kCmdShift));
+    EXPECT_TRUE(triggered.isEmpty()) << "the callback waits for the event loop";
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(triggered, QList<QUuid>{b});
+
+    EXPECT_FALSE(press(41, kCmd)) << "other modifiers are another key";
+    manager.unregister(b);
+    EXPECT_FALSE(press(41, kCmdShift));
+    EXPECT_TRUE(press(40, kCmd));
+    EXPECT_EQ(triggered, (QList<QUuid>{b, a}));
+}
+
+// Equal keys are one hot key whatever the recorder wrote as their text.
+TEST_F(GlobalHotkeyManagerTest, AnotherWorkspacesKeysAreRefusedAndLeaveBothAsTheyWere) {
+    ASSERT_TRUE(manager.registerShortcut(shortcut(40, kCmd, "⌘K"), a));
+    ASSERT_TRUE(manager.registerShortcut(shortcut(41, kCmd), b));
+    EXPECT_FALSE(manager.registerShortcut(shortcut(40, kCmd, "⌘k"), b));
+    EXPECT_EQ(manager.isShortcutTaken(shortcut(40, kCmd, "other text"), b), a);
+    EXPECT_EQ(manager.isShortcutTaken(shortcut(40, kCmd), a), std::nullopt) << "its own shortcut";
+    EXPECT_EQ(manager.registeredShortcut(a), shortcut(40, kCmd, "⌘K"));
+    EXPECT_EQ(manager.registeredShortcut(b), shortcut(41, kCmd));
+    EXPECT_EQ(liveIDs(), (QList<quint32>{1, 2}));
+}
+
+TEST_F(GlobalHotkeyManagerTest, KeysTheSystemRefusesKeepThePreviousHotKey) {
+    ASSERT_TRUE(manager.registerShortcut(shortcut(40, kCmd), a));
+    keys->setHeldElsewhere(12, kCmd, true);
+    EXPECT_FALSE(manager.registerShortcut(shortcut(12, kCmd), a));
+    EXPECT_EQ(manager.registeredShortcut(a), shortcut(40, kCmd));
+    EXPECT_TRUE(press(40, kCmd));
+    EXPECT_EQ(triggered, QList<QUuid>{a});
+    // With nothing to put back, the workspace is left without a hot key.
+    EXPECT_FALSE(manager.registerShortcut(shortcut(12, kCmd), b));
+    EXPECT_EQ(manager.registeredShortcut(b), std::nullopt);
+}
+
+TEST_F(GlobalHotkeyManagerTest, RegisterAllTakesTheWorkspacesWithShortcutsInOrder) {
+    Workspace first;
+    first.id = a;
+    first.globalShortcut = shortcut(40, kCmd);
+    Workspace without;
+    without.id = QUuid::createUuid();
+    Workspace clash;
+    clash.id = b;
+    clash.globalShortcut = shortcut(40, kCmd, "⌘ K");
+    manager.registerAll({first, without, clash});
+    EXPECT_EQ(manager.registeredShortcut(a), shortcut(40, kCmd));
+    EXPECT_EQ(manager.registeredShortcut(b), std::nullopt);
+    EXPECT_EQ(liveIDs(), QList<quint32>{1});
+
+    // A press whose id is no longer mapped does nothing; unregistering nothing changes nothing.
+    manager.unregister(without.id);
+    emit keys->pressed(GlobalHotkeyManager::hotKeySignature, 7);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(triggered.isEmpty());
+}
+
+} // namespace
