@@ -29,12 +29,29 @@ struct LoadedFile {
     QString error; // why the file was skipped
 };
 
+// Far above any real workspace (a thousand windows take well under a megabyte).
+constexpr qint64 kMaxFileSize = 64 * 1024 * 1024;
+
 LoadedFile readWorkspaceFile(const QString& path) {
+    // Only regular files, after following links: a device or a pipe under a ".json" name would
+    // be read without end and keep Ordella from starting.
+    const QFileInfo info(path);
+    if (!info.isFile()) {
+        return {std::nullopt, QStringLiteral("not a regular file")};
+    }
+    const QString tooLarge = QStringLiteral("larger than 64 MB");
+    if (info.size() > kMaxFileSize) {
+        return {std::nullopt, tooLarge};
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         return {std::nullopt, file.errorString()};
     }
-    auto decoded = WorkspaceJson::decodeFile(file.readAll());
+    const QByteArray data = file.read(kMaxFileSize + 1); // it may have grown since
+    if (data.size() > kMaxFileSize) {
+        return {std::nullopt, tooLarge};
+    }
+    auto decoded = WorkspaceJson::decodeFile(data);
     if (!decoded) {
         return {std::nullopt, decoded.error().description()};
     }

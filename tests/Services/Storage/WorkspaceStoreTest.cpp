@@ -97,11 +97,23 @@ TEST_F(WorkspaceStoreTest, LoadsEveryReadableJsonFileNewestFirst) {
     writeRaw("list.json", "[]");
     writeRaw("RestorationAnalysis.log", "log");
     QDir(folder()).mkpath("nested.json");
+    // Odd entries are skipped unread: a link to a device, and a file beyond the size limit (here a
+    // valid workspace padded with blanks).
+    ASSERT_TRUE(QFile::link("/dev/null", pathOf("z.json")));
+    writeRaw("huge.json",
+             WorkspaceJson::encodeFile(WorkspaceSamples::plain("Huge", WorkspaceSamples::date(40)))
+                 .value()
+                 .append(QByteArray(64 * 1024 * 1024, ' ')));
 
     WorkspaceStore store;
     EXPECT_EQ(store.storageDirectory(), QDir::homePath() + "/data/Ordella");
     EXPECT_EQ(names(store), (QStringList{"Newer", "Hidden", "Older", "Copy"}));
-    EXPECT_TRUE(m_diagnostics.lines().join('\n').contains("[WorkspaceStore.load] Skipped broken.json"));
+    for (const char* line : {"[WorkspaceStore.load] Skipped broken.json",
+                             "[WorkspaceStore.load] Skipped z.json: not a regular file",
+                             "[WorkspaceStore.load] Skipped huge.json: larger than 64 MB"}) {
+        EXPECT_TRUE(m_diagnostics.lines().join('\n').contains(line)) << line;
+    }
+    QFile::remove(pathOf("huge.json"));
 
     // The next write of a differently named file goes to the file named after its id.
     ASSERT_TRUE(store.save(store.workspaces().first()));
