@@ -128,8 +128,13 @@ void WorkspaceStore::load() {
     std::vector<LoadedFile> files = readWorkspaceFiles(paths);
     QList<Workspace> loaded;
     loaded.reserve(paths.size());
+    m_sourceFiles.clear();
     for (size_t i = 0; i < files.size(); ++i) {
         if (files[i].workspace) {
+            const QString& path = paths.at(qsizetype(i));
+            if (path != filePath(files[i].workspace->id)) {
+                m_sourceFiles[files[i].workspace->id].append(path);
+            }
             loaded.append(std::move(*files[i].workspace));
         } else {
             report("load", QStringLiteral("Skipped %1: %2")
@@ -179,17 +184,22 @@ bool WorkspaceStore::writeFile(const char* operation, const Workspace& workspace
     return true;
 }
 
-bool WorkspaceStore::removeFile(const char* operation, const QUuid& id) const {
-    const QString path = filePath(id);
-    if (path.isEmpty() || !QFileInfo::exists(path)) {
-        return true;
+bool WorkspaceStore::removeFiles(const char* operation, const QUuid& id) {
+    // The file named after the id, and every other file the workspace was loaded from (a copy
+    // under another name), or it would come back at the next start.
+    const QStringList paths = QStringList{filePath(id)} + m_sourceFiles.take(id);
+    bool allRemoved = true;
+    for (const QString& path : paths) {
+        if (path.isEmpty() || !QFileInfo(path).exists()) {
+            continue;
+        }
+        QFile file(path);
+        if (!file.remove()) {
+            report(operation, QStringLiteral("Could not remove %1: %2").arg(path, file.errorString()));
+            allRemoved = false;
+        }
     }
-    QFile file(path);
-    if (!file.remove()) {
-        report(operation, QStringLiteral("Could not remove %1: %2").arg(path, file.errorString()));
-        return false;
-    }
-    return true;
+    return allRemoved;
 }
 
 bool WorkspaceStore::save(const Workspace& workspace) {
@@ -281,7 +291,7 @@ bool WorkspaceStore::deleteWorkspace(const Workspace& workspace) {
     if (m_workspaces.removeIf([&id](const Workspace& w) { return w.id == id; }) > 0) {
         emit workspacesChanged();
     }
-    return removeFile("delete", id);
+    return removeFiles("delete", id);
 }
 
 bool WorkspaceStore::deleteAll() {
@@ -290,7 +300,7 @@ bool WorkspaceStore::deleteAll() {
     for (const Workspace& workspace : std::as_const(m_workspaces)) {
         if (!done.contains(workspace.id)) {
             done.insert(workspace.id);
-            allRemoved = removeFile("deleteAll", workspace.id) && allRemoved;
+            allRemoved = removeFiles("deleteAll", workspace.id) && allRemoved;
         }
     }
     m_workspaces.clear();

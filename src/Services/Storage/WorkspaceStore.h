@@ -4,6 +4,7 @@
 #include "Models/Workspace.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -60,10 +61,10 @@ public:
     bool addTrigger(const Workspace& workspace, const WorkspaceTrigger& trigger);
     // Removes every trigger with that id; stamps and writes even when there was none.
     bool removeTrigger(const Workspace& workspace, const QUuid& triggerID);
-    // Removes every listed workspace with the id and the file named after it. A file that is
-    // already gone is not a failure.
+    // Removes every listed workspace with the id, the file named after it and any other file it
+    // was loaded from. A file that is already gone is not a failure.
     bool deleteWorkspace(const Workspace& workspace);
-    // Removes the file of every listed workspace and empties the list; other files in the
+    // Removes the files of every listed workspace and empties the list; other files in the
     // folder (unreadable ones, the analysis log) stay.
     bool deleteAll();
 
@@ -85,8 +86,10 @@ private:
     // Finds the listed workspace, lets change edit it, stamps it and writes its file.
     template <typename Change> bool update(const char* operation, const Workspace& workspace, Change change);
     bool writeFile(const char* operation, const Workspace& workspace) const;
-    bool removeFile(const char* operation, const QUuid& id) const;
+    bool removeFiles(const char* operation, const QUuid& id);
 
     QString m_storageDirectory;
     QList<Workspace> m_workspaces;
+    // Files other than "<UUID>.json" that listed workspaces were loaded from, by id.
+    QHash<QUuid, QStringList> m_sourceFiles;
 };

@@ -121,7 +121,7 @@ TEST_F(WorkspaceStoreTest, LoadsEveryReadableJsonFileNewestFirst) {
     EXPECT_TRUE(QFile::exists(pathOf("copied under another name.json")));
 
     // Of two entries with one id, save replaces the first only; delete removes both entries and
-    // only the file named after the id.
+    // both files they came from, so the workspace stays deleted after a restart.
     Workspace changed = older;
     changed.name = "Changed";
     m_platform.clock().setWallNow(WorkspaceSamples::date(1)); // older than all: sorts last
@@ -130,7 +130,10 @@ TEST_F(WorkspaceStoreTest, LoadsEveryReadableJsonFileNewestFirst) {
     EXPECT_TRUE(store.deleteWorkspace(older));
     EXPECT_EQ(names(store), (QStringList{"Newer", "Hidden"}));
     EXPECT_FALSE(QFile::exists(fileOf(older)));
-    EXPECT_TRUE(QFile::exists(pathOf("copy.json")));
+    EXPECT_FALSE(QFile::exists(pathOf("copy.json")));
+    EXPECT_TRUE(QFile::exists(pathOf("copied under another name.json")));
+    // Newer twice: its save wrote the file named after its id beside the one it came from.
+    EXPECT_EQ(names(WorkspaceStore()), (QStringList{"Newer", "Newer", "Hidden"}));
 }
 
 TEST_F(WorkspaceStoreTest, ManyFilesLoadInListingOrder) {
