@@ -1,5 +1,6 @@
 #include "Platform/Simulated/SimulatedScene.h"
 
+#include "Extensions/NumberConversion.h"
 #include "Platform/Simulated/SimulatedDesktop.h"
 
 #include <QCoreApplication>
@@ -62,6 +63,22 @@ public:
         return v.toDouble();
     }
 
+    // A whole number from low to high; checked before any conversion, so no value is out of range.
+    std::optional<qint64> whole(const QJsonObject& o, const QString& key, const QString& where, qint64 low,
+                                qint64 high) {
+        const std::optional<double> value = number(o, key, where);
+        if (!value) {
+            return std::nullopt;
+        }
+        const std::optional<std::int64_t> exact = NumberConversion::exactInt64(*value);
+        if (!exact || double(*exact) != *value || *exact < low || *exact > high) {
+            fail(where + '.' + key, QStringLiteral("expected a whole number from ") + QString::number(low) +
+                                        QStringLiteral(" to ") + QString::number(high));
+            return std::nullopt;
+        }
+        return *exact;
+    }
+
     Clock::Duration delay(const QJsonObject& o, const QString& key, const QString& where) {
         const std::optional<double> seconds = number(o, key, where);
         if (seconds && *seconds < 0) {
@@ -119,13 +136,10 @@ private:
 
 std::optional<Screen> readScreen(Reader& in, const QJsonObject& o, const QString& at) {
     Screen screen;
-    if (const auto number = in.number(o, QStringLiteral("displayNumber"), at)) {
-        if (*number < 0 || *number > 4294967295.0 || std::trunc(*number) != *number) {
-            in.fail(at + QStringLiteral(".displayNumber"),
-                    QStringLiteral("expected a whole number from 0 to 4294967295"));
-            return std::nullopt;
-        }
+    if (const auto number = in.whole(o, QStringLiteral("displayNumber"), at, 0, 4294967295)) {
         screen.displayNumber = quint32(*number);
+    } else if (in.failed()) {
+        return std::nullopt;
     }
     if (const auto identity = in.string(o, QStringLiteral("identity"), at)) {
         const QUuid uuid = QUuid::fromString(*identity);
@@ -216,13 +230,8 @@ SceneApp readApplication(Reader& in, const QJsonObject& o, const QString& at) {
     SimulatedDesktop::Application& app = result.app;
     app.bundleIdentifier = in.string(o, QStringLiteral("bundleIdentifier"), at);
     app.name = in.string(o, QStringLiteral("name"), at);
-    if (const auto pid = in.number(o, QStringLiteral("pid"), at)) {
-        if (*pid < 1 || *pid > 2147483647.0 || std::trunc(*pid) != *pid) {
-            in.fail(at + QStringLiteral(".pid"),
-                    QStringLiteral("expected a whole number from 1 to 2147483647"));
-        } else {
-            app.pid = qint32(*pid);
-        }
+    if (const auto pid = in.whole(o, QStringLiteral("pid"), at, 1, 2147483647)) {
+        app.pid = qint32(*pid);
     }
     app.activationPolicy = readPolicy(in, o, at).value_or(ActivationPolicy::Regular);
     app.hidden = in.boolean(o, QStringLiteral("hidden"), false, at);
@@ -292,9 +301,9 @@ SimulatedScene::LoadResult SimulatedScene::load(const QJsonObject& scene, Simula
             screens.append(*screen);
         }
     }
-    const int mainScreen =
-        int(in.number(scene, QStringLiteral("mainScreen"), QStringLiteral("scene")).value_or(0));
-    if (!screens.isEmpty() && (mainScreen < 0 || mainScreen >= screens.size())) {
+    const int mainScreen = int(
+        in.whole(scene, QStringLiteral("mainScreen"), QStringLiteral("scene"), 0, 2147483647).value_or(0));
+    if (!screens.isEmpty() && mainScreen >= screens.size()) {
         in.fail(QStringLiteral("scene.mainScreen"), QStringLiteral("not the position of a screen"));
     }
 

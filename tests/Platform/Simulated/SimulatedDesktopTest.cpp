@@ -91,6 +91,10 @@ TEST_F(SimulatedDesktopTest, FaultyScenesNameTheEntryAndChangeNothing) {
         {R"({"applications": [{"name": "A", "running": false}]})", "applications[0]"},
         {R"({"applications": [{"bundleIdentifier": "a", "launchDelay": -1}]})",
          "applications[0].launchDelay"},
+        // Numbers far out of range are refused before any conversion.
+        {R"({"mainScreen": 1e10})", "scene.mainScreen"},
+        {R"({"mainScreen": 0.5})", "scene.mainScreen"},
+        {R"({"applications": [{"bundleIdentifier": "a", "pid": -1e300}]})", "applications[0].pid"},
     };
     for (const auto& c : cases) {
         const auto result = SimulatedScene::load(QJsonDocument::fromJson(c.json).object(), desktop());
