@@ -1,5 +1,6 @@
 #include "Services/Storage/SettingsManager.h"
 
+#include "Platform/Diagnostics.h"
 #include "Platform/LoginItems.h"
 #include "Platform/Platform.h"
 #include "Services/Storage/JsonSettingsFormat.h"
@@ -40,10 +41,17 @@ bool storedBool(const QVariant& value, bool fallback) {
     }
 }
 
-void store(const QString& key, const QVariant& value) {
+// Writes one value through to the settings file. A failed write (no room, a folder where the file
+// must be) is printed, as the value then lives only in memory until the process ends.
+void store(const char* operation, const QString& key, const QVariant& value) {
     const std::unique_ptr<QSettings> settings = JsonSettingsFormat::userSettings();
     settings->setValue(key, value);
     settings->sync();
+    if (settings->status() != QSettings::NoError) {
+        Diagnostics::print(QStringLiteral("[SettingsManager.") + QLatin1String(operation) +
+                           QStringLiteral("] Could not write \"") + key + QStringLiteral("\" to ") +
+                           settings->fileName());
+    }
 }
 
 } // namespace
@@ -87,28 +95,28 @@ void SettingsManager::setExcludedAppBundleIDs(const QSet<QString>& value) {
     // Sorted, so the stored list does not change order from one write to the next.
     QStringList ids(value.begin(), value.end());
     std::sort(ids.begin(), ids.end());
-    store(kExcludedApps, ids);
+    store("setExcludedAppBundleIDs", kExcludedApps, ids);
 }
 
 void SettingsManager::setShowRestoreNotifications(bool value) {
     assign(m_showRestoreNotifications, value, Setting::showRestoreNotifications);
-    store(kShowNotifications, value);
+    store("setShowRestoreNotifications", kShowNotifications, value);
 }
 
 void SettingsManager::setAppTheme(AppTheme value) {
     assign(m_appTheme, value, Setting::appTheme);
-    store(kAppTheme, AppThemes::rawValue(value));
+    store("setAppTheme", kAppTheme, AppThemes::rawValue(value));
     applyTheme();
 }
 
 void SettingsManager::setWorkspaceSortOption(const QString& value) {
     assign(m_workspaceSortOption, value, Setting::workspaceSortOption);
-    store(kSortOption, value);
+    store("setWorkspaceSortOption", kSortOption, value);
 }
 
 void SettingsManager::setEnableAnalysisLogging(bool value) {
     assign(m_enableAnalysisLogging, value, Setting::enableAnalysisLogging);
-    store(kAnalysisLogging, value);
+    store("setEnableAnalysisLogging", kAnalysisLogging, value);
 }
 
 void SettingsManager::applyTheme() {

@@ -3,6 +3,7 @@
 #include "Platform/Linux/LinuxLoginItems.h"
 #include "Platform/Simulated/SimulatedLoginItems.h"
 #include "Services/Storage/JsonSettingsFormat.h"
+#include "Support/DiagnosticsCapture.h"
 #include "Support/TestPlatform.h"
 
 #include <QDir>
@@ -190,6 +191,20 @@ TEST_F(SettingsManagerTest, AFailedLoginItemChangeShowsTheRealRegistration) {
     settings.setLaunchAtLogin(false);
     settings.setLaunchAtLogin(true);
     EXPECT_FALSE(settings.launchAtLogin());
+}
+
+TEST_F(SettingsManagerTest, AFailedWriteIsPrinted) {
+    DiagnosticsCapture diagnostics;
+    ASSERT_TRUE(QDir().mkpath(settingsPath())); // a folder where the file must go
+    SettingsManager settings;
+    settings.setAppTheme(AppTheme::dark);
+    settings.setWorkspaceSortOption(QStringLiteral("name"));
+    QDir(settingsPath()).removeRecursively();
+    EXPECT_EQ(
+        diagnostics.lines(),
+        (QStringList{"[SettingsManager.setAppTheme] Could not write \"appTheme\" to " + settingsPath(),
+                     "[SettingsManager.setWorkspaceSortOption] Could not write \"workspaceSortOption\" to " +
+                         settingsPath()}));
 }
 
 TEST_F(SettingsManagerTest, ANewManagerReadsWhatAnotherWrote) {
