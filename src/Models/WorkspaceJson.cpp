@@ -584,8 +584,7 @@ JsonResult<QJsonDocument> parse(const QByteArray& data) {
     if (error.error != QJsonParseError::NoError) {
         return JsonResult<QJsonDocument>::failure(
             {QString(), QStringLiteral("The data is not valid JSON: %1 (at offset %2).")
-                            .arg(error.errorString())
-                            .arg(error.offset)});
+                            .arg(error.errorString(), QString::number(error.offset))});
     }
     return JsonResult<QJsonDocument>::success(document);
 }

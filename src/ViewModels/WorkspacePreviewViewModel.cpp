@@ -2,8 +2,8 @@
 
 #include "Platform/Clock.h"
 #include "Platform/Platform.h"
-#include "Services/Scripting/BrowserScriptService.h"
 #include "Services/Capture/WorkspaceCapturer.h"
+#include "Services/Scripting/BrowserScriptService.h"
 
 #include <QHash>
 #include <QPointer>
@@ -42,7 +42,8 @@ QSet<QString> normalizedURLs(const WindowSnapshot& window) {
 }
 
 QString countText(qsizetype n, const char* one, const char* many) {
-    return n == 1 ? QString::fromLatin1(one) : QStringLiteral("%1 %2").arg(n).arg(QLatin1String(many));
+    return n == 1 ? QString::fromLatin1(one)
+                  : QStringLiteral("%1 %2").arg(QString::number(n), QLatin1String(many));
 }
 
 } // namespace

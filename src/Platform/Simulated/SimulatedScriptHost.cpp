@@ -324,7 +324,7 @@ std::optional<SimulatedScriptHost::Program> compile(const QString& source, QStri
             }
         }
         if (!matched) {
-            *problem = QStringLiteral("Syntax error on line %1: %2").arg(at + 2).arg(body[at]);
+            *problem = QStringLiteral("Syntax error on line %1: %2").arg(QString::number(at + 2), body[at]);
             return std::nullopt;
         }
         ++at;

@@ -6,10 +6,10 @@
 #include "Platform/Platform.h"
 #include "Platform/WindowServer.h"
 #include "Services/Desktop/AXWindowService.h"
-#include "Services/Storage/AnalysisLogger.h"
-#include "Services/Scripting/BrowserScriptService.h"
 #include "Services/Desktop/DisplayMapper.h"
 #include "Services/Desktop/PermissionManager.h"
+#include "Services/Scripting/BrowserScriptService.h"
+#include "Services/Storage/AnalysisLogger.h"
 
 #include <QFileInfo>
 
@@ -46,7 +46,7 @@ QString dictionaryText(const QHash<QString, qint64>& map) {
     }
     QStringList entries;
     for (auto it = map.begin(); it != map.end(); ++it) {
-        entries << QStringLiteral("\"%1\": %2").arg(it.key()).arg(it.value());
+        entries << QStringLiteral("\"%1\": %2").arg(it.key(), QString::number(it.value()));
     }
     return QLatin1Char('[') + entries.join(QStringLiteral(", ")) + QLatin1Char(']');
 }
@@ -111,7 +111,7 @@ QCoro::Task<std::optional<Workspace>> WorkspaceCapturer::capture(QString name) {
             bundleIDs << *app.bundleIdentifier;
         }
     }
-    log(QStringLiteral("Found %1 running apps: %2").arg(apps.size()).arg(listText(bundleIDs)));
+    log(QStringLiteral("Found %1 running apps: %2").arg(QString::number(apps.size()), listText(bundleIDs)));
 
     const QHash<QString, qint64> zOrder = captureAppZOrder(apps);
     log(QStringLiteral("App z-order (front-to-back): ") + dictionaryText(zOrder));
@@ -138,8 +138,7 @@ QCoro::Task<std::optional<Workspace>> WorkspaceCapturer::capture(QString name) {
             } else {
                 log(QStringLiteral(
                         "  WARNING: Tab window count (%1) != AX window count (%2), using index correlation")
-                        .arg(tabWindows.size())
-                        .arg(windows.size()));
+                        .arg(QString::number(tabWindows.size()), QString::number(windows.size())));
                 for (qsizetype i = 0; i < std::min(tabWindows.size(), windows.size()); ++i) {
                     windows[i].tabSnapshots = tabWindows[i];
                 }
@@ -161,8 +160,7 @@ QCoro::Task<std::optional<Workspace>> WorkspaceCapturer::capture(QString name) {
         snapshot.windowSnapshots = windows;
         snapshot.isHidden = app.isHidden;
         log(QStringLiteral("%1 isHidden=%2 windows=%3")
-                .arg(snapshot.appName, boolText(snapshot.isHidden))
-                .arg(windows.size()));
+                .arg(snapshot.appName, boolText(snapshot.isHidden), QString::number(windows.size())));
         snapshots.append(snapshot);
     }
 
@@ -186,7 +184,8 @@ QCoro::Task<std::optional<Workspace>> WorkspaceCapturer::capture(QString name) {
     for (const AppSnapshot& app : snapshots) {
         windowCount += app.windowSnapshots.size();
     }
-    log(QStringLiteral("Capture complete: %1 apps, %2 windows total").arg(snapshots.size()).arg(windowCount));
+    log(QStringLiteral("Capture complete: %1 apps, %2 windows total")
+            .arg(QString::number(snapshots.size()), QString::number(windowCount)));
     co_return workspace;
 }
 
@@ -215,9 +214,9 @@ QHash<QString, qint64> WorkspaceCapturer::captureAppZOrder(const QList<RunningAp
         }
         if (entry.bounds && (entry.bounds->width() < 200 || entry.bounds->height() < 200)) {
             log(QStringLiteral("z-order: skipping small window for %1: %2 (%3x%4)")
-                    .arg(bundleID, entry.name.value_or(QStringLiteral("?")))
-                    .arg(NumberConversion::toInt64(entry.bounds->width()))
-                    .arg(NumberConversion::toInt64(entry.bounds->height())));
+                    .arg(bundleID, entry.name.value_or(QStringLiteral("?")),
+                         QString::number(NumberConversion::toInt64(entry.bounds->width())),
+                         QString::number(NumberConversion::toInt64(entry.bounds->height()))));
             continue;
         }
         ranks.insert(bundleID, rank++);
@@ -264,9 +263,7 @@ WorkspaceCapturer::matchTabWindowsToAXWindows(const QList<QList<TabSnapshot>>& t
                 used.insert(best);
                 if (best != t) {
                     log(QStringLiteral("  Tab window[%1] matched to AX window[%2] by title (score=%3)")
-                            .arg(t)
-                            .arg(best)
-                            .arg(bestScore));
+                            .arg(QString::number(t), QString::number(best), QString::number(bestScore)));
                 }
                 continue;
             }
@@ -300,9 +297,7 @@ void WorkspaceCapturer::attachFinderPaths(QList<WindowSnapshot>& windows,
                     window.documentURL = path;
                     used.insert(j);
                     log(QStringLiteral("Matched AX window[%1] to Finder window[%2] at: %3")
-                            .arg(i)
-                            .arg(j)
-                            .arg(path));
+                            .arg(QString::number(i), QString::number(j), path));
                     break;
                 }
             }
@@ -313,9 +308,7 @@ void WorkspaceCapturer::attachFinderPaths(QList<WindowSnapshot>& windows,
                 window.documentURL = finderWindows[k].path;
                 used.insert(k);
                 log(QStringLiteral("Fallback: Matched AX window[%1] to Finder window[%2] at: %3")
-                        .arg(i)
-                        .arg(k)
-                        .arg(finderWindows[k].path));
+                        .arg(QString::number(i), QString::number(k), finderWindows[k].path));
             }
         }
     }

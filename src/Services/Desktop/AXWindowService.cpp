@@ -54,8 +54,8 @@ std::optional<QRectF> AXWindowService::windowFrame(AXElement window) {
         Diagnostics::print(
             QStringLiteral(
                 "[AXWindowService.windowFrame] Unexpected AX value types — pos typeID: %1, size typeID: %2")
-                .arg(reading.unexpectedTypes->first)
-                .arg(reading.unexpectedTypes->second));
+                .arg(QString::number(reading.unexpectedTypes->first),
+                     QString::number(reading.unexpectedTypes->second)));
     }
     return reading.frame;
 }
@@ -127,8 +127,7 @@ bool AXWindowService::setWindowFrame(AXElement window, const QRectF& frame) {
         return true;
     }
     Diagnostics::print(QStringLiteral("[AXWindowService.setWindowFrame] FAILED — posResult=%1, sizeResult=%2")
-                           .arg(posResult)
-                           .arg(sizeResult));
+                           .arg(QString::number(posResult), QString::number(sizeResult)));
     Diagnostics::print(
         QStringLiteral("[AXWindowService.setWindowFrame] Window info — title=%1, role=%2, subrole=%3")
             .arg(orNil(AXAttributeReader::string(window, QStringLiteral("AXTitle"))),
@@ -153,15 +152,12 @@ bool AXWindowService::restoreWindow(const RunningApplication& app, qint64 window
     }
     Diagnostics::print(
         QStringLiteral("[AXWindowService.restoreWindow] pid=%1, windowList.count=%2, requested index=%3")
-            .arg(pid)
-            .arg(windows->size())
-            .arg(windowIndex));
+            .arg(QString::number(pid), QString::number(windows->size()), QString::number(windowIndex)));
     const std::optional<AXElement> window = windowAt(*windows, windowIndex);
     if (!window) {
         Diagnostics::print(
             QStringLiteral("[AXWindowService.restoreWindow] Window index %1 out of bounds (%2 windows)")
-                .arg(windowIndex)
-                .arg(windows->size()));
+                .arg(QString::number(windowIndex), QString::number(windows->size())));
         return false;
     }
     makeMainAndRaise(*window);
@@ -225,8 +221,8 @@ bool AXWindowService::writeFlag(AXElement window, const QString& attribute, bool
                                 const QString& operation) {
     const int result = AXAttributeReader::write(window, attribute, AXValue::boolean(value));
     if (result != AXError::Success) {
-        Diagnostics::print(
-            QStringLiteral("[AXWindowService.%1] Failed with result: %2").arg(operation).arg(result));
+        Diagnostics::print(QStringLiteral("[AXWindowService.%1] Failed with result: %2")
+                               .arg(operation, QString::number(result)));
         return false;
     }
     return true;

@@ -56,9 +56,9 @@ QCoro::Task<RestoreReport> WorkspaceRestorer::restore(const Workspace& workspace
                                           report.missingDisplays.join(QStringLiteral(", ")));
     }
     if (saved.displaySnapshots.size() != current.size()) {
-        report.displayMappingNotes.append(QStringLiteral("Display count changed: saved=%1, current=%2")
-                                              .arg(saved.displaySnapshots.size())
-                                              .arg(current.size()));
+        report.displayMappingNotes.append(
+            QStringLiteral("Display count changed: saved=%1, current=%2")
+                .arg(QString::number(saved.displaySnapshots.size()), QString::number(current.size())));
     }
     report.status = RestoreReport::deriveStatus(report.appResults, report.missingDisplays);
     report.duration = secondsSince(start);

@@ -142,7 +142,7 @@ QString BrowserScriptService::setBoundsScript(const QString& bundleIdentifier, s
                                               const ScriptBounds& bounds) {
     return ScriptText::join({
         tellLine(bundleIdentifier),
-        QStringLiteral("    set bounds of window %1 to %2").arg(window).arg(bounds.text()),
+        QStringLiteral("    set bounds of window %1 to %2").arg(QString::number(window), bounds.text()),
         QStringLiteral("end tell"),
     });
 }
@@ -161,10 +161,11 @@ QString BrowserScriptService::openTabsScript(const QString& bundleIdentifier, st
 
 QString BrowserScriptService::activateTabScript(const QString& bundleIdentifier, std::int64_t window,
                                                 std::int64_t tab) {
-    const QString body =
-        safariBundleIDs().contains(bundleIdentifier)
-            ? QStringLiteral("    set current tab of window %1 to tab %2 of window %1").arg(window).arg(tab)
-            : QStringLiteral("    set active tab index of window %1 to %2").arg(window).arg(tab);
+    const QString body = safariBundleIDs().contains(bundleIdentifier)
+                             ? QStringLiteral("    set current tab of window %1 to tab %2 of window %1")
+                                   .arg(QString::number(window), QString::number(tab))
+                             : QStringLiteral("    set active tab index of window %1 to %2")
+                                   .arg(QString::number(window), QString::number(tab));
     return ScriptText::join({tellLine(bundleIdentifier), body, QStringLiteral("end tell")});
 }
 
@@ -249,8 +250,7 @@ QCoro::Task<std::optional<ScriptDescriptor>> BrowserScriptService::runAppleScrip
             showAutomationPermissionAlert(name); // not awaited: the caller goes on
         } else {
             log(QStringLiteral("AppleScript error (%1): %2")
-                    .arg(error.number)
-                    .arg(error.message.value_or(QStringLiteral("unknown"))));
+                    .arg(QString::number(error.number), error.message.value_or(QStringLiteral("unknown"))));
         }
         co_return std::nullopt;
     }
@@ -355,7 +355,8 @@ BrowserScriptService::parseWindows(const ScriptDescriptor& list,
             continue;
         }
         QList<TabSnapshot> tabs = tabParser(*window);
-        log(QStringLiteral("parseWindows: Window[%1]: %2 tabs").arg(i).arg(tabs.size()));
+        log(QStringLiteral("parseWindows: Window[%1]: %2 tabs")
+                .arg(QString::number(i), QString::number(tabs.size())));
         windows.append(std::move(tabs));
     }
     return windows;
@@ -409,11 +410,11 @@ QCoro::Task<void> BrowserScriptService::restoreTabs(QString bundleIdentifier, Ta
     log(QStringLiteral("restoreTabs: bundleID=%1, windowTabs.count=%2")
             .arg(bundleIdentifier, QString::number(windowTabs.size())));
     for (qsizetype i = 0; i < windowTabs.size(); ++i) {
-        log(QStringLiteral("restoreTabs:   window[%1]: %2 tabs").arg(i).arg(windowTabs[i].size()));
+        log(QStringLiteral("restoreTabs:   window[%1]: %2 tabs")
+                .arg(QString::number(i), QString::number(windowTabs[i].size())));
         for (qsizetype j = 0; j < windowTabs[i].size(); ++j) {
             log(QStringLiteral("restoreTabs:     tab[%1]: url=%2, active=%3")
-                    .arg(j)
-                    .arg(windowTabs[i][j].url, boolText(windowTabs[i][j].isActive)));
+                    .arg(QString::number(j), windowTabs[i][j].url, boolText(windowTabs[i][j].isActive)));
         }
     }
     const QString label = safariBundleIDs().contains(bundleIdentifier)
@@ -432,11 +433,10 @@ QCoro::Task<void> BrowserScriptService::restoreWindows(QString bundleIdentifier,
     for (qsizetype index = windowTabs.size() - 1; index >= 0; --index) {
         const QList<TabSnapshot>& tabs = windowTabs[index];
         log(QStringLiteral("%1: Processing snapshotIdx=%2, tabs.count=%3")
-                .arg(label)
-                .arg(index)
-                .arg(tabs.size()));
+                .arg(label, QString::number(index), QString::number(tabs.size())));
         if (tabs.isEmpty()) {
-            log(QStringLiteral("%1: Skipping empty tab list for snapshotIdx=%2").arg(label).arg(index));
+            log(QStringLiteral("%1: Skipping empty tab list for snapshotIdx=%2")
+                    .arg(label, QString::number(index)));
             continue;
         }
         const std::optional<std::int64_t> countBefore = co_await windowCount(bundleIdentifier);
@@ -466,16 +466,12 @@ QCoro::Task<void> BrowserScriptService::restoreWindows(QString bundleIdentifier,
             if (const std::optional<ScriptBounds> bounds = ScriptText::bounds((*windowBounds)[index])) {
                 co_await runAppleScript(setBoundsScript(bundleIdentifier, window, *bounds));
                 log(QStringLiteral("%1: Set bounds for window %2: %3")
-                        .arg(label)
-                        .arg(window)
-                        .arg(bounds->text()));
+                        .arg(label, QString::number(window), bounds->text()));
             } else {
                 log(QStringLiteral(
                         "%1: Frame of snapshotIdx=%2 cannot be written as bounds — leaving window %3 "
                         "where it opened")
-                        .arg(label)
-                        .arg(index)
-                        .arg(window));
+                        .arg(label, QString::number(index), QString::number(window)));
             }
         }
         if (tabs.size() > 1) {
@@ -492,10 +488,7 @@ QCoro::Task<void> BrowserScriptService::restoreWindows(QString bundleIdentifier,
             }
         }
         log(QStringLiteral("%1: Restored window[%2] at index %3 with %4 tabs")
-                .arg(label)
-                .arg(index)
-                .arg(window)
-                .arg(tabs.size()));
+                .arg(label, QString::number(index), QString::number(window), QString::number(tabs.size())));
     }
 }
 
@@ -519,7 +512,8 @@ QCoro::Task<void> BrowserScriptService::closeWindowsBeyondCount(QString bundleId
     if (count <= keepCount) {
         co_return;
     }
-    log(QStringLiteral("Closing %1 windows (keeping %2)").arg(count - keepCount).arg(keepCount));
+    log(QStringLiteral("Closing %1 windows (keeping %2)")
+            .arg(QString::number(count - keepCount), QString::number(keepCount)));
     co_await runAppleScript(script);
 }
 

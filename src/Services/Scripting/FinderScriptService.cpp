@@ -40,9 +40,9 @@ QCoro::Task<std::optional<ScriptDescriptor>> FinderScriptService::runAppleScript
                 QStringLiteral("[FinderScriptService] Not authorized to send Apple events to ") +
                 error.appName.value_or(QStringLiteral("Finder")));
         } else {
-            Diagnostics::print(QStringLiteral("[FinderScriptService] AppleScript error (%1): %2")
-                                   .arg(error.number)
-                                   .arg(error.message.value_or(QStringLiteral("unknown"))));
+            Diagnostics::print(
+                QStringLiteral("[FinderScriptService] AppleScript error (%1): %2")
+                    .arg(QString::number(error.number), error.message.value_or(QStringLiteral("unknown"))));
         }
         co_return std::nullopt;
     }
@@ -127,11 +127,10 @@ QString FinderScriptService::batchRestoreScript(const QStringList& paths, const 
         // Each folder in its own try: one that no longer exists must not keep the rest closed.
         lines << QStringLiteral("try")
               << QStringLiteral("set newWindow%1 to make new Finder window to %2")
-                     .arg(i)
-                     .arg(aliasOf(paths[i]));
+                     .arg(QString::number(i), aliasOf(paths[i]));
         if (i < bounds.size()) {
             if (const auto b = ScriptText::bounds(bounds[i])) {
-                lines << QStringLiteral("set bounds of newWindow%1 to %2").arg(i).arg(b->text());
+                lines << QStringLiteral("set bounds of newWindow%1 to %2").arg(QString::number(i), b->text());
             }
         }
         lines << QStringLiteral("end try");

@@ -5,7 +5,8 @@
 #include <QTextBoundaryFinder>
 
 QString ScriptBounds::text() const {
-    return QStringLiteral("{%1, %2, %3, %4}").arg(left).arg(top).arg(right).arg(bottom);
+    return QStringLiteral("{%1, %2, %3, %4}")
+        .arg(QString::number(left), QString::number(top), QString::number(right), QString::number(bottom));
 }
 
 QString ScriptText::escape(const QString& text) {

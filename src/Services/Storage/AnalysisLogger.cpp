@@ -34,10 +34,10 @@ QString compactFrame(const std::optional<QRectF>& frame) {
         return QStringLiteral("nil");
     }
     return QStringLiteral("(%1,%2 %3\u00D7%4)")
-        .arg(NumberConversion::toInt64(frame->x()))
-        .arg(NumberConversion::toInt64(frame->y()))
-        .arg(NumberConversion::toInt64(frame->width()))
-        .arg(NumberConversion::toInt64(frame->height()));
+        .arg(QString::number(NumberConversion::toInt64(frame->x())),
+             QString::number(NumberConversion::toInt64(frame->y())),
+             QString::number(NumberConversion::toInt64(frame->width())),
+             QString::number(NumberConversion::toInt64(frame->height())));
 }
 
 } // namespace

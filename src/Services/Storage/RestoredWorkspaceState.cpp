@@ -22,8 +22,8 @@ RestoredWorkspaceState RestoredWorkspaceState::from(const Workspace& workspace) 
 
 QString RestoredWorkspaceState::frameText(const SnapshotRect& frame) {
     return QStringLiteral("(%1, %2, %3\u00D7%4)")
-        .arg(NumberConversion::toInt64(frame.x))
-        .arg(NumberConversion::toInt64(frame.y))
-        .arg(NumberConversion::toInt64(frame.width))
-        .arg(NumberConversion::toInt64(frame.height));
+        .arg(QString::number(NumberConversion::toInt64(frame.x)),
+             QString::number(NumberConversion::toInt64(frame.y)),
+             QString::number(NumberConversion::toInt64(frame.width)),
+             QString::number(NumberConversion::toInt64(frame.height)));
 }

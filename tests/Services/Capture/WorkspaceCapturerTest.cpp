@@ -1,8 +1,12 @@
 #include "Services/Capture/WorkspaceCapturer.h"
 
 #include "Platform/Simulated/SimulatedScene.h"
+#include "Services/Desktop/WindowMatcher.h"
+#include "Services/Scripting/BrowserScriptService.h"
+#include "Services/Scripting/FinderScriptService.h"
 #include "Services/Storage/AnalysisLogger.h"
 #include "Services/Storage/WorkspaceStore.h"
+#include "Support/DiagnosticsCapture.h"
 #include "Support/ScriptedDesktop.h"
 
 #include <QTemporaryDir>
@@ -217,4 +221,62 @@ TEST_F(WorkspaceCapturerTest, DemoSceneSurvivesTheStore) {
     back.createdAt = saved.createdAt;
     back.updatedAt = saved.updatedAt;
     EXPECT_EQ(back, saved);
+}
+
+// Outside text (names, titles, identifiers, URLs, paths, script answers) is never taken for a
+// placeholder: every family of log lines carries "%1 %2 %3 %L1 %%" through unchanged.
+TEST_F(WorkspaceCapturerTest, OutsideTextIsNeverReadAsAPlaceholder) {
+    const QString p = "%1 %2 %3 %L1 %%";
+    const qint32 app = addApp("org.example." + p);
+    d.desktop().application(app)->name = "Pct " + p;
+    const quint32 main = d.addWindow(app, QRectF(0, 25, 900, 700), "Main " + p);
+    d.addWindow(app, QRectF(0, 25, 100, 100), "Small " + p);
+    const qint32 chrome = d.addApp("com.google.Chrome", "Google Chrome");
+    d.addBrowserWindow(chrome, {"https://x.example/" + p + "*"}, QRectF(0, 25, 150, 150));
+    const qint32 finder = d.addApp("com.apple.finder", "Finder");
+    d.host().setFolder(d.addWindow(finder, QRectF(0, 25, 150, 150), "dir " + p), "/tmp/dir " + p);
+    const auto captured = capture(p);
+    ASSERT_TRUE(captured);
+    ASSERT_EQ(captured->appSnapshots.size(), 3);
+
+    // The window matcher, the browsers' and the file manager's script answers, the tab restore and
+    // the analysis log's header, with the same text.
+    DiagnosticsCapture diagnostics;
+    d.desktop().updateWindow(main, [](auto& w) { w.frame = QRectF(600, 300, 500, 400); });
+    RunningApplication running;
+    running.processIdentifier = app;
+    WindowMatcher::matchWindows(captured->appSnapshots[0].windowSnapshots, running);
+    d.host().queueBehaviour("Google Chrome", SimulatedScriptHost::failure(-1708, p));
+    d.host().queueBehaviour("Finder", SimulatedScriptHost::failure(-1708, p));
+    EXPECT_TRUE(d.clock().runUntilDone(BrowserScriptService::captureTabs("com.google.Chrome")));
+    EXPECT_TRUE(d.clock().runUntilDone(FinderScriptService::captureWindows()));
+    EXPECT_TRUE(d.clock().runUntilDone(BrowserScriptService::restoreTabs(
+        "com.google.Chrome", {captured->appSnapshots[1].windowSnapshots[0].tabSnapshots}, std::nullopt)));
+    QStringList lines;
+    for (const auto& entry : AnalysisLogger::shared().entries()) {
+        lines << entry.message;
+    }
+    AnalysisLogger::shared().beginSession(*captured);
+    lines << AnalysisLogger::shared().buildLogContent().split('\n') << diagnostics.lines();
+
+    for (const QString& line : {
+             "Starting capture for workspace: " + p,
+             R"(Found 3 running apps: ["org.example.)" + p + R"(", "com.google.Chrome", "com.apple.finder"])",
+             "z-order: skipping small window for org.example." + p + ": Small " + p + " (100x100)",
+             R"(App z-order (front-to-back): ["org.example.)" + p + R"(": 0])",
+             "Capturing app: Pct " + p + " (org.example." + p + ") alreadyRunning=true hidden=false",
+             "Pct " + p + " isHidden=false windows=2",
+             "Matched AX window[0] to Finder window[0] at: /tmp/dir " + p + "/",
+             "AX window[1]: title=\"Small " + p + "\" docURL=\"nil\" frame=(0,25 100×100)",
+             "Snapshot[0]: title=\"Main " + p + "\" docURL=\"nil\" frame=(0,25 900×700) minimized=false",
+             "exactTitle match: \"Main " + p + "\"",
+             "AppleScript error (-1708): " + p,
+             "restoreTabs:     tab[0]: url=https://x.example/" + p + ", active=true",
+             "Name           : " + p,
+             "  • Pct " + p + " [org.example." + p + "] — 2 window(s)",
+             "    – Small " + p + "  frame=(0, 25, 100×100)",
+             "[FinderScriptService] AppleScript error (-1708): " + p,
+         }) {
+        EXPECT_TRUE(lines.contains(line)) << line.toStdString();
+    }
 }
