@@ -130,6 +130,13 @@ bool VirtualClock::drive(const std::function<bool()>& done, Duration horizon) {
         if (done()) {
             return true;
         }
+        if (m_realWorkPending && m_realWorkPending()) {
+            if (QAbstractEventDispatcher* dispatcher =
+                    QAbstractEventDispatcher::instance(QThread::currentThread())) {
+                dispatcher->processEvents(QEventLoop::WaitForMoreEvents);
+                continue;
+            }
+        }
         if (m_queue.empty()) {
             m_lastFailure = QStringLiteral("deadlock: the task is unfinished and nothing is left to wake it");
             qWarning("%s", qPrintable(m_lastFailure));

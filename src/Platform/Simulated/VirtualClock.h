@@ -39,6 +39,15 @@ public:
     template <typename T>
     std::optional<T> runUntilDone(QCoro::Task<T> task, Duration horizon = std::chrono::hours(1));
     bool runUntilDone(QCoro::Task<void> task, Duration horizon = std::chrono::hours(1));
+    // Drives the same way until condition holds.
+    bool runUntil(const std::function<bool()>& condition, Duration horizon = std::chrono::hours(1)) {
+        return drive(condition, horizon);
+    }
+
+    // Real work that virtual time must wait for, such as a network reply in flight or a child
+    // process running: while pending() holds and no event is queued, the driver blocks until the
+    // next real event instead of moving time on. Unset, time moves as soon as Qt is idle.
+    void setRealWorkPending(std::function<bool()> pending) { m_realWorkPending = std::move(pending); }
 
     const QString& lastFailure() const { return m_lastFailure; }
 
@@ -71,6 +80,7 @@ private:
     quint64 m_sequence = 0;
     int m_nextTimerId = 1;
     QString m_lastFailure;
+    std::function<bool()> m_realWorkPending;
 };
 
 template <typename T> std::optional<T> VirtualClock::runUntilDone(QCoro::Task<T> task, Duration horizon) {

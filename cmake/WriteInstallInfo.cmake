@@ -1,0 +1,16 @@
+# Runs at install time, after every other install rule: writes share/ordella/install.json with
+# the version and every file installed so far, relative to the installation folder.
+set(_root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
+set(_info "${_root}/share/ordella/install.json")
+set(_json "{\"version\": \"${ORDELLA_INSTALL_VERSION}\", \"files\": []}")
+set(_index 0)
+foreach(_file IN LISTS CMAKE_INSTALL_MANIFEST_FILES)
+  file(RELATIVE_PATH _relative "${_root}" "${_file}")
+  if(NOT _relative STREQUAL "share/ordella/install.json")
+    string(JSON _json SET "${_json}" files ${_index} "\"${_relative}\"")
+    math(EXPR _index "${_index} + 1")
+  endif()
+endforeach()
+message(STATUS "Installing: ${_info}")
+file(WRITE "${_info}" "${_json}\n")
+list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${_info}")

@@ -1,0 +1,482 @@
+#include "Services/Update/AutoUpdateManager.h"
+
+#include "Platform/Diagnostics.h"
+#include "Platform/Platform.h"
+#include "Platform/Prompts.h"
+#include "Platform/SystemInfo.h"
+#include "Services/Storage/JsonSettingsFormat.h"
+#include "Services/Update/InstallSwap.h"
+#include "Services/Update/InstalledCopy.h"
+#include "Services/Update/UpdateArchive.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+#include <qcoro/qcoronetworkreply.h>
+
+#include <utility>
+
+namespace {
+
+// A stalled transfer is given up after a minute without data, as the system's URL loading does.
+constexpr int kTransferTimeoutMs = 60'000;
+constexpr double kUpToDateSeconds = 3.0;
+constexpr double kRetryDelaySeconds = 1.0;
+const char* const kRefusedRedirect = "ordellaRefusedRedirect";
+
+// Whether the reply failed before a server answered. An answer with an HTTP error status still
+// carries a body, which is examined like any other: the status code itself is not.
+bool isTransportFailure(const QNetworkReply* reply) {
+    const int code = static_cast<int>(reply->error());
+    return code != QNetworkReply::NoError && !(code >= 201 && code <= 299) && !(code >= 401 && code <= 499);
+}
+
+QString failureDescription(const QNetworkReply* reply) {
+    const QVariant refused = reply->property(kRefusedRedirect);
+    return refused.isValid()
+               ? QStringLiteral("Redirected to an address that is not secure: ") + refused.toString()
+               : reply->errorString();
+}
+
+// The numbers of a version text: the pieces between dots that read as decimal integers.
+QList<qint64> versionNumbers(const QString& version) {
+    static const QRegularExpression integer(QStringLiteral("^[+-]?[0-9]+$"));
+    QList<qint64> numbers;
+    for (const QString& piece : version.split(u'.', Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const qint64 n = integer.match(piece).hasMatch() ? piece.toLongLong(&ok, 10) : 0;
+        if (ok) {
+            numbers << n;
+        }
+    }
+    return numbers;
+}
+
+// The version document: a JSON object of texts. The reason it cannot be read, or its members.
+std::pair<QString, QJsonObject> readVersionDocument(const QByteArray& data) {
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        return {parseError.errorString() + QStringLiteral(" at offset ") + QString::number(parseError.offset),
+                {}};
+    }
+    if (!document.isObject()) {
+        return {QStringLiteral("The document is not a JSON object"), {}};
+    }
+    const QJsonObject object = document.object();
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        if (!it.value().isString()) {
+            return {QStringLiteral("The value of \"") + it.key() + QStringLiteral("\" is not a text"), {}};
+        }
+    }
+    return {{}, object};
+}
+
+bool dismissed(const QString& version) {
+    return JsonSettingsFormat::userSettings()->value(QStringLiteral("dismissedVersion_") + version).toBool();
+}
+
+} // namespace
+
+AutoUpdateManager::Configuration AutoUpdateManager::Configuration::defaults() {
+    Configuration c;
+    c.versionCheckURL = QStringLiteral(ORDELLA_UPDATE_VERSION_URL);
+    c.downloadBase = QStringLiteral(ORDELLA_UPDATE_DOWNLOAD_BASE);
+    c.productPageURL = QStringLiteral(ORDELLA_PRODUCT_PAGE_URL);
+    c.executablePath = QCoreApplication::applicationFilePath();
+    const std::shared_ptr<SystemInfo> info = Platform::current().systemInfo;
+    c.localVersion = info ? info->appVersion() : std::optional<QString>(QStringLiteral(ORDELLA_VERSION));
+    c.quit = [] { QCoreApplication::quit(); };
+    return c;
+}
+
+QString AutoUpdateManager::downloadFileName() {
+    return QStringLiteral("Ordella-Update.tar.gz");
+}
+
+AutoUpdateManager::AutoUpdateManager(Configuration configuration, QObject* parent)
+    : QObject(parent)
+    , m_configuration(std::move(configuration))
+    , m_network(new QNetworkAccessManager(this)) {
+    m_network->setRedirectPolicy(QNetworkRequest::UserVerifiedRedirectPolicy);
+    m_network->setTransferTimeout(kTransferTimeoutMs);
+}
+
+AutoUpdateManager::~AutoUpdateManager() = default;
+
+AutoUpdateManager& AutoUpdateManager::shared() {
+    static AutoUpdateManager* instance = new AutoUpdateManager();
+    return *instance;
+}
+
+QVariant AutoUpdateManager::remoteVersionValue() const {
+    return m_remoteVersion ? QVariant(*m_remoteVersion) : QVariant();
+}
+
+void AutoUpdateManager::setUpdateState(const UpdateState& state) {
+    if (m_updateState != state) {
+        m_updateState = state;
+        emit updateStateChanged();
+    }
+}
+
+void AutoUpdateManager::setRemoteVersion(const QString& version) {
+    if (m_remoteVersion != version) {
+        m_remoteVersion = version;
+        emit remoteVersionChanged();
+    }
+}
+
+void AutoUpdateManager::setShowUpdateDialog(bool show) {
+    if (m_showUpdateDialog != show) {
+        m_showUpdateDialog = show;
+        emit showUpdateDialogChanged();
+    }
+}
+
+QString AutoUpdateManager::downloadURL() const {
+    if (!m_remoteVersion) {
+        return m_configuration.productPageURL;
+    }
+    // The version comes from the server: encoded, it stays one piece of the path.
+    return m_configuration.downloadBase + QString::fromLatin1(QUrl::toPercentEncoding(*m_remoteVersion)) +
+           QStringLiteral(".tar.gz");
+}
+
+QUrl AutoUpdateManager::secureUrl(const QString& address) {
+    const QUrl url(address, QUrl::StrictMode);
+    if (!url.isValid() || url.host().isEmpty()) {
+        return {};
+    }
+    const bool secure = url.scheme() == QStringLiteral("https") ||
+                        (url.scheme() == QStringLiteral("http") && QHostAddress(url.host()).isLoopback());
+    return secure ? url : QUrl();
+}
+
+bool AutoUpdateManager::isRemoteVersionNewer(const std::optional<QString>& local, const QString& remote) {
+    if (!local) {
+        return false;
+    }
+    const QList<qint64> mine = versionNumbers(*local);
+    const QList<qint64> theirs = versionNumbers(remote);
+    if (mine.size() != 3 || theirs.size() != 3) {
+        return false;
+    }
+    for (int i = 0; i < 3; ++i) {
+        if (theirs[i] != mine[i]) {
+            return theirs[i] > mine[i];
+        }
+    }
+    return false;
+}
+
+void AutoUpdateManager::startPeriodicChecks() {
+    m_periodicCheckTimer.cancel();
+    QPointer<AutoUpdateManager> self(this);
+    m_periodicCheckTimer =
+        Platform::current().clock->startTimer(Clock::seconds(checkIntervalSeconds), true, [self] {
+            if (self) {
+                self->checkForUpdates(true, false, false);
+            }
+        });
+}
+
+QNetworkReply* AutoUpdateManager::get(const QUrl& url) {
+    QNetworkReply* reply = m_network->get(QNetworkRequest(url));
+    connect(reply, &QNetworkReply::redirected, reply, [reply](const QUrl& target) {
+        if (secureUrl(target.toString()).isValid()) {
+            emit reply->redirectAllowed();
+        } else {
+            reply->setProperty(kRefusedRedirect, target.toString());
+            reply->abort();
+        }
+    });
+    return reply;
+}
+
+void AutoUpdateManager::checkForUpdates(bool showDialog, bool forceShow, bool isManualCheck) {
+    if (m_isManualCheck != isManualCheck) {
+        m_isManualCheck = isManualCheck;
+        emit isManualCheckChanged();
+    }
+    setUpdateState(UpdateState::checking());
+    const QUrl url = secureUrl(m_configuration.versionCheckURL);
+    if (url.isEmpty()) {
+        setUpdateState(UpdateState::error(QStringLiteral("Invalid version check URL")));
+        return;
+    }
+    runCheck(url, showDialog, forceShow);
+}
+
+QCoro::Task<void> AutoUpdateManager::runCheck(QUrl url, bool showDialog, bool forceShow) {
+    QPointer<AutoUpdateManager> self(this);
+    QNetworkReply* reply = get(url);
+    co_await reply;
+    if (!self) {
+        co_return;
+    }
+    reply->deleteLater();
+    if (isTransportFailure(reply)) {
+        setUpdateState(
+            UpdateState::error(QStringLiteral("Failed to check for updates: ") + failureDescription(reply)));
+        co_return;
+    }
+    const QByteArray data = reply->readAll();
+    if (data.isEmpty()) {
+        setUpdateState(UpdateState::error(QStringLiteral("No data received from version check")));
+        co_return;
+    }
+    const auto [problem, document] = readVersionDocument(data);
+    if (!problem.isEmpty()) {
+        setUpdateState(UpdateState::error(QStringLiteral("Failed to parse version data: ") + problem));
+        co_return;
+    }
+    if (!document.contains(QStringLiteral("version"))) {
+        setUpdateState(UpdateState::error(QStringLiteral("Invalid response format")));
+        co_return;
+    }
+    const QString version = document.value(QStringLiteral("version")).toString();
+    setRemoteVersion(version);
+    if (isRemoteVersionNewer(m_configuration.localVersion, version)) {
+        setUpdateState(UpdateState::updateAvailable(version));
+        if (showDialog && (forceShow || !dismissed(version))) {
+            setShowUpdateDialog(true);
+        }
+        co_return;
+    }
+    setUpdateState(UpdateState::noUpdateAvailable());
+    if (showDialog && forceShow) {
+        setShowUpdateDialog(true);
+        hideUpToDateLater();
+    } else {
+        setShowUpdateDialog(false);
+    }
+}
+
+QCoro::Task<void> AutoUpdateManager::hideUpToDateLater() {
+    QPointer<AutoUpdateManager> self(this);
+    const std::shared_ptr<Clock> clock = Platform::current().clock;
+    co_await clock->sleep(Clock::seconds(kUpToDateSeconds));
+    if (self && m_updateState == UpdateState::noUpdateAvailable()) {
+        setShowUpdateDialog(false);
+    }
+}
+
+void AutoUpdateManager::downloadAndInstallUpdate() {
+    if (m_updateState.kind() != UpdateState::Kind::updateAvailable || m_installRunning) {
+        return;
+    }
+    startDownload(true);
+}
+
+void AutoUpdateManager::retryDownload() {
+    startDownload(false);
+}
+
+void AutoUpdateManager::startDownload(bool resetAttempts) {
+    const QUrl url = secureUrl(downloadURL());
+    if (url.isEmpty()) {
+        setUpdateState(UpdateState::error(QStringLiteral("Invalid download URL")));
+        return;
+    }
+    if (resetAttempts) {
+        m_updateAttempts = 0;
+    }
+    setUpdateState(UpdateState::downloading(0));
+    // One download at a time: an earlier one that is still running is dropped, and its end ignored.
+    if (const QPointer<QNetworkReply> earlier = std::exchange(m_downloadTask, nullptr)) {
+        earlier->abort();
+    }
+    m_downloadVersion = m_remoteVersion.value_or(QString());
+    runDownload(url);
+}
+
+QString AutoUpdateManager::downloadTarget() {
+    // A folder of this user's own (made with owner-only access under a random name), so nobody
+    // else can plant a file or a link where the download is written.
+    if (!m_downloadFolder || !m_downloadFolder->isValid()) {
+        m_downloadFolder =
+            std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/ordella-update-XXXXXX"));
+    }
+    return m_downloadFolder->isValid() ? m_downloadFolder->filePath(downloadFileName()) : QString();
+}
+
+QCoro::Task<void> AutoUpdateManager::runDownload(QUrl url) {
+    QPointer<AutoUpdateManager> self(this);
+    const QString target = downloadTarget();
+    auto saveFile = std::make_unique<QSaveFile>(target);
+    if (target.isEmpty() || !saveFile->open(QIODevice::WriteOnly)) {
+        const QString reason =
+            target.isEmpty() ? QStringLiteral("No private temporary folder") : saveFile->errorString();
+        setUpdateState(UpdateState::error(QStringLiteral("Failed to save download: ") + reason));
+        co_return;
+    }
+    QNetworkReply* reply = get(url);
+    m_downloadTask = reply;
+    // Owned by the reply: a download that does not end well leaves no file behind.
+    QSaveFile* file = saveFile.release();
+    file->setParent(reply);
+    connect(reply, &QIODevice::readyRead, file, [reply, file] { file->write(reply->readAll()); });
+    connect(reply, &QNetworkReply::downloadProgress, this, [this, reply](qint64 written, qint64 expected) {
+        // Without a length the expected size reads -1, and so does the fraction's sign.
+        if (reply == m_downloadTask && expected != 0) {
+            setUpdateState(
+                UpdateState::downloading(static_cast<double>(written) / static_cast<double>(expected)));
+        }
+    });
+    co_await reply;
+    if (!self) {
+        co_return;
+    }
+    reply->deleteLater();
+    if (reply != m_downloadTask) {
+        co_return; // replaced by a newer download
+    }
+    m_downloadTask = nullptr;
+    if (isTransportFailure(reply)) {
+        handleFailure(false);
+        co_return;
+    }
+    file->write(reply->readAll());
+    if (!file->commit()) {
+        setUpdateState(UpdateState::error(QStringLiteral("Failed to save download: ") + file->errorString()));
+        co_return;
+    }
+    m_downloadedFilePath = target;
+    co_await installUpdate(target);
+}
+
+QCoro::Task<void> AutoUpdateManager::handleFailure(bool installFailed) {
+    QPointer<AutoUpdateManager> self(this);
+    ++m_updateAttempts;
+    if (m_updateAttempts >= maxUpdateAttempts) {
+        setUpdateState(UpdateState::failedAfterRetry(downloadURL()));
+        co_return;
+    }
+    const std::shared_ptr<Clock> clock = Platform::current().clock;
+    co_await clock->sleep(Clock::seconds(kRetryDelaySeconds));
+    if (!self) {
+        co_return;
+    }
+    if (installFailed && !m_downloadedFilePath.isEmpty()) {
+        co_await installUpdate(m_downloadedFilePath);
+    } else {
+        retryDownload();
+    }
+}
+
+QCoro::Task<void> AutoUpdateManager::installUpdate(QString archive) {
+    QPointer<AutoUpdateManager> self(this);
+    setUpdateState(UpdateState::installing());
+    m_installRunning = true;
+    const std::optional<UpdateError> failure = co_await performInstall(archive, m_downloadVersion);
+    if (!self) {
+        co_return;
+    }
+    m_installRunning = false;
+    if (failure) {
+        Diagnostics::print(QStringLiteral("[AutoUpdateManager.installUpdate] ") + failure->text());
+        handleFailure(true);
+        co_return;
+    }
+    QFile::remove(archive);
+    m_downloadedFilePath.clear();
+    setUpdateState(UpdateState::readyToInstall());
+    co_await showRestartAlert();
+}
+
+QCoro::Task<std::optional<UpdateError>> AutoUpdateManager::performInstall(QString archive, QString version) {
+    QPointer<AutoUpdateManager> self(this);
+    const InstalledCopy::Location installed = InstalledCopy::locate(m_configuration.executablePath);
+    if (installed.folder.isEmpty()) {
+        co_return UpdateError::autoUpdate(UpdateError::notAnInstalledCopy, installed.problem);
+    }
+    // Unpacked beside the installed copy, so that putting it in place is a rename. The folder is
+    // removed again whatever happens ("unmounted").
+    QTemporaryDir volume(QFileInfo(installed.folder).absolutePath() +
+                         QStringLiteral("/.Ordella-update-XXXXXX"));
+    if (!volume.isValid()) {
+        co_return UpdateError::autoUpdate(UpdateError::mountPointMissing,
+                                          QStringLiteral("Could not find mount point"));
+    }
+    const UpdateResult<QStringList> unpacked = co_await UpdateArchive::unpack(archive, volume.path(), this);
+    if (!self) {
+        co_return UpdateError::autoUpdate(UpdateError::mountFailed, QStringLiteral("Failed to mount DMG"));
+    }
+    if (!unpacked.ok()) {
+        co_return unpacked.error();
+    }
+    QString app;
+    for (const QString& name : unpacked.value()) {
+        if (InstalledCopy::holdsProgram(volume.filePath(name))) {
+            app = volume.filePath(name);
+            break;
+        }
+    }
+    if (app.isEmpty()) {
+        co_return UpdateError::autoUpdate(UpdateError::appNotFound,
+                                          QStringLiteral("Could not find app in DMG"));
+    }
+    const std::optional<QString> found = InstalledCopy::version(app);
+    if (found != version) {
+        co_return UpdateError::autoUpdate(UpdateError::wrongVersion,
+                                          QStringLiteral("The update reports version \"") +
+                                              found.value_or(QString()) + QStringLiteral("\" instead of \"") +
+                                              version + u'"');
+    }
+    InstallSwap swap(installed.folder);
+    if (!swap.replace(app)) {
+        co_return UpdateError::autoUpdate(UpdateError::replaceFailed,
+                                          QStringLiteral("Could not replace the installed copy: ") +
+                                              installed.folder);
+    }
+    if (!volume.remove()) {
+        swap.rollback();
+        co_return UpdateError::autoUpdate(UpdateError::unmountFailed,
+                                          QStringLiteral("Failed to unmount DMG"));
+    }
+    swap.commit();
+    m_installedProgram = QDir(installed.folder).filePath(InstalledCopy::programPath());
+    co_return std::nullopt;
+}
+
+QCoro::Task<void> AutoUpdateManager::showRestartAlert() {
+    QPointer<AutoUpdateManager> self(this);
+    const std::shared_ptr<Prompts> prompts = Platform::current().prompts;
+    if (!prompts) {
+        co_return;
+    }
+    AlertRequest alert;
+    alert.style = AlertRequest::Style::Informational;
+    alert.messageText = QStringLiteral("Update Complete");
+    alert.informativeText =
+        QStringLiteral("The update has been installed successfully. The app will now restart.");
+    alert.buttons = {QStringLiteral("Restart Now")};
+    const int answer = co_await prompts->showAlert(alert);
+    if (self && answer == 0) {
+        restartApp();
+    }
+}
+
+void AutoUpdateManager::restartApp() {
+    QProcess process;
+    process.setProgram(m_installedProgram);
+    process.setArguments({});
+    // The new copy starts while this one is still quitting: it is told whom it replaces, so that
+    // it does not hand over to this process as to an instance that is already running.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ORDELLA_REPLACES_PID"),
+                       QString::number(QCoreApplication::applicationPid()));
+    process.setProcessEnvironment(environment);
+    if (!m_installedProgram.isEmpty() && process.startDetached() && m_configuration.quit) {
+        m_configuration.quit();
+    }
+}

@@ -1,0 +1,169 @@
+#include "Services/Storage/JsonSettingsFormat.h"
+#include "UpdateFixture.h"
+
+#include <QTcpServer>
+
+namespace {
+
+using Response = UpdateTestServer::Response;
+
+TEST(AutoUpdateVersions, ComparesExactlyThreeNumbers) {
+    struct Row {
+        std::optional<QString> local;
+        QString remote;
+        bool newer;
+    };
+    const QList<Row> rows = {
+        {"1.9.9", "2.0.0", true},
+        {"2.0.0", "2.0.0", false},
+        {"2.0.1", "2.0.0", false},
+        {"2.0.0", "2.0", false},
+        {"2.0.0", "2.0.0.1", false},
+        {"1.0.0", "2.0.0-beta", false},
+        {"1.9.9", "2.x.0.1", true},
+        {"2.0.0", "2.x.0.1", true},
+        {"2.0.2", "2.x.0.1", false},
+        {"1.9.9", "..2...0..0.", true},
+        {"1.9.9", "+2.0.0", true},
+        {"1.9.9", "2.0. 0", false},
+        {std::nullopt, "9.9.9", false},
+        {"1.0", "2.0.0", false},
+        {"1.9.9", "99999999999999999999.0.0", false},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(AutoUpdateManager::isRemoteVersionNewer(row.local, row.remote), row.newer)
+            << row.local.value_or("(none)").toStdString() << " vs " << row.remote.toStdString();
+    }
+}
+
+TEST(AutoUpdateVersions, OnlySecureOrLoopbackAddresses) {
+    for (const char* ok :
+         {"https://updates.ordella.app/version.json", "http://127.0.0.1:8080/v", "http://[::1]/v"}) {
+        EXPECT_TRUE(AutoUpdateManager::secureUrl(ok).isValid()) << ok;
+    }
+    for (const char* refused :
+         {"http://updates.ordella.app/version.json", "http://localhost/v", "ftp://127.0.0.1/v",
+          "file:///etc/passwd", "not a url", "https:///nohost", ""}) {
+        EXPECT_TRUE(AutoUpdateManager::secureUrl(refused).isEmpty()) << refused;
+    }
+}
+
+using AutoUpdateCheck = UpdateFixture;
+
+TEST_F(AutoUpdateCheck, EveryOutcomeOfTheCheck) {
+    QTcpServer closed;
+    closed.listen(QHostAddress::LocalHost);
+    const QString refusedUrl =
+        QStringLiteral("http://127.0.0.1:") + QString::number(closed.serverPort()) + "/v";
+    closed.close();
+    struct Row {
+        QString url; // empty: the server's version endpoint
+        QList<Response> answer;
+        UpdateState expected;
+    };
+    const QList<Row> rows = {
+        {"http://updates.ordella.app/version.json", {}, UpdateState::error("Invalid version check URL")},
+        {"::", {}, UpdateState::error("Invalid version check URL")},
+        {refusedUrl, {}, UpdateState::error("Failed to check for updates: Connection refused")},
+        {{}, {Response::dropped()}, UpdateState::error("Failed to check for updates: Connection closed")},
+        {{}, {Response::ok("")}, UpdateState::error("No data received from version check")},
+        {{},
+         {Response::ok(R"({"version": 2})")},
+         UpdateState::error(R"(Failed to parse version data: The value of "version" is not a text)")},
+        {{},
+         {Response::ok("<html>")},
+         UpdateState::error("Failed to parse version data: illegal value at offset 1")},
+        {{},
+         {Response::ok("[]")},
+         UpdateState::error("Failed to parse version data: The document is not a JSON object")},
+        {{}, {Response::ok(R"({"latest": "2.0.0"})")}, UpdateState::error("Invalid response format")},
+        {{}, {Response::ok(R"({"version": "1.9.9", "notes": "x"})")}, UpdateState::noUpdateAvailable()},
+        // The status code is not examined: the body counts.
+        {{}, {Response::ok(R"({"version": "2.0.0"})", 503)}, UpdateState::updateAvailable("2.0.0")},
+        // Redirects are followed only to secure addresses.
+        {{},
+         {Response::redirect("http://updates.ordella.app/v")},
+         UpdateState::error("Failed to check for updates: Redirected to an address that is not secure: "
+                            "http://updates.ordella.app/v")},
+        {{}, {Response::redirect("/moved")}, UpdateState::updateAvailable("3.0.0")},
+    };
+    server().route("/moved", R"({"version": "3.0.0"})");
+    for (const Row& row : rows) {
+        AutoUpdateManager::Configuration c = configuration();
+        if (!row.url.isEmpty()) {
+            c.versionCheckURL = row.url;
+        }
+        server().route("/version.json", row.answer);
+        start(c);
+        ASSERT_TRUE(check());
+        EXPECT_EQ(states().value(0), UpdateState::checking()) << row.url.toStdString();
+        EXPECT_EQ(manager().updateState(), row.expected) << row.answer.value(0).body.toStdString();
+    }
+    EXPECT_EQ(manager().remoteVersion(), "3.0.0");
+}
+
+TEST_F(AutoUpdateCheck, DismissedVersionsAndForcedChecks) {
+    JsonSettingsFormat::userSettings()->setValue("dismissedVersion_2.0.0", true);
+    struct Row {
+        QString version;
+        bool showDialog;
+        bool forceShow;
+        bool shown;
+    };
+    const QList<Row> rows = {
+        {"2.0.0", true, false, false}, // dismissed: not offered by itself
+        {"2.0.0", true, true, true},   // asked for: offered anyway
+        {"2.1.0", true, false, true},  // a later version is offered again
+        {"2.1.0", false, true, false}, // without the dialog nothing is raised
+    };
+    for (const Row& row : rows) {
+        server().route("/version.json", QByteArray(R"({"version": ")") + row.version.toUtf8() + "\"}");
+        start();
+        ASSERT_TRUE(check(row.showDialog, row.forceShow));
+        EXPECT_EQ(manager().updateState(), UpdateState::updateAvailable(row.version));
+        EXPECT_EQ(manager().showUpdateDialog(), row.shown) << row.version.toStdString() << row.forceShow;
+    }
+    JsonSettingsFormat::userSettings()->remove("dismissedVersion_2.0.0");
+}
+
+TEST_F(AutoUpdateCheck, UpToDateShowsForThreeSecondsUnlessTheStateMovesOn) {
+    server().route("/version.json", R"({"version": "1.9.9"})");
+    start();
+    ASSERT_TRUE(check(true, true));
+    EXPECT_TRUE(manager().showUpdateDialog());
+    clock().advanceBy(std::chrono::milliseconds(2999));
+    EXPECT_TRUE(manager().showUpdateDialog());
+    clock().advanceBy(std::chrono::milliseconds(1));
+    EXPECT_FALSE(manager().showUpdateDialog());
+
+    // A newer version found meanwhile keeps the dialog up.
+    ASSERT_TRUE(check(true, true));
+    server().route("/version.json", R"({"version": "2.0.0"})");
+    ASSERT_TRUE(check(true, false));
+    clock().advanceBy(std::chrono::seconds(5));
+    EXPECT_TRUE(manager().showUpdateDialog());
+
+    // An automatic check that finds nothing new hides an offer at once.
+    server().route("/version.json", R"({"version": "1.0.0"})");
+    ASSERT_TRUE(check(true, false));
+    EXPECT_FALSE(manager().showUpdateDialog());
+}
+
+TEST_F(AutoUpdateCheck, ChecksOnceADayFromTheTimer) {
+    server().route("/version.json", R"({"version": "2.0.0"})");
+    start();
+    manager().checkForUpdates(true, true, true);
+    ASSERT_TRUE(settle());
+    EXPECT_TRUE(manager().isManualCheck());
+    manager().startPeriodicChecks();
+    manager().startPeriodicChecks(); // restarting keeps one timer
+    clock().advanceBy(std::chrono::seconds(86399));
+    EXPECT_EQ(server().count("/version.json"), 1);
+    ASSERT_TRUE(clock().runUntil([this] { return server().count("/version.json") == 2; }));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(manager().updateState(), UpdateState::updateAvailable("2.0.0"));
+    EXPECT_FALSE(manager().isManualCheck());
+    EXPECT_EQ(clock().elapsed(), std::chrono::seconds(86400));
+}
+
+} // namespace

@@ -1,0 +1,209 @@
+#include "Services/Update/InstalledCopy.h"
+#include "Support/DiagnosticsCapture.h"
+#include "UpdateFixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+namespace {
+
+using Response = UpdateTestServer::Response;
+
+class AutoUpdateInstall : public UpdateFixture {
+protected:
+    // Checks (finding 2.0.0) and downloads; drives until the updater rests.
+    bool update() {
+        server().route("/version.json", R"({"version": "2.0.0"})");
+        start();
+        if (!check()) {
+            return false;
+        }
+        manager().downloadAndInstallUpdate();
+        return settle();
+    }
+    // An archive of one copy of version, as the packaging script makes it.
+    QByteArray package(const QString& version) {
+        writeCopy(staging() + "/Ordella", version);
+        return archive({"Ordella"});
+    }
+    QString installedVersion() const { return InstalledCopy::version(installed()).value_or("(none)"); }
+    bool leftovers() const {
+        return QDir(place()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden) !=
+               QStringList{"Ordella"};
+    }
+    QString address(const QString& version) {
+        return server().url("/downloads/Ordella" + version + ".tar.gz");
+    }
+};
+
+TEST_F(AutoUpdateInstall, DownloadsInstallsOverTheRunningCopyAndRestarts) {
+    // Two copies in the archive: the first listed that holds the program is installed. A random
+    // payload makes the download long enough to report progress.
+    QByteArray payload(256 * 1024, Qt::Uninitialized);
+    QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(payload.data()), payload.size() / 4);
+    QDir().mkpath(staging() + "/Docs");
+    writeCopy(staging() + "/Zed", "2.0.0");
+    writeCopy(staging() + "/Alpha", "2.0.0-other");
+    QFile padding(staging() + "/Zed/share/ordella/padding");
+    ASSERT_TRUE(padding.open(QIODevice::WriteOnly));
+    padding.write(payload);
+    padding.close();
+    serveArchive("2.0.0", archive({"Docs", "Zed", "Alpha"}));
+    // Planted where a fixed-name download would go: never followed.
+    const QString victim = temporary() + "/victim";
+    QFile(victim).open(QIODevice::WriteOnly);
+    QFile::link(victim, temporary() + "/" + AutoUpdateManager::downloadFileName());
+    QString savedTo;
+    server().route("/version.json", R"({"version": "2.0.0"})");
+    start();
+    QObject::connect(&manager(), &AutoUpdateManager::updateStateChanged, &manager(), [&] {
+        if (manager().updateState() == UpdateState::installing()) {
+            savedTo = manager().downloadedFilePath();
+        }
+    });
+    prompts().queueAlertAnswer(0);
+    ASSERT_TRUE(check());
+    manager().downloadAndInstallUpdate();
+    ASSERT_TRUE(settle());
+
+    EXPECT_EQ(manager().updateState(), UpdateState::readyToInstall());
+    QList<double> progress;
+    for (const UpdateState& s : states()) {
+        if (s.kind() == UpdateState::Kind::downloading) {
+            progress << s.progress();
+        }
+    }
+    ASSERT_GE(progress.size(), 2);
+    EXPECT_EQ(progress.first(), 0.0);
+    EXPECT_EQ(progress.last(), 1.0);
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    EXPECT_EQ(states().mid(states().size() - 2),
+              QList<UpdateState>({UpdateState::installing(), UpdateState::readyToInstall()}));
+
+    // Saved in a folder of this user's own, then deleted; the planted link was left alone.
+    const QFileInfo folder(QFileInfo(savedTo).absolutePath());
+    EXPECT_NE(folder.absoluteFilePath(), QFileInfo(temporary()).absoluteFilePath());
+    EXPECT_EQ(folder.permissions() & 0x0077, 0) << std::oct << folder.permissions();
+    EXPECT_FALSE(QFile::exists(savedTo));
+    EXPECT_EQ(QFileInfo(victim).size(), 0);
+    EXPECT_TRUE(manager().downloadedFilePath().isEmpty());
+
+    // The new copy is in place, nothing else is left beside it.
+    EXPECT_EQ(installedVersion(), "2.0.0");
+    EXPECT_TRUE(QFile::exists(installed() + "/share/ordella/padding"));
+    EXPECT_FALSE(leftovers());
+
+    ASSERT_EQ(prompts().shownAlerts().size(), 1);
+    const AlertRequest& alert = prompts().shownAlerts().first();
+    EXPECT_EQ(alert.style, AlertRequest::Style::Informational);
+    EXPECT_EQ(alert.messageText, "Update Complete");
+    EXPECT_EQ(alert.informativeText, "The update has been installed successfully. The app will now restart.");
+    EXPECT_EQ(alert.buttons, QStringList{"Restart Now"});
+    EXPECT_TRUE(quitCalled());
+    ASSERT_TRUE(waitForStart());
+    EXPECT_TRUE(server().requests().contains("/started?version=2.0.0&replaces=" +
+                                             QString::number(QCoreApplication::applicationPid())));
+}
+
+TEST_F(AutoUpdateInstall, ADownloadThatFailsTwiceGivesTheAddress) {
+    server().route("/downloads/Ordella2.0.0.tar.gz", {Response::truncated({})});
+    ASSERT_TRUE(update());
+    EXPECT_EQ(manager().updateState(), UpdateState::failedAfterRetry(address("2.0.0")));
+    EXPECT_EQ(server().count("/downloads/Ordella2.0.0.tar.gz"), 2);
+    EXPECT_EQ(clock().elapsed(), std::chrono::seconds(1));
+    EXPECT_EQ(states().mid(1),
+              QList<UpdateState>({UpdateState::updateAvailable("2.0.0"), UpdateState::downloading(0),
+                                  UpdateState::failedAfterRetry(address("2.0.0"))}));
+    EXPECT_EQ(installedVersion(), "1.9.9");
+    // Only an offered update is downloaded.
+    manager().downloadAndInstallUpdate();
+    EXPECT_EQ(manager().updateState(), UpdateState::failedAfterRetry(address("2.0.0")));
+}
+
+TEST_F(AutoUpdateInstall, FailedInstallationsRetryFromTheSameFileAndShareTheCount) {
+    DiagnosticsCapture diagnostics;
+    // The archive holds 2.0.1 where 2.0.0 was offered: refused twice, from one download.
+    serveArchive("2.0.0", package("2.0.1"));
+    ASSERT_TRUE(update());
+    EXPECT_EQ(manager().updateState(), UpdateState::failedAfterRetry(address("2.0.0")));
+    EXPECT_EQ(server().count("/downloads/Ordella2.0.0.tar.gz"), 1);
+    EXPECT_EQ(diagnostics.lines().size(), 2);
+    EXPECT_TRUE(diagnostics.lines().value(0).startsWith("[AutoUpdateManager.installUpdate] AutoUpdate 8: "));
+    EXPECT_EQ(installedVersion(), "1.9.9");
+    EXPECT_FALSE(leftovers());
+
+    // A download that fails once and then succeeds, followed by a failed installation: at once.
+    server().route("/downloads/Ordella2.0.0.tar.gz",
+                   {Response::truncated("x"), Response::ok(package("2.0.1"))});
+    ASSERT_TRUE(update());
+    EXPECT_EQ(manager().updateState(), UpdateState::failedAfterRetry(address("2.0.0")));
+    EXPECT_EQ(server().count("/downloads/Ordella2.0.0.tar.gz"), 3);
+    EXPECT_EQ(diagnostics.lines().size(), 3);
+}
+
+TEST_F(AutoUpdateInstall, HostileArchivesAreRefusedAndChangeNothing) {
+    DiagnosticsCapture diagnostics;
+    writeCopy(staging() + "/Ordella", "2.0.0");
+    QDir().mkpath(staging() + "/evil");
+    QFile::link("/", staging() + "/Ordella/root");
+    QFile::link("../../escaped", staging() + "/Ordella/up");
+    const QString outside = place() + "/escaped";
+    struct Row {
+        const char* what;
+        QStringList arguments;
+    };
+    const QList<Row> rows = {
+        {"a ../ entry", {"--transform=s,^evil,../escaped,", "Ordella", "evil"}},
+        {"an absolute name", {"--absolute-names", "Ordella", staging() + "/evil"}},
+        {"a link to an absolute path", {"Ordella/bin", "Ordella/share", "Ordella/root"}},
+        {"a link that climbs out", {"Ordella/bin", "Ordella/share", "Ordella/up"}},
+    };
+    for (const Row& row : rows) {
+        diagnostics.clear();
+        serveArchive("2.0.0", archive(row.arguments));
+        ASSERT_TRUE(update());
+        EXPECT_EQ(manager().updateState(), UpdateState::failedAfterRetry(address("2.0.0"))) << row.what;
+        EXPECT_TRUE(diagnostics.lines().value(0).contains("AutoUpdate 7: "))
+            << row.what << diagnostics.lines().value(0).toStdString();
+        EXPECT_EQ(installedVersion(), "1.9.9") << row.what;
+        EXPECT_FALSE(QFileInfo::exists(outside)) << row.what;
+        EXPECT_FALSE(leftovers()) << row.what;
+    }
+}
+
+TEST_F(AutoUpdateInstall, OnlyADedicatedInstalledCopyIsReplaced) {
+    DiagnosticsCapture diagnostics;
+    serveArchive("2.0.0", package("2.0.0"));
+    // The user's own file in the folder: a shared prefix, not Ordella's own folder.
+    QFile(installed() + "/share/notes.txt").open(QIODevice::WriteOnly);
+    ASSERT_TRUE(update());
+    EXPECT_EQ(manager().updateState(), UpdateState::failedAfterRetry(address("2.0.0")));
+    EXPECT_TRUE(diagnostics.lines().value(0).contains(
+        "AutoUpdate 9: The folder holds more than Ordella's own files"));
+    EXPECT_EQ(installedVersion(), "1.9.9");
+    EXPECT_TRUE(QFile::exists(installed() + "/share/notes.txt"));
+}
+
+TEST_F(AutoUpdateInstall, DownloadAddressAndSaveFailures) {
+    server().route("/version.json", R"({"version": "2.0.0"})");
+    AutoUpdateManager::Configuration c = configuration();
+    c.downloadBase = "http://updates.ordella.app/Ordella";
+    start(c);
+    ASSERT_TRUE(check());
+    manager().downloadAndInstallUpdate();
+    EXPECT_EQ(manager().updateState(), UpdateState::error("Invalid download URL"));
+
+    // No private temporary folder can be made.
+    serveArchive("2.0.0", package("2.0.0"));
+    QFile blocker(temporary() + "/file");
+    blocker.open(QIODevice::WriteOnly);
+    qputenv("TMPDIR", QFile::encodeName(blocker.fileName()));
+    ASSERT_TRUE(update());
+    EXPECT_EQ(manager().updateState(),
+              UpdateState::error("Failed to save download: No private temporary folder"));
+    EXPECT_EQ(installedVersion(), "1.9.9");
+}
+
+} // namespace

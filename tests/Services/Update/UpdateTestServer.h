@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QStringList>
+#include <QTcpServer>
+
+// A small HTTP server on 127.0.0.1 for the updater's tests: each path answers with scripted
+// responses (one per request, the last one repeating) and every requested path is recorded.
+class UpdateTestServer : public QObject {
+public:
+    struct Response {
+        int status = 200;
+        QByteArray body;
+        // Closes the connection without answering.
+        bool drop = false;
+        // Announces more than the body, so the transfer breaks off.
+        bool truncate = false;
+        QByteArray location;
+
+        static Response ok(QByteArray body, int status = 200) {
+            Response r;
+            r.status = status;
+            r.body = std::move(body);
+            return r;
+        }
+        static Response dropped() {
+            Response r;
+            r.drop = true;
+            return r;
+        }
+        static Response truncated(QByteArray body) {
+            Response r = ok(std::move(body));
+            r.truncate = true;
+            return r;
+        }
+        static Response redirect(QByteArray location) {
+            Response r = ok({}, 302);
+            r.location = std::move(location);
+            return r;
+        }
+    };
+
+    UpdateTestServer();
+
+    QString url(const QString& path) const;
+    void route(const QString& path, QList<Response> responses) {
+        m_routes.insert(path, std::move(responses));
+    }
+    void route(const QString& path, const QByteArray& body) { route(path, {Response::ok(body)}); }
+    // The requested paths (with their query), in order.
+    const QStringList& requests() const { return m_requests; }
+    int count(const QString& path) const { return static_cast<int>(m_requests.count(path)); }
+
+private:
+    void serve(QTcpSocket* socket);
+
+    QTcpServer m_server;
+    QHash<QString, QList<Response>> m_routes;
+    QStringList m_requests;
+};
