@@ -6,6 +6,7 @@
 #include "Platform/Simulated/SimulatedPrompts.h"
 #include "Platform/Simulated/SimulatedRunningApplications.h"
 #include "Platform/Simulated/SimulatedScreens.h"
+#include "Platform/Simulated/SimulatedUserNotifications.h"
 #include "Platform/Simulated/SimulatedWindowServer.h"
 
 #include <algorithm>
@@ -35,7 +36,8 @@ SimulatedDesktop::SimulatedDesktop(std::shared_ptr<Clock> clock, QObject* parent
     : QObject(parent)
     , m_clock(std::move(clock))
     , m_prompts(std::make_unique<SimulatedPrompts>())
-    , m_hotKeys(std::make_shared<SimulatedHotKeys>()) {
+    , m_hotKeys(std::make_shared<SimulatedHotKeys>())
+    , m_notifications(std::make_shared<SimulatedUserNotifications>()) {
 }
 
 SimulatedDesktop::~SimulatedDesktop() = default;
@@ -47,6 +49,7 @@ void SimulatedDesktop::installInto(Platform& platform) {
     platform.screens = std::make_shared<SimulatedScreens>(this);
     platform.prompts = m_prompts;
     platform.hotKeys = m_hotKeys;
+    platform.userNotifications = m_notifications;
 }
 
 void SimulatedDesktop::schedule(Clock::Duration delay, std::function<void()> action) {
@@ -417,6 +420,14 @@ void SimulatedDesktop::addScreen(const Screen& screen) {
 void SimulatedDesktop::removeScreen(quint32 displayNumber) {
     m_screens.removeIf([displayNumber](const Screen& s) { return s.displayNumber == displayNumber; });
     emit screensChanged();
+}
+
+void SimulatedDesktop::addScreenLater(const Screen& screen, Clock::Duration delay) {
+    schedule(delay, [this, screen] { addScreen(screen); });
+}
+
+void SimulatedDesktop::removeScreenLater(quint32 displayNumber, Clock::Duration delay) {
+    schedule(delay, [this, displayNumber] { removeScreen(displayNumber); });
 }
 
 std::optional<Screen> SimulatedDesktop::mainScreen() const {

@@ -22,6 +22,7 @@
 struct Platform;
 class SimulatedPrompts;
 class SimulatedHotKeys;
+class SimulatedUserNotifications;
 
 // An in-memory desktop: applications, their windows, a stacking order and screens, behind every
 // desktop port (accessibility, workspace service, window server, screens, prompts). A window's
@@ -123,12 +124,13 @@ public:
     explicit SimulatedDesktop(std::shared_ptr<Clock> clock, QObject* parent = nullptr);
     ~SimulatedDesktop() override;
 
-    // Sets the accessibility, workspace, window-server, screens, prompts and hot-key ports of platform to
-    // this desktop. The desktop must outlive their use.
+    // Sets the accessibility, workspace, window-server, screens, prompts, hot-key and notification
+    // ports of platform to this desktop. The desktop must outlive their use.
     void installInto(Platform& platform);
     Clock& clock() const { return *m_clock; }
     SimulatedPrompts& prompts() const { return *m_prompts; }
     SimulatedHotKeys& hotKeys() const { return *m_hotKeys; }
+    SimulatedUserNotifications& notifications() const { return *m_notifications; }
 
     // Applications, in launch order.
     qint32 addApplication(Application app);
@@ -175,6 +177,9 @@ public:
     void setScreens(const QList<Screen>& screens, int mainIndex = 0);
     void addScreen(const Screen& screen);
     void removeScreen(quint32 displayNumber);
+    // A display is plugged in or out after delay.
+    void addScreenLater(const Screen& screen, Clock::Duration delay);
+    void removeScreenLater(quint32 displayNumber, Clock::Duration delay);
     std::optional<Screen> mainScreen() const;
 
     // Desktop-wide faults.
@@ -219,6 +224,7 @@ private:
     std::shared_ptr<Clock> m_clock;
     std::shared_ptr<SimulatedPrompts> m_prompts;
     std::shared_ptr<SimulatedHotKeys> m_hotKeys;
+    std::shared_ptr<SimulatedUserNotifications> m_notifications;
     std::map<qint32, Application> m_apps;
     QList<qint32> m_appOrder;
     std::map<QString, InstalledApp> m_installed;

@@ -1,0 +1,245 @@
+#include "Services/Coordination/RevertSteps.h"
+
+#include "Extensions/RectConversion.h"
+#include "Platform/Clock.h"
+#include "Platform/Platform.h"
+#include "Services/Desktop/AXWindowService.h"
+#include "Services/Desktop/DisplayMapper.h"
+#include "Services/Scripting/BrowserScriptService.h"
+#include "Services/Storage/AnalysisLogger.h"
+
+#include <algorithm>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const QString kTag = QStringLiteral("RevertStateManager");
+
+void log(const QString& message) {
+    AnalysisLogger::shared().log(kTag, message);
+}
+
+Clock& platformClock() {
+    return *Platform::current().clock;
+}
+
+std::optional<RunningApplication> runningApp(const QString& bundleIdentifier) {
+    const auto& port = Platform::current().runningApplications;
+    if (!port) {
+        return std::nullopt;
+    }
+    for (const RunningApplication& app : port->runningApplications()) {
+        if (app.bundleIdentifier == bundleIdentifier) {
+            return app;
+        }
+    }
+    return std::nullopt;
+}
+
+AppRestoreResult result(const AppSnapshot& app, RestoreStatus status, const QString& reason,
+                        QList<WindowRestoreResult> windows = {}) {
+    return {app.bundleIdentifier, app.appName, status, reason, std::move(windows)};
+}
+
+RestoreStatus statusOf(const QList<WindowRestoreResult>& windows) {
+    const bool all = std::all_of(windows.begin(), windows.end(), [](const WindowRestoreResult& w) {
+        return w.status == RestoreStatus::restored;
+    });
+    return all ? RestoreStatus::restored : RestoreStatus::partiallyRestored;
+}
+
+QList<SnapshotRect> savedFrames(const AppSnapshot& app) {
+    QList<SnapshotRect> frames;
+    for (const WindowSnapshot& window : app.windowSnapshots) {
+        frames.append(window.frame);
+    }
+    return frames;
+}
+
+bool hasAnyTab(const RevertSteps::TabList& tabs) {
+    return std::any_of(tabs.begin(), tabs.end(), [](const QList<TabSnapshot>& w) { return !w.isEmpty(); });
+}
+
+QString comparable(QString url) {
+    url = url.toLower();
+    if (url.endsWith(QLatin1Char('/'))) {
+        url.chop(1);
+    }
+    return url.remove(QStringLiteral("www."));
+}
+
+} // namespace
+
+RevertSteps::TabList RevertSteps::savedTabs(const AppSnapshot& appSnapshot) {
+    TabList tabs;
+    for (const WindowSnapshot& window : appSnapshot.windowSnapshots) {
+        tabs.append(window.tabSnapshots);
+    }
+    return tabs;
+}
+
+QCoro::Task<RevertSteps::Launch> RevertSteps::launchWithoutActivating(QString bundleIdentifier) {
+    const std::shared_ptr<RunningApplications> apps = Platform::current().runningApplications;
+    const std::optional<QUrl> url = apps ? apps->urlForApplication(bundleIdentifier) : std::nullopt;
+    if (!url) {
+        co_return Launch{Launch::Outcome::notFound, {}, std::nullopt};
+    }
+    const OpenResult opened = co_await apps->openApplication(*url, false);
+    if (!opened.succeeded) {
+        co_return Launch{Launch::Outcome::failed, opened.errorText, std::nullopt};
+    }
+    // A named check: a lambda made inside the awaited expression is destroyed twice by this compiler.
+    const auto launched = [bundleIdentifier] { return runningApp(bundleIdentifier).has_value(); };
+    const bool running = co_await platformClock().pollUntil(launched, 5s, 200ms);
+    if (!running) {
+        co_return Launch{Launch::Outcome::timedOut, {}, std::nullopt};
+    }
+    co_return Launch{Launch::Outcome::running, {}, runningApp(bundleIdentifier)};
+}
+
+QCoro::Task<void> RevertSteps::openSavedTabs(QString bundleIdentifier, TabList tabs,
+                                             QList<SnapshotRect> bounds) {
+    co_await BrowserScriptService::restoreTabs(bundleIdentifier, tabs, bounds);
+    co_await waitForBrowserTabs(bundleIdentifier, tabs, 10.0);
+}
+
+QCoro::Task<AppRestoreResult> RevertSteps::reopenBrowser(AppSnapshot appSnapshot) {
+    log(QStringLiteral("Reopening browser with tabs: ") + appSnapshot.appName);
+    const Launch launch = co_await launchWithoutActivating(appSnapshot.bundleIdentifier);
+    switch (launch.outcome) {
+    case Launch::Outcome::notFound:
+        co_return result(appSnapshot, RestoreStatus::failed, QStringLiteral("Browser not found"));
+    case Launch::Outcome::failed:
+        co_return result(appSnapshot, RestoreStatus::failed,
+                         QStringLiteral("Failed to reopen browser: ") + launch.error);
+    case Launch::Outcome::timedOut:
+        co_return result(appSnapshot, RestoreStatus::failed, QStringLiteral("Browser launch timeout"));
+    case Launch::Outcome::running:
+        break;
+    }
+    // Let the browser settle before it is scripted.
+    co_await platformClock().sleep(500ms);
+
+    const TabList tabs = savedTabs(appSnapshot);
+    if (!hasAnyTab(tabs)) {
+        co_return result(appSnapshot, RestoreStatus::restored,
+                         QStringLiteral("Browser reopened (no tabs to restore)"));
+    }
+    const QString windowCount = QString::number(appSnapshot.windowSnapshots.size());
+    log(QStringLiteral("Restoring ") + windowCount + QStringLiteral(" browser windows with tabs"));
+    co_await openSavedTabs(appSnapshot.bundleIdentifier, tabs, savedFrames(appSnapshot));
+    // The windows go back exactly where they were saved; the window-position pass that follows
+    // maps them onto the current displays.
+    for (qsizetype i = 0; i < appSnapshot.windowSnapshots.size(); ++i) {
+        AXWindowService::restoreWindow(*launch.app, i,
+                                       RectConversion::toRectF(appSnapshot.windowSnapshots[i].frame));
+    }
+    co_return result(appSnapshot, RestoreStatus::restored,
+                     QStringLiteral("Browser reopened with ") + windowCount +
+                         QStringLiteral(" windows and tabs"));
+}
+
+QCoro::Task<AppRestoreResult> RevertSteps::restoreBrowserState(RunningApplication app,
+                                                               AppSnapshot appSnapshot,
+                                                               QList<DisplaySnapshot> savedDisplays) {
+    log(QStringLiteral("Restoring browser state for ") + appSnapshot.appName);
+    const TabList desired = savedTabs(appSnapshot);
+    const QString windowCount = QString::number(appSnapshot.windowSnapshots.size());
+    if (hasAnyTab(desired)) {
+        const TabList current = co_await BrowserScriptService::captureTabs(appSnapshot.bundleIdentifier);
+        if (browserTabsMatch(desired, current)) {
+            log(QStringLiteral("Browser tabs already match, skipping tab restore"));
+        } else {
+            log(QStringLiteral("Restoring ") + windowCount + QStringLiteral(" browser windows with tabs"));
+            co_await BrowserScriptService::closeBrowser(appSnapshot.bundleIdentifier);
+            co_await platformClock().sleep(500ms);
+            co_await openSavedTabs(appSnapshot.bundleIdentifier, desired, savedFrames(appSnapshot));
+        }
+    }
+    QList<WindowRestoreResult> windows =
+        co_await placeWindows(app, appSnapshot.windowSnapshots, savedDisplays, true);
+    const RestoreStatus status = statusOf(windows);
+    co_return result(appSnapshot, status,
+                     QStringLiteral("Browser state restored (") + windowCount + QStringLiteral(" windows)"),
+                     std::move(windows));
+}
+
+QCoro::Task<QList<WindowRestoreResult>>
+RevertSteps::restoreWindowPositions(RunningApplication app, QList<WindowSnapshot> snapshots,
+                                    QList<DisplaySnapshot> savedDisplays) {
+    co_return co_await placeWindows(app, snapshots, savedDisplays, false);
+}
+
+QCoro::Task<QList<WindowRestoreResult>> RevertSteps::placeWindows(RunningApplication app,
+                                                                  QList<WindowSnapshot> snapshots,
+                                                                  QList<DisplaySnapshot> savedDisplays,
+                                                                  bool byPosition) {
+    QList<WindowRestoreResult> results;
+    for (qsizetype i = 0; i < snapshots.size(); ++i) {
+        const WindowSnapshot& window = snapshots[i];
+        const QRectF saved = RectConversion::toRectF(window.frame);
+        std::optional<Screen> screen = DisplayMapper::findScreen(window.displayUUID, savedDisplays, saved);
+        if (!screen && Platform::current().screens) {
+            const auto& port = Platform::current().screens;
+            screen = port->mainScreen();
+            if (!screen && !port->screens().isEmpty()) {
+                screen = port->screens().first();
+            }
+        }
+        const QRectF target = screen ? DisplayMapper::clampToVisibleBounds(saved, *screen) : saved;
+        const bool placed = AXWindowService::restoreWindow(app, byPosition ? i : window.windowIndex, target);
+        WindowRestoreResult windowResult;
+        windowResult.windowTitle = window.windowTitle;
+        windowResult.status = placed ? RestoreStatus::restored : RestoreStatus::failed;
+        windowResult.reason =
+            placed ? QStringLiteral("Window positioned") : QStringLiteral("Failed to position window");
+        windowResult.requestedFrame = target;
+        results.append(windowResult);
+        co_await platformClock().sleep(100ms);
+    }
+    co_return results;
+}
+
+QCoro::Task<void> RevertSteps::waitForBrowserTabs(QString bundleIdentifier, TabList expectedTabsByWindow,
+                                                  double timeout) {
+    const Clock::TimePoint deadline = platformClock().now() + Clock::seconds(timeout);
+    const QString script = BrowserScriptService::tabListingScript(bundleIdentifier);
+    while (platformClock().now() < deadline) {
+        const TabList found =
+            BrowserScriptService::parseTabResult(co_await BrowserScriptService::runAppleScript(script));
+        bool ready = found.size() >= expectedTabsByWindow.size();
+        for (qsizetype i = 0; ready && i < expectedTabsByWindow.size(); ++i) {
+            if (found[i].size() < expectedTabsByWindow[i].size()) {
+                log(QStringLiteral("Window ") + QString::number(i) + QStringLiteral(": expected ") +
+                    QString::number(expectedTabsByWindow[i].size()) + QStringLiteral(" tabs, found ") +
+                    QString::number(found[i].size()));
+                ready = false;
+            }
+        }
+        if (ready) {
+            log(QStringLiteral("All browser tabs ready: ") + QString::number(found.size()) +
+                QStringLiteral(" windows"));
+            co_return;
+        }
+        co_await platformClock().sleep(500ms);
+    }
+    log(QStringLiteral("Timeout waiting for browser tabs"));
+}
+
+bool RevertSteps::browserTabsMatch(const TabList& desired, const TabList& current) {
+    if (desired.size() != current.size()) {
+        return false;
+    }
+    for (qsizetype w = 0; w < desired.size(); ++w) {
+        if (desired[w].size() != current[w].size()) {
+            return false;
+        }
+        for (qsizetype t = 0; t < desired[w].size(); ++t) {
+            if (comparable(desired[w][t].url) != comparable(current[w][t].url)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}

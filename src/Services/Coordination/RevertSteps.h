@@ -1,0 +1,66 @@
+#pragma once
+
+#include "Models/AppRestoreResult.h"
+#include "Models/AppSnapshot.h"
+#include "Models/DisplaySnapshot.h"
+#include "Models/TabSnapshot.h"
+#include "Models/WindowSnapshot.h"
+#include "Platform/RunningApplications.h"
+
+#include <QList>
+#include <QString>
+
+#include <qcoro/qcorotask.h>
+
+#include <optional>
+
+// The steps with which a revert puts applications, browsers and windows back: launching an
+// application without bringing it to the front, reopening a browser with its tabs, putting a
+// running browser's tabs and windows back, and moving windows back by their position in the
+// application's window list. Log lines go to the analysis log as the revert's own. Main thread.
+class RevertSteps {
+public:
+    using TabList = QList<QList<TabSnapshot>>;
+
+    RevertSteps() = delete;
+
+    // The outcome of a launch: the running application, or why there is none.
+    struct Launch {
+        enum class Outcome { running, notFound, failed, timedOut };
+        Outcome outcome = Outcome::notFound;
+        QString error;
+        std::optional<RunningApplication> app;
+    };
+    // Launches the installed application without activating it and waits up to 5 seconds, looking
+    // every 0.2 seconds, for it to run.
+    static QCoro::Task<Launch> launchWithoutActivating(QString bundleIdentifier);
+
+    // Launches a browser the restore quit and reopens its saved windows with their tabs.
+    static QCoro::Task<AppRestoreResult> reopenBrowser(AppSnapshot appSnapshot);
+    // Puts a running browser's saved tabs back (unless it already shows them) and its windows.
+    static QCoro::Task<AppRestoreResult> restoreBrowserState(RunningApplication app, AppSnapshot appSnapshot,
+                                                             QList<DisplaySnapshot> savedDisplays);
+    // Moves each saved window (by its saved window index) back to its frame, mapped to a current
+    // display and kept within its visible area; one result per window.
+    static QCoro::Task<QList<WindowRestoreResult>>
+    restoreWindowPositions(RunningApplication app, QList<WindowSnapshot> snapshots,
+                           QList<DisplaySnapshot> savedDisplays);
+    // Waits until the browser shows at least the expected number of windows, each with at least
+    // its expected number of tabs, or until timeout seconds have passed (not an error).
+    static QCoro::Task<void> waitForBrowserTabs(QString bundleIdentifier, TabList expectedTabsByWindow,
+                                                double timeout);
+    // The same windows with the same tabs in the same order, URLs compared without case, one
+    // trailing "/" and any "www.".
+    static bool browserTabsMatch(const TabList& desired, const TabList& current);
+
+    // The saved tabs of each saved window, empty lists included.
+    static TabList savedTabs(const AppSnapshot& appSnapshot);
+
+private:
+    static QCoro::Task<QList<WindowRestoreResult>> placeWindows(RunningApplication app,
+                                                                QList<WindowSnapshot> snapshots,
+                                                                QList<DisplaySnapshot> savedDisplays,
+                                                                bool byPosition);
+    static QCoro::Task<void> openSavedTabs(QString bundleIdentifier, TabList tabs,
+                                           QList<SnapshotRect> bounds);
+};

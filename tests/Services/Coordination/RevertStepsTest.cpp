@@ -1,0 +1,160 @@
+#include "Services/Coordination/RevertSteps.h"
+#include "Extensions/RectConversion.h"
+#include "Services/Scripting/BrowserScriptService.h"
+#include "Services/Storage/AnalysisLogger.h"
+#include "Support/ScriptTestHelpers.h"
+#include "Support/ScriptedDesktop.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const QString kChrome = QStringLiteral("com.google.Chrome");
+
+TabSnapshot tab(const QString& url) {
+    return TabSnapshot{QUuid::createUuid(), url, std::nullopt, false};
+}
+
+RevertSteps::TabList tabs(const QList<QStringList>& windows) {
+    RevertSteps::TabList list;
+    for (const QStringList& urls : windows) {
+        QList<TabSnapshot> w;
+        for (const QString& url : urls) {
+            w << tab(url);
+        }
+        list << w;
+    }
+    return list;
+}
+
+// A browser snapshot: one saved window per entry, each with its frame and tabs.
+AppSnapshot browser(const QList<QPair<QRectF, QStringList>>& windows) {
+    AppSnapshot app;
+    app.bundleIdentifier = kChrome;
+    app.appName = QStringLiteral("Google Chrome");
+    for (qsizetype i = 0; i < windows.size(); ++i) {
+        WindowSnapshot w;
+        w.frame = RectConversion::toSnapshotRect(windows[i].first);
+        w.windowIndex = i;
+        w.tabSnapshots = tabs({windows[i].second}).first();
+        app.windowSnapshots << w;
+    }
+    return app;
+}
+
+class RevertStepsTest : public SimulatedDesktopFixture {
+protected:
+    void SetUp() override {
+        addScreen();
+        AnalysisLogger::shared().beginSession(Workspace{});
+    }
+    void TearDown() override { AnalysisLogger::shared().endSession(std::nullopt); }
+
+    RunningApplication running(const QString& bundleIdentifier) {
+        return *platform().runningApplications->application(desktop().findApplication(bundleIdentifier)->pid);
+    }
+    AppRestoreResult putBack(const AppSnapshot& snapshot) {
+        auto result = clock().runUntilDone(
+            RevertSteps::restoreBrowserState(running(snapshot.bundleIdentifier), snapshot, {}));
+        EXPECT_TRUE(result) << clock().lastFailure().toStdString();
+        return result.value_or(AppRestoreResult{});
+    }
+};
+
+TEST(RevertTabMatchTest, SameWindowsSameTabsInOrder) {
+    struct Case {
+        QList<QStringList> desired;
+        QList<QStringList> current;
+        bool match;
+    };
+    const QList<Case> cases{
+        {{}, {}, true},
+        {{{"https://a.org/"}}, {{"HTTPS://A.ORG"}}, true},
+        {{{"https://www.a.org/x"}}, {{"https://a.org/x/"}}, true},
+        {{{"https://a.org//"}}, {{"https://a.org"}}, false},
+        {{{"https://a.org", "https://b.org"}}, {{"https://b.org", "https://a.org"}}, false},
+        {{{"https://a.org"}}, {{"https://a.org"}, {"https://b.org"}}, false},
+        {{{"https://a.org"}}, {{"https://a.org", "https://b.org"}}, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(RevertSteps::browserTabsMatch(tabs(c.desired), tabs(c.current)), c.match)
+            << c.desired.value(0).join(",").toStdString() << " / "
+            << c.current.value(0).join(",").toStdString();
+    }
+}
+
+TEST_F(RevertStepsTest, ARunningBrowserThatShowsItsTabsOnlyGetsItsFramesBack) {
+    const qint32 pid = addApp(kChrome, "Google Chrome");
+    addBrowserWindow(pid, {"https://www.news.org/*", "https://mail.org"}, QRectF(600, 300, 500, 400));
+    const AppRestoreResult result =
+        putBack(browser({{QRectF(40, 60, 800, 600), {"https://news.org/", "https://MAIL.org"}}}));
+    EXPECT_EQ(result.reason, "Browser state restored (1 windows)");
+    EXPECT_EQ(result.status, RestoreStatus::restored);
+    ASSERT_EQ(result.windowResults.size(), 1);
+    EXPECT_EQ(result.windowResults[0].reason, "Window positioned");
+    EXPECT_EQ(browserWindows(pid), (QList<QStringList>{{"https://www.news.org/*", "https://mail.org"}}));
+    EXPECT_EQ(desktop().window(windowsFrontToBack(pid)[0])->frame, QRectF(40, 60, 800, 600));
+    EXPECT_TRUE(loggedMessages().contains("Browser tabs already match, skipping tab restore"));
+}
+
+TEST_F(RevertStepsTest, ARunningBrowserWithOtherTabsIsReopenedWithTheSavedOnes) {
+    const qint32 pid = addApp(kChrome, "Google Chrome");
+    addBrowserWindow(pid, {"https://elsewhere.org/*"});
+    const AppRestoreResult result =
+        putBack(browser({{QRectF(40, 60, 800, 600), {"https://a.org/", "https://b.org/"}}}));
+    EXPECT_EQ(result.status, RestoreStatus::restored);
+    EXPECT_EQ(tabUrls(*clock().runUntilDone(BrowserScriptService::captureTabs(kChrome))),
+              (QList<QStringList>{{"https://a.org/", "https://b.org/*"}}));
+    const QStringList lines = loggedMessages();
+    EXPECT_TRUE(lines.contains("Restoring 1 browser windows with tabs"));
+    EXPECT_TRUE(lines.contains("All browser tabs ready: 1 windows"));
+}
+
+// The wait counts saved windows without tabs too, so it runs to its end; the windows are still placed.
+TEST_F(RevertStepsTest, AWaitForMoreWindowsThanComeUpEndsAtItsTimeOut) {
+    const qint32 pid = addApp(kChrome, "Google Chrome");
+    addBrowserWindow(pid, {"https://elsewhere.org/*"});
+    const auto start = clock().elapsed();
+    const AppRestoreResult result =
+        putBack(browser({{QRectF(40, 60, 800, 600), {"https://a.org/"}}, {QRectF(0, 0, 400, 400), {}}}));
+    EXPECT_GE(clock().elapsed() - start, 10s);
+    EXPECT_TRUE(loggedMessages().contains("Timeout waiting for browser tabs"));
+    EXPECT_EQ(result.windowResults.size(), 2);
+    EXPECT_EQ(result.status, RestoreStatus::partiallyRestored) << "only one window came back";
+}
+
+TEST_F(RevertStepsTest, ReopenedBrowsersComeBackWithTheirTabs) {
+    struct Case {
+        const char* name;
+        Clock::Duration launchDelay;
+        QStringList tabs;
+        QString reason;
+        QList<QStringList> shown;
+    };
+    const QList<Case> cases{
+        {"with tabs",
+         1s,
+         {"https://a.org/", "https://b.org/"},
+         "Browser reopened with 1 windows and tabs",
+         {{"https://a.org/", "https://b.org/*"}}},
+        {"without tabs", 1s, {}, "Browser reopened (no tabs to restore)", {}},
+        {"too slow", 6s, {"https://a.org/"}, "Browser launch timeout", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedDesktop d;
+        SimulatedDesktop::InstalledApp installed;
+        installed.bundleIdentifier = kChrome;
+        installed.name = "Google Chrome";
+        installed.launchDelay = c.launchDelay;
+        d.desktop().installApplication(installed);
+        const auto result =
+            d.clock().runUntilDone(RevertSteps::reopenBrowser(browser({{QRectF(40, 60, 800, 600), c.tabs}})));
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->reason, c.reason);
+        const SimulatedDesktop::Application* app = d.desktop().findApplication(kChrome);
+        EXPECT_EQ(app ? d.browserWindows(app->pid) : QList<QStringList>(), c.shown);
+    }
+}
+
+} // namespace
