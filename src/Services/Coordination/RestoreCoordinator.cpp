@@ -1,7 +1,166 @@
 #include "Services/Coordination/RestoreCoordinator.h"
 
+#include "Services/Coordination/NotificationManager.h"
+#include "Services/Coordination/RestoreStatusNotifier.h"
+#include "Services/Coordination/RevertStateManager.h"
+#include "Services/Restore/WorkspaceRestorer.h"
+#include "Services/Storage/AnalysisLogger.h"
+#include "Services/Storage/SettingsManager.h"
+
+#include <QCoreApplication>
+
+#include <coroutine>
+#include <exception>
+
+namespace {
+
+const QString kTag = QStringLiteral("RestoreCoordinator");
+
+void log(const QString& message) {
+    AnalysisLogger::shared().log(kTag, message);
+}
+
+// The engine keeps a reference to the workspace it is given: this frame keeps it alive.
+QCoro::Task<RestoreReport> runEngine(Workspace workspace, bool closeOtherApps) {
+    co_return co_await WorkspaceRestorer::restore(workspace, closeOtherApps);
+}
+
+} // namespace
+
+// Carries one report to a caller that waits in the queue.
+struct RestoreCoordinator::Handoff {
+    std::optional<RestoreReport> report;
+    std::coroutine_handle<> waiter;
+
+    void deliver(RestoreReport delivered) {
+        if (report) {
+            return;
+        }
+        report = std::move(delivered);
+        if (waiter) {
+            std::exchange(waiter, nullptr).resume();
+        }
+    }
+};
+
+struct RestoreCoordinator::HandoffAwaiter {
+    std::shared_ptr<Handoff> handoff;
+    bool await_ready() const noexcept { return handoff->report.has_value(); }
+    void await_suspend(std::coroutine_handle<> handle) noexcept { handoff->waiter = handle; }
+    RestoreReport await_resume() { return std::move(*handoff->report); }
+};
+
+RestoreCoordinator::RestoreCoordinator(QObject* parent)
+    : RestoreCoordinator(runEngine, &RevertStateManager::shared(), parent) {
+}
+
+RestoreCoordinator::RestoreCoordinator(Engine engine, RevertStateManager* revertStates, QObject* parent)
+    : QObject(parent)
+    , m_engine(std::move(engine))
+    , m_revertStates(revertStates) {
+}
+
+RestoreCoordinator::~RestoreCoordinator() {
+    for (PendingRestore& pending : std::exchange(m_pendingRestores, {})) {
+        pending.handoff->deliver(
+            unexpectedFailure(pending.workspace.name, QStringLiteral("Restore did not run")));
+    }
+}
+
 RestoreCoordinator& RestoreCoordinator::shared() {
     // Never destroyed: restores may still read it while the process ends.
     static RestoreCoordinator* instance = new RestoreCoordinator();
     return *instance;
+}
+
+RestoreReport RestoreCoordinator::unexpectedFailure(const QString& workspaceName, const QString& note) {
+    RestoreReport report;
+    report.workspaceName = workspaceName;
+    report.status = RestoreStatus::failed;
+    report.displayMappingNotes = {note};
+    return report;
+}
+
+QCoro::Task<RestoreReport> RestoreCoordinator::restore(Workspace workspace, bool closeOtherApps) {
+    if (m_isRestoring) {
+        log(QStringLiteral("Restore already in progress, queuing: ") + workspace.name);
+        auto handoff = std::make_shared<Handoff>();
+        m_pendingRestores.append({std::move(workspace), closeOtherApps, handoff});
+        co_return co_await HandoffAwaiter{handoff};
+    }
+    m_isRestoring = true;
+    co_return co_await run(std::move(workspace), closeOtherApps);
+}
+
+QCoro::Task<RestoreReport> RestoreCoordinator::run(Workspace workspace, bool closeOtherApps) {
+    QPointer<RestoreCoordinator> self(this);
+    RestoreReport report;
+    // Whatever happens inside, the run ends with a report and the queue moves on.
+    try {
+        report = co_await runSteps(workspace, closeOtherApps);
+    } catch (...) {
+        report = unexpectedFailure(workspace.name, QStringLiteral("Restore ended unexpectedly"));
+        AnalysisLogger::shared().endSession(report);
+        RestoreStatusNotifier::shared().post(WorkspaceRestoreStatus::result(report, std::nullopt));
+    }
+    if (self) {
+        self->serveNext();
+    }
+    co_return report;
+}
+
+QCoro::Task<RestoreReport> RestoreCoordinator::runSteps(Workspace workspace, bool closeOtherApps) {
+    // Taken now: the coordinator is not touched again after the first wait.
+    const Engine engine = m_engine;
+    const QPointer<RevertStateManager> revertStates = m_revertStates;
+
+    const bool logging = SettingsManager::shared().enableAnalysisLogging();
+    if (logging) {
+        AnalysisLogger::shared().beginSession(workspace);
+    }
+    std::optional<QString> revertStateID;
+    if (revertStates) {
+        revertStateID = co_await revertStates->captureCurrentState(workspace.name, closeOtherApps, workspace);
+    }
+    if (revertStateID) {
+        log(QStringLiteral("Captured pre-restore state for revert functionality"));
+    }
+
+    RestoreReport report;
+    for (int attempt = 1; attempt <= restoreAttempts; ++attempt) {
+        if (attempt > 1) {
+            log(QStringLiteral("Restore attempt ") + QString::number(attempt - 1) +
+                QStringLiteral(" complete, performing attempt ") + QString::number(attempt) +
+                QStringLiteral(" of ") + QString::number(restoreAttempts) + QStringLiteral("..."));
+        }
+        report = co_await engine(workspace, closeOtherApps);
+    }
+
+    if (logging) {
+        AnalysisLogger::shared().endSession(report);
+    }
+    co_await NotificationManager::showWorkspaceRestored(workspace.name, report, revertStateID);
+    RestoreStatusNotifier::shared().post(WorkspaceRestoreStatus::result(report, revertStateID));
+    co_return report;
+}
+
+void RestoreCoordinator::serveNext() {
+    if (m_pendingRestores.isEmpty()) {
+        m_isRestoring = false;
+        return;
+    }
+    // Started from the event loop, so this run returns to its caller before the next one begins.
+    PendingRestore next = m_pendingRestores.takeFirst();
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [self = QPointer<RestoreCoordinator>(this), next] { processNext(self, next); }, Qt::QueuedConnection);
+}
+
+QCoro::Task<void> RestoreCoordinator::processNext(QPointer<RestoreCoordinator> self, PendingRestore next) {
+    if (!self) {
+        next.handoff->deliver(unexpectedFailure(next.workspace.name, QStringLiteral("Restore did not run")));
+        co_return;
+    }
+    RestoreReport report = co_await self->run(next.workspace, next.closeOtherApps);
+    next.handoff->deliver(std::move(report));
 }
