@@ -6,6 +6,7 @@
 #include "Services/Storage/SettingsManager.h"
 #include "Support/ScriptTestHelpers.h"
 #include "Support/ScriptedDesktop.h"
+#include "Support/StatusPostRecorder.h"
 
 #include <stdexcept>
 
@@ -25,8 +26,8 @@ protected:
     // What happened, in order: "start A", "end A", "post A restored", "got A".
     QStringList events;
     QMap<QString, int> runs;
-    QList<WorkspaceRestoreStatus> posts;
-    QMetaObject::Connection observer;
+    StatusPostRecorder recorder;
+    QList<WorkspaceRestoreStatus>& posts = recorder.posts;
     RevertStateManager revertStates;
     std::unique_ptr<RestoreCoordinator> coordinator;
     // Workspaces whose engine run ends with an exception, and the status each run reports.
@@ -38,16 +39,12 @@ protected:
         SettingsManager::shared().setEnableAnalysisLogging(true);
         SettingsManager().setShowRestoreNotifications(true);
         desktop().notifications().setStatus(UserNotifications::AuthorizationStatus::authorized);
-        observer = QObject::connect(&RestoreStatusNotifier::shared(),
-                                    &RestoreStatusNotifier::workspaceRestoreStatusChanged,
-                                    [this](const WorkspaceRestoreStatus& s) {
-                                        posts << s;
-                                        events << "post " + s.report.value_or(RestoreReport{}).workspaceName;
-                                    });
+        recorder.onPost = [this](const WorkspaceRestoreStatus& s) {
+            events << "post " + s.report.value_or(RestoreReport{}).workspaceName;
+        };
         coordinator = std::make_unique<RestoreCoordinator>(
             [this](Workspace w, bool close) { return engine(this, std::move(w), close); }, &revertStates);
     }
-    void TearDown() override { QObject::disconnect(observer); }
 
     // Two seconds per run; the report is named after the workspace and the run's number.
     static QCoro::Task<RestoreReport> engine(RestoreCoordinatorTest* t, Workspace w, bool) {
