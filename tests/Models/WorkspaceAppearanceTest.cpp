@@ -32,6 +32,7 @@ TEST(WorkspaceAppearance, IconsFromCommonWords) {
         {"Laptops", "wrench.and.screwdriver.fill"},
         {"DevOps", "server.rack"},                 // exact keyword beats "dev" and "ops"
         {"Team devops board", "server.rack"},      // the longest keyword found wins
+        {"home work", "briefcase.fill"},           // equally long: the one earlier in the table
         {"Things to do", "checkmark.circle.fill"}, // keywords may hold a blank
     };
     for (const auto& c : cases) {

@@ -245,6 +245,41 @@ TEST(WorkspacePreviewViewModel, UpdatePairsTheFirstOfEquallyGoodBrowserWindows) 
     EXPECT_EQ(browser.windowSnapshots[1], second);
 }
 
+// A fresh tab that differs from a saved one only by letter case or trailing slashes is the same tab.
+TEST(WorkspacePreviewViewModel, UpdateKnowsATabByItsNormalisedAddress) {
+    TestPlatform tp;
+    const AppSnapshot savedBrowser =
+        app(chrome, {window("s", std::nullopt, {tab("https://case.example"), tab("https://slash.example")})});
+    const WindowSnapshot today = window(
+        "t", std::nullopt, {tab("https://CASE.example"), tab("https://slash.example//"), tab("https://new")});
+    WorkspacePreviewViewModel model(fixed(workspace({app(chrome, {today})})));
+    ASSERT_TRUE(tp.clock().runUntilDone(model.captureForUpdate(workspace({savedBrowser}))));
+    const AppSnapshot& browser = model.capturedWorkspace()->appSnapshots[0];
+    ASSERT_EQ(browser.windowSnapshots.size(), 1);
+    EXPECT_EQ(urls(browser.windowSnapshots[0]),
+              (QStringList{"https://case.example", "https://slash.example", "https://new"}));
+}
+
+// An ordinary application takes today's hidden flag, and each saved window the minimised state of
+// the fresh window with its document, else its title, else (with neither) the first fresh window.
+TEST(WorkspacePreviewViewModel, UpdateOfAnOrdinaryApplicationTakesTodaysState) {
+    TestPlatform tp;
+    const AppSnapshot saved = app(editor, {window("Two", "file:///gone"), window("Two"), window()});
+    WindowSnapshot first = window("One", "file:///one");
+    first.isMinimized = true;
+    AppSnapshot fresh = app(editor, {first, window("Two", "file:///two")});
+    fresh.isHidden = true;
+    WorkspacePreviewViewModel model(fixed(workspace({fresh})));
+    ASSERT_TRUE(tp.clock().runUntilDone(model.captureForUpdate(workspace({saved}))));
+    const AppSnapshot& merged = model.capturedWorkspace()->appSnapshots[0];
+    EXPECT_TRUE(merged.isHidden);
+    ASSERT_EQ(merged.windowSnapshots.size(), 3);
+    EXPECT_FALSE(merged.windowSnapshots[0].isMinimized); // by title: "Two"
+    EXPECT_FALSE(merged.windowSnapshots[1].isMinimized); // by title: "Two"
+    EXPECT_TRUE(merged.windowSnapshots[2].isMinimized);  // the first fresh window
+    EXPECT_EQ(merged.windowSnapshots[0].documentURL, std::optional<QString>("file:///gone"));
+}
+
 TEST(WorkspacePreviewViewModel, FailedUpdateCaptureKeepsThePreviousState) {
     TestPlatform tp;
     WorkspacePreviewViewModel model(fixed(std::nullopt));
