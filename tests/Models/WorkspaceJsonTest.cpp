@@ -59,6 +59,68 @@ TEST(WorkspaceJson, FullRoundTripKeepsEveryField) {
     EXPECT_TRUE(file.value().contains("\"createdAt\": \"2024-01-01T00:01:00Z\""));
 }
 
+// The stored form, written by hand: every key of every record. A key renamed in the code breaks
+// reading it or writing it back.
+TEST(WorkspaceJson, TheStoredFormKeepsItsKeyNames) {
+    const char* document = R"({
+        "id": "00000000-0000-0000-0000-000000000001", "name": "Desk",
+        "createdAt": "2024-01-01T00:00:00Z", "updatedAt": "2024-01-01T00:00:10Z",
+        "appSnapshots": [{
+            "id": "00000000-0000-0000-0000-000000000002", "bundleIdentifier": "org.example.b",
+            "appName": "B", "isHidden": true,
+            "windowSnapshots": [{
+                "id": "00000000-0000-0000-0000-000000000003",
+                "frame": {"x": 1.5, "y": 2, "width": 300, "height": 200},
+                "displayUUID": "D", "spaceIndex": 4, "windowTitle": "T", "windowIndex": 5,
+                "documentURL": "file:///d", "isMinimized": true,
+                "tabSnapshots": [{"id": "00000000-0000-0000-0000-000000000004", "url": "https://u",
+                                  "title": "U", "isActive": true}]}]}],
+        "displaySnapshots": [{"id": "00000000-0000-0000-0000-000000000005", "displayID": 6, "uuid": "D",
+                              "frame": {"x": 0, "y": 0, "width": 1440, "height": 900},
+                              "localizedName": "Main"}],
+        "schemaVersion": 1, "iconName": "star.fill", "gradientIndex": 7,
+        "globalShortcut": {"keyCode": 18, "modifierFlags": 768, "displayString": "⌘⇧1"},
+        "closeOtherApps": true,
+        "triggers": [
+            {"id": "00000000-0000-0000-0000-000000000006", "type": {"login": {}}},
+            {"id": "00000000-0000-0000-0000-000000000007",
+             "type": {"displayConnected": {"displayUUID": "D", "displayName": "Main"}}},
+            {"id": "00000000-0000-0000-0000-000000000008",
+             "type": {"displayDisconnected": {"displayUUID": "E", "displayName": "TV"}}},
+            {"id": "00000000-0000-0000-0000-000000000009",
+             "type": {"timeOfDay": {"hour": 9, "minute": 30, "weekdays": [1, 7]}}}]})";
+    const auto uuid = [](int n) {
+        return QUuid(QStringLiteral("00000000-0000-0000-0000-00000000000%1").arg(n));
+    };
+    const TabSnapshot tab{uuid(4), "https://u", "U", true};
+    const WindowSnapshot window{uuid(3), {1.5, 2, 300, 200}, "D", 4, {tab}, "T", 5, "file:///d", true};
+    const AppSnapshot app{uuid(2), "org.example.b", "B", {window}, true};
+    const DisplaySnapshot display{uuid(5), 6, "D", {0, 0, 1440, 900}, "Main"};
+    const QList<WorkspaceTrigger> triggers{
+        {uuid(6), WorkspaceTrigger::Login{}},
+        {uuid(7), WorkspaceTrigger::DisplayConnected{"D", "Main"}},
+        {uuid(8), WorkspaceTrigger::DisplayDisconnected{"E", "TV"}},
+        {uuid(9), WorkspaceTrigger::TimeOfDay{9, 30, {1, 7}}},
+    };
+    const QJsonObject stored = parseObject(document);
+    ASSERT_FALSE(stored.isEmpty());
+    const auto decoded = WorkspaceJson::decode<Workspace>(stored);
+    ASSERT_TRUE(decoded.ok()) << decoded.error().description().toStdString();
+    const Workspace& w = decoded.value();
+    EXPECT_EQ(w.id, uuid(1));
+    EXPECT_EQ(w.name, "Desk");
+    EXPECT_EQ(w.createdAt, WorkspaceSamples::date(0));
+    EXPECT_EQ(w.updatedAt, WorkspaceSamples::date(10));
+    EXPECT_EQ(w.appSnapshots, QList<AppSnapshot>{app});
+    EXPECT_EQ(w.displaySnapshots, QList<DisplaySnapshot>{display});
+    EXPECT_EQ(w.iconName, std::optional<QString>("star.fill"));
+    EXPECT_EQ(w.gradientIndex, std::optional<qint64>(7));
+    EXPECT_EQ(w.globalShortcut, (GlobalKeyShortcut{18, 0x300, "⌘⇧1"}));
+    EXPECT_TRUE(w.closeOtherApps);
+    EXPECT_EQ(w.triggers, triggers);
+    EXPECT_EQ(WorkspaceJson::encode(w).value(), stored);
+}
+
 TEST(WorkspaceJson, DatesAreWrittenInWholeSecondsAndLowerCaseIdsAreRead) {
     Workspace w = WorkspaceSamples::plain(QStringLiteral("A"), WorkspaceSamples::date(10).addMSecs(900));
     QJsonObject object = WorkspaceJson::encode(w).value();
