@@ -176,6 +176,29 @@ const QStringList& closeBeyondForm() {
     return form;
 }
 
+// The addresses of pages that show nothing, as the browsers' housekeeping script must test them,
+// in this order: a script that tests others is not the system's own.
+const QStringList& newTabPrefixes() {
+    static const QStringList prefixes{
+        QStringLiteral("chrome://newtab"),
+        QStringLiteral("chrome://new-tab-page"),
+        QStringLiteral("edge://newtab"),
+        QStringLiteral("brave://newtab"),
+        QStringLiteral("vivaldi://newtab"),
+        QStringLiteral("opera://startpage"),
+        QStringLiteral("arc://newtab"),
+        QStringLiteral("about:blank"),
+        QStringLiteral("about:newtab"),
+        QStringLiteral("favorites://"),
+        QStringLiteral("safari://startpage"),
+        QStringLiteral("safari://favorites"),
+        QStringLiteral("safari://newtab"),
+        QStringLiteral("safari://new-tab-page"),
+        QStringLiteral("file://"),
+    };
+    return prefixes;
+}
+
 // "%c" stands for the chain of prefix tests on u.
 QStringList closeEmptyForm(bool safari) {
     const QString head = QStringLiteral(R"(    repeat with i from (count of windows) to 1 by -1
@@ -294,7 +317,8 @@ std::optional<SimulatedScriptHost::Program> compile(const QString& source, QStri
         bool matched = false;
         for (const auto& [form, op] : blocks) {
             if (auto captures = matchBlock(body, at, form)) {
-                if (op == Op::CloseBeyond && captures->numbers[0] != captures->numbers[1]) {
+                if ((op == Op::CloseBeyond && captures->numbers[0] != captures->numbers[1]) ||
+                    (op == Op::CloseEmpty && captures->strings != newTabPrefixes())) {
                     continue;
                 }
                 program.statements.append(SimulatedScriptHost::Statement{

@@ -60,6 +60,13 @@ TEST(SimulatedScriptHost, RefusesWhatItDoesNotRecognise) {
                        "(do shell script \"say hi\") & \"\"\nend tell"),
         // The Chromium words mean nothing to the other dialect.
         BrowserScriptService::tabListingScript(kChrome).replace("Google Chrome", "Safari"),
+        // The fifteen blank-page addresses are checked one by one, in their order.
+        BrowserScriptService::closeEmptyWindowsScript(kChrome).replace("\"file://\"", "\"files://\""),
+        BrowserScriptService::closeEmptyWindowsScript(kChrome).replace(" or u starts with \"file://\"", ""),
+        BrowserScriptService::closeEmptyWindowsScript(kChrome)
+            .replace("\"about:blank\"", "\"@\"")
+            .replace("\"about:newtab\"", "\"about:blank\"")
+            .replace("\"@\"", "\"about:newtab\""),
     };
     for (const QString& text : others) {
         EXPECT_EQ(errorNumber(run(d, text)), -2741) << text.toStdString();
