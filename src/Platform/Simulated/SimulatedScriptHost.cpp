@@ -374,12 +374,15 @@ struct SimulatedScriptHost::Run {
     SimulatedDesktop& desktop() const { return host.m_desktop; }
     ScriptError error(int number, const QString& message) const { return {number, program.appName, message}; }
 
-    // The application's windows, front to back: the order scripts number them in.
+    // The application's windows, front to back: the order scripts number them in. A browser's
+    // scripts see only its standard windows (a floating picture-in-picture window is none).
     QList<quint32> windows() const {
+        const bool browser = program.kind != AppKind::FileManager;
         QList<quint32> own;
         for (quint32 number : desktop().stackingOrder()) {
             const SimulatedDesktop::Window* w = desktop().window(number);
-            if (w && w->ownerPid == pid) {
+            if (w && w->ownerPid == pid &&
+                (!browser || w->subrole == std::optional<QString>(QStringLiteral("AXStandardWindow")))) {
                 own << number;
             }
         }

@@ -185,6 +185,29 @@ TEST_F(WorkspaceCapturerTest, BrowserThatDoesNotAnswerKeepsWindowsWithoutTabs) {
         "  WARNING: Tab window count (0) != AX window count (2), using index correlation"));
 }
 
+// More windows than the browser's script lists (a picture-in-picture window is no browser window):
+// the tab windows go to the windows at their own positions, whatever the titles say.
+TEST_F(WorkspaceCapturerTest, FewerTabWindowsThanWindowsPairByPosition) {
+    const qint32 chrome = addApp("com.google.Chrome");
+    d.desktop().application(chrome)->name = "Google Chrome";
+    d.addBrowserWindow(chrome, {"https://b.example/*"}, QRectF(200, 200, 800, 600));
+    const quint32 floating = d.addWindow(chrome, QRectF(900, 500, 320, 180), "Picture in Picture");
+    d.desktop().updateWindow(floating, [](auto& w) { w.subrole = "AXFloatingWindow"; });
+    d.addBrowserWindow(chrome, {"https://a.example/*"}, QRectF(0, 25, 800, 600));
+    const auto captured = capture();
+    ASSERT_TRUE(captured);
+    QList<QStringList> tabs;
+    for (const WindowSnapshot& window : captured->appSnapshots[0].windowSnapshots) {
+        tabs << QStringList();
+        for (const TabSnapshot& tab : window.tabSnapshots) {
+            tabs.last() << tab.url;
+        }
+    }
+    EXPECT_EQ(tabs, (QList<QStringList>{{"https://a.example/"}, {"https://b.example/"}, {}}));
+    EXPECT_TRUE(logLines().contains(
+        "  WARNING: Tab window count (2) != AX window count (3), using index correlation"));
+}
+
 TEST_F(WorkspaceCapturerTest, FinderWindowsTakeTheirFoldersOrLeave) {
     const qint32 finder = addApp("com.apple.finder");
     const quint32 projects = d.addWindow(finder, QRectF(300, 400, 760, 420), "Projects");
