@@ -28,15 +28,16 @@ protected:
 
 } // namespace
 
-// Saved windows come back with their tabs, frames and active tabs, and read back as saved. Saved
-// text is data, never script: a URL built to break out of its literal arrives unchanged.
+// Saved windows come back with their tabs, frames and active tabs (of two marked active, the
+// first), and read back as saved. Saved text is data, never script: a URL built to break out of
+// its literal arrives unchanged.
 TEST_F(BrowserScriptServiceTest, RestoredWindowsReadBackInBothDialects) {
     const QString hostile = R"(x" & (do shell script "say hi") & "\)";
     for (const QString& id : {kChrome, kSafari}) {
         const qint32 pid = d.addApp(id, BrowserScriptService::appName(id));
         d.addBrowserWindow(pid, {"https://back/*"});
         const BrowserScriptService::TabList saved{
-            {tab("https://one/"), tab("https://two/", true), tab(hostile)},
+            {tab("https://one/"), tab("https://two/", true), tab(hostile, true)},
             {},
             {tab("https://solo/", true)},
             {tab("https://last/")},
