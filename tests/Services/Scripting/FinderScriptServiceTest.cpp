@@ -75,19 +75,22 @@ TEST_F(FinderScriptServiceTest, BatchRestoreOpensTheOthersAroundAMissingFolder) 
 }
 
 TEST_F(FinderScriptServiceTest, BatchOperationsCloseOpenAndMoveOnlyWhatDiffers) {
+    d.host().addFolder("/opt");
+    const quint32 opt = folderWindow("/opt", QRectF(400, 400, 500, 400));
     folderWindow("/tmp", QRectF(0, 0, 400, 300));
-    const quint32 docs = folderWindow("/home/me/Documents", QRectF(300, 300, 500, 400));
-    const quint32 home = folderWindow("/home/me", QRectF(40, 40, 500, 400));
-    // Saved paths are as a capture gave them, with the trailing slash.
-    const QStringList all{"/home/me/", "/gone/", "/srv/share/", "/home/me/Documents/"};
+    const quint32 docs = folderWindow("/home/me/Documents", QRectF(151, 100, 500, 400));
+    const quint32 home = folderWindow("/home/me", QRectF(50, 0, 500, 400));
+    // Saved paths are as a capture gave them, with the trailing slash; "/opt/" has no saved frame.
+    const QStringList all{"/home/me/", "/gone/", "/srv/share/", "/home/me/Documents/", "/opt/"};
     const QList<SnapshotRect> frames{
         {0, 0, 500, 400}, {0, 0, 500, 400}, {700, 0, 400, 400}, {100, 100, 500, 400}};
-    ASSERT_TRUE(d.clock().runUntilDone(
-        FinderScriptService::batchOperations({"/tmp/", "/not/open/"}, {"/gone/", "/srv/share/"}, all, frames,
-                                             capture(), {"/home/me/", "/home/me/Documents/"}, within50)));
-    EXPECT_EQ(shownFolders(), (QStringList{"/srv/share/", "/home/me/", "/home/me/Documents/"}));
-    EXPECT_EQ(d.desktop().window(home)->frame, QRectF(40, 40, 500, 400)); // within 50: left alone
-    EXPECT_EQ(d.desktop().window(docs)->frame, QRectF(100, 100, 500, 400));
+    ASSERT_TRUE(d.clock().runUntilDone(FinderScriptService::batchOperations(
+        {"/tmp/", "/not/open/"}, {"/gone/", "/srv/share/"}, all, frames, capture(),
+        {"/home/me/", "/home/me/Documents/", "/opt/"}, within50)));
+    EXPECT_EQ(shownFolders(), (QStringList{"/srv/share/", "/home/me/", "/home/me/Documents/", "/opt/"}));
+    EXPECT_EQ(d.desktop().window(home)->frame, QRectF(50, 0, 500, 400));    // off by 50: left alone
+    EXPECT_EQ(d.desktop().window(docs)->frame, QRectF(100, 100, 500, 400)); // off by 51: moved
+    EXPECT_EQ(d.desktop().window(opt)->frame, QRectF(400, 400, 500, 400));
     EXPECT_EQ(capture().first().bounds, (SnapshotRect{700, 0, 400, 400}));
     EXPECT_TRUE(d.host().rejectedScripts().isEmpty());
 }

@@ -1,5 +1,5 @@
-// The file manager's batch scripts (which lines each saved folder gives) and the reading of its
-// window list. The listing script's text is held by the simulated script host.
+// The file manager's restore script (which lines each saved folder gives) and the reading of its
+// window list. The other texts are held by the simulated script host.
 #include "Services/Scripting/FinderScriptService.h"
 
 #include "Support/ScriptTestHelpers.h"
@@ -33,35 +33,6 @@ end try
 end tell)"));
     EXPECT_EQ(FinderScriptService::batchRestoreScript({}, {}),
               "tell application \"Finder\"\nclose every window\nend tell");
-}
-
-TEST(FinderScriptText, BatchOperations) {
-    const QStringList all{"/a", "/b", "/c", "/d", "/e"};
-    const QList<SnapshotRect> frames{
-        {0, 0, 500, 400}, {10, 10, 500, 400}, {20, 20, 500, 400}, {30, 30, 500, 400}};
-    const QList<Info> current{{"/c", {70, 20, 500, 400}, "c"}, // x off by 50: stays
-                              {"/d", {30, 30, 551, 400}, "d"}, // width off by 51: moved
-                              {"/e", {0, 0, 10, 10}, "e"}};    // no saved frame: skipped
-    EXPECT_EQ(FinderScriptService::batchOperationsScript({"/x", "/y"}, {"/b", "/new"}, all, frames, current,
-                                                         {"/c", "/d", "/e", "/gone"}, within50),
-              QString(R"(tell application "Finder"
-try
-close (every window whose target = (POSIX file "/x" as alias))
-end try
-try
-close (every window whose target = (POSIX file "/y" as alias))
-end try
-try
-set nw to make new Finder window to (POSIX file "/b" as alias)
-set bounds of nw to {10, 10, 510, 410}
-end try
-try
-set nw to make new Finder window to (POSIX file "/new" as alias)
-end try
-try
-set bounds of (front window whose target = (POSIX file "/d" as alias)) to {30, 30, 530, 430}
-end try
-end tell)"));
 }
 
 TEST(FinderScriptText, ParsesWindowList) {
