@@ -177,25 +177,15 @@ const QStringList& closeBeyondForm() {
 }
 
 // The addresses of pages that show nothing, as the browsers' housekeeping script must test them,
-// in this order: a script that tests others is not the system's own.
+// in this order. Held here on its own, like every script form, so that a script testing others is
+// not taken for the system's own.
 const QStringList& newTabPrefixes() {
-    static const QStringList prefixes{
-        QStringLiteral("chrome://newtab"),
-        QStringLiteral("chrome://new-tab-page"),
-        QStringLiteral("edge://newtab"),
-        QStringLiteral("brave://newtab"),
-        QStringLiteral("vivaldi://newtab"),
-        QStringLiteral("opera://startpage"),
-        QStringLiteral("arc://newtab"),
-        QStringLiteral("about:blank"),
-        QStringLiteral("about:newtab"),
-        QStringLiteral("favorites://"),
-        QStringLiteral("safari://startpage"),
-        QStringLiteral("safari://favorites"),
-        QStringLiteral("safari://newtab"),
-        QStringLiteral("safari://new-tab-page"),
-        QStringLiteral("file://"),
-    };
+    static const QStringList prefixes =
+        QStringLiteral("chrome://newtab chrome://new-tab-page edge://newtab brave://newtab "
+                       "vivaldi://newtab opera://startpage arc://newtab about:blank about:newtab "
+                       "favorites:// safari://startpage safari://favorites safari://newtab "
+                       "safari://new-tab-page file://")
+            .split(QLatin1Char(' '));
     return prefixes;
 }
 
