@@ -86,7 +86,9 @@ QCoro::Task<RestoreReport> RestoreCoordinator::restore(Workspace workspace, bool
         log(QStringLiteral("Restore already in progress, queuing: ") + workspace.name);
         auto handoff = std::make_shared<Handoff>();
         m_pendingRestores.append({std::move(workspace), closeOtherApps, handoff});
-        co_return co_await HandoffAwaiter{handoff};
+        // Named: this compiler destroys a temporary of the awaited expression twice.
+        HandoffAwaiter handoffAwaiter{handoff};
+        co_return co_await handoffAwaiter;
     }
     m_isRestoring = true;
     co_return co_await run(std::move(workspace), closeOtherApps);
