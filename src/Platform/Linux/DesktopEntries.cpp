@@ -1,0 +1,147 @@
+// GIO first: Qt's "signals" keyword breaks its headers.
+#include <gio/gdesktopappinfo.h>
+#include <gio/gio.h>
+
+#include "Platform/Linux/DesktopEntries.h"
+
+#include <QFileInfo>
+#include <QIcon>
+
+#include <unistd.h>
+
+#include <atomic>
+#include <memory>
+
+namespace {
+
+struct ObjectUnref {
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+using AppInfo = std::unique_ptr<GDesktopAppInfo, ObjectUnref>;
+
+QString text(const char* value) {
+    return value ? QString::fromUtf8(value) : QString();
+}
+
+DesktopEntry entryOf(GDesktopAppInfo* info) {
+    DesktopEntry entry;
+    entry.id = text(g_app_info_get_id(G_APP_INFO(info)));
+    entry.filePath = text(g_desktop_app_info_get_filename(info));
+    if (entry.id.isEmpty()) {
+        // An entry read from a file outside the data folders has no id of its own.
+        entry.id = QFileInfo(entry.filePath).fileName();
+    }
+    entry.name = text(g_app_info_get_name(G_APP_INFO(info)));
+    entry.startupWMClass = text(g_desktop_app_info_get_startup_wm_class(info));
+    if (GIcon* icon = g_app_info_get_icon(G_APP_INFO(info))) {
+        gchar* name = g_icon_to_string(icon);
+        entry.icon = text(name);
+        g_free(name);
+    }
+    return entry;
+}
+
+std::optional<DesktopEntry> entryOrNothing(GDesktopAppInfo* raw) {
+    const AppInfo info(raw);
+    return info ? std::optional<DesktopEntry>(entryOf(info.get())) : std::nullopt;
+}
+
+QString baseName(const QString& id) {
+    return id.endsWith(QLatin1String(".desktop")) ? id.chopped(8) : id;
+}
+
+void collectPid(GDesktopAppInfo*, GPid pid, gpointer data) {
+    static_cast<QList<qint32>*>(data)->append(qint32(pid));
+}
+
+} // namespace
+
+std::optional<DesktopEntry> DesktopEntries::find(const QString& id) {
+    if (id.isEmpty()) {
+        return std::nullopt;
+    }
+    return entryOrNothing(g_desktop_app_info_new(id.toUtf8().constData()));
+}
+
+std::optional<DesktopEntry> DesktopEntries::fromFile(const QString& path) {
+    if (path.isEmpty()) {
+        return std::nullopt;
+    }
+    return entryOrNothing(g_desktop_app_info_new_from_filename(QFile::encodeName(path).constData()));
+}
+
+std::optional<DesktopEntry> DesktopEntries::findByWindowClass(const QString& instance,
+                                                              const QString& windowClass) {
+    if (instance.isEmpty() && windowClass.isEmpty()) {
+        return std::nullopt;
+    }
+    GList* all = g_app_info_get_all();
+    std::optional<DesktopEntry> byStartupClass;
+    std::optional<DesktopEntry> byFileName;
+    for (GList* item = all; item && !byStartupClass; item = item->next) {
+        if (!G_IS_DESKTOP_APP_INFO(item->data)) {
+            continue;
+        }
+        auto* info = G_DESKTOP_APP_INFO(item->data);
+        const QString startupClass = text(g_desktop_app_info_get_startup_wm_class(info));
+        if (!startupClass.isEmpty() && (startupClass == windowClass || startupClass == instance)) {
+            byStartupClass = entryOf(info);
+        } else if (!byFileName) {
+            // "org.gnome.Terminal.desktop" names the class "org.gnome.Terminal"; an entry like
+            // "debian-xterm.desktop" is found through its StartupWMClass only.
+            const QString base = baseName(text(g_app_info_get_id(G_APP_INFO(info))));
+            if (!base.isEmpty() && (base.compare(windowClass, Qt::CaseInsensitive) == 0 ||
+                                    base.compare(instance, Qt::CaseInsensitive) == 0)) {
+                byFileName = entryOf(info);
+            }
+        }
+    }
+    g_list_free_full(all, g_object_unref);
+    return byStartupClass ? byStartupClass : byFileName;
+}
+
+DesktopEntries::Launch DesktopEntries::launch(const QString& id, const QStringList& uris, bool activates) {
+    Launch result;
+    const AppInfo info(id.isEmpty() ? nullptr : g_desktop_app_info_new(id.toUtf8().constData()));
+    if (!info) {
+        result.error = QStringLiteral("No application is installed as ") + id;
+        return result;
+    }
+    std::unique_ptr<GAppLaunchContext, ObjectUnref> context(g_app_launch_context_new());
+    if (!activates) {
+        // A startup id whose time is 0 tells the program that no user action asked for it, so
+        // window managers leave the focus where it is.
+        static std::atomic<int> sequence{0};
+        const QByteArray startupId = "ordella-" + QByteArray::number(qint64(::getpid())) + '-' +
+                                     QByteArray::number(++sequence) + "_TIME0";
+        g_app_launch_context_setenv(context.get(), "DESKTOP_STARTUP_ID", startupId.constData());
+    }
+    GList* list = nullptr;
+    for (const QString& uri : uris) {
+        list = g_list_append(list, g_strdup(uri.toUtf8().constData()));
+    }
+    GError* error = nullptr;
+    // Without "do not reap" GLib collects the children itself, so none is left a zombie.
+    const gboolean launched =
+        g_desktop_app_info_launch_uris_as_manager(info.get(), list, context.get(), G_SPAWN_SEARCH_PATH,
+                                                  nullptr, nullptr, collectPid, &result.pids, &error);
+    g_list_free_full(list, g_free);
+    if (!launched) {
+        result.error = error ? text(error->message) : QStringLiteral("The application could not be started.");
+        result.pids.clear();
+    }
+    if (error) {
+        g_error_free(error);
+    }
+    return result;
+}
+
+QImage DesktopEntries::icon(const QString& id, int size) {
+    const std::optional<DesktopEntry> entry = find(id);
+    if (!entry || entry->icon.isEmpty()) {
+        return QImage();
+    }
+    const QIcon icon =
+        QFileInfo(entry->icon).isAbsolute() ? QIcon(entry->icon) : QIcon::fromTheme(entry->icon);
+    return icon.isNull() ? QImage() : icon.pixmap(size, size).toImage();
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QImage>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// One installed application as its XDG desktop entry describes it.
+struct DesktopEntry {
+    // The desktop-file id ("org.example.Editor.desktop"; a file in a subfolder "org/tool.desktop"
+    // has the id "org-tool.desktop").
+    QString id;
+    QString filePath;
+    // The entry's Name in the user's language.
+    QString name;
+    // The theme icon's name, or an absolute path to an image.
+    QString icon;
+    QString startupWMClass;
+};
+
+// The installed applications, found and launched through GIO, which knows the XDG data folders,
+// the entries' rules (localised names, Exec quoting, field codes, Path=) and records in the child
+// which entry launched it.
+class DesktopEntries {
+public:
+    DesktopEntries() = delete;
+
+    static std::optional<DesktopEntry> find(const QString& id);
+    static std::optional<DesktopEntry> fromFile(const QString& path);
+    // The entry of a window's program by its WM_CLASS: an entry whose StartupWMClass names the class
+    // or the instance, else an entry whose file is named after one of them (ignoring case).
+    static std::optional<DesktopEntry> findByWindowClass(const QString& instance, const QString& windowClass);
+
+    struct Launch {
+        // The processes started (one per document for entries that take one file at a time).
+        QList<qint32> pids;
+        // Why nothing was started; empty on success.
+        QString error;
+    };
+    // Starts the entry's program with the documents (URLs as text). Unless activates is true, the
+    // program is asked not to take the focus, which toolkits that read the startup id honour.
+    static Launch launch(const QString& id, const QStringList& uris, bool activates);
+
+    // The entry's icon at the given size; a null image when it has none or it cannot be found.
+    static QImage icon(const QString& id, int size);
+};

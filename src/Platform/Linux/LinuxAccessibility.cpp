@@ -1,0 +1,212 @@
+#include "Platform/Linux/LinuxAccessibility.h"
+
+#include "Extensions/NumberConversion.h"
+#include "Platform/Linux/LinuxProcess.h"
+#include "Platform/Linux/LinuxRunningApplications.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const QString kWindows = QStringLiteral("AXWindows");
+const QString kPosition = QStringLiteral("AXPosition");
+const QString kSize = QStringLiteral("AXSize");
+const QString kTitle = QStringLiteral("AXTitle");
+const QString kDocument = QStringLiteral("AXDocument");
+const QString kRole = QStringLiteral("AXRole");
+const QString kSubrole = QStringLiteral("AXSubrole");
+const QString kMinimized = QStringLiteral("AXMinimized");
+const QString kFullScreen = QStringLiteral("AXFullScreen");
+const QString kMain = QStringLiteral("AXMain");
+const QString kFocused = QStringLiteral("AXFocused");
+const QString kRaise = QStringLiteral("AXRaise");
+
+// X coordinates are 16-bit; a point far outside is brought to the edge of what can be asked.
+int coordinate(double value) {
+    return std::clamp(NumberConversion::toInt(std::round(value)), -32768, 32767);
+}
+
+bool hasWindowList(X11Client::Type type) {
+    return type != X11Client::Type::Dock && type != X11Client::Type::Desktop;
+}
+
+} // namespace
+
+LinuxAccessibility::LinuxAccessibility(std::shared_ptr<X11Windows> windows,
+                                       std::shared_ptr<X11Monitors> monitors,
+                                       std::shared_ptr<LinuxRunningApplications> applications)
+    : m_windows(std::move(windows))
+    , m_monitors(std::move(monitors))
+    , m_applications(std::move(applications)) {
+}
+
+bool LinuxAccessibility::isProcessTrusted() {
+    return m_windows->managerReady();
+}
+
+AXElement LinuxAccessibility::applicationElement(qint32 pid) {
+    return AXElement{ApplicationElementBase + quint64(quint32(pid))};
+}
+
+QString LinuxAccessibility::subroleFor(X11Client::Type type) {
+    switch (type) {
+    case X11Client::Type::Normal:
+        return QStringLiteral("AXStandardWindow");
+    case X11Client::Type::Dialog:
+        return QStringLiteral("AXDialog");
+    case X11Client::Type::Utility:
+    case X11Client::Type::Toolbar:
+    case X11Client::Type::Menu:
+        return QStringLiteral("AXFloatingWindow");
+    case X11Client::Type::Notification:
+        return QStringLiteral("AXSystemFloatingWindow");
+    case X11Client::Type::Splash:
+    case X11Client::Type::Dock:
+    case X11Client::Type::Desktop:
+        break;
+    }
+    return QStringLiteral("AXUnknown");
+}
+
+AXResult LinuxAccessibility::copyAttributeValue(AXElement element, const QString& attribute) {
+    if (element.id >= ApplicationElementBase) {
+        return applicationAttribute(qint32(quint32(element.id - ApplicationElementBase)), attribute);
+    }
+    const std::optional<X11Client> window = m_windows->client(xcb_window_t(element.id));
+    return window ? windowAttribute(*window, attribute) : AXResult::failure(AXError::InvalidUIElement);
+}
+
+AXResult LinuxAccessibility::applicationAttribute(qint32 pid, const QString& attribute) {
+    if (!LinuxProcess::isAlive(pid)) {
+        return AXResult::failure(AXError::CannotComplete);
+    }
+    if (attribute == kWindows) {
+        QList<AXElement> elements;
+        for (const X11Client& window : m_windows->clients()) {
+            if (window.pid == pid && hasWindowList(window.type)) {
+                elements.append(AXElement{window.window});
+            }
+        }
+        return AXResult::success(AXValue::elements(elements));
+    }
+    if (attribute == kRole) {
+        return AXResult::success(AXValue::string(QStringLiteral("AXApplication")));
+    }
+    if (attribute == kTitle) {
+        const std::optional<RunningApplication> app = m_applications->application(pid);
+        return app && app->localizedName ? AXResult::success(AXValue::string(*app->localizedName))
+                                         : AXResult::failure(AXError::NoValue);
+    }
+    return AXResult::failure(AXError::AttributeUnsupported);
+}
+
+AXResult LinuxAccessibility::windowAttribute(const X11Client& window, const QString& attribute) {
+    if (attribute == kPosition) {
+        return AXResult::success(AXValue::point(window.frameRect().topLeft() - m_monitors->primaryOrigin()));
+    }
+    if (attribute == kSize) {
+        return AXResult::success(AXValue::size(window.frameRect().size()));
+    }
+    if (attribute == kTitle) {
+        return window.title ? AXResult::success(AXValue::string(*window.title))
+                            : AXResult::failure(AXError::NoValue);
+    }
+    if (attribute == kDocument) {
+        return AXResult::failure(AXError::NoValue); // X11 windows do not say which file they show
+    }
+    if (attribute == kRole) {
+        return AXResult::success(AXValue::string(QStringLiteral("AXWindow")));
+    }
+    if (attribute == kSubrole) {
+        return AXResult::success(AXValue::string(subroleFor(window.type)));
+    }
+    if (attribute == kMinimized) {
+        return AXResult::success(AXValue::boolean(window.minimized));
+    }
+    if (attribute == kFullScreen) {
+        return AXResult::success(AXValue::boolean(window.fullScreen));
+    }
+    if (attribute == kMain || attribute == kFocused) {
+        return AXResult::success(AXValue::boolean(window.window == m_windows->activeWindow()));
+    }
+    return AXResult::failure(AXError::AttributeUnsupported);
+}
+
+int LinuxAccessibility::setAttributeValue(AXElement element, const QString& attribute, const AXValue& value) {
+    if (element.id >= ApplicationElementBase) {
+        return LinuxProcess::isAlive(qint32(quint32(element.id - ApplicationElementBase)))
+                   ? AXError::AttributeUnsupported
+                   : AXError::CannotComplete;
+    }
+    const std::optional<X11Client> window = m_windows->client(xcb_window_t(element.id));
+    return window ? setWindowAttribute(*window, attribute, value) : AXError::InvalidUIElement;
+}
+
+int LinuxAccessibility::setWindowAttribute(const X11Client& window, const QString& attribute,
+                                           const AXValue& value) {
+    if (attribute == kPosition) {
+        const std::optional<QPointF> point = value.toPoint();
+        if (!point || !std::isfinite(point->x()) || !std::isfinite(point->y())) {
+            return AXError::IllegalArgument;
+        }
+        const QPoint origin = m_monitors->primaryOrigin();
+        m_windows->moveFrame(
+            window.window, QPoint(coordinate(point->x() + origin.x()), coordinate(point->y() + origin.y())));
+        return AXError::Success;
+    }
+    if (attribute == kSize) {
+        const std::optional<QSizeF> size = value.toSize();
+        if (!size || !std::isfinite(size->width()) || !std::isfinite(size->height())) {
+            return AXError::IllegalArgument;
+        }
+        m_windows->resizeFrame(window.window, QSize(std::max(1, coordinate(size->width())),
+                                                    std::max(1, coordinate(size->height()))));
+        return AXError::Success;
+    }
+    const std::optional<bool> flag = value.toBool();
+    if (attribute == kMinimized || attribute == kFullScreen || attribute == kMain || attribute == kFocused) {
+        if (!flag) {
+            return AXError::IllegalArgument;
+        }
+    }
+    if (attribute == kMinimized) {
+        if (*flag) {
+            m_windows->minimize(window.window);
+        } else {
+            m_windows->deminimize(window.window);
+        }
+        return AXError::Success;
+    }
+    if (attribute == kFullScreen) {
+        m_windows->setFullScreen(window.window, *flag);
+        return AXError::Success;
+    }
+    if (attribute == kFocused) {
+        // Focus on X11 goes through the manager's activation, which also brings the window up.
+        if (*flag) {
+            m_windows->activate(window.window);
+        }
+        return AXError::Success;
+    }
+    if (attribute == kMain) {
+        // There is no per-application main window on X11: raising it (AXRaise) makes it the
+        // application's frontmost window, which is what callers follow this with.
+        return AXError::Success;
+    }
+    return AXError::AttributeUnsupported;
+}
+
+int LinuxAccessibility::performAction(AXElement element, const QString& action) {
+    if (element.id >= ApplicationElementBase) {
+        return AXError::ActionUnsupported;
+    }
+    if (!m_windows->client(xcb_window_t(element.id))) {
+        return AXError::InvalidUIElement;
+    }
+    if (action != kRaise) {
+        return AXError::ActionUnsupported;
+    }
+    m_windows->raise(xcb_window_t(element.id));
+    return AXError::Success;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "Platform/Accessibility.h"
+#include "Platform/Linux/X11Monitors.h"
+#include "Platform/Linux/X11Windows.h"
+
+#include <memory>
+
+class LinuxRunningApplications;
+
+// The accessibility interface on an X11 desktop with an EWMH window manager. A window element
+// is the managed client window; an application element stands for a process, whose "AXWindows"
+// are its managed windows in the manager's list order (oldest first). Position and size are the
+// outer frame's, decoration included, in global coordinates whose origin is the primary monitor's
+// top-left corner. Writes are requests to the window manager: they answer at once, and what the
+// manager made of them shows in the next read (it may round a size to the client's increments).
+class LinuxAccessibility : public Accessibility {
+public:
+    LinuxAccessibility(std::shared_ptr<X11Windows> windows, std::shared_ptr<X11Monitors> monitors,
+                       std::shared_ptr<LinuxRunningApplications> applications);
+
+    // Windows can be read and moved when an EWMH window manager runs.
+    bool isProcessTrusted() override;
+    AXElement applicationElement(qint32 pid) override;
+    AXResult copyAttributeValue(AXElement element, const QString& attribute) override;
+    int setAttributeValue(AXElement element, const QString& attribute, const AXValue& value) override;
+    int performAction(AXElement element, const QString& action) override;
+
+    // The subrole an accessibility client would see for a window of this type.
+    static QString subroleFor(X11Client::Type type);
+
+private:
+    static constexpr quint64 ApplicationElementBase = quint64(1) << 40;
+
+    AXResult applicationAttribute(qint32 pid, const QString& attribute);
+    AXResult windowAttribute(const X11Client& window, const QString& attribute);
+    int setWindowAttribute(const X11Client& window, const QString& attribute, const AXValue& value);
+
+    std::shared_ptr<X11Windows> m_windows;
+    std::shared_ptr<X11Monitors> m_monitors;
+    std::shared_ptr<LinuxRunningApplications> m_applications;
+};

@@ -1,0 +1,42 @@
+#include "Platform/Linux/LinuxPlatform.h"
+
+#include "Platform/Linux/LinuxAccessibility.h"
+#include "Platform/Linux/LinuxLoginItems.h"
+#include "Platform/Linux/LinuxRunningApplications.h"
+#include "Platform/Linux/LinuxScreenCapture.h"
+#include "Platform/Linux/LinuxScreens.h"
+#include "Platform/Linux/LinuxSystemInfo.h"
+#include "Platform/Linux/LinuxWindowServer.h"
+#include "Platform/Linux/X11Connection.h"
+#include "Platform/Linux/X11Monitors.h"
+#include "Platform/Linux/X11Windows.h"
+#include "Platform/SystemClock.h"
+
+LinuxPlatform::Assembly LinuxPlatform::create() {
+    Assembly assembly;
+    auto platform = std::make_shared<Platform>();
+    platform->clock = std::make_shared<SystemClock>();
+    platform->systemInfo = std::make_shared<LinuxSystemInfo>();
+    platform->loginItems = std::make_shared<LinuxLoginItems>();
+    assembly.platform = platform;
+
+    const std::shared_ptr<X11Connection> connection = X11Connection::open();
+    if (!connection) {
+        assembly.problem =
+            QStringLiteral("Ordella is not running in an X11 session, so it cannot read or move "
+                           "the windows of other applications.");
+        return assembly;
+    }
+    auto windows = std::make_shared<X11Windows>(connection);
+    auto monitors = std::make_shared<X11Monitors>(connection);
+    auto applications = std::make_shared<LinuxRunningApplications>(windows);
+    platform->runningApplications = applications;
+    platform->accessibility = std::make_shared<LinuxAccessibility>(windows, monitors, applications);
+    platform->windowServer = std::make_shared<LinuxWindowServer>(windows, monitors, applications);
+    platform->screens = std::make_shared<LinuxScreens>(windows, monitors);
+    platform->screenCapture = std::make_shared<LinuxScreenCapture>(windows, monitors, platform->clock);
+    if (const QString missing = windows->missingSupport(); !missing.isEmpty()) {
+        assembly.problem = QStringLiteral("Ordella cannot read or move windows: ") + missing + u'.';
+    }
+    return assembly;
+}

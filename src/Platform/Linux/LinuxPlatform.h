@@ -1,0 +1,26 @@
+#pragma once
+
+#include "Platform/Platform.h"
+
+#include <QString>
+
+#include <memory>
+
+// The one place where Ordella's production platform is put together on Linux: the real clock,
+// system information, login items and, in an X11 session with an EWMH window manager, the desktop
+// ports (windows, applications, window list, screens, window pictures). Browser and file-manager
+// scripting have no Linux counterpart and stay unset, which the scripting services report as
+// unavailable. Alerts and panels belong to the user interface, which sets them.
+class LinuxPlatform {
+public:
+    LinuxPlatform() = delete;
+
+    struct Assembly {
+        std::shared_ptr<Platform> platform;
+        // What keeps the desktop ports from working, for the user; empty when nothing does.
+        QString problem;
+    };
+
+    // Needs the QGuiApplication to exist.
+    static Assembly create();
+};

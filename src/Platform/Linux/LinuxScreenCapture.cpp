@@ -1,0 +1,160 @@
+#include "Platform/Linux/LinuxScreenCapture.h"
+
+#include <xcb/composite.h>
+
+#include <cstdlib>
+
+namespace {
+
+template <typename T> struct FreeDeleter {
+    void operator()(T* p) const { std::free(p); }
+};
+template <typename T> using Reply = std::unique_ptr<T, FreeDeleter<T>>;
+
+template <typename T> Reply<T> take(T* reply, xcb_generic_error_t* error) {
+    std::free(error);
+    return Reply<T>(reply);
+}
+
+constexpr quint32 kAllDesktops = 0xFFFFFFFF;
+
+} // namespace
+
+LinuxScreenCapture::LinuxScreenCapture(std::shared_ptr<X11Windows> windows,
+                                       std::shared_ptr<X11Monitors> monitors, std::shared_ptr<Clock> clock)
+    : m_windows(std::move(windows))
+    , m_monitors(std::move(monitors))
+    , m_clock(std::move(clock)) {
+    xcb_connection_t* c = m_windows->connection().xcb();
+    const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_composite_id);
+    if (ext && ext->present) {
+        xcb_generic_error_t* error = nullptr;
+        // Naming a window's pixmap came with version 0.2.
+        const auto version =
+            take(xcb_composite_query_version_reply(c, xcb_composite_query_version(c, 0, 4), &error), error);
+        m_hasComposite = version && (version->major_version > 0 || version->minor_version >= 2);
+    }
+}
+
+void LinuxScreenCapture::redirectWindows() {
+    if (m_redirectedAt || !m_hasComposite) {
+        return;
+    }
+    X11Connection& x = m_windows->connection();
+    // Every child of the root (the managers' frames), now and later. This fails harmlessly when a
+    // compositing manager holds them already: they have pixmaps of their own then.
+    x.discard(xcb_composite_redirect_subwindows_checked(x.xcb(), x.root(), XCB_COMPOSITE_REDIRECT_AUTOMATIC));
+    x.flush();
+    m_redirectedAt = m_clock->now();
+}
+
+QCoro::Task<bool> LinuxScreenCapture::requestAccess() {
+    co_return m_hasComposite;
+}
+
+QCoro::Task<ShareableContent> LinuxScreenCapture::shareableContent(bool excludeDesktopWindows,
+                                                                   bool onScreenWindowsOnly) {
+    ShareableContent content;
+    if (!m_hasComposite) {
+        content.error = QStringLiteral("The X server does not offer the Composite extension.");
+        co_return content;
+    }
+    redirectWindows();
+    const QPoint origin = m_monitors->primaryOrigin();
+    const std::optional<quint32> desktop = m_windows->currentDesktop();
+    for (const X11Client& window : m_windows->stackedClients()) {
+        const bool onDesktop =
+            !desktop || !window.desktop || *window.desktop == kAllDesktops || *window.desktop == *desktop;
+        if (onScreenWindowsOnly && (window.minimized || !window.viewable || !onDesktop)) {
+            continue;
+        }
+        if (excludeDesktopWindows && window.type == X11Client::Type::Desktop) {
+            continue;
+        }
+        content.windows.append(
+            ShareableWindow{window.window, window.pid, QRectF(window.frameRect().translated(-origin))});
+    }
+    co_return content;
+}
+
+QCoro::Task<WindowCapture> LinuxScreenCapture::captureWindow(quint32 windowNumber, QSize pixelSize,
+                                                             bool scalesToFit) {
+    redirectWindows();
+    // Held across the wait: the clock must outlive it.
+    const std::shared_ptr<Clock> clock = m_clock;
+    if (m_redirectedAt && clock->now() - *m_redirectedAt < SettleTime) {
+        co_await clock->sleep(
+            std::chrono::duration_cast<Clock::Duration>(SettleTime - (clock->now() - *m_redirectedAt)));
+    }
+    co_return capture(windowNumber, pixelSize, scalesToFit);
+}
+
+WindowCapture LinuxScreenCapture::capture(quint32 windowNumber, QSize pixelSize, bool scalesToFit) {
+    WindowCapture result;
+    const std::optional<X11Client> window = m_windows->client(windowNumber);
+    if (!m_hasComposite) {
+        result.error = QStringLiteral("The X server does not offer the Composite extension.");
+    } else if (!window) {
+        result.error = QStringLiteral("The window is no longer available.");
+    } else if (window->minimized || !window->viewable) {
+        result.error = QStringLiteral("The window is not on screen.");
+    } else if (pixelSize.isEmpty()) {
+        result.error = QStringLiteral("The capture size is empty.");
+    }
+    if (result.error) {
+        return result;
+    }
+    X11Connection& x = m_windows->connection();
+    xcb_connection_t* c = x.xcb();
+    const xcb_pixmap_t pixmap = xcb_generate_id(c);
+    xcb_generic_error_t* nameError =
+        xcb_request_check(c, xcb_composite_name_window_pixmap_checked(c, window->frame, pixmap));
+    if (nameError) {
+        std::free(nameError);
+        result.error = QStringLiteral("The window cannot be captured.");
+        return result;
+    }
+    QString error;
+    QImage image = pixmapImage(pixmap, error);
+    x.discard(xcb_free_pixmap_checked(c, pixmap));
+    x.flush();
+    if (image.isNull()) {
+        result.error = error;
+        return result;
+    }
+    if (image.size() != pixelSize) {
+        image = image.scaled(pixelSize, scalesToFit ? Qt::KeepAspectRatio : Qt::IgnoreAspectRatio,
+                             Qt::SmoothTransformation);
+    }
+    result.image = image;
+    return result;
+}
+
+QImage LinuxScreenCapture::pixmapImage(xcb_pixmap_t pixmap, QString& error) {
+    xcb_connection_t* c = m_windows->connection().xcb();
+    xcb_generic_error_t* geometryError = nullptr;
+    const auto geometry =
+        take(xcb_get_geometry_reply(c, xcb_get_geometry(c, pixmap), &geometryError), geometryError);
+    if (!geometry || geometry->width == 0 || geometry->height == 0) {
+        error = QStringLiteral("The window cannot be captured.");
+        return QImage();
+    }
+    xcb_generic_error_t* imageError = nullptr;
+    const auto reply = take(xcb_get_image_reply(c,
+                                                xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, 0, 0,
+                                                              geometry->width, geometry->height, ~0u),
+                                                &imageError),
+                            imageError);
+    const int width = geometry->width;
+    const int height = geometry->height;
+    // True colour at 32 bits a pixel, least significant byte first, is what servers use today.
+    const bool lsbFirst = xcb_get_setup(c)->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
+    if (!reply || (reply->depth != 24 && reply->depth != 32) || !lsbFirst ||
+        xcb_get_image_data_length(reply.get()) < width * height * 4) {
+        error = QStringLiteral("The window's pixels are in a format that cannot be read.");
+        return QImage();
+    }
+    const QImage view(xcb_get_image_data(reply.get()), width, height, width * 4,
+                      reply->depth == 32 ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    return view.copy();
+}

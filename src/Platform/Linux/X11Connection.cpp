@@ -1,0 +1,195 @@
+#include "Platform/Linux/X11Connection.h"
+
+#include <QGuiApplication>
+
+#include <xcb/randr.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Properties are read whole; 16 MiB (in 32-bit units) is far above any window's property.
+constexpr quint32 kMaxPropertyLength = 4u << 20;
+
+template <typename T> struct FreeDeleter {
+    void operator()(T* p) const { std::free(p); }
+};
+template <typename T> using Reply = std::unique_ptr<T, FreeDeleter<T>>;
+
+} // namespace
+
+QList<quint32> X11Connection::Property::items() const {
+    QList<quint32> result;
+    if (format != 32) {
+        return result;
+    }
+    const qsizetype count = data.size() / 4;
+    result.resize(count);
+    std::memcpy(result.data(), data.constData(), size_t(count) * 4);
+    return result;
+}
+
+QString X11Connection::Property::text() const {
+    QByteArray bytes = data;
+    const qsizetype zero = bytes.indexOf('\0');
+    if (zero >= 0) {
+        bytes.truncate(zero);
+    }
+    // Titles are UTF8_STRING (the extended hints) or STRING, which is Latin-1; anything else a
+    // client put there is read as UTF-8, the likeliest guess.
+    return type == XCB_ATOM_STRING ? QString::fromLatin1(bytes) : QString::fromUtf8(bytes);
+}
+
+std::shared_ptr<X11Connection> X11Connection::open() {
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (!app) {
+        return nullptr;
+    }
+    auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection || xcb_connection_has_error(connection)) {
+        return nullptr;
+    }
+    // Qt opens the default screen of the display; its root is the desktop's.
+    const xcb_setup_t* setup = xcb_get_setup(connection);
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(setup);
+    if (it.rem == 0) {
+        return nullptr;
+    }
+    const QByteArray display = qgetenv("DISPLAY");
+    const qsizetype dot = display.lastIndexOf('.');
+    const qsizetype colon = display.lastIndexOf(':');
+    int screenNumber = dot > colon && colon >= 0 ? display.mid(dot + 1).toInt() : 0;
+    while (screenNumber-- > 0 && it.rem > 1) {
+        xcb_screen_next(&it);
+    }
+    return std::shared_ptr<X11Connection>(new X11Connection(connection, it.data));
+}
+
+X11Connection::X11Connection(xcb_connection_t* connection, const xcb_screen_t* screen)
+    : m_connection(connection)
+    , m_screen(screen)
+    , m_root(screen->root) {
+    if (const xcb_query_extension_reply_t* randr = xcb_get_extension_data(m_connection, &xcb_randr_id);
+        randr && randr->present) {
+        m_randrEventBase = randr->first_event;
+    }
+    watchRoot();
+    QCoreApplication::instance()->installNativeEventFilter(this);
+}
+
+X11Connection::~X11Connection() {
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        app->removeNativeEventFilter(this);
+    }
+}
+
+void X11Connection::watchRoot() {
+    // Event masks belong to the client, and Qt shares this one: add to its mask, never replace it.
+    xcb_generic_error_t* error = nullptr;
+    Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
+        m_connection, xcb_get_window_attributes(m_connection, m_root), &error));
+    std::free(error);
+    const quint32 mask = (attributes ? attributes->your_event_mask : 0) | XCB_EVENT_MASK_PROPERTY_CHANGE;
+    discard(xcb_change_window_attributes_checked(m_connection, m_root, XCB_CW_EVENT_MASK, &mask));
+    flush();
+}
+
+xcb_atom_t X11Connection::atom(const char* name) {
+    const QByteArray key(name);
+    if (const auto it = m_atoms.constFind(key); it != m_atoms.constEnd()) {
+        return it.value();
+    }
+    xcb_generic_error_t* error = nullptr;
+    Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+        m_connection, xcb_intern_atom(m_connection, 0, quint16(key.size()), key.constData()), &error));
+    std::free(error);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    if (atom != XCB_ATOM_NONE) {
+        m_atoms.insert(key, atom);
+    }
+    return atom;
+}
+
+QList<std::optional<X11Connection::Property>>
+X11Connection::properties(const QList<std::pair<xcb_window_t, xcb_atom_t>>& requests) {
+    QList<xcb_get_property_cookie_t> cookies;
+    cookies.reserve(requests.size());
+    for (const auto& [window, atom] : requests) {
+        cookies.append(xcb_get_property(m_connection, 0, window, atom, XCB_GET_PROPERTY_TYPE_ANY, 0,
+                                        kMaxPropertyLength));
+    }
+    QList<std::optional<Property>> result;
+    result.reserve(requests.size());
+    for (const xcb_get_property_cookie_t& cookie : cookies) {
+        xcb_generic_error_t* error = nullptr;
+        Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(m_connection, cookie, &error));
+        std::free(error);
+        if (!reply) {
+            result.append(std::nullopt);
+            continue;
+        }
+        Property property;
+        property.type = reply->type;
+        property.format = reply->format;
+        property.data = QByteArray(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                                   xcb_get_property_value_length(reply.get()));
+        result.append(property);
+    }
+    return result;
+}
+
+std::optional<X11Connection::Property> X11Connection::property(xcb_window_t window, xcb_atom_t atom) {
+    return properties({{window, atom}}).constFirst();
+}
+
+void X11Connection::sendRootMessage(xcb_window_t window, xcb_atom_t type,
+                                    const std::array<quint32, 5>& data) {
+    xcb_client_message_event_t event;
+    std::memset(&event, 0, sizeof(event));
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = type;
+    for (size_t i = 0; i < data.size(); ++i) {
+        event.data.data32[i] = data[i];
+    }
+    discard(xcb_send_event_checked(m_connection, 0, m_root,
+                                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                                   reinterpret_cast<const char*>(&event)));
+    flush();
+}
+
+void X11Connection::discard(xcb_void_cookie_t cookie) {
+    xcb_discard_reply(m_connection, cookie.sequence);
+}
+
+void X11Connection::flush() {
+    xcb_flush(m_connection);
+}
+
+bool X11Connection::nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) {
+    Q_UNUSED(result);
+    if (eventType != "xcb_generic_event_t" || !message) {
+        return false;
+    }
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    const quint8 type = event->response_type & 0x7f;
+    if (type == XCB_PROPERTY_NOTIFY) {
+        const auto* notify = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+        if (notify->window == m_root) {
+            emit rootPropertyChanged(notify->atom);
+        }
+    } else if (type == XCB_KEY_PRESS) {
+        const auto* press = reinterpret_cast<const xcb_key_press_event_t*>(event);
+        if (press->event == m_root) {
+            emit keyPressed(press->detail, press->state);
+        }
+    } else if (m_randrEventBase != 0 && (type == m_randrEventBase + XCB_RANDR_SCREEN_CHANGE_NOTIFY ||
+                                         type == m_randrEventBase + XCB_RANDR_NOTIFY)) {
+        emit screenLayoutChanged();
+    }
+    // Qt goes on handling every event as usual.
+    return false;
+}

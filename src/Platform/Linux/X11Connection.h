@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QAbstractNativeEventFilter>
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <xcb/xcb.h>
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <utility>
+
+// The X server, reached through the connection Qt already holds, so that Ordella opens no second
+// connection and sees the same events as the rest of the program. Every request that may fail
+// (a window that went away meanwhile) is made so that its error comes back to the caller or is
+// dropped; none reaches Qt's error handler. Everything runs on the main thread.
+class X11Connection : public QObject, public QAbstractNativeEventFilter {
+    Q_OBJECT
+public:
+    // One property value as the server stores it.
+    struct Property {
+        xcb_atom_t type = XCB_ATOM_NONE;
+        quint8 format = 0;
+        QByteArray data;
+
+        // The value read as 32-bit items (cardinals, windows, atoms); empty for other formats.
+        QList<quint32> items() const;
+        // The value as text: UTF-8 for UTF8_STRING, Latin-1 for STRING, cut at the first zero.
+        QString text() const;
+    };
+
+    // The connection of this program's Qt application; nothing when it does not run on X11.
+    static std::shared_ptr<X11Connection> open();
+    ~X11Connection() override;
+
+    xcb_connection_t* xcb() const { return m_connection; }
+    xcb_window_t root() const { return m_root; }
+    const xcb_screen_t* screen() const { return m_screen; }
+
+    // The atom of name, interned once and remembered.
+    xcb_atom_t atom(const char* name);
+
+    // Properties of windows, all requested before the first answer is read. An entry is nothing
+    // when the window is gone, and an empty Property when the window has no such property.
+    QList<std::optional<Property>> properties(const QList<std::pair<xcb_window_t, xcb_atom_t>>& requests);
+    std::optional<Property> property(xcb_window_t window, xcb_atom_t atom);
+
+    // A client message to the root window, as window managers expect requests from pagers.
+    void sendRootMessage(xcb_window_t window, xcb_atom_t type, const std::array<quint32, 5>& data);
+    // Drops the error a checked request may bring, without waiting for it.
+    void discard(xcb_void_cookie_t cookie);
+    void flush();
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
+signals:
+    // A property of the root window changed (the client list, the active window, ...).
+    void rootPropertyChanged(xcb_atom_t atom);
+    // The RandR layout changed: a monitor, an output or the screen size.
+    void screenLayoutChanged();
+    // A key grabbed on the root window was pressed (the keycode and the modifier state).
+    void keyPressed(quint8 keycode, quint16 state);
+
+private:
+    X11Connection(xcb_connection_t* connection, const xcb_screen_t* screen);
+    void watchRoot();
+
+    xcb_connection_t* m_connection = nullptr;
+    const xcb_screen_t* m_screen = nullptr;
+    xcb_window_t m_root = XCB_WINDOW_NONE;
+    quint8 m_randrEventBase = 0;
+    QHash<QByteArray, xcb_atom_t> m_atoms;
+};

@@ -1,0 +1,436 @@
+#include "Platform/Linux/X11Windows.h"
+
+#include <xcb/res.h>
+
+#include <QSet>
+
+#include <cstdlib>
+
+namespace {
+
+template <typename T> struct FreeDeleter {
+    void operator()(T* p) const { std::free(p); }
+};
+template <typename T> using Reply = std::unique_ptr<T, FreeDeleter<T>>;
+
+template <typename T> Reply<T> take(T* reply, xcb_generic_error_t* error) {
+    std::free(error);
+    return Reply<T>(reply);
+}
+
+// The properties read for every window, in this order.
+constexpr const char* kClientAtoms[] = {
+    "_NET_WM_PID",      "_NET_WM_NAME",          "WM_NAME",
+    "WM_CLASS",         "_NET_WM_WINDOW_TYPE",   "_NET_WM_STATE",
+    "WM_STATE",         "_NET_FRAME_EXTENTS",    "_NET_WM_DESKTOP",
+    "WM_TRANSIENT_FOR", "_NET_WM_STRUT_PARTIAL", "_NET_WM_STRUT",
+};
+constexpr int kClientAtomCount = int(std::size(kClientAtoms));
+enum ClientAtom {
+    Pid,
+    NetName,
+    Name,
+    Class,
+    WindowType,
+    NetState,
+    WmState,
+    Extents,
+    Desktop,
+    Transient,
+    StrutPartial,
+    Strut
+};
+
+// What a manager must offer for windows to be listed, moved and stacked.
+constexpr const char* kRequiredSupport[] = {"_NET_CLIENT_LIST", "_NET_ACTIVE_WINDOW", "_NET_WM_STATE",
+                                            "_NET_MOVERESIZE_WINDOW", "_NET_CLOSE_WINDOW"};
+
+constexpr quint32 kIconicState = 3;
+constexpr quint32 kSourcePager = 2;
+constexpr quint32 kGravityNorthWest = 1;
+
+} // namespace
+
+X11Windows::X11Windows(std::shared_ptr<X11Connection> connection)
+    : m_connection(std::move(connection)) {
+}
+
+bool X11Windows::managerReady() {
+    return missingSupport().isEmpty();
+}
+
+QString X11Windows::missingSupport() {
+    X11Connection& x = *m_connection;
+    const xcb_atom_t check = x.atom("_NET_SUPPORTING_WM_CHECK");
+    const QList<quint32> rootCheck = x.property(x.root(), check).value_or(X11Connection::Property()).items();
+    // A manager that went away leaves its old check window behind; the window must point at itself.
+    const QList<quint32> selfCheck =
+        rootCheck.isEmpty()
+            ? QList<quint32>()
+            : x.property(rootCheck.first(), check).value_or(X11Connection::Property()).items();
+    if (rootCheck.isEmpty() || selfCheck.isEmpty() || selfCheck.first() != rootCheck.first()) {
+        return QStringLiteral("no window manager that follows the Extended Window Manager Hints is running");
+    }
+    const QList<quint32> supported =
+        x.property(x.root(), x.atom("_NET_SUPPORTED")).value_or(X11Connection::Property()).items();
+    QStringList missing;
+    for (const char* name : kRequiredSupport) {
+        if (!supported.contains(x.atom(name))) {
+            missing << QString::fromLatin1(name);
+        }
+    }
+    return missing.isEmpty()
+               ? QString()
+               : QStringLiteral("the window manager does not support ") + missing.join(QStringLiteral(", "));
+}
+
+QList<xcb_window_t> X11Windows::clientList() {
+    const auto list = m_connection->property(m_connection->root(), m_connection->atom("_NET_CLIENT_LIST"));
+    QList<xcb_window_t> windows;
+    for (const quint32 w : list.value_or(X11Connection::Property()).items()) {
+        windows.append(w);
+    }
+    return windows;
+}
+
+bool X11Windows::isManaged(xcb_window_t window) {
+    return window != XCB_WINDOW_NONE && clientList().contains(window);
+}
+
+QList<X11Client> X11Windows::clients() {
+    const QList<xcb_window_t> windows = clientList();
+    // Windows that left the list take their remembered owner with them.
+    const QSet<xcb_window_t> live(windows.cbegin(), windows.cend());
+    m_pids.removeIf(
+        [&live](const QHash<xcb_window_t, qint32>::iterator it) { return !live.contains(it.key()); });
+    return clients(windows);
+}
+
+std::optional<X11Client> X11Windows::client(xcb_window_t window) {
+    if (!isManaged(window)) {
+        return std::nullopt;
+    }
+    const QList<X11Client> found = clients({window});
+    return found.isEmpty() ? std::nullopt : std::optional<X11Client>(found.first());
+}
+
+QList<X11Client> X11Windows::clients(const QList<xcb_window_t>& windows) {
+    X11Connection& x = *m_connection;
+    xcb_connection_t* c = x.xcb();
+    // Every request goes out before the first answer is awaited.
+    QList<xcb_get_geometry_cookie_t> geometry;
+    QList<xcb_translate_coordinates_cookie_t> origin;
+    QList<xcb_get_window_attributes_cookie_t> attributes;
+    for (const xcb_window_t w : windows) {
+        geometry.append(xcb_get_geometry(c, w));
+        origin.append(xcb_translate_coordinates(c, w, x.root(), 0, 0));
+        attributes.append(xcb_get_window_attributes(c, w));
+    }
+    QList<std::pair<xcb_window_t, xcb_atom_t>> requests;
+    xcb_atom_t atoms[kClientAtomCount];
+    for (int i = 0; i < kClientAtomCount; ++i) {
+        atoms[i] = x.atom(kClientAtoms[i]);
+    }
+    for (const xcb_window_t w : windows) {
+        for (const xcb_atom_t atom : atoms) {
+            requests.append({w, atom});
+        }
+    }
+    const QList<std::optional<X11Connection::Property>> values = x.properties(requests);
+    const QHash<xcb_window_t, qint32> pids = pidsOf(windows);
+    const QHash<xcb_window_t, xcb_window_t> frames = framesOf(windows, rootChildren());
+
+    const QHash<xcb_atom_t, X11Client::Type> types{
+        {x.atom("_NET_WM_WINDOW_TYPE_NORMAL"), X11Client::Type::Normal},
+        {x.atom("_NET_WM_WINDOW_TYPE_DIALOG"), X11Client::Type::Dialog},
+        {x.atom("_NET_WM_WINDOW_TYPE_UTILITY"), X11Client::Type::Utility},
+        {x.atom("_NET_WM_WINDOW_TYPE_TOOLBAR"), X11Client::Type::Toolbar},
+        {x.atom("_NET_WM_WINDOW_TYPE_MENU"), X11Client::Type::Menu},
+        {x.atom("_NET_WM_WINDOW_TYPE_SPLASH"), X11Client::Type::Splash},
+        {x.atom("_NET_WM_WINDOW_TYPE_DOCK"), X11Client::Type::Dock},
+        {x.atom("_NET_WM_WINDOW_TYPE_DESKTOP"), X11Client::Type::Desktop},
+        {x.atom("_NET_WM_WINDOW_TYPE_NOTIFICATION"), X11Client::Type::Notification},
+    };
+    const xcb_atom_t hidden = x.atom("_NET_WM_STATE_HIDDEN");
+    const xcb_atom_t fullScreen = x.atom("_NET_WM_STATE_FULLSCREEN");
+    const xcb_atom_t skipTaskbar = x.atom("_NET_WM_STATE_SKIP_TASKBAR");
+    const xcb_atom_t above = x.atom("_NET_WM_STATE_ABOVE");
+
+    QList<X11Client> result;
+    for (qsizetype i = 0; i < windows.size(); ++i) {
+        xcb_generic_error_t* error = nullptr;
+        const auto geo = take(xcb_get_geometry_reply(c, geometry[i], &error), error);
+        error = nullptr;
+        const auto pos = take(xcb_translate_coordinates_reply(c, origin[i], &error), error);
+        error = nullptr;
+        const auto attr = take(xcb_get_window_attributes_reply(c, attributes[i], &error), error);
+        const auto value = [&](ClientAtom a) { return values[i * kClientAtomCount + a]; };
+        if (!geo || !pos || !attr || !value(Pid)) {
+            continue; // gone while it was read
+        }
+        const auto items = [&](ClientAtom a) { return value(a).value_or(X11Connection::Property()).items(); };
+        X11Client client;
+        client.window = windows[i];
+        client.frame = frames.value(windows[i], windows[i]);
+        if (const auto it = pids.constFind(windows[i]); it != pids.constEnd()) {
+            client.pid = it.value();
+        } else if (const QList<quint32> pid = items(Pid); !pid.isEmpty() && pid.first() > 0) {
+            client.pid = qint32(pid.first());
+        }
+        // xterm and other older clients name their windows with WM_NAME only.
+        for (const ClientAtom a : {NetName, Name}) {
+            if (value(a) && value(a)->format == 8 && !client.title) {
+                client.title = value(a)->text();
+            }
+        }
+        const QList<QByteArray> classParts =
+            value(Class).value_or(X11Connection::Property()).data.split('\0');
+        client.wmInstance = QString::fromLocal8Bit(classParts.value(0));
+        client.wmClass = QString::fromLocal8Bit(classParts.value(1));
+        client.transient = !items(Transient).isEmpty();
+        client.type = client.transient ? X11Client::Type::Dialog : X11Client::Type::Normal;
+        for (const quint32 t : items(WindowType)) {
+            if (const auto known = types.constFind(t); known != types.constEnd()) {
+                client.type = known.value();
+                break; // the first type the manager knows is the one that holds
+            }
+        }
+        const QList<quint32> state = items(NetState);
+        const QList<quint32> wmState = items(WmState);
+        client.minimized = state.contains(hidden) || (!wmState.isEmpty() && wmState.first() == kIconicState);
+        client.fullScreen = state.contains(fullScreen);
+        client.skipTaskbar = state.contains(skipTaskbar);
+        client.above = state.contains(above);
+        client.viewable = attr->map_state == XCB_MAP_STATE_VIEWABLE;
+        if (const QList<quint32> desktop = items(Desktop); !desktop.isEmpty()) {
+            client.desktop = desktop.first();
+        }
+        client.clientRect = QRect(pos->dst_x, pos->dst_y, geo->width, geo->height);
+        if (const QList<quint32> e = items(Extents); e.size() >= 4) {
+            client.extents = QMargins(int(e[0]), int(e[2]), int(e[1]), int(e[3]));
+        }
+        client.strut = items(StrutPartial);
+        if (client.strut.size() < 12) {
+            const QList<quint32> simple = items(Strut);
+            // A plain strut reserves the whole length of its edges.
+            client.strut = simple.size() < 4
+                               ? QList<quint32>()
+                               : QList<quint32>{simple[0], simple[1], simple[2], simple[3], 0, 0xFFFF,
+                                                0,         0xFFFF,    0,         0xFFFF,    0, 0xFFFF};
+        }
+        result.append(client);
+    }
+    return result;
+}
+
+QHash<xcb_window_t, qint32> X11Windows::pidsOf(const QList<xcb_window_t>& windows) {
+    xcb_connection_t* c = m_connection->xcb();
+    if (!m_resChecked) {
+        m_resChecked = true;
+        const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_res_id);
+        if (ext && ext->present) {
+            xcb_generic_error_t* error = nullptr;
+            const auto version =
+                take(xcb_res_query_version_reply(c, xcb_res_query_version(c, 1, 2), &error), error);
+            m_hasRes = version && (version->server_major > 1 ||
+                                   (version->server_major == 1 && version->server_minor >= 2));
+        }
+    }
+    QList<std::pair<xcb_window_t, xcb_res_query_client_ids_cookie_t>> pending;
+    for (const xcb_window_t w : windows) {
+        if (m_hasRes && !m_pids.contains(w)) {
+            // The server knows which process holds the connection that made the window, which
+            // is true even for programs that never set _NET_WM_PID.
+            xcb_res_client_id_spec_t spec{w, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+            pending.append({w, xcb_res_query_client_ids(c, 1, &spec)});
+        }
+    }
+    for (const auto& [window, cookie] : pending) {
+        xcb_generic_error_t* error = nullptr;
+        const auto reply = take(xcb_res_query_client_ids_reply(c, cookie, &error), error);
+        if (!reply) {
+            continue;
+        }
+        for (auto it = xcb_res_query_client_ids_ids_iterator(reply.get()); it.rem > 0;
+             xcb_res_client_id_value_next(&it)) {
+            if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) != 0 &&
+                xcb_res_client_id_value_value_length(it.data) >= 1) {
+                m_pids.insert(window, qint32(*xcb_res_client_id_value_value(it.data)));
+                break;
+            }
+        }
+    }
+    QHash<xcb_window_t, qint32> result;
+    for (const xcb_window_t w : windows) {
+        if (const auto it = m_pids.constFind(w); it != m_pids.constEnd()) {
+            result.insert(w, it.value());
+        }
+    }
+    return result;
+}
+
+QList<xcb_window_t> X11Windows::rootChildren() {
+    xcb_connection_t* c = m_connection->xcb();
+    xcb_generic_error_t* error = nullptr;
+    const auto tree = take(xcb_query_tree_reply(c, xcb_query_tree(c, m_connection->root()), &error), error);
+    QList<xcb_window_t> children;
+    if (tree) {
+        const xcb_window_t* data = xcb_query_tree_children(tree.get());
+        children = QList<xcb_window_t>(data, data + xcb_query_tree_children_length(tree.get()));
+    }
+    return children;
+}
+
+QHash<xcb_window_t, xcb_window_t> X11Windows::framesOf(const QList<xcb_window_t>& windows,
+                                                       const QList<xcb_window_t>& topLevels) {
+    xcb_connection_t* c = m_connection->xcb();
+    const QSet<xcb_window_t> top(topLevels.cbegin(), topLevels.cend());
+    QHash<xcb_window_t, xcb_window_t> frames;
+    // Walk up all windows a level at a time until each reaches a child of the root.
+    QHash<xcb_window_t, xcb_window_t> current; // window -> the ancestor reached so far
+    for (const xcb_window_t w : windows) {
+        if (top.contains(w)) {
+            frames.insert(w, w);
+        } else {
+            current.insert(w, w);
+        }
+    }
+    for (int depth = 0; depth < 8 && !current.isEmpty(); ++depth) {
+        QList<std::pair<xcb_window_t, xcb_query_tree_cookie_t>> pending;
+        for (auto it = current.cbegin(); it != current.cend(); ++it) {
+            pending.append({it.key(), xcb_query_tree(c, it.value())});
+        }
+        for (const auto& [window, cookie] : pending) {
+            xcb_generic_error_t* error = nullptr;
+            const auto tree = take(xcb_query_tree_reply(c, cookie, &error), error);
+            if (!tree || tree->parent == XCB_WINDOW_NONE) {
+                current.remove(window);
+            } else if (tree->parent == m_connection->root() || top.contains(tree->parent)) {
+                frames.insert(window,
+                              tree->parent == m_connection->root() ? current.value(window) : tree->parent);
+                current.remove(window);
+            } else {
+                current.insert(window, tree->parent);
+            }
+        }
+    }
+    return frames;
+}
+
+QList<X11Client> X11Windows::stackedClients() {
+    QList<X11Client> list = clients();
+    sortFrontToBack(list);
+    return list;
+}
+
+void X11Windows::sortFrontToBack(QList<X11Client>& windows) {
+    // The root's children come bottom to top. The manager's stacking list would do on most
+    // managers, but not on all: the server's own order is the one that is true everywhere.
+    const QList<xcb_window_t> bottomToTop = rootChildren();
+    QHash<xcb_window_t, qsizetype> level;
+    for (qsizetype i = 0; i < bottomToTop.size(); ++i) {
+        level.insert(bottomToTop[i], i);
+    }
+    // Frames that are not children of the root (a race with the manager) sort to the back.
+    std::stable_sort(windows.begin(), windows.end(), [&level](const X11Client& a, const X11Client& b) {
+        return level.value(a.frame, -1) > level.value(b.frame, -1);
+    });
+}
+
+xcb_window_t X11Windows::activeWindow() {
+    const auto active =
+        m_connection->property(m_connection->root(), m_connection->atom("_NET_ACTIVE_WINDOW"));
+    const QList<quint32> items = active.value_or(X11Connection::Property()).items();
+    return items.isEmpty() ? xcb_window_t(XCB_WINDOW_NONE) : items.first();
+}
+
+std::optional<quint32> X11Windows::currentDesktop() {
+    const auto desktop =
+        m_connection->property(m_connection->root(), m_connection->atom("_NET_CURRENT_DESKTOP"));
+    const QList<quint32> items = desktop.value_or(X11Connection::Property()).items();
+    return items.isEmpty() ? std::nullopt : std::optional<quint32>(items.first());
+}
+
+bool X11Windows::moveFrame(xcb_window_t window, const QPoint& point) {
+    if (!isManaged(window)) {
+        return false;
+    }
+    // With north-west gravity the manager places the frame's corner where x and y say.
+    const quint32 flags = kGravityNorthWest | (1u << 8) | (1u << 9) | (kSourcePager << 12);
+    m_connection->sendRootMessage(window, m_connection->atom("_NET_MOVERESIZE_WINDOW"),
+                                  {flags, quint32(point.x()), quint32(point.y()), 0, 0});
+    return true;
+}
+
+bool X11Windows::resizeFrame(xcb_window_t window, const QSize& size) {
+    const std::optional<X11Client> c = client(window);
+    if (!c) {
+        return false;
+    }
+    // Width and height of the request are the client's: the frame less its decoration.
+    const int width = std::max(1, size.width() - c->extents.left() - c->extents.right());
+    const int height = std::max(1, size.height() - c->extents.top() - c->extents.bottom());
+    const quint32 flags = kGravityNorthWest | (1u << 10) | (1u << 11) | (kSourcePager << 12);
+    m_connection->sendRootMessage(window, m_connection->atom("_NET_MOVERESIZE_WINDOW"),
+                                  {flags, 0, 0, quint32(width), quint32(height)});
+    return true;
+}
+
+bool X11Windows::minimize(xcb_window_t window) {
+    if (!isManaged(window)) {
+        return false;
+    }
+    m_connection->sendRootMessage(window, m_connection->atom("WM_CHANGE_STATE"), {kIconicState, 0, 0, 0, 0});
+    return true;
+}
+
+bool X11Windows::deminimize(xcb_window_t window) {
+    if (!isManaged(window)) {
+        return false;
+    }
+    // Mapping an iconic window asks its manager to show it again.
+    m_connection->discard(xcb_map_window_checked(m_connection->xcb(), window));
+    m_connection->flush();
+    return true;
+}
+
+bool X11Windows::activate(xcb_window_t window) {
+    if (!isManaged(window)) {
+        return false;
+    }
+    m_connection->sendRootMessage(window, m_connection->atom("_NET_ACTIVE_WINDOW"),
+                                  {kSourcePager, XCB_CURRENT_TIME, 0, 0, 0});
+    return true;
+}
+
+bool X11Windows::raise(xcb_window_t window) {
+    if (!isManaged(window)) {
+        return false;
+    }
+    // A stacking request on the client reaches the manager, which raises the frame; the extended
+    // restack message is ignored by some managers.
+    const quint32 above = XCB_STACK_MODE_ABOVE;
+    m_connection->discard(
+        xcb_configure_window_checked(m_connection->xcb(), window, XCB_CONFIG_WINDOW_STACK_MODE, &above));
+    m_connection->flush();
+    return true;
+}
+
+bool X11Windows::close(xcb_window_t window) {
+    if (!isManaged(window)) {
+        return false;
+    }
+    m_connection->sendRootMessage(window, m_connection->atom("_NET_CLOSE_WINDOW"),
+                                  {XCB_CURRENT_TIME, kSourcePager, 0, 0, 0});
+    return true;
+}
+
+bool X11Windows::setFullScreen(xcb_window_t window, bool fullScreen) {
+    if (!isManaged(window)) {
+        return false;
+    }
+    m_connection->sendRootMessage(
+        window, m_connection->atom("_NET_WM_STATE"),
+        {fullScreen ? 1u : 0u, m_connection->atom("_NET_WM_STATE_FULLSCREEN"), 0, kSourcePager, 0});
+    return true;
+}

@@ -1,0 +1,258 @@
+#include "X11DesktopTest.h"
+
+#include "Platform/Linux/LinuxProcess.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <qcoro/qcorotask.h>
+
+namespace {
+
+const QString kWindows = QStringLiteral("AXWindows");
+
+QList<xcb_window_t> numbersOf(const QList<WindowServerEntry>& list, qint32 pid) {
+    QList<xcb_window_t> numbers;
+    for (const WindowServerEntry& entry : list) {
+        if (entry.ownerPID == pid) {
+            numbers.append(entry.windowNumber);
+        }
+    }
+    return numbers;
+}
+
+std::optional<RunningApplication> find(const QList<RunningApplication>& apps, qint32 pid) {
+    for (const RunningApplication& app : apps) {
+        if (app.processIdentifier == pid) {
+            return app;
+        }
+    }
+    return std::nullopt;
+}
+
+using X11ApplicationsTest = X11DesktopTest;
+using X11WindowsTest = X11DesktopTest;
+
+TEST_F(X11ApplicationsTest, ListsProgramsWithTheirPidsAndIdentifiers) {
+    const qint32 xterm = start(QStringLiteral("xterm"), {QStringLiteral("-T"), QStringLiteral("shell")});
+    // xcalc sets no _NET_WM_PID and ships no desktop entry.
+    const qint32 xcalc = start(QStringLiteral("xcalc"));
+    const qint32 mine = start(testWindowProgram(), {QStringLiteral("--count"), QStringLiteral("2")});
+    const xcb_window_t xtermWindow = waitForWindows(xterm).value(0).window;
+    const xcb_window_t xcalcWindow = waitForWindows(xcalc).value(0).window;
+    waitForWindows(mine, 2);
+
+    const QList<RunningApplication> apps = applications->runningApplications();
+    const auto app = [&apps](qint32 pid) { return find(apps, pid).value_or(RunningApplication()); };
+    EXPECT_EQ(app(xterm).bundleIdentifier, QStringLiteral("debian-xterm.desktop"));
+    EXPECT_EQ(app(xterm).localizedName, QStringLiteral("XTerm"));
+    EXPECT_EQ(app(xcalc).bundleIdentifier, QFileInfo(QStringLiteral("/usr/bin/xcalc")).canonicalFilePath());
+    EXPECT_EQ(app(xcalc).localizedName, QStringLiteral("XCalc"));
+    EXPECT_EQ(app(mine).bundleIdentifier, QFileInfo(testWindowProgram()).canonicalFilePath());
+    for (const qint32 pid : {xterm, xcalc, mine}) {
+        EXPECT_EQ(app(pid).activationPolicy, ActivationPolicy::Regular) << pid;
+        EXPECT_FALSE(app(pid).isHidden);
+        EXPECT_TRUE(app(pid).isFinishedLaunching);
+    }
+    EXPECT_FALSE(find(apps, qint32(QCoreApplication::applicationPid())));
+
+    // Each application's "AXWindows" are its own windows; the window list names their owners.
+    const auto axWindows = [this](qint32 pid) {
+        return accessibility->copyAttributeValue(accessibility->applicationElement(pid), kWindows)
+            .value.toElements()
+            .value_or(QList<AXElement>());
+    };
+    EXPECT_EQ(axWindows(xterm), QList<AXElement>{AXElement{xtermWindow}});
+    EXPECT_EQ(axWindows(xcalc), QList<AXElement>{AXElement{xcalcWindow}});
+    EXPECT_EQ(axWindows(mine).size(), 2);
+    const auto list = windowServer->windowList(WindowServer::OnScreenWindows);
+    ASSERT_TRUE(list);
+    EXPECT_EQ(numbersOf(*list, xcalc), QList<xcb_window_t>{xcalcWindow});
+    EXPECT_EQ(numbersOf(*list, mine).size(), 2);
+    EXPECT_EQ(accessibility->copyAttributeValue(AXElement{quint64(xterm)}, kWindows).error,
+              AXError::InvalidUIElement);
+    EXPECT_EQ(accessibility->copyAttributeValue(accessibility->applicationElement(999999), kWindows).error,
+              AXError::CannotComplete);
+}
+
+TEST_F(X11ApplicationsTest, LaunchesThroughTheDesktopEntry) {
+    const QString id = installTestWindowEntry();
+    const std::optional<QUrl> url = applications->urlForApplication(id);
+    ASSERT_TRUE(url);
+    EXPECT_FALSE(applications->urlForApplication(QStringLiteral("no-such-program.desktop")));
+    EXPECT_FALSE(applications->urlForApplication(QStringLiteral("/no/such/program")));
+
+    QTemporaryDir documents;
+    const QList<QUrl> files{QUrl::fromLocalFile(documents.filePath("notes.txt")),
+                            QUrl::fromLocalFile(documents.filePath("plan b.txt"))};
+    const OpenResult opened = QCoro::waitFor(applications->openDocuments(files, *url, false));
+    EXPECT_TRUE(opened.succeeded) << opened.errorText.toStdString();
+
+    std::optional<RunningApplication> launched;
+    ASSERT_TRUE(waitUntil([&] {
+        for (const RunningApplication& app : applications->runningApplications()) {
+            if (app.bundleIdentifier == id && app.isFinishedLaunching) {
+                launched = app;
+            }
+        }
+        return launched.has_value();
+    }));
+    EXPECT_EQ(launched->localizedName, QStringLiteral("Ordella Test Window"));
+    QStringList titles;
+    for (const X11Client& window : waitForWindows(launched->processIdentifier, 2)) {
+        titles << window.title.value_or(QString());
+    }
+    titles.sort();
+    EXPECT_EQ(titles, (QStringList{"notes.txt", "plan b.txt"}));
+    // The launcher's note in the child's environment names the entry.
+    EXPECT_TRUE(LinuxProcess::environmentValue(launched->processIdentifier, "GIO_LAUNCHED_DESKTOP_FILE"));
+
+    // Opening a running application reopens it instead of starting a second one.
+    EXPECT_TRUE(QCoro::waitFor(applications->openApplication(*url, true)).succeeded);
+    int instances = 0;
+    for (const RunningApplication& app : applications->runningApplications()) {
+        instances += app.bundleIdentifier == id ? 1 : 0;
+    }
+    EXPECT_EQ(instances, 1);
+    EXPECT_FALSE(
+        QCoro::waitFor(applications->openApplication(QUrl::fromLocalFile("/etc/hostname"), false)).succeeded);
+}
+
+TEST_F(X11WindowsTest, MovesFramesAndReadsThemBack) {
+    // xterm keeps to whole character cells; the test window takes any size.
+    const qint32 xterm =
+        start(QStringLiteral("xterm"), {QStringLiteral("-geometry"), QStringLiteral("80x24+10+10")});
+    const qint32 mine = start(testWindowProgram());
+    const X11Client cells = waitForWindows(xterm).value(0);
+    const X11Client plain = waitForWindows(mine).value(0);
+
+    for (const X11Client& window : {cells, plain}) {
+        const AXElement element{window.window};
+        EXPECT_EQ(accessibility->setAttributeValue(element, QStringLiteral("AXPosition"),
+                                                   AXValue::point({300, 200})),
+                  AXError::Success);
+        EXPECT_EQ(
+            accessibility->setAttributeValue(element, QStringLiteral("AXSize"), AXValue::size({503, 301})),
+            AXError::Success);
+        std::optional<QRectF> frame;
+        EXPECT_TRUE(waitUntil([&] {
+            frame = axFrame(window.window);
+            return frame && frame->topLeft() == QPointF(300, 200) && std::abs(frame->width() - 503) < 20 &&
+                   std::abs(frame->height() - 301) < 30;
+        })) << window.title.value_or(QString()).toStdString();
+        // The read-back tells what the manager made of the request.
+        if (window.window == plain.window) {
+            EXPECT_EQ(frame, QRectF(300, 200, 503, 301));
+        }
+    }
+    EXPECT_EQ(accessibility->setAttributeValue(AXElement{plain.window}, QStringLiteral("AXPosition"),
+                                               AXValue::size({1, 1})),
+              AXError::IllegalArgument);
+    EXPECT_EQ(accessibility->copyAttributeValue(AXElement{plain.window}, QStringLiteral("AXSubrole")).value,
+              AXValue::string(QStringLiteral("AXStandardWindow")));
+    EXPECT_EQ(accessibility->copyAttributeValue(AXElement{cells.window}, QStringLiteral("AXTitle"))
+                  .value.toString(),
+              cells.title);
+    EXPECT_EQ(accessibility->copyAttributeValue(AXElement{plain.window}, QStringLiteral("AXDocument")).error,
+              AXError::NoValue);
+}
+
+TEST_F(X11WindowsTest, MinimisesRestoresRaisesAndCloses) {
+    const qint32 pid = start(testWindowProgram(), {QStringLiteral("--count"), QStringLiteral("2")});
+    const QList<X11Client> both = waitForWindows(pid, 2);
+    const xcb_window_t first = both.value(0).window;
+    const xcb_window_t second = both.value(1).window;
+    const auto onScreen = [this, pid] {
+        return numbersOf(
+            windowServer->windowList(WindowServer::OnScreenWindows).value_or(QList<WindowServerEntry>()),
+            pid);
+    };
+    const auto flag = [this](xcb_window_t window, const char* attribute) {
+        return accessibility->copyAttributeValue(AXElement{window}, QString::fromLatin1(attribute))
+            .value.toBool();
+    };
+
+    // Raising puts a window in front; the list follows the server's stacking.
+    for (const xcb_window_t window : {first, second, first}) {
+        EXPECT_EQ(accessibility->performAction(AXElement{window}, QStringLiteral("AXRaise")),
+                  AXError::Success);
+        EXPECT_TRUE(waitUntil([&] { return onScreen().value(0) == window; })) << window;
+    }
+    EXPECT_EQ(accessibility->setAttributeValue(AXElement{second}, QStringLiteral("AXFocused"),
+                                               AXValue::boolean(true)),
+              AXError::Success);
+    EXPECT_TRUE(
+        waitUntil([&] { return flag(second, "AXFocused") == true && onScreen().value(0) == second; }));
+    EXPECT_EQ(applications->frontmostApplication().value_or(RunningApplication()).processIdentifier, pid);
+
+    EXPECT_EQ(accessibility->setAttributeValue(AXElement{first}, QStringLiteral("AXMinimized"),
+                                               AXValue::boolean(true)),
+              AXError::Success);
+    EXPECT_TRUE(waitUntil([&] { return flag(first, "AXMinimized") == true && !onScreen().contains(first); }));
+    EXPECT_EQ(windowServer->windowList(WindowServer::OptionAll).value_or(QList<WindowServerEntry>()).size() >=
+                  2,
+              true);
+    EXPECT_EQ(accessibility->setAttributeValue(AXElement{first}, QStringLiteral("AXMinimized"),
+                                               AXValue::boolean(false)),
+              AXError::Success);
+    EXPECT_TRUE(waitUntil([&] { return flag(first, "AXMinimized") == false && onScreen().contains(first); }));
+
+    // Hiding an application minimises all its windows; unhiding brings back those it minimised.
+    EXPECT_TRUE(applications->hide(pid));
+    EXPECT_TRUE(
+        waitUntil([&] { return applications->application(pid).value_or(RunningApplication()).isHidden; }));
+    EXPECT_TRUE(onScreen().isEmpty());
+    EXPECT_TRUE(applications->unhide(pid));
+    EXPECT_TRUE(waitUntil([&] { return onScreen().size() == 2; }));
+
+    EXPECT_EQ(accessibility->setAttributeValue(AXElement{first}, QStringLiteral("AXFullScreen"),
+                                               AXValue::boolean(true)),
+              AXError::Success);
+    EXPECT_TRUE(waitUntil([&] { return flag(first, "AXFullScreen") == true; }));
+
+    // Terminating closes every window; the program quits with its last one.
+    EXPECT_TRUE(applications->terminate(pid));
+    EXPECT_TRUE(waitUntil([&] { return !applications->application(pid) && !LinuxProcess::isAlive(pid); }));
+    EXPECT_EQ(accessibility->copyAttributeValue(AXElement{first}, QStringLiteral("AXPosition")).error,
+              AXError::InvalidUIElement);
+    EXPECT_EQ(accessibility->performAction(AXElement{first}, QStringLiteral("AXRaise")),
+              AXError::InvalidUIElement);
+}
+
+TEST_F(X11WindowsTest, CapturesAWindowsOwnPixels) {
+    const qint32 pid = start(testWindowProgram(), {QStringLiteral("--colour"), QStringLiteral("#a7e67a")});
+    const X11Client window = waitForWindows(pid).value(0);
+    // Another window on top of it does not show in its picture.
+    const qint32 cover =
+        start(QStringLiteral("xterm"), {QStringLiteral("-geometry"), QStringLiteral("80x24+0+0")});
+    const X11Client covering = waitForWindows(cover).value(0);
+    accessibility->setAttributeValue(AXElement{window.window}, QStringLiteral("AXPosition"),
+                                     AXValue::point({0, 0}));
+    accessibility->setAttributeValue(AXElement{covering.window}, QStringLiteral("AXPosition"),
+                                     AXValue::point({0, 0}));
+    accessibility->performAction(AXElement{covering.window}, QStringLiteral("AXRaise"));
+    ASSERT_TRUE(
+        waitUntil([&] { return axFrame(window.window).value_or(QRectF()).topLeft() == QPointF(0, 0); }));
+
+    const ShareableContent content = QCoro::waitFor(screenCapture->shareableContent(false, true));
+    ASSERT_FALSE(content.error);
+    const auto shared =
+        std::find_if(content.windows.cbegin(), content.windows.cend(),
+                     [&](const ShareableWindow& w) { return w.windowNumber == window.window; });
+    ASSERT_NE(shared, content.windows.cend());
+    EXPECT_EQ(shared->ownerPid, pid);
+    const QSize size = shared->frame.size().toSize();
+    const WindowCapture capture = QCoro::waitFor(screenCapture->captureWindow(window.window, size, false));
+    ASSERT_FALSE(capture.error) << capture.error->toStdString();
+    EXPECT_EQ(capture.image.size(), size);
+    const QPoint inside(size.width() / 2, size.height() / 2);
+    EXPECT_EQ(capture.image.pixel(inside) & 0xFFFFFF, 0xa7e67au);
+
+    accessibility->setAttributeValue(AXElement{window.window}, QStringLiteral("AXMinimized"),
+                                     AXValue::boolean(true));
+    ASSERT_TRUE(waitUntil([&] { return windows->client(window.window).value_or(X11Client()).minimized; }));
+    EXPECT_TRUE(QCoro::waitFor(screenCapture->captureWindow(window.window, size, false)).error);
+}
+
+} // namespace

@@ -1,0 +1,138 @@
+#include "X11DesktopTest.h"
+
+#include "Platform/Linux/LinuxProcess.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <qcoro/qcorotask.h>
+
+#include <csignal>
+
+namespace {
+
+const QString kTestEntry = QStringLiteral("ordella-test-window.desktop");
+
+} // namespace
+
+void X11DesktopTest::SetUp() {
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        if (qEnvironmentVariableIsSet("ORDELLA_X11_SESSION")) {
+            FAIL() << "the X session of the test fixture cannot be reached";
+        }
+        GTEST_SKIP() << "no X session: run these tests through ctest";
+    }
+    connection = X11Connection::open();
+    ASSERT_TRUE(connection);
+    windows = std::make_shared<X11Windows>(connection);
+    monitors = std::make_shared<X11Monitors>(connection);
+    applications = std::make_shared<LinuxRunningApplications>(windows);
+    accessibility = std::make_shared<LinuxAccessibility>(windows, monitors, applications);
+    windowServer = std::make_shared<LinuxWindowServer>(windows, monitors, applications);
+    screens = std::make_shared<LinuxScreens>(windows, monitors);
+    screenCapture = std::make_shared<LinuxScreenCapture>(windows, monitors,
+                                                         std::shared_ptr<Clock>(&clock, [](Clock*) {}));
+    ASSERT_TRUE(windows->managerReady()) << windows->missingSupport().toStdString();
+}
+
+void X11DesktopTest::TearDown() {
+    if (!applications) {
+        return;
+    }
+    // What the ports launched runs under the test entry; everything else was started here.
+    QList<qint32> pids = m_started;
+    for (const RunningApplication& app : applications->runningApplications()) {
+        if (app.bundleIdentifier == kTestEntry && !pids.contains(app.processIdentifier)) {
+            pids.append(app.processIdentifier);
+        }
+    }
+    stopProcesses(pids);
+    // Monitors set up by a test go; the screen's own one stays.
+    for (const X11Monitor& monitor : monitors->monitors()) {
+        if (monitor.name != QLatin1String("screen")) {
+            xrandr({QStringLiteral("--delmonitor"), monitor.name});
+        }
+    }
+}
+
+void X11DesktopTest::stopProcesses(const QList<qint32>& pids) {
+    for (const qint32 pid : pids) {
+        ::kill(pid, SIGTERM);
+    }
+    const bool ended = waitUntil([&pids] {
+        return std::none_of(pids.cbegin(), pids.cend(),
+                            [](qint32 pid) { return LinuxProcess::isAlive(pid); });
+    });
+    if (!ended) {
+        for (const qint32 pid : pids) {
+            ::kill(pid, SIGKILL);
+        }
+    }
+}
+
+qint32 X11DesktopTest::start(const QString& program, const QStringList& arguments) {
+    qint64 pid = 0;
+    // Standard output and errors of clients are of no interest here.
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    EXPECT_TRUE(process.startDetached(&pid)) << program.toStdString();
+    m_started.append(qint32(pid));
+    return qint32(pid);
+}
+
+bool X11DesktopTest::waitUntil(const std::function<bool()>& check, int timeoutMs) {
+    return QCoro::waitFor(clock.pollUntil(check, Clock::Duration(timeoutMs), Clock::Duration(10)));
+}
+
+QList<X11Client> X11DesktopTest::waitForWindows(qint32 pid, int count) {
+    QList<X11Client> found;
+    waitUntil([&] {
+        found.clear();
+        for (const X11Client& client : windows->clients()) {
+            // A window counts once the manager has framed it.
+            if (client.pid == pid && client.viewable && !client.extents.isNull()) {
+                found.append(client);
+            }
+        }
+        return found.size() >= count;
+    });
+    EXPECT_GE(found.size(), count) << "pid " << pid;
+    return found;
+}
+
+std::optional<QRectF> X11DesktopTest::axFrame(xcb_window_t window) {
+    const AXResult position =
+        accessibility->copyAttributeValue(AXElement{window}, QStringLiteral("AXPosition"));
+    const AXResult size = accessibility->copyAttributeValue(AXElement{window}, QStringLiteral("AXSize"));
+    if (!position.value.toPoint() || !size.value.toSize()) {
+        return std::nullopt;
+    }
+    return QRectF(*position.value.toPoint(), *size.value.toSize());
+}
+
+void X11DesktopTest::xrandr(const QStringList& arguments) {
+    EXPECT_EQ(QProcess::execute(QStringLiteral("xrandr"), arguments), 0)
+        << arguments.join(u' ').toStdString();
+}
+
+QString X11DesktopTest::testWindowProgram() {
+    return QStringLiteral(ORDELLA_BINARY_DIR "/programs/ordella-test-window");
+}
+
+QString X11DesktopTest::installTestWindowEntry() {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                           QStringLiteral("/applications");
+    QDir().mkpath(folder);
+    QFile entry(folder + u'/' + kTestEntry);
+    EXPECT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.write(
+        "[Desktop Entry]\nType=Application\nName=Ordella Test Window\nIcon=utilities-terminal\nExec=" +
+        QFile::encodeName(testWindowProgram()) + " --caption Launched %F\n");
+    return kTestEntry;
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "Platform/Linux/LinuxAccessibility.h"
+#include "Platform/Linux/LinuxRunningApplications.h"
+#include "Platform/Linux/LinuxScreenCapture.h"
+#include "Platform/Linux/LinuxScreens.h"
+#include "Platform/Linux/LinuxWindowServer.h"
+#include "Platform/Linux/X11Connection.h"
+#include "Platform/Linux/X11Monitors.h"
+#include "Platform/Linux/X11Windows.h"
+#include "Platform/SystemClock.h"
+#include "Support/QtPrinters.h"
+
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+// A test against the real X session of the test fixture (Xvfb, openbox, a session bus), with
+// every Linux desktop port built on this program's own connection. Programs a test starts, and
+// the monitors it sets up, are gone again when it ends. Waits poll the real clock in short steps
+// up to a deadline.
+class X11DesktopTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Starts a program; its pid. The test fails when it cannot be started.
+    qint32 start(const QString& program, const QStringList& arguments = {});
+    // Whether check() held within timeoutMs.
+    bool waitUntil(const std::function<bool()>& check, int timeoutMs = 5000);
+    // The windows of pid once it shows at least count of them (in the manager's list order).
+    QList<X11Client> waitForWindows(qint32 pid, int count = 1);
+    // The frame of a window as the accessibility port reads it.
+    std::optional<QRectF> axFrame(xcb_window_t window);
+    // Runs xrandr with arguments and waits for it.
+    void xrandr(const QStringList& arguments);
+
+    // The test window program and its desktop entry ("ordella-test-window.desktop") in the test's
+    // own data folder, which takes documents as %F.
+    static QString testWindowProgram();
+    static QString installTestWindowEntry();
+
+    SystemClock clock;
+    std::shared_ptr<X11Connection> connection;
+    std::shared_ptr<X11Windows> windows;
+    std::shared_ptr<X11Monitors> monitors;
+    std::shared_ptr<LinuxRunningApplications> applications;
+    std::shared_ptr<LinuxAccessibility> accessibility;
+    std::shared_ptr<LinuxWindowServer> windowServer;
+    std::shared_ptr<LinuxScreens> screens;
+    std::shared_ptr<LinuxScreenCapture> screenCapture;
+
+private:
+    void stopProcesses(const QList<qint32>& pids);
+
+    QList<qint32> m_started;
+};

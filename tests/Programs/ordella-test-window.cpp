@@ -1,0 +1,84 @@
+// A small X11 client for the desktop tests: it shows one window per document named on the command
+// line (titled with the file's name), or --count windows titled --title and a number. Options:
+//   --caption TEXT    title of windows without a document (default "Test window"); Qt itself
+//                     takes --title
+//   --colour NAME     colour the windows are filled with (default #7ae6c7)
+//   --count N         number of such windows (default 1)
+//   --size WxH        client size (default 400x300)
+//   --increments WxH  size increments the window asks its manager to keep to
+#include <QColor>
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QRasterWindow>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+class PlainWindow : public QRasterWindow {
+public:
+    explicit PlainWindow(QColor colour)
+        : m_colour(colour) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.fillRect(QRect(QPoint(0, 0), size()), m_colour);
+    }
+
+private:
+    QColor m_colour;
+};
+
+QSize sizeOption(const QString& text, QSize fallback) {
+    const QStringList parts = text.split(u'x');
+    bool w = false;
+    bool h = false;
+    const QSize size(parts.value(0).toInt(&w), parts.value(1).toInt(&h));
+    return w && h && parts.size() == 2 ? size : fallback;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QGuiApplication app(argc, argv);
+    QCommandLineParser parser;
+    const QCommandLineOption title(QStringLiteral("caption"), QStringLiteral("caption"),
+                                   QStringLiteral("text"), QStringLiteral("Test window"));
+    const QCommandLineOption colour(QStringLiteral("colour"), QStringLiteral("colour"),
+                                    QStringLiteral("name"), QStringLiteral("#7ae6c7"));
+    const QCommandLineOption count(QStringLiteral("count"), QStringLiteral("count"), QStringLiteral("n"),
+                                   QStringLiteral("1"));
+    const QCommandLineOption size(QStringLiteral("size"), QStringLiteral("size"), QStringLiteral("WxH"));
+    const QCommandLineOption increments(QStringLiteral("increments"), QStringLiteral("increments"),
+                                        QStringLiteral("WxH"));
+    parser.addOptions({title, colour, count, size, increments});
+    parser.process(app);
+
+    QStringList titles;
+    for (const QString& document : parser.positionalArguments()) {
+        titles << QFileInfo(document).fileName();
+    }
+    if (titles.isEmpty()) {
+        const int n = std::max(1, parser.value(count).toInt());
+        for (int i = 1; i <= n; ++i) {
+            titles << (n == 1 ? parser.value(title) : parser.value(title) + u' ' + QString::number(i));
+        }
+    }
+    std::vector<std::unique_ptr<PlainWindow>> windows;
+    for (const QString& text : titles) {
+        auto window = std::make_unique<PlainWindow>(QColor(parser.value(colour)));
+        window->setTitle(text);
+        window->resize(sizeOption(parser.value(size), QSize(400, 300)));
+        if (parser.isSet(increments)) {
+            window->setBaseSize(QSize(0, 0));
+            window->setSizeIncrement(sizeOption(parser.value(increments), QSize(1, 1)));
+        }
+        window->show();
+        windows.push_back(std::move(window));
+    }
+    return app.exec();
+}
