@@ -36,6 +36,22 @@ inline constexpr int APIDisabled = -25211;
 inline constexpr int NoValue = -25212;
 } // namespace AXError
 
+// Attribute and action names as the interface spells them.
+namespace AXName {
+inline const QString Windows = QStringLiteral("AXWindows");
+inline const QString Position = QStringLiteral("AXPosition");
+inline const QString Size = QStringLiteral("AXSize");
+inline const QString Title = QStringLiteral("AXTitle");
+inline const QString Document = QStringLiteral("AXDocument");
+inline const QString Role = QStringLiteral("AXRole");
+inline const QString Subrole = QStringLiteral("AXSubrole");
+inline const QString Minimized = QStringLiteral("AXMinimized");
+inline const QString FullScreen = QStringLiteral("AXFullScreen");
+inline const QString Main = QStringLiteral("AXMain");
+inline const QString Focused = QStringLiteral("AXFocused");
+inline const QString Raise = QStringLiteral("AXRaise");
+} // namespace AXName
+
 // A value read from or written to an attribute. Exactly one kind is held, so a reader can tell a
 // missing value from a value of the wrong type.
 class AXValue {

@@ -9,19 +9,6 @@
 
 namespace {
 
-const QString kWindows = QStringLiteral("AXWindows");
-const QString kPosition = QStringLiteral("AXPosition");
-const QString kSize = QStringLiteral("AXSize");
-const QString kTitle = QStringLiteral("AXTitle");
-const QString kDocument = QStringLiteral("AXDocument");
-const QString kRole = QStringLiteral("AXRole");
-const QString kSubrole = QStringLiteral("AXSubrole");
-const QString kMinimized = QStringLiteral("AXMinimized");
-const QString kFullScreen = QStringLiteral("AXFullScreen");
-const QString kMain = QStringLiteral("AXMain");
-const QString kFocused = QStringLiteral("AXFocused");
-const QString kRaise = QStringLiteral("AXRaise");
-
 // X coordinates are 16-bit; a point far outside is brought to the edge of what can be asked.
 int coordinate(double value) {
     return std::clamp(NumberConversion::toInt(std::round(value)), -32768, 32767);
@@ -81,7 +68,7 @@ AXResult LinuxAccessibility::applicationAttribute(qint32 pid, const QString& att
     if (!LinuxProcess::isAlive(pid)) {
         return AXResult::failure(AXError::CannotComplete);
     }
-    if (attribute == kWindows) {
+    if (attribute == AXName::Windows) {
         QList<AXElement> elements;
         for (const X11Client& window : m_windows->clients()) {
             if (window.pid == pid && hasWindowList(window.type)) {
@@ -90,10 +77,10 @@ AXResult LinuxAccessibility::applicationAttribute(qint32 pid, const QString& att
         }
         return AXResult::success(AXValue::elements(elements));
     }
-    if (attribute == kRole) {
+    if (attribute == AXName::Role) {
         return AXResult::success(AXValue::string(QStringLiteral("AXApplication")));
     }
-    if (attribute == kTitle) {
+    if (attribute == AXName::Title) {
         const std::optional<RunningApplication> app = m_applications->application(pid);
         return app && app->localizedName ? AXResult::success(AXValue::string(*app->localizedName))
                                          : AXResult::failure(AXError::NoValue);
@@ -102,32 +89,32 @@ AXResult LinuxAccessibility::applicationAttribute(qint32 pid, const QString& att
 }
 
 AXResult LinuxAccessibility::windowAttribute(const X11Client& window, const QString& attribute) {
-    if (attribute == kPosition) {
+    if (attribute == AXName::Position) {
         return AXResult::success(AXValue::point(window.frameRect().topLeft() - m_monitors->primaryOrigin()));
     }
-    if (attribute == kSize) {
+    if (attribute == AXName::Size) {
         return AXResult::success(AXValue::size(window.frameRect().size()));
     }
-    if (attribute == kTitle) {
+    if (attribute == AXName::Title) {
         return window.title ? AXResult::success(AXValue::string(*window.title))
                             : AXResult::failure(AXError::NoValue);
     }
-    if (attribute == kDocument) {
+    if (attribute == AXName::Document) {
         return AXResult::failure(AXError::NoValue); // X11 windows do not say which file they show
     }
-    if (attribute == kRole) {
+    if (attribute == AXName::Role) {
         return AXResult::success(AXValue::string(QStringLiteral("AXWindow")));
     }
-    if (attribute == kSubrole) {
+    if (attribute == AXName::Subrole) {
         return AXResult::success(AXValue::string(subroleFor(window.type)));
     }
-    if (attribute == kMinimized) {
+    if (attribute == AXName::Minimized) {
         return AXResult::success(AXValue::boolean(window.minimized));
     }
-    if (attribute == kFullScreen) {
+    if (attribute == AXName::FullScreen) {
         return AXResult::success(AXValue::boolean(window.fullScreen));
     }
-    if (attribute == kMain || attribute == kFocused) {
+    if (attribute == AXName::Main || attribute == AXName::Focused) {
         return AXResult::success(AXValue::boolean(window.window == m_windows->activeWindow()));
     }
     return AXResult::failure(AXError::AttributeUnsupported);
@@ -145,7 +132,7 @@ int LinuxAccessibility::setAttributeValue(AXElement element, const QString& attr
 
 int LinuxAccessibility::setWindowAttribute(const X11Client& window, const QString& attribute,
                                            const AXValue& value) {
-    if (attribute == kPosition) {
+    if (attribute == AXName::Position) {
         const std::optional<QPointF> point = value.toPoint();
         if (!point || !std::isfinite(point->x()) || !std::isfinite(point->y())) {
             return AXError::IllegalArgument;
@@ -155,7 +142,7 @@ int LinuxAccessibility::setWindowAttribute(const X11Client& window, const QStrin
             window.window, QPoint(coordinate(point->x() + origin.x()), coordinate(point->y() + origin.y())));
         return AXError::Success;
     }
-    if (attribute == kSize) {
+    if (attribute == AXName::Size) {
         const std::optional<QSizeF> size = value.toSize();
         if (!size || !std::isfinite(size->width()) || !std::isfinite(size->height())) {
             return AXError::IllegalArgument;
@@ -165,12 +152,13 @@ int LinuxAccessibility::setWindowAttribute(const X11Client& window, const QStrin
         return AXError::Success;
     }
     const std::optional<bool> flag = value.toBool();
-    if (attribute == kMinimized || attribute == kFullScreen || attribute == kMain || attribute == kFocused) {
+    if (attribute == AXName::Minimized || attribute == AXName::FullScreen || attribute == AXName::Main ||
+        attribute == AXName::Focused) {
         if (!flag) {
             return AXError::IllegalArgument;
         }
     }
-    if (attribute == kMinimized) {
+    if (attribute == AXName::Minimized) {
         if (*flag) {
             m_windows->minimize(window.window);
         } else {
@@ -178,18 +166,18 @@ int LinuxAccessibility::setWindowAttribute(const X11Client& window, const QStrin
         }
         return AXError::Success;
     }
-    if (attribute == kFullScreen) {
+    if (attribute == AXName::FullScreen) {
         m_windows->setFullScreen(window.window, *flag);
         return AXError::Success;
     }
-    if (attribute == kFocused) {
+    if (attribute == AXName::Focused) {
         // Focus on X11 goes through the manager's activation, which also brings the window up.
         if (*flag) {
             m_windows->activate(window.window);
         }
         return AXError::Success;
     }
-    if (attribute == kMain) {
+    if (attribute == AXName::Main) {
         // There is no per-application main window on X11: raising it (AXRaise) makes it the
         // application's frontmost window, which is what callers follow this with.
         return AXError::Success;
@@ -204,7 +192,7 @@ int LinuxAccessibility::performAction(AXElement element, const QString& action) 
     if (!m_windows->client(xcb_window_t(element.id))) {
         return AXError::InvalidUIElement;
     }
-    if (action != kRaise) {
+    if (action != AXName::Raise) {
         return AXError::ActionUnsupported;
     }
     m_windows->raise(xcb_window_t(element.id));

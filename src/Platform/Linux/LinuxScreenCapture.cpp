@@ -2,24 +2,6 @@
 
 #include <xcb/composite.h>
 
-#include <cstdlib>
-
-namespace {
-
-template <typename T> struct FreeDeleter {
-    void operator()(T* p) const { std::free(p); }
-};
-template <typename T> using Reply = std::unique_ptr<T, FreeDeleter<T>>;
-
-template <typename T> Reply<T> take(T* reply, xcb_generic_error_t* error) {
-    std::free(error);
-    return Reply<T>(reply);
-}
-
-constexpr quint32 kAllDesktops = 0xFFFFFFFF;
-
-} // namespace
-
 LinuxScreenCapture::LinuxScreenCapture(std::shared_ptr<X11Windows> windows,
                                        std::shared_ptr<X11Monitors> monitors, std::shared_ptr<Clock> clock)
     : m_windows(std::move(windows))
@@ -28,10 +10,9 @@ LinuxScreenCapture::LinuxScreenCapture(std::shared_ptr<X11Windows> windows,
     xcb_connection_t* c = m_windows->connection().xcb();
     const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_composite_id);
     if (ext && ext->present) {
-        xcb_generic_error_t* error = nullptr;
         // Naming a window's pixmap came with version 0.2.
-        const auto version =
-            take(xcb_composite_query_version_reply(c, xcb_composite_query_version(c, 0, 4), &error), error);
+        const auto version = m_windows->connection().reply(xcb_composite_query_version_reply,
+                                                           xcb_composite_query_version(c, 0, 4));
         m_hasComposite = version && (version->major_version > 0 || version->minor_version >= 2);
     }
 }
@@ -63,9 +44,7 @@ QCoro::Task<ShareableContent> LinuxScreenCapture::shareableContent(bool excludeD
     const QPoint origin = m_monitors->primaryOrigin();
     const std::optional<quint32> desktop = m_windows->currentDesktop();
     for (const X11Client& window : m_windows->stackedClients()) {
-        const bool onDesktop =
-            !desktop || !window.desktop || *window.desktop == kAllDesktops || *window.desktop == *desktop;
-        if (onScreenWindowsOnly && (window.minimized || !window.viewable || !onDesktop)) {
+        if (onScreenWindowsOnly && !window.isOnScreen(desktop)) {
             continue;
         }
         if (excludeDesktopWindows && window.type == X11Client::Type::Desktop) {
@@ -132,19 +111,14 @@ WindowCapture LinuxScreenCapture::capture(quint32 windowNumber, QSize pixelSize,
 
 QImage LinuxScreenCapture::pixmapImage(xcb_pixmap_t pixmap, QString& error) {
     xcb_connection_t* c = m_windows->connection().xcb();
-    xcb_generic_error_t* geometryError = nullptr;
-    const auto geometry =
-        take(xcb_get_geometry_reply(c, xcb_get_geometry(c, pixmap), &geometryError), geometryError);
+    const auto geometry = m_windows->connection().reply(xcb_get_geometry_reply, xcb_get_geometry(c, pixmap));
     if (!geometry || geometry->width == 0 || geometry->height == 0) {
         error = QStringLiteral("The window cannot be captured.");
         return QImage();
     }
-    xcb_generic_error_t* imageError = nullptr;
-    const auto reply = take(xcb_get_image_reply(c,
-                                                xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, 0, 0,
-                                                              geometry->width, geometry->height, ~0u),
-                                                &imageError),
-                            imageError);
+    const auto reply = m_windows->connection().reply(
+        xcb_get_image_reply,
+        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, 0, 0, geometry->width, geometry->height, ~0u));
     const int width = geometry->width;
     const int height = geometry->height;
     // True colour at 32 bits a pixel, least significant byte first, is what servers use today.

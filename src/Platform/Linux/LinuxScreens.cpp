@@ -4,8 +4,6 @@
 #include <QScreen>
 #include <QSet>
 
-#include <cstdlib>
-
 namespace {
 
 // The namespace of Ordella's display identities.

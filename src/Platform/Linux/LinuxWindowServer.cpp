@@ -2,12 +2,6 @@
 
 #include "Platform/Linux/LinuxRunningApplications.h"
 
-namespace {
-
-constexpr quint32 kAllDesktops = 0xFFFFFFFF;
-
-} // namespace
-
 LinuxWindowServer::LinuxWindowServer(std::shared_ptr<X11Windows> windows,
                                      std::shared_ptr<X11Monitors> monitors,
                                      std::shared_ptr<LinuxRunningApplications> applications)
@@ -37,9 +31,7 @@ std::optional<QList<WindowServerEntry>> LinuxWindowServer::windowList(quint32 op
     const std::optional<quint32> desktop = m_windows->currentDesktop();
     QList<WindowServerEntry> result;
     for (const X11Client& window : m_windows->stackedClients()) {
-        const bool onDesktop =
-            !desktop || !window.desktop || *window.desktop == kAllDesktops || *window.desktop == *desktop;
-        if ((options & OptionOnScreenOnly) != 0 && (window.minimized || !window.viewable || !onDesktop)) {
+        if ((options & OptionOnScreenOnly) != 0 && !window.isOnScreen(desktop)) {
             continue;
         }
         if ((options & OptionExcludeDesktopElements) != 0 && window.type == X11Client::Type::Desktop) {

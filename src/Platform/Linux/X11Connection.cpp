@@ -12,11 +12,6 @@ namespace {
 // Properties are read whole; 16 MiB (in 32-bit units) is far above any window's property.
 constexpr quint32 kMaxPropertyLength = 4u << 20;
 
-template <typename T> struct FreeDeleter {
-    void operator()(T* p) const { std::free(p); }
-};
-template <typename T> using Reply = std::unique_ptr<T, FreeDeleter<T>>;
-
 } // namespace
 
 QList<quint32> X11Connection::Property::items() const {
@@ -87,10 +82,8 @@ X11Connection::~X11Connection() {
 
 void X11Connection::watchRoot() {
     // Event masks belong to the client, and Qt shares this one: add to its mask, never replace it.
-    xcb_generic_error_t* error = nullptr;
-    Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
-        m_connection, xcb_get_window_attributes(m_connection, m_root), &error));
-    std::free(error);
+    const auto attributes =
+        reply(xcb_get_window_attributes_reply, xcb_get_window_attributes(m_connection, m_root));
     const quint32 mask = (attributes ? attributes->your_event_mask : 0) | XCB_EVENT_MASK_PROPERTY_CHANGE;
     discard(xcb_change_window_attributes_checked(m_connection, m_root, XCB_CW_EVENT_MASK, &mask));
     flush();
@@ -101,11 +94,9 @@ xcb_atom_t X11Connection::atom(const char* name) {
     if (const auto it = m_atoms.constFind(key); it != m_atoms.constEnd()) {
         return it.value();
     }
-    xcb_generic_error_t* error = nullptr;
-    Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
-        m_connection, xcb_intern_atom(m_connection, 0, quint16(key.size()), key.constData()), &error));
-    std::free(error);
-    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    const auto interned =
+        reply(xcb_intern_atom_reply, xcb_intern_atom(m_connection, 0, quint16(key.size()), key.constData()));
+    const xcb_atom_t atom = interned ? interned->atom : xcb_atom_t(XCB_ATOM_NONE);
     if (atom != XCB_ATOM_NONE) {
         m_atoms.insert(key, atom);
     }
@@ -123,18 +114,16 @@ X11Connection::properties(const QList<std::pair<xcb_window_t, xcb_atom_t>>& requ
     QList<std::optional<Property>> result;
     result.reserve(requests.size());
     for (const xcb_get_property_cookie_t& cookie : cookies) {
-        xcb_generic_error_t* error = nullptr;
-        Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(m_connection, cookie, &error));
-        std::free(error);
-        if (!reply) {
+        const auto answer = reply(xcb_get_property_reply, cookie);
+        if (!answer) {
             result.append(std::nullopt);
             continue;
         }
         Property property;
-        property.type = reply->type;
-        property.format = reply->format;
-        property.data = QByteArray(static_cast<const char*>(xcb_get_property_value(reply.get())),
-                                   xcb_get_property_value_length(reply.get()));
+        property.type = answer->type;
+        property.format = answer->format;
+        property.data = QByteArray(static_cast<const char*>(xcb_get_property_value(answer.get())),
+                                   xcb_get_property_value_length(answer.get()));
         result.append(property);
     }
     return result;

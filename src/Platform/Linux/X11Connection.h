@@ -10,9 +10,17 @@
 #include <xcb/xcb.h>
 
 #include <array>
+#include <cstdlib>
 #include <memory>
 #include <optional>
+#include <type_traits>
 #include <utility>
+
+// A reply of the X server, freed with its holder.
+struct X11Free {
+    void operator()(void* p) const { std::free(p); }
+};
+template <typename T> using X11Reply = std::unique_ptr<T, X11Free>;
 
 // The X server, reached through the connection Qt already holds, so that Ordella opens no second
 // connection and sees the same events as the rest of the program. Every request that may fail
@@ -40,6 +48,16 @@ public:
     xcb_connection_t* xcb() const { return m_connection; }
     xcb_window_t root() const { return m_root; }
     const xcb_screen_t* screen() const { return m_screen; }
+
+    // The answer to a request made with cookie, read with its reply function (xcb_..._reply);
+    // nothing when the server answered with an error, which is dropped.
+    template <typename ReplyFunction, typename Cookie>
+    auto reply(ReplyFunction function, Cookie cookie) const {
+        xcb_generic_error_t* error = nullptr;
+        auto* answer = function(m_connection, cookie, &error);
+        std::free(error);
+        return X11Reply<std::remove_pointer_t<decltype(answer)>>(answer);
+    }
 
     // The atom of name, interned once and remembered.
     xcb_atom_t atom(const char* name);

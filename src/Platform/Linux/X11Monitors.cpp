@@ -2,30 +2,15 @@
 
 #include <xcb/randr.h>
 
-#include <cstdlib>
-
-namespace {
-
-template <typename T> struct FreeDeleter {
-    void operator()(T* p) const { std::free(p); }
-};
-template <typename T> using Reply = std::unique_ptr<T, FreeDeleter<T>>;
-
-template <typename T> Reply<T> take(T* reply, xcb_generic_error_t* error) {
-    std::free(error);
-    return Reply<T>(reply);
-}
-
-} // namespace
+namespace {} // namespace
 
 X11Monitors::X11Monitors(std::shared_ptr<X11Connection> connection)
     : m_connection(std::move(connection)) {
     xcb_connection_t* c = m_connection->xcb();
     const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_randr_id);
     if (ext && ext->present) {
-        xcb_generic_error_t* error = nullptr;
         const auto version =
-            take(xcb_randr_query_version_reply(c, xcb_randr_query_version(c, 1, 5), &error), error);
+            m_connection->reply(xcb_randr_query_version_reply, xcb_randr_query_version(c, 1, 5));
         // Monitors came with RandR 1.5.
         m_hasRandr = version && (version->major_version > 1 ||
                                  (version->major_version == 1 && version->minor_version >= 5));
@@ -34,8 +19,7 @@ X11Monitors::X11Monitors(std::shared_ptr<X11Connection> connection)
 
 QString X11Monitors::atomName(xcb_atom_t atom) {
     xcb_connection_t* c = m_connection->xcb();
-    xcb_generic_error_t* error = nullptr;
-    const auto reply = take(xcb_get_atom_name_reply(c, xcb_get_atom_name(c, atom), &error), error);
+    const auto reply = m_connection->reply(xcb_get_atom_name_reply, xcb_get_atom_name(c, atom));
     if (!reply) {
         return QString();
     }
@@ -46,11 +30,9 @@ QByteArray X11Monitors::edidOf(const QList<quint32>& outputs) {
     xcb_connection_t* c = m_connection->xcb();
     const xcb_atom_t edidAtom = m_connection->atom("EDID");
     for (const quint32 output : outputs) {
-        xcb_generic_error_t* error = nullptr;
-        const auto reply = take(
-            xcb_randr_get_output_property_reply(
-                c, xcb_randr_get_output_property(c, output, edidAtom, XCB_ATOM_ANY, 0, 256, 0, 0), &error),
-            error);
+        const auto reply = m_connection->reply(
+            xcb_randr_get_output_property_reply,
+            xcb_randr_get_output_property(c, output, edidAtom, XCB_ATOM_ANY, 0, 256, 0, 0));
         if (reply && reply->format == 8 && reply->num_items > 0) {
             return QByteArray(reinterpret_cast<const char*>(xcb_randr_get_output_property_data(reply.get())),
                               xcb_randr_get_output_property_data_length(reply.get()));
@@ -63,10 +45,8 @@ QList<X11Monitor> X11Monitors::monitors(bool described) {
     xcb_connection_t* c = m_connection->xcb();
     QList<X11Monitor> list;
     if (m_hasRandr) {
-        xcb_generic_error_t* error = nullptr;
-        const auto reply =
-            take(xcb_randr_get_monitors_reply(c, xcb_randr_get_monitors(c, m_connection->root(), 1), &error),
-                 error);
+        const auto reply = m_connection->reply(xcb_randr_get_monitors_reply,
+                                               xcb_randr_get_monitors(c, m_connection->root(), 1));
         if (reply) {
             for (auto it = xcb_randr_get_monitors_monitors_iterator(reply.get()); it.rem > 0;
                  xcb_randr_monitor_info_next(&it)) {

@@ -4,20 +4,7 @@
 
 #include <QSet>
 
-#include <cstdlib>
-
 namespace {
-
-template <typename T> struct FreeDeleter {
-    void operator()(T* p) const { std::free(p); }
-};
-template <typename T> using Reply = std::unique_ptr<T, FreeDeleter<T>>;
-
-template <typename T> Reply<T> take(T* reply, xcb_generic_error_t* error) {
-    std::free(error);
-    return Reply<T>(reply);
-}
-
 // The properties read for every window, in this order.
 constexpr const char* kClientAtoms[] = {
     "_NET_WM_PID",      "_NET_WM_NAME",          "WM_NAME",
@@ -50,6 +37,13 @@ constexpr quint32 kSourcePager = 2;
 constexpr quint32 kGravityNorthWest = 1;
 
 } // namespace
+
+bool X11Client::isOnScreen(std::optional<quint32> currentDesktop) const {
+    constexpr quint32 allDesktops = 0xFFFFFFFF;
+    const bool onDesktop =
+        !currentDesktop || !desktop || *desktop == allDesktops || *desktop == *currentDesktop;
+    return viewable && !minimized && onDesktop;
+}
 
 X11Windows::X11Windows(std::shared_ptr<X11Connection> connection)
     : m_connection(std::move(connection)) {
@@ -158,12 +152,9 @@ QList<X11Client> X11Windows::clients(const QList<xcb_window_t>& windows) {
 
     QList<X11Client> result;
     for (qsizetype i = 0; i < windows.size(); ++i) {
-        xcb_generic_error_t* error = nullptr;
-        const auto geo = take(xcb_get_geometry_reply(c, geometry[i], &error), error);
-        error = nullptr;
-        const auto pos = take(xcb_translate_coordinates_reply(c, origin[i], &error), error);
-        error = nullptr;
-        const auto attr = take(xcb_get_window_attributes_reply(c, attributes[i], &error), error);
+        const auto geo = m_connection->reply(xcb_get_geometry_reply, geometry[i]);
+        const auto pos = m_connection->reply(xcb_translate_coordinates_reply, origin[i]);
+        const auto attr = m_connection->reply(xcb_get_window_attributes_reply, attributes[i]);
         const auto value = [&](ClientAtom a) { return values[i * kClientAtomCount + a]; };
         if (!geo || !pos || !attr || !value(Pid)) {
             continue; // gone while it was read
@@ -229,9 +220,8 @@ QHash<xcb_window_t, qint32> X11Windows::pidsOf(const QList<xcb_window_t>& window
         m_resChecked = true;
         const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_res_id);
         if (ext && ext->present) {
-            xcb_generic_error_t* error = nullptr;
             const auto version =
-                take(xcb_res_query_version_reply(c, xcb_res_query_version(c, 1, 2), &error), error);
+                m_connection->reply(xcb_res_query_version_reply, xcb_res_query_version(c, 1, 2));
             m_hasRes = version && (version->server_major > 1 ||
                                    (version->server_major == 1 && version->server_minor >= 2));
         }
@@ -246,8 +236,7 @@ QHash<xcb_window_t, qint32> X11Windows::pidsOf(const QList<xcb_window_t>& window
         }
     }
     for (const auto& [window, cookie] : pending) {
-        xcb_generic_error_t* error = nullptr;
-        const auto reply = take(xcb_res_query_client_ids_reply(c, cookie, &error), error);
+        const auto reply = m_connection->reply(xcb_res_query_client_ids_reply, cookie);
         if (!reply) {
             continue;
         }
@@ -271,8 +260,7 @@ QHash<xcb_window_t, qint32> X11Windows::pidsOf(const QList<xcb_window_t>& window
 
 QList<xcb_window_t> X11Windows::rootChildren() {
     xcb_connection_t* c = m_connection->xcb();
-    xcb_generic_error_t* error = nullptr;
-    const auto tree = take(xcb_query_tree_reply(c, xcb_query_tree(c, m_connection->root()), &error), error);
+    const auto tree = m_connection->reply(xcb_query_tree_reply, xcb_query_tree(c, m_connection->root()));
     QList<xcb_window_t> children;
     if (tree) {
         const xcb_window_t* data = xcb_query_tree_children(tree.get());
@@ -301,8 +289,7 @@ QHash<xcb_window_t, xcb_window_t> X11Windows::framesOf(const QList<xcb_window_t>
             pending.append({it.key(), xcb_query_tree(c, it.value())});
         }
         for (const auto& [window, cookie] : pending) {
-            xcb_generic_error_t* error = nullptr;
-            const auto tree = take(xcb_query_tree_reply(c, cookie, &error), error);
+            const auto tree = m_connection->reply(xcb_query_tree_reply, cookie);
             if (!tree || tree->parent == XCB_WINDOW_NONE) {
                 current.remove(window);
             } else if (tree->parent == m_connection->root() || top.contains(tree->parent)) {

@@ -42,6 +42,8 @@ struct X11Client {
     QList<quint32> strut;
 
     QRect frameRect() const { return clientRect.marginsAdded(extents); }
+    // Whether it is drawn now: shown (not minimised) and on the current virtual desktop (or on all).
+    bool isOnScreen(std::optional<quint32> currentDesktop) const;
 };
 
 // The managed windows of the X11 desktop and the requests an EWMH window manager honours for
