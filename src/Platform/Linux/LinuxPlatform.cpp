@@ -6,6 +6,7 @@
 #include "Platform/Linux/LinuxScreenCapture.h"
 #include "Platform/Linux/LinuxScreens.h"
 #include "Platform/Linux/LinuxSystemInfo.h"
+#include "Platform/Linux/LinuxUserNotifications.h"
 #include "Platform/Linux/LinuxWindowServer.h"
 #include "Platform/Linux/X11Connection.h"
 #include "Platform/Linux/X11Monitors.h"
@@ -18,6 +19,7 @@ LinuxPlatform::Assembly LinuxPlatform::create() {
     platform->clock = std::make_shared<SystemClock>();
     platform->systemInfo = std::make_shared<LinuxSystemInfo>();
     platform->loginItems = std::make_shared<LinuxLoginItems>();
+    platform->userNotifications = std::make_shared<LinuxUserNotifications>();
     assembly.platform = platform;
 
     const std::shared_ptr<X11Connection> connection = X11Connection::open();

@@ -1,9 +1,12 @@
+#include "Platform/Linux/LinuxPlatform.h"
 #include "Platform/Linux/LinuxLoginItems.h"
 #include "Platform/Linux/LinuxSystemInfo.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+
+#include "Support/X11DesktopTest.h"
 
 #include <gtest/gtest.h>
 
@@ -111,6 +114,20 @@ TEST(LinuxLoginItemsTest, ExecArgumentIsQuotedAndEscaped) {
     for (const auto& [path, expected] : rows) {
         EXPECT_EQ(LinuxLoginItems::execArgument(path), expected) << path.toStdString();
     }
+}
+
+using LinuxPlatformAssemblyTest = X11DesktopTest;
+
+TEST_F(LinuxPlatformAssemblyTest, TheProductionPlatformHasEveryDesktopPort) {
+    const LinuxPlatform::Assembly assembly = LinuxPlatform::create();
+    EXPECT_TRUE(assembly.problem.isEmpty()) << assembly.problem.toStdString();
+    const Platform& p = *assembly.platform;
+    EXPECT_TRUE(p.clock && p.accessibility && p.runningApplications && p.windowServer && p.screens &&
+                p.userNotifications && p.loginItems && p.screenCapture && p.systemInfo);
+    EXPECT_TRUE(p.accessibility->isProcessTrusted());
+    // Scripting has no counterpart here; alerts and panels come with the user interface.
+    EXPECT_FALSE(p.scriptRunner);
+    EXPECT_FALSE(p.prompts);
 }
 
 } // namespace

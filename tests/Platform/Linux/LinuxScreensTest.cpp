@@ -1,4 +1,4 @@
-#include "X11DesktopTest.h"
+#include "Support/X11DesktopTest.h"
 
 #include "Platform/Linux/Edid.h"
 

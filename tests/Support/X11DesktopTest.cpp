@@ -1,7 +1,8 @@
-#include "X11DesktopTest.h"
+#include "Support/X11DesktopTest.h"
 
 #include "Platform/Linux/LinuxProcess.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -122,7 +123,8 @@ void X11DesktopTest::xrandr(const QStringList& arguments) {
 }
 
 QString X11DesktopTest::testWindowProgram() {
-    return QStringLiteral(ORDELLA_BINARY_DIR "/programs/ordella-test-window");
+    // Test programs are built beside the test executables.
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/programs/ordella-test-window");
 }
 
 QString X11DesktopTest::installTestWindowEntry() {

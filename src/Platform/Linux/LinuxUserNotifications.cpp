@@ -1,0 +1,116 @@
+#include "Platform/Linux/LinuxUserNotifications.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDBusPendingReply>
+#include <QPointer>
+
+#include <qcoro/qcorodbuspendingcall.h>
+
+namespace {
+
+const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
+const QString kBusService = QStringLiteral("org.freedesktop.DBus");
+const QString kBusPath = QStringLiteral("/org/freedesktop/DBus");
+
+} // namespace
+
+LinuxUserNotifications::LinuxUserNotifications(QDBusConnection bus, QObject* parent)
+    : UserNotifications(parent)
+    , m_bus(std::move(bus)) {
+    m_bus.connect(service, path, kInterface, QStringLiteral("ActionInvoked"), this,
+                  SLOT(actionInvoked(uint, QString)));
+    m_bus.connect(service, path, kInterface, QStringLiteral("NotificationClosed"), this,
+                  SLOT(notificationClosed(uint, uint)));
+}
+
+void LinuxUserNotifications::setNotificationCategories(const QList<NotificationCategory>& categories) {
+    m_categories = categories;
+}
+
+QCoro::Task<bool> LinuxUserNotifications::serverPresent() {
+    if (!m_bus.isConnected()) {
+        co_return false;
+    }
+    const QPointer<LinuxUserNotifications> self(this);
+    // A server that runs, or one the bus starts on the first notification.
+    for (const QString& method : {QStringLiteral("NameHasOwner"), QStringLiteral("ListActivatableNames")}) {
+        QDBusMessage call = QDBusMessage::createMethodCall(kBusService, kBusPath,
+                                                           QStringLiteral("org.freedesktop.DBus"), method);
+        if (method == QLatin1String("NameHasOwner")) {
+            call << service;
+        }
+        const QDBusMessage answer = co_await m_bus.asyncCall(call);
+        if (!self) {
+            co_return false;
+        }
+        const QVariant value = answer.arguments().value(0);
+        if (answer.type() == QDBusMessage::ReplyMessage &&
+            (value.toBool() == true || value.toStringList().contains(service))) {
+            co_return true;
+        }
+    }
+    co_return false;
+}
+
+QCoro::Task<UserNotifications::AuthorizationStatus> LinuxUserNotifications::authorizationStatus() {
+    co_return co_await serverPresent() ? AuthorizationStatus::authorized : AuthorizationStatus::denied;
+}
+
+QCoro::Task<UserNotifications::AuthorizationAnswer>
+LinuxUserNotifications::requestAuthorization(quint32 options) {
+    Q_UNUSED(options); // a server shows alerts and plays sounds as the user set it up
+    AuthorizationAnswer answer;
+    answer.granted = co_await serverPresent();
+    co_return answer;
+}
+
+QCoro::Task<std::optional<QString>> LinuxUserNotifications::add(NotificationRequest request) {
+    QStringList actions{defaultActionIdentifier, QString()};
+    for (const NotificationCategory& category : m_categories) {
+        if (category.identifier == request.categoryIdentifier) {
+            for (const NotificationAction& action : category.actions) {
+                actions << action.identifier << action.title;
+            }
+        }
+    }
+    QVariantMap hints;
+    hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("ordella"));
+    if (!request.soundName.isEmpty()) {
+        // Sound names differ between desktops: the theme's own sound for a new message stands in.
+        hints.insert(QStringLiteral("sound-name"), QStringLiteral("message-new-instant"));
+    }
+    const uint replaces = m_serverIds.value(request.identifier, 0);
+    QDBusMessage call = QDBusMessage::createMethodCall(service, path, kInterface, QStringLiteral("Notify"));
+    call << QStringLiteral("Ordella") << replaces << QStringLiteral("ordella") << request.title
+         << request.body << actions << hints << qint32(-1);
+    const QPointer<LinuxUserNotifications> self(this);
+    const QDBusMessage answer = co_await m_bus.asyncCall(call);
+    if (answer.type() != QDBusMessage::ReplyMessage || answer.arguments().isEmpty()) {
+        co_return answer.errorMessage().isEmpty() ? QStringLiteral("The notification server gave no answer.")
+                                                  : answer.errorMessage();
+    }
+    if (self) {
+        const uint id = answer.arguments().constFirst().toUInt();
+        m_userInfo.insert(id, request.userInfo);
+        if (!request.identifier.isEmpty()) {
+            m_serverIds.insert(request.identifier, id);
+        }
+    }
+    co_return std::nullopt;
+}
+
+void LinuxUserNotifications::actionInvoked(uint id, const QString& actionKey) {
+    // Only notifications still open here carry a response.
+    const auto it = m_userInfo.constFind(id);
+    if (it != m_userInfo.constEnd()) {
+        emit responseReceived(actionKey, it.value());
+    }
+}
+
+void LinuxUserNotifications::notificationClosed(uint id, uint reason) {
+    Q_UNUSED(reason);
+    m_userInfo.remove(id);
+    m_serverIds.removeIf([id](const QHash<QString, uint>::iterator it) { return it.value() == id; });
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "Platform/UserNotifications.h"
+
+#include <QDBusConnection>
+#include <QHash>
+
+// Notifications through the desktop's notification server (org.freedesktop.Notifications) on the
+// session bus. A category's actions become the notification's buttons, and a click on the
+// notification itself is the default action. Servers send a notification's action only to the
+// connection that posted it, so one connection is kept for the whole life of the program. The
+// user info of each notification is kept here until the server closes it. Permission is the
+// presence of a notification server: there is nothing to ask the user.
+class LinuxUserNotifications : public UserNotifications {
+    Q_OBJECT
+public:
+    static inline const QString service = QStringLiteral("org.freedesktop.Notifications");
+    static inline const QString path = QStringLiteral("/org/freedesktop/Notifications");
+
+    explicit LinuxUserNotifications(QDBusConnection bus = QDBusConnection::sessionBus(),
+                                    QObject* parent = nullptr);
+
+    void setNotificationCategories(const QList<NotificationCategory>& categories) override;
+    QCoro::Task<AuthorizationStatus> authorizationStatus() override;
+    QCoro::Task<AuthorizationAnswer> requestAuthorization(quint32 options) override;
+    QCoro::Task<std::optional<QString>> add(NotificationRequest request) override;
+    void setForegroundPresentationOptions(quint32 options) override { m_foregroundOptions = options; }
+
+private slots:
+    void actionInvoked(uint id, const QString& actionKey);
+    void notificationClosed(uint id, uint reason);
+
+private:
+    QCoro::Task<bool> serverPresent();
+
+    QDBusConnection m_bus;
+    QList<NotificationCategory> m_categories;
+    quint32 m_foregroundOptions = 0;
+    // The user info of each open notification by the server's id, and the server's id of each
+    // open notification by its request identifier (a request with the same identifier replaces it).
+    QHash<uint, QVariantMap> m_userInfo;
+    QHash<QString, uint> m_serverIds;
+};
