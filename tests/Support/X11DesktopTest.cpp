@@ -43,7 +43,8 @@ void X11DesktopTest::TearDown() {
     if (!applications) {
         return;
     }
-    // What the ports launched runs under the test entry; everything else was started here.
+    // What the ports launched runs under the test entry; everything else was started here. It all
+    // ends with the test.
     QList<qint32> pids = m_started;
     for (const RunningApplication& app : applications->runningApplications()) {
         if (app.bundleIdentifier == kTestEntry && !pids.contains(app.processIdentifier)) {
@@ -51,7 +52,8 @@ void X11DesktopTest::TearDown() {
         }
     }
     stopProcesses(pids);
-    // Monitors set up by a test go; the screen's own one stays.
+    // So do the notifications it posted, and the monitors it set up (the screen's own one stays).
+    QProcess::execute(QStringLiteral("dunstctl"), {QStringLiteral("close-all")});
     for (const X11Monitor& monitor : monitors->monitors()) {
         if (monitor.name != QLatin1String("screen")) {
             xrandr({QStringLiteral("--delmonitor"), monitor.name});

@@ -19,8 +19,8 @@
 #include <memory>
 
 // A test against the real X session of the test fixture (Xvfb, openbox, a session bus), with
-// every Linux desktop port built on this program's own connection. Programs a test starts, and
-// the monitors it sets up, are gone again when it ends. Waits poll the real clock in short steps
+// every Linux desktop port built on this program's own connection. Programs a test starts, the
+// notifications it posts and the monitors it sets up are gone again when it ends. Waits poll the real clock in short steps
 // up to a deadline.
 class X11DesktopTest : public ::testing::Test {
 protected:
