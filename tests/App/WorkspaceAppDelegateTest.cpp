@@ -153,8 +153,11 @@ TEST_F(WorkspaceAppDelegateTest, AHotKeyRestoresItsWorkspaceUntilTheWorkspaceIsD
 TEST_F(WorkspaceAppDelegateTest, TheNotificationsRevertActionReverts) {
     start();
     addApp("org.example.Alpha", {QRectF(100, 100, 600, 400)});
+    desktop().notifications().setApplicationInFront(true);
     ASSERT_TRUE(clock().runUntilDone(coordinator.restore(add("Focus"), false)));
     ASSERT_EQ(desktop().notifications().delivered().size(), 1);
+    EXPECT_EQ(desktop().notifications().delivered()[0].foregroundOptions,
+              UserNotifications::PresentBanner | UserNotifications::PresentSound);
     const QString request = desktop().notifications().delivered()[0].request.identifier;
     posts.clear();
 

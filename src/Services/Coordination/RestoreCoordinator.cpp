@@ -51,7 +51,11 @@ struct RestoreCoordinator::HandoffAwaiter {
 };
 
 RestoreCoordinator::RestoreCoordinator(QObject* parent)
-    : RestoreCoordinator(runEngine, &RevertStateManager::shared(), parent) {
+    : RestoreCoordinator(desktopEngine(), &RevertStateManager::shared(), parent) {
+}
+
+RestoreCoordinator::Engine RestoreCoordinator::desktopEngine() {
+    return runEngine;
 }
 
 RestoreCoordinator::RestoreCoordinator(Engine engine, RevertStateManager* revertStates, QObject* parent)

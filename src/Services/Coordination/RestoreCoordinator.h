@@ -29,6 +29,9 @@ public:
 
     static constexpr int restoreAttempts = 2;
 
+    // The restore engine of the live desktop.
+    static Engine desktopEngine();
+
     // The production restore engine and the shared revert states.
     explicit RestoreCoordinator(QObject* parent = nullptr);
     RestoreCoordinator(Engine engine, RevertStateManager* revertStates, QObject* parent = nullptr);
