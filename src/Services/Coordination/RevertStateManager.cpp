@@ -255,6 +255,10 @@ QCoro::Task<AppRestoreResult> RevertStateManager::reopenApp(AppSnapshot appSnaps
     case RevertSteps::Launch::Outcome::running:
         break;
     }
+    // A process runs before its windows are up; the window step that follows needs them.
+    if (!appSnapshot.windowSnapshots.isEmpty()) {
+        co_await RevertSteps::waitForWindows(bundleID, appSnapshot.windowSnapshots.size());
+    }
     co_return outcome(bundleID, appSnapshot.appName, RestoreStatus::restored,
                       QStringLiteral("App launched successfully"));
 }

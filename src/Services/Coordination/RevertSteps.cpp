@@ -98,6 +98,14 @@ QCoro::Task<RevertSteps::Launch> RevertSteps::launchWithoutActivating(QString bu
     co_return Launch{Launch::Outcome::running, {}, runningApp(bundleIdentifier)};
 }
 
+QCoro::Task<void> RevertSteps::waitForWindows(QString bundleIdentifier, qsizetype count) {
+    const auto listed = [bundleIdentifier, count] {
+        const std::optional<RunningApplication> app = runningApp(bundleIdentifier);
+        return app && AXWindowService::axWindowList(*app).value_or(QList<AXElement>()).size() >= count;
+    };
+    co_await platformClock().pollUntil(listed, 5s, 200ms);
+}
+
 QCoro::Task<void> RevertSteps::openSavedTabs(QString bundleIdentifier, TabList tabs,
                                              QList<SnapshotRect> bounds) {
     co_await BrowserScriptService::restoreTabs(bundleIdentifier, tabs, bounds);

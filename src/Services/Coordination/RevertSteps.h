@@ -34,6 +34,8 @@ public:
     // Launches the installed application without activating it and waits up to 5 seconds, looking
     // every 0.2 seconds, for it to run.
     static QCoro::Task<Launch> launchWithoutActivating(QString bundleIdentifier);
+    // Waits up to 5 seconds, looking every 0.2 seconds, until the application lists count windows.
+    static QCoro::Task<void> waitForWindows(QString bundleIdentifier, qsizetype count);
 
     // Launches a browser the restore quit and reopens its saved windows with their tabs.
     static QCoro::Task<AppRestoreResult> reopenBrowser(AppSnapshot appSnapshot);

@@ -74,6 +74,8 @@ protected:
         installed.bundleIdentifier = bundleIdentifier;
         installed.name = bundleIdentifier.section('.', -1);
         installed.launchDelay = launchDelay;
+        // Its window comes up after the process: the revert waits for it before placing it.
+        installed.windowDelay = 500ms;
         SimulatedDesktop::Window window;
         window.frame = frame;
         installed.windowsOnLaunch = {window};
