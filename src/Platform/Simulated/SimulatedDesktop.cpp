@@ -1,5 +1,6 @@
 #include "Platform/Simulated/SimulatedDesktop.h"
 
+#include "Platform/DesktopComponents.h"
 #include "Platform/Platform.h"
 #include "Platform/Simulated/SimulatedAccessibility.h"
 #include "Platform/Simulated/SimulatedHotKeys.h"
@@ -165,7 +166,10 @@ std::optional<RunningApplication> SimulatedDesktop::runningApplication(qint32 pi
     result.processIdentifier = app->pid;
     result.bundleIdentifier = app->bundleIdentifier;
     result.localizedName = app->name;
-    result.activationPolicy = app->activationPolicy;
+    // What keeps the desktop alive is never a regular application, whatever its scene says.
+    const bool component =
+        app->bundleIdentifier && DesktopComponents::isDesktopComponent(*app->bundleIdentifier);
+    result.activationPolicy = component ? ActivationPolicy::Prohibited : app->activationPolicy;
     result.isHidden = app->hidden;
     result.isFinishedLaunching = app->finishedLaunching;
     return result;
@@ -245,8 +249,9 @@ OpenResult SimulatedDesktop::open(const QUrl& url, const QList<QUrl>& documents,
             activate(pid);
         }
         if (!documents.isEmpty() || running->windowOrder.isEmpty()) {
-            schedule(installed.windowDelay,
-                     [this, pid, installed, documents] { showLaunchWindows(pid, installed, documents); });
+            schedule(installed.windowDelay, [this, pid, installed, documents] {
+                showWindowsAfterSplash(pid, installed, documents);
+            });
         }
         return OpenResult{};
     }
@@ -276,8 +281,38 @@ void SimulatedDesktop::launch(const InstalledApp& installed, const QList<QUrl>& 
             activate(pid);
         }
         schedule(installed.windowDelay,
-                 [this, pid, installed, documents] { showLaunchWindows(pid, installed, documents); });
+                 [this, pid, installed, documents] { showWindowsAfterSplash(pid, installed, documents); });
     });
+}
+
+void SimulatedDesktop::showWindowsAfterSplash(qint32 pid, const InstalledApp& installed,
+                                              const QList<QUrl>& documents) {
+    if (installed.splashDuration <= Clock::Duration::zero() || !application(pid)) {
+        showLaunchWindows(pid, installed, documents);
+        return;
+    }
+    Window splash;
+    splash.frame = QRectF(installed.documentFrame.center() - QPointF(200, 120), QSizeF(400, 240));
+    splash.title = installed.name;
+    splash.subrole = QStringLiteral("AXDialog");
+    const quint32 number = addWindow(pid, splash);
+    schedule(installed.splashDuration, [this, pid, number, installed, documents] {
+        removeWindow(number);
+        showLaunchWindows(pid, installed, documents);
+    });
+}
+
+void SimulatedDesktop::addLaunchWindow(qint32 pid, const InstalledApp& installed, Window window,
+                                       bool behind) {
+    if (installed.loginPhase <= Clock::Duration::zero()) {
+        addWindow(pid, std::move(window), behind);
+        return;
+    }
+    const std::optional<QString> title = window.title;
+    window.title = QStringLiteral("login");
+    const quint32 number = addWindow(pid, std::move(window), behind);
+    schedule(installed.loginPhase,
+             [this, number, title] { updateWindow(number, [title](Window& w) { w.title = title; }); });
 }
 
 void SimulatedDesktop::showLaunchWindows(qint32 pid, const InstalledApp& installed,
@@ -289,7 +324,7 @@ void SimulatedDesktop::showLaunchWindows(qint32 pid, const InstalledApp& install
     const bool behind = m_frontmost && *m_frontmost != pid;
     if (documents.isEmpty()) {
         for (const Window& w : installed.windowsOnLaunch) {
-            addWindow(pid, w, behind);
+            addLaunchWindow(pid, installed, w, behind);
         }
         return;
     }
@@ -298,7 +333,7 @@ void SimulatedDesktop::showLaunchWindows(qint32 pid, const InstalledApp& install
         w.frame = installed.documentFrame.translated(30.0 * i, 30.0 * i);
         w.document = documents[i].toString();
         w.title = documents[i].fileName();
-        addWindow(pid, w, behind);
+        addLaunchWindow(pid, installed, w, behind);
     }
 }
 
@@ -326,6 +361,10 @@ quint32 SimulatedDesktop::addWindow(qint32 pid, Window window, bool atBack) {
 
 void SimulatedDesktop::addWindowLater(qint32 pid, Window window, Clock::Duration delay) {
     schedule(delay, [this, pid, window] { addWindow(pid, window); });
+}
+
+void SimulatedDesktop::removeWindowLater(quint32 number, Clock::Duration delay) {
+    schedule(delay, [this, number] { removeWindow(number); });
 }
 
 void SimulatedDesktop::removeWindow(quint32 number) {

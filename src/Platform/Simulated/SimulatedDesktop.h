@@ -117,6 +117,11 @@ public:
         QRectF documentFrame{120, 120, 800, 600};
         // Open requests fail with this text when set.
         std::optional<QString> openError;
+        // A splash window (not a standard window) shows this long before the windows appear.
+        Clock::Duration splashDuration{0};
+        // For this long after they appear, the windows' titles read "login" (a terminal still
+        // logging in); then they show their own titles.
+        Clock::Duration loginPhase{0};
         AppFaults faults;
         QJsonObject sceneData;
     };
@@ -156,6 +161,8 @@ public:
     quint32 addWindow(qint32 pid, Window window, bool atBack = false);
     // The window appears after delay (if the application still runs then).
     void addWindowLater(qint32 pid, Window window, Clock::Duration delay);
+    // The window goes away after delay (if it still exists then).
+    void removeWindowLater(quint32 number, Clock::Duration delay);
     void removeWindow(quint32 number);
     Window* window(quint32 number);
     const Window* window(quint32 number) const;
@@ -215,6 +222,8 @@ private:
     void schedule(Clock::Duration delay, std::function<void()> action);
     void launch(const InstalledApp& installed, const QList<QUrl>& documents, bool activates);
     void showLaunchWindows(qint32 pid, const InstalledApp& installed, const QList<QUrl>& documents);
+    void showWindowsAfterSplash(qint32 pid, const InstalledApp& installed, const QList<QUrl>& documents);
+    void addLaunchWindow(qint32 pid, const InstalledApp& installed, Window window, bool behind);
     AXResult windowAttribute(const Window& window, const QString& attribute) const;
     int setWindowAttribute(Window& window, const QString& attribute, const AXValue& value);
     void applyFrame(quint32 number, std::optional<QPointF> position, std::optional<QSizeF> size);

@@ -91,6 +91,8 @@ struct SimulatedScriptHost::Statement {
         SetVariableBounds,
         CloseWhereTarget,
         SetFrontWhereTargetBounds,
+        ReturnWindowIds,
+        CloseWindowId,
     };
     Op op;
     Captures args;
@@ -128,6 +130,10 @@ constexpr LineForm kLineForms[] = {
     {AppKind::Safari, true, "    set current tab of window %n to tab %n of window %n", Op::SetCurrentTab},
     {AppKind::Chromium, true, "    set active tab index of window %n to %n", Op::SetActiveTabIndex},
     {std::nullopt, true, "    close every window", Op::CloseEvery},
+    {std::nullopt, true, "    return id of every window", Op::ReturnWindowIds},
+    {std::nullopt, true, "    try", Op::Try},
+    {std::nullopt, true, "        close window id %n", Op::CloseWindowId},
+    {std::nullopt, true, "    end try", Op::EndTry},
     {std::nullopt, false, "close every window", Op::CloseEvery},
     {std::nullopt, false, "try", Op::Try},
     {std::nullopt, false, "end try", Op::EndTry},
@@ -585,6 +591,20 @@ struct SimulatedScriptHost::Run {
             host.showTabs(number);
             return std::nullopt;
         }
+        case Op::ReturnWindowIds: {
+            ScriptDescriptor ids = ScriptDescriptor::list();
+            for (quint32 w : windows()) {
+                ids.append(ScriptDescriptor::integer(static_cast<std::int32_t>(w)));
+            }
+            returned = ids;
+            return std::nullopt;
+        }
+        case Op::CloseWindowId:
+            if (!windows().contains(static_cast<quint32>(a.numbers[0]))) {
+                return error(kInvalidIndex, QStringLiteral("Can't get window id %1.").arg(a.numbers[0]));
+            }
+            closeWindow(static_cast<quint32>(a.numbers[0]));
+            return std::nullopt;
         case Op::CloseEvery:
             for (quint32 w : windows()) {
                 closeWindow(w);

@@ -3,40 +3,137 @@
 #include "Platform/Accessibility.h"
 #include "Platform/Clock.h"
 #include "Platform/Platform.h"
+#include "Services/Coordination/RestoreCoordinator.h"
 #include "Services/Desktop/DisplayMapper.h"
 #include "Services/Desktop/PermissionManager.h"
+#include "Services/Restore/AppRestorer.h"
 #include "Services/Restore/BrowserTabComparison.h"
+#include "Services/Restore/OtherApplications.h"
+#include "Services/Restore/RestorePlanner.h"
+#include "Services/Restore/StackingOrderRestorer.h"
 
+#include <QCoreApplication>
+#include <QHash>
 #include <QSet>
 
 #include <chrono>
+#include <coroutine>
+#include <limits>
+#include <vector>
 
 namespace {
 
-double secondsSince(Clock::TimePoint start) {
-    const std::shared_ptr<Clock> clock = Platform::current().clock;
-    return std::chrono::duration<double>(clock->now() - start).count();
+// The per-application restores of one workspace, running side by side: each files its outcome
+// here when it ends, and wakes the collector.
+struct ChildGroup {
+    QList<AppRestoreOutcome> finished; // in completion order, not yet collected
+    int running = 0;
+    std::coroutine_handle<> collector;
+
+    void childEnded(AppRestoreOutcome outcome) {
+        finished.append(std::move(outcome));
+        --running;
+        // Woken from the event loop, not from inside the child: the child ends completely first.
+        if (std::coroutine_handle<> handle = std::exchange(collector, {})) {
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(), [handle] { handle.resume(); }, Qt::QueuedConnection);
+        }
+    }
+};
+
+// Resumes when an outcome is waiting to be collected or no child is left running.
+struct ChildAwaiter {
+    ChildGroup* group;
+    bool await_ready() const noexcept { return !group->finished.isEmpty() || group->running == 0; }
+    void await_suspend(std::coroutine_handle<> handle) const noexcept { group->collector = handle; }
+    void await_resume() const noexcept {}
+};
+
+QCoro::Task<void> runChild(std::shared_ptr<ChildGroup> group, AppPlan plan,
+                           QList<DisplaySnapshot> savedDisplays, bool closeOtherApps) {
+    AppRestoreOutcome outcome =
+        co_await AppRestorer::restoreAppFromPlan(std::move(plan), savedDisplays, closeOtherApps);
+    group->childEnded(std::move(outcome));
+}
+
+struct ParallelOutcome {
+    QList<AppRestoreResult> results;
+    QHash<QString, QList<WindowSnapshot>> windows;
+};
+
+bool cancellationRequested() {
+    return RestoreCoordinator::shared().cancellationRequested();
+}
+
+// Restores every application of the plan at the same time and collects their outcomes as they
+// end; the results come back in the plan's order. When the restore is cancelled, collecting
+// stops and the outcomes of the children still running are dropped once they end.
+QCoro::Task<ParallelOutcome> executeParallelRestore(RestorePlan plan, bool closeOtherApps) {
+    auto group = std::make_shared<ChildGroup>();
+    group->running = static_cast<int>(plan.appPlans.size());
+    std::vector<QCoro::Task<void>> children;
+    for (const AppPlan& app : plan.appPlans) {
+        children.push_back(runChild(group, app, plan.savedDisplays, closeOtherApps));
+    }
+
+    ParallelOutcome outcome;
+    bool stopped = false;
+    while (!stopped && (group->running > 0 || !group->finished.isEmpty())) {
+        co_await ChildAwaiter{group.get()};
+        while (!group->finished.isEmpty()) {
+            AppRestoreOutcome child = group->finished.takeFirst();
+            if (cancellationRequested()) {
+                stopped = true;
+                break;
+            }
+            outcome.windows.insert(child.result.bundleIdentifier, child.windowSnapshots);
+            outcome.results.append(std::move(child.result));
+        }
+    }
+    // The group ends only when every child has ended.
+    while (group->running > 0) {
+        group->finished.clear();
+        co_await ChildAwaiter{group.get()};
+    }
+
+    QStringList order;
+    for (const AppPlan& app : plan.appPlans) {
+        order.append(app.appSnapshot.bundleIdentifier);
+    }
+    const auto position = [&order](const AppRestoreResult& r) {
+        const qsizetype at = order.indexOf(r.bundleIdentifier);
+        return at < 0 ? std::numeric_limits<qsizetype>::max() : at;
+    };
+    std::stable_sort(outcome.results.begin(), outcome.results.end(),
+                     [&position](const AppRestoreResult& a, const AppRestoreResult& b) {
+                         return position(a) < position(b);
+                     });
+    co_return outcome;
 }
 
 } // namespace
 
 QCoro::Task<RestoreReport> WorkspaceRestorer::restore(const Workspace& workspace, bool closeOtherApps) {
-    Q_UNUSED(closeOtherApps);
     const Workspace saved = workspace; // the caller's value may be gone after the first wait
-    const Clock::TimePoint start = Platform::current().clock->now();
+    const std::shared_ptr<Clock> clock = Platform::current().clock;
+    const Clock::TimePoint start = clock->now();
     RestoreReport report;
     report.workspaceName = saved.name;
+    const auto finish = [&report, &clock, start](RestoreStatus status) {
+        report.status = status;
+        report.duration = std::chrono::duration<double>(clock->now() - start).count();
+        return report;
+    };
 
     const std::shared_ptr<Accessibility> accessibility = Platform::current().accessibility;
     if (!accessibility || !accessibility->isProcessTrusted()) {
         PermissionManager::showAccessibilityAlert(); // not awaited: the restore ends at once
-        AppRestoreResult denied;
-        denied.status = RestoreStatus::skipped;
-        denied.reason = QStringLiteral("Accessibility permission not granted");
-        report.status = RestoreStatus::skipped;
-        report.appResults = {denied};
-        report.duration = secondsSince(start);
-        co_return report;
+        report.appResults = {AppRestoreResult{QString(),
+                                              QString(),
+                                              RestoreStatus::skipped,
+                                              QStringLiteral("Accessibility permission not granted"),
+                                              {}}};
+        co_return finish(RestoreStatus::skipped);
     }
 
     const QList<DisplaySnapshot> current = DisplayMapper::captureDisplays();
@@ -56,13 +153,28 @@ QCoro::Task<RestoreReport> WorkspaceRestorer::restore(const Workspace& workspace
                                           report.missingDisplays.join(QStringLiteral(", ")));
     }
     if (saved.displaySnapshots.size() != current.size()) {
-        report.displayMappingNotes.append(
-            QStringLiteral("Display count changed: saved=%1, current=%2")
-                .arg(QString::number(saved.displaySnapshots.size()), QString::number(current.size())));
+        report.displayMappingNotes.append(QStringLiteral("Display count changed: saved=") +
+                                          QString::number(saved.displaySnapshots.size()) +
+                                          QStringLiteral(", current=") + QString::number(current.size()));
     }
-    report.status = RestoreReport::deriveStatus(report.appResults, report.missingDisplays);
-    report.duration = secondsSince(start);
-    co_return report;
+
+    const RestorePlan plan = co_await RestorePlanner::analyzeCurrentState(saved);
+    if (cancellationRequested()) {
+        co_return finish(RestoreStatus::cancelled);
+    }
+    const ParallelOutcome restored = co_await executeParallelRestore(plan, closeOtherApps);
+    report.appResults = restored.results;
+    if (cancellationRequested()) {
+        co_return finish(RestoreStatus::cancelled);
+    }
+
+    co_await StackingOrderRestorer::restoreZOrder(saved.appSnapshots, restored.windows);
+    if (closeOtherApps) {
+        co_await OtherApplications::closeAppsNotInWorkspace(saved);
+    } else {
+        OtherApplications::hideAppsNotInWorkspace(saved);
+    }
+    co_return finish(RestoreReport::deriveStatus(report.appResults, report.missingDisplays));
 }
 
 QString WorkspaceRestorer::normalizeURL(const QString& url) {

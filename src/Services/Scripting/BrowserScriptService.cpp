@@ -231,6 +231,23 @@ QString BrowserScriptService::closeAllWindowsScript(const QString& bundleIdentif
         {tellLine(bundleIdentifier), QStringLiteral("    close every window"), QStringLiteral("end tell")});
 }
 
+QString BrowserScriptService::windowIDsScript(const QString& bundleIdentifier) {
+    return ScriptText::join({tellLine(bundleIdentifier), QStringLiteral("    return id of every window"),
+                             QStringLiteral("end tell")});
+}
+
+QString BrowserScriptService::closeWindowsScript(const QString& bundleIdentifier,
+                                                 const QList<std::int64_t>& windowIDs) {
+    QStringList lines{tellLine(bundleIdentifier)};
+    for (const std::int64_t id : windowIDs) {
+        // Each in its own try: a window that went meanwhile must not keep the others open.
+        lines << QStringLiteral("    try") << QStringLiteral("        close window id %1").arg(id)
+              << QStringLiteral("    end try");
+    }
+    lines << QStringLiteral("end tell");
+    return ScriptText::join(lines);
+}
+
 // ---- Running scripts ----
 
 QCoro::Task<std::optional<ScriptDescriptor>> BrowserScriptService::runAppleScript(QString source) {
@@ -525,4 +542,30 @@ QCoro::Task<void> BrowserScriptService::closeBrowser(QString bundleIdentifier) {
     const QString script = closeAllWindowsScript(bundleIdentifier);
     log(QStringLiteral("closeBrowser: Closing all windows for %1").arg(appName(bundleIdentifier)));
     co_await runAppleScript(script);
+}
+
+QCoro::Task<std::optional<QList<std::int64_t>>> BrowserScriptService::windowIDs(QString bundleIdentifier) {
+    const std::optional<ScriptDescriptor> answer = co_await runAppleScript(windowIDsScript(bundleIdentifier));
+    if (!answer || answer->kind() != ScriptDescriptor::Kind::List) {
+        co_return std::nullopt;
+    }
+    QList<std::int64_t> ids;
+    for (int i = 1; i <= answer->numberOfItems(); ++i) {
+        const ScriptDescriptor* item = answer->descriptorAtIndex(i);
+        if (!item || item->kind() != ScriptDescriptor::Kind::Integer) {
+            co_return std::nullopt;
+        }
+        ids.append(item->int32Value());
+    }
+    co_return ids;
+}
+
+QCoro::Task<void> BrowserScriptService::closeWindows(QString bundleIdentifier,
+                                                     QList<std::int64_t> windowIDs) {
+    if (windowIDs.isEmpty()) {
+        co_return;
+    }
+    log(QStringLiteral("closeWindows: Closing %1 window(s) of %2")
+            .arg(QString::number(windowIDs.size()), appName(bundleIdentifier)));
+    co_await runAppleScript(closeWindowsScript(bundleIdentifier, windowIDs));
 }

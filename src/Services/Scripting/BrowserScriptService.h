@@ -45,6 +45,10 @@ public:
     static QCoro::Task<void> closeWindowsBeyondCount(QString bundleIdentifier, std::int64_t keepCount);
     static QCoro::Task<void> closeEmptyBrowserWindows(QString bundleIdentifier);
     static QCoro::Task<void> closeBrowser(QString bundleIdentifier);
+    // The ids of the browser's windows, front window first; nothing when they cannot be read.
+    static QCoro::Task<std::optional<QList<std::int64_t>>> windowIDs(QString bundleIdentifier);
+    // Closes the windows with these ids; ids of windows that are gone are passed over.
+    static QCoro::Task<void> closeWindows(QString bundleIdentifier, QList<std::int64_t> windowIDs);
 
     // Runs a script on the browsers' queue: the answer, or nothing after a time-out or an error.
     // A refusal (-1743) also puts up the Automation alert, every time.
@@ -65,6 +69,8 @@ public:
     static QString closeWindowsBeyondCountScript(const QString& bundleIdentifier, std::int64_t keepCount);
     static QString closeEmptyWindowsScript(const QString& bundleIdentifier);
     static QString closeAllWindowsScript(const QString& bundleIdentifier);
+    static QString windowIDsScript(const QString& bundleIdentifier);
+    static QString closeWindowsScript(const QString& bundleIdentifier, const QList<std::int64_t>& windowIDs);
 
 private:
     static ScriptQueue& scriptQueue();

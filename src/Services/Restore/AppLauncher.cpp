@@ -1,0 +1,155 @@
+#include "Services/Restore/AppLauncher.h"
+
+#include "Platform/Platform.h"
+#include "Services/Desktop/AXAttributeReader.h"
+#include "Services/Desktop/AXWindowService.h"
+#include "Services/Restore/DocumentReopener.h"
+#include "Services/Restore/RestoreLog.h"
+#include "Services/Restore/RestorePlanner.h"
+#include "Services/Restore/RestoreWait.h"
+#include "Services/Scripting/BrowserScriptService.h"
+
+#include <QUrl>
+
+namespace {
+
+const QString kDash = QStringLiteral(" \u2014 ");
+
+std::optional<RunningApplication> firstRunning(const RunningApplications& port, const QString& bundleID) {
+    for (const RunningApplication& app : port.runningApplications()) {
+        if (app.bundleIdentifier == bundleID) {
+            return app;
+        }
+    }
+    return std::nullopt;
+}
+
+qsizetype axWindowCount(const RunningApplication& app) {
+    return AXWindowService::axWindowList(app).value_or(QList<AXElement>()).size();
+}
+
+} // namespace
+
+QCoro::Task<std::optional<RunningApplication>> AppLauncher::launchApp(QString bundleIdentifier,
+                                                                      QStringList documentURLs) {
+    const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
+    if (!port) {
+        co_return std::nullopt;
+    }
+    const QString id = bundleIdentifier;
+    if (const std::optional<RunningApplication> running = firstRunning(*port, id)) {
+        RestoreLog::log(QStringLiteral("launchApp: ") + id + QStringLiteral(" already running (pid=") +
+                        QString::number(running->processIdentifier) +
+                        QStringLiteral("), ensuring controllable"));
+        co_await ensureAppControllable(*running, id);
+        co_await waitForAXWindows(*running, windowTimeout);
+        RestoreLog::log(QStringLiteral("launchApp: ") + id + QStringLiteral(" ready with ") +
+                        QString::number(axWindowCount(*running)) + QStringLiteral(" AX window(s)"));
+        co_return running;
+    }
+
+    const std::optional<QUrl> appURL = port->urlForApplication(id);
+    if (!appURL) {
+        RestoreLog::log(QStringLiteral("launchApp: ERROR") + kDash +
+                        QStringLiteral("could not find app URL for ") + id);
+        co_return std::nullopt;
+    }
+    RestoreLog::log(QStringLiteral("launchApp: Launching ") + id + QStringLiteral(" docs=") +
+                    QString::number(documentURLs.size()));
+
+    QList<QUrl> documents;
+    if (!BrowserScriptService::supportedBrowsers().contains(id)) {
+        for (const QString& document : DocumentReopener::admittedDocuments(documentURLs, id)) {
+            documents.append(QUrl(document));
+        }
+    }
+    // One document per request, the next only after the previous one was answered; the
+    // application is never brought to the front.
+    QList<OpenResult> outcomes;
+    if (documents.isEmpty()) {
+        outcomes.append(co_await port->openApplication(*appURL, false));
+    }
+    for (const QUrl& document : documents) {
+        outcomes.append(co_await port->openDocuments(QList<QUrl>(1, document), *appURL, false));
+        if (!outcomes.last().succeeded) {
+            break;
+        }
+    }
+    if (!outcomes.last().succeeded) {
+        RestoreLog::log(QStringLiteral("launchApp: ERROR") + kDash + id + QStringLiteral(" threw: ") +
+                        outcomes.last().errorText);
+        co_return std::nullopt;
+    }
+
+    const std::optional<RunningApplication> launched = co_await waitForAppLaunch(id, launchTimeout);
+    if (!launched) {
+        RestoreLog::log(QStringLiteral("launchApp: ERROR") + kDash + id +
+                        QStringLiteral(" did not appear within 15.0s timeout"));
+        co_return std::nullopt;
+    }
+    RestoreLog::log(QStringLiteral("launchApp: ") + id + QStringLiteral(" launched (pid=") +
+                    QString::number(launched->processIdentifier) + QStringLiteral(", finishedLaunching=") +
+                    RestoreLog::boolText(launched->isFinishedLaunching) + QStringLiteral(")"));
+    co_await waitForAXWindows(*launched, windowTimeout);
+    RestoreLog::log(QStringLiteral("launchApp: ") + id + QStringLiteral(" AX windows available: ") +
+                    QString::number(axWindowCount(*launched)));
+    co_return launched;
+}
+
+QCoro::Task<void> AppLauncher::ensureAppControllable(RunningApplication app, QString bundleIdentifier) {
+    const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
+    if (!port) {
+        co_return;
+    }
+    const qint32 pid = app.processIdentifier;
+    const auto visible = [pid] { return RestorePlanner::appHasVisibleWindows(pid); };
+    const bool hidden = port->application(pid).value_or(app).isHidden;
+    if (!hidden && visible()) {
+        co_return;
+    }
+    port->unhide(pid);
+    if (co_await RestoreWait::pollUntil(visible, RestoreWait::ms(2000), RestoreWait::ms(100))) {
+        co_return;
+    }
+    port->activate(pid, RunningApplications::ActivateIgnoringOtherApps);
+    if (co_await RestoreWait::pollUntil(visible, RestoreWait::ms(1500), RestoreWait::ms(100))) {
+        co_return;
+    }
+    const std::optional<QUrl> appURL = port->urlForApplication(bundleIdentifier);
+    if (!appURL) {
+        co_return;
+    }
+    co_await port->openApplication(*appURL, true); // a refused reopen changes nothing here
+    co_await RestoreWait::pause(RestoreWait::ms(1000));
+}
+
+QCoro::Task<std::optional<RunningApplication>> AppLauncher::waitForAppLaunch(QString bundleIdentifier,
+                                                                             double timeout) {
+    const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
+    const std::shared_ptr<Clock> clock = Platform::current().clock;
+    if (!port) {
+        co_return std::nullopt;
+    }
+    const Clock::TimePoint deadline = clock->now() + Clock::seconds(timeout);
+    while (clock->now() < deadline) {
+        // Only the first instance counts, even when a later one is ready sooner.
+        const std::optional<RunningApplication> first = firstRunning(*port, bundleIdentifier);
+        if (first && first->isFinishedLaunching) {
+            co_return first;
+        }
+        if (!co_await RestoreWait::pause(RestoreWait::ms(200))) {
+            break;
+        }
+    }
+    co_return firstRunning(*port, bundleIdentifier);
+}
+
+QCoro::Task<void> AppLauncher::waitForAXWindows(RunningApplication app, double timeout) {
+    const qint32 pid = app.processIdentifier;
+    co_await RestoreWait::pollUntil(
+        [pid] {
+            const auto windows = AXAttributeReader::windowList(AXAttributeReader::applicationElement(pid));
+            return windows && !windows->isEmpty();
+        },
+        Clock::seconds(timeout), RestoreWait::ms(200));
+}

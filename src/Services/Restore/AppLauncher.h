@@ -1,0 +1,36 @@
+#pragma once
+
+#include "Platform/RunningApplications.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <qcoro/qcorotask.h>
+
+#include <optional>
+
+// Brings a saved application to the point where its windows can be read and moved: launches it
+// in the background (with its documents) or reuses the running one, makes a hidden or windowless
+// one show a window, and waits for it with fixed time budgets. A budget that runs out is not an
+// error: the later window steps decide the outcome.
+class AppLauncher {
+public:
+    AppLauncher() = delete;
+
+    // The running application (reused or launched), or nothing when it cannot be found, did not
+    // start in time, or the launch request failed.
+    static QCoro::Task<std::optional<RunningApplication>> launchApp(QString bundleIdentifier,
+                                                                    QStringList documentURLs);
+    // Un-hides, activates and finally reopens the application, each step only while it still
+    // shows no window of at least 100 x 100 points.
+    static QCoro::Task<void> ensureAppControllable(RunningApplication app, QString bundleIdentifier);
+    // The first running application with the identifier once it has finished launching; at the
+    // deadline the first one whatever its state, or nothing.
+    static QCoro::Task<std::optional<RunningApplication>> waitForAppLaunch(QString bundleIdentifier,
+                                                                           double timeout);
+    // Until the application lists at least one window, or the time-out passes.
+    static QCoro::Task<void> waitForAXWindows(RunningApplication app, double timeout);
+
+    static constexpr double launchTimeout = 15.0;
+    static constexpr double windowTimeout = 5.0;
+};

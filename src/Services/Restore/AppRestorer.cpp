@@ -1,0 +1,243 @@
+#include "Services/Restore/AppRestorer.h"
+
+#include "Platform/Platform.h"
+#include "Services/Desktop/AXWindowService.h"
+#include "Services/Restore/AppLauncher.h"
+#include "Services/Restore/BrowserTabComparison.h"
+#include "Services/Restore/BrowserTabRestorer.h"
+#include "Services/Restore/DocumentReopener.h"
+#include "Services/Restore/FinderWindowRestorer.h"
+#include "Services/Restore/RestoreLog.h"
+#include "Services/Restore/RestorePlanner.h"
+#include "Services/Restore/RestoreWait.h"
+#include "Services/Restore/WindowPlacer.h"
+#include "Services/Scripting/BrowserScriptService.h"
+
+#include <QSet>
+
+#include <functional>
+
+namespace {
+
+// Runs operation, then check; while the check fails, pauses and tries again, three attempts in
+// all. Running out of attempts is not an error: the last attempt's outcome stands.
+template <typename T>
+QCoro::Task<T> boundedRetry(std::function<QCoro::Task<T>(int attempt)> operation,
+                            std::function<QCoro::Task<bool>(const T& outcome)> check) {
+    for (int attempt = 1;; ++attempt) {
+        T outcome = co_await operation(attempt);
+        if (co_await check(outcome) || attempt >= AppRestorer::retryAttempts) {
+            co_return outcome;
+        }
+        co_await RestoreWait::pause(AppRestorer::retryPause(attempt));
+    }
+}
+
+QCoro::Task<bool> ready(bool value) {
+    co_return value;
+}
+
+// A stand-in outcome for steps whose result is read back from the desktop.
+QCoro::Task<bool> done(QCoro::Task<void> step) {
+    co_await std::move(step);
+    co_return true;
+}
+
+AppRestoreOutcome outcome(const AppPlan& plan, RestoreStatus status, const QString& reason) {
+    return AppRestoreOutcome{
+        AppRestoreResult{plan.appSnapshot.bundleIdentifier, plan.appSnapshot.appName, status, reason, {}},
+        plan.appSnapshot.windowSnapshots};
+}
+
+void hide(const RunningApplication& app, const QString& logLine) {
+    RestoreLog::log(logLine);
+    if (const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications) {
+        port->hide(app.processIdentifier);
+    }
+}
+
+} // namespace
+
+Clock::Duration AppRestorer::retryPause(int attempt) {
+    return Clock::Duration(std::min(100 << std::clamp(attempt - 1, 0, 3), 800));
+}
+
+QCoro::Task<AppRestoreOutcome>
+AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDisplays, bool closeOtherApps) {
+    const AppSnapshot& snapshot = plan.appSnapshot;
+    const QString id = snapshot.bundleIdentifier;
+    const bool isBrowser = BrowserScriptService::supportedBrowsers().contains(id);
+    const bool isFinder = id == RestorePlanner::finderBundleID;
+
+    if (plan.isAlreadyInPlace()) {
+        if (plan.needsHide && plan.runningApp) {
+            hide(*plan.runningApp, QStringLiteral("Hiding ") + snapshot.appName +
+                                       QStringLiteral(" (was hidden when saved, optimized skip)"));
+        }
+        co_return outcome(plan, RestoreStatus::restored,
+                          QStringLiteral("Already in correct state (optimized skip)"));
+    }
+
+    const QStringList documents = DocumentReopener::admittedDocuments(plan.needsDocumentOpening, id);
+    const bool handOverAtLaunch = plan.needsLaunch && !documents.isEmpty() && !isBrowser;
+    std::optional<RunningApplication> app = plan.runningApp;
+    if (plan.needsLaunch) {
+        app = co_await AppLauncher::launchApp(id, handOverAtLaunch ? documents : QStringList());
+    }
+    if (!app) {
+        co_return outcome(plan, RestoreStatus::failed, QStringLiteral("App could not be launched or found"));
+    }
+    if (plan.needsActivation && !isFinder) {
+        co_await AppLauncher::ensureAppControllable(*app, id);
+    }
+
+    if (isBrowser && plan.needsBrowserTabRestore) {
+        co_await restoreTabs(plan, closeOtherApps);
+    } else if (!isBrowser && !handOverAtLaunch && !documents.isEmpty()) {
+        co_await reopenDocuments(*app, documents);
+    }
+
+    if (isFinder && plan.needsFinderWindowRestore) {
+        // Paths and frames come from the same saved windows, so a window without a folder does not
+        // hand its frame to the next folder.
+        QStringList paths;
+        QList<SnapshotRect> bounds;
+        for (const WindowSnapshot& window : snapshot.windowSnapshots) {
+            if (window.documentURL && !window.documentURL->isEmpty()) {
+                paths.append(*window.documentURL);
+                bounds.append(window.frame);
+            }
+        }
+        if (!paths.isEmpty()) {
+            co_await FinderWindowRestorer::restoreFinderWindows(paths, bounds,
+                                                                closeOtherApps || plan.needsLaunch);
+        }
+    }
+    if (RestoreWait::stopRequested()) {
+        // The restore is being cancelled; this result is dropped, and nothing more is moved.
+        co_return outcome(plan, RestoreStatus::cancelled, QStringLiteral("Restore cancelled"));
+    }
+
+    AppRestoreResult result{id, snapshot.appName, RestoreStatus::restored, QString(), {}};
+    result.windowResults = co_await placeWindows(plan, *app, savedDisplays);
+    if (plan.needsHide) {
+        hide(*app, QStringLiteral("Hiding ") + snapshot.appName + QStringLiteral(" (was hidden when saved)"));
+    }
+    summarize(result, snapshot);
+    co_return AppRestoreOutcome{result, snapshot.windowSnapshots};
+}
+
+QCoro::Task<void> AppRestorer::restoreTabs(AppPlan plan, bool closeOtherApps) {
+    const QString id = plan.appSnapshot.bundleIdentifier;
+    const QList<QList<TabSnapshot>> expected = BrowserTabRestorer::expectedTabs(plan.appSnapshot);
+    const bool launched = plan.needsLaunch;
+    if (std::all_of(expected.begin(), expected.end(),
+                    [](const QList<TabSnapshot>& w) { return w.isEmpty(); })) {
+        co_await BrowserTabRestorer::restoreBrowserTabs(plan.appSnapshot, closeOtherApps, launched);
+        co_return;
+    }
+    // What the browser showed before the first attempt: a failed attempt's windows are closed
+    // before the next one, so that retries do not pile up copies of the saved windows.
+    const std::optional<QList<std::int64_t>> before = co_await BrowserScriptService::windowIDs(id);
+    const AppSnapshot snapshot = plan.appSnapshot;
+    co_await boundedRetry<bool>(
+        [id, snapshot, closeOtherApps, launched, before](int attempt) {
+            QCoro::Task<void> step =
+                attempt == 1 ? BrowserTabRestorer::restoreBrowserTabs(snapshot, closeOtherApps, launched)
+                             : retryTabs(id, snapshot, closeOtherApps, launched, before);
+            return done(std::move(step));
+        },
+        [id, expected](const bool&) { return tabsMatch(id, expected); });
+    co_await RestoreWait::pause(RestoreWait::ms(500));
+}
+
+QCoro::Task<void> AppRestorer::retryTabs(QString bundleIdentifier, AppSnapshot snapshot, bool closeOtherApps,
+                                         bool launched, std::optional<QList<std::int64_t>> windowsBefore) {
+    if (windowsBefore) {
+        const std::optional<QList<std::int64_t>> now =
+            co_await BrowserScriptService::windowIDs(bundleIdentifier);
+        QList<std::int64_t> added;
+        for (const std::int64_t window : now.value_or(QList<std::int64_t>())) {
+            if (!windowsBefore->contains(window)) {
+                added.append(window);
+            }
+        }
+        if (!added.isEmpty()) {
+            RestoreLog::log(QStringLiteral("restoreBrowserTabs: closing ") + QString::number(added.size()) +
+                            QStringLiteral(" window(s) of ") + bundleIdentifier +
+                            QStringLiteral(" left by the previous attempt"));
+            co_await BrowserScriptService::closeWindows(bundleIdentifier, added);
+        }
+    }
+    co_await BrowserTabRestorer::restoreBrowserTabs(snapshot, closeOtherApps, launched);
+}
+
+QCoro::Task<bool> AppRestorer::tabsMatch(QString bundleIdentifier, QList<QList<TabSnapshot>> expected) {
+    co_return BrowserTabComparison::browserTabsMatch(
+        expected, co_await BrowserScriptService::captureTabs(bundleIdentifier));
+}
+
+QCoro::Task<void> AppRestorer::reopenDocuments(RunningApplication app, QStringList documents) {
+    const QString id = app.bundleIdentifier.value_or(QString());
+    const QSet<QString> wanted(documents.begin(), documents.end());
+    co_await boundedRetry<bool>(
+        [app, id, documents](int) { return done(DocumentReopener::openDocuments(documents, app, id)); },
+        [app, wanted](const bool&) {
+            const QStringList open = AXWindowService::currentDocumentURLs(app);
+            return ready(QSet<QString>(open.begin(), open.end()).contains(wanted));
+        });
+    co_await AppLauncher::waitForAXWindows(app, 3.0);
+}
+
+QCoro::Task<QList<WindowRestoreResult>> AppRestorer::placeWindows(AppPlan plan, RunningApplication app,
+                                                                  QList<DisplaySnapshot> savedDisplays) {
+    const bool anyToMove = std::any_of(plan.windowPlans.begin(), plan.windowPlans.end(),
+                                       [](const WindowPlan& w) { return w.needsPositioning; });
+    if (!anyToMove && !plan.windowPlans.isEmpty()) {
+        QList<WindowRestoreResult> results;
+        for (const WindowPlan& window : plan.windowPlans) {
+            results.append(WindowRestoreResult{window.snapshot.windowTitle, RestoreStatus::restored,
+                                               QStringLiteral("Already at correct position (optimized skip)"),
+                                               window.targetFrame, window.currentFrame});
+        }
+        co_return results;
+    }
+    const QList<WindowSnapshot> windows = plan.appSnapshot.windowSnapshots;
+    co_return co_await boundedRetry<QList<WindowRestoreResult>>(
+        [app, windows, savedDisplays](int) {
+            return WindowPlacer::restoreWindowPositions(app, windows, savedDisplays, true);
+        },
+        [app, windows, savedDisplays](const QList<WindowRestoreResult>& results) {
+            const bool allPlaced =
+                std::all_of(results.begin(), results.end(), [](const WindowRestoreResult& r) {
+                    return r.status == RestoreStatus::restored ||
+                           r.status == RestoreStatus::partiallyRestored;
+                });
+            const bool verified = WindowPlacer::verifyWindowPositionsWithMatcher(app, windows, savedDisplays);
+            return ready(allPlaced && verified);
+        });
+}
+
+void AppRestorer::summarize(AppRestoreResult& result, const AppSnapshot& snapshot) {
+    const qsizetype n = result.windowResults.size();
+    QStringList issues;
+    for (const WindowRestoreResult& window : result.windowResults) {
+        if (window.status != RestoreStatus::restored) {
+            issues.append(window.reason);
+        }
+    }
+    const qsizetype k = n - issues.size();
+    if (n == 0) {
+        const bool none = snapshot.windowSnapshots.isEmpty();
+        result.status = none ? RestoreStatus::restored : RestoreStatus::partiallyRestored;
+        result.reason = none ? QStringLiteral("App launched (no windows to restore)")
+                             : QStringLiteral("App launched but no windows could be positioned");
+    } else if (k == n) {
+        result.status = RestoreStatus::restored;
+        result.reason = QStringLiteral("All ") + QString::number(n) + QStringLiteral(" windows restored");
+    } else {
+        result.status = RestoreStatus::partiallyRestored;
+        result.reason = QString::number(k) + QStringLiteral("/") + QString::number(n) +
+                        QStringLiteral(" windows restored. Issues: ") + issues.join(QStringLiteral("; "));
+    }
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "Models/AppRestoreResult.h"
+#include "Models/DisplaySnapshot.h"
+#include "Models/WindowSnapshot.h"
+#include "Platform/Clock.h"
+#include "Services/Restore/RestorePlan.h"
+
+#include <QList>
+
+#include <qcoro/qcorotask.h>
+
+// What restoring one application gave: its result, and its saved windows unchanged (whatever
+// happened), which the stacking order raises.
+struct AppRestoreOutcome {
+    AppRestoreResult result;
+    QList<WindowSnapshot> windowSnapshots;
+};
+
+// Brings one saved application back as its plan says: launches or reuses it, makes it
+// controllable, reopens documents, browser tabs or folder windows, puts its windows back and hides
+// it when it was saved hidden. Steps whose outcome can be read back are tried up to three times.
+class AppRestorer {
+public:
+    AppRestorer() = delete;
+
+    static QCoro::Task<AppRestoreOutcome>
+    restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDisplays, bool closeOtherApps);
+
+    static constexpr int retryAttempts = 3;
+    // The pause after attempt n (1-based): 100 ms, then 200 ms, growing to at most 800 ms.
+    static Clock::Duration retryPause(int attempt);
+
+private:
+    static QCoro::Task<void> restoreTabs(AppPlan plan, bool closeOtherApps);
+    static QCoro::Task<void> reopenDocuments(RunningApplication app, QStringList documents);
+    static QCoro::Task<QList<WindowRestoreResult>> placeWindows(AppPlan plan, RunningApplication app,
+                                                                QList<DisplaySnapshot> savedDisplays);
+    static QCoro::Task<void> retryTabs(QString bundleIdentifier, AppSnapshot snapshot, bool closeOtherApps,
+                                       bool launched, std::optional<QList<std::int64_t>> windowsBefore);
+    static QCoro::Task<bool> tabsMatch(QString bundleIdentifier, QList<QList<TabSnapshot>> expected);
+    static void summarize(AppRestoreResult& result, const AppSnapshot& snapshot);
+};

@@ -1,0 +1,94 @@
+#include "Services/Restore/BrowserTabRestorer.h"
+
+#include "Services/Restore/BrowserTabComparison.h"
+#include "Services/Restore/RestoreLog.h"
+#include "Services/Restore/RestoreWait.h"
+#include "Services/Scripting/BrowserScriptService.h"
+
+#include <QStringList>
+
+BrowserTabRestorer::TabList BrowserTabRestorer::expectedTabs(const AppSnapshot& appSnapshot) {
+    TabList tabs;
+    for (const WindowSnapshot& window : appSnapshot.windowSnapshots) {
+        tabs.append(window.tabSnapshots);
+    }
+    return tabs;
+}
+
+QCoro::Task<void> BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherApps,
+                                                         bool wasJustLaunched) {
+    const QString id = appSnapshot.bundleIdentifier;
+    const TabList expected = expectedTabs(appSnapshot);
+    if (std::all_of(expected.begin(), expected.end(),
+                    [](const QList<TabSnapshot>& w) { return w.isEmpty(); })) {
+        co_return;
+    }
+    const std::int64_t countAtEntry = co_await BrowserScriptService::getWindowCount(id);
+    if (closeOtherApps || wasJustLaunched) {
+        co_await BrowserScriptService::closeBrowser(id);
+        co_await RestoreWait::pause(RestoreWait::ms(500));
+    } else {
+        co_await BrowserScriptService::closeEmptyBrowserWindows(id);
+        co_await RestoreWait::pause(RestoreWait::ms(200));
+        if (BrowserTabComparison::browserTabsMatch(expected,
+                                                   co_await BrowserScriptService::captureTabs(id))) {
+            RestoreLog::log(QStringLiteral("Tabs already match after cleanup for ") + id +
+                            QStringLiteral(" — skipping window creation"));
+            co_return;
+        }
+        co_await BrowserScriptService::closeWindowsBeyondCount(id, countAtEntry);
+        co_await RestoreWait::pause(RestoreWait::ms(500));
+    }
+
+    QList<SnapshotRect> bounds;
+    for (const WindowSnapshot& window : appSnapshot.windowSnapshots) {
+        bounds.append(window.frame);
+    }
+    co_await BrowserScriptService::restoreTabs(id, expected, bounds);
+    co_await waitForBrowserTabs(id, expected, 10.0);
+    co_await verifyTabRestoration(id, expected);
+    if (!closeOtherApps) {
+        co_await BrowserScriptService::closeEmptyBrowserWindows(id);
+    }
+}
+
+QCoro::Task<void> BrowserTabRestorer::waitForBrowserTabs(QString bundleIdentifier,
+                                                         TabList expectedTabsByWindow, double timeout) {
+    co_await RestoreWait::pollUntilAsync(
+        [bundleIdentifier, expectedTabsByWindow] {
+            return showsAtLeast(bundleIdentifier, expectedTabsByWindow);
+        },
+        Clock::seconds(timeout), RestoreWait::ms(500));
+}
+
+QCoro::Task<bool> BrowserTabRestorer::showsAtLeast(QString bundleIdentifier, TabList expectedTabsByWindow) {
+    const TabList listed = co_await BrowserScriptService::captureTabs(bundleIdentifier);
+    if (listed.size() < expectedTabsByWindow.size()) {
+        co_return false;
+    }
+    for (qsizetype i = 0; i < expectedTabsByWindow.size(); ++i) {
+        if (listed[i].size() < expectedTabsByWindow[i].size()) {
+            co_return false;
+        }
+    }
+    co_return true;
+}
+
+QCoro::Task<bool> BrowserTabRestorer::verifyTabRestoration(QString bundleIdentifier,
+                                                           TabList expectedTabsByWindow) {
+    const TabList current = co_await BrowserScriptService::captureTabs(bundleIdentifier);
+    const QList<qsizetype> unmatched = BrowserTabComparison::unmatchedWindows(expectedTabsByWindow, current);
+    if (unmatched.isEmpty()) {
+        RestoreLog::log(QStringLiteral("verifyTabRestoration: ") + bundleIdentifier +
+                        QStringLiteral(" shows every saved window's tabs"));
+        co_return true;
+    }
+    QStringList positions;
+    for (const qsizetype position : unmatched) {
+        positions.append(QString::number(position));
+    }
+    RestoreLog::log(QStringLiteral("verifyTabRestoration: ") + bundleIdentifier +
+                    QStringLiteral(" does not show the tabs of saved window(s) ") +
+                    positions.join(QStringLiteral(", ")));
+    co_return false;
+}

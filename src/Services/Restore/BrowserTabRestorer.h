@@ -1,0 +1,38 @@
+#pragma once
+
+#include "Models/AppSnapshot.h"
+#include "Models/TabSnapshot.h"
+
+#include <QList>
+#include <QString>
+
+#include <qcoro/qcorotask.h>
+
+// Reopens a browser's saved windows with their tabs and frames: clears what the situation allows,
+// skips the work when the browser already shows the saved tabs, reopens, waits for the tabs and
+// checks them.
+class BrowserTabRestorer {
+public:
+    using TabList = QList<QList<TabSnapshot>>;
+
+    BrowserTabRestorer() = delete;
+
+    // closeOtherApps or wasJustLaunched: every browser window is closed first. Otherwise only
+    // empty windows, and the windows beyond those open at the start.
+    static QCoro::Task<void> restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherApps,
+                                                bool wasJustLaunched);
+    // Until the browser shows at least as many windows as expected, each with at least the
+    // expected number of tabs (compared by position), or the time-out passes.
+    static QCoro::Task<void> waitForBrowserTabs(QString bundleIdentifier, TabList expectedTabsByWindow,
+                                                double timeout);
+    // Whether every expected window with tabs found its own browser window showing them; the
+    // outcome is logged.
+    static QCoro::Task<bool> verifyTabRestoration(QString bundleIdentifier, TabList expectedTabsByWindow);
+
+    // The saved tabs, one list per saved window (empty lists kept).
+    static TabList expectedTabs(const AppSnapshot& appSnapshot);
+
+private:
+    // Whether the browser lists at least the expected windows and tabs, by position.
+    static QCoro::Task<bool> showsAtLeast(QString bundleIdentifier, TabList expectedTabsByWindow);
+};

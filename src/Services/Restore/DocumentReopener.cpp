@@ -1,0 +1,143 @@
+#include "Services/Restore/DocumentReopener.h"
+
+#include "Platform/Platform.h"
+#include "Services/Desktop/AXWindowService.h"
+#include "Services/Desktop/WindowMatcher.h"
+#include "Services/Restore/RestoreLog.h"
+#include "Services/Restore/RestorePlanner.h"
+#include "Services/Restore/RestoreWait.h"
+
+#include <QFileInfo>
+#include <QSet>
+#include <QUrl>
+
+namespace {
+
+QStringList shownDocuments(const RunningApplication& app) {
+    QStringList documents = AXWindowService::currentDocumentURLs(app);
+    documents.removeAll(QString());
+    return documents;
+}
+
+} // namespace
+
+QStringList DocumentReopener::admittedDocuments(const QStringList& documents,
+                                                const QString& bundleIdentifier) {
+    const bool terminal = bundleIdentifier == RestorePlanner::terminalBundleID;
+    QStringList admitted;
+    for (const QString& document : documents) {
+        const QUrl url(document, QUrl::StrictMode);
+        QString refusal;
+        if (!url.isValid() || !url.isLocalFile() || url.toLocalFile().isEmpty()) {
+            refusal = QStringLiteral("not a file URL");
+        } else if (const QFileInfo info(url.toLocalFile()); !info.exists()) {
+            refusal = QStringLiteral("no such file or folder");
+        } else if (terminal && !info.isDir()) {
+            refusal = QStringLiteral("not a folder (the terminal would run it)");
+        }
+        if (refusal.isEmpty()) {
+            admitted.append(document);
+            continue;
+        }
+        RestoreLog::log(QStringLiteral("openDocuments: refusing ") + document + QStringLiteral(" for ") +
+                        bundleIdentifier + QStringLiteral(": ") + refusal);
+    }
+    return admitted;
+}
+
+QSet<QString> DocumentReopener::normalizedDocuments(const QStringList& documents) {
+    QSet<QString> result;
+    for (const QString& document : documents) {
+        result.insert(WindowMatcher::normalizeDocumentURL(document));
+    }
+    return result;
+}
+
+QCoro::Task<void> DocumentReopener::openDocuments(QStringList documents, RunningApplication app,
+                                                  QString bundleIdentifier) {
+    const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
+    const std::optional<QUrl> appURL = port ? port->urlForApplication(bundleIdentifier) : std::nullopt;
+    if (!appURL) {
+        co_return;
+    }
+    const QStringList alreadyOpen = AXWindowService::currentDocumentURLs(app);
+    const QSet<QString> openSet(alreadyOpen.begin(), alreadyOpen.end());
+    QStringList toOpen;
+    for (const QString& document : documents) {
+        if (!openSet.contains(document)) {
+            toOpen.append(document);
+        }
+    }
+    if (toOpen.isEmpty()) {
+        co_return;
+    }
+    const QStringList admitted = admittedDocuments(toOpen, bundleIdentifier);
+    QList<QUrl> urls;
+    for (const QString& document : admitted) {
+        urls.append(QUrl(document));
+    }
+    // Refused documents will never show: they are not waited for.
+    const qsizetype expected = alreadyOpen.size() + admitted.size();
+    const bool terminal = bundleIdentifier == RestorePlanner::terminalBundleID;
+    if (terminal) {
+        co_await openInTerminal(urls, app, *appURL);
+        QStringList wantedDocuments = documents;
+        for (const QString& document : toOpen) {
+            if (!admitted.contains(document)) {
+                wantedDocuments.removeAll(document);
+            }
+        }
+        const QSet<QString> wanted = normalizedDocuments(wantedDocuments);
+        co_await RestoreWait::pollUntil(
+            [app, expected, wanted] {
+                const QStringList shown = shownDocuments(app);
+                const QSet<QString> unique(shown.begin(), shown.end());
+                return unique.size() >= expected &&
+                       normalizedDocuments(QStringList(unique.begin(), unique.end())).contains(wanted);
+            },
+            RestoreWait::ms(10000), RestoreWait::ms(300));
+        co_return;
+    }
+    for (const QUrl& url : urls) {
+        co_await port->openDocuments(QList<QUrl>(1, url), *appURL, false); // a refused document is passed over
+    }
+    co_await RestoreWait::pollUntil(
+        [app, expected] { return AXWindowService::currentDocumentURLs(app).size() >= expected; },
+        RestoreWait::ms(3000), RestoreWait::ms(200));
+}
+
+QCoro::Task<void> DocumentReopener::openInTerminal(QList<QUrl> documents, RunningApplication app,
+                                                   QUrl appURL) {
+    const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
+    // One window at a time: each waits for the one before it to show.
+    for (const QUrl& url : documents) {
+        const qsizetype before = AXWindowService::currentDocumentURLs(app).size();
+        const OpenResult outcome = co_await port->openDocuments(QList<QUrl>(1, url), appURL, false);
+        if (!outcome.succeeded) {
+            continue;
+        }
+        co_await RestoreWait::pollUntil(
+            [app, before] { return AXWindowService::currentDocumentURLs(app).size() > before; },
+            RestoreWait::ms(2000), RestoreWait::ms(100));
+        co_await RestoreWait::pause(RestoreWait::ms(200));
+    }
+}
+
+QCoro::Task<void> DocumentReopener::waitForTerminalLogin(RunningApplication app,
+                                                         QStringList expectedDocumentURLs) {
+    if (expectedDocumentURLs.isEmpty()) {
+        co_return;
+    }
+    const QSet<QString> wanted = normalizedDocuments(expectedDocumentURLs);
+    const qsizetype expected = expectedDocumentURLs.size();
+    co_await RestoreWait::pollUntil(
+        [app, wanted, expected] {
+            const QStringList shown = shownDocuments(app);
+            const QStringList titles = AXWindowService::currentWindowTitles(app);
+            const bool atLogin = std::any_of(titles.begin(), titles.end(), [](const QString& title) {
+                return title.contains(QStringLiteral("login")) || title.contains(QStringLiteral("Login"));
+            });
+            return shown.size() >= expected && !atLogin && normalizedDocuments(shown).contains(wanted);
+        },
+        RestoreWait::ms(10000), RestoreWait::ms(300));
+}

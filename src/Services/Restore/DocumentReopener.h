@@ -1,0 +1,33 @@
+#pragma once
+
+#include "Platform/RunningApplications.h"
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <qcoro/qcorotask.h>
+
+// Reopens an application's saved documents and waits until the application shows them. Saved
+// documents can come from imported files, so only file URLs of files or folders that exist are
+// ever handed to an application, and only folders to the terminal (which would run a file).
+class DocumentReopener {
+public:
+    DocumentReopener() = delete;
+
+    // The documents that may be handed to the application, in order; each refused one is logged.
+    static QStringList admittedDocuments(const QStringList& documents, const QString& bundleIdentifier);
+
+    // Opens, one at a time and in the background, the documents the application does not show
+    // yet, then waits until it lists them (3 seconds; the terminal 10).
+    static QCoro::Task<void> openDocuments(QStringList documents, RunningApplication app,
+                                           QString bundleIdentifier);
+    // Waits (up to 10 seconds) until the terminal shows the expected documents and none of its
+    // windows is still at a login prompt. Returns at once when nothing is expected.
+    static QCoro::Task<void> waitForTerminalLogin(RunningApplication app, QStringList expectedDocumentURLs);
+
+private:
+    static QCoro::Task<void> openInTerminal(QList<QUrl> documents, RunningApplication app, QUrl appURL);
+    static QSet<QString> normalizedDocuments(const QStringList& documents);
+};

@@ -1,0 +1,79 @@
+#include "Services/Restore/OtherApplications.h"
+
+#include "Platform/DesktopComponents.h"
+#include "Platform/Platform.h"
+#include "Services/Restore/RestoreLog.h"
+#include "Services/Restore/RestoreWait.h"
+#include "Services/Storage/SettingsManager.h"
+
+#include <QSet>
+#include <QStringList>
+
+QList<RunningApplication> OtherApplications::candidates(const Workspace& workspace) {
+    QSet<QString> held;
+    for (const AppSnapshot& app : workspace.appSnapshots) {
+        held.insert(app.bundleIdentifier);
+    }
+    const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
+    QList<RunningApplication> result;
+    for (const RunningApplication& app : port ? port->runningApplications() : QList<RunningApplication>()) {
+        // The list reports what keeps the desktop alive as not regular; the second test keeps a
+        // list that does not from quitting the shell all the same.
+        if (app.activationPolicy != ActivationPolicy::Regular || !app.bundleIdentifier ||
+            DesktopComponents::isDesktopComponent(*app.bundleIdentifier) ||
+            held.contains(*app.bundleIdentifier) || *app.bundleIdentifier == ownBundleID) {
+            continue;
+        }
+        result.append(app);
+    }
+    return result;
+}
+
+QString OtherApplications::names(const QList<RunningApplication>& apps) {
+    QStringList names;
+    for (const RunningApplication& app : apps) {
+        names.append(app.localizedName.value_or(app.bundleIdentifier.value_or(QString())));
+    }
+    return names.join(QStringLiteral(", "));
+}
+
+QCoro::Task<void> OtherApplications::closeAppsNotInWorkspace(Workspace workspace) {
+    const QSet<QString> excluded = SettingsManager().excludedAppBundleIDs();
+    QList<RunningApplication> toQuit;
+    QList<RunningApplication> toHide;
+    for (const RunningApplication& app : candidates(workspace)) {
+        (excluded.contains(*app.bundleIdentifier) ? toHide : toQuit).append(app);
+    }
+    if (toQuit.isEmpty()) {
+        RestoreLog::log(QStringLiteral("closeAppsNotInWorkspace: no apps to terminate"));
+    } else {
+        RestoreLog::log(QStringLiteral("closeAppsNotInWorkspace: terminating ") +
+                        QString::number(toQuit.size()) + QStringLiteral(" app(s): ") + names(toQuit));
+    }
+    if (!toHide.isEmpty()) {
+        RestoreLog::log(QStringLiteral("closeAppsNotInWorkspace: hiding ") + QString::number(toHide.size()) +
+                        QStringLiteral(" excluded app(s): ") + names(toHide));
+    }
+    const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
+    for (const RunningApplication& app : toQuit) {
+        port->terminate(app.processIdentifier);
+    }
+    for (const RunningApplication& app : toHide) {
+        port->hide(app.processIdentifier);
+    }
+    co_await RestoreWait::pause(RestoreWait::ms(500));
+}
+
+void OtherApplications::hideAppsNotInWorkspace(const Workspace& workspace) {
+    const QList<RunningApplication> toHide = candidates(workspace);
+    if (toHide.isEmpty()) {
+        RestoreLog::log(QStringLiteral("hideAppsNotInWorkspace: no apps to hide"));
+        return;
+    }
+    RestoreLog::log(QStringLiteral("hideAppsNotInWorkspace: hiding ") + QString::number(toHide.size()) +
+                    QStringLiteral(" app(s): ") + names(toHide));
+    const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
+    for (const RunningApplication& app : toHide) {
+        port->hide(app.processIdentifier);
+    }
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "Models/Workspace.h"
+#include "Platform/RunningApplications.h"
+
+#include <QList>
+
+#include <qcoro/qcorotask.h>
+
+// The regular applications that a restored workspace does not hold: asked to quit, or hidden.
+// This application and whatever keeps the desktop alive are never touched.
+class OtherApplications {
+public:
+    OtherApplications() = delete;
+
+    // Quits the others, except the ones the user excluded, which are only hidden.
+    static QCoro::Task<void> closeAppsNotInWorkspace(Workspace workspace);
+    // Hides the others, the excluded ones too.
+    static void hideAppsNotInWorkspace(const Workspace& workspace);
+
+    static inline const QString ownBundleID = QStringLiteral("com.tremmick.ordella");
+
+private:
+    // The running regular applications with an identifier that are not in the workspace.
+    static QList<RunningApplication> candidates(const Workspace& workspace);
+    static QString names(const QList<RunningApplication>& apps);
+};

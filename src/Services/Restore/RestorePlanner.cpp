@@ -1,0 +1,211 @@
+#include "Services/Restore/RestorePlanner.h"
+
+#include "Extensions/RectConversion.h"
+#include "Platform/Platform.h"
+#include "Platform/WindowServer.h"
+#include "Services/Desktop/AXWindowService.h"
+#include "Services/Restore/RestoreGeometry.h"
+#include "Services/Restore/RestoreLog.h"
+#include "Services/Restore/WorkspaceRestorer.h"
+#include "Services/Scripting/BrowserScriptService.h"
+#include "Services/Scripting/FinderScriptService.h"
+
+#include <QHash>
+#include <QSet>
+
+namespace {
+
+constexpr double kVisibleSide = 100.0;
+constexpr double kStackingSide = 200.0;
+
+std::optional<RunningApplication> firstRunning(const QList<RunningApplication>& running,
+                                               const QString& bundleID) {
+    for (const RunningApplication& app : running) {
+        if (app.bundleIdentifier == bundleID) {
+            return app;
+        }
+    }
+    return std::nullopt;
+}
+
+// The live frame at every position of the application's window list; an absent entry for a window
+// whose frame cannot be read, so that a saved window index still points at its own window.
+QList<std::optional<QRectF>> alignedWindowFrames(const RunningApplication& app) {
+    QList<std::optional<QRectF>> frames;
+    for (const AXElement& window : AXWindowService::axWindowList(app).value_or(QList<AXElement>())) {
+        frames.append(AXWindowService::windowFrame(window));
+    }
+    return frames;
+}
+
+// The saved applications' identifiers that appear in the current order, in saved order, against
+// the current order cut to the saved applications: equal when the saved order stands.
+bool orderDiffers(const QStringList& savedOrder, const QStringList& currentOrder) {
+    const QSet<QString> saved(savedOrder.begin(), savedOrder.end());
+    QStringList currentRelevant;
+    for (const QString& id : currentOrder) {
+        if (saved.contains(id)) {
+            currentRelevant.append(id);
+        }
+    }
+    const QSet<QString> current(currentRelevant.begin(), currentRelevant.end());
+    QStringList savedRelevant;
+    for (const QString& id : savedOrder) {
+        if (current.contains(id)) {
+            savedRelevant.append(id);
+        }
+    }
+    return savedRelevant != currentRelevant;
+}
+
+} // namespace
+
+QStringList RestorePlanner::savedDocuments(const AppSnapshot& snapshot) {
+    QStringList documents;
+    for (const WindowSnapshot& window : snapshot.windowSnapshots) {
+        if (window.documentURL && !window.documentURL->isEmpty()) {
+            documents.append(*window.documentURL);
+        }
+    }
+    return documents;
+}
+
+QCoro::Task<RestorePlan> RestorePlanner::analyzeCurrentState(Workspace workspace) {
+    const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
+    const QList<RunningApplication> running =
+        port ? port->runningApplications() : QList<RunningApplication>();
+
+    RestorePlan plan;
+    plan.savedDisplays = workspace.displaySnapshots;
+    QStringList savedOrder;
+    for (const AppSnapshot& snapshot : workspace.appSnapshots) {
+        plan.appPlans.append(co_await planApp(snapshot, running, workspace.displaySnapshots));
+        savedOrder.append(snapshot.bundleIdentifier);
+    }
+    plan.needsZOrderAdjustment = orderDiffers(savedOrder, captureCurrentZOrder(running));
+    co_return plan;
+}
+
+QCoro::Task<AppPlan> RestorePlanner::planApp(AppSnapshot snapshot, QList<RunningApplication> running,
+                                             QList<DisplaySnapshot> savedDisplays) {
+    AppPlan plan;
+    const QString bundleID = snapshot.bundleIdentifier;
+    const bool isBrowser = BrowserScriptService::supportedBrowsers().contains(bundleID);
+    const bool isFinder = bundleID == finderBundleID;
+    plan.runningApp = firstRunning(running, bundleID);
+    plan.needsLaunch = !plan.runningApp;
+    plan.needsActivation = plan.runningApp && needsActivation(snapshot, *plan.runningApp);
+
+    if (isBrowser && !plan.runningApp) {
+        plan.needsBrowserTabRestore = true;
+    } else if (isBrowser) {
+        QList<QList<TabSnapshot>> desired;
+        for (const WindowSnapshot& window : snapshot.windowSnapshots) {
+            desired.append(window.tabSnapshots);
+        }
+        plan.currentBrowserTabs = co_await BrowserScriptService::captureTabs(bundleID);
+        plan.needsBrowserTabRestore = !WorkspaceRestorer::browserTabsMatch(desired, plan.currentBrowserTabs);
+    }
+
+    const QStringList documents = savedDocuments(snapshot);
+    if (isFinder && !documents.isEmpty()) {
+        QSet<QString> current;
+        for (const FinderScriptService::FinderWindowInfo& window :
+             co_await FinderScriptService::captureWindows()) {
+            current.insert(window.path);
+        }
+        plan.needsFinderWindowRestore = current != QSet<QString>(documents.begin(), documents.end());
+    } else if (!isBrowser && !isFinder && !plan.runningApp) {
+        plan.needsDocumentOpening = documents;
+    } else if (!isBrowser && !isFinder && !documents.isEmpty()) {
+        const QStringList open = AXWindowService::currentDocumentURLs(*plan.runningApp);
+        for (const QString& document : documents) {
+            if (!open.contains(document)) {
+                plan.needsDocumentOpening.append(document);
+            }
+        }
+    }
+
+    plan.windowPlans = planWindows(snapshot, plan.runningApp, savedDisplays);
+    plan.needsHide = snapshot.isHidden;
+    plan.appSnapshot = std::move(snapshot);
+    RestoreLog::log(QStringLiteral("Plan for ") + plan.appSnapshot.appName +
+                    QStringLiteral(": needsLaunch=") + RestoreLog::boolText(plan.needsLaunch) +
+                    QStringLiteral(", needsHide=") + RestoreLog::boolText(plan.needsHide));
+    co_return plan;
+}
+
+bool RestorePlanner::needsActivation(const AppSnapshot& snapshot, const RunningApplication& app) {
+    const bool showsWindows = snapshot.windowSnapshots.isEmpty() ||
+                              std::any_of(snapshot.windowSnapshots.begin(), snapshot.windowSnapshots.end(),
+                                          [](const WindowSnapshot& w) { return !w.isMinimized; });
+    return !snapshot.isHidden && showsWindows &&
+           (app.isHidden || !appHasVisibleWindows(app.processIdentifier));
+}
+
+QList<WindowPlan> RestorePlanner::planWindows(const AppSnapshot& snapshot,
+                                              const std::optional<RunningApplication>& app,
+                                              const QList<DisplaySnapshot>& savedDisplays) {
+    const QList<std::optional<QRectF>> frames =
+        app ? alignedWindowFrames(*app) : QList<std::optional<QRectF>>();
+    QList<WindowPlan> plans;
+    for (const WindowSnapshot& window : snapshot.windowSnapshots) {
+        WindowPlan plan;
+        plan.snapshot = window;
+        for (const DisplaySnapshot& display : savedDisplays) {
+            if (display.uuid == window.displayUUID) {
+                plan.displaySnapshot = display;
+                break;
+            }
+        }
+        const std::optional<Screen> screen = RestoreGeometry::targetScreen(window, savedDisplays);
+        plan.targetFrame =
+            screen ? RestoreGeometry::targetFrame(window, *screen) : RectConversion::toRectF(window.frame);
+        if (screen && app && !window.isMinimized && window.windowIndex >= 0 &&
+            window.windowIndex < frames.size()) {
+            plan.currentFrame = frames[window.windowIndex];
+            plan.needsPositioning =
+                !plan.currentFrame || !RestoreGeometry::withinTolerance(*plan.currentFrame, plan.targetFrame);
+        }
+        plans.append(plan);
+    }
+    return plans;
+}
+
+bool RestorePlanner::appHasVisibleWindows(qint32 pid) {
+    const std::shared_ptr<WindowServer> server = Platform::current().windowServer;
+    const std::optional<QList<WindowServerEntry>> list =
+        server ? server->windowList(WindowServer::OnScreenWindows) : std::nullopt;
+    if (!list) {
+        return false;
+    }
+    return std::any_of(list->begin(), list->end(), [pid](const WindowServerEntry& entry) {
+        return entry.ownerPID == pid && entry.bounds && entry.bounds->width() >= kVisibleSide &&
+               entry.bounds->height() >= kVisibleSide;
+    });
+}
+
+QStringList RestorePlanner::captureCurrentZOrder(const QList<RunningApplication>& runningApps) {
+    QHash<qint32, QString> bundleByPid;
+    for (const RunningApplication& app : runningApps) {
+        if (app.bundleIdentifier) {
+            bundleByPid.insert(app.processIdentifier, *app.bundleIdentifier);
+        }
+    }
+    const std::shared_ptr<WindowServer> server = Platform::current().windowServer;
+    const std::optional<QList<WindowServerEntry>> list =
+        server ? server->windowList(WindowServer::OnScreenWindows) : std::nullopt;
+    QStringList order;
+    for (const WindowServerEntry& entry : list.value_or(QList<WindowServerEntry>())) {
+        if (!entry.ownerPID || !bundleByPid.contains(*entry.ownerPID)) {
+            continue;
+        }
+        const QString& bundleID = bundleByPid[*entry.ownerPID];
+        const bool small =
+            entry.bounds && (entry.bounds->width() < kStackingSide || entry.bounds->height() < kStackingSide);
+        if (!order.contains(bundleID) && !small) {
+            order.append(bundleID);
+        }
+    }
+    return order;
+}

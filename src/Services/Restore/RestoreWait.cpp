@@ -1,0 +1,50 @@
+#include "Services/Restore/RestoreWait.h"
+
+#include "Platform/Platform.h"
+#include "Services/Coordination/RestoreCoordinator.h"
+
+bool RestoreWait::stopRequested() {
+    return RestoreCoordinator::shared().cancellationRequested();
+}
+
+QCoro::Task<bool> RestoreWait::pause(Clock::Duration d) {
+    if (stopRequested()) {
+        co_return false;
+    }
+    // Held for the whole sleep: a test may install another platform meanwhile.
+    const std::shared_ptr<Clock> clock = Platform::current().clock;
+    co_await clock->sleep(d);
+    co_return !stopRequested();
+}
+
+QCoro::Task<bool> RestoreWait::pollUntil(std::function<bool()> check, Clock::Duration timeout,
+                                         Clock::Duration step) {
+    const std::shared_ptr<Clock> clock = Platform::current().clock;
+    const Clock::TimePoint deadline = clock->now() + timeout;
+    while (clock->now() < deadline) {
+        if (check()) {
+            co_return true;
+        }
+        if (!co_await pause(
+                std::min(step, std::chrono::duration_cast<Clock::Duration>(deadline - clock->now())))) {
+            break;
+        }
+    }
+    co_return check();
+}
+
+QCoro::Task<bool> RestoreWait::pollUntilAsync(std::function<QCoro::Task<bool>()> check,
+                                              Clock::Duration timeout, Clock::Duration step) {
+    const std::shared_ptr<Clock> clock = Platform::current().clock;
+    const Clock::TimePoint deadline = clock->now() + timeout;
+    while (clock->now() < deadline) {
+        if (co_await check()) {
+            co_return true;
+        }
+        if (!co_await pause(
+                std::min(step, std::chrono::duration_cast<Clock::Duration>(deadline - clock->now())))) {
+            break;
+        }
+    }
+    co_return co_await check();
+}

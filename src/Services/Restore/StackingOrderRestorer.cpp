@@ -1,0 +1,140 @@
+#include "Services/Restore/StackingOrderRestorer.h"
+
+#include "Platform/Platform.h"
+#include "Services/Desktop/AXAttributeReader.h"
+#include "Services/Desktop/AXWindowService.h"
+#include "Services/Desktop/WindowMatcher.h"
+#include "Services/Restore/RestorePlanner.h"
+#include "Services/Restore/RestoreWait.h"
+#include "Services/Scripting/BrowserScriptService.h"
+
+#include <QSet>
+
+namespace {
+
+constexpr int kActivationPauseMs = 50;
+constexpr int kRaisePauseMs = 20;
+
+std::optional<RunningApplication> lookUp(const QList<RunningApplication>& running, const QString& bundleID) {
+    for (const RunningApplication& app : running) {
+        if (app.bundleIdentifier == bundleID) {
+            return app;
+        }
+    }
+    return std::nullopt;
+}
+
+// The live window index a saved window stands for: the first live title equal to, containing or
+// contained in the saved one; else the saved index.
+qint64 liveIndexByTitle(const QStringList& liveTitles, const WindowSnapshot& window) {
+    if (window.windowTitle && !liveTitles.isEmpty()) {
+        const QString& title = *window.windowTitle;
+        for (qsizetype k = 0; k < liveTitles.size(); ++k) {
+            const QString& live = liveTitles[k];
+            // An empty text is contained in no title.
+            if (live == title || (!title.isEmpty() && live.contains(title)) ||
+                (!live.isEmpty() && title.contains(live))) {
+                return k;
+            }
+        }
+    }
+    return window.windowIndex;
+}
+
+} // namespace
+
+QCoro::Task<void>
+StackingOrderRestorer::restoreZOrder(QList<AppSnapshot> appSnapshots,
+                                     QHash<QString, QList<WindowSnapshot>> remappedSnapshots) {
+    const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
+    if (!port) {
+        co_return;
+    }
+    const QList<RunningApplication> running = port->runningApplications();
+    const QStringList currentOrder = RestorePlanner::captureCurrentZOrder(running);
+
+    QSet<QString> visibleIDs;
+    std::optional<AppSnapshot> firstVisible;
+    for (const AppSnapshot& app : appSnapshots) {
+        if (!app.isHidden) {
+            visibleIDs.insert(app.bundleIdentifier);
+            firstVisible = firstVisible ? firstVisible : std::optional<AppSnapshot>(app);
+        }
+    }
+    QStringList currentRelevant;
+    for (const QString& id : currentOrder) {
+        if (visibleIDs.contains(id)) {
+            currentRelevant.append(id);
+        }
+    }
+    QStringList savedRelevant;
+    for (const AppSnapshot& app : appSnapshots) {
+        if (currentRelevant.contains(app.bundleIdentifier)) {
+            savedRelevant.append(app.bundleIdentifier);
+        }
+    }
+    const auto frontmostIs = [&port](const QString& bundleID) {
+        const std::optional<RunningApplication> front = port->frontmostApplication();
+        return front && front->bundleIdentifier == bundleID;
+    };
+
+    if (savedRelevant == currentRelevant) {
+        if (firstVisible && !frontmostIs(firstVisible->bundleIdentifier)) {
+            if (const auto app = lookUp(running, firstVisible->bundleIdentifier)) {
+                port->activate(app->processIdentifier, 0);
+            }
+        }
+        co_return;
+    }
+
+    for (qsizetype i = appSnapshots.size() - 1; i >= 0; --i) {
+        const AppSnapshot& saved = appSnapshots[i];
+        const std::optional<RunningApplication> app =
+            saved.isHidden ? std::nullopt : lookUp(running, saved.bundleIdentifier);
+        if (!app) {
+            continue;
+        }
+        port->activate(app->processIdentifier, RunningApplications::ActivateIgnoringOtherApps);
+        co_await RestoreWait::pause(RestoreWait::ms(kActivationPauseMs));
+        co_await raiseWindows(*app, remappedSnapshots.value(saved.bundleIdentifier, saved.windowSnapshots));
+    }
+
+    if (!firstVisible) {
+        co_return;
+    }
+    const std::optional<RunningApplication> first = lookUp(running, firstVisible->bundleIdentifier);
+    if (!first || frontmostIs(firstVisible->bundleIdentifier)) {
+        co_return;
+    }
+    co_await RestoreWait::pause(RestoreWait::ms(kActivationPauseMs));
+    port->activate(first->processIdentifier, 0);
+}
+
+QCoro::Task<void> StackingOrderRestorer::raiseWindows(RunningApplication app, QList<WindowSnapshot> windows) {
+    if (windows.size() < 2) {
+        co_return;
+    }
+    const bool browser =
+        BrowserScriptService::supportedBrowsers().contains(app.bundleIdentifier.value_or(QString()));
+    const WindowMatcher::Matches matches =
+        browser ? WindowMatcher::matchWindowsByGeometry(windows, app) : WindowMatcher::Matches();
+    const QStringList liveTitles = browser ? QStringList() : AXWindowService::currentWindowTitles(app);
+    for (qsizetype i = windows.size() - 1; i >= 0; --i) {
+        if (browser) {
+            // Windows that share a saved index use the match of the first of them.
+            qsizetype position = 0;
+            while (windows[position].windowIndex != windows[i].windowIndex) {
+                ++position;
+            }
+            if (const auto match = matches.constFind(int(position)); match != matches.constEnd()) {
+                AXAttributeReader::write(match->axElement, QStringLiteral("AXMain"), AXValue::boolean(true));
+                AXAttributeReader::perform(match->axElement, QStringLiteral("AXRaise"));
+            } else {
+                AXWindowService::raiseWindow(app, windows[i].windowIndex);
+            }
+        } else {
+            AXWindowService::raiseWindow(app, liveIndexByTitle(liveTitles, windows[i]));
+        }
+        co_await RestoreWait::pause(RestoreWait::ms(kRaisePauseMs));
+    }
+}

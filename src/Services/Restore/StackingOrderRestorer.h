@@ -1,0 +1,29 @@
+#pragma once
+
+#include "Models/AppSnapshot.h"
+#include "Models/WindowSnapshot.h"
+#include "Platform/RunningApplications.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include <qcoro/qcorotask.h>
+
+// Puts the workspace's applications, and the windows inside each, back into their saved
+// front-to-back order: applications are activated from the back to the front and their windows
+// raised from the last saved to the first, and the first visible application ends frontmost.
+class StackingOrderRestorer {
+public:
+    StackingOrderRestorer() = delete;
+
+    // remappedSnapshots: the windows to raise per bundle identifier (an application without an
+    // entry raises its own saved windows).
+    static QCoro::Task<void> restoreZOrder(QList<AppSnapshot> appSnapshots,
+                                           QHash<QString, QList<WindowSnapshot>> remappedSnapshots);
+
+private:
+    // Raises the windows from the last to the first: a browser's by their frames, any other's by
+    // their titles.
+    static QCoro::Task<void> raiseWindows(RunningApplication app, QList<WindowSnapshot> windows);
+};

@@ -1,0 +1,231 @@
+#include "Services/Restore/WindowPlacer.h"
+
+#include "Extensions/NumberConversion.h"
+#include "Extensions/RectConversion.h"
+#include "Platform/Platform.h"
+#include "Services/Desktop/AXAttributeReader.h"
+#include "Services/Desktop/AXWindowService.h"
+#include "Services/Restore/DocumentReopener.h"
+#include "Services/Restore/RestoreGeometry.h"
+#include "Services/Restore/RestoreLog.h"
+#include "Services/Restore/RestorePlanner.h"
+#include "Services/Restore/RestoreWait.h"
+
+#include <QSet>
+
+#include <array>
+
+namespace {
+
+constexpr int kGeometryAttempts = 4;
+constexpr std::array<int, kGeometryAttempts> kBackoffMs{100, 200, 400, 800};
+constexpr int kSettleMs = 50;
+constexpr int kSplashWaitMs = 40000;
+
+const QString kSplashReason = QStringLiteral("App only shows splash screen after 40s");
+
+WindowRestoreResult result(const WindowSnapshot& snapshot, RestoreStatus status, const QString& reason,
+                           std::optional<QRectF> requested, std::optional<QRectF> actual) {
+    return WindowRestoreResult{snapshot.windowTitle, status, reason, requested, actual};
+}
+
+bool isFailedOrPartial(const WindowRestoreResult& r) {
+    return r.status == RestoreStatus::failed || r.status == RestoreStatus::partiallyRestored;
+}
+
+} // namespace
+
+QCoro::Task<QList<WindowRestoreResult>>
+WindowPlacer::restoreWindowPositions(RunningApplication app, QList<WindowSnapshot> snapshots,
+                                     QList<DisplaySnapshot> savedDisplays, bool useMatcher) {
+    co_return co_await placeWindows(app, snapshots, savedDisplays, useMatcher, true);
+}
+
+QCoro::Task<QList<WindowRestoreResult>>
+WindowPlacer::placeWindows(RunningApplication app, QList<WindowSnapshot> snapshots,
+                           QList<DisplaySnapshot> savedDisplays, bool useMatcher, bool mayWaitForRealWindow) {
+    QList<WindowRestoreResult> results;
+    if (snapshots.isEmpty()) {
+        co_return results;
+    }
+    if (app.bundleIdentifier == RestorePlanner::terminalBundleID) {
+        QStringList documents;
+        for (const WindowSnapshot& s : snapshots) {
+            if (s.documentURL && !s.documentURL->isEmpty()) {
+                documents.append(*s.documentURL);
+            }
+        }
+        co_await DocumentReopener::waitForTerminalLogin(app, documents);
+    }
+
+    const WindowMatcher::Matches matches =
+        useMatcher ? WindowMatcher::matchWindows(snapshots, app) : WindowMatcher::Matches();
+    const QList<AXElement> live = AXWindowService::axWindowList(app).value_or(QList<AXElement>());
+    // A live window is moved for one saved window only: the index fallback never takes a window
+    // that the matcher (or an earlier fallback) already gave to another saved window.
+    QSet<AXElement> paired;
+    for (const WindowMatchResult& match : matches) {
+        paired.insert(match.axElement);
+    }
+
+    for (int i = 0; i < snapshots.size(); ++i) {
+        const WindowSnapshot& snapshot = snapshots[i];
+        AXElement window;
+        WindowMatchQuality quality = WindowMatchQuality::indexFallback;
+        if (const auto match = matches.constFind(i); match != matches.constEnd()) {
+            window = match->axElement;
+            quality = match->quality;
+        } else if (snapshot.windowIndex >= 0 && snapshot.windowIndex < live.size() &&
+                   !paired.contains(live[snapshot.windowIndex])) {
+            window = live[snapshot.windowIndex];
+            paired.insert(window);
+        } else {
+            results.append(result(snapshot, RestoreStatus::failed,
+                                  QStringLiteral("No matching AX window found"),
+                                  RectConversion::toRectF(snapshot.frame), std::nullopt));
+            continue;
+        }
+        results.append(co_await placeWindow(window, snapshot, savedDisplays, quality));
+    }
+
+    if (mayWaitForRealWindow && std::any_of(results.begin(), results.end(), isFailedOrPartial) &&
+        AXWindowService::hasOnlyTransientWindows(app)) {
+        co_return co_await waitForRealWindowAndRetry(app, snapshots, savedDisplays);
+    }
+    co_return results;
+}
+
+QCoro::Task<WindowRestoreResult> WindowPlacer::placeWindow(AXElement window, WindowSnapshot snapshot,
+                                                           QList<DisplaySnapshot> savedDisplays,
+                                                           WindowMatchQuality quality) {
+    const QRectF saved = RectConversion::toRectF(snapshot.frame);
+    if (snapshot.isMinimized) {
+        const std::optional<Screen> screen = RestoreGeometry::targetScreen(snapshot, savedDisplays);
+        const QRectF target = screen ? RestoreGeometry::targetFrame(snapshot, *screen) : saved;
+        AXWindowService::setWindowFrame(window, target);
+        AXWindowService::minimize(window);
+        co_return result(snapshot, RestoreStatus::restored, QStringLiteral("Window minimized"), target,
+                         target);
+    }
+    co_await prepareWindowForGeometry(window);
+    const std::optional<Screen> screen = RestoreGeometry::targetScreen(snapshot, savedDisplays);
+    if (!screen) {
+        co_return result(snapshot, RestoreStatus::failed, QStringLiteral("No screen available"), saved,
+                         std::nullopt);
+    }
+    const QRectF target = RestoreGeometry::targetFrame(snapshot, *screen);
+    const std::optional<QRectF> current = AXWindowService::windowFrame(window);
+    if (current && RestoreGeometry::withinTolerance(*current, target)) {
+        co_return result(snapshot, RestoreStatus::restored, QStringLiteral("Already at correct position"),
+                         target, current);
+    }
+    co_return co_await applyAndVerifyGeometry(window, target, snapshot.windowTitle, quality);
+}
+
+QCoro::Task<WindowRestoreResult> WindowPlacer::applyAndVerifyGeometry(AXElement window, QRectF targetFrame,
+                                                                      std::optional<QString> windowTitle,
+                                                                      WindowMatchQuality matchQuality) {
+    const QString match = WindowMatcher::qualityName(matchQuality);
+    const QString head = QStringLiteral("applyGeometry: \"") + windowTitle.value_or(QStringLiteral("?")) +
+                         QStringLiteral("\"");
+    RestoreLog::log(head + QStringLiteral(" target=") + RestoreLog::frameText(targetFrame) +
+                    QStringLiteral(" match=") + match);
+    for (int attempt = 0; attempt < kGeometryAttempts; ++attempt) {
+        AXAttributeReader::write(window, QStringLiteral("AXMain"), AXValue::boolean(true));
+        AXAttributeReader::perform(window, QStringLiteral("AXRaise"));
+        AXWindowService::setWindowFrame(window, targetFrame);
+        co_await RestoreWait::pause(RestoreWait::ms(kSettleMs));
+
+        if (const std::optional<QRectF> actual = AXWindowService::windowFrame(window)) {
+            const QString n = QString::number(attempt + 1);
+            if (RestoreGeometry::withinTolerance(*actual, targetFrame)) {
+                RestoreLog::log(head + QStringLiteral(" ✓ actual=") + RestoreLog::frameText(*actual) +
+                                QStringLiteral(" attempts=") + n);
+                co_return WindowRestoreResult{windowTitle, RestoreStatus::restored,
+                                              QStringLiteral("Geometry verified (match=") + match +
+                                                  QStringLiteral(", attempts=") + n + QStringLiteral(")"),
+                                              targetFrame, actual};
+            }
+            if (attempt == kGeometryAttempts - 1) {
+                const QString d =
+                    QString::number(NumberConversion::toInt64(RestoreGeometry::delta(*actual, targetFrame)));
+                RestoreLog::log(head + QStringLiteral(" ✗ actual=") + RestoreLog::frameText(*actual) +
+                                QStringLiteral(" delta=") + d + QStringLiteral("pt after 4 attempts"));
+                co_return WindowRestoreResult{windowTitle, RestoreStatus::partiallyRestored,
+                                              QStringLiteral("App adjusted geometry (delta: ") + d +
+                                                  QStringLiteral("pt, match=") + match + QStringLiteral(")"),
+                                              targetFrame, actual};
+            }
+            RestoreLog::log(head + QStringLiteral(" attempt ") + n + QStringLiteral("/4 actual=") +
+                            RestoreLog::frameText(*actual) + QStringLiteral(" — retrying"));
+        }
+        co_await RestoreWait::pause(RestoreWait::ms(kBackoffMs[attempt]));
+    }
+    co_return WindowRestoreResult{windowTitle, RestoreStatus::failed,
+                                  QStringLiteral("Geometry application failed after 4 attempts"), targetFrame,
+                                  AXWindowService::windowFrame(window)};
+}
+
+QCoro::Task<QList<WindowRestoreResult>>
+WindowPlacer::waitForRealWindowAndRetry(RunningApplication app, QList<WindowSnapshot> snapshots,
+                                        QList<DisplaySnapshot> savedDisplays) {
+    const std::shared_ptr<Clock> clock = Platform::current().clock;
+    const Clock::TimePoint deadline = clock->now() + RestoreWait::ms(kSplashWaitMs);
+    while (clock->now() < deadline) {
+        if (!co_await RestoreWait::pause(RestoreWait::ms(1000))) {
+            break;
+        }
+        if (!AXWindowService::hasOnlyTransientWindows(app)) {
+            co_await RestoreWait::pause(RestoreWait::ms(500));
+            // One more pass, without a further wait: an application that turns transient again
+            // keeps its results instead of holding the restore for another 40 seconds.
+            co_return co_await placeWindows(app, snapshots, savedDisplays, true, false);
+        }
+    }
+    QList<WindowRestoreResult> results;
+    for (const WindowSnapshot& snapshot : snapshots) {
+        results.append(result(snapshot, RestoreStatus::failed, kSplashReason,
+                              RectConversion::toRectF(snapshot.frame), std::nullopt));
+    }
+    co_return results;
+}
+
+QCoro::Task<void> WindowPlacer::prepareWindowForGeometry(AXElement window) {
+    if (AXWindowService::isMinimized(window)) {
+        AXWindowService::deminimize(window);
+        co_await RestoreWait::pollUntil(
+            [window] { return !AXAttributeReader::boolean(window, QStringLiteral("AXMinimized")); },
+            RestoreWait::ms(2000), RestoreWait::ms(100));
+    }
+    if (AXWindowService::isFullScreen(window)) {
+        AXWindowService::exitFullScreen(window);
+        co_await RestoreWait::pollUntil(
+            [window] { return !AXAttributeReader::boolean(window, QStringLiteral("AXFullScreen")); },
+            RestoreWait::ms(3000), RestoreWait::ms(200));
+    }
+}
+
+bool WindowPlacer::verifyWindowPositionsWithMatcher(const RunningApplication& app,
+                                                    const QList<WindowSnapshot>& snapshots,
+                                                    const QList<DisplaySnapshot>& savedDisplays) {
+    if (snapshots.isEmpty()) {
+        return true;
+    }
+    const WindowMatcher::Matches matches = WindowMatcher::matchWindowsByGeometry(snapshots, app);
+    for (int i = 0; i < snapshots.size(); ++i) {
+        const auto match = matches.constFind(i);
+        if (match == matches.constEnd()) {
+            return false;
+        }
+        const std::optional<Screen> screen = RestoreGeometry::targetScreen(snapshots[i], savedDisplays);
+        if (!screen) {
+            continue;
+        }
+        const std::optional<QRectF> live = AXWindowService::windowFrame(match->axElement);
+        if (!live ||
+            !RestoreGeometry::withinTolerance(*live, RestoreGeometry::targetFrame(snapshots[i], *screen))) {
+            return false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "Models/DisplaySnapshot.h"
+#include "Models/WindowRestoreResult.h"
+#include "Models/WindowSnapshot.h"
+#include "Platform/Accessibility.h"
+#include "Platform/RunningApplications.h"
+#include "Services/Desktop/WindowMatcher.h"
+
+#include <QList>
+#include <QRectF>
+#include <QString>
+
+#include <qcoro/qcorotask.h>
+
+#include <optional>
+
+// Puts the windows of one application back on their saved frames: pairs each saved window with
+// a live one, maps the frame onto today's screens, and leaves the window alone, minimises it again
+// or moves it with read-back and retries. The outcome is one result per saved window.
+class WindowPlacer {
+public:
+    WindowPlacer() = delete;
+
+    // One result per saved window, in their order. With useMatcher false, windows are paired by
+    // their saved index alone.
+    static QCoro::Task<QList<WindowRestoreResult>>
+    restoreWindowPositions(RunningApplication app, QList<WindowSnapshot> snapshots,
+                           QList<DisplaySnapshot> savedDisplays, bool useMatcher);
+    // Sets the frame, reads it back and tries again (4 times, 100 to 800 ms apart) until the
+    // window is within 50 points of the target.
+    static QCoro::Task<WindowRestoreResult> applyAndVerifyGeometry(AXElement window, QRectF targetFrame,
+                                                                   std::optional<QString> windowTitle,
+                                                                   WindowMatchQuality matchQuality);
+    // For an application that shows only a splash or other transient window: waits up to 40
+    // seconds for a real window and then places the windows once more (once only).
+    static QCoro::Task<QList<WindowRestoreResult>>
+    waitForRealWindowAndRetry(RunningApplication app, QList<WindowSnapshot> snapshots,
+                              QList<DisplaySnapshot> savedDisplays);
+    // Brings a minimised window back and takes a full-screen one out of full screen, waiting for
+    // each change, so that its frame can be set.
+    static QCoro::Task<void> prepareWindowForGeometry(AXElement window);
+    // Whether every saved window now has a live window (paired by frame alone) within 50 points
+    // of its target.
+    static bool verifyWindowPositionsWithMatcher(const RunningApplication& app,
+                                                 const QList<WindowSnapshot>& snapshots,
+                                                 const QList<DisplaySnapshot>& savedDisplays);
+
+private:
+    static QCoro::Task<QList<WindowRestoreResult>> placeWindows(RunningApplication app,
+                                                                QList<WindowSnapshot> snapshots,
+                                                                QList<DisplaySnapshot> savedDisplays,
+                                                                bool useMatcher, bool mayWaitForRealWindow);
+    static QCoro::Task<WindowRestoreResult> placeWindow(AXElement window, WindowSnapshot snapshot,
+                                                        QList<DisplaySnapshot> savedDisplays,
+                                                        WindowMatchQuality quality);
+};

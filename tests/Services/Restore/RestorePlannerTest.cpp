@@ -1,0 +1,117 @@
+#include "Services/Restore/RestorePlanner.h"
+
+#include "RestoreFixture.h"
+
+namespace {
+
+class RestorePlannerTest : public RestoreFixture {
+protected:
+    RestorePlan plan(const QList<AppSnapshot>& apps) { return run(RestorePlanner::analyzeCurrentState(workspace(apps))); }
+};
+
+struct ActivationCase {
+    const char* name;
+    bool savedHidden;
+    bool savedMinimized;
+    bool appHidden;
+    QSizeF liveSize;
+    bool needsActivation;
+};
+
+TEST_F(RestorePlannerTest, ActivatesOnlyWhatShouldShowAndDoesNot) {
+    const QList<ActivationCase> cases = {
+        {"saved hidden", true, false, true, {800, 600}, false},
+        {"saved with every window minimised", false, true, false, {50, 50}, false},
+        {"only a 120 x 90 window", false, false, false, {120, 90}, true},
+        {"a 100 x 100 window", false, false, false, {100, 100}, false},
+        {"hidden now, shown when saved", false, false, true, {800, 600}, true},
+    };
+    for (const ActivationCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString id = QStringLiteral("org.example.") + QString::fromLatin1(c.name).remove(' ');
+        const qint32 pid = addApp(id, {QRectF(QPointF(200, 200), c.liveSize)});
+        desktop().setHidden(pid, c.appHidden);
+        WindowSnapshot window = savedWindow(QRectF(200, 200, 800, 600));
+        window.isMinimized = c.savedMinimized;
+        const AppPlan app = plan({savedApp(id, {window}, c.savedHidden)}).appPlans.first();
+        EXPECT_FALSE(app.needsLaunch);
+        EXPECT_EQ(app.needsActivation, c.needsActivation);
+        EXPECT_EQ(app.needsHide, c.savedHidden);
+    }
+}
+
+TEST_F(RestorePlannerTest, LeavesWindowsWithin50PointsInPlace) {
+    const qint32 pid = addApp("org.example.Editor", {QRectF(150, 100, 800, 600), QRectF(150.5, 100, 800, 600)});
+    const RestorePlan p = plan({savedApp("org.example.Editor", {savedWindow(QRectF(100, 100, 800, 600), "a", 0),
+                                                                 savedWindow(QRectF(100, 100, 800, 600), "b", 1)})});
+    ASSERT_EQ(p.appPlans.first().windowPlans.size(), 2);
+    const WindowPlan& inPlace = p.appPlans.first().windowPlans[0];
+    EXPECT_FALSE(inPlace.needsPositioning);
+    EXPECT_EQ(inPlace.currentFrame, frameOf(windowOf(pid, 0)));
+    EXPECT_EQ(inPlace.targetFrame, QRectF(100, 100, 800, 600));
+    EXPECT_TRUE(p.appPlans.first().windowPlans[1].needsPositioning);
+    EXPECT_EQ(restorerLines(), QStringList{"Plan for Editor: needsLaunch=false, needsHide=false"});
+}
+
+TEST_F(RestorePlannerTest, ComparesEachSavedIndexWithItsOwnWindowWhenAFrameIsUnreadable) {
+    // Live windows 0, 1 (frame unreadable) and 2. Saved window 1 sits where live window 2 is: a
+    // frame list without the unreadable entry would compare it with window 2 and leave it be.
+    const QRectF third(700, 300, 500, 400);
+    const qint32 pid = addApp("org.example.Editor", {QRectF(0, 30, 500, 400), QRectF(300, 300, 500, 400), third});
+    desktop().updateWindow(windowOf(pid, 1), [](SimulatedDesktop::Window& w) {
+        w.faults.readOverrides.insert("AXPosition", AXResult::failure(AXError::CannotComplete));
+    });
+    const RestorePlan p = plan({savedApp("org.example.Editor", {savedWindow(third, "1", 1), savedWindow(third, "2", 2)})});
+    const QList<WindowPlan>& windows = p.appPlans.first().windowPlans;
+    EXPECT_TRUE(windows[0].needsPositioning);
+    EXPECT_FALSE(windows[0].currentFrame.has_value());
+    EXPECT_FALSE(windows[1].needsPositioning);
+}
+
+TEST_F(RestorePlannerTest, PlansLaunchDocumentsTabsFoldersAndOrder) {
+    const qint32 editor = addApp("org.example.Editor", {QRectF(100, 100, 800, 600)});
+    desktop().updateWindow(windowOf(editor), [](SimulatedDesktop::Window& w) { w.document = "file:///tmp/open.txt"; });
+    const qint32 chrome = addApp("com.google.Chrome", "Google Chrome");
+    addBrowserWindow(chrome, {"https://a.org*", "https://b.org"});
+    const qint32 finder = addApp("com.apple.finder", "Finder");
+    host().setFolder(addWindow(finder, QRectF(300, 300, 600, 400)), "/home/me/Projects");
+
+    WindowSnapshot open = savedWindow(QRectF(100, 100, 800, 600), "open.txt", 0);
+    open.documentURL = "file:///tmp/open.txt";
+    WindowSnapshot closed = savedWindow(QRectF(150, 150, 800, 600), "closed.txt", 1);
+    closed.documentURL = "file:///tmp/closed.txt";
+    WindowSnapshot tabs = savedWindow(QRectF(50, 50, 900, 700));
+    tabs.tabSnapshots = {TabSnapshot{{}, "https://b.org/", {}, false}, TabSnapshot{{}, "HTTPS://A.org", {}, true}};
+    WindowSnapshot folder = savedWindow(QRectF(300, 300, 600, 400));
+    folder.documentURL = "/home/me/Projects/"; // as the file manager lists it
+    WindowSnapshot missing = savedWindow(QRectF(100, 100, 600, 400));
+    missing.documentURL = "file:///tmp/new.txt";
+
+    const RestorePlan p = plan({savedApp("com.google.Chrome", {tabs}), savedApp("org.example.Editor", {open, closed}),
+                                savedApp("com.apple.finder", {folder}), savedApp("org.example.Notes", {missing})});
+    EXPECT_FALSE(p.appPlans[0].needsBrowserTabRestore); // contained in the live window
+    EXPECT_EQ(p.appPlans[0].currentBrowserTabs.size(), 1);
+    EXPECT_EQ(p.appPlans[1].needsDocumentOpening, QStringList{"file:///tmp/closed.txt"});
+    EXPECT_FALSE(p.appPlans[2].needsFinderWindowRestore);
+    EXPECT_TRUE(p.appPlans[3].needsLaunch);
+    EXPECT_EQ(p.appPlans[3].needsDocumentOpening, QStringList{"file:///tmp/new.txt"});
+    EXPECT_TRUE(p.appPlans[3].windowPlans.first().needsPositioning);
+    // The Finder window was added last, so it is in front; the saved order has the browser first.
+    EXPECT_TRUE(p.needsZOrderAdjustment);
+}
+
+TEST_F(RestorePlannerTest, StackingOrderCountsLargeWindowsOnceEach) {
+    const qint32 a = addApp("org.example.A", {QRectF(0, 30, 150, 150)});
+    const qint32 b = addApp("org.example.B", {QRectF(0, 30, 400, 300)});
+    addWindow(a, QRectF(0, 30, 400, 300)); // now in front of B's
+    addWindow(b, QRectF(0, 30, 199, 600)); // too narrow to count
+    EXPECT_EQ(RestorePlanner::captureCurrentZOrder(desktop().runningApplications()),
+              QStringList({"org.example.A", "org.example.B"}));
+    EXPECT_FALSE(plan({savedApp("org.example.A"), savedApp("org.example.B")}).needsZOrderAdjustment);
+    EXPECT_TRUE(plan({savedApp("org.example.B"), savedApp("org.example.A")}).needsZOrderAdjustment);
+    EXPECT_TRUE(plan({savedApp("org.example.A"), savedApp("org.example.B"), savedApp("org.example.A")})
+                    .needsZOrderAdjustment);
+    EXPECT_FALSE(plan({}).needsZOrderAdjustment);
+}
+
+} // namespace
