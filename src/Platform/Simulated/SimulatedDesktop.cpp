@@ -295,6 +295,7 @@ void SimulatedDesktop::showWindowsAfterSplash(qint32 pid, const InstalledApp& in
     splash.frame = QRectF(installed.documentFrame.center() - QPointF(200, 120), QSizeF(400, 240));
     splash.title = installed.name;
     splash.subrole = QStringLiteral("AXDialog");
+    splash.faults.ignoresMoves = true;
     const quint32 number = addWindow(pid, splash);
     schedule(installed.splashDuration, [this, pid, number, installed, documents] {
         removeWindow(number);

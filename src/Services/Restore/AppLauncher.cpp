@@ -67,10 +67,13 @@ QCoro::Task<std::optional<RunningApplication>> AppLauncher::launchApp(QString bu
     // application is never brought to the front.
     QList<OpenResult> outcomes;
     if (documents.isEmpty()) {
-        outcomes.append(co_await port->openApplication(*appURL, false));
+        const OpenResult opened = co_await port->openApplication(*appURL, false);
+        outcomes.append(opened);
     }
     for (const QUrl& document : documents) {
-        outcomes.append(co_await port->openDocuments(QList<QUrl>(1, document), *appURL, false));
+        const QList<QUrl> one(1, document);
+        const OpenResult opened = co_await port->openDocuments(one, *appURL, false);
+        outcomes.append(opened);
         if (!outcomes.last().succeeded) {
             break;
         }
@@ -119,7 +122,10 @@ QCoro::Task<void> AppLauncher::ensureAppControllable(RunningApplication app, QSt
     if (!appURL) {
         co_return;
     }
-    co_await port->openApplication(*appURL, true); // a refused reopen changes nothing here
+    // A refused reopen changes nothing here. (The answer is kept in a variable: GCC 12 destroys a
+    // discarded awaited temporary twice when the call completes without suspending.)
+    const OpenResult reopened = co_await port->openApplication(*appURL, true);
+    Q_UNUSED(reopened);
     co_await RestoreWait::pause(RestoreWait::ms(1000));
 }
 
@@ -146,10 +152,9 @@ QCoro::Task<std::optional<RunningApplication>> AppLauncher::waitForAppLaunch(QSt
 
 QCoro::Task<void> AppLauncher::waitForAXWindows(RunningApplication app, double timeout) {
     const qint32 pid = app.processIdentifier;
-    co_await RestoreWait::pollUntil(
-        [pid] {
-            const auto windows = AXAttributeReader::windowList(AXAttributeReader::applicationElement(pid));
-            return windows && !windows->isEmpty();
-        },
-        Clock::seconds(timeout), RestoreWait::ms(200));
+    const auto listsWindows = [pid] {
+        const auto windows = AXAttributeReader::windowList(AXAttributeReader::applicationElement(pid));
+        return windows && !windows->isEmpty();
+    };
+    co_await RestoreWait::pollUntil(listsWindows, Clock::seconds(timeout), RestoreWait::ms(200));
 }

@@ -82,7 +82,8 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
     const bool handOverAtLaunch = plan.needsLaunch && !documents.isEmpty() && !isBrowser;
     std::optional<RunningApplication> app = plan.runningApp;
     if (plan.needsLaunch) {
-        app = co_await AppLauncher::launchApp(id, handOverAtLaunch ? documents : QStringList());
+        const QStringList atLaunch = handOverAtLaunch ? documents : QStringList();
+        app = co_await AppLauncher::launchApp(id, atLaunch);
     }
     if (!app) {
         co_return outcome(plan, RestoreStatus::failed, QStringLiteral("App could not be launched or found"));
@@ -140,14 +141,17 @@ QCoro::Task<void> AppRestorer::restoreTabs(AppPlan plan, bool closeOtherApps) {
     // before the next one, so that retries do not pile up copies of the saved windows.
     const std::optional<QList<std::int64_t>> before = co_await BrowserScriptService::windowIDs(id);
     const AppSnapshot snapshot = plan.appSnapshot;
-    co_await boundedRetry<bool>(
-        [id, snapshot, closeOtherApps, launched, before](int attempt) {
-            QCoro::Task<void> step =
-                attempt == 1 ? BrowserTabRestorer::restoreBrowserTabs(snapshot, closeOtherApps, launched)
-                             : retryTabs(id, snapshot, closeOtherApps, launched, before);
-            return done(std::move(step));
-        },
-        [id, expected](const bool&) { return tabsMatch(id, expected); });
+    const std::function<QCoro::Task<bool>(int)> operation = [id, snapshot, closeOtherApps, launched,
+                                                             before](int attempt) {
+        QCoro::Task<void> step =
+            attempt == 1 ? BrowserTabRestorer::restoreBrowserTabs(snapshot, closeOtherApps, launched)
+                         : retryTabs(id, snapshot, closeOtherApps, launched, before);
+        return done(std::move(step));
+    };
+    const std::function<QCoro::Task<bool>(const bool&)> check = [id, expected](const bool&) {
+        return tabsMatch(id, expected);
+    };
+    co_await boundedRetry<bool>(operation, check);
     co_await RestoreWait::pause(RestoreWait::ms(500));
 }
 
@@ -173,19 +177,21 @@ QCoro::Task<void> AppRestorer::retryTabs(QString bundleIdentifier, AppSnapshot s
 }
 
 QCoro::Task<bool> AppRestorer::tabsMatch(QString bundleIdentifier, QList<QList<TabSnapshot>> expected) {
-    co_return BrowserTabComparison::browserTabsMatch(
-        expected, co_await BrowserScriptService::captureTabs(bundleIdentifier));
+    const QList<QList<TabSnapshot>> current = co_await BrowserScriptService::captureTabs(bundleIdentifier);
+    co_return BrowserTabComparison::browserTabsMatch(expected, current);
 }
 
 QCoro::Task<void> AppRestorer::reopenDocuments(RunningApplication app, QStringList documents) {
     const QString id = app.bundleIdentifier.value_or(QString());
     const QSet<QString> wanted(documents.begin(), documents.end());
-    co_await boundedRetry<bool>(
-        [app, id, documents](int) { return done(DocumentReopener::openDocuments(documents, app, id)); },
-        [app, wanted](const bool&) {
-            const QStringList open = AXWindowService::currentDocumentURLs(app);
-            return ready(QSet<QString>(open.begin(), open.end()).contains(wanted));
-        });
+    const std::function<QCoro::Task<bool>(int)> operation = [app, id, documents](int) {
+        return done(DocumentReopener::openDocuments(documents, app, id));
+    };
+    const std::function<QCoro::Task<bool>(const bool&)> check = [app, wanted](const bool&) {
+        const QStringList open = AXWindowService::currentDocumentURLs(app);
+        return ready(QSet<QString>(open.begin(), open.end()).contains(wanted));
+    };
+    co_await boundedRetry<bool>(operation, check);
     co_await AppLauncher::waitForAXWindows(app, 3.0);
 }
 
@@ -203,10 +209,11 @@ QCoro::Task<QList<WindowRestoreResult>> AppRestorer::placeWindows(AppPlan plan, 
         co_return results;
     }
     const QList<WindowSnapshot> windows = plan.appSnapshot.windowSnapshots;
-    co_return co_await boundedRetry<QList<WindowRestoreResult>>(
-        [app, windows, savedDisplays](int) {
-            return WindowPlacer::restoreWindowPositions(app, windows, savedDisplays, true);
-        },
+    const std::function<QCoro::Task<QList<WindowRestoreResult>>(int)> operation = [app, windows,
+                                                                                   savedDisplays](int) {
+        return WindowPlacer::restoreWindowPositions(app, windows, savedDisplays, true);
+    };
+    const std::function<QCoro::Task<bool>(const QList<WindowRestoreResult>&)> check =
         [app, windows, savedDisplays](const QList<WindowRestoreResult>& results) {
             const bool allPlaced =
                 std::all_of(results.begin(), results.end(), [](const WindowRestoreResult& r) {
@@ -215,7 +222,8 @@ QCoro::Task<QList<WindowRestoreResult>> AppRestorer::placeWindows(AppPlan plan, 
                 });
             const bool verified = WindowPlacer::verifyWindowPositionsWithMatcher(app, windows, savedDisplays);
             return ready(allPlaced && verified);
-        });
+        };
+    co_return co_await boundedRetry<QList<WindowRestoreResult>>(operation, check);
 }
 
 void AppRestorer::summarize(AppRestoreResult& result, const AppSnapshot& snapshot) {

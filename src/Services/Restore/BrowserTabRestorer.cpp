@@ -30,8 +30,8 @@ QCoro::Task<void> BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot
     } else {
         co_await BrowserScriptService::closeEmptyBrowserWindows(id);
         co_await RestoreWait::pause(RestoreWait::ms(200));
-        if (BrowserTabComparison::browserTabsMatch(expected,
-                                                   co_await BrowserScriptService::captureTabs(id))) {
+        const TabList current = co_await BrowserScriptService::captureTabs(id);
+        if (BrowserTabComparison::browserTabsMatch(expected, current)) {
             RestoreLog::log(QStringLiteral("Tabs already match after cleanup for ") + id +
                             QStringLiteral(" — skipping window creation"));
             co_return;
@@ -54,11 +54,10 @@ QCoro::Task<void> BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot
 
 QCoro::Task<void> BrowserTabRestorer::waitForBrowserTabs(QString bundleIdentifier,
                                                          TabList expectedTabsByWindow, double timeout) {
-    co_await RestoreWait::pollUntilAsync(
-        [bundleIdentifier, expectedTabsByWindow] {
-            return showsAtLeast(bundleIdentifier, expectedTabsByWindow);
-        },
-        Clock::seconds(timeout), RestoreWait::ms(500));
+    const auto listed = [bundleIdentifier, expectedTabsByWindow] {
+        return showsAtLeast(bundleIdentifier, expectedTabsByWindow);
+    };
+    co_await RestoreWait::pollUntilAsync(listed, Clock::seconds(timeout), RestoreWait::ms(500));
 }
 
 QCoro::Task<bool> BrowserTabRestorer::showsAtLeast(QString bundleIdentifier, TabList expectedTabsByWindow) {

@@ -88,22 +88,25 @@ QCoro::Task<void> DocumentReopener::openDocuments(QStringList documents, Running
             }
         }
         const QSet<QString> wanted = normalizedDocuments(wantedDocuments);
-        co_await RestoreWait::pollUntil(
-            [app, expected, wanted] {
-                const QStringList shown = shownDocuments(app);
-                const QSet<QString> unique(shown.begin(), shown.end());
-                return unique.size() >= expected &&
-                       normalizedDocuments(QStringList(unique.begin(), unique.end())).contains(wanted);
-            },
-            RestoreWait::ms(10000), RestoreWait::ms(300));
+        const auto allShown = [app, expected, wanted] {
+            const QStringList shown = shownDocuments(app);
+            const QSet<QString> unique(shown.begin(), shown.end());
+            return unique.size() >= expected &&
+                   normalizedDocuments(QStringList(unique.begin(), unique.end())).contains(wanted);
+        };
+        co_await RestoreWait::pollUntil(allShown, RestoreWait::ms(10000), RestoreWait::ms(300));
         co_return;
     }
     for (const QUrl& url : urls) {
-        co_await port->openDocuments(QList<QUrl>(1, url), *appURL, false); // a refused document is passed over
+        // A refused document is passed over (the answer is named: see AppLauncher's reopen).
+        const QList<QUrl> one(1, url);
+        const OpenResult opened = co_await port->openDocuments(one, *appURL, false);
+        Q_UNUSED(opened);
     }
-    co_await RestoreWait::pollUntil(
-        [app, expected] { return AXWindowService::currentDocumentURLs(app).size() >= expected; },
-        RestoreWait::ms(3000), RestoreWait::ms(200));
+    const auto allListed = [app, expected] {
+        return AXWindowService::currentDocumentURLs(app).size() >= expected;
+    };
+    co_await RestoreWait::pollUntil(allListed, RestoreWait::ms(3000), RestoreWait::ms(200));
 }
 
 QCoro::Task<void> DocumentReopener::openInTerminal(QList<QUrl> documents, RunningApplication app,
@@ -112,13 +115,15 @@ QCoro::Task<void> DocumentReopener::openInTerminal(QList<QUrl> documents, Runnin
     // One window at a time: each waits for the one before it to show.
     for (const QUrl& url : documents) {
         const qsizetype before = AXWindowService::currentDocumentURLs(app).size();
-        const OpenResult outcome = co_await port->openDocuments(QList<QUrl>(1, url), appURL, false);
+        const QList<QUrl> one(1, url);
+        const OpenResult outcome = co_await port->openDocuments(one, appURL, false);
         if (!outcome.succeeded) {
             continue;
         }
-        co_await RestoreWait::pollUntil(
-            [app, before] { return AXWindowService::currentDocumentURLs(app).size() > before; },
-            RestoreWait::ms(2000), RestoreWait::ms(100));
+        const auto newWindow = [app, before] {
+            return AXWindowService::currentDocumentURLs(app).size() > before;
+        };
+        co_await RestoreWait::pollUntil(newWindow, RestoreWait::ms(2000), RestoreWait::ms(100));
         co_await RestoreWait::pause(RestoreWait::ms(200));
     }
 }
@@ -130,14 +135,13 @@ QCoro::Task<void> DocumentReopener::waitForTerminalLogin(RunningApplication app,
     }
     const QSet<QString> wanted = normalizedDocuments(expectedDocumentURLs);
     const qsizetype expected = expectedDocumentURLs.size();
-    co_await RestoreWait::pollUntil(
-        [app, wanted, expected] {
-            const QStringList shown = shownDocuments(app);
-            const QStringList titles = AXWindowService::currentWindowTitles(app);
-            const bool atLogin = std::any_of(titles.begin(), titles.end(), [](const QString& title) {
-                return title.contains(QStringLiteral("login")) || title.contains(QStringLiteral("Login"));
-            });
-            return shown.size() >= expected && !atLogin && normalizedDocuments(shown).contains(wanted);
-        },
-        RestoreWait::ms(10000), RestoreWait::ms(300));
+    const auto loggedIn = [app, wanted, expected] {
+        const QStringList shown = shownDocuments(app);
+        const QStringList titles = AXWindowService::currentWindowTitles(app);
+        const bool atLogin = std::any_of(titles.begin(), titles.end(), [](const QString& title) {
+            return title.contains(QStringLiteral("login")) || title.contains(QStringLiteral("Login"));
+        });
+        return shown.size() >= expected && !atLogin && normalizedDocuments(shown).contains(wanted);
+    };
+    co_await RestoreWait::pollUntil(loggedIn, RestoreWait::ms(10000), RestoreWait::ms(300));
 }

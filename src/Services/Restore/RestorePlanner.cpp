@@ -79,7 +79,8 @@ QCoro::Task<RestorePlan> RestorePlanner::analyzeCurrentState(Workspace workspace
     plan.savedDisplays = workspace.displaySnapshots;
     QStringList savedOrder;
     for (const AppSnapshot& snapshot : workspace.appSnapshots) {
-        plan.appPlans.append(co_await planApp(snapshot, running, workspace.displaySnapshots));
+        AppPlan app = co_await planApp(snapshot, running, workspace.displaySnapshots);
+        plan.appPlans.append(std::move(app));
         savedOrder.append(snapshot.bundleIdentifier);
     }
     plan.needsZOrderAdjustment = orderDiffers(savedOrder, captureCurrentZOrder(running));
@@ -110,8 +111,9 @@ QCoro::Task<AppPlan> RestorePlanner::planApp(AppSnapshot snapshot, QList<Running
     const QStringList documents = savedDocuments(snapshot);
     if (isFinder && !documents.isEmpty()) {
         QSet<QString> current;
-        for (const FinderScriptService::FinderWindowInfo& window :
-             co_await FinderScriptService::captureWindows()) {
+        const QList<FinderScriptService::FinderWindowInfo> windows =
+            co_await FinderScriptService::captureWindows();
+        for (const FinderScriptService::FinderWindowInfo& window : windows) {
             current.insert(window.path);
         }
         plan.needsFinderWindowRestore = current != QSet<QString>(documents.begin(), documents.end());

@@ -85,7 +85,8 @@ WindowPlacer::placeWindows(RunningApplication app, QList<WindowSnapshot> snapsho
                                   RectConversion::toRectF(snapshot.frame), std::nullopt));
             continue;
         }
-        results.append(co_await placeWindow(window, snapshot, savedDisplays, quality));
+        WindowRestoreResult placed = co_await placeWindow(window, snapshot, savedDisplays, quality);
+        results.append(std::move(placed));
     }
 
     if (mayWaitForRealWindow && std::any_of(results.begin(), results.end(), isFailedOrPartial) &&
@@ -193,15 +194,17 @@ WindowPlacer::waitForRealWindowAndRetry(RunningApplication app, QList<WindowSnap
 QCoro::Task<void> WindowPlacer::prepareWindowForGeometry(AXElement window) {
     if (AXWindowService::isMinimized(window)) {
         AXWindowService::deminimize(window);
-        co_await RestoreWait::pollUntil(
-            [window] { return !AXAttributeReader::boolean(window, QStringLiteral("AXMinimized")); },
-            RestoreWait::ms(2000), RestoreWait::ms(100));
+        const auto restored = [window] {
+            return !AXAttributeReader::boolean(window, QStringLiteral("AXMinimized"));
+        };
+        co_await RestoreWait::pollUntil(restored, RestoreWait::ms(2000), RestoreWait::ms(100));
     }
     if (AXWindowService::isFullScreen(window)) {
         AXWindowService::exitFullScreen(window);
-        co_await RestoreWait::pollUntil(
-            [window] { return !AXAttributeReader::boolean(window, QStringLiteral("AXFullScreen")); },
-            RestoreWait::ms(3000), RestoreWait::ms(200));
+        const auto windowed = [window] {
+            return !AXAttributeReader::boolean(window, QStringLiteral("AXFullScreen"));
+        };
+        co_await RestoreWait::pollUntil(windowed, RestoreWait::ms(3000), RestoreWait::ms(200));
     }
 }
 

@@ -1,0 +1,91 @@
+#include "Services/Restore/DocumentReopener.h"
+
+#include "RestoreFixture.h"
+#include "Services/Desktop/AXWindowService.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+class DocumentReopenerTest : public RestoreFixture {
+protected:
+    DocumentReopenerTest() {
+        QDir(files.path()).mkpath("folder");
+        QDir(files.path()).mkpath("other");
+        for (const char* name : {"a.txt", "b.txt", "c.txt", "run.sh"}) {
+            QFile file(files.filePath(name));
+            EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        }
+    }
+    QString url(const QString& name) { return QUrl::fromLocalFile(files.filePath(name)).toString(); }
+    QStringList documentsOf(qint32 pid) { return AXWindowService::currentDocumentURLs(running(pid)); }
+    // An installed application that is running without windows.
+    qint32 start(const QString& id, std::function<void(SimulatedDesktop::InstalledApp&)> change = {}) {
+        SimulatedDesktop::InstalledApp app;
+        app.bundleIdentifier = id;
+        app.name = id.section('.', -1);
+        if (change) {
+            change(app);
+        }
+        desktop().installApplication(app);
+        return addApp(id, app.name);
+    }
+
+    QTemporaryDir files;
+};
+
+TEST_F(DocumentReopenerTest, HandsOnlyExistingFilesAndFoldersToApplications) {
+    const QStringList documents{url("a.txt"), "https://example.org/a.txt", url("gone.txt"), url("folder"),
+                                url("run.sh"), "not a url at all"};
+    EXPECT_EQ(DocumentReopener::admittedDocuments(documents, "org.example.Editor"),
+              QStringList({url("a.txt"), url("folder"), url("run.sh")}));
+    EXPECT_EQ(DocumentReopener::admittedDocuments(documents, "com.apple.Terminal"), QStringList{url("folder")});
+    const QString refused = "openDocuments: refusing %1 for %2: %3";
+    EXPECT_EQ(restorerLines(),
+              QStringList({refused.arg("https://example.org/a.txt", "org.example.Editor", "not a file URL"),
+                           refused.arg(url("gone.txt"), "org.example.Editor", "no such file or folder"),
+                           refused.arg("not a url at all", "org.example.Editor", "not a file URL"),
+                           refused.arg(url("a.txt"), "com.apple.Terminal", "not a folder (the terminal would run it)"),
+                           refused.arg("https://example.org/a.txt", "com.apple.Terminal", "not a file URL"),
+                           refused.arg(url("gone.txt"), "com.apple.Terminal", "no such file or folder"),
+                           refused.arg(url("run.sh"), "com.apple.Terminal", "not a folder (the terminal would run it)"),
+                           refused.arg("not a url at all", "com.apple.Terminal", "not a file URL")}));
+}
+
+TEST_F(DocumentReopenerTest, OpensWhatIsNotShownOneByOne) {
+    const qint32 pid = start("org.example.Editor");
+    run(DocumentReopener::openDocuments({url("a.txt")}, running(pid), "org.example.Editor"));
+    EXPECT_EQ(documentsOf(pid), QStringList{url("a.txt")});
+
+    run(DocumentReopener::openDocuments({url("a.txt"), url("b.txt"), url("gone.txt"), url("c.txt")}, running(pid),
+                                        "org.example.Editor"));
+    EXPECT_EQ(documentsOf(pid), QStringList({url("a.txt"), url("b.txt"), url("c.txt")}));
+    EXPECT_EQ(elapsedMs(), 0); // the refused document is not waited for
+
+    // Everything shown already: nothing is opened.
+    run(DocumentReopener::openDocuments({url("c.txt"), url("a.txt")}, running(pid), "org.example.Editor"));
+    EXPECT_EQ(desktop().windowsOf(pid).size(), 3);
+}
+
+TEST_F(DocumentReopenerTest, OpensTerminalFoldersInTurnAndWaitsForTheLogin) {
+    const qint32 pid = start("com.apple.Terminal", [](SimulatedDesktop::InstalledApp& app) {
+        app.windowDelay = Clock::Duration(300);
+        app.loginPhase = Clock::Duration(2000);
+    });
+    run(DocumentReopener::openDocuments({url("folder"), url("other")}, running(pid), "com.apple.Terminal"));
+    // Each folder waits for its own window (300 ms) and 200 ms more before the next one.
+    EXPECT_EQ(elapsedMs(), 2 * (300 + 200));
+    EXPECT_EQ(documentsOf(pid), QStringList({url("folder"), url("other")}));
+    EXPECT_EQ(AXWindowService::currentWindowTitles(running(pid)), QStringList({"login", "login"}));
+
+    run(DocumentReopener::waitForTerminalLogin(running(pid), {}));
+    EXPECT_EQ(elapsedMs(), 1000);
+    // The second window's login ends at 300 + 200 + 300 + 2000 ms; polls come every 300 ms.
+    run(DocumentReopener::waitForTerminalLogin(running(pid), {url("other") + "/", url("FOLDER")}));
+    EXPECT_EQ(elapsedMs(), 2800);
+    EXPECT_EQ(AXWindowService::currentWindowTitles(running(pid)), QStringList({"folder", "other"}));
+}
+
+} // namespace

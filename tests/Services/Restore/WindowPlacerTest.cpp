@@ -1,0 +1,191 @@
+#include "Services/Restore/WindowPlacer.h"
+
+#include "RestoreFixture.h"
+#include "Services/Desktop/DisplayMapper.h"
+
+namespace {
+
+const QRectF kSaved(100, 100, 800, 600);
+
+class WindowPlacerTest : public RestoreFixture {
+protected:
+    QList<WindowRestoreResult> place(qint32 pid, const QList<WindowSnapshot>& windows) {
+        return run(WindowPlacer::restoreWindowPositions(running(pid), windows, DisplayMapper::captureDisplays(), true));
+    }
+    // An application with one live window titled "Doc" at frame, changed by fault.
+    qint32 appWith(const QRectF& frame, const std::function<void(SimulatedDesktop::Window&)>& fault = {}) {
+        const qint32 pid = addApp("org.example.Editor", {frame}, {"Doc"});
+        if (fault) {
+            desktop().updateWindow(windowOf(pid), fault);
+        }
+        return pid;
+    }
+    quint32 addSplash(qint32 pid) {
+        SimulatedDesktop::Window splash;
+        splash.frame = QRectF(500, 300, 400, 240);
+        splash.subrole = "AXDialog";
+        splash.faults.ignoresMoves = true;
+        return desktop().addWindow(pid, splash);
+    }
+};
+
+struct OutcomeCase {
+    const char* name;
+    QRectF live;
+    std::function<void(SimulatedDesktop::Window&)> fault;
+    RestoreStatus status;
+    QString reason;
+    std::optional<QRectF> actual;
+    qint64 elapsedMs;
+    QStringList log;
+};
+
+TEST_F(WindowPlacerTest, ReportsEachOutcomeWithItsLogLines) {
+    const QString start = R"(applyGeometry: "Doc" target=(100,100 800×600) match=exactTitle)";
+    const QList<OutcomeCase> cases = {
+        {"within 50 points", QRectF(150, 50, 850, 650), {}, RestoreStatus::restored, "Already at correct position",
+         QRectF(150, 50, 850, 650), 0, {}},
+        {"moved at once", QRectF(400, 300, 600, 400), {}, RestoreStatus::restored,
+         "Geometry verified (match=exactTitle, attempts=1)", kSaved, 50,
+         {start, R"(applyGeometry: "Doc" ✓ actual=(100,100 800×600) attempts=1)"}},
+        // The move takes effect 300 ms late: it shows at the third read, after 100 + 200 ms of pauses.
+        {"moved on the third attempt", QRectF(400, 300, 600, 400),
+         [](SimulatedDesktop::Window& w) { w.faults.moveDelay = Clock::Duration(300); }, RestoreStatus::restored,
+         "Geometry verified (match=exactTitle, attempts=3)", kSaved, 3 * 50 + 100 + 200,
+         {start, R"(applyGeometry: "Doc" attempt 1/4 actual=(400,300 600×400) — retrying)",
+          R"(applyGeometry: "Doc" attempt 2/4 actual=(400,300 600×400) — retrying)",
+          R"(applyGeometry: "Doc" ✓ actual=(100,100 800×600) attempts=3)"}},
+        {"keeps its own size", QRectF(400, 300, 600, 400),
+         [](SimulatedDesktop::Window& w) { w.faults.minimumSize = QSizeF(860, 700); },
+         RestoreStatus::partiallyRestored, "App adjusted geometry (delta: 160pt, match=exactTitle)",
+         QRectF(100, 100, 860, 700), 4 * 50 + 100 + 200 + 400,
+         {start, R"(applyGeometry: "Doc" attempt 1/4 actual=(100,100 860×700) — retrying)",
+          R"(applyGeometry: "Doc" attempt 2/4 actual=(100,100 860×700) — retrying)",
+          R"(applyGeometry: "Doc" attempt 3/4 actual=(100,100 860×700) — retrying)",
+          R"(applyGeometry: "Doc" ✗ actual=(100,100 860×700) delta=160pt after 4 attempts)"}},
+        {"frame unreadable", QRectF(400, 300, 600, 400),
+         [](SimulatedDesktop::Window& w) {
+             w.faults.readOverrides.insert("AXSize", AXResult::failure(AXError::CannotComplete));
+         },
+         RestoreStatus::failed, "Geometry application failed after 4 attempts", std::nullopt,
+         4 * 50 + 100 + 200 + 400 + 800, {start}},
+    };
+    for (const OutcomeCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const qint32 pid = appWith(c.live, c.fault);
+        const qint64 before = elapsedMs();
+        AnalysisLogger::shared().beginSession(Workspace{});
+        const QList<WindowRestoreResult> results = place(pid, {savedWindow(kSaved, "Doc")});
+        ASSERT_EQ(results.size(), 1);
+        EXPECT_EQ(results[0].status, c.status);
+        EXPECT_EQ(results[0].reason, c.reason);
+        EXPECT_EQ(results[0].requestedFrame, kSaved);
+        EXPECT_EQ(results[0].actualFrame, c.actual);
+        EXPECT_EQ(elapsedMs() - before, c.elapsedMs);
+        EXPECT_EQ(restorerLines(), c.log);
+        desktop().removeApplication(pid);
+    }
+}
+
+TEST_F(WindowPlacerTest, MinimisesAgainFailsWithoutPartnerOrScreen) {
+    const qint32 pid = appWith(QRectF(400, 300, 600, 400));
+    WindowSnapshot minimised = savedWindow(kSaved, "Doc");
+    minimised.isMinimized = true;
+    WindowSnapshot orphan = savedWindow(QRectF(0, 30, 300, 300), "Gone", 5);
+    const QList<WindowRestoreResult> results = place(pid, {minimised, orphan});
+    EXPECT_EQ(results[0], (WindowRestoreResult{"Doc", RestoreStatus::restored, "Window minimized", kSaved, kSaved}));
+    EXPECT_TRUE(desktop().window(windowOf(pid))->minimized);
+    EXPECT_EQ(frameOf(windowOf(pid)), kSaved);
+    EXPECT_EQ(results[1], (WindowRestoreResult{"Gone", RestoreStatus::failed, "No matching AX window found",
+                                               QRectF(0, 30, 300, 300), std::nullopt}));
+
+    desktop().setScreens({});
+    const QList<WindowRestoreResult> noScreen = place(pid, {savedWindow(kSaved, "Doc")});
+    EXPECT_EQ(noScreen[0].reason, "No screen available");
+}
+
+TEST_F(WindowPlacerTest, IndexFallbackNeverTakesAWindowTheMatcherPaired) {
+    const QRectF third(700, 300, 500, 400);
+    const qint32 pid = addApp("org.example.Editor",
+                              {QRectF(0, 30, 300, 300), QRectF(350, 30, 300, 300), third}, {"X", "Y", "Z"});
+    const QList<WindowRestoreResult> results =
+        place(pid, {savedWindow(third, "Z", 0), savedWindow(QRectF(100, 500, 400, 300), "Q", 2)});
+    EXPECT_EQ(results[0].reason, "Already at correct position");
+    EXPECT_EQ(results[1].status, RestoreStatus::failed);
+    EXPECT_EQ(results[1].reason, "No matching AX window found");
+    EXPECT_EQ(frameOf(windowOf(pid, 2)), third);
+}
+
+TEST_F(WindowPlacerTest, PreparesMinimisedAndFullScreenWindowsBeforeMoving) {
+    const qint32 pid = appWith(QRectF(400, 300, 600, 400), [](SimulatedDesktop::Window& w) {
+        w.minimized = true;
+        w.fullScreen = true;
+        w.faults.stateChangeDelay = Clock::Duration(250);
+    });
+    const QList<WindowRestoreResult> results = place(pid, {savedWindow(kSaved, "Doc")});
+    const SimulatedDesktop::Window* w = desktop().window(windowOf(pid));
+    EXPECT_FALSE(w->minimized);
+    EXPECT_FALSE(w->fullScreen);
+    EXPECT_EQ(results[0].status, RestoreStatus::restored);
+    EXPECT_EQ(w->frame, kSaved);
+}
+
+TEST_F(WindowPlacerTest, WaitsOutASplashScreenOnceOnTheMonotonicClock) {
+    // Splash for 45 s: every saved window fails after 40 s of waiting, however the wall clock jumps.
+    const qint32 slow = addApp("org.example.Slow", "Slow");
+    addSplash(slow);
+    const ClockTimer jump = clock().startTimer(Clock::Duration(10000), false,
+                                               [this] { clock().setWallNow(clock().wallNow().addSecs(-3600)); });
+    const QList<WindowRestoreResult> failed =
+        place(slow, {savedWindow(kSaved, "Doc"), savedWindow(QRectF(200, 200, 500, 400), "Other", 1)});
+    ASSERT_EQ(failed.size(), 2);
+    for (const WindowRestoreResult& r : failed) {
+        EXPECT_EQ(r.reason, "App only shows splash screen after 40s");
+        EXPECT_FALSE(r.actualFrame.has_value());
+    }
+    EXPECT_EQ(failed[1].requestedFrame, QRectF(200, 200, 500, 400));
+    EXPECT_LT(elapsedMs(), 42000);
+
+    // Splash for 5 s: the rerun comes 0.5 s after the first check that sees a real window.
+    const qint32 quick = addApp("org.example.Quick", "Quick");
+    desktop().removeWindowLater(addSplash(quick), Clock::Duration(5000));
+    SimulatedDesktop::Window real;
+    real.frame = QRectF(400, 300, 600, 400);
+    real.title = "Doc";
+    desktop().addWindowLater(quick, real, Clock::Duration(5000));
+    const qint64 start = elapsedMs();
+    const QList<WindowRestoreResult> placed = place(quick, {savedWindow(kSaved, "Doc")});
+    EXPECT_EQ(placed[0].status, RestoreStatus::restored);
+    EXPECT_EQ(elapsedMs() - start, 900 + 5000 + 500 + 50); // attempts on the splash, 5 polls, settle, one move
+
+    // A real window that turns into a splash again is placed once more, not waited for again.
+    const qint32 fickle = addApp("org.example.Fickle", "Fickle");
+    desktop().removeWindowLater(addSplash(fickle), Clock::Duration(5000));
+    SimulatedDesktop::Window stuck = real;
+    stuck.faults.ignoresMoves = true;
+    desktop().addWindowLater(fickle, stuck, Clock::Duration(5000));
+    const ClockTimer swap = clock().startTimer(Clock::Duration(6000), false, [this, fickle] {
+        desktop().removeWindow(windowOf(fickle));
+        addSplash(fickle);
+    });
+    const qint64 again = elapsedMs();
+    const QList<WindowRestoreResult> once = place(fickle, {savedWindow(kSaved, "Doc")});
+    EXPECT_EQ(once[0].status, RestoreStatus::partiallyRestored);
+    EXPECT_LT(elapsedMs() - again, 9000);
+}
+
+TEST_F(WindowPlacerTest, VerifiesEveryWindowWithin50PointsOfItsTarget) {
+    const qint32 pid = addApp("org.example.Editor", {QRectF(100, 100, 850, 600)});
+    const auto verify = [&](const QRectF& saved) {
+        return WindowPlacer::verifyWindowPositionsWithMatcher(running(pid), {savedWindow(saved)},
+                                                              DisplayMapper::captureDisplays());
+    };
+    EXPECT_TRUE(verify(kSaved));
+    EXPECT_FALSE(verify(QRectF(100, 100, 799.99, 600)));
+    EXPECT_FALSE(verify(QRectF(700, 100, 800, 600)));
+    EXPECT_TRUE(WindowPlacer::verifyWindowPositionsWithMatcher(running(pid), {}, {}));
+    desktop().setScreens({});
+    EXPECT_TRUE(verify(QRectF(110, 100, 820, 600)));
+}
+
+} // namespace
