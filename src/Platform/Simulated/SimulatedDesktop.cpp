@@ -255,12 +255,19 @@ OpenResult SimulatedDesktop::open(const QUrl& url, const QList<QUrl>& documents,
         }
         return OpenResult{};
     }
+    if (const auto pending = m_launching.find(installed.bundleIdentifier); pending != m_launching.end()) {
+        pending->second.append(documents);
+        return OpenResult{};
+    }
     launch(installed, documents, activates);
     return OpenResult{};
 }
 
-void SimulatedDesktop::launch(const InstalledApp& installed, const QList<QUrl>& documents, bool activates) {
-    schedule(installed.launchDelay, [this, installed, documents, activates] {
+void SimulatedDesktop::launch(const InstalledApp& installed, const QList<QUrl>& requested, bool activates) {
+    m_launching[installed.bundleIdentifier] = requested;
+    schedule(installed.launchDelay, [this, installed, activates] {
+        auto pending = m_launching.extract(installed.bundleIdentifier);
+        const QList<QUrl> documents = pending ? pending.mapped() : QList<QUrl>();
         Application app;
         app.bundleIdentifier = installed.bundleIdentifier;
         app.name = installed.name;

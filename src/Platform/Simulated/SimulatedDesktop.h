@@ -237,6 +237,9 @@ private:
     std::map<qint32, Application> m_apps;
     QList<qint32> m_appOrder;
     std::map<QString, InstalledApp> m_installed;
+    // Applications whose launch was asked for but whose process does not exist yet, with the
+    // documents asked for meanwhile: a second request joins the launch instead of starting twice.
+    std::map<QString, QList<QUrl>> m_launching;
     std::map<quint32, Window> m_windows;
     QList<quint32> m_stack;
     QList<Screen> m_screens;

@@ -33,16 +33,27 @@ struct LaunchCase {
 TEST_F(AppLauncherTest, LaunchesInTheBackgroundAndLogsEachStep) {
     const QString begin = "launchApp: Launching org.example.Mail docs=0";
     const QList<LaunchCase> cases = {
-        {"starts, finishes, shows its window", {}, true, 800,
+        {"starts, finishes, shows its window",
+         {},
+         true,
+         800,
          {begin, "launchApp: org.example.Mail launched (pid=%1, finishedLaunching=true)",
           "launchApp: org.example.Mail AX windows available: 1"}},
         {"never reports finished launching: taken at the deadline",
-         [](auto& app) { app.finishLaunchingDelay = std::chrono::hours(1); }, true, 15000,
+         [](auto& app) { app.finishLaunchingDelay = std::chrono::hours(1); },
+         true,
+         15000,
          {begin, "launchApp: org.example.Mail launched (pid=%1, finishedLaunching=false)",
           "launchApp: org.example.Mail AX windows available: 1"}},
-        {"never appears", [](auto& app) { app.launchDelay = std::chrono::hours(1); }, false, 15000,
+        {"never appears",
+         [](auto& app) { app.launchDelay = std::chrono::hours(1); },
+         false,
+         15000,
          {begin, "launchApp: ERROR — org.example.Mail did not appear within 15.0s timeout"}},
-        {"refuses to launch", [](auto& app) { app.openError = "The application is damaged."; }, false, 0,
+        {"refuses to launch",
+         [](auto& app) { app.openError = "The application is damaged."; },
+         false,
+         0,
          {begin, "launchApp: ERROR — org.example.Mail threw: The application is damaged."}},
     };
     for (const LaunchCase& c : cases) {
@@ -59,7 +70,8 @@ TEST_F(AppLauncherTest, LaunchesInTheBackgroundAndLogsEachStep) {
         EXPECT_EQ(elapsedMs() - start, c.elapsedMs);
         QStringList expected;
         for (const QString& line : c.lines) {
-            expected << QString(line).replace("%1", QString::number(launched ? launched->processIdentifier : 0));
+            expected << QString(line).replace("%1",
+                                              QString::number(launched ? launched->processIdentifier : 0));
         }
         EXPECT_EQ(restorerLines(), expected);
         EXPECT_FALSE(desktop().frontmostPid().has_value()); // never brought to the front
@@ -73,10 +85,12 @@ TEST_F(AppLauncherTest, ReusesARunningAppAndFindsNoneUninstalled) {
     const qint32 pid = addApp("org.example.Editor", {QRectF(100, 100, 800, 600)});
     EXPECT_EQ(launch("org.example.Editor", {"file:///tmp/x.txt"})->processIdentifier, pid);
     EXPECT_FALSE(launch("org.example.Missing").has_value());
-    EXPECT_EQ(restorerLines(),
-              QStringList({QString("launchApp: org.example.Editor already running (pid=%1), ensuring controllable").arg(pid),
-                           "launchApp: org.example.Editor ready with 1 AX window(s)",
-                           "launchApp: ERROR — could not find app URL for org.example.Missing"}));
+    EXPECT_EQ(
+        restorerLines(),
+        QStringList({QString("launchApp: org.example.Editor already running (pid=%1), ensuring controllable")
+                         .arg(pid),
+                     "launchApp: org.example.Editor ready with 1 AX window(s)",
+                     "launchApp: ERROR — could not find app URL for org.example.Missing"}));
     EXPECT_EQ(elapsedMs(), 0);
 }
 
@@ -121,7 +135,8 @@ TEST_F(AppLauncherTest, WaitsForTheFirstInstanceOnly) {
     const qint32 a = desktop().addApplication(first);
     first.finishedLaunching = true;
     desktop().addApplication(first);
-    const std::optional<RunningApplication> found = run(AppLauncher::waitForAppLaunch("org.example.Twin", 1.0));
+    const std::optional<RunningApplication> found =
+        run(AppLauncher::waitForAppLaunch("org.example.Twin", 1.0));
     EXPECT_EQ(found->processIdentifier, a);
     EXPECT_EQ(elapsedMs(), 1000);
     EXPECT_FALSE(run(AppLauncher::waitForAppLaunch("org.example.None", 0)).has_value());

@@ -37,21 +37,24 @@ protected:
 };
 
 TEST_F(DocumentReopenerTest, HandsOnlyExistingFilesAndFoldersToApplications) {
-    const QStringList documents{url("a.txt"), "https://example.org/a.txt", url("gone.txt"), url("folder"),
+    const QStringList documents{url("a.txt"),  "https://example.org/a.txt", url("gone.txt"), url("folder"),
                                 url("run.sh"), "not a url at all"};
     EXPECT_EQ(DocumentReopener::admittedDocuments(documents, "org.example.Editor"),
               QStringList({url("a.txt"), url("folder"), url("run.sh")}));
-    EXPECT_EQ(DocumentReopener::admittedDocuments(documents, "com.apple.Terminal"), QStringList{url("folder")});
+    EXPECT_EQ(DocumentReopener::admittedDocuments(documents, "com.apple.Terminal"),
+              QStringList{url("folder")});
     const QString refused = "openDocuments: refusing %1 for %2: %3";
-    EXPECT_EQ(restorerLines(),
-              QStringList({refused.arg("https://example.org/a.txt", "org.example.Editor", "not a file URL"),
-                           refused.arg(url("gone.txt"), "org.example.Editor", "no such file or folder"),
-                           refused.arg("not a url at all", "org.example.Editor", "not a file URL"),
-                           refused.arg(url("a.txt"), "com.apple.Terminal", "not a folder (the terminal would run it)"),
-                           refused.arg("https://example.org/a.txt", "com.apple.Terminal", "not a file URL"),
-                           refused.arg(url("gone.txt"), "com.apple.Terminal", "no such file or folder"),
-                           refused.arg(url("run.sh"), "com.apple.Terminal", "not a folder (the terminal would run it)"),
-                           refused.arg("not a url at all", "com.apple.Terminal", "not a file URL")}));
+    EXPECT_EQ(
+        restorerLines(),
+        QStringList(
+            {refused.arg("https://example.org/a.txt", "org.example.Editor", "not a file URL"),
+             refused.arg(url("gone.txt"), "org.example.Editor", "no such file or folder"),
+             refused.arg("not a url at all", "org.example.Editor", "not a file URL"),
+             refused.arg(url("a.txt"), "com.apple.Terminal", "not a folder (the terminal would run it)"),
+             refused.arg("https://example.org/a.txt", "com.apple.Terminal", "not a file URL"),
+             refused.arg(url("gone.txt"), "com.apple.Terminal", "no such file or folder"),
+             refused.arg(url("run.sh"), "com.apple.Terminal", "not a folder (the terminal would run it)"),
+             refused.arg("not a url at all", "com.apple.Terminal", "not a file URL")}));
 }
 
 TEST_F(DocumentReopenerTest, OpensWhatIsNotShownOneByOne) {
@@ -59,8 +62,8 @@ TEST_F(DocumentReopenerTest, OpensWhatIsNotShownOneByOne) {
     run(DocumentReopener::openDocuments({url("a.txt")}, running(pid), "org.example.Editor"));
     EXPECT_EQ(documentsOf(pid), QStringList{url("a.txt")});
 
-    run(DocumentReopener::openDocuments({url("a.txt"), url("b.txt"), url("gone.txt"), url("c.txt")}, running(pid),
-                                        "org.example.Editor"));
+    run(DocumentReopener::openDocuments({url("a.txt"), url("b.txt"), url("gone.txt"), url("c.txt")},
+                                        running(pid), "org.example.Editor"));
     EXPECT_EQ(documentsOf(pid), QStringList({url("a.txt"), url("b.txt"), url("c.txt")}));
     EXPECT_EQ(elapsedMs(), 0); // the refused document is not waited for
 

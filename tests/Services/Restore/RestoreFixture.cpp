@@ -38,7 +38,8 @@ WindowSnapshot RestoreFixture::savedWindow(const QRectF& frame, const QString& t
 
 AppSnapshot RestoreFixture::savedApp(const QString& bundleIdentifier, const QList<WindowSnapshot>& windows,
                                      bool hidden) {
-    return AppSnapshot{QUuid::createUuid(), bundleIdentifier, bundleIdentifier.section('.', -1), windows, hidden};
+    return AppSnapshot{QUuid::createUuid(), bundleIdentifier, bundleIdentifier.section('.', -1), windows,
+                       hidden};
 }
 
 Workspace RestoreFixture::workspace(const QList<AppSnapshot>& apps) {

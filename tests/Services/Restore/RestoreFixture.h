@@ -31,7 +31,8 @@ protected:
     // The restore engine's log lines of the open session.
     static QStringList restorerLines();
 
-    static WindowSnapshot savedWindow(const QRectF& frame, const QString& title = QString(), qint64 index = 0);
+    static WindowSnapshot savedWindow(const QRectF& frame, const QString& title = QString(),
+                                      qint64 index = 0);
     static AppSnapshot savedApp(const QString& bundleIdentifier, const QList<WindowSnapshot>& windows = {},
                                 bool hidden = false);
     // A workspace whose displays are today's screens.

@@ -6,7 +6,9 @@ namespace {
 
 class RestorePlannerTest : public RestoreFixture {
 protected:
-    RestorePlan plan(const QList<AppSnapshot>& apps) { return run(RestorePlanner::analyzeCurrentState(workspace(apps))); }
+    RestorePlan plan(const QList<AppSnapshot>& apps) {
+        return run(RestorePlanner::analyzeCurrentState(workspace(apps)));
+    }
 };
 
 struct ActivationCase {
@@ -41,9 +43,11 @@ TEST_F(RestorePlannerTest, ActivatesOnlyWhatShouldShowAndDoesNot) {
 }
 
 TEST_F(RestorePlannerTest, LeavesWindowsWithin50PointsInPlace) {
-    const qint32 pid = addApp("org.example.Editor", {QRectF(150, 100, 800, 600), QRectF(150.5, 100, 800, 600)});
-    const RestorePlan p = plan({savedApp("org.example.Editor", {savedWindow(QRectF(100, 100, 800, 600), "a", 0),
-                                                                 savedWindow(QRectF(100, 100, 800, 600), "b", 1)})});
+    const qint32 pid =
+        addApp("org.example.Editor", {QRectF(150, 100, 800, 600), QRectF(150.5, 100, 800, 600)});
+    const RestorePlan p =
+        plan({savedApp("org.example.Editor", {savedWindow(QRectF(100, 100, 800, 600), "a", 0),
+                                              savedWindow(QRectF(100, 100, 800, 600), "b", 1)})});
     ASSERT_EQ(p.appPlans.first().windowPlans.size(), 2);
     const WindowPlan& inPlace = p.appPlans.first().windowPlans[0];
     EXPECT_FALSE(inPlace.needsPositioning);
@@ -57,11 +61,13 @@ TEST_F(RestorePlannerTest, ComparesEachSavedIndexWithItsOwnWindowWhenAFrameIsUnr
     // Live windows 0, 1 (frame unreadable) and 2. Saved window 1 sits where live window 2 is: a
     // frame list without the unreadable entry would compare it with window 2 and leave it be.
     const QRectF third(700, 300, 500, 400);
-    const qint32 pid = addApp("org.example.Editor", {QRectF(0, 30, 500, 400), QRectF(300, 300, 500, 400), third});
+    const qint32 pid =
+        addApp("org.example.Editor", {QRectF(0, 30, 500, 400), QRectF(300, 300, 500, 400), third});
     desktop().updateWindow(windowOf(pid, 1), [](SimulatedDesktop::Window& w) {
         w.faults.readOverrides.insert("AXPosition", AXResult::failure(AXError::CannotComplete));
     });
-    const RestorePlan p = plan({savedApp("org.example.Editor", {savedWindow(third, "1", 1), savedWindow(third, "2", 2)})});
+    const RestorePlan p =
+        plan({savedApp("org.example.Editor", {savedWindow(third, "1", 1), savedWindow(third, "2", 2)})});
     const QList<WindowPlan>& windows = p.appPlans.first().windowPlans;
     EXPECT_TRUE(windows[0].needsPositioning);
     EXPECT_FALSE(windows[0].currentFrame.has_value());
@@ -70,7 +76,8 @@ TEST_F(RestorePlannerTest, ComparesEachSavedIndexWithItsOwnWindowWhenAFrameIsUnr
 
 TEST_F(RestorePlannerTest, PlansLaunchDocumentsTabsFoldersAndOrder) {
     const qint32 editor = addApp("org.example.Editor", {QRectF(100, 100, 800, 600)});
-    desktop().updateWindow(windowOf(editor), [](SimulatedDesktop::Window& w) { w.document = "file:///tmp/open.txt"; });
+    desktop().updateWindow(windowOf(editor),
+                           [](SimulatedDesktop::Window& w) { w.document = "file:///tmp/open.txt"; });
     const qint32 chrome = addApp("com.google.Chrome", "Google Chrome");
     addBrowserWindow(chrome, {"https://a.org*", "https://b.org"});
     const qint32 finder = addApp("com.apple.finder", "Finder");
@@ -81,14 +88,16 @@ TEST_F(RestorePlannerTest, PlansLaunchDocumentsTabsFoldersAndOrder) {
     WindowSnapshot closed = savedWindow(QRectF(150, 150, 800, 600), "closed.txt", 1);
     closed.documentURL = "file:///tmp/closed.txt";
     WindowSnapshot tabs = savedWindow(QRectF(50, 50, 900, 700));
-    tabs.tabSnapshots = {TabSnapshot{{}, "https://b.org/", {}, false}, TabSnapshot{{}, "HTTPS://A.org", {}, true}};
+    tabs.tabSnapshots = {TabSnapshot{{}, "https://b.org/", {}, false},
+                         TabSnapshot{{}, "HTTPS://A.org", {}, true}};
     WindowSnapshot folder = savedWindow(QRectF(300, 300, 600, 400));
     folder.documentURL = "/home/me/Projects/"; // as the file manager lists it
     WindowSnapshot missing = savedWindow(QRectF(100, 100, 600, 400));
     missing.documentURL = "file:///tmp/new.txt";
 
-    const RestorePlan p = plan({savedApp("com.google.Chrome", {tabs}), savedApp("org.example.Editor", {open, closed}),
-                                savedApp("com.apple.finder", {folder}), savedApp("org.example.Notes", {missing})});
+    const RestorePlan p =
+        plan({savedApp("com.google.Chrome", {tabs}), savedApp("org.example.Editor", {open, closed}),
+              savedApp("com.apple.finder", {folder}), savedApp("org.example.Notes", {missing})});
     EXPECT_FALSE(p.appPlans[0].needsBrowserTabRestore); // contained in the live window
     EXPECT_EQ(p.appPlans[0].currentBrowserTabs.size(), 1);
     EXPECT_EQ(p.appPlans[1].needsDocumentOpening, QStringList{"file:///tmp/closed.txt"});

@@ -10,7 +10,8 @@ const QRectF kSaved(100, 100, 800, 600);
 class WindowPlacerTest : public RestoreFixture {
 protected:
     QList<WindowRestoreResult> place(qint32 pid, const QList<WindowSnapshot>& windows) {
-        return run(WindowPlacer::restoreWindowPositions(running(pid), windows, DisplayMapper::captureDisplays(), true));
+        return run(WindowPlacer::restoreWindowPositions(running(pid), windows,
+                                                        DisplayMapper::captureDisplays(), true));
     }
     // An application with one live window titled "Doc" at frame, changed by fault.
     qint32 appWith(const QRectF& frame, const std::function<void(SimulatedDesktop::Window&)>& fault = {}) {
@@ -43,32 +44,54 @@ struct OutcomeCase {
 TEST_F(WindowPlacerTest, ReportsEachOutcomeWithItsLogLines) {
     const QString start = R"(applyGeometry: "Doc" target=(100,100 800×600) match=exactTitle)";
     const QList<OutcomeCase> cases = {
-        {"within 50 points", QRectF(150, 50, 850, 650), {}, RestoreStatus::restored, "Already at correct position",
-         QRectF(150, 50, 850, 650), 0, {}},
-        {"moved at once", QRectF(400, 300, 600, 400), {}, RestoreStatus::restored,
-         "Geometry verified (match=exactTitle, attempts=1)", kSaved, 50,
+        {"within 50 points",
+         QRectF(150, 50, 850, 650),
+         {},
+         RestoreStatus::restored,
+         "Already at correct position",
+         QRectF(150, 50, 850, 650),
+         0,
+         {}},
+        {"moved at once",
+         QRectF(400, 300, 600, 400),
+         {},
+         RestoreStatus::restored,
+         "Geometry verified (match=exactTitle, attempts=1)",
+         kSaved,
+         50,
          {start, R"(applyGeometry: "Doc" ✓ actual=(100,100 800×600) attempts=1)"}},
         // The move takes effect 300 ms late: it shows at the third read, after 100 + 200 ms of pauses.
-        {"moved on the third attempt", QRectF(400, 300, 600, 400),
-         [](SimulatedDesktop::Window& w) { w.faults.moveDelay = Clock::Duration(300); }, RestoreStatus::restored,
-         "Geometry verified (match=exactTitle, attempts=3)", kSaved, 3 * 50 + 100 + 200,
+        {"moved on the third attempt",
+         QRectF(400, 300, 600, 400),
+         [](SimulatedDesktop::Window& w) { w.faults.moveDelay = Clock::Duration(300); },
+         RestoreStatus::restored,
+         "Geometry verified (match=exactTitle, attempts=3)",
+         kSaved,
+         3 * 50 + 100 + 200,
          {start, R"(applyGeometry: "Doc" attempt 1/4 actual=(400,300 600×400) — retrying)",
           R"(applyGeometry: "Doc" attempt 2/4 actual=(400,300 600×400) — retrying)",
           R"(applyGeometry: "Doc" ✓ actual=(100,100 800×600) attempts=3)"}},
-        {"keeps its own size", QRectF(400, 300, 600, 400),
+        {"keeps its own size",
+         QRectF(400, 300, 600, 400),
          [](SimulatedDesktop::Window& w) { w.faults.minimumSize = QSizeF(860, 700); },
-         RestoreStatus::partiallyRestored, "App adjusted geometry (delta: 160pt, match=exactTitle)",
-         QRectF(100, 100, 860, 700), 4 * 50 + 100 + 200 + 400,
+         RestoreStatus::partiallyRestored,
+         "App adjusted geometry (delta: 160pt, match=exactTitle)",
+         QRectF(100, 100, 860, 700),
+         4 * 50 + 100 + 200 + 400,
          {start, R"(applyGeometry: "Doc" attempt 1/4 actual=(100,100 860×700) — retrying)",
           R"(applyGeometry: "Doc" attempt 2/4 actual=(100,100 860×700) — retrying)",
           R"(applyGeometry: "Doc" attempt 3/4 actual=(100,100 860×700) — retrying)",
           R"(applyGeometry: "Doc" ✗ actual=(100,100 860×700) delta=160pt after 4 attempts)"}},
-        {"frame unreadable", QRectF(400, 300, 600, 400),
+        {"frame unreadable",
+         QRectF(400, 300, 600, 400),
          [](SimulatedDesktop::Window& w) {
              w.faults.readOverrides.insert("AXSize", AXResult::failure(AXError::CannotComplete));
          },
-         RestoreStatus::failed, "Geometry application failed after 4 attempts", std::nullopt,
-         4 * 50 + 100 + 200 + 400 + 800, {start}},
+         RestoreStatus::failed,
+         "Geometry application failed after 4 attempts",
+         std::nullopt,
+         4 * 50 + 100 + 200 + 400 + 800,
+         {start}},
     };
     for (const OutcomeCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -93,7 +116,8 @@ TEST_F(WindowPlacerTest, MinimisesAgainFailsWithoutPartnerOrScreen) {
     minimised.isMinimized = true;
     WindowSnapshot orphan = savedWindow(QRectF(0, 30, 300, 300), "Gone", 5);
     const QList<WindowRestoreResult> results = place(pid, {minimised, orphan});
-    EXPECT_EQ(results[0], (WindowRestoreResult{"Doc", RestoreStatus::restored, "Window minimized", kSaved, kSaved}));
+    EXPECT_EQ(results[0],
+              (WindowRestoreResult{"Doc", RestoreStatus::restored, "Window minimized", kSaved, kSaved}));
     EXPECT_TRUE(desktop().window(windowOf(pid))->minimized);
     EXPECT_EQ(frameOf(windowOf(pid)), kSaved);
     EXPECT_EQ(results[1], (WindowRestoreResult{"Gone", RestoreStatus::failed, "No matching AX window found",
@@ -134,8 +158,8 @@ TEST_F(WindowPlacerTest, WaitsOutASplashScreenOnceOnTheMonotonicClock) {
     // Splash for 45 s: every saved window fails after 40 s of waiting, however the wall clock jumps.
     const qint32 slow = addApp("org.example.Slow", "Slow");
     addSplash(slow);
-    const ClockTimer jump = clock().startTimer(Clock::Duration(10000), false,
-                                               [this] { clock().setWallNow(clock().wallNow().addSecs(-3600)); });
+    const ClockTimer jump = clock().startTimer(
+        Clock::Duration(10000), false, [this] { clock().setWallNow(clock().wallNow().addSecs(-3600)); });
     const QList<WindowRestoreResult> failed =
         place(slow, {savedWindow(kSaved, "Doc"), savedWindow(QRectF(200, 200, 500, 400), "Other", 1)});
     ASSERT_EQ(failed.size(), 2);
@@ -156,7 +180,8 @@ TEST_F(WindowPlacerTest, WaitsOutASplashScreenOnceOnTheMonotonicClock) {
     const qint64 start = elapsedMs();
     const QList<WindowRestoreResult> placed = place(quick, {savedWindow(kSaved, "Doc")});
     EXPECT_EQ(placed[0].status, RestoreStatus::restored);
-    EXPECT_EQ(elapsedMs() - start, 900 + 5000 + 500 + 50); // attempts on the splash, 5 polls, settle, one move
+    EXPECT_EQ(elapsedMs() - start,
+              900 + 5000 + 500 + 50); // attempts on the splash, 5 polls, settle, one move
 
     // A real window that turns into a splash again is placed once more, not waited for again.
     const qint32 fickle = addApp("org.example.Fickle", "Fickle");
