@@ -1,0 +1,137 @@
+#include "Services/Restore/AppRestorer.h"
+
+#include "RestoreFixture.h"
+#include "Services/Desktop/DisplayMapper.h"
+#include "Services/Restore/RestorePlanner.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+class AppRestorerTest : public RestoreFixture {
+protected:
+    // Plans the one application and restores it.
+    AppRestoreOutcome restore(const AppSnapshot& app, bool closeOtherApps = false) {
+        const RestorePlan plan = run(RestorePlanner::analyzeCurrentState(workspace({app})));
+        return run(
+            AppRestorer::restoreAppFromPlan(plan.appPlans.first(), plan.savedDisplays, closeOtherApps));
+    }
+    static WindowSnapshot tabWindow(const QRectF& frame, const QStringList& urls) {
+        WindowSnapshot w = savedWindow(frame);
+        for (QString url : urls) {
+            const bool active = url.endsWith('*');
+            url.remove('*');
+            w.tabSnapshots.append(TabSnapshot{QUuid::createUuid(), url, url, active});
+        }
+        return w;
+    }
+    int scriptsContaining(const QString& text) {
+        return int(std::count_if(host().executedScripts().begin(), host().executedScripts().end(),
+                                 [&](const QString& s) { return s.contains(text); }));
+    }
+};
+
+TEST_F(AppRestorerTest, SkipsAnAppAlreadyInPlaceAndHidesItWhenSavedHidden) {
+    const qint32 pid = addApp("org.example.Editor", {QRectF(100, 100, 800, 600)}, {"Doc"});
+    const AppSnapshot saved =
+        savedApp("org.example.Editor", {savedWindow(QRectF(120, 90, 800, 600), "Doc")}, true);
+    const AppRestoreOutcome outcome = restore(saved);
+    EXPECT_EQ(outcome.result, (AppRestoreResult{"org.example.Editor",
+                                                "Editor",
+                                                RestoreStatus::restored,
+                                                "Already in correct state (optimized skip)",
+                                                {}}));
+    EXPECT_EQ(outcome.windowSnapshots, saved.windowSnapshots);
+    EXPECT_TRUE(desktop().application(pid)->hidden);
+    EXPECT_TRUE(restorerLines().contains("Hiding Editor (was hidden when saved, optimized skip)"));
+    EXPECT_EQ(elapsedMs(), 0);
+}
+
+TEST_F(AppRestorerTest, ReportsEachWindowAndCondensesThem) {
+    const qint32 pid = addApp("org.example.Editor", {QRectF(400, 300, 600, 400), QRectF(500, 400, 600, 400)},
+                              {"One", "Two"});
+    const AppSnapshot saved =
+        savedApp("org.example.Editor", {savedWindow(QRectF(100, 100, 800, 600), "One", 0),
+                                        savedWindow(QRectF(200, 150, 700, 500), "Two", 1),
+                                        savedWindow(QRectF(0, 30, 500, 500), "Gone", 7)});
+    const AppRestoreOutcome outcome = restore(saved);
+    EXPECT_EQ(outcome.result.status, RestoreStatus::partiallyRestored);
+    EXPECT_EQ(outcome.result.reason, "2/3 windows restored. Issues: No matching AX window found");
+    EXPECT_EQ(outcome.result.windowResults.size(), 3);
+    EXPECT_EQ(frameOf(windowOf(pid, 1)), QRectF(200, 150, 700, 500));
+    // Every attempt leaves the third window without a partner: three attempts, 100 and 200 ms apart.
+    EXPECT_EQ(elapsedMs(), 2 * 50 + 100 + 200);
+
+    SimulatedDesktop::InstalledApp broken;
+    broken.bundleIdentifier = "org.example.Gone";
+    broken.openError = "Damaged.";
+    desktop().installApplication(broken);
+    const AppRestoreOutcome failed =
+        restore(savedApp("org.example.Gone", {savedWindow(QRectF(0, 30, 500, 500))}));
+    EXPECT_EQ(failed.result.status, RestoreStatus::failed);
+    EXPECT_EQ(failed.result.reason, "App could not be launched or found");
+    EXPECT_EQ(failed.windowSnapshots.size(), 1);
+}
+
+TEST_F(AppRestorerTest, LaunchesWithItsDocumentsAndPlacesTheirWindows) {
+    QTemporaryDir dir;
+    const QString doc = QUrl::fromLocalFile(dir.filePath("notes.txt")).toString();
+    QFile(dir.filePath("notes.txt")).open(QIODevice::WriteOnly);
+    install("org.example.Editor");
+    WindowSnapshot window = savedWindow(QRectF(300, 200, 700, 500), "notes.txt");
+    window.documentURL = doc;
+    const AppRestoreOutcome outcome = restore(savedApp("org.example.Editor", {window}));
+    EXPECT_EQ(outcome.result.reason, "All 1 windows restored");
+    const qint32 pid = desktop().findApplication("org.example.Editor")->pid;
+    EXPECT_EQ(desktop().window(windowOf(pid))->document, doc);
+    EXPECT_EQ(frameOf(windowOf(pid)), QRectF(300, 200, 700, 500));
+    EXPECT_TRUE(restorerLines().contains("launchApp: Launching org.example.Editor docs=1"));
+}
+
+TEST_F(AppRestorerTest, RetriedTabsReplaceTheFailedAttemptsWindows) {
+    const qint32 chrome = addApp("com.google.Chrome", "Google Chrome");
+    addBrowserWindow(chrome, {"chrome://newtab/*"});
+    // The first attempt's first extra tab is refused: the window with two tabs comes back short.
+    host().queueBehaviour("Google Chrome",
+                          SimulatedScriptHost::failure(-1728, "Can't make tab.").at("make new tab"));
+    const AppSnapshot saved = savedApp(
+        "com.google.Chrome", {tabWindow(QRectF(50, 50, 900, 700), {"https://a.org", "https://b.org*"}),
+                              tabWindow(QRectF(300, 200, 900, 700), {"https://c.org*"})});
+    const AppRestoreOutcome outcome = restore(saved);
+    EXPECT_EQ(browserWindows(chrome),
+              QList<QStringList>({{"https://a.org", "https://b.org*"}, {"https://c.org*"}}));
+    EXPECT_EQ(outcome.result.status, RestoreStatus::restored);
+    EXPECT_TRUE(restorerLines().contains(
+        "restoreBrowserTabs: closing 2 window(s) of com.google.Chrome left by the previous attempt"));
+    EXPECT_TRUE(restorerLines().contains(
+        "verifyTabRestoration: com.google.Chrome does not show the tabs of saved window(s) 0"));
+    EXPECT_TRUE(
+        restorerLines().contains("verifyTabRestoration: com.google.Chrome shows every saved window's tabs"));
+}
+
+TEST_F(AppRestorerTest, BrowserWithoutSavedTabsIsClearedOnceWithoutChecks) {
+    const qint32 chrome = addApp("com.google.Chrome", "Google Chrome");
+    addBrowserWindow(chrome, {"https://x.org*"}, QRectF(50, 50, 900, 700));
+    restore(savedApp("com.google.Chrome", {savedWindow(QRectF(50, 50, 900, 700))}));
+    EXPECT_EQ(scriptsContaining("count of windows"), 0);
+    EXPECT_EQ(elapsedMs(), 0);
+}
+
+TEST_F(AppRestorerTest, FolderWindowsKeepTheirOwnFramesWhenAWindowHasNoFolder) {
+    const qint32 finder = addApp("com.apple.finder", "Finder");
+    host().addFolder("/home/me/a");
+    host().setFolder(addWindow(finder, QRectF(600, 400, 500, 300)), "/home/me/other");
+    WindowSnapshot search = savedWindow(QRectF(10, 40, 400, 300), "Search", 0);
+    WindowSnapshot folder = savedWindow(QRectF(200, 150, 640, 420), "a", 1);
+    folder.documentURL = "/home/me/a/";
+    const AppRestoreOutcome outcome = restore(savedApp("com.apple.finder", {search, folder}));
+    const QList<quint32> windows = desktop().windowsOf(finder);
+    ASSERT_EQ(windows.size(), 1);
+    EXPECT_EQ(host().folderOf(windows.first()), "/home/me/a");
+    EXPECT_EQ(frameOf(windows.first()), QRectF(200, 150, 640, 420));
+    EXPECT_TRUE(restorerLines().contains("Restoring 1 Finder windows"));
+    EXPECT_EQ(outcome.result.windowResults.size(), 2);
+}
+
+} // namespace
