@@ -28,14 +28,20 @@ std::optional<RunningApplication> firstRunning(const QList<RunningApplication>& 
     return std::nullopt;
 }
 
-// The live frame at every position of the application's window list; an absent entry for a window
-// whose frame cannot be read, so that a saved window index still points at its own window.
-QList<std::optional<QRectF>> alignedWindowFrames(const RunningApplication& app) {
-    QList<std::optional<QRectF>> frames;
+// What the plan needs of each live window, at every position of the application's window list,
+// so that a saved window index still points at its own window when a frame cannot be read.
+struct LiveWindow {
+    std::optional<QRectF> frame;
+    bool minimized = false;
+};
+
+QList<LiveWindow> liveWindows(const RunningApplication& app) {
+    QList<LiveWindow> windows;
     for (const AXElement& window : AXWindowService::axWindowList(app).value_or(QList<AXElement>())) {
-        frames.append(AXWindowService::windowFrame(window));
+        windows.append(
+            LiveWindow{AXWindowService::windowFrame(window), AXWindowService::isMinimized(window)});
     }
-    return frames;
+    return windows;
 }
 
 // The saved applications' identifiers that appear in the current order, in saved order, against
@@ -148,8 +154,7 @@ bool RestorePlanner::needsActivation(const AppSnapshot& snapshot, const RunningA
 QList<WindowPlan> RestorePlanner::planWindows(const AppSnapshot& snapshot,
                                               const std::optional<RunningApplication>& app,
                                               const QList<DisplaySnapshot>& savedDisplays) {
-    const QList<std::optional<QRectF>> frames =
-        app ? alignedWindowFrames(*app) : QList<std::optional<QRectF>>();
+    const QList<LiveWindow> live = app ? liveWindows(*app) : QList<LiveWindow>();
     QList<WindowPlan> plans;
     for (const WindowSnapshot& window : snapshot.windowSnapshots) {
         WindowPlan plan;
@@ -164,10 +169,12 @@ QList<WindowPlan> RestorePlanner::planWindows(const AppSnapshot& snapshot,
         plan.targetFrame =
             screen ? RestoreGeometry::targetFrame(window, *screen) : RectConversion::toRectF(window.frame);
         if (screen && app && !window.isMinimized && window.windowIndex >= 0 &&
-            window.windowIndex < frames.size()) {
-            plan.currentFrame = frames[window.windowIndex];
-            plan.needsPositioning =
-                !plan.currentFrame || !RestoreGeometry::withinTolerance(*plan.currentFrame, plan.targetFrame);
+            window.windowIndex < live.size()) {
+            const LiveWindow& current = live[window.windowIndex];
+            plan.currentFrame = current.frame;
+            // A window minimised since the save is not in place, wherever its frame is.
+            plan.needsPositioning = current.minimized || !current.frame ||
+                                    !RestoreGeometry::withinTolerance(*current.frame, plan.targetFrame);
         }
         plans.append(plan);
     }

@@ -42,13 +42,17 @@ TEST_F(RestorePlannerTest, ActivatesOnlyWhatShouldShowAndDoesNot) {
     }
 }
 
-TEST_F(RestorePlannerTest, LeavesWindowsWithin50PointsInPlace) {
-    const qint32 pid =
-        addApp("org.example.Editor", {QRectF(150, 100, 800, 600), QRectF(150.5, 100, 800, 600)});
+TEST_F(RestorePlannerTest, LeavesShownWindowsWithin50PointsInPlace) {
+    const qint32 pid = addApp("org.example.Editor", {QRectF(150, 100, 800, 600), QRectF(150.5, 100, 800, 600),
+                                                     QRectF(100, 100, 800, 600)});
+    // The third window sits where it was saved, but it has been minimised since.
+    desktop().updateWindow(windowOf(pid, 2), [](SimulatedDesktop::Window& w) { w.minimized = true; });
     const RestorePlan p =
         plan({savedApp("org.example.Editor", {savedWindow(QRectF(100, 100, 800, 600), "a", 0),
-                                              savedWindow(QRectF(100, 100, 800, 600), "b", 1)})});
-    ASSERT_EQ(p.appPlans.first().windowPlans.size(), 2);
+                                              savedWindow(QRectF(100, 100, 800, 600), "b", 1),
+                                              savedWindow(QRectF(100, 100, 800, 600), "c", 2)})});
+    ASSERT_EQ(p.appPlans.first().windowPlans.size(), 3);
+    EXPECT_TRUE(p.appPlans.first().windowPlans[2].needsPositioning);
     const WindowPlan& inPlace = p.appPlans.first().windowPlans[0];
     EXPECT_FALSE(inPlace.needsPositioning);
     EXPECT_EQ(inPlace.currentFrame, frameOf(windowOf(pid, 0)));

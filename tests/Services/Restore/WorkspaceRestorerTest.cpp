@@ -1,41 +1,269 @@
 #include "Services/Restore/WorkspaceRestorer.h"
 
 #include "RestoreFixture.h"
+#include "Services/Capture/WorkspaceCapturer.h"
+#include "Services/Coordination/RestoreCoordinator.h"
+#include "Services/Restore/RestorePlanner.h"
+#include "Services/Storage/SettingsManager.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 
 namespace {
 
+const QString kEditor = "org.example.Editor";
+const QString kChrome = "com.google.Chrome";
+const QString kFinder = "com.apple.finder";
+const QString kTerminal = "com.apple.Terminal";
+const QString kMusic = "org.example.Music";
+
+// A desk of five applications, front to back: an editor with a document, a browser with two
+// windows of tabs, the file manager with two folders, a terminal in a folder, and a hidden player.
 class WorkspaceRestorerTest : public RestoreFixture {
 protected:
+    WorkspaceRestorerTest() {
+        QDir(files.path()).mkpath("project");
+        QDir(files.path()).mkpath("docs");
+        QFile(files.filePath("notes.txt")).open(QIODevice::WriteOnly);
+        host().addFolder(files.filePath("project"));
+        host().addFolder(files.filePath("docs"));
+    }
+    ~WorkspaceRestorerTest() override { SettingsManager().setExcludedAppBundleIDs({}); }
+
+    QString url(const QString& name) { return QUrl::fromLocalFile(files.filePath(name)).toString(); }
+
+    // Builds the desk (back to front) and saves it as a workspace.
+    Workspace buildDesk() {
+        const qint32 music = addApp(kMusic, {QRectF(200, 200, 700, 500)}, {"Library"});
+        desktop().setHidden(music, true);
+        const qint32 terminal = addApp(kTerminal, "Terminal");
+        desktop().updateWindow(addWindow(terminal, QRectF(620, 480, 720, 380), "project"),
+                               [this](auto& w) { w.document = url("project"); });
+        const qint32 finder = addApp(kFinder, "Finder");
+        host().setFolder(addWindow(finder, QRectF(300, 400, 760, 420)), files.filePath("project"));
+        host().setFolder(addWindow(finder, QRectF(350, 450, 700, 400)), files.filePath("docs"));
+        const qint32 chrome = addApp(kChrome, "Google Chrome");
+        addBrowserWindow(chrome, {"https://example.org/mail*"}, QRectF(700, 60, 700, 600));
+        addBrowserWindow(chrome, {"https://example.org/a", "https://example.org/b*"},
+                         QRectF(200, 90, 1000, 700));
+        const qint32 editor = addApp(kEditor, "Editor");
+        desktop().updateWindow(addWindow(editor, QRectF(80, 60, 900, 700), "notes.txt"),
+                               [this](auto& w) { w.document = url("notes.txt"); });
+        desktop().setFrontmost(editor);
+
+        SimulatedDesktop::InstalledApp installed;
+        installed.bundleIdentifier = kEditor;
+        installed.name = "Editor";
+        installed.launchDelay = Clock::Duration(700);
+        installed.windowDelay = Clock::Duration(400);
+        desktop().installApplication(installed);
+        return capture();
+    }
+    Workspace capture() {
+        std::optional<Workspace> saved = run(WorkspaceCapturer::capture("Desk"));
+        EXPECT_TRUE(saved.has_value());
+        return saved.value_or(Workspace{});
+    }
+    // Moves, minimises and restacks the desk, quits the editor and starts two unrelated apps.
+    void scramble() {
+        const qint32 chrome = desktop().findApplication(kChrome)->pid;
+        desktop().updateWindow(windowOf(chrome, 1), [](auto& w) { w.minimized = true; });
+        const qint32 terminal = desktop().findApplication(kTerminal)->pid;
+        desktop().updateWindow(windowOf(terminal), [](auto& w) { w.frame = QRectF(10, 40, 500, 300); });
+        desktop().raiseWindow(windowOf(terminal));
+        const qint32 finder = desktop().findApplication(kFinder)->pid;
+        desktop().removeWindow(windowOf(finder, 1));
+        desktop().updateWindow(windowOf(finder), [](auto& w) { w.frame.translate(400, 200); });
+        desktop().removeApplication(desktop().findApplication(kEditor)->pid);
+        unrelated = addApp("org.example.Unrelated", {QRectF(0, 30, 600, 400)});
+        excluded = addApp("org.example.Excluded", {QRectF(30, 60, 600, 400)});
+        desktop().setFrontmost(unrelated);
+        SettingsManager().setExcludedAppBundleIDs({"org.example.Excluded"});
+    }
     RestoreReport restore(const Workspace& w, bool closeOtherApps = false) {
         return run(WorkspaceRestorer::restore(w, closeOtherApps));
     }
+    // Every saved window of the workspace has a live window of its application within 50 points.
+    void expectWindowsInPlace(const Workspace& w) {
+        for (const AppSnapshot& app : w.appSnapshots) {
+            const SimulatedDesktop::Application* live = desktop().findApplication(app.bundleIdentifier);
+            ASSERT_NE(live, nullptr) << app.bundleIdentifier.toStdString();
+            for (const WindowSnapshot& saved : app.windowSnapshots) {
+                const QRectF target(saved.frame.x, saved.frame.y, saved.frame.width, saved.frame.height);
+                const QList<quint32> windows = desktop().windowsOf(live->pid);
+                EXPECT_TRUE(std::any_of(windows.begin(), windows.end(),
+                                        [&](quint32 n) {
+                                            const SimulatedDesktop::Window* window = desktop().window(n);
+                                            return !window->minimized &&
+                                                   std::abs(window->frame.x() - target.x()) <= 50 &&
+                                                   std::abs(window->frame.y() - target.y()) <= 50 &&
+                                                   std::abs(window->frame.width() - target.width()) <= 50 &&
+                                                   std::abs(window->frame.height() - target.height()) <= 50;
+                                        }))
+                    << app.bundleIdentifier.toStdString() << " "
+                    << saved.windowTitle.value_or("").toStdString();
+            }
+        }
+    }
+    QStringList appOrder() { return RestorePlanner::captureCurrentZOrder(desktop().runningApplications()); }
+    static QStringList reasons(const RestoreReport& report) {
+        QStringList lines;
+        for (const AppRestoreResult& r : report.appResults) {
+            lines << r.appName + ": " + RestoreStatusText::rawValue(r.status) + " — " + r.reason;
+        }
+        return lines;
+    }
+    int scriptsContaining(const QString& text) {
+        return int(std::count_if(host().executedScripts().begin(), host().executedScripts().end(),
+                                 [&](const QString& s) { return s.contains(text); }));
+    }
+
+    QTemporaryDir files;
+    qint32 unrelated = 0;
+    qint32 excluded = 0;
 };
 
 TEST_F(WorkspaceRestorerTest, WithoutPermissionTouchesNothingAndSaysWhy) {
-    const qint32 pid = addApp("org.example.Editor", {QRectF(400, 300, 600, 400)});
+    const qint32 pid = addApp(kEditor, {QRectF(400, 300, 600, 400)});
     desktop().setTrusted(false);
     const RestoreReport report =
-        restore(workspace({savedApp("org.example.Editor", {savedWindow(QRectF(100, 100, 800, 600))})}));
+        restore(workspace({savedApp(kEditor, {savedWindow(QRectF(100, 100, 800, 600))})}));
     EXPECT_EQ(report.status, RestoreStatus::skipped);
-    ASSERT_EQ(report.appResults.size(), 1);
-    EXPECT_EQ(report.appResults[0],
-              (AppRestoreResult{"", "", RestoreStatus::skipped, "Accessibility permission not granted", {}}));
+    EXPECT_EQ(report.appResults,
+              QList<AppRestoreResult>{(AppRestoreResult{
+                  "", "", RestoreStatus::skipped, "Accessibility permission not granted", {}})});
     EXPECT_EQ(report.summary(), "Accessibility permission not granted");
     EXPECT_EQ(prompts().shownAlerts().size(), 1);
     EXPECT_EQ(frameOf(windowOf(pid)), QRectF(400, 300, 600, 400));
     EXPECT_TRUE(restorerLines().isEmpty());
 }
 
-TEST_F(WorkspaceRestorerTest, MovesWindowsBackAndHidesOthers) {
-    const qint32 editor = addApp("org.example.Editor", {QRectF(400, 300, 600, 400)}, {"Doc"});
-    const qint32 other = addApp("org.example.Other", {QRectF(0, 30, 300, 300)});
-    const RestoreReport report = restore(
-        workspace({savedApp("org.example.Editor", {savedWindow(QRectF(100, 100, 800, 600), "Doc")})}));
+TEST_F(WorkspaceRestorerTest, PutsAScrambledDeskBack) {
+    const Workspace saved = buildDesk();
+    ASSERT_EQ(saved.appSnapshots.size(), 5);
+    scramble();
+    const RestoreReport report = restore(saved);
+    expectWindowsInPlace(saved);
+    EXPECT_EQ(appOrder().mid(0, 4), QStringList({kEditor, kChrome, kFinder, kTerminal}));
+    EXPECT_TRUE(desktop().findApplication(kMusic)->hidden);
+    EXPECT_TRUE(desktop().application(unrelated)->hidden);
+    EXPECT_TRUE(desktop().application(excluded)->hidden);
+    EXPECT_EQ(reasons(report), QStringList({"Editor: restored — All 1 windows restored",
+                                            "Google Chrome: restored — All 2 windows restored",
+                                            "Finder: restored — All 2 windows restored",
+                                            "Terminal: restored — All 1 windows restored",
+                                            "Music: restored — Already in correct state (optimized skip)"}));
     EXPECT_EQ(report.status, RestoreStatus::restored);
-    EXPECT_EQ(report.appResults.first().reason, "All 1 windows restored");
-    EXPECT_EQ(frameOf(windowOf(editor)), QRectF(100, 100, 800, 600));
-    EXPECT_TRUE(desktop().application(other)->hidden);
-    EXPECT_TRUE(report.displayMappingNotes.isEmpty());
+    EXPECT_EQ(report.summary(), "Workspace restored");
+    EXPECT_GT(report.duration, 0.7);
+    EXPECT_TRUE(restorerLines().contains("hideAppsNotInWorkspace: hiding 2 app(s): Unrelated, Excluded"));
+}
+
+TEST_F(WorkspaceRestorerTest, QuitsOtherAppsButOnlyHidesExcludedOnes) {
+    const Workspace saved = buildDesk();
+    scramble();
+    restore(saved, true);
+    EXPECT_EQ(desktop().application(unrelated), nullptr);
+    EXPECT_TRUE(desktop().application(excluded)->hidden);
+    EXPECT_TRUE(restorerLines().contains("closeAppsNotInWorkspace: terminating 1 app(s): Unrelated"));
+}
+
+TEST_F(WorkspaceRestorerTest, TakesTheShortPathOnAnArrangedDesk) {
+    const Workspace saved = buildDesk();
+    const int scriptsBefore = int(host().executedScripts().size());
+    const RestoreReport report = restore(saved);
+    for (const AppRestoreResult& app : report.appResults) {
+        EXPECT_EQ(app.reason, "Already in correct state (optimized skip)") << app.appName.toStdString();
+    }
+    EXPECT_EQ(report.status, RestoreStatus::restored);
+    EXPECT_EQ(elapsedMs(), 0);
+    const QStringList lines = restorerLines();
+    EXPECT_FALSE(std::any_of(lines.begin(), lines.end(), [](const QString& l) {
+        return l.startsWith("applyGeometry") || l.startsWith("launchApp");
+    }));
+    // Only the plan's reads: the browser's tabs and the file manager's folders.
+    EXPECT_EQ(host().executedScripts().size() - scriptsBefore, 2);
+}
+
+TEST_F(WorkspaceRestorerTest, ReportsAnAppThatCannotBeLaunched) {
+    const Workspace saved =
+        workspace({savedApp("org.example.Missing", {savedWindow(QRectF(0, 30, 400, 300))})});
+    const RestoreReport report = restore(saved);
+    EXPECT_EQ(reasons(report), QStringList{"Missing: failed — App could not be launched or found"});
+    EXPECT_EQ(report.status, RestoreStatus::failed);
+    EXPECT_EQ(report.summary(), "App could not be launched or found");
+}
+
+TEST_F(WorkspaceRestorerTest, PlacesWindowsOfAMissingDisplayOnTheRemainingScreen) {
+    Screen second;
+    second.displayNumber = 2;
+    second.identity = QUuid::fromString(QStringLiteral("22222222-2222-3333-4444-555555555555"));
+    second.frame = QRectF(1440, 0, 1920, 1080);
+    second.visibleFrame = second.frame;
+    second.localizedName = "Studio";
+    desktop().addScreen(second);
+    const qint32 pid = addApp("org.example.Editor", {QRectF(1600, 100, 800, 600)}, {"Doc"});
+    Workspace saved = capture();
+    desktop().removeScreen(2);
+    desktop().updateWindow(windowOf(pid), [](auto& w) { w.frame = QRectF(100, 100, 800, 600); });
+    DisplaySnapshot gone = saved.displaySnapshots.last();
+    gone.uuid = "33333333-2222-3333-4444-555555555555";
+    gone.localizedName.reset();
+    saved.displaySnapshots.append(gone);
+
+    const RestoreReport report = restore(saved);
+    EXPECT_EQ(report.missingDisplays, QStringList({"Studio", "Unknown Display"}));
+    EXPECT_EQ(report.displayMappingNotes, QStringList({"Missing displays: Studio, Unknown Display",
+                                                       "Display count changed: saved=3, current=1"}));
+    EXPECT_EQ(report.status, RestoreStatus::partiallyRestored);
+    EXPECT_EQ(frameOf(windowOf(pid)), QRectF(640, 100, 800, 600)); // kept on the remaining screen
+}
+
+TEST_F(WorkspaceRestorerTest, ListsAppsInWorkspaceOrderWhateverOrderTheyFinish) {
+    for (const auto& [id, delay] :
+         QList<std::pair<QString, int>>{{"org.example.A", 2000}, {"org.example.B", 4000}}) {
+        install(id, {QRectF(100, 100, 600, 400)}, Clock::Duration(delay));
+    }
+    addApp("org.example.C", {QRectF(500, 100, 600, 400)});
+    const RestoreReport report =
+        restore(workspace({savedApp("org.example.A", {savedWindow(QRectF(100, 100, 600, 400))}),
+                           savedApp("org.example.B", {savedWindow(QRectF(300, 100, 600, 400))}),
+                           savedApp("org.example.C", {savedWindow(QRectF(500, 100, 600, 400))})}));
+    QStringList order;
+    for (const AppRestoreResult& r : report.appResults) {
+        order << r.appName;
+    }
+    EXPECT_EQ(order, QStringList({"A", "B", "C"}));
+}
+
+TEST_F(WorkspaceRestorerTest, StopsAtEachCancellationPoint) {
+    // Before the applications: nothing is restored and nothing else is touched.
+    const qint32 other = addApp("org.example.Other", {QRectF(0, 30, 400, 300)});
+    const qint32 moved = addApp("org.example.Moved", {QRectF(400, 300, 600, 400)});
+    install("org.example.Slow", {QRectF(100, 100, 600, 400)}, Clock::Duration(3000));
+    const Workspace saved =
+        workspace({savedApp("org.example.Moved", {savedWindow(QRectF(100, 100, 600, 400))}),
+                   savedApp("org.example.Slow", {savedWindow(QRectF(300, 200, 600, 400))})});
+    RestoreCoordinator::shared().setCancellationRequested(true);
+    const RestoreReport before = restore(saved);
+    EXPECT_EQ(before.status, RestoreStatus::cancelled);
+    EXPECT_TRUE(before.appResults.isEmpty());
+    EXPECT_EQ(frameOf(windowOf(moved)), QRectF(400, 300, 600, 400));
+    EXPECT_FALSE(desktop().application(other)->hidden);
+
+    // While the applications are restored: the one done is reported, the slow one is dropped once it
+    // has wound down, and neither the stacking order nor the other applications are touched.
+    RestoreCoordinator::shared().setCancellationRequested(false);
+    const qint64 start = elapsedMs();
+    const ClockTimer cancel = clock().startTimer(
+        Clock::Duration(1000), false, [] { RestoreCoordinator::shared().setCancellationRequested(true); });
+    const RestoreReport during = restore(saved);
+    EXPECT_EQ(during.status, RestoreStatus::cancelled);
+    EXPECT_EQ(reasons(during), QStringList{"Moved: restored — All 1 windows restored"});
+    EXPECT_FALSE(desktop().application(other)->hidden);
+    EXPECT_LT(elapsedMs() - start, 1500);
+    EXPECT_EQ(during.summary(), "Restore cancelled");
 }
 
 } // namespace

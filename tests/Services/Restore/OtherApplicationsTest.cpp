@@ -1,0 +1,88 @@
+#include "Services/Restore/OtherApplications.h"
+
+#include "RestoreFixture.h"
+#include "Services/Storage/SettingsManager.h"
+
+namespace {
+
+class OtherApplicationsTest : public RestoreFixture {
+protected:
+    OtherApplicationsTest() {
+        SettingsManager().setExcludedAppBundleIDs({"org.example.Music", "org.example.Kept"});
+        kept = addApp("org.example.Kept", std::optional<QString>("Kept"));
+        addApp("org.example.Notes", std::optional<QString>("Notes"));
+        music = addApp("org.example.Music", std::optional<QString>("Music"));
+        self = addApp("com.tremmick.ordella", std::optional<QString>("Ordella"));
+        // Desktop components, even where a list would call them regular applications.
+        SimulatedDesktop::Application shell;
+        shell.bundleIdentifier = "org.gnome.Shell";
+        shell.name = "Shell";
+        desktop().addApplication(shell);
+        shell.bundleIdentifier = "dunst.desktop";
+        desktop().addApplication(shell);
+        SimulatedDesktop::Application agent;
+        agent.bundleIdentifier = "org.example.Agent";
+        agent.activationPolicy = ActivationPolicy::Accessory;
+        desktop().addApplication(agent);
+        SimulatedDesktop::Application nameless;
+        desktop().addApplication(nameless);
+        notes2 = addApp("org.example.Notes", std::optional<QString>());
+    }
+    ~OtherApplicationsTest() override { SettingsManager().setExcludedAppBundleIDs({}); }
+
+    qint32 addApp(const QString& id, const std::optional<QString>& name) {
+        SimulatedDesktop::Application app;
+        app.bundleIdentifier = id;
+        app.name = name;
+        return desktop().addApplication(app);
+    }
+    QStringList runningIDs() {
+        QStringList ids;
+        for (const RunningApplication& app : desktop().runningApplications()) {
+            ids << app.bundleIdentifier.value_or("-") + (app.isHidden ? " (hidden)" : "");
+        }
+        return ids;
+    }
+    const Workspace held = workspace({savedApp("org.example.Kept")});
+    qint32 kept = 0;
+    qint32 music = 0;
+    qint32 self = 0;
+    qint32 notes2 = 0;
+};
+
+TEST_F(OtherApplicationsTest, QuitsOthersButOnlyHidesExcludedOnesAndNeverTheDesktop) {
+    run(OtherApplications::closeAppsNotInWorkspace(held));
+    EXPECT_EQ(elapsedMs(), 500);
+    EXPECT_EQ(runningIDs(),
+              QStringList({"org.example.Kept", "org.example.Music (hidden)", "com.tremmick.ordella",
+                           "org.gnome.Shell", "dunst.desktop", "org.example.Agent", "-"}));
+    EXPECT_EQ(restorerLines(),
+              QStringList({"closeAppsNotInWorkspace: terminating 2 app(s): Notes, org.example.Notes",
+                           "closeAppsNotInWorkspace: hiding 1 excluded app(s): Music"}));
+}
+
+TEST_F(OtherApplicationsTest, HidesEveryOtherRegularApp) {
+    OtherApplications::hideAppsNotInWorkspace(held);
+    EXPECT_EQ(runningIDs(),
+              QStringList({"org.example.Kept", "org.example.Notes (hidden)", "org.example.Music (hidden)",
+                           "com.tremmick.ordella", "org.gnome.Shell", "dunst.desktop", "org.example.Agent",
+                           "-", "org.example.Notes (hidden)"}));
+    EXPECT_EQ(restorerLines(),
+              QStringList{"hideAppsNotInWorkspace: hiding 3 app(s): Notes, Music, org.example.Notes"});
+    for (const RunningApplication& app : desktop().runningApplications()) {
+        if (app.bundleIdentifier == "org.gnome.Shell" || app.bundleIdentifier == "dunst.desktop") {
+            EXPECT_EQ(app.activationPolicy, ActivationPolicy::Prohibited);
+        }
+    }
+}
+
+TEST_F(OtherApplicationsTest, SaysWhenThereIsNothingToDo) {
+    const Workspace all = workspace(
+        {savedApp("org.example.Kept"), savedApp("org.example.Notes"), savedApp("org.example.Music")});
+    run(OtherApplications::closeAppsNotInWorkspace(all));
+    OtherApplications::hideAppsNotInWorkspace(all);
+    EXPECT_EQ(restorerLines(), QStringList({"closeAppsNotInWorkspace: no apps to terminate",
+                                            "hideAppsNotInWorkspace: no apps to hide"}));
+}
+
+} // namespace
