@@ -1,5 +1,6 @@
 #include "Platform/Linux/LinuxRunningApplications.h"
 
+#include "Platform/DesktopComponents.h"
 #include "Platform/Linux/DesktopEntries.h"
 #include "Platform/Linux/LinuxProcess.h"
 
@@ -87,8 +88,12 @@ LinuxRunningApplications::Snapshot LinuxRunningApplications::snapshot() const {
         app.localizedName = identity.name;
         // A program still starting has no window yet; it is an application all the same.
         const bool regular = own.isEmpty() || std::any_of(own.cbegin(), own.cend(), belongsInTaskBar);
-        app.activationPolicy =
-            regular && pid != ownPid() ? ActivationPolicy::Regular : ActivationPolicy::Accessory;
+        // The shell, panels, window manager and notification daemon keep the desktop alive: never
+        // regular, whatever windows they show.
+        const bool component =
+            identity.identifier && DesktopComponents::isDesktopComponent(*identity.identifier);
+        app.activationPolicy = regular && !component && pid != ownPid() ? ActivationPolicy::Regular
+                                                                        : ActivationPolicy::Accessory;
         app.isHidden = !own.isEmpty() &&
                        std::all_of(own.cbegin(), own.cend(), [](const X11Client& w) { return w.minimized; });
         app.isFinishedLaunching = !own.isEmpty();
