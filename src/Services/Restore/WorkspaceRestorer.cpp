@@ -34,9 +34,15 @@ struct ChildGroup {
         finished.append(std::move(outcome));
         --running;
         // Woken from the event loop, not from inside the child: the child ends completely first.
-        if (std::coroutine_handle<> handle = std::exchange(collector, {})) {
+        std::coroutine_handle<> handle = std::exchange(collector, {});
+        if (!handle) {
+            return;
+        }
+        if (QCoreApplication* app = QCoreApplication::instance()) {
             QMetaObject::invokeMethod(
-                QCoreApplication::instance(), [handle] { handle.resume(); }, Qt::QueuedConnection);
+                app, [handle] { handle.resume(); }, Qt::QueuedConnection);
+        } else {
+            handle.resume(); // no event loop to wait for
         }
     }
 };
