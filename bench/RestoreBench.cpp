@@ -7,8 +7,6 @@
 #include "RestoreBenchScene.h"
 #include "Services/Restore/WorkspaceRestorer.h"
 
-#include <QGuiApplication>
-
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -123,10 +121,5 @@ BENCHMARK(restoreArranged)->Unit(benchmark::kMillisecond);
 BENCHMARK(restoreScrambled)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runBenchmarks(argc, argv);
 }

@@ -12,9 +12,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QUuid>
+
+#include <benchmark/benchmark.h>
 
 #include <cstdlib>
 #include <memory>
@@ -105,5 +108,15 @@ struct RestoreScene {
         }
     }
 };
+
+// The main of a restore benchmark: the coroutines need an application object and its event loop.
+inline int runBenchmarks(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
 
 } // namespace bench

@@ -4,8 +4,6 @@
 #include "RestoreBenchScene.h"
 #include "Services/Restore/RestorePlanner.h"
 
-#include <QGuiApplication>
-
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -35,10 +33,5 @@ void planArrangedWorkspace(benchmark::State& state) {
 BENCHMARK(planArrangedWorkspace)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runBenchmarks(argc, argv);
 }
