@@ -69,13 +69,15 @@ AXResult LinuxAccessibility::applicationAttribute(qint32 pid, const QString& att
         return AXResult::failure(AXError::CannotComplete);
     }
     if (attribute == AXName::Windows) {
-        QList<AXElement> elements;
-        for (const X11Client& window : m_windows->clients()) {
+        // Front to back, the minimised ones last.
+        QList<AXElement> shown;
+        QList<AXElement> minimized;
+        for (const X11Client& window : m_windows->stackedClients()) {
             if (window.pid == pid && hasWindowList(window.type)) {
-                elements.append(AXElement{window.window});
+                (window.minimized ? minimized : shown).append(AXElement{window.window});
             }
         }
-        return AXResult::success(AXValue::elements(elements));
+        return AXResult::success(AXValue::elements(shown + minimized));
     }
     if (attribute == AXName::Role) {
         return AXResult::success(AXValue::string(QStringLiteral("AXApplication")));
