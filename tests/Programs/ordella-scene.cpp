@@ -42,25 +42,30 @@ namespace {
 const QString kBoardEntry = QStringLiteral("ordella-scene-board.desktop");
 const QString kXterm = QStringLiteral("debian-xterm.desktop");
 
-// One window of the scene: its application, its title (empty: the application's only window)
-// and where it goes, in global coordinates (origin at the primary monitor's top-left). A size of
-// 0 leaves the window's own size.
+// One window of the scene: its program (the executable's name, so that windows are found the same
+// way whoever started the program), its title (empty: the program's only window) and where it
+// goes, in global coordinates (origin at the primary monitor's top-left). A size of 0 leaves the
+// window's own size.
 struct Place {
     QString app;
     QString title;
     QRect frame;
 };
 
+const QString kBoards = QStringLiteral("ordella-test-window");
+const QStringList kPrograms{kBoards, QStringLiteral("xterm"), QStringLiteral("xcalc")};
+
 // Front to back: the boards, then xterm, then xcalc.
-QList<Place> scene(const QString& xcalc) {
-    return {
-        {kBoardEntry, QStringLiteral("Board 3"), QRect(100, 120, 800, 600)},
-        {kBoardEntry, QStringLiteral("Board 1"), QRect(-1800, 100, 700, 500)},
-        {kBoardEntry, QStringLiteral("Board 4"), QRect(600, 300, 700, 500)},
-        {kBoardEntry, QStringLiteral("Board 2"), QRect(-1000, 150, 640, 480)},
-        {kXterm, QString(), QRect(1000, 200, 0, 0)},
-        {xcalc, QString(), QRect(-500, 600, 0, 0)},
+const QList<Place>& scene() {
+    static const QList<Place> places{
+        {kBoards, QStringLiteral("Board 3"), QRect(100, 120, 800, 600)},
+        {kBoards, QStringLiteral("Board 1"), QRect(-1800, 100, 700, 500)},
+        {kBoards, QStringLiteral("Board 4"), QRect(600, 300, 700, 500)},
+        {kBoards, QStringLiteral("Board 2"), QRect(-1000, 150, 640, 480)},
+        {kPrograms[1], QString(), QRect(1000, 200, 0, 0)},
+        {kPrograms[2], QString(), QRect(-500, 600, 0, 0)},
     };
+    return places;
 }
 
 QTextStream& out() {
@@ -82,12 +87,13 @@ struct LiveWindow {
     bool minimized = false;
 };
 
-// Every window of the scene's applications, front to back.
-QList<LiveWindow> liveWindows(const QStringList& apps) {
+// Every window of the scene's programs, front to back.
+QList<LiveWindow> liveWindows() {
     Platform& p = Platform::current();
     QList<LiveWindow> result;
     for (const RunningApplication& app : p.runningApplications->runningApplications()) {
-        if (!app.bundleIdentifier || !apps.contains(*app.bundleIdentifier)) {
+        const QString program = QFileInfo(LinuxProcess::executable(app.processIdentifier)).fileName();
+        if (!kPrograms.contains(program)) {
             continue;
         }
         const AXResult windows = p.accessibility->copyAttributeValue(
@@ -95,7 +101,7 @@ QList<LiveWindow> liveWindows(const QStringList& apps) {
         for (const AXElement& element : windows.value.toElements().value_or(QList<AXElement>())) {
             LiveWindow w;
             w.pid = app.processIdentifier;
-            w.app = *app.bundleIdentifier;
+            w.app = program;
             w.element = element;
             w.title = p.accessibility->copyAttributeValue(element, AXName::Title)
                           .value.toString()
@@ -133,14 +139,6 @@ std::optional<LiveWindow> find(const QList<LiveWindow>& live, const Place& place
         }
     }
     return std::nullopt;
-}
-
-QString xcalcPath() {
-    return QFileInfo(QStandardPaths::findExecutable(QStringLiteral("xcalc"))).canonicalFilePath();
-}
-
-QStringList sceneApps() {
-    return {kBoardEntry, kXterm, xcalcPath()};
 }
 
 void xrandr(const QStringList& arguments) {
@@ -183,12 +181,12 @@ int setup(const QString& dir) {
         }
     }
     QProcess::startDetached(QStringLiteral("xcalc"), {});
-    const QList<Place> places = scene(xcalcPath());
-    if (!waitUntil([&] { return liveWindows(sceneApps()).size() == places.size(); })) {
+    const QList<Place>& places = scene();
+    if (!waitUntil([&] { return liveWindows().size() == places.size(); })) {
         out() << "the scene's windows did not all appear\n";
         return 1;
     }
-    const QList<LiveWindow> live = liveWindows(sceneApps());
+    const QList<LiveWindow> live = liveWindows();
     for (const Place& place : places) {
         setFrame(*find(live, place), place.frame);
     }
@@ -197,7 +195,7 @@ int setup(const QString& dir) {
         Platform::current().accessibility->performAction(find(live, *it)->element, AXName::Raise);
     }
     const bool arranged = waitUntil([&] {
-        const QList<LiveWindow> now = liveWindows(sceneApps());
+        const QList<LiveWindow> now = liveWindows();
         for (qsizetype i = 0; i < places.size(); ++i) {
             const std::optional<LiveWindow> w = find(now, places[i]);
             if (!w || i >= now.size() || now[i].element != w->element ||
@@ -209,7 +207,7 @@ int setup(const QString& dir) {
     });
     // What the scene ended up as is the reference: sizes are the windows' own where not given.
     QJsonArray reference;
-    for (const LiveWindow& w : liveWindows(sceneApps())) {
+    for (const LiveWindow& w : liveWindows()) {
         reference.append(QJsonObject{{"app", w.app},
                                      {"title", w.title},
                                      {"x", w.frame.x()},
@@ -227,8 +225,8 @@ int setup(const QString& dir) {
 // Moves two windows (one to the other monitor), minimises one, brings the back window to the front
 // and quits xcalc.
 int scramble() {
-    const QList<LiveWindow> live = liveWindows(sceneApps());
-    const QList<Place> places = scene(xcalcPath());
+    const QList<LiveWindow> live = liveWindows();
+    const QList<Place>& places = scene();
     Platform& p = Platform::current();
     setFrame(*find(live, places[1]), QRect(200, 700, 500, 300));
     setFrame(*find(live, places[4]), QRect(-1500, 50, 0, 0));
@@ -236,7 +234,7 @@ int scramble() {
                                        AXValue::boolean(true));
     p.accessibility->performAction(find(live, places[3])->element, AXName::Raise);
     p.runningApplications->terminate(find(live, places[5])->pid);
-    const bool done = waitUntil([&] { return !find(liveWindows(sceneApps()), places[5]); });
+    const bool done = waitUntil([&] { return !find(liveWindows(), places[5]); });
     out() << (done ? "scene scrambled\n" : "scene not scrambled\n");
     return done ? 0 : 1;
 }
@@ -294,13 +292,13 @@ int measure(const QString& dir) {
         return 1;
     }
     const QJsonArray reference = QJsonDocument::fromJson(file.readAll()).array();
-    const QList<LiveWindow> live = liveWindows(sceneApps());
+    const QList<LiveWindow> live = liveWindows();
     int placed = 0;
     QList<AXElement> expectedOrder;
     for (const QJsonValue& value : reference) {
         const QJsonObject r = value.toObject();
         const Place place{
-            r["app"].toString(), r["app"].toString() == kBoardEntry ? r["title"].toString() : QString(), {}};
+            r["app"].toString(), r["app"].toString() == kBoards ? r["title"].toString() : QString(), {}};
         const std::optional<LiveWindow> w = find(live, place);
         const QRectF saved(r["x"].toDouble(), r["y"].toDouble(), r["width"].toDouble(),
                            r["height"].toDouble());
@@ -325,7 +323,7 @@ int measure(const QString& dir) {
 
 int teardown() {
     for (const RunningApplication& app : Platform::current().runningApplications->runningApplications()) {
-        if (app.bundleIdentifier && sceneApps().contains(*app.bundleIdentifier)) {
+        if (kPrograms.contains(QFileInfo(LinuxProcess::executable(app.processIdentifier)).fileName())) {
             ::kill(app.processIdentifier, SIGTERM);
         }
     }
