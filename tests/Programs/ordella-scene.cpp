@@ -142,7 +142,11 @@ std::optional<LiveWindow> find(const QList<LiveWindow>& live, const Place& place
 }
 
 void xrandr(const QStringList& arguments) {
-    QProcess::execute(QStringLiteral("xrandr"), arguments);
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(QStringLiteral("xrandr"), arguments);
+    process.waitForFinished();
 }
 
 void setFrame(const LiveWindow& w, const QRect& frame) {
