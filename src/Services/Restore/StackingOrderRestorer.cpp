@@ -118,7 +118,20 @@ QCoro::Task<void> StackingOrderRestorer::raiseWindows(RunningApplication app, QL
         BrowserScriptService::supportedBrowsers().contains(app.bundleIdentifier.value_or(QString()));
     const WindowMatcher::Matches matches =
         browser ? WindowMatcher::matchWindowsByGeometry(windows, app) : WindowMatcher::Matches();
-    const QStringList liveTitles = browser ? QStringList() : AXWindowService::currentWindowTitles(app);
+    // The live windows are read once: each raise reorders a list that follows the stacking, so an
+    // index found in one read would name another window in the next.
+    const QList<AXElement> live = AXWindowService::axWindowList(app).value_or(QList<AXElement>());
+    QStringList liveTitles;
+    for (const AXElement& window : live) {
+        liveTitles.append(AXAttributeReader::string(window, QStringLiteral("AXTitle")).value_or(QString()));
+    }
+    const auto raiseAt = [&live](qint64 index) {
+        if (index >= 0 && index < live.size()) {
+            AXAttributeReader::write(live[index], QStringLiteral("AXMain"), AXValue::boolean(true));
+            AXAttributeReader::write(live[index], QStringLiteral("AXFocused"), AXValue::boolean(true));
+            AXAttributeReader::perform(live[index], QStringLiteral("AXRaise"));
+        }
+    };
     for (qsizetype i = windows.size() - 1; i >= 0; --i) {
         if (browser) {
             // Windows that share a saved index use the match of the first of them.
@@ -130,10 +143,10 @@ QCoro::Task<void> StackingOrderRestorer::raiseWindows(RunningApplication app, QL
                 AXAttributeReader::write(match->axElement, QStringLiteral("AXMain"), AXValue::boolean(true));
                 AXAttributeReader::perform(match->axElement, QStringLiteral("AXRaise"));
             } else {
-                AXWindowService::raiseWindow(app, windows[i].windowIndex);
+                raiseAt(windows[i].windowIndex);
             }
         } else {
-            AXWindowService::raiseWindow(app, liveIndexByTitle(liveTitles, windows[i]));
+            raiseAt(liveIndexByTitle(liveTitles, windows[i]));
         }
         co_await RestoreWait::pause(RestoreWait::ms(kRaisePauseMs));
     }
