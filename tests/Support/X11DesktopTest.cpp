@@ -12,10 +12,27 @@
 #include <qcoro/qcorotask.h>
 
 #include <csignal>
+#include <cstdlib>
 
 namespace {
 
 const QString kTestEntry = QStringLiteral("ordella-test-window.desktop");
+
+// The keycode that types keysym on the server's keyboard map; 0 when none does.
+xcb_keycode_t keycodeOf(xcb_connection_t* c, xcb_keysym_t keysym) {
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    const int count = setup->max_keycode - setup->min_keycode + 1;
+    xcb_get_keyboard_mapping_reply_t* map = xcb_get_keyboard_mapping_reply(
+        c, xcb_get_keyboard_mapping(c, setup->min_keycode, quint8(count)), nullptr);
+    xcb_keycode_t found = 0;
+    for (int i = 0; map && i < count && found == 0; ++i) {
+        if (xcb_get_keyboard_mapping_keysyms(map)[i * map->keysyms_per_keycode] == keysym) {
+            found = xcb_keycode_t(setup->min_keycode + i);
+        }
+    }
+    std::free(map);
+    return found;
+}
 
 } // namespace
 
@@ -40,6 +57,7 @@ void X11DesktopTest::SetUp() {
 }
 
 void X11DesktopTest::TearDown() {
+    letOtherClientGo();
     if (!applications) {
         return;
     }
@@ -58,6 +76,26 @@ void X11DesktopTest::TearDown() {
         if (monitor.name != QLatin1String("screen")) {
             xrandr({QStringLiteral("--delmonitor"), monitor.name});
         }
+    }
+}
+
+bool X11DesktopTest::grabInAnotherClient(quint32 keysym, quint16 modifiers) {
+    if (!m_otherClient) {
+        m_otherClient = xcb_connect(qgetenv("DISPLAY").constData(), nullptr);
+    }
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(m_otherClient)).data->root;
+    const xcb_keycode_t keycode = keycodeOf(m_otherClient, keysym);
+    xcb_generic_error_t* error =
+        xcb_request_check(m_otherClient, xcb_grab_key_checked(m_otherClient, 0, root, modifiers, keycode,
+                                                              XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+    std::free(error);
+    return keycode != 0 && !error;
+}
+
+void X11DesktopTest::letOtherClientGo() {
+    if (m_otherClient) {
+        xcb_disconnect(m_otherClient);
+        m_otherClient = nullptr;
     }
 }
 

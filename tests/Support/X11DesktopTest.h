@@ -20,8 +20,8 @@
 
 // A test against the real X session of the test fixture (Xvfb, openbox, a session bus), with
 // every Linux desktop port built on this program's own connection. Programs a test starts, the
-// notifications it posts and the monitors it sets up are gone again when it ends. Waits poll the real clock in short steps
-// up to a deadline.
+// notifications it posts and the monitors it sets up are gone again when it ends. Waits poll the real clock
+// in short steps up to a deadline.
 class X11DesktopTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -37,6 +37,10 @@ protected:
     std::optional<QRectF> axFrame(xcb_window_t window);
     // Runs xrandr with arguments and waits for it.
     void xrandr(const QStringList& arguments);
+    // Another client of the server grabs the key that types keysym, with the X modifiers, until
+    // it lets go or the test ends; whether the server let it.
+    bool grabInAnotherClient(quint32 keysym, quint16 modifiers);
+    void letOtherClientGo();
 
     // The test window program and its desktop entry ("ordella-test-window.desktop") in the test's
     // own data folder, which takes documents as %F.
@@ -57,4 +61,5 @@ private:
     void stopProcesses(const QList<qint32>& pids);
 
     QList<qint32> m_started;
+    xcb_connection_t* m_otherClient = nullptr;
 };

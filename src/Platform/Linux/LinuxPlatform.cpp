@@ -1,6 +1,7 @@
 #include "Platform/Linux/LinuxPlatform.h"
 
 #include "Platform/Linux/LinuxAccessibility.h"
+#include "Platform/Linux/LinuxHotKeys.h"
 #include "Platform/Linux/LinuxLoginItems.h"
 #include "Platform/Linux/LinuxRunningApplications.h"
 #include "Platform/Linux/LinuxScreenCapture.h"
@@ -37,6 +38,7 @@ LinuxPlatform::Assembly LinuxPlatform::create() {
     platform->windowServer = std::make_shared<LinuxWindowServer>(windows, monitors, applications);
     platform->screens = std::make_shared<LinuxScreens>(windows, monitors);
     platform->screenCapture = std::make_shared<LinuxScreenCapture>(windows, monitors, platform->clock);
+    platform->hotKeys = std::make_shared<LinuxHotKeys>(connection);
     if (const QString missing = windows->missingSupport(); !missing.isEmpty()) {
         assembly.problem = QStringLiteral("Ordella cannot read or move windows: ") + missing + u'.';
     }

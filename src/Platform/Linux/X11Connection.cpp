@@ -175,6 +175,11 @@ bool X11Connection::nativeEventFilter(const QByteArray& eventType, void* message
         if (press->event == m_root) {
             emit keyPressed(press->detail, press->state);
         }
+    } else if (type == XCB_MAPPING_NOTIFY) {
+        const auto* notify = reinterpret_cast<const xcb_mapping_notify_event_t*>(event);
+        if (notify->request != XCB_MAPPING_POINTER) {
+            emit keyboardMappingChanged();
+        }
     } else if (m_randrEventBase != 0 && (type == m_randrEventBase + XCB_RANDR_SCREEN_CHANGE_NOTIFY ||
                                          type == m_randrEventBase + XCB_RANDR_NOTIFY)) {
         emit screenLayoutChanged();

@@ -82,6 +82,8 @@ signals:
     void screenLayoutChanged();
     // A key grabbed on the root window was pressed (the keycode and the modifier state).
     void keyPressed(quint8 keycode, quint16 state);
+    // The keyboard's keycodes or modifiers were given other meanings (a layout change).
+    void keyboardMappingChanged();
 
 private:
     X11Connection(xcb_connection_t* connection, const xcb_screen_t* screen);

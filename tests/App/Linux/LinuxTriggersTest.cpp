@@ -127,6 +127,30 @@ TEST_F(LinuxTriggersTest, AConnectedMonitorRestoresItsWorkspaceOnceAfterTheQuiet
     EXPECT_EQ(announced("Docked"), 1);
 }
 
+TEST_F(LinuxTriggersTest, AShortcutPressedOnTheKeyboardRestoresItsWorkspace) {
+    constexpr quint32 controlOption = GlobalKeyShortcut::controlFlag | GlobalKeyShortcut::optionFlag;
+    Workspace focus = add(QStringLiteral("Focus"));
+    focus.globalShortcut = GlobalKeyShortcut{40, controlOption, QStringLiteral("⌥⌃K")};
+    ASSERT_TRUE(store->save(focus));
+    startDelegate();
+    const auto press = [](const char* keys) {
+        QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QString::fromLatin1(keys)});
+    };
+
+    press("ctrl+alt+k");
+    EXPECT_TRUE(waitUntil([&] { return announced("Focus") == 1; }));
+
+    // Keys another program holds are refused, and the workspace keeps the shortcut it had.
+    ASSERT_TRUE(grabInAnotherClient(0x6a, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1));
+    EXPECT_FALSE(
+        hotkeys->registerShortcut(GlobalKeyShortcut{38, controlOption, QStringLiteral("⌥⌃J")}, focus.id));
+    EXPECT_EQ(hotkeys->registeredShortcut(focus.id).value_or(GlobalKeyShortcut()).keyCode, 40u);
+    press("ctrl+alt+j");
+    press("ctrl+alt+k");
+    EXPECT_TRUE(waitUntil([&] { return announced("Focus") == 2; }));
+    EXPECT_FALSE(waitUntil([&] { return announced("Focus") > 2; }, 300));
+}
+
 TEST_F(LinuxTriggersTest, TheRevertActionOfARestoreNotificationRevertsIt) {
     const qint32 xterm =
         start(QStringLiteral("xterm"), {QStringLiteral("-geometry"), QStringLiteral("80x24+100+100")});

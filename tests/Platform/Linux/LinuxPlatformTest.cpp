@@ -123,7 +123,7 @@ TEST_F(LinuxPlatformAssemblyTest, TheProductionPlatformHasEveryDesktopPort) {
     EXPECT_TRUE(assembly.problem.isEmpty()) << assembly.problem.toStdString();
     const Platform& p = *assembly.platform;
     EXPECT_TRUE(p.clock && p.accessibility && p.runningApplications && p.windowServer && p.screens &&
-                p.userNotifications && p.loginItems && p.screenCapture && p.systemInfo);
+                p.hotKeys && p.userNotifications && p.loginItems && p.screenCapture && p.systemInfo);
     EXPECT_TRUE(p.accessibility->isProcessTrusted());
     // Scripting has no counterpart here; alerts and panels come with the user interface.
     EXPECT_FALSE(p.scriptRunner);

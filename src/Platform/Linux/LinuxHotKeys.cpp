@@ -1,0 +1,212 @@
+#include "Platform/Linux/LinuxHotKeys.h"
+
+#include "Models/GlobalKeyShortcut.h"
+#include "Platform/KeyCodeTable.h"
+
+#include <QCoreApplication>
+
+#include <cstdlib>
+
+namespace {
+
+constexpr quint32 kNumLockKeysym = 0xff7f;
+// The modifiers a shortcut is made of; everything else in a key press's state (the locks, mouse
+// buttons) is left out when it is compared.
+constexpr quint16 kShortcutModifiers =
+    XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
+constexpr quint32 kClassicModifiers = GlobalKeyShortcut::commandFlag | GlobalKeyShortcut::shiftFlag |
+                                      GlobalKeyShortcut::optionFlag | GlobalKeyShortcut::controlFlag;
+
+} // namespace
+
+LinuxHotKeys::LinuxHotKeys(std::shared_ptr<X11Connection> connection, QObject* parent)
+    : HotKeys(parent)
+    , m_connection(std::move(connection)) {
+    m_map = readKeyboardMap();
+    connect(m_connection.get(), &X11Connection::keyPressed, this, &LinuxHotKeys::handleKeyPress);
+    connect(m_connection.get(), &X11Connection::keyboardMappingChanged, this, &LinuxHotKeys::regrabAll);
+}
+
+LinuxHotKeys::~LinuxHotKeys() {
+    // The connection is Qt's and goes with the application.
+    if (QCoreApplication::instance()) {
+        for (const Grab& held : m_grabs) {
+            ungrab(held);
+        }
+        m_connection->flush();
+    }
+}
+
+quint32 LinuxHotKeys::KeyboardMap::keysymAt(quint8 keycode, int level) const {
+    const qsizetype index = qsizetype(keycode - firstKeycode) * keysymsPerKeycode + level;
+    return keycode >= firstKeycode && level < keysymsPerKeycode ? keysyms.value(index, 0) : 0;
+}
+
+QList<quint8> LinuxHotKeys::KeyboardMap::keycodesOf(quint32 keysym) const {
+    QList<quint8> keycodes;
+    if (keysymsPerKeycode == 0) {
+        return keycodes;
+    }
+    const qsizetype count = keysyms.size() / keysymsPerKeycode;
+    for (qsizetype i = 0; i < count; ++i) {
+        const auto keycode = quint8(firstKeycode + i);
+        if (keysymAt(keycode, 0) == keysym || keysymAt(keycode, 1) == keysym) {
+            keycodes.append(keycode);
+        }
+    }
+    return keycodes;
+}
+
+LinuxHotKeys::KeyboardMap LinuxHotKeys::readKeyboardMap() const {
+    xcb_connection_t* c = m_connection->xcb();
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    KeyboardMap map;
+    map.firstKeycode = setup->min_keycode;
+    const auto keyboard = m_connection->reply(
+        xcb_get_keyboard_mapping_reply,
+        xcb_get_keyboard_mapping(c, setup->min_keycode, quint8(setup->max_keycode - setup->min_keycode + 1)));
+    if (keyboard) {
+        map.keysymsPerKeycode = keyboard->keysyms_per_keycode;
+        const xcb_keysym_t* keysyms = xcb_get_keyboard_mapping_keysyms(keyboard.get());
+        map.keysyms =
+            QList<quint32>(keysyms, keysyms + xcb_get_keyboard_mapping_keysyms_length(keyboard.get()));
+    }
+    // Num Lock sits on whichever modifier the map gives it (usually Mod2).
+    const auto modifiers = m_connection->reply(xcb_get_modifier_mapping_reply, xcb_get_modifier_mapping(c));
+    if (modifiers) {
+        const xcb_keycode_t* keycodes = xcb_get_modifier_mapping_keycodes(modifiers.get());
+        const int perModifier = modifiers->keycodes_per_modifier;
+        for (int modifier = 0; modifier < 8; ++modifier) {
+            for (int i = 0; i < perModifier; ++i) {
+                if (map.keysymAt(keycodes[modifier * perModifier + i], 0) == kNumLockKeysym) {
+                    map.numLockMask = quint16(1u << modifier);
+                }
+            }
+        }
+    }
+    return map;
+}
+
+QList<quint16> LinuxHotKeys::lockVariants(quint16 modifiers) const {
+    QList<quint16> variants{modifiers, quint16(modifiers | XCB_MOD_MASK_LOCK)};
+    if (m_map.numLockMask != 0) {
+        variants << quint16(modifiers | m_map.numLockMask)
+                 << quint16(modifiers | m_map.numLockMask | XCB_MOD_MASK_LOCK);
+    }
+    return variants;
+}
+
+bool LinuxHotKeys::grab(const QList<quint8>& keycodes, quint16 modifiers) {
+    xcb_connection_t* c = m_connection->xcb();
+    QList<xcb_void_cookie_t> cookies;
+    for (const quint8 keycode : keycodes) {
+        for (const quint16 variant : lockVariants(modifiers)) {
+            cookies.append(xcb_grab_key_checked(c, 0, m_connection->root(), variant, keycode,
+                                                XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        }
+    }
+    bool refused = false;
+    for (const xcb_void_cookie_t cookie : cookies) {
+        // BadAccess: another client holds the combination.
+        if (xcb_generic_error_t* error = xcb_request_check(c, cookie)) {
+            refused = true;
+            std::free(error);
+        }
+    }
+    if (refused) {
+        // Ungrabbing touches this client's grabs only; the other client's stays.
+        ungrab(Grab{{}, 0, modifiers, keycodes});
+        m_connection->flush();
+    }
+    return !refused;
+}
+
+void LinuxHotKeys::ungrab(const Grab& grab) {
+    for (const quint8 keycode : grab.keycodes) {
+        for (const quint16 variant : lockVariants(grab.modifiers)) {
+            m_connection->discard(
+                xcb_ungrab_key_checked(m_connection->xcb(), keycode, m_connection->root(), variant));
+        }
+    }
+}
+
+HotKeys::Status LinuxHotKeys::registerHotKey(quint32 keyCode, quint32 modifiers, HotKeyID id) {
+    const std::optional<quint32> keysym = KeyCodeTable::keysymForKeyCode(keyCode);
+    if (!keysym || (modifiers & ~kClassicModifiers) != 0) {
+        return Status::invalid;
+    }
+    const QList<quint8> keycodes = m_map.keycodesOf(*keysym);
+    if (keycodes.isEmpty()) {
+        return Status::invalid; // no key of this keyboard types it
+    }
+    const auto xModifiers = quint16(KeyCodeTable::xModifiers(modifiers));
+    for (const Grab& held : m_grabs) {
+        if (held.keysym == *keysym && held.modifiers == xModifiers && !(held.id == id)) {
+            return Status::refused;
+        }
+    }
+    unregisterHotKey(id);
+    if (!grab(keycodes, xModifiers)) {
+        return Status::refused;
+    }
+    m_grabs.append(Grab{id, *keysym, xModifiers, keycodes});
+    m_connection->flush();
+    return Status::registered;
+}
+
+bool LinuxHotKeys::unregisterHotKey(HotKeyID id) {
+    for (qsizetype i = 0; i < m_grabs.size(); ++i) {
+        if (m_grabs[i].id == id) {
+            ungrab(m_grabs.takeAt(i));
+            m_connection->flush();
+            return true;
+        }
+    }
+    return false;
+}
+
+std::optional<QString> LinuxHotKeys::characterOf(quint32 keysym) {
+    // Latin-1 keysyms are their characters; others carry a Unicode code point above 0x01000000.
+    if ((keysym >= 0x20 && keysym <= 0x7e) || (keysym >= 0xa0 && keysym <= 0xff)) {
+        return QString(QChar(char16_t(keysym)));
+    }
+    if (keysym >= 0x01000100 && keysym <= 0x0110ffff) {
+        const char32_t codePoint = keysym & 0x00ffffff;
+        return QString::fromUcs4(&codePoint, 1);
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> LinuxHotKeys::keyName(quint32 keyCode) const {
+    const std::optional<quint32> keysym = KeyCodeTable::keysymForKeyCode(keyCode);
+    const QList<quint8> keycodes = keysym ? m_map.keycodesOf(*keysym) : QList<quint8>();
+    if (keycodes.isEmpty()) {
+        return std::nullopt;
+    }
+    // What that key types on the current layout without modifiers.
+    return characterOf(m_map.keysymAt(keycodes.first(), 0));
+}
+
+void LinuxHotKeys::handleKeyPress(quint8 keycode, quint16 state) {
+    const quint16 modifiers = state & kShortcutModifiers;
+    for (const Grab& held : m_grabs) {
+        if (held.modifiers == modifiers && held.keycodes.contains(keycode)) {
+            emit this->pressed(held.id.signature, held.id.id);
+            return;
+        }
+    }
+}
+
+void LinuxHotKeys::regrabAll() {
+    for (const Grab& held : m_grabs) {
+        ungrab(held);
+    }
+    m_map = readKeyboardMap();
+    for (Grab& held : m_grabs) {
+        held.keycodes = m_map.keycodesOf(held.keysym);
+        if (!grab(held.keycodes, held.modifiers)) {
+            held.keycodes.clear(); // another program took it meanwhile
+        }
+    }
+    m_connection->flush();
+}

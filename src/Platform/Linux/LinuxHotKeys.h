@@ -1,0 +1,59 @@
+#pragma once
+
+#include "Platform/HotKeys.h"
+#include "Platform/Linux/X11Connection.h"
+
+#include <QList>
+
+#include <memory>
+
+// Global shortcuts on X11: key grabs on the root window, made on Qt's connection. A stored
+// shortcut's classic key code and modifiers go through the one key-code table to a keysym and
+// X modifiers (Super for Command, Alt for Option, Ctrl for Control, Shift for Shift); the keysym is
+// grabbed on every key of the current keyboard map that types it, once for each state of Caps Lock
+// and Num Lock, so the shortcut works whichever of them is on. A combination another program has
+// grabbed already is refused by the server, and nothing of it is kept. The grabs follow the
+// keyboard map when the layout changes.
+class LinuxHotKeys : public HotKeys {
+    Q_OBJECT
+public:
+    explicit LinuxHotKeys(std::shared_ptr<X11Connection> connection, QObject* parent = nullptr);
+    ~LinuxHotKeys() override;
+
+    Status registerHotKey(quint32 keyCode, quint32 modifiers, HotKeyID id) override;
+    bool unregisterHotKey(HotKeyID id) override;
+    std::optional<QString> keyName(quint32 keyCode) const override;
+
+    // The character a keysym types; nothing for keys that type none.
+    static std::optional<QString> characterOf(quint32 keysym);
+
+private:
+    struct Grab {
+        HotKeyID id;
+        quint32 keysym = 0;
+        quint16 modifiers = 0;
+        QList<quint8> keycodes;
+    };
+    struct KeyboardMap {
+        quint8 firstKeycode = 0;
+        quint8 keysymsPerKeycode = 0;
+        QList<quint32> keysyms;
+        quint16 numLockMask = 0;
+
+        // The keycodes whose unshifted or shifted keysym is keysym.
+        QList<quint8> keycodesOf(quint32 keysym) const;
+        quint32 keysymAt(quint8 keycode, int level) const;
+    };
+
+    KeyboardMap readKeyboardMap() const;
+    // Grabs every lock variant of the combination; false (and nothing grabbed) when refused.
+    bool grab(const QList<quint8>& keycodes, quint16 modifiers);
+    void ungrab(const Grab& grab);
+    QList<quint16> lockVariants(quint16 modifiers) const;
+    void handleKeyPress(quint8 keycode, quint16 state);
+    void regrabAll();
+
+    std::shared_ptr<X11Connection> m_connection;
+    KeyboardMap m_map;
+    QList<Grab> m_grabs;
+};
