@@ -1,5 +1,6 @@
 #include "Support/X11DesktopTest.h"
 
+#include "Platform/Linux/LinuxPlatform.h"
 #include "Platform/Linux/LinuxProcess.h"
 
 #include <QCoreApplication>
@@ -13,6 +14,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -58,6 +60,9 @@ void X11DesktopTest::SetUp() {
 
 void X11DesktopTest::TearDown() {
     letOtherClientGo();
+    if (m_previousPlatform) {
+        Platform::install(std::exchange(m_previousPlatform, nullptr));
+    }
     if (!applications) {
         return;
     }
@@ -77,6 +82,19 @@ void X11DesktopTest::TearDown() {
             xrandr({QStringLiteral("--delmonitor"), monitor.name});
         }
     }
+}
+
+bool X11DesktopTest::installProductionPlatform() {
+    const LinuxPlatform::Assembly assembly = LinuxPlatform::create();
+    EXPECT_TRUE(assembly.problem.isEmpty()) << assembly.problem.toStdString();
+    if (!assembly.problem.isEmpty()) {
+        return false;
+    }
+    const std::shared_ptr<Platform> previous = Platform::install(assembly.platform);
+    if (!m_previousPlatform) {
+        m_previousPlatform = previous;
+    }
+    return true;
 }
 
 bool X11DesktopTest::grabInAnotherClient(quint32 keysym, quint16 modifiers) {

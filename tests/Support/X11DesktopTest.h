@@ -8,6 +8,7 @@
 #include "Platform/Linux/X11Connection.h"
 #include "Platform/Linux/X11Monitors.h"
 #include "Platform/Linux/X11Windows.h"
+#include "Platform/Platform.h"
 #include "Platform/SystemClock.h"
 #include "Support/QtPrinters.h"
 
@@ -26,6 +27,10 @@ class X11DesktopTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
+
+    // Makes the production platform (LinuxPlatform) the current one until the test ends; false
+    // (with a failure) when it reports a problem.
+    bool installProductionPlatform();
 
     // Starts a program; its pid. The test fails when it cannot be started.
     qint32 start(const QString& program, const QStringList& arguments = {});
@@ -62,4 +67,5 @@ private:
 
     QList<qint32> m_started;
     xcb_connection_t* m_otherClient = nullptr;
+    std::shared_ptr<Platform> m_previousPlatform;
 };

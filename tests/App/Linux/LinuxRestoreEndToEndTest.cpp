@@ -1,4 +1,3 @@
-#include "Platform/Linux/LinuxPlatform.h"
 #include "Services/Capture/WorkspaceCapturer.h"
 #include "Services/Coordination/RestoreCoordinator.h"
 #include "Services/Coordination/RevertStateManager.h"
@@ -21,18 +20,14 @@ class LinuxRestoreEndToEndTest : public X11DesktopTest {
 protected:
     void SetUp() override {
         X11DesktopTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) {
-            return;
+        if (!IsSkipped() && !HasFatalFailure()) {
+            m_ready = installProductionPlatform();
         }
-        const LinuxPlatform::Assembly assembly = LinuxPlatform::create();
-        ASSERT_TRUE(assembly.problem.isEmpty()) << assembly.problem.toStdString();
-        m_previous = Platform::install(assembly.platform);
     }
 
     void TearDown() override {
-        if (m_previous) {
+        if (m_ready) {
             scene(QStringLiteral("teardown"));
-            Platform::install(m_previous);
         }
         X11DesktopTest::TearDown();
     }
@@ -51,12 +46,11 @@ protected:
     }
 
     QTemporaryDir folder;
-
-private:
-    std::shared_ptr<Platform> m_previous;
+    bool m_ready = false;
 };
 
 TEST_F(LinuxRestoreEndToEndTest, OneRestorePutsEveryWindowBackInItsPlaceAndOrder) {
+    ASSERT_TRUE(m_ready);
     ASSERT_EQ(scene(QStringLiteral("setup")), QStringLiteral("scene arranged"));
     const std::optional<Workspace> workspace =
         QCoro::waitFor(WorkspaceCapturer::capture(QStringLiteral("Scene")));

@@ -1,5 +1,4 @@
 #include "App/WorkspaceAppDelegate.h"
-#include "Platform/Linux/LinuxPlatform.h"
 #include "Services/Coordination/DisplayMonitor.h"
 #include "Services/Coordination/GlobalHotkeyManager.h"
 #include "Services/Coordination/RestoreCoordinator.h"
@@ -27,12 +26,9 @@ class LinuxTriggersTest : public X11DesktopTest {
 protected:
     void SetUp() override {
         X11DesktopTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) {
+        if (IsSkipped() || HasFatalFailure() || !installProductionPlatform()) {
             return;
         }
-        const LinuxPlatform::Assembly assembly = LinuxPlatform::create();
-        ASSERT_TRUE(assembly.problem.isEmpty()) << assembly.problem.toStdString();
-        m_previous = Platform::install(assembly.platform);
         SettingsManager().setShowRestoreNotifications(true);
         store = std::make_unique<WorkspaceStore>(folder.path());
         revertStates = std::make_unique<RevertStateManager>();
@@ -48,9 +44,6 @@ protected:
         hotkeys.reset();
         coordinator.reset();
         revertStates.reset();
-        if (m_previous) {
-            Platform::install(m_previous);
-        }
         X11DesktopTest::TearDown();
     }
 
@@ -97,9 +90,6 @@ protected:
     std::unique_ptr<WorkspaceAppDelegate> delegate;
     StatusPostRecorder recorder;
     xcb_window_t moveOnRestore = XCB_WINDOW_NONE;
-
-private:
-    std::shared_ptr<Platform> m_previous;
 };
 
 TEST_F(LinuxTriggersTest, AConnectedMonitorRestoresItsWorkspaceOnceAfterTheQuietTime) {
