@@ -2,7 +2,9 @@
 // Ordella, for the end-to-end tests and the side-by-side comparison (scripts/side-by-side):
 //   ordella-scene setup DIR      two monitors, three applications with six windows, arranged;
 //                                the arrangement is written to DIR/reference.json
+//   ordella-scene setup-plain DIR  the same without xcalc: two applications with five windows
 //   ordella-scene scramble DIR   moves, minimises and restacks windows and quits one application
+//                                (xcalc, or xterm in the plain scene)
 //   ordella-scene capture FILE   Ordella captures the desktop into a workspace file
 //   ordella-scene restore FILE   Ordella restores the workspace file (one request, as a shortcut
 //                                would make it) and prints its report
@@ -56,7 +58,7 @@ const QString kBoards = QStringLiteral("ordella-test-window");
 const QStringList kPrograms{kBoards, QStringLiteral("xterm"), QStringLiteral("xcalc")};
 
 // Front to back: the boards, then xterm, then xcalc.
-const QList<Place>& scene() {
+const QList<Place>& fullScene() {
     static const QList<Place> places{
         {kBoards, QStringLiteral("Board 3"), QRect(100, 120, 800, 600)},
         {kBoards, QStringLiteral("Board 1"), QRect(-1800, 100, 700, 500)},
@@ -65,6 +67,15 @@ const QList<Place>& scene() {
         {kPrograms[1], QString(), QRect(1000, 200, 0, 0)},
         {kPrograms[2], QString(), QRect(-500, 600, 0, 0)},
     };
+    return places;
+}
+
+// The scene set up in dir: the full one, or the plain one without xcalc.
+QList<Place> scene(const QString& dir) {
+    QList<Place> places = fullScene();
+    if (QFile::exists(dir + QStringLiteral("/plain"))) {
+        places.removeLast();
+    }
     return places;
 }
 
@@ -157,8 +168,11 @@ void setFrame(const LiveWindow& w, const QRect& frame) {
     }
 }
 
-int setup(const QString& dir) {
+int setup(const QString& dir, bool plain) {
     QDir().mkpath(dir);
+    if (plain) {
+        QFile(dir + QStringLiteral("/plain")).open(QIODevice::WriteOnly);
+    }
     // The left monitor shows the screen's output; the right one, primary, is a monitor of its own.
     xrandr({"--setmonitor", "LEFT", "1920/508x1080/286+0+0", "screen"});
     xrandr({"--setmonitor", "*RIGHT", "1920/508x1080/286+1920+0", "none"});
@@ -184,8 +198,10 @@ int setup(const QString& dir) {
             return 1;
         }
     }
-    QProcess::startDetached(QStringLiteral("xcalc"), {});
-    const QList<Place>& places = scene();
+    if (!plain) {
+        QProcess::startDetached(QStringLiteral("xcalc"), {});
+    }
+    const QList<Place> places = scene(dir);
     if (!waitUntil([&] { return liveWindows().size() == places.size(); })) {
         out() << "the scene's windows did not all appear\n";
         return 1;
@@ -228,17 +244,18 @@ int setup(const QString& dir) {
 
 // Moves two windows (one to the other monitor), minimises one, brings the back window to the front
 // and quits xcalc.
-int scramble() {
+int scramble(const QString& dir) {
     const QList<LiveWindow> live = liveWindows();
-    const QList<Place>& places = scene();
+    const QList<Place> places = scene(dir);
+    const Place& quitting = places.last();
     Platform& p = Platform::current();
     setFrame(*find(live, places[1]), QRect(200, 700, 500, 300));
     setFrame(*find(live, places[4]), QRect(-1500, 50, 0, 0));
     p.accessibility->setAttributeValue(find(live, places[0])->element, AXName::Minimized,
                                        AXValue::boolean(true));
     p.accessibility->performAction(find(live, places[3])->element, AXName::Raise);
-    p.runningApplications->terminate(find(live, places[5])->pid);
-    const bool done = waitUntil([&] { return !find(liveWindows(), places[5]); });
+    p.runningApplications->terminate(find(live, quitting)->pid);
+    const bool done = waitUntil([&] { return !find(liveWindows(), quitting); });
     out() << (done ? "scene scrambled\n" : "scene not scrambled\n");
     return done ? 0 : 1;
 }
@@ -343,7 +360,8 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("Ordella"));
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() != 3) {
-        out() << "usage: ordella-scene setup|scramble|capture|restore|measure|teardown DIR-OR-FILE\n";
+        out() << "usage: ordella-scene setup|setup-plain|scramble|capture|restore|measure|teardown "
+                 "DIR-OR-FILE\n";
         return 2;
     }
     const LinuxPlatform::Assembly assembly = LinuxPlatform::create();
@@ -356,9 +374,11 @@ int main(int argc, char** argv) {
     const QString target = arguments[2];
     int status = 2;
     if (command == QLatin1String("setup")) {
-        status = setup(target);
+        status = setup(target, false);
+    } else if (command == QLatin1String("setup-plain")) {
+        status = setup(target, true);
     } else if (command == QLatin1String("scramble")) {
-        status = scramble();
+        status = scramble(target);
     } else if (command == QLatin1String("capture")) {
         status = capture(target);
     } else if (command == QLatin1String("restore")) {
