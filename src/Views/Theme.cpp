@@ -1,0 +1,147 @@
+#include "Views/Theme.h"
+
+#include "Services/Storage/SettingsManager.h"
+#include "ViewModels/WorkspaceColors.h"
+#include "Views/DesktopColorScheme.h"
+
+#include <QFontDatabase>
+#include <QQmlEngine>
+
+namespace {
+
+const QColor kInkLight(0x1d, 0x1d, 0x1f);
+const QColor kInkDark(0xf5, 0xf5, 0xf7);
+
+QColor ink(bool dark, qreal opacity) {
+    return Theme::alpha(dark ? kInkDark : kInkLight, opacity);
+}
+
+} // namespace
+
+Theme::Theme(QObject* parent)
+    : QObject(parent)
+    , m_desktop(new DesktopColorScheme(this)) {
+    connect(&SettingsManager::shared(), &SettingsManager::appThemeChanged, this, &Theme::update);
+    connect(m_desktop, &DesktopColorScheme::changed, this, &Theme::update);
+    update();
+}
+
+Theme::~Theme() = default;
+
+Theme& Theme::shared() {
+    // Lives for the whole process; QML takes it without owning it.
+    static Theme* instance = new Theme();
+    return *instance;
+}
+
+Theme* Theme::create(QQmlEngine* engine, QJSEngine* scriptEngine) {
+    Q_UNUSED(scriptEngine)
+    Theme* theme = &shared();
+    QQmlEngine::setObjectOwnership(theme, QQmlEngine::CppOwnership);
+    Q_UNUSED(engine)
+    return theme;
+}
+
+void Theme::update() {
+    bool dark = false;
+    switch (SettingsManager::shared().appTheme()) {
+    case AppTheme::dark:
+        dark = true;
+        break;
+    case AppTheme::light:
+        dark = false;
+        break;
+    case AppTheme::system:
+        dark = m_desktop->prefersDark();
+        break;
+    }
+    if (dark != m_dark) {
+        m_dark = dark;
+        emit changed();
+    }
+}
+
+void Theme::setAnimated(bool animated) {
+    if (animated != m_animated) {
+        m_animated = animated;
+        emit animatedChanged();
+    }
+}
+
+QColor Theme::primary() const {
+    return ink(m_dark, 1.0);
+}
+
+QColor Theme::secondary() const {
+    return ink(m_dark, m_dark ? 0.6 : 0.55);
+}
+
+QColor Theme::tertiary() const {
+    return ink(m_dark, m_dark ? 0.36 : 0.32);
+}
+
+QColor Theme::quaternary() const {
+    return ink(m_dark, m_dark ? 0.2 : 0.16);
+}
+
+QColor Theme::accent() const {
+    return m_dark ? QColor(0x3d, 0x8b, 0xff) : QColor(0x2f, 0x7c, 0xf6);
+}
+
+QColor Theme::windowBackground() const {
+    return m_dark ? QColor(0x26, 0x26, 0x2a) : QColor(0xf4, 0xf4, 0xf6);
+}
+
+QColor Theme::shadow() const {
+    return QColor(0, 0, 0, m_dark ? 110 : 46);
+}
+
+QColor Theme::red() const {
+    return WorkspaceColors::color(QStringLiteral("red"));
+}
+
+QColor Theme::orange() const {
+    return WorkspaceColors::color(QStringLiteral("orange"));
+}
+
+QColor Theme::green() const {
+    return WorkspaceColors::color(QStringLiteral("green"));
+}
+
+QColor Theme::blue() const {
+    return WorkspaceColors::color(QStringLiteral("blue"));
+}
+
+QColor Theme::gray() const {
+    return WorkspaceColors::gray();
+}
+
+QString Theme::fontFamily() const {
+    static const QString family = QFontDatabase::hasFamily(QStringLiteral("Inter"))
+                                      ? QStringLiteral("Inter")
+                                      : QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+    return family;
+}
+
+QString Theme::monospaceFamily() const {
+    static const QString family = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+    return family;
+}
+
+QColor Theme::alpha(const QColor& color, qreal opacity) {
+    QColor c = color;
+    c.setAlphaF(qBound(0.0, color.alphaF() * opacity, 1.0));
+    return c;
+}
+
+QColor Theme::workspaceColor(const QString& name) {
+    return WorkspaceColors::color(name);
+}
+
+QColor Theme::gradientStart(int index) {
+    return WorkspaceColors::startColor(index);
+}
+
+QColor Theme::gradientEnd(int index) {
+    return WorkspaceColors::endColor(index);
+}

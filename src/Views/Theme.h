@@ -1,0 +1,93 @@
+#pragma once
+
+#include "Services/Storage/AppTheme.h"
+
+#include <QColor>
+#include <QObject>
+#include <QString>
+#include <QtQml/qqmlregistration.h>
+
+class DesktopColorScheme;
+class QJSEngine;
+class QQmlEngine;
+
+// The look of every Ordella window: light or dark as the settings' theme says ("system" follows
+// the desktop's colour scheme), the label colours of the four hierarchy levels, the accent and
+// the named colours, the fonts and the timing of hover animations. Views take every colour and
+// font from here and never hard-code one.
+class Theme : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
+    Q_PROPERTY(bool dark READ dark NOTIFY changed)
+    Q_PROPERTY(QColor primary READ primary NOTIFY changed)
+    Q_PROPERTY(QColor secondary READ secondary NOTIFY changed)
+    Q_PROPERTY(QColor tertiary READ tertiary NOTIFY changed)
+    Q_PROPERTY(QColor quaternary READ quaternary NOTIFY changed)
+    Q_PROPERTY(QColor accent READ accent NOTIFY changed)
+    Q_PROPERTY(QColor windowBackground READ windowBackground NOTIFY changed)
+    Q_PROPERTY(qreal windowOpacity READ windowOpacity NOTIFY changed)
+    Q_PROPERTY(QColor shadow READ shadow NOTIFY changed)
+    Q_PROPERTY(QColor red READ red CONSTANT)
+    Q_PROPERTY(QColor orange READ orange CONSTANT)
+    Q_PROPERTY(QColor green READ green CONSTANT)
+    Q_PROPERTY(QColor blue READ blue CONSTANT)
+    Q_PROPERTY(QColor gray READ gray CONSTANT)
+    Q_PROPERTY(QString fontFamily READ fontFamily CONSTANT)
+    Q_PROPERTY(QString monospaceFamily READ monospaceFamily CONSTANT)
+    Q_PROPERTY(int hoverDuration READ hoverDuration CONSTANT)
+    Q_PROPERTY(int springDuration READ springDuration CONSTANT)
+    Q_PROPERTY(bool animated READ animated NOTIFY animatedChanged)
+
+public:
+    explicit Theme(QObject* parent = nullptr);
+    ~Theme() override;
+
+    // The instance QML uses: one per process.
+    static Theme* create(QQmlEngine* engine, QJSEngine* scriptEngine);
+    static Theme& shared();
+
+    bool dark() const { return m_dark; }
+    QColor primary() const;
+    QColor secondary() const;
+    QColor tertiary() const;
+    QColor quaternary() const;
+    QColor accent() const;
+    QColor windowBackground() const;
+    // The window's background lies at this opacity over the desktop.
+    qreal windowOpacity() const { return m_dark ? 0.75 : 0.9; }
+    QColor shadow() const;
+    QColor red() const;
+    QColor orange() const;
+    QColor green() const;
+    QColor blue() const;
+    QColor gray() const;
+    QString fontFamily() const;
+    QString monospaceFamily() const;
+    int hoverDuration() const { return 150; }
+    int springDuration() const { return 350; }
+    // Whether state changes animate; tests that take screenshots switch animations off.
+    bool animated() const { return m_animated; }
+    void setAnimated(bool animated);
+
+    // color with its alpha multiplied by opacity (0 to 1): the "primary at 4 %" of the designs.
+    Q_INVOKABLE static QColor alpha(const QColor& color, qreal opacity);
+    // A workspace colour by its name (gray for an unknown name).
+    Q_INVOKABLE static QColor workspaceColor(const QString& name);
+    // The start and end colours of one of the 32 workspace colour pairs.
+    Q_INVOKABLE static QColor gradientStart(int index);
+    Q_INVOKABLE static QColor gradientEnd(int index);
+
+    DesktopColorScheme& desktopColorScheme() { return *m_desktop; }
+
+signals:
+    void changed();
+    void animatedChanged();
+
+private:
+    void update();
+
+    DesktopColorScheme* m_desktop;
+    bool m_dark = false;
+    bool m_animated = true;
+};

@@ -1,0 +1,201 @@
+#include "Support/Views/ViewHarness.h"
+
+#include "Services/Storage/SettingsManager.h"
+#include "Views/Theme.h"
+#include "Views/UiSetup.h"
+
+#include <QDir>
+#include <QQmlComponent>
+#include <QQmlContext>
+#include <QSGRendererInterface>
+#include <QTest>
+#include <QtQml/qqmlextensionplugin.h>
+
+#include <gtest/gtest.h>
+
+Q_IMPORT_QML_PLUGIN(OrdellaPlugin)
+
+namespace {
+
+void collect(QQuickItem* item, const QString& objectName, QQuickItem*& found) {
+    if (found || !item) {
+        return;
+    }
+    if (item->objectName() == objectName) {
+        found = item;
+        return;
+    }
+    for (QQuickItem* child : item->childItems()) {
+        collect(child, objectName, found);
+    }
+}
+
+QtMessageHandler previousHandler = nullptr;
+
+// A warning of the QML engine (a failed binding, an unknown name, a type error) fails the test.
+void failOnQmlWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type != QtDebugMsg && type != QtInfoMsg &&
+        (message.contains(QLatin1String("qrc:/")) || message.contains(QLatin1String("QML")))) {
+        ADD_FAILURE() << "QML: " << message.toStdString();
+    }
+    if (previousHandler) {
+        previousHandler(type, context, message);
+    }
+}
+
+} // namespace
+
+ViewHarness::ViewHarness() {
+    static const bool prepared = [] {
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+        UiSetup::prepare();
+        return true;
+    }();
+    Q_UNUSED(prepared)
+    Theme::shared().setAnimated(false);
+    previousHandler = qInstallMessageHandler(failOnQmlWarnings);
+    m_engine = std::make_unique<QQmlEngine>();
+    m_window = std::make_unique<QQuickWindow>();
+}
+
+ViewHarness::~ViewHarness() {
+    delete m_root;
+    m_window.reset();
+    m_engine.reset();
+    qInstallMessageHandler(previousHandler);
+}
+
+QQuickItem* ViewHarness::show(const QString& view, const QVariantMap& properties, int width) {
+    QQmlComponent component(m_engine.get(), QUrl(QStringLiteral("qrc:/Ordella/") + view + QStringLiteral(".qml")));
+    std::unique_ptr<QObject> object(component.createWithInitialProperties(properties, m_engine->rootContext()));
+    auto* item = qobject_cast<QQuickItem*>(object.get());
+    if (!item) {
+        ADD_FAILURE() << "cannot show " << view.toStdString() << ": " << component.errorString().toStdString();
+        return nullptr;
+    }
+    object.release();
+    m_root = item;
+    m_width = width;
+    item->setParentItem(m_window->contentItem());
+    m_window->setColor(Theme::shared().windowBackground());
+    QObject::connect(&Theme::shared(), &Theme::changed, m_window.get(),
+                     [w = m_window.get()] { w->setColor(Theme::shared().windowBackground()); });
+    settle();
+    m_window->show();
+    settle();
+    return item;
+}
+
+void ViewHarness::settle() {
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::processEvents();
+        if (m_root) {
+            const qreal w = m_width > 0 ? m_width : m_root->implicitWidth();
+            m_root->setSize(QSizeF(w, m_root->implicitHeight()));
+            m_window->resize(qMax(1, qCeil(w)), qMax(1, qCeil(m_root->implicitHeight())));
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    QCoreApplication::processEvents();
+}
+
+QQuickItem* ViewHarness::findItem(const QString& objectName) const {
+    QQuickItem* found = nullptr;
+    collect(m_window->contentItem(), objectName, found);
+    if (!found && m_root) {
+        // Popups live in the window's overlay, which is a child of the content item's parent.
+        collect(m_window->contentItem()->parentItem(), objectName, found);
+    }
+    return found;
+}
+
+bool ViewHarness::has(const QString& objectName) const {
+    return findItem(objectName) != nullptr;
+}
+
+QQuickItem* ViewHarness::item(const QString& objectName) const {
+    QQuickItem* found = findItem(objectName);
+    if (!found) {
+        ADD_FAILURE() << "no item named " << objectName.toStdString();
+    }
+    return found;
+}
+
+QString ViewHarness::text(const QString& objectName) const {
+    QQuickItem* found = item(objectName);
+    return found ? found->property("text").toString() : QString();
+}
+
+bool ViewHarness::isShown(const QString& objectName) const {
+    for (QQuickItem* i = findItem(objectName); i; i = i->parentItem()) {
+        if (!i->isVisible() || i->opacity() <= 0.0) {
+            return false;
+        }
+        if (i == m_window->contentItem()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+QPointF ViewHarness::centreOf(const QString& objectName) const {
+    QQuickItem* found = item(objectName);
+    if (!found) {
+        return QPointF(-1, -1);
+    }
+    return found->mapToScene(QPointF(found->width() / 2, found->height() / 2));
+}
+
+void ViewHarness::click(const QString& objectName) {
+    const QPoint at = centreOf(objectName).toPoint();
+    QTest::mouseMove(m_window.get(), at);
+    QTest::mouseClick(m_window.get(), Qt::LeftButton, Qt::NoModifier, at);
+    settle();
+}
+
+void ViewHarness::hover(const QString& objectName) {
+    QTest::mouseMove(m_window.get(), centreOf(objectName).toPoint());
+    settle();
+}
+
+void ViewHarness::leave() {
+    QTest::mouseMove(m_window.get(), QPoint(-50, -50));
+    settle();
+}
+
+void ViewHarness::pressKey(int key, Qt::KeyboardModifiers modifiers, const QString& text) {
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
+    QCoreApplication::sendEvent(m_window.get(), &press);
+    QCoreApplication::sendEvent(m_window.get(), &release);
+    settle();
+}
+
+void ViewHarness::typeText(const QString& text) {
+    for (const QChar c : text) {
+        pressKey(0, Qt::NoModifier, QString(c));
+    }
+}
+
+QImage ViewHarness::grab() {
+    settle();
+    return m_window->grabWindow();
+}
+
+void ViewHarness::setTheme(AppTheme theme) {
+    SettingsManager::shared().setAppTheme(theme);
+    QCoreApplication::processEvents();
+}
+
+void ViewHarness::screenshots(const QString& name) {
+    const AppTheme before = SettingsManager::shared().appTheme();
+    const QString folder = QStringLiteral(ORDELLA_BINARY_DIR) + QStringLiteral("/screenshots");
+    QDir().mkpath(folder);
+    for (const auto& [theme, suffix] : {std::pair{AppTheme::light, "light"}, std::pair{AppTheme::dark, "dark"}}) {
+        setTheme(theme);
+        const QString path = folder + QLatin1Char('/') + name + QLatin1Char('-') + QLatin1String(suffix) +
+                             QStringLiteral(".png");
+        EXPECT_TRUE(grab().save(path)) << "cannot write " << path.toStdString();
+    }
+    setTheme(before);
+}

@@ -1,0 +1,49 @@
+#include "Models/Workspace.h"
+#include "Services/Storage/SettingsManager.h"
+#include "Support/Views/ViewHarness.h"
+#include "Views/DesktopColorScheme.h"
+#include "Views/Symbols.h"
+#include "Views/Theme.h"
+
+#include <QFont>
+#include <QRawFont>
+
+#include <gtest/gtest.h>
+
+TEST(ThemeTest, FollowsTheSettingAndForSystemTheDesktop) {
+    Theme& theme = Theme::shared();
+    DesktopColorScheme& desktop = theme.desktopColorScheme();
+    ViewHarness::setTheme(AppTheme::dark);
+    EXPECT_TRUE(theme.dark());
+    ViewHarness::setTheme(AppTheme::light);
+    EXPECT_FALSE(theme.dark());
+
+    ViewHarness::setTheme(AppTheme::system);
+    desktop.setPortalPreference(DesktopColorScheme::Preference::dark);
+    EXPECT_TRUE(theme.dark());
+    desktop.setPortalPreference(DesktopColorScheme::Preference::light);
+    EXPECT_FALSE(theme.dark());
+    desktop.setPortalPreference(std::nullopt);
+    ViewHarness::setTheme(AppTheme::light);
+    EXPECT_FALSE(theme.dark());
+}
+
+TEST(ThemeTest, EverySymbolHasAGlyphOfTheInstalledFont) {
+    const QRawFont font = QRawFont::fromFont(QFont(Symbols::fontFamily()));
+    ASSERT_TRUE(font.isValid());
+    ASSERT_EQ(font.familyName(), Symbols::fontFamily());
+    for (const QString& icon : Workspace::availableIcons()) {
+        EXPECT_TRUE(Symbols::codepoint(icon)) << icon.toStdString();
+    }
+    for (const Symbols::Glyph& glyph : Symbols::table()) {
+        EXPECT_TRUE(font.supportsCharacter(glyph.codepoint)) << QString::fromUtf16(glyph.symbol).toStdString();
+    }
+    EXPECT_EQ(Symbols::glyph("no.such.symbol"), QString::fromUcs4(std::array{Symbols::fallbackCodepoint()}.data(), 1));
+}
+
+TEST(ThemeTest, SectionHeaderShowsItsTitleInUpperCase) {
+    ViewHarness ui;
+    ui.show("SectionHeader", {{"icon", "bolt.fill"}, {"title", "Triggers straße"}}, 300);
+    EXPECT_EQ(ui.text("sectionHeaderTitle"), "TRIGGERS STRASSE");
+    ui.screenshots("SectionHeader");
+}
