@@ -42,9 +42,12 @@ QColor WorkspaceColors::gray() {
 }
 
 QColor WorkspaceColors::startColor(qint64 index) {
-    return color(WorkspaceAppearance::availableGradients().at(WorkspaceAppearance::gradientIndexInRange(index)).first);
+    return color(
+        WorkspaceAppearance::availableGradients().at(WorkspaceAppearance::gradientIndexInRange(index)).first);
 }
 
 QColor WorkspaceColors::endColor(qint64 index) {
-    return color(WorkspaceAppearance::availableGradients().at(WorkspaceAppearance::gradientIndexInRange(index)).second);
+    return color(WorkspaceAppearance::availableGradients()
+                     .at(WorkspaceAppearance::gradientIndexInRange(index))
+                     .second);
 }

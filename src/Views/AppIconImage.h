@@ -12,7 +12,8 @@
 class AppIconImage : public QQuickPaintedItem {
     Q_OBJECT
     QML_ELEMENT
-    Q_PROPERTY(QString bundleIdentifier READ bundleIdentifier WRITE setBundleIdentifier NOTIFY bundleIdentifierChanged)
+    Q_PROPERTY(QString bundleIdentifier READ bundleIdentifier WRITE setBundleIdentifier NOTIFY
+                   bundleIdentifierChanged)
     Q_PROPERTY(bool hasIcon READ hasIcon NOTIFY bundleIdentifierChanged)
     Q_PROPERTY(qreal radius MEMBER m_radius WRITE setRadius NOTIFY appearanceChanged)
     Q_PROPERTY(QColor outlineColor MEMBER m_outlineColor WRITE setOutlineColor NOTIFY appearanceChanged)

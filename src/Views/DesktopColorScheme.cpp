@@ -68,7 +68,8 @@ void DesktopColorScheme::readPortal() {
     });
 }
 
-void DesktopColorScheme::portalSettingChanged(const QString& group, const QString& key, const QDBusVariant& value) {
+void DesktopColorScheme::portalSettingChanged(const QString& group, const QString& key,
+                                              const QDBusVariant& value) {
     if (group == kGroup && key == kKey) {
         setPortalPreference(preferenceFrom(value.variant()));
     }

@@ -96,6 +96,10 @@ QColor Theme::shadow() const {
     return QColor(0, 0, 0, m_dark ? 110 : 46);
 }
 
+QColor Theme::popoverBackground() const {
+    return m_dark ? QColor(0x33, 0x33, 0x38) : QColor(0xfd, 0xfd, 0xfe);
+}
+
 QColor Theme::red() const {
     return WorkspaceColors::color(QStringLiteral("red"));
 }

@@ -28,6 +28,7 @@ class Theme : public QObject {
     Q_PROPERTY(QColor windowBackground READ windowBackground NOTIFY changed)
     Q_PROPERTY(qreal windowOpacity READ windowOpacity NOTIFY changed)
     Q_PROPERTY(QColor shadow READ shadow NOTIFY changed)
+    Q_PROPERTY(QColor popoverBackground READ popoverBackground NOTIFY changed)
     Q_PROPERTY(QColor red READ red CONSTANT)
     Q_PROPERTY(QColor orange READ orange CONSTANT)
     Q_PROPERTY(QColor green READ green CONSTANT)
@@ -57,6 +58,8 @@ public:
     // The window's background lies at this opacity over the desktop.
     qreal windowOpacity() const { return m_dark ? 0.75 : 0.9; }
     QColor shadow() const;
+    // Popovers float over the window a shade apart from it.
+    QColor popoverBackground() const;
     QColor red() const;
     QColor orange() const;
     QColor green() const;

@@ -63,3 +63,20 @@ Workspace WorkspaceSamples::plain(const QString& name, const QDateTime& updatedA
     w.updatedAt = updatedAt;
     return w;
 }
+
+Workspace WorkspaceSamples::withApps(const QString& name, const QStringList& bundleIdentifiers,
+                                     int windowsEach) {
+    Workspace w = plain(name, date(0));
+    for (const QString& bundleIdentifier : bundleIdentifiers) {
+        AppSnapshot app{QUuid::createUuid(), bundleIdentifier, bundleIdentifier.section('.', -1), {}, false};
+        for (int i = 0; i < windowsEach; ++i) {
+            WindowSnapshot window;
+            window.id = QUuid::createUuid();
+            window.frame = {100.0 * i, 50, 800, 600};
+            window.windowIndex = i;
+            app.windowSnapshots.append(window);
+        }
+        w.appSnapshots.append(app);
+    }
+    return w;
+}

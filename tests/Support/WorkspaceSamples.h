@@ -9,4 +9,7 @@ public:
     static QDateTime date(int secondsSince2024);
     static Workspace full();
     static Workspace plain(const QString& name, const QDateTime& updatedAt);
+    // A plain workspace with one application per bundle identifier (named after its last part),
+    // each with windowsEach windows.
+    static Workspace withApps(const QString& name, const QStringList& bundleIdentifiers, int windowsEach);
 };

@@ -1,9 +1,9 @@
+#include "Views/Theme.h"
 #include "Models/Workspace.h"
 #include "Services/Storage/SettingsManager.h"
 #include "Support/Views/ViewHarness.h"
 #include "Views/DesktopColorScheme.h"
 #include "Views/Symbols.h"
-#include "Views/Theme.h"
 
 #include <QFont>
 #include <QRawFont>
@@ -36,9 +36,11 @@ TEST(ThemeTest, EverySymbolHasAGlyphOfTheInstalledFont) {
         EXPECT_TRUE(Symbols::codepoint(icon)) << icon.toStdString();
     }
     for (const Symbols::Glyph& glyph : Symbols::table()) {
-        EXPECT_TRUE(font.supportsCharacter(glyph.codepoint)) << QString::fromUtf16(glyph.symbol).toStdString();
+        EXPECT_TRUE(font.supportsCharacter(glyph.codepoint))
+            << QString::fromUtf16(glyph.symbol).toStdString();
     }
-    EXPECT_EQ(Symbols::glyph("no.such.symbol"), QString::fromUcs4(std::array{Symbols::fallbackCodepoint()}.data(), 1));
+    EXPECT_EQ(Symbols::glyph("no.such.symbol"),
+              QString::fromUcs4(std::array{Symbols::fallbackCodepoint()}.data(), 1));
 }
 
 TEST(ThemeTest, SectionHeaderShowsItsTitleInUpperCase) {

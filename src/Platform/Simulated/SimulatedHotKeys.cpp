@@ -1,5 +1,7 @@
 #include "Platform/Simulated/SimulatedHotKeys.h"
 
+#include "Platform/KeyCodeTable.h"
+
 #include <algorithm>
 
 HotKeys::Status SimulatedHotKeys::registerHotKey(quint32 keyCode, quint32 modifiers, HotKeyID id) {
@@ -24,7 +26,12 @@ bool SimulatedHotKeys::unregisterHotKey(HotKeyID id) {
 
 std::optional<QString> SimulatedHotKeys::keyName(quint32 keyCode) const {
     const auto it = m_keyNames.constFind(keyCode);
-    return it == m_keyNames.cend() ? std::nullopt : std::optional<QString>(*it);
+    if (it != m_keyNames.cend()) {
+        return *it;
+    }
+    // Otherwise the simulated keyboard has a US layout.
+    const KeyCodeTable::Key* key = KeyCodeTable::key(keyCode);
+    return key && !key->character.isEmpty() ? std::optional<QString>(key->character) : std::nullopt;
 }
 
 bool SimulatedHotKeys::press(quint32 keyCode, quint32 modifiers) {

@@ -3,6 +3,9 @@
 #include "Platform/Simulated/SimulatedDesktop.h"
 
 #include <QColor>
+#include <QFont>
+#include <QLinearGradient>
+#include <QPainter>
 
 SimulatedRunningApplications::SimulatedRunningApplications(SimulatedDesktop* desktop)
     : m_desktop(desktop) {
@@ -78,11 +81,35 @@ QCoro::Task<OpenResult> SimulatedRunningApplications::openDocuments(QList<QUrl> 
 }
 
 QImage SimulatedRunningApplications::icon(const QString& bundleIdentifier) const {
-    if (!m_desktop || !m_desktop->installedApplication(bundleIdentifier)) {
+    const SimulatedDesktop::InstalledApp* installed =
+        m_desktop ? m_desktop->installedApplication(bundleIdentifier) : nullptr;
+    if (!installed) {
         return QImage();
     }
-    // A plain square whose colour is derived from the identifier, so icons are told apart.
-    QImage image(32, 32, QImage::Format_ARGB32);
-    image.fill(QColor::fromHsv(int(qHash(bundleIdentifier) % 360), 160, 220));
+    // A rounded tile in a colour derived from the identifier with the name's initial, so icons
+    // are told apart at a glance.
+    constexpr int size = 64;
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    // A hash that is the same in every run (qHash is seeded per process).
+    quint32 hash = 2166136261u;
+    for (const QChar c : bundleIdentifier) {
+        hash = (hash ^ c.unicode()) * 16777619u;
+    }
+    const int hue = int(hash % 360);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient fill(0, 0, 0, size);
+    fill.setColorAt(0, QColor::fromHsv(hue, 120, 250));
+    fill.setColorAt(1, QColor::fromHsv((hue + 20) % 360, 200, 200));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(fill);
+    painter.drawRoundedRect(QRectF(2, 2, size - 4, size - 4), 14, 14);
+    QFont font;
+    font.setPixelSize(34);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(QRect(0, 0, size, size), Qt::AlignCenter, installed->name.left(1).toUpper());
     return image;
 }

@@ -17,13 +17,12 @@ Q_IMPORT_QML_PLUGIN(OrdellaPlugin)
 
 namespace {
 
-void collect(QQuickItem* item, const QString& objectName, QQuickItem*& found) {
-    if (found || !item) {
+void collect(QQuickItem* item, const QString& objectName, QList<QQuickItem*>& found) {
+    if (!item) {
         return;
     }
     if (item->objectName() == objectName) {
-        found = item;
-        return;
+        found.append(item);
     }
     for (QQuickItem* child : item->childItems()) {
         collect(child, objectName, found);
@@ -66,15 +65,24 @@ ViewHarness::~ViewHarness() {
 }
 
 QQuickItem* ViewHarness::show(const QString& view, const QVariantMap& properties, int width) {
-    QQmlComponent component(m_engine.get(), QUrl(QStringLiteral("qrc:/Ordella/") + view + QStringLiteral(".qml")));
-    std::unique_ptr<QObject> object(component.createWithInitialProperties(properties, m_engine->rootContext()));
+    QQmlComponent component(m_engine.get(),
+                            QUrl(QStringLiteral("qrc:/Ordella/") + view + QStringLiteral(".qml")));
+    std::unique_ptr<QObject> object(
+        component.createWithInitialProperties(properties, m_engine->rootContext()));
     auto* item = qobject_cast<QQuickItem*>(object.get());
     if (!item) {
-        ADD_FAILURE() << "cannot show " << view.toStdString() << ": " << component.errorString().toStdString();
+        ADD_FAILURE() << "cannot show " << view.toStdString() << ": "
+                      << component.errorString().toStdString();
         return nullptr;
     }
     object.release();
     m_root = item;
+    // A view model that goes first takes the view with it, before any binding reads it again.
+    for (const QVariant& value : properties) {
+        if (QObject* model = value.value<QObject*>()) {
+            QObject::connect(model, &QObject::destroyed, item, [this] { delete m_root; });
+        }
+    }
     m_width = width;
     item->setParentItem(m_window->contentItem());
     m_window->setColor(Theme::shared().windowBackground());
@@ -92,21 +100,24 @@ void ViewHarness::settle() {
         if (m_root) {
             const qreal w = m_width > 0 ? m_width : m_root->implicitWidth();
             m_root->setSize(QSizeF(w, m_root->implicitHeight()));
-            m_window->resize(qMax(1, qCeil(w)), qMax(1, qCeil(m_root->implicitHeight())));
+            m_window->resize(qMax(m_minimumSize.width(), qCeil(w)),
+                             qMax(m_minimumSize.height(), qCeil(m_root->implicitHeight())));
         }
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     QCoreApplication::processEvents();
 }
 
-QQuickItem* ViewHarness::findItem(const QString& objectName) const {
-    QQuickItem* found = nullptr;
+QList<QQuickItem*> ViewHarness::items(const QString& objectName) const {
+    // The content item holds the view and the overlay with the open popups.
+    QList<QQuickItem*> found;
     collect(m_window->contentItem(), objectName, found);
-    if (!found && m_root) {
-        // Popups live in the window's overlay, which is a child of the content item's parent.
-        collect(m_window->contentItem()->parentItem(), objectName, found);
-    }
     return found;
+}
+
+QQuickItem* ViewHarness::findItem(const QString& objectName) const {
+    const QList<QQuickItem*> found = items(objectName);
+    return found.isEmpty() ? nullptr : found.first();
 }
 
 bool ViewHarness::has(const QString& objectName) const {
@@ -147,7 +158,14 @@ QPointF ViewHarness::centreOf(const QString& objectName) const {
 }
 
 void ViewHarness::click(const QString& objectName) {
-    const QPoint at = centreOf(objectName).toPoint();
+    click(item(objectName));
+}
+
+void ViewHarness::click(QQuickItem* target) {
+    if (!target) {
+        return;
+    }
+    const QPoint at = target->mapToScene(QPointF(target->width() / 2, target->height() / 2)).toPoint();
     QTest::mouseMove(m_window.get(), at);
     QTest::mouseClick(m_window.get(), Qt::LeftButton, Qt::NoModifier, at);
     settle();
@@ -191,7 +209,8 @@ void ViewHarness::screenshots(const QString& name) {
     const AppTheme before = SettingsManager::shared().appTheme();
     const QString folder = QStringLiteral(ORDELLA_BINARY_DIR) + QStringLiteral("/screenshots");
     QDir().mkpath(folder);
-    for (const auto& [theme, suffix] : {std::pair{AppTheme::light, "light"}, std::pair{AppTheme::dark, "dark"}}) {
+    for (const auto& [theme, suffix] :
+         {std::pair{AppTheme::light, "light"}, std::pair{AppTheme::dark, "dark"}}) {
         setTheme(theme);
         const QString path = folder + QLatin1Char('/') + name + QLatin1Char('-') + QLatin1String(suffix) +
                              QStringLiteral(".png");

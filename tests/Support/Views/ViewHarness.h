@@ -39,6 +39,8 @@ public:
     // The first object below the root (open popups included) with this objectName; fails the test
     // when there is none.
     QQuickItem* item(const QString& objectName) const;
+    // Every such object, in tree order.
+    QList<QQuickItem*> items(const QString& objectName) const;
     // Whether such an object exists at all.
     bool has(const QString& objectName) const;
     QString text(const QString& objectName) const;
@@ -46,14 +48,17 @@ public:
     bool isShown(const QString& objectName) const;
 
     void click(const QString& objectName);
+    void click(QQuickItem* item);
     void hover(const QString& objectName);
     // Moves the pointer out of the window.
     void leave();
     void pressKey(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, const QString& text = QString());
     void typeText(const QString& text);
 
-    // Lets pending events, bindings and layouts settle, and fits the window to the view.
+    // Lets pending events, bindings and layouts settle, and fits the window to the view (at least
+    // the minimum size, so that open popovers fit in it too).
     void settle();
+    void setMinimumSize(const QSize& size) { m_minimumSize = size; }
     QImage grab();
     // Renders the view in the light and in the dark theme and writes both PNG files; the theme
     // the test had stays.
@@ -68,4 +73,5 @@ private:
     std::unique_ptr<QQuickWindow> m_window;
     QPointer<QQuickItem> m_root;
     int m_width = 0;
+    QSize m_minimumSize;
 };
