@@ -29,7 +29,7 @@ PlainButton {
         radius: 7
         startColor: Theme.gradientStart(root.index)
         endColor: Theme.gradientEnd(root.index)
-        borderWidth: 2
-        borderColor: root.isSelected ? Theme.alpha("white", 0.8) : "transparent"
+        outlineWidth: 2
+        outlineColor: root.isSelected ? Theme.alpha("white", 0.8) : "transparent"
     }
 }
