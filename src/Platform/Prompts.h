@@ -30,6 +30,15 @@ struct FilePanelRequest {
     bool chooseDirectories = false;
 };
 
+// A new mail for the user to finish and send in their mail program.
+struct EmailDraft {
+    QString recipient;
+    QString subject;
+    QString body;
+    // Files to attach, by path.
+    QStringList attachments;
+};
+
 // Alerts and panels shown to the user, awaited without blocking the event loop, and the opening of
 // a URL in the user's default handler.
 class Prompts {
@@ -43,4 +52,7 @@ public:
     virtual QCoro::Task<std::optional<QString>> chooseFileToSave(FilePanelRequest request) = 0;
     // Opens url with the user's default handler; false when nothing could open it.
     virtual bool openUrl(const QUrl& url) = 0;
+    // Opens the draft, attachments included, in the user's mail program through xdg-email; false
+    // when that tool is missing or cannot be started, so the caller can fall back to a link.
+    virtual bool composeEmail(const EmailDraft& draft);
 };

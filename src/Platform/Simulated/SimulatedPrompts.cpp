@@ -22,3 +22,10 @@ bool SimulatedPrompts::openUrl(const QUrl& url) {
     m_openedUrls.append(url);
     return m_openUrlSucceeds;
 }
+
+bool SimulatedPrompts::composeEmail(const EmailDraft& draft) {
+    if (m_canComposeEmail) {
+        m_emails.append(draft);
+    }
+    return m_canComposeEmail;
+}

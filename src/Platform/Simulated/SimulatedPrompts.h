@@ -16,6 +16,8 @@ public:
     QCoro::Task<std::optional<QString>> chooseFileToOpen(FilePanelRequest request) override;
     QCoro::Task<std::optional<QString>> chooseFileToSave(FilePanelRequest request) override;
     bool openUrl(const QUrl& url) override;
+    // Records the draft; succeeds only when a mail program was made available.
+    bool composeEmail(const EmailDraft& draft) override;
 
     // Answers for the next alerts: the position of the chosen button, -1 for dismissed.
     void queueAlertAnswer(int button) { m_alertAnswers.append(button); }
@@ -24,10 +26,13 @@ public:
     void queuePanelAnswer(std::optional<QString> path) { m_panelAnswers.append(std::move(path)); }
     // Whether openUrl succeeds.
     void setOpenUrlSucceeds(bool succeeds) { m_openUrlSucceeds = succeeds; }
+    // Whether composeEmail finds a mail program; none by default.
+    void setCanComposeEmail(bool can) { m_canComposeEmail = can; }
 
     const QList<AlertRequest>& shownAlerts() const { return m_alerts; }
     const QList<FilePanelRequest>& shownPanels() const { return m_panels; }
     const QList<QUrl>& openedUrls() const { return m_openedUrls; }
+    const QList<EmailDraft>& composedEmails() const { return m_emails; }
 
 private:
     std::optional<QString> nextPanelAnswer(FilePanelRequest request);
@@ -39,4 +44,6 @@ private:
     QList<AlertRequest> m_alerts;
     QList<FilePanelRequest> m_panels;
     QList<QUrl> m_openedUrls;
+    bool m_canComposeEmail = false;
+    QList<EmailDraft> m_emails;
 };

@@ -56,6 +56,12 @@ QString PermissionManager::accessibilityHelpPath() {
         .filePath(QStringLiteral("Help/Accessibility.html"));
 }
 
+bool PermissionManager::openAccessibilityHelp() {
+    const std::shared_ptr<Prompts> prompts = Platform::current().prompts;
+    const QString path = accessibilityHelpPath();
+    return prompts && writeHelpPage(path) && prompts->openUrl(QUrl::fromLocalFile(path));
+}
+
 QCoro::Task<void> PermissionManager::showAccessibilityAlert() {
     // Held for the whole wait: the alert's owner must outlive the answer.
     const std::shared_ptr<Prompts> prompts = Platform::current().prompts;
@@ -78,8 +84,7 @@ QCoro::Task<void> PermissionManager::showAccessibilityAlert() {
     if (!current) {
         co_return;
     }
-    const QString path = accessibilityHelpPath();
-    if (writeHelpPage(path) && current->openUrl(QUrl::fromLocalFile(path))) {
+    if (openAccessibilityHelp()) {
         co_return;
     }
     // Neither a page nor a browser: say it in an alert of its own.

@@ -18,4 +18,6 @@ public:
     static QString accessibilityHelpText();
     // Where the help page is written before it is opened.
     static QString accessibilityHelpPath();
+    // Writes the help page and opens it in the user's browser; false when either fails.
+    static bool openAccessibilityHelp();
 };

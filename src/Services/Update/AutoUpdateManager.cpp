@@ -466,6 +466,12 @@ QCoro::Task<void> AutoUpdateManager::showRestartAlert() {
     }
 }
 
+void AutoUpdateManager::restartIntoUpdate() {
+    if (m_updateState.kind() == UpdateState::Kind::readyToInstall) {
+        restartApp();
+    }
+}
+
 void AutoUpdateManager::restartApp() {
     QProcess process;
     process.setProgram(m_installedProgram);

@@ -86,6 +86,9 @@ public:
     // Downloads, installs and offers to restart into the offered version; does nothing unless an
     // update is available (or while an installation is running).
     Q_INVOKABLE void downloadAndInstallUpdate();
+    // Once an update is installed (readyToInstall), starts the new copy and quits, as the restart
+    // alert's button does; for when that alert was dismissed. Does nothing in any other state.
+    Q_INVOKABLE void restartIntoUpdate();
 
     // Whether remote names a later version than local: both must read as exactly three numbers.
     static bool isRemoteVersionNewer(const std::optional<QString>& local, const QString& remote);

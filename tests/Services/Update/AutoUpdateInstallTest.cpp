@@ -107,6 +107,24 @@ TEST_F(AutoUpdateInstall, DownloadsInstallsOverTheRunningCopyAndRestarts) {
                                              QString::number(QCoreApplication::applicationPid())));
 }
 
+TEST_F(AutoUpdateInstall, ADismissedRestartAlertLeavesTheRestartToTheUser) {
+    writeCopy(staging() + "/Ordella", "2.0.0");
+    serveArchive("2.0.0", archive({"Ordella"}));
+    server().route("/version.json", R"({"version": "2.0.0"})");
+    start();
+    manager().restartIntoUpdate();
+    EXPECT_FALSE(quitCalled()) << "nothing is installed yet";
+    prompts().queueAlertAnswer(-1);
+    ASSERT_TRUE(check());
+    manager().downloadAndInstallUpdate();
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(manager().updateState(), UpdateState::readyToInstall());
+    EXPECT_FALSE(quitCalled());
+    manager().restartIntoUpdate();
+    EXPECT_TRUE(quitCalled());
+    ASSERT_TRUE(waitForStart());
+}
+
 TEST_F(AutoUpdateInstall, ADownloadThatFailsTwiceGivesTheAddress) {
     server().route("/downloads/Ordella2.0.0.tar.gz", {Response::truncated({})});
     ASSERT_TRUE(update());

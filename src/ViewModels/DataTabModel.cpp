@@ -1,0 +1,123 @@
+#include "ViewModels/DataTabModel.h"
+
+#include "Platform/Platform.h"
+#include "Platform/Prompts.h"
+#include "Services/Storage/WorkspaceStore.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QSaveFile>
+
+namespace {
+
+const QStringList kJsonOnly{QStringLiteral("json")};
+
+bool writeAtomically(const QString& path, const QByteArray& data) {
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.commit();
+}
+
+std::optional<QByteArray> readImportFile(const QString& path) {
+    const QFileInfo info(path);
+    QFile file(path);
+    if (!info.isFile() || info.size() > DataTabModel::maxImportBytes || !file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    QByteArray data = file.read(DataTabModel::maxImportBytes + 1); // it may have grown since
+    if (data.size() > DataTabModel::maxImportBytes || file.error() != QFileDevice::NoError) {
+        return std::nullopt;
+    }
+    return data;
+}
+
+} // namespace
+
+DataTabModel::DataTabModel(WorkspaceStore& store, QObject* parent)
+    : QObject(parent)
+    , m_store(store) {
+}
+
+void DataTabModel::reset() {
+    setStatusMessage(QString());
+}
+
+void DataTabModel::setStatusMessage(const QString& message) {
+    if (message != m_statusMessage) {
+        m_statusMessage = message;
+        emit statusMessageChanged();
+    }
+}
+
+QCoro::Task<void> DataTabModel::runExport() {
+    QPointer<DataTabModel> self(this);
+    // Held for the whole wait: the panel's owner must outlive the answer.
+    const std::shared_ptr<Prompts> prompts = Platform::current().prompts;
+    if (!prompts) {
+        co_return;
+    }
+    FilePanelRequest panel;
+    panel.title = QStringLiteral("Export Workspaces");
+    panel.suggestedName = QStringLiteral("Workspaces.json");
+    panel.allowedSuffixes = kJsonOnly;
+    const std::optional<QString> path = co_await prompts->chooseFileToSave(panel);
+    if (!self || !path || path->isEmpty()) {
+        co_return;
+    }
+    const JsonResult<QByteArray> data = m_store.exportAllWorkspaces();
+    const bool written = data.ok() && writeAtomically(*path, data.value());
+    setStatusMessage(written ? QStringLiteral("Workspaces exported successfully")
+                             : QStringLiteral("Failed to export workspaces"));
+}
+
+QCoro::Task<void> DataTabModel::runImport() {
+    QPointer<DataTabModel> self(this);
+    const std::shared_ptr<Prompts> prompts = Platform::current().prompts;
+    if (!prompts) {
+        co_return;
+    }
+    FilePanelRequest panel;
+    panel.title = QStringLiteral("Import Workspaces");
+    panel.allowedSuffixes = kJsonOnly;
+    const std::optional<QString> path = co_await prompts->chooseFileToOpen(panel);
+    if (!self || !path || path->isEmpty()) {
+        co_return;
+    }
+    const std::optional<QByteArray> data = readImportFile(*path);
+    if (!data) {
+        setStatusMessage(QStringLiteral("Failed to import workspaces"));
+        co_return;
+    }
+    const JsonResult<WorkspaceStore::ImportSummary> imported = m_store.importWorkspaces(*data);
+    if (!imported.ok()) {
+        setStatusMessage(QStringLiteral("Failed to import workspaces"));
+    } else if (!imported.value().allWritten) {
+        // The workspaces are listed, but some would be gone at the next start.
+        setStatusMessage(QStringLiteral("Imported, but some workspaces could not be saved"));
+    } else {
+        setStatusMessage(QStringLiteral("Workspaces imported successfully"));
+    }
+}
+
+QCoro::Task<void> DataTabModel::runDeleteAll() {
+    QPointer<DataTabModel> self(this);
+    const std::shared_ptr<Prompts> prompts = Platform::current().prompts;
+    if (!prompts) {
+        co_return;
+    }
+    AlertRequest alert;
+    alert.style = AlertRequest::Style::Warning;
+    alert.messageText = QStringLiteral("Delete All Workspaces");
+    alert.informativeText =
+        QStringLiteral("Are you sure you want to delete all workspaces? This action cannot be undone.");
+    alert.buttons = {QStringLiteral("Delete"), QStringLiteral("Cancel")};
+    alert.iconName = QStringLiteral("AppIcon");
+    const int answer = co_await prompts->showAlert(alert);
+    if (!self || answer != 0) {
+        co_return;
+    }
+    // The list is emptied either way; files left behind would bring workspaces back at the next
+    // start, so that is said.
+    setStatusMessage(m_store.deleteAll() ? QStringLiteral("Workspaces deleted successfully")
+                                         : QStringLiteral("Some workspace files could not be deleted"));
+}

@@ -1,0 +1,120 @@
+#include "ViewModels/DataTabModel.h"
+#include "Services/Storage/WorkspaceStore.h"
+
+#include "Support/DiagnosticsCapture.h"
+#include "Support/ScriptedDesktop.h"
+#include "Support/WorkspaceSamples.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class DataTabModelTest : public SimulatedDesktopFixture {
+protected:
+    DataTabModelTest() {
+        store.save(WorkspaceSamples::full());
+        store.save(WorkspaceSamples::plain("Plain", WorkspaceSamples::date(0)));
+    }
+
+    QString path(const QString& name) const { return files.filePath(name); }
+    void run(QCoro::Task<void> task) { ASSERT_TRUE(clock().runUntilDone(std::move(task))); }
+    // Puts a folder with something in it where the workspace's file must be, so it can neither be
+    // written nor removed.
+    void blockFile(const QString& folder, const QUuid& id) {
+        const QString file = QDir(folder).filePath(id.toString(QUuid::WithoutBraces).toUpper() + ".json");
+        QFile::remove(file);
+        ASSERT_TRUE(QDir().mkpath(file + "/inside"));
+    }
+
+    DiagnosticsCapture diagnostics;
+    QTemporaryDir storage;
+    QTemporaryDir files;
+    WorkspaceStore store{storage.path()};
+    DataTabModel model{store};
+};
+
+TEST_F(DataTabModelTest, ExportAndImportRoundTrip) {
+    prompts().queuePanelAnswer(path("Workspaces.json"));
+    run(model.runExport());
+    EXPECT_EQ(model.statusMessage(), "Workspaces exported successfully");
+    const FilePanelRequest panel = prompts().shownPanels().last();
+    EXPECT_EQ(panel.title, "Export Workspaces");
+    EXPECT_EQ(panel.suggestedName, "Workspaces.json");
+    EXPECT_EQ(panel.allowedSuffixes, QStringList{"json"});
+
+    QTemporaryDir otherStorage;
+    WorkspaceStore other(otherStorage.path());
+    DataTabModel importer(other);
+    prompts().queuePanelAnswer(path("Workspaces.json"));
+    run(importer.runImport());
+    EXPECT_EQ(importer.statusMessage(), "Workspaces imported successfully");
+    EXPECT_EQ(prompts().shownPanels().last().title, "Import Workspaces");
+    EXPECT_EQ(other.workspaces(), store.workspaces());
+    // The same file again adds nothing and is still a success.
+    prompts().queuePanelAnswer(path("Workspaces.json"));
+    run(importer.runImport());
+    EXPECT_EQ(other.workspaces().size(), 2);
+    EXPECT_EQ(importer.statusMessage(), "Workspaces imported successfully");
+}
+
+TEST_F(DataTabModelTest, AFailedImportChangesNothingAndSaysSo) {
+    const QList<Workspace> before = store.workspaces();
+    QFile object(path("object.json"));
+    ASSERT_TRUE(object.open(QIODevice::WriteOnly));
+    object.write("{\"id\": \"not an array\"}");
+    object.close();
+    QDir().mkpath(path("folder.json"));
+    for (const char* name : {"object.json", "folder.json", "missing.json"}) {
+        model.reset();
+        prompts().queuePanelAnswer(path(name));
+        run(model.runImport());
+        EXPECT_EQ(model.statusMessage(), "Failed to import workspaces") << name;
+        EXPECT_EQ(store.workspaces(), before);
+    }
+    // A cancelled panel is no failure: the line stays as it was.
+    run(model.runImport());
+    EXPECT_EQ(model.statusMessage(), "Failed to import workspaces");
+}
+
+TEST_F(DataTabModelTest, WritesAndRemovalsThatFailAreReported) {
+    prompts().queuePanelAnswer(path("Workspaces.json"));
+    run(model.runExport());
+    // An imported workspace whose file cannot be written.
+    QTemporaryDir otherStorage;
+    WorkspaceStore other(otherStorage.path());
+    DataTabModel importer(other);
+    blockFile(otherStorage.path(), store.workspaces().first().id);
+    prompts().queuePanelAnswer(path("Workspaces.json"));
+    run(importer.runImport());
+    EXPECT_EQ(importer.statusMessage(), "Imported, but some workspaces could not be saved");
+
+    // An export into a folder that cannot exist.
+    QFile(path("plain")).open(QIODevice::WriteOnly);
+    prompts().queuePanelAnswer(path("plain/Workspaces.json"));
+    run(model.runExport());
+    EXPECT_EQ(model.statusMessage(), "Failed to export workspaces");
+
+    // Delete all asks first; Cancel keeps everything and the line.
+    prompts().queueAlertAnswer(1);
+    run(model.runDeleteAll());
+    const AlertRequest alert = prompts().shownAlerts().last();
+    EXPECT_EQ(alert.messageText, "Delete All Workspaces");
+    EXPECT_EQ(alert.buttons, (QStringList{"Delete", "Cancel"}));
+    EXPECT_EQ(store.workspaces().size(), 2);
+    EXPECT_EQ(model.statusMessage(), "Failed to export workspaces");
+
+    blockFile(storage.path(), store.workspaces().first().id);
+    prompts().queueAlertAnswer(0);
+    run(model.runDeleteAll());
+    EXPECT_TRUE(store.workspaces().isEmpty());
+    EXPECT_EQ(model.statusMessage(), "Some workspace files could not be deleted");
+    prompts().queueAlertAnswer(0);
+    run(model.runDeleteAll());
+    EXPECT_EQ(model.statusMessage(), "Workspaces deleted successfully");
+}
+
+} // namespace
