@@ -80,10 +80,6 @@ std::pair<QString, QJsonObject> readVersionDocument(const QByteArray& data) {
     return {{}, object};
 }
 
-bool dismissed(const QString& version) {
-    return JsonSettingsFormat::userSettings()->value(QStringLiteral("dismissedVersion_") + version).toBool();
-}
-
 } // namespace
 
 AutoUpdateManager::Configuration AutoUpdateManager::Configuration::defaults() {
@@ -96,6 +92,14 @@ AutoUpdateManager::Configuration AutoUpdateManager::Configuration::defaults() {
     c.localVersion = info ? info->appVersion() : std::optional<QString>(QStringLiteral(ORDELLA_VERSION));
     c.quit = [] { QCoreApplication::quit(); };
     return c;
+}
+
+bool AutoUpdateManager::wasVersionDismissed(const QString& version) {
+    return JsonSettingsFormat::userSettings()->value(QStringLiteral("dismissedVersion_") + version).toBool();
+}
+
+void AutoUpdateManager::rememberDismissedVersion(const QString& version) {
+    JsonSettingsFormat::userSettings()->setValue(QStringLiteral("dismissedVersion_") + version, true);
 }
 
 QString AutoUpdateManager::downloadFileName() {
@@ -247,7 +251,7 @@ QCoro::Task<void> AutoUpdateManager::runCheck(QUrl url, bool showDialog, bool fo
     setRemoteVersion(version);
     if (isRemoteVersionNewer(m_configuration.localVersion, version)) {
         setUpdateState(UpdateState::updateAvailable(version));
-        if (showDialog && (forceShow || !dismissed(version))) {
+        if (showDialog && (forceShow || !wasVersionDismissed(version))) {
             setShowUpdateDialog(true);
         }
         co_return;

@@ -56,6 +56,10 @@ public:
 
     static constexpr int maxUpdateAttempts = 2;
     static constexpr double checkIntervalSeconds = 86400;
+    // Whether the user turned down the offer of this version for good (the update banner's dismiss
+    // button), and remembering that they did. Kept in the user settings, never forgotten.
+    static bool wasVersionDismissed(const QString& version);
+    static void rememberDismissedVersion(const QString& version);
     // The downloaded archive's name in the updater's private temporary folder.
     static QString downloadFileName();
 

@@ -1,0 +1,92 @@
+#include "ViewModels/CapturePanelModel.h"
+
+#include "ViewModels/WorkspacePreviewViewModel.h"
+
+#include <algorithm>
+
+CapturePanelModel::CapturePanelModel(WorkspacePreviewViewModel* preview, QObject* parent)
+    : QObject(parent)
+    , m_preview(preview) {
+    preview->setParent(this);
+    for (auto signal :
+         {&WorkspacePreviewViewModel::isCapturingChanged, &WorkspacePreviewViewModel::captureErrorChanged,
+          &WorkspacePreviewViewModel::capturedWorkspaceChanged}) {
+        connect(preview, signal, this, &CapturePanelModel::captureStateChanged);
+        connect(preview, signal, this, &CapturePanelModel::selectionChanged);
+    }
+    for (auto signal : {&WorkspacePreviewViewModel::ignoredAppIDsChanged,
+                        &WorkspacePreviewViewModel::ignoredWindowIDsChanged,
+                        &WorkspacePreviewViewModel::ignoredTabIDsChanged,
+                        &WorkspacePreviewViewModel::appOnlyModeIDsChanged}) {
+        connect(preview, signal, this, &CapturePanelModel::selectionChanged);
+    }
+}
+
+CapturePanelModel::~CapturePanelModel() = default;
+
+CapturePanelModel::CaptureState CapturePanelModel::captureState() const {
+    if (m_preview->isCapturing()) {
+        return CaptureState::capturing;
+    }
+    if (m_preview->captureError()) {
+        return CaptureState::failed;
+    }
+    if (const std::optional<Workspace>& captured = m_preview->capturedWorkspace()) {
+        return captured->appSnapshots.isEmpty() ? CaptureState::empty : CaptureState::captured;
+    }
+    return CaptureState::notStarted;
+}
+
+QString CapturePanelModel::captureError() const {
+    return m_preview->captureError().value_or(QString());
+}
+
+QString CapturePanelModel::summaryText() const {
+    return m_preview->summaryText();
+}
+
+bool CapturePanelModel::showsSelectionButton() const {
+    const std::optional<Workspace>& captured = m_preview->capturedWorkspace();
+    return captured && !captured->appSnapshots.isEmpty();
+}
+
+bool CapturePanelModel::anyAppIgnored() const {
+    const std::optional<Workspace>& captured = m_preview->capturedWorkspace();
+    if (!captured) {
+        return false;
+    }
+    const QSet<QUuid>& ignored = m_preview->ignoredAppIDs();
+    return std::any_of(captured->appSnapshots.begin(), captured->appSnapshots.end(),
+                       [&ignored](const AppSnapshot& app) { return ignored.contains(app.id); });
+}
+
+QString CapturePanelModel::selectionButtonTitle() const {
+    return anyAppIgnored() ? QStringLiteral("Select All") : QStringLiteral("Deselect All");
+}
+
+bool CapturePanelModel::hasAnyAppsToSave() const {
+    return m_preview->hasAnyAppsToSave();
+}
+
+void CapturePanelModel::appeared() {
+    comingOnScreen();
+    if (m_captureStarted) {
+        return;
+    }
+    m_captureStarted = true;
+    // Nothing follows the capture here: the panel follows the preview model's fields. The
+    // preview model checks that it still exists when the capture returns.
+    capture();
+}
+
+void CapturePanelModel::toggleSelectAll() {
+    if (anyAppIgnored()) {
+        m_preview->selectAllApps();
+    } else {
+        m_preview->deselectAllApps();
+    }
+}
+
+void CapturePanelModel::cancel() {
+    emit cancelled();
+}
