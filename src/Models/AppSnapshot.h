@@ -6,6 +6,8 @@
 #include <QString>
 #include <QUuid>
 
+#include <algorithm>
+
 // One saved application with its windows.
 struct AppSnapshot {
     QUuid id;
@@ -13,6 +15,12 @@ struct AppSnapshot {
     QString appName;
     QList<WindowSnapshot> windowSnapshots;
     bool isHidden = false;
+
+    // At least one window shows a document.
+    bool hasDocumentWindows() const {
+        return std::any_of(windowSnapshots.begin(), windowSnapshots.end(),
+                           [](const WindowSnapshot& w) { return w.hasDocument(); });
+    }
 
     bool operator==(const AppSnapshot&) const = default;
 };

@@ -22,5 +22,8 @@ struct WindowSnapshot {
     std::optional<QString> documentURL;
     bool isMinimized = false;
 
+    // The window shows a document: its address is present and not empty.
+    bool hasDocument() const { return documentURL.has_value() && !documentURL->isEmpty(); }
+
     bool operator==(const WindowSnapshot&) const = default;
 };

@@ -1,5 +1,6 @@
 #include "ViewModels/WorkspacePreviewViewModel.h"
 
+#include "Extensions/LocalizationManager.h"
 #include "Platform/Clock.h"
 #include "Platform/Platform.h"
 #include "Services/Capture/WorkspaceCapturer.h"
@@ -41,11 +42,6 @@ QSet<QString> normalizedURLs(const WindowSnapshot& window) {
     return urls;
 }
 
-QString countText(qsizetype n, const char* one, const char* many) {
-    return n == 1 ? QString::fromLatin1(one)
-                  : QStringLiteral("%1 %2").arg(QString::number(n), QLatin1String(many));
-}
-
 } // namespace
 
 WorkspacePreviewViewModel::WorkspacePreviewViewModel(QObject* parent)
@@ -66,9 +62,7 @@ bool WorkspacePreviewViewModel::isDocumentApp(const AppSnapshot& app) {
     if (isSupportedBrowser(app.bundleIdentifier)) {
         return false;
     }
-    return std::any_of(app.windowSnapshots.begin(), app.windowSnapshots.end(), [](const WindowSnapshot& w) {
-        return w.documentURL.has_value() && !w.documentURL->isEmpty();
-    });
+    return app.hasDocumentWindows();
 }
 
 QCoro::Task<std::optional<Workspace>> WorkspacePreviewViewModel::runCapture(QString name) {
@@ -350,14 +344,7 @@ QString WorkspacePreviewViewModel::summaryText() const {
     if (apps == 0) {
         return {};
     }
-    QStringList parts{countText(apps, "1 app", "apps")};
-    if (windows >= 1) {
-        parts << countText(windows, "1 window", "windows");
-    }
-    if (tabs >= 1) {
-        parts << countText(tabs, "1 tab", "tabs");
-    }
-    return parts.join(QStringLiteral(", "));
+    return LocalizationManager::contentSummary(apps, windows, tabs, QStringLiteral(", "));
 }
 
 void WorkspacePreviewViewModel::setCapturing(bool value) {

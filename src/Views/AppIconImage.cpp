@@ -3,8 +3,6 @@
 #include "Platform/Platform.h"
 #include "Platform/RunningApplications.h"
 
-#include <QPainter>
-
 QImage AppIconImage::iconFor(const QString& bundleIdentifier) {
     const std::shared_ptr<RunningApplications> apps = Platform::current().runningApplications;
     if (!apps || bundleIdentifier.isEmpty() || !apps->urlForApplication(bundleIdentifier)) {
@@ -24,17 +22,5 @@ void AppIconImage::setBundleIdentifier(const QString& bundleIdentifier) {
 }
 
 void AppIconImage::paint(QPainter* painter) {
-    const QRectF bounds(0, 0, width(), height());
-    if (m_icon.isNull() || bounds.isEmpty()) {
-        return;
-    }
-    painter->setRenderHint(QPainter::Antialiasing);
-    painter->setRenderHint(QPainter::SmoothPixmapTransform);
-    painter->save();
-    painter->setClipPath(shape());
-    const QSizeF scaled = QSizeF(m_icon.size()).scaled(bounds.size(), Qt::KeepAspectRatioByExpanding);
-    painter->drawImage(QRectF(bounds.center() - QPointF(scaled.width() / 2, scaled.height() / 2), scaled),
-                       m_icon);
-    painter->restore();
-    paintOutline(painter);
+    paintFilling(painter, m_icon);
 }

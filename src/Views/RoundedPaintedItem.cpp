@@ -36,3 +36,19 @@ void RoundedPaintedItem::paintOutline(QPainter* painter) const {
     painter->setBrush(Qt::NoBrush);
     painter->drawRoundedRect(QRectF(0, 0, width(), height()).adjusted(inset, inset, -inset, -inset), r, r);
 }
+
+void RoundedPaintedItem::paintFilling(QPainter* painter, const QImage& image) const {
+    const QRectF bounds(0, 0, width(), height());
+    if (image.isNull() || bounds.isEmpty()) {
+        return;
+    }
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setRenderHint(QPainter::SmoothPixmapTransform);
+    painter->save();
+    painter->setClipPath(shape());
+    const QSizeF scaled = image.deviceIndependentSize().scaled(bounds.size(), Qt::KeepAspectRatioByExpanding);
+    painter->drawImage(QRectF(bounds.center() - QPointF(scaled.width() / 2, scaled.height() / 2), scaled),
+                       image);
+    painter->restore();
+    paintOutline(painter);
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QImage>
 #include <QPainterPath>
 #include <QQuickPaintedItem>
 #include <QtQml/qqmlregistration.h>
@@ -35,6 +36,9 @@ protected:
     }
     QPainterPath shape() const;
     void paintOutline(QPainter* painter) const;
+    // image filling the whole item with its aspect ratio kept (what overflows is cropped, evenly
+    // on both sides), smoothly scaled and clipped to the shape, then the outline.
+    void paintFilling(QPainter* painter, const QImage& image) const;
 
 private:
     qreal m_radius = 0;

@@ -241,6 +241,10 @@ const QList<Symbols::Glyph>& Symbols::table() {
         {u"rectangle.stack.badge.plus", u"library_add", 0xe02e},
         {u"doc.text.magnifyingglass", u"find_in_page", 0xe880},
         {u"exclamationmark.triangle.fill", u"warning", 0xe002},
+        {u"app.dashed", u"select_all", 0xe162},
+        {u"chevron.left", u"chevron_left", 0xe5cb},
+        {u"doc", u"insert_drive_file", 0xe24d},
+        {u"photo", u"image", 0xe3f4},
     };
     return glyphs;
 }

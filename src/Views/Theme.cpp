@@ -100,6 +100,10 @@ QColor Theme::popoverBackground() const {
     return m_dark ? QColor(0x33, 0x33, 0x38) : QColor(0xfd, 0xfd, 0xfe);
 }
 
+QColor Theme::controlBackground() const {
+    return m_dark ? QColor(0x1c, 0x1c, 0x1f) : QColor(0xff, 0xff, 0xff);
+}
+
 QColor Theme::red() const {
     return WorkspaceColors::color(QStringLiteral("red"));
 }

@@ -29,6 +29,7 @@ class Theme : public QObject {
     Q_PROPERTY(qreal windowOpacity READ windowOpacity NOTIFY changed)
     Q_PROPERTY(QColor shadow READ shadow NOTIFY changed)
     Q_PROPERTY(QColor popoverBackground READ popoverBackground NOTIFY changed)
+    Q_PROPERTY(QColor controlBackground READ controlBackground NOTIFY changed)
     Q_PROPERTY(QColor red READ red CONSTANT)
     Q_PROPERTY(QColor orange READ orange CONSTANT)
     Q_PROPERTY(QColor green READ green CONSTANT)
@@ -60,6 +61,8 @@ public:
     QColor shadow() const;
     // Popovers float over the window a shade apart from it.
     QColor popoverBackground() const;
+    // Cards and fields stand out from the window on this.
+    QColor controlBackground() const;
     QColor red() const;
     QColor orange() const;
     QColor green() const;

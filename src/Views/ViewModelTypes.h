@@ -2,10 +2,18 @@
 
 // The view models of src/ViewModels as QML knows them: types that views take as (required)
 // properties and read, but never create. Add a view model here when a view needs it.
+#include "ViewModels/AppRestorePreviewRowModel.h"
+#include "ViewModels/AppSelectionRowModel.h"
+#include "ViewModels/BrowserSelectionRowModel.h"
 #include "ViewModels/DisplayPickerModel.h"
 #include "ViewModels/IconPickerModel.h"
 #include "ViewModels/PreviewBadge.h"
+#include "ViewModels/SelectionCellModel.h"
+#include "ViewModels/SelectionRowModel.h"
 #include "ViewModels/ShortcutRecorderModel.h"
+#include "ViewModels/TabCellModel.h"
+#include "ViewModels/WindowCellModel.h"
+#include "ViewModels/WorkspacePreviewInlineModel.h"
 #include "ViewModels/WorkspaceRowModel.h"
 
 #include <QtQml/qqmlregistration.h>
@@ -43,4 +51,60 @@ struct PreviewBadgeForeign {
     QML_FOREIGN(PreviewBadge)
     QML_NAMED_ELEMENT(PreviewBadge)
     QML_UNCREATABLE("Holds the badge kinds only")
+};
+
+struct WorkspacePreviewInlineModelForeign {
+    Q_GADGET
+    QML_FOREIGN(WorkspacePreviewInlineModel)
+    QML_NAMED_ELEMENT(WorkspacePreviewInlineModel)
+    QML_UNCREATABLE("Made by the view's owner")
+};
+
+struct AppRestorePreviewRowModelForeign {
+    Q_GADGET
+    QML_FOREIGN(AppRestorePreviewRowModel)
+    QML_NAMED_ELEMENT(AppRestorePreviewRowModel)
+    QML_UNCREATABLE("Made by the view's owner")
+};
+
+struct SelectionRowModelForeign {
+    Q_GADGET
+    QML_FOREIGN(SelectionRowModel)
+    QML_NAMED_ELEMENT(SelectionRowModel)
+    QML_UNCREATABLE("Made by the view's owner")
+};
+
+struct AppSelectionRowModelForeign {
+    Q_GADGET
+    QML_FOREIGN(AppSelectionRowModel)
+    QML_NAMED_ELEMENT(AppSelectionRowModel)
+    QML_UNCREATABLE("Made by the view's owner")
+};
+
+struct BrowserSelectionRowModelForeign {
+    Q_GADGET
+    QML_FOREIGN(BrowserSelectionRowModel)
+    QML_NAMED_ELEMENT(BrowserSelectionRowModel)
+    QML_UNCREATABLE("Made by the view's owner")
+};
+
+struct SelectionCellModelForeign {
+    Q_GADGET
+    QML_FOREIGN(SelectionCellModel)
+    QML_NAMED_ELEMENT(SelectionCellModel)
+    QML_UNCREATABLE("Made by the view's owner")
+};
+
+struct WindowCellModelForeign {
+    Q_GADGET
+    QML_FOREIGN(WindowCellModel)
+    QML_NAMED_ELEMENT(WindowCellModel)
+    QML_UNCREATABLE("Made by the view's owner")
+};
+
+struct TabCellModelForeign {
+    Q_GADGET
+    QML_FOREIGN(TabCellModel)
+    QML_NAMED_ELEMENT(TabCellModel)
+    QML_UNCREATABLE("Made by the view's owner")
 };

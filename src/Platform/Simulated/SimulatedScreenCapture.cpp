@@ -64,12 +64,30 @@ QCoro::Task<WindowCapture> SimulatedScreenCapture::captureWindow(quint32 windowN
     const QColor colour = colourFor(windowNumber);
     image.fill(colour);
     QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal w = pixelSize.width();
+    const qreal h = pixelSize.height();
     const int bar = std::min(pixelSize.height() / 4, 28);
     painter.fillRect(QRect(0, 0, pixelSize.width(), bar), colour.darker(160));
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) && window->title) {
         painter.setPen(Qt::white);
         painter.drawText(QRect(8, 0, pixelSize.width() - 16, bar), Qt::AlignVCenter | Qt::AlignLeft,
                          *window->title);
+    }
+    // A page of text lines in the middle, so that a picture cropped to any shape still reads as a
+    // window; the window's colour stays around it.
+    const QRectF page(w * 0.08, std::max<qreal>(bar, h * 0.2), w * 0.84,
+                      h * 0.66 - std::max<qreal>(0, bar - h * 0.2));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(255, 255, 255, 225));
+    painter.drawRoundedRect(page, std::min(w, h) * 0.02, std::min(w, h) * 0.02);
+    painter.setBrush(colour.darker(130));
+    const qreal line = page.height() / 9;
+    for (int i = 0; i < 6; ++i) {
+        const qreal width = page.width() * (i % 3 == 2 ? 0.45 : 0.8 - 0.08 * (i % 2));
+        painter.drawRoundedRect(
+            QRectF(page.left() + page.width() * 0.08, page.top() + line * (1.2 + 1.2 * i), width, line * 0.5),
+            line * 0.25, line * 0.25);
     }
     painter.end();
     capture.image = image;

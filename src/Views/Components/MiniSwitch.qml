@@ -4,15 +4,17 @@ import QtQuick
 import Ordella
 
 // A small switch. It shows checked as given; a click asks for the other value through toggled.
+// The knob's size sets the control's: 13 for the mini size, 16 for the small one.
 PlainButton {
     id: root
 
     required property bool checked
+    property real knobSize: 13
 
     signal toggled(bool value)
 
-    implicitWidth: 26
-    implicitHeight: 15
+    implicitWidth: 2 * knobSize
+    implicitHeight: knobSize + 2
     onClicked: root.toggled(!root.checked)
 
     Rectangle {
@@ -28,9 +30,9 @@ PlainButton {
         }
     }
     Rectangle {
-        width: 13
-        height: 13
-        radius: 6.5
+        width: root.knobSize
+        height: root.knobSize
+        radius: root.knobSize / 2
         y: 1
         x: root.checked ? root.width - width - 1 : 1
         color: "white"

@@ -5,7 +5,7 @@
 
 namespace {
 
-using Response = UpdateTestServer::Response;
+using Response = TestHttpServer::Response;
 
 TEST(AutoUpdateVersions, ComparesExactlyThreeNumbers) {
     struct Row {

@@ -9,7 +9,7 @@
 
 namespace {
 
-using Response = UpdateTestServer::Response;
+using Response = TestHttpServer::Response;
 
 class AutoUpdateInstall : public UpdateFixture {
 protected:

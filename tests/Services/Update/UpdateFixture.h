@@ -2,8 +2,8 @@
 
 #include "Platform/Simulated/SimulatedPrompts.h"
 #include "Services/Update/AutoUpdateManager.h"
+#include "Support/TestHttpServer.h"
 #include "Support/TestPlatform.h"
-#include "UpdateTestServer.h"
 
 #include <QTemporaryDir>
 
@@ -25,7 +25,7 @@ protected:
 
     VirtualClock& clock() { return m_platform.clock(); }
     SimulatedPrompts& prompts() { return *m_prompts; }
-    UpdateTestServer& server() { return m_server; }
+    TestHttpServer& server() { return m_server; }
     AutoUpdateManager& manager() { return *m_manager; }
     // The folder that holds the installed copy, its path, and $TMPDIR.
     QString place() const { return m_place.path(); }
@@ -64,7 +64,7 @@ private:
     QTemporaryDir m_staging;
     QTemporaryDir m_tmp;
     QByteArray m_previousTmp;
-    UpdateTestServer m_server;
+    TestHttpServer m_server;
     std::unique_ptr<AutoUpdateManager> m_manager;
     QList<UpdateState> m_states;
     bool m_quitCalled = false;

@@ -1,6 +1,7 @@
 #include "Support/Views/ViewHarness.h"
 
 #include "Services/Storage/SettingsManager.h"
+#include "ViewModels/FaviconLoader.h"
 #include "Views/Theme.h"
 #include "Views/UiSetup.h"
 
@@ -52,6 +53,8 @@ ViewHarness::ViewHarness() {
     }();
     Q_UNUSED(prepared)
     Theme::shared().setAnimated(false);
+    // Site icons come from a test's own local service, if any: never from the internet.
+    FaviconLoader::shared().setServiceAddress(QUrl());
     previousHandler = qInstallMessageHandler(failOnQmlWarnings);
     m_engine = std::make_unique<QQmlEngine>();
     m_window = std::make_unique<QQuickWindow>();

@@ -7,9 +7,12 @@
 #include <QStringList>
 #include <QTcpServer>
 
-// A small HTTP server on 127.0.0.1 for the updater's tests: each path answers with scripted
-// responses (one per request, the last one repeating) and every requested path is recorded.
-class UpdateTestServer : public QObject {
+#include <functional>
+
+// A small HTTP server on 127.0.0.1 for tests of network clients: each path answers with scripted
+// responses (one per request, the last one repeating) or from a handler that reads the request's
+// query, and every requested path is recorded.
+class TestHttpServer : public QObject {
 public:
     struct Response {
         int status = 200;
@@ -43,13 +46,17 @@ public:
         }
     };
 
-    UpdateTestServer();
+    TestHttpServer();
 
     QString url(const QString& path) const;
     void route(const QString& path, QList<Response> responses) {
         m_routes.insert(path, std::move(responses));
     }
     void route(const QString& path, const QByteArray& body) { route(path, {Response::ok(body)}); }
+    // Every request of path is answered by handler, which gets the path with its query.
+    void route(const QString& path, std::function<Response(const QString& request)> handler) {
+        m_handlers.insert(path, std::move(handler));
+    }
     // The requested paths (with their query), in order.
     const QStringList& requests() const { return m_requests; }
     int count(const QString& path) const { return static_cast<int>(m_requests.count(path)); }
@@ -59,5 +66,6 @@ private:
 
     QTcpServer m_server;
     QHash<QString, QList<Response>> m_routes;
+    QHash<QString, std::function<Response(const QString&)>> m_handlers;
     QStringList m_requests;
 };

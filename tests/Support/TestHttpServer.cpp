@@ -1,9 +1,9 @@
-#include "UpdateTestServer.h"
+#include "Support/TestHttpServer.h"
 
 #include <QHostAddress>
 #include <QTcpSocket>
 
-UpdateTestServer::UpdateTestServer() {
+TestHttpServer::TestHttpServer() {
     m_server.listen(QHostAddress::LocalHost);
     connect(&m_server, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket* socket = m_server.nextPendingConnection()) {
@@ -13,11 +13,11 @@ UpdateTestServer::UpdateTestServer() {
     });
 }
 
-QString UpdateTestServer::url(const QString& path) const {
+QString TestHttpServer::url(const QString& path) const {
     return QStringLiteral("http://127.0.0.1:") + QString::number(m_server.serverPort()) + path;
 }
 
-void UpdateTestServer::serve(QTcpSocket* socket) {
+void TestHttpServer::serve(QTcpSocket* socket) {
     QByteArray request = socket->property("request").toByteArray() + socket->readAll();
     socket->setProperty("request", request);
     if (!request.contains("\r\n\r\n")) {
@@ -25,10 +25,13 @@ void UpdateTestServer::serve(QTcpSocket* socket) {
     }
     const QString path = QString::fromLatin1(request.left(request.indexOf("\r\n")).split(' ').value(1));
     m_requests << path;
-    QList<Response>& queue = m_routes[path.section(u'?', 0, 0)];
-    const Response r = queue.isEmpty()    ? Response::ok("not found", 404)
-                       : queue.size() > 1 ? queue.takeFirst()
-                                          : queue.first();
+    const QString route = path.section(u'?', 0, 0);
+    QList<Response>& queue = m_routes[route];
+    const auto handler = m_handlers.constFind(route);
+    const Response r = handler != m_handlers.cend() ? (*handler)(path)
+                       : queue.isEmpty()            ? Response::ok("not found", 404)
+                       : queue.size() > 1           ? queue.takeFirst()
+                                                    : queue.first();
     if (!r.drop) {
         QByteArray head = "HTTP/1.1 " + QByteArray::number(r.status) + " Status\r\nConnection: close\r\n" +
                           "Content-Length: " + QByteArray::number(r.body.size() + (r.truncate ? 1000 : 0)) +

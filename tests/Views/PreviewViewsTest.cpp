@@ -1,0 +1,192 @@
+#include "Platform/Simulated/SimulatedScreenCapture.h"
+#include "Services/Capture/WorkspaceCapturer.h"
+#include "Support/RowFixture.h"
+#include "Support/SnapshotBuilders.h"
+#include "Support/TestHttpServer.h"
+#include "Support/Views/ViewHarness.h"
+#include "ViewModels/AppSelectionRowModel.h"
+#include "ViewModels/BrowserSelectionRowModel.h"
+#include "ViewModels/FaviconLoader.h"
+#include "ViewModels/ThumbnailQueue.h"
+#include "ViewModels/WorkspacePreviewInlineModel.h"
+#include "ViewModels/WorkspacePreviewViewModel.h"
+
+#include <QBuffer>
+#include <QNetworkReply>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QTest>
+#include <QUrlQuery>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A round site icon in a colour of its host's own, with the host's first letter.
+QByteArray favicon(const QString& host) {
+    QImage image(32, 32, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(
+        QColor::fromHsv(int(qHashBits(host.data(), host.size() * sizeof(QChar), 7) % 360), 170, 210));
+    painter.drawRoundedRect(QRectF(0, 0, 32, 32), 7, 7);
+    QFont font;
+    font.setPixelSize(20);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(QRect(0, 0, 32, 32), Qt::AlignCenter, host.left(1).toUpper());
+    painter.end();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// The demo scene with window pictures and a local favicon service that draws an icon per host.
+class PreviewViewsTest : public RowFixture {
+protected:
+    PreviewViewsTest()
+        : capture(desktop()) {
+        capture.installInto(platform());
+        server.route("/s2/favicons", [](const QString& request) {
+            const QUrlQuery query(request.section(u'?', 1));
+            return TestHttpServer::Response::ok(favicon(query.queryItemValue("domain")));
+        });
+        FaviconLoader::shared().setServiceAddress(QUrl(server.url(QString())));
+        clock().setRealWorkPending([] {
+            const QList<QNetworkReply*> replies = FaviconLoader::shared().findChildren<QNetworkReply*>();
+            return std::any_of(replies.begin(), replies.end(),
+                               [](QNetworkReply* r) { return !r->isFinished(); });
+        });
+    }
+    ~PreviewViewsTest() override { FaviconLoader::shared().setServiceAddress(QUrl()); }
+
+    Workspace demo() {
+        const auto captured = clock().runUntilDone(WorkspaceCapturer::capture("Client Work"));
+        EXPECT_TRUE(captured && *captured);
+        return captured && *captured ? **captured : Workspace();
+    }
+    // Lets pictures and icons arrive, then the view settle.
+    void load() {
+        const auto idle = [] {
+            const QList<QNetworkReply*> replies = FaviconLoader::shared().findChildren<QNetworkReply*>();
+            return ThumbnailQueue::pending() == 0 &&
+                   std::none_of(replies.begin(), replies.end(),
+                                [](QNetworkReply* r) { return !r->isFinished(); });
+        };
+        ui.settle();
+        EXPECT_TRUE(clock().runUntil(idle));
+        ui.settle();
+    }
+    int shownCount(const QString& objectName) const {
+        int n = 0;
+        for (QQuickItem* item : ui.items(objectName)) {
+            n += item->isVisible();
+        }
+        return n;
+    }
+
+    SimulatedScreenCapture capture;
+    TestHttpServer server;
+    ViewHarness ui;
+};
+
+} // namespace
+
+TEST_F(PreviewViewsTest, InlinePreviewShowsTheDemoWorkspace) {
+    Workspace w = demo();
+    w.iconName = "briefcase.fill";
+    w.gradientIndex = 4;
+    WorkspacePreviewInlineModel preview(w);
+    ui.show("WorkspacePreviewInlineView", {{"preview", QVariant::fromValue(&preview)}}, 410);
+    load();
+    EXPECT_EQ(ui.text("workspaceName"), "Client Work");
+    EXPECT_EQ(ui.text("summaryText"), WorkspacePreviewInlineModel::summaryText(w));
+    EXPECT_EQ(ui.items("appRestorePreviewRow").size(), w.appSnapshots.size());
+    EXPECT_EQ(shownCount("tabLine"), 3);
+    EXPECT_EQ(shownCount("documentLine"), 3); // the editor's two files and the folder
+    EXPECT_FALSE(ui.isShown("emptyState"));
+    EXPECT_TRUE(ui.isShown("faviconPicture"));
+    ui.screenshots("WorkspacePreviewInlineView");
+
+    QSignalSpy closed(&preview, &WorkspacePreviewInlineModel::closeRequested);
+    QTest::keyClick(ui.window(), Qt::Key_Escape);
+    EXPECT_EQ(closed.size(), 1);
+    ui.hover("backButton");
+    ui.click("backButton");
+    EXPECT_EQ(closed.size(), 2);
+}
+
+TEST_F(PreviewViewsTest, InlinePreviewOfAnEmptyWorkspace) {
+    Workspace w = Snapshots::workspace({});
+    w.name = "Nothing Yet";
+    WorkspacePreviewInlineModel preview(w);
+    ui.show("WorkspacePreviewInlineView", {{"preview", QVariant::fromValue(&preview)}}, 410);
+    EXPECT_EQ(ui.text("summaryText"), "No items to restore");
+    EXPECT_TRUE(ui.isShown("emptyState"));
+    EXPECT_TRUE(ui.isShown("backButton"));
+    EXPECT_TRUE(ui.items("appRestorePreviewRow").isEmpty());
+    ui.screenshots("WorkspacePreviewInlineView-empty");
+}
+
+TEST_F(PreviewViewsTest, AppRowSwitchesModesAndTicksOffDocuments) {
+    WorkspacePreviewViewModel preview;
+    ASSERT_TRUE(clock().runUntilDone(preview.capture()));
+    const AppSnapshot editor = preview.capturedWorkspace()->appSnapshots.first();
+    ASSERT_EQ(editor.bundleIdentifier, "org.example.Editor");
+    auto* row = static_cast<AppSelectionRowModel*>(
+        SelectionRowModel::create(&preview, editor, PreviewBadge::Kind::Saved, &preview));
+    ui.show("AppPreviewRow", {{"appRow", QVariant::fromValue(row)}}, 410);
+    load();
+    EXPECT_EQ(ui.text("appSubtitle"), "2 windows");
+    EXPECT_TRUE(ui.isShown("modeSelector"));
+    ASSERT_EQ(ui.items("documentCard").size(), 2);
+    EXPECT_EQ(ui.items("documentName").first()->property("text").toString(), "notes.txt");
+    EXPECT_EQ(shownCount("thumbnailPicture"), 2);
+    ui.screenshots("AppPreviewRow-files");
+
+    ui.click(ui.items("includeSwitch")[0]); // the first card's switch
+    EXPECT_TRUE(preview.ignoredWindowIDs().contains(editor.windowSnapshots[0].id));
+    ui.screenshots("AppPreviewRow-fileLeftOut");
+
+    ui.click("appOnlyButton");
+    EXPECT_TRUE(preview.appOnlyModeIDs().contains(editor.id));
+    EXPECT_TRUE(ui.items("documentCard").isEmpty());
+    EXPECT_EQ(ui.items("windowPicture").size(), 1);
+    load();
+    ui.screenshots("AppPreviewRow-appOnly");
+
+    ui.click("appIncludeSwitch");
+    EXPECT_TRUE(preview.ignoredAppIDs().contains(editor.id));
+    EXPECT_FALSE(ui.isShown("modeSelector"));
+    EXPECT_FALSE(ui.isShown("cardStrip"));
+    ui.screenshots("AppPreviewRow-excluded");
+}
+
+TEST_F(PreviewViewsTest, BrowserRowShowsEveryTabWithItsFavicon) {
+    WorkspacePreviewViewModel preview;
+    ASSERT_TRUE(clock().runUntilDone(preview.capture()));
+    const AppSnapshot chrome = preview.capturedWorkspace()->appSnapshots[1];
+    ASSERT_EQ(chrome.bundleIdentifier, "com.google.Chrome");
+    auto* row = static_cast<BrowserSelectionRowModel*>(
+        SelectionRowModel::create(&preview, chrome, PreviewBadge::Kind::New, &preview));
+    ui.show("BrowserAppPreviewRow", {{"browserRow", QVariant::fromValue(row)}}, 410);
+    load();
+    EXPECT_EQ(ui.text("appSubtitle"), "3 tabs across 2 windows");
+    ASSERT_EQ(ui.items("tabCard").size(), 3);
+    EXPECT_EQ(shownCount("faviconPicture"), 3);
+    EXPECT_EQ(ui.items("tabHost").first()->property("text").toString(), "example.org");
+    ui.screenshots("BrowserAppPreviewRow");
+
+    ui.click(ui.items("includeSwitch")[1]);
+    EXPECT_TRUE(preview.ignoredTabIDs().contains(chrome.windowSnapshots[0].tabSnapshots[1].id));
+    ui.click("appIncludeSwitch");
+    EXPECT_TRUE(preview.ignoredAppIDs().contains(chrome.id));
+    EXPECT_TRUE(ui.isShown("cardStrip"));
+    EXPECT_DOUBLE_EQ(ui.items("tabCard").first()->opacity(), 0.4);
+    ui.screenshots("BrowserAppPreviewRow-excluded");
+}
