@@ -83,3 +83,17 @@ TEST_F(WindowThumbnailLoaderTest, AViewThatLeavesBeforeItsTurnTakesNoPicture) {
     EXPECT_EQ(diagnostics.lines(),
               QStringList({"[WindowScreenshotService] Failed to capture window: taken"}));
 }
+
+TEST_F(WindowThumbnailLoaderTest, APictureLeftWaitingOnAnEarlierDesktopHoldsNothingUp) {
+    {
+        ScriptedDesktop earlier; // its clock is never driven
+        SimulatedScreenCapture earlierCapture(earlier.desktop());
+        earlierCapture.installInto(earlier.platform());
+        WindowThumbnailLoader stranded;
+        stranded.load(earlier.addApp("org.example.Other", {QRectF(0, 0, 400, 300)}), 0, 120);
+    }
+    WindowThumbnailLoader loader;
+    loader.load(pid, 0, 120);
+    ASSERT_TRUE(settle());
+    EXPECT_TRUE(loader.hasThumbnail());
+}

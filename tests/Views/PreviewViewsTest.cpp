@@ -53,8 +53,9 @@ protected:
         : capture(desktop()) {
         capture.installInto(platform());
         server.route("/s2/favicons", [](const QString& request) {
-            const QUrlQuery query(request.section(u'?', 1));
-            return TestHttpServer::Response::ok(favicon(query.queryItemValue("domain")));
+            const QString host = QUrlQuery(request.section(u'?', 1)).queryItemValue("domain");
+            return host == "broken.example" ? TestHttpServer::Response::ok("no icon", 404)
+                                            : TestHttpServer::Response::ok(favicon(host));
         });
         FaviconLoader::shared().setServiceAddress(QUrl(server.url(QString())));
         clock().setRealWorkPending([] {
@@ -189,4 +190,21 @@ TEST_F(PreviewViewsTest, BrowserRowShowsEveryTabWithItsFavicon) {
     EXPECT_TRUE(ui.isShown("cardStrip"));
     EXPECT_DOUBLE_EQ(ui.items("tabCard").first()->opacity(), 0.4);
     ui.screenshots("BrowserAppPreviewRow-excluded");
+}
+
+TEST_F(PreviewViewsTest, FaviconShowsTheGlobeUntilAndUnlessAnIconArrives) {
+    const struct {
+        QString url;
+        bool icon;
+    } cases[] = {
+        {"https://example.org/page", true}, {"https://broken.example/", false}, {"file:///etc/hosts", false}};
+    for (const auto& c : cases) {
+        delete ui.root();
+        ui.show("FaviconImage", {{"url", c.url}, {"size", 16}});
+        load();
+        EXPECT_EQ(ui.isShown("faviconPicture"), c.icon) << c.url.toStdString();
+        EXPECT_EQ(ui.isShown("faviconGlobe"), !c.icon) << c.url.toStdString();
+    }
+    EXPECT_EQ(server.requests(), QStringList({"/s2/favicons?domain=example.org&sz=32",
+                                              "/s2/favicons?domain=broken.example&sz=32"}));
 }
