@@ -42,7 +42,6 @@ class Theme : public QObject {
     Q_PROPERTY(bool animated READ animated NOTIFY animatedChanged)
 
 public:
-    explicit Theme(QObject* parent = nullptr);
     ~Theme() override;
 
     // The instance QML uses: one per process.
@@ -91,6 +90,9 @@ signals:
     void animatedChanged();
 
 private:
+    // Made by shared() alone: QML would build a second theme of its own for a type it can construct,
+    // and views would then miss what is set on the shared one (animations switched off, say).
+    explicit Theme(QObject* parent = nullptr);
     void update();
 
     DesktopColorScheme* m_desktop;

@@ -165,6 +165,7 @@ TEST_F(PreviewViewsTest, AppRowSwitchesModesAndTicksOffDocuments) {
     EXPECT_TRUE(preview.ignoredAppIDs().contains(editor.id));
     EXPECT_FALSE(ui.isShown("modeSelector"));
     EXPECT_FALSE(ui.isShown("cardStrip"));
+    EXPECT_FALSE(ui.item("appIncludeSwitch")->property("checked").toBool());
     ui.screenshots("AppPreviewRow-excluded");
 }
 

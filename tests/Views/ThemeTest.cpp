@@ -6,9 +6,19 @@
 #include "Views/Symbols.h"
 
 #include <QFont>
+#include <QQmlComponent>
 #include <QRawFont>
 
 #include <gtest/gtest.h>
+
+TEST(ThemeTest, ViewsShareTheProcessTheme) {
+    ViewHarness ui;
+    QQmlComponent probe(&ui.engine());
+    probe.setData("import QtQml\nimport Ordella\nQtObject { property QtObject theme: Theme }", QUrl());
+    std::unique_ptr<QObject> object(probe.create());
+    ASSERT_TRUE(object) << probe.errorString().toStdString();
+    EXPECT_EQ(object->property("theme").value<QObject*>(), &Theme::shared());
+}
 
 TEST(ThemeTest, FollowsTheSettingAndForSystemTheDesktop) {
     Theme& theme = Theme::shared();

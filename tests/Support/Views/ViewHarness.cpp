@@ -93,7 +93,8 @@ QQuickItem* ViewHarness::show(const QString& view, const QVariantMap& properties
                      [w = m_window.get()] { w->setColor(Theme::shared().windowBackground()); });
     settle();
     m_window->show();
-    settle();
+    // Every view starts without the pointer over it, wherever an earlier test left the pointer.
+    leave();
     return item;
 }
 
@@ -181,6 +182,9 @@ void ViewHarness::hover(const QString& objectName) {
 
 void ViewHarness::leave() {
     QTest::mouseMove(m_window.get(), QPoint(-50, -50));
+    // A move outside is not delivered to the items: the window is told the pointer left it.
+    QEvent left(QEvent::Leave);
+    QCoreApplication::sendEvent(m_window.get(), &left);
     settle();
 }
 
