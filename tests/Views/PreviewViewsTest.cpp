@@ -29,8 +29,11 @@ QByteArray favicon(const QString& host) {
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(
-        QColor::fromHsv(int(qHashBits(host.data(), host.size() * sizeof(QChar), 7) % 360), 170, 210));
+    quint32 hash = 2166136261u; // the same colour in every run
+    for (const QChar c : host) {
+        hash = (hash ^ c.unicode()) * 16777619u;
+    }
+    painter.setBrush(QColor::fromHsv(int(hash % 360), 170, 210));
     painter.drawRoundedRect(QRectF(0, 0, 32, 32), 7, 7);
     QFont font;
     font.setPixelSize(20);
