@@ -1,3 +1,4 @@
+#include "Platform/RunningApplications.h"
 #include "Platform/Simulated/SimulatedScreenCapture.h"
 #include "Services/Capture/WorkspaceCapturer.h"
 #include "Support/RowFixture.h"
@@ -85,6 +86,15 @@ protected:
         ui.settle();
         EXPECT_TRUE(clock().runUntil(idle));
         ui.settle();
+    }
+    qint32 runningApplication(const QString& bundleIdentifier) {
+        for (const RunningApplication& app : platform().runningApplications->runningApplications()) {
+            if (app.bundleIdentifier == bundleIdentifier) {
+                return app.processIdentifier;
+            }
+        }
+        ADD_FAILURE() << "not running: " << bundleIdentifier.toStdString();
+        return 0;
     }
     int shownCount(const QString& objectName) const {
         int n = 0;
@@ -211,4 +221,15 @@ TEST_F(PreviewViewsTest, FaviconShowsTheGlobeUntilAndUnlessAnIconArrives) {
     }
     EXPECT_EQ(server.requests(), QStringList({"/s2/favicons?domain=example.org&sz=32",
                                               "/s2/favicons?domain=broken.example&sz=32"}));
+}
+
+TEST_F(PreviewViewsTest, WithoutScreenRecordingAWindowShowsThePlaceholderAtOnce) {
+    capture.setAccessGranted(false);
+    const qint32 pid = runningApplication("org.example.Editor");
+    ui.show("WindowThumbnail", {{"pid", pid}, {"windowIndex", 0}, {"isMinimized", true}});
+    EXPECT_TRUE(ui.isShown("thumbnailPlaceholderSymbol"));
+    EXPECT_FALSE(ui.isShown("thumbnailProgress"));
+    EXPECT_FALSE(ui.isShown("thumbnailPicture"));
+    EXPECT_TRUE(ui.isShown("thumbnailMinimizedBadge"));
+    ui.screenshots("WindowThumbnail-placeholder");
 }
