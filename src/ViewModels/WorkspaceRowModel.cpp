@@ -169,6 +169,14 @@ void WorkspaceRowModel::setHovered(bool hovered) {
     assign(m_isHovered, hovered, &WorkspaceRowModel::viewStateChanged);
 }
 
+void WorkspaceRowModel::setRestoreButtonHovered(bool hovered) {
+    assign(m_restoreButtonHovered, hovered, &WorkspaceRowModel::viewStateChanged);
+}
+
+void WorkspaceRowModel::setPreviewButtonHovered(bool hovered) {
+    assign(m_previewButtonHovered, hovered, &WorkspaceRowModel::viewStateChanged);
+}
+
 qreal WorkspaceRowModel::backgroundOpacity() const {
     if (m_isExpanded) {
         return 0.06;
@@ -186,6 +194,14 @@ void WorkspaceRowModel::setShowingIconPicker(bool showing) {
         m_iconPicker->clearSearch();
     }
     assign(m_showingIconPicker, showing, &WorkspaceRowModel::popoversChanged);
+}
+
+void WorkspaceRowModel::setShowingColorPicker(bool showing) {
+    assign(m_showingColorPicker, showing, &WorkspaceRowModel::popoversChanged);
+}
+
+void WorkspaceRowModel::setShowingTriggerPicker(bool showing) {
+    assign(m_showingTriggerPicker, showing, &WorkspaceRowModel::popoversChanged);
 }
 
 void WorkspaceRowModel::setShowingDisplayPicker(bool showing) {
@@ -283,7 +299,7 @@ void WorkspaceRowModel::removeTrigger(const QString& triggerID) {
 }
 
 void WorkspaceRowModel::chooseDisplayTrigger(bool connected) {
-    assign(m_showingTriggerPicker, false, &WorkspaceRowModel::popoversChanged);
+    setShowingTriggerPicker(false);
     if (connected) {
         setShowingDisplayPicker(true);
     } else {

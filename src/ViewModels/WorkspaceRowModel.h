@@ -45,8 +45,10 @@ class WorkspaceRowModel : public QObject {
     Q_PROPERTY(QString deleteQuestion READ deleteQuestion NOTIFY workspaceChanged)
     // View state.
     Q_PROPERTY(bool isHovered READ isHovered WRITE setHovered NOTIFY viewStateChanged)
-    Q_PROPERTY(bool restoreButtonHovered MEMBER m_restoreButtonHovered NOTIFY viewStateChanged)
-    Q_PROPERTY(bool previewButtonHovered MEMBER m_previewButtonHovered NOTIFY viewStateChanged)
+    Q_PROPERTY(bool restoreButtonHovered READ restoreButtonHovered WRITE setRestoreButtonHovered NOTIFY
+                   viewStateChanged)
+    Q_PROPERTY(bool previewButtonHovered READ previewButtonHovered WRITE setPreviewButtonHovered NOTIFY
+                   viewStateChanged)
     Q_PROPERTY(bool showsHoverControls READ showsHoverControls NOTIFY viewStateChanged)
     Q_PROPERTY(qreal backgroundOpacity READ backgroundOpacity NOTIFY viewStateChanged)
     Q_PROPERTY(bool isRenaming READ isRenaming NOTIFY viewStateChanged)
@@ -54,8 +56,10 @@ class WorkspaceRowModel : public QObject {
     Q_PROPERTY(bool isConfirmingDelete READ isConfirmingDelete NOTIFY viewStateChanged)
     Q_PROPERTY(
         bool showingIconPicker READ showingIconPicker WRITE setShowingIconPicker NOTIFY popoversChanged)
-    Q_PROPERTY(bool showingColorPicker MEMBER m_showingColorPicker NOTIFY popoversChanged)
-    Q_PROPERTY(bool showingTriggerPicker MEMBER m_showingTriggerPicker NOTIFY popoversChanged)
+    Q_PROPERTY(
+        bool showingColorPicker READ showingColorPicker WRITE setShowingColorPicker NOTIFY popoversChanged)
+    Q_PROPERTY(bool showingTriggerPicker READ showingTriggerPicker WRITE setShowingTriggerPicker NOTIFY
+                   popoversChanged)
     Q_PROPERTY(bool showingDisplayPicker READ showingDisplayPicker WRITE setShowingDisplayPicker NOTIFY
                    popoversChanged)
     Q_PROPERTY(bool showingDisplayDisconnectPicker READ showingDisplayDisconnectPicker WRITE
@@ -106,6 +110,10 @@ public:
 
     bool isHovered() const { return m_isHovered; }
     void setHovered(bool hovered);
+    bool restoreButtonHovered() const { return m_restoreButtonHovered; }
+    void setRestoreButtonHovered(bool hovered);
+    bool previewButtonHovered() const { return m_previewButtonHovered; }
+    void setPreviewButtonHovered(bool hovered);
     // The rename button and the expand chevron show while the row is hovered or expanded.
     bool showsHoverControls() const { return m_isHovered || m_isExpanded; }
     // The row's fill: primary at 6 % expanded, 4 % hovered, none otherwise.
@@ -117,7 +125,9 @@ public:
     bool showingIconPicker() const { return m_showingIconPicker; }
     void setShowingIconPicker(bool showing);
     bool showingColorPicker() const { return m_showingColorPicker; }
+    void setShowingColorPicker(bool showing);
     bool showingTriggerPicker() const { return m_showingTriggerPicker; }
+    void setShowingTriggerPicker(bool showing);
     bool showingDisplayPicker() const { return m_showingDisplayPicker; }
     void setShowingDisplayPicker(bool showing);
     bool showingDisplayDisconnectPicker() const { return m_showingDisplayDisconnectPicker; }

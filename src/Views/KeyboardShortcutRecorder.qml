@@ -76,8 +76,7 @@ Row {
                       : root.recorder.hasShortcut ? root.recorder.shortcutText : "Assign Shortcut"
                 size: root.recorder.isRecording || root.recorder.hasShortcut ? 12 : 11
                 font.weight: Font.Medium
-                font.family: root.recorder.isRecording || root.recorder.hasShortcut ? Theme.monospaceFamily
-                                                                                     : Theme.fontFamily
+                font.letterSpacing: root.recorder.isRecording || root.recorder.hasShortcut ? 1 : 0
                 color: root.recorder.isRecording || root.recorder.hasShortcut ? Theme.primary : Theme.secondary
             }
             UiText {

@@ -30,7 +30,7 @@ Theme::~Theme() = default;
 
 Theme& Theme::shared() {
     // Lives for the whole process; QML takes it without owning it.
-    static Theme* instance = new Theme();
+    static Theme* instance = new Theme(nullptr);
     return *instance;
 }
 

@@ -44,7 +44,8 @@ class Theme : public QObject {
 public:
     ~Theme() override;
 
-    // The instance QML uses: one per process.
+    // The one instance of the process, which QML uses too. (Theme is not default-constructible,
+    // so QML takes it from create() instead of making one of its own.)
     static Theme* create(QQmlEngine* engine, QJSEngine* scriptEngine);
     static Theme& shared();
 

@@ -40,7 +40,8 @@ Item {
         id: header
         objectName: "rowHeader"
         width: parent.width
-        height: headerLine.implicitHeight + 20
+        // 10 above and 12 below: the expand chevron sits in the bottom margin.
+        height: headerLine.implicitHeight + 22
 
         MouseArea {
             anchors.fill: parent
@@ -286,7 +287,7 @@ Item {
             objectName: "expandChevron"
             anchors.horizontalCenter: parent.horizontalCenter
             anchors.bottom: parent.bottom
-            anchors.bottomMargin: 10 + 2 - height / 2
+            anchors.bottomMargin: -1
             width: 12
             symbol: "chevron.down"
             size: 10

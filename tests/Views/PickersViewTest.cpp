@@ -94,11 +94,11 @@ TEST_F(PickersViewTest, RowOpensEachPickerBelowItsControl) {
     ui.screenshots("WorkspaceRowView-iconPicker");
     row->setShowingIconPicker(false);
 
-    row->setProperty("showingColorPicker", true);
+    row->setShowingColorPicker(true);
     ui.settle();
     EXPECT_TRUE(ui.isShown("colorSwatch"));
     ui.screenshots("WorkspaceRowView-colorPicker");
-    row->setProperty("showingColorPicker", false);
+    row->setShowingColorPicker(false);
 
     ui.click("addTriggerButton");
     EXPECT_TRUE(row->showingTriggerPicker());

@@ -56,6 +56,8 @@ TEST(ThemeTest, EverySymbolHasAGlyphOfTheInstalledFont) {
 TEST(ThemeTest, SectionHeaderShowsItsTitleInUpperCase) {
     ViewHarness ui;
     ui.show("SectionHeader", {{"icon", "bolt.fill"}, {"title", "Triggers straße"}}, 300);
+    // QML draws with the process's one theme, not an instance of its own.
+    EXPECT_EQ(ui.engine().singletonInstance<Theme*>(qmlTypeId("Ordella", 1, 0, "Theme")), &Theme::shared());
     EXPECT_EQ(ui.text("sectionHeaderTitle"), "TRIGGERS STRASSE");
     ui.screenshots("SectionHeader");
 }

@@ -1,5 +1,6 @@
 #include "Support/RowFixture.h"
 #include "Support/Views/ViewHarness.h"
+#include "Support/WorkspaceSamples.h"
 #include "ViewModels/ShortcutRecorderModel.h"
 
 #include <QSignalSpy>
@@ -46,4 +47,79 @@ TEST_F(WorkspaceRowViewTest, ExpandedRowShowsTheEditingPanel) {
     EXPECT_TRUE(ui.isShown("editingPanel"));
     EXPECT_EQ(ui.text("triggerText"), "When \"Studio Monitor\" connected");
     ui.screenshots("WorkspaceRowView-expanded");
+}
+
+TEST_F(WorkspaceRowViewTest, RenameDeleteAndRestoreFromTheRow) {
+    auto row = makeRow(sample());
+    row->setExpanded(true);
+    show(*row);
+    QSignalSpy renamed(row.get(), &WorkspaceRowModel::renameRequested);
+    QSignalSpy deleted(row.get(), &WorkspaceRowModel::deleteRequested);
+    QSignalSpy restored(row.get(), &WorkspaceRowModel::restoreRequested);
+    QSignalSpy previewed(row.get(), &WorkspaceRowModel::showPreviewRequested);
+
+    ui.click("renameButton");
+    EXPECT_TRUE(ui.isShown("renameField"));
+    EXPECT_EQ(ui.text("renameField"), "Work");
+    ui.screenshots("WorkspaceRowView-renaming");
+    ui.pressKey(Qt::Key_Escape);
+    EXPECT_FALSE(row->isRenaming());
+    EXPECT_TRUE(row->isExpanded());
+    ui.click("renameButton");
+    ui.pressKey(Qt::Key_A, Qt::ControlModifier);
+    ui.typeText(" Deep Work ");
+    ui.pressKey(Qt::Key_Return);
+    ASSERT_EQ(renamed.size(), 1);
+    EXPECT_EQ(renamed[0][0].toString(), "Deep Work");
+
+    ui.click("rightAction");
+    EXPECT_TRUE(ui.isShown("deleteQuestion"));
+    EXPECT_EQ(ui.text("deleteQuestion"), "Are you sure you want to delete \"Work\"?");
+    EXPECT_EQ(ui.item("leftAction")->property("label").toString(), "Cancel");
+    ui.screenshots("WorkspaceRowView-confirmDelete");
+    ui.click("leftAction");
+    EXPECT_FALSE(ui.isShown("deleteQuestion"));
+    ui.click("rightAction");
+    ui.click("rightAction");
+    EXPECT_EQ(deleted.size(), 1);
+
+    row->setProcessing(true);
+    ui.click("restoreButton");
+    ui.click("previewButton");
+    EXPECT_TRUE(restored.isEmpty());
+    EXPECT_EQ(previewed.size(), 1);
+    EXPECT_LT(ui.item("restoreButton")->opacity(), 1.0);
+}
+
+TEST_F(WorkspaceRowViewTest, EmptyWorkspaceShowsADash) {
+    auto row = makeRow(WorkspaceSamples::withApps("Empty", {}, 0));
+    show(*row);
+    EXPECT_TRUE(ui.isShown("noApps"));
+    EXPECT_FALSE(ui.isShown("appIconsStack"));
+    EXPECT_FALSE(ui.isShown("shortcutItem"));
+}
+
+TEST_F(WorkspaceRowViewTest, RecorderShowsTheKeysWhileRecording) {
+    auto row = makeRow(sample());
+    row->setExpanded(true);
+    show(*row);
+    EXPECT_EQ(ui.text("recorderText"), "Assign Shortcut");
+    ui.click("recorderButton");
+    EXPECT_TRUE(row->recorder()->isRecording());
+    EXPECT_TRUE(ui.isShown("recordingDot"));
+    EXPECT_TRUE(ui.isShown("recorderDash"));
+    row->recorder()->setPressedModifiers(GlobalKeyShortcut::commandFlag | GlobalKeyShortcut::optionFlag);
+    EXPECT_EQ(ui.text("recorderText"), "⌘⌥");
+    EXPECT_FALSE(ui.isShown("recorderDash"));
+    ui.screenshots("WorkspaceRowView-recording");
+
+    QSignalSpy shortcut(row.get(), &WorkspaceRowModel::shortcutUpdateRequested);
+    ui.pressKey(Qt::Key_K, Qt::MetaModifier | Qt::AltModifier, "k");
+    ASSERT_EQ(shortcut.size(), 1);
+    Workspace w = row->workspace();
+    w.globalShortcut = shortcut[0][0].value<std::optional<GlobalKeyShortcut>>();
+    row->setWorkspace(w);
+    EXPECT_EQ(ui.text("recorderText"), "⌘⌥K");
+    EXPECT_TRUE(ui.isShown("removeShortcutButton"));
+    ui.screenshots("WorkspaceRowView-shortcut");
 }

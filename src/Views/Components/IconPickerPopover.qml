@@ -37,7 +37,12 @@ Item {
             Layout.fillWidth: true
             Layout.fillHeight: true
             contentWidth: availableWidth
-            ScrollBar.vertical.policy: ScrollBar.AlwaysOn
+            ScrollBar.vertical: ThinScrollBar {
+                parent: scroll
+                x: scroll.width - width
+                height: scroll.availableHeight
+                policy: ScrollBar.AlwaysOn
+            }
 
             Column {
                 width: scroll.availableWidth
@@ -78,7 +83,6 @@ Item {
                         required property var modelData
 
                         objectName: "iconCategory"
-                        width: scroll.availableWidth - 28
                         spacing: 8
 
                         UiText {
@@ -90,7 +94,8 @@ Item {
                             color: Theme.tertiary
                         }
                         Grid {
-                            anchors.horizontalCenter: parent.horizontalCenter
+                            // Always eight columns wide, so a short row starts at the left.
+                            width: 8 * 32 + 7 * 4
                             columns: 8
                             columnSpacing: 4
                             rowSpacing: 4

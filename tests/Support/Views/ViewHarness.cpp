@@ -68,6 +68,7 @@ ViewHarness::~ViewHarness() {
 }
 
 QQuickItem* ViewHarness::show(const QString& view, const QVariantMap& properties, int width) {
+    delete m_root;
     QQmlComponent component(m_engine.get(),
                             QUrl(QStringLiteral("qrc:/Ordella/") + view + QStringLiteral(".qml")));
     std::unique_ptr<QObject> object(
@@ -137,8 +138,14 @@ QQuickItem* ViewHarness::item(const QString& objectName) const {
 }
 
 QString ViewHarness::text(const QString& objectName) const {
-    QQuickItem* found = item(objectName);
-    return found ? found->property("text").toString() : QString();
+    // The one on screen when several carry the name.
+    const QList<QQuickItem*> found = items(objectName);
+    for (QQuickItem* candidate : found) {
+        if (candidate->isVisible()) {
+            return candidate->property("text").toString();
+        }
+    }
+    return item(objectName) ? found.first()->property("text").toString() : QString();
 }
 
 bool ViewHarness::isShown(const QString& objectName) const {
@@ -153,14 +160,6 @@ bool ViewHarness::isShown(const QString& objectName) const {
     return false;
 }
 
-QPointF ViewHarness::centreOf(const QString& objectName) const {
-    QQuickItem* found = item(objectName);
-    if (!found) {
-        return QPointF(-1, -1);
-    }
-    return found->mapToScene(QPointF(found->width() / 2, found->height() / 2));
-}
-
 void ViewHarness::click(const QString& objectName) {
     click(item(objectName));
 }
@@ -169,14 +168,22 @@ void ViewHarness::click(QQuickItem* target) {
     if (!target) {
         return;
     }
+    hover(target);
     const QPoint at = target->mapToScene(QPointF(target->width() / 2, target->height() / 2)).toPoint();
-    QTest::mouseMove(m_window.get(), at);
     QTest::mouseClick(m_window.get(), Qt::LeftButton, Qt::NoModifier, at);
     settle();
 }
 
 void ViewHarness::hover(const QString& objectName) {
-    QTest::mouseMove(m_window.get(), centreOf(objectName).toPoint());
+    hover(item(objectName));
+}
+
+void ViewHarness::hover(QQuickItem* target) {
+    if (!target) {
+        return;
+    }
+    QTest::mouseMove(m_window.get(),
+                     target->mapToScene(QPointF(target->width() / 2, target->height() / 2)).toPoint());
     settle();
 }
 

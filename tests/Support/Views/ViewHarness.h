@@ -29,7 +29,8 @@ public:
     ViewHarness(const ViewHarness&) = delete;
     ViewHarness& operator=(const ViewHarness&) = delete;
 
-    // Creates the view with its (required) properties; width 0 keeps the view's implicit width.
+    // Creates the view with its (required) properties, in place of the one shown before; width 0
+    // keeps the view's implicit width.
     // The window follows the view's implicit size. Answers nothing and fails the test on errors.
     QQuickItem* show(const QString& view, const QVariantMap& properties = {}, int width = 0);
     QQuickItem* root() const { return m_root; }
@@ -43,6 +44,7 @@ public:
     QList<QQuickItem*> items(const QString& objectName) const;
     // Whether such an object exists at all.
     bool has(const QString& objectName) const;
+    // The text of the object with this name that is visible (else the first one).
     QString text(const QString& objectName) const;
     // Visible on screen: the item and its ancestors are visible and none is fully transparent.
     bool isShown(const QString& objectName) const;
@@ -50,6 +52,7 @@ public:
     void click(const QString& objectName);
     void click(QQuickItem* item);
     void hover(const QString& objectName);
+    void hover(QQuickItem* item);
     // Moves the pointer out of the window.
     void leave();
     void pressKey(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, const QString& text = QString());
@@ -67,7 +70,6 @@ public:
 
 private:
     QQuickItem* findItem(const QString& objectName) const;
-    QPointF centreOf(const QString& objectName) const;
 
     std::unique_ptr<QQmlEngine> m_engine;
     std::unique_ptr<QQuickWindow> m_window;
