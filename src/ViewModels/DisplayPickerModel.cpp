@@ -1,13 +1,12 @@
 #include "ViewModels/DisplayPickerModel.h"
 
-#include "Platform/Platform.h"
-#include "Platform/Screens.h"
 #include "ViewModels/WorkspaceColors.h"
 
 #include <QVariantMap>
 
 DisplayPickerModel::DisplayPickerModel(Kind kind, QObject* parent)
-    : DisplayPickerModel(kind, &DisplayPickerModel::connectedDisplays, parent) {
+    : DisplayPickerModel(
+          kind, [] { return DisplayMonitor::connectedDisplays(); }, parent) {
 }
 
 DisplayPickerModel::DisplayPickerModel(Kind kind, DisplaySource source, QObject* parent)
@@ -15,21 +14,6 @@ DisplayPickerModel::DisplayPickerModel(Kind kind, DisplaySource source, QObject*
     , m_kind(kind)
     , m_source(std::move(source)) {
     refresh();
-}
-
-QList<DisplayPickerModel::Display> DisplayPickerModel::connectedDisplays() {
-    QList<Display> displays;
-    const std::shared_ptr<Screens> screens = Platform::current().screens;
-    if (!screens) {
-        return displays;
-    }
-    for (const Screen& screen : screens->screens()) {
-        if (screen.displayNumber && screen.identity) {
-            displays.append(
-                {screen.identity->toString(QUuid::WithoutBraces).toUpper(), screen.localizedName});
-        }
-    }
-    return displays;
 }
 
 QString DisplayPickerModel::title() const {

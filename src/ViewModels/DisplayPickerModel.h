@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Models/WorkspaceTrigger.h"
+#include "Services/Coordination/DisplayMonitor.h"
 
 #include <QColor>
 #include <QList>
@@ -25,20 +26,12 @@ class DisplayPickerModel : public QObject {
 
 public:
     enum class Kind { connected, disconnected };
-    struct Display {
-        QString uuid;
-        QString name;
-        bool operator==(const Display&) const = default;
-    };
+    using Display = DisplayMonitor::ConnectedDisplay;
     using DisplaySource = std::function<QList<Display>()>;
 
-    // Reads the displays from the current platform's screens.
+    // Reads the displays the display monitor reports connected.
     explicit DisplayPickerModel(Kind kind, QObject* parent = nullptr);
     DisplayPickerModel(Kind kind, DisplaySource source, QObject* parent = nullptr);
-
-    // The connected screens that have an identity, in the platform's order, each named by its
-    // upper-case identity string and its name.
-    static QList<Display> connectedDisplays();
 
     Kind kind() const { return m_kind; }
     QString title() const;
