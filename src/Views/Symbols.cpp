@@ -1,7 +1,6 @@
 #include "Views/Symbols.h"
 
 #include <QHash>
-#include <QQmlEngine>
 
 const QList<Symbols::Glyph>& Symbols::table() {
     // Symbol name, the font's ligature name, its code point.
@@ -253,11 +252,6 @@ const QList<Symbols::Glyph>& Symbols::table() {
         {u"photo", u"image", 0xe3f4},
     };
     return glyphs;
-}
-
-Symbols* Symbols::create(QQmlEngine* engine, QJSEngine* scriptEngine) {
-    Q_UNUSED(scriptEngine)
-    return new Symbols(engine);
 }
 
 std::optional<char32_t> Symbols::codepoint(const QString& symbol) {

@@ -6,9 +6,6 @@
 
 #include <optional>
 
-class QJSEngine;
-class QQmlEngine;
-
 // The symbols of the user interface: every symbol name the views and the stored workspaces use
 // (the 224 workspace icons among them) mapped to a glyph of the Material Icons font. The stored
 // names stay as they are in the workspace files; only their drawing goes through this table.
@@ -26,8 +23,8 @@ public:
         char32_t codepoint;
     };
 
+    // Holds no state: each QML engine makes its own.
     using QObject::QObject;
-    static Symbols* create(QQmlEngine* engine, QJSEngine* scriptEngine);
 
     static QString fontFamily() { return QStringLiteral("Material Icons"); }
     // The glyph of a symbol, or nothing when the table does not know the name.

@@ -44,8 +44,7 @@ class Theme : public QObject {
 public:
     ~Theme() override;
 
-    // The one instance of the process, which QML uses too. (Theme is not default-constructible,
-    // so QML takes it from create() instead of making one of its own.)
+    // The one instance of the process, which QML uses too.
     static Theme* create(QQmlEngine* engine, QJSEngine* scriptEngine);
     static Theme& shared();
 
