@@ -4,6 +4,7 @@
 #include "Platform/Prompts.h"
 #include "Platform/SystemInfo.h"
 
+#include <QFile>
 #include <QUrl>
 
 namespace {
@@ -32,6 +33,11 @@ QString AboutTabModel::websiteURL() {
 
 QString AboutTabModel::websiteHost() {
     return QUrl(websiteURL()).host();
+}
+
+QString AboutTabModel::appIconSource() {
+    return QFile::exists(QStringLiteral(":/Ordella/AppIcon.svg")) ? QStringLiteral("qrc:/Ordella/AppIcon.svg")
+                                                                  : QString();
 }
 
 void AboutTabModel::openWebsite() {

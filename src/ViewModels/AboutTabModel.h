@@ -11,6 +11,8 @@ class AboutTabModel : public QObject {
     Q_PROPERTY(QString buildNumber READ buildNumber CONSTANT)
     Q_PROPERTY(QString notice READ notice CONSTANT)
     Q_PROPERTY(QString websiteHost READ websiteHost CONSTANT)
+    // The application's icon as an image source; empty when the build carries none.
+    Q_PROPERTY(QString appIconSource READ appIconSource CONSTANT)
 
 public:
     using QObject::QObject;
@@ -21,6 +23,7 @@ public:
     static QString websiteURL();
     // The site's host name, shown as the link's text.
     static QString websiteHost();
+    static QString appIconSource();
 
     Q_INVOKABLE void openWebsite();
 };

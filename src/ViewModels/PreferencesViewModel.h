@@ -37,7 +37,7 @@ class PreferencesViewModel : public QObject {
     Q_PROPERTY(AppExclusionPickerModel* exclusions READ exclusions CONSTANT)
     Q_PROPERTY(PermissionsModel* permissions READ permissions CONSTANT)
     Q_PROPERTY(UpdateSectionModel* updates READ updates CONSTANT)
-    Q_PROPERTY(DataTabModel* data READ data CONSTANT)
+    Q_PROPERTY(DataTabModel* dataTab READ dataTab CONSTANT)
     Q_PROPERTY(SupportTabModel* support READ support CONSTANT)
     Q_PROPERTY(AboutTabModel* about READ about CONSTANT)
 
@@ -78,7 +78,7 @@ public:
     AppExclusionPickerModel* exclusions() const { return m_exclusions; }
     PermissionsModel* permissions() const { return m_permissions; }
     UpdateSectionModel* updates() const { return m_updates; }
-    DataTabModel* data() const { return m_data; }
+    DataTabModel* dataTab() const { return m_data; }
     SupportTabModel* support() const { return m_support; }
     AboutTabModel* about() const { return m_about; }
 

@@ -17,6 +17,9 @@ class UpdateSectionModel : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString subtitle READ subtitle NOTIFY changed)
     Q_PROPERTY(Control control READ control NOTIFY changed)
+    Q_PROPERTY(bool showsActionButton READ showsActionButton NOTIFY changed)
+    Q_PROPERTY(bool showsProgressRow READ showsProgressRow NOTIFY changed)
+    Q_PROPERTY(bool showsSpinner READ showsSpinner NOTIFY changed)
     Q_PROPERTY(QString actionTitle READ actionTitle NOTIFY changed)
     Q_PROPERTY(QString progressText READ progressText NOTIFY changed)
     Q_PROPERTY(bool showsReadyRow READ showsReadyRow NOTIFY changed)
@@ -36,6 +39,9 @@ public:
     UpdateState::Kind state() const;
     QString subtitle() const { return subtitleFor(state(), m_showNoUpdateMessage); }
     Control control() const { return controlFor(state()); }
+    bool showsActionButton() const { return control() == Control::actionButton; }
+    bool showsProgressRow() const { return control() == Control::progressRow; }
+    bool showsSpinner() const { return control() == Control::spinner; }
     QString actionTitle() const { return actionTitleFor(state()); }
     QString progressText() const { return progressTextFor(state()); }
     bool showsReadyRow() const;

@@ -250,6 +250,16 @@ const QList<Symbols::Glyph>& Symbols::table() {
         {u"chevron.left", u"chevron_left", 0xe5cb},
         {u"doc", u"insert_drive_file", 0xe24d},
         {u"photo", u"image", 0xe3f4},
+        {u"questionmark.circle.fill", u"help", 0xe887},
+        {u"info.circle.fill", u"info", 0xe88e},
+        {u"bell.badge.fill", u"notifications_active", 0xe7f7},
+        {u"app.badge.checkmark.fill", u"app_blocking", 0xef3f},
+        {u"hand.point.up.left.fill", u"touch_app", 0xe913},
+        {u"photo.on.rectangle.angled", u"photo_library", 0xe413},
+        {u"arrow.down.circle.fill", u"download_for_offline", 0xf000},
+        {u"square.and.arrow.up.fill", u"ios_share", 0xe6b8},
+        {u"square.and.arrow.down.fill", u"file_download", 0xe2c4},
+        {u"circle.slash", u"block", 0xe14b},
     };
     return glyphs;
 }

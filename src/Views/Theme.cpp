@@ -104,6 +104,10 @@ QColor Theme::controlBackground() const {
     return m_dark ? QColor(0x1c, 0x1c, 0x1f) : QColor(0xff, 0xff, 0xff);
 }
 
+QColor Theme::cardBackground() const {
+    return m_dark ? QColor(255, 255, 255, 14) : QColor(255, 255, 255, 190);
+}
+
 QColor Theme::red() const {
     return WorkspaceColors::color(QStringLiteral("red"));
 }

@@ -30,6 +30,7 @@ class Theme : public QObject {
     Q_PROPERTY(QColor shadow READ shadow NOTIFY changed)
     Q_PROPERTY(QColor popoverBackground READ popoverBackground NOTIFY changed)
     Q_PROPERTY(QColor controlBackground READ controlBackground NOTIFY changed)
+    Q_PROPERTY(QColor cardBackground READ cardBackground NOTIFY changed)
     Q_PROPERTY(QColor red READ red CONSTANT)
     Q_PROPERTY(QColor orange READ orange CONSTANT)
     Q_PROPERTY(QColor green READ green CONSTANT)
@@ -62,6 +63,8 @@ public:
     QColor popoverBackground() const;
     // Cards and fields stand out from the window on this.
     QColor controlBackground() const;
+    // The translucent fill of a settings card, lifted off the window.
+    QColor cardBackground() const;
     QColor red() const;
     QColor orange() const;
     QColor green() const;

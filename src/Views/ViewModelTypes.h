@@ -7,6 +7,7 @@
 #include "ViewModels/BrowserSelectionRowModel.h"
 #include "ViewModels/DisplayPickerModel.h"
 #include "ViewModels/IconPickerModel.h"
+#include "ViewModels/PreferencesViewModel.h"
 #include "ViewModels/PreviewBadge.h"
 #include "ViewModels/SelectionCellModel.h"
 #include "ViewModels/SelectionRowModel.h"
@@ -106,5 +107,61 @@ struct TabCellModelForeign {
     Q_GADGET
     QML_FOREIGN(TabCellModel)
     QML_NAMED_ELEMENT(TabCellModel)
+    QML_UNCREATABLE("Made by the view's owner")
+};
+
+struct PreferencesViewModelForeign {
+    Q_GADGET
+    QML_FOREIGN(PreferencesViewModel)
+    QML_NAMED_ELEMENT(PreferencesViewModel)
+    QML_UNCREATABLE("Made by the view's owner")
+};
+
+struct SettingsViewModelForeign {
+    Q_GADGET
+    QML_FOREIGN(SettingsViewModel)
+    QML_NAMED_ELEMENT(SettingsViewModel)
+    QML_UNCREATABLE("Made by the view's owner")
+};
+
+struct AppExclusionPickerModelForeign {
+    Q_GADGET
+    QML_FOREIGN(AppExclusionPickerModel)
+    QML_NAMED_ELEMENT(AppExclusionPickerModel)
+    QML_UNCREATABLE("Made by the view's owner")
+};
+
+struct PermissionsModelForeign {
+    Q_GADGET
+    QML_FOREIGN(PermissionsModel)
+    QML_NAMED_ELEMENT(PermissionsModel)
+    QML_UNCREATABLE("Made by the view's owner")
+};
+
+struct UpdateSectionModelForeign {
+    Q_GADGET
+    QML_FOREIGN(UpdateSectionModel)
+    QML_NAMED_ELEMENT(UpdateSectionModel)
+    QML_UNCREATABLE("Made by the view's owner")
+};
+
+struct DataTabModelForeign {
+    Q_GADGET
+    QML_FOREIGN(DataTabModel)
+    QML_NAMED_ELEMENT(DataTabModel)
+    QML_UNCREATABLE("Made by the view's owner")
+};
+
+struct SupportTabModelForeign {
+    Q_GADGET
+    QML_FOREIGN(SupportTabModel)
+    QML_NAMED_ELEMENT(SupportTabModel)
+    QML_UNCREATABLE("Made by the view's owner")
+};
+
+struct AboutTabModelForeign {
+    Q_GADGET
+    QML_FOREIGN(AboutTabModel)
+    QML_NAMED_ELEMENT(AboutTabModel)
     QML_UNCREATABLE("Made by the view's owner")
 };

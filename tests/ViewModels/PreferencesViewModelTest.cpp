@@ -1,15 +1,6 @@
-#include "ViewModels/PreferencesViewModel.h"
-#include "Platform/Simulated/SimulatedLoginItems.h"
-#include "Platform/Simulated/SimulatedScreenCapture.h"
-#include "Services/Storage/SettingsManager.h"
-#include "Services/Storage/WorkspaceStore.h"
-#include "Services/Update/AutoUpdateManager.h"
+#include "Support/PreferencesFixture.h"
 
-#include "Support/ScriptedDesktop.h"
-
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -17,29 +8,13 @@ namespace {
 
 using Tab = PreferencesViewModel::Tab;
 
-class PreferencesViewModelTest : public SimulatedDesktopFixture {
+class PreferencesViewModelTest : public PreferencesFixture {
 protected:
     PreferencesViewModelTest() {
-        QDir().mkpath(apps.path());
         QFile entry(apps.filePath("editor.desktop"));
         entry.open(QIODevice::WriteOnly);
         entry.write("[Desktop Entry]\nType=Application\nName=Editor\nIcon=accessories-text-editor\n");
     }
-
-    std::shared_ptr<SimulatedLoginItems> loginItems = std::make_shared<SimulatedLoginItems>();
-    SimulatedScreenCapture capture{desktop()};
-    // The ports are in place before the models read them.
-    bool installed = [this] {
-        platform().loginItems = loginItems;
-        capture.installInto(platform());
-        return true;
-    }();
-    QTemporaryDir storage;
-    QTemporaryDir apps;
-    WorkspaceStore store{storage.path()};
-    SettingsManager settings;
-    AutoUpdateManager updater{AutoUpdateManager::Configuration{}};
-    PreferencesViewModel model{store, settings, updater, {apps.path()}};
 };
 
 TEST_F(PreferencesViewModelTest, FiveTabsInSidebarOrder) {
@@ -74,14 +49,14 @@ TEST_F(PreferencesViewModelTest, AppearingFadesInAndScansTheApplications) {
 TEST_F(PreferencesViewModelTest, ATabSelectedAgainStartsAfresh) {
     model.selectTab(Tab::data);
     prompts().queueAlertAnswer(0);
-    ASSERT_TRUE(clock().runUntilDone(model.data()->runDeleteAll()));
-    EXPECT_EQ(model.data()->statusMessage(), "Workspaces deleted successfully");
+    ASSERT_TRUE(clock().runUntilDone(model.dataTab()->runDeleteAll()));
+    EXPECT_EQ(model.dataTab()->statusMessage(), "Workspaces deleted successfully");
     model.selectTab(Tab::data);
-    EXPECT_EQ(model.data()->statusMessage(), "Workspaces deleted successfully");
+    EXPECT_EQ(model.dataTab()->statusMessage(), "Workspaces deleted successfully");
     model.selectTab(Tab::support);
     model.support()->setAttachLogFile(false);
     model.selectTab(Tab::data);
-    EXPECT_EQ(model.data()->statusMessage(), "");
+    EXPECT_EQ(model.dataTab()->statusMessage(), "");
     model.selectTab(Tab::support);
     EXPECT_TRUE(model.support()->attachLogFile());
 }

@@ -1,0 +1,143 @@
+pragma ComponentBehavior: Bound
+
+import QtQuick
+import QtQuick.Layouts
+import Ordella
+
+// The settings window: the sidebar of tabs, a thin divider and the selected tab.
+Rectangle {
+    id: root
+
+    required property PreferencesViewModel preferences
+
+    implicitWidth: 620
+    implicitHeight: 420
+    color: Theme.windowBackground
+
+    RowLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        Rectangle {
+            objectName: "sidebar"
+            Layout.preferredWidth: 190
+            Layout.fillHeight: true
+            color: Theme.controlBackground
+
+            Rectangle {
+                anchors.fill: parent
+                gradient: Gradient {
+                    GradientStop {
+                        position: 0
+                        color: Theme.alpha(Theme.primary, 0.02)
+                    }
+                    GradientStop {
+                        position: 1
+                        color: Theme.alpha(Theme.primary, 0.01)
+                    }
+                }
+            }
+            ColumnLayout {
+                anchors.fill: parent
+                anchors.margins: 14
+                spacing: 6
+
+                Repeater {
+                    model: root.preferences.tabs
+
+                    SidebarButton {
+                        required property var modelData
+                        required property int index
+
+                        objectName: "sidebarButton"
+                        title: modelData.title
+                        icon: modelData.icon
+                        isSelected: root.preferences.selectedTab === modelData.tab
+                        position: index
+                        animateIn: root.preferences.animateIn
+                        onClicked: root.preferences.selectedTab = modelData.tab
+                    }
+                }
+                Item {
+                    Layout.fillHeight: true
+                }
+            }
+        }
+        Rectangle {
+            Layout.preferredWidth: 1
+            Layout.fillHeight: true
+            gradient: Gradient {
+                GradientStop {
+                    position: 0
+                    color: Theme.alpha(Theme.primary, 0.08)
+                }
+                GradientStop {
+                    position: 0.5
+                    color: Theme.alpha(Theme.primary, 0.12)
+                }
+                GradientStop {
+                    position: 1
+                    color: Theme.alpha(Theme.primary, 0.08)
+                }
+            }
+        }
+        Item {
+            id: content
+            objectName: "tabContent"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            states: State {
+                when: !root.preferences.animateIn
+                PropertyChanges {
+                    content.opacity: 0
+                }
+            }
+            transitions: Transition {
+                enabled: Theme.animated
+                SequentialAnimation {
+                    PauseAnimation {
+                        duration: 200
+                    }
+                    NumberAnimation {
+                        property: "opacity"
+                        duration: 500
+                        easing.type: Easing.OutQuad
+                    }
+                }
+            }
+
+            // Every tab exists; only the selected one shows. A tab selected anew starts over: its
+            // model is reset and its page scrolled back to the top.
+            GeneralTab {
+                objectName: "generalTab"
+                anchors.fill: parent
+                visible: root.preferences.selectedTab === 0
+                preferences: root.preferences
+            }
+            AppearanceTab {
+                objectName: "appearanceTab"
+                anchors.fill: parent
+                visible: root.preferences.selectedTab === 1
+                settings: root.preferences.settings
+            }
+            DataTab {
+                objectName: "dataTab"
+                anchors.fill: parent
+                visible: root.preferences.selectedTab === 2
+                dataTab: root.preferences.dataTab
+            }
+            SupportTab {
+                objectName: "supportTab"
+                anchors.fill: parent
+                visible: root.preferences.selectedTab === 3
+                support: root.preferences.support
+            }
+            AboutTab {
+                objectName: "aboutTab"
+                anchors.fill: parent
+                visible: root.preferences.selectedTab === 4
+                about: root.preferences.about
+            }
+        }
+    }
+}
