@@ -177,7 +177,8 @@ TEST_F(PreferencesViewTest, SupportAndAboutTabs) {
     show();
     select(Tab::support);
     EXPECT_EQ(texts("settingTitle"), (QStringList{"FAQ", "Report", "Send"}));
-    EXPECT_FALSE(ui.item("attachLogLine")->isEnabled()) << "no log yet";
+    EXPECT_FALSE(ui.item("attachLogSwitch")->isEnabled()) << "no log yet";
+    ui.hover("attachLogLine");
     ui.screenshots("PreferencesView-support");
     ui.click("feedbackButton");
     EXPECT_EQ(prompts().openedUrls().last().scheme(), "mailto");

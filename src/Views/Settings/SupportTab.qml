@@ -1,6 +1,7 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
+import QtQuick.Controls.Basic
 import Ordella
 
 // The Support tab: the FAQ page, a bug report (with the analysis log when there is one) and
@@ -37,25 +38,38 @@ SettingsPage {
                 endColor: Theme.red
                 title: "Report"
                 description: "Describe what went wrong and we'll investigate"
-                detail: Row {
+                // The switch is off limits until a restore has written a log; the line itself
+                // still answers the pointer, so it can say why.
+                detail: Item {
                     objectName: "attachLogLine"
-                    topPadding: 4
-                    spacing: 6
-                    enabled: root.support.logFileExists
-                    opacity: root.support.logFileExists ? 1 : 0.4
+                    implicitWidth: attachLine.implicitWidth
+                    implicitHeight: attachLine.implicitHeight
+                    ToolTip.visible: root.support.attachHelpText !== "" && attachHover.hovered
+                    ToolTip.text: root.support.attachHelpText
+                    ToolTip.delay: 700
 
-                    MiniSwitch {
-                        objectName: "attachLogSwitch"
-                        anchors.verticalCenter: parent.verticalCenter
-                        checked: root.support.attachLogFile
-                        toolTip: root.support.attachHelpText
-                        onToggled: value => root.support.attachLogFile = value
+                    HoverHandler {
+                        id: attachHover
                     }
-                    UiText {
-                        anchors.verticalCenter: parent.verticalCenter
-                        text: "Attach log to bug report"
-                        size: 11
-                        color: Theme.secondary
+                    Row {
+                        id: attachLine
+                        topPadding: 4
+                        spacing: 6
+                        enabled: root.support.logFileExists
+                        opacity: root.support.logFileExists ? 1 : 0.4
+
+                        MiniSwitch {
+                            objectName: "attachLogSwitch"
+                            anchors.verticalCenter: parent.verticalCenter
+                            checked: root.support.attachLogFile
+                            onToggled: value => root.support.attachLogFile = value
+                        }
+                        UiText {
+                            anchors.verticalCenter: parent.verticalCenter
+                            text: "Attach log to bug report"
+                            size: 11
+                            color: Theme.secondary
+                        }
                     }
                 }
 
