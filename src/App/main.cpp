@@ -1,21 +1,38 @@
-#include "Services/Storage/WorkspaceStore.h"
+#include "App/InstanceCommands.h"
+#include "App/OrdellaApp.h"
 
-#include <QCoreApplication>
-#include <QDir>
+#include <QApplication>
 #include <QTextStream>
 
-// Until the application shell exists, Ordella opens the store, says what it found and exits.
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Ordella"));
-    QTextStream out(stdout);
-    out << "Ordella " << ORDELLA_VERSION << "\n";
-    const WorkspaceStore store;
-    if (store.storageDirectory().isEmpty()) {
-        out << "No data folder is available.\n";
-        return 1;
+#include <qcoro/qcorotask.h>
+
+namespace {
+
+QCoro::Task<void> run(OrdellaApp& ordella) {
+    const std::optional<int> exitCode = co_await ordella.start();
+    if (exitCode) {
+        QCoreApplication::exit(*exitCode);
     }
-    out << "Loaded " << store.workspaces().size() << " workspace(s) from "
-        << QDir::toNativeSeparators(store.storageDirectory()) << "\n";
-    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Ordella"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ORDELLA_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("ordella"));
+    // Ordella lives in the tray: closing its window does not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const InstanceCommands::Parsed options = InstanceCommands::parse(QCoreApplication::arguments());
+    if (!options.error.isEmpty()) {
+        QTextStream(stderr) << options.error << '\n' << InstanceCommands::usage();
+        return 2;
+    }
+    OrdellaApp ordella(options);
+    // Started from the event loop, so that an early answer can end it.
+    QMetaObject::invokeMethod(
+        &app, [&ordella] { run(ordella); }, Qt::QueuedConnection);
+    return app.exec();
 }

@@ -260,6 +260,11 @@ const QList<Symbols::Glyph>& Symbols::table() {
         {u"square.and.arrow.up.fill", u"ios_share", 0xe6b8},
         {u"square.and.arrow.down.fill", u"file_download", 0xe2c4},
         {u"circle.slash", u"block", 0xe14b},
+        {u"exclamationmark.circle.fill", u"error", 0xe000},
+        {u"arrow.uturn.backward", u"undo", 0xe166},
+        {u"arrow.uturn.backward.circle.fill", u"settings_backup_restore", 0xe8ba},
+        {u"textformat", u"text_format", 0xe165},
+        {u"clock", u"schedule", 0xe8b5},
     };
     return glyphs;
 }

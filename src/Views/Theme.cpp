@@ -124,6 +124,29 @@ QColor Theme::blue() const {
     return WorkspaceColors::color(QStringLiteral("blue"));
 }
 
+QColor Theme::purple() const {
+    return WorkspaceColors::color(QStringLiteral("purple"));
+}
+
+QColor Theme::namedColor(const QString& name) const {
+    if (name == QLatin1String("primary")) {
+        return primary();
+    }
+    if (name == QLatin1String("secondary")) {
+        return secondary();
+    }
+    if (name == QLatin1String("tertiary")) {
+        return tertiary();
+    }
+    if (name == QLatin1String("quaternary")) {
+        return quaternary();
+    }
+    if (name == QLatin1String("accent")) {
+        return accent();
+    }
+    return WorkspaceColors::color(name);
+}
+
 QColor Theme::gray() const {
     return WorkspaceColors::gray();
 }

@@ -35,6 +35,7 @@ class Theme : public QObject {
     Q_PROPERTY(QColor orange READ orange CONSTANT)
     Q_PROPERTY(QColor green READ green CONSTANT)
     Q_PROPERTY(QColor blue READ blue CONSTANT)
+    Q_PROPERTY(QColor purple READ purple CONSTANT)
     Q_PROPERTY(QColor gray READ gray CONSTANT)
     Q_PROPERTY(QString fontFamily READ fontFamily CONSTANT)
     Q_PROPERTY(QString monospaceFamily READ monospaceFamily CONSTANT)
@@ -69,6 +70,7 @@ public:
     QColor orange() const;
     QColor green() const;
     QColor blue() const;
+    QColor purple() const;
     QColor gray() const;
     QString fontFamily() const;
     QString monospaceFamily() const;
@@ -80,6 +82,9 @@ public:
 
     // color with its alpha multiplied by opacity (0 to 1): the "primary at 4 %" of the designs.
     Q_INVOKABLE static QColor alpha(const QColor& color, qreal opacity);
+    // A colour named by a view model: a hierarchy level ("primary" ... "quaternary"), "accent",
+    // or a named colour as workspaceColor() knows them.
+    Q_INVOKABLE QColor namedColor(const QString& name) const;
     // A workspace colour by its name (gray for an unknown name).
     Q_INVOKABLE static QColor workspaceColor(const QString& name);
     // The start and end colours of one of the 32 workspace colour pairs.

@@ -3,10 +3,12 @@
 // The view models of src/ViewModels as QML knows them: types that views take as (required)
 // properties and read, but never create. Add a view model here when a view needs it.
 #include "ViewModels/AppRestorePreviewRowModel.h"
+#include "ViewModels/AppRootModel.h"
 #include "ViewModels/AppSelectionRowModel.h"
 #include "ViewModels/BrowserSelectionRowModel.h"
 #include "ViewModels/DisplayPickerModel.h"
 #include "ViewModels/IconPickerModel.h"
+#include "ViewModels/PopoverModel.h"
 #include "ViewModels/PreferencesViewModel.h"
 #include "ViewModels/PreviewBadge.h"
 #include "ViewModels/SelectionCellModel.h"
@@ -164,4 +166,18 @@ struct AboutTabModelForeign {
     QML_FOREIGN(AboutTabModel)
     QML_NAMED_ELEMENT(AboutTabModel)
     QML_UNCREATABLE("Made by the view's owner")
+};
+
+struct PopoverModelForeign {
+    Q_GADGET
+    QML_FOREIGN(PopoverModel)
+    QML_NAMED_ELEMENT(PopoverModel)
+    QML_UNCREATABLE("Made by the application")
+};
+
+struct AppRootModelForeign {
+    Q_GADGET
+    QML_FOREIGN(AppRootModel)
+    QML_NAMED_ELEMENT(AppRootModel)
+    QML_UNCREATABLE("Made by the application")
 };

@@ -10,6 +10,7 @@ Item {
     id: root
 
     required property WorkspaceRowModel row
+    property bool panelBuilt: false
 
     implicitWidth: 426
     implicitHeight: header.height + panelClip.height
@@ -77,12 +78,14 @@ Item {
                 spacing: 6
 
                 RowLayout {
+                    Layout.fillWidth: true
                     visible: !root.row.isRenaming
                     spacing: 6
 
                     UiText {
                         objectName: "workspaceName"
-                        Layout.maximumWidth: implicitWidth
+                        // Rounded up: a layout that rounds a fractional width down elides the name.
+                        Layout.maximumWidth: Math.ceil(implicitWidth) + 1
                         Layout.fillWidth: true
                         text: root.row.name
                         size: 14
@@ -122,6 +125,7 @@ Item {
                     }
                     Item {
                         Layout.fillWidth: true
+                        Layout.preferredWidth: 0
                     }
                 }
                 RenameField {
@@ -326,134 +330,147 @@ Item {
             }
         }
 
-        Column {
+        // The panel is built the first time the row expands, so a long list of collapsed rows
+        // stays light; it is kept afterwards.
+        Item {
             id: panel
-            objectName: "editingPanel"
             width: parent.width
-            visible: panelClip.height > 0
-            opacity: root.row.isExpanded ? 1 : 0
-            y: root.row.isExpanded ? 0 : -16
+            implicitHeight: panelRepeater.count > 0 ? panelRepeater.itemAt(0).implicitHeight : 0
 
-            Behavior on opacity {
-                enabled: Theme.animated
-                NumberAnimation {
-                    duration: Theme.springDuration
-                }
-            }
-            Behavior on y {
-                enabled: Theme.animated
-                NumberAnimation {
-                    duration: Theme.springDuration
-                    easing.type: Easing.OutCubic
-                }
-            }
-
-            Rectangle {
-                x: 14
-                width: parent.width - 28
-                height: 1
-                color: Theme.alpha(Theme.primary, 0.08)
-            }
-            Column {
-                width: parent.width
-                leftPadding: 14
-                rightPadding: 14
-                topPadding: 12
-                bottomPadding: 14
-                spacing: 2
+            Repeater {
+                id: panelRepeater
+                model: root.row.isExpanded || root.panelBuilt ? 1 : 0
+                onItemAdded: root.panelBuilt = true
 
                 Column {
-                    width: parent.width - 28
-                    spacing: 6
+                    width: panel.width
+                    objectName: "editingPanel"
+                    visible: panelClip.height > 0
+                    opacity: root.row.isExpanded ? 1 : 0
+                    y: root.row.isExpanded ? 0 : -16
 
-                    SectionHeader {
-                        width: parent.width
-                        icon: "paintbrush"
-                        title: "Appearance"
-                    }
-                    SettingsBox {
-                        width: parent.width
-
-                        IconPickerRow {
-                            objectName: "iconPickerRow"
-                            width: parent.width
-                            iconName: root.row.iconName
-                            presented: root.row.showingIconPicker
-                            picker: root.row.iconPicker
-                            onPresentedChangeRequested: presented => root.row.showingIconPicker = presented
-                        }
-                        ColorPickerRow {
-                            objectName: "colorPickerRow"
-                            width: parent.width
-                            gradientIndex: root.row.gradientIndex
-                            presented: root.row.showingColorPicker
-                            onPresentedChangeRequested: presented => root.row.showingColorPicker = presented
-                            onSelected: index => root.row.selectGradient(index)
+                    Behavior on opacity {
+                        enabled: Theme.animated
+                        NumberAnimation {
+                            duration: Theme.springDuration
                         }
                     }
-                }
-                Column {
-                    width: parent.width - 28
-                    spacing: 6
-
-                    SectionHeader {
-                        width: parent.width
-                        icon: "gearshape"
-                        title: "Settings"
-                    }
-                    SettingsBox {
-                        width: parent.width
-
-                        ShortcutRow {
-                            width: parent.width
-                            recorder: root.row.recorder
-                        }
-                        ToggleRow {
-                            objectName: "closeOtherAppsRow"
-                            width: parent.width
-                            label: "Close other apps when restoring"
-                            checked: root.row.closeOtherApps
-                            onToggled: value => root.row.setCloseOtherApps(value)
+                    Behavior on y {
+                        enabled: Theme.animated
+                        NumberAnimation {
+                            duration: Theme.springDuration
+                            easing.type: Easing.OutCubic
                         }
                     }
-                }
-                TriggersSection {
-                    width: parent.width - 28
-                    row: root.row
-                }
-                Column {
-                    width: parent.width - 28
-                    topPadding: 6
-                    spacing: 8
 
-                    UiText {
-                        objectName: "deleteQuestion"
-                        visible: root.row.isConfirmingDelete
-                        width: parent.width
-                        text: root.row.deleteQuestion
-                        size: 12
-                        color: Theme.secondary
-                        wrapMode: Text.Wrap
-                        elide: Text.ElideNone
+                    Rectangle {
+                        x: 14
+                        width: parent.width - 28
+                        height: 1
+                        color: Theme.alpha(Theme.primary, 0.08)
                     }
-                    Row {
+                    Column {
                         width: parent.width
-                        spacing: 6
+                        leftPadding: 14
+                        rightPadding: 14
+                        topPadding: 12
+                        bottomPadding: 14
+                        spacing: 2
 
-                        ActionButton {
-                            objectName: "leftAction"
-                            width: (parent.width - 6) / 2
-                            icon: root.row.isConfirmingDelete ? "xmark" : "arrow.triangle.2.circlepath"
-                            label: root.row.isConfirmingDelete ? "Cancel" : "Update"
-                            onClicked: root.row.isConfirmingDelete ? root.row.cancelDelete() : root.row.requestUpdate()
+                        Column {
+                            width: parent.width - 28
+                            spacing: 6
+
+                            SectionHeader {
+                                width: parent.width
+                                icon: "paintbrush"
+                                title: "Appearance"
+                            }
+                            SettingsBox {
+                                width: parent.width
+
+                                IconPickerRow {
+                                    objectName: "iconPickerRow"
+                                    width: parent.width
+                                    iconName: root.row.iconName
+                                    presented: root.row.showingIconPicker
+                                    picker: root.row.iconPicker
+                                    onPresentedChangeRequested: presented => root.row.showingIconPicker = presented
+                                }
+                                ColorPickerRow {
+                                    objectName: "colorPickerRow"
+                                    width: parent.width
+                                    gradientIndex: root.row.gradientIndex
+                                    presented: root.row.showingColorPicker
+                                    onPresentedChangeRequested: presented => root.row.showingColorPicker = presented
+                                    onSelected: index => root.row.selectGradient(index)
+                                }
+                            }
                         }
-                        ActionButton {
-                            objectName: "rightAction"
-                            width: (parent.width - 6) / 2
-                            icon: root.row.isConfirmingDelete ? "trash.fill" : "trash"
-                            label: "Delete"
-                            destructive: true
-                            onClicked: root.row.isConfirmingDelete ? root.row.confirmDelete() : root.row.askDelete()
+                        Column {
+                            width: parent.width - 28
+                            spacing: 6
+
+                            SectionHeader {
+                                width: parent.width
+                                icon: "gearshape"
+                                title: "Settings"
+                            }
+                            SettingsBox {
+                                width: parent.width
+
+                                ShortcutRow {
+                                    width: parent.width
+                                    recorder: root.row.recorder
+                                }
+                                ToggleRow {
+                                    objectName: "closeOtherAppsRow"
+                                    width: parent.width
+                                    label: "Close other apps when restoring"
+                                    checked: root.row.closeOtherApps
+                                    onToggled: value => root.row.setCloseOtherApps(value)
+                                }
+                            }
+                        }
+                        TriggersSection {
+                            width: parent.width - 28
+                            row: root.row
+                        }
+                        Column {
+                            width: parent.width - 28
+                            topPadding: 6
+                            spacing: 8
+
+                            UiText {
+                                objectName: "deleteQuestion"
+                                visible: root.row.isConfirmingDelete
+                                width: parent.width
+                                text: root.row.deleteQuestion
+                                size: 12
+                                color: Theme.secondary
+                                wrapMode: Text.Wrap
+                                elide: Text.ElideNone
+                            }
+                            Row {
+                                width: parent.width
+                                spacing: 6
+
+                                ActionButton {
+                                    objectName: "leftAction"
+                                    width: (parent.width - 6) / 2
+                                    icon: root.row.isConfirmingDelete ? "xmark" : "arrow.triangle.2.circlepath"
+                                    label: root.row.isConfirmingDelete ? "Cancel" : "Update"
+                                    onClicked: root.row.isConfirmingDelete ? root.row.cancelDelete() : root.row.requestUpdate()
+                                }
+                                ActionButton {
+                                    objectName: "rightAction"
+                                    width: (parent.width - 6) / 2
+                                    icon: root.row.isConfirmingDelete ? "trash.fill" : "trash"
+                                    label: "Delete"
+                                    destructive: true
+                                    onClicked: root.row.isConfirmingDelete ? root.row.confirmDelete() : root.row.askDelete()
+                                }
+                            }
                         }
                     }
                 }

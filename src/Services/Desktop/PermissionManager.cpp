@@ -76,10 +76,13 @@ QCoro::Task<void> PermissionManager::showAccessibilityAlert() {
     alert.buttons = {QStringLiteral("Open Settings"), QStringLiteral("Cancel")};
     alert.iconName = QStringLiteral("AppIcon");
     const int answer = co_await prompts->showAlert(alert);
-    if (answer != 0) {
-        co_return;
+    if (answer == 0) {
+        co_await showAccessibilityHelp();
     }
-    // The platform may have been replaced while the alert was up.
+}
+
+QCoro::Task<void> PermissionManager::showAccessibilityHelp() {
+    // The platform may have been replaced while an alert was up.
     const std::shared_ptr<Prompts> current = Platform::current().prompts;
     if (!current) {
         co_return;

@@ -12,6 +12,8 @@ public:
     PermissionManager() = delete;
 
     static QCoro::Task<void> showAccessibilityAlert();
+    // What "Open Settings" does: opens the help page, or shows its text when no page opens.
+    static QCoro::Task<void> showAccessibilityHelp();
 
     // What the desktop must offer for windows to be read and moved. This desktop has no privacy
     // pane to open, so "Open Settings" shows this text instead.

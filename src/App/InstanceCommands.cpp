@@ -1,0 +1,165 @@
+#include "App/InstanceCommands.h"
+
+#include "Platform/Clock.h"
+#include "Platform/Platform.h"
+#include "Services/Coordination/RestoreCoordinator.h"
+#include "Services/Coordination/RestoreStatusNotifier.h"
+#include "Services/Storage/WorkspaceStore.h"
+#include "ViewModels/PopoverModel.h"
+#include "ViewModels/WorkspacePreviewViewModel.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPointer>
+
+namespace {
+
+const QString kCommand = QStringLiteral("command");
+const QString kName = QStringLiteral("name");
+
+QString frameText(const std::optional<QRectF>& frame) {
+    if (!frame) {
+        return QStringLiteral("?");
+    }
+    const QRect r = frame->toRect();
+    return QStringLiteral("%1,%2 %3x%4")
+        .arg(QString::number(r.x()), QString::number(r.y()), QString::number(r.width()),
+             QString::number(r.height()));
+}
+
+} // namespace
+
+InstanceCommands::InstanceCommands(WorkspaceStore& store, PopoverModel& popover,
+                                   RestoreCoordinator& coordinator, QObject* parent)
+    : QObject(parent)
+    , m_store(store)
+    , m_popover(popover)
+    , m_coordinator(coordinator) {
+}
+
+QString InstanceCommands::usage() {
+    return QStringLiteral("Usage: ordella [--demo] [--save NAME | --restore NAME]\n"
+                          "  (no option)     start Ordella, or open the window of the Ordella running\n"
+                          "  --demo          run on a simulated demo desktop instead of this one\n"
+                          "  --save NAME     the running Ordella saves the desktop as workspace NAME\n"
+                          "  --restore NAME  the running Ordella restores workspace NAME and reports\n");
+}
+
+InstanceCommands::Parsed InstanceCommands::parse(const QStringList& arguments) {
+    Parsed parsed;
+    QJsonObject request{{kCommand, QStringLiteral("show")}};
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
+        if (argument == QLatin1String("--demo")) {
+            parsed.demo = true;
+        } else if ((argument == QLatin1String("--save") || argument == QLatin1String("--restore")) &&
+                   i + 1 < arguments.size() && !parsed.command) {
+            request = {{kCommand, argument.mid(2)}, {kName, arguments.at(++i)}};
+            parsed.command = true;
+        } else {
+            parsed.error = QStringLiteral("Unknown or incomplete option: ") + argument;
+        }
+    }
+    parsed.request = QJsonDocument(request).toJson(QJsonDocument::Compact);
+    return parsed;
+}
+
+QByteArray InstanceCommands::reply(bool ok, const QString& output) {
+    return QJsonDocument(QJsonObject{{QStringLiteral("ok"), ok}, {QStringLiteral("output"), output}})
+        .toJson(QJsonDocument::Compact);
+}
+
+std::pair<bool, QString> InstanceCommands::readReply(const QByteArray& reply) {
+    const QJsonObject object = QJsonDocument::fromJson(reply).object();
+    if (object.isEmpty()) {
+        return {false, QStringLiteral("Ordella gave no answer.")};
+    }
+    return {object.value(QStringLiteral("ok")).toBool(), object.value(QStringLiteral("output")).toString()};
+}
+
+QCoro::Task<QByteArray> InstanceCommands::handle(QByteArray request) {
+    const QJsonObject object = QJsonDocument::fromJson(request).object();
+    const QString command = object.value(kCommand).toString();
+    const QString name = object.value(kName).toString();
+    if (command == QLatin1String("show")) {
+        emit showRequested();
+        co_return reply(true, QStringLiteral("Ordella is already running: its window is open."));
+    }
+    if (command == QLatin1String("save") && !name.isEmpty()) {
+        co_return co_await save(name);
+    }
+    if (command == QLatin1String("restore") && !name.isEmpty()) {
+        co_return co_await restore(name);
+    }
+    co_return reply(false, QStringLiteral("Ordella does not know this request."));
+}
+
+QCoro::Task<QByteArray> InstanceCommands::save(QString name) {
+    QPointer<InstanceCommands> self(this);
+    WorkspacePreviewViewModel preview;
+    co_await preview.capture();
+    if (!self) {
+        co_return reply(false, QStringLiteral("Ordella is quitting."));
+    }
+    const std::optional<Workspace> workspace = preview.filteredWorkspace(name);
+    if (!workspace || !preview.hasAnyAppsToSave()) {
+        co_return reply(false, preview.captureError().value_or(QStringLiteral("There is nothing to save.")));
+    }
+    m_popover.saveFromPanel(name, preview);
+    // The window stores it once it has shown its progress.
+    const QUuid id = workspace->id;
+    QPointer<WorkspaceStore> store(&m_store);
+    auto stored = [store, id] {
+        return !store || std::any_of(store->workspaces().cbegin(), store->workspaces().cend(),
+                                     [&id](const Workspace& w) { return w.id == id; });
+    };
+    const bool saved = co_await Platform::current().clock->pollUntil(stored, std::chrono::seconds(5),
+                                                                     std::chrono::milliseconds(10));
+    co_return reply(saved,
+                    saved ? QStringLiteral("Saved \"") + name + QStringLiteral("\": ") + preview.summaryText()
+                          : QStringLiteral("The workspace could not be saved."));
+}
+
+QCoro::Task<QByteArray> InstanceCommands::restore(QString name) {
+    const QList<Workspace>& stored = m_store.workspaces();
+    const auto found =
+        std::find_if(stored.cbegin(), stored.cend(), [&name](const Workspace& w) { return w.name == name; });
+    if (found == stored.cend()) {
+        co_return reply(false, QStringLiteral("No workspace is named \"") + name + QStringLiteral("\"."));
+    }
+    const Workspace workspace = *found;
+    // Announced like a shortcut's restore; the coordinator posts the result.
+    RestoreStatusNotifier::shared().post(WorkspaceRestoreStatus::restoringWorkspace(workspace.name));
+    const RestoreReport report = co_await m_coordinator.restore(workspace, workspace.closeOtherApps);
+    const bool ok =
+        report.status == RestoreStatus::restored || report.status == RestoreStatus::partiallyRestored;
+    co_return reply(ok, describe(report));
+}
+
+QString InstanceCommands::describe(const RestoreReport& report) {
+    QStringList lines;
+    lines << QStringLiteral("Restore of \"") + report.workspaceName + QStringLiteral("\": ") +
+                 RestoreStatusText::rawValue(report.status) + QStringLiteral(" in ") +
+                 QString::number(report.duration, 'f', 1) + QStringLiteral(" s");
+    lines << QStringLiteral("Summary: ") + report.summary();
+    for (const AppRestoreResult& app : report.appResults) {
+        QString line = QStringLiteral("  ") + app.appName + QStringLiteral(" (") + app.bundleIdentifier +
+                       QStringLiteral("): ") + RestoreStatusText::rawValue(app.status);
+        if (!app.reason.isEmpty()) {
+            line += QStringLiteral(" - ") + app.reason;
+        }
+        lines << line;
+        for (const WindowRestoreResult& window : app.windowResults) {
+            QString windowLine = QStringLiteral("    \"") +
+                                 window.windowTitle.value_or(QStringLiteral("untitled")) +
+                                 QStringLiteral("\": ") + RestoreStatusText::rawValue(window.status) +
+                                 QStringLiteral(", asked ") + frameText(window.requestedFrame) +
+                                 QStringLiteral(", got ") + frameText(window.actualFrame);
+            if (!window.reason.isEmpty()) {
+                windowLine += QStringLiteral(" - ") + window.reason;
+            }
+            lines << windowLine;
+        }
+    }
+    return lines.join(u'\n');
+}

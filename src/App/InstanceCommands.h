@@ -1,0 +1,60 @@
+#pragma once
+
+#include "Models/RestoreReport.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <qcoro/qcorotask.h>
+
+#include <optional>
+
+class PopoverModel;
+class RestoreCoordinator;
+class WorkspaceStore;
+
+// What a later start of Ordella asks of the running one, one JSON line each way. Without options
+// it opens the window; "--save NAME" saves the desktop as a new workspace, as the save panel would
+// with everything ticked; "--restore NAME" restores the workspace of that name and answers with
+// its report. Either shows in the window's status line like any other save or restore.
+class InstanceCommands : public QObject {
+    Q_OBJECT
+public:
+    struct Parsed {
+        QByteArray request;
+        bool demo = false;
+        // Whether the request needs a running instance (a command rather than a start).
+        bool command = false;
+        // What is wrong with the arguments; empty when they are fine.
+        QString error;
+    };
+
+    InstanceCommands(WorkspaceStore& store, PopoverModel& popover, RestoreCoordinator& coordinator,
+                     QObject* parent = nullptr);
+
+    // The request of a command line (program name first).
+    static Parsed parse(const QStringList& arguments);
+    static QString usage();
+
+    // Answers one request: {"ok": bool, "output": text to print}.
+    QCoro::Task<QByteArray> handle(QByteArray request);
+    // The reply's text and whether it reports success.
+    static std::pair<bool, QString> readReply(const QByteArray& reply);
+
+    // The report as printed: the summary, then each application and each of its windows.
+    static QString describe(const RestoreReport& report);
+
+signals:
+    void showRequested();
+
+private:
+    QCoro::Task<QByteArray> save(QString name);
+    QCoro::Task<QByteArray> restore(QString name);
+    static QByteArray reply(bool ok, const QString& output);
+
+    WorkspaceStore& m_store;
+    PopoverModel& m_popover;
+    RestoreCoordinator& m_coordinator;
+};

@@ -1,0 +1,151 @@
+#include "App/MenuBarWindow.h"
+
+#include "App/DialogPrompts.h"
+#include "ViewModels/AppRootModel.h"
+#include "ViewModels/PopoverModel.h"
+#include "Views/Theme.h"
+
+#include <QGuiApplication>
+#include <QMenu>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QScreen>
+#include <QSystemTrayIcon>
+
+MenuBarWindow::MenuBarWindow(AppRootModel& root, PopoverModel& popover, std::shared_ptr<Clock> clock,
+                             QObject* parent)
+    : QObject(parent)
+    , m_popover(popover)
+    , m_clock(std::move(clock))
+    , m_engine(std::make_unique<QQmlEngine>())
+    , m_window(std::make_unique<QQuickWindow>())
+    , m_tray(new QSystemTrayIcon(QIcon(QStringLiteral(":/Ordella/AppIcon.svg")), this)) {
+    m_window->setTitle(QStringLiteral("Ordella"));
+    m_window->setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    m_window->setColor(Theme::shared().windowBackground());
+    connect(&Theme::shared(), &Theme::changed, m_window.get(),
+            [this] { m_window->setColor(Theme::shared().windowBackground()); });
+
+    QQmlComponent component(m_engine.get(), QUrl(QStringLiteral("qrc:/Ordella/AppRootView.qml")));
+    QObject* created =
+        component.createWithInitialProperties({{QStringLiteral("appRoot"), QVariant::fromValue(&root)},
+                                               {QStringLiteral("popover"), QVariant::fromValue(&popover)}});
+    m_root = qobject_cast<QQuickItem*>(created);
+    if (m_root) {
+        m_root->setParentItem(m_window->contentItem());
+        connect(m_root, &QQuickItem::implicitHeightChanged, this, &MenuBarWindow::fitToView);
+        fitToView();
+    } else {
+        qWarning("%s", qPrintable(component.errorString()));
+        delete created;
+    }
+
+    m_menu = std::make_unique<QMenu>();
+    m_menu->addAction(QStringLiteral("Open Ordella"), this, &MenuBarWindow::open);
+    m_menu->addSeparator();
+    m_menu->addAction(QStringLiteral("Quit Ordella"), &popover, &PopoverModel::quit);
+    m_tray->setContextMenu(m_menu.get());
+    m_tray->setToolTip(QStringLiteral("Ordella"));
+    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
+            toggle();
+        }
+    });
+    // Another application took the focus: the popup goes, unless one of Ordella's own alerts or
+    // panels is what has it.
+    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state != Qt::ApplicationActive && isOpen() && DialogPrompts::openCount() == 0) {
+            close();
+            m_closedBySelf = true;
+        }
+    });
+}
+
+MenuBarWindow::~MenuBarWindow() {
+    delete m_root;
+}
+
+bool MenuBarWindow::showTrayIcon() {
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        return false;
+    }
+    m_tray->show();
+    return true;
+}
+
+bool MenuBarWindow::isOpen() const {
+    return m_window->isVisible();
+}
+
+void MenuBarWindow::fitToView() {
+    if (!m_root) {
+        return;
+    }
+    const QSize size(qCeil(m_root->implicitWidth()), qCeil(m_root->implicitHeight()));
+    QRect geometry = m_window->geometry();
+    if (m_window->screen()) {
+        geometry.setHeight(
+            std::min(size.height(), m_window->screen()->availableGeometry().height() - 2 * screenMargin));
+    } else {
+        geometry.setHeight(size.height());
+    }
+    geometry.setWidth(size.width());
+    m_window->setGeometry(geometry);
+    m_root->setSize(geometry.size());
+}
+
+QRect MenuBarWindow::placement(const QRect& iconGeometry, const QRect& available, const QSize& size) {
+    const int height = std::min(size.height(), available.height() - 2 * screenMargin);
+    const int width = std::min(size.width(), available.width() - 2 * screenMargin);
+    int x = available.right() - screenMargin - width + 1;
+    int y = available.top() + screenMargin;
+    if (iconGeometry.isValid() && !iconGeometry.isEmpty()) {
+        x = iconGeometry.center().x() - width / 2;
+        const bool iconAtBottom = iconGeometry.center().y() > available.center().y();
+        y = iconAtBottom ? iconGeometry.top() - screenMargin - height : iconGeometry.bottom() + screenMargin;
+    }
+    x = std::clamp(x, available.left() + screenMargin, available.right() - screenMargin - width + 1);
+    y = std::clamp(y, available.top() + screenMargin, available.bottom() - screenMargin - height + 1);
+    return QRect(x, y, width, height);
+}
+
+void MenuBarWindow::open() {
+    if (!m_root) {
+        return;
+    }
+    const QRect icon = m_tray->isVisible() ? m_tray->geometry() : QRect();
+    QScreen* screen = icon.isValid() ? QGuiApplication::screenAt(icon.center()) : nullptr;
+    if (!screen) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    const QSize size(qCeil(m_root->implicitWidth()), qCeil(m_root->implicitHeight()));
+    const QRect geometry =
+        screen ? placement(icon, screen->availableGeometry(), size) : QRect(QPoint(), size);
+    m_window->setGeometry(geometry);
+    m_root->setSize(geometry.size());
+    m_closedBySelf = false;
+    m_window->show();
+    m_window->raise();
+    m_window->requestActivate();
+    m_popover.appeared();
+    emit opened();
+}
+
+void MenuBarWindow::close() {
+    m_window->hide();
+    m_closedAt = m_clock->now();
+}
+
+void MenuBarWindow::toggle() {
+    if (isOpen()) {
+        close();
+        return;
+    }
+    if (m_closedBySelf && m_clock->now() - m_closedAt < reopenGuard) {
+        m_closedBySelf = false;
+        return;
+    }
+    open();
+}

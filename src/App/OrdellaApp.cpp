@@ -1,0 +1,152 @@
+#include "App/OrdellaApp.h"
+
+#include "App/DialogPrompts.h"
+#include "App/MenuBarWindow.h"
+#include "App/SingleInstance.h"
+#include "App/WorkspaceAppDelegate.h"
+#include "Platform/Linux/LinuxPlatform.h"
+#include "Platform/Linux/LinuxProcess.h"
+#include "Platform/Platform.h"
+#include "Platform/Simulated/SimulatedDesktop.h"
+#include "Platform/Simulated/SimulatedScene.h"
+#include "Platform/Simulated/SimulatedScriptHost.h"
+#include "Platform/SystemClock.h"
+#include "Services/Coordination/RestoreCoordinator.h"
+#include "Services/Storage/WorkspaceStore.h"
+#include "Services/Update/AutoUpdateManager.h"
+#include "ViewModels/AppRootModel.h"
+#include "ViewModels/PopoverModel.h"
+#include "Views/UiSetup.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QIcon>
+#include <QTextStream>
+
+namespace {
+
+void printLine(FILE* stream, const QString& text) {
+    QTextStream(stream) << text << '\n';
+}
+
+} // namespace
+
+OrdellaApp::OrdellaApp(InstanceCommands::Parsed options, QObject* parent)
+    : QObject(parent)
+    , m_options(std::move(options)) {
+}
+
+OrdellaApp::~OrdellaApp() {
+    // The window's views read the models: they go first.
+    m_window.reset();
+}
+
+QString OrdellaApp::demoStorageDirectory() {
+    const QString data = WorkspaceStore::defaultStorageDirectory();
+    return data.isEmpty() ? QString() : QDir(data).filePath(QStringLiteral("Demo"));
+}
+
+QCoro::Task<std::optional<int>> OrdellaApp::start() {
+    QPointer<OrdellaApp> self(this);
+    const QString serverName = SingleInstance::defaultServerName(m_options.demo);
+    const std::optional<qint64> replaces = SingleInstance::replacedPid();
+    // A command, or a start while Ordella runs, is handed to the running one.
+    if (m_options.command || !replaces) {
+        const std::optional<QByteArray> answer = co_await SingleInstance::send(serverName, m_options.request);
+        if (answer) {
+            const auto [ok, output] = InstanceCommands::readReply(*answer);
+            printLine(ok ? stdout : stderr, output);
+            co_return ok ? 0 : 1;
+        }
+        if (m_options.command) {
+            printLine(stderr, QStringLiteral("Ordella is not running: start it first."));
+            co_return 1;
+        }
+    }
+    if (!self) {
+        co_return 1;
+    }
+    // Listens before anything else starts, so a second start finds this one.
+    m_instance = std::make_unique<SingleInstance>(serverName);
+    const bool listening =
+        co_await m_instance->listen(*Platform::current().clock, replaces, LinuxProcess::isAlive);
+    if (!self) {
+        co_return 1;
+    }
+    if (!listening) {
+        printLine(stderr, QStringLiteral("Ordella is already starting."));
+        co_return 1;
+    }
+    installPlatform();
+    startServices();
+    showInterface();
+    co_return std::nullopt;
+}
+
+void OrdellaApp::installPlatform() {
+    const QIcon appIcon(QStringLiteral(":/Ordella/AppIcon.svg"));
+    std::shared_ptr<Platform> platform;
+    if (m_options.demo) {
+        platform = std::make_shared<Platform>();
+        platform->clock = std::make_shared<SystemClock>();
+        m_demoDesktop = std::make_unique<SimulatedDesktop>(platform->clock);
+        m_demoScripts = std::make_unique<SimulatedScriptHost>(*m_demoDesktop);
+        m_demoDesktop->installInto(*platform);
+        m_demoScripts->installInto(*platform);
+        const SimulatedScene::LoadResult scene =
+            SimulatedScene::loadFile(SimulatedScene::demoScenePath(), *m_demoDesktop);
+        if (!scene.ok) {
+            printLine(stderr, QStringLiteral("The demo desktop could not be loaded: ") + scene.error);
+        }
+        printLine(stdout,
+                  QStringLiteral("Ordella runs on a simulated demo desktop; its workspaces are kept in ") +
+                      QDir::toNativeSeparators(demoStorageDirectory()) + u'.');
+    } else {
+        const LinuxPlatform::Assembly assembly = LinuxPlatform::create();
+        platform = assembly.platform;
+        if (!assembly.problem.isEmpty()) {
+            printLine(stderr, assembly.problem +
+                                  QStringLiteral(" Start it with --demo to try it on a simulated desktop."));
+        }
+    }
+    // Alerts and panels are the real dialogs on either desktop.
+    platform->prompts = std::make_shared<DialogPrompts>(appIcon);
+    Platform::install(platform);
+    QApplication::setWindowIcon(appIcon);
+}
+
+void OrdellaApp::startServices() {
+    // The start-up order: the store, the app delegate's triggers, the daily and the first update
+    // check.
+    m_store = m_options.demo ? new WorkspaceStore(demoStorageDirectory(), this) : new WorkspaceStore(this);
+    WorkspaceAppDelegate::shared().setup(m_store);
+    AutoUpdateManager::shared().startPeriodicChecks();
+    AutoUpdateManager::shared().checkForUpdates(true, false, false);
+}
+
+void OrdellaApp::showInterface() {
+    UiSetup::prepare();
+    m_root = new AppRootModel(this);
+    m_popover = new PopoverModel(m_store, this);
+    m_window = std::make_unique<MenuBarWindow>(*m_root, *m_popover, Platform::current().clock);
+    connect(m_popover, &PopoverModel::quitRequested, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    connect(m_popover, &PopoverModel::preferencesRequested, this, &OrdellaApp::showPreferences);
+
+    m_commands = new InstanceCommands(*m_store, *m_popover, RestoreCoordinator::shared(), this);
+    connect(m_commands, &InstanceCommands::showRequested, m_window.get(), &MenuBarWindow::open);
+    InstanceCommands* commands = m_commands;
+    m_instance->setHandler([commands](QByteArray request) { return commands->handle(std::move(request)); });
+
+    // Without a tray the window is the only way in: it opens at once.
+    if (!m_window->showTrayIcon()) {
+        printLine(stdout,
+                  QStringLiteral("This desktop has no system tray: Ordella's window opens on its own; "
+                                 "start Ordella again to bring it back."));
+        m_window->open();
+    }
+}
+
+void OrdellaApp::showPreferences() {
+    m_window->close();
+    // The settings window opens here once it exists.
+}

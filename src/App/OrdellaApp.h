@@ -1,0 +1,59 @@
+#pragma once
+
+#include "App/InstanceCommands.h"
+
+#include <QObject>
+#include <QString>
+
+#include <qcoro/qcorotask.h>
+
+#include <memory>
+
+class AppRootModel;
+class MenuBarWindow;
+class PopoverModel;
+class SimulatedDesktop;
+class SimulatedScriptHost;
+class SingleInstance;
+class WorkspaceStore;
+
+// The application: makes sure it runs once, puts the desktop it works on in place (this X11
+// desktop, or with --demo a simulated one), then starts in this order - the workspace store, the
+// triggers of the app delegate (shortcuts, displays, notifications, login restores), the daily
+// update check and one check now - and shows itself as a tray icon with the menu-bar window.
+class OrdellaApp : public QObject {
+    Q_OBJECT
+public:
+    explicit OrdellaApp(InstanceCommands::Parsed options, QObject* parent = nullptr);
+    ~OrdellaApp() override;
+
+    // Runs the start-up; the exit code when this process hands over to a running Ordella (or
+    // cannot start), nothing while it goes on as the running one.
+    QCoro::Task<std::optional<int>> start();
+
+    WorkspaceStore* store() const { return m_store; }
+    MenuBarWindow* menuBarWindow() const { return m_window.get(); }
+
+    // The data folder of the demo desktop's workspaces, apart from the user's own.
+    static QString demoStorageDirectory();
+
+public slots:
+    // The gear button: the menu-bar window closes and the settings window opens.
+    void showPreferences();
+
+private:
+    // Installs the platform; a problem with the desktop is printed.
+    void installPlatform();
+    void startServices();
+    void showInterface();
+
+    InstanceCommands::Parsed m_options;
+    std::unique_ptr<SingleInstance> m_instance;
+    std::unique_ptr<SimulatedDesktop> m_demoDesktop;
+    std::unique_ptr<SimulatedScriptHost> m_demoScripts;
+    WorkspaceStore* m_store = nullptr;
+    AppRootModel* m_root = nullptr;
+    PopoverModel* m_popover = nullptr;
+    InstanceCommands* m_commands = nullptr;
+    std::unique_ptr<MenuBarWindow> m_window;
+};

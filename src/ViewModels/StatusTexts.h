@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+// The texts the menu-bar window writes to its status line, exactly as the status line compares
+// them. A restore that ends partially, skipped or failed shows its report's summary instead.
+namespace StatusTexts {
+inline const QString saving = QStringLiteral("Saving workspace...");
+inline const QString saved = QStringLiteral("Workspace saved");
+inline const QString captureFailed = QStringLiteral("Failed to capture workspace");
+inline const QString updating = QStringLiteral("Updating workspace...");
+inline const QString updated = QStringLiteral("Workspace updated");
+inline const QString restoring = QStringLiteral("Restoring workspace...");
+inline const QString restored = QStringLiteral("Workspace restored");
+inline const QString restoreFailed = QStringLiteral("Failed to restore workspace");
+inline const QString cancelled = QStringLiteral("Restore cancelled");
+inline const QString reverting = QStringLiteral("Reverting...");
+inline const QString reverted = QStringLiteral("Reverted to previous state");
+inline const QString revertFailed = QStringLiteral("Revert failed");
+} // namespace StatusTexts

@@ -1,0 +1,87 @@
+#include "App/DialogPrompts.h"
+#include "Support/TestPlatform.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+template <typename Dialog> Dialog* shown() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* dialog = qobject_cast<Dialog*>(widget); dialog && dialog->isVisible()) {
+            return dialog;
+        }
+    }
+    return nullptr;
+}
+
+class DialogPromptsTest : public ::testing::Test {
+protected:
+    TestPlatform test;
+    DialogPrompts prompts;
+};
+
+TEST_F(DialogPromptsTest, AlertAnswersThePositionOfTheChosenButton) {
+    AlertRequest request;
+    request.messageText = "Delete?";
+    request.informativeText = "It cannot be undone.";
+    request.buttons = {"Delete", "Keep", "Cancel"};
+    request.iconName = "AppIcon";
+    std::optional<int> answer;
+    auto run = [](DialogPrompts& p, AlertRequest r, std::optional<int>& out) -> QCoro::Task<void> {
+        out = co_await p.showAlert(std::move(r));
+    }(prompts, request, answer);
+    ASSERT_TRUE(test.clock().runUntil([] { return shown<QMessageBox>() != nullptr; }));
+    QMessageBox* box = shown<QMessageBox>();
+    EXPECT_EQ(box->text(), "Delete?");
+    EXPECT_EQ(box->informativeText(), "It cannot be undone.");
+    EXPECT_EQ(DialogPrompts::openCount(), 1);
+    ASSERT_EQ(box->buttons().size(), 3);
+    EXPECT_EQ(box->defaultButton()->text(), "Delete");
+    for (QAbstractButton* button : box->buttons()) {
+        if (button->text() == "Keep") {
+            button->click();
+        }
+    }
+    ASSERT_TRUE(test.clock().runUntil([&] { return answer.has_value(); }));
+    EXPECT_EQ(answer, 1);
+    EXPECT_EQ(DialogPrompts::openCount(), 0);
+}
+
+TEST_F(DialogPromptsTest, FilePanelsAnswerThePathOrNothing) {
+    QTemporaryDir folder;
+    FilePanelRequest request;
+    request.title = "Export";
+    request.directory = folder.path();
+    request.suggestedName = "Workspaces.json";
+    request.allowedSuffixes = {"json"};
+    for (const bool accept : {true, false}) {
+        std::optional<std::optional<QString>> answer;
+        auto run = [](DialogPrompts& p, FilePanelRequest r,
+                      std::optional<std::optional<QString>>& out) -> QCoro::Task<void> {
+            out = co_await p.chooseFileToSave(std::move(r));
+        }(prompts, request, answer);
+        ASSERT_TRUE(test.clock().runUntil([] { return shown<QFileDialog>() != nullptr; }));
+        QFileDialog* dialog = shown<QFileDialog>();
+        EXPECT_EQ(dialog->windowTitle(), "Export");
+        dialog->setOption(QFileDialog::DontConfirmOverwrite);
+        if (accept) {
+            QMetaObject::invokeMethod(dialog, "accept");
+        } else {
+            dialog->reject();
+        }
+        ASSERT_TRUE(test.clock().runUntil([&] { return answer.has_value(); }));
+        if (accept) {
+            EXPECT_EQ(*answer, folder.filePath("Workspaces.json"));
+        } else {
+            EXPECT_EQ(*answer, std::nullopt);
+        }
+    }
+}
+
+} // namespace

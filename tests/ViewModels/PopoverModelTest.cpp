@@ -1,0 +1,371 @@
+// The menu-bar window's state and operations, in virtual time on the simulated desktop.
+#include "ViewModels/PopoverModel.h"
+#include "Services/Capture/WorkspaceCapturer.h"
+#include "Services/Coordination/GlobalHotkeyManager.h"
+#include "Services/Coordination/RestoreCoordinator.h"
+#include "Services/Coordination/RestoreStatusNotifier.h"
+#include "Services/Coordination/RevertStateManager.h"
+#include "Services/Storage/SettingsManager.h"
+#include "Services/Storage/WorkspaceStore.h"
+#include "Support/ScriptedDesktop.h"
+#include "Support/WorkspaceSamples.h"
+#include "ViewModels/StatusTexts.h"
+#include "ViewModels/WorkspaceListModel.h"
+#include "ViewModels/WorkspacePreviewViewModel.h"
+#include "ViewModels/WorkspaceRowModel.h"
+
+#include <QTemporaryDir>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+RestoreReport report(RestoreStatus status, QStringList missingDisplays = {},
+                     QList<AppRestoreResult> apps = {
+                         {"org.example.App", "App", RestoreStatus::restored, "", {}}}) {
+    RestoreReport r;
+    r.workspaceName = "Work";
+    r.status = status;
+    r.appResults = std::move(apps);
+    r.missingDisplays = std::move(missingDisplays);
+    return r;
+}
+
+class PopoverModelTest : public SimulatedDesktopFixture {
+protected:
+    PopoverModelTest() {
+        addScreen(1920, 1080);
+        // The settings file is shared by the tests of this program.
+        settings.setWorkspaceSortOption("updatedAt");
+    }
+
+    PopoverModel::Services services() {
+        return {&store, &coordinator, &revertStates, &hotkeys, nullptr, &settings, platform().clock};
+    }
+    static QCoro::Task<RestoreReport> engine(PopoverModelTest* t, Workspace) {
+        co_await t->clock().sleep(1s);
+        co_return t->nextReport;
+    }
+    Workspace add(const QString& name, int seconds = 0) {
+        Workspace w = WorkspaceSamples::plain(name, WorkspaceSamples::date(seconds));
+        EXPECT_TRUE(store.save(w));
+        return w;
+    }
+    // A preview model whose capture holds one application, or nothing.
+    std::unique_ptr<WorkspacePreviewViewModel> captured(bool succeeds) {
+        auto vm = std::make_unique<WorkspacePreviewViewModel>([succeeds](QString name) {
+            return [](QString n, bool ok) -> QCoro::Task<std::optional<Workspace>> {
+                if (!ok) {
+                    co_return std::nullopt;
+                }
+                Workspace w = WorkspaceSamples::plain(n, WorkspaceSamples::date(0));
+                w.appSnapshots = {{QUuid::createUuid(), "org.example.Editor", "Editor", {}, false}};
+                co_return w;
+            }(std::move(name), succeeds);
+        });
+        clock().runUntilDone(vm->capture());
+        return vm;
+    }
+    void settle() {
+        clock().runUntil([] { return false; }, 1ms);
+    }
+    std::optional<QString> message() const { return model.statusMessage(); }
+
+    QTemporaryDir folder;
+    WorkspaceStore store{folder.path()};
+    RevertStateManager revertStates;
+    RestoreReport nextReport = report(RestoreStatus::restored);
+    RestoreCoordinator coordinator{[this](Workspace w, bool) { return engine(this, std::move(w)); },
+                                   &revertStates};
+    GlobalHotkeyManager hotkeys{platform().hotKeys};
+    SettingsManager settings;
+    PopoverModel model{services()};
+};
+
+TEST_F(PopoverModelTest, RestoreShowsProgressThenTheResultWithRevertThenClears) {
+    model.restoreWorkspace(add("Work"));
+    EXPECT_EQ(message(), StatusTexts::restoring);
+    EXPECT_TRUE(model.isProcessing());
+    EXPECT_EQ(model.statusIcon(), "arrow.triangle.2.circlepath");
+    ASSERT_TRUE(clock().runUntil([&] { return !model.isProcessing(); }));
+    EXPECT_EQ(message(), StatusTexts::restored);
+    ASSERT_TRUE(model.currentRevertStateID());
+    EXPECT_TRUE(model.showRevertButton());
+    EXPECT_TRUE(model.statusVisible());
+
+    clock().advanceBy(9900ms);
+    EXPECT_EQ(message(), StatusTexts::restored);
+    clock().advanceBy(200ms);
+    EXPECT_EQ(message(), std::nullopt);
+    EXPECT_EQ(model.currentRevertStateID(), std::nullopt);
+    EXPECT_FALSE(model.statusVisible());
+}
+
+TEST_F(PopoverModelTest, EachRestoreResultSetsItsTextAndRevertOffer) {
+    struct Case {
+        RestoreReport report;
+        QString text;
+        bool keepsRevertID;
+        bool showsRevert;
+    };
+    const QList<Case> cases{
+        {report(RestoreStatus::restored), StatusTexts::restored, true, true},
+        {report(RestoreStatus::partiallyRestored, {},
+                {{"org.example.Mail", "Mail", RestoreStatus::failed, "not installed", {}}}),
+         "Partially restored — failed: Mail", true, true},
+        // Only missing displays: the id is held, but the text offers no Revert.
+        {report(RestoreStatus::partiallyRestored, {"Studio"}), "Display not connected: Studio", true, false},
+        {report(RestoreStatus::skipped, {}, {}), "Restore skipped", false, false},
+        {report(RestoreStatus::failed, {}, {}), StatusTexts::restoreFailed, false, false},
+        {report(RestoreStatus::cancelled), StatusTexts::cancelled, false, false},
+    };
+    for (const Case& c : cases) {
+        RestoreStatusNotifier::shared().post(WorkspaceRestoreStatus::restoringWorkspace("Work"));
+        EXPECT_EQ(message(), StatusTexts::restoring);
+        EXPECT_TRUE(model.isProcessing());
+        RestoreStatusNotifier::shared().post(WorkspaceRestoreStatus::result(c.report, QString("revert-1")));
+        EXPECT_EQ(message(), c.text);
+        EXPECT_FALSE(model.isProcessing());
+        EXPECT_EQ(model.currentRevertStateID().has_value(), c.keepsRevertID) << c.text.toStdString();
+        EXPECT_EQ(model.showRevertButton(), c.showsRevert) << c.text.toStdString();
+    }
+    // A result without a report, or without a status, changes nothing.
+    RestoreStatusNotifier::shared().post({"restored", {}, {}, QString("revert-2")});
+    RestoreStatusNotifier::shared().post({QString(), {}, report(RestoreStatus::restored), {}});
+    EXPECT_EQ(message(), StatusTexts::cancelled);
+}
+
+TEST_F(PopoverModelTest, NotificationRevertEndsWithRestoreTextsAndNoRevert) {
+    RestoreStatusNotifier::shared().post(WorkspaceRestoreStatus::revertingWorkspace());
+    EXPECT_EQ(message(), StatusTexts::reverting);
+    EXPECT_EQ(model.statusColor(), "purple");
+    EXPECT_TRUE(model.isProcessing());
+    RestoreStatusNotifier::shared().post(WorkspaceRestoreStatus::result(report(RestoreStatus::restored), {}));
+    EXPECT_EQ(message(), StatusTexts::restored);
+    EXPECT_FALSE(model.showRevertButton());
+}
+
+TEST_F(PopoverModelTest, StatusClearsTenSecondsAfterTheLastTextUnlessAnOperationRuns) {
+    RestoreStatusNotifier::shared().post(WorkspaceRestoreStatus::result(report(RestoreStatus::restored), {}));
+    clock().advanceBy(5s);
+    // A newer text keeps its own ten seconds.
+    RestoreStatusNotifier::shared().post(
+        WorkspaceRestoreStatus::result(report(RestoreStatus::cancelled), {}));
+    clock().advanceBy(9s);
+    EXPECT_EQ(message(), StatusTexts::cancelled);
+    clock().advanceBy(2s);
+    EXPECT_EQ(message(), std::nullopt);
+
+    // A clearing that comes while an operation runs leaves the line alone.
+    RestoreStatusNotifier::shared().post(WorkspaceRestoreStatus::result(report(RestoreStatus::restored), {}));
+    clock().advanceBy(5s);
+    RestoreStatusNotifier::shared().post(WorkspaceRestoreStatus::restoringWorkspace("Work"));
+    clock().advanceBy(20s);
+    EXPECT_EQ(message(), StatusTexts::restoring);
+}
+
+TEST_F(PopoverModelTest, RevertFromTheStatusLine) {
+    RestoreStatusNotifier::shared().post(
+        WorkspaceRestoreStatus::result(report(RestoreStatus::restored), "missing"));
+    ASSERT_TRUE(model.showRevertButton());
+    model.revert();
+    ASSERT_TRUE(clock().runUntil([&] { return !model.isProcessing(); }));
+    // The manager holds no such record.
+    EXPECT_EQ(message(), StatusTexts::revertFailed);
+    EXPECT_FALSE(model.showRevertButton());
+    // Without a held id the button does nothing.
+    model.revert();
+    EXPECT_EQ(message(), StatusTexts::revertFailed);
+}
+
+TEST_F(PopoverModelTest, SaveAndUpdateThroughTheirPanels) {
+    ASSERT_EQ(model.screen(), "list");
+    EXPECT_EQ(model.dynamicPopoverHeight(), 280);
+    model.newWorkspace();
+    EXPECT_EQ(model.screen(), "save");
+    EXPECT_EQ(model.dynamicPopoverHeight(), 600);
+    auto saving = captured(true);
+    model.saveFromPanel("Desk", *saving);
+    EXPECT_EQ(model.screen(), "list");
+    EXPECT_EQ(message(), StatusTexts::saving);
+    settle();
+    EXPECT_EQ(message(), StatusTexts::saved);
+    ASSERT_EQ(store.workspaces().size(), 1);
+    const Workspace saved = store.workspaces().first();
+    EXPECT_EQ(saved.name, "Desk");
+
+    // An update within ten seconds of a restore keeps the restore's revert id.
+    RestoreStatusNotifier::shared().post(
+        WorkspaceRestoreStatus::result(report(RestoreStatus::restored), "r1"));
+    model.openUpdatePanel(saved);
+    EXPECT_EQ(model.screen(), "update");
+    auto updating = captured(true);
+    model.updateFromPanel(*updating);
+    EXPECT_EQ(model.screen(), "list");
+    settle();
+    EXPECT_EQ(message(), StatusTexts::updated);
+    EXPECT_TRUE(model.showRevertButton());
+    EXPECT_EQ(store.workspaces().first().id, saved.id);
+    EXPECT_EQ(store.workspaces().first().name, "Desk");
+
+    auto failing = captured(false);
+    model.newWorkspace();
+    model.saveFromPanel("Nothing", *failing);
+    settle();
+    EXPECT_EQ(message(), StatusTexts::captureFailed);
+    EXPECT_EQ(model.statusColor(), "red");
+    EXPECT_EQ(store.workspaces().size(), 1);
+}
+
+TEST_F(PopoverModelTest, NewWorkspaceWithoutWindowAccessAsksForIt) {
+    desktop().setTrusted(false);
+    prompts().queueAlertAnswer(0);
+    model.newWorkspace();
+    settle();
+    EXPECT_EQ(model.screen(), "list");
+    ASSERT_EQ(prompts().shownAlerts().size(), 1);
+    EXPECT_EQ(prompts().shownAlerts()[0].messageText, "Accessibility Permission Required");
+    EXPECT_EQ(prompts().shownAlerts()[0].buttons, QStringList({"Open Settings", "Cancel"}));
+    EXPECT_EQ(prompts().openedUrls().size(), 1);
+
+    model.showDuplicateShortcutAlert();
+    settle();
+    ASSERT_EQ(prompts().shownAlerts().size(), 2);
+    EXPECT_EQ(prompts().shownAlerts()[1].messageText,
+              "This shortcut is already assigned to another workspace");
+    EXPECT_EQ(prompts().openedUrls().size(), 1);
+}
+
+TEST_F(PopoverModelTest, ExpandedRowFollowsTogglesSearchesAndDeletes) {
+    const Workspace a = add("Alpha", 10);
+    const Workspace b = add("Beta", 20);
+    model.toggleExpand(a.id);
+    model.toggleExpand(b.id);
+    EXPECT_EQ(model.expandedWorkspaceID(), b.id);
+    model.toggleExpand(b.id);
+    EXPECT_EQ(model.expandedWorkspaceID(), std::nullopt);
+
+    model.toggleExpand(a.id);
+    model.setSearchText("alp");
+    EXPECT_EQ(model.expandedWorkspaceID(), a.id);
+    model.setSearchText("bet");
+    EXPECT_EQ(model.expandedWorkspaceID(), std::nullopt);
+    model.clearSearch();
+    EXPECT_EQ(model.expandedWorkspaceID(), std::nullopt);
+    EXPECT_EQ(model.listedCount(), 2);
+
+    model.toggleExpand(a.id);
+    model.deleteWorkspace(b);
+    EXPECT_EQ(model.expandedWorkspaceID(), a.id);
+    model.deleteWorkspace(a);
+    EXPECT_EQ(model.expandedWorkspaceID(), std::nullopt);
+    EXPECT_EQ(model.storedCount(), 0);
+    EXPECT_EQ(model.emptyStateText(), "No workspaces saved yet");
+}
+
+TEST_F(PopoverModelTest, DeletingAWorkspaceUnregistersItsHotKey) {
+    Workspace w = add("Keys");
+    const GlobalKeyShortcut shortcut{40, GlobalKeyShortcut::commandFlag, "⌘K"};
+    ASSERT_TRUE(hotkeys.registerShortcut(shortcut, w.id));
+    model.deleteWorkspace(w);
+    EXPECT_EQ(hotkeys.registeredShortcut(w.id), std::nullopt);
+}
+
+TEST_F(PopoverModelTest, SortChoiceIsStoredAndReordersTheList) {
+    for (const char* name : {"b 10", "B 2", "a"}) {
+        add(name);
+        clock().advanceBy(1s);
+    }
+    EXPECT_EQ(model.filteredWorkspaces().first().name, "a");
+    EXPECT_EQ(model.sortHelpText(), "Sort: Last Modified");
+    model.toggleSortPopover();
+    model.chooseSortOption(0);
+    EXPECT_FALSE(model.showSortPopover());
+    EXPECT_EQ(SettingsManager().workspaceSortOption(), "Name");
+    QStringList order;
+    for (const Workspace& w : model.filteredWorkspaces()) {
+        order << w.name;
+    }
+    EXPECT_EQ(order, QStringList({"a", "B 2", "b 10"}));
+    EXPECT_EQ(model.sortHelpText(), "Sort: Name");
+    EXPECT_TRUE(model.sortOptions()[0].toMap()["selected"].toBool());
+    model.setSearchText("zzz");
+    EXPECT_EQ(model.emptyStateSymbol(), "magnifyingglass");
+    EXPECT_EQ(model.dynamicPopoverHeight(), 600);
+}
+
+} // namespace
+
+namespace {
+
+// The window's Restore and Revert through the real restore engine and revert.
+TEST_F(PopoverModelTest, RestoreAndRevertFromTheWindowEndToEnd) {
+    const qint32 pid = addApp("org.example.Editor", {QRectF(40, 60, 800, 600)}, {"Notes"});
+    const quint32 window = windowsFrontToBack(pid).first();
+    auto capturedNow = clock().runUntilDone(WorkspaceCapturer::capture("Writing"));
+    ASSERT_TRUE(capturedNow && *capturedNow);
+    Workspace w = **capturedNow;
+    w.appSnapshots[0].windowSnapshots[0].frame = {500, 300, 700, 500};
+    ASSERT_TRUE(store.save(w));
+
+    RestoreCoordinator real(RestoreCoordinator::desktopEngine(), &revertStates);
+    PopoverModel::Services s = services();
+    s.coordinator = &real;
+    PopoverModel popover(s);
+    popover.restoreWorkspace(store.workspaces().first());
+    ASSERT_TRUE(clock().runUntil([&] { return !popover.isProcessing(); }));
+    EXPECT_EQ(popover.statusMessage(), StatusTexts::restored);
+    EXPECT_EQ(desktop().window(window)->frame, QRectF(500, 300, 700, 500));
+    ASSERT_TRUE(popover.showRevertButton());
+
+    popover.revert();
+    EXPECT_EQ(popover.statusMessage(), StatusTexts::reverting);
+    ASSERT_TRUE(clock().runUntil([&] { return !popover.isProcessing(); }));
+    EXPECT_EQ(popover.statusMessage(), StatusTexts::reverted);
+    EXPECT_FALSE(popover.showRevertButton());
+    EXPECT_EQ(desktop().window(window)->frame, QRectF(40, 60, 800, 600));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(PopoverModelTest, ListRowsAreMadeOnDemandAndReportToTheWindow) {
+    for (int i = 0; i < 200; ++i) {
+        add(QString("Workspace %1").arg(i));
+    }
+    WorkspaceListModel& list = *model.workspaceList();
+    EXPECT_EQ(list.rowCount(), 200);
+    EXPECT_EQ(list.madeRowCount(), 0);
+    WorkspaceRowModel* row = list.row(3);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(list.madeRowCount(), 1);
+
+    row->tapHeader();
+    EXPECT_EQ(model.expandedWorkspaceID(), row->workspace().id);
+    EXPECT_TRUE(row->isExpanded());
+    // A rename re-sorts the list; the row keeps its model and its state.
+    clock().advanceBy(1s);
+    row->startRename();
+    row->setRenameText("Zeta");
+    row->confirmRename();
+    EXPECT_EQ(list.row(0), row);
+    EXPECT_EQ(row->name(), "Zeta");
+    EXPECT_TRUE(row->isExpanded());
+
+    row->restore();
+    EXPECT_TRUE(row->isProcessing());
+    EXPECT_EQ(message(), StatusTexts::restoring);
+    ASSERT_TRUE(clock().runUntil([&] { return !model.isProcessing(); }));
+    EXPECT_FALSE(row->isProcessing());
+
+    row->requestUpdate();
+    EXPECT_EQ(model.screen(), "update");
+    EXPECT_EQ(model.expandedWorkspaceID(), std::nullopt);
+    model.cancelUpdatePanel();
+    list.row(1)->askDelete();
+    list.row(1)->confirmDelete();
+    EXPECT_EQ(list.rowCount(), 199);
+}
+
+} // namespace

@@ -1,0 +1,207 @@
+// The menu-bar window's views on the demo desktop: the list in its states, the status line, the
+// root's onboarding switch.
+#include "Services/Coordination/RestoreCoordinator.h"
+#include "Services/Coordination/RestoreStatusNotifier.h"
+#include "Services/Coordination/RevertStateManager.h"
+#include "Services/Storage/JsonSettingsFormat.h"
+#include "Services/Storage/SettingsManager.h"
+#include "Support/RowFixture.h"
+#include "Support/Views/ViewHarness.h"
+#include "ViewModels/AppRootModel.h"
+#include "ViewModels/PopoverModel.h"
+#include "ViewModels/StatusStyle.h"
+#include "ViewModels/StatusTexts.h"
+#include "ViewModels/WorkspaceListModel.h"
+#include "ViewModels/WorkspaceRowModel.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class PopoverViewTest : public RowFixture {
+protected:
+    PopoverViewTest() { settings.setWorkspaceSortOption("updatedAt"); }
+
+    static QCoro::Task<RestoreReport> engine(PopoverViewTest* t, Workspace w) {
+        co_await t->clock().sleep(2s);
+        RestoreReport report;
+        report.workspaceName = w.name;
+        report.status = RestoreStatus::restored;
+        co_return report;
+    }
+    void addWorkspaces(int count) {
+        const QStringList names{"Client Work", "Deep Focus", "Research", "Morning Email", "Design Review"};
+        for (int i = 0; i < count; ++i) {
+            Workspace w = sample(i < names.size() ? names[i] : QString("Project %1").arg(i + 1));
+            ASSERT_TRUE(store.save(w));
+        }
+    }
+    void show() { ui.show("PopoverView", {{"popover", QVariant::fromValue(&model)}}, 450); }
+    int height() const { return qRound(ui.root()->height()); }
+
+    RevertStateManager revertStates;
+    RestoreCoordinator coordinator{[this](Workspace w, bool) { return engine(this, std::move(w)); },
+                                   &revertStates};
+    SettingsManager settings;
+    PopoverModel model{{&store, &coordinator, &revertStates, &hotkeys, nullptr, &settings, platform().clock}};
+    ViewHarness ui;
+};
+
+TEST_F(PopoverViewTest, EmptyStore) {
+    show();
+    EXPECT_EQ(height(), 280);
+    EXPECT_EQ(ui.text("productName"), "Ordella");
+    EXPECT_EQ(ui.text("countText"), "0");
+    EXPECT_FALSE(ui.isShown("searchRow"));
+    EXPECT_TRUE(ui.isShown("searchEmptyState"));
+    EXPECT_EQ(ui.text("emptyStateText"), "No workspaces saved yet");
+    EXPECT_FALSE(ui.isShown("statusPill"));
+    ui.screenshots("PopoverView-empty");
+}
+
+TEST_F(PopoverViewTest, ListOfThreeSearchedAndSorted) {
+    addWorkspaces(3);
+    show();
+    EXPECT_EQ(height(), 600);
+    EXPECT_EQ(ui.text("countText"), "3");
+    EXPECT_EQ(ui.items("workspaceName").size(), 3);
+    ui.screenshots("PopoverView-3");
+
+    ui.click("searchField");
+    ui.typeText("deep");
+    EXPECT_EQ(model.searchText(), "deep");
+    EXPECT_EQ(ui.text("countText"), "1");
+    EXPECT_TRUE(ui.isShown("searchClearButton"));
+    ui.screenshots("PopoverView-searching");
+    ui.typeText("zz");
+    EXPECT_EQ(ui.text("emptyStateText"), "No workspaces match your search");
+    EXPECT_EQ(height(), 600);
+    ui.screenshots("PopoverView-search-empty");
+    ui.click("searchClearButton");
+    EXPECT_EQ(model.searchText(), "");
+
+    ui.click("sortButton");
+    EXPECT_TRUE(model.showSortPopover());
+    ui.screenshots("PopoverView-sort");
+    ui.click(ui.items("sortOption").first());
+    EXPECT_FALSE(model.showSortPopover());
+    EXPECT_EQ(SettingsManager().workspaceSortOption(), "Name");
+    EXPECT_EQ(ui.items("workspaceName").first()->property("text").toString(), "Client Work");
+}
+
+TEST_F(PopoverViewTest, FortyWorkspacesScroll) {
+    addWorkspaces(40);
+    show();
+    EXPECT_EQ(height(), 1000);
+    EXPECT_EQ(ui.text("countText"), "40");
+    // Only the rows on screen are built.
+    EXPECT_LT(model.workspaceList()->madeRowCount(), 20);
+    ui.screenshots("PopoverView-40");
+}
+
+TEST_F(PopoverViewTest, RestoreInProgressThenRestoredWithRevert) {
+    addWorkspaces(3);
+    show();
+    ui.click(ui.items("restoreButton").first());
+    EXPECT_EQ(model.statusMessage(), StatusTexts::restoring);
+    EXPECT_TRUE(ui.isShown("statusSpinner"));
+    EXPECT_FALSE(ui.isShown("revertButton"));
+    ui.screenshots("PopoverView-restoring");
+
+    ASSERT_TRUE(clock().runUntil([&] { return !model.isProcessing(); }));
+    ui.settle();
+    EXPECT_EQ(ui.text("statusMessage"), "Workspace restored");
+    EXPECT_TRUE(ui.isShown("revertButton"));
+    ui.screenshots("PopoverView-restored");
+    clock().advanceBy(11s);
+    ui.settle();
+    EXPECT_FALSE(ui.isShown("statusPill"));
+}
+
+TEST_F(PopoverViewTest, DeleteConfirmation) {
+    addWorkspaces(3);
+    show();
+    WorkspaceRowModel* row = model.workspaceList()->row(0);
+    model.toggleExpand(row->workspace().id);
+    row->askDelete();
+    ui.settle();
+    EXPECT_TRUE(row->isConfirmingDelete());
+    // The question stands at the foot of the expanded row.
+    QMetaObject::invokeMethod(ui.item("workspaceList"), "positionViewAtIndex", Q_ARG(int, 0), Q_ARG(int, 2));
+    ui.settle();
+    ui.screenshots("PopoverView-delete");
+    row->confirmDelete();
+    ui.settle();
+    EXPECT_EQ(ui.text("countText"), "2");
+}
+
+TEST_F(PopoverViewTest, EveryStatusLine) {
+    struct Case {
+        QString name;
+        QString message;
+        bool processing;
+        bool revert;
+    };
+    const QList<Case> cases{
+        {"saving", StatusTexts::saving, true, false},
+        {"saved", StatusTexts::saved, false, false},
+        {"capture-failed", StatusTexts::captureFailed, false, false},
+        {"updated", StatusTexts::updated, false, true},
+        {"restored", StatusTexts::restored, false, true},
+        {"partial", "Partially restored — failed: Mail", false, true},
+        {"displays-missing", "Display not connected: Studio Monitor", false, false},
+        {"restore-failed", StatusTexts::restoreFailed, false, false},
+        {"cancelled", StatusTexts::cancelled, false, false},
+        {"reverting", StatusTexts::reverting, true, false},
+        {"reverted", StatusTexts::reverted, false, false},
+        {"revert-failed", StatusTexts::revertFailed, false, false},
+    };
+    for (const Case& c : cases) {
+        const StatusStyle style = StatusStyle::forMessage(c.message);
+        ViewHarness status;
+        status.show("StatusIndicator", {{"message", c.message},
+                                        {"shown", true},
+                                        {"isProcessing", c.processing},
+                                        {"colorName", style.color},
+                                        {"iconName", style.icon},
+                                        {"showsRevert", c.revert && style.offersRevert}});
+        EXPECT_EQ(status.text("statusMessage"), c.message);
+        EXPECT_EQ(status.isShown("revertButton"), c.revert && !c.processing) << c.name.toStdString();
+        EXPECT_EQ(status.isShown("statusSpinner"), c.processing);
+        status.screenshots("StatusIndicator-" + c.name);
+    }
+}
+
+TEST_F(PopoverViewTest, RootShowsOnboardingUntilItIsComplete) {
+    JsonSettingsFormat::userSettings()->remove(AppRootModel::onboardingCompleteKey);
+    AppRootModel root;
+    ui.show("AppRootView",
+            {{"appRoot", QVariant::fromValue(&root)}, {"popover", QVariant::fromValue(&model)}}, 450);
+    EXPECT_TRUE(ui.isShown("onboardingSlot"));
+    EXPECT_FALSE(ui.isShown("popoverView"));
+    ui.click("finishOnboardingButton");
+    EXPECT_TRUE(ui.isShown("popoverView"));
+    EXPECT_TRUE(AppRootModel().isOnboardingComplete());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(PopoverViewTest, PreviewReplacesTheListUntilBack) {
+    addWorkspaces(3);
+    show();
+    ui.click(ui.items("previewButton").first());
+    EXPECT_EQ(model.screen(), "preview");
+    EXPECT_TRUE(ui.isShown("previewSlot"));
+    EXPECT_FALSE(ui.isShown("mainContent"));
+    EXPECT_EQ(height(), 600);
+    ui.screenshots("PopoverView-preview");
+    model.preview()->close();
+    ui.settle();
+    EXPECT_TRUE(ui.isShown("mainContent"));
+}
+
+} // namespace
