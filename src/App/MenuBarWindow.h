@@ -33,6 +33,8 @@ public:
     ~MenuBarWindow() override;
 
     QQuickWindow* window() const { return m_window.get(); }
+    // The engine of Ordella's views, which other windows (the settings) share.
+    QQmlEngine& engine() const { return *m_engine; }
     QSystemTrayIcon* trayIcon() const { return m_tray; }
     bool isOpen() const;
     // Shows the tray icon; false when the desktop has no tray.

@@ -16,6 +16,7 @@
 #include "Services/Update/AutoUpdateManager.h"
 #include "ViewModels/AppRootModel.h"
 #include "ViewModels/PopoverModel.h"
+#include "Views/PreferencesWindowController.h"
 #include "Views/UiSetup.h"
 
 #include <QApplication>
@@ -37,7 +38,8 @@ OrdellaApp::OrdellaApp(InstanceCommands::Parsed options, QObject* parent)
 }
 
 OrdellaApp::~OrdellaApp() {
-    // The window's views read the models: they go first.
+    // The windows' views read the models: they go first.
+    m_preferences.reset();
     m_window.reset();
 }
 
@@ -148,5 +150,5 @@ void OrdellaApp::showInterface() {
 
 void OrdellaApp::showPreferences() {
     m_window->close();
-    // The settings window opens here once it exists.
+    PreferencesWindowController::showPreferences(m_window->engine(), *m_store, m_preferences);
 }

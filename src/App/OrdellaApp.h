@@ -12,6 +12,7 @@
 class AppRootModel;
 class MenuBarWindow;
 class PopoverModel;
+class PreferencesWindowController;
 class SimulatedDesktop;
 class SimulatedScriptHost;
 class SingleInstance;
@@ -56,4 +57,5 @@ private:
     PopoverModel* m_popover = nullptr;
     InstanceCommands* m_commands = nullptr;
     std::unique_ptr<MenuBarWindow> m_window;
+    std::unique_ptr<PreferencesWindowController> m_preferences;
 };
