@@ -29,8 +29,10 @@ int main(int argc, char** argv) {
         }
         picture = screen->grabWindow(window);
     } else {
+        // The area is given relative to the screen grabbed from.
         const QRect desktop = screen->virtualGeometry();
-        picture = screen->grabWindow(0, desktop.x(), desktop.y(), desktop.width(), desktop.height());
+        const QPoint origin = desktop.topLeft() - screen->geometry().topLeft();
+        picture = screen->grabWindow(0, origin.x(), origin.y(), desktop.width(), desktop.height());
     }
     if (picture.isNull() || !picture.save(arguments.at(1), "PNG")) {
         QTextStream(stderr) << "ordella-screenshot: cannot write " << arguments.at(1) << '\n';
