@@ -1,0 +1,85 @@
+#include "App/SingleInstance.h"
+#include "Support/X11DesktopTest.h"
+#include "ViewModels/AppRootModel.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRect>
+#include <QTemporaryDir>
+
+namespace {
+
+// Ordella as a user meets it on the X11 desktop: `ordella --demo` next to a system tray, its
+// window opened by a click on the tray icon, a second start handed to the first.
+class TrayTest : public X11DesktopTest {
+protected:
+    void SetUp() override {
+        X11DesktopTest::SetUp();
+        // A runtime folder of this test's own, so the instance socket is not another test's.
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+        AppRootModel().finishOnboarding();
+    }
+
+    // The output of xdotool with these arguments, trimmed; empty when it fails.
+    static QString xdotool(const QStringList& arguments) {
+        QProcess process;
+        process.start(QStringLiteral("xdotool"), arguments);
+        if (!process.waitForFinished(5000) || process.exitCode() != 0) {
+            return QString();
+        }
+        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    }
+    static QString visibleWindow(const QString& name) {
+        return xdotool({"search", "--onlyvisible", "--name", "^" + name + "$"}).section('\n', 0, 0);
+    }
+    static QRect geometry(const QString& window) {
+        QRect r;
+        for (const QString& line : xdotool({"getwindowgeometry", "--shell", window}).split('\n')) {
+            const QString value = line.section('=', 1);
+            if (line.startsWith("X="))
+                r.moveLeft(value.toInt());
+            if (line.startsWith("Y="))
+                r.moveTop(value.toInt());
+            if (line.startsWith("WIDTH="))
+                r.setWidth(value.toInt());
+            if (line.startsWith("HEIGHT="))
+                r.setHeight(value.toInt());
+        }
+        return r;
+    }
+
+    QTemporaryDir runtime;
+    const QString ordella = QStringLiteral(ORDELLA_BINARY_DIR "/ordella");
+};
+
+TEST_F(TrayTest, AClickOnTheTrayIconOpensTheWindowNextToIt) {
+    start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "40",
+                     "--heighttype", "pixel", "--height", "28", "--transparent", "false"});
+    ASSERT_TRUE(waitUntil([] { return !xdotool({"search", "--name", "^panel$"}).isEmpty(); }));
+    start(ordella, {"--demo"});
+    const QString socket = SingleInstance::defaultServerName(true);
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(socket); }, 20000)) << socket.toStdString();
+    // The tray embeds the icon (Ordella's first window); the menu-bar window stays closed.
+    ASSERT_TRUE(waitUntil([] { return !xdotool({"search", "--class", "ordella"}).isEmpty(); }, 10000));
+    EXPECT_TRUE(visibleWindow("Ordella").isEmpty());
+
+    const QRect tray = geometry(xdotool({"search", "--name", "^panel$"}).section('\n', 0, 0));
+    ASSERT_TRUE(tray.isValid());
+    xdotool(
+        {"mousemove", QString::number(tray.center().x()), QString::number(tray.center().y()), "click", "1"});
+    ASSERT_TRUE(waitUntil([] { return !visibleWindow("Ordella").isEmpty(); }, 10000));
+    const QRect window = geometry(visibleWindow("Ordella"));
+    EXPECT_EQ(window.width(), 450);
+    // Below the icon, centred on it as far as the screen allows.
+    EXPECT_GE(window.top(), tray.bottom());
+    EXPECT_LE(std::abs(window.center().x() - tray.center().x()), 450);
+
+    // A second start opens the running one's window and ends at once.
+    QProcess second;
+    second.start(ordella, {"--demo"});
+    ASSERT_TRUE(second.waitForFinished(20000));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(QString::fromUtf8(second.readAllStandardOutput()).contains("already running"));
+}
+
+} // namespace
