@@ -1,6 +1,8 @@
-// Opening the menu-bar window over a store of 200 workspaces (20 with ORDELLA_BENCH_SMOKE): from
-// the tray click to the window's first frame. The window and its views are made at start-up, as
-// the application makes them; "first_ms" is the very first opening, the iterations the later ones.
+// Opening the menu-bar window over a store of 200 workspaces (20 with ORDELLA_BENCH_SMOKE, or
+// ORDELLA_BENCH_WORKSPACES): from the tray click to the window's first frame. The window and its
+// views are made at start-up, as the application makes them; "first_ms" is the very first
+// opening (it also sets up the window's rendering), the iterations the later ones. Runs on the
+// display when there is one, else offscreen.
 #include "App/MenuBarWindow.h"
 #include "Platform/Platform.h"
 #include "Platform/Simulated/SimulatedDesktop.h"
@@ -59,8 +61,9 @@ double openToFirstFrame(MenuBarWindow& window) {
     QElapsedTimer timer;
     timer.start();
     window.open();
-    while (!swapped) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    // A platform that never shows the window must not hang the run.
+    while (!swapped && timer.elapsed() < 5000) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     }
     const double ms = double(timer.nsecsElapsed()) / 1e6;
     QObject::disconnect(connection);

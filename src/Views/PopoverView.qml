@@ -317,33 +317,31 @@ Rectangle {
                 width: list.width - list.leftMargin - list.rightMargin
             }
         }
-        ColumnLayout {
+        Item {
             objectName: "searchEmptyState"
             visible: root.popover.listedCount === 0
             Layout.fillWidth: true
             Layout.fillHeight: true
-            spacing: 12
 
-            Item {
-                Layout.fillHeight: true
-            }
-            SymbolIcon {
-                objectName: "emptyStateSymbol"
-                Layout.alignment: Qt.AlignHCenter
-                symbol: root.popover.emptyStateSymbol
-                size: 32
-                font.weight: Font.Light
-                color: Theme.quaternary
-            }
-            UiText {
-                objectName: "emptyStateText"
-                Layout.alignment: Qt.AlignHCenter
-                text: root.popover.emptyStateText
-                font.weight: Font.Medium
-                color: Theme.secondary
-            }
-            Item {
-                Layout.fillHeight: true
+            Column {
+                anchors.centerIn: parent
+                spacing: 12
+
+                SymbolIcon {
+                    objectName: "emptyStateSymbol"
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    symbol: root.popover.emptyStateSymbol
+                    size: 32
+                    font.weight: Font.Light
+                    color: Theme.quaternary
+                }
+                UiText {
+                    objectName: "emptyStateText"
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    text: root.popover.emptyStateText
+                    font.weight: Font.Medium
+                    color: Theme.secondary
+                }
             }
         }
 
