@@ -9,6 +9,7 @@
 #include "Services/Storage/AnalysisLogger.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -89,13 +90,19 @@ QCoro::Task<RevertSteps::Launch> RevertSteps::launchWithoutActivating(QString bu
     if (!opened.succeeded) {
         co_return Launch{Launch::Outcome::failed, opened.errorText, std::nullopt};
     }
-    // A named check: a lambda made inside the awaited expression is destroyed twice by this compiler.
-    const auto launched = [bundleIdentifier] { return runningApp(bundleIdentifier).has_value(); };
+    // The application the poll found is the one handed on: one that quits right after it was seen
+    // must not leave the caller without an application. A named check: a lambda made inside the
+    // awaited expression is destroyed twice by this compiler.
+    const auto found = std::make_shared<std::optional<RunningApplication>>();
+    const auto launched = [bundleIdentifier, found] {
+        *found = runningApp(bundleIdentifier);
+        return found->has_value();
+    };
     const bool running = co_await platformClock().pollUntil(launched, 5s, 200ms);
-    if (!running) {
+    if (!running || !*found) {
         co_return Launch{Launch::Outcome::timedOut, {}, std::nullopt};
     }
-    co_return Launch{Launch::Outcome::running, {}, runningApp(bundleIdentifier)};
+    co_return Launch{Launch::Outcome::running, {}, *found};
 }
 
 QCoro::Task<void> RevertSteps::waitForWindows(QString bundleIdentifier, qsizetype count) {

@@ -138,8 +138,13 @@ QCoro::Task<void> AppRestorer::restoreTabs(AppPlan plan, bool closeOtherApps) {
         co_return;
     }
     // What the browser showed before the first attempt: a failed attempt's windows are closed
-    // before the next one, so that retries do not pile up copies of the saved windows.
-    const std::optional<QList<std::int64_t>> before = co_await BrowserScriptService::windowIDs(id);
+    // before the next one, so that retries do not pile up copies of the saved windows. Where the
+    // window ids cannot be read, the number of windows stands in for them.
+    WindowsBefore before;
+    before.ids = co_await BrowserScriptService::windowIDs(id);
+    if (!before.ids) {
+        before.count = co_await BrowserScriptService::windowCount(id);
+    }
     const AppSnapshot snapshot = plan.appSnapshot;
     const std::function<QCoro::Task<bool>(int)> operation = [id, snapshot, closeOtherApps, launched,
                                                              before](int attempt) {
@@ -156,22 +161,26 @@ QCoro::Task<void> AppRestorer::restoreTabs(AppPlan plan, bool closeOtherApps) {
 }
 
 QCoro::Task<void> AppRestorer::retryTabs(QString bundleIdentifier, AppSnapshot snapshot, bool closeOtherApps,
-                                         bool launched, std::optional<QList<std::int64_t>> windowsBefore) {
-    if (windowsBefore) {
-        const std::optional<QList<std::int64_t>> now =
-            co_await BrowserScriptService::windowIDs(bundleIdentifier);
-        QList<std::int64_t> added;
-        for (const std::int64_t window : now.value_or(QList<std::int64_t>())) {
-            if (!windowsBefore->contains(window)) {
+                                         bool launched, WindowsBefore windowsBefore) {
+    const std::optional<QList<std::int64_t>> now = co_await BrowserScriptService::windowIDs(bundleIdentifier);
+    QList<std::int64_t> added;
+    if (windowsBefore.ids && now) {
+        for (const std::int64_t window : *now) {
+            if (!windowsBefore.ids->contains(window)) {
                 added.append(window);
             }
         }
-        if (!added.isEmpty()) {
-            RestoreLog::log(QStringLiteral("restoreBrowserTabs: closing ") + QString::number(added.size()) +
-                            QStringLiteral(" window(s) of ") + bundleIdentifier +
-                            QStringLiteral(" left by the previous attempt"));
-            co_await BrowserScriptService::closeWindows(bundleIdentifier, added);
-        }
+    } else if (windowsBefore.count && now && now->size() > *windowsBefore.count) {
+        // Without the earlier ids, the windows beyond the count noted go: an attempt opens its
+        // windows in front, and the list runs front to back. Windows the attempt tidied away make
+        // the count close fewer, never the ones that were there before.
+        added = now->first(now->size() - *windowsBefore.count);
+    }
+    if (!added.isEmpty()) {
+        RestoreLog::log(QStringLiteral("restoreBrowserTabs: closing ") + QString::number(added.size()) +
+                        QStringLiteral(" window(s) of ") + bundleIdentifier +
+                        QStringLiteral(" left by the previous attempt"));
+        co_await BrowserScriptService::closeWindows(bundleIdentifier, added);
     }
     co_await BrowserTabRestorer::restoreBrowserTabs(snapshot, closeOtherApps, launched);
 }

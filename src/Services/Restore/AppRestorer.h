@@ -32,12 +32,19 @@ public:
     static Clock::Duration retryPause(int attempt);
 
 private:
+    // What a browser showed before the first attempt to put its tabs back: its window ids, or
+    // where they cannot be read, its number of windows.
+    struct WindowsBefore {
+        std::optional<QList<std::int64_t>> ids;
+        std::optional<std::int64_t> count;
+    };
+
     static QCoro::Task<void> restoreTabs(AppPlan plan, bool closeOtherApps);
     static QCoro::Task<void> reopenDocuments(RunningApplication app, QStringList documents);
     static QCoro::Task<QList<WindowRestoreResult>> placeWindows(AppPlan plan, RunningApplication app,
                                                                 QList<DisplaySnapshot> savedDisplays);
     static QCoro::Task<void> retryTabs(QString bundleIdentifier, AppSnapshot snapshot, bool closeOtherApps,
-                                       bool launched, std::optional<QList<std::int64_t>> windowsBefore);
+                                       bool launched, WindowsBefore windowsBefore);
     static QCoro::Task<bool> tabsMatch(QString bundleIdentifier, QList<QList<TabSnapshot>> expected);
     static void summarize(AppRestoreResult& result, const AppSnapshot& snapshot);
 };

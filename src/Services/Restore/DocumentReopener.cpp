@@ -60,8 +60,13 @@ QCoro::Task<void> DocumentReopener::openDocuments(QStringList documents, Running
     if (!appURL) {
         co_return;
     }
-    const QStringList alreadyOpen = AXWindowService::currentDocumentURLs(app);
-    const QSet<QString> openSet(alreadyOpen.begin(), alreadyOpen.end());
+    // A set: two windows on one folder are one document shown, and a window without one shows none.
+    QSet<QString> openSet;
+    for (const QString& document : AXWindowService::currentDocumentURLs(app)) {
+        if (!document.isEmpty()) {
+            openSet.insert(document);
+        }
+    }
     QStringList toOpen;
     for (const QString& document : documents) {
         if (!openSet.contains(document)) {
@@ -77,7 +82,7 @@ QCoro::Task<void> DocumentReopener::openDocuments(QStringList documents, Running
         urls.append(QUrl(document));
     }
     // Refused documents will never show: they are not waited for.
-    const qsizetype expected = alreadyOpen.size() + admitted.size();
+    const qsizetype expected = openSet.size() + admitted.size();
     const bool terminal = bundleIdentifier == RestorePlanner::terminalBundleID;
     if (terminal) {
         co_await openInTerminal(urls, app, *appURL);
@@ -130,9 +135,7 @@ QCoro::Task<void> DocumentReopener::openInTerminal(QList<QUrl> documents, Runnin
 
 QCoro::Task<void> DocumentReopener::waitForTerminalLogin(RunningApplication app,
                                                          QStringList expectedDocumentURLs) {
-    if (expectedDocumentURLs.isEmpty()) {
-        co_return;
-    }
+    // Also without documents: windows still at their login prompt are not paired by title.
     const QSet<QString> wanted = normalizedDocuments(expectedDocumentURLs);
     const qsizetype expected = expectedDocumentURLs.size();
     const auto loggedIn = [app, wanted, expected] {

@@ -24,7 +24,7 @@ public:
     static QCoro::Task<void> openDocuments(QStringList documents, RunningApplication app,
                                            QString bundleIdentifier);
     // Waits (up to 10 seconds) until the terminal shows the expected documents and none of its
-    // windows is still at a login prompt. Returns at once when nothing is expected.
+    // windows is still at a login prompt, also when no document is expected.
     static QCoro::Task<void> waitForTerminalLogin(RunningApplication app, QStringList expectedDocumentURLs);
 
 private:

@@ -42,6 +42,8 @@ public:
     static QCoro::Task<void> restoreTabs(QString bundleIdentifier, TabList windowTabs,
                                          std::optional<QList<SnapshotRect>> windowBounds);
     static QCoro::Task<std::int64_t> getWindowCount(QString bundleIdentifier);
+    // The window count, or nothing when the browser gave no number.
+    static QCoro::Task<std::optional<std::int64_t>> windowCount(QString bundleIdentifier);
     static QCoro::Task<void> closeWindowsBeyondCount(QString bundleIdentifier, std::int64_t keepCount);
     static QCoro::Task<void> closeEmptyBrowserWindows(QString bundleIdentifier);
     static QCoro::Task<void> closeBrowser(QString bundleIdentifier);
@@ -76,8 +78,6 @@ private:
     static ScriptQueue& scriptQueue();
     static void log(const QString& message);
     static QString tellLine(const QString& bundleIdentifier);
-    // The window count, or nothing when the browser gave no number.
-    static QCoro::Task<std::optional<std::int64_t>> windowCount(QString bundleIdentifier);
     static QCoro::Task<void> restoreWindows(QString bundleIdentifier, TabList windowTabs,
                                             std::optional<QList<SnapshotRect>> windowBounds, QString label);
     static TabList parseWindows(const ScriptDescriptor& list,

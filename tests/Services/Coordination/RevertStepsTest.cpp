@@ -42,6 +42,55 @@ AppSnapshot browser(const QList<QPair<QRectF, QStringList>>& windows) {
     return app;
 }
 
+// The workspace service of a desktop on which the application quits just after it is first
+// listed: the list that shows it is its last.
+class QuitsOnceListed : public RunningApplications {
+public:
+    QuitsOnceListed(std::shared_ptr<RunningApplications> inner, SimulatedDesktop& desktop, QString id)
+        : m_inner(std::move(inner))
+        , m_desktop(desktop)
+        , m_id(std::move(id)) {}
+
+    QList<RunningApplication> runningApplications() const override {
+        const QList<RunningApplication> apps = m_inner->runningApplications();
+        for (const RunningApplication& app : apps) {
+            if (app.bundleIdentifier == m_id && !m_seen) {
+                m_seen = app.processIdentifier;
+                m_desktop.removeApplication(app.processIdentifier);
+            }
+        }
+        return apps;
+    }
+    std::optional<RunningApplication> frontmostApplication() const override {
+        return m_inner->frontmostApplication();
+    }
+    std::optional<RunningApplication> application(qint32 pid) const override {
+        return m_inner->application(pid);
+    }
+    bool hide(qint32 pid) override { return m_inner->hide(pid); }
+    bool unhide(qint32 pid) override { return m_inner->unhide(pid); }
+    bool activate(qint32 pid, quint32 options) override { return m_inner->activate(pid, options); }
+    bool terminate(qint32 pid) override { return m_inner->terminate(pid); }
+    bool forceTerminate(qint32 pid) override { return m_inner->forceTerminate(pid); }
+    std::optional<QUrl> urlForApplication(const QString& id) const override {
+        return m_inner->urlForApplication(id);
+    }
+    QCoro::Task<OpenResult> openApplication(QUrl url, bool activates) override {
+        return m_inner->openApplication(url, activates);
+    }
+    QCoro::Task<OpenResult> openDocuments(QList<QUrl> documents, QUrl url, bool activates) override {
+        return m_inner->openDocuments(documents, url, activates);
+    }
+    QImage icon(const QString& id) const override { return m_inner->icon(id); }
+
+    mutable std::optional<qint32> m_seen;
+
+private:
+    std::shared_ptr<RunningApplications> m_inner;
+    SimulatedDesktop& m_desktop;
+    QString m_id;
+};
+
 class RevertStepsTest : public SimulatedDesktopFixture {
 protected:
     void SetUp() override {
@@ -155,6 +204,30 @@ TEST_F(RevertStepsTest, ReopenedBrowsersComeBackWithTheirTabs) {
         const SimulatedDesktop::Application* app = d.desktop().findApplication(kChrome);
         EXPECT_EQ(app ? d.browserWindows(app->pid) : QList<QStringList>(), c.shown);
     }
+}
+
+// The launch hands on the application its wait saw running, also when it has quit since.
+TEST_F(RevertStepsTest, ABrowserThatQuitsRightAfterItsLaunchIsStillHandedOn) {
+    SimulatedDesktop::InstalledApp installed;
+    installed.bundleIdentifier = kChrome;
+    installed.name = "Google Chrome";
+    installed.launchDelay = 1s;
+    desktop().installApplication(installed);
+    const auto port = std::make_shared<QuitsOnceListed>(platform().runningApplications, desktop(), kChrome);
+    platform().runningApplications = port;
+    const auto launch = clock().runUntilDone(RevertSteps::launchWithoutActivating(kChrome));
+    ASSERT_TRUE(launch);
+    ASSERT_TRUE(port->m_seen);
+    EXPECT_EQ(launch->outcome, RevertSteps::Launch::Outcome::running);
+    ASSERT_TRUE(launch->app);
+    EXPECT_EQ(launch->app->processIdentifier, *port->m_seen);
+
+    // The reopen goes on with that application, whose windows can no longer be moved.
+    port->m_seen.reset();
+    const auto reopened = clock().runUntilDone(
+        RevertSteps::reopenBrowser(browser({{QRectF(40, 60, 800, 600), {"https://a.org/"}}})));
+    ASSERT_TRUE(reopened);
+    EXPECT_TRUE(port->m_seen);
 }
 
 } // namespace

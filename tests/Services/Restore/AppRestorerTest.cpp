@@ -110,6 +110,27 @@ TEST_F(AppRestorerTest, RetriedTabsReplaceTheFailedAttemptsWindows) {
         restorerLines().contains("verifyTabRestoration: com.google.Chrome shows every saved window's tabs"));
 }
 
+// Without the window ids from before the first attempt, the windows beyond the count noted then
+// (the attempt's own, in front) are closed before the next one: the user's window stays.
+TEST_F(AppRestorerTest, RetriedTabsReplaceTheFailedAttemptsWindowsWithoutTheirIds) {
+    const qint32 chrome = addApp("com.google.Chrome", "Google Chrome");
+    addBrowserWindow(chrome, {"https://x.org*"});
+    host().queueBehaviour(
+        "Google Chrome",
+        SimulatedScriptHost::failure(-1728, "Can't get id.").at("return id of every window"));
+    host().queueBehaviour("Google Chrome",
+                          SimulatedScriptHost::failure(-1728, "Can't make tab.").at("make new tab"));
+    const AppSnapshot saved = savedApp(
+        "com.google.Chrome", {tabWindow(QRectF(50, 50, 900, 700), {"https://a.org", "https://b.org*"}),
+                              tabWindow(QRectF(300, 200, 900, 700), {"https://c.org*"})});
+    restore(saved);
+    EXPECT_EQ(
+        browserWindows(chrome),
+        QList<QStringList>({{"https://a.org", "https://b.org*"}, {"https://c.org*"}, {"https://x.org*"}}));
+    EXPECT_TRUE(restorerLines().contains(
+        "restoreBrowserTabs: closing 2 window(s) of com.google.Chrome left by the previous attempt"));
+}
+
 TEST_F(AppRestorerTest, BrowserWithoutSavedTabsIsClearedOnceWithoutChecks) {
     const qint32 chrome = addApp("com.google.Chrome", "Google Chrome");
     addBrowserWindow(chrome, {"https://x.org*"}, QRectF(50, 50, 900, 700));

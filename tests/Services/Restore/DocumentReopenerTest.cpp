@@ -83,12 +83,61 @@ TEST_F(DocumentReopenerTest, OpensTerminalFoldersInTurnAndWaitsForTheLogin) {
     EXPECT_EQ(documentsOf(pid), QStringList({url("folder"), url("other")}));
     EXPECT_EQ(AXWindowService::currentWindowTitles(running(pid)), QStringList({"login", "login"}));
 
+    // Nothing expected, and still the windows' logins are waited for: the second one ends at
+    // 300 + 200 + 300 + 2000 ms; polls come every 300 ms from 1000 ms.
     run(DocumentReopener::waitForTerminalLogin(running(pid), {}));
-    EXPECT_EQ(elapsedMs(), 1000);
-    // The second window's login ends at 300 + 200 + 300 + 2000 ms; polls come every 300 ms.
+    EXPECT_EQ(elapsedMs(), 2800);
     run(DocumentReopener::waitForTerminalLogin(running(pid), {url("other") + "/", url("FOLDER")}));
     EXPECT_EQ(elapsedMs(), 2800);
     EXPECT_EQ(AXWindowService::currentWindowTitles(running(pid)), QStringList({"folder", "other"}));
+}
+
+TEST_F(DocumentReopenerTest, ATerminalWindowAtItsLoginHoldsThePairingWhateverTheCase) {
+    struct Case {
+        const char* title;
+        qint64 waitedMs;
+    };
+    // The window leaves its prompt after 900 ms; the wait polls every 300 ms.
+    for (const Case& c : {Case{"login", 900}, Case{"Last Login: Mon on ttys001", 900}, Case{"me@host: ~", 0},
+                          Case{"LOGIN", 0}}) {
+        SCOPED_TRACE(c.title);
+        const qint32 pid = start("com.apple.Terminal");
+        SimulatedDesktop::Window window;
+        window.frame = QRectF(100, 100, 600, 400);
+        window.title = QString::fromUtf8(c.title);
+        desktop().removeWindowLater(desktop().addWindow(pid, window), Clock::Duration(900));
+        const qint64 before = elapsedMs();
+        run(DocumentReopener::waitForTerminalLogin(running(pid), {}));
+        EXPECT_EQ(elapsedMs() - before, c.waitedMs);
+        desktop().removeApplication(pid);
+    }
+}
+
+TEST_F(DocumentReopenerTest, AFolderShownTwiceCountsOnceInTheTerminalsWait) {
+    const qint32 pid = start("com.apple.Terminal", [](SimulatedDesktop::InstalledApp& app) {
+        app.windowDelay = Clock::Duration(300);
+    });
+    for (int i = 0; i < 2; ++i) {
+        SimulatedDesktop::Window window;
+        window.frame = QRectF(100 + 20 * i, 100, 600, 400);
+        window.title = "folder";
+        window.document = url("folder");
+        desktop().addWindow(pid, window);
+    }
+    run(DocumentReopener::openDocuments({url("folder"), url("other")}, running(pid), "com.apple.Terminal"));
+    // The new window shows after 300 ms, then 200 ms pass before the final wait, which ends at
+    // once instead of running its 10 seconds.
+    EXPECT_EQ(elapsedMs(), 300 + 200);
+    EXPECT_EQ(documentsOf(pid), QStringList({url("folder"), url("folder"), url("other")}));
+}
+
+TEST_F(DocumentReopenerTest, DocumentsOpenBehindTheApplicationInFront) {
+    const qint32 front = addApp("org.example.Mail", {QRectF(0, 30, 500, 400)});
+    desktop().setFrontmost(front);
+    const qint32 editor = start("org.example.Editor");
+    run(DocumentReopener::openDocuments({url("a.txt"), url("b.txt")}, running(editor), "org.example.Editor"));
+    EXPECT_EQ(documentsOf(editor), QStringList({url("a.txt"), url("b.txt")}));
+    EXPECT_EQ(desktop().frontmostPid(), front);
 }
 
 } // namespace
