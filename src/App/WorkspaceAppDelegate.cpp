@@ -1,5 +1,6 @@
 #include "App/WorkspaceAppDelegate.h"
 
+#include "Extensions/DetachedTask.h"
 #include "Platform/Clock.h"
 #include "Platform/Platform.h"
 #include "Platform/UserNotifications.h"
@@ -110,7 +111,7 @@ void WorkspaceAppDelegate::handleHotkeyTriggered(const QUuid& workspaceID) {
     // As the store holds it now: a workspace deleted while its hot key was live restores nothing.
     for (const Workspace& workspace : m_store->workspaces()) {
         if (workspace.id == workspaceID) {
-            triggerRestores(m_services.coordinator, {workspace}, hotkeyLabel, 0ms);
+            startRestores({workspace}, hotkeyLabel, 0ms);
             return;
         }
     }
@@ -124,7 +125,7 @@ void WorkspaceAppDelegate::restoreForDisplay(const QString& uuid, const QString&
         return trigger && trigger->displayUUID == uuid;
     });
     if (!picked.isEmpty()) {
-        triggerRestores(m_services.coordinator, picked, label, 0ms);
+        startRestores(picked, label, 0ms);
     }
 }
 
@@ -141,8 +142,14 @@ void WorkspaceAppDelegate::restoreAfterLoginWorkspaces() {
         return std::holds_alternative<WorkspaceTrigger::Login>(type);
     });
     if (!picked.isEmpty()) {
-        triggerRestores(m_services.coordinator, picked, loginLabel, 3s);
+        startRestores(picked, loginLabel, 3s);
     }
+}
+
+void WorkspaceAppDelegate::startRestores(const QList<Workspace>& workspaces, const QString& label,
+                                         std::chrono::milliseconds pause) {
+    DetachedTask::start(QStringLiteral("WorkspaceAppDelegate"), label + QStringLiteral(" restore"),
+                        triggerRestores(m_services.coordinator, workspaces, label, pause));
 }
 
 QCoro::Task<void> WorkspaceAppDelegate::triggerRestores(QPointer<RestoreCoordinator> coordinator,
@@ -172,7 +179,8 @@ void WorkspaceAppDelegate::didReceiveNotificationResponse(const QString& actionI
 }
 
 void WorkspaceAppDelegate::handleRevert(const QString& revertStateID) {
-    revert(m_services.revertStates, revertStateID);
+    DetachedTask::start(QStringLiteral("WorkspaceAppDelegate"), QStringLiteral("The revert"),
+                        revert(m_services.revertStates, revertStateID));
 }
 
 QCoro::Task<void> WorkspaceAppDelegate::revert(QPointer<RevertStateManager> revertStates,

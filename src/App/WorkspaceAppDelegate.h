@@ -70,6 +70,9 @@ private:
     template <typename Pick> QList<Workspace> workspacesWith(Pick picks) const;
     // Restores the workspaces with a trigger of that case for the display.
     template <typename Case> void restoreForDisplay(const QString& uuid, const QString& label);
+    // Starts triggerRestores on its own; a failure that escapes it is printed.
+    void startRestores(const QList<Workspace>& workspaces, const QString& label,
+                       std::chrono::milliseconds pause);
     // Restores the workspaces one after the other, each announced first and logged after.
     static QCoro::Task<void> triggerRestores(QPointer<RestoreCoordinator> coordinator,
                                              QList<Workspace> workspaces, QString label,

@@ -1,5 +1,6 @@
 #include "ViewModels/PopoverModel.h"
 
+#include "Extensions/DetachedTask.h"
 #include "Platform/Accessibility.h"
 #include "Platform/Clock.h"
 #include "Platform/Platform.h"
@@ -412,7 +413,8 @@ void PopoverModel::restoreWorkspace(const Workspace& workspace) {
     m_currentRevertStateID.reset();
     setStatus(StatusTexts::restoring, true);
     // The revert id comes only with the coordinator's status message, before restore() returns.
-    runRestore(this, m_services.coordinator, workspace);
+    DetachedTask::start(QStringLiteral("PopoverModel"), QStringLiteral("The restore"),
+                        runRestore(this, m_services.coordinator, workspace));
 }
 
 QCoro::Task<void> PopoverModel::runRestore(QPointer<PopoverModel> self,
@@ -440,7 +442,8 @@ void PopoverModel::revert() {
 void PopoverModel::handleRevert(const QString& revertStateID) {
     m_currentRevertStateID.reset();
     setStatus(StatusTexts::reverting, true);
-    runRevert(this, m_services.revertStates, revertStateID);
+    DetachedTask::start(QStringLiteral("PopoverModel"), QStringLiteral("The revert"),
+                        runRevert(this, m_services.revertStates, revertStateID));
 }
 
 QCoro::Task<void> PopoverModel::runRevert(QPointer<PopoverModel> self,

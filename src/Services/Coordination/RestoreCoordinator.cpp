@@ -1,5 +1,6 @@
 #include "Services/Coordination/RestoreCoordinator.h"
 
+#include "Extensions/DetachedTask.h"
 #include "Services/Coordination/NotificationManager.h"
 #include "Services/Coordination/RestoreStatusNotifier.h"
 #include "Services/Coordination/RevertStateManager.h"
@@ -159,7 +160,11 @@ void RestoreCoordinator::serveNext() {
     PendingRestore next = m_pendingRestores.takeFirst();
     QMetaObject::invokeMethod(
         QCoreApplication::instance(),
-        [self = QPointer<RestoreCoordinator>(this), next] { processNext(self, next); }, Qt::QueuedConnection);
+        [self = QPointer<RestoreCoordinator>(this), next] {
+            DetachedTask::start(QStringLiteral("RestoreCoordinator"),
+                                QStringLiteral("The next queued restore"), processNext(self, next));
+        },
+        Qt::QueuedConnection);
 }
 
 QCoro::Task<void> RestoreCoordinator::processNext(QPointer<RestoreCoordinator> self, PendingRestore next) {
