@@ -1,5 +1,6 @@
 #include "Services/Update/AutoUpdateManager.h"
 
+#include "Extensions/DetachedTask.h"
 #include "Platform/Diagnostics.h"
 #include "Platform/Platform.h"
 #include "Platform/Prompts.h"
@@ -46,16 +47,18 @@ QString failureDescription(const QNetworkReply* reply) {
                : reply->errorString();
 }
 
-// The numbers of a version text: the pieces between dots that read as decimal integers.
-QList<qint64> versionNumbers(const QString& version) {
+// The numbers of a version text: every piece between dots must read as a decimal integer (a sign
+// allowed) that fits; a version with an empty, a non-numeric or an overflowing piece is unreadable.
+std::optional<QList<qint64>> versionNumbers(const QString& version) {
     static const QRegularExpression integer(QStringLiteral("^[+-]?[0-9]+$"));
     QList<qint64> numbers;
-    for (const QString& piece : version.split(u'.', Qt::SkipEmptyParts)) {
+    for (const QString& piece : version.split(u'.')) {
         bool ok = false;
         const qint64 n = integer.match(piece).hasMatch() ? piece.toLongLong(&ok, 10) : 0;
-        if (ok) {
-            numbers << n;
+        if (!ok) {
+            return std::nullopt;
         }
+        numbers << n;
     }
     return numbers;
 }
@@ -169,14 +172,20 @@ bool AutoUpdateManager::isRemoteVersionNewer(const std::optional<QString>& local
     if (!local) {
         return false;
     }
-    const QList<qint64> mine = versionNumbers(*local);
-    const QList<qint64> theirs = versionNumbers(remote);
-    if (mine.size() != 3 || theirs.size() != 3) {
-        return false;
+    const std::optional<QList<qint64>> mine = versionNumbers(*local);
+    const std::optional<QList<qint64>> theirs = versionNumbers(remote);
+    // Only three whole numbers on both sides compare; anything else is not newer.
+    for (const auto& [numbers, text] : {std::pair(mine, *local), std::pair(theirs, remote)}) {
+        if (!numbers || numbers->size() != 3) {
+            Diagnostics::print(
+                QStringLiteral("[AutoUpdateManager.isRemoteVersionNewer] Unreadable version \"") + text +
+                QStringLiteral("\": not taken as newer"));
+            return false;
+        }
     }
     for (int i = 0; i < 3; ++i) {
-        if (theirs[i] != mine[i]) {
-            return theirs[i] > mine[i];
+        if ((*theirs)[i] != (*mine)[i]) {
+            return (*theirs)[i] > (*mine)[i];
         }
     }
     return false;
@@ -217,7 +226,8 @@ void AutoUpdateManager::checkForUpdates(bool showDialog, bool forceShow, bool is
         setUpdateState(UpdateState::error(QStringLiteral("Invalid version check URL")));
         return;
     }
-    runCheck(url, showDialog, forceShow);
+    DetachedTask::start(QStringLiteral("AutoUpdateManager"), QStringLiteral("The update check"),
+                        runCheck(url, showDialog, forceShow));
 }
 
 QCoro::Task<void> AutoUpdateManager::runCheck(QUrl url, bool showDialog, bool forceShow) {
@@ -259,7 +269,8 @@ QCoro::Task<void> AutoUpdateManager::runCheck(QUrl url, bool showDialog, bool fo
     setUpdateState(UpdateState::noUpdateAvailable());
     if (showDialog && forceShow) {
         setShowUpdateDialog(true);
-        hideUpToDateLater();
+        DetachedTask::start(QStringLiteral("AutoUpdateManager"),
+                            QStringLiteral("Hiding the up-to-date dialog"), hideUpToDateLater());
     } else {
         setShowUpdateDialog(false);
     }
@@ -300,7 +311,8 @@ void AutoUpdateManager::startDownload(bool resetAttempts) {
         earlier->abort();
     }
     m_downloadVersion = m_remoteVersion.value_or(QString());
-    runDownload(url);
+    DetachedTask::start(QStringLiteral("AutoUpdateManager"), QStringLiteral("The update download"),
+                        runDownload(url));
 }
 
 QString AutoUpdateManager::downloadTarget() {
@@ -311,6 +323,14 @@ QString AutoUpdateManager::downloadTarget() {
             std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/ordella-update-XXXXXX"));
     }
     return m_downloadFolder->isValid() ? m_downloadFolder->filePath(downloadFileName()) : QString();
+}
+
+void AutoUpdateManager::dropDownload() {
+    m_downloadedFilePath.clear();
+    if (m_downloadFolder) {
+        m_downloadFolder->remove();
+        m_downloadFolder.reset();
+    }
 }
 
 QCoro::Task<void> AutoUpdateManager::runDownload(QUrl url) {
@@ -328,14 +348,30 @@ QCoro::Task<void> AutoUpdateManager::runDownload(QUrl url) {
     // Owned by the reply: a download that does not end well leaves no file behind.
     QSaveFile* file = saveFile.release();
     file->setParent(reply);
-    connect(reply, &QIODevice::readyRead, file, [reply, file] { file->write(reply->readAll()); });
-    connect(reply, &QNetworkReply::downloadProgress, this, [this, reply](qint64 written, qint64 expected) {
-        // Without a length the expected size reads -1, and so does the fraction's sign.
-        if (reply == m_downloadTask && expected != 0) {
-            setUpdateState(
-                UpdateState::downloading(static_cast<double>(written) / static_cast<double>(expected)));
+    // A download larger than the bound (announced or real) is stopped and counts as a failure.
+    const qint64 maxBytes = m_configuration.limits.maxDownloadBytes;
+    const auto tooLarge = std::make_shared<bool>(false);
+    const auto stopIfTooLarge = [reply, tooLarge, maxBytes](qint64 received, qint64 announced) {
+        if (!*tooLarge && (received > maxBytes || announced > maxBytes)) {
+            *tooLarge = true;
+            reply->abort();
+        }
+    };
+    connect(reply, &QIODevice::readyRead, file, [reply, file, tooLarge, stopIfTooLarge] {
+        if (!*tooLarge) {
+            file->write(reply->readAll());
+            stopIfTooLarge(file->size(), -1);
         }
     });
+    connect(reply, &QNetworkReply::downloadProgress, this,
+            [this, reply, tooLarge, stopIfTooLarge](qint64 written, qint64 expected) {
+                stopIfTooLarge(written, expected);
+                // Without a length the expected size reads -1, and so does the fraction's sign.
+                if (reply == m_downloadTask && expected != 0 && !*tooLarge) {
+                    setUpdateState(UpdateState::downloading(static_cast<double>(written) /
+                                                            static_cast<double>(expected)));
+                }
+            });
     co_await reply;
     if (!self) {
         co_return;
@@ -345,8 +381,13 @@ QCoro::Task<void> AutoUpdateManager::runDownload(QUrl url) {
         co_return; // replaced by a newer download
     }
     m_downloadTask = nullptr;
-    if (isTransportFailure(reply)) {
-        handleFailure(false);
+    if (*tooLarge) {
+        Diagnostics::print(QStringLiteral("[AutoUpdateManager.download] The update is larger than ") +
+                           QString::number(maxBytes) + QStringLiteral(" bytes; the download was stopped"));
+    }
+    if (*tooLarge || isTransportFailure(reply)) {
+        DetachedTask::start(QStringLiteral("AutoUpdateManager"),
+                            QStringLiteral("The download's failure handling"), handleFailure(false));
         co_return;
     }
     file->write(reply->readAll());
@@ -362,6 +403,8 @@ QCoro::Task<void> AutoUpdateManager::handleFailure(bool installFailed) {
     QPointer<AutoUpdateManager> self(this);
     ++m_updateAttempts;
     if (m_updateAttempts >= maxUpdateAttempts) {
+        // Given up: nothing of the failed update stays on disk.
+        dropDownload();
         setUpdateState(UpdateState::failedAfterRetry(downloadURL()));
         co_return;
     }
@@ -388,11 +431,12 @@ QCoro::Task<void> AutoUpdateManager::installUpdate(QString archive) {
     m_installRunning = false;
     if (failure) {
         Diagnostics::print(QStringLiteral("[AutoUpdateManager.installUpdate] ") + failure->text());
-        handleFailure(true);
+        DetachedTask::start(QStringLiteral("AutoUpdateManager"),
+                            QStringLiteral("The install's failure handling"), handleFailure(true));
         co_return;
     }
     QFile::remove(archive);
-    m_downloadedFilePath.clear();
+    dropDownload();
     setUpdateState(UpdateState::readyToInstall());
     co_await showRestartAlert();
 }
@@ -411,7 +455,8 @@ QCoro::Task<std::optional<UpdateError>> AutoUpdateManager::performInstall(QStrin
         co_return UpdateError::autoUpdate(UpdateError::mountPointMissing,
                                           QStringLiteral("Could not find mount point"));
     }
-    const UpdateResult<QStringList> unpacked = co_await UpdateArchive::unpack(archive, volume.path(), this);
+    const UpdateResult<QStringList> unpacked =
+        co_await UpdateArchive::unpack(archive, volume.path(), this, m_configuration.limits);
     if (!self) {
         co_return UpdateError::autoUpdate(UpdateError::mountFailed, QStringLiteral("Failed to mount DMG"));
     }

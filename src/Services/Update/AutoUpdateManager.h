@@ -2,6 +2,7 @@
 
 #include "Platform/Clock.h"
 #include "Services/Update/UpdateError.h"
+#include "Services/Update/UpdateLimits.h"
 #include "Services/Update/UpdateState.h"
 
 #include <QNetworkReply>
@@ -48,6 +49,8 @@ public:
         std::optional<QString> localVersion;
         // Ends the application once the new copy has been started.
         std::function<void()> quit;
+        // How big and how slow an update may be.
+        UpdateLimits limits;
 
         // The addresses Ordella was built with, this process's program and version, and the
         // application's own quit.
@@ -118,6 +121,8 @@ private:
     void startDownload(bool resetAttempts);
     QCoro::Task<void> runDownload(QUrl url);
     QString downloadTarget();
+    // Removes the private download folder with whatever is left in it.
+    void dropDownload();
     QCoro::Task<void> installUpdate(QString archive);
     QCoro::Task<std::optional<UpdateError>> performInstall(QString archive, QString version);
     QCoro::Task<void> handleFailure(bool installFailed);

@@ -5,15 +5,18 @@
 
 #include <qcoro/qcoroprocess.h>
 
+#include <limits>
+
 namespace {
 
 struct ToolRun {
     std::optional<UpdateError> startFailure;
     bool succeeded = false;
+    bool timedOut = false;
     QByteArray output;
 };
 
-QCoro::Task<ToolRun> runTar(QStringList arguments, QObject* owner) {
+QCoro::Task<ToolRun> runTar(QStringList arguments, QObject* owner, std::chrono::milliseconds timeout) {
     QPointer<QProcess> process = new QProcess(owner);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     // The listing's layout and quoting must not depend on the user's language.
@@ -35,10 +38,18 @@ QCoro::Task<ToolRun> runTar(QStringList arguments, QObject* owner) {
         process->deleteLater();
         co_return run;
     }
-    co_await qCoro(process.data()).waitForFinished(std::chrono::milliseconds(-1));
+    // A watchdog on a real child process: tar that hangs on a broken archive is stopped.
+    const bool finished = co_await qCoro(process.data()).waitForFinished(timeout);
     if (!process) {
         run.startFailure =
             UpdateError{QStringLiteral("QProcess"), 0, QStringLiteral("The updater went away")};
+        co_return run;
+    }
+    if (!finished) {
+        process->kill();
+        process->waitForFinished(1000);
+        process->deleteLater();
+        run.timedOut = true;
         co_return run;
     }
     run.succeeded = process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0;
@@ -146,6 +157,25 @@ std::optional<QList<UpdateArchive::Entry>> UpdateArchive::parseListing(const QBy
     return entries;
 }
 
+std::optional<qint64> UpdateArchive::unpackedSize(const QByteArray& listing) {
+    qint64 total = 0;
+    for (const QByteArray& line : listing.split('\n')) {
+        // Mode, owner/group, size, date, time, then the quoted name: only files take room.
+        if (line.isEmpty() || line[0] != '-') {
+            continue;
+        }
+        const QList<QByteArray> fields = line.left(line.indexOf('"')).simplified().split(' ');
+        bool ok = false;
+        const qint64 size = fields.size() >= 3 ? fields[2].toLongLong(&ok) : 0;
+        if (!ok || size < 0) {
+            return std::nullopt;
+        }
+        total = size > std::numeric_limits<qint64>::max() - total ? std::numeric_limits<qint64>::max()
+                                                                  : total + size;
+    }
+    return total;
+}
+
 QString UpdateArchive::unsafeEntry(const QList<Entry>& entries) {
     for (const Entry& e : entries) {
         const std::optional<QStringList> name = safeComponents(e.name);
@@ -175,8 +205,8 @@ QStringList UpdateArchive::topLevelNames(const QList<Entry>& entries) {
     return names;
 }
 
-QCoro::Task<UpdateResult<QStringList>> UpdateArchive::unpack(QString archive, QString folder,
-                                                             QObject* owner) {
+QCoro::Task<UpdateResult<QStringList>> UpdateArchive::unpack(QString archive, QString folder, QObject* owner,
+                                                             UpdateLimits limits) {
     // Both argument lists are made before the first wait (GCC 12 cannot keep a braced list alive
     // across one).
     const QString file = QStringLiteral("--file=") + archive;
@@ -191,25 +221,42 @@ QCoro::Task<UpdateResult<QStringList>> UpdateArchive::unpack(QString archive, QS
                                        QStringLiteral("--directory=") + folder};
     const UpdateError mountFailed =
         UpdateError::autoUpdate(UpdateError::mountFailed, QStringLiteral("Failed to mount DMG"));
+    const UpdateError tooSlow = UpdateError::autoUpdate(
+        UpdateError::mountFailed, QStringLiteral("Failed to mount DMG: tar took longer than ") +
+                                      QString::number(limits.tarTimeout.count() / 1000.0) +
+                                      QStringLiteral(" s and was stopped"));
 
-    const ToolRun listing = co_await runTar(listArguments, owner);
+    const ToolRun listing = co_await runTar(listArguments, owner, limits.tarTimeout);
     if (listing.startFailure) {
         co_return *listing.startFailure;
+    }
+    if (listing.timedOut) {
+        co_return tooSlow;
     }
     if (!listing.succeeded) {
         co_return mountFailed;
     }
     const std::optional<QList<Entry>> entries = parseListing(listing.output);
-    if (!entries) {
+    const std::optional<qint64> size = unpackedSize(listing.output);
+    if (!entries || !size) {
         co_return UpdateError::autoUpdate(UpdateError::mountInfoUnreadable,
                                           QStringLiteral("Failed to parse mount information"));
     }
     if (const QString unsafe = unsafeEntry(*entries); !unsafe.isEmpty()) {
         co_return UpdateError::autoUpdate(UpdateError::unsafeArchive, unsafe);
     }
-    const ToolRun extraction = co_await runTar(extractArguments, owner);
+    if (*size > limits.maxUnpackedBytes) {
+        co_return UpdateError::autoUpdate(UpdateError::unsafeArchive,
+                                          QStringLiteral("The update archive unpacks to ") +
+                                              QString::number(*size) + QStringLiteral(" bytes, more than ") +
+                                              QString::number(limits.maxUnpackedBytes));
+    }
+    const ToolRun extraction = co_await runTar(extractArguments, owner, limits.tarTimeout);
     if (extraction.startFailure) {
         co_return *extraction.startFailure;
+    }
+    if (extraction.timedOut) {
+        co_return tooSlow;
     }
     if (!extraction.succeeded) {
         co_return mountFailed;

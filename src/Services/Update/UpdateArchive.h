@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Services/Update/UpdateError.h"
+#include "Services/Update/UpdateLimits.h"
 
 #include <QByteArray>
 #include <QList>
@@ -33,10 +34,14 @@ public:
     static std::optional<QList<Entry>> parseListing(const QByteArray& listing);
     // Why the entries may not be unpacked; empty when every one is safe.
     static QString unsafeEntry(const QList<Entry>& entries);
+    // The bytes the listing's files add up to (saturating); nothing when a size cannot be read.
+    static std::optional<qint64> unpackedSize(const QByteArray& listing);
     // The distinct first components of the names, in the order they first appear.
     static QStringList topLevelNames(const QList<Entry>& entries);
 
     // Lists and checks archive, then unpacks it into folder: the top-level names in listing order.
-    // tar runs as a child of owner.
-    static QCoro::Task<UpdateResult<QStringList>> unpack(QString archive, QString folder, QObject* owner);
+    // tar runs as a child of owner, each run within the limits' time; an archive whose files add
+    // up to more than the limits allow is not unpacked.
+    static QCoro::Task<UpdateResult<QStringList>> unpack(QString archive, QString folder, QObject* owner,
+                                                         UpdateLimits limits = {});
 };

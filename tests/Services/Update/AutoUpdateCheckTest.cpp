@@ -1,4 +1,5 @@
 #include "Services/Storage/JsonSettingsFormat.h"
+#include "Support/DiagnosticsCapture.h"
 #include "UpdateFixture.h"
 
 #include <QTcpServer>
@@ -12,27 +13,40 @@ TEST(AutoUpdateVersions, ComparesExactlyThreeNumbers) {
         std::optional<QString> local;
         QString remote;
         bool newer;
+        // An unreadable version is said so.
+        bool logged = false;
     };
     const QList<Row> rows = {
         {"1.9.9", "2.0.0", true},
         {"2.0.0", "2.0.0", false},
         {"2.0.1", "2.0.0", false},
-        {"2.0.0", "2.0", false},
-        {"2.0.0", "2.0.0.1", false},
-        {"1.0.0", "2.0.0-beta", false},
-        {"1.9.9", "2.x.0.1", true},
-        {"2.0.0", "2.x.0.1", true},
-        {"2.0.2", "2.x.0.1", false},
-        {"1.9.9", "..2...0..0.", true},
+        {"2.0.0", "2.0", false, true},
+        {"2.0.0", "2.0.0.1", false, true},
+        {"1.0.0", "2.0.0-beta", false, true},
+        // A piece that is not a whole number, an empty piece or one that overflows makes the
+        // version unreadable: it is not newer.
+        {"1.9.9", "2.x.0.1", false, true},
+        {"2.0.0", "2.x.0.1", false, true},
+        {"2.0.2", "2.x.0.1", false, true},
+        {"1.9.9", "..2...0..0.", false, true},
+        {"0.1.0", "x.1.2.3", false, true},
+        {"0.1.0", "1..2...3", false, true},
+        {"0.1.0", "99999999999999999999.1.2.3", false, true},
+        {"0.1.0", "1.2.99999999999999999999", false, true},
+        {"0.1.0", "1.2.3.", false, true},
+        {"0.1.x", "1.2.3", false, true},
         {"1.9.9", "+2.0.0", true},
-        {"1.9.9", "2.0. 0", false},
+        {"1.9.9", "2.0. 0", false, true},
         {std::nullopt, "9.9.9", false},
-        {"1.0", "2.0.0", false},
-        {"1.9.9", "99999999999999999999.0.0", false},
+        {"1.0", "2.0.0", false, true},
+        {"1.9.9", "99999999999999999999.0.0", false, true},
+        {"1.9.9", "9223372036854775807.0.0", true},
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(AutoUpdateManager::isRemoteVersionNewer(row.local, row.remote), row.newer)
-            << row.local.value_or("(none)").toStdString() << " vs " << row.remote.toStdString();
+        SCOPED_TRACE(row.local.value_or("(none)").toStdString() + " vs " + row.remote.toStdString());
+        DiagnosticsCapture diagnostics;
+        EXPECT_EQ(AutoUpdateManager::isRemoteVersionNewer(row.local, row.remote), row.newer);
+        EXPECT_EQ(diagnostics.lines().size(), row.logged ? 1 : 0);
     }
 }
 

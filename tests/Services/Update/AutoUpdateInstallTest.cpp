@@ -33,6 +33,10 @@ protected:
         return QDir(place()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden) !=
                QStringList{"Ordella"};
     }
+    // Private download folders still in $TMPDIR.
+    QStringList downloadFolders() const {
+        return QDir(temporary()).entryList({"ordella-update-*"}, QDir::Dirs | QDir::Hidden);
+    }
     QString address(const QString& version) {
         return server().url("/downloads/Ordella" + version + ".tar.gz");
     }
@@ -56,11 +60,13 @@ TEST_F(AutoUpdateInstall, DownloadsInstallsOverTheRunningCopyAndRestarts) {
     QFile(victim).open(QIODevice::WriteOnly);
     QFile::link(victim, temporary() + "/" + AutoUpdateManager::downloadFileName());
     QString savedTo;
+    QFile::Permissions folderPermissions;
     server().route("/version.json", R"({"version": "2.0.0"})");
     start();
     QObject::connect(&manager(), &AutoUpdateManager::updateStateChanged, &manager(), [&] {
         if (manager().updateState() == UpdateState::installing()) {
             savedTo = manager().downloadedFilePath();
+            folderPermissions = QFileInfo(QFileInfo(savedTo).absolutePath()).permissions();
         }
     });
     prompts().queueAlertAnswer(0);
@@ -85,8 +91,9 @@ TEST_F(AutoUpdateInstall, DownloadsInstallsOverTheRunningCopyAndRestarts) {
     // Saved in a folder of this user's own, then deleted; the planted link was left alone.
     const QFileInfo folder(QFileInfo(savedTo).absolutePath());
     EXPECT_NE(folder.absoluteFilePath(), QFileInfo(temporary()).absoluteFilePath());
-    EXPECT_EQ(folder.permissions() & 0x0077, 0) << std::oct << folder.permissions();
+    EXPECT_EQ(folderPermissions & 0x0077, 0) << std::oct << folderPermissions;
     EXPECT_FALSE(QFile::exists(savedTo));
+    EXPECT_FALSE(folder.exists());
     EXPECT_EQ(QFileInfo(victim).size(), 0);
     EXPECT_TRUE(manager().downloadedFilePath().isEmpty());
 
@@ -222,6 +229,79 @@ TEST_F(AutoUpdateInstall, DownloadAddressAndSaveFailures) {
     EXPECT_EQ(manager().updateState(),
               UpdateState::error("Failed to save download: No private temporary folder"));
     EXPECT_EQ(installedVersion(), "1.9.9");
+}
+
+// Too large a download, too large an archive once unpacked, or a tar that does not end: each is
+// stopped and fails like any other update, and nothing of it stays on disk.
+TEST_F(AutoUpdateInstall, BoundsStopOversizedOrEndlessUpdates) {
+    const QString slowTools = staging() + "/slow-tools";
+    QDir().mkpath(slowTools);
+    QFile tar(slowTools + "/tar");
+    ASSERT_TRUE(tar.open(QIODevice::WriteOnly));
+    tar.write("#!/bin/sh\nexec sleep 30\n");
+    tar.setPermissions(tar.permissions() | QFile::ExeOwner);
+    tar.close();
+    const QByteArray path = qgetenv("PATH");
+
+    struct Row {
+        const char* what;
+        UpdateLimits limits;
+        bool slowTar;
+        int downloads;
+        QString diagnostic;
+    };
+    const QList<Row> rows = {
+        {"download",
+         {4000, qint64(2) << 30, std::chrono::seconds(120)},
+         false,
+         2,
+         "[AutoUpdateManager.download] The update is larger than 4000 bytes; the download was stopped"},
+        {"unpacked",
+         {qint64(512) << 20, 100'000, std::chrono::seconds(120)},
+         false,
+         1,
+         "AutoUpdate 7: The update archive unpacks to 262"},
+        {"tar",
+         {qint64(512) << 20, qint64(2) << 30, std::chrono::milliseconds(200)},
+         true,
+         1,
+         "AutoUpdate 3: Failed to mount DMG: tar took longer than 0.2 s and was stopped"},
+    };
+    // Random bytes: the archive stays about as large as its files.
+    QByteArray payload(256 * 1024, Qt::Uninitialized);
+    QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(payload.data()), payload.size() / 4);
+    writeCopy(staging() + "/Ordella", "2.0.0");
+    QFile padding(staging() + "/Ordella/share/ordella/padding");
+    ASSERT_TRUE(padding.open(QIODevice::WriteOnly));
+    padding.write(payload);
+    padding.close();
+    const QByteArray body = archive({"Ordella"});
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        DiagnosticsCapture diagnostics;
+        const int downloadsBefore = server().count("/downloads/Ordella2.0.0.tar.gz");
+        serveArchive("2.0.0", body);
+        server().route("/version.json", R"({"version": "2.0.0"})");
+        AutoUpdateManager::Configuration c = configuration();
+        c.limits = row.limits;
+        start(c);
+        ASSERT_TRUE(check());
+        if (row.slowTar) {
+            qputenv("PATH", QFile::encodeName(slowTools) + ":" + path);
+        }
+        manager().downloadAndInstallUpdate();
+        const bool settled = settle();
+        qputenv("PATH", path);
+        ASSERT_TRUE(settled);
+        EXPECT_EQ(manager().updateState(), UpdateState::failedAfterRetry(address("2.0.0")));
+        EXPECT_EQ(server().count("/downloads/Ordella2.0.0.tar.gz") - downloadsBefore, row.downloads);
+        EXPECT_TRUE(std::any_of(diagnostics.lines().begin(), diagnostics.lines().end(),
+                                [&](const QString& line) { return line.contains(row.diagnostic); }))
+            << diagnostics.lines().join("\n").toStdString();
+        EXPECT_EQ(installedVersion(), "1.9.9");
+        EXPECT_FALSE(leftovers());
+        EXPECT_EQ(downloadFolders(), QStringList());
+    }
 }
 
 } // namespace

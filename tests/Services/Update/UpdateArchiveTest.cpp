@@ -156,18 +156,111 @@ TEST(InstallSwap, NeverLeavesTheUserWithoutAWorkingCopy) {
 
     // The new copy cannot be moved in, in the middle of the swap: the old one is put back.
     reset();
-    InstallSwap failing(installed, [&](const QString& from, const QString& to) {
-        return from != fresh && InstallSwap::renameInPlace(from, to);
-    });
+    InstallSwap failing(
+        installed,
+        [&](const QString& from, const QString& to) {
+            return from != fresh && InstallSwap::renameInPlace(from, to);
+        },
+        InstallSwap::noExchange);
     EXPECT_FALSE(failing.replace(fresh));
     EXPECT_EQ(version(installed), "1.0.0");
     EXPECT_TRUE(QFile::exists(installed + "/bin/ordella"));
     EXPECT_FALSE(QFile::exists(failing.backupPath()));
 
     // The old copy cannot be moved aside: nothing changes.
-    InstallSwap stuck(installed, [](const QString&, const QString&) { return false; });
+    InstallSwap stuck(
+        installed, [](const QString&, const QString&) { return false; }, InstallSwap::noExchange);
     EXPECT_FALSE(stuck.replace(fresh));
     EXPECT_EQ(version(installed), "1.0.0");
+}
+
+// Where the two folders can trade places in one step, the installed path holds a complete copy
+// after every single change of the file system, whatever fails after it.
+TEST(InstallSwap, TradesPlacesInOneStepWhereTheFileSystemCan) {
+    QTemporaryDir place;
+    const QString installed = place.filePath("Ordella");
+    const QString fresh = place.filePath("unpacked/Ordella");
+    const auto version = [](const QString& folder) {
+        return InstalledCopy::version(folder).value_or("(none)");
+    };
+    // An exchange made of renames through a spare name, seen by the file system as one step.
+    const auto exchange = [&](const QString& a, const QString& b) {
+        const QString spare = place.filePath("spare");
+        return InstallSwap::renameInPlace(a, spare) && InstallSwap::renameInPlace(b, a) &&
+               InstallSwap::renameInPlace(spare, b);
+    };
+    struct Row {
+        const char* what;
+        QString failingFrom; // renames from here fail
+        bool replaced;
+        QStringList installedAfterEachStep;
+    };
+    const QList<Row> rows = {
+        {"all goes well", {}, true, {"2.0.0", "2.0.0"}},
+        {"the old copy cannot be moved to the backup", fresh, false, {"2.0.0", "2.0.0", "1.0.0"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        QDir(place.path()).removeRecursively();
+        QDir().mkpath(place.path());
+        writeCopy(installed, "1.0.0");
+        writeCopy(fresh, "2.0.0");
+        QStringList seen;
+        InstallSwap swap(
+            installed,
+            [&](const QString& from, const QString& to) {
+                const bool moved = from != row.failingFrom && InstallSwap::renameInPlace(from, to);
+                seen << version(installed);
+                return moved;
+            },
+            [&](const QString& a, const QString& b) {
+                const bool swapped = exchange(a, b);
+                seen << version(installed);
+                return swapped;
+            });
+        EXPECT_EQ(swap.replace(fresh), row.replaced);
+        EXPECT_EQ(seen, row.installedAfterEachStep);
+        if (!row.replaced) {
+            EXPECT_EQ(version(fresh), "2.0.0");
+            continue;
+        }
+        EXPECT_EQ(version(swap.backupPath()), "1.0.0");
+    }
+
+    // Rolled back in one step: the old copy is back, the new one where it came from.
+    QDir(place.path()).removeRecursively();
+    QDir().mkpath(place.path());
+    writeCopy(installed, "1.0.0");
+    writeCopy(fresh, "2.0.0");
+    QStringList seen;
+    InstallSwap swap(
+        installed,
+        [&](const QString& from, const QString& to) {
+            const bool moved = InstallSwap::renameInPlace(from, to);
+            seen << version(installed);
+            return moved;
+        },
+        [&](const QString& a, const QString& b) {
+            const bool swapped = exchange(a, b);
+            seen << version(installed);
+            return swapped;
+        });
+    ASSERT_TRUE(swap.replace(fresh));
+    swap.rollback();
+    EXPECT_EQ(seen, QStringList({"2.0.0", "2.0.0", "1.0.0", "1.0.0"}));
+    EXPECT_EQ(version(installed), "1.0.0");
+    EXPECT_EQ(version(fresh), "2.0.0");
+    EXPECT_FALSE(QFile::exists(swap.backupPath()));
+
+    // The real exchange, where this file system offers it.
+    QDir(place.path()).removeRecursively();
+    QDir().mkpath(place.path());
+    writeCopy(installed, "1.0.0");
+    writeCopy(fresh, "2.0.0");
+    if (InstallSwap::exchangeInPlace(fresh, installed)) {
+        EXPECT_EQ(version(installed), "2.0.0");
+        EXPECT_EQ(version(fresh), "1.0.0");
+    }
 }
 
 } // namespace
