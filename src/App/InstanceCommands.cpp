@@ -1,5 +1,6 @@
 #include "App/InstanceCommands.h"
 
+#include "Extensions/NumberConversion.h"
 #include "Platform/Clock.h"
 #include "Platform/Platform.h"
 #include "Services/Coordination/RestoreCoordinator.h"
@@ -21,10 +22,21 @@ QString frameText(const std::optional<QRectF>& frame) {
     if (!frame) {
         return QStringLiteral("?");
     }
-    const QRect r = frame->toRect();
+    // Frames come from saved files too: every number has a defined whole value.
+    const auto whole = [](double v) { return QString::number(NumberConversion::toInt64(v)); };
     return QStringLiteral("%1,%2 %3x%4")
-        .arg(QString::number(r.x()), QString::number(r.y()), QString::number(r.width()),
-             QString::number(r.height()));
+        .arg(whole(frame->x()), whole(frame->y()), whole(frame->width()), whole(frame->height()));
+}
+
+// Text of the desktop and of saved files (titles, names, reasons) as it may reach a terminal:
+// control characters, escape sequences' start included, are replaced.
+QString printable(QString text) {
+    for (QChar& c : text) {
+        if (c.category() == QChar::Other_Control) {
+            c = QChar::ReplacementCharacter;
+        }
+    }
+    return text;
 }
 
 } // namespace
@@ -38,7 +50,7 @@ InstanceCommands::InstanceCommands(WorkspaceStore& store, PopoverModel& popover,
 }
 
 QString InstanceCommands::usage() {
-    return QStringLiteral("Usage: ordella [--demo] [--save NAME | --restore NAME]\n"
+    return QStringLiteral("Usage: ordella [--demo] [--save [--] NAME | --restore [--] NAME]\n"
                           "  (no option)     start Ordella, or open the window of the Ordella running\n"
                           "  --demo          run on a simulated demo desktop instead of this one\n"
                           "  --save NAME     the running Ordella saves the desktop as workspace NAME\n"
@@ -48,16 +60,25 @@ QString InstanceCommands::usage() {
 InstanceCommands::Parsed InstanceCommands::parse(const QStringList& arguments) {
     Parsed parsed;
     QJsonObject request{{kCommand, QStringLiteral("show")}};
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
+    for (qsizetype i = 1; i < arguments.size() && parsed.error.isEmpty(); ++i) {
         const QString& argument = arguments.at(i);
+        const bool command = argument == QLatin1String("--save") || argument == QLatin1String("--restore");
         if (argument == QLatin1String("--demo")) {
             parsed.demo = true;
-        } else if ((argument == QLatin1String("--save") || argument == QLatin1String("--restore")) &&
-                   i + 1 < arguments.size() && !parsed.command) {
-            request = {{kCommand, argument.mid(2)}, {kName, arguments.at(++i)}};
+        } else if (command && i + 1 < arguments.size() && !parsed.command) {
+            // The next argument is the name, whatever it looks like ("-reverse", "--demo"); "--"
+            // before it is allowed and skipped.
+            if (arguments.at(i + 1) == QLatin1String("--") && i + 2 < arguments.size()) {
+                ++i;
+            }
+            const QString name = arguments.at(++i);
+            if (name.trimmed().isEmpty()) {
+                parsed.error = argument + QStringLiteral(" needs the name of a workspace");
+            }
+            request = {{kCommand, argument.mid(2)}, {kName, name}};
             parsed.command = true;
         } else {
-            parsed.error = QStringLiteral("Unknown or incomplete option: ") + argument;
+            parsed.error = QStringLiteral("Unknown or incomplete option: ") + printable(argument);
         }
     }
     parsed.request = QJsonDocument(request).toJson(QJsonDocument::Compact);
@@ -65,7 +86,13 @@ InstanceCommands::Parsed InstanceCommands::parse(const QStringList& arguments) {
 }
 
 QByteArray InstanceCommands::reply(bool ok, const QString& output) {
-    return QJsonDocument(QJsonObject{{QStringLiteral("ok"), ok}, {QStringLiteral("output"), output}})
+    // Printed by the asking process: nothing in it may steer the terminal.
+    QStringList lines = output.split(u'\n');
+    for (QString& line : lines) {
+        line = printable(line);
+    }
+    return QJsonDocument(
+               QJsonObject{{QStringLiteral("ok"), ok}, {QStringLiteral("output"), lines.join(u'\n')}})
         .toJson(QJsonDocument::Compact);
 }
 
@@ -74,7 +101,11 @@ std::pair<bool, QString> InstanceCommands::readReply(const QByteArray& reply) {
     if (object.isEmpty()) {
         return {false, QStringLiteral("Ordella gave no answer.")};
     }
-    return {object.value(QStringLiteral("ok")).toBool(), object.value(QStringLiteral("output")).toString()};
+    QStringList lines = object.value(QStringLiteral("output")).toString().split(u'\n');
+    for (QString& line : lines) {
+        line = printable(line);
+    }
+    return {object.value(QStringLiteral("ok")).toBool(), lines.join(u'\n')};
 }
 
 QCoro::Task<QByteArray> InstanceCommands::handle(QByteArray request) {
@@ -138,25 +169,26 @@ QCoro::Task<QByteArray> InstanceCommands::restore(QString name) {
 
 QString InstanceCommands::describe(const RestoreReport& report) {
     QStringList lines;
-    lines << QStringLiteral("Restore of \"") + report.workspaceName + QStringLiteral("\": ") +
+    lines << QStringLiteral("Restore of \"") + printable(report.workspaceName) + QStringLiteral("\": ") +
                  RestoreStatusText::rawValue(report.status) + QStringLiteral(" in ") +
                  QString::number(report.duration, 'f', 1) + QStringLiteral(" s");
-    lines << QStringLiteral("Summary: ") + report.summary();
+    lines << QStringLiteral("Summary: ") + printable(report.summary());
     for (const AppRestoreResult& app : report.appResults) {
-        QString line = QStringLiteral("  ") + app.appName + QStringLiteral(" (") + app.bundleIdentifier +
-                       QStringLiteral("): ") + RestoreStatusText::rawValue(app.status);
+        QString line = QStringLiteral("  ") + printable(app.appName) + QStringLiteral(" (") +
+                       printable(app.bundleIdentifier) + QStringLiteral("): ") +
+                       RestoreStatusText::rawValue(app.status);
         if (!app.reason.isEmpty()) {
-            line += QStringLiteral(" - ") + app.reason;
+            line += QStringLiteral(" - ") + printable(app.reason);
         }
         lines << line;
         for (const WindowRestoreResult& window : app.windowResults) {
             QString windowLine = QStringLiteral("    \"") +
-                                 window.windowTitle.value_or(QStringLiteral("untitled")) +
+                                 printable(window.windowTitle.value_or(QStringLiteral("untitled"))) +
                                  QStringLiteral("\": ") + RestoreStatusText::rawValue(window.status) +
                                  QStringLiteral(", asked ") + frameText(window.requestedFrame) +
                                  QStringLiteral(", got ") + frameText(window.actualFrame);
             if (!window.reason.isEmpty()) {
-                windowLine += QStringLiteral(" - ") + window.reason;
+                windowLine += QStringLiteral(" - ") + printable(window.reason);
             }
             lines << windowLine;
         }

@@ -34,7 +34,8 @@ public:
     InstanceCommands(WorkspaceStore& store, PopoverModel& popover, RestoreCoordinator& coordinator,
                      QObject* parent = nullptr);
 
-    // The request of a command line (program name first).
+    // The request of a command line (program name first), read before Qt sees it: the word after
+    // --save or --restore is the name, whatever it looks like, and an empty name is an error.
     static Parsed parse(const QStringList& arguments);
     static QString usage();
 
@@ -43,7 +44,8 @@ public:
     // The reply's text and whether it reports success.
     static std::pair<bool, QString> readReply(const QByteArray& reply);
 
-    // The report as printed: the summary, then each application and each of its windows.
+    // The report as printed: the summary, then each application and each of its windows. Control
+    // characters of titles and names are replaced; so they are in every reply and on reading one.
     static QString describe(const RestoreReport& report);
 
 signals:
