@@ -36,11 +36,21 @@ MenuBarWindow::MenuBarWindow(AppRootModel& root, PopoverModel& popover, std::sha
     if (m_root) {
         m_root->setParentItem(m_window->contentItem());
         connect(m_root, &QQuickItem::implicitHeightChanged, this, &MenuBarWindow::fitToView);
+        connect(m_root, &QQuickItem::implicitWidthChanged, this, &MenuBarWindow::fitToView);
         fitToView();
     } else {
         qWarning("%s", qPrintable(component.errorString()));
         delete created;
     }
+
+    // The onboarding reads the permissions only while it is on screen.
+    connect(m_window.get(), &QWindow::visibleChanged, &root, &AppRootModel::setWindowVisible);
+    // The list comes on screen in the open window once onboarding is done.
+    connect(&root, &AppRootModel::isOnboardingCompleteChanged, this, [this] {
+        if (isOpen()) {
+            m_popover.appeared();
+        }
+    });
 
     m_menu = std::make_unique<QMenu>();
     m_menu->addAction(QStringLiteral("Open Ordella"), this, &MenuBarWindow::open);

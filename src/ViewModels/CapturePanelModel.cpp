@@ -1,5 +1,6 @@
 #include "ViewModels/CapturePanelModel.h"
 
+#include "ViewModels/SelectionRowModel.h"
 #include "ViewModels/WorkspacePreviewViewModel.h"
 
 #include <algorithm>
@@ -14,6 +15,8 @@ CapturePanelModel::CapturePanelModel(WorkspacePreviewViewModel* preview, QObject
         connect(preview, signal, this, &CapturePanelModel::captureStateChanged);
         connect(preview, signal, this, &CapturePanelModel::selectionChanged);
     }
+    connect(preview, &WorkspacePreviewViewModel::capturedWorkspaceChanged, this,
+            &CapturePanelModel::rebuildRows);
     for (auto signal : {&WorkspacePreviewViewModel::ignoredAppIDsChanged,
                         &WorkspacePreviewViewModel::ignoredWindowIDsChanged,
                         &WorkspacePreviewViewModel::ignoredTabIDsChanged,
@@ -23,6 +26,32 @@ CapturePanelModel::CapturePanelModel(WorkspacePreviewViewModel* preview, QObject
 }
 
 CapturePanelModel::~CapturePanelModel() = default;
+
+PreviewBadge::Kind CapturePanelModel::badgeFor(const AppSnapshot& app) const {
+    return app.isHidden ? PreviewBadge::Kind::Hidden : PreviewBadge::Kind::None;
+}
+
+QVariantList CapturePanelModel::rowList() const {
+    QVariantList list;
+    for (SelectionRowModel* row : m_rows) {
+        list.append(QVariant::fromValue(row));
+    }
+    return list;
+}
+
+void CapturePanelModel::rebuildRows() {
+    QList<SelectionRowModel*> rows;
+    if (const std::optional<Workspace>& captured = m_preview->capturedWorkspace()) {
+        for (const AppSnapshot& app : captured->appSnapshots) {
+            rows.append(SelectionRowModel::create(m_preview, app, badgeFor(app), this, maxVisibleWindows));
+        }
+    }
+    const QList<SelectionRowModel*> old = std::exchange(m_rows, rows);
+    emit rowsChanged();
+    for (SelectionRowModel* row : old) {
+        row->deleteLater();
+    }
+}
 
 CapturePanelModel::CaptureState CapturePanelModel::captureState() const {
     if (m_preview->isCapturing()) {

@@ -1,12 +1,16 @@
 #pragma once
 
 #include "Models/AppSnapshot.h"
+#include "ViewModels/PreviewBadge.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
+#include <QVariantList>
 
 #include <qcoro/qcorotask.h>
 
+class SelectionRowModel;
 class WorkspacePreviewViewModel;
 
 // What the save and the update panels share: a capture of the desktop of the panel's own (made
@@ -17,12 +21,21 @@ class CapturePanelModel : public QObject {
     Q_OBJECT
     Q_PROPERTY(CaptureState captureState READ captureState NOTIFY captureStateChanged)
     Q_PROPERTY(QString captureError READ captureError NOTIFY captureStateChanged)
+    // Which of the capture area's views shows (at most one of loading, error and list; the list
+    // holds either the empty block or the rows).
+    Q_PROPERTY(bool showsLoading READ showsLoading NOTIFY captureStateChanged)
+    Q_PROPERTY(bool showsError READ showsError NOTIFY captureStateChanged)
+    Q_PROPERTY(bool showsList READ showsList NOTIFY captureStateChanged)
+    Q_PROPERTY(bool showsEmptyBlock READ showsEmptyBlock NOTIFY captureStateChanged)
     // The counts of ticked applications, their windows and tabs; empty without a capture.
     Q_PROPERTY(QString summaryText READ summaryText NOTIFY selectionChanged)
     // The list header's button: shown for a capture with at least one application.
     Q_PROPERTY(bool showsSelectionButton READ showsSelectionButton NOTIFY captureStateChanged)
     Q_PROPERTY(QString selectionButtonTitle READ selectionButtonTitle NOTIFY selectionChanged)
     Q_PROPERTY(bool hasAnyAppsToSave READ hasAnyAppsToSave NOTIFY selectionChanged)
+    // One SelectionRowModel per captured application, in the capture's order: a browser's row
+    // lists its tabs, any other application's row its windows.
+    Q_PROPERTY(QVariantList rows READ rowList NOTIFY rowsChanged)
 
 public:
     // The capture area: nothing yet, the loading row, the error block, the empty block under the
@@ -41,6 +54,10 @@ public:
 
     CaptureState captureState() const;
     QString captureError() const;
+    bool showsLoading() const { return captureState() == CaptureState::capturing; }
+    bool showsError() const { return captureState() == CaptureState::failed; }
+    bool showsList() const { return showsEmptyBlock() || captureState() == CaptureState::captured; }
+    bool showsEmptyBlock() const { return captureState() == CaptureState::empty; }
     QString summaryText() const;
     bool showsSelectionButton() const;
     QString selectionButtonTitle() const;
@@ -48,6 +65,10 @@ public:
     // Whether at least one captured application is unticked: the header button ticks them all
     // then, and unticks them all otherwise.
     bool anyAppIgnored() const;
+    const QList<SelectionRowModel*>& rows() const { return m_rows; }
+    QVariantList rowList() const;
+    // The badge of a captured application's row.
+    virtual PreviewBadge::Kind badgeFor(const AppSnapshot& app) const;
 
     // The panel comes on screen: its capture starts the first time. The capture runs once per
     // panel; a failed one is not retried.
@@ -60,6 +81,7 @@ public:
 signals:
     void captureStateChanged();
     void selectionChanged();
+    void rowsChanged();
     void cancelled();
 
 protected:
@@ -72,6 +94,10 @@ protected:
     virtual void comingOnScreen() {}
 
 private:
+    // A new capture gets new rows; the old ones go once no view holds them.
+    void rebuildRows();
+
     WorkspacePreviewViewModel* m_preview;
+    QList<SelectionRowModel*> m_rows;
     bool m_captureStarted = false;
 };

@@ -10,7 +10,6 @@
 #include "Services/Coordination/RestoreStatusNotifier.h"
 #include "Services/Coordination/RevertStateManager.h"
 #include "Services/Desktop/PermissionManager.h"
-#include "Services/Storage/JsonSettingsFormat.h"
 #include "Services/Storage/SettingsManager.h"
 #include "Services/Storage/WorkspaceStore.h"
 #include "Services/Update/AutoUpdateManager.h"
@@ -67,6 +66,10 @@ PopoverModel::PopoverModel(Services services, QObject* parent)
     if (m_services.store && m_services.hotkeys) {
         m_editor = new WorkspaceEditor(*m_services.store, *m_services.hotkeys, this);
         m_list = new WorkspaceListModel(*this, *m_editor, this);
+    }
+    if (m_services.updater) {
+        m_banner = new UpdateBannerModel(*m_services.updater, this);
+        connect(m_banner, &UpdateBannerModel::isShownChanged, this, &PopoverModel::showUpdateBannerChanged);
     }
 }
 
@@ -188,29 +191,15 @@ void PopoverModel::chooseSortOption(int index) {
     setShowSortPopover(false);
 }
 
-void PopoverModel::setShowUpdateBanner(bool show) {
-    if (show != m_showUpdateBanner) {
-        m_showUpdateBanner = show;
-        emit showUpdateBannerChanged();
-    }
-}
-
 bool PopoverModel::wasVersionDismissed(const QString& version) {
-    return JsonSettingsFormat::userSettings()->value(QStringLiteral("dismissedVersion_") + version).toBool();
+    return AutoUpdateManager::wasVersionDismissed(version);
 }
 
 void PopoverModel::appeared() {
-    if (!m_services.updater) {
-        return;
+    if (m_banner) {
+        m_banner->windowAppeared();
     }
-    const UpdateState state = m_services.updater->updateState();
-    const std::optional<QString> remote = m_services.updater->remoteVersion();
-    if (state.kind() == UpdateState::Kind::updateAvailable && remote && !wasVersionDismissed(*remote)) {
-        setShowUpdateBanner(true);
-    }
-    if (state.kind() == UpdateState::Kind::error) {
-        setShowUpdateBanner(true);
-    }
+    panelAppeared();
 }
 
 void PopoverModel::showPreferences() {
@@ -225,6 +214,7 @@ void PopoverModel::quit() {
 
 void PopoverModel::setScreenState(bool showingSaveDialog, std::optional<Workspace> updating,
                                   std::optional<Workspace> previewing) {
+    const QString screenBefore = screen();
     m_showingSaveDialog = showingSaveDialog;
     m_updatingWorkspace = std::move(updating);
     const bool previewChanged = !(previewing == m_previewingWorkspace);
@@ -241,8 +231,55 @@ void PopoverModel::setScreenState(bool showingSaveDialog, std::optional<Workspac
                     &PopoverModel::closePreview);
         }
     }
+    syncPanels();
     emit screenChanged();
     emit heightChanged();
+    if (screen() != screenBefore) {
+        panelAppeared();
+    }
+}
+
+void PopoverModel::syncPanels() {
+    if (m_showingSaveDialog && !m_savePanel) {
+        m_savePanel = new SaveWorkspacePanelModel(this);
+        connect(m_savePanel, &SaveWorkspacePanelModel::saveRequested, this,
+                [this](const QString& name, WorkspacePreviewViewModel* preview) {
+                    if (preview) {
+                        saveFromPanel(name, *preview);
+                    }
+                });
+        connect(m_savePanel, &CapturePanelModel::cancelled, this, &PopoverModel::cancelSavePanel);
+    } else if (!m_showingSaveDialog && m_savePanel) {
+        delete m_retiredSavePanel;
+        m_retiredSavePanel = std::exchange(m_savePanel, nullptr);
+    }
+
+    const bool updatePanelFits =
+        m_updatePanel && m_updatingWorkspace && m_updatePanel->workspace().id == m_updatingWorkspace->id;
+    if (m_updatePanel && !updatePanelFits) {
+        delete m_retiredUpdatePanel;
+        m_retiredUpdatePanel = std::exchange(m_updatePanel, nullptr);
+    }
+    if (m_updatingWorkspace && !m_updatePanel) {
+        m_updatePanel = new UpdateWorkspacePanelModel(*m_updatingWorkspace, this);
+        connect(m_updatePanel, &UpdateWorkspacePanelModel::updateRequested, this,
+                [this](WorkspacePreviewViewModel* preview) {
+                    if (preview) {
+                        updateFromPanel(*preview);
+                    }
+                });
+        connect(m_updatePanel, &CapturePanelModel::cancelled, this, &PopoverModel::cancelUpdatePanel);
+    }
+}
+
+void PopoverModel::panelAppeared() {
+    // A panel's capture starts the first time it comes on screen.
+    const QString current = screen();
+    if (current == QLatin1String("save") && m_savePanel) {
+        m_savePanel->appeared();
+    } else if (current == QLatin1String("update") && m_updatePanel) {
+        m_updatePanel->appeared();
+    }
 }
 
 void PopoverModel::newWorkspace() {

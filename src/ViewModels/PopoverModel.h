@@ -3,7 +3,10 @@
 #include "Models/RestoreReport.h"
 #include "Models/Workspace.h"
 #include "Services/Coordination/WorkspaceRestoreStatus.h"
+#include "ViewModels/SaveWorkspacePanelModel.h"
 #include "ViewModels/StatusStyle.h"
+#include "ViewModels/UpdateBannerModel.h"
+#include "ViewModels/UpdateWorkspacePanelModel.h"
 #include "ViewModels/WorkspacePreviewInlineModel.h"
 
 #include <QAbstractItemModel>
@@ -42,6 +45,10 @@ class PopoverModel : public QObject {
     Q_PROPERTY(bool showingSaveDialog READ showingSaveDialog NOTIFY screenChanged)
     // The preview screen's model while a saved workspace is previewed; null otherwise.
     Q_PROPERTY(WorkspacePreviewInlineModel* preview READ preview NOTIFY screenChanged)
+    // The save panel's model while the save panel is open, and the update panel's while a
+    // workspace is being updated; null otherwise. Each opening has a panel (and capture) of its own.
+    Q_PROPERTY(SaveWorkspacePanelModel* savePanel READ savePanel NOTIFY screenChanged)
+    Q_PROPERTY(UpdateWorkspacePanelModel* updatePanel READ updatePanel NOTIFY screenChanged)
     Q_PROPERTY(double dynamicPopoverHeight READ dynamicPopoverHeight NOTIFY heightChanged)
     // The list.
     Q_PROPERTY(QString searchText READ searchText WRITE setSearchText NOTIFY searchTextChanged)
@@ -65,9 +72,9 @@ class PopoverModel : public QObject {
     Q_PROPERTY(QString statusColor READ statusColor NOTIFY statusChanged)
     Q_PROPERTY(QString statusIcon READ statusIcon NOTIFY statusChanged)
     Q_PROPERTY(bool showRevertButton READ showRevertButton NOTIFY statusChanged)
-    // The update banner's place.
-    Q_PROPERTY(
-        bool showUpdateBanner READ showUpdateBanner WRITE setShowUpdateBanner NOTIFY showUpdateBannerChanged)
+    // The update banner, over the updater; null without one.
+    Q_PROPERTY(UpdateBannerModel* updateBanner READ updateBanner CONSTANT)
+    Q_PROPERTY(bool showUpdateBanner READ showUpdateBanner NOTIFY showUpdateBannerChanged)
 
 public:
     // The services the window drives; the process-wide ones unless a test gives others.
@@ -93,6 +100,8 @@ public:
     const std::optional<Workspace>& updatingWorkspace() const { return m_updatingWorkspace; }
     const std::optional<Workspace>& previewingWorkspace() const { return m_previewingWorkspace; }
     WorkspacePreviewInlineModel* preview() const { return m_preview; }
+    SaveWorkspacePanelModel* savePanel() const { return m_savePanel; }
+    UpdateWorkspacePanelModel* updatePanel() const { return m_updatePanel; }
     double dynamicPopoverHeight() const;
 
     const QString& searchText() const { return m_searchText; }
@@ -128,8 +137,8 @@ public:
     // Revert is offered when no operation runs, a revert id is held and the text allows it.
     bool showRevertButton() const;
 
-    bool showUpdateBanner() const { return m_showUpdateBanner; }
-    void setShowUpdateBanner(bool show);
+    UpdateBannerModel* updateBanner() const { return m_banner; }
+    bool showUpdateBanner() const { return m_banner && m_banner->isShown(); }
 
     // The footer's button: the save panel with window access, the access alert without.
     Q_INVOKABLE void newWorkspace();
@@ -162,7 +171,8 @@ public:
     Q_INVOKABLE void toggleSortPopover();
     Q_INVOKABLE void chooseSortOption(int index);
     Q_INVOKABLE void clearSearch();
-    // Each time the window comes on screen: an offered or failed update shows the banner.
+    // Each time the window comes on screen: an offered or failed update shows the banner, and an
+    // open panel comes on screen again.
     Q_INVOKABLE void appeared();
     // The header's buttons.
     Q_INVOKABLE void showPreferences();
@@ -190,6 +200,10 @@ private:
     void refilter();
     void setScreenState(bool showingSaveDialog, std::optional<Workspace> updating,
                         std::optional<Workspace> previewing);
+    // Makes or retires the panels' models as the state asks for them.
+    void syncPanels();
+    // The panel that fills the window, if any, is told it is on screen.
+    void panelAppeared();
     void setExpanded(std::optional<QUuid> id);
     void setStatus(std::optional<QString> message, bool processing);
     void setRevertStateID(std::optional<QString> id);
@@ -217,6 +231,13 @@ private:
     WorkspaceListModel* m_list = nullptr;
     WorkspacePreviewInlineModel* m_preview = nullptr;
     WorkspacePreviewInlineModel* m_retiredPreview = nullptr;
+    // A closed panel's model is kept until the next one closes, as its view may still read it
+    // while it goes; a panel that saved or updated lends its capture to that operation.
+    SaveWorkspacePanelModel* m_savePanel = nullptr;
+    SaveWorkspacePanelModel* m_retiredSavePanel = nullptr;
+    UpdateWorkspacePanelModel* m_updatePanel = nullptr;
+    UpdateWorkspacePanelModel* m_retiredUpdatePanel = nullptr;
+    UpdateBannerModel* m_banner = nullptr;
     bool m_showingSaveDialog = false;
     std::optional<Workspace> m_updatingWorkspace;
     std::optional<Workspace> m_previewingWorkspace;
@@ -230,5 +251,4 @@ private:
     QString m_searchText;
     QList<Workspace> m_filtered;
     bool m_showSortPopover = false;
-    bool m_showUpdateBanner = false;
 };

@@ -24,6 +24,11 @@ class UpdateBannerModel : public QObject {
     // "Latest Version: 2.1.0", or empty while no version was ever read.
     Q_PROPERTY(QString versionLine READ versionLine NOTIFY changed)
     Q_PROPERTY(Control control READ control NOTIFY changed)
+    // The trailing control, as the view places it: a text button, a spinner with a text, or the
+    // failure over a text button; none of them while checking or after a failed retry.
+    Q_PROPERTY(bool showsButton READ showsButton NOTIFY changed)
+    Q_PROPERTY(bool showsProgress READ showsProgress NOTIFY changed)
+    Q_PROPERTY(bool showsError READ showsError NOTIFY changed)
     // The title of the text button of the button and error controls.
     Q_PROPERTY(QString buttonTitle READ buttonTitle NOTIFY changed)
     // The text beside the spinner of the progress control.
@@ -44,6 +49,9 @@ public:
     bool isShown() const { return m_isShown; }
     QString versionLine() const;
     Control control() const;
+    bool showsButton() const { return control() == Control::button || control() == Control::errorWithButton; }
+    bool showsProgress() const { return control() == Control::progress; }
+    bool showsError() const { return control() == Control::errorWithButton; }
     QString buttonTitle() const;
     QString progressText() const;
     QString errorMessage() const;

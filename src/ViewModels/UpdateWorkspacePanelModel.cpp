@@ -1,5 +1,6 @@
 #include "ViewModels/UpdateWorkspacePanelModel.h"
 
+#include "ViewModels/WorkspaceColors.h"
 #include "ViewModels/WorkspacePreviewViewModel.h"
 
 UpdateWorkspacePanelModel::UpdateWorkspacePanelModel(const Workspace& workspace, QObject* parent)
@@ -20,4 +21,19 @@ void UpdateWorkspacePanelModel::update() {
 
 QCoro::Task<void> UpdateWorkspacePanelModel::capture() {
     return preview()->captureForUpdate(m_workspace);
+}
+
+QColor UpdateWorkspacePanelModel::gradientStart() const {
+    return WorkspaceColors::startColor(m_workspace.resolvedGradientIndex());
+}
+
+QColor UpdateWorkspacePanelModel::gradientEnd() const {
+    return WorkspaceColors::endColor(m_workspace.resolvedGradientIndex());
+}
+
+PreviewBadge::Kind UpdateWorkspacePanelModel::badgeFor(const AppSnapshot& app) const {
+    if (app.isHidden) {
+        return PreviewBadge::Kind::Hidden;
+    }
+    return preview()->savedAppIDs().contains(app.id) ? PreviewBadge::Kind::Saved : PreviewBadge::Kind::New;
 }

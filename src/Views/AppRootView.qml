@@ -1,7 +1,6 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
-import QtQuick.Layouts
 import Ordella
 
 // The root of the menu-bar window: the onboarding until the user has finished it, then the
@@ -12,8 +11,9 @@ Item {
     required property AppRootModel appRoot
     required property PopoverModel popover
 
-    implicitWidth: 450
-    implicitHeight: root.appRoot.isOnboardingComplete ? popoverView.implicitHeight : 520
+    implicitWidth: root.appRoot.isOnboardingComplete ? popoverView.implicitWidth : 420
+    implicitHeight: root.appRoot.isOnboardingComplete || onboardingSlot.count === 0
+                    ? popoverView.implicitHeight : (onboardingSlot.itemAt(0) as OnboardingView).implicitHeight
 
     PopoverView {
         id: popoverView
@@ -23,36 +23,19 @@ Item {
         popover: root.popover
     }
 
-    // The onboarding's place.
-    Rectangle {
-        objectName: "onboardingSlot"
-        anchors.fill: parent
-        visible: !root.appRoot.isOnboardingComplete
-        color: Theme.windowBackground
+    // The onboarding, while it is not complete.
+    Repeater {
+        id: onboardingSlot
 
-        ColumnLayout {
-            anchors.centerIn: parent
-            spacing: 14
+        model: !root.appRoot.isOnboardingComplete && root.appRoot.onboarding !== null
+               ? [root.appRoot.onboarding] : []
 
-            Image {
-                Layout.alignment: Qt.AlignHCenter
-                Layout.preferredWidth: 64
-                Layout.preferredHeight: 64
-                source: "qrc:/Ordella/AppIcon.svg"
-                sourceSize.width: 128
-                sourceSize.height: 128
-            }
-            UiText {
-                Layout.alignment: Qt.AlignHCenter
-                text: "Welcome to Ordella"
-                size: 20
-                font.weight: Font.Bold
-            }
-            NewWorkspacePlaceholder {
-                objectName: "finishOnboardingButton"
-                Layout.preferredWidth: 200
-                onClicked: root.appRoot.finishOnboarding()
-            }
+        OnboardingView {
+            required property OnboardingViewModel modelData
+
+            objectName: "onboardingView"
+            anchors.fill: parent
+            onboarding: modelData
         }
     }
 }

@@ -19,7 +19,11 @@ Rectangle {
     property bool sortButtonHovered: false
 
     implicitWidth: 450
+    // The list's height, and room for the update banner above it while it shows, so the banner never
+    // crowds out the list's empty state or the footer.
     implicitHeight: root.popover.dynamicPopoverHeight
+                    + (root.popover.screen === "list" && root.popover.showUpdateBanner
+                       ? updateBannerSlot.implicitHeight + 8 : 0)
     color: Theme.windowBackground
 
     // The panels of the other screens. Each fills the window with 20 points of padding and returns
@@ -30,10 +34,17 @@ Rectangle {
         anchors.margins: 20
         visible: root.popover.screen === "save"
 
-        PanelPlaceholder {
-            anchors.fill: parent
-            title: "New Workspace"
-            onBack: root.popover.cancelSavePanel()
+        // A panel of its own for every opening.
+        Repeater {
+            model: root.popover.savePanel !== null ? [root.popover.savePanel] : []
+
+            SaveWorkspaceInlineView {
+                required property SaveWorkspacePanelModel modelData
+
+                objectName: "saveWorkspaceInlineView"
+                anchors.fill: parent
+                panel: modelData
+            }
         }
     }
     Item {
@@ -42,10 +53,16 @@ Rectangle {
         anchors.margins: 20
         visible: root.popover.screen === "update"
 
-        PanelPlaceholder {
-            anchors.fill: parent
-            title: "Update Workspace"
-            onBack: root.popover.cancelUpdatePanel()
+        Repeater {
+            model: root.popover.updatePanel !== null ? [root.popover.updatePanel] : []
+
+            UpdateWorkspaceInlineView {
+                required property UpdateWorkspacePanelModel modelData
+
+                objectName: "updateWorkspaceInlineView"
+                anchors.fill: parent
+                panel: modelData
+            }
         }
     }
     Item {
@@ -124,13 +141,26 @@ Rectangle {
 
         // The update banner's place.
         Item {
+            id: updateBannerSlot
             objectName: "updateBannerSlot"
             visible: root.popover.showUpdateBanner
             Layout.fillWidth: true
             Layout.leftMargin: 20
             Layout.rightMargin: 20
             Layout.bottomMargin: 8
-            implicitHeight: 0
+            implicitHeight: childrenRect.height
+
+            Repeater {
+                model: root.popover.updateBanner !== null ? [root.popover.updateBanner] : []
+
+                UpdateBanner {
+                    required property UpdateBannerModel modelData
+
+                    objectName: "updateBanner"
+                    width: parent.width
+                    banner: modelData
+                }
+            }
         }
 
         // Section title with the count of listed workspaces, and the status line.
@@ -354,11 +384,11 @@ Rectangle {
             Layout.bottomMargin: 12
             spacing: 8
 
-            NewWorkspacePlaceholder {
+            NewWorkspaceButton {
                 objectName: "newWorkspaceButton"
                 Layout.fillWidth: true
-                enabled: !root.popover.isProcessing
-                onClicked: root.popover.newWorkspace()
+                isProcessing: root.popover.isProcessing
+                onAction: root.popover.newWorkspace()
             }
         }
     }

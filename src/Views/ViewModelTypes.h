@@ -6,15 +6,20 @@
 #include "ViewModels/AppRootModel.h"
 #include "ViewModels/AppSelectionRowModel.h"
 #include "ViewModels/BrowserSelectionRowModel.h"
+#include "ViewModels/CapturePanelModel.h"
 #include "ViewModels/DisplayPickerModel.h"
 #include "ViewModels/IconPickerModel.h"
+#include "ViewModels/OnboardingViewModel.h"
 #include "ViewModels/PopoverModel.h"
 #include "ViewModels/PreferencesViewModel.h"
 #include "ViewModels/PreviewBadge.h"
+#include "ViewModels/SaveWorkspacePanelModel.h"
 #include "ViewModels/SelectionCellModel.h"
 #include "ViewModels/SelectionRowModel.h"
 #include "ViewModels/ShortcutRecorderModel.h"
 #include "ViewModels/TabCellModel.h"
+#include "ViewModels/UpdateBannerModel.h"
+#include "ViewModels/UpdateWorkspacePanelModel.h"
 #include "ViewModels/WindowCellModel.h"
 #include "ViewModels/WorkspacePreviewInlineModel.h"
 #include "ViewModels/WorkspaceRowModel.h"
@@ -180,4 +185,39 @@ struct AppRootModelForeign {
     QML_FOREIGN(AppRootModel)
     QML_NAMED_ELEMENT(AppRootModel)
     QML_UNCREATABLE("Made by the application")
+};
+
+struct CapturePanelModelForeign {
+    Q_GADGET
+    QML_FOREIGN(CapturePanelModel)
+    QML_NAMED_ELEMENT(CapturePanelModel)
+    QML_UNCREATABLE("Made by the window's model")
+};
+
+struct SaveWorkspacePanelModelForeign {
+    Q_GADGET
+    QML_FOREIGN(SaveWorkspacePanelModel)
+    QML_NAMED_ELEMENT(SaveWorkspacePanelModel)
+    QML_UNCREATABLE("Made by the window's model")
+};
+
+struct UpdateWorkspacePanelModelForeign {
+    Q_GADGET
+    QML_FOREIGN(UpdateWorkspacePanelModel)
+    QML_NAMED_ELEMENT(UpdateWorkspacePanelModel)
+    QML_UNCREATABLE("Made by the window's model")
+};
+
+struct UpdateBannerModelForeign {
+    Q_GADGET
+    QML_FOREIGN(UpdateBannerModel)
+    QML_NAMED_ELEMENT(UpdateBannerModel)
+    QML_UNCREATABLE("Made by the window's model")
+};
+
+struct OnboardingViewModelForeign {
+    Q_GADGET
+    QML_FOREIGN(OnboardingViewModel)
+    QML_NAMED_ELEMENT(OnboardingViewModel)
+    QML_UNCREATABLE("Made by the root's model")
 };

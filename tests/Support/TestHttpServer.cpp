@@ -32,6 +32,9 @@ void TestHttpServer::serve(QTcpSocket* socket) {
                        : queue.isEmpty()            ? Response::ok("not found", 404)
                        : queue.size() > 1           ? queue.takeFirst()
                                                     : queue.first();
+    if (r.hold) {
+        return;
+    }
     if (!r.drop) {
         QByteArray head = "HTTP/1.1 " + QByteArray::number(r.status) + " Status\r\nConnection: close\r\n" +
                           "Content-Length: " + QByteArray::number(r.body.size() + (r.truncate ? 1000 : 0)) +

@@ -21,6 +21,8 @@ public:
         bool drop = false;
         // Announces more than the body, so the transfer breaks off.
         bool truncate = false;
+        // Keeps the connection open without answering, for as long as the server lives.
+        bool hold = false;
         QByteArray location;
 
         static Response ok(QByteArray body, int status = 200) {
@@ -32,6 +34,11 @@ public:
         static Response dropped() {
             Response r;
             r.drop = true;
+            return r;
+        }
+        static Response held() {
+            Response r;
+            r.hold = true;
             return r;
         }
         static Response truncated(QByteArray body) {

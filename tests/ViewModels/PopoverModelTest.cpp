@@ -9,6 +9,7 @@
 #include "Services/Storage/WorkspaceStore.h"
 #include "Support/ScriptedDesktop.h"
 #include "Support/WorkspaceSamples.h"
+#include "ViewModels/SelectionRowModel.h"
 #include "ViewModels/StatusTexts.h"
 #include "ViewModels/WorkspaceListModel.h"
 #include "ViewModels/WorkspacePreviewViewModel.h"
@@ -215,6 +216,55 @@ TEST_F(PopoverModelTest, SaveAndUpdateThroughTheirPanels) {
     EXPECT_EQ(message(), StatusTexts::captureFailed);
     EXPECT_EQ(model.statusColor(), "red");
     EXPECT_EQ(store.workspaces().size(), 1);
+}
+
+// The window makes a panel for every opening; its capture starts as it comes on screen, and its
+// Save, Update and Cancel close it.
+TEST_F(PopoverModelTest, EachOpeningHasAPanelOfItsOwn) {
+    addApp("org.example.Editor", {QRectF(0, 25, 800, 600)}, {"notes.txt"});
+    EXPECT_EQ(model.savePanel(), nullptr);
+    model.newWorkspace();
+    SaveWorkspacePanelModel* first = model.savePanel();
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(first->showsLoading());
+    ASSERT_TRUE(clock().runUntil([&] { return first->showsList(); }));
+    first->cancel();
+    EXPECT_EQ(model.screen(), "list");
+    EXPECT_EQ(model.savePanel(), nullptr);
+    EXPECT_TRUE(store.workspaces().isEmpty());
+
+    model.newWorkspace();
+    SaveWorkspacePanelModel* second = model.savePanel();
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(second->name(), "");
+    ASSERT_TRUE(clock().runUntil([&] { return second->showsList(); }));
+    second->setName(" Desk ");
+    second->save();
+    EXPECT_EQ(model.screen(), "list");
+    settle();
+    EXPECT_EQ(message(), StatusTexts::saved);
+    ASSERT_EQ(store.workspaces().size(), 1);
+    EXPECT_EQ(store.workspaces().first().name, "Desk");
+    EXPECT_EQ(store.workspaces().first().appSnapshots.size(), 1);
+
+    // An update asked for while the save panel is open waits behind it.
+    model.newWorkspace();
+    model.openUpdatePanel(store.workspaces().first());
+    EXPECT_EQ(model.screen(), "save");
+    UpdateWorkspacePanelModel* update = model.updatePanel();
+    ASSERT_NE(update, nullptr);
+    EXPECT_EQ(update->captureState(), CapturePanelModel::CaptureState::notStarted);
+    model.savePanel()->cancel();
+    EXPECT_EQ(model.screen(), "update");
+    EXPECT_TRUE(update->showsLoading());
+    ASSERT_TRUE(clock().runUntil([&] { return update->showsList(); }));
+    EXPECT_EQ(update->rows().first()->badge(), PreviewBadge::Kind::Saved);
+    update->update();
+    EXPECT_EQ(model.screen(), "list");
+    EXPECT_EQ(model.updatePanel(), nullptr);
+    settle();
+    EXPECT_EQ(message(), StatusTexts::updated);
 }
 
 TEST_F(PopoverModelTest, NewWorkspaceWithoutWindowAccessAsksForIt) {

@@ -3,6 +3,8 @@
 #include "Platform/Simulated/SimulatedScene.h"
 #include "Services/Storage/WorkspaceStore.h"
 #include "Support/ScriptedDesktop.h"
+#include "ViewModels/AppSelectionRowModel.h"
+#include "ViewModels/BrowserSelectionRowModel.h"
 #include "ViewModels/WorkspacePreviewViewModel.h"
 
 #include <QFile>
@@ -186,6 +188,48 @@ TEST_F(SavePanel, APanelClosedDuringItsCaptureLeavesNothingBehind) {
     delete panel;
     clock().advanceBy(std::chrono::seconds(5));
     EXPECT_EQ(clock().pendingCount(), 0);
+}
+
+// One row per captured application, in the capture's order: browsers list their tabs, the others
+// their windows; only a hidden application carries a badge, and an application on the app-only
+// list starts without its files.
+TEST_F(SavePanel, RowsFollowTheCapture) {
+    loadScene(SimulatedScene::demoScenePath());
+    addApp("com.spotify.client", {QRectF(30, 30, 500, 400)}, {"Focus mix"});
+    SaveWorkspacePanelModel panel;
+    int rebuilt = 0;
+    QObject::connect(&panel, &CapturePanelModel::rowsChanged, [&] { ++rebuilt; });
+    EXPECT_TRUE(panel.rows().isEmpty());
+    show(panel);
+    EXPECT_EQ(rebuilt, 1);
+    const QList<AppSnapshot>& apps = panel.preview()->capturedWorkspace()->appSnapshots;
+    ASSERT_EQ(panel.rows().size(), apps.size());
+    ASSERT_EQ(panel.rowList().size(), apps.size());
+    for (qsizetype i = 0; i < apps.size(); ++i) {
+        const SelectionRowModel* row = panel.rows()[i];
+        const AppSnapshot& app = apps[i];
+        EXPECT_EQ(row->appSnapshot().id, app.id);
+        const bool browser = app.bundleIdentifier == "com.google.Chrome";
+        EXPECT_EQ(row->isBrowser(), browser) << app.bundleIdentifier.toStdString();
+        EXPECT_EQ(qobject_cast<const BrowserSelectionRowModel*>(row) != nullptr, browser);
+        EXPECT_EQ(row->badge(), app.isHidden ? PreviewBadge::Kind::Hidden : PreviewBadge::Kind::None)
+            << app.bundleIdentifier.toStdString();
+    }
+    const auto music = std::find_if(panel.rows().begin(), panel.rows().end(), [](SelectionRowModel* r) {
+        return r->bundleIdentifier() == "com.spotify.client";
+    });
+    ASSERT_NE(music, panel.rows().end());
+    const auto* musicRow = qobject_cast<AppSelectionRowModel*>(*music);
+    ASSERT_NE(musicRow, nullptr);
+    EXPECT_TRUE(musicRow->isAppOnlyExcluded());
+    EXPECT_FALSE(musicRow->restoreFilesMode());
+
+    // A row reads the model: unticking through the model shows in the row at once.
+    SelectionRowModel* first = panel.rows().first();
+    panel.preview()->toggleAppIgnore(first->appSnapshot().id);
+    EXPECT_TRUE(first->isIgnored());
+    first->toggleIgnore();
+    EXPECT_FALSE(panel.preview()->ignoredAppIDs().contains(first->appSnapshot().id));
 }
 
 // The road of a save on the simulated desktop: what the user unticks and switches in the panel is

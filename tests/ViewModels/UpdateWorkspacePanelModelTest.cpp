@@ -1,7 +1,10 @@
 #include "ViewModels/UpdateWorkspacePanelModel.h"
 
+#include "Models/WorkspaceAppearance.h"
 #include "Services/Storage/WorkspaceStore.h"
 #include "Support/ScriptedDesktop.h"
+#include "ViewModels/SelectionRowModel.h"
+#include "ViewModels/WorkspaceColors.h"
 #include "ViewModels/WorkspacePreviewViewModel.h"
 
 #include <QFile>
@@ -89,6 +92,45 @@ TEST_F(UpdatePanel, NewApplicationsStartUntickedAndSelectAllTicksThem) {
     QObject::connect(&panel, &UpdateWorkspacePanelModel::updateRequested, [&] { ++updates; });
     panel.update();
     EXPECT_EQ(updates, 0);
+}
+
+// Every row has a badge: Saved for what the workspace held (running or not), New for what runs
+// besides, Hidden before either for a hidden application.
+TEST_F(UpdatePanel, EveryRowCarriesSavedNewOrHidden) {
+    desktop().removeApplication(terminal);
+    addApp("org.example.Notes", {QRectF(10, 10, 300, 300)});
+    const qint32 music = addApp("org.example.Music", {QRectF(20, 20, 300, 300)});
+    desktop().setHidden(music, true);
+    UpdateWorkspacePanelModel panel(saved);
+    show(panel);
+    QHash<QString, PreviewBadge::Kind> badges;
+    QHash<QString, bool> ticked;
+    for (const SelectionRowModel* row : panel.rows()) {
+        badges.insert(row->bundleIdentifier(), row->badge());
+        ticked.insert(row->bundleIdentifier(), !row->isIgnored());
+    }
+    using K = PreviewBadge::Kind;
+    const QHash<QString, K> expected{{"org.example.Editor", K::Saved},
+                                     {"com.apple.Terminal", K::Saved},
+                                     {"com.google.Chrome", K::Saved},
+                                     {"org.example.Notes", K::New},
+                                     {"org.example.Music", K::Hidden}};
+    EXPECT_EQ(badges, expected);
+    EXPECT_TRUE(ticked["com.apple.Terminal"]); // quit since the save, still ticked
+    EXPECT_FALSE(ticked["org.example.Notes"]);
+    EXPECT_FALSE(ticked["org.example.Music"]); // hidden and new: unticked all the same
+}
+
+TEST(UpdatePanelHeader, TakesTheWorkspaceColoursAsItsRowDoes) {
+    Workspace w;
+    w.name = "Work";
+    for (const std::optional<qint64> index : {std::optional<qint64>(), std::optional<qint64>(33)}) {
+        w.gradientIndex = index;
+        const UpdateWorkspacePanelModel panel(w, new WorkspacePreviewViewModel());
+        const qint64 pair = index ? 1 : WorkspaceAppearance::resolvedGradientIndex(std::nullopt, w.name);
+        EXPECT_EQ(panel.gradientStart(), WorkspaceColors::startColor(pair));
+        EXPECT_EQ(panel.gradientEnd(), WorkspaceColors::endColor(pair));
+    }
 }
 
 TEST_F(UpdatePanel, AFailedCaptureOffersNoUpdate) {

@@ -179,10 +179,12 @@ TEST_F(PopoverViewTest, RootShowsOnboardingUntilItIsComplete) {
     AppRootModel root;
     ui.show("AppRootView",
             {{"appRoot", QVariant::fromValue(&root)}, {"popover", QVariant::fromValue(&model)}}, 450);
-    EXPECT_TRUE(ui.isShown("onboardingSlot"));
+    EXPECT_TRUE(ui.isShown("onboardingView"));
     EXPECT_FALSE(ui.isShown("popoverView"));
-    ui.click("finishOnboardingButton");
+    root.finishOnboarding();
+    ui.settle();
     EXPECT_TRUE(ui.isShown("popoverView"));
+    EXPECT_FALSE(ui.has("onboardingView"));
     EXPECT_TRUE(AppRootModel().isOnboardingComplete());
 }
 

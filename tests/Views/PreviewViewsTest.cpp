@@ -3,7 +3,7 @@
 #include "Services/Capture/WorkspaceCapturer.h"
 #include "Support/RowFixture.h"
 #include "Support/SnapshotBuilders.h"
-#include "Support/TestHttpServer.h"
+#include "Support/Views/LocalFavicons.h"
 #include "Support/Views/ViewHarness.h"
 #include "ViewModels/AppSelectionRowModel.h"
 #include "ViewModels/BrowserSelectionRowModel.h"
@@ -12,43 +12,12 @@
 #include "ViewModels/WorkspacePreviewInlineModel.h"
 #include "ViewModels/WorkspacePreviewViewModel.h"
 
-#include <QBuffer>
-#include <QNetworkReply>
-#include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
-#include <QUrlQuery>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-// A round site icon in a colour of its host's own, with the host's first letter.
-QByteArray favicon(const QString& host) {
-    QImage image(32, 32, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    quint32 hash = 2166136261u; // the same colour in every run
-    for (const QChar c : host) {
-        hash = (hash ^ c.unicode()) * 16777619u;
-    }
-    painter.setBrush(QColor::fromHsv(int(hash % 360), 170, 210));
-    painter.drawRoundedRect(QRectF(0, 0, 32, 32), 7, 7);
-    QFont font;
-    font.setPixelSize(20);
-    font.setBold(true);
-    painter.setFont(font);
-    painter.setPen(Qt::white);
-    painter.drawText(QRect(0, 0, 32, 32), Qt::AlignCenter, host.left(1).toUpper());
-    painter.end();
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 
 // The demo scene with window pictures and a local favicon service that draws an icon per host.
 class PreviewViewsTest : public RowFixture {
@@ -56,19 +25,7 @@ protected:
     PreviewViewsTest()
         : capture(desktop()) {
         capture.installInto(platform());
-        server.route("/s2/favicons", [](const QString& request) {
-            const QString host = QUrlQuery(request.section(u'?', 1)).queryItemValue("domain");
-            return host == "broken.example" ? TestHttpServer::Response::ok("no icon", 404)
-                                            : TestHttpServer::Response::ok(favicon(host));
-        });
-        FaviconLoader::shared().setServiceAddress(QUrl(server.url(QString())));
-        clock().setRealWorkPending([] {
-            const QList<QNetworkReply*> replies = FaviconLoader::shared().findChildren<QNetworkReply*>();
-            return std::any_of(replies.begin(), replies.end(),
-                               [](QNetworkReply* r) { return !r->isFinished(); });
-        });
     }
-    ~PreviewViewsTest() override { FaviconLoader::shared().setServiceAddress(QUrl()); }
 
     Workspace demo() {
         const auto captured = clock().runUntilDone(WorkspaceCapturer::capture("Client Work"));
@@ -77,12 +34,7 @@ protected:
     }
     // Lets pictures and icons arrive, then the view settle.
     void load() {
-        const auto idle = [] {
-            const QList<QNetworkReply*> replies = FaviconLoader::shared().findChildren<QNetworkReply*>();
-            return ThumbnailQueue::pending() == 0 &&
-                   std::none_of(replies.begin(), replies.end(),
-                                [](QNetworkReply* r) { return !r->isFinished(); });
-        };
+        const auto idle = [] { return ThumbnailQueue::pending() == 0 && !LocalFavicons::busy(); };
         ui.settle();
         EXPECT_TRUE(clock().runUntil(idle));
         ui.settle();
@@ -105,8 +57,9 @@ protected:
     }
 
     SimulatedScreenCapture capture;
-    TestHttpServer server;
     ViewHarness ui;
+    // After the harness, which turns every favicon service off.
+    LocalFavicons favicons{clock()};
 };
 
 } // namespace
@@ -219,8 +172,8 @@ TEST_F(PreviewViewsTest, FaviconShowsTheGlobeUntilAndUnlessAnIconArrives) {
         EXPECT_EQ(ui.isShown("faviconPicture"), c.icon) << c.url.toStdString();
         EXPECT_EQ(ui.isShown("faviconGlobe"), !c.icon) << c.url.toStdString();
     }
-    EXPECT_EQ(server.requests(), QStringList({"/s2/favicons?domain=example.org&sz=32",
-                                              "/s2/favicons?domain=broken.example&sz=32"}));
+    EXPECT_EQ(favicons.requests(), QStringList({"/s2/favicons?domain=example.org&sz=32",
+                                                "/s2/favicons?domain=broken.example&sz=32"}));
 }
 
 TEST_F(PreviewViewsTest, WithoutScreenRecordingAWindowShowsThePlaceholderAtOnce) {
