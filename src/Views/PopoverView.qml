@@ -140,10 +140,32 @@ Rectangle {
         }
 
         // The update banner's place.
+        // The banner comes in from the top edge, fading in, and fades out when it goes.
         Item {
             id: updateBannerSlot
             objectName: "updateBannerSlot"
-            visible: root.popover.showUpdateBanner
+            visible: root.popover.showUpdateBanner || bannerFade.running
+            opacity: root.popover.showUpdateBanner ? 1 : 0
+            transform: Translate {
+                y: root.popover.showUpdateBanner ? 0 : -12
+
+                Behavior on y {
+                    enabled: Theme.animated
+                    NumberAnimation {
+                        duration: 200
+                        easing.type: Easing.InOutQuad
+                    }
+                }
+            }
+
+            Behavior on opacity {
+                enabled: Theme.animated
+                NumberAnimation {
+                    id: bannerFade
+                    duration: 200
+                    easing.type: Easing.InOutQuad
+                }
+            }
             Layout.fillWidth: true
             Layout.leftMargin: 20
             Layout.rightMargin: 20

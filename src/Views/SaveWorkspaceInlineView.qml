@@ -16,6 +16,12 @@ Item {
     implicitWidth: 410
     implicitHeight: column.implicitHeight
 
+    // Return saves from anywhere in the panel; in the name field the field's own Return does.
+    Shortcut {
+        sequences: ["Return", "Enter"]
+        enabled: root.visible && !nameField.activeFocus
+        onActivated: root.panel.save()
+    }
     Shortcut {
         sequence: "Esc"
         enabled: root.visible

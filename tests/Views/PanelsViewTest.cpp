@@ -172,7 +172,10 @@ TEST_F(PanelsViewTest, SaveFromTheFooterButtonToTheStoredFile) {
     EXPECT_TRUE(saveEnabled("saveButton"));
     ui.screenshots("SaveWorkspaceInlineView-edited");
 
+    int saves = 0;
+    QObject::connect(panel, &SaveWorkspacePanelModel::saveRequested, [&] { ++saves; });
     ui.pressKey(Qt::Key_Return); // in the name field
+    EXPECT_EQ(saves, 1);
     EXPECT_EQ(model.screen(), "list");
     EXPECT_EQ(model.savePanel(), nullptr);
     EXPECT_TRUE(ui.isShown("mainContent"));
@@ -233,6 +236,25 @@ TEST_F(PanelsViewTest, SavePanelWhenTheCaptureFailsOrFindsNothing) {
     ui.screenshots("SaveWorkspaceInlineView-empty");
     ui.click("cancelButton");
     EXPECT_EQ(model.screen(), "list");
+}
+
+TEST_F(PanelsViewTest, ReturnAwayFromTheNameFieldSavesOnce) {
+    show();
+    ui.click("newWorkspaceButton");
+    SaveWorkspacePanelModel* panel = model.savePanel();
+    load(*panel);
+    int saves = 0;
+    QObject::connect(panel, &SaveWorkspacePanelModel::saveRequested, [&] { ++saves; });
+    ui.typeText("Desk"); // the name field has the focus from the start
+    ui.click(descendant(row(*panel, "com.apple.finder"), "appIncludeSwitch"));
+    ui.item("saveWorkspaceInlineView")->forceActiveFocus(); // the focus is no longer in the field
+    ASSERT_FALSE(ui.item("nameField")->hasActiveFocus());
+    ui.pressKey(Qt::Key_Return);
+    EXPECT_EQ(saves, 1);
+    EXPECT_EQ(model.screen(), "list");
+    ASSERT_TRUE(clock().runUntil([&] { return !model.isProcessing(); }));
+    ASSERT_EQ(store.workspaces().size(), 1);
+    EXPECT_EQ(store.workspaces().first().name, "Desk");
 }
 
 // The road of an update: the row's Update opens the panel, which merges a new capture into the
