@@ -4,6 +4,7 @@
 #include "ViewModels/AppRootModel.h"
 #include "ViewModels/PopoverModel.h"
 #include "Views/Theme.h"
+#include "Views/UiSetup.h"
 
 #include <QGuiApplication>
 #include <QMenu>
@@ -17,34 +18,10 @@
 MenuBarWindow::MenuBarWindow(AppRootModel& root, PopoverModel& popover, std::shared_ptr<Clock> clock,
                              QObject* parent)
     : QObject(parent)
+    , m_appRoot(root)
     , m_popover(popover)
     , m_clock(std::move(clock))
-    , m_engine(std::make_unique<QQmlEngine>())
-    , m_window(std::make_unique<QQuickWindow>())
     , m_tray(new QSystemTrayIcon(QIcon(QStringLiteral(":/Ordella/AppIcon.svg")), this)) {
-    m_window->setTitle(QStringLiteral("Ordella"));
-    m_window->setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    m_window->setColor(Theme::shared().windowBackground());
-    connect(&Theme::shared(), &Theme::changed, m_window.get(),
-            [this] { m_window->setColor(Theme::shared().windowBackground()); });
-
-    QQmlComponent component(m_engine.get(), QUrl(QStringLiteral("qrc:/Ordella/AppRootView.qml")));
-    QObject* created =
-        component.createWithInitialProperties({{QStringLiteral("appRoot"), QVariant::fromValue(&root)},
-                                               {QStringLiteral("popover"), QVariant::fromValue(&popover)}});
-    m_root = qobject_cast<QQuickItem*>(created);
-    if (m_root) {
-        m_root->setParentItem(m_window->contentItem());
-        connect(m_root, &QQuickItem::implicitHeightChanged, this, &MenuBarWindow::fitToView);
-        connect(m_root, &QQuickItem::implicitWidthChanged, this, &MenuBarWindow::fitToView);
-        fitToView();
-    } else {
-        qWarning("%s", qPrintable(component.errorString()));
-        delete created;
-    }
-
-    // The onboarding reads the permissions only while it is on screen.
-    connect(m_window.get(), &QWindow::visibleChanged, &root, &AppRootModel::setWindowVisible);
     // The list comes on screen in the open window once onboarding is done.
     connect(&root, &AppRootModel::isOnboardingCompleteChanged, this, [this] {
         if (isOpen()) {
@@ -73,6 +50,47 @@ MenuBarWindow::MenuBarWindow(AppRootModel& root, PopoverModel& popover, std::sha
     });
 }
 
+void MenuBarWindow::prepare() {
+    if (m_window) {
+        return;
+    }
+    UiSetup::prepare();
+    m_engine = std::make_unique<QQmlEngine>();
+    m_window = std::make_unique<QQuickWindow>();
+    m_window->setTitle(QStringLiteral("Ordella"));
+    m_window->setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    m_window->setColor(Theme::shared().windowBackground());
+    connect(&Theme::shared(), &Theme::changed, m_window.get(),
+            [this] { m_window->setColor(Theme::shared().windowBackground()); });
+
+    QQmlComponent component(m_engine.get(), QUrl(QStringLiteral("qrc:/Ordella/AppRootView.qml")));
+    QObject* created =
+        component.createWithInitialProperties({{QStringLiteral("appRoot"), QVariant::fromValue(&m_appRoot)},
+                                               {QStringLiteral("popover"), QVariant::fromValue(&m_popover)}});
+    m_root = qobject_cast<QQuickItem*>(created);
+    if (m_root) {
+        m_root->setParentItem(m_window->contentItem());
+        connect(m_root, &QQuickItem::implicitHeightChanged, this, &MenuBarWindow::fitToView);
+        connect(m_root, &QQuickItem::implicitWidthChanged, this, &MenuBarWindow::fitToView);
+        fitToView();
+    } else {
+        qWarning("%s", qPrintable(component.errorString()));
+        delete created;
+    }
+    // The onboarding reads the permissions only while it is on screen.
+    connect(m_window.get(), &QWindow::visibleChanged, &m_appRoot, &AppRootModel::setWindowVisible);
+}
+
+QQuickWindow* MenuBarWindow::window() {
+    prepare();
+    return m_window.get();
+}
+
+QQmlEngine& MenuBarWindow::engine() {
+    prepare();
+    return *m_engine;
+}
+
 MenuBarWindow::~MenuBarWindow() {
     delete m_root;
 }
@@ -86,7 +104,7 @@ bool MenuBarWindow::showTrayIcon() {
 }
 
 bool MenuBarWindow::isOpen() const {
-    return m_window->isVisible();
+    return m_window && m_window->isVisible();
 }
 
 void MenuBarWindow::fitToView() {
@@ -122,6 +140,7 @@ QRect MenuBarWindow::placement(const QRect& iconGeometry, const QRect& available
 }
 
 void MenuBarWindow::open() {
+    prepare();
     if (!m_root) {
         return;
     }
@@ -144,7 +163,9 @@ void MenuBarWindow::open() {
 }
 
 void MenuBarWindow::close() {
-    m_window->hide();
+    if (m_window) {
+        m_window->hide();
+    }
     m_closedAt = m_clock->now();
 }
 

@@ -28,13 +28,18 @@ public:
     static constexpr std::chrono::milliseconds reopenGuard{300};
     static constexpr int screenMargin = 8;
 
+    // The tray icon and its menu are made at once; the window and its views only when first
+    // needed (or prepared), so that starting Ordella does not wait for them.
     MenuBarWindow(AppRootModel& root, PopoverModel& popover, std::shared_ptr<Clock> clock,
                   QObject* parent = nullptr);
     ~MenuBarWindow() override;
 
-    QQuickWindow* window() const { return m_window.get(); }
+    // Makes the window and its views now, if that has not happened yet.
+    void prepare();
+    bool isPrepared() const { return m_window != nullptr; }
+    QQuickWindow* window();
     // The engine of Ordella's views, which other windows (the settings) share.
-    QQmlEngine& engine() const { return *m_engine; }
+    QQmlEngine& engine();
     QSystemTrayIcon* trayIcon() const { return m_tray; }
     bool isOpen() const;
     // Shows the tray icon; false when the desktop has no tray.
@@ -57,6 +62,7 @@ signals:
 private:
     void fitToView();
 
+    AppRootModel& m_appRoot;
     PopoverModel& m_popover;
     std::shared_ptr<Clock> m_clock;
     std::unique_ptr<QQmlEngine> m_engine;

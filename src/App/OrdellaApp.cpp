@@ -17,7 +17,6 @@
 #include "ViewModels/AppRootModel.h"
 #include "ViewModels/PopoverModel.h"
 #include "Views/PreferencesWindowController.h"
-#include "Views/UiSetup.h"
 
 #include <QApplication>
 #include <QDir>
@@ -123,11 +122,9 @@ void OrdellaApp::startServices() {
     m_store = m_options.demo ? new WorkspaceStore(demoStorageDirectory(), this) : new WorkspaceStore(this);
     WorkspaceAppDelegate::shared().setup(m_store);
     AutoUpdateManager::shared().startPeriodicChecks();
-    AutoUpdateManager::shared().checkForUpdates(true, false, false);
 }
 
 void OrdellaApp::showInterface() {
-    UiSetup::prepare();
     m_root = new AppRootModel(this);
     m_popover = new PopoverModel(m_store, this);
     m_window = std::make_unique<MenuBarWindow>(*m_root, *m_popover, Platform::current().clock);
@@ -146,6 +143,16 @@ void OrdellaApp::showInterface() {
                                  "start Ordella again to bring it back."));
         m_window->open();
     }
+    // What can wait is done a moment after Ordella has started answering, so that a request sent
+    // right at the start (a second start, a shortcut's restore) is not held up by it.
+    m_finishStart = Platform::current().clock->startTimer(finishStartDelay, false, [this] { finishStart(); });
+}
+
+void OrdellaApp::finishStart() {
+    AutoUpdateManager::shared().checkForUpdates(true, false, false);
+    // The window's views take longer to make than all the rest of the start: made now, the
+    // first click on the icon does not wait for them (a click before now made them at once).
+    m_window->prepare();
 }
 
 void OrdellaApp::showPreferences() {

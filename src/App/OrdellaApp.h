@@ -1,6 +1,7 @@
 #pragma once
 
 #include "App/InstanceCommands.h"
+#include "Platform/Clock.h"
 
 #include <QObject>
 #include <QString>
@@ -25,6 +26,10 @@ class WorkspaceStore;
 class OrdellaApp : public QObject {
     Q_OBJECT
 public:
+    // How long after start-up the first update check is made and the menu-bar window's views
+    // are made (unless needed before).
+    static constexpr std::chrono::milliseconds finishStartDelay{1000};
+
     explicit OrdellaApp(InstanceCommands::Parsed options, QObject* parent = nullptr);
     ~OrdellaApp() override;
 
@@ -47,6 +52,7 @@ private:
     void installPlatform();
     void startServices();
     void showInterface();
+    void finishStart();
 
     InstanceCommands::Parsed m_options;
     std::unique_ptr<SingleInstance> m_instance;
@@ -58,4 +64,5 @@ private:
     InstanceCommands* m_commands = nullptr;
     std::unique_ptr<MenuBarWindow> m_window;
     std::unique_ptr<PreferencesWindowController> m_preferences;
+    ClockTimer m_finishStart;
 };

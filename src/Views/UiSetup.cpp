@@ -8,6 +8,18 @@
 #include <QQuickWindow>
 
 void UiSetup::prepare() {
+    static bool prepared = false;
+    if (prepared) {
+        return;
+    }
+    prepared = true;
+    // Ordella's windows are small and mostly still: Qt Quick's software renderer draws them in a
+    // few milliseconds, and keeps a graphics driver (tens of megabytes in every process that
+    // uses one, more where the desktop renders without a GPU) out of a program that stays in
+    // the tray all day. A renderer asked for by name in the environment still wins.
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND") && qEnvironmentVariableIsEmpty("QSG_RHI_BACKEND")) {
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    }
     QQuickStyle::setStyle(QStringLiteral("Basic"));
     // Small texts stay crisp with the platform's glyph rendering.
     QQuickWindow::setTextRenderType(QQuickWindow::NativeTextRendering);

@@ -1,5 +1,6 @@
-// The menu-bar window as the application shows it: the root view in a window of its own, whose
-// showing and hiding start and stop the onboarding's reading of the permissions.
+// The menu-bar window as the application shows it: the root view in a window of its own, made when
+// first needed, whose showing and hiding start and stop the onboarding's reading of the
+// permissions.
 #include "App/MenuBarWindow.h"
 #include "Platform/Simulated/SimulatedScreenCapture.h"
 #include "Services/Coordination/GlobalHotkeyManager.h"
@@ -18,6 +19,8 @@
 #include <QQuickWindow>
 #include <QSGRendererInterface>
 #include <QTemporaryDir>
+
+#include <functional>
 
 namespace {
 
@@ -83,4 +86,45 @@ TEST_F(MenuBarWindowTest, TheOnboardingReadsThePermissionsOnlyWhileTheWindowShow
     // The list takes the window's place, at its own size.
     EXPECT_EQ(window.window()->width(), 450);
     EXPECT_EQ(window.window()->height(), 280);
+}
+
+// The window's views are made when something first needs them, once, so that starting Ordella
+// does not wait for them.
+TEST_F(MenuBarWindowTest, MakesItsViewsOnceWhenFirstNeeded) {
+    struct Case {
+        const char* need;
+        std::function<void(MenuBarWindow&)> use;
+        bool opens;
+    };
+    const Case cases[] = {
+        {"prepare", [](MenuBarWindow& w) { w.prepare(); }, false},
+        {"open", [](MenuBarWindow& w) { w.open(); }, true},
+        {"a click on the icon", [](MenuBarWindow& w) { w.toggle(); }, true},
+        {"the settings window's engine", [](MenuBarWindow& w) { w.engine(); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.need);
+        MenuBarWindow fresh(root, popover, platform().clock);
+        EXPECT_FALSE(fresh.isPrepared());
+        // Closing a window that was never made does nothing.
+        fresh.close();
+        EXPECT_FALSE(fresh.isOpen());
+        EXPECT_FALSE(fresh.isPrepared());
+
+        c.use(fresh);
+        EXPECT_TRUE(fresh.isPrepared());
+        EXPECT_EQ(fresh.isOpen(), c.opens);
+        EXPECT_EQ(root.onboarding()->isMonitoring(), c.opens);
+        QQuickWindow* made = fresh.window();
+        ASSERT_NE(made, nullptr);
+        EXPECT_EQ(made->title(), "Ordella");
+        fresh.prepare();
+        fresh.open();
+        EXPECT_EQ(fresh.window(), made);
+        EXPECT_TRUE(fresh.isOpen());
+        fresh.close();
+        EXPECT_FALSE(fresh.isOpen());
+        EXPECT_FALSE(root.onboarding()->isMonitoring());
+    }
+    EXPECT_FALSE(window.isPrepared());
 }

@@ -1,0 +1,278 @@
+// Saving and restoring on the real X11 desktop (the tests' X session: Xvfb with two monitors,
+// openbox). A scene of N windows shown by P processes of the test window program is arranged over
+// both monitors, captured, then scrambled by this benchmark (two windows in five moved to the
+// other monitor, one in five minimised, one in seven raised) and restored. Reported per scene:
+//   save_ms           the capture of the desktop
+//   restore_ms        the restore, wall time (the iteration's time)
+//   paused_ms         the time the restore spent waiting on its clock (its pauses and poll steps:
+//                     the least it could take), and ratio = restore_ms / paused_ms
+//   save_trips/window, restore_trips/window   waits for the X server, per window
+//   placed            windows back where they were saved (within 50 points), of N
+// Scenes: 20 windows of 20 programs, 60 of 20, and one program with 30, 100 and 300 windows (the
+// scaling curve); with ORDELLA_BENCH_SMOKE one small scene.
+#include "X11BenchSession.h"
+
+#include "Platform/Linux/LinuxPlatform.h"
+#include "Platform/Linux/X11Connection.h"
+#include "Platform/SystemClock.h"
+#include "Services/Capture/WorkspaceCapturer.h"
+#include "Services/Coordination/RestoreCoordinator.h"
+
+#include <QGuiApplication>
+#include <QRect>
+
+#include <benchmark/benchmark.h>
+
+#include <qcoro/qcorotask.h>
+
+namespace {
+
+bench::X11BenchSession* g_session = nullptr;
+
+// The real clock, keeping count of the time during which at least one coroutine sleeps on it.
+class PauseClock : public SystemClock {
+public:
+    QCoro::Task<void> sleep(Duration d) override {
+        if (m_sleeping++ == 0) {
+            m_since = now();
+        }
+        co_await SystemClock::sleep(d);
+        if (--m_sleeping == 0) {
+            m_paused += now() - m_since;
+        }
+    }
+    void reset() { m_paused = {}; }
+    double pausedMs() const { return std::chrono::duration<double, std::milli>(m_paused).count(); }
+
+private:
+    int m_sleeping = 0;
+    TimePoint m_since{};
+    std::chrono::steady_clock::duration m_paused{};
+};
+
+std::shared_ptr<PauseClock> g_clock;
+
+constexpr int kMonitorWidth = 1920;
+
+struct SceneWindow {
+    xcb_window_t window = XCB_WINDOW_NONE;
+    QPoint place; // where its frame was arranged, in root coordinates
+};
+
+// The frame's top-left corner of a managed window, in root coordinates.
+std::optional<QPoint> frameTopLeft(xcb_window_t window) {
+    xcb_connection_t* c = g_session->xcb();
+    auto* origin = xcb_translate_coordinates_reply(
+        c, xcb_translate_coordinates(c, window, g_session->root(), 0, 0), nullptr);
+    if (!origin) {
+        return std::nullopt;
+    }
+    const QPoint client(origin->dst_x, origin->dst_y);
+    std::free(origin);
+    const QList<quint32> extents = g_session->items(window, g_session->atom("_NET_FRAME_EXTENTS"));
+    return extents.size() >= 4 ? client - QPoint(int(extents[0]), int(extents[2])) : client;
+}
+
+void sendRootMessage(xcb_window_t window, const char* type, std::array<quint32, 5> data) {
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = g_session->atom(type);
+    for (size_t i = 0; i < data.size(); ++i) {
+        event.data.data32[i] = data[i];
+    }
+    xcb_send_event(g_session->xcb(), 0, g_session->root(),
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&event));
+}
+
+void moveFrame(xcb_window_t window, QPoint point) {
+    // North-west gravity, x and y given, from a pager.
+    sendRootMessage(window, "_NET_MOVERESIZE_WINDOW",
+                    {1u | (1u << 8) | (1u << 9) | (2u << 12), quint32(point.x()), quint32(point.y()), 0, 0});
+}
+
+bool isMinimized(xcb_window_t window) {
+    const QList<quint32> state = g_session->items(window, g_session->atom("WM_STATE"));
+    return !state.isEmpty() && state.first() == 3;
+}
+
+// Every managed window of the processes.
+QList<xcb_window_t> windowsOf(const QList<qint64>& pids) {
+    QList<xcb_window_t> result;
+    const xcb_atom_t pidAtom = g_session->atom("_NET_WM_PID");
+    for (const xcb_window_t window : g_session->clientList()) {
+        const QList<quint32> pid = g_session->items(window, pidAtom);
+        if (!pid.isEmpty() && pids.contains(qint64(pid.first()))) {
+            result.append(window);
+        }
+    }
+    return result;
+}
+
+bool allAt(const QList<SceneWindow>& windows, const std::function<QPoint(const SceneWindow&)>& where) {
+    return std::all_of(windows.cbegin(), windows.cend(),
+                       [&](const SceneWindow& w) { return frameTopLeft(w.window) == where(w); });
+}
+
+void BM_X11Restore(benchmark::State& state) {
+    const int windowCount = int(state.range(0));
+    const int processCount = int(state.range(1));
+    for (auto _ : state) {
+        QList<QProcess*> processes;
+        QList<qint64> pids;
+        for (int p = 0; p < processCount; ++p) {
+            const int count = windowCount / processCount + (p < windowCount % processCount ? 1 : 0);
+            QProcess* process = g_session->launch(
+                QStringLiteral(ORDELLA_BINARY_DIR "/programs/ordella-test-window"),
+                {QStringLiteral("--caption"), QStringLiteral("Program ") + QString::number(p + 1),
+                 QStringLiteral("--count"), QString::number(count), QStringLiteral("--size"),
+                 QStringLiteral("400x300")});
+            process->waitForStarted();
+            processes << process;
+            pids << process->processId();
+        }
+        QList<xcb_window_t> found;
+        if (!bench::X11BenchSession::waitFor(
+                [&] {
+                    found = windowsOf(pids);
+                    return found.size() == windowCount;
+                },
+                60000)) {
+            state.SkipWithError("the scene's windows did not all appear");
+            return;
+        }
+        // Arranged over both monitors, each at a place of its own.
+        QList<SceneWindow> scene;
+        for (int i = 0; i < found.size(); ++i) {
+            const QPoint place((i % 2) * kMonitorWidth + 20 + (i * 53) % 1400, 40 + (i * 31) % 700);
+            scene.append({found[i], place});
+            moveFrame(found[i], place);
+        }
+        xcb_flush(g_session->xcb());
+        if (!bench::X11BenchSession::waitFor(
+                [&] { return allAt(scene, [](const SceneWindow& w) { return w.place; }); }, 30000)) {
+            state.SkipWithError("the scene could not be arranged");
+            return;
+        }
+
+        const quint64 tripsBeforeSave = X11Connection::roundTrips();
+        QElapsedTimer timer;
+        timer.start();
+        const std::optional<Workspace> workspace =
+            QCoro::waitFor(WorkspaceCapturer::capture(QStringLiteral("Bench")));
+        const double saveMs = double(timer.nsecsElapsed()) / 1e6;
+        const double saveTrips = double(X11Connection::roundTrips() - tripsBeforeSave);
+        if (!workspace) {
+            state.SkipWithError("the capture failed");
+            return;
+        }
+
+        // Scrambled: moved to the other monitor, minimised, raised.
+        for (int i = 0; i < scene.size(); ++i) {
+            if (i % 5 == 0 || i % 5 == 2) {
+                moveFrame(scene[i].window,
+                          scene[i].place + QPoint(i % 2 == 0 ? kMonitorWidth : -kMonitorWidth, 60));
+            } else if (i % 5 == 1) {
+                sendRootMessage(scene[i].window, "WM_CHANGE_STATE", {3, 0, 0, 0, 0});
+            }
+            if (i % 7 == 3) {
+                const quint32 above = XCB_STACK_MODE_ABOVE;
+                xcb_configure_window(g_session->xcb(), scene[i].window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+            }
+        }
+        xcb_flush(g_session->xcb());
+        bench::X11BenchSession::waitFor(
+            [&] {
+                for (int i = 0; i < scene.size(); ++i) {
+                    if ((i % 5 == 1) != isMinimized(scene[i].window)) {
+                        return false;
+                    }
+                }
+                return true;
+            },
+            30000);
+
+        g_clock->reset();
+        const quint64 tripsBeforeRestore = X11Connection::roundTrips();
+        RestoreCoordinator coordinator;
+        timer.restart();
+        const RestoreReport report = QCoro::waitFor(coordinator.restore(*workspace, false));
+        const double restoreMs = double(timer.nsecsElapsed()) / 1e6;
+        const double restoreTrips = double(X11Connection::roundTrips() - tripsBeforeRestore);
+        state.SetIterationTime(restoreMs / 1000);
+
+        int placed = 0;
+        for (const SceneWindow& w : scene) {
+            const std::optional<QPoint> at = frameTopLeft(w.window);
+            if (at && !isMinimized(w.window) && (*at - w.place).manhattanLength() <= 50) {
+                ++placed;
+            }
+        }
+        state.counters["windows"] = windowCount;
+        state.counters["programs"] = processCount;
+        state.counters["save_ms"] = saveMs;
+        state.counters["save_trips/window"] = saveTrips / windowCount;
+        state.counters["restore_ms"] = restoreMs;
+        state.counters["paused_ms"] = g_clock->pausedMs();
+        state.counters["ratio"] = g_clock->pausedMs() > 0 ? restoreMs / g_clock->pausedMs() : 0;
+        state.counters["restore_trips/window"] = restoreTrips / windowCount;
+        state.counters["placed"] = placed;
+        state.counters["restored"] = report.status == RestoreStatus::restored ? 1 : 0;
+
+        for (QProcess* process : processes) {
+            process->terminate();
+        }
+        bench::X11BenchSession::waitFor([&] { return windowsOf(pids).isEmpty(); }, 20000);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    bench::X11BenchSession session;
+    QString error;
+    if (!session.start(&error)) {
+        QTextStream(stderr) << "X11RestoreBench: " << error << '\n';
+        return 1;
+    }
+    // Two monitors side by side, the right one primary.
+    if (std::system("xrandr --setmonitor LEFT 1920/508x1080/286+0+0 screen >/dev/null 2>&1 && "
+                    "xrandr --setmonitor '*RIGHT' 1920/508x1080/286+1920+0 none >/dev/null 2>&1") != 0) {
+        QTextStream(stderr) << "X11RestoreBench: the monitors could not be set up\n";
+        return 1;
+    }
+    // The restore's log and revert states go to a home of the benchmark's own.
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
+    qunsetenv("QT_QPA_PLATFORM");
+    QGuiApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Ordella"));
+    benchmark::Initialize(&argc, argv);
+    g_session = &session;
+
+    const LinuxPlatform::Assembly assembly = LinuxPlatform::create();
+    if (!assembly.problem.isEmpty()) {
+        QTextStream(stderr) << "X11RestoreBench: " << assembly.problem << '\n';
+        return 1;
+    }
+    g_clock = std::make_shared<PauseClock>();
+    assembly.platform->clock = g_clock;
+    Platform::install(assembly.platform);
+
+    auto* bm = benchmark::RegisterBenchmark("BM_X11Restore", BM_X11Restore);
+    bm->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1)->ArgNames({"windows", "programs"});
+    if (std::getenv("ORDELLA_BENCH_SMOKE")) {
+        bm->Args({6, 2});
+    } else {
+        bm->Args({20, 20})->Args({60, 20})->Args({30, 1})->Args({100, 1})->Args({300, 1});
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    Platform::install(nullptr);
+    g_session = nullptr;
+    return 0;
+}
