@@ -41,4 +41,7 @@ public:
 
 signals:
     void pressed(quint32 signature, quint32 id);
+    // A registration the desktop took back after it was made (another program took its keys while
+    // the keyboard map changed): it is gone, as if it had been refused.
+    void lost(quint32 signature, quint32 id);
 };

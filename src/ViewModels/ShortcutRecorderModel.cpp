@@ -13,6 +13,26 @@ ShortcutRecorderModel::ShortcutRecorderModel(QObject* parent)
 ShortcutRecorderModel::ShortcutRecorderModel(GlobalHotkeyManager& hotkeys, QObject* parent)
     : QObject(parent)
     , m_hotkeys(hotkeys) {
+    connect(&m_hotkeys, &GlobalHotkeyManager::lostShortcutChanged, this, [this](const QUuid& id) {
+        if (id == m_workspaceID) {
+            emit shortcutChanged();
+            emit stateChanged();
+        }
+    });
+}
+
+std::optional<GlobalKeyShortcut> ShortcutRecorderModel::shownShortcut() const {
+    const std::optional<GlobalKeyShortcut> lost = m_hotkeys.lostShortcut(m_workspaceID);
+    if (m_shortcut && lost && lost->keyCode == m_shortcut->keyCode &&
+        lost->modifierFlags == m_shortcut->modifierFlags) {
+        return std::nullopt;
+    }
+    return m_shortcut;
+}
+
+QString ShortcutRecorderModel::shortcutText() const {
+    const std::optional<GlobalKeyShortcut> shown = shownShortcut();
+    return shown ? shown->displayString : QString();
 }
 
 ShortcutRecorderModel::~ShortcutRecorderModel() = default;

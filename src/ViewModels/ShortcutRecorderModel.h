@@ -38,8 +38,10 @@ public:
     void setWorkspaceID(const QUuid& id) { m_workspaceID = id; }
 
     bool isRecording() const { return m_isRecording; }
-    bool hasShortcut() const { return m_shortcut.has_value(); }
-    QString shortcutText() const { return m_shortcut ? m_shortcut->displayString : QString(); }
+    // The shortcut shown: the workspace's, unless the system does not hold it (it does nothing).
+    std::optional<GlobalKeyShortcut> shownShortcut() const;
+    bool hasShortcut() const { return shownShortcut().has_value(); }
+    QString shortcutText() const;
     quint32 pressedModifiers() const { return m_pressedModifiers; }
     // The symbols of the modifiers held while recording.
     QString modifiersText() const { return modifierSymbols(m_pressedModifiers); }

@@ -46,6 +46,7 @@ void WorkspaceRowModel::connectEditors() {
     connect(m_iconPicker, &IconPickerModel::iconSelected, this, &WorkspaceRowModel::iconUpdateRequested);
     connect(m_recorder, &ShortcutRecorderModel::shortcutWritten, this,
             &WorkspaceRowModel::shortcutUpdateRequested);
+    connect(m_recorder, &ShortcutRecorderModel::shortcutChanged, this, &WorkspaceRowModel::shortcutChanged);
     connect(m_recorder, &ShortcutRecorderModel::shortcutAssigned, this, [this](bool assigned) {
         if (!assigned) {
             emit duplicateErrorRequested();
@@ -131,8 +132,12 @@ QString WorkspaceRowModel::overflowText() const {
     return others > 0 ? QStringLiteral("+") + QString::number(others) : QString();
 }
 
+bool WorkspaceRowModel::hasShortcut() const {
+    return m_recorder->hasShortcut();
+}
+
 QString WorkspaceRowModel::shortcutText() const {
-    return m_workspace.globalShortcut ? m_workspace.globalShortcut->displayString : QString();
+    return m_recorder->shortcutText();
 }
 
 QString WorkspaceRowModel::triggerSymbol(const WorkspaceTrigger& trigger) {

@@ -37,8 +37,8 @@ class WorkspaceRowModel : public QObject {
     Q_PROPERTY(QStringList appIcons READ appIcons NOTIFY workspaceChanged)
     Q_PROPERTY(QString overflowText READ overflowText NOTIFY workspaceChanged)
     Q_PROPERTY(QString ageText READ ageText NOTIFY ageTextChanged)
-    Q_PROPERTY(bool hasShortcut READ hasShortcut NOTIFY workspaceChanged)
-    Q_PROPERTY(QString shortcutText READ shortcutText NOTIFY workspaceChanged)
+    Q_PROPERTY(bool hasShortcut READ hasShortcut NOTIFY shortcutChanged)
+    Q_PROPERTY(QString shortcutText READ shortcutText NOTIFY shortcutChanged)
     Q_PROPERTY(bool closeOtherApps READ closeOtherApps NOTIFY workspaceChanged)
     // One entry per trigger, in stored order: {"id", "symbol", "text"}.
     Q_PROPERTY(QVariantList triggers READ triggers NOTIFY workspaceChanged)
@@ -101,7 +101,8 @@ public:
     // "+N" for the applications past the first six; empty for six or fewer.
     QString overflowText() const;
     QString ageText() const { return m_ageText; }
-    bool hasShortcut() const { return m_workspace.globalShortcut.has_value(); }
+    // The workspace's shortcut, as long as the system holds it (as the recorder shows it).
+    bool hasShortcut() const;
     QString shortcutText() const;
     bool closeOtherApps() const { return m_workspace.closeOtherApps; }
     QVariantList triggers() const;
@@ -180,6 +181,7 @@ signals:
     void duplicateErrorRequested();
 
     void workspaceChanged();
+    void shortcutChanged();
     void ageTextChanged();
     void isExpandedChanged();
     void isProcessingChanged();

@@ -1,3 +1,4 @@
+#include "Platform/Simulated/SimulatedHotKeys.h"
 #include "Support/RowFixture.h"
 #include "Support/WorkspaceSamples.h"
 #include "ViewModels/DisplayPickerModel.h"
@@ -230,4 +231,33 @@ TEST(WorkspaceColorsTest, NamesAndPairs) {
         EXPECT_EQ(WorkspaceColors::color(name), WorkspaceColors::gray()) << name;
     }
     EXPECT_NE(WorkspaceColors::color("red"), WorkspaceColors::gray());
+}
+
+// A shortcut another program takes later does nothing: the row and its recorder no longer show it,
+// while the stored workspace keeps it; a newly recorded one shows again.
+TEST_F(WorkspaceRowModelTest, AShortcutTakenByAnotherProgramIsNotShown) {
+    Workspace w = sample();
+    ASSERT_TRUE(store.save(w));
+    auto row = makeRow(stored(w.id));
+    WorkspaceEditor editor(store, hotkeys);
+    editor.connectRow(row.get());
+    row->recorder()->toggleRecording();
+    row->recorder()->handleKeyEvent(40, GlobalKeyShortcut::commandFlag);
+    ASSERT_EQ(row->shortcutText(), "⌘K");
+    QSignalSpy rowChanges(row.get(), &WorkspaceRowModel::shortcutChanged);
+
+    hotKeys().takeOver(40, GlobalKeyShortcut::commandFlag);
+    EXPECT_FALSE(row->hasShortcut());
+    EXPECT_EQ(row->shortcutText(), "");
+    EXPECT_FALSE(row->recorder()->hasShortcut());
+    EXPECT_FALSE(row->recorder()->showsRemoveButton());
+    EXPECT_EQ(rowChanges.size(), 1);
+    row->setWorkspace(stored(w.id));
+    EXPECT_EQ(row->shortcutText(), "");
+    EXPECT_EQ(stored(w.id).globalShortcut->displayString, "⌘K");
+
+    row->recorder()->toggleRecording();
+    row->recorder()->handleKeyEvent(38, GlobalKeyShortcut::commandFlag);
+    EXPECT_EQ(row->shortcutText(), "⌘J");
+    EXPECT_EQ(stored(w.id).globalShortcut->displayString, "⌘J");
 }

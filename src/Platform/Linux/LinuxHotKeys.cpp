@@ -202,11 +202,21 @@ void LinuxHotKeys::regrabAll() {
         ungrab(held);
     }
     m_map = readKeyboardMap();
-    for (Grab& held : m_grabs) {
+    // A combination another program took meanwhile, or one no key of the new map types, is no
+    // longer held: it is dropped and reported, never kept as a dead registration.
+    QList<HotKeyID> gone;
+    for (qsizetype i = 0; i < m_grabs.size();) {
+        Grab& held = m_grabs[i];
         held.keycodes = m_map.keycodesOf(held.keysym);
-        if (!grab(held.keycodes, held.modifiers)) {
-            held.keycodes.clear(); // another program took it meanwhile
+        if (held.keycodes.isEmpty() || !grab(held.keycodes, held.modifiers)) {
+            gone.append(held.id);
+            m_grabs.removeAt(i);
+            continue;
         }
+        ++i;
     }
     m_connection->flush();
+    for (const HotKeyID& id : gone) {
+        emit lost(id.signature, id.id);
+    }
 }

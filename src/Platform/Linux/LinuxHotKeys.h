@@ -13,7 +13,7 @@
 // grabbed on every key of the current keyboard map that types it, once for each state of Caps Lock
 // and Num Lock, so the shortcut works whichever of them is on. A combination another program has
 // grabbed already is refused by the server, and nothing of it is kept. The grabs follow the
-// keyboard map when the layout changes.
+// keyboard map when the layout changes; one that cannot be made again then is reported lost.
 class LinuxHotKeys : public HotKeys {
     Q_OBJECT
 public:

@@ -47,6 +47,21 @@ bool SimulatedHotKeys::press(quint32 keyCode, quint32 modifiers) {
     return false;
 }
 
+void SimulatedHotKeys::takeOver(quint32 keyCode, quint32 modifiers) {
+    setHeldElsewhere(keyCode, modifiers, true);
+    QList<HotKeyID> gone;
+    m_registrations.removeIf([&](const Registration& r) {
+        const bool taken = r.keyCode == keyCode && r.modifiers == modifiers;
+        if (taken) {
+            gone.append(r.id);
+        }
+        return taken;
+    });
+    for (const HotKeyID& id : gone) {
+        emit lost(id.signature, id.id);
+    }
+}
+
 void SimulatedHotKeys::setHeldElsewhere(quint32 keyCode, quint32 modifiers, bool held) {
     if (held) {
         m_heldElsewhere.insert(combination(keyCode, modifiers));

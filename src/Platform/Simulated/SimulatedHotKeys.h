@@ -30,6 +30,9 @@ public:
     // Another program takes or lets go of a combination; while it holds one, registering that
     // combination is refused and pressing it reaches no registration here.
     void setHeldElsewhere(quint32 keyCode, quint32 modifiers, bool held);
+    // Another program takes a combination this one holds (as when the keyboard map changes): the
+    // registration is dropped and reported lost.
+    void takeOver(quint32 keyCode, quint32 modifiers);
     // Every registration is answered with status instead (registered: the normal behaviour).
     void setForcedStatus(Status status) { m_forcedStatus = status; }
     void setKeyName(quint32 keyCode, const QString& name) { m_keyNames.insert(keyCode, name); }

@@ -1,5 +1,6 @@
 #include "Services/Coordination/GlobalHotkeyManager.h"
 
+#include "Platform/Diagnostics.h"
 #include "Platform/Platform.h"
 
 GlobalHotkeyManager::GlobalHotkeyManager(std::shared_ptr<HotKeys> hotKeys, QObject* parent)
@@ -7,6 +8,7 @@ GlobalHotkeyManager::GlobalHotkeyManager(std::shared_ptr<HotKeys> hotKeys, QObje
     , m_hotKeys(std::move(hotKeys)) {
     if (m_hotKeys) {
         connect(m_hotKeys.get(), &HotKeys::pressed, this, &GlobalHotkeyManager::handlePressed);
+        connect(m_hotKeys.get(), &HotKeys::lost, this, &GlobalHotkeyManager::handleLost);
     }
 }
 
@@ -25,8 +27,9 @@ bool GlobalHotkeyManager::registerShortcut(const GlobalKeyShortcut& shortcut, co
         return false;
     }
     const std::optional<GlobalKeyShortcut> previous = registeredShortcut(workspaceID);
-    unregister(workspaceID);
+    dropRegistration(workspaceID);
     if (tryRegister(shortcut, workspaceID)) {
+        forgetLost(workspaceID);
         return true;
     }
     // Refused by the system: a workspace must not lose the hot key it had over a failed change.
@@ -49,6 +52,11 @@ bool GlobalHotkeyManager::tryRegister(const GlobalKeyShortcut& shortcut, const Q
 }
 
 void GlobalHotkeyManager::unregister(const QUuid& workspaceID) {
+    dropRegistration(workspaceID);
+    forgetLost(workspaceID);
+}
+
+void GlobalHotkeyManager::dropRegistration(const QUuid& workspaceID) {
     const auto it = m_registeredHotkeys.find(workspaceID);
     if (it == m_registeredHotkeys.end()) {
         return;
@@ -73,8 +81,11 @@ std::optional<QUuid> GlobalHotkeyManager::isShortcutTaken(const GlobalKeyShortcu
 
 void GlobalHotkeyManager::registerAll(const QList<Workspace>& workspaces) {
     for (const Workspace& workspace : workspaces) {
-        if (workspace.globalShortcut) {
-            registerShortcut(*workspace.globalShortcut, workspace.id);
+        if (workspace.globalShortcut && !registerShortcut(*workspace.globalShortcut, workspace.id)) {
+            markLost(workspace.id, *workspace.globalShortcut, QStringLiteral("registerAll"),
+                     isShortcutTaken(*workspace.globalShortcut, workspace.id)
+                         ? QStringLiteral("another workspace has its keys")
+                         : QStringLiteral("the system refused its keys"));
         }
     }
 }
@@ -82,6 +93,44 @@ void GlobalHotkeyManager::registerAll(const QList<Workspace>& workspaces) {
 std::optional<GlobalKeyShortcut> GlobalHotkeyManager::registeredShortcut(const QUuid& workspaceID) const {
     const auto it = m_registeredHotkeys.find(workspaceID);
     return it == m_registeredHotkeys.end() ? std::nullopt : std::optional(it->second.shortcut);
+}
+
+std::optional<GlobalKeyShortcut> GlobalHotkeyManager::lostShortcut(const QUuid& workspaceID) const {
+    const auto it = m_lostShortcuts.constFind(workspaceID);
+    return it == m_lostShortcuts.cend() ? std::nullopt : std::optional(*it);
+}
+
+void GlobalHotkeyManager::handleLost(quint32 /*signature*/, quint32 id) {
+    const auto it = m_hotkeyIDToWorkspace.constFind(id);
+    if (it == m_hotkeyIDToWorkspace.cend()) {
+        return;
+    }
+    const QUuid workspaceID = *it;
+    const std::optional<GlobalKeyShortcut> shortcut = registeredShortcut(workspaceID);
+    // The desktop holds nothing any more; the registration goes as a refused one would.
+    m_registeredHotkeys.erase(workspaceID);
+    m_hotkeyIDToWorkspace.removeIf([&](const auto& entry) { return entry.value() == workspaceID; });
+    if (shortcut) {
+        markLost(workspaceID, *shortcut, QStringLiteral("keyboardMapChanged"),
+                 QStringLiteral("another program took its keys"));
+    }
+}
+
+void GlobalHotkeyManager::markLost(const QUuid& workspaceID, const GlobalKeyShortcut& shortcut,
+                                   const QString& when, const QString& why) {
+    m_lostShortcuts.insert(workspaceID, shortcut);
+    Diagnostics::print(QStringLiteral("[GlobalHotkeyManager.") + when + QStringLiteral("] The shortcut ") +
+                       shortcut.displayString + QStringLiteral(" of workspace ") +
+                       workspaceID.toString(QUuid::WithoutBraces).toUpper() +
+                       QStringLiteral(" is not held (") + why +
+                       QStringLiteral("): it does nothing until it is assigned again"));
+    emit lostShortcutChanged(workspaceID);
+}
+
+void GlobalHotkeyManager::forgetLost(const QUuid& workspaceID) {
+    if (m_lostShortcuts.remove(workspaceID) > 0) {
+        emit lostShortcutChanged(workspaceID);
+    }
 }
 
 void GlobalHotkeyManager::handlePressed(quint32 /*signature*/, quint32 id) {

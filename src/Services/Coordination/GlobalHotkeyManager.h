@@ -18,7 +18,10 @@
 // one callback with the workspace's id. The one owner of the hot-key registrations: at most one
 // per workspace, each under its own id (signature "ORDL", numbers from 1, never reused). Two
 // shortcuts are the same hot key when key code and modifiers agree; the display text is only how
-// the recorder wrote them. Prints and logs nothing; callers learn only the answers. Main thread.
+// the recorder wrote them. A workspace's shortcut that cannot be held (refused at start-up, or
+// taken by another program when the keyboard map changed) is dropped, kept as lost until the
+// workspace is given a shortcut again, announced and printed, so that no view shows a shortcut
+// that does nothing. Main thread.
 class GlobalHotkeyManager : public QObject {
     Q_OBJECT
 public:
@@ -38,7 +41,7 @@ public:
     // another workspace holds the same keys (nothing changes) or the system refuses them (the
     // workspace keeps its previous hot key when that can be registered again).
     bool registerShortcut(const GlobalKeyShortcut& shortcut, const QUuid& workspaceID);
-    // Drops the workspace's hot key, if it has one.
+    // Drops the workspace's hot key, if it has one, and forgets a lost one.
     void unregister(const QUuid& workspaceID);
     // The other workspace that holds a hot key on the same keys, ignoring excluding.
     std::optional<QUuid> isShortcutTaken(const GlobalKeyShortcut& shortcut, const QUuid& excluding) const;
@@ -52,6 +55,12 @@ public:
     std::optional<GlobalKeyShortcut> registeredShortcut(const QUuid& workspaceID) const;
     // The id the next registration attempt will use.
     quint32 nextHotkeyID() const { return m_nextHotkeyID; }
+    // The workspace's shortcut that could not be held, until it is given one again.
+    std::optional<GlobalKeyShortcut> lostShortcut(const QUuid& workspaceID) const;
+
+signals:
+    // The workspace's shortcut was lost, or a lost one was replaced or removed.
+    void lostShortcutChanged(const QUuid& workspaceID);
 
 private:
     struct Registration {
@@ -61,7 +70,12 @@ private:
 
     static bool sameKeys(const GlobalKeyShortcut& a, const GlobalKeyShortcut& b);
     bool tryRegister(const GlobalKeyShortcut& shortcut, const QUuid& workspaceID);
+    void dropRegistration(const QUuid& workspaceID);
     void handlePressed(quint32 signature, quint32 id);
+    void handleLost(quint32 signature, quint32 id);
+    void markLost(const QUuid& workspaceID, const GlobalKeyShortcut& shortcut, const QString& when,
+                  const QString& why);
+    void forgetLost(const QUuid& workspaceID);
 
     std::shared_ptr<HotKeys> m_hotKeys;
     // Ordered by id so that look-ups through the list are stable.
@@ -69,4 +83,5 @@ private:
     Callback m_onHotkeyTriggered;
     quint32 m_nextHotkeyID = 1;
     QHash<quint32, QUuid> m_hotkeyIDToWorkspace;
+    QHash<QUuid, GlobalKeyShortcut> m_lostShortcuts;
 };

@@ -66,4 +66,53 @@ TEST_F(LinuxHotKeysTest, ACombinationAnotherProgramHoldsIsRefused) {
     }));
 }
 
+// A keycode the keyboard map leaves without a symbol; 0 when there is none.
+int freeKeycode() {
+    QProcess xmodmap;
+    xmodmap.start(QStringLiteral("xmodmap"), {QStringLiteral("-pke")});
+    xmodmap.waitForFinished();
+    for (const QByteArray& line : xmodmap.readAllStandardOutput().split('\n')) {
+        // "keycode 200 =" with nothing after it.
+        if (line.startsWith("keycode") && line.trimmed().endsWith('=')) {
+            return line.mid(7).trimmed().split(' ').value(0).toInt();
+        }
+    }
+    return 0;
+}
+
+void mapKeycode(int keycode, const QString& keysyms) {
+    EXPECT_EQ(QProcess::execute(QStringLiteral("xmodmap"),
+                                {QStringLiteral("-e"), QStringLiteral("keycode ") + QString::number(keycode) +
+                                                           QStringLiteral(" = ") + keysyms}),
+              0);
+}
+
+// After a change of the keyboard map every shortcut is grabbed again: one that another program
+// took meanwhile (here on the key the new map gives to K as well) is reported lost, not kept.
+TEST_F(LinuxHotKeysTest, AShortcutTakenWhileTheMapChangesIsReportedLost) {
+    const int spare = freeKeycode();
+    ASSERT_NE(spare, 0);
+    LinuxHotKeys hotKeys(connection);
+    QList<quint32> lost;
+    QObject::connect(&hotKeys, &HotKeys::lost, [&lost](quint32, quint32 id) { lost << id; });
+    ASSERT_EQ(hotKeys.registerHotKey(kK, kControlOption, {kSignature, 1}), HotKeys::Status::registered);
+    ASSERT_EQ(hotKeys.registerHotKey(kJ, kControlOption, {kSignature, 2}), HotKeys::Status::registered);
+    // Another program grabs Ctrl+Alt on the spare key (F20 for now), which then types K too.
+    mapKeycode(spare, QStringLiteral("F20"));
+    ASSERT_TRUE(
+        waitUntil([&] { return grabInAnotherClient(0xffd1, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1); }));
+    mapKeycode(spare, QStringLiteral("k K"));
+    const bool reported = waitUntil([&] { return !lost.isEmpty(); });
+    mapKeycode(spare, QString());
+    letOtherClientGo();
+    ASSERT_TRUE(reported);
+    EXPECT_EQ(lost, QList<quint32>{1});
+    // The other shortcut still works; the lost one is no registration any more.
+    QList<quint32> pressed;
+    QObject::connect(&hotKeys, &HotKeys::pressed, [&pressed](quint32, quint32 id) { pressed << id; });
+    press(QStringLiteral("ctrl+alt+j"));
+    EXPECT_TRUE(waitUntil([&] { return pressed == QList<quint32>{2}; }));
+    EXPECT_FALSE(hotKeys.unregisterHotKey({kSignature, 1}));
+}
+
 } // namespace

@@ -1,6 +1,9 @@
 #include "Services/Coordination/GlobalHotkeyManager.h"
 #include "Platform/Simulated/SimulatedHotKeys.h"
+#include "Support/DiagnosticsCapture.h"
 #include "Support/QtPrinters.h"
+
+#include <QSignalSpy>
 
 #include <QCoreApplication>
 
@@ -112,6 +115,50 @@ TEST_F(GlobalHotkeyManagerTest, RegisterAllTakesTheWorkspacesWithShortcutsInOrde
     emit keys->pressed(GlobalHotkeyManager::hotKeySignature, 7);
     QCoreApplication::sendPostedEvents();
     EXPECT_TRUE(triggered.isEmpty());
+}
+
+// A hot key another program takes later (when the keyboard map changes) goes the way of a refused
+// one: the manager drops it, keeps it as lost, says so, and forgets it once the workspace has a
+// shortcut again. A shortcut refused at start-up is lost the same way.
+TEST_F(GlobalHotkeyManagerTest, AHotKeyTakenLaterIsDroppedAndSaidSo) {
+    DiagnosticsCapture diagnostics;
+    QSignalSpy changes(&manager, &GlobalHotkeyManager::lostShortcutChanged);
+    ASSERT_TRUE(manager.registerShortcut(shortcut(40, kCmd), a));
+    ASSERT_TRUE(manager.registerShortcut(shortcut(41, kCmdShift, "⌘⇧J"), b));
+    keys->takeOver(40, kCmd);
+    EXPECT_EQ(manager.registeredShortcut(a), std::nullopt);
+    EXPECT_EQ(manager.lostShortcut(a), shortcut(40, kCmd));
+    EXPECT_EQ(manager.registeredShortcut(b), shortcut(41, kCmdShift, "⌘⇧J"));
+    EXPECT_EQ(manager.lostShortcut(b), std::nullopt);
+    EXPECT_EQ(diagnostics.lines(),
+              QStringList{"[GlobalHotkeyManager.keyboardMapChanged] The shortcut ⌘K of workspace " +
+                          a.toString(QUuid::WithoutBraces).toUpper() +
+                          " is not held (another program took its keys): it does nothing until it is "
+                          "assigned again"});
+    ASSERT_EQ(changes.size(), 1);
+    EXPECT_EQ(changes[0][0].value<QUuid>(), a);
+    EXPECT_FALSE(press(40, kCmd));
+    EXPECT_TRUE(triggered.isEmpty());
+
+    // Still held elsewhere: a new attempt fails and the loss stands; once free, it is forgotten.
+    EXPECT_FALSE(manager.registerShortcut(shortcut(40, kCmd), a));
+    EXPECT_EQ(manager.lostShortcut(a), shortcut(40, kCmd));
+    keys->setHeldElsewhere(40, kCmd, false);
+    EXPECT_TRUE(manager.registerShortcut(shortcut(40, kCmd), a));
+    EXPECT_EQ(manager.lostShortcut(a), std::nullopt);
+    EXPECT_EQ(changes.size(), 2);
+
+    // Refused at start-up.
+    keys->setHeldElsewhere(12, kCmd, true);
+    Workspace refused;
+    refused.id = QUuid::createUuid();
+    refused.globalShortcut = shortcut(12, kCmd, "⌘Q");
+    manager.registerAll({refused});
+    EXPECT_EQ(manager.lostShortcut(refused.id), shortcut(12, kCmd, "⌘Q"));
+    EXPECT_TRUE(diagnostics.lines().last().startsWith("[GlobalHotkeyManager.registerAll] The shortcut ⌘Q"));
+    EXPECT_TRUE(diagnostics.lines().last().contains("(the system refused its keys)"));
+    manager.unregister(refused.id);
+    EXPECT_EQ(manager.lostShortcut(refused.id), std::nullopt);
 }
 
 } // namespace
