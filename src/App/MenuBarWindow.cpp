@@ -40,14 +40,36 @@ MenuBarWindow::MenuBarWindow(AppRootModel& root, PopoverModel& popover, std::sha
             toggle();
         }
     });
-    // Another application took the focus: the popup goes, unless one of Ordella's own alerts or
-    // panels is what has it.
-    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
-        if (state != Qt::ApplicationActive && isOpen() && DialogPrompts::openCount() == 0) {
-            close();
-            m_closedBySelf = true;
+    m_iconGeometry = [this] { return m_tray->isVisible() ? m_tray->geometry() : QRect(); };
+    m_workArea = [](const QRect& icon) {
+        QScreen* screen = icon.isValid() ? QGuiApplication::screenAt(icon.center()) : nullptr;
+        if (!screen) {
+            screen = QGuiApplication::primaryScreen();
         }
-    });
+        return screen ? screen->availableGeometry() : QRect();
+    };
+    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
+            &MenuBarWindow::applicationStateChanged);
+    connect(&m_popover, &PopoverModel::statusChanged, this, &MenuBarWindow::operationStateChanged);
+}
+
+void MenuBarWindow::applicationStateChanged(Qt::ApplicationState state) {
+    // Another application took the focus: the popup goes, unless one of Ordella's own alerts or
+    // panels is what has it, or an operation that moves other windows to the front runs.
+    if (state != Qt::ApplicationActive && isOpen() && DialogPrompts::openCount() == 0 &&
+        !m_popover.isProcessing()) {
+        close();
+        m_closedBySelf = true;
+    }
+}
+
+void MenuBarWindow::operationStateChanged() {
+    const bool processing = m_popover.isProcessing();
+    if (m_wasProcessing && !processing && isOpen() && !m_window->isActive()) {
+        m_window->raise();
+        m_window->requestActivate();
+    }
+    m_wasProcessing = processing;
 }
 
 void MenuBarWindow::prepare() {
@@ -108,18 +130,17 @@ bool MenuBarWindow::isOpen() const {
 }
 
 void MenuBarWindow::fitToView() {
+    place();
+}
+
+void MenuBarWindow::place() {
     if (!m_root) {
         return;
     }
+    const QRect icon = m_iconGeometry ? m_iconGeometry() : QRect();
+    const QRect available = m_workArea ? m_workArea(icon) : QRect();
     const QSize size(qCeil(m_root->implicitWidth()), qCeil(m_root->implicitHeight()));
-    QRect geometry = m_window->geometry();
-    if (m_window->screen()) {
-        geometry.setHeight(
-            std::min(size.height(), m_window->screen()->availableGeometry().height() - 2 * screenMargin));
-    } else {
-        geometry.setHeight(size.height());
-    }
-    geometry.setWidth(size.width());
+    const QRect geometry = available.isValid() ? placement(icon, available, size) : QRect(QPoint(), size);
     m_window->setGeometry(geometry);
     m_root->setSize(geometry.size());
 }
@@ -144,16 +165,7 @@ void MenuBarWindow::open() {
     if (!m_root) {
         return;
     }
-    const QRect icon = m_tray->isVisible() ? m_tray->geometry() : QRect();
-    QScreen* screen = icon.isValid() ? QGuiApplication::screenAt(icon.center()) : nullptr;
-    if (!screen) {
-        screen = QGuiApplication::primaryScreen();
-    }
-    const QSize size(qCeil(m_root->implicitWidth()), qCeil(m_root->implicitHeight()));
-    const QRect geometry =
-        screen ? placement(icon, screen->availableGeometry(), size) : QRect(QPoint(), size);
-    m_window->setGeometry(geometry);
-    m_root->setSize(geometry.size());
+    place();
     m_closedBySelf = false;
     m_window->show();
     m_window->raise();

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QRect>
 
+#include <functional>
 #include <memory>
 
 class AppRootModel;
@@ -19,7 +20,11 @@ class QSystemTrayIcon;
 // Ordella's place on the desktop: an icon in the system tray and, on its click, the menu-bar
 // window - a frameless popup next to the icon showing the root view (onboarding or the workspace
 // list) - that closes when Ordella loses the focus to another application or on a second click. Without a
-// tray the window opens in the top-right corner of the screen.
+// tray the window opens in the top-right corner of the screen. Whenever its size changes (the
+// list grows or shrinks) it is placed again against the icon and the screen's work area. While an
+// operation runs (a restore activates other applications' windows) losing the focus does not close
+// it; when the operation ends it takes the focus back, so the result shows and a click elsewhere
+// closes it as usual.
 class MenuBarWindow : public QObject {
     Q_OBJECT
 public:
@@ -45,6 +50,16 @@ public:
     // Shows the tray icon; false when the desktop has no tray.
     bool showTrayIcon();
 
+    // Where the tray icon is (empty without one) and the usable area of the screen it is on; tests
+    // put the icon anywhere.
+    using IconGeometry = std::function<QRect()>;
+    using WorkArea = std::function<QRect(const QRect& iconGeometry)>;
+    void setIconGeometry(IconGeometry iconGeometry) { m_iconGeometry = std::move(iconGeometry); }
+    void setWorkArea(WorkArea workArea) { m_workArea = std::move(workArea); }
+
+    // Another application took the focus (or Ordella got it back).
+    void applicationStateChanged(Qt::ApplicationState state);
+
     // Where the window goes for an icon at iconGeometry (empty without a tray) on a screen whose
     // usable area is available: centred under the icon (above it at the bottom of the screen),
     // inside the screen, at most as high as the screen.
@@ -61,6 +76,9 @@ signals:
 
 private:
     void fitToView();
+    // Sizes the window to its view and places it against the icon.
+    void place();
+    void operationStateChanged();
 
     AppRootModel& m_appRoot;
     PopoverModel& m_popover;
@@ -72,4 +90,7 @@ private:
     std::unique_ptr<QMenu> m_menu;
     Clock::TimePoint m_closedAt{};
     bool m_closedBySelf = false;
+    bool m_wasProcessing = false;
+    IconGeometry m_iconGeometry;
+    WorkArea m_workArea;
 };

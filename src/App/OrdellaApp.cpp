@@ -4,6 +4,7 @@
 #include "App/MenuBarWindow.h"
 #include "App/SingleInstance.h"
 #include "App/WorkspaceAppDelegate.h"
+#include "Platform/Clock.h"
 #include "Platform/Linux/LinuxPlatform.h"
 #include "Platform/Linux/LinuxProcess.h"
 #include "Platform/Platform.h"
@@ -75,8 +76,20 @@ QCoro::Task<std::optional<int>> OrdellaApp::start() {
         co_return 1;
     }
     if (!listening) {
-        printLine(stderr, QStringLiteral("Ordella is already starting."));
-        co_return 1;
+        // Another start got there first: once it listens, it takes this one's request.
+        std::optional<QByteArray> answer;
+        const Clock::TimePoint deadline = Platform::current().clock->now() + handOverTimeout;
+        while (self && !answer && Platform::current().clock->now() < deadline) {
+            co_await Platform::current().clock->sleep(handOverPoll);
+            answer = co_await SingleInstance::send(serverName, m_options.request);
+        }
+        if (!answer) {
+            printLine(stderr, QStringLiteral("Ordella is already starting."));
+            co_return 1;
+        }
+        const auto [ok, output] = InstanceCommands::readReply(*answer);
+        printLine(ok ? stdout : stderr, output);
+        co_return ok ? 0 : 1;
     }
     installPlatform();
     startServices();

@@ -8,6 +8,7 @@
 
 #include <qcoro/qcorotask.h>
 
+#include <chrono>
 #include <memory>
 
 class AppRootModel;
@@ -29,6 +30,10 @@ public:
     // How long after start-up the first update check is made and the menu-bar window's views
     // are made (unless needed before).
     static constexpr std::chrono::milliseconds finishStartDelay{1000};
+    // A start that finds another one starting waits this long, asking every handOverPoll, for it
+    // to listen and take the request.
+    static constexpr std::chrono::seconds handOverTimeout{10};
+    static constexpr std::chrono::milliseconds handOverPoll{100};
 
     explicit OrdellaApp(InstanceCommands::Parsed options, QObject* parent = nullptr);
     ~OrdellaApp() override;

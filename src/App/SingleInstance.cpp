@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QLockFile>
 #include <QPointer>
 #include <QStandardPaths>
 
@@ -69,6 +70,18 @@ QCoro::Task<bool> SingleInstance::listen(Clock& clock, std::optional<qint64> rep
     }
     if (!self) {
         co_return false;
+    }
+    // Two starts at the same moment both find no instance: the lock lets one of them listen. It
+    // is held for the life of the instance; one left by a process that has ended is taken over.
+    m_lock = std::make_unique<QLockFile>(m_serverName + QStringLiteral(".lock"));
+    m_lock->setStaleLockTime(0);
+    if (!m_lock->tryLock(0)) {
+        m_lock.reset();
+        // The copy being replaced may still hold it when its time is up: the name is taken over
+        // all the same, as before.
+        if (!replacesPid) {
+            co_return false;
+        }
     }
     QLocalServer::removeServer(m_serverName);
     co_return m_server->listen(m_serverName);

@@ -8,11 +8,13 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class Clock;
 class QLocalServer;
 class QLocalSocket;
+class QLockFile;
 
 // Keeps Ordella to one running instance per user and desktop: the first instance listens on a
 // local socket in the user's runtime folder; a later start sends it one request (a line of text)
@@ -38,8 +40,8 @@ public:
 
     // Becomes the running instance. With replacesPid, first waits on clock until that process has
     // ended (at most replacedProcessTimeout) and then takes the name over. Without it, answers
-    // false when another instance answers on the name; a name left behind by an instance that is
-    // gone is taken over.
+    // false when another instance answers on the name or holds its lock (it is starting); a name
+    // left behind by an instance that is gone is taken over.
     QCoro::Task<bool> listen(Clock& clock, std::optional<qint64> replacesPid, ProcessAlive isAlive);
     bool isListening() const;
     // Answers the requests of later starts, one at a time per connection.
@@ -54,5 +56,7 @@ private:
 
     QString m_serverName;
     QLocalServer* m_server;
+    // "<name>.lock", held while this is the instance.
+    std::unique_ptr<QLockFile> m_lock;
     Handler m_handler;
 };

@@ -23,7 +23,8 @@ public:
         quint32 keysym;
         // The character the key types on a US layout without modifiers; empty for special keys.
         QString character;
-        // The fixed name shown for the key ("↵", "F5"); empty for keys named by their character.
+        // The name a Linux user reads for the key ("Return", "F5"); empty for keys named by their
+        // character.
         QString name;
     };
 

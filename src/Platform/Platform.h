@@ -14,6 +14,7 @@ class LoginItems;
 class ScreenCapture;
 class SystemInfo;
 class Prompts;
+class InstalledApplications;
 
 // The desktop services the system runs on, one instance of each port. The process has one
 // current Platform, installed at start-up; tests install a simulated one. Process-wide services
@@ -31,6 +32,7 @@ struct Platform {
     std::shared_ptr<ScreenCapture> screenCapture;
     std::shared_ptr<SystemInfo> systemInfo;
     std::shared_ptr<Prompts> prompts;
+    std::shared_ptr<InstalledApplications> installedApplications;
 
     // The current platform. Before anything was installed it holds a real clock and nothing else.
     static Platform& current();

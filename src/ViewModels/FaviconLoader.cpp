@@ -113,7 +113,6 @@ void FaviconLoader::load(const QString& host) {
     }
     const std::optional<QUrl> request = requestURL(host);
     if (!request) {
-        m_entries.insert(host, Entry{State::Failed, QImage()});
         emit faviconChanged(host);
         return;
     }
@@ -147,6 +146,10 @@ QCoro::Task<void> FaviconLoader::fetch(QString host, QUrl request, quint64 gener
 }
 
 void FaviconLoader::finish(const QString& host, const QImage& image) {
-    m_entries.insert(host, Entry{image.isNull() ? State::Failed : State::Loaded, image});
+    if (image.isNull()) {
+        m_entries.remove(host);
+    } else {
+        m_entries.insert(host, Entry{State::Loaded, image});
+    }
     emit faviconChanged(host);
 }

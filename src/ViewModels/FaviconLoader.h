@@ -13,17 +13,18 @@
 class QNetworkAccessManager;
 
 // The site icons of browser tabs, fetched from a favicon web service by host name
-// ("<service>/s2/favicons?domain=<host>&sz=32") and kept in memory for the life of the process:
-// each host is asked for once, and every view of a page of that host shows the same icon. The
-// fetch never blocks: views show their globe until faviconChanged says the icon is there, and keep
-// it when none can be had.
+// ("<service>/s2/favicons?domain=<host>&sz=32"). An icon that arrived is kept in memory for the
+// life of the process, so every view of a page of that host shows it without asking again; a
+// failure is not remembered: faviconChanged tells the views waiting for it, which keep their globe,
+// and a view made later asks again. A host is asked for once at a time. The fetch never blocks.
 //
 // A tab's address is untrusted text. Only http and https pages with a host name are looked up;
 // files, local names and numeric addresses never leave the machine. Main thread only.
 class FaviconLoader : public QObject {
     Q_OBJECT
 public:
-    enum class State { NotRequested, Loading, Loaded, Failed };
+    // A host whose fetch failed is NotRequested again.
+    enum class State { NotRequested, Loading, Loaded };
 
     // The size asked of the service, in pixels, whatever size the icon is drawn at.
     static constexpr int requestedSize = 32;
@@ -53,11 +54,11 @@ public:
     State state(const QString& host) const;
     // The icon of host; a null image until it is loaded.
     QImage favicon(const QString& host) const;
-    // Starts the one fetch of host's icon, unless it was asked for before.
+    // Starts a fetch of host's icon, unless it is loaded or being fetched.
     void load(const QString& host);
 
 signals:
-    // host's icon arrived, or it failed for good.
+    // host's icon arrived, or its fetch failed.
     void faviconChanged(const QString& host);
 
 private:

@@ -547,7 +547,7 @@ void PopoverModel::showDuplicateShortcutAlert() {
 void PopoverModel::showAccessibilityRequiredAlert() {
     runAlert(QStringLiteral("Accessibility Permission Required"),
              QStringLiteral("Ordella needs Accessibility permission to capture window information. Please "
-                            "grant access in System Settings to create workspaces."),
+                            "grant access in your desktop's settings to create workspaces."),
              {QStringLiteral("Open Settings"), QStringLiteral("Cancel")}, true);
 }
 

@@ -1,5 +1,6 @@
 #include "ViewModels/PreferencesViewModel.h"
 
+#include "Platform/Platform.h"
 #include "Services/Storage/SettingsManager.h"
 #include "Services/Update/AutoUpdateManager.h"
 #include "ViewModels/AppCatalogue.h"
@@ -8,15 +9,12 @@
 #include <QVariantMap>
 
 PreferencesViewModel::PreferencesViewModel(WorkspaceStore& store, QObject* parent)
-    : PreferencesViewModel(store, SettingsManager::shared(), AutoUpdateManager::shared(),
-                           AppCatalogue::defaultFolders(), parent) {
+    : PreferencesViewModel(store, SettingsManager::shared(), AutoUpdateManager::shared(), parent) {
 }
 
 PreferencesViewModel::PreferencesViewModel(WorkspaceStore& store, SettingsManager& settings,
-                                           AutoUpdateManager& updater, QStringList applicationFolders,
-                                           QObject* parent)
+                                           AutoUpdateManager& updater, QObject* parent)
     : QObject(parent)
-    , m_applicationFolders(std::move(applicationFolders))
     , m_settings(new SettingsViewModel(settings, this))
     , m_exclusions(new AppExclusionPickerModel(settings, this))
     , m_permissions(new PermissionsModel(this))
@@ -140,7 +138,7 @@ void PreferencesViewModel::setCatalogue(const QList<AppInfo>& apps, bool isLoadi
 QCoro::Task<void> PreferencesViewModel::loadAvailableApps() {
     QPointer<PreferencesViewModel> self(this);
     setCatalogue(m_availableApps, true);
-    const QList<AppInfo> apps = co_await AppCatalogue::load(m_applicationFolders);
+    const QList<AppInfo> apps = co_await AppCatalogue::load(Platform::current().installedApplications);
     // Two scans may overlap when the window comes on screen twice; each publishes its own list.
     if (self) {
         self->setCatalogue(apps, false);

@@ -45,10 +45,10 @@ public:
     enum class Tab { general, appearance, data, support, about };
     Q_ENUM(Tab)
 
-    // The process's settings and updater, and the application folders of this desktop.
+    // The process's settings and updater; the installed applications come from the platform.
     explicit PreferencesViewModel(WorkspaceStore& store, QObject* parent = nullptr);
     PreferencesViewModel(WorkspaceStore& store, SettingsManager& settings, AutoUpdateManager& updater,
-                         QStringList applicationFolders, QObject* parent = nullptr);
+                         QObject* parent = nullptr);
     ~PreferencesViewModel() override;
 
     static QList<Tab> allTabs();
@@ -71,7 +71,8 @@ public:
     Q_INVOKABLE void appear();
     // The window left the screen: permissions are no longer followed.
     Q_INVOKABLE void disappear();
-    // Scans the application folders off the main thread and publishes the catalogue.
+    // Reads the installed applications (off the main thread where that takes time) and publishes
+    // the catalogue.
     QCoro::Task<void> loadAvailableApps();
 
     SettingsViewModel* settings() const { return m_settings; }
@@ -90,7 +91,6 @@ signals:
 private:
     void setCatalogue(const QList<AppInfo>& apps, bool isLoading);
 
-    QStringList m_applicationFolders;
     Tab m_selectedTab = Tab::general;
     bool m_animateIn = false;
     bool m_isLoadingApps = true;

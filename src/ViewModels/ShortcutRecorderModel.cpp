@@ -35,7 +35,10 @@ QString ShortcutRecorderModel::shortcutText() const {
     return shown ? shown->displayString : QString();
 }
 
-ShortcutRecorderModel::~ShortcutRecorderModel() = default;
+ShortcutRecorderModel::~ShortcutRecorderModel() {
+    // A recorder that goes away while recording puts the hot keys back.
+    stopRecording();
+}
 
 void ShortcutRecorderModel::setShortcut(const std::optional<GlobalKeyShortcut>& shortcut) {
     if (shortcut != m_shortcut) {
@@ -52,6 +55,9 @@ void ShortcutRecorderModel::toggleRecording() {
     }
     m_isRecording = true;
     setPressedModifiers(0);
+    // Ordella's own hot keys would take a chord another workspace holds before the recorder sees
+    // it: they are set aside while it records.
+    m_hotkeys.suspend();
     m_eventMonitor = std::make_unique<KeyEventMonitor>();
     connect(m_eventMonitor.get(), &KeyEventMonitor::keyPressed, this, &ShortcutRecorderModel::handleKeyEvent);
     connect(m_eventMonitor.get(), &KeyEventMonitor::modifiersChanged, this,
@@ -66,6 +72,7 @@ void ShortcutRecorderModel::stopRecording() {
     }
     m_isRecording = false;
     setPressedModifiers(0);
+    m_hotkeys.resume();
     // Destroyed later: the monitor may be in the middle of reporting the press that ends this.
     if (m_eventMonitor) {
         m_eventMonitor.release()->deleteLater();
@@ -90,6 +97,10 @@ void ShortcutRecorderModel::handleKeyEvent(std::optional<quint32> keyCode, quint
     if (!m_isRecording || !keyCode) {
         return;
     }
+    if (*keyCode == escapeKeyCode && modifiers == 0) {
+        stopRecording();
+        return;
+    }
     // Command, or any of Shift, Control and Option: a key without one is no shortcut.
     const quint32 held = modifiers & (GlobalKeyShortcut::commandFlag | GlobalKeyShortcut::shiftFlag |
                                       GlobalKeyShortcut::controlFlag | GlobalKeyShortcut::optionFlag);
@@ -108,25 +119,26 @@ void ShortcutRecorderModel::handleKeyEvent(std::optional<quint32> keyCode, quint
     stopRecording();
 }
 
-QString ShortcutRecorderModel::modifierSymbols(quint32 modifiers) {
+QString ShortcutRecorderModel::modifierNames(quint32 modifiers) {
+    // The order Qt and the desktops write them in, each followed by the "+" that joins the key.
     QString text;
     if (modifiers & GlobalKeyShortcut::commandFlag) {
-        text += QStringLiteral("⌘");
-    }
-    if (modifiers & GlobalKeyShortcut::optionFlag) {
-        text += QStringLiteral("⌥");
+        text += QStringLiteral("Super+");
     }
     if (modifiers & GlobalKeyShortcut::controlFlag) {
-        text += QStringLiteral("⌃");
+        text += QStringLiteral("Ctrl+");
+    }
+    if (modifiers & GlobalKeyShortcut::optionFlag) {
+        text += QStringLiteral("Alt+");
     }
     if (modifiers & GlobalKeyShortcut::shiftFlag) {
-        text += QStringLiteral("⇧");
+        text += QStringLiteral("Shift+");
     }
     return text;
 }
 
 QString ShortcutRecorderModel::createDisplayString(quint32 modifiers, quint32 keyCode) {
-    return modifierSymbols(modifiers) + keyCodeToString(keyCode);
+    return modifierNames(modifiers) + keyCodeToString(keyCode);
 }
 
 QString ShortcutRecorderModel::keyCodeToString(quint32 keyCode) {

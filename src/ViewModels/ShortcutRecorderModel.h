@@ -18,7 +18,8 @@ class KeyEventMonitor;
 // text), unless another workspace holds those keys or the system refuses them. It also removes a
 // shortcut. The shortcut it shows is the one its owner hands in (the workspace's); a recorded or
 // removed shortcut goes out through shortcutWritten, and every accepted key press through
-// shortcutAssigned.
+// shortcutAssigned. While it records, Ordella's own hot keys are set aside, so a chord another
+// workspace holds reaches the recorder (and is refused) instead of restoring that workspace.
 class ShortcutRecorderModel : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool isRecording READ isRecording NOTIFY isRecordingChanged)
@@ -28,6 +29,9 @@ class ShortcutRecorderModel : public QObject {
     Q_PROPERTY(bool showsRemoveButton READ showsRemoveButton NOTIFY stateChanged)
 
 public:
+    // The classic key code of Escape, which ends a recording when pressed alone.
+    static constexpr quint32 escapeKeyCode = 53;
+
     explicit ShortcutRecorderModel(QObject* parent = nullptr);
     explicit ShortcutRecorderModel(GlobalHotkeyManager& hotkeys, QObject* parent = nullptr);
     ~ShortcutRecorderModel() override;
@@ -43,13 +47,14 @@ public:
     bool hasShortcut() const { return shownShortcut().has_value(); }
     QString shortcutText() const;
     quint32 pressedModifiers() const { return m_pressedModifiers; }
-    // The symbols of the modifiers held while recording.
-    QString modifiersText() const { return modifierSymbols(m_pressedModifiers); }
+    // The names of the modifiers held while recording ("Ctrl+Alt+").
+    QString modifiersText() const { return modifierNames(m_pressedModifiers); }
     bool showsRemoveButton() const { return hasShortcut() && !m_isRecording; }
 
     // The recorder button: starts a recording, or ends the running one without a change.
     Q_INVOKABLE void toggleRecording();
-    // Ends a recording without a change (also when the recorder goes away).
+    // Ends a recording without a change (also when the recorder goes away, its window hides or
+    // loses the focus, or Escape is pressed alone).
     Q_INVOKABLE void stopRecording();
     // The remove button: writes no shortcut, then drops the workspace's hot key.
     Q_INVOKABLE void removeShortcut();
@@ -59,14 +64,15 @@ public:
     void handleKeyEvent(std::optional<quint32> keyCode, quint32 modifiers);
     void setPressedModifiers(quint32 modifiers);
 
-    // The modifier symbols in the order ⌘ ⌥ ⌃ ⇧, then the key's name.
+    // The keys as a Linux user reads them: the modifiers' names (Super for Command, Ctrl, Alt for
+    // Option, Shift), each followed by "+", then the key's name ("Ctrl+Alt+1").
     static QString createDisplayString(quint32 modifiers, quint32 keyCode);
     // The fixed name of a special key, else the upper-cased character of the keyboard layout,
     // else nothing.
     static QString keyCodeToString(quint32 keyCode);
     // What the key types on the current layout without modifiers; nothing when it types nothing.
     static std::optional<QString> keyCodeToCharacter(quint32 keyCode);
-    static QString modifierSymbols(quint32 modifiers);
+    static QString modifierNames(quint32 modifiers);
 
 signals:
     // The shortcut to store for the workspace: a recorded and registered one, or none when removed.

@@ -18,7 +18,7 @@ std::shared_ptr<SystemInfo> systemInfo() {
 QString environmentBlock() {
     const std::shared_ptr<SystemInfo> system = systemInfo();
     return QStringLiteral("ENVIRONMENT\nApp version: ") + SupportTabModel::version() +
-           QStringLiteral("\nmacOS version: ") + (system ? system->osVersion() : QString()) +
+           QStringLiteral("\nOS version: ") + (system ? system->osVersion() : QString()) +
            QStringLiteral("\nDevice model: ") + (system ? system->getDeviceModel() : QString());
 }
 

@@ -1,6 +1,7 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
+import QtQuick.Window
 import Ordella
 
 // The shortcut recorder: a button that records the next key combination, and a remove button
@@ -12,7 +13,12 @@ Row {
 
     spacing: 6
 
-    // Stopping when the recorder leaves the screen ends the recording without a change.
+    // A recording ends without a change when the recorder leaves the screen, and when its window
+    // hides or loses the focus (keys typed elsewhere, in the settings say, are not a shortcut).
+    readonly property bool windowActive: root.Window.active
+    readonly property bool windowVisible: root.Window.window !== null && root.Window.window.visible
+    onWindowActiveChanged: if (!root.windowActive) root.recorder.stopRecording()
+    onWindowVisibleChanged: if (!root.windowVisible) root.recorder.stopRecording()
     Component.onDestruction: root.recorder.stopRecording()
 
     PlainButton {
@@ -75,8 +81,9 @@ Row {
                 text: root.recorder.isRecording ? root.recorder.modifiersText
                       : root.recorder.hasShortcut ? root.recorder.shortcutText : "Assign Shortcut"
                 size: root.recorder.isRecording || root.recorder.hasShortcut ? 12 : 11
+                font.family: root.recorder.isRecording || root.recorder.hasShortcut ? Theme.monospaceFamily
+                                                                                    : Theme.fontFamily
                 font.weight: Font.Medium
-                font.letterSpacing: root.recorder.isRecording || root.recorder.hasShortcut ? 1 : 0
                 color: root.recorder.isRecording || root.recorder.hasShortcut ? Theme.primary : Theme.secondary
             }
             UiText {

@@ -222,11 +222,11 @@ Rectangle {
                     }
                 }
             }
-            Item {
-                Layout.fillWidth: true
-            }
+            // The status line takes the rest of the row; its pill sits at the right end.
             StatusIndicator {
                 objectName: "statusIndicator"
+                Layout.fillWidth: true
+                Layout.minimumWidth: 0
                 message: root.popover.statusMessage
                 shown: root.popover.statusVisible
                 isProcessing: root.popover.isProcessing

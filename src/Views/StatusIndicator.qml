@@ -6,7 +6,8 @@ import Ordella
 
 // The status line of the menu-bar window: a small pill with the current status text, its symbol
 // (turning while an operation runs) in the status colour and, after a restore that can be undone,
-// a Revert button. What it shows is decided by the window's model.
+// a Revert button. What it shows is decided by the window's model. The pill takes the room it is
+// given at most: a long text is shortened with an ellipsis, the symbol and Revert stay whole.
 Item {
     id: root
 
@@ -32,7 +33,7 @@ Item {
         anchors.verticalCenter: parent.verticalCenter
         implicitWidth: line.implicitWidth + 24
         implicitHeight: line.implicitHeight + 12
-        width: implicitWidth
+        width: Math.min(implicitWidth, root.width)
         height: implicitHeight
         visible: opacity > 0
         opacity: root.shown ? 1 : 0
@@ -78,10 +79,15 @@ Item {
 
         RowLayout {
             id: line
-            anchors.centerIn: parent
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.leftMargin: 12
+            anchors.rightMargin: 12
+            anchors.verticalCenter: parent.verticalCenter
             spacing: 8
 
             Item {
+                Layout.minimumWidth: 18
                 Layout.preferredWidth: 18
                 Layout.preferredHeight: 18
 
@@ -101,13 +107,15 @@ Item {
             }
             UiText {
                 objectName: "statusMessage"
-                Layout.maximumWidth: 240
+                Layout.fillWidth: true
+                Layout.minimumWidth: 0
                 text: root.message
                 size: 11
                 font.weight: Font.DemiBold
             }
             Rectangle {
                 visible: revert.visible
+                Layout.minimumWidth: 1
                 Layout.preferredWidth: 1
                 Layout.preferredHeight: 12
                 color: Theme.alpha(root.tint, 0.3)
@@ -116,6 +124,7 @@ Item {
                 id: revert
                 objectName: "revertButton"
                 visible: !root.isProcessing && root.showsRevert
+                Layout.minimumWidth: implicitWidth
                 implicitWidth: revertLabel.implicitWidth + 16
                 implicitHeight: revertLabel.implicitHeight + 8
                 onHoveredChanged: root.revertHovered = hovered

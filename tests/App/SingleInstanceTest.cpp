@@ -1,6 +1,9 @@
 #include "App/SingleInstance.h"
 #include "Support/TestPlatform.h"
 
+#include <QLocalServer>
+#include <QLockFile>
+#include <QSysInfo>
 #include <QTemporaryDir>
 
 #include <qcoro/qcorotask.h>
@@ -83,6 +86,34 @@ TEST_F(SingleInstanceTest, AnUpdatedCopyWaitsForTheCopyItReplaces) {
     SingleInstance next(name());
     ASSERT_TRUE(listen(next, 4242, [](qint64) { return true; }));
     EXPECT_GE(test.clock().now() - again, SingleInstance::replacedProcessTimeout);
+}
+
+TEST_F(SingleInstanceTest, OnlyTheStartThatHoldsTheLockListens) {
+    // Another start took the lock and is about to listen: this one must not remove its socket.
+    QLockFile other(name() + ".lock");
+    ASSERT_TRUE(other.tryLock(0));
+    SingleInstance late(name());
+    EXPECT_FALSE(listen(late));
+    EXPECT_FALSE(late.isListening());
+    other.unlock();
+
+    SingleInstance first(name());
+    ASSERT_TRUE(listen(first));
+    // While it runs, its lock keeps out a start that finds no answer on the name (it cannot
+    // reach it yet, say).
+    QLocalServer::removeServer(name());
+    SingleInstance second(name());
+    EXPECT_FALSE(listen(second));
+}
+
+TEST_F(SingleInstanceTest, ALockLeftByAnEndedProcessIsTakenOver) {
+    QFile stale(name() + ".lock");
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    // The lock file's form: pid, application name, host name.
+    stale.write("2147483000\nordella\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+    stale.close();
+    SingleInstance instance(name());
+    EXPECT_TRUE(listen(instance));
 }
 
 } // namespace

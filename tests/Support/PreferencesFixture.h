@@ -15,7 +15,8 @@
 
 // The settings window's model on the simulated desktop: login items, system information and screen
 // capture in place before the model reads them, a store in a fresh folder, the settings, an
-// updater that checks nowhere and an application folder of the test's own (empty at first).
+// updater that checks nowhere; the installed applications are the simulated desktop's (none at first)
+// and a folder of the test's own holds their files.
 class PreferencesFixture : public SimulatedDesktopFixture {
 protected:
     std::shared_ptr<SimulatedLoginItems> loginItems = std::make_shared<SimulatedLoginItems>();
@@ -32,5 +33,5 @@ protected:
     WorkspaceStore store{storage.path()};
     SettingsManager settings;
     AutoUpdateManager updater{AutoUpdateManager::Configuration{}};
-    PreferencesViewModel model{store, settings, updater, {apps.path()}};
+    PreferencesViewModel model{store, settings, updater};
 };

@@ -133,18 +133,20 @@ TEST_F(FaviconLoaderTest, AnswerDecidesWhetherThereIsAnIcon) {
         return Response::dropped();
     });
     EXPECT_EQ(load("https://status.example/"), FaviconLoader::State::Loaded);
-    EXPECT_EQ(load("https://text.example/"), FaviconLoader::State::Failed);
+    EXPECT_EQ(load("https://text.example/"), FaviconLoader::State::NotRequested);
     EXPECT_TRUE(loader.favicon("text.example").isNull());
-    EXPECT_EQ(load("https://huge.example/"), FaviconLoader::State::Failed);
-    EXPECT_EQ(load("https://gone.example/"), FaviconLoader::State::Failed);
+    EXPECT_EQ(load("https://huge.example/"), FaviconLoader::State::NotRequested);
+    EXPECT_EQ(load("https://gone.example/"), FaviconLoader::State::NotRequested);
     ASSERT_FALSE(diagnostics.lines().isEmpty());
     EXPECT_TRUE(
         diagnostics.lines().last().startsWith("[FaviconImage] Failed to load favicon for gone.example: "))
         << diagnostics.lines().last().toStdString();
-    // A failure is final for the process: the host is not asked again.
+    // A failure is not remembered: a view made later asks again, and gets the icon once the
+    // service answers.
+    server.route("/s2/favicons", [](const QString&) { return Response::ok(png(Qt::green)); });
     const qsizetype asked = server.requests().size();
-    EXPECT_EQ(load("https://gone.example/again"), FaviconLoader::State::Failed);
-    EXPECT_EQ(server.requests().size(), asked);
+    EXPECT_EQ(load("https://gone.example/again"), FaviconLoader::State::Loaded);
+    EXPECT_EQ(server.requests().size(), asked + 1);
 }
 
 TEST_F(FaviconLoaderTest, FileAndLocalTabsNeverReachTheService) {
@@ -161,6 +163,6 @@ TEST_F(FaviconLoaderTest, AnotherServiceForgetsTheIcons) {
     EXPECT_EQ(load("https://example.org/"), FaviconLoader::State::Loaded);
     loader.setServiceAddress(QUrl());
     EXPECT_EQ(loader.state("example.org"), FaviconLoader::State::NotRequested);
-    EXPECT_EQ(load("https://example.org/"), FaviconLoader::State::Failed);
+    EXPECT_EQ(load("https://example.org/"), FaviconLoader::State::NotRequested);
     EXPECT_EQ(server.requests().size(), 1);
 }

@@ -11,9 +11,11 @@ using Tab = PreferencesViewModel::Tab;
 class PreferencesViewModelTest : public PreferencesFixture {
 protected:
     PreferencesViewModelTest() {
-        QFile entry(apps.filePath("editor.desktop"));
-        entry.open(QIODevice::WriteOnly);
-        entry.write("[Desktop Entry]\nType=Application\nName=Editor\nIcon=accessories-text-editor\n");
+        SimulatedDesktop::InstalledApp editor;
+        editor.bundleIdentifier = "editor.desktop";
+        editor.name = "Editor";
+        editor.icon = "accessories-text-editor";
+        desktop().installApplication(editor);
     }
 };
 
@@ -36,8 +38,7 @@ TEST_F(PreferencesViewModelTest, FiveTabsInSidebarOrder) {
 TEST_F(PreferencesViewModelTest, AppearingFadesInAndScansTheApplications) {
     EXPECT_TRUE(model.isLoadingApps());
     EXPECT_FALSE(model.animateIn());
-    // The scan runs on a worker thread: virtual time waits for it.
-    clock().setRealWorkPending([&] { return model.isLoadingApps(); });
+    // The desktop answers later: the loading state shows meanwhile.
     model.appear();
     EXPECT_TRUE(model.animateIn());
     EXPECT_TRUE(model.exclusions()->isLoadingApps());

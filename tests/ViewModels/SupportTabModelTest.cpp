@@ -51,7 +51,7 @@ TEST_F(SupportTabModelTest, FeedbackAndBugReportMailsCarryTheEnvironment) {
     support.composeFeedbackEmail();
     EXPECT_EQ(lastMail().first, "Ordella Feedback (Version: 2.1.0, Build: 210)");
     EXPECT_EQ(lastMail().second, "[Your feedback here]\n\n\n\nENVIRONMENT\nApp version: 2.1.0\n"
-                                 "macOS version: Debian GNU/Linux 12 (bookworm)\nDevice model: ThinkPad X1");
+                                 "OS version: Debian GNU/Linux 12 (bookworm)\nDevice model: ThinkPad X1");
     system->version.reset();
     system->build.reset();
     support.composeBugReportEmail();
@@ -59,7 +59,7 @@ TEST_F(SupportTabModelTest, FeedbackAndBugReportMailsCarryTheEnvironment) {
     EXPECT_EQ(subject, "Ordella Bug Report (Version: Unknown, Build: Unknown)");
     EXPECT_TRUE(body.startsWith("DESCRIPTION\n[What happened? Please be as detailed as possible.]\n\n\n\n\n"
                                 "STEPS TO REPRODUCE\n1.\n2.\n3.\n\n\n\nADDITIONAL INFORMATION\n"));
-    EXPECT_TRUE(body.endsWith("App version: Unknown\nmacOS version: Debian GNU/Linux 12 (bookworm)\n"
+    EXPECT_TRUE(body.endsWith("App version: Unknown\nOS version: Debian GNU/Linux 12 (bookworm)\n"
                               "Device model: ThinkPad X1"));
     EXPECT_FALSE(body.contains("Build"));
     AboutTabModel about;
@@ -84,7 +84,7 @@ TEST_F(SupportTabModelTest, HostileTextsAreEncodedAndTheLinkStaysShort) {
             << c;
     }
     EXPECT_TRUE(
-        lastMail().second.contains("macOS version: Linux&subject=x?body=y#frag %41 \u00e9\U0001F600\r\n"));
+        lastMail().second.contains("OS version: Linux&subject=x?body=y#frag %41 \u00e9\U0001F600\r\n"));
 }
 
 TEST_F(SupportTabModelTest, TheLogGoesAsAnAttachmentOrByItsPath) {

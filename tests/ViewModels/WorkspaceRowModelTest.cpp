@@ -208,8 +208,8 @@ TEST_F(WorkspaceRowModelTest, EditsGoThroughTheStoreAndBackIntoTheRow) {
 
     row->recorder()->toggleRecording();
     row->recorder()->handleKeyEvent(40, GlobalKeyShortcut::commandFlag);
-    EXPECT_EQ(stored(w.id).globalShortcut->displayString, "⌘K");
-    EXPECT_EQ(row->shortcutText(), "⌘K");
+    EXPECT_EQ(stored(w.id).globalShortcut->displayString, "Super+K");
+    EXPECT_EQ(row->shortcutText(), "Super+K");
     row->recorder()->removeShortcut();
     EXPECT_FALSE(stored(w.id).globalShortcut);
     EXPECT_FALSE(hotkeys.registeredShortcut(w.id));
@@ -243,7 +243,7 @@ TEST_F(WorkspaceRowModelTest, AShortcutTakenByAnotherProgramIsNotShown) {
     editor.connectRow(row.get());
     row->recorder()->toggleRecording();
     row->recorder()->handleKeyEvent(40, GlobalKeyShortcut::commandFlag);
-    ASSERT_EQ(row->shortcutText(), "⌘K");
+    ASSERT_EQ(row->shortcutText(), "Super+K");
     QSignalSpy rowChanges(row.get(), &WorkspaceRowModel::shortcutChanged);
 
     hotKeys().takeOver(40, GlobalKeyShortcut::commandFlag);
@@ -254,10 +254,10 @@ TEST_F(WorkspaceRowModelTest, AShortcutTakenByAnotherProgramIsNotShown) {
     EXPECT_EQ(rowChanges.size(), 1);
     row->setWorkspace(stored(w.id));
     EXPECT_EQ(row->shortcutText(), "");
-    EXPECT_EQ(stored(w.id).globalShortcut->displayString, "⌘K");
+    EXPECT_EQ(stored(w.id).globalShortcut->displayString, "Super+K");
 
     row->recorder()->toggleRecording();
     row->recorder()->handleKeyEvent(38, GlobalKeyShortcut::commandFlag);
-    EXPECT_EQ(row->shortcutText(), "⌘J");
-    EXPECT_EQ(stored(w.id).globalShortcut->displayString, "⌘J");
+    EXPECT_EQ(row->shortcutText(), "Super+J");
+    EXPECT_EQ(stored(w.id).globalShortcut->displayString, "Super+J");
 }

@@ -5,6 +5,8 @@
 
 #include <QSignalSpy>
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 class PickersViewTest : public RowFixture {
@@ -108,4 +110,34 @@ TEST_F(PickersViewTest, RowOpensEachPickerBelowItsControl) {
     EXPECT_TRUE(row->showingDisplayPicker());
     EXPECT_TRUE(ui.isShown("displayRow"));
     ui.screenshots("WorkspaceRowView-displayPicker");
+}
+
+TEST_F(PickersViewTest, ASecondClickAnywhereOnThePickerLineClosesThePicker) {
+    auto row = makeRow(sample());
+    row->setExpanded(true);
+    ui.setMinimumSize(QSize(426, 780));
+    ui.show("WorkspaceRowView", {{"row", QVariant::fromValue(row.get())}}, 426);
+    struct Line {
+        const char* caption;
+        const char* pill;
+        std::function<bool()> showing;
+    };
+    for (const Line& line : {Line{"iconCaption", "iconPill", [&] { return row->showingIconPicker(); }},
+                             Line{"colorCaption", "colorPill", [&] { return row->showingColorPicker(); }}}) {
+        ui.click(line.caption);
+        EXPECT_TRUE(line.showing()) << line.caption;
+        ui.click(line.caption);
+        EXPECT_FALSE(line.showing()) << line.caption;
+        ui.click(line.pill);
+        EXPECT_TRUE(line.showing()) << line.pill;
+        ui.click(line.caption);
+        EXPECT_FALSE(line.showing()) << line.pill;
+    }
+    // The symbols of the icon pill sit on its middle line, as the colour pill's swatch does.
+    const QQuickItem* pill = ui.item("iconPill");
+    for (const char* name : {"iconPillSymbol", "iconPillChevron"}) {
+        const QQuickItem* symbol = ui.item(name);
+        EXPECT_NEAR(symbol->mapToItem(pill, QPointF(0, symbol->height() / 2)).y(), pill->height() / 2, 0.5)
+            << name;
+    }
 }

@@ -3,6 +3,7 @@
 #include "Services/Coordination/RestoreCoordinator.h"
 #include "Services/Coordination/RestoreStatusNotifier.h"
 #include "Services/Coordination/RevertStateManager.h"
+#include "Services/Coordination/WorkspaceRestoreStatus.h"
 #include "Services/Storage/JsonSettingsFormat.h"
 #include "Services/Storage/SettingsManager.h"
 #include "Support/RowFixture.h"
@@ -171,6 +172,64 @@ TEST_F(PopoverViewTest, EveryStatusLine) {
         EXPECT_EQ(status.isShown("revertButton"), c.revert && !c.processing) << c.name.toStdString();
         EXPECT_EQ(status.isShown("statusSpinner"), c.processing);
         status.screenshots("StatusIndicator-" + c.name);
+    }
+}
+
+TEST_F(PopoverViewTest, LongStatusesShortenTheirTextAndKeepRevertWholeInsideTheWindow) {
+    addWorkspaces(1);
+    show();
+    const auto failedApp = [](const QString& name) {
+        return AppRestoreResult{"org.example." + name, name, RestoreStatus::failed, "Not installed", {}};
+    };
+    RestoreReport partial;
+    partial.status = RestoreStatus::partiallyRestored;
+    partial.appResults = {failedApp("Mail"), failedApp("Calendar"), failedApp("Notes"), failedApp("Music")};
+    RestoreReport failed;
+    failed.status = RestoreStatus::failed;
+    failed.appResults = {{"org.example.Mail",
+                          "Mail",
+                          RestoreStatus::failed,
+                          "Mail could not be launched: the application is not installed",
+                          {}}};
+    struct Case {
+        QString name;
+        WorkspaceRestoreStatus status;
+        bool revert;
+    };
+    const QList<Case> cases{
+        {"partial-short",
+         WorkspaceRestoreStatus::result(
+             [&] {
+                 RestoreReport r = partial;
+                 r.appResults = {failedApp("Mail")};
+                 return r;
+             }(),
+             QString("revert-0")),
+         true},
+        {"partial-long", WorkspaceRestoreStatus::result(partial, QString("revert-1")), true},
+        {"failed-long", WorkspaceRestoreStatus::result(failed, std::nullopt), false},
+        {"reverting", WorkspaceRestoreStatus::revertingWorkspace(), false},
+    };
+    const QRectF window(0, 0, 450, height());
+    for (const Case& c : cases) {
+        model.handleRestoreStatusNotification(c.status);
+        ui.settle();
+        const QQuickItem* pill = ui.item("statusPill");
+        const QRectF pillRect = pill->mapRectToScene(QRectF(0, 0, pill->width(), pill->height()));
+        EXPECT_TRUE(window.contains(pillRect)) << c.name.toStdString();
+        EXPECT_EQ(ui.isShown("revertButton"), c.revert) << c.name.toStdString();
+        if (c.revert) {
+            const QQuickItem* revert = ui.item("revertButton");
+            const QRectF revertRect = revert->mapRectToScene(QRectF(0, 0, revert->width(), revert->height()));
+            EXPECT_TRUE(pillRect.contains(revertRect)) << c.name.toStdString();
+            EXPECT_GE(revert->width(), revert->implicitWidth()) << c.name.toStdString();
+        }
+        // The text gives way where the row has no room for all of it.
+        const auto* text = ui.item("statusMessage");
+        if (c.name.endsWith("long")) {
+            EXPECT_TRUE(text->property("truncated").toBool()) << c.name.toStdString();
+        }
+        ui.screenshots("PopoverView-status-" + c.name);
     }
 }
 

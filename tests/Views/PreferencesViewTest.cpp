@@ -23,8 +23,8 @@ struct SampleApp {
     char16_t glyph;
 };
 
-// Desktop entries with icons of their own, drawn as the desktop's applications would be.
-void writeApps(const QString& folder) {
+// Installed applications with icons of their own, drawn as the desktop's applications would be.
+void installApps(SimulatedDesktop& desktop, const QString& folder) {
     const SampleApp apps[] = {
         {"org.gnome.Music.desktop", "Music", "#ff5f6d", "#e0245e", 0xe405},
         {"org.gnome.Terminal.desktop", "Terminal", "#4a4a52", "#1c1c20", 0xeb8e},
@@ -47,17 +47,18 @@ void writeApps(const QString& folder) {
                 "text-anchor='middle'>%3</text></svg>")
                 .arg(app.from, app.to, QString(QChar(app.glyph)))
                 .toUtf8());
-        QFile entry(folder + "/" + app.id);
-        entry.open(QIODevice::WriteOnly);
-        entry.write("[Desktop Entry]\nType=Application\nName=" + QByteArray(app.name) +
-                    "\nIcon=" + icon.toUtf8() + "\n");
+        SimulatedDesktop::InstalledApp installed;
+        installed.bundleIdentifier = app.id;
+        installed.name = app.name;
+        installed.icon = icon;
+        desktop.installApplication(installed);
     }
 }
 
 class PreferencesViewTest : public PreferencesFixture {
 protected:
     PreferencesViewTest() {
-        writeApps(apps.path());
+        installApps(desktop(), apps.path());
         capture.setAccessGranted(false);
         store.save(WorkspaceSamples::full());
         settings.setExcludedAppBundleIDs({"org.gnome.Music.desktop", "org.gnome.Terminal.desktop"});
@@ -68,7 +69,6 @@ protected:
     // The window as it comes on screen, with the catalogue scanned.
     void show() {
         ui.show("PreferencesView", {{"preferences", QVariant::fromValue(&model)}});
-        clock().setRealWorkPending([&] { return model.isLoadingApps(); });
         model.appear();
         ASSERT_TRUE(clock().runUntil([&] { return !model.isLoadingApps(); }));
         ui.settle();
@@ -195,7 +195,7 @@ TEST_F(PreferencesViewTest, UpdateCardFollowsTheUpdater) {
     AutoUpdateManager::Configuration refused;
     refused.versionCheckURL = "http://example.org/plain";
     AutoUpdateManager failing(refused);
-    PreferencesViewModel failingModel{store, settings, failing, {apps.path()}};
+    PreferencesViewModel failingModel{store, settings, failing};
     ui.show("PreferencesView", {{"preferences", QVariant::fromValue(&failingModel)}});
     failingModel.appear();
     scrollDown();

@@ -5,6 +5,8 @@
 
 #include <QSignalSpy>
 
+#include <QFontInfo>
+
 #include <gtest/gtest.h>
 
 class WorkspaceRowViewTest : public RowFixture {
@@ -109,7 +111,7 @@ TEST_F(WorkspaceRowViewTest, RecorderShowsTheKeysWhileRecording) {
     EXPECT_TRUE(ui.isShown("recordingDot"));
     EXPECT_TRUE(ui.isShown("recorderDash"));
     row->recorder()->setPressedModifiers(GlobalKeyShortcut::commandFlag | GlobalKeyShortcut::optionFlag);
-    EXPECT_EQ(ui.text("recorderText"), "⌘⌥");
+    EXPECT_EQ(ui.text("recorderText"), "Super+Alt+");
     EXPECT_FALSE(ui.isShown("recorderDash"));
     ui.screenshots("WorkspaceRowView-recording");
 
@@ -119,7 +121,18 @@ TEST_F(WorkspaceRowViewTest, RecorderShowsTheKeysWhileRecording) {
     Workspace w = row->workspace();
     w.globalShortcut = shortcut[0][0].value<std::optional<GlobalKeyShortcut>>();
     row->setWorkspace(w);
-    EXPECT_EQ(ui.text("recorderText"), "⌘⌥K");
+    EXPECT_EQ(ui.text("recorderText"), "Super+Alt+K");
     EXPECT_TRUE(ui.isShown("removeShortcutButton"));
+    // The keys read in the monospaced font.
+    EXPECT_TRUE(QFontInfo(ui.item("recorderText")->property("font").value<QFont>()).fixedPitch());
     ui.screenshots("WorkspaceRowView-shortcut");
+
+    // Hiding the window (the settings opening, say) ends a recording without a change: keys
+    // typed elsewhere are not a shortcut.
+    ui.click("recorderButton");
+    ASSERT_TRUE(row->recorder()->isRecording());
+    ui.window()->hide();
+    EXPECT_FALSE(row->recorder()->isRecording());
+    ui.pressKey(Qt::Key_J, Qt::MetaModifier, "j");
+    EXPECT_EQ(shortcut.size(), 1);
 }

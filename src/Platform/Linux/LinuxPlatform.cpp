@@ -2,6 +2,7 @@
 
 #include "Platform/Linux/LinuxAccessibility.h"
 #include "Platform/Linux/LinuxHotKeys.h"
+#include "Platform/Linux/LinuxInstalledApplications.h"
 #include "Platform/Linux/LinuxLoginItems.h"
 #include "Platform/Linux/LinuxRunningApplications.h"
 #include "Platform/Linux/LinuxScreenCapture.h"
@@ -21,6 +22,7 @@ LinuxPlatform::Assembly LinuxPlatform::create() {
     platform->systemInfo = std::make_shared<LinuxSystemInfo>();
     platform->loginItems = std::make_shared<LinuxLoginItems>();
     platform->userNotifications = std::make_shared<LinuxUserNotifications>();
+    platform->installedApplications = std::make_shared<LinuxInstalledApplications>();
     assembly.platform = platform;
 
     const std::shared_ptr<X11Connection> connection = X11Connection::open();

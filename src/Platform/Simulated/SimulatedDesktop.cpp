@@ -4,6 +4,7 @@
 #include "Platform/Platform.h"
 #include "Platform/Simulated/SimulatedAccessibility.h"
 #include "Platform/Simulated/SimulatedHotKeys.h"
+#include "Platform/Simulated/SimulatedInstalledApplications.h"
 #include "Platform/Simulated/SimulatedPrompts.h"
 #include "Platform/Simulated/SimulatedRunningApplications.h"
 #include "Platform/Simulated/SimulatedScreens.h"
@@ -38,7 +39,8 @@ SimulatedDesktop::SimulatedDesktop(std::shared_ptr<Clock> clock, QObject* parent
     , m_clock(std::move(clock))
     , m_prompts(std::make_unique<SimulatedPrompts>())
     , m_hotKeys(std::make_shared<SimulatedHotKeys>())
-    , m_notifications(std::make_shared<SimulatedUserNotifications>()) {
+    , m_notifications(std::make_shared<SimulatedUserNotifications>())
+    , m_installedApps(std::make_shared<SimulatedInstalledApplications>(this)) {
 }
 
 SimulatedDesktop::~SimulatedDesktop() = default;
@@ -51,6 +53,7 @@ void SimulatedDesktop::installInto(Platform& platform) {
     platform.prompts = m_prompts;
     platform.hotKeys = m_hotKeys;
     platform.userNotifications = m_notifications;
+    platform.installedApplications = m_installedApps;
 }
 
 void SimulatedDesktop::schedule(Clock::Duration delay, std::function<void()> action) {
@@ -224,6 +227,14 @@ const SimulatedDesktop::InstalledApp*
 SimulatedDesktop::installedApplication(const QString& bundleIdentifier) const {
     const auto it = m_installed.find(bundleIdentifier);
     return it == m_installed.end() ? nullptr : &it->second;
+}
+
+QList<SimulatedDesktop::InstalledApp> SimulatedDesktop::installedApplications() const {
+    QList<InstalledApp> apps;
+    for (const auto& [id, app] : m_installed) {
+        apps.append(app);
+    }
+    return apps;
 }
 
 QUrl SimulatedDesktop::applicationURL(const QString& bundleIdentifier) {

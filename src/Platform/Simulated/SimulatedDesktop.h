@@ -23,6 +23,7 @@ struct Platform;
 class SimulatedPrompts;
 class SimulatedHotKeys;
 class SimulatedUserNotifications;
+class SimulatedInstalledApplications;
 
 // An in-memory desktop: applications, their windows, a stacking order and screens, behind every
 // desktop port (accessibility, workspace service, window server, screens, prompts). A window's
@@ -124,18 +125,21 @@ public:
         Clock::Duration loginPhase{0};
         AppFaults faults;
         QJsonObject sceneData;
+        // The icon the desktop's menus show: a theme icon's name or an image's path.
+        QString icon;
     };
 
     explicit SimulatedDesktop(std::shared_ptr<Clock> clock, QObject* parent = nullptr);
     ~SimulatedDesktop() override;
 
-    // Sets the accessibility, workspace, window-server, screens, prompts, hot-key and notification
-    // ports of platform to this desktop. The desktop must outlive their use.
+    // Sets the accessibility, workspace, window-server, screens, prompts, hot-key, notification and
+    // installed-application ports of platform to this desktop. The desktop must outlive their use.
     void installInto(Platform& platform);
     Clock& clock() const { return *m_clock; }
     SimulatedPrompts& prompts() const { return *m_prompts; }
     SimulatedHotKeys& hotKeys() const { return *m_hotKeys; }
     SimulatedUserNotifications& notifications() const { return *m_notifications; }
+    SimulatedInstalledApplications& installedApplicationsPort() const { return *m_installedApps; }
 
     // Applications, in launch order.
     qint32 addApplication(Application app);
@@ -154,6 +158,8 @@ public:
     void installApplication(InstalledApp app);
     void uninstallApplication(const QString& bundleIdentifier);
     const InstalledApp* installedApplication(const QString& bundleIdentifier) const;
+    // Every installed application, by identifier.
+    QList<InstalledApp> installedApplications() const;
     static QUrl applicationURL(const QString& bundleIdentifier);
 
     // Windows. A new window goes to the front of the stacking order (or the back) and to the end
@@ -234,6 +240,7 @@ private:
     std::shared_ptr<SimulatedPrompts> m_prompts;
     std::shared_ptr<SimulatedHotKeys> m_hotKeys;
     std::shared_ptr<SimulatedUserNotifications> m_notifications;
+    std::shared_ptr<SimulatedInstalledApplications> m_installedApps;
     std::map<qint32, Application> m_apps;
     QList<qint32> m_appOrder;
     std::map<QString, InstalledApp> m_installed;

@@ -46,9 +46,42 @@ bool GlobalHotkeyManager::tryRegister(const GlobalKeyShortcut& shortcut, const Q
                           HotKeys::Status::registered) {
         return false;
     }
+    if (isSuspended()) {
+        // Accepted by the system; it takes effect when the hot keys are put back.
+        m_hotKeys->unregisterHotKey(hotKeyID);
+    }
     m_registeredHotkeys[workspaceID] = {hotKeyID, shortcut};
     m_hotkeyIDToWorkspace.insert(hotKeyID.id, workspaceID);
     return true;
+}
+
+void GlobalHotkeyManager::suspend() {
+    if (m_suspensions++ > 0 || !m_hotKeys) {
+        return;
+    }
+    for (const auto& [workspaceID, registration] : m_registeredHotkeys) {
+        m_hotKeys->unregisterHotKey(registration.hotKeyID);
+    }
+}
+
+void GlobalHotkeyManager::resume() {
+    if (m_suspensions == 0 || --m_suspensions > 0 || !m_hotKeys) {
+        return;
+    }
+    QList<QUuid> refused;
+    for (const auto& [workspaceID, registration] : m_registeredHotkeys) {
+        if (m_hotKeys->registerHotKey(registration.shortcut.keyCode, registration.shortcut.modifierFlags,
+                                      registration.hotKeyID) != HotKeys::Status::registered) {
+            refused.append(workspaceID);
+        }
+    }
+    for (const QUuid& workspaceID : refused) {
+        const GlobalKeyShortcut shortcut = m_registeredHotkeys.at(workspaceID).shortcut;
+        m_hotkeyIDToWorkspace.remove(m_registeredHotkeys.at(workspaceID).hotKeyID.id);
+        m_registeredHotkeys.erase(workspaceID);
+        markLost(workspaceID, shortcut, QStringLiteral("resume"),
+                 QStringLiteral("another program took its keys while they were set aside"));
+    }
 }
 
 void GlobalHotkeyManager::unregister(const QUuid& workspaceID) {
@@ -63,7 +96,7 @@ void GlobalHotkeyManager::dropRegistration(const QUuid& workspaceID) {
     }
     const HotKeys::HotKeyID hotKeyID = it->second.hotKeyID;
     m_registeredHotkeys.erase(it);
-    if (m_hotKeys) {
+    if (m_hotKeys && !isSuspended()) {
         m_hotKeys->unregisterHotKey(hotKeyID);
     }
     m_hotkeyIDToWorkspace.removeIf([&](const auto& entry) { return entry.value() == workspaceID; });

@@ -48,6 +48,13 @@ public:
     // Registers the shortcut of every workspace that has one, in list order; answers are dropped.
     void registerAll(const QList<Workspace>& workspaces);
 
+    // Sets every hot key aside (the keys reach the focused window instead) until as many resume()
+    // calls as suspend() calls were made; registrations made meanwhile are checked with the system
+    // and take effect then. A hot key the system refuses when it is put back is lost.
+    void suspend();
+    void resume();
+    bool isSuspended() const { return m_suspensions > 0; }
+
     // Called with the workspace id of a pressed hot key, from the event loop after the press.
     void setOnHotkeyTriggered(Callback callback) { m_onHotkeyTriggered = std::move(callback); }
 
@@ -82,6 +89,7 @@ private:
     std::map<QUuid, Registration> m_registeredHotkeys;
     Callback m_onHotkeyTriggered;
     quint32 m_nextHotkeyID = 1;
+    int m_suspensions = 0;
     QHash<quint32, QUuid> m_hotkeyIDToWorkspace;
     QHash<QUuid, GlobalKeyShortcut> m_lostShortcuts;
 };

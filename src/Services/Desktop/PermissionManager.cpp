@@ -72,7 +72,7 @@ QCoro::Task<void> PermissionManager::showAccessibilityAlert() {
     alert.style = AlertRequest::Style::Warning;
     alert.messageText = QStringLiteral("Accessibility Permission Required");
     alert.informativeText = QStringLiteral("Ordella needs Accessibility access to capture and restore window "
-                                           "positions. Please grant access in System Settings.");
+                                           "positions. Please grant access in your desktop's settings.");
     alert.buttons = {QStringLiteral("Open Settings"), QStringLiteral("Cancel")};
     alert.iconName = QStringLiteral("AppIcon");
     const int answer = co_await prompts->showAlert(alert);

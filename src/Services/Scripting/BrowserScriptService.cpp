@@ -285,8 +285,7 @@ QCoro::Task<void> BrowserScriptService::showAutomationPermissionAlert(QString ap
     request.messageText = QStringLiteral("Automation Permission Required");
     request.informativeText =
         QStringLiteral("Ordella needs permission to control %1 to capture and restore browser "
-                       "tabs. Please grant access in System Settings > Privacy & Security > "
-                       "Automation.")
+                       "tabs. Please grant access in your desktop's settings.")
             .arg(appName);
     request.buttons = {QStringLiteral("Open Settings"), QStringLiteral("Cancel")};
     request.iconName = QStringLiteral("AppIcon");

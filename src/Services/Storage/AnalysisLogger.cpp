@@ -111,7 +111,7 @@ QString AnalysisLogger::buildLogContent() const {
           << QStringLiteral("App Version    : ") +
                  (system ? system->appVersion() : std::nullopt).value_or(kMissing) + QStringLiteral(" (") +
                  (system ? system->appBuild() : std::nullopt).value_or(kMissing) + u')'
-          << QStringLiteral("macOS Version  : ") + (system ? system->osVersion() : QString())
+          << QStringLiteral("OS Version     : ") + (system ? system->osVersion() : QString())
           << QStringLiteral("Device Model   : ") + (system ? system->getDeviceModel() : QString())
           << QStringLiteral("Session Start  : ") + isoTime(m_sessionStart) << QString();
 

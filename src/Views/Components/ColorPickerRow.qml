@@ -18,6 +18,7 @@ SettingsRow {
     onTapped: root.presentedChangeRequested(!root.presented)
 
     SettingsLabel {
+        objectName: "colorCaption"
         text: "Color"
     }
     Item {
@@ -48,6 +49,7 @@ SettingsRow {
     Popover {
         objectName: "colorPopover"
         anchorItem: pill
+        owner: root
         presented: root.presented
         onDismissed: root.presentedChangeRequested(false)
 

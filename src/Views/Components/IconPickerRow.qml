@@ -18,6 +18,7 @@ SettingsRow {
     onTapped: root.presentedChangeRequested(!root.presented)
 
     SettingsLabel {
+        objectName: "iconCaption"
         text: "Icon"
     }
     Item {
@@ -30,11 +31,14 @@ SettingsRow {
 
         SymbolIcon {
             objectName: "iconPillSymbol"
+            anchors.verticalCenter: parent.verticalCenter
             symbol: root.iconName
             size: 13
             color: Theme.primary
         }
         SymbolIcon {
+            objectName: "iconPillChevron"
+            anchors.verticalCenter: parent.verticalCenter
             symbol: "chevron.up.chevron.down"
             size: 8
             color: Theme.tertiary
@@ -44,6 +48,7 @@ SettingsRow {
     Popover {
         objectName: "iconPopover"
         anchorItem: pill
+        owner: root
         presented: root.presented
         onDismissed: root.presentedChangeRequested(false)
 

@@ -7,11 +7,15 @@ import Ordella
 // A popover anchored to a control: below it with its arrow pointing up at the control's bottom
 // edge (above it, pointing down, when there is no room below), kept inside the window. It opens
 // and closes with presented; when the user dismisses it (a click outside, Escape) it asks its
-// owner through dismissed to set presented back to false. A choice inside does not close it.
+// owner through dismissed to set presented back to false. A choice inside does not close it. A
+// press inside owner (the anchor, or the whole line whose click toggles the popover) does not
+// dismiss it: the owner's own click decides, so a second click on the line closes it instead of
+// reopening it.
 Popup {
     id: root
 
     required property Item anchorItem
+    property Item owner: anchorItem
     property bool presented: false
     readonly property real arrowSize: 7
     // Where the box sits, worked out each time it opens: below the control when it fits in the
@@ -24,18 +28,19 @@ Popup {
     function place() {
         const win = anchorItem.Window.window;
         const origin = anchorItem.mapToItem(null, 0, 0);
+        const ownerOrigin = owner.mapToItem(null, 0, 0);
         const room = win ? win.height : 1e9;
         below = origin.y + anchorItem.height + arrowSize + implicitHeight + margins <= room
                 || origin.y < room / 2;
         const centre = origin.x + anchorItem.width / 2;
         const widest = win ? win.width - width - margins : 1e9;
         const left = Math.max(margins, Math.min(centre - width / 2, widest));
-        x = Math.round(left - origin.x);
-        y = below ? anchorItem.height + arrowSize : -implicitHeight - arrowSize;
+        x = Math.round(left - ownerOrigin.x);
+        y = (origin.y - ownerOrigin.y) + (below ? anchorItem.height + arrowSize : -implicitHeight - arrowSize);
         arrowX = centre - left;
     }
 
-    parent: anchorItem
+    parent: owner
     margins: 6
     padding: 0
     modal: false

@@ -162,3 +162,31 @@ TEST_F(GlobalHotkeyManagerTest, AHotKeyTakenLaterIsDroppedAndSaidSo) {
 }
 
 } // namespace
+
+TEST_F(GlobalHotkeyManagerTest, SuspendedHotKeysLetTheKeysThroughUntilTheLastResume) {
+    ASSERT_TRUE(manager.registerShortcut(shortcut(1, kCmd), a));
+    ASSERT_TRUE(manager.registerShortcut(shortcut(2, kCmd), b));
+    manager.suspend();
+    manager.suspend();
+    EXPECT_TRUE(keys->registrations().isEmpty());
+    EXPECT_FALSE(press(1, kCmd));
+    // Changes made meanwhile are checked with the system at once and take effect later.
+    keys->setHeldElsewhere(3, kCmd, true);
+    EXPECT_FALSE(manager.registerShortcut(shortcut(3, kCmd), a));
+    EXPECT_TRUE(manager.registerShortcut(shortcut(4, kCmd), a));
+    EXPECT_TRUE(keys->registrations().isEmpty());
+    manager.resume();
+    EXPECT_FALSE(press(4, kCmd));
+
+    // Another program takes b's keys while they are set aside: b loses its hot key.
+    keys->setHeldElsewhere(2, kCmd, true);
+    manager.resume();
+    EXPECT_FALSE(manager.isSuspended());
+    EXPECT_TRUE(press(4, kCmd));
+    EXPECT_FALSE(press(1, kCmd));
+    EXPECT_EQ(manager.registeredShortcut(b), std::nullopt);
+    EXPECT_EQ(manager.lostShortcut(b), shortcut(2, kCmd));
+    EXPECT_EQ(triggered, QList<QUuid>{a});
+    manager.resume(); // one too many changes nothing
+    EXPECT_EQ(keys->registrations().size(), 1);
+}

@@ -20,7 +20,7 @@ TEST_F(PermissionManagerTest, AlertTextsAndCancel) {
     EXPECT_EQ(alert.messageText, "Accessibility Permission Required");
     EXPECT_EQ(alert.informativeText,
               QStringLiteral("Ordella needs Accessibility access to capture and restore window "
-                             "positions. Please grant access in System Settings."));
+                             "positions. Please grant access in your desktop's settings."));
     EXPECT_EQ(alert.buttons, QStringList({"Open Settings", "Cancel"}));
     EXPECT_EQ(alert.iconName, "AppIcon");
     EXPECT_TRUE(prompts().openedUrls().isEmpty());

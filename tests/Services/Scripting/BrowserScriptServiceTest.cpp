@@ -135,7 +135,7 @@ TEST_F(BrowserScriptServiceTest, FailuresRefusalsAndTimeOuts) {
     EXPECT_EQ(
         alerts[0].informativeText,
         "Ordella needs permission to control Google Chrome to capture and restore browser tabs. Please grant "
-        "access in System Settings > Privacy & Security > Automation.");
+        "access in your desktop's settings.");
     EXPECT_EQ(alerts[0].buttons, (QStringList{"Open Settings", "Cancel"}));
     EXPECT_EQ(alerts[0].style, AlertRequest::Style::Warning);
     EXPECT_TRUE(alerts[1].informativeText.contains("control the browser to"));

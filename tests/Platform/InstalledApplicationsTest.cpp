@@ -1,0 +1,115 @@
+// The installed applications of the Linux desktop, read through GIO. No X session is needed: these
+// run offscreen, with the data folders of the test alone.
+#include "Platform/Linux/DesktopEntries.h"
+#include "Platform/Linux/LinuxInstalledApplications.h"
+
+#include "Support/QtPrinters.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <qcoro/qcorotask.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+void PrintTo(const InstalledApplications::Application& app, std::ostream* os) {
+    *os << (app.identifier + " | " + app.name + " | " + app.icon).toStdString();
+}
+
+namespace {
+
+using App = InstalledApplications::Application;
+
+void write(const QString& path, const QByteArray& contents) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(contents);
+}
+
+QByteArray entry(const QByteArray& name, const QByteArray& extra = {}) {
+    return "[Desktop Entry]\nType=Application\nName=" + name + "\nExec=true\n" + extra;
+}
+
+TEST(LinuxInstalledApplications, ListsWhatGlibReadsAsTheLauncherDoes) {
+    // The folders are read once per process, at the first look: they are set up before it.
+    QTemporaryDir systemData;
+    ::setenv("XDG_DATA_DIRS", systemData.path().toUtf8().constData(), 1);
+    const QString user = QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME")) + "/applications";
+    const QString system = systemData.filePath("applications");
+
+    write(user + "/org.example.Editor.desktop", entry("My Editor", "Icon=/icons/editor.png\n"));
+    write(system + "/org.example.Editor.desktop", entry("System Editor"));
+    // A hidden entry in the user's folder removes the system's copy.
+    write(user + "/gone.desktop", entry("Gone", "Hidden=true\n"));
+    write(system + "/gone.desktop", entry("Gone Again"));
+    write(system + "/helper.desktop", entry("Helper", "NoDisplay=true\n"));
+    write(system + "/link.desktop", "[Desktop Entry]\nType=Link\nName=Link\nURL=https://x\n");
+    write(system + "/kde/konsole.desktop", entry("Konsole", "Icon=utilities-terminal\n"));
+    write(system + "/missing-program.desktop", entry("Missing", "TryExec=/nonexistent/program\n"));
+    // What a reader of its own would get wrong: the second of two Name keys, a repeated group
+    // that hides the entry, a line without "=", escapes.
+    write(system + "/two-names.desktop", entry("First", "Name=Second\n"));
+    write(system + "/repeated.desktop",
+          entry("Repeated") + "[Desktop Action new]\nName=New\nExec=true\n[Desktop Entry]\nHidden=true\n");
+    write(system + "/no-equals.desktop", entry("No Equals", "this line has no equals sign\n"));
+    write(system + "/escapes.desktop", entry("Tab\\there\\sand\\\\slash"));
+
+    const QList<App> read = LinuxInstalledApplications::read();
+    QList<App> ours;
+    for (const App& app : read) {
+        if (QFileInfo(DesktopEntries::find(app.identifier).value_or(DesktopEntry{}).filePath)
+                .absolutePath()
+                .startsWith(QFileInfo(systemData.path()).absolutePath()) ||
+            app.identifier == "org.example.Editor.desktop") {
+            ours.append(app);
+        }
+    }
+    std::sort(ours.begin(), ours.end(),
+              [](const App& a, const App& b) { return a.identifier < b.identifier; });
+    EXPECT_EQ(ours, (QList<App>{
+                        {"escapes.desktop", "Tab\there and\\slash", ""},
+                        {"kde-konsole.desktop", "Konsole", "utilities-terminal"},
+                        {"org.example.Editor.desktop", "My Editor", "/icons/editor.png"},
+                        {"two-names.desktop", "Second", ""},
+                    }));
+    // Every application offered is one the launcher and the running programs' identities know by
+    // that identifier and name.
+    for (const App& app : ours) {
+        const std::optional<DesktopEntry> known = DesktopEntries::find(app.identifier);
+        ASSERT_TRUE(known) << app.identifier.toStdString();
+        EXPECT_EQ(known->name, app.name);
+    }
+    for (const char* id :
+         {"gone.desktop", "repeated.desktop", "no-equals.desktop", "missing-program.desktop"}) {
+        EXPECT_FALSE(DesktopEntries::find(id)) << id;
+    }
+
+    // The asynchronous form delivers the same list.
+    EXPECT_EQ(QCoro::waitFor(LinuxInstalledApplications().applications()).size(), read.size());
+}
+
+TEST(LinuxInstalledApplications, TheMailProgramIsTheDefaultHandlerOfMailtoLinks) {
+    // Each test runs in a process of its own, so GLib reads these folders afresh.
+    QTemporaryDir systemData;
+    ::setenv("XDG_DATA_DIRS", systemData.path().toUtf8().constData(), 1);
+    LinuxInstalledApplications installed;
+    EXPECT_EQ(installed.defaultApplicationFor("mailto"), std::nullopt);
+    EXPECT_EQ(installed.defaultApplicationFor("no-such-scheme"), std::nullopt);
+}
+
+TEST(LinuxInstalledApplications, AMailProgramSetUpIsFound) {
+    QTemporaryDir systemData;
+    ::setenv("XDG_DATA_DIRS", systemData.path().toUtf8().constData(), 1);
+    write(systemData.filePath("applications/mailer.desktop"),
+          entry("Mailer", "MimeType=x-scheme-handler/mailto;\n"));
+    write(QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + "/mimeapps.list",
+          "[Default Applications]\nx-scheme-handler/mailto=mailer.desktop\n");
+    EXPECT_EQ(LinuxInstalledApplications().defaultApplicationFor("mailto"), QString("mailer.desktop"));
+}
+
+} // namespace
