@@ -5,6 +5,8 @@
 #include "Services/Restore/RestorePlanner.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
 namespace {
@@ -153,6 +155,120 @@ TEST_F(AppRestorerTest, FolderWindowsKeepTheirOwnFramesWhenAWindowHasNoFolder) {
     EXPECT_EQ(frameOf(windows.first()), QRectF(200, 150, 640, 420));
     EXPECT_TRUE(restorerLines().contains("Restoring 1 Finder windows"));
     EXPECT_EQ(outcome.result.windowResults.size(), 2);
+}
+
+// What one window's outcome makes of its application: a saved-hidden application whose window had
+// to move ends hidden all the same, and a window the application kept at its own size counts
+// among the issues.
+TEST_F(AppRestorerTest, WindowOutcomesAndTheSavedHiddenState) {
+    struct Case {
+        QString id;
+        bool savedHidden;
+        std::optional<QSizeF> minimumSize;
+        RestoreStatus status;
+        QString reasonStart;
+    };
+    const QList<Case> cases{
+        {"org.example.Hidden", true, std::nullopt, RestoreStatus::restored, "All 1 windows restored"},
+        {"org.example.Stubborn", false, QSizeF(900, 600), RestoreStatus::partiallyRestored,
+         "0/1 windows restored. Issues: App adjusted geometry (delta: 100pt, match="},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.id.toStdString());
+        const qint32 pid = addApp(c.id, {QRectF(400, 300, 600, 400)}, {"Doc"});
+        desktop().updateWindow(windowOf(pid),
+                               [&c](SimulatedDesktop::Window& w) { w.faults.minimumSize = c.minimumSize; });
+        const AppRestoreOutcome outcome =
+            restore(savedApp(c.id, {savedWindow(QRectF(100, 100, 800, 600), "Doc")}, c.savedHidden));
+        EXPECT_EQ(outcome.result.status, c.status);
+        EXPECT_TRUE(outcome.result.reason.startsWith(c.reasonStart)) << outcome.result.reason.toStdString();
+        EXPECT_EQ(desktop().application(pid)->hidden, c.savedHidden);
+        EXPECT_EQ(restorerLines().contains("Hiding " + c.id.section('.', -1) + " (was hidden when saved)"),
+                  c.savedHidden);
+    }
+}
+
+// Applications the restore starts keep only their saved windows: the file manager closes the
+// window it opened with, and a browser's start window goes as the restore's own.
+TEST_F(AppRestorerTest, AnAppTheRestoreStartsKeepsOnlyItsSavedWindows) {
+    host().addFolder("/home/me/a");
+    SimulatedDesktop::InstalledApp finder;
+    finder.bundleIdentifier = "com.apple.finder";
+    finder.name = "Finder";
+    SimulatedDesktop::Window recents;
+    recents.frame = QRectF(600, 400, 500, 300);
+    recents.title = "Recents";
+    finder.windowsOnLaunch = {recents};
+    desktop().installApplication(finder);
+    WindowSnapshot folder = savedWindow(QRectF(200, 150, 640, 420), "a");
+    folder.documentURL = "/home/me/a/";
+    restore(savedApp("com.apple.finder", {folder}));
+    const QList<quint32> folders = desktop().windowsOf(desktop().findApplication("com.apple.finder")->pid);
+    ASSERT_EQ(folders.size(), 1);
+    EXPECT_EQ(host().folderOf(folders.first()), "/home/me/a");
+
+    SimulatedDesktop::InstalledApp chrome;
+    chrome.bundleIdentifier = "com.google.Chrome";
+    chrome.name = "Google Chrome";
+    SimulatedDesktop::Window start;
+    start.frame = QRectF(50, 50, 900, 700);
+    start.sceneData = {
+        {"tabs", QJsonArray{QJsonObject{{"url", "https://home.example.org"}, {"active", true}}}}};
+    chrome.windowsOnLaunch = {start};
+    desktop().installApplication(chrome);
+    restore(savedApp("com.google.Chrome", {tabWindow(QRectF(300, 200, 900, 700), {"https://a.org*"})}));
+    EXPECT_EQ(browserWindows(desktop().findApplication("com.google.Chrome")->pid),
+              QList<QStringList>{{"https://a.org*"}});
+}
+
+// Closing other applications takes the file manager's batch path: every window is closed and the
+// saved folders opened afresh; otherwise only the other folder's window goes, and the folder already
+// shown keeps its window, re-framed.
+TEST_F(AppRestorerTest, FolderWindowsAreReopenedInOneBatchWhenOtherAppsClose) {
+    for (const bool closeOtherApps : {false, true}) {
+        SCOPED_TRACE(closeOtherApps);
+        const qint32 finder = addApp("com.apple.finder", "Finder");
+        host().addFolder("/home/me/a");
+        host().addFolder("/home/me/b");
+        const quint32 shown = addWindow(finder, QRectF(600, 400, 500, 300));
+        host().setFolder(shown, "/home/me/a");
+        host().setFolder(addWindow(finder, QRectF(650, 450, 500, 300)), "/home/me/b");
+        WindowSnapshot folder = savedWindow(QRectF(200, 150, 640, 420), "a");
+        folder.documentURL = "/home/me/a/";
+        restore(savedApp("com.apple.finder", {folder}), closeOtherApps);
+        const QList<quint32> windows = desktop().windowsOf(finder);
+        ASSERT_EQ(windows.size(), 1);
+        EXPECT_EQ(windows.first() == shown, !closeOtherApps);
+        EXPECT_EQ(frameOf(windows.first()), QRectF(200, 150, 640, 420));
+        desktop().removeApplication(finder);
+    }
+}
+
+// A window that goes back to where it was after its first placement gets a second attempt: the
+// check after each attempt reads the frames afresh.
+TEST_F(AppRestorerTest, AWindowThatSnapsBackIsPlacedAgain) {
+    const QRectF before(400, 300, 600, 400);
+    const QRectF target(100, 100, 800, 600);
+    const qint32 pid = addApp("org.example.Editor", {before, QRectF(500, 400, 600, 400)}, {"One", "Two"});
+    const quint32 first = windowOf(pid, 0);
+    QObject context;
+    ClockTimer snapBack;
+    bool snapped = false;
+    QObject::connect(&desktop(), &SimulatedDesktop::windowChanged, &context, [&](quint32 number) {
+        if (number == first && !snapped && frameOf(first) == target) {
+            snapped = true;
+            // While the second window is being placed.
+            snapBack = clock().startTimer(Clock::Duration(60), false, [&] {
+                desktop().updateWindow(first, [&](SimulatedDesktop::Window& w) { w.frame = before; });
+            });
+        }
+    });
+    const AppRestoreOutcome outcome =
+        restore(savedApp("org.example.Editor",
+                         {savedWindow(target, "One", 0), savedWindow(QRectF(200, 150, 700, 500), "Two", 1)}));
+    EXPECT_TRUE(snapped);
+    EXPECT_EQ(frameOf(first), target);
+    EXPECT_EQ(outcome.result.reason, "All 2 windows restored");
 }
 
 } // namespace

@@ -1,7 +1,9 @@
 #include "Services/Restore/WindowPlacer.h"
 
 #include "RestoreFixture.h"
+#include "Services/Desktop/AXWindowService.h"
 #include "Services/Desktop/DisplayMapper.h"
+#include "Services/Restore/FinderWindowRestorer.h"
 
 namespace {
 
@@ -211,6 +213,57 @@ TEST_F(WindowPlacerTest, VerifiesEveryWindowWithin50PointsOfItsTarget) {
     EXPECT_TRUE(WindowPlacer::verifyWindowPositionsWithMatcher(running(pid), {}, {}));
     desktop().setScreens({});
     EXPECT_TRUE(verify(QRectF(110, 100, 820, 600)));
+}
+
+// A window is brought out of the Dock for at most 2 seconds (looked at every 0.1 s) and out of full
+// screen for at most 3 seconds (every 0.2 s); a slower one is moved as it is.
+TEST_F(WindowPlacerTest, PreparationWaitsTwoSecondsForTheDockAndThreeForFullScreen) {
+    struct Case {
+        const char* name;
+        bool minimized;
+        bool fullScreen;
+        int delayMs;
+        qint64 waitedMs;
+    };
+    const QList<Case> cases{
+        {"back from the Dock", true, false, 250, 300},
+        {"slow to come back from the Dock", true, false, 5000, 2000},
+        {"out of full screen", false, true, 250, 400},
+        {"slow to leave full screen", false, true, 5000, 3000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const qint32 pid = appWith(QRectF(400, 300, 600, 400), [&c](SimulatedDesktop::Window& w) {
+            w.minimized = c.minimized;
+            w.fullScreen = c.fullScreen;
+            w.faults.stateChangeDelay = Clock::Duration(c.delayMs);
+        });
+        const QList<AXElement> windows =
+            AXWindowService::axWindowList(running(pid)).value_or(QList<AXElement>());
+        ASSERT_EQ(windows.size(), 1);
+        const qint64 before = elapsedMs();
+        run(WindowPlacer::prepareWindowForGeometry(windows.first()));
+        EXPECT_EQ(elapsedMs() - before, c.waitedMs);
+        desktop().removeApplication(pid);
+    }
+}
+
+// The file manager's frame comparison allows 50 points in each of x, y, width and height.
+TEST(FinderWindowRestorerTest, FramesWithin50PointsMatch) {
+    const SnapshotRect saved{100, 100, 800, 600};
+    struct Case {
+        SnapshotRect current;
+        bool match;
+    };
+    const QList<Case> cases{
+        {{150, 100, 800, 600}, true},   {{50, 50, 850, 650}, true},   {{150.5, 100, 800, 600}, false},
+        {{100, 49.5, 800, 600}, false}, {{100, 100, 750, 600}, true}, {{100, 100, 800, 650.5}, false},
+        {{100, 100, 849.5, 600}, true}, {{150, 150, 850, 650}, true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FinderWindowRestorer::framesMatch(c.current, saved), c.match)
+            << c.current.x << "," << c.current.y << " " << c.current.width << "x" << c.current.height;
+    }
 }
 
 } // namespace

@@ -211,11 +211,16 @@ TEST_F(WorkspaceRestorerTest, PlacesWindowsOfAMissingDisplayOnTheRemainingScreen
     gone.uuid = "33333333-2222-3333-4444-555555555555";
     gone.localizedName.reset();
     saved.displaySnapshots.append(gone);
+    // A display saved without an identity cannot be told missing: it only counts.
+    DisplaySnapshot unknown = gone;
+    unknown.uuid.reset();
+    unknown.localizedName = "Projector";
+    saved.displaySnapshots.append(unknown);
 
     const RestoreReport report = restore(saved);
     EXPECT_EQ(report.missingDisplays, QStringList({"Studio", "Unknown Display"}));
     EXPECT_EQ(report.displayMappingNotes, QStringList({"Missing displays: Studio, Unknown Display",
-                                                       "Display count changed: saved=3, current=1"}));
+                                                       "Display count changed: saved=4, current=1"}));
     EXPECT_EQ(report.status, RestoreStatus::partiallyRestored);
     EXPECT_EQ(frameOf(windowOf(pid)), QRectF(640, 100, 800, 600)); // kept on the remaining screen
 }
@@ -235,6 +240,26 @@ TEST_F(WorkspaceRestorerTest, ListsAppsInWorkspaceOrderWhateverOrderTheyFinish) 
         order << r.appName;
     }
     EXPECT_EQ(order, QStringList({"A", "B", "C"}));
+}
+
+// An application saved twice: the stacking order raises its windows by the later entry's list, so
+// the first window of that list ends in front.
+TEST_F(WorkspaceRestorerTest, ARepeatedApplicationIsRaisedByItsLaterWindowList) {
+    const qint32 editor =
+        addApp(kEditor, {QRectF(100, 100, 600, 400), QRectF(300, 200, 600, 400)}, {"Mail", "Notes"});
+    const qint32 other = addApp("org.example.Other", {QRectF(500, 300, 800, 600)}, {"Front"});
+    desktop().raiseWindow(windowOf(other));
+    desktop().setFrontmost(other);
+    const WindowSnapshot mail = savedWindow(QRectF(100, 100, 600, 400), "Mail", 0);
+    const WindowSnapshot notes = savedWindow(QRectF(300, 200, 600, 400), "Notes", 1);
+    for (const auto& [later, front] : {std::pair(QList{notes, mail}, 1), std::pair(QList{mail, notes}, 0)}) {
+        desktop().raiseWindow(windowOf(other));
+        desktop().setFrontmost(other);
+        restore(
+            workspace({savedApp(kEditor, {mail, notes}), savedApp(kEditor, later),
+                       savedApp("org.example.Other", {savedWindow(QRectF(500, 300, 800, 600), "Front")})}));
+        EXPECT_EQ(windowsFrontToBack(editor).value(0), windowOf(editor, front));
+    }
 }
 
 TEST_F(WorkspaceRestorerTest, StopsAtEachCancellationPoint) {
