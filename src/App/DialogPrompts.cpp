@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
@@ -61,7 +62,7 @@ QCoro::Task<int> DialogPrompts::showAlert(AlertRequest request) {
                                                                       : QMessageBox::ActionRole;
         buttons << box->addButton(titles.at(i), role);
     }
-    box->setDefaultButton(qobject_cast<QPushButton*>(buttons.first()));
+    box->setDefaultButton(qobject_cast<QPushButton*>(request.destructive ? buttons.last() : buttons.first()));
     box->open();
     // Deleted only after the answer was read: a deletion that came first would drop it.
     co_await qCoro(box.data(), &QMessageBox::finished);
@@ -82,7 +83,9 @@ QCoro::Task<std::optional<QString>> DialogPrompts::chooseFileToSave(FilePanelReq
 
 QCoro::Task<std::optional<QString>> DialogPrompts::choose(FilePanelRequest request, bool save) {
     const OpenDialog open;
-    QPointer<QFileDialog> dialog = new QFileDialog(nullptr, request.title, request.directory);
+    // Not the folder Ordella happened to be started from.
+    const QString directory = request.directory.isEmpty() ? QDir::homePath() : request.directory;
+    QPointer<QFileDialog> dialog = new QFileDialog(nullptr, request.title, directory);
     dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog->setFileMode(request.chooseDirectories ? QFileDialog::Directory
                         : save                    ? QFileDialog::AnyFile

@@ -1,6 +1,7 @@
 #include "App/MenuBarWindow.h"
 
 #include "App/DialogPrompts.h"
+#include "Platform/Linux/X11Compositor.h"
 #include "ViewModels/AppRootModel.h"
 #include "ViewModels/PopoverModel.h"
 #include "Views/Theme.h"
@@ -13,6 +14,7 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QScreen>
+#include <QSurfaceFormat>
 #include <QSystemTrayIcon>
 
 MenuBarWindow::MenuBarWindow(AppRootModel& root, PopoverModel& popover, std::shared_ptr<Clock> clock,
@@ -51,6 +53,7 @@ MenuBarWindow::MenuBarWindow(AppRootModel& root, PopoverModel& popover, std::sha
     connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
             &MenuBarWindow::applicationStateChanged);
     connect(&m_popover, &PopoverModel::statusChanged, this, &MenuBarWindow::operationStateChanged);
+    connect(&m_popover, &PopoverModel::closeRequested, this, &MenuBarWindow::close);
 }
 
 void MenuBarWindow::applicationStateChanged(Qt::ApplicationState state) {
@@ -81,9 +84,19 @@ void MenuBarWindow::prepare() {
     m_window = std::make_unique<QQuickWindow>();
     m_window->setTitle(QStringLiteral("Ordella"));
     m_window->setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    m_window->setColor(Theme::shared().windowBackground());
-    connect(&Theme::shared(), &Theme::changed, m_window.get(),
-            [this] { m_window->setColor(Theme::shared().windowBackground()); });
+    // Translucent where the desktop composites windows; opaque (not black) where it does not.
+    Theme::shared().setTranslucent(X11Compositor::isRunning());
+    if (Theme::shared().translucent()) {
+        QSurfaceFormat format = m_window->format();
+        format.setAlphaBufferSize(8);
+        m_window->setFormat(format);
+    }
+    const auto paint = [this] {
+        m_window->setColor(Theme::shared().translucent() ? QColor(Qt::transparent)
+                                                         : Theme::shared().windowBackground());
+    };
+    paint();
+    connect(&Theme::shared(), &Theme::changed, m_window.get(), paint);
 
     QQmlComponent component(m_engine.get(), QUrl(QStringLiteral("qrc:/Ordella/AppRootView.qml")));
     QObject* created =
@@ -99,8 +112,10 @@ void MenuBarWindow::prepare() {
         qWarning("%s", qPrintable(component.errorString()));
         delete created;
     }
-    // The onboarding reads the permissions only while it is on screen.
+    // The onboarding reads the permissions, and the list keeps its ages current, only while they
+    // are on screen.
     connect(m_window.get(), &QWindow::visibleChanged, &m_appRoot, &AppRootModel::setWindowVisible);
+    connect(m_window.get(), &QWindow::visibleChanged, &m_popover, &PopoverModel::setWindowVisible);
 }
 
 QQuickWindow* MenuBarWindow::window() {

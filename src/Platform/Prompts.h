@@ -8,7 +8,8 @@
 
 #include <optional>
 
-// A question to the user with one or more buttons, the first being the default.
+// A question to the user with one or more buttons, the first being the default - unless the first
+// destroys something: then the last (Cancel) is, so Return never destroys.
 struct AlertRequest {
     enum class Style { Informational, Warning, Critical };
 
@@ -16,6 +17,7 @@ struct AlertRequest {
     QString messageText;
     QString informativeText;
     QStringList buttons;
+    bool destructive = false;
     // Name of an application image to show; the platform's icon when there is none of that name.
     QString iconName;
 };
@@ -24,6 +26,7 @@ struct AlertRequest {
 struct FilePanelRequest {
     QString title;
     QString message;
+    // Where the panel opens; the home folder when empty.
     QString directory;
     QString suggestedName;
     QStringList allowedSuffixes;

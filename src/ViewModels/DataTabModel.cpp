@@ -4,6 +4,7 @@
 #include "Platform/Prompts.h"
 #include "Services/Storage/WorkspaceStore.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
@@ -58,6 +59,7 @@ QCoro::Task<void> DataTabModel::runExport() {
     }
     FilePanelRequest panel;
     panel.title = QStringLiteral("Export Workspaces");
+    panel.directory = QDir::homePath();
     panel.suggestedName = QStringLiteral("Workspaces.json");
     panel.allowedSuffixes = kJsonOnly;
     const std::optional<QString> path = co_await prompts->chooseFileToSave(panel);
@@ -78,6 +80,7 @@ QCoro::Task<void> DataTabModel::runImport() {
     }
     FilePanelRequest panel;
     panel.title = QStringLiteral("Import Workspaces");
+    panel.directory = QDir::homePath();
     panel.allowedSuffixes = kJsonOnly;
     const std::optional<QString> path = co_await prompts->chooseFileToOpen(panel);
     if (!self || !path || path->isEmpty()) {
@@ -111,6 +114,7 @@ QCoro::Task<void> DataTabModel::runDeleteAll() {
     alert.informativeText =
         QStringLiteral("Are you sure you want to delete all workspaces? This action cannot be undone.");
     alert.buttons = {QStringLiteral("Delete"), QStringLiteral("Cancel")};
+    alert.destructive = true;
     alert.iconName = QStringLiteral("AppIcon");
     const int answer = co_await prompts->showAlert(alert);
     if (!self || answer != 0) {

@@ -111,6 +111,7 @@ void PopoverModel::refilter() {
     m_filtered = WorkspaceListRules::filteredWorkspaces(stored, sort, m_searchText);
     emit listChanged();
     emit heightChanged();
+    updateAgeRefresh();
 }
 
 void PopoverModel::setSearchText(const QString& text) {
@@ -200,6 +201,39 @@ void PopoverModel::appeared() {
         m_banner->windowAppeared();
     }
     panelAppeared();
+}
+
+void PopoverModel::setWindowVisible(bool visible) {
+    m_windowVisible = visible;
+    if (visible && m_list) {
+        m_list->refreshAges();
+    }
+    updateAgeRefresh();
+}
+
+void PopoverModel::updateAgeRefresh() {
+    // Only while there are rows on screen to keep current.
+    const bool wanted = m_windowVisible && m_list && m_services.clock && !m_filtered.isEmpty();
+    if (!wanted) {
+        m_ageRefresh = ClockTimer();
+    } else if (!m_ageRefresh.isActive()) {
+        m_ageRefresh =
+            m_services.clock->startTimer(ageRefreshInterval, true, [this] { m_list->refreshAges(); });
+    }
+}
+
+void PopoverModel::escapePressed() {
+    if (m_showSortPopover) {
+        setShowSortPopover(false);
+    } else if (m_showingSaveDialog) {
+        cancelSavePanel();
+    } else if (m_updatingWorkspace) {
+        cancelUpdatePanel();
+    } else if (m_previewingWorkspace) {
+        closePreview();
+    } else {
+        emit closeRequested();
+    }
 }
 
 void PopoverModel::showPreferences() {

@@ -2,6 +2,7 @@
 
 #include "Models/RestoreReport.h"
 #include "Models/Workspace.h"
+#include "Platform/Clock.h"
 #include "Services/Coordination/WorkspaceRestoreStatus.h"
 #include "ViewModels/SaveWorkspacePanelModel.h"
 #include "ViewModels/StatusStyle.h"
@@ -89,6 +90,7 @@ public:
     };
 
     static constexpr std::chrono::seconds statusClearDelay{10};
+    static constexpr std::chrono::seconds ageRefreshInterval{30};
 
     // On the process-wide services and the current platform's clock.
     explicit PopoverModel(WorkspaceStore* store, QObject* parent = nullptr);
@@ -174,6 +176,12 @@ public:
     // Each time the window comes on screen: an offered or failed update shows the banner, and an
     // open panel comes on screen again.
     Q_INVOKABLE void appeared();
+    // The window shows or hides: while it shows, the rows' age labels ("now", "6m") are kept
+    // current every ageRefreshInterval.
+    void setWindowVisible(bool visible);
+    // Escape, when no picker took it: closes the sort menu, else the open panel or preview, else
+    // asks the owner to close the window.
+    Q_INVOKABLE void escapePressed();
     // The header's buttons.
     Q_INVOKABLE void showPreferences();
     Q_INVOKABLE void quit();
@@ -195,9 +203,12 @@ signals:
     void preferencesRequested();
     // The power button: the owner ends the application.
     void quitRequested();
+    // Escape on the list: the owner closes the window.
+    void closeRequested();
 
 private:
     void refilter();
+    void updateAgeRefresh();
     void setScreenState(bool showingSaveDialog, std::optional<Workspace> updating,
                         std::optional<Workspace> previewing);
     // Makes or retires the panels' models as the state asks for them.
@@ -251,4 +262,6 @@ private:
     QString m_searchText;
     QList<Workspace> m_filtered;
     bool m_showSortPopover = false;
+    bool m_windowVisible = false;
+    ClockTimer m_ageRefresh;
 };

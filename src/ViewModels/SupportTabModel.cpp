@@ -1,5 +1,6 @@
 #include "ViewModels/SupportTabModel.h"
 
+#include "Platform/InstalledApplications.h"
 #include "Platform/Platform.h"
 #include "Platform/Prompts.h"
 #include "Platform/SystemInfo.h"
@@ -118,12 +119,49 @@ QString SupportTabModel::feedbackBody() {
     return QStringLiteral("[Your feedback here]\n\n\n\n") + environmentBlock();
 }
 
+bool SupportTabModel::hasMailProgram() {
+    const std::shared_ptr<InstalledApplications> installed = Platform::current().installedApplications;
+    return installed && installed->defaultApplicationFor(QStringLiteral("mailto")).has_value();
+}
+
+QCoro::Task<void> SupportTabModel::showNoMailProgramAlert(std::optional<QString> logPath) {
+    // Held for the whole wait: the alert's owner must outlive the answer.
+    const std::shared_ptr<Prompts> prompts = Platform::current().prompts;
+    if (!prompts) {
+        co_return;
+    }
+    AlertRequest alert;
+    alert.style = AlertRequest::Style::Warning;
+    alert.messageText = QStringLiteral("No mail program is set up");
+    alert.iconName = QStringLiteral("AppIcon");
+    if (logPath) {
+        alert.informativeText = QStringLiteral("Ordella could not open a new mail. Please write to ") +
+                                supportAddress() +
+                                QStringLiteral(" and attach the restoration analysis log from its folder.");
+        alert.buttons = {QStringLiteral("Show Log Folder"), QStringLiteral("OK")};
+    } else {
+        alert.informativeText =
+            QStringLiteral("Ordella could not open a new mail. Please write to ") + supportAddress() + u'.';
+        alert.buttons = {QStringLiteral("OK")};
+    }
+    const int answer = co_await prompts->showAlert(alert);
+    if (logPath && answer == 0) {
+        prompts->openUrl(QUrl::fromLocalFile(QFileInfo(*logPath).absolutePath()));
+    }
+}
+
 void SupportTabModel::composeBugReportEmail() {
     const std::shared_ptr<Prompts> prompts = Platform::current().prompts;
     if (!prompts) {
         return;
     }
     const std::optional<QUrl> log = m_attachLogFile ? AnalysisLogger::existingLogFileURL() : std::nullopt;
+    // Without a mail program a link would open nothing: the user is told, and offered the log.
+    if (!hasMailProgram()) {
+        const std::optional<QUrl> existing = AnalysisLogger::existingLogFileURL();
+        showNoMailProgramAlert(existing ? std::optional<QString>(existing->toLocalFile()) : std::nullopt);
+        return;
+    }
     QString body = bugReportBody();
     if (!log) {
         openMailto(bugReportSubject(), body);
@@ -141,6 +179,10 @@ void SupportTabModel::composeBugReportEmail() {
 }
 
 void SupportTabModel::composeFeedbackEmail() {
+    if (!hasMailProgram()) {
+        showNoMailProgramAlert(std::nullopt);
+        return;
+    }
     openMailto(feedbackSubject(), feedbackBody());
 }
 

@@ -6,10 +6,13 @@
 
 #include <optional>
 
+#include <qcoro/qcorotask.h>
+
 // The Support tab: the FAQ page, and a bug report or feedback mail pre-filled with the version,
 // the system and the machine. A bug report can carry the restoration analysis log: attached
 // through the user's mail program where xdg-email is there, else named by its path in the mail,
 // with its folder shown in the file manager. The log never goes inline, so the link stays short.
+// Without a mail program the user is told so, and offered the log's folder.
 class SupportTabModel : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool attachLogFile READ attachLogFile WRITE setAttachLogFile NOTIFY attachLogFileChanged)
@@ -52,12 +55,17 @@ public:
     static QUrl mailtoUrl(const QString& address, const QString& subject, const QString& body);
     // Opens the link in the user's mail program; false when nothing could open it.
     static bool openMailto(const QString& subject, const QString& body);
+    // Whether the desktop has a program for "mailto:" links.
+    static bool hasMailProgram();
 
 signals:
     void attachLogFileChanged();
     void logFileExistsChanged();
 
 private:
+    // Says that no mail program is set up; with a log, offers to show its folder.
+    static QCoro::Task<void> showNoMailProgramAlert(std::optional<QString> logPath);
+
     bool m_attachLogFile = true;
     bool m_logFileExists = false;
 };

@@ -116,3 +116,9 @@ void WorkspaceListModel::updateRowStates() {
         row->setProcessing(m_popover.isProcessing());
     }
 }
+
+void WorkspaceListModel::refreshAges() {
+    for (WorkspaceRowModel* row : std::as_const(m_rows)) {
+        row->refreshAge();
+    }
+}

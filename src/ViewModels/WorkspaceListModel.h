@@ -30,6 +30,8 @@ public:
     WorkspaceRowModel* row(int index) const;
     // How many row models exist now.
     int madeRowCount() const { return int(m_rows.size()); }
+    // Every row reads its age label again.
+    void refreshAges();
 
 private:
     void sync();

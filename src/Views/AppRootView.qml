@@ -11,6 +11,10 @@ Item {
     required property AppRootModel appRoot
     required property PopoverModel popover
 
+    // Escape that no picker or field took: the open panel goes first, then the window.
+    focus: true
+    Keys.onEscapePressed: root.popover.escapePressed()
+
     implicitWidth: root.appRoot.isOnboardingComplete ? popoverView.implicitWidth : 420
     implicitHeight: root.appRoot.isOnboardingComplete || onboardingSlot.count === 0
                     ? popoverView.implicitHeight : (onboardingSlot.itemAt(0) as OnboardingView).implicitHeight

@@ -19,7 +19,7 @@ Rectangle {
     implicitWidth: 420
     // 500 high, or as high as the texts need in the desktop's fonts.
     implicitHeight: Math.max(500, content.implicitHeight)
-    color: Theme.windowBackground
+    color: Theme.windowFill
 
     ColumnLayout {
         id: content

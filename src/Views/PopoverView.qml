@@ -24,7 +24,7 @@ Rectangle {
     implicitHeight: root.popover.dynamicPopoverHeight
                     + (root.popover.screen === "list" && root.popover.showUpdateBanner
                        ? updateBannerSlot.implicitHeight + 8 : 0)
-    color: Theme.windowBackground
+    color: Theme.windowFill
 
     // The panels of the other screens. Each fills the window with 20 points of padding and returns
     // to the list through the model.

@@ -92,6 +92,17 @@ QColor Theme::windowBackground() const {
     return m_dark ? QColor(0x26, 0x26, 0x2a) : QColor(0xf4, 0xf4, 0xf6);
 }
 
+QColor Theme::windowFill() const {
+    return m_translucent ? alpha(windowBackground(), windowOpacity()) : windowBackground();
+}
+
+void Theme::setTranslucent(bool translucent) {
+    if (translucent != m_translucent) {
+        m_translucent = translucent;
+        emit changed();
+    }
+}
+
 QColor Theme::shadow() const {
     return QColor(0, 0, 0, m_dark ? 110 : 46);
 }

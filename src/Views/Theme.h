@@ -27,6 +27,7 @@ class Theme : public QObject {
     Q_PROPERTY(QColor accent READ accent NOTIFY changed)
     Q_PROPERTY(QColor windowBackground READ windowBackground NOTIFY changed)
     Q_PROPERTY(qreal windowOpacity READ windowOpacity NOTIFY changed)
+    Q_PROPERTY(QColor windowFill READ windowFill NOTIFY changed)
     Q_PROPERTY(QColor shadow READ shadow NOTIFY changed)
     Q_PROPERTY(QColor popoverBackground READ popoverBackground NOTIFY changed)
     Q_PROPERTY(QColor controlBackground READ controlBackground NOTIFY changed)
@@ -59,6 +60,11 @@ public:
     QColor windowBackground() const;
     // The window's background lies at this opacity over the desktop.
     qreal windowOpacity() const { return m_dark ? 0.75 : 0.9; }
+    // What the menu-bar window's screens lie on: the background at windowOpacity where the desktop
+    // composites translucent windows, the opaque background where it does not.
+    QColor windowFill() const;
+    bool translucent() const { return m_translucent; }
+    void setTranslucent(bool translucent);
     QColor shadow() const;
     // Popovers float over the window a shade apart from it.
     QColor popoverBackground() const;
@@ -74,6 +80,8 @@ public:
     QColor gray() const;
     QString fontFamily() const;
     QString monospaceFamily() const;
+    // The colour emoji font the interface font falls back to.
+    static QString emojiFamily() { return QStringLiteral("Noto Color Emoji"); }
     int hoverDuration() const { return 150; }
     int springDuration() const { return 350; }
     // Whether state changes animate; tests that take screenshots switch animations off.
@@ -106,4 +114,5 @@ private:
     DesktopColorScheme* m_desktop;
     bool m_dark = false;
     bool m_animated = true;
+    bool m_translucent = false;
 };

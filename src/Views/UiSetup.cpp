@@ -23,6 +23,9 @@ void UiSetup::prepare() {
     QQuickStyle::setStyle(QStringLiteral("Basic"));
     // Small texts stay crisp with the platform's glyph rendering.
     QQuickWindow::setTextRenderType(QQuickWindow::NativeTextRendering);
+    // Emoji (in workspace names, titles) come from the colour emoji font, whatever the interface
+    // font's own fallbacks would pick.
+    QFont::insertSubstitution(Theme::shared().fontFamily(), Theme::emojiFamily());
     QFont font = QGuiApplication::font();
     font.setFamily(Theme::shared().fontFamily());
     font.setPixelSize(13);

@@ -2,6 +2,7 @@
 #include "Support/TestPlatform.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -51,6 +52,36 @@ TEST_F(DialogPromptsTest, AlertAnswersThePositionOfTheChosenButton) {
     ASSERT_TRUE(test.clock().runUntil([&] { return answer.has_value(); }));
     EXPECT_EQ(answer, 1);
     EXPECT_EQ(DialogPrompts::openCount(), 0);
+}
+
+TEST_F(DialogPromptsTest, ADestructiveAlertHasCancelAsItsDefault) {
+    AlertRequest request;
+    request.messageText = "Delete All Workspaces";
+    request.buttons = {"Delete", "Cancel"};
+    request.destructive = true;
+    std::optional<int> answer;
+    auto run = [](DialogPrompts& p, AlertRequest r, std::optional<int>& out) -> QCoro::Task<void> {
+        out = co_await p.showAlert(std::move(r));
+    }(prompts, request, answer);
+    ASSERT_TRUE(test.clock().runUntil([] { return shown<QMessageBox>() != nullptr; }));
+    QMessageBox* box = shown<QMessageBox>();
+    EXPECT_EQ(box->defaultButton()->text(), "Cancel");
+    box->defaultButton()->click();
+    ASSERT_TRUE(test.clock().runUntil([&] { return answer.has_value(); }));
+    EXPECT_EQ(answer, 1);
+}
+
+TEST_F(DialogPromptsTest, AFilePanelWithoutAFolderOpensInTheHomeFolder) {
+    std::optional<std::optional<QString>> answer;
+    auto run = [](DialogPrompts& p, FilePanelRequest r,
+                  std::optional<std::optional<QString>>& out) -> QCoro::Task<void> {
+        out = co_await p.chooseFileToOpen(std::move(r));
+    }(prompts, FilePanelRequest{}, answer);
+    ASSERT_TRUE(test.clock().runUntil([] { return shown<QFileDialog>() != nullptr; }));
+    QFileDialog* dialog = shown<QFileDialog>();
+    EXPECT_EQ(QDir(dialog->directory()).canonicalPath(), QDir(QDir::homePath()).canonicalPath());
+    dialog->reject();
+    ASSERT_TRUE(test.clock().runUntil([&] { return answer.has_value(); }));
 }
 
 TEST_F(DialogPromptsTest, FilePanelsAnswerThePathOrNothing) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/Simulated/SimulatedInstalledApplications.h"
 #include "Platform/Simulated/SimulatedLoginItems.h"
 #include "Platform/Simulated/SimulatedScreenCapture.h"
 #include "Platform/Simulated/SimulatedSystemInfo.h"
@@ -26,6 +27,7 @@ protected:
         platform().loginItems = loginItems;
         platform().systemInfo = systemInfo;
         capture.installInto(platform());
+        desktop().installedApplicationsPort().setDefaultApplication("mailto", "org.example.Mail.desktop");
         return true;
     }();
     QTemporaryDir storage;

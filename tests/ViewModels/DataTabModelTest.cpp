@@ -45,6 +45,8 @@ TEST_F(DataTabModelTest, ExportAndImportRoundTrip) {
     EXPECT_EQ(panel.title, "Export Workspaces");
     EXPECT_EQ(panel.suggestedName, "Workspaces.json");
     EXPECT_EQ(panel.allowedSuffixes, QStringList{"json"});
+    // Panels open in the home folder, not where Ordella was started from.
+    EXPECT_EQ(panel.directory, QDir::homePath());
 
     QTemporaryDir otherStorage;
     WorkspaceStore other(otherStorage.path());
@@ -53,6 +55,7 @@ TEST_F(DataTabModelTest, ExportAndImportRoundTrip) {
     run(importer.runImport());
     EXPECT_EQ(importer.statusMessage(), "Workspaces imported successfully");
     EXPECT_EQ(prompts().shownPanels().last().title, "Import Workspaces");
+    EXPECT_EQ(prompts().shownPanels().last().directory, QDir::homePath());
     EXPECT_EQ(other.workspaces(), store.workspaces());
     // The same file again adds nothing and is still a success.
     prompts().queuePanelAnswer(path("Workspaces.json"));
@@ -104,6 +107,8 @@ TEST_F(DataTabModelTest, WritesAndRemovalsThatFailAreReported) {
     const AlertRequest alert = prompts().shownAlerts().last();
     EXPECT_EQ(alert.messageText, "Delete All Workspaces");
     EXPECT_EQ(alert.buttons, (QStringList{"Delete", "Cancel"}));
+    // Return answers Cancel, not Delete.
+    EXPECT_TRUE(alert.destructive);
     EXPECT_EQ(store.workspaces().size(), 2);
     EXPECT_EQ(model.statusMessage(), "Failed to export workspaces");
 

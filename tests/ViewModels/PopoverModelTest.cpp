@@ -15,6 +15,7 @@
 #include "ViewModels/WorkspacePreviewViewModel.h"
 #include "ViewModels/WorkspaceRowModel.h"
 
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 namespace {
@@ -379,6 +380,41 @@ TEST_F(PopoverModelTest, RestoreAndRevertFromTheWindowEndToEnd) {
 } // namespace
 
 namespace {
+
+TEST_F(PopoverModelTest, AgesStayCurrentWhileTheWindowShows) {
+    ASSERT_TRUE(store.save(WorkspaceSamples::plain("Fresh", clock().wallNow())));
+    WorkspaceRowModel* row = model.workspaceList()->row(0);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->ageText(), "now");
+    model.setWindowVisible(true);
+    clock().advanceBy(6min);
+    EXPECT_EQ(row->ageText(), "6m");
+    // Hidden, nothing is read; shown again, the label is current at once.
+    model.setWindowVisible(false);
+    clock().advanceBy(10min);
+    EXPECT_EQ(row->ageText(), "6m");
+    model.setWindowVisible(true);
+    EXPECT_EQ(row->ageText(), "16m");
+    model.setWindowVisible(false);
+    EXPECT_EQ(clock().pendingCount(), 0);
+}
+
+TEST_F(PopoverModelTest, EscapeClosesTheSortMenuOrThePanelBeforeTheWindow) {
+    const Workspace w = add("Work");
+    QSignalSpy closing(&model, &PopoverModel::closeRequested);
+    model.toggleSortPopover();
+    model.escapePressed();
+    EXPECT_FALSE(model.showSortPopover());
+    model.showPreview(w);
+    model.escapePressed();
+    EXPECT_EQ(model.screen(), "list");
+    model.openUpdatePanel(w);
+    model.escapePressed();
+    EXPECT_EQ(model.screen(), "list");
+    EXPECT_EQ(closing.size(), 0);
+    model.escapePressed();
+    EXPECT_EQ(closing.size(), 1);
+}
 
 TEST_F(PopoverModelTest, ListRowsAreMadeOnDemandAndReportToTheWindow) {
     for (int i = 0; i < 200; ++i) {

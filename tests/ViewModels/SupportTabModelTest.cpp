@@ -1,4 +1,5 @@
 #include "ViewModels/SupportTabModel.h"
+#include "Platform/Simulated/SimulatedInstalledApplications.h"
 #include "Platform/Simulated/SimulatedSystemInfo.h"
 #include "Services/Storage/AnalysisLogger.h"
 #include "ViewModels/AboutTabModel.h"
@@ -22,6 +23,7 @@ protected:
         system->operatingSystem = "Debian GNU/Linux 12 (bookworm)";
         system->deviceModel = "ThinkPad X1";
         platform().systemInfo = system;
+        desktop().installedApplicationsPort().setDefaultApplication("mailto", "org.example.Mail.desktop");
         QFile::remove(logPath());
     }
     ~SupportTabModelTest() override { QFile::remove(logPath()); }
@@ -125,6 +127,30 @@ TEST_F(SupportTabModelTest, TheLogGoesAsAnAttachmentOrByItsPath) {
     EXPECT_FALSE(lastMail().second.contains("analysis log"));
     support.reset();
     EXPECT_TRUE(support.attachLogFile());
+}
+
+TEST_F(SupportTabModelTest, WithoutAMailProgramTheUserIsToldAndOfferedTheLogsFolder) {
+    desktop().installedApplicationsPort().setDefaultApplication("mailto", "");
+    SupportTabModel support;
+    support.composeFeedbackEmail();
+    ASSERT_TRUE(clock().runUntil([&] { return prompts().shownAlerts().size() == 1; }));
+    AlertRequest alert = prompts().shownAlerts().last();
+    EXPECT_EQ(alert.messageText, "No mail program is set up");
+    EXPECT_EQ(alert.informativeText,
+              "Ordella could not open a new mail. Please write to support@ordella.app.");
+    EXPECT_EQ(alert.buttons, QStringList{"OK"});
+
+    writeLog();
+    prompts().queueAlertAnswer(0);
+    support.composeBugReportEmail();
+    ASSERT_TRUE(clock().runUntil([&] { return prompts().shownAlerts().size() == 2; }));
+    alert = prompts().shownAlerts().last();
+    EXPECT_EQ(alert.informativeText, "Ordella could not open a new mail. Please write to support@ordella.app "
+                                     "and attach the restoration analysis log from its folder.");
+    EXPECT_EQ(alert.buttons, (QStringList{"Show Log Folder", "OK"}));
+    ASSERT_TRUE(clock().runUntil([&] { return !prompts().openedUrls().isEmpty(); }));
+    EXPECT_EQ(prompts().openedUrls(), QList<QUrl>{QUrl::fromLocalFile(QFileInfo(logPath()).absolutePath())});
+    EXPECT_TRUE(prompts().composedEmails().isEmpty());
 }
 
 TEST_F(SupportTabModelTest, LinksOpenTheProductPages) {

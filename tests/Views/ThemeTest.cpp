@@ -4,11 +4,13 @@
 #include "Support/Views/ViewHarness.h"
 #include "Views/DesktopColorScheme.h"
 #include "Views/Symbols.h"
+#include "Views/UiSetup.h"
 
 #include <QFont>
+#include <QGlyphRun>
 #include <QQmlComponent>
 #include <QRawFont>
-
+#include <QTextLayout>
 #include <gtest/gtest.h>
 
 TEST(ThemeTest, ViewsShareTheProcessTheme) {
@@ -60,4 +62,33 @@ TEST(ThemeTest, SectionHeaderShowsItsTitleInUpperCase) {
     EXPECT_EQ(ui.engine().singletonInstance<Theme*>(qmlTypeId("Ordella", 1, 0, "Theme")), &Theme::shared());
     EXPECT_EQ(ui.text("sectionHeaderTitle"), "TRIGGERS STRASSE");
     ui.screenshots("SectionHeader");
+}
+
+TEST(ThemeTest, TheWindowIsTranslucentOnlyWhereTheDesktopComposites) {
+    Theme& theme = Theme::shared();
+    for (const AppTheme appTheme : {AppTheme::light, AppTheme::dark}) {
+        ViewHarness::setTheme(appTheme);
+        theme.setTranslucent(false);
+        EXPECT_EQ(theme.windowFill().alphaF(), 1.0);
+        theme.setTranslucent(true);
+        EXPECT_NEAR(theme.windowFill().alphaF(), appTheme == AppTheme::dark ? 0.75 : 0.9, 0.01);
+        EXPECT_EQ(theme.windowFill().rgb(), theme.windowBackground().rgb());
+    }
+    theme.setTranslucent(false);
+}
+
+TEST(ThemeTest, AnEmojiInANameIsDrawnFromTheColourEmojiFont) {
+    UiSetup::prepare();
+    QTextLayout layout(QString::fromUtf8("Launch \U0001F680"), QFont(Theme::shared().fontFamily(), 13));
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    QStringList families;
+    bool missingGlyph = false;
+    for (const QGlyphRun& run : layout.glyphRuns()) {
+        families << run.rawFont().familyName();
+        missingGlyph = missingGlyph || run.glyphIndexes().contains(0);
+    }
+    EXPECT_TRUE(families.contains(Theme::emojiFamily())) << families.join(", ").toStdString();
+    EXPECT_FALSE(missingGlyph);
 }
