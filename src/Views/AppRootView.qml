@@ -1,6 +1,7 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
+import QtQuick.Window
 import Ordella
 
 // The root of the menu-bar window: the onboarding until the user has finished it, then the
@@ -11,9 +12,27 @@ Item {
     required property AppRootModel appRoot
     required property PopoverModel popover
 
-    // Escape that no picker or field took: the open panel goes first, then the window.
+    // Escape that no picker or field took: the open panel goes first, then the window. The root
+    // takes the focus back whenever nothing below it holds it (a picker that closed hands it to
+    // the window), so Escape always arrives.
+    function takeFreeFocus() {
+        const focused = root.Window.activeFocusItem;
+        if (focused === null || focused === root.parent) {
+            root.forceActiveFocus();
+        }
+    }
+
     focus: true
     Keys.onEscapePressed: root.popover.escapePressed()
+    Component.onCompleted: root.takeFreeFocus()
+
+    Connections {
+        target: root.Window.window
+
+        function onActiveFocusItemChanged() {
+            root.takeFreeFocus();
+        }
+    }
 
     implicitWidth: root.appRoot.isOnboardingComplete ? popoverView.implicitWidth : 420
     implicitHeight: root.appRoot.isOnboardingComplete || onboardingSlot.count === 0

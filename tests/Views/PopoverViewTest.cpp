@@ -15,6 +15,8 @@
 #include "ViewModels/WorkspaceListModel.h"
 #include "ViewModels/WorkspaceRowModel.h"
 
+#include <QSignalSpy>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -231,6 +233,23 @@ TEST_F(PopoverViewTest, LongStatusesShortenTheirTextAndKeepRevertWholeInsideTheW
         }
         ui.screenshots("PopoverView-status-" + c.name);
     }
+}
+
+TEST_F(PopoverViewTest, EscapeClosesTheSortMenuThenAsksToCloseTheWindow) {
+    addWorkspaces(1);
+    JsonSettingsFormat::userSettings()->setValue(AppRootModel::onboardingCompleteKey, true);
+    AppRootModel root;
+    ui.show("AppRootView", {{"appRoot", QVariant::fromValue(&root)}, {"popover", QVariant::fromValue(&model)}},
+            450);
+    QSignalSpy closing(&model, &PopoverModel::closeRequested);
+    model.toggleSortPopover();
+    ui.settle();
+    ASSERT_TRUE(ui.isShown("sortOption"));
+    ui.pressKey(Qt::Key_Escape);
+    EXPECT_FALSE(model.showSortPopover());
+    EXPECT_EQ(closing.size(), 0);
+    ui.pressKey(Qt::Key_Escape);
+    EXPECT_EQ(closing.size(), 1);
 }
 
 TEST_F(PopoverViewTest, RootShowsOnboardingUntilItIsComplete) {
