@@ -142,6 +142,28 @@ TEST_F(PreferencesViewTest, AddingAnExcludedAppThroughThePicker) {
     EXPECT_EQ(texts("chipName"), (QStringList{"Music", "Files", "Terminal"}));
 }
 
+TEST_F(PreferencesViewTest, AnApplicationWhoseEntryNamesNoIconShowsTheIconOfItsIdentifier) {
+    SimulatedDesktop::InstalledApp notes;
+    notes.bundleIdentifier = "org.example.Notes.desktop";
+    notes.name = "Notes";
+    desktop().installApplication(notes);
+    show();
+    ui.item("generalTab")->setProperty("contentY", 120);
+    ui.settle();
+    ui.click("addAppButton");
+    const QStringList names = texts("pickerRowName");
+    ASSERT_TRUE(names.contains("Notes"));
+    QStringList withFallback;
+    const QList<QQuickItem*> fallbacks = ui.items("pickerFallbackIcon");
+    for (qsizetype i = 0; i < fallbacks.size() && i < names.size(); ++i) {
+        if (fallbacks.at(i)->isVisible()) {
+            withFallback << names.at(i);
+        }
+    }
+    EXPECT_EQ(withFallback, QStringList{"Notes"});
+    ui.screenshots("PreferencesView-appPicker-fallbackIcon");
+}
+
 TEST_F(PreferencesViewTest, AppearanceTabSwitchesTheTheme) {
     show();
     select(Tab::appearance);

@@ -41,6 +41,16 @@ PlainButton {
             visible: appIcon.hasIcon
             source: root.icon
         }
+        // An application whose entry names no icon shows the one its identifier has.
+        AppIconImage {
+            id: fallbackIcon
+            objectName: "pickerFallbackIcon"
+            Layout.preferredWidth: 28
+            Layout.preferredHeight: 28
+            visible: !appIcon.hasIcon && fallbackIcon.hasIcon
+            bundleIdentifier: appIcon.hasIcon ? "" : root.bundleIdentifier
+            radius: 6
+        }
         ColumnLayout {
             Layout.fillWidth: true
             spacing: 2
