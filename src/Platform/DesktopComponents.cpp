@@ -52,6 +52,10 @@ bool DesktopComponents::isDesktopComponent(const QString& identifier) {
         QStringLiteral("org.kde.plasma.notifications"),
     };
     QString id = identifier.trimmed().toLower();
+    // A program without a desktop entry is known by the path of its executable.
+    if (const qsizetype slash = id.lastIndexOf(QLatin1Char('/')); slash >= 0) {
+        id = id.mid(slash + 1);
+    }
     if (id.endsWith(QLatin1String(".desktop"))) {
         id.chop(8);
     }

@@ -62,6 +62,11 @@ public:
     // Opens documents with the application at applicationURL, launching it when needed.
     virtual QCoro::Task<OpenResult> openDocuments(QList<QUrl> documents, QUrl applicationURL,
                                                   bool activates) = 0;
+    // Asks the application at applicationURL for one more window, launching it when needed. Where
+    // an application runs as one process per window this starts another process of it; one that
+    // keeps a single window opens none. Success says that the request was made, not that a window
+    // came.
+    virtual QCoro::Task<OpenResult> openNewWindow(QUrl applicationURL, bool activates) = 0;
     // The application's icon; a null image when there is none.
     virtual QImage icon(const QString& bundleIdentifier) const = 0;
 

@@ -6,6 +6,7 @@
 //   --count N         number of such windows (default 1)
 //   --size WxH        client size (default 400x300)
 //   --increments WxH  size increments the window asks its manager to keep to
+//   --type KIND       the first window draws the desktop ("desktop") or is a panel ("dock")
 #include <QColor>
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -55,7 +56,8 @@ int main(int argc, char** argv) {
     const QCommandLineOption size(QStringLiteral("size"), QStringLiteral("size"), QStringLiteral("WxH"));
     const QCommandLineOption increments(QStringLiteral("increments"), QStringLiteral("increments"),
                                         QStringLiteral("WxH"));
-    parser.addOptions({title, colour, count, size, increments});
+    const QCommandLineOption type(QStringLiteral("type"), QStringLiteral("type"), QStringLiteral("kind"));
+    parser.addOptions({title, colour, count, size, increments, type});
     parser.process(app);
 
     QStringList titles;
@@ -76,6 +78,12 @@ int main(int argc, char** argv) {
         if (parser.isSet(increments)) {
             window->setBaseSize(QSize(0, 0));
             window->setSizeIncrement(sizeOption(parser.value(increments), QSize(1, 1)));
+        }
+        if (windows.empty() && parser.isSet(type)) {
+            // The platform plugin's own window types (desktop 0x2, dock 0x4), read when the
+            // window is created.
+            window->setProperty("_q_xcb_wm_window_type",
+                                parser.value(type) == QLatin1String("dock") ? 0x4 : 0x2);
         }
         window->show();
         windows.push_back(std::move(window));

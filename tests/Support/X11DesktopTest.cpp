@@ -53,8 +53,8 @@ void X11DesktopTest::SetUp() {
     accessibility = std::make_shared<LinuxAccessibility>(windows, monitors, applications);
     windowServer = std::make_shared<LinuxWindowServer>(windows, monitors, applications);
     screens = std::make_shared<LinuxScreens>(windows, monitors);
-    screenCapture = std::make_shared<LinuxScreenCapture>(windows, monitors,
-                                                         std::shared_ptr<Clock>(&clock, [](Clock*) {}));
+    screenCapture = std::make_shared<LinuxScreenCapture>(
+        windows, monitors, std::shared_ptr<Clock>(&clock, [](Clock*) {}), applications);
     ASSERT_TRUE(windows->managerReady()) << windows->missingSupport().toStdString();
 }
 

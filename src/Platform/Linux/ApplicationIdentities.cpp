@@ -48,6 +48,7 @@ ApplicationIdentities::Identity ApplicationIdentities::resolve(qint32 pid, const
         identity.name = entry->name.isEmpty() ? std::nullopt : std::optional<QString>(entry->name);
     }
     const QString executable = LinuxProcess::executable(pid);
+    identity.executable = executable;
     if (!identity.identifier && !executable.isEmpty()) {
         identity.identifier = executable;
     }

@@ -16,6 +16,8 @@ public:
     struct Identity {
         std::optional<QString> identifier;
         std::optional<QString> name;
+        // The absolute path of its executable; empty when it cannot be read.
+        QString executable;
     };
 
     // instance and windowClass are the WM_CLASS of one of its windows (empty when it has none).

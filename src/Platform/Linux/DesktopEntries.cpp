@@ -54,6 +54,21 @@ void collectPid(GDesktopAppInfo*, GPid pid, gpointer data) {
     static_cast<QList<qint32>*>(data)->append(qint32(pid));
 }
 
+using LaunchContext = std::unique_ptr<GAppLaunchContext, ObjectUnref>;
+
+LaunchContext launchContext(bool activates) {
+    LaunchContext context(g_app_launch_context_new());
+    if (!activates) {
+        // A startup id whose time is 0 tells the program that no user action asked for it, so
+        // window managers leave the focus where it is.
+        static std::atomic<int> sequence{0};
+        const QByteArray startupId = "ordella-" + QByteArray::number(qint64(::getpid())) + '-' +
+                                     QByteArray::number(++sequence) + "_TIME0";
+        g_app_launch_context_setenv(context.get(), "DESKTOP_STARTUP_ID", startupId.constData());
+    }
+    return context;
+}
+
 } // namespace
 
 std::optional<DesktopEntry> DesktopEntries::find(const QString& id) {
@@ -107,15 +122,7 @@ DesktopEntries::Launch DesktopEntries::launch(const QString& id, const QStringLi
         result.error = QStringLiteral("No application is installed as ") + id;
         return result;
     }
-    std::unique_ptr<GAppLaunchContext, ObjectUnref> context(g_app_launch_context_new());
-    if (!activates) {
-        // A startup id whose time is 0 tells the program that no user action asked for it, so
-        // window managers leave the focus where it is.
-        static std::atomic<int> sequence{0};
-        const QByteArray startupId = "ordella-" + QByteArray::number(qint64(::getpid())) + '-' +
-                                     QByteArray::number(++sequence) + "_TIME0";
-        g_app_launch_context_setenv(context.get(), "DESKTOP_STARTUP_ID", startupId.constData());
-    }
+    const LaunchContext context = launchContext(activates);
     GList* list = nullptr;
     for (const QString& uri : uris) {
         list = g_list_append(list, g_strdup(uri.toUtf8().constData()));
@@ -134,6 +141,30 @@ DesktopEntries::Launch DesktopEntries::launch(const QString& id, const QStringLi
         g_error_free(error);
     }
     return result;
+}
+
+bool DesktopEntries::hasAction(const QString& id, const QString& action) {
+    const AppInfo info(id.isEmpty() ? nullptr : g_desktop_app_info_new(id.toUtf8().constData()));
+    if (!info) {
+        return false;
+    }
+    const QByteArray wanted = action.toUtf8();
+    for (const gchar* const* name = g_desktop_app_info_list_actions(info.get()); name && *name; ++name) {
+        if (wanted == *name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+QString DesktopEntries::launchAction(const QString& id, const QString& action, bool activates) {
+    if (!hasAction(id, action)) {
+        return QStringLiteral("The application ") + id + QStringLiteral(" offers no action ") + action;
+    }
+    const AppInfo info(g_desktop_app_info_new(id.toUtf8().constData()));
+    const LaunchContext context = launchContext(activates);
+    g_desktop_app_info_launch_action(info.get(), action.toUtf8().constData(), context.get());
+    return QString();
 }
 
 QImage DesktopEntries::icon(const QString& id, int size) {

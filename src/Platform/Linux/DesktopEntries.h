@@ -42,6 +42,11 @@ public:
     // Starts the entry's program with the documents (URLs as text). Unless activates is true, the
     // program is asked not to take the focus, which toolkits that read the startup id honour.
     static Launch launch(const QString& id, const QStringList& uris, bool activates);
+    // Whether the entry offers the action (a "[Desktop Action NAME]" it lists under Actions).
+    static bool hasAction(const QString& id, const QString& action);
+    // Runs one of the entry's actions; why it could not, or empty on success. The launcher does
+    // not report the processes an action starts.
+    static QString launchAction(const QString& id, const QString& action, bool activates);
 
     // The entry's icon at the given size; a null image when it has none or it cannot be found.
     static QImage icon(const QString& id, int size);

@@ -1,6 +1,7 @@
 #include "Platform/Linux/LinuxAccessibility.h"
 
 #include "Extensions/NumberConversion.h"
+#include "Platform/Linux/CommandLineDocument.h"
 #include "Platform/Linux/LinuxProcess.h"
 #include "Platform/Linux/LinuxRunningApplications.h"
 
@@ -72,8 +73,8 @@ AXResult LinuxAccessibility::applicationAttribute(qint32 pid, const QString& att
         // Front to back, the minimised ones last.
         QList<AXElement> shown;
         QList<AXElement> minimized;
-        for (const X11Client& window : m_windows->stackedClients()) {
-            if (window.pid == pid && hasWindowList(window.type)) {
+        for (const X11Client& window : m_applications->windowsOf(pid)) {
+            if (hasWindowList(window.type)) {
                 (window.minimized ? minimized : shown).append(AXElement{window.window});
             }
         }
@@ -102,7 +103,12 @@ AXResult LinuxAccessibility::windowAttribute(const X11Client& window, const QStr
                             : AXResult::failure(AXError::NoValue);
     }
     if (attribute == AXName::Document) {
-        return AXResult::failure(AXError::NoValue); // X11 windows do not say which file they show
+        // X11 windows do not say which file they show; the command line of a program that runs
+        // one process per window does.
+        const std::optional<QString> document = window.pid && m_windows->windowCountOf(*window.pid) == 1
+                                                    ? CommandLineDocument::ofProcess(*window.pid)
+                                                    : std::nullopt;
+        return document ? AXResult::success(AXValue::string(*document)) : AXResult::failure(AXError::NoValue);
     }
     if (attribute == AXName::Role) {
         return AXResult::success(AXValue::string(QStringLiteral("AXWindow")));

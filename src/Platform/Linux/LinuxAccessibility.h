@@ -9,12 +9,15 @@
 class LinuxRunningApplications;
 
 // The accessibility interface on an X11 desktop with an EWMH window manager. A window element
-// is the managed client window; an application element stands for a process, whose "AXWindows"
-// are its managed windows front to back, the minimised ones last (so a window's index says where
+// is the managed client window; an application element stands for the application a process
+// belongs to (all the processes of its identifier), whose "AXWindows" are their managed windows
+// front to back, the minimised ones last (so a window's index says where
 // it stood, which is what restoring the stacking order puts back). Position and size are the
 // outer frame's, decoration included, in global coordinates whose origin is the primary monitor's
-// top-left corner. Writes are requests to the window manager: they answer at once, and what the
-// manager made of them shows in the next read (it may round a size to the client's increments).
+// top-left corner. A window's document is the file its process was started with, when the
+// process shows that one window only. Writes are requests to the window manager: they answer at
+// once, and what the manager made of them shows in the next read (it may round a size to the
+// client's increments).
 class LinuxAccessibility : public Accessibility {
 public:
     LinuxAccessibility(std::shared_ptr<X11Windows> windows, std::shared_ptr<X11Monitors> monitors,

@@ -39,7 +39,8 @@ LinuxPlatform::Assembly LinuxPlatform::create() {
     platform->accessibility = std::make_shared<LinuxAccessibility>(windows, monitors, applications);
     platform->windowServer = std::make_shared<LinuxWindowServer>(windows, monitors, applications);
     platform->screens = std::make_shared<LinuxScreens>(windows, monitors);
-    platform->screenCapture = std::make_shared<LinuxScreenCapture>(windows, monitors, platform->clock);
+    platform->screenCapture =
+        std::make_shared<LinuxScreenCapture>(windows, monitors, platform->clock, applications);
     platform->hotKeys = std::make_shared<LinuxHotKeys>(connection);
     if (const QString missing = windows->missingSupport(); !missing.isEmpty()) {
         assembly.problem = QStringLiteral("Ordella cannot read or move windows: ") + missing + u'.';

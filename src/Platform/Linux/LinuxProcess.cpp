@@ -3,28 +3,69 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 QString procPath(qint32 pid, const char* entry) {
     return QStringLiteral("/proc/") + QString::number(pid) + QLatin1Char('/') + QLatin1String(entry);
 }
 
-} // namespace
-
-bool LinuxProcess::isAlive(qint32 pid) {
+// The fields of /proc/<pid>/stat after the command: "pid (command) S ppid ...". The command may
+// hold parentheses and blanks of its own, so the fields start after the last closing parenthesis;
+// the first one (the state) is field 3. Empty when the process is gone.
+QList<QByteArray> statFields(qint32 pid) {
     if (pid <= 0) {
-        return false;
+        return {};
     }
     QFile stat(procPath(pid, "stat"));
     if (!stat.open(QIODevice::ReadOnly)) {
-        return false;
+        return {};
     }
-    // "pid (command) S ...": the state follows the last closing parenthesis, as the command may
-    // hold parentheses of its own.
     const QByteArray line = stat.read(4096);
     const qsizetype close = line.lastIndexOf(')');
-    const char state = close >= 0 && close + 2 < line.size() ? line.at(close + 2) : '?';
-    return state != 'Z' && state != 'X' && state != 'x';
+    return close < 0 ? QList<QByteArray>() : line.mid(close + 1).trimmed().split(' ');
+}
+
+} // namespace
+
+bool LinuxProcess::isAlive(qint32 pid) {
+    const QList<QByteArray> fields = statFields(pid);
+    const QByteArray state = fields.value(0);
+    return !state.isEmpty() && state != "Z" && state != "X" && state != "x";
+}
+
+std::optional<quint64> LinuxProcess::startTime(qint32 pid) {
+    // Field 22 of the line.
+    bool ok = false;
+    const quint64 ticks = statFields(pid).value(22 - 3).toULongLong(&ok);
+    return ok ? std::optional<quint64>(ticks) : std::nullopt;
+}
+
+QList<QByteArray> LinuxProcess::commandLine(qint32 pid) {
+    if (pid <= 0) {
+        return {};
+    }
+    QFile file(procPath(pid, "cmdline"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    QByteArray all = file.readAll();
+    if (all.endsWith('\0')) {
+        all.chop(1);
+    }
+    return all.isEmpty() ? QList<QByteArray>() : all.split('\0');
+}
+
+QString LinuxProcess::workingFolder(qint32 pid) {
+    return pid <= 0 ? QString() : QFileInfo(procPath(pid, "cwd")).symLinkTarget();
+}
+
+bool LinuxProcess::isOwnUsers(qint32 pid) {
+    struct stat info {};
+    const QByteArray path = QFile::encodeName(procPath(pid, ""));
+    return pid > 0 && ::stat(path.constData(), &info) == 0 && info.st_uid == ::getuid();
 }
 
 QString LinuxProcess::executable(qint32 pid) {

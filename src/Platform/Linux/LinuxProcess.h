@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -17,4 +18,13 @@ public:
     static QString executable(qint32 pid);
     // One variable of the environment it started with; nothing when it has none or it is unreadable.
     static std::optional<QByteArray> environmentValue(qint32 pid, const QByteArray& name);
+    // When it started, in clock ticks since the machine booted; nothing when it is gone. The
+    // earlier of two processes has the smaller value.
+    static std::optional<quint64> startTime(qint32 pid);
+    // The arguments it was started with, the program first; empty when they cannot be read.
+    static QList<QByteArray> commandLine(qint32 pid);
+    // Its working folder; empty when it cannot be read (another user's process).
+    static QString workingFolder(qint32 pid);
+    // Whether it runs as the same user as this program.
+    static bool isOwnUsers(qint32 pid);
 };

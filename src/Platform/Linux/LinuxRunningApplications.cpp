@@ -20,6 +20,22 @@ qint32 ownPid() {
     return qint32(QCoreApplication::applicationPid());
 }
 
+// Windows that are part of the desktop itself rather than of an application's work.
+bool drawsTheDesktop(const X11Client& window) {
+    return window.type == X11Client::Type::Desktop || window.type == X11Client::Type::Dock;
+}
+
+// The windows of an application that hiding, activating and quitting may touch.
+QList<X11Client> ownWindows(const QList<X11Client>& windows) {
+    QList<X11Client> own;
+    for (const X11Client& window : windows) {
+        if (!drawsTheDesktop(window)) {
+            own.append(window);
+        }
+    }
+    return own;
+}
+
 } // namespace
 
 LinuxRunningApplications::LinuxRunningApplications(std::shared_ptr<X11Windows> windows, QObject* parent)
@@ -40,8 +56,12 @@ LinuxRunningApplications::LinuxRunningApplications(std::shared_ptr<X11Windows> w
 }
 
 LinuxRunningApplications::Snapshot LinuxRunningApplications::snapshot() const {
+    return snapshotOf(m_windows->clients(), false);
+}
+
+LinuxRunningApplications::Snapshot LinuxRunningApplications::snapshotOf(QList<X11Client> windows,
+                                                                        bool sorted) const {
     Snapshot result;
-    QList<X11Client> windows = m_windows->clients();
     QList<qint32> order;
     QHash<qint32, QList<X11Client>> byPid;
     for (const X11Client& window : windows) {
@@ -64,17 +84,22 @@ LinuxRunningApplications::Snapshot LinuxRunningApplications::snapshot() const {
         }
     }
     m_identities.keepOnly(known);
-    m_windows->sortFrontToBack(windows);
-    for (const X11Client& window : windows) {
-        if (window.pid && known.contains(*window.pid)) {
-            result.windows[*window.pid].append(window);
-        }
-    }
+    m_startTimes.removeIf(
+        [&known](const QHash<qint32, quint64>::iterator it) { return !known.contains(it.key()); });
+
+    // The processes of one identifier form one application; a process that cannot be identified
+    // is an application of its own.
+    struct Group {
+        ApplicationIdentities::Identity identity;
+        QList<qint32> processes;
+    };
+    QList<Group> groups;
+    QHash<QString, qsizetype> groupOfIdentifier;
+    QHash<qint32, QString> executables;
     for (const qint32 pid : order) {
-        const QList<X11Client> own = byPid.value(pid);
         QString instance;
         QString windowClass;
-        for (const X11Client& window : own) {
+        for (const X11Client& window : byPid.value(pid)) {
             if (!window.wmClass.isEmpty()) {
                 instance = window.wmInstance;
                 windowClass = window.wmClass;
@@ -82,20 +107,77 @@ LinuxRunningApplications::Snapshot LinuxRunningApplications::snapshot() const {
             }
         }
         const ApplicationIdentities::Identity identity = m_identities.identify(pid, instance, windowClass);
+        executables.insert(pid, identity.executable);
+        const auto existing = identity.identifier ? groupOfIdentifier.constFind(*identity.identifier)
+                                                  : groupOfIdentifier.constEnd();
+        if (existing == groupOfIdentifier.constEnd()) {
+            if (identity.identifier) {
+                groupOfIdentifier.insert(*identity.identifier, groups.size());
+            }
+            groups.append(Group{identity, {pid}});
+        } else {
+            Group& group = groups[existing.value()];
+            group.processes.append(pid);
+            if (!group.identity.name) {
+                group.identity.name = identity.name;
+            }
+        }
+    }
+    const auto startTime = [this](qint32 pid) {
+        auto it = m_startTimes.constFind(pid);
+        if (it == m_startTimes.constEnd()) {
+            it = m_startTimes.insert(pid, LinuxProcess::startTime(pid).value_or(0));
+        }
+        return it.value();
+    };
+    for (Group& group : groups) {
+        if (group.processes.size() > 1) {
+            std::stable_sort(group.processes.begin(), group.processes.end(),
+                             [&startTime](qint32 a, qint32 b) {
+                                 const quint64 ta = startTime(a);
+                                 const quint64 tb = startTime(b);
+                                 return ta != tb ? ta < tb : a < b;
+                             });
+        }
+        for (const qint32 pid : group.processes) {
+            result.applicationOf.insert(pid, group.processes.first());
+        }
+        result.processes.insert(group.processes.first(), group.processes);
+    }
+
+    if (!sorted) {
+        m_windows->sortFrontToBack(windows);
+    }
+    for (const X11Client& window : windows) {
+        if (window.pid && result.applicationOf.contains(*window.pid)) {
+            result.windows[result.applicationOf.value(*window.pid)].append(window);
+        }
+    }
+    for (const Group& group : groups) {
+        const qint32 pid = group.processes.first();
+        const QList<X11Client> own = result.windows.value(pid);
         RunningApplication app;
         app.processIdentifier = pid;
-        app.bundleIdentifier = identity.identifier;
-        app.localizedName = identity.name;
+        app.bundleIdentifier = group.identity.identifier;
+        app.localizedName = group.identity.name;
         // A program still starting has no window yet; it is an application all the same.
         const bool regular = own.isEmpty() || std::any_of(own.cbegin(), own.cend(), belongsInTaskBar);
         // The shell, panels, window manager and notification daemon keep the desktop alive: never
-        // regular, whatever windows they show.
-        const bool component =
-            identity.identifier && DesktopComponents::isDesktopComponent(*identity.identifier);
-        app.activationPolicy = regular && !component && pid != ownPid() ? ActivationPolicy::Regular
-                                                                        : ActivationPolicy::Accessory;
-        app.isHidden = !own.isEmpty() &&
-                       std::all_of(own.cbegin(), own.cend(), [](const X11Client& w) { return w.minimized; });
+        // regular, whatever windows they show. They are known by identifier or by program.
+        bool component =
+            group.identity.identifier && DesktopComponents::isDesktopComponent(*group.identity.identifier);
+        bool ours = false;
+        for (const qint32 member : group.processes) {
+            ours = ours || member == ownPid();
+            const QString executable = executables.value(member);
+            component =
+                component || (!executable.isEmpty() && DesktopComponents::isDesktopComponent(executable));
+        }
+        app.activationPolicy =
+            regular && !component && !ours ? ActivationPolicy::Regular : ActivationPolicy::Accessory;
+        const QList<X11Client> hideable = ownWindows(own);
+        app.isHidden = !hideable.isEmpty() && std::all_of(hideable.cbegin(), hideable.cend(),
+                                                          [](const X11Client& w) { return w.minimized; });
         app.isFinishedLaunching = !own.isEmpty();
         result.apps.append(app);
     }
@@ -109,13 +191,24 @@ ApplicationIdentities::Identity LinuxRunningApplications::identityOf(const X11Cl
     return m_identities.identify(*window.pid, window.wmInstance, window.wmClass);
 }
 
+QList<X11Client> LinuxRunningApplications::windowsOf(qint32 pid) const {
+    const Snapshot s = snapshot();
+    return s.windows.value(s.applicationOf.value(pid, 0));
+}
+
+QHash<qint32, qint32> LinuxRunningApplications::applicationPids(const QList<X11Client>& windows) const {
+    return snapshotOf(windows, true).applicationOf;
+}
+
 QList<RunningApplication> LinuxRunningApplications::runningApplications() const {
     return snapshot().apps;
 }
 
 std::optional<RunningApplication> LinuxRunningApplications::application(qint32 pid) const {
-    for (const RunningApplication& app : snapshot().apps) {
-        if (app.processIdentifier == pid) {
+    const Snapshot s = snapshot();
+    const qint32 applicationPid = s.applicationOf.value(pid, 0);
+    for (const RunningApplication& app : s.apps) {
+        if (applicationPid != 0 && app.processIdentifier == applicationPid) {
             return app;
         }
     }
@@ -143,7 +236,7 @@ std::optional<RunningApplication> LinuxRunningApplications::frontmostApplication
         m_windows->sortFrontToBack(all);
         for (const X11Client& window : all) {
             if (window.viewable && belongsInTaskBar(window)) {
-                front = *window.pid;
+                front = s.applicationOf.value(*window.pid);
                 break;
             }
         }
@@ -157,8 +250,13 @@ std::optional<RunningApplication> LinuxRunningApplications::frontmostApplication
 }
 
 bool LinuxRunningApplications::hide(qint32 pid) {
-    const QList<X11Client> windows = snapshot().windows.value(pid);
-    QList<xcb_window_t>& hidden = m_hiddenWindows[pid];
+    const Snapshot s = snapshot();
+    const qint32 applicationPid = s.applicationOf.value(pid, 0);
+    if (applicationPid == 0 || s.processes.value(applicationPid).contains(ownPid())) {
+        return false;
+    }
+    const QList<X11Client> windows = ownWindows(s.windows.value(applicationPid));
+    QList<xcb_window_t>& hidden = m_hiddenWindows[applicationPid];
     hidden.clear();
     for (const X11Client& window : windows) {
         if (!window.minimized && m_windows->minimize(window.window)) {
@@ -169,8 +267,10 @@ bool LinuxRunningApplications::hide(qint32 pid) {
 }
 
 bool LinuxRunningApplications::unhide(qint32 pid) {
-    const QList<X11Client> windows = snapshot().windows.value(pid);
-    const QList<xcb_window_t> hidden = m_hiddenWindows.take(pid);
+    const Snapshot s = snapshot();
+    const qint32 applicationPid = s.applicationOf.value(pid, 0);
+    const QList<X11Client> windows = ownWindows(s.windows.value(applicationPid));
+    const QList<xcb_window_t> hidden = m_hiddenWindows.take(applicationPid);
     QList<X11Client> toShow;
     for (const X11Client& window : windows) {
         if (window.minimized && (hidden.isEmpty() || hidden.contains(window.window))) {
@@ -181,11 +281,11 @@ bool LinuxRunningApplications::unhide(qint32 pid) {
     for (auto it = toShow.crbegin(); it != toShow.crend(); ++it) {
         m_windows->deminimize(it->window);
     }
-    return !windows.isEmpty() || application(pid).has_value();
+    return applicationPid != 0;
 }
 
 bool LinuxRunningApplications::activate(qint32 pid, quint32 options) {
-    const QList<X11Client> windows = snapshot().windows.value(pid);
+    const QList<X11Client> windows = ownWindows(windowsOf(pid));
     if (windows.isEmpty()) {
         return false;
     }
@@ -204,26 +304,52 @@ bool LinuxRunningApplications::activate(qint32 pid, quint32 options) {
     return m_windows->activate(top->window);
 }
 
+bool LinuxRunningApplications::maySignal(qint32 pid, const QList<X11Client>& windows) const {
+    return pid != ownPid() && std::none_of(windows.cbegin(), windows.cend(), [pid](const X11Client& w) {
+               return w.pid == pid && drawsTheDesktop(w);
+           });
+}
+
 bool LinuxRunningApplications::terminate(qint32 pid) {
-    if (pid == ownPid()) {
+    const Snapshot s = snapshot();
+    const qint32 applicationPid = s.applicationOf.value(pid, 0);
+    const QList<qint32> processes = s.processes.value(applicationPid);
+    if (processes.isEmpty() || processes.contains(ownPid())) {
         return false;
     }
-    const QList<X11Client> windows = snapshot().windows.value(pid);
-    if (windows.isEmpty()) {
-        // A program of ours that shows no window yet can only be asked through a signal.
-        return m_identities.launchedAs(pid) && LinuxProcess::isAlive(pid) && ::kill(pid, SIGTERM) == 0;
+    const QList<X11Client> all = s.windows.value(applicationPid);
+    bool asked = false;
+    // Each window is asked to close; a program quits with its last one.
+    for (const X11Client& window : ownWindows(all)) {
+        asked = m_windows->close(window.window) || asked;
     }
-    for (const X11Client& window : windows) {
-        m_windows->close(window.window);
+    // A program of ours that shows no window yet can only be asked through a signal.
+    for (const qint32 process : processes) {
+        const bool showsWindows =
+            std::any_of(all.cbegin(), all.cend(), [process](const X11Client& w) { return w.pid == process; });
+        if (!showsWindows && m_identities.launchedAs(process) && maySignal(process, all) &&
+            ::kill(process, SIGTERM) == 0) {
+            asked = true;
+        }
     }
-    return true;
+    return asked;
 }
 
 bool LinuxRunningApplications::forceTerminate(qint32 pid) {
-    if (pid == ownPid() || !application(pid)) {
+    const Snapshot s = snapshot();
+    const qint32 applicationPid = s.applicationOf.value(pid, 0);
+    const QList<qint32> processes = s.processes.value(applicationPid);
+    if (processes.isEmpty() || processes.contains(ownPid())) {
         return false;
     }
-    return ::kill(pid, SIGKILL) == 0;
+    const QList<X11Client> all = s.windows.value(applicationPid);
+    bool killed = false;
+    for (const qint32 process : processes) {
+        if (maySignal(process, all) && ::kill(process, SIGKILL) == 0) {
+            killed = true;
+        }
+    }
+    return killed;
 }
 
 std::optional<QUrl> LinuxRunningApplications::urlForApplication(const QString& bundleIdentifier) const {
@@ -282,6 +408,21 @@ QCoro::Task<OpenResult> LinuxRunningApplications::openDocuments(QList<QUrl> docu
                                         applicationURL.toDisplayString()};
     }
     co_return start(identifier, documents, activates);
+}
+
+QCoro::Task<OpenResult> LinuxRunningApplications::openNewWindow(QUrl applicationURL, bool activates) {
+    const QString identifier = identifierOf(applicationURL);
+    if (identifier.isEmpty()) {
+        co_return OpenResult{false, QStringLiteral("No application can be opened from ") +
+                                        applicationURL.toDisplayString()};
+    }
+    const QString newWindow = QStringLiteral("new-window");
+    if (runningPid(identifier) && !ApplicationIdentities::isExecutableIdentifier(identifier) &&
+        DesktopEntries::hasAction(identifier, newWindow)) {
+        const QString error = DesktopEntries::launchAction(identifier, newWindow, activates);
+        co_return error.isEmpty() ? OpenResult{} : OpenResult{false, error};
+    }
+    co_return start(identifier, {}, activates);
 }
 
 OpenResult LinuxRunningApplications::start(const QString& identifier, const QList<QUrl>& documents,

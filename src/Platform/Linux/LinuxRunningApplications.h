@@ -9,11 +9,16 @@
 
 #include <memory>
 
-// The running applications of an X11 desktop: the processes that own managed windows, plus the
-// ones Ordella started that have not shown a window yet (still launching). An application is
-// regular when it owns a normal window that belongs in a task bar; panels, docks, desktops,
-// notification bubbles and Ordella itself never are. Hiding minimises every window of the
-// application; an application whose windows are all minimised counts as hidden.
+// The running applications of an X11 desktop. Many programs run one process per window (every
+// terminal, most older X programs), so an application is all the processes of one identifier:
+// those that own managed windows, plus the ones Ordella started that have not shown a window yet
+// (still launching). Its windows are those of all its processes, front to back; its process
+// identifier is that of its oldest process, and any of its processes' identifiers finds it. An
+// application is regular when it owns a normal window that belongs in a task bar; panels, docks,
+// desktops, notification bubbles and Ordella itself never are. Hiding minimises every window of
+// the application; an application whose windows are all minimised counts as hidden. Windows that
+// draw the desktop or are docks and panels are never hidden, activated or closed, and a process
+// that owns one is never sent a signal.
 class LinuxRunningApplications : public RunningApplications {
     Q_OBJECT
 public:
@@ -33,18 +38,34 @@ public:
     QCoro::Task<OpenResult> openApplication(QUrl applicationURL, bool activates) override;
     QCoro::Task<OpenResult> openDocuments(QList<QUrl> documents, QUrl applicationURL,
                                           bool activates) override;
+    // A running application gets its entry's "new-window" action where the entry has one, else
+    // another process of its entry or executable (programs that run one process per window).
+    QCoro::Task<OpenResult> openNewWindow(QUrl applicationURL, bool activates) override;
     QImage icon(const QString& bundleIdentifier) const override;
 
     // The identifier and name of the process that owns window (for the window list).
     ApplicationIdentities::Identity identityOf(const X11Client& window) const;
+    // The windows of the application that process pid belongs to, front to back; nothing when the
+    // process belongs to no application.
+    QList<X11Client> windowsOf(qint32 pid) const;
+    // For each living process that owns one of windows, the process identifier of its application.
+    QHash<qint32, qint32> applicationPids(const QList<X11Client>& windows) const;
 
 private:
     struct Snapshot {
         QList<RunningApplication> apps;
-        // Each application's windows, front to back.
+        // Each application's windows, front to back, by the application's process identifier.
         QHash<qint32, QList<X11Client>> windows;
+        // Each application's processes, oldest first.
+        QHash<qint32, QList<qint32>> processes;
+        // The application of every process.
+        QHash<qint32, qint32> applicationOf;
     };
     Snapshot snapshot() const;
+    // The applications of windows (in the manager's list order, or front to back when sorted).
+    Snapshot snapshotOf(QList<X11Client> windows, bool sorted) const;
+    // Whether the process may be signalled: not Ordella, and drawing no desktop, dock or panel.
+    bool maySignal(qint32 pid, const QList<X11Client>& windows) const;
     // The identifier an application URL stands for; empty when it stands for none.
     QString identifierOf(const QUrl& applicationURL) const;
     std::optional<qint32> runningPid(const QString& identifier) const;
@@ -56,4 +77,6 @@ private:
     // The windows hide() minimised, to be shown again by unhide().
     QHash<qint32, QList<xcb_window_t>> m_hiddenWindows;
     QSet<qint32> m_announced;
+    // Start times of the processes seen, which decide which one is the oldest.
+    mutable QHash<qint32, quint64> m_startTimes;
 };

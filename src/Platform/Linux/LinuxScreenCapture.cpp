@@ -1,12 +1,16 @@
 #include "Platform/Linux/LinuxScreenCapture.h"
 
+#include "Platform/Linux/LinuxRunningApplications.h"
+
 #include <xcb/composite.h>
 
 LinuxScreenCapture::LinuxScreenCapture(std::shared_ptr<X11Windows> windows,
-                                       std::shared_ptr<X11Monitors> monitors, std::shared_ptr<Clock> clock)
+                                       std::shared_ptr<X11Monitors> monitors, std::shared_ptr<Clock> clock,
+                                       std::shared_ptr<LinuxRunningApplications> applications)
     : m_windows(std::move(windows))
     , m_monitors(std::move(monitors))
-    , m_clock(std::move(clock)) {
+    , m_clock(std::move(clock))
+    , m_applications(std::move(applications)) {
     xcb_connection_t* c = m_windows->connection().xcb();
     const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_composite_id);
     if (ext && ext->present) {
@@ -43,15 +47,22 @@ QCoro::Task<ShareableContent> LinuxScreenCapture::shareableContent(bool excludeD
     redirectWindows();
     const QPoint origin = m_monitors->primaryOrigin();
     const std::optional<quint32> desktop = m_windows->currentDesktop();
-    for (const X11Client& window : m_windows->stackedClients()) {
+    const QList<X11Client> windows = m_windows->stackedClients();
+    const QHash<qint32, qint32> owners =
+        m_applications ? m_applications->applicationPids(windows) : QHash<qint32, qint32>();
+    for (const X11Client& window : windows) {
         if (onScreenWindowsOnly && !window.isOnScreen(desktop)) {
             continue;
         }
         if (excludeDesktopWindows && window.type == X11Client::Type::Desktop) {
             continue;
         }
+        std::optional<qint32> owner = window.pid;
+        if (owner) {
+            owner = owners.value(*owner, *owner);
+        }
         content.windows.append(
-            ShareableWindow{window.window, window.pid, QRectF(window.frameRect().translated(-origin))});
+            ShareableWindow{window.window, owner, QRectF(window.frameRect().translated(-origin))});
     }
     co_return content;
 }

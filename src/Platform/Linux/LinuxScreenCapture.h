@@ -7,17 +7,21 @@
 
 #include <memory>
 
+class LinuxRunningApplications;
+
 // Pictures of single windows on X11 through the Composite extension: the window's own pixels,
 // decoration included, even where other windows cover it. For that, the desktop's top-level
 // windows are kept in off-screen pixmaps from the first request on (the server keeps drawing them
 // on screen as before); windows that were covered then need a moment to paint themselves there,
 // which the first captures wait for. A window that is not drawn (minimised, on another virtual
 // desktop) has no picture. Access is granted whenever the server offers Composite; there is
-// nothing to ask the user.
+// nothing to ask the user. A window's owner is its application (see LinuxRunningApplications)
+// when one is given, else the process that made it.
 class LinuxScreenCapture : public ScreenCapture {
 public:
     LinuxScreenCapture(std::shared_ptr<X11Windows> windows, std::shared_ptr<X11Monitors> monitors,
-                       std::shared_ptr<Clock> clock);
+                       std::shared_ptr<Clock> clock,
+                       std::shared_ptr<LinuxRunningApplications> applications = nullptr);
 
     // How long windows are given to paint into their new pixmaps.
     static constexpr Clock::Duration SettleTime{300};
@@ -37,6 +41,7 @@ private:
     std::shared_ptr<X11Windows> m_windows;
     std::shared_ptr<X11Monitors> m_monitors;
     std::shared_ptr<Clock> m_clock;
+    std::shared_ptr<LinuxRunningApplications> m_applications;
     bool m_hasComposite = false;
     std::optional<Clock::TimePoint> m_redirectedAt;
 };

@@ -30,7 +30,10 @@ std::optional<QList<WindowServerEntry>> LinuxWindowServer::windowList(quint32 op
     const QPoint origin = m_monitors->primaryOrigin();
     const std::optional<quint32> desktop = m_windows->currentDesktop();
     QList<WindowServerEntry> result;
-    for (const X11Client& window : m_windows->stackedClients()) {
+    const QList<X11Client> windows = m_windows->stackedClients();
+    // A window's owner is its application, whichever of the application's processes made it.
+    const QHash<qint32, qint32> applications = m_applications->applicationPids(windows);
+    for (const X11Client& window : windows) {
         if ((options & OptionOnScreenOnly) != 0 && !window.isOnScreen(desktop)) {
             continue;
         }
@@ -39,7 +42,9 @@ std::optional<QList<WindowServerEntry>> LinuxWindowServer::windowList(quint32 op
         }
         WindowServerEntry entry;
         entry.windowNumber = window.window;
-        entry.ownerPID = window.pid;
+        if (window.pid) {
+            entry.ownerPID = applications.value(*window.pid, *window.pid);
+        }
         entry.ownerName = m_applications->identityOf(window).name;
         entry.bounds = QRectF(window.frameRect().translated(-origin));
         entry.name = window.title;

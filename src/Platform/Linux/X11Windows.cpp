@@ -324,6 +324,11 @@ void X11Windows::sortFrontToBack(QList<X11Client>& windows) {
     });
 }
 
+qsizetype X11Windows::windowCountOf(qint32 pid) {
+    const QHash<xcb_window_t, qint32> pids = pidsOf(clientList());
+    return std::count(pids.cbegin(), pids.cend(), pid);
+}
+
 xcb_window_t X11Windows::activeWindow() {
     const auto active =
         m_connection->property(m_connection->root(), m_connection->atom("_NET_ACTIVE_WINDOW"));
@@ -391,7 +396,8 @@ bool X11Windows::activate(xcb_window_t window) {
 }
 
 bool X11Windows::raise(xcb_window_t window) {
-    if (!isManaged(window)) {
+    const std::optional<X11Client> found = client(window);
+    if (!found) {
         return false;
     }
     // A stacking request on the client reaches the manager, which raises the frame; the extended
@@ -400,6 +406,11 @@ bool X11Windows::raise(xcb_window_t window) {
     m_connection->discard(
         xcb_configure_window_checked(m_connection->xcb(), window, XCB_CONFIG_WINDOW_STACK_MODE, &above));
     m_connection->flush();
+    // Some managers (mutter) raise a window for another program only when it is activated; a
+    // minimised window stays down (activating it would bring it back).
+    if (!found->minimized) {
+        activate(window);
+    }
     return true;
 }
 

@@ -69,6 +69,8 @@ public:
     QList<X11Client> stackedClients();
     // Puts windows in front-to-back order.
     void sortFrontToBack(QList<X11Client>& windows);
+    // How many managed windows the process made (as far as the server can tell who made them).
+    qsizetype windowCountOf(qint32 pid);
     xcb_window_t activeWindow();
     std::optional<quint32> currentDesktop();
 
@@ -80,6 +82,8 @@ public:
     bool minimize(xcb_window_t window);
     bool deminimize(xcb_window_t window);
     bool activate(xcb_window_t window);
+    // Raises the window to the top; one that is shown also gets the focus, as some managers raise
+    // only the window they activate.
     bool raise(xcb_window_t window);
     bool close(xcb_window_t window);
     bool setFullScreen(xcb_window_t window, bool fullScreen);

@@ -274,6 +274,31 @@ OpenResult SimulatedDesktop::open(const QUrl& url, const QList<QUrl>& documents,
     return OpenResult{};
 }
 
+OpenResult SimulatedDesktop::openNewWindow(const QUrl& url, bool activates) {
+    const auto it = std::find_if(m_installed.begin(), m_installed.end(),
+                                 [&url](const auto& entry) { return applicationURL(entry.first) == url; });
+    if (it != m_installed.end()) {
+        ++m_newWindowRequests[it->first];
+    }
+    Application* running = it == m_installed.end() ? nullptr : findApplication(it->first);
+    if (!running || it->second.openError) {
+        return open(url, {}, activates);
+    }
+    const qint32 pid = running->pid;
+    if (activates) {
+        activate(pid);
+    }
+    if (const std::optional<Window> window = it->second.newWindow) {
+        const InstalledApp installed = it->second;
+        schedule(installed.windowDelay, [this, pid, installed, window] {
+            if (application(pid)) {
+                addLaunchWindow(pid, installed, *window, false);
+            }
+        });
+    }
+    return OpenResult{};
+}
+
 void SimulatedDesktop::launch(const InstalledApp& installed, const QList<QUrl>& requested, bool activates) {
     m_launching[installed.bundleIdentifier] = requested;
     schedule(installed.launchDelay, [this, installed, activates] {

@@ -114,6 +114,9 @@ public:
         Clock::Duration windowDelay{0};
         // Windows shown when launched or reopened without documents.
         QList<Window> windowsOnLaunch;
+        // The window a request for a new window shows (after windowDelay) while the application
+        // runs; without one such a request opens nothing.
+        std::optional<Window> newWindow;
         // Frame of the first document window; later ones cascade from it.
         QRectF documentFrame{120, 120, 800, 600};
         // Open requests fail with this text when set.
@@ -211,6 +214,11 @@ public:
     bool activate(qint32 pid);
     bool terminate(qint32 pid, bool force);
     OpenResult open(const QUrl& applicationURL, const QList<QUrl>& documents, bool activates);
+    OpenResult openNewWindow(const QUrl& applicationURL, bool activates);
+    // How many requests for a new window were made, by bundle identifier.
+    int newWindowRequests(const QString& bundleIdentifier) const {
+        return m_newWindowRequests.value(bundleIdentifier);
+    }
 
 signals:
     void applicationAdded(qint32 pid);
@@ -247,6 +255,7 @@ private:
     // Applications whose launch was asked for but whose process does not exist yet, with the
     // documents asked for meanwhile: a second request joins the launch instead of starting twice.
     std::map<QString, QList<QUrl>> m_launching;
+    QHash<QString, int> m_newWindowRequests;
     std::map<quint32, Window> m_windows;
     QList<quint32> m_stack;
     QList<Screen> m_screens;

@@ -80,6 +80,13 @@ QCoro::Task<OpenResult> SimulatedRunningApplications::openDocuments(QList<QUrl> 
     co_return m_desktop->open(applicationURL, documents, activates);
 }
 
+QCoro::Task<OpenResult> SimulatedRunningApplications::openNewWindow(QUrl applicationURL, bool activates) {
+    if (!m_desktop) {
+        co_return OpenResult{false, QStringLiteral("The desktop is gone.")};
+    }
+    co_return m_desktop->openNewWindow(applicationURL, activates);
+}
+
 QImage SimulatedRunningApplications::icon(const QString& bundleIdentifier) const {
     const SimulatedDesktop::InstalledApp* installed =
         m_desktop ? m_desktop->installedApplication(bundleIdentifier) : nullptr;

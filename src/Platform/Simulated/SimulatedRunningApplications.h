@@ -24,6 +24,7 @@ public:
     QCoro::Task<OpenResult> openApplication(QUrl applicationURL, bool activates) override;
     QCoro::Task<OpenResult> openDocuments(QList<QUrl> documents, QUrl applicationURL,
                                           bool activates) override;
+    QCoro::Task<OpenResult> openNewWindow(QUrl applicationURL, bool activates) override;
     QImage icon(const QString& bundleIdentifier) const override;
 
 private:

@@ -3,6 +3,7 @@
 #include "Platform/Linux/LinuxProcess.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -74,6 +75,119 @@ TEST_F(X11ApplicationsTest, ListsProgramsWithTheirPidsAndIdentifiers) {
               AXError::InvalidUIElement);
     EXPECT_EQ(accessibility->copyAttributeValue(accessibility->applicationElement(999999), kWindows).error,
               AXError::CannotComplete);
+}
+
+TEST_F(X11ApplicationsTest, TheProcessesOfOneProgramAreOneApplication) {
+    // Three terminals, each its own process, started one after the other: the first is the oldest.
+    QList<qint32> pids;
+    QList<xcb_window_t> terminals;
+    for (const char* title : {"Build", "Logs", "Shell"}) {
+        pids.append(start(QStringLiteral("xterm"), {QStringLiteral("-T"), QString::fromLatin1(title)}));
+        terminals.append(waitForWindows(pids.last()).value(0).window);
+    }
+    const qint32 mine = start(testWindowProgram());
+    waitForWindows(mine);
+
+    QList<RunningApplication> xterms;
+    for (const RunningApplication& app : applications->runningApplications()) {
+        if (app.bundleIdentifier == QStringLiteral("debian-xterm.desktop")) {
+            xterms.append(app);
+        }
+    }
+    ASSERT_EQ(xterms.size(), 1);
+    EXPECT_EQ(xterms[0].processIdentifier, pids[0]);
+    EXPECT_EQ(xterms[0].activationPolicy, ActivationPolicy::Regular);
+    EXPECT_EQ(applications->application(mine).value_or(RunningApplication()).processIdentifier, mine);
+
+    const auto axWindows = [this](qint32 pid) {
+        QList<xcb_window_t> numbers;
+        for (const AXElement& element :
+             accessibility->copyAttributeValue(accessibility->applicationElement(pid), kWindows)
+                 .value.toElements()
+                 .value_or(QList<AXElement>())) {
+            numbers.append(xcb_window_t(element.id));
+        }
+        return numbers;
+    };
+    const auto onScreen = [this] {
+        return windowServer->windowList(WindowServer::OnScreenWindows).value_or(QList<WindowServerEntry>());
+    };
+    // Raised in turn, the last one ends in front: every process's windows, front to back.
+    for (const xcb_window_t window : terminals) {
+        accessibility->performAction(AXElement{window}, QStringLiteral("AXRaise"));
+    }
+    ASSERT_TRUE(waitUntil([&] { return axWindows(pids[0]).value(0) == terminals[2]; }));
+    EXPECT_EQ(axWindows(pids[0]), (QList<xcb_window_t>{terminals[2], terminals[1], terminals[0]}));
+    for (const qint32 pid : pids) {
+        // Any of its processes finds the application, as it stands for all of them.
+        EXPECT_EQ(applications->application(pid).value_or(RunningApplication()).processIdentifier, pids[0]);
+        EXPECT_EQ(axWindows(pid), axWindows(pids[0])) << pid;
+    }
+    EXPECT_EQ(numbersOf(onScreen(), pids[0]),
+              (QList<xcb_window_t>{terminals[2], terminals[1], terminals[0]}));
+    EXPECT_TRUE(numbersOf(onScreen(), pids[1]).isEmpty());
+
+    // Hiding, showing, activating and quitting act on every process.
+    EXPECT_TRUE(applications->hide(pids[1]));
+    EXPECT_TRUE(waitUntil(
+        [&] { return applications->application(pids[0]).value_or(RunningApplication()).isHidden; }));
+    EXPECT_TRUE(numbersOf(onScreen(), pids[0]).isEmpty());
+    EXPECT_EQ(numbersOf(onScreen(), mine).size(), 1);
+    EXPECT_TRUE(applications->unhide(pids[0]));
+    EXPECT_TRUE(waitUntil([&] { return numbersOf(onScreen(), pids[0]).size() == 3; }));
+    EXPECT_TRUE(applications->activate(pids[2], 0));
+    EXPECT_TRUE(waitUntil([&] {
+        return applications->frontmostApplication().value_or(RunningApplication()).processIdentifier ==
+               pids[0];
+    }));
+    EXPECT_TRUE(applications->terminate(pids[2]));
+    EXPECT_TRUE(waitUntil([&] {
+        return std::none_of(pids.cbegin(), pids.cend(),
+                            [](qint32 pid) { return LinuxProcess::isAlive(pid); });
+    }));
+    EXPECT_FALSE(applications->application(pids[0]));
+    EXPECT_TRUE(applications->application(mine));
+}
+
+TEST_F(X11ApplicationsTest, NeverTouchesWhatDrawsTheDesktop) {
+    // A program that draws the desktop and also shows a normal window, and one whose executable
+    // is named after a panel (it has no desktop entry, so its path is its identifier).
+    const qint32 drawer = start(testWindowProgram(), {QStringLiteral("--type"), QStringLiteral("desktop"),
+                                                      QStringLiteral("--count"), QStringLiteral("2")});
+    QTemporaryDir folder;
+    const QString panel = folder.filePath(QStringLiteral("tint2"));
+    ASSERT_TRUE(QFile::copy(testWindowProgram(), panel));
+    QFile::setPermissions(panel, QFile::permissions(panel) | QFileDevice::ExeOwner);
+    const qint32 named = start(panel);
+    waitForWindows(named);
+    std::optional<X11Client> desktopWindow;
+    std::optional<X11Client> normalWindow;
+    ASSERT_TRUE(waitUntil([&] {
+        for (const X11Client& client : windows->clients()) {
+            if (client.pid == drawer) {
+                (client.type == X11Client::Type::Desktop ? desktopWindow : normalWindow) = client;
+            }
+        }
+        return desktopWindow && normalWindow;
+    }));
+
+    const RunningApplication drawing = applications->application(drawer).value_or(RunningApplication());
+    EXPECT_EQ(drawing.activationPolicy, ActivationPolicy::Regular);
+    const std::optional<RunningApplication> panelApp = applications->application(named);
+    ASSERT_TRUE(panelApp);
+    EXPECT_EQ(panelApp->activationPolicy, ActivationPolicy::Accessory)
+        << panelApp->bundleIdentifier.value_or(QString()).toStdString();
+
+    // Hiding and quitting reach its normal window only; no signal ends the process.
+    EXPECT_TRUE(applications->hide(drawer));
+    EXPECT_TRUE(
+        waitUntil([&] { return windows->client(normalWindow->window).value_or(X11Client()).minimized; }));
+    EXPECT_FALSE(windows->client(desktopWindow->window).value_or(X11Client()).minimized);
+    EXPECT_FALSE(applications->forceTerminate(drawer));
+    EXPECT_TRUE(applications->terminate(drawer));
+    EXPECT_TRUE(waitUntil([&] { return !windows->client(normalWindow->window); }));
+    EXPECT_TRUE(windows->client(desktopWindow->window));
+    EXPECT_TRUE(LinuxProcess::isAlive(drawer));
 }
 
 TEST_F(X11ApplicationsTest, LaunchesThroughTheDesktopEntry) {
