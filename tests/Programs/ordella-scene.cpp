@@ -3,8 +3,13 @@
 //   ordella-scene setup DIR      two monitors, three applications with six windows, arranged;
 //                                the arrangement is written to DIR/reference.json
 //   ordella-scene setup-plain DIR  the same without xcalc: two applications with five windows
+//   ordella-scene setup-terminals DIR  programs that run one process per window: three xterm
+//                                processes titled Build, Logs and Shell and two xedit processes,
+//                                each showing a file of DIR (alpha.txt, beta.txt)
 //   ordella-scene scramble DIR   moves, minimises and restacks windows and quits one application
-//                                (xcalc, or xterm in the plain scene)
+//                                (xcalc, or xterm in the plain scene); in the terminals scene it
+//                                moves Build to the other monitor, minimises Logs and ends the
+//                                processes of Shell and of both editors
 //   ordella-scene capture FILE   Ordella captures the desktop into a workspace file
 //   ordella-scene restore FILE   Ordella restores the workspace file (one request, as a shortcut
 //                                would make it) and prints its report
@@ -13,12 +18,16 @@
 //                                stacking order is the saved one
 //   ordella-scene teardown DIR   quits the scene's applications and removes the monitors
 // The applications are the test window program through a desktop entry (4 windows), xterm and
-// xcalc (no desktop entry, no _NET_WM_PID). Exit status 0 on success.
+// xcalc (no desktop entry, no _NET_WM_PID). A window is known by its program and its title, or
+// its document; a window that a restore had to start anew may bear another title, and takes the
+// place of the one saved window of its program that no other window answers to. Exit status 0 on
+// success.
 #include "Models/WorkspaceJson.h"
 #include "Platform/Accessibility.h"
 #include "Platform/Clock.h"
 #include "Platform/Linux/LinuxPlatform.h"
 #include "Platform/Linux/LinuxProcess.h"
+#include "Platform/Linux/X11Windows.h"
 #include "Platform/RunningApplications.h"
 #include "Platform/WindowServer.h"
 #include "Services/Capture/WorkspaceCapturer.h"
@@ -32,8 +41,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTextStream>
+#include <QUrl>
 
 #include <qcoro/qcorotask.h>
 
@@ -52,28 +63,51 @@ struct Place {
     QString app;
     QString title;
     QRect frame;
+    // The file name of the window's document; empty: it shows none.
+    QString document;
 };
 
 const QString kBoards = QStringLiteral("ordella-test-window");
-const QStringList kPrograms{kBoards, QStringLiteral("xterm"), QStringLiteral("xcalc")};
+const QString kEditor = QStringLiteral("xedit");
+const QStringList kPrograms{kBoards, QStringLiteral("xterm"), QStringLiteral("xcalc"), kEditor};
 
 // Front to back: the boards, then xterm, then xcalc.
 const QList<Place>& fullScene() {
     static const QList<Place> places{
-        {kBoards, QStringLiteral("Board 3"), QRect(100, 120, 800, 600)},
-        {kBoards, QStringLiteral("Board 1"), QRect(-1800, 100, 700, 500)},
-        {kBoards, QStringLiteral("Board 4"), QRect(600, 300, 700, 500)},
-        {kBoards, QStringLiteral("Board 2"), QRect(-1000, 150, 640, 480)},
-        {kPrograms[1], QString(), QRect(1000, 200, 0, 0)},
-        {kPrograms[2], QString(), QRect(-500, 600, 0, 0)},
+        {kBoards, QStringLiteral("Board 3"), QRect(100, 120, 800, 600), QString()},
+        {kBoards, QStringLiteral("Board 1"), QRect(-1800, 100, 700, 500), QString()},
+        {kBoards, QStringLiteral("Board 4"), QRect(600, 300, 700, 500), QString()},
+        {kBoards, QStringLiteral("Board 2"), QRect(-1000, 150, 640, 480), QString()},
+        {kPrograms[1], QString(), QRect(1000, 200, 0, 0), QString()},
+        {kPrograms[2], QString(), QRect(-500, 600, 0, 0), QString()},
     };
     return places;
 }
 
-// The scene set up in dir: the full one, or the plain one without xcalc.
+// Front to back: the terminals, then the editors (a restore stacks applications, and the
+// windows inside each one).
+const QList<Place>& terminalsScene() {
+    static const QList<Place> places{
+        {kPrograms[1], QStringLiteral("Build"), QRect(150, 100, 0, 0), QString()},
+        {kPrograms[1], QStringLiteral("Logs"), QRect(-1700, 150, 0, 0), QString()},
+        {kPrograms[1], QStringLiteral("Shell"), QRect(900, 300, 0, 0), QString()},
+        {kEditor, QString(), QRect(1000, 500, 0, 0), QStringLiteral("alpha.txt")},
+        {kEditor, QString(), QRect(-900, 500, 0, 0), QStringLiteral("beta.txt")},
+    };
+    return places;
+}
+
+bool isScene(const QString& dir, const char* name) {
+    return QFile::exists(dir + u'/' + QLatin1String(name));
+}
+
+// The scene set up in dir: the full one, the plain one without xcalc, or the terminals.
 QList<Place> scene(const QString& dir) {
+    if (isScene(dir, "terminals")) {
+        return terminalsScene();
+    }
     QList<Place> places = fullScene();
-    if (QFile::exists(dir + QStringLiteral("/plain"))) {
+    if (isScene(dir, "plain")) {
         places.removeLast();
     }
     return places;
@@ -94,6 +128,8 @@ struct LiveWindow {
     QString app;
     AXElement element;
     QString title;
+    // The file name of its document, if it shows one.
+    QString document;
     QRectF frame;
     bool minimized = false;
 };
@@ -124,6 +160,10 @@ QList<LiveWindow> liveWindows() {
             w.minimized = p.accessibility->copyAttributeValue(element, AXName::Minimized)
                               .value.toBool()
                               .value_or(false);
+            w.document = QUrl(p.accessibility->copyAttributeValue(element, AXName::Document)
+                                  .value.toString()
+                                  .value_or(QString()))
+                             .fileName();
             result.append(w);
         }
     }
@@ -143,13 +183,47 @@ QList<LiveWindow> liveWindows() {
     return result;
 }
 
+bool answersTo(const LiveWindow& w, const Place& place) {
+    return w.app == place.app && (place.title.isEmpty() || w.title == place.title) &&
+           (place.document.isEmpty() || w.document == place.document);
+}
+
 std::optional<LiveWindow> find(const QList<LiveWindow>& live, const Place& place) {
     for (const LiveWindow& w : live) {
-        if (w.app == place.app && (place.title.isEmpty() || w.title == place.title)) {
+        if (answersTo(w, place)) {
             return w;
         }
     }
     return std::nullopt;
+}
+
+// Each place's window: the one that answers to it, else (for a window started anew under another
+// title) the one window of its program that answers to no place.
+QList<std::optional<LiveWindow>> findAll(const QList<LiveWindow>& live, const QList<Place>& places) {
+    QList<std::optional<LiveWindow>> found;
+    for (const Place& place : places) {
+        found.append(find(live, place));
+    }
+    for (qsizetype i = 0; i < places.size(); ++i) {
+        if (found[i] || places[i].title.isEmpty()) {
+            continue;
+        }
+        QList<LiveWindow> strays;
+        for (const LiveWindow& w : live) {
+            const bool answers = std::any_of(places.cbegin(), places.cend(),
+                                             [&w](const Place& place) { return answersTo(w, place); });
+            if (w.app == places[i].app && !answers) {
+                strays.append(w);
+            }
+        }
+        const qsizetype unfound = std::count_if(places.cbegin(), places.cend(), [&](const Place& place) {
+            return place.app == places[i].app && !find(live, place);
+        });
+        if (strays.size() == 1 && unfound == 1) {
+            found[i] = strays.first();
+        }
+    }
+    return found;
 }
 
 void xrandr(const QStringList& arguments) {
@@ -168,10 +242,41 @@ void setFrame(const LiveWindow& w, const QRect& frame) {
     }
 }
 
-int setup(const QString& dir, bool plain) {
+// Starts a program of the scene in dir, its output discarded; false when it cannot start.
+bool startInScene(const QString& dir, const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setWorkingDirectory(dir);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    return process.startDetached();
+}
+
+// Three terminals and two editors, each its own process.
+bool startTerminals(const QString& dir) {
+    bool started = true;
+    for (const Place& place : terminalsScene()) {
+        if (place.app == kEditor) {
+            QFile file(dir + u'/' + place.document);
+            started = file.open(QIODevice::WriteOnly) && file.write("A file of the scene\n") > 0 && started;
+            file.close();
+            started = startInScene(dir, kEditor, {place.document}) && started;
+        } else {
+            // The shell must not rename the window.
+            started = startInScene(dir, place.app,
+                                   {QStringLiteral("-xrm"), QStringLiteral("*allowTitleOps: false"),
+                                    QStringLiteral("-T"), place.title}) &&
+                      started;
+        }
+    }
+    return started;
+}
+
+int setup(const QString& dir, const QString& kind) {
     QDir().mkpath(dir);
-    if (plain) {
-        QFile(dir + QStringLiteral("/plain")).open(QIODevice::WriteOnly);
+    if (kind != QLatin1String("full")) {
+        QFile(dir + u'/' + kind).open(QIODevice::WriteOnly);
     }
     // The left monitor shows the screen's output; the right one, primary, is a monitor of its own.
     xrandr({"--setmonitor", "LEFT", "1920/508x1080/286+0+0", "screen"});
@@ -191,15 +296,21 @@ int setup(const QString& dir, bool plain) {
     entry.close();
 
     RunningApplications& apps = *Platform::current().runningApplications;
-    for (const QString& id : {kBoardEntry, kXterm}) {
+    const QStringList launched =
+        kind == QLatin1String("terminals") ? QStringList() : QStringList{kBoardEntry, kXterm};
+    for (const QString& id : launched) {
         const std::optional<QUrl> url = apps.urlForApplication(id);
         if (!url || !QCoro::waitFor(apps.openApplication(*url, false)).succeeded) {
             out() << "cannot launch " << id << "\n";
             return 1;
         }
     }
-    if (!plain) {
+    if (kind == QLatin1String("full")) {
         QProcess::startDetached(QStringLiteral("xcalc"), {});
+    }
+    if (kind == QLatin1String("terminals") && !startTerminals(dir)) {
+        out() << "cannot start the terminals\n";
+        return 1;
     }
     const QList<Place> places = scene(dir);
     if (!waitUntil([&] { return liveWindows().size() == places.size(); })) {
@@ -228,8 +339,12 @@ int setup(const QString& dir, bool plain) {
     // What the scene ended up as is the reference: sizes are the windows' own where not given.
     QJsonArray reference;
     for (const LiveWindow& w : liveWindows()) {
+        const auto place =
+            std::find_if(places.cbegin(), places.cend(), [&w](const Place& p) { return answersTo(w, p); });
         reference.append(QJsonObject{{"app", w.app},
                                      {"title", w.title},
+                                     {"match", place != places.cend() ? place->title : QString()},
+                                     {"document", w.document},
                                      {"x", w.frame.x()},
                                      {"y", w.frame.y()},
                                      {"width", w.frame.width()},
@@ -244,9 +359,39 @@ int setup(const QString& dir, bool plain) {
 
 // Moves two windows (one to the other monitor), minimises one, brings the back window to the front
 // and quits xcalc.
+// Ends the process that made the window (not the whole application, as quitting it would).
+void endProcessOf(const LiveWindow& w) {
+    static const std::shared_ptr<X11Connection> connection = X11Connection::open();
+    X11Windows windows(connection);
+    if (const std::optional<X11Client> client = windows.client(xcb_window_t(w.element.id));
+        client && client->pid) {
+        ::kill(*client->pid, SIGTERM);
+    }
+}
+
+// Build goes to the other monitor, Logs is minimised, Shell and both editors end.
+int scrambleTerminals(const QList<Place>& places) {
+    const QList<LiveWindow> live = liveWindows();
+    setFrame(*find(live, places[0]), QRect(-1500, 600, 0, 0));
+    Platform::current().accessibility->setAttributeValue(find(live, places[1])->element, AXName::Minimized,
+                                                         AXValue::boolean(true));
+    for (const qsizetype ending : {2, 3, 4}) {
+        endProcessOf(*find(live, places[ending]));
+    }
+    const bool done = waitUntil([&] {
+        const QList<LiveWindow> now = liveWindows();
+        return !find(now, places[2]) && !find(now, places[3]) && !find(now, places[4]);
+    });
+    out() << (done ? "scene scrambled\n" : "scene not scrambled\n");
+    return done ? 0 : 1;
+}
+
 int scramble(const QString& dir) {
     const QList<LiveWindow> live = liveWindows();
     const QList<Place> places = scene(dir);
+    if (isScene(dir, "terminals")) {
+        return scrambleTerminals(places);
+    }
     const Place& quitting = places.last();
     Platform& p = Platform::current();
     setFrame(*find(live, places[1]), QRect(200, 700, 500, 300));
@@ -313,26 +458,37 @@ int measure(const QString& dir) {
         return 1;
     }
     const QJsonArray reference = QJsonDocument::fromJson(file.readAll()).array();
-    const QList<LiveWindow> live = liveWindows();
-    int placed = 0;
-    QList<AXElement> expectedOrder;
+    QList<Place> places;
+    QList<QRectF> saved;
     for (const QJsonValue& value : reference) {
         const QJsonObject r = value.toObject();
-        const Place place{
-            r["app"].toString(), r["app"].toString() == kBoards ? r["title"].toString() : QString(), {}};
-        const std::optional<LiveWindow> w = find(live, place);
-        const QRectF saved(r["x"].toDouble(), r["y"].toDouble(), r["width"].toDouble(),
-                           r["height"].toDouble());
-        if (w && !w->minimized && std::abs(w->frame.x() - saved.x()) <= 50 &&
-            std::abs(w->frame.y() - saved.y()) <= 50 && std::abs(w->frame.width() - saved.width()) <= 50 &&
-            std::abs(w->frame.height() - saved.height()) <= 50) {
+        places.append(Place{r["app"].toString(), r["match"].toString(), {}, r["document"].toString()});
+        saved.append(
+            QRectF(r["x"].toDouble(), r["y"].toDouble(), r["width"].toDouble(), r["height"].toDouble()));
+    }
+    const QList<LiveWindow> live = liveWindows();
+    const QList<std::optional<LiveWindow>> found = findAll(live, places);
+    int placed = 0;
+    // The order of the windows that a restore can stack: those known by title, or the only window
+    // of their program (a program's windows are raised by title).
+    QList<AXElement> expectedOrder;
+    QSet<AXElement> stacked;
+    for (qsizetype i = 0; i < places.size(); ++i) {
+        const std::optional<LiveWindow>& w = found[i];
+        if (w && !w->minimized && std::abs(w->frame.x() - saved[i].x()) <= 50 &&
+            std::abs(w->frame.y() - saved[i].y()) <= 50 &&
+            std::abs(w->frame.width() - saved[i].width()) <= 50 &&
+            std::abs(w->frame.height() - saved[i].height()) <= 50) {
             ++placed;
         }
-        expectedOrder.append(w ? w->element : AXElement{});
+        if (places[i].document.isEmpty()) {
+            expectedOrder.append(w ? w->element : AXElement{});
+            stacked.insert(w ? w->element : AXElement{});
+        }
     }
     QList<AXElement> liveOrder;
     for (const LiveWindow& w : live) {
-        if (!w.minimized) {
+        if (!w.minimized && stacked.contains(w.element)) {
             liveOrder.append(w.element);
         }
     }
@@ -343,10 +499,16 @@ int measure(const QString& dir) {
 }
 
 int teardown() {
-    for (const RunningApplication& app : Platform::current().runningApplications->runningApplications()) {
-        if (kPrograms.contains(QFileInfo(LinuxProcess::executable(app.processIdentifier)).fileName())) {
-            ::kill(app.processIdentifier, SIGTERM);
+    // Every process of the scene's programs, not only the first of each application.
+    const std::shared_ptr<X11Connection> connection = X11Connection::open();
+    QSet<qint32> pids;
+    for (const X11Client& client : X11Windows(connection).clients()) {
+        if (client.pid && kPrograms.contains(QFileInfo(LinuxProcess::executable(*client.pid)).fileName())) {
+            pids.insert(*client.pid);
         }
+    }
+    for (const qint32 pid : pids) {
+        ::kill(pid, SIGTERM);
     }
     xrandr({"--delmonitor", "LEFT"});
     xrandr({"--delmonitor", "RIGHT"});
@@ -360,7 +522,8 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("Ordella"));
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() != 3) {
-        out() << "usage: ordella-scene setup|setup-plain|scramble|capture|restore|measure|teardown "
+        out() << "usage: ordella-scene "
+                 "setup|setup-plain|setup-terminals|scramble|capture|restore|measure|teardown "
                  "DIR-OR-FILE\n";
         return 2;
     }
@@ -374,9 +537,11 @@ int main(int argc, char** argv) {
     const QString target = arguments[2];
     int status = 2;
     if (command == QLatin1String("setup")) {
-        status = setup(target, false);
+        status = setup(target, QStringLiteral("full"));
     } else if (command == QLatin1String("setup-plain")) {
-        status = setup(target, true);
+        status = setup(target, QStringLiteral("plain"));
+    } else if (command == QLatin1String("setup-terminals")) {
+        status = setup(target, QStringLiteral("terminals"));
     } else if (command == QLatin1String("scramble")) {
         status = scramble(target);
     } else if (command == QLatin1String("capture")) {

@@ -7,6 +7,7 @@
 #include "Services/Restore/BrowserTabRestorer.h"
 #include "Services/Restore/DocumentReopener.h"
 #include "Services/Restore/FinderWindowRestorer.h"
+#include "Services/Restore/MissingWindowReopener.h"
 #include "Services/Restore/RestoreLog.h"
 #include "Services/Restore/RestorePlanner.h"
 #include "Services/Restore/RestoreWait.h"
@@ -113,6 +114,9 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
             co_await FinderWindowRestorer::restoreFinderWindows(paths, bounds,
                                                                 closeOtherApps || plan.needsLaunch);
         }
+    }
+    if (!isBrowser && !isFinder) {
+        co_await MissingWindowReopener::reopenMissingWindows(*app, snapshot.windowSnapshots, savedDisplays);
     }
     if (RestoreWait::stopRequested()) {
         // The restore is being cancelled; this result is dropped, and nothing more is moved.

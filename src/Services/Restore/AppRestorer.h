@@ -18,8 +18,9 @@ struct AppRestoreOutcome {
 };
 
 // Brings one saved application back as its plan says: launches or reuses it, makes it
-// controllable, reopens documents, browser tabs or folder windows, puts its windows back and hides
-// it when it was saved hidden. Steps whose outcome can be read back are tried up to three times.
+// controllable, reopens documents, browser tabs or folder windows, asks for the windows that were
+// closed since the save, puts its windows back and hides it when it was saved hidden. Steps whose outcome can
+// be read back are tried up to three times.
 class AppRestorer {
 public:
     AppRestorer() = delete;

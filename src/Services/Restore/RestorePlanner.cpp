@@ -3,6 +3,7 @@
 #include "Extensions/RectConversion.h"
 #include "Platform/Platform.h"
 #include "Platform/WindowServer.h"
+#include "Services/Desktop/AXAttributeReader.h"
 #include "Services/Desktop/AXWindowService.h"
 #include "Services/Restore/RestoreGeometry.h"
 #include "Services/Restore/RestoreLog.h"
@@ -31,6 +32,7 @@ std::optional<RunningApplication> firstRunning(const QList<RunningApplication>& 
 // What the plan needs of each live window, at every position of the application's window list,
 // so that a saved window index still points at its own window when a frame cannot be read.
 struct LiveWindow {
+    AXElement element;
     std::optional<QRectF> frame;
     bool minimized = false;
 };
@@ -39,9 +41,20 @@ QList<LiveWindow> liveWindows(const RunningApplication& app) {
     QList<LiveWindow> windows;
     for (const AXElement& window : AXWindowService::axWindowList(app).value_or(QList<AXElement>())) {
         windows.append(
-            LiveWindow{AXWindowService::windowFrame(window), AXWindowService::isMinimized(window)});
+            LiveWindow{window, AXWindowService::windowFrame(window), AXWindowService::isMinimized(window)});
     }
     return windows;
+}
+
+// Whether the live window at a saved window's index bears another title than the saved one: then
+// it is another window (windows change places in the list as they are raised), and the saved one
+// is not in place even when that window stands on its frame.
+bool titledOtherwise(const WindowSnapshot& saved, const LiveWindow& live) {
+    if (!saved.windowTitle || saved.windowTitle->isEmpty()) {
+        return false;
+    }
+    const std::optional<QString> title = AXAttributeReader::string(live.element, QStringLiteral("AXTitle"));
+    return title && !title->isEmpty() && *title != *saved.windowTitle;
 }
 
 // The saved applications' identifiers that appear in the current order, in saved order, against
@@ -174,7 +187,8 @@ QList<WindowPlan> RestorePlanner::planWindows(const AppSnapshot& snapshot,
             plan.currentFrame = current.frame;
             // A window minimised since the save is not in place, wherever its frame is.
             plan.needsPositioning = current.minimized || !current.frame ||
-                                    !RestoreGeometry::withinTolerance(*current.frame, plan.targetFrame);
+                                    !RestoreGeometry::withinTolerance(*current.frame, plan.targetFrame) ||
+                                    titledOtherwise(window, current);
         }
         plans.append(plan);
     }

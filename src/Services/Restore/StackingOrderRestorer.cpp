@@ -1,6 +1,7 @@
 #include "Services/Restore/StackingOrderRestorer.h"
 
 #include "Platform/Platform.h"
+#include "Platform/WindowServer.h"
 #include "Services/Desktop/AXAttributeReader.h"
 #include "Services/Desktop/AXWindowService.h"
 #include "Services/Desktop/WindowMatcher.h"
@@ -41,6 +42,45 @@ qint64 liveIndexByTitle(const QStringList& liveTitles, const WindowSnapshot& win
     return window.windowIndex;
 }
 
+// Whether some application's windows stand in another order than saved although the applications
+// stand in theirs: its frontmost window on screen is not the window raising would put in front
+// (the one bearing the title of its first saved window that is not minimised). Windows a restore had to open
+// anew come up in front of the others, so this is what a restore of a single application usually leaves.
+bool windowsOutOfOrder(const QList<AppSnapshot>& appSnapshots, const QList<RunningApplication>& running,
+                       const QHash<QString, QList<WindowSnapshot>>& remappedSnapshots) {
+    const std::shared_ptr<WindowServer> server = Platform::current().windowServer;
+    const std::optional<QList<WindowServerEntry>> list =
+        server ? server->windowList(WindowServer::OnScreenWindows) : std::nullopt;
+    if (!list) {
+        return false;
+    }
+    for (const AppSnapshot& saved : appSnapshots) {
+        const QList<WindowSnapshot> windows =
+            remappedSnapshots.value(saved.bundleIdentifier, saved.windowSnapshots);
+        const std::optional<RunningApplication> app = lookUp(running, saved.bundleIdentifier);
+        if (saved.isHidden || windows.size() < 2 || !app ||
+            BrowserScriptService::supportedBrowsers().contains(saved.bundleIdentifier)) {
+            continue;
+        }
+        const auto front = std::find_if(list->begin(), list->end(), [&app](const WindowServerEntry& entry) {
+            return entry.ownerPID == app->processIdentifier;
+        });
+        const auto shown = std::find_if(windows.begin(), windows.end(),
+                                        [](const WindowSnapshot& w) { return !w.isMinimized; });
+        if (shown == windows.end() || !shown->windowTitle || shown->windowTitle->isEmpty()) {
+            continue;
+        }
+        // Only a window that bears its saved title tells for sure which one it is.
+        const QList<AXElement> live = AXWindowService::axWindowList(*app).value_or(QList<AXElement>());
+        const qint64 first = AXWindowService::currentWindowTitles(*app).indexOf(*shown->windowTitle);
+        if (front != list->end() && first >= 0 && first < live.size() &&
+            live[first].id != front->windowNumber) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 QCoro::Task<void>
@@ -78,7 +118,7 @@ StackingOrderRestorer::restoreZOrder(QList<AppSnapshot> appSnapshots,
         return front && front->bundleIdentifier == bundleID;
     };
 
-    if (savedRelevant == currentRelevant) {
+    if (savedRelevant == currentRelevant && !windowsOutOfOrder(appSnapshots, running, remappedSnapshots)) {
         if (firstVisible && !frontmostIs(firstVisible->bundleIdentifier)) {
             if (const auto app = lookUp(running, firstVisible->bundleIdentifier)) {
                 port->activate(app->processIdentifier, 0);

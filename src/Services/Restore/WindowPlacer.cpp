@@ -58,6 +58,30 @@ WindowPlacer::placeWindows(RunningApplication app, QList<WindowSnapshot> snapsho
         co_await DocumentReopener::waitForTerminalLogin(app, documents);
     }
 
+    const QList<std::optional<Partner>> partners = pairWindows(app, snapshots, useMatcher);
+    for (int i = 0; i < snapshots.size(); ++i) {
+        const WindowSnapshot& snapshot = snapshots[i];
+        if (!partners[i]) {
+            results.append(result(snapshot, RestoreStatus::failed,
+                                  QStringLiteral("No matching AX window found"),
+                                  RectConversion::toRectF(snapshot.frame), std::nullopt));
+            continue;
+        }
+        WindowRestoreResult placed =
+            co_await placeWindow(partners[i]->window, snapshot, savedDisplays, partners[i]->quality);
+        results.append(std::move(placed));
+    }
+
+    if (mayWaitForRealWindow && std::any_of(results.begin(), results.end(), isFailedOrPartial) &&
+        AXWindowService::hasOnlyTransientWindows(app)) {
+        co_return co_await waitForRealWindowAndRetry(app, snapshots, savedDisplays);
+    }
+    co_return results;
+}
+
+QList<std::optional<WindowPlacer::Partner>> WindowPlacer::pairWindows(const RunningApplication& app,
+                                                                      const QList<WindowSnapshot>& snapshots,
+                                                                      bool useMatcher) {
     const WindowMatcher::Matches matches =
         useMatcher ? WindowMatcher::matchWindows(snapshots, app) : WindowMatcher::Matches();
     const QList<AXElement> live = AXWindowService::axWindowList(app).value_or(QList<AXElement>());
@@ -67,33 +91,19 @@ WindowPlacer::placeWindows(RunningApplication app, QList<WindowSnapshot> snapsho
     for (const WindowMatchResult& match : matches) {
         paired.insert(match.axElement);
     }
-
+    QList<std::optional<Partner>> partners;
     for (int i = 0; i < snapshots.size(); ++i) {
-        const WindowSnapshot& snapshot = snapshots[i];
-        AXElement window;
-        WindowMatchQuality quality = WindowMatchQuality::indexFallback;
+        const qint64 index = snapshots[i].windowIndex;
         if (const auto match = matches.constFind(i); match != matches.constEnd()) {
-            window = match->axElement;
-            quality = match->quality;
-        } else if (snapshot.windowIndex >= 0 && snapshot.windowIndex < live.size() &&
-                   !paired.contains(live[snapshot.windowIndex])) {
-            window = live[snapshot.windowIndex];
-            paired.insert(window);
+            partners.append(Partner{match->axElement, match->quality});
+        } else if (index >= 0 && index < live.size() && !paired.contains(live[index])) {
+            paired.insert(live[index]);
+            partners.append(Partner{live[index], WindowMatchQuality::indexFallback});
         } else {
-            results.append(result(snapshot, RestoreStatus::failed,
-                                  QStringLiteral("No matching AX window found"),
-                                  RectConversion::toRectF(snapshot.frame), std::nullopt));
-            continue;
+            partners.append(std::nullopt);
         }
-        WindowRestoreResult placed = co_await placeWindow(window, snapshot, savedDisplays, quality);
-        results.append(std::move(placed));
     }
-
-    if (mayWaitForRealWindow && std::any_of(results.begin(), results.end(), isFailedOrPartial) &&
-        AXWindowService::hasOnlyTransientWindows(app)) {
-        co_return co_await waitForRealWindowAndRetry(app, snapshots, savedDisplays);
-    }
-    co_return results;
+    return partners;
 }
 
 QCoro::Task<WindowRestoreResult> WindowPlacer::placeWindow(AXElement window, WindowSnapshot snapshot,

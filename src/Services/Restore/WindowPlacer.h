@@ -22,6 +22,17 @@ class WindowPlacer {
 public:
     WindowPlacer() = delete;
 
+    // The live window a saved window is placed on, and how the two were paired.
+    struct Partner {
+        AXElement window;
+        WindowMatchQuality quality = WindowMatchQuality::none;
+    };
+    // Each saved window's live partner (nothing for a window without one): the matcher's pair
+    // (with useMatcher), else the live window at its saved index unless another saved window took
+    // it already. Pairs are one to one.
+    static QList<std::optional<Partner>> pairWindows(const RunningApplication& app,
+                                                     const QList<WindowSnapshot>& snapshots, bool useMatcher);
+
     // One result per saved window, in their order. With useMatcher false, windows are paired by
     // their saved index alone.
     static QCoro::Task<QList<WindowRestoreResult>>

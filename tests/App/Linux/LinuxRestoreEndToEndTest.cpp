@@ -4,9 +4,15 @@
 #include "Services/Restore/WorkspaceRestorer.h"
 #include "Support/X11DesktopTest.h"
 
+#include "Platform/Linux/LinuxProcess.h"
+
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QRasterWindow>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <qcoro/qcorotask.h>
 
@@ -45,6 +51,59 @@ protected:
         return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()).trimmed() : QString();
     }
 
+    // The windows of the scene's terminals and editors, by number.
+    QSet<xcb_window_t> sceneWindows() {
+        QSet<xcb_window_t> found;
+        for (const X11Client& client : windows->clients()) {
+            const QString program =
+                client.pid ? QFileInfo(LinuxProcess::executable(*client.pid)).fileName() : QString();
+            if (program == QLatin1String("xterm") || program == QLatin1String("xedit")) {
+                found.insert(client.window);
+            }
+        }
+        return found;
+    }
+
+    static const AppSnapshot* appOf(const Workspace& workspace, const QString& program) {
+        for (const AppSnapshot& app : workspace.appSnapshots) {
+            if (app.bundleIdentifier.contains(program)) {
+                return &app;
+            }
+        }
+        return nullptr;
+    }
+
+    RestoreReport restore(const Workspace& workspace) {
+        RevertStateManager revertStates;
+        RestoreCoordinator coordinator(WorkspaceRestorer::restore, &revertStates);
+        return QCoro::waitFor(coordinator.restore(workspace, false));
+    }
+
+    // Every window a report line calls restored is where the line says: some window of the
+    // application stands on the frame that was read back.
+    void expectLinesMatchTheDesktop(const RestoreReport& report) {
+        const QList<X11Client> live = windows->clients();
+        for (const AppRestoreResult& app : report.appResults) {
+            for (const WindowRestoreResult& window : app.windowResults) {
+                if (window.status != RestoreStatus::restored || !window.actualFrame ||
+                    window.reason == QLatin1String("Window minimized")) {
+                    continue;
+                }
+                const bool standsThere =
+                    std::any_of(live.cbegin(), live.cend(), [&](const X11Client& client) {
+                        const std::optional<QRectF> frame = axFrame(client.window);
+                        return frame && std::abs(frame->x() - window.actualFrame->x()) <= 2 &&
+                               std::abs(frame->y() - window.actualFrame->y()) <= 2 &&
+                               std::abs(frame->width() - window.actualFrame->width()) <= 2 &&
+                               std::abs(frame->height() - window.actualFrame->height()) <= 2;
+                    });
+                EXPECT_TRUE(standsThere) << app.appName.toStdString() << ": "
+                                         << window.windowTitle.value_or(QString()).toStdString() << " "
+                                         << window.reason.toStdString();
+            }
+        }
+    }
+
     QTemporaryDir folder;
     bool m_ready = false;
 };
@@ -75,6 +134,67 @@ TEST_F(LinuxRestoreEndToEndTest, OneRestorePutsEveryWindowBackInItsPlaceAndOrder
             << app.appName.toStdString() << ": " << app.reason.toStdString();
     }
     EXPECT_EQ(scene(QStringLiteral("measure")), QStringLiteral("placed 6/6 open 6 stacking saved"));
+}
+
+TEST_F(LinuxRestoreEndToEndTest, ProgramsWithAProcessPerWindowComeBackOnTheirOwnWindows) {
+    ASSERT_TRUE(m_ready);
+    ASSERT_EQ(scene(QStringLiteral("setup-terminals")), QStringLiteral("scene arranged"));
+    const std::optional<Workspace> workspace =
+        QCoro::waitFor(WorkspaceCapturer::capture(QStringLiteral("Terminals")));
+    ASSERT_TRUE(workspace);
+    // One application per program, each with every window of its processes.
+    const AppSnapshot* terminals = appOf(*workspace, QStringLiteral("xterm"));
+    const AppSnapshot* editors = appOf(*workspace, QStringLiteral("xedit"));
+    ASSERT_TRUE(terminals && editors);
+    EXPECT_EQ(workspace->appSnapshots.size(), 2);
+    EXPECT_EQ(terminals->windowSnapshots.size(), 3);
+    QStringList documents;
+    for (const WindowSnapshot& window : editors->windowSnapshots) {
+        documents.append(QUrl(window.documentURL.value_or(QString())).fileName());
+    }
+    documents.sort();
+    EXPECT_EQ(documents, (QStringList{"alpha.txt", "beta.txt"}));
+
+    // Applications that are not in the workspace: a program with two processes, one named like a
+    // panel, and a window of Ordella's own.
+    const QList<qint32> others{start(QStringLiteral("xclock")), start(QStringLiteral("xclock"))};
+    const QString panel = folder.filePath(QStringLiteral("tint2"));
+    ASSERT_TRUE(QFile::copy(testWindowProgram(), panel));
+    QFile::setPermissions(panel, QFile::permissions(panel) | QFileDevice::ExeOwner);
+    const qint32 component = start(panel);
+    QRasterWindow own;
+    own.setTitle(QStringLiteral("Ordella"));
+    own.resize(300, 200);
+    own.show();
+    QList<xcb_window_t> unrelated;
+    for (const qint32 pid : others + QList<qint32>{component}) {
+        unrelated.append(waitForWindows(pid).value(0).window);
+    }
+    ASSERT_TRUE(waitUntil([&] { return windows->client(xcb_window_t(own.winId())).has_value(); }));
+
+    ASSERT_EQ(scene(QStringLiteral("scramble")), QStringLiteral("scene scrambled"));
+    const RestoreReport report = restore(*workspace);
+    EXPECT_EQ(report.status, RestoreStatus::restored) << report.summary().toStdString();
+    for (const AppRestoreResult& app : report.appResults) {
+        EXPECT_EQ(app.status, RestoreStatus::restored)
+            << app.appName.toStdString() << ": " << app.reason.toStdString();
+    }
+    EXPECT_EQ(scene(QStringLiteral("measure")), QStringLiteral("placed 5/5 open 5 stacking saved"));
+    expectLinesMatchTheDesktop(report);
+    // Other applications are hidden, every process of them; a panel and Ordella never.
+    for (const xcb_window_t window : unrelated) {
+        const bool minimized = windows->client(window).value_or(X11Client()).minimized;
+        EXPECT_EQ(minimized, window != unrelated.last()) << window;
+    }
+    EXPECT_FALSE(windows->client(xcb_window_t(own.winId())).value_or(X11Client()).minimized);
+
+    // Everything is back: a second restore starts nothing and moves nothing away.
+    const QSet<xcb_window_t> before = sceneWindows();
+    const RestoreReport again = restore(*workspace);
+    EXPECT_EQ(again.status, RestoreStatus::restored) << again.summary().toStdString();
+    EXPECT_EQ(sceneWindows(), before);
+    EXPECT_EQ(scene(QStringLiteral("measure")), QStringLiteral("placed 5/5 open 5 stacking saved"));
+    expectLinesMatchTheDesktop(again);
 }
 
 } // namespace

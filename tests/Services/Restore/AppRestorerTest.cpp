@@ -1,5 +1,6 @@
 #include "Services/Restore/AppRestorer.h"
 
+#include "Extensions/RectConversion.h"
 #include "RestoreFixture.h"
 #include "Services/Desktop/DisplayMapper.h"
 #include "Services/Restore/RestorePlanner.h"
@@ -89,6 +90,75 @@ TEST_F(AppRestorerTest, LaunchesWithItsDocumentsAndPlacesTheirWindows) {
     EXPECT_EQ(desktop().window(windowOf(pid))->document, doc);
     EXPECT_EQ(frameOf(windowOf(pid)), QRectF(300, 200, 700, 500));
     EXPECT_TRUE(restorerLines().contains("launchApp: Launching org.example.Editor docs=1"));
+}
+
+TEST_F(AppRestorerTest, AsksForOneNewWindowPerClosedWindowBeforePlacingThem) {
+    // A terminal that runs one process per window: it opens a new window on request, titled as it
+    // likes. Three windows were saved; one is left (moved), or none runs.
+    const auto installTerminal = [this](bool opensWindows) {
+        SimulatedDesktop::InstalledApp app;
+        app.bundleIdentifier = "org.example.Term";
+        app.name = "Term";
+        app.windowDelay = Clock::Duration(400);
+        SimulatedDesktop::Window first;
+        first.frame = QRectF(40, 60, 500, 300);
+        first.title = QStringLiteral("term");
+        app.windowsOnLaunch = {first};
+        if (opensWindows) {
+            app.newWindow = first;
+        }
+        desktop().installApplication(app);
+    };
+    const AppSnapshot saved =
+        savedApp("org.example.Term", {savedWindow(QRectF(100, 100, 600, 400), "Build", 0),
+                                      savedWindow(QRectF(750, 100, 600, 400), "Logs", 1),
+                                      savedWindow(QRectF(400, 450, 600, 400), "Shell", 2)});
+    struct Case {
+        const char* name;
+        bool running;
+        bool opensWindows;
+        int requests;
+        const char* reason;
+    };
+    for (const Case& c : {
+             Case{"one left", true, true, 2, "All 3 windows restored"},
+             Case{"none running", false, true, 2, "All 3 windows restored"},
+             Case{"keeps one window", true, false, 1,
+                  "1/3 windows restored. Issues: No matching AX window found; No matching AX window found"},
+         }) {
+        SCOPED_TRACE(c.name);
+        if (const SimulatedDesktop::Application* old = desktop().findApplication("org.example.Term")) {
+            desktop().removeApplication(old->pid);
+        }
+        installTerminal(c.opensWindows);
+        const int before = desktop().newWindowRequests("org.example.Term");
+        if (c.running) {
+            addApp("org.example.Term", {QRectF(900, 500, 600, 400)}, {"Logs"});
+        }
+        const AppRestoreOutcome outcome = restore(saved);
+        EXPECT_EQ(outcome.result.reason, c.reason);
+        EXPECT_EQ(desktop().newWindowRequests("org.example.Term") - before, c.requests);
+        const qint32 pid = desktop().findApplication("org.example.Term")->pid;
+        if (c.opensWindows) {
+            QList<QRectF> frames;
+            for (const quint32 window : desktop().windowsOf(pid)) {
+                frames.append(frameOf(window));
+            }
+            for (const WindowSnapshot& window : saved.windowSnapshots) {
+                EXPECT_TRUE(frames.contains(RectConversion::toRectF(window.frame)))
+                    << window.windowTitle->toStdString();
+            }
+            // Every saved window has its window now: a second restore asks for none.
+            restore(saved);
+            EXPECT_EQ(desktop().newWindowRequests("org.example.Term") - before, c.requests);
+        }
+    }
+    // A window with a document comes back through its document, never as an empty new window.
+    WindowSnapshot withDocument = savedWindow(QRectF(100, 100, 600, 400), "notes.txt", 1);
+    withDocument.documentURL = QStringLiteral("file:///nowhere/notes.txt");
+    const int before = desktop().newWindowRequests("org.example.Term");
+    restore(savedApp("org.example.Term", {savedWindow(QRectF(40, 60, 500, 300), "term", 0), withDocument}));
+    EXPECT_EQ(desktop().newWindowRequests("org.example.Term"), before);
 }
 
 TEST_F(AppRestorerTest, RetriedTabsReplaceTheFailedAttemptsWindows) {

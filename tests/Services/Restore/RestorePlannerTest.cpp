@@ -61,6 +61,27 @@ TEST_F(RestorePlannerTest, LeavesShownWindowsWithin50PointsInPlace) {
     EXPECT_EQ(restorerLines(), QStringList{"Plan for Editor: needsLaunch=false, needsHide=false"});
 }
 
+TEST_F(RestorePlannerTest, AWindowOfAnotherTitleAtTheSavedIndexIsNotInPlace) {
+    // Two terminals changed places in the list and on screen: each saved index now points at the
+    // other one, which stands on the saved frame. Neither saved window is where it was.
+    addApp("org.example.Term", {QRectF(100, 100, 600, 400), QRectF(750, 100, 600, 400)}, {"Logs", "Build"});
+    const QList<WindowPlan> swapped =
+        plan({savedApp("org.example.Term", {savedWindow(QRectF(100, 100, 600, 400), "Build", 0),
+                                            savedWindow(QRectF(750, 100, 600, 400), "Logs", 1)})})
+            .appPlans.first()
+            .windowPlans;
+    EXPECT_TRUE(swapped[0].needsPositioning);
+    EXPECT_TRUE(swapped[1].needsPositioning);
+    // Its own title, or no saved title to compare, leaves a window in place.
+    const QList<WindowPlan> same =
+        plan({savedApp("org.example.Term", {savedWindow(QRectF(100, 100, 600, 400), "Logs", 0),
+                                            savedWindow(QRectF(750, 100, 600, 400), QString(), 1)})})
+            .appPlans.first()
+            .windowPlans;
+    EXPECT_FALSE(same[0].needsPositioning);
+    EXPECT_FALSE(same[1].needsPositioning);
+}
+
 TEST_F(RestorePlannerTest, ComparesEachSavedIndexWithItsOwnWindowWhenAFrameIsUnreadable) {
     // Live windows 0, 1 (frame unreadable) and 2. Saved window 1 sits where live window 2 is: a
     // frame list without the unreadable entry would compare it with window 2 and leave it be.

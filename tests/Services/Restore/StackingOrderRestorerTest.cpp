@@ -59,6 +59,25 @@ TEST_F(StackingOrderRestorerTest, OnlyBringsTheFirstAppForwardWhenTheOrderStands
     EXPECT_EQ(elapsedMs(), 0);
 }
 
+TEST_F(StackingOrderRestorerTest, RestacksTheWindowsOfAnAppOutOfOrderWhenAppsStandInTheirs) {
+    // One application whose window opened anew (Shell) came up in front of its others.
+    const qint32 term = addApp(
+        "org.example.Term", {QRectF(0, 30, 400, 300), QRectF(450, 30, 400, 300), QRectF(900, 30, 400, 300)},
+        {"Build", "Logs", "Shell"});
+    const qint32 other = addApp("org.example.Other", {QRectF(0, 400, 400, 300)}, {"Other"});
+    const QList<AppSnapshot> saved{savedApp("org.example.Term", titled({"Build", "Logs", "Shell"})),
+                                   savedApp("org.example.Other", titled({"Other"}))};
+    desktop().setStackingOrder({windowOf(term, 2), windowOf(term, 0), windowOf(term, 1), windowOf(other)});
+    desktop().setFrontmost(term);
+    restack(saved);
+    EXPECT_EQ(desktop().stackingOrder().mid(0, 3),
+              (QList<quint32>{windowOf(term, 0), windowOf(term, 1), windowOf(term, 2)}));
+    // In order now: nothing more is raised.
+    const qint64 before = elapsedMs();
+    restack(saved);
+    EXPECT_EQ(elapsedMs(), before);
+}
+
 TEST_F(StackingOrderRestorerTest, RaisesBrowserWindowsByTheirFrames) {
     const qint32 chrome = addApp("com.google.Chrome", "Google Chrome");
     const quint32 first = addBrowserWindow(chrome, {"https://a.org*"}, QRectF(100, 100, 800, 600));

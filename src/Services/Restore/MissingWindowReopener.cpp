@@ -1,0 +1,100 @@
+#include "Services/Restore/MissingWindowReopener.h"
+
+#include "Platform/Platform.h"
+#include "Services/Desktop/AXWindowService.h"
+#include "Services/Restore/RestoreGeometry.h"
+#include "Services/Restore/RestoreLog.h"
+#include "Services/Restore/RestoreWait.h"
+#include "Services/Restore/WindowPlacer.h"
+
+#include <QFileInfo>
+#include <QSet>
+#include <QUrl>
+
+namespace {
+
+QSet<AXElement> liveWindows(const RunningApplication& app) {
+    const QList<AXElement> list = AXWindowService::axWindowList(app).value_or(QList<AXElement>());
+    return QSet<AXElement>(list.begin(), list.end());
+}
+
+} // namespace
+
+QList<int> MissingWindowReopener::missingWindows(const RunningApplication& app,
+                                                 const QList<WindowSnapshot>& snapshots) {
+    QList<int> missing;
+    const QList<std::optional<WindowPlacer::Partner>> partners =
+        WindowPlacer::pairWindows(app, snapshots, true);
+    for (int i = 0; i < snapshots.size(); ++i) {
+        const std::optional<QString>& document = snapshots[i].documentURL;
+        if (!partners[i] && (!document || document->isEmpty())) {
+            missing.append(i);
+        }
+    }
+    return missing;
+}
+
+QCoro::Task<void> MissingWindowReopener::reopenMissingWindows(RunningApplication app,
+                                                              QList<WindowSnapshot> snapshots,
+                                                              QList<DisplaySnapshot> savedDisplays) {
+    const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
+    const QString id = app.bundleIdentifier.value_or(QString());
+    // A program that runs one process per document shows each document in a window of its own,
+    // which may come a moment after the first one: documents that exist are waited for.
+    QStringList documents;
+    for (const WindowSnapshot& window : snapshots) {
+        const QUrl url(window.documentURL.value_or(QString()));
+        if (url.isLocalFile() && QFileInfo::exists(url.toLocalFile())) {
+            documents.append(*window.documentURL);
+        }
+    }
+    if (!documents.isEmpty()) {
+        const auto shown = [&app, &documents] {
+            const QStringList open = AXWindowService::currentDocumentURLs(app);
+            return std::all_of(documents.cbegin(), documents.cend(),
+                               [&open](const QString& document) { return open.contains(document); });
+        };
+        co_await RestoreWait::pollUntil(shown, Clock::seconds(readinessWait), RestoreWait::ms(200));
+    }
+    const QList<int> missing = missingWindows(app, snapshots);
+    const std::optional<QUrl> appURL =
+        port && !missing.isEmpty() ? port->urlForApplication(id) : std::nullopt;
+    if (!appURL) {
+        co_return;
+    }
+    RestoreLog::log(QStringLiteral("reopenMissingWindows: ") + id + QStringLiteral(" misses ") +
+                    QString::number(missing.size()) + QStringLiteral(" window(s)"));
+    for (const int index : missing) {
+        const QSet<AXElement> before = liveWindows(app);
+        const OpenResult opened = co_await port->openNewWindow(*appURL, false);
+        if (!opened.succeeded) {
+            RestoreLog::log(QStringLiteral("reopenMissingWindows: ERROR \u2014 ") + id +
+                            QStringLiteral(" threw: ") + opened.errorText);
+            co_return;
+        }
+        std::optional<AXElement> added;
+        const auto arrived = [&app, &before, &added] {
+            for (const AXElement& window : liveWindows(app)) {
+                if (!before.contains(window)) {
+                    added = window;
+                    return true;
+                }
+            }
+            return false;
+        };
+        if (!co_await RestoreWait::pollUntil(arrived, Clock::seconds(readinessWait), RestoreWait::ms(200))) {
+            RestoreLog::log(QStringLiteral("reopenMissingWindows: ") + id +
+                            QStringLiteral(" showed no new window within 5.0s, no further request"));
+            co_return;
+        }
+        // On its saved frame the new window pairs with the saved one, whatever its title.
+        const WindowSnapshot& saved = snapshots[index];
+        const std::optional<Screen> screen = RestoreGeometry::targetScreen(saved, savedDisplays);
+        if (screen) {
+            AXWindowService::setWindowFrame(*added, RestoreGeometry::targetFrame(saved, *screen));
+        }
+        RestoreLog::log(QStringLiteral("reopenMissingWindows: ") + id +
+                        QStringLiteral(" opened a window for \"") +
+                        saved.windowTitle.value_or(QStringLiteral("?")) + QStringLiteral("\""));
+    }
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "Models/DisplaySnapshot.h"
+#include "Models/WindowSnapshot.h"
+#include "Platform/RunningApplications.h"
+
+#include <QList>
+
+#include <qcoro/qcorotask.h>
+
+// Brings back the saved windows of a running application that were closed since the save. Where a
+// program runs one process per window (terminals and most older X programs), reopening the
+// application brings no window back: it is asked for one new window per missing window, before
+// the windows are placed, and each new window is put on its saved window's frame at once so that
+// placement pairs the two. A request that brings no new window within the readiness wait ends the
+// requests for that application, so one that keeps a single window is not asked again and again.
+// Windows with a document come back through their document instead; those are waited for first,
+// up to the same readiness wait.
+class MissingWindowReopener {
+public:
+    MissingWindowReopener() = delete;
+
+    // How long a new window is waited for after each request.
+    static constexpr double readinessWait = 5.0;
+
+    // The positions of the saved windows that no live window pairs with (as placement pairs
+    // them) and that have no document.
+    static QList<int> missingWindows(const RunningApplication& app, const QList<WindowSnapshot>& snapshots);
+    static QCoro::Task<void> reopenMissingWindows(RunningApplication app, QList<WindowSnapshot> snapshots,
+                                                  QList<DisplaySnapshot> savedDisplays);
+};
