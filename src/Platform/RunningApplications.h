@@ -65,8 +65,10 @@ public:
     // Asks the application at applicationURL for one more window, launching it when needed. Where
     // an application runs as one process per window this starts another process of it; one that
     // keeps a single window opens none. Success says that the request was made, not that a window
-    // came.
-    virtual QCoro::Task<OpenResult> openNewWindow(QUrl applicationURL, bool activates) = 0;
+    // came. Where the desktop has no such request, the application is opened (reopened) instead.
+    virtual QCoro::Task<OpenResult> openNewWindow(QUrl applicationURL, bool activates) {
+        co_return co_await openApplication(applicationURL, activates);
+    }
     // The application's icon; a null image when there is none.
     virtual QImage icon(const QString& bundleIdentifier) const = 0;
 

@@ -23,6 +23,11 @@ QSet<AXElement> liveWindows(const RunningApplication& app) {
 QList<int> MissingWindowReopener::missingWindows(const RunningApplication& app,
                                                  const QList<WindowSnapshot>& snapshots) {
     QList<int> missing;
+    // An application that shows as many windows as were saved has one for each saved window
+    // (placement pairs them): it is spared the pairing.
+    if (AXWindowService::axWindowList(app).value_or(QList<AXElement>()).size() >= snapshots.size()) {
+        return missing;
+    }
     const QList<std::optional<WindowPlacer::Partner>> partners =
         WindowPlacer::pairWindows(app, snapshots, true);
     for (int i = 0; i < snapshots.size(); ++i) {

@@ -24,7 +24,8 @@ public:
     static constexpr double readinessWait = 5.0;
 
     // The positions of the saved windows that no live window pairs with (as placement pairs
-    // them) and that have no document.
+    // them) and that have no document; none while the application shows at least as many
+    // windows as were saved.
     static QList<int> missingWindows(const RunningApplication& app, const QList<WindowSnapshot>& snapshots);
     static QCoro::Task<void> reopenMissingWindows(RunningApplication app, QList<WindowSnapshot> snapshots,
                                                   QList<DisplaySnapshot> savedDisplays);
