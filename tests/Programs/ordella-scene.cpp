@@ -480,6 +480,17 @@ int measure(const QString& dir) {
             std::abs(w->frame.width() - saved[i].width()) <= 50 &&
             std::abs(w->frame.height() - saved[i].height()) <= 50) {
             ++placed;
+        } else {
+            // What is not in place goes to the error output; the verdict stays the only line.
+            const auto text = [](const QRectF& f) {
+                return QString::number(f.x()) + u',' + QString::number(f.y()) + u' ' +
+                       QString::number(f.width()) + u'x' + QString::number(f.height());
+            };
+            QTextStream(stderr) << places[i].app << " \"" << places[i].title << "\" " << places[i].document
+                                << ": saved " << text(saved[i]) << ", now "
+                                << (w ? text(w->frame) + (w->minimized ? " minimised" : "")
+                                      : QStringLiteral("missing"))
+                                << "\n";
         }
         if (places[i].document.isEmpty()) {
             expectedOrder.append(w ? w->element : AXElement{});
@@ -493,6 +504,14 @@ int measure(const QString& dir) {
         }
     }
     const bool stacking = liveOrder == expectedOrder;
+    if (!stacking) {
+        QTextStream err(stderr);
+        err << "stacking now:";
+        for (const LiveWindow& w : live) {
+            err << " " << w.app << ":" << w.title << (w.minimized ? "(minimised)" : "");
+        }
+        err << "\n";
+    }
     out() << "placed " << placed << "/" << reference.size() << " open " << live.size() << " stacking "
           << (stacking ? "saved" : "changed") << "\n";
     return placed == reference.size() && live.size() == reference.size() && stacking ? 0 : 1;

@@ -380,9 +380,11 @@ bool X11Windows::deminimize(xcb_window_t window) {
     if (!isManaged(window)) {
         return false;
     }
-    // Mapping an iconic window asks its manager to show it again.
+    // Mapping an iconic window asks its manager to show it again; some managers (mutter) now and
+    // then let that request pass, but none an activation.
     m_connection->discard(xcb_map_window_checked(m_connection->xcb(), window));
     m_connection->flush();
+    activate(window);
     return true;
 }
 

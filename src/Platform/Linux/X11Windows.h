@@ -80,6 +80,7 @@ public:
     // The frame takes size; the client gets it less the decoration.
     bool resizeFrame(xcb_window_t window, const QSize& size);
     bool minimize(xcb_window_t window);
+    // Shows a minimised window again, which also activates it.
     bool deminimize(xcb_window_t window);
     bool activate(xcb_window_t window);
     // Raises the window to the top; one that is shown also gets the focus, as some managers raise

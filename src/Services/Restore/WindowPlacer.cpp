@@ -125,7 +125,9 @@ QCoro::Task<WindowRestoreResult> WindowPlacer::placeWindow(AXElement window, Win
                          std::nullopt);
     }
     const QRectF target = RestoreGeometry::targetFrame(snapshot, *screen);
-    const std::optional<QRectF> current = AXWindowService::windowFrame(window);
+    // A window that stayed minimised is not back, wherever its frame is.
+    const std::optional<QRectF> current =
+        AXWindowService::isMinimized(window) ? std::nullopt : AXWindowService::windowFrame(window);
     if (current && RestoreGeometry::withinTolerance(*current, target)) {
         co_return result(snapshot, RestoreStatus::restored, QStringLiteral("Already at correct position"),
                          target, current);
@@ -147,7 +149,10 @@ QCoro::Task<WindowRestoreResult> WindowPlacer::applyAndVerifyGeometry(AXElement 
         AXWindowService::setWindowFrame(window, targetFrame);
         co_await RestoreWait::pause(RestoreWait::ms(kSettleMs));
 
-        if (const std::optional<QRectF> actual = AXWindowService::windowFrame(window)) {
+        // A window still minimised cannot be seen where it is: its frame counts as unread.
+        const std::optional<QRectF> actual =
+            AXWindowService::isMinimized(window) ? std::nullopt : AXWindowService::windowFrame(window);
+        if (actual) {
             const QString n = QString::number(attempt + 1);
             if (RestoreGeometry::withinTolerance(*actual, targetFrame)) {
                 RestoreLog::log(head + QStringLiteral(" ✓ actual=") + RestoreLog::frameText(*actual) +

@@ -154,6 +154,15 @@ TEST_F(WindowPlacerTest, PreparesMinimisedAndFullScreenWindowsBeforeMoving) {
     EXPECT_FALSE(w->fullScreen);
     EXPECT_EQ(results[0].status, RestoreStatus::restored);
     EXPECT_EQ(w->frame, kSaved);
+
+    // A window that stays minimised is never called back, even where its frame already is.
+    const qint32 stuck = appWith(kSaved, [](SimulatedDesktop::Window& w) {
+        w.minimized = true;
+        w.faults.stateChangeDelay = Clock::Duration(60000);
+    });
+    const QList<WindowRestoreResult> notBack = place(stuck, {savedWindow(kSaved, "Doc")});
+    EXPECT_EQ(notBack[0].status, RestoreStatus::failed);
+    EXPECT_EQ(notBack[0].reason, "Geometry application failed after 4 attempts");
 }
 
 TEST_F(WindowPlacerTest, WaitsOutASplashScreenOnceOnTheMonotonicClock) {
