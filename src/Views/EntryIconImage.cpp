@@ -1,23 +1,23 @@
 #include "Views/EntryIconImage.h"
 
-#include <QFileInfo>
-#include <QHash>
-#include <QQuickWindow>
+#include "Extensions/ApplicationIcon.h"
 
-QIcon EntryIconImage::iconFor(const QString& source) {
-    static QHash<QString, QIcon> cache;
+#include <QHash>
+
+namespace {
+
+// Large enough for the biggest place an entry's icon is shown (28 points) at twice the density.
+constexpr int drawnSize = 64;
+
+} // namespace
+
+QImage EntryIconImage::iconFor(const QString& source) {
+    static QHash<QString, QImage> cache;
     const auto it = cache.constFind(source);
     if (it != cache.constEnd()) {
         return *it;
     }
-    QIcon icon;
-    if (QFileInfo(source).isAbsolute()) {
-        if (QFileInfo(source).isFile()) {
-            icon = QIcon(source);
-        }
-    } else if (!source.isEmpty()) {
-        icon = QIcon::fromTheme(source);
-    }
+    const QImage icon = ApplicationIcon::render(source, drawnSize);
     cache.insert(source, icon);
     return icon;
 }
@@ -33,10 +33,5 @@ void EntryIconImage::setSource(const QString& source) {
 }
 
 void EntryIconImage::paint(QPainter* painter) {
-    if (m_icon.isNull() || width() <= 0 || height() <= 0) {
-        return;
-    }
-    // At the window's pixel density, so the icon stays sharp.
-    const qreal scale = window() ? window()->effectiveDevicePixelRatio() : 1.0;
-    paintFilling(painter, m_icon.pixmap(QSizeF(width(), height()).toSize(), scale).toImage());
+    paintFilling(painter, m_icon);
 }

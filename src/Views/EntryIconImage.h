@@ -2,12 +2,12 @@
 
 #include "Views/RoundedPaintedItem.h"
 
-#include <QIcon>
+#include <QImage>
 #include <QString>
 
 // The icon a desktop entry names: a name in the desktop's icon theme or an absolute path to an
-// image. Looked up on the main thread when first drawn and remembered for the process. hasIcon
-// tells whether the name led to an icon.
+// image. Drawn on the main thread when first shown and remembered for the process. hasIcon tells
+// whether the name led to an icon that draws something.
 class EntryIconImage : public RoundedPaintedItem {
     Q_OBJECT
     QML_ELEMENT
@@ -21,8 +21,8 @@ public:
     void setSource(const QString& source);
     bool hasIcon() const { return !m_icon.isNull(); }
 
-    // The icon of an entry's Icon value; a null icon when there is none.
-    static QIcon iconFor(const QString& source);
+    // The icon of an entry's Icon value; a null image when there is none.
+    static QImage iconFor(const QString& source);
 
     void paint(QPainter* painter) override;
 
@@ -31,5 +31,5 @@ signals:
 
 private:
     QString m_source;
-    QIcon m_icon;
+    QImage m_icon;
 };

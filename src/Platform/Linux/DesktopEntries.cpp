@@ -4,8 +4,9 @@
 
 #include "Platform/Linux/DesktopEntries.h"
 
+#include "Extensions/ApplicationIcon.h"
+
 #include <QFileInfo>
-#include <QIcon>
 
 #include <unistd.h>
 
@@ -172,7 +173,5 @@ QImage DesktopEntries::icon(const QString& id, int size) {
     if (!entry || entry->icon.isEmpty()) {
         return QImage();
     }
-    const QIcon icon =
-        QFileInfo(entry->icon).isAbsolute() ? QIcon(entry->icon) : QIcon::fromTheme(entry->icon);
-    return icon.isNull() ? QImage() : icon.pixmap(size, size).toImage();
+    return ApplicationIcon::render(entry->icon, size);
 }
