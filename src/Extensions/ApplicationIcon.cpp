@@ -1,9 +1,11 @@
 #include "Extensions/ApplicationIcon.h"
 
-#include <QDir>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QFont>
+#include <QHash>
 #include <QIcon>
+#include <QMutex>
 #include <QPainter>
 #include <QSet>
 #include <QSettings>
@@ -35,24 +37,52 @@ void matchIn(const QString& folder, const QString& name, ThemeMatch& match) {
     }
 }
 
+// A theme's index: those of its folders that exist and the themes it inherits from. Read once per
+// file (again when it changes): the common themes list hundreds of folders, most of them absent.
+struct ThemeIndex {
+    QDateTime modified;
+    QStringList folders;
+    QStringList parents;
+};
+
+ThemeIndex readIndex(const QString& path) {
+    static QMutex lock;
+    static QHash<QString, ThemeIndex> cache;
+    const QDateTime modified = QFileInfo(path).lastModified();
+    const QMutexLocker locker(&lock);
+    const auto it = cache.constFind(path);
+    if (it != cache.constEnd() && it->modified == modified) {
+        return *it;
+    }
+    const QSettings settings(path, QSettings::IniFormat);
+    const QString root = QFileInfo(path).path() + u'/';
+    ThemeIndex index{modified, {}, settings.value(QStringLiteral("Icon Theme/Inherits")).toStringList()};
+    for (const QString& folder :
+         settings.value(QStringLiteral("Icon Theme/Directories")).toStringList() +
+             settings.value(QStringLiteral("Icon Theme/ScaledDirectories")).toStringList()) {
+        if (QFileInfo(root + folder).isDir()) {
+            index.folders.append(root + folder);
+        }
+    }
+    cache.insert(path, index);
+    return index;
+}
+
 // Looks the name up in one theme across the search paths; returns the themes it inherits from.
 QStringList matchInTheme(const QString& theme, const QString& name, ThemeMatch& match) {
     QStringList parents;
     for (const QString& base : QIcon::themeSearchPaths()) {
         const QString root = base + u'/' + theme;
-        const QString index = root + QStringLiteral("/index.theme");
-        if (!QFileInfo::exists(index)) {
+        const QString indexPath = root + QStringLiteral("/index.theme");
+        if (!QFileInfo::exists(indexPath)) {
             continue;
         }
-        const QSettings settings(index, QSettings::IniFormat);
+        const ThemeIndex index = readIndex(indexPath);
         if (parents.isEmpty()) {
-            parents = settings.value(QStringLiteral("Icon Theme/Inherits")).toStringList();
+            parents = index.parents;
         }
-        const QStringList folders =
-            settings.value(QStringLiteral("Icon Theme/Directories")).toStringList() +
-            settings.value(QStringLiteral("Icon Theme/ScaledDirectories")).toStringList();
-        for (const QString& folder : folders) {
-            matchIn(root + u'/' + folder, name, match);
+        for (const QString& folder : index.folders) {
+            matchIn(folder, name, match);
         }
     }
     return parents;
