@@ -84,19 +84,16 @@ QRect LinuxScreens::usableArea(const QRect& monitor, const QList<QList<quint32>>
     return usable;
 }
 
-QSize LinuxScreens::rootSize() const {
-    X11Connection& x = m_windows->connection();
-    xcb_generic_error_t* error = nullptr;
-    xcb_get_geometry_reply_t* geometry =
-        xcb_get_geometry_reply(x.xcb(), xcb_get_geometry(x.xcb(), x.root()), &error);
-    std::free(error);
-    const QSize size = geometry ? QSize(geometry->width, geometry->height)
-                                : QSize(x.screen()->width_in_pixels, x.screen()->height_in_pixels);
-    std::free(geometry);
-    return size;
+QList<Screen> LinuxScreens::screens() const {
+    const quint64 serial = m_monitors->layoutSerial();
+    if (!m_current || m_currentSerial != serial) {
+        m_current = read();
+        m_currentSerial = serial;
+    }
+    return *m_current;
 }
 
-QList<Screen> LinuxScreens::screens() const {
+QList<Screen> LinuxScreens::read() const {
     const QList<X11Monitor> monitors = m_monitors->monitors(true);
     if (monitors.isEmpty()) {
         return {};
@@ -107,7 +104,7 @@ QList<Screen> LinuxScreens::screens() const {
             struts.append(window.strut);
         }
     }
-    const QSize root = rootSize();
+    const QSize root = m_monitors->rootSize();
     const QPoint origin = monitors.first().geometry.topLeft();
     const double primaryHeight = monitors.first().geometry.height();
     QList<Screen> result;
@@ -155,6 +152,9 @@ std::optional<Screen> LinuxScreens::mainScreen() const {
 }
 
 void LinuxScreens::checkForChanges() {
+    // Whatever announced a change, the monitors and the struts are read again in full.
+    m_monitors->invalidate();
+    m_current.reset();
     const QList<Screen> now = screens();
     if (now != m_last) {
         m_last = now;

@@ -17,7 +17,9 @@
 // name-based UUID made from its EDID (maker, model, serial number and serial text), so the same
 // display is recognised whichever connector it is plugged into; a monitor without EDID is known by
 // its name. Each visible frame leaves out what docks and panels reserve (their struts), worked out
-// per monitor because the desktop-wide work area cannot say which monitor a panel is on.
+// per monitor because the desktop-wide work area cannot say which monitor a panel is on. The
+// screens worked out are kept while the monitors stay the same (see X11Monitors) and until RandR,
+// the work area or Qt's list of screens announce a change.
 class LinuxScreens : public Screens {
     Q_OBJECT
 public:
@@ -34,10 +36,13 @@ public:
     static QRect usableArea(const QRect& monitor, const QList<QList<quint32>>& struts, const QSize& rootSize);
 
 private:
-    QSize rootSize() const;
+    QList<Screen> read() const;
     void checkForChanges();
 
     std::shared_ptr<X11Windows> m_windows;
     std::shared_ptr<X11Monitors> m_monitors;
     QList<Screen> m_last;
+    // The screens as last worked out, at the monitors' layout serial m_currentSerial.
+    mutable std::optional<QList<Screen>> m_current;
+    mutable quint64 m_currentSerial = 0;
 };

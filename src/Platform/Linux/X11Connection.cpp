@@ -133,6 +133,29 @@ std::optional<X11Connection::Property> X11Connection::property(xcb_window_t wind
     return properties({{window, atom}}).constFirst();
 }
 
+quint64 X11Connection::pass() {
+    const auto now = std::chrono::steady_clock::now();
+    if (m_passUsed && (now - m_passUsedAt > passPause || now - m_passBegan > passLifetime)) {
+        ++m_pass;
+        m_passUsed = false;
+    }
+    m_passUsedAt = now;
+    if (!m_passUsed) {
+        m_passUsed = true;
+        m_passBegan = now;
+        QMetaObject::invokeMethod(
+            this,
+            [this, pass = m_pass] {
+                if (m_pass == pass) {
+                    ++m_pass;
+                    m_passUsed = false;
+                }
+            },
+            Qt::QueuedConnection);
+    }
+    return m_pass;
+}
+
 void X11Connection::sendRootMessage(xcb_window_t window, xcb_atom_t type,
                                     const std::array<quint32, 5>& data) {
     xcb_client_message_event_t event;
@@ -182,6 +205,7 @@ bool X11Connection::nativeEventFilter(const QByteArray& eventType, void* message
         }
     } else if (m_randrEventBase != 0 && (type == m_randrEventBase + XCB_RANDR_SCREEN_CHANGE_NOTIFY ||
                                          type == m_randrEventBase + XCB_RANDR_NOTIFY)) {
+        ++m_screenLayoutGeneration;
         emit screenLayoutChanged();
     }
     // Qt goes on handling every event as usual.

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -86,6 +87,19 @@ public:
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
+    // Counts the RandR layout changes seen so far, so that what was read of the monitors can be
+    // kept until the next one.
+    quint64 screenLayoutGeneration() const { return m_screenLayoutGeneration; }
+
+    // What was read is trusted within one pass of the event loop while the code that reads keeps
+    // at it: a pause of passPause between two reads (code that waits for something without
+    // turning the event loop), or passLifetime in all, also ends the pass.
+    static constexpr std::chrono::milliseconds passPause{20};
+    static constexpr std::chrono::milliseconds passLifetime{1000};
+    // The number of the current pass: what was read under the same number may be used again. A
+    // new pass begins at the next turn of the event loop, or after a pause or the lifetime above.
+    quint64 pass();
+
 signals:
     // A property of the root window changed (the client list, the active window, ...).
     void rootPropertyChanged(xcb_atom_t atom);
@@ -104,6 +118,11 @@ private:
     const xcb_screen_t* m_screen = nullptr;
     xcb_window_t m_root = XCB_WINDOW_NONE;
     quint8 m_randrEventBase = 0;
+    quint64 m_screenLayoutGeneration = 0;
+    quint64 m_pass = 1;
+    bool m_passUsed = false;
+    std::chrono::steady_clock::time_point m_passBegan;
+    std::chrono::steady_clock::time_point m_passUsedAt;
     QHash<QByteArray, xcb_atom_t> m_atoms;
     static inline std::atomic<quint64> s_roundTrips{0};
 };

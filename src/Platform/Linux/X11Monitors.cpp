@@ -2,7 +2,7 @@
 
 #include <xcb/randr.h>
 
-namespace {} // namespace
+#include <algorithm>
 
 X11Monitors::X11Monitors(std::shared_ptr<X11Connection> connection)
     : m_connection(std::move(connection)) {
@@ -41,7 +41,69 @@ QByteArray X11Monitors::edidOf(const QList<quint32>& outputs) {
     return QByteArray();
 }
 
+namespace {
+
+// Whether two lists name the same monitors with the same places and outputs.
+bool sameLayout(const QList<X11Monitor>& a, const QList<X11Monitor>& b) {
+    return std::equal(a.cbegin(), a.cend(), b.cbegin(), b.cend(),
+                      [](const X11Monitor& x, const X11Monitor& y) {
+                          return x.nameAtom == y.nameAtom && x.primary == y.primary &&
+                                 x.geometry == y.geometry && x.outputs == y.outputs;
+                      });
+}
+
+} // namespace
+
 QList<X11Monitor> X11Monitors::monitors(bool described) {
+    const quint64 pass = m_connection->pass();
+    if (m_generation != m_connection->screenLayoutGeneration()) {
+        invalidate();
+        m_generation = m_connection->screenLayoutGeneration();
+    }
+    if (!m_plain || m_pass != pass) {
+        QList<X11Monitor> now = read();
+        if (m_plain && !sameLayout(*m_plain, now)) {
+            m_described.reset();
+            m_rootSize.reset();
+            ++m_layoutSerial;
+        }
+        m_plain = std::move(now);
+        m_pass = pass;
+    }
+    if (!described) {
+        return *m_plain;
+    }
+    if (!m_described) {
+        m_described = *m_plain;
+        describe(*m_described);
+    }
+    return *m_described;
+}
+
+void X11Monitors::invalidate() {
+    m_plain.reset();
+    m_described.reset();
+    m_rootSize.reset();
+    ++m_layoutSerial;
+}
+
+quint64 X11Monitors::layoutSerial() {
+    monitors(false);
+    return m_layoutSerial;
+}
+
+QSize X11Monitors::rootSize() {
+    monitors(false); // a change of the layout may have changed the size
+    if (!m_rootSize) {
+        X11Connection& x = *m_connection;
+        const auto geometry = x.reply(xcb_get_geometry_reply, xcb_get_geometry(x.xcb(), x.root()));
+        m_rootSize = geometry ? QSize(geometry->width, geometry->height)
+                              : QSize(x.screen()->width_in_pixels, x.screen()->height_in_pixels);
+    }
+    return *m_rootSize;
+}
+
+QList<X11Monitor> X11Monitors::read() {
     xcb_connection_t* c = m_connection->xcb();
     QList<X11Monitor> list;
     if (m_hasRandr) {
@@ -80,13 +142,16 @@ QList<X11Monitor> X11Monitors::monitors(bool described) {
         list.move(primary, 0);
     }
     list.first().primary = true;
-    for (X11Monitor& monitor : list) {
-        if (described) {
-            monitor.name = atomName(monitor.nameAtom);
-            monitor.edid = edidOf(monitor.outputs);
-        }
-    }
     return list;
+}
+
+void X11Monitors::describe(QList<X11Monitor>& monitors) {
+    for (X11Monitor& monitor : monitors) {
+        if (monitor.nameAtom != XCB_ATOM_NONE) {
+            monitor.name = atomName(monitor.nameAtom);
+        }
+        monitor.edid = edidOf(monitor.outputs);
+    }
 }
 
 QPoint X11Monitors::primaryOrigin() {

@@ -6,9 +6,11 @@
 #include <QList>
 #include <QPoint>
 #include <QRect>
+#include <QSize>
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 // One monitor as RandR describes it: a named area of the root window, shown by zero or more
 // outputs (a monitor set up by hand may have none).
@@ -23,7 +25,9 @@ struct X11Monitor {
     QByteArray edid;
 };
 
-// The monitors of the X screen, read from RandR on every call, the primary one first.
+// The monitors of the X screen, the primary one first. Their list is read from RandR once per pass
+// of the connection (see X11Connection::pass); their names, EDIDs and the root window's size are
+// read again only when that list, RandR's events or the screens' port say the layout changed.
 class X11Monitors {
 public:
     explicit X11Monitors(std::shared_ptr<X11Connection> connection);
@@ -35,11 +39,29 @@ public:
     // The top-left corner of the primary monitor in root coordinates: the origin of the global
     // coordinates every port speaks.
     QPoint primaryOrigin();
+    // The size of the root window, which holds every monitor.
+    QSize rootSize();
+    // Forgets what was read: a change of the layout was seen where RandR's own events do not
+    // reach (Qt's list of screens).
+    void invalidate();
+    // Changes whenever the layout may have changed (checked once per pass): what was worked out
+    // from the monitors under the same number still holds.
+    quint64 layoutSerial();
 
 private:
+    QList<X11Monitor> read();
+    void describe(QList<X11Monitor>& monitors);
     QByteArray edidOf(const QList<quint32>& outputs);
     QString atomName(xcb_atom_t atom);
 
     std::shared_ptr<X11Connection> m_connection;
     bool m_hasRandr = false;
+    // The list read in pass m_pass (or at layout generation m_generation); the same with names
+    // and EDIDs, and the root's size, as long as the list stays the same.
+    quint64 m_pass = 0;
+    quint64 m_generation = 0;
+    std::optional<QList<X11Monitor>> m_plain;
+    std::optional<QList<X11Monitor>> m_described;
+    std::optional<QSize> m_rootSize;
+    quint64 m_layoutSerial = 1;
 };

@@ -46,7 +46,40 @@ bool X11Client::isOnScreen(std::optional<quint32> currentDesktop) const {
 }
 
 X11Windows::X11Windows(std::shared_ptr<X11Connection> connection)
-    : m_connection(std::move(connection)) {
+    : m_connection(std::move(connection))
+    , m_context(std::make_unique<QObject>()) {
+    // The manager announces what it changes on the root: the client list, the active window, the
+    // stacking, the current desktop.
+    QObject::connect(m_connection.get(), &X11Connection::rootPropertyChanged, m_context.get(),
+                     [this] { invalidate(); });
+}
+
+X11Windows::~X11Windows() = default;
+
+X11Windows::Pass& X11Windows::pass() {
+    expire();
+    if (m_pass.pass == 0) {
+        m_pass.pass = m_connection->pass();
+    }
+    return m_pass;
+}
+
+void X11Windows::invalidate() {
+    m_pass = Pass();
+}
+
+void X11Windows::expire() {
+    if (m_pass.pass != 0 && m_pass.pass != m_connection->pass()) {
+        invalidate();
+    }
+}
+
+void X11Windows::changed(xcb_window_t window, bool stacking) {
+    m_pass.clients.remove(window);
+    if (stacking) {
+        m_pass.rootChildren.reset();
+        m_pass.activeWindow.reset();
+    }
 }
 
 bool X11Windows::managerReady() {
@@ -54,6 +87,10 @@ bool X11Windows::managerReady() {
 }
 
 QString X11Windows::missingSupport() {
+    expire();
+    if (m_pass.missingSupport) {
+        return *m_pass.missingSupport;
+    }
     X11Connection& x = *m_connection;
     const xcb_atom_t check = x.atom("_NET_SUPPORTING_WM_CHECK");
     const QList<quint32> rootCheck = x.property(x.root(), check).value_or(X11Connection::Property()).items();
@@ -63,7 +100,8 @@ QString X11Windows::missingSupport() {
             ? QList<quint32>()
             : x.property(rootCheck.first(), check).value_or(X11Connection::Property()).items();
     if (rootCheck.isEmpty() || selfCheck.isEmpty() || selfCheck.first() != rootCheck.first()) {
-        return QStringLiteral("no window manager that follows the Extended Window Manager Hints is running");
+        return *(pass().missingSupport = QStringLiteral(
+                     "no window manager that follows the Extended Window Manager Hints is running"));
     }
     const QList<quint32> supported =
         x.property(x.root(), x.atom("_NET_SUPPORTED")).value_or(X11Connection::Property()).items();
@@ -73,17 +111,23 @@ QString X11Windows::missingSupport() {
             missing << QString::fromLatin1(name);
         }
     }
-    return missing.isEmpty()
-               ? QString()
-               : QStringLiteral("the window manager does not support ") + missing.join(QStringLiteral(", "));
+    return *(pass().missingSupport = missing.isEmpty()
+                                         ? QString()
+                                         : QStringLiteral("the window manager does not support ") +
+                                               missing.join(QStringLiteral(", ")));
 }
 
 QList<xcb_window_t> X11Windows::clientList() {
+    expire();
+    if (m_pass.clientList) {
+        return *m_pass.clientList;
+    }
     const auto list = m_connection->property(m_connection->root(), m_connection->atom("_NET_CLIENT_LIST"));
     QList<xcb_window_t> windows;
     for (const quint32 w : list.value_or(X11Connection::Property()).items()) {
         windows.append(w);
     }
+    pass().clientList = windows;
     return windows;
 }
 
@@ -92,15 +136,17 @@ bool X11Windows::isManaged(xcb_window_t window) {
 }
 
 QList<X11Client> X11Windows::clients() {
+    expire();
     const QList<xcb_window_t> windows = clientList();
-    // Windows that left the list take their remembered owner with them.
+    // Windows that left the list take their remembered frame with them.
     const QSet<xcb_window_t> live(windows.cbegin(), windows.cend());
-    m_pids.removeIf(
-        [&live](const QHash<xcb_window_t, qint32>::iterator it) { return !live.contains(it.key()); });
+    m_frames.removeIf(
+        [&live](const QHash<xcb_window_t, KeptFrame>::iterator it) { return !live.contains(it.key()); });
     return clients(windows);
 }
 
 std::optional<X11Client> X11Windows::client(xcb_window_t window) {
+    expire();
     if (!isManaged(window)) {
         return std::nullopt;
     }
@@ -109,16 +155,56 @@ std::optional<X11Client> X11Windows::client(xcb_window_t window) {
 }
 
 QList<X11Client> X11Windows::clients(const QList<xcb_window_t>& windows) {
+    expire();
+    read(windows);
+    QList<X11Client> result;
+    result.reserve(windows.size());
+    for (const xcb_window_t w : windows) {
+        if (const auto it = m_pass.clients.constFind(w); it != m_pass.clients.constEnd() && it.value()) {
+            result.append(*it.value());
+        }
+    }
+    return result;
+}
+
+void X11Windows::read(const QList<xcb_window_t>& wanted) {
+    QList<xcb_window_t> windows;
+    QSet<xcb_window_t> seen;
+    for (const xcb_window_t w : wanted) {
+        if (!m_pass.clients.contains(w) && !seen.contains(w)) {
+            windows.append(w);
+            seen.insert(w);
+        }
+    }
+    if (windows.isEmpty()) {
+        return;
+    }
+    Pass& known = pass();
     X11Connection& x = *m_connection;
     xcb_connection_t* c = x.xcb();
-    // Every request goes out before the first answer is awaited.
+    checkRes();
+    // Every request goes out before the first answer is awaited: one wait for the server, however
+    // many windows.
+    std::optional<xcb_query_tree_cookie_t> rootTree;
+    if (!known.rootChildren) {
+        rootTree = xcb_query_tree(c, x.root());
+    }
     QList<xcb_get_geometry_cookie_t> geometry;
     QList<xcb_translate_coordinates_cookie_t> origin;
     QList<xcb_get_window_attributes_cookie_t> attributes;
+    QList<xcb_query_tree_cookie_t> trees;
+    QList<xcb_res_query_client_ids_cookie_t> owners;
     for (const xcb_window_t w : windows) {
         geometry.append(xcb_get_geometry(c, w));
         origin.append(xcb_translate_coordinates(c, w, x.root(), 0, 0));
         attributes.append(xcb_get_window_attributes(c, w));
+        trees.append(xcb_query_tree(c, w));
+        if (m_hasRes) {
+            // The server knows which process holds the connection that made the window, which
+            // is true even for programs that never set _NET_WM_PID.
+            xcb_res_client_id_spec_t spec{w, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+            owners.append(xcb_res_query_client_ids(c, 1, &spec));
+        }
     }
     QList<std::pair<xcb_window_t, xcb_atom_t>> requests;
     xcb_atom_t atoms[kClientAtomCount];
@@ -131,8 +217,15 @@ QList<X11Client> X11Windows::clients(const QList<xcb_window_t>& windows) {
         }
     }
     const QList<std::optional<X11Connection::Property>> values = x.properties(requests);
-    const QHash<xcb_window_t, qint32> pids = pidsOf(windows);
-    const QHash<xcb_window_t, xcb_window_t> frames = framesOf(windows, rootChildren());
+    if (rootTree) {
+        known.rootChildren = children(x.reply(xcb_query_tree_reply, *rootTree));
+    }
+    QList<xcb_window_t> parents;
+    for (const xcb_query_tree_cookie_t& cookie : trees) {
+        const auto tree = x.reply(xcb_query_tree_reply, cookie);
+        parents.append(tree ? tree->parent : xcb_window_t(XCB_WINDOW_NONE));
+    }
+    const QHash<xcb_window_t, xcb_window_t> frames = framesOf(windows, parents);
 
     const QHash<xcb_atom_t, X11Client::Type> types{
         {x.atom("_NET_WM_WINDOW_TYPE_NORMAL"), X11Client::Type::Normal},
@@ -150,21 +243,23 @@ QList<X11Client> X11Windows::clients(const QList<xcb_window_t>& windows) {
     const xcb_atom_t skipTaskbar = x.atom("_NET_WM_STATE_SKIP_TASKBAR");
     const xcb_atom_t above = x.atom("_NET_WM_STATE_ABOVE");
 
-    QList<X11Client> result;
     for (qsizetype i = 0; i < windows.size(); ++i) {
-        const auto geo = m_connection->reply(xcb_get_geometry_reply, geometry[i]);
-        const auto pos = m_connection->reply(xcb_translate_coordinates_reply, origin[i]);
-        const auto attr = m_connection->reply(xcb_get_window_attributes_reply, attributes[i]);
+        const auto geo = x.reply(xcb_get_geometry_reply, geometry[i]);
+        const auto pos = x.reply(xcb_translate_coordinates_reply, origin[i]);
+        const auto attr = x.reply(xcb_get_window_attributes_reply, attributes[i]);
+        const std::optional<qint32> owner =
+            m_hasRes ? ownerOf(x.reply(xcb_res_query_client_ids_reply, owners[i])) : std::nullopt;
         const auto value = [&](ClientAtom a) { return values[i * kClientAtomCount + a]; };
         if (!geo || !pos || !attr || !value(Pid)) {
-            continue; // gone while it was read
+            known.clients.insert(windows[i], std::nullopt); // gone while it was read
+            continue;
         }
         const auto items = [&](ClientAtom a) { return value(a).value_or(X11Connection::Property()).items(); };
         X11Client client;
         client.window = windows[i];
         client.frame = frames.value(windows[i], windows[i]);
-        if (const auto it = pids.constFind(windows[i]); it != pids.constEnd()) {
-            client.pid = it.value();
+        if (owner) {
+            client.pid = owner;
         } else if (const QList<quint32> pid = items(Pid); !pid.isEmpty() && pid.first() > 0) {
             client.pid = qint32(pid.first());
         }
@@ -209,78 +304,83 @@ QList<X11Client> X11Windows::clients(const QList<xcb_window_t>& windows) {
                                : QList<quint32>{simple[0], simple[1], simple[2], simple[3], 0, 0xFFFF,
                                                 0,         0xFFFF,    0,         0xFFFF,    0, 0xFFFF};
         }
-        result.append(client);
+        known.clients.insert(windows[i], client);
     }
-    return result;
 }
 
-QHash<xcb_window_t, qint32> X11Windows::pidsOf(const QList<xcb_window_t>& windows) {
+void X11Windows::checkRes() {
+    if (m_resChecked) {
+        return;
+    }
+    m_resChecked = true;
     xcb_connection_t* c = m_connection->xcb();
-    if (!m_resChecked) {
-        m_resChecked = true;
-        const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_res_id);
-        if (ext && ext->present) {
-            const auto version =
-                m_connection->reply(xcb_res_query_version_reply, xcb_res_query_version(c, 1, 2));
-            m_hasRes = version && (version->server_major > 1 ||
-                                   (version->server_major == 1 && version->server_minor >= 2));
+    const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_res_id);
+    if (ext && ext->present) {
+        const auto version = m_connection->reply(xcb_res_query_version_reply, xcb_res_query_version(c, 1, 2));
+        m_hasRes = version &&
+                   (version->server_major > 1 || (version->server_major == 1 && version->server_minor >= 2));
+    }
+}
+
+std::optional<qint32> X11Windows::ownerOf(const X11Reply<xcb_res_query_client_ids_reply_t>& reply) {
+    if (!reply) {
+        return std::nullopt;
+    }
+    for (auto it = xcb_res_query_client_ids_ids_iterator(reply.get()); it.rem > 0;
+         xcb_res_client_id_value_next(&it)) {
+        if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) != 0 &&
+            xcb_res_client_id_value_value_length(it.data) >= 1) {
+            return qint32(*xcb_res_client_id_value_value(it.data));
         }
     }
-    QList<std::pair<xcb_window_t, xcb_res_query_client_ids_cookie_t>> pending;
-    for (const xcb_window_t w : windows) {
-        if (m_hasRes && !m_pids.contains(w)) {
-            // The server knows which process holds the connection that made the window, which
-            // is true even for programs that never set _NET_WM_PID.
-            xcb_res_client_id_spec_t spec{w, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-            pending.append({w, xcb_res_query_client_ids(c, 1, &spec)});
-        }
+    return std::nullopt;
+}
+
+QList<xcb_window_t> X11Windows::children(const X11Reply<xcb_query_tree_reply_t>& tree) {
+    if (!tree) {
+        return {};
     }
-    for (const auto& [window, cookie] : pending) {
-        const auto reply = m_connection->reply(xcb_res_query_client_ids_reply, cookie);
-        if (!reply) {
-            continue;
-        }
-        for (auto it = xcb_res_query_client_ids_ids_iterator(reply.get()); it.rem > 0;
-             xcb_res_client_id_value_next(&it)) {
-            if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) != 0 &&
-                xcb_res_client_id_value_value_length(it.data) >= 1) {
-                m_pids.insert(window, qint32(*xcb_res_client_id_value_value(it.data)));
-                break;
-            }
-        }
-    }
-    QHash<xcb_window_t, qint32> result;
-    for (const xcb_window_t w : windows) {
-        if (const auto it = m_pids.constFind(w); it != m_pids.constEnd()) {
-            result.insert(w, it.value());
-        }
-    }
-    return result;
+    const xcb_window_t* data = xcb_query_tree_children(tree.get());
+    return QList<xcb_window_t>(data, data + xcb_query_tree_children_length(tree.get()));
 }
 
 QList<xcb_window_t> X11Windows::rootChildren() {
-    xcb_connection_t* c = m_connection->xcb();
-    const auto tree = m_connection->reply(xcb_query_tree_reply, xcb_query_tree(c, m_connection->root()));
-    QList<xcb_window_t> children;
-    if (tree) {
-        const xcb_window_t* data = xcb_query_tree_children(tree.get());
-        children = QList<xcb_window_t>(data, data + xcb_query_tree_children_length(tree.get()));
+    if (m_pass.rootChildren) {
+        return *m_pass.rootChildren;
     }
-    return children;
+    xcb_connection_t* c = m_connection->xcb();
+    const QList<xcb_window_t> result =
+        children(m_connection->reply(xcb_query_tree_reply, xcb_query_tree(c, m_connection->root())));
+    pass().rootChildren = result;
+    return result;
 }
 
 QHash<xcb_window_t, xcb_window_t> X11Windows::framesOf(const QList<xcb_window_t>& windows,
-                                                       const QList<xcb_window_t>& topLevels) {
+                                                       const QList<xcb_window_t>& parents) {
     xcb_connection_t* c = m_connection->xcb();
+    const xcb_window_t root = m_connection->root();
+    const QList<xcb_window_t> topLevels = rootChildren();
     const QSet<xcb_window_t> top(topLevels.cbegin(), topLevels.cend());
     QHash<xcb_window_t, xcb_window_t> frames;
-    // Walk up all windows a level at a time until each reaches a child of the root.
+    // The usual cases need nothing more: the window is a child of the root itself, or of its
+    // frame. A deeper window keeps the frame found for it while its parent and that frame stay
+    // (a window id that comes back for another window has another parent). The rest are walked
+    // up a level at a time until each reaches a child of the root.
     QHash<xcb_window_t, xcb_window_t> current; // window -> the ancestor reached so far
-    for (const xcb_window_t w : windows) {
-        if (top.contains(w)) {
+    for (qsizetype i = 0; i < windows.size(); ++i) {
+        const xcb_window_t w = windows[i];
+        const xcb_window_t parent = parents.value(i, XCB_WINDOW_NONE);
+        const auto kept = m_frames.constFind(w);
+        if (parent == XCB_WINDOW_NONE) {
+            continue;
+        } else if (parent == root) {
             frames.insert(w, w);
+        } else if (top.contains(parent)) {
+            frames.insert(w, parent);
+        } else if (kept != m_frames.constEnd() && kept->parent == parent && top.contains(kept->frame)) {
+            frames.insert(w, kept->frame);
         } else {
-            current.insert(w, w);
+            current.insert(w, parent);
         }
     }
     for (int depth = 0; depth < 8 && !current.isEmpty(); ++depth) {
@@ -292,9 +392,10 @@ QHash<xcb_window_t, xcb_window_t> X11Windows::framesOf(const QList<xcb_window_t>
             const auto tree = m_connection->reply(xcb_query_tree_reply, cookie);
             if (!tree || tree->parent == XCB_WINDOW_NONE) {
                 current.remove(window);
-            } else if (tree->parent == m_connection->root() || top.contains(tree->parent)) {
-                frames.insert(window,
-                              tree->parent == m_connection->root() ? current.value(window) : tree->parent);
+            } else if (tree->parent == root || top.contains(tree->parent)) {
+                const xcb_window_t frame = tree->parent == root ? current.value(window) : tree->parent;
+                frames.insert(window, frame);
+                m_frames.insert(window, {parents.value(windows.indexOf(window)), frame});
                 current.remove(window);
             } else {
                 current.insert(window, tree->parent);
@@ -305,12 +406,14 @@ QHash<xcb_window_t, xcb_window_t> X11Windows::framesOf(const QList<xcb_window_t>
 }
 
 QList<X11Client> X11Windows::stackedClients() {
+    expire();
     QList<X11Client> list = clients();
     sortFrontToBack(list);
     return list;
 }
 
 void X11Windows::sortFrontToBack(QList<X11Client>& windows) {
+    expire();
     // The root's children come bottom to top. The manager's stacking list would do on most
     // managers, but not on all: the server's own order is the one that is true everywhere.
     const QList<xcb_window_t> bottomToTop = rootChildren();
@@ -325,22 +428,30 @@ void X11Windows::sortFrontToBack(QList<X11Client>& windows) {
 }
 
 qsizetype X11Windows::windowCountOf(qint32 pid) {
-    const QHash<xcb_window_t, qint32> pids = pidsOf(clientList());
-    return std::count(pids.cbegin(), pids.cend(), pid);
+    const QList<X11Client> all = clients();
+    return std::count_if(all.cbegin(), all.cend(), [pid](const X11Client& c) { return c.pid == pid; });
 }
 
 xcb_window_t X11Windows::activeWindow() {
+    expire();
+    if (m_pass.activeWindow) {
+        return *m_pass.activeWindow;
+    }
     const auto active =
         m_connection->property(m_connection->root(), m_connection->atom("_NET_ACTIVE_WINDOW"));
     const QList<quint32> items = active.value_or(X11Connection::Property()).items();
-    return items.isEmpty() ? xcb_window_t(XCB_WINDOW_NONE) : items.first();
+    return *(pass().activeWindow = items.isEmpty() ? xcb_window_t(XCB_WINDOW_NONE) : items.first());
 }
 
 std::optional<quint32> X11Windows::currentDesktop() {
+    expire();
+    if (m_pass.currentDesktop) {
+        return *m_pass.currentDesktop;
+    }
     const auto desktop =
         m_connection->property(m_connection->root(), m_connection->atom("_NET_CURRENT_DESKTOP"));
     const QList<quint32> items = desktop.value_or(X11Connection::Property()).items();
-    return items.isEmpty() ? std::nullopt : std::optional<quint32>(items.first());
+    return *(pass().currentDesktop = items.isEmpty() ? std::nullopt : std::optional<quint32>(items.first()));
 }
 
 bool X11Windows::moveFrame(xcb_window_t window, const QPoint& point) {
@@ -351,6 +462,7 @@ bool X11Windows::moveFrame(xcb_window_t window, const QPoint& point) {
     const quint32 flags = kGravityNorthWest | (1u << 8) | (1u << 9) | (kSourcePager << 12);
     m_connection->sendRootMessage(window, m_connection->atom("_NET_MOVERESIZE_WINDOW"),
                                   {flags, quint32(point.x()), quint32(point.y()), 0, 0});
+    changed(window, false);
     return true;
 }
 
@@ -365,6 +477,7 @@ bool X11Windows::resizeFrame(xcb_window_t window, const QSize& size) {
     const quint32 flags = kGravityNorthWest | (1u << 10) | (1u << 11) | (kSourcePager << 12);
     m_connection->sendRootMessage(window, m_connection->atom("_NET_MOVERESIZE_WINDOW"),
                                   {flags, 0, 0, quint32(width), quint32(height)});
+    changed(window, false);
     return true;
 }
 
@@ -373,6 +486,7 @@ bool X11Windows::minimize(xcb_window_t window) {
         return false;
     }
     m_connection->sendRootMessage(window, m_connection->atom("WM_CHANGE_STATE"), {kIconicState, 0, 0, 0, 0});
+    changed(window, true);
     return true;
 }
 
@@ -384,6 +498,7 @@ bool X11Windows::deminimize(xcb_window_t window) {
     // then let that request pass, but none an activation.
     m_connection->discard(xcb_map_window_checked(m_connection->xcb(), window));
     m_connection->flush();
+    changed(window, true);
     activate(window);
     return true;
 }
@@ -394,6 +509,7 @@ bool X11Windows::activate(xcb_window_t window) {
     }
     m_connection->sendRootMessage(window, m_connection->atom("_NET_ACTIVE_WINDOW"),
                                   {kSourcePager, XCB_CURRENT_TIME, 0, 0, 0});
+    changed(window, true);
     return true;
 }
 
@@ -408,6 +524,7 @@ bool X11Windows::raise(xcb_window_t window) {
     m_connection->discard(
         xcb_configure_window_checked(m_connection->xcb(), window, XCB_CONFIG_WINDOW_STACK_MODE, &above));
     m_connection->flush();
+    changed(window, true);
     // Some managers (mutter) raise a window for another program only when it is activated; a
     // minimised window stays down (activating it would bring it back).
     if (!found->minimized) {
@@ -422,6 +539,7 @@ bool X11Windows::close(xcb_window_t window) {
     }
     m_connection->sendRootMessage(window, m_connection->atom("_NET_CLOSE_WINDOW"),
                                   {XCB_CURRENT_TIME, kSourcePager, 0, 0, 0});
+    invalidate();
     return true;
 }
 
@@ -432,5 +550,6 @@ bool X11Windows::setFullScreen(xcb_window_t window, bool fullScreen) {
     m_connection->sendRootMessage(
         window, m_connection->atom("_NET_WM_STATE"),
         {fullScreen ? 1u : 0u, m_connection->atom("_NET_WM_STATE_FULLSCREEN"), 0, kSourcePager, 0});
+    changed(window, true);
     return true;
 }

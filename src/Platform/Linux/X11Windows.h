@@ -2,14 +2,18 @@
 
 #include "Platform/Linux/X11Connection.h"
 
+#include <xcb/res.h>
+
 #include <QHash>
 #include <QList>
 #include <QMargins>
+#include <QObject>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
 #include <QString>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -47,11 +51,19 @@ struct X11Client {
 };
 
 // The managed windows of the X11 desktop and the requests an EWMH window manager honours for
-// them. Reads go to the server every time (nothing here goes stale); the only memory is which
-// process owns a window, which never changes while the window lives.
+// them. What is read from the server is kept for the rest of the connection's current pass (one
+// step of a restore, say: see X11Connection::pass), so that listing an application's windows and
+// reading each of their attributes costs one read of each window, not one of every window per
+// attribute. A request this class makes forgets what it changes; a change of a root
+// property (the client list, the active window, the stacking) and the next pass of the event
+// loop forget everything. All that outlives a pass is the frame found for a window that sits
+// deeper than a child of its frame, kept while the window's parent and the frame stay the same.
 class X11Windows {
 public:
     explicit X11Windows(std::shared_ptr<X11Connection> connection);
+    ~X11Windows();
+    X11Windows(const X11Windows&) = delete;
+    X11Windows& operator=(const X11Windows&) = delete;
 
     X11Connection& connection() const { return *m_connection; }
 
@@ -69,7 +81,8 @@ public:
     QList<X11Client> stackedClients();
     // Puts windows in front-to-back order.
     void sortFrontToBack(QList<X11Client>& windows);
-    // How many managed windows the process made (as far as the server can tell who made them).
+    // How many managed windows belong to the process (by the server's word on who made them, else
+    // by the window's own).
     qsizetype windowCountOf(qint32 pid);
     xcb_window_t activeWindow();
     std::optional<quint32> currentDesktop();
@@ -89,15 +102,52 @@ public:
     bool close(xcb_window_t window);
     bool setFullScreen(xcb_window_t window, bool fullScreen);
 
+    // Forgets what this pass has read: the next read goes to the server.
+    void invalidate();
+
 private:
+    // What has been read in the current pass; an absent entry has not been read yet.
+    struct Pass {
+        std::optional<QList<xcb_window_t>> clientList;
+        // The root's children, bottom to top.
+        std::optional<QList<xcb_window_t>> rootChildren;
+        // Each window read; nothing for a window that was gone when it was read.
+        QHash<xcb_window_t, std::optional<X11Client>> clients;
+        std::optional<xcb_window_t> activeWindow;
+        std::optional<std::optional<quint32>> currentDesktop;
+        std::optional<QString> missingSupport;
+        // The connection's pass it belongs to.
+        quint64 pass = 0;
+    };
+
+    // The frame that held a window below another window of the manager's, and that window.
+    struct KeptFrame {
+        xcb_window_t parent = XCB_WINDOW_NONE;
+        xcb_window_t frame = XCB_WINDOW_NONE;
+    };
+
     bool isManaged(xcb_window_t window);
-    QHash<xcb_window_t, qint32> pidsOf(const QList<xcb_window_t>& windows);
+    // Reads the windows not read in this pass yet, all in one go.
+    void read(const QList<xcb_window_t>& windows);
+    void checkRes();
+    static std::optional<qint32> ownerOf(const X11Reply<xcb_res_query_client_ids_reply_t>& reply);
+    static QList<xcb_window_t> children(const X11Reply<xcb_query_tree_reply_t>& tree);
+    // The frame of each window, given each one's parent.
     QHash<xcb_window_t, xcb_window_t> framesOf(const QList<xcb_window_t>& windows,
-                                               const QList<xcb_window_t>& topLevels);
+                                               const QList<xcb_window_t>& parents);
     QList<xcb_window_t> rootChildren();
+    // What was read in the connection's current pass, to read from or add to.
+    Pass& pass();
+    // Forgets what was read in an earlier pass.
+    void expire();
+    // A request changed window (its place, size, state or stacking).
+    void changed(xcb_window_t window, bool stacking);
 
     std::shared_ptr<X11Connection> m_connection;
-    QHash<xcb_window_t, qint32> m_pids;
+    // Receives the connection's signals; goes with this object.
+    std::unique_ptr<QObject> m_context;
+    Pass m_pass;
+    QHash<xcb_window_t, KeptFrame> m_frames;
     bool m_resChecked = false;
     bool m_hasRes = false;
 };

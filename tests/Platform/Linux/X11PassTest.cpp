@@ -1,0 +1,87 @@
+// What the X11 ports keep of what they read: the windows for a pass of the event loop, the
+// monitors' descriptions until their list changes. Counted in waits for the X server.
+#include "Support/X11DesktopTest.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+using X11PassTest = X11DesktopTest;
+
+quint64 tripsOf(const std::function<void()>& work) {
+    const quint64 before = X11Connection::roundTrips();
+    work();
+    return X11Connection::roundTrips() - before;
+}
+
+TEST_F(X11PassTest, AnApplicationsWindowsAndTheirAttributesAreReadOncePerPass) {
+    constexpr int count = 20;
+    const qint32 pid = start(testWindowProgram(), {QStringLiteral("--count"), QString::number(count)});
+    waitForWindows(pid, count);
+    QCoreApplication::processEvents();
+
+    QList<AXElement> list;
+    const auto readAll = [&] {
+        for (const AXElement& window : list) {
+            for (const char* attribute : {"AXPosition", "AXSize", "AXTitle", "AXMinimized", "AXSubrole"}) {
+                EXPECT_EQ(accessibility->copyAttributeValue(window, QString::fromLatin1(attribute)).error, 0)
+                    << attribute;
+            }
+        }
+    };
+    const quint64 first = tripsOf([&] {
+        list = accessibility
+                   ->copyAttributeValue(accessibility->applicationElement(pid), QStringLiteral("AXWindows"))
+                   .value.toElements()
+                   .value_or(QList<AXElement>());
+        readAll();
+    });
+    EXPECT_EQ(list.size(), count);
+    // The list is read in one go (the server's answers may come in pieces on a busy machine), where
+    // each attribute of each window used to cost several waits; read again in the same pass, it
+    // costs nothing (a pass that a stall of the machine ended costs a window's read again).
+    EXPECT_LT(first, quint64(count * 2));
+    EXPECT_LE(tripsOf(readAll), 6u);
+}
+
+TEST_F(X11PassTest, APassEndsWithARequestOrATurnOfTheEventLoop) {
+    const qint32 pid = start(testWindowProgram());
+    const xcb_window_t window = waitForWindows(pid).value(0).window;
+    QCoreApplication::processEvents();
+    const auto title = [&] {
+        return windows->client(window).value_or(X11Client()).title.value_or(QString());
+    };
+    const QString before = title();
+
+    // A change this program's own connection makes behind the ports' back shows from the next pass.
+    const QByteArray renamed("Renamed");
+    connection->discard(xcb_change_property_checked(
+        connection->xcb(), XCB_PROP_MODE_REPLACE, window, connection->atom("_NET_WM_NAME"),
+        connection->atom("UTF8_STRING"), 8, quint32(renamed.size()), renamed.constData()));
+    connection->flush();
+    EXPECT_EQ(tripsOf([&] { EXPECT_EQ(title(), before); }), 0u);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(title(), QStringLiteral("Renamed"));
+
+    // A request forgets the window it changes: the next read goes to the server.
+    const QPoint target = windows->client(window)->frameRect().topLeft() + QPoint(37, 23);
+    ASSERT_TRUE(windows->moveFrame(window, target));
+    EXPECT_GT(tripsOf([&] { windows->client(window); }), 0u);
+    EXPECT_TRUE(waitUntil([&] { return windows->client(window)->frameRect().topLeft() == target; }));
+}
+
+TEST_F(X11PassTest, TheMonitorsAreDescribedAgainOnlyWhenTheirListChanges) {
+    ASSERT_FALSE(screens->screens().isEmpty());
+    QCoreApplication::processEvents();
+    // A new pass asks for the list of monitors and the windows' struts, not for every monitor's
+    // name and EDID again.
+    EXPECT_LE(tripsOf([&] { screens->screens(); }), 4u);
+    EXPECT_EQ(tripsOf([&] { screens->screens(); }), 0u);
+
+    xrandr({"--setmonitor", "LEFT", "1920/508x1080/286+0+0", "screen"});
+    xrandr({"--setmonitor", "*RIGHT", "1920/508x1080/286+1920+0", "none"});
+    EXPECT_TRUE(waitUntil([&] { return screens->screens().size() == 2; }));
+    EXPECT_EQ(screens->screens().value(0).localizedName, QStringLiteral("RIGHT"));
+}
+
+} // namespace
