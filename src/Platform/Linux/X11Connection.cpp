@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 namespace {
 
@@ -133,13 +134,26 @@ std::optional<X11Connection::Property> X11Connection::property(xcb_window_t wind
     return properties({{window, atom}}).constFirst();
 }
 
+std::chrono::nanoseconds X11Connection::threadTime() {
+    timespec time{};
+    if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time) != 0) {
+        return std::chrono::nanoseconds::zero();
+    }
+    return std::chrono::seconds(time.tv_sec) + std::chrono::nanoseconds(time.tv_nsec);
+}
+
 quint64 X11Connection::pass() {
     const auto now = std::chrono::steady_clock::now();
-    if (m_passUsed && (now - m_passUsedAt > passPause || now - m_passBegan > passLifetime)) {
+    const auto busy = threadTime();
+    // Time this thread spent on other work is no pause: a long computation between two reads
+    // waits for nothing outside.
+    const auto idle = (now - m_passUsedAt) - (busy - m_passBusyAt);
+    if (m_passUsed && (idle > passPause || now - m_passBegan > passLifetime)) {
         ++m_pass;
         m_passUsed = false;
     }
     m_passUsedAt = now;
+    m_passBusyAt = busy;
     if (!m_passUsed) {
         m_passUsed = true;
         m_passBegan = now;

@@ -92,8 +92,8 @@ public:
     quint64 screenLayoutGeneration() const { return m_screenLayoutGeneration; }
 
     // What was read is trusted within one pass of the event loop while the code that reads keeps
-    // at it: a pause of passPause between two reads (code that waits for something without
-    // turning the event loop), or passLifetime in all, also ends the pass.
+    // at it: a pause of passPause between two reads in which this thread did not run (code that
+    // waits for something without turning the event loop), or passLifetime in all, also ends it.
     static constexpr std::chrono::milliseconds passPause{20};
     static constexpr std::chrono::milliseconds passLifetime{1000};
     // The number of the current pass: what was read under the same number may be used again. A
@@ -112,6 +112,8 @@ signals:
 
 private:
     X11Connection(xcb_connection_t* connection, const xcb_screen_t* screen);
+    // The processor time this thread has used so far.
+    static std::chrono::nanoseconds threadTime();
     void watchRoot();
 
     xcb_connection_t* m_connection = nullptr;
@@ -123,6 +125,7 @@ private:
     bool m_passUsed = false;
     std::chrono::steady_clock::time_point m_passBegan;
     std::chrono::steady_clock::time_point m_passUsedAt;
+    std::chrono::nanoseconds m_passBusyAt{0};
     QHash<QByteArray, xcb_atom_t> m_atoms;
     static inline std::atomic<quint64> s_roundTrips{0};
 };
