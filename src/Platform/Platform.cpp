@@ -15,7 +15,9 @@ std::shared_ptr<Platform>& slot() {
 
 } // namespace
 
-Platform& Platform::current() { return *slot(); }
+Platform& Platform::current() {
+    return *slot();
+}
 
 std::shared_ptr<Platform> Platform::install(std::shared_ptr<Platform> platform) {
     std::shared_ptr<Platform> previous = std::move(slot());

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QString>
+
+#include <functional>
 #include <memory>
 
 class Clock;
@@ -33,6 +36,11 @@ struct Platform {
     std::shared_ptr<SystemInfo> systemInfo;
     std::shared_ptr<Prompts> prompts;
     std::shared_ptr<InstalledApplications> installedApplications;
+    // The identifier the desktop's file manager runs under where it answers the file-manager
+    // scripts as an application of its own (on Linux, the folder handler's desktop-file id, asked
+    // each time since the user may choose another); unset where only the classic identifier
+    // stands for it.
+    std::function<QString()> fileManagerIdentifier;
 
     // The current platform. Before anything was installed it holds a real clock and nothing else.
     static Platform& current();

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -166,6 +167,70 @@ QString DesktopEntries::launchAction(const QString& id, const QString& action, b
     const LaunchContext context = launchContext(activates);
     g_desktop_app_info_launch_action(info.get(), action.toUtf8().constData(), context.get());
     return QString();
+}
+
+DesktopEntries::Launch DesktopEntries::launchWithArguments(const QString& id, const QStringList& arguments) {
+    Launch result;
+    const AppInfo info(id.isEmpty() ? nullptr : g_desktop_app_info_new(id.toUtf8().constData()));
+    const char* exec = info ? g_app_info_get_commandline(G_APP_INFO(info.get())) : nullptr;
+    if (!exec) {
+        result.error = QStringLiteral("No application is installed as ") + id;
+        return result;
+    }
+    gchar** parsed = nullptr;
+    GError* error = nullptr;
+    if (!g_shell_parse_argv(exec, nullptr, &parsed, &error)) {
+        result.error = QStringLiteral("The application's command line cannot be read: ") +
+                       (error ? text(error->message) : QString());
+        g_clear_error(&error);
+        return result;
+    }
+    // The entry's own words, without its field codes (the places for files and addresses), then
+    // the arguments, each a word of its own.
+    QList<QByteArray> words;
+    for (gchar** word = parsed; *word; ++word) {
+        QByteArray w(*word);
+        if (w.size() == 2 && w[0] == '%') {
+            continue;
+        }
+        w.replace("%%", "%");
+        if (w.contains('%')) {
+            continue; // a field code inside a word: nothing of ours belongs there
+        }
+        words << w;
+    }
+    g_strfreev(parsed);
+    for (const QString& argument : arguments) {
+        words << argument.toUtf8();
+    }
+    std::vector<char*> argv;
+    for (QByteArray& w : words) {
+        argv.push_back(w.data());
+    }
+    argv.push_back(nullptr);
+    gchar** environment = g_get_environ();
+    environment = g_environ_setenv(environment, "GIO_LAUNCHED_DESKTOP_FILE",
+                                   g_desktop_app_info_get_filename(info.get()), TRUE);
+    gchar* folder = g_desktop_app_info_get_string(info.get(), "Path");
+    GPid pid = 0;
+    // Without "do not reap" GLib collects the child itself, so none is left a zombie.
+    const gboolean spawned = g_spawn_async(folder && *folder ? folder : nullptr, argv.data(), environment,
+                                           G_SPAWN_SEARCH_PATH, nullptr, nullptr, &pid, &error);
+    g_free(folder);
+    g_strfreev(environment);
+    if (!spawned) {
+        result.error = error ? text(error->message) : QStringLiteral("The application could not be started.");
+        g_clear_error(&error);
+        return result;
+    }
+    result.pids << qint32(pid);
+    return result;
+}
+
+QString DesktopEntries::defaultFor(const QString& mimeType) {
+    std::unique_ptr<GAppInfo, ObjectUnref> info(
+        g_app_info_get_default_for_type(mimeType.toUtf8().constData(), FALSE));
+    return info ? text(g_app_info_get_id(info.get())) : QString();
 }
 
 QImage DesktopEntries::icon(const QString& id, int size) {

@@ -48,6 +48,13 @@ public:
     // not report the processes an action starts.
     static QString launchAction(const QString& id, const QString& action, bool activates);
 
+    // Starts the entry's command line, less its field codes, followed by arguments, each passed as
+    // one word (nothing goes through a shell).
+    static Launch launchWithArguments(const QString& id, const QStringList& arguments);
+
+    // The id of the application the desktop opens this type of file with; empty when none.
+    static QString defaultFor(const QString& mimeType);
+
     // The entry's icon at the given size; a null image when it has none or it cannot be found.
     static QImage icon(const QString& id, int size);
 };

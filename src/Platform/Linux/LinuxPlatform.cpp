@@ -1,5 +1,6 @@
 #include "Platform/Linux/LinuxPlatform.h"
 
+#include "Platform/Linux/DesktopEntries.h"
 #include "Platform/Linux/LinuxAccessibility.h"
 #include "Platform/Linux/LinuxHotKeys.h"
 #include "Platform/Linux/LinuxInstalledApplications.h"
@@ -7,6 +8,7 @@
 #include "Platform/Linux/LinuxRunningApplications.h"
 #include "Platform/Linux/LinuxScreenCapture.h"
 #include "Platform/Linux/LinuxScreens.h"
+#include "Platform/Linux/LinuxScriptRunner.h"
 #include "Platform/Linux/LinuxSystemInfo.h"
 #include "Platform/Linux/LinuxUserNotifications.h"
 #include "Platform/Linux/LinuxWindowServer.h"
@@ -42,6 +44,13 @@ LinuxPlatform::Assembly LinuxPlatform::create() {
     platform->screenCapture =
         std::make_shared<LinuxScreenCapture>(windows, monitors, platform->clock, applications);
     platform->hotKeys = std::make_shared<LinuxHotKeys>(connection);
+    platform->scriptRunner =
+        std::make_shared<LinuxScriptRunner>(connection, windows, monitors, applications, platform->clock);
+    // The folder handler answers the file manager's scripts, so its windows are saved with their
+    // folders.
+    platform->fileManagerIdentifier = [] {
+        return DesktopEntries::defaultFor(QStringLiteral("inode/directory"));
+    };
     if (const QString missing = windows->missingSupport(); !missing.isEmpty()) {
         assembly.problem = QStringLiteral("Ordella cannot read or move windows: ") + missing + u'.';
     }

@@ -9,9 +9,9 @@
 // The one place where Ordella's production platform is put together on Linux: the real clock,
 // system information, login items, notifications through the desktop's notification server and,
 // in an X11 session with an EWMH window manager, the desktop ports (windows, applications, window
-// list, screens, window pictures, global shortcuts). Browser and file-manager
-// scripting have no Linux counterpart and stay unset, which the scripting services report as
-// unavailable. Alerts and panels belong to the user interface, which sets them.
+// list, screens, window pictures, global shortcuts) and the script host that answers the browser
+// and file-manager scripts from the real browsers and file manager. Alerts and panels belong to
+// the user interface, which sets them.
 class LinuxPlatform {
 public:
     LinuxPlatform() = delete;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/Clock.h"
+#include "Platform/ScriptProgram.h"
 #include "Platform/ScriptRunner.h"
 
 #include <QHash>
@@ -91,8 +92,8 @@ public:
     const QStringList& executedScripts() const { return m_executed; }
     const QStringList& rejectedScripts() const { return m_rejected; }
 
-    struct Statement;
-    struct Program;
+    using Statement = ScriptProgram::Statement;
+    using Program = ScriptProgram;
     struct Run;
 
 private:

@@ -145,7 +145,7 @@ QCoro::Task<std::optional<Workspace>> WorkspaceCapturer::capture(QString name) {
             }
         }
 
-        if (bundleID == QLatin1String(finderBundleID)) {
+        if (FinderScriptService::isFileManager(bundleID)) {
             log(QStringLiteral("Finder detected, capturing window paths..."));
             const QList<FinderScriptService::FinderWindowInfo> finderWindows =
                 co_await FinderScriptService::captureWindows();

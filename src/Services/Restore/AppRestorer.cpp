@@ -13,6 +13,7 @@
 #include "Services/Restore/RestoreWait.h"
 #include "Services/Restore/WindowPlacer.h"
 #include "Services/Scripting/BrowserScriptService.h"
+#include "Services/Scripting/FinderScriptService.h"
 
 #include <QSet>
 
@@ -68,7 +69,7 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
     const AppSnapshot& snapshot = plan.appSnapshot;
     const QString id = snapshot.bundleIdentifier;
     const bool isBrowser = BrowserScriptService::supportedBrowsers().contains(id);
-    const bool isFinder = id == RestorePlanner::finderBundleID;
+    const bool isFinder = FinderScriptService::isFileManager(id);
 
     if (plan.isAlreadyInPlace()) {
         if (plan.needsHide && plan.runningApp) {

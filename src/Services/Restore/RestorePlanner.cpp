@@ -111,7 +111,7 @@ QCoro::Task<AppPlan> RestorePlanner::planApp(AppSnapshot snapshot, QList<Running
     AppPlan plan;
     const QString bundleID = snapshot.bundleIdentifier;
     const bool isBrowser = BrowserScriptService::supportedBrowsers().contains(bundleID);
-    const bool isFinder = bundleID == finderBundleID;
+    const bool isFinder = FinderScriptService::isFileManager(bundleID);
     plan.runningApp = firstRunning(running, bundleID);
     plan.needsLaunch = !plan.runningApp;
     plan.needsActivation = plan.runningApp && needsActivation(snapshot, *plan.runningApp);

@@ -1,5 +1,6 @@
 #include "Services/Scripting/BrowserScriptService.h"
 
+#include "Platform/BrowserIdentities.h"
 #include "Platform/Platform.h"
 #include "Platform/Prompts.h"
 #include "Platform/ScriptRunner.h"
@@ -22,13 +23,20 @@ QString boolText(bool value) {
 } // namespace
 
 const QSet<QString>& BrowserScriptService::supportedBrowsers() {
-    static const QSet<QString> browsers{
-        QStringLiteral("com.apple.Safari"),           kSafariTechnologyPreview,
-        QStringLiteral("com.google.Chrome"),          QStringLiteral("com.google.Chrome.canary"),
-        QStringLiteral("company.thebrowser.Browser"), QStringLiteral("com.brave.Browser"),
-        QStringLiteral("com.microsoft.edgemac"),      QStringLiteral("com.operasoftware.Opera"),
-        QStringLiteral("com.vivaldi.Vivaldi"),        QStringLiteral("org.chromium.Chromium"),
-    };
+    static const QSet<QString> browsers = [] {
+        QSet<QString> ids{
+            QStringLiteral("com.apple.Safari"),           kSafariTechnologyPreview,
+            QStringLiteral("com.google.Chrome"),          QStringLiteral("com.google.Chrome.canary"),
+            QStringLiteral("company.thebrowser.Browser"), QStringLiteral("com.brave.Browser"),
+            QStringLiteral("com.microsoft.edgemac"),      QStringLiteral("com.operasoftware.Opera"),
+            QStringLiteral("com.vivaldi.Vivaldi"),        QStringLiteral("org.chromium.Chromium"),
+        };
+        // The same browsers as Linux packages them, known by their desktop-file ids.
+        for (const BrowserIdentities::LinuxBrowser& browser : BrowserIdentities::linuxBrowsers()) {
+            ids.insert(browser.desktopId);
+        }
+        return ids;
+    }();
     return browsers;
 }
 
@@ -38,6 +46,9 @@ const QSet<QString>& BrowserScriptService::safariBundleIDs() {
 }
 
 QString BrowserScriptService::chromiumAppName(const QString& bundleIdentifier) {
+    if (const BrowserIdentities::LinuxBrowser* packaged = BrowserIdentities::byDesktopId(bundleIdentifier)) {
+        return packaged->scriptName;
+    }
     static const QHash<QString, QString> names{
         {QStringLiteral("com.google.Chrome"), QStringLiteral("Google Chrome")},
         {QStringLiteral("com.google.Chrome.canary"), QStringLiteral("Google Chrome Canary")},

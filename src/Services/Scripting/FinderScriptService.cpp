@@ -1,6 +1,7 @@
 #include "Services/Scripting/FinderScriptService.h"
 
 #include "Platform/Diagnostics.h"
+#include "Platform/Platform.h"
 #include "Platform/ScriptRunner.h"
 #include "Services/Scripting/ScriptQueue.h"
 #include "Services/Scripting/ScriptText.h"
@@ -198,4 +199,12 @@ QCoro::Task<void> FinderScriptService::batchOperations(QStringList pathsToClose,
                                                        FramesMatch framesMatch) {
     co_await runAppleScript(batchOperationsScript(pathsToClose, pathsToOpen, allPaths, bounds, currentWindows,
                                                   pathsToReposition, framesMatch));
+}
+
+bool FinderScriptService::isFileManager(const QString& bundleIdentifier) {
+    if (bundleIdentifier == QLatin1String("com.apple.finder")) {
+        return true;
+    }
+    const std::function<QString()>& own = Platform::current().fileManagerIdentifier;
+    return own && !bundleIdentifier.isEmpty() && bundleIdentifier == own();
 }

@@ -28,6 +28,10 @@ public:
     };
     using FramesMatch = std::function<bool(const SnapshotRect& current, const SnapshotRect& saved)>;
 
+    // Whether the application is the file manager the scripts speak to: the classic identifier,
+    // or the one the platform's own file manager runs under.
+    static bool isFileManager(const QString& bundleIdentifier);
+
     // The folder windows in the file manager's window order; empty on any failure.
     static QCoro::Task<QList<FinderWindowInfo>> captureWindows();
     // Closes every folder window, then opens one per path with the frame at its position (when

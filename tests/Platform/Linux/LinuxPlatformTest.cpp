@@ -125,8 +125,9 @@ TEST_F(LinuxPlatformAssemblyTest, TheProductionPlatformHasEveryDesktopPort) {
     EXPECT_TRUE(p.clock && p.accessibility && p.runningApplications && p.windowServer && p.screens &&
                 p.hotKeys && p.userNotifications && p.loginItems && p.screenCapture && p.systemInfo);
     EXPECT_TRUE(p.accessibility->isProcessTrusted());
-    // Scripting has no counterpart here; alerts and panels come with the user interface.
-    EXPECT_FALSE(p.scriptRunner);
+    // Browsers and the file manager answer scripts here too; alerts and panels come with the user
+    // interface.
+    EXPECT_TRUE(p.scriptRunner);
     EXPECT_FALSE(p.prompts);
 }
 

@@ -1,7 +1,7 @@
 // The simulated script host: what it accepts, how it reads literals, and how its faults play out.
 #include "Platform/Simulated/SimulatedScriptHost.h"
 
-#include "Platform/Simulated/ScriptSourceReader.h"
+#include "Platform/ScriptSourceReader.h"
 #include "Services/Scripting/BrowserScriptService.h"
 #include "Services/Scripting/FinderScriptService.h"
 #include "Support/ScriptedDesktop.h"

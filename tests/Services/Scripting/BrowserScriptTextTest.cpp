@@ -3,12 +3,19 @@
 // service tests, in both dialects.
 #include "Services/Scripting/BrowserScriptService.h"
 
+#include "Platform/BrowserIdentities.h"
+#include "Platform/Platform.h"
+#include "Platform/ScriptProgram.h"
+#include "Services/Scripting/FinderScriptService.h"
+
 #include "Support/ScriptTestHelpers.h"
 
 #include <gtest/gtest.h>
 
 TEST(BrowserScriptText, NamesAndDialects) {
-    EXPECT_EQ(BrowserScriptService::supportedBrowsers().size(), 10);
+    // The ten identifiers, and the same browsers' Linux desktop-file ids.
+    EXPECT_EQ(BrowserScriptService::supportedBrowsers().size(),
+              10 + BrowserIdentities::linuxBrowsers().size());
     const std::pair<const char*, const char*> names[] = {
         {"com.apple.Safari", "Safari"},
         {"com.apple.SafariTechnologyPreview", "Safari Technology Preview"},
@@ -21,7 +28,18 @@ TEST(BrowserScriptText, NamesAndDialects) {
         {"org.chromium.Chromium", "Chromium"},
         {"org.example.unknown", "Google Chrome"},
         {"COM.GOOGLE.CHROME", "Google Chrome"},
+        {"chromium.desktop", "Chromium"},
+        {"google-chrome.desktop", "Google Chrome"},
+        {"google-chrome-unstable.desktop", "Google Chrome Canary"},
+        {"brave-browser.desktop", "Brave Browser"},
+        {"microsoft-edge.desktop", "Microsoft Edge"},
+        {"opera.desktop", "Opera"},
+        {"vivaldi-stable.desktop", "Vivaldi"},
     };
+    for (const BrowserIdentities::LinuxBrowser& browser : BrowserIdentities::linuxBrowsers()) {
+        EXPECT_TRUE(BrowserScriptService::supportedBrowsers().contains(browser.desktopId));
+        EXPECT_EQ(ScriptProgram::bundleIdentifierOf(browser.scriptName), browser.bundleIdentifier);
+    }
     for (const auto& [id, name] : names) {
         EXPECT_EQ(BrowserScriptService::appName(id), name) << id;
     }
@@ -72,4 +90,25 @@ TEST(BrowserScriptText, BoundsAreCheckedBeforeConversion) {
     EXPECT_FALSE(ScriptText::bounds({0, 0, inf, 100}));
     EXPECT_FALSE(ScriptText::bounds({1e19, 0, 100, 100}));
     EXPECT_FALSE(ScriptText::bounds({9.2e18, 0, 1e18, 100})); // the right edge overflows
+}
+
+// The desktop's own file manager answers the file-manager scripts under its own identifier too.
+TEST(FinderScriptText, TheFileManagerIsKnownByEitherIdentifier) {
+    Platform& platform = Platform::current();
+    const std::function<QString()> previous = platform.fileManagerIdentifier;
+    platform.fileManagerIdentifier = nullptr;
+    EXPECT_TRUE(FinderScriptService::isFileManager(QStringLiteral("com.apple.finder")));
+    EXPECT_FALSE(FinderScriptService::isFileManager(QStringLiteral("org.gnome.Nautilus.desktop")));
+    EXPECT_FALSE(FinderScriptService::isFileManager(QString()));
+    QString handler = QStringLiteral("org.gnome.Nautilus.desktop");
+    platform.fileManagerIdentifier = [&handler] { return handler; };
+    EXPECT_TRUE(FinderScriptService::isFileManager(QStringLiteral("com.apple.finder")));
+    EXPECT_TRUE(FinderScriptService::isFileManager(QStringLiteral("org.gnome.Nautilus.desktop")));
+    EXPECT_FALSE(FinderScriptService::isFileManager(QStringLiteral("org.kde.dolphin.desktop")));
+    // The user chose another folder handler meanwhile.
+    handler = QStringLiteral("org.kde.dolphin.desktop");
+    EXPECT_TRUE(FinderScriptService::isFileManager(QStringLiteral("org.kde.dolphin.desktop")));
+    handler.clear();
+    EXPECT_FALSE(FinderScriptService::isFileManager(QString()));
+    platform.fileManagerIdentifier = previous;
 }

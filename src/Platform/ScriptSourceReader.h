@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <optional>
 
-// Reads script source the way the script language does, for the simulated script host: string
+// Reads script source the way the script language does, for the script hosts: string
 // literals with their escapes, whole numbers, names, and lines matched against statement forms.
 class ScriptSourceReader {
 public:

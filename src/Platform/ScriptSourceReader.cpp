@@ -1,4 +1,4 @@
-#include "Platform/Simulated/ScriptSourceReader.h"
+#include "Platform/ScriptSourceReader.h"
 
 namespace {
 

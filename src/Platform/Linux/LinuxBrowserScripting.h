@@ -1,0 +1,78 @@
+#pragma once
+
+#include "Platform/BrowserIdentities.h"
+#include "Platform/Linux/ChromiumSession.h"
+#include "Platform/Linux/X11Windows.h"
+#include "Platform/ScriptProgram.h"
+#include "Platform/ScriptRunner.h"
+
+#include <QList>
+#include <QSet>
+
+#include <memory>
+#include <optional>
+
+class Clock;
+class LinuxRunningApplications;
+class X11KeyPresses;
+class X11Monitors;
+
+// Answers the browser scripts for the Chromium-family browsers of a Linux desktop. Windows are
+// the browser's X11 windows, front to back, as the scripts number them; their tabs come from the
+// profile's newest session file, paired with the windows by frame (and by the shown tab's title
+// where frames are alike). New windows and tabs are handed to the running browser on its own
+// command line, tabs are selected with the browser's tab keys, and windows are moved and closed
+// through the window manager. Addresses reach a command line only after "--", and only web pages,
+// files and the blank page do: anything else is replaced by the blank page, so the other tabs
+// keep their places, and the replacement is printed.
+class LinuxBrowserScripting {
+public:
+    LinuxBrowserScripting(std::shared_ptr<X11Windows> windows, std::shared_ptr<X11Monitors> monitors,
+                          std::shared_ptr<LinuxRunningApplications> applications,
+                          std::shared_ptr<Clock> clock, std::shared_ptr<X11KeyPresses> keys);
+    ~LinuxBrowserScripting();
+
+    QCoro::Task<ScriptResult> execute(ScriptProgram program);
+
+    // The address as it may be handed to a browser, or nothing when it must not be.
+    static std::optional<QString> safeAddress(const QString& address);
+    // For each window (front to back), the position of its session window; -1 for none.
+    static QList<int> pairWindows(const QList<X11Client>& windows,
+                                  const QList<ChromiumSession::Window>& sessionWindows);
+
+private:
+    struct Browser {
+        const BrowserIdentities::LinuxBrowser* packaging = nullptr;
+        std::optional<qint32> pid; // nothing when it is not running
+    };
+    struct Run;
+
+    Browser find(const QString& scriptName) const;
+    QList<X11Client> windowsOf(const Browser& browser);
+    // The session's windows paired with the browser's windows; an entry without tabs where the
+    // session says nothing of that window.
+    QList<ChromiumSession::Window> tabsOf(const Browser& browser, const QList<X11Client>& windows);
+    std::optional<xcb_window_t> windowAt(const Browser& browser, std::int64_t index);
+    ScriptDescriptor listTabs(const Browser& browser);
+    QList<xcb_window_t> emptyWindows(const Browser& browser, const QStringList& prefixes);
+    // The address itself when it is safe, else the blank page (and a printed line).
+    static QString checkedAddress(const QString& url);
+
+    QCoro::Task<bool> activate(xcb_window_t window);
+    QCoro::Task<std::optional<ScriptError>> perform(Run& run, qsizetype& pc);
+    QCoro::Task<std::optional<ScriptError>> makeWindow(Run& run, std::optional<QString> address);
+    QCoro::Task<std::optional<ScriptError>> openTabs(Run& run, xcb_window_t window, QStringList addresses);
+    // Shows the tab (1-based) and waits until the session file says so.
+    QCoro::Task<std::optional<ScriptError>> selectTab(Browser browser, xcb_window_t window, std::int64_t tab);
+    // What the session file says of one window; nothing when it knows nothing of it yet.
+    std::optional<ChromiumSession::Window> sessionWindowOf(const Browser& browser, xcb_window_t window);
+    QCoro::Task<std::optional<ScriptError>> setFrame(xcb_window_t window, QRect frame);
+    QCoro::Task<std::optional<ScriptError>> closeWindows(Browser browser, QList<xcb_window_t> windows,
+                                                         bool untilQuit);
+
+    std::shared_ptr<X11Windows> m_windows;
+    std::shared_ptr<X11Monitors> m_monitors;
+    std::shared_ptr<LinuxRunningApplications> m_applications;
+    std::shared_ptr<Clock> m_clock;
+    std::shared_ptr<X11KeyPresses> m_keys;
+};

@@ -1,0 +1,367 @@
+#include "Platform/Linux/LinuxFolderScripting.h"
+
+#include "Platform/Clock.h"
+#include "Platform/Diagnostics.h"
+#include "Platform/Linux/DesktopEntries.h"
+#include "Platform/Linux/LinuxRunningApplications.h"
+#include "Platform/Linux/X11Monitors.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDBusVariant>
+#include <QFileInfo>
+#include <QSet>
+#include <QUrl>
+
+#include <qcoro/qcorodbuspendingcall.h>
+
+namespace {
+
+using Op = ScriptProgram::Statement::Op;
+
+const QString kService = QStringLiteral("org.freedesktop.FileManager1");
+const QString kPath = QStringLiteral("/org/freedesktop/FileManager1");
+constexpr int kCallTimeoutMs = 2000;
+
+void print(const QString& line) {
+    Diagnostics::print(QStringLiteral("[LinuxFolderScripting] ") + line);
+}
+
+QString folderName(const QString& folder) {
+    const QString name = folder.section(QLatin1Char('/'), -1);
+    return name.isEmpty() ? folder : name;
+}
+
+QRect frameOf(const QList<std::int64_t>& n, int from) {
+    return QRect(QPoint(static_cast<int>(n[from]), static_cast<int>(n[from + 1])),
+                 QSize(static_cast<int>(n[from + 2] - n[from]), static_cast<int>(n[from + 3] - n[from + 1])));
+}
+
+bool framePlausible(const QList<std::int64_t>& n, int from) {
+    for (int i = from; i < from + 4; ++i) {
+        if (n[i] < -1000000 || n[i] > 1000000) {
+            return false;
+        }
+    }
+    return n[from + 2] > n[from] && n[from + 3] > n[from + 1];
+}
+
+} // namespace
+
+struct LinuxFolderScripting::Run {
+    const ScriptProgram& program;
+    QHash<QString, xcb_window_t> variables;
+    std::optional<ScriptDescriptor> returned;
+
+    ScriptError error(int number, const QString& message) const { return {number, program.appName, message}; }
+};
+
+LinuxFolderScripting::LinuxFolderScripting(std::shared_ptr<X11Windows> windows,
+                                           std::shared_ptr<X11Monitors> monitors,
+                                           std::shared_ptr<LinuxRunningApplications> applications,
+                                           std::shared_ptr<Clock> clock)
+    : m_windows(std::move(windows))
+    , m_monitors(std::move(monitors))
+    , m_applications(std::move(applications))
+    , m_clock(std::move(clock)) {
+}
+
+QString LinuxFolderScripting::normalized(const QString& path) {
+    QString p = path;
+    while (p.size() > 1 && p.endsWith(QLatin1Char('/'))) {
+        p.chop(1);
+    }
+    return p;
+}
+
+std::optional<QString> LinuxFolderScripting::folderUri(const QString& path) {
+    if (!path.startsWith(QLatin1Char('/')) || path.contains(QChar(0))) {
+        return std::nullopt;
+    }
+    const QFileInfo info(path);
+    if (!info.isDir()) {
+        return std::nullopt;
+    }
+    return QString::fromLatin1(QUrl::fromLocalFile(normalized(path)).toEncoded());
+}
+
+QList<X11Client> LinuxFolderScripting::windowsNow() {
+    const QString handler = DesktopEntries::defaultFor(QStringLiteral("inode/directory"));
+    QList<X11Client> own;
+    if (handler.isEmpty()) {
+        return own;
+    }
+    for (const X11Client& w : m_windows->stackedClients()) {
+        if (w.type == X11Client::Type::Normal && !w.transient &&
+            m_applications->identityOf(w).identifier == handler) {
+            own << w;
+        }
+    }
+    return own;
+}
+
+QCoro::Task<QList<LinuxFolderScripting::FolderWindow>> LinuxFolderScripting::folderWindows() {
+    QList<FolderWindow> windows;
+    for (const X11Client& w : windowsNow()) {
+        windows << FolderWindow{w, std::nullopt};
+    }
+    if (windows.isEmpty()) {
+        co_return windows;
+    }
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << kService << QStringLiteral("OpenWindowsWithLocations");
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QDBusMessage reply = co_await bus.asyncCall(get, kCallTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+        print(QStringLiteral("The file manager publishes no open folders: ") + reply.errorMessage());
+        co_return windows;
+    }
+    const QVariant value = reply.arguments().first().value<QDBusVariant>().variant();
+    QMap<QString, QStringList> locations;
+    if (value.canConvert<QDBusArgument>()) {
+        value.value<QDBusArgument>() >> locations;
+    }
+    X11Connection& x11 = m_windows->connection();
+    const xcb_atom_t objectPath = x11.atom("_GTK_WINDOW_OBJECT_PATH");
+    for (FolderWindow& w : windows) {
+        const std::optional<X11Connection::Property> path = x11.property(w.client.window, objectPath);
+        if (!path) {
+            continue;
+        }
+        const QStringList shown = locations.value(path->text());
+        const QUrl uri = shown.isEmpty() ? QUrl() : QUrl(shown.first());
+        if (uri.isLocalFile()) {
+            w.folder = normalized(uri.toLocalFile());
+        }
+    }
+    co_return windows;
+}
+
+QCoro::Task<std::optional<ScriptError>> LinuxFolderScripting::setFrame(xcb_window_t window,
+                                                                       QRect globalFrame) {
+    // Scripts place frames relative to the primary monitor's corner.
+    const QRect frame = globalFrame.translated(m_monitors->primaryOrigin());
+    m_windows->resizeFrame(window, frame.size());
+    m_windows->moveFrame(window, frame.topLeft());
+    std::shared_ptr<X11Windows> x11 = m_windows;
+    // Named, not a temporary of the awaited expression: such temporaries do not survive the wait
+    // with every compiler.
+    const std::function<bool()> placed = [x11, window, frame] {
+        const std::optional<X11Client> now = x11->client(window);
+        return !now || now->frameRect() == frame;
+    };
+    co_await m_clock->pollUntil(placed, Clock::seconds(1.0), Clock::Duration(20));
+    co_return std::nullopt;
+}
+
+QCoro::Task<std::optional<ScriptError>> LinuxFolderScripting::close(QList<xcb_window_t> windows) {
+    for (const xcb_window_t w : windows) {
+        m_windows->close(w);
+    }
+    std::shared_ptr<X11Windows> x11 = m_windows;
+    const std::function<bool()> gone = [x11, windows] {
+        for (const xcb_window_t w : windows) {
+            if (x11->client(w)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    co_await m_clock->pollUntil(gone, Clock::seconds(2.0), Clock::Duration(20));
+    co_return std::nullopt;
+}
+
+namespace {
+
+QCoro::Task<std::optional<ScriptError>> done(std::optional<ScriptError> error = std::nullopt) {
+    co_return error;
+}
+
+ScriptError notAnAlias(const ScriptProgram& program, const QString& path) {
+    return ScriptError{ScriptProgram::cannotCoerce, program.appName,
+                       QStringLiteral("Can't make file \"") + path + QStringLiteral("\" into type alias.")};
+}
+
+} // namespace
+
+// Not a coroutine itself: each statement has one of its own, so that no suspension point sits
+// inside a switch.
+QCoro::Task<std::optional<ScriptError>> LinuxFolderScripting::perform(Run& run,
+                                                                      const ScriptProgram::Statement& s) {
+    const ScriptSourceReader::Captures& a = s.args;
+    switch (s.op) {
+    case Op::FolderListing:
+        return listFolders(run);
+    case Op::CloseEvery: {
+        QList<xcb_window_t> all;
+        for (const X11Client& w : windowsNow()) {
+            all << w.window;
+        }
+        return close(all);
+    }
+    case Op::MakeFolderWindow: {
+        const std::optional<QString> uri = folderUri(a.strings[0]);
+        if (!uri) {
+            print(QStringLiteral("Not handed to the file manager, as it is no existing folder: ") +
+                  a.strings[0]);
+            return done(notAnAlias(run.program, a.strings[0]));
+        }
+        return showFolder(run, a.names[0], a.strings[0], *uri);
+    }
+    case Op::SetVariableBounds: {
+        const xcb_window_t w = run.variables.value(a.names[0], XCB_WINDOW_NONE);
+        if (w == XCB_WINDOW_NONE) {
+            return done(
+                run.error(ScriptProgram::undefinedVariable,
+                          QStringLiteral("The variable ") + a.names[0] + QStringLiteral(" is not defined.")));
+        }
+        if (!framePlausible(a.numbers, 0)) {
+            return done(
+                run.error(ScriptProgram::cannotCoerce, QStringLiteral("Can't set bounds of window.")));
+        }
+        return setFrame(w, frameOf(a.numbers, 0));
+    }
+    case Op::CloseWhereTarget:
+    case Op::SetFrontWhereTargetBounds: {
+        if (!folderUri(a.strings[0])) {
+            return done(notAnAlias(run.program, a.strings[0]));
+        }
+        std::optional<QRect> frame;
+        if (s.op == Op::SetFrontWhereTargetBounds) {
+            if (!framePlausible(a.numbers, 0)) {
+                return done(run.error(ScriptProgram::invalidIndex, QStringLiteral("Invalid index.")));
+            }
+            frame = frameOf(a.numbers, 0);
+        }
+        return closeOrFrame(run, normalized(a.strings[0]), frame);
+    }
+    default:
+        return done(
+            run.error(ScriptProgram::syntaxError, QStringLiteral("Not understood here: ") + s.source));
+    }
+}
+
+QCoro::Task<std::optional<ScriptError>> LinuxFolderScripting::listFolders(Run& run) {
+    const QPoint origin = m_monitors->primaryOrigin();
+    ScriptDescriptor all = ScriptDescriptor::list();
+    const QList<FolderWindow> windows = co_await folderWindows();
+    for (const FolderWindow& w : windows) {
+        if (!w.folder) {
+            continue; // no folder shown (a search, a network place): its "try" skips it
+        }
+        // Frames as scripts give them: relative to the primary monitor's corner.
+        const QRect f = w.client.frameRect().translated(-origin);
+        const QString path = *w.folder == QLatin1String("/") ? *w.folder : *w.folder + QLatin1Char('/');
+        all.append(ScriptDescriptor::list({
+            ScriptDescriptor::text(path),
+            ScriptDescriptor::list({ScriptDescriptor::integer(f.left()), ScriptDescriptor::integer(f.top()),
+                                    ScriptDescriptor::integer(f.left() + f.width()),
+                                    ScriptDescriptor::integer(f.top() + f.height())}),
+            ScriptDescriptor::text(w.client.title.value_or(folderName(*w.folder))),
+        }));
+    }
+    run.returned = all;
+    co_return std::nullopt;
+}
+
+QCoro::Task<std::optional<ScriptError>> LinuxFolderScripting::showFolder(Run& run, QString variable,
+                                                                         QString path, QString uri) {
+    QSet<xcb_window_t> before;
+    for (const X11Client& w : windowsNow()) {
+        before.insert(w.window);
+    }
+    QDBusMessage show =
+        QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("ShowFolders"));
+    show << QStringList(uri) << QString();
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QDBusMessage reply = co_await bus.asyncCall(show, 4000);
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        co_return run.error(ScriptProgram::cannotGet,
+                            QStringLiteral("Can't make new Finder window: ") + reply.errorMessage());
+    }
+    xcb_window_t made = XCB_WINDOW_NONE;
+    const std::function<bool()> appeared = [this, before, &made] {
+        for (const X11Client& w : windowsNow()) {
+            if (!before.contains(w.window)) {
+                made = w.window;
+                return true;
+            }
+        }
+        return false;
+    };
+    if (!co_await m_clock->pollUntil(appeared, Clock::seconds(3.0), Clock::Duration(50))) {
+        // A folder that was shown already may only have been brought forward.
+        const QString folder = normalized(path);
+        const QList<FolderWindow> windows = co_await folderWindows();
+        for (const FolderWindow& w : windows) {
+            if (w.folder == folder) {
+                made = w.client.window;
+                break;
+            }
+        }
+    }
+    if (made == XCB_WINDOW_NONE) {
+        co_return run.error(ScriptProgram::cannotGet, QStringLiteral("Can't make new Finder window."));
+    }
+    run.variables[variable] = made;
+    // The file manager publishes a new window's folder once it has loaded it: wait for that, so
+    // that the next listing sees the window with its folder.
+    const QString folder = normalized(path);
+    const std::function<QCoro::Task<bool>()> published = [this, made, folder]() -> QCoro::Task<bool> {
+        return showsFolder(made, folder);
+    };
+    co_await m_clock->pollUntilAsync(published, Clock::seconds(2.0), Clock::Duration(100));
+    co_return std::nullopt;
+}
+
+QCoro::Task<bool> LinuxFolderScripting::showsFolder(xcb_window_t window, QString folder) {
+    const QList<FolderWindow> windows = co_await folderWindows();
+    co_return std::any_of(windows.cbegin(), windows.cend(), [window, folder](const FolderWindow& w) {
+        return w.client.window == window && w.folder == folder;
+    });
+}
+
+QCoro::Task<std::optional<ScriptError>> LinuxFolderScripting::closeOrFrame(Run& run, QString folder,
+                                                                           std::optional<QRect> frame) {
+    QList<xcb_window_t> showing;
+    const QList<FolderWindow> windows = co_await folderWindows();
+    for (const FolderWindow& w : windows) {
+        if (w.folder == folder) {
+            showing << w.client.window;
+        }
+    }
+    if (!frame) {
+        co_return co_await close(showing);
+    }
+    if (showing.isEmpty()) {
+        co_return run.error(ScriptProgram::invalidIndex, QStringLiteral("Invalid index."));
+    }
+    co_return co_await setFrame(showing.first(), *frame);
+}
+
+QCoro::Task<ScriptResult> LinuxFolderScripting::execute(ScriptProgram program) {
+    Run run{program, {}, std::nullopt};
+    int tryDepth = 0;
+    for (qsizetype pc = 0; pc < program.statements.size(); ++pc) {
+        const Op op = program.statements[pc].op;
+        if (op == Op::Try || op == Op::EndTry) {
+            tryDepth += op == Op::Try ? 1 : -1;
+            continue;
+        }
+        if (const std::optional<ScriptError> error = co_await perform(run, program.statements[pc])) {
+            if (tryDepth == 0) {
+                co_return ScriptResult::failure(*error);
+            }
+            pc = program.endOfTry(pc);
+            --tryDepth;
+            continue;
+        }
+        if (run.returned) {
+            break;
+        }
+    }
+    co_return ScriptResult::answer(run.returned.value_or(ScriptDescriptor::missing()));
+}

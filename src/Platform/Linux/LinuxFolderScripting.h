@@ -1,0 +1,63 @@
+#pragma once
+
+#include "Platform/Linux/X11Windows.h"
+#include "Platform/ScriptProgram.h"
+#include "Platform/ScriptRunner.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class Clock;
+class LinuxRunningApplications;
+class X11Monitors;
+
+// Answers the file-manager scripts from the desktop's folder handler (the application that opens
+// folders). Folders open through the freedesktop file-manager interface on the session bus; which
+// window shows which folder comes from the file manager's published list of open windows and
+// their locations, paired with its X11 windows by the object path each window carries. Frames,
+// closing and the window order come from the window manager. A file manager that publishes no
+// locations has no folder windows as far as the scripts go. Only folders that exist are handed
+// over, and only as file: URIs.
+class LinuxFolderScripting {
+public:
+    LinuxFolderScripting(std::shared_ptr<X11Windows> windows, std::shared_ptr<X11Monitors> monitors,
+                         std::shared_ptr<LinuxRunningApplications> applications,
+                         std::shared_ptr<Clock> clock);
+
+    QCoro::Task<ScriptResult> execute(ScriptProgram program);
+
+    // The file: URI of an existing folder; nothing for anything else.
+    static std::optional<QString> folderUri(const QString& path);
+    // A folder path without its trailing slashes ("/" stays).
+    static QString normalized(const QString& path);
+
+private:
+    struct FolderWindow {
+        X11Client client;
+        std::optional<QString> folder;
+    };
+    struct Run;
+
+    // The file manager's windows, front to back.
+    QList<X11Client> windowsNow();
+    // The same with the folder each one shows, as the file manager publishes it.
+    QCoro::Task<QList<FolderWindow>> folderWindows();
+    QCoro::Task<std::optional<ScriptError>> perform(Run& run, const ScriptProgram::Statement& statement);
+    QCoro::Task<std::optional<ScriptError>> listFolders(Run& run);
+    QCoro::Task<std::optional<ScriptError>> showFolder(Run& run, QString variable, QString path, QString uri);
+    QCoro::Task<bool> showsFolder(xcb_window_t window, QString folder);
+    QCoro::Task<std::optional<ScriptError>> closeOrFrame(Run& run, QString folder,
+                                                         std::optional<QRect> frame);
+    // The frame is in script coordinates (relative to the primary monitor's corner).
+    QCoro::Task<std::optional<ScriptError>> setFrame(xcb_window_t window, QRect globalFrame);
+    QCoro::Task<std::optional<ScriptError>> close(QList<xcb_window_t> windows);
+
+    std::shared_ptr<X11Windows> m_windows;
+    std::shared_ptr<X11Monitors> m_monitors;
+    std::shared_ptr<LinuxRunningApplications> m_applications;
+    std::shared_ptr<Clock> m_clock;
+};

@@ -1,0 +1,35 @@
+#include "Platform/Linux/LinuxScriptRunner.h"
+
+#include "Platform/Linux/LinuxBrowserScripting.h"
+#include "Platform/Linux/LinuxFolderScripting.h"
+#include "Platform/Linux/X11KeyPresses.h"
+#include "Platform/ScriptProgram.h"
+
+LinuxScriptRunner::LinuxScriptRunner(std::shared_ptr<X11Connection> connection,
+                                     std::shared_ptr<X11Windows> windows,
+                                     std::shared_ptr<X11Monitors> monitors,
+                                     std::shared_ptr<LinuxRunningApplications> applications,
+                                     std::shared_ptr<Clock> clock, QObject* parent)
+    : QObject(parent) {
+    auto keys = std::make_shared<X11KeyPresses>(std::move(connection));
+    m_browsers = std::make_unique<LinuxBrowserScripting>(windows, monitors, applications, clock, keys);
+    m_folders = std::make_unique<LinuxFolderScripting>(windows, monitors, applications, clock);
+}
+
+LinuxScriptRunner::~LinuxScriptRunner() = default;
+
+QCoro::Task<ScriptResult> LinuxScriptRunner::run(QString source) {
+    QString problem;
+    const std::optional<ScriptProgram> program = ScriptProgram::compile(source, &problem);
+    if (!program) {
+        co_return ScriptResult::failure(ScriptError{ScriptProgram::syntaxError, std::nullopt, problem});
+    }
+    if (program->dialect == ScriptProgram::Dialect::Chromium) {
+        co_return co_await m_browsers->execute(*program);
+    }
+    if (program->dialect == ScriptProgram::Dialect::FileManager) {
+        co_return co_await m_folders->execute(*program);
+    }
+    co_return ScriptResult::failure(ScriptError{ScriptProgram::notRunning, program->appName,
+                                                QStringLiteral("Application isn't running.")});
+}

@@ -1,0 +1,188 @@
+#include "Platform/Linux/ChromiumSession.h"
+#include "Support/ChromiumSessionFile.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct ExpectedWindow {
+    QRect bounds;
+    QStringList urls;
+    int selected;
+};
+
+QString page(int n) {
+    return QStringLiteral("file:///tmp/i27-exp/p%1.html").arg(n);
+}
+
+QStringList urlsOf(const ChromiumSession::Window& window) {
+    QStringList urls;
+    for (const ChromiumSession::Tab& tab : window.tabs) {
+        urls << tab.url;
+    }
+    return urls;
+}
+
+} // namespace
+
+// Files a real browser wrote: three windows (one moved, tabs switched), then the same profile after
+// a tab and a window were closed.
+TEST(ChromiumSession, ReadsFilesTheBrowserWrote) {
+    const struct {
+        const char* file;
+        QList<ExpectedWindow> windows;
+    } cases[] = {
+        {"three-windows.snss",
+         {{QRect(2000, 100, 800, 600), {QStringLiteral("about:blank"), page(3), page(4)}, 0},
+          {QRect(20, 20, 1905, 1060), {page(1), page(2)}, 0},
+          {QRect(20, 20, 1905, 1060), {page(1), page(2), page(3), page(4), page(5)}, 2}}},
+        {"tab-and-window-closed.snss",
+         {{QRect(20, 20, 1905, 1060), {page(1), page(2)}, 0},
+          {QRect(20, 20, 1905, 1060), {page(1), page(2), page(4), page(5)}, 2}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        QString problem;
+        const auto session = ChromiumSession::readFile(
+            QStringLiteral(ORDELLA_TEST_DATA_DIR "/chromium-sessions/") + QLatin1String(c.file), &problem);
+        ASSERT_TRUE(session) << problem.toStdString();
+        ASSERT_EQ(session->windows.size(), c.windows.size());
+        for (qsizetype i = 0; i < c.windows.size(); ++i) {
+            const ChromiumSession::Window& w = session->windows[i];
+            EXPECT_EQ(w.bounds, c.windows[i].bounds) << i;
+            EXPECT_EQ(urlsOf(w), c.windows[i].urls) << i;
+            EXPECT_EQ(w.selectedTab, c.windows[i].selected) << i;
+        }
+        EXPECT_EQ(session->skippedCommands, 0);
+    }
+}
+
+TEST(ChromiumSession, ReplaysLaterCommandsOverEarlierOnes) {
+    ChromiumSessionFile file;
+    file.window(1, QRect(0, 0, 800, 600),
+                {QStringLiteral("https://a.example/"), QStringLiteral("https://b.example/")}, 0)
+        .window(2, QRect(900, 0, 800, 600), {QStringLiteral("https://c.example/")}, 0)
+        // the second tab moves to the front, navigates twice and goes back once
+        .tabIndex(1001, 0)
+        .tabIndex(1000, 1)
+        .navigation(1001, 1, QStringLiteral("https://b.example/next"), QStringLiteral("Next"))
+        .navigation(1001, 2, QStringLiteral("https://b.example/last"), QStringLiteral("Last"))
+        .selectedNavigation(1001, 1)
+        .selectedTab(1, 1)
+        .bounds(1, QRect(10, 20, 700, 500))
+        // a pop-up window and a closed window are not listed
+        .window(3, QRect(0, 0, 300, 300), {QStringLiteral("https://popup.example/")}, 0)
+        .windowType(3, 1)
+        .window(4, QRect(0, 0, 300, 300), {QStringLiteral("https://gone.example/")}, 0)
+        .closed(17, 4)
+        // nor is a closed tab
+        .tabInWindow(2, 2005)
+        .tabIndex(2005, 1)
+        .navigation(2005, 0, QStringLiteral("https://closed.example/"), QString())
+        .closed(16, 2005)
+        .activeWindow(2);
+    QString problem;
+    const auto session = ChromiumSession::read(file.data(), &problem);
+    ASSERT_TRUE(session) << problem.toStdString();
+    ASSERT_EQ(session->windows.size(), 2);
+    EXPECT_EQ(urlsOf(session->windows[0]),
+              QStringList({QStringLiteral("https://b.example/next"), QStringLiteral("https://a.example/")}));
+    EXPECT_EQ(session->windows[0].tabs[0].title, QStringLiteral("Next"));
+    EXPECT_EQ(session->windows[0].selectedTab, 1);
+    EXPECT_EQ(session->windows[0].bounds, QRect(10, 20, 700, 500));
+    EXPECT_EQ(urlsOf(session->windows[1]), QStringList({QStringLiteral("https://c.example/")}));
+    EXPECT_EQ(session->activeWindow, 2);
+}
+
+TEST(ChromiumSession, PrunedNavigationsMoveTheOnesAfterThem) {
+    ChromiumSessionFile file;
+    file.tabInWindow(1, 10).tabIndex(10, 0);
+    for (int i = 0; i < 5; ++i) {
+        file.navigation(10, i, QStringLiteral("https://n%1.example/").arg(i), QString());
+    }
+    QByteArray pruned; // tab 10: entries 1 and 2 go
+    for (const std::int32_t v : {10, 1, 2}) {
+        for (int b = 0; b < 4; ++b) {
+            pruned.append(static_cast<char>((v >> (8 * b)) & 0xFF));
+        }
+    }
+    file.command(24, pruned).selectedNavigation(10, 2);
+    const auto session = ChromiumSession::read(file.data(), nullptr);
+    ASSERT_TRUE(session);
+    ASSERT_EQ(session->windows.size(), 1);
+    EXPECT_EQ(session->windows[0].tabs[0].url, QStringLiteral("https://n4.example/"));
+}
+
+// Hostile and broken files: nothing, with a reason, and never a crash.
+TEST(ChromiumSession, RefusesFilesThatCannotBeSessions) {
+    ChromiumSessionFile good;
+    good.window(1, QRect(0, 0, 800, 600), {QStringLiteral("https://a.example/")}, 0);
+    QByteArray truncated = good.data();
+    truncated.chop(3);
+    QByteArray badMagic = good.data();
+    badMagic[0] = 'X';
+    QByteArray encrypted = good.data();
+    encrypted[4] = 2;
+    QByteArray zeroSize = good.data();
+    zeroSize.append(2, '\0');
+    const struct {
+        const char* name;
+        QByteArray data;
+    } cases[] = {
+        {"empty", QByteArray()},
+        {"header only, cut", QByteArray("SNSS\x03", 5)},
+        {"truncated", truncated},
+        {"bad magic", badMagic},
+        {"encrypted version", encrypted},
+        {"command of size 0", zeroSize},
+        {"oversized", QByteArray(ChromiumSession::maximumFileSize + 1, 'S')},
+        {"garbage", QByteArray(4096, '\xA7')},
+    };
+    for (const auto& c : cases) {
+        QString problem;
+        EXPECT_FALSE(ChromiumSession::read(c.data, &problem)) << c.name;
+        EXPECT_FALSE(problem.isEmpty()) << c.name;
+    }
+}
+
+// Commands whose bodies lie about their sizes are passed over; the rest of the file still counts.
+TEST(ChromiumSession, PassesOverCommandsThatDoNotFitTheirKind) {
+    ChromiumSessionFile file;
+    file.window(1, QRect(0, 0, 800, 600), {QStringLiteral("https://a.example/")}, 0);
+    QByteArray hugeUrl; // payload size fits, the URL's byte count does not
+    for (const std::int32_t v : {12, 1000, 0, 0x7FFFFFF0}) {
+        for (int b = 0; b < 4; ++b) {
+            hugeUrl.append(static_cast<char>((v >> (8 * b)) & 0xFF));
+        }
+    }
+    file.command(6, hugeUrl)
+        .command(6, QByteArray("\xFF\xFF\xFF\x7F", 4)) // payload larger than the body
+        .command(0, QByteArray(3, '\x01'))             // a pair cut short
+        .command(14, QByteArray(10, '\x02'))           // bounds cut short
+        .command(200, QByteArray(40, '\x03'));         // a kind tab reading does not know
+    QString problem;
+    const auto session = ChromiumSession::read(file.data(), &problem);
+    ASSERT_TRUE(session) << problem.toStdString();
+    EXPECT_EQ(session->skippedCommands, 4);
+    ASSERT_EQ(session->windows.size(), 1);
+    EXPECT_EQ(session->windows[0].tabs[0].url, QStringLiteral("https://a.example/"));
+}
+
+// A frame whose edges could not be added up is no frame: the command is passed over.
+TEST(ChromiumSession, PassesOverFramesFarOffAnyScreen) {
+    ChromiumSessionFile file;
+    file.window(1, QRect(0, 0, 800, 600), {QStringLiteral("https://a.example/")}, 0);
+    QByteArray far;
+    for (const std::int32_t v : {1, 1634492986, 0, 1459617792, 600, 1}) {
+        for (int b = 0; b < 4; ++b) {
+            far.append(static_cast<char>((v >> (8 * b)) & 0xFF));
+        }
+    }
+    file.command(14, far);
+    const auto session = ChromiumSession::read(file.data(), nullptr);
+    ASSERT_TRUE(session);
+    EXPECT_EQ(session->skippedCommands, 1);
+    EXPECT_EQ(session->windows[0].bounds, QRect(0, 0, 800, 600));
+}

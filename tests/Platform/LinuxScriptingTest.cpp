@@ -1,0 +1,130 @@
+#include "Platform/Linux/LinuxBrowserScripting.h"
+#include "Platform/Linux/LinuxFolderScripting.h"
+
+#include "Platform/Linux/DesktopEntries.h"
+#include "Platform/SystemClock.h"
+
+#include <QDir>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <qcoro/qcorotask.h>
+
+#include <gtest/gtest.h>
+
+// Saved tabs come from files a user may have imported: only web pages, local files and the blank
+// page reach a browser's command line, and nothing that could read as a switch.
+TEST(LinuxBrowserScripting, HandsOnlyPagesFilesAndTheBlankPageToTheBrowser) {
+    const std::pair<const char*, std::optional<QString>> cases[] = {
+        {"https://example.org/a?b=c#d", QStringLiteral("https://example.org/a?b=c#d")},
+        {"http://127.0.0.1:8080/x", QStringLiteral("http://127.0.0.1:8080/x")},
+        {"HTTPS://Example.org/", QStringLiteral("https://example.org/")},
+        {"file:///home/me/notes.html", QStringLiteral("file:///home/me/notes.html")},
+        {"file:///tmp/a b.html", QStringLiteral("file:///tmp/a%20b.html")},
+        {"about:blank", QStringLiteral("about:blank")},
+        {"ABOUT:BLANK", QStringLiteral("about:blank")},
+        {"javascript:alert(1)", std::nullopt},
+        {"data:text/html,<script>alert(1)</script>", std::nullopt},
+        {"--user-data-dir=/tmp/evil", std::nullopt},
+        {"-incognito", std::nullopt},
+        {"chrome://settings", std::nullopt},
+        {"ftp://example.org/", std::nullopt},
+        {"https://", std::nullopt},
+        {"file:relative/path", std::nullopt},
+        {"example.org", std::nullopt},
+        {"", std::nullopt},
+        {"https://exa mple.org/", std::nullopt},
+    };
+    for (const auto& [address, expected] : cases) {
+        EXPECT_EQ(LinuxBrowserScripting::safeAddress(QString::fromUtf8(address)), expected) << address;
+    }
+}
+
+TEST(LinuxBrowserScripting, PairsSessionWindowsWithWindowsByFrameThenTitleThenOrder) {
+    const auto client = [](xcb_window_t id, QRect rect, const char* title) {
+        X11Client c;
+        c.window = id;
+        c.clientRect = rect;
+        c.title = QString::fromUtf8(title);
+        return c;
+    };
+    const auto session = [](QRect bounds, const char* shownTitle) {
+        ChromiumSession::Window w;
+        w.bounds = bounds;
+        w.tabs = {ChromiumSession::Tab{QStringLiteral("https://x.example/"), QString::fromUtf8(shownTitle)}};
+        w.selectedTab = 0;
+        return w;
+    };
+    const QRect same(20, 20, 1200, 800);
+    // Front to back: the window made last is in front.
+    const QList<X11Client> windows{
+        client(0x600010, QRect(2000, 100, 800, 600), "Mail - Chromium"),
+        client(0x600009, same, "Docs - Chromium"),
+        client(0x600002, same, "Untitled - Chromium"),
+        client(0x600020, same, "New - Chromium"),
+    };
+    const QList<ChromiumSession::Window> sessionWindows{
+        session(same, ""),                          // made first: no title recorded
+        session(same, "Docs"),                      // same frame, its title shown
+        session(QRect(1990, 95, 810, 600), "Mail"), // moved a little since it was written
+    };
+    // The fourth window is too new for the file: it gets nothing.
+    EXPECT_EQ(LinuxBrowserScripting::pairWindows(windows, sessionWindows), QList<int>({2, 1, 0, -1}));
+}
+
+TEST(LinuxFolderScripting, HandsOnlyExistingFoldersAsFileUris) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("with space/and%percent")));
+    QFile file(dir.filePath(QStringLiteral("file.txt")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    const QString folder = dir.filePath(QStringLiteral("with space/and%percent"));
+    const QString expected =
+        QStringLiteral("file://") + dir.path() + QStringLiteral("/with%20space/and%25percent");
+    EXPECT_EQ(LinuxFolderScripting::folderUri(folder), expected);
+    EXPECT_EQ(LinuxFolderScripting::folderUri(folder + QStringLiteral("/")), expected);
+    EXPECT_EQ(LinuxFolderScripting::folderUri(QStringLiteral("/")), QStringLiteral("file:///"));
+    for (const QString& refused :
+         {dir.filePath(QStringLiteral("file.txt")), dir.filePath(QStringLiteral("missing")),
+          QStringLiteral("relative/folder"), QStringLiteral("--new-window"), QString()}) {
+        EXPECT_FALSE(LinuxFolderScripting::folderUri(refused)) << refused.toStdString();
+    }
+}
+
+// Addresses reach the browser as words of their own after the entry's own words and "--": never
+// through a shell, never in place of a field code.
+TEST(DesktopEntries, LaunchesTheEntrysCommandWithArgumentsAsWordsOfTheirOwn) {
+    QTemporaryDir dir;
+    const QString record = dir.filePath(QStringLiteral("argv"));
+    const QString program = dir.filePath(QStringLiteral("record-argv"));
+    QFile script(program);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"" +
+                 QFile::encodeName(record) + ".part\"\nmv \"" + QFile::encodeName(record) + ".part\" \"" +
+                 QFile::encodeName(record) + "\"\n");
+    script.close();
+    script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+    const QString applications = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                                 QStringLiteral("/applications");
+    QDir().mkpath(applications);
+    QFile entry(applications + QStringLiteral("/ordella-argv-test.desktop"));
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.write("[Desktop Entry]\nType=Application\nName=Argv\nExec=" + QFile::encodeName(program) +
+                " --profile=\"a b\" %U\n");
+    entry.close();
+
+    const QStringList arguments{QStringLiteral("--new-window"), QStringLiteral("--"),
+                                QStringLiteral("https://example.org/?q=$(touch /tmp/x)"),
+                                QStringLiteral("a;b c")};
+    const DesktopEntries::Launch launch =
+        DesktopEntries::launchWithArguments(QStringLiteral("ordella-argv-test.desktop"), arguments);
+    ASSERT_TRUE(launch.error.isEmpty()) << launch.error.toStdString();
+    SystemClock clock;
+    ASSERT_TRUE(QCoro::waitFor(
+        clock.pollUntil([&] { return QFile::exists(record); }, Clock::seconds(10.0), Clock::Duration(20))));
+    QFile written(record);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(written.readAll()).split(u'\n', Qt::SkipEmptyParts),
+              QStringList{QStringLiteral("--profile=a b")} + arguments);
+    EXPECT_FALSE(
+        DesktopEntries::launchWithArguments(QStringLiteral("ordella-missing.desktop"), {}).error.isEmpty());
+}
