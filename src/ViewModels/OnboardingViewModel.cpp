@@ -1,10 +1,9 @@
 #include "ViewModels/OnboardingViewModel.h"
 
-#include "Platform/Accessibility.h"
 #include "Platform/Platform.h"
-#include "Platform/ScreenCapture.h"
 #include "Services/Desktop/PermissionManager.h"
 #include "Services/Storage/JsonSettingsFormat.h"
+#include "ViewModels/PermissionGrants.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -51,13 +50,11 @@ void OnboardingViewModel::tick() {
 }
 
 void OnboardingViewModel::readPermissions() {
-    // Neither read asks the user anything.
-    const Platform& platform = Platform::current();
-    const bool accessibility = platform.accessibility && platform.accessibility->isProcessTrusted();
-    const bool screenRecording = platform.screenCapture && platform.screenCapture->preflightAccess();
-    if (accessibility != m_accessibilityGranted || screenRecording != m_screenRecordingGranted) {
-        m_accessibilityGranted = accessibility;
-        m_screenRecordingGranted = screenRecording;
+    const PermissionGrants grants = PermissionGrants::read();
+    if (grants.accessibility != m_accessibilityGranted ||
+        grants.screenRecording != m_screenRecordingGranted) {
+        m_accessibilityGranted = grants.accessibility;
+        m_screenRecordingGranted = grants.screenRecording;
         emit permissionsChanged();
     }
 }
@@ -71,12 +68,8 @@ void OnboardingViewModel::grantScreenRecording() {
 }
 
 QCoro::Task<void> OnboardingViewModel::requestScreenRecording() {
-    // Held for the whole wait, so the service outlives the answer; the answer itself arrives
-    // through the next reading.
-    const std::shared_ptr<ScreenCapture> capture = Platform::current().screenCapture;
-    if (capture) {
-        co_await capture->requestAccess();
-    }
+    // The answer arrives through the next reading.
+    co_await PermissionGrants::requestScreenRecording();
 }
 
 void OnboardingViewModel::continueOnboarding() {

@@ -1,9 +1,7 @@
 #include "ViewModels/PermissionsModel.h"
 
-#include "Platform/Accessibility.h"
-#include "Platform/Platform.h"
-#include "Platform/ScreenCapture.h"
 #include "Services/Desktop/PermissionManager.h"
+#include "ViewModels/PermissionGrants.h"
 
 #include <QGuiApplication>
 #include <QPointer>
@@ -21,12 +19,11 @@ PermissionsModel::PermissionsModel(QObject* parent)
 }
 
 void PermissionsModel::refresh() {
-    const Platform& platform = Platform::current();
-    const bool accessibility = platform.accessibility && platform.accessibility->isProcessTrusted();
-    const bool screenRecording = platform.screenCapture && platform.screenCapture->preflightAccess();
-    if (accessibility != m_accessibilityGranted || screenRecording != m_screenRecordingGranted) {
-        m_accessibilityGranted = accessibility;
-        m_screenRecordingGranted = screenRecording;
+    const PermissionGrants grants = PermissionGrants::read();
+    if (grants.accessibility != m_accessibilityGranted ||
+        grants.screenRecording != m_screenRecordingGranted) {
+        m_accessibilityGranted = grants.accessibility;
+        m_screenRecordingGranted = grants.screenRecording;
         emit changed();
     }
 }
@@ -51,12 +48,7 @@ void PermissionsModel::grantScreenRecording() {
 
 QCoro::Task<void> PermissionsModel::requestScreenRecording() {
     QPointer<PermissionsModel> self(this);
-    // Held for the whole wait, so the service outlives the answer.
-    const std::shared_ptr<ScreenCapture> capture = Platform::current().screenCapture;
-    if (!capture) {
-        co_return;
-    }
-    co_await capture->requestAccess();
+    co_await PermissionGrants::requestScreenRecording();
     if (self) {
         self->refresh();
     }

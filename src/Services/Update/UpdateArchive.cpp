@@ -16,6 +16,21 @@ struct ToolRun {
     QByteArray output;
 };
 
+// A run that could not start, took too long or failed ends the unpacking with its own error.
+std::optional<UpdateError> failureOf(const ToolRun& run, const UpdateError& tooSlow,
+                                     const UpdateError& failed) {
+    if (run.startFailure) {
+        return run.startFailure;
+    }
+    if (run.timedOut) {
+        return tooSlow;
+    }
+    if (!run.succeeded) {
+        return failed;
+    }
+    return std::nullopt;
+}
+
 QCoro::Task<ToolRun> runTar(QStringList arguments, QObject* owner, std::chrono::milliseconds timeout) {
     QPointer<QProcess> process = new QProcess(owner);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -227,14 +242,8 @@ QCoro::Task<UpdateResult<QStringList>> UpdateArchive::unpack(QString archive, QS
                                       QStringLiteral(" s and was stopped"));
 
     const ToolRun listing = co_await runTar(listArguments, owner, limits.tarTimeout);
-    if (listing.startFailure) {
-        co_return *listing.startFailure;
-    }
-    if (listing.timedOut) {
-        co_return tooSlow;
-    }
-    if (!listing.succeeded) {
-        co_return mountFailed;
+    if (const std::optional<UpdateError> failure = failureOf(listing, tooSlow, mountFailed)) {
+        co_return *failure;
     }
     const std::optional<QList<Entry>> entries = parseListing(listing.output);
     const std::optional<qint64> size = unpackedSize(listing.output);
@@ -252,14 +261,8 @@ QCoro::Task<UpdateResult<QStringList>> UpdateArchive::unpack(QString archive, QS
                                               QString::number(limits.maxUnpackedBytes));
     }
     const ToolRun extraction = co_await runTar(extractArguments, owner, limits.tarTimeout);
-    if (extraction.startFailure) {
-        co_return *extraction.startFailure;
-    }
-    if (extraction.timedOut) {
-        co_return tooSlow;
-    }
-    if (!extraction.succeeded) {
-        co_return mountFailed;
+    if (const std::optional<UpdateError> failure = failureOf(extraction, tooSlow, mountFailed)) {
+        co_return *failure;
     }
     co_return topLevelNames(*entries);
 }
