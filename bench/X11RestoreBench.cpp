@@ -1,13 +1,16 @@
 // Saving and restoring on the real X11 desktop (the tests' X session: Xvfb with two monitors,
 // openbox). A scene of N windows shown by P processes of the test window program is arranged over
 // both monitors, captured, then scrambled by this benchmark (two windows in five moved to the
-// other monitor, one in five minimised, one in seven raised) and restored. Reported per scene:
+// other monitor, one in five minimised, one in seven raised) and restored. Each process is an
+// application of its own (started as from a desktop entry of its own). Reported per scene:
 //   save_ms           the capture of the desktop
 //   restore_ms        the restore, wall time (the iteration's time)
 //   paused_ms         the time the restore spent waiting on its clock (its pauses and poll steps:
 //                     the least it could take), and ratio = restore_ms / paused_ms
-//   save_trips/window, restore_trips/window   waits for the X server, per window
-//   plan_ms/app       planning the restore (reading the scrambled desktop against the workspace)
+//   save_trips/window, restore_trips/window   waits for the X server, per window (one per round
+//                     trip on a quiet machine; answers that come in pieces count again)
+//   plan_ms/app, plan_trips/app   planning the restore (reading the scrambled desktop against
+//                     the workspace), per application
 //   placed            windows back where they were saved (within 50 points), of N
 // Scenes: 20 windows of 20 programs, 60 of 20, and one program with 30, 100 and 300 windows (the
 // scaling curve); with ORDELLA_BENCH_SMOKE one small scene.
@@ -53,6 +56,12 @@ private:
 };
 
 std::shared_ptr<PauseClock> g_clock;
+
+QString applicationsFolder() {
+    const QString folder = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/applications");
+    QDir().mkpath(folder);
+    return folder;
+}
 
 constexpr int kMonitorWidth = 1920;
 
@@ -126,12 +135,26 @@ void BM_X11Restore(benchmark::State& state) {
         QList<qint64> pids;
         for (int p = 0; p < processCount; ++p) {
             const int count = windowCount / processCount + (p < windowCount % processCount ? 1 : 0);
+            // Each program its own application: started as if from a desktop entry of its own.
+            const QString entry = applicationsFolder() + QStringLiteral("/ordella-bench-") +
+                                  QString::number(p + 1) + QStringLiteral(".desktop");
+            QFile file(entry);
+            if (!file.open(QIODevice::WriteOnly) ||
+                file.write("[Desktop Entry]\nType=Application\nName=Bench Program " +
+                           QByteArray::number(p + 1) +
+                           "\nExec=" ORDELLA_BINARY_DIR "/programs/ordella-test-window\n") < 0) {
+                state.SkipWithError("cannot write the desktop entries");
+                return;
+            }
+            file.close();
+            qputenv("GIO_LAUNCHED_DESKTOP_FILE", QFile::encodeName(entry));
             QProcess* process = g_session->launch(
                 QStringLiteral(ORDELLA_BINARY_DIR "/programs/ordella-test-window"),
                 {QStringLiteral("--caption"), QStringLiteral("Program ") + QString::number(p + 1),
                  QStringLiteral("--count"), QString::number(count), QStringLiteral("--size"),
                  QStringLiteral("400x300")});
             process->waitForStarted();
+            qunsetenv("GIO_LAUNCHED_DESKTOP_FILE");
             processes << process;
             pids << process->processId();
         }
@@ -201,8 +224,10 @@ void BM_X11Restore(benchmark::State& state) {
         // Planning alone, as the restore starts with it: reading the desktop against the workspace.
         QCoreApplication::processEvents();
         timer.restart();
+        const quint64 tripsBeforePlan = X11Connection::roundTrips();
         const RestorePlan plan = QCoro::waitFor(RestorePlanner::analyzeCurrentState(*workspace));
         const double planMs = double(timer.nsecsElapsed()) / 1e6;
+        const double planTrips = double(X11Connection::roundTrips() - tripsBeforePlan);
 
         QCoreApplication::processEvents();
         g_clock->reset();
@@ -227,6 +252,7 @@ void BM_X11Restore(benchmark::State& state) {
         }
         state.counters["captured"] = double(captured);
         state.counters["plan_ms/app"] = planMs / std::max<qsizetype>(1, plan.appPlans.size());
+        state.counters["plan_trips/app"] = planTrips / std::max<qsizetype>(1, plan.appPlans.size());
         state.counters["windows"] = windowCount;
         state.counters["programs"] = processCount;
         state.counters["save_ms"] = saveMs;

@@ -56,7 +56,12 @@ LinuxRunningApplications::LinuxRunningApplications(std::shared_ptr<X11Windows> w
 }
 
 LinuxRunningApplications::Snapshot LinuxRunningApplications::snapshot() const {
-    return snapshotOf(m_windows->clients(), false);
+    const quint64 state = m_windows->state();
+    if (!m_snapshot || m_snapshotState != state) {
+        m_snapshot = snapshotOf(m_windows->clients(), false);
+        m_snapshotState = state;
+    }
+    return *m_snapshot;
 }
 
 LinuxRunningApplications::Snapshot LinuxRunningApplications::snapshotOf(QList<X11Client> windows,
@@ -197,7 +202,12 @@ QList<X11Client> LinuxRunningApplications::windowsOf(qint32 pid) const {
 }
 
 QHash<qint32, qint32> LinuxRunningApplications::applicationPids(const QList<X11Client>& windows) const {
-    return snapshotOf(windows, true).applicationOf;
+    // The usual case, the desktop's windows as just read, is answered by the kept snapshot.
+    const Snapshot kept = snapshot();
+    const bool known = std::all_of(windows.cbegin(), windows.cend(), [&kept](const X11Client& window) {
+        return !window.pid || kept.applicationOf.contains(*window.pid);
+    });
+    return known ? kept.applicationOf : snapshotOf(windows, true).applicationOf;
 }
 
 QList<RunningApplication> LinuxRunningApplications::runningApplications() const {
@@ -437,6 +447,7 @@ OpenResult LinuxRunningApplications::start(const QString& identifier, const QLis
             return OpenResult{false, QStringLiteral("Cannot start ") + identifier};
         }
         m_identities.noteLaunch(qint32(pid), identifier);
+        m_snapshot.reset();
         return OpenResult{};
     }
     QStringList uris;
@@ -449,6 +460,7 @@ OpenResult LinuxRunningApplications::start(const QString& identifier, const QLis
     }
     for (const qint32 pid : launch.pids) {
         m_identities.noteLaunch(pid, identifier);
+        m_snapshot.reset();
     }
     return OpenResult{};
 }

@@ -79,4 +79,8 @@ private:
     QSet<qint32> m_announced;
     // Start times of the processes seen, which decide which one is the oldest.
     mutable QHash<qint32, quint64> m_startTimes;
+    // The last snapshot, kept while the windows it was made from stay as read (X11Windows::state)
+    // and nothing was launched since: a restore asks for it many times in one step.
+    mutable std::optional<Snapshot> m_snapshot;
+    mutable quint64 m_snapshotState = 0;
 };

@@ -66,6 +66,12 @@ X11Windows::Pass& X11Windows::pass() {
 
 void X11Windows::invalidate() {
     m_pass = Pass();
+    ++m_state;
+}
+
+quint64 X11Windows::state() {
+    expire();
+    return m_state;
 }
 
 void X11Windows::expire() {
@@ -75,6 +81,7 @@ void X11Windows::expire() {
 }
 
 void X11Windows::changed(xcb_window_t window, bool stacking) {
+    ++m_state;
     m_pass.clients.remove(window);
     if (stacking) {
         m_pass.rootChildren.reset();
@@ -147,6 +154,8 @@ QList<X11Client> X11Windows::clients() {
 
 std::optional<X11Client> X11Windows::client(xcb_window_t window) {
     expire();
+    // The window and the manager's list are asked for together: one wait for the server.
+    read({window});
     if (!isManaged(window)) {
         return std::nullopt;
     }
@@ -216,7 +225,18 @@ void X11Windows::read(const QList<xcb_window_t>& wanted) {
             requests.append({w, atom});
         }
     }
+    const bool withList = !known.clientList;
+    if (withList) {
+        requests.append({x.root(), x.atom("_NET_CLIENT_LIST")});
+    }
     const QList<std::optional<X11Connection::Property>> values = x.properties(requests);
+    if (withList) {
+        QList<xcb_window_t> list;
+        for (const quint32 w : values.constLast().value_or(X11Connection::Property()).items()) {
+            list.append(w);
+        }
+        known.clientList = list;
+    }
     if (rootTree) {
         known.rootChildren = children(x.reply(xcb_query_tree_reply, *rootTree));
     }

@@ -104,6 +104,9 @@ public:
 
     // Forgets what this pass has read: the next read goes to the server.
     void invalidate();
+    // Changes whenever what this object read may have changed (a new pass, a request, a change
+    // the manager announced): what was worked out from its reads under the same number holds.
+    quint64 state();
 
 private:
     // What has been read in the current pass; an absent entry has not been read yet.
@@ -147,6 +150,7 @@ private:
     // Receives the connection's signals; goes with this object.
     std::unique_ptr<QObject> m_context;
     Pass m_pass;
+    quint64 m_state = 1;
     QHash<xcb_window_t, KeptFrame> m_frames;
     bool m_resChecked = false;
     bool m_hasRes = false;
