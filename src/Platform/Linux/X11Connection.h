@@ -54,21 +54,25 @@ public:
 
     // The answer to a request made with cookie, read with its reply function (xcb_..._reply);
     // nothing when the server answered with an error, which is dropped.
-    // A reply that has not arrived yet costs a round trip: waiting for the server.
+    // Waiting for a reply that has not arrived yet costs a round trip, unless nothing was sent
+    // since the last one (the answers to one batch of requests, arriving in pieces).
     template <typename ReplyFunction, typename Cookie>
     auto reply(ReplyFunction function, Cookie cookie) const {
         using Answer = std::remove_pointer_t<decltype(function(m_connection, cookie, nullptr))>;
         xcb_generic_error_t* error = nullptr;
         void* ready = nullptr;
         if (xcb_poll_for_reply(m_connection, cookie.sequence, &ready, &error) == 0) {
-            s_roundTrips.fetch_add(1, std::memory_order_relaxed);
             ready = function(m_connection, cookie, &error);
+            if (const quint64 written = xcb_total_written(m_connection); written != m_writtenAtRoundTrip) {
+                m_writtenAtRoundTrip = written;
+                s_roundTrips.fetch_add(1, std::memory_order_relaxed);
+            }
         }
         std::free(error);
         return X11Reply<Answer>(static_cast<Answer*>(ready));
     }
 
-    // How often this process has waited for the X server so far (for benchmarks).
+    // How many round trips to the X server this process has made so far (for benchmarks).
     static quint64 roundTrips() { return s_roundTrips.load(std::memory_order_relaxed); }
 
     // The atom of name, interned once and remembered.
@@ -121,6 +125,8 @@ private:
     xcb_window_t m_root = XCB_WINDOW_NONE;
     quint8 m_randrEventBase = 0;
     quint64 m_screenLayoutGeneration = 0;
+    // What had been sent to the server at the last round trip.
+    mutable quint64 m_writtenAtRoundTrip = 0;
     quint64 m_pass = 1;
     bool m_passUsed = false;
     std::chrono::steady_clock::time_point m_passBegan;
