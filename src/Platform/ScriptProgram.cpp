@@ -305,3 +305,27 @@ qsizetype ScriptProgram::endOfTry(qsizetype pc) const {
     }
     return statements.size();
 }
+
+bool ScriptProgram::Walk::next() {
+    while (++pc < program.statements.size()) {
+        const Statement::Op op = program.statements[pc].op;
+        if (op == Statement::Op::Try) {
+            ++tryDepth;
+        } else if (op == Statement::Op::EndTry) {
+            --tryDepth;
+        } else {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ScriptProgram::Walk::recover() {
+    if (tryDepth == 0) {
+        return false;
+    }
+    // Go on after the "end try" of the innermost block.
+    pc = program.endOfTry(pc);
+    --tryDepth;
+    return true;
+}

@@ -72,4 +72,20 @@ struct ScriptProgram {
     // Where a statement at pc that failed inside a "try" block goes on: the index of that block's
     // "end try" (statements.size() when there is none).
     qsizetype endOfTry(qsizetype pc) const;
+
+    // The order in which a script's statements run: "try" and "end try" lines are stepped over,
+    // and an error inside a "try" block goes on after that block's "end try". Every host runs its
+    // statements through one, so they all agree on where an error leads.
+    struct Walk {
+        const ScriptProgram& program;
+        // The statement to perform; a statement that reads ahead may move it on.
+        qsizetype pc = -1;
+        int tryDepth = 0;
+
+        // Moves to the next statement to perform; false at the end of the script.
+        bool next();
+        // The statement at pc failed: true when a "try" block takes the error (the walk goes on
+        // after its "end try"), false when the error ends the script.
+        bool recover();
+    };
 };

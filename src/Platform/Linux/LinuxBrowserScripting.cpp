@@ -535,19 +535,12 @@ QCoro::Task<ScriptResult> LinuxBrowserScripting::execute(ScriptProgram program) 
         co_return ScriptResult::failure(
             run.error(ScriptProgram::notRunning, QStringLiteral("Application isn't running.")));
     }
-    int tryDepth = 0;
-    for (qsizetype pc = 0; pc < program.statements.size(); ++pc) {
-        const Op op = program.statements[pc].op;
-        if (op == Op::Try || op == Op::EndTry) {
-            tryDepth += op == Op::Try ? 1 : -1;
-            continue;
-        }
-        if (const std::optional<ScriptError> error = co_await perform(run, pc)) {
-            if (tryDepth == 0) {
+    ScriptProgram::Walk walk{program};
+    while (walk.next()) {
+        if (const std::optional<ScriptError> error = co_await perform(run, walk.pc)) {
+            if (!walk.recover()) {
                 co_return ScriptResult::failure(*error);
             }
-            pc = program.endOfTry(pc);
-            --tryDepth;
             continue;
         }
         if (run.returned) {

@@ -344,19 +344,12 @@ QCoro::Task<std::optional<ScriptError>> LinuxFolderScripting::closeOrFrame(Run& 
 
 QCoro::Task<ScriptResult> LinuxFolderScripting::execute(ScriptProgram program) {
     Run run{program, {}, std::nullopt};
-    int tryDepth = 0;
-    for (qsizetype pc = 0; pc < program.statements.size(); ++pc) {
-        const Op op = program.statements[pc].op;
-        if (op == Op::Try || op == Op::EndTry) {
-            tryDepth += op == Op::Try ? 1 : -1;
-            continue;
-        }
-        if (const std::optional<ScriptError> error = co_await perform(run, program.statements[pc])) {
-            if (tryDepth == 0) {
+    ScriptProgram::Walk walk{program};
+    while (walk.next()) {
+        if (const std::optional<ScriptError> error = co_await perform(run, program.statements[walk.pc])) {
+            if (!walk.recover()) {
                 co_return ScriptResult::failure(*error);
             }
-            pc = program.endOfTry(pc);
-            --tryDepth;
             continue;
         }
         if (run.returned) {

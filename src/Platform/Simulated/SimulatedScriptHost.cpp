@@ -474,25 +474,17 @@ ScriptResult SimulatedScriptHost::execute(const Program& program, const std::opt
     }
     Run run{*this, program, app->pid, {}, {}, std::nullopt};
     const QList<Statement>& statements = program.statements;
-    int tryDepth = 0;
     bool faulted = false;
-    for (qsizetype pc = 0; pc < statements.size(); ++pc) {
-        const Op op = statements[pc].op;
-        if (op == Op::Try || op == Op::EndTry) {
-            tryDepth += op == Op::Try ? 1 : -1;
-            continue;
-        }
+    ScriptProgram::Walk walk{program};
+    while (walk.next()) {
+        const Statement& statement = statements[walk.pc];
         const bool faulty =
-            !faulted && behaviour && behaviour->error && statements[pc].source.contains(behaviour->line);
+            !faulted && behaviour && behaviour->error && statement.source.contains(behaviour->line);
         faulted = faulted || faulty;
-        if (const std::optional<ScriptError> error =
-                faulty ? behaviour->error : run.perform(statements[pc])) {
-            if (tryDepth == 0) {
+        if (const std::optional<ScriptError> error = faulty ? behaviour->error : run.perform(statement)) {
+            if (!walk.recover()) {
                 return ScriptResult::failure(*error);
             }
-            // Go on after the "end try" of the innermost block.
-            pc = program.endOfTry(pc);
-            --tryDepth;
             continue;
         }
         if (run.returned) {
