@@ -79,9 +79,10 @@ struct RestoreScene {
             for (int w = 0; w < windowsPerApp; ++w) {
                 SimulatedDesktop::Window window;
                 window.frame = QRectF(40 + 31 * a + 13 * w, 60 + 17 * a + 11 * w, 700 + 10 * w, 500 + 7 * a);
-                window.title = QStringLiteral("%1 %2").arg(installed.name).arg(w);
+                window.title = QStringLiteral("%1 %2").arg(installed.name, QString::number(w));
                 if (a >= 2) {
-                    const QString path = files.filePath(QStringLiteral("doc-%1-%2.txt").arg(a).arg(w));
+                    const QString path = files.filePath(
+                        QStringLiteral("doc-%1-%2.txt").arg(QString::number(a), QString::number(w)));
                     QFile file(path);
                     file.open(QIODevice::WriteOnly);
                     window.document = QUrl::fromLocalFile(path).toString();
@@ -91,7 +92,8 @@ struct RestoreScene {
                 if (a == 0) {
                     QList<SimulatedScriptHost::Tab> tabs;
                     for (int t = 0; t < 4; ++t) {
-                        const QString url = QStringLiteral("https://example.org/%1/%2").arg(w).arg(t);
+                        const QString url = QStringLiteral("https://example.org/%1/%2")
+                                                .arg(QString::number(w), QString::number(t));
                         tabs.append({url, url});
                     }
                     host->setTabs(number, tabs, 1);

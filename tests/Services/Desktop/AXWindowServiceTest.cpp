@@ -122,8 +122,7 @@ TEST_F(AXWindowServiceTest, RestoreWindowChecksTheIndex) {
             QStringList(
                 {QStringLiteral("[AXWindowService.restoreWindow] pid=%1, windowList.count=2, requested "
                                 "index=%2")
-                     .arg(pid)
-                     .arg(index),
+                     .arg(QString::number(pid), QString::number(index)),
                  QStringLiteral("[AXWindowService.restoreWindow] Window index %1 out of bounds (2 windows)")
                      .arg(index)}));
     }

@@ -22,7 +22,7 @@ public:
     QStringList started;
 
     QCoro::Task<ScriptResult> run(QString source) override {
-        started << QStringLiteral("%1@%2").arg(source).arg(m_clock.elapsed().count());
+        started << QStringLiteral("%1@%2").arg(source, QString::number(m_clock.elapsed().count()));
         const Clock::Duration delay = delays.count(source) ? delays[source] : 0ms;
         co_await m_clock.sleep(delay);
         co_return ScriptResult::answer(ScriptDescriptor::text(source));
