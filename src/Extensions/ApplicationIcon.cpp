@@ -160,6 +160,29 @@ QImage ApplicationIcon::render(const QString& source, int size) {
     if (source.isEmpty() || size <= 0) {
         return QImage();
     }
+    // Rows, chips and pickers ask for the same few icons again and again, from any thread: each is
+    // looked up and drawn once per size. Icons do not change while Ordella runs often enough to be
+    // worth the lookup on every row.
+    static QMutex cacheLock;
+    static QHash<std::pair<QString, int>, QImage> cache;
+    const std::pair<QString, int> key{source, size};
+    {
+        const QMutexLocker locker(&cacheLock);
+        if (const auto it = cache.constFind(key); it != cache.constEnd()) {
+            return *it;
+        }
+    }
+    const QImage image = renderUncached(source, size);
+    const QMutexLocker locker(&cacheLock);
+    // A bound, so a process that meets thousands of applications keeps only a screenful.
+    if (cache.size() >= 512) {
+        cache.clear();
+    }
+    cache.insert(key, image);
+    return image;
+}
+
+QImage ApplicationIcon::renderUncached(const QString& source, int size) {
     QImage image;
     const QFileInfo file(source);
     if (file.isAbsolute()) {

@@ -2,8 +2,6 @@
 
 #include "Extensions/ApplicationIcon.h"
 
-#include <QHash>
-
 namespace {
 
 // Large enough for the biggest place an entry's icon is shown (28 points) at twice the density.
@@ -12,14 +10,7 @@ constexpr int drawnSize = 64;
 } // namespace
 
 QImage EntryIconImage::iconFor(const QString& source) {
-    static QHash<QString, QImage> cache;
-    const auto it = cache.constFind(source);
-    if (it != cache.constEnd()) {
-        return *it;
-    }
-    const QImage icon = ApplicationIcon::render(source, drawnSize);
-    cache.insert(source, icon);
-    return icon;
+    return ApplicationIcon::render(source, drawnSize);
 }
 
 void EntryIconImage::setSource(const QString& source) {
