@@ -42,6 +42,10 @@ QList<int> MissingWindowReopener::missingWindows(const RunningApplication& app,
 QCoro::Task<void> MissingWindowReopener::reopenMissingWindows(RunningApplication app,
                                                               QList<WindowSnapshot> snapshots,
                                                               QList<DisplaySnapshot> savedDisplays) {
+    // An application that shows as many windows as were saved misses none: nothing to wait for.
+    if (AXWindowService::axWindowList(app).value_or(QList<AXElement>()).size() >= snapshots.size()) {
+        co_return;
+    }
     const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
     const QString id = app.bundleIdentifier.value_or(QString());
     // A program that runs one process per document shows each document in a window of its own,
