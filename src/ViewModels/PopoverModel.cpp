@@ -192,10 +192,6 @@ void PopoverModel::chooseSortOption(int index) {
     setShowSortPopover(false);
 }
 
-bool PopoverModel::wasVersionDismissed(const QString& version) {
-    return AutoUpdateManager::wasVersionDismissed(version);
-}
-
 void PopoverModel::appeared() {
     if (m_banner) {
         m_banner->windowAppeared();

@@ -186,9 +186,6 @@ public:
     Q_INVOKABLE void showPreferences();
     Q_INVOKABLE void quit();
 
-    // Whether the user chose to hide the banner of this version.
-    static bool wasVersionDismissed(const QString& version);
-
 signals:
     void screenChanged();
     void heightChanged();

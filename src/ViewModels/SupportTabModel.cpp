@@ -1,5 +1,6 @@
 #include "ViewModels/SupportTabModel.h"
 
+#include "Extensions/DetachedTask.h"
 #include "Platform/InstalledApplications.h"
 #include "Platform/Platform.h"
 #include "Platform/Prompts.h"
@@ -159,7 +160,9 @@ void SupportTabModel::composeBugReportEmail() {
     // Without a mail program a link would open nothing: the user is told, and offered the log.
     if (!hasMailProgram()) {
         const std::optional<QUrl> existing = AnalysisLogger::existingLogFileURL();
-        showNoMailProgramAlert(existing ? std::optional<QString>(existing->toLocalFile()) : std::nullopt);
+        DetachedTask::start(QStringLiteral("SupportTabModel"), QStringLiteral("The alert"),
+                            showNoMailProgramAlert(existing ? std::optional<QString>(existing->toLocalFile())
+                                                            : std::nullopt));
         return;
     }
     QString body = bugReportBody();
@@ -180,7 +183,8 @@ void SupportTabModel::composeBugReportEmail() {
 
 void SupportTabModel::composeFeedbackEmail() {
     if (!hasMailProgram()) {
-        showNoMailProgramAlert(std::nullopt);
+        DetachedTask::start(QStringLiteral("SupportTabModel"), QStringLiteral("The alert"),
+                            showNoMailProgramAlert(std::nullopt));
         return;
     }
     openMailto(feedbackSubject(), feedbackBody());
