@@ -11,7 +11,8 @@
 //               private_open_mb once it has settled with the window open; dirty_mb and
 //               dirty_open_mb the Private_Dirty part alone (Private_Clean counts the pages of
 //               libraries that no other process on the machine maps at that moment)
-// The figures are medians over the iterations.
+// The figures are medians over the iterations. BM_StackBaseline reports the same memory figures
+// for the smallest program on the same user-interface stack, run in the same session.
 #include "BenchWorkspaces.h"
 #include "ViewModels/AppRootModel.h"
 #include "X11BenchSession.h"
@@ -161,6 +162,35 @@ void BM_Startup(benchmark::State& state) {
     state.counters["dirty_open_mb"] = bench::median(dirtyOpen);
 }
 
+// The smallest program on the same user-interface stack (bench/Programs/ordella-stack-baseline):
+// its private memory once its window shows and it has settled, the floor Ordella's figures stand
+// on in this session.
+void BM_StackBaseline(benchmark::State& state) {
+    QList<double> privateOpen, dirtyOpen;
+    for (auto _ : state) {
+        QProcess baseline;
+        baseline.setStandardOutputFile(QProcess::nullDevice());
+        baseline.setStandardErrorFile(QProcess::nullDevice());
+        QElapsedTimer timer;
+        timer.start();
+        baseline.start(QStringLiteral(ORDELLA_BINARY_DIR "/programs/ordella-stack-baseline"), {});
+        const bool shown = bench::X11BenchSession::waitFor(
+            [&] { return g_session->viewableClientOf(baseline.processId()).has_value(); }, 20000);
+        state.SetIterationTime(msSince(timer) / 1000);
+        if (!shown) {
+            state.SkipWithError("the baseline's window never showed");
+            return;
+        }
+        bench::ProcessFigures::settle(baseline.processId());
+        privateOpen << double(bench::ProcessFigures::privateKb(baseline.processId())) / 1024;
+        dirtyOpen << double(bench::ProcessFigures::privateDirtyKb(baseline.processId())) / 1024;
+        baseline.kill();
+        baseline.waitForFinished(5000);
+    }
+    state.counters["private_open_mb"] = bench::median(privateOpen);
+    state.counters["dirty_open_mb"] = bench::median(dirtyOpen);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -191,6 +221,10 @@ int main(int argc, char** argv) {
     for (const int count : smoke() ? QList<int>{0, 20} : QList<int>{0, 200, 1000}) {
         bm->Arg(count);
     }
+    benchmark::RegisterBenchmark("BM_StackBaseline", BM_StackBaseline)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(smoke() ? 1 : 5);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     g_session = nullptr;
