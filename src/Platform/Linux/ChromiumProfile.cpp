@@ -1,5 +1,7 @@
 #include "Platform/Linux/ChromiumProfile.h"
 
+#include "Platform/Linux/LinuxProcess.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -32,16 +34,9 @@ bool isPlainName(const QString& name) {
 } // namespace
 
 QStringList ChromiumProfile::commandLine(qint32 pid) {
-    QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
     QStringList arguments;
-    for (const QByteArray& part : file.read(1024 * 1024).split('\0')) {
+    for (const QByteArray& part : LinuxProcess::commandLine(pid)) {
         arguments << QString::fromLocal8Bit(part);
-    }
-    if (!arguments.isEmpty() && arguments.last().isEmpty()) {
-        arguments.removeLast();
     }
     // The browser rewrites its own command line as one text with the words joined by blanks.
     if (arguments.size() == 1) {

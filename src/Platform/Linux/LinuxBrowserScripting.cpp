@@ -2,7 +2,6 @@
 
 #include "Platform/Clock.h"
 #include "Platform/Diagnostics.h"
-#include "Platform/Linux/ChromiumProfile.h"
 #include "Platform/Linux/DesktopEntries.h"
 #include "Platform/Linux/LinuxProcess.h"
 #include "Platform/Linux/LinuxRunningApplications.h"
@@ -27,11 +26,6 @@ void print(const QString& line) {
     Diagnostics::print(QStringLiteral("[LinuxBrowserScripting] ") + line);
 }
 
-int distance(const QRect& a, const QRect& b) {
-    return std::abs(a.x() - b.x()) + std::abs(a.y() - b.y()) + std::abs(a.width() - b.width()) +
-           std::abs(a.height() - b.height());
-}
-
 } // namespace
 
 struct LinuxBrowserScripting::Run {
@@ -51,7 +45,8 @@ LinuxBrowserScripting::LinuxBrowserScripting(std::shared_ptr<X11Windows> windows
     , m_monitors(std::move(monitors))
     , m_applications(std::move(applications))
     , m_clock(std::move(clock))
-    , m_keys(std::move(keys)) {
+    , m_keys(std::move(keys))
+    , m_requests(m_windows, m_clock) {
 }
 
 LinuxBrowserScripting::~LinuxBrowserScripting() = default;
@@ -104,7 +99,8 @@ QList<int> LinuxBrowserScripting::pairWindows(const QList<X11Client>& windows,
         const qsizetype rank = made.indexOf(w.window);
         for (qsizetype j = 0; j < sessionWindows.size(); ++j) {
             const ChromiumSession::Window& s = sessionWindows[j];
-            int score = std::min(distance(w.frameRect(), s.bounds), distance(w.clientRect, s.bounds));
+            int score = std::min(X11WindowRequests::distance(w.frameRect(), s.bounds),
+                                 X11WindowRequests::distance(w.clientRect, s.bounds));
             const bool titled = s.selectedTab >= 0 && !s.tabs[s.selectedTab].title.isEmpty() &&
                                 w.title.value_or(QString()).startsWith(s.tabs[s.selectedTab].title);
             score += titled ? 0 : 40;
@@ -164,15 +160,15 @@ QList<ChromiumSession::Window> LinuxBrowserScripting::tabsOf(const Browser& brow
     if (!browser.pid || !browser.packaging) {
         return paired;
     }
-    const QString file = ChromiumProfile::sessionFileOf(*browser.pid, browser.packaging->configFolder);
-    if (file.isEmpty()) {
+    const ChromiumSessionReader::Result read = m_sessions.read(*browser.pid, browser.packaging->configFolder);
+    if (read.file.isEmpty()) {
         print(QStringLiteral("No session file found for ") + browser.packaging->desktopId);
         return paired;
     }
-    QString problem;
-    const std::optional<ChromiumSession> session = ChromiumSession::readFile(file, &problem);
+    const std::optional<ChromiumSession>& session = read.session;
     if (!session) {
-        print(QStringLiteral("Session file ") + file + QStringLiteral(" cannot be read: ") + problem);
+        print(QStringLiteral("Session file ") + read.file + QStringLiteral(" cannot be read: ") +
+              read.problem);
         return paired;
     }
     const QList<int> pairs = pairWindows(windows, session->windows);
@@ -311,24 +307,14 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::selectTab(Browser
 
 QCoro::Task<std::optional<ScriptError>>
 LinuxBrowserScripting::closeWindows(Browser browser, QList<xcb_window_t> windows, bool untilQuit) {
-    for (const xcb_window_t w : windows) {
-        m_windows->close(w);
-    }
-    const std::function<bool()> gone = [this, browser, windows] {
-        for (const X11Client& w : windowsOf(browser)) {
-            if (windows.contains(w.window)) {
-                return false;
-            }
-        }
-        return true;
-    };
-    co_await m_clock->pollUntil(gone, Clock::seconds(3.0), Clock::Duration(20));
+    const std::shared_ptr<Clock> clock = m_clock;
+    co_await m_requests.close(windows, Clock::seconds(3.0));
     // A browser quits with its last window here: let it finish, so that the next window asked for
     // starts a browser of its own instead of reaching one that is going away.
     if (untilQuit && browser.pid) {
         const qint32 pid = *browser.pid;
         const std::function<bool()> ended = [pid] { return !LinuxProcess::isAlive(pid); };
-        co_await m_clock->pollUntil(ended, Clock::seconds(5.0), Clock::Duration(50));
+        co_await clock->pollUntil(ended, Clock::seconds(5.0), Clock::Duration(50));
     }
     co_return std::nullopt;
 }
@@ -515,18 +501,14 @@ QList<xcb_window_t> LinuxBrowserScripting::emptyWindows(const Browser& browser, 
 }
 
 QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::setFrame(xcb_window_t window, QRect frame) {
-    m_windows->resizeFrame(window, frame.size());
-    m_windows->moveFrame(window, frame.topLeft());
-    std::shared_ptr<X11Windows> x11 = m_windows;
-    const std::function<bool()> placed = [x11, window, frame] {
-        const std::optional<X11Client> now = x11->client(window);
-        return !now || distance(now->frameRect(), frame) <= 4;
-    };
-    co_await m_clock->pollUntil(placed, Clock::seconds(1.0), Clock::Duration(20));
+    // Managers round a size to the window's size steps: a few pixels off is where it went.
+    co_await m_requests.setFrame(window, frame, 4);
     co_return std::nullopt;
 }
 
 QCoro::Task<ScriptResult> LinuxBrowserScripting::execute(ScriptProgram program) {
+    // Where the browsers keep their session files is looked for once per script, not per read.
+    m_sessions.forgetLocations();
     Run run{program, find(program.appName), std::nullopt};
     const bool makesWindow =
         std::any_of(program.statements.cbegin(), program.statements.cend(),

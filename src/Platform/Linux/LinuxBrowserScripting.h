@@ -2,6 +2,8 @@
 
 #include "Platform/BrowserIdentities.h"
 #include "Platform/Linux/ChromiumSession.h"
+#include "Platform/Linux/ChromiumSessionReader.h"
+#include "Platform/Linux/X11WindowRequests.h"
 #include "Platform/Linux/X11Windows.h"
 #include "Platform/ScriptProgram.h"
 #include "Platform/ScriptRunner.h"
@@ -24,7 +26,8 @@ class X11Monitors;
 // command line, tabs are selected with the browser's tab keys, and windows are moved and closed
 // through the window manager. Addresses reach a command line only after "--", and only web pages,
 // files and the blank page do: anything else is replaced by the blank page, so the other tabs
-// keep their places, and the replacement is printed.
+// keep their places, and the replacement is printed. The session file is parsed again only when it
+// changed, however often a script asks while it waits.
 class LinuxBrowserScripting {
 public:
     LinuxBrowserScripting(std::shared_ptr<X11Windows> windows, std::shared_ptr<X11Monitors> monitors,
@@ -75,4 +78,6 @@ private:
     std::shared_ptr<LinuxRunningApplications> m_applications;
     std::shared_ptr<Clock> m_clock;
     std::shared_ptr<X11KeyPresses> m_keys;
+    X11WindowRequests m_requests;
+    ChromiumSessionReader m_sessions;
 };

@@ -61,11 +61,16 @@ struct LinuxFolderScripting::Run {
 LinuxFolderScripting::LinuxFolderScripting(std::shared_ptr<X11Windows> windows,
                                            std::shared_ptr<X11Monitors> monitors,
                                            std::shared_ptr<LinuxRunningApplications> applications,
-                                           std::shared_ptr<Clock> clock)
+                                           std::shared_ptr<Clock> clock,
+                                           std::function<QString()> folderHandler)
     : m_windows(std::move(windows))
     , m_monitors(std::move(monitors))
     , m_applications(std::move(applications))
-    , m_clock(std::move(clock)) {
+    , m_clock(std::move(clock))
+    , m_requests(m_windows, m_clock)
+    , m_folderHandler(folderHandler ? std::move(folderHandler) : [] {
+        return DesktopEntries::defaultFor(QStringLiteral("inode/directory"));
+    }) {
 }
 
 QString LinuxFolderScripting::normalized(const QString& path) {
@@ -88,7 +93,10 @@ std::optional<QString> LinuxFolderScripting::folderUri(const QString& path) {
 }
 
 QList<X11Client> LinuxFolderScripting::windowsNow() {
-    const QString handler = DesktopEntries::defaultFor(QStringLiteral("inode/directory"));
+    if (!m_handler) {
+        m_handler = m_folderHandler();
+    }
+    const QString handler = *m_handler;
     QList<X11Client> own;
     if (handler.isEmpty()) {
         return own;
@@ -144,33 +152,12 @@ QCoro::Task<std::optional<ScriptError>> LinuxFolderScripting::setFrame(xcb_windo
                                                                        QRect globalFrame) {
     // Scripts place frames relative to the primary monitor's corner.
     const QRect frame = globalFrame.translated(m_monitors->primaryOrigin());
-    m_windows->resizeFrame(window, frame.size());
-    m_windows->moveFrame(window, frame.topLeft());
-    std::shared_ptr<X11Windows> x11 = m_windows;
-    // Named, not a temporary of the awaited expression: such temporaries do not survive the wait
-    // with every compiler.
-    const std::function<bool()> placed = [x11, window, frame] {
-        const std::optional<X11Client> now = x11->client(window);
-        return !now || now->frameRect() == frame;
-    };
-    co_await m_clock->pollUntil(placed, Clock::seconds(1.0), Clock::Duration(20));
+    co_await m_requests.setFrame(window, frame, 0);
     co_return std::nullopt;
 }
 
 QCoro::Task<std::optional<ScriptError>> LinuxFolderScripting::close(QList<xcb_window_t> windows) {
-    for (const xcb_window_t w : windows) {
-        m_windows->close(w);
-    }
-    std::shared_ptr<X11Windows> x11 = m_windows;
-    const std::function<bool()> gone = [x11, windows] {
-        for (const xcb_window_t w : windows) {
-            if (x11->client(w)) {
-                return false;
-            }
-        }
-        return true;
-    };
-    co_await m_clock->pollUntil(gone, Clock::seconds(2.0), Clock::Duration(20));
+    co_await m_requests.close(windows, Clock::seconds(2.0));
     co_return std::nullopt;
 }
 
@@ -343,6 +330,7 @@ QCoro::Task<std::optional<ScriptError>> LinuxFolderScripting::closeOrFrame(Run& 
 }
 
 QCoro::Task<ScriptResult> LinuxFolderScripting::execute(ScriptProgram program) {
+    m_handler.reset();
     Run run{program, {}, std::nullopt};
     ScriptProgram::Walk walk{program};
     while (walk.next()) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/Linux/X11WindowRequests.h"
 #include "Platform/Linux/X11Windows.h"
 #include "Platform/ScriptProgram.h"
 #include "Platform/ScriptRunner.h"
@@ -8,6 +9,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -21,12 +23,16 @@ class X11Monitors;
 // their locations, paired with its X11 windows by the object path each window carries. Frames,
 // closing and the window order come from the window manager. A file manager that publishes no
 // locations has no folder windows as far as the scripts go. Only folders that exist are handed
-// over, and only as file: URIs.
+// over, and only as file: URIs. The folder handler is asked for once per script: the user may
+// choose another between two scripts, but asking on every read of the windows costs the desktop's
+// application database a look each time.
 class LinuxFolderScripting {
 public:
+    // folderHandler names the desktop's folder handler (its desktop-file id); unset, the desktop's
+    // default for folders.
     LinuxFolderScripting(std::shared_ptr<X11Windows> windows, std::shared_ptr<X11Monitors> monitors,
-                         std::shared_ptr<LinuxRunningApplications> applications,
-                         std::shared_ptr<Clock> clock);
+                         std::shared_ptr<LinuxRunningApplications> applications, std::shared_ptr<Clock> clock,
+                         std::function<QString()> folderHandler = {});
 
     QCoro::Task<ScriptResult> execute(ScriptProgram program);
 
@@ -60,4 +66,8 @@ private:
     std::shared_ptr<X11Monitors> m_monitors;
     std::shared_ptr<LinuxRunningApplications> m_applications;
     std::shared_ptr<Clock> m_clock;
+    X11WindowRequests m_requests;
+    std::function<QString()> m_folderHandler;
+    // The folder handler of the script that runs; nothing before its first look.
+    std::optional<QString> m_handler;
 };
