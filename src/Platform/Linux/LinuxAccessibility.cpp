@@ -23,10 +23,23 @@ bool hasWindowList(X11Client::Type type) {
 
 LinuxAccessibility::LinuxAccessibility(std::shared_ptr<X11Windows> windows,
                                        std::shared_ptr<X11Monitors> monitors,
-                                       std::shared_ptr<LinuxRunningApplications> applications)
+                                       std::shared_ptr<LinuxRunningApplications> applications,
+                                       DocumentReader documentOf)
     : m_windows(std::move(windows))
     , m_monitors(std::move(monitors))
-    , m_applications(std::move(applications)) {
+    , m_applications(std::move(applications))
+    , m_documentReader(documentOf ? std::move(documentOf) : DocumentReader(&CommandLineDocument::ofProcess)) {
+}
+
+std::optional<QString> LinuxAccessibility::documentOf(qint32 pid) {
+    if (const quint64 pass = m_windows->connection().pass(); pass != m_documentsPass) {
+        m_documents.clear();
+        m_documentsPass = pass;
+    }
+    if (const auto it = m_documents.constFind(pid); it != m_documents.constEnd()) {
+        return it.value();
+    }
+    return *m_documents.insert(pid, m_documentReader(pid));
 }
 
 bool LinuxAccessibility::isProcessTrusted() {
@@ -105,9 +118,8 @@ AXResult LinuxAccessibility::windowAttribute(const X11Client& window, const QStr
     if (attribute == AXName::Document) {
         // X11 windows do not say which file they show; the command line of a program that runs
         // one process per window does.
-        const std::optional<QString> document = window.pid && m_windows->windowCountOf(*window.pid) == 1
-                                                    ? CommandLineDocument::ofProcess(*window.pid)
-                                                    : std::nullopt;
+        const std::optional<QString> document =
+            window.pid && m_windows->windowCountOf(*window.pid) == 1 ? documentOf(*window.pid) : std::nullopt;
         return document ? AXResult::success(AXValue::string(*document)) : AXResult::failure(AXError::NoValue);
     }
     if (attribute == AXName::Role) {

@@ -4,7 +4,11 @@
 #include "Platform/Linux/X11Monitors.h"
 #include "Platform/Linux/X11Windows.h"
 
+#include <QHash>
+
+#include <functional>
 #include <memory>
+#include <optional>
 
 class LinuxRunningApplications;
 
@@ -20,8 +24,13 @@ class LinuxRunningApplications;
 // client's increments).
 class LinuxAccessibility : public Accessibility {
 public:
+    // The file a process was started with, read from /proc (CommandLineDocument::ofProcess).
+    using DocumentReader = std::function<std::optional<QString>(qint32 pid)>;
+
+    // documentOf reads a process's document; unset, CommandLineDocument::ofProcess does.
     LinuxAccessibility(std::shared_ptr<X11Windows> windows, std::shared_ptr<X11Monitors> monitors,
-                       std::shared_ptr<LinuxRunningApplications> applications);
+                       std::shared_ptr<LinuxRunningApplications> applications,
+                       DocumentReader documentOf = {});
 
     // Windows can be read and moved when an EWMH window manager runs.
     bool isProcessTrusted() override;
@@ -39,8 +48,14 @@ private:
     AXResult applicationAttribute(qint32 pid, const QString& attribute);
     AXResult windowAttribute(const X11Client& window, const QString& attribute);
     int setWindowAttribute(const X11Client& window, const QString& attribute, const AXValue& value);
+    // The document of a window's process, read once per pass of the X connection.
+    std::optional<QString> documentOf(qint32 pid);
 
     std::shared_ptr<X11Windows> m_windows;
     std::shared_ptr<X11Monitors> m_monitors;
     std::shared_ptr<LinuxRunningApplications> m_applications;
+    DocumentReader m_documentReader;
+    // What documentOf read in the connection's pass m_documentsPass.
+    QHash<qint32, std::optional<QString>> m_documents;
+    quint64 m_documentsPass = 0;
 };

@@ -448,8 +448,19 @@ void X11Windows::sortFrontToBack(QList<X11Client>& windows) {
 }
 
 qsizetype X11Windows::windowCountOf(qint32 pid) {
-    const QList<X11Client> all = clients();
-    return std::count_if(all.cbegin(), all.cend(), [pid](const X11Client& c) { return c.pid == pid; });
+    expire();
+    // Counted for every process at once: asked for each window of a list, one count each would
+    // go through every window again.
+    if (!m_pass.windowCounts) {
+        QHash<qint32, qsizetype> counts;
+        for (const X11Client& c : clients()) {
+            if (c.pid) {
+                ++counts[*c.pid];
+            }
+        }
+        pass().windowCounts = counts;
+    }
+    return m_pass.windowCounts->value(pid);
 }
 
 xcb_window_t X11Windows::activeWindow() {

@@ -119,6 +119,8 @@ private:
         std::optional<xcb_window_t> activeWindow;
         std::optional<std::optional<quint32>> currentDesktop;
         std::optional<QString> missingSupport;
+        // How many managed windows each process has.
+        std::optional<QHash<qint32, qsizetype>> windowCounts;
         // The connection's pass it belongs to.
         quint64 pass = 0;
     };

@@ -1,8 +1,12 @@
 // What the X11 ports keep of what they read: the windows for a pass of the event loop, the
 // monitors' descriptions until their list changes. Counted in waits for the X server.
+#include "Platform/Linux/CommandLineDocument.h"
 #include "Support/X11DesktopTest.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QUrl>
 
 namespace {
 
@@ -41,6 +45,44 @@ TEST_F(X11PassTest, AnApplicationsWindowsAndTheirAttributesAreReadOncePerPass) {
     // to cost several waits (a pass that a stall of the machine ended costs a window's read again).
     EXPECT_GT(first, 0u);
     EXPECT_LT(tripsOf(readAll), quint64(count));
+}
+
+TEST_F(X11PassTest, AProcessDocumentIsReadOncePerPass) {
+    // Programs that run one process per window, each with its file.
+    QTemporaryDir folder;
+    QList<xcb_window_t> shown;
+    for (const char* name : {"one.txt", "two.txt", "three.txt"}) {
+        QFile file(folder.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        const qint32 pid = start(testWindowProgram(), {file.fileName()});
+        shown << waitForWindows(pid).value(0).window;
+    }
+    int reads = 0;
+    LinuxAccessibility counted(windows, monitors, applications, [&reads](qint32 pid) {
+        ++reads;
+        return CommandLineDocument::ofProcess(pid);
+    });
+    const auto readAll = [&] {
+        QStringList documents;
+        for (const xcb_window_t window : shown) {
+            documents << counted.copyAttributeValue(AXElement{window}, QStringLiteral("AXDocument"))
+                             .value.toString()
+                             .value_or(QString());
+        }
+        return documents;
+    };
+    QCoreApplication::processEvents();
+    const QStringList documents = readAll();
+    EXPECT_EQ(documents.value(0), QUrl::fromLocalFile(folder.filePath(QStringLiteral("one.txt"))).toString());
+    EXPECT_EQ(readAll(), documents);
+    // A stall of the machine may end a pass early: then a window's process is read again.
+    EXPECT_GE(reads, 3);
+    EXPECT_LT(reads, 6);
+    // The next pass reads them again: the process may be another one by then.
+    QCoreApplication::processEvents();
+    reads = 0;
+    EXPECT_EQ(readAll(), documents);
+    EXPECT_GE(reads, 3);
 }
 
 TEST_F(X11PassTest, APassEndsWithARequestOrATurnOfTheEventLoop) {
