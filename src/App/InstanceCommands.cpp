@@ -29,10 +29,11 @@ QString frameText(const std::optional<QRectF>& frame) {
 }
 
 // Text of the desktop and of saved files (titles, names, reasons) as it may reach a terminal:
-// control characters, escape sequences' start included, are replaced.
-QString printable(QString text) {
+// control characters, escape sequences' start included, are replaced; line breaks stay where
+// asked for, in text made of several lines.
+QString printable(QString text, bool keepLineBreaks = false) {
     for (QChar& c : text) {
-        if (c.category() == QChar::Other_Control) {
+        if (c.category() == QChar::Other_Control && !(keepLineBreaks && c == u'\n')) {
             c = QChar::ReplacementCharacter;
         }
     }
@@ -87,12 +88,8 @@ InstanceCommands::Parsed InstanceCommands::parse(const QStringList& arguments) {
 
 QByteArray InstanceCommands::reply(bool ok, const QString& output) {
     // Printed by the asking process: nothing in it may steer the terminal.
-    QStringList lines = output.split(u'\n');
-    for (QString& line : lines) {
-        line = printable(line);
-    }
     return QJsonDocument(
-               QJsonObject{{QStringLiteral("ok"), ok}, {QStringLiteral("output"), lines.join(u'\n')}})
+               QJsonObject{{QStringLiteral("ok"), ok}, {QStringLiteral("output"), printable(output, true)}})
         .toJson(QJsonDocument::Compact);
 }
 
@@ -101,11 +98,8 @@ std::pair<bool, QString> InstanceCommands::readReply(const QByteArray& reply) {
     if (object.isEmpty()) {
         return {false, QStringLiteral("Ordella gave no answer.")};
     }
-    QStringList lines = object.value(QStringLiteral("output")).toString().split(u'\n');
-    for (QString& line : lines) {
-        line = printable(line);
-    }
-    return {object.value(QStringLiteral("ok")).toBool(), lines.join(u'\n')};
+    return {object.value(QStringLiteral("ok")).toBool(),
+            printable(object.value(QStringLiteral("output")).toString(), true)};
 }
 
 QCoro::Task<QByteArray> InstanceCommands::handle(QByteArray request) {

@@ -320,14 +320,23 @@ bool LinuxRunningApplications::maySignal(qint32 pid, const QList<X11Client>& win
            });
 }
 
-bool LinuxRunningApplications::terminate(qint32 pid) {
+std::optional<LinuxRunningApplications::Ending> LinuxRunningApplications::endingOf(qint32 pid) const {
     const Snapshot s = snapshot();
     const qint32 applicationPid = s.applicationOf.value(pid, 0);
     const QList<qint32> processes = s.processes.value(applicationPid);
     if (processes.isEmpty() || processes.contains(ownPid())) {
+        return std::nullopt;
+    }
+    return Ending{processes, s.windows.value(applicationPid)};
+}
+
+bool LinuxRunningApplications::terminate(qint32 pid) {
+    const std::optional<Ending> ending = endingOf(pid);
+    if (!ending) {
         return false;
     }
-    const QList<X11Client> all = s.windows.value(applicationPid);
+    const QList<qint32>& processes = ending->processes;
+    const QList<X11Client>& all = ending->windows;
     bool asked = false;
     // Each window is asked to close; a program quits with its last one.
     for (const X11Client& window : ownWindows(all)) {
@@ -346,16 +355,13 @@ bool LinuxRunningApplications::terminate(qint32 pid) {
 }
 
 bool LinuxRunningApplications::forceTerminate(qint32 pid) {
-    const Snapshot s = snapshot();
-    const qint32 applicationPid = s.applicationOf.value(pid, 0);
-    const QList<qint32> processes = s.processes.value(applicationPid);
-    if (processes.isEmpty() || processes.contains(ownPid())) {
+    const std::optional<Ending> ending = endingOf(pid);
+    if (!ending) {
         return false;
     }
-    const QList<X11Client> all = s.windows.value(applicationPid);
     bool killed = false;
-    for (const qint32 process : processes) {
-        if (maySignal(process, all) && ::kill(process, SIGKILL) == 0) {
+    for (const qint32 process : ending->processes) {
+        if (maySignal(process, ending->windows) && ::kill(process, SIGKILL) == 0) {
             killed = true;
         }
     }

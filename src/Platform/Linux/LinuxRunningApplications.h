@@ -66,6 +66,13 @@ private:
     Snapshot snapshotOf(QList<X11Client> windows, bool sorted) const;
     // Whether the process may be signalled: not Ordella, and drawing no desktop, dock or panel.
     bool maySignal(qint32 pid, const QList<X11Client>& windows) const;
+    // The processes and windows of the application process pid belongs to, when it may be ended:
+    // one that is gone, or that Ordella is part of, may not.
+    struct Ending {
+        QList<qint32> processes;
+        QList<X11Client> windows;
+    };
+    std::optional<Ending> endingOf(qint32 pid) const;
     // The identifier an application URL stands for; empty when it stands for none.
     QString identifierOf(const QUrl& applicationURL) const;
     std::optional<qint32> runningPid(const QString& identifier) const;
