@@ -6,7 +6,9 @@
 
 class SimulatedDesktop;
 
-// The accessibility port of a simulated desktop.
+// The accessibility port of a simulated desktop: an element for each application and each
+// window, their attributes read and written as a real desktop answers (including the faults set
+// on a window), and the raise action. Moves and state changes take effect on the desktop's clock.
 class SimulatedAccessibility : public Accessibility {
 public:
     explicit SimulatedAccessibility(SimulatedDesktop* desktop);

@@ -5,6 +5,7 @@
 #include "Platform/Simulated/SimulatedAccessibility.h"
 #include "Platform/Simulated/SimulatedHotKeys.h"
 #include "Platform/Simulated/SimulatedInstalledApplications.h"
+#include "Platform/Simulated/SimulatedLauncher.h"
 #include "Platform/Simulated/SimulatedPrompts.h"
 #include "Platform/Simulated/SimulatedRunningApplications.h"
 #include "Platform/Simulated/SimulatedScreens.h"
@@ -13,34 +14,14 @@
 
 #include <algorithm>
 
-namespace {
-
-const QString kWindows = QStringLiteral("AXWindows");
-const QString kPosition = QStringLiteral("AXPosition");
-const QString kSize = QStringLiteral("AXSize");
-const QString kTitle = QStringLiteral("AXTitle");
-const QString kDocument = QStringLiteral("AXDocument");
-const QString kRole = QStringLiteral("AXRole");
-const QString kSubrole = QStringLiteral("AXSubrole");
-const QString kMinimized = QStringLiteral("AXMinimized");
-const QString kFullScreen = QStringLiteral("AXFullScreen");
-const QString kMain = QStringLiteral("AXMain");
-const QString kFocused = QStringLiteral("AXFocused");
-const QString kRaise = QStringLiteral("AXRaise");
-
-AXResult optionalString(const std::optional<QString>& value) {
-    return value ? AXResult::success(AXValue::string(*value)) : AXResult::failure(AXError::NoValue);
-}
-
-} // namespace
-
 SimulatedDesktop::SimulatedDesktop(std::shared_ptr<Clock> clock, QObject* parent)
     : QObject(parent)
     , m_clock(std::move(clock))
     , m_prompts(std::make_unique<SimulatedPrompts>())
     , m_hotKeys(std::make_shared<SimulatedHotKeys>())
     , m_notifications(std::make_shared<SimulatedUserNotifications>())
-    , m_installedApps(std::make_shared<SimulatedInstalledApplications>(this)) {
+    , m_installedApps(std::make_shared<SimulatedInstalledApplications>(this))
+    , m_launcher(std::make_unique<SimulatedLauncher>(*this)) {
 }
 
 SimulatedDesktop::~SimulatedDesktop() = default;
@@ -152,6 +133,13 @@ void SimulatedDesktop::setHidden(qint32 pid, bool hidden) {
     emit applicationChanged(pid);
 }
 
+void SimulatedDesktop::finishLaunching(qint32 pid) {
+    if (Application* app = application(pid)) {
+        app->finishedLaunching = true;
+        emit applicationChanged(pid);
+    }
+}
+
 QList<RunningApplication> SimulatedDesktop::runningApplications() const {
     QList<RunningApplication> result;
     for (const qint32 pid : m_appOrder) {
@@ -212,29 +200,23 @@ bool SimulatedDesktop::terminate(qint32 pid, bool force) {
     return true;
 }
 
-// --- Installed applications and launching ---------------------------------------------------
+// --- Installed applications ---------------------------------------------------------------
 
 void SimulatedDesktop::installApplication(InstalledApp app) {
-    const QString id = app.bundleIdentifier;
-    m_installed[id] = std::move(app);
+    m_launcher->install(std::move(app));
 }
 
 void SimulatedDesktop::uninstallApplication(const QString& bundleIdentifier) {
-    m_installed.erase(bundleIdentifier);
+    m_launcher->uninstall(bundleIdentifier);
 }
 
 const SimulatedDesktop::InstalledApp*
 SimulatedDesktop::installedApplication(const QString& bundleIdentifier) const {
-    const auto it = m_installed.find(bundleIdentifier);
-    return it == m_installed.end() ? nullptr : &it->second;
+    return m_launcher->installed(bundleIdentifier);
 }
 
 QList<SimulatedDesktop::InstalledApp> SimulatedDesktop::installedApplications() const {
-    QList<InstalledApp> apps;
-    for (const auto& [id, app] : m_installed) {
-        apps.append(app);
-    }
-    return apps;
+    return m_launcher->installedApplications();
 }
 
 QUrl SimulatedDesktop::applicationURL(const QString& bundleIdentifier) {
@@ -242,143 +224,15 @@ QUrl SimulatedDesktop::applicationURL(const QString& bundleIdentifier) {
 }
 
 OpenResult SimulatedDesktop::open(const QUrl& url, const QList<QUrl>& documents, bool activates) {
-    const auto it = std::find_if(m_installed.begin(), m_installed.end(),
-                                 [&url](const auto& entry) { return applicationURL(entry.first) == url; });
-    if (it == m_installed.end()) {
-        return OpenResult{false,
-                          QStringLiteral("The application at %1 could not be found.").arg(url.toString())};
-    }
-    const InstalledApp installed = it->second;
-    if (installed.openError) {
-        return OpenResult{false, *installed.openError};
-    }
-    if (Application* running = findApplication(installed.bundleIdentifier)) {
-        // A running application gets a reopen (or document) request: it shows its launch windows
-        // again when it has none left.
-        const qint32 pid = running->pid;
-        if (activates) {
-            activate(pid);
-        }
-        if (!documents.isEmpty() || running->windowOrder.isEmpty()) {
-            schedule(installed.windowDelay, [this, pid, installed, documents] {
-                showWindowsAfterSplash(pid, installed, documents);
-            });
-        }
-        return OpenResult{};
-    }
-    if (const auto pending = m_launching.find(installed.bundleIdentifier); pending != m_launching.end()) {
-        pending->second.append(documents);
-        return OpenResult{};
-    }
-    launch(installed, documents, activates);
-    return OpenResult{};
+    return m_launcher->open(url, documents, activates);
 }
 
 OpenResult SimulatedDesktop::openNewWindow(const QUrl& url, bool activates) {
-    const auto it = std::find_if(m_installed.begin(), m_installed.end(),
-                                 [&url](const auto& entry) { return applicationURL(entry.first) == url; });
-    if (it != m_installed.end()) {
-        ++m_newWindowRequests[it->first];
-    }
-    Application* running = it == m_installed.end() ? nullptr : findApplication(it->first);
-    if (!running || it->second.openError) {
-        return open(url, {}, activates);
-    }
-    const qint32 pid = running->pid;
-    if (activates) {
-        activate(pid);
-    }
-    if (const std::optional<Window> window = it->second.newWindow) {
-        const InstalledApp installed = it->second;
-        schedule(installed.windowDelay, [this, pid, installed, window] {
-            if (application(pid)) {
-                addLaunchWindow(pid, installed, *window, false);
-            }
-        });
-    }
-    return OpenResult{};
+    return m_launcher->openNewWindow(url, activates);
 }
 
-void SimulatedDesktop::launch(const InstalledApp& installed, const QList<QUrl>& requested, bool activates) {
-    m_launching[installed.bundleIdentifier] = requested;
-    schedule(installed.launchDelay, [this, installed, activates] {
-        auto pending = m_launching.extract(installed.bundleIdentifier);
-        const QList<QUrl> documents = pending ? pending.mapped() : QList<QUrl>();
-        Application app;
-        app.bundleIdentifier = installed.bundleIdentifier;
-        app.name = installed.name;
-        app.activationPolicy = installed.activationPolicy;
-        app.finishedLaunching = installed.finishLaunchingDelay <= Clock::Duration::zero();
-        app.faults = installed.faults;
-        app.sceneData = installed.sceneData;
-        const qint32 pid = addApplication(std::move(app));
-        if (!application(pid)->finishedLaunching) {
-            schedule(installed.finishLaunchingDelay, [this, pid] {
-                if (Application* a = application(pid)) {
-                    a->finishedLaunching = true;
-                    emit applicationChanged(pid);
-                }
-            });
-        }
-        if (activates) {
-            activate(pid);
-        }
-        schedule(installed.windowDelay,
-                 [this, pid, installed, documents] { showWindowsAfterSplash(pid, installed, documents); });
-    });
-}
-
-void SimulatedDesktop::showWindowsAfterSplash(qint32 pid, const InstalledApp& installed,
-                                              const QList<QUrl>& documents) {
-    if (installed.splashDuration <= Clock::Duration::zero() || !application(pid)) {
-        showLaunchWindows(pid, installed, documents);
-        return;
-    }
-    Window splash;
-    splash.frame = QRectF(installed.documentFrame.center() - QPointF(200, 120), QSizeF(400, 240));
-    splash.title = installed.name;
-    splash.subrole = QStringLiteral("AXDialog");
-    splash.faults.ignoresMoves = true;
-    const quint32 number = addWindow(pid, splash);
-    schedule(installed.splashDuration, [this, pid, number, installed, documents] {
-        removeWindow(number);
-        showLaunchWindows(pid, installed, documents);
-    });
-}
-
-void SimulatedDesktop::addLaunchWindow(qint32 pid, const InstalledApp& installed, Window window,
-                                       bool behind) {
-    if (installed.loginPhase <= Clock::Duration::zero()) {
-        addWindow(pid, std::move(window), behind);
-        return;
-    }
-    const std::optional<QString> title = window.title;
-    window.title = QStringLiteral("login");
-    const quint32 number = addWindow(pid, std::move(window), behind);
-    schedule(installed.loginPhase,
-             [this, number, title] { updateWindow(number, [title](Window& w) { w.title = title; }); });
-}
-
-void SimulatedDesktop::showLaunchWindows(qint32 pid, const InstalledApp& installed,
-                                         const QList<QUrl>& documents) {
-    if (!application(pid)) {
-        return;
-    }
-    // An application in the background opens its windows behind the active application's.
-    const bool behind = m_frontmost && *m_frontmost != pid;
-    if (documents.isEmpty()) {
-        for (const Window& w : installed.windowsOnLaunch) {
-            addLaunchWindow(pid, installed, w, behind);
-        }
-        return;
-    }
-    for (int i = 0; i < documents.size(); ++i) {
-        Window w;
-        w.frame = installed.documentFrame.translated(30.0 * i, 30.0 * i);
-        w.document = documents[i].toString();
-        w.title = documents[i].fileName();
-        addLaunchWindow(pid, installed, w, behind);
-    }
+int SimulatedDesktop::newWindowRequests(const QString& bundleIdentifier) const {
+    return m_launcher->newWindowRequests(bundleIdentifier);
 }
 
 // --- Windows and stacking -------------------------------------------------------------------
@@ -520,25 +374,6 @@ std::optional<Screen> SimulatedDesktop::mainScreen() const {
     return m_screens.value(std::clamp(m_mainScreenIndex, 0, int(m_screens.size()) - 1));
 }
 
-QRectF SimulatedDesktop::screenFrameTopLeft(const QRectF& windowFrame) const {
-    if (m_screens.isEmpty()) {
-        return windowFrame;
-    }
-    const double h = m_screens.first().frame.height();
-    const auto flip = [h](const QRectF& r) {
-        return QRectF(r.x(), h - r.y() - r.height(), r.width(), r.height());
-    };
-    const QPointF centre = windowFrame.center();
-    for (const Screen& screen : m_screens) {
-        const QRectF f = flip(screen.frame);
-        if (centre.x() >= f.left() && centre.x() < f.right() && centre.y() >= f.top() &&
-            centre.y() < f.bottom()) {
-            return f;
-        }
-    }
-    return flip(m_screens.first().frame);
-}
-
 // --- Window server --------------------------------------------------------------------------
 
 std::optional<QList<WindowServerEntry>> SimulatedDesktop::windowList(quint32 options) const {
@@ -564,197 +399,4 @@ std::optional<QList<WindowServerEntry>> SimulatedDesktop::windowList(quint32 opt
         result.append(entry);
     }
     return result;
-}
-
-// --- Accessibility --------------------------------------------------------------------------
-
-AXElement SimulatedDesktop::applicationElement(qint32 pid) const {
-    return AXElement{ApplicationElementBase + quint64(quint32(pid))};
-}
-
-AXResult SimulatedDesktop::copyAttributeValue(AXElement element, const QString& attribute) const {
-    if (!m_trusted) {
-        return AXResult::failure(AXError::APIDisabled);
-    }
-    if (element.id >= ApplicationElementBase) {
-        const Application* app = application(qint32(quint32(element.id - ApplicationElementBase)));
-        if (!app) {
-            return AXResult::failure(AXError::CannotComplete);
-        }
-        if (attribute == kWindows) {
-            if (app->faults.windowListError != 0) {
-                return AXResult::failure(app->faults.windowListError);
-            }
-            QList<AXElement> elements;
-            for (const quint32 number : app->windowOrder) {
-                elements.append(AXElement{number});
-            }
-            return AXResult::success(AXValue::elements(elements));
-        }
-        if (attribute == kRole) {
-            return AXResult::success(AXValue::string(QStringLiteral("AXApplication")));
-        }
-        if (attribute == kTitle) {
-            return optionalString(app->name);
-        }
-        return AXResult::failure(AXError::AttributeUnsupported);
-    }
-    const Window* w = window(quint32(element.id));
-    if (!w) {
-        return AXResult::failure(AXError::InvalidUIElement);
-    }
-    return windowAttribute(*w, attribute);
-}
-
-AXResult SimulatedDesktop::windowAttribute(const Window& w, const QString& attribute) const {
-    if (const auto it = w.faults.readOverrides.constFind(attribute);
-        it != w.faults.readOverrides.constEnd()) {
-        return it.value();
-    }
-    if (attribute == kPosition) {
-        return AXResult::success(AXValue::point(w.frame.topLeft()));
-    }
-    if (attribute == kSize) {
-        return AXResult::success(AXValue::size(w.frame.size()));
-    }
-    if (attribute == kTitle) {
-        return optionalString(w.title);
-    }
-    if (attribute == kDocument) {
-        return optionalString(w.document);
-    }
-    if (attribute == kRole) {
-        return AXResult::success(AXValue::string(w.role));
-    }
-    if (attribute == kSubrole) {
-        return optionalString(w.subrole);
-    }
-    if (attribute == kMinimized) {
-        return AXResult::success(AXValue::boolean(w.minimized));
-    }
-    if (attribute == kFullScreen) {
-        return AXResult::success(AXValue::boolean(w.fullScreen));
-    }
-    if (attribute == kMain) {
-        return AXResult::success(AXValue::boolean(w.main));
-    }
-    if (attribute == kFocused) {
-        return AXResult::success(AXValue::boolean(w.focused));
-    }
-    return AXResult::failure(AXError::AttributeUnsupported);
-}
-
-int SimulatedDesktop::setAttributeValue(AXElement element, const QString& attribute, const AXValue& value) {
-    if (!m_trusted) {
-        return AXError::APIDisabled;
-    }
-    if (element.id >= ApplicationElementBase) {
-        return application(qint32(quint32(element.id - ApplicationElementBase)))
-                   ? AXError::AttributeUnsupported
-                   : AXError::CannotComplete;
-    }
-    Window* w = window(quint32(element.id));
-    if (!w) {
-        return AXError::InvalidUIElement;
-    }
-    if (const auto it = w->faults.writeErrors.constFind(attribute); it != w->faults.writeErrors.constEnd()) {
-        return it.value();
-    }
-    return setWindowAttribute(*w, attribute, value);
-}
-
-int SimulatedDesktop::setWindowAttribute(Window& w, const QString& attribute, const AXValue& value) {
-    const quint32 number = w.number;
-    if (attribute == kPosition || attribute == kSize) {
-        const std::optional<QPointF> position = attribute == kPosition ? value.toPoint() : std::nullopt;
-        const std::optional<QSizeF> size = attribute == kSize ? value.toSize() : std::nullopt;
-        if (!position && !size) {
-            return AXError::IllegalArgument;
-        }
-        // A full-screen window cannot be moved; the request is taken and nothing happens.
-        if (!w.faults.ignoresMoves && !w.fullScreen) {
-            schedule(w.faults.moveDelay,
-                     [this, number, position, size] { applyFrame(number, position, size); });
-        }
-        return AXError::Success;
-    }
-    if (attribute == kMinimized || attribute == kFullScreen) {
-        const std::optional<bool> flag = value.toBool();
-        if (!flag) {
-            return AXError::IllegalArgument;
-        }
-        schedule(w.faults.stateChangeDelay,
-                 [this, number, attribute, flag] { applyState(number, attribute, *flag); });
-        return AXError::Success;
-    }
-    if (attribute == kMain || attribute == kFocused) {
-        const std::optional<bool> flag = value.toBool();
-        if (!flag) {
-            return AXError::IllegalArgument;
-        }
-        const bool isMain = attribute == kMain;
-        for (const quint32 sibling : windowsOf(w.ownerPid)) {
-            Window& other = m_windows.at(sibling);
-            bool& slot = isMain ? other.main : other.focused;
-            slot = sibling == number ? *flag : (*flag ? false : slot);
-        }
-        emit windowChanged(number);
-        return AXError::Success;
-    }
-    return AXError::AttributeUnsupported;
-}
-
-void SimulatedDesktop::applyFrame(quint32 number, std::optional<QPointF> position,
-                                  std::optional<QSizeF> size) {
-    Window* w = window(number);
-    if (!w) {
-        return;
-    }
-    if (size) {
-        QSizeF s(std::max(0.0, size->width()), std::max(0.0, size->height()));
-        if (w->faults.minimumSize) {
-            s = s.expandedTo(*w->faults.minimumSize);
-        }
-        w->frame.setSize(s);
-    }
-    if (position) {
-        w->frame.moveTopLeft(*position);
-    }
-    emit windowChanged(number);
-}
-
-void SimulatedDesktop::applyState(quint32 number, const QString& attribute, bool value) {
-    Window* w = window(number);
-    if (!w) {
-        return;
-    }
-    if (attribute == kMinimized) {
-        w->minimized = value;
-    } else if (value && !w->fullScreen) {
-        w->frameBeforeFullScreen = w->frame;
-        w->frame = screenFrameTopLeft(w->frame);
-        w->fullScreen = true;
-    } else if (!value && w->fullScreen) {
-        w->frame = w->frameBeforeFullScreen.value_or(w->frame);
-        w->frameBeforeFullScreen.reset();
-        w->fullScreen = false;
-    }
-    emit windowChanged(number);
-}
-
-int SimulatedDesktop::performAction(AXElement element, const QString& action) {
-    if (!m_trusted) {
-        return AXError::APIDisabled;
-    }
-    if (element.id >= ApplicationElementBase) {
-        return AXError::ActionUnsupported;
-    }
-    if (!window(quint32(element.id))) {
-        return AXError::InvalidUIElement;
-    }
-    if (action != kRaise) {
-        return AXError::ActionUnsupported;
-    }
-    raiseWindow(quint32(element.id));
-    return AXError::Success;
 }

@@ -24,12 +24,15 @@ class SimulatedPrompts;
 class SimulatedHotKeys;
 class SimulatedUserNotifications;
 class SimulatedInstalledApplications;
+class SimulatedLauncher;
 
 // An in-memory desktop: applications, their windows, a stacking order and screens, behind every
 // desktop port (accessibility, workspace service, window server, screens, prompts). A window's
 // accessibility attributes and its window-server entry are the same object, so whatever one port
 // changes the others see. Behaviour over time (launches, late windows, late moves) runs on the
-// clock it is given, and faults can be set per application and per window.
+// clock it is given, and faults can be set per application and per window. What opening an
+// installed application does is the SimulatedLauncher's; how the accessibility port reads and
+// writes windows is the SimulatedAccessibility's.
 //
 // Frames of windows are global, with the origin at the top left of the primary screen; screen
 // frames have theirs at the bottom left, as the ports define.
@@ -156,6 +159,8 @@ public:
     std::optional<qint32> frontmostPid() const;
     void setFrontmost(std::optional<qint32> pid);
     void setHidden(qint32 pid, bool hidden);
+    // The application reports that it finished launching.
+    void finishLaunching(qint32 pid);
 
     // Installed applications.
     void installApplication(InstalledApp app);
@@ -203,11 +208,11 @@ public:
     bool isTrusted() const { return m_trusted; }
     void setWindowListFails(bool fails) { m_windowListFails = fails; }
 
+    // Runs action after delay on the desktop's clock (at once when the delay is not positive). An
+    // action still pending when the desktop goes away never runs.
+    void schedule(Clock::Duration delay, std::function<void()> action);
+
     // The ports' work, used by the port objects.
-    AXElement applicationElement(qint32 pid) const;
-    AXResult copyAttributeValue(AXElement element, const QString& attribute) const;
-    int setAttributeValue(AXElement element, const QString& attribute, const AXValue& value);
-    int performAction(AXElement element, const QString& action);
     std::optional<QList<WindowServerEntry>> windowList(quint32 options) const;
     QList<RunningApplication> runningApplications() const;
     std::optional<RunningApplication> runningApplication(qint32 pid) const;
@@ -216,9 +221,7 @@ public:
     OpenResult open(const QUrl& applicationURL, const QList<QUrl>& documents, bool activates);
     OpenResult openNewWindow(const QUrl& applicationURL, bool activates);
     // How many requests for a new window were made, by bundle identifier.
-    int newWindowRequests(const QString& bundleIdentifier) const {
-        return m_newWindowRequests.value(bundleIdentifier);
-    }
+    int newWindowRequests(const QString& bundleIdentifier) const;
 
 signals:
     void applicationAdded(qint32 pid);
@@ -231,19 +234,6 @@ signals:
     void screensChanged();
 
 private:
-    static constexpr quint64 ApplicationElementBase = quint64(1) << 40;
-
-    void schedule(Clock::Duration delay, std::function<void()> action);
-    void launch(const InstalledApp& installed, const QList<QUrl>& documents, bool activates);
-    void showLaunchWindows(qint32 pid, const InstalledApp& installed, const QList<QUrl>& documents);
-    void showWindowsAfterSplash(qint32 pid, const InstalledApp& installed, const QList<QUrl>& documents);
-    void addLaunchWindow(qint32 pid, const InstalledApp& installed, Window window, bool behind);
-    AXResult windowAttribute(const Window& window, const QString& attribute) const;
-    int setWindowAttribute(Window& window, const QString& attribute, const AXValue& value);
-    void applyFrame(quint32 number, std::optional<QPointF> position, std::optional<QSizeF> size);
-    void applyState(quint32 number, const QString& attribute, bool value);
-    QRectF screenFrameTopLeft(const QRectF& windowFrame) const;
-
     std::shared_ptr<Clock> m_clock;
     std::shared_ptr<SimulatedPrompts> m_prompts;
     std::shared_ptr<SimulatedHotKeys> m_hotKeys;
@@ -251,11 +241,6 @@ private:
     std::shared_ptr<SimulatedInstalledApplications> m_installedApps;
     std::map<qint32, Application> m_apps;
     QList<qint32> m_appOrder;
-    std::map<QString, InstalledApp> m_installed;
-    // Applications whose launch was asked for but whose process does not exist yet, with the
-    // documents asked for meanwhile: a second request joins the launch instead of starting twice.
-    std::map<QString, QList<QUrl>> m_launching;
-    QHash<QString, int> m_newWindowRequests;
     std::map<quint32, Window> m_windows;
     QList<quint32> m_stack;
     QList<Screen> m_screens;
@@ -267,4 +252,5 @@ private:
     quint32 m_nextWindowNumber = 100;
     std::map<int, ClockTimer> m_pending;
     int m_nextPendingId = 1;
+    std::unique_ptr<SimulatedLauncher> m_launcher;
 };
