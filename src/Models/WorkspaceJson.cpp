@@ -1,257 +1,54 @@
 #include "Models/WorkspaceJson.h"
 
+#include "Models/JsonCursor.h"
+#include "Models/JsonValueCodec.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
-#include <QTimeZone>
 
-#include <cmath>
 #include <concepts>
-#include <cstring>
 #include <iterator>
-#include <limits>
 #include <optional>
 #include <utility>
 #include <variant>
-#include <vector>
 
 namespace {
 
-// The place inside the document being read or written, for error messages: keys joined by
-// dots, list positions in brackets. Kept as plain keys and numbers, and turned into text only on
-// failure, because reading a workspace walks thousands of places.
-class Cursor {
-public:
-    bool failed() const { return m_failed; }
-    const JsonError& error() const { return m_error; }
+// The cursor has its own type in this file so that a call made inside the templates below finds
+// every overload of this file, whatever their order: argument-dependent lookup searches the
+// namespace where the type of an argument is declared.
+class Cursor : public JsonCursor {};
+using Step = JsonCursor::Step;
 
-    // Records the first failure only: later ones are consequences of it.
-    bool fail(const QString& message) {
-        if (!m_failed) {
-            m_failed = true;
-            m_error = {path(), message};
-        }
-        return false;
-    }
+// ---- single values: the codec's overloads, in this file's overload set ---------------------
 
-    void push(const char* key, qsizetype index) { m_path.push_back({key, index}); }
-    void pop() { m_path.pop_back(); }
-
-private:
-    struct Segment {
-        const char* key; // null for a list position
-        qsizetype index;
-    };
-
-    QString path() const {
-        QString joined;
-        for (const Segment& segment : m_path) {
-            if (!segment.key) {
-                joined += QStringLiteral("[%1]").arg(segment.index);
-                continue;
-            }
-            if (!joined.isEmpty()) {
-                joined += QLatin1Char('.');
-            }
-            joined += QLatin1String(segment.key);
-        }
-        return joined;
-    }
-
-    std::vector<Segment> m_path;
-    JsonError m_error;
-    bool m_failed = false;
+template <typename T>
+concept SingleValue = requires(JsonCursor& c, const QJsonValue& v, T& out) {
+    JsonValueCodec::read(c, v, out);
 };
 
-class Step {
-public:
-    Step(Cursor& cursor, const char* key)
-        : m_cursor(cursor) {
-        m_cursor.push(key, 0);
-    }
-    Step(Cursor& cursor, qsizetype index)
-        : m_cursor(cursor) {
-        m_cursor.push(nullptr, index);
-    }
-    ~Step() { m_cursor.pop(); }
-    Step(const Step&) = delete;
-    Step& operator=(const Step&) = delete;
-
-private:
-    Cursor& m_cursor;
-};
-
-QString kindOf(const QJsonValue& value) {
-    switch (value.type()) {
-    case QJsonValue::Null:
-        return QStringLiteral("null");
-    case QJsonValue::Bool:
-        return QStringLiteral("a boolean");
-    case QJsonValue::Double:
-        return QStringLiteral("a number");
-    case QJsonValue::String:
-        return QStringLiteral("a string");
-    case QJsonValue::Array:
-        return QStringLiteral("an array");
-    case QJsonValue::Object:
-        return QStringLiteral("an object");
-    case QJsonValue::Undefined:
-        break;
-    }
-    return QStringLiteral("nothing");
+template <SingleValue T> bool read(Cursor& c, const QJsonValue& v, T& out) {
+    return JsonValueCodec::read(c, v, out);
 }
 
-bool mismatch(Cursor& c, const char* expected, const QJsonValue& found) {
-    return c.fail(
-        QStringLiteral("Expected %1 but found %2 instead.").arg(QLatin1String(expected), kindOf(found)));
-}
-
-QString numberText(const QJsonValue& value) {
-    const qint64 whole = value.toInteger(0);
-    if (whole == value.toInteger(-1)) {
-        return QString::number(whole);
-    }
-    return QString::number(value.toDouble(), 'g', 17);
-}
-
-// ---- reading: one overload per field type -------------------------------------------------
-
-bool read(Cursor& c, const QJsonValue& v, QString& out) {
-    if (!v.isString()) {
-        return mismatch(c, "a string", v);
-    }
-    out = v.toString();
-    return true;
-}
-
-bool read(Cursor& c, const QJsonValue& v, bool& out) {
-    if (!v.isBool()) {
-        return mismatch(c, "a boolean", v);
-    }
-    out = v.toBool();
-    return true;
-}
-
-bool read(Cursor& c, const QJsonValue& v, double& out) {
-    if (!v.isDouble()) {
-        return mismatch(c, "a number", v);
-    }
-    const double d = v.toDouble();
-    if (!std::isfinite(d)) {
-        return c.fail(QStringLiteral("The number is not finite."));
-    }
-    out = d;
-    return true;
-}
-
-bool read(Cursor& c, const QJsonValue& v, qint64& out) {
-    if (!v.isDouble()) {
-        return mismatch(c, "a whole number", v);
-    }
-    // toInteger answers its fallback unless the number is whole and fits 64 bits; two different
-    // fallbacks tell the cases apart without going through a lossy double.
-    const qint64 whole = v.toInteger(0);
-    if (whole != v.toInteger(-1)) {
-        return c.fail(QStringLiteral("The number %1 is not a whole number in range.").arg(numberText(v)));
-    }
-    out = whole;
-    return true;
-}
-
-bool read(Cursor& c, const QJsonValue& v, quint32& out) {
-    qint64 whole = 0;
-    if (!read(c, v, whole)) {
-        return false;
-    }
-    if (whole < 0 || whole > qint64(std::numeric_limits<quint32>::max())) {
-        return c.fail(QStringLiteral("The number %1 does not fit 0...4294967295.").arg(whole));
-    }
-    out = quint32(whole);
-    return true;
-}
-
-// Whether text has exactly the given shape: 'd' stands for a decimal digit, 'h' for a hexadecimal
-// digit of either case, any other character for itself.
-bool hasShape(const QString& text, const char* shape) {
-    const qsizetype length = qsizetype(std::strlen(shape));
-    if (text.size() != length) {
-        return false;
-    }
-    for (qsizetype i = 0; i < length; ++i) {
-        const char16_t ch = text.at(i).unicode();
-        const bool digit = ch >= u'0' && ch <= u'9';
-        const bool hex = digit || (ch >= u'a' && ch <= u'f') || (ch >= u'A' && ch <= u'F');
-        const bool ok = shape[i] == 'd' ? digit : shape[i] == 'h' ? hex : ch == char16_t(shape[i]);
-        if (!ok) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool read(Cursor& c, const QJsonValue& v, QUuid& out) {
-    QString text;
-    if (!read(c, v, text)) {
-        return false;
-    }
-    // QUuid::fromString alone is too lenient: it takes braces and answers nil for garbage.
-    if (!hasShape(text, "hhhhhhhh-hhhh-hhhh-hhhh-hhhhhhhhhhhh")) {
-        return c.fail(QStringLiteral("Attempted to decode UUID from invalid UUID string."));
-    }
-    out = QUuid::fromString(text);
-    return true;
-}
-
-// An internet date-time with whole seconds and a zone: "Z" or a numeric offset ("+02:00"), in UTC.
-// Each field is checked on its own: Qt's own parser takes "24:00:00" as the next midnight and a
-// date without a zone as local time.
-std::optional<QDateTime> parseInternetDate(const QString& text) {
-    const bool utc = hasShape(text, "dddd-dd-ddTdd:dd:ddZ");
-    if (!utc && !hasShape(text, "dddd-dd-ddTdd:dd:dd+dd:dd") &&
-        !hasShape(text, "dddd-dd-ddTdd:dd:dd-dd:dd")) {
-        return std::nullopt;
-    }
-    const auto field = [&text](qsizetype at, qsizetype length) { return text.mid(at, length).toInt(); };
-    const QDate day(field(0, 4), field(5, 2), field(8, 2));
-    const QTime time(field(11, 2), field(14, 2), field(17, 2));
-    const int offsetHours = utc ? 0 : field(20, 2);
-    const int offsetMinutes = utc ? 0 : field(23, 2);
-    if (!day.isValid() || !time.isValid() || offsetHours > 23 || offsetMinutes > 59) {
-        return std::nullopt;
-    }
-    const int offset = (offsetHours * 60 + offsetMinutes) * 60 * (text.at(19) == QLatin1Char('-') ? -1 : 1);
-    const QDateTime date = QDateTime(day, time, Qt::UTC).addSecs(-offset);
-    // Only what can be written back is taken (the offset can move a date out of four-digit years).
-    if (WorkspaceJson::dateString(date).isEmpty()) {
-        return std::nullopt;
-    }
-    return date;
-}
-
-bool read(Cursor& c, const QJsonValue& v, QDateTime& out) {
-    QString text;
-    if (!read(c, v, text)) {
-        return false;
-    }
-    const std::optional<QDateTime> date = parseInternetDate(text);
-    if (!date) {
-        return c.fail(QStringLiteral("Expected date string to be ISO8601-formatted."));
-    }
-    out = *date;
-    return true;
+template <SingleValue T> QJsonValue write(Cursor& c, const T& value) {
+    return JsonValueCodec::write(c, value);
 }
 
 bool asObject(Cursor& c, const QJsonValue& v, QJsonObject& out) {
     if (!v.isObject()) {
-        return mismatch(c, "an object", v);
+        return c.mismatch("an object", v);
     }
     out = v.toObject();
     return true;
 }
 
+// ---- reading lists and keys ----------------------------------------------------------------
+
 template <typename T> bool read(Cursor& c, const QJsonValue& v, QList<T>& out) {
     if (!v.isArray()) {
-        return mismatch(c, "an array", v);
+        return c.mismatch("an array", v);
     }
     const QJsonArray array = v.toArray();
     QList<T> items;
@@ -315,40 +112,7 @@ template <typename T> bool optional(Cursor& c, const QJsonObject& o, const char*
     return true;
 }
 
-// ---- writing: one overload per field type --------------------------------------------------
-
-QJsonValue write(Cursor&, const QString& s) {
-    return s;
-}
-QJsonValue write(Cursor&, bool b) {
-    return b;
-}
-QJsonValue write(Cursor&, qint64 i) {
-    return i;
-}
-QJsonValue write(Cursor&, quint32 u) {
-    return qint64(u);
-}
-QJsonValue write(Cursor&, const QUuid& id) {
-    return WorkspaceJson::uuidString(id);
-}
-
-QJsonValue write(Cursor& c, double d) {
-    // The JSON writer would turn these into null, which no reader accepts as a number.
-    if (!std::isfinite(d)) {
-        c.fail(QStringLiteral("Unable to encode the non-finite number %1 in JSON.").arg(d));
-        return QJsonValue();
-    }
-    return d;
-}
-
-QJsonValue write(Cursor& c, const QDateTime& date) {
-    const QString text = WorkspaceJson::dateString(date);
-    if (text.isEmpty()) {
-        c.fail(QStringLiteral("Unable to encode an invalid or out-of-range date."));
-    }
-    return text;
-}
+// ---- writing -----------------------------------------------------------------------------
 
 template <typename T> QJsonValue write(Cursor& c, const QList<T>& items) {
     QJsonArray array;
@@ -601,20 +365,8 @@ QJsonValue rootOf(const QJsonDocument& document) {
 
 } // namespace
 
-QString WorkspaceJson::dateString(const QDateTime& date) {
-    if (!date.isValid()) {
-        return {};
-    }
-    const QDateTime utc = date.toUTC();
-    // Only four-digit years can be read back.
-    if (utc.date().year() < 0 || utc.date().year() > 9999) {
-        return {};
-    }
-    return utc.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss'Z'"));
-}
-
 QString WorkspaceJson::uuidString(const QUuid& id) {
-    return id.toString(QUuid::WithoutBraces).toUpper();
+    return JsonValueCodec::uuidString(id);
 }
 
 template <typename T> JsonResult<QJsonObject> WorkspaceJson::encode(const T& record) {

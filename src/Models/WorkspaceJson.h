@@ -9,7 +9,8 @@
 #include <QList>
 
 // The JSON form of the workspace records: the one format in which workspaces are stored,
-// exported and imported.
+// exported and imported: the records' keys, their trigger cases and the document around them.
+// Single values (texts, numbers, UUIDs, dates) are read and written by JsonValueCodec.
 //
 // Writing: keys are the field names, UUIDs upper case, dates whole-second UTC
 // ("2024-05-01T09:30:00Z"), absent optionals left out. A number that JSON cannot hold (NaN,
@@ -36,8 +37,6 @@ public:
     static JsonResult<QByteArray> encodeList(const QList<Workspace>& workspaces);
     static JsonResult<QList<Workspace>> decodeList(const QByteArray& data);
 
-    // The only date form written and read.
-    static QString dateString(const QDateTime& date);
     // The upper-case form of a UUID without braces, as written and as used in file names.
     static QString uuidString(const QUuid& id);
 
