@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr quint32 kNumLockKeysym = 0xff7f;
 // The modifiers a shortcut is made of; everything else in a key press's state (the locks, mouse
 // buttons) is left out when it is compared.
 constexpr quint16 kShortcutModifiers =
@@ -19,12 +18,14 @@ constexpr quint32 kClassicModifiers = GlobalKeyShortcut::commandFlag | GlobalKey
 
 } // namespace
 
-LinuxHotKeys::LinuxHotKeys(std::shared_ptr<X11Connection> connection, QObject* parent)
+LinuxHotKeys::LinuxHotKeys(std::shared_ptr<X11Connection> connection,
+                           std::shared_ptr<X11KeyboardMap> keyboard, QObject* parent)
     : HotKeys(parent)
-    , m_connection(std::move(connection)) {
-    m_map = readKeyboardMap();
+    , m_connection(std::move(connection))
+    , m_keyboard(keyboard ? std::move(keyboard) : std::make_shared<X11KeyboardMap>(m_connection)) {
+    m_numLockMask = m_keyboard->numLockMask();
     connect(m_connection.get(), &X11Connection::keyPressed, this, &LinuxHotKeys::handleKeyPress);
-    connect(m_connection.get(), &X11Connection::keyboardMappingChanged, this, &LinuxHotKeys::regrabAll);
+    connect(m_keyboard.get(), &X11KeyboardMap::changed, this, &LinuxHotKeys::regrabAll);
 }
 
 LinuxHotKeys::~LinuxHotKeys() {
@@ -37,61 +38,11 @@ LinuxHotKeys::~LinuxHotKeys() {
     }
 }
 
-quint32 LinuxHotKeys::KeyboardMap::keysymAt(quint8 keycode, int level) const {
-    const qsizetype index = qsizetype(keycode - firstKeycode) * keysymsPerKeycode + level;
-    return keycode >= firstKeycode && level < keysymsPerKeycode ? keysyms.value(index, 0) : 0;
-}
-
-QList<quint8> LinuxHotKeys::KeyboardMap::keycodesOf(quint32 keysym) const {
-    QList<quint8> keycodes;
-    if (keysymsPerKeycode == 0) {
-        return keycodes;
-    }
-    const qsizetype count = keysyms.size() / keysymsPerKeycode;
-    for (qsizetype i = 0; i < count; ++i) {
-        const auto keycode = quint8(firstKeycode + i);
-        if (keysymAt(keycode, 0) == keysym || keysymAt(keycode, 1) == keysym) {
-            keycodes.append(keycode);
-        }
-    }
-    return keycodes;
-}
-
-LinuxHotKeys::KeyboardMap LinuxHotKeys::readKeyboardMap() const {
-    xcb_connection_t* c = m_connection->xcb();
-    const xcb_setup_t* setup = xcb_get_setup(c);
-    KeyboardMap map;
-    map.firstKeycode = setup->min_keycode;
-    const auto keyboard = m_connection->reply(
-        xcb_get_keyboard_mapping_reply,
-        xcb_get_keyboard_mapping(c, setup->min_keycode, quint8(setup->max_keycode - setup->min_keycode + 1)));
-    if (keyboard) {
-        map.keysymsPerKeycode = keyboard->keysyms_per_keycode;
-        const xcb_keysym_t* keysyms = xcb_get_keyboard_mapping_keysyms(keyboard.get());
-        map.keysyms =
-            QList<quint32>(keysyms, keysyms + xcb_get_keyboard_mapping_keysyms_length(keyboard.get()));
-    }
-    // Num Lock sits on whichever modifier the map gives it (usually Mod2).
-    const auto modifiers = m_connection->reply(xcb_get_modifier_mapping_reply, xcb_get_modifier_mapping(c));
-    if (modifiers) {
-        const xcb_keycode_t* keycodes = xcb_get_modifier_mapping_keycodes(modifiers.get());
-        const int perModifier = modifiers->keycodes_per_modifier;
-        for (int modifier = 0; modifier < 8; ++modifier) {
-            for (int i = 0; i < perModifier; ++i) {
-                if (map.keysymAt(keycodes[modifier * perModifier + i], 0) == kNumLockKeysym) {
-                    map.numLockMask = quint16(1u << modifier);
-                }
-            }
-        }
-    }
-    return map;
-}
-
 QList<quint16> LinuxHotKeys::lockVariants(quint16 modifiers) const {
     QList<quint16> variants{modifiers, quint16(modifiers | XCB_MOD_MASK_LOCK)};
-    if (m_map.numLockMask != 0) {
-        variants << quint16(modifiers | m_map.numLockMask)
-                 << quint16(modifiers | m_map.numLockMask | XCB_MOD_MASK_LOCK);
+    if (m_numLockMask != 0) {
+        variants << quint16(modifiers | m_numLockMask)
+                 << quint16(modifiers | m_numLockMask | XCB_MOD_MASK_LOCK);
     }
     return variants;
 }
@@ -135,7 +86,7 @@ HotKeys::Status LinuxHotKeys::registerHotKey(quint32 keyCode, quint32 modifiers,
     if (!keysym || (modifiers & ~kClassicModifiers) != 0) {
         return Status::invalid;
     }
-    const QList<quint8> keycodes = m_map.keycodesOf(*keysym);
+    const QList<quint8> keycodes = m_keyboard->keycodesOf(*keysym);
     if (keycodes.isEmpty()) {
         return Status::invalid; // no key of this keyboard types it
     }
@@ -179,12 +130,12 @@ std::optional<QString> LinuxHotKeys::characterOf(quint32 keysym) {
 
 std::optional<QString> LinuxHotKeys::keyName(quint32 keyCode) const {
     const std::optional<quint32> keysym = KeyCodeTable::keysymForKeyCode(keyCode);
-    const QList<quint8> keycodes = keysym ? m_map.keycodesOf(*keysym) : QList<quint8>();
+    const QList<quint8> keycodes = keysym ? m_keyboard->keycodesOf(*keysym) : QList<quint8>();
     if (keycodes.isEmpty()) {
         return std::nullopt;
     }
     // What that key types on the current layout without modifiers.
-    return characterOf(m_map.keysymAt(keycodes.first(), 0));
+    return characterOf(m_keyboard->keysymAt(keycodes.first(), 0));
 }
 
 void LinuxHotKeys::handleKeyPress(quint8 keycode, quint16 state) {
@@ -201,13 +152,13 @@ void LinuxHotKeys::regrabAll() {
     for (const Grab& held : m_grabs) {
         ungrab(held);
     }
-    m_map = readKeyboardMap();
+    m_numLockMask = m_keyboard->numLockMask();
     // A combination another program took meanwhile, or one no key of the new map types, is no
     // longer held: it is dropped and reported, never kept as a dead registration.
     QList<HotKeyID> gone;
     for (qsizetype i = 0; i < m_grabs.size();) {
         Grab& held = m_grabs[i];
-        held.keycodes = m_map.keycodesOf(held.keysym);
+        held.keycodes = m_keyboard->keycodesOf(held.keysym);
         if (held.keycodes.isEmpty() || !grab(held.keycodes, held.modifiers)) {
             gone.append(held.id);
             m_grabs.removeAt(i);

@@ -2,6 +2,7 @@
 
 #include "Platform/HotKeys.h"
 #include "Platform/Linux/X11Connection.h"
+#include "Platform/Linux/X11KeyboardMap.h"
 
 #include <QList>
 
@@ -17,7 +18,9 @@
 class LinuxHotKeys : public HotKeys {
     Q_OBJECT
 public:
-    explicit LinuxHotKeys(std::shared_ptr<X11Connection> connection, QObject* parent = nullptr);
+    // keyboard is the keyboard map to share; unset, one of its own.
+    explicit LinuxHotKeys(std::shared_ptr<X11Connection> connection,
+                          std::shared_ptr<X11KeyboardMap> keyboard = nullptr, QObject* parent = nullptr);
     ~LinuxHotKeys() override;
 
     Status registerHotKey(quint32 keyCode, quint32 modifiers, HotKeyID id) override;
@@ -34,18 +37,6 @@ private:
         quint16 modifiers = 0;
         QList<quint8> keycodes;
     };
-    struct KeyboardMap {
-        quint8 firstKeycode = 0;
-        quint8 keysymsPerKeycode = 0;
-        QList<quint32> keysyms;
-        quint16 numLockMask = 0;
-
-        // The keycodes whose unshifted or shifted keysym is keysym.
-        QList<quint8> keycodesOf(quint32 keysym) const;
-        quint32 keysymAt(quint8 keycode, int level) const;
-    };
-
-    KeyboardMap readKeyboardMap() const;
     // Grabs every lock variant of the combination; false (and nothing grabbed) when refused.
     bool grab(const QList<quint8>& keycodes, quint16 modifiers);
     void ungrab(const Grab& grab);
@@ -54,6 +45,9 @@ private:
     void regrabAll();
 
     std::shared_ptr<X11Connection> m_connection;
-    KeyboardMap m_map;
+    std::shared_ptr<X11KeyboardMap> m_keyboard;
+    // The Num Lock modifier the grabs were made with: after a change of the map they are let go
+    // with it.
+    quint16 m_numLockMask = 0;
     QList<Grab> m_grabs;
 };

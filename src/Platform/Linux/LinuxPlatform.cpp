@@ -13,6 +13,7 @@
 #include "Platform/Linux/LinuxUserNotifications.h"
 #include "Platform/Linux/LinuxWindowServer.h"
 #include "Platform/Linux/X11Connection.h"
+#include "Platform/Linux/X11KeyboardMap.h"
 #include "Platform/Linux/X11Monitors.h"
 #include "Platform/Linux/X11Windows.h"
 #include "Platform/SystemClock.h"
@@ -43,9 +44,11 @@ LinuxPlatform::Assembly LinuxPlatform::create() {
     platform->screens = std::make_shared<LinuxScreens>(windows, monitors);
     platform->screenCapture =
         std::make_shared<LinuxScreenCapture>(windows, monitors, platform->clock, applications);
-    platform->hotKeys = std::make_shared<LinuxHotKeys>(connection);
-    platform->scriptRunner =
-        std::make_shared<LinuxScriptRunner>(connection, windows, monitors, applications, platform->clock);
+    // Shortcuts and the browsers' tab keys find their keys on one keyboard map.
+    auto keyboard = std::make_shared<X11KeyboardMap>(connection);
+    platform->hotKeys = std::make_shared<LinuxHotKeys>(connection, keyboard);
+    platform->scriptRunner = std::make_shared<LinuxScriptRunner>(connection, windows, monitors, applications,
+                                                                 platform->clock, keyboard);
     // The folder handler answers the file manager's scripts, so its windows are saved with their
     // folders.
     platform->fileManagerIdentifier = [] {

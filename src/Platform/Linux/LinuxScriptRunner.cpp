@@ -9,9 +9,10 @@ LinuxScriptRunner::LinuxScriptRunner(std::shared_ptr<X11Connection> connection,
                                      std::shared_ptr<X11Windows> windows,
                                      std::shared_ptr<X11Monitors> monitors,
                                      std::shared_ptr<LinuxRunningApplications> applications,
-                                     std::shared_ptr<Clock> clock, QObject* parent)
+                                     std::shared_ptr<Clock> clock, std::shared_ptr<X11KeyboardMap> keyboard,
+                                     QObject* parent)
     : QObject(parent) {
-    auto keys = std::make_shared<X11KeyPresses>(std::move(connection));
+    auto keys = std::make_shared<X11KeyPresses>(std::move(connection), std::move(keyboard));
     m_browsers = std::make_unique<LinuxBrowserScripting>(windows, monitors, applications, clock, keys);
     m_folders = std::make_unique<LinuxFolderScripting>(windows, monitors, applications, clock);
 }

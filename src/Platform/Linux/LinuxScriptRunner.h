@@ -11,6 +11,7 @@ class LinuxBrowserScripting;
 class LinuxFolderScripting;
 class LinuxRunningApplications;
 class X11Connection;
+class X11KeyboardMap;
 class X11Monitors;
 class X11Windows;
 
@@ -25,7 +26,7 @@ public:
     LinuxScriptRunner(std::shared_ptr<X11Connection> connection, std::shared_ptr<X11Windows> windows,
                       std::shared_ptr<X11Monitors> monitors,
                       std::shared_ptr<LinuxRunningApplications> applications, std::shared_ptr<Clock> clock,
-                      QObject* parent = nullptr);
+                      std::shared_ptr<X11KeyboardMap> keyboard = nullptr, QObject* parent = nullptr);
     ~LinuxScriptRunner() override;
 
     QCoro::Task<ScriptResult> run(QString source) override;

@@ -2,10 +2,10 @@
 
 #include <xcb/xtest.h>
 
-#include <algorithm>
-
-X11KeyPresses::X11KeyPresses(std::shared_ptr<X11Connection> connection)
-    : m_connection(std::move(connection)) {
+X11KeyPresses::X11KeyPresses(std::shared_ptr<X11Connection> connection,
+                             std::shared_ptr<X11KeyboardMap> keyboard)
+    : m_connection(std::move(connection))
+    , m_keyboard(keyboard ? std::move(keyboard) : std::make_shared<X11KeyboardMap>(m_connection)) {
 }
 
 bool X11KeyPresses::available() {
@@ -13,46 +13,19 @@ bool X11KeyPresses::available() {
     return extension && extension->present;
 }
 
-QList<quint8> X11KeyPresses::keycodesOf(const QList<quint32>& keysyms) {
-    xcb_connection_t* c = m_connection->xcb();
-    const xcb_setup_t* setup = xcb_get_setup(c);
-    const quint8 first = setup->min_keycode;
-    const int count = setup->max_keycode - setup->min_keycode + 1;
-    const auto map = m_connection->reply(xcb_get_keyboard_mapping_reply,
-                                         xcb_get_keyboard_mapping(c, first, static_cast<quint8>(count)));
-    QList<quint8> keycodes;
-    if (!map || map->keysyms_per_keycode == 0) {
-        return keycodes;
-    }
-    const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map.get());
-    const int length = xcb_get_keyboard_mapping_keysyms_length(map.get());
-    const int per = map->keysyms_per_keycode;
-    for (const quint32 keysym : keysyms) {
-        quint8 found = 0;
-        // The unshifted level first: a digit is typed without Shift on most layouts.
-        for (int level = 0; level < std::min(per, 2) && found == 0; ++level) {
-            for (int i = 0; i * per + level < length; ++i) {
-                if (syms[i * per + level] == keysym) {
-                    found = static_cast<quint8>(first + i);
-                    break;
-                }
-            }
-        }
-        if (found == 0) {
-            return {};
-        }
-        keycodes << found;
-    }
-    return keycodes;
-}
-
 bool X11KeyPresses::press(const QList<quint32>& modifiers, quint32 key) {
     if (!available()) {
         return false;
     }
-    const QList<quint8> keycodes = keycodesOf(QList<quint32>(modifiers) << key);
-    if (keycodes.isEmpty()) {
-        return false;
+    QList<quint32> keysyms = modifiers;
+    keysyms << key;
+    QList<quint8> keycodes;
+    for (const quint32 keysym : keysyms) {
+        const quint8 keycode = m_keyboard->plainKeycodeOf(keysym);
+        if (keycode == 0) {
+            return false;
+        }
+        keycodes << keycode;
     }
     xcb_connection_t* c = m_connection->xcb();
     const xcb_window_t root = m_connection->root();

@@ -2,6 +2,7 @@
 
 #include "Models/GlobalKeyShortcut.h"
 #include "Platform/Linux/LinuxHotKeys.h"
+#include "Platform/Linux/X11KeyPresses.h"
 
 #include <QProcess>
 
@@ -113,6 +114,28 @@ TEST_F(LinuxHotKeysTest, AShortcutTakenWhileTheMapChangesIsReportedLost) {
     press(QStringLiteral("ctrl+alt+j"));
     EXPECT_TRUE(waitUntil([&] { return pressed == QList<quint32>{2}; }));
     EXPECT_FALSE(hotKeys.unregisterHotKey({kSignature, 1}));
+}
+
+// Keys typed into a browser (its tab keys) are found on the keyboard map, which is read once and
+// again only when the server announces a new one.
+TEST_F(LinuxHotKeysTest, KeyPressesReadTheKeyboardMapOnceAndAgainAfterAChange) {
+    constexpr quint32 kShift = 0xffe1;
+    constexpr quint32 kF20 = 0xffd1;
+    const int spare = freeKeycode();
+    ASSERT_NE(spare, 0);
+    X11KeyPresses keys(connection);
+    ASSERT_TRUE(keys.available());
+    ASSERT_TRUE(keys.press({}, kShift));
+    const quint64 before = X11Connection::roundTrips();
+    EXPECT_TRUE(keys.press({}, kShift));
+    EXPECT_FALSE(keys.press({}, kF20));
+    EXPECT_EQ(X11Connection::roundTrips(), before);
+
+    mapKeycode(spare, QStringLiteral("F20"));
+    const bool followed = waitUntil([&] { return keys.press({}, kF20); });
+    mapKeycode(spare, QString());
+    EXPECT_TRUE(followed);
+    EXPECT_TRUE(waitUntil([&] { return !keys.press({}, kF20); }));
 }
 
 } // namespace
