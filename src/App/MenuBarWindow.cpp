@@ -1,7 +1,7 @@
 #include "App/MenuBarWindow.h"
 
 #include "App/DialogPrompts.h"
-#include "Platform/Linux/X11Compositor.h"
+#include "Platform/Platform.h"
 #include "ViewModels/AppRootModel.h"
 #include "ViewModels/PopoverModel.h"
 #include "Views/Theme.h"
@@ -85,7 +85,8 @@ void MenuBarWindow::prepare() {
     m_window->setTitle(QStringLiteral("Ordella"));
     m_window->setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     // Translucent where the desktop composites windows; opaque (not black) where it does not.
-    Theme::shared().setTranslucent(X11Compositor::isRunning());
+    const std::function<bool()>& composited = Platform::current().windowsComposited;
+    Theme::shared().setTranslucent(composited && composited());
     if (Theme::shared().translucent()) {
         QSurfaceFormat format = m_window->format();
         format.setAlphaBufferSize(8);

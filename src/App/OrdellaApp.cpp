@@ -7,6 +7,7 @@
 #include "Platform/Clock.h"
 #include "Platform/Linux/LinuxPlatform.h"
 #include "Platform/Linux/LinuxProcess.h"
+#include "Platform/Linux/X11Compositor.h"
 #include "Platform/Platform.h"
 #include "Platform/Simulated/SimulatedDesktop.h"
 #include "Platform/Simulated/SimulatedScene.h"
@@ -123,8 +124,10 @@ void OrdellaApp::installPlatform() {
                                   QStringLiteral(" Start it with --demo to try it on a simulated desktop."));
         }
     }
-    // Alerts and panels are the real dialogs on either desktop.
+    // Alerts and panels are the real dialogs on either desktop, and Ordella's windows are drawn on
+    // the real display.
     platform->prompts = std::make_shared<DialogPrompts>(appIcon);
+    platform->windowsComposited = &X11Compositor::isRunning;
     Platform::install(platform);
     QApplication::setWindowIcon(appIcon);
 }

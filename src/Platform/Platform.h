@@ -41,6 +41,9 @@ struct Platform {
     // each time since the user may choose another); unset where only the classic identifier
     // stands for it.
     std::function<QString()> fileManagerIdentifier;
+    // Whether the display composites windows, so that a translucent window shows what lies behind
+    // it (without a compositor it shows black); unset, it does not.
+    std::function<bool()> windowsComposited;
 
     // The current platform. Before anything was installed it holds a real clock and nothing else.
     static Platform& current();

@@ -37,14 +37,23 @@ QString X11Connection::Property::text() const {
     return type == XCB_ATOM_STRING ? QString::fromLatin1(bytes) : QString::fromUtf8(bytes);
 }
 
-std::shared_ptr<X11Connection> X11Connection::open() {
+xcb_connection_t* X11Connection::applicationConnection() {
     auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-    if (!app) {
-        return nullptr;
-    }
-    auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>();
+    auto* x11 = app ? app->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
-    if (!connection || xcb_connection_has_error(connection)) {
+    return connection && !xcb_connection_has_error(connection) ? connection : nullptr;
+}
+
+int X11Connection::displayScreenNumber() {
+    const QByteArray display = qgetenv("DISPLAY");
+    const qsizetype dot = display.lastIndexOf('.');
+    const qsizetype colon = display.lastIndexOf(':');
+    return dot > colon && colon >= 0 ? display.mid(dot + 1).toInt() : 0;
+}
+
+std::shared_ptr<X11Connection> X11Connection::open() {
+    xcb_connection_t* connection = applicationConnection();
+    if (!connection) {
         return nullptr;
     }
     // Qt opens the default screen of the display; its root is the desktop's.
@@ -53,10 +62,7 @@ std::shared_ptr<X11Connection> X11Connection::open() {
     if (it.rem == 0) {
         return nullptr;
     }
-    const QByteArray display = qgetenv("DISPLAY");
-    const qsizetype dot = display.lastIndexOf('.');
-    const qsizetype colon = display.lastIndexOf(':');
-    int screenNumber = dot > colon && colon >= 0 ? display.mid(dot + 1).toInt() : 0;
+    int screenNumber = displayScreenNumber();
     while (screenNumber-- > 0 && it.rem > 1) {
         xcb_screen_next(&it);
     }

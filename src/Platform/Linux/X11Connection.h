@@ -46,6 +46,10 @@ public:
 
     // The connection of this program's Qt application; nothing when it does not run on X11.
     static std::shared_ptr<X11Connection> open();
+    // The same connection as Qt holds it, for a question or two; null when there is none.
+    static xcb_connection_t* applicationConnection();
+    // The number of the screen Qt opened: the one DISPLAY names after its dot, else the first.
+    static int displayScreenNumber();
     ~X11Connection() override;
 
     xcb_connection_t* xcb() const { return m_connection; }
