@@ -369,13 +369,6 @@ void PopoverModel::setStatus(std::optional<QString> message, bool processing) {
     emit statusChanged();
 }
 
-void PopoverModel::setRevertStateID(std::optional<QString> id) {
-    if (id != m_currentRevertStateID) {
-        m_currentRevertStateID = std::move(id);
-        emit statusChanged();
-    }
-}
-
 bool PopoverModel::showRevertButton() const {
     return !m_isProcessing && m_currentRevertStateID && statusStyle().offersRevert;
 }

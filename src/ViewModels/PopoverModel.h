@@ -214,7 +214,6 @@ private:
     void panelAppeared();
     void setExpanded(std::optional<QUuid> id);
     void setStatus(std::optional<QString> message, bool processing);
-    void setRevertStateID(std::optional<QString> id);
     void clearStatusAfterDelay();
     // The text a restore's report leaves in the status line.
     static QString restoreResultText(const RestoreReport& report);
