@@ -9,6 +9,7 @@
 #include "ViewModels/PopoverModel.h"
 #include "ViewModels/WorkspacePreviewViewModel.h"
 
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPointer>
@@ -138,8 +139,11 @@ QCoro::Task<QByteArray> InstanceCommands::save(QString name) {
         return !store || std::any_of(store->workspaces().cbegin(), store->workspaces().cend(),
                                      [&id](const Workspace& w) { return w.id == id; });
     };
-    const bool saved = co_await Platform::current().clock->pollUntil(stored, std::chrono::seconds(5),
-                                                                     std::chrono::milliseconds(10));
+    const bool listed = co_await Platform::current().clock->pollUntil(stored, std::chrono::seconds(5),
+                                                                      std::chrono::milliseconds(10));
+    // The store lists a workspace before it writes its file, and keeps it listed when the write
+    // fails: only the file makes it survive a restart.
+    const bool saved = listed && store && QFileInfo::exists(store->filePath(id));
     co_return reply(saved,
                     saved ? QStringLiteral("Saved \"") + name + QStringLiteral("\": ") + preview.summaryText()
                           : QStringLiteral("The workspace could not be saved."));

@@ -375,7 +375,8 @@ bool PopoverModel::showRevertButton() const {
 
 void PopoverModel::clearStatusAfterDelay() {
     if (m_services.clock) {
-        runClearing(this, m_services.clock, m_statusSerial);
+        DetachedTask::start(QStringLiteral("PopoverModel"), QStringLiteral("Clearing the status line"),
+                            runClearing(this, m_services.clock, m_statusSerial));
     }
 }
 
@@ -422,7 +423,8 @@ QString PopoverModel::revertResultText(const RestoreReport& report) {
 
 void PopoverModel::saveWorkspace(const QString& name, WorkspacePreviewViewModel& previewVM) {
     setStatus(StatusTexts::saving, true);
-    runSave(this, m_services.clock, m_services.store, previewVM.filteredWorkspace(name));
+    DetachedTask::start(QStringLiteral("PopoverModel"), QStringLiteral("The save"),
+                        runSave(this, m_services.clock, m_services.store, previewVM.filteredWorkspace(name)));
 }
 
 QCoro::Task<void> PopoverModel::runSave(QPointer<PopoverModel> self, std::shared_ptr<Clock> clock,
@@ -435,8 +437,7 @@ QCoro::Task<void> PopoverModel::runSave(QPointer<PopoverModel> self, std::shared
         co_return;
     }
     if (workspace && store) {
-        store->save(*workspace);
-        self->setStatus(StatusTexts::saved, false);
+        self->setStatus(store->save(*workspace) ? StatusTexts::saved : StatusTexts::writeFailed, false);
     } else {
         self->setStatus(StatusTexts::captureFailed, false);
     }
@@ -445,8 +446,9 @@ QCoro::Task<void> PopoverModel::runSave(QPointer<PopoverModel> self, std::shared
 
 void PopoverModel::performUpdate(const Workspace& workspace, WorkspacePreviewViewModel& previewVM) {
     setStatus(StatusTexts::updating, true);
-    runUpdate(this, m_services.clock, m_services.store, workspace,
-              previewVM.filteredWorkspace(workspace.name));
+    DetachedTask::start(QStringLiteral("PopoverModel"), QStringLiteral("The update"),
+                        runUpdate(this, m_services.clock, m_services.store, workspace,
+                                  previewVM.filteredWorkspace(workspace.name)));
 }
 
 QCoro::Task<void> PopoverModel::runUpdate(QPointer<PopoverModel> self, std::shared_ptr<Clock> clock,
@@ -461,8 +463,9 @@ QCoro::Task<void> PopoverModel::runUpdate(QPointer<PopoverModel> self, std::shar
     }
     if (captured && store) {
         // The saved workspace keeps its id, name, look, shortcut and triggers.
-        store->updateSnapshots(workspace, captured->appSnapshots, captured->displaySnapshots);
-        self->setStatus(StatusTexts::updated, false);
+        const bool written =
+            store->updateSnapshots(workspace, captured->appSnapshots, captured->displaySnapshots);
+        self->setStatus(written ? StatusTexts::updated : StatusTexts::writeFailed, false);
     } else {
         self->setStatus(StatusTexts::captureFailed, false);
     }
@@ -563,15 +566,20 @@ void PopoverModel::toggleExpand(const QUuid& workspaceID) {
 // Alerts.
 
 void PopoverModel::showDuplicateShortcutAlert() {
-    runAlert(QStringLiteral("This shortcut is already assigned to another workspace"),
-             QStringLiteral("Please choose a different key combination."), {QStringLiteral("OK")}, false);
+    DetachedTask::start(QStringLiteral("PopoverModel"), QStringLiteral("The duplicate-shortcut alert"),
+                        runAlert(QStringLiteral("This shortcut is already assigned to another workspace"),
+                                 QStringLiteral("Please choose a different key combination."),
+                                 {QStringLiteral("OK")}, false));
 }
 
 void PopoverModel::showAccessibilityRequiredAlert() {
-    runAlert(QStringLiteral("Accessibility Permission Required"),
-             QStringLiteral("Ordella needs Accessibility permission to capture window information. Please "
-                            "grant access in your desktop's settings to create workspaces."),
-             {QStringLiteral("Open Settings"), QStringLiteral("Cancel")}, true);
+    DetachedTask::start(
+        QStringLiteral("PopoverModel"), QStringLiteral("The accessibility alert"),
+        runAlert(
+            QStringLiteral("Accessibility Permission Required"),
+            QStringLiteral("Ordella needs Accessibility permission to capture window information. Please "
+                           "grant access in your desktop's settings to create workspaces."),
+            {QStringLiteral("Open Settings"), QStringLiteral("Cancel")}, true));
 }
 
 QCoro::Task<void> PopoverModel::runAlert(QString messageText, QString informativeText, QStringList buttons,

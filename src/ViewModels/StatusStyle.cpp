@@ -15,8 +15,8 @@ StatusStyle StatusStyle::forMessage(const std::optional<QString>& message) {
     if (text == StatusTexts::restored || text == StatusTexts::updated) {
         return {QStringLiteral("green"), done, true};
     }
-    if (text == StatusTexts::captureFailed || text == StatusTexts::restoreFailed ||
-        text == StatusTexts::revertFailed) {
+    if (text == StatusTexts::captureFailed || text == StatusTexts::writeFailed ||
+        text == StatusTexts::restoreFailed || text == StatusTexts::revertFailed) {
         return {QStringLiteral("red"), problem, false};
     }
     if (text.contains(QStringLiteral("Partially"))) {

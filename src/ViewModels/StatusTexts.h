@@ -8,6 +8,9 @@ namespace StatusTexts {
 inline const QString saving = QStringLiteral("Saving workspace...");
 inline const QString saved = QStringLiteral("Workspace saved");
 inline const QString captureFailed = QStringLiteral("Failed to capture workspace");
+// The capture worked but its file could not be written: the workspace would be gone after a
+// restart, so the line must not say it was saved.
+inline const QString writeFailed = QStringLiteral("Failed to save workspace");
 inline const QString updating = QStringLiteral("Updating workspace...");
 inline const QString updated = QStringLiteral("Workspace updated");
 inline const QString restoring = QStringLiteral("Restoring workspace...");

@@ -1,7 +1,13 @@
 #include "App/InstanceCommands.h"
 
+#include "Services/Coordination/RestoreCoordinator.h"
+#include "Services/Coordination/RevertStateManager.h"
+#include "Services/Storage/WorkspaceStore.h"
 #include "Support/QtPrinters.h"
+#include "Support/ScriptedDesktop.h"
+#include "ViewModels/PopoverModel.h"
 
+#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -99,6 +105,46 @@ TEST(InstanceCommands, TheProgramReadsItsOwnOptionsBeforeQt) {
         EXPECT_EQ(ordella.exitCode(), c.exitCode);
         EXPECT_EQ(QString::fromLocal8Bit(ordella.readAllStandardError()).section('\n', 0, 0), c.firstLine);
     }
+}
+
+// "--save" answers from what reached the disk: a workspace the store lists but could not write
+// would be gone after a restart.
+class InstanceSaveTest : public SimulatedDesktopFixture {
+protected:
+    InstanceSaveTest() {
+        addScreen(1920, 1080);
+        addApp("org.example.Editor", {QRectF(0, 25, 800, 600)}, {"notes.txt"});
+    }
+
+    std::pair<bool, QString> save(const QString& name) {
+        const QByteArray request =
+            QJsonDocument(QJsonObject{{"command", "save"}, {"name", name}}).toJson(QJsonDocument::Compact);
+        return InstanceCommands::readReply(
+            clock().runUntilDone(commands.handle(request)).value_or(QByteArray()));
+    }
+
+    QTemporaryDir folder;
+    WorkspaceStore store{folder.path()};
+    RevertStateManager revertStates;
+    RestoreCoordinator coordinator{[](Workspace, bool) -> QCoro::Task<RestoreReport> { co_return {}; },
+                                   &revertStates};
+    PopoverModel popover{{&store, &coordinator, &revertStates, nullptr, nullptr, nullptr, platform().clock}};
+    InstanceCommands commands{store, popover, coordinator};
+};
+
+TEST_F(InstanceSaveTest, AnswersFromWhatWasWritten) {
+    const auto [ok, output] = save("Desk");
+    EXPECT_TRUE(ok) << output.toStdString();
+    EXPECT_TRUE(output.startsWith("Saved \"Desk\"")) << output.toStdString();
+
+    // A file where the folder was: no write can succeed, whoever runs the test.
+    ASSERT_TRUE(QDir(folder.path()).removeRecursively());
+    QFile blocker(folder.path());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const auto [failed, message] = save("Office");
+    EXPECT_FALSE(failed);
+    EXPECT_EQ(message, "The workspace could not be saved.");
 }
 
 } // namespace

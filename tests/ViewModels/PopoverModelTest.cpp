@@ -219,6 +219,30 @@ TEST_F(PopoverModelTest, SaveAndUpdateThroughTheirPanels) {
     EXPECT_EQ(store.workspaces().size(), 1);
 }
 
+// A capture whose file cannot be written is not reported as saved or updated: after a restart the
+// workspace would be gone.
+TEST_F(PopoverModelTest, ASaveOrUpdateThatCannotBeWrittenSaysSo) {
+    const Workspace desk = add("Desk");
+    // A file where the folder was: no write can succeed, whoever runs the test.
+    ASSERT_TRUE(QDir(folder.path()).removeRecursively());
+    QFile blocker(folder.path());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    const QList<std::function<void(WorkspacePreviewViewModel&)>> operations{
+        [&](WorkspacePreviewViewModel& vm) { model.saveWorkspace("Office", vm); },
+        [&](WorkspacePreviewViewModel& vm) { model.performUpdate(desk, vm); },
+    };
+    for (const auto& operation : operations) {
+        auto capture = captured(true);
+        operation(*capture);
+        settle();
+        EXPECT_EQ(message(), StatusTexts::writeFailed);
+        EXPECT_EQ(model.statusColor(), "red");
+        EXPECT_FALSE(model.isProcessing());
+    }
+}
+
 // The window makes a panel for every opening; its capture starts as it comes on screen, and its
 // Save, Update and Cancel close it.
 TEST_F(PopoverModelTest, EachOpeningHasAPanelOfItsOwn) {

@@ -130,6 +130,7 @@ TEST(StatusStyle, EveryStatusTextHasItsColourSymbolAndRevertRule) {
         {StatusTexts::updated, {"green", done, true}},
         {StatusTexts::reverted, {"green", done, false}},
         {StatusTexts::captureFailed, {"red", problem, false}},
+        {StatusTexts::writeFailed, {"red", problem, false}},
         {StatusTexts::restoreFailed, {"red", problem, false}},
         {StatusTexts::revertFailed, {"red", problem, false}},
         {QString("Partially restored (failed: Mail)"), {"orange", "exclamationmark.triangle.fill", true}},
