@@ -21,6 +21,7 @@ constexpr int kGeometryAttempts = 4;
 constexpr std::array<int, kGeometryAttempts> kBackoffMs{100, 200, 400, 800};
 constexpr int kSettleMs = 50;
 constexpr int kSplashWaitMs = 40000;
+constexpr int kMinimizeWaitMs = 2000;
 
 const QString kSplashReason = QStringLiteral("App only shows splash screen after 40s");
 
@@ -115,8 +116,15 @@ QCoro::Task<WindowRestoreResult> WindowPlacer::placeWindow(AXElement window, Win
         const QRectF target = screen ? RestoreGeometry::targetFrame(snapshot, *screen) : saved;
         AXWindowService::setWindowFrame(window, target);
         AXWindowService::minimize(window);
-        co_return result(snapshot, RestoreStatus::restored, QStringLiteral("Window minimized"), target,
-                         target);
+        // Read back like every other outcome: a window its application keeps open is not minimised
+        // again, whatever the request answered.
+        const auto minimised = [window] { return AXWindowService::isMinimized(window); };
+        const bool done = co_await RestoreWait::pollUntil(minimised, RestoreWait::ms(kMinimizeWaitMs),
+                                                          RestoreWait::ms(100));
+        co_return result(snapshot, done ? RestoreStatus::restored : RestoreStatus::failed,
+                         done ? QStringLiteral("Window minimized")
+                              : QStringLiteral("Failed to minimize window"),
+                         target, AXWindowService::windowFrame(window));
     }
     co_await prepareWindowForGeometry(window);
     const std::optional<Screen> screen = RestoreGeometry::targetScreen(snapshot, savedDisplays);

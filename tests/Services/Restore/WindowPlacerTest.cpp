@@ -130,6 +130,45 @@ TEST_F(WindowPlacerTest, MinimisesAgainFailsWithoutPartnerOrScreen) {
     EXPECT_EQ(noScreen[0].reason, "No screen available");
 }
 
+// A saved minimised window counts as minimised again only when it reads back so.
+TEST_F(WindowPlacerTest, MinimisingAgainIsReadBack) {
+    struct Case {
+        const char* name;
+        std::function<void(SimulatedDesktop::Window&)> fault;
+        bool minimized;
+        RestoreStatus status;
+        QString reason;
+    };
+    const QList<Case> cases{
+        {"at once", {}, true, RestoreStatus::restored, "Window minimized"},
+        {"a moment later",
+         [](SimulatedDesktop::Window& w) { w.faults.stateChangeDelay = Clock::Duration(250); }, true,
+         RestoreStatus::restored, "Window minimized"},
+        {"refused",
+         [](SimulatedDesktop::Window& w) {
+             w.faults.writeErrors.insert("AXMinimized", AXError::CannotComplete);
+         },
+         false, RestoreStatus::failed, "Failed to minimize window"},
+        {"never in time",
+         [](SimulatedDesktop::Window& w) { w.faults.stateChangeDelay = Clock::Duration(60000); }, false,
+         RestoreStatus::failed, "Failed to minimize window"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const qint32 pid = appWith(QRectF(400, 300, 600, 400), c.fault);
+        WindowSnapshot minimised = savedWindow(kSaved, "Doc");
+        minimised.isMinimized = true;
+        const QList<WindowRestoreResult> results = place(pid, {minimised});
+        ASSERT_EQ(results.size(), 1);
+        EXPECT_EQ(results[0].status, c.status);
+        EXPECT_EQ(results[0].reason, c.reason);
+        EXPECT_EQ(results[0].requestedFrame, kSaved);
+        EXPECT_EQ(results[0].actualFrame, kSaved);
+        EXPECT_EQ(desktop().window(windowOf(pid))->minimized, c.minimized);
+        desktop().removeApplication(pid);
+    }
+}
+
 TEST_F(WindowPlacerTest, IndexFallbackNeverTakesAWindowTheMatcherPaired) {
     const QRectF third(700, 300, 500, 400);
     const qint32 pid = addApp("org.example.Editor",
