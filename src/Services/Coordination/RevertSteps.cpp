@@ -5,6 +5,7 @@
 #include "Platform/Platform.h"
 #include "Services/Desktop/AXWindowService.h"
 #include "Services/Desktop/DisplayMapper.h"
+#include "Services/Restore/RestoreGeometry.h"
 #include "Services/Scripting/BrowserScriptService.h"
 #include "Services/Storage/AnalysisLogger.h"
 
@@ -203,13 +204,30 @@ QCoro::Task<QList<WindowRestoreResult>> RevertSteps::placeWindows(RunningApplica
             }
         }
         const QRectF target = screen ? DisplayMapper::clampToVisibleBounds(saved, *screen) : saved;
-        const bool placed = AXWindowService::restoreWindow(app, byPosition ? i : window.windowIndex, target);
+        const qint64 index = byPosition ? i : window.windowIndex;
+        // The window is taken from the list before it is raised: raising may reorder the list, and
+        // the frame is read back from this same window.
+        const QList<AXElement> live = AXWindowService::axWindowList(app).value_or(QList<AXElement>());
+        const std::optional<AXElement> element =
+            index >= 0 && index < live.size() ? std::optional(live[index]) : std::nullopt;
+        bool placed = AXWindowService::restoreWindow(app, index, target) && element;
+        std::optional<QRectF> actual;
+        if (placed) {
+            // A window counts as back only where it reads back: the request may be taken and
+            // ignored, or take effect a moment later.
+            const auto readBack = [element, target, &actual] {
+                actual = AXWindowService::windowFrame(*element);
+                return actual && RestoreGeometry::withinTolerance(*actual, target);
+            };
+            placed = co_await platformClock().pollUntil(readBack, 1s, 100ms);
+        }
         WindowRestoreResult windowResult;
         windowResult.windowTitle = window.windowTitle;
         windowResult.status = placed ? RestoreStatus::restored : RestoreStatus::failed;
         windowResult.reason =
             placed ? QStringLiteral("Window positioned") : QStringLiteral("Failed to position window");
         windowResult.requestedFrame = target;
+        windowResult.actualFrame = actual;
         results.append(windowResult);
         co_await platformClock().sleep(100ms);
     }

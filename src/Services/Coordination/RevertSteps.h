@@ -43,7 +43,8 @@ public:
     static QCoro::Task<AppRestoreResult> restoreBrowserState(RunningApplication app, AppSnapshot appSnapshot,
                                                              QList<DisplaySnapshot> savedDisplays);
     // Moves each saved window (by its saved window index) back to its frame, mapped to a current
-    // display and kept within its visible area; one result per window.
+    // display and kept within its visible area; one result per window, "Window positioned" only
+    // when the window reads back within 50 points of that frame (within a second).
     static QCoro::Task<QList<WindowRestoreResult>>
     restoreWindowPositions(RunningApplication app, QList<WindowSnapshot> snapshots,
                            QList<DisplaySnapshot> savedDisplays);

@@ -206,6 +206,50 @@ TEST_F(RevertStepsTest, ReopenedBrowsersComeBackWithTheirTabs) {
     }
 }
 
+// A window is reported put back only where it reads back, whatever the move request answered.
+TEST_F(RevertStepsTest, WindowsCountAsPositionedOnlyWhereTheyReadBack) {
+    struct Case {
+        const char* name;
+        std::function<void(SimulatedDesktop::Window&)> fault;
+        qint64 index;
+        RestoreStatus status;
+        QString reason;
+        std::optional<QRectF> actual;
+    };
+    const QRectF saved(40, 60, 800, 600);
+    const QRectF live(500, 300, 600, 400);
+    const QList<Case> cases{
+        {"moves at once", {}, 0, RestoreStatus::restored, "Window positioned", saved},
+        {"moves a moment later", [](SimulatedDesktop::Window& w) { w.faults.moveDelay = 400ms; }, 0,
+         RestoreStatus::restored, "Window positioned", saved},
+        {"ignores the move", [](SimulatedDesktop::Window& w) { w.faults.ignoresMoves = true; }, 0,
+         RestoreStatus::failed, "Failed to position window", live},
+        {"keeps its own size", [](SimulatedDesktop::Window& w) { w.faults.minimumSize = QSizeF(1000, 800); },
+         0, RestoreStatus::failed, "Failed to position window", QRectF(40, 60, 1000, 800)},
+        {"gone", {}, 3, RestoreStatus::failed, "Failed to position window", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const qint32 pid = addApp("org.example.Editor", {live}, {"Doc"});
+        if (c.fault) {
+            desktop().updateWindow(desktop().windowsOf(pid).first(), c.fault);
+        }
+        WindowSnapshot window;
+        window.frame = RectConversion::toSnapshotRect(saved);
+        window.windowTitle = QStringLiteral("Doc");
+        window.windowIndex = c.index;
+        const auto results = clock().runUntilDone(
+            RevertSteps::restoreWindowPositions(running("org.example.Editor"), {window}, {}));
+        ASSERT_TRUE(results);
+        ASSERT_EQ(results->size(), 1);
+        EXPECT_EQ(results->first().status, c.status);
+        EXPECT_EQ(results->first().reason, c.reason);
+        EXPECT_EQ(results->first().requestedFrame, saved);
+        EXPECT_EQ(results->first().actualFrame, c.actual);
+        desktop().removeApplication(pid);
+    }
+}
+
 // The launch hands on the application its wait saw running, also when it has quit since.
 TEST_F(RevertStepsTest, ABrowserThatQuitsRightAfterItsLaunchIsStillHandedOn) {
     SimulatedDesktop::InstalledApp installed;
