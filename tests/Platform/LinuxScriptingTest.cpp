@@ -3,14 +3,18 @@
 
 #include "Platform/Linux/DesktopEntries.h"
 #include "Platform/SystemClock.h"
+#include "Support/QtPrinters.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <qcoro/qcorotask.h>
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 // Saved tabs come from files a user may have imported: only web pages, local files and the blank
 // page reach a browser's command line, and nothing that could read as a switch.
@@ -87,6 +91,49 @@ TEST(LinuxFolderScripting, HandsOnlyExistingFoldersAsFileUris) {
          {dir.filePath(QStringLiteral("file.txt")), dir.filePath(QStringLiteral("missing")),
           QStringLiteral("relative/folder"), QStringLiteral("--new-window"), QString()}) {
         EXPECT_FALSE(LinuxFolderScripting::folderUri(refused)) << refused.toStdString();
+    }
+}
+
+// Editors and disk tools register for folders as well; only an application whose entry counts it
+// among the file managers is spoken to as the file manager. Taken for one, an editor would lose all
+// its windows from every save (none shows a folder) and have them closed by a restore.
+TEST(LinuxFolderScripting, TakesOnlyAFileManagerForTheFileManager) {
+    // The folders are read once per process, at the first look: they are set up before it.
+    QTemporaryDir systemData;
+    ::setenv("XDG_DATA_DIRS", systemData.path().toUtf8().constData(), 1);
+    const auto write = [](const QString& path, const QByteArray& contents) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
+    };
+    const auto entry = [](const QByteArray& name, const QByteArray& categories) {
+        return "[Desktop Entry]\nType=Application\nName=" + name +
+               "\nExec=true %U\nMimeType=inode/directory;\nCategories=" + categories + "\n";
+    };
+    const QString applications = systemData.filePath(QStringLiteral("applications"));
+    ASSERT_TRUE(write(applications + QStringLiteral("/org.example.Editor.desktop"),
+                      entry("Editor", "Utility;TextEditor;Development;IDE;")));
+    ASSERT_TRUE(write(applications + QStringLiteral("/org.example.Files.desktop"),
+                      entry("Files", "GTK;Utility;Core;FileManager;")));
+    ASSERT_TRUE(write(applications + QStringLiteral("/org.example.Plain.desktop"), entry("Plain", "")));
+    const QString defaults = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                             QStringLiteral("/mimeapps.list");
+    ASSERT_TRUE(write(defaults, "[Default Applications]\ninode/directory=org.example.Editor.desktop\n"));
+
+    EXPECT_EQ(DesktopEntries::defaultFor(QStringLiteral("inode/directory")),
+              QStringLiteral("org.example.Editor.desktop"));
+    EXPECT_EQ(LinuxFolderScripting::desktopFileManager(), QString());
+
+    const std::pair<const char*, bool> cases[] = {
+        {"org.example.Files.desktop", true},
+        {"org.example.Editor.desktop", false},
+        {"org.example.Plain.desktop", false},
+        {"org.example.Missing.desktop", false},
+    };
+    for (const auto& [id, fileManager] : cases) {
+        EXPECT_EQ(LinuxFolderScripting::isFileManager(DesktopEntries::find(QString::fromLatin1(id))),
+                  fileManager)
+            << id;
     }
 }
 

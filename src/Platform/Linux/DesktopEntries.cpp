@@ -35,6 +35,8 @@ DesktopEntry entryOf(GDesktopAppInfo* info) {
     }
     entry.name = text(g_app_info_get_name(G_APP_INFO(info)));
     entry.startupWMClass = text(g_desktop_app_info_get_startup_wm_class(info));
+    entry.categories =
+        text(g_desktop_app_info_get_categories(info)).split(QLatin1Char(';'), Qt::SkipEmptyParts);
     if (GIcon* icon = g_app_info_get_icon(G_APP_INFO(info))) {
         gchar* name = g_icon_to_string(icon);
         entry.icon = text(name);

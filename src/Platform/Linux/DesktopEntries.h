@@ -18,6 +18,8 @@ struct DesktopEntry {
     // The theme icon's name, or an absolute path to an image.
     QString icon;
     QString startupWMClass;
+    // The menu categories the entry lists ("Utility", "FileManager", ...).
+    QStringList categories;
 };
 
 // The installed applications, found and launched through GIO, which knows the XDG data folders,

@@ -68,9 +68,19 @@ LinuxFolderScripting::LinuxFolderScripting(std::shared_ptr<X11Windows> windows,
     , m_applications(std::move(applications))
     , m_clock(std::move(clock))
     , m_requests(m_windows, m_clock)
-    , m_folderHandler(folderHandler ? std::move(folderHandler) : [] {
-        return DesktopEntries::defaultFor(QStringLiteral("inode/directory"));
-    }) {
+    , m_folderHandler(folderHandler ? std::move(folderHandler) : &LinuxFolderScripting::desktopFileManager) {
+}
+
+bool LinuxFolderScripting::isFileManager(const std::optional<DesktopEntry>& entry) {
+    return entry && entry->categories.contains(QStringLiteral("FileManager"));
+}
+
+QString LinuxFolderScripting::desktopFileManager() {
+    const QString handler = DesktopEntries::defaultFor(QStringLiteral("inode/directory"));
+    if (handler.isEmpty() || !isFileManager(DesktopEntries::find(handler))) {
+        return QString();
+    }
+    return handler;
 }
 
 QString LinuxFolderScripting::normalized(const QString& path) {

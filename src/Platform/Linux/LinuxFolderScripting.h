@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/Linux/DesktopEntries.h"
 #include "Platform/Linux/X11WindowRequests.h"
 #include "Platform/Linux/X11Windows.h"
 #include "Platform/ScriptProgram.h"
@@ -28,13 +29,20 @@ class X11Monitors;
 // application database a look each time.
 class LinuxFolderScripting {
 public:
-    // folderHandler names the desktop's folder handler (its desktop-file id); unset, the desktop's
-    // default for folders.
+    // folderHandler names the desktop's file manager (its desktop-file id); unset, the one
+    // desktopFileManager() finds.
     LinuxFolderScripting(std::shared_ptr<X11Windows> windows, std::shared_ptr<X11Monitors> monitors,
                          std::shared_ptr<LinuxRunningApplications> applications, std::shared_ptr<Clock> clock,
                          std::function<QString()> folderHandler = {});
 
     QCoro::Task<ScriptResult> execute(ScriptProgram program);
+
+    // The desktop's file manager: the application the desktop opens folders with, when its entry
+    // counts it among the file managers; empty otherwise. Editors and disk tools take folders too,
+    // but show no folder windows: taken for the file manager, every window of theirs would be left
+    // out of a save (none shows a folder) and closed by a restore that closes the folder windows.
+    static QString desktopFileManager();
+    static bool isFileManager(const std::optional<DesktopEntry>& entry);
 
     // The file: URI of an existing folder; nothing for anything else.
     static std::optional<QString> folderUri(const QString& path);

@@ -1,7 +1,7 @@
 #include "Platform/Linux/LinuxPlatform.h"
 
-#include "Platform/Linux/DesktopEntries.h"
 #include "Platform/Linux/LinuxAccessibility.h"
+#include "Platform/Linux/LinuxFolderScripting.h"
 #include "Platform/Linux/LinuxHotKeys.h"
 #include "Platform/Linux/LinuxInstalledApplications.h"
 #include "Platform/Linux/LinuxLoginItems.h"
@@ -51,9 +51,7 @@ LinuxPlatform::Assembly LinuxPlatform::create() {
                                                                  platform->clock, keyboard);
     // The folder handler answers the file manager's scripts, so its windows are saved with their
     // folders.
-    platform->fileManagerIdentifier = [] {
-        return DesktopEntries::defaultFor(QStringLiteral("inode/directory"));
-    };
+    platform->fileManagerIdentifier = &LinuxFolderScripting::desktopFileManager;
     if (const QString missing = windows->missingSupport(); !missing.isEmpty()) {
         assembly.problem = QStringLiteral("Ordella cannot read or move windows: ") + missing + u'.';
     }
