@@ -124,8 +124,12 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
         co_return outcome(plan, RestoreStatus::cancelled, QStringLiteral("Restore cancelled"));
     }
 
+    // Tabs and folder windows are put back by closing and opening windows: the frames the plan
+    // read belong to windows that may be gone, so the windows are placed and read back.
+    const bool windowsReopened =
+        (isBrowser && plan.needsBrowserTabRestore) || (isFinder && plan.needsFinderWindowRestore);
     AppRestoreResult result{id, snapshot.appName, RestoreStatus::restored, QString(), {}};
-    result.windowResults = co_await placeWindows(plan, *app, savedDisplays);
+    result.windowResults = co_await placeWindows(plan, *app, savedDisplays, windowsReopened);
     if (plan.needsHide) {
         hide(*app, QStringLiteral("Hiding ") + snapshot.appName + QStringLiteral(" (was hidden when saved)"));
     }
@@ -210,10 +214,11 @@ QCoro::Task<void> AppRestorer::reopenDocuments(RunningApplication app, QStringLi
 }
 
 QCoro::Task<QList<WindowRestoreResult>> AppRestorer::placeWindows(AppPlan plan, RunningApplication app,
-                                                                  QList<DisplaySnapshot> savedDisplays) {
+                                                                  QList<DisplaySnapshot> savedDisplays,
+                                                                  bool windowsReopened) {
     const bool anyToMove = std::any_of(plan.windowPlans.begin(), plan.windowPlans.end(),
                                        [](const WindowPlan& w) { return w.needsPositioning; });
-    if (!anyToMove && !plan.windowPlans.isEmpty()) {
+    if (!anyToMove && !windowsReopened && !plan.windowPlans.isEmpty()) {
         QList<WindowRestoreResult> results;
         for (const WindowPlan& window : plan.windowPlans) {
             results.append(WindowRestoreResult{window.snapshot.windowTitle, RestoreStatus::restored,

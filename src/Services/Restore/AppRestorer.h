@@ -42,8 +42,11 @@ private:
 
     static QCoro::Task<void> restoreTabs(AppPlan plan, bool closeOtherApps);
     static QCoro::Task<void> reopenDocuments(RunningApplication app, QStringList documents);
+    // Skips placing, reporting every window in place, when the plan found them so and no step
+    // since has closed or opened windows (windowsReopened).
     static QCoro::Task<QList<WindowRestoreResult>> placeWindows(AppPlan plan, RunningApplication app,
-                                                                QList<DisplaySnapshot> savedDisplays);
+                                                                QList<DisplaySnapshot> savedDisplays,
+                                                                bool windowsReopened);
     static QCoro::Task<void> retryTabs(QString bundleIdentifier, AppSnapshot snapshot, bool closeOtherApps,
                                        bool launched, WindowsBefore windowsBefore);
     static QCoro::Task<bool> tabsMatch(QString bundleIdentifier, QList<QList<TabSnapshot>> expected);

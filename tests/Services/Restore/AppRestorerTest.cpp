@@ -203,6 +203,29 @@ TEST_F(AppRestorerTest, RetriedTabsReplaceTheFailedAttemptsWindowsWithoutTheirId
         "restoreBrowserTabs: closing 2 window(s) of com.google.Chrome left by the previous attempt"));
 }
 
+// The plan found the browser's window on its frame, but putting the tabs back closed that window
+// and opened another where the browser chose: the window's line comes from the window now shown.
+TEST_F(AppRestorerTest, WindowsTheTabRestoreReplacedArePlacedAndReadBack) {
+    const QRectF frame(400, 200, 800, 600);
+    const qint32 chrome = addApp("com.google.Chrome", "Google Chrome");
+    addBrowserWindow(chrome, {"https://x.org*"}, frame);
+    host().queueBehaviour(
+        "Google Chrome",
+        SimulatedScriptHost::failure(-10000, "Can't set bounds.").at("set bounds of window"));
+    const AppRestoreOutcome outcome =
+        restore(savedApp("com.google.Chrome", {tabWindow(frame, {"https://a.org*"})}), true);
+    const quint32 shown = desktop().findWindow([&](const SimulatedDesktop::Window& w) {
+        return w.ownerPid == chrome && host().tabs(w.number).value(0).url == "https://a.org";
+    });
+    ASSERT_NE(shown, 0u);
+    EXPECT_EQ(frameOf(shown), frame);
+    ASSERT_EQ(outcome.result.windowResults.size(), 1);
+    const WindowRestoreResult& window = outcome.result.windowResults[0];
+    EXPECT_EQ(window.status, RestoreStatus::restored);
+    EXPECT_NE(window.reason, "Already at correct position (optimized skip)");
+    EXPECT_EQ(window.actualFrame, frame);
+}
+
 TEST_F(AppRestorerTest, BrowserWithoutSavedTabsIsClearedOnceWithoutChecks) {
     const qint32 chrome = addApp("com.google.Chrome", "Google Chrome");
     addBrowserWindow(chrome, {"https://x.org*"}, QRectF(50, 50, 900, 700));
