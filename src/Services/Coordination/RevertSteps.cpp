@@ -17,6 +17,8 @@ namespace {
 using namespace std::chrono_literals;
 
 const QString kTag = QStringLiteral("RevertStateManager");
+// The reason of a browser that did not come to show its saved tabs; %1 says what was done.
+const QString kTabsMissing = QStringLiteral("%1, but not every saved tab came back");
 
 void log(const QString& message) {
     AnalysisLogger::shared().log(kTag, message);
@@ -114,10 +116,10 @@ QCoro::Task<void> RevertSteps::waitForWindows(QString bundleIdentifier, qsizetyp
     co_await platformClock().pollUntil(listed, 5s, 200ms);
 }
 
-QCoro::Task<void> RevertSteps::openSavedTabs(QString bundleIdentifier, TabList tabs,
+QCoro::Task<bool> RevertSteps::openSavedTabs(QString bundleIdentifier, TabList tabs,
                                              QList<SnapshotRect> bounds) {
     co_await BrowserScriptService::restoreTabs(bundleIdentifier, tabs, bounds);
-    co_await waitForBrowserTabs(bundleIdentifier, tabs, 10.0);
+    co_return co_await waitForBrowserTabs(bundleIdentifier, tabs, 10.0);
 }
 
 QCoro::Task<AppRestoreResult> RevertSteps::reopenBrowser(AppSnapshot appSnapshot) {
@@ -144,12 +146,17 @@ QCoro::Task<AppRestoreResult> RevertSteps::reopenBrowser(AppSnapshot appSnapshot
     }
     const QString windowCount = QString::number(appSnapshot.windowSnapshots.size());
     log(QStringLiteral("Restoring ") + windowCount + QStringLiteral(" browser windows with tabs"));
-    co_await openSavedTabs(appSnapshot.bundleIdentifier, tabs, savedFrames(appSnapshot));
+    const bool tabsShown =
+        co_await openSavedTabs(appSnapshot.bundleIdentifier, tabs, savedFrames(appSnapshot));
     // The windows go back exactly where they were saved; the window-position pass that follows
     // maps them onto the current displays.
     for (qsizetype i = 0; i < appSnapshot.windowSnapshots.size(); ++i) {
         AXWindowService::restoreWindow(*launch.app, i,
                                        RectConversion::toRectF(appSnapshot.windowSnapshots[i].frame));
+    }
+    if (!tabsShown) {
+        co_return result(appSnapshot, RestoreStatus::partiallyRestored,
+                         kTabsMissing.arg(QStringLiteral("Browser reopened")));
     }
     co_return result(appSnapshot, RestoreStatus::restored,
                      QStringLiteral("Browser reopened with ") + windowCount +
@@ -162,6 +169,7 @@ QCoro::Task<AppRestoreResult> RevertSteps::restoreBrowserState(RunningApplicatio
     log(QStringLiteral("Restoring browser state for ") + appSnapshot.appName);
     const TabList desired = savedTabs(appSnapshot);
     const QString windowCount = QString::number(appSnapshot.windowSnapshots.size());
+    bool tabsShown = true;
     if (hasAnyTab(desired)) {
         const TabList current = co_await BrowserScriptService::captureTabs(appSnapshot.bundleIdentifier);
         if (browserTabsMatch(desired, current)) {
@@ -170,15 +178,19 @@ QCoro::Task<AppRestoreResult> RevertSteps::restoreBrowserState(RunningApplicatio
             log(QStringLiteral("Restoring ") + windowCount + QStringLiteral(" browser windows with tabs"));
             co_await BrowserScriptService::closeBrowser(appSnapshot.bundleIdentifier);
             co_await platformClock().sleep(500ms);
-            co_await openSavedTabs(appSnapshot.bundleIdentifier, desired, savedFrames(appSnapshot));
+            tabsShown =
+                co_await openSavedTabs(appSnapshot.bundleIdentifier, desired, savedFrames(appSnapshot));
         }
     }
     QList<WindowRestoreResult> windows =
         co_await placeWindows(app, appSnapshot.windowSnapshots, savedDisplays, true);
-    const RestoreStatus status = statusOf(windows);
-    co_return result(appSnapshot, status,
-                     QStringLiteral("Browser state restored (") + windowCount + QStringLiteral(" windows)"),
-                     std::move(windows));
+    const QString restored =
+        QStringLiteral("Browser state restored (") + windowCount + QStringLiteral(" windows)");
+    if (!tabsShown) {
+        co_return result(appSnapshot, RestoreStatus::partiallyRestored, kTabsMissing.arg(restored),
+                         std::move(windows));
+    }
+    co_return result(appSnapshot, statusOf(windows), restored, std::move(windows));
 }
 
 QCoro::Task<QList<WindowRestoreResult>>
@@ -234,7 +246,7 @@ QCoro::Task<QList<WindowRestoreResult>> RevertSteps::placeWindows(RunningApplica
     co_return results;
 }
 
-QCoro::Task<void> RevertSteps::waitForBrowserTabs(QString bundleIdentifier, TabList expectedTabsByWindow,
+QCoro::Task<bool> RevertSteps::waitForBrowserTabs(QString bundleIdentifier, TabList expectedTabsByWindow,
                                                   double timeout) {
     const Clock::TimePoint deadline = platformClock().now() + Clock::seconds(timeout);
     const QString script = BrowserScriptService::tabListingScript(bundleIdentifier);
@@ -253,11 +265,12 @@ QCoro::Task<void> RevertSteps::waitForBrowserTabs(QString bundleIdentifier, TabL
         if (ready) {
             log(QStringLiteral("All browser tabs ready: ") + QString::number(found.size()) +
                 QStringLiteral(" windows"));
-            co_return;
+            co_return true;
         }
         co_await platformClock().sleep(500ms);
     }
     log(QStringLiteral("Timeout waiting for browser tabs"));
+    co_return false;
 }
 
 bool RevertSteps::browserTabsMatch(const TabList& desired, const TabList& current) {

@@ -49,8 +49,9 @@ public:
     restoreWindowPositions(RunningApplication app, QList<WindowSnapshot> snapshots,
                            QList<DisplaySnapshot> savedDisplays);
     // Waits until the browser shows at least the expected number of windows, each with at least
-    // its expected number of tabs, or until timeout seconds have passed (not an error).
-    static QCoro::Task<void> waitForBrowserTabs(QString bundleIdentifier, TabList expectedTabsByWindow,
+    // its expected number of tabs, or until timeout seconds have passed (not an error); whether it
+    // came to show them.
+    static QCoro::Task<bool> waitForBrowserTabs(QString bundleIdentifier, TabList expectedTabsByWindow,
                                                 double timeout);
     // The same windows with the same tabs in the same order, URLs compared without case, one
     // trailing "/" and any "www.".
@@ -64,6 +65,7 @@ private:
                                                                 QList<WindowSnapshot> snapshots,
                                                                 QList<DisplaySnapshot> savedDisplays,
                                                                 bool byPosition);
-    static QCoro::Task<void> openSavedTabs(QString bundleIdentifier, TabList tabs,
+    // Whether the browser came to show the tabs.
+    static QCoro::Task<bool> openSavedTabs(QString bundleIdentifier, TabList tabs,
                                            QList<SnapshotRect> bounds);
 };

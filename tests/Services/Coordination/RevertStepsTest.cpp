@@ -159,6 +159,21 @@ TEST_F(RevertStepsTest, ARunningBrowserWithOtherTabsIsReopenedWithTheSavedOnes) 
     EXPECT_TRUE(lines.contains("All browser tabs ready: 1 windows"));
 }
 
+// Tabs that do not come back within the wait are reported, whatever became of the windows.
+TEST_F(RevertStepsTest, ARunningBrowserWhoseTabsDoNotComeBackIsPartlyRestored) {
+    const qint32 pid = addApp(kChrome, "Google Chrome");
+    addBrowserWindow(pid, {"https://elsewhere.org/*"});
+    host().setBehaviour("Google Chrome",
+                        SimulatedScriptHost::failure(-1728, "Can't make tab.").at("make new tab"));
+    const AppRestoreResult result =
+        putBack(browser({{QRectF(40, 60, 800, 600), {"https://a.org/", "https://b.org/"}}}));
+    EXPECT_EQ(result.status, RestoreStatus::partiallyRestored);
+    EXPECT_EQ(result.reason, "Browser state restored (1 windows), but not every saved tab came back");
+    ASSERT_EQ(result.windowResults.size(), 1);
+    EXPECT_EQ(result.windowResults[0].status, RestoreStatus::restored);
+    EXPECT_TRUE(loggedMessages().contains("Timeout waiting for browser tabs"));
+}
+
 // The wait counts saved windows without tabs too, so it runs to its end; the windows are still placed.
 TEST_F(RevertStepsTest, AWaitForMoreWindowsThanComeUpEndsAtItsTimeOut) {
     const qint32 pid = addApp(kChrome, "Google Chrome");
@@ -177,6 +192,8 @@ TEST_F(RevertStepsTest, ReopenedBrowsersComeBackWithTheirTabs) {
         const char* name;
         Clock::Duration launchDelay;
         QStringList tabs;
+        bool tabsRefused;
+        RestoreStatus status;
         QString reason;
         QList<QStringList> shown;
     };
@@ -184,10 +201,19 @@ TEST_F(RevertStepsTest, ReopenedBrowsersComeBackWithTheirTabs) {
         {"with tabs",
          1s,
          {"https://a.org/", "https://b.org/"},
+         false,
+         RestoreStatus::restored,
          "Browser reopened with 1 windows and tabs",
          {{"https://a.org/", "https://b.org/*"}}},
-        {"without tabs", 1s, {}, "Browser reopened (no tabs to restore)", {}},
-        {"too slow", 6s, {"https://a.org/"}, "Browser launch timeout", {}},
+        {"tabs refused",
+         1s,
+         {"https://a.org/", "https://b.org/"},
+         true,
+         RestoreStatus::partiallyRestored,
+         "Browser reopened, but not every saved tab came back",
+         {{"https://a.org/*"}}},
+        {"without tabs", 1s, {}, false, RestoreStatus::restored, "Browser reopened (no tabs to restore)", {}},
+        {"too slow", 6s, {"https://a.org/"}, false, RestoreStatus::failed, "Browser launch timeout", {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -197,9 +223,14 @@ TEST_F(RevertStepsTest, ReopenedBrowsersComeBackWithTheirTabs) {
         installed.name = "Google Chrome";
         installed.launchDelay = c.launchDelay;
         d.desktop().installApplication(installed);
+        if (c.tabsRefused) {
+            d.host().setBehaviour("Google Chrome",
+                                  SimulatedScriptHost::failure(-1728, "Can't make tab.").at("make new tab"));
+        }
         const auto result =
             d.clock().runUntilDone(RevertSteps::reopenBrowser(browser({{QRectF(40, 60, 800, 600), c.tabs}})));
         ASSERT_TRUE(result);
+        EXPECT_EQ(result->status, c.status);
         EXPECT_EQ(result->reason, c.reason);
         const SimulatedDesktop::Application* app = d.desktop().findApplication(kChrome);
         EXPECT_EQ(app ? d.browserWindows(app->pid) : QList<QStringList>(), c.shown);
