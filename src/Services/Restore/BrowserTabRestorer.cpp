@@ -23,7 +23,12 @@ QCoro::Task<void> BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot
                     [](const QList<TabSnapshot>& w) { return w.isEmpty(); })) {
         co_return;
     }
-    const std::int64_t countAtEntry = co_await BrowserScriptService::getWindowCount(id);
+    // An unread count (a refused or timed-out script) is no count: taken for 0, the windows
+    // "beyond" it would be every window the user has.
+    std::optional<std::int64_t> countAtEntry = co_await BrowserScriptService::windowCount(id);
+    if (countAtEntry && *countAtEntry < 0) {
+        countAtEntry.reset();
+    }
     if (closeOtherApps || wasJustLaunched) {
         co_await BrowserScriptService::closeBrowser(id);
         co_await RestoreWait::pause(RestoreWait::ms(500));
@@ -36,7 +41,12 @@ QCoro::Task<void> BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot
                             QStringLiteral(" — skipping window creation"));
             co_return;
         }
-        co_await BrowserScriptService::closeWindowsBeyondCount(id, countAtEntry);
+        if (countAtEntry) {
+            co_await BrowserScriptService::closeWindowsBeyondCount(id, *countAtEntry);
+        } else {
+            RestoreLog::log(QStringLiteral("restoreBrowserTabs: window count of ") + id +
+                            QStringLiteral(" unread at the start — closing no window beyond it"));
+        }
         co_await RestoreWait::pause(RestoreWait::ms(500));
     }
 

@@ -1,5 +1,6 @@
 #include "Services/Restore/BrowserTabRestorer.h"
 
+#include "Platform/ScriptRunner.h"
 #include "RestoreFixture.h"
 
 namespace {
@@ -89,6 +90,49 @@ TEST_F(BrowserTabRestorerTest, ClearsUpBeforeAndAfterReopeningTheSavedWindows) {
         run(BrowserTabRestorer::restoreBrowserTabs(saved(c.saved), c.closeOtherApps, false));
         EXPECT_EQ(browserWindows(pid), c.after);
         EXPECT_EQ(restorerLines().count(skipLine) - skipsBefore, c.skipped ? 1 : 0);
+        desktop().removeApplication(pid);
+    }
+}
+
+// Without a window count at the start there is nothing to keep count of: every window the user
+// had stays, whatever the count read later.
+TEST_F(BrowserTabRestorerTest, WindowsStayWhenTheCountAtTheStartIsNotACount) {
+    // Answers the first window count with -3; every other script runs on the simulated host.
+    class FirstCountBelowZero : public ScriptRunner {
+    public:
+        explicit FirstCountBelowZero(std::shared_ptr<ScriptRunner> inner)
+            : m_inner(std::move(inner)) {}
+        QCoro::Task<ScriptResult> run(QString source) override {
+            if (!m_answered && source.contains(QStringLiteral("return count of windows"))) {
+                m_answered = true;
+                co_return ScriptResult::answer(ScriptDescriptor::integer(-3));
+            }
+            co_return co_await m_inner->run(std::move(source));
+        }
+
+    private:
+        std::shared_ptr<ScriptRunner> m_inner;
+        bool m_answered = false;
+    };
+    const std::shared_ptr<ScriptRunner> host = platform().scriptRunner;
+    const QList<std::pair<const char*, std::function<void()>>> faults{
+        {"refused",
+         [this] {
+             this->host().queueBehaviour(
+                 "Google Chrome",
+                 SimulatedScriptHost::failure(-1728, "Can't count.").at("return count of windows"));
+         }},
+        {"below zero",
+         [this, host] { platform().scriptRunner = std::make_shared<FirstCountBelowZero>(host); }},
+    };
+    for (const auto& [name, fault] : faults) {
+        SCOPED_TRACE(name);
+        const qint32 pid = browser({{"https://x.org*"}, {"https://y.org*"}});
+        fault();
+        run(BrowserTabRestorer::restoreBrowserTabs(saved({{"https://a.org*"}}), false, false));
+        EXPECT_EQ(browserWindows(pid),
+                  (QList<QStringList>{{"https://a.org*"}, {"https://y.org*"}, {"https://x.org*"}}));
+        platform().scriptRunner = host;
         desktop().removeApplication(pid);
     }
 }
