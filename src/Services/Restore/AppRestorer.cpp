@@ -153,6 +153,10 @@ QCoro::Task<void> AppRestorer::restoreTabs(AppPlan plan, bool closeOtherApps) {
     before.ids = co_await BrowserScriptService::windowIDs(id);
     if (!before.ids) {
         before.count = co_await BrowserScriptService::windowCount(id);
+        if (before.count && *before.count < 0) {
+            // Not a count: closing "the windows beyond it" would close the user's own.
+            before.count.reset();
+        }
     }
     const AppSnapshot snapshot = plan.appSnapshot;
     const std::function<QCoro::Task<bool>(int)> operation = [id, snapshot, closeOtherApps, launched,

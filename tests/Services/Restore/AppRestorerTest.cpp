@@ -1,6 +1,7 @@
 #include "Services/Restore/AppRestorer.h"
 
 #include "Extensions/RectConversion.h"
+#include "Platform/ScriptRunner.h"
 #include "RestoreFixture.h"
 #include "Services/Desktop/DisplayMapper.h"
 #include "Services/Restore/RestorePlanner.h"
@@ -8,6 +9,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 namespace {
@@ -201,6 +203,40 @@ TEST_F(AppRestorerTest, RetriedTabsReplaceTheFailedAttemptsWindowsWithoutTheirId
         QList<QStringList>({{"https://a.org", "https://b.org*"}, {"https://c.org*"}, {"https://x.org*"}}));
     EXPECT_TRUE(restorerLines().contains(
         "restoreBrowserTabs: closing 2 window(s) of com.google.Chrome left by the previous attempt"));
+}
+
+// A browser that answers a window count below zero (an odd answer, not a count): the retry closes
+// no window on its strength and the user's window stays.
+TEST_F(AppRestorerTest, AWindowCountBelowZeroClosesNothingOnARetry) {
+    // Answers every window count with -3; every other script runs on the simulated host.
+    class OddCounts : public ScriptRunner {
+    public:
+        explicit OddCounts(std::shared_ptr<ScriptRunner> inner)
+            : m_inner(std::move(inner)) {}
+        QCoro::Task<ScriptResult> run(QString source) override {
+            if (source.contains(QStringLiteral("return count of windows"))) {
+                co_return ScriptResult::answer(ScriptDescriptor::integer(-3));
+            }
+            co_return co_await m_inner->run(std::move(source));
+        }
+
+    private:
+        std::shared_ptr<ScriptRunner> m_inner;
+    };
+    platform().scriptRunner = std::make_shared<OddCounts>(platform().scriptRunner);
+    const qint32 chrome = addApp("com.google.Chrome", "Google Chrome");
+    addBrowserWindow(chrome, {"https://x.org*"});
+    host().queueBehaviour(
+        "Google Chrome",
+        SimulatedScriptHost::failure(-1728, "Can't get id.").at("return id of every window"));
+    host().queueBehaviour("Google Chrome",
+                          SimulatedScriptHost::failure(-1728, "Can't make tab.").at("make new tab"));
+    restore(savedApp("com.google.Chrome",
+                     {tabWindow(QRectF(50, 50, 900, 700), {"https://a.org", "https://b.org*"})}));
+    EXPECT_TRUE(browserWindows(chrome).contains(QStringList{"https://x.org*"}));
+    EXPECT_EQ(restorerLines().indexOf(
+                  QRegularExpression("restoreBrowserTabs: closing .* left by the previous attempt")),
+              -1);
 }
 
 // The plan found the browser's window on its frame, but putting the tabs back closed that window
