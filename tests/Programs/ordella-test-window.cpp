@@ -7,10 +7,15 @@
 //   --size WxH        client size (default 400x300)
 //   --increments WxH  size increments the window asks its manager to keep to
 //   --type KIND       the first window draws the desktop ("desktop") or is a panel ("dock")
+//   --no-focus        the windows never take the keyboard focus
+//   --keys FILE       each key the windows get is added to FILE as a line ("Ctrl+2")
 #include <QColor>
 #include <QCommandLineParser>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QPainter>
 #include <QRasterWindow>
 
@@ -21,17 +26,30 @@ namespace {
 
 class PlainWindow : public QRasterWindow {
 public:
-    explicit PlainWindow(QColor colour)
-        : m_colour(colour) {}
+    PlainWindow(QColor colour, QString keys)
+        : m_colour(colour)
+        , m_keys(std::move(keys)) {}
 
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.fillRect(QRect(QPoint(0, 0), size()), m_colour);
     }
+    void keyPressEvent(QKeyEvent* event) override {
+        // A modifier pressed on its own is part of the next key.
+        const int key = event->key();
+        if (key == Qt::Key_Control || key == Qt::Key_Shift || key == Qt::Key_Alt || key == Qt::Key_Meta) {
+            return;
+        }
+        QFile keys(m_keys);
+        if (!m_keys.isEmpty() && keys.open(QIODevice::Append)) {
+            keys.write(QKeySequence(event->keyCombination()).toString().toUtf8() + '\n');
+        }
+    }
 
 private:
     QColor m_colour;
+    QString m_keys;
 };
 
 QSize sizeOption(const QString& text, QSize fallback) {
@@ -57,7 +75,9 @@ int main(int argc, char** argv) {
     const QCommandLineOption increments(QStringLiteral("increments"), QStringLiteral("increments"),
                                         QStringLiteral("WxH"));
     const QCommandLineOption type(QStringLiteral("type"), QStringLiteral("type"), QStringLiteral("kind"));
-    parser.addOptions({title, colour, count, size, increments, type});
+    const QCommandLineOption noFocus(QStringLiteral("no-focus"), QStringLiteral("no-focus"));
+    const QCommandLineOption keys(QStringLiteral("keys"), QStringLiteral("keys"), QStringLiteral("file"));
+    parser.addOptions({title, colour, count, size, increments, type, noFocus, keys});
     parser.process(app);
 
     QStringList titles;
@@ -72,7 +92,10 @@ int main(int argc, char** argv) {
     }
     std::vector<std::unique_ptr<PlainWindow>> windows;
     for (const QString& text : titles) {
-        auto window = std::make_unique<PlainWindow>(QColor(parser.value(colour)));
+        auto window = std::make_unique<PlainWindow>(QColor(parser.value(colour)), parser.value(keys));
+        if (parser.isSet(noFocus)) {
+            window->setFlag(Qt::WindowDoesNotAcceptFocus);
+        }
         window->setTitle(text);
         window->resize(sizeOption(parser.value(size), QSize(400, 300)));
         if (parser.isSet(increments)) {

@@ -286,10 +286,12 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::selectTab(Browser
         const std::optional<ChromiumSession::Window> now = sessionWindowOf(browser, window);
         return now && now->selectedTab == tab - 1;
     };
-    // Keys go to the window with the focus: a second try when the first went astray.
+    // Keys go to the window with the focus: they are typed only once the browser's window has it,
+    // as another application would take them for its own. A second try when the first went astray.
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!co_await activate(window)) {
             print(QStringLiteral("The window to select a tab in did not take the focus"));
+            continue;
         }
         // Control with 1 to 8 shows that tab; tabs after the eighth are reached from the eighth.
         m_keys->press({kControl}, kDigitOne + static_cast<quint32>(std::min<std::int64_t>(tab, 8) - 1));
