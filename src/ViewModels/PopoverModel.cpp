@@ -65,6 +65,8 @@ PopoverModel::PopoverModel(Services services, QObject* parent)
     refilter();
     if (m_services.store && m_services.hotkeys) {
         m_editor = new WorkspaceEditor(*m_services.store, *m_services.hotkeys, this);
+        connect(m_editor, &WorkspaceEditor::writeFailed, this,
+                [this] { reportStoreFailure(StatusTexts::writeFailed); });
         m_list = new WorkspaceListModel(*this, *m_editor, this);
     }
     if (m_services.updater) {
@@ -369,6 +371,12 @@ void PopoverModel::setStatus(std::optional<QString> message, bool processing) {
     emit statusChanged();
 }
 
+void PopoverModel::reportStoreFailure(const QString& message) {
+    // A running operation keeps its progress state and writes its own result when it ends.
+    setStatus(message, m_isProcessing);
+    clearStatusAfterDelay();
+}
+
 bool PopoverModel::showRevertButton() const {
     return !m_isProcessing && m_currentRevertStateID && statusStyle().offersRevert;
 }
@@ -549,8 +557,8 @@ void PopoverModel::deleteWorkspace(const Workspace& workspace) {
     if (m_services.hotkeys) {
         m_services.hotkeys->unregister(workspace.id);
     }
-    if (m_services.store) {
-        m_services.store->deleteWorkspace(workspace);
+    if (m_services.store && !m_services.store->deleteWorkspace(workspace)) {
+        reportStoreFailure(StatusTexts::deleteFailed);
     }
     if (m_expandedWorkspaceID == workspace.id) {
         setExpanded(std::nullopt);

@@ -215,6 +215,9 @@ private:
     void setExpanded(std::optional<QUuid> id);
     void setStatus(std::optional<QString> message, bool processing);
     void clearStatusAfterDelay();
+    // A row's edit or deletion that the store could not write to disk: it stands only until the
+    // next start, so the status line says so.
+    void reportStoreFailure(const QString& message);
     // The text a restore's report leaves in the status line.
     static QString restoreResultText(const RestoreReport& report);
     static QString revertResultText(const RestoreReport& report);

@@ -16,7 +16,8 @@ StatusStyle StatusStyle::forMessage(const std::optional<QString>& message) {
         return {QStringLiteral("green"), done, true};
     }
     if (text == StatusTexts::captureFailed || text == StatusTexts::writeFailed ||
-        text == StatusTexts::restoreFailed || text == StatusTexts::revertFailed) {
+        text == StatusTexts::deleteFailed || text == StatusTexts::restoreFailed ||
+        text == StatusTexts::revertFailed) {
         return {QStringLiteral("red"), problem, false};
     }
     if (text.contains(QStringLiteral("Partially"))) {

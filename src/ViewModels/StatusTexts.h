@@ -11,6 +11,9 @@ inline const QString captureFailed = QStringLiteral("Failed to capture workspace
 // The capture worked but its file could not be written: the workspace would be gone after a
 // restart, so the line must not say it was saved.
 inline const QString writeFailed = QStringLiteral("Failed to save workspace");
+// The workspace left the list but its file could not be removed: it would come back at the next
+// start.
+inline const QString deleteFailed = QStringLiteral("Failed to delete workspace");
 inline const QString updating = QStringLiteral("Updating workspace...");
 inline const QString updated = QStringLiteral("Workspace updated");
 inline const QString restoring = QStringLiteral("Restoring workspace...");

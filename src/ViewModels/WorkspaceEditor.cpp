@@ -23,27 +23,31 @@ void WorkspaceEditor::connectRow(WorkspaceRowModel* row) {
     // Each edit goes to the store with the row's copy; the store finds its own by id.
     const auto edit = [this, row](auto change) {
         return [this, row, change](auto... args) {
-            change(row->workspace(), args...);
+            const bool written = change(row->workspace(), args...);
             refresh(row);
+            if (!written) {
+                emit writeFailed();
+            }
         };
     };
     connect(row, &WorkspaceRowModel::renameRequested, this,
-            edit([this](const Workspace& w, const QString& name) { m_store.rename(w, name); }));
+            edit([this](const Workspace& w, const QString& name) { return m_store.rename(w, name); }));
     connect(row, &WorkspaceRowModel::iconUpdateRequested, this,
-            edit([this](const Workspace& w, const QString& icon) { m_store.updateIcon(w, icon); }));
+            edit([this](const Workspace& w, const QString& icon) { return m_store.updateIcon(w, icon); }));
     connect(row, &WorkspaceRowModel::gradientUpdateRequested, this,
-            edit([this](const Workspace& w, int index) { m_store.updateGradient(w, index); }));
+            edit([this](const Workspace& w, int index) { return m_store.updateGradient(w, index); }));
     connect(row, &WorkspaceRowModel::shortcutUpdateRequested, this,
             edit([this](const Workspace& w, const std::optional<GlobalKeyShortcut>& shortcut) {
-                m_store.updateGlobalShortcut(w, shortcut);
+                const bool written = m_store.updateGlobalShortcut(w, shortcut);
                 if (!shortcut) {
                     m_hotkeys.unregister(w.id);
                 }
+                return written;
             }));
     connect(row, &WorkspaceRowModel::closeOtherAppsUpdateRequested, this,
-            edit([this](const Workspace& w, bool close) { m_store.updateCloseOtherApps(w, close); }));
+            edit([this](const Workspace& w, bool close) { return m_store.updateCloseOtherApps(w, close); }));
     connect(row, &WorkspaceRowModel::triggerAddRequested, this,
-            edit([this](const Workspace& w, const WorkspaceTrigger& t) { m_store.addTrigger(w, t); }));
+            edit([this](const Workspace& w, const WorkspaceTrigger& t) { return m_store.addTrigger(w, t); }));
     connect(row, &WorkspaceRowModel::triggerRemoveRequested, this,
-            edit([this](const Workspace& w, const QUuid& id) { m_store.removeTrigger(w, id); }));
+            edit([this](const Workspace& w, const QUuid& id) { return m_store.removeTrigger(w, id); }));
 }

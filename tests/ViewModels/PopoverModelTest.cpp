@@ -1,5 +1,6 @@
 // The menu-bar window's state and operations, in virtual time on the simulated desktop.
 #include "ViewModels/PopoverModel.h"
+#include "Models/WorkspaceJson.h"
 #include "Services/Capture/WorkspaceCapturer.h"
 #include "Services/Coordination/GlobalHotkeyManager.h"
 #include "Services/Coordination/RestoreCoordinator.h"
@@ -9,7 +10,9 @@
 #include "Services/Storage/WorkspaceStore.h"
 #include "Support/ScriptedDesktop.h"
 #include "Support/WorkspaceSamples.h"
+#include "ViewModels/IconPickerModel.h"
 #include "ViewModels/SelectionRowModel.h"
+#include "ViewModels/ShortcutRecorderModel.h"
 #include "ViewModels/StatusTexts.h"
 #include "ViewModels/WorkspaceListModel.h"
 #include "ViewModels/WorkspacePreviewViewModel.h"
@@ -241,6 +244,80 @@ TEST_F(PopoverModelTest, ASaveOrUpdateThatCannotBeWrittenSaysSo) {
         EXPECT_EQ(model.statusColor(), "red");
         EXPECT_FALSE(model.isProcessing());
     }
+}
+
+// A row's edit or deletion whose file cannot be written or removed says so in the status line:
+// the row shows the change, but it would be undone at the next start.
+TEST_F(PopoverModelTest, ARowEditOrDeletionThatCannotBeStoredSaysSo) {
+    const Workspace desk = add("Desk");
+    const QString file = folder.filePath(WorkspaceJson::uuidString(desk.id) + ".json");
+    WorkspaceRowModel* row = model.workspaceList()->row(0);
+    ASSERT_TRUE(row);
+    // A file where the folder was: no write can succeed, whoever runs the test.
+    const auto blockWrites = [&] {
+        ASSERT_TRUE(QDir(folder.path()).removeRecursively());
+        QFile blocker(folder.path());
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    };
+    const auto unblock = [&] {
+        QFile::remove(folder.path());
+        ASSERT_TRUE(QDir().mkpath(folder.path()));
+    };
+    const QList<std::pair<const char*, std::function<void()>>> edits{
+        {"rename",
+         [&] {
+             row->startRename();
+             row->setRenameText("Office");
+             row->confirmRename();
+         }},
+        {"icon", [&] { row->iconPicker()->select("leaf.fill"); }},
+        {"colour", [&] { row->selectGradient(3); }},
+        {"close other apps", [&] { row->setCloseOtherApps(true); }},
+        {"add trigger",
+         [&] {
+             emit row->triggerAddRequested({QUuid::createUuid(), WorkspaceTrigger::Login{}});
+         }},
+        {"remove trigger", [&] { emit row->triggerRemoveRequested(QUuid::createUuid()); }},
+        {"remove shortcut", [&] { row->recorder()->removeShortcut(); }},
+    };
+    for (const auto& [what, edit] : edits) {
+        SCOPED_TRACE(what);
+        blockWrites();
+        edit();
+        EXPECT_EQ(message(), StatusTexts::writeFailed);
+        EXPECT_EQ(model.statusColor(), "red");
+        EXPECT_FALSE(model.isProcessing());
+        clock().advanceBy(PopoverModel::statusClearDelay);
+        settle();
+        EXPECT_EQ(message(), std::nullopt);
+        // The same edit that can be written says nothing.
+        unblock();
+        edit();
+        EXPECT_EQ(message(), std::nullopt);
+    }
+
+    // During a restore the line says so too, and the restore still ends with its own result.
+    blockWrites();
+    model.restoreWorkspace(desk);
+    row->selectGradient(5);
+    EXPECT_EQ(message(), StatusTexts::writeFailed);
+    EXPECT_TRUE(model.isProcessing());
+    ASSERT_TRUE(clock().runUntil([&] { return !model.isProcessing(); }));
+    EXPECT_EQ(message(), StatusTexts::restored);
+    unblock();
+
+    // A file that cannot be removed would bring the workspace back at the next start.
+    ASSERT_TRUE(QDir().mkpath(file + "/kept"));
+    model.deleteWorkspace(desk);
+    EXPECT_EQ(message(), StatusTexts::deleteFailed);
+    EXPECT_EQ(model.statusColor(), "red");
+    EXPECT_EQ(model.storedCount(), 0);
+    ASSERT_TRUE(QDir(file).removeRecursively());
+    const Workspace gone = add("Gone");
+    clock().advanceBy(PopoverModel::statusClearDelay);
+    settle();
+    model.deleteWorkspace(gone);
+    EXPECT_EQ(message(), std::nullopt);
 }
 
 // The window makes a panel for every opening; its capture starts as it comes on screen, and its

@@ -131,6 +131,7 @@ TEST(StatusStyle, EveryStatusTextHasItsColourSymbolAndRevertRule) {
         {StatusTexts::reverted, {"green", done, false}},
         {StatusTexts::captureFailed, {"red", problem, false}},
         {StatusTexts::writeFailed, {"red", problem, false}},
+        {StatusTexts::deleteFailed, {"red", problem, false}},
         {StatusTexts::restoreFailed, {"red", problem, false}},
         {StatusTexts::revertFailed, {"red", problem, false}},
         {QString("Partially restored (failed: Mail)"), {"orange", "exclamationmark.triangle.fill", true}},
