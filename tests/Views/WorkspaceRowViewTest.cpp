@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 
 #include <QFontInfo>
+#include <QFontMetricsF>
 
 #include <gtest/gtest.h>
 
@@ -36,6 +37,17 @@ TEST_F(WorkspaceRowViewTest, CollapsedRowShowsTheWorkspace) {
     EXPECT_TRUE(ui.isShown("renameButton"));
     ui.hover("restoreButton");
     ui.screenshots("WorkspaceRowView-hovered");
+}
+
+// A name (typed, imported, or taken from a window's title) that holds markup is shown as typed.
+TEST_F(WorkspaceRowViewTest, MarkupInANameIsShownAsTyped) {
+    const QString name = QStringLiteral("<b>B</b><i>x</i>");
+    auto row = makeRow(sample(name));
+    show(*row);
+    QQuickItem* label = ui.item("workspaceName");
+    EXPECT_EQ(label->property("text").toString(), name);
+    const QFontMetricsF metrics(label->property("font").value<QFont>());
+    EXPECT_GE(label->property("contentWidth").toReal(), 0.9 * metrics.horizontalAdvance(name));
 }
 
 TEST_F(WorkspaceRowViewTest, ExpandedRowShowsTheEditingPanel) {
