@@ -470,9 +470,13 @@ QCoro::Task<void> PopoverModel::runUpdate(QPointer<PopoverModel> self, std::shar
         co_return;
     }
     if (captured && store) {
-        // The saved workspace keeps its id, name, look, shortcut and triggers.
+        // The saved workspace keeps its id, name, look, shortcut and triggers. One deleted while
+        // the panel was open has nothing to take the capture: that is no update.
+        const QList<Workspace>& stored = store->workspaces();
+        const bool listed = std::any_of(stored.cbegin(), stored.cend(),
+                                        [&workspace](const Workspace& w) { return w.id == workspace.id; });
         const bool written =
-            store->updateSnapshots(workspace, captured->appSnapshots, captured->displaySnapshots);
+            listed && store->updateSnapshots(workspace, captured->appSnapshots, captured->displaySnapshots);
         self->setStatus(written ? StatusTexts::updated : StatusTexts::writeFailed, false);
     } else {
         self->setStatus(StatusTexts::captureFailed, false);

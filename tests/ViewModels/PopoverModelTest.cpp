@@ -246,6 +246,20 @@ TEST_F(PopoverModelTest, ASaveOrUpdateThatCannotBeWrittenSaysSo) {
     }
 }
 
+// An update panel left open while its workspace was deleted (from the settings window, say) has
+// nothing to update: it does not say the workspace was updated, and nothing comes back.
+TEST_F(PopoverModelTest, UpdatingAWorkspaceDeletedMeanwhileSaysItFailed) {
+    const Workspace desk = add("Desk");
+    model.openUpdatePanel(desk);
+    ASSERT_TRUE(store.deleteAll());
+    auto capture = captured(true);
+    model.updateFromPanel(*capture);
+    settle();
+    EXPECT_EQ(message(), StatusTexts::writeFailed);
+    EXPECT_TRUE(store.workspaces().isEmpty());
+    EXPECT_TRUE(QDir(folder.path()).isEmpty());
+}
+
 // A row's edit or deletion whose file cannot be written or removed says so in the status line:
 // the row shows the change, but it would be undone at the next start.
 TEST_F(PopoverModelTest, ARowEditOrDeletionThatCannotBeStoredSaysSo) {
