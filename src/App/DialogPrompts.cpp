@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -49,6 +50,16 @@ QCoro::Task<int> DialogPrompts::showAlert(AlertRequest request) {
     QPointer<QMessageBox> box =
         new QMessageBox(iconOf(request.style), QStringLiteral("Ordella"), request.messageText);
     box->setInformativeText(request.informativeText);
+    // Alert texts can carry names from outside (a file, an application's entry): they are shown as
+    // written, never read as markup or links.
+    box->setTextFormat(Qt::PlainText);
+    for (const QString& name :
+         {QStringLiteral("qt_msgbox_label"), QStringLiteral("qt_msgbox_informativelabel")}) {
+        if (auto* label = box->findChild<QLabel*>(name)) {
+            label->setTextFormat(Qt::PlainText);
+            label->setOpenExternalLinks(false);
+        }
+    }
     if (request.iconName == QLatin1String("AppIcon") && !m_appIcon.isNull()) {
         box->setIconPixmap(m_appIcon.pixmap(64, 64));
     }

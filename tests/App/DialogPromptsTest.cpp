@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -52,6 +53,26 @@ TEST_F(DialogPromptsTest, AlertAnswersThePositionOfTheChosenButton) {
     ASSERT_TRUE(test.clock().runUntil([&] { return answer.has_value(); }));
     EXPECT_EQ(answer, 1);
     EXPECT_EQ(DialogPrompts::openCount(), 0);
+}
+
+TEST_F(DialogPromptsTest, AlertTextsAreShownAsWrittenNeverAsMarkup) {
+    AlertRequest request;
+    request.messageText = "<b>Mail</b> & co";
+    request.informativeText = "<a href=\"https://example.org\">here</a><img src=\"x.png\">";
+    std::optional<int> answer;
+    auto run = [](DialogPrompts& p, AlertRequest r, std::optional<int>& out) -> QCoro::Task<void> {
+        out = co_await p.showAlert(std::move(r));
+    }(prompts, request, answer);
+    ASSERT_TRUE(test.clock().runUntil([] { return shown<QMessageBox>() != nullptr; }));
+    QMessageBox* box = shown<QMessageBox>();
+    for (const char* name : {"qt_msgbox_label", "qt_msgbox_informativelabel"}) {
+        const auto* label = box->findChild<QLabel*>(name);
+        ASSERT_NE(label, nullptr) << name;
+        EXPECT_EQ(label->textFormat(), Qt::PlainText) << name;
+        EXPECT_FALSE(label->openExternalLinks()) << name;
+    }
+    box->buttons().value(0)->click();
+    ASSERT_TRUE(test.clock().runUntil([&] { return answer.has_value(); }));
 }
 
 TEST_F(DialogPromptsTest, ADestructiveAlertHasCancelAsItsDefault) {

@@ -66,7 +66,33 @@ LinuxUserNotifications::requestAuthorization(quint32 options) {
     co_return answer;
 }
 
+QString LinuxUserNotifications::bodyText(const QString& body, bool serverReadsMarkup) {
+    return serverReadsMarkup ? body.toHtmlEscaped() : body;
+}
+
+QCoro::Task<bool> LinuxUserNotifications::serverReadsMarkup() {
+    if (m_readsMarkup) {
+        co_return *m_readsMarkup;
+    }
+    const QPointer<LinuxUserNotifications> self(this);
+    const QDBusMessage answer = co_await m_bus.asyncCall(
+        QDBusMessage::createMethodCall(service, path, kInterface, QStringLiteral("GetCapabilities")));
+    const bool readsMarkup =
+        answer.type() == QDBusMessage::ReplyMessage &&
+        answer.arguments().value(0).toStringList().contains(QStringLiteral("body-markup"));
+    // Without an answer, ask again next time: the server may not have been started yet.
+    if (self && answer.type() == QDBusMessage::ReplyMessage) {
+        m_readsMarkup = readsMarkup;
+    }
+    co_return readsMarkup;
+}
+
 QCoro::Task<std::optional<QString>> LinuxUserNotifications::add(NotificationRequest request) {
+    const QPointer<LinuxUserNotifications> guard(this);
+    const bool readsMarkup = co_await serverReadsMarkup();
+    if (!guard) {
+        co_return QStringLiteral("Ordella is quitting.");
+    }
     QStringList actions{defaultActionIdentifier, QString()};
     for (const NotificationCategory& category : m_categories) {
         if (category.identifier == request.categoryIdentifier) {
@@ -84,7 +110,7 @@ QCoro::Task<std::optional<QString>> LinuxUserNotifications::add(NotificationRequ
     const uint replaces = m_serverIds.value(request.identifier, 0);
     QDBusMessage call = QDBusMessage::createMethodCall(service, path, kInterface, QStringLiteral("Notify"));
     call << QStringLiteral("Ordella") << replaces << QStringLiteral("ordella") << request.title
-         << request.body << actions << hints << qint32(-1);
+         << bodyText(request.body, readsMarkup) << actions << hints << qint32(-1);
     const QPointer<LinuxUserNotifications> self(this);
     const QDBusMessage answer = co_await m_bus.asyncCall(call);
     if (answer.type() != QDBusMessage::ReplyMessage || answer.arguments().isEmpty()) {

@@ -5,6 +5,8 @@
 #include <QDBusConnection>
 #include <QHash>
 
+#include <optional>
+
 // Notifications through the desktop's notification server (org.freedesktop.Notifications) on the
 // session bus. A category's actions become the notification's buttons, and a click on the
 // notification itself is the default action. Servers send a notification's action only to the
@@ -26,12 +28,18 @@ public:
     QCoro::Task<std::optional<QString>> add(NotificationRequest request) override;
     void setForegroundPresentationOptions(quint32 options) override { m_foregroundOptions = options; }
 
+    // The body as sent: a server that reads markup in bodies would take a "<" in a workspace name
+    // or a window title for a tag (an <img> among them), so the text is escaped for it.
+    static QString bodyText(const QString& body, bool serverReadsMarkup);
+
 private slots:
     void actionInvoked(uint id, const QString& actionKey);
     void notificationClosed(uint id, uint reason);
 
 private:
     QCoro::Task<bool> serverPresent();
+    // Whether the server reads markup in bodies; asked once, on the first notification answered.
+    QCoro::Task<bool> serverReadsMarkup();
 
     QDBusConnection m_bus;
     QList<NotificationCategory> m_categories;
@@ -40,4 +48,5 @@ private:
     // open notification by its request identifier (a request with the same identifier replaces it).
     QHash<uint, QVariantMap> m_userInfo;
     QHash<QString, uint> m_serverIds;
+    std::optional<bool> m_readsMarkup;
 };

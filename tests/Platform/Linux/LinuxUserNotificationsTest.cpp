@@ -72,4 +72,22 @@ TEST_F(LinuxUserNotificationsTest, WithoutANotificationServerNothingIsAllowed) {
     EXPECT_TRUE(QCoro::waitFor(notifications.add(NotificationRequest{})).has_value());
 }
 
+TEST(LinuxUserNotificationsBody, NamesAndTitlesAreNeverReadAsMarkup) {
+    struct Case {
+        QString body;
+        bool readsMarkup;
+        QString sent;
+    };
+    const QList<Case> cases{
+        {"Desk & <b>Docs</b>", false, "Desk & <b>Docs</b>"},
+        {"Desk & <b>Docs</b>", true, "Desk &amp; &lt;b&gt;Docs&lt;/b&gt;"},
+        {"<img src=\"http://example.org/x.png\"/>", true,
+         "&lt;img src=&quot;http://example.org/x.png&quot;/&gt;"},
+        {"Plain text", true, "Plain text"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(LinuxUserNotifications::bodyText(c.body, c.readsMarkup), c.sent) << c.body.toStdString();
+    }
+}
+
 } // namespace
