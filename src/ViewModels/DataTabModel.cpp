@@ -66,8 +66,13 @@ QCoro::Task<void> DataTabModel::runExport() {
     if (!self || !path || path->isEmpty()) {
         co_return;
     }
+    // The data folder holds one file per workspace: an export written there would replace a
+    // workspace's file, or be read as a broken workspace at the next start.
+    const QString folder = QFileInfo(QFileInfo(*path).absolutePath()).canonicalFilePath();
+    const bool intoStore =
+        !folder.isEmpty() && folder == QFileInfo(m_store.storageDirectory()).canonicalFilePath();
     const JsonResult<QByteArray> data = m_store.exportAllWorkspaces();
-    const bool written = data.ok() && writeAtomically(*path, data.value());
+    const bool written = !intoStore && data.ok() && writeAtomically(*path, data.value());
     setStatusMessage(written ? QStringLiteral("Workspaces exported successfully")
                              : QStringLiteral("Failed to export workspaces"));
 }

@@ -101,6 +101,25 @@ TEST_F(DataTabModelTest, WritesAndRemovalsThatFailAreReported) {
     run(model.runExport());
     EXPECT_EQ(model.statusMessage(), "Failed to export workspaces");
 
+    // An export into the data folder, even over a workspace's own file, is refused: it would
+    // replace that workspace.
+    const Workspace first = store.workspaces().first();
+    const QString own = store.filePath(first.id);
+    QFile original(own);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray stored = original.readAll();
+    original.close();
+    for (const QString& target : {own, QDir(storage.path()).filePath("Workspaces.json")}) {
+        model.reset();
+        prompts().queuePanelAnswer(target);
+        run(model.runExport());
+        EXPECT_EQ(model.statusMessage(), "Failed to export workspaces");
+    }
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    EXPECT_EQ(original.readAll(), stored);
+    original.close();
+    EXPECT_FALSE(QFile::exists(QDir(storage.path()).filePath("Workspaces.json")));
+
     // Delete all asks first; Cancel keeps everything and the line.
     prompts().queueAlertAnswer(1);
     run(model.runDeleteAll());

@@ -135,7 +135,7 @@ QImage LinuxScreenCapture::pixmapImage(xcb_pixmap_t pixmap, QString& error) {
     // True colour at 32 bits a pixel, least significant byte first, is what servers use today.
     const bool lsbFirst = xcb_get_setup(c)->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
     if (!reply || (reply->depth != 24 && reply->depth != 32) || !lsbFirst ||
-        xcb_get_image_data_length(reply.get()) < width * height * 4) {
+        xcb_get_image_data_length(reply.get()) < qint64(width) * height * 4) {
         error = QStringLiteral("The window's pixels are in a format that cannot be read.");
         return QImage();
     }
