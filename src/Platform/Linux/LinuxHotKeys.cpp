@@ -25,6 +25,7 @@ LinuxHotKeys::LinuxHotKeys(std::shared_ptr<X11Connection> connection,
     , m_keyboard(keyboard ? std::move(keyboard) : std::make_shared<X11KeyboardMap>(m_connection)) {
     m_numLockMask = m_keyboard->numLockMask();
     connect(m_connection.get(), &X11Connection::keyPressed, this, &LinuxHotKeys::handleKeyPress);
+    connect(m_connection.get(), &X11Connection::keyReleased, this, &LinuxHotKeys::handleKeyRelease);
     connect(m_keyboard.get(), &X11KeyboardMap::changed, this, &LinuxHotKeys::regrabAll);
 }
 
@@ -138,7 +139,17 @@ std::optional<QString> LinuxHotKeys::keyName(quint32 keyCode) const {
     return characterOf(m_keyboard->keysymAt(keycodes.first(), 0));
 }
 
-void LinuxHotKeys::handleKeyPress(quint8 keycode, quint16 state) {
+void LinuxHotKeys::handleKeyRelease(quint8 keycode, quint16 state, xcb_timestamp_t time) {
+    Q_UNUSED(state);
+    m_lastRelease = std::pair(keycode, time);
+}
+
+void LinuxHotKeys::handleKeyPress(quint8 keycode, quint16 state, xcb_timestamp_t time) {
+    // The server repeats a held key as a release and a press with one time stamp: the shortcut
+    // was pressed once, and one press restores its workspace once.
+    if (std::exchange(m_lastRelease, std::nullopt) == std::pair(keycode, time)) {
+        return;
+    }
     const quint16 modifiers = state & kShortcutModifiers;
     for (const Grab& held : m_grabs) {
         if (held.modifiers == modifiers && held.keycodes.contains(keycode)) {

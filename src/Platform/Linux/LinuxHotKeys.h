@@ -7,6 +7,8 @@
 #include <QList>
 
 #include <memory>
+#include <optional>
+#include <utility>
 
 // Global shortcuts on X11: key grabs on the root window, made on Qt's connection. A stored
 // shortcut's classic key code and modifiers go through the one key-code table to a keysym and
@@ -14,7 +16,8 @@
 // grabbed on every key of the current keyboard map that types it, once for each state of Caps Lock
 // and Num Lock, so the shortcut works whichever of them is on. A combination another program has
 // grabbed already is refused by the server, and nothing of it is kept. The grabs follow the
-// keyboard map when the layout changes; one that cannot be made again then is reported lost.
+// keyboard map when the layout changes; one that cannot be made again then is reported lost. A
+// shortcut held down counts once, however long the key repeats.
 class LinuxHotKeys : public HotKeys {
     Q_OBJECT
 public:
@@ -41,7 +44,8 @@ private:
     bool grab(const QList<quint8>& keycodes, quint16 modifiers);
     void ungrab(const Grab& grab);
     QList<quint16> lockVariants(quint16 modifiers) const;
-    void handleKeyPress(quint8 keycode, quint16 state);
+    void handleKeyPress(quint8 keycode, quint16 state, xcb_timestamp_t time);
+    void handleKeyRelease(quint8 keycode, quint16 state, xcb_timestamp_t time);
     void regrabAll();
 
     std::shared_ptr<X11Connection> m_connection;
@@ -50,4 +54,7 @@ private:
     // with it.
     quint16 m_numLockMask = 0;
     QList<Grab> m_grabs;
+    // The last key let go and when: a held key repeats as a release and a press at the same
+    // server time, and such a press is not a new press of the shortcut.
+    std::optional<std::pair<quint8, xcb_timestamp_t>> m_lastRelease;
 };

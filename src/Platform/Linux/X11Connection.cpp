@@ -213,10 +213,15 @@ bool X11Connection::nativeEventFilter(const QByteArray& eventType, void* message
         if (notify->window == m_root) {
             emit rootPropertyChanged(notify->atom);
         }
-    } else if (type == XCB_KEY_PRESS) {
-        const auto* press = reinterpret_cast<const xcb_key_press_event_t*>(event);
-        if (press->event == m_root) {
-            emit keyPressed(press->detail, press->state);
+    } else if (type == XCB_KEY_PRESS || type == XCB_KEY_RELEASE) {
+        // A release has the layout of a press.
+        const auto* key = reinterpret_cast<const xcb_key_press_event_t*>(event);
+        if (key->event == m_root) {
+            if (type == XCB_KEY_PRESS) {
+                emit keyPressed(key->detail, key->state, key->time);
+            } else {
+                emit keyReleased(key->detail, key->state, key->time);
+            }
         }
     } else if (type == XCB_MAPPING_NOTIFY) {
         const auto* notify = reinterpret_cast<const xcb_mapping_notify_event_t*>(event);

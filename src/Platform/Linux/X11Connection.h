@@ -113,8 +113,10 @@ signals:
     void rootPropertyChanged(xcb_atom_t atom);
     // The RandR layout changed: a monitor, an output or the screen size.
     void screenLayoutChanged();
-    // A key grabbed on the root window was pressed (the keycode and the modifier state).
-    void keyPressed(quint8 keycode, quint16 state);
+    // A key grabbed on the root window was pressed or let go (the keycode, the modifier state and
+    // the server's time of the event).
+    void keyPressed(quint8 keycode, quint16 state, xcb_timestamp_t time);
+    void keyReleased(quint8 keycode, quint16 state, xcb_timestamp_t time);
     // The keyboard's keycodes or modifiers were given other meanings (a layout change).
     void keyboardMappingChanged();
 

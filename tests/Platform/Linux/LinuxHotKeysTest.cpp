@@ -55,6 +55,30 @@ TEST_F(LinuxHotKeysTest, GrabbedCombinationsArePressedWhateverTheLocks) {
     EXPECT_EQ(hotKeys.keyName(9999), std::nullopt);
 }
 
+// A combination held down repeats its key; it was pressed once, and presses once.
+TEST_F(LinuxHotKeysTest, AHeldCombinationPressesOnce) {
+    LinuxHotKeys hotKeys(connection);
+    int pressed = 0;
+    QObject::connect(&hotKeys, &HotKeys::pressed, [&pressed](quint32, quint32) { ++pressed; });
+    ASSERT_EQ(hotKeys.registerHotKey(kK, kControlOption, {kSignature, 1}), HotKeys::Status::registered);
+    // Repeats begin 100 ms after the press, 50 a second.
+    ASSERT_EQ(QProcess::execute(QStringLiteral("xset"), {QStringLiteral("r"), QStringLiteral("rate"),
+                                                         QStringLiteral("100"), QStringLiteral("50")}),
+              0);
+    ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"),
+                                {QStringLiteral("keydown"), QStringLiteral("ctrl+alt+k")}),
+              0);
+    EXPECT_FALSE(waitUntil([&] { return pressed > 1; }, 600));
+    ASSERT_EQ(
+        QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("keyup"), QStringLiteral("ctrl+alt+k")}),
+        0);
+    EXPECT_EQ(pressed, 1);
+    // Pressed again, it presses again.
+    press(QStringLiteral("ctrl+alt+k"));
+    EXPECT_TRUE(waitUntil([&] { return pressed == 2; }));
+    QProcess::execute(QStringLiteral("xset"), {QStringLiteral("r"), QStringLiteral("rate")});
+}
+
 TEST_F(LinuxHotKeysTest, ACombinationAnotherProgramHoldsIsRefused) {
     // Another client of the server grabs Ctrl+Alt+J first.
     ASSERT_TRUE(grabInAnotherClient(0x6a, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1));
