@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -57,6 +58,13 @@ TEST_F(LinuxBrowserScriptingTest, TypesTabKeysOnlyIntoTheBrowsersWindow) {
     entry.write("[Desktop Entry]\nType=Application\nName=Chromium\nExec=" +
                 QFile::encodeName(testWindowProgram()) + " --caption Browser --no-focus\n");
     entry.close();
+    // GLib notices a new entry through a file monitor, a moment later: until then the id still
+    // names the system's own browser, which must not be started.
+    ASSERT_TRUE(waitUntil([&] {
+        const std::optional<DesktopEntry> found = DesktopEntries::find(QStringLiteral("chromium.desktop"));
+        return found &&
+               QFileInfo(found->filePath).absolutePath() == QFileInfo(applications).absoluteFilePath();
+    }));
     const DesktopEntries::Launch browser =
         DesktopEntries::launch(QStringLiteral("chromium.desktop"), {}, false);
     ASSERT_TRUE(browser.error.isEmpty()) << browser.error.toStdString();
