@@ -1,5 +1,6 @@
 #include "Services/Restore/WorkspaceRestorer.h"
 
+#include "Extensions/DetachedTask.h"
 #include "Platform/Accessibility.h"
 #include "Platform/Clock.h"
 #include "Platform/Platform.h"
@@ -133,7 +134,9 @@ QCoro::Task<RestoreReport> WorkspaceRestorer::restore(const Workspace& workspace
 
     const std::shared_ptr<Accessibility> accessibility = Platform::current().accessibility;
     if (!accessibility || !accessibility->isProcessTrusted()) {
-        PermissionManager::showAccessibilityAlert(); // not awaited: the restore ends at once
+        // Not awaited: the restore ends at once.
+        DetachedTask::start(QStringLiteral("WorkspaceRestorer"), QStringLiteral("The accessibility alert"),
+                            PermissionManager::showAccessibilityAlert());
         report.appResults = {AppRestoreResult{QString(),
                                               QString(),
                                               RestoreStatus::skipped,
