@@ -24,6 +24,16 @@ template <typename Dialog> Dialog* shown() {
 
 class DialogPromptsTest : public ::testing::Test {
 protected:
+    // Shows the alert; its answer lands in answer once a button is clicked.
+    QCoro::Task<void> showAlert(AlertRequest request, std::optional<int>& answer) {
+        answer = co_await prompts.showAlert(std::move(request));
+    }
+    // The alert on screen, once it shows.
+    QMessageBox* shownBox() {
+        test.clock().runUntil([] { return shown<QMessageBox>() != nullptr; });
+        return shown<QMessageBox>();
+    }
+
     TestPlatform test;
     DialogPrompts prompts;
 };
@@ -35,11 +45,9 @@ TEST_F(DialogPromptsTest, AlertAnswersThePositionOfTheChosenButton) {
     request.buttons = {"Delete", "Keep", "Cancel"};
     request.iconName = "AppIcon";
     std::optional<int> answer;
-    auto run = [](DialogPrompts& p, AlertRequest r, std::optional<int>& out) -> QCoro::Task<void> {
-        out = co_await p.showAlert(std::move(r));
-    }(prompts, request, answer);
-    ASSERT_TRUE(test.clock().runUntil([] { return shown<QMessageBox>() != nullptr; }));
-    QMessageBox* box = shown<QMessageBox>();
+    QCoro::Task<void> run = showAlert(request, answer);
+    QMessageBox* box = shownBox();
+    ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->text(), "Delete?");
     EXPECT_EQ(box->informativeText(), "It cannot be undone.");
     EXPECT_EQ(DialogPrompts::openCount(), 1);
@@ -60,11 +68,9 @@ TEST_F(DialogPromptsTest, AlertTextsAreShownAsWrittenNeverAsMarkup) {
     request.messageText = "<b>Mail</b> & co";
     request.informativeText = "<a href=\"https://example.org\">here</a><img src=\"x.png\">";
     std::optional<int> answer;
-    auto run = [](DialogPrompts& p, AlertRequest r, std::optional<int>& out) -> QCoro::Task<void> {
-        out = co_await p.showAlert(std::move(r));
-    }(prompts, request, answer);
-    ASSERT_TRUE(test.clock().runUntil([] { return shown<QMessageBox>() != nullptr; }));
-    QMessageBox* box = shown<QMessageBox>();
+    QCoro::Task<void> run = showAlert(request, answer);
+    QMessageBox* box = shownBox();
+    ASSERT_NE(box, nullptr);
     for (const char* name : {"qt_msgbox_label", "qt_msgbox_informativelabel"}) {
         const auto* label = box->findChild<QLabel*>(name);
         ASSERT_NE(label, nullptr) << name;
@@ -81,11 +87,9 @@ TEST_F(DialogPromptsTest, ADestructiveAlertHasCancelAsItsDefault) {
     request.buttons = {"Delete", "Cancel"};
     request.destructive = true;
     std::optional<int> answer;
-    auto run = [](DialogPrompts& p, AlertRequest r, std::optional<int>& out) -> QCoro::Task<void> {
-        out = co_await p.showAlert(std::move(r));
-    }(prompts, request, answer);
-    ASSERT_TRUE(test.clock().runUntil([] { return shown<QMessageBox>() != nullptr; }));
-    QMessageBox* box = shown<QMessageBox>();
+    QCoro::Task<void> run = showAlert(request, answer);
+    QMessageBox* box = shownBox();
+    ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->defaultButton()->text(), "Cancel");
     box->defaultButton()->click();
     ASSERT_TRUE(test.clock().runUntil([&] { return answer.has_value(); }));

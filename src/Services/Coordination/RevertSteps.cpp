@@ -222,7 +222,7 @@ QCoro::Task<QList<WindowRestoreResult>> RevertSteps::placeWindows(RunningApplica
         const QList<AXElement> live = AXWindowService::axWindowList(app).value_or(QList<AXElement>());
         const std::optional<AXElement> element =
             index >= 0 && index < live.size() ? std::optional(live[index]) : std::nullopt;
-        bool placed = AXWindowService::restoreWindow(app, index, target) && element;
+        bool placed = element && AXWindowService::restoreWindow(*element, target);
         std::optional<QRectF> actual;
         if (placed) {
             // A window counts as back only where it reads back: the request may be taken and

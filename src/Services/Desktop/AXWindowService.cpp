@@ -160,8 +160,12 @@ bool AXWindowService::restoreWindow(const RunningApplication& app, qint64 window
                 .arg(QString::number(windowIndex), QString::number(windows->size())));
         return false;
     }
-    makeMainAndRaise(*window);
-    return setWindowFrame(*window, frame);
+    return restoreWindow(*window, frame);
+}
+
+bool AXWindowService::restoreWindow(AXElement window, const QRectF& frame) {
+    makeMainAndRaise(window);
+    return setWindowFrame(window, frame);
 }
 
 void AXWindowService::raiseWindow(const RunningApplication& app, qint64 windowIndex) {

@@ -32,6 +32,8 @@ public:
     static bool setWindowFrame(AXElement window, const QRectF& frame);
     // Makes the window at windowIndex main and focused, raises it and sets its frame.
     static bool restoreWindow(const RunningApplication& app, qint64 windowIndex, const QRectF& frame);
+    // The same for a window already taken from the list.
+    static bool restoreWindow(AXElement window, const QRectF& frame);
     static void raiseWindow(const RunningApplication& app, qint64 windowIndex);
 
     // Frames of the windows whose frame can be read (positions here are not window indexes).
