@@ -1,6 +1,6 @@
 #include "App/InstanceCommands.h"
 
-#include "Extensions/NumberConversion.h"
+#include "App/RestoreRunText.h"
 #include "Platform/Clock.h"
 #include "Platform/Platform.h"
 #include "Services/Coordination/RestoreCoordinator.h"
@@ -19,26 +19,8 @@ namespace {
 const QString kCommand = QStringLiteral("command");
 const QString kName = QStringLiteral("name");
 
-QString frameText(const std::optional<QRectF>& frame) {
-    if (!frame) {
-        return QStringLiteral("?");
-    }
-    // Frames come from saved files too: every number has a defined whole value.
-    const auto whole = [](double v) { return QString::number(NumberConversion::toInt64(v)); };
-    return QStringLiteral("%1,%2 %3x%4")
-        .arg(whole(frame->x()), whole(frame->y()), whole(frame->width()), whole(frame->height()));
-}
-
-// Text of the desktop and of saved files (titles, names, reasons) as it may reach a terminal:
-// control characters, escape sequences' start included, are replaced; line breaks stay where
-// asked for, in text made of several lines.
-QString printable(QString text, bool keepLineBreaks = false) {
-    for (QChar& c : text) {
-        if (c.category() == QChar::Other_Control && !(keepLineBreaks && c == u'\n')) {
-            c = QChar::ReplacementCharacter;
-        }
-    }
-    return text;
+QString printable(const QString& text, bool keepLineBreaks = false) {
+    return RestoreRunText::printable(text, keepLineBreaks);
 }
 
 } // namespace
@@ -94,6 +76,10 @@ QByteArray InstanceCommands::reply(bool ok, const QString& output) {
         .toJson(QJsonDocument::Compact);
 }
 
+QByteArray InstanceCommands::refusal() {
+    return reply(false, QStringLiteral("Ordella does not know this request."));
+}
+
 std::pair<bool, QString> InstanceCommands::readReply(const QByteArray& reply) {
     const QJsonObject object = QJsonDocument::fromJson(reply).object();
     if (object.isEmpty()) {
@@ -117,7 +103,7 @@ QCoro::Task<QByteArray> InstanceCommands::handle(QByteArray request) {
     if (command == QLatin1String("restore") && !name.isEmpty()) {
         co_return co_await restore(name);
     }
-    co_return reply(false, QStringLiteral("Ordella does not know this request."));
+    co_return refusal();
 }
 
 QCoro::Task<QByteArray> InstanceCommands::save(QString name) {
@@ -159,37 +145,8 @@ QCoro::Task<QByteArray> InstanceCommands::restore(QString name) {
     const Workspace workspace = *found;
     // Announced like a shortcut's restore; the coordinator posts the result.
     RestoreStatusNotifier::shared().post(WorkspaceRestoreStatus::restoringWorkspace(workspace.name));
-    const RestoreReport report = co_await m_coordinator.restore(workspace, workspace.closeOtherApps);
+    const RestoreRun run = co_await m_coordinator.restoreRun(workspace, workspace.closeOtherApps);
     const bool ok =
-        report.status == RestoreStatus::restored || report.status == RestoreStatus::partiallyRestored;
-    co_return reply(ok, describe(report));
-}
-
-QString InstanceCommands::describe(const RestoreReport& report) {
-    QStringList lines;
-    lines << QStringLiteral("Restore of \"") + printable(report.workspaceName) + QStringLiteral("\": ") +
-                 RestoreStatusText::rawValue(report.status) + QStringLiteral(" in ") +
-                 QString::number(report.duration, 'f', 1) + QStringLiteral(" s");
-    lines << QStringLiteral("Summary: ") + printable(report.summary());
-    for (const AppRestoreResult& app : report.appResults) {
-        QString line = QStringLiteral("  ") + printable(app.appName) + QStringLiteral(" (") +
-                       printable(app.bundleIdentifier) + QStringLiteral("): ") +
-                       RestoreStatusText::rawValue(app.status);
-        if (!app.reason.isEmpty()) {
-            line += QStringLiteral(" - ") + printable(app.reason);
-        }
-        lines << line;
-        for (const WindowRestoreResult& window : app.windowResults) {
-            QString windowLine = QStringLiteral("    \"") +
-                                 printable(window.windowTitle.value_or(QStringLiteral("untitled"))) +
-                                 QStringLiteral("\": ") + RestoreStatusText::rawValue(window.status) +
-                                 QStringLiteral(", asked ") + frameText(window.requestedFrame) +
-                                 QStringLiteral(", got ") + frameText(window.actualFrame);
-            if (!window.reason.isEmpty()) {
-                windowLine += QStringLiteral(" - ") + printable(window.reason);
-            }
-            lines << windowLine;
-        }
-    }
-    return lines.join(u'\n');
+        run.report.status == RestoreStatus::restored || run.report.status == RestoreStatus::partiallyRestored;
+    co_return reply(ok, RestoreRunText::describe(run));
 }

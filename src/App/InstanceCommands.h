@@ -1,7 +1,5 @@
 #pragma once
 
-#include "Models/RestoreReport.h"
-
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -41,12 +39,10 @@ public:
 
     // Answers one request: {"ok": bool, "output": text to print}.
     QCoro::Task<QByteArray> handle(QByteArray request);
+    // The reply to a request that cannot be read.
+    static QByteArray refusal();
     // The reply's text and whether it reports success.
     static std::pair<bool, QString> readReply(const QByteArray& reply);
-
-    // The report as printed: the summary, then each application and each of its windows. Control
-    // characters of titles and names are replaced; so they are in every reply and on reading one.
-    static QString describe(const RestoreReport& report);
 
 signals:
     void showRequested();

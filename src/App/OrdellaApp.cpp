@@ -1,6 +1,7 @@
 #include "App/OrdellaApp.h"
 
 #include "App/DialogPrompts.h"
+#include "App/InstanceSocketFolder.h"
 #include "App/MenuBarWindow.h"
 #include "App/SingleInstance.h"
 #include "App/WorkspaceAppDelegate.h"
@@ -49,17 +50,65 @@ QString OrdellaApp::demoStorageDirectory() {
     return data.isEmpty() ? QString() : QDir(data).filePath(QStringLiteral("Demo"));
 }
 
+bool OrdellaApp::hasDisplay() {
+    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+QCoro::Task<std::optional<int>> OrdellaApp::handOver(QByteArray request, QString serverName, Clock& clock) {
+    using Outcome = SingleInstance::Answer::Outcome;
+    const SingleInstance::Answer answer = co_await SingleInstance::send(serverName, request, clock);
+    switch (answer.outcome) {
+    case Outcome::notRunning:
+        co_return std::nullopt;
+    case Outcome::noAnswer:
+        printLine(stderr,
+                  QStringLiteral("Ordella is running but does not answer (it may be stopped or busy)."));
+        co_return 1;
+    case Outcome::otherUser:
+        printLine(stderr, QStringLiteral("Another user's program listens on %1: Ordella hands it nothing.")
+                              .arg(QDir::toNativeSeparators(serverName)));
+        co_return 1;
+    case Outcome::replied:
+        break;
+    }
+    const auto [ok, output] = InstanceCommands::readReply(answer.reply);
+    printLine(ok ? stdout : stderr, output);
+    co_return ok ? 0 : 1;
+}
+
+QCoro::Task<int> OrdellaApp::askOnly(InstanceCommands::Parsed options) {
+    const InstanceSocketFolder::Location location = InstanceSocketFolder::locate(options.demo);
+    if (location.serverName.isEmpty()) {
+        printLine(stderr, location.problem);
+        co_return 1;
+    }
+    const std::optional<int> exitCode =
+        co_await handOver(options.request, location.serverName, *Platform::current().clock);
+    if (exitCode) {
+        co_return *exitCode;
+    }
+    printLine(stderr, options.command ? QStringLiteral("Ordella is not running: start it first.")
+                                      : QStringLiteral("Ordella is not running, and it cannot start without "
+                                                       "a display (DISPLAY is not set)."));
+    co_return 1;
+}
+
 QCoro::Task<std::optional<int>> OrdellaApp::start() {
     QPointer<OrdellaApp> self(this);
-    const QString serverName = SingleInstance::defaultServerName(m_options.demo);
+    const InstanceSocketFolder::Location location = InstanceSocketFolder::locate(m_options.demo);
+    if (location.serverName.isEmpty()) {
+        printLine(stderr, location.problem);
+        co_return 1;
+    }
+    const QString serverName = location.serverName;
     const std::optional<qint64> replaces = SingleInstance::replacedPid();
     // A command, or a start while Ordella runs, is handed to the running one.
     if (m_options.command || !replaces) {
-        const std::optional<QByteArray> answer = co_await SingleInstance::send(serverName, m_options.request);
-        if (answer) {
-            const auto [ok, output] = InstanceCommands::readReply(*answer);
-            printLine(ok ? stdout : stderr, output);
-            co_return ok ? 0 : 1;
+        const std::optional<int> exitCode =
+            co_await handOver(m_options.request, serverName, *Platform::current().clock);
+        if (exitCode) {
+            co_return exitCode;
         }
         if (m_options.command) {
             printLine(stderr, QStringLiteral("Ordella is not running: start it first."));
@@ -71,6 +120,7 @@ QCoro::Task<std::optional<int>> OrdellaApp::start() {
     }
     // Listens before anything else starts, so a second start finds this one.
     m_instance = std::make_unique<SingleInstance>(serverName);
+    m_instance->setRefusal(InstanceCommands::refusal());
     const bool listening =
         co_await m_instance->listen(*Platform::current().clock, replaces, LinuxProcess::isAlive);
     if (!self) {
@@ -78,19 +128,17 @@ QCoro::Task<std::optional<int>> OrdellaApp::start() {
     }
     if (!listening) {
         // Another start got there first: once it listens, it takes this one's request.
-        std::optional<QByteArray> answer;
+        std::optional<int> exitCode;
         const Clock::TimePoint deadline = Platform::current().clock->now() + handOverTimeout;
-        while (self && !answer && Platform::current().clock->now() < deadline) {
+        while (self && !exitCode && Platform::current().clock->now() < deadline) {
             co_await Platform::current().clock->sleep(handOverPoll);
-            answer = co_await SingleInstance::send(serverName, m_options.request);
+            exitCode = co_await handOver(m_options.request, serverName, *Platform::current().clock);
         }
-        if (!answer) {
+        if (!exitCode) {
             printLine(stderr, QStringLiteral("Ordella is already starting."));
             co_return 1;
         }
-        const auto [ok, output] = InstanceCommands::readReply(*answer);
-        printLine(ok ? stdout : stderr, output);
-        co_return ok ? 0 : 1;
+        co_return exitCode;
     }
     installPlatform();
     startServices();

@@ -38,6 +38,12 @@ public:
     explicit OrdellaApp(InstanceCommands::Parsed options, QObject* parent = nullptr);
     ~OrdellaApp() override;
 
+    // Whether Qt has a display to show windows on.
+    static bool hasDisplay();
+    // Only asks the running Ordella (a command, or a start without a display): prints its answer
+    // or why there is none; the exit code. Needs no more than a QCoreApplication.
+    static QCoro::Task<int> askOnly(InstanceCommands::Parsed options);
+
     // Runs the start-up; the exit code when this process hands over to a running Ordella (or
     // cannot start), nothing while it goes on as the running one.
     QCoro::Task<std::optional<int>> start();
@@ -53,6 +59,9 @@ public slots:
     void showPreferences();
 
 private:
+    // Sends the request to the Ordella running on serverName and prints its answer, or why none
+    // came; the exit code, or nothing when no Ordella runs there.
+    static QCoro::Task<std::optional<int>> handOver(QByteArray request, QString serverName, Clock& clock);
     // Installs the platform; a problem with the desktop is printed.
     void installPlatform();
     void startServices();

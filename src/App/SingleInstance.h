@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/Clock.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -11,15 +13,18 @@
 #include <memory>
 #include <optional>
 
-class Clock;
 class QLocalServer;
 class QLocalSocket;
 class QLockFile;
 
 // Keeps Ordella to one running instance per user and desktop: the first instance listens on a
-// local socket in the user's runtime folder; a later start sends it one request (a line of text)
-// and prints its answer instead of starting again. A copy started by the updater to replace the
-// running one is told its predecessor's pid and waits for it to end instead of handing over.
+// local socket in a folder private to the user; a later start sends it one request (a line of
+// text) and prints its answer instead of starting again. A copy started by the updater to replace
+// the running one is told its predecessor's pid and waits for it to end instead of handing over.
+// Both ends talk only to a process of the same user, and neither waits without a bound: a request
+// line is at most maxRequestLine bytes and must arrive within requestTimeout; while it works on a
+// request the instance sends a line break every heartbeatInterval, so an asking start tells a
+// busy instance from one that has stopped.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -27,13 +32,45 @@ public:
     using Handler = std::function<QCoro::Task<QByteArray>(QByteArray request)>;
     using ProcessAlive = std::function<bool(qint64 pid)>;
 
+    // What a later start learnt from the name.
+    struct Answer {
+        enum class Outcome {
+            // The instance's reply, heartbeats left out.
+            replied,
+            // Nobody listens on the name.
+            notRunning,
+            // Someone listens but did not take the request or went silent, or the reply exceeded
+            // its bounds.
+            noAnswer,
+            // A process of another user listens on the name: nothing is sent to it.
+            otherUser,
+        };
+        Outcome outcome = Outcome::notRunning;
+        QByteArray reply;
+
+        bool operator==(const Answer&) const = default;
+    };
+
     static constexpr std::chrono::seconds replacedProcessTimeout{15};
     static constexpr std::chrono::milliseconds replacedProcessPoll{100};
+    static constexpr qsizetype maxRequestLine = 64 * 1024;
+    static constexpr std::chrono::seconds requestTimeout{5};
+    static constexpr std::chrono::seconds heartbeatInterval{1};
+    // An asking start: time to connect and to hand over its request, the longest silence it
+    // waits through, and the largest reply it reads.
+    static constexpr std::chrono::seconds connectTimeout{5};
+    static constexpr std::chrono::seconds silenceTimeout{10};
+    static constexpr qsizetype maxReply = 16 * 1024 * 1024;
+    // The longest an asking start waits for the whole reply: a restore waits its turn behind
+    // the restores before it, and each may wait minutes for slow applications.
+    static constexpr std::chrono::minutes replyTimeout{15};
 
-    explicit SingleInstance(QString serverName, QObject* parent = nullptr);
+    explicit SingleInstance(QString serverName, std::shared_ptr<Clock> clock = nullptr,
+                            QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // The socket of the instance: "ordella.socket" (or "ordella-demo.socket") in the runtime folder.
+    // The socket of the instance: "ordella.socket" (or "ordella-demo.socket") in the user's
+    // private socket folder; empty when there is none (InstanceSocketFolder says why).
     static QString defaultServerName(bool demo);
     // The pid named by ORDELLA_REPLACES_PID, if it names one.
     static std::optional<qint64> replacedPid();
@@ -46,17 +83,29 @@ public:
     bool isListening() const;
     // Answers the requests of later starts, one at a time per connection.
     void setHandler(Handler handler) { m_handler = std::move(handler); }
+    // The reply to a request that cannot be read (too long, or not sent in time).
+    void setRefusal(QByteArray refusal) { m_refusal = std::move(refusal); }
 
-    // From a later start: sends the request to the running instance and awaits its whole reply;
-    // nothing when no instance answers.
-    static QCoro::Task<std::optional<QByteArray>> send(QString serverName, QByteArray request);
+    // From a later start: sends the request to the running instance and awaits its whole reply,
+    // on clock, at most timeout.
+    static QCoro::Task<Answer> send(QString serverName, QByteArray request, Clock& clock,
+                                    Clock::Duration timeout = replyTimeout);
 
 private:
-    static QCoro::Task<void> serve(QLocalSocket* socket, Handler handler);
+    struct Connection {
+        Handler handler;
+        QByteArray refusal;
+        std::shared_ptr<Clock> clock;
+    };
+    static QCoro::Task<void> serve(QLocalSocket* socket, Connection connection);
+    // Sends the reply and closes the connection once it is out (or has had its time).
+    static QCoro::Task<void> finish(QLocalSocket* socket, QByteArray reply, std::shared_ptr<Clock> clock);
 
     QString m_serverName;
+    std::shared_ptr<Clock> m_clock;
     QLocalServer* m_server;
     // "<name>.lock", held while this is the instance.
     std::unique_ptr<QLockFile> m_lock;
     Handler m_handler;
+    QByteArray m_refusal;
 };

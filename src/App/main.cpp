@@ -2,12 +2,18 @@
 #include "App/OrdellaApp.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QStringList>
 #include <QTextStream>
 
 #include <qcoro/qcorotask.h>
 
 namespace {
+
+void setNames() {
+    QCoreApplication::setApplicationName(QStringLiteral("Ordella"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ORDELLA_VERSION));
+}
 
 QCoro::Task<void> run(OrdellaApp& ordella) {
     const std::optional<int> exitCode = co_await ordella.start();
@@ -16,28 +22,39 @@ QCoro::Task<void> run(OrdellaApp& ordella) {
     }
 }
 
+QCoro::Task<void> ask(InstanceCommands::Parsed options) {
+    QCoreApplication::exit(co_await OrdellaApp::askOnly(std::move(options)));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    // Ordella's own options are read first and Qt gets none of them: a workspace named "-reverse"
-    // or "-style" must not be taken for one of Qt's own options.
+    // Ordella's own options are read first, before any application object, and Qt gets none of
+    // them: a workspace named "-reverse" or "-style" must not be taken for one of Qt's own options.
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
         arguments << QString::fromLocal8Bit(argv[i]);
     }
-    int qtArgc = 1;
-    QApplication app(qtArgc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Ordella"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(ORDELLA_VERSION));
-    QGuiApplication::setDesktopFileName(QStringLiteral("ordella"));
-    // Ordella lives in the tray: closing its window does not end it.
-    QApplication::setQuitOnLastWindowClosed(false);
-
     const InstanceCommands::Parsed options = InstanceCommands::parse(arguments);
     if (!options.error.isEmpty()) {
         QTextStream(stderr) << options.error << '\n' << InstanceCommands::usage();
         return 2;
     }
+    int qtArgc = 1;
+    // A command only asks the running Ordella: it needs no display (ssh, cron, a service unit).
+    if (options.command || !OrdellaApp::hasDisplay()) {
+        QCoreApplication app(qtArgc, argv);
+        setNames();
+        QMetaObject::invokeMethod(
+            &app, [&options] { ask(options); }, Qt::QueuedConnection);
+        return app.exec();
+    }
+    QApplication app(qtArgc, argv);
+    setNames();
+    QGuiApplication::setDesktopFileName(QStringLiteral("ordella"));
+    // Ordella lives in the tray: closing its window does not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
     OrdellaApp ordella(options);
     // Started from the event loop, so that an early answer can end it.
     QMetaObject::invokeMethod(

@@ -24,6 +24,11 @@ QString RestoreStatusText::rawValue(RestoreStatus status) {
     return {};
 }
 
+QString RestoreStatusText::words(RestoreStatus status) {
+    return status == RestoreStatus::partiallyRestored ? QStringLiteral("partially restored")
+                                                      : rawValue(status);
+}
+
 std::optional<RestoreStatus> RestoreStatusText::fromRawValue(const QString& raw) {
     for (const auto& [value, name] : kNames) {
         if (raw == QLatin1String(name)) {

@@ -11,6 +11,8 @@ enum class RestoreStatus { restored, partiallyRestored, skipped, failed, cancell
 class RestoreStatusText {
 public:
     static QString rawValue(RestoreStatus status);
+    // The status in words, as it is printed for people ("partially restored").
+    static QString words(RestoreStatus status);
     // The status named by raw, which must match a case name exactly.
     static std::optional<RestoreStatus> fromRawValue(const QString& raw);
 };

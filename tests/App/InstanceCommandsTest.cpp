@@ -1,15 +1,19 @@
 #include "App/InstanceCommands.h"
+#include "App/RestoreRunText.h"
+#include "App/SingleInstance.h"
 
 #include "Services/Coordination/RestoreCoordinator.h"
 #include "Services/Coordination/RevertStateManager.h"
 #include "Services/Storage/WorkspaceStore.h"
 #include "Support/QtPrinters.h"
 #include "Support/ScriptedDesktop.h"
+#include "Support/TestPlatform.h"
 #include "ViewModels/PopoverModel.h"
 
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocalServer>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -35,6 +39,7 @@ TEST(InstanceCommands, TheWordAfterACommandIsTheNameWhateverItLooksLike) {
         {{"--save", ""}, "save", "", "--save needs the name of a workspace"},
         {{"--restore", "  "}, "restore", "  ", "--restore needs the name of a workspace"},
         {{"--save"}, "show", {}, "Unknown or incomplete option: --save"},
+        {{"--save", "A", "--restore", "B"}, "save", "A", "Unknown or incomplete option: --restore"},
         {{"--bogus\x1b[2J"},
          "show",
          {},
@@ -63,20 +68,121 @@ TEST(InstanceCommands, TheReportPrintsDefinedNumbersAndNoControlCharacters) {
          std::nullopt},
     };
     report.appResults = {app};
-    const QString text = InstanceCommands::describe(report);
+    const QString text = RestoreRunText::describe(RestoreRun{report, {report}, 0, std::nullopt});
     const QStringList lines = text.split('\n');
     ASSERT_EQ(lines.size(), 5) << text.toStdString();
     const QString r = QString(QChar::ReplacementCharacter);
-    EXPECT_EQ(lines[0], "Restore of \"Desk" + r + "[31m\": partiallyRestored in 0.0 s");
-    EXPECT_EQ(lines[2], "  Editor" + r + " (org.example.Editor): partiallyRestored - 1/2");
+    EXPECT_EQ(lines[0], "Restore of \"Desk" + r + "[31m\": partially restored in 0.0 s");
+    EXPECT_EQ(lines[2],
+              "  Editor" + r + " (org.example.Editor): partially restored - 1 of 2 windows restored");
     EXPECT_EQ(lines[3], "    \"" + r + "]0;owned" + r + "Notes" + r +
-                            "fake line\": restored, asked 3000000000,-3000000000 800x600, got "
-                            "0,9223372036854775807 10x0 - ok");
-    EXPECT_EQ(lines[4], "    \"untitled\": failed, asked 1,2 3x4, got ? - No matching AX window found");
+                            "fake line\": restored - ok, asked 3000000000,-3000000000 800x600, got "
+                            "0,9223372036854775807 10x0");
+    EXPECT_EQ(lines[4], "    \"untitled\": failed - No matching AX window found, asked 1,2 3x4, got ?");
 
     // A reply read back carries no control character either, line breaks apart.
     const QByteArray reply = R"({"ok": true, "output": "a\u001b[2Jb\nc\u009bd"})";
     EXPECT_EQ(InstanceCommands::readReply(reply), std::make_pair(true, "a" + r + "[2Jb\nc" + r + "d"));
+}
+
+// What the command line prints of a restore: the whole request's time, what the first run did and
+// what the second found on checking, in words, with counts that agree with their numbers.
+TEST(InstanceCommands, TheReportTellsWhatTheRestoreDid) {
+    const QRectF frame(0, 25, 800, 600);
+    const auto window = [frame](const char* title, RestoreStatus status, const char* reason) {
+        return WindowRestoreResult{QString(title), status, reason, frame, frame};
+    };
+    const QString skip = "Already in correct state (optimized skip)";
+    const QString inPlace = "Already at correct position (optimized skip)";
+    const QString verified = "Geometry verified (match=title, attempts=1)";
+    struct Case {
+        const char* what;
+        // Per application: its first run, then its second.
+        QList<std::pair<AppRestoreResult, AppRestoreResult>> apps;
+        QSet<QString> runningBefore;
+        QStringList lines;
+    };
+    const QList<Case> cases{
+        {"a quit application started again",
+         {{{"xclock",
+            "XClock",
+            RestoreStatus::restored,
+            "All 1 windows restored",
+            {window("xclock", RestoreStatus::restored, qPrintable(verified))}},
+           {"xclock", "XClock", RestoreStatus::restored, skip, {}}}},
+         {"xterm"},
+         {"  XClock (xclock): restored - started; 1 window restored",
+          "    \"xclock\": restored - moved; checked: in place, asked 0,25 800x600, got 0,25 800x600"}},
+        {"windows moved and minimised",
+         {{{"xterm",
+            "XTerm",
+            RestoreStatus::restored,
+            "All 2 windows restored",
+            {window("one", RestoreStatus::restored, qPrintable(verified)),
+             window("two", RestoreStatus::restored, "Window minimized")}},
+           {"xterm",
+            "XTerm",
+            RestoreStatus::restored,
+            "All 2 windows restored",
+            {window("one", RestoreStatus::restored, qPrintable(inPlace)),
+             window("two", RestoreStatus::restored, "Window minimized")}}}},
+         {"xterm"},
+         {"  XTerm (xterm): restored - all 2 windows restored",
+          "    \"one\": restored - moved; checked: in place, asked 0,25 800x600, got 0,25 800x600",
+          "    \"two\": restored - minimised; checked: minimised, asked 0,25 800x600, got 0,25 800x600"}},
+        {"nothing to do",
+         {{{"xterm", "XTerm", RestoreStatus::restored, skip, {}},
+           {"xterm", "XTerm", RestoreStatus::restored, skip, {}}}},
+         {"xterm"},
+         {"  XTerm (xterm): restored - already in its saved state"}},
+        {"a frame the application would not take",
+         {{{"org.example.Editor",
+            "Editor",
+            RestoreStatus::partiallyRestored,
+            "0/1 windows restored. Issues: x",
+            {window("notes", RestoreStatus::partiallyRestored,
+                    "App adjusted geometry (delta: 30pt, match=title)")}},
+           {"org.example.Editor",
+            "Editor",
+            RestoreStatus::partiallyRestored,
+            "0/1 windows restored. Issues: x",
+            {window("notes", RestoreStatus::partiallyRestored,
+                    "App adjusted geometry (delta: 30pt, match=title)")}}}},
+         {"org.example.Editor"},
+         {"  Editor (org.example.Editor): partially restored - 0 of 1 window restored",
+          "    \"notes\": partially restored - moved, but the application kept a frame of its own; checked: "
+          "moved, "
+          "but the application kept a frame of its own, asked 0,25 800x600, got 0,25 800x600"}},
+        {"an application that cannot start",
+         {{{"gone", "Gone", RestoreStatus::failed, "App could not be launched or found", {}},
+           {"gone", "Gone", RestoreStatus::failed, "App could not be launched or found", {}}}},
+         {},
+         {"  Gone (gone): failed - App could not be launched or found"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RestoreRun run;
+        RestoreReport first, second;
+        first.workspaceName = second.workspaceName = "Desk";
+        for (const auto& [done, checked] : c.apps) {
+            first.appResults << done;
+            second.appResults << checked;
+        }
+        first.status = RestoreReport::deriveStatus(first.appResults, {});
+        second.status = RestoreReport::deriveStatus(second.appResults, {});
+        // Each run took 0.4 s of the request's 0.94.
+        first.duration = second.duration = 0.4;
+        run.passes = {first, second};
+        run.report = second;
+        run.duration = 0.94;
+        run.runningBefore = c.runningBefore;
+        const QStringList lines = RestoreRunText::describe(run).split('\n');
+        EXPECT_EQ(lines.value(0),
+                  "Restore of \"Desk\": " + RestoreStatusText::words(second.status) + " in 0.9 s");
+        EXPECT_EQ(lines.value(1), "Summary: " + second.summary());
+        EXPECT_EQ(lines.mid(2), c.lines);
+    }
+    EXPECT_EQ(RestoreStatusText::words(RestoreStatus::partiallyRestored), "partially restored");
 }
 
 // The program itself: Qt never sees Ordella's options, so a name that looks like one of Qt's
@@ -107,6 +213,90 @@ TEST(InstanceCommands, TheProgramReadsItsOwnOptionsBeforeQt) {
     }
 }
 
+// The program as a client: from a shell without a display it still asks the running Ordella, and
+// it ends with a clear line when no Ordella answers, however that one is stuck.
+TEST(InstanceCommands, TheProgramAsksWithoutADisplayAndNeverWaitsForEver) {
+    TestPlatform test;
+    QTemporaryDir runtime;
+    const QString name = runtime.filePath("ordella.socket");
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        environment.remove(variable);
+    }
+    environment.insert("XDG_RUNTIME_DIR", runtime.path());
+    enum class Instance { answers, silent, none };
+    struct Case {
+        QStringList arguments;
+        Instance instance;
+        int exitCode;
+        QString output;
+        QByteArray request;
+    };
+    const QList<Case> cases{
+        {{"--restore", "Desk"}, Instance::answers, 0, "asked", R"({"command":"restore","name":"Desk"})"},
+        {{}, Instance::answers, 0, "asked", R"({"command":"show"})"},
+        {{"--save", "Desk"}, Instance::none, 1, "Ordella is not running: start it first.", {}},
+        {{},
+         Instance::none,
+         1,
+         "Ordella is not running, and it cannot start without a display (DISPLAY is not set).",
+         {}},
+        {{"--save", "Desk"},
+         Instance::silent,
+         1,
+         "Ordella is running but does not answer (it may be stopped or busy).",
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        QByteArray asked;
+        std::unique_ptr<SingleInstance> instance;
+        // A listener that takes the connection and never reads it, as a stopped instance does.
+        QLocalServer silent;
+        if (c.instance == Instance::answers) {
+            instance = std::make_unique<SingleInstance>(name);
+            ASSERT_TRUE(
+                test.clock().runUntilDone(instance->listen(test.clock(), std::nullopt, {})).value_or(false));
+            instance->setHandler([&asked](QByteArray request) -> QCoro::Task<QByteArray> {
+                asked = request;
+                return []() -> QCoro::Task<QByteArray> { co_return R"({"ok":true,"output":"asked"})"; }();
+            });
+        } else if (c.instance == Instance::silent) {
+            ASSERT_TRUE(silent.listen(name));
+        }
+        QProcess ordella;
+        ordella.setProcessEnvironment(environment);
+        ordella.start(ORDELLA_BINARY_DIR "/ordella", c.arguments);
+        test.clock().setRealWorkPending([&ordella] { return ordella.state() != QProcess::NotRunning; });
+        ASSERT_TRUE(test.clock().runUntil([&ordella] { return ordella.state() == QProcess::NotRunning; }));
+        EXPECT_EQ(ordella.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(ordella.exitCode(), c.exitCode);
+        const QByteArray printed =
+            c.exitCode == 0 ? ordella.readAllStandardOutput() : ordella.readAllStandardError();
+        EXPECT_EQ(QString::fromLocal8Bit(printed).trimmed(), c.output);
+        EXPECT_EQ(asked, c.request);
+        instance.reset();
+        silent.close();
+        QFile::remove(name + ".lock");
+    }
+}
+
+// An engine run that takes 0.45 s and leaves the editor partly restored.
+QCoro::Task<RestoreReport> partlyRestoring(Workspace workspace, bool) {
+    co_await Platform::current().clock->sleep(std::chrono::milliseconds(450));
+    RestoreReport report;
+    report.workspaceName = workspace.name;
+    report.appResults = {
+        {"org.example.Editor",
+         "Editor",
+         RestoreStatus::partiallyRestored,
+         "0/1 windows restored",
+         {{QString("notes.txt"), RestoreStatus::failed, "No matching AX window found", {}, {}}}}};
+    report.status = RestoreStatus::partiallyRestored;
+    report.duration = 0.45;
+    co_return report;
+}
+
 // "--save" answers from what reached the disk: a workspace the store lists but could not write
 // would be gone after a restart.
 class InstanceSaveTest : public SimulatedDesktopFixture {
@@ -116,9 +306,10 @@ protected:
         addApp("org.example.Editor", {QRectF(0, 25, 800, 600)}, {"notes.txt"});
     }
 
-    std::pair<bool, QString> save(const QString& name) {
+    std::pair<bool, QString> save(const QString& name) { return ask("save", name); }
+    std::pair<bool, QString> ask(const QString& command, const QString& name) {
         const QByteArray request =
-            QJsonDocument(QJsonObject{{"command", "save"}, {"name", name}}).toJson(QJsonDocument::Compact);
+            QJsonDocument(QJsonObject{{"command", command}, {"name", name}}).toJson(QJsonDocument::Compact);
         return InstanceCommands::readReply(
             clock().runUntilDone(commands.handle(request)).value_or(QByteArray()));
     }
@@ -126,8 +317,7 @@ protected:
     QTemporaryDir folder;
     WorkspaceStore store{folder.path()};
     RevertStateManager revertStates;
-    RestoreCoordinator coordinator{[](Workspace, bool) -> QCoro::Task<RestoreReport> { co_return {}; },
-                                   &revertStates};
+    RestoreCoordinator coordinator{partlyRestoring, &revertStates};
     PopoverModel popover{{&store, &coordinator, &revertStates, nullptr, nullptr, nullptr, platform().clock}};
     InstanceCommands commands{store, popover, coordinator};
 };
@@ -145,6 +335,19 @@ TEST_F(InstanceSaveTest, AnswersFromWhatWasWritten) {
     const auto [failed, message] = save("Office");
     EXPECT_FALSE(failed);
     EXPECT_EQ(message, "The workspace could not be saved.");
+}
+
+// A partly restored workspace is a restore that worked (exit 0), and its time is the request's
+// whole time, both engine runs included.
+TEST_F(InstanceSaveTest, APartlyRestoredWorkspaceAnswersOkWithTheWholeTime) {
+    ASSERT_TRUE(save("Desk").first);
+    const auto [ok, output] = ask("restore", "Desk");
+    EXPECT_TRUE(ok);
+    const QStringList lines = output.split('\n');
+    EXPECT_EQ(lines.value(0), "Restore of \"Desk\": partially restored in 0.9 s");
+    EXPECT_EQ(lines.value(2), "  Editor (org.example.Editor): partially restored - 0 of 1 window restored");
+    EXPECT_EQ(ask("restore", "Nothing"),
+              std::make_pair(false, QString("No workspace is named \"Nothing\".")));
 }
 
 } // namespace

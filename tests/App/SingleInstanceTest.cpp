@@ -1,14 +1,20 @@
 #include "App/SingleInstance.h"
 #include "Support/TestPlatform.h"
 
+#include <QFile>
 #include <QLocalServer>
+#include <QLocalSocket>
 #include <QLockFile>
+#include <QProcess>
 #include <QSysInfo>
 #include <QTemporaryDir>
 
 #include <qcoro/qcorotask.h>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -26,14 +32,52 @@ protected:
         socketTraffic = true;
         return answer.value_or(false);
     }
+    SingleInstance::Answer ask(const QByteArray& request,
+                               Clock::Duration timeout = SingleInstance::replyTimeout) {
+        return test.clock()
+            .runUntilDone(SingleInstance::send(name(), request, test.clock(), timeout))
+            .value_or(SingleInstance::Answer{SingleInstance::Answer::Outcome::noAnswer, "(unfinished)"});
+    }
+    // The reply, when one came.
     std::optional<QByteArray> send(const QByteArray& request) {
-        return test.clock().runUntilDone(SingleInstance::send(name(), request)).value_or(std::nullopt);
+        const SingleInstance::Answer answer = ask(request);
+        return answer.outcome == SingleInstance::Answer::Outcome::replied ? std::optional(answer.reply)
+                                                                          : std::nullopt;
     }
     static SingleInstance::Handler echo(const QByteArray& prefix) {
         return [prefix](QByteArray request) -> QCoro::Task<QByteArray> {
             return [](QByteArray p, QByteArray r) -> QCoro::Task<QByteArray> { co_return p + r; }(prefix,
                                                                                                   request);
         };
+    }
+
+    // What a client that sends these bytes (and hangs up, when asked) gets back before the
+    // instance closes the connection, and how long that took.
+    struct Exchange {
+        QByteArray reply;
+        Clock::Duration took;
+    };
+    Exchange exchange(const QByteArray& sent, bool hangUp) {
+        QLocalSocket client;
+        client.connectToServer(name());
+        EXPECT_EQ(client.state(), QLocalSocket::ConnectedState);
+        client.write(sent);
+        if (hangUp) {
+            client.disconnectFromServer();
+        }
+        const auto start = test.clock().now();
+        QByteArray reply;
+        // Time stands while bytes are on their way, and moves as soon as the instance waits.
+        test.clock().setRealWorkPending([&client] { return client.bytesToWrite() > 0; });
+        const bool closed = test.clock().runUntil(
+            [&] {
+                reply += client.readAll();
+                return client.state() == QLocalSocket::UnconnectedState;
+            },
+            std::chrono::minutes(1));
+        test.clock().setRealWorkPending([this] { return socketTraffic; });
+        EXPECT_TRUE(closed);
+        return {reply, std::chrono::duration_cast<Clock::Duration>(test.clock().now() - start)};
     }
 
     SingleInstanceTest() {
@@ -114,6 +158,156 @@ TEST_F(SingleInstanceTest, ALockLeftByAnEndedProcessIsTakenOver) {
     stale.close();
     SingleInstance instance(name());
     EXPECT_TRUE(listen(instance));
+}
+
+TEST_F(SingleInstanceTest, ARequestIsOneBoundedLineSentInTime) {
+    SingleInstance instance(name());
+    ASSERT_TRUE(listen(instance));
+    instance.setHandler(echo("first: "));
+    instance.setRefusal("refused");
+    const qsizetype bound = SingleInstance::maxRequestLine;
+    struct Case {
+        const char* what;
+        QByteArray sent;
+        bool hangUp;
+        QByteArray reply;
+        Clock::Duration took;
+    };
+    const QList<Case> cases{
+        {"a whole line", "show\n", false, "first: show", 0s},
+        {"a line at the bound", QByteArray(bound, 'a') + "\n", false, "first: " + QByteArray(bound, 'a'), 0s},
+        {"one byte more", QByteArray(bound + 1, 'a') + "\n", false, "refused", 0s},
+        {"10 MB", QByteArray(10 * 1024 * 1024, 'a') + "\n", false, "refused", 0s},
+        {"one byte without its line break", "{", false, "refused", SingleInstance::requestTimeout},
+        {"a long line never ended", QByteArray(bound + 2, 'a'), false, "refused",
+         SingleInstance::requestTimeout},
+        {"one byte, then a hang-up", "{", true, "", 0s},
+        {"a long line, then a hang-up", QByteArray(3 * bound, 'a'), true, "", 0s},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Exchange got = exchange(c.sent, c.hangUp);
+        EXPECT_EQ(got.reply.size(), c.reply.size());
+        EXPECT_TRUE(got.reply == c.reply) << got.reply.left(80).toStdString();
+        EXPECT_GE(got.took, c.took);
+        EXPECT_LT(got.took, c.took + 1s);
+        // Whatever the last one did, the instance goes on answering.
+        EXPECT_EQ(send("show"), QByteArray("first: show"));
+    }
+}
+
+TEST_F(SingleInstanceTest, AnAskingStartWaitsForAnInstanceAtWorkAndNotForASilentOne) {
+    // Time moves whenever nothing is ready: every wait below is the clock's.
+    test.clock().setRealWorkPending({});
+    VirtualClock& clock = test.clock();
+    const auto working = [&clock](std::chrono::seconds time) -> SingleInstance::Handler {
+        return [&clock, time](QByteArray request) -> QCoro::Task<QByteArray> {
+            return [](VirtualClock& c, std::chrono::seconds t, QByteArray r) -> QCoro::Task<QByteArray> {
+                co_await c.sleep(t);
+                co_return "done: " + r;
+            }(clock, time, request);
+        };
+    };
+    using Outcome = SingleInstance::Answer::Outcome;
+    struct Case {
+        const char* what;
+        // The instance's work per request; none: a listener that takes the connection and
+        // never reads it (a stopped instance).
+        std::optional<std::chrono::seconds> work;
+        Clock::Duration timeout;
+        SingleInstance::Answer answer;
+        Clock::Duration took;
+    };
+    const QList<Case> cases{
+        {"nobody listens", std::nullopt, 60s, {Outcome::notRunning, {}}, 0s},
+        {"a silent listener", 0s, 60s, {Outcome::noAnswer, {}}, SingleInstance::silenceTimeout},
+        {"work longer than any silence", 40s, 60s, {Outcome::replied, "done: restore"}, 40s},
+        {"work past the whole time", 40s, 25s, {Outcome::noAnswer, {}}, 25s},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::unique_ptr<SingleInstance> instance;
+        QLocalServer silent;
+        if (c.work && *c.work > 0s) {
+            instance = std::make_unique<SingleInstance>(name());
+            ASSERT_TRUE(listen(*instance));
+            instance->setHandler(working(*c.work));
+            test.clock().setRealWorkPending({});
+        } else if (c.work) {
+            QLocalServer::removeServer(name());
+            ASSERT_TRUE(silent.listen(name()));
+        }
+        const auto start = clock.now();
+        EXPECT_EQ(ask("restore", c.timeout), c.answer);
+        EXPECT_EQ(clock.now() - start, c.took);
+        instance.reset();
+        silent.close();
+        QFile::remove(name() + ".lock");
+    }
+}
+
+TEST_F(SingleInstanceTest, AnInstanceThatAnswersTheProbeIsRunningEvenWithoutTheLock) {
+    QLocalServer other;
+    ASSERT_TRUE(other.listen(name()));
+    QObject::connect(&other, &QLocalServer::newConnection, &other, [&other] {
+        QLocalSocket* socket = other.nextPendingConnection();
+        QObject::connect(socket, &QLocalSocket::readyRead, socket, [socket] {
+            if (socket->canReadLine()) {
+                socket->disconnectFromServer();
+            }
+        });
+    });
+    EXPECT_EQ(send(""), QByteArray());
+    SingleInstance late(name());
+    EXPECT_FALSE(listen(late));
+    EXPECT_FALSE(late.isListening());
+}
+
+// Run as root, the tests can be another user too (id 65534, "nobody").
+TEST_F(SingleInstanceTest, NeitherEndTalksToAnotherUser) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "another user's process needs root to start";
+    }
+    const QString peer = QStringLiteral(ORDELLA_BINARY_DIR "/programs/ordella-test-peer");
+    const auto finish = [this](QProcess& process) {
+        return test.clock().runUntil([&process] { return process.state() == QProcess::NotRunning; },
+                                     std::chrono::minutes(1));
+    };
+
+    // Another user's client, had it got past the folder, is not served.
+    SingleInstance instance(name());
+    ASSERT_TRUE(listen(instance));
+    bool served = false;
+    instance.setHandler([&served](QByteArray) -> QCoro::Task<QByteArray> {
+        served = true;
+        return []() -> QCoro::Task<QByteArray> { co_return "Saved"; }();
+    });
+    QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                             QFile::ExeGroup | QFile::ExeOther);
+    ASSERT_EQ(chmod(QFile::encodeName(name()).constData(), 0777), 0);
+    QProcess client;
+    client.start(peer, {"65534", "send", name(), R"({"command":"show"})"});
+    ASSERT_TRUE(finish(client));
+    EXPECT_EQ(QString::fromUtf8(client.readAllStandardOutput()).trimmed(), "reply:");
+    EXPECT_FALSE(served);
+
+    // Another user's listener is never handed a request, and a start takes its name over.
+    QTemporaryDir shared;
+    ASSERT_EQ(chmod(QFile::encodeName(shared.path()).constData(), 0777), 0);
+    const QString sharedName = shared.filePath("ordella.socket");
+    QProcess listener;
+    listener.start(peer, {"65534", "listen", sharedName});
+    ASSERT_TRUE(listener.waitForReadyRead(10'000));
+    EXPECT_EQ(listener.readAllStandardOutput().trimmed(), "listening");
+    const auto answer = test.clock().runUntilDone(
+        SingleInstance::send(sharedName, R"({"command":"save","name":"secret"})", test.clock()));
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->outcome, SingleInstance::Answer::Outcome::otherUser);
+    SingleInstance mine(sharedName);
+    EXPECT_TRUE(test.clock().runUntilDone(mine.listen(test.clock(), std::nullopt, {})).value_or(false));
+    listener.kill();
+    listener.waitForFinished();
+    EXPECT_FALSE(listener.readAllStandardOutput().contains("got:"));
 }
 
 } // namespace

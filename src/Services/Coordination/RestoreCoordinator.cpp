@@ -1,6 +1,9 @@
 #include "Services/Coordination/RestoreCoordinator.h"
 
 #include "Extensions/DetachedTask.h"
+#include "Platform/Clock.h"
+#include "Platform/Platform.h"
+#include "Platform/RunningApplications.h"
 #include "Services/Coordination/NotificationManager.h"
 #include "Services/Coordination/RestoreStatusNotifier.h"
 #include "Services/Coordination/RevertStateManager.h"
@@ -28,12 +31,17 @@ QCoro::Task<RestoreReport> runEngine(Workspace workspace, bool closeOtherApps) {
 
 } // namespace
 
-// Carries one report to a caller that waits in the queue.
+// Carries one run to a caller that waits in the queue.
 struct RestoreCoordinator::Handoff {
-    std::optional<RestoreReport> report;
+    std::optional<RestoreRun> report;
     std::coroutine_handle<> waiter;
 
     void deliver(RestoreReport delivered) {
+        RestoreRun run;
+        run.report = std::move(delivered);
+        deliver(std::move(run));
+    }
+    void deliver(RestoreRun delivered) {
         if (report) {
             return;
         }
@@ -48,7 +56,7 @@ struct RestoreCoordinator::HandoffAwaiter {
     std::shared_ptr<Handoff> handoff;
     bool await_ready() const noexcept { return handoff->report.has_value(); }
     void await_suspend(std::coroutine_handle<> handle) noexcept { handoff->waiter = handle; }
-    RestoreReport await_resume() { return std::move(*handoff->report); }
+    RestoreRun await_resume() { return std::move(*handoff->report); }
 };
 
 RestoreCoordinator::RestoreCoordinator(QObject* parent)
@@ -87,6 +95,11 @@ RestoreReport RestoreCoordinator::unexpectedFailure(const QString& workspaceName
 }
 
 QCoro::Task<RestoreReport> RestoreCoordinator::restore(Workspace workspace, bool closeOtherApps) {
+    RestoreRun run = co_await restoreRun(std::move(workspace), closeOtherApps);
+    co_return std::move(run.report);
+}
+
+QCoro::Task<RestoreRun> RestoreCoordinator::restoreRun(Workspace workspace, bool closeOtherApps) {
     if (m_isRestoring) {
         log(QStringLiteral("Restore already in progress, queuing: ") + workspace.name);
         auto handoff = std::make_shared<Handoff>();
@@ -99,27 +112,40 @@ QCoro::Task<RestoreReport> RestoreCoordinator::restore(Workspace workspace, bool
     co_return co_await run(std::move(workspace), closeOtherApps);
 }
 
-QCoro::Task<RestoreReport> RestoreCoordinator::run(Workspace workspace, bool closeOtherApps) {
+QCoro::Task<RestoreRun> RestoreCoordinator::run(Workspace workspace, bool closeOtherApps) {
     QPointer<RestoreCoordinator> self(this);
-    RestoreReport report;
+    RestoreRun run;
     // Whatever happens inside, the run ends with a report and the queue moves on.
     try {
-        report = co_await runSteps(workspace, closeOtherApps);
+        run = co_await runSteps(workspace, closeOtherApps);
     } catch (...) {
-        report = unexpectedFailure(workspace.name, QStringLiteral("Restore ended unexpectedly"));
-        AnalysisLogger::shared().endSession(report);
-        RestoreStatusNotifier::shared().post(WorkspaceRestoreStatus::result(report, std::nullopt));
+        run = RestoreRun{};
+        run.report = unexpectedFailure(workspace.name, QStringLiteral("Restore ended unexpectedly"));
+        AnalysisLogger::shared().endSession(run.report);
+        RestoreStatusNotifier::shared().post(WorkspaceRestoreStatus::result(run.report, std::nullopt));
     }
     if (self) {
         self->serveNext();
     }
-    co_return report;
+    co_return run;
 }
 
-QCoro::Task<RestoreReport> RestoreCoordinator::runSteps(Workspace workspace, bool closeOtherApps) {
+QCoro::Task<RestoreRun> RestoreCoordinator::runSteps(Workspace workspace, bool closeOtherApps) {
     // Taken now: the coordinator is not touched again after the first wait.
     const Engine engine = m_engine;
     const QPointer<RevertStateManager> revertStates = m_revertStates;
+    const std::shared_ptr<Clock> clock = Platform::current().clock;
+    const Clock::TimePoint start = clock ? clock->now() : Clock::TimePoint();
+    RestoreRun run;
+    if (const std::shared_ptr<RunningApplications> running = Platform::current().runningApplications) {
+        QSet<QString> identifiers;
+        for (const RunningApplication& app : running->runningApplications()) {
+            if (app.bundleIdentifier) {
+                identifiers.insert(*app.bundleIdentifier);
+            }
+        }
+        run.runningBefore = std::move(identifiers);
+    }
 
     const bool logging = SettingsManager::shared().enableAnalysisLogging();
     if (logging) {
@@ -141,6 +167,7 @@ QCoro::Task<RestoreReport> RestoreCoordinator::runSteps(Workspace workspace, boo
                 QStringLiteral(" of ") + QString::number(restoreAttempts) + QStringLiteral("..."));
         }
         report = co_await engine(workspace, closeOtherApps);
+        run.passes.append(report);
     }
 
     if (logging) {
@@ -148,7 +175,11 @@ QCoro::Task<RestoreReport> RestoreCoordinator::runSteps(Workspace workspace, boo
     }
     co_await NotificationManager::showWorkspaceRestored(workspace.name, report, revertStateID);
     RestoreStatusNotifier::shared().post(WorkspaceRestoreStatus::result(report, revertStateID));
-    co_return report;
+    run.report = std::move(report);
+    if (clock) {
+        run.duration = std::chrono::duration<double>(clock->now() - start).count();
+    }
+    co_return run;
 }
 
 void RestoreCoordinator::serveNext() {
@@ -172,6 +203,6 @@ QCoro::Task<void> RestoreCoordinator::processNext(QPointer<RestoreCoordinator> s
         next.handoff->deliver(unexpectedFailure(next.workspace.name, QStringLiteral("Restore did not run")));
         co_return;
     }
-    RestoreReport report = co_await self->run(next.workspace, next.closeOtherApps);
-    next.handoff->deliver(std::move(report));
+    RestoreRun run = co_await self->run(next.workspace, next.closeOtherApps);
+    next.handoff->deliver(std::move(run));
 }

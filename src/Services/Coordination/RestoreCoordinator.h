@@ -2,6 +2,7 @@
 
 #include "Models/RestoreReport.h"
 #include "Models/Workspace.h"
+#include "Services/Coordination/RestoreRun.h"
 
 #include <QList>
 #include <QObject>
@@ -47,6 +48,8 @@ public:
     // Restores the workspace after every request that came before; the report of this request's
     // last engine run. Never fails.
     QCoro::Task<RestoreReport> restore(Workspace workspace, bool closeOtherApps);
+    // The same, with every engine run's report and the request's whole time.
+    QCoro::Task<RestoreRun> restoreRun(Workspace workspace, bool closeOtherApps);
 
     bool isRestoring() const { return m_isRestoring; }
     qsizetype pendingCount() const { return m_pendingRestores.size(); }
@@ -63,8 +66,8 @@ private:
         std::shared_ptr<Handoff> handoff;
     };
 
-    QCoro::Task<RestoreReport> run(Workspace workspace, bool closeOtherApps);
-    QCoro::Task<RestoreReport> runSteps(Workspace workspace, bool closeOtherApps);
+    QCoro::Task<RestoreRun> run(Workspace workspace, bool closeOtherApps);
+    QCoro::Task<RestoreRun> runSteps(Workspace workspace, bool closeOtherApps);
     void serveNext();
     static QCoro::Task<void> processNext(QPointer<RestoreCoordinator> self, PendingRestore next);
 

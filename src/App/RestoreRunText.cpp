@@ -1,0 +1,157 @@
+#include "App/RestoreRunText.h"
+
+#include "Extensions/NumberConversion.h"
+
+#include <QStringList>
+
+#include <algorithm>
+
+namespace {
+
+const QString kOptimizedSkip = QStringLiteral("Already in correct state (optimized skip)");
+
+QString frameText(const std::optional<QRectF>& frame) {
+    if (!frame) {
+        return QStringLiteral("?");
+    }
+    // Frames come from saved files too: every number has a defined whole value.
+    const auto whole = [](double v) { return QString::number(NumberConversion::toInt64(v)); };
+    return QStringLiteral("%1,%2 %3x%4")
+        .arg(whole(frame->x()), whole(frame->y()), whole(frame->width()), whole(frame->height()));
+}
+
+const AppRestoreResult* findApp(const RestoreReport& report, const QString& bundleIdentifier) {
+    const auto found =
+        std::find_if(report.appResults.cbegin(), report.appResults.cend(),
+                     [&](const AppRestoreResult& a) { return a.bundleIdentifier == bundleIdentifier; });
+    return found == report.appResults.cend() ? nullptr : &*found;
+}
+
+// What a run did to a window, from its result.
+QString doneText(const WindowRestoreResult& window) {
+    const QString& reason = window.reason;
+    if (reason.startsWith(QLatin1String("Geometry verified"))) {
+        return QStringLiteral("moved");
+    }
+    if (reason.startsWith(QLatin1String("App adjusted geometry"))) {
+        return QStringLiteral("moved, but the application kept a frame of its own");
+    }
+    if (reason == QLatin1String("Window minimized")) {
+        return QStringLiteral("minimised");
+    }
+    if (reason.startsWith(QLatin1String("Already at correct position"))) {
+        return QStringLiteral("already in place");
+    }
+    return RestoreRunText::printable(reason);
+}
+
+// What a checking run found, from its result.
+QString checkText(const WindowRestoreResult& window) {
+    const QString& reason = window.reason;
+    if (reason.startsWith(QLatin1String("Already at correct position"))) {
+        return QStringLiteral("in place");
+    }
+    if (reason == QLatin1String("Window minimized")) {
+        return QStringLiteral("minimised");
+    }
+    if (reason.startsWith(QLatin1String("Geometry verified"))) {
+        return QStringLiteral("moved again");
+    }
+    return doneText(window);
+}
+
+QString windowCount(qsizetype restored, qsizetype all) {
+    const QString noun = all == 1 ? QStringLiteral("window") : QStringLiteral("windows");
+    if (restored == all) {
+        return all == 1 ? QStringLiteral("1 window restored")
+                        : QStringLiteral("all %1 windows restored").arg(QString::number(all));
+    }
+    return QStringLiteral("%1 of %2 %3 restored").arg(QString::number(restored), QString::number(all), noun);
+}
+
+} // namespace
+
+QString RestoreRunText::printable(QString text, bool keepLineBreaks) {
+    for (QChar& c : text) {
+        if (c.category() == QChar::Other_Control && !(keepLineBreaks && c == u'\n')) {
+            c = QChar::ReplacementCharacter;
+        }
+    }
+    return text;
+}
+
+QString RestoreRunText::describe(const RestoreRun& run) {
+    const RestoreReport& report = run.report;
+    // The first run did the work; a later one (when there was one) checked it.
+    const RestoreReport* first = run.passes.size() > 1 ? &run.passes.first() : nullptr;
+    QStringList lines;
+    lines << QStringLiteral("Restore of \"") + printable(report.workspaceName) + QStringLiteral("\": ") +
+                 RestoreStatusText::words(report.status) + QStringLiteral(" in ") +
+                 QString::number(run.duration, 'f', 1) + QStringLiteral(" s");
+    lines << QStringLiteral("Summary: ") + printable(report.summary());
+    for (const AppRestoreResult& app : report.appResults) {
+        const AppRestoreResult* done = first ? findApp(*first, app.bundleIdentifier) : nullptr;
+        const AppRestoreResult* checked = done ? &app : nullptr;
+        if (!done) {
+            done = &app;
+        }
+        // A check that found the application in its saved state lists no windows: the first
+        // run's are the ones there are, and they are in place.
+        const bool checkedWhole = checked && checked->windowResults.isEmpty() &&
+                                  checked->status == RestoreStatus::restored &&
+                                  checked->reason == kOptimizedSkip;
+        const QList<WindowRestoreResult>& windows =
+            checked && !checked->windowResults.isEmpty() ? checked->windowResults : done->windowResults;
+
+        QStringList appParts;
+        const bool started = run.runningBefore && !run.runningBefore->contains(app.bundleIdentifier) &&
+                             done->status != RestoreStatus::failed &&
+                             done->status != RestoreStatus::cancelled;
+        if (started) {
+            appParts << QStringLiteral("started");
+        }
+        QStringList windowLines;
+        qsizetype restored = 0;
+        const QList<WindowRestoreResult>& doneWindows =
+            done->windowResults.isEmpty() ? windows : done->windowResults;
+        for (qsizetype i = 0; i < std::max(windows.size(), doneWindows.size()); ++i) {
+            const WindowRestoreResult* doneWindow = i < doneWindows.size() ? &doneWindows[i] : nullptr;
+            const WindowRestoreResult* checkWindow =
+                checked && i < checked->windowResults.size() ? &checked->windowResults[i] : nullptr;
+            const WindowRestoreResult& last = checkWindow ? *checkWindow : *doneWindow;
+            const RestoreStatus status = checkedWhole ? RestoreStatus::restored : last.status;
+            if (status == RestoreStatus::restored) {
+                ++restored;
+            }
+            QString line = QStringLiteral("    \"") +
+                           printable(last.windowTitle.value_or(QStringLiteral("untitled"))) +
+                           QStringLiteral("\": ") + RestoreStatusText::words(status) + QStringLiteral(" - ") +
+                           (doneWindow ? doneText(*doneWindow) : QStringLiteral("not seen at first"));
+            if (checkWindow) {
+                line += QStringLiteral("; checked: ") + checkText(*checkWindow);
+            } else if (checkedWhole) {
+                line += QStringLiteral("; checked: in place");
+            }
+            line += QStringLiteral(", asked ") + frameText(last.requestedFrame) + QStringLiteral(", got ") +
+                    frameText(last.actualFrame);
+            windowLines << line;
+        }
+        const qsizetype count = windowLines.size();
+        if (count > 0) {
+            appParts << windowCount(restored, count);
+        } else if (app.reason == kOptimizedSkip) {
+            appParts << (started ? QStringLiteral("in its saved state")
+                                 : QStringLiteral("already in its saved state"));
+        } else if (!app.reason.isEmpty()) {
+            appParts << printable(app.reason);
+        }
+        QString line = QStringLiteral("  ") + printable(app.appName) + QStringLiteral(" (") +
+                       printable(app.bundleIdentifier) + QStringLiteral("): ") +
+                       RestoreStatusText::words(app.status);
+        if (!appParts.isEmpty()) {
+            line += QStringLiteral(" - ") + appParts.join(QStringLiteral("; "));
+        }
+        lines << line << windowLines;
+    }
+    return lines.join(u'\n');
+}
