@@ -126,6 +126,11 @@ QCoro::Task<std::optional<int>> OrdellaApp::start() {
     if (!self) {
         co_return 1;
     }
+    if (!listening && !m_instance->listenError().isEmpty()) {
+        printLine(stderr, QStringLiteral("Ordella cannot listen on %1: %2")
+                              .arg(QDir::toNativeSeparators(serverName), m_instance->listenError()));
+        co_return 1;
+    }
     if (!listening) {
         // Another start got there first: once it listens, it takes this one's request.
         std::optional<int> exitCode;

@@ -56,6 +56,7 @@ bool SingleInstance::isListening() const {
 QCoro::Task<bool> SingleInstance::listen(Clock& clock, std::optional<qint64> replacesPid,
                                          ProcessAlive isAlive) {
     QPointer<SingleInstance> self(this);
+    m_listenError.clear();
     if (replacesPid) {
         // The copy being replaced is quitting: its name is ours once it has gone (or has had
         // its time), so the update never ends with no Ordella running.
@@ -85,7 +86,11 @@ QCoro::Task<bool> SingleInstance::listen(Clock& clock, std::optional<qint64> rep
         }
     }
     QLocalServer::removeServer(m_serverName);
-    co_return m_server->listen(m_serverName);
+    if (!m_server->listen(m_serverName)) {
+        m_listenError = m_server->errorString();
+        co_return false;
+    }
+    co_return true;
 }
 
 QCoro::Task<SingleInstance::Answer> SingleInstance::send(QString serverName, QByteArray request, Clock& clock,

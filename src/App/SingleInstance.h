@@ -81,6 +81,8 @@ public:
     // left behind by an instance that is gone is taken over.
     QCoro::Task<bool> listen(Clock& clock, std::optional<qint64> replacesPid, ProcessAlive isAlive);
     bool isListening() const;
+    // Why the last listen() could not listen although the name was free; empty otherwise.
+    QString listenError() const { return m_listenError; }
     // Answers the requests of later starts, one at a time per connection.
     void setHandler(Handler handler) { m_handler = std::move(handler); }
     // The reply to a request that cannot be read (too long, or not sent in time).
@@ -108,4 +110,5 @@ private:
     std::unique_ptr<QLockFile> m_lock;
     Handler m_handler;
     QByteArray m_refusal;
+    QString m_listenError;
 };

@@ -1,4 +1,5 @@
 #include "App/InstanceCommands.h"
+#include "App/InstanceSocketFolder.h"
 #include "App/RestoreRunText.h"
 #include "App/SingleInstance.h"
 
@@ -295,6 +296,36 @@ QCoro::Task<RestoreReport> partlyRestoring(Workspace workspace, bool) {
     report.status = RestoreStatus::partiallyRestored;
     report.duration = 0.45;
     co_return report;
+}
+
+// Without a private runtime folder, a socket folder that others may use is refused with the
+// reason, by a command and by a start alike.
+TEST(InstanceCommands, TheProgramRefusesASocketFolderOthersMayUse) {
+    QTemporaryDir cache;
+    const QByteArray oldCache = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
+    const QString folder = InstanceSocketFolder::ownFolder();
+    qputenv("XDG_CACHE_HOME", oldCache);
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                  QFile::WriteOther | QFile::ExeOther));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("XDG_RUNTIME_DIR");
+    environment.insert("XDG_CACHE_HOME", cache.path());
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    for (const QStringList& arguments : {QStringList{"--restore", "Desk"}, QStringList{}}) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        QProcess ordella;
+        ordella.setProcessEnvironment(environment);
+        ordella.start(ORDELLA_BINARY_DIR "/ordella", arguments);
+        ASSERT_TRUE(ordella.waitForFinished(30'000));
+        EXPECT_EQ(ordella.exitCode(), 1);
+        const QString printed = QString::fromLocal8Bit(ordella.readAllStandardError());
+        EXPECT_TRUE(
+            printed.contains("Other users may use the folder " + folder + " (its mode is 703, not 700)."))
+            << printed.toStdString();
+        EXPECT_FALSE(QFile::exists(folder + "/ordella.socket"));
+    }
 }
 
 // "--save" answers from what reached the disk: a workspace the store lists but could not write

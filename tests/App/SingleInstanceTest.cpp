@@ -1,7 +1,9 @@
 #include "App/SingleInstance.h"
 #include "Support/TestPlatform.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
@@ -148,6 +150,19 @@ TEST_F(SingleInstanceTest, OnlyTheStartThatHoldsTheLockListens) {
     QLocalServer::removeServer(name());
     SingleInstance second(name());
     EXPECT_FALSE(listen(second));
+}
+
+TEST_F(SingleInstanceTest, ANameThatCannotBeListenedOnSaysWhy) {
+    // A folder with something in it where the socket must go: it is not removed, and not taken.
+    ASSERT_TRUE(QDir(folder.path()).mkpath("ordella.socket/kept"));
+    SingleInstance instance(name());
+    EXPECT_FALSE(listen(instance));
+    EXPECT_FALSE(instance.listenError().isEmpty());
+    EXPECT_TRUE(QFileInfo::exists(name() + "/kept"));
+
+    SingleInstance free(folder.filePath("other.socket"));
+    EXPECT_TRUE(listen(free));
+    EXPECT_TRUE(free.listenError().isEmpty());
 }
 
 TEST_F(SingleInstanceTest, ALockLeftByAnEndedProcessIsTakenOver) {
