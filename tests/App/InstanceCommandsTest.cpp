@@ -236,6 +236,12 @@ TEST(InstanceCommands, TheProgramAsksWithoutADisplayAndNeverWaitsForEver) {
     const QList<Case> cases{
         {{"--restore", "Desk"}, Instance::answers, 0, "asked", R"({"command":"restore","name":"Desk"})"},
         {{}, Instance::answers, 0, "asked", R"({"command":"show"})"},
+        // A request past the bound is answered without reaching the handler.
+        {{"--restore", QString(100'000, 'n')},
+         Instance::answers,
+         1,
+         "Ordella does not know this request.",
+         {}},
         {{"--save", "Desk"}, Instance::none, 1, "Ordella is not running: start it first.", {}},
         {{},
          Instance::none,
@@ -258,6 +264,7 @@ TEST(InstanceCommands, TheProgramAsksWithoutADisplayAndNeverWaitsForEver) {
             instance = std::make_unique<SingleInstance>(name);
             ASSERT_TRUE(
                 test.clock().runUntilDone(instance->listen(test.clock(), std::nullopt, {})).value_or(false));
+            instance->setRefusal(InstanceCommands::refusal());
             instance->setHandler([&asked](QByteArray request) -> QCoro::Task<QByteArray> {
                 asked = request;
                 return []() -> QCoro::Task<QByteArray> { co_return R"({"ok":true,"output":"asked"})"; }();
