@@ -9,7 +9,6 @@
 #include "ViewModels/PopoverModel.h"
 #include "ViewModels/WorkspacePreviewViewModel.h"
 
-#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPointer>
@@ -128,8 +127,8 @@ QCoro::Task<QByteArray> InstanceCommands::save(QString name) {
     const bool listed = co_await Platform::current().clock->pollUntil(stored, std::chrono::seconds(5),
                                                                       std::chrono::milliseconds(10));
     // The store lists a workspace before it writes its file, and keeps it listed when the write
-    // fails: only the file makes it survive a restart.
-    const bool saved = listed && store && QFileInfo::exists(store->filePath(id));
+    // fails: only a file that reads back as the listed workspace makes it survive a restart.
+    const bool saved = listed && store && store->isWrittenAsListed(id);
     co_return reply(saved,
                     saved ? QStringLiteral("Saved \"") + name + QStringLiteral("\": ") + preview.summaryText()
                           : QStringLiteral("The workspace could not be saved."));

@@ -1,5 +1,6 @@
 #include "ViewModels/DataTabModel.h"
 
+#include "Extensions/AtomicFileWriter.h"
 #include "Platform/Platform.h"
 #include "Platform/Prompts.h"
 #include "Services/Storage/WorkspaceStore.h"
@@ -8,16 +9,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
-#include <QSaveFile>
 
 namespace {
 
 const QStringList kJsonOnly{QStringLiteral("json")};
-
-bool writeAtomically(const QString& path, const QByteArray& data) {
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.commit();
-}
 
 std::optional<QByteArray> readImportFile(const QString& path) {
     const QFileInfo info(path);
@@ -72,7 +67,8 @@ QCoro::Task<void> DataTabModel::runExport() {
     const bool intoStore =
         !folder.isEmpty() && folder == QFileInfo(m_store.storageDirectory()).canonicalFilePath();
     const JsonResult<QByteArray> data = m_store.exportAllWorkspaces();
-    const bool written = !intoStore && data.ok() && writeAtomically(*path, data.value());
+    // Whole or not at all: a file chosen to replace keeps its content when the disk is full.
+    const bool written = !intoStore && data.ok() && AtomicFileWriter::writeFile(*path, data.value()).written;
     setStatusMessage(written ? QStringLiteral("Workspaces exported successfully")
                              : QStringLiteral("Failed to export workspaces"));
 }

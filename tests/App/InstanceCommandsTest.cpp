@@ -6,6 +6,7 @@
 #include "Services/Coordination/RestoreCoordinator.h"
 #include "Services/Coordination/RevertStateManager.h"
 #include "Services/Storage/WorkspaceStore.h"
+#include "Support/FullDisk.h"
 #include "Support/QtPrinters.h"
 #include "Support/ScriptedDesktop.h"
 #include "Support/TestPlatform.h"
@@ -386,6 +387,16 @@ TEST_F(InstanceSaveTest, APartlyRestoredWorkspaceAnswersOkWithTheWholeTime) {
     EXPECT_EQ(lines.value(2), "  Editor (org.example.Editor): partially restored - 0 of 1 window restored");
     EXPECT_EQ(ask("restore", "Nothing"),
               std::make_pair(false, QString("No workspace is named \"Nothing\".")));
+}
+
+TEST_F(InstanceSaveTest, AFullDiskIsNoSave) {
+    FullDisk disk(FullDisk::Kind::simulated);
+    disk.fill();
+    const auto [failed, message] = save("Office");
+    EXPECT_FALSE(failed);
+    EXPECT_EQ(message, "The workspace could not be saved.");
+    disk.makeRoom();
+    EXPECT_TRUE(save("Office").first);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "Services/Storage/WorkspaceStore.h"
 
 #include "Support/DiagnosticsCapture.h"
+#include "Support/FullDisk.h"
 #include "Support/ScriptedDesktop.h"
 #include "Support/WorkspaceSamples.h"
 
@@ -36,6 +37,35 @@ protected:
     WorkspaceStore store{storage.path()};
     DataTabModel model{store};
 };
+
+// An export over an earlier one on a full disk says it failed and leaves the earlier one whole.
+TEST_F(DataTabModelTest, AFullDiskKeepsTheEarlierExport) {
+    for (const FullDisk::Kind kind : FullDisk::kinds()) {
+        SCOPED_TRACE(FullDisk::name(kind));
+        FullDisk disk(kind);
+        if (!disk.unavailableReason().isEmpty()) {
+            continue;
+        }
+        const QString target = QDir(disk.folder()).filePath("Workspaces.json");
+        prompts().queuePanelAnswer(target);
+        run(model.runExport());
+        ASSERT_EQ(model.statusMessage(), "Workspaces exported successfully");
+        QFile exported(target);
+        ASSERT_TRUE(exported.open(QIODevice::ReadOnly));
+        const QByteArray earlier = exported.readAll();
+        exported.close();
+
+        store.save(WorkspaceSamples::plain("Later", WorkspaceSamples::date(10)));
+        disk.fill();
+        prompts().queuePanelAnswer(target);
+        run(model.runExport());
+        EXPECT_EQ(model.statusMessage(), "Failed to export workspaces");
+        ASSERT_TRUE(exported.open(QIODevice::ReadOnly));
+        EXPECT_EQ(exported.readAll(), earlier);
+        exported.close();
+        model.reset();
+    }
+}
 
 TEST_F(DataTabModelTest, ExportAndImportRoundTrip) {
     prompts().queuePanelAnswer(path("Workspaces.json"));

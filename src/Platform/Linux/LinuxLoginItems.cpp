@@ -1,10 +1,11 @@
 #include "Platform/Linux/LinuxLoginItems.h"
 
+#include "Extensions/AtomicFileWriter.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace {
@@ -67,9 +68,9 @@ LoginItems::Result LinuxLoginItems::registerApp() {
     }
     const QString program =
         m_executablePath.isEmpty() ? QCoreApplication::applicationFilePath() : m_executablePath;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(entryContents(program)) < 0 || !file.commit()) {
-        return Result::failure(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+    const AtomicFileWriter::Result written = AtomicFileWriter::writeFile(path, entryContents(program));
+    if (!written) {
+        return Result::failure(QStringLiteral("Cannot write %1: %2").arg(path, written.errorString));
     }
     return Result::success();
 }

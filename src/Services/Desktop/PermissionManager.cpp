@@ -1,11 +1,11 @@
 #include "Services/Desktop/PermissionManager.h"
 
+#include "Extensions/AtomicFileWriter.h"
 #include "Platform/Platform.h"
 #include "Platform/Prompts.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -26,12 +26,7 @@ bool writeHelpPage(const QString& path) {
     if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
         return false;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    file.write(helpPage().toUtf8());
-    return file.commit();
+    return AtomicFileWriter::writeFile(path, helpPage().toUtf8()).written;
 }
 
 } // namespace

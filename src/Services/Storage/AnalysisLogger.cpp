@@ -1,14 +1,15 @@
 #include "Services/Storage/AnalysisLogger.h"
 
+#include "Extensions/AtomicFileWriter.h"
 #include "Extensions/NumberConversion.h"
 #include "Platform/Clock.h"
+#include "Platform/Diagnostics.h"
 #include "Platform/Platform.h"
 #include "Platform/SystemInfo.h"
 #include "Services/Storage/WorkspaceStore.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
@@ -175,6 +176,11 @@ bool AnalysisLogger::writeToFile(const QString& text) {
         return false;
     }
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) >= 0 && file.commit();
+    // Whole or not at all: a log cut short by a full disk would mislead whoever reads it.
+    const AtomicFileWriter::Result written = AtomicFileWriter::writeFile(path, text.toUtf8());
+    if (!written) {
+        Diagnostics::print(QStringLiteral("[AnalysisLogger.endSession] Could not write %1: %2")
+                               .arg(path, written.errorString));
+    }
+    return written.written;
 }

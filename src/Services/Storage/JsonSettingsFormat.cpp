@@ -1,9 +1,38 @@
 #include "Services/Storage/JsonSettingsFormat.h"
 
+#include "Extensions/AtomicFileWriter.h"
+#include "Platform/Diagnostics.h"
+
 #include <QFile>
+#include <QFileInfo>
 #include <QIODevice>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+namespace {
+
+// Far above any settings file Ordella writes; a larger one is no settings file of ours.
+constexpr qint64 kMaxCopiedBytes = 16 * 1024 * 1024;
+
+void keepUnreadableCopy(const QString& path) {
+    const QString copy = path + QStringLiteral(".unreadable");
+    QFile file(path);
+    QString reason;
+    if (!QFileInfo(path).isFile() || QFileInfo(path).size() > kMaxCopiedBytes ||
+        !file.open(QIODevice::ReadOnly)) {
+        reason = QStringLiteral("it is not a readable regular file of at most 16 MB");
+    } else {
+        const AtomicFileWriter::Result written =
+            AtomicFileWriter::writeFile(copy, file.read(kMaxCopiedBytes));
+        reason = written.errorString;
+    }
+    if (!reason.isEmpty()) {
+        Diagnostics::print(QStringLiteral("[JsonSettingsFormat.userSettings] Could not copy %1 to %2: %3")
+                               .arg(path, copy, reason));
+    }
+}
+
+} // namespace
 
 QSettings::Format JsonSettingsFormat::format() {
     static const QSettings::Format registered =
@@ -17,9 +46,7 @@ std::unique_ptr<QSettings> JsonSettingsFormat::userSettings() {
     if (settings->status() == QSettings::FormatError) {
         // The next write replaces the whole file; keep what the user had (a hand edit gone wrong,
         // say) where it can still be recovered.
-        const QString copy = settings->fileName() + QStringLiteral(".unreadable");
-        QFile::remove(copy);
-        QFile::copy(settings->fileName(), copy);
+        keepUnreadableCopy(settings->fileName());
     }
     return settings;
 }
@@ -36,5 +63,7 @@ bool JsonSettingsFormat::read(QIODevice& device, QSettings::SettingsMap& map) {
 
 bool JsonSettingsFormat::write(QIODevice& device, const QSettings::SettingsMap& map) {
     const QByteArray bytes = QJsonDocument(QJsonObject::fromVariantMap(map)).toJson(QJsonDocument::Indented);
-    return device.write(bytes) == bytes.size();
+    // QSettings commits the file it handed over only when this answers true; its own write is
+    // buffered and would let a full disk replace the settings with an empty file.
+    return AtomicFileWriter::writeAll(device, bytes);
 }

@@ -1,5 +1,6 @@
 #include "Services/Storage/WorkspaceStore.h"
 
+#include "Extensions/AtomicFileWriter.h"
 #include "Models/WorkspaceJson.h"
 #include "Platform/Clock.h"
 #include "Platform/Diagnostics.h"
@@ -8,7 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRegularExpression>
 #include <QSet>
 #include <QStandardPaths>
 
@@ -114,7 +115,30 @@ WorkspaceStore::WorkspaceStore(const QString& storageDirectory, QObject* parent)
     if (!QDir().mkpath(m_storageDirectory)) {
         report("init", QStringLiteral("Could not create the folder %1.").arg(m_storageDirectory));
     }
+    removeStaleTemporaryFiles();
     load();
+}
+
+void WorkspaceStore::removeStaleTemporaryFiles() {
+    // The temporary copy a write makes beside "<UUID>.json" (Qt names it "<UUID>.json.XXXXXX",
+    // six letters) stays behind when the process is killed before it was renamed. Only names of
+    // exactly that shape go: anything else in the folder may be the user's.
+    static const QRegularExpression shape(QStringLiteral(
+        "^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\.json\\.[A-Za-z]{6}$"));
+    const QFileInfoList entries = QDir(m_storageDirectory).entryInfoList(QDir::Files | QDir::Hidden);
+    for (const QFileInfo& entry : entries) {
+        if (!entry.isFile() || entry.isSymLink() || !shape.match(entry.fileName()).hasMatch()) {
+            continue;
+        }
+        QFile file(entry.filePath());
+        if (file.remove()) {
+            report("init",
+                   QStringLiteral("Removed %1, left by a write that never ended.").arg(entry.fileName()));
+        } else {
+            report("init",
+                   QStringLiteral("Could not remove %1: %2").arg(entry.fileName(), file.errorString()));
+        }
+    }
 }
 
 QString WorkspaceStore::defaultStorageDirectory() {
@@ -188,13 +212,27 @@ bool WorkspaceStore::writeFile(const char* operation, const Workspace& workspace
     }
     // The folder may have been removed while running; putting it back loses nothing.
     QDir().mkpath(m_storageDirectory);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data.value()) != data.value().size() ||
-        !file.commit()) {
-        report(operation, QStringLiteral("Could not write %1: %2").arg(path, file.errorString()));
+    // Whole or not at all: on a full disk the old file stays as it was.
+    const AtomicFileWriter::Result written = AtomicFileWriter::writeFile(path, data.value());
+    if (!written) {
+        report(operation, QStringLiteral("Could not write %1: %2").arg(path, written.errorString));
+    }
+    return written.written;
+}
+
+bool WorkspaceStore::isWrittenAsListed(const QUuid& id) const {
+    const qsizetype index = indexOf(id);
+    if (index < 0) {
         return false;
     }
-    return true;
+    // Compared in the file's form, which keeps whole seconds of the stamp the listed record has.
+    const LoadedFile file = readWorkspaceFile(filePath(id));
+    if (!file.workspace) {
+        return false;
+    }
+    const auto listed = WorkspaceJson::encodeFile(m_workspaces.at(index));
+    const auto stored = WorkspaceJson::encodeFile(*file.workspace);
+    return listed.ok() && stored.ok() && listed.value() == stored.value();
 }
 
 bool WorkspaceStore::removeFiles(const char* operation, const QUuid& id) {

@@ -68,6 +68,10 @@ public:
     // folder (unreadable ones, the analysis log) stay.
     bool deleteAll();
 
+    // True when the file of the listed workspace with this id, read back from the disk, holds that
+    // workspace as listed: what the process would find again after a restart.
+    bool isWrittenAsListed(const QUuid& id) const;
+
     // Every workspace in list order as one indented JSON array with sorted keys.
     JsonResult<QByteArray> exportAllWorkspaces() const;
     // Adds the workspaces of an export whose ids are not listed yet, unchanged, and re-sorts.
@@ -80,6 +84,7 @@ signals:
 
 private:
     void load();
+    void removeStaleTemporaryFiles();
     void sort();
     QDateTime now() const;
     qsizetype indexOf(const QUuid& id) const;

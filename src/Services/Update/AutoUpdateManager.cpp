@@ -1,5 +1,6 @@
 #include "Services/Update/AutoUpdateManager.h"
 
+#include "Extensions/AtomicFileWriter.h"
 #include "Extensions/DetachedTask.h"
 #include "Platform/Diagnostics.h"
 #include "Platform/Platform.h"
@@ -19,7 +20,6 @@
 #include <QNetworkAccessManager>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 #include <qcoro/qcoronetworkreply.h>
 
@@ -336,18 +336,16 @@ void AutoUpdateManager::dropDownload() {
 QCoro::Task<void> AutoUpdateManager::runDownload(QUrl url) {
     QPointer<AutoUpdateManager> self(this);
     const QString target = downloadTarget();
-    auto saveFile = std::make_unique<QSaveFile>(target);
-    if (target.isEmpty() || !saveFile->open(QIODevice::WriteOnly)) {
+    // Whole or not at all: a download cut short by a full disk is never taken for the update.
+    auto file = std::make_shared<AtomicFileWriter>(target);
+    if (target.isEmpty() || !file->open()) {
         const QString reason =
-            target.isEmpty() ? QStringLiteral("No private temporary folder") : saveFile->errorString();
+            target.isEmpty() ? QStringLiteral("No private temporary folder") : file->errorString();
         setUpdateState(UpdateState::error(QStringLiteral("Failed to save download: ") + reason));
         co_return;
     }
     QNetworkReply* reply = get(url);
     m_downloadTask = reply;
-    // Owned by the reply: a download that does not end well leaves no file behind.
-    QSaveFile* file = saveFile.release();
-    file->setParent(reply);
     // A download larger than the bound (announced or real) is stopped and counts as a failure.
     const qint64 maxBytes = m_configuration.limits.maxDownloadBytes;
     const auto tooLarge = std::make_shared<bool>(false);
@@ -357,10 +355,19 @@ QCoro::Task<void> AutoUpdateManager::runDownload(QUrl url) {
             reply->abort();
         }
     };
-    connect(reply, &QIODevice::readyRead, file, [reply, file, tooLarge, stopIfTooLarge] {
-        if (!*tooLarge) {
-            file->write(reply->readAll());
-            stopIfTooLarge(file->size(), -1);
+    // The writer lives as long as this handler and the task: a download that does not end well
+    // leaves no file behind.
+    const auto received = std::make_shared<qint64>(0);
+    connect(reply, &QIODevice::readyRead, reply, [reply, file, received, tooLarge, stopIfTooLarge] {
+        if (!*tooLarge && !file->failed()) {
+            const QByteArray chunk = reply->readAll();
+            *received += chunk.size();
+            // A write that failed (a full disk) ends the download: nothing more can be kept.
+            if (!file->write(chunk)) {
+                reply->abort();
+                return;
+            }
+            stopIfTooLarge(*received, -1);
         }
     });
     connect(reply, &QNetworkReply::downloadProgress, this,
@@ -385,13 +392,16 @@ QCoro::Task<void> AutoUpdateManager::runDownload(QUrl url) {
         Diagnostics::print(QStringLiteral("[AutoUpdateManager.download] The update is larger than ") +
                            QString::number(maxBytes) + QStringLiteral(" bytes; the download was stopped"));
     }
+    if (file->failed()) {
+        setUpdateState(UpdateState::error(QStringLiteral("Failed to save download: ") + file->errorString()));
+        co_return;
+    }
     if (*tooLarge || isTransportFailure(reply)) {
         DetachedTask::start(QStringLiteral("AutoUpdateManager"),
                             QStringLiteral("The download's failure handling"), handleFailure(false));
         co_return;
     }
-    file->write(reply->readAll());
-    if (!file->commit()) {
+    if (!file->write(reply->readAll()) || !file->commit()) {
         setUpdateState(UpdateState::error(QStringLiteral("Failed to save download: ") + file->errorString()));
         co_return;
     }

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "Support/FullDisk.h"
 #include "Support/X11DesktopTest.h"
 
 #include <gtest/gtest.h>
@@ -101,6 +102,31 @@ TEST(LinuxLoginItemsTest, FailuresAreReported) {
     EXPECT_FALSE(result.succeeded);
     EXPECT_FALSE(result.error.isEmpty());
     EXPECT_FALSE(items.unregisterApp().succeeded);
+}
+
+// Registering again on a full disk fails with the disk's reason; the entry keeps what it held.
+TEST(LinuxLoginItemsTest, AFullDiskKeepsTheEntry) {
+    const QByteArray earlier = "[Desktop Entry]\nExec=/opt/ordella/bin/ordella\n";
+    for (const FullDisk::Kind kind : FullDisk::kinds()) {
+        SCOPED_TRACE(FullDisk::name(kind));
+        FullDisk disk(kind);
+        if (!disk.unavailableReason().isEmpty()) {
+            continue;
+        }
+        LinuxLoginItems items(QStringLiteral("/usr/bin/ordella"), disk.folder() + "/autostart");
+        ASSERT_TRUE(QDir().mkpath(disk.folder() + "/autostart"));
+        QFile entry(items.entryPath());
+        ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+        entry.write(earlier);
+        entry.close();
+
+        disk.fill();
+        const LoginItems::Result result = items.registerApp();
+        EXPECT_FALSE(result.succeeded);
+        EXPECT_TRUE(result.error.endsWith(": No space left on device")) << result.error.toStdString();
+        ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+        EXPECT_EQ(entry.readAll(), earlier);
+    }
 }
 
 TEST(LinuxLoginItemsTest, ExecArgumentIsQuotedAndEscaped) {

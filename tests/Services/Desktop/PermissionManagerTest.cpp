@@ -1,5 +1,6 @@
 #include "Services/Desktop/PermissionManager.h"
 #include "Platform/Platform.h"
+#include "Support/FullDisk.h"
 #include "Support/ScriptedDesktop.h"
 
 #include <QDir>
@@ -64,6 +65,27 @@ TEST_F(PermissionManagerTest, WithoutAPageOrABrowserTheHelpIsAnAlert) {
     prompts().queueAlertAnswer(0);
     ASSERT_TRUE(clock().runUntilDone(PermissionManager::showAccessibilityAlert()));
     EXPECT_EQ(prompts().shownAlerts().size(), 4);
+}
+
+// On a full disk the page is not written: the help shows as an alert and the page written before
+// stays whole.
+TEST_F(PermissionManagerTest, AFullDiskKeepsThePageAndShowsTheHelpAsAnAlert) {
+    const QString page = PermissionManager::accessibilityHelpPath();
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(page).absolutePath()));
+    QFile earlier(page);
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    earlier.write("<p>the page written before</p>");
+    earlier.close();
+
+    FullDisk disk(FullDisk::Kind::simulated);
+    disk.fill();
+    prompts().queueAlertAnswer(0);
+    ASSERT_TRUE(clock().runUntilDone(PermissionManager::showAccessibilityAlert()));
+    EXPECT_TRUE(prompts().openedUrls().isEmpty());
+    ASSERT_EQ(prompts().shownAlerts().size(), 2);
+    EXPECT_EQ(prompts().shownAlerts().last().informativeText, PermissionManager::accessibilityHelpText());
+    ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
+    EXPECT_EQ(earlier.readAll(), "<p>the page written before</p>");
 }
 
 } // namespace

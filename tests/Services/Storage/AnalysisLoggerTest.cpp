@@ -1,6 +1,8 @@
 #include "Services/Storage/AnalysisLogger.h"
 
 #include "Platform/Simulated/SimulatedSystemInfo.h"
+#include "Support/DiagnosticsCapture.h"
+#include "Support/FullDisk.h"
 #include "Support/TestPlatform.h"
 
 #include <QDir>
@@ -172,6 +174,38 @@ TEST_F(AnalysisLoggerTest, UnwritableFileKeepsTheRestoreGoing) {
     EXPECT_FALSE(logger.isSessionActive());
     EXPECT_FALSE(AnalysisLogger::existingLogFileURL());
     QDir(logPath()).removeRecursively();
+}
+
+// The log of a restore that ends on a full disk is not written, is printed as such, and the log
+// of the restore before stays whole.
+TEST_F(AnalysisLoggerTest, AFullDiskKeepsTheLastLog) {
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+    for (const FullDisk::Kind kind : FullDisk::kinds()) {
+        SCOPED_TRACE(FullDisk::name(kind));
+        FullDisk disk(kind);
+        if (!disk.unavailableReason().isEmpty()) {
+            continue;
+        }
+        if (kind == FullDisk::Kind::tmpfs) {
+            qputenv("XDG_DATA_HOME", QFile::encodeName(disk.folder()));
+        }
+        const std::shared_ptr<void> restoreHome(nullptr,
+                                                [&dataHome](void*) { qputenv("XDG_DATA_HOME", dataHome); });
+        AnalysisLogger logger;
+        logger.beginSession(sampleWorkspace());
+        logger.log(QStringLiteral("T"), QStringLiteral("the first restore"));
+        ASSERT_TRUE(logger.endSession(sampleReport()));
+        const QString first = readLog();
+
+        disk.fill();
+        DiagnosticsCapture diagnostics;
+        logger.beginSession(sampleWorkspace());
+        logger.log(QStringLiteral("T"), QStringLiteral("the second restore"));
+        EXPECT_FALSE(logger.endSession(sampleReport()));
+        EXPECT_EQ(readLog(), first);
+        EXPECT_EQ(diagnostics.lines(), QStringList{"[AnalysisLogger.endSession] Could not write " +
+                                                   logPath() + ": No space left on device"});
+    }
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "Platform/Simulated/SimulatedLoginItems.h"
 #include "Services/Storage/JsonSettingsFormat.h"
 #include "Support/DiagnosticsCapture.h"
+#include "Support/FullDisk.h"
 #include "Support/TestPlatform.h"
 
 #include <QDir>
@@ -235,3 +236,46 @@ TEST_F(SettingsManagerTest, LaunchAtLoginWritesTheAutostartEntry) {
 }
 
 } // namespace
+
+// A setting changed on a full disk is printed as not written, and the file keeps the settings it
+// held: the settings' own writer would otherwise put an empty file in its place.
+TEST_F(SettingsManagerTest, AFullDiskKeepsTheStoredSettings) {
+    const QString configHome = QFileInfo(QFileInfo(settingsPath()).absolutePath()).absolutePath();
+    for (const FullDisk::Kind kind : FullDisk::kinds()) {
+        SCOPED_TRACE(FullDisk::name(kind));
+        FullDisk disk(kind);
+        if (!disk.unavailableReason().isEmpty()) {
+            continue;
+        }
+        if (kind == FullDisk::Kind::tmpfs) {
+            QSettings::setPath(JsonSettingsFormat::format(), QSettings::UserScope, disk.folder());
+        }
+        const std::shared_ptr<void> restorePath(nullptr, [&configHome](void*) {
+            QSettings::setPath(JsonSettingsFormat::format(), QSettings::UserScope, configHome);
+        });
+        SettingsManager settings;
+        settings.setAppTheme(AppTheme::dark);
+        QFile file(settingsPath());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray stored = file.readAll();
+        file.close();
+        ASSERT_TRUE(stored.contains("\"dark\""));
+
+        disk.fill();
+        DiagnosticsCapture diagnostics;
+        settings.setWorkspaceSortOption(QStringLiteral("name"));
+        EXPECT_EQ(diagnostics.lines(),
+                  QStringList{
+                      "[SettingsManager.setWorkspaceSortOption] Could not write \"workspaceSortOption\" to " +
+                      settingsPath()});
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), stored);
+        file.close();
+
+        disk.makeRoom();
+        diagnostics.clear();
+        settings.setShowRestoreNotifications(false);
+        EXPECT_TRUE(diagnostics.lines().isEmpty());
+        EXPECT_EQ(storedJson().value("showRestoreNotifications"), false);
+    }
+}

@@ -1,6 +1,7 @@
 #include "Services/Storage/WorkspaceStore.h"
 #include "Models/WorkspaceJson.h"
 #include "Support/DiagnosticsCapture.h"
+#include "Support/FullDisk.h"
 #include "Support/TestPlatform.h"
 #include "Support/WorkspaceSamples.h"
 
@@ -382,4 +383,75 @@ TEST_F(WorkspaceStoreTest, AFileWhereTheFolderMustBe) {
     WorkspaceStore nowhere(QString{});
     EXPECT_FALSE(nowhere.save(WorkspaceSamples::plain("Nowhere", now())));
     EXPECT_TRUE(m_diagnostics.lines().last().startsWith("[WorkspaceStore.save] No data folder"));
+}
+
+// On a full disk a new workspace and an edit are reported as not written; the file of the edited
+// one keeps what it held, and the next start lists what was there, with no empty file.
+TEST_F(WorkspaceStoreTest, AFullDiskLosesNoWorkspace) {
+    for (const FullDisk::Kind kind : FullDisk::kinds()) {
+        SCOPED_TRACE(FullDisk::name(kind));
+        FullDisk disk(kind);
+        if (!disk.unavailableReason().isEmpty()) {
+            continue;
+        }
+        WorkspaceStore store(disk.folder());
+        ASSERT_TRUE(store.save(WorkspaceSamples::full()));
+        const Workspace kept = store.workspaces().first();
+        const QString keptFile = store.filePath(kept.id);
+        const auto onDisk = [&] { return QDir(disk.folder()).entryList(QDir::Files | QDir::Hidden); };
+        const QStringList before = onDisk();
+        disk.fill();
+        m_diagnostics.clear();
+
+        const Workspace added = WorkspaceSamples::plain("New", now());
+        EXPECT_FALSE(store.save(added));
+        EXPECT_FALSE(store.isWrittenAsListed(added.id));
+        EXPECT_FALSE(store.rename(kept, "Renamed"));
+        EXPECT_FALSE(store.isWrittenAsListed(kept.id));
+        EXPECT_EQ(readFile(keptFile), kept);
+        EXPECT_EQ(onDisk(), before);
+        ASSERT_EQ(m_diagnostics.lines().size(), 2);
+        for (const QString& line : m_diagnostics.lines()) {
+            EXPECT_TRUE(line.endsWith(": No space left on device")) << line.toStdString();
+        }
+        EXPECT_EQ(names(WorkspaceStore(disk.folder())), QStringList{kept.name});
+
+        disk.makeRoom();
+        EXPECT_TRUE(store.save(added));
+        EXPECT_TRUE(store.isWrittenAsListed(added.id));
+    }
+}
+
+// A write killed halfway leaves "<UUID>.json" and a temporary copy beside it, named with six
+// letters more; the next start removes such copies, and nothing else.
+TEST_F(WorkspaceStoreTest, AtStartTheCopiesOfUnfinishedWritesGo) {
+    const QString id = QStringLiteral("0F0E0D0C-0B0A-4908-8706-050403020100");
+    const struct {
+        QString name;
+        bool removed;
+    } rows[] = {
+        {id + ".json.AbCdEf", true},   {id + ".json.zzzzzz", true},
+        {".json.AbCdEf", false},       {id.toLower() + ".json.AbCdEf", false},
+        {id + ".json.AbCdE", false},   {id + ".json.AbCdEfG", false},
+        {id + ".json.Ab1dEf", false},  {id + ".json.AbCdEf.bak", false},
+        {id + ".jsonx.AbCdEf", false}, {"x" + id + ".json.AbCdEf", false},
+        {"notes.json.AbCdEf", false},  {"RestorationAnalysis.log.AbCdEf", false},
+    };
+    for (const auto& row : rows) {
+        writeRaw(row.name, "{");
+    }
+    // Only regular files: a folder of that name and a link (and what it points to) stay.
+    const QString folderName = id + ".json.FoLdEr";
+    const QString linkName = id + ".json.SyMlNk";
+    ASSERT_TRUE(QDir().mkpath(pathOf(folderName)));
+    ASSERT_TRUE(QFile::link(pathOf("notes.json.AbCdEf"), pathOf(linkName)));
+
+    WorkspaceStore store;
+    for (const auto& row : rows) {
+        EXPECT_EQ(QFileInfo::exists(pathOf(row.name)), !row.removed) << row.name.toStdString();
+    }
+    EXPECT_TRUE(QFileInfo(pathOf(folderName)).isDir());
+    EXPECT_TRUE(QFileInfo(pathOf(linkName)).isSymLink());
+    EXPECT_TRUE(m_diagnostics.contains("[WorkspaceStore.init] Removed " + id +
+                                       ".json.AbCdEf, left by a write that never ended."));
 }

@@ -1,5 +1,6 @@
 #include "Services/Update/InstalledCopy.h"
 #include "Support/DiagnosticsCapture.h"
+#include "Support/FullDisk.h"
 #include "UpdateFixture.h"
 
 #include <QDir>
@@ -228,6 +229,15 @@ TEST_F(AutoUpdateInstall, DownloadAddressAndSaveFailures) {
     ASSERT_TRUE(update());
     EXPECT_EQ(manager().updateState(),
               UpdateState::error("Failed to save download: No private temporary folder"));
+    EXPECT_EQ(installedVersion(), "1.9.9");
+
+    // A disk that fills up during the download.
+    qputenv("TMPDIR", QFile::encodeName(temporary()));
+    FullDisk disk(FullDisk::Kind::simulated);
+    disk.fill(100);
+    ASSERT_TRUE(update());
+    EXPECT_EQ(manager().updateState(),
+              UpdateState::error("Failed to save download: No space left on device"));
     EXPECT_EQ(installedVersion(), "1.9.9");
 }
 
