@@ -115,29 +115,23 @@ WorkspaceStore::WorkspaceStore(const QString& storageDirectory, QObject* parent)
     if (!QDir().mkpath(m_storageDirectory)) {
         report("init", QStringLiteral("Could not create the folder %1.").arg(m_storageDirectory));
     }
-    removeStaleTemporaryFiles();
     load();
 }
 
-void WorkspaceStore::removeStaleTemporaryFiles() {
+void WorkspaceStore::removeIfUnfinishedWrite(const QFileInfo& entry) {
     // The temporary copy a write makes beside "<UUID>.json" (Qt names it "<UUID>.json.XXXXXX",
-    // six letters) stays behind when the process is killed before it was renamed. Only names of
-    // exactly that shape go: anything else in the folder may be the user's.
+    // six letters) stays behind when the process is killed before it was renamed. Only regular
+    // files named exactly so go: anything else in the folder may be the user's.
     static const QRegularExpression shape(QStringLiteral(
         "^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\.json\\.[A-Za-z]{6}$"));
-    const QFileInfoList entries = QDir(m_storageDirectory).entryInfoList(QDir::Files | QDir::Hidden);
-    for (const QFileInfo& entry : entries) {
-        if (!entry.isFile() || entry.isSymLink() || !shape.match(entry.fileName()).hasMatch()) {
-            continue;
-        }
-        QFile file(entry.filePath());
-        if (file.remove()) {
-            report("init",
-                   QStringLiteral("Removed %1, left by a write that never ended.").arg(entry.fileName()));
-        } else {
-            report("init",
-                   QStringLiteral("Could not remove %1: %2").arg(entry.fileName(), file.errorString()));
-        }
+    if (!entry.isFile() || entry.isSymLink() || !shape.match(entry.fileName()).hasMatch()) {
+        return;
+    }
+    QFile file(entry.filePath());
+    if (file.remove()) {
+        report("init", QStringLiteral("Removed %1, left by a write that never ended.").arg(entry.fileName()));
+    } else {
+        report("init", QStringLiteral("Could not remove %1: %2").arg(entry.fileName(), file.errorString()));
     }
 }
 
@@ -160,6 +154,8 @@ void WorkspaceStore::load() {
     for (const QFileInfo& entry : entries) {
         if (entry.suffix() == QLatin1String("json")) {
             paths.append(entry.filePath());
+        } else {
+            removeIfUnfinishedWrite(entry);
         }
     }
     std::vector<LoadedFile> files = readWorkspaceFiles(paths);

@@ -11,6 +11,8 @@
 
 #include <optional>
 
+class QFileInfo;
+
 // The saved workspaces of the process, kept on disk as one JSON file per workspace
 // ("<UPPER-CASE-UUID>.json") in the application's data folder. Loaded once at creation and never
 // reloaded; the list in memory is the truth for the running process.
@@ -84,7 +86,8 @@ signals:
 
 private:
     void load();
-    void removeStaleTemporaryFiles();
+    // Removes entry when it is the temporary copy of a write that never ended.
+    static void removeIfUnfinishedWrite(const QFileInfo& entry);
     void sort();
     QDateTime now() const;
     qsizetype indexOf(const QUuid& id) const;
