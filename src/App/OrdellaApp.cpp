@@ -55,43 +55,46 @@ bool OrdellaApp::hasDisplay() {
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-QCoro::Task<std::optional<int>> OrdellaApp::handOver(QByteArray request, QString serverName, Clock& clock) {
+void OrdellaApp::Asked::print() const {
+    printLine(error ? stderr : stdout, text);
+}
+
+QCoro::Task<std::optional<OrdellaApp::Asked>> OrdellaApp::handOver(QByteArray request, QString serverName,
+                                                                   Clock& clock) {
     using Outcome = SingleInstance::Answer::Outcome;
     const SingleInstance::Answer answer = co_await SingleInstance::send(serverName, request, clock);
     switch (answer.outcome) {
     case Outcome::notRunning:
         co_return std::nullopt;
     case Outcome::noAnswer:
-        printLine(stderr,
-                  QStringLiteral("Ordella is running but does not answer (it may be stopped or busy)."));
-        co_return 1;
+        co_return Asked{
+            1, QStringLiteral("Ordella is running but does not answer (it may be stopped or busy)."), true};
     case Outcome::otherUser:
-        printLine(stderr, QStringLiteral("Another user's program listens on %1: Ordella hands it nothing.")
-                              .arg(QDir::toNativeSeparators(serverName)));
-        co_return 1;
+        co_return Asked{1,
+                        QStringLiteral("Another user's program listens on %1: Ordella hands it nothing.")
+                            .arg(QDir::toNativeSeparators(serverName)),
+                        true};
     case Outcome::replied:
         break;
     }
     const auto [ok, output] = InstanceCommands::readReply(answer.reply);
-    printLine(ok ? stdout : stderr, output);
-    co_return ok ? 0 : 1;
+    co_return Asked{ok ? 0 : 1, output, !ok};
 }
 
-QCoro::Task<int> OrdellaApp::askOnly(InstanceCommands::Parsed options) {
+QCoro::Task<OrdellaApp::Asked> OrdellaApp::askOnly(InstanceCommands::Parsed options, Clock& clock) {
     const InstanceSocketFolder::Location location = InstanceSocketFolder::locate(options.demo);
     if (location.serverName.isEmpty()) {
-        printLine(stderr, location.problem);
-        co_return 1;
+        co_return Asked{1, location.problem, true};
     }
-    const std::optional<int> exitCode =
-        co_await handOver(options.request, location.serverName, *Platform::current().clock);
-    if (exitCode) {
-        co_return *exitCode;
+    const std::optional<Asked> asked = co_await handOver(options.request, location.serverName, clock);
+    if (asked) {
+        co_return *asked;
     }
-    printLine(stderr, options.command ? QStringLiteral("Ordella is not running: start it first.")
-                                      : QStringLiteral("Ordella is not running, and it cannot start without "
-                                                       "a display (DISPLAY is not set)."));
-    co_return 1;
+    co_return Asked{1,
+                    options.command ? QStringLiteral("Ordella is not running: start it first.")
+                                    : QStringLiteral("Ordella is not running, and it cannot start without "
+                                                     "a display (DISPLAY is not set)."),
+                    true};
 }
 
 QCoro::Task<std::optional<int>> OrdellaApp::start() {
@@ -105,10 +108,11 @@ QCoro::Task<std::optional<int>> OrdellaApp::start() {
     const std::optional<qint64> replaces = SingleInstance::replacedPid();
     // A command, or a start while Ordella runs, is handed to the running one.
     if (m_options.command || !replaces) {
-        const std::optional<int> exitCode =
+        const std::optional<Asked> asked =
             co_await handOver(m_options.request, serverName, *Platform::current().clock);
-        if (exitCode) {
-            co_return exitCode;
+        if (asked) {
+            asked->print();
+            co_return asked->exitCode;
         }
         if (m_options.command) {
             printLine(stderr, QStringLiteral("Ordella is not running: start it first."));
@@ -133,17 +137,18 @@ QCoro::Task<std::optional<int>> OrdellaApp::start() {
     }
     if (!listening) {
         // Another start got there first: once it listens, it takes this one's request.
-        std::optional<int> exitCode;
+        std::optional<Asked> asked;
         const Clock::TimePoint deadline = Platform::current().clock->now() + handOverTimeout;
-        while (self && !exitCode && Platform::current().clock->now() < deadline) {
+        while (self && !asked && Platform::current().clock->now() < deadline) {
             co_await Platform::current().clock->sleep(handOverPoll);
-            exitCode = co_await handOver(m_options.request, serverName, *Platform::current().clock);
+            asked = co_await handOver(m_options.request, serverName, *Platform::current().clock);
         }
-        if (!exitCode) {
+        if (!asked) {
             printLine(stderr, QStringLiteral("Ordella is already starting."));
             co_return 1;
         }
-        co_return exitCode;
+        asked->print();
+        co_return asked->exitCode;
     }
     installPlatform();
     startServices();

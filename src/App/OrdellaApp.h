@@ -38,11 +38,23 @@ public:
     explicit OrdellaApp(InstanceCommands::Parsed options, QObject* parent = nullptr);
     ~OrdellaApp() override;
 
+    // What a start that asks the running Ordella prints, and its exit code.
+    struct Asked {
+        int exitCode = 1;
+        QString text;
+        // Printed on the error stream rather than the output.
+        bool error = true;
+
+        bool operator==(const Asked&) const = default;
+        // Prints the text on its stream.
+        void print() const;
+    };
+
     // Whether Qt has a display to show windows on.
     static bool hasDisplay();
-    // Only asks the running Ordella (a command, or a start without a display): prints its answer
-    // or why there is none; the exit code. Needs no more than a QCoreApplication.
-    static QCoro::Task<int> askOnly(InstanceCommands::Parsed options);
+    // Only asks the running Ordella (a command, or a start without a display), waiting on clock:
+    // its answer or why there is none. Needs no more than a QCoreApplication.
+    static QCoro::Task<Asked> askOnly(InstanceCommands::Parsed options, Clock& clock);
 
     // Runs the start-up; the exit code when this process hands over to a running Ordella (or
     // cannot start), nothing while it goes on as the running one.
@@ -59,9 +71,9 @@ public slots:
     void showPreferences();
 
 private:
-    // Sends the request to the Ordella running on serverName and prints its answer, or why none
-    // came; the exit code, or nothing when no Ordella runs there.
-    static QCoro::Task<std::optional<int>> handOver(QByteArray request, QString serverName, Clock& clock);
+    // Sends the request to the Ordella running on serverName: its answer, or why none came;
+    // nothing when no Ordella runs there.
+    static QCoro::Task<std::optional<Asked>> handOver(QByteArray request, QString serverName, Clock& clock);
     // Installs the platform; a problem with the desktop is printed.
     void installPlatform();
     void startServices();

@@ -1,5 +1,6 @@
 #include "App/InstanceCommands.h"
 #include "App/OrdellaApp.h"
+#include "Platform/Platform.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -23,7 +24,10 @@ QCoro::Task<void> run(OrdellaApp& ordella) {
 }
 
 QCoro::Task<void> ask(InstanceCommands::Parsed options) {
-    QCoreApplication::exit(co_await OrdellaApp::askOnly(std::move(options)));
+    const OrdellaApp::Asked asked =
+        co_await OrdellaApp::askOnly(std::move(options), *Platform::current().clock);
+    asked.print();
+    QCoreApplication::exit(asked.exitCode);
 }
 
 } // namespace
