@@ -326,6 +326,59 @@ TEST(InstanceCommands, TheProgramRefusesASocketFolderOthersMayUse) {
     }
 }
 
+// The demo desktop has its scene wherever it was started from: a save asked of it with --demo
+// saves the scene's applications, and a command without --demo does not reach it.
+TEST(InstanceCommands, TheDemoSavesItsSceneWhereverItWasStartedFrom) {
+    QTemporaryDir home;
+    const QDir folder(home.path());
+    ASSERT_TRUE(folder.mkpath("run"));
+    ASSERT_TRUE(QFile::setPermissions(folder.filePath("run"),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("HOME", home.path());
+    for (const auto& [variable, path] :
+         {std::pair{"XDG_RUNTIME_DIR", "run"}, std::pair{"XDG_CONFIG_HOME", "config"},
+          std::pair{"XDG_DATA_HOME", "data"}, std::pair{"XDG_CACHE_HOME", "cache"}}) {
+        environment.insert(variable, folder.filePath(path));
+    }
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    QProcess demo;
+    demo.setProcessEnvironment(environment);
+    demo.setWorkingDirectory(home.path());
+    demo.start(ORDELLA_BINARY_DIR "/ordella", {"--demo"});
+    // It says where it keeps its workspaces once it answers.
+    QByteArray said;
+    while (!said.contains("simulated demo desktop") && demo.waitForReadyRead(30'000)) {
+        said += demo.readAllStandardOutput();
+    }
+    ASSERT_TRUE(said.contains("simulated demo desktop")) << said.toStdString();
+
+    struct Case {
+        QStringList arguments;
+        int exitCode;
+        QString firstLine;
+    };
+    const QList<Case> cases{
+        {{"--demo", "--save", "Desk"}, 0, "Saved \"Desk\": 5 apps, 7 windows, 3 tabs"},
+        {{"--save", "Desk"}, 1, "Ordella is not running: start it first."},
+        {{"--demo", "--restore", "Desk"}, 0, "Restore of \"Desk\": restored in "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        QProcess ordella;
+        ordella.setProcessEnvironment(environment);
+        ordella.start(ORDELLA_BINARY_DIR "/ordella", c.arguments);
+        ASSERT_TRUE(ordella.waitForFinished(30'000));
+        EXPECT_EQ(ordella.exitCode(), c.exitCode);
+        const QString printed = QString::fromLocal8Bit(c.exitCode == 0 ? ordella.readAllStandardOutput()
+                                                                       : ordella.readAllStandardError());
+        EXPECT_TRUE(printed.section('\n', 0, 0).startsWith(c.firstLine)) << printed.toStdString();
+    }
+    demo.kill();
+    demo.waitForFinished();
+    EXPECT_FALSE(demo.readAllStandardError().contains("could not be loaded"));
+}
+
 // "--save" answers from what reached the disk: a workspace the store lists but could not write
 // would be gone after a restart.
 class InstanceSaveTest : public SimulatedDesktopFixture {

@@ -3,10 +3,7 @@
 #include "Extensions/NumberConversion.h"
 #include "Platform/Simulated/SimulatedDesktop.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QUuid>
@@ -349,11 +346,6 @@ SimulatedScene::LoadResult SimulatedScene::load(const QJsonObject& scene, Simula
 }
 
 QString SimulatedScene::demoScenePath() {
-    // Next to this source file in a build tree; beside the program when installed.
-    const QString source =
-        QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral("scenes/demo.json"));
-    if (QFileInfo::exists(source)) {
-        return source;
-    }
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("scenes/demo.json"));
+    // Built into the program: found whatever the working folder, installed or not.
+    return QStringLiteral(":/Ordella/Simulated/scenes/demo.json");
 }

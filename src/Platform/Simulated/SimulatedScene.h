@@ -42,6 +42,6 @@ public:
 
     static LoadResult loadFile(const QString& path, SimulatedDesktop& desktop);
     static LoadResult load(const QJsonObject& scene, SimulatedDesktop& desktop);
-    // The demo scene that ships with the program.
+    // The demo scene that ships with the program (a resource of the program itself).
     static QString demoScenePath();
 };
