@@ -18,6 +18,22 @@ UpdateState::Kind UpdateSectionModel::state() const {
     return m_updater.updateState().kind();
 }
 
+bool UpdateSectionModel::updatesEnabled() const {
+    return m_updater.updatesEnabled();
+}
+
+QString UpdateSectionModel::title() const {
+    return updatesEnabled() ? QStringLiteral("Check for Updates") : noUpdatesTitle;
+}
+
+QString UpdateSectionModel::subtitle() const {
+    return updatesEnabled() ? subtitleFor(state(), m_showNoUpdateMessage) : noUpdatesSubtitle;
+}
+
+UpdateSectionModel::Control UpdateSectionModel::control() const {
+    return updatesEnabled() ? controlFor(state()) : Control::none;
+}
+
 QString UpdateSectionModel::subtitleFor(Kind state, bool showNoUpdateMessage) {
     switch (state) {
     case Kind::updateAvailable:

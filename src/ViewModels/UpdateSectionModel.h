@@ -13,8 +13,11 @@ class AutoUpdateManager;
 // for Updates", the one control that fits the updater's state, the "Ready to Install" and error
 // rows, and the "You're up to date!" message shown for 5 seconds after a check that found
 // nothing (whoever started it). Checks started here are manual checks that show their result.
+// A build without updates shows only where its updates come from, with no control.
 class UpdateSectionModel : public QObject {
     Q_OBJECT
+    Q_PROPERTY(bool updatesEnabled READ updatesEnabled CONSTANT)
+    Q_PROPERTY(QString title READ title CONSTANT)
     Q_PROPERTY(QString subtitle READ subtitle NOTIFY changed)
     Q_PROPERTY(Control control READ control NOTIFY changed)
     Q_PROPERTY(bool showsActionButton READ showsActionButton NOTIFY changed)
@@ -28,17 +31,24 @@ class UpdateSectionModel : public QObject {
     Q_PROPERTY(bool showNoUpdateMessage READ showNoUpdateMessage NOTIFY changed)
 
 public:
-    // What stands at the trailing end of the main row.
-    enum class Control { actionButton, progressRow, spinner };
+    // What stands at the trailing end of the main row (nothing without updates).
+    enum class Control { actionButton, progressRow, spinner, none };
     Q_ENUM(Control)
 
     static constexpr double noUpdateMessageSeconds = 5.0;
 
     explicit UpdateSectionModel(AutoUpdateManager& updater, QObject* parent = nullptr);
 
+    // The main row of a build without updates.
+    static inline const QString noUpdatesTitle = QStringLiteral("Where Updates Come From");
+    static inline const QString noUpdatesSubtitle =
+        QStringLiteral("Updates come from where you installed Ordella, such as your package manager.");
+
     UpdateState::Kind state() const;
-    QString subtitle() const { return subtitleFor(state(), m_showNoUpdateMessage); }
-    Control control() const { return controlFor(state()); }
+    bool updatesEnabled() const;
+    QString title() const;
+    QString subtitle() const;
+    Control control() const;
     bool showsActionButton() const { return control() == Control::actionButton; }
     bool showsProgressRow() const { return control() == Control::progressRow; }
     bool showsSpinner() const { return control() == Control::spinner; }

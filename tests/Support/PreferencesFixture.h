@@ -16,8 +16,8 @@
 
 // The settings window's model on the simulated desktop: login items, system information and screen
 // capture in place before the model reads them, a store in a fresh folder, the settings, an
-// updater that checks nowhere; the installed applications are the simulated desktop's (none at first)
-// and a folder of the test's own holds their files.
+// updater whose address is refused before it reaches the network; the installed applications are the
+// simulated desktop's (none at first) and a folder of the test's own holds their files.
 class PreferencesFixture : public SimulatedDesktopFixture {
 protected:
     std::shared_ptr<SimulatedLoginItems> loginItems = std::make_shared<SimulatedLoginItems>();
@@ -34,6 +34,10 @@ protected:
     QTemporaryDir apps;
     WorkspaceStore store{storage.path()};
     SettingsManager settings;
-    AutoUpdateManager updater{AutoUpdateManager::Configuration{}};
+    AutoUpdateManager updater{[] {
+        AutoUpdateManager::Configuration c;
+        c.versionCheckURL = QStringLiteral("http://example.org/plain");
+        return c;
+    }()};
     PreferencesViewModel model{store, settings, updater};
 };

@@ -162,4 +162,17 @@ TEST_F(UpdateBanner, AFailureRaisesItEvenForADismissedVersion) {
     EXPECT_TRUE(banner->isShown());
 }
 
+// A build without an update address: no check, so nothing ever raises the banner.
+TEST_F(UpdateBanner, NeverShownWithoutAnUpdateAddress) {
+    start("");
+    updater->startPeriodicChecks();
+    check();
+    banner->performButtonAction();
+    wait(std::chrono::hours(25));
+    banner->windowAppeared();
+    EXPECT_FALSE(banner->isShown());
+    EXPECT_EQ(updater->updateState(), UpdateState::idle());
+    EXPECT_EQ(server.requests(), QStringList());
+}
+
 } // namespace

@@ -99,6 +99,7 @@ TEST_F(UpdateSectionModelTest, UpToDateShowsForFiveSecondsAfterEachResult) {
     EXPECT_TRUE(updater->showUpdateDialog());
     EXPECT_EQ(section->subtitle(), "You're up to date!");
     EXPECT_EQ(section->actionTitle(), "Check for Updates");
+    EXPECT_EQ(section->title(), "Check for Updates");
     platform.clock().advanceBy(std::chrono::seconds(3));
     check();
     // The first result's reset ends the message, 2 seconds after the second result.
@@ -122,6 +123,26 @@ TEST_F(UpdateSectionModelTest, ErrorsShowTheirMessageBesideANewCheck) {
     // Restarting into an update that is not installed does nothing.
     errors.installUpdate();
     EXPECT_TRUE(errors.showsErrorRow());
+}
+
+// A build without an update address: the card says where updates come from and offers nothing.
+TEST(UpdateSectionWithoutUpdates, SaysWhereUpdatesComeFromAndOffersNoControl) {
+    TestPlatform platform;
+    AutoUpdateManager::Configuration configuration;
+    configuration.localVersion = "1.0.0";
+    AutoUpdateManager updater(configuration);
+    UpdateSectionModel section(updater);
+    section.performAction();
+    section.checkForUpdates();
+    section.installUpdate();
+    EXPECT_FALSE(section.updatesEnabled());
+    EXPECT_EQ(section.title(), "Where Updates Come From");
+    EXPECT_EQ(section.subtitle(),
+              "Updates come from where you installed Ordella, such as your package manager.");
+    EXPECT_EQ(section.control(), Control::none);
+    EXPECT_FALSE(section.showsActionButton() || section.showsProgressRow() || section.showsSpinner());
+    EXPECT_FALSE(section.showsErrorRow() || section.showsReadyRow());
+    EXPECT_EQ(updater.updateState(), UpdateState::idle());
 }
 
 } // namespace

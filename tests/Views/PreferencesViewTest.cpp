@@ -226,6 +226,18 @@ TEST_F(PreferencesViewTest, UpdateCardFollowsTheUpdater) {
     EXPECT_EQ(ui.text("updateErrorMessage"), "Invalid version check URL");
     scrollDown();
     ui.screenshots("PreferencesView-updateError");
+
+    // A build without an update address says where its updates come from, with no control.
+    AutoUpdateManager none{AutoUpdateManager::Configuration{}};
+    PreferencesViewModel noneModel{store, settings, none};
+    ui.show("PreferencesView", {{"preferences", QVariant::fromValue(&noneModel)}});
+    noneModel.appear();
+    scrollDown();
+    EXPECT_TRUE(texts("settingTitle").contains("Where Updates Come From"));
+    EXPECT_FALSE(ui.isShown("updateActionButton"));
+    EXPECT_FALSE(ui.isShown("updateProgress"));
+    EXPECT_FALSE(ui.isShown("updateErrorRow"));
+    ui.screenshots("PreferencesView-updatesFromInstaller");
 }
 
 TEST_F(PreferencesViewTest, OpeningTheSettingsAgainLeavesOneFreshWindow) {

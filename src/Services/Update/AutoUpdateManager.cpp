@@ -10,6 +10,7 @@
 #include "Services/Update/InstallSwap.h"
 #include "Services/Update/InstalledCopy.h"
 #include "Services/Update/UpdateArchive.h"
+#include "Services/Update/UpdateSignature.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -31,7 +32,32 @@ namespace {
 constexpr int kTransferTimeoutMs = 60'000;
 constexpr double kUpToDateSeconds = 3.0;
 constexpr double kRetryDelaySeconds = 1.0;
-const char* const kRefusedRedirect = "ordellaRefusedRedirect";
+// Why Ordella itself stopped a request, for the failure it is reported as.
+const char* const kStopReason = "ordellaStopReason";
+
+// The deadline of one request: owned by the reply, so it goes with it.
+class ReplyDeadline : public QObject {
+public:
+    using QObject::QObject;
+    ClockTimer timer;
+};
+
+void stop(QNetworkReply* reply, const QString& reason) {
+    if (!reply->property(kStopReason).isValid()) {
+        reply->setProperty(kStopReason, reason);
+    }
+    reply->abort();
+}
+
+// "1 MB" for whole mebibytes, bytes otherwise.
+QString sizeText(qint64 bytes) {
+    return bytes > 0 && bytes % (qint64(1) << 20) == 0 ? QString::number(bytes >> 20) + QStringLiteral(" MB")
+                                                       : QString::number(bytes) + QStringLiteral(" bytes");
+}
+
+QString secondsText(std::chrono::milliseconds d) {
+    return QString::number(static_cast<double>(d.count()) / 1000.0) + QStringLiteral(" s");
+}
 
 // Whether the reply failed before a server answered. An answer with an HTTP error status still
 // carries a body, which is examined like any other: the status code itself is not.
@@ -41,10 +67,8 @@ bool isTransportFailure(const QNetworkReply* reply) {
 }
 
 QString failureDescription(const QNetworkReply* reply) {
-    const QVariant refused = reply->property(kRefusedRedirect);
-    return refused.isValid()
-               ? QStringLiteral("Redirected to an address that is not secure: ") + refused.toString()
-               : reply->errorString();
+    const QVariant reason = reply->property(kStopReason);
+    return reason.isValid() ? reason.toString() : reply->errorString();
 }
 
 // The numbers of a version text: every piece between dots must read as a decimal integer (a sign
@@ -90,6 +114,7 @@ AutoUpdateManager::Configuration AutoUpdateManager::Configuration::defaults() {
     c.versionCheckURL = QStringLiteral(ORDELLA_UPDATE_VERSION_URL);
     c.downloadBase = QStringLiteral(ORDELLA_UPDATE_DOWNLOAD_BASE);
     c.productPageURL = QStringLiteral(ORDELLA_PRODUCT_PAGE_URL);
+    c.publicKey = QStringLiteral(ORDELLA_UPDATE_PUBLIC_KEY);
     c.executablePath = QCoreApplication::applicationFilePath();
     const std::shared_ptr<SystemInfo> info = Platform::current().systemInfo;
     c.localVersion = info ? info->appVersion() : std::optional<QString>(QStringLiteral(ORDELLA_VERSION));
@@ -193,6 +218,9 @@ bool AutoUpdateManager::isRemoteVersionNewer(const std::optional<QString>& local
 
 void AutoUpdateManager::startPeriodicChecks() {
     m_periodicCheckTimer.cancel();
+    if (!updatesEnabled()) {
+        return;
+    }
     QPointer<AutoUpdateManager> self(this);
     m_periodicCheckTimer =
         Platform::current().clock->startTimer(Clock::seconds(checkIntervalSeconds), true, [self] {
@@ -202,20 +230,29 @@ void AutoUpdateManager::startPeriodicChecks() {
         });
 }
 
-QNetworkReply* AutoUpdateManager::get(const QUrl& url) {
+QNetworkReply* AutoUpdateManager::get(const QUrl& url, std::chrono::milliseconds deadline,
+                                      const QString& tooSlow) {
     QNetworkReply* reply = m_network->get(QNetworkRequest(url));
     connect(reply, &QNetworkReply::redirected, reply, [reply](const QUrl& target) {
         if (secureUrl(target.toString()).isValid()) {
             emit reply->redirectAllowed();
         } else {
-            reply->setProperty(kRefusedRedirect, target.toString());
-            reply->abort();
+            stop(reply, QStringLiteral("Redirected to an address that is not secure: ") + target.toString());
         }
     });
+    // The transfer time-out only covers silence: a server that sends a byte now and then would
+    // keep the request going for ever without a deadline for the whole of it.
+    auto* holder = new ReplyDeadline(reply);
+    holder->timer =
+        Platform::current().clock->startTimer(deadline, false, [reply, tooSlow] { stop(reply, tooSlow); });
+    connect(reply, &QNetworkReply::finished, holder, [holder] { holder->timer.cancel(); });
     return reply;
 }
 
 void AutoUpdateManager::checkForUpdates(bool showDialog, bool forceShow, bool isManualCheck) {
+    if (!updatesEnabled()) {
+        return;
+    }
     if (m_isManualCheck != isManualCheck) {
         m_isManualCheck = isManualCheck;
         emit isManualCheckChanged();
@@ -232,7 +269,21 @@ void AutoUpdateManager::checkForUpdates(bool showDialog, bool forceShow, bool is
 
 QCoro::Task<void> AutoUpdateManager::runCheck(QUrl url, bool showDialog, bool forceShow) {
     QPointer<AutoUpdateManager> self(this);
-    QNetworkReply* reply = get(url);
+    const UpdateLimits& limits = m_configuration.limits;
+    QNetworkReply* reply =
+        get(url, limits.checkTimeout,
+            QStringLiteral("The update server did not answer within ") + secondsText(limits.checkTimeout));
+    // The document is small: a longer one (announced or real) is not read on.
+    const qint64 maxBytes = limits.maxVersionDocumentBytes;
+    const auto stopIfTooLarge = [reply, maxBytes] {
+        const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (reply->bytesAvailable() > maxBytes ||
+            (announced.isValid() && announced.toLongLong() > maxBytes)) {
+            stop(reply, QStringLiteral("The version document is larger than ") + sizeText(maxBytes));
+        }
+    };
+    connect(reply, &QNetworkReply::metaDataChanged, reply, stopIfTooLarge);
+    connect(reply, &QIODevice::readyRead, reply, stopIfTooLarge);
     co_await reply;
     if (!self) {
         co_return;
@@ -258,6 +309,7 @@ QCoro::Task<void> AutoUpdateManager::runCheck(QUrl url, bool showDialog, bool fo
         co_return;
     }
     const QString version = document.value(QStringLiteral("version")).toString();
+    m_remoteSignature = document.value(QStringLiteral("signature")).toString();
     setRemoteVersion(version);
     if (isRemoteVersionNewer(m_configuration.localVersion, version)) {
         setUpdateState(UpdateState::updateAvailable(version));
@@ -311,6 +363,7 @@ void AutoUpdateManager::startDownload(bool resetAttempts) {
         earlier->abort();
     }
     m_downloadVersion = m_remoteVersion.value_or(QString());
+    m_downloadSignature = m_remoteSignature;
     DetachedTask::start(QStringLiteral("AutoUpdateManager"), QStringLiteral("The update download"),
                         runDownload(url));
 }
@@ -344,7 +397,9 @@ QCoro::Task<void> AutoUpdateManager::runDownload(QUrl url) {
         setUpdateState(UpdateState::error(QStringLiteral("Failed to save download: ") + reason));
         co_return;
     }
-    QNetworkReply* reply = get(url);
+    const std::chrono::milliseconds deadline = m_configuration.limits.downloadTimeout;
+    QNetworkReply* reply =
+        get(url, deadline, QStringLiteral("The download took longer than ") + secondsText(deadline));
     m_downloadTask = reply;
     // A download larger than the bound (announced or real) is stopped and counts as a failure.
     const qint64 maxBytes = m_configuration.limits.maxDownloadBytes;
@@ -391,6 +446,8 @@ QCoro::Task<void> AutoUpdateManager::runDownload(QUrl url) {
     if (*tooLarge) {
         Diagnostics::print(QStringLiteral("[AutoUpdateManager.download] The update is larger than ") +
                            QString::number(maxBytes) + QStringLiteral(" bytes; the download was stopped"));
+    } else if (reply->property(kStopReason).isValid()) {
+        Diagnostics::print(QStringLiteral("[AutoUpdateManager.download] ") + failureDescription(reply));
     }
     if (file->failed()) {
         setUpdateState(UpdateState::error(QStringLiteral("Failed to save download: ") + file->errorString()));
@@ -453,6 +510,11 @@ QCoro::Task<void> AutoUpdateManager::installUpdate(QString archive) {
 
 QCoro::Task<std::optional<UpdateError>> AutoUpdateManager::performInstall(QString archive, QString version) {
     QPointer<AutoUpdateManager> self(this);
+    // Nothing of an archive is looked at, let alone unpacked, before its signature verifies.
+    if (std::optional<UpdateError> refused =
+            UpdateSignature::verify(archive, m_downloadSignature, m_configuration.publicKey)) {
+        co_return refused;
+    }
     const InstalledCopy::Location installed = InstalledCopy::locate(m_configuration.executablePath);
     if (installed.folder.isEmpty()) {
         co_return UpdateError::autoUpdate(UpdateError::notAnInstalledCopy, installed.problem);

@@ -25,7 +25,10 @@ class QNetworkAccessManager;
 // updateState; failures never leave the object as errors. Main thread only.
 //
 // Updates are fetched over https only; plain http is accepted for loopback addresses alone, so a
-// local test server can stand in for the real one.
+// local test server can stand in for the real one. An archive is installed only when the signature
+// the version document gives for it verifies with the build's public key. Without a version
+// address (the default build) there are no updates at all: nothing is checked or downloaded, and
+// Ordella is updated by whatever installed it.
 class AutoUpdateManager : public QObject {
     Q_OBJECT
     Q_PROPERTY(UpdateState updateState READ updateState NOTIFY updateStateChanged)
@@ -34,15 +37,20 @@ class AutoUpdateManager : public QObject {
     Q_PROPERTY(
         bool showUpdateDialog READ showUpdateDialog WRITE setShowUpdateDialog NOTIFY showUpdateDialogChanged)
     Q_PROPERTY(bool isManualCheck READ isManualCheck NOTIFY isManualCheckChanged)
+    // Whether this build checks for updates at all (it names an update server).
+    Q_PROPERTY(bool updatesEnabled READ updatesEnabled CONSTANT)
 public:
     // Where the updater looks and what it acts on.
     struct Configuration {
-        // The version endpoint: a JSON object whose "version" names the newest version.
+        // The version endpoint: a JSON object whose "version" names the newest version and whose
+        // "signature" holds that version archive's signature. Empty: no updates.
         QString versionCheckURL;
         // The address to which a version and ".tar.gz" are appended to fetch its archive.
         QString downloadBase;
         // The product's web page: the download address while no version is known.
         QString productPageURL;
+        // The Ed25519 public key that update archives are signed with: 32 bytes in base64.
+        QString publicKey;
         // The running program, from which the installed copy is found.
         QString executablePath;
         // The running version; none makes every check find nothing newer.
@@ -79,6 +87,7 @@ public:
     void setShowUpdateDialog(bool show);
     bool isManualCheck() const { return m_isManualCheck; }
     const QString& versionCheckURL() const { return m_configuration.versionCheckURL; }
+    bool updatesEnabled() const { return !m_configuration.versionCheckURL.isEmpty(); }
     // Download and installation failures since the last download request.
     int updateAttempts() const { return m_updateAttempts; }
     // The archive waiting to be installed; empty when there is none.
@@ -86,9 +95,11 @@ public:
     // The offered version's archive, or the product page while no version is known.
     QString downloadURL() const;
 
-    // Starts (or restarts) the daily check; its first check comes one interval from now.
+    // Starts (or restarts) the daily check; its first check comes one interval from now. Does
+    // nothing without updates.
     void startPeriodicChecks();
-    // Asks the server for the newest version; the outcome arrives in the published state.
+    // Asks the server for the newest version; the outcome arrives in the published state. Does
+    // nothing without updates.
     Q_INVOKABLE void checkForUpdates(bool showDialog, bool forceShow, bool isManualCheck);
     // Downloads, installs and offers to restart into the offered version; does nothing unless an
     // update is available (or while an installation is running).
@@ -114,7 +125,8 @@ private:
     void setUpdateState(const UpdateState& state);
     void setRemoteVersion(const QString& version);
 
-    QNetworkReply* get(const QUrl& url);
+    // Starts a request that ends, at the latest, after deadline.
+    QNetworkReply* get(const QUrl& url, std::chrono::milliseconds deadline, const QString& tooSlow);
     QCoro::Task<void> runCheck(QUrl url, bool showDialog, bool forceShow);
     QCoro::Task<void> hideUpToDateLater();
     void retryDownload();
@@ -132,12 +144,15 @@ private:
     Configuration m_configuration;
     UpdateState m_updateState;
     std::optional<QString> m_remoteVersion;
+    // The signature the server gave with the version it named last.
+    QString m_remoteSignature;
     bool m_showUpdateDialog = false;
     bool m_isManualCheck = false;
     QNetworkAccessManager* m_network = nullptr;
     QPointer<QNetworkReply> m_downloadTask;
-    // The version whose archive is being downloaded or installed.
+    // The version whose archive is being downloaded or installed, and its signature.
     QString m_downloadVersion;
+    QString m_downloadSignature;
     QString m_downloadedFilePath;
     std::unique_ptr<QTemporaryDir> m_downloadFolder;
     int m_updateAttempts = 0;

@@ -20,6 +20,7 @@ struct UpdateError {
         wrongVersion = 8,
         notAnInstalledCopy = 9,
         replaceFailed = 10,
+        badSignature = 11,
     };
 
     QString domain;

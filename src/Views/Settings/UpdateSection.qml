@@ -16,7 +16,7 @@ SettingsCard {
             icon: "arrow.down.circle.fill"
             startColor: Theme.green
             endColor: Theme.workspaceColor("mint")
-            title: "Check for Updates"
+            title: root.updates.title
             description: root.updates.subtitle
 
             AccentButton {

@@ -7,6 +7,13 @@
 namespace {
 
 using Response = TestHttpServer::Response;
+using namespace std::chrono_literals;
+
+// A version document naming 2.0.0 that is exactly size bytes long.
+QByteArray versionDocumentOfSize(qsizetype size) {
+    const QByteArray start = R"({"version": "2.0.0", "notes": ")";
+    return start + QByteArray(size - start.size() - 2, 'x') + "\"}";
+}
 
 TEST(AutoUpdateVersions, ComparesExactlyThreeNumbers) {
     struct Row {
@@ -74,7 +81,13 @@ TEST_F(AutoUpdateCheck, EveryOutcomeOfTheCheck) {
         QString url; // empty: the server's version endpoint
         QList<Response> answer;
         UpdateState expected;
+        // Virtual time the check takes.
+        std::chrono::milliseconds took{0};
     };
+    const UpdateState tooLarge =
+        UpdateState::error("Failed to check for updates: The version document is larger than 1 MB");
+    const UpdateState tooSlow =
+        UpdateState::error("Failed to check for updates: The update server did not answer within 30 s");
     const QList<Row> rows = {
         {"http://updates.ordella.app/version.json", {}, UpdateState::error("Invalid version check URL")},
         {"::", {}, UpdateState::error("Invalid version check URL")},
@@ -100,6 +113,18 @@ TEST_F(AutoUpdateCheck, EveryOutcomeOfTheCheck) {
          UpdateState::error("Failed to check for updates: Redirected to an address that is not secure: "
                             "http://updates.ordella.app/v")},
         {{}, {Response::redirect("/moved")}, UpdateState::updateAvailable("3.0.0")},
+        // The document is read to 1 MB at most, whether its length is announced or not.
+        {{}, {Response::ok(versionDocumentOfSize(1 << 20))}, UpdateState::updateAvailable("2.0.0")},
+        {{},
+         {Response::withoutLength(versionDocumentOfSize(1 << 20))},
+         UpdateState::updateAvailable("2.0.0")},
+        {{}, {Response::ok(versionDocumentOfSize((1 << 20) + 1))}, tooLarge},
+        {{}, {Response::withoutLength(versionDocumentOfSize(8 << 20))}, tooLarge},
+        {{}, {Response::announcing("{}", qint64(400) << 20)}, tooLarge},
+        // A server that says nothing, or a byte every 20 s, is given 30 s in all.
+        {{}, {Response::held()}, tooSlow, 30s},
+        {{}, {Response::trickled(R"({"version": "2.0.0"})", 20s)}, tooSlow, 30s},
+        {{}, {Response::trickled(R"({"version": "2.0.0"})", 1s)}, UpdateState::updateAvailable("2.0.0"), 20s},
     };
     server().route("/moved", R"({"version": "3.0.0"})");
     for (const Row& row : rows) {
@@ -109,11 +134,38 @@ TEST_F(AutoUpdateCheck, EveryOutcomeOfTheCheck) {
         }
         server().route("/version.json", row.answer);
         start(c);
+        const auto before = clock().elapsed();
         ASSERT_TRUE(check());
         EXPECT_EQ(states().value(0), UpdateState::checking()) << row.url.toStdString();
-        EXPECT_EQ(manager().updateState(), row.expected) << row.answer.value(0).body.toStdString();
+        EXPECT_EQ(manager().updateState(), row.expected) << row.answer.value(0).body.left(80).toStdString();
+        EXPECT_EQ(clock().elapsed() - before, row.took) << row.answer.value(0).body.left(80).toStdString();
+        if (row.expected.kind() == UpdateState::Kind::updateAvailable) {
+            EXPECT_EQ(manager().remoteVersion(), row.expected.version());
+        }
     }
-    EXPECT_EQ(manager().remoteVersion(), "3.0.0");
+}
+
+// A build without an update address (the default) never checks: no request, no state, no timer.
+TEST_F(AutoUpdateCheck, WithoutAnAddressNothingIsChecked) {
+    server().route("/version.json", R"({"version": "2.0.0"})");
+    AutoUpdateManager::Configuration c = configuration();
+    c.versionCheckURL.clear();
+    start(c);
+    EXPECT_FALSE(manager().updatesEnabled());
+    manager().startPeriodicChecks();
+    EXPECT_EQ(clock().pendingCount(), 0);
+    manager().checkForUpdates(true, true, true);
+    manager().downloadAndInstallUpdate();
+    ASSERT_TRUE(settle());
+    clock().advanceBy(std::chrono::hours(48));
+    EXPECT_EQ(manager().updateState(), UpdateState::idle());
+    EXPECT_EQ(states(), QList<UpdateState>());
+    EXPECT_FALSE(manager().isManualCheck());
+    EXPECT_FALSE(manager().showUpdateDialog());
+    EXPECT_EQ(server().requests(), QStringList());
+
+    start();
+    EXPECT_TRUE(manager().updatesEnabled());
 }
 
 TEST_F(AutoUpdateCheck, DismissedVersionsAndForcedChecks) {

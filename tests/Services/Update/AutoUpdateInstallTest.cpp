@@ -16,7 +16,7 @@ class AutoUpdateInstall : public UpdateFixture {
 protected:
     // Checks (finding 2.0.0) and downloads; drives until the updater rests.
     bool update() {
-        server().route("/version.json", R"({"version": "2.0.0"})");
+        serveVersion("2.0.0");
         start();
         if (!check()) {
             return false;
@@ -62,7 +62,7 @@ TEST_F(AutoUpdateInstall, DownloadsInstallsOverTheRunningCopyAndRestarts) {
     QFile::link(victim, temporary() + "/" + AutoUpdateManager::downloadFileName());
     QString savedTo;
     QFile::Permissions folderPermissions;
-    server().route("/version.json", R"({"version": "2.0.0"})");
+    serveVersion("2.0.0");
     start();
     QObject::connect(&manager(), &AutoUpdateManager::updateStateChanged, &manager(), [&] {
         if (manager().updateState() == UpdateState::installing()) {
@@ -118,7 +118,7 @@ TEST_F(AutoUpdateInstall, DownloadsInstallsOverTheRunningCopyAndRestarts) {
 TEST_F(AutoUpdateInstall, ADismissedRestartAlertLeavesTheRestartToTheUser) {
     writeCopy(staging() + "/Ordella", "2.0.0");
     serveArchive("2.0.0", archive({"Ordella"}));
-    server().route("/version.json", R"({"version": "2.0.0"})");
+    serveVersion("2.0.0");
     start();
     manager().restartIntoUpdate();
     EXPECT_FALSE(quitCalled()) << "nothing is installed yet";
@@ -161,8 +161,7 @@ TEST_F(AutoUpdateInstall, FailedInstallationsRetryFromTheSameFileAndShareTheCoun
     EXPECT_FALSE(leftovers());
 
     // A download that fails once and then succeeds, followed by a failed installation: at once.
-    server().route("/downloads/Ordella2.0.0.tar.gz",
-                   {Response::truncated("x"), Response::ok(package("2.0.1"))});
+    serveArchive("2.0.0", package("2.0.1"), {Response::truncated("x")});
     ASSERT_TRUE(update());
     EXPECT_EQ(manager().updateState(), UpdateState::failedAfterRetry(address("2.0.0")));
     EXPECT_EQ(server().count("/downloads/Ordella2.0.0.tar.gz"), 3);
@@ -199,6 +198,83 @@ TEST_F(AutoUpdateInstall, HostileArchivesAreRefusedAndChangeNothing) {
     }
 }
 
+// Only an archive whose signature, as the version document gives it, verifies with the build's key
+// is installed: any other is refused before anything of it is unpacked (tar never runs), tried once
+// more from the same file, and leaves the installed copy as it was.
+TEST_F(AutoUpdateInstall, OnlyArchivesSignedWithTheBuildsKeyAreUnpacked) {
+    const QString tools = staging() + "/recording-tools";
+    const QString runs = staging() + "/tar-runs";
+    QDir().mkpath(tools);
+    QFile tar(tools + "/tar");
+    ASSERT_TRUE(tar.open(QIODevice::WriteOnly));
+    tar.write("#!/bin/sh\necho run >> '" + runs.toUtf8() + "'\nexec /usr/bin/tar \"$@\"\n");
+    tar.setPermissions(tar.permissions() | QFile::ExeOwner);
+    tar.close();
+    const QByteArray path = qgetenv("PATH");
+
+    const QByteArray other = package("2.0.1");
+    // The right version, and a program that is a short shell script.
+    const QByteArray genuine = package("2.0.0");
+    QByteArray tampered = genuine;
+    tampered[tampered.size() / 2] = static_cast<char>(tampered[tampered.size() / 2] ^ 1);
+    const TestSigningKey stranger;
+    struct Row {
+        const char* what;
+        QByteArray served;
+        QString signature; // empty: the version document has none
+        bool buildHasKey = true;
+        bool installs = false;
+    };
+    const QList<Row> rows = {
+        {"no signature", genuine, {}},
+        {"signed with another key", genuine, stranger.sign(genuine)},
+        {"the signature of another archive", genuine, key().sign(other)},
+        {"changed after signing", tampered, key().sign(genuine)},
+        {"a signature that is not base64", genuine, "not a signature!"},
+        {"a cut signature", genuine, key().sign(genuine).left(40)},
+        {"a build without a key", genuine, key().sign(genuine), false},
+        {"signed with the build's key", genuine, key().sign(genuine), true, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        DiagnosticsCapture diagnostics;
+        QFile::remove(runs);
+        const int downloadsBefore = server().count("/downloads/Ordella2.0.0.tar.gz");
+        serveArchive("2.0.0", row.served);
+        setSignature("2.0.0", row.signature);
+        serveVersion("2.0.0");
+        AutoUpdateManager::Configuration c = configuration();
+        if (!row.buildHasKey) {
+            c.publicKey.clear();
+        }
+        start(c);
+        prompts().queueAlertAnswer(-1);
+        ASSERT_TRUE(check());
+        qputenv("PATH", QFile::encodeName(tools) + ":" + path);
+        manager().downloadAndInstallUpdate();
+        const bool settled = settle();
+        qputenv("PATH", path);
+        ASSERT_TRUE(settled);
+        EXPECT_EQ(server().count("/downloads/Ordella2.0.0.tar.gz") - downloadsBefore, 1);
+        EXPECT_FALSE(leftovers());
+        EXPECT_EQ(downloadFolders(), QStringList());
+        if (row.installs) {
+            EXPECT_EQ(manager().updateState(), UpdateState::readyToInstall());
+            EXPECT_EQ(installedVersion(), "2.0.0");
+            EXPECT_TRUE(QFile::exists(runs));
+            continue;
+        }
+        EXPECT_EQ(manager().updateState(), UpdateState::failedAfterRetry(address("2.0.0")));
+        EXPECT_EQ(diagnostics.lines().size(), 2) << diagnostics.lines().join("\n").toStdString();
+        EXPECT_TRUE(
+            diagnostics.lines().value(0).startsWith("[AutoUpdateManager.installUpdate] AutoUpdate 11: "))
+            << diagnostics.lines().value(0).toStdString();
+        EXPECT_EQ(installedVersion(), "1.9.9");
+        EXPECT_FALSE(QFile::exists(runs)) << "tar ran on an archive that was not verified";
+        EXPECT_FALSE(quitCalled());
+    }
+}
+
 TEST_F(AutoUpdateInstall, OnlyADedicatedInstalledCopyIsReplaced) {
     DiagnosticsCapture diagnostics;
     serveArchive("2.0.0", package("2.0.0"));
@@ -213,7 +289,7 @@ TEST_F(AutoUpdateInstall, OnlyADedicatedInstalledCopyIsReplaced) {
 }
 
 TEST_F(AutoUpdateInstall, DownloadAddressAndSaveFailures) {
-    server().route("/version.json", R"({"version": "2.0.0"})");
+    serveVersion("2.0.0");
     AutoUpdateManager::Configuration c = configuration();
     c.downloadBase = "http://updates.ordella.app/Ordella";
     start(c);
@@ -241,8 +317,9 @@ TEST_F(AutoUpdateInstall, DownloadAddressAndSaveFailures) {
     EXPECT_EQ(installedVersion(), "1.9.9");
 }
 
-// Too large a download, too large an archive once unpacked, or a tar that does not end: each is
-// stopped and fails like any other update, and nothing of it stays on disk.
+// Too large a download, too large an archive once unpacked, a tar that does not end, or a download
+// that does not end: each is stopped and fails like any other update, and nothing of it stays on
+// disk.
 TEST_F(AutoUpdateInstall, BoundsStopOversizedOrEndlessUpdates) {
     const QString slowTools = staging() + "/slow-tools";
     QDir().mkpath(slowTools);
@@ -259,6 +336,9 @@ TEST_F(AutoUpdateInstall, BoundsStopOversizedOrEndlessUpdates) {
         bool slowTar;
         int downloads;
         QString diagnostic;
+        // The server sends the archive a byte every 20 s; the virtual time the whole update takes.
+        bool trickle = false;
+        std::chrono::milliseconds took{0};
     };
     const QList<Row> rows = {
         {"download",
@@ -276,6 +356,14 @@ TEST_F(AutoUpdateInstall, BoundsStopOversizedOrEndlessUpdates) {
          true,
          1,
          "AutoUpdate 3: Failed to mount DMG: tar took longer than 0.2 s and was stopped"},
+        {"slow download",
+         {qint64(512) << 20, qint64(2) << 30, std::chrono::seconds(120), qint64(1) << 20,
+          std::chrono::seconds(30), std::chrono::minutes(10)},
+         false,
+         2,
+         "[AutoUpdateManager.download] The download took longer than 600 s",
+         true,
+         std::chrono::minutes(20) + std::chrono::seconds(1)},
     };
     // Random bytes: the archive stays about as large as its files.
     QByteArray payload(256 * 1024, Qt::Uninitialized);
@@ -291,7 +379,11 @@ TEST_F(AutoUpdateInstall, BoundsStopOversizedOrEndlessUpdates) {
         DiagnosticsCapture diagnostics;
         const int downloadsBefore = server().count("/downloads/Ordella2.0.0.tar.gz");
         serveArchive("2.0.0", body);
-        server().route("/version.json", R"({"version": "2.0.0"})");
+        if (row.trickle) {
+            server().route("/downloads/Ordella2.0.0.tar.gz",
+                           {Response::trickled(body, std::chrono::seconds(20))});
+        }
+        serveVersion("2.0.0");
         AutoUpdateManager::Configuration c = configuration();
         c.limits = row.limits;
         start(c);
@@ -299,12 +391,16 @@ TEST_F(AutoUpdateInstall, BoundsStopOversizedOrEndlessUpdates) {
         if (row.slowTar) {
             qputenv("PATH", QFile::encodeName(slowTools) + ":" + path);
         }
+        const auto before = clock().elapsed();
         manager().downloadAndInstallUpdate();
         const bool settled = settle();
         qputenv("PATH", path);
         ASSERT_TRUE(settled);
         EXPECT_EQ(manager().updateState(), UpdateState::failedAfterRetry(address("2.0.0")));
         EXPECT_EQ(server().count("/downloads/Ordella2.0.0.tar.gz") - downloadsBefore, row.downloads);
+        if (row.trickle) {
+            EXPECT_EQ(clock().elapsed() - before, row.took);
+        }
         EXPECT_TRUE(std::any_of(diagnostics.lines().begin(), diagnostics.lines().end(),
                                 [&](const QString& line) { return line.contains(row.diagnostic); }))
             << diagnostics.lines().join("\n").toStdString();

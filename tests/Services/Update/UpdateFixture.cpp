@@ -2,23 +2,27 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QNetworkReply>
 #include <QProcess>
 
 namespace {
 
+bool requestInFlight(const QObject& root) {
+    const QList<QNetworkReply*> replies = root.findChildren<QNetworkReply*>();
+    return std::any_of(replies.begin(), replies.end(),
+                       [](const QNetworkReply* r) { return !r->isFinished(); });
+}
+
+bool processRunning(const QObject& root) {
+    const QList<QProcess*> processes = root.findChildren<QProcess*>();
+    return std::any_of(processes.begin(), processes.end(),
+                       [](const QProcess* p) { return p->state() != QProcess::NotRunning; });
+}
+
 bool realWorkInFlight(const QObject& root) {
-    for (const QNetworkReply* reply : root.findChildren<QNetworkReply*>()) {
-        if (!reply->isFinished()) {
-            return true;
-        }
-    }
-    for (const QProcess* process : root.findChildren<QProcess*>()) {
-        if (process->state() != QProcess::NotRunning) {
-            return true;
-        }
-    }
-    return false;
+    return requestInFlight(root) || processRunning(root);
 }
 
 bool busy(UpdateState::Kind kind) {
@@ -32,8 +36,22 @@ UpdateFixture::UpdateFixture()
     : m_previousTmp(qgetenv("TMPDIR")) {
     m_platform.platform().prompts = m_prompts;
     qputenv("TMPDIR", QFile::encodeName(m_tmp.path()));
-    clock().setRealWorkPending(
-        [this] { return (m_manager && realWorkInFlight(*m_manager)) || m_awaitingStart; });
+    // A reply the server holds back waits on virtual time, like the updater's own deadline. Once
+    // the updater has given up on its requests, the server lets go of them too, so that a request
+    // held back earlier is never taken for the one in flight now.
+    clock().setRealWorkPending([this] {
+        if (m_awaitingStart) {
+            return true;
+        }
+        if (!m_manager) {
+            return false;
+        }
+        const bool requesting = requestInFlight(*m_manager);
+        if (!requesting) {
+            m_server.closeWaiting();
+        }
+        return processRunning(*m_manager) || (requesting && m_server.waiting() == 0);
+    });
     writeCopy(installed(), QStringLiteral("1.9.9"));
 }
 
@@ -53,12 +71,15 @@ AutoUpdateManager::Configuration UpdateFixture::configuration() const {
     c.productPageURL = m_server.url(QStringLiteral("/"));
     c.executablePath = installed() + QStringLiteral("/bin/ordella");
     c.localVersion = QStringLiteral("1.9.9");
+    c.publicKey = m_key.publicKey();
     return c;
 }
 
 void UpdateFixture::start(AutoUpdateManager::Configuration configuration) {
     configuration.quit = [this] { m_quitCalled = true; };
     m_manager.reset();
+    // What an earlier updater left waiting at the server no longer counts.
+    m_server.closeWaiting();
     m_states.clear();
     m_manager = std::make_unique<AutoUpdateManager>(std::move(configuration));
     QObject::connect(m_manager.get(), &AutoUpdateManager::updateStateChanged, m_manager.get(),
@@ -116,6 +137,19 @@ QByteArray UpdateFixture::archive(const QStringList& arguments) {
     return bytes;
 }
 
-void UpdateFixture::serveArchive(const QString& version, const QByteArray& body) {
-    m_server.route(QStringLiteral("/downloads/Ordella") + version + QStringLiteral(".tar.gz"), body);
+void UpdateFixture::serveArchive(const QString& version, const QByteArray& body,
+                                 QList<TestHttpServer::Response> before) {
+    m_server.route(QStringLiteral("/downloads/Ordella") + version + QStringLiteral(".tar.gz"),
+                   before << TestHttpServer::Response::ok(body));
+    m_signatures[version] = m_key.sign(body);
+}
+
+void UpdateFixture::serveVersion(const QString& version) {
+    m_server.route(QStringLiteral("/version.json"), [this, version](const QString&) {
+        QJsonObject document{{QStringLiteral("version"), version}};
+        if (m_signatures.contains(version)) {
+            document.insert(QStringLiteral("signature"), m_signatures.value(version));
+        }
+        return TestHttpServer::Response::ok(QJsonDocument(document).toJson());
+    });
 }
