@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace {
 
 using Entry = UpdateArchive::Entry;
@@ -30,8 +32,28 @@ TEST(UpdateArchive, ReadsTheVerboseListing) {
                                       {u'c', "/dev/null", {}}}));
     EXPECT_EQ(UpdateArchive::topLevelNames(*entries), QStringList{"Ordella"});
     for (const char* bad : {"-rw-r--r-- 0/0 1 2026-01-15 09:30 Ordella/unquoted", "-rw \"open",
-                            "-rw \"a\\q\"", "lrw \"a\" => \"b\"", "lrw \"a\" -> \"b\" trailing"}) {
+                            "-rw \"a\\q\"", "lrw \"a\" => \"b\"", "lrw \"a\" -> \"b\" trailing",
+                            // No byte above 255: the name checked is the name tar extracts.
+                            "-rw \"a\\777\""}) {
         EXPECT_FALSE(UpdateArchive::parseListing(bad)) << bad;
+    }
+
+    // Only files take room; a size that does not read makes the whole size unknown, never 0.
+    struct SizeRow {
+        QByteArray listing;
+        std::optional<qint64> size;
+    };
+    const QList<SizeRow> sizes = {
+        {listing, 1},
+        {"-rw-r--r-- 0/0 12 2026-01-15 09:30 \"a\"\n-rw-r--r-- 0/0 30 2026-01-15 09:30 \"b\"\n", 42},
+        {"-rw-r--r-- 0/0 12x 2026-01-15 09:30 \"a\"\n", std::nullopt},
+        {"-rw-r--r-- 0/0 -5 2026-01-15 09:30 \"a\"\n", std::nullopt},
+        {"-rw-r--r-- 0/0 9223372036854775807 2026-01-15 09:30 \"a\"\n"
+         "-rw-r--r-- 0/0 9223372036854775807 2026-01-15 09:30 \"b\"\n",
+         std::numeric_limits<qint64>::max()},
+    };
+    for (const SizeRow& row : sizes) {
+        EXPECT_EQ(UpdateArchive::unpackedSize(row.listing), row.size) << row.listing.toStdString();
     }
 }
 
@@ -134,6 +156,15 @@ TEST(InstallSwap, NeverLeavesTheUserWithoutAWorkingCopy) {
         return InstalledCopy::version(folder).value_or("(none)");
     };
 
+    // A copy that is itself installed as "Ordella.backup" is never taken for an old backup.
+    reset();
+    const QString backupNamed = place.filePath("Ordella.backup");
+    writeCopy(backupNamed, "1.0.0");
+    InstallSwap itself(backupNamed);
+    EXPECT_FALSE(itself.replace(fresh));
+    EXPECT_EQ(version(backupNamed), "1.0.0");
+    QDir(backupNamed).removeRecursively();
+
     // A stale backup goes; the old copy is kept until committed.
     reset();
     writeCopy(place.filePath("Ordella.backup"), "0.9.0");
@@ -166,6 +197,10 @@ TEST(InstallSwap, NeverLeavesTheUserWithoutAWorkingCopy) {
     EXPECT_EQ(version(installed), "1.0.0");
     EXPECT_TRUE(QFile::exists(installed + "/bin/ordella"));
     EXPECT_FALSE(QFile::exists(failing.backupPath()));
+    // Nothing was replaced, so a rollback has nothing to undo and leaves the working copy.
+    failing.rollback();
+    EXPECT_EQ(version(installed), "1.0.0");
+    EXPECT_TRUE(QFile::exists(installed + "/bin/ordella"));
 
     // The old copy cannot be moved aside: nothing changes.
     InstallSwap stuck(
