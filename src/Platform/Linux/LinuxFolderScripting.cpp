@@ -102,6 +102,37 @@ std::optional<QString> LinuxFolderScripting::folderUri(const QString& path) {
     return QString::fromLatin1(QUrl::fromLocalFile(normalized(path)).toEncoded());
 }
 
+QCoro::Task<QMap<QString, QStringList>> LinuxFolderScripting::openWindowsWithLocations() {
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << kService << QStringLiteral("OpenWindowsWithLocations");
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QDBusMessage reply = co_await bus.asyncCall(get, kCallTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+        print(QStringLiteral("The file manager publishes no open folders: ") + reply.errorMessage());
+        co_return QMap<QString, QStringList>();
+    }
+    co_return locationsFrom(reply.arguments().first().value<QDBusVariant>().variant());
+}
+
+QMap<QString, QStringList> LinuxFolderScripting::locationsFrom(const QVariant& value) {
+    QMap<QString, QStringList> locations;
+    // Reading a map from an argument of another type does not fail, it crashes: the signature is
+    // checked first.
+    const QString expected = QStringLiteral("a{sas}");
+    if (value.metaType() != QMetaType::fromType<QDBusArgument>() ||
+        value.value<QDBusArgument>().currentSignature() != expected) {
+        const QString type = value.metaType() == QMetaType::fromType<QDBusArgument>()
+                                 ? value.value<QDBusArgument>().currentSignature()
+                                 : QString::fromLatin1(value.metaType().name());
+        print(QStringLiteral("The file manager's open folders are of type \"") + type +
+              QStringLiteral("\", not ") + expected + QStringLiteral(": none are read"));
+        return locations;
+    }
+    value.value<QDBusArgument>() >> locations;
+    return locations;
+}
+
 QList<X11Client> LinuxFolderScripting::windowsNow() {
     if (!m_handler) {
         m_handler = m_folderHandler();
@@ -128,20 +159,7 @@ QCoro::Task<QList<LinuxFolderScripting::FolderWindow>> LinuxFolderScripting::fol
     if (windows.isEmpty()) {
         co_return windows;
     }
-    QDBusMessage get = QDBusMessage::createMethodCall(
-        kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    get << kService << QStringLiteral("OpenWindowsWithLocations");
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    const QDBusMessage reply = co_await bus.asyncCall(get, kCallTimeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-        print(QStringLiteral("The file manager publishes no open folders: ") + reply.errorMessage());
-        co_return windows;
-    }
-    const QVariant value = reply.arguments().first().value<QDBusVariant>().variant();
-    QMap<QString, QStringList> locations;
-    if (value.canConvert<QDBusArgument>()) {
-        value.value<QDBusArgument>() >> locations;
-    }
+    const QMap<QString, QStringList> locations = co_await openWindowsWithLocations();
     X11Connection& x11 = m_windows->connection();
     const xcb_atom_t objectPath = x11.atom("_GTK_WINDOW_OBJECT_PATH");
     for (FolderWindow& w : windows) {

@@ -8,7 +8,10 @@
 
 #include <QHash>
 #include <QList>
+#include <QMap>
 #include <QString>
+#include <QStringList>
+#include <QVariant>
 
 #include <functional>
 #include <memory>
@@ -48,6 +51,13 @@ public:
     static std::optional<QString> folderUri(const QString& path);
     // A folder path without its trailing slashes ("/" stays).
     static QString normalized(const QString& path);
+
+    // The folders of the file manager's windows by window object path, as it publishes them on
+    // the session bus; empty when it publishes none or answers with anything but a map of string
+    // lists (the answer is another program's: its type is checked before it is read).
+    static QCoro::Task<QMap<QString, QStringList>> openWindowsWithLocations();
+    // The published value read from a Get answer; empty (and a printed line) for another type.
+    static QMap<QString, QStringList> locationsFrom(const QVariant& value);
 
 private:
     struct FolderWindow {

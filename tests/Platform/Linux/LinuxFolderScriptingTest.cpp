@@ -5,8 +5,14 @@
 #include "Services/Scripting/FinderScriptService.h"
 #include "Support/X11DesktopTest.h"
 
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QDBusVirtualObject>
 #include <QTemporaryDir>
 
 #include <qcoro/qcorotask.h>
@@ -25,7 +31,67 @@ public slots:
     Q_SCRIPTABLE void ShowFolders(const QStringList&, const QString&) { ++shown; }
 };
 
+// A file manager that answers every property read with one value of the test's choosing.
+class PublishingFileManager : public QDBusVirtualObject {
+public:
+    QVariant published;
+
+    QString introspect(const QString&) const override { return QString(); }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        if (message.member() != QLatin1String("Get")) {
+            return false;
+        }
+        connection.send(message.createReply(QVariant::fromValue(QDBusVariant(published))));
+        return true;
+    }
+};
+
+QVariant structure(const std::function<void(QDBusArgument&)>& fill) {
+    QDBusArgument argument;
+    argument.beginStructure();
+    fill(argument);
+    argument.endStructure();
+    return QVariant::fromValue(argument);
+}
+
 using LinuxFolderScriptingTest = X11DesktopTest;
+
+// What the file manager publishes is another program's answer: any type but a map of string lists
+// gives no folders (reading one as such a map used to crash Ordella).
+TEST_F(LinuxFolderScriptingTest, ReadsOpenFoldersOnlyFromAMapOfStringLists) {
+    QDBusConnection bus =
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("publishing-fm"));
+    qDBusRegisterMetaType<QMap<QString, QStringList>>();
+    qDBusRegisterMetaType<QMap<QString, QString>>();
+    PublishingFileManager fileManager;
+    ASSERT_TRUE(bus.registerVirtualObject(QStringLiteral("/org/freedesktop/FileManager1"), &fileManager));
+    ASSERT_TRUE(bus.registerService(kService)) << "another program holds the file manager's name";
+
+    const QMap<QString, QStringList> folders{{"/org/fm/window/1", {"file:///tmp/a", "file:///tmp/b"}},
+                                             {"/org/fm/window/2", {}}};
+    const struct {
+        const char* type;
+        QVariant published;
+        QMap<QString, QStringList> read;
+    } cases[] = {
+        {"a{sas}", QVariant::fromValue(folders), folders},
+        {"(y)", structure([](QDBusArgument& a) { a << uchar(7); }), {}},
+        {"(si)", structure([](QDBusArgument& a) { a << QStringLiteral("/org/fm/window/1") << 3; }), {}},
+        {"ai", QVariant::fromValue(QList<int>{1, 2, 3}), {}},
+        {"ao", QVariant::fromValue(QList<QDBusObjectPath>{QDBusObjectPath("/org/fm/window/1")}), {}},
+        {"ad", QVariant::fromValue(QList<double>{0.5}), {}},
+        {"as", QVariant(QStringList{"file:///tmp/a"}), {}},
+        {"a{ss}", QVariant::fromValue(QMap<QString, QString>{{"/org/fm/window/1", "file:///tmp/a"}}), {}},
+        {"s", QVariant(QStringLiteral("file:///tmp/a")), {}},
+    };
+    for (const auto& c : cases) {
+        fileManager.published = c.published;
+        EXPECT_EQ(QCoro::waitFor(LinuxFolderScripting::openWindowsWithLocations()), c.read) << c.type;
+    }
+    bus.unregisterService(kService);
+    bus.unregisterObject(QStringLiteral("/org/freedesktop/FileManager1"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("publishing-fm"));
+}
 
 // A new folder window is waited for by reading the windows every 50 ms for seconds: the folder
 // handler behind them is asked for once per script, not on every read.
