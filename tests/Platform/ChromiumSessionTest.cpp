@@ -3,6 +3,9 @@
 
 #include <QFile>
 
+#include <functional>
+#include <limits>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -97,22 +100,70 @@ TEST(ChromiumSession, ReplaysLaterCommandsOverEarlierOnes) {
 }
 
 TEST(ChromiumSession, PrunedNavigationsMoveTheOnesAfterThem) {
+    const auto n = [](int i) { return QStringLiteral("https://n%1.example/").arg(i); };
+    constexpr std::int32_t all = std::numeric_limits<std::int32_t>::max();
+    // Tab 10 has navigations 0..4; after the prunes, navigation `selected` is selected.
+    const struct {
+        const char* name;
+        std::function<void(ChromiumSessionFile&)> prune;
+        int selected;
+        QString shown;
+    } cases[] = {
+        {"two from the middle", [](ChromiumSessionFile& f) { f.pruned(10, 1, 2); }, 2, n(4)},
+        {"the selected index names the page moved onto it",
+         [](ChromiumSessionFile& f) { f.pruned(10, 1, 2); }, 1, n(3)},
+        {"none", [](ChromiumSessionFile& f) { f.pruned(10, 1, 0); }, 1, n(1)},
+        {"to the end, however far", [](ChromiumSessionFile& f) { f.pruned(10, 3, all); }, 2, n(2)},
+        {"a selection past the end shows the last page", [](ChromiumSessionFile& f) { f.pruned(10, 0, 3); },
+         2, n(4)},
+        {"twice", [](ChromiumSessionFile& f) { f.pruned(10, 0, 1).pruned(10, 0, 1); }, 0, n(2)},
+        {"from the back", [](ChromiumSessionFile& f) { f.prunedFromBack(10, 2); }, 4, n(1)},
+        {"below the first", [](ChromiumSessionFile& f) { f.pruned(10, -5, 6); }, -5, n(1)},
+    };
+    for (const auto& c : cases) {
+        ChromiumSessionFile file;
+        file.tabInWindow(1, 10).tabIndex(10, 0);
+        for (int i = 0; i < 5; ++i) {
+            file.navigation(10, i, n(i), QString());
+        }
+        c.prune(file);
+        file.selectedNavigation(10, c.selected);
+        const auto session = ChromiumSession::read(file.data(), nullptr);
+        ASSERT_TRUE(session) << c.name;
+        ASSERT_EQ(session->windows.size(), 1) << c.name;
+        EXPECT_EQ(session->windows[0].tabs[0].url, c.shown) << c.name;
+    }
+}
+
+// A file naming thousands of navigations for a tab, each followed by a prune, is read in the time
+// of its size (it took minutes once): a tab keeps the newest part of its history only.
+TEST(ChromiumSession, KeepsTheNewestPartOfALongHistory) {
+    const auto n = [](int i) { return QStringLiteral("https://n%1.example/").arg(i); };
+    constexpr int count = 16000;
     ChromiumSessionFile file;
     file.tabInWindow(1, 10).tabIndex(10, 0);
-    for (int i = 0; i < 5; ++i) {
-        file.navigation(10, i, QStringLiteral("https://n%1.example/").arg(i), QString());
+    for (int i = 0; i < count; ++i) {
+        file.navigation(10, i, n(i), QString());
     }
-    QByteArray pruned; // tab 10: entries 1 and 2 go
-    for (const std::int32_t v : {10, 1, 2}) {
-        for (int b = 0; b < 4; ++b) {
-            pruned.append(static_cast<char>((v >> (8 * b)) & 0xFF));
-        }
+    for (int i = 0; i < count; ++i) {
+        file.pruned(10, 0, 0);
     }
-    file.command(24, pruned).selectedNavigation(10, 2);
-    const auto session = ChromiumSession::read(file.data(), nullptr);
-    ASSERT_TRUE(session);
-    ASSERT_EQ(session->windows.size(), 1);
-    EXPECT_EQ(session->windows[0].tabs[0].url, QStringLiteral("https://n4.example/"));
+    const struct {
+        int selected;
+        QString shown;
+    } cases[] = {
+        {count - 1, n(count - 1)},
+        {count - 100, n(count - 100)},
+        {0, n(count - 1)}, // dropped: the last page stands in for it
+    };
+    for (const auto& c : cases) {
+        ChromiumSessionFile selecting = file;
+        selecting.selectedNavigation(10, c.selected);
+        const auto session = ChromiumSession::read(selecting.data(), nullptr);
+        ASSERT_TRUE(session);
+        ASSERT_EQ(session->windows.size(), 1);
+        EXPECT_EQ(session->windows[0].tabs[0].url, c.shown) << c.selected;
+    }
 }
 
 // Hostile and broken files: nothing, with a reason, and never a crash.

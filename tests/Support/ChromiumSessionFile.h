@@ -24,6 +24,16 @@ public:
     ChromiumSessionFile& selectedNavigation(std::int32_t tab, std::int32_t index) {
         return pair(7, tab, index);
     }
+    // Navigations [from, from + count) of a tab are gone; the ones after them move down.
+    ChromiumSessionFile& pruned(std::int32_t tab, std::int32_t from, std::int32_t count) {
+        QByteArray body;
+        appendInt(body, tab);
+        appendInt(body, from);
+        appendInt(body, count);
+        return command(24, body);
+    }
+    // Navigations from index on of a tab are gone.
+    ChromiumSessionFile& prunedFromBack(std::int32_t tab, std::int32_t index) { return pair(5, tab, index); }
     ChromiumSessionFile& selectedTab(std::int32_t window, std::int32_t index) {
         return pair(8, window, index);
     }

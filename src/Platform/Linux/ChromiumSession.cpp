@@ -81,6 +81,11 @@ struct WindowState {
     int selectedTab = -1;
 };
 
+// The browser keeps a bounded history per tab and writes no more of it than that; a file naming
+// more navigations for one tab keeps its highest indexes, as the oldest pages are the ones a
+// browser drops. The bound keeps every command's work independent of the history read before it.
+constexpr std::size_t maximumNavigationsPerTab = 128;
+
 // No screen is a million pixels away: anything further is not a frame, and could not be added up.
 bool plausible(std::int32_t coordinate) {
     return coordinate > -1000000 && coordinate < 1000000;
@@ -177,16 +182,19 @@ public:
             if (!fixed(body, 12) || !r.int32(a) || !r.int32(b) || !r.int32(count) || count < 0) {
                 return false;
             }
-            // Entries [b, b + count) go; the ones after them move down by count.
-            std::map<int, Navigation> kept;
-            for (const auto& [index, navigation] : tab(a).navigations) {
-                if (index < b) {
-                    kept.emplace(index, navigation);
-                } else if (static_cast<std::int64_t>(index) >= static_cast<std::int64_t>(b) + count) {
-                    kept.emplace(static_cast<int>(index - count), navigation);
-                }
+            // Entries [b, b + count) go; the ones after them move down by count, each node moved
+            // in place: a prune costs what the tab's (bounded) history holds, never a copy of it.
+            auto& navigations = tab(a).navigations;
+            const std::int64_t end = static_cast<std::int64_t>(b) + count;
+            navigations.erase(navigations.lower_bound(b),
+                              end > std::numeric_limits<int>::max()
+                                  ? navigations.end()
+                                  : navigations.lower_bound(static_cast<int>(end)));
+            for (auto it = navigations.lower_bound(b); it != navigations.end();) {
+                auto node = navigations.extract(it++);
+                node.key() -= count; // still at least b, and below every entry not moved yet
+                navigations.insert(std::move(node));
             }
-            tab(a).navigations = std::move(kept);
             return true;
         }
         case UpdateTabNavigation:
@@ -279,7 +287,11 @@ private:
             !p.bytes(qsizetype(titleUnits) * 2, navigation.title)) {
             return false;
         }
-        tab(tabId).navigations[index] = navigation;
+        std::map<int, Navigation>& navigations = tab(tabId).navigations;
+        navigations[index] = navigation;
+        if (navigations.size() > maximumNavigationsPerTab) {
+            navigations.erase(navigations.begin());
+        }
         return true;
     }
 
