@@ -25,10 +25,11 @@ QString switchValue(const QStringList& commandLine, const QString& name) {
     return QString();
 }
 
-// A profile folder's name, as a single path component: never "..", never a path.
+// A profile folder's name, as a single path component: never "..", never a path, and never a
+// name Qt takes for a path of its own (":name" is one of the program's built-in resources).
 bool isPlainName(const QString& name) {
     return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
-           !name.contains(QLatin1Char('/'));
+           !name.contains(QLatin1Char('/')) && !name.startsWith(QLatin1Char(':')) && !name.contains(QChar(0));
 }
 
 } // namespace
