@@ -81,8 +81,13 @@ QCoro::Task<void> DocumentReopener::openDocuments(QStringList documents, Running
     for (const QString& document : admitted) {
         urls.append(QUrl(document));
     }
-    // Refused documents will never show: they are not waited for.
-    const qsizetype expected = openSet.size() + admitted.size();
+    // Refused documents will never show: they are not waited for. A document saved twice (two
+    // windows on one folder) is one document shown.
+    QSet<QString> expectedSet = openSet;
+    for (const QString& document : admitted) {
+        expectedSet.insert(document);
+    }
+    const qsizetype expected = expectedSet.size();
     const bool terminal = bundleIdentifier == RestorePlanner::terminalBundleID;
     if (terminal) {
         co_await openInTerminal(urls, app, *appURL);

@@ -114,21 +114,40 @@ TEST_F(DocumentReopenerTest, ATerminalWindowAtItsLoginHoldsThePairingWhateverThe
 }
 
 TEST_F(DocumentReopenerTest, AFolderShownTwiceCountsOnceInTheTerminalsWait) {
-    const qint32 pid = start("com.apple.Terminal", [](SimulatedDesktop::InstalledApp& app) {
-        app.windowDelay = Clock::Duration(300);
-    });
-    for (int i = 0; i < 2; ++i) {
-        SimulatedDesktop::Window window;
-        window.frame = QRectF(100 + 20 * i, 100, 600, 400);
-        window.title = "folder";
-        window.document = url("folder");
-        desktop().addWindow(pid, window);
+    // Each new window shows after 300 ms, then 200 ms pass before the next one or the final wait,
+    // which ends at once instead of running its 10 seconds.
+    const struct {
+        const char* name;
+        int shownBefore; // windows already on "folder"
+        QStringList saved;
+        qint64 waitedMs;
+        QStringList shown;
+    } cases[] = {
+        {"shown twice",
+         2,
+         {url("folder"), url("other")},
+         300 + 200,
+         {url("folder"), url("folder"), url("other")}},
+        {"saved twice", 0, {url("folder"), url("folder")}, 2 * (300 + 200), {url("folder"), url("folder")}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const qint32 pid = start("com.apple.Terminal", [](SimulatedDesktop::InstalledApp& app) {
+            app.windowDelay = Clock::Duration(300);
+        });
+        for (int i = 0; i < c.shownBefore; ++i) {
+            SimulatedDesktop::Window window;
+            window.frame = QRectF(100 + 20 * i, 100, 600, 400);
+            window.title = "folder";
+            window.document = url("folder");
+            desktop().addWindow(pid, window);
+        }
+        const qint64 before = elapsedMs();
+        run(DocumentReopener::openDocuments(c.saved, running(pid), "com.apple.Terminal"));
+        EXPECT_EQ(elapsedMs() - before, c.waitedMs);
+        EXPECT_EQ(documentsOf(pid), c.shown);
+        desktop().removeApplication(pid);
     }
-    run(DocumentReopener::openDocuments({url("folder"), url("other")}, running(pid), "com.apple.Terminal"));
-    // The new window shows after 300 ms, then 200 ms pass before the final wait, which ends at
-    // once instead of running its 10 seconds.
-    EXPECT_EQ(elapsedMs(), 300 + 200);
-    EXPECT_EQ(documentsOf(pid), QStringList({url("folder"), url("folder"), url("other")}));
 }
 
 TEST_F(DocumentReopenerTest, DocumentsOpenBehindTheApplicationInFront) {
