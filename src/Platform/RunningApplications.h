@@ -57,6 +57,11 @@ public:
 
     // The installed application with this bundle identifier, or nothing.
     virtual std::optional<QUrl> urlForApplication(const QString& bundleIdentifier) const = 0;
+    // Whether the application of this identifier is started by running the program the identifier
+    // names (a program without an installed entry) rather than through an entry installed for it.
+    virtual bool startsByPath(const QString& bundleIdentifier) const {
+        return bundleIdentifier.startsWith(QLatin1Char('/'));
+    }
     // Opens (launches, or reopens when running) the application at applicationURL.
     virtual QCoro::Task<OpenResult> openApplication(QUrl applicationURL, bool activates) = 0;
     // Opens documents with the application at applicationURL, launching it when needed.

@@ -379,6 +379,11 @@ std::optional<QUrl> LinuxRunningApplications::urlForApplication(const QString& b
     return entry ? std::optional<QUrl>(QUrl::fromLocalFile(entry->filePath)) : std::nullopt;
 }
 
+bool LinuxRunningApplications::startsByPath(const QString& bundleIdentifier) const {
+    return !bundleIdentifier.endsWith(QLatin1String(".desktop")) ||
+           bundleIdentifier.contains(QLatin1Char('/'));
+}
+
 QString LinuxRunningApplications::identifierOf(const QUrl& applicationURL) const {
     if (!applicationURL.isLocalFile()) {
         return QString();

@@ -35,6 +35,9 @@ public:
     bool forceTerminate(qint32 pid) override;
 
     std::optional<QUrl> urlForApplication(const QString& bundleIdentifier) const override;
+    // Everything but a desktop-file id: an executable's path, or any other form a program without
+    // an entry is known by.
+    bool startsByPath(const QString& bundleIdentifier) const override;
     QCoro::Task<OpenResult> openApplication(QUrl applicationURL, bool activates) override;
     QCoro::Task<OpenResult> openDocuments(QList<QUrl> documents, QUrl applicationURL,
                                           bool activates) override;

@@ -10,6 +10,7 @@
 #include "Services/Desktop/PermissionManager.h"
 #include "Services/Scripting/BrowserScriptService.h"
 #include "Services/Storage/AnalysisLogger.h"
+#include "Services/Storage/CapturedPrograms.h"
 
 #include <QFileInfo>
 
@@ -162,6 +163,19 @@ QCoro::Task<std::optional<Workspace>> WorkspaceCapturer::capture(QString name) {
         log(QStringLiteral("%1 isHidden=%2 windows=%3")
                 .arg(snapshot.appName, boolText(snapshot.isHidden), QString::number(windows.size())));
         snapshots.append(snapshot);
+    }
+
+    // What was seen running here may be started again by a restore, and only that.
+    for (const AppSnapshot& snapshot : snapshots) {
+        if (!platform.runningApplications->startsByPath(snapshot.bundleIdentifier)) {
+            continue;
+        }
+        const bool withDocuments =
+            std::any_of(snapshot.windowSnapshots.cbegin(), snapshot.windowSnapshots.cend(),
+                        [](const WindowSnapshot& w) { return w.documentURL && !w.documentURL->isEmpty(); });
+        CapturedPrograms::record(snapshot.bundleIdentifier, withDocuments);
+        log(QStringLiteral("Noted program started by path: %1 (with documents=%2)")
+                .arg(snapshot.bundleIdentifier, boolText(withDocuments)));
     }
 
     std::stable_sort(

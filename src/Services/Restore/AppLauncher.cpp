@@ -8,6 +8,7 @@
 #include "Services/Restore/RestorePlanner.h"
 #include "Services/Restore/RestoreWait.h"
 #include "Services/Scripting/BrowserScriptService.h"
+#include "Services/Storage/CapturedPrograms.h"
 
 #include <QUrl>
 
@@ -48,10 +49,13 @@ QCoro::Task<std::optional<RunningApplication>> AppLauncher::launchApp(QString bu
         co_return running;
     }
 
-    const std::optional<QUrl> appURL = port->urlForApplication(id);
-    if (!appURL) {
+    if (!port->urlForApplication(id)) {
         RestoreLog::log(QStringLiteral("launchApp: ERROR") + kDash +
                         QStringLiteral("could not find app URL for ") + id);
+        co_return std::nullopt;
+    }
+    const std::optional<QUrl> appURL = launchableURL(id, QStringLiteral("launchApp"));
+    if (!appURL) {
         co_return std::nullopt;
     }
     RestoreLog::log(QStringLiteral("launchApp: Launching ") + id + QStringLiteral(" docs=") +
@@ -118,7 +122,8 @@ QCoro::Task<void> AppLauncher::ensureAppControllable(RunningApplication app, QSt
     if (co_await RestoreWait::pollUntil(visible, RestoreWait::ms(1500), RestoreWait::ms(100))) {
         co_return;
     }
-    const std::optional<QUrl> appURL = port->urlForApplication(bundleIdentifier);
+    const std::optional<QUrl> appURL =
+        launchableURL(bundleIdentifier, QStringLiteral("ensureAppControllable"));
     if (!appURL) {
         co_return;
     }
@@ -127,6 +132,22 @@ QCoro::Task<void> AppLauncher::ensureAppControllable(RunningApplication app, QSt
     const OpenResult reopened = co_await port->openApplication(*appURL, true);
     Q_UNUSED(reopened);
     co_await RestoreWait::pause(RestoreWait::ms(1000));
+}
+
+std::optional<QUrl> AppLauncher::launchableURL(const QString& bundleIdentifier, const QString& step) {
+    const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
+    const std::optional<QUrl> appURL = port ? port->urlForApplication(bundleIdentifier) : std::nullopt;
+    if (!appURL) {
+        return std::nullopt;
+    }
+    if (port->startsByPath(bundleIdentifier) && !CapturedPrograms::find(bundleIdentifier)) {
+        RestoreLog::log(step + QStringLiteral(": ERROR") + kDash + QStringLiteral("not starting ") +
+                        bundleIdentifier +
+                        QStringLiteral(": a program without an installed entry is started only after a "
+                                       "capture on this computer saw it running"));
+        return std::nullopt;
+    }
+    return appURL;
 }
 
 QCoro::Task<std::optional<RunningApplication>> AppLauncher::waitForAppLaunch(QString bundleIdentifier,

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 #include <qcoro/qcorotask.h>
 
@@ -28,6 +29,10 @@ public:
     // deadline the first one whatever its state, or nothing.
     static QCoro::Task<std::optional<RunningApplication>> waitForAppLaunch(QString bundleIdentifier,
                                                                            double timeout);
+    // The application to open, or nothing when it cannot be found or may not be started: a
+    // program started by its path (a workspace file may name any program) only when a capture on
+    // this machine saw it running. Such a refusal is logged with its reason, as step.
+    static std::optional<QUrl> launchableURL(const QString& bundleIdentifier, const QString& step);
     // Until the application lists at least one window, or the time-out passes.
     static QCoro::Task<void> waitForAXWindows(RunningApplication app, double timeout);
 

@@ -3,9 +3,11 @@
 #include "Platform/Platform.h"
 #include "Services/Desktop/AXWindowService.h"
 #include "Services/Desktop/WindowMatcher.h"
+#include "Services/Restore/AppLauncher.h"
 #include "Services/Restore/RestoreLog.h"
 #include "Services/Restore/RestorePlanner.h"
 #include "Services/Restore/RestoreWait.h"
+#include "Services/Storage/CapturedPrograms.h"
 
 #include <QFileInfo>
 #include <QSet>
@@ -24,6 +26,12 @@ QStringList shownDocuments(const RunningApplication& app) {
 QStringList DocumentReopener::admittedDocuments(const QStringList& documents,
                                                 const QString& bundleIdentifier) {
     const bool terminal = bundleIdentifier == RestorePlanner::terminalBundleID;
+    // A program started by its path takes its documents as arguments: only a regular file, and only
+    // when a capture saw the program started with one.
+    const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
+    const bool byPath = port && port->startsByPath(bundleIdentifier);
+    const std::optional<CapturedPrograms::Program> captured =
+        byPath ? CapturedPrograms::find(bundleIdentifier) : std::nullopt;
     QStringList admitted;
     for (const QString& document : documents) {
         const QUrl url(document, QUrl::StrictMode);
@@ -32,8 +40,14 @@ QStringList DocumentReopener::admittedDocuments(const QStringList& documents,
             refusal = QStringLiteral("not a file URL");
         } else if (const QFileInfo info(url.toLocalFile()); !info.exists()) {
             refusal = QStringLiteral("no such file or folder");
+        } else if (!info.isFile() && !info.isDir()) {
+            refusal = QStringLiteral("not a regular file or folder");
         } else if (terminal && !info.isDir()) {
             refusal = QStringLiteral("not a folder (the terminal would run it)");
+        } else if (byPath && !(captured && captured->withDocuments)) {
+            refusal = QStringLiteral("no capture saw the program started with a file");
+        } else if (byPath && !info.isFile()) {
+            refusal = QStringLiteral("not a regular file (the program was seen started with files)");
         }
         if (refusal.isEmpty()) {
             admitted.append(document);
@@ -56,8 +70,9 @@ QSet<QString> DocumentReopener::normalizedDocuments(const QStringList& documents
 QCoro::Task<void> DocumentReopener::openDocuments(QStringList documents, RunningApplication app,
                                                   QString bundleIdentifier) {
     const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
-    const std::optional<QUrl> appURL = port ? port->urlForApplication(bundleIdentifier) : std::nullopt;
-    if (!appURL) {
+    const std::optional<QUrl> appURL =
+        AppLauncher::launchableURL(bundleIdentifier, QStringLiteral("openDocuments"));
+    if (!port || !appURL) {
         co_return;
     }
     // A set: two windows on one folder are one document shown, and a window without one shows none.

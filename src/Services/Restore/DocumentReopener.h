@@ -10,8 +10,10 @@
 #include <qcoro/qcorotask.h>
 
 // Reopens an application's saved documents and waits until the application shows them. Saved
-// documents can come from imported files, so only file URLs of files or folders that exist are
-// ever handed to an application, and only folders to the terminal (which would run a file).
+// documents can come from imported files, so only file URLs of regular files or folders that exist
+// are ever handed to an application (never a device or a pipe), only folders to the terminal (which
+// would run a file), and to a program started by its path only regular files, and only when a
+// capture saw it started with one.
 class DocumentReopener {
 public:
     DocumentReopener() = delete;

@@ -2,6 +2,7 @@
 
 #include "Platform/Platform.h"
 #include "Services/Desktop/AXWindowService.h"
+#include "Services/Restore/AppLauncher.h"
 #include "Services/Restore/RestoreGeometry.h"
 #include "Services/Restore/RestoreLog.h"
 #include "Services/Restore/RestoreWait.h"
@@ -67,7 +68,8 @@ QCoro::Task<void> MissingWindowReopener::reopenMissingWindows(RunningApplication
     }
     const QList<int> missing = missingWindows(app, snapshots);
     const std::optional<QUrl> appURL =
-        port && !missing.isEmpty() ? port->urlForApplication(id) : std::nullopt;
+        port && !missing.isEmpty() ? AppLauncher::launchableURL(id, QStringLiteral("reopenMissingWindows"))
+                                   : std::nullopt;
     if (!appURL) {
         co_return;
     }

@@ -5,6 +5,8 @@
 #include "Services/Scripting/BrowserScriptService.h"
 #include "Services/Scripting/FinderScriptService.h"
 #include "Services/Storage/AnalysisLogger.h"
+#include "Services/Storage/CapturedPrograms.h"
+#include "Services/Storage/JsonSettingsFormat.h"
 #include "Services/Storage/WorkspaceStore.h"
 #include "Support/DiagnosticsCapture.h"
 #include "Support/ScriptedDesktop.h"
@@ -302,4 +304,29 @@ TEST_F(WorkspaceCapturerTest, OutsideTextIsNeverReadAsAPlaceholder) {
          }) {
         EXPECT_TRUE(lines.contains(line)) << line.toStdString();
     }
+}
+
+// A capture notes the programs it saw that are started by their path (and whether one showed a
+// file from its command line), so that a restore may start them again; installed applications
+// and excluded ones are not noted.
+TEST_F(WorkspaceCapturerTest, NotesTheProgramsByPathItSaw) {
+    JsonSettingsFormat::userSettings()->remove("capturedPrograms");
+    const qint32 editor = addApp("/usr/bin/xedit");
+    const qint32 calculator = addApp("/usr/bin/xcalc");
+    const qint32 installed = addApp("org.example.Editor");
+    const qint32 agent = addApp("/usr/bin/agent", ActivationPolicy::Accessory);
+    for (const qint32 pid : {editor, installed}) {
+        SimulatedDesktop::Window window;
+        window.frame = QRectF(0, 25, 900, 700);
+        window.title = "notes.txt";
+        window.document = "file:///home/me/notes.txt";
+        d.desktop().addWindow(pid, window);
+    }
+    d.addWindow(calculator, QRectF(0, 25, 300, 300), "Calculator");
+    d.addWindow(agent, QRectF(0, 25, 300, 300), "Agent");
+    ASSERT_TRUE(capture());
+    EXPECT_EQ(CapturedPrograms::all(),
+              (QList<CapturedPrograms::Program>{{"/usr/bin/xcalc", false}, {"/usr/bin/xedit", true}}));
+    EXPECT_TRUE(logLines().contains("Noted program started by path: /usr/bin/xedit (with documents=true)"));
+    JsonSettingsFormat::userSettings()->remove("capturedPrograms");
 }

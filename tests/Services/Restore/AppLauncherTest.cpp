@@ -1,6 +1,13 @@
 #include "Services/Restore/AppLauncher.h"
 
 #include "RestoreFixture.h"
+#include "Services/Desktop/AXWindowService.h"
+#include "Services/Storage/CapturedPrograms.h"
+#include "Services/Storage/JsonSettingsFormat.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -142,6 +149,66 @@ TEST_F(AppLauncherTest, WaitsForTheFirstInstanceOnly) {
     EXPECT_FALSE(run(AppLauncher::waitForAppLaunch("org.example.None", 0)).has_value());
     run(AppLauncher::waitForAXWindows(running(a), 2.0));
     EXPECT_EQ(elapsedMs(), 3000);
+}
+
+// A workspace file may name any program and any file: a program known by its path is started only
+// when a capture on this computer saw it running, and is handed a file only when it was seen
+// started with one. Installed applications are started as ever.
+TEST_F(AppLauncherTest, StartsAProgramByPathOnlyWhenACaptureSawIt) {
+    QTemporaryDir files;
+    QFile(files.filePath("notes.txt")).open(QIODevice::WriteOnly);
+    QDir(files.path()).mkpath("folder");
+    const QString file = QUrl::fromLocalFile(files.filePath("notes.txt")).toString();
+    const QString folder = QUrl::fromLocalFile(files.filePath("folder")).toString();
+    enum class Seen { never, withoutFiles, withFiles };
+    const QString refusal = "launchApp: ERROR — not starting %1: a program without an installed entry is "
+                            "started only after a capture on this computer saw it running";
+    const struct {
+        const char* name;
+        QString id;
+        Seen seen;
+        bool launches;
+        QStringList shown; // the documents its windows show
+    } cases[] = {
+        {"by path, never captured", "/opt/tool/tool", Seen::never, false, {}},
+        {"by path, captured without files", "/opt/tool/tool", Seen::withoutFiles, true, {}},
+        {"by path, captured with files: the file, not the folder",
+         "/opt/tool/tool",
+         Seen::withFiles,
+         true,
+         {file}},
+        {"installed, never captured", "org.example.Tool", Seen::never, true, {file, folder}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        JsonSettingsFormat::userSettings()->remove("capturedPrograms");
+        if (c.seen != Seen::never) {
+            CapturedPrograms::record(c.id, c.seen == Seen::withFiles);
+        }
+        AnalysisLogger::shared().beginSession(Workspace{});
+        install(c.id, {QRectF(100, 100, 600, 400)});
+        const std::optional<RunningApplication> launched = launch(c.id, {file, folder});
+        EXPECT_EQ(launched.has_value(), c.launches);
+        EXPECT_EQ(desktop().findApplication(c.id) != nullptr, c.launches);
+        if (launched) {
+            QStringList shown = AXWindowService::currentDocumentURLs(*launched);
+            shown.removeAll(QString());
+            EXPECT_EQ(shown, c.shown);
+            desktop().removeApplication(launched->processIdentifier);
+        } else {
+            EXPECT_EQ(restorerLines(), QStringList{refusal.arg(c.id)});
+        }
+        // Never made controllable by a reopen either: a running program that shows no window
+        // is left as it is.
+        if (!c.launches) {
+            const qint32 pid = addApp(c.id, {QRectF(300, 300, 120, 90)});
+            run(AppLauncher::ensureAppControllable(running(pid), c.id));
+            EXPECT_EQ(desktop().windowsOf(pid).size(), 1);
+            desktop().removeApplication(pid);
+        }
+        desktop().uninstallApplication(c.id);
+    }
+    JsonSettingsFormat::userSettings()->remove("capturedPrograms");
 }
 
 } // namespace

@@ -2,10 +2,14 @@
 
 #include "RestoreFixture.h"
 #include "Services/Desktop/AXWindowService.h"
+#include "Services/Storage/CapturedPrograms.h"
+#include "Services/Storage/JsonSettingsFormat.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -55,6 +59,52 @@ TEST_F(DocumentReopenerTest, HandsOnlyExistingFilesAndFoldersToApplications) {
              refused.arg(url("gone.txt"), "com.apple.Terminal", "no such file or folder"),
              refused.arg(url("run.sh"), "com.apple.Terminal", "not a folder (the terminal would run it)"),
              refused.arg("not a url at all", "com.apple.Terminal", "not a file URL")}));
+}
+
+// Only regular files and folders reach an application (a device or a pipe would have an editor
+// read for ever); a program started by its path gets only regular files, and only when a capture
+// saw it started with one.
+TEST_F(DocumentReopenerTest, HandsOnlyRegularFilesAndToProgramsByPathOnlyWhatTheyWereSeenWith) {
+    ASSERT_EQ(::mkfifo(QFile::encodeName(files.filePath("pipe")).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link("/dev/zero", files.filePath("zero-link")));
+    ASSERT_TRUE(QFile::link(files.filePath("a.txt"), files.filePath("a-link.txt")));
+    const QStringList all{url("pipe"),       "file:///dev/zero", url("zero-link"),
+                          url("a-link.txt"), url("a.txt"),       url("folder")};
+    enum class Seen { never, withoutFiles, withFiles };
+    const struct {
+        const char* name;
+        QString id;
+        Seen seen;
+        QStringList admitted;
+    } cases[] = {
+        {"installed", "org.example.Editor", Seen::never, {url("a-link.txt"), url("a.txt"), url("folder")}},
+        {"installed, also when a path of the same name was captured",
+         "org.example.Editor",
+         Seen::withFiles,
+         {url("a-link.txt"), url("a.txt"), url("folder")}},
+        {"by path, never captured", "/opt/tool/tool", Seen::never, {}},
+        {"by path, captured without files", "/opt/tool/tool", Seen::withoutFiles, {}},
+        {"by path, captured with files",
+         "/opt/tool/tool",
+         Seen::withFiles,
+         {url("a-link.txt"), url("a.txt")}},
+    };
+    for (const auto& c : cases) {
+        JsonSettingsFormat::userSettings()->remove("capturedPrograms");
+        if (c.seen != Seen::never) {
+            CapturedPrograms::record(c.id == "org.example.Editor" ? "/usr/bin/editor" : c.id,
+                                     c.seen == Seen::withFiles);
+        }
+        EXPECT_EQ(DocumentReopener::admittedDocuments(all, c.id), c.admitted) << c.name;
+    }
+    JsonSettingsFormat::userSettings()->remove("capturedPrograms");
+    const QString refused = "openDocuments: refusing %1 for %2: %3";
+    EXPECT_TRUE(restorerLines().contains(
+        refused.arg("file:///dev/zero", "org.example.Editor", "not a regular file or folder")));
+    EXPECT_TRUE(restorerLines().contains(
+        refused.arg(url("a.txt"), "/opt/tool/tool", "no capture saw the program started with a file")));
+    EXPECT_TRUE(restorerLines().contains(refused.arg(
+        url("folder"), "/opt/tool/tool", "not a regular file (the program was seen started with files)")));
 }
 
 TEST_F(DocumentReopenerTest, OpensWhatIsNotShownOneByOne) {
