@@ -39,8 +39,33 @@ void readSessionFile(benchmark::State& state) {
     state.counters["bytes"] = static_cast<double>(data.size());
 }
 
+// One tab whose file names thousands of navigations, each then pruned from the front of the
+// history: a file of this shape once took most of a minute.
+QByteArray makePrunedHistoryFile(int navigations) {
+    ChromiumSessionFile file;
+    file.tabInWindow(1, 10).tabIndex(10, 0);
+    for (int n = 0; n < navigations; ++n) {
+        file.navigation(10, n, QStringLiteral("https://site.example/page%1").arg(n), QString());
+    }
+    for (int n = 0; n < navigations; ++n) {
+        file.pruned(10, 0, 0);
+    }
+    return file.selectedNavigation(10, navigations - 1).data();
+}
+
+void readPrunedHistory(benchmark::State& state) {
+    const bool smoke = std::getenv("ORDELLA_BENCH_SMOKE") != nullptr;
+    const QByteArray data = makePrunedHistoryFile(smoke ? 500 : 16000);
+    for (auto _ : state) {
+        const auto session = ChromiumSession::read(data, nullptr);
+        benchmark::DoNotOptimize(session->windows.size());
+    }
+    state.counters["bytes"] = static_cast<double>(data.size());
+}
+
 } // namespace
 
 BENCHMARK(readSessionFile)->Unit(benchmark::kMillisecond);
+BENCHMARK(readPrunedHistory)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();
