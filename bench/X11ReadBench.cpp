@@ -40,8 +40,9 @@ void BM_X11Read(benchmark::State& state) {
     process->waitForStarted();
     // The list is cheap to poll; the owners are checked once it is long enough.
     const bool shown = bench::X11BenchSession::waitFor(
-        [&] { return g_session->clientList().size() >= before + windowCount; }, 120000);
-    if (!shown || windowCountOf(process->processId()) != windowCount) {
+        [&] { return g_session->clientList().size() >= before + windowCount; }, 300000);
+    if (const qsizetype seen = windowCountOf(process->processId()); !shown || seen != windowCount) {
+        QTextStream(stderr) << "X11ReadBench: " << seen << " of " << windowCount << " windows appeared\n";
         state.SkipWithError("the windows did not all appear");
         return;
     }
