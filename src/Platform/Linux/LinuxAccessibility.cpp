@@ -146,7 +146,9 @@ int LinuxAccessibility::setAttributeValue(AXElement element, const QString& attr
                    ? AXError::AttributeUnsupported
                    : AXError::CannotComplete;
     }
-    const std::optional<X11Client> window = m_windows->client(xcb_window_t(element.id));
+    // A write needs the window managed, not read again after each earlier write: a move and a
+    // resize of one window cost one read, and the read-back after them another.
+    const std::optional<X11Client> window = m_windows->clientForRequest(xcb_window_t(element.id));
     return window ? setWindowAttribute(*window, attribute, value) : AXError::InvalidUIElement;
 }
 
@@ -209,7 +211,7 @@ int LinuxAccessibility::performAction(AXElement element, const QString& action) 
     if (element.id >= ApplicationElementBase) {
         return AXError::ActionUnsupported;
     }
-    if (!m_windows->client(xcb_window_t(element.id))) {
+    if (!m_windows->clientForRequest(xcb_window_t(element.id))) {
         return AXError::InvalidUIElement;
     }
     if (action != AXName::Raise) {

@@ -481,8 +481,29 @@ QImage LinuxRunningApplications::icon(const QString& bundleIdentifier) const {
 }
 
 void LinuxRunningApplications::clientListChanged() {
+    // Windows that come together announce themselves one by one: they are looked at once, at the
+    // next turn of the event loop.
+    if (m_listChangePending) {
+        return;
+    }
+    m_listChangePending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_listChangePending = false;
+            announceChanges();
+        },
+        Qt::QueuedConnection);
+}
+
+void LinuxRunningApplications::announceChanges() {
+    // A window's owner and class stay while it lives: only the windows that came are read, unless
+    // this pass has read all of them already.
+    const quint64 state = m_windows->state();
+    const Snapshot current =
+        m_snapshot && m_snapshotState == state ? *m_snapshot : snapshotOf(m_windows->listedClients(), true);
     QSet<qint32> now;
-    for (const RunningApplication& app : snapshot().apps) {
+    for (const RunningApplication& app : current.apps) {
         if (app.isFinishedLaunching) {
             now.insert(app.processIdentifier);
         }

@@ -80,7 +80,9 @@ private:
     QString identifierOf(const QUrl& applicationURL) const;
     std::optional<qint32> runningPid(const QString& identifier) const;
     OpenResult start(const QString& identifier, const QList<QUrl>& documents, bool activates);
+    // The manager's list of windows changed: applications that came or went are announced.
     void clientListChanged();
+    void announceChanges();
 
     std::shared_ptr<X11Windows> m_windows;
     mutable ApplicationIdentities m_identities;
@@ -93,4 +95,6 @@ private:
     // and nothing was launched since: a restore asks for it many times in one step.
     mutable std::optional<Snapshot> m_snapshot;
     mutable quint64 m_snapshotState = 0;
+    // A change of the window list waits for the next turn of the event loop.
+    bool m_listChangePending = false;
 };

@@ -115,25 +115,31 @@ X11Connection::properties(const QList<std::pair<xcb_window_t, xcb_atom_t>>& requ
     QList<xcb_get_property_cookie_t> cookies;
     cookies.reserve(requests.size());
     for (const auto& [window, atom] : requests) {
-        cookies.append(xcb_get_property(m_connection, 0, window, atom, XCB_GET_PROPERTY_TYPE_ANY, 0,
-                                        kMaxPropertyLength));
+        cookies.append(requestProperty(window, atom));
     }
     QList<std::optional<Property>> result;
     result.reserve(requests.size());
     for (const xcb_get_property_cookie_t& cookie : cookies) {
-        const auto answer = reply(xcb_get_property_reply, cookie);
-        if (!answer) {
-            result.append(std::nullopt);
-            continue;
-        }
-        Property property;
-        property.type = answer->type;
-        property.format = answer->format;
-        property.data = QByteArray(static_cast<const char*>(xcb_get_property_value(answer.get())),
-                                   xcb_get_property_value_length(answer.get()));
-        result.append(property);
+        result.append(propertyReply(cookie));
     }
     return result;
+}
+
+xcb_get_property_cookie_t X11Connection::requestProperty(xcb_window_t window, xcb_atom_t atom) {
+    return xcb_get_property(m_connection, 0, window, atom, XCB_GET_PROPERTY_TYPE_ANY, 0, kMaxPropertyLength);
+}
+
+std::optional<X11Connection::Property> X11Connection::propertyReply(xcb_get_property_cookie_t cookie) const {
+    const auto answer = reply(xcb_get_property_reply, cookie);
+    if (!answer) {
+        return std::nullopt;
+    }
+    Property property;
+    property.type = answer->type;
+    property.format = answer->format;
+    property.data = QByteArray(static_cast<const char*>(xcb_get_property_value(answer.get())),
+                               xcb_get_property_value_length(answer.get()));
+    return property;
 }
 
 std::optional<X11Connection::Property> X11Connection::property(xcb_window_t window, xcb_atom_t atom) {

@@ -85,6 +85,11 @@ public:
     // Properties of windows, all requested before the first answer is read. An entry is nothing
     // when the window is gone, and an empty Property when the window has no such property.
     QList<std::optional<Property>> properties(const QList<std::pair<xcb_window_t, xcb_atom_t>>& requests);
+    // The same in two halves, for callers that mix property requests with others: the request,
+    // then its answer. Answers are best read in the order their requests were sent, as the server
+    // sends them: one read out of turn makes each later one look through those passed over.
+    xcb_get_property_cookie_t requestProperty(xcb_window_t window, xcb_atom_t atom);
+    std::optional<Property> propertyReply(xcb_get_property_cookie_t cookie) const;
     std::optional<Property> property(xcb_window_t window, xcb_atom_t atom);
 
     // A client message to the root window, as window managers expect requests from pagers.

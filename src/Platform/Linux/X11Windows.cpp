@@ -4,6 +4,9 @@
 
 #include <QSet>
 
+#include <array>
+#include <vector>
+
 namespace {
 // The properties read for every window, in this order.
 constexpr const char* kClientAtoms[] = {
@@ -49,9 +52,17 @@ X11Windows::X11Windows(std::shared_ptr<X11Connection> connection)
     : m_connection(std::move(connection))
     , m_context(std::make_unique<QObject>()) {
     // The manager announces what it changes on the root: the client list, the active window, the
-    // stacking, the current desktop.
+    // stacking, the current desktop. A window coming or going changes no other window: what was
+    // read of those stays.
+    const xcb_atom_t clientList = m_connection->atom("_NET_CLIENT_LIST");
     QObject::connect(m_connection.get(), &X11Connection::rootPropertyChanged, m_context.get(),
-                     [this] { invalidate(); });
+                     [this, clientList](xcb_atom_t atom) {
+                         if (atom == clientList) {
+                             listChanged();
+                         } else {
+                             invalidate();
+                         }
+                     });
 }
 
 X11Windows::~X11Windows() = default;
@@ -69,6 +80,13 @@ void X11Windows::invalidate() {
     ++m_state;
 }
 
+void X11Windows::listChanged() {
+    ++m_state;
+    m_pass.clientList.reset();
+    m_pass.rootChildren.reset();
+    m_pass.windowCounts.reset();
+}
+
 quint64 X11Windows::state() {
     expire();
     return m_state;
@@ -80,8 +98,16 @@ void X11Windows::expire() {
     }
 }
 
-void X11Windows::changed(xcb_window_t window, bool stacking) {
+void X11Windows::changed(xcb_window_t window, bool stacking, std::optional<bool> minimized) {
     ++m_state;
+    // What a further request needs of the window (that it is managed, its decoration) holds after
+    // this one; where it is and its state must be read again.
+    if (const auto it = m_pass.clients.constFind(window); it != m_pass.clients.constEnd() && it.value()) {
+        m_pass.requested.insert(window, *it.value());
+    }
+    if (const auto kept = m_pass.requested.find(window); kept != m_pass.requested.end() && minimized) {
+        kept->minimized = *minimized;
+    }
     m_pass.clients.remove(window);
     if (stacking) {
         m_pass.rootChildren.reset();
@@ -135,7 +161,16 @@ QList<xcb_window_t> X11Windows::clientList() {
         windows.append(w);
     }
     pass().clientList = windows;
+    keepList(windows);
     return windows;
+}
+
+void X11Windows::keepList(const QList<xcb_window_t>& windows) {
+    // Windows that left the list take what is kept of them along.
+    const QSet<xcb_window_t> live(windows.cbegin(), windows.cend());
+    const auto gone = [&live](auto it) { return !live.contains(it.key()); };
+    m_frames.removeIf(gone);
+    m_listed.removeIf(gone);
 }
 
 bool X11Windows::isManaged(xcb_window_t window) {
@@ -144,12 +179,38 @@ bool X11Windows::isManaged(xcb_window_t window) {
 
 QList<X11Client> X11Windows::clients() {
     expire();
+    return clients(clientList());
+}
+
+QList<X11Client> X11Windows::listedClients() {
+    expire();
     const QList<xcb_window_t> windows = clientList();
-    // Windows that left the list take their remembered frame with them.
-    const QSet<xcb_window_t> live(windows.cbegin(), windows.cend());
-    m_frames.removeIf(
-        [&live](const QHash<xcb_window_t, KeptFrame>::iterator it) { return !live.contains(it.key()); });
-    return clients(windows);
+    QList<xcb_window_t> unread;
+    for (const xcb_window_t w : windows) {
+        if (!m_listed.contains(w)) {
+            unread.append(w);
+        }
+    }
+    read(unread);
+    QList<X11Client> result;
+    result.reserve(windows.size());
+    for (const xcb_window_t w : windows) {
+        if (const auto it = m_pass.clients.constFind(w); it != m_pass.clients.constEnd() && it.value()) {
+            result.append(*it.value());
+        } else if (const auto kept = m_listed.constFind(w); kept != m_listed.constEnd()) {
+            result.append(kept.value());
+        }
+    }
+    return result;
+}
+
+std::optional<X11Client> X11Windows::clientForRequest(xcb_window_t window) {
+    expire();
+    if (const auto it = m_pass.requested.constFind(window);
+        it != m_pass.requested.constEnd() && !m_pass.clients.contains(window) && isManaged(window)) {
+        return it.value();
+    }
+    return client(window);
 }
 
 std::optional<X11Client> X11Windows::client(xcb_window_t window) {
@@ -192,61 +253,13 @@ void X11Windows::read(const QList<xcb_window_t>& wanted) {
     X11Connection& x = *m_connection;
     xcb_connection_t* c = x.xcb();
     checkRes();
-    // Every request goes out before the first answer is awaited: one wait for the server, however
-    // many windows.
-    std::optional<xcb_query_tree_cookie_t> rootTree;
-    if (!known.rootChildren) {
-        rootTree = xcb_query_tree(c, x.root());
-    }
-    QList<xcb_get_geometry_cookie_t> geometry;
-    QList<xcb_translate_coordinates_cookie_t> origin;
-    QList<xcb_get_window_attributes_cookie_t> attributes;
-    QList<xcb_query_tree_cookie_t> trees;
-    QList<xcb_res_query_client_ids_cookie_t> owners;
-    for (const xcb_window_t w : windows) {
-        geometry.append(xcb_get_geometry(c, w));
-        origin.append(xcb_translate_coordinates(c, w, x.root(), 0, 0));
-        attributes.append(xcb_get_window_attributes(c, w));
-        trees.append(xcb_query_tree(c, w));
-        if (m_hasRes) {
-            // The server knows which process holds the connection that made the window, which
-            // is true even for programs that never set _NET_WM_PID.
-            xcb_res_client_id_spec_t spec{w, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-            owners.append(xcb_res_query_client_ids(c, 1, &spec));
-        }
-    }
-    QList<std::pair<xcb_window_t, xcb_atom_t>> requests;
-    xcb_atom_t atoms[kClientAtomCount];
+    // Atoms are interned before the first request goes out: an atom asked for amid the answers
+    // would be a wait of its own.
+    std::array<xcb_atom_t, kClientAtomCount> atoms{};
     for (int i = 0; i < kClientAtomCount; ++i) {
-        atoms[i] = x.atom(kClientAtoms[i]);
+        atoms[size_t(i)] = x.atom(kClientAtoms[i]);
     }
-    for (const xcb_window_t w : windows) {
-        for (const xcb_atom_t atom : atoms) {
-            requests.append({w, atom});
-        }
-    }
-    const bool withList = !known.clientList;
-    if (withList) {
-        requests.append({x.root(), x.atom("_NET_CLIENT_LIST")});
-    }
-    const QList<std::optional<X11Connection::Property>> values = x.properties(requests);
-    if (withList) {
-        QList<xcb_window_t> list;
-        for (const quint32 w : values.constLast().value_or(X11Connection::Property()).items()) {
-            list.append(w);
-        }
-        known.clientList = list;
-    }
-    if (rootTree) {
-        known.rootChildren = children(x.reply(xcb_query_tree_reply, *rootTree));
-    }
-    QList<xcb_window_t> parents;
-    for (const xcb_query_tree_cookie_t& cookie : trees) {
-        const auto tree = x.reply(xcb_query_tree_reply, cookie);
-        parents.append(tree ? tree->parent : xcb_window_t(XCB_WINDOW_NONE));
-    }
-    const QHash<xcb_window_t, xcb_window_t> frames = framesOf(windows, parents);
-
+    const xcb_atom_t clientListAtom = x.atom("_NET_CLIENT_LIST");
     const QHash<xcb_atom_t, X11Client::Type> types{
         {x.atom("_NET_WM_WINDOW_TYPE_NORMAL"), X11Client::Type::Normal},
         {x.atom("_NET_WM_WINDOW_TYPE_DIALOG"), X11Client::Type::Dialog},
@@ -263,23 +276,103 @@ void X11Windows::read(const QList<xcb_window_t>& wanted) {
     const xcb_atom_t skipTaskbar = x.atom("_NET_WM_STATE_SKIP_TASKBAR");
     const xcb_atom_t above = x.atom("_NET_WM_STATE_ABOVE");
 
+    // Every request goes out before the first answer is awaited: one wait for the server, however
+    // many windows. The answers are then taken in the order the requests went out, which is the
+    // order the server sends them in: libxcb keeps answers not yet taken in a list that each
+    // taking searches from its start, so taking them in any other order costs the square of
+    // their number.
+    std::optional<xcb_query_tree_cookie_t> rootTree;
+    if (!known.rootChildren) {
+        rootTree = xcb_query_tree(c, x.root());
+    }
+    std::optional<xcb_get_property_cookie_t> listCookie;
+    if (!known.clientList) {
+        listCookie = x.requestProperty(x.root(), clientListAtom);
+    }
+    struct Asked {
+        xcb_get_geometry_cookie_t geometry;
+        xcb_translate_coordinates_cookie_t origin;
+        xcb_get_window_attributes_cookie_t attributes;
+        xcb_query_tree_cookie_t tree;
+        std::optional<xcb_res_query_client_ids_cookie_t> owner;
+        std::array<xcb_get_property_cookie_t, kClientAtomCount> properties;
+    };
+    std::vector<Asked> asked;
+    asked.reserve(size_t(windows.size()));
+    for (const xcb_window_t w : windows) {
+        Asked& a = asked.emplace_back();
+        a.geometry = xcb_get_geometry(c, w);
+        a.origin = xcb_translate_coordinates(c, w, x.root(), 0, 0);
+        a.attributes = xcb_get_window_attributes(c, w);
+        a.tree = xcb_query_tree(c, w);
+        if (m_hasRes) {
+            // The server knows which process holds the connection that made the window, which
+            // is true even for programs that never set _NET_WM_PID.
+            xcb_res_client_id_spec_t spec{w, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+            a.owner = xcb_res_query_client_ids(c, 1, &spec);
+        }
+        for (size_t p = 0; p < atoms.size(); ++p) {
+            a.properties[p] = x.requestProperty(w, atoms[p]);
+        }
+    }
+
+    if (rootTree) {
+        known.rootChildren = children(x.reply(xcb_query_tree_reply, *rootTree));
+    }
+    if (listCookie) {
+        QList<xcb_window_t> list;
+        for (const quint32 w : x.propertyReply(*listCookie).value_or(X11Connection::Property()).items()) {
+            list.append(w);
+        }
+        known.clientList = list;
+        keepList(list);
+    }
+    struct Answered {
+        X11Reply<xcb_get_geometry_reply_t> geometry;
+        X11Reply<xcb_translate_coordinates_reply_t> origin;
+        X11Reply<xcb_get_window_attributes_reply_t> attributes;
+        std::optional<qint32> owner;
+        std::array<std::optional<X11Connection::Property>, kClientAtomCount> values;
+    };
+    std::vector<Answered> answers;
+    answers.reserve(asked.size());
+    QList<xcb_window_t> parents;
+    parents.reserve(windows.size());
+    for (const Asked& a : asked) {
+        Answered& answer = answers.emplace_back();
+        answer.geometry = x.reply(xcb_get_geometry_reply, a.geometry);
+        answer.origin = x.reply(xcb_translate_coordinates_reply, a.origin);
+        answer.attributes = x.reply(xcb_get_window_attributes_reply, a.attributes);
+        const auto tree = x.reply(xcb_query_tree_reply, a.tree);
+        parents.append(tree ? tree->parent : xcb_window_t(XCB_WINDOW_NONE));
+        if (a.owner) {
+            answer.owner = ownerOf(x.reply(xcb_res_query_client_ids_reply, *a.owner));
+        }
+        for (size_t p = 0; p < a.properties.size(); ++p) {
+            answer.values[p] = x.propertyReply(a.properties[p]);
+        }
+    }
+    const QHash<xcb_window_t, xcb_window_t> frames = framesOf(windows, parents);
+
     for (qsizetype i = 0; i < windows.size(); ++i) {
-        const auto geo = x.reply(xcb_get_geometry_reply, geometry[i]);
-        const auto pos = x.reply(xcb_translate_coordinates_reply, origin[i]);
-        const auto attr = x.reply(xcb_get_window_attributes_reply, attributes[i]);
-        const std::optional<qint32> owner =
-            m_hasRes ? ownerOf(x.reply(xcb_res_query_client_ids_reply, owners[i])) : std::nullopt;
-        const auto value = [&](ClientAtom a) { return values[i * kClientAtomCount + a]; };
+        const Answered& answer = answers[size_t(i)];
+        const auto& geo = answer.geometry;
+        const auto& pos = answer.origin;
+        const auto& attr = answer.attributes;
+        const auto value = [&](ClientAtom a) -> const std::optional<X11Connection::Property>& {
+            return answer.values[size_t(a)];
+        };
         if (!geo || !pos || !attr || !value(Pid)) {
             known.clients.insert(windows[i], std::nullopt); // gone while it was read
+            m_listed.remove(windows[i]);
             continue;
         }
         const auto items = [&](ClientAtom a) { return value(a).value_or(X11Connection::Property()).items(); };
         X11Client client;
         client.window = windows[i];
         client.frame = frames.value(windows[i], windows[i]);
-        if (owner) {
-            client.pid = owner;
+        if (answer.owner) {
+            client.pid = answer.owner;
         } else if (const QList<quint32> pid = items(Pid); !pid.isEmpty() && pid.first() > 0) {
             client.pid = qint32(pid.first());
         }
@@ -325,6 +418,7 @@ void X11Windows::read(const QList<xcb_window_t>& wanted) {
                                                 0,         0xFFFF,    0,         0xFFFF,    0, 0xFFFF};
         }
         known.clients.insert(windows[i], client);
+        m_listed.insert(windows[i], client);
     }
 }
 
@@ -498,7 +592,7 @@ bool X11Windows::moveFrame(xcb_window_t window, const QPoint& point) {
 }
 
 bool X11Windows::resizeFrame(xcb_window_t window, const QSize& size) {
-    const std::optional<X11Client> c = client(window);
+    const std::optional<X11Client> c = clientForRequest(window);
     if (!c) {
         return false;
     }
@@ -517,7 +611,7 @@ bool X11Windows::minimize(xcb_window_t window) {
         return false;
     }
     m_connection->sendRootMessage(window, m_connection->atom("WM_CHANGE_STATE"), {kIconicState, 0, 0, 0, 0});
-    changed(window, true);
+    changed(window, true, true);
     return true;
 }
 
@@ -529,7 +623,7 @@ bool X11Windows::deminimize(xcb_window_t window) {
     // then let that request pass, but none an activation.
     m_connection->discard(xcb_map_window_checked(m_connection->xcb(), window));
     m_connection->flush();
-    changed(window, true);
+    changed(window, true, false);
     activate(window);
     return true;
 }
@@ -545,7 +639,7 @@ bool X11Windows::activate(xcb_window_t window) {
 }
 
 bool X11Windows::raise(xcb_window_t window) {
-    const std::optional<X11Client> found = client(window);
+    const std::optional<X11Client> found = clientForRequest(window);
     if (!found) {
         return false;
     }

@@ -55,9 +55,11 @@ struct X11Client {
 // step of a restore, say: see X11Connection::pass), so that listing an application's windows and
 // reading each of their attributes costs one read of each window, not one of every window per
 // attribute. A request this class makes forgets what it changes; a change of a root
-// property (the client list, the active window, the stacking) and the next pass of the event
-// loop forget everything. All that outlives a pass is the frame found for a window that sits
-// deeper than a child of its frame, kept while the window's parent and the frame stay the same.
+// property (the active window, the stacking) and the next pass of the event loop forget
+// everything, while a change of the client list forgets only the list and the stacking. What
+// outlives a pass: the frame found for a window that sits deeper than a child of its frame, kept
+// while the window's parent and the frame stay the same, and the last reading of each listed
+// window, for what does not change while it lives (its owner and class: see listedClients).
 class X11Windows {
 public:
     explicit X11Windows(std::shared_ptr<X11Connection> connection);
@@ -76,7 +78,15 @@ public:
     QList<xcb_window_t> clientList();
     QList<X11Client> clients();
     QList<X11Client> clients(const QList<xcb_window_t>& windows);
+    // The managed windows in the list's order as last read, reading only those never read yet:
+    // their owners, classes and types hold, but where they are and their state may be out of
+    // date. For following the list as windows come and go, at the cost of one read of each.
+    QList<X11Client> listedClients();
     std::optional<X11Client> client(xcb_window_t window);
+    // The window as this pass read it, even when a request changed it since: what a further
+    // request needs (that it is managed, its decoration), without reading it again. Read from
+    // the server when this pass has not read it yet.
+    std::optional<X11Client> clientForRequest(xcb_window_t window);
     // The managed windows front to back, by the server's real stacking of their frames.
     QList<X11Client> stackedClients();
     // Puts windows in front-to-back order.
@@ -116,6 +126,9 @@ private:
         std::optional<QList<xcb_window_t>> rootChildren;
         // Each window read; nothing for a window that was gone when it was read.
         QHash<xcb_window_t, std::optional<X11Client>> clients;
+        // Windows read in this pass that a request changed since, as they were read (with the
+        // minimised state the request asked for).
+        QHash<xcb_window_t, X11Client> requested;
         std::optional<xcb_window_t> activeWindow;
         std::optional<std::optional<quint32>> currentDesktop;
         std::optional<QString> missingSupport;
@@ -145,8 +158,13 @@ private:
     Pass& pass();
     // Forgets what was read in an earlier pass.
     void expire();
-    // A request changed window (its place, size, state or stacking).
-    void changed(xcb_window_t window, bool stacking);
+    // The manager's list changed: the list and the stacking are read again.
+    void listChanged();
+    // Forgets what is kept of the windows that are not in the list any more.
+    void keepList(const QList<xcb_window_t>& windows);
+    // A request changed window (its place, size, state or stacking), and maybe whether it is
+    // minimised.
+    void changed(xcb_window_t window, bool stacking, std::optional<bool> minimized = std::nullopt);
 
     std::shared_ptr<X11Connection> m_connection;
     // Receives the connection's signals; goes with this object.
@@ -154,6 +172,8 @@ private:
     Pass m_pass;
     quint64 m_state = 1;
     QHash<xcb_window_t, KeptFrame> m_frames;
+    // The last reading of each window in the manager's list, whatever the pass.
+    QHash<xcb_window_t, X11Client> m_listed;
     bool m_resChecked = false;
     bool m_hasRes = false;
 };

@@ -1,0 +1,123 @@
+// Following the manager's window list as windows come and go, and what requests to windows cost:
+// counted in bytes sent to the X server (how many windows were read) and in waits for it.
+#include "Support/X11DesktopTest.h"
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+
+#include <csignal>
+
+namespace {
+
+using X11WindowListTest = X11DesktopTest;
+
+quint64 tripsOf(const std::function<void()>& work) {
+    const quint64 before = X11Connection::roundTrips();
+    work();
+    return X11Connection::roundTrips() - before;
+}
+
+TEST_F(X11WindowListTest, AChangeOfTheListReadsOnlyTheWindowsThatCame) {
+    constexpr int count = 12;
+    const qint32 many = start(testWindowProgram(), {QStringLiteral("--count"), QString::number(count)});
+    waitForWindows(many, count);
+    QCoreApplication::processEvents();
+    xcb_connection_t* c = connection->xcb();
+    const auto sentBy = [c](const std::function<void()>& work) {
+        const quint64 before = xcb_total_written(c);
+        work();
+        return xcb_total_written(c) - before;
+    };
+    windows->listedClients();
+    // What one fresh read of every window sends, for scale.
+    windows->invalidate();
+    const quint64 everyWindow = sentBy([&] { windows->clients(); });
+    ASSERT_GT(everyWindow, 0u);
+
+    const qint32 one = start(testWindowProgram(), {QStringLiteral("--caption"), QStringLiteral("Newcomer")});
+    const xcb_window_t newcomer = waitForWindows(one).value(0).window;
+    QCoreApplication::processEvents();
+    QList<X11Client> listed;
+    const quint64 sent = sentBy([&] { listed = windows->listedClients(); });
+    const auto has = [&listed](xcb_window_t w) {
+        return std::any_of(listed.cbegin(), listed.cend(), [w](const X11Client& c) { return c.window == w; });
+    };
+    EXPECT_TRUE(has(newcomer));
+    EXPECT_EQ(
+        std::count_if(listed.cbegin(), listed.cend(), [many](const X11Client& c) { return c.pid == many; }),
+        count);
+    // The list and the newcomer: far less than reading the twelve others again.
+    EXPECT_LT(sent * 4, everyWindow);
+
+    // A window that went leaves the list without the others being read again.
+    ::kill(one, SIGTERM);
+    EXPECT_TRUE(waitUntil([&] {
+        listed = windows->listedClients();
+        return !has(newcomer);
+    }));
+}
+
+TEST_F(X11WindowListTest, ApplicationsAreAnnouncedOnceAsTheirWindowsComeAndGo) {
+    QSignalSpy launched(applications.get(), &RunningApplications::applicationLaunched);
+    QSignalSpy terminated(applications.get(), &RunningApplications::applicationTerminated);
+    const qint32 pid = start(testWindowProgram(), {QStringLiteral("--count"), QStringLiteral("6")});
+    waitForWindows(pid, 6);
+    EXPECT_TRUE(waitUntil([&] { return launched.size() >= 1; }));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(launched.size(), 1);
+    EXPECT_EQ(launched.first().first().toInt(), pid);
+
+    ::kill(pid, SIGTERM);
+    EXPECT_TRUE(waitUntil([&] { return terminated.size() >= 1; }));
+    EXPECT_EQ(terminated.first().first().toInt(), pid);
+    EXPECT_EQ(launched.size(), 1);
+}
+
+TEST_F(X11WindowListTest, RequestsAfterARequestNeedNoNewReadButTheReadBackDoes) {
+    const qint32 pid = start(testWindowProgram());
+    const xcb_window_t window = waitForWindows(pid).value(0).window;
+    QCoreApplication::processEvents();
+    const AXElement element{window};
+    ASSERT_TRUE(windows->client(window));
+    const QRectF target(QPointF(axFrame(window)->topLeft() + QPointF(41, 17)), QSizeF(420, 330));
+
+    // Raised, moved and resized in one go, as a restore places a window: no wait for the server.
+    struct Step {
+        const char* what;
+        std::function<int()> request;
+    };
+    const QList<Step> steps{
+        {"raise", [&] { return accessibility->performAction(element, QStringLiteral("AXRaise")); }},
+        {"move",
+         [&] {
+             return accessibility->setAttributeValue(element, QStringLiteral("AXPosition"),
+                                                     AXValue::point(target.topLeft()));
+         }},
+        {"resize",
+         [&] {
+             return accessibility->setAttributeValue(element, QStringLiteral("AXSize"),
+                                                     AXValue::size(target.size()));
+         }},
+    };
+    for (const Step& step : steps) {
+        int error = -1;
+        EXPECT_EQ(tripsOf([&] { error = step.request(); }), 0u) << step.what;
+        EXPECT_EQ(error, 0) << step.what;
+    }
+    // What the manager made of them is read from the server.
+    EXPECT_GT(tripsOf([&] { windows->client(window); }), 0u);
+    EXPECT_TRUE(waitUntil([&] { return axFrame(window) == target; }));
+
+    // A window that is gone takes no request, whatever was kept of it.
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(windows->client(window));
+    ASSERT_TRUE(windows->minimize(window));
+    EXPECT_TRUE(windows->clientForRequest(window)->minimized);
+    ::kill(pid, SIGTERM);
+    EXPECT_TRUE(waitUntil([&] {
+        return accessibility->setAttributeValue(element, QStringLiteral("AXPosition"),
+                                                AXValue::point(QPointF(10, 10))) != 0;
+    }));
+}
+
+} // namespace
