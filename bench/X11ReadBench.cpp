@@ -38,10 +38,19 @@ void BM_X11Read(benchmark::State& state) {
                                            QStringLiteral("--count"), QString::number(windowCount),
                                            QStringLiteral("--size"), QStringLiteral("160x120")});
     process->waitForStarted();
-    // The list is cheap to poll; the owners are checked once it is long enough.
+    // The list is cheap to poll; the owners are checked once it is long enough (windows of an
+    // earlier size may still be leaving it).
+    qsizetype seen = 0;
     const bool shown = bench::X11BenchSession::waitFor(
-        [&] { return g_session->clientList().size() >= before + windowCount; }, 300000);
-    if (const qsizetype seen = windowCountOf(process->processId()); !shown || seen != windowCount) {
+        [&] {
+            if (g_session->clientList().size() < before + windowCount) {
+                return false;
+            }
+            seen = windowCountOf(process->processId());
+            return seen == windowCount;
+        },
+        300000);
+    if (!shown) {
         QTextStream(stderr) << "X11ReadBench: " << seen << " of " << windowCount << " windows appeared\n";
         state.SkipWithError("the windows did not all appear");
         return;
