@@ -43,7 +43,7 @@ void BM_X11Read(benchmark::State& state) {
     qsizetype seen = 0;
     const bool shown = bench::X11BenchSession::waitFor(
         [&] {
-            if (g_session->clientList().size() < before + windowCount) {
+            if (g_session->clientList().size() < windowCount) {
                 return false;
             }
             seen = windowCountOf(process->processId());
