@@ -49,8 +49,9 @@ void BM_X11Read(benchmark::State& state) {
             seen = windowCountOf(process->processId());
             return seen == windowCount;
         },
-        300000);
+        600000);
     if (!shown) {
+        QTextStream(stderr) << "X11ReadBench: " << seen << " of " << windowCount << " windows listed\n";
         QTextStream(stderr) << "X11ReadBench: " << seen << " of " << windowCount << " windows appeared\n";
         state.SkipWithError("the windows did not all appear");
         return;

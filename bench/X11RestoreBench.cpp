@@ -346,6 +346,8 @@ int main(int argc, char** argv) {
     bm->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1)->ArgNames({"windows", "programs"});
     if (std::getenv("ORDELLA_BENCH_SMOKE")) {
         bm->Args({6, 2});
+    } else if (std::getenv("ORDELLA_BENCH_ONE")) {
+        bm->Args({30, 1});
     } else {
         bm->Args({20, 20})->Args({60, 20})->Args({30, 1})->Args({100, 1})->Args({300, 1});
     }

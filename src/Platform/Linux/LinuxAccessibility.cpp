@@ -74,6 +74,9 @@ AXResult LinuxAccessibility::copyAttributeValue(AXElement element, const QString
     if (element.id >= ApplicationElementBase) {
         return applicationAttribute(qint32(quint32(element.id - ApplicationElementBase)), attribute);
     }
+    // Where a window is depends on where the primary monitor is, and its place is read next to
+    // most other attributes: the monitors go to the server in the same flight as the window.
+    m_monitors->askAhead();
     const std::optional<X11Client> window = m_windows->client(xcb_window_t(element.id));
     return window ? windowAttribute(*window, attribute) : AXResult::failure(AXError::InvalidUIElement);
 }
@@ -148,6 +151,7 @@ int LinuxAccessibility::setAttributeValue(AXElement element, const QString& attr
     }
     // A write needs the window managed, not read again after each earlier write: a move and a
     // resize of one window cost one read, and the read-back after them another.
+    m_monitors->askAhead();
     const std::optional<X11Client> window = m_windows->clientForRequest(xcb_window_t(element.id));
     return window ? setWindowAttribute(*window, attribute, value) : AXError::InvalidUIElement;
 }

@@ -203,6 +203,10 @@ void X11Connection::discard(xcb_void_cookie_t cookie) {
     xcb_discard_reply(m_connection, cookie.sequence);
 }
 
+void X11Connection::discardReply(unsigned int sequence) {
+    xcb_discard_reply(m_connection, sequence);
+}
+
 void X11Connection::flush() {
     xcb_flush(m_connection);
 }

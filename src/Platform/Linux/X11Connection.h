@@ -96,6 +96,8 @@ public:
     void sendRootMessage(xcb_window_t window, xcb_atom_t type, const std::array<quint32, 5>& data);
     // Drops the error a checked request may bring, without waiting for it.
     void discard(xcb_void_cookie_t cookie);
+    // Drops the answer to a request whose answer is no longer wanted.
+    void discardReply(unsigned int sequence);
     void flush();
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;

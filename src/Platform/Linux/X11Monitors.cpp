@@ -3,6 +3,7 @@
 #include <xcb/randr.h>
 
 #include <algorithm>
+#include <utility>
 
 X11Monitors::X11Monitors(std::shared_ptr<X11Connection> connection)
     : m_connection(std::move(connection)) {
@@ -103,12 +104,31 @@ QSize X11Monitors::rootSize() {
     return *m_rootSize;
 }
 
+void X11Monitors::askAhead() {
+    const quint64 pass = m_connection->pass();
+    const bool known = m_plain && m_pass == pass && m_generation == m_connection->screenLayoutGeneration();
+    if (!m_hasRandr || known || (m_ahead && m_aheadPass == pass)) {
+        return;
+    }
+    if (m_ahead) {
+        m_connection->discardReply(m_ahead->sequence);
+    }
+    m_ahead = xcb_randr_get_monitors(m_connection->xcb(), m_connection->root(), 1);
+    m_aheadPass = pass;
+}
+
 QList<X11Monitor> X11Monitors::read() {
     xcb_connection_t* c = m_connection->xcb();
     QList<X11Monitor> list;
+    // An answer asked for in an earlier pass may be out of date.
+    std::optional<xcb_randr_get_monitors_cookie_t> ahead = std::exchange(m_ahead, std::nullopt);
+    if (ahead && m_aheadPass != m_connection->pass()) {
+        m_connection->discardReply(ahead->sequence);
+        ahead.reset();
+    }
     if (m_hasRandr) {
-        const auto reply = m_connection->reply(xcb_randr_get_monitors_reply,
-                                               xcb_randr_get_monitors(c, m_connection->root(), 1));
+        const auto reply = m_connection->reply(
+            xcb_randr_get_monitors_reply, ahead.value_or(xcb_randr_get_monitors(c, m_connection->root(), 1)));
         if (reply) {
             for (auto it = xcb_randr_get_monitors_monitors_iterator(reply.get()); it.rem > 0;
                  xcb_randr_monitor_info_next(&it)) {

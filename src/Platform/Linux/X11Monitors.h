@@ -2,6 +2,8 @@
 
 #include "Platform/Linux/X11Connection.h"
 
+#include <xcb/randr.h>
+
 #include <QByteArray>
 #include <QList>
 #include <QPoint>
@@ -41,6 +43,9 @@ public:
     QPoint primaryOrigin();
     // The size of the root window, which holds every monitor.
     QSize rootSize();
+    // Asks for the list ahead when this pass has not read it yet, so that the question travels
+    // with whatever is asked next (a window's reading) instead of on a wait of its own.
+    void askAhead();
     // Forgets what was read: a change of the layout was seen where RandR's own events do not
     // reach (Qt's list of screens).
     void invalidate();
@@ -64,4 +69,7 @@ private:
     std::optional<QList<X11Monitor>> m_described;
     std::optional<QSize> m_rootSize;
     quint64 m_layoutSerial = 1;
+    // The list asked for ahead in pass m_aheadPass, its answer not read yet.
+    std::optional<xcb_randr_get_monitors_cookie_t> m_ahead;
+    quint64 m_aheadPass = 0;
 };

@@ -126,18 +126,28 @@ QString X11Windows::missingSupport() {
     }
     X11Connection& x = *m_connection;
     const xcb_atom_t check = x.atom("_NET_SUPPORTING_WM_CHECK");
-    const QList<quint32> rootCheck = x.property(x.root(), check).value_or(X11Connection::Property()).items();
+    const xcb_atom_t supportedAtom = x.atom("_NET_SUPPORTED");
+    // The manager's check window stays while it runs: the one seen last is asked about in the
+    // same flight as the root, and only a new one costs a second wait.
+    const xcb_window_t seen = m_checkWindow;
+    const auto asked = x.properties({{x.root(), check},
+                                     {x.root(), supportedAtom},
+                                     {seen == XCB_WINDOW_NONE ? x.root() : seen, check}});
+    const QList<quint32> rootCheck = asked.value(0).value_or(X11Connection::Property()).items();
+    const QList<quint32> supported = asked.value(1).value_or(X11Connection::Property()).items();
     // A manager that went away leaves its old check window behind; the window must point at itself.
-    const QList<quint32> selfCheck =
-        rootCheck.isEmpty()
-            ? QList<quint32>()
-            : x.property(rootCheck.first(), check).value_or(X11Connection::Property()).items();
+    QList<quint32> selfCheck;
+    if (!rootCheck.isEmpty() && rootCheck.first() == seen) {
+        selfCheck = asked.value(2).value_or(X11Connection::Property()).items();
+    } else if (!rootCheck.isEmpty()) {
+        selfCheck = x.property(rootCheck.first(), check).value_or(X11Connection::Property()).items();
+    }
     if (rootCheck.isEmpty() || selfCheck.isEmpty() || selfCheck.first() != rootCheck.first()) {
+        m_checkWindow = XCB_WINDOW_NONE;
         return *(pass().missingSupport = QStringLiteral(
                      "no window manager that follows the Extended Window Manager Hints is running"));
     }
-    const QList<quint32> supported =
-        x.property(x.root(), x.atom("_NET_SUPPORTED")).value_or(X11Connection::Property()).items();
+    m_checkWindow = rootCheck.first();
     QStringList missing;
     for (const char* name : kRequiredSupport) {
         if (!supported.contains(x.atom(name))) {

@@ -174,6 +174,8 @@ private:
     QHash<xcb_window_t, KeptFrame> m_frames;
     // The last reading of each window in the manager's list, whatever the pass.
     QHash<xcb_window_t, X11Client> m_listed;
+    // The window manager's check window, as last seen.
+    xcb_window_t m_checkWindow = XCB_WINDOW_NONE;
     bool m_resChecked = false;
     bool m_hasRes = false;
 };
