@@ -112,12 +112,33 @@ WindowCapture LinuxScreenCapture::capture(quint32 windowNumber, QSize pixelSize,
         result.error = error;
         return result;
     }
+    // Some managers' frame windows are larger than the frame drawn (mutter keeps invisible resize
+    // borders around it): the picture is what the user sees as the window.
+    const QRect visible = visibleArea(*window, image.size());
+    if (visible != image.rect()) {
+        image = image.copy(visible);
+    }
     if (image.size() != pixelSize) {
         image = image.scaled(pixelSize, scalesToFit ? Qt::KeepAspectRatio : Qt::IgnoreAspectRatio,
                              Qt::SmoothTransformation);
     }
     result.image = image;
     return result;
+}
+
+QRect LinuxScreenCapture::visibleArea(const X11Client& window, const QSize& pixmapSize) {
+    X11Connection& x = m_windows->connection();
+    const auto origin = x.reply(xcb_translate_coordinates_reply,
+                                xcb_translate_coordinates(x.xcb(), window.frame, x.root(), 0, 0));
+    const auto geometry = x.reply(xcb_get_geometry_reply, xcb_get_geometry(x.xcb(), window.frame));
+    const QRect all(QPoint(0, 0), pixmapSize);
+    if (!origin || !geometry) {
+        return all;
+    }
+    // A window's pixmap holds its border too.
+    const QPoint pixmapOrigin(origin->dst_x - geometry->border_width, origin->dst_y - geometry->border_width);
+    const QRect visible = window.frameRect().translated(-pixmapOrigin).intersected(all);
+    return visible.isEmpty() ? all : visible;
 }
 
 QImage LinuxScreenCapture::pixmapImage(xcb_pixmap_t pixmap, QString& error) {
@@ -139,7 +160,22 @@ QImage LinuxScreenCapture::pixmapImage(xcb_pixmap_t pixmap, QString& error) {
         error = QStringLiteral("The window's pixels are in a format that cannot be read.");
         return QImage();
     }
-    const QImage view(xcb_get_image_data(reply.get()), width, height, width * 4,
-                      reply->depth == 32 ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
-    return view.copy();
+    const uchar* data = xcb_get_image_data(reply.get());
+    if (reply->depth == 32) {
+        // A window with an alpha channel (an ARGB visual) holds premultiplied pixels.
+        return QImage(data, width, height, width * 4, QImage::Format_ARGB32_Premultiplied).copy();
+    }
+    // At depth 24 the fourth byte of each pixel is padding that the server leaves as it was -
+    // mostly 0, some bytes where anti-aliased drawing passed. Qt reads that byte of an RGB32 image
+    // as opaque 0xFF in some paths and as alpha in others (scaling, drawing into an image with
+    // alpha), which showed white as transparent: the window has no alpha, every pixel is opaque.
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        const auto* from = reinterpret_cast<const quint32*>(data + qsizetype(y) * width * 4);
+        auto* to = reinterpret_cast<quint32*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            to[x] = from[x] | 0xFF000000u;
+        }
+    }
+    return image;
 }

@@ -16,7 +16,8 @@ class LinuxRunningApplications;
 // which the first captures wait for. A window that is not drawn (minimised, on another virtual
 // desktop) has no picture. Access is granted whenever the server offers Composite; there is
 // nothing to ask the user. A window's owner is its application (see LinuxRunningApplications)
-// when one is given, else the process that made it.
+// when one is given, else the process that made it. A window without an alpha channel gives an
+// opaque picture; one with (an ARGB visual) keeps its transparency.
 class LinuxScreenCapture : public ScreenCapture {
 public:
     LinuxScreenCapture(std::shared_ptr<X11Windows> windows, std::shared_ptr<X11Monitors> monitors,
@@ -37,6 +38,8 @@ private:
     void redirectWindows();
     WindowCapture capture(quint32 windowNumber, QSize pixelSize, bool scalesToFit);
     QImage pixmapImage(xcb_pixmap_t pixmap, QString& error);
+    // The part of a frame window's pixmap that shows the window's frame (client and decoration).
+    QRect visibleArea(const X11Client& window, const QSize& pixmapSize);
 
     std::shared_ptr<X11Windows> m_windows;
     std::shared_ptr<X11Monitors> m_monitors;

@@ -1,6 +1,7 @@
 #include "Support/X11DesktopTest.h"
 
 #include "Platform/Linux/LinuxProcess.h"
+#include "Services/Desktop/WindowScreenshotService.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -367,6 +368,78 @@ TEST_F(X11WindowsTest, CapturesAWindowsOwnPixels) {
                                      AXValue::boolean(true));
     ASSERT_TRUE(waitUntil([&] { return windows->client(window.window).value_or(X11Client()).minimized; }));
     EXPECT_TRUE(QCoro::waitFor(screenCapture->captureWindow(window.window, size, false)).error);
+}
+
+// What the screen shows in rect (root coordinates), as the server reads it back.
+QImage screenArea(X11Connection& x, const QRect& rect) {
+    const auto reply =
+        x.reply(xcb_get_image_reply,
+                xcb_get_image(x.xcb(), XCB_IMAGE_FORMAT_Z_PIXMAP, x.root(), qint16(rect.x()),
+                              qint16(rect.y()), quint16(rect.width()), quint16(rect.height()), ~0u));
+    if (!reply || xcb_get_image_data_length(reply.get()) < rect.width() * rect.height() * 4) {
+        return QImage();
+    }
+    return QImage(xcb_get_image_data(reply.get()), rect.width(), rect.height(), rect.width() * 4,
+                  QImage::Format_RGB32)
+        .copy();
+}
+
+// Where the picture of a window differs from the screen at a grid of points (none: empty), and
+// whether every pixel of it is opaque - also once it is drawn into a thumbnail.
+QString differences(const QImage& picture, const QImage& screen) {
+    QStringList found;
+    const QImage thumbnail = WindowScreenshotService::createThumbnail(picture, 10000);
+    for (const QImage& image : {picture, thumbnail}) {
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (qAlpha(image.pixel(x, y)) != 255) {
+                    return QStringLiteral("not opaque at %1,%2").arg(QString::number(x), QString::number(y));
+                }
+            }
+        }
+    }
+    for (int i = 1; i < 8; ++i) {
+        for (int j = 1; j < 8; ++j) {
+            const QPoint at(picture.width() * i / 8, picture.height() * j / 8);
+            for (const QImage& image : {picture, thumbnail}) {
+                if ((image.pixel(at) & 0xFFFFFF) != (screen.pixel(at) & 0xFFFFFF)) {
+                    found << QStringLiteral("%1,%2: %3 on screen %4")
+                                 .arg(QString::number(at.x()), QString::number(at.y()),
+                                      QString::number(image.pixel(at) & 0xFFFFFF, 16),
+                                      QString::number(screen.pixel(at) & 0xFFFFFF, 16));
+                }
+            }
+        }
+    }
+    return found.join(QStringLiteral("; "));
+}
+
+TEST_F(X11WindowsTest, PicturesOfRealWindowsShowWhatTheScreenShows) {
+    // Black on white, in windows of the plain 24-bit visual: the picture must not take white for
+    // transparent nor black for anything else.
+    const qint32 xterm = start(QStringLiteral("xterm"),
+                               {"-geometry", "60x12+40+40", "-bg", "white", "-fg", "black", "-e", "sh", "-c",
+                                "printf 'Pictures of windows\\n'; ls -la /; exec sleep 600"});
+    const qint32 xclock = start(QStringLiteral("xclock"), {"-geometry", "220x220+700+40"});
+    for (const qint32 pid : {xterm, xclock}) {
+        const X11Client window = waitForWindows(pid).value(0);
+        ASSERT_NE(window.window, xcb_window_t(XCB_WINDOW_NONE));
+        // Shown in full, with nothing over it.
+        ASSERT_TRUE(waitUntil([&] { return windows->client(window.window).value_or(X11Client()).viewable; }));
+        const QRect frame = windows->client(window.window)->frameRect();
+        QString mismatch = QStringLiteral("not captured");
+        // A clock hand may move between the two reads: the next try then agrees.
+        for (int attempt = 0; attempt < 3 && !mismatch.isEmpty(); ++attempt) {
+            const WindowCapture capture =
+                QCoro::waitFor(screenCapture->captureWindow(window.window, frame.size(), false));
+            ASSERT_FALSE(capture.error) << capture.error->toStdString();
+            ASSERT_EQ(capture.image.size(), frame.size());
+            const QImage screen = screenArea(*connection, frame);
+            ASSERT_FALSE(screen.isNull());
+            mismatch = differences(capture.image, screen);
+        }
+        EXPECT_TRUE(mismatch.isEmpty()) << pid << ": " << mismatch.toStdString();
+    }
 }
 
 } // namespace
