@@ -1,13 +1,15 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
+import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Ordella
 
 // The status line of the menu-bar window: a small pill with the current status text, its symbol
 // (turning while an operation runs) in the status colour and, after a restore that can be undone,
 // a Revert button. What it shows is decided by the window's model. The pill takes the room it is
-// given at most: a long text is shortened with an ellipsis, the symbol and Revert stay whole.
+// given at most: a long text is shortened with an ellipsis, the symbol and Revert stay whole; the
+// whole text then shows on hover.
 Item {
     id: root
 
@@ -106,12 +108,20 @@ Item {
                 }
             }
             UiText {
+                id: messageText
                 objectName: "statusMessage"
                 Layout.fillWidth: true
                 Layout.minimumWidth: 0
                 text: root.message
                 size: 11
                 font.weight: Font.DemiBold
+
+                HoverHandler {
+                    id: messageHover
+                }
+                ToolTip.visible: messageText.truncated && messageHover.hovered
+                ToolTip.text: root.message
+                ToolTip.delay: Theme.animated ? 300 : 0
             }
             Rectangle {
                 visible: revert.visible
