@@ -70,47 +70,64 @@ QString LinuxUserNotifications::bodyText(const QString& body, bool serverReadsMa
     return serverReadsMarkup ? body.toHtmlEscaped() : body;
 }
 
-QCoro::Task<bool> LinuxUserNotifications::serverReadsMarkup() {
-    if (m_readsMarkup) {
-        co_return *m_readsMarkup;
+QCoro::Task<QStringList> LinuxUserNotifications::serverCapabilities() {
+    if (m_capabilities) {
+        co_return *m_capabilities;
     }
     const QPointer<LinuxUserNotifications> self(this);
     const QDBusMessage answer = co_await m_bus.asyncCall(
         QDBusMessage::createMethodCall(service, path, kInterface, QStringLiteral("GetCapabilities")));
-    const bool readsMarkup =
-        answer.type() == QDBusMessage::ReplyMessage &&
-        answer.arguments().value(0).toStringList().contains(QStringLiteral("body-markup"));
-    // Without an answer, ask again next time: the server may not have been started yet.
-    if (self && answer.type() == QDBusMessage::ReplyMessage) {
-        m_readsMarkup = readsMarkup;
+    if (answer.type() != QDBusMessage::ReplyMessage) {
+        // Ask again next time: the server may not have been started yet.
+        co_return QStringList();
     }
-    co_return readsMarkup;
+    // Bounded: only a few known names matter here.
+    const QStringList capabilities = answer.arguments().value(0).toStringList().mid(0, 256);
+    if (self) {
+        m_capabilities = capabilities;
+    }
+    co_return capabilities;
+}
+
+LinuxUserNotifications::Message LinuxUserNotifications::message(const NotificationRequest& request,
+                                                                const QList<NotificationCategory>& categories,
+                                                                const QStringList& serverCapabilities) {
+    Message message;
+    message.summary = request.title.isEmpty() ? QStringLiteral("Ordella") : request.title;
+    message.body = bodyText(request.body, serverCapabilities.contains(QStringLiteral("body-markup")));
+    message.actions = QStringList{defaultActionIdentifier, QString()};
+    for (const NotificationCategory& category : categories) {
+        if (category.identifier == request.categoryIdentifier) {
+            for (const NotificationAction& action : category.actions) {
+                message.actions << action.identifier << action.title;
+            }
+        }
+    }
+    message.hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("ordella"));
+    if (!request.soundName.isEmpty()) {
+        // Sound names differ between desktops: the theme's own sound for a new message stands in.
+        message.hints.insert(QStringLiteral("sound-name"), QStringLiteral("message-new-instant"));
+    }
+    if (message.actions.size() > 2) {
+        message.expireTimeout = 0;
+        if (serverCapabilities.contains(QStringLiteral("persistence"))) {
+            message.hints.insert(QStringLiteral("resident"), true);
+        }
+    }
+    return message;
 }
 
 QCoro::Task<std::optional<QString>> LinuxUserNotifications::add(NotificationRequest request) {
     const QPointer<LinuxUserNotifications> guard(this);
-    const bool readsMarkup = co_await serverReadsMarkup();
+    const QStringList capabilities = co_await serverCapabilities();
     if (!guard) {
         co_return QStringLiteral("Ordella is quitting.");
     }
-    QStringList actions{defaultActionIdentifier, QString()};
-    for (const NotificationCategory& category : m_categories) {
-        if (category.identifier == request.categoryIdentifier) {
-            for (const NotificationAction& action : category.actions) {
-                actions << action.identifier << action.title;
-            }
-        }
-    }
-    QVariantMap hints;
-    hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("ordella"));
-    if (!request.soundName.isEmpty()) {
-        // Sound names differ between desktops: the theme's own sound for a new message stands in.
-        hints.insert(QStringLiteral("sound-name"), QStringLiteral("message-new-instant"));
-    }
+    const Message sent = message(request, m_categories, capabilities);
     const uint replaces = m_serverIds.value(request.identifier, 0);
     QDBusMessage call = QDBusMessage::createMethodCall(service, path, kInterface, QStringLiteral("Notify"));
-    call << QStringLiteral("Ordella") << replaces << QStringLiteral("ordella") << request.title
-         << bodyText(request.body, readsMarkup) << actions << hints << qint32(-1);
+    call << QStringLiteral("Ordella") << replaces << QStringLiteral("ordella") << sent.summary << sent.body
+         << sent.actions << sent.hints << sent.expireTimeout;
     const QPointer<LinuxUserNotifications> self(this);
     const QDBusMessage answer = co_await m_bus.asyncCall(call);
     if (answer.type() != QDBusMessage::ReplyMessage || answer.arguments().isEmpty()) {

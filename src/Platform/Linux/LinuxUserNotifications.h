@@ -13,6 +13,10 @@
 // connection that posted it, so one connection is kept for the whole life of the program. The
 // user info of each notification is kept here until the server closes it. Permission is the
 // presence of a notification server: there is nothing to ask the user.
+// Servers show the summary as the notification's title: a request without a title gets the
+// program's name there. A notification with actions of its own (Revert) is what can still undo
+// something, so it never expires by itself and, where the server keeps notifications, stays
+// there after an action until the user dismisses it.
 class LinuxUserNotifications : public UserNotifications {
     Q_OBJECT
 public:
@@ -32,14 +36,28 @@ public:
     // or a window title for a tag (an <img> among them), so the text is escaped for it.
     static QString bodyText(const QString& body, bool serverReadsMarkup);
 
+    // What one request is sent as, for a server with these capabilities ("body-markup",
+    // "persistence"...): the summary, the body, the actions (key, title pairs, the default first),
+    // the hints and the expiry timeout in milliseconds (-1 the server's default, 0 never).
+    struct Message {
+        QString summary;
+        QString body;
+        QStringList actions;
+        QVariantMap hints;
+        qint32 expireTimeout = -1;
+    };
+    static Message message(const NotificationRequest& request, const QList<NotificationCategory>& categories,
+                           const QStringList& serverCapabilities);
+
 private slots:
     void actionInvoked(uint id, const QString& actionKey);
     void notificationClosed(uint id, uint reason);
 
 private:
     QCoro::Task<bool> serverPresent();
-    // Whether the server reads markup in bodies; asked once, on the first notification answered.
-    QCoro::Task<bool> serverReadsMarkup();
+    // What the server can do (markup in bodies, keeping notifications); asked once, on the first
+    // notification answered.
+    QCoro::Task<QStringList> serverCapabilities();
 
     QDBusConnection m_bus;
     QList<NotificationCategory> m_categories;
@@ -48,5 +66,5 @@ private:
     // open notification by its request identifier (a request with the same identifier replaces it).
     QHash<uint, QVariantMap> m_userInfo;
     QHash<QString, uint> m_serverIds;
-    std::optional<bool> m_readsMarkup;
+    std::optional<QStringList> m_capabilities;
 };

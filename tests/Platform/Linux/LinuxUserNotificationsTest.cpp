@@ -3,11 +3,43 @@
 #include "Platform/Linux/LinuxUserNotifications.h"
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 
 #include <qcoro/qcorotask.h>
+
+// A notification server of its own on a private bus: it keeps what each Notify call carried and
+// offers the capabilities it is given.
+class RecordingNotificationServer : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    struct Call {
+        QString appName;
+        QString summary;
+        QString body;
+        QStringList actions;
+        QVariantMap hints;
+        int expireTimeout = -2;
+    };
+
+    QStringList capabilities;
+    QList<Call> calls;
+
+public slots:
+    QStringList GetCapabilities() { return capabilities; }
+    uint Notify(const QString& appName, uint replacesId, const QString& appIcon, const QString& summary,
+                const QString& body, const QStringList& actions, const QVariantMap& hints,
+                int expireTimeout) {
+        Q_UNUSED(replacesId);
+        Q_UNUSED(appIcon);
+        calls.append({appName, summary, body, actions, hints, expireTimeout});
+        return uint(calls.size());
+    }
+    void CloseNotification(uint id) { Q_UNUSED(id); }
+};
 
 namespace {
 
@@ -72,6 +104,85 @@ TEST_F(LinuxUserNotificationsTest, WithoutANotificationServerNothingIsAllowed) {
     EXPECT_TRUE(QCoro::waitFor(notifications.add(NotificationRequest{})).has_value());
 }
 
+// A bus of this test's own, ended with it.
+class PrivateBus {
+public:
+    PrivateBus() {
+        daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                                     QStringLiteral("--print-address=1")});
+        if (daemon.waitForStarted(5000)) {
+            while (!daemon.canReadLine() && daemon.waitForReadyRead(5000)) {
+            }
+            address = QString::fromUtf8(daemon.readLine()).trimmed();
+        }
+    }
+    ~PrivateBus() {
+        daemon.kill();
+        daemon.waitForFinished(5000);
+    }
+    QDBusConnection connect(const QString& name) const {
+        return QDBusConnection::connectToBus(address, name);
+    }
+
+    QProcess daemon;
+    QString address;
+};
+
+TEST(LinuxUserNotificationsSent, TheSummaryIsOrdellaAndANotificationWithRevertStaysUntilDismissed) {
+    struct Case {
+        const char* what;
+        QStringList capabilities;
+        QString category;
+        QString title;
+        int expireTimeout;
+        std::optional<bool> resident;
+    };
+    const QString restored = QStringLiteral("WORKSPACE_RESTORED_CATEGORY");
+    const QList<Case> cases{
+        {"revert, server keeps notifications", {"actions", "body", "persistence"}, restored, "", 0, true},
+        {"revert, server without persistence", {"actions", "body"}, restored, "", 0, std::nullopt},
+        {"no actions of its own", {"actions", "body", "persistence"}, "OTHER", "", -1, std::nullopt},
+        {"a title of its own", {"actions", "body"}, "OTHER", "Title", -1, std::nullopt},
+    };
+    PrivateBus bus;
+    ASSERT_FALSE(bus.address.isEmpty());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QDBusConnection serverBus = bus.connect(QStringLiteral("server"));
+        RecordingNotificationServer server;
+        server.capabilities = c.capabilities;
+        ASSERT_TRUE(
+            serverBus.registerObject(LinuxUserNotifications::path, &server, QDBusConnection::ExportAllSlots));
+        ASSERT_TRUE(serverBus.registerService(LinuxUserNotifications::service));
+        {
+            LinuxUserNotifications notifications(bus.connect(QStringLiteral("client")));
+            notifications.setNotificationCategories(
+                {{restored, {{kRevert, QStringLiteral("Revert"), true}}}});
+            NotificationRequest request;
+            request.identifier = QStringLiteral("workspace-restored-1");
+            request.title = c.title;
+            request.body = QStringLiteral("Workspace Desk restored partially");
+            request.categoryIdentifier = c.category;
+            EXPECT_EQ(QCoro::waitFor(notifications.add(request)), std::nullopt);
+        }
+        QDBusConnection::disconnectFromBus(QStringLiteral("client"));
+        ASSERT_EQ(server.calls.size(), 1);
+        const RecordingNotificationServer::Call& sent = server.calls.constFirst();
+        EXPECT_EQ(sent.appName, "Ordella");
+        EXPECT_EQ(sent.summary, c.title.isEmpty() ? QStringLiteral("Ordella") : c.title);
+        EXPECT_EQ(sent.body, "Workspace Desk restored partially");
+        EXPECT_EQ(sent.expireTimeout, c.expireTimeout);
+        EXPECT_EQ(sent.hints.contains("resident"), c.resident.has_value());
+        if (c.resident) {
+            EXPECT_EQ(sent.hints.value("resident").toBool(), *c.resident);
+        }
+        EXPECT_EQ(sent.actions.contains(kRevert), c.category == restored);
+        serverBus.unregisterService(LinuxUserNotifications::service);
+        serverBus.unregisterObject(LinuxUserNotifications::path);
+        QDBusConnection::disconnectFromBus(QStringLiteral("server"));
+    }
+}
+
 TEST(LinuxUserNotificationsBody, NamesAndTitlesAreNeverReadAsMarkup) {
     struct Case {
         QString body;
@@ -91,3 +202,5 @@ TEST(LinuxUserNotificationsBody, NamesAndTitlesAreNeverReadAsMarkup) {
 }
 
 } // namespace
+
+#include "LinuxUserNotificationsTest.moc"
