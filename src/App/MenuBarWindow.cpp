@@ -1,6 +1,7 @@
 #include "App/MenuBarWindow.h"
 
 #include "App/DialogPrompts.h"
+#include "Platform/Linux/X11PanelWindow.h"
 #include "Platform/Platform.h"
 #include "ViewModels/AppRootModel.h"
 #include "ViewModels/PopoverModel.h"
@@ -183,6 +184,9 @@ void MenuBarWindow::open() {
     }
     place();
     m_closedBySelf = false;
+    if (!m_window->isVisible()) {
+        X11PanelWindow::markBeforeShow(m_window->winId());
+    }
     m_window->show();
     m_window->raise();
     m_window->requestActivate();
