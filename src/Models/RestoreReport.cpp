@@ -1,5 +1,7 @@
 #include "Models/RestoreReport.h"
 
+#include "Extensions/BidiText.h"
+
 #include <algorithm>
 
 namespace {
@@ -8,19 +10,25 @@ bool isFailedOrSkipped(const AppRestoreResult& result) {
     return result.status == RestoreStatus::failed || result.status == RestoreStatus::skipped;
 }
 
-QStringList displayParts(const QStringList& missingDisplays) {
+using Outside = QString (*)(const QString&);
+
+QString asIs(const QString& text) {
+    return text;
+}
+
+QStringList displayParts(const QStringList& missingDisplays, Outside outside) {
     QStringList parts;
     for (const QString& name : missingDisplays) {
-        parts.append(QStringLiteral("Display not connected: ") + name);
+        parts.append(QStringLiteral("Display not connected: ") + outside(name));
     }
     return parts;
 }
 
-QString appNames(const QList<AppRestoreResult>& results, const auto& include) {
+QString appNames(const QList<AppRestoreResult>& results, const auto& include, Outside outside) {
     QStringList names;
     for (const AppRestoreResult& result : results) {
         if (include(result)) {
-            names.append(result.appName);
+            names.append(outside(result.appName));
         }
     }
     return names.join(QStringLiteral(", "));
@@ -44,6 +52,14 @@ RestoreStatus RestoreReport::deriveStatus(const QList<AppRestoreResult>& from,
 }
 
 QString RestoreReport::summary() const {
+    return summary(asIs);
+}
+
+QString RestoreReport::isolatedSummary() const {
+    return summary(BidiText::isolated);
+}
+
+QString RestoreReport::summary(Outside outside) const {
     const QString separator = QStringLiteral(" | ");
     switch (status) {
     case RestoreStatus::restored:
@@ -51,26 +67,26 @@ QString RestoreReport::summary() const {
     case RestoreStatus::cancelled:
         return QStringLiteral("Restore cancelled");
     case RestoreStatus::skipped:
-        return appResults.isEmpty() ? QStringLiteral("Restore skipped") : appResults.first().reason;
+        return appResults.isEmpty() ? QStringLiteral("Restore skipped") : outside(appResults.first().reason);
     case RestoreStatus::failed:
         if (!missingDisplays.isEmpty()) {
-            return displayParts(missingDisplays).join(separator);
+            return displayParts(missingDisplays, outside).join(separator);
         }
         return appResults.isEmpty() ? QStringLiteral("Failed to restore workspace")
-                                    : appResults.first().reason;
+                                    : outside(appResults.first().reason);
     case RestoreStatus::partiallyRestored:
         break;
     }
 
     const QString issuesPrefix = QStringLiteral("Partially restored \u2014 issues with: ");
-    QStringList parts = displayParts(missingDisplays);
+    QStringList parts = displayParts(missingDisplays, outside);
     if (std::any_of(appResults.begin(), appResults.end(), isFailedOrSkipped)) {
         parts.append(QStringLiteral("Partially restored \u2014 failed: ") +
-                     appNames(appResults, isFailedOrSkipped));
+                     appNames(appResults, isFailedOrSkipped, outside));
     } else {
-        const QString partial = appNames(appResults, [](const AppRestoreResult& r) {
-            return r.status == RestoreStatus::partiallyRestored;
-        });
+        const QString partial = appNames(
+            appResults,
+            [](const AppRestoreResult& r) { return r.status == RestoreStatus::partiallyRestored; }, outside);
         if (!partial.isEmpty()) {
             parts.append(issuesPrefix + partial);
         } else if (parts.isEmpty()) {

@@ -22,6 +22,12 @@ struct RestoreReport {
                                       const QStringList& missingDisplays);
     // The line shown to the user.
     QString summary() const;
+    // The same line for the interface: each name and reason in it isolated, so that directional
+    // marks in one never reorder the rest of the line.
+    QString isolatedSummary() const;
 
     bool operator==(const RestoreReport&) const = default;
+
+private:
+    QString summary(QString (*outside)(const QString&)) const;
 };

@@ -409,7 +409,7 @@ QString PopoverModel::restoreResultText(const RestoreReport& report) {
     case RestoreStatus::failed:
         break;
     }
-    return report.summary();
+    return report.isolatedSummary();
 }
 
 QString PopoverModel::revertResultText(const RestoreReport& report) {
@@ -424,7 +424,7 @@ QString PopoverModel::revertResultText(const RestoreReport& report) {
     case RestoreStatus::skipped:
         break;
     }
-    return report.summary();
+    return report.isolatedSummary();
 }
 
 // Operations.

@@ -1,5 +1,7 @@
 #include "ViewModels/WorkspaceRowModel.h"
 
+#include "Extensions/BidiText.h"
+
 #include "Extensions/DateExtensions.h"
 #include "Platform/Platform.h"
 #include "Platform/RunningApplications.h"
@@ -167,7 +169,8 @@ QVariantList WorkspaceRowModel::triggers() const {
 }
 
 QString WorkspaceRowModel::deleteQuestion() const {
-    return QStringLiteral("Are you sure you want to delete \"") + m_workspace.name + QStringLiteral("\"?");
+    return QStringLiteral("Are you sure you want to delete \"") + BidiText::isolated(m_workspace.name) +
+           QStringLiteral("\"?");
 }
 
 void WorkspaceRowModel::setHovered(bool hovered) {

@@ -72,7 +72,7 @@ Item {
                 UiText {
                     objectName: "workspaceName"
                     Layout.fillWidth: true
-                    text: root.panel.workspaceName
+                    text: OutsideText.shown(root.panel.workspaceName)
                     size: 14
                     font.weight: Font.Bold
                 }

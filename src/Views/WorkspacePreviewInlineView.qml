@@ -65,7 +65,7 @@ Item {
                 UiText {
                     objectName: "workspaceName"
                     Layout.fillWidth: true
-                    text: root.preview.name
+                    text: OutsideText.shown(root.preview.name)
                     size: 14
                     font.weight: Font.Bold
                 }

@@ -87,7 +87,7 @@ Item {
                         // Rounded up: a layout that rounds a fractional width down elides the name.
                         Layout.maximumWidth: Math.ceil(implicitWidth) + 1
                         Layout.fillWidth: true
-                        text: root.row.name
+                        text: OutsideText.shown(root.row.name)
                         size: 14
                         font.weight: Font.DemiBold
                         maximumLineCount: 1

@@ -42,6 +42,23 @@ protected:
         }
     }
     void show() { ui.show("PopoverView", {{"popover", QVariant::fromValue(&model)}}, 450); }
+    // The text of the tooltip on screen; empty without one.
+    QString shownToolTip() const {
+        QList<std::pair<QQuickItem*, bool>> pending{{ui.window()->contentItem(), false}};
+        while (!pending.isEmpty()) {
+            const auto [item, inPopup] = pending.takeLast();
+            if (!item->isVisible()) {
+                continue;
+            }
+            if (inPopup && item->inherits("QQuickText")) {
+                return item->property("text").toString();
+            }
+            for (QQuickItem* child : item->childItems()) {
+                pending.append({child, inPopup || item->inherits("QQuickPopupItem")});
+            }
+        }
+        return QString();
+    }
     int height() const { return qRound(ui.root()->height()); }
 
     RevertStateManager revertStates;
@@ -232,15 +249,51 @@ TEST_F(PopoverViewTest, LongStatusesShortenTheirTextAndKeepRevertWholeInsideTheW
             EXPECT_TRUE(text->property("truncated").toBool()) << c.name.toStdString();
         }
         ui.screenshots("PopoverView-status-" + c.name);
+        // Hovering the text shows all of it, only where it was cut.
+        const QString whole = model.statusMessage().value_or(QString());
+        ui.hover("statusMessage");
+        EXPECT_EQ(shownToolTip() == whole, text->property("truncated").toBool()) << c.name.toStdString();
+        ui.leave();
     }
+    // Revert still works from a cut line with its tooltip shown.
+    ui.hover("statusMessage");
+    model.handleRestoreStatusNotification(cases[1].status);
+    ui.settle();
+    ui.hover("statusMessage");
+    ASSERT_FALSE(shownToolTip().isEmpty());
+    ui.screenshots("PopoverView-status-partial-long-hovered");
+    ui.click("revertButton");
+    // The state it names is not held here: the revert ran, and failed.
+    EXPECT_EQ(model.statusMessage(), StatusTexts::revertFailed);
+}
+
+// A name with directional marks reorders nothing around it: in its row, and in the status line
+// among the other names.
+TEST_F(PopoverViewTest, NamesWithDirectionalMarksAreShownIsolated) {
+    const QString spoof = QStringLiteral("\u202Egnp.exe");
+    const QString fsi = QStringLiteral("\u2068");
+    const QString pdi = QStringLiteral("\u2069");
+    ASSERT_TRUE(store.save(sample(spoof)));
+    show();
+    EXPECT_EQ(ui.text("workspaceName"), fsi + spoof + pdi);
+    RestoreReport partial;
+    partial.status = RestoreStatus::partiallyRestored;
+    partial.appResults = {{"org.example.a", spoof, RestoreStatus::failed, "Not installed", {}},
+                          {"org.example.b", "Notes", RestoreStatus::failed, "Not installed", {}}};
+    model.handleRestoreStatusNotification(WorkspaceRestoreStatus::result(partial, QString("revert-1")));
+    ui.settle();
+    EXPECT_EQ(ui.text("statusMessage"),
+              QStringLiteral("Partially restored \u2014 failed: ") + fsi + spoof + pdi + ", Notes");
+    EXPECT_TRUE(ui.isShown("revertButton"));
+    ui.screenshots("PopoverView-directional-marks");
 }
 
 TEST_F(PopoverViewTest, EscapeClosesTheSortMenuThenAsksToCloseTheWindow) {
     addWorkspaces(1);
     JsonSettingsFormat::userSettings()->setValue(AppRootModel::onboardingCompleteKey, true);
     AppRootModel root;
-    ui.show("AppRootView", {{"appRoot", QVariant::fromValue(&root)}, {"popover", QVariant::fromValue(&model)}},
-            450);
+    ui.show("AppRootView",
+            {{"appRoot", QVariant::fromValue(&root)}, {"popover", QVariant::fromValue(&model)}}, 450);
     QSignalSpy closing(&model, &PopoverModel::closeRequested);
     model.toggleSortPopover();
     ui.settle();

@@ -88,6 +88,38 @@ TEST_F(PreviewViewsTest, InlinePreviewShowsTheDemoWorkspace) {
     EXPECT_EQ(closed.size(), 2);
 }
 
+// Directional marks in a name or title stay inside it: each is shown isolated.
+TEST_F(PreviewViewsTest, NamesAndTitlesWithDirectionalMarksAreShownIsolated) {
+    const QString spoof = QStringLiteral("\u202Egnp.exe");
+    const auto isolated = [](const QString& text) {
+        return QStringLiteral("\u2068") + text + QStringLiteral("\u2069");
+    };
+    Workspace w = demo();
+    w.name = spoof + " Desk";
+    for (AppSnapshot& app : w.appSnapshots) {
+        app.appName = spoof + " " + app.appName;
+        for (WindowSnapshot& window : app.windowSnapshots) {
+            for (TabSnapshot& tab : window.tabSnapshots) {
+                tab.title = spoof + " tab";
+            }
+        }
+    }
+    WorkspacePreviewInlineModel preview(w);
+    ui.show("WorkspacePreviewInlineView", {{"preview", QVariant::fromValue(&preview)}}, 410);
+    load();
+    EXPECT_EQ(ui.text("workspaceName"), isolated(spoof + " Desk"));
+    const QList<QQuickItem*> names = ui.items("appName");
+    ASSERT_EQ(names.size(), w.appSnapshots.size());
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(names[i]->property("text").toString(), isolated(w.appSnapshots[i].appName));
+    }
+    ASSERT_FALSE(ui.items("tabTitle").isEmpty());
+    for (const QQuickItem* title : ui.items("tabTitle")) {
+        EXPECT_EQ(title->property("text").toString(), isolated(spoof + " tab"));
+    }
+    ui.screenshots("WorkspacePreviewInlineView-directional-marks");
+}
+
 TEST_F(PreviewViewsTest, InlinePreviewOfAnEmptyWorkspace) {
     Workspace w = Snapshots::workspace({});
     w.name = "Nothing Yet";

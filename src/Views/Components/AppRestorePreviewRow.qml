@@ -49,7 +49,7 @@ Rectangle {
                 objectName: "appName"
                 Layout.maximumWidth: implicitWidth
                 Layout.minimumWidth: 0
-                text: root.row.appName
+                text: OutsideText.shown(root.row.appName)
                 size: 13
                 font.weight: Font.DemiBold
             }
@@ -118,7 +118,7 @@ Rectangle {
                         objectName: "tabTitle"
                         Layout.maximumWidth: implicitWidth
                         Layout.minimumWidth: 0
-                        text: tabLine.modelData.title
+                        text: OutsideText.shown(tabLine.modelData.title)
                         size: 10
                         font.italic: tabLine.modelData.isUntitled
                         color: tabLine.modelData.isUntitled ? Theme.tertiary : Theme.primary
@@ -162,7 +162,7 @@ Rectangle {
                         objectName: "documentName"
                         Layout.maximumWidth: implicitWidth
                         Layout.minimumWidth: 0
-                        text: documentLine.modelData.name
+                        text: OutsideText.shown(documentLine.modelData.name)
                         size: 10
                     }
                     MinimizedBadge {

@@ -32,7 +32,7 @@ ThumbnailCard {
             UiText {
                 objectName: "tabTitle"
                 Layout.fillWidth: true
-                text: root.tabCell.label
+                text: OutsideText.shown(root.tabCell.label)
                 size: 11
                 font.weight: root.tabCell.isUntitled ? Font.Normal : Font.Medium
                 font.italic: root.tabCell.isUntitled
@@ -45,7 +45,7 @@ ThumbnailCard {
             objectName: "tabHost"
             Layout.fillWidth: true
             visible: root.tabCell.host !== ""
-            text: root.tabCell.host
+            text: OutsideText.shown(root.tabCell.host)
             size: 9
             color: Theme.secondary
         }

@@ -35,7 +35,7 @@ PlainButton {
         UiText {
             objectName: "displayName"
             Layout.fillWidth: true
-            text: root.name
+            text: OutsideText.shown(root.name)
             size: 12
             maximumLineCount: 1
         }

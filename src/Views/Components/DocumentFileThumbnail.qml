@@ -27,7 +27,7 @@ ThumbnailCard {
         UiText {
             objectName: "documentName"
             width: root.size
-            text: root.windowCell.label
+            text: OutsideText.shown(root.windowCell.label)
             size: 10
             font.weight: root.windowCell.isUntitled ? Font.Normal : Font.Medium
             font.italic: root.windowCell.isUntitled

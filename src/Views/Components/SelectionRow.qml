@@ -67,7 +67,7 @@ Rectangle {
                         objectName: "appName"
                         Layout.maximumWidth: implicitWidth
                         Layout.minimumWidth: 0
-                        text: root.row.appName
+                        text: OutsideText.shown(root.row.appName)
                         size: 13
                         font.weight: Font.DemiBold
                         color: root.row.isIgnored ? Theme.secondary : Theme.primary

@@ -58,7 +58,7 @@ PlainButton {
             UiText {
                 objectName: "pickerRowName"
                 Layout.fillWidth: true
-                text: root.name
+                text: OutsideText.shown(root.name)
                 size: 13
                 font.weight: Font.Medium
             }

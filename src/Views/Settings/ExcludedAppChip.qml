@@ -47,7 +47,7 @@ Rectangle {
         UiText {
             objectName: "chipName"
             Layout.maximumWidth: 220
-            text: root.appName
+            text: OutsideText.shown(root.appName)
             size: 11
             font.weight: Font.Medium
             maximumLineCount: 1

@@ -1,0 +1,68 @@
+#include "Extensions/BidiText.h"
+
+#include <QList>
+#include <QStringView>
+
+bool BidiText::isDirectionalFormatting(char32_t c) {
+    switch (QChar::direction(c)) {
+    case QChar::DirLRE:
+    case QChar::DirLRO:
+    case QChar::DirRLE:
+    case QChar::DirRLO:
+    case QChar::DirPDF:
+    case QChar::DirLRI:
+    case QChar::DirRLI:
+    case QChar::DirFSI:
+    case QChar::DirPDI:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool BidiText::affectsNeighbours(const QString& text) {
+    for (const char32_t c : QStringView(text).toUcs4()) {
+        const QChar::Direction direction = QChar::direction(c);
+        if (direction == QChar::DirR || direction == QChar::DirAL || direction == QChar::DirAN ||
+            isDirectionalFormatting(c)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+QString BidiText::isolated(const QString& text) {
+    if (!affectsNeighbours(text)) {
+        return text;
+    }
+    QString result;
+    result.reserve(text.size() + 2);
+    result += QChar(firstStrongIsolate);
+    int open = 0;
+    for (const char32_t c : QStringView(text).toUcs4()) {
+        const QChar::Direction direction = QChar::direction(c);
+        if (direction == QChar::DirLRI || direction == QChar::DirRLI || direction == QChar::DirFSI) {
+            ++open;
+        } else if (direction == QChar::DirPDI) {
+            // One without its own opening would close the outer isolate.
+            if (open == 0) {
+                continue;
+            }
+            --open;
+        }
+        result += QString::fromUcs4(&c, 1);
+    }
+    // Embeddings and overrides end at the closing isolate by themselves; isolates need theirs.
+    result += QString(open + 1, QChar(popDirectionalIsolate));
+    return result;
+}
+
+QString BidiText::withoutDirectionalFormatting(QString text) {
+    for (QChar& c : text) {
+        // Every directional formatting character lies in the basic plane.
+        if (isDirectionalFormatting(c.unicode())) {
+            c = QChar::ReplacementCharacter;
+        }
+    }
+    return text;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+// Text from outside (names, window and tab titles, reasons) beside the interface's own words. A
+// right-to-left override (U+202E) or right-to-left letters in a name would otherwise reorder
+// what follows the name on the same line. In the interface such a text is isolated: first-strong
+// isolate (U+2068) before it, pop directional isolate (U+2069) after it, its own isolates
+// balanced so that none can close the outer one early. Text that cannot reorder anything is left
+// as it is. On the command line the explicit directional formatting characters are replaced
+// instead, like control characters: a terminal is no place for them.
+class BidiText {
+public:
+    BidiText() = delete;
+
+    static constexpr char16_t firstStrongIsolate = u'\u2068';
+    static constexpr char16_t popDirectionalIsolate = u'\u2069';
+
+    // Embeddings, overrides, isolates and their pops (U+202A-U+202E, U+2066-U+2069).
+    static bool isDirectionalFormatting(char32_t c);
+    // Whether text can change the order of the text around it: it holds directional formatting
+    // characters or right-to-left letters or digits.
+    static bool affectsNeighbours(const QString& text);
+    static QString isolated(const QString& text);
+    // text with every directional formatting character replaced by U+FFFD.
+    static QString withoutDirectionalFormatting(QString text);
+};
