@@ -22,6 +22,11 @@ QString printable(const QString& text, bool keepLineBreaks = false) {
     return RestoreRunText::printable(text, keepLineBreaks);
 }
 
+qsizetype namedCount(const WorkspaceStore& store, const QString& name) {
+    return std::count_if(store.workspaces().cbegin(), store.workspaces().cend(),
+                         [&name](const Workspace& w) { return w.name == name; });
+}
+
 } // namespace
 
 InstanceCommands::InstanceCommands(WorkspaceStore& store, PopoverModel& popover,
@@ -34,10 +39,13 @@ InstanceCommands::InstanceCommands(WorkspaceStore& store, PopoverModel& popover,
 
 QString InstanceCommands::usage() {
     return QStringLiteral("Usage: ordella [--demo] [--save [--] NAME | --restore [--] NAME]\n"
+                          "       ordella --help | --version\n"
                           "  (no option)     start Ordella, or open the window of the Ordella running\n"
                           "  --demo          run on a simulated demo desktop instead of this one\n"
                           "  --save NAME     the running Ordella saves the desktop as workspace NAME\n"
-                          "  --restore NAME  the running Ordella restores workspace NAME and reports\n");
+                          "  --restore NAME  the running Ordella restores workspace NAME and reports\n"
+                          "  -h, --help      print this help\n"
+                          "  --version       print Ordella's version\n");
 }
 
 InstanceCommands::Parsed InstanceCommands::parse(const QStringList& arguments) {
@@ -48,6 +56,10 @@ InstanceCommands::Parsed InstanceCommands::parse(const QStringList& arguments) {
         const bool command = argument == QLatin1String("--save") || argument == QLatin1String("--restore");
         if (argument == QLatin1String("--demo")) {
             parsed.demo = true;
+        } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            parsed.help = true;
+        } else if (argument == QLatin1String("--version")) {
+            parsed.version = true;
         } else if (command && i + 1 < arguments.size() && !parsed.command) {
             // The next argument is the name, whatever it looks like ("-reverse", "--demo"); "--"
             // before it is allowed and skipped.
@@ -68,11 +80,24 @@ InstanceCommands::Parsed InstanceCommands::parse(const QStringList& arguments) {
     return parsed;
 }
 
-QByteArray InstanceCommands::reply(bool ok, const QString& output) {
+QByteArray InstanceCommands::reply(bool ok, const QString& output, std::optional<int> exitCode) {
     // Printed by the asking process: nothing in it may steer the terminal.
-    return QJsonDocument(
-               QJsonObject{{QStringLiteral("ok"), ok}, {QStringLiteral("output"), printable(output, true)}})
-        .toJson(QJsonDocument::Compact);
+    QJsonObject object{{QStringLiteral("ok"), ok}, {QStringLiteral("output"), printable(output, true)}};
+    if (exitCode) {
+        object.insert(QStringLiteral("exitCode"), *exitCode);
+    }
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+int InstanceCommands::exitCode(const QByteArray& reply) {
+    const QJsonObject object = QJsonDocument::fromJson(reply).object();
+    const bool ok = object.value(QStringLiteral("ok")).toBool();
+    // Only the statuses a request can end with: an answer never passes for a signal or success.
+    const int named = object.value(QStringLiteral("exitCode")).toInt(-1);
+    if (!ok && named == usageExitCode) {
+        return named;
+    }
+    return ok ? 0 : 1;
 }
 
 QByteArray InstanceCommands::refusal() {
@@ -113,6 +138,7 @@ QCoro::Task<QByteArray> InstanceCommands::save(QString name) {
         co_return reply(false, QStringLiteral("Ordella is quitting."));
     }
     const std::optional<Workspace> workspace = preview.filteredWorkspace(name);
+    const qsizetype namesakes = namedCount(m_store, name);
     if (!workspace || !preview.hasAnyAppsToSave()) {
         co_return reply(false, preview.captureError().value_or(QStringLiteral("There is nothing to save.")));
     }
@@ -129,19 +155,43 @@ QCoro::Task<QByteArray> InstanceCommands::save(QString name) {
     // The store lists a workspace before it writes its file, and keeps it listed when the write
     // fails: only a file that reads back as the listed workspace makes it survive a restart.
     const bool saved = listed && store && store->isWrittenAsListed(id);
-    co_return reply(saved,
-                    saved ? QStringLiteral("Saved \"") + name + QStringLiteral("\": ") + preview.summaryText()
-                          : QStringLiteral("The workspace could not be saved."));
+    QString output = saved
+                         ? QStringLiteral("Saved \"") + name + QStringLiteral("\": ") + preview.summaryText()
+                         : QStringLiteral("The workspace could not be saved.");
+    if (saved && namesakes > 0) {
+        // Nothing is replaced: the name is now shared, which a restore by name will refuse.
+        output += QStringLiteral("\nA workspace named \"%1\" existed already: this is another one of that "
+                                 "name (%2 now). Rename one in Ordella's window to restore it by name.")
+                      .arg(name, QString::number(namesakes + 1));
+    }
+    co_return reply(saved, output);
 }
 
 QCoro::Task<QByteArray> InstanceCommands::restore(QString name) {
-    const QList<Workspace>& stored = m_store.workspaces();
-    const auto found =
-        std::find_if(stored.cbegin(), stored.cend(), [&name](const Workspace& w) { return w.name == name; });
-    if (found == stored.cend()) {
+    QList<Workspace> named;
+    for (const Workspace& w : m_store.workspaces()) {
+        if (w.name == name) {
+            named.append(w);
+        }
+    }
+    if (named.isEmpty()) {
         co_return reply(false, QStringLiteral("No workspace is named \"") + name + QStringLiteral("\"."));
     }
-    const Workspace workspace = *found;
+    if (named.size() > 1) {
+        // Which one was meant is not for Ordella to guess: a wrong restore quits programs.
+        std::sort(named.begin(), named.end(),
+                  [](const Workspace& a, const Workspace& b) { return a.createdAt < b.createdAt; });
+        QStringList lines{QStringLiteral("%1 workspaces are named \"%2\"; none was restored. Rename one in "
+                                         "Ordella's window, then restore it by its new name:")
+                              .arg(QString::number(named.size()), name)};
+        for (const Workspace& w : named) {
+            lines << QStringLiteral("  \"%1\", created %2")
+                         .arg(name,
+                              w.createdAt.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss 'UTC'")));
+        }
+        co_return reply(false, lines.join(u'\n'), usageExitCode);
+    }
+    const Workspace workspace = named.constFirst();
     // Announced like a shortcut's restore; the coordinator posts the result.
     RestoreStatusNotifier::shared().post(WorkspaceRestoreStatus::restoringWorkspace(workspace.name));
     const RestoreRun run = co_await m_coordinator.restoreRun(workspace, workspace.closeOtherApps);

@@ -16,7 +16,9 @@ class WorkspaceStore;
 // What a later start of Ordella asks of the running one, one JSON line each way. Without options
 // it opens the window; "--save NAME" saves the desktop as a new workspace, as the save panel would
 // with everything ticked; "--restore NAME" restores the workspace of that name and answers with
-// its report. Either shows in the window's status line like any other save or restore.
+// its report. Either shows in the window's status line like any other save or restore. A name that
+// several workspaces share restores none of them: the answer lists them, with their creation dates.
+// "--help" ("-h") and "--version" are answered by the program itself.
 class InstanceCommands : public QObject {
     Q_OBJECT
 public:
@@ -27,7 +29,13 @@ public:
         bool command = false;
         // What is wrong with the arguments; empty when they are fine.
         QString error;
+        // Asked for the usage or the version: printed, nothing else happens.
+        bool help = false;
+        bool version = false;
     };
+
+    // The exit status of a usage error, also of a request whose name is ambiguous.
+    static constexpr int usageExitCode = 2;
 
     InstanceCommands(WorkspaceStore& store, PopoverModel& popover, RestoreCoordinator& coordinator,
                      QObject* parent = nullptr);
@@ -43,6 +51,9 @@ public:
     static QByteArray refusal();
     // The reply's text and whether it reports success.
     static std::pair<bool, QString> readReply(const QByteArray& reply);
+    // The exit status the asking process ends with: 0 for success, 1 for a failure, or the one the
+    // reply names (2 for an ambiguous name).
+    static int exitCode(const QByteArray& reply);
 
 signals:
     void showRequested();
@@ -50,7 +61,7 @@ signals:
 private:
     QCoro::Task<QByteArray> save(QString name);
     QCoro::Task<QByteArray> restore(QString name);
-    static QByteArray reply(bool ok, const QString& output);
+    static QByteArray reply(bool ok, const QString& output, std::optional<int> exitCode = std::nullopt);
 
     WorkspaceStore& m_store;
     PopoverModel& m_popover;

@@ -5,6 +5,7 @@
 #include "App/MenuBarWindow.h"
 #include "App/SingleInstance.h"
 #include "App/WorkspaceAppDelegate.h"
+#include "Extensions/DetachedTask.h"
 #include "Platform/Clock.h"
 #include "Platform/Linux/LinuxPlatform.h"
 #include "Platform/Linux/LinuxProcess.h"
@@ -24,6 +25,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QIcon>
+#include <QPointer>
+#include <QSystemTrayIcon>
 #include <QTextStream>
 
 namespace {
@@ -78,7 +81,7 @@ QCoro::Task<std::optional<OrdellaApp::Asked>> OrdellaApp::handOver(QByteArray re
         break;
     }
     const auto [ok, output] = InstanceCommands::readReply(answer.reply);
-    co_return Asked{ok ? 0 : 1, output, !ok};
+    co_return Asked{InstanceCommands::exitCode(answer.reply), output, !ok};
 }
 
 QCoro::Task<OrdellaApp::Asked> OrdellaApp::askOnly(InstanceCommands::Parsed options, Clock& clock) {
@@ -216,10 +219,28 @@ void OrdellaApp::showInterface() {
                   QStringLiteral("This desktop has no system tray: Ordella's window opens on its own; "
                                  "start Ordella again to bring it back."));
         m_window->open();
+    } else if (!m_root->isOnboardingComplete()) {
+        DetachedTask::start(QStringLiteral("OrdellaApp"), QStringLiteral("Opening the onboarding"),
+                            openForOnboarding());
     }
     // What can wait is done a moment after Ordella has started answering, so that a request sent
     // right at the start (a second start, a shortcut's restore) is not held up by it.
     m_finishStart = Platform::current().clock->startTimer(finishStartDelay, false, [this] { finishStart(); });
+}
+
+QCoro::Task<void> OrdellaApp::openForOnboarding() {
+    // A newcomer sees that Ordella started, and where it lives: the window opens once, by the
+    // icon, as soon as the tray has placed the icon (or on its own if the tray takes too long).
+    const QPointer<OrdellaApp> self(this);
+    const std::shared_ptr<Clock> clock = Platform::current().clock;
+    co_await clock->pollUntil(
+        [self] {
+            return !self || !self->m_window->trayIcon()->geometry().isEmpty() || self->m_window->isOpen();
+        },
+        onboardingIconWait, std::chrono::milliseconds(20));
+    if (self && !self->m_window->isOpen() && !self->m_root->isOnboardingComplete()) {
+        self->m_window->open();
+    }
 }
 
 void OrdellaApp::finishStart() {

@@ -23,7 +23,8 @@ class WorkspaceStore;
 // The application: makes sure it runs once, puts the desktop it works on in place (this X11
 // desktop, or with --demo a simulated one), then starts in this order - the workspace store, the
 // triggers of the app delegate (shortcuts, displays, notifications, login restores), the daily
-// update check and one check now - and shows itself as a tray icon with the menu-bar window.
+// update check and one check now - and shows itself as a tray icon with the menu-bar window. Until
+// the onboarding is complete, the window opens by itself once at start, showing it.
 class OrdellaApp : public QObject {
     Q_OBJECT
 public:
@@ -34,6 +35,8 @@ public:
     // to listen and take the request.
     static constexpr std::chrono::seconds handOverTimeout{10};
     static constexpr std::chrono::milliseconds handOverPoll{100};
+    // How long a first start waits for the tray to place its icon before the onboarding opens.
+    static constexpr std::chrono::seconds onboardingIconWait{3};
 
     explicit OrdellaApp(InstanceCommands::Parsed options, QObject* parent = nullptr);
     ~OrdellaApp() override;
@@ -79,6 +82,7 @@ private:
     void startServices();
     void showInterface();
     void finishStart();
+    QCoro::Task<void> openForOnboarding();
 
     InstanceCommands::Parsed m_options;
     std::unique_ptr<SingleInstance> m_instance;

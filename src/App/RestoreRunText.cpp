@@ -1,5 +1,7 @@
 #include "App/RestoreRunText.h"
 
+#include "Extensions/BidiText.h"
+
 #include "Extensions/NumberConversion.h"
 
 #include <QStringList>
@@ -73,7 +75,8 @@ QString windowCount(qsizetype restored, qsizetype all) {
 
 QString RestoreRunText::printable(QString text, bool keepLineBreaks) {
     for (QChar& c : text) {
-        if (c.category() == QChar::Other_Control && !(keepLineBreaks && c == u'\n')) {
+        if ((c.category() == QChar::Other_Control && !(keepLineBreaks && c == u'\n')) ||
+            BidiText::isDirectionalFormatting(c.unicode())) {
             c = QChar::ReplacementCharacter;
         }
     }

@@ -42,7 +42,15 @@ int main(int argc, char** argv) {
     const InstanceCommands::Parsed options = InstanceCommands::parse(arguments);
     if (!options.error.isEmpty()) {
         QTextStream(stderr) << options.error << '\n' << InstanceCommands::usage();
-        return 2;
+        return InstanceCommands::usageExitCode;
+    }
+    if (options.help) {
+        QTextStream(stdout) << InstanceCommands::usage();
+        return 0;
+    }
+    if (options.version) {
+        QTextStream(stdout) << "Ordella " << ORDELLA_VERSION << '\n';
+        return 0;
     }
     int qtArgc = 1;
     // A command only asks the running Ordella: it needs no display (ssh, cron, a service unit).

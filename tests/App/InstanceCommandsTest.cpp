@@ -12,6 +12,7 @@
 #include "Support/TestPlatform.h"
 #include "ViewModels/PopoverModel.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -30,9 +31,20 @@ TEST(InstanceCommands, TheWordAfterACommandIsTheNameWhateverItLooksLike) {
         QString command;
         QString name;
         QString error;
+        bool help = false;
+        bool version = false;
     };
     const QList<Case> cases{
+        {{"--help"}, "show", {}, {}, true},
+        {{"-h"}, "show", {}, {}, true},
+        {{"--version"}, "show", {}, {}, false, true},
+        {{"--save", "--help"}, "save", "--help", {}},
+        {{"--bogus\u202Egnp.exe"},
+         "show",
+         {},
+         QString::fromUtf8("Unknown or incomplete option: --bogus\xef\xbf\xbdgnp.exe")},
         {{"--save", "Desk"}, "save", "Desk", {}},
+        {{"--save", "A", "--restore", "B"}, "save", "A", "Unknown or incomplete option: --restore"},
         {{"--restore", "-reverse"}, "restore", "-reverse", {}},
         {{"--save", "--demo"}, "save", "--demo", {}},
         {{"--save", "--", "-style"}, "save", "-style", {}},
@@ -53,6 +65,8 @@ TEST(InstanceCommands, TheWordAfterACommandIsTheNameWhateverItLooksLike) {
         EXPECT_EQ(request.value("command").toString(), c.command);
         EXPECT_EQ(request.value("name").toString(), c.name);
         EXPECT_EQ(parsed.error, c.error);
+        EXPECT_EQ(parsed.help, c.help);
+        EXPECT_EQ(parsed.version, c.version);
     }
 }
 
@@ -80,6 +94,12 @@ TEST(InstanceCommands, TheReportPrintsDefinedNumbersAndNoControlCharacters) {
                             "fake line\": restored - ok, asked 3000000000,-3000000000 800x600, got "
                             "0,9223372036854775807 10x0");
     EXPECT_EQ(lines[4], "    \"untitled\": failed - No matching AX window found, asked 1,2 3x4, got ?");
+
+    // Nor directional overrides or isolates, which would reorder the rest of the line.
+    report.appResults.first().appName = QString::fromUtf8("\u202Egnp.exe \u2067x\u2069");
+    EXPECT_EQ(RestoreRunText::describe(RestoreRun{report, {report}, 0, std::nullopt}).split('\n').value(2),
+              "  " + r + "gnp.exe " + r + "x" + r +
+                  " (org.example.Editor): partially restored - 1 of 2 windows restored");
 
     // A reply read back carries no control character either, line breaks apart.
     const QByteArray reply = R"({"ok": true, "output": "a\u001b[2Jb\nc\u009bd"})";
@@ -281,7 +301,10 @@ TEST(InstanceCommands, TheProgramAsksWithoutADisplayAndSaysWhenNoneRuns) {
 }
 
 // An engine run that takes 0.45 s and leaves the editor partly restored.
+int partlyRestoringRuns = 0;
+
 QCoro::Task<RestoreReport> partlyRestoring(Workspace workspace, bool) {
+    ++partlyRestoringRuns;
     co_await Platform::current().clock->sleep(std::chrono::milliseconds(450));
     RestoreReport report;
     report.workspaceName = workspace.name;
@@ -379,6 +402,90 @@ TEST(InstanceCommands, TheDemoSavesItsSceneWhereverItWasStartedFrom) {
     EXPECT_FALSE(demo.readAllStandardError().contains("could not be loaded"));
 }
 
+// The exit status the asking process ends with, whatever a reply says.
+TEST(InstanceCommands, TheExitStatusOfAReply) {
+    const QList<std::pair<QByteArray, int>> cases{
+        {R"({"ok": true, "output": ""})", 0},
+        {R"({"ok": false, "output": ""})", 1},
+        {R"({"ok": false, "output": "", "exitCode": 2})", 2},
+        {R"({"ok": true, "output": "", "exitCode": 2})", 0},
+        {R"({"ok": false, "output": "", "exitCode": 0})", 1},
+        {R"({"ok": false, "output": "", "exitCode": 137})", 1},
+        {"not json", 1},
+    };
+    for (const auto& [reply, code] : cases) {
+        EXPECT_EQ(InstanceCommands::exitCode(reply), code) << reply.toStdString();
+    }
+}
+
+// The program itself answers --help and --version; with a running Ordella, a name that two
+// workspaces share restores neither, and a save under a taken name says so.
+TEST(InstanceCommands, TheProgramsHelpVersionAndSharedNames) {
+    const auto run = [](const QStringList& arguments, const QProcessEnvironment& environment) {
+        QProcess ordella;
+        ordella.setProcessEnvironment(environment);
+        ordella.start(ORDELLA_BINARY_DIR "/ordella", arguments);
+        EXPECT_TRUE(ordella.waitForFinished(60'000));
+        return std::tuple{ordella.exitCode(), QString::fromLocal8Bit(ordella.readAllStandardOutput()),
+                          QString::fromLocal8Bit(ordella.readAllStandardError())};
+    };
+    QTemporaryDir runtime;
+    QTemporaryDir data;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_RUNTIME_DIR", runtime.path());
+    environment.insert("XDG_DATA_HOME", data.path());
+    environment.insert("XDG_CONFIG_HOME", data.filePath("config"));
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+
+    const QList<std::pair<QString, QString>> answers{{"--help", "Usage: ordella"},
+                                                     {"-h", "Usage: ordella"},
+                                                     {"--version", "Ordella " ORDELLA_VERSION "\n"}};
+    for (const auto& [option, start] : answers) {
+        const auto [code, out, err] = run({option}, environment);
+        EXPECT_EQ(code, 0) << option.toStdString();
+        EXPECT_TRUE(out.startsWith(start)) << out.toStdString();
+        EXPECT_TRUE(err.isEmpty()) << err.toStdString();
+    }
+
+    {
+        WorkspaceStore demo(data.filePath("Ordella/Demo"));
+        for (const char* created : {"2026-03-01T09:30:00Z", "2026-11-20T17:05:00Z"}) {
+            Workspace w;
+            w.id = QUuid::createUuid();
+            w.name = "Desk";
+            w.createdAt = QDateTime::fromString(created, Qt::ISODate);
+            w.updatedAt = w.createdAt;
+            w.appSnapshots = {AppSnapshot{QUuid::createUuid(), "org.example.Editor", "Editor", {}, false}};
+            ASSERT_TRUE(demo.save(w));
+        }
+    }
+    QProcess instance;
+    instance.setProcessEnvironment(environment);
+    instance.start(ORDELLA_BINARY_DIR "/ordella", {"--demo"});
+    ASSERT_TRUE(instance.waitForStarted());
+    // Asked until it listens.
+    std::tuple<int, QString, QString> restore{1, {}, {}};
+    QDeadlineTimer deadline(60'000);
+    while (std::get<0>(restore) == 1 && !deadline.hasExpired()) {
+        restore = run({"--demo", "--restore", "Desk"}, environment);
+    }
+    const auto [code, out, err] = restore;
+    EXPECT_EQ(code, 2) << err.toStdString();
+    EXPECT_EQ(err, "2 workspaces are named \"Desk\"; none was restored. Rename one in Ordella's window, then "
+                   "restore it by its new name:\n"
+                   "  \"Desk\", created 2026-03-01 09:30:00 UTC\n"
+                   "  \"Desk\", created 2026-11-20 17:05:00 UTC\n");
+
+    const auto [saveCode, saveOut, saveErr] = run({"--demo", "--save", "Desk"}, environment);
+    EXPECT_EQ(saveCode, 0) << saveErr.toStdString();
+    EXPECT_TRUE(saveOut.startsWith("Saved \"Desk\": ")) << saveOut.toStdString();
+    EXPECT_TRUE(saveOut.contains("A workspace named \"Desk\" existed already: this is another one of that "
+                                 "name (3 now)."))
+        << saveOut.toStdString();
+    instance.kill();
+    instance.waitForFinished();
+}
+
 // "--save" answers from what reached the disk: a workspace the store lists but could not write
 // would be gone after a restart.
 class InstanceSaveTest : public SimulatedDesktopFixture {
@@ -440,6 +547,29 @@ TEST_F(InstanceSaveTest, AFullDiskIsNoSave) {
     EXPECT_EQ(message, "The workspace could not be saved.");
     disk.makeRoom();
     EXPECT_TRUE(save("Office").first);
+}
+
+// A name that two workspaces share restores neither: the answer lists both with their creation
+// dates and ends the asking program with status 2. Saving under a taken name says so.
+TEST_F(InstanceSaveTest, ANameThatTwoWorkspacesShareRestoresNeither) {
+    ASSERT_TRUE(save("Desk").first);
+    const auto [saved, output] = save("Desk");
+    EXPECT_TRUE(saved);
+    EXPECT_TRUE(
+        output.contains("A workspace named \"Desk\" existed already: this is another one of that name "
+                        "(2 now)."))
+        << output.toStdString();
+    const int runs = partlyRestoringRuns;
+    const QByteArray request =
+        QJsonDocument(QJsonObject{{"command", "restore"}, {"name", "Desk"}}).toJson(QJsonDocument::Compact);
+    const QByteArray shared = clock().runUntilDone(commands.handle(request)).value_or(QByteArray());
+    EXPECT_EQ(InstanceCommands::exitCode(shared), 2);
+    const QStringList lines = InstanceCommands::readReply(shared).second.split('\n');
+    EXPECT_EQ(lines.value(0), "2 workspaces are named \"Desk\"; none was restored. Rename one in Ordella's "
+                              "window, then restore it by its new name:");
+    EXPECT_EQ(lines.size(), 3);
+    EXPECT_TRUE(lines.value(1).startsWith("  \"Desk\", created ")) << lines.value(1).toStdString();
+    EXPECT_EQ(partlyRestoringRuns, runs);
 }
 
 } // namespace

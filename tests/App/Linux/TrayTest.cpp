@@ -1,4 +1,5 @@
 #include "App/SingleInstance.h"
+#include "Services/Storage/JsonSettingsFormat.h"
 #include "Support/X11DesktopTest.h"
 #include "ViewModels/AppRootModel.h"
 
@@ -48,14 +49,32 @@ protected:
         return r;
     }
 
+    // What xprop says of one property of a window ("_NET_WM_STATE(ATOM) = ..."); empty when it fails.
+    static QString xprop(const QString& window, const QString& property) {
+        QProcess process;
+        process.start(QStringLiteral("xprop"), {"-id", window, property});
+        if (!process.waitForFinished(5000) || process.exitCode() != 0) {
+            return QString();
+        }
+        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    }
+    static void forgetOnboarding() {
+        const std::unique_ptr<QSettings> settings = JsonSettingsFormat::userSettings();
+        settings->remove(AppRootModel::onboardingCompleteKey);
+        settings->sync();
+    }
+    void startTray() {
+        start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "40",
+                         "--heighttype", "pixel", "--height", "28", "--transparent", "false"});
+        ASSERT_TRUE(waitUntil([] { return !xdotool({"search", "--name", "^panel$"}).isEmpty(); }));
+    }
+
     QTemporaryDir runtime;
     const QString ordella = QStringLiteral(ORDELLA_BINARY_DIR "/ordella");
 };
 
 TEST_F(TrayTest, AClickOnTheTrayIconOpensTheWindowNextToIt) {
-    start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "40",
-                     "--heighttype", "pixel", "--height", "28", "--transparent", "false"});
-    ASSERT_TRUE(waitUntil([] { return !xdotool({"search", "--name", "^panel$"}).isEmpty(); }));
+    startTray();
     start(ordella, {"--demo"});
     const QString socket = SingleInstance::defaultServerName(true);
     ASSERT_TRUE(waitUntil([&] { return QFile::exists(socket); }, 20000)) << socket.toStdString();
@@ -80,6 +99,38 @@ TEST_F(TrayTest, AClickOnTheTrayIconOpensTheWindowNextToIt) {
     ASSERT_TRUE(second.waitForFinished(20000));
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_TRUE(QString::fromUtf8(second.readAllStandardOutput()).contains("already running"));
+}
+
+TEST_F(TrayTest, AFirstStartOpensTheWindowWithTheOnboardingByTheTrayIcon) {
+    forgetOnboarding();
+    startTray();
+    start(ordella, {"--demo"});
+    ASSERT_TRUE(waitUntil([] { return !visibleWindow("Ordella").isEmpty(); }, 20000));
+    const QRect window = geometry(visibleWindow("Ordella"));
+    // The onboarding's width, below the icon.
+    EXPECT_EQ(window.width(), 420);
+    const QRect tray = geometry(xdotool({"search", "--name", "^panel$"}).section('\n', 0, 0));
+    EXPECT_GE(window.top(), tray.bottom());
+    EXPECT_LE(std::abs(window.center().x() - tray.center().x()), 420);
+}
+
+// Also run under the other window managers of the end-to-end tests (see CMakeLists.txt).
+TEST_F(TrayTest, TheWindowIsNoTaskAndStaysAboveUndecorated) {
+    // Without a tray the window opens on its own.
+    start(ordella, {"--demo"});
+    ASSERT_TRUE(waitUntil([] { return !visibleWindow("Ordella").isEmpty(); }, 20000));
+    const QString window = visibleWindow("Ordella");
+    EXPECT_TRUE(waitUntil([&] {
+        return xprop(window, "_NET_WM_STATE").contains("_NET_WM_STATE_SKIP_TASKBAR");
+    })) << xprop(window, "_NET_WM_STATE").toStdString();
+    const QString state = xprop(window, "_NET_WM_STATE");
+    EXPECT_TRUE(state.contains("_NET_WM_STATE_SKIP_PAGER")) << state.toStdString();
+    EXPECT_TRUE(state.contains("_NET_WM_STATE_ABOVE")) << state.toStdString();
+    const QString type = xprop(window, "_NET_WM_WINDOW_TYPE");
+    EXPECT_TRUE(type.contains("_NET_WM_WINDOW_TYPE_UTILITY")) << type.toStdString();
+    // No frame drawn around it; a manager that sets no extents at all draws none either.
+    const QString extents = xprop(window, "_NET_FRAME_EXTENTS");
+    EXPECT_TRUE(extents.endsWith("= 0, 0, 0, 0") || extents.contains("not found")) << extents.toStdString();
 }
 
 } // namespace
