@@ -4,6 +4,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <qcoro/qcorotask.h>
@@ -76,6 +77,10 @@ public:
     }
     // The application's icon; a null image when there is none.
     virtual QImage icon(const QString& bundleIdentifier) const = 0;
+    // Every identifier the application known by bundleIdentifier may be running under, the given
+    // one first. Where one program can be known two ways (a desktop entry, and its program when it
+    // was started without one), a setting made for one holds for both.
+    virtual QStringList identifiersOf(const QString& bundleIdentifier) const { return {bundleIdentifier}; }
 
 signals:
     void applicationLaunched(qint32 pid);

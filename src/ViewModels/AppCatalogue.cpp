@@ -31,9 +31,32 @@ QList<AppInfo> AppCatalogue::catalogue(const QList<InstalledApplications::Applic
     return result;
 }
 
-QCoro::Task<QList<AppInfo>> AppCatalogue::load(std::shared_ptr<InstalledApplications> installed) {
+QList<AppInfo> AppCatalogue::withRunningPrograms(QList<AppInfo> catalogue,
+                                                 const QList<RunningApplication>& running) {
+    QSet<QString> taken;
+    for (const AppInfo& app : catalogue) {
+        taken.insert(app.bundleIdentifier);
+    }
+    for (const RunningApplication& app : running) {
+        const QString id = app.bundleIdentifier.value_or(QString());
+        if (app.activationPolicy != ActivationPolicy::Regular || !id.startsWith(QLatin1Char('/')) ||
+            taken.contains(id)) {
+            continue;
+        }
+        taken.insert(id);
+        const QString name = app.localizedName.value_or(QString());
+        catalogue.append(
+            {id, name.isEmpty() ? id : name + QStringLiteral(" (") + id + QStringLiteral(")"), QString()});
+    }
+    std::stable_sort(catalogue.begin(), catalogue.end(), nameLess);
+    return catalogue;
+}
+
+QCoro::Task<QList<AppInfo>> AppCatalogue::load(std::shared_ptr<InstalledApplications> installed,
+                                               std::shared_ptr<RunningApplications> running) {
     if (!installed) {
         co_return QList<AppInfo>();
     }
-    co_return catalogue(co_await installed->applications());
+    QList<AppInfo> apps = catalogue(co_await installed->applications());
+    co_return running ? withRunningPrograms(std::move(apps), running->runningApplications()) : apps;
 }

@@ -138,7 +138,8 @@ void PreferencesViewModel::setCatalogue(const QList<AppInfo>& apps, bool isLoadi
 QCoro::Task<void> PreferencesViewModel::loadAvailableApps() {
     QPointer<PreferencesViewModel> self(this);
     setCatalogue(m_availableApps, true);
-    const QList<AppInfo> apps = co_await AppCatalogue::load(Platform::current().installedApplications);
+    const QList<AppInfo> apps = co_await AppCatalogue::load(Platform::current().installedApplications,
+                                                            Platform::current().runningApplications);
     // Two scans may overlap when the window comes on screen twice; each publishes its own list.
     if (self) {
         self->setCatalogue(apps, false);

@@ -9,6 +9,7 @@
 //   --type KIND       the first window draws the desktop ("desktop") or is a panel ("dock")
 //   --no-focus        the windows never take the keyboard focus
 //   --keys FILE       each key the windows get is added to FILE as a line ("Ctrl+2")
+//   --keep-running    the program runs on when its windows are closed (until it is signalled)
 #include <QColor>
 #include <QCommandLineParser>
 #include <QFile>
@@ -77,8 +78,10 @@ int main(int argc, char** argv) {
     const QCommandLineOption type(QStringLiteral("type"), QStringLiteral("type"), QStringLiteral("kind"));
     const QCommandLineOption noFocus(QStringLiteral("no-focus"), QStringLiteral("no-focus"));
     const QCommandLineOption keys(QStringLiteral("keys"), QStringLiteral("keys"), QStringLiteral("file"));
-    parser.addOptions({title, colour, count, size, increments, type, noFocus, keys});
+    const QCommandLineOption keepRunning(QStringLiteral("keep-running"), QStringLiteral("keep-running"));
+    parser.addOptions({title, colour, count, size, increments, type, noFocus, keys, keepRunning});
     parser.process(app);
+    QGuiApplication::setQuitOnLastWindowClosed(!parser.isSet(keepRunning));
 
     QStringList titles;
     for (const QString& document : parser.positionalArguments()) {

@@ -46,6 +46,34 @@ TEST(AppCatalogue, OneEntryPerIdWithoutOrdellaSortedInPlainOrder) {
     EXPECT_TRUE(AppCatalogue::catalogue({}).isEmpty());
 }
 
+TEST(AppCatalogue, OffersRunningProgramsWithoutAnEntryByNameAndPath) {
+    const auto app = [](const char* id, const char* name,
+                        ActivationPolicy policy = ActivationPolicy::Regular) {
+        RunningApplication r;
+        r.bundleIdentifier = QString::fromUtf8(id);
+        r.localizedName = name ? std::optional<QString>(QString::fromUtf8(name)) : std::nullopt;
+        r.activationPolicy = policy;
+        return r;
+    };
+    const QList<AppInfo> installed =
+        AppCatalogue::catalogue({{"b.desktop", "Books", ""}, {"z.desktop", "Zoom", ""}});
+    const QList<RunningApplication> running{
+        app("/usr/bin/xcalc", "XCalc"),
+        app("b.desktop", "Books"), // has its entry
+        app("/usr/bin/python3 /opt/tool.py", "tool.py"),
+        app("/usr/bin/tint2", "tint2", ActivationPolicy::Accessory), // not a regular application
+        app("/usr/bin/xcalc", "XCalc"),                              // two of one program: one entry
+        app("/opt/noname", nullptr),
+    };
+    EXPECT_EQ(
+        AppCatalogue::withRunningPrograms(installed, running),
+        (QList<AppInfo>{{"/opt/noname", "/opt/noname", ""},
+                        {"b.desktop", "Books", ""},
+                        {"/usr/bin/xcalc", "XCalc (/usr/bin/xcalc)", ""},
+                        {"z.desktop", "Zoom", ""},
+                        {"/usr/bin/python3 /opt/tool.py", "tool.py (/usr/bin/python3 /opt/tool.py)", ""}}));
+}
+
 class AppCatalogueTest : public SimulatedDesktopFixture {};
 
 TEST_F(AppCatalogueTest, TheSimulatedDesktopListsItsOwnApplications) {

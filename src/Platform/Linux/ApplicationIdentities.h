@@ -3,14 +3,19 @@
 #include <QHash>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
 // Who a process is: the identifier it is saved and relaunched by, and the name shown for it.
-// The identifier is the XDG desktop-file id of the entry that launched it (the launcher leaves it
-// in the process's environment), else of the entry that names its window class; a program without
-// an entry is known by the absolute path of its executable, so it can be started again all the same.
-// Answers are remembered for as long as the process is known.
+// A process is its desktop entry whenever one can be found, in this order: the entry Ordella
+// started it from; the entry that launched it (the launcher leaves it in the process's
+// environment); the entry whose StartupWMClass is its window's class; the entry whose id, or the
+// id's last dot-separated part, is the class or the instance name (ignoring case); the entry whose
+// Exec or TryExec starts its executable. Only a program without any entry is known by its program
+// (ProgramCommand): the absolute path of its executable, and for an interpreter the script or
+// jar it runs as well, so it can be started again all the same and two scripts stay two
+// applications. Answers are remembered for as long as the process is known.
 class ApplicationIdentities {
 public:
     struct Identity {
@@ -30,12 +35,21 @@ public:
     QList<qint32> launchedPids() const { return m_launched.keys(); }
     std::optional<QString> launchedAs(qint32 pid) const;
 
-    // An executable path as an identifier: absolute, of an existing executable file.
+    // A program as an identifier: an existing executable, or an interpreter and its script.
     static bool isExecutableIdentifier(const QString& identifier);
+    // The identifiers the same program may run under: the identifier itself and, for a desktop
+    // entry, the program its Exec starts (as a program started from a shell is known when the
+    // entry cannot be told from its window).
+    static QStringList identifiersOf(const QString& identifier);
 
 private:
     Identity resolve(qint32 pid, const QString& instance, const QString& windowClass) const;
 
-    QHash<qint32, Identity> m_known;
+    struct Known {
+        Identity identity;
+        // Whether the window had named its class when the answer was found.
+        bool withClass = false;
+    };
+    QHash<qint32, Known> m_known;
     QHash<qint32, QString> m_launched;
 };

@@ -5,6 +5,7 @@
 #include "Platform/Linux/DesktopEntries.h"
 
 #include "Extensions/ApplicationIcon.h"
+#include "Platform/Linux/ProgramCommand.h"
 
 #include <QFileInfo>
 
@@ -54,6 +55,54 @@ QString baseName(const QString& id) {
     return id.endsWith(QLatin1String(".desktop")) ? id.chopped(8) : id;
 }
 
+// The program a command line of an entry starts, its field codes and a leading "env VAR=value"
+// left out; an empty executable when it cannot be found.
+ProgramCommand commandOf(const char* commandLine, const QString& folder) {
+    gchar** parsed = nullptr;
+    if (!commandLine || !g_shell_parse_argv(commandLine, nullptr, &parsed, nullptr)) {
+        return ProgramCommand();
+    }
+    QStringList words;
+    for (gchar** word = parsed; *word; ++word) {
+        const QString w = QString::fromUtf8(*word);
+        if (!(w.size() == 2 && w[0] == QLatin1Char('%'))) {
+            words << w;
+        }
+    }
+    g_strfreev(parsed);
+    if (!words.isEmpty() && QFileInfo(words.first()).fileName() == QLatin1String("env")) {
+        words.removeFirst();
+        while (!words.isEmpty() &&
+               (words.first().contains(QLatin1Char('=')) || words.first().startsWith(u'-'))) {
+            words.removeFirst();
+        }
+    }
+    if (words.isEmpty()) {
+        return ProgramCommand();
+    }
+    gchar* found = g_find_program_in_path(words.first().toUtf8().constData());
+    const QString executable = found ? QFileInfo(QFile::decodeName(found)).canonicalFilePath() : QString();
+    g_free(found);
+    return ProgramCommand::ofArguments(executable, words.mid(1), folder);
+}
+
+// Whether the entry's Exec (or TryExec, for a program that is no interpreter) starts program.
+bool runs(GDesktopAppInfo* info, const ProgramCommand& program) {
+    gchar* path = g_desktop_app_info_get_string(info, "Path");
+    const QString folder = text(path);
+    g_free(path);
+    if (commandOf(g_app_info_get_commandline(G_APP_INFO(info)), folder) == program) {
+        return true;
+    }
+    if (!program.script.isEmpty()) {
+        return false;
+    }
+    gchar* tryExec = g_desktop_app_info_get_string(info, "TryExec");
+    const bool found = tryExec && commandOf(tryExec, folder) == program;
+    g_free(tryExec);
+    return found;
+}
+
 void collectPid(GDesktopAppInfo*, GPid pid, gpointer data) {
     static_cast<QList<qint32>*>(data)->append(qint32(pid));
 }
@@ -91,12 +140,26 @@ std::optional<DesktopEntry> DesktopEntries::fromFile(const QString& path) {
 
 std::optional<DesktopEntry> DesktopEntries::findByWindowClass(const QString& instance,
                                                               const QString& windowClass) {
-    if (instance.isEmpty() && windowClass.isEmpty()) {
+    return findForProgram(instance, windowClass, ProgramCommand());
+}
+
+std::optional<DesktopEntry> DesktopEntries::findForProgram(const QString& instance,
+                                                           const QString& windowClass,
+                                                           const ProgramCommand& program) {
+    if (instance.isEmpty() && windowClass.isEmpty() && program.executable.isEmpty()) {
         return std::nullopt;
     }
+    // An interpreter without a script is every script's: no entry speaks for it by its program.
+    const bool byProgram = !program.executable.isEmpty() &&
+                           (!program.script.isEmpty() || !ProgramCommand::isInterpreter(program.executable));
+    const auto sameName = [&instance, &windowClass](const QString& name) {
+        return !name.isEmpty() && (name.compare(windowClass, Qt::CaseInsensitive) == 0 ||
+                                   name.compare(instance, Qt::CaseInsensitive) == 0);
+    };
     GList* all = g_app_info_get_all();
     std::optional<DesktopEntry> byStartupClass;
-    std::optional<DesktopEntry> byFileName;
+    std::optional<DesktopEntry> byId;
+    std::optional<DesktopEntry> byExec;
     for (GList* item = all; item && !byStartupClass; item = item->next) {
         if (!G_IS_DESKTOP_APP_INFO(item->data)) {
             continue;
@@ -105,18 +168,23 @@ std::optional<DesktopEntry> DesktopEntries::findByWindowClass(const QString& ins
         const QString startupClass = text(g_desktop_app_info_get_startup_wm_class(info));
         if (!startupClass.isEmpty() && (startupClass == windowClass || startupClass == instance)) {
             byStartupClass = entryOf(info);
-        } else if (!byFileName) {
-            // "org.gnome.Terminal.desktop" names the class "org.gnome.Terminal"; an entry like
-            // "debian-xterm.desktop" is found through its StartupWMClass only.
-            const QString base = baseName(text(g_app_info_get_id(G_APP_INFO(info))));
-            if (!base.isEmpty() && (base.compare(windowClass, Qt::CaseInsensitive) == 0 ||
-                                    base.compare(instance, Qt::CaseInsensitive) == 0)) {
-                byFileName = entryOf(info);
-            }
+            continue;
+        }
+        if (byId) {
+            continue;
+        }
+        // "org.gnome.Terminal.desktop" names the class "org.gnome.Terminal", and
+        // "org.xfce.mousepad.desktop" the class "Mousepad" by its last part; an entry like
+        // "debian-xterm.desktop" is found through its StartupWMClass or its program only.
+        const QString base = baseName(text(g_app_info_get_id(G_APP_INFO(info))));
+        if (sameName(base) || sameName(base.section(QLatin1Char('.'), -1))) {
+            byId = entryOf(info);
+        } else if (!byExec && byProgram && runs(info, program)) {
+            byExec = entryOf(info);
         }
     }
     g_list_free_full(all, g_object_unref);
-    return byStartupClass ? byStartupClass : byFileName;
+    return byStartupClass ? byStartupClass : byId ? byId : byExec;
 }
 
 DesktopEntries::Launch DesktopEntries::launch(const QString& id, const QStringList& uris, bool activates) {
@@ -241,4 +309,16 @@ QImage DesktopEntries::icon(const QString& id, int size) {
         return QImage();
     }
     return ApplicationIcon::render(entry->icon, size);
+}
+
+std::optional<ProgramCommand> DesktopEntries::programOf(const QString& id) {
+    const AppInfo info(id.isEmpty() ? nullptr : g_desktop_app_info_new(id.toUtf8().constData()));
+    if (!info) {
+        return std::nullopt;
+    }
+    gchar* path = g_desktop_app_info_get_string(info.get(), "Path");
+    const QString folder = text(path);
+    g_free(path);
+    const ProgramCommand program = commandOf(g_app_info_get_commandline(G_APP_INFO(info.get())), folder);
+    return program.executable.isEmpty() ? std::nullopt : std::optional<ProgramCommand>(program);
 }

@@ -7,6 +7,8 @@
 
 #include <optional>
 
+class ProgramCommand;
+
 // One installed application as its XDG desktop entry describes it.
 struct DesktopEntry {
     // The desktop-file id ("org.example.Editor.desktop"; a file in a subfolder "org/tool.desktop"
@@ -34,6 +36,14 @@ public:
     // The entry of a window's program by its WM_CLASS: an entry whose StartupWMClass names the class
     // or the instance, else an entry whose file is named after one of them (ignoring case).
     static std::optional<DesktopEntry> findByWindowClass(const QString& instance, const QString& windowClass);
+    // The entry of a program the way desktop shells find it: the entry whose StartupWMClass equals
+    // the window's class (or instance); else the entry whose id, or the last dot-separated part of
+    // it, equals the class or the instance ignoring case ("org.xfce.mousepad" for "Mousepad"); else
+    // the entry whose Exec (or TryExec) starts the program (for an interpreter: the same script).
+    static std::optional<DesktopEntry> findForProgram(const QString& instance, const QString& windowClass,
+                                                      const ProgramCommand& program);
+    // The program the entry's Exec starts; nothing when it cannot be found.
+    static std::optional<ProgramCommand> programOf(const QString& id);
 
     struct Launch {
         // The processes started (one per document for entries that take one file at a time).

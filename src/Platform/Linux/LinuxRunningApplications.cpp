@@ -3,6 +3,7 @@
 #include "Platform/DesktopComponents.h"
 #include "Platform/Linux/DesktopEntries.h"
 #include "Platform/Linux/LinuxProcess.h"
+#include "Platform/Linux/ProgramCommand.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -82,12 +83,23 @@ LinuxRunningApplications::Snapshot LinuxRunningApplications::snapshotOf(QList<X1
         byPid[*window.pid].append(window);
     }
     QSet<qint32> known(order.cbegin(), order.cend());
-    for (const qint32 pid : m_identities.launchedPids()) {
+    // A program keeps its place while it runs: one Ordella started that shows no window yet, and
+    // one that showed windows and closed them all without ending.
+    QList<qint32> windowless = m_identities.launchedPids();
+    windowless += QList<qint32>(m_windowOwners.cbegin(), m_windowOwners.cend());
+    for (const qint32 pid : windowless) {
         if (!known.contains(pid) && LinuxProcess::isAlive(pid)) {
             order.append(pid);
             known.insert(pid);
         }
     }
+    QSet<qint32> owners(byPid.keyBegin(), byPid.keyEnd());
+    for (const qint32 pid : std::as_const(m_windowOwners)) {
+        if (known.contains(pid)) {
+            owners.insert(pid);
+        }
+    }
+    m_windowOwners = owners;
     m_identities.keepOnly(known);
     m_startTimes.removeIf(
         [&known](const QHash<qint32, quint64>::iterator it) { return !known.contains(it.key()); });
@@ -183,7 +195,10 @@ LinuxRunningApplications::Snapshot LinuxRunningApplications::snapshotOf(QList<X1
         const QList<X11Client> hideable = ownWindows(own);
         app.isHidden = !hideable.isEmpty() && std::all_of(hideable.cbegin(), hideable.cend(),
                                                           [](const X11Client& w) { return w.minimized; });
-        app.isFinishedLaunching = !own.isEmpty();
+        // One that has shown a window has finished launching, even when it shows none now.
+        app.isFinishedLaunching =
+            !own.isEmpty() || std::any_of(group.processes.cbegin(), group.processes.cend(),
+                                          [this](qint32 member) { return m_windowOwners.contains(member); });
         result.apps.append(app);
     }
     return result;
@@ -266,13 +281,18 @@ bool LinuxRunningApplications::hide(qint32 pid) {
         return false;
     }
     const QList<X11Client> windows = ownWindows(s.windows.value(applicationPid));
-    QList<xcb_window_t>& hidden = m_hiddenWindows[applicationPid];
-    hidden.clear();
+    // What an earlier hide minimised stays Ordella's to show again, as long as it is still
+    // minimised: a second hide finds every window minimised and must not forget them.
+    QList<xcb_window_t> hidden;
+    const QList<xcb_window_t> before = m_hiddenWindows.value(applicationPid);
     for (const X11Client& window : windows) {
-        if (!window.minimized && m_windows->minimize(window.window)) {
+        if (window.minimized && before.contains(window.window)) {
+            hidden.append(window.window);
+        } else if (!window.minimized && m_windows->minimize(window.window)) {
             hidden.append(window.window);
         }
     }
+    m_hiddenWindows.insert(applicationPid, hidden);
     return !windows.isEmpty();
 }
 
@@ -280,12 +300,19 @@ bool LinuxRunningApplications::unhide(qint32 pid) {
     const Snapshot s = snapshot();
     const qint32 applicationPid = s.applicationOf.value(pid, 0);
     const QList<X11Client> windows = ownWindows(s.windows.value(applicationPid));
-    const QList<xcb_window_t> hidden = m_hiddenWindows.take(applicationPid);
+    const std::optional<QList<xcb_window_t>> hidden =
+        m_hiddenWindows.contains(applicationPid) ? std::optional(m_hiddenWindows.take(applicationPid))
+                                                 : std::nullopt;
     QList<X11Client> toShow;
     for (const X11Client& window : windows) {
-        if (window.minimized && (hidden.isEmpty() || hidden.contains(window.window))) {
+        if (window.minimized && (!hidden || hidden->contains(window.window))) {
             toShow.append(window);
         }
+    }
+    // Without a hide of Ordella's to undo, every minimised window is the user's: only the front
+    // one is shown, so that the application is visible again and the others stay as he left them.
+    if (!hidden && !toShow.isEmpty()) {
+        toShow = {toShow.first()};
     }
     // Back to front, so the frontmost window ends on top again.
     for (auto it = toShow.crbegin(); it != toShow.crend(); ++it) {
@@ -342,12 +369,13 @@ bool LinuxRunningApplications::terminate(qint32 pid) {
     for (const X11Client& window : ownWindows(all)) {
         asked = m_windows->close(window.window) || asked;
     }
-    // A program of ours that shows no window yet can only be asked through a signal.
+    // A program that shows no window (one of ours still starting, or one that closed its windows
+    // and runs on) can only be asked through a signal.
     for (const qint32 process : processes) {
         const bool showsWindows =
             std::any_of(all.cbegin(), all.cend(), [process](const X11Client& w) { return w.pid == process; });
-        if (!showsWindows && m_identities.launchedAs(process) && maySignal(process, all) &&
-            ::kill(process, SIGTERM) == 0) {
+        if (!showsWindows && (m_identities.launchedAs(process) || m_windowOwners.contains(process)) &&
+            maySignal(process, all) && ::kill(process, SIGTERM) == 0) {
             asked = true;
         }
     }
@@ -448,13 +476,14 @@ QCoro::Task<OpenResult> LinuxRunningApplications::openNewWindow(QUrl application
 
 OpenResult LinuxRunningApplications::start(const QString& identifier, const QList<QUrl>& documents,
                                            bool activates) {
-    if (ApplicationIdentities::isExecutableIdentifier(identifier)) {
-        QStringList arguments;
+    if (const std::optional<ProgramCommand> program = ProgramCommand::fromIdentifier(identifier)) {
+        // An interpreter is given its script again, then the documents.
+        QStringList arguments = program->arguments();
         for (const QUrl& document : documents) {
             arguments << (document.isLocalFile() ? document.toLocalFile() : document.toString());
         }
         qint64 pid = 0;
-        if (!QProcess::startDetached(identifier, arguments, QString(), &pid)) {
+        if (!QProcess::startDetached(program->executable, arguments, QString(), &pid)) {
             return OpenResult{false, QStringLiteral("Cannot start ") + identifier};
         }
         m_identities.noteLaunch(qint32(pid), identifier);
@@ -478,6 +507,10 @@ OpenResult LinuxRunningApplications::start(const QString& identifier, const QLis
 
 QImage LinuxRunningApplications::icon(const QString& bundleIdentifier) const {
     return DesktopEntries::icon(bundleIdentifier, 64);
+}
+
+QStringList LinuxRunningApplications::identifiersOf(const QString& bundleIdentifier) const {
+    return ApplicationIdentities::identifiersOf(bundleIdentifier);
 }
 
 void LinuxRunningApplications::clientListChanged() {

@@ -11,14 +11,15 @@
 
 // The running applications of an X11 desktop. Many programs run one process per window (every
 // terminal, most older X programs), so an application is all the processes of one identifier:
-// those that own managed windows, plus the ones Ordella started that have not shown a window yet
-// (still launching). Its windows are those of all its processes, front to back; its process
-// identifier is that of its oldest process, and any of its processes' identifiers finds it. An
-// application is regular when it owns a normal window that belongs in a task bar; panels, docks,
-// desktops, notification bubbles and Ordella itself never are. Hiding minimises every window of
-// the application; an application whose windows are all minimised counts as hidden. Windows that
-// draw the desktop or are docks and panels are never hidden, activated or closed, and a process
-// that owns one is never sent a signal.
+// those that own managed windows, the ones Ordella started that have not shown a window yet (still
+// launching), and the ones that showed windows and run on without any. Its windows are those of
+// all its processes, front to back; its process identifier is that of its oldest process, and any
+// of its processes' identifiers finds it. An application is regular when it owns a normal window
+// that belongs in a task bar; panels, docks, desktops, notification bubbles and Ordella itself
+// never are. Hiding minimises every window of the application, and un-hiding shows exactly what
+// the hides minimised (windows the user minimised himself stay so); an application whose windows
+// are all minimised counts as hidden. Windows that draw the desktop or are docks and panels are
+// never hidden, activated or closed, and a process that owns one is never sent a signal.
 class LinuxRunningApplications : public RunningApplications {
     Q_OBJECT
 public:
@@ -45,6 +46,7 @@ public:
     // another process of its entry or executable (programs that run one process per window).
     QCoro::Task<OpenResult> openNewWindow(QUrl applicationURL, bool activates) override;
     QImage icon(const QString& bundleIdentifier) const override;
+    QStringList identifiersOf(const QString& bundleIdentifier) const override;
 
     // The identifier and name of the process that owns window (for the window list).
     ApplicationIdentities::Identity identityOf(const X11Client& window) const;
@@ -86,8 +88,10 @@ private:
 
     std::shared_ptr<X11Windows> m_windows;
     mutable ApplicationIdentities m_identities;
-    // The windows hide() minimised, to be shown again by unhide().
+    // The windows hide() minimised, to be shown again by unhide(), kept across repeated hides.
     QHash<qint32, QList<xcb_window_t>> m_hiddenWindows;
+    // The living processes that have owned a window: they stay applications while they run.
+    mutable QSet<qint32> m_windowOwners;
     QSet<qint32> m_announced;
     // Start times of the processes seen, which decide which one is the oldest.
     mutable QHash<qint32, quint64> m_startTimes;

@@ -37,8 +37,20 @@ QString OtherApplications::names(const QList<RunningApplication>& apps) {
     return names.join(QStringLiteral(", "));
 }
 
+QSet<QString> OtherApplications::protectedIdentifiers(const QSet<QString>& excluded) {
+    const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
+    QSet<QString> result;
+    for (const QString& id : excluded) {
+        // An excluded application stays protected under whichever identifier it runs.
+        for (const QString& alias : port ? port->identifiersOf(id) : QStringList{id}) {
+            result.insert(alias);
+        }
+    }
+    return result;
+}
+
 QCoro::Task<void> OtherApplications::closeAppsNotInWorkspace(Workspace workspace) {
-    const QSet<QString> excluded = SettingsManager().excludedAppBundleIDs();
+    const QSet<QString> excluded = protectedIdentifiers(SettingsManager().excludedAppBundleIDs());
     QList<RunningApplication> toQuit;
     QList<RunningApplication> toHide;
     for (const RunningApplication& app : candidates(workspace)) {

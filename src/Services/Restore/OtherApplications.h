@@ -4,6 +4,7 @@
 #include "Platform/RunningApplications.h"
 
 #include <QList>
+#include <QSet>
 
 #include <qcoro/qcorotask.h>
 
@@ -19,6 +20,9 @@ public:
     static void hideAppsNotInWorkspace(const Workspace& workspace);
 
     static inline const QString ownBundleID = QStringLiteral("com.tremmick.ordella");
+
+    // The excluded identifiers with every identifier the same programs may run under.
+    static QSet<QString> protectedIdentifiers(const QSet<QString>& excluded);
 
 private:
     // The running regular applications with an identifier that are not in the workspace.
