@@ -101,6 +101,7 @@ struct Live {
     AXElement element;
     std::optional<QString> document;
     std::optional<QRectF> frame;
+    bool minimized = false;
     TitleClues clues{std::nullopt};
     std::optional<HashedText> normalizedDocument;
 };
@@ -111,6 +112,11 @@ struct Candidate {
     WindowMatchQuality quality = WindowMatchQuality::none;
     AXElement axElement;
     std::optional<double> geometryDistance;
+    // How close the live window stands to the saved one apart from its clue, which decides
+    // between windows that match equally well (two windows with one title): the same minimised
+    // state first, then the nearer frame.
+    bool sameState = true;
+    double nearness = std::numeric_limits<double>::infinity();
 };
 
 // The application's live windows in "AXWindows" order, each read once; nothing (and the failure
@@ -133,6 +139,7 @@ std::optional<QList<Live>> liveWindows(const RunningApplication& app, const QStr
         if (withText) {
             w.clues = TitleClues(AXAttributeReader::string(w.element, QStringLiteral("AXTitle")));
             w.document = AXAttributeReader::string(w.element, QStringLiteral("AXDocument"));
+            w.minimized = AXAttributeReader::boolean(w.element, QStringLiteral("AXMinimized"));
             if (present(w.document)) {
                 w.normalizedDocument.emplace(WindowMatcher::normalizeDocumentURL(*w.document));
             }
@@ -355,6 +362,10 @@ WindowMatcher::Matches WindowMatcher::matchWindows(const QList<WindowSnapshot>& 
                 c.quality = matchQuality(saved[i], w, log);
             }
             if (c.quality != WindowMatchQuality::none) {
+                c.sameState = w.minimized == saved[i].snapshot->isMinimized;
+                if (w.frame && std::isfinite(distance)) {
+                    c.nearness = distance;
+                }
                 pairedWithSavedIndex = pairedWithSavedIndex || w.index == savedIndex;
                 candidates.append(c);
             }
@@ -373,6 +384,16 @@ WindowMatcher::Matches WindowMatcher::matchWindows(const QList<WindowSnapshot>& 
         if (a.quality == WindowMatchQuality::geometry) {
             const double inf = std::numeric_limits<double>::infinity();
             return a.geometryDistance.value_or(inf) < b.geometryDistance.value_or(inf);
+        }
+        // Windows that match equally well by their clues go to the saved window they stand
+        // closest to, so a survivor is never moved onto the place of a closed twin.
+        if (a.quality != WindowMatchQuality::indexFallback) {
+            if (a.sameState != b.sameState) {
+                return a.sameState;
+            }
+            if (a.nearness != b.nearness) {
+                return a.nearness < b.nearness;
+            }
         }
         return a.snapshotIndex < b.snapshotIndex;
     });

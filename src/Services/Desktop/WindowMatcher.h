@@ -41,7 +41,9 @@ public:
 
     WindowMatcher() = delete;
 
-    // Every clue: frame, document, terminal path, title, title and size, list position.
+    // Every clue: frame, document, terminal path, title, title and size, list position. Among
+    // windows that match a saved one equally well, the one in the same minimised state and nearest
+    // its saved frame is taken.
     static Matches matchWindows(const QList<WindowSnapshot>& snapshots, const RunningApplication& app);
     // Frames alone, for windows already put back: closest pairs first, none further than 50.
     static Matches matchWindowsByGeometry(const QList<WindowSnapshot>& snapshots,

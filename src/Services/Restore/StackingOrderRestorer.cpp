@@ -42,10 +42,53 @@ qint64 liveIndexByTitle(const QStringList& liveTitles, const WindowSnapshot& win
     return window.windowIndex;
 }
 
+// The live windows of an application, read once, and which saved window each stands for.
+struct Pairing {
+    QList<AXElement> live;
+    QStringList liveTitles;
+    // Saved position -> live index, for the windows that can be paired.
+    QHash<qsizetype, qint64> liveOf;
+};
+
+// Pairs the saved windows with the live ones: first by a title that one saved window and one live
+// window bear alone, then by the frame each was put back on (the pairs the restore made: it moved
+// every window it paired to its saved frame). A window a restore had to open anew bears the
+// program's own title, and two windows may share one title, so titles alone cannot tell them.
+Pairing pair(const RunningApplication& app, const QList<WindowSnapshot>& windows) {
+    Pairing result;
+    result.live = AXWindowService::axWindowList(app).value_or(QList<AXElement>());
+    for (const AXElement& window : result.live) {
+        result.liveTitles.append(
+            AXAttributeReader::string(window, QStringLiteral("AXTitle")).value_or(QString()));
+    }
+    QSet<qint64> taken;
+    for (qsizetype i = 0; i < windows.size(); ++i) {
+        const QString title = windows[i].windowTitle.value_or(QString());
+        const bool savedOnce = !title.isEmpty() && std::count_if(windows.cbegin(), windows.cend(),
+                                                                 [&title](const WindowSnapshot& w) {
+                                                                     return w.windowTitle == title;
+                                                                 }) == 1;
+        if (savedOnce && result.liveTitles.count(title) == 1) {
+            const qint64 k = result.liveTitles.indexOf(title);
+            result.liveOf.insert(i, k);
+            taken.insert(k);
+        }
+    }
+    const WindowMatcher::Matches byFrame = WindowMatcher::matchWindowsByGeometry(windows, app);
+    for (auto it = byFrame.cbegin(); it != byFrame.cend(); ++it) {
+        const qint64 k = result.live.indexOf(it->axElement);
+        if (!result.liveOf.contains(it.key()) && k >= 0 && !taken.contains(k)) {
+            result.liveOf.insert(it.key(), k);
+            taken.insert(k);
+        }
+    }
+    return result;
+}
+
 // Whether some application's windows stand in another order than saved although the applications
-// stand in theirs: its frontmost window on screen is not the window raising would put in front
-// (the one bearing the title of its first saved window that is not minimised). Windows a restore had to open
-// anew come up in front of the others, so this is what a restore of a single application usually leaves.
+// stand in theirs: of its shown, titled saved windows that can be paired, a later one stands in
+// front of an earlier one. Windows a restore had to open anew come up in front of the others, so this is
+// what a restore of a single application usually leaves.
 bool windowsOutOfOrder(const QList<AppSnapshot>& appSnapshots, const QList<RunningApplication>& running,
                        const QHash<QString, QList<WindowSnapshot>>& remappedSnapshots) {
     const std::shared_ptr<WindowServer> server = Platform::current().windowServer;
@@ -53,6 +96,11 @@ bool windowsOutOfOrder(const QList<AppSnapshot>& appSnapshots, const QList<Runni
         server ? server->windowList(WindowServer::OnScreenWindows) : std::nullopt;
     if (!list) {
         return false;
+    }
+    // Where each window stands on screen, front first; a minimised one stands nowhere.
+    QHash<quint64, qsizetype> place;
+    for (qsizetype k = 0; k < list->size(); ++k) {
+        place.insert(list->at(k).windowNumber, k);
     }
     for (const AppSnapshot& saved : appSnapshots) {
         const QList<WindowSnapshot> windows =
@@ -62,20 +110,25 @@ bool windowsOutOfOrder(const QList<AppSnapshot>& appSnapshots, const QList<Runni
             BrowserScriptService::supportedBrowsers().contains(saved.bundleIdentifier)) {
             continue;
         }
-        const auto front = std::find_if(list->begin(), list->end(), [&app](const WindowServerEntry& entry) {
-            return entry.ownerPID == app->processIdentifier;
-        });
-        const auto shown = std::find_if(windows.begin(), windows.end(),
-                                        [](const WindowSnapshot& w) { return !w.isMinimized; });
-        if (shown == windows.end() || !shown->windowTitle || shown->windowTitle->isEmpty()) {
-            continue;
-        }
-        // Only a window that bears its saved title tells for sure which one it is.
-        const QList<AXElement> live = AXWindowService::axWindowList(*app).value_or(QList<AXElement>());
-        const qint64 first = AXWindowService::currentWindowTitles(*app).indexOf(*shown->windowTitle);
-        if (front != list->end() && first >= 0 && first < live.size() &&
-            live[first].id != front->windowNumber) {
-            return true;
+        const Pairing pairing = pair(*app, windows);
+        // The shown windows that can be paired must stand in saved order, front to back.
+        qsizetype previous = -1;
+        for (qsizetype i = 0; i < windows.size(); ++i) {
+            const auto live = pairing.liveOf.constFind(i);
+            // Untitled saved windows (folder windows whose list comes from the file manager) say
+            // nothing for sure about where they stood.
+            if (windows[i].isMinimized || windows[i].windowTitle.value_or(QString()).isEmpty() ||
+                live == pairing.liveOf.constEnd()) {
+                continue;
+            }
+            const auto at = place.constFind(pairing.live[*live].id);
+            if (at == place.constEnd()) {
+                continue;
+            }
+            if (*at < previous) {
+                return true;
+            }
+            previous = *at;
         }
     }
     return false;
@@ -160,11 +213,9 @@ QCoro::Task<void> StackingOrderRestorer::raiseWindows(RunningApplication app, QL
         browser ? WindowMatcher::matchWindowsByGeometry(windows, app) : WindowMatcher::Matches();
     // The live windows are read once: each raise reorders a list that follows the stacking, so an
     // index found in one read would name another window in the next.
-    const QList<AXElement> live = AXWindowService::axWindowList(app).value_or(QList<AXElement>());
-    QStringList liveTitles;
-    for (const AXElement& window : live) {
-        liveTitles.append(AXAttributeReader::string(window, QStringLiteral("AXTitle")).value_or(QString()));
-    }
+    const Pairing pairing = browser ? Pairing() : pair(app, windows);
+    const QList<AXElement> live =
+        browser ? AXWindowService::axWindowList(app).value_or(QList<AXElement>()) : pairing.live;
     const auto raiseAt = [&live](qint64 index) {
         if (index >= 0 && index < live.size()) {
             AXAttributeReader::write(live[index], QStringLiteral("AXMain"), AXValue::boolean(true));
@@ -186,7 +237,8 @@ QCoro::Task<void> StackingOrderRestorer::raiseWindows(RunningApplication app, QL
                 raiseAt(windows[i].windowIndex);
             }
         } else {
-            raiseAt(liveIndexByTitle(liveTitles, windows[i]));
+            // A paired window is raised as itself; any other by its title, as far as that goes.
+            raiseAt(pairing.liveOf.value(i, liveIndexByTitle(pairing.liveTitles, windows[i])));
         }
         co_await RestoreWait::pause(RestoreWait::ms(kRaisePauseMs));
     }

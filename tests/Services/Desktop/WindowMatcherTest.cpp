@@ -20,13 +20,16 @@ WindowSnapshot snap(const std::optional<QString>& title, const QRectF& frame, qi
 }
 
 struct LiveWindow {
-    LiveWindow(const QRectF& f, const std::optional<QString>& t = {}, const std::optional<QString>& d = {})
+    LiveWindow(const QRectF& f, const std::optional<QString>& t = {}, const std::optional<QString>& d = {},
+               bool m = false)
         : frame(f)
         , title(t)
-        , document(d) {}
+        , document(d)
+        , minimized(m) {}
     QRectF frame;
     std::optional<QString> title;
     std::optional<QString> document;
+    bool minimized = false;
 };
 
 class WindowMatcherTest : public SimulatedDesktopFixture {
@@ -44,6 +47,7 @@ protected:
             window.frame = w.frame;
             window.title = w.title;
             window.document = w.document;
+            window.minimized = w.minimized;
             desktop().addWindow(pid, window, true);
         }
         return *platform().runningApplications->application(pid);
@@ -81,12 +85,41 @@ TEST_F(WindowMatcherTest, EveryClueInItsOrder) {
          {snap("Original", QRectF(100, 100, 800, 600))},
          "→",
          {"snapshot[0] → AX[0] quality=geometry distance=15.0"}},
-        {"equal titles pair in saved order",
+        {"equal titles, none near: the nearest pair first",
          {{QRectF(0, 0, 500, 400), "Inbox"}, {QRectF(40, 40, 500, 400), "Inbox"}},
          {snap("Inbox", QRectF(900, 500, 500, 400)), snap("Inbox", QRectF(700, 500, 500, 400))},
          "→",
+         {"snapshot[1] → AX[1] quality=exactTitle distance=n/a",
+          "snapshot[0] → AX[0] quality=exactTitle distance=n/a"}},
+        {"equal titles at equal distances pair in saved order",
+         {{QRectF(0, 0, 500, 400), "Inbox"}, {QRectF(0, 0, 500, 400), "Inbox"}},
+         {snap("Inbox", QRectF(900, 500, 500, 400)), snap("Inbox", QRectF(900, 500, 500, 400))},
+         "→",
          {"snapshot[0] → AX[0] quality=exactTitle distance=n/a",
           "snapshot[1] → AX[1] quality=exactTitle distance=n/a"}},
+        // Two terminals with one title, the right one closed and the left one minimised: the
+        // survivor stays the left one, whatever the saved order.
+        {"equal titles: the survivor keeps its own place, not its closed twin's",
+         {{QRectF(340, 130, 500, 400), "x-same", std::nullopt, true}, {QRectF(0, 0, 500, 400), "xterm"}},
+         {snap("x-same", QRectF(2200, 100, 500, 400), 1),
+          snap("x-same", QRectF(300, 100, 500, 400), 0, std::nullopt, true)},
+         "→",
+         {"snapshot[1] → AX[0] quality=exactTitle distance=n/a",
+          "snapshot[0] → AX[1] quality=indexFallback distance=n/a"}},
+        {"equal titles: the same minimised state before the nearer frame",
+         {{QRectF(2300, 100, 500, 400), "x-same", std::nullopt, true},
+          {QRectF(1000, 100, 500, 400), "x-same"}},
+         {snap("x-same", QRectF(2200, 100, 500, 400), 5),
+          snap("x-same", QRectF(300, 100, 500, 400), 5, std::nullopt, true)},
+         "→",
+         {"snapshot[0] → AX[1] quality=exactTitle distance=n/a",
+          "snapshot[1] → AX[0] quality=exactTitle distance=n/a"}},
+        {"equal titles and states: the nearer frame",
+         {{QRectF(2000, 100, 500, 400), "x-same"}, {QRectF(100, 100, 500, 400), "x-same"}},
+         {snap("x-same", QRectF(300, 100, 500, 400), 5), snap("x-same", QRectF(2200, 100, 500, 400), 5)},
+         "→",
+         {"snapshot[0] → AX[1] quality=exactTitle distance=n/a",
+          "snapshot[1] → AX[0] quality=exactTitle distance=n/a"}},
         {"geometry beats the title of another saved window",
          {{QRectF(0, 0, 500, 400), "Mail"}, {QRectF(900, 0, 300, 300)}},
          {snap("Mail", QRectF(600, 600, 500, 400)), snap("Other", QRectF(2, 2, 500, 400))},

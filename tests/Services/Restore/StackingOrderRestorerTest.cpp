@@ -60,22 +60,83 @@ TEST_F(StackingOrderRestorerTest, OnlyBringsTheFirstAppForwardWhenTheOrderStands
 }
 
 TEST_F(StackingOrderRestorerTest, RestacksTheWindowsOfAnAppOutOfOrderWhenAppsStandInTheirs) {
-    // One application whose window opened anew (Shell) came up in front of its others.
-    const qint32 term = addApp(
-        "org.example.Term", {QRectF(0, 30, 400, 300), QRectF(450, 30, 400, 300), QRectF(900, 30, 400, 300)},
-        {"Build", "Logs", "Shell"});
-    const qint32 other = addApp("org.example.Other", {QRectF(0, 400, 400, 300)}, {"Other"});
-    const QList<AppSnapshot> saved{savedApp("org.example.Term", titled({"Build", "Logs", "Shell"})),
-                                   savedApp("org.example.Other", titled({"Other"}))};
-    desktop().setStackingOrder({windowOf(term, 2), windowOf(term, 0), windowOf(term, 1), windowOf(other)});
-    desktop().setFrontmost(term);
-    restack(saved);
-    EXPECT_EQ(desktop().stackingOrder().mid(0, 3),
-              (QList<quint32>{windowOf(term, 0), windowOf(term, 1), windowOf(term, 2)}));
-    // In order now: nothing more is raised.
-    const qint64 before = elapsedMs();
-    restack(saved);
-    EXPECT_EQ(elapsedMs(), before);
+    // One terminal application with three windows at these frames, and another application; the
+    // saved windows stand on the same frames (a restore put them there). live: the live titles;
+    // stacking: the live windows front to back, by position; expected: the stacking afterwards.
+    const QList<QRectF> frames{QRectF(0, 30, 400, 300), QRectF(450, 30, 400, 300), QRectF(900, 30, 400, 300)};
+    const struct {
+        const char* name;
+        QStringList saved;
+        QStringList live;
+        QList<int> minimised; // saved minimised (the live windows are all shown)
+        QList<int> stacking;
+        QList<int> expected; // empty: nothing is raised
+    } cases[] = {
+        {"a window opened anew came up in front",
+         {"Build", "Logs", "Shell"},
+         {"Build", "Logs", "Shell"},
+         {},
+         {2, 0, 1},
+         {0, 1, 2}},
+        {"the front window was started again under the program's own title (reversed)",
+         {"Build", "Logs", "Shell"},
+         {"xterm", "Logs", "Shell"},
+         {},
+         {2, 1, 0},
+         {0, 1, 2}},
+        {"the relaunched window stays below the others",
+         {"Build", "Logs", "Shell"},
+         {"xterm", "Logs", "Shell"},
+         {},
+         {1, 2, 0},
+         {0, 1, 2}},
+        {"two windows with one title are told by their frames",
+         {"x-same", "Logs", "x-same"},
+         {"x-same", "Logs", "x-same"},
+         {},
+         {2, 1, 0},
+         {0, 1, 2}},
+        {"already in order", {"Build", "Logs", "Shell"}, {"xterm", "Logs", "Shell"}, {}, {0, 1, 2}, {}},
+        {"a minimised first saved window does not decide",
+         {"Build", "Logs", "Shell"},
+         {"Build", "Logs", "Shell"},
+         {0},
+         {1, 2, 0},
+         {}},
+    };
+    for (const auto& c : cases) {
+        const qint32 term = addApp("org.example.Term", frames, c.live);
+        const qint32 other = addApp("org.example.Other", {QRectF(0, 400, 400, 300)}, {"Other"});
+        QList<WindowSnapshot> windows;
+        for (int i = 0; i < 3; ++i) {
+            windows << savedWindow(frames[i], c.saved[i], i);
+            windows.last().isMinimized = c.minimised.contains(i);
+        }
+        QList<quint32> order;
+        for (const int i : c.stacking) {
+            order << windowOf(term, i);
+        }
+        desktop().setStackingOrder(order + QList<quint32>{windowOf(other)});
+        desktop().setFrontmost(term);
+        const qint64 before = elapsedMs();
+        restack({savedApp("org.example.Term", windows), savedApp("org.example.Other", titled({"Other"}))});
+        if (c.expected.isEmpty()) {
+            EXPECT_EQ(elapsedMs(), before) << c.name;
+        } else {
+            QList<quint32> expected;
+            for (const int i : c.expected) {
+                expected << windowOf(term, i);
+            }
+            EXPECT_EQ(desktop().stackingOrder().mid(0, 3), expected) << c.name;
+            // In order now: nothing more is raised.
+            const qint64 after = elapsedMs();
+            restack(
+                {savedApp("org.example.Term", windows), savedApp("org.example.Other", titled({"Other"}))});
+            EXPECT_EQ(elapsedMs(), after) << c.name;
+        }
+        desktop().removeApplication(term);
+        desktop().removeApplication(other);
+    }
 }
 
 TEST_F(StackingOrderRestorerTest, RaisesBrowserWindowsByTheirFrames) {
