@@ -6,10 +6,15 @@
 //   ordella-scene setup-terminals DIR  programs that run one process per window: three xterm
 //                                processes titled Build, Logs and Shell and two xedit processes,
 //                                each showing a file of DIR (alpha.txt, beta.txt)
+//   ordella-scene setup-three DIR  three xterm processes titled Front, Middle and Back, overlapping
+//   ordella-scene setup-same DIR  five xterm processes, two of them titled x-same, one on each
+//                                monitor (the left one minimised), and Build, Logs and Shell
 //   ordella-scene scramble DIR   moves, minimises and restacks windows and quits one application
 //                                (xcalc, or xterm in the plain scene); in the terminals scene it
 //                                moves Build to the other monitor, minimises Logs and ends the
-//                                processes of Shell and of both editors
+//                                processes of Shell and of both editors; in the three-terminal
+//                                scene it ends the front terminal's process; in the same-titled
+//                                scene the right x-same terminal's
 //   ordella-scene capture FILE   Ordella captures the desktop into a workspace file
 //   ordella-scene restore FILE   Ordella restores the workspace file (one request, as a shortcut
 //                                would make it) and prints its report
@@ -19,7 +24,8 @@
 //   ordella-scene teardown DIR   quits the scene's applications and removes the monitors
 // The applications are the test window program through a desktop entry (4 windows), xterm and
 // xcalc (no desktop entry, no _NET_WM_PID). A window is known by its program and its title, or
-// its document; a window that a restore had to start anew may bear another title, and takes the
+// its document, and a window that is still the one saved is known as itself (two windows may share
+// a title); a window that a restore had to start anew may bear another title, and takes the
 // place of the one saved window of its program that no other window answers to. Exit status 0 on
 // success.
 #include "Models/WorkspaceJson.h"
@@ -65,6 +71,7 @@ struct Place {
     QRect frame;
     // The file name of the window's document; empty: it shows none.
     QString document;
+    bool minimized = false;
 };
 
 const QString kBoards = QStringLiteral("ordella-test-window");
@@ -97,6 +104,29 @@ const QList<Place>& terminalsScene() {
     return places;
 }
 
+// Three terminals on top of each other; the front one is closed.
+const QList<Place>& threeScene() {
+    static const QList<Place> places{
+        {kPrograms[1], QStringLiteral("Front"), QRect(150, 100, 0, 0), QString()},
+        {kPrograms[1], QStringLiteral("Middle"), QRect(300, 200, 0, 0), QString()},
+        {kPrograms[1], QStringLiteral("Back"), QRect(450, 300, 0, 0), QString()},
+    };
+    return places;
+}
+
+// Five terminals, two with one title, one on each monitor: the left one minimised, the right one
+// closed by the scramble.
+const QList<Place>& sameScene() {
+    static const QList<Place> places{
+        {kPrograms[1], QStringLiteral("x-same"), QRect(300, 100, 0, 0), QString()},
+        {kPrograms[1], QStringLiteral("Build"), QRect(900, 300, 0, 0), QString()},
+        {kPrograms[1], QStringLiteral("Logs"), QRect(-900, 500, 0, 0), QString()},
+        {kPrograms[1], QStringLiteral("Shell"), QRect(100, 600, 0, 0), QString()},
+        {kPrograms[1], QStringLiteral("x-same"), QRect(-1600, 100, 0, 0), QString(), true},
+    };
+    return places;
+}
+
 bool isScene(const QString& dir, const char* name) {
     return QFile::exists(dir + u'/' + QLatin1String(name));
 }
@@ -105,6 +135,12 @@ bool isScene(const QString& dir, const char* name) {
 QList<Place> scene(const QString& dir) {
     if (isScene(dir, "terminals")) {
         return terminalsScene();
+    }
+    if (isScene(dir, "three")) {
+        return threeScene();
+    }
+    if (isScene(dir, "same")) {
+        return sameScene();
     }
     QList<Place> places = fullScene();
     if (isScene(dir, "plain")) {
@@ -197,28 +233,54 @@ std::optional<LiveWindow> find(const QList<LiveWindow>& live, const Place& place
     return std::nullopt;
 }
 
-// Each place's window: the one that answers to it, else (for a window started anew under another
-// title) the one window of its program that answers to no place.
-QList<std::optional<LiveWindow>> findAll(const QList<LiveWindow>& live, const QList<Place>& places) {
-    QList<std::optional<LiveWindow>> found;
-    for (const Place& place : places) {
-        found.append(find(live, place));
+// Each place's window, no window for two places: the window it was set up with while that is
+// still there (known), else the first other window that answers to it.
+QList<std::optional<LiveWindow>> findDistinct(const QList<LiveWindow>& live, const QList<Place>& places,
+                                              const QList<quint64>& known = {}) {
+    QList<std::optional<LiveWindow>> found(places.size());
+    QSet<quint64> taken;
+    for (qsizetype i = 0; i < places.size(); ++i) {
+        for (const LiveWindow& w : live) {
+            if (w.element.id == known.value(i) && known.value(i) != 0) {
+                found[i] = w;
+                taken.insert(w.element.id);
+            }
+        }
     }
+    for (qsizetype i = 0; i < places.size(); ++i) {
+        for (const LiveWindow& w : live) {
+            if (!found[i] && !taken.contains(w.element.id) && answersTo(w, places[i])) {
+                found[i] = w;
+                taken.insert(w.element.id);
+            }
+        }
+    }
+    return found;
+}
+
+// Each place's window: as findDistinct, else (for a window started anew under another title) the
+// one window of its program that answers to no place.
+QList<std::optional<LiveWindow>> findAll(const QList<LiveWindow>& live, const QList<Place>& places,
+                                         const QList<quint64>& known) {
+    QList<std::optional<LiveWindow>> found = findDistinct(live, places, known);
+    const auto isFound = [&found](const LiveWindow& w) {
+        return std::any_of(found.cbegin(), found.cend(),
+                           [&w](const std::optional<LiveWindow>& f) { return f && f->element == w.element; });
+    };
     for (qsizetype i = 0; i < places.size(); ++i) {
         if (found[i] || places[i].title.isEmpty()) {
             continue;
         }
         QList<LiveWindow> strays;
         for (const LiveWindow& w : live) {
-            const bool answers = std::any_of(places.cbegin(), places.cend(),
-                                             [&w](const Place& place) { return answersTo(w, place); });
-            if (w.app == places[i].app && !answers) {
+            if (w.app == places[i].app && !isFound(w)) {
                 strays.append(w);
             }
         }
-        const qsizetype unfound = std::count_if(places.cbegin(), places.cend(), [&](const Place& place) {
-            return place.app == places[i].app && !find(live, place);
-        });
+        qsizetype unfound = 0;
+        for (qsizetype j = 0; j < places.size(); ++j) {
+            unfound += places[j].app == places[i].app && !found[j] ? 1 : 0;
+        }
         if (strays.size() == 1 && unfound == 1) {
             found[i] = strays.first();
         }
@@ -253,10 +315,10 @@ bool startInScene(const QString& dir, const QString& program, const QStringList&
     return process.startDetached();
 }
 
-// Three terminals and two editors, each its own process.
-bool startTerminals(const QString& dir) {
+// The scene's terminals and editors, each its own process.
+bool startTerminals(const QString& dir, const QList<Place>& places) {
     bool started = true;
-    for (const Place& place : terminalsScene()) {
+    for (const Place& place : places) {
         if (place.app == kEditor) {
             QFile file(dir + u'/' + place.document);
             started = file.open(QIODevice::WriteOnly) && file.write("A file of the scene\n") > 0 && started;
@@ -296,8 +358,9 @@ int setup(const QString& dir, const QString& kind) {
     entry.close();
 
     RunningApplications& apps = *Platform::current().runningApplications;
-    const QStringList launched =
-        kind == QLatin1String("terminals") ? QStringList() : QStringList{kBoardEntry, kXterm};
+    const bool processPerWindow =
+        kind == QLatin1String("terminals") || kind == QLatin1String("three") || kind == QLatin1String("same");
+    const QStringList launched = processPerWindow ? QStringList() : QStringList{kBoardEntry, kXterm};
     for (const QString& id : launched) {
         const std::optional<QUrl> url = apps.urlForApplication(id);
         if (!url || !QCoro::waitFor(apps.openApplication(*url, false)).succeeded) {
@@ -308,43 +371,74 @@ int setup(const QString& dir, const QString& kind) {
     if (kind == QLatin1String("full")) {
         QProcess::startDetached(QStringLiteral("xcalc"), {});
     }
-    if (kind == QLatin1String("terminals") && !startTerminals(dir)) {
+    const QList<Place> places = scene(dir);
+    if (processPerWindow && !startTerminals(dir, places)) {
         out() << "cannot start the terminals\n";
         return 1;
     }
-    const QList<Place> places = scene(dir);
     if (!waitUntil([&] { return liveWindows().size() == places.size(); })) {
         out() << "the scene's windows did not all appear\n";
         return 1;
     }
     const QList<LiveWindow> live = liveWindows();
-    for (const Place& place : places) {
-        setFrame(*find(live, place), place.frame);
+    const QList<std::optional<LiveWindow>> mine = findDistinct(live, places);
+    if (std::any_of(mine.cbegin(), mine.cend(), [](const std::optional<LiveWindow>& w) { return !w; })) {
+        out() << "the scene's windows did not all appear\n";
+        return 1;
     }
-    // Raised back to front, the first one ends on top.
-    for (auto it = places.crbegin(); it != places.crend(); ++it) {
-        Platform::current().accessibility->performAction(find(live, *it)->element, AXName::Raise);
+    QList<quint64> known;
+    for (qsizetype i = 0; i < places.size(); ++i) {
+        setFrame(*mine[i], places[i].frame);
+        known.append(mine[i]->element.id);
     }
-    const bool arranged = waitUntil([&] {
-        const QList<LiveWindow> now = liveWindows();
+    // Raised back to front, the first one ends on top; then the minimised ones go down.
+    for (qsizetype i = places.size() - 1; i >= 0; --i) {
+        Platform::current().accessibility->performAction(mine[i]->element, AXName::Raise);
+    }
+    const auto shown = [&places](qsizetype i) { return !places[i].minimized; };
+    bool arranged = waitUntil([&] {
+        const QList<std::optional<LiveWindow>> now = findDistinct(liveWindows(), places, known);
+        qsizetype k = 0;
+        const QList<LiveWindow> all = liveWindows();
         for (qsizetype i = 0; i < places.size(); ++i) {
-            const std::optional<LiveWindow> w = find(now, places[i]);
-            if (!w || i >= now.size() || now[i].element != w->element ||
-                w->frame.topLeft() != QPointF(places[i].frame.topLeft())) {
+            if (!now[i] || now[i]->frame.topLeft() != QPointF(places[i].frame.topLeft()) ||
+                (shown(i) && (k >= all.size() || all[k++].element != now[i]->element))) {
                 return false;
             }
         }
         return true;
     });
+    for (qsizetype i = 0; i < places.size(); ++i) {
+        if (places[i].minimized) {
+            Platform::current().accessibility->setAttributeValue(mine[i]->element, AXName::Minimized,
+                                                                 AXValue::boolean(true));
+        }
+    }
+    arranged = arranged && waitUntil([&] {
+                   const QList<std::optional<LiveWindow>> now = findDistinct(liveWindows(), places, known);
+                   for (qsizetype i = 0; i < places.size(); ++i) {
+                       if (!now[i] || now[i]->minimized != places[i].minimized) {
+                           return false;
+                       }
+                   }
+                   return true;
+               });
     // What the scene ended up as is the reference: sizes are the windows' own where not given.
     QJsonArray reference;
-    for (const LiveWindow& w : liveWindows()) {
-        const auto place =
-            std::find_if(places.cbegin(), places.cend(), [&w](const Place& p) { return answersTo(w, p); });
+    const QList<LiveWindow> arrangedWindows = liveWindows();
+    const QList<std::optional<LiveWindow>> placed = findDistinct(arrangedWindows, places, known);
+    // Front to back as they stand, the minimised ones where the manager keeps them.
+    for (const LiveWindow& w : arrangedWindows) {
+        const qsizetype i =
+            std::find_if(placed.cbegin(), placed.cend(),
+                         [&w](const std::optional<LiveWindow>& p) { return p && p->element == w.element; }) -
+            placed.cbegin();
         reference.append(QJsonObject{{"app", w.app},
                                      {"title", w.title},
-                                     {"match", place != places.cend() ? place->title : QString()},
+                                     {"match", i < places.size() ? places[i].title : QString()},
                                      {"document", w.document},
+                                     {"window", QString::number(w.element.id)},
+                                     {"minimized", w.minimized},
                                      {"x", w.frame.x()},
                                      {"y", w.frame.y()},
                                      {"width", w.frame.width()},
@@ -391,6 +485,26 @@ int scramble(const QString& dir) {
     const QList<Place> places = scene(dir);
     if (isScene(dir, "terminals")) {
         return scrambleTerminals(places);
+    }
+    if (isScene(dir, "three") || isScene(dir, "same")) {
+        // The front terminal (three) or the right x-same one (same) ends.
+        std::optional<LiveWindow> ending;
+        for (const LiveWindow& w : live) {
+            if (!ending && !w.minimized && answersTo(w, places[0])) {
+                ending = w;
+            }
+        }
+        if (ending) {
+            endProcessOf(*ending);
+        }
+        const bool done = ending && waitUntil([&] {
+                              const QList<LiveWindow> now = liveWindows();
+                              return std::none_of(now.cbegin(), now.cend(), [&ending](const LiveWindow& w) {
+                                  return w.element == ending->element;
+                              });
+                          });
+        out() << (done ? "scene scrambled\n" : "scene not scrambled\n");
+        return done ? 0 : 1;
     }
     const Place& quitting = places.last();
     Platform& p = Platform::current();
@@ -460,14 +574,20 @@ int measure(const QString& dir) {
     const QJsonArray reference = QJsonDocument::fromJson(file.readAll()).array();
     QList<Place> places;
     QList<QRectF> saved;
+    QList<quint64> known;
     for (const QJsonValue& value : reference) {
         const QJsonObject r = value.toObject();
-        places.append(Place{r["app"].toString(), r["match"].toString(), {}, r["document"].toString()});
+        places.append(Place{r["app"].toString(),
+                            r["match"].toString(),
+                            {},
+                            r["document"].toString(),
+                            r["minimized"].toBool()});
         saved.append(
             QRectF(r["x"].toDouble(), r["y"].toDouble(), r["width"].toDouble(), r["height"].toDouble()));
+        known.append(r["window"].toString().toULongLong());
     }
     const QList<LiveWindow> live = liveWindows();
-    const QList<std::optional<LiveWindow>> found = findAll(live, places);
+    const QList<std::optional<LiveWindow>> found = findAll(live, places, known);
     int placed = 0;
     // The order of the windows that a restore can stack: those known by title, or the only window
     // of their program (a program's windows are raised by title).
@@ -475,10 +595,15 @@ int measure(const QString& dir) {
     QSet<AXElement> stacked;
     for (qsizetype i = 0; i < places.size(); ++i) {
         const std::optional<LiveWindow>& w = found[i];
-        if (w && !w->minimized && std::abs(w->frame.x() - saved[i].x()) <= 50 &&
-            std::abs(w->frame.y() - saved[i].y()) <= 50 &&
-            std::abs(w->frame.width() - saved[i].width()) <= 50 &&
-            std::abs(w->frame.height() - saved[i].height()) <= 50) {
+        // A window saved minimised is back when it is minimised: where a manager keeps an
+        // iconified window cannot be seen (openbox reports frames that drift).
+        if (w && places[i].minimized && w->minimized) {
+            ++placed;
+        } else if (w && !places[i].minimized && !w->minimized &&
+                   std::abs(w->frame.x() - saved[i].x()) <= 50 &&
+                   std::abs(w->frame.y() - saved[i].y()) <= 50 &&
+                   std::abs(w->frame.width() - saved[i].width()) <= 50 &&
+                   std::abs(w->frame.height() - saved[i].height()) <= 50) {
             ++placed;
         } else {
             // What is not in place goes to the error output; the verdict stays the only line.
@@ -492,7 +617,7 @@ int measure(const QString& dir) {
                                       : QStringLiteral("missing"))
                                 << "\n";
         }
-        if (places[i].document.isEmpty()) {
+        if (places[i].document.isEmpty() && !places[i].minimized) {
             expectedOrder.append(w ? w->element : AXElement{});
             stacked.insert(w ? w->element : AXElement{});
         }
@@ -542,7 +667,8 @@ int main(int argc, char** argv) {
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() != 3) {
         out() << "usage: ordella-scene "
-                 "setup|setup-plain|setup-terminals|scramble|capture|restore|measure|teardown "
+                 "setup|setup-plain|setup-terminals|setup-three|setup-same|scramble|capture|restore|measure|"
+                 "teardown "
                  "DIR-OR-FILE\n";
         return 2;
     }
@@ -561,6 +687,10 @@ int main(int argc, char** argv) {
         status = setup(target, QStringLiteral("plain"));
     } else if (command == QLatin1String("setup-terminals")) {
         status = setup(target, QStringLiteral("terminals"));
+    } else if (command == QLatin1String("setup-three")) {
+        status = setup(target, QStringLiteral("three"));
+    } else if (command == QLatin1String("setup-same")) {
+        status = setup(target, QStringLiteral("same"));
     } else if (command == QLatin1String("scramble")) {
         status = scramble(target);
     } else if (command == QLatin1String("capture")) {

@@ -197,4 +197,32 @@ TEST_F(LinuxRestoreEndToEndTest, ProgramsWithAProcessPerWindowComeBackOnTheirOwn
     expectLinesMatchTheDesktop(again);
 }
 
+TEST_F(LinuxRestoreEndToEndTest, AStackOfTerminalsWhoseFrontOneClosedComesBackInItsOrder) {
+    ASSERT_TRUE(m_ready);
+    ASSERT_EQ(scene(QStringLiteral("setup-three")), QStringLiteral("scene arranged"));
+    const std::optional<Workspace> workspace =
+        QCoro::waitFor(WorkspaceCapturer::capture(QStringLiteral("Three")));
+    ASSERT_TRUE(workspace);
+    ASSERT_EQ(scene(QStringLiteral("scramble")), QStringLiteral("scene scrambled"));
+    // The terminal started again is titled after its program, and comes up wherever the manager
+    // puts new windows: it still goes back in front of the two others.
+    const RestoreReport report = restore(*workspace);
+    EXPECT_EQ(report.status, RestoreStatus::restored) << report.summary().toStdString();
+    EXPECT_EQ(scene(QStringLiteral("measure")), QStringLiteral("placed 3/3 open 3 stacking saved"));
+}
+
+TEST_F(LinuxRestoreEndToEndTest, TwoTerminalsWithOneTitleKeepTheirOwnPlaces) {
+    ASSERT_TRUE(m_ready);
+    ASSERT_EQ(scene(QStringLiteral("setup-same")), QStringLiteral("scene arranged"));
+    const std::optional<Workspace> workspace =
+        QCoro::waitFor(WorkspaceCapturer::capture(QStringLiteral("Same")));
+    ASSERT_TRUE(workspace);
+    ASSERT_EQ(scene(QStringLiteral("scramble")), QStringLiteral("scene scrambled"));
+    // The surviving x-same terminal (minimised on the left) stays itself where it was; a new one
+    // takes the closed one's place on the right.
+    const RestoreReport report = restore(*workspace);
+    EXPECT_EQ(report.status, RestoreStatus::restored) << report.summary().toStdString();
+    EXPECT_EQ(scene(QStringLiteral("measure")), QStringLiteral("placed 5/5 open 5 stacking saved"));
+}
+
 } // namespace
