@@ -454,13 +454,23 @@ int setup(const QString& dir, const QString& kind) {
 // Moves two windows (one to the other monitor), minimises one, brings the back window to the front
 // and quits xcalc.
 // Ends the process that made the window (not the whole application, as quitting it would).
+// A process that ended but still runs counts as running (an application without windows), so the
+// scramble waits for the processes it ends too.
+QList<qint32> endedProcesses;
+
 void endProcessOf(const LiveWindow& w) {
     static const std::shared_ptr<X11Connection> connection = X11Connection::open();
     X11Windows windows(connection);
     if (const std::optional<X11Client> client = windows.client(xcb_window_t(w.element.id));
         client && client->pid) {
         ::kill(*client->pid, SIGTERM);
+        endedProcesses.append(*client->pid);
     }
+}
+
+bool endedProcessesGone() {
+    return std::none_of(endedProcesses.cbegin(), endedProcesses.cend(),
+                        [](qint32 pid) { return LinuxProcess::isAlive(pid); });
 }
 
 // Build goes to the other monitor, Logs is minimised, Shell and both editors end.
@@ -474,7 +484,8 @@ int scrambleTerminals(const QList<Place>& places) {
     }
     const bool done = waitUntil([&] {
         const QList<LiveWindow> now = liveWindows();
-        return !find(now, places[2]) && !find(now, places[3]) && !find(now, places[4]);
+        return !find(now, places[2]) && !find(now, places[3]) && !find(now, places[4]) &&
+               endedProcessesGone();
     });
     out() << (done ? "scene scrambled\n" : "scene not scrambled\n");
     return done ? 0 : 1;
@@ -499,9 +510,10 @@ int scramble(const QString& dir) {
         }
         const bool done = ending && waitUntil([&] {
                               const QList<LiveWindow> now = liveWindows();
-                              return std::none_of(now.cbegin(), now.cend(), [&ending](const LiveWindow& w) {
-                                  return w.element == ending->element;
-                              });
+                              return endedProcessesGone() &&
+                                     std::none_of(now.cbegin(), now.cend(), [&ending](const LiveWindow& w) {
+                                         return w.element == ending->element;
+                                     });
                           });
         out() << (done ? "scene scrambled\n" : "scene not scrambled\n");
         return done ? 0 : 1;

@@ -16,6 +16,8 @@
 
 #include <qcoro/qcorotask.h>
 
+#include <iostream>
+
 namespace {
 
 // A whole restore on the real desktop: the scene program arranges three applications with six
@@ -43,11 +45,19 @@ protected:
         QProcess process;
         // Its output goes to a file: the programs it starts keep the descriptors they inherit.
         process.setStandardOutputFile(folder.filePath("step.log"));
-        process.setStandardErrorFile(QProcess::nullDevice());
+        // What it finds out of place goes to its error output, shown with a failure.
+        process.setStandardErrorFile(folder.filePath("step.err"));
         process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/programs/ordella-scene"),
                       {step, folder.path()});
         process.waitForFinished(60000);
         QFile log(folder.filePath("step.log"));
+        QFile errors(folder.filePath("step.err"));
+        if (errors.open(QIODevice::ReadOnly)) {
+            const QByteArray text = errors.readAll();
+            if (!text.trimmed().isEmpty()) {
+                std::cerr << step.toStdString() << ": " << text.constData();
+            }
+        }
         return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()).trimmed() : QString();
     }
 
