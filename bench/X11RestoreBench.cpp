@@ -15,7 +15,8 @@
 //   open_cpu_ms       Ordella's processor time while the scene's windows open (its event loop
 //                     turning meanwhile, as it does for a user who opens windows)
 // Scenes: 20 windows of 20 programs, 60 of 20, and one program with 30, 100 and 300 windows (the
-// scaling curve); with ORDELLA_BENCH_SMOKE one small scene.
+// scaling curve); with ORDELLA_BENCH_SMOKE one small scene, with ORDELLA_BENCH_ONE the 30 windows of one
+// program alone (for a profile or a debugger).
 #include "X11BenchSession.h"
 
 #include "Platform/Linux/LinuxPlatform.h"
