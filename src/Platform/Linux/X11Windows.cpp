@@ -1,5 +1,7 @@
 #include "Platform/Linux/X11Windows.h"
 
+#include "Platform/Linux/X11ClientProperties.h"
+
 #include <xcb/res.h>
 
 #include <QSet>
@@ -8,45 +10,15 @@
 #include <vector>
 
 namespace {
-// The properties read for every window, in this order.
-constexpr const char* kClientAtoms[] = {
-    "_NET_WM_PID",      "_NET_WM_NAME",          "WM_NAME",
-    "WM_CLASS",         "_NET_WM_WINDOW_TYPE",   "_NET_WM_STATE",
-    "WM_STATE",         "_NET_FRAME_EXTENTS",    "_NET_WM_DESKTOP",
-    "WM_TRANSIENT_FOR", "_NET_WM_STRUT_PARTIAL", "_NET_WM_STRUT",
-};
-constexpr int kClientAtomCount = int(std::size(kClientAtoms));
-enum ClientAtom {
-    Pid,
-    NetName,
-    Name,
-    Class,
-    WindowType,
-    NetState,
-    WmState,
-    Extents,
-    Desktop,
-    Transient,
-    StrutPartial,
-    Strut
-};
-
 // What a manager must offer for windows to be listed, moved and stacked.
 constexpr const char* kRequiredSupport[] = {"_NET_CLIENT_LIST", "_NET_ACTIVE_WINDOW", "_NET_WM_STATE",
                                             "_NET_MOVERESIZE_WINDOW", "_NET_CLOSE_WINDOW"};
 
-constexpr quint32 kIconicState = 3;
+constexpr quint32 kIconicState = 3; // WM_STATE and WM_CHANGE_STATE
 constexpr quint32 kSourcePager = 2;
 constexpr quint32 kGravityNorthWest = 1;
 
 } // namespace
-
-bool X11Client::isOnScreen(std::optional<quint32> currentDesktop) const {
-    constexpr quint32 allDesktops = 0xFFFFFFFF;
-    const bool onDesktop =
-        !currentDesktop || !desktop || *desktop == allDesktops || *desktop == *currentDesktop;
-    return viewable && !minimized && onDesktop;
-}
 
 X11Windows::X11Windows(std::shared_ptr<X11Connection> connection)
     : m_connection(std::move(connection))
@@ -130,9 +102,8 @@ QString X11Windows::missingSupport() {
     // The manager's check window stays while it runs: the one seen last is asked about in the
     // same flight as the root, and only a new one costs a second wait.
     const xcb_window_t seen = m_checkWindow;
-    const auto asked = x.properties({{x.root(), check},
-                                     {x.root(), supportedAtom},
-                                     {seen == XCB_WINDOW_NONE ? x.root() : seen, check}});
+    const auto asked = x.properties(
+        {{x.root(), check}, {x.root(), supportedAtom}, {seen == XCB_WINDOW_NONE ? x.root() : seen, check}});
     const QList<quint32> rootCheck = asked.value(0).value_or(X11Connection::Property()).items();
     const QList<quint32> supported = asked.value(1).value_or(X11Connection::Property()).items();
     // A manager that went away leaves its old check window behind; the window must point at itself.
@@ -265,26 +236,10 @@ void X11Windows::read(const QList<xcb_window_t>& wanted) {
     checkRes();
     // Atoms are interned before the first request goes out: an atom asked for amid the answers
     // would be a wait of its own.
-    std::array<xcb_atom_t, kClientAtomCount> atoms{};
-    for (int i = 0; i < kClientAtomCount; ++i) {
-        atoms[size_t(i)] = x.atom(kClientAtoms[i]);
-    }
+    const X11ClientProperties properties(x);
     const xcb_atom_t clientListAtom = x.atom("_NET_CLIENT_LIST");
-    const QHash<xcb_atom_t, X11Client::Type> types{
-        {x.atom("_NET_WM_WINDOW_TYPE_NORMAL"), X11Client::Type::Normal},
-        {x.atom("_NET_WM_WINDOW_TYPE_DIALOG"), X11Client::Type::Dialog},
-        {x.atom("_NET_WM_WINDOW_TYPE_UTILITY"), X11Client::Type::Utility},
-        {x.atom("_NET_WM_WINDOW_TYPE_TOOLBAR"), X11Client::Type::Toolbar},
-        {x.atom("_NET_WM_WINDOW_TYPE_MENU"), X11Client::Type::Menu},
-        {x.atom("_NET_WM_WINDOW_TYPE_SPLASH"), X11Client::Type::Splash},
-        {x.atom("_NET_WM_WINDOW_TYPE_DOCK"), X11Client::Type::Dock},
-        {x.atom("_NET_WM_WINDOW_TYPE_DESKTOP"), X11Client::Type::Desktop},
-        {x.atom("_NET_WM_WINDOW_TYPE_NOTIFICATION"), X11Client::Type::Notification},
-    };
-    const xcb_atom_t hidden = x.atom("_NET_WM_STATE_HIDDEN");
-    const xcb_atom_t fullScreen = x.atom("_NET_WM_STATE_FULLSCREEN");
-    const xcb_atom_t skipTaskbar = x.atom("_NET_WM_STATE_SKIP_TASKBAR");
-    const xcb_atom_t above = x.atom("_NET_WM_STATE_ABOVE");
+    const xcb_atom_t activeAtom = x.atom("_NET_ACTIVE_WINDOW");
+    const xcb_atom_t desktopAtom = x.atom("_NET_CURRENT_DESKTOP");
 
     // Every request goes out before the first answer is awaited: one wait for the server, however
     // many windows. The answers are then taken in the order the requests went out, which is the
@@ -299,13 +254,23 @@ void X11Windows::read(const QList<xcb_window_t>& wanted) {
     if (!known.clientList) {
         listCookie = x.requestProperty(x.root(), clientListAtom);
     }
+    // The active window and the current desktop are asked for along the way: the window list and
+    // the accessibility attributes want them next to the windows, and here they cost no wait.
+    std::optional<xcb_get_property_cookie_t> activeCookie;
+    if (!known.activeWindow) {
+        activeCookie = x.requestProperty(x.root(), activeAtom);
+    }
+    std::optional<xcb_get_property_cookie_t> desktopCookie;
+    if (!known.currentDesktop) {
+        desktopCookie = x.requestProperty(x.root(), desktopAtom);
+    }
     struct Asked {
         xcb_get_geometry_cookie_t geometry;
         xcb_translate_coordinates_cookie_t origin;
         xcb_get_window_attributes_cookie_t attributes;
         xcb_query_tree_cookie_t tree;
         std::optional<xcb_res_query_client_ids_cookie_t> owner;
-        std::array<xcb_get_property_cookie_t, kClientAtomCount> properties;
+        std::array<xcb_get_property_cookie_t, X11ClientProperties::count> properties;
     };
     std::vector<Asked> asked;
     asked.reserve(size_t(windows.size()));
@@ -321,8 +286,8 @@ void X11Windows::read(const QList<xcb_window_t>& wanted) {
             xcb_res_client_id_spec_t spec{w, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
             a.owner = xcb_res_query_client_ids(c, 1, &spec);
         }
-        for (size_t p = 0; p < atoms.size(); ++p) {
-            a.properties[p] = x.requestProperty(w, atoms[p]);
+        for (size_t p = 0; p < X11ClientProperties::count; ++p) {
+            a.properties[p] = x.requestProperty(w, properties.atoms()[p]);
         }
     }
 
@@ -337,12 +302,22 @@ void X11Windows::read(const QList<xcb_window_t>& wanted) {
         known.clientList = list;
         keepList(list);
     }
+    if (activeCookie) {
+        const QList<quint32> items =
+            x.propertyReply(*activeCookie).value_or(X11Connection::Property()).items();
+        known.activeWindow = items.isEmpty() ? xcb_window_t(XCB_WINDOW_NONE) : items.first();
+    }
+    if (desktopCookie) {
+        const QList<quint32> items =
+            x.propertyReply(*desktopCookie).value_or(X11Connection::Property()).items();
+        known.currentDesktop = items.isEmpty() ? std::nullopt : std::optional<quint32>(items.first());
+    }
     struct Answered {
         X11Reply<xcb_get_geometry_reply_t> geometry;
         X11Reply<xcb_translate_coordinates_reply_t> origin;
         X11Reply<xcb_get_window_attributes_reply_t> attributes;
         std::optional<qint32> owner;
-        std::array<std::optional<X11Connection::Property>, kClientAtomCount> values;
+        X11ClientProperties::Values values;
     };
     std::vector<Answered> answers;
     answers.reserve(asked.size());
@@ -369,64 +344,18 @@ void X11Windows::read(const QList<xcb_window_t>& wanted) {
         const auto& geo = answer.geometry;
         const auto& pos = answer.origin;
         const auto& attr = answer.attributes;
-        const auto value = [&](ClientAtom a) -> const std::optional<X11Connection::Property>& {
-            return answer.values[size_t(a)];
-        };
-        if (!geo || !pos || !attr || !value(Pid)) {
+        if (!geo || !pos || !attr || !X11ClientProperties::windowExisted(answer.values)) {
             known.clients.insert(windows[i], std::nullopt); // gone while it was read
             m_listed.remove(windows[i]);
             continue;
         }
-        const auto items = [&](ClientAtom a) { return value(a).value_or(X11Connection::Property()).items(); };
         X11Client client;
         client.window = windows[i];
         client.frame = frames.value(windows[i], windows[i]);
-        if (answer.owner) {
-            client.pid = answer.owner;
-        } else if (const QList<quint32> pid = items(Pid); !pid.isEmpty() && pid.first() > 0) {
-            client.pid = qint32(pid.first());
-        }
-        // xterm and other older clients name their windows with WM_NAME only.
-        for (const ClientAtom a : {NetName, Name}) {
-            if (value(a) && value(a)->format == 8 && !client.title) {
-                client.title = value(a)->text();
-            }
-        }
-        const QList<QByteArray> classParts =
-            value(Class).value_or(X11Connection::Property()).data.split('\0');
-        client.wmInstance = QString::fromLocal8Bit(classParts.value(0));
-        client.wmClass = QString::fromLocal8Bit(classParts.value(1));
-        client.transient = !items(Transient).isEmpty();
-        client.type = client.transient ? X11Client::Type::Dialog : X11Client::Type::Normal;
-        for (const quint32 t : items(WindowType)) {
-            if (const auto known = types.constFind(t); known != types.constEnd()) {
-                client.type = known.value();
-                break; // the first type the manager knows is the one that holds
-            }
-        }
-        const QList<quint32> state = items(NetState);
-        const QList<quint32> wmState = items(WmState);
-        client.minimized = state.contains(hidden) || (!wmState.isEmpty() && wmState.first() == kIconicState);
-        client.fullScreen = state.contains(fullScreen);
-        client.skipTaskbar = state.contains(skipTaskbar);
-        client.above = state.contains(above);
+        client.pid = answer.owner;
+        properties.apply(answer.values, client);
         client.viewable = attr->map_state == XCB_MAP_STATE_VIEWABLE;
-        if (const QList<quint32> desktop = items(Desktop); !desktop.isEmpty()) {
-            client.desktop = desktop.first();
-        }
         client.clientRect = QRect(pos->dst_x, pos->dst_y, geo->width, geo->height);
-        if (const QList<quint32> e = items(Extents); e.size() >= 4) {
-            client.extents = QMargins(int(e[0]), int(e[2]), int(e[1]), int(e[3]));
-        }
-        client.strut = items(StrutPartial);
-        if (client.strut.size() < 12) {
-            const QList<quint32> simple = items(Strut);
-            // A plain strut reserves the whole length of its edges.
-            client.strut = simple.size() < 4
-                               ? QList<quint32>()
-                               : QList<quint32>{simple[0], simple[1], simple[2], simple[3], 0, 0xFFFF,
-                                                0,         0xFFFF,    0,         0xFFFF,    0, 0xFFFF};
-        }
         known.clients.insert(windows[i], client);
         m_listed.insert(windows[i], client);
     }

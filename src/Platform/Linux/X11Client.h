@@ -1,0 +1,43 @@
+#pragma once
+
+#include <xcb/xcb.h>
+
+#include <QList>
+#include <QMargins>
+#include <QRect>
+#include <QString>
+
+#include <optional>
+
+// One window the window manager manages, as read in one go. Geometry is in root coordinates.
+struct X11Client {
+    enum class Type { Normal, Dialog, Utility, Toolbar, Menu, Splash, Dock, Desktop, Notification };
+
+    xcb_window_t window = XCB_WINDOW_NONE;
+    // The top-level window that holds it (the manager's frame), the unit of stacking.
+    xcb_window_t frame = XCB_WINDOW_NONE;
+    std::optional<qint32> pid;
+    std::optional<QString> title;
+    QString wmInstance;
+    QString wmClass;
+    Type type = Type::Normal;
+    bool transient = false;
+    bool skipTaskbar = false;
+    bool minimized = false;
+    bool fullScreen = false;
+    bool above = false;
+    // Drawn on screen now: mapped, with every ancestor mapped.
+    bool viewable = false;
+    // The virtual desktop it is on; 0xFFFFFFFF for every desktop, nothing when the manager says not.
+    std::optional<quint32> desktop;
+    QRect clientRect;
+    // Left, top, right and bottom decoration the manager adds around the client.
+    QMargins extents;
+    // Space reserved at the root window's edges (the extended strut's 12 values, or the simple
+    // strut's 4 followed by zeros); empty when the window reserves none.
+    QList<quint32> strut;
+
+    QRect frameRect() const { return clientRect.marginsAdded(extents); }
+    // Whether it is drawn now: shown (not minimised) and on the current virtual desktop (or on all).
+    bool isOnScreen(std::optional<quint32> currentDesktop) const;
+};
