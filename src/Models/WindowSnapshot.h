@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Models/BrowserProfile.h"
 #include "Models/SnapshotRect.h"
 #include "Models/TabSnapshot.h"
 
@@ -21,6 +22,9 @@ struct WindowSnapshot {
     qint64 windowIndex = 0;
     std::optional<QString> documentURL;
     bool isMinimized = false;
+    // A browser window's profile when the browser was started with one of its own; absent for the
+    // default profile and for every other application.
+    std::optional<BrowserProfile> browserProfile;
 
     // The window shows a document: its address is present and not empty.
     bool hasDocument() const { return documentURL.has_value() && !documentURL->isEmpty(); }

@@ -190,6 +190,11 @@ template <typename V, Is<TabSnapshot> R> void fields(V& v, R& t) {
     v("isActive", t.isActive);
 }
 
+template <typename V, Is<BrowserProfile> R> void fields(V& v, R& p) {
+    v("userDataDir", p.userDataDir);
+    v("profileDirectory", p.profileDirectory);
+}
+
 template <typename V, Is<WindowSnapshot> R> void fields(V& v, R& w) {
     v("id", w.id);
     v("frame", w.frame);
@@ -200,6 +205,7 @@ template <typename V, Is<WindowSnapshot> R> void fields(V& v, R& w) {
     v("windowIndex", w.windowIndex);
     v("documentURL", w.documentURL);
     v("isMinimized", w.isMinimized);
+    v("browserProfile", w.browserProfile);
 }
 
 template <typename V, Is<AppSnapshot> R> void fields(V& v, R& a) {

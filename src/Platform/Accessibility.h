@@ -50,6 +50,10 @@ inline const QString FullScreen = QStringLiteral("AXFullScreen");
 inline const QString Main = QStringLiteral("AXMain");
 inline const QString Focused = QStringLiteral("AXFocused");
 inline const QString Raise = QStringLiteral("AXRaise");
+// A browser window's profile, where the browser's command line names one (strings): its data
+// folder and the profile's folder in it.
+inline const QString BrowserUserDataDir = QStringLiteral("AXBrowserUserDataDir");
+inline const QString BrowserProfileDirectory = QStringLiteral("AXBrowserProfileDirectory");
 } // namespace AXName
 
 // A value read from or written to an attribute. Exactly one kind is held, so a reader can tell a

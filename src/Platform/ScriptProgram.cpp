@@ -42,6 +42,8 @@ struct LineForm {
 constexpr LineForm kLineForms[] = {
     {AppKind::Safari, true, "    make new document with properties {URL:%s}", Op::MakeDocument},
     {AppKind::Chromium, true, "    make new window", Op::MakeWindow},
+    {AppKind::Chromium, true, "    make new window with properties {user data dir:%s, profile directory:%s}",
+     Op::MakeWindow},
     {AppKind::Chromium, true, "    set URL of active tab of window %n to %s", Op::SetActiveTabUrl},
     {std::nullopt, true, "    return %n", Op::ReturnNumber},
     {std::nullopt, true, "    return count of windows", Op::ReturnCount},

@@ -36,4 +36,8 @@ class ScriptRunner {
 public:
     virtual ~ScriptRunner() = default;
     virtual QCoro::Task<ScriptResult> run(QString source) = 0;
+    // The address a browser is given when a script asks it to open this one: a host that keeps
+    // some addresses from the browser hands it another page in their place, and that page is what
+    // the browser shows afterwards. By default every address is handed over as it is.
+    virtual QString browserAddressAsOpened(const QString& address) const { return address; }
 };

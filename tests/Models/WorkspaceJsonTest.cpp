@@ -73,6 +73,7 @@ TEST(WorkspaceJson, TheStoredFormKeepsItsKeyNames) {
                 "frame": {"x": 1.5, "y": 2, "width": 300, "height": 200},
                 "displayUUID": "D", "spaceIndex": 4, "windowTitle": "T", "windowIndex": 5,
                 "documentURL": "file:///d", "isMinimized": true,
+                "browserProfile": {"userDataDir": "/p", "profileDirectory": "Profile 1"},
                 "tabSnapshots": [{"id": "00000000-0000-0000-0000-000000000004", "url": "https://u",
                                   "title": "U", "isActive": true}]}]}],
         "displaySnapshots": [{"id": "00000000-0000-0000-0000-000000000005", "displayID": 6, "uuid": "D",
@@ -93,7 +94,11 @@ TEST(WorkspaceJson, TheStoredFormKeepsItsKeyNames) {
         return QUuid(QStringLiteral("00000000-0000-0000-0000-00000000000%1").arg(n));
     };
     const TabSnapshot tab{uuid(4), "https://u", "U", true};
-    const WindowSnapshot window{uuid(3), {1.5, 2, 300, 200}, "D", 4, {tab}, "T", 5, "file:///d", true};
+    const WindowSnapshot window{uuid(3), {1.5, 2, 300, 200},
+                                "D",     4,
+                                {tab},   "T",
+                                5,       "file:///d",
+                                true,    BrowserProfile{"/p", "Profile 1"}};
     const AppSnapshot app{uuid(2), "org.example.b", "B", {window}, true};
     const DisplaySnapshot display{uuid(5), 6, "D", {0, 0, 1440, 900}, "Main"};
     const QList<WorkspaceTrigger> triggers{

@@ -44,6 +44,98 @@ TEST(LinuxBrowserScripting, HandsOnlyPagesFilesAndTheBlankPageToTheBrowser) {
     }
 }
 
+// Debian's wrapper of the browser drops the "--" before the addresses: only the address filter
+// keeps a saved address from being read as a switch. Whatever the saved data holds, every word
+// handed to the browser other than its own switches is no switch.
+TEST(LinuxBrowserScripting, HandsTheBrowserNoWordThatReadsAsASwitchButItsOwn) {
+    const QStringList hostile{QStringLiteral("--user-data-dir=/tmp/evil"),
+                              QStringLiteral("-incognito"),
+                              QStringLiteral(" --headless"),
+                              QStringLiteral("\t-x"),
+                              QStringLiteral("chrome://settings"),
+                              QStringLiteral("https://example.org/-x"),
+                              QStringLiteral("file:///tmp/--a"),
+                              QStringLiteral("about:blank")};
+    const QStringList profileSwitches{QStringLiteral("--user-data-dir=/home/me/--x"),
+                                      QStringLiteral("--profile-directory=-Profile 1")};
+    const struct {
+        const char* name;
+        QStringList switches;
+        bool newWindow;
+        QStringList addresses;
+    } cases[] = {
+        {"a new window", {}, true, {hostile.first()}},
+        {"tabs", {}, false, hostile},
+        {"in a profile", profileSwitches, true, hostile},
+        {"nothing to open", profileSwitches, true, {}},
+    };
+    const QStringList own{QStringLiteral("--new-window"), QStringLiteral("--")};
+    for (const auto& c : cases) {
+        const QStringList arguments =
+            LinuxBrowserScripting::browserArguments(c.switches, c.newWindow, c.addresses);
+        EXPECT_EQ(arguments.mid(0, c.switches.size()), c.switches) << c.name;
+        EXPECT_EQ(arguments.contains(QStringLiteral("--new-window")), c.newWindow) << c.name;
+        for (const QString& word : arguments.mid(c.switches.size())) {
+            EXPECT_TRUE(own.contains(word) || !word.trimmed().startsWith(QLatin1Char('-')))
+                << c.name << ": " << word.toStdString();
+        }
+        // One word per address, after "--", in order.
+        const qsizetype dashes = arguments.indexOf(QStringLiteral("--"));
+        EXPECT_EQ(dashes < 0 ? 0 : arguments.size() - dashes - 1, c.addresses.size()) << c.name;
+    }
+    EXPECT_EQ(LinuxBrowserScripting::addressAsOpened(QStringLiteral("chrome://newtab/")),
+              QStringLiteral("about:blank"));
+    EXPECT_EQ(LinuxBrowserScripting::addressAsOpened(QStringLiteral("https://example.org/")),
+              QStringLiteral("https://example.org/"));
+}
+
+// A running browser's profile is named on to it in the words its own command line uses.
+TEST(LinuxBrowserScripting, NamesARunningBrowsersProfileAsItsCommandLineDoes) {
+    const struct {
+        QStringList commandLine;
+        QStringList switches;
+    } cases[] = {
+        {{QStringLiteral("/usr/lib/chromium/chromium")}, {}},
+        {{QStringLiteral("chromium"), QStringLiteral("--user-data-dir=/p/work"),
+          QStringLiteral("--no-sandbox")},
+         {QStringLiteral("--user-data-dir=/p/work")}},
+        {{QStringLiteral("chromium"), QStringLiteral("--profile-directory=Profile 2"),
+          QStringLiteral("--user-data-dir=/p")},
+         {QStringLiteral("--user-data-dir=/p"), QStringLiteral("--profile-directory=Profile 2")}},
+        // After "--" come addresses, never switches.
+        {{QStringLiteral("chromium"), QStringLiteral("--"), QStringLiteral("--user-data-dir=/x")}, {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(LinuxBrowserScripting::profileSwitchesOf(c.commandLine), c.switches)
+            << c.commandLine.join(' ').toStdString();
+    }
+}
+
+// Tabs past the eighth are reached from the eighth, the last one with the browser's own key.
+TEST(LinuxBrowserScripting, ChoosesTheKeysThatShowATab) {
+    constexpr quint32 digit1 = 0x31;
+    constexpr quint32 digit8 = 0x38;
+    constexpr quint32 digit9 = 0x39;
+    constexpr quint32 next = 0xff56;
+    const struct {
+        std::int64_t tab;
+        std::optional<qsizetype> count;
+        QList<quint32> keys;
+    } cases[] = {
+        {1, 3, {digit1}},
+        {8, std::nullopt, {digit8}},
+        {8, 8, {digit8}},
+        {9, 9, {digit9}},
+        {10, 10, {digit9}},
+        {9, 12, {digit8, next}},
+        {10, std::nullopt, {digit8, next, next}},
+        {0, 3, {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(LinuxBrowserScripting::tabKeys(c.tab, c.count), c.keys) << c.tab;
+    }
+}
+
 TEST(LinuxBrowserScripting, PairsSessionWindowsWithWindowsByFrameThenTitleThenOrder) {
     const auto client = [](xcb_window_t id, QRect rect, const char* title) {
         X11Client c;
@@ -91,6 +183,27 @@ TEST(LinuxFolderScripting, HandsOnlyExistingFoldersAsFileUris) {
          {dir.filePath(QStringLiteral("file.txt")), dir.filePath(QStringLiteral("missing")),
           QStringLiteral("relative/folder"), QStringLiteral("--new-window"), QString()}) {
         EXPECT_FALSE(LinuxFolderScripting::folderUri(refused)) << refused.toStdString();
+    }
+}
+
+// A file-manager window lists every tab it has; the one its title names is the one it shows.
+TEST(LinuxFolderScripting, KeepsTheTabAWindowShows) {
+    const struct {
+        const char* name;
+        QStringList tabs;
+        QString title;
+        QString folder;
+    } cases[] = {
+        {"the second tab shown", {"file:///srv/alpha", "file:///srv/beta/"}, "beta", "/srv/beta"},
+        {"the first tab shown", {"file:///srv/alpha", "file:///srv/beta"}, "alpha", "/srv/alpha"},
+        {"a title naming no tab", {"file:///srv/alpha", "file:///srv/beta"}, "Search", "/srv/alpha"},
+        {"a remote tab first", {"sftp://host/x", "file:///srv/x"}, "x", "/srv/x"},
+        {"the root folder", {"file:///srv/alpha", "file:///"}, "/", "/"},
+        {"no local tab", {"sftp://host/x"}, "x", ""},
+        {"no tabs", {}, "x", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(LinuxFolderScripting::shownFolder(c.tabs, c.title), c.folder) << c.name;
     }
 }
 

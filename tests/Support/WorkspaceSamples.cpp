@@ -10,15 +10,17 @@ Workspace WorkspaceSamples::full() {
     TabSnapshot tab{QUuid::createUuid(), QStringLiteral("https://example.org/a?b=c"),
                     QStringLiteral("Example"), true};
     TabSnapshot bareTab{QUuid::createUuid(), QStringLiteral("https://example.org/"), std::nullopt, false};
-    WindowSnapshot browser{QUuid::createUuid(),
-                           {10.5, -20.25, 1280, 800},
-                           QStringLiteral("DISPLAY-1"),
-                           2,
-                           {tab, bareTab},
-                           QStringLiteral("Example"),
-                           0,
-                           QStringLiteral("file:///tmp/report.pdf"),
-                           true};
+    WindowSnapshot browser{
+        QUuid::createUuid(),
+        {10.5, -20.25, 1280, 800},
+        QStringLiteral("DISPLAY-1"),
+        2,
+        {tab, bareTab},
+        QStringLiteral("Example"),
+        0,
+        QStringLiteral("file:///tmp/report.pdf"),
+        true,
+        BrowserProfile{QStringLiteral("/home/me/.config/work"), QStringLiteral("Profile 1")}};
     WindowSnapshot bare{QUuid::createUuid(),
                         {0, 0, 640, 480},
                         std::nullopt,
@@ -27,7 +29,8 @@ Workspace WorkspaceSamples::full() {
                         std::nullopt,
                         1,
                         std::nullopt,
-                        false};
+                        false,
+                        std::nullopt};
     w.appSnapshots = {
         {QUuid::createUuid(),
          QStringLiteral("org.example.browser"),

@@ -9,10 +9,11 @@
 #include <QJsonObject>
 #include <QStandardPaths>
 
-namespace {
+#include <algorithm>
 
-// The value of a "--name=value" switch; the switches end at "--".
-QString switchValue(const QStringList& commandLine, const QString& name) {
+#include <unistd.h>
+
+QString ChromiumProfile::switchValue(const QStringList& commandLine, const QString& name) {
     const QString prefix = QStringLiteral("--") + name + QLatin1Char('=');
     for (qsizetype i = 1; i < commandLine.size(); ++i) {
         if (commandLine[i] == QLatin1String("--")) {
@@ -24,6 +25,8 @@ QString switchValue(const QStringList& commandLine, const QString& name) {
     }
     return QString();
 }
+
+namespace {
 
 // A profile folder's name, as a single path component: never "..", never a path, and never a
 // name Qt takes for a path of its own (":name" is one of the program's built-in resources).
@@ -79,13 +82,77 @@ QString ChromiumProfile::profileFolder(const QString& userDataFolder, const QStr
     return root.filePath(name);
 }
 
-QString ChromiumProfile::newestSessionFile(const QString& profileFolder) {
+QString ChromiumProfile::newestSessionFile(const QString& profileFolder,
+                                           const std::optional<QDateTime>& notBefore) {
     const QFileInfoList files = QDir(profileFolder + QStringLiteral("/Sessions"))
                                     .entryInfoList({QStringLiteral("Session_*")}, QDir::Files, QDir::Time);
-    return files.isEmpty() ? QString() : files.first().absoluteFilePath();
+    if (files.isEmpty() || (notBefore && files.first().lastModified() < *notBefore)) {
+        return QString();
+    }
+    return files.first().absoluteFilePath();
+}
+
+QString ChromiumProfile::profileFolderOf(qint32 pid, const QString& configFolder) {
+    const QStringList line = commandLine(pid);
+    return profileFolder(userDataFolder(line, configFolder), line);
 }
 
 QString ChromiumProfile::sessionFileOf(qint32 pid, const QString& configFolder) {
-    const QStringList line = commandLine(pid);
-    return newestSessionFile(profileFolder(userDataFolder(line, configFolder), line));
+    return newestSessionFile(profileFolderOf(pid, configFolder), processStartedAt(pid));
+}
+
+std::optional<QStringList> ChromiumProfile::profileSwitches(const QString& userDataDir,
+                                                            const QString& profileDirectory,
+                                                            const QString& configFolder, QString* problem) {
+    const auto hasControl = [](const QString& text) {
+        return std::any_of(text.begin(), text.end(),
+                           [](QChar c) { return c.category() == QChar::Other_Control; });
+    };
+    QStringList switches;
+    QString root = userDataFolder({}, configFolder);
+    if (!userDataDir.isEmpty()) {
+        const QString clean = QDir::cleanPath(userDataDir);
+        if (!QDir::isAbsolutePath(clean) || hasControl(clean) ||
+            !QFileInfo(clean + QStringLiteral("/Local State")).isFile()) {
+            *problem = QStringLiteral("Not a browser's data folder: ") + userDataDir;
+            return std::nullopt;
+        }
+        switches << QStringLiteral("--user-data-dir=") + clean;
+        root = clean;
+    }
+    if (!profileDirectory.isEmpty()) {
+        if (!isPlainName(profileDirectory) || hasControl(profileDirectory) ||
+            !QFileInfo(root + QLatin1Char('/') + profileDirectory).isDir()) {
+            *problem =
+                QStringLiteral("Not a profile folder of ") + root + QStringLiteral(": ") + profileDirectory;
+            return std::nullopt;
+        }
+        switches << QStringLiteral("--profile-directory=") + profileDirectory;
+    }
+    return switches;
+}
+
+std::optional<QDateTime> ChromiumProfile::processStartedAt(qint32 pid) {
+    const std::optional<quint64> ticks = LinuxProcess::startTime(pid);
+    QFile stat(QStringLiteral("/proc/stat"));
+    const long perSecond = ::sysconf(_SC_CLK_TCK);
+    if (!ticks || perSecond <= 0 || !stat.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    // "btime <seconds since the epoch>": when the machine booted.
+    for (const QByteArray& line : stat.readAll().split('\n')) {
+        if (line.startsWith("btime ")) {
+            bool ok = false;
+            const qint64 booted = line.mid(6).trimmed().toLongLong(&ok);
+            if (!ok) {
+                return std::nullopt;
+            }
+            const qint64 ms =
+                booted * 1000 + static_cast<qint64>(*ticks * 1000 / static_cast<quint64>(perSecond));
+            // The boot time is given in whole seconds: a second's grace, so that a file the
+            // browser wrote at once is never taken for an older one.
+            return QDateTime::fromMSecsSinceEpoch(ms - 1000, Qt::UTC);
+        }
+    }
+    return std::nullopt;
 }

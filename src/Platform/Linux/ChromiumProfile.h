@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 // Where a running Chromium-family browser keeps the session files of the profile it shows: the
 // user-data folder named on its command line (else its own folder below $XDG_CONFIG_HOME), the
@@ -14,10 +17,25 @@ public:
     // The command line of a process, word by word; empty when it cannot be read. A browser that
     // shows its command line as one text gets it split at blanks.
     static QStringList commandLine(qint32 pid);
+    // The value of a "--name=value" switch before any "--"; empty when there is none.
+    static QString switchValue(const QStringList& commandLine, const QString& name);
     static QString userDataFolder(const QStringList& commandLine, const QString& configFolder);
     static QString profileFolder(const QString& userDataFolder, const QStringList& commandLine);
-    // Empty when the profile has none.
-    static QString newestSessionFile(const QString& profileFolder);
+    // Empty when the profile has none. A file last written before notBefore belongs to an earlier
+    // run of the browser, which it left behind: that is none either.
+    static QString newestSessionFile(const QString& profileFolder,
+                                     const std::optional<QDateTime>& notBefore = std::nullopt);
+    // The first two steps for a running browser.
+    static QString profileFolderOf(qint32 pid, const QString& configFolder);
     // All three steps for a running browser.
     static QString sessionFileOf(qint32 pid, const QString& configFolder);
+    // The switches that start a browser, or reach a running one, in a saved profile: only a data
+    // folder that already holds a browser's data ("Local State") and a profile folder that already
+    // exists in it are named, as the browser makes whatever folder it is given. Nothing, and a
+    // reason, for a profile that is refused; an empty list for the default one.
+    static std::optional<QStringList> profileSwitches(const QString& userDataDir,
+                                                      const QString& profileDirectory,
+                                                      const QString& configFolder, QString* problem);
+    // When the process started, on the wall clock; nothing when that cannot be read.
+    static std::optional<QDateTime> processStartedAt(qint32 pid);
 };

@@ -6,9 +6,15 @@
 
 #include <sys/stat.h>
 
-ChromiumSessionReader::ChromiumSessionReader(Locate locate, Parse parse)
-    : m_locate(locate ? std::move(locate) : Locate(&ChromiumProfile::sessionFileOf))
-    , m_parse(parse ? std::move(parse) : Parse(&ChromiumSession::readFile)) {
+ChromiumSessionReader::ChromiumSessionReader(Locate locate, Parse parse, Newest newest)
+    : m_locate(locate ? std::move(locate) : Locate(&ChromiumSessionReader::locate))
+    , m_parse(parse ? std::move(parse) : Parse(&ChromiumSession::readFile))
+    , m_newest(newest ? std::move(newest) : Newest(&ChromiumProfile::newestSessionFile)) {
+}
+
+ChromiumSessionReader::Location ChromiumSessionReader::locate(qint32 pid, const QString& configFolder) {
+    return Location{ChromiumProfile::profileFolderOf(pid, configFolder),
+                    ChromiumProfile::processStartedAt(pid)};
 }
 
 ChromiumSessionReader::Stamp ChromiumSessionReader::stampOf(const QString& path) {
@@ -28,21 +34,29 @@ ChromiumSessionReader::Stamp ChromiumSessionReader::stampOf(const QString& path)
 ChromiumSessionReader::Result ChromiumSessionReader::read(qint32 pid, const QString& configFolder) {
     Entry& entry = m_entries[pid];
     entry.asked = true;
-    Stamp stamp = entry.located ? stampOf(entry.file) : Stamp();
-    if (!stamp.exists) {
-        // Not looked for in this run yet, or the file went away: the browser may have started
-        // another one.
-        const QString file = m_locate(pid, configFolder);
-        if (file != entry.file) {
-            entry = Entry{file, false, true, std::nullopt, std::nullopt, QString()};
-        }
-        entry.located = !file.isEmpty();
-        if (file.isEmpty()) {
-            return Result();
-        }
-        stamp = stampOf(file);
+    if (!entry.located) {
+        entry.location = m_locate(pid, configFolder);
+        entry.located = true;
+    }
+    // Looked for at every read: the browser may have begun a newer file since the last one.
+    const QString file = entry.location.profileFolder.isEmpty()
+                             ? QString()
+                             : m_newest(entry.location.profileFolder, entry.location.startedAt);
+    if (file != entry.file) {
+        entry.file = file;
+        entry.parsedAt.reset();
+        entry.session.reset();
+        entry.problem.clear();
+    }
+    if (file.isEmpty()) {
+        return Result();
     }
     // Stamped before it is read: a change made while it is read shows as a change next time.
+    const Stamp stamp = stampOf(file);
+    if (!stamp.exists) {
+        // Gone between the listing and now: the next read finds its successor.
+        return Result();
+    }
     if (!entry.parsedAt || *entry.parsedAt != stamp) {
         entry.problem.clear();
         entry.session = m_parse(entry.file, &entry.problem);

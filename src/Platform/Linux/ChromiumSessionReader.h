@@ -2,6 +2,7 @@
 
 #include "Platform/Linux/ChromiumSession.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QString>
 
@@ -9,18 +10,27 @@
 #include <optional>
 
 // The windows and tabs of running browsers, as their live session files say, for code that asks
-// again and again while it waits for a browser (every fifth of a second, say). A file is parsed
-// again only when it changed (another size, modification time or file at that path); a browser's
-// file is looked for once per script run (forgetLocations() begins one), and again when the file
-// found is gone or none was found yet: a browser starts new files now and then, and a browser that
-// has just started may not have written one.
+// again and again while it waits for a browser (every fifth of a second, say). A browser's profile
+// folder is looked for once per script run (forgetLocations() begins one); the newest session file
+// in it is looked for at every read, as a browser starts new files now and then (one it was just
+// started writes its first some seconds later, beside the files of its earlier runs, which are not
+// its own). A file is parsed again only when it changed (another size, modification time or file
+// at that path).
 class ChromiumSessionReader {
 public:
-    // Where the browser process keeps its live session file; empty when it has none.
-    using Locate = std::function<QString(qint32 pid, const QString& configFolder)>;
+    struct Location {
+        // Empty when the browser's profile cannot be told.
+        QString profileFolder;
+        // When the browser started: files last written before are left over from earlier runs.
+        std::optional<QDateTime> startedAt;
+    };
+    using Locate = std::function<Location(qint32 pid, const QString& configFolder)>;
+    // The live session file of a profile; empty when it has none.
+    using Newest =
+        std::function<QString(const QString& profileFolder, const std::optional<QDateTime>& notBefore)>;
     using Parse = std::function<std::optional<ChromiumSession>(const QString& path, QString* problem)>;
 
-    explicit ChromiumSessionReader(Locate locate = {}, Parse parse = {});
+    explicit ChromiumSessionReader(Locate locate = {}, Parse parse = {}, Newest newest = {});
 
     struct Result {
         // The file read; empty when the browser has none.
@@ -35,6 +45,8 @@ public:
     // browser that was not asked about since the last call is dropped.
     void forgetLocations();
 
+    static Location locate(qint32 pid, const QString& configFolder);
+
 private:
     // What identifies one state of a file: written again or replaced, it differs.
     struct Stamp {
@@ -48,9 +60,10 @@ private:
         friend bool operator==(const Stamp&, const Stamp&) = default;
     };
     struct Entry {
-        QString file;
+        Location location;
         bool located = false;
         bool asked = false;
+        QString file;
         // The stamp of the file when it was parsed; nothing before the first parse.
         std::optional<Stamp> parsedAt;
         std::optional<ChromiumSession> session;
@@ -61,5 +74,6 @@ private:
 
     Locate m_locate;
     Parse m_parse;
+    Newest m_newest;
     QHash<qint32, Entry> m_entries;
 };

@@ -1,6 +1,7 @@
 #include "Platform/Linux/LinuxAccessibility.h"
 
 #include "Extensions/NumberConversion.h"
+#include "Platform/Linux/ChromiumProfile.h"
 #include "Platform/Linux/CommandLineDocument.h"
 #include "Platform/Linux/LinuxProcess.h"
 #include "Platform/Linux/LinuxRunningApplications.h"
@@ -124,6 +125,17 @@ AXResult LinuxAccessibility::windowAttribute(const X11Client& window, const QStr
         const std::optional<QString> document =
             window.pid && m_windows->windowCountOf(*window.pid) == 1 ? documentOf(*window.pid) : std::nullopt;
         return document ? AXResult::success(AXValue::string(*document)) : AXResult::failure(AXError::NoValue);
+    }
+    if (attribute == AXName::BrowserUserDataDir || attribute == AXName::BrowserProfileDirectory) {
+        // As the command line of the process that owns the window names it: two browsers with
+        // data folders of their own are two processes.
+        const QString name = attribute == AXName::BrowserUserDataDir ? QStringLiteral("user-data-dir")
+                                                                     : QStringLiteral("profile-directory");
+        const QString value =
+            window.pid ? ChromiumProfile::switchValue(ChromiumProfile::commandLine(*window.pid), name)
+                       : QString();
+        return value.isEmpty() ? AXResult::failure(AXError::NoValue)
+                               : AXResult::success(AXValue::string(value));
     }
     if (attribute == AXName::Role) {
         return AXResult::success(AXValue::string(QStringLiteral("AXWindow")));

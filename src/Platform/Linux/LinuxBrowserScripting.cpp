@@ -2,6 +2,7 @@
 
 #include "Platform/Clock.h"
 #include "Platform/Diagnostics.h"
+#include "Platform/Linux/ChromiumProfile.h"
 #include "Platform/Linux/DesktopEntries.h"
 #include "Platform/Linux/LinuxProcess.h"
 #include "Platform/Linux/LinuxRunningApplications.h"
@@ -20,6 +21,9 @@ using Op = ScriptProgram::Statement::Op;
 constexpr quint32 kControl = 0xffe3;  // Control_L
 constexpr quint32 kPageDown = 0xff56; // Next: the tab after the shown one
 constexpr quint32 kDigitOne = 0x31;
+constexpr quint32 kDigitNine = 0x39; // the last tab, however many there are
+// Between two key combinations: with none, the browser drops one now and then.
+constexpr Clock::Duration kKeyGap{8};
 const QString kBlankPage = QStringLiteral("about:blank");
 
 void print(const QString& line) {
@@ -80,6 +84,36 @@ std::optional<QString> LinuxBrowserScripting::safeAddress(const QString& address
         return std::nullopt;
     }
     return encoded;
+}
+
+QString LinuxBrowserScripting::addressAsOpened(const QString& address) {
+    return safeAddress(address) ? address : kBlankPage;
+}
+
+QStringList LinuxBrowserScripting::browserArguments(const QStringList& profileSwitches, bool newWindow,
+                                                    const QStringList& addresses) {
+    QStringList arguments = profileSwitches;
+    if (newWindow) {
+        arguments << QStringLiteral("--new-window");
+    }
+    if (!addresses.isEmpty()) {
+        arguments << QStringLiteral("--");
+        for (const QString& address : addresses) {
+            arguments << checkedAddress(address);
+        }
+    }
+    return arguments;
+}
+
+QStringList LinuxBrowserScripting::profileSwitchesOf(const QStringList& commandLine) {
+    QStringList switches;
+    for (const QString& name : {QStringLiteral("user-data-dir"), QStringLiteral("profile-directory")}) {
+        const QString value = ChromiumProfile::switchValue(commandLine, name);
+        if (!value.isEmpty()) {
+            switches << QStringLiteral("--") + name + QLatin1Char('=') + value;
+        }
+    }
+    return switches;
 }
 
 QList<int> LinuxBrowserScripting::pairWindows(const QList<X11Client>& windows,
@@ -160,30 +194,62 @@ QList<ChromiumSession::Window> LinuxBrowserScripting::tabsOf(const Browser& brow
     if (!browser.pid || !browser.packaging) {
         return paired;
     }
-    const ChromiumSessionReader::Result read = m_sessions.read(*browser.pid, browser.packaging->configFolder);
-    if (read.file.isEmpty()) {
-        print(QStringLiteral("No session file found for ") + browser.packaging->desktopId);
-        return paired;
+    // Each browser process keeps the session of its own profile: a browser started with a data
+    // folder of its own is a process of its own, whose windows are paired with its own file.
+    QList<qint32> processes;
+    for (const X11Client& w : windows) {
+        const qint32 pid = w.pid.value_or(*browser.pid);
+        if (!processes.contains(pid)) {
+            processes << pid;
+        }
     }
-    const std::optional<ChromiumSession>& session = read.session;
-    if (!session) {
-        print(QStringLiteral("Session file ") + read.file + QStringLiteral(" cannot be read: ") +
-              read.problem);
-        return paired;
-    }
-    const QList<int> pairs = pairWindows(windows, session->windows);
-    for (qsizetype i = 0; i < windows.size(); ++i) {
-        if (pairs[i] < 0) {
+    for (const qint32 pid : processes) {
+        QList<qsizetype> positions;
+        QList<X11Client> own;
+        for (qsizetype i = 0; i < windows.size(); ++i) {
+            if (windows[i].pid.value_or(*browser.pid) == pid) {
+                positions << i;
+                own << windows[i];
+            }
+        }
+        const ChromiumSessionReader::Result read = m_sessions.read(pid, browser.packaging->configFolder);
+        if (read.file.isEmpty()) {
             continue;
         }
-        ChromiumSession::Window& window = paired[i];
-        window = session->windows[pairs[i]];
-        // The file records a page's title only now and then; the window's title always shows the
-        // shown tab's ("<title> - <browser>").
-        const QString title = windows[i].title.value_or(QString());
-        const qsizetype suffix = title.lastIndexOf(QStringLiteral(" - "));
-        if (window.selectedTab >= 0 && window.tabs[window.selectedTab].title.isEmpty() && suffix > 0) {
-            window.tabs[window.selectedTab].title = title.left(suffix);
+        const std::optional<ChromiumSession>& session = read.session;
+        if (!session) {
+            print(QStringLiteral("Session file ") + read.file + QStringLiteral(" cannot be read: ") +
+                  read.problem);
+            continue;
+        }
+        const QList<int> pairs = pairWindows(own, session->windows);
+        for (qsizetype k = 0; k < own.size(); ++k) {
+            if (pairs[k] < 0) {
+                continue;
+            }
+            ChromiumSession::Window& window = paired[positions[k]];
+            window = session->windows[pairs[k]];
+            // The file records a page's title only now and then; the window's title always shows
+            // the shown tab's ("<title> - <browser>").
+            const QString title = own[k].title.value_or(QString());
+            const qsizetype suffix = title.lastIndexOf(QStringLiteral(" - "));
+            if (suffix <= 0) {
+                continue;
+            }
+            // The title shows a newly shown tab at once, the file seconds later: a title that
+            // names exactly one tab tells which one is shown.
+            const QString shown = title.left(suffix);
+            QList<int> named;
+            for (int t = 0; t < window.tabs.size(); ++t) {
+                if (window.tabs[t].title == shown) {
+                    named << t;
+                }
+            }
+            if (named.size() == 1) {
+                window.selectedTab = named.first();
+            } else if (window.selectedTab >= 0 && window.tabs[window.selectedTab].title.isEmpty()) {
+                window.tabs[window.selectedTab].title = shown;
+            }
         }
     }
     return paired;
@@ -198,8 +264,8 @@ QCoro::Task<bool> LinuxBrowserScripting::activate(xcb_window_t window) {
     co_return co_await m_clock->pollUntil(active, Clock::seconds(1.0), Clock::Duration(20));
 }
 
-QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::makeWindow(Run& run,
-                                                                          std::optional<QString> address) {
+QCoro::Task<std::optional<ScriptError>>
+LinuxBrowserScripting::makeWindow(Run& run, std::optional<QString> address, QStringList profileSwitches) {
     if (!run.browser.packaging) {
         co_return run.error(ScriptProgram::notRunning, QStringLiteral("Application isn't running."));
     }
@@ -207,10 +273,9 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::makeWindow(Run& r
     for (const X11Client& w : windowsOf(run.browser)) {
         before.insert(w.window);
     }
-    QStringList arguments{QStringLiteral("--new-window")};
-    if (address) {
-        arguments << QStringLiteral("--") << *address;
-    }
+    // The profile's switches reach a browser of that profile, or start one.
+    const QStringList arguments =
+        browserArguments(profileSwitches, true, address ? QStringList(*address) : QStringList());
     const DesktopEntries::Launch launch =
         DesktopEntries::launchWithArguments(run.browser.packaging->desktopId, arguments);
     if (!launch.error.isEmpty()) {
@@ -243,16 +308,27 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::openTabs(Run& run
     const qsizetype tabsBefore = sessionWindowOf(run.browser, window)
                                      .value_or(ChromiumSession::Window{0, {}, 0, 0, {{}}, 0})
                                      .tabs.size();
+    // Handed to the process that shows the window, through the switches of its profile.
+    const std::optional<X11Client> client = m_windows->client(window);
+    const std::optional<QString> titleBefore = client ? client->title : std::nullopt;
+    const QStringList switches =
+        client && client->pid ? profileSwitchesOf(ChromiumProfile::commandLine(*client->pid)) : QStringList();
     const DesktopEntries::Launch launch = DesktopEntries::launchWithArguments(
-        run.browser.packaging->desktopId, QStringList{QStringLiteral("--")} + addresses);
+        run.browser.packaging->desktopId, browserArguments(switches, false, addresses));
     if (!launch.error.isEmpty()) {
         print(QStringLiteral("Cannot hand tabs to the browser: ") + launch.error);
         co_return run.error(ScriptProgram::cannotGet, launch.error);
     }
-    // Done once the session file counts the new tabs.
+    // Done once the session file counts the new tabs, or sooner, when the window's title moves on
+    // to the last of them, which the browser shows (the file follows seconds later).
     const Browser browser = run.browser;
     const qsizetype wanted = tabsBefore + addresses.size();
-    const std::function<bool()> opened = [this, browser, window, wanted] {
+    const std::shared_ptr<X11Windows> windows = m_windows;
+    const std::function<bool()> opened = [this, browser, window, wanted, windows, titleBefore] {
+        const std::optional<X11Client> client = windows->client(window);
+        if (client && client->title && !client->title->isEmpty() && client->title != titleBefore) {
+            return true;
+        }
         const std::optional<ChromiumSession::Window> now = sessionWindowOf(browser, window);
         return now && now->tabs.size() >= wanted;
     };
@@ -274,15 +350,46 @@ std::optional<ChromiumSession::Window> LinuxBrowserScripting::sessionWindowOf(co
     return std::nullopt;
 }
 
+QList<quint32> LinuxBrowserScripting::tabKeys(std::int64_t tab, std::optional<qsizetype> tabCount) {
+    if (tab < 1) {
+        return {};
+    }
+    if (tab <= 8) {
+        return {kDigitOne + static_cast<quint32>(tab - 1)};
+    }
+    if (tabCount && tab == *tabCount) {
+        return {kDigitNine};
+    }
+    QList<quint32> keys{kDigitOne + 7};
+    for (std::int64_t i = 8; i < tab; ++i) {
+        keys << kPageDown;
+    }
+    return keys;
+}
+
 QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::selectTab(Browser browser, xcb_window_t window,
                                                                          std::int64_t tab) {
-    // The tab must be there before its key can show it.
+    // The tab must be there before its key can show it (and past the eighth, the keys depend on
+    // how many there are).
     const std::function<bool()> present = [this, browser, window, tab] {
         const std::optional<ChromiumSession::Window> now = sessionWindowOf(browser, window);
         return now && now->tabs.size() >= tab;
     };
-    co_await m_clock->pollUntil(present, Clock::seconds(3.0), Clock::Duration(200));
-    const std::function<bool()> shown = [this, browser, window, tab] {
+    co_await m_clock->pollUntil(present, Clock::seconds(3.0), Clock::Duration(100));
+    const std::optional<ChromiumSession::Window> known = sessionWindowOf(browser, window);
+    const std::optional<qsizetype> count =
+        known ? std::optional<qsizetype>(known->tabs.size()) : std::nullopt;
+    // The window's title shows the shown tab's within a tenth of a second, the file seconds later:
+    // the title is enough where the file names the tab's title.
+    const QString expectedTitle = known && tab <= known->tabs.size() ? known->tabs[tab - 1].title : QString();
+    const std::shared_ptr<X11Windows> windows = m_windows;
+    const std::function<bool()> shown = [this, browser, window, tab, expectedTitle, windows] {
+        if (!expectedTitle.isEmpty()) {
+            const std::optional<X11Client> client = windows->client(window);
+            if (client && client->title && client->title->startsWith(expectedTitle + QStringLiteral(" - "))) {
+                return true;
+            }
+        }
         const std::optional<ChromiumSession::Window> now = sessionWindowOf(browser, window);
         return now && now->selectedTab == tab - 1;
     };
@@ -293,29 +400,40 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::selectTab(Browser
             print(QStringLiteral("The window to select a tab in did not take the focus"));
             continue;
         }
-        // Control with 1 to 8 shows that tab; tabs after the eighth are reached from the eighth.
-        m_keys->press({kControl}, kDigitOne + static_cast<quint32>(std::min<std::int64_t>(tab, 8) - 1));
-        for (std::int64_t i = 8; i < tab; ++i) {
-            m_keys->press({kControl}, kPageDown);
+        // Sent back to back, the browser now and then drops a combination: a short gap after each.
+        for (const quint32 key : tabKeys(tab, count)) {
+            m_keys->press({kControl}, key);
+            co_await m_clock->sleep(kKeyGap);
         }
-        if (co_await m_clock->pollUntil(shown, Clock::seconds(2.5), Clock::Duration(200))) {
+        if (co_await m_clock->pollUntil(shown, Clock::seconds(2.5), Clock::Duration(50))) {
             co_return std::nullopt;
         }
     }
-    print(QStringLiteral("The session file does not show tab ") + QString::number(tab) +
-          QStringLiteral(" selected"));
+    print(QStringLiteral("Tab ") + QString::number(tab) + QStringLiteral(" could not be shown"));
     co_return std::nullopt;
 }
 
 QCoro::Task<std::optional<ScriptError>>
 LinuxBrowserScripting::closeWindows(Browser browser, QList<xcb_window_t> windows, bool untilQuit) {
     const std::shared_ptr<Clock> clock = m_clock;
+    // Every process whose windows close (one per profile with a data folder of its own).
+    QList<qint32> processes;
+    if (browser.pid) {
+        processes << *browser.pid;
+    }
+    for (const xcb_window_t window : windows) {
+        const std::optional<X11Client> client = m_windows->client(window);
+        if (client && client->pid && !processes.contains(*client->pid)) {
+            processes << *client->pid;
+        }
+    }
     co_await m_requests.close(windows, Clock::seconds(3.0));
     // A browser quits with its last window here: let it finish, so that the next window asked for
     // starts a browser of its own instead of reaching one that is going away.
-    if (untilQuit && browser.pid) {
-        const qint32 pid = *browser.pid;
-        const std::function<bool()> ended = [pid] { return !LinuxProcess::isAlive(pid); };
+    if (untilQuit && !processes.isEmpty()) {
+        const std::function<bool()> ended = [processes] {
+            return std::none_of(processes.begin(), processes.end(), &LinuxProcess::isAlive);
+        };
         co_await clock->pollUntil(ended, Clock::seconds(5.0), Clock::Duration(50));
     }
     co_return std::nullopt;
@@ -354,10 +472,20 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::perform(Run& run,
         std::optional<QString> address;
         if (pc + 1 < statements.size() && statements[pc + 1].op == Op::SetActiveTabUrl &&
             statements[pc + 1].args.numbers[0] == 1) {
-            address = checkedAddress(statements[pc + 1].args.strings[0]);
+            address = statements[pc + 1].args.strings[0];
             ++pc;
         }
-        return makeWindow(run, address);
+        QStringList switches;
+        if (a.strings.size() == 2 && run.browser.packaging) {
+            QString problem;
+            const std::optional<QStringList> named = ChromiumProfile::profileSwitches(
+                a.strings[0], a.strings[1], run.browser.packaging->configFolder, &problem);
+            if (!named) {
+                print(QStringLiteral("Opening the window in the default profile. ") + problem);
+            }
+            switches = named.value_or(QStringList());
+        }
+        return makeWindow(run, address, switches);
     }
     case Op::SetActiveTabUrl: {
         // Only ever sent after "make new window", which took it along; on its own, the address
@@ -366,7 +494,7 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::perform(Run& run,
         if (!w) {
             return done(invalidIndex);
         }
-        return openTabs(run, *w, QStringList(checkedAddress(a.strings[0])));
+        return openTabs(run, *w, QStringList(a.strings[0]));
     }
     case Op::ReturnNumber:
         run.returned = ScriptDescriptor::integer(static_cast<std::int32_t>(a.numbers[0]));
@@ -398,7 +526,7 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::perform(Run& run,
         while (pc + 2 < statements.size() && statements[pc].op == Op::TellWindow &&
                statements[pc].args.numbers[0] == number && statements[pc + 1].op == Op::MakeTab &&
                statements[pc + 2].op == Op::EndTell) {
-            addresses << checkedAddress(statements[pc + 1].args.strings[0]);
+            addresses << statements[pc + 1].args.strings[0];
             pc += 3;
         }
         if (addresses.isEmpty()) {

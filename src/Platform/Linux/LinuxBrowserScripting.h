@@ -39,6 +39,22 @@ public:
 
     // The address as it may be handed to a browser, or nothing when it must not be.
     static std::optional<QString> safeAddress(const QString& address);
+    // What the browser shows for an address a script asks it to open: the address itself, or the
+    // blank page that stands in for one that must not be handed over.
+    static QString addressAsOpened(const QString& address);
+    // The words handed to the browser's command line: the profile's switches, the new-window
+    // switch when asked for, then "--" and the addresses as checkedAddress() leaves them, so that
+    // none of them can be taken for a switch even where "--" is dropped on the way.
+    static QStringList browserArguments(const QStringList& profileSwitches, bool newWindow,
+                                        const QStringList& addresses);
+    // The keys (each pressed with Control) that show tab (1-based) of a window with tabCount tabs
+    // (nothing when not known): its digit up to 8, 9 for the last tab, else the eighth tab and
+    // then one tab to the right at a time.
+    static QList<quint32> tabKeys(std::int64_t tab, std::optional<qsizetype> tabCount);
+    // The profile switches of a running browser's process, as its command line names them.
+    static QStringList profileSwitchesOf(const QStringList& commandLine);
+    // The address itself when it is safe, else the blank page (and a printed line).
+    static QString checkedAddress(const QString& url);
     // For each window (front to back), the position of its session window; -1 for none.
     static QList<int> pairWindows(const QList<X11Client>& windows,
                                   const QList<ChromiumSession::Window>& sessionWindows);
@@ -58,12 +74,11 @@ private:
     std::optional<xcb_window_t> windowAt(const Browser& browser, std::int64_t index);
     ScriptDescriptor listTabs(const Browser& browser);
     QList<xcb_window_t> emptyWindows(const Browser& browser, const QStringList& prefixes);
-    // The address itself when it is safe, else the blank page (and a printed line).
-    static QString checkedAddress(const QString& url);
 
     QCoro::Task<bool> activate(xcb_window_t window);
     QCoro::Task<std::optional<ScriptError>> perform(Run& run, qsizetype& pc);
-    QCoro::Task<std::optional<ScriptError>> makeWindow(Run& run, std::optional<QString> address);
+    QCoro::Task<std::optional<ScriptError>> makeWindow(Run& run, std::optional<QString> address,
+                                                       QStringList profileSwitches);
     QCoro::Task<std::optional<ScriptError>> openTabs(Run& run, xcb_window_t window, QStringList addresses);
     // Shows the tab (1-based) and waits until the session file says so.
     QCoro::Task<std::optional<ScriptError>> selectTab(Browser browser, xcb_window_t window, std::int64_t tab);

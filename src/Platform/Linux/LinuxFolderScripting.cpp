@@ -83,6 +83,25 @@ QString LinuxFolderScripting::desktopFileManager() {
     return handler;
 }
 
+QString LinuxFolderScripting::shownFolder(const QStringList& tabs, const QString& title) {
+    QString first;
+    for (const QString& tab : tabs) {
+        const QUrl uri(tab);
+        if (!uri.isLocalFile()) {
+            continue;
+        }
+        const QString folder = normalized(uri.toLocalFile());
+        if (first.isEmpty()) {
+            first = folder;
+        }
+        const QString name = folder == QLatin1String("/") ? folder : folder.section(QLatin1Char('/'), -1);
+        if (!title.isEmpty() && name == title) {
+            return folder;
+        }
+    }
+    return first;
+}
+
 QString LinuxFolderScripting::normalized(const QString& path) {
     QString p = path;
     while (p.size() > 1 && p.endsWith(QLatin1Char('/'))) {
@@ -167,10 +186,10 @@ QCoro::Task<QList<LinuxFolderScripting::FolderWindow>> LinuxFolderScripting::fol
         if (!path) {
             continue;
         }
-        const QStringList shown = locations.value(path->text());
-        const QUrl uri = shown.isEmpty() ? QUrl() : QUrl(shown.first());
-        if (uri.isLocalFile()) {
-            w.folder = normalized(uri.toLocalFile());
+        // Every tab of the window is listed, in tab order; only the one it shows is kept.
+        const QString folder = shownFolder(locations.value(path->text()), w.client.title.value_or(QString()));
+        if (!folder.isEmpty()) {
+            w.folder = folder;
         }
     }
     co_return windows;

@@ -51,6 +51,9 @@ public:
     static std::optional<QString> folderUri(const QString& path);
     // A folder path without its trailing slashes ("/" stays).
     static QString normalized(const QString& path);
+    // Of the folders a window's tabs show (addresses, in tab order), the one its title names: the
+    // tab it shows. The first local folder where the title names none; empty where none is local.
+    static QString shownFolder(const QStringList& tabs, const QString& title);
 
     // The folders of the file manager's windows by window object path, as it publishes them on
     // the session bus; empty when it publishes none or answers with anything but a map of string

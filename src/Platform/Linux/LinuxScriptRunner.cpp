@@ -19,6 +19,10 @@ LinuxScriptRunner::LinuxScriptRunner(std::shared_ptr<X11Connection> connection,
 
 LinuxScriptRunner::~LinuxScriptRunner() = default;
 
+QString LinuxScriptRunner::browserAddressAsOpened(const QString& address) const {
+    return LinuxBrowserScripting::addressAsOpened(address);
+}
+
 QCoro::Task<ScriptResult> LinuxScriptRunner::run(QString source) {
     QString problem;
     const std::optional<ScriptProgram> program = ScriptProgram::compile(source, &problem);

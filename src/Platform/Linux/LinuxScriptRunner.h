@@ -30,6 +30,7 @@ public:
     ~LinuxScriptRunner() override;
 
     QCoro::Task<ScriptResult> run(QString source) override;
+    QString browserAddressAsOpened(const QString& address) const override;
 
 private:
     std::unique_ptr<LinuxBrowserScripting> m_browsers;

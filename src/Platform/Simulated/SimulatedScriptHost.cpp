@@ -215,7 +215,8 @@ struct SimulatedScriptHost::Run {
             closeEmptyWindows(a.strings);
             return std::nullopt;
         case Op::MakeDocument:
-            host.showTabs(openBrowserWindow(a.strings[0], pageTitle(a.strings[0])));
+            host.showTabs(openBrowserWindow(host.browserAddressAsOpened(a.strings[0]),
+                                            pageTitle(host.browserAddressAsOpened(a.strings[0]))));
             return std::nullopt;
         case Op::MakeWindow:
             openBrowserWindow(QStringLiteral("chrome://newtab/"), QStringLiteral("New Tab"));
@@ -229,7 +230,8 @@ struct SimulatedScriptHost::Run {
                 return error(kCannotGet,
                              QStringLiteral("Can't get active tab of window %1.").arg(a.numbers[0]));
             }
-            window.tabs[window.active - 1] = Tab{a.strings[0], pageTitle(a.strings[0])};
+            const QString url = host.browserAddressAsOpened(a.strings[0]);
+            window.tabs[window.active - 1] = Tab{url, pageTitle(url)};
             host.showTabs(number);
             return std::nullopt;
         }
@@ -256,7 +258,8 @@ struct SimulatedScriptHost::Run {
             return std::nullopt;
         case Op::MakeTab: {
             BrowserWindow& window = host.browserWindow(tellWindows.last());
-            window.tabs.append(Tab{a.strings[0], pageTitle(a.strings[0])});
+            const QString url = host.browserAddressAsOpened(a.strings[0]);
+            window.tabs.append(Tab{url, pageTitle(url)});
             if (program.dialect == AppKind::Chromium) {
                 window.active = static_cast<int>(window.tabs.size());
             }
@@ -355,6 +358,14 @@ SimulatedScriptHost::SimulatedScriptHost(SimulatedDesktop& desktop, QObject* par
 }
 
 SimulatedScriptHost::~SimulatedScriptHost() = default;
+
+void SimulatedScriptHost::setAddressFilter(std::function<bool(const QString&)> accepts) {
+    m_accepts = std::move(accepts);
+}
+
+QString SimulatedScriptHost::browserAddressAsOpened(const QString& address) const {
+    return !m_accepts || m_accepts(address) ? address : QStringLiteral("about:blank");
+}
 
 void SimulatedScriptHost::installInto(Platform& platform) {
     platform.scriptRunner =

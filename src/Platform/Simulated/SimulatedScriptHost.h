@@ -13,6 +13,7 @@
 #include <QStringList>
 
 #include <coroutine>
+#include <functional>
 #include <map>
 #include <optional>
 
@@ -84,6 +85,11 @@ public:
     // Folder windows: the folder shown (none for a search or smart folder window).
     std::optional<QString> folderOf(quint32 window);
     void setFolder(quint32 window, const std::optional<QString>& folder);
+    // Browsers that are not given every address: one the filter refuses is opened as the blank
+    // page instead. No filter: every address is opened as asked.
+    void setAddressFilter(std::function<bool(const QString& address)> accepts);
+    QString browserAddressAsOpened(const QString& address) const override;
+
     // Folders that exist; a window's folder counts as existing when it is first seen.
     void addFolder(const QString& path);
     void removeFolder(const QString& path);
@@ -117,6 +123,7 @@ private:
     QSet<QString> m_folders;
     QStringList m_executed;
     QStringList m_rejected;
+    std::function<bool(const QString&)> m_accepts;
 
     friend struct Run;
 };

@@ -5,6 +5,7 @@
 #include "Platform/Clock.h"
 #include "Platform/Platform.h"
 #include "Platform/WindowServer.h"
+#include "Services/Desktop/AXAttributeReader.h"
 #include "Services/Desktop/AXWindowService.h"
 #include "Services/Desktop/DisplayMapper.h"
 #include "Services/Desktop/PermissionManager.h"
@@ -74,6 +75,25 @@ int titleScore(const QString& windowTitle, const QString& keyTitle) {
     return 0;
 }
 
+// Each browser window's profile, where the platform tells one apart from the default.
+void attachBrowserProfiles(const RunningApplication& app, QList<WindowSnapshot>& windows) {
+    const std::optional<QList<AXElement>> elements = AXWindowService::axWindowList(app);
+    if (!elements) {
+        return;
+    }
+    for (WindowSnapshot& window : windows) {
+        if (window.windowIndex < 0 || window.windowIndex >= elements->size()) {
+            continue;
+        }
+        const AXElement element = elements->at(window.windowIndex);
+        BrowserProfile profile{AXAttributeReader::string(element, AXName::BrowserUserDataDir),
+                               AXAttributeReader::string(element, AXName::BrowserProfileDirectory)};
+        if (!profile.isDefault()) {
+            window.browserProfile = profile;
+        }
+    }
+}
+
 QString lastPathComponent(const QString& path) {
     QString trimmed = path;
     while (trimmed.size() > 1 && trimmed.endsWith(QLatin1Char('/'))) {
@@ -130,6 +150,7 @@ QCoro::Task<std::optional<Workspace>> WorkspaceCapturer::capture(QString name) {
             const BrowserScriptService::TabList tabWindows =
                 co_await BrowserScriptService::captureTabs(bundleID);
             log(QStringLiteral("  Tab windows returned: %1").arg(tabWindows.size()));
+            attachBrowserProfiles(app, windows);
             if (tabWindows.size() == windows.size()) {
                 for (const auto& [position, tabs] : matchTabWindowsToAXWindows(tabWindows, windows)) {
                     if (position >= 0 && position < windows.size()) {

@@ -1,5 +1,7 @@
 #include "Services/Coordination/RestoreCoordinator.h"
 
+#include "Services/Restore/AppRestorer.h"
+
 #include "Extensions/DetachedTask.h"
 #include "Platform/Clock.h"
 #include "Platform/Platform.h"
@@ -160,6 +162,9 @@ QCoro::Task<RestoreRun> RestoreCoordinator::runSteps(Workspace workspace, bool c
     }
 
     RestoreReport report;
+    // A later pass knows the browser windows an earlier one opened; an earlier restore's are the
+    // user's by now.
+    AppRestorer::forgetOpenedBrowserWindows();
     for (int attempt = 1; attempt <= restoreAttempts; ++attempt) {
         if (attempt > 1) {
             log(QStringLiteral("Restore attempt ") + QString::number(attempt - 1) +

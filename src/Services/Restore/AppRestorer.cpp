@@ -15,7 +15,9 @@
 #include "Services/Scripting/BrowserScriptService.h"
 #include "Services/Scripting/FinderScriptService.h"
 
+#include <QHash>
 #include <QSet>
+#include <QUuid>
 
 #include <functional>
 
@@ -60,6 +62,17 @@ void hide(const RunningApplication& app, const QString& logLine) {
 
 } // namespace
 
+namespace {
+
+// Per saved application (browser identifier and snapshot id): the windows the last restore of
+// it opened.
+QHash<QString, QList<std::int64_t>>& openedBrowserWindows() {
+    static QHash<QString, QList<std::int64_t>> windows;
+    return windows;
+}
+
+} // namespace
+
 Clock::Duration AppRestorer::retryPause(int attempt) {
     return Clock::Duration(std::min(100 << std::clamp(attempt - 1, 0, 3), 800));
 }
@@ -75,6 +88,19 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
         if (plan.needsHide && plan.runningApp) {
             hide(*plan.runningApp, QStringLiteral("Hiding ") + snapshot.appName +
                                        QStringLiteral(" (was hidden when saved, optimized skip)"));
+        }
+        // The browser shows what it was given, which need not be every saved tab.
+        QStringList tabProblems;
+        if (isBrowser) {
+            for (const QString& issue :
+                 tabIssues(BrowserTabRestorer::expectedTabs(snapshot), plan.currentBrowserTabs)) {
+                if (!issue.isEmpty()) {
+                    tabProblems.append(issue);
+                }
+            }
+        }
+        if (!tabProblems.isEmpty()) {
+            co_return outcome(plan, RestoreStatus::partiallyRestored, tabProblems.join(QStringLiteral("; ")));
         }
         co_return outcome(plan, RestoreStatus::restored,
                           QStringLiteral("Already in correct state (optimized skip)"));
@@ -94,8 +120,12 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
         co_await AppLauncher::ensureAppControllable(*app, id);
     }
 
+    QStringList tabProblems;
     if (isBrowser && plan.needsBrowserTabRestore) {
-        co_await restoreTabs(plan, closeOtherApps);
+        tabProblems = co_await restoreTabs(plan, closeOtherApps);
+    } else if (isBrowser) {
+        // The browser already shows what it was given, which need not be every saved tab.
+        tabProblems = tabIssues(BrowserTabRestorer::expectedTabs(snapshot), plan.currentBrowserTabs);
     } else if (!isBrowser && !handOverAtLaunch && !documents.isEmpty()) {
         co_await reopenDocuments(*app, documents);
     }
@@ -130,6 +160,7 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
         (isBrowser && plan.needsBrowserTabRestore) || (isFinder && plan.needsFinderWindowRestore);
     AppRestoreResult result{id, snapshot.appName, RestoreStatus::restored, QString(), {}};
     result.windowResults = co_await placeWindows(plan, *app, savedDisplays, windowsReopened);
+    addTabIssues(result.windowResults, tabProblems);
     if (plan.needsHide) {
         hide(*app, QStringLiteral("Hiding ") + snapshot.appName + QStringLiteral(" (was hidden when saved)"));
     }
@@ -137,20 +168,30 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
     co_return AppRestoreOutcome{result, snapshot.windowSnapshots};
 }
 
-QCoro::Task<void> AppRestorer::restoreTabs(AppPlan plan, bool closeOtherApps) {
+QCoro::Task<QStringList> AppRestorer::restoreTabs(AppPlan plan, bool closeOtherApps) {
     const QString id = plan.appSnapshot.bundleIdentifier;
-    const QList<QList<TabSnapshot>> expected = BrowserTabRestorer::expectedTabs(plan.appSnapshot);
+    const QList<QList<TabSnapshot>> saved = BrowserTabRestorer::expectedTabs(plan.appSnapshot);
+    const QList<QList<TabSnapshot>> expected = BrowserTabRestorer::openedTabs(saved);
     const bool launched = plan.needsLaunch;
     if (std::all_of(expected.begin(), expected.end(),
                     [](const QList<TabSnapshot>& w) { return w.isEmpty(); })) {
         co_await BrowserTabRestorer::restoreBrowserTabs(plan.appSnapshot, closeOtherApps, launched);
-        co_return;
+        co_return QStringList(saved.size());
     }
     // What the browser showed before the first attempt: a failed attempt's windows are closed
     // before the next one, so that retries do not pile up copies of the saved windows. Where the
     // window ids cannot be read, the number of windows stands in for them.
     WindowsBefore before;
     before.ids = co_await BrowserScriptService::windowIDs(id);
+    // Windows an earlier pass of this restore opened for these saved windows are not the user's:
+    // the first attempt closes them as a retry would.
+    const QString key = id + QLatin1Char(' ') + plan.appSnapshot.id.toString(QUuid::WithoutBraces);
+    bool earlierPassShown = false;
+    if (before.ids) {
+        for (const std::int64_t window : openedBrowserWindows().value(key)) {
+            earlierPassShown = before.ids->removeAll(window) > 0 || earlierPassShown;
+        }
+    }
     if (!before.ids) {
         before.count = co_await BrowserScriptService::windowCount(id);
         if (before.count && *before.count < 0) {
@@ -159,18 +200,34 @@ QCoro::Task<void> AppRestorer::restoreTabs(AppPlan plan, bool closeOtherApps) {
         }
     }
     const AppSnapshot snapshot = plan.appSnapshot;
-    const std::function<QCoro::Task<bool>(int)> operation = [id, snapshot, closeOtherApps, launched,
-                                                             before](int attempt) {
+    const std::function<QCoro::Task<bool>(int)> operation = [id, snapshot, closeOtherApps, launched, before,
+                                                             earlierPassShown](int attempt) {
         QCoro::Task<void> step =
-            attempt == 1 ? BrowserTabRestorer::restoreBrowserTabs(snapshot, closeOtherApps, launched)
-                         : retryTabs(id, snapshot, closeOtherApps, launched, before);
+            attempt == 1 && !earlierPassShown
+                ? BrowserTabRestorer::restoreBrowserTabs(snapshot, closeOtherApps, launched)
+                : retryTabs(id, snapshot, closeOtherApps, launched, before);
         return done(std::move(step));
     };
-    const std::function<QCoro::Task<bool>(const bool&)> check = [id, expected](const bool&) {
-        return tabsMatch(id, expected);
+    // Compared with what the browser was given: an address kept from it never comes back, and
+    // waiting for it would only open the windows again.
+    const auto shown = std::make_shared<QList<QList<TabSnapshot>>>();
+    const std::function<QCoro::Task<bool>(const bool&)> check = [id, expected, shown](const bool&) {
+        return tabsMatch(id, expected, shown);
     };
     co_await boundedRetry<bool>(operation, check);
+    if (before.ids) {
+        if (const std::optional<QList<std::int64_t>> now = co_await BrowserScriptService::windowIDs(id)) {
+            QList<std::int64_t> opened;
+            for (const std::int64_t window : *now) {
+                if (!before.ids->contains(window)) {
+                    opened.append(window);
+                }
+            }
+            openedBrowserWindows().insert(key, opened);
+        }
+    }
     co_await RestoreWait::pause(RestoreWait::ms(500));
+    co_return tabIssues(saved, *shown);
 }
 
 QCoro::Task<void> AppRestorer::retryTabs(QString bundleIdentifier, AppSnapshot snapshot, bool closeOtherApps,
@@ -198,9 +255,55 @@ QCoro::Task<void> AppRestorer::retryTabs(QString bundleIdentifier, AppSnapshot s
     co_await BrowserTabRestorer::restoreBrowserTabs(snapshot, closeOtherApps, launched);
 }
 
-QCoro::Task<bool> AppRestorer::tabsMatch(QString bundleIdentifier, QList<QList<TabSnapshot>> expected) {
-    const QList<QList<TabSnapshot>> current = co_await BrowserScriptService::captureTabs(bundleIdentifier);
-    co_return BrowserTabComparison::browserTabsMatch(expected, current);
+QCoro::Task<bool> AppRestorer::tabsMatch(QString bundleIdentifier, QList<QList<TabSnapshot>> expected,
+                                         std::shared_ptr<QList<QList<TabSnapshot>>> shown) {
+    *shown = co_await BrowserScriptService::captureTabs(bundleIdentifier);
+    co_return BrowserTabComparison::browserTabsMatch(expected, *shown);
+}
+
+void AppRestorer::forgetOpenedBrowserWindows() {
+    openedBrowserWindows().clear();
+}
+
+QStringList AppRestorer::tabIssues(const QList<QList<TabSnapshot>>& saved,
+                                   const QList<QList<TabSnapshot>>& current) {
+    const QList<QList<TabSnapshot>> opened = BrowserTabRestorer::openedTabs(saved);
+    const QList<BrowserTabComparison::Shortfall> shortfalls =
+        BrowserTabComparison::shortfalls(opened, current);
+    QStringList issues;
+    for (qsizetype i = 0; i < saved.size(); ++i) {
+        QStringList notReopened;
+        for (qsizetype j = 0; j < saved[i].size(); ++j) {
+            if (opened[i][j].url != saved[i][j].url || shortfalls[i].missingTabs.contains(j)) {
+                notReopened.append(saved[i][j].url);
+            }
+        }
+        QStringList parts;
+        if (!notReopened.isEmpty()) {
+            parts.append(QStringLiteral("Tabs not reopened: ") + notReopened.join(QStringLiteral(", ")));
+        }
+        if (shortfalls[i].unselectedTab) {
+            parts.append(QStringLiteral("Active tab not selected: ") +
+                         saved[i][*shortfalls[i].unselectedTab].url);
+        }
+        issues.append(parts.join(QStringLiteral("; ")));
+    }
+    return issues;
+}
+
+void AppRestorer::addTabIssues(QList<WindowRestoreResult>& results, const QStringList& issues) {
+    for (qsizetype i = 0; i < std::min(results.size(), issues.size()); ++i) {
+        if (issues[i].isEmpty()) {
+            continue;
+        }
+        WindowRestoreResult& window = results[i];
+        if (window.status == RestoreStatus::restored) {
+            window.status = RestoreStatus::partiallyRestored;
+            window.reason = issues[i];
+        } else {
+            window.reason += QStringLiteral("; ") + issues[i];
+        }
+    }
 }
 
 QCoro::Task<void> AppRestorer::reopenDocuments(RunningApplication app, QStringList documents) {

@@ -7,6 +7,9 @@
 #include "Services/Restore/RestorePlan.h"
 
 #include <QList>
+#include <QStringList>
+
+#include <memory>
 
 #include <qcoro/qcorotask.h>
 
@@ -29,6 +32,15 @@ public:
     restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDisplays, bool closeOtherApps);
 
     static constexpr int retryAttempts = 3;
+    // Forgets which browser windows earlier restores opened. A restore that runs the engine more
+    // than once calls it before the first run: within the run, a later pass closes the windows an
+    // earlier pass opened for the same saved application before it opens them again, instead of
+    // taking them for the user's own.
+    static void forgetOpenedBrowserWindows();
+    // For each saved window, what of its tabs did not come back ("" when all did): saved addresses
+    // the browser was not given, tabs it does not show, an active tab it does not show active.
+    static QStringList tabIssues(const QList<QList<TabSnapshot>>& saved,
+                                 const QList<QList<TabSnapshot>>& current);
     // The pause after attempt n (1-based): 100 ms, then 200 ms, growing to at most 800 ms.
     static Clock::Duration retryPause(int attempt);
 
@@ -40,7 +52,8 @@ private:
         std::optional<std::int64_t> count;
     };
 
-    static QCoro::Task<void> restoreTabs(AppPlan plan, bool closeOtherApps);
+    // The tab issues of each saved window (tabIssues) once the tabs were put back.
+    static QCoro::Task<QStringList> restoreTabs(AppPlan plan, bool closeOtherApps);
     static QCoro::Task<void> reopenDocuments(RunningApplication app, QStringList documents);
     // Skips placing, reporting every window in place, when the plan found them so and no step
     // since has closed or opened windows (windowsReopened).
@@ -49,6 +62,9 @@ private:
                                                                 bool windowsReopened);
     static QCoro::Task<void> retryTabs(QString bundleIdentifier, AppSnapshot snapshot, bool closeOtherApps,
                                        bool launched, WindowsBefore windowsBefore);
-    static QCoro::Task<bool> tabsMatch(QString bundleIdentifier, QList<QList<TabSnapshot>> expected);
+    static QCoro::Task<bool> tabsMatch(QString bundleIdentifier, QList<QList<TabSnapshot>> expected,
+                                       std::shared_ptr<QList<QList<TabSnapshot>>> shown);
     static void summarize(AppRestoreResult& result, const AppSnapshot& snapshot);
+    // Windows that were put back with tabs missing are restored only in part.
+    static void addTabIssues(QList<WindowRestoreResult>& results, const QStringList& issues);
 };

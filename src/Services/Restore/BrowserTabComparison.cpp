@@ -3,6 +3,7 @@
 #include <QSet>
 #include <QStringList>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 
@@ -67,11 +68,17 @@ using Rule = std::function<bool(const Fingerprint& desired, const Fingerprint& c
 
 // Pairs every desired window with the first free current window that passes a rule, trying the
 // rules one after the other; answers the positions of the desired windows left without a partner.
+// partners, when given, gets each desired window's partner (its index in current), or -1.
 QList<qsizetype> pairWindows(const QList<Fingerprint>& desired, const QList<Fingerprint>& current,
-                             const QList<Rule>& rules, bool stopAtFirstMiss) {
+                             const QList<Rule>& rules, bool stopAtFirstMiss,
+                             QList<qsizetype>* partners = nullptr) {
     QList<bool> used(current.size(), false);
     QList<qsizetype> unmatched;
-    for (const Fingerprint& d : desired) {
+    if (partners) {
+        *partners = QList<qsizetype>(desired.size(), -1);
+    }
+    for (qsizetype at = 0; at < desired.size(); ++at) {
+        const Fingerprint& d = desired[at];
         std::optional<qsizetype> found;
         for (const Rule& rule : rules) {
             for (qsizetype c = 0; c < current.size() && !found; ++c) {
@@ -91,9 +98,15 @@ QList<qsizetype> pairWindows(const QList<Fingerprint>& desired, const QList<Fing
             continue;
         }
         used[*found] = true;
+        if (partners) {
+            (*partners)[at] = *found;
+        }
     }
     return unmatched;
 }
+
+// The rules of the check made after tabs were reopened, strictest first.
+QList<Rule> verificationRules();
 
 bool sameURLs(const Fingerprint& d, const Fingerprint& c) {
     return d.urls == c.urls;
@@ -140,7 +153,47 @@ QList<qsizetype> BrowserTabComparison::unmatchedWindows(const TabList& desired, 
         }
         return all;
     }
-    const QList<Rule> rules{
+    return pairWindows(wanted, shown, verificationRules(), false);
+}
+
+QList<BrowserTabComparison::Shortfall> BrowserTabComparison::shortfalls(const TabList& desired,
+                                                                        const TabList& current) {
+    QList<Shortfall> result(desired.size());
+    const QList<Fingerprint> wanted = fingerprints(desired);
+    const QList<Fingerprint> shown = fingerprints(current);
+    QList<qsizetype> partners;
+    pairWindows(wanted, shown, verificationRules(), false, &partners);
+    // What the windows without a partner may still find: the current windows nobody took.
+    QSet<QString> leftOver;
+    for (qsizetype c = 0; c < shown.size(); ++c) {
+        if (!partners.contains(c)) {
+            leftOver.unite(shown[c].urlSet);
+        }
+    }
+    for (qsizetype at = 0; at < wanted.size(); ++at) {
+        const Fingerprint& d = wanted[at];
+        const QList<TabSnapshot>& tabs = desired[d.position];
+        const QSet<QString>& seen = partners[at] >= 0 ? shown[partners[at]].urlSet : leftOver;
+        Shortfall& shortfall = result[d.position];
+        for (qsizetype i = 0; i < tabs.size(); ++i) {
+            if (!seen.contains(d.urls[i])) {
+                shortfall.missingTabs.append(i);
+            }
+        }
+        const auto active =
+            std::find_if(tabs.begin(), tabs.end(), [](const TabSnapshot& t) { return t.isActive; });
+        if (partners[at] >= 0 && active != tabs.end() && seen.contains(normalizeURL(active->url)) &&
+            shown[partners[at]].anchor != normalizeURL(active->url)) {
+            shortfall.unselectedTab = active - tabs.begin();
+        }
+    }
+    return result;
+}
+
+namespace {
+
+QList<Rule> verificationRules() {
+    return {
         sameURLs,
         [](const Fingerprint& d, const Fingerprint& c) {
             return isSubsequence(d.urls, c.urls) && d.anchor == c.anchor;
@@ -149,5 +202,6 @@ QList<qsizetype> BrowserTabComparison::unmatchedWindows(const TabList& desired, 
             return d.anchor == c.anchor && overlapsEnough(d, c);
         },
     };
-    return pairWindows(wanted, shown, rules, false);
 }
+
+} // namespace

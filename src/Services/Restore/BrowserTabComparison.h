@@ -4,6 +4,9 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
+
+#include <optional>
 
 // Whether a browser already shows the tabs a workspace saved. URLs are compared normalised:
 // trailing slashes dropped and lower case, so "HTTPS://Example.org///" is "https://example.org".
@@ -23,4 +26,17 @@ public:
     // 80% of the URLs. The answer lists the positions (in the desired list) of the windows with
     // tabs that found no partner; empty when every one did.
     static QList<qsizetype> unmatchedWindows(const TabList& desired, const TabList& current);
+
+    // What a desired window lacks in the browser: its tabs (positions) whose URLs are not shown,
+    // and its active tab when that is shown but not active.
+    struct Shortfall {
+        QList<qsizetype> missingTabs;
+        std::optional<qsizetype> unselectedTab;
+
+        bool isEmpty() const { return missingTabs.isEmpty() && !unselectedTab; }
+    };
+    // One entry per desired window (empty for a window without tabs and for one shown whole). A
+    // desired window is looked for in its partner by the rules of unmatchedWindows; one without a
+    // partner lacks the URLs that no current window left to it shows.
+    static QList<Shortfall> shortfalls(const TabList& desired, const TabList& current);
 };

@@ -1,5 +1,7 @@
 #include "Services/Restore/BrowserTabRestorer.h"
 
+#include "Platform/Platform.h"
+#include "Platform/ScriptRunner.h"
 #include "Services/Restore/BrowserTabComparison.h"
 #include "Services/Restore/RestoreLog.h"
 #include "Services/Restore/RestoreWait.h"
@@ -15,14 +17,28 @@ BrowserTabRestorer::TabList BrowserTabRestorer::expectedTabs(const AppSnapshot& 
     return tabs;
 }
 
+BrowserTabRestorer::TabList BrowserTabRestorer::openedTabs(const TabList& savedTabs) {
+    const std::shared_ptr<ScriptRunner> runner = Platform::current().scriptRunner;
+    if (!runner) {
+        return savedTabs;
+    }
+    TabList opened = savedTabs;
+    for (QList<TabSnapshot>& window : opened) {
+        for (TabSnapshot& tab : window) {
+            tab.url = runner->browserAddressAsOpened(tab.url);
+        }
+    }
+    return opened;
+}
+
 QCoro::Task<void> BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherApps,
                                                          bool wasJustLaunched) {
     const QString id = appSnapshot.bundleIdentifier;
-    const TabList expected = expectedTabs(appSnapshot);
-    if (std::all_of(expected.begin(), expected.end(),
-                    [](const QList<TabSnapshot>& w) { return w.isEmpty(); })) {
+    const TabList saved = expectedTabs(appSnapshot);
+    if (std::all_of(saved.begin(), saved.end(), [](const QList<TabSnapshot>& w) { return w.isEmpty(); })) {
         co_return;
     }
+    const TabList expected = openedTabs(saved);
     // An unread count (a refused or timed-out script) is no count: taken for 0, the windows
     // "beyond" it would be every window the user has.
     std::optional<std::int64_t> countAtEntry = co_await BrowserScriptService::windowCount(id);
@@ -51,10 +67,12 @@ QCoro::Task<void> BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot
     }
 
     QList<SnapshotRect> bounds;
+    QList<std::optional<BrowserProfile>> profiles;
     for (const WindowSnapshot& window : appSnapshot.windowSnapshots) {
         bounds.append(window.frame);
+        profiles.append(window.browserProfile);
     }
-    co_await BrowserScriptService::restoreTabs(id, expected, bounds);
+    co_await BrowserScriptService::restoreTabs(id, saved, bounds, profiles);
     co_await waitForBrowserTabs(id, expected, 10.0);
     co_await verifyTabRestoration(id, expected);
     if (!closeOtherApps) {

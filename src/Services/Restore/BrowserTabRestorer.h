@@ -31,6 +31,10 @@ public:
 
     // The saved tabs, one list per saved window (empty lists kept).
     static TabList expectedTabs(const AppSnapshot& appSnapshot);
+    // The tabs as the browser will show them once they are opened: a saved address the platform
+    // does not hand to browsers is expected back as the page it is replaced by. What the browser
+    // shows is compared with this, never with addresses it was not given.
+    static TabList openedTabs(const TabList& savedTabs);
 
 private:
     // Whether the browser lists at least the expected windows and tabs, by position.

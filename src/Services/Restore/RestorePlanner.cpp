@@ -1,5 +1,7 @@
 #include "Services/Restore/RestorePlanner.h"
 
+#include "Services/Restore/BrowserTabRestorer.h"
+
 #include "Extensions/RectConversion.h"
 #include "Platform/Platform.h"
 #include "Platform/WindowServer.h"
@@ -124,7 +126,8 @@ QCoro::Task<AppPlan> RestorePlanner::planApp(AppSnapshot snapshot, QList<Running
             desired.append(window.tabSnapshots);
         }
         plan.currentBrowserTabs = co_await BrowserScriptService::captureTabs(bundleID);
-        plan.needsBrowserTabRestore = !WorkspaceRestorer::browserTabsMatch(desired, plan.currentBrowserTabs);
+        plan.needsBrowserTabRestore = !WorkspaceRestorer::browserTabsMatch(
+            BrowserTabRestorer::openedTabs(desired), plan.currentBrowserTabs);
     }
 
     const QStringList documents = savedDocuments(snapshot);

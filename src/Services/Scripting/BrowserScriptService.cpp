@@ -131,7 +131,8 @@ QString BrowserScriptService::tabListingScript(const QString& bundleIdentifier) 
     });
 }
 
-QString BrowserScriptService::createWindowScript(const QString& bundleIdentifier, const QString& url) {
+QString BrowserScriptService::createWindowScript(const QString& bundleIdentifier, const QString& url,
+                                                 const std::optional<BrowserProfile>& profile) {
     if (safariBundleIDs().contains(bundleIdentifier)) {
         return ScriptText::join({
             tellLine(bundleIdentifier),
@@ -140,9 +141,16 @@ QString BrowserScriptService::createWindowScript(const QString& bundleIdentifier
             QStringLiteral("end tell"),
         });
     }
+    // A window of a profile of its own says so; the default profile's is the plain request.
+    const QString make =
+        profile && !profile->isDefault()
+            ? QStringLiteral("    make new window with properties {user data dir:%1, profile directory:%2}")
+                  .arg(ScriptText::quoted(profile->userDataDir.value_or(QString())),
+                       ScriptText::quoted(profile->profileDirectory.value_or(QString())))
+            : QStringLiteral("    make new window");
     return ScriptText::join({
         tellLine(bundleIdentifier),
-        QStringLiteral("    make new window"),
+        make,
         QStringLiteral("    set URL of active tab of window 1 to %1").arg(ScriptText::quoted(url)),
         QStringLiteral("    return 1"),
         QStringLiteral("end tell"),
@@ -433,7 +441,8 @@ QList<TabSnapshot> BrowserScriptService::parseTabsFromStride3(const ScriptDescri
 // ---- Restore and housekeeping ----
 
 QCoro::Task<void> BrowserScriptService::restoreTabs(QString bundleIdentifier, TabList windowTabs,
-                                                    std::optional<QList<SnapshotRect>> windowBounds) {
+                                                    std::optional<QList<SnapshotRect>> windowBounds,
+                                                    QList<std::optional<BrowserProfile>> profiles) {
     log(QStringLiteral("restoreTabs: bundleID=%1, windowTabs.count=%2")
             .arg(bundleIdentifier, QString::number(windowTabs.size())));
     for (qsizetype i = 0; i < windowTabs.size(); ++i) {
@@ -448,11 +457,12 @@ QCoro::Task<void> BrowserScriptService::restoreTabs(QString bundleIdentifier, Ta
                               ? QStringLiteral("restoreSafariTabs")
                               : QStringLiteral("restoreChromiumTabs");
     co_await restoreWindows(std::move(bundleIdentifier), std::move(windowTabs), std::move(windowBounds),
-                            label);
+                            std::move(profiles), label);
 }
 
 QCoro::Task<void> BrowserScriptService::restoreWindows(QString bundleIdentifier, TabList windowTabs,
                                                        std::optional<QList<SnapshotRect>> windowBounds,
+                                                       QList<std::optional<BrowserProfile>> profiles,
                                                        QString label) {
     const QString name = appName(bundleIdentifier);
     log(QStringLiteral("%1: appName=%2, bundleID=%3, windowTabs.count=%4")
@@ -467,8 +477,8 @@ QCoro::Task<void> BrowserScriptService::restoreWindows(QString bundleIdentifier,
             continue;
         }
         const std::optional<std::int64_t> countBefore = co_await windowCount(bundleIdentifier);
-        const std::optional<ScriptDescriptor> created =
-            co_await runAppleScript(createWindowScript(bundleIdentifier, tabs.first().url));
+        const std::optional<ScriptDescriptor> created = co_await runAppleScript(
+            createWindowScript(bundleIdentifier, tabs.first().url, profiles.value(index, std::nullopt)));
         std::int64_t window = created ? created->int32Value() : 0;
         if (window < 1 && countBefore) {
             // No answer need not mean no window: a slow browser answers after the time-out, and the

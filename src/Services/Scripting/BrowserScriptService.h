@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Models/BrowserProfile.h"
 #include "Models/SnapshotRect.h"
 #include "Models/TabSnapshot.h"
 #include "Platform/ScriptDescriptor.h"
@@ -39,8 +40,10 @@ public:
     // Opens one window per saved tab list, last saved window first so that the first ends in
     // front, with its frame (when one is given at its position) and its active tab. A creation
     // script without an answer still counts when the browser's window count grew by one.
+    // A window with a profile (at its position in profiles) is opened in that profile.
     static QCoro::Task<void> restoreTabs(QString bundleIdentifier, TabList windowTabs,
-                                         std::optional<QList<SnapshotRect>> windowBounds);
+                                         std::optional<QList<SnapshotRect>> windowBounds,
+                                         QList<std::optional<BrowserProfile>> profiles = {});
     static QCoro::Task<std::int64_t> getWindowCount(QString bundleIdentifier);
     // The window count, or nothing when the browser gave no number.
     static QCoro::Task<std::optional<std::int64_t>> windowCount(QString bundleIdentifier);
@@ -61,7 +64,8 @@ public:
 
     // The script texts.
     static QString tabListingScript(const QString& bundleIdentifier);
-    static QString createWindowScript(const QString& bundleIdentifier, const QString& url);
+    static QString createWindowScript(const QString& bundleIdentifier, const QString& url,
+                                      const std::optional<BrowserProfile>& profile = std::nullopt);
     static QString setBoundsScript(const QString& bundleIdentifier, std::int64_t window,
                                    const ScriptBounds& bounds);
     static QString openTabsScript(const QString& bundleIdentifier, std::int64_t window,
@@ -79,7 +83,8 @@ private:
     static void log(const QString& message);
     static QString tellLine(const QString& bundleIdentifier);
     static QCoro::Task<void> restoreWindows(QString bundleIdentifier, TabList windowTabs,
-                                            std::optional<QList<SnapshotRect>> windowBounds, QString label);
+                                            std::optional<QList<SnapshotRect>> windowBounds,
+                                            QList<std::optional<BrowserProfile>> profiles, QString label);
     static TabList parseWindows(const ScriptDescriptor& list,
                                 QList<TabSnapshot> (*tabParser)(const ScriptDescriptor&));
     static QList<TabSnapshot> parseTabsFromStride3(const ScriptDescriptor& list);

@@ -184,6 +184,75 @@ TEST_F(AppRestorerTest, RetriedTabsReplaceTheFailedAttemptsWindows) {
         restorerLines().contains("verifyTabRestoration: com.google.Chrome shows every saved window's tabs"));
 }
 
+// A browser that is not given every address (the desktop's host keeps pages other than web pages
+// from it): the pages it opens in their place are what it is expected to show, so the tabs settle
+// in one attempt, and the report names the saved tabs that did not come back. A second pass of the
+// same restore finds nothing to do, and one after a pass whose windows came back short replaces
+// them instead of opening the saved windows beside them.
+TEST_F(AppRestorerTest, TabsKeptFromTheBrowserSettleInOneAttemptAndAreReported) {
+    const qint32 chrome = addApp("com.google.Chrome", "Google Chrome");
+    addBrowserWindow(chrome, {"https://x.org*"});
+    host().setAddressFilter([](const QString& url) { return url.startsWith("https://"); });
+    const AppSnapshot saved =
+        savedApp("com.google.Chrome",
+                 {tabWindow(QRectF(50, 50, 900, 700),
+                            {"https://a.org", "chrome://newtab/*", "chrome://settings", "https://b.org"}),
+                  tabWindow(QRectF(300, 200, 900, 700), {"https://c.org*"})});
+    const QList<QStringList> expected{{"https://a.org", "about:blank*", "about:blank", "https://b.org"},
+                                      {"https://c.org*"},
+                                      {"https://x.org*"}};
+
+    const AppRestoreOutcome first = restore(saved);
+    EXPECT_EQ(scriptsContaining("make new window"), 2);
+    EXPECT_EQ(browserWindows(chrome), expected);
+    EXPECT_EQ(first.result.status, RestoreStatus::partiallyRestored);
+    EXPECT_TRUE(first.result.reason.contains("Tabs not reopened: chrome://newtab/, chrome://settings"))
+        << first.result.reason.toStdString();
+    EXPECT_FALSE(first.result.reason.contains("https://")) << first.result.reason.toStdString();
+
+    const AppRestoreOutcome second = restore(saved);
+    EXPECT_EQ(scriptsContaining("make new window"), 2);
+    EXPECT_EQ(browserWindows(chrome), expected);
+    EXPECT_EQ(second.result.status, RestoreStatus::partiallyRestored);
+    EXPECT_TRUE(second.result.reason.contains("Tabs not reopened: chrome://newtab/, chrome://settings"))
+        << second.result.reason.toStdString();
+}
+
+TEST_F(AppRestorerTest, ALaterPassReplacesTheWindowsAnEarlierPassOpened) {
+    const qint32 chrome = addApp("com.google.Chrome", "Google Chrome");
+    addBrowserWindow(chrome, {"https://x.org*"});
+    // Every attempt of the first pass comes back short of a tab.
+    host().setBehaviour("Google Chrome",
+                        SimulatedScriptHost::failure(-1728, "Can't make tab.").at("make new tab"));
+    const AppSnapshot saved = savedApp(
+        "com.google.Chrome", {tabWindow(QRectF(50, 50, 900, 700), {"https://a.org", "https://b.org*"}),
+                              tabWindow(QRectF(300, 200, 900, 700), {"https://c.org*"})});
+    const AppRestoreOutcome first = restore(saved);
+    EXPECT_EQ(browserWindows(chrome),
+              QList<QStringList>({{"https://a.org*"}, {"https://c.org*"}, {"https://x.org*"}}));
+    EXPECT_EQ(first.result.status, RestoreStatus::partiallyRestored);
+    EXPECT_TRUE(first.result.reason.contains("Tabs not reopened: https://b.org"))
+        << first.result.reason.toStdString();
+
+    host().setBehaviour("Google Chrome", std::nullopt);
+    const AppRestoreOutcome second = restore(saved);
+    EXPECT_EQ(
+        browserWindows(chrome),
+        QList<QStringList>({{"https://a.org", "https://b.org*"}, {"https://c.org*"}, {"https://x.org*"}}));
+    EXPECT_EQ(second.result.status, RestoreStatus::restored) << second.result.reason.toStdString();
+
+    // A new restore (not a later pass of this one) takes the windows it finds for the user's.
+    AppRestorer::forgetOpenedBrowserWindows();
+    host().setBehaviour("Google Chrome",
+                        SimulatedScriptHost::failure(-1728, "Can't make tab.").at("make new tab"));
+    AppSnapshot other = saved;
+    other.windowSnapshots.removeLast();
+    other.windowSnapshots.first().tabSnapshots.append(
+        TabSnapshot{QUuid::createUuid(), "https://d.org", "d", false});
+    restore(other);
+    EXPECT_EQ(browserWindows(chrome).size(), 4);
+}
+
 // Without the window ids from before the first attempt, the windows beyond the count noted then
 // (the attempt's own, in front) are closed before the next one: the user's window stays.
 TEST_F(AppRestorerTest, RetriedTabsReplaceTheFailedAttemptsWindowsWithoutTheirIds) {

@@ -62,4 +62,46 @@ TEST(BrowserTabComparisonTest, ComparesWindowsByOrderAnchorOverlapAndContainment
     }
 }
 
+struct ShortfallCase {
+    const char* name;
+    QStringList desired;
+    QStringList current;
+    // Per desired window: the positions of its tabs not shown, and its active tab when not active.
+    QList<QList<qsizetype>> missing;
+    QList<std::optional<qsizetype>> unselected;
+};
+
+// What the report names of a window put back short: the tabs that are not there (looked for in
+// the window's partner, else in the windows no other saved window took) and an active tab that is
+// shown but not active.
+TEST(BrowserTabComparisonTest, NamesTheTabsEachWindowLacks) {
+    const QList<ShortfallCase> cases = {
+        {"all there", {"a b* c", "d*"}, {"d*", "a b* c"}, {{}, {}}, {std::nullopt, std::nullopt}},
+        {"a window without tabs lacks nothing", {"", "a*"}, {"a*"}, {{}, {}}, {std::nullopt, std::nullopt}},
+        {"the active tab not active", {"a b c*"}, {"a* b c"}, {{}}, {2}},
+        {"a tab missing from the partner", {"a b* c d e"}, {"a b* c d"}, {{4}}, {std::nullopt}},
+        {"no partner: looked for among the windows left",
+         {"a b*", "c*"},
+         {"c*", "a* x"},
+         {{1}, {}},
+         {std::nullopt, std::nullopt}},
+        {"nothing shown at all", {"a* b"}, {}, {{0, 1}}, {std::nullopt}},
+        {"a tab another saved window took is missing",
+         {"a*", "a* b"},
+         {"a*"},
+         {{}, {0, 1}},
+         {std::nullopt, std::nullopt}},
+    };
+    for (const ShortfallCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QList<BrowserTabComparison::Shortfall> found =
+            BrowserTabComparison::shortfalls(windows(c.desired), windows(c.current));
+        ASSERT_EQ(found.size(), c.desired.size());
+        for (qsizetype i = 0; i < found.size(); ++i) {
+            EXPECT_EQ(found[i].missingTabs, c.missing[i]) << "window " << i;
+            EXPECT_EQ(found[i].unselectedTab, c.unselected[i]) << "window " << i;
+        }
+    }
+}
+
 } // namespace

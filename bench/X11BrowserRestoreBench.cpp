@@ -1,0 +1,253 @@
+// Restoring the browser of scripts/bootstrap on the real X11 desktop (the tests' X session) after
+// it was quit: two windows of three and two tabs (local pages) are arranged, saved, the browser is
+// quit, and the workspace is restored. Reported:
+//   restore_ms   the restore, wall time (the iteration's time)
+//   paused_ms    the time the restore spent waiting on its clock: its pauses and poll steps
+//   start_ms     the browser's own start, measured alone: from its command to its first window
+//   goal_ms      1.5 × paused_ms + start_ms, and ratio = restore_ms / goal_ms (at most 1 is met)
+//   windows, tabs   what the browser shows afterwards (2 and 5 when all came back)
+// With ORDELLA_BENCH_SMOKE the same scene (it is small); without Chromium the benchmark is skipped.
+#include "X11BenchSession.h"
+
+#include "Platform/Linux/ChromiumProfile.h"
+#include "Platform/Linux/ChromiumSession.h"
+#include "Platform/Linux/DesktopEntries.h"
+#include "Platform/Linux/LinuxPlatform.h"
+#include "Platform/SystemClock.h"
+#include "Services/Capture/WorkspaceCapturer.h"
+#include "Services/Coordination/RestoreCoordinator.h"
+
+#include <QGuiApplication>
+#include <QStandardPaths>
+#include <QUrl>
+
+#include <benchmark/benchmark.h>
+
+#include <qcoro/qcorotask.h>
+
+#include <csignal>
+
+namespace {
+
+bench::X11BenchSession* g_session = nullptr;
+
+// The real clock, keeping count of the time during which at least one coroutine sleeps on it.
+class PauseClock : public SystemClock {
+public:
+    QCoro::Task<void> sleep(Duration d) override {
+        if (m_sleeping++ == 0) {
+            m_since = now();
+        }
+        co_await SystemClock::sleep(d);
+        if (--m_sleeping == 0) {
+            m_paused += now() - m_since;
+        }
+    }
+    void reset() { m_paused = {}; }
+    double pausedMs() const { return std::chrono::duration<double, std::milli>(m_paused).count(); }
+
+private:
+    int m_sleeping = 0;
+    TimePoint m_since{};
+    std::chrono::steady_clock::duration m_paused{};
+};
+
+std::shared_ptr<PauseClock> g_clock;
+QString g_profile;
+QStringList g_pages;
+
+const QString kEntry = QStringLiteral("chromium.desktop");
+
+QList<qint64> browserProcesses() {
+    QList<qint64> pids;
+    const QString marker = QStringLiteral("--user-data-dir=") + g_profile;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool number = false;
+        const qint32 pid = entry.toInt(&number);
+        if (number && ChromiumProfile::commandLine(pid).contains(marker)) {
+            pids << pid;
+        }
+    }
+    return pids;
+}
+
+// The browser's viewable windows.
+QList<xcb_window_t> browserWindows() {
+    QList<xcb_window_t> found;
+    for (const qint64 pid : browserProcesses()) {
+        for (const xcb_window_t window : g_session->clientList()) {
+            const QList<quint32> owner = g_session->items(window, g_session->atom("_NET_WM_PID"));
+            if (!owner.isEmpty() && owner.first() == pid && !found.contains(window)) {
+                found << window;
+            }
+        }
+    }
+    return found;
+}
+
+// Tabs per window, as the live session file says.
+QList<qsizetype> sessionTabs() {
+    const QString file = ChromiumProfile::newestSessionFile(g_profile + QStringLiteral("/Default"));
+    const std::optional<ChromiumSession> session = ChromiumSession::readFile(file, nullptr);
+    QList<qsizetype> tabs;
+    for (const ChromiumSession::Window& w : session ? session->windows : QList<ChromiumSession::Window>()) {
+        tabs << w.tabs.size();
+    }
+    std::sort(tabs.begin(), tabs.end());
+    return tabs;
+}
+
+bool launch(const QStringList& arguments) {
+    return DesktopEntries::launchWithArguments(kEntry, arguments).error.isEmpty();
+}
+
+// Closes every window and waits until the browser has ended.
+bool quitBrowser() {
+    for (const xcb_window_t window : browserWindows()) {
+        xcb_client_message_event_t event{};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = window;
+        event.type = g_session->atom("_NET_CLOSE_WINDOW");
+        event.data.data32[1] = 2;
+        xcb_send_event(g_session->xcb(), 0, g_session->root(),
+                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char*>(&event));
+    }
+    xcb_flush(g_session->xcb());
+    if (bench::X11BenchSession::waitFor([] { return browserProcesses().isEmpty(); }, 20000)) {
+        return true;
+    }
+    for (const qint64 pid : browserProcesses()) {
+        ::kill(pid_t(pid), SIGKILL);
+    }
+    return false;
+}
+
+void BM_X11BrowserRestore(benchmark::State& state) {
+    for (auto _ : state) {
+        // The browser's own start, alone.
+        QElapsedTimer timer;
+        timer.start();
+        if (!launch({QStringLiteral("--new-window"), QStringLiteral("--"), g_pages[0]}) ||
+            !bench::X11BenchSession::waitFor([] { return !browserWindows().isEmpty(); }, 30000)) {
+            state.SkipWithError("the browser did not start");
+            return;
+        }
+        const double startMs = double(timer.nsecsElapsed()) / 1e6;
+        quitBrowser();
+
+        // Two windows of three and two tabs.
+        for (const QStringList& tabs : {g_pages.mid(0, 3), g_pages.mid(3, 2)}) {
+            const qsizetype before = browserWindows().size();
+            if (!launch(QStringList{QStringLiteral("--new-window"), QStringLiteral("--")} + tabs) ||
+                !bench::X11BenchSession::waitFor([&] { return browserWindows().size() == before + 1; },
+                                                 30000)) {
+                state.SkipWithError("the scene could not be arranged");
+                return;
+            }
+        }
+        if (!bench::X11BenchSession::waitFor([] { return sessionTabs() == QList<qsizetype>{2, 3}; }, 30000)) {
+            state.SkipWithError("the session file never showed the scene");
+            return;
+        }
+        QCoreApplication::processEvents();
+        const std::optional<Workspace> workspace =
+            QCoro::waitFor(WorkspaceCapturer::capture(QStringLiteral("Bench")));
+        if (!workspace) {
+            state.SkipWithError("the capture failed");
+            return;
+        }
+        quitBrowser();
+
+        QCoreApplication::processEvents();
+        g_clock->reset();
+        RestoreCoordinator coordinator;
+        timer.restart();
+        const RestoreReport report = QCoro::waitFor(coordinator.restore(*workspace, false));
+        const double restoreMs = double(timer.nsecsElapsed()) / 1e6;
+        state.SetIterationTime(restoreMs / 1000);
+        bench::X11BenchSession::waitFor([] { return sessionTabs() == QList<qsizetype>{2, 3}; }, 15000);
+        const QList<qsizetype> tabs = sessionTabs();
+        const double goalMs = 1.5 * g_clock->pausedMs() + startMs;
+        state.counters["restore_ms"] = restoreMs;
+        state.counters["paused_ms"] = g_clock->pausedMs();
+        state.counters["start_ms"] = startMs;
+        state.counters["goal_ms"] = goalMs;
+        state.counters["ratio"] = restoreMs / goalMs;
+        state.counters["windows"] = double(browserWindows().size());
+        state.counters["tabs"] = double(std::accumulate(tabs.begin(), tabs.end(), qsizetype(0)));
+        state.counters["restored"] = report.status == RestoreStatus::restored ? 1 : 0;
+        quitBrowser();
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (QStandardPaths::findExecutable(QStringLiteral("chromium")).isEmpty()) {
+        QTextStream(stdout)
+            << "X11BrowserRestoreBench: no chromium (scripts/bootstrap installs it), skipped\n";
+        return 0;
+    }
+    bench::X11BenchSession session;
+    QString error;
+    if (!session.start(&error)) {
+        QTextStream(stderr) << "X11BrowserRestoreBench: " << error << '\n';
+        return 1;
+    }
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
+    qunsetenv("QT_QPA_PLATFORM");
+    g_profile = home.filePath(QStringLiteral("profile"));
+    // The browser as the tests start it: as root it runs only without its sandbox.
+    const QString applications = home.filePath(QStringLiteral("data/applications"));
+    QDir().mkpath(applications);
+    QFile entry(applications + QLatin1Char('/') + kEntry);
+    if (!entry.open(QIODevice::WriteOnly)) {
+        return 1;
+    }
+    entry.write("[Desktop Entry]\nType=Application\nName=Chromium\nStartupWMClass=chromium\n"
+                "Exec=chromium --no-sandbox --user-data-dir=" +
+                QFile::encodeName(g_profile) +
+                " --no-first-run --no-default-browser-check --password-store=basic --disable-gpu"
+                " --disable-background-networking --disable-component-update --disable-sync"
+                " --disable-dev-shm-usage %U\n");
+    entry.close();
+    for (int i = 1; i <= 5; ++i) {
+        QFile page(home.filePath(QStringLiteral("page%1.html").arg(i)));
+        if (!page.open(QIODevice::WriteOnly)) {
+            return 1;
+        }
+        page.write(QStringLiteral("<html><head><title>Page %1</title></head><body>%1</body></html>")
+                       .arg(i)
+                       .toUtf8());
+        g_pages << QUrl::fromLocalFile(page.fileName()).toString();
+    }
+
+    QGuiApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Ordella"));
+    benchmark::Initialize(&argc, argv);
+    g_session = &session;
+    const LinuxPlatform::Assembly assembly = LinuxPlatform::create();
+    if (!assembly.problem.isEmpty()) {
+        QTextStream(stderr) << "X11BrowserRestoreBench: " << assembly.problem << '\n';
+        return 1;
+    }
+    g_clock = std::make_shared<PauseClock>();
+    assembly.platform->clock = g_clock;
+    Platform::install(assembly.platform);
+
+    benchmark::RegisterBenchmark("BM_X11BrowserRestore", BM_X11BrowserRestore)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    quitBrowser();
+    Platform::install(nullptr);
+    g_session = nullptr;
+    return 0;
+}
