@@ -102,6 +102,10 @@ TEST(LinuxBrowserScripting, NamesARunningBrowsersProfileAsItsCommandLineDoes) {
         {{QStringLiteral("chromium"), QStringLiteral("--profile-directory=Profile 2"),
           QStringLiteral("--user-data-dir=/p")},
          {QStringLiteral("--user-data-dir=/p"), QStringLiteral("--profile-directory=Profile 2")}},
+        // A desktop entry's own data folder, then another: the browser takes the last.
+        {{QStringLiteral("chromium"), QStringLiteral("--user-data-dir=/p"),
+          QStringLiteral("--user-data-dir=/q")},
+         {QStringLiteral("--user-data-dir=/q")}},
         // After "--" come addresses, never switches.
         {{QStringLiteral("chromium"), QStringLiteral("--"), QStringLiteral("--user-data-dir=/x")}, {}},
     };

@@ -14,16 +14,18 @@
 #include <unistd.h>
 
 QString ChromiumProfile::switchValue(const QStringList& commandLine, const QString& name) {
+    // The browser takes the last of a switch given twice (a desktop entry's own, then one added).
     const QString prefix = QStringLiteral("--") + name + QLatin1Char('=');
+    QString value;
     for (qsizetype i = 1; i < commandLine.size(); ++i) {
         if (commandLine[i] == QLatin1String("--")) {
             break;
         }
         if (commandLine[i].startsWith(prefix)) {
-            return commandLine[i].mid(prefix.size());
+            value = commandLine[i].mid(prefix.size());
         }
     }
-    return QString();
+    return value;
 }
 
 namespace {

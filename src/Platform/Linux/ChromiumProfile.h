@@ -17,7 +17,8 @@ public:
     // The command line of a process, word by word; empty when it cannot be read. A browser that
     // shows its command line as one text gets it split at blanks.
     static QStringList commandLine(qint32 pid);
-    // The value of a "--name=value" switch before any "--"; empty when there is none.
+    // The value of a "--name=value" switch before any "--" (the last one where it is given twice);
+    // empty when there is none.
     static QString switchValue(const QStringList& commandLine, const QString& name);
     static QString userDataFolder(const QStringList& commandLine, const QString& configFolder);
     static QString profileFolder(const QString& userDataFolder, const QStringList& commandLine);
