@@ -1,7 +1,6 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
-import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Ordella
 
@@ -119,9 +118,13 @@ Item {
                 HoverHandler {
                     id: messageHover
                 }
-                ToolTip.visible: messageText.truncated && messageHover.hovered
-                ToolTip.text: root.message
-                ToolTip.delay: Theme.animated ? 300 : 0
+                // Above the whole pill, not over its edge.
+                UiToolTip {
+                    parent: pill
+                    visible: messageText.truncated && messageHover.hovered
+                    text: root.message
+                    delay: Theme.animated ? 300 : 0
+                }
             }
             Rectangle {
                 visible: revert.visible

@@ -42,8 +42,8 @@ protected:
         }
     }
     void show() { ui.show("PopoverView", {{"popover", QVariant::fromValue(&model)}}, 450); }
-    // The text of the tooltip on screen; empty without one.
-    QString shownToolTip() const {
+    // The text item of the tooltip on screen; null without one.
+    QQuickItem* shownToolTipText() const {
         QList<std::pair<QQuickItem*, bool>> pending{{ui.window()->contentItem(), false}};
         while (!pending.isEmpty()) {
             const auto [item, inPopup] = pending.takeLast();
@@ -51,13 +51,43 @@ protected:
                 continue;
             }
             if (inPopup && item->inherits("QQuickText")) {
-                return item->property("text").toString();
+                return item;
             }
             for (QQuickItem* child : item->childItems()) {
                 pending.append({child, inPopup || item->inherits("QQuickPopupItem")});
             }
         }
-        return QString();
+        return nullptr;
+    }
+    QString shownToolTip() const {
+        const QQuickItem* text = shownToolTipText();
+        return text ? text->property("text").toString() : QString();
+    }
+    // The shown tooltip keeps inside the window, its whole text plain, and reads in either theme.
+    void expectToolTipFitsAndReads(const std::string& name) {
+        QQuickItem* text = shownToolTipText();
+        ASSERT_NE(text, nullptr) << name;
+        QQuickItem* box = text->parentItem();
+        const QRectF window(0, 0, ui.window()->width(), ui.window()->height());
+        EXPECT_TRUE(window.contains(box->mapRectToScene(QRectF(0, 0, box->width(), box->height())))) << name;
+        EXPECT_EQ(text->property("textFormat").toInt(), int(Qt::PlainText)) << name;
+        // A text longer than the box wraps instead of running off it.
+        EXPECT_LE(text->property("contentWidth").toReal(), text->width() + 1) << name;
+        const QList<QQuickItem*> parts = box->childItems();
+        const auto found = std::find_if(parts.begin(), parts.end(), [](const QQuickItem* i) {
+            return i->objectName() == "toolTipBackground";
+        });
+        QQuickItem* background = found != parts.end() ? *found : nullptr;
+        ASSERT_NE(background, nullptr) << name;
+        const AppTheme before = SettingsManager::shared().appTheme();
+        for (const AppTheme theme : {AppTheme::light, AppTheme::dark}) {
+            ui.setTheme(theme);
+            const QColor ink = text->property("color").value<QColor>();
+            const QColor fill = background->property("color").value<QColor>();
+            EXPECT_GT(std::abs(ink.lightness() - fill.lightness()), 150) << name << " theme " << int(theme);
+            EXPECT_EQ(fill.alpha(), 255) << name;
+        }
+        ui.setTheme(before);
     }
     int height() const { return qRound(ui.root()->height()); }
 
@@ -227,6 +257,17 @@ TEST_F(PopoverViewTest, LongStatusesShortenTheirTextAndKeepRevertWholeInsideTheW
          true},
         {"partial-long", WorkspaceRestoreStatus::result(partial, QString("revert-1")), true},
         {"failed-long", WorkspaceRestoreStatus::result(failed, std::nullopt), false},
+        {"failed-very-long",
+         WorkspaceRestoreStatus::result(
+             [&] {
+                 RestoreReport r = partial;
+                 for (int i = 0; i < 12; ++i) {
+                     r.appResults.append(failedApp(QString("Application Number %1").arg(i)));
+                 }
+                 return r;
+             }(),
+             QString("revert-2")),
+         true},
         {"reverting", WorkspaceRestoreStatus::revertingWorkspace(), false},
     };
     const QRectF window(0, 0, 450, height());
@@ -253,6 +294,10 @@ TEST_F(PopoverViewTest, LongStatusesShortenTheirTextAndKeepRevertWholeInsideTheW
         const QString whole = model.statusMessage().value_or(QString());
         ui.hover("statusMessage");
         EXPECT_EQ(shownToolTip() == whole, text->property("truncated").toBool()) << c.name.toStdString();
+        if (text->property("truncated").toBool()) {
+            expectToolTipFitsAndReads(c.name.toStdString());
+            ui.screenshots("PopoverView-status-" + c.name + "-hovered");
+        }
         ui.leave();
     }
     // Revert still works from a cut line with its tooltip shown.

@@ -1,7 +1,7 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
-import QtQuick.Controls.Basic
+import Ordella
 
 // A button with no bezel and no pressed highlight of its own: its children draw it. The whole
 // rectangle is the hit area.
@@ -24,7 +24,9 @@ Item {
         onClicked: root.clicked()
     }
 
-    ToolTip.visible: root.toolTip !== "" && area.containsMouse
-    ToolTip.text: root.toolTip
-    ToolTip.delay: 700
+    UiToolTip {
+        visible: root.toolTip !== "" && area.containsMouse
+        text: root.toolTip
+        delay: 700
+    }
 }

@@ -1,7 +1,6 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
-import QtQuick.Controls.Basic
 import Ordella
 
 // The Support tab: the FAQ page, a bug report (with the analysis log when there is one) and
@@ -44,10 +43,12 @@ SettingsPage {
                     objectName: "attachLogLine"
                     implicitWidth: attachLine.implicitWidth
                     implicitHeight: attachLine.implicitHeight
-                    ToolTip.visible: root.support.attachHelpText !== "" && attachHover.hovered
-                    ToolTip.text: root.support.attachHelpText
-                    ToolTip.delay: 700
 
+                    UiToolTip {
+                        visible: root.support.attachHelpText !== "" && attachHover.hovered
+                        text: root.support.attachHelpText
+                        delay: 700
+                    }
                     HoverHandler {
                         id: attachHover
                     }
