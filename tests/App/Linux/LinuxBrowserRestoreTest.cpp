@@ -1,5 +1,5 @@
 // Restores of the browser of scripts/bootstrap that the plain tab scene does not cover: tabs it is
-// not given, tabs past the eighth, and a restore that must not wait on the
+// not given, a second profile, tabs past the eighth, and a restore that must not wait on the
 // session file the browser's previous run left behind.
 #include "ChromiumDesktopTest.h"
 #include "Platform/Diagnostics.h"
@@ -94,6 +94,45 @@ TEST_F(LinuxBrowserRestoreTest, PagesTheBrowserIsNotGivenComeBackBlankInOnePassA
     const RestoreReport again = watchedRestore(*workspace);
     EXPECT_EQ(again.status, RestoreStatus::partiallyRestored) << again.summary().toStdString();
     EXPECT_EQ(windowIds(), before);
+}
+
+TEST_F(LinuxBrowserRestoreTest, ASecondProfileComesBackInItsOwnProfile) {
+    ASSERT_TRUE(m_ready);
+    const QString second = m_folder.filePath(QStringLiteral("second"));
+    const QList<BrowserWindow> own{{{"/page1", "/page2"}, 1, QRect(60, 40, 1100, 700)}};
+    const QList<BrowserWindow> other{{{"/page3", "/page4"}, 0, QRect(2100, 120, 1000, 760)}};
+    arrange(own);
+    ASSERT_FALSE(HasFatalFailure());
+    arrange(other, second);
+    ASSERT_FALSE(HasFatalFailure());
+    const std::optional<Workspace> workspace =
+        QCoro::waitFor(WorkspaceCapturer::capture(QStringLiteral("Profiles")));
+    ASSERT_TRUE(workspace);
+    QMap<QString, std::optional<QString>> profiles;
+    for (const AppSnapshot& app : workspace->appSnapshots) {
+        for (const WindowSnapshot& w : app.windowSnapshots) {
+            if (app.bundleIdentifier == QLatin1String(kEntry) && !w.tabSnapshots.isEmpty()) {
+                profiles.insert(QUrl(w.tabSnapshots.first().url).path(),
+                                w.browserProfile ? w.browserProfile->userDataDir : std::nullopt);
+            }
+        }
+    }
+    EXPECT_EQ(profiles, (QMap<QString, std::optional<QString>>{{"/page1", m_profile}, {"/page3", second}}));
+    quitBrowser();
+    ASSERT_FALSE(HasFatalFailure());
+
+    const RestoreReport report = watchedRestore(*workspace);
+    EXPECT_EQ(report.status, RestoreStatus::restored) << report.summary().toStdString();
+    EXPECT_TRUE(waitForSession(own)) << describe(sessionState()).toStdString();
+    EXPECT_TRUE(waitForSession(other, second)) << describe(sessionState(second)).toStdString();
+    // The windows say which profile they belong to in their class.
+    QStringList classes;
+    for (const X11Client& w : browserWindows()) {
+        classes << w.wmInstance;
+    }
+    classes.sort();
+    EXPECT_EQ(classes, QStringList({QStringLiteral("chromium (") + m_profile + u')',
+                                    QStringLiteral("chromium (") + second + u')'}));
 }
 
 TEST_F(LinuxBrowserRestoreTest, TabsPastTheEighthAreShownThreeRestoresInARow) {
