@@ -9,6 +9,7 @@
 // With ORDELLA_BENCH_SMOKE the same scene (it is small); without Chromium the benchmark is skipped.
 #include "X11BenchSession.h"
 
+#include "PauseClock.h"
 #include "Platform/Linux/ChromiumProfile.h"
 #include "Platform/Linux/ChromiumSession.h"
 #include "Platform/Linux/DesktopEntries.h"
@@ -31,26 +32,7 @@ namespace {
 
 bench::X11BenchSession* g_session = nullptr;
 
-// The real clock, keeping count of the time during which at least one coroutine sleeps on it.
-class PauseClock : public SystemClock {
-public:
-    QCoro::Task<void> sleep(Duration d) override {
-        if (m_sleeping++ == 0) {
-            m_since = now();
-        }
-        co_await SystemClock::sleep(d);
-        if (--m_sleeping == 0) {
-            m_paused += now() - m_since;
-        }
-    }
-    void reset() { m_paused = {}; }
-    double pausedMs() const { return std::chrono::duration<double, std::milli>(m_paused).count(); }
-
-private:
-    int m_sleeping = 0;
-    TimePoint m_since{};
-    std::chrono::steady_clock::duration m_paused{};
-};
+using bench::PauseClock;
 
 std::shared_ptr<PauseClock> g_clock;
 QString g_profile;
