@@ -58,7 +58,11 @@ LinuxRunningApplications::LinuxRunningApplications(std::shared_ptr<X11Windows> w
 
 LinuxRunningApplications::Snapshot LinuxRunningApplications::snapshot() const {
     const quint64 state = m_windows->state();
-    if (!m_snapshot || m_snapshotState != state) {
+    const auto ended = [](const Snapshot& s) {
+        return std::any_of(s.windowless.cbegin(), s.windowless.cend(),
+                           [](qint32 pid) { return !LinuxProcess::isAlive(pid); });
+    };
+    if (!m_snapshot || m_snapshotState != state || ended(*m_snapshot)) {
         m_snapshot = snapshotOf(m_windows->clients(), false);
         m_snapshotState = state;
     }
@@ -91,6 +95,7 @@ LinuxRunningApplications::Snapshot LinuxRunningApplications::snapshotOf(QList<X1
         if (!known.contains(pid) && LinuxProcess::isAlive(pid)) {
             order.append(pid);
             known.insert(pid);
+            result.windowless.append(pid);
         }
     }
     QSet<qint32> owners(byPid.keyBegin(), byPid.keyEnd());

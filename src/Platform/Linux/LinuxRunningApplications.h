@@ -65,6 +65,8 @@ private:
         QHash<qint32, QList<qint32>> processes;
         // The application of every process.
         QHash<qint32, qint32> applicationOf;
+        // The processes listed without a window: their end changes no window, so it is looked for.
+        QList<qint32> windowless;
     };
     Snapshot snapshot() const;
     // The applications of windows (in the manager's list order, or front to back when sorted).
