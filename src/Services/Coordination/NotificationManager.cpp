@@ -1,5 +1,7 @@
 #include "Services/Coordination/NotificationManager.h"
 
+#include "Extensions/BidiText.h"
+
 #include "Platform/Diagnostics.h"
 #include "Platform/Platform.h"
 #include "Platform/UserNotifications.h"
@@ -65,13 +67,15 @@ QCoro::Task<void> NotificationManager::showWorkspaceRestored(QString workspaceNa
         co_await requestPermission();
         co_return;
     }
+    // A name with right-to-left text or directional marks must not reorder the words around it.
+    const QString shownName = BidiText::isolated(workspaceName);
     QString body;
     switch (report.status) {
     case RestoreStatus::restored:
-        body = QStringLiteral("Workspace ") + workspaceName + QStringLiteral(" restored successfully");
+        body = QStringLiteral("Workspace ") + shownName + QStringLiteral(" restored successfully");
         break;
     case RestoreStatus::partiallyRestored:
-        body = QStringLiteral("Workspace ") + workspaceName + QStringLiteral(" restored partially");
+        body = QStringLiteral("Workspace ") + shownName + QStringLiteral(" restored partially");
         break;
     default:
         print(QStringLiteral("Skipping notification for status: ") +

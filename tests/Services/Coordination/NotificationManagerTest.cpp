@@ -46,6 +46,13 @@ TEST_F(NotificationManagerTest, RestoredAndPartialReportsPostTheirTextsAndUserIn
     EXPECT_NE(first.identifier, second.identifier);
     EXPECT_EQ(printed.lines(), (QStringList{"[NotificationManager] Notification scheduled: Deep Work",
                                             "[NotificationManager] Notification scheduled: Deep Work"}));
+
+    // A name that could reorder the words around it is shown isolated; the revert keeps it as typed.
+    const QString overriding = QStringLiteral("gnp\u202E.exe");
+    show(RestoreStatus::restored, std::nullopt, overriding);
+    const NotificationRequest third = centre().delivered().value(2).request;
+    EXPECT_EQ(third.body, QStringLiteral("Workspace \u2068gnp\u202E.exe\u2069 restored successfully"));
+    EXPECT_EQ(third.userInfo.value("workspaceName"), overriding);
 }
 
 // The order of the checks: the setting, then the permission, then the status.
