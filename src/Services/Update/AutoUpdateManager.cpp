@@ -11,16 +11,15 @@
 #include "Services/Update/InstalledCopy.h"
 #include "Services/Update/UpdateArchive.h"
 #include "Services/Update/UpdateSignature.h"
+#include "Services/Update/VersionDocument.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QHostAddress>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QProcess>
-#include <QRegularExpression>
 
 #include <qcoro/qcoronetworkreply.h>
 
@@ -69,42 +68,6 @@ bool isTransportFailure(const QNetworkReply* reply) {
 QString failureDescription(const QNetworkReply* reply) {
     const QVariant reason = reply->property(kStopReason);
     return reason.isValid() ? reason.toString() : reply->errorString();
-}
-
-// The numbers of a version text: every piece between dots must read as a decimal integer (a sign
-// allowed) that fits; a version with an empty, a non-numeric or an overflowing piece is unreadable.
-std::optional<QList<qint64>> versionNumbers(const QString& version) {
-    static const QRegularExpression integer(QStringLiteral("^[+-]?[0-9]+$"));
-    QList<qint64> numbers;
-    for (const QString& piece : version.split(u'.')) {
-        bool ok = false;
-        const qint64 n = integer.match(piece).hasMatch() ? piece.toLongLong(&ok, 10) : 0;
-        if (!ok) {
-            return std::nullopt;
-        }
-        numbers << n;
-    }
-    return numbers;
-}
-
-// The version document: a JSON object of texts. The reason it cannot be read, or its members.
-std::pair<QString, QJsonObject> readVersionDocument(const QByteArray& data) {
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
-    if (parseError.error != QJsonParseError::NoError) {
-        return {parseError.errorString() + QStringLiteral(" at offset ") + QString::number(parseError.offset),
-                {}};
-    }
-    if (!document.isObject()) {
-        return {QStringLiteral("The document is not a JSON object"), {}};
-    }
-    const QJsonObject object = document.object();
-    for (auto it = object.begin(); it != object.end(); ++it) {
-        if (!it.value().isString()) {
-            return {QStringLiteral("The value of \"") + it.key() + QStringLiteral("\" is not a text"), {}};
-        }
-    }
-    return {{}, object};
 }
 
 } // namespace
@@ -194,26 +157,7 @@ QUrl AutoUpdateManager::secureUrl(const QString& address) {
 }
 
 bool AutoUpdateManager::isRemoteVersionNewer(const std::optional<QString>& local, const QString& remote) {
-    if (!local) {
-        return false;
-    }
-    const std::optional<QList<qint64>> mine = versionNumbers(*local);
-    const std::optional<QList<qint64>> theirs = versionNumbers(remote);
-    // Only three whole numbers on both sides compare; anything else is not newer.
-    for (const auto& [numbers, text] : {std::pair(mine, *local), std::pair(theirs, remote)}) {
-        if (!numbers || numbers->size() != 3) {
-            Diagnostics::print(
-                QStringLiteral("[AutoUpdateManager.isRemoteVersionNewer] Unreadable version \"") + text +
-                QStringLiteral("\": not taken as newer"));
-            return false;
-        }
-    }
-    for (int i = 0; i < 3; ++i) {
-        if ((*theirs)[i] != (*mine)[i]) {
-            return (*theirs)[i] > (*mine)[i];
-        }
-    }
-    return false;
+    return VersionDocument::isNewer(local, remote);
 }
 
 void AutoUpdateManager::startPeriodicChecks() {
@@ -299,7 +243,7 @@ QCoro::Task<void> AutoUpdateManager::runCheck(QUrl url, bool showDialog, bool fo
         setUpdateState(UpdateState::error(QStringLiteral("No data received from version check")));
         co_return;
     }
-    const auto [problem, document] = readVersionDocument(data);
+    const auto [problem, document] = VersionDocument::read(data);
     if (!problem.isEmpty()) {
         setUpdateState(UpdateState::error(QStringLiteral("Failed to parse version data: ") + problem));
         co_return;
