@@ -398,35 +398,6 @@ QCoro::Task<void> PopoverModel::runClearing(QPointer<PopoverModel> self, std::sh
     }
 }
 
-QString PopoverModel::restoreResultText(const RestoreReport& report) {
-    switch (report.status) {
-    case RestoreStatus::restored:
-        return StatusTexts::restored;
-    case RestoreStatus::cancelled:
-        return StatusTexts::cancelled;
-    case RestoreStatus::partiallyRestored:
-    case RestoreStatus::skipped:
-    case RestoreStatus::failed:
-        break;
-    }
-    return report.isolatedSummary();
-}
-
-QString PopoverModel::revertResultText(const RestoreReport& report) {
-    switch (report.status) {
-    case RestoreStatus::restored:
-        return StatusTexts::reverted;
-    case RestoreStatus::failed:
-        return StatusTexts::revertFailed;
-    case RestoreStatus::cancelled:
-        return StatusTexts::cancelled;
-    case RestoreStatus::partiallyRestored:
-    case RestoreStatus::skipped:
-        break;
-    }
-    return report.isolatedSummary();
-}
-
 // Operations.
 
 void PopoverModel::saveWorkspace(const QString& name, WorkspacePreviewViewModel& previewVM) {
@@ -502,7 +473,7 @@ QCoro::Task<void> PopoverModel::runRestore(QPointer<PopoverModel> self,
     if (!self) {
         co_return;
     }
-    self->setStatus(restoreResultText(report), false);
+    self->setStatus(StatusTexts::restoreResult(report), false);
     self->clearStatusAfterDelay();
 }
 
@@ -530,7 +501,7 @@ QCoro::Task<void> PopoverModel::runRevert(QPointer<PopoverModel> self,
     if (!self) {
         co_return;
     }
-    self->setStatus(revertResultText(report), false);
+    self->setStatus(StatusTexts::revertResult(report), false);
     self->clearStatusAfterDelay();
 }
 
@@ -553,7 +524,7 @@ void PopoverModel::handleRestoreStatusNotification(const WorkspaceRestoreStatus&
     const RestoreStatus result = status.report->status;
     const bool revertible = result == RestoreStatus::restored || result == RestoreStatus::partiallyRestored;
     m_currentRevertStateID = revertible ? status.revertStateID : std::nullopt;
-    setStatus(restoreResultText(*status.report), false);
+    setStatus(StatusTexts::restoreResult(*status.report), false);
     clearStatusAfterDelay();
 }
 

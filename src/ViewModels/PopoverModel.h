@@ -219,8 +219,6 @@ private:
     // next start, so the status line says so.
     void reportStoreFailure(const QString& message);
     // The text a restore's report leaves in the status line.
-    static QString restoreResultText(const RestoreReport& report);
-    static QString revertResultText(const RestoreReport& report);
 
     static QCoro::Task<void> runSave(QPointer<PopoverModel> self, std::shared_ptr<Clock> clock,
                                      QPointer<WorkspaceStore> store, std::optional<Workspace> workspace);

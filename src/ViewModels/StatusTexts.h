@@ -2,6 +2,8 @@
 
 #include <QString>
 
+struct RestoreReport;
+
 // The texts the menu-bar window writes to its status line, exactly as the status line compares
 // them. A restore that ends partially, skipped or failed shows its report's summary instead.
 namespace StatusTexts {
@@ -23,4 +25,8 @@ inline const QString cancelled = QStringLiteral("Restore cancelled");
 inline const QString reverting = QStringLiteral("Reverting...");
 inline const QString reverted = QStringLiteral("Reverted to previous state");
 inline const QString revertFailed = QStringLiteral("Revert failed");
+
+// The line after a restore, and after a revert.
+QString restoreResult(const RestoreReport& report);
+QString revertResult(const RestoreReport& report);
 } // namespace StatusTexts
