@@ -205,6 +205,11 @@ AppSnapshot WorkspacePreviewViewModel::mergeBrowserApp(const AppSnapshot& saved,
         WindowSnapshot window = savedWindow;
         window.frame = pair.frame;
         window.isMinimized = pair.isMinimized;
+        // The saved window keeps the profile it was saved in; one saved before profiles were
+        // recorded takes the profile it shows today.
+        if (!window.browserProfile) {
+            window.browserProfile = pair.browserProfile;
+        }
         for (const TabSnapshot& tab : pair.tabSnapshots) {
             if (!keys.contains(normalizedURL(tab.url))) {
                 window.tabSnapshots.append(tab);

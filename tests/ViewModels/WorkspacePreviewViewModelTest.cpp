@@ -206,6 +206,37 @@ TEST(WorkspacePreviewViewModel, UpdatePairsTheFirstOfEquallyGoodBrowserWindows) 
     EXPECT_EQ(browser.windowSnapshots[1], second);
 }
 
+// An update keeps the profile each saved browser window was saved in, even where the window it
+// pairs with shows another; a window saved before profiles were recorded takes today's, and a new
+// window comes with its own.
+TEST(WorkspacePreviewViewModel, UpdateKeepsEachBrowserWindowsProfile) {
+    TestPlatform tp;
+    const BrowserProfile work{QStringLiteral("/home/me/work"), QStringLiteral("Default")};
+    const BrowserProfile play{QStringLiteral("/home/me/play"), std::nullopt};
+    WindowSnapshot savedWork = window("w", std::nullopt, {tab("https://work")});
+    savedWork.browserProfile = work;
+    const WindowSnapshot savedOld = window("o", std::nullopt, {tab("https://old")});
+    WindowSnapshot todayWork = window("w", std::nullopt, {tab("https://work"), tab("https://more")});
+    todayWork.browserProfile = play;
+    WindowSnapshot todayOld = window("o", std::nullopt, {tab("https://old")});
+    todayOld.browserProfile = play;
+    WindowSnapshot todayNew = window("n", std::nullopt, {tab("https://new")});
+    todayNew.browserProfile = work;
+    WorkspacePreviewViewModel model(fixed(workspace({app(chrome, {todayNew, todayOld, todayWork})})));
+    ASSERT_TRUE(
+        tp.clock().runUntilDone(model.captureForUpdate(workspace({app(chrome, {savedWork, savedOld})}))));
+    const AppSnapshot& browser = model.capturedWorkspace()->appSnapshots[0];
+    ASSERT_EQ(browser.windowSnapshots.size(), 3);
+    EXPECT_EQ(urls(browser.windowSnapshots[0]), (QStringList{"https://work", "https://more"}));
+    EXPECT_EQ(browser.windowSnapshots[0].browserProfile, work);
+    EXPECT_EQ(browser.windowSnapshots[1].browserProfile, play);
+    EXPECT_EQ(browser.windowSnapshots[2].browserProfile, work);
+    // And the kept profile is what is saved.
+    const std::optional<Workspace> kept = model.filteredWorkspace(QStringLiteral("Work"));
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->appSnapshots[0].windowSnapshots[0].browserProfile, work);
+}
+
 // A fresh tab that differs from a saved one only by letter case or trailing slashes is the same tab.
 TEST(WorkspacePreviewViewModel, UpdateKnowsATabByItsNormalisedAddress) {
     TestPlatform tp;

@@ -53,14 +53,6 @@ RestoreStatus statusOf(const QList<WindowRestoreResult>& windows) {
     return all ? RestoreStatus::restored : RestoreStatus::partiallyRestored;
 }
 
-QList<SnapshotRect> savedFrames(const AppSnapshot& app) {
-    QList<SnapshotRect> frames;
-    for (const WindowSnapshot& window : app.windowSnapshots) {
-        frames.append(window.frame);
-    }
-    return frames;
-}
-
 bool hasAnyTab(const RevertSteps::TabList& tabs) {
     return std::any_of(tabs.begin(), tabs.end(), [](const QList<TabSnapshot>& w) { return !w.isEmpty(); });
 }
@@ -116,10 +108,17 @@ QCoro::Task<void> RevertSteps::waitForWindows(QString bundleIdentifier, qsizetyp
     co_await platformClock().pollUntil(listed, 5s, 200ms);
 }
 
-QCoro::Task<bool> RevertSteps::openSavedTabs(QString bundleIdentifier, TabList tabs,
-                                             QList<SnapshotRect> bounds) {
-    co_await BrowserScriptService::restoreTabs(bundleIdentifier, tabs, bounds);
-    co_return co_await waitForBrowserTabs(bundleIdentifier, tabs, 10.0);
+QCoro::Task<bool> RevertSteps::openSavedTabs(AppSnapshot appSnapshot) {
+    const TabList tabs = savedTabs(appSnapshot);
+    QList<SnapshotRect> frames;
+    // A window of a profile of its own goes back into that profile, not the browser's default.
+    QList<std::optional<BrowserProfile>> profiles;
+    for (const WindowSnapshot& window : appSnapshot.windowSnapshots) {
+        frames.append(window.frame);
+        profiles.append(window.browserProfile);
+    }
+    co_await BrowserScriptService::restoreTabs(appSnapshot.bundleIdentifier, tabs, frames, profiles);
+    co_return co_await waitForBrowserTabs(appSnapshot.bundleIdentifier, tabs, 10.0);
 }
 
 QCoro::Task<AppRestoreResult> RevertSteps::reopenBrowser(AppSnapshot appSnapshot) {
@@ -146,8 +145,7 @@ QCoro::Task<AppRestoreResult> RevertSteps::reopenBrowser(AppSnapshot appSnapshot
     }
     const QString windowCount = QString::number(appSnapshot.windowSnapshots.size());
     log(QStringLiteral("Restoring ") + windowCount + QStringLiteral(" browser windows with tabs"));
-    const bool tabsShown =
-        co_await openSavedTabs(appSnapshot.bundleIdentifier, tabs, savedFrames(appSnapshot));
+    const bool tabsShown = co_await openSavedTabs(appSnapshot);
     // The windows go back exactly where they were saved; the window-position pass that follows
     // maps them onto the current displays.
     for (qsizetype i = 0; i < appSnapshot.windowSnapshots.size(); ++i) {
@@ -178,8 +176,7 @@ QCoro::Task<AppRestoreResult> RevertSteps::restoreBrowserState(RunningApplicatio
             log(QStringLiteral("Restoring ") + windowCount + QStringLiteral(" browser windows with tabs"));
             co_await BrowserScriptService::closeBrowser(appSnapshot.bundleIdentifier);
             co_await platformClock().sleep(500ms);
-            tabsShown =
-                co_await openSavedTabs(appSnapshot.bundleIdentifier, desired, savedFrames(appSnapshot));
+            tabsShown = co_await openSavedTabs(appSnapshot);
         }
     }
     QList<WindowRestoreResult> windows =

@@ -65,7 +65,7 @@ private:
                                                                 QList<WindowSnapshot> snapshots,
                                                                 QList<DisplaySnapshot> savedDisplays,
                                                                 bool byPosition);
-    // Whether the browser came to show the tabs.
-    static QCoro::Task<bool> openSavedTabs(QString bundleIdentifier, TabList tabs,
-                                           QList<SnapshotRect> bounds);
+    // Opens the saved windows with their tabs, frames and profiles; whether the browser came to
+    // show the tabs.
+    static QCoro::Task<bool> openSavedTabs(AppSnapshot appSnapshot);
 };

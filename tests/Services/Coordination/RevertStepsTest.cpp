@@ -305,4 +305,41 @@ TEST_F(RevertStepsTest, ABrowserThatQuitsRightAfterItsLaunchIsStillHandedOn) {
     EXPECT_TRUE(port->m_seen);
 }
 
+// A window of a profile of its own goes back into that profile, whichever way the revert reopens
+// the browser's windows; a window of the default profile is asked for plainly.
+TEST_F(RevertStepsTest, SavedWindowsGoBackIntoTheirOwnProfiles) {
+    const QString inProfile = QStringLiteral(
+        "make new window with properties {user data dir:\"/home/me/work\", profile directory:\"Profile 1\"}");
+    AppSnapshot saved = browser({{QRectF(40, 60, 800, 600), {"https://work.org/"}},
+                                 {QRectF(300, 200, 800, 600), {"https://home.org/"}}});
+    saved.windowSnapshots[0].browserProfile =
+        BrowserProfile{QStringLiteral("/home/me/work"), QStringLiteral("Profile 1")};
+    const auto count = [](const QStringList& scripts, const QString& text) {
+        return std::count_if(scripts.begin(), scripts.end(),
+                             [&](const QString& s) { return s.contains(text); });
+    };
+    for (const bool running : {true, false}) {
+        SCOPED_TRACE(running ? "running" : "reopened");
+        ScriptedDesktop d;
+        d.addScreen();
+        SimulatedDesktop::InstalledApp installed;
+        installed.bundleIdentifier = kChrome;
+        installed.name = "Google Chrome";
+        d.desktop().installApplication(installed);
+        std::optional<AppRestoreResult> result;
+        if (running) {
+            const qint32 pid = d.addApp(kChrome, "Google Chrome");
+            d.addBrowserWindow(pid, {"https://elsewhere.org/*"});
+            const RunningApplication app = *d.platform().runningApplications->application(pid);
+            result = d.clock().runUntilDone(RevertSteps::restoreBrowserState(app, saved, {}));
+        } else {
+            result = d.clock().runUntilDone(RevertSteps::reopenBrowser(saved));
+        }
+        ASSERT_TRUE(result) << d.clock().lastFailure().toStdString();
+        const QStringList& scripts = d.host().executedScripts();
+        EXPECT_EQ(count(scripts, "make new window"), 2);
+        EXPECT_EQ(count(scripts, inProfile), 1) << scripts.join("\n---\n").toStdString();
+    }
+}
+
 } // namespace
