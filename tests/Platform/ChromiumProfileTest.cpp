@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -44,5 +45,66 @@ TEST(ChromiumProfile, TakesOnlyPlainFolderNamesForAProfile) {
         EXPECT_EQ(ChromiumProfile::profileFolder(root.path(), commandLine),
                   root.filePath(QString::fromUtf8(c.profile)))
             << (c.switchValue ? c.switchValue : "(none)") << " / " << c.lastUsed.toStdString();
+    }
+}
+
+// A data folder named on a command line is a path of the file system, made absolute from the
+// browser's working folder where it is relative: never one of Qt's built-in resources (":…"),
+// never this program's own working folder.
+TEST(ChromiumProfile, ReadsADataFolderOnlyAsAnAbsolutePath) {
+    const QString config = QStringLiteral("/home/me/.config/chromium");
+    const struct {
+        const char* switchValue;
+        const char* workingFolder;
+        const char* folder;
+    } cases[] = {
+        {"/p/work", "/home/me", "/p/work"},
+        {"/p/work/../play/", "", "/p/play"},
+        {":work", "/home/me", "/home/me/:work"},
+        {":/qt-project.org", "/home/me", "/home/me/:/qt-project.org"},
+        {"work", "/srv", "/srv/work"},
+        {":work", "", ""},
+        {":/qt-project.org", "", ""},
+        {"work", "relative", ""},
+    };
+    for (const auto& c : cases) {
+        const QStringList commandLine{QStringLiteral("chromium"),
+                                      QStringLiteral("--user-data-dir=") + QString::fromUtf8(c.switchValue)};
+        const QString folder =
+            ChromiumProfile::userDataFolder(commandLine, config, QString::fromUtf8(c.workingFolder));
+        EXPECT_EQ(folder, QString::fromUtf8(c.folder)) << c.switchValue << " in " << c.workingFolder;
+        // What cannot be placed has no profile (and no session) at all.
+        if (folder.isEmpty()) {
+            EXPECT_EQ(ChromiumProfile::profileFolder(folder, commandLine), QString()) << c.switchValue;
+        }
+    }
+    EXPECT_EQ(ChromiumProfile::userDataFolder({QStringLiteral("chromium")}, QStringLiteral("chromium")),
+              QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                  QStringLiteral("/chromium"));
+    // Not even a built-in folder that exists is taken for a profile's.
+    ASSERT_TRUE(QDir(QStringLiteral(":/Ordella/Simulated")).exists());
+    for (const char* folder : {":/Ordella/Simulated", ":", "relative"}) {
+        EXPECT_EQ(ChromiumProfile::profileFolder(QString::fromUtf8(folder), {}), QString()) << folder;
+        EXPECT_EQ(ChromiumProfile::newestSessionFile(QString::fromUtf8(folder)), QString()) << folder;
+    }
+}
+
+// A saved data folder is named to a browser only as a path from the root that holds a browser's
+// data; a relative one, or ":…", never is.
+TEST(ChromiumProfile, NamesOnlyAbsoluteSavedDataFolders) {
+    QTemporaryDir root;
+    QFile state(root.filePath(QStringLiteral("Local State")));
+    ASSERT_TRUE(state.open(QIODevice::WriteOnly));
+    state.close();
+    const QString config = QStringLiteral("chromium");
+    QString problem;
+    EXPECT_EQ(ChromiumProfile::profileSwitches(root.path(), QString(), config, &problem),
+              QStringList(QStringLiteral("--user-data-dir=") + root.path()));
+    for (const QString& refused : {QStringLiteral(":/Ordella/Simulated"), QStringLiteral(":work"),
+                                   QStringLiteral("relative/folder")}) {
+        problem.clear();
+        EXPECT_EQ(ChromiumProfile::profileSwitches(refused, QString(), config, &problem), std::nullopt)
+            << refused.toStdString();
+        EXPECT_FALSE(problem.isEmpty()) << refused.toStdString();
     }
 }

@@ -1,3 +1,5 @@
+#include "Platform/Linux/BrowserCommandLine.h"
+#include "Platform/Linux/ChromiumWindowTabs.h"
 #include "Platform/Linux/LinuxBrowserScripting.h"
 #include "Platform/Linux/LinuxFolderScripting.h"
 
@@ -18,7 +20,7 @@
 
 // Saved tabs come from files a user may have imported: only web pages, local files and the blank
 // page reach a browser's command line, and nothing that could read as a switch.
-TEST(LinuxBrowserScripting, HandsOnlyPagesFilesAndTheBlankPageToTheBrowser) {
+TEST(BrowserCommandLine, HandsOnlyPagesFilesAndTheBlankPageToTheBrowser) {
     const std::pair<const char*, std::optional<QString>> cases[] = {
         {"https://example.org/a?b=c#d", QStringLiteral("https://example.org/a?b=c#d")},
         {"http://127.0.0.1:8080/x", QStringLiteral("http://127.0.0.1:8080/x")},
@@ -40,14 +42,14 @@ TEST(LinuxBrowserScripting, HandsOnlyPagesFilesAndTheBlankPageToTheBrowser) {
         {"https://exa mple.org/", std::nullopt},
     };
     for (const auto& [address, expected] : cases) {
-        EXPECT_EQ(LinuxBrowserScripting::safeAddress(QString::fromUtf8(address)), expected) << address;
+        EXPECT_EQ(BrowserCommandLine::safeAddress(QString::fromUtf8(address)), expected) << address;
     }
 }
 
 // Debian's wrapper of the browser drops the "--" before the addresses: only the address filter
 // keeps a saved address from being read as a switch. Whatever the saved data holds, every word
 // handed to the browser other than its own switches is no switch.
-TEST(LinuxBrowserScripting, HandsTheBrowserNoWordThatReadsAsASwitchButItsOwn) {
+TEST(BrowserCommandLine, HandsTheBrowserNoWordThatReadsAsASwitchButItsOwn) {
     const QStringList hostile{QStringLiteral("--user-data-dir=/tmp/evil"),
                               QStringLiteral("-incognito"),
                               QStringLiteral(" --headless"),
@@ -71,8 +73,7 @@ TEST(LinuxBrowserScripting, HandsTheBrowserNoWordThatReadsAsASwitchButItsOwn) {
     };
     const QStringList own{QStringLiteral("--new-window"), QStringLiteral("--")};
     for (const auto& c : cases) {
-        const QStringList arguments =
-            LinuxBrowserScripting::browserArguments(c.switches, c.newWindow, c.addresses);
+        const QStringList arguments = BrowserCommandLine::arguments(c.switches, c.newWindow, c.addresses);
         EXPECT_EQ(arguments.mid(0, c.switches.size()), c.switches) << c.name;
         EXPECT_EQ(arguments.contains(QStringLiteral("--new-window")), c.newWindow) << c.name;
         for (const QString& word : arguments.mid(c.switches.size())) {
@@ -83,14 +84,14 @@ TEST(LinuxBrowserScripting, HandsTheBrowserNoWordThatReadsAsASwitchButItsOwn) {
         const qsizetype dashes = arguments.indexOf(QStringLiteral("--"));
         EXPECT_EQ(dashes < 0 ? 0 : arguments.size() - dashes - 1, c.addresses.size()) << c.name;
     }
-    EXPECT_EQ(LinuxBrowserScripting::addressAsOpened(QStringLiteral("chrome://newtab/")),
+    EXPECT_EQ(BrowserCommandLine::addressAsOpened(QStringLiteral("chrome://newtab/")),
               QStringLiteral("about:blank"));
-    EXPECT_EQ(LinuxBrowserScripting::addressAsOpened(QStringLiteral("https://example.org/")),
+    EXPECT_EQ(BrowserCommandLine::addressAsOpened(QStringLiteral("https://example.org/")),
               QStringLiteral("https://example.org/"));
 }
 
 // A running browser's profile is named on to it in the words its own command line uses.
-TEST(LinuxBrowserScripting, NamesARunningBrowsersProfileAsItsCommandLineDoes) {
+TEST(BrowserCommandLine, NamesARunningBrowsersProfileAsItsCommandLineDoes) {
     const struct {
         QStringList commandLine;
         QStringList switches;
@@ -108,9 +109,18 @@ TEST(LinuxBrowserScripting, NamesARunningBrowsersProfileAsItsCommandLineDoes) {
          {QStringLiteral("--user-data-dir=/q")}},
         // After "--" come addresses, never switches.
         {{QStringLiteral("chromium"), QStringLiteral("--"), QStringLiteral("--user-data-dir=/x")}, {}},
+        // A relative data folder is the browser's, from its own working folder: as it stands it
+        // would be another process's (and ":…" one of Qt's resources).
+        {{QStringLiteral("chromium"), QStringLiteral("--user-data-dir=:work")},
+         {QStringLiteral("--user-data-dir=/home/me/:work")}},
+        {{QStringLiteral("chromium"), QStringLiteral("--user-data-dir=:/qt-project.org/x/../y")},
+         {QStringLiteral("--user-data-dir=/home/me/:/qt-project.org/y")}},
+        {{QStringLiteral("chromium"), QStringLiteral("--user-data-dir=p/../q")},
+         {QStringLiteral("--user-data-dir=/home/me/q")}},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(LinuxBrowserScripting::profileSwitchesOf(c.commandLine), c.switches)
+        EXPECT_EQ(BrowserCommandLine::profileSwitchesOf(c.commandLine, QStringLiteral("/home/me")),
+                  c.switches)
             << c.commandLine.join(' ').toStdString();
     }
 }
@@ -140,7 +150,7 @@ TEST(LinuxBrowserScripting, ChoosesTheKeysThatShowATab) {
     }
 }
 
-TEST(LinuxBrowserScripting, PairsSessionWindowsWithWindowsByFrameThenTitleThenOrder) {
+TEST(ChromiumWindowTabs, PairsSessionWindowsWithWindowsByFrameThenTitleThenOrder) {
     const auto client = [](xcb_window_t id, QRect rect, const char* title) {
         X11Client c;
         c.window = id;
@@ -169,7 +179,7 @@ TEST(LinuxBrowserScripting, PairsSessionWindowsWithWindowsByFrameThenTitleThenOr
         session(QRect(1990, 95, 810, 600), "Mail"), // moved a little since it was written
     };
     // The fourth window is too new for the file: it gets nothing.
-    EXPECT_EQ(LinuxBrowserScripting::pairWindows(windows, sessionWindows), QList<int>({2, 1, 0, -1}));
+    EXPECT_EQ(ChromiumWindowTabs::pairWindows(windows, sessionWindows), QList<int>({2, 1, 0, -1}));
 }
 
 TEST(LinuxFolderScripting, HandsOnlyExistingFoldersAsFileUris) {

@@ -51,16 +51,35 @@ QStringList ChromiumProfile::commandLine(qint32 pid) {
     return arguments;
 }
 
-QString ChromiumProfile::userDataFolder(const QStringList& commandLine, const QString& configFolder) {
+QString ChromiumProfile::absoluteFolder(const QString& named, const QString& workingFolder) {
+    if (named.isEmpty() || named.contains(QChar(0))) {
+        return QString();
+    }
+    if (named.startsWith(QLatin1Char('/'))) {
+        return QDir::cleanPath(named);
+    }
+    if (!workingFolder.startsWith(QLatin1Char('/'))) {
+        return QString();
+    }
+    return QDir::cleanPath(workingFolder + QLatin1Char('/') + named);
+}
+
+QString ChromiumProfile::userDataFolder(const QStringList& commandLine, const QString& configFolder,
+                                        const QString& workingFolder) {
     const QString named = switchValue(commandLine, QStringLiteral("user-data-dir"));
     if (!named.isEmpty()) {
-        return QDir::cleanPath(named);
+        return absoluteFolder(named, workingFolder);
     }
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') +
            configFolder;
 }
 
 QString ChromiumProfile::profileFolder(const QString& userDataFolder, const QStringList& commandLine) {
+    // Only an absolute path: a relative one would be read from this program's working folder, and
+    // one starting with ':' from its built-in resources.
+    if (!userDataFolder.startsWith(QLatin1Char('/'))) {
+        return QString();
+    }
     const QDir root(userDataFolder);
     // A browser that keeps one profile in the folder itself.
     if (root.exists(QStringLiteral("Sessions")) && !root.exists(QStringLiteral("Default"))) {
@@ -86,6 +105,9 @@ QString ChromiumProfile::profileFolder(const QString& userDataFolder, const QStr
 
 QString ChromiumProfile::newestSessionFile(const QString& profileFolder,
                                            const std::optional<QDateTime>& notBefore) {
+    if (!profileFolder.startsWith(QLatin1Char('/'))) {
+        return QString();
+    }
     const QFileInfoList files = QDir(profileFolder + QStringLiteral("/Sessions"))
                                     .entryInfoList({QStringLiteral("Session_*")}, QDir::Files, QDir::Time);
     if (files.isEmpty() || (notBefore && files.first().lastModified() < *notBefore)) {
@@ -96,7 +118,7 @@ QString ChromiumProfile::newestSessionFile(const QString& profileFolder,
 
 QString ChromiumProfile::profileFolderOf(qint32 pid, const QString& configFolder) {
     const QStringList line = commandLine(pid);
-    return profileFolder(userDataFolder(line, configFolder), line);
+    return profileFolder(userDataFolder(line, configFolder, LinuxProcess::workingFolder(pid)), line);
 }
 
 QString ChromiumProfile::sessionFileOf(qint32 pid, const QString& configFolder) {
@@ -114,7 +136,8 @@ std::optional<QStringList> ChromiumProfile::profileSwitches(const QString& userD
     QString root = userDataFolder({}, configFolder);
     if (!userDataDir.isEmpty()) {
         const QString clean = QDir::cleanPath(userDataDir);
-        if (!QDir::isAbsolutePath(clean) || hasControl(clean) ||
+        // Qt counts ":name" (one of its resources) as absolute: only a path from the root is one.
+        if (!clean.startsWith(QLatin1Char('/')) || hasControl(clean) ||
             !QFileInfo(clean + QStringLiteral("/Local State")).isFile()) {
             *problem = QStringLiteral("Not a browser's data folder: ") + userDataDir;
             return std::nullopt;

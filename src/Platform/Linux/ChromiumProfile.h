@@ -20,7 +20,16 @@ public:
     // The value of a "--name=value" switch before any "--" (the last one where it is given twice);
     // empty when there is none.
     static QString switchValue(const QStringList& commandLine, const QString& name);
-    static QString userDataFolder(const QStringList& commandLine, const QString& configFolder);
+    // A folder named on a browser's command line as a path of the file system: a relative one is
+    // taken from the browser's working folder, as the browser takes it; empty where that is not
+    // known. Always absolute, so never a name Qt would take for one of its own resources (":…").
+    static QString absoluteFolder(const QString& named, const QString& workingFolder);
+    // The data folder the command line names (from the browser's working folder where it is a
+    // relative one), else the browser's own one below $XDG_CONFIG_HOME; empty when the command line
+    // names a relative one and the working folder is not known.
+    static QString userDataFolder(const QStringList& commandLine, const QString& configFolder,
+                                  const QString& workingFolder = QString());
+    // Empty when the data folder is empty or not absolute.
     static QString profileFolder(const QString& userDataFolder, const QStringList& commandLine);
     // Empty when the profile has none. A file last written before notBefore belongs to an earlier
     // run of the browser, which it left behind: that is none either.

@@ -131,9 +131,13 @@ AXResult LinuxAccessibility::windowAttribute(const X11Client& window, const QStr
         // data folders of their own are two processes.
         const QString name = attribute == AXName::BrowserUserDataDir ? QStringLiteral("user-data-dir")
                                                                      : QStringLiteral("profile-directory");
-        const QString value =
-            window.pid ? ChromiumProfile::switchValue(ChromiumProfile::commandLine(*window.pid), name)
-                       : QString();
+        QString value = window.pid
+                            ? ChromiumProfile::switchValue(ChromiumProfile::commandLine(*window.pid), name)
+                            : QString();
+        // Saved as a path that names the same folder wherever Ordella runs from.
+        if (attribute == AXName::BrowserUserDataDir && !value.isEmpty()) {
+            value = ChromiumProfile::absoluteFolder(value, LinuxProcess::workingFolder(*window.pid));
+        }
         return value.isEmpty() ? AXResult::failure(AXError::NoValue)
                                : AXResult::success(AXValue::string(value));
     }

@@ -2,6 +2,7 @@
 
 #include "Platform/Clock.h"
 #include "Platform/Diagnostics.h"
+#include "Platform/Linux/BrowserCommandLine.h"
 #include "Platform/Linux/ChromiumProfile.h"
 #include "Platform/Linux/DesktopEntries.h"
 #include "Platform/Linux/LinuxProcess.h"
@@ -9,10 +10,7 @@
 #include "Platform/Linux/X11KeyPresses.h"
 #include "Platform/Linux/X11Monitors.h"
 
-#include <QUrl>
-
 #include <algorithm>
-#include <tuple>
 
 namespace {
 
@@ -24,7 +22,6 @@ constexpr quint32 kDigitOne = 0x31;
 constexpr quint32 kDigitNine = 0x39; // the last tab, however many there are
 // Between two key combinations: with none, the browser drops one now and then.
 constexpr Clock::Duration kKeyGap{8};
-const QString kBlankPage = QStringLiteral("about:blank");
 
 void print(const QString& line) {
     Diagnostics::print(QStringLiteral("[LinuxBrowserScripting] ") + line);
@@ -54,104 +51,6 @@ LinuxBrowserScripting::LinuxBrowserScripting(std::shared_ptr<X11Windows> windows
 }
 
 LinuxBrowserScripting::~LinuxBrowserScripting() = default;
-
-std::optional<QString> LinuxBrowserScripting::safeAddress(const QString& address) {
-    const QString trimmed = address.trimmed();
-    if (trimmed.compare(kBlankPage, Qt::CaseInsensitive) == 0) {
-        return kBlankPage;
-    }
-    if (trimmed.startsWith(QLatin1Char('-'))) {
-        return std::nullopt;
-    }
-    const QUrl url(trimmed, QUrl::TolerantMode);
-    if (!url.isValid() || url.isRelative()) {
-        return std::nullopt;
-    }
-    const QString scheme = url.scheme().toLower();
-    if (scheme == QLatin1String("file")) {
-        if (!url.path().startsWith(QLatin1Char('/'))) {
-            return std::nullopt;
-        }
-    } else if (scheme == QLatin1String("http") || scheme == QLatin1String("https")) {
-        if (url.host().isEmpty()) {
-            return std::nullopt;
-        }
-    } else {
-        return std::nullopt;
-    }
-    const QString encoded = QString::fromLatin1(url.toEncoded());
-    if (encoded.startsWith(QLatin1Char('-'))) {
-        return std::nullopt;
-    }
-    return encoded;
-}
-
-QString LinuxBrowserScripting::addressAsOpened(const QString& address) {
-    return safeAddress(address) ? address : kBlankPage;
-}
-
-QStringList LinuxBrowserScripting::browserArguments(const QStringList& profileSwitches, bool newWindow,
-                                                    const QStringList& addresses) {
-    QStringList arguments = profileSwitches;
-    if (newWindow) {
-        arguments << QStringLiteral("--new-window");
-    }
-    if (!addresses.isEmpty()) {
-        arguments << QStringLiteral("--");
-        for (const QString& address : addresses) {
-            arguments << checkedAddress(address);
-        }
-    }
-    return arguments;
-}
-
-QStringList LinuxBrowserScripting::profileSwitchesOf(const QStringList& commandLine) {
-    QStringList switches;
-    for (const QString& name : {QStringLiteral("user-data-dir"), QStringLiteral("profile-directory")}) {
-        const QString value = ChromiumProfile::switchValue(commandLine, name);
-        if (!value.isEmpty()) {
-            switches << QStringLiteral("--") + name + QLatin1Char('=') + value;
-        }
-    }
-    return switches;
-}
-
-QList<int> LinuxBrowserScripting::pairWindows(const QList<X11Client>& windows,
-                                              const QList<ChromiumSession::Window>& sessionWindows) {
-    // Windows are made in the order the file first names them, and the server numbers windows in
-    // the order they are made: the two ranks break ties between windows with the same frame.
-    QList<xcb_window_t> made;
-    for (const X11Client& w : windows) {
-        made << w.window;
-    }
-    std::sort(made.begin(), made.end());
-    // Every possible pair, best first: frames alike, then the shown tab's title in the window's,
-    // then the ranks.
-    std::vector<std::tuple<int, qsizetype, qsizetype, qsizetype>> candidates;
-    for (qsizetype i = 0; i < windows.size(); ++i) {
-        const X11Client& w = windows[i];
-        const qsizetype rank = made.indexOf(w.window);
-        for (qsizetype j = 0; j < sessionWindows.size(); ++j) {
-            const ChromiumSession::Window& s = sessionWindows[j];
-            int score = std::min(X11WindowRequests::distance(w.frameRect(), s.bounds),
-                                 X11WindowRequests::distance(w.clientRect, s.bounds));
-            const bool titled = s.selectedTab >= 0 && !s.tabs[s.selectedTab].title.isEmpty() &&
-                                w.title.value_or(QString()).startsWith(s.tabs[s.selectedTab].title);
-            score += titled ? 0 : 40;
-            candidates.emplace_back(score, std::abs(rank - j), i, j);
-        }
-    }
-    std::sort(candidates.begin(), candidates.end());
-    QList<int> pairs(windows.size(), -1);
-    QList<bool> taken(sessionWindows.size(), false);
-    for (const auto& [score, rankDistance, i, j] : candidates) {
-        if (pairs[i] < 0 && !taken[j]) {
-            pairs[i] = static_cast<int>(j);
-            taken[j] = true;
-        }
-    }
-    return pairs;
-}
 
 LinuxBrowserScripting::Browser LinuxBrowserScripting::find(const QString& scriptName) const {
     const QList<const BrowserIdentities::LinuxBrowser*> packagings =
@@ -190,69 +89,10 @@ QList<X11Client> LinuxBrowserScripting::windowsOf(const Browser& browser) {
 
 QList<ChromiumSession::Window> LinuxBrowserScripting::tabsOf(const Browser& browser,
                                                              const QList<X11Client>& windows) {
-    QList<ChromiumSession::Window> paired(windows.size());
     if (!browser.pid || !browser.packaging) {
-        return paired;
+        return QList<ChromiumSession::Window>(windows.size());
     }
-    // Each browser process keeps the session of its own profile: a browser started with a data
-    // folder of its own is a process of its own, whose windows are paired with its own file.
-    QList<qint32> processes;
-    for (const X11Client& w : windows) {
-        const qint32 pid = w.pid.value_or(*browser.pid);
-        if (!processes.contains(pid)) {
-            processes << pid;
-        }
-    }
-    for (const qint32 pid : processes) {
-        QList<qsizetype> positions;
-        QList<X11Client> own;
-        for (qsizetype i = 0; i < windows.size(); ++i) {
-            if (windows[i].pid.value_or(*browser.pid) == pid) {
-                positions << i;
-                own << windows[i];
-            }
-        }
-        const ChromiumSessionReader::Result read = m_sessions.read(pid, browser.packaging->configFolder);
-        if (read.file.isEmpty()) {
-            continue;
-        }
-        const std::optional<ChromiumSession>& session = read.session;
-        if (!session) {
-            print(QStringLiteral("Session file ") + read.file + QStringLiteral(" cannot be read: ") +
-                  read.problem);
-            continue;
-        }
-        const QList<int> pairs = pairWindows(own, session->windows);
-        for (qsizetype k = 0; k < own.size(); ++k) {
-            if (pairs[k] < 0) {
-                continue;
-            }
-            ChromiumSession::Window& window = paired[positions[k]];
-            window = session->windows[pairs[k]];
-            // The file records a page's title only now and then; the window's title always shows
-            // the shown tab's ("<title> - <browser>").
-            const QString title = own[k].title.value_or(QString());
-            const qsizetype suffix = title.lastIndexOf(QStringLiteral(" - "));
-            if (suffix <= 0) {
-                continue;
-            }
-            // The title shows a newly shown tab at once, the file seconds later: a title that
-            // names exactly one tab tells which one is shown.
-            const QString shown = title.left(suffix);
-            QList<int> named;
-            for (int t = 0; t < window.tabs.size(); ++t) {
-                if (window.tabs[t].title == shown) {
-                    named << t;
-                }
-            }
-            if (named.size() == 1) {
-                window.selectedTab = named.first();
-            } else if (window.selectedTab >= 0 && window.tabs[window.selectedTab].title.isEmpty()) {
-                window.tabs[window.selectedTab].title = shown;
-            }
-        }
-    }
-    return paired;
+    return m_tabs.tabsOf(*browser.pid, browser.packaging->configFolder, windows);
 }
 
 QCoro::Task<bool> LinuxBrowserScripting::activate(xcb_window_t window) {
@@ -275,7 +115,7 @@ LinuxBrowserScripting::makeWindow(Run& run, std::optional<QString> address, QStr
     }
     // The profile's switches reach a browser of that profile, or start one.
     const QStringList arguments =
-        browserArguments(profileSwitches, true, address ? QStringList(*address) : QStringList());
+        BrowserCommandLine::arguments(profileSwitches, true, address ? QStringList(*address) : QStringList());
     const DesktopEntries::Launch launch =
         DesktopEntries::launchWithArguments(run.browser.packaging->desktopId, arguments);
     if (!launch.error.isEmpty()) {
@@ -312,9 +152,12 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::openTabs(Run& run
     const std::optional<X11Client> client = m_windows->client(window);
     const std::optional<QString> titleBefore = client ? client->title : std::nullopt;
     const QStringList switches =
-        client && client->pid ? profileSwitchesOf(ChromiumProfile::commandLine(*client->pid)) : QStringList();
+        client && client->pid
+            ? BrowserCommandLine::profileSwitchesOf(ChromiumProfile::commandLine(*client->pid),
+                                                    LinuxProcess::workingFolder(*client->pid))
+            : QStringList();
     const DesktopEntries::Launch launch = DesktopEntries::launchWithArguments(
-        run.browser.packaging->desktopId, browserArguments(switches, false, addresses));
+        run.browser.packaging->desktopId, BrowserCommandLine::arguments(switches, false, addresses));
     if (!launch.error.isEmpty()) {
         print(QStringLiteral("Cannot hand tabs to the browser: ") + launch.error);
         co_return run.error(ScriptProgram::cannotGet, launch.error);
@@ -583,14 +426,6 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::perform(Run& run,
     }
 }
 
-QString LinuxBrowserScripting::checkedAddress(const QString& url) {
-    const std::optional<QString> address = safeAddress(url);
-    if (!address) {
-        print(QStringLiteral("Skipped an address that is not a web page or a file: ") + url);
-    }
-    return address.value_or(kBlankPage);
-}
-
 ScriptDescriptor LinuxBrowserScripting::listTabs(const Browser& browser) {
     ScriptDescriptor all = ScriptDescriptor::list();
     for (const ChromiumSession::Window& window : tabsOf(browser, windowsOf(browser))) {
@@ -638,7 +473,7 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::setFrame(xcb_wind
 
 QCoro::Task<ScriptResult> LinuxBrowserScripting::execute(ScriptProgram program) {
     // Where the browsers keep their session files is looked for once per script, not per read.
-    m_sessions.forgetLocations();
+    m_tabs.forgetLocations();
     Run run{program, find(program.appName), std::nullopt};
     const bool makesWindow =
         std::any_of(program.statements.cbegin(), program.statements.cend(),

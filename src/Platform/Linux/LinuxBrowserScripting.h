@@ -2,7 +2,7 @@
 
 #include "Platform/BrowserIdentities.h"
 #include "Platform/Linux/ChromiumSession.h"
-#include "Platform/Linux/ChromiumSessionReader.h"
+#include "Platform/Linux/ChromiumWindowTabs.h"
 #include "Platform/Linux/X11WindowRequests.h"
 #include "Platform/Linux/X11Windows.h"
 #include "Platform/ScriptProgram.h"
@@ -24,10 +24,10 @@ class X11Monitors;
 // profile's newest session file, paired with the windows by frame (and by the shown tab's title
 // where frames are alike). New windows and tabs are handed to the running browser on its own
 // command line, tabs are selected with the browser's tab keys, and windows are moved and closed
-// through the window manager. Addresses reach a command line only after "--", and only web pages,
-// files and the blank page do: anything else is replaced by the blank page, so the other tabs
-// keep their places, and the replacement is printed. The session file is parsed again only when it
-// changed, however often a script asks while it waits.
+// through the window manager. Addresses reach a command line only as BrowserCommandLine leaves
+// them: anything but a web page, a file or the blank page is replaced by the blank page, so the
+// other tabs keep their places. The session file is parsed again only when it changed, however
+// often a script asks while it waits.
 class LinuxBrowserScripting {
 public:
     LinuxBrowserScripting(std::shared_ptr<X11Windows> windows, std::shared_ptr<X11Monitors> monitors,
@@ -37,27 +37,10 @@ public:
 
     QCoro::Task<ScriptResult> execute(ScriptProgram program);
 
-    // The address as it may be handed to a browser, or nothing when it must not be.
-    static std::optional<QString> safeAddress(const QString& address);
-    // What the browser shows for an address a script asks it to open: the address itself, or the
-    // blank page that stands in for one that must not be handed over.
-    static QString addressAsOpened(const QString& address);
-    // The words handed to the browser's command line: the profile's switches, the new-window
-    // switch when asked for, then "--" and the addresses as checkedAddress() leaves them, so that
-    // none of them can be taken for a switch even where "--" is dropped on the way.
-    static QStringList browserArguments(const QStringList& profileSwitches, bool newWindow,
-                                        const QStringList& addresses);
     // The keys (each pressed with Control) that show tab (1-based) of a window with tabCount tabs
     // (nothing when not known): its digit up to 8, 9 for the last tab, else the eighth tab and
     // then one tab to the right at a time.
     static QList<quint32> tabKeys(std::int64_t tab, std::optional<qsizetype> tabCount);
-    // The profile switches of a running browser's process, as its command line names them.
-    static QStringList profileSwitchesOf(const QStringList& commandLine);
-    // The address itself when it is safe, else the blank page (and a printed line).
-    static QString checkedAddress(const QString& url);
-    // For each window (front to back), the position of its session window; -1 for none.
-    static QList<int> pairWindows(const QList<X11Client>& windows,
-                                  const QList<ChromiumSession::Window>& sessionWindows);
 
 private:
     struct Browser {
@@ -94,5 +77,5 @@ private:
     std::shared_ptr<Clock> m_clock;
     std::shared_ptr<X11KeyPresses> m_keys;
     X11WindowRequests m_requests;
-    ChromiumSessionReader m_sessions;
+    ChromiumWindowTabs m_tabs;
 };

@@ -1,5 +1,6 @@
 #include "Platform/Linux/LinuxScriptRunner.h"
 
+#include "Platform/Linux/BrowserCommandLine.h"
 #include "Platform/Linux/LinuxBrowserScripting.h"
 #include "Platform/Linux/LinuxFolderScripting.h"
 #include "Platform/Linux/X11KeyPresses.h"
@@ -20,7 +21,7 @@ LinuxScriptRunner::LinuxScriptRunner(std::shared_ptr<X11Connection> connection,
 LinuxScriptRunner::~LinuxScriptRunner() = default;
 
 QString LinuxScriptRunner::browserAddressAsOpened(const QString& address) const {
-    return LinuxBrowserScripting::addressAsOpened(address);
+    return BrowserCommandLine::addressAsOpened(address);
 }
 
 QCoro::Task<ScriptResult> LinuxScriptRunner::run(QString source) {

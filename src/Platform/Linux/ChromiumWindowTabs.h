@@ -1,0 +1,31 @@
+#pragma once
+
+#include "Platform/Linux/ChromiumSession.h"
+#include "Platform/Linux/ChromiumSessionReader.h"
+#include "Platform/Linux/X11Windows.h"
+
+#include <QList>
+#include <QString>
+
+// The tabs of a Chromium-family browser's X11 windows, from the live session file of each
+// browser process's profile (a browser started with a data folder of its own is a process of its
+// own), paired with the windows by frame, then by the shown tab's title, then by the order the
+// windows were made. The window titles, which show a newly shown tab at once, correct what the
+// file (written seconds later) says is shown.
+class ChromiumWindowTabs {
+public:
+    explicit ChromiumWindowTabs(ChromiumSessionReader sessions = ChromiumSessionReader());
+
+    // Where the browsers keep their session files is looked for again at the next read.
+    void forgetLocations();
+    // For each window (front to back) of the browser whose main process is browserPid, its
+    // session window; an entry without tabs where the session says nothing of that window.
+    QList<ChromiumSession::Window> tabsOf(qint32 browserPid, const QString& configFolder,
+                                          const QList<X11Client>& windows);
+    // For each window (front to back), the position of its session window; -1 for none.
+    static QList<int> pairWindows(const QList<X11Client>& windows,
+                                  const QList<ChromiumSession::Window>& sessionWindows);
+
+private:
+    ChromiumSessionReader m_sessions;
+};
