@@ -9,6 +9,9 @@
 //   --type KIND       the first window draws the desktop ("desktop") or is a panel ("dock")
 //   --no-focus        the windows never take the keyboard focus
 //   --keys FILE       each key the windows get is added to FILE as a line ("Ctrl+2")
+//   --tabs N          each window holds N tabs, shown by a browser's tab keys (Ctrl+1..8 the tab,
+//                     Ctrl+9 the last, Ctrl+PgDown/PgUp the next/previous) and titled after the
+//                     one it shows: "Tab K - CAPTION"
 //   --keep-running    the program runs on when its windows are closed (until it is signalled)
 #include <QColor>
 #include <QCommandLineParser>
@@ -20,6 +23,7 @@
 #include <QPainter>
 #include <QRasterWindow>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -27,9 +31,13 @@ namespace {
 
 class PlainWindow : public QRasterWindow {
 public:
-    PlainWindow(QColor colour, QString keys)
+    PlainWindow(QColor colour, QString keys, int tabs, QString caption)
         : m_colour(colour)
-        , m_keys(std::move(keys)) {}
+        , m_keys(std::move(keys))
+        , m_tabs(tabs)
+        , m_caption(std::move(caption)) {
+        showTab(1);
+    }
 
 protected:
     void paintEvent(QPaintEvent*) override {
@@ -46,11 +54,32 @@ protected:
         if (!m_keys.isEmpty() && keys.open(QIODevice::Append)) {
             keys.write(QKeySequence(event->keyCombination()).toString().toUtf8() + '\n');
         }
+        if (m_tabs > 0 && event->modifiers() == Qt::ControlModifier) {
+            if (key >= Qt::Key_1 && key <= Qt::Key_8) {
+                showTab(std::min(key - Qt::Key_0, m_tabs));
+            } else if (key == Qt::Key_9) {
+                showTab(m_tabs);
+            } else if (key == Qt::Key_PageDown) {
+                showTab(m_shown % m_tabs + 1);
+            } else if (key == Qt::Key_PageUp) {
+                showTab((m_shown + m_tabs - 2) % m_tabs + 1);
+            }
+        }
     }
 
 private:
+    void showTab(int tab) {
+        if (m_tabs > 0) {
+            m_shown = tab;
+            setTitle(QStringLiteral("Tab %1 - %2").arg(QString::number(tab), m_caption));
+        }
+    }
+
     QColor m_colour;
     QString m_keys;
+    int m_tabs = 0;
+    QString m_caption;
+    int m_shown = 1;
 };
 
 QSize sizeOption(const QString& text, QSize fallback) {
@@ -79,7 +108,9 @@ int main(int argc, char** argv) {
     const QCommandLineOption noFocus(QStringLiteral("no-focus"), QStringLiteral("no-focus"));
     const QCommandLineOption keys(QStringLiteral("keys"), QStringLiteral("keys"), QStringLiteral("file"));
     const QCommandLineOption keepRunning(QStringLiteral("keep-running"), QStringLiteral("keep-running"));
-    parser.addOptions({title, colour, count, size, increments, type, noFocus, keys, keepRunning});
+    const QCommandLineOption tabs(QStringLiteral("tabs"), QStringLiteral("tabs"), QStringLiteral("n"),
+                                  QStringLiteral("0"));
+    parser.addOptions({title, colour, count, size, increments, type, noFocus, keys, keepRunning, tabs});
     parser.process(app);
     QGuiApplication::setQuitOnLastWindowClosed(!parser.isSet(keepRunning));
 
@@ -95,11 +126,14 @@ int main(int argc, char** argv) {
     }
     std::vector<std::unique_ptr<PlainWindow>> windows;
     for (const QString& text : titles) {
-        auto window = std::make_unique<PlainWindow>(QColor(parser.value(colour)), parser.value(keys));
+        auto window = std::make_unique<PlainWindow>(QColor(parser.value(colour)), parser.value(keys),
+                                                    std::max(0, parser.value(tabs).toInt()), text);
         if (parser.isSet(noFocus)) {
             window->setFlag(Qt::WindowDoesNotAcceptFocus);
         }
-        window->setTitle(text);
+        if (!parser.isSet(tabs)) {
+            window->setTitle(text);
+        }
         window->resize(sizeOption(parser.value(size), QSize(400, 300)));
         if (parser.isSet(increments)) {
             window->setBaseSize(QSize(0, 0));

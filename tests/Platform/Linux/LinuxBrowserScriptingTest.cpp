@@ -4,7 +4,9 @@
 #include "Platform/Linux/DesktopEntries.h"
 #include "Platform/Linux/X11KeyPresses.h"
 #include "Platform/Simulated/VirtualClock.h"
+#include "Platform/SystemClock.h"
 #include "Services/Scripting/BrowserScriptService.h"
+#include "Support/ChromiumSessionFile.h"
 #include "Support/X11DesktopTest.h"
 
 #include <QDir>
@@ -13,6 +15,8 @@
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+
+#include <qcoro/qcorotask.h>
 
 #include <csignal>
 
@@ -85,6 +89,94 @@ TEST_F(LinuxBrowserScriptingTest, TypesTabKeysOnlyIntoTheBrowsersWindow) {
     // Whatever reached the editor would be there by now.
     EXPECT_FALSE(waitUntil([&] { return !linesOf(typed).isEmpty(); }, 500))
         << linesOf(typed).join(u',').toStdString();
+}
+
+// A tab past the eighth is reached from the eighth one tab to the right at a time, and the last
+// tab with the browser's own key for it, each combination on its own: a browser window that shows
+// its tabs by the browser's keys, and notes every key it gets, ends on the tab asked for, reached
+// with exactly those keys.
+TEST_F(LinuxBrowserScriptingTest, ReachesEveryTabWithTheBrowsersTabKeys) {
+    QTemporaryDir folder;
+    const QString typed = folder.filePath(QStringLiteral("typed"));
+    const QString entries = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                            QStringLiteral("/applications");
+    QDir().mkpath(entries);
+    QFile entry(entries + QStringLiteral("/chromium.desktop"));
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.write(
+        "[Desktop Entry]\nType=Application\nName=Chromium\nExec=" + QFile::encodeName(testWindowProgram()) +
+        " --caption Chromium --keys " + QFile::encodeName(typed) + "\n");
+    entry.close();
+    ASSERT_TRUE(waitUntil([&] {
+        const std::optional<DesktopEntry> found = DesktopEntries::find(QStringLiteral("chromium.desktop"));
+        return found && QFileInfo(found->filePath).absolutePath() == QFileInfo(entries).absoluteFilePath();
+    }));
+    const QString sessions = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                             QStringLiteral("/chromium/Default/Sessions");
+
+    const struct {
+        int tabs;
+        int tab;
+        QStringList keys;
+    } cases[] = {
+        {12, 10, {QStringLiteral("Ctrl+8"), QStringLiteral("Ctrl+PgDown"), QStringLiteral("Ctrl+PgDown")}},
+        {12, 9, {QStringLiteral("Ctrl+8"), QStringLiteral("Ctrl+PgDown")}},
+        {10, 10, {QStringLiteral("Ctrl+9")}},
+        {9, 9, {QStringLiteral("Ctrl+9")}},
+        {12, 8, {QStringLiteral("Ctrl+8")}},
+        {12, 2, {QStringLiteral("Ctrl+2")}},
+    };
+    auto keys = std::make_shared<X11KeyPresses>(connection);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(QStringLiteral("tab %1 of %2")
+                         .arg(QString::number(c.tab), QString::number(c.tabs))
+                         .toStdString());
+        QFile::remove(typed);
+        const DesktopEntries::Launch browser = DesktopEntries::launchWithArguments(
+            QStringLiteral("chromium.desktop"), {QStringLiteral("--tabs"), QString::number(c.tabs)});
+        ASSERT_TRUE(browser.error.isEmpty()) << browser.error.toStdString();
+        ASSERT_EQ(browser.pids.size(), 1);
+        const qint32 pid = browser.pids.first();
+        const auto stopBrowser = qScopeGuard([this, pid] {
+            ::kill(pid, SIGTERM);
+            waitUntil([&] { return windows->windowCountOf(pid) == 0; });
+        });
+        const X11Client window = waitForWindows(pid).first();
+        ASSERT_TRUE(waitUntil(
+            [&] { return windows->client(window.window)->title == QStringLiteral("Tab 1 - Chromium"); }));
+
+        // The browser's session: one window of that many tabs, the first shown.
+        QDir(sessions).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(sessions));
+        ChromiumSessionFile session;
+        for (int i = 0; i < c.tabs; ++i) {
+            const std::int32_t tab = 100 + i;
+            session.tabInWindow(1, tab).tabIndex(tab, i).navigation(
+                tab, 0, QStringLiteral("https://t%1.example/").arg(QString::number(i + 1)),
+                QStringLiteral("Tab %1").arg(QString::number(i + 1)));
+            session.selectedNavigation(tab, 0);
+        }
+        session.bounds(1, windows->client(window.window)->frameRect()).selectedTab(1, 0);
+        QFile file(sessions + QStringLiteral("/Session_13300000000000000"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(session.data());
+        file.close();
+
+        LinuxBrowserScripting scripting(windows, monitors, applications, std::make_shared<SystemClock>(),
+                                        keys);
+        QString problem;
+        const std::optional<ScriptProgram> program = ScriptProgram::compile(
+            BrowserScriptService::activateTabScript(QStringLiteral("chromium.desktop"), 1, c.tab), &problem);
+        ASSERT_TRUE(program) << problem.toStdString();
+        QCoro::waitFor(scripting.execute(*program));
+
+        const QString shown = QStringLiteral("Tab %1 - Chromium").arg(QString::number(c.tab));
+        EXPECT_TRUE(waitUntil([&] { return windows->client(window.window)->title == shown; }))
+            << windows->client(window.window)->title.value_or(QString()).toStdString();
+        // The keys once (twice where the browser's answer came too late for the first time).
+        const QStringList got = linesOf(typed);
+        EXPECT_TRUE(got == c.keys || got == c.keys + c.keys) << got.join(u',').toStdString();
+    }
 }
 
 } // namespace
