@@ -3,9 +3,13 @@
 //   ordella-browser-scene setup DIR     Chromium (a desktop entry of its own, a profile in DIR)
 //                                       with two windows of four and two tabs, the second tab
 //                                       shown in the first window; the tabs go to DIR/reference.json
+//   ordella-browser-scene setup-newtab DIR
+//                                       the same, with a new-tab page opened (Ctrl+T) in the second
+//                                       window, the way a browser is most often left
 //   ordella-browser-scene scramble DIR  quits the browser
 //   ordella-browser-scene measure DIR   prints how many saved tabs are back in their window and
-//                                       place, and how many windows the browser has open
+//                                       place (a new-tab page counts as back where the place shows
+//                                       an empty page), and how many windows the browser has open
 //   ordella-browser-scene teardown DIR  ends the browser
 // The pages are files of DIR. Exit status 0 on success.
 #include "Platform/Clock.h"
@@ -36,6 +40,17 @@ namespace {
 const QString kEntry = QStringLiteral("chromium.desktop");
 const QList<QRect> kFrames{QRect(80, 60, 1100, 750), QRect(2000, 120, 1000, 700)};
 const QList<int> kTabs{4, 2};
+const QString kNewTab = QStringLiteral("chrome://newtab/");
+
+// A page that shows nothing: a new-tab page comes back as one of these, whichever it is.
+bool isEmptyPage(const QString& url) {
+    return url.startsWith(QLatin1String("chrome://newtab")) ||
+           url.startsWith(QLatin1String("chrome://new-tab-page")) || url == QLatin1String("about:blank");
+}
+
+bool samePage(const QString& saved, const QString& shown) {
+    return saved == shown || (isEmptyPage(saved) && isEmptyPage(shown));
+}
 
 QTextStream& out() {
     static QTextStream stream(stdout);
@@ -91,7 +106,7 @@ QList<xcb_window_t> browserWindows(X11Windows& windows) {
     return found;
 }
 
-int setup(const QString& dir, X11Windows& windows, X11KeyPresses& keys) {
+int setup(const QString& dir, X11Windows& windows, X11KeyPresses& keys, bool newTab) {
     QDir().mkpath(dir);
     const QString applications = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                                  QStringLiteral("/applications");
@@ -136,14 +151,36 @@ int setup(const QString& dir, X11Windows& windows, X11KeyPresses& keys) {
             keys.press({0xffe3}, 0x32); // Control+2: the second tab
         }
     }
+    if (newTab) {
+        // The window in front is the second one.
+        const xcb_window_t second = browserWindows(windows).first();
+        windows.activate(second);
+        waitUntil([&] { return windows.activeWindow() == second; }, 5000);
+        keys.press({0xffe3}, 0x74); // Control+T: a new tab, shown
+        QJsonArray urls = reference.last().toArray();
+        urls.append(kNewTab);
+        reference.replace(reference.size() - 1, urls);
+    }
     QFile file(dir + QStringLiteral("/reference.json"));
     if (!file.open(QIODevice::WriteOnly)) {
         return 1;
     }
     file.write(QJsonDocument(reference).toJson());
     file.close();
-    // Saved once the browser has written its windows down.
-    if (!waitUntil([&] { return sessionTabs(dir).size() == kTabs.size(); }, 30000)) {
+    // Saved once the browser has written its windows down, the new tab included.
+    const auto written = [&] {
+        const QList<QStringList> tabs = sessionTabs(dir);
+        qsizetype count = 0;
+        for (const QStringList& window : tabs) {
+            count += window.size();
+        }
+        qsizetype expected = newTab ? 1 : 0;
+        for (const int n : kTabs) {
+            expected += n;
+        }
+        return tabs.size() == kTabs.size() && count == expected;
+    };
+    if (!waitUntil(written, 30000)) {
         out() << "the browser's session file never showed its windows\n";
         return 1;
     }
@@ -182,7 +219,7 @@ int measure(const QString& dir, X11Windows& windows) {
         for (const QStringList& window : live) {
             int same = 0;
             for (qsizetype i = 0; i < urls.size() && i < window.size(); ++i) {
-                same += urls[i] == window[i] ? 1 : 0;
+                same += samePage(urls[i], window[i]) ? 1 : 0;
             }
             best = std::max(best, same);
         }
@@ -211,7 +248,7 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("Ordella"));
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() != 3) {
-        out() << "usage: ordella-browser-scene setup|scramble|measure|teardown DIR\n";
+        out() << "usage: ordella-browser-scene setup|setup-newtab|scramble|measure|teardown DIR\n";
         return 2;
     }
     const LinuxPlatform::Assembly assembly = LinuxPlatform::create();
@@ -226,8 +263,8 @@ int main(int argc, char** argv) {
     const QString command = arguments[1];
     const QString dir = arguments[2];
     int status = 2;
-    if (command == QLatin1String("setup")) {
-        status = setup(dir, windows, keys);
+    if (command == QLatin1String("setup") || command == QLatin1String("setup-newtab")) {
+        status = setup(dir, windows, keys, command == QLatin1String("setup-newtab"));
     } else if (command == QLatin1String("scramble")) {
         status = scramble(dir, windows);
     } else if (command == QLatin1String("measure")) {
