@@ -50,8 +50,15 @@ LinuxPlatform::Assembly LinuxPlatform::create() {
     platform->scriptRunner = std::make_shared<LinuxScriptRunner>(connection, windows, monitors, applications,
                                                                  platform->clock, keyboard);
     // The folder handler answers the file manager's scripts, so its windows are saved with their
-    // folders.
-    platform->fileManagerIdentifier = &LinuxFolderScripting::desktopFileManager;
+    // folders. Asked for each application of a capture or a restore, and read from several files
+    // each time: what was found holds for the rest of the pass, as what was read of the windows.
+    platform->fileManagerIdentifier = [connection, pass = quint64(0), found = QString()]() mutable {
+        if (const quint64 now = connection->pass(); now != pass) {
+            found = LinuxFolderScripting::desktopFileManager();
+            pass = now;
+        }
+        return found;
+    };
     if (const QString missing = windows->missingSupport(); !missing.isEmpty()) {
         assembly.problem = QStringLiteral("Ordella cannot read or move windows: ") + missing + u'.';
     }

@@ -3,8 +3,14 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <string_view>
 
 namespace {
 
@@ -31,9 +37,34 @@ QList<QByteArray> statFields(qint32 pid) {
 } // namespace
 
 bool LinuxProcess::isAlive(qint32 pid) {
-    const QList<QByteArray> fields = statFields(pid);
-    const QByteArray state = fields.value(0);
-    return !state.isEmpty() && state != "Z" && state != "X" && state != "x";
+    if (pid <= 0) {
+        return false;
+    }
+    // Asked for every process of the desktop whenever its applications are listed: read with
+    // plain system calls into a buffer on the stack. The state follows the last closing
+    // parenthesis (the command may hold parentheses of its own, but is at most a few dozen bytes).
+    char path[32];
+    std::snprintf(path, sizeof(path), "/proc/%d/stat", int(pid));
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    std::array<char, 512> line{};
+    ssize_t length = 0;
+    do {
+        length = ::read(fd, line.data(), line.size());
+    } while (length < 0 && errno == EINTR);
+    ::close(fd);
+    if (length <= 0) {
+        return false;
+    }
+    const std::string_view text(line.data(), size_t(length));
+    const size_t close = text.rfind(')');
+    if (close == std::string_view::npos || close + 2 >= text.size()) {
+        return false;
+    }
+    const char state = text[close + 2];
+    return state != 'Z' && state != 'X' && state != 'x';
 }
 
 std::optional<quint64> LinuxProcess::startTime(qint32 pid) {

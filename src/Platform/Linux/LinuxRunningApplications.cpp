@@ -56,13 +56,17 @@ LinuxRunningApplications::LinuxRunningApplications(std::shared_ptr<X11Windows> w
     });
 }
 
-LinuxRunningApplications::Snapshot LinuxRunningApplications::snapshot() const {
-    const quint64 state = m_windows->state();
+bool LinuxRunningApplications::snapshotHolds() const {
     const auto ended = [](const Snapshot& s) {
         return std::any_of(s.windowless.cbegin(), s.windowless.cend(),
                            [](qint32 pid) { return !LinuxProcess::isAlive(pid); });
     };
-    if (!m_snapshot || m_snapshotState != state || ended(*m_snapshot)) {
+    return m_snapshot && m_snapshotState == m_windows->state() && !ended(*m_snapshot);
+}
+
+LinuxRunningApplications::Snapshot LinuxRunningApplications::snapshot() const {
+    if (!snapshotHolds()) {
+        const quint64 state = m_windows->state();
         m_snapshot = snapshotOf(m_windows->clients(), false);
         m_snapshotState = state;
     }
@@ -217,8 +221,33 @@ ApplicationIdentities::Identity LinuxRunningApplications::identityOf(const X11Cl
 }
 
 QList<X11Client> LinuxRunningApplications::windowsOf(qint32 pid) const {
-    const Snapshot s = snapshot();
-    return s.windows.value(s.applicationOf.value(pid, 0));
+    // A step that asks for several applications' windows reads the whole desktop once.
+    const quint64 pass = m_windows->connection().pass();
+    if (snapshotHolds() || (m_singleReadPass == pass && m_singleReadPid != pid)) {
+        const Snapshot s = snapshot();
+        return s.windows.value(s.applicationOf.value(pid, 0));
+    }
+    // The first in a step reads only this application's windows, not the desktop's: which windows
+    // are its own follows from what holds while a window lives (its owner and class, kept from an
+    // earlier read), where they are and their state from a read of them alone. A restore that
+    // steps through its applications with a pause after each would otherwise read every window
+    // once per step.
+    m_singleReadPass = pass;
+    m_singleReadPid = pid;
+    // Its windows as last seen go to the server with the question for the list: one wait.
+    QSet<qint32> along{pid};
+    if (m_snapshot) {
+        const QList<qint32> processes = m_snapshot->processes.value(m_snapshot->applicationOf.value(pid, 0));
+        along.unite(QSet<qint32>(processes.cbegin(), processes.cend()));
+    }
+    const Snapshot grouping = snapshotOf(m_windows->listedClients(along), true);
+    QList<xcb_window_t> own;
+    for (const X11Client& window : grouping.windows.value(grouping.applicationOf.value(pid, 0))) {
+        own.append(window.window);
+    }
+    QList<X11Client> windows = m_windows->clients(own);
+    m_windows->sortFrontToBack(windows);
+    return windows;
 }
 
 QHash<qint32, qint32> LinuxRunningApplications::applicationPids(const QList<X11Client>& windows) const {

@@ -69,6 +69,9 @@ private:
         QList<qint32> windowless;
     };
     Snapshot snapshot() const;
+    // Whether the kept snapshot still holds: the windows are as read then and no windowless
+    // process it lists has ended.
+    bool snapshotHolds() const;
     // The applications of windows (in the manager's list order, or front to back when sorted).
     Snapshot snapshotOf(QList<X11Client> windows, bool sorted) const;
     // Whether the process may be signalled: not Ordella, and drawing no desktop, dock or panel.
@@ -101,6 +104,10 @@ private:
     // and nothing was launched since: a restore asks for it many times in one step.
     mutable std::optional<Snapshot> m_snapshot;
     mutable quint64 m_snapshotState = 0;
+    // The pass of the connection in which windowsOf read one application's windows alone, and the
+    // process it was asked for.
+    mutable quint64 m_singleReadPass = 0;
+    mutable qint32 m_singleReadPid = 0;
     // A change of the window list waits for the next turn of the event loop.
     bool m_listChangePending = false;
 };

@@ -156,16 +156,24 @@ std::chrono::nanoseconds X11Connection::threadTime() {
 
 quint64 X11Connection::pass() {
     const auto now = std::chrono::steady_clock::now();
-    const auto busy = threadTime();
-    // Time this thread spent on other work is no pause: a long computation between two reads
-    // waits for nothing outside.
-    const auto idle = (now - m_passUsedAt) - (busy - m_passBusyAt);
-    if (m_passUsed && (idle > passPause || now - m_passBegan > passLifetime)) {
+    // Asked for at every read, often thousands of times in a pass: the thread's processor time
+    // (a system call) is looked at only once the last look is a while back. What it may add to a
+    // pause is the idle time of that short while: a pass ends early rather than late.
+    if (!m_passUsed || now - m_passUsedAt >= passSampling) {
+        const auto busy = threadTime();
+        // Time this thread spent on other work is no pause: a long computation between two reads
+        // waits for nothing outside.
+        const auto idle = (now - m_passUsedAt) - (busy - m_passBusyAt);
+        if (m_passUsed && (idle > passPause || now - m_passBegan > passLifetime)) {
+            ++m_pass;
+            m_passUsed = false;
+        }
+        m_passUsedAt = now;
+        m_passBusyAt = busy;
+    } else if (now - m_passBegan > passLifetime) {
         ++m_pass;
         m_passUsed = false;
     }
-    m_passUsedAt = now;
-    m_passBusyAt = busy;
     if (!m_passUsed) {
         m_passUsed = true;
         m_passBegan = now;

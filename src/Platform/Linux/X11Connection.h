@@ -111,6 +111,8 @@ public:
     // waits for something without turning the event loop), or passLifetime in all, also ends it.
     static constexpr std::chrono::milliseconds passPause{20};
     static constexpr std::chrono::milliseconds passLifetime{1000};
+    // How often the pause is measured while reads follow each other closely.
+    static constexpr std::chrono::milliseconds passSampling{1};
     // The number of the current pass: what was read under the same number may be used again. A
     // new pass begins at the next turn of the event loop, or after a pause or the lifetime above.
     quint64 pass();

@@ -1,13 +1,6 @@
 #include "Platform/Linux/X11Windows.h"
 
-#include "Platform/Linux/X11ClientProperties.h"
-
-#include <xcb/res.h>
-
 #include <QSet>
-
-#include <array>
-#include <vector>
 
 namespace {
 // What a manager must offer for windows to be listed, moved and stacked.
@@ -22,6 +15,7 @@ constexpr quint32 kGravityNorthWest = 1;
 
 X11Windows::X11Windows(std::shared_ptr<X11Connection> connection)
     : m_connection(std::move(connection))
+    , m_reader(*m_connection)
     , m_context(std::make_unique<QObject>()) {
     // The manager announces what it changes on the root: the client list, the active window, the
     // stacking, the current desktop. A window coming or going changes no other window: what was
@@ -149,9 +143,9 @@ QList<xcb_window_t> X11Windows::clientList() {
 void X11Windows::keepList(const QList<xcb_window_t>& windows) {
     // Windows that left the list take what is kept of them along.
     const QSet<xcb_window_t> live(windows.cbegin(), windows.cend());
-    const auto gone = [&live](auto it) { return !live.contains(it.key()); };
-    m_frames.removeIf(gone);
-    m_listed.removeIf(gone);
+    m_reader.keepOnly(live);
+    m_listed.removeIf([&live](auto it) { return !live.contains(it.key()); });
+    m_lastList = windows;
 }
 
 bool X11Windows::isManaged(xcb_window_t window) {
@@ -160,15 +154,31 @@ bool X11Windows::isManaged(xcb_window_t window) {
 
 QList<X11Client> X11Windows::clients() {
     expire();
+    if (!m_pass.clientList) {
+        // The list is asked for together with the windows it held when it was last read: one
+        // wait for the server, and a second only for windows that came since.
+        read(m_lastList);
+    }
     return clients(clientList());
 }
 
-QList<X11Client> X11Windows::listedClients() {
+QList<X11Client> X11Windows::listedClients(const QSet<qint32>& readAlong) {
     expire();
+    if (!m_pass.clientList && !readAlong.isEmpty()) {
+        QList<xcb_window_t> along;
+        for (auto it = m_listed.cbegin(); it != m_listed.cend(); ++it) {
+            if (it->pid && readAlong.contains(*it->pid)) {
+                along.append(it.key());
+            }
+        }
+        read(along);
+    }
     const QList<xcb_window_t> windows = clientList();
     QList<xcb_window_t> unread;
     for (const xcb_window_t w : windows) {
-        if (!m_listed.contains(w)) {
+        // A class or owner that was not set yet when the window was read may be set since.
+        const auto kept = m_listed.constFind(w);
+        if (kept == m_listed.constEnd() || kept->wmClass.isEmpty() || !kept->pid) {
             unread.append(w);
         }
     }
@@ -231,231 +241,47 @@ void X11Windows::read(const QList<xcb_window_t>& wanted) {
         return;
     }
     Pass& known = pass();
-    X11Connection& x = *m_connection;
-    xcb_connection_t* c = x.xcb();
-    checkRes();
-    // Atoms are interned before the first request goes out: an atom asked for amid the answers
-    // would be a wait of its own.
-    const X11ClientProperties properties(x);
-    const xcb_atom_t clientListAtom = x.atom("_NET_CLIENT_LIST");
-    const xcb_atom_t activeAtom = x.atom("_NET_ACTIVE_WINDOW");
-    const xcb_atom_t desktopAtom = x.atom("_NET_CURRENT_DESKTOP");
-
-    // Every request goes out before the first answer is awaited: one wait for the server, however
-    // many windows. The answers are then taken in the order the requests went out, which is the
-    // order the server sends them in: libxcb keeps answers not yet taken in a list that each
-    // taking searches from its start, so taking them in any other order costs the square of
-    // their number.
-    std::optional<xcb_query_tree_cookie_t> rootTree;
-    if (!known.rootChildren) {
-        rootTree = xcb_query_tree(c, x.root());
+    // The root's list and stacking go with the windows when this pass has not read them yet; the
+    // active window and the current desktop too: the window list and the accessibility attributes
+    // want them next to the windows, and here they cost no wait.
+    const X11WindowReader::RootWanted root{!known.rootChildren, !known.clientList, !known.activeWindow,
+                                           !known.currentDesktop};
+    const X11WindowReader::Result result =
+        m_reader.read(windows, root, known.rootChildren.value_or(QList<xcb_window_t>()));
+    if (result.rootChildren) {
+        known.rootChildren = *result.rootChildren;
     }
-    std::optional<xcb_get_property_cookie_t> listCookie;
-    if (!known.clientList) {
-        listCookie = x.requestProperty(x.root(), clientListAtom);
+    if (result.clientList) {
+        known.clientList = *result.clientList;
+        keepList(*result.clientList);
     }
-    // The active window and the current desktop are asked for along the way: the window list and
-    // the accessibility attributes want them next to the windows, and here they cost no wait.
-    std::optional<xcb_get_property_cookie_t> activeCookie;
-    if (!known.activeWindow) {
-        activeCookie = x.requestProperty(x.root(), activeAtom);
+    if (result.activeWindow) {
+        known.activeWindow = *result.activeWindow;
     }
-    std::optional<xcb_get_property_cookie_t> desktopCookie;
-    if (!known.currentDesktop) {
-        desktopCookie = x.requestProperty(x.root(), desktopAtom);
+    if (result.currentDesktop) {
+        known.currentDesktop = *result.currentDesktop;
     }
-    struct Asked {
-        xcb_get_geometry_cookie_t geometry;
-        xcb_translate_coordinates_cookie_t origin;
-        xcb_get_window_attributes_cookie_t attributes;
-        xcb_query_tree_cookie_t tree;
-        std::optional<xcb_res_query_client_ids_cookie_t> owner;
-        std::array<xcb_get_property_cookie_t, X11ClientProperties::count> properties;
-    };
-    std::vector<Asked> asked;
-    asked.reserve(size_t(windows.size()));
-    for (const xcb_window_t w : windows) {
-        Asked& a = asked.emplace_back();
-        a.geometry = xcb_get_geometry(c, w);
-        a.origin = xcb_translate_coordinates(c, w, x.root(), 0, 0);
-        a.attributes = xcb_get_window_attributes(c, w);
-        a.tree = xcb_query_tree(c, w);
-        if (m_hasRes) {
-            // The server knows which process holds the connection that made the window, which
-            // is true even for programs that never set _NET_WM_PID.
-            xcb_res_client_id_spec_t spec{w, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-            a.owner = xcb_res_query_client_ids(c, 1, &spec);
-        }
-        for (size_t p = 0; p < X11ClientProperties::count; ++p) {
-            a.properties[p] = x.requestProperty(w, properties.atoms()[p]);
-        }
-    }
-
-    if (rootTree) {
-        known.rootChildren = children(x.reply(xcb_query_tree_reply, *rootTree));
-    }
-    if (listCookie) {
-        QList<xcb_window_t> list;
-        for (const quint32 w : x.propertyReply(*listCookie).value_or(X11Connection::Property()).items()) {
-            list.append(w);
-        }
-        known.clientList = list;
-        keepList(list);
-    }
-    if (activeCookie) {
-        const QList<quint32> items =
-            x.propertyReply(*activeCookie).value_or(X11Connection::Property()).items();
-        known.activeWindow = items.isEmpty() ? xcb_window_t(XCB_WINDOW_NONE) : items.first();
-    }
-    if (desktopCookie) {
-        const QList<quint32> items =
-            x.propertyReply(*desktopCookie).value_or(X11Connection::Property()).items();
-        known.currentDesktop = items.isEmpty() ? std::nullopt : std::optional<quint32>(items.first());
-    }
-    struct Answered {
-        X11Reply<xcb_get_geometry_reply_t> geometry;
-        X11Reply<xcb_translate_coordinates_reply_t> origin;
-        X11Reply<xcb_get_window_attributes_reply_t> attributes;
-        std::optional<qint32> owner;
-        X11ClientProperties::Values values;
-    };
-    std::vector<Answered> answers;
-    answers.reserve(asked.size());
-    QList<xcb_window_t> parents;
-    parents.reserve(windows.size());
-    for (const Asked& a : asked) {
-        Answered& answer = answers.emplace_back();
-        answer.geometry = x.reply(xcb_get_geometry_reply, a.geometry);
-        answer.origin = x.reply(xcb_translate_coordinates_reply, a.origin);
-        answer.attributes = x.reply(xcb_get_window_attributes_reply, a.attributes);
-        const auto tree = x.reply(xcb_query_tree_reply, a.tree);
-        parents.append(tree ? tree->parent : xcb_window_t(XCB_WINDOW_NONE));
-        if (a.owner) {
-            answer.owner = ownerOf(x.reply(xcb_res_query_client_ids_reply, *a.owner));
-        }
-        for (size_t p = 0; p < a.properties.size(); ++p) {
-            answer.values[p] = x.propertyReply(a.properties[p]);
-        }
-    }
-    const QHash<xcb_window_t, xcb_window_t> frames = framesOf(windows, parents);
-
+    // Only what the manager lists is kept past the pass.
+    const QList<xcb_window_t> list = known.clientList.value_or(QList<xcb_window_t>());
+    const QSet<xcb_window_t> listed(list.cbegin(), list.cend());
     for (qsizetype i = 0; i < windows.size(); ++i) {
-        const Answered& answer = answers[size_t(i)];
-        const auto& geo = answer.geometry;
-        const auto& pos = answer.origin;
-        const auto& attr = answer.attributes;
-        if (!geo || !pos || !attr || !X11ClientProperties::windowExisted(answer.values)) {
-            known.clients.insert(windows[i], std::nullopt); // gone while it was read
-            m_listed.remove(windows[i]);
-            continue;
-        }
-        X11Client client;
-        client.window = windows[i];
-        client.frame = frames.value(windows[i], windows[i]);
-        client.pid = answer.owner;
-        properties.apply(answer.values, client);
-        client.viewable = attr->map_state == XCB_MAP_STATE_VIEWABLE;
-        client.clientRect = QRect(pos->dst_x, pos->dst_y, geo->width, geo->height);
+        const std::optional<X11Client>& client = result.clients.value(i);
         known.clients.insert(windows[i], client);
-        m_listed.insert(windows[i], client);
-    }
-}
-
-void X11Windows::checkRes() {
-    if (m_resChecked) {
-        return;
-    }
-    m_resChecked = true;
-    xcb_connection_t* c = m_connection->xcb();
-    const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_res_id);
-    if (ext && ext->present) {
-        const auto version = m_connection->reply(xcb_res_query_version_reply, xcb_res_query_version(c, 1, 2));
-        m_hasRes = version &&
-                   (version->server_major > 1 || (version->server_major == 1 && version->server_minor >= 2));
-    }
-}
-
-std::optional<qint32> X11Windows::ownerOf(const X11Reply<xcb_res_query_client_ids_reply_t>& reply) {
-    if (!reply) {
-        return std::nullopt;
-    }
-    for (auto it = xcb_res_query_client_ids_ids_iterator(reply.get()); it.rem > 0;
-         xcb_res_client_id_value_next(&it)) {
-        if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) != 0 &&
-            xcb_res_client_id_value_value_length(it.data) >= 1) {
-            return qint32(*xcb_res_client_id_value_value(it.data));
+        if (!client) {
+            m_listed.remove(windows[i]);
+        } else if (listed.contains(windows[i])) {
+            m_listed.insert(windows[i], *client);
         }
     }
-    return std::nullopt;
-}
-
-QList<xcb_window_t> X11Windows::children(const X11Reply<xcb_query_tree_reply_t>& tree) {
-    if (!tree) {
-        return {};
-    }
-    const xcb_window_t* data = xcb_query_tree_children(tree.get());
-    return QList<xcb_window_t>(data, data + xcb_query_tree_children_length(tree.get()));
 }
 
 QList<xcb_window_t> X11Windows::rootChildren() {
     if (m_pass.rootChildren) {
         return *m_pass.rootChildren;
     }
-    xcb_connection_t* c = m_connection->xcb();
-    const QList<xcb_window_t> result =
-        children(m_connection->reply(xcb_query_tree_reply, xcb_query_tree(c, m_connection->root())));
+    const QList<xcb_window_t> result = m_reader.rootChildren();
     pass().rootChildren = result;
     return result;
-}
-
-QHash<xcb_window_t, xcb_window_t> X11Windows::framesOf(const QList<xcb_window_t>& windows,
-                                                       const QList<xcb_window_t>& parents) {
-    xcb_connection_t* c = m_connection->xcb();
-    const xcb_window_t root = m_connection->root();
-    const QList<xcb_window_t> topLevels = rootChildren();
-    const QSet<xcb_window_t> top(topLevels.cbegin(), topLevels.cend());
-    QHash<xcb_window_t, xcb_window_t> frames;
-    // The usual cases need nothing more: the window is a child of the root itself, or of its
-    // frame. A deeper window keeps the frame found for it while its parent and that frame stay
-    // (a window id that comes back for another window has another parent). The rest are walked
-    // up a level at a time until each reaches a child of the root.
-    QHash<xcb_window_t, xcb_window_t> current; // window -> the ancestor reached so far
-    for (qsizetype i = 0; i < windows.size(); ++i) {
-        const xcb_window_t w = windows[i];
-        const xcb_window_t parent = parents.value(i, XCB_WINDOW_NONE);
-        const auto kept = m_frames.constFind(w);
-        if (parent == XCB_WINDOW_NONE) {
-            continue;
-        } else if (parent == root) {
-            frames.insert(w, w);
-        } else if (top.contains(parent)) {
-            frames.insert(w, parent);
-        } else if (kept != m_frames.constEnd() && kept->parent == parent && top.contains(kept->frame)) {
-            frames.insert(w, kept->frame);
-        } else {
-            current.insert(w, parent);
-        }
-    }
-    for (int depth = 0; depth < 8 && !current.isEmpty(); ++depth) {
-        QList<std::pair<xcb_window_t, xcb_query_tree_cookie_t>> pending;
-        for (auto it = current.cbegin(); it != current.cend(); ++it) {
-            pending.append({it.key(), xcb_query_tree(c, it.value())});
-        }
-        for (const auto& [window, cookie] : pending) {
-            const auto tree = m_connection->reply(xcb_query_tree_reply, cookie);
-            if (!tree || tree->parent == XCB_WINDOW_NONE) {
-                current.remove(window);
-            } else if (tree->parent == root || top.contains(tree->parent)) {
-                const xcb_window_t frame = tree->parent == root ? current.value(window) : tree->parent;
-                frames.insert(window, frame);
-                m_frames.insert(window, {parents.value(windows.indexOf(window)), frame});
-                current.remove(window);
-            } else {
-                current.insert(window, tree->parent);
-            }
-        }
-    }
-    return frames;
 }
 
 QList<X11Client> X11Windows::stackedClients() {

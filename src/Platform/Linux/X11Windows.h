@@ -2,8 +2,7 @@
 
 #include "Platform/Linux/X11Client.h"
 #include "Platform/Linux/X11Connection.h"
-
-#include <xcb/res.h>
+#include "Platform/Linux/X11WindowReader.h"
 
 #include <QHash>
 #include <QList>
@@ -11,6 +10,7 @@
 #include <QObject>
 #include <QPoint>
 #include <QRect>
+#include <QSet>
 #include <QSize>
 #include <QString>
 
@@ -46,10 +46,13 @@ public:
     QList<xcb_window_t> clientList();
     QList<X11Client> clients();
     QList<X11Client> clients(const QList<xcb_window_t>& windows);
-    // The managed windows in the list's order as last read, reading only those never read yet:
-    // their owners, classes and types hold, but where they are and their state may be out of
-    // date. For following the list as windows come and go, at the cost of one read of each.
-    QList<X11Client> listedClients();
+    // The managed windows in the list's order as last read, reading only those never read yet
+    // (or read before their owner and class could be told): their owners, classes and types hold,
+    // but where they are and their state may be out of date. For following the list as windows
+    // come and go, and for telling whose windows are whose, at the cost of one read of each.
+    // When this pass has not read the list yet, the windows last listed for the processes in
+    // readAlong are read afresh in the same flight, for a caller about to read them anyway.
+    QList<X11Client> listedClients(const QSet<qint32>& readAlong = {});
     std::optional<X11Client> client(xcb_window_t window);
     // The window as this pass read it, even when a request changed it since: what a further
     // request needs (that it is managed, its decoration), without reading it again. Read from
@@ -106,21 +109,9 @@ private:
         quint64 pass = 0;
     };
 
-    // The frame that held a window below another window of the manager's, and that window.
-    struct KeptFrame {
-        xcb_window_t parent = XCB_WINDOW_NONE;
-        xcb_window_t frame = XCB_WINDOW_NONE;
-    };
-
     bool isManaged(xcb_window_t window);
     // Reads the windows not read in this pass yet, all in one go.
     void read(const QList<xcb_window_t>& windows);
-    void checkRes();
-    static std::optional<qint32> ownerOf(const X11Reply<xcb_res_query_client_ids_reply_t>& reply);
-    static QList<xcb_window_t> children(const X11Reply<xcb_query_tree_reply_t>& tree);
-    // The frame of each window, given each one's parent.
-    QHash<xcb_window_t, xcb_window_t> framesOf(const QList<xcb_window_t>& windows,
-                                               const QList<xcb_window_t>& parents);
     QList<xcb_window_t> rootChildren();
     // What was read in the connection's current pass, to read from or add to.
     Pass& pass();
@@ -135,15 +126,15 @@ private:
     void changed(xcb_window_t window, bool stacking, std::optional<bool> minimized = std::nullopt);
 
     std::shared_ptr<X11Connection> m_connection;
+    X11WindowReader m_reader;
     // Receives the connection's signals; goes with this object.
     std::unique_ptr<QObject> m_context;
     Pass m_pass;
     quint64 m_state = 1;
-    QHash<xcb_window_t, KeptFrame> m_frames;
     // The last reading of each window in the manager's list, whatever the pass.
     QHash<xcb_window_t, X11Client> m_listed;
+    // The manager's list as last read, whatever the pass.
+    QList<xcb_window_t> m_lastList;
     // The window manager's check window, as last seen.
     xcb_window_t m_checkWindow = XCB_WINDOW_NONE;
-    bool m_resChecked = false;
-    bool m_hasRes = false;
 };

@@ -5,7 +5,9 @@
 #include <QCoreApplication>
 #include <QSignalSpy>
 
+#include <algorithm>
 #include <csignal>
+#include <limits>
 
 namespace {
 
@@ -55,6 +57,60 @@ TEST_F(X11WindowListTest, AChangeOfTheListReadsOnlyTheWindowsThatCame) {
         listed = windows->listedClients();
         return !has(newcomer);
     }));
+}
+
+TEST_F(X11WindowListTest, AStepReadsOnlyTheApplicationItAsksForAndTheDesktopInOneWait) {
+    // A restore that restacks its applications one by one, with a pause after each, asks for one
+    // application's windows per pass: they are read alone, and as they are now.
+    constexpr int count = 12;
+    const qint32 many = start(testWindowProgram(), {QStringLiteral("--count"), QString::number(count)});
+    waitForWindows(many, count);
+    // Another program: an application of its own.
+    const qint32 one = start(QStringLiteral("xcalc"));
+    const xcb_window_t alone = waitForWindows(one).value(0).window;
+    xcb_connection_t* c = connection->xcb();
+    const auto sentBy = [c](const std::function<void()>& work) {
+        const quint64 before = xcb_total_written(c);
+        work();
+        return xcb_total_written(c) - before;
+    };
+    // The least of three tries: a stall of the machine may end a pass amid a read.
+    const auto least = [](const std::function<quint64()>& measure) {
+        quint64 result = std::numeric_limits<quint64>::max();
+        for (int i = 0; i < 3; ++i) {
+            QCoreApplication::processEvents();
+            result = std::min(result, measure());
+        }
+        return result;
+    };
+    // The whole desktop, read afresh: the list and the windows it held last time in one wait.
+    QCoreApplication::processEvents();
+    const quint64 everyWindow = sentBy([&] { windows->clients(); });
+    EXPECT_EQ(least([&] { return tripsOf([&] { windows->clients(); }); }), 1u);
+
+    // Minimised behind the ports' back: the next pass sees it.
+    connection->sendRootMessage(alone, connection->atom("WM_CHANGE_STATE"), {3, 0, 0, 0, 0});
+    ASSERT_TRUE(waitUntil([&] {
+        const auto state = connection->property(alone, connection->atom("WM_STATE"));
+        return !state.value_or(X11Connection::Property()).items().isEmpty() && state->items().first() == 3;
+    }));
+    QCoreApplication::processEvents();
+    const QList<X11Client> own = applications->windowsOf(one);
+    ASSERT_EQ(own.size(), 1);
+    EXPECT_EQ(own.first().window, alone);
+    EXPECT_TRUE(own.first().minimized);
+    EXPECT_LT(least([&] { return sentBy([&] { applications->windowsOf(one); }); }) * 4, everyWindow);
+    EXPECT_EQ(least([&] { return tripsOf([&] { applications->windowsOf(one); }); }), 1u);
+
+    // A second application in the same pass: the desktop is read once for the rest of it.
+    const QList<X11Client> others = applications->windowsOf(many);
+    EXPECT_EQ(others.size(), count);
+    QList<X11Client> stacked = windows->stackedClients();
+    stacked.removeIf([many](const X11Client& w) { return w.pid != many; });
+    ASSERT_EQ(stacked.size(), others.size());
+    for (qsizetype i = 0; i < others.size(); ++i) {
+        EXPECT_EQ(others[i].window, stacked[i].window) << "front to back at " << i;
+    }
 }
 
 TEST_F(X11WindowListTest, ApplicationsAreAnnouncedOnceAsTheirWindowsComeAndGo) {

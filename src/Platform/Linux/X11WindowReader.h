@@ -1,0 +1,70 @@
+#pragma once
+
+#include "Platform/Linux/X11Client.h"
+#include "Platform/Linux/X11Connection.h"
+
+#include <xcb/res.h>
+
+#include <QHash>
+#include <QList>
+#include <QSet>
+
+#include <optional>
+
+// Reads managed windows from the X server in one flight: every request goes out before the first
+// answer is awaited, so that reading any number of windows (and the root's list, stacking, active
+// window and desktop along with them) costs one wait for the server. Keeps what outlives a read:
+// the frame found for a window that sits deeper than a child of its frame, while the window's
+// parent and that frame stay the same.
+class X11WindowReader {
+public:
+    explicit X11WindowReader(X11Connection& connection);
+
+    // What the root window is asked for along with the windows.
+    struct RootWanted {
+        bool children = false;
+        bool clientList = false;
+        bool activeWindow = false;
+        bool currentDesktop = false;
+    };
+    struct Result {
+        // The root's children, bottom to top.
+        std::optional<QList<xcb_window_t>> rootChildren;
+        std::optional<QList<xcb_window_t>> clientList;
+        std::optional<xcb_window_t> activeWindow;
+        std::optional<std::optional<quint32>> currentDesktop;
+        // One entry for each window asked for, in the same order; nothing for a window that was
+        // gone when it was read.
+        QList<std::optional<X11Client>> clients;
+    };
+
+    // Reads windows; a frame is found among topLevels (the root's children, bottom to top) unless
+    // the root's children are asked for, in which case those read now are used.
+    Result read(const QList<xcb_window_t>& windows, const RootWanted& wanted,
+                const QList<xcb_window_t>& topLevels);
+    // The root's children, bottom to top, on their own.
+    QList<xcb_window_t> rootChildren();
+    // Forgets what is kept of the windows that are not in live.
+    void keepOnly(const QSet<xcb_window_t>& live);
+
+private:
+    // The frame that held a window below another window of the manager's, and that window.
+    struct KeptFrame {
+        xcb_window_t parent = XCB_WINDOW_NONE;
+        xcb_window_t frame = XCB_WINDOW_NONE;
+    };
+
+    void checkRes();
+    static std::optional<qint32> ownerOf(const X11Reply<xcb_res_query_client_ids_reply_t>& reply);
+    static QList<xcb_window_t> children(const X11Reply<xcb_query_tree_reply_t>& tree);
+    static xcb_window_t firstItem(const std::optional<X11Connection::Property>& property);
+    // The frame of each window, given each one's parent and the root's children.
+    QHash<xcb_window_t, xcb_window_t> framesOf(const QList<xcb_window_t>& windows,
+                                               const QList<xcb_window_t>& parents,
+                                               const QList<xcb_window_t>& topLevels);
+
+    X11Connection& m_connection;
+    QHash<xcb_window_t, KeptFrame> m_frames;
+    bool m_resChecked = false;
+    bool m_hasRes = false;
+};
