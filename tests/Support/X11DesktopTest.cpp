@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QUuid>
 
 #include <qcoro/qcorotask.h>
 
@@ -19,6 +20,8 @@
 namespace {
 
 const QString kTestEntry = QStringLiteral("ordella-test-window.desktop");
+// The environment variable that marks the processes started during one test.
+constexpr const char* kMarkVariable = "ORDELLA_X11_TEST";
 
 // The keycode that types keysym on the server's keyboard map; 0 when none does.
 xcb_keycode_t keycodeOf(xcb_connection_t* c, xcb_keysym_t keysym) {
@@ -45,6 +48,9 @@ void X11DesktopTest::SetUp() {
         }
         GTEST_SKIP() << "no X session: run these tests through ctest";
     }
+    // Inherited by every program started from here on, whoever starts it.
+    m_mark = QUuid::createUuid().toByteArray(QUuid::WithoutBraces);
+    qputenv(kMarkVariable, m_mark);
     connection = X11Connection::open();
     ASSERT_TRUE(connection);
     windows = std::make_shared<X11Windows>(connection);
@@ -64,6 +70,7 @@ void X11DesktopTest::TearDown() {
         Platform::install(std::exchange(m_previousPlatform, nullptr));
     }
     if (!applications) {
+        qunsetenv(kMarkVariable);
         return;
     }
     // What the ports launched runs under the test entry; everything else was started here. It all
@@ -74,7 +81,13 @@ void X11DesktopTest::TearDown() {
             pids.append(app.processIdentifier);
         }
     }
+    for (const qint32 pid : markedProcesses()) {
+        if (!pids.contains(pid)) {
+            pids.append(pid);
+        }
+    }
     stopProcesses(pids);
+    qunsetenv(kMarkVariable);
     // So do the notifications it posted, and the monitors it set up (the screen's own one stays).
     QProcess::execute(QStringLiteral("dunstctl"), {QStringLiteral("close-all")});
     for (const X11Monitor& monitor : monitors->monitors()) {
@@ -117,19 +130,48 @@ void X11DesktopTest::letOtherClientGo() {
     }
 }
 
+bool X11DesktopTest::pickFromNotificationMenu(const std::function<bool()>& invoked) {
+    const Clock::TimePoint deadline = clock.now() + Clock::Duration(kPatienceMs);
+    while (!invoked() && clock.now() < deadline) {
+        QProcess::execute(QStringLiteral("dunstctl"), {QStringLiteral("context")});
+        waitUntil(invoked, 3000);
+    }
+    return invoked();
+}
+
 void X11DesktopTest::stopProcesses(const QList<qint32>& pids) {
     for (const qint32 pid : pids) {
         ::kill(pid, SIGTERM);
     }
-    const bool ended = waitUntil([&pids] {
+    const auto ended = [&pids] {
         return std::none_of(pids.cbegin(), pids.cend(),
                             [](qint32 pid) { return LinuxProcess::isAlive(pid); });
-    });
-    if (!ended) {
+    };
+    if (!waitUntil(ended, 10000)) {
         for (const qint32 pid : pids) {
-            ::kill(pid, SIGKILL);
+            if (LinuxProcess::isAlive(pid)) {
+                ::kill(pid, SIGKILL);
+            }
+        }
+        // Gone before the next test looks at the desktop.
+        waitUntil(ended);
+    }
+}
+
+QList<qint32> X11DesktopTest::markedProcesses() const {
+    QList<qint32> marked;
+    if (m_mark.isEmpty()) {
+        return marked;
+    }
+    const qint32 self = qint32(QCoreApplication::applicationPid());
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool number = false;
+        const qint32 pid = entry.toInt(&number);
+        if (number && pid != self && LinuxProcess::environmentValue(pid, kMarkVariable) == m_mark) {
+            marked.append(pid);
         }
     }
+    return marked;
 }
 
 qint32 X11DesktopTest::start(const QString& program, const QStringList& arguments) {

@@ -20,11 +20,15 @@
 #include <memory>
 
 // A test against the real X session of the test fixture (Xvfb, openbox, a session bus), with
-// every Linux desktop port built on this program's own connection. Programs a test starts, the
-// notifications it posts and the monitors it sets up are gone again when it ends. Waits poll the real clock
-// in short steps up to a deadline.
+// every Linux desktop port built on this program's own connection. Programs a test starts (itself,
+// through the ports or through programs it started), the notifications it posts and the monitors
+// it sets up are gone again when it ends. Waits poll the real clock in short steps up to a
+// deadline, a generous one: the machine may be loaded, and a wait that holds ends at once.
 class X11DesktopTest : public ::testing::Test {
 protected:
+    // How long a wait for the server, a window manager or a program gives it by default.
+    static constexpr int kPatienceMs = 30000;
+
     void SetUp() override;
     void TearDown() override;
 
@@ -35,7 +39,7 @@ protected:
     // Starts a program; its pid. The test fails when it cannot be started.
     qint32 start(const QString& program, const QStringList& arguments = {});
     // Whether check() held within timeoutMs.
-    bool waitUntil(const std::function<bool()>& check, int timeoutMs = 5000);
+    bool waitUntil(const std::function<bool()>& check, int timeoutMs = kPatienceMs);
     // The windows of pid once it shows at least count of them (in the manager's list order).
     QList<X11Client> waitForWindows(qint32 pid, int count = 1);
     // The frame of a window as the accessibility port reads it.
@@ -46,6 +50,10 @@ protected:
     // it lets go or the test ends; whether the server let it.
     bool grabInAnotherClient(quint32 keysym, quint16 modifiers);
     void letOtherClientGo();
+    // Opens the session's notification menu (dunstctl context), whose pick is the first entry with
+    // the text of the session's dunst-pick file, until invoked() holds; whether it did. A busy
+    // dunst may not list a new notification's actions yet when the menu is first opened.
+    bool pickFromNotificationMenu(const std::function<bool()>& invoked);
 
     // The test window program and its desktop entry ("ordella-test-window.desktop") in the test's
     // own data folder, which takes documents as %F.
@@ -64,7 +72,11 @@ protected:
 
 private:
     void stopProcesses(const QList<qint32>& pids);
+    // The running processes that carry this test's mark in their environment: every program it
+    // started, however (the mark is inherited), except those the session bus started for it.
+    QList<qint32> markedProcesses() const;
 
+    QByteArray m_mark;
     QList<qint32> m_started;
     xcb_connection_t* m_otherClient = nullptr;
     std::shared_ptr<Platform> m_previousPlatform;

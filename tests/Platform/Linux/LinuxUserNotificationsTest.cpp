@@ -80,8 +80,7 @@ TEST_F(LinuxUserNotificationsTest, ActionsOfDeliveredNotificationsComeBackWithTh
     const QString pick = QFileInfo(qEnvironmentVariable("ORDELLA_X11_SESSION")).dir().filePath("dunst-pick");
     ASSERT_TRUE(QFileInfo::exists(pick));
     ASSERT_TRUE(waitUntil([] { return dunstctl({"count", "displayed"}) == "1"; }));
-    dunstctl({QStringLiteral("context")});
-    ASSERT_TRUE(waitUntil([&] { return !responses.isEmpty(); }));
+    ASSERT_TRUE(pickFromNotificationMenu([&] { return !responses.isEmpty(); }));
     EXPECT_EQ(responses.first().first, kRevert);
     EXPECT_EQ(responses.first().second, request.userInfo);
 
