@@ -15,6 +15,8 @@ namespace {
 
 constexpr int kActivationPauseMs = 50;
 constexpr int kRaisePauseMs = 20;
+// How long the window manager is given to show the last raise before the final activation.
+constexpr int kRaisedWaitMs = 2000;
 
 std::optional<RunningApplication> lookUp(const QList<RunningApplication>& running, const QString& bundleID) {
     for (const RunningApplication& app : running) {
@@ -180,6 +182,8 @@ StackingOrderRestorer::restoreZOrder(QList<AppSnapshot> appSnapshots,
         co_return;
     }
 
+    // The window of the first visible application that was raised last: the one in front.
+    std::optional<AXElement> front;
     for (qsizetype i = appSnapshots.size() - 1; i >= 0; --i) {
         const AppSnapshot& saved = appSnapshots[i];
         const std::optional<RunningApplication> app =
@@ -189,23 +193,52 @@ StackingOrderRestorer::restoreZOrder(QList<AppSnapshot> appSnapshots,
         }
         port->activate(app->processIdentifier, RunningApplications::ActivateIgnoringOtherApps);
         co_await RestoreWait::pause(RestoreWait::ms(kActivationPauseMs));
-        co_await raiseWindows(*app, remappedSnapshots.value(saved.bundleIdentifier, saved.windowSnapshots));
+        const std::optional<AXElement> raised = co_await raiseWindows(
+            *app, remappedSnapshots.value(saved.bundleIdentifier, saved.windowSnapshots));
+        if (firstVisible && saved.bundleIdentifier == firstVisible->bundleIdentifier) {
+            front = raised;
+        }
     }
 
     if (!firstVisible) {
         co_return;
     }
     const std::optional<RunningApplication> first = lookUp(running, firstVisible->bundleIdentifier);
-    if (!first || frontmostIs(firstVisible->bundleIdentifier)) {
+    if (!first) {
+        co_return;
+    }
+    if (front) {
+        // The window manager carries the raises out in its own time (later on a loaded machine),
+        // and an activation brings the application's front window as the manager shows it
+        // forward: until the last raise shows, that would be a window raised before it.
+        const std::shared_ptr<WindowServer> server = Platform::current().windowServer;
+        const auto shown = [&server, &first, &front] {
+            const QList<WindowServerEntry> list =
+                server
+                    ? server->windowList(WindowServer::OnScreenWindows).value_or(QList<WindowServerEntry>())
+                    : QList<WindowServerEntry>();
+            for (const WindowServerEntry& entry : list) {
+                if (entry.ownerPID == first->processIdentifier) {
+                    return entry.windowNumber == front->id;
+                }
+            }
+            return false;
+        };
+        co_await RestoreWait::pollUntil(shown, RestoreWait::ms(kRaisedWaitMs),
+                                        RestoreWait::ms(kRaisePauseMs));
+    }
+    if (frontmostIs(firstVisible->bundleIdentifier)) {
         co_return;
     }
     co_await RestoreWait::pause(RestoreWait::ms(kActivationPauseMs));
     port->activate(first->processIdentifier, 0);
 }
 
-QCoro::Task<void> StackingOrderRestorer::raiseWindows(RunningApplication app, QList<WindowSnapshot> windows) {
+QCoro::Task<std::optional<AXElement>> StackingOrderRestorer::raiseWindows(RunningApplication app,
+                                                                          QList<WindowSnapshot> windows) {
+    std::optional<AXElement> last;
     if (windows.size() < 2) {
-        co_return;
+        co_return last;
     }
     const bool browser =
         BrowserScriptService::supportedBrowsers().contains(app.bundleIdentifier.value_or(QString()));
@@ -216,8 +249,9 @@ QCoro::Task<void> StackingOrderRestorer::raiseWindows(RunningApplication app, QL
     const Pairing pairing = browser ? Pairing() : pair(app, windows);
     const QList<AXElement> live =
         browser ? AXWindowService::axWindowList(app).value_or(QList<AXElement>()) : pairing.live;
-    const auto raiseAt = [&live](qint64 index) {
+    const auto raiseAt = [&live, &last](qint64 index) {
         if (index >= 0 && index < live.size()) {
+            last = live[index];
             AXAttributeReader::write(live[index], QStringLiteral("AXMain"), AXValue::boolean(true));
             AXAttributeReader::write(live[index], QStringLiteral("AXFocused"), AXValue::boolean(true));
             AXAttributeReader::perform(live[index], QStringLiteral("AXRaise"));
@@ -231,6 +265,7 @@ QCoro::Task<void> StackingOrderRestorer::raiseWindows(RunningApplication app, QL
                 ++position;
             }
             if (const auto match = matches.constFind(int(position)); match != matches.constEnd()) {
+                last = match->axElement;
                 AXAttributeReader::write(match->axElement, QStringLiteral("AXMain"), AXValue::boolean(true));
                 AXAttributeReader::perform(match->axElement, QStringLiteral("AXRaise"));
             } else {
@@ -242,4 +277,5 @@ QCoro::Task<void> StackingOrderRestorer::raiseWindows(RunningApplication app, QL
         }
         co_await RestoreWait::pause(RestoreWait::ms(kRaisePauseMs));
     }
+    co_return last;
 }

@@ -2,6 +2,7 @@
 
 #include "Models/AppSnapshot.h"
 #include "Models/WindowSnapshot.h"
+#include "Platform/Accessibility.h"
 #include "Platform/RunningApplications.h"
 
 #include <QHash>
@@ -9,6 +10,8 @@
 #include <QString>
 
 #include <qcoro/qcorotask.h>
+
+#include <optional>
 
 // Puts the workspace's applications, and the windows inside each, back into their saved
 // front-to-back order: applications are activated from the back to the front and their windows
@@ -24,6 +27,7 @@ public:
 
 private:
     // Raises the windows from the last to the first: a browser's by their frames, any other's by
-    // their titles.
-    static QCoro::Task<void> raiseWindows(RunningApplication app, QList<WindowSnapshot> windows);
+    // their titles. The window raised last, if any.
+    static QCoro::Task<std::optional<AXElement>> raiseWindows(RunningApplication app,
+                                                              QList<WindowSnapshot> windows);
 };
