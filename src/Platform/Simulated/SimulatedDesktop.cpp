@@ -171,6 +171,10 @@ bool SimulatedDesktop::activate(qint32 pid) {
     if (!app) {
         return false;
     }
+    if (app->faults.ignoredActivations > 0) {
+        --app->faults.ignoredActivations;
+        return true;
+    }
     setHidden(pid, false);
     m_frontmost = pid;
     // The application's windows come forward together, keeping their order among themselves.

@@ -85,6 +85,8 @@ public:
         bool refusesQuit = false;
         // A quit takes effect this much later.
         Clock::Duration quitDelay{0};
+        // How many activations it ignores before one takes effect.
+        int ignoredActivations = 0;
         // Error answered to every read of its window list (0: none). NoValue stands for an
         // application that is reachable but shows no window.
         int windowListError = 0;

@@ -40,6 +40,17 @@ TEST_F(StackingOrderRestorerTest, RestacksFromTheBackAndRaisesWindowsByTitle) {
     EXPECT_EQ(desktop().frontmostPid(), a);
     // Three activations of 50 ms, two raises of 20 ms; A ends in front, so no final activation.
     EXPECT_EQ(elapsedMs(), 3 * 50 + 2 * 20);
+
+    // An application that ignores its activation is activated once more at the end, its windows
+    // staying in their order.
+    desktop().application(a)->faults.ignoredActivations = 1;
+    desktop().setStackingOrder(
+        {windowOf(desktop().findApplication("org.example.B")->pid), windowOf(a, 0), windowOf(a, 1)});
+    desktop().setFrontmost(desktop().findApplication("org.example.B")->pid);
+    restack({savedApp("org.example.A", titled({"Mail", "Notes"})), savedApp("org.example.B", titled({"B"})),
+             savedApp("org.example.C", titled({"C"}))});
+    EXPECT_EQ(desktop().frontmostPid(), a);
+    EXPECT_EQ(stack().mid(0, 2), QStringList({"Mail", "Notes"}));
 }
 
 TEST_F(StackingOrderRestorerTest, OnlyBringsTheFirstAppForwardWhenTheOrderStands) {
