@@ -175,6 +175,9 @@ QList<BrowserTabComparison::Shortfall> BrowserTabComparison::shortfalls(const Ta
         const QList<TabSnapshot>& tabs = desired[d.position];
         const QSet<QString>& seen = partners[at] >= 0 ? shown[partners[at]].urlSet : leftOver;
         Shortfall& shortfall = result[d.position];
+        if (partners[at] >= 0) {
+            shortfall.partner = shown[partners[at]].position;
+        }
         for (qsizetype i = 0; i < tabs.size(); ++i) {
             if (!seen.contains(d.urls[i])) {
                 shortfall.missingTabs.append(i);

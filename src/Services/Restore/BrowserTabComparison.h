@@ -28,10 +28,12 @@ public:
     static QList<qsizetype> unmatchedWindows(const TabList& desired, const TabList& current);
 
     // What a desired window lacks in the browser: its tabs (positions) whose URLs are not shown,
-    // and its active tab when that is shown but not active.
+    // and its active tab when that is shown but not active. partner is the position (in the
+    // current list) of the window it was paired with, when it found one.
     struct Shortfall {
         QList<qsizetype> missingTabs;
         std::optional<qsizetype> unselectedTab;
+        std::optional<qsizetype> partner;
 
         bool isEmpty() const { return missingTabs.isEmpty() && !unselectedTab; }
     };

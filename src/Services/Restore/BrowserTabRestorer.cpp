@@ -9,6 +9,56 @@
 
 #include <QStringList>
 
+#include <memory>
+
+namespace {
+
+using TabList = BrowserTabRestorer::TabList;
+
+// A window (its position in the browser's list) and the tab (1-based) it should show.
+struct Reselection {
+    qsizetype window = 0;
+    std::int64_t tab = 0;
+};
+
+// The windows that show all their saved tabs, but another one active than the saved one.
+QList<Reselection> lostSelections(const TabList& expectedTabsByWindow, const TabList& current) {
+    QList<Reselection> lost;
+    const QList<BrowserTabComparison::Shortfall> shortfalls =
+        BrowserTabComparison::shortfalls(expectedTabsByWindow, current);
+    for (qsizetype i = 0; i < shortfalls.size(); ++i) {
+        const BrowserTabComparison::Shortfall& s = shortfalls[i];
+        // A window still short of tabs may yet be handed one, which would take it again.
+        if (!s.unselectedTab || !s.partner || !s.missingTabs.isEmpty()) {
+            continue;
+        }
+        // The saved active tab is the n-th tab with its address; so is the one to show.
+        const QList<TabSnapshot>& saved = expectedTabsByWindow[i];
+        const QString url = BrowserTabComparison::normalizeURL(saved[*s.unselectedTab].url);
+        qsizetype occurrence = 0;
+        for (qsizetype j = 0; j < *s.unselectedTab; ++j) {
+            occurrence += BrowserTabComparison::normalizeURL(saved[j].url) == url ? 1 : 0;
+        }
+        const QList<TabSnapshot>& shown = current[*s.partner];
+        for (qsizetype k = 0; k < shown.size(); ++k) {
+            if (BrowserTabComparison::normalizeURL(shown[k].url) == url && occurrence-- == 0) {
+                lost.append(Reselection{*s.partner, k + 1});
+                break;
+            }
+        }
+    }
+    return lost;
+}
+
+// Reads the browser's tabs into shown; whether no window shows another tab than the saved one.
+QCoro::Task<bool> selectionsHeld(QString bundleIdentifier, TabList expectedTabsByWindow,
+                                 std::shared_ptr<TabList> shown) {
+    *shown = co_await BrowserScriptService::captureTabs(bundleIdentifier);
+    co_return lostSelections(expectedTabsByWindow, *shown).isEmpty();
+}
+
+} // namespace
+
 BrowserTabRestorer::TabList BrowserTabRestorer::expectedTabs(const AppSnapshot& appSnapshot) {
     TabList tabs;
     for (const WindowSnapshot& window : appSnapshot.windowSnapshots) {
@@ -74,7 +124,9 @@ QCoro::Task<void> BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot
     }
     co_await BrowserScriptService::restoreTabs(id, saved, bounds, profiles);
     co_await waitForBrowserTabs(id, expected, 10.0);
-    co_await verifyTabRestoration(id, expected);
+    const TabList listed = co_await BrowserScriptService::captureTabs(id);
+    const TabList shown = co_await reselectActiveTabs(id, expected, listed);
+    logVerification(id, expected, shown);
     if (!closeOtherApps) {
         co_await BrowserScriptService::closeEmptyBrowserWindows(id);
     }
@@ -104,11 +156,16 @@ QCoro::Task<bool> BrowserTabRestorer::showsAtLeast(QString bundleIdentifier, Tab
 QCoro::Task<bool> BrowserTabRestorer::verifyTabRestoration(QString bundleIdentifier,
                                                            TabList expectedTabsByWindow) {
     const TabList current = co_await BrowserScriptService::captureTabs(bundleIdentifier);
+    co_return logVerification(bundleIdentifier, expectedTabsByWindow, current);
+}
+
+bool BrowserTabRestorer::logVerification(const QString& bundleIdentifier, const TabList& expectedTabsByWindow,
+                                         const TabList& current) {
     const QList<qsizetype> unmatched = BrowserTabComparison::unmatchedWindows(expectedTabsByWindow, current);
     if (unmatched.isEmpty()) {
         RestoreLog::log(QStringLiteral("verifyTabRestoration: ") + bundleIdentifier +
                         QStringLiteral(" shows every saved window's tabs"));
-        co_return true;
+        return true;
     }
     QStringList positions;
     for (const qsizetype position : unmatched) {
@@ -117,5 +174,45 @@ QCoro::Task<bool> BrowserTabRestorer::verifyTabRestoration(QString bundleIdentif
     RestoreLog::log(QStringLiteral("verifyTabRestoration: ") + bundleIdentifier +
                     QStringLiteral(" does not show the tabs of saved window(s) ") +
                     positions.join(QStringLiteral(", ")));
-    co_return false;
+    return false;
+}
+
+QCoro::Task<BrowserTabRestorer::TabList> BrowserTabRestorer::reselectActiveTabs(QString bundleIdentifier,
+                                                                                TabList expectedTabsByWindow,
+                                                                                TabList current) {
+    const QList<Reselection> lost = lostSelections(expectedTabsByWindow, current);
+    if (lost.isEmpty()) {
+        co_return current;
+    }
+    // Showing a tab brings its window to the front, which renumbers the others: each window is
+    // found again by its id. Without ids only the first can be told by its number.
+    const std::optional<QList<std::int64_t>> ids = co_await BrowserScriptService::windowIDs(bundleIdentifier);
+    const bool byId = ids && ids->size() == current.size();
+    const QList<Reselection> toSelect = byId ? lost : lost.first(1);
+    for (const Reselection& r : toSelect) {
+        std::int64_t number = r.window + 1;
+        if (byId && r.window != lost.first().window) {
+            const std::optional<QList<std::int64_t>> now =
+                co_await BrowserScriptService::windowIDs(bundleIdentifier);
+            const qsizetype at = now ? now->indexOf(ids->at(r.window)) : -1;
+            if (at < 0) {
+                continue;
+            }
+            number = at + 1;
+        }
+        RestoreLog::log(QStringLiteral("reselectActiveTabs: ") + bundleIdentifier +
+                        QStringLiteral(" window ") + QString::number(number) +
+                        QStringLiteral(" lost its active tab to a later one, showing tab ") +
+                        QString::number(r.tab) + QStringLiteral(" again"));
+        co_await BrowserScriptService::runAppleScript(
+            BrowserScriptService::activateTabScript(bundleIdentifier, number, r.tab));
+    }
+    // The listing follows the browser's own record of its tabs, which comes after the window shows
+    // the tab.
+    const auto state = std::make_shared<TabList>(current);
+    const auto settled = [bundleIdentifier, expectedTabsByWindow, state] {
+        return selectionsHeld(bundleIdentifier, expectedTabsByWindow, state);
+    };
+    co_await RestoreWait::pollUntilAsync(settled, Clock::seconds(5.0), RestoreWait::ms(500));
+    co_return *state;
 }

@@ -37,6 +37,14 @@ public:
     static TabList openedTabs(const TabList& savedTabs);
 
 private:
+    // A browser shows each tab it opens, so a tab that comes after the selection keys takes the
+    // window from the tab they showed. Once such a window has all its tabs, its tab is selected
+    // once more and the browser is read until it shows it or a bound passes. Answers the tabs as
+    // last read (current when nothing was lost).
+    static QCoro::Task<TabList> reselectActiveTabs(QString bundleIdentifier, TabList expectedTabsByWindow,
+                                                   TabList current);
+    static bool logVerification(const QString& bundleIdentifier, const TabList& expectedTabsByWindow,
+                                const TabList& current);
     // Whether the browser lists at least the expected windows and tabs, by position.
     static QCoro::Task<bool> showsAtLeast(QString bundleIdentifier, TabList expectedTabsByWindow);
 };

@@ -3,6 +3,8 @@
 #include "Platform/ScriptRunner.h"
 #include "RestoreFixture.h"
 
+#include <QRegularExpression>
+
 namespace {
 
 const QString kChrome = QStringLiteral("com.google.Chrome");
@@ -162,6 +164,119 @@ TEST_F(BrowserTabRestorerTest, WaitsUntilEachWindowShowsItsOwnTabs) {
         const qint64 before = elapsedMs();
         run(BrowserTabRestorer::waitForBrowserTabs(kChrome, tabs(c.expected), 10.0));
         EXPECT_EQ(elapsedMs() - before, c.waitedMs) << c.expected.size();
+        desktop().removeApplication(pid);
+    }
+}
+
+// A browser shows each tab it opens, so a tab that comes after the selection keys takes the window.
+// Once the window has all its tabs it is shown its saved tab once more (found by its id, as showing
+// a tab raises its window); a window that keeps losing it is reported as it is shown.
+TEST_F(BrowserTabRestorerTest, ShowsTheSavedTabAgainWhenALateTabTookTheWindow) {
+    // Runs every script on the simulated host; after a tab is selected, the browser raises the
+    // window, and while takes lasts, a late tab takes that window (its last tab is shown). With
+    // raiseBack, the back window comes to the front before the tabs are first listed after the
+    // selections, as a browser raises a window it opens a late tab in.
+    class LateTabs : public ScriptRunner {
+    public:
+        LateTabs(std::shared_ptr<ScriptRunner> inner, BrowserTabRestorerTest& test, qint32 pid, int takes,
+                 bool raiseBack)
+            : m_inner(std::move(inner))
+            , m_test(test)
+            , m_pid(pid)
+            , m_takes(takes)
+            , m_raiseBack(raiseBack) {}
+        QCoro::Task<ScriptResult> run(QString source) override {
+            static const QRegularExpression select(
+                QStringLiteral("set active tab index of window (\\d+) to"));
+            const QRegularExpressionMatch match = select.match(source);
+            if (m_raiseBack && selections > 0 && source.contains(QStringLiteral("set windowTabs to {}"))) {
+                m_raiseBack = false;
+                m_test.desktop().raiseWindow(m_test.windowsFrontToBack(m_pid).last());
+            }
+            const QList<quint32> before = m_test.windowsFrontToBack(m_pid);
+            ScriptResult result = co_await m_inner->run(std::move(source));
+            if (match.hasMatch()) {
+                ++selections;
+                const quint32 window = before.value(match.captured(1).toInt() - 1);
+                m_test.desktop().raiseWindow(window);
+                if (m_taken[window]++ < m_takes) {
+                    const QList<SimulatedScriptHost::Tab> tabs = m_test.host().tabs(window);
+                    m_test.host().setTabs(window, tabs, static_cast<int>(tabs.size()));
+                }
+            }
+            co_return result;
+        }
+        int selections = 0;
+
+    private:
+        std::shared_ptr<ScriptRunner> m_inner;
+        BrowserTabRestorerTest& m_test;
+        qint32 m_pid;
+        int m_takes;
+        bool m_raiseBack;
+        QHash<quint32, int> m_taken;
+    };
+    struct Case {
+        const char* name;
+        QList<QStringList> saved;
+        int takes; // selections of each window a late tab takes
+        bool raiseBack;
+        QList<QStringList> after; // in any order
+        int selections;
+        qint64 waitedMs; // beyond the restore without late tabs
+    };
+    const QList<Case> cases{
+        {"no late tab: selected once",
+         {{"https://a.org", "https://b.org*", "https://c.org"}},
+         0,
+         false,
+         {{"https://a.org", "https://b.org*", "https://c.org"}},
+         1,
+         0},
+        {"a late tab took the window: selected again",
+         {{"https://a.org", "https://b.org*", "https://c.org"}},
+         1,
+         false,
+         {{"https://a.org", "https://b.org*", "https://c.org"}},
+         2,
+         0},
+        {"two windows lost their tab: each selected again by its id",
+         {{"https://a.org*", "https://b.org"}, {"https://c.org", "https://d.org*", "https://e.org"}},
+         1,
+         true,
+         {{"https://a.org*", "https://b.org"}, {"https://c.org", "https://d.org*", "https://e.org"}},
+         4,
+         0},
+        {"lost again: the tab shown stands",
+         {{"https://a.org*", "https://b.org"}},
+         2,
+         false,
+         {{"https://a.org", "https://b.org*"}},
+         2,
+         5000},
+    };
+    const std::shared_ptr<ScriptRunner> host = platform().scriptRunner;
+    std::optional<qint64> plainMs;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const qint32 pid = browser({});
+        const auto late = std::make_shared<LateTabs>(host, *this, pid, c.takes, c.raiseBack);
+        platform().scriptRunner = late;
+        const qint64 before = elapsedMs();
+        run(BrowserTabRestorer::restoreBrowserTabs(saved(c.saved), true, false));
+        const qint64 took = elapsedMs() - before;
+        plainMs = plainMs.value_or(took);
+        QList<QStringList> shown = browserWindows(pid);
+        // Raised windows stand in another order than they were opened in.
+        std::sort(shown.begin(), shown.end());
+        QList<QStringList> after = c.after;
+        std::sort(after.begin(), after.end());
+        EXPECT_EQ(shown, after);
+        EXPECT_EQ(late->selections, c.selections);
+        if (c.saved.size() == 1) {
+            EXPECT_EQ(took - *plainMs, c.waitedMs);
+        }
+        platform().scriptRunner = host;
         desktop().removeApplication(pid);
     }
 }
