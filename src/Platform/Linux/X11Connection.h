@@ -117,7 +117,12 @@ public:
     // new pass begins at the next turn of the event loop, or after a pause or the lifetime above.
     quint64 pass();
 
+    // Tells those who follow the server that a flight of requests is about to go out (a read of
+    // windows), so that what they will want next can go with it instead of on a wait of its own.
+    void beginFlight() { emit flightBegins(); }
+
 signals:
+    void flightBegins();
     // A property of the root window changed (the client list, the active window, ...).
     void rootPropertyChanged(xcb_atom_t atom);
     // The RandR layout changed: a monitor, an output or the screen size.

@@ -6,7 +6,12 @@
 #include <utility>
 
 X11Monitors::X11Monitors(std::shared_ptr<X11Connection> connection)
-    : m_connection(std::move(connection)) {
+    : m_connection(std::move(connection))
+    , m_context(std::make_unique<QObject>()) {
+    // Where a window is depends on where the primary monitor is: the list goes along with every
+    // read of windows, and costs no wait of its own when a window's place is asked for later.
+    QObject::connect(m_connection.get(), &X11Connection::flightBegins, m_context.get(),
+                     [this] { askAhead(); });
     xcb_connection_t* c = m_connection->xcb();
     const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_randr_id);
     if (ext && ext->present) {

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QObject>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -60,6 +61,8 @@ private:
     QString atomName(xcb_atom_t atom);
 
     std::shared_ptr<X11Connection> m_connection;
+    // Receives the connection's signals; goes with this object.
+    std::unique_ptr<QObject> m_context;
     bool m_hasRandr = false;
     // The list read in pass m_pass (or at layout generation m_generation); the same with names
     // and EDIDs, and the root's size, as long as the list stays the same.

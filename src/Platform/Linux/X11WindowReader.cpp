@@ -39,6 +39,7 @@ X11WindowReader::Result X11WindowReader::read(const QList<xcb_window_t>& windows
     const xcb_atom_t clientListAtom = x.atom("_NET_CLIENT_LIST");
     const xcb_atom_t activeAtom = x.atom("_NET_ACTIVE_WINDOW");
     const xcb_atom_t desktopAtom = x.atom("_NET_CURRENT_DESKTOP");
+    x.beginFlight();
 
     // Every request goes out before the first answer is awaited: one wait for the server, however
     // many windows. The answers are then taken in the order the requests went out, which is the
