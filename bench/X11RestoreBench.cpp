@@ -139,11 +139,6 @@ bool turnUntil(const std::function<bool()>& check, int timeoutMs, int settleMs, 
     return held;
 }
 
-bool allAt(const QList<SceneWindow>& windows, const std::function<QPoint(const SceneWindow&)>& where) {
-    return std::all_of(windows.cbegin(), windows.cend(),
-                       [&](const SceneWindow& w) { return frameTopLeft(w.window) == where(w); });
-}
-
 void BM_X11Restore(benchmark::State& state) {
     const int windowCount = int(state.range(0));
     const int processCount = int(state.range(1));
@@ -194,8 +189,29 @@ void BM_X11Restore(benchmark::State& state) {
             moveFrame(found[i], place);
         }
         xcb_flush(g_session->xcb());
+        // A loaded manager now and then drops a move that comes while it is busy with the window:
+        // a window not at its place yet is asked again every two seconds.
+        QElapsedTimer asked;
+        asked.start();
         if (!bench::X11BenchSession::waitFor(
-                [&] { return allAt(scene, [](const SceneWindow& w) { return w.place; }); }, 30000)) {
+                [&] {
+                    const bool again = asked.elapsed() > 2000;
+                    bool all = true;
+                    for (const SceneWindow& w : scene) {
+                        if (frameTopLeft(w.window) != w.place) {
+                            all = false;
+                            if (again) {
+                                moveFrame(w.window, w.place);
+                            }
+                        }
+                    }
+                    if (again) {
+                        xcb_flush(g_session->xcb());
+                        asked.restart();
+                    }
+                    return all;
+                },
+                60000)) {
             state.SkipWithError("the scene could not be arranged");
             return;
         }
