@@ -400,6 +400,7 @@ bool X11Windows::activate(xcb_window_t window) {
     m_connection->sendRootMessage(window, m_connection->atom("_NET_ACTIVE_WINDOW"),
                                   {kSourcePager, XCB_CURRENT_TIME, 0, 0, 0});
     changed(window, true);
+    pass().lastActivated = window;
     return true;
 }
 
@@ -416,8 +417,10 @@ bool X11Windows::raise(xcb_window_t window) {
     m_connection->flush();
     changed(window, true);
     // Some managers (mutter) raise a window for another program only when it is activated; a
-    // minimised window stays down (activating it would bring it back).
-    if (!found->minimized) {
+    // minimised window stays down (activating it would bring it back). One this pass activated
+    // last is not activated again: the manager raised it then, and restacking a large desktop
+    // twice keeps a loaded manager (and the server) busy for nothing.
+    if (!found->minimized && m_pass.lastActivated != window) {
         activate(window);
     }
     return true;

@@ -101,6 +101,8 @@ private:
         // minimised state the request asked for).
         QHash<xcb_window_t, X11Client> requested;
         std::optional<xcb_window_t> activeWindow;
+        // The window this pass asked the manager to activate last.
+        xcb_window_t lastActivated = XCB_WINDOW_NONE;
         std::optional<std::optional<quint32>> currentDesktop;
         std::optional<QString> missingSupport;
         // How many managed windows each process has.
