@@ -153,12 +153,6 @@ QCoro::Task<bool> BrowserTabRestorer::showsAtLeast(QString bundleIdentifier, Tab
     co_return true;
 }
 
-QCoro::Task<bool> BrowserTabRestorer::verifyTabRestoration(QString bundleIdentifier,
-                                                           TabList expectedTabsByWindow) {
-    const TabList current = co_await BrowserScriptService::captureTabs(bundleIdentifier);
-    co_return logVerification(bundleIdentifier, expectedTabsByWindow, current);
-}
-
 bool BrowserTabRestorer::logVerification(const QString& bundleIdentifier, const TabList& expectedTabsByWindow,
                                          const TabList& current) {
     const QList<qsizetype> unmatched = BrowserTabComparison::unmatchedWindows(expectedTabsByWindow, current);

@@ -25,9 +25,6 @@ public:
     // expected number of tabs (compared by position), or the time-out passes.
     static QCoro::Task<void> waitForBrowserTabs(QString bundleIdentifier, TabList expectedTabsByWindow,
                                                 double timeout);
-    // Whether every expected window with tabs found its own browser window showing them; the
-    // outcome is logged.
-    static QCoro::Task<bool> verifyTabRestoration(QString bundleIdentifier, TabList expectedTabsByWindow);
 
     // The saved tabs, one list per saved window (empty lists kept).
     static TabList expectedTabs(const AppSnapshot& appSnapshot);
