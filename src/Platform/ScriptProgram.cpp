@@ -114,7 +114,7 @@ const QStringList& newTabPrefixes() {
         QStringLiteral("chrome://newtab chrome://new-tab-page edge://newtab brave://newtab "
                        "vivaldi://newtab opera://startpage arc://newtab about:blank about:newtab "
                        "favorites:// safari://startpage safari://favorites safari://newtab "
-                       "safari://new-tab-page file://")
+                       "safari://new-tab-page")
             .split(QLatin1Char(' '));
     return prefixes;
 }

@@ -86,7 +86,6 @@ const QStringList& BrowserScriptService::newTabPrefixes() {
         QStringLiteral("safari://favorites"),
         QStringLiteral("safari://newtab"),
         QStringLiteral("safari://new-tab-page"),
-        QStringLiteral("file://"),
     };
     return prefixes;
 }

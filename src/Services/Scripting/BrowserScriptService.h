@@ -33,7 +33,8 @@ public:
     static QString chromiumAppName(const QString& bundleIdentifier);
     // The script name in the browser's own dialect.
     static QString appName(const QString& bundleIdentifier);
-    // URL prefixes of pages that show nothing (blank and new-tab pages, local files).
+    // URL prefixes of pages that show nothing: the blank page and the browsers' own new-tab and
+    // start pages. A local file is a page like any other.
     static const QStringList& newTabPrefixes();
 
     static QCoro::Task<TabList> captureTabs(QString bundleIdentifier);

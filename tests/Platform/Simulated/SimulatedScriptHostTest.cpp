@@ -60,9 +60,13 @@ TEST(SimulatedScriptHost, RefusesWhatItDoesNotRecognise) {
                        "(do shell script \"say hi\") & \"\"\nend tell"),
         // The Chromium words mean nothing to the other dialect.
         BrowserScriptService::tabListingScript(kChrome).replace("Google Chrome", "Safari"),
-        // The fifteen blank-page addresses are checked one by one, in their order.
-        BrowserScriptService::closeEmptyWindowsScript(kChrome).replace("\"file://\"", "\"files://\""),
-        BrowserScriptService::closeEmptyWindowsScript(kChrome).replace(" or u starts with \"file://\"", ""),
+        // The blank-page addresses are checked one by one, in their order, and a local file is none.
+        BrowserScriptService::closeEmptyWindowsScript(kChrome).replace("\"safari://new-tab-page\"",
+                                                                       "\"safari://new-tab\""),
+        BrowserScriptService::closeEmptyWindowsScript(kChrome).replace(
+            " or u starts with \"safari://new-tab-page\"", ""),
+        BrowserScriptService::closeEmptyWindowsScript(kChrome).replace(
+            "\"safari://new-tab-page\"", "\"safari://new-tab-page\" or u starts with \"file://\""),
         BrowserScriptService::closeEmptyWindowsScript(kChrome)
             .replace("\"about:blank\"", "\"@\"")
             .replace("\"about:newtab\"", "\"about:blank\"")

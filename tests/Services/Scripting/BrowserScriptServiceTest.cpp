@@ -169,18 +169,20 @@ TEST_F(BrowserScriptServiceTest, Housekeeping) {
     for (const QString& id : {kChrome, kSafari}) {
         ASSERT_TRUE(d.clock().runUntilDone(BrowserScriptService::closeEmptyBrowserWindows(id)));
     }
-    // Without tabs: closed by the Safari dialect, left by the Chromium one.
+    // Without tabs: closed by the Safari dialect, left by the Chromium one. A local file is a page.
     EXPECT_EQ(d.browserWindows(chrome),
-              (QList<QStringList>{{}, {"about:blank", "about:blank*"}, {"https://keep/*"}}));
-    EXPECT_EQ(d.browserWindows(safari),
-              (QList<QStringList>{{"about:blank", "about:blank*"}, {"https://keep/*"}}));
+              (QList<QStringList>{
+                  {}, {"file:///tmp/x.html*"}, {"about:blank", "about:blank*"}, {"https://keep/*"}}));
+    EXPECT_EQ(
+        d.browserWindows(safari),
+        (QList<QStringList>{{"file:///tmp/x.html*"}, {"about:blank", "about:blank*"}, {"https://keep/*"}}));
 
     const int before = static_cast<int>(d.host().executedScripts().size());
-    ASSERT_TRUE(d.clock().runUntilDone(BrowserScriptService::closeWindowsBeyondCount(kChrome, 3)));
+    ASSERT_TRUE(d.clock().runUntilDone(BrowserScriptService::closeWindowsBeyondCount(kChrome, 4)));
     EXPECT_EQ(d.host().executedScripts().size(), before + 1); // only the count
     ASSERT_TRUE(d.clock().runUntilDone(BrowserScriptService::closeWindowsBeyondCount(kChrome, 1)));
     EXPECT_EQ(d.browserWindows(chrome), (QList<QStringList>{{}}));
-    EXPECT_TRUE(loggedMessages().contains("Closing 2 windows (keeping 1)"));
+    EXPECT_TRUE(loggedMessages().contains("Closing 3 windows (keeping 1)"));
 
     ASSERT_TRUE(d.clock().runUntilDone(BrowserScriptService::closeBrowser(kSafari)));
     EXPECT_TRUE(d.browserWindows(safari).isEmpty());
