@@ -227,7 +227,34 @@ QCoro::Task<QStringList> AppRestorer::restoreTabs(AppPlan plan, bool closeOtherA
         }
     }
     co_await RestoreWait::pause(RestoreWait::ms(500));
+    for (const QString& page : blankStandIns(saved)) {
+        RestoreLog::log(QStringLiteral("restoreBrowserTabs: ") + id +
+                        QStringLiteral(" shows a blank page for ") + page +
+                        QStringLiteral(", which it does not open when handed"));
+    }
     co_return tabIssues(saved, *shown);
+}
+
+bool AppRestorer::isBlankStandIn(const QString& saved, const QString& opened) {
+    if (opened.compare(QStringLiteral("about:blank"), Qt::CaseInsensitive) != 0 || saved == opened) {
+        return false;
+    }
+    const QStringList& pages = BrowserScriptService::newTabPrefixes();
+    return std::any_of(pages.begin(), pages.end(),
+                       [&saved](const QString& page) { return saved.startsWith(page, Qt::CaseInsensitive); });
+}
+
+QStringList AppRestorer::blankStandIns(const QList<QList<TabSnapshot>>& saved) {
+    const QList<QList<TabSnapshot>> opened = BrowserTabRestorer::openedTabs(saved);
+    QStringList pages;
+    for (qsizetype i = 0; i < saved.size(); ++i) {
+        for (qsizetype j = 0; j < saved[i].size(); ++j) {
+            if (isBlankStandIn(saved[i][j].url, opened[i][j].url) && !pages.contains(saved[i][j].url)) {
+                pages.append(saved[i][j].url);
+            }
+        }
+    }
+    return pages;
 }
 
 QCoro::Task<void> AppRestorer::retryTabs(QString bundleIdentifier, AppSnapshot snapshot, bool closeOtherApps,
@@ -274,7 +301,10 @@ QStringList AppRestorer::tabIssues(const QList<QList<TabSnapshot>>& saved,
     for (qsizetype i = 0; i < saved.size(); ++i) {
         QStringList notReopened;
         for (qsizetype j = 0; j < saved[i].size(); ++j) {
-            if (opened[i][j].url != saved[i][j].url || shortfalls[i].missingTabs.contains(j)) {
+            // A new-tab page comes back as the blank page that stands in for it: it is back.
+            const bool keptFromBrowser =
+                opened[i][j].url != saved[i][j].url && !isBlankStandIn(saved[i][j].url, opened[i][j].url);
+            if (keptFromBrowser || shortfalls[i].missingTabs.contains(j)) {
                 notReopened.append(saved[i][j].url);
             }
         }

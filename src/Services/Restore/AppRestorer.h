@@ -41,6 +41,9 @@ public:
     // the browser was not given, tabs it does not show, an active tab it does not show active.
     static QStringList tabIssues(const QList<QList<TabSnapshot>>& saved,
                                  const QList<QList<TabSnapshot>>& current);
+    // Whether a saved address opened as opened is a new-tab or start page shown as the blank page
+    // that stands in for it (browsers open no such page they are handed): that tab is back.
+    static bool isBlankStandIn(const QString& saved, const QString& opened);
     // The pause after attempt n (1-based): 100 ms, then 200 ms, growing to at most 800 ms.
     static Clock::Duration retryPause(int attempt);
 
@@ -64,6 +67,8 @@ private:
                                        bool launched, WindowsBefore windowsBefore);
     static QCoro::Task<bool> tabsMatch(QString bundleIdentifier, QList<QList<TabSnapshot>> expected,
                                        std::shared_ptr<QList<QList<TabSnapshot>>> shown);
+    // The saved new-tab and start pages that come back as blank pages, each once.
+    static QStringList blankStandIns(const QList<QList<TabSnapshot>>& saved);
     static void summarize(AppRestoreResult& result, const AppSnapshot& snapshot);
     // Windows that were put back with tabs missing are restored only in part.
     static void addTabIssues(QList<WindowRestoreResult>& results, const QStringList& issues);
