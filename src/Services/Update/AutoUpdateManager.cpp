@@ -31,6 +31,8 @@ namespace {
 constexpr int kTransferTimeoutMs = 60'000;
 constexpr double kUpToDateSeconds = 3.0;
 constexpr double kRetryDelaySeconds = 1.0;
+// What a reply may hold that was not read yet.
+constexpr qint64 kReadBufferBytes = 64 * 1024;
 // Why Ordella itself stopped a request, for the failure it is reported as.
 const char* const kStopReason = "ordellaStopReason";
 
@@ -176,7 +178,14 @@ void AutoUpdateManager::startPeriodicChecks() {
 
 QNetworkReply* AutoUpdateManager::get(const QUrl& url, std::chrono::milliseconds deadline,
                                       const QString& tooSlow) {
-    QNetworkReply* reply = m_network->get(QNetworkRequest(url));
+    QNetworkRequest request(url);
+    // HTTP/1.1, whose reading holds the server back: Qt's HTTP/2 lets the server send on as data
+    // arrives, however little of it was read.
+    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    QNetworkReply* reply = m_network->get(request);
+    // Without a bound, Qt's network thread reads whatever the server sends into memory while this
+    // thread gets to look at it: a bound of its own is checked only as fast as data is read here.
+    reply->setReadBufferSize(kReadBufferBytes);
     connect(reply, &QNetworkReply::redirected, reply, [reply](const QUrl& target) {
         if (secureUrl(target.toString()).isValid()) {
             emit reply->redirectAllowed();
@@ -217,33 +226,42 @@ QCoro::Task<void> AutoUpdateManager::runCheck(QUrl url, bool showDialog, bool fo
     QNetworkReply* reply =
         get(url, limits.checkTimeout,
             QStringLiteral("The update server did not answer within ") + secondsText(limits.checkTimeout));
-    // The document is small: a longer one (announced or real) is not read on.
+    // The document is small: a longer one (announced, or counted as it arrives) is not read on.
     const qint64 maxBytes = limits.maxVersionDocumentBytes;
-    const auto stopIfTooLarge = [reply, maxBytes] {
+    const auto data = std::make_shared<QByteArray>();
+    const auto readOrStop = [reply, maxBytes, data] {
         const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
-        if (reply->bytesAvailable() > maxBytes ||
-            (announced.isValid() && announced.toLongLong() > maxBytes)) {
+        if (announced.isValid() && announced.toLongLong() > maxBytes) {
+            stop(reply, QStringLiteral("The version document is larger than ") + sizeText(maxBytes));
+            return;
+        }
+        if (reply->isOpen()) {
+            data->append(reply->read(maxBytes + 1 - data->size()));
+        }
+        if (data->size() > maxBytes) {
             stop(reply, QStringLiteral("The version document is larger than ") + sizeText(maxBytes));
         }
     };
-    connect(reply, &QNetworkReply::metaDataChanged, reply, stopIfTooLarge);
-    connect(reply, &QIODevice::readyRead, reply, stopIfTooLarge);
+    connect(reply, &QNetworkReply::metaDataChanged, reply, readOrStop);
+    connect(reply, &QIODevice::readyRead, reply, readOrStop);
     co_await reply;
     if (!self) {
         co_return;
     }
     reply->deleteLater();
-    if (isTransportFailure(reply)) {
+    if (!isTransportFailure(reply)) {
+        readOrStop(); // what came with the end
+    }
+    if (isTransportFailure(reply) || reply->property(kStopReason).isValid()) {
         setUpdateState(
             UpdateState::error(QStringLiteral("Failed to check for updates: ") + failureDescription(reply)));
         co_return;
     }
-    const QByteArray data = reply->readAll();
-    if (data.isEmpty()) {
+    if (data->isEmpty()) {
         setUpdateState(UpdateState::error(QStringLiteral("No data received from version check")));
         co_return;
     }
-    const auto [problem, document] = VersionDocument::read(data);
+    const auto [problem, document] = VersionDocument::read(*data);
     if (!problem.isEmpty()) {
         setUpdateState(UpdateState::error(QStringLiteral("Failed to parse version data: ") + problem));
         co_return;
@@ -394,6 +412,7 @@ QCoro::Task<void> AutoUpdateManager::runDownload(QUrl url) {
         Diagnostics::print(QStringLiteral("[AutoUpdateManager.download] ") + failureDescription(reply));
     }
     if (file->failed()) {
+        dropDownload(); // nothing of a download that could not be saved stays behind
         setUpdateState(UpdateState::error(QStringLiteral("Failed to save download: ") + file->errorString()));
         co_return;
     }
@@ -403,6 +422,7 @@ QCoro::Task<void> AutoUpdateManager::runDownload(QUrl url) {
         co_return;
     }
     if (!file->write(reply->readAll()) || !file->commit()) {
+        dropDownload();
         setUpdateState(UpdateState::error(QStringLiteral("Failed to save download: ") + file->errorString()));
         co_return;
     }

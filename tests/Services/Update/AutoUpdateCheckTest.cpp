@@ -1,5 +1,6 @@
 #include "Services/Storage/JsonSettingsFormat.h"
 #include "Support/DiagnosticsCapture.h"
+#include "Support/StreamingHttpServer.h"
 #include "UpdateFixture.h"
 
 #include <QTcpServer>
@@ -77,6 +78,8 @@ TEST_F(AutoUpdateCheck, EveryOutcomeOfTheCheck) {
     const QString refusedUrl =
         QStringLiteral("http://127.0.0.1:") + QString::number(closed.serverPort()) + "/v";
     closed.close();
+    // A document without a length, sent as fast as it is taken, is read no further than the bound.
+    StreamingHttpServer endless(R"({"version": "2.0.0", "notes": ")", qint64(50) << 20);
     struct Row {
         QString url; // empty: the server's version endpoint
         QList<Response> answer;
@@ -121,6 +124,7 @@ TEST_F(AutoUpdateCheck, EveryOutcomeOfTheCheck) {
         {{}, {Response::ok(versionDocumentOfSize((1 << 20) + 1))}, tooLarge},
         {{}, {Response::withoutLength(versionDocumentOfSize(8 << 20))}, tooLarge},
         {{}, {Response::announcing("{}", qint64(400) << 20)}, tooLarge},
+        {endless.url("/version.json"), {}, tooLarge},
         // A server that says nothing, or a byte every 20 s, is given 30 s in all.
         {{}, {Response::held()}, tooSlow, 30s},
         {{}, {Response::trickled(R"({"version": "2.0.0"})", 20s)}, tooSlow, 30s},
@@ -143,6 +147,9 @@ TEST_F(AutoUpdateCheck, EveryOutcomeOfTheCheck) {
             EXPECT_EQ(manager().remoteVersion(), row.expected.version());
         }
     }
+    // Beyond the 1 MB read, only what the sockets hold on the way was sent.
+    EXPECT_EQ(endless.requests(), 1);
+    EXPECT_LT(endless.sent(), (1 << 20) + 384 * 1024);
 }
 
 // A build without an update address (the default) never checks: no request, no state, no timer.

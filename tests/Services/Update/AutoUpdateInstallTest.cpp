@@ -1,6 +1,7 @@
 #include "Services/Update/InstalledCopy.h"
 #include "Support/DiagnosticsCapture.h"
 #include "Support/FullDisk.h"
+#include "Support/StreamingHttpServer.h"
 #include "UpdateFixture.h"
 
 #include <QDir>
@@ -339,7 +340,12 @@ TEST_F(AutoUpdateInstall, BoundsStopOversizedOrEndlessUpdates) {
         // The server sends the archive a byte every 20 s; the virtual time the whole update takes.
         bool trickle = false;
         std::chrono::milliseconds took{0};
+        // The archive comes without a length, as fast as it is taken, from endless.
+        bool endlessServer = false;
+        // The disk is full: the download stops at once with the write's failure.
+        bool fullDisk = false;
     };
+    StreamingHttpServer endless("", qint64(50) << 20);
     const QList<Row> rows = {
         {"download",
          {4000, qint64(2) << 30, std::chrono::seconds(120)},
@@ -364,6 +370,15 @@ TEST_F(AutoUpdateInstall, BoundsStopOversizedOrEndlessUpdates) {
          "[AutoUpdateManager.download] The download took longer than 600 s",
          true,
          std::chrono::minutes(20) + std::chrono::seconds(1)},
+        {"download without a length",
+         {qint64(1) << 20, qint64(2) << 30, std::chrono::seconds(120)},
+         false,
+         2,
+         "[AutoUpdateManager.download] The update is larger than 1048576 bytes; the download was stopped",
+         false,
+         {},
+         true},
+        {"download onto a full disk", {}, false, 1, {}, false, {}, true, true},
     };
     // Random bytes: the archive stays about as large as its files.
     QByteArray payload(256 * 1024, Qt::Uninitialized);
@@ -386,22 +401,44 @@ TEST_F(AutoUpdateInstall, BoundsStopOversizedOrEndlessUpdates) {
         serveVersion("2.0.0");
         AutoUpdateManager::Configuration c = configuration();
         c.limits = row.limits;
+        if (row.endlessServer) {
+            c.downloadBase = endless.url("/downloads/Ordella");
+        }
         start(c);
         ASSERT_TRUE(check());
         if (row.slowTar) {
             qputenv("PATH", QFile::encodeName(slowTools) + ":" + path);
         }
+        std::optional<FullDisk> disk;
+        if (row.fullDisk) {
+            disk.emplace(FullDisk::Kind::simulated);
+            disk->fill(100);
+        }
         const auto before = clock().elapsed();
+        const qint64 sentBefore = endless.sent();
+        const int requestsBefore = endless.requests();
         manager().downloadAndInstallUpdate();
         const bool settled = settle();
         qputenv("PATH", path);
+        disk.reset();
         ASSERT_TRUE(settled);
-        EXPECT_EQ(manager().updateState(), UpdateState::failedAfterRetry(address("2.0.0")));
-        EXPECT_EQ(server().count("/downloads/Ordella2.0.0.tar.gz") - downloadsBefore, row.downloads);
-        if (row.trickle) {
+        EXPECT_EQ(manager().updateState(),
+                  row.fullDisk ? UpdateState::error("Failed to save download: No space left on device")
+                               : UpdateState::failedAfterRetry(manager().downloadURL()));
+        EXPECT_EQ(manager().downloadURL(),
+                  row.endlessServer ? endless.url("/downloads/Ordella2.0.0.tar.gz") : address("2.0.0"));
+        EXPECT_EQ(row.endlessServer ? endless.requests() - requestsBefore
+                                    : server().count("/downloads/Ordella2.0.0.tar.gz") - downloadsBefore,
+                  row.downloads);
+        if (row.endlessServer) {
+            // Each try read no further than the bound and what the sockets hold on the way.
+            EXPECT_LT(endless.sent() - sentBefore, row.downloads * ((1 << 20) + 512 * 1024));
+        }
+        if (row.trickle || row.fullDisk) {
             EXPECT_EQ(clock().elapsed() - before, row.took);
         }
-        EXPECT_TRUE(std::any_of(diagnostics.lines().begin(), diagnostics.lines().end(),
+        EXPECT_TRUE(row.diagnostic.isEmpty() ||
+                    std::any_of(diagnostics.lines().begin(), diagnostics.lines().end(),
                                 [&](const QString& line) { return line.contains(row.diagnostic); }))
             << diagnostics.lines().join("\n").toStdString();
         EXPECT_EQ(installedVersion(), "1.9.9");
