@@ -63,6 +63,19 @@ public:
     virtual bool startsByPath(const QString& bundleIdentifier) const {
         return bundleIdentifier.startsWith(QLatin1Char('/'));
     }
+    // Why the local file or folder at path must not be handed to the application of this
+    // identifier (a reason for the restore log), or empty when it may be. The desktop knows what
+    // each application declares it opens and which ones would run what they are handed.
+    virtual QString documentRefusal(const QString& path, const QString& bundleIdentifier) const {
+        Q_UNUSED(path);
+        Q_UNUSED(bundleIdentifier);
+        return QString();
+    }
+    // Whether the application is a terminal, which would run a file handed to it.
+    virtual bool isTerminal(const QString& bundleIdentifier) const {
+        Q_UNUSED(bundleIdentifier);
+        return false;
+    }
     // Opens (launches, or reopens when running) the application at applicationURL.
     virtual QCoro::Task<OpenResult> openApplication(QUrl applicationURL, bool activates) = 0;
     // Opens documents with the application at applicationURL, launching it when needed.

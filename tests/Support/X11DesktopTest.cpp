@@ -235,6 +235,6 @@ QString X11DesktopTest::installTestWindowEntry() {
     EXPECT_TRUE(entry.open(QIODevice::WriteOnly));
     entry.write(
         "[Desktop Entry]\nType=Application\nName=Ordella Test Window\nIcon=utilities-terminal\nExec=" +
-        QFile::encodeName(testWindowProgram()) + " --caption Launched %F\n");
+        QFile::encodeName(testWindowProgram()) + " --caption Launched %F\nMimeType=text/plain;\n");
     return kTestEntry;
 }

@@ -56,7 +56,7 @@ protected:
     bool pickFromNotificationMenu(const std::function<bool()>& invoked);
 
     // The test window program and its desktop entry ("ordella-test-window.desktop") in the test's
-    // own data folder, which takes documents as %F.
+    // own data folder, which takes text files as %F.
     static QString testWindowProgram();
     static QString installTestWindowEntry();
 

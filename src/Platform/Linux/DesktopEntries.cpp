@@ -239,7 +239,8 @@ QString DesktopEntries::launchAction(const QString& id, const QString& action, b
     return QString();
 }
 
-DesktopEntries::Launch DesktopEntries::launchWithArguments(const QString& id, const QStringList& arguments) {
+DesktopEntries::Launch DesktopEntries::launchWithArguments(const QString& id, const QStringList& arguments,
+                                                           const QString& folder) {
     Launch result;
     const AppInfo info(id.isEmpty() ? nullptr : g_desktop_app_info_new(id.toUtf8().constData()));
     const char* exec = info ? g_app_info_get_commandline(G_APP_INFO(info.get())) : nullptr;
@@ -281,12 +282,13 @@ DesktopEntries::Launch DesktopEntries::launchWithArguments(const QString& id, co
     gchar** environment = g_get_environ();
     environment = g_environ_setenv(environment, "GIO_LAUNCHED_DESKTOP_FILE",
                                    g_desktop_app_info_get_filename(info.get()), TRUE);
-    gchar* folder = g_desktop_app_info_get_string(info.get(), "Path");
+    gchar* path = g_desktop_app_info_get_string(info.get(), "Path");
+    const QByteArray start = folder.isEmpty() ? QByteArray(path ? path : "") : QFile::encodeName(folder);
+    g_free(path);
     GPid pid = 0;
     // Without "do not reap" GLib collects the child itself, so none is left a zombie.
-    const gboolean spawned = g_spawn_async(folder && *folder ? folder : nullptr, argv.data(), environment,
-                                           G_SPAWN_SEARCH_PATH, nullptr, nullptr, &pid, &error);
-    g_free(folder);
+    const gboolean spawned = g_spawn_async(start.isEmpty() ? nullptr : start.constData(), argv.data(),
+                                           environment, G_SPAWN_SEARCH_PATH, nullptr, nullptr, &pid, &error);
     g_strfreev(environment);
     if (!spawned) {
         result.error = error ? text(error->message) : QStringLiteral("The application could not be started.");

@@ -61,8 +61,9 @@ public:
     static QString launchAction(const QString& id, const QString& action, bool activates);
 
     // Starts the entry's command line, less its field codes, followed by arguments, each passed as
-    // one word (nothing goes through a shell).
-    static Launch launchWithArguments(const QString& id, const QStringList& arguments);
+    // one word (nothing goes through a shell), in folder when one is given (else the entry's Path).
+    static Launch launchWithArguments(const QString& id, const QStringList& arguments,
+                                      const QString& folder = QString());
 
     // The id of the application the desktop opens this type of file with; empty when none.
     static QString defaultFor(const QString& mimeType);

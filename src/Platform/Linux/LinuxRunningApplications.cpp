@@ -2,6 +2,7 @@
 
 #include "Platform/DesktopComponents.h"
 #include "Platform/Linux/DesktopEntries.h"
+#include "Platform/Linux/DocumentHandOver.h"
 #include "Platform/Linux/LinuxProcess.h"
 #include "Platform/Linux/ProgramCommand.h"
 
@@ -446,6 +447,15 @@ bool LinuxRunningApplications::startsByPath(const QString& bundleIdentifier) con
            bundleIdentifier.contains(QLatin1Char('/'));
 }
 
+QString LinuxRunningApplications::documentRefusal(const QString& path,
+                                                  const QString& bundleIdentifier) const {
+    return DocumentHandOver::decide(path, bundleIdentifier).reason;
+}
+
+bool LinuxRunningApplications::isTerminal(const QString& bundleIdentifier) const {
+    return !startsByPath(bundleIdentifier) && DocumentHandOver::isTerminal(bundleIdentifier);
+}
+
 QString LinuxRunningApplications::identifierOf(const QUrl& applicationURL) const {
     if (!applicationURL.isLocalFile()) {
         return QString();
@@ -510,6 +520,34 @@ QCoro::Task<OpenResult> LinuxRunningApplications::openNewWindow(QUrl application
 
 OpenResult LinuxRunningApplications::start(const QString& identifier, const QList<QUrl>& documents,
                                            bool activates) {
+    // Whoever asks, a document reaches a program only as the hand-over rules allow; a folder for a
+    // terminal is where it starts, never a word on its command line.
+    QStringList folders;
+    for (const QUrl& document : documents) {
+        const DocumentHandOver::Decision decision =
+            DocumentHandOver::decide(document.isLocalFile() ? document.toLocalFile() : QString(), identifier);
+        if (decision.way == DocumentHandOver::Way::refused) {
+            return OpenResult{false, QStringLiteral("Not opening ") + document.toDisplayString() +
+                                         QStringLiteral(" with ") + identifier + QStringLiteral(": ") +
+                                         decision.reason};
+        }
+        if (decision.way == DocumentHandOver::Way::asWorkingFolder) {
+            folders << document.toLocalFile();
+        }
+    }
+    if (!folders.isEmpty()) {
+        for (const QString& folder : folders) {
+            const DesktopEntries::Launch launch = DesktopEntries::launchWithArguments(identifier, {}, folder);
+            if (!launch.error.isEmpty()) {
+                return OpenResult{false, launch.error};
+            }
+            for (const qint32 pid : launch.pids) {
+                m_identities.noteLaunch(pid, identifier);
+            }
+            m_snapshot.reset();
+        }
+        return OpenResult{};
+    }
     if (const std::optional<ProgramCommand> program = ProgramCommand::fromIdentifier(identifier)) {
         // An interpreter is given its script again, then the documents.
         QStringList arguments = program->arguments();

@@ -39,6 +39,8 @@ public:
     // Everything but a desktop-file id: an executable's path, or any other form a program without
     // an entry is known by.
     bool startsByPath(const QString& bundleIdentifier) const override;
+    QString documentRefusal(const QString& path, const QString& bundleIdentifier) const override;
+    bool isTerminal(const QString& bundleIdentifier) const override;
     QCoro::Task<OpenResult> openApplication(QUrl applicationURL, bool activates) override;
     QCoro::Task<OpenResult> openDocuments(QList<QUrl> documents, QUrl applicationURL,
                                           bool activates) override;

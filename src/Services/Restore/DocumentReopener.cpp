@@ -25,10 +25,12 @@ QStringList shownDocuments(const RunningApplication& app) {
 
 QStringList DocumentReopener::admittedDocuments(const QStringList& documents,
                                                 const QString& bundleIdentifier) {
-    const bool terminal = bundleIdentifier == RestorePlanner::terminalBundleID;
+    const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
+    // A terminal runs a file handed to it, whichever desktop it is on.
+    const bool terminal =
+        bundleIdentifier == RestorePlanner::terminalBundleID || (port && port->isTerminal(bundleIdentifier));
     // A program started by its path takes its documents as arguments: only a regular file, and only
     // when a capture saw the program started with one.
-    const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
     const bool byPath = port && port->startsByPath(bundleIdentifier);
     const std::optional<CapturedPrograms::Program> captured =
         byPath ? CapturedPrograms::find(bundleIdentifier) : std::nullopt;
@@ -48,6 +50,9 @@ QStringList DocumentReopener::admittedDocuments(const QStringList& documents,
             refusal = QStringLiteral("no capture saw the program started with a file");
         } else if (byPath && !info.isFile()) {
             refusal = QStringLiteral("not a regular file (the program was seen started with files)");
+        } else if (port) {
+            // What the application declares it opens, and whether it would run the file instead.
+            refusal = port->documentRefusal(url.toLocalFile(), bundleIdentifier);
         }
         if (refusal.isEmpty()) {
             admitted.append(document);

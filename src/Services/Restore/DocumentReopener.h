@@ -11,9 +11,10 @@
 
 // Reopens an application's saved documents and waits until the application shows them. Saved
 // documents can come from imported files, so only file URLs of regular files or folders that exist
-// are ever handed to an application (never a device or a pipe), only folders to the terminal (which
-// would run a file), and to a program started by its path only regular files, and only when a
-// capture saw it started with one.
+// are ever handed to an application (never a device or a pipe), only folders to a terminal (which
+// would run a file), to a program started by its path only regular files, and only when a capture
+// saw it started with one; and only what the desktop lets the application have (the types it
+// declares, never a program to an application that would run it).
 class DocumentReopener {
 public:
     DocumentReopener() = delete;

@@ -2,7 +2,9 @@
 #include "Models/WorkspaceJson.h"
 #include "Services/Coordination/RestoreCoordinator.h"
 #include "Services/Coordination/RevertStateManager.h"
+#include "Services/Desktop/AXWindowService.h"
 #include "Services/Restore/WorkspaceRestorer.h"
+#include "Services/Storage/AnalysisLogger.h"
 #include "Services/Storage/JsonSettingsFormat.h"
 #include "Services/Storage/WorkspaceStore.h"
 #include "Support/StatusPostRecorder.h"
@@ -12,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -37,6 +40,7 @@ protected:
 
     void TearDown() override {
         delegate.reset();
+        store.reset();
         coordinator.reset();
         revertStates.reset();
         X11DesktopTest::TearDown();
@@ -56,8 +60,36 @@ protected:
         return app;
     }
 
+    // Imports the workspace into a fresh data folder, starts the way Ordella starts (the store
+    // reads the folder, the login restore runs 3 seconds later) and waits for that restore; its
+    // report.
+    std::optional<RestoreReport> restoreAtNextStart(const Workspace& workspace) {
+        const JsonResult<QByteArray> exported = WorkspaceJson::encodeList({workspace});
+        EXPECT_TRUE(exported);
+        {
+            WorkspaceStore importing(data.path());
+            const auto imported = importing.importWorkspaces(exported.value());
+            EXPECT_TRUE(imported && imported.value().added == 1);
+        }
+        store = std::make_unique<WorkspaceStore>(data.path());
+        EXPECT_EQ(store->workspaces().size(), 1);
+        delegate = std::make_unique<WorkspaceAppDelegate>(WorkspaceAppDelegate::Services{
+            nullptr, nullptr, coordinator.get(), revertStates.get(), Platform::current().userNotifications});
+        delegate->setup(store.get());
+        const auto atLogin = [this] {
+            return std::find_if(recorder.posts.cbegin(), recorder.posts.cend(),
+                                [](const WorkspaceRestoreStatus& post) { return post.report.has_value(); });
+        };
+        if (!waitUntil([&] { return atLogin() != recorder.posts.cend(); }, 60000)) {
+            return std::nullopt;
+        }
+        return atLogin()->report;
+    }
+
     std::unique_ptr<RevertStateManager> revertStates;
     std::unique_ptr<RestoreCoordinator> coordinator;
+    QTemporaryDir data;
+    std::unique_ptr<WorkspaceStore> store;
     std::unique_ptr<WorkspaceAppDelegate> delegate;
     StatusPostRecorder recorder;
 };
@@ -84,33 +116,11 @@ TEST_F(LinuxImportedWorkspaceTest, ALoginRestoreStartsNoProgramItNeverSawOnTheUs
     Workspace workspace = WorkspaceSamples::plain(QStringLiteral("Morning"), WorkspaceSamples::date(0));
     workspace.appSnapshots = {savedApp(QStringLiteral("/usr/bin/rm"), victim), savedApp(downloaded, victim)};
     workspace.triggers = {{QUuid::createUuid(), WorkspaceTrigger::Login{}}};
-    const JsonResult<QByteArray> exported = WorkspaceJson::encodeList({workspace});
-    ASSERT_TRUE(exported);
-    QTemporaryDir data;
-    {
-        WorkspaceStore importing(data.path());
-        const auto imported = importing.importWorkspaces(exported.value());
-        ASSERT_TRUE(imported);
-        ASSERT_EQ(imported.value().added, 1);
-    }
-
-    // The next start: the store reads the folder, the login restore runs 3 seconds later.
-    WorkspaceStore store(data.path());
-    ASSERT_EQ(store.workspaces().size(), 1);
-    delegate = std::make_unique<WorkspaceAppDelegate>(WorkspaceAppDelegate::Services{
-        nullptr, nullptr, coordinator.get(), revertStates.get(), Platform::current().userNotifications});
-    delegate->setup(&store);
-    const auto finished = [this] {
-        return std::any_of(recorder.posts.cbegin(), recorder.posts.cend(),
-                           [](const WorkspaceRestoreStatus& post) { return post.report.has_value(); });
-    };
-    ASSERT_TRUE(waitUntil(finished, 60000));
+    const std::optional<RestoreReport> atLogin = restoreAtNextStart(workspace);
+    ASSERT_TRUE(atLogin);
     // And a restore asked for by hand.
-    const RestoreReport report = QCoro::waitFor(coordinator->restore(store.workspaces().first(), false));
-    const auto atLogin =
-        std::find_if(recorder.posts.cbegin(), recorder.posts.cend(),
-                     [](const WorkspaceRestoreStatus& post) { return post.report.has_value(); });
-    for (const RestoreReport& each : {*atLogin->report, report}) {
+    const RestoreReport report = QCoro::waitFor(coordinator->restore(store->workspaces().first(), false));
+    for (const RestoreReport& each : {*atLogin, report}) {
         ASSERT_EQ(each.appResults.size(), 2);
         for (const AppRestoreResult& app : each.appResults) {
             EXPECT_EQ(app.status, RestoreStatus::failed) << app.appName.toStdString();
@@ -121,6 +131,69 @@ TEST_F(LinuxImportedWorkspaceTest, ALoginRestoreStartsNoProgramItNeverSawOnTheUs
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), QByteArray("six years of work\n"));
     EXPECT_FALSE(QFileInfo::exists(marker));
+}
+
+// Installed entries that run whatever they are handed: an interpreter that runs in a terminal,
+// and a terminal. A workspace hands each a script of the downloads folder and an editor a text
+// file: at the next start only the editor gets its file, and each refusal is logged with its reason.
+TEST_F(LinuxImportedWorkspaceTest, ALoginRestoreHandsNoScriptToAnInterpreterOrATerminal) {
+    QTemporaryDir home;
+    ASSERT_TRUE(QDir(home.path()).mkpath(QStringLiteral("Downloads")));
+    const QString pythonMarker = home.filePath(QStringLiteral("python-ran"));
+    const QString shellMarker = home.filePath(QStringLiteral("shell-ran"));
+    const QString python = home.filePath(QStringLiteral("Downloads/evil.py"));
+    const QString shell = home.filePath(QStringLiteral("Downloads/evil.sh"));
+    const QString notes = home.filePath(QStringLiteral("notes.txt"));
+    const auto write = [](const QString& path, const QByteArray& contents) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
+    };
+    // Each would leave its mark and stay a while, as a program that took over would.
+    ASSERT_TRUE(write(python, "import pathlib, time\npathlib.Path('" + QFile::encodeName(pythonMarker) +
+                                  "').touch()\ntime.sleep(60)\n"));
+    ASSERT_TRUE(write(shell, "#!/bin/sh\ntouch '" + QFile::encodeName(shellMarker) + "'\nsleep 60\n"));
+    QFile::setPermissions(shell, QFile::permissions(shell) | QFileDevice::ExeOwner);
+    ASSERT_TRUE(write(notes, "notes\n"));
+    const QString entries = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                            QStringLiteral("/applications");
+    ASSERT_TRUE(QDir().mkpath(entries));
+    const QString interpreter = QStringLiteral("ordella-test-python.desktop");
+    const QString terminal = QStringLiteral("ordella-test-terminal.desktop");
+    ASSERT_TRUE(
+        write(entries + u'/' + interpreter,
+              "[Desktop Entry]\nType=Application\nName=Python\nExec=/usr/bin/python3\nTerminal=true\n"));
+    ASSERT_TRUE(write(entries + u'/' + terminal,
+                      "[Desktop Entry]\nType=Application\nName=Terminal\nExec=xterm\n"
+                      "Categories=System;TerminalEmulator;\n"));
+    const QString editor = installTestWindowEntry();
+
+    Workspace workspace = WorkspaceSamples::plain(QStringLiteral("Morning"), WorkspaceSamples::date(0));
+    workspace.appSnapshots = {savedApp(interpreter, python), savedApp(terminal, shell),
+                              savedApp(editor, notes)};
+    workspace.triggers = {{QUuid::createUuid(), WorkspaceTrigger::Login{}}};
+    const std::optional<RestoreReport> report = restoreAtNextStart(workspace);
+    ASSERT_TRUE(report);
+    EXPECT_EQ(report->appResults.size(), 3);
+
+    std::optional<RunningApplication> editing;
+    for (const RunningApplication& app : Platform::current().runningApplications->runningApplications()) {
+        if (app.bundleIdentifier == editor) {
+            editing = app;
+        }
+    }
+    ASSERT_TRUE(editing);
+    EXPECT_EQ(AXWindowService::currentWindowTitles(*editing), QStringList{QStringLiteral("notes.txt")});
+    EXPECT_FALSE(QFileInfo::exists(pythonMarker));
+    EXPECT_FALSE(QFileInfo::exists(shellMarker));
+    QStringList lines;
+    for (const auto& entry : AnalysisLogger::shared().entries()) {
+        lines << entry.message;
+    }
+    const QString refused = QStringLiteral("openDocuments: refusing %1 for %2: %3");
+    EXPECT_TRUE(lines.contains(refused.arg(QUrl::fromLocalFile(python).toString(), interpreter,
+                                           "the application runs in a terminal, which would run the file")));
+    EXPECT_TRUE(lines.contains(refused.arg(QUrl::fromLocalFile(shell).toString(), terminal,
+                                           "not a folder (the terminal would run it)")));
 }
 
 } // namespace

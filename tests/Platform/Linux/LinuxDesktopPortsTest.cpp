@@ -201,6 +201,11 @@ TEST_F(X11ApplicationsTest, LaunchesThroughTheDesktopEntry) {
     QTemporaryDir documents;
     const QList<QUrl> files{QUrl::fromLocalFile(documents.filePath("notes.txt")),
                             QUrl::fromLocalFile(documents.filePath("plan b.txt"))};
+    for (const QUrl& file : files) {
+        QFile text(file.toLocalFile());
+        ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+        text.write("text\n");
+    }
     const OpenResult opened = QCoro::waitFor(applications->openDocuments(files, *url, false));
     EXPECT_TRUE(opened.succeeded) << opened.errorText.toStdString();
 

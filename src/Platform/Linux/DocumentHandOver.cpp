@@ -1,0 +1,232 @@
+// GIO first: Qt's "signals" keyword breaks its headers.
+#include <gio/gdesktopappinfo.h>
+#include <gio/gio.h>
+
+#include "Platform/Linux/DocumentHandOver.h"
+
+#include "Platform/Linux/DesktopEntries.h"
+#include "Platform/Linux/ProgramCommand.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <linux/magic.h>
+#include <sys/vfs.h>
+
+#include <algorithm>
+#include <iterator>
+#include <memory>
+
+namespace {
+
+struct ObjectUnref {
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+using AppInfo = std::unique_ptr<GDesktopAppInfo, ObjectUnref>;
+
+using Decision = DocumentHandOver::Decision;
+using Way = DocumentHandOver::Way;
+
+const QString kFolderType = QStringLiteral("inode/directory");
+
+Decision refused(const QString& reason) {
+    return Decision{Way::refused, reason};
+}
+
+// The kernel's own file systems: reading one of their files reads memory, a device or a process.
+bool isSystemFile(const QString& path, const QString& canonical) {
+    for (const QString& root : {QStringLiteral("/proc"), QStringLiteral("/sys"), QStringLiteral("/dev")}) {
+        for (const QString& each : {path, canonical}) {
+            if (each == root || each.startsWith(root + u'/')) {
+                return true;
+            }
+        }
+    }
+    struct statfs fs {};
+    if (::statfs(QFile::encodeName(canonical).constData(), &fs) != 0) {
+        return true; // a file that cannot be looked at is no document to hand on
+    }
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case PROC_SUPER_MAGIC:
+    case SYSFS_MAGIC:
+    case DEVPTS_SUPER_MAGIC:
+    case DEBUGFS_MAGIC:
+    case SECURITYFS_MAGIC:
+    case TRACEFS_MAGIC:
+    case CGROUP_SUPER_MAGIC:
+    case CGROUP2_SUPER_MAGIC:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// What holds for any program: the path names an ordinary document of the user. Empty when it does.
+QString fileRefusal(const QString& path, const QFileInfo& info) {
+    if (path.isEmpty() || !info.isAbsolute()) {
+        return QStringLiteral("not a file URL");
+    }
+    const QString canonical = info.canonicalFilePath();
+    if (canonical.isEmpty()) {
+        return QStringLiteral("no such file or folder");
+    }
+    if (isSystemFile(QFileInfo(path).absoluteFilePath(), canonical)) {
+        return QStringLiteral("a device or system file (/proc, /sys or /dev)");
+    }
+    if (!info.isFile() && !info.isDir()) {
+        return QStringLiteral("not a regular file or folder");
+    }
+    const QFileDevice::Permissions execute =
+        QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
+    if (info.isFile() && (info.permissions() & execute)) {
+        return QStringLiteral("an executable file (it has an execute bit)");
+    }
+    return QString();
+}
+
+QString text(const char* value) {
+    return value ? QString::fromUtf8(value) : QString();
+}
+
+QString terminalRefusal() {
+    return QStringLiteral("a terminal would run the file (it gets a folder only, to start in)");
+}
+
+QString interpreterRefusal() {
+    return QStringLiteral("its program is an interpreter or a shell, which would run the file");
+}
+
+bool declaresExactly(const QStringList& declared, const QString& type) {
+    const QByteArray wanted = type.toUtf8();
+    return std::any_of(declared.cbegin(), declared.cend(), [&wanted](const QString& each) {
+        return g_content_type_equals(wanted.constData(), each.toUtf8().constData());
+    });
+}
+
+bool declaresTypeOf(const QStringList& declared, const QString& type) {
+    const QByteArray wanted = type.toUtf8();
+    return std::any_of(declared.cbegin(), declared.cend(), [&wanted](const QString& each) {
+        return g_content_type_is_a(wanted.constData(), each.toUtf8().constData());
+    });
+}
+
+Decision decideForEntry(const QString& path, const QFileInfo& info, const QString& id) {
+    const AppInfo entry(g_desktop_app_info_new(id.toUtf8().constData()));
+    if (!entry) {
+        return refused(QStringLiteral("no application is installed as ") + id);
+    }
+    if (g_desktop_app_info_get_boolean(entry.get(), "Terminal")) {
+        return refused(QStringLiteral("the application runs in a terminal, which would run the file"));
+    }
+    if (DocumentHandOver::isTerminal(id)) {
+        return info.isDir() ? Decision{Way::asWorkingFolder, QString()} : refused(terminalRefusal());
+    }
+    const std::optional<ProgramCommand> program = DesktopEntries::programOf(id);
+    if (!program) {
+        return refused(QStringLiteral("the application's program cannot be found"));
+    }
+    if (ProgramCommand::isInterpreter(program->executable) && program->script.isEmpty()) {
+        return refused(interpreterRefusal());
+    }
+    QStringList declared;
+    for (const char* const* type = g_app_info_get_supported_types(G_APP_INFO(entry.get())); type && *type;
+         ++type) {
+        declared << text(*type);
+    }
+    const QString type = info.isDir() ? kFolderType : DocumentHandOver::contentType(path);
+    if (type.isEmpty() || !declaresTypeOf(declared, type)) {
+        return refused(QStringLiteral("the application does not declare files of type ") +
+                       (type.isEmpty() ? QStringLiteral("(unknown)") : type));
+    }
+    // An editor that declares shell scripts may have one; it does not run it.
+    if (DocumentHandOver::isProgramType(type) && !declaresExactly(declared, type)) {
+        return refused(QStringLiteral("a program or script (") + type +
+                       QStringLiteral(") that the application does not declare as such"));
+    }
+    return Decision{Way::asArgument, QString()};
+}
+
+Decision decideForProgram(const QString& path, const QFileInfo& info, const QString& identifier) {
+    const std::optional<ProgramCommand> program = ProgramCommand::fromIdentifier(identifier);
+    if (!program) {
+        return refused(QStringLiteral("no such program"));
+    }
+    if (!info.isFile()) {
+        return refused(QStringLiteral("not a regular file (the program was seen started with files)"));
+    }
+    if (ProgramCommand::isInterpreter(program->executable) && program->script.isEmpty()) {
+        return refused(interpreterRefusal());
+    }
+    const std::optional<DesktopEntry> entry = DesktopEntries::findForProgram(QString(), QString(), *program);
+    if (entry && DocumentHandOver::isTerminal(entry->id)) {
+        return refused(terminalRefusal());
+    }
+    const QString type = DocumentHandOver::contentType(path);
+    if (type.isEmpty() || DocumentHandOver::isProgramType(type)) {
+        return refused(QStringLiteral("a program or script (") +
+                       (type.isEmpty() ? QStringLiteral("unknown type") : type) + QStringLiteral(")"));
+    }
+    return Decision{Way::asArgument, QString()};
+}
+
+} // namespace
+
+DocumentHandOver::Decision DocumentHandOver::decide(const QString& path, const QString& identifier) {
+    const QFileInfo info(path);
+    if (const QString refusal = fileRefusal(path, info); !refusal.isEmpty()) {
+        return refused(refusal);
+    }
+    const bool entry = identifier.endsWith(QLatin1String(".desktop")) && !identifier.contains(u'/');
+    return entry ? decideForEntry(path, info, identifier) : decideForProgram(path, info, identifier);
+}
+
+bool DocumentHandOver::isTerminal(const QString& entryId) {
+    const AppInfo entry(entryId.isEmpty() ? nullptr : g_desktop_app_info_new(entryId.toUtf8().constData()));
+    if (!entry) {
+        return false;
+    }
+    const QStringList categories =
+        text(g_desktop_app_info_get_categories(entry.get())).split(u';', Qt::SkipEmptyParts);
+    if (categories.contains(QStringLiteral("TerminalEmulator"))) {
+        return true;
+    }
+    const QString terminal = QStringLiteral("x-terminal-emulator");
+    if (QFileInfo(text(g_app_info_get_executable(G_APP_INFO(entry.get())))).fileName() == terminal) {
+        return true;
+    }
+    // The desktop's chosen terminal, whatever name the entry starts it by.
+    gchar* found = g_find_program_in_path(terminal.toUtf8().constData());
+    const QString chosen = found ? QFileInfo(QFile::decodeName(found)).canonicalFilePath() : QString();
+    g_free(found);
+    const std::optional<ProgramCommand> program = DesktopEntries::programOf(entryId);
+    return !chosen.isEmpty() && program && program->executable == chosen;
+}
+
+QString DocumentHandOver::contentType(const QString& path) {
+    std::unique_ptr<GFile, ObjectUnref> file(g_file_new_for_path(QFile::encodeName(path).constData()));
+    std::unique_ptr<GFileInfo, ObjectUnref> info(g_file_query_info(
+        file.get(), G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE, G_FILE_QUERY_INFO_NONE, nullptr, nullptr));
+    return info ? text(g_file_info_get_content_type(info.get())) : QString();
+}
+
+bool DocumentHandOver::isProgramType(const QString& contentType) {
+    // Scripts of every language the database knows are kinds of application/x-executable.
+    static const char* const programs[] = {
+        "application/x-executable",
+        "application/x-sharedlib",
+        "application/x-shellscript",
+        "text/x-python",
+        "application/x-desktop",
+        "application/x-java-archive",
+        "application/x-java-jnlp-file",
+        "application/x-ms-dos-executable",
+        "application/x-msi",
+        "application/x-php",
+        "application/x-shar",
+    };
+    const QByteArray type = contentType.toUtf8();
+    return std::any_of(std::begin(programs), std::end(programs), [&type](const char* program) {
+        return g_content_type_is_a(type.constData(), program);
+    });
+}

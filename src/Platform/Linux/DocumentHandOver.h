@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+// Whether, and how, a file or folder from a saved workspace may be handed to an application.
+// Saved workspaces can come from imported files, and many installed entries run whatever they are
+// handed: an interpreter, a shell, a terminal (GIO appends a file to an Exec line without a field
+// code, and runs a Terminal=true entry inside a terminal's "-e"). So a document goes only where a
+// file manager would offer it ("Open With": the entry declares the file's type or a parent of it),
+// never to a terminal or an interpreter, and never when the file is itself a program.
+class DocumentHandOver {
+public:
+    DocumentHandOver() = delete;
+
+    enum class Way {
+        refused,
+        // Appended to the application's command line (or the entry's field code).
+        asArgument,
+        // A terminal started in the folder: its shell opens there.
+        asWorkingFolder,
+    };
+    struct Decision {
+        Way way = Way::refused;
+        // Why it was refused, for the restore log; empty otherwise.
+        QString reason;
+    };
+
+    // How the local file or folder at path may be handed to the application of identifier: a
+    // desktop-file id, or a program started by its path (an executable, or an interpreter with its
+    // script, as ProgramCommand names it).
+    static Decision decide(const QString& path, const QString& identifier);
+
+    // Whether the installed entry is a terminal emulator: listed among them by its categories, or
+    // starting the desktop's chosen terminal.
+    static bool isTerminal(const QString& entryId);
+
+    // The file's content type as GIO determines it (by its name, and by its first bytes when the
+    // name does not tell); empty when it cannot be read.
+    static QString contentType(const QString& path);
+    // Whether files of this type are programs: executables, libraries, scripts and launchers.
+    static bool isProgramType(const QString& contentType);
+};

@@ -1,0 +1,116 @@
+#include "Platform/Linux/DocumentHandOver.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Way = DocumentHandOver::Way;
+
+bool write(const QString& path, const QByteArray& contents, bool executable = false) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size()) {
+        return false;
+    }
+    file.close();
+    return !executable || file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+}
+
+// A saved document reaches an application only where a file manager would offer it, never an
+// application that would run it, and never when it is itself a program or a file of the kernel.
+TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRunThem) {
+    // GIO reads the entries at its first look: they are written before it.
+    const QString entries = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                            QStringLiteral("/applications");
+    ASSERT_TRUE(QDir().mkpath(entries));
+    const std::pair<const char*, QByteArray> installed[] = {
+        {"org.example.Editor", "Exec=true %F\nMimeType=text/plain;\n"},
+        {"org.example.ScriptEditor", "Exec=true %F\nMimeType=text/plain;application/x-shellscript;\n"},
+        {"org.example.Python", "Exec=python3\nTerminal=true\n"},
+        {"org.example.Shell", "Exec=sh %f\nMimeType=text/plain;application/x-shellscript;\n"},
+        {"org.example.Term", "Exec=false\nCategories=System;TerminalEmulator;\n"},
+        {"org.example.Chosen", "Exec=x-terminal-emulator\n"},
+        {"org.example.Files", "Exec=true %U\nMimeType=inode/directory;\n"},
+        {"org.example.NoTypes", "Exec=true %F\n"},
+    };
+    for (const auto& [id, body] : installed) {
+        ASSERT_TRUE(write(entries + u'/' + QLatin1String(id) + QStringLiteral(".desktop"),
+                          "[Desktop Entry]\nType=Application\nName=" + QByteArray(id) + '\n' + body));
+    }
+    QTemporaryDir dir;
+    const auto at = [&dir](const char* name) { return dir.filePath(QString::fromLatin1(name)); };
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("folder")));
+    ASSERT_TRUE(write(at("notes.txt"), "six years of work\n"));
+    ASSERT_TRUE(write(at("main.c"), "int main(void) { return 0; }\n"));
+    ASSERT_TRUE(write(at("evil.py"), "import os\n"));
+    ASSERT_TRUE(write(at("run.sh"), "#!/bin/sh\n"));
+    ASSERT_TRUE(write(at("tool"), "#!/bin/sh\ntouch /tmp/ran\n"));
+    ASSERT_TRUE(write(at("marked.txt"), "text\n", true));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self/mem"), at("memory.txt")));
+    const QString shellScript = QStringLiteral("/bin/sh ") + at("run.sh");
+
+    const struct {
+        const char* name;
+        QString path;
+        QString identifier;
+        Way way;
+        QString reason;
+    } cases[] = {
+        {"a text file to an editor", at("notes.txt"), "org.example.Editor.desktop", Way::asArgument, ""},
+        {"a kind of text file", at("main.c"), "org.example.Editor.desktop", Way::asArgument, ""},
+        {"a script to an editor of text", at("evil.py"), "org.example.Editor.desktop", Way::refused,
+         "a program or script ("},
+        {"a script known by its first line", at("tool"), "org.example.Editor.desktop", Way::refused,
+         "a program or script (application/x-shellscript)"},
+        {"a script to an editor that declares scripts", at("run.sh"), "org.example.ScriptEditor.desktop",
+         Way::asArgument, ""},
+        {"a file with an execute bit", at("marked.txt"), "org.example.Editor.desktop", Way::refused,
+         "an executable file (it has an execute bit)"},
+        {"an entry that runs in a terminal", at("evil.py"), "org.example.Python.desktop", Way::refused,
+         "the application runs in a terminal, which would run the file"},
+        {"a shell that declares text", at("notes.txt"), "org.example.Shell.desktop", Way::refused,
+         "its program is an interpreter or a shell, which would run the file"},
+        {"a file to a terminal", at("run.sh"), "org.example.Term.desktop", Way::refused,
+         "a terminal would run the file (it gets a folder only, to start in)"},
+        {"a folder to a terminal", at("folder"), "org.example.Term.desktop", Way::asWorkingFolder, ""},
+        {"a folder to the chosen terminal", at("folder"), "org.example.Chosen.desktop", Way::asWorkingFolder,
+         ""},
+        {"a folder to a file manager", at("folder"), "org.example.Files.desktop", Way::asArgument, ""},
+        {"a folder to an editor", at("folder"), "org.example.Editor.desktop", Way::refused,
+         "the application does not declare files of type inode/directory"},
+        {"a text file to a file manager", at("notes.txt"), "org.example.Files.desktop", Way::refused,
+         "the application does not declare files of type text/plain"},
+        {"an entry without types", at("notes.txt"), "org.example.NoTypes.desktop", Way::refused,
+         "the application does not declare files of type text/plain"},
+        {"a missing entry", at("notes.txt"), "org.example.Missing.desktop", Way::refused,
+         "no application is installed as org.example.Missing.desktop"},
+        {"memory of a process", "/proc/self/mem", "org.example.Editor.desktop", Way::refused,
+         "a device or system file (/proc, /sys or /dev)"},
+        {"a link to it", at("memory.txt"), "org.example.Editor.desktop", Way::refused,
+         "a device or system file (/proc, /sys or /dev)"},
+        {"a device", "/dev/null", "org.example.Editor.desktop", Way::refused,
+         "a device or system file (/proc, /sys or /dev)"},
+        {"a missing file", at("gone.txt"), "org.example.Editor.desktop", Way::refused,
+         "no such file or folder"},
+        {"a text file to a program by path", at("notes.txt"), "/usr/bin/true", Way::asArgument, ""},
+        {"to a script by path", at("notes.txt"), shellScript, Way::asArgument, ""},
+        {"a script to a program by path", at("evil.py"), "/usr/bin/true", Way::refused,
+         "a program or script ("},
+        {"a folder to a program by path", at("folder"), "/usr/bin/true", Way::refused,
+         "not a regular file (the program was seen started with files)"},
+        {"to a shell by path", at("notes.txt"), "/bin/sh", Way::refused,
+         "its program is an interpreter or a shell, which would run the file"},
+    };
+    for (const auto& c : cases) {
+        const DocumentHandOver::Decision decision = DocumentHandOver::decide(c.path, c.identifier);
+        EXPECT_EQ(decision.way, c.way) << c.name << ": " << decision.reason.toStdString();
+        EXPECT_TRUE(c.reason.isEmpty() ? decision.reason.isEmpty() : decision.reason.startsWith(c.reason))
+            << c.name << ": " << decision.reason.toStdString();
+    }
+}
+
+} // namespace
