@@ -1,5 +1,6 @@
 #include "App/WorkspaceAppDelegate.h"
 #include "Models/WorkspaceJson.h"
+#include "Platform/Linux/LinuxProcess.h"
 #include "Services/Coordination/RestoreCoordinator.h"
 #include "Services/Coordination/RevertStateManager.h"
 #include "Services/Desktop/AXWindowService.h"
@@ -14,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -168,21 +170,23 @@ TEST_F(LinuxImportedWorkspaceTest, ALoginRestoreHandsNoScriptToAnInterpreterOrAT
     const QString editor = installTestWindowEntry();
 
     Workspace workspace = WorkspaceSamples::plain(QStringLiteral("Morning"), WorkspaceSamples::date(0));
-    workspace.appSnapshots = {savedApp(interpreter, python), savedApp(terminal, shell),
-                              savedApp(editor, notes)};
+    // The terminal also had a window on a folder: it starts there.
+    AppSnapshot terminalApp = savedApp(terminal, shell);
+    terminalApp.windowSnapshots.append(savedApp(terminal, home.path()).windowSnapshots.first());
+    workspace.appSnapshots = {savedApp(interpreter, python), terminalApp, savedApp(editor, notes)};
     workspace.triggers = {{QUuid::createUuid(), WorkspaceTrigger::Login{}}};
     const std::optional<RestoreReport> report = restoreAtNextStart(workspace);
     ASSERT_TRUE(report);
     EXPECT_EQ(report->appResults.size(), 3);
 
-    std::optional<RunningApplication> editing;
+    QHash<QString, RunningApplication> running;
     for (const RunningApplication& app : Platform::current().runningApplications->runningApplications()) {
-        if (app.bundleIdentifier == editor) {
-            editing = app;
-        }
+        running.insert(app.bundleIdentifier.value_or(QString()), app);
     }
-    ASSERT_TRUE(editing);
-    EXPECT_EQ(AXWindowService::currentWindowTitles(*editing), QStringList{QStringLiteral("notes.txt")});
+    ASSERT_TRUE(running.contains(editor) && running.contains(terminal));
+    const RunningApplication editing = running.value(editor);
+    EXPECT_EQ(LinuxProcess::workingFolder(running.value(terminal).processIdentifier), home.path());
+    EXPECT_EQ(AXWindowService::currentWindowTitles(editing), QStringList{QStringLiteral("notes.txt")});
     EXPECT_FALSE(QFileInfo::exists(pythonMarker));
     EXPECT_FALSE(QFileInfo::exists(shellMarker));
     QStringList lines;
