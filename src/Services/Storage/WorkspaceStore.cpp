@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -35,13 +36,47 @@ constexpr qint64 kMaxFileSize = 64 * 1024 * 1024;
 // What a file that grew after it was measured is read by.
 constexpr qint64 kReadChunk = 1024 * 1024;
 
+// Why the entry at path, after following links, is not a regular file; empty when it is one.
+QString notARegularFile(const QString& path) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path entry(QFile::encodeName(path).toStdString());
+    const fs::file_status status = fs::status(entry, error);
+    const QString prefix = QStringLiteral("not a regular file: ");
+    if (error) {
+        if (error == std::errc::too_many_symbolic_link_levels) {
+            return prefix + QStringLiteral("a link that loops");
+        }
+        std::error_code linkError;
+        return fs::is_symlink(fs::symlink_status(entry, linkError))
+                   ? prefix + QStringLiteral("a link that leads nowhere")
+                   : QString::fromLocal8Bit(error.message());
+    }
+    switch (status.type()) {
+    case fs::file_type::regular:
+        return {};
+    case fs::file_type::directory:
+        return prefix + QStringLiteral("a folder");
+    case fs::file_type::fifo:
+        return prefix + QStringLiteral("a FIFO");
+    case fs::file_type::socket:
+        return prefix + QStringLiteral("a socket");
+    case fs::file_type::block:
+    case fs::file_type::character:
+        return prefix + QStringLiteral("a device");
+    default:
+        return prefix + QStringLiteral("of an unknown kind");
+    }
+}
+
 LoadedFile readWorkspaceFile(const QString& path) {
     // Only regular files, after following links: a device or a pipe under a ".json" name would
     // be read without end and keep Ordella from starting.
-    const QFileInfo info(path);
-    if (!info.isFile()) {
-        return {std::nullopt, QStringLiteral("not a regular file")};
+    const QString odd = notARegularFile(path);
+    if (!odd.isEmpty()) {
+        return {std::nullopt, odd};
     }
+    const QFileInfo info(path);
     const QString tooLarge = QStringLiteral("larger than 64 MB");
     if (info.size() > kMaxFileSize) {
         return {std::nullopt, tooLarge};
@@ -148,8 +183,11 @@ QString WorkspaceStore::filePath(const QUuid& id) const {
 
 void WorkspaceStore::load() {
     // Names sorted, so that of two files holding one id the same one comes first on every start.
+    // Every kind of entry: a folder, a FIFO or a dangling link under a ".json" name is skipped with
+    // its reason like any other file that cannot be read.
     const QFileInfoList entries =
-        QDir(m_storageDirectory).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name);
+        QDir(m_storageDirectory)
+            .entryInfoList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
     QStringList paths;
     for (const QFileInfo& entry : entries) {
         if (entry.suffix() == QLatin1String("json")) {
@@ -162,6 +200,7 @@ void WorkspaceStore::load() {
     QList<Workspace> loaded;
     loaded.reserve(paths.size());
     m_sourceFiles.clear();
+    m_skippedFiles.clear();
     for (size_t i = 0; i < files.size(); ++i) {
         if (files[i].workspace) {
             const QString& path = paths.at(qsizetype(i));
@@ -170,6 +209,7 @@ void WorkspaceStore::load() {
             }
             loaded.append(std::move(*files[i].workspace));
         } else {
+            m_skippedFiles.insert(paths.at(qsizetype(i)));
             report("load", QStringLiteral("Skipped %1: %2")
                                .arg(QFileInfo(paths.at(qsizetype(i))).fileName(), files[i].error));
         }
@@ -193,10 +233,41 @@ qsizetype WorkspaceStore::indexOf(const QUuid& id) const {
     return it == m_workspaces.cend() ? -1 : it - m_workspaces.cbegin();
 }
 
+QString WorkspaceStore::writePath(const QUuid& id) const {
+    const QString own = filePath(id);
+    if (!m_skippedFiles.contains(own)) {
+        return own;
+    }
+    // The file named after the id could not be read, so it is never written over: the listed
+    // workspace goes back to the file it was loaded from.
+    return m_sourceFiles.value(id).value(0);
+}
+
+bool WorkspaceStore::takesSkippedFile(const QUuid& id) const {
+    return indexOf(id) < 0 && m_skippedFiles.contains(filePath(id));
+}
+
+QUuid WorkspaceStore::freeId(const char* operation, const Workspace& workspace) const {
+    QUuid id;
+    do {
+        id = QUuid::createUuid();
+    } while (indexOf(id) >= 0 || m_skippedFiles.contains(filePath(id)));
+    report(operation, QStringLiteral("\"%1\" gets the new id %2: the file of its id, %3, could not be read "
+                                     "and stays as it is.")
+                          .arg(workspace.name, WorkspaceJson::uuidString(id),
+                               QFileInfo(filePath(workspace.id)).fileName()));
+    return id;
+}
+
 bool WorkspaceStore::writeFile(const char* operation, const Workspace& workspace) const {
-    const QString path = filePath(workspace.id);
-    if (path.isEmpty()) {
+    if (m_storageDirectory.isEmpty()) {
         report(operation, QStringLiteral("No data folder; \"%1\" was not written.").arg(workspace.name));
+        return false;
+    }
+    const QString path = writePath(workspace.id);
+    if (path.isEmpty()) {
+        report(operation, QStringLiteral("\"%1\" was not written: the file of its id could not be read.")
+                              .arg(workspace.name));
         return false;
     }
     // A number JSON cannot hold is refused here, so the file on disk keeps its last good state.
@@ -222,7 +293,11 @@ bool WorkspaceStore::isWrittenAsListed(const QUuid& id) const {
         return false;
     }
     // Compared in the file's form, which keeps whole seconds of the stamp the listed record has.
-    const LoadedFile file = readWorkspaceFile(filePath(id));
+    const QString path = writePath(id);
+    if (path.isEmpty()) {
+        return false;
+    }
+    const LoadedFile file = readWorkspaceFile(path);
     if (!file.workspace) {
         return false;
     }
@@ -233,11 +308,12 @@ bool WorkspaceStore::isWrittenAsListed(const QUuid& id) const {
 
 bool WorkspaceStore::removeFiles(const char* operation, const QUuid& id) {
     // The file named after the id, and every other file the workspace was loaded from (a copy
-    // under another name), or it would come back at the next start.
+    // under another name), or it would come back at the next start; never a file that could not
+    // be read, which holds no workspace of the list.
     const QStringList paths = QStringList{filePath(id)} + m_sourceFiles.take(id);
     bool allRemoved = true;
     for (const QString& path : paths) {
-        if (path.isEmpty() || !QFileInfo(path).exists()) {
+        if (path.isEmpty() || m_skippedFiles.contains(path) || !QFileInfo(path).exists()) {
             continue;
         }
         QFile file(path);
@@ -252,6 +328,9 @@ bool WorkspaceStore::removeFiles(const char* operation, const QUuid& id) {
 bool WorkspaceStore::save(const Workspace& workspace) {
     Workspace copy = workspace;
     copy.updatedAt = now();
+    if (takesSkippedFile(copy.id)) {
+        copy.id = freeId("save", copy);
+    }
     const qsizetype index = indexOf(copy.id);
     if (index >= 0) {
         m_workspaces[index] = copy;
@@ -371,10 +450,13 @@ JsonResult<WorkspaceStore::ImportSummary> WorkspaceStore::importWorkspaces(const
         return JsonResult<ImportSummary>::failure(decoded.error());
     }
     ImportSummary summary;
-    for (const Workspace& workspace : decoded.value()) {
+    for (Workspace workspace : decoded.value()) {
         if (indexOf(workspace.id) >= 0) {
             ++summary.skipped;
             continue;
+        }
+        if (takesSkippedFile(workspace.id)) {
+            workspace.id = freeId("importWorkspaces", workspace);
         }
         m_workspaces.append(workspace);
         ++summary.added;

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <optional>
@@ -24,6 +25,10 @@ class QFileInfo;
 // or removed. A failure keeps the change in memory and prints a "[WorkspaceStore.<op>] ..."
 // diagnostic, so callers can tell the user instead of claiming success. An operation given a
 // workspace that is no longer listed does nothing (except save(), which adds it) and answers true.
+//
+// A ".json" file that could not be read at start stays as it is: nothing is written over it or
+// removes it. A workspace whose id names such a file is written to the file it was loaded from
+// when it is listed, and gets a new id when it is added (saved or imported).
 // Main thread only.
 class WorkspaceStore : public QObject {
     Q_OBJECT
@@ -64,7 +69,8 @@ public:
     // Removes every trigger with that id; stamps and writes even when there was none.
     bool removeTrigger(const Workspace& workspace, const QUuid& triggerID);
     // Removes every listed workspace with the id, the file named after it and any other file it
-    // was loaded from. A file that is already gone is not a failure.
+    // was loaded from. A file that is already gone is not a failure; a file that could not be read
+    // at start is never removed.
     bool deleteWorkspace(const Workspace& workspace);
     // Removes the files of every listed workspace and empties the list; other files in the
     // folder (unreadable ones, the analysis log) stay.
@@ -93,6 +99,16 @@ private:
     qsizetype indexOf(const QUuid& id) const;
     // Finds the listed workspace, lets change edit it, stamps it and writes its file.
     template <typename Change> bool update(const char* operation, const Workspace& workspace, Change change);
+    // Where the workspace with this id is written: the file named after the id, unless that file
+    // could not be read at start; then the file the listed workspace was loaded from. Empty when
+    // there is no such place.
+    QString writePath(const QUuid& id) const;
+    // Whether a workspace with this id, not listed, would be written over a file that could not be
+    // read at start.
+    bool takesSkippedFile(const QUuid& id) const;
+    // An id that no listed workspace and no file holds, for a workspace whose own id is taken by a
+    // file that could not be read.
+    QUuid freeId(const char* operation, const Workspace& workspace) const;
     bool writeFile(const char* operation, const Workspace& workspace) const;
     bool removeFiles(const char* operation, const QUuid& id);
 
@@ -100,4 +116,7 @@ private:
     QList<Workspace> m_workspaces;
     // Files other than "<UUID>.json" that listed workspaces were loaded from, by id.
     QHash<QUuid, QStringList> m_sourceFiles;
+    // The ".json" entries that could not be read at start (unreadable, not a workspace, not a
+    // regular file): never written over or removed, since they may hold what the user still needs.
+    QSet<QString> m_skippedFiles;
 };

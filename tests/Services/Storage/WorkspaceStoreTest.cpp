@@ -9,11 +9,13 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLocalServer>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <functional>
+#include <sys/stat.h>
 
 using namespace std::chrono_literals;
 
@@ -98,9 +100,15 @@ TEST_F(WorkspaceStoreTest, LoadsEveryReadableJsonFileNewestFirst) {
     writeRaw("list.json", "[]");
     writeRaw("RestorationAnalysis.log", "log");
     QDir(folder()).mkpath("nested.json");
-    // Odd entries are skipped unread: a link to a device, and a file beyond the size limit (here a
-    // valid workspace padded with blanks).
+    // Odd entries are skipped unread, each with its reason: a link to a device, a FIFO, a socket,
+    // links that lead nowhere or loop, and a file beyond the size limit (here a valid workspace
+    // padded with blanks).
     ASSERT_TRUE(QFile::link("/dev/null", pathOf("z.json")));
+    ASSERT_EQ(mkfifo(QFile::encodeName(pathOf("fifo.json")).constData(), 0600), 0);
+    QLocalServer socket;
+    ASSERT_TRUE(socket.listen(pathOf("socket.json")));
+    ASSERT_TRUE(QFile::link(pathOf("gone"), pathOf("dangling.json")));
+    ASSERT_TRUE(QFile::link(pathOf("loop.json"), pathOf("loop.json")));
     writeRaw("huge.json",
              WorkspaceJson::encodeFile(WorkspaceSamples::plain("Huge", WorkspaceSamples::date(40)))
                  .value()
@@ -110,7 +118,13 @@ TEST_F(WorkspaceStoreTest, LoadsEveryReadableJsonFileNewestFirst) {
     EXPECT_EQ(store.storageDirectory(), QDir::homePath() + "/data/Ordella");
     EXPECT_EQ(names(store), (QStringList{"Newer", "Hidden", "Older", "Copy"}));
     for (const char* line : {"[WorkspaceStore.load] Skipped broken.json",
-                             "[WorkspaceStore.load] Skipped z.json: not a regular file",
+                             "[WorkspaceStore.load] Skipped z.json: not a regular file: a device",
+                             "[WorkspaceStore.load] Skipped nested.json: not a regular file: a folder",
+                             "[WorkspaceStore.load] Skipped fifo.json: not a regular file: a FIFO",
+                             "[WorkspaceStore.load] Skipped socket.json: not a regular file: a socket",
+                             "[WorkspaceStore.load] Skipped dangling.json: not a regular file: a link that "
+                             "leads nowhere",
+                             "[WorkspaceStore.load] Skipped loop.json: not a regular file: a link that loops",
                              "[WorkspaceStore.load] Skipped huge.json: larger than 64 MB"}) {
         EXPECT_TRUE(m_diagnostics.lines().join('\n').contains(line)) << line;
     }
@@ -135,6 +149,46 @@ TEST_F(WorkspaceStoreTest, LoadsEveryReadableJsonFileNewestFirst) {
     EXPECT_TRUE(QFile::exists(pathOf("copied under another name.json")));
     // Newer twice: its save wrote the file named after its id beside the one it came from.
     EXPECT_EQ(names(WorkspaceStore()), (QStringList{"Newer", "Newer", "Hidden"}));
+}
+
+// A "<UUID>.json" that could not be read at start may be all the user has of that workspace: no
+// import, save, rename or delete writes over it or removes it.
+TEST_F(WorkspaceStoreTest, FilesThatCouldNotBeReadStayAsTheyAre) {
+    struct Row {
+        char op;     // import, save, rename or delete (of a copy listed from "copy.json")
+        bool folder; // the unread file is a folder, else a workspace cut short
+    };
+    for (const Row& row :
+         {Row{'i', false}, Row{'i', true}, Row{'s', false}, Row{'r', true}, Row{'d', false}}) {
+        SCOPED_TRACE(std::string(1, row.op) + (row.folder ? " folder" : ""));
+        SetUp();
+        const Workspace workspace = WorkspaceSamples::plain("Kept", WorkspaceSamples::date(10));
+        const QString unread = pathOf(WorkspaceJson::uuidString(workspace.id) + ".json");
+        const QByteArray cut = WorkspaceJson::encodeFile(workspace).value().chopped(20);
+        row.folder ? void(QDir().mkpath(unread + "/inside")) : writeRaw(QFileInfo(unread).fileName(), cut);
+        const bool copy = row.op == 'r' || row.op == 'd';
+        if (copy) {
+            writeWorkspace("copy.json", workspace);
+        }
+        WorkspaceStore store;
+        EXPECT_TRUE(row.op == 'i'
+                        ? store.importWorkspaces(WorkspaceJson::encodeList({workspace}).value()).ok()
+                    : row.op == 's' ? store.save(workspace)
+                    : row.op == 'r' ? store.rename(workspace, "Renamed")
+                                    : store.deleteWorkspace(workspace));
+        QFile file(unread);
+        EXPECT_EQ(row.folder ? QFileInfo(unread + "/inside").isDir()
+                             : file.open(QIODevice::ReadOnly) && file.readAll() == cut,
+                  true);
+        // After a restart: an added workspace under a new id, a renamed copy in its own file.
+        const QList<Workspace> after = WorkspaceStore().workspaces();
+        EXPECT_EQ(after.size(), row.op == 'd' ? 0 : 1);
+        if (!after.isEmpty()) {
+            EXPECT_EQ(after.first().id == workspace.id, copy);
+            EXPECT_EQ(after.first(), store.workspaces().first());
+        }
+        EXPECT_EQ(QFile::exists(pathOf("copy.json")), row.op == 'r');
+    }
 }
 
 TEST_F(WorkspaceStoreTest, ManyFilesLoadInListingOrder) {
