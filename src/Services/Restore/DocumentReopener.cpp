@@ -80,6 +80,14 @@ QCoro::Task<void> DocumentReopener::openDocuments(QStringList documents, Running
     if (!port || !appURL) {
         co_return;
     }
+    // A terminal that gets its folder as the folder it starts in shows no folder to check against:
+    // it gets its folders when it is launched, and a running one is not asked for windows over and
+    // over.
+    if (bundleIdentifier != RestorePlanner::terminalBundleID && port->isTerminal(bundleIdentifier)) {
+        RestoreLog::log(QStringLiteral("openDocuments: not opening folders in the running terminal ") +
+                        bundleIdentifier + QStringLiteral(" (it shows none to check against)"));
+        co_return;
+    }
     // A set: two windows on one folder are one document shown, and a window without one shows none.
     QSet<QString> openSet;
     for (const QString& document : AXWindowService::currentDocumentURLs(app)) {

@@ -185,7 +185,9 @@ TEST_F(LinuxImportedWorkspaceTest, ALoginRestoreHandsNoScriptToAnInterpreterOrAT
     }
     ASSERT_TRUE(running.contains(editor) && running.contains(terminal));
     const RunningApplication editing = running.value(editor);
+    // Once: a later pass does not ask the running terminal for the folder again.
     EXPECT_EQ(LinuxProcess::workingFolder(running.value(terminal).processIdentifier), home.path());
+    EXPECT_EQ(AXWindowService::axWindowList(running.value(terminal)).value_or(QList<AXElement>()).size(), 1);
     EXPECT_EQ(AXWindowService::currentWindowTitles(editing), QStringList{QStringLiteral("notes.txt")});
     EXPECT_FALSE(QFileInfo::exists(pythonMarker));
     EXPECT_FALSE(QFileInfo::exists(shellMarker));
