@@ -29,7 +29,8 @@ constexpr quint32 kIconicState = 3;
 
 } // namespace
 
-X11ClientProperties::X11ClientProperties(X11Connection& x) {
+X11ClientProperties::X11ClientProperties(X11Connection& x)
+    : m_text(x) {
     for (size_t i = 0; i < count; ++i) {
         m_atoms[i] = x.atom(kClientAtoms[i]);
     }
@@ -62,8 +63,8 @@ void X11ClientProperties::apply(const Values& values, X11Client& client) const {
     }
     // xterm and other older clients name their windows with WM_NAME only.
     for (const ClientAtom a : {NetName, Name}) {
-        if (values[a] && values[a]->format == 8 && !client.title) {
-            client.title = values[a]->text();
+        if (values[a] && !client.title) {
+            client.title = m_text.decode(*values[a]);
         }
     }
     const QList<QByteArray> classParts = values[Class].value_or(X11Connection::Property()).data.split('\0');

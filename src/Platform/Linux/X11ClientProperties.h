@@ -2,6 +2,7 @@
 
 #include "Platform/Linux/X11Client.h"
 #include "Platform/Linux/X11Connection.h"
+#include "Platform/Linux/X11Text.h"
 
 #include <QHash>
 
@@ -28,6 +29,7 @@ public:
 
 private:
     std::array<xcb_atom_t, count> m_atoms{};
+    X11Text m_text;
     QHash<xcb_atom_t, X11Client::Type> m_types;
     xcb_atom_t m_hidden = XCB_ATOM_NONE;
     xcb_atom_t m_fullScreen = XCB_ATOM_NONE;
