@@ -13,6 +13,15 @@ namespace {
 // Properties are read whole; 16 MiB (in 32-bit units) is far above any window's property.
 constexpr quint32 kMaxPropertyLength = 4u << 20;
 
+// The server answers a property change at once; a server that does not within this time is
+// stalled, and the last event's time has to do.
+constexpr std::chrono::milliseconds kServerTimeWait{1000};
+
+// Whether X time a is later than b; the 32-bit milliseconds wrap around every 49.7 days.
+bool later(xcb_timestamp_t a, xcb_timestamp_t b) {
+    return b == XCB_CURRENT_TIME || qint32(a - b) > 0;
+}
+
 } // namespace
 
 QList<quint32> X11Connection::Property::items() const {
@@ -190,6 +199,24 @@ quint64 X11Connection::pass() {
     return m_pass;
 }
 
+xcb_timestamp_t X11Connection::serverTime() {
+    if (!m_serverTime) {
+        m_serverTime = std::make_unique<X11ServerTime>(X11ServerTime::applicationDisplayName());
+    }
+    // Asked afresh each time: a manager refuses an activation whose time is older than the user's
+    // last key press or click, which this program does not see.
+    if (const std::optional<xcb_timestamp_t> now = m_serverTime->now(kServerTimeWait)) {
+        noteTime(*now);
+    }
+    return m_lastEventTime;
+}
+
+void X11Connection::noteTime(xcb_timestamp_t time) {
+    if (time != XCB_CURRENT_TIME && later(time, m_lastEventTime)) {
+        m_lastEventTime = time;
+    }
+}
+
 void X11Connection::sendRootMessage(xcb_window_t window, xcb_atom_t type,
                                     const std::array<quint32, 5>& data) {
     xcb_client_message_event_t event;
@@ -228,12 +255,14 @@ bool X11Connection::nativeEventFilter(const QByteArray& eventType, void* message
     const quint8 type = event->response_type & 0x7f;
     if (type == XCB_PROPERTY_NOTIFY) {
         const auto* notify = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+        noteTime(notify->time);
         if (notify->window == m_root) {
             emit rootPropertyChanged(notify->atom);
         }
     } else if (type == XCB_KEY_PRESS || type == XCB_KEY_RELEASE) {
         // A release has the layout of a press.
         const auto* key = reinterpret_cast<const xcb_key_press_event_t*>(event);
+        noteTime(key->time);
         if (key->event == m_root) {
             if (type == XCB_KEY_PRESS) {
                 emit keyPressed(key->detail, key->state, key->time);
@@ -241,6 +270,11 @@ bool X11Connection::nativeEventFilter(const QByteArray& eventType, void* message
                 emit keyReleased(key->detail, key->state, key->time);
             }
         }
+    } else if (type == XCB_BUTTON_PRESS || type == XCB_BUTTON_RELEASE || type == XCB_MOTION_NOTIFY) {
+        // The three share the layout of a key press.
+        noteTime(reinterpret_cast<const xcb_button_press_event_t*>(event)->time);
+    } else if (type == XCB_ENTER_NOTIFY || type == XCB_LEAVE_NOTIFY) {
+        noteTime(reinterpret_cast<const xcb_enter_notify_event_t*>(event)->time);
     } else if (type == XCB_MAPPING_NOTIFY) {
         const auto* notify = reinterpret_cast<const xcb_mapping_notify_event_t*>(event);
         if (notify->request != XCB_MAPPING_POINTER) {

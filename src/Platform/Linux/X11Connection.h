@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+#include "Platform/Linux/X11ServerTime.h"
+
 #include <xcb/xcb.h>
 #include <xcb/xcbext.h>
 
@@ -25,8 +27,9 @@ struct X11Free {
 };
 template <typename T> using X11Reply = std::unique_ptr<T, X11Free>;
 
-// The X server, reached through the connection Qt already holds, so that Ordella opens no second
-// connection and sees the same events as the rest of the program. Every request that may fail
+// The X server, reached through the connection Qt already holds, so that Ordella reads and asks
+// through no second connection and sees the same events as the rest of the program (only the
+// server's time is asked on a connection of its own: see X11ServerTime). Every request that may fail
 // (a window that went away meanwhile) is made so that its error comes back to the caller or is
 // dropped; none reaches Qt's error handler. Everything runs on the main thread.
 class X11Connection : public QObject, public QAbstractNativeEventFilter {
@@ -92,6 +95,12 @@ public:
     std::optional<Property> propertyReply(xcb_get_property_cookie_t cookie) const;
     std::optional<Property> property(xcb_window_t window, xcb_atom_t atom);
 
+    // The time to send with a request that stands for the user's action (an activation): the
+    // server's time now, else the time of the last event this program got from it, else 0.
+    xcb_timestamp_t serverTime();
+    // The time of the latest event that carried one; 0 before the first.
+    xcb_timestamp_t lastEventTime() const { return m_lastEventTime; }
+
     // A client message to the root window, as window managers expect requests from pagers.
     void sendRootMessage(xcb_window_t window, xcb_atom_t type, const std::array<quint32, 5>& data);
     // Drops the error a checked request may bring, without waiting for it.
@@ -139,6 +148,7 @@ private:
     // The processor time this thread has used so far.
     static std::chrono::nanoseconds threadTime();
     void watchRoot();
+    void noteTime(xcb_timestamp_t time);
 
     xcb_connection_t* m_connection = nullptr;
     const xcb_screen_t* m_screen = nullptr;
@@ -153,5 +163,7 @@ private:
     std::chrono::steady_clock::time_point m_passUsedAt;
     std::chrono::nanoseconds m_passBusyAt{0};
     QHash<QByteArray, xcb_atom_t> m_atoms;
+    xcb_timestamp_t m_lastEventTime = XCB_CURRENT_TIME;
+    std::unique_ptr<X11ServerTime> m_serverTime;
     static inline std::atomic<quint64> s_roundTrips{0};
 };

@@ -398,7 +398,7 @@ bool X11Windows::activate(xcb_window_t window) {
         return false;
     }
     m_connection->sendRootMessage(window, m_connection->atom("_NET_ACTIVE_WINDOW"),
-                                  {kSourcePager, XCB_CURRENT_TIME, 0, 0, 0});
+                                  {kSourcePager, m_connection->serverTime(), 0, 0, 0});
     changed(window, true);
     pass().lastActivated = window;
     return true;
@@ -431,7 +431,7 @@ bool X11Windows::close(xcb_window_t window) {
         return false;
     }
     m_connection->sendRootMessage(window, m_connection->atom("_NET_CLOSE_WINDOW"),
-                                  {XCB_CURRENT_TIME, kSourcePager, 0, 0, 0});
+                                  {m_connection->serverTime(), kSourcePager, 0, 0, 0});
     invalidate();
     return true;
 }
