@@ -155,14 +155,16 @@ QCoro::Task<QByteArray> InstanceCommands::save(QString name) {
     // The store lists a workspace before it writes its file, and keeps it listed when the write
     // fails: only a file that reads back as the listed workspace makes it survive a restart.
     const bool saved = listed && store && store->isWrittenAsListed(id);
+    // The reply keeps its own line breaks: the name's are replaced, like its control characters.
+    const QString shown = printable(name);
     QString output = saved
-                         ? QStringLiteral("Saved \"") + name + QStringLiteral("\": ") + preview.summaryText()
+                         ? QStringLiteral("Saved \"") + shown + QStringLiteral("\": ") + preview.summaryText()
                          : QStringLiteral("The workspace could not be saved.");
     if (saved && namesakes > 0) {
         // Nothing is replaced: the name is now shared, which a restore by name will refuse.
         output += QStringLiteral("\nA workspace named \"%1\" existed already: this is another one of that "
                                  "name (%2 now). Rename one in Ordella's window to restore it by name.")
-                      .arg(name, QString::number(namesakes + 1));
+                      .arg(shown, QString::number(namesakes + 1));
     }
     co_return reply(saved, output);
 }
@@ -174,8 +176,9 @@ QCoro::Task<QByteArray> InstanceCommands::restore(QString name) {
             named.append(w);
         }
     }
+    const QString shown = printable(name);
     if (named.isEmpty()) {
-        co_return reply(false, QStringLiteral("No workspace is named \"") + name + QStringLiteral("\"."));
+        co_return reply(false, QStringLiteral("No workspace is named \"") + shown + QStringLiteral("\"."));
     }
     if (named.size() > 1) {
         // Which one was meant is not for Ordella to guess: a wrong restore quits programs.
@@ -183,10 +186,10 @@ QCoro::Task<QByteArray> InstanceCommands::restore(QString name) {
                   [](const Workspace& a, const Workspace& b) { return a.createdAt < b.createdAt; });
         QStringList lines{QStringLiteral("%1 workspaces are named \"%2\"; none was restored. Rename one in "
                                          "Ordella's window, then restore it by its new name:")
-                              .arg(QString::number(named.size()), name)};
+                              .arg(QString::number(named.size()), shown)};
         for (const Workspace& w : named) {
             lines << QStringLiteral("  \"%1\", created %2")
-                         .arg(name,
+                         .arg(shown,
                               w.createdAt.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss 'UTC'")));
         }
         co_return reply(false, lines.join(u'\n'), usageExitCode);

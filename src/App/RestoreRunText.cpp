@@ -75,7 +75,11 @@ QString windowCount(qsizetype restored, qsizetype all) {
 
 QString RestoreRunText::printable(QString text, bool keepLineBreaks) {
     for (QChar& c : text) {
-        if ((c.category() == QChar::Other_Control && !(keepLineBreaks && c == u'\n')) ||
+        // A paragraph or line separator breaks the line where no line break was asked for, and
+        // would end the isolation of the text around it.
+        const bool separator =
+            c.category() == QChar::Separator_Paragraph || c.category() == QChar::Separator_Line;
+        if ((c.category() == QChar::Other_Control && !(keepLineBreaks && c == u'\n')) || separator ||
             BidiText::isDirectionalFormatting(c.unicode())) {
             c = QChar::ReplacementCharacter;
         }

@@ -13,8 +13,8 @@ public:
     static QString describe(const RestoreRun& run);
 
     // Text of the desktop and of saved files (titles, names, reasons) as it may reach a terminal:
-    // control characters, escape sequences' start included, are replaced, and so are directional
-    // overrides, embeddings and isolates, which would reorder what follows them on the line; line
-    // breaks stay where asked for, in text made of several lines.
+    // control characters, escape sequences' start included, are replaced, and so are paragraph and
+    // line separators and directional overrides, embeddings and isolates, which would reorder what
+    // follows them on the line; line feeds stay where asked for, in text made of several lines.
     static QString printable(QString text, bool keepLineBreaks = false);
 };

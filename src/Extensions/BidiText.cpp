@@ -20,11 +20,15 @@ bool BidiText::isDirectionalFormatting(char32_t c) {
     }
 }
 
+bool BidiText::isParagraphSeparator(char32_t c) {
+    return QChar::direction(c) == QChar::DirB;
+}
+
 bool BidiText::affectsNeighbours(const QString& text) {
     for (const char32_t c : QStringView(text).toUcs4()) {
         const QChar::Direction direction = QChar::direction(c);
         if (direction == QChar::DirR || direction == QChar::DirAL || direction == QChar::DirAN ||
-            isDirectionalFormatting(c)) {
+            isDirectionalFormatting(c) || isParagraphSeparator(c)) {
             return true;
         }
     }
@@ -39,8 +43,9 @@ QString BidiText::isolated(const QString& text) {
     result.reserve(text.size() + 2);
     result += QChar(firstStrongIsolate);
     int open = 0;
-    for (const char32_t c : QStringView(text).toUcs4()) {
-        const QChar::Direction direction = QChar::direction(c);
+    // Every character that matters here lies in the basic plane: a surrogate is copied as it is.
+    for (const QChar c : text) {
+        const QChar::Direction direction = c.direction();
         if (direction == QChar::DirLRI || direction == QChar::DirRLI || direction == QChar::DirFSI) {
             ++open;
         } else if (direction == QChar::DirPDI) {
@@ -49,8 +54,11 @@ QString BidiText::isolated(const QString& text) {
                 continue;
             }
             --open;
+        } else if (direction == QChar::DirB) {
+            result += QChar(QChar::ReplacementCharacter);
+            continue;
         }
-        result += QString::fromUcs4(&c, 1);
+        result += c;
     }
     // Embeddings and overrides end at the closing isolate by themselves; isolates need theirs.
     result += QString(open + 1, QChar(popDirectionalIsolate));

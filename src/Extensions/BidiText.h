@@ -6,7 +6,9 @@
 // right-to-left override (U+202E) or right-to-left letters in a name would otherwise reorder
 // what follows the name on the same line. In the interface such a text is isolated: first-strong
 // isolate (U+2068) before it, pop directional isolate (U+2069) after it, its own isolates
-// balanced so that none can close the outer one early. Text that cannot reorder anything is left
+// balanced so that none can close the outer one early, and its paragraph separators (U+2029, a line
+// feed...) replaced by U+FFFD like control characters: a paragraph ends every isolate and override
+// open before it, so what followed one would escape. Text that cannot reorder anything is left
 // as it is. On the command line the explicit directional formatting characters are replaced
 // instead, like control characters: a terminal is no place for them.
 class BidiText {
@@ -18,8 +20,11 @@ public:
 
     // Embeddings, overrides, isolates and their pops (U+202A-U+202E, U+2066-U+2069).
     static bool isDirectionalFormatting(char32_t c);
+    // Characters that end a paragraph for the bidirectional algorithm (U+2029, line feed, carriage
+    // return, U+001C-U+001E, U+0085).
+    static bool isParagraphSeparator(char32_t c);
     // Whether text can change the order of the text around it: it holds directional formatting
-    // characters or right-to-left letters or digits.
+    // characters, paragraph separators or right-to-left letters or digits.
     static bool affectsNeighbours(const QString& text);
     static QString isolated(const QString& text);
     // text with every directional formatting character replaced by U+FFFD.

@@ -95,10 +95,11 @@ TEST(InstanceCommands, TheReportPrintsDefinedNumbersAndNoControlCharacters) {
                             "0,9223372036854775807 10x0");
     EXPECT_EQ(lines[4], "    \"untitled\": failed - No matching AX window found, asked 1,2 3x4, got ?");
 
-    // Nor directional overrides or isolates, which would reorder the rest of the line.
-    report.appResults.first().appName = QString::fromUtf8("\u202Egnp.exe \u2067x\u2069");
+    // Nor directional overrides, isolates or paragraph separators, which would reorder the rest
+    // of the line.
+    report.appResults.first().appName = QString::fromUtf8("\u202Egnp.exe \u2067x\u2069\u2029");
     EXPECT_EQ(RestoreRunText::describe(RestoreRun{report, {report}, 0, std::nullopt}).split('\n').value(2),
-              "  " + r + "gnp.exe " + r + "x" + r +
+              "  " + r + "gnp.exe " + r + "x" + r + r +
                   " (org.example.Editor): partially restored - 1 of 2 windows restored");
 
     // A reply read back carries no control character either, line breaks apart.
@@ -537,6 +538,30 @@ TEST_F(InstanceSaveTest, APartlyRestoredWorkspaceAnswersOkWithTheWholeTime) {
     EXPECT_EQ(lines.value(2), "  Editor (org.example.Editor): partially restored - 0 of 1 window restored");
     EXPECT_EQ(ask("restore", "Nothing"),
               std::make_pair(false, QString("No workspace is named \"Nothing\".")));
+}
+
+// A name is printed on its own line with nothing in it that steers the terminal: its line breaks
+// and tabs are replaced like other control characters.
+TEST_F(InstanceSaveTest, NamesArePrintedWithoutTheirControlCharacters) {
+    const QString r(QChar::ReplacementCharacter);
+    struct Case {
+        const char* command;
+        QString name;
+        bool ok;
+        QString firstLine;
+    };
+    const QList<Case> cases{
+        {"save", "Tab\there\nnewline", true, "Saved \"Tab" + r + "here" + r + "newline\": 1 app, 1 window"},
+        {"restore", "x\ny", false, "No workspace is named \"x" + r + "y\"."},
+        {"restore", QStringLiteral("p\u2029q"), false, "No workspace is named \"p" + r + "q\"."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        const auto [ok, output] = ask(c.command, c.name);
+        EXPECT_EQ(ok, c.ok);
+        EXPECT_EQ(output.split('\n').value(0), c.firstLine);
+        EXPECT_FALSE(output.contains('\t'));
+    }
 }
 
 TEST_F(InstanceSaveTest, AFullDiskIsNoSave) {

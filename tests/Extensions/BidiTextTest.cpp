@@ -19,6 +19,7 @@ TEST(BidiText, OutsideTextIsIsolatedWhereItCouldReorderItsNeighbours) {
     const QString rlo = QStringLiteral("\u202E");
     const QString rli = QStringLiteral("\u2067");
     const QString hebrew = QStringLiteral("\u05E9\u05DC\u05D5\u05DD");
+    const QString r(QChar::ReplacementCharacter);
     const QList<Case> cases{
         {"plain", "Desk 2", "Desk 2"},
         {"empty", "", ""},
@@ -31,6 +32,11 @@ TEST(BidiText, OutsideTextIsIsolatedWhereItCouldReorderItsNeighbours) {
         // An isolate left open would take the outer pop for its own: closed first.
         {"open isolate", rli + "x", fsi + rli + "x" + pdi + pdi},
         {"balanced isolate", rli + "x" + pdi + "y", fsi + rli + "x" + pdi + "y" + pdi},
+        // A paragraph ends the outer isolate: an override after it would reach past the name.
+        {"paragraph separator", QStringLiteral("a\u2029") + rlo + "b", fsi + "a" + r + rlo + "b" + pdi},
+        {"line feed", "a\nb", fsi + "a" + r + "b" + pdi},
+        {"zero-width no-break space", QStringLiteral("\uFEFFa\uFEFF") + hebrew,
+         fsi + QStringLiteral("\uFEFFa\uFEFF") + hebrew + pdi},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(BidiText::isolated(c.text), c.isolated) << c.what;
