@@ -22,6 +22,9 @@ constexpr quint32 kDigitOne = 0x31;
 constexpr quint32 kDigitNine = 0x39; // the last tab, however many there are
 // Between two key combinations: with none, the browser drops one now and then.
 constexpr Clock::Duration kKeyGap{8};
+// How long the session file may take to show what a window was handed: it is rewritten every 2.5
+// to 3.4 s, and a browser that just started writes its first file after about 2.3 s.
+constexpr Clock::Duration kSessionFileLag{8000};
 
 void print(const QString& line) {
     Diagnostics::print(QStringLiteral("[LinuxBrowserScripting] ") + line);
@@ -92,7 +95,42 @@ QList<ChromiumSession::Window> LinuxBrowserScripting::tabsOf(const Browser& brow
     if (!browser.pid || !browser.packaging) {
         return QList<ChromiumSession::Window>(windows.size());
     }
-    return m_tabs.tabsOf(*browser.pid, browser.packaging->configFolder, windows);
+    QList<ChromiumSession::Window> tabs =
+        m_tabs.tabsOf(*browser.pid, browser.packaging->configFolder, windows);
+    for (qsizetype i = 0; i < windows.size(); ++i) {
+        tabs[i] = knownOrHanded(windows[i].window, tabs[i], windows[i].title);
+    }
+    return tabs;
+}
+
+ChromiumSession::Window LinuxBrowserScripting::knownOrHanded(xcb_window_t window,
+                                                             const ChromiumSession::Window& session,
+                                                             const std::optional<QString>& title) const {
+    const auto handed = m_handed.constFind(window);
+    if (handed == m_handed.cend()) {
+        return session;
+    }
+    // A file that knows every tab handed stands, once it has had time to be rewritten since: until
+    // then what it says of a window just made may be another window's, or the last run's.
+    const bool fileCaughtUp =
+        session.tabs.size() >= handed->addresses.size() && m_clock->now() - handed->at > kSessionFileLag;
+    if (fileCaughtUp) {
+        return session;
+    }
+    // The tabs handed are there, in the order they were handed, the shown one named by the
+    // window's title.
+    ChromiumSession::Window known = session;
+    known.tabs.clear();
+    for (const QString& address : handed->addresses) {
+        known.tabs.append(ChromiumSession::Tab{address, QString()});
+    }
+    known.selectedTab = handed->shown;
+    const QString text = title.value_or(QString());
+    const qsizetype suffix = text.lastIndexOf(QStringLiteral(" - "));
+    if (suffix > 0) {
+        known.tabs[handed->shown].title = text.left(suffix);
+    }
+    return known;
 }
 
 QCoro::Task<bool> LinuxBrowserScripting::activate(xcb_window_t window) {
@@ -104,8 +142,8 @@ QCoro::Task<bool> LinuxBrowserScripting::activate(xcb_window_t window) {
     co_return co_await m_clock->pollUntil(active, Clock::seconds(1.0), Clock::Duration(20));
 }
 
-QCoro::Task<std::optional<ScriptError>>
-LinuxBrowserScripting::makeWindow(Run& run, std::optional<QString> address, QStringList profileSwitches) {
+QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::makeWindow(Run& run, QStringList addresses,
+                                                                          QStringList profileSwitches) {
     if (!run.browser.packaging) {
         co_return run.error(ScriptProgram::notRunning, QStringLiteral("Application isn't running."));
     }
@@ -114,8 +152,7 @@ LinuxBrowserScripting::makeWindow(Run& run, std::optional<QString> address, QStr
         before.insert(w.window);
     }
     // The profile's switches reach a browser of that profile, or start one.
-    const QStringList arguments =
-        BrowserCommandLine::arguments(profileSwitches, true, address ? QStringList(*address) : QStringList());
+    const QStringList arguments = BrowserCommandLine::arguments(profileSwitches, true, addresses);
     const DesktopEntries::Launch launch =
         DesktopEntries::launchWithArguments(run.browser.packaging->desktopId, arguments);
     if (!launch.error.isEmpty()) {
@@ -135,6 +172,12 @@ LinuxBrowserScripting::makeWindow(Run& run, std::optional<QString> address, QStr
     if (!co_await m_clock->pollUntil(appeared, Clock::seconds(8.0), Clock::Duration(50))) {
         co_return run.error(ScriptProgram::cannotGet, QStringLiteral("Can't make a new window."));
     }
+    // The browser shows the first of the tabs it is handed with a new window.
+    QStringList handed;
+    for (const QString& address : addresses) {
+        handed << BrowserCommandLine::safeAddress(address).value_or(QStringLiteral("about:blank"));
+    }
+    m_handed.insert(made, Handed{handed, 0, m_clock->now()});
     co_await activate(made);
     run.browser = find(run.program.appName);
     co_return std::nullopt;
@@ -178,6 +221,16 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::openTabs(Run& run
     if (!co_await m_clock->pollUntil(opened, Clock::seconds(6.0), Clock::Duration(200))) {
         print(QStringLiteral("The session file does not show the new tabs yet"));
     }
+    // A window made here keeps count of its tabs; the browser shows the last one it opened.
+    const auto handed = m_handed.find(window);
+    if (handed != m_handed.end()) {
+        for (const QString& address : addresses) {
+            handed->addresses << BrowserCommandLine::safeAddress(address).value_or(
+                QStringLiteral("about:blank"));
+        }
+        handed->shown = static_cast<int>(handed->addresses.size()) - 1;
+        handed->at = m_clock->now();
+    }
     co_return std::nullopt;
 }
 
@@ -213,42 +266,66 @@ QList<quint32> LinuxBrowserScripting::tabKeys(std::int64_t tab, std::optional<qs
 QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::selectTab(Browser browser, xcb_window_t window,
                                                                          std::int64_t tab) {
     // The tab must be there before its key can show it (and past the eighth, the keys depend on
-    // how many there are).
+    // how many there are). A window made here is known at once; another waits for the file.
     const std::function<bool()> present = [this, browser, window, tab] {
         const std::optional<ChromiumSession::Window> now = sessionWindowOf(browser, window);
         return now && now->tabs.size() >= tab;
     };
-    co_await m_clock->pollUntil(present, Clock::seconds(3.0), Clock::Duration(100));
+    if (!present()) {
+        co_await m_clock->pollUntil(present, Clock::seconds(3.0), Clock::Duration(100));
+    }
     const std::optional<ChromiumSession::Window> known = sessionWindowOf(browser, window);
     const std::optional<qsizetype> count =
         known ? std::optional<qsizetype>(known->tabs.size()) : std::nullopt;
-    // The window's title shows the shown tab's within a tenth of a second, the file seconds later:
-    // the title is enough where the file names the tab's title.
+    // The window's title shows the shown tab's within a tenth of a second, the file seconds later.
     const QString expectedTitle = known && tab <= known->tabs.size() ? known->tabs[tab - 1].title : QString();
     const std::shared_ptr<X11Windows> windows = m_windows;
-    const std::function<bool()> shown = [this, browser, window, tab, expectedTitle, windows] {
-        if (!expectedTitle.isEmpty()) {
-            const std::optional<X11Client> client = windows->client(window);
-            if (client && client->title && client->title->startsWith(expectedTitle + QStringLiteral(" - "))) {
-                return true;
-            }
-        }
-        const std::optional<ChromiumSession::Window> now = sessionWindowOf(browser, window);
-        return now && now->selectedTab == tab - 1;
+    const auto titleNow = [windows, window] {
+        const std::optional<X11Client> client = windows->client(window);
+        return client ? client->title.value_or(QString()) : QString();
     };
+    const auto names = [expectedTitle](const QString& title) {
+        return !expectedTitle.isEmpty() && title.startsWith(expectedTitle + QStringLiteral(" - "));
+    };
+    if (known && known->selectedTab == tab - 1 && names(titleNow())) {
+        co_return std::nullopt; // shown already
+    }
     // Keys go to the window with the focus: they are typed only once the browser's window has it,
-    // as another application would take them for its own. A second try when the first went astray.
+    // as another application would take them for its own. A second try only when the first did
+    // not take.
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!co_await activate(window)) {
             print(QStringLiteral("The window to select a tab in did not take the focus"));
             continue;
         }
+        const QString before = titleNow();
+        // Shown already, by what was handed: the keys change nothing, and nothing is waited for.
+        const bool alreadyShown = known && known->selectedTab == tab - 1 && expectedTitle.isEmpty();
         // Sent back to back, the browser now and then drops a combination: a short gap after each.
         for (const quint32 key : tabKeys(tab, count)) {
             m_keys->press({kControl}, key);
             co_await m_clock->sleep(kKeyGap);
         }
-        if (co_await m_clock->pollUntil(shown, Clock::seconds(2.5), Clock::Duration(50))) {
+        // Took: the title names the tab, or, where the tab's title is not known yet, it changed.
+        const std::function<bool()> took = [titleNow, names, before, expectedTitle, this, browser, window,
+                                            tab] {
+            const QString now = titleNow();
+            if (names(now)) {
+                return true;
+            }
+            if (expectedTitle.isEmpty() && !now.isEmpty() && now != before) {
+                return true;
+            }
+            const std::optional<ChromiumSession::Window> file = sessionWindowOf(browser, window);
+            return file && file->selectedTab == tab - 1 && !m_handed.contains(window);
+        };
+        const Clock::Duration bound = alreadyShown ? Clock::Duration(300) : Clock::seconds(2.5);
+        if (co_await m_clock->pollUntil(took, bound, Clock::Duration(20)) || alreadyShown) {
+            const auto handed = m_handed.find(window);
+            if (handed != m_handed.end() && tab <= handed->addresses.size()) {
+                handed->shown = static_cast<int>(tab - 1);
+                handed->at = m_clock->now();
+            }
             co_return std::nullopt;
         }
     }
@@ -310,13 +387,19 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::perform(Run& run,
         run.returned = listTabs(run.browser);
         return done();
     case Op::MakeWindow: {
-        // "make new window" and "set URL of active tab of window 1" are one request here: a new
-        // window with that address.
-        std::optional<QString> address;
+        // "make new window", "set URL of active tab of window 1" and the new tabs of window 1 that
+        // follow are one request here: a new window with those addresses, on one command line.
+        QStringList addresses;
         if (pc + 1 < statements.size() && statements[pc + 1].op == Op::SetActiveTabUrl &&
             statements[pc + 1].args.numbers[0] == 1) {
-            address = statements[pc + 1].args.strings[0];
+            addresses << statements[pc + 1].args.strings[0];
             ++pc;
+            while (pc + 3 < statements.size() && statements[pc + 1].op == Op::TellWindow &&
+                   statements[pc + 1].args.numbers[0] == 1 && statements[pc + 2].op == Op::MakeTab &&
+                   statements[pc + 3].op == Op::EndTell) {
+                addresses << statements[pc + 2].args.strings[0];
+                pc += 3;
+            }
         }
         QStringList switches;
         if (a.strings.size() == 2 && run.browser.packaging) {
@@ -328,7 +411,7 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::perform(Run& run,
             }
             switches = named.value_or(QStringList());
         }
-        return makeWindow(run, address, switches);
+        return makeWindow(run, addresses, switches);
     }
     case Op::SetActiveTabUrl: {
         // Only ever sent after "make new window", which took it along; on its own, the address
@@ -474,6 +557,9 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::setFrame(xcb_wind
 QCoro::Task<ScriptResult> LinuxBrowserScripting::execute(ScriptProgram program) {
     // Where the browsers keep their session files is looked for once per script, not per read.
     m_tabs.forgetLocations();
+    for (auto it = m_handed.begin(); it != m_handed.end();) {
+        it = m_windows->client(it.key()) ? std::next(it) : m_handed.erase(it);
+    }
     Run run{program, find(program.appName), std::nullopt};
     const bool makesWindow =
         std::any_of(program.statements.cbegin(), program.statements.cend(),

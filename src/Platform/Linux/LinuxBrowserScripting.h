@@ -8,6 +8,7 @@
 #include "Platform/ScriptProgram.h"
 #include "Platform/ScriptRunner.h"
 
+#include <QHash>
 #include <QList>
 #include <QSet>
 
@@ -60,13 +61,22 @@ private:
 
     QCoro::Task<bool> activate(xcb_window_t window);
     QCoro::Task<std::optional<ScriptError>> perform(Run& run, qsizetype& pc);
-    QCoro::Task<std::optional<ScriptError>> makeWindow(Run& run, std::optional<QString> address,
+    // A new window with these tabs (the first shown), started with the browser when it does not
+    // run.
+    QCoro::Task<std::optional<ScriptError>> makeWindow(Run& run, QStringList addresses,
                                                        QStringList profileSwitches);
     QCoro::Task<std::optional<ScriptError>> openTabs(Run& run, xcb_window_t window, QStringList addresses);
-    // Shows the tab (1-based) and waits until the session file says so.
+    // Shows the tab (1-based): its keys are typed, and the window's title tells whether they took
+    // (it names the tab, or it changed where the tab's title is not known yet); the keys are typed
+    // again only when they did not.
     QCoro::Task<std::optional<ScriptError>> selectTab(Browser browser, xcb_window_t window, std::int64_t tab);
-    // What the session file says of one window; nothing when it knows nothing of it yet.
+    // What is known of one window's tabs: the session file's record, or where the file is behind
+    // (it is rewritten every few seconds) what this host handed a window it made; nothing when
+    // neither knows the window.
     std::optional<ChromiumSession::Window> sessionWindowOf(const Browser& browser, xcb_window_t window);
+    // A window's session record, or what was handed to it where the file may be behind.
+    ChromiumSession::Window knownOrHanded(xcb_window_t window, const ChromiumSession::Window& session,
+                                          const std::optional<QString>& title) const;
     QCoro::Task<std::optional<ScriptError>> setFrame(xcb_window_t window, QRect frame);
     QCoro::Task<std::optional<ScriptError>> closeWindows(Browser browser, QList<xcb_window_t> windows,
                                                          bool untilQuit);
@@ -78,4 +88,12 @@ private:
     std::shared_ptr<X11KeyPresses> m_keys;
     X11WindowRequests m_requests;
     ChromiumWindowTabs m_tabs;
+    // The windows this host made: the addresses handed to each, in tab order, and the tab shown.
+    struct Handed {
+        QStringList addresses;
+        int shown = 0;
+        // When it was last handed a tab or shown one.
+        std::chrono::steady_clock::time_point at;
+    };
+    QHash<xcb_window_t, Handed> m_handed;
 };

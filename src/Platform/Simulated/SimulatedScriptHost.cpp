@@ -473,6 +473,24 @@ QCoro::Task<ScriptResult> SimulatedScriptHost::run(QString source) {
     if (behaviour && behaviour->error && behaviour->line.isEmpty()) {
         co_return ScriptResult::failure(*behaviour->error);
     }
+    // A browser asked for a window while it does not run starts first, as scripted applications
+    // do when they are addressed; the script runs once its process is there.
+    const bool makesWindow =
+        std::any_of(program->statements.cbegin(), program->statements.cend(),
+                    [](const Statement& s) { return s.op == Op::MakeWindow || s.op == Op::MakeDocument; });
+    const QString id = program->bundleIdentifier;
+    if (makesWindow && !m_desktop.findApplication(id) && m_desktop.installedApplication(id)) {
+        QPointer<SimulatedScriptHost> self(this);
+        m_desktop.open(SimulatedDesktop::applicationURL(id), {}, false);
+        SimulatedDesktop* desktop = &m_desktop;
+        const std::function<bool()> started = [desktop, id] {
+            return desktop->findApplication(id) != nullptr;
+        };
+        co_await m_desktop.clock().pollUntil(started, Clock::seconds(15.0), Clock::Duration(50));
+        if (!self) {
+            co_return ScriptResult{};
+        }
+    }
     m_executed.append(source);
     co_return execute(*program, behaviour);
 }

@@ -72,20 +72,13 @@ QString BrowserScriptService::appName(const QString& bundleIdentifier) {
 
 const QStringList& BrowserScriptService::newTabPrefixes() {
     static const QStringList prefixes{
-        QStringLiteral("chrome://newtab"),
-        QStringLiteral("chrome://new-tab-page"),
-        QStringLiteral("edge://newtab"),
-        QStringLiteral("brave://newtab"),
-        QStringLiteral("vivaldi://newtab"),
-        QStringLiteral("opera://startpage"),
-        QStringLiteral("arc://newtab"),
-        QStringLiteral("about:blank"),
-        QStringLiteral("about:newtab"),
-        QStringLiteral("favorites://"),
-        QStringLiteral("safari://startpage"),
-        QStringLiteral("safari://favorites"),
-        QStringLiteral("safari://newtab"),
-        QStringLiteral("safari://new-tab-page"),
+        QStringLiteral("chrome://newtab"),    QStringLiteral("chrome://new-tab-page"),
+        QStringLiteral("edge://newtab"),      QStringLiteral("brave://newtab"),
+        QStringLiteral("vivaldi://newtab"),   QStringLiteral("opera://startpage"),
+        QStringLiteral("arc://newtab"),       QStringLiteral("about:blank"),
+        QStringLiteral("about:newtab"),       QStringLiteral("favorites://"),
+        QStringLiteral("safari://startpage"), QStringLiteral("safari://favorites"),
+        QStringLiteral("safari://newtab"),    QStringLiteral("safari://new-tab-page"),
     };
     return prefixes;
 }
@@ -154,6 +147,22 @@ QString BrowserScriptService::createWindowScript(const QString& bundleIdentifier
         QStringLiteral("    return 1"),
         QStringLiteral("end tell"),
     });
+}
+
+QString BrowserScriptService::createWindowWithTabsScript(const QString& bundleIdentifier,
+                                                         const QStringList& urls,
+                                                         const std::optional<BrowserProfile>& profile) {
+    QStringList lines = createWindowScript(bundleIdentifier, urls.value(0), profile).split(QLatin1Char('\n'));
+    // Before "    return 1" and the closing "end tell": the further tabs of the window just made,
+    // which is window 1.
+    const qsizetype at = lines.size() - 2;
+    for (qsizetype i = urls.size() - 1; i >= 1; --i) {
+        lines.insert(at, QStringLiteral("end tell"));
+        lines.insert(
+            at, QStringLiteral("make new tab with properties {URL:%1}").arg(ScriptText::quoted(urls[i])));
+        lines.insert(at, QStringLiteral("tell window 1"));
+    }
+    return ScriptText::join(lines);
 }
 
 QString BrowserScriptService::setBoundsScript(const QString& bundleIdentifier, std::int64_t window,
@@ -439,9 +448,10 @@ QList<TabSnapshot> BrowserScriptService::parseTabsFromStride3(const ScriptDescri
 
 // ---- Restore and housekeeping ----
 
-QCoro::Task<void> BrowserScriptService::restoreTabs(QString bundleIdentifier, TabList windowTabs,
-                                                    std::optional<QList<SnapshotRect>> windowBounds,
-                                                    QList<std::optional<BrowserProfile>> profiles) {
+QCoro::Task<QList<std::int64_t>>
+BrowserScriptService::restoreTabs(QString bundleIdentifier, TabList windowTabs,
+                                  std::optional<QList<SnapshotRect>> windowBounds,
+                                  QList<std::optional<BrowserProfile>> profiles) {
     log(QStringLiteral("restoreTabs: bundleID=%1, windowTabs.count=%2")
             .arg(bundleIdentifier, QString::number(windowTabs.size())));
     for (qsizetype i = 0; i < windowTabs.size(); ++i) {
@@ -455,14 +465,30 @@ QCoro::Task<void> BrowserScriptService::restoreTabs(QString bundleIdentifier, Ta
     const QString label = safariBundleIDs().contains(bundleIdentifier)
                               ? QStringLiteral("restoreSafariTabs")
                               : QStringLiteral("restoreChromiumTabs");
-    co_await restoreWindows(std::move(bundleIdentifier), std::move(windowTabs), std::move(windowBounds),
-                            std::move(profiles), label);
+    co_return co_await restoreWindows(std::move(bundleIdentifier), std::move(windowTabs),
+                                      std::move(windowBounds), std::move(profiles), label);
 }
 
-QCoro::Task<void> BrowserScriptService::restoreWindows(QString bundleIdentifier, TabList windowTabs,
-                                                       std::optional<QList<SnapshotRect>> windowBounds,
-                                                       QList<std::optional<BrowserProfile>> profiles,
-                                                       QString label) {
+QCoro::Task<std::optional<std::int64_t>> BrowserScriptService::idOfWindow(QString bundleIdentifier,
+                                                                          std::int64_t window) {
+    // Read twice at most: a window that was just made is worth a second look.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (const std::optional<QList<std::int64_t>> ids = co_await windowIDs(bundleIdentifier)) {
+            if (window >= 1 && window <= ids->size()) {
+                co_return ids->at(window - 1);
+            }
+            co_return std::nullopt;
+        }
+    }
+    co_return std::nullopt;
+}
+
+QCoro::Task<QList<std::int64_t>>
+BrowserScriptService::restoreWindows(QString bundleIdentifier, TabList windowTabs,
+                                     std::optional<QList<SnapshotRect>> windowBounds,
+                                     QList<std::optional<BrowserProfile>> profiles, QString label) {
+    QList<std::int64_t> made;
+    const bool safari = safariBundleIDs().contains(bundleIdentifier);
     const QString name = appName(bundleIdentifier);
     log(QStringLiteral("%1: appName=%2, bundleID=%3, windowTabs.count=%4")
             .arg(label, name, bundleIdentifier, QString::number(windowTabs.size())));
@@ -476,8 +502,18 @@ QCoro::Task<void> BrowserScriptService::restoreWindows(QString bundleIdentifier,
             continue;
         }
         const std::optional<std::int64_t> countBefore = co_await windowCount(bundleIdentifier);
-        const std::optional<ScriptDescriptor> created = co_await runAppleScript(
-            createWindowScript(bundleIdentifier, tabs.first().url, profiles.value(index, std::nullopt)));
+        // A Chromium-dialect window is asked for with all its tabs at once: the browser opens them
+        // in that window, and one that is not running starts with it.
+        QStringList urls;
+        for (const TabSnapshot& tab : tabs) {
+            urls << tab.url;
+        }
+        const std::optional<BrowserProfile> profile = profiles.value(index, std::nullopt);
+        // Named: a conditional's temporary in an awaited expression is destroyed twice by this
+        // compiler.
+        const QString creation = safari ? createWindowScript(bundleIdentifier, urls.first(), profile)
+                                        : createWindowWithTabsScript(bundleIdentifier, urls, profile);
+        const std::optional<ScriptDescriptor> created = co_await runAppleScript(creation);
         std::int64_t window = created ? created->int32Value() : 0;
         if (window < 1 && countBefore) {
             // No answer need not mean no window: a slow browser answers after the time-out, and the
@@ -498,6 +534,10 @@ QCoro::Task<void> BrowserScriptService::restoreWindows(QString bundleIdentifier,
                 QString::number(index) + QStringLiteral(" — skipping its bounds, tabs and activation"));
             continue;
         }
+        // The window is known by its id from now on: the restore closes only windows it made.
+        if (const std::optional<std::int64_t> id = co_await idOfWindow(bundleIdentifier, window)) {
+            made.append(*id);
+        }
         if (windowBounds && index < windowBounds->size()) {
             if (const std::optional<ScriptBounds> bounds = ScriptText::bounds((*windowBounds)[index])) {
                 co_await runAppleScript(setBoundsScript(bundleIdentifier, window, *bounds));
@@ -510,12 +550,8 @@ QCoro::Task<void> BrowserScriptService::restoreWindows(QString bundleIdentifier,
                         .arg(label, QString::number(index), QString::number(window)));
             }
         }
-        if (tabs.size() > 1) {
-            QStringList urls;
-            for (qsizetype j = 1; j < tabs.size(); ++j) {
-                urls << tabs[j].url;
-            }
-            co_await runAppleScript(openTabsScript(bundleIdentifier, window, urls));
+        if (safari && tabs.size() > 1) {
+            co_await runAppleScript(openTabsScript(bundleIdentifier, window, urls.mid(1)));
         }
         for (qsizetype k = 0; k < tabs.size(); ++k) {
             if (tabs[k].isActive) {
@@ -526,6 +562,7 @@ QCoro::Task<void> BrowserScriptService::restoreWindows(QString bundleIdentifier,
         log(QStringLiteral("%1: Restored window[%2] at index %3 with %4 tabs")
                 .arg(label, QString::number(index), QString::number(window), QString::number(tabs.size())));
     }
+    co_return made;
 }
 
 QCoro::Task<std::int64_t> BrowserScriptService::getWindowCount(QString bundleIdentifier) {
@@ -577,6 +614,23 @@ QCoro::Task<std::optional<QList<std::int64_t>>> BrowserScriptService::windowIDs(
         ids.append(item->int32Value());
     }
     co_return ids;
+}
+
+QCoro::Task<void> BrowserScriptService::closeWindowsExcept(QString bundleIdentifier,
+                                                           QList<std::int64_t> keep) {
+    const std::optional<QList<std::int64_t>> ids = co_await windowIDs(bundleIdentifier);
+    if (!ids) {
+        log(QStringLiteral("closeWindowsExcept: the windows of %1 cannot be told apart — closing none")
+                .arg(appName(bundleIdentifier)));
+        co_return;
+    }
+    QList<std::int64_t> others;
+    for (const std::int64_t id : *ids) {
+        if (!keep.contains(id)) {
+            others.append(id);
+        }
+    }
+    co_await closeWindows(bundleIdentifier, others);
 }
 
 QCoro::Task<void> BrowserScriptService::closeWindows(QString bundleIdentifier,

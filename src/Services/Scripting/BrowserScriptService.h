@@ -41,10 +41,13 @@ public:
     // Opens one window per saved tab list, last saved window first so that the first ends in
     // front, with its frame (when one is given at its position) and its active tab. A creation
     // script without an answer still counts when the browser's window count grew by one.
-    // A window with a profile (at its position in profiles) is opened in that profile.
-    static QCoro::Task<void> restoreTabs(QString bundleIdentifier, TabList windowTabs,
-                                         std::optional<QList<SnapshotRect>> windowBounds,
-                                         QList<std::optional<BrowserProfile>> profiles = {});
+    // A window with a profile (at its position in profiles) is opened in that profile; a
+    // Chromium-dialect window is asked for with all its tabs in one script, so a browser that is
+    // not running starts once, with that window. Answers the ids of the windows it made (those
+    // whose id could be read).
+    static QCoro::Task<QList<std::int64_t>> restoreTabs(QString bundleIdentifier, TabList windowTabs,
+                                                        std::optional<QList<SnapshotRect>> windowBounds,
+                                                        QList<std::optional<BrowserProfile>> profiles = {});
     static QCoro::Task<std::int64_t> getWindowCount(QString bundleIdentifier);
     // The window count, or nothing when the browser gave no number.
     static QCoro::Task<std::optional<std::int64_t>> windowCount(QString bundleIdentifier);
@@ -53,6 +56,9 @@ public:
     static QCoro::Task<void> closeBrowser(QString bundleIdentifier);
     // The ids of the browser's windows, front window first; nothing when they cannot be read.
     static QCoro::Task<std::optional<QList<std::int64_t>>> windowIDs(QString bundleIdentifier);
+    // Closes every window of the browser but those with these ids; none when the ids cannot be
+    // read. The windows kept stay open meanwhile, so the browser never quits on the way.
+    static QCoro::Task<void> closeWindowsExcept(QString bundleIdentifier, QList<std::int64_t> keep);
     // Closes the windows with these ids; ids of windows that are gone are passed over.
     static QCoro::Task<void> closeWindows(QString bundleIdentifier, QList<std::int64_t> windowIDs);
 
@@ -67,6 +73,10 @@ public:
     static QString tabListingScript(const QString& bundleIdentifier);
     static QString createWindowScript(const QString& bundleIdentifier, const QString& url,
                                       const std::optional<BrowserProfile>& profile = std::nullopt);
+    // The Chromium dialect's window with all its tabs: the creation script with the first address,
+    // the further addresses as new tabs of window 1, then its answer.
+    static QString createWindowWithTabsScript(const QString& bundleIdentifier, const QStringList& urls,
+                                              const std::optional<BrowserProfile>& profile = std::nullopt);
     static QString setBoundsScript(const QString& bundleIdentifier, std::int64_t window,
                                    const ScriptBounds& bounds);
     static QString openTabsScript(const QString& bundleIdentifier, std::int64_t window,
@@ -83,9 +93,12 @@ private:
     static ScriptQueue& scriptQueue();
     static void log(const QString& message);
     static QString tellLine(const QString& bundleIdentifier);
-    static QCoro::Task<void> restoreWindows(QString bundleIdentifier, TabList windowTabs,
-                                            std::optional<QList<SnapshotRect>> windowBounds,
-                                            QList<std::optional<BrowserProfile>> profiles, QString label);
+    static QCoro::Task<QList<std::int64_t>> restoreWindows(QString bundleIdentifier, TabList windowTabs,
+                                                           std::optional<QList<SnapshotRect>> windowBounds,
+                                                           QList<std::optional<BrowserProfile>> profiles,
+                                                           QString label);
+    // The id of the window with this number (1 = front), read again once when it cannot be read.
+    static QCoro::Task<std::optional<std::int64_t>> idOfWindow(QString bundleIdentifier, std::int64_t window);
     static TabList parseWindows(const ScriptDescriptor& list,
                                 QList<TabSnapshot> (*tabParser)(const ScriptDescriptor&));
     static QList<TabSnapshot> parseTabsFromStride3(const ScriptDescriptor& list);

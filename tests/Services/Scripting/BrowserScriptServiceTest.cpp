@@ -87,9 +87,10 @@ TEST_F(BrowserScriptServiceTest, WindowCreationWithoutAnAnswer) {
          {{"https://first/*"}, {"https://x/", "https://y/*"}, {"https://mine/*"}},
          "restoreChromiumTabs: Window creation gave no answer for snapshotIdx=1, but a window was made — "
          "going on with window 1"},
+        // The window's further tabs are asked for in the same script, which ends at the failure.
         {"com.microsoft.edgemac",
          Host::failure(-1728, "Can't get active tab of window 1.").at("set URL of active tab"),
-         {{"https://first/*"}, {"chrome://newtab/", "https://y/*"}, {"https://mine/*"}},
+         {{"https://first/*"}, {"chrome://newtab/*"}, {"https://mine/*"}},
          "restoreChromiumTabs: Window creation gave no answer for snapshotIdx=1, but a window was made — "
          "going on with window 1"},
     };
