@@ -108,7 +108,7 @@ QCoro::Task<void> RevertSteps::waitForWindows(QString bundleIdentifier, qsizetyp
     co_await platformClock().pollUntil(listed, 5s, 200ms);
 }
 
-QCoro::Task<bool> RevertSteps::openSavedTabs(AppSnapshot appSnapshot) {
+QCoro::Task<bool> RevertSteps::openSavedTabs(AppSnapshot appSnapshot, bool closeOthers) {
     const TabList tabs = savedTabs(appSnapshot);
     QList<SnapshotRect> frames;
     // A window of a profile of its own goes back into that profile, not the browser's default.
@@ -117,8 +117,20 @@ QCoro::Task<bool> RevertSteps::openSavedTabs(AppSnapshot appSnapshot) {
         frames.append(window.frame);
         profiles.append(window.browserProfile);
     }
-    co_await BrowserScriptService::restoreTabs(appSnapshot.bundleIdentifier, tabs, frames, profiles);
-    co_return co_await waitForBrowserTabs(appSnapshot.bundleIdentifier, tabs, 10.0);
+    const QList<std::int64_t> opened =
+        co_await BrowserScriptService::restoreTabs(appSnapshot.bundleIdentifier, tabs, frames, profiles);
+    if (closeOthers) {
+        // Only once the saved windows are open: the browser keeps a window all along, so it never
+        // quits and starts again on the way.
+        if (opened.isEmpty()) {
+            log(QStringLiteral("The windows reopened cannot be told from the others, which stay"));
+        } else {
+            co_await BrowserScriptService::closeWindowsExcept(appSnapshot.bundleIdentifier, opened);
+            co_await platformClock().sleep(500ms);
+        }
+    }
+    const bool shown = co_await waitForBrowserTabs(appSnapshot.bundleIdentifier, tabs, 10.0);
+    co_return shown && (!closeOthers || !opened.isEmpty());
 }
 
 QCoro::Task<AppRestoreResult> RevertSteps::reopenBrowser(AppSnapshot appSnapshot) {
@@ -145,7 +157,7 @@ QCoro::Task<AppRestoreResult> RevertSteps::reopenBrowser(AppSnapshot appSnapshot
     }
     const QString windowCount = QString::number(appSnapshot.windowSnapshots.size());
     log(QStringLiteral("Restoring ") + windowCount + QStringLiteral(" browser windows with tabs"));
-    const bool tabsShown = co_await openSavedTabs(appSnapshot);
+    const bool tabsShown = co_await openSavedTabs(appSnapshot, false);
     // The windows go back exactly where they were saved; the window-position pass that follows
     // maps them onto the current displays.
     for (qsizetype i = 0; i < appSnapshot.windowSnapshots.size(); ++i) {
@@ -174,9 +186,7 @@ QCoro::Task<AppRestoreResult> RevertSteps::restoreBrowserState(RunningApplicatio
             log(QStringLiteral("Browser tabs already match, skipping tab restore"));
         } else {
             log(QStringLiteral("Restoring ") + windowCount + QStringLiteral(" browser windows with tabs"));
-            co_await BrowserScriptService::closeBrowser(appSnapshot.bundleIdentifier);
-            co_await platformClock().sleep(500ms);
-            tabsShown = co_await openSavedTabs(appSnapshot);
+            tabsShown = co_await openSavedTabs(appSnapshot, true);
         }
     }
     QList<WindowRestoreResult> windows =

@@ -39,7 +39,8 @@ public:
 
     // Launches a browser the restore quit and reopens its saved windows with their tabs.
     static QCoro::Task<AppRestoreResult> reopenBrowser(AppSnapshot appSnapshot);
-    // Puts a running browser's saved tabs back (unless it already shows them) and its windows.
+    // Puts a running browser's saved tabs back (unless it already shows exactly them: the saved
+    // windows are opened, then every other window is closed) and its windows.
     static QCoro::Task<AppRestoreResult> restoreBrowserState(RunningApplication app, AppSnapshot appSnapshot,
                                                              QList<DisplaySnapshot> savedDisplays);
     // Moves each saved window (by its saved window index) back to its frame, mapped to a current
@@ -65,7 +66,7 @@ private:
                                                                 QList<WindowSnapshot> snapshots,
                                                                 QList<DisplaySnapshot> savedDisplays,
                                                                 bool byPosition);
-    // Opens the saved windows with their tabs, frames and profiles; whether the browser came to
-    // show the tabs.
-    static QCoro::Task<bool> openSavedTabs(AppSnapshot appSnapshot);
+    // Opens the saved windows with their tabs, frames and profiles, then with closeOthers closes
+    // every other window of the browser; whether the browser came to show just the saved tabs.
+    static QCoro::Task<bool> openSavedTabs(AppSnapshot appSnapshot, bool closeOthers);
 };

@@ -64,11 +64,24 @@ void hide(const RunningApplication& app, const QString& logLine) {
 
 namespace {
 
-// Per saved application (browser identifier and snapshot id): the windows the last restore of
-// it opened.
+// Per saved application (browser identifier and snapshot id): the windows this restore request
+// opened for it, by their ids.
 QHash<QString, QList<std::int64_t>>& openedBrowserWindows() {
     static QHash<QString, QList<std::int64_t>> windows;
     return windows;
+}
+
+std::optional<RunningApplication> runningApplication(const QString& bundleIdentifier) {
+    const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
+    if (!port) {
+        return std::nullopt;
+    }
+    for (const RunningApplication& app : port->runningApplications()) {
+        if (app.bundleIdentifier == bundleIdentifier) {
+            return app;
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -108,8 +121,19 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
 
     const QStringList documents = DocumentReopener::admittedDocuments(plan.needsDocumentOpening, id);
     const bool handOverAtLaunch = plan.needsLaunch && !documents.isEmpty() && !isBrowser;
+    // A browser that does not run starts once, with the first saved window it is asked for (its
+    // profile and tabs on its command line), never first on its own.
+    const QList<QList<TabSnapshot>> toOpen =
+        BrowserTabRestorer::openedTabs(BrowserTabRestorer::expectedTabs(snapshot));
+    const bool startsWithItsTabs =
+        isBrowser && plan.needsLaunch && plan.needsBrowserTabRestore &&
+        std::any_of(toOpen.begin(), toOpen.end(), [](const QList<TabSnapshot>& w) { return !w.isEmpty(); });
     std::optional<RunningApplication> app = plan.runningApp;
-    if (plan.needsLaunch) {
+    QStringList tabProblems;
+    if (startsWithItsTabs) {
+        tabProblems = co_await restoreTabs(plan, closeOtherApps);
+        app = runningApplication(id);
+    } else if (plan.needsLaunch) {
         const QStringList atLaunch = handOverAtLaunch ? documents : QStringList();
         app = co_await AppLauncher::launchApp(id, atLaunch);
     }
@@ -120,9 +144,12 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
         co_await AppLauncher::ensureAppControllable(*app, id);
     }
 
-    QStringList tabProblems;
-    if (isBrowser && plan.needsBrowserTabRestore) {
+    if (startsWithItsTabs) {
+        // Put back above.
+    } else if (isBrowser && plan.needsBrowserTabRestore) {
         tabProblems = co_await restoreTabs(plan, closeOtherApps);
+        // The windows are read from the process that shows them now.
+        app = runningApplication(id).value_or(*app);
     } else if (isBrowser) {
         // The browser already shows what it was given, which need not be every saved tab.
         tabProblems = tabIssues(BrowserTabRestorer::expectedTabs(snapshot), plan.currentBrowserTabs);
@@ -178,35 +205,14 @@ QCoro::Task<QStringList> AppRestorer::restoreTabs(AppPlan plan, bool closeOtherA
         co_await BrowserTabRestorer::restoreBrowserTabs(plan.appSnapshot, closeOtherApps, launched);
         co_return QStringList(saved.size());
     }
-    // What the browser showed before the first attempt: a failed attempt's windows are closed
-    // before the next one, so that retries do not pile up copies of the saved windows. Where the
-    // window ids cannot be read, the number of windows stands in for them.
-    WindowsBefore before;
-    before.ids = co_await BrowserScriptService::windowIDs(id);
-    // Windows an earlier pass of this restore opened for these saved windows are not the user's:
-    // the first attempt closes them as a retry would.
+    // Each attempt opens the saved windows afresh, then closes the windows an earlier attempt (or
+    // an earlier pass of this request) opened for them, known by their ids: never a window of the
+    // user's, and never the browser's last window.
     const QString key = id + QLatin1Char(' ') + plan.appSnapshot.id.toString(QUuid::WithoutBraces);
-    bool earlierPassShown = false;
-    if (before.ids) {
-        for (const std::int64_t window : openedBrowserWindows().value(key)) {
-            earlierPassShown = before.ids->removeAll(window) > 0 || earlierPassShown;
-        }
-    }
-    if (!before.ids) {
-        before.count = co_await BrowserScriptService::windowCount(id);
-        if (before.count && *before.count < 0) {
-            // Not a count: closing "the windows beyond it" would close the user's own.
-            before.count.reset();
-        }
-    }
     const AppSnapshot snapshot = plan.appSnapshot;
-    const std::function<QCoro::Task<bool>(int)> operation = [id, snapshot, closeOtherApps, launched, before,
-                                                             earlierPassShown](int attempt) {
-        QCoro::Task<void> step =
-            attempt == 1 && !earlierPassShown
-                ? BrowserTabRestorer::restoreBrowserTabs(snapshot, closeOtherApps, launched)
-                : retryTabs(id, snapshot, closeOtherApps, launched, before);
-        return done(std::move(step));
+    const std::function<QCoro::Task<bool>(int)> operation = [id, key, snapshot, closeOtherApps,
+                                                             launched](int attempt) {
+        return done(openTabs(id, key, snapshot, closeOtherApps, launched && attempt == 1));
     };
     // Compared with what the browser was given: an address kept from it never comes back, and
     // waiting for it would only open the windows again.
@@ -215,17 +221,6 @@ QCoro::Task<QStringList> AppRestorer::restoreTabs(AppPlan plan, bool closeOtherA
         return tabsMatch(id, expected, shown);
     };
     co_await boundedRetry<bool>(operation, check);
-    if (before.ids) {
-        if (const std::optional<QList<std::int64_t>> now = co_await BrowserScriptService::windowIDs(id)) {
-            QList<std::int64_t> opened;
-            for (const std::int64_t window : *now) {
-                if (!before.ids->contains(window)) {
-                    opened.append(window);
-                }
-            }
-            openedBrowserWindows().insert(key, opened);
-        }
-    }
     co_await RestoreWait::pause(RestoreWait::ms(500));
     for (const QString& page : blankStandIns(saved)) {
         RestoreLog::log(QStringLiteral("restoreBrowserTabs: ") + id +
@@ -233,6 +228,38 @@ QCoro::Task<QStringList> AppRestorer::restoreTabs(AppPlan plan, bool closeOtherA
                         QStringLiteral(", which it does not open when handed"));
     }
     co_return tabIssues(saved, *shown);
+}
+
+QCoro::Task<void> AppRestorer::openTabs(QString bundleIdentifier, QString key, AppSnapshot snapshot,
+                                        bool closeOtherApps, bool launched) {
+    const QList<std::int64_t> earlier = openedBrowserWindows().value(key);
+    const QList<std::int64_t> opened =
+        co_await BrowserTabRestorer::restoreBrowserTabs(snapshot, closeOtherApps, launched);
+    // Windows this request opened before: closed once their replacements are open. Those the
+    // ids of which cannot be read now stay noted.
+    QList<std::int64_t> mine = opened;
+    QList<std::int64_t> left;
+    if (!earlier.isEmpty()) {
+        const std::optional<QList<std::int64_t>> now =
+            co_await BrowserScriptService::windowIDs(bundleIdentifier);
+        for (const std::int64_t window : earlier) {
+            if (opened.contains(window)) {
+                continue;
+            }
+            if (!now) {
+                mine.append(window);
+            } else if (now->contains(window)) {
+                (opened.isEmpty() ? mine : left).append(window);
+            }
+        }
+    }
+    if (!left.isEmpty()) {
+        RestoreLog::log(QStringLiteral("restoreBrowserTabs: closing ") + QString::number(left.size()) +
+                        QStringLiteral(" window(s) of ") + bundleIdentifier +
+                        QStringLiteral(" left by the previous attempt"));
+        co_await BrowserScriptService::closeWindows(bundleIdentifier, left);
+    }
+    openedBrowserWindows().insert(key, mine);
 }
 
 bool AppRestorer::isBlankStandIn(const QString& saved, const QString& opened) {
@@ -255,31 +282,6 @@ QStringList AppRestorer::blankStandIns(const QList<QList<TabSnapshot>>& saved) {
         }
     }
     return pages;
-}
-
-QCoro::Task<void> AppRestorer::retryTabs(QString bundleIdentifier, AppSnapshot snapshot, bool closeOtherApps,
-                                         bool launched, WindowsBefore windowsBefore) {
-    const std::optional<QList<std::int64_t>> now = co_await BrowserScriptService::windowIDs(bundleIdentifier);
-    QList<std::int64_t> added;
-    if (windowsBefore.ids && now) {
-        for (const std::int64_t window : *now) {
-            if (!windowsBefore.ids->contains(window)) {
-                added.append(window);
-            }
-        }
-    } else if (windowsBefore.count && now && now->size() > *windowsBefore.count) {
-        // Without the earlier ids, the windows beyond the count noted go: an attempt opens its
-        // windows in front, and the list runs front to back. Windows the attempt tidied away make
-        // the count close fewer, never the ones that were there before.
-        added = now->first(now->size() - *windowsBefore.count);
-    }
-    if (!added.isEmpty()) {
-        RestoreLog::log(QStringLiteral("restoreBrowserTabs: closing ") + QString::number(added.size()) +
-                        QStringLiteral(" window(s) of ") + bundleIdentifier +
-                        QStringLiteral(" left by the previous attempt"));
-        co_await BrowserScriptService::closeWindows(bundleIdentifier, added);
-    }
-    co_await BrowserTabRestorer::restoreBrowserTabs(snapshot, closeOtherApps, launched);
 }
 
 QCoro::Task<bool> AppRestorer::tabsMatch(QString bundleIdentifier, QList<QList<TabSnapshot>> expected,

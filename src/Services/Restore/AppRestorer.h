@@ -33,9 +33,9 @@ public:
 
     static constexpr int retryAttempts = 3;
     // Forgets which browser windows earlier restores opened. A restore that runs the engine more
-    // than once calls it before the first run: within the run, a later pass closes the windows an
-    // earlier pass opened for the same saved application before it opens them again, instead of
-    // taking them for the user's own.
+    // than once calls it before the first run: within the run, a later pass that opens the saved
+    // windows again closes the ones an earlier pass opened for the same saved application,
+    // instead of taking them for the user's own.
     static void forgetOpenedBrowserWindows();
     // For each saved window, what of its tabs did not come back ("" when all did): saved addresses
     // the browser was not given, tabs it does not show, an active tab it does not show active.
@@ -48,13 +48,6 @@ public:
     static Clock::Duration retryPause(int attempt);
 
 private:
-    // What a browser showed before the first attempt to put its tabs back: its window ids, or
-    // where they cannot be read, its number of windows.
-    struct WindowsBefore {
-        std::optional<QList<std::int64_t>> ids;
-        std::optional<std::int64_t> count;
-    };
-
     // The tab issues of each saved window (tabIssues) once the tabs were put back.
     static QCoro::Task<QStringList> restoreTabs(AppPlan plan, bool closeOtherApps);
     static QCoro::Task<void> reopenDocuments(RunningApplication app, QStringList documents);
@@ -63,8 +56,10 @@ private:
     static QCoro::Task<QList<WindowRestoreResult>> placeWindows(AppPlan plan, RunningApplication app,
                                                                 QList<DisplaySnapshot> savedDisplays,
                                                                 bool windowsReopened);
-    static QCoro::Task<void> retryTabs(QString bundleIdentifier, AppSnapshot snapshot, bool closeOtherApps,
-                                       bool launched, WindowsBefore windowsBefore);
+    // One attempt: opens the saved windows, then closes those this request opened for them
+    // before (key names the saved application), and notes the ones it opened.
+    static QCoro::Task<void> openTabs(QString bundleIdentifier, QString key, AppSnapshot snapshot,
+                                      bool closeOtherApps, bool launched);
     static QCoro::Task<bool> tabsMatch(QString bundleIdentifier, QList<QList<TabSnapshot>> expected,
                                        std::shared_ptr<QList<QList<TabSnapshot>>> shown);
     // The saved new-tab and start pages that come back as blank pages, each once.

@@ -81,39 +81,23 @@ BrowserTabRestorer::TabList BrowserTabRestorer::openedTabs(const TabList& savedT
     return opened;
 }
 
-QCoro::Task<void> BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherApps,
-                                                         bool wasJustLaunched) {
+QCoro::Task<QList<std::int64_t>>
+BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherApps, bool wasJustLaunched) {
     const QString id = appSnapshot.bundleIdentifier;
     const TabList saved = expectedTabs(appSnapshot);
     if (std::all_of(saved.begin(), saved.end(), [](const QList<TabSnapshot>& w) { return w.isEmpty(); })) {
-        co_return;
+        co_return QList<std::int64_t>();
     }
     const TabList expected = openedTabs(saved);
-    // An unread count (a refused or timed-out script) is no count: taken for 0, the windows
-    // "beyond" it would be every window the user has.
-    std::optional<std::int64_t> countAtEntry = co_await BrowserScriptService::windowCount(id);
-    if (countAtEntry && *countAtEntry < 0) {
-        countAtEntry.reset();
-    }
-    if (closeOtherApps || wasJustLaunched) {
-        co_await BrowserScriptService::closeBrowser(id);
-        co_await RestoreWait::pause(RestoreWait::ms(500));
-    } else {
-        co_await BrowserScriptService::closeEmptyBrowserWindows(id);
-        co_await RestoreWait::pause(RestoreWait::ms(200));
+    if (!closeOtherApps && !wasJustLaunched) {
         const TabList current = co_await BrowserScriptService::captureTabs(id);
         if (BrowserTabComparison::browserTabsMatch(expected, current)) {
+            co_await BrowserScriptService::closeEmptyBrowserWindows(id);
+            co_await RestoreWait::pause(RestoreWait::ms(200));
             RestoreLog::log(QStringLiteral("Tabs already match after cleanup for ") + id +
                             QStringLiteral(" — skipping window creation"));
-            co_return;
+            co_return QList<std::int64_t>();
         }
-        if (countAtEntry) {
-            co_await BrowserScriptService::closeWindowsBeyondCount(id, *countAtEntry);
-        } else {
-            RestoreLog::log(QStringLiteral("restoreBrowserTabs: window count of ") + id +
-                            QStringLiteral(" unread at the start — closing no window beyond it"));
-        }
-        co_await RestoreWait::pause(RestoreWait::ms(500));
     }
 
     QList<SnapshotRect> bounds;
@@ -122,14 +106,24 @@ QCoro::Task<void> BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot
         bounds.append(window.frame);
         profiles.append(window.browserProfile);
     }
-    co_await BrowserScriptService::restoreTabs(id, saved, bounds, profiles);
+    const QList<std::int64_t> opened =
+        co_await BrowserScriptService::restoreTabs(id, saved, bounds, profiles);
     co_await waitForBrowserTabs(id, expected, 10.0);
     const TabList listed = co_await BrowserScriptService::captureTabs(id);
     const TabList shown = co_await reselectActiveTabs(id, expected, listed);
     logVerification(id, expected, shown);
-    if (!closeOtherApps) {
+    // Tidied once the saved windows are open, so the browser always keeps a window.
+    if (closeOtherApps) {
+        if (opened.isEmpty()) {
+            RestoreLog::log(QStringLiteral("restoreBrowserTabs: the windows ") + id +
+                            QStringLiteral(" opened cannot be told — closing none of the others"));
+        } else {
+            co_await BrowserScriptService::closeWindowsExcept(id, opened);
+        }
+    } else {
         co_await BrowserScriptService::closeEmptyBrowserWindows(id);
     }
+    co_return opened;
 }
 
 QCoro::Task<void> BrowserTabRestorer::waitForBrowserTabs(QString bundleIdentifier,

@@ -17,10 +17,14 @@ public:
 
     BrowserTabRestorer() = delete;
 
-    // closeOtherApps or wasJustLaunched: every browser window is closed first. Otherwise only
-    // empty windows, and the windows beyond those open at the start.
-    static QCoro::Task<void> restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherApps,
-                                                bool wasJustLaunched);
+    // Skips the work when the running browser already shows the saved tabs (unless other
+    // applications are being closed); otherwise opens the saved windows, and only then tidies, so
+    // that a running browser never loses its last window and quits: with closeOtherApps every
+    // window but those just opened is closed, else only the windows that show nothing but a blank
+    // or new-tab page. A window with a page the user had stays. wasJustLaunched: the browser did
+    // not run, so there is nothing to compare. Answers the ids of the windows it opened.
+    static QCoro::Task<QList<std::int64_t>> restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherApps,
+                                                               bool wasJustLaunched);
     // Until the browser shows at least as many windows as expected, each with at least the
     // expected number of tabs (compared by position), or the time-out passes.
     static QCoro::Task<void> waitForBrowserTabs(QString bundleIdentifier, TabList expectedTabsByWindow,

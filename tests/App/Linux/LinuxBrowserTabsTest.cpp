@@ -33,6 +33,12 @@ TEST_F(LinuxBrowserTabsTest, CapturesEveryWindowsTabsAndRestoresThemAfterTheBrow
     const RestoreReport report = restore(*workspace);
     EXPECT_EQ(report.status, RestoreStatus::restored) << report.summary().toStdString();
     expectScene(m_scene);
+    if (HasFailure()) {
+        QFile log(AnalysisLogger::logFileURL().toLocalFile());
+        if (log.open(QIODevice::ReadOnly)) {
+            std::cout << log.readAll().toStdString() << std::endl;
+        }
+    }
 
     // Again: the tabs match already, and no window is made.
     QList<xcb_window_t> before;

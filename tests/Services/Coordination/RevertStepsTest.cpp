@@ -157,6 +157,15 @@ TEST_F(RevertStepsTest, ARunningBrowserWithOtherTabsIsReopenedWithTheSavedOnes) 
     const QStringList lines = loggedMessages();
     EXPECT_TRUE(lines.contains("Restoring 1 browser windows with tabs"));
     EXPECT_TRUE(lines.contains("All browser tabs ready: 1 windows"));
+    // The saved window is opened before the other one is closed, so the browser never runs out
+    // of windows (and quits) on the way.
+    const QStringList& scripts = host().executedScripts();
+    const auto made = std::find_if(scripts.begin(), scripts.end(),
+                                   [](const QString& s) { return s.contains("make new window"); });
+    const auto closed = std::find_if(scripts.begin(), scripts.end(),
+                                     [](const QString& s) { return s.contains("close window id"); });
+    EXPECT_LT(made, closed);
+    EXPECT_NE(closed, scripts.end());
 }
 
 // Tabs that do not come back within the wait are reported, whatever became of the windows.

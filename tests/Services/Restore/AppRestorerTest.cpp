@@ -327,12 +327,14 @@ TEST_F(AppRestorerTest, WindowsTheTabRestoreReplacedArePlacedAndReadBack) {
         return w.ownerPid == chrome && host().tabs(w.number).value(0).url == "https://a.org";
     });
     ASSERT_NE(shown, 0u);
-    EXPECT_EQ(frameOf(shown), frame);
     ASSERT_EQ(outcome.result.windowResults.size(), 1);
     const WindowRestoreResult& window = outcome.result.windowResults[0];
     EXPECT_EQ(window.status, RestoreStatus::restored);
     EXPECT_NE(window.reason, "Already at correct position (optimized skip)");
-    EXPECT_EQ(window.actualFrame, frame);
+    EXPECT_EQ(window.actualFrame, frameOf(shown));
+    // The user's window went only once the saved one was open beside it.
+    EXPECT_EQ(browserWindows(chrome), QList<QStringList>{{"https://a.org*"}});
+    EXPECT_EQ(scriptsContaining("\n    close every window"), 0);
 }
 
 TEST_F(AppRestorerTest, BrowserWithoutSavedTabsIsClearedOnceWithoutChecks) {
@@ -391,7 +393,8 @@ TEST_F(AppRestorerTest, WindowOutcomesAndTheSavedHiddenState) {
 }
 
 // Applications the restore starts keep only their saved windows: the file manager closes the
-// window it opened with, and a browser's start window goes as the restore's own.
+// window it opened with, and a browser started by the first saved window it is asked for closes
+// the new-tab window it opened on its own.
 TEST_F(AppRestorerTest, AnAppTheRestoreStartsKeepsOnlyItsSavedWindows) {
     host().addFolder("/home/me/a");
     SimulatedDesktop::InstalledApp finder;
@@ -414,13 +417,13 @@ TEST_F(AppRestorerTest, AnAppTheRestoreStartsKeepsOnlyItsSavedWindows) {
     chrome.name = "Google Chrome";
     SimulatedDesktop::Window start;
     start.frame = QRectF(50, 50, 900, 700);
-    start.sceneData = {
-        {"tabs", QJsonArray{QJsonObject{{"url", "https://home.example.org"}, {"active", true}}}}};
+    start.sceneData = {{"tabs", QJsonArray{QJsonObject{{"url", "chrome://newtab/"}, {"active", true}}}}};
     chrome.windowsOnLaunch = {start};
     desktop().installApplication(chrome);
     restore(savedApp("com.google.Chrome", {tabWindow(QRectF(300, 200, 900, 700), {"https://a.org*"})}));
     EXPECT_EQ(browserWindows(desktop().findApplication("com.google.Chrome")->pid),
               QList<QStringList>{{"https://a.org*"}});
+    EXPECT_EQ(scriptsContaining("\n    close every window"), 0);
 }
 
 // Closing other applications takes the file manager's batch path: every window is closed and the
