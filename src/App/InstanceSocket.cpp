@@ -8,7 +8,15 @@
 #include <coroutine>
 #include <memory>
 
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+
+#include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -98,4 +106,37 @@ std::optional<uid_t> InstanceSocket::peerUser(const QLocalSocket& socket) {
 bool InstanceSocket::peerIsThisUser(const QLocalSocket& socket) {
     const std::optional<uid_t> peer = peerUser(socket);
     return peer && *peer == geteuid();
+}
+
+bool InstanceSocket::peerHasHungUp(const QLocalSocket& socket) {
+    const qintptr descriptor = socket.socketDescriptor();
+    if (socket.state() != QLocalSocket::ConnectedState || descriptor < 0) {
+        return true;
+    }
+    // A hang-up is told apart from a sender that only shut its sending side (and still reads).
+    pollfd events{int(descriptor), 0, 0};
+    return poll(&events, 1, 0) > 0 && (events.revents & (POLLHUP | POLLERR)) != 0;
+}
+
+void InstanceSocket::removeIfDeadSocketOfThisUser(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    struct stat status {};
+    sockaddr_un address{};
+    if (lstat(name.constData(), &status) != 0 || !S_ISSOCK(status.st_mode) || status.st_uid != geteuid() ||
+        name.size() >= qsizetype(sizeof(address.sun_path))) {
+        return;
+    }
+    const int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (probe < 0) {
+        return;
+    }
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    const int connected = ::connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+    // Refused: nobody listens. A full backlog (EAGAIN) is a listener all the same.
+    const bool dead = connected != 0 && errno == ECONNREFUSED;
+    close(probe);
+    if (dead) {
+        unlink(name.constData());
+    }
 }

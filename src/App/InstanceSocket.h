@@ -2,6 +2,8 @@
 
 #include "Platform/Clock.h"
 
+#include <QString>
+
 #include <qcoro/qcorotask.h>
 
 #include <optional>
@@ -23,4 +25,10 @@ public:
     static std::optional<uid_t> peerUser(const QLocalSocket& socket);
     // Whether the other end runs as this process's own user.
     static bool peerIsThisUser(const QLocalSocket& socket);
+    // Whether the other end has closed the connection (not only its own sending side): nobody is
+    // left to read an answer.
+    static bool peerHasHungUp(const QLocalSocket& socket);
+    // Removes the file at path when it is a socket of this user on which nobody listens; anything
+    // else (a file, a folder, another user's socket, one that answers) stays.
+    static void removeIfDeadSocketOfThisUser(const QString& path);
 };

@@ -5,6 +5,9 @@
 #include "Platform/Diagnostics.h"
 #include "Platform/Platform.h"
 
+#include <QEvent>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
@@ -16,10 +19,46 @@ using Answer = SingleInstance::Answer;
 
 // How long a reply may take to leave before the connection is dropped all the same.
 constexpr std::chrono::seconds kReplyDrainTimeout{5};
+const QString kDeadline = QStringLiteral("deadline");
+// The latest deadline taken as one, in milliseconds since the epoch (exact in a JSON number).
+constexpr double kLatestDeadline = 9007199254740992.0;
 
 void drop(QLocalSocket* socket) {
     socket->abort();
     socket->deleteLater();
+}
+
+// request with the time by which its sender gives up, when it is a JSON object; other requests
+// (the empty line that only asks whether an instance runs) go as they are.
+QByteArray withDeadline(const QByteArray& request, const QDateTime& deadline) {
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(request, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject()) {
+        return request;
+    }
+    QJsonObject object = document.object();
+    object.insert(kDeadline, double(deadline.toMSecsSinceEpoch()));
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+// The deadline a request names; nothing when it names none that can be one.
+std::optional<QDateTime> deadlineOf(const QByteArray& request) {
+    if (!request.startsWith('{')) {
+        return std::nullopt;
+    }
+    const QJsonValue value = QJsonDocument::fromJson(request).object().value(kDeadline);
+    const double milliseconds = value.toDouble(-1);
+    if (!value.isDouble() || milliseconds < 0 || milliseconds > kLatestDeadline) {
+        return std::nullopt;
+    }
+    return QDateTime::fromMSecsSinceEpoch(qint64(milliseconds), Qt::UTC);
+}
+
+// The command of a request, for the log: letters only.
+QString commandOf(const QByteArray& request) {
+    QString command = QJsonDocument::fromJson(request).object().value(QStringLiteral("command")).toString();
+    command.removeIf([](QChar c) { return !(c.isLetter() && c.unicode() < 128); });
+    return command.left(20);
 }
 
 } // namespace
@@ -32,12 +71,88 @@ SingleInstance::SingleInstance(QString serverName, std::shared_ptr<Clock> clock,
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-            serve(socket, Connection{m_handler, m_refusal, m_clock});
+            admit(socket);
+        }
+    });
+    // The server closes itself, and removes its socket, when it fails to take a connection in
+    // (too many open files, say) and says nothing of it; what it listened with goes with it.
+    m_server->installEventFilter(this);
+}
+
+SingleInstance::~SingleInstance() {
+    m_serving = false;
+    m_server->removeEventFilter(this);
+}
+
+bool SingleInstance::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_server && event->type() == QEvent::ChildRemoved && m_serving && !m_checkQueued) {
+        m_checkQueued = true;
+        QMetaObject::invokeMethod(this, &SingleInstance::keepListening, Qt::QueuedConnection);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void SingleInstance::keepListening() {
+    m_checkQueued = false;
+    if (!m_serving || m_server->isListening() || m_relisten.isActive()) {
+        return;
+    }
+    const QString why = m_server->errorString();
+    // Whatever stopped it may be a lack of open files: the connections that only wait go first.
+    const qsizetype closed = closeIdle(m_held.size());
+    if (listenAgain()) {
+        Diagnostics::print(QStringLiteral("[SingleInstance] Stopped listening (%1); listening again on %2 "
+                                          "(%3 idle connections closed)")
+                               .arg(why, m_serverName, QString::number(closed)));
+        return;
+    }
+    Diagnostics::print(
+        QStringLiteral("[SingleInstance] Stopped listening (%1) and cannot listen again yet (%2); trying "
+                       "again every second")
+            .arg(why, m_server->errorString()));
+    m_relisten = m_clock->startTimer(relistenRetry, true, [this] {
+        if (listenAgain()) {
+            Diagnostics::print(QStringLiteral("[SingleInstance] Listening again on ") + m_serverName);
+            m_relisten.cancel();
         }
     });
 }
 
-SingleInstance::~SingleInstance() = default;
+bool SingleInstance::listenAgain() {
+    // The name was ours: only a socket of this user on which nobody listens is removed.
+    InstanceSocket::removeIfDeadSocketOfThisUser(m_serverName);
+    return m_server->listen(m_serverName);
+}
+
+void SingleInstance::admit(QLocalSocket* socket) {
+    m_held.removeIf([](const Held& held) {
+        return !held.socket || held.socket->state() == QLocalSocket::UnconnectedState;
+    });
+    if (m_held.size() >= maxConnections && closeIdle(1) == 0) {
+        // Every one held is at work on a request: the new one is not taken.
+        drop(socket);
+        return;
+    }
+    const auto working = std::make_shared<bool>(false);
+    m_held.append(Held{socket, working});
+    serve(socket, Connection{m_handler, m_refusal, m_clock, working});
+}
+
+qsizetype SingleInstance::closeIdle(qsizetype most) {
+    qsizetype closed = 0;
+    for (auto held = m_held.begin(); held != m_held.end() && closed < most;) {
+        if (held->socket && *held->working) {
+            ++held;
+            continue;
+        }
+        if (held->socket) {
+            drop(held->socket);
+            ++closed;
+        }
+        held = m_held.erase(held);
+    }
+    return closed;
+}
 
 QString SingleInstance::defaultServerName(bool demo) {
     return InstanceSocketFolder::locate(demo).serverName;
@@ -90,6 +205,7 @@ QCoro::Task<bool> SingleInstance::listen(Clock& clock, std::optional<qint64> rep
         m_listenError = m_server->errorString();
         co_return false;
     }
+    m_serving = true;
     co_return true;
 }
 
@@ -111,7 +227,10 @@ QCoro::Task<SingleInstance::Answer> SingleInstance::send(QString serverName, QBy
         socket.abort();
         co_return Answer{Answer::Outcome::otherUser, {}};
     }
-    socket.write(request + '\n');
+    // Past the time it waits in silence, or its whole time, this end has given up: the instance
+    // must not start the request after that.
+    const Clock::Duration patience = std::min<Clock::Duration>(timeout, silenceTimeout);
+    socket.write(withDeadline(request, clock.wallNow().addMSecs(patience.count())) + '\n');
     while (socket.bytesToWrite() > 0 && socket.state() == QLocalSocket::ConnectedState) {
         if (!co_await InstanceSocket::nextEvent(&socket, clock, deadline)) {
             co_return Answer{Answer::Outcome::noAnswer, {}};
@@ -165,6 +284,10 @@ QCoro::Task<void> SingleInstance::serve(QLocalSocket* socket, Connection connect
     // refusal; it has the same time as any other.
     bool tooLong = false;
     while (true) {
+        if (!guard->isOpen()) {
+            // Closed by the instance, to make room for a newer connection.
+            co_return;
+        }
         const QByteArray bytes = guard->read(maxRequestLine + 1);
         if (!tooLong) {
             line += bytes;
@@ -199,6 +322,19 @@ QCoro::Task<void> SingleInstance::serve(QLocalSocket* socket, Connection connect
         co_return;
     }
     const QByteArray request = line.left(end).trimmed();
+    // A sender that has given up, or will have before it hears the first heartbeat, reported a
+    // failure: the request must not run after all (a restore at a moment nobody expects).
+    const std::optional<QDateTime> givesUpAt = deadlineOf(request);
+    const bool late = givesUpAt && connection.clock->wallNow().addMSecs(
+                                       Clock::Duration(heartbeatInterval).count()) > *givesUpAt;
+    if (!request.isEmpty() && (late || InstanceSocket::peerHasHungUp(*guard))) {
+        Diagnostics::print(
+            QStringLiteral("[SingleInstance] Dropped a request (%1) whose sender had given up: %2")
+                .arg(commandOf(request),
+                     late ? QStringLiteral("its deadline had passed") : QStringLiteral("it had hung up")));
+        drop(guard);
+        co_return;
+    }
     QByteArray reply;
     // An empty line only asks whether an instance runs.
     if (!request.isEmpty() && connection.handler) {
@@ -207,7 +343,9 @@ QCoro::Task<void> SingleInstance::serve(QLocalSocket* socket, Connection connect
                 guard->write("\n");
             }
         });
+        *connection.working = true;
         reply = co_await connection.handler(request);
+        *connection.working = false;
     }
     co_await finish(guard, reply, connection.clock);
 }

@@ -3,7 +3,9 @@
 #include "Platform/Clock.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <qcoro/qcorotask.h>
@@ -24,7 +26,12 @@ class QLockFile;
 // Both ends talk only to a process of the same user, and neither waits without a bound: a request
 // line is at most maxRequestLine bytes and must arrive within requestTimeout; while it works on a
 // request the instance sends a line break every heartbeatInterval, so an asking start tells a
-// busy instance from one that has stopped.
+// busy instance from one that has stopped. A request that is a JSON object carries the wall-clock
+// time by which its sender would give up on hearing nothing ("deadline", milliseconds since the
+// epoch): the instance starts no request whose sender has given up or hung up, so nothing runs
+// that the command line reported as failed. A request without one (an older sender's) is served.
+// No number of connections makes the instance unreachable: it holds at most maxConnections at once,
+// closing the oldest idle one for a new one, and it listens again at once should its server stop.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -64,6 +71,10 @@ public:
     // The longest an asking start waits for the whole reply: a restore waits its turn behind
     // the restores before it, and each may wait minutes for slow applications.
     static constexpr std::chrono::minutes replyTimeout{15};
+    // The connections held at once: a request is one line, and each holds an open file.
+    static constexpr qsizetype maxConnections = 64;
+    // How soon listening is tried again when it failed after the server stopped.
+    static constexpr std::chrono::seconds relistenRetry{1};
 
     explicit SingleInstance(QString serverName, std::shared_ptr<Clock> clock = nullptr,
                             QObject* parent = nullptr);
@@ -93,12 +104,28 @@ public:
     static QCoro::Task<Answer> send(QString serverName, QByteArray request, Clock& clock,
                                     Clock::Duration timeout = replyTimeout);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     struct Connection {
         Handler handler;
         QByteArray refusal;
         std::shared_ptr<Clock> clock;
+        // Set while the handler works on its request: the connection is not idle.
+        std::shared_ptr<bool> working;
     };
+    struct Held {
+        QPointer<QLocalSocket> socket;
+        std::shared_ptr<bool> working;
+    };
+    // Takes a new connection in, within the bound.
+    void admit(QLocalSocket* socket);
+    // Closes the oldest held connections that are not at work, at most most of them; how many.
+    qsizetype closeIdle(qsizetype most);
+    // Listens again when the server has stopped while this is the instance.
+    void keepListening();
+    bool listenAgain();
     static QCoro::Task<void> serve(QLocalSocket* socket, Connection connection);
     // Sends the reply and closes the connection once it is out (or has had its time).
     static QCoro::Task<void> finish(QLocalSocket* socket, QByteArray reply, std::shared_ptr<Clock> clock);
@@ -111,4 +138,10 @@ private:
     Handler m_handler;
     QByteArray m_refusal;
     QString m_listenError;
+    // Whether this is the instance: set once listen() has listened.
+    bool m_serving = false;
+    bool m_checkQueued = false;
+    ClockTimer m_relisten;
+    // The connections held, oldest first.
+    QList<Held> m_held;
 };

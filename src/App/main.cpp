@@ -9,11 +9,23 @@
 
 #include <qcoro/qcorotask.h>
 
+#include <sys/resource.h>
+
 namespace {
 
 void setNames() {
     QCoreApplication::setApplicationName(QStringLiteral("Ordella"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ORDELLA_VERSION));
+}
+
+// Every connection of a later start holds an open file while the instance reads it: the usual soft
+// limit of 1,024 is the one a flood of connections would reach, not what the system allows.
+void raiseOpenFileLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 QCoro::Task<void> run(OrdellaApp& ordella) {
@@ -61,6 +73,7 @@ int main(int argc, char** argv) {
             &app, [&options] { ask(options); }, Qt::QueuedConnection);
         return app.exec();
     }
+    raiseOpenFileLimit();
     QApplication app(qtArgc, argv);
     setNames();
     QGuiApplication::setDesktopFileName(QStringLiteral("ordella"));

@@ -16,12 +16,15 @@
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <limits>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -281,7 +284,10 @@ TEST(InstanceCommands, TheProgramAsksWithoutADisplayAndSaysWhenNoneRuns) {
                 test.clock().runUntilDone(instance->listen(test.clock(), std::nullopt, {})).value_or(false));
             instance->setRefusal(InstanceCommands::refusal());
             instance->setHandler([&asked](QByteArray request) -> QCoro::Task<QByteArray> {
-                asked = request;
+                // The asking end says when it gives up; the rest is the request as it was.
+                QJsonObject object = QJsonDocument::fromJson(request).object();
+                EXPECT_TRUE(object.take("deadline").isDouble());
+                asked = QJsonDocument(object).toJson(QJsonDocument::Compact);
                 return []() -> QCoro::Task<QByteArray> { co_return R"({"ok":true,"output":"asked"})"; }();
             });
         }
@@ -350,22 +356,27 @@ TEST(InstanceCommands, TheProgramRefusesASocketFolderOthersMayUse) {
     }
 }
 
-// The demo desktop has its scene wherever it was started from: a save asked of it with --demo
-// saves the scene's applications, and a command without --demo does not reach it.
-TEST(InstanceCommands, TheDemoSavesItsSceneWhereverItWasStartedFrom) {
-    QTemporaryDir home;
-    const QDir folder(home.path());
-    ASSERT_TRUE(folder.mkpath("run"));
-    ASSERT_TRUE(QFile::setPermissions(folder.filePath("run"),
-                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+// A user whose home, runtime, configuration, data and cache folders are all in home.
+QProcessEnvironment homeEnvironment(const QString& home) {
+    const QDir folder(home);
+    folder.mkpath("run");
+    QFile::setPermissions(folder.filePath("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("HOME", home.path());
+    environment.insert("HOME", home);
     for (const auto& [variable, path] :
          {std::pair{"XDG_RUNTIME_DIR", "run"}, std::pair{"XDG_CONFIG_HOME", "config"},
           std::pair{"XDG_DATA_HOME", "data"}, std::pair{"XDG_CACHE_HOME", "cache"}}) {
         environment.insert(variable, folder.filePath(path));
     }
     environment.insert("QT_QPA_PLATFORM", "offscreen");
+    return environment;
+}
+
+// The demo desktop has its scene wherever it was started from: a save asked of it with --demo
+// saves the scene's applications, and a command without --demo does not reach it.
+TEST(InstanceCommands, TheDemoSavesItsSceneWhereverItWasStartedFrom) {
+    QTemporaryDir home;
+    const QProcessEnvironment environment = homeEnvironment(home.path());
     QProcess demo;
     demo.setProcessEnvironment(environment);
     demo.setWorkingDirectory(home.path());
@@ -401,6 +412,57 @@ TEST(InstanceCommands, TheDemoSavesItsSceneWhereverItWasStartedFrom) {
     demo.kill();
     demo.waitForFinished();
     EXPECT_FALSE(demo.readAllStandardError().contains("could not be loaded"));
+}
+
+// Connections that send nothing, more of them than the running Ordella may have files open, do
+// not cut it off: a save asked afterwards is made.
+TEST(InstanceCommands, AFloodOfConnectionsLeavesTheCommandsWorking) {
+    QTemporaryDir home;
+    const QProcessEnvironment environment = homeEnvironment(home.path());
+    constexpr rlim_t openFiles = 256;
+    QProcess demo;
+    demo.setProcessEnvironment(environment);
+    // Soft and hard limit alike, so that it cannot raise its own.
+    demo.setChildProcessModifier([] {
+        const rlimit limit{openFiles, openFiles};
+        setrlimit(RLIMIT_NOFILE, &limit);
+    });
+    demo.start(ORDELLA_BINARY_DIR "/ordella", {"--demo"});
+    QByteArray said;
+    while (!said.contains("simulated demo desktop") && demo.waitForReadyRead(30'000)) {
+        said += demo.readAllStandardOutput();
+    }
+    ASSERT_TRUE(said.contains("simulated demo desktop")) << said.toStdString();
+
+    std::vector<std::unique_ptr<QLocalSocket>> flood;
+    const QString socket = home.filePath("run/ordella-demo.socket");
+    const auto settled = [&flood] {
+        return std::none_of(flood.cbegin(), flood.cend(), [](const std::unique_ptr<QLocalSocket>& c) {
+            return c->state() == QLocalSocket::ConnectingState;
+        });
+    };
+    QDeadlineTimer deadline(60'000);
+    while (flood.size() < openFiles + 100 && !deadline.hasExpired()) {
+        flood.push_back(std::make_unique<QLocalSocket>());
+        flood.back()->connectToServer(socket);
+        // Within the backlog: a connection waits its turn rather than being refused.
+        while (!settled() && !deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        }
+    }
+    EXPECT_EQ(flood.size(), openFiles + 100);
+
+    QProcess save;
+    save.setProcessEnvironment(environment);
+    save.start(ORDELLA_BINARY_DIR "/ordella", {"--demo", "--save", "Desk"});
+    ASSERT_TRUE(save.waitForFinished(30'000));
+    EXPECT_EQ(save.exitCode(), 0) << save.readAllStandardError().toStdString();
+    EXPECT_TRUE(save.readAllStandardOutput().startsWith("Saved \"Desk\""));
+    // It never ran out of files: it kept to its bound of connections.
+    EXPECT_FALSE((said + demo.readAllStandardOutput()).contains("Stopped listening"));
+    flood.clear();
+    demo.kill();
+    demo.waitForFinished();
 }
 
 // The exit status the asking process ends with, whatever a reply says.

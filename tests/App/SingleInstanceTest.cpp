@@ -1,4 +1,5 @@
 #include "App/SingleInstance.h"
+#include "Platform/Diagnostics.h"
 #include "Support/TestPlatform.h"
 
 #include <QDir>
@@ -15,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -65,6 +67,8 @@ protected:
         EXPECT_EQ(client.state(), QLocalSocket::ConnectedState);
         client.write(sent);
         if (hangUp) {
+            // Whatever fits is on its way before the hang-up: the instance reads it, then the end.
+            client.flush();
             client.disconnectFromServer();
         }
         const auto start = test.clock().now();
@@ -259,6 +263,98 @@ TEST_F(SingleInstanceTest, AnAskingStartWaitsForAnInstanceAtWorkAndNotForASilent
         silent.close();
         QFile::remove(name() + ".lock");
     }
+}
+
+// An asking start that gave up reported a failure: its request never runs after that, be it
+// read late (the instance was stopped) or found without anyone left to answer. An older sender's
+// request, which names no deadline, is served as before.
+TEST_F(SingleInstanceTest, ARequestWhoseSenderGaveUpIsNotCarriedOut) {
+    SingleInstance instance(name());
+    ASSERT_TRUE(listen(instance));
+    int served = 0;
+    instance.setHandler([&served](QByteArray) -> QCoro::Task<QByteArray> {
+        ++served;
+        return []() -> QCoro::Task<QByteArray> { co_return "done"; }();
+    });
+    QStringList log;
+    const Diagnostics::Sink previous = Diagnostics::setSink([&log](const QString& line) { log << line; });
+
+    // What an asking start sends to an instance that has stopped, which it gives up on.
+    const QString stoppedName = folder.filePath("stopped.socket");
+    QLocalServer stopped;
+    ASSERT_TRUE(stopped.listen(stoppedName));
+    const QDateTime sentAt = test.clock().wallNow();
+    test.clock().setRealWorkPending({});
+    const auto answer = test.clock().runUntilDone(
+        SingleInstance::send(stoppedName, R"({"command":"restore","name":"Desk"})", test.clock()));
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->outcome, SingleInstance::Answer::Outcome::noAnswer);
+    QLocalSocket* held = stopped.nextPendingConnection();
+    ASSERT_NE(held, nullptr);
+    test.clock().setRealWorkPending([this] { return socketTraffic; });
+    ASSERT_TRUE(test.clock().runUntil([held] { return held->canReadLine(); }, 1min));
+    const QByteArray sent = held->readLine();
+
+    struct Case {
+        const char* what;
+        QByteArray sent;
+        // The wall-clock time the instance reads it at.
+        QDateTime readAt;
+        bool hangUp;
+        bool served;
+    };
+    const QList<Case> cases{
+        {"read at once", sent, sentAt, false, true},
+        {"read once its sender had given up", sent, sentAt.addSecs(10), false, false},
+        {"read just before, too late for a heartbeat", sent, sentAt.addMSecs(9500), false, false},
+        {"read at once from a sender that hung up", sent, sentAt, true, false},
+        {"an older sender's request", "{\"command\":\"restore\",\"name\":\"Desk\"}\n", sentAt.addDays(1),
+         false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        served = 0;
+        log.clear();
+        test.clock().setWallNow(c.readAt);
+        const Exchange got = exchange(c.sent, c.hangUp);
+        EXPECT_EQ(served, c.served ? 1 : 0);
+        EXPECT_EQ(got.reply, c.served && !c.hangUp ? QByteArray("done") : QByteArray());
+        EXPECT_EQ(log.filter("whose sender had given up").size(), c.served ? 0 : 1)
+            << log.join('\n').toStdString();
+    }
+    Diagnostics::setSink(previous);
+}
+
+// Should Qt's server stop (it closes itself and removes its socket when taking a connection in
+// fails for want of open files), the instance listens again at once.
+TEST_F(SingleInstanceTest, AnInstanceWhoseServerStopsListensAgain) {
+    SingleInstance instance(name());
+    ASSERT_TRUE(listen(instance));
+    instance.setHandler(echo("first: "));
+    QStringList log;
+    const Diagnostics::Sink previous = Diagnostics::setSink([&log](const QString& line) { log << line; });
+    std::vector<std::unique_ptr<QLocalSocket>> clients;
+    // Every open file taken by connections the server has yet to take in.
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit low = saved;
+    low.rlim_cur = QDir("/proc/self/fd").entryList(QDir::Files | QDir::System).size() + 8;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+    while (clients.size() < 64) {
+        clients.push_back(std::make_unique<QLocalSocket>());
+        clients.back()->connectToServer(name());
+        if (clients.back()->state() == QLocalSocket::UnconnectedState) {
+            break;
+        }
+    }
+    test.clock().drainEvents();
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+    EXPECT_EQ(clients.back()->state(), QLocalSocket::UnconnectedState);
+    clients.clear();
+    EXPECT_EQ(send("show"), QByteArray("first: show"));
+    EXPECT_EQ(log.filter("Stopped listening (").size(), 1) << log.join('\n').toStdString();
+    EXPECT_TRUE(instance.isListening());
+    Diagnostics::setSink(previous);
 }
 
 TEST_F(SingleInstanceTest, AnInstanceThatAnswersTheProbeIsRunningEvenWithoutTheLock) {
