@@ -3,6 +3,7 @@
 #include "Models/BrowserProfile.h"
 #include "Models/SnapshotRect.h"
 #include "Models/TabSnapshot.h"
+#include "Models/WindowIdentity.h"
 
 #include <QList>
 #include <QString>
@@ -25,6 +26,9 @@ struct WindowSnapshot {
     // A browser window's profile when the browser was started with one of its own; absent for the
     // default profile and for every other application.
     std::optional<BrowserProfile> browserProfile;
+    // The live window it was saved from, where the desktop could tell: a window that is still that
+    // one is this snapshot's before any other clue. Absent from older files.
+    std::optional<WindowIdentity> windowIdentity{};
 
     // The window shows a document: its address is present and not empty.
     bool hasDocument() const { return documentURL.has_value() && !documentURL->isEmpty(); }

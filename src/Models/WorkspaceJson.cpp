@@ -127,6 +127,9 @@ template <typename T> QJsonValue write(Cursor& c, const QList<T>& items) {
 
 // What a missing or null key means for a field that is not optional.
 enum class Absent { Fails, KeepsDefault };
+// What a present optional key that cannot be read means: the whole record fails, or the field is
+// taken as absent.
+enum class Malformed { Fails, Ignored };
 
 class FieldReader {
 public:
@@ -138,9 +141,18 @@ public:
             m_ok = absent == Absent::Fails ? required(m_c, m_o, key, out) : defaulted(m_c, m_o, key, out);
         }
     }
-    template <typename T> void operator()(const char* key, std::optional<T>& out) {
-        if (m_ok) {
+    template <typename T>
+    void operator()(const char* key, std::optional<T>& out, Malformed malformed = Malformed::Fails) {
+        if (!m_ok) {
+            return;
+        }
+        if (malformed == Malformed::Fails) {
             m_ok = optional(m_c, m_o, key, out);
+            return;
+        }
+        Cursor aside;
+        if (!optional(aside, m_o, key, out)) {
+            out.reset();
         }
     }
     bool ok() const { return m_ok; }
@@ -160,7 +172,8 @@ public:
         m_object.insert(QLatin1String(key), write(m_c, value));
     }
     // Absent values leave no key at all.
-    template <typename T> void operator()(const char* key, const std::optional<T>& value) {
+    template <typename T>
+    void operator()(const char* key, const std::optional<T>& value, Malformed = Malformed::Fails) {
         if (value) {
             (*this)(key, *value);
         }
@@ -195,6 +208,12 @@ template <typename V, Is<BrowserProfile> R> void fields(V& v, R& p) {
     v("profileDirectory", p.profileDirectory);
 }
 
+template <typename V, Is<WindowIdentity> R> void fields(V& v, R& i) {
+    v("windowNumber", i.windowNumber);
+    v("processIdentifier", i.processIdentifier);
+    v("processStartTime", i.processStartTime);
+}
+
 template <typename V, Is<WindowSnapshot> R> void fields(V& v, R& w) {
     v("id", w.id);
     v("frame", w.frame);
@@ -206,6 +225,8 @@ template <typename V, Is<WindowSnapshot> R> void fields(V& v, R& w) {
     v("documentURL", w.documentURL);
     v("isMinimized", w.isMinimized);
     v("browserProfile", w.browserProfile);
+    // Only a hint for pairing windows: one that cannot be read is left out, never the workspace.
+    v("windowIdentity", w.windowIdentity, Malformed::Ignored);
 }
 
 template <typename V, Is<AppSnapshot> R> void fields(V& v, R& a) {

@@ -54,6 +54,9 @@ inline const QString Raise = QStringLiteral("AXRaise");
 // folder and the profile's folder in it.
 inline const QString BrowserUserDataDir = QStringLiteral("AXBrowserUserDataDir");
 inline const QString BrowserProfileDirectory = QStringLiteral("AXBrowserProfileDirectory");
+// What tells a window from every other, then and later (a string: see WindowIdentity); no value
+// where the desktop cannot tell, or the window's process is gone.
+inline const QString WindowIdentity = QStringLiteral("AXWindowIdentity");
 } // namespace AXName
 
 // A value read from or written to an attribute. Exactly one kind is held, so a reader can tell a

@@ -47,6 +47,7 @@ TEST(WorkspaceJson, FullRoundTripKeepsEveryField) {
     Workspace original = WorkspaceSamples::full();
     original.appSnapshots[0].windowSnapshots[0].spaceIndex = std::numeric_limits<qint64>::max();
     original.appSnapshots[0].windowSnapshots[0].windowIndex = std::numeric_limits<qint64>::min();
+    original.appSnapshots[0].windowSnapshots[0].windowIdentity = WindowIdentity{0xFFFFFFFF, 1, 1LL << 52};
     original.gradientIndex = -5;
     const auto file = WorkspaceJson::encodeFile(original);
     ASSERT_TRUE(file.ok()) << file.error().description().toStdString();
@@ -74,6 +75,8 @@ TEST(WorkspaceJson, TheStoredFormKeepsItsKeyNames) {
                 "displayUUID": "D", "spaceIndex": 4, "windowTitle": "T", "windowIndex": 5,
                 "documentURL": "file:///d", "isMinimized": true,
                 "browserProfile": {"userDataDir": "/p", "profileDirectory": "Profile 1"},
+                "windowIdentity": {"windowNumber": 4194311, "processIdentifier": 812,
+                                   "processStartTime": 1733612345678},
                 "tabSnapshots": [{"id": "00000000-0000-0000-0000-000000000004", "url": "https://u",
                                   "title": "U", "isActive": true}]}]}],
         "displaySnapshots": [{"id": "00000000-0000-0000-0000-000000000005", "displayID": 6, "uuid": "D",
@@ -94,11 +97,17 @@ TEST(WorkspaceJson, TheStoredFormKeepsItsKeyNames) {
         return QUuid(QStringLiteral("00000000-0000-0000-0000-00000000000%1").arg(n));
     };
     const TabSnapshot tab{uuid(4), "https://u", "U", true};
-    const WindowSnapshot window{uuid(3), {1.5, 2, 300, 200},
-                                "D",     4,
-                                {tab},   "T",
-                                5,       "file:///d",
-                                true,    BrowserProfile{"/p", "Profile 1"}};
+    const WindowSnapshot window{uuid(3),
+                                {1.5, 2, 300, 200},
+                                "D",
+                                4,
+                                {tab},
+                                "T",
+                                5,
+                                "file:///d",
+                                true,
+                                BrowserProfile{"/p", "Profile 1"},
+                                WindowIdentity{4194311, 812, 1733612345678}};
     const AppSnapshot app{uuid(2), "org.example.b", "B", {window}, true};
     const DisplaySnapshot display{uuid(5), 6, "D", {0, 0, 1440, 900}, "Main"};
     const QList<WorkspaceTrigger> triggers{
@@ -279,6 +288,17 @@ TEST(WorkspaceJson, StrictTypesFailTheWholeWorkspace) {
         // The error names the place, so a user can find it in the file.
         const QString lastKey = path.section(QLatin1Char('/'), -1);
         EXPECT_TRUE(decoded.error().path.endsWith(lastKey)) << decoded.error().description().toStdString();
+    }
+    // A window's identity only helps to pair windows: one that cannot be read is left out, and the
+    // workspace is read.
+    const QString identity = QStringLiteral("appSnapshots/0/windowSnapshots/0/windowIdentity");
+    for (const QJsonValue& bad :
+         {QJsonValue("4194311 812 1733612345678"),
+          QJsonValue(QJsonObject{{"windowNumber", -1}, {"processIdentifier", 812}, {"processStartTime", 1}}),
+          QJsonValue(QJsonObject{{"windowNumber", 7}})}) {
+        const auto decoded = WorkspaceJson::decode<Workspace>(withValue(identity, bad));
+        ASSERT_TRUE(decoded.ok()) << decoded.error().description().toStdString();
+        EXPECT_EQ(decoded.value().appSnapshots[0].windowSnapshots[0].windowIdentity, std::nullopt);
     }
     // Any whole gradientIndex is accepted; it is mapped into range where it is used.
     EXPECT_TRUE(WorkspaceJson::decode<Workspace>(withValue("gradientIndex", -40)).ok());

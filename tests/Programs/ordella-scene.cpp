@@ -15,6 +15,7 @@
 //                                processes of Shell and of both editors; in the three-terminal
 //                                scene it ends the front terminal's process; in the same-titled
 //                                scene the right x-same terminal's
+//   ordella-scene show DIR       shows the scene's minimised windows again, as a user would
 //   ordella-scene capture FILE   Ordella captures the desktop into a workspace file
 //   ordella-scene restore FILE   Ordella restores the workspace file (one request, as a shortcut
 //                                would make it) and prints its report
@@ -546,6 +547,21 @@ int scramble(const QString& dir) {
     return done ? 0 : 1;
 }
 
+int show() {
+    for (const LiveWindow& w : liveWindows()) {
+        if (w.minimized) {
+            Platform::current().accessibility->setAttributeValue(w.element, AXName::Minimized,
+                                                                 AXValue::boolean(false));
+        }
+    }
+    const bool done = waitUntil([] {
+        const QList<LiveWindow> now = liveWindows();
+        return std::none_of(now.cbegin(), now.cend(), [](const LiveWindow& w) { return w.minimized; });
+    });
+    out() << (done ? "scene shown\n" : "scene not shown\n");
+    return done ? 0 : 1;
+}
+
 int capture(const QString& file) {
     const std::optional<Workspace> workspace =
         QCoro::waitFor(WorkspaceCapturer::capture(QStringLiteral("Scene")));
@@ -733,7 +749,7 @@ int main(int argc, char** argv) {
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() != 3) {
         out() << "usage: ordella-scene "
-                 "setup|setup-plain|setup-terminals|setup-three|setup-same|scramble|capture|restore|measure|"
+                 "setup|setup-plain|setup-terminals|setup-three|setup-same|scramble|show|capture|restore|measure|"
                  "measure-settled|teardown "
                  "DIR-OR-FILE\n";
         return 2;
@@ -759,6 +775,8 @@ int main(int argc, char** argv) {
         status = setup(target, QStringLiteral("same"));
     } else if (command == QLatin1String("scramble")) {
         status = scramble(target);
+    } else if (command == QLatin1String("show")) {
+        status = show();
     } else if (command == QLatin1String("capture")) {
         status = capture(target);
     } else if (command == QLatin1String("restore")) {

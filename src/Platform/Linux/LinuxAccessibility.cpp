@@ -1,6 +1,7 @@
 #include "Platform/Linux/LinuxAccessibility.h"
 
 #include "Extensions/NumberConversion.h"
+#include "Models/WindowIdentity.h"
 #include "Platform/Linux/ChromiumProfile.h"
 #include "Platform/Linux/CommandLineDocument.h"
 #include "Platform/Linux/LinuxProcess.h"
@@ -140,6 +141,14 @@ AXResult LinuxAccessibility::windowAttribute(const X11Client& window, const QStr
         }
         return value.isEmpty() ? AXResult::failure(AXError::NoValue)
                                : AXResult::success(AXValue::string(value));
+    }
+    if (attribute == AXName::WindowIdentity) {
+        // A window whose process has ended has no start time: it can never be the one saved.
+        const std::optional<qint64> started =
+            window.pid ? LinuxProcess::startedAt(*window.pid) : std::nullopt;
+        return started ? AXResult::success(
+                             AXValue::string(WindowIdentity{window.window, *window.pid, *started}.text()))
+                       : AXResult::failure(AXError::NoValue);
     }
     if (attribute == AXName::Role) {
         return AXResult::success(AXValue::string(QStringLiteral("AXWindow")));

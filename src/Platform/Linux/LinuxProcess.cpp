@@ -74,6 +74,30 @@ std::optional<quint64> LinuxProcess::startTime(qint32 pid) {
     return ok ? std::optional<quint64>(ticks) : std::nullopt;
 }
 
+std::optional<qint64> LinuxProcess::startedAt(qint32 pid) {
+    // The machine's boot, in seconds since 1970, does not change while it runs.
+    static const std::optional<qint64> bootTime = []() -> std::optional<qint64> {
+        QFile stat(QStringLiteral("/proc/stat"));
+        if (!stat.open(QIODevice::ReadOnly)) {
+            return std::nullopt;
+        }
+        for (const QByteArray& line : stat.read(1 << 16).split('\n')) {
+            if (line.startsWith("btime ")) {
+                bool ok = false;
+                const qint64 seconds = line.mid(6).trimmed().toLongLong(&ok);
+                return ok ? std::optional<qint64>(seconds) : std::nullopt;
+            }
+        }
+        return std::nullopt;
+    }();
+    static const long ticksPerSecond = ::sysconf(_SC_CLK_TCK);
+    const std::optional<quint64> ticks = startTime(pid);
+    if (!bootTime || !ticks || ticksPerSecond <= 0 || *ticks > quint64(1) << 50) {
+        return std::nullopt;
+    }
+    return *bootTime * 1000 + qint64(*ticks * 1000 / quint64(ticksPerSecond));
+}
+
 QList<QByteArray> LinuxProcess::commandLine(qint32 pid) {
     if (pid <= 0) {
         return {};

@@ -21,6 +21,9 @@ public:
     // When it started, in clock ticks since the machine booted; nothing when it is gone. The
     // earlier of two processes has the smaller value.
     static std::optional<quint64> startTime(qint32 pid);
+    // When it started, in milliseconds since 1970 (UTC), to the kernel's tick; nothing when it is
+    // gone. Unlike startTime, it tells apart processes of two boots.
+    static std::optional<qint64> startedAt(qint32 pid);
     // The arguments it was started with, the program first; empty when they cannot be read.
     static QList<QByteArray> commandLine(qint32 pid);
     // Its working folder; empty when it cannot be read (another user's process).

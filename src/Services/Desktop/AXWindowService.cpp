@@ -108,6 +108,10 @@ QList<WindowSnapshot> AXWindowService::captureWindows(const RunningApplication& 
         snapshot.windowIndex = i;
         snapshot.documentURL = AXAttributeReader::string(window, QStringLiteral("AXDocument"));
         snapshot.isMinimized = isMinimized(window);
+        if (const std::optional<QString> identity =
+                AXAttributeReader::string(window, AXName::WindowIdentity)) {
+            snapshot.windowIdentity = WindowIdentity::fromText(*identity);
+        }
         result.append(snapshot);
     }
     return result;

@@ -3,6 +3,7 @@
 #include "Extensions/NumberConversion.h"
 #include "Extensions/RectConversion.h"
 #include "Services/Desktop/AXAttributeReader.h"
+#include "Services/Desktop/WindowMatchAssignment.h"
 #include "Services/Storage/AnalysisLogger.h"
 
 #include <QSet>
@@ -97,27 +98,16 @@ struct Saved {
 };
 
 struct Live {
+    std::optional<WindowIdentity> identity;
     qint64 index = 0;
     AXElement element;
     std::optional<QString> document;
     std::optional<QRectF> frame;
-    bool minimized = false;
     TitleClues clues{std::nullopt};
     std::optional<HashedText> normalizedDocument;
 };
 
-struct Candidate {
-    int snapshotIndex = 0;
-    qint64 axIndex = 0;
-    WindowMatchQuality quality = WindowMatchQuality::none;
-    AXElement axElement;
-    std::optional<double> geometryDistance;
-    // How close the live window stands to the saved one apart from its clue, which decides
-    // between windows that match equally well (two windows with one title): the same minimised
-    // state first, then the nearer frame.
-    bool sameState = true;
-    double nearness = std::numeric_limits<double>::infinity();
-};
+using Candidate = WindowMatchCandidate;
 
 // The application's live windows in "AXWindows" order, each read once; nothing (and the failure
 // line) when the list cannot be read. Titles and documents are read only when asked for.
@@ -139,7 +129,10 @@ std::optional<QList<Live>> liveWindows(const RunningApplication& app, const QStr
         if (withText) {
             w.clues = TitleClues(AXAttributeReader::string(w.element, QStringLiteral("AXTitle")));
             w.document = AXAttributeReader::string(w.element, QStringLiteral("AXDocument"));
-            w.minimized = AXAttributeReader::boolean(w.element, QStringLiteral("AXMinimized"));
+            if (const std::optional<QString> identity =
+                    AXAttributeReader::string(w.element, AXName::WindowIdentity)) {
+                w.identity = WindowIdentity::fromText(*identity);
+            }
             if (present(w.document)) {
                 w.normalizedDocument.emplace(WindowMatcher::normalizeDocumentURL(*w.document));
             }
@@ -213,22 +206,6 @@ WindowMatchQuality matchQuality(const Saved& saved, const Live& live, const Log&
     return WindowMatchQuality::none;
 }
 
-// Takes the sorted candidates in order, each saved and each live window at most once.
-template <typename Accept>
-WindowMatcher::Matches assignGreedily(const QList<Candidate>& sorted, Accept accept) {
-    WindowMatcher::Matches result;
-    QSet<qint64> usedLive;
-    for (const Candidate& c : sorted) {
-        if (result.contains(c.snapshotIndex) || usedLive.contains(c.axIndex) || !accept(c)) {
-            continue;
-        }
-        usedLive.insert(c.axIndex);
-        result.insert(c.snapshotIndex,
-                      WindowMatchResult{c.axIndex, c.quality, c.axElement, c.geometryDistance});
-    }
-    return result;
-}
-
 } // namespace
 
 QString WindowMatcher::qualityName(WindowMatchQuality quality) {
@@ -247,12 +224,14 @@ QString WindowMatcher::qualityName(WindowMatchQuality quality) {
         return QStringLiteral("geometry");
     case WindowMatchQuality::terminalPath:
         return QStringLiteral("terminalPath");
+    case WindowMatchQuality::sameWindow:
+        return QStringLiteral("sameWindow");
     }
     return QStringLiteral("none");
 }
 
 std::optional<WindowMatchQuality> WindowMatcher::qualityFromRawValue(int rawValue) {
-    if (rawValue < 0 || rawValue > 6) {
+    if (rawValue < 0 || rawValue > 7) {
         return std::nullopt;
     }
     return static_cast<WindowMatchQuality>(rawValue);
@@ -355,14 +334,16 @@ WindowMatcher::Matches WindowMatcher::matchWindows(const QList<WindowSnapshot>& 
         for (const Live& w : *live) {
             Candidate c{i, w.index, WindowMatchQuality::none, w.element, std::nullopt};
             const double distance = w.frame ? frameDistance(saved[i].frame, *w.frame) : 0;
-            if (w.frame && distance <= kGeometryLimit) {
+            const std::optional<WindowIdentity>& identity = saved[i].snapshot->windowIdentity;
+            if (identity && w.identity && *identity == *w.identity) {
+                c.quality = WindowMatchQuality::sameWindow;
+            } else if (w.frame && distance <= kGeometryLimit) {
                 c.quality = WindowMatchQuality::geometry;
                 c.geometryDistance = distance;
             } else {
                 c.quality = matchQuality(saved[i], w, log);
             }
             if (c.quality != WindowMatchQuality::none) {
-                c.sameState = w.minimized == saved[i].snapshot->isMinimized;
                 if (w.frame && std::isfinite(distance)) {
                     c.nearness = distance;
                 }
@@ -385,27 +366,17 @@ WindowMatcher::Matches WindowMatcher::matchWindows(const QList<WindowSnapshot>& 
             const double inf = std::numeric_limits<double>::infinity();
             return a.geometryDistance.value_or(inf) < b.geometryDistance.value_or(inf);
         }
-        // Windows that match equally well by their clues go to the saved window they stand
-        // closest to, so a survivor is never moved onto the place of a closed twin.
-        if (a.quality != WindowMatchQuality::indexFallback) {
-            if (a.sameState != b.sameState) {
-                return a.sameState;
-            }
-            if (a.nearness != b.nearness) {
-                return a.nearness < b.nearness;
-            }
-        }
         return a.snapshotIndex < b.snapshotIndex;
     });
 
-    const Matches result = assignGreedily(candidates, [&log](const Candidate& c) {
+    const auto accept = [&log](const Candidate& c) {
         if (log.on()) {
             log(QStringLiteral("snapshot[%1] → AX[%2] quality=%3 distance=%4")
                     .arg(QString::number(c.snapshotIndex), QString::number(c.axIndex), qualityName(c.quality),
                          distanceText(c.geometryDistance)));
         }
-        return true;
-    });
+    };
+    const Matches result = WindowMatchAssignment::byClues(candidates, accept);
 
     if (log.on()) {
         for (int i = 0; i < saved.size(); ++i) {
@@ -450,12 +421,11 @@ WindowMatcher::Matches WindowMatcher::matchWindowsByGeometry(const QList<WindowS
         return *a.geometryDistance < *b.geometryDistance;
     });
 
-    return assignGreedily(candidates, [&log](const Candidate& c) {
+    return WindowMatchAssignment::inOrder(candidates, [&log](const Candidate& c) {
         if (log.on()) {
             log(QStringLiteral("matchWindowsByGeometry: snapshot[%1] → AX[%2] distance=%3")
                     .arg(QString::number(c.snapshotIndex), QString::number(c.axIndex),
                          distanceText(c.geometryDistance)));
         }
-        return true;
     });
 }

@@ -21,6 +21,8 @@ enum class WindowMatchQuality : int {
     documentURL = 4,
     geometry = 5,
     terminalPath = 6,
+    // The live window is the very window that was saved (same number, process and process start).
+    sameWindow = 7,
 };
 
 struct WindowMatchResult {
@@ -41,9 +43,10 @@ public:
 
     WindowMatcher() = delete;
 
-    // Every clue: frame, document, terminal path, title, title and size, list position. Among
-    // windows that match a saved one equally well, the one in the same minimised state and nearest
-    // its saved frame is taken.
+    // The window saved itself first, then every clue: frame, document, terminal path, title, title
+    // and size, list position. Windows that match saved ones equally well by a clue other than the
+    // frame are paired so that the frames of all those pairs stand nearest their saved frames in
+    // sum (a survivor of two windows with one title keeps its own place).
     static Matches matchWindows(const QList<WindowSnapshot>& snapshots, const RunningApplication& app);
     // Frames alone, for windows already put back: closest pairs first, none further than 50.
     static Matches matchWindowsByGeometry(const QList<WindowSnapshot>& snapshots,

@@ -19,17 +19,26 @@ WindowSnapshot snap(const std::optional<QString>& title, const QRectF& frame, qi
     return s;
 }
 
+// A snapshot of the window with that identity.
+WindowSnapshot of(WindowSnapshot s, const WindowIdentity& identity) {
+    s.windowIdentity = identity;
+    return s;
+}
+
 struct LiveWindow {
     LiveWindow(const QRectF& f, const std::optional<QString>& t = {}, const std::optional<QString>& d = {},
-               bool m = false)
+               bool m = false, const char* i = nullptr)
         : frame(f)
         , title(t)
         , document(d)
-        , minimized(m) {}
+        , minimized(m)
+        , identity(i) {}
     QRectF frame;
     std::optional<QString> title;
     std::optional<QString> document;
     bool minimized = false;
+    // What the desktop tells of the window's identity; nothing: it tells nothing.
+    const char* identity = nullptr;
 };
 
 class WindowMatcherTest : public SimulatedDesktopFixture {
@@ -48,6 +57,10 @@ protected:
             window.title = w.title;
             window.document = w.document;
             window.minimized = w.minimized;
+            if (w.identity) {
+                window.faults.readOverrides.insert(AXName::WindowIdentity,
+                                                   AXResult::success(AXValue::string(w.identity)));
+            }
             desktop().addWindow(pid, window, true);
         }
         return *platform().runningApplications->application(pid);
@@ -85,12 +98,19 @@ TEST_F(WindowMatcherTest, EveryClueInItsOrder) {
          {snap("Original", QRectF(100, 100, 800, 600))},
          "→",
          {"snapshot[0] → AX[0] quality=geometry distance=15.0"}},
-        {"equal titles, none near: the nearest pair first",
+        {"equal titles, none near, both pairings as far: in saved order",
          {{QRectF(0, 0, 500, 400), "Inbox"}, {QRectF(40, 40, 500, 400), "Inbox"}},
          {snap("Inbox", QRectF(900, 500, 500, 400)), snap("Inbox", QRectF(700, 500, 500, 400))},
          "→",
-         {"snapshot[1] → AX[1] quality=exactTitle distance=n/a",
-          "snapshot[0] → AX[0] quality=exactTitle distance=n/a"}},
+         {"snapshot[0] → AX[0] quality=exactTitle distance=n/a",
+          "snapshot[1] → AX[1] quality=exactTitle distance=n/a"}},
+        // The nearest pair (20) would leave the other two 260 apart; crossed they are 240 in all.
+        {"equal titles: the least distance in all, not the nearest pair first",
+         {{QRectF(50, 0, 500, 400), "Inbox"}, {QRectF(130, 0, 500, 400), "Inbox"}},
+         {snap("Inbox", QRectF(60, 0, 500, 400)), snap("Inbox", QRectF(0, 0, 500, 400))},
+         "→",
+         {"snapshot[0] → AX[1] quality=exactTitle distance=n/a",
+          "snapshot[1] → AX[0] quality=exactTitle distance=n/a"}},
         {"equal titles at equal distances pair in saved order",
          {{QRectF(0, 0, 500, 400), "Inbox"}, {QRectF(0, 0, 500, 400), "Inbox"}},
          {snap("Inbox", QRectF(900, 500, 500, 400)), snap("Inbox", QRectF(900, 500, 500, 400))},
@@ -106,14 +126,28 @@ TEST_F(WindowMatcherTest, EveryClueInItsOrder) {
          "→",
          {"snapshot[1] → AX[0] quality=exactTitle distance=n/a",
           "snapshot[0] → AX[1] quality=indexFallback distance=n/a"}},
-        {"equal titles: the same minimised state before the nearer frame",
+        // The user showed the minimised survivor again: it is still the nearer one.
+        {"equal titles: the nearer frames, whatever is minimised now",
          {{QRectF(2300, 100, 500, 400), "x-same", std::nullopt, true},
           {QRectF(1000, 100, 500, 400), "x-same"}},
          {snap("x-same", QRectF(2200, 100, 500, 400), 5),
           snap("x-same", QRectF(300, 100, 500, 400), 5, std::nullopt, true)},
          "→",
-         {"snapshot[0] → AX[1] quality=exactTitle distance=n/a",
-          "snapshot[1] → AX[0] quality=exactTitle distance=n/a"}},
+         {"snapshot[0] → AX[0] quality=exactTitle distance=n/a",
+          "snapshot[1] → AX[1] quality=exactTitle distance=n/a"}},
+        {"the window saved itself, before a twin on its frame",
+         {{QRectF(0, 0, 500, 400), "x-same", std::nullopt, false, "7 100 5000"},
+          {QRectF(2200, 100, 500, 400), "x-same", std::nullopt, false, "9 101 5000"}},
+         {of(snap("x-same", QRectF(2200, 100, 500, 400)), WindowIdentity{7, 100, 5000})},
+         "→",
+         {"snapshot[0] → AX[0] quality=sameWindow distance=n/a"}},
+        // The number and the pid came back for a process started later: another window.
+        {"a window of a later process with the same number and pid is not the one saved",
+         {{QRectF(0, 0, 500, 400), "x-same", std::nullopt, false, "7 100 6000"},
+          {QRectF(2200, 100, 500, 400), "x-same"}},
+         {of(snap("x-same", QRectF(2200, 100, 500, 400)), WindowIdentity{7, 100, 5000})},
+         "→",
+         {"snapshot[0] → AX[1] quality=geometry distance=0.0"}},
         {"equal titles and states: the nearer frame",
          {{QRectF(2000, 100, 500, 400), "x-same"}, {QRectF(100, 100, 500, 400), "x-same"}},
          {snap("x-same", QRectF(300, 100, 500, 400), 5), snap("x-same", QRectF(2200, 100, 500, 400), 5)},
@@ -286,7 +320,8 @@ TEST(WindowMatcherRules, FuzzyTitlesSizesAndDocuments) {
     EXPECT_EQ(WindowMatcher::normalizeDocumentURL(" Not a URL \n"), "not a url");
 
     EXPECT_EQ(WindowMatcher::qualityFromRawValue(6), WindowMatchQuality::terminalPath);
-    EXPECT_EQ(WindowMatcher::qualityFromRawValue(7), std::nullopt);
+    EXPECT_EQ(WindowMatcher::qualityFromRawValue(7), WindowMatchQuality::sameWindow);
+    EXPECT_EQ(WindowMatcher::qualityFromRawValue(8), std::nullopt);
     EXPECT_EQ(WindowMatcher::qualityFromRawValue(-1), std::nullopt);
 }
 
