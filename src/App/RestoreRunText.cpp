@@ -29,14 +29,19 @@ const AppRestoreResult* findApp(const RestoreReport& report, const QString& bund
     return found == report.appResults.cend() ? nullptr : &*found;
 }
 
-// What a run did to a window, from its result.
-QString doneText(const WindowRestoreResult& window) {
+// What the restore did to a window, over every run and attempt (actions), and how the first run
+// ended for it.
+QString doneText(const WindowRestoreResult& window, const QStringList& actions) {
     const QString& reason = window.reason;
+    if (reason.startsWith(QLatin1String("App adjusted geometry"))) {
+        return (actions.isEmpty() ? QStringLiteral("moved") : actions.join(QStringLiteral(", "))) +
+               QStringLiteral(", but the application kept a frame of its own");
+    }
+    if (!actions.isEmpty()) {
+        return actions.join(QStringLiteral(", "));
+    }
     if (reason.startsWith(QLatin1String("Geometry verified"))) {
         return QStringLiteral("moved");
-    }
-    if (reason.startsWith(QLatin1String("App adjusted geometry"))) {
-        return QStringLiteral("moved, but the application kept a frame of its own");
     }
     if (reason == QLatin1String("Window minimized")) {
         return QStringLiteral("minimised");
@@ -59,7 +64,7 @@ QString checkText(const WindowRestoreResult& window) {
     if (reason.startsWith(QLatin1String("Geometry verified"))) {
         return QStringLiteral("moved again");
     }
-    return doneText(window);
+    return doneText(window, {});
 }
 
 QString windowCount(qsizetype restored, qsizetype all) {
@@ -130,10 +135,20 @@ QString RestoreRunText::describe(const RestoreRun& run) {
             if (status == RestoreStatus::restored) {
                 ++restored;
             }
-            QString line = QStringLiteral("    \"") +
-                           printable(last.windowTitle.value_or(QStringLiteral("untitled"))) +
-                           QStringLiteral("\": ") + RestoreStatusText::words(status) + QStringLiteral(" - ") +
-                           (doneWindow ? doneText(*doneWindow) : QStringLiteral("not seen at first"));
+            // What every run did to the window: one that a first run moved and a check found in
+            // place was moved.
+            WindowRestoreResult all;
+            for (const RestoreReport& pass : run.passes) {
+                const AppRestoreResult* passApp = findApp(pass, app.bundleIdentifier);
+                if (passApp && i < passApp->windowResults.size()) {
+                    all.addActions(passApp->windowResults[i].actions);
+                }
+            }
+            all.addActions(last.actions);
+            QString line =
+                QStringLiteral("    \"") + printable(last.windowTitle.value_or(QStringLiteral("untitled"))) +
+                QStringLiteral("\": ") + RestoreStatusText::words(status) + QStringLiteral(" - ") +
+                (doneWindow ? doneText(*doneWindow, all.actions) : QStringLiteral("not seen at first"));
             if (checkWindow) {
                 line += QStringLiteral("; checked: ") + checkText(*checkWindow);
             } else if (checkedWhole) {

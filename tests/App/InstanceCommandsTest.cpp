@@ -155,6 +155,21 @@ TEST(InstanceCommands, TheReportTellsWhatTheRestoreDid) {
          {"  XTerm (xterm): restored - all 2 windows restored",
           "    \"one\": restored - moved; checked: in place, asked 0,25 800x600, got 0,25 800x600",
           "    \"two\": restored - minimised; checked: minimised, asked 0,25 800x600, got 0,25 800x600"}},
+        {"a window shown and moved by a first attempt, found in place by the next",
+         {{{"xterm", "XTerm", RestoreStatus::restored, "All 1 windows restored", {[&] {
+                WindowRestoreResult moved =
+                    window("one", RestoreStatus::restored, "Already at correct position");
+                moved.actions = QStringList{"shown", "moved"};
+                return moved;
+            }()}},
+           {"xterm",
+            "XTerm",
+            RestoreStatus::restored,
+            "All 1 windows restored",
+            {window("one", RestoreStatus::restored, qPrintable(inPlace))}}}},
+         {"xterm"},
+         {"  XTerm (xterm): restored - 1 window restored",
+          "    \"one\": restored - shown, moved; checked: in place, asked 0,25 800x600, got 0,25 800x600"}},
         {"nothing to do",
          {{{"xterm", "XTerm", RestoreStatus::restored, skip, {}},
            {"xterm", "XTerm", RestoreStatus::restored, skip, {}}}},

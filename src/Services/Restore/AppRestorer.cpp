@@ -47,6 +47,21 @@ QCoro::Task<bool> done(QCoro::Task<void> step) {
     co_return true;
 }
 
+// One attempt at placing the windows; what it did is added to what earlier attempts did (done,
+// one entry per saved window).
+QCoro::Task<QList<WindowRestoreResult>> placeAndNote(RunningApplication app, QList<WindowSnapshot> windows,
+                                                     QList<DisplaySnapshot> savedDisplays,
+                                                     QSet<AXElement> windowsBefore,
+                                                     std::shared_ptr<QList<QStringList>> done) {
+    QList<WindowRestoreResult> results =
+        co_await WindowPlacer::restoreWindowPositions(app, windows, savedDisplays, true, windowsBefore);
+    for (qsizetype i = 0; i < std::min(results.size(), done->size()); ++i) {
+        results[i].addActions((*done)[i]);
+        (*done)[i] = results[i].actions;
+    }
+    co_return results;
+}
+
 AppRestoreOutcome outcome(const AppPlan& plan, RestoreStatus status, const QString& reason) {
     return AppRestoreOutcome{
         AppRestoreResult{plan.appSnapshot.bundleIdentifier, plan.appSnapshot.appName, status, reason, {}},
@@ -129,6 +144,13 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
         isBrowser && plan.needsLaunch && plan.needsBrowserTabRestore &&
         std::any_of(toOpen.begin(), toOpen.end(), [](const QList<TabSnapshot>& w) { return !w.isEmpty(); });
     std::optional<RunningApplication> app = plan.runningApp;
+    // The windows there were before the restore touched the application: any other it places, it
+    // started.
+    QSet<AXElement> windowsBefore;
+    if (app && !plan.needsLaunch) {
+        const QList<AXElement> before = AXWindowService::axWindowList(*app).value_or(QList<AXElement>());
+        windowsBefore = QSet<AXElement>(before.cbegin(), before.cend());
+    }
     QStringList tabProblems;
     if (startsWithItsTabs) {
         tabProblems = co_await restoreTabs(plan, closeOtherApps);
@@ -186,7 +208,7 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
     const bool windowsReopened =
         (isBrowser && plan.needsBrowserTabRestore) || (isFinder && plan.needsFinderWindowRestore);
     AppRestoreResult result{id, snapshot.appName, RestoreStatus::restored, QString(), {}};
-    result.windowResults = co_await placeWindows(plan, *app, savedDisplays, windowsReopened);
+    result.windowResults = co_await placeWindows(plan, *app, savedDisplays, windowsReopened, windowsBefore);
     addTabIssues(result.windowResults, tabProblems);
     if (plan.needsHide) {
         hide(*app, QStringLiteral("Hiding ") + snapshot.appName + QStringLiteral(" (was hidden when saved)"));
@@ -354,7 +376,8 @@ QCoro::Task<void> AppRestorer::reopenDocuments(RunningApplication app, QStringLi
 
 QCoro::Task<QList<WindowRestoreResult>> AppRestorer::placeWindows(AppPlan plan, RunningApplication app,
                                                                   QList<DisplaySnapshot> savedDisplays,
-                                                                  bool windowsReopened) {
+                                                                  bool windowsReopened,
+                                                                  QSet<AXElement> windowsBefore) {
     const bool anyToMove = std::any_of(plan.windowPlans.begin(), plan.windowPlans.end(),
                                        [](const WindowPlan& w) { return w.needsPositioning; });
     if (!anyToMove && !windowsReopened && !plan.windowPlans.isEmpty()) {
@@ -367,10 +390,13 @@ QCoro::Task<QList<WindowRestoreResult>> AppRestorer::placeWindows(AppPlan plan, 
         co_return results;
     }
     const QList<WindowSnapshot> windows = plan.appSnapshot.windowSnapshots;
-    const std::function<QCoro::Task<QList<WindowRestoreResult>>(int)> operation = [app, windows,
-                                                                                   savedDisplays](int) {
-        return WindowPlacer::restoreWindowPositions(app, windows, savedDisplays, true);
-    };
+    // What each attempt did: a window the first attempt moved and a later one found in place was
+    // still moved by this restore.
+    const auto done = std::make_shared<QList<QStringList>>(windows.size());
+    const std::function<QCoro::Task<QList<WindowRestoreResult>>(int)> operation =
+        [app, windows, savedDisplays, windowsBefore, done](int) {
+            return placeAndNote(app, windows, savedDisplays, windowsBefore, done);
+        };
     const std::function<QCoro::Task<bool>(const QList<WindowRestoreResult>&)> check =
         [app, windows, savedDisplays](const QList<WindowRestoreResult>& results) {
             const bool allPlaced =

@@ -3,10 +3,12 @@
 #include "Models/AppRestoreResult.h"
 #include "Models/DisplaySnapshot.h"
 #include "Models/WindowSnapshot.h"
+#include "Platform/Accessibility.h"
 #include "Platform/Clock.h"
 #include "Services/Restore/RestorePlan.h"
 
 #include <QList>
+#include <QSet>
 #include <QStringList>
 
 #include <memory>
@@ -52,10 +54,12 @@ private:
     static QCoro::Task<QStringList> restoreTabs(AppPlan plan, bool closeOtherApps);
     static QCoro::Task<void> reopenDocuments(RunningApplication app, QStringList documents);
     // Skips placing, reporting every window in place, when the plan found them so and no step
-    // since has closed or opened windows (windowsReopened).
+    // since has closed or opened windows (windowsReopened). Each result says what every attempt
+    // did to its window; one not among windowsBefore was started by the restore.
     static QCoro::Task<QList<WindowRestoreResult>> placeWindows(AppPlan plan, RunningApplication app,
                                                                 QList<DisplaySnapshot> savedDisplays,
-                                                                bool windowsReopened);
+                                                                bool windowsReopened,
+                                                                QSet<AXElement> windowsBefore);
     // One attempt: opens the saved windows, then closes those this request opened for them
     // before (key names the saved application), and notes the ones it opened.
     static QCoro::Task<void> openTabs(QString bundleIdentifier, QString key, AppSnapshot snapshot,

@@ -38,13 +38,16 @@ bool isFailedOrPartial(const WindowRestoreResult& r) {
 
 QCoro::Task<QList<WindowRestoreResult>>
 WindowPlacer::restoreWindowPositions(RunningApplication app, QList<WindowSnapshot> snapshots,
-                                     QList<DisplaySnapshot> savedDisplays, bool useMatcher) {
-    co_return co_await placeWindows(app, snapshots, savedDisplays, useMatcher, true);
+                                     QList<DisplaySnapshot> savedDisplays, bool useMatcher,
+                                     std::optional<QSet<AXElement>> windowsBefore) {
+    co_return co_await placeWindows(app, snapshots, savedDisplays, useMatcher, true,
+                                    std::move(windowsBefore));
 }
 
 QCoro::Task<QList<WindowRestoreResult>>
 WindowPlacer::placeWindows(RunningApplication app, QList<WindowSnapshot> snapshots,
-                           QList<DisplaySnapshot> savedDisplays, bool useMatcher, bool mayWaitForRealWindow) {
+                           QList<DisplaySnapshot> savedDisplays, bool useMatcher, bool mayWaitForRealWindow,
+                           std::optional<QSet<AXElement>> windowsBefore) {
     QList<WindowRestoreResult> results;
     if (snapshots.isEmpty()) {
         co_return results;
@@ -70,12 +73,20 @@ WindowPlacer::placeWindows(RunningApplication app, QList<WindowSnapshot> snapsho
         }
         WindowRestoreResult placed =
             co_await placeWindow(partners[i]->window, snapshot, savedDisplays, partners[i]->quality);
+        if (windowsBefore && !windowsBefore->contains(partners[i]->window)) {
+            placed.addActions({QStringLiteral("started")});
+        }
         results.append(std::move(placed));
     }
 
     if (mayWaitForRealWindow && std::any_of(results.begin(), results.end(), isFailedOrPartial) &&
         AXWindowService::hasOnlyTransientWindows(app)) {
-        co_return co_await waitForRealWindowAndRetry(app, snapshots, savedDisplays);
+        QList<WindowRestoreResult> again = co_await waitForRealWindowAndRetry(app, snapshots, savedDisplays);
+        // What the first pass did to a window stays done.
+        for (qsizetype i = 0; i < std::min(again.size(), results.size()); ++i) {
+            again[i].addActions(results[i].actions);
+        }
+        co_return again;
     }
     co_return results;
 }
@@ -111,6 +122,7 @@ QCoro::Task<WindowRestoreResult> WindowPlacer::placeWindow(AXElement window, Win
                                                            QList<DisplaySnapshot> savedDisplays,
                                                            WindowMatchQuality quality) {
     const QRectF saved = RectConversion::toRectF(snapshot.frame);
+    const bool wasMinimized = AXWindowService::isMinimized(window);
     if (snapshot.isMinimized) {
         const std::optional<Screen> screen = RestoreGeometry::targetScreen(snapshot, savedDisplays);
         const QRectF target = screen ? RestoreGeometry::targetFrame(snapshot, *screen) : saved;
@@ -121,12 +133,19 @@ QCoro::Task<WindowRestoreResult> WindowPlacer::placeWindow(AXElement window, Win
         const auto minimised = [window] { return AXWindowService::isMinimized(window); };
         const bool done = co_await RestoreWait::pollUntil(minimised, RestoreWait::ms(kMinimizeWaitMs),
                                                           RestoreWait::ms(100));
-        co_return result(snapshot, done ? RestoreStatus::restored : RestoreStatus::failed,
-                         done ? QStringLiteral("Window minimized")
-                              : QStringLiteral("Failed to minimize window"),
-                         target, AXWindowService::windowFrame(window));
+        WindowRestoreResult outcome =
+            result(snapshot, done ? RestoreStatus::restored : RestoreStatus::failed,
+                   done ? QStringLiteral("Window minimized") : QStringLiteral("Failed to minimize window"),
+                   target, AXWindowService::windowFrame(window));
+        if (done && !wasMinimized) {
+            outcome.addActions({QStringLiteral("minimised")});
+        }
+        co_return outcome;
     }
     co_await prepareWindowForGeometry(window);
+    const QStringList shown = wasMinimized && !AXWindowService::isMinimized(window)
+                                  ? QStringList{QStringLiteral("shown")}
+                                  : QStringList();
     const std::optional<Screen> screen = RestoreGeometry::targetScreen(snapshot, savedDisplays);
     if (!screen) {
         co_return result(snapshot, RestoreStatus::failed, QStringLiteral("No screen available"), saved,
@@ -137,10 +156,15 @@ QCoro::Task<WindowRestoreResult> WindowPlacer::placeWindow(AXElement window, Win
     const std::optional<QRectF> current =
         AXWindowService::isMinimized(window) ? std::nullopt : AXWindowService::windowFrame(window);
     if (current && RestoreGeometry::withinTolerance(*current, target)) {
-        co_return result(snapshot, RestoreStatus::restored, QStringLiteral("Already at correct position"),
-                         target, current);
+        WindowRestoreResult inPlace = result(snapshot, RestoreStatus::restored,
+                                             QStringLiteral("Already at correct position"), target, current);
+        inPlace.addActions(shown);
+        co_return inPlace;
     }
-    co_return co_await applyAndVerifyGeometry(window, target, snapshot.windowTitle, quality);
+    WindowRestoreResult moved =
+        co_await applyAndVerifyGeometry(window, target, snapshot.windowTitle, quality);
+    moved.addActions(shown + QStringList{QStringLiteral("moved")});
+    co_return moved;
 }
 
 QCoro::Task<WindowRestoreResult> WindowPlacer::applyAndVerifyGeometry(AXElement window, QRectF targetFrame,
@@ -203,7 +227,7 @@ WindowPlacer::waitForRealWindowAndRetry(RunningApplication app, QList<WindowSnap
             co_await RestoreWait::pause(RestoreWait::ms(500));
             // One more pass, without a further wait: an application that turns transient again
             // keeps its results instead of holding the restore for another 40 seconds.
-            co_return co_await placeWindows(app, snapshots, savedDisplays, true, false);
+            co_return co_await placeWindows(app, snapshots, savedDisplays, true, false, std::nullopt);
         }
     }
     QList<WindowRestoreResult> results;

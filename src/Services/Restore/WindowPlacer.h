@@ -9,6 +9,7 @@
 
 #include <QList>
 #include <QRectF>
+#include <QSet>
 #include <QString>
 
 #include <qcoro/qcorotask.h>
@@ -33,11 +34,14 @@ public:
     static QList<std::optional<Partner>> pairWindows(const RunningApplication& app,
                                                      const QList<WindowSnapshot>& snapshots, bool useMatcher);
 
-    // One result per saved window, in their order. With useMatcher false, windows are paired by
-    // their saved index alone.
+    // One result per saved window, in their order, each saying what was done to its window. With
+    // useMatcher false, windows are paired by their saved index alone. A window that is not among
+    // windowsBefore (the application's windows before the restore touched it, where known) was
+    // started by the restore.
     static QCoro::Task<QList<WindowRestoreResult>>
     restoreWindowPositions(RunningApplication app, QList<WindowSnapshot> snapshots,
-                           QList<DisplaySnapshot> savedDisplays, bool useMatcher);
+                           QList<DisplaySnapshot> savedDisplays, bool useMatcher,
+                           std::optional<QSet<AXElement>> windowsBefore = std::nullopt);
     // Sets the frame, reads it back and tries again (4 times, 100 to 800 ms apart) until the
     // window is within 50 points of the target.
     static QCoro::Task<WindowRestoreResult> applyAndVerifyGeometry(AXElement window, QRectF targetFrame,
@@ -61,7 +65,8 @@ private:
     static QCoro::Task<QList<WindowRestoreResult>> placeWindows(RunningApplication app,
                                                                 QList<WindowSnapshot> snapshots,
                                                                 QList<DisplaySnapshot> savedDisplays,
-                                                                bool useMatcher, bool mayWaitForRealWindow);
+                                                                bool useMatcher, bool mayWaitForRealWindow,
+                                                                std::optional<QSet<AXElement>> windowsBefore);
     static QCoro::Task<WindowRestoreResult> placeWindow(AXElement window, WindowSnapshot snapshot,
                                                         QList<DisplaySnapshot> savedDisplays,
                                                         WindowMatchQuality quality);

@@ -67,6 +67,9 @@ TEST_F(AppRestorerTest, ReportsEachWindowAndCondensesThem) {
     EXPECT_EQ(frameOf(windowOf(pid, 1)), QRectF(200, 150, 700, 500));
     // Every attempt leaves the third window without a partner: three attempts, 100 and 200 ms apart.
     EXPECT_EQ(elapsedMs(), 2 * 50 + 100 + 200);
+    // The first attempt moved the two windows the later ones found in place.
+    EXPECT_EQ(outcome.result.windowResults[0].actions, QStringList{"moved"});
+    EXPECT_EQ(outcome.result.windowResults[1].actions, QStringList{"moved"});
 
     SimulatedDesktop::InstalledApp broken;
     broken.bundleIdentifier = "org.example.Gone";
@@ -121,12 +124,25 @@ TEST_F(AppRestorerTest, AsksForOneNewWindowPerClosedWindowBeforePlacingThem) {
         bool opensWindows;
         int requests;
         const char* reason;
+        // What each saved window's result says was done.
+        QList<QStringList> actions;
     };
+    // New windows open where their saved ones were: started, not moved; the launch window is moved.
+    const QStringList started{"started"};
     for (const Case& c : {
-             Case{"one left", true, true, 2, "All 3 windows restored"},
-             Case{"none running", false, true, 2, "All 3 windows restored"},
-             Case{"keeps one window", true, false, 1,
-                  "1/3 windows restored. Issues: No matching AX window found; No matching AX window found"},
+             Case{"one left", true, true, 2, "All 3 windows restored", {started, {"moved"}, started}},
+             Case{"none running",
+                  false,
+                  true,
+                  2,
+                  "All 3 windows restored",
+                  {{"started", "moved"}, started, started}},
+             Case{"keeps one window",
+                  true,
+                  false,
+                  1,
+                  "1/3 windows restored. Issues: No matching AX window found; No matching AX window found",
+                  {{}, {"moved"}, {}}},
          }) {
         SCOPED_TRACE(c.name);
         if (const SimulatedDesktop::Application* old = desktop().findApplication("org.example.Term")) {
@@ -140,6 +156,11 @@ TEST_F(AppRestorerTest, AsksForOneNewWindowPerClosedWindowBeforePlacingThem) {
         const AppRestoreOutcome outcome = restore(saved);
         EXPECT_EQ(outcome.result.reason, c.reason);
         EXPECT_EQ(desktop().newWindowRequests("org.example.Term") - before, c.requests);
+        QList<QStringList> actions;
+        for (const WindowRestoreResult& window : outcome.result.windowResults) {
+            actions.append(window.actions);
+        }
+        EXPECT_EQ(actions, c.actions);
         const qint32 pid = desktop().findApplication("org.example.Term")->pid;
         if (c.opensWindows) {
             QList<QRectF> frames;

@@ -41,6 +41,8 @@ struct OutcomeCase {
     std::optional<QRectF> actual;
     qint64 elapsedMs;
     QStringList log;
+    // What the outcome says was done to the window.
+    QStringList actions{};
 };
 
 TEST_F(WindowPlacerTest, ReportsEachOutcomeWithItsLogLines) {
@@ -61,7 +63,17 @@ TEST_F(WindowPlacerTest, ReportsEachOutcomeWithItsLogLines) {
          "Geometry verified (match=exactTitle, attempts=1)",
          kSaved,
          50,
-         {start, R"(applyGeometry: "Doc" ✓ actual=(100,100 800×600) attempts=1)"}},
+         {start, R"(applyGeometry: "Doc" ✓ actual=(100,100 800×600) attempts=1)"},
+         {"moved"}},
+        {"shown again and moved",
+         QRectF(400, 300, 600, 400),
+         [](SimulatedDesktop::Window& w) { w.minimized = true; },
+         RestoreStatus::restored,
+         "Geometry verified (match=exactTitle, attempts=1)",
+         kSaved,
+         50,
+         {start, R"(applyGeometry: "Doc" ✓ actual=(100,100 800×600) attempts=1)"},
+         {"shown", "moved"}},
         // The move takes effect 300 ms late: it shows at the third read, after 100 + 200 ms of pauses.
         {"moved on the third attempt",
          QRectF(400, 300, 600, 400),
@@ -72,7 +84,8 @@ TEST_F(WindowPlacerTest, ReportsEachOutcomeWithItsLogLines) {
          3 * 50 + 100 + 200,
          {start, R"(applyGeometry: "Doc" attempt 1/4 actual=(400,300 600×400) — retrying)",
           R"(applyGeometry: "Doc" attempt 2/4 actual=(400,300 600×400) — retrying)",
-          R"(applyGeometry: "Doc" ✓ actual=(100,100 800×600) attempts=3)"}},
+          R"(applyGeometry: "Doc" ✓ actual=(100,100 800×600) attempts=3)"},
+         {"moved"}},
         {"keeps its own size",
          QRectF(400, 300, 600, 400),
          [](SimulatedDesktop::Window& w) { w.faults.minimumSize = QSizeF(860, 700); },
@@ -83,7 +96,8 @@ TEST_F(WindowPlacerTest, ReportsEachOutcomeWithItsLogLines) {
          {start, R"(applyGeometry: "Doc" attempt 1/4 actual=(100,100 860×700) — retrying)",
           R"(applyGeometry: "Doc" attempt 2/4 actual=(100,100 860×700) — retrying)",
           R"(applyGeometry: "Doc" attempt 3/4 actual=(100,100 860×700) — retrying)",
-          R"(applyGeometry: "Doc" ✗ actual=(100,100 860×700) delta=160pt after 4 attempts)"}},
+          R"(applyGeometry: "Doc" ✗ actual=(100,100 860×700) delta=160pt after 4 attempts)"},
+         {"moved"}},
         {"frame unreadable",
          QRectF(400, 300, 600, 400),
          [](SimulatedDesktop::Window& w) {
@@ -93,7 +107,8 @@ TEST_F(WindowPlacerTest, ReportsEachOutcomeWithItsLogLines) {
          "Geometry application failed after 4 attempts",
          std::nullopt,
          4 * 50 + 100 + 200 + 400 + 800,
-         {start}},
+         {start},
+         {"moved"}},
     };
     for (const OutcomeCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -108,6 +123,7 @@ TEST_F(WindowPlacerTest, ReportsEachOutcomeWithItsLogLines) {
         EXPECT_EQ(results[0].actualFrame, c.actual);
         EXPECT_EQ(elapsedMs() - before, c.elapsedMs);
         EXPECT_EQ(restorerLines(), c.log);
+        EXPECT_EQ(results[0].actions, c.actions);
         desktop().removeApplication(pid);
     }
 }
@@ -119,7 +135,8 @@ TEST_F(WindowPlacerTest, MinimisesAgainFailsWithoutPartnerOrScreen) {
     WindowSnapshot orphan = savedWindow(QRectF(0, 30, 300, 300), "Gone", 5);
     const QList<WindowRestoreResult> results = place(pid, {minimised, orphan});
     EXPECT_EQ(results[0],
-              (WindowRestoreResult{"Doc", RestoreStatus::restored, "Window minimized", kSaved, kSaved}));
+              (WindowRestoreResult{
+                  "Doc", RestoreStatus::restored, "Window minimized", kSaved, kSaved, {"minimised"}}));
     EXPECT_TRUE(desktop().window(windowOf(pid))->minimized);
     EXPECT_EQ(frameOf(windowOf(pid)), kSaved);
     EXPECT_EQ(results[1], (WindowRestoreResult{"Gone", RestoreStatus::failed, "No matching AX window found",
