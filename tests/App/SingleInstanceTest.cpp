@@ -61,11 +61,17 @@ protected:
         QByteArray reply;
         Clock::Duration took;
     };
-    Exchange exchange(const QByteArray& sent, bool hangUp) {
+    Exchange exchange(const QByteArray& sent, bool hangUp, const QByteArray& later = {}) {
         QLocalSocket client;
         client.connectToServer(name());
         EXPECT_EQ(client.state(), QLocalSocket::ConnectedState);
         client.write(sent);
+        if (!later.isEmpty()) {
+            // The instance reads what came so far before the rest comes.
+            client.flush();
+            test.clock().drainEvents();
+            client.write(later);
+        }
         if (hangUp) {
             // Whatever fits is on its way before the hang-up: the instance reads it, then the end.
             client.flush();
@@ -191,10 +197,14 @@ TEST_F(SingleInstanceTest, ARequestIsOneBoundedLineSentInTime) {
         bool hangUp;
         QByteArray reply;
         Clock::Duration took;
+        // Sent once the instance has read the first part.
+        QByteArray later = {};
     };
     const QList<Case> cases{
         {"a whole line", "show\n", false, "first: show", 0s},
         {"a line at the bound", QByteArray(bound, 'a') + "\n", false, "first: " + QByteArray(bound, 'a'), 0s},
+        {"a line at the bound in two parts", QByteArray(bound, 'a'), false,
+         "first: " + QByteArray(bound, 'a'), 0s, "\n"},
         {"one byte more", QByteArray(bound + 1, 'a') + "\n", false, "refused", 0s},
         {"10 MB", QByteArray(10 * 1024 * 1024, 'a') + "\n", false, "refused", 0s},
         {"one byte without its line break", "{", false, "refused", SingleInstance::requestTimeout},
@@ -205,7 +215,7 @@ TEST_F(SingleInstanceTest, ARequestIsOneBoundedLineSentInTime) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const Exchange got = exchange(c.sent, c.hangUp);
+        const Exchange got = exchange(c.sent, c.hangUp, c.later);
         EXPECT_EQ(got.reply.size(), c.reply.size());
         EXPECT_TRUE(got.reply == c.reply) << got.reply.left(80).toStdString();
         EXPECT_GE(got.took, c.took);
