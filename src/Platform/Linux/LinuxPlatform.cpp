@@ -18,10 +18,10 @@
 #include "Platform/Linux/X11Windows.h"
 #include "Platform/SystemClock.h"
 
-LinuxPlatform::Assembly LinuxPlatform::create() {
+LinuxPlatform::Assembly LinuxPlatform::create(std::shared_ptr<Clock> clock) {
     Assembly assembly;
     auto platform = std::make_shared<Platform>();
-    platform->clock = std::make_shared<SystemClock>();
+    platform->clock = clock ? std::move(clock) : std::make_shared<SystemClock>();
     platform->systemInfo = std::make_shared<LinuxSystemInfo>();
     platform->loginItems = std::make_shared<LinuxLoginItems>();
     platform->userNotifications = std::make_shared<LinuxUserNotifications>();

@@ -22,6 +22,7 @@ public:
         QString problem;
     };
 
-    // Needs the QGuiApplication to exist.
-    static Assembly create();
+    // Needs the QGuiApplication to exist. Every part waits on clock (a system clock when none is
+    // given), so whoever measures the waits sees all of them.
+    static Assembly create(std::shared_ptr<Clock> clock = nullptr);
 };
