@@ -255,10 +255,16 @@ QCoro::Task<QStringList> AppRestorer::restoreTabs(AppPlan plan, bool closeOtherA
 QCoro::Task<void> AppRestorer::openTabs(QString bundleIdentifier, QString key, AppSnapshot snapshot,
                                         bool closeOtherApps, bool launched) {
     const QList<std::int64_t> earlier = openedBrowserWindows().value(key);
-    const QList<std::int64_t> opened =
+    const BrowserTabRestorer::Reopened reopened =
         co_await BrowserTabRestorer::restoreBrowserTabs(snapshot, closeOtherApps, launched);
-    // Windows this request opened before: closed once their replacements are open. Those the
-    // ids of which cannot be read now stay noted.
+    // Windows this request opened before and kept for no saved window: closed once their
+    // replacements are open. Those the ids of which cannot be read now stay noted.
+    QList<std::int64_t> opened = reopened.opened;
+    for (const std::int64_t window : reopened.kept) {
+        if (earlier.contains(window) && !opened.contains(window)) {
+            opened.append(window);
+        }
+    }
     QList<std::int64_t> mine = opened;
     QList<std::int64_t> left;
     if (!earlier.isEmpty()) {

@@ -81,14 +81,18 @@ BrowserTabRestorer::TabList BrowserTabRestorer::openedTabs(const TabList& savedT
     return opened;
 }
 
-QCoro::Task<QList<std::int64_t>>
+QCoro::Task<BrowserTabRestorer::Reopened>
 BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherApps, bool wasJustLaunched) {
     const QString id = appSnapshot.bundleIdentifier;
     const TabList saved = expectedTabs(appSnapshot);
     if (std::all_of(saved.begin(), saved.end(), [](const QList<TabSnapshot>& w) { return w.isEmpty(); })) {
-        co_return QList<std::int64_t>();
+        co_return Reopened{};
     }
     const TabList expected = openedTabs(saved);
+    // The saved windows to open: those that no window shows whole yet. A window that does stays
+    // as it is, whoever opened it.
+    TabList toOpen = saved;
+    Reopened reopened;
     if (!closeOtherApps && !wasJustLaunched) {
         const TabList current = co_await BrowserScriptService::captureTabs(id);
         if (BrowserTabComparison::browserTabsMatch(expected, current)) {
@@ -96,7 +100,19 @@ BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherA
             co_await RestoreWait::pause(RestoreWait::ms(200));
             RestoreLog::log(QStringLiteral("Tabs already match after cleanup for ") + id +
                             QStringLiteral(" — skipping window creation"));
-            co_return QList<std::int64_t>();
+            co_return Reopened{};
+        }
+        const std::optional<QList<std::int64_t>> ids = co_await BrowserScriptService::windowIDs(id);
+        const QList<BrowserTabComparison::Shortfall> shortfalls =
+            BrowserTabComparison::shortfalls(expected, current);
+        for (qsizetype i = 0; i < shortfalls.size(); ++i) {
+            const BrowserTabComparison::Shortfall& s = shortfalls[i];
+            if (!expected[i].isEmpty() && s.partner && s.missingTabs.isEmpty()) {
+                toOpen[i].clear();
+                if (ids && ids->size() == current.size()) {
+                    reopened.kept.append(ids->at(*s.partner));
+                }
+            }
         }
     }
 
@@ -106,24 +122,30 @@ BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherA
         bounds.append(window.frame);
         profiles.append(window.browserProfile);
     }
-    const QList<std::int64_t> opened =
-        co_await BrowserScriptService::restoreTabs(id, saved, bounds, profiles);
-    co_await waitForBrowserTabs(id, expected, 10.0);
+    reopened.opened = co_await BrowserScriptService::restoreTabs(id, toOpen, bounds, profiles);
+    // The windows opened stand in front, in saved order.
+    TabList opening;
+    for (const QList<TabSnapshot>& window : openedTabs(toOpen)) {
+        if (!window.isEmpty()) {
+            opening.append(window);
+        }
+    }
+    co_await waitForBrowserTabs(id, opening, 10.0);
     const TabList listed = co_await BrowserScriptService::captureTabs(id);
     const TabList shown = co_await reselectActiveTabs(id, expected, listed);
     logVerification(id, expected, shown);
     // Tidied once the saved windows are open, so the browser always keeps a window.
     if (closeOtherApps) {
-        if (opened.isEmpty()) {
+        if (reopened.opened.isEmpty()) {
             RestoreLog::log(QStringLiteral("restoreBrowserTabs: the windows ") + id +
                             QStringLiteral(" opened cannot be told — closing none of the others"));
         } else {
-            co_await BrowserScriptService::closeWindowsExcept(id, opened);
+            co_await BrowserScriptService::closeWindowsExcept(id, reopened.opened);
         }
     } else {
         co_await BrowserScriptService::closeEmptyBrowserWindows(id);
     }
-    co_return opened;
+    co_return reopened;
 }
 
 QCoro::Task<void> BrowserTabRestorer::waitForBrowserTabs(QString bundleIdentifier,

@@ -17,14 +17,20 @@ public:
 
     BrowserTabRestorer() = delete;
 
+    // The windows a restore of the tabs opened, and the windows already shown that it kept for
+    // saved windows (by their ids).
+    struct Reopened {
+        QList<std::int64_t> opened;
+        QList<std::int64_t> kept;
+    };
     // Skips the work when the running browser already shows the saved tabs (unless other
-    // applications are being closed); otherwise opens the saved windows, and only then tidies, so
-    // that a running browser never loses its last window and quits: with closeOtherApps every
-    // window but those just opened is closed, else only the windows that show nothing but a blank
-    // or new-tab page. A window with a page the user had stays. wasJustLaunched: the browser did
-    // not run, so there is nothing to compare. Answers the ids of the windows it opened.
-    static QCoro::Task<QList<std::int64_t>> restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherApps,
-                                                               bool wasJustLaunched);
+    // applications are being closed); otherwise opens the saved windows that no window shows
+    // whole yet, and only then tidies, so that a running browser never loses its last window and
+    // quits: with closeOtherApps every window but those just opened is closed, else only the
+    // windows that show nothing but a blank or new-tab page. A window with a page the user had
+    // stays. wasJustLaunched: the browser did not run, so there is nothing to compare.
+    static QCoro::Task<Reopened> restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherApps,
+                                                    bool wasJustLaunched);
     // Until the browser shows at least as many windows as expected, each with at least the
     // expected number of tabs (compared by position), or the time-out passes.
     static QCoro::Task<void> waitForBrowserTabs(QString bundleIdentifier, TabList expectedTabsByWindow,

@@ -1,8 +1,10 @@
 // Restores of the browser of scripts/bootstrap that the plain tab scene does not cover: tabs it is
-// not given, a second profile, tabs past the eighth, and a restore that must not wait on the
-// session file the browser's previous run left behind.
+// not given, a second profile, tabs past the eighth, a restore that must not wait on the session
+// file the browser's previous run left behind, the user's own windows beside the saved ones, and a
+// revert.
 #include "ChromiumDesktopTest.h"
 #include "Platform/Diagnostics.h"
+#include "Support/StatusPostRecorder.h"
 
 #include <QScopeGuard>
 #include <QSet>
@@ -12,19 +14,72 @@ namespace {
 
 class LinuxBrowserRestoreTest : public ChromiumDesktopTest {
 protected:
-    // Restores while noting every browser window that shows up on the way, and every printed line.
-    RestoreReport watchedRestore(const Workspace& workspace) {
+    // Restores while noting every browser window that shows up on the way (with the process that
+    // shows it and its class), and every printed line.
+    RestoreReport watchedRestore(const Workspace& workspace) { return watchedRun(workspace).report; }
+
+    RestoreRun watchedRun(const Workspace& workspace) {
         QTimer sampler;
         QObject::connect(&sampler, &QTimer::timeout, [this] {
             for (const X11Client& w : browserWindows()) {
                 m_seen.insert(w.window);
+                m_owners.insert(w.pid.value_or(0));
+                m_classes.insert(w.wmInstance);
             }
         });
         sampler.start(50);
         const Diagnostics::Sink previous =
             Diagnostics::setSink([this](const QString& line) { m_printed << line; });
         const auto restoreSink = qScopeGuard([&previous] { Diagnostics::setSink(previous); });
-        return restore(workspace);
+        StatusPostRecorder recorder;
+        RestoreCoordinator coordinator(WorkspaceRestorer::restore, &m_revertStates);
+        RestoreRun run = QCoro::waitFor(coordinator.restoreRun(workspace, false));
+        m_revertID = recorder.posts.isEmpty() ? std::nullopt : recorder.posts.last().revertStateID;
+        return run;
+    }
+
+    // A page of a local file, as a user opens one.
+    QString localPage(const QString& title) {
+        const QString path = m_folder.filePath(title + QStringLiteral(".html"));
+        QFile page(path);
+        EXPECT_TRUE(page.open(QIODevice::WriteOnly));
+        page.write("<html><head><title>" + title.toUtf8() + "</title></head><body>" + title.toUtf8() +
+                   "</body></html>");
+        return QUrl::fromLocalFile(path).toString();
+    }
+
+    // The saved workspace without the browser windows whose first tab is address.
+    static Workspace without(Workspace workspace, const QString& address) {
+        for (AppSnapshot& app : workspace.appSnapshots) {
+            app.windowSnapshots.removeIf([&address](const WindowSnapshot& w) {
+                return !w.tabSnapshots.isEmpty() && w.tabSnapshots.first().url == address;
+            });
+        }
+        return workspace;
+    }
+
+    // The browser's main processes (each profile's own), not the helpers they start per page.
+    QList<qint32> mainProcesses() const {
+        QList<qint32> main;
+        for (const qint32 pid : browserProcesses()) {
+            const QStringList line = ChromiumProfile::commandLine(pid);
+            if (std::none_of(line.begin(), line.end(), [](const QString& word) {
+                    return word.startsWith(QStringLiteral("--type="));
+                })) {
+                main << pid;
+            }
+        }
+        return main;
+    }
+
+    // The window whose title names the page.
+    std::optional<xcb_window_t> windowTitled(const QString& page) {
+        for (const X11Client& w : browserWindows()) {
+            if (w.title.value_or(QString()).startsWith(page + QStringLiteral(" - "))) {
+                return w.window;
+            }
+        }
+        return std::nullopt;
     }
 
     QSet<xcb_window_t> windowIds() {
@@ -45,7 +100,11 @@ protected:
     }
 
     QSet<xcb_window_t> m_seen;
+    QSet<qint32> m_owners;
+    QSet<QString> m_classes;
     QStringList m_printed;
+    RevertStateManager m_revertStates;
+    std::optional<QString> m_revertID;
 };
 
 TEST_F(LinuxBrowserRestoreTest, PagesTheBrowserIsNotGivenComeBackBlankInOnePassAndAreReported) {
@@ -164,6 +223,88 @@ TEST_F(LinuxBrowserRestoreTest, TabsPastTheEighthAreShownThreeRestoresInARow) {
         // The browser the restore started wrote its own session file beside the one its last
         // run left: no step waited on the old one.
         EXPECT_FALSE(m_printed.join(u'\n').contains("does not show")) << m_printed.join(u'\n').toStdString();
+    }
+}
+
+// With the browser running, a restore opens the saved window that was closed and leaves alone
+// the one still open and the user's own window on a local file (not in the workspace), in the same
+// browser process; a revert then shows exactly the tabs shown before the restore.
+TEST_F(LinuxBrowserRestoreTest, TheUsersWindowsAndTheBrowserStayAndARevertShowsExactlyWhatWasThere) {
+    ASSERT_TRUE(m_ready);
+    const QString local = localPage(QStringLiteral("Notes"));
+    const BrowserWindow kept{{"/page1", "/page2"}, 1, QRect(60, 40, 1100, 700)};
+    const BrowserWindow closed{{"/page3"}, 0, QRect(2100, 120, 1000, 760)};
+    const BrowserWindow users{{local}, 0, QRect(400, 300, 900, 600)};
+    arrange({kept, closed, users});
+    ASSERT_FALSE(HasFatalFailure());
+    const std::optional<Workspace> captured =
+        QCoro::waitFor(WorkspaceCapturer::capture(QStringLiteral("Browser")));
+    ASSERT_TRUE(captured);
+    const Workspace workspace = without(*captured, local);
+    const std::optional<xcb_window_t> page3 = windowTitled(QStringLiteral("Page 3"));
+    ASSERT_TRUE(page3);
+    windows->close(*page3);
+    ASSERT_TRUE(waitForSession({kept, users})) << describe(sessionState()).toStdString();
+    const std::optional<xcb_window_t> keptWindow = windowTitled(QStringLiteral("Page 2"));
+    const std::optional<xcb_window_t> usersWindow = windowTitled(QStringLiteral("Notes"));
+    ASSERT_TRUE(keptWindow && usersWindow);
+    const QList<qint32> processes = mainProcesses();
+    ASSERT_EQ(processes.size(), 1);
+
+    const RestoreRun run = watchedRun(workspace);
+    EXPECT_NE(run.report.status, RestoreStatus::failed) << run.report.summary().toStdString();
+    EXPECT_TRUE(waitForSession({kept, closed, users})) << describe(sessionState()).toStdString();
+    const QSet<xcb_window_t> shown = windowIds();
+    EXPECT_TRUE(shown.contains(*keptWindow));
+    EXPECT_TRUE(shown.contains(*usersWindow));
+    EXPECT_EQ(shown.size(), 3);
+    EXPECT_EQ(mainProcesses(), processes);
+
+    ASSERT_TRUE(m_revertID);
+    const RestoreReport reverted = QCoro::waitFor(m_revertStates.revertToState(*m_revertID));
+    EXPECT_NE(reverted.status, RestoreStatus::failed) << reverted.summary().toStdString();
+    EXPECT_TRUE(waitForSession({kept, users})) << describe(sessionState()).toStdString();
+    EXPECT_EQ(browserWindows().size(), 2);
+    EXPECT_EQ(mainProcesses(), processes);
+}
+
+// A browser that does not run is started once, in the saved windows' profile, by the first saved
+// window with its tabs; the window showing only a local file comes back and stays, and the report
+// names every window moved or in place, read from the browser that runs now.
+TEST_F(LinuxBrowserRestoreTest, ABrowserThatDoesNotRunStartsOnceInTheSavedProfile) {
+    ASSERT_TRUE(m_ready);
+    const QString second = m_folder.filePath(QStringLiteral("second"));
+    const QString local = localPage(QStringLiteral("Notes"));
+    const QList<BrowserWindow> scene{{{"/page1", "/page2", "/page3"}, 2, QRect(60, 40, 1100, 700)},
+                                     {{local}, 0, QRect(2100, 120, 1000, 760)}};
+    arrange(scene, second);
+    ASSERT_FALSE(HasFatalFailure());
+    const std::optional<Workspace> workspace =
+        QCoro::waitFor(WorkspaceCapturer::capture(QStringLiteral("Second profile")));
+    ASSERT_TRUE(workspace);
+    quitBrowser();
+    ASSERT_FALSE(HasFatalFailure());
+
+    const RestoreRun run = watchedRun(*workspace);
+    EXPECT_EQ(run.report.status, RestoreStatus::restored) << run.report.summary().toStdString();
+    EXPECT_EQ(m_owners.size(), 1) << "browser starts";
+    EXPECT_EQ(m_classes, QSet<QString>{QStringLiteral("chromium (") + second + u')'});
+    EXPECT_TRUE(waitForSession(scene, second)) << describe(sessionState(second)).toStdString();
+    EXPECT_EQ(browserWindows().size(), 2);
+    const QList<qint32> processes = mainProcesses();
+    ASSERT_EQ(processes.size(), 1);
+    for (const X11Client& w : browserWindows()) {
+        EXPECT_TRUE(processes.contains(w.pid.value_or(0)));
+    }
+    ASSERT_FALSE(run.passes.isEmpty());
+    const AppRestoreResult* browser = browserResult(run.passes.first());
+    ASSERT_TRUE(browser);
+    ASSERT_EQ(browser->windowResults.size(), 2) << browser->reason.toStdString();
+    for (const WindowRestoreResult& window : browser->windowResults) {
+        EXPECT_TRUE(window.reason.startsWith(QStringLiteral("Geometry verified")) ||
+                    window.reason.startsWith(QStringLiteral("Already at correct position")))
+            << window.reason.toStdString();
+        EXPECT_TRUE(window.actualFrame);
     }
 }
 
