@@ -118,6 +118,7 @@ TEST_F(LinuxBrowserScriptingTest, ReachesEveryTabWithTheBrowsersTabKeys) {
         int tabs;
         int tab;
         QStringList keys;
+        bool titled = true; // whether the session file knows the tabs' titles yet
     } cases[] = {
         {12, 10, {QStringLiteral("Ctrl+8"), QStringLiteral("Ctrl+PgDown"), QStringLiteral("Ctrl+PgDown")}},
         {12, 9, {QStringLiteral("Ctrl+8"), QStringLiteral("Ctrl+PgDown")}},
@@ -125,6 +126,12 @@ TEST_F(LinuxBrowserScriptingTest, ReachesEveryTabWithTheBrowsersTabKeys) {
         {9, 9, {QStringLiteral("Ctrl+9")}},
         {12, 8, {QStringLiteral("Ctrl+8")}},
         {12, 2, {QStringLiteral("Ctrl+2")}},
+        // Tabs just opened have no title in the file: the change of the window's title tells.
+        {12,
+         10,
+         {QStringLiteral("Ctrl+8"), QStringLiteral("Ctrl+PgDown"), QStringLiteral("Ctrl+PgDown")},
+         false},
+        {3, 2, {QStringLiteral("Ctrl+2")}, false},
     };
     auto keys = std::make_shared<X11KeyPresses>(connection);
     for (const auto& c : cases) {
@@ -153,7 +160,7 @@ TEST_F(LinuxBrowserScriptingTest, ReachesEveryTabWithTheBrowsersTabKeys) {
             const std::int32_t tab = 100 + i;
             session.tabInWindow(1, tab).tabIndex(tab, i).navigation(
                 tab, 0, QStringLiteral("https://t%1.example/").arg(QString::number(i + 1)),
-                QStringLiteral("Tab %1").arg(QString::number(i + 1)));
+                c.titled ? QStringLiteral("Tab %1").arg(QString::number(i + 1)) : QString());
             session.selectedNavigation(tab, 0);
         }
         session.bounds(1, windows->client(window.window)->frameRect()).selectedTab(1, 0);
@@ -173,9 +180,8 @@ TEST_F(LinuxBrowserScriptingTest, ReachesEveryTabWithTheBrowsersTabKeys) {
         const QString shown = QStringLiteral("Tab %1 - Chromium").arg(QString::number(c.tab));
         EXPECT_TRUE(waitUntil([&] { return windows->client(window.window)->title == shown; }))
             << windows->client(window.window)->title.value_or(QString()).toStdString();
-        // The keys once (twice where the browser's answer came too late for the first time).
-        const QStringList got = linesOf(typed);
-        EXPECT_TRUE(got == c.keys || got == c.keys + c.keys) << got.join(u',').toStdString();
+        // The keys once: the window's title shows that they took.
+        EXPECT_EQ(linesOf(typed), c.keys);
     }
 }
 
