@@ -19,6 +19,8 @@ using namespace std::chrono_literals;
 const QString kTag = QStringLiteral("RevertStateManager");
 // The reason of a browser that did not come to show its saved tabs; %1 says what was done.
 const QString kTabsMissing = QStringLiteral("%1, but not every saved tab came back");
+// The reason of a browser that shows more or other tabs than were read before the restore.
+const QString kOtherTabs = QStringLiteral("%1, but the browser shows other tabs than it did before");
 
 void log(const QString& message) {
     AnalysisLogger::shared().log(kTag, message);
@@ -180,6 +182,7 @@ QCoro::Task<AppRestoreResult> RevertSteps::restoreBrowserState(RunningApplicatio
     const TabList desired = savedTabs(appSnapshot);
     const QString windowCount = QString::number(appSnapshot.windowSnapshots.size());
     bool tabsShown = true;
+    bool exactly = true;
     if (hasAnyTab(desired)) {
         const TabList current = co_await BrowserScriptService::captureTabs(appSnapshot.bundleIdentifier);
         if (browserTabsMatch(desired, current)) {
@@ -187,15 +190,18 @@ QCoro::Task<AppRestoreResult> RevertSteps::restoreBrowserState(RunningApplicatio
         } else {
             log(QStringLiteral("Restoring ") + windowCount + QStringLiteral(" browser windows with tabs"));
             tabsShown = co_await openSavedTabs(appSnapshot, true);
+            // Exactly the tabs read before the restore: an extra tab is not what was there.
+            const TabList now = co_await BrowserScriptService::captureTabs(appSnapshot.bundleIdentifier);
+            exactly = browserTabsMatch(desired, now);
         }
     }
     QList<WindowRestoreResult> windows =
         co_await placeWindows(app, appSnapshot.windowSnapshots, savedDisplays, true);
     const QString restored =
         QStringLiteral("Browser state restored (") + windowCount + QStringLiteral(" windows)");
-    if (!tabsShown) {
-        co_return result(appSnapshot, RestoreStatus::partiallyRestored, kTabsMissing.arg(restored),
-                         std::move(windows));
+    if (!tabsShown || !exactly) {
+        const QString reason = !tabsShown ? kTabsMissing.arg(restored) : kOtherTabs.arg(restored);
+        co_return result(appSnapshot, RestoreStatus::partiallyRestored, reason, std::move(windows));
     }
     co_return result(appSnapshot, statusOf(windows), restored, std::move(windows));
 }

@@ -263,6 +263,9 @@ TEST_F(LinuxBrowserRestoreTest, TheUsersWindowsAndTheBrowserStayAndARevertShowsE
     ASSERT_TRUE(m_revertID);
     const RestoreReport reverted = QCoro::waitFor(m_revertStates.revertToState(*m_revertID));
     EXPECT_NE(reverted.status, RestoreStatus::failed) << reverted.summary().toStdString();
+    const AppRestoreResult* browser = browserResult(reverted);
+    ASSERT_TRUE(browser);
+    EXPECT_FALSE(browser->reason.contains(QStringLiteral(", but"))) << browser->reason.toStdString();
     EXPECT_TRUE(waitForSession({kept, users})) << describe(sessionState()).toStdString();
     EXPECT_EQ(browserWindows().size(), 2);
     EXPECT_EQ(mainProcesses(), processes);

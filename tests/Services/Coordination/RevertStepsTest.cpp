@@ -1,5 +1,6 @@
 #include "Services/Coordination/RevertSteps.h"
 #include "Extensions/RectConversion.h"
+#include "Platform/ScriptRunner.h"
 #include "Services/Scripting/BrowserScriptService.h"
 #include "Services/Storage/AnalysisLogger.h"
 #include "Support/ScriptTestHelpers.h"
@@ -181,6 +182,44 @@ TEST_F(RevertStepsTest, ARunningBrowserWhoseTabsDoNotComeBackIsPartlyRestored) {
     ASSERT_EQ(result.windowResults.size(), 1);
     EXPECT_EQ(result.windowResults[0].status, RestoreStatus::restored);
     EXPECT_TRUE(loggedMessages().contains("Timeout waiting for browser tabs"));
+}
+
+// A browser that shows a tab more than was read before the restore is not put back as it was.
+TEST_F(RevertStepsTest, ARunningBrowserShowingAnExtraTabIsPartlyRestored) {
+    // Runs every script on the simulated host; a window made is handed one tab more.
+    class ExtraTab : public ScriptRunner {
+    public:
+        ExtraTab(std::shared_ptr<ScriptRunner> inner, RevertStepsTest& test, qint32 pid)
+            : m_inner(std::move(inner))
+            , m_test(test)
+            , m_pid(pid) {}
+        QCoro::Task<ScriptResult> run(QString source) override {
+            const bool makes = source.contains(QStringLiteral("make new window"));
+            ScriptResult result = co_await m_inner->run(std::move(source));
+            if (makes) {
+                const quint32 window = m_test.windowsFrontToBack(m_pid).first();
+                QList<SimulatedScriptHost::Tab> tabs = m_test.host().tabs(window);
+                tabs.append(SimulatedScriptHost::Tab{QStringLiteral("https://extra.org/"), std::nullopt});
+                m_test.host().setTabs(window, tabs, 1);
+            }
+            co_return result;
+        }
+
+    private:
+        std::shared_ptr<ScriptRunner> m_inner;
+        RevertStepsTest& m_test;
+        qint32 m_pid;
+    };
+    const qint32 pid = addApp(kChrome, "Google Chrome");
+    addBrowserWindow(pid, {"https://elsewhere.org/*"});
+    const std::shared_ptr<ScriptRunner> host = platform().scriptRunner;
+    platform().scriptRunner = std::make_shared<ExtraTab>(host, *this, pid);
+    const AppRestoreResult result =
+        putBack(browser({{QRectF(40, 60, 800, 600), {"https://a.org/", "https://b.org/"}}}));
+    platform().scriptRunner = host;
+    EXPECT_EQ(result.status, RestoreStatus::partiallyRestored);
+    EXPECT_EQ(result.reason,
+              "Browser state restored (1 windows), but the browser shows other tabs than it did before");
 }
 
 // The wait counts saved windows without tabs too, so it runs to its end; the windows are still placed.
