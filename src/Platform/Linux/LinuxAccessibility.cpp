@@ -142,6 +142,11 @@ AXResult LinuxAccessibility::windowAttribute(const X11Client& window, const QStr
         return value.isEmpty() ? AXResult::failure(AXError::NoValue)
                                : AXResult::success(AXValue::string(value));
     }
+    if (attribute == AXName::SpaceIndex) {
+        return window.desktop && !window.isOnDesktop(m_windows->currentDesktop())
+                   ? AXResult::success(AXValue::number(*window.desktop))
+                   : AXResult::failure(AXError::NoValue);
+    }
     if (attribute == AXName::WindowIdentity) {
         // A window whose process has ended has no start time: it can never be the one saved.
         const std::optional<qint64> started =
@@ -220,6 +225,14 @@ int LinuxAccessibility::setWindowAttribute(const X11Client& window, const QStrin
     if (attribute == AXName::FullScreen) {
         m_windows->setFullScreen(window.window, *flag);
         return AXError::Success;
+    }
+    if (attribute == AXName::SpaceIndex) {
+        const std::optional<double> desktop = value.toNumber();
+        if (!desktop || !(*desktop >= 0 && *desktop < 0xFFFFFFFF) || *desktop != std::floor(*desktop)) {
+            return AXError::IllegalArgument;
+        }
+        return m_windows->moveToDesktop(window.window, quint32(*desktop)) ? AXError::Success
+                                                                          : AXError::CannotComplete;
     }
     if (attribute == AXName::Focused) {
         // Focus on X11 goes through the manager's activation, which also brings the window up.

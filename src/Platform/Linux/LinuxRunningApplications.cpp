@@ -320,10 +320,12 @@ bool LinuxRunningApplications::hide(qint32 pid) {
     // minimised: a second hide finds every window minimised and must not forget them.
     QList<xcb_window_t> hidden;
     const QList<xcb_window_t> before = m_hiddenWindows.value(applicationPid);
+    // Windows of other desktops are out of sight already, and stay as they are there.
+    const std::optional<quint32> current = m_windows->currentDesktop();
     for (const X11Client& window : windows) {
         if (window.minimized && before.contains(window.window)) {
             hidden.append(window.window);
-        } else if (!window.minimized && m_windows->minimize(window.window)) {
+        } else if (!window.minimized && window.isOnDesktop(current) && m_windows->minimize(window.window)) {
             hidden.append(window.window);
         }
     }
@@ -361,8 +363,10 @@ bool LinuxRunningApplications::activate(qint32 pid, quint32 options) {
     if (windows.isEmpty()) {
         return false;
     }
-    auto top =
-        std::find_if(windows.cbegin(), windows.cend(), [](const X11Client& w) { return !w.minimized; });
+    // The front window of the desktop shown: one of another desktop is not activated.
+    const std::optional<quint32> current = m_windows->currentDesktop();
+    auto top = std::find_if(windows.cbegin(), windows.cend(),
+                            [current](const X11Client& w) { return !w.minimized && w.isOnDesktop(current); });
     if (top == windows.cend()) {
         top = windows.cbegin();
     }

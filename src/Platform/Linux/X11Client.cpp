@@ -1,8 +1,10 @@
 #include "Platform/Linux/X11Client.h"
 
-bool X11Client::isOnScreen(std::optional<quint32> currentDesktop) const {
+bool X11Client::isOnDesktop(std::optional<quint32> currentDesktop) const {
     constexpr quint32 allDesktops = 0xFFFFFFFF;
-    const bool onDesktop =
-        !currentDesktop || !desktop || *desktop == allDesktops || *desktop == *currentDesktop;
-    return viewable && !minimized && onDesktop;
+    return !currentDesktop || !desktop || *desktop == allDesktops || *desktop == *currentDesktop;
+}
+
+bool X11Client::isOnScreen(std::optional<quint32> currentDesktop) const {
+    return viewable && !minimized && isOnDesktop(currentDesktop);
 }

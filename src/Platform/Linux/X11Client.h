@@ -23,6 +23,8 @@ struct X11Client {
     Type type = Type::Normal;
     bool transient = false;
     bool skipTaskbar = false;
+    // Iconified on the current desktop (or on all): a window on another desktop is hidden by its
+    // manager too, but it is not minimised.
     bool minimized = false;
     bool fullScreen = false;
     bool above = false;
@@ -40,4 +42,7 @@ struct X11Client {
     QRect frameRect() const { return clientRect.marginsAdded(extents); }
     // Whether it is drawn now: shown (not minimised) and on the current virtual desktop (or on all).
     bool isOnScreen(std::optional<quint32> currentDesktop) const;
+    // Whether it is on the current virtual desktop, or on all; a window that says nothing of its
+    // desktop, or a manager without desktops, counts as on it.
+    bool isOnDesktop(std::optional<quint32> currentDesktop) const;
 };

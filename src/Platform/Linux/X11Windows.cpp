@@ -264,8 +264,14 @@ void X11Windows::read(const QList<xcb_window_t>& wanted) {
     // Only what the manager lists is kept past the pass.
     const QList<xcb_window_t> list = known.clientList.value_or(QList<xcb_window_t>());
     const QSet<xcb_window_t> listed(list.cbegin(), list.cend());
+    const std::optional<quint32> current = known.currentDesktop.value_or(std::nullopt);
     for (qsizetype i = 0; i < windows.size(); ++i) {
-        const std::optional<X11Client>& client = result.clients.value(i);
+        std::optional<X11Client> client = result.clients.value(i);
+        // Managers mark windows of other desktops hidden as they mark minimised ones: only a window
+        // on the desktop shown (or on all) is minimised.
+        if (client && client->minimized && !client->isOnDesktop(current)) {
+            client->minimized = false;
+        }
         known.clients.insert(windows[i], client);
         if (!client) {
             m_listed.remove(windows[i]);
@@ -394,7 +400,10 @@ bool X11Windows::deminimize(xcb_window_t window) {
 }
 
 bool X11Windows::activate(xcb_window_t window) {
-    if (!isManaged(window)) {
+    // A window of another desktop is left there: activating it would switch the desktop, or bring
+    // the window over to the one shown.
+    const std::optional<X11Client> found = clientForRequest(window);
+    if (!found || !found->isOnDesktop(currentDesktop())) {
         return false;
     }
     m_connection->sendRootMessage(window, m_connection->atom("_NET_ACTIVE_WINDOW"),
@@ -422,6 +431,24 @@ bool X11Windows::raise(xcb_window_t window) {
     // twice keeps a loaded manager (and the server) busy for nothing.
     if (!found->minimized && m_pass.lastActivated != window) {
         activate(window);
+    }
+    return true;
+}
+
+bool X11Windows::moveToDesktop(xcb_window_t window, quint32 desktop) {
+    const auto count =
+        m_connection->property(m_connection->root(), m_connection->atom("_NET_NUMBER_OF_DESKTOPS"));
+    const QList<quint32> items = count.value_or(X11Connection::Property()).items();
+    if (!isManaged(window) || items.isEmpty() || desktop >= items.first()) {
+        return false;
+    }
+    m_connection->sendRootMessage(window, m_connection->atom("_NET_WM_DESKTOP"),
+                                  {desktop, kSourcePager, 0, 0, 0});
+    changed(window, true);
+    // A further request in this pass (a raise) must not take the window for one of the desktop
+    // shown: activating it there would bring the desktop along.
+    if (const auto kept = m_pass.requested.find(window); kept != m_pass.requested.end()) {
+        kept->desktop = desktop;
     }
     return true;
 }

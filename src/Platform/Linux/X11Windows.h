@@ -76,11 +76,14 @@ public:
     bool minimize(xcb_window_t window);
     // Shows a minimised window again, which also activates it.
     bool deminimize(xcb_window_t window);
+    // Leaves a window of another desktop alone (false).
     bool activate(xcb_window_t window);
     // Raises the window to the top; one that is shown also gets the focus, as some managers raise
     // only the window they activate.
     bool raise(xcb_window_t window);
     bool close(xcb_window_t window);
+    // Puts the window on another virtual desktop; false also when the desktop does not exist.
+    bool moveToDesktop(xcb_window_t window, quint32 desktop);
     bool setFullScreen(xcb_window_t window, bool fullScreen);
 
     // Forgets what this pass has read: the next read goes to the server.

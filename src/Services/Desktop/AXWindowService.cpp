@@ -1,5 +1,6 @@
 #include "Services/Desktop/AXWindowService.h"
 
+#include "Extensions/NumberConversion.h"
 #include "Extensions/RectConversion.h"
 #include "Platform/Diagnostics.h"
 #include "Platform/Platform.h"
@@ -108,6 +109,13 @@ QList<WindowSnapshot> AXWindowService::captureWindows(const RunningApplication& 
         snapshot.windowIndex = i;
         snapshot.documentURL = AXAttributeReader::string(window, QStringLiteral("AXDocument"));
         snapshot.isMinimized = isMinimized(window);
+        // A window on another virtual desktop is out of sight but not minimised: it keeps its desktop.
+        if (const AXResult space = AXAttributeReader::read(window, AXName::SpaceIndex); space.succeeded()) {
+            if (const std::optional<double> desktop = space.value.toNumber();
+                desktop && *desktop >= 0 && *desktop < 0xFFFFFFFF) {
+                snapshot.spaceIndex = NumberConversion::toInt64(*desktop);
+            }
+        }
         if (const std::optional<QString> identity =
                 AXAttributeReader::string(window, AXName::WindowIdentity)) {
             snapshot.windowIdentity = WindowIdentity::fromText(*identity);

@@ -122,6 +122,20 @@ QCoro::Task<WindowRestoreResult> WindowPlacer::placeWindow(AXElement window, Win
                                                            QList<DisplaySnapshot> savedDisplays,
                                                            WindowMatchQuality quality) {
     const QRectF saved = RectConversion::toRectF(snapshot.frame);
+    // A window saved on another virtual desktop goes back there and is placed there, out of sight;
+    // the manager is given the time to move it first, so that nothing takes it for a window of the
+    // desktop shown.
+    if (const std::optional<qint64> desktop = snapshot.spaceIndex) {
+        const auto there = [window, desktop] {
+            const std::optional<double> now =
+                AXAttributeReader::read(window, AXName::SpaceIndex).value.toNumber();
+            return now && NumberConversion::toInt64(*now) == *desktop;
+        };
+        if (!there() && AXAttributeReader::write(window, AXName::SpaceIndex,
+                                                 AXValue::number(double(*desktop))) == AXError::Success) {
+            co_await RestoreWait::pollUntil(there, RestoreWait::ms(kMinimizeWaitMs), RestoreWait::ms(100));
+        }
+    }
     const bool wasMinimized = AXWindowService::isMinimized(window);
     if (snapshot.isMinimized) {
         const std::optional<Screen> screen = RestoreGeometry::targetScreen(snapshot, savedDisplays);

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QProcess>
 #include <QRasterWindow>
 #include <QTemporaryDir>
@@ -296,6 +297,97 @@ TEST_F(LinuxRestoreEndToEndTest, TwoTerminalsWithOneTitleKeepTheirOwnPlaces) {
         expectMeasure(QStringLiteral("placed 5/5 open 5 stacking saved"));
         scene(QStringLiteral("teardown"));
     }
+}
+
+TEST_F(LinuxRestoreEndToEndTest, AWindowOnAnotherDesktopStaysThereShownAndAMinimisedOneMinimised) {
+    ASSERT_TRUE(m_ready);
+    const auto rootNumber = [this](const char* name) {
+        return connection->property(connection->root(), connection->atom(name))
+            .value_or(X11Connection::Property())
+            .items()
+            .value(0, 0);
+    };
+    QProcess::execute(QStringLiteral("wmctrl"), {QStringLiteral("-n"), QStringLiteral("2")});
+    if (!waitUntil([&] { return rootNumber("_NET_NUMBER_OF_DESKTOPS") >= 2; }, 5000)) {
+        GTEST_SKIP() << "the window manager keeps a single desktop";
+    }
+    const auto showDesktop = [&](quint32 desktop) {
+        connection->sendRootMessage(connection->root(), connection->atom("_NET_CURRENT_DESKTOP"),
+                                    {desktop, connection->serverTime(), 0, 0, 0});
+        return waitUntil([&] { return rootNumber("_NET_CURRENT_DESKTOP") == desktop; });
+    };
+    ASSERT_TRUE(showDesktop(0));
+    const qint32 pid = start(testWindowProgram(), {QStringLiteral("--caption"), QStringLiteral("Desk"),
+                                                   QStringLiteral("--count"), QStringLiteral("3")});
+    QHash<QString, xcb_window_t> desk;
+    for (const X11Client& window : waitForWindows(pid, 3)) {
+        desk.insert(window.title.value_or(QString()), window.window);
+    }
+    ASSERT_EQ(desk.size(), 3);
+    const xcb_window_t shown = desk.value(QStringLiteral("Desk 1"));
+    const xcb_window_t minimised = desk.value(QStringLiteral("Desk 2"));
+    const xcb_window_t away = desk.value(QStringLiteral("Desk 3"));
+    const QHash<xcb_window_t, QPointF> places{
+        {shown, {100, 100}}, {minimised, {400, 200}}, {away, {700, 300}}};
+    const auto moveTo = [this](xcb_window_t window, const QPointF& point) {
+        accessibility->setAttributeValue(AXElement{window}, AXName::Position, AXValue::point(point));
+    };
+    const auto at = [this](xcb_window_t window, const QPointF& point) {
+        const std::optional<QRectF> frame = axFrame(window);
+        return frame && frame->topLeft() == point;
+    };
+    const auto client = [this](xcb_window_t window) { return windows->client(window).value_or(X11Client()); };
+    const auto toDesktop = [this](xcb_window_t window, quint32 desktop) {
+        connection->sendRootMessage(window, connection->atom("_NET_WM_DESKTOP"), {desktop, 2, 0, 0, 0});
+    };
+    for (auto it = places.cbegin(); it != places.cend(); ++it) {
+        moveTo(it.key(), it.value());
+    }
+    ASSERT_TRUE(waitUntil([&] {
+        return at(shown, places[shown]) && at(minimised, places[minimised]) && at(away, places[away]);
+    }));
+    accessibility->setAttributeValue(AXElement{minimised}, AXName::Minimized, AXValue::boolean(true));
+    toDesktop(away, 1);
+    ASSERT_TRUE(waitUntil([&] { return client(minimised).minimized && client(away).desktop == 1u; }));
+
+    const std::optional<Workspace> workspace =
+        QCoro::waitFor(WorkspaceCapturer::capture(QStringLiteral("Desks")));
+    ASSERT_TRUE(workspace);
+    QHash<QString, WindowSnapshot> saved;
+    for (const AppSnapshot& app : workspace->appSnapshots) {
+        for (const WindowSnapshot& window : app.windowSnapshots) {
+            saved.insert(window.windowTitle.value_or(QString()), window);
+        }
+    }
+    // The window on the other desktop is saved shown, with its desktop.
+    EXPECT_FALSE(saved.value(QStringLiteral("Desk 1")).isMinimized);
+    EXPECT_EQ(saved.value(QStringLiteral("Desk 1")).spaceIndex, std::nullopt);
+    EXPECT_TRUE(saved.value(QStringLiteral("Desk 2")).isMinimized);
+    EXPECT_FALSE(saved.value(QStringLiteral("Desk 3")).isMinimized);
+    EXPECT_EQ(saved.value(QStringLiteral("Desk 3")).spaceIndex, std::optional<qint64>(1));
+
+    // Scrambled: every window moved, the minimised one shown, the other desktop's brought over.
+    accessibility->setAttributeValue(AXElement{minimised}, AXName::Minimized, AXValue::boolean(false));
+    toDesktop(away, 0);
+    ASSERT_TRUE(waitUntil([&] { return !client(minimised).minimized && client(away).desktop == 0u; }));
+    for (auto it = places.cbegin(); it != places.cend(); ++it) {
+        moveTo(it.key(), it.value() + QPointF(150, 120));
+    }
+    ASSERT_TRUE(waitUntil([&] { return at(away, places[away] + QPointF(150, 120)); }));
+
+    const RestoreReport report = restore(*workspace);
+    EXPECT_EQ(report.status, RestoreStatus::restored) << report.summary().toStdString();
+    EXPECT_TRUE(waitUntil([&] {
+        return at(shown, places[shown]) && !client(shown).minimized && client(minimised).minimized &&
+               client(away).desktop == 1u && at(away, places[away]);
+    })) << client(away).desktop.value_or(99);
+    // Shown where it is: the restore did not switch desktops, and seen from its own desktop the
+    // window is not minimised.
+    EXPECT_EQ(rootNumber("_NET_CURRENT_DESKTOP"), 0u);
+    ASSERT_TRUE(showDesktop(1));
+    EXPECT_TRUE(waitUntil([&] { return client(away).viewable; }));
+    EXPECT_FALSE(client(away).minimized);
+    EXPECT_TRUE(showDesktop(0));
 }
 
 } // namespace
