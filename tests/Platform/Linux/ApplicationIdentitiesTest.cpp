@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -22,7 +23,7 @@ QString canonical(const QString& path) {
 // What a process runs, read from a command line as /proc would give it.
 TEST(ProgramCommand, TellsScriptsOfOneInterpreterApart) {
     QTemporaryDir dir;
-    for (const char* name : {"tool.py", "other.py", "app.jar", "run.sh"}) {
+    for (const char* name : {"tool.py", "other.py", "app.jar", "run.sh", "Tool.java", "java"}) {
         QFile file(dir.filePath(QString::fromLatin1(name)));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
@@ -52,13 +53,51 @@ TEST(ProgramCommand, TellsScriptsOfOneInterpreterApart) {
         {"a script that is not there", "/usr/bin/perl", {"gone.pl"}, "", false},
         {"not an interpreter", "/usr/bin/xterm", {"tool.py"}, "", false},
         {"after --", "/usr/bin/node", {"--", "tool.py"}, d + "/tool.py", false},
+        // The interpreter's own options, as each interpreter reads them.
+        {"python's -O", "/usr/bin/python3", {"-O", "tool.py"}, d + "/tool.py", false},
+        {"python's -I", "/usr/bin/python3", {"-I", "tool.py"}, d + "/tool.py", false},
+        {"python's options run together",
+         "/usr/bin/python3",
+         {"-uBW", "ignore", "tool.py"},
+         d + "/tool.py",
+         false},
+        {"bash's -x", "/usr/bin/bash", {"-x", "run.sh"}, d + "/run.sh", false},
+        {"sh's -e, as '#!/bin/sh -e' starts it",
+         "/usr/bin/dash",
+         {"-e", d + "/run.sh"},
+         d + "/run.sh",
+         false},
+        {"bash's -o with its value", "/usr/bin/bash", {"-eo", "pipefail", "run.sh"}, d + "/run.sh", false},
+        {"a command string among options", "/usr/bin/bash", {"-ec", "run.sh"}, "", false},
+        {"perl's -I with its value", "/usr/bin/perl", {"-I", d, "tool.py"}, d + "/tool.py", false},
+        {"ruby's -I with its value", "/usr/bin/ruby", {"-I", "run.sh", "tool.py"}, d + "/tool.py", false},
+        {"java's source file", "/usr/lib/jvm/bin/java", {"Tool.java"}, d + "/Tool.java", false},
+        {"java's class named like a file", "/usr/lib/jvm/bin/java", {"tool.py"}, "", false},
+        {"java has no --", "/usr/lib/jvm/bin/java", {"--", "Tool.java"}, "", false},
     };
     for (const auto& c : cases) {
         const ProgramCommand command = ProgramCommand::ofArguments(c.executable, c.arguments, d);
         EXPECT_EQ(command.script, c.script) << c.name;
         EXPECT_EQ(command.jar, c.jar) << c.name;
         EXPECT_EQ(command.executable, c.executable) << c.name;
+        // Started again from what it is, it reads back as that.
+        EXPECT_EQ(ProgramCommand::ofArguments(c.executable, command.arguments(), QString()), command)
+            << c.name;
     }
+
+    // A script whose first line gives its interpreter an option is started that way by the kernel.
+    QFile shebang(dir.filePath(QStringLiteral("strict.sh")));
+    ASSERT_TRUE(shebang.open(QIODevice::WriteOnly));
+    shebang.write("#!/bin/sh -e\nread line\n");
+    shebang.close();
+    shebang.setPermissions(shebang.permissions() | QFileDevice::ExeOwner);
+    QProcess started;
+    started.start(shebang.fileName(), {});
+    ASSERT_TRUE(started.waitForStarted());
+    EXPECT_EQ(ProgramCommand::ofProcess(qint32(started.processId())),
+              (ProgramCommand{canonical("/bin/sh"), shebang.fileName(), false}));
+    started.closeWriteChannel();
+    EXPECT_TRUE(started.waitForFinished());
 
     // The identifier names the program again, and nothing else does.
     const QString dash = canonical(QStringLiteral("/bin/sh"));
@@ -68,10 +107,17 @@ TEST(ProgramCommand, TellsScriptsOfOneInterpreterApart) {
     EXPECT_EQ(script.arguments(), QStringList{d + "/run.sh"});
     EXPECT_EQ(script.displayName(), QStringLiteral("run.sh"));
     EXPECT_EQ(ProgramCommand::fromIdentifier(dash), (ProgramCommand{dash, QString(), false}));
-    for (const QString& wrong : {dash + " " + d + "/missing.sh", dash + " run.sh", dash + " " + d + "/../x",
-                                 QStringLiteral("/usr/bin/xterm ") + d + "/run.sh", d + "/run.sh",
-                                 QStringLiteral("debian-xterm.desktop")}) {
-        EXPECT_FALSE(ProgramCommand::fromIdentifier(wrong)) << wrong.toStdString();
+    // A java that runs a file as a class does not read it back as its script.
+    const QString java = d + "/java";
+    QFile::setPermissions(java, QFile::permissions(java) | QFileDevice::ExeOwner);
+    EXPECT_TRUE(ProgramCommand::fromIdentifier(java + " " + d + "/Tool.java"));
+    // Blanks and interpreters' names by the hundred thousand are refused at once, not in hours.
+    const QString endless = (dash + u' ').repeated(150000);
+    for (const QString& wrong :
+         {dash + " " + d + "/missing.sh", dash + " run.sh", dash + " " + d + "/../x",
+          dash + " " + d + "/./run.sh", QStringLiteral("/usr/bin/xterm ") + d + "/run.sh", d + "/run.sh",
+          QStringLiteral("debian-xterm.desktop"), java + " " + d + "/tool.py", endless}) {
+        EXPECT_FALSE(ProgramCommand::fromIdentifier(wrong)) << wrong.left(200).toStdString();
     }
 }
 
