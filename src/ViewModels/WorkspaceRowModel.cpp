@@ -42,7 +42,12 @@ WorkspaceRowModel::WorkspaceRowModel(const Workspace& workspace, ShortcutRecorde
     setWorkspace(workspace);
 }
 
-WorkspaceRowModel::~WorkspaceRowModel() = default;
+WorkspaceRowModel::~WorkspaceRowModel() {
+    // Views that go with this model must not report to it once it is half gone.
+    for (QObject* view : std::as_const(m_hoveringViews)) {
+        disconnect(view, &QObject::destroyed, this, &WorkspaceRowModel::viewGone);
+    }
+}
 
 void WorkspaceRowModel::connectEditors() {
     connect(m_iconPicker, &IconPickerModel::iconSelected, this, &WorkspaceRowModel::iconUpdateRequested);
@@ -173,8 +178,29 @@ QString WorkspaceRowModel::deleteQuestion() const {
            QStringLiteral("\"?");
 }
 
-void WorkspaceRowModel::setHovered(bool hovered) {
-    assign(m_isHovered, hovered, &WorkspaceRowModel::viewStateChanged);
+void WorkspaceRowModel::setViewHovered(QObject* view, bool hovered) {
+    if (!view || hovered == m_hoveringViews.contains(view)) {
+        return;
+    }
+    if (hovered) {
+        m_hoveringViews.insert(view);
+        connect(view, &QObject::destroyed, this, &WorkspaceRowModel::viewGone);
+    } else {
+        m_hoveringViews.remove(view);
+        disconnect(view, &QObject::destroyed, this, &WorkspaceRowModel::viewGone);
+    }
+    emit viewStateChanged();
+}
+
+void WorkspaceRowModel::viewGone(QObject* view) {
+    if (!m_hoveringViews.remove(view)) {
+        return;
+    }
+    if (m_hoveringViews.isEmpty()) {
+        m_restoreButtonHovered = false;
+        m_previewButtonHovered = false;
+    }
+    emit viewStateChanged();
 }
 
 void WorkspaceRowModel::setRestoreButtonHovered(bool hovered) {
@@ -189,7 +215,7 @@ qreal WorkspaceRowModel::backgroundOpacity() const {
     if (m_isExpanded) {
         return 0.06;
     }
-    return m_isHovered ? 0.04 : 0.0;
+    return isHovered() ? 0.04 : 0.0;
 }
 
 void WorkspaceRowModel::setRenameText(const QString& text) {

@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
@@ -44,7 +45,7 @@ class WorkspaceRowModel : public QObject {
     Q_PROPERTY(QVariantList triggers READ triggers NOTIFY workspaceChanged)
     Q_PROPERTY(QString deleteQuestion READ deleteQuestion NOTIFY workspaceChanged)
     // View state.
-    Q_PROPERTY(bool isHovered READ isHovered WRITE setHovered NOTIFY viewStateChanged)
+    Q_PROPERTY(bool isHovered READ isHovered NOTIFY viewStateChanged)
     Q_PROPERTY(bool restoreButtonHovered READ restoreButtonHovered WRITE setRestoreButtonHovered NOTIFY
                    viewStateChanged)
     Q_PROPERTY(bool previewButtonHovered READ previewButtonHovered WRITE setPreviewButtonHovered NOTIFY
@@ -109,14 +110,18 @@ public:
     static QString triggerSymbol(const WorkspaceTrigger& trigger);
     QString deleteQuestion() const;
 
-    bool isHovered() const { return m_isHovered; }
-    void setHovered(bool hovered);
+    bool isHovered() const { return !m_hoveringViews.isEmpty(); }
+    void setHovered(bool hovered) { setViewHovered(this, hovered); }
+    // A view of the row says whether the pointer is on it. The row is hovered while a view that
+    // still exists says so: a view that goes away under the pointer (the list scrolled it off or
+    // rebuilt its rows) is never told the pointer left, so its hover, and its buttons', go with it.
+    Q_INVOKABLE void setViewHovered(QObject* view, bool hovered);
     bool restoreButtonHovered() const { return m_restoreButtonHovered; }
     void setRestoreButtonHovered(bool hovered);
     bool previewButtonHovered() const { return m_previewButtonHovered; }
     void setPreviewButtonHovered(bool hovered);
     // The rename button and the expand chevron show while the row is hovered or expanded.
-    bool showsHoverControls() const { return m_isHovered || m_isExpanded; }
+    bool showsHoverControls() const { return isHovered() || m_isExpanded; }
     // The row's fill: primary at 6 % expanded, 4 % hovered, none otherwise.
     qreal backgroundOpacity() const;
     bool isRenaming() const { return m_isRenaming; }
@@ -191,13 +196,14 @@ signals:
 
 private:
     void connectEditors();
+    void viewGone(QObject* view);
     template <typename T> void assign(T& field, const T& value, void (WorkspaceRowModel::*changed)());
 
     Workspace m_workspace;
     bool m_isExpanded = false;
     bool m_isProcessing = false;
     QString m_ageText;
-    bool m_isHovered = false;
+    QSet<QObject*> m_hoveringViews;
     bool m_restoreButtonHovered = false;
     bool m_previewButtonHovered = false;
     bool m_isRenaming = false;

@@ -17,7 +17,7 @@ Item {
     clip: true
 
     HoverHandler {
-        onHoveredChanged: root.row.isHovered = hovered
+        onHoveredChanged: root.row.setViewHovered(root, hovered)
     }
 
     Rectangle {

@@ -149,6 +149,31 @@ TEST_F(PopoverViewTest, FortyWorkspacesScroll) {
     // Only the rows on screen are built.
     EXPECT_LT(model.workspaceList()->madeRowCount(), 20);
     ui.screenshots("PopoverView-40");
+
+    // A row under the pointer that the list scrolls off is not highlighted when it comes back.
+    QQuickItem* list = ui.item("workspaceList");
+    list->setProperty("contentY", 2000);
+    ui.settle();
+    for (QQuickItem* name : ui.items("workspaceName")) {
+        if (name->mapToScene(QPointF(0, 0)).y() > 400 && name->mapToScene(QPointF(0, 0)).y() < 800) {
+            ui.hover(name);
+            break;
+        }
+    }
+    const auto hovered = [this] {
+        QList<int> rows;
+        for (int i = 0; i < model.workspaceList()->rowCount(); ++i) {
+            if (model.workspaceList()->row(i)->isHovered()) {
+                rows << i;
+            }
+        }
+        return rows;
+    };
+    const QList<int> far = hovered();
+    ASSERT_EQ(far.size(), 1);
+    list->setProperty("contentY", 0);
+    ui.settle();
+    EXPECT_FALSE(hovered().contains(far.first()));
 }
 
 TEST_F(PopoverViewTest, RestoreInProgressThenRestoredWithRevert) {
