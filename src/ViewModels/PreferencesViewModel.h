@@ -71,6 +71,8 @@ public:
     Q_INVOKABLE void appear();
     // The window left the screen: permissions are no longer followed.
     Q_INVOKABLE void disappear();
+    // Escape reached the window (no popover inside took it): the window closes.
+    Q_INVOKABLE void cancel() { emit closeRequested(); }
     // Reads the installed applications (off the main thread where that takes time) and publishes
     // the catalogue.
     QCoro::Task<void> loadAvailableApps();
@@ -87,6 +89,7 @@ signals:
     void selectedTabChanged();
     void animateInChanged();
     void availableAppsChanged();
+    void closeRequested();
 
 private:
     void setCatalogue(const QList<AppInfo>& apps, bool isLoading);

@@ -28,6 +28,7 @@ PreferencesWindowController::PreferencesWindowController(QQmlEngine& engine,
     window.setSource(QUrl(QStringLiteral("qrc:/Ordella/PreferencesView.qml")));
     connect(&window, &QWindow::visibleChanged, m_model.get(),
             [model = m_model.get()](bool visible) { visible ? model->appear() : model->disappear(); });
+    connect(m_model.get(), &PreferencesViewModel::closeRequested, this, &PreferencesWindowController::close);
 }
 
 PreferencesWindowController::~PreferencesWindowController() {

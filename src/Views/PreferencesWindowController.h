@@ -11,8 +11,8 @@ class QQuickView;
 class WorkspaceStore;
 
 // The settings window: "Settings", 620 by 420 and neither resizable nor minimisable, showing the
-// PreferencesView of its own model. Closing it hides it; the window lives as long as its
-// controller. The model hears when the window comes on screen and when it leaves.
+// PreferencesView of its own model. Closing it (its close button, or Escape) hides it; the window
+// lives as long as its controller. The model hears when the window comes on screen and when it leaves.
 class PreferencesWindowController : public QObject {
     Q_OBJECT
 public:

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QQuickView>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -258,6 +259,18 @@ TEST_F(PreferencesViewTest, OpeningTheSettingsAgainLeavesOneFreshWindow) {
     EXPECT_EQ(second.model().selectedTab(), Tab::general);
     PreferencesWindowController::showPreferences(engine, store, holder);
     EXPECT_EQ(PreferencesWindowController::shared(), holder.get());
+
+    // Escape closes an open popover first, then the window.
+    QQuickView& window = holder->window();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(window.isActive());
+    holder->model().exclusions()->setShowingPicker(true);
+    QCoreApplication::processEvents();
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_FALSE(holder->model().exclusions()->isShowingPicker());
+    EXPECT_TRUE(window.isVisible());
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_FALSE(window.isVisible());
 }
 
 } // namespace

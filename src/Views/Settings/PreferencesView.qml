@@ -13,6 +13,27 @@ Rectangle {
     implicitWidth: 620
     implicitHeight: 420
     color: Theme.windowBackground
+    // Escape that no control or popover inside used closes the window. The root takes the focus
+    // back whenever nothing below it holds it (a popover that closed hands it to the window), so
+    // Escape always arrives.
+    function takeFreeFocus() {
+        const focused = root.Window.activeFocusItem;
+        if (focused === null || focused === root.parent) {
+            root.forceActiveFocus();
+        }
+    }
+
+    focus: true
+    Keys.onEscapePressed: root.preferences.cancel()
+    Component.onCompleted: root.takeFreeFocus()
+
+    Connections {
+        target: root.Window.window
+
+        function onActiveFocusItemChanged() {
+            root.takeFreeFocus();
+        }
+    }
 
     RowLayout {
         anchors.fill: parent
