@@ -8,6 +8,7 @@
 #include "Views/Theme.h"
 #include "Views/UiSetup.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QQmlComponent>
@@ -44,10 +45,20 @@ MenuBarWindow::MenuBarWindow(AppRootModel& root, PopoverModel& popover, std::sha
         }
     });
     m_iconGeometry = [this] { return m_tray->isVisible() ? m_tray->geometry() : QRect(); };
-    m_workArea = [](const QRect& icon) {
-        QScreen* screen = icon.isValid() ? QGuiApplication::screenAt(icon.center()) : nullptr;
+    m_pointer = [] { return QCursor::pos(); };
+    m_workArea = [this](const QRect& icon) {
+        const QPoint at = icon.isValid() && !icon.isEmpty() ? icon.center() : m_pointer();
+        QScreen* primary = QGuiApplication::primaryScreen();
+        if (m_desktopScreens) {
+            const QRect area = usableArea(at, m_desktopScreens->screens(),
+                                          primary ? primary->geometry().topLeft() : QPoint());
+            if (area.isValid()) {
+                return area;
+            }
+        }
+        QScreen* screen = QGuiApplication::screenAt(at);
         if (!screen) {
-            screen = QGuiApplication::primaryScreen();
+            screen = primary;
         }
         return screen ? screen->availableGeometry() : QRect();
     };
@@ -160,6 +171,28 @@ void MenuBarWindow::place() {
     const QRect geometry = available.isValid() ? placement(icon, available, size) : QRect(QPoint(), size);
     m_window->setGeometry(geometry);
     m_root->setSize(geometry.size());
+}
+
+QRect MenuBarWindow::usableArea(const QPoint& point, const QList<Screen>& screens,
+                                const QPoint& primaryOrigin) {
+    if (screens.isEmpty()) {
+        return QRect();
+    }
+    // The port's frames grow upwards from the primary screen's bottom-left corner.
+    const double primaryHeight = screens.first().frame.height();
+    const auto toWindowSystem = [&](const QRectF& frame) {
+        return QRectF(frame.x(), primaryHeight - frame.y() - frame.height(), frame.width(), frame.height())
+            .translated(primaryOrigin)
+            .toAlignedRect();
+    };
+    const Screen* chosen = &screens.first();
+    for (const Screen& screen : screens) {
+        if (toWindowSystem(screen.frame).contains(point)) {
+            chosen = &screen;
+            break;
+        }
+    }
+    return toWindowSystem(chosen->visibleFrame);
 }
 
 QRect MenuBarWindow::placement(const QRect& iconGeometry, const QRect& available, const QSize& size) {

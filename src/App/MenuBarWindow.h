@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/Clock.h"
+#include "Platform/Screens.h"
 
 #include <QObject>
 #include <QPointer>
@@ -19,9 +20,11 @@ class QSystemTrayIcon;
 
 // Ordella's place on the desktop: an icon in the system tray and, on its click, the menu-bar
 // window - a frameless popup next to the icon showing the root view (onboarding or the workspace
-// list) - that closes when Ordella loses the focus to another application or on a second click. Without a
-// tray the window opens in the top-right corner of the screen. Whenever its size changes (the
-// list grows or shrinks) it is placed again against the icon and the screen's work area. While an
+// list) - that closes when Ordella loses the focus to another application or on a second click.
+// Without a tray, or under a tray that does not tell where its icon is, the window opens in the
+// top-right corner of the work area of the screen with the pointer. The work area leaves out what
+// panels and docks reserve on that screen, so the window never covers them. Whenever its size
+// changes (the list grows or shrinks) it is placed again against the icon and the work area. While an
 // operation runs (a restore activates other applications' windows) losing the focus does not close
 // it; when the operation ends it takes the focus back, so the result shows and a click elsewhere
 // closes it as usual.
@@ -50,12 +53,24 @@ public:
     // Shows the tray icon; false when the desktop has no tray.
     bool showTrayIcon();
 
-    // Where the tray icon is (empty without one) and the usable area of the screen it is on; tests
-    // put the icon anywhere.
+    // Where the tray icon is (empty without one, or when the tray does not say) and the usable
+    // area of the screen it is on (of the screen with the pointer without an icon); tests put the
+    // icon and the pointer anywhere.
     using IconGeometry = std::function<QRect()>;
     using WorkArea = std::function<QRect(const QRect& iconGeometry)>;
+    using PointerPosition = std::function<QPoint()>;
     void setIconGeometry(IconGeometry iconGeometry) { m_iconGeometry = std::move(iconGeometry); }
     void setWorkArea(WorkArea workArea) { m_workArea = std::move(workArea); }
+    void setPointerPosition(PointerPosition pointer) { m_pointer = std::move(pointer); }
+    // The screens of the desktop the window is shown on, whose visible frames are the work areas;
+    // without them, the work areas Qt knows.
+    void setDesktopScreens(std::shared_ptr<Screens> screens) { m_desktopScreens = std::move(screens); }
+
+    // The visible frame, in the window system's coordinates, of the screen at point (the primary
+    // one when none is), from screens as the Screens port gives them; primaryOrigin is where the
+    // primary screen's top-left corner lies in the window system's coordinates. Empty without
+    // screens.
+    static QRect usableArea(const QPoint& point, const QList<Screen>& screens, const QPoint& primaryOrigin);
 
     // Another application took the focus (or Ordella got it back).
     void applicationStateChanged(Qt::ApplicationState state);
@@ -93,4 +108,6 @@ private:
     bool m_wasProcessing = false;
     IconGeometry m_iconGeometry;
     WorkArea m_workArea;
+    PointerPosition m_pointer;
+    std::shared_ptr<Screens> m_desktopScreens;
 };

@@ -205,6 +205,9 @@ void OrdellaApp::showInterface() {
     m_root = new AppRootModel(this);
     m_popover = new PopoverModel(m_store, this);
     m_window = std::make_unique<MenuBarWindow>(*m_root, *m_popover, Platform::current().clock);
+    // The window goes on the real desktop, beside its panels, also when the rest is the demo's.
+    m_window->setDesktopScreens(m_options.demo ? LinuxPlatform::createScreens()
+                                               : Platform::current().screens);
     connect(m_popover, &PopoverModel::quitRequested, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     connect(m_popover, &PopoverModel::preferencesRequested, this, &OrdellaApp::showPreferences);
 

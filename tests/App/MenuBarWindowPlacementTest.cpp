@@ -92,6 +92,29 @@ TEST_F(MenuBarWindowPlacementTest, ATrayAtTheTopRightKeepsTheWindowBelowTheIconI
     EXPECT_EQ(geometry(), QRect(1920 - 8 - 450, 40, 450, 768 - 16));
 }
 
+// A tray that speaks StatusNotifierItem never says where its icon is: the window then opens at the
+// top right of the work area of the monitor with the pointer, below the panel, never over it.
+TEST_F(MenuBarWindowPlacementTest, ATrayThatGivesNoGeometryOpensTheWindowInTheWorkAreaWithThePointer) {
+    // Two monitors, the left one primary; a 27-point panel along the top of the right one.
+    Screen left;
+    left.frame = left.visibleFrame = QRectF(0, 0, 1920, 1080);
+    Screen right;
+    right.frame = QRectF(1920, 0, 1920, 1080);
+    right.visibleFrame = QRectF(1920, 0, 1920, 1080 - 27);
+    desktop().setScreens({left, right});
+    QPoint pointer(2500, 600);
+    window.setIconGeometry([] { return QRect(); });
+    window.setPointerPosition([&pointer] { return pointer; });
+    window.setDesktopScreens(platform().screens);
+
+    window.open();
+    EXPECT_EQ(geometry(), QRect(3840 - 8 - 450, 27 + 8, 450, 280));
+    window.close();
+    pointer = QPoint(300, 900);
+    window.open();
+    EXPECT_EQ(geometry(), QRect(1920 - 8 - 450, 8, 450, 280));
+}
+
 TEST_F(MenuBarWindowPlacementTest, WhileARestoreRunsLosingTheFocusLeavesTheWindowOpen) {
     place(QRect(1880, 4, 24, 24), QRect(0, 32, 1920, 1048));
     addWorkspaces(1);

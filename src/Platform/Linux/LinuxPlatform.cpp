@@ -64,3 +64,12 @@ LinuxPlatform::Assembly LinuxPlatform::create(std::shared_ptr<Clock> clock) {
     }
     return assembly;
 }
+
+std::shared_ptr<Screens> LinuxPlatform::createScreens() {
+    const std::shared_ptr<X11Connection> connection = X11Connection::open();
+    if (!connection) {
+        return nullptr;
+    }
+    return std::make_shared<LinuxScreens>(std::make_shared<X11Windows>(connection),
+                                          std::make_shared<X11Monitors>(connection));
+}

@@ -25,4 +25,7 @@ public:
     // Needs the QGuiApplication to exist. Every part waits on clock (a system clock when none is
     // given), so whoever measures the waits sees all of them.
     static Assembly create(std::shared_ptr<Clock> clock = nullptr);
+    // The screens of the X11 desktop alone, for Ordella's own windows while the other ports are
+    // simulated (the demo); nothing outside an X11 session. Needs the QGuiApplication to exist.
+    static std::shared_ptr<Screens> createScreens();
 };

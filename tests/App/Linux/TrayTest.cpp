@@ -8,6 +8,8 @@
 #include <QRect>
 #include <QTemporaryDir>
 
+#include <array>
+
 namespace {
 
 // Ordella as a user meets it on the X11 desktop: `ordella --demo` next to a system tray, its
@@ -116,10 +118,40 @@ TEST_F(TrayTest, AFirstStartOpensTheWindowWithTheOnboardingByTheTrayIcon) {
 
 // Also run under the other window managers of the end-to-end tests (see CMakeLists.txt).
 TEST_F(TrayTest, TheWindowIsNoTaskAndStaysAboveUndecorated) {
-    // Without a tray the window opens on its own.
+    // Two monitors, the right one primary, a panel reserving the top 27 rows of the right one:
+    // Qt's work area of a monitor knows nothing of it.
+    xrandr({"--setmonitor", "LEFT", "1920/508x1080/286+0+0", "screen"});
+    xrandr({"--setmonitor", "*RIGHT", "1920/508x1080/286+1920+0", "none"});
+    const qint32 pid = start(testWindowProgram(), {"--type", "dock", "--size", "1920x27"});
+    X11Client panel;
+    // Managers frame no panel: it counts once it shows.
+    ASSERT_TRUE(waitUntil([&] {
+        for (const X11Client& client : windows->clients()) {
+            if (client.pid == pid && client.viewable) {
+                panel = client;
+            }
+        }
+        return panel.window != XCB_WINDOW_NONE;
+    }));
+    const std::array<quint32, 12> strut{0, 0, 27, 0, 0, 0, 0, 0, 1920, 3839, 0, 0};
+    connection->discard(xcb_change_property_checked(connection->xcb(), XCB_PROP_MODE_REPLACE, panel.window,
+                                                    connection->atom("_NET_WM_STRUT_PARTIAL"),
+                                                    XCB_ATOM_CARDINAL, 32, 12, strut.data()));
+    connection->flush();
+    ASSERT_TRUE(waitUntil([&] {
+        const QList<Screen> now = screens->screens();
+        return now.size() == 2 && now[0].visibleFrame.height() == 1080 - 27;
+    }));
+    // Without a tray the window opens on its own, at the top right of what the panel leaves of the
+    // monitor with the pointer.
+    xdotool({"mousemove", "2500", "500"});
     start(ordella, {"--demo"});
     ASSERT_TRUE(waitUntil([] { return !visibleWindow("Ordella").isEmpty(); }, 20000));
     const QString window = visibleWindow("Ordella");
+    const QRect placed = geometry(window);
+    EXPECT_EQ(placed.top(), 27 + 8);
+    // Mutter moves it to a monitor of its own choosing, keeping its place in the corner.
+    EXPECT_EQ(placed.right() % 1920, 1920 - 8 - 1) << placed.right();
     EXPECT_TRUE(waitUntil([&] {
         return xprop(window, "_NET_WM_STATE").contains("_NET_WM_STATE_SKIP_TASKBAR");
     })) << xprop(window, "_NET_WM_STATE").toStdString();
