@@ -332,13 +332,13 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     g_session = &session;
 
-    const LinuxPlatform::Assembly assembly = LinuxPlatform::create();
+    // The whole platform waits on the pause clock, the window pictures and the scripting hosts too.
+    g_clock = std::make_shared<PauseClock>();
+    const LinuxPlatform::Assembly assembly = LinuxPlatform::create(g_clock);
     if (!assembly.problem.isEmpty()) {
         QTextStream(stderr) << "X11RestoreBench: " << assembly.problem << '\n';
         return 1;
     }
-    g_clock = std::make_shared<PauseClock>();
-    assembly.platform->clock = g_clock;
     Platform::install(assembly.platform);
 
     auto* bm = benchmark::RegisterBenchmark("BM_X11Restore", BM_X11Restore);
