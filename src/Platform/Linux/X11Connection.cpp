@@ -30,6 +30,10 @@ QList<quint32> X11Connection::Property::items() const {
         return result;
     }
     const qsizetype count = data.size() / 4;
+    if (count == 0) {
+        // An empty list has no storage to copy into (memcpy must not be given null).
+        return result;
+    }
     result.resize(count);
     std::memcpy(result.data(), data.constData(), size_t(count) * 4);
     return result;
