@@ -236,11 +236,12 @@ QCoro::Task<void> OrdellaApp::openForOnboarding() {
     // icon, as soon as the tray has placed the icon (or on its own if the tray takes too long).
     const QPointer<OrdellaApp> self(this);
     const std::shared_ptr<Clock> clock = Platform::current().clock;
-    co_await clock->pollUntil(
-        [self] {
-            return !self || !self->m_window->trayIcon()->geometry().isEmpty() || self->m_window->isOpen();
-        },
-        onboardingIconWait, std::chrono::milliseconds(20));
+    // A named check: a lambda made inside the awaited expression is destroyed twice by this
+    // compiler, and with it the guard it holds, which corrupts the object's guard count.
+    const auto placed = [self] {
+        return !self || !self->m_window->trayIcon()->geometry().isEmpty() || self->m_window->isOpen();
+    };
+    co_await clock->pollUntil(placed, onboardingIconWait, std::chrono::milliseconds(20));
     if (self && !self->m_window->isOpen() && !self->m_root->isOnboardingComplete()) {
         self->m_window->open();
     }
