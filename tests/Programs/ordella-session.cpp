@@ -1,8 +1,10 @@
 // Ordella as main() runs it, through a session of use a person has with it and then the power
-// button: save, restore, revert, the row's preview, pickers and rename, the update panel, the
-// settings window opened afresh with the excluded applications' picker, export and import through
-// the real file panels, and one panel left open. Each round runs twice, the views' engine collects
-// its garbage between them, as it does in a long session.
+// button: save, restore, revert, the row's preview, pickers, rename and shortcut recorder, the
+// search, the tray icon's clicks, the update panel, the settings window opened afresh with every
+// tab, the look changed, the excluded applications' picker, export and import through the real
+// file panels, a deletion, and one panel left open. The round runs twice, and the views' engine
+// collects its garbage after each, as it does in a long session.
+// A first start (the onboarding not finished yet) begins with the onboarding, finished at once.
 //   ordella-session [--demo] FOLDER   FOLDER takes the exported files
 // Prints "session: STEP failed" for a step that did not come about and then exits 1, after the
 // same quit; 0 when the whole session went through. The program ends as ordella's main() ends it:
@@ -14,12 +16,14 @@
 #include "Platform/Platform.h"
 #include "Services/Storage/WorkspaceStore.h"
 #include "ViewModels/AppExclusionPickerModel.h"
+#include "ViewModels/AppRootModel.h"
 #include "ViewModels/DataTabModel.h"
 #include "ViewModels/IconPickerModel.h"
 #include "ViewModels/PopoverModel.h"
 #include "ViewModels/PreferencesViewModel.h"
 #include "ViewModels/SaveWorkspacePanelModel.h"
 #include "ViewModels/SettingsViewModel.h"
+#include "ViewModels/ShortcutRecorderModel.h"
 #include "ViewModels/UpdateWorkspacePanelModel.h"
 #include "ViewModels/WorkspaceListModel.h"
 #include "ViewModels/WorkspaceRowModel.h"
@@ -29,8 +33,10 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QQmlEngine>
+#include <QQuickItem>
 #include <QQuickView>
 #include <QQuickWindow>
+#include <QSystemTrayIcon>
 #include <QTextStream>
 
 #include <qcoro/qcorotask.h>
@@ -74,6 +80,34 @@ QCoro::Task<bool> answerPanel(QList<QFileDialog*>& seen, const QString& path) {
     panel->selectFile(path);
     QMetaObject::invokeMethod(panel, "accept");
     co_return true;
+}
+
+// Opens every popover under root (the pickers among them) one after another and closes it again;
+// with leaveOpen, the last stays open.
+QCoro::Task<void> openPopovers(QQuickItem* root, bool leaveOpen) {
+    QList<QPointer<QObject>> popovers;
+    // A view's root item has the window's content item as its visual parent only.
+    for (QQuickItem* item : root->childItems()) {
+        for (QObject* object : item->findChildren<QObject*>()) {
+            if (object->inherits("QQuickPopup")) {
+                popovers << object;
+            }
+        }
+    }
+    if (popovers.isEmpty()) {
+        QTextStream(stderr) << "session: no popover found\n";
+        g_failed = true;
+    }
+    for (qsizetype i = 0; i < popovers.size(); ++i) {
+        if (!popovers.at(i)) {
+            continue;
+        }
+        QMetaObject::invokeMethod(popovers.at(i), "open");
+        co_await Platform::current().clock->sleep(30ms);
+        if (popovers.at(i) && !(leaveOpen && i == popovers.size() - 1)) {
+            QMetaObject::invokeMethod(popovers.at(i), "close");
+        }
+    }
 }
 
 QCoro::Task<bool> round(OrdellaApp& ordella, PopoverModel& popover, int number, QString folder,
@@ -122,6 +156,26 @@ QCoro::Task<bool> round(OrdellaApp& ordella, PopoverModel& popover, int number, 
         row.setShowingDisplayPicker(false);
         row.setShowingTriggerPicker(false);
     }
+    // The pickers and the other popovers of the window, with the first row expanded.
+    if (list.rowCount() > 0 && !list.row(0)->isExpanded()) {
+        list.row(0)->tapHeader();
+    }
+    co_await Platform::current().clock->sleep(100ms);
+    co_await openPopovers(ordella.menuBarWindow()->window()->contentItem(), false);
+    // The search, the shortcut recorder, the tray icon's clicks.
+    popover.setSearchText(QStringLiteral("Session"));
+    co_await Platform::current().clock->sleep(50ms);
+    popover.setSearchText(QString());
+    if (list.rowCount() > 0) {
+        ShortcutRecorderModel& recorder = *list.row(0)->recorder();
+        recorder.toggleRecording();
+        co_await Platform::current().clock->sleep(50ms);
+        recorder.toggleRecording();
+    }
+    QSystemTrayIcon* tray = ordella.menuBarWindow()->trayIcon();
+    emit tray->activated(QSystemTrayIcon::Trigger);
+    co_await Platform::current().clock->sleep(50ms);
+    emit tray->activated(QSystemTrayIcon::Trigger);
     popover.openUpdatePanel(saved);
     if (!co_await reached("the update panel",
                           [&] { return popover.updatePanel() && popover.updatePanel()->canUpdate(); })) {
@@ -150,6 +204,7 @@ QCoro::Task<bool> round(OrdellaApp& ordella, PopoverModel& popover, int number, 
     settings.setThemeIndex((theme + 1) % 3);
     co_await Platform::current().clock->sleep(50ms);
     settings.setThemeIndex(theme);
+    co_await openPopovers(preferences->window().contentItem(), false);
     AppExclusionPickerModel& exclusions = *preferences->model().exclusions();
     if (!co_await reached("the applications' list", [&] { return !exclusions.isLoadingApps(); })) {
         co_return false;
@@ -176,12 +231,19 @@ QCoro::Task<bool> round(OrdellaApp& ordella, PopoverModel& popover, int number, 
         })) {
         co_return false;
     }
+    // The first workspace is deleted from its row.
+    if (list.rowCount() > 1) {
+        list.row(0)->askDelete();
+        list.row(0)->confirmDelete();
+    }
     // A panel left unanswered, as one is when the settings window goes first.
     data.exportWorkspaces();
     if (!co_await reached("the last panel", [&] { return newPanel(seen) != nullptr; })) {
         co_return false;
     }
     ordella.menuBarWindow()->open();
+    // A picker is left open.
+    co_await openPopovers(ordella.menuBarWindow()->window()->contentItem(), true);
     // What a long session does now and then: the views' engine collects its garbage.
     ordella.menuBarWindow()->engine().collectGarbage();
     co_await Platform::current().clock->sleep(100ms);
@@ -196,6 +258,12 @@ QCoro::Task<void> session(OrdellaApp& ordella, QString folder) {
         co_return;
     }
     auto* popover = ordella.findChild<PopoverModel*>();
+    // A first start opens the window with the onboarding by itself, which is then finished.
+    if (auto* root = ordella.findChild<AppRootModel*>(); root && !root->isOnboardingComplete()) {
+        if (co_await reached("the onboarding", [&] { return ordella.menuBarWindow()->isOpen(); })) {
+            root->finishOnboarding();
+        }
+    }
     ordella.menuBarWindow()->open();
     if (popover &&
         co_await reached("the window", [&] { return ordella.menuBarWindow()->window()->isExposed(); })) {

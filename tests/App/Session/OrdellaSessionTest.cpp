@@ -1,3 +1,4 @@
+#include "Services/Storage/JsonSettingsFormat.h"
 #include "Support/X11DesktopTest.h"
 #include "ViewModels/AppRootModel.h"
 
@@ -10,15 +11,22 @@ namespace {
 
 // A session of use on this X session, ended with the power button, in a program that ends as
 // ordella's main() ends (tests/Programs/ordella-session): on the demo desktop, and on this desktop
-// with real programs. Built with the memory checkers (ORDELLA_SANITIZE=address), whatever the
-// session or the quit does wrong with memory ends the program with a report.
+// with real programs, a first start with a tray. Built with the memory checkers (ORDELLA_SANITIZE=address),
+// whatever the session or the quit does wrong with memory ends the program with a report.
 class OrdellaSessionTest : public X11DesktopTest, public ::testing::WithParamInterface<bool> {
 protected:
     void SetUp() override {
         X11DesktopTest::SetUp();
         // A runtime folder of this test's own, so the instance socket is not another test's.
         qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
-        AppRootModel().finishOnboarding();
+        // On this desktop it is a first start, beginning with the onboarding.
+        if (GetParam()) {
+            AppRootModel().finishOnboarding();
+        } else {
+            const std::unique_ptr<QSettings> settings = JsonSettingsFormat::userSettings();
+            settings->remove(AppRootModel::onboardingCompleteKey);
+            settings->sync();
+        }
     }
 
     void TearDown() override {
@@ -51,6 +59,9 @@ TEST_P(OrdellaSessionTest, AWholeSessionOfUseEndsWithTheQuitButton) {
     if (!demo) {
         ASSERT_EQ(scene(QStringLiteral("setup")), QStringLiteral("scene arranged"));
         m_sceneArranged = true;
+        // With a system tray, which takes Ordella's icon.
+        start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "40",
+                         "--heighttype", "pixel", "--height", "28", "--transparent", "false"});
     }
     QStringList arguments;
     if (demo) {
