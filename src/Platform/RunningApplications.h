@@ -45,6 +45,20 @@ public:
 
     // Every running application, in the platform's order.
     virtual QList<RunningApplication> runningApplications() const = 0;
+    // The first of these applications with this identifier, in their order.
+    static std::optional<RunningApplication> firstWithIdentifier(const QList<RunningApplication>& running,
+                                                                 const QString& bundleIdentifier) {
+        for (const RunningApplication& app : running) {
+            if (app.bundleIdentifier == bundleIdentifier) {
+                return app;
+            }
+        }
+        return std::nullopt;
+    }
+    // The first running application with this identifier.
+    std::optional<RunningApplication> firstRunning(const QString& bundleIdentifier) const {
+        return firstWithIdentifier(runningApplications(), bundleIdentifier);
+    }
     virtual std::optional<RunningApplication> frontmostApplication() const = 0;
     // Fresh state of one process; nothing once it has quit.
     virtual std::optional<RunningApplication> application(qint32 pid) const = 0;

@@ -15,10 +15,8 @@ std::optional<qint32> runningPid(const QString& bundleIdentifier) {
     if (!apps) {
         return std::nullopt;
     }
-    for (const RunningApplication& app : apps->runningApplications()) {
-        if (app.bundleIdentifier == bundleIdentifier) {
-            return app.processIdentifier;
-        }
+    if (const std::optional<RunningApplication> app = apps->firstRunning(bundleIdentifier)) {
+        return app->processIdentifier;
     }
     return std::nullopt;
 }

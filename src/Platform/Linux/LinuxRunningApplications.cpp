@@ -541,14 +541,11 @@ OpenResult LinuxRunningApplications::start(const QString& identifier, const QLis
     }
     if (!folders.isEmpty()) {
         for (const QString& folder : folders) {
-            const DesktopEntries::Launch launch = DesktopEntries::launchWithArguments(identifier, {}, folder);
-            if (!launch.error.isEmpty()) {
-                return OpenResult{false, launch.error};
+            const OpenResult launched =
+                noteLaunch(DesktopEntries::launchWithArguments(identifier, {}, folder), identifier);
+            if (!launched.succeeded) {
+                return launched;
             }
-            for (const qint32 pid : launch.pids) {
-                m_identities.noteLaunch(pid, identifier);
-            }
-            m_snapshot.reset();
         }
         return OpenResult{};
     }
@@ -570,14 +567,18 @@ OpenResult LinuxRunningApplications::start(const QString& identifier, const QLis
     for (const QUrl& document : documents) {
         uris << QString::fromUtf8(document.toEncoded());
     }
-    const DesktopEntries::Launch launch = DesktopEntries::launch(identifier, uris, activates);
+    return noteLaunch(DesktopEntries::launch(identifier, uris, activates), identifier);
+}
+
+OpenResult LinuxRunningApplications::noteLaunch(const DesktopEntries::Launch& launch,
+                                                const QString& identifier) {
     if (!launch.error.isEmpty()) {
         return OpenResult{false, launch.error};
     }
     for (const qint32 pid : launch.pids) {
         m_identities.noteLaunch(pid, identifier);
-        m_snapshot.reset();
     }
+    m_snapshot.reset();
     return OpenResult{};
 }
 

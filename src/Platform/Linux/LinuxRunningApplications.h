@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/Linux/ApplicationIdentities.h"
+#include "Platform/Linux/DesktopEntries.h"
 #include "Platform/Linux/X11Windows.h"
 #include "Platform/RunningApplications.h"
 
@@ -89,6 +90,8 @@ private:
     QString identifierOf(const QUrl& applicationURL) const;
     std::optional<qint32> runningPid(const QString& identifier) const;
     OpenResult start(const QString& identifier, const QList<QUrl>& documents, bool activates);
+    // Notes the processes a launch started as the application's, or says why nothing started.
+    OpenResult noteLaunch(const DesktopEntries::Launch& launch, const QString& identifier);
     // The manager's list of windows changed: applications that came or went are announced.
     void clientListChanged();
     void announceChanges();

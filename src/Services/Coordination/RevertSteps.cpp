@@ -35,12 +35,7 @@ std::optional<RunningApplication> runningApp(const QString& bundleIdentifier) {
     if (!port) {
         return std::nullopt;
     }
-    for (const RunningApplication& app : port->runningApplications()) {
-        if (app.bundleIdentifier == bundleIdentifier) {
-            return app;
-        }
-    }
-    return std::nullopt;
+    return port->firstRunning(bundleIdentifier);
 }
 
 AppRestoreResult result(const AppSnapshot& app, RestoreStatus status, const QString& reason,

@@ -16,15 +16,6 @@ namespace {
 
 const QString kDash = QStringLiteral(" \u2014 ");
 
-std::optional<RunningApplication> firstRunning(const RunningApplications& port, const QString& bundleID) {
-    for (const RunningApplication& app : port.runningApplications()) {
-        if (app.bundleIdentifier == bundleID) {
-            return app;
-        }
-    }
-    return std::nullopt;
-}
-
 qsizetype axWindowCount(const RunningApplication& app) {
     return AXWindowService::axWindowList(app).value_or(QList<AXElement>()).size();
 }
@@ -38,7 +29,7 @@ QCoro::Task<std::optional<RunningApplication>> AppLauncher::launchApp(QString bu
         co_return std::nullopt;
     }
     const QString id = bundleIdentifier;
-    if (const std::optional<RunningApplication> running = firstRunning(*port, id)) {
+    if (const std::optional<RunningApplication> running = port->firstRunning(id)) {
         RestoreLog::log(QStringLiteral("launchApp: ") + id + QStringLiteral(" already running (pid=") +
                         QString::number(running->processIdentifier) +
                         QStringLiteral("), ensuring controllable"));
@@ -160,7 +151,7 @@ QCoro::Task<std::optional<RunningApplication>> AppLauncher::waitForAppLaunch(QSt
     const Clock::TimePoint deadline = clock->now() + Clock::seconds(timeout);
     while (clock->now() < deadline) {
         // Only the first instance counts, even when a later one is ready sooner.
-        const std::optional<RunningApplication> first = firstRunning(*port, bundleIdentifier);
+        const std::optional<RunningApplication> first = port->firstRunning(bundleIdentifier);
         if (first && first->isFinishedLaunching) {
             co_return first;
         }
@@ -168,7 +159,7 @@ QCoro::Task<std::optional<RunningApplication>> AppLauncher::waitForAppLaunch(QSt
             break;
         }
     }
-    co_return firstRunning(*port, bundleIdentifier);
+    co_return port->firstRunning(bundleIdentifier);
 }
 
 QCoro::Task<void> AppLauncher::waitForAXWindows(RunningApplication app, double timeout) {

@@ -91,12 +91,7 @@ std::optional<RunningApplication> runningApplication(const QString& bundleIdenti
     if (!port) {
         return std::nullopt;
     }
-    for (const RunningApplication& app : port->runningApplications()) {
-        if (app.bundleIdentifier == bundleIdentifier) {
-            return app;
-        }
-    }
-    return std::nullopt;
+    return port->firstRunning(bundleIdentifier);
 }
 
 } // namespace

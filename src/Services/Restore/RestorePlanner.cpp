@@ -21,16 +21,6 @@ namespace {
 constexpr double kVisibleSide = 100.0;
 constexpr double kStackingSide = 200.0;
 
-std::optional<RunningApplication> firstRunning(const QList<RunningApplication>& running,
-                                               const QString& bundleID) {
-    for (const RunningApplication& app : running) {
-        if (app.bundleIdentifier == bundleID) {
-            return app;
-        }
-    }
-    return std::nullopt;
-}
-
 // What the plan needs of each live window, at every position of the application's window list,
 // so that a saved window index still points at its own window when a frame cannot be read.
 struct LiveWindow {
@@ -114,7 +104,7 @@ QCoro::Task<AppPlan> RestorePlanner::planApp(AppSnapshot snapshot, QList<Running
     const QString bundleID = snapshot.bundleIdentifier;
     const bool isBrowser = BrowserScriptService::supportedBrowsers().contains(bundleID);
     const bool isFinder = FinderScriptService::isFileManager(bundleID);
-    plan.runningApp = firstRunning(running, bundleID);
+    plan.runningApp = RunningApplications::firstWithIdentifier(running, bundleID);
     plan.needsLaunch = !plan.runningApp;
     plan.needsActivation = plan.runningApp && needsActivation(snapshot, *plan.runningApp);
 

@@ -18,15 +18,6 @@ constexpr int kRaisePauseMs = 20;
 // How long the window manager is given to show the last raise before the final activation.
 constexpr int kRaisedWaitMs = 2000;
 
-std::optional<RunningApplication> lookUp(const QList<RunningApplication>& running, const QString& bundleID) {
-    for (const RunningApplication& app : running) {
-        if (app.bundleIdentifier == bundleID) {
-            return app;
-        }
-    }
-    return std::nullopt;
-}
-
 // The live window index a saved window stands for: the first live title equal to, containing or
 // contained in the saved one; else the saved index.
 qint64 liveIndexByTitle(const QStringList& liveTitles, const WindowSnapshot& window) {
@@ -107,7 +98,8 @@ bool windowsOutOfOrder(const QList<AppSnapshot>& appSnapshots, const QList<Runni
     for (const AppSnapshot& saved : appSnapshots) {
         const QList<WindowSnapshot> windows =
             remappedSnapshots.value(saved.bundleIdentifier, saved.windowSnapshots);
-        const std::optional<RunningApplication> app = lookUp(running, saved.bundleIdentifier);
+        const std::optional<RunningApplication> app =
+            RunningApplications::firstWithIdentifier(running, saved.bundleIdentifier);
         if (saved.isHidden || windows.size() < 2 || !app ||
             BrowserScriptService::supportedBrowsers().contains(saved.bundleIdentifier)) {
             continue;
@@ -175,7 +167,8 @@ StackingOrderRestorer::restoreZOrder(QList<AppSnapshot> appSnapshots,
 
     if (savedRelevant == currentRelevant && !windowsOutOfOrder(appSnapshots, running, remappedSnapshots)) {
         if (firstVisible && !frontmostIs(firstVisible->bundleIdentifier)) {
-            if (const auto app = lookUp(running, firstVisible->bundleIdentifier)) {
+            if (const auto app =
+                    RunningApplications::firstWithIdentifier(running, firstVisible->bundleIdentifier)) {
                 port->activate(app->processIdentifier, 0);
             }
         }
@@ -187,7 +180,8 @@ StackingOrderRestorer::restoreZOrder(QList<AppSnapshot> appSnapshots,
     for (qsizetype i = appSnapshots.size() - 1; i >= 0; --i) {
         const AppSnapshot& saved = appSnapshots[i];
         const std::optional<RunningApplication> app =
-            saved.isHidden ? std::nullopt : lookUp(running, saved.bundleIdentifier);
+            saved.isHidden ? std::nullopt
+                           : RunningApplications::firstWithIdentifier(running, saved.bundleIdentifier);
         if (!app) {
             continue;
         }
@@ -203,7 +197,8 @@ StackingOrderRestorer::restoreZOrder(QList<AppSnapshot> appSnapshots,
     if (!firstVisible) {
         co_return;
     }
-    const std::optional<RunningApplication> first = lookUp(running, firstVisible->bundleIdentifier);
+    const std::optional<RunningApplication> first =
+        RunningApplications::firstWithIdentifier(running, firstVisible->bundleIdentifier);
     if (!first) {
         co_return;
     }
