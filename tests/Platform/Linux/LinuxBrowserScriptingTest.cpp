@@ -38,10 +38,34 @@ QStringList linesOf(const QString& path) {
 TEST_F(LinuxBrowserScriptingTest, TypesTabKeysOnlyIntoTheBrowsersWindow) {
     QTemporaryDir folder;
     const QString typed = folder.filePath(QStringLiteral("typed"));
-    // The user's own window, with the focus, notes every key it gets.
-    const qint32 editor = start(testWindowProgram(), {QStringLiteral("--caption"), QStringLiteral("Editor"),
-                                                      QStringLiteral("--keys"), typed});
-    const xcb_window_t editorWindow = waitForWindows(editor).first().window;
+    const QString applications = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                                 QStringLiteral("/applications");
+    QDir().mkpath(applications);
+    // GLib notices a new entry through a file monitor, a moment later: until then the id still
+    // names the system's own program, which must not be started.
+    const auto install = [&](const QString& id, const QByteArray& exec) {
+        QFile entry(applications + u'/' + id);
+        if (!entry.open(QIODevice::WriteOnly)) {
+            return false;
+        }
+        entry.write("[Desktop Entry]\nType=Application\nName=" + id.toUtf8() +
+                    "\nExec=" + QFile::encodeName(testWindowProgram()) + ' ' + exec + '\n');
+        entry.close();
+        return waitUntil([&] {
+            const std::optional<DesktopEntry> found = DesktopEntries::find(id);
+            return found &&
+                   QFileInfo(found->filePath).absolutePath() == QFileInfo(applications).absoluteFilePath();
+        });
+    };
+    // The user's own window, with the focus, notes every key it gets. It is an application of its
+    // own: started from a shell, the program the browser's entry runs would be taken for the browser.
+    ASSERT_TRUE(
+        install(QStringLiteral("editor.desktop"), "--caption Editor --keys " + QFile::encodeName(typed)));
+    const DesktopEntries::Launch editor = DesktopEntries::launch(QStringLiteral("editor.desktop"), {}, true);
+    ASSERT_TRUE(editor.error.isEmpty()) << editor.error.toStdString();
+    ASSERT_EQ(editor.pids.size(), 1);
+    const auto stopEditor = qScopeGuard([&editor] { ::kill(editor.pids.first(), SIGTERM); });
+    const xcb_window_t editorWindow = waitForWindows(editor.pids.first()).first().window;
     const auto focusEditor = [&] {
         windows->activate(editorWindow);
         return waitUntil([&] { return windows->activeWindow() == editorWindow; });
@@ -54,21 +78,7 @@ TEST_F(LinuxBrowserScriptingTest, TypesTabKeysOnlyIntoTheBrowsersWindow) {
     QFile::remove(typed);
 
     // A browser whose window never takes the focus.
-    const QString applications = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-                                 QStringLiteral("/applications");
-    QDir().mkpath(applications);
-    QFile entry(applications + QStringLiteral("/chromium.desktop"));
-    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
-    entry.write("[Desktop Entry]\nType=Application\nName=Chromium\nExec=" +
-                QFile::encodeName(testWindowProgram()) + " --caption Browser --no-focus\n");
-    entry.close();
-    // GLib notices a new entry through a file monitor, a moment later: until then the id still
-    // names the system's own browser, which must not be started.
-    ASSERT_TRUE(waitUntil([&] {
-        const std::optional<DesktopEntry> found = DesktopEntries::find(QStringLiteral("chromium.desktop"));
-        return found &&
-               QFileInfo(found->filePath).absolutePath() == QFileInfo(applications).absoluteFilePath();
-    }));
+    ASSERT_TRUE(install(QStringLiteral("chromium.desktop"), "--caption Browser --no-focus"));
     const DesktopEntries::Launch browser =
         DesktopEntries::launch(QStringLiteral("chromium.desktop"), {}, false);
     ASSERT_TRUE(browser.error.isEmpty()) << browser.error.toStdString();
