@@ -2,6 +2,7 @@
 
 #include "Services/Restore/BrowserTabRestorer.h"
 
+#include "Extensions/NumberConversion.h"
 #include "Extensions/RectConversion.h"
 #include "Platform/Platform.h"
 #include "Platform/WindowServer.h"
@@ -47,6 +48,17 @@ bool titledOtherwise(const WindowSnapshot& saved, const LiveWindow& live) {
     }
     const std::optional<QString> title = AXAttributeReader::string(live.element, QStringLiteral("AXTitle"));
     return title && !title->isEmpty() && *title != *saved.windowTitle;
+}
+
+// Whether a window saved on another virtual desktop is not on it now: wherever its frame is, it is
+// not in place on a desktop it was not saved on.
+bool offItsDesktop(const WindowSnapshot& saved, const LiveWindow& live) {
+    if (!saved.spaceIndex) {
+        return false;
+    }
+    const std::optional<double> now =
+        AXAttributeReader::read(live.element, AXName::SpaceIndex).value.toNumber();
+    return !now || NumberConversion::toInt64(*now) != *saved.spaceIndex;
 }
 
 // The saved applications' identifiers that appear in the current order, in saved order, against
@@ -181,7 +193,7 @@ QList<WindowPlan> RestorePlanner::planWindows(const AppSnapshot& snapshot,
             // A window minimised since the save is not in place, wherever its frame is.
             plan.needsPositioning = current.minimized || !current.frame ||
                                     !RestoreGeometry::withinTolerance(*current.frame, plan.targetFrame) ||
-                                    titledOtherwise(window, current);
+                                    titledOtherwise(window, current) || offItsDesktop(window, current);
         }
         plans.append(plan);
     }

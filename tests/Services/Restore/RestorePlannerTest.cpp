@@ -82,6 +82,26 @@ TEST_F(RestorePlannerTest, AWindowOfAnotherTitleAtTheSavedIndexIsNotInPlace) {
     EXPECT_FALSE(same[1].needsPositioning);
 }
 
+TEST_F(RestorePlannerTest, AWindowSavedOnAnotherDesktopIsInPlaceOnlyThere) {
+    // The desktop a live window reads (none: the one shown), and whether the window saved on
+    // desktop 1 at its frame still needs placing.
+    const QList<std::pair<std::optional<double>, bool>> cases = {{1, false}, {2, true}, {std::nullopt, true}};
+    for (const auto& [liveDesktop, needsPositioning] : cases) {
+        SCOPED_TRACE(liveDesktop.value_or(-1));
+        const QString id = QStringLiteral("org.example.Desk%1").arg(liveDesktop.value_or(0));
+        const qint32 pid = addApp(id, {QRectF(100, 100, 800, 600)});
+        desktop().updateWindow(windowOf(pid, 0), [&liveDesktop](SimulatedDesktop::Window& w) {
+            w.faults.readOverrides.insert("AXSpaceIndex",
+                                          liveDesktop ? AXResult::success(AXValue::number(*liveDesktop))
+                                                      : AXResult::failure(AXError::NoValue));
+        });
+        WindowSnapshot window = savedWindow(QRectF(100, 100, 800, 600), "Desk", 0);
+        window.spaceIndex = 1;
+        EXPECT_EQ(plan({savedApp(id, {window})}).appPlans.first().windowPlans.first().needsPositioning,
+                  needsPositioning);
+    }
+}
+
 TEST_F(RestorePlannerTest, ComparesEachSavedIndexWithItsOwnWindowWhenAFrameIsUnreadable) {
     // Live windows 0, 1 (frame unreadable) and 2. Saved window 1 sits where live window 2 is: a
     // frame list without the unreadable entry would compare it with window 2 and leave it be.
