@@ -1,13 +1,12 @@
 #include "Platform/Linux/LinuxRunningApplications.h"
 
 #include "Platform/DesktopComponents.h"
+#include "Platform/Linux/ApplicationStart.h"
 #include "Platform/Linux/DesktopEntries.h"
 #include "Platform/Linux/DocumentHandOver.h"
 #include "Platform/Linux/LinuxProcess.h"
-#include "Platform/Linux/ProgramCommand.h"
 
 #include <QCoreApplication>
-#include <QProcess>
 
 #include <csignal>
 
@@ -494,7 +493,7 @@ QCoro::Task<OpenResult> LinuxRunningApplications::openApplication(QUrl applicati
         }
         co_return OpenResult{};
     }
-    co_return start(identifier, {}, activates);
+    co_return noteLaunch(ApplicationStart::start(identifier, {}, activates), identifier);
 }
 
 QCoro::Task<OpenResult> LinuxRunningApplications::openDocuments(QList<QUrl> documents, QUrl applicationURL,
@@ -504,7 +503,7 @@ QCoro::Task<OpenResult> LinuxRunningApplications::openDocuments(QList<QUrl> docu
         co_return OpenResult{false, QStringLiteral("No application can be opened from ") +
                                         applicationURL.toDisplayString()};
     }
-    co_return start(identifier, documents, activates);
+    co_return noteLaunch(ApplicationStart::start(identifier, documents, activates), identifier);
 }
 
 QCoro::Task<OpenResult> LinuxRunningApplications::openNewWindow(QUrl applicationURL, bool activates) {
@@ -519,67 +518,17 @@ QCoro::Task<OpenResult> LinuxRunningApplications::openNewWindow(QUrl application
         const QString error = DesktopEntries::launchAction(identifier, newWindow, activates);
         co_return error.isEmpty() ? OpenResult{} : OpenResult{false, error};
     }
-    co_return start(identifier, {}, activates);
-}
-
-OpenResult LinuxRunningApplications::start(const QString& identifier, const QList<QUrl>& documents,
-                                           bool activates) {
-    // Whoever asks, a document reaches a program only as the hand-over rules allow; a folder for a
-    // terminal is where it starts, never a word on its command line.
-    QStringList folders;
-    for (const QUrl& document : documents) {
-        const DocumentHandOver::Decision decision =
-            DocumentHandOver::decide(document.isLocalFile() ? document.toLocalFile() : QString(), identifier);
-        if (decision.way == DocumentHandOver::Way::refused) {
-            return OpenResult{false, QStringLiteral("Not opening ") + document.toDisplayString() +
-                                         QStringLiteral(" with ") + identifier + QStringLiteral(": ") +
-                                         decision.reason};
-        }
-        if (decision.way == DocumentHandOver::Way::asWorkingFolder) {
-            folders << document.toLocalFile();
-        }
-    }
-    if (!folders.isEmpty()) {
-        for (const QString& folder : folders) {
-            const OpenResult launched =
-                noteLaunch(DesktopEntries::launchWithArguments(identifier, {}, folder), identifier);
-            if (!launched.succeeded) {
-                return launched;
-            }
-        }
-        return OpenResult{};
-    }
-    if (const std::optional<ProgramCommand> program = ProgramCommand::fromIdentifier(identifier)) {
-        // An interpreter is given its script again, then the documents.
-        QStringList arguments = program->arguments();
-        for (const QUrl& document : documents) {
-            arguments << (document.isLocalFile() ? document.toLocalFile() : document.toString());
-        }
-        qint64 pid = 0;
-        if (!QProcess::startDetached(program->executable, arguments, QString(), &pid)) {
-            return OpenResult{false, QStringLiteral("Cannot start ") + identifier};
-        }
-        m_identities.noteLaunch(qint32(pid), identifier);
-        m_snapshot.reset();
-        return OpenResult{};
-    }
-    QStringList uris;
-    for (const QUrl& document : documents) {
-        uris << QString::fromUtf8(document.toEncoded());
-    }
-    return noteLaunch(DesktopEntries::launch(identifier, uris, activates), identifier);
+    co_return noteLaunch(ApplicationStart::start(identifier, {}, activates), identifier);
 }
 
 OpenResult LinuxRunningApplications::noteLaunch(const DesktopEntries::Launch& launch,
                                                 const QString& identifier) {
-    if (!launch.error.isEmpty()) {
-        return OpenResult{false, launch.error};
-    }
+    // What did start is the application's, even when a later part of the launch failed.
     for (const qint32 pid : launch.pids) {
         m_identities.noteLaunch(pid, identifier);
     }
     m_snapshot.reset();
-    return OpenResult{};
+    return launch.error.isEmpty() ? OpenResult{} : OpenResult{false, launch.error};
 }
 
 QImage LinuxRunningApplications::icon(const QString& bundleIdentifier) const {

@@ -89,7 +89,6 @@ private:
     // The identifier an application URL stands for; empty when it stands for none.
     QString identifierOf(const QUrl& applicationURL) const;
     std::optional<qint32> runningPid(const QString& identifier) const;
-    OpenResult start(const QString& identifier, const QList<QUrl>& documents, bool activates);
     // Notes the processes a launch started as the application's, or says why nothing started.
     OpenResult noteLaunch(const DesktopEntries::Launch& launch, const QString& identifier);
     // The manager's list of windows changed: applications that came or went are announced.
