@@ -27,9 +27,37 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
     const QString entries = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                             QStringLiteral("/applications");
     ASSERT_TRUE(QDir().mkpath(entries));
+    const QString tool = entries + QStringLiteral("/tool.py");
+    ASSERT_TRUE(write(tool, "import sys\n"));
+    // Programs not installed here, under their own names (GIO offers no entry whose program is
+    // missing).
+    const QByteArray wine = QFile::encodeName(entries + QStringLiteral("/wine"));
+    const QByteArray sudo = QFile::encodeName(entries + QStringLiteral("/sudo"));
+    const QByteArray viewer = QFile::encodeName(entries + QStringLiteral("/shotwell"));
+    for (const QByteArray& program : {wine, sudo, viewer}) {
+        ASSERT_TRUE(write(QFile::decodeName(program), "#!/bin/sh\n", true));
+    }
     const std::pair<const char*, QByteArray> installed[] = {
         {"org.example.Editor", "Exec=true %F\nMimeType=text/plain;\n"},
-        {"org.example.ScriptEditor", "Exec=true %F\nMimeType=text/plain;application/x-shellscript;\n"},
+        {"org.example.ScriptEditor",
+         "Exec=true "
+         "%F\nMimeType=text/plain;application/x-shellscript;\nCategories=Development;TextEditor;\n"},
+        {"org.example.Loader",
+         "Exec=" + wine + " start /unix %f\nMimeType=application/x-ms-dos-executable;\n"},
+        {"org.example.NicePython", "Exec=nice python3 %f\nMimeType=text/plain;\n"},
+        {"org.example.Wrapped",
+         "Exec=env -u X LANG=C ionice -c3 chrt --idle 0 timeout -s KILL 9 stdbuf -oL python3 %f\n"
+         "MimeType=text/plain;\n"},
+        {"org.example.Tool",
+         "Exec=nice -n 5 python3 " + QFile::encodeName(tool) + " %f\nMimeType=text/plain;\n"},
+        {"org.example.Split", "Exec=env -S \"python3 -u\" %f\nMimeType=text/plain;\n"},
+        {"org.example.Awk", "Exec=awk -f %f\nMimeType=text/plain;\n"},
+        {"org.example.Tcl", "Exec=tclsh %f\nMimeType=text/plain;\n"},
+        {"org.example.Wish", "Exec=wish\nMimeType=text/plain;\n"},
+        {"org.example.UShell", "Exec=uxterm -e sh %f\nMimeType=text/plain;\n"},
+        {"org.example.Sudo", "Exec=" + sudo + " -E python3 %f\nMimeType=text/plain;\n"},
+        {"org.example.Viewer", "Exec=" + viewer + " %U\nMimeType=text/plain;\n"},
+        {"org.example.Player", "Exec=true --mode=gui -- %U\nMimeType=text/plain;\n"},
         {"org.example.Python", "Exec=python3\nTerminal=true\n"},
         {"org.example.Shell", "Exec=sh %f\nMimeType=text/plain;application/x-shellscript;\n"},
         {"org.example.Term", "Exec=false\nCategories=System;TerminalEmulator;\n"},
@@ -50,6 +78,7 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
     ASSERT_TRUE(write(at("run.sh"), "#!/bin/sh\n"));
     ASSERT_TRUE(write(at("tool"), "#!/bin/sh\ntouch /tmp/ran\n"));
     ASSERT_TRUE(write(at("marked.txt"), "text\n", true));
+    ASSERT_TRUE(write(at("setup.exe"), QByteArray("MZ\x90\0\x03\0\0\0", 8)));
     ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self/mem"), at("memory.txt")));
     const QString shellScript = QStringLiteral("/bin/sh ") + at("run.sh");
 
@@ -68,6 +97,28 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
          "a program or script (application/x-shellscript)"},
         {"a script to an editor that declares scripts", at("run.sh"), "org.example.ScriptEditor.desktop",
          Way::asArgument, ""},
+        {"a program to its loader", at("setup.exe"), "org.example.Loader.desktop", Way::refused,
+         "a program or script (application/x-ms-dos-executable), which goes only to an editor"},
+        {"an interpreter behind a wrapper", at("notes.txt"), "org.example.NicePython.desktop", Way::refused,
+         "its program is an interpreter or a shell, which would run the file"},
+        {"behind wrappers with options", at("notes.txt"), "org.example.Wrapped.desktop", Way::refused,
+         "its program is an interpreter or a shell, which would run the file"},
+        {"a wrapper that splits a text", at("notes.txt"), "org.example.Split.desktop", Way::refused,
+         "it starts its program through a launcher whose words cannot be read"},
+        {"to an interpreter's own script", at("notes.txt"), "org.example.Tool.desktop", Way::asArgument, ""},
+        {"a file as awk's program", at("notes.txt"), "org.example.Awk.desktop", Way::refused,
+         "its program is an interpreter or a shell, which would run the file"},
+        {"a file to tclsh", at("notes.txt"), "org.example.Tcl.desktop", Way::refused,
+         "its program is an interpreter or a shell, which would run the file"},
+        {"a file appended to wish", at("notes.txt"), "org.example.Wish.desktop", Way::refused,
+         "its program is an interpreter or a shell, which would run the file"},
+        {"a terminal running a shell", at("notes.txt"), "org.example.UShell.desktop", Way::refused,
+         "a terminal would run the file"},
+        {"an interpreter after a launcher", at("notes.txt"), "org.example.Sudo.desktop", Way::refused,
+         "its command line starts python3, which would run the file"},
+        {"to a program named like a shell and more", at("notes.txt"), "org.example.Viewer.desktop",
+         Way::asArgument, ""},
+        {"a file after --", at("notes.txt"), "org.example.Player.desktop", Way::asArgument, ""},
         {"a file with an execute bit", at("marked.txt"), "org.example.Editor.desktop", Way::refused,
          "an executable file (it has an execute bit)"},
         {"an entry that runs in a terminal", at("evil.py"), "org.example.Python.desktop", Way::refused,
@@ -103,6 +154,10 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
         {"a folder to a program by path", at("folder"), "/usr/bin/true", Way::refused,
          "not a regular file (the program was seen started with files)"},
         {"to a shell by path", at("notes.txt"), "/bin/sh", Way::refused,
+         "its program is an interpreter or a shell, which would run the file"},
+        {"to awk by path", at("notes.txt"), "/usr/bin/awk", Way::refused,
+         "its program is an interpreter or a shell, which would run the file"},
+        {"to a wrapper by path", at("notes.txt"), "/usr/bin/nice", Way::refused,
          "its program is an interpreter or a shell, which would run the file"},
     };
     for (const auto& c : cases) {

@@ -5,6 +5,7 @@
 #include "Platform/Linux/DesktopEntries.h"
 
 #include "Extensions/ApplicationIcon.h"
+#include "Platform/Linux/LaunchWrapper.h"
 #include "Platform/Linux/ProgramCommand.h"
 
 #include <QFileInfo>
@@ -55,30 +56,34 @@ QString baseName(const QString& id) {
     return id.endsWith(QLatin1String(".desktop")) ? id.chopped(8) : id;
 }
 
-// The program a command line of an entry starts, its field codes and a leading "env VAR=value"
-// left out; an empty executable when it cannot be found.
-ProgramCommand commandOf(const char* commandLine, const QString& folder) {
+// The words of a command line of an entry, its field codes kept; nothing when it cannot be read.
+std::optional<QStringList> wordsOf(const char* commandLine) {
     gchar** parsed = nullptr;
     if (!commandLine || !g_shell_parse_argv(commandLine, nullptr, &parsed, nullptr)) {
-        return ProgramCommand();
+        return std::nullopt;
     }
     QStringList words;
     for (gchar** word = parsed; *word; ++word) {
-        const QString w = QString::fromUtf8(*word);
+        words << QString::fromUtf8(*word);
+    }
+    g_strfreev(parsed);
+    return words;
+}
+
+// The program a command line of an entry starts, seen through the launch wrappers before it
+// ("env VAR=value", "nice -n 5"), its field codes left out; an empty executable when it cannot
+// be found.
+ProgramCommand commandOf(const char* commandLine, const QString& folder) {
+    const std::optional<QStringList> started =
+        LaunchWrapper::startedCommand(wordsOf(commandLine).value_or(QStringList()));
+    if (!started || started->first().startsWith(QLatin1Char('%'))) {
+        return ProgramCommand();
+    }
+    QStringList words;
+    for (const QString& w : *started) {
         if (!(w.size() == 2 && w[0] == QLatin1Char('%'))) {
             words << w;
         }
-    }
-    g_strfreev(parsed);
-    if (!words.isEmpty() && QFileInfo(words.first()).fileName() == QLatin1String("env")) {
-        words.removeFirst();
-        while (!words.isEmpty() &&
-               (words.first().contains(QLatin1Char('=')) || words.first().startsWith(u'-'))) {
-            words.removeFirst();
-        }
-    }
-    if (words.isEmpty()) {
-        return ProgramCommand();
     }
     gchar* found = g_find_program_in_path(words.first().toUtf8().constData());
     const QString executable = found ? QFileInfo(QFile::decodeName(found)).canonicalFilePath() : QString();
@@ -323,4 +328,17 @@ std::optional<ProgramCommand> DesktopEntries::programOf(const QString& id) {
     g_free(path);
     const ProgramCommand program = commandOf(g_app_info_get_commandline(G_APP_INFO(info.get())), folder);
     return program.executable.isEmpty() ? std::nullopt : std::optional<ProgramCommand>(program);
+}
+
+std::optional<DesktopEntries::CommandLine> DesktopEntries::commandLineOf(const QString& id) {
+    const AppInfo info(id.isEmpty() ? nullptr : g_desktop_app_info_new(id.toUtf8().constData()));
+    const std::optional<QStringList> words =
+        info ? wordsOf(g_app_info_get_commandline(G_APP_INFO(info.get()))) : std::nullopt;
+    if (!words || words->isEmpty()) {
+        return std::nullopt;
+    }
+    gchar* path = g_desktop_app_info_get_string(info.get(), "Path");
+    CommandLine commandLine{*words, text(path)};
+    g_free(path);
+    return commandLine;
 }

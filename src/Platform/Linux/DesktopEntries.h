@@ -42,8 +42,17 @@ public:
     // the entry whose Exec (or TryExec) starts the program (for an interpreter: the same script).
     static std::optional<DesktopEntry> findForProgram(const QString& instance, const QString& windowClass,
                                                       const ProgramCommand& program);
-    // The program the entry's Exec starts; nothing when it cannot be found.
+    // The program the entry's Exec starts (through any launch wrapper); nothing when it cannot be
+    // found.
     static std::optional<ProgramCommand> programOf(const QString& id);
+    struct CommandLine {
+        // The Exec line's words, its field codes kept.
+        QStringList words;
+        // Where it starts (the entry's Path); empty for anywhere.
+        QString folder;
+    };
+    // The entry's Exec line; nothing when there is no such entry or its line cannot be read.
+    static std::optional<CommandLine> commandLineOf(const QString& id);
 
     struct Launch {
         // The processes started (one per document for entries that take one file at a time).

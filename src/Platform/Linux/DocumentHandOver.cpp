@@ -5,6 +5,7 @@
 #include "Platform/Linux/DocumentHandOver.h"
 
 #include "Platform/Linux/DesktopEntries.h"
+#include "Platform/Linux/FileRunners.h"
 #include "Platform/Linux/ProgramCommand.h"
 
 #include <QFile>
@@ -111,6 +112,13 @@ bool declaresTypeOf(const QStringList& declared, const QString& type) {
     });
 }
 
+// Editors are offered programs and scripts: they show them and do not run them.
+bool isEditor(GDesktopAppInfo* entry) {
+    const QStringList categories =
+        text(g_desktop_app_info_get_categories(entry)).split(u';', Qt::SkipEmptyParts);
+    return categories.contains(QStringLiteral("TextEditor")) || categories.contains(QStringLiteral("IDE"));
+}
+
 Decision decideForEntry(const QString& path, const QFileInfo& info, const QString& id) {
     const AppInfo entry(g_desktop_app_info_new(id.toUtf8().constData()));
     if (!entry) {
@@ -122,12 +130,12 @@ Decision decideForEntry(const QString& path, const QFileInfo& info, const QStrin
     if (DocumentHandOver::isTerminal(id)) {
         return info.isDir() ? Decision{Way::asWorkingFolder, QString()} : refused(terminalRefusal());
     }
-    const std::optional<ProgramCommand> program = DesktopEntries::programOf(id);
-    if (!program) {
-        return refused(QStringLiteral("the application's program cannot be found"));
+    const std::optional<DesktopEntries::CommandLine> command = DesktopEntries::commandLineOf(id);
+    if (!command) {
+        return refused(QStringLiteral("the application's command line cannot be read"));
     }
-    if (ProgramCommand::isInterpreter(program->executable) && program->script.isEmpty()) {
-        return refused(interpreterRefusal());
+    if (const QString refusal = FileRunners::refusal(command->words, command->folder); !refusal.isEmpty()) {
+        return refused(refusal);
     }
     QStringList declared;
     for (const char* const* type = g_app_info_get_supported_types(G_APP_INFO(entry.get())); type && *type;
@@ -139,12 +147,46 @@ Decision decideForEntry(const QString& path, const QFileInfo& info, const QStrin
         return refused(QStringLiteral("the application does not declare files of type ") +
                        (type.isEmpty() ? QStringLiteral("(unknown)") : type));
     }
-    // An editor that declares shell scripts may have one; it does not run it.
-    if (DocumentHandOver::isProgramType(type) && !declaresExactly(declared, type)) {
+    // Whatever else declares a program type may run it: a loader of programs, a launcher.
+    if (DocumentHandOver::isProgramType(type) &&
+        !(declaresExactly(declared, type) && isEditor(entry.get()))) {
         return refused(QStringLiteral("a program or script (") + type +
-                       QStringLiteral(") that the application does not declare as such"));
+                       QStringLiteral("), which goes only to an editor that declares it"));
+    }
+    if (!DesktopEntries::programOf(id)) {
+        return refused(QStringLiteral("the application's program cannot be found"));
     }
     return Decision{Way::asArgument, QString()};
+}
+
+// Whether the program is a terminal emulator: the desktop's chosen one, or one that an installed
+// terminal's entry starts.
+bool isTerminalProgram(const QString& executable) {
+    if (executable.isEmpty()) {
+        return false;
+    }
+    gchar* found = g_find_program_in_path("x-terminal-emulator");
+    const QString chosen = found ? QFileInfo(QFile::decodeName(found)).canonicalFilePath() : QString();
+    g_free(found);
+    if (executable == chosen) {
+        return true;
+    }
+    GList* all = g_app_info_get_all();
+    bool terminal = false;
+    for (GList* item = all; item && !terminal; item = item->next) {
+        if (!G_IS_DESKTOP_APP_INFO(item->data)) {
+            continue;
+        }
+        const QStringList categories = text(g_desktop_app_info_get_categories(G_DESKTOP_APP_INFO(item->data)))
+                                           .split(u';', Qt::SkipEmptyParts);
+        if (categories.contains(QStringLiteral("TerminalEmulator"))) {
+            const std::optional<ProgramCommand> program =
+                DesktopEntries::programOf(text(g_app_info_get_id(G_APP_INFO(item->data))));
+            terminal = program && program->executable == executable;
+        }
+    }
+    g_list_free_full(all, g_object_unref);
+    return terminal;
 }
 
 Decision decideForProgram(const QString& path, const QFileInfo& info, const QString& identifier) {
@@ -155,11 +197,11 @@ Decision decideForProgram(const QString& path, const QFileInfo& info, const QStr
     if (!info.isFile()) {
         return refused(QStringLiteral("not a regular file (the program was seen started with files)"));
     }
-    if (ProgramCommand::isInterpreter(program->executable) && program->script.isEmpty()) {
+    if (program->script.isEmpty() && FileRunners::isInterpreter(program->executable)) {
         return refused(interpreterRefusal());
     }
     const std::optional<DesktopEntry> entry = DesktopEntries::findForProgram(QString(), QString(), *program);
-    if (entry && DocumentHandOver::isTerminal(entry->id)) {
+    if ((entry && DocumentHandOver::isTerminal(entry->id)) || isTerminalProgram(program->executable)) {
         return refused(terminalRefusal());
     }
     const QString type = DocumentHandOver::contentType(path);
@@ -191,16 +233,17 @@ bool DocumentHandOver::isTerminal(const QString& entryId) {
     if (categories.contains(QStringLiteral("TerminalEmulator"))) {
         return true;
     }
-    const QString terminal = QStringLiteral("x-terminal-emulator");
-    if (QFileInfo(text(g_app_info_get_executable(G_APP_INFO(entry.get())))).fileName() == terminal) {
+    if (QFileInfo(text(g_app_info_get_executable(G_APP_INFO(entry.get())))).fileName() ==
+        QLatin1String("x-terminal-emulator")) {
         return true;
     }
-    // The desktop's chosen terminal, whatever name the entry starts it by.
-    gchar* found = g_find_program_in_path(terminal.toUtf8().constData());
-    const QString chosen = found ? QFileInfo(QFile::decodeName(found)).canonicalFilePath() : QString();
-    g_free(found);
+    const std::optional<DesktopEntries::CommandLine> command = DesktopEntries::commandLineOf(entryId);
+    if (command && FileRunners::startsACommand(command->words)) {
+        return true;
+    }
+    // A terminal under any entry and by any name it is started by.
     const std::optional<ProgramCommand> program = DesktopEntries::programOf(entryId);
-    return !chosen.isEmpty() && program && program->executable == chosen;
+    return program && isTerminalProgram(program->executable);
 }
 
 QString DocumentHandOver::contentType(const QString& path) {
@@ -221,9 +264,12 @@ bool DocumentHandOver::isProgramType(const QString& contentType) {
         "application/x-java-archive",
         "application/x-java-jnlp-file",
         "application/x-ms-dos-executable",
+        "application/vnd.microsoft.portable-executable",
+        "application/x-msdownload",
         "application/x-msi",
         "application/x-php",
         "application/x-shar",
+        "text/x-tcl",
     };
     const QByteArray type = contentType.toUtf8();
     return std::any_of(std::begin(programs), std::end(programs), [&type](const char* program) {

@@ -5,9 +5,10 @@
 // Whether, and how, a file or folder from a saved workspace may be handed to an application.
 // Saved workspaces can come from imported files, and many installed entries run whatever they are
 // handed: an interpreter, a shell, a terminal (GIO appends a file to an Exec line without a field
-// code, and runs a Terminal=true entry inside a terminal's "-e"). So a document goes only where a
-// file manager would offer it ("Open With": the entry declares the file's type or a parent of it),
-// never to a terminal or an interpreter, and never when the file is itself a program.
+// code, and runs a Terminal=true entry inside a terminal's "-e"), also behind a launch wrapper
+// ("nice python3 %f"). So a document goes only where a file manager would offer it ("Open With":
+// the entry declares the file's type or a parent of it), never to a command line that would run
+// it, and never when the file is itself a program, unless to an editor that declares its type.
 class DocumentHandOver {
 public:
     DocumentHandOver() = delete;
@@ -30,8 +31,9 @@ public:
     // script, as ProgramCommand names it).
     static Decision decide(const QString& path, const QString& identifier);
 
-    // Whether the installed entry is a terminal emulator: listed among them by its categories, or
-    // starting the desktop's chosen terminal.
+    // Whether the installed entry is a terminal emulator: listed among them by its categories,
+    // starting the desktop's chosen terminal or a program another terminal's entry starts, or
+    // having its program run a command given after "-e", "-x" or "--".
     static bool isTerminal(const QString& entryId);
 
     // The file's content type as GIO determines it (by its name, and by its first bytes when the

@@ -146,6 +146,9 @@ TEST_F(LinuxImportedWorkspaceTest, ALoginRestoreHandsNoScriptToAnInterpreterOrAT
     const QString python = home.filePath(QStringLiteral("Downloads/evil.py"));
     const QString shell = home.filePath(QStringLiteral("Downloads/evil.sh"));
     const QString notes = home.filePath(QStringLiteral("notes.txt"));
+    // A text file that is a program too, to an interpreter behind a launch wrapper that declares text.
+    const QString wrappedMarker = home.filePath(QStringLiteral("wrapped-ran"));
+    const QString letter = home.filePath(QStringLiteral("letter.txt"));
     const auto write = [](const QString& path, const QByteArray& contents) {
         QFile file(path);
         return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
@@ -156,6 +159,8 @@ TEST_F(LinuxImportedWorkspaceTest, ALoginRestoreHandsNoScriptToAnInterpreterOrAT
     ASSERT_TRUE(write(shell, "#!/bin/sh\ntouch '" + QFile::encodeName(shellMarker) + "'\nsleep 60\n"));
     QFile::setPermissions(shell, QFile::permissions(shell) | QFileDevice::ExeOwner);
     ASSERT_TRUE(write(notes, "notes\n"));
+    ASSERT_TRUE(write(letter, "import pathlib, time\npathlib.Path('" + QFile::encodeName(wrappedMarker) +
+                                  "').touch()\ntime.sleep(60)\n"));
     const QString entries = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                             QStringLiteral("/applications");
     ASSERT_TRUE(QDir().mkpath(entries));
@@ -167,17 +172,21 @@ TEST_F(LinuxImportedWorkspaceTest, ALoginRestoreHandsNoScriptToAnInterpreterOrAT
     ASSERT_TRUE(write(entries + u'/' + terminal,
                       "[Desktop Entry]\nType=Application\nName=Terminal\nExec=xterm\n"
                       "Categories=System;TerminalEmulator;\n"));
+    const QString wrapped = QStringLiteral("ordella-test-wrapped.desktop");
+    ASSERT_TRUE(write(entries + u'/' + wrapped, "[Desktop Entry]\nType=Application\nName=Wrapped\n"
+                                                "Exec=nice -n 5 python3 %f\nMimeType=text/plain;\n"));
     const QString editor = installTestWindowEntry();
 
     Workspace workspace = WorkspaceSamples::plain(QStringLiteral("Morning"), WorkspaceSamples::date(0));
     // The terminal also had a window on a folder: it starts there.
     AppSnapshot terminalApp = savedApp(terminal, shell);
     terminalApp.windowSnapshots.append(savedApp(terminal, home.path()).windowSnapshots.first());
-    workspace.appSnapshots = {savedApp(interpreter, python), terminalApp, savedApp(editor, notes)};
+    workspace.appSnapshots = {savedApp(interpreter, python), terminalApp, savedApp(wrapped, letter),
+                              savedApp(editor, notes)};
     workspace.triggers = {{QUuid::createUuid(), WorkspaceTrigger::Login{}}};
     const std::optional<RestoreReport> report = restoreAtNextStart(workspace);
     ASSERT_TRUE(report);
-    EXPECT_EQ(report->appResults.size(), 3);
+    EXPECT_EQ(report->appResults.size(), 4);
 
     QHash<QString, RunningApplication> running;
     for (const RunningApplication& app : Platform::current().runningApplications->runningApplications()) {
@@ -191,6 +200,7 @@ TEST_F(LinuxImportedWorkspaceTest, ALoginRestoreHandsNoScriptToAnInterpreterOrAT
     EXPECT_EQ(AXWindowService::currentWindowTitles(editing), QStringList{QStringLiteral("notes.txt")});
     EXPECT_FALSE(QFileInfo::exists(pythonMarker));
     EXPECT_FALSE(QFileInfo::exists(shellMarker));
+    EXPECT_FALSE(QFileInfo::exists(wrappedMarker));
     QStringList lines;
     for (const auto& entry : AnalysisLogger::shared().entries()) {
         lines << entry.message;
@@ -200,6 +210,9 @@ TEST_F(LinuxImportedWorkspaceTest, ALoginRestoreHandsNoScriptToAnInterpreterOrAT
                                            "the application runs in a terminal, which would run the file")));
     EXPECT_TRUE(lines.contains(refused.arg(QUrl::fromLocalFile(shell).toString(), terminal,
                                            "not a folder (the terminal would run it)")));
+    EXPECT_TRUE(
+        lines.contains(refused.arg(QUrl::fromLocalFile(letter).toString(), wrapped,
+                                   "its program is an interpreter or a shell, which would run the file")));
 }
 
 } // namespace

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// Programs that only start another one with a changed priority, environment, session or time
+// limit (env, nice, ionice, chrt, taskset, stdbuf, timeout, nohup, setsid). What a command line
+// really runs is the program after them: "nice -n 5 python3 FILE" runs python3.
+class LaunchWrapper {
+public:
+    LaunchWrapper() = delete;
+
+    // Whether the program, by its file name or the file name of the program it resolves to, is
+    // such a wrapper.
+    static bool isWrapper(const QString& program);
+    // The words of the command the wrappers at the front of words start (words itself when the
+    // first is no wrapper). Nothing when a wrapper's words cannot be read the way it reads them
+    // (an option it does not have, "env -S" splitting a text) or it starts no command at all
+    // ("taskset -p", "timeout" without one).
+    static std::optional<QStringList> startedCommand(const QStringList& words);
+};
