@@ -1,14 +1,20 @@
 #include "Extensions/AtomicFileWriter.h"
 
-#include <QFileDevice>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 
+#include <stdio.h>
 #include <unistd.h>
 
 namespace {
+
+const QString kCopyMark = QStringLiteral(".ordella-write-");
+constexpr int kCopyLetters = 6;
 
 // The free space of the simulated disk; negative when there is none.
 std::atomic<qint64> g_simulatedFreeSpace{-1};
@@ -61,18 +67,45 @@ std::optional<QString> flushAndSync(QIODevice& device) {
     return std::nullopt;
 }
 
+QString randomLetters() {
+    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QString text;
+    for (int i = 0; i < kCopyLetters; ++i) {
+        text += QLatin1Char(letters[QRandomGenerator::global()->bounded(int(sizeof(letters) - 1))]);
+    }
+    return text;
+}
+
+// Where a write of path goes: a link is followed (to where it leads, even when nothing is there
+// yet), as QSaveFile does, so that a linked file stays linked.
+QString targetOf(const QString& path) {
+    QFileInfo info(path);
+    for (int depth = 0; depth < 128 && info.isSymLink(); ++depth) {
+        info.setFile(info.symLinkTarget());
+    }
+    return info.isSymLink() ? path : info.filePath();
+}
+
 } // namespace
 
 AtomicFileWriter::AtomicFileWriter(const QString& path)
-    : m_path(path)
-    , m_file(path) {
+    : m_path(path) {
+}
+
+AtomicFileWriter::~AtomicFileWriter() {
+    if (!m_committed && !m_file.fileName().isEmpty()) {
+        m_file.remove();
+    }
 }
 
 bool AtomicFileWriter::fail(const QString& reason) {
     if (m_error.isEmpty()) {
         m_error = reason.isEmpty() ? QStringLiteral("The file could not be written") : reason;
     }
-    m_file.cancelWriting();
+    if (!m_committed && !m_file.fileName().isEmpty()) {
+        m_file.remove();
+        m_file.setFileName(QString());
+    }
     return false;
 }
 
@@ -83,11 +116,33 @@ bool AtomicFileWriter::open() {
     if (m_path.isEmpty()) {
         return fail(QStringLiteral("No file name"));
     }
-    // Unbuffered: a write that does not reach the file fails at once, not at commit().
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        return fail(m_file.errorString());
+    if (m_file.isOpen()) {
+        return fail(QStringLiteral("The file is open already"));
     }
-    return true;
+    m_target = targetOf(m_path);
+    const QFileInfo existing(m_target);
+    if (existing.isDir()) {
+        return fail(QStringLiteral("%1 is a folder").arg(m_target));
+    }
+    // A name no file has yet, created here and now (never an existing file or link of that name).
+    // Unbuffered: a write that does not reach the file fails at once, not at commit().
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        m_file.setFileName(m_target + kCopyMark + randomLetters());
+        if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+            // The file keeps who may read it.
+            if (existing.exists() && !m_file.setPermissions(existing.permissions())) {
+                return fail(m_file.errorString());
+            }
+            return true;
+        }
+        if (!QFileInfo::exists(m_file.fileName())) {
+            const QString reason = m_file.errorString();
+            m_file.setFileName(QString());
+            return fail(reason);
+        }
+    }
+    m_file.setFileName(QString());
+    return fail(QStringLiteral("No free name for a temporary copy of %1").arg(m_target));
 }
 
 bool AtomicFileWriter::write(const QByteArray& data) {
@@ -113,9 +168,15 @@ bool AtomicFileWriter::commit() {
     if (const auto reason = flushAndSync(m_file)) {
         return fail(*reason);
     }
-    if (!m_file.commit()) {
+    m_file.close();
+    if (m_file.error() != QFileDevice::NoError) {
         return fail(m_file.errorString());
     }
+    if (::rename(QFile::encodeName(m_file.fileName()).constData(), QFile::encodeName(m_target).constData()) !=
+        0) {
+        return fail(systemError(errno));
+    }
+    m_committed = true;
     return true;
 }
 
@@ -131,6 +192,13 @@ AtomicFileWriter::Result AtomicFileWriter::writeFile(const QString& path, const 
 
 bool AtomicFileWriter::writeAll(QIODevice& device, const QByteArray& data) {
     return !writeEvery(device, data) && !flushAndSync(device);
+}
+
+QString AtomicFileWriter::targetOfTemporaryCopy(const QString& fileName) {
+    static const QRegularExpression shape(
+        QStringLiteral("^(.+)\\.ordella-write-[A-Za-z0-9]{%1}$").arg(kCopyLetters));
+    const QRegularExpressionMatch match = shape.match(fileName);
+    return match.hasMatch() && !match.captured(1).contains(u'/') ? match.captured(1) : QString();
 }
 
 void AtomicFileWriter::simulateFreeSpace(std::optional<qint64> bytes) {

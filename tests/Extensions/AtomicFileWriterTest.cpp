@@ -65,6 +65,10 @@ TEST(AtomicFileWriterTest, AFullDiskKeepsTheOldFileAndSaysSo) {
 
             AtomicFileWriter writer(path);
             bool answer = writer.open();
+            // Its copy is named as no one else names a file, so that one left behind is known.
+            const QStringList during = listing(disk.folder());
+            EXPECT_EQ(during.size(), row.old ? 2 : 1);
+            EXPECT_EQ(AtomicFileWriter::targetOfTemporaryCopy(during.value(row.old ? 1 : 0)), "file.json");
             const qsizetype chunk = (row.data.size() + row.chunks - 1) / row.chunks;
             for (qsizetype at = 0; at < row.data.size(); at += chunk) {
                 answer = writer.write(row.data.mid(at, chunk)) && answer;

@@ -154,12 +154,15 @@ WorkspaceStore::WorkspaceStore(const QString& storageDirectory, QObject* parent)
 }
 
 void WorkspaceStore::removeIfUnfinishedWrite(const QFileInfo& entry) {
-    // The temporary copy a write makes beside "<UUID>.json" (Qt names it "<UUID>.json.XXXXXX",
-    // six letters) stays behind when the process is killed before it was renamed. Only regular
-    // files named exactly so go: anything else in the folder may be the user's.
-    static const QRegularExpression shape(QStringLiteral(
-        "^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\.json\\.[A-Za-z]{6}$"));
-    if (!entry.isFile() || entry.isSymLink() || !shape.match(entry.fileName()).hasMatch()) {
+    // The temporary copy a write makes beside "<UUID>.json" stays behind when the process is
+    // killed before it was renamed. Only regular files that the writer alone names so go: anything
+    // else in the folder may be the user's ("<UUID>.json.backup"). Copies an older version left
+    // ("<UUID>.json" and six letters, as QSaveFile named them) look just like such files of the
+    // user's, so they stay.
+    static const QRegularExpression workspaceFile(
+        QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\.json$"));
+    if (!entry.isFile() || entry.isSymLink() ||
+        !workspaceFile.match(AtomicFileWriter::targetOfTemporaryCopy(entry.fileName())).hasMatch()) {
         return;
     }
     QFile file(entry.filePath());

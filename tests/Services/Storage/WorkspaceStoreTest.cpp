@@ -476,29 +476,42 @@ TEST_F(WorkspaceStoreTest, AFullDiskLosesNoWorkspace) {
     }
 }
 
-// A write killed halfway leaves "<UUID>.json" and a temporary copy beside it, named with six
-// letters more; the next start removes such copies, and nothing else.
+// A write killed halfway leaves "<UUID>.json" and a temporary copy beside it, named as only the
+// writer names its copies; the next start removes such copies, and nothing else: not the user's
+// files named alike, nor copies an older version named as the user might.
 TEST_F(WorkspaceStoreTest, AtStartTheCopiesOfUnfinishedWritesGo) {
     const QString id = QStringLiteral("0F0E0D0C-0B0A-4908-8706-050403020100");
+    const QString copy = QStringLiteral(".json.ordella-write-");
     const struct {
         QString name;
         bool removed;
     } rows[] = {
-        {id + ".json.AbCdEf", true},   {id + ".json.zzzzzz", true},
-        {".json.AbCdEf", false},       {id.toLower() + ".json.AbCdEf", false},
-        {id + ".json.AbCdE", false},   {id + ".json.AbCdEfG", false},
-        {id + ".json.Ab1dEf", false},  {id + ".json.AbCdEf.bak", false},
-        {id + ".jsonx.AbCdEf", false}, {"x" + id + ".json.AbCdEf", false},
-        {"notes.json.AbCdEf", false},  {"RestorationAnalysis.log.AbCdEf", false},
+        {id + copy + "AbCdEf", true},
+        {id + copy + "z0z0z9", true},
+        {id + ".json.AbCdEf", false},
+        {id + ".json.zzzzzz", false},
+        {id + ".json.backup", false},
+        {"Work.json.before", false},
+        {"X.json.readme", false},
+        {copy + "AbCdEf", false},
+        {id.toLower() + copy + "AbCdEf", false},
+        {id + copy + "AbCdE", false},
+        {id + copy + "AbCdEfG", false},
+        {id + copy + "Ab-dEf", false},
+        {id + copy + "AbCdEf.bak", false},
+        {id + ".jsonx.ordella-write-AbCdEf", false},
+        {"x" + id + copy + "AbCdEf", false},
+        {"notes" + copy + "AbCdEf", false},
+        {"RestorationAnalysis.log.AbCdEf", false},
     };
     for (const auto& row : rows) {
         writeRaw(row.name, "{");
     }
     // Only regular files: a folder of that name and a link (and what it points to) stay.
-    const QString folderName = id + ".json.FoLdEr";
-    const QString linkName = id + ".json.SyMlNk";
+    const QString folderName = id + copy + "FoLdEr";
+    const QString linkName = id + copy + "SyMlNk";
     ASSERT_TRUE(QDir().mkpath(pathOf(folderName)));
-    ASSERT_TRUE(QFile::link(pathOf("notes.json.AbCdEf"), pathOf(linkName)));
+    ASSERT_TRUE(QFile::link(pathOf("Work.json.before"), pathOf(linkName)));
 
     WorkspaceStore store;
     for (const auto& row : rows) {
@@ -506,6 +519,6 @@ TEST_F(WorkspaceStoreTest, AtStartTheCopiesOfUnfinishedWritesGo) {
     }
     EXPECT_TRUE(QFileInfo(pathOf(folderName)).isDir());
     EXPECT_TRUE(QFileInfo(pathOf(linkName)).isSymLink());
-    EXPECT_TRUE(m_diagnostics.contains("[WorkspaceStore.init] Removed " + id +
-                                       ".json.AbCdEf, left by a write that never ended."));
+    EXPECT_TRUE(m_diagnostics.contains("[WorkspaceStore.init] Removed " + id + copy +
+                                       "AbCdEf, left by a write that never ended."));
 }
