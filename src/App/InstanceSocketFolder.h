@@ -5,7 +5,8 @@
 // Where the instance socket lives: a folder only this user may enter and write, so that no other
 // user can listen in Ordella's place or answer for it. That is the session's runtime folder when
 // it is such a folder; otherwise a folder of Ordella's own, made with mode 700, under the user's
-// cache folder.
+// cache folder, in folders no other user may change (a folder another user may write could have
+// Ordella's folder replaced by one of theirs).
 class InstanceSocketFolder {
 public:
     struct Location {

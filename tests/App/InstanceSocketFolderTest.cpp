@@ -77,6 +77,8 @@ TEST(InstanceSocketFolder, TheSocketIsOnlyEverInAFolderPrivateToTheUser) {
              return runtime + "/link";
          },
          "own"},
+        {"no runtime folder, a cache folder all may write with the sticky bit",
+         [](const QString&, const QString& cache) { return setMode(cache, 01777) ? QString() : "-"; }, "own"},
         {"a runtime folder of another user",
          [](const QString& runtime, const QString&) {
              return setMode(runtime, 0700) && chown(QFile::encodeName(runtime).constData(), 65534, 65534) == 0
@@ -135,6 +137,25 @@ TEST(InstanceSocketFolder, AnOwnFolderThatIsNotPrivateIsRefused) {
         {"another user owns it",
          [](const QString& f) { return chown(QFile::encodeName(f).constData(), 65534, 65534) == 0; },
          "belongs to another user", true},
+        // The folders that hold it: whoever may write one may put a folder of theirs in its place.
+        {"others may write the folder that holds it",
+         [](const QString& f) { return setMode(QFileInfo(f).path(), 0777); }, "Ordella (its mode is 777)"},
+        {"another user owns the folder that holds it",
+         [](const QString& f) {
+             const QString parent = QFileInfo(f).path();
+             return chown(QFile::encodeName(parent).constData(), 65534, 65534) == 0 && setMode(parent, 0777);
+         },
+         "Ordella belongs to another user", true},
+        {"others in the group may write the cache folder",
+         [](const QString& f) { return setMode(QFileInfo(QFileInfo(f).path()).path(), 0770); },
+         "(its mode is 770)"},
+        {"the folder that holds it is a link to one others may write",
+         [](const QString& f) {
+             const QString parent = QFileInfo(f).path();
+             return QDir().rename(parent, parent + ".real") && QFile::link(parent + ".real", parent) &&
+                    setMode(parent + ".real", 0777);
+         },
+         "Ordella.real (its mode is 777)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
