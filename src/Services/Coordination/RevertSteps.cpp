@@ -5,6 +5,7 @@
 #include "Platform/Platform.h"
 #include "Services/Desktop/AXWindowService.h"
 #include "Services/Desktop/DisplayMapper.h"
+#include "Services/Desktop/WindowMatcher.h"
 #include "Services/Restore/RestoreGeometry.h"
 #include "Services/Scripting/BrowserScriptService.h"
 #include "Services/Storage/AnalysisLogger.h"
@@ -211,6 +212,16 @@ QCoro::Task<QList<WindowRestoreResult>> RevertSteps::placeWindows(RunningApplica
                                                                   QList<WindowSnapshot> snapshots,
                                                                   QList<DisplaySnapshot> savedDisplays,
                                                                   bool byPosition) {
+    // Each saved window is found as a restore finds it: the very window first (its number, process
+    // and process start), then the other clues. The list position is the last resort only: the
+    // restore raised windows, so the list is in another order than when it was read.
+    QList<WindowSnapshot> clues = snapshots;
+    if (byPosition) {
+        for (qsizetype i = 0; i < clues.size(); ++i) {
+            clues[i].windowIndex = i;
+        }
+    }
+    const WindowMatcher::Matches matches = WindowMatcher::matchWindows(clues, app);
     QList<WindowRestoreResult> results;
     for (qsizetype i = 0; i < snapshots.size(); ++i) {
         const WindowSnapshot& window = snapshots[i];
@@ -224,34 +235,71 @@ QCoro::Task<QList<WindowRestoreResult>> RevertSteps::placeWindows(RunningApplica
             }
         }
         const QRectF target = screen ? DisplayMapper::clampToVisibleBounds(saved, *screen) : saved;
-        const qint64 index = byPosition ? i : window.windowIndex;
-        // The window is taken from the list before it is raised: raising may reorder the list, and
-        // the frame is read back from this same window.
-        const QList<AXElement> live = AXWindowService::axWindowList(app).value_or(QList<AXElement>());
+        const auto match = matches.constFind(int(i));
         const std::optional<AXElement> element =
-            index >= 0 && index < live.size() ? std::optional(live[index]) : std::nullopt;
-        bool placed = element && AXWindowService::restoreWindow(*element, target);
-        std::optional<QRectF> actual;
-        if (placed) {
-            // A window counts as back only where it reads back: the request may be taken and
-            // ignored, or take effect a moment later.
-            const auto readBack = [element, target, &actual] {
-                actual = AXWindowService::windowFrame(*element);
-                return actual && RestoreGeometry::withinTolerance(*actual, target);
-            };
-            placed = co_await platformClock().pollUntil(readBack, 1s, 100ms);
-        }
+            match != matches.constEnd() ? std::optional(match->axElement) : std::nullopt;
         WindowRestoreResult windowResult;
+        if (element) {
+            windowResult = co_await placeWindow(*element, window.isMinimized, target);
+        } else {
+            windowResult.status = RestoreStatus::failed;
+            windowResult.reason = QStringLiteral("Failed to position window");
+        }
         windowResult.windowTitle = window.windowTitle;
-        windowResult.status = placed ? RestoreStatus::restored : RestoreStatus::failed;
-        windowResult.reason =
-            placed ? QStringLiteral("Window positioned") : QStringLiteral("Failed to position window");
         windowResult.requestedFrame = target;
-        windowResult.actualFrame = actual;
         results.append(windowResult);
         co_await platformClock().sleep(100ms);
     }
     co_return results;
+}
+
+QCoro::Task<WindowRestoreResult> RevertSteps::placeWindow(AXElement element, bool minimized, QRectF target) {
+    WindowRestoreResult outcome;
+    const bool wasMinimized = AXWindowService::isMinimized(element);
+    if (minimized) {
+        // Not raised: some managers show a minimised window again when it is raised.
+        AXWindowService::setWindowFrame(element, target);
+        if (!wasMinimized) {
+            AXWindowService::minimize(element);
+        }
+        const auto down = [element] { return AXWindowService::isMinimized(element); };
+        const bool done = co_await platformClock().pollUntil(down, 2s, 100ms);
+        outcome.status = done ? RestoreStatus::restored : RestoreStatus::failed;
+        outcome.reason =
+            done ? QStringLiteral("Window minimized") : QStringLiteral("Failed to minimize window");
+        outcome.actualFrame = AXWindowService::windowFrame(element);
+        if (done && !wasMinimized) {
+            outcome.addActions({QStringLiteral("minimised")});
+        }
+        co_return outcome;
+    }
+    if (wasMinimized) {
+        AXWindowService::deminimize(element);
+        const auto up = [element] { return !AXWindowService::isMinimized(element); };
+        if (co_await platformClock().pollUntil(up, 2s, 100ms)) {
+            outcome.addActions({QStringLiteral("shown")});
+        }
+    }
+    bool placed = AXWindowService::restoreWindow(element, target);
+    std::optional<QRectF> actual;
+    if (placed) {
+        // A window counts as back only where it reads back, shown: the request may be taken and
+        // ignored, or take effect a moment later.
+        const auto readBack = [element, target, &actual] {
+            actual =
+                AXWindowService::isMinimized(element) ? std::nullopt : AXWindowService::windowFrame(element);
+            return actual && RestoreGeometry::withinTolerance(*actual, target);
+        };
+        placed = co_await platformClock().pollUntil(readBack, 1s, 100ms);
+    }
+    outcome.status = placed ? RestoreStatus::restored : RestoreStatus::failed;
+    outcome.reason =
+        placed ? QStringLiteral("Window positioned") : QStringLiteral("Failed to position window");
+    outcome.actualFrame = actual;
+    if (placed) {
+        outcome.addActions({QStringLiteral("moved")});
+    }
+    co_return outcome;
 }
 
 QCoro::Task<bool> RevertSteps::waitForBrowserTabs(QString bundleIdentifier, TabList expectedTabsByWindow,

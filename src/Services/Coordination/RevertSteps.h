@@ -5,6 +5,7 @@
 #include "Models/DisplaySnapshot.h"
 #include "Models/TabSnapshot.h"
 #include "Models/WindowSnapshot.h"
+#include "Platform/Accessibility.h"
 #include "Platform/RunningApplications.h"
 
 #include <QList>
@@ -16,8 +17,8 @@
 
 // The steps with which a revert puts applications, browsers and windows back: launching an
 // application without bringing it to the front, reopening a browser with its tabs, putting a
-// running browser's tabs and windows back, and moving windows back by their position in the
-// application's window list. Log lines go to the analysis log as the revert's own. Main thread.
+// running browser's tabs and windows back, and putting windows back where and as they were. Log lines go to
+// the analysis log as the revert's own. Main thread.
 class RevertSteps {
 public:
     using TabList = QList<QList<TabSnapshot>>;
@@ -43,9 +44,11 @@ public:
     // windows are opened, then every other window is closed) and its windows.
     static QCoro::Task<AppRestoreResult> restoreBrowserState(RunningApplication app, AppSnapshot appSnapshot,
                                                              QList<DisplaySnapshot> savedDisplays);
-    // Moves each saved window (by its saved window index) back to its frame, mapped to a current
-    // display and kept within its visible area; one result per window, "Window positioned" only
-    // when the window reads back within 50 points of that frame (within a second).
+    // Puts each saved window back to its frame, mapped to a current display and kept within its
+    // visible area, and minimised or shown as it was; the window is found as a restore finds it
+    // (the window itself first, then the matcher's clues, the saved window index last). One result
+    // per window: "Window positioned" only when the window reads back shown within 50 points of
+    // that frame (within a second), "Window minimized" only when it reads back minimised.
     static QCoro::Task<QList<WindowRestoreResult>>
     restoreWindowPositions(RunningApplication app, QList<WindowSnapshot> snapshots,
                            QList<DisplaySnapshot> savedDisplays);
@@ -66,6 +69,7 @@ private:
                                                                 QList<WindowSnapshot> snapshots,
                                                                 QList<DisplaySnapshot> savedDisplays,
                                                                 bool byPosition);
+    static QCoro::Task<WindowRestoreResult> placeWindow(AXElement element, bool minimized, QRectF target);
     // Opens the saved windows with their tabs, frames and profiles, then with closeOthers closes
     // every other window of the browser; whether the browser came to show just the saved tabs.
     static QCoro::Task<bool> openSavedTabs(AppSnapshot appSnapshot, bool closeOthers);

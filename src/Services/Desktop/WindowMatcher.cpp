@@ -243,15 +243,21 @@ double WindowMatcher::frameDistance(const QRectF& s, const QRectF& a) {
 }
 
 QString WindowMatcher::normalizeDocumentURL(const QString& document) {
+    // Paths keep their case: Report.txt and report.txt are two files. Only a scheme and a host
+    // are the same in any case.
     const QUrl url(document, QUrl::StrictMode);
     if (document.isEmpty() || !url.isValid()) {
-        return document.trimmed().toLower();
+        return document.trimmed();
     }
     QString path = url.path(QUrl::FullyDecoded);
     if (path.size() >= 2 && path.endsWith('/')) {
         path.chop(1);
     }
-    return path.toLower();
+    const QString scheme = url.scheme().toLower();
+    if (scheme.isEmpty() || scheme == QLatin1String("file") || url.host().isEmpty()) {
+        return path;
+    }
+    return scheme + QStringLiteral("://") + url.host().toLower() + path;
 }
 
 std::optional<QString> WindowMatcher::extractTerminalPath(const QString& title) {

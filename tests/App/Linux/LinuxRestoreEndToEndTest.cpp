@@ -4,12 +4,15 @@
 #include "Services/Coordination/RevertStateManager.h"
 #include "Services/Restore/WorkspaceRestorer.h"
 #include "Services/Storage/AnalysisLogger.h"
+#include "Support/StatusPostRecorder.h"
 #include "Support/X11DesktopTest.h"
 
 #include "Platform/Linux/LinuxProcess.h"
 
 #include <QCoreApplication>
+#include <QDebug>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -388,6 +391,105 @@ TEST_F(LinuxRestoreEndToEndTest, AWindowOnAnotherDesktopStaysThereShownAndAMinim
     EXPECT_TRUE(waitUntil([&] { return client(away).viewable; }));
     EXPECT_FALSE(client(away).minimized);
     EXPECT_TRUE(showDesktop(0));
+}
+
+// Two terminals of one program, one minimised: a restore, its revert and a restore again each
+// leave both where and as they should be, each on its own window, whatever order the restore
+// raised them in.
+TEST_F(LinuxRestoreEndToEndTest, ARevertPutsEachTerminalBackAsItWasAndALaterRestoreRestoresBoth) {
+    ASSERT_TRUE(m_ready);
+    const QStringList keepTitle{QStringLiteral("-xrm"), QStringLiteral("*allowTitleOps: false"),
+                                QStringLiteral("-T")};
+    const xcb_window_t build =
+        waitForWindows(start(QStringLiteral("xterm"), keepTitle + QStringList{"Build shell"}))
+            .value(0)
+            .window;
+    const xcb_window_t logs =
+        waitForWindows(start(QStringLiteral("xterm"), keepTitle + QStringList{"Logs"})).value(0).window;
+    ASSERT_TRUE(build && logs);
+    struct State {
+        QRectF frame;
+        bool minimized = false;
+    };
+    const auto state = [this](xcb_window_t window) {
+        return State{axFrame(window).value_or(QRectF()),
+                     windows->client(window).value_or(X11Client()).minimized};
+    };
+    const auto near = [](const QRectF& a, const QRectF& b) {
+        return std::abs(a.x() - b.x()) <= 20 && std::abs(a.y() - b.y()) <= 20 &&
+               std::abs(a.width() - b.width()) <= 20 && std::abs(a.height() - b.height()) <= 20;
+    };
+    const auto is = [&](xcb_window_t window, const State& expected) {
+        const State now = state(window);
+        return near(now.frame, expected.frame) && now.minimized == expected.minimized;
+    };
+    const auto arrange = [&](xcb_window_t window, const QRectF& frame, bool minimized) {
+        accessibility->setAttributeValue(AXElement{window}, AXName::Minimized, AXValue::boolean(false));
+        EXPECT_TRUE(waitUntil([&] { return !state(window).minimized; }));
+        accessibility->setAttributeValue(AXElement{window}, AXName::Position,
+                                         AXValue::point(frame.topLeft()));
+        accessibility->setAttributeValue(AXElement{window}, AXName::Size, AXValue::size(frame.size()));
+        EXPECT_TRUE(waitUntil([&] { return near(state(window).frame, frame); }));
+        if (minimized) {
+            accessibility->setAttributeValue(AXElement{window}, AXName::Minimized, AXValue::boolean(true));
+            // Some managers animate the minimise, moving the frame on the way: it must have stood
+            // still for a while.
+            QElapsedTimer still;
+            EXPECT_TRUE(waitUntil([&] {
+                if (!state(window).minimized || !near(state(window).frame, frame)) {
+                    still.invalidate();
+                    return false;
+                }
+                if (!still.isValid()) {
+                    still.start();
+                }
+                return still.elapsed() >= 500;
+            }));
+        } else {
+            accessibility->performAction(AXElement{window}, AXName::Raise);
+        }
+        return state(window);
+    };
+    const auto describe = [&](const char* step) {
+        const State b = state(build);
+        const State l = state(logs);
+        return QStringLiteral("%1: Build shell %2 %3, Logs %4 %5")
+            .arg(QString::fromLatin1(step), QDebug::toString(b.frame),
+                 b.minimized ? QStringLiteral("minimised") : QStringLiteral("shown"),
+                 QDebug::toString(l.frame),
+                 l.minimized ? QStringLiteral("minimised") : QStringLiteral("shown"))
+            .toStdString();
+    };
+
+    // The workspace: both shown, Build shell in front.
+    const State savedLogs = arrange(logs, QRectF(700, 450, 500, 300), false);
+    const State savedBuild = arrange(build, QRectF(100, 100, 500, 300), false);
+    const std::optional<Workspace> workspace =
+        QCoro::waitFor(WorkspaceCapturer::capture(QStringLiteral("Pair")));
+    ASSERT_TRUE(workspace);
+    // Before the restore: Build shell minimised, Logs elsewhere and in front.
+    const State beforeBuild = arrange(build, QRectF(500, 400, 500, 300), true);
+    const State beforeLogs = arrange(logs, QRectF(1300, 100, 400, 250), false);
+
+    RevertStateManager revertStates;
+    StatusPostRecorder recorder;
+    RestoreCoordinator coordinator(WorkspaceRestorer::restore, &revertStates);
+    const RestoreReport restored = QCoro::waitFor(coordinator.restore(*workspace, false));
+    EXPECT_EQ(restored.status, RestoreStatus::restored) << restored.summary().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return is(build, savedBuild) && is(logs, savedLogs); }))
+        << describe("restored");
+    ASSERT_FALSE(recorder.posts.isEmpty());
+    ASSERT_TRUE(recorder.posts.last().revertStateID);
+
+    const RestoreReport reverted =
+        QCoro::waitFor(revertStates.revertToState(*recorder.posts.last().revertStateID));
+    EXPECT_EQ(reverted.status, RestoreStatus::restored) << reverted.summary().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return is(build, beforeBuild) && is(logs, beforeLogs); }))
+        << describe("reverted");
+
+    const RestoreReport again = QCoro::waitFor(coordinator.restore(*workspace, false));
+    EXPECT_EQ(again.status, RestoreStatus::restored) << again.summary().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return is(build, savedBuild) && is(logs, savedLogs); })) << describe("again");
 }
 
 } // namespace

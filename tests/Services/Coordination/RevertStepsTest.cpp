@@ -285,7 +285,8 @@ TEST_F(RevertStepsTest, ReopenedBrowsersComeBackWithTheirTabs) {
     }
 }
 
-// A window is reported put back only where it reads back, whatever the move request answered.
+// A window is reported put back only where it reads back, whatever the move request answered; it
+// is found as itself, not by its place in the list, and minimised or shown as it was.
 TEST_F(RevertStepsTest, WindowsCountAsPositionedOnlyWhereTheyReadBack) {
     struct Case {
         const char* name;
@@ -294,9 +295,15 @@ TEST_F(RevertStepsTest, WindowsCountAsPositionedOnlyWhereTheyReadBack) {
         RestoreStatus status;
         QString reason;
         std::optional<QRectF> actual;
+        // Minimised when it was read; minimised now.
+        bool savedMinimized = false;
+        bool minimizedNow = false;
+        // A window of the same title stands first in the list, where the saved one stood.
+        bool twinInFront = false;
     };
     const QRectF saved(40, 60, 800, 600);
     const QRectF live(500, 300, 600, 400);
+    const QRectF twin(900, 100, 600, 400);
     const QList<Case> cases{
         {"moves at once", {}, 0, RestoreStatus::restored, "Window positioned", saved},
         {"moves a moment later", [](SimulatedDesktop::Window& w) { w.faults.moveDelay = 400ms; }, 0,
@@ -305,18 +312,56 @@ TEST_F(RevertStepsTest, WindowsCountAsPositionedOnlyWhereTheyReadBack) {
          RestoreStatus::failed, "Failed to position window", live},
         {"keeps its own size", [](SimulatedDesktop::Window& w) { w.faults.minimumSize = QSizeF(1000, 800); },
          0, RestoreStatus::failed, "Failed to position window", QRectF(40, 60, 1000, 800)},
-        {"gone", {}, 3, RestoreStatus::failed, "Failed to position window", std::nullopt},
+        {"gone, another window at no clue of it",
+         [](SimulatedDesktop::Window& w) {
+             w.title = "Other";
+             w.faults.readOverrides.insert(AXName::WindowIdentity,
+                                           AXResult::success(AXValue::string("9 101 5000")));
+         },
+         3, RestoreStatus::failed, "Failed to position window", std::nullopt},
+        {"the list reordered since",
+         {},
+         0,
+         RestoreStatus::restored,
+         "Window positioned",
+         saved,
+         false,
+         false,
+         true},
+        {"minimised before, shown now", {}, 0, RestoreStatus::restored, "Window minimized", saved, true},
+        {"shown before, minimised now",
+         {},
+         0,
+         RestoreStatus::restored,
+         "Window positioned",
+         saved,
+         false,
+         true},
+        {"minimised now and refuses to show",
+         [](SimulatedDesktop::Window& w) {
+             w.faults.writeErrors.insert("AXMinimized", AXError::CannotComplete);
+         },
+         0, RestoreStatus::failed, "Failed to position window", std::nullopt, false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const qint32 pid = addApp("org.example.Editor", {live}, {"Doc"});
-        if (c.fault) {
-            desktop().updateWindow(desktop().windowsOf(pid).first(), c.fault);
-        }
+        const qint32 pid = c.twinInFront ? addApp("org.example.Editor", {twin, live}, {"Doc", "Doc"})
+                                         : addApp("org.example.Editor", {live}, {"Doc"});
+        const quint32 doc = desktop().windowsOf(pid).last();
+        desktop().updateWindow(doc, [&c](SimulatedDesktop::Window& w) {
+            w.minimized = c.minimizedNow;
+            w.faults.readOverrides.insert(AXName::WindowIdentity,
+                                          AXResult::success(AXValue::string("7 100 5000")));
+            if (c.fault) {
+                c.fault(w);
+            }
+        });
         WindowSnapshot window;
         window.frame = RectConversion::toSnapshotRect(saved);
         window.windowTitle = QStringLiteral("Doc");
         window.windowIndex = c.index;
+        window.isMinimized = c.savedMinimized;
+        window.windowIdentity = WindowIdentity{7, 100, 5000};
         const auto results = clock().runUntilDone(
             RevertSteps::restoreWindowPositions(running("org.example.Editor"), {window}, {}));
         ASSERT_TRUE(results);
@@ -325,6 +370,13 @@ TEST_F(RevertStepsTest, WindowsCountAsPositionedOnlyWhereTheyReadBack) {
         EXPECT_EQ(results->first().reason, c.reason);
         EXPECT_EQ(results->first().requestedFrame, saved);
         EXPECT_EQ(results->first().actualFrame, c.actual);
+        if (c.status == RestoreStatus::restored) {
+            EXPECT_EQ(desktop().window(doc)->frame, saved);
+            EXPECT_EQ(desktop().window(doc)->minimized, c.savedMinimized);
+        }
+        if (c.twinInFront) {
+            EXPECT_EQ(desktop().window(desktop().windowsOf(pid).first())->frame, twin);
+        }
         desktop().removeApplication(pid);
     }
 }

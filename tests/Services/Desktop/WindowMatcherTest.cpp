@@ -170,18 +170,24 @@ TEST_F(WindowMatcherTest, EveryClueInItsOrder) {
          {{QRectF(0, 0, 500, 400), "Budget", "file:///home/u/Budget-2.ods"}},
          {snap("Budget", QRectF(700, 500, 500, 400), 0, "file:///home/u/Budget.ods")},
          "^document|→",
-         {"documentURL mismatch: snapshot=\"/home/u/budget.ods\" vs ax=\"/home/u/budget-2.ods\"",
+         {"documentURL mismatch: snapshot=\"/home/u/Budget.ods\" vs ax=\"/home/u/Budget-2.ods\"",
           "snapshot[0] → AX[0] quality=exactTitle distance=n/a"}},
-        {"the same document, other case and a trailing slash",
+        {"a document whose name differs in case only is another file",
          {{QRectF(100, 200, 800, 600), "Report", "file:///Users/u/Report.txt"}},
-         {snap("Report", QRectF(300.7, 400.2, 800, 600), 0, "file:///users/u/report.txt/"),
+         {snap("Notes", QRectF(900, 700, 800, 600), 0, "file:///Users/u/report.txt")},
+         "^document|→",
+         {"documentURL mismatch: snapshot=\"/Users/u/report.txt\" vs ax=\"/Users/u/Report.txt\"",
+          "snapshot[0] → AX[0] quality=indexFallback distance=n/a"}},
+        {"the same document, the scheme in capitals and a trailing slash",
+         {{QRectF(100, 200, 800, 600), "Report", "file:///Users/u/Report.txt"}},
+         {snap("Report", QRectF(300.7, 400.2, 800, 600), 0, "FILE:///Users/u/Report.txt/"),
           snap(std::nullopt, QRectF(0, 0, 10.9, 10), 3, std::nullopt, true)},
          ".",
          {"AX window[0]: title=\"Report\" docURL=\"file:///Users/u/Report.txt\" frame=(100,200 800×600)",
-          "Snapshot[0]: title=\"Report\" docURL=\"file:///users/u/report.txt/\" frame=(300,400 800×600) "
+          "Snapshot[0]: title=\"Report\" docURL=\"FILE:///Users/u/Report.txt/\" frame=(300,400 800×600) "
           "minimized=false",
           "Snapshot[1]: title=\"nil\" docURL=\"nil\" frame=(0,0 10×10) minimized=true",
-          "documentURL match: \"file:///users/u/report.txt/\"",
+          "documentURL match: \"FILE:///Users/u/Report.txt/\"",
           "snapshot[0] → AX[0] quality=documentURL distance=n/a",
           "snapshot[1] title=\"nil\" frame=(0,0 10×10) — NO MATCH"}},
         {"a live document that is empty is missing; an empty saved one is no clue",
@@ -315,9 +321,15 @@ TEST(WindowMatcherRules, FuzzyTitlesSizesAndDocuments) {
     EXPECT_EQ(WindowMatcher::sizeSimilarity(QSizeF(0, 600), QSizeF(400, 300)), 0);
     EXPECT_EQ(WindowMatcher::sizeSimilarity(QSizeF(qQNaN(), 600), QSizeF(400, 300)), 0);
 
-    EXPECT_EQ(WindowMatcher::normalizeDocumentURL("file:///A/B%20C/"), "/a/b c");
+    EXPECT_EQ(WindowMatcher::normalizeDocumentURL("file:///A/B%20C/"), "/A/B C");
     EXPECT_EQ(WindowMatcher::normalizeDocumentURL("file:///"), "/");
-    EXPECT_EQ(WindowMatcher::normalizeDocumentURL(" Not a URL \n"), "not a url");
+    EXPECT_EQ(WindowMatcher::normalizeDocumentURL(" Not a URL \n"), "Not a URL");
+    // Two files, told apart by case; a scheme and a host in any case are the same.
+    EXPECT_NE(WindowMatcher::normalizeDocumentURL("file:///home/me/Report.txt"),
+              WindowMatcher::normalizeDocumentURL("/home/me/report.txt"));
+    EXPECT_EQ(WindowMatcher::normalizeDocumentURL("FILE:///home/me/Report.txt"), "/home/me/Report.txt");
+    EXPECT_EQ(WindowMatcher::normalizeDocumentURL("SFTP://Files.Example.org/Share/A.txt"),
+              "sftp://files.example.org/Share/A.txt");
 
     EXPECT_EQ(WindowMatcher::qualityFromRawValue(6), WindowMatchQuality::terminalPath);
     EXPECT_EQ(WindowMatcher::qualityFromRawValue(7), WindowMatchQuality::sameWindow);

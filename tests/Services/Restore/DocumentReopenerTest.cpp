@@ -137,7 +137,7 @@ TEST_F(DocumentReopenerTest, OpensTerminalFoldersInTurnAndWaitsForTheLogin) {
     // 300 + 200 + 300 + 2000 ms; polls come every 300 ms from 1000 ms.
     run(DocumentReopener::waitForTerminalLogin(running(pid), {}));
     EXPECT_EQ(elapsedMs(), 2800);
-    run(DocumentReopener::waitForTerminalLogin(running(pid), {url("other") + "/", url("FOLDER")}));
+    run(DocumentReopener::waitForTerminalLogin(running(pid), {url("other") + "/", url("folder")}));
     EXPECT_EQ(elapsedMs(), 2800);
     EXPECT_EQ(AXWindowService::currentWindowTitles(running(pid)), QStringList({"folder", "other"}));
 }
