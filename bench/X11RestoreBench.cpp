@@ -15,8 +15,9 @@
 //   open_cpu_ms       Ordella's processor time while the scene's windows open (its event loop
 //                     turning meanwhile, as it does for a user who opens windows)
 // Scenes: 20 windows of 20 programs, 60 of 20, and one program with 30, 100 and 300 windows (the
-// scaling curve); with ORDELLA_BENCH_SMOKE one small scene, with ORDELLA_BENCH_ONE the 30 windows of one
-// program alone (for a profile or a debugger).
+// scaling curve); 20 of 20 and 30 of one again with two virtual desktops, every other window on
+// the second one while the first is shown (desktops=2); with ORDELLA_BENCH_SMOKE one small scene, with
+// ORDELLA_BENCH_ONE the 30 windows of one program alone (for a profile or a debugger).
 #include "X11BenchSession.h"
 
 #include "PauseClock.h"
@@ -55,6 +56,7 @@ constexpr int kMonitorWidth = 1920;
 struct SceneWindow {
     xcb_window_t window = XCB_WINDOW_NONE;
     QPoint place; // where its frame was arranged, in root coordinates
+    quint32 desktop = 0;
 };
 
 // The frame's top-left corner of a managed window, in root coordinates.
@@ -91,9 +93,29 @@ void moveFrame(xcb_window_t window, QPoint point) {
                     {1u | (1u << 8) | (1u << 9) | (2u << 12), quint32(point.x()), quint32(point.y()), 0, 0});
 }
 
+// Minimised, on whichever desktop: openbox marks every window of a desktop not shown iconic, but
+// the hidden state only on minimised ones.
 bool isMinimized(xcb_window_t window) {
-    const QList<quint32> state = g_session->items(window, g_session->atom("WM_STATE"));
-    return !state.isEmpty() && state.first() == 3;
+    return g_session->items(window, g_session->atom("_NET_WM_STATE"))
+        .contains(g_session->atom("_NET_WM_STATE_HIDDEN"));
+}
+
+quint32 desktopOf(xcb_window_t window) {
+    return g_session->items(window, g_session->atom("_NET_WM_DESKTOP")).value(0, 0);
+}
+
+// Asks the manager for a number of desktops, the first one shown, and waits until it has them.
+bool useDesktops(int count) {
+    sendRootMessage(g_session->root(), "_NET_NUMBER_OF_DESKTOPS", {quint32(count), 0, 0, 0, 0});
+    sendRootMessage(g_session->root(), "_NET_CURRENT_DESKTOP", {0, 0, 0, 0, 0});
+    xcb_flush(g_session->xcb());
+    return bench::X11BenchSession::waitFor(
+        [count] {
+            return g_session->items(g_session->root(), g_session->atom("_NET_NUMBER_OF_DESKTOPS")).value(0) ==
+                       quint32(count) &&
+                   g_session->items(g_session->root(), g_session->atom("_NET_CURRENT_DESKTOP")).value(0) == 0;
+        },
+        10000);
 }
 
 // Every managed window of the processes.
@@ -142,6 +164,11 @@ bool turnUntil(const std::function<bool()>& check, int timeoutMs, int settleMs, 
 void BM_X11Restore(benchmark::State& state) {
     const int windowCount = int(state.range(0));
     const int processCount = int(state.range(1));
+    const int desktops = int(state.range(2));
+    if (!useDesktops(desktops)) {
+        state.SkipWithError("the window manager keeps another number of desktops");
+        return;
+    }
     for (auto _ : state) {
         QList<QProcess*> processes;
         QList<qint64> pids;
@@ -181,12 +208,16 @@ void BM_X11Restore(benchmark::State& state) {
             state.SkipWithError("the scene's windows did not all appear");
             return;
         }
-        // Arranged over both monitors, each at a place of its own.
+        // Arranged over both monitors, each at a place of its own; with two desktops every other
+        // window on the second.
         QList<SceneWindow> scene;
         for (int i = 0; i < found.size(); ++i) {
             const QPoint place((i % 2) * kMonitorWidth + 20 + (i * 53) % 1400, 40 + (i * 31) % 700);
-            scene.append({found[i], place});
+            scene.append({found[i], place, quint32(desktops > 1 ? (i / 2) % 2 : 0)});
             moveFrame(found[i], place);
+            if (scene.last().desktop != 0) {
+                sendRootMessage(found[i], "_NET_WM_DESKTOP", {scene.last().desktop, 2, 0, 0, 0});
+            }
         }
         xcb_flush(g_session->xcb());
         // A loaded manager now and then drops a move that comes while it is busy with the window:
@@ -198,7 +229,7 @@ void BM_X11Restore(benchmark::State& state) {
                     const bool again = asked.elapsed() > 2000;
                     bool all = true;
                     for (const SceneWindow& w : scene) {
-                        if (frameTopLeft(w.window) != w.place) {
+                        if (frameTopLeft(w.window) != w.place || desktopOf(w.window) != w.desktop) {
                             all = false;
                             if (again) {
                                 moveFrame(w.window, w.place);
@@ -237,6 +268,15 @@ void BM_X11Restore(benchmark::State& state) {
                           scene[i].place + QPoint(i % 2 == 0 ? kMonitorWidth : -kMonitorWidth, 60));
             } else if (i % 5 == 1) {
                 sendRootMessage(scene[i].window, "WM_CHANGE_STATE", {3, 0, 0, 0, 0});
+                // A window of a desktop not shown is minimised through its hidden state.
+                if (scene[i].desktop != 0) {
+                    sendRootMessage(scene[i].window, "_NET_WM_STATE",
+                                    {1, g_session->atom("_NET_WM_STATE_HIDDEN"), 0, 2, 0});
+                }
+            }
+            // With two desktops, one window in five is taken to the other one as well.
+            if (desktops > 1 && i % 5 == 2) {
+                sendRootMessage(scene[i].window, "_NET_WM_DESKTOP", {1 - scene[i].desktop, 2, 0, 0, 0});
             }
             if (i % 7 == 3) {
                 const quint32 above = XCB_STACK_MODE_ABOVE;
@@ -276,7 +316,8 @@ void BM_X11Restore(benchmark::State& state) {
         int placed = 0;
         for (const SceneWindow& w : scene) {
             const std::optional<QPoint> at = frameTopLeft(w.window);
-            if (at && !isMinimized(w.window) && (*at - w.place).manhattanLength() <= 50) {
+            if (at && !isMinimized(w.window) && desktopOf(w.window) == w.desktop &&
+                (*at - w.place).manhattanLength() <= 50) {
                 ++placed;
             }
         }
@@ -289,6 +330,7 @@ void BM_X11Restore(benchmark::State& state) {
         state.counters["plan_trips/app"] = planTrips / std::max<qsizetype>(1, plan.appPlans.size());
         state.counters["windows"] = windowCount;
         state.counters["programs"] = processCount;
+        state.counters["desktops"] = desktops;
         state.counters["save_ms"] = saveMs;
         state.counters["save_trips/window"] = saveTrips / windowCount;
         state.counters["restore_ms"] = restoreMs;
@@ -342,13 +384,17 @@ int main(int argc, char** argv) {
     Platform::install(assembly.platform);
 
     auto* bm = benchmark::RegisterBenchmark("BM_X11Restore", BM_X11Restore);
-    bm->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1)->ArgNames({"windows", "programs"});
+    bm->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1)
+        ->ArgNames({"windows", "programs", "desktops"});
     if (std::getenv("ORDELLA_BENCH_SMOKE")) {
-        bm->Args({6, 2});
+        bm->Args({6, 2, 1})->Args({6, 2, 2});
     } else if (std::getenv("ORDELLA_BENCH_ONE")) {
-        bm->Args({30, 1});
+        bm->Args({30, 1, 1});
     } else {
-        bm->Args({20, 20})->Args({60, 20})->Args({30, 1})->Args({100, 1})->Args({300, 1});
+        bm->Args({20, 20, 1})->Args({60, 20, 1})->Args({30, 1, 1})->Args({100, 1, 1})->Args({300, 1, 1});
+        bm->Args({20, 20, 2})->Args({30, 1, 2});
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

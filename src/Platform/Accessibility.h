@@ -57,9 +57,13 @@ inline const QString BrowserProfileDirectory = QStringLiteral("AXBrowserProfileD
 // What tells a window from every other, then and later (a string: see WindowIdentity); no value
 // where the desktop cannot tell, or the window's process is gone.
 inline const QString WindowIdentity = QStringLiteral("AXWindowIdentity");
-// The virtual desktop a window is on, counted from 0 (a number), where it is not the one shown:
-// no value for a window on the shown desktop or on all. Writing a number puts the window there.
+// The virtual desktop a window is on, counted from 0 (a number), where there is more than one: no
+// value for a window on all desktops, or on a desktop without others. Writing a number puts the
+// window there.
 inline const QString SpaceIndex = QStringLiteral("AXSpaceIndex");
+// Whether a window is on the desktop shown, or on all (a boolean); writing true brings it to the
+// desktop shown.
+inline const QString OnShownSpace = QStringLiteral("AXOnShownSpace");
 } // namespace AXName
 
 // A value read from or written to an attribute. Exactly one kind is held, so a reader can tell a

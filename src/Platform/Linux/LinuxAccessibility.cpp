@@ -143,9 +143,13 @@ AXResult LinuxAccessibility::windowAttribute(const X11Client& window, const QStr
                                : AXResult::success(AXValue::string(value));
     }
     if (attribute == AXName::SpaceIndex) {
-        return window.desktop && !window.isOnDesktop(m_windows->currentDesktop())
+        constexpr quint32 allDesktops = 0xFFFFFFFF;
+        return window.desktop && *window.desktop != allDesktops && m_windows->desktopCount() > 1
                    ? AXResult::success(AXValue::number(*window.desktop))
                    : AXResult::failure(AXError::NoValue);
+    }
+    if (attribute == AXName::OnShownSpace) {
+        return AXResult::success(AXValue::boolean(window.isOnDesktop(m_windows->currentDesktop())));
     }
     if (attribute == AXName::WindowIdentity) {
         // A window whose process has ended has no start time: it can never be the one saved.
@@ -233,6 +237,17 @@ int LinuxAccessibility::setWindowAttribute(const X11Client& window, const QStrin
         }
         return m_windows->moveToDesktop(window.window, quint32(*desktop)) ? AXError::Success
                                                                           : AXError::CannotComplete;
+    }
+    if (attribute == AXName::OnShownSpace) {
+        const std::optional<quint32> shown = m_windows->currentDesktop();
+        if (!flag) {
+            return AXError::IllegalArgument;
+        }
+        if (!*flag || window.isOnDesktop(shown)) {
+            return AXError::Success;
+        }
+        return shown && m_windows->moveToDesktop(window.window, *shown) ? AXError::Success
+                                                                        : AXError::CannotComplete;
     }
     if (attribute == AXName::Focused) {
         // Focus on X11 goes through the manager's activation, which also brings the window up.

@@ -8,3 +8,7 @@ bool X11Client::isOnDesktop(std::optional<quint32> currentDesktop) const {
 bool X11Client::isOnScreen(std::optional<quint32> currentDesktop) const {
     return viewable && !minimized && isOnDesktop(currentDesktop);
 }
+
+bool X11Client::minimizedOn(std::optional<quint32> currentDesktop) const {
+    return isOnDesktop(currentDesktop) ? iconic || (hiddenState && !viewable) : hiddenState;
+}

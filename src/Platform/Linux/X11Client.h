@@ -23,9 +23,11 @@ struct X11Client {
     Type type = Type::Normal;
     bool transient = false;
     bool skipTaskbar = false;
-    // Iconified on the current desktop (or on all): a window on another desktop is hidden by its
-    // manager too, but it is not minimised.
+    // Minimised by the user or a program, on whichever desktop it is: see minimizedOn.
     bool minimized = false;
+    // What the manager says of it: WM_STATE Iconic, and _NET_WM_STATE_HIDDEN.
+    bool iconic = false;
+    bool hiddenState = false;
     bool fullScreen = false;
     bool above = false;
     // Drawn on screen now: mapped, with every ancestor mapped.
@@ -45,4 +47,9 @@ struct X11Client {
     // Whether it is on the current virtual desktop, or on all; a window that says nothing of its
     // desktop, or a manager without desktops, counts as on it.
     bool isOnDesktop(std::optional<quint32> currentDesktop) const;
+    // Whether it is minimised, read from what the manager says when the current desktop is the one
+    // given. On the desktop shown, WM_STATE tells (a stale HIDDEN may stay behind a window shown
+    // again). On a desktop not shown, some managers mark every window Iconic, minimised or not,
+    // while each sets HIDDEN on minimised windows only: HIDDEN tells.
+    bool minimizedOn(std::optional<quint32> currentDesktop) const;
 };

@@ -80,7 +80,10 @@ void X11ClientProperties::apply(const Values& values, X11Client& client) const {
     }
     const QList<quint32> state = items(NetState);
     const QList<quint32> wmState = items(WmState);
-    client.minimized = state.contains(m_hidden) || (!wmState.isEmpty() && wmState.first() == kIconicState);
+    client.hiddenState = state.contains(m_hidden);
+    client.iconic = !wmState.isEmpty() && wmState.first() == kIconicState;
+    // Until the current desktop is known (see X11Client::minimizedOn).
+    client.minimized = client.hiddenState || client.iconic;
     client.fullScreen = state.contains(m_fullScreen);
     client.skipTaskbar = state.contains(m_skipTaskbar);
     client.above = state.contains(m_above);

@@ -267,10 +267,8 @@ void X11Windows::read(const QList<xcb_window_t>& wanted) {
     const std::optional<quint32> current = known.currentDesktop.value_or(std::nullopt);
     for (qsizetype i = 0; i < windows.size(); ++i) {
         std::optional<X11Client> client = result.clients.value(i);
-        // Managers mark windows of other desktops hidden as they mark minimised ones: only a window
-        // on the desktop shown (or on all) is minimised.
-        if (client && client->minimized && !client->isOnDesktop(current)) {
-            client->minimized = false;
+        if (client) {
+            client->minimized = client->minimizedOn(current);
         }
         known.clients.insert(windows[i], client);
         if (!client) {
@@ -350,6 +348,21 @@ std::optional<quint32> X11Windows::currentDesktop() {
     return *(pass().currentDesktop = items.isEmpty() ? std::nullopt : std::optional<quint32>(items.first()));
 }
 
+quint32 X11Windows::desktopCount() {
+    expire();
+    if (m_pass.desktopCount) {
+        return *m_pass.desktopCount;
+    }
+    const auto count =
+        m_connection->property(m_connection->root(), m_connection->atom("_NET_NUMBER_OF_DESKTOPS"));
+    return *(pass().desktopCount = count.value_or(X11Connection::Property()).items().value(0, 0));
+}
+
+bool X11Windows::onCurrentDesktop(xcb_window_t window) {
+    const std::optional<X11Client> found = clientForRequest(window);
+    return found && found->isOnDesktop(currentDesktop());
+}
+
 bool X11Windows::moveFrame(xcb_window_t window, const QPoint& point) {
     if (!isManaged(window)) {
         return false;
@@ -382,6 +395,11 @@ bool X11Windows::minimize(xcb_window_t window) {
         return false;
     }
     m_connection->sendRootMessage(window, m_connection->atom("WM_CHANGE_STATE"), {kIconicState, 0, 0, 0, 0});
+    // Some managers (openbox) take no iconify request for a window of a desktop not shown, but
+    // they take the hidden state asked for.
+    if (!onCurrentDesktop(window)) {
+        setHidden(window, true);
+    }
     changed(window, true, true);
     return true;
 }
@@ -391,7 +409,12 @@ bool X11Windows::deminimize(xcb_window_t window) {
         return false;
     }
     // Mapping an iconic window asks its manager to show it again; some managers (mutter) now and
-    // then let that request pass, but none an activation.
+    // then let that request pass, but none an activation. A window of a desktop not shown is not
+    // activated (that would switch the desktop): some managers (openbox) show it again when its
+    // hidden state is taken away, others (xfwm4, fluxbox) when it is mapped.
+    if (!onCurrentDesktop(window)) {
+        setHidden(window, false);
+    }
     m_connection->discard(xcb_map_window_checked(m_connection->xcb(), window));
     m_connection->flush();
     changed(window, true, false);
@@ -432,14 +455,23 @@ bool X11Windows::raise(xcb_window_t window) {
     if (!found->minimized && m_pass.lastActivated != window) {
         activate(window);
     }
+    // A window of a desktop not shown cannot be activated: the manager's own restack request goes
+    // along, for managers that raise a window for another program only when asked that way.
+    if (!found->isOnDesktop(currentDesktop())) {
+        m_connection->sendRootMessage(window, m_connection->atom("_NET_RESTACK_WINDOW"),
+                                      {kSourcePager, XCB_WINDOW_NONE, XCB_STACK_MODE_ABOVE, 0, 0});
+    }
     return true;
 }
 
+void X11Windows::setHidden(xcb_window_t window, bool hidden) {
+    m_connection->sendRootMessage(
+        window, m_connection->atom("_NET_WM_STATE"),
+        {hidden ? 1u : 0u, m_connection->atom("_NET_WM_STATE_HIDDEN"), 0, kSourcePager, 0});
+}
+
 bool X11Windows::moveToDesktop(xcb_window_t window, quint32 desktop) {
-    const auto count =
-        m_connection->property(m_connection->root(), m_connection->atom("_NET_NUMBER_OF_DESKTOPS"));
-    const QList<quint32> items = count.value_or(X11Connection::Property()).items();
-    if (!isManaged(window) || items.isEmpty() || desktop >= items.first()) {
+    if (!isManaged(window) || desktop >= desktopCount()) {
         return false;
     }
     m_connection->sendRootMessage(window, m_connection->atom("_NET_WM_DESKTOP"),

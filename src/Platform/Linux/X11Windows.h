@@ -67,6 +67,8 @@ public:
     qsizetype windowCountOf(qint32 pid);
     xcb_window_t activeWindow();
     std::optional<quint32> currentDesktop();
+    // How many virtual desktops the manager keeps; 0 when it says not.
+    quint32 desktopCount();
 
     // Requests to the window manager; each answers false when the window is not managed.
     // The frame's top-left corner goes to point (root coordinates).
@@ -78,6 +80,8 @@ public:
     bool deminimize(xcb_window_t window);
     // Leaves a window of another desktop alone (false).
     bool activate(xcb_window_t window);
+    // Whether the window is on the desktop shown, or on all; a window that is not managed is not.
+    bool onCurrentDesktop(xcb_window_t window);
     // Raises the window to the top; one that is shown also gets the focus, as some managers raise
     // only the window they activate.
     bool raise(xcb_window_t window);
@@ -107,6 +111,7 @@ private:
         // The window this pass asked the manager to activate last.
         xcb_window_t lastActivated = XCB_WINDOW_NONE;
         std::optional<std::optional<quint32>> currentDesktop;
+        std::optional<quint32> desktopCount;
         std::optional<QString> missingSupport;
         // How many managed windows each process has.
         std::optional<QHash<qint32, qsizetype>> windowCounts;
@@ -115,6 +120,8 @@ private:
     };
 
     bool isManaged(xcb_window_t window);
+    // Asks the manager to add or take away the window's hidden state.
+    void setHidden(xcb_window_t window, bool hidden);
     // Reads the windows not read in this pass yet, all in one go.
     void read(const QList<xcb_window_t>& windows);
     QList<xcb_window_t> rootChildren();

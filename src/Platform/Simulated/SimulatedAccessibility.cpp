@@ -129,6 +129,9 @@ AXResult windowAttribute(const Window& w, const QString& attribute) {
     if (attribute == AXName::Main) {
         return AXResult::success(AXValue::boolean(w.main));
     }
+    if (attribute == AXName::OnShownSpace) {
+        return AXResult::success(AXValue::boolean(w.onScreen));
+    }
     if (attribute == AXName::Focused) {
         return AXResult::success(AXValue::boolean(w.focused));
     }
@@ -161,6 +164,15 @@ int setWindowAttribute(SimulatedDesktop* desktop, Window& w, const QString& attr
         desktop->schedule(w.faults.stateChangeDelay, [desktop, number, attribute, flag] {
             applyState(*desktop, number, attribute, *flag);
         });
+        return AXError::Success;
+    }
+    if (attribute == AXName::OnShownSpace) {
+        const std::optional<bool> flag = value.toBool();
+        if (!flag) {
+            return AXError::IllegalArgument;
+        }
+        // Brought over at once; a window is never sent away from the desktop shown this way.
+        desktop->updateWindow(number, [flag](Window& target) { target.onScreen = target.onScreen || *flag; });
         return AXError::Success;
     }
     if (attribute == AXName::Main || attribute == AXName::Focused) {

@@ -175,6 +175,10 @@ QCoro::Task<RestoreRun> RestoreCoordinator::runSteps(Workspace workspace, bool c
         run.passes.append(report);
     }
 
+    // The report's duration is the whole restore's, every attempt of it.
+    if (clock) {
+        report.duration = std::chrono::duration<double>(clock->now() - start).count();
+    }
     if (logging) {
         AnalysisLogger::shared().endSession(report);
     }

@@ -109,7 +109,7 @@ QList<WindowSnapshot> AXWindowService::captureWindows(const RunningApplication& 
         snapshot.windowIndex = i;
         snapshot.documentURL = AXAttributeReader::string(window, QStringLiteral("AXDocument"));
         snapshot.isMinimized = isMinimized(window);
-        // A window on another virtual desktop is out of sight but not minimised: it keeps its desktop.
+        // Where there are several virtual desktops, every window keeps its own (one on all keeps none).
         if (const AXResult space = AXAttributeReader::read(window, AXName::SpaceIndex); space.succeeded()) {
             if (const std::optional<double> desktop = space.value.toNumber();
                 desktop && *desktop >= 0 && *desktop < 0xFFFFFFFF) {

@@ -50,11 +50,11 @@ bool titledOtherwise(const WindowSnapshot& saved, const LiveWindow& live) {
     return title && !title->isEmpty() && *title != *saved.windowTitle;
 }
 
-// Whether a window saved on another virtual desktop is not on it now: wherever its frame is, it is
-// not in place on a desktop it was not saved on.
+// Whether a window is not on the virtual desktop it was saved on (the one shown, for a window saved
+// without one): wherever its frame is, it is not in place on a desktop it was not saved on.
 bool offItsDesktop(const WindowSnapshot& saved, const LiveWindow& live) {
     if (!saved.spaceIndex) {
-        return false;
+        return !AXAttributeReader::read(live.element, AXName::OnShownSpace).value.toBool().value_or(true);
     }
     const std::optional<double> now =
         AXAttributeReader::read(live.element, AXName::SpaceIndex).value.toNumber();
@@ -166,7 +166,21 @@ bool RestorePlanner::needsActivation(const AppSnapshot& snapshot, const RunningA
                               std::any_of(snapshot.windowSnapshots.begin(), snapshot.windowSnapshots.end(),
                                           [](const WindowSnapshot& w) { return !w.isMinimized; });
     return !snapshot.isHidden && showsWindows &&
-           (app.isHidden || !appHasVisibleWindows(app.processIdentifier));
+           (app.isHidden || !(appHasVisibleWindows(app.processIdentifier) || showsWindowsElsewhere(app)));
+}
+
+bool RestorePlanner::showsWindowsElsewhere(const RunningApplication& app) {
+    // A window on a virtual desktop not shown is out of sight, but shown there: the application
+    // needs no bringing forward for it.
+    for (const AXElement& window : AXWindowService::axWindowList(app).value_or(QList<AXElement>())) {
+        const std::optional<QRectF> frame = AXWindowService::windowFrame(window);
+        if (!AXWindowService::isMinimized(window) && frame && frame->width() >= kVisibleSide &&
+            frame->height() >= kVisibleSide &&
+            !AXAttributeReader::read(window, AXName::OnShownSpace).value.toBool().value_or(true)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 QList<WindowPlan> RestorePlanner::planWindows(const AppSnapshot& snapshot,

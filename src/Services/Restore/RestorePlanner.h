@@ -19,6 +19,9 @@ public:
 
     // Whether the process shows an on-screen window of at least 100 x 100 points.
     static bool appHasVisibleWindows(qint32 pid);
+    // Whether the application shows a window (not minimised, of some size) on a virtual desktop
+    // that is not the one shown.
+    static bool showsWindowsElsewhere(const RunningApplication& app);
     // The bundle identifiers of the applications that show a window of at least 200 x 200
     // points, each once, front to back.
     static QStringList captureCurrentZOrder(const QList<RunningApplication>& runningApps);

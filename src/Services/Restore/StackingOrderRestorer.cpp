@@ -212,6 +212,12 @@ StackingOrderRestorer::restoreZOrder(QList<AppSnapshot> appSnapshots,
                 server
                     ? server->windowList(WindowServer::OnScreenWindows).value_or(QList<WindowServerEntry>())
                     : QList<WindowServerEntry>();
+            // A window out of sight (on a virtual desktop not shown) never shows in front: there
+            // is nothing to wait for.
+            if (std::none_of(list.cbegin(), list.cend(),
+                             [&front](const WindowServerEntry& e) { return e.windowNumber == front->id; })) {
+                return true;
+            }
             for (const WindowServerEntry& entry : list) {
                 if (entry.ownerPID == first->processIdentifier) {
                     return entry.windowNumber == front->id;

@@ -122,20 +122,11 @@ QCoro::Task<WindowRestoreResult> WindowPlacer::placeWindow(AXElement window, Win
                                                            QList<DisplaySnapshot> savedDisplays,
                                                            WindowMatchQuality quality) {
     const QRectF saved = RectConversion::toRectF(snapshot.frame);
-    // A window saved on another virtual desktop goes back there and is placed there, out of sight;
-    // the manager is given the time to move it first, so that nothing takes it for a window of the
-    // desktop shown.
-    if (const std::optional<qint64> desktop = snapshot.spaceIndex) {
-        const auto there = [window, desktop] {
-            const std::optional<double> now =
-                AXAttributeReader::read(window, AXName::SpaceIndex).value.toNumber();
-            return now && NumberConversion::toInt64(*now) == *desktop;
-        };
-        if (!there() && AXAttributeReader::write(window, AXName::SpaceIndex,
-                                                 AXValue::number(double(*desktop))) == AXError::Success) {
-            co_await RestoreWait::pollUntil(there, RestoreWait::ms(kMinimizeWaitMs), RestoreWait::ms(100));
-        }
-    }
+    // A window goes back to the virtual desktop it was saved on, and is placed there, out of sight
+    // when that is not the one shown; a window saved without one belongs on the desktop shown. The
+    // manager is given the time to move it first, so that nothing takes it for a window of another
+    // desktop.
+    co_await returnToDesktop(window, snapshot.spaceIndex);
     const bool wasMinimized = AXWindowService::isMinimized(window);
     if (snapshot.isMinimized) {
         const std::optional<Screen> screen = RestoreGeometry::targetScreen(snapshot, savedDisplays);
@@ -250,6 +241,26 @@ WindowPlacer::waitForRealWindowAndRetry(RunningApplication app, QList<WindowSnap
                               RectConversion::toRectF(snapshot.frame), std::nullopt));
     }
     co_return results;
+}
+
+QCoro::Task<void> WindowPlacer::returnToDesktop(AXElement window, std::optional<qint64> desktop) {
+    const auto there = [window, desktop] {
+        if (!desktop) {
+            return AXAttributeReader::read(window, AXName::OnShownSpace).value.toBool().value_or(true);
+        }
+        const std::optional<double> now =
+            AXAttributeReader::read(window, AXName::SpaceIndex).value.toNumber();
+        return now && NumberConversion::toInt64(*now) == *desktop;
+    };
+    if (there()) {
+        co_return;
+    }
+    const int asked =
+        desktop ? AXAttributeReader::write(window, AXName::SpaceIndex, AXValue::number(double(*desktop)))
+                : AXAttributeReader::write(window, AXName::OnShownSpace, AXValue::boolean(true));
+    if (asked == AXError::Success) {
+        co_await RestoreWait::pollUntil(there, RestoreWait::ms(kMinimizeWaitMs), RestoreWait::ms(100));
+    }
 }
 
 QCoro::Task<void> WindowPlacer::prepareWindowForGeometry(AXElement window) {

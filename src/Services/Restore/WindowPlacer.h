@@ -67,6 +67,9 @@ private:
                                                                 QList<DisplaySnapshot> savedDisplays,
                                                                 bool useMatcher, bool mayWaitForRealWindow,
                                                                 std::optional<QSet<AXElement>> windowsBefore);
+    // Puts the window on its saved virtual desktop (the one shown when none was saved), and waits
+    // until the manager shows it there.
+    static QCoro::Task<void> returnToDesktop(AXElement window, std::optional<qint64> desktop);
     static QCoro::Task<WindowRestoreResult> placeWindow(AXElement window, WindowSnapshot snapshot,
                                                         QList<DisplaySnapshot> savedDisplays,
                                                         WindowMatchQuality quality);

@@ -138,6 +138,52 @@ protected:
         }
     }
 
+    quint32 rootNumber(const char* name) {
+        return connection->property(connection->root(), connection->atom(name))
+            .value_or(X11Connection::Property())
+            .items()
+            .value(0, 0);
+    }
+
+    // Two virtual desktops, the first one shown; false when the manager keeps a single one.
+    bool twoDesktops() {
+        QProcess::execute(QStringLiteral("wmctrl"), {QStringLiteral("-n"), QStringLiteral("2")});
+        return waitUntil([&] { return rootNumber("_NET_NUMBER_OF_DESKTOPS") >= 2; }, 5000) && showDesktop(0);
+    }
+
+    // Shows a desktop as the user would, through the manager.
+    bool showDesktop(quint32 desktop) {
+        connection->sendRootMessage(connection->root(), connection->atom("_NET_CURRENT_DESKTOP"),
+                                    {desktop, connection->serverTime(), 0, 0, 0});
+        return waitUntil([&] { return rootNumber("_NET_CURRENT_DESKTOP") == desktop; });
+    }
+
+    void toDesktop(xcb_window_t window, quint32 desktop) {
+        connection->sendRootMessage(window, connection->atom("_NET_WM_DESKTOP"), {desktop, 2, 0, 0, 0});
+    }
+
+    void moveTo(xcb_window_t window, const QPointF& point) {
+        accessibility->setAttributeValue(AXElement{window}, AXName::Position, AXValue::point(point));
+    }
+
+    bool at(xcb_window_t window, const QPointF& point, double tolerance = 0) {
+        const std::optional<QRectF> frame = axFrame(window);
+        return frame && std::abs(frame->x() - point.x()) <= tolerance &&
+               std::abs(frame->y() - point.y()) <= tolerance;
+    }
+
+    X11Client client(xcb_window_t window) { return windows->client(window).value_or(X11Client()); }
+
+    QHash<QString, WindowSnapshot> savedByTitle(const Workspace& workspace) {
+        QHash<QString, WindowSnapshot> saved;
+        for (const AppSnapshot& app : workspace.appSnapshots) {
+            for (const WindowSnapshot& window : app.windowSnapshots) {
+                saved.insert(window.windowTitle.value_or(QString()), window);
+            }
+        }
+        return saved;
+    }
+
     QTemporaryDir folder;
     bool m_ready = false;
 };
@@ -304,22 +350,9 @@ TEST_F(LinuxRestoreEndToEndTest, TwoTerminalsWithOneTitleKeepTheirOwnPlaces) {
 
 TEST_F(LinuxRestoreEndToEndTest, AWindowOnAnotherDesktopStaysThereShownAndAMinimisedOneMinimised) {
     ASSERT_TRUE(m_ready);
-    const auto rootNumber = [this](const char* name) {
-        return connection->property(connection->root(), connection->atom(name))
-            .value_or(X11Connection::Property())
-            .items()
-            .value(0, 0);
-    };
-    QProcess::execute(QStringLiteral("wmctrl"), {QStringLiteral("-n"), QStringLiteral("2")});
-    if (!waitUntil([&] { return rootNumber("_NET_NUMBER_OF_DESKTOPS") >= 2; }, 5000)) {
+    if (!twoDesktops()) {
         GTEST_SKIP() << "the window manager keeps a single desktop";
     }
-    const auto showDesktop = [&](quint32 desktop) {
-        connection->sendRootMessage(connection->root(), connection->atom("_NET_CURRENT_DESKTOP"),
-                                    {desktop, connection->serverTime(), 0, 0, 0});
-        return waitUntil([&] { return rootNumber("_NET_CURRENT_DESKTOP") == desktop; });
-    };
-    ASSERT_TRUE(showDesktop(0));
     const qint32 pid = start(testWindowProgram(), {QStringLiteral("--caption"), QStringLiteral("Desk"),
                                                    QStringLiteral("--count"), QStringLiteral("3")});
     QHash<QString, xcb_window_t> desk;
@@ -332,17 +365,6 @@ TEST_F(LinuxRestoreEndToEndTest, AWindowOnAnotherDesktopStaysThereShownAndAMinim
     const xcb_window_t away = desk.value(QStringLiteral("Desk 3"));
     const QHash<xcb_window_t, QPointF> places{
         {shown, {100, 100}}, {minimised, {400, 200}}, {away, {700, 300}}};
-    const auto moveTo = [this](xcb_window_t window, const QPointF& point) {
-        accessibility->setAttributeValue(AXElement{window}, AXName::Position, AXValue::point(point));
-    };
-    const auto at = [this](xcb_window_t window, const QPointF& point) {
-        const std::optional<QRectF> frame = axFrame(window);
-        return frame && frame->topLeft() == point;
-    };
-    const auto client = [this](xcb_window_t window) { return windows->client(window).value_or(X11Client()); };
-    const auto toDesktop = [this](xcb_window_t window, quint32 desktop) {
-        connection->sendRootMessage(window, connection->atom("_NET_WM_DESKTOP"), {desktop, 2, 0, 0, 0});
-    };
     for (auto it = places.cbegin(); it != places.cend(); ++it) {
         moveTo(it.key(), it.value());
     }
@@ -356,15 +378,10 @@ TEST_F(LinuxRestoreEndToEndTest, AWindowOnAnotherDesktopStaysThereShownAndAMinim
     const std::optional<Workspace> workspace =
         QCoro::waitFor(WorkspaceCapturer::capture(QStringLiteral("Desks")));
     ASSERT_TRUE(workspace);
-    QHash<QString, WindowSnapshot> saved;
-    for (const AppSnapshot& app : workspace->appSnapshots) {
-        for (const WindowSnapshot& window : app.windowSnapshots) {
-            saved.insert(window.windowTitle.value_or(QString()), window);
-        }
-    }
-    // The window on the other desktop is saved shown, with its desktop.
+    const QHash<QString, WindowSnapshot> saved = savedByTitle(*workspace);
+    // Every window is saved with its desktop; the one on the other desktop is saved shown.
     EXPECT_FALSE(saved.value(QStringLiteral("Desk 1")).isMinimized);
-    EXPECT_EQ(saved.value(QStringLiteral("Desk 1")).spaceIndex, std::nullopt);
+    EXPECT_EQ(saved.value(QStringLiteral("Desk 1")).spaceIndex, std::optional<qint64>(0));
     EXPECT_TRUE(saved.value(QStringLiteral("Desk 2")).isMinimized);
     EXPECT_FALSE(saved.value(QStringLiteral("Desk 3")).isMinimized);
     EXPECT_EQ(saved.value(QStringLiteral("Desk 3")).spaceIndex, std::optional<qint64>(1));
@@ -391,6 +408,110 @@ TEST_F(LinuxRestoreEndToEndTest, AWindowOnAnotherDesktopStaysThereShownAndAMinim
     EXPECT_TRUE(waitUntil([&] { return client(away).viewable; }));
     EXPECT_FALSE(client(away).minimized);
     EXPECT_TRUE(showDesktop(0));
+}
+
+// Two desktops, each with windows of its own, restored while the user looks at the second one:
+// every window goes back to its own desktop, at its frame, in its state and order, a closed
+// program comes back on the desktop it was saved on, and the user's desktop stays shown.
+TEST_F(LinuxRestoreEndToEndTest, AWindowOnAnotherDesktopComesBackThereWhileTheUserLooksAtTheOther) {
+    ASSERT_TRUE(m_ready);
+    if (!twoDesktops()) {
+        GTEST_SKIP() << "the window manager keeps a single desktop";
+    }
+    const qint32 pid = start(testWindowProgram(), {QStringLiteral("--caption"), QStringLiteral("Desk"),
+                                                   QStringLiteral("--count"), QStringLiteral("4")});
+    QHash<QString, xcb_window_t> desk;
+    for (const X11Client& window : waitForWindows(pid, 4)) {
+        desk.insert(window.title.value_or(QString()), window.window);
+    }
+    ASSERT_EQ(desk.size(), 4);
+    const qint32 terminal = start(QStringLiteral("xterm"), {QStringLiteral("-T"), QStringLiteral("Far")});
+    const xcb_window_t far = waitForWindows(terminal).value(0).window;
+    // On the first desktop: Desk 1, Desk 2 minimised and the terminal; on the second, Desk 4 in
+    // front of Desk 3.
+    const xcb_window_t one = desk.value(QStringLiteral("Desk 1"));
+    const xcb_window_t two = desk.value(QStringLiteral("Desk 2"));
+    const xcb_window_t three = desk.value(QStringLiteral("Desk 3"));
+    const xcb_window_t four = desk.value(QStringLiteral("Desk 4"));
+    const QHash<xcb_window_t, QPointF> places{
+        {one, {100, 100}}, {two, {400, 200}}, {three, {200, 300}}, {four, {260, 360}}, {far, {900, 150}}};
+    for (auto it = places.cbegin(); it != places.cend(); ++it) {
+        moveTo(it.key(), it.value());
+    }
+    ASSERT_TRUE(waitUntil([&] {
+        return std::all_of(places.keyBegin(), places.keyEnd(),
+                           [&](xcb_window_t w) { return at(w, places[w]); });
+    }));
+    windows->raise(three);
+    windows->raise(four);
+    accessibility->setAttributeValue(AXElement{two}, AXName::Minimized, AXValue::boolean(true));
+    toDesktop(three, 1);
+    toDesktop(four, 1);
+    ASSERT_TRUE(waitUntil(
+        [&] { return client(two).minimized && client(three).desktop == 1u && client(four).desktop == 1u; }));
+    const QRectF farFrame = axFrame(far).value_or(QRectF());
+
+    const std::optional<Workspace> workspace =
+        QCoro::waitFor(WorkspaceCapturer::capture(QStringLiteral("Two desks")));
+    ASSERT_TRUE(workspace);
+    const QHash<QString, WindowSnapshot> saved = savedByTitle(*workspace);
+    EXPECT_EQ(saved.value(QStringLiteral("Desk 2")).spaceIndex, std::optional<qint64>(0));
+    EXPECT_TRUE(saved.value(QStringLiteral("Desk 2")).isMinimized);
+    EXPECT_EQ(saved.value(QStringLiteral("Desk 4")).spaceIndex, std::optional<qint64>(1));
+    EXPECT_FALSE(saved.value(QStringLiteral("Desk 4")).isMinimized);
+    EXPECT_EQ(saved.value(QStringLiteral("Far")).spaceIndex, std::optional<qint64>(0));
+
+    // Scrambled: the minimised window shown, Desk 1 taken to the second desktop, the terminal
+    // closed; then, on the second desktop, Desk 3 brought in front and Desk 4 moved.
+    accessibility->setAttributeValue(AXElement{two}, AXName::Minimized, AXValue::boolean(false));
+    toDesktop(one, 1);
+    windows->close(far);
+    ASSERT_TRUE(waitUntil(
+        [&] { return !client(two).minimized && client(one).desktop == 1u && !windows->client(far); }));
+    ASSERT_TRUE(showDesktop(1));
+    windows->raise(three);
+    moveTo(four, places[four] + QPointF(150, 120));
+    ASSERT_TRUE(waitUntil([&] { return at(four, places[four] + QPointF(150, 120)); }));
+
+    RevertStateManager revertStates;
+    RestoreCoordinator coordinator(WorkspaceRestorer::restore, &revertStates);
+    const RestoreRun run = QCoro::waitFor(coordinator.restoreRun(*workspace, false));
+    EXPECT_EQ(run.report.status, RestoreStatus::restored) << RestoreRunText::describe(run).toStdString();
+    for (const AppRestoreResult& app : run.report.appResults) {
+        for (const WindowRestoreResult& window : app.windowResults) {
+            EXPECT_NE(window.status, RestoreStatus::failed)
+                << window.windowTitle.value_or(QString()).toStdString() << ": "
+                << window.reason.toStdString();
+        }
+    }
+    // The terminal started again is the program's one window.
+    const auto newTerminal = [this, terminal]() -> std::optional<X11Client> {
+        for (const X11Client& c : windows->clients()) {
+            if (c.pid && *c.pid != terminal && c.wmClass == QLatin1String("XTerm")) {
+                return c;
+            }
+        }
+        return std::nullopt;
+    };
+    const auto inPlace = [&] {
+        const std::optional<X11Client> started = newTerminal();
+        return at(one, places[one]) && client(one).desktop == 0u && !client(one).minimized &&
+               client(two).desktop == 0u && client(two).minimized && at(three, places[three]) &&
+               client(three).desktop == 1u && at(four, places[four]) && client(four).desktop == 1u &&
+               !client(three).minimized && !client(four).minimized && started && started->desktop == 0u &&
+               at(started->window, farFrame.topLeft(), 2);
+    };
+    EXPECT_TRUE(waitUntil(inPlace)) << RestoreRunText::describe(run).toStdString();
+    // Desk 4 is in front of Desk 3 again, and the user still looks at the second desktop.
+    QList<xcb_window_t> order;
+    for (const X11Client& c : windows->stackedClients()) {
+        order.append(c.window);
+    }
+    EXPECT_LT(order.indexOf(four), order.indexOf(three));
+    EXPECT_EQ(rootNumber("_NET_CURRENT_DESKTOP"), 1u);
+    // Seen from the first desktop, Desk 1 is shown and Desk 2 minimised.
+    ASSERT_TRUE(showDesktop(0));
+    EXPECT_TRUE(waitUntil([&] { return !client(one).minimized && client(two).minimized; }));
 }
 
 // Two terminals of one program, one minimised: a restore, its revert and a restore again each

@@ -18,6 +18,8 @@ struct ActivationCase {
     bool appHidden;
     QSizeF liveSize;
     bool needsActivation;
+    // The live window is on a virtual desktop that is not shown.
+    bool elsewhere = false;
 };
 
 TEST_F(RestorePlannerTest, ActivatesOnlyWhatShouldShowAndDoesNot) {
@@ -27,12 +29,16 @@ TEST_F(RestorePlannerTest, ActivatesOnlyWhatShouldShowAndDoesNot) {
         {"only a 120 x 90 window", false, false, false, {120, 90}, true},
         {"a 100 x 100 window", false, false, false, {100, 100}, false},
         {"hidden now, shown when saved", false, false, true, {800, 600}, true},
+        {"shown on a desktop not shown", false, false, false, {800, 600}, false, true},
+        {"only a 120 x 90 window on a desktop not shown", false, false, false, {120, 90}, true, true},
     };
     for (const ActivationCase& c : cases) {
         SCOPED_TRACE(c.name);
         const QString id = QStringLiteral("org.example.") + QString::fromLatin1(c.name).remove(' ');
         const qint32 pid = addApp(id, {QRectF(QPointF(200, 200), c.liveSize)});
         desktop().setHidden(pid, c.appHidden);
+        desktop().updateWindow(windowOf(pid, 0),
+                               [&c](SimulatedDesktop::Window& w) { w.onScreen = !c.elsewhere; });
         WindowSnapshot window = savedWindow(QRectF(200, 200, 800, 600));
         window.isMinimized = c.savedMinimized;
         const AppPlan app = plan({savedApp(id, {window}, c.savedHidden)}).appPlans.first();
@@ -83,22 +89,33 @@ TEST_F(RestorePlannerTest, AWindowOfAnotherTitleAtTheSavedIndexIsNotInPlace) {
 }
 
 TEST_F(RestorePlannerTest, AWindowSavedOnAnotherDesktopIsInPlaceOnlyThere) {
-    // The desktop a live window reads (none: the one shown), and whether the window saved on
-    // desktop 1 at its frame still needs placing.
-    const QList<std::pair<std::optional<double>, bool>> cases = {{1, false}, {2, true}, {std::nullopt, true}};
-    for (const auto& [liveDesktop, needsPositioning] : cases) {
-        SCOPED_TRACE(liveDesktop.value_or(-1));
-        const QString id = QStringLiteral("org.example.Desk%1").arg(liveDesktop.value_or(0));
+    // The desktop saved (none: the one shown), the desktop a live window reads (none: no value),
+    // whether it is on the desktop shown, and whether the window at its frame still needs placing.
+    struct Case {
+        std::optional<qint64> saved;
+        std::optional<double> live;
+        bool shown;
+        bool needsPositioning;
+    };
+    const QList<Case> cases = {{1, 1, false, false},
+                               {1, 2, false, true},
+                               {1, std::nullopt, true, true},
+                               {std::nullopt, std::nullopt, true, false},
+                               {std::nullopt, 1, false, true}};
+    for (qsizetype i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(i);
+        const QString id = QStringLiteral("org.example.Desk%1").arg(i);
         const qint32 pid = addApp(id, {QRectF(100, 100, 800, 600)});
-        desktop().updateWindow(windowOf(pid, 0), [&liveDesktop](SimulatedDesktop::Window& w) {
-            w.faults.readOverrides.insert("AXSpaceIndex",
-                                          liveDesktop ? AXResult::success(AXValue::number(*liveDesktop))
-                                                      : AXResult::failure(AXError::NoValue));
+        desktop().updateWindow(windowOf(pid, 0), [&c](SimulatedDesktop::Window& w) {
+            w.onScreen = c.shown;
+            w.faults.readOverrides.insert("AXSpaceIndex", c.live ? AXResult::success(AXValue::number(*c.live))
+                                                                 : AXResult::failure(AXError::NoValue));
         });
         WindowSnapshot window = savedWindow(QRectF(100, 100, 800, 600), "Desk", 0);
-        window.spaceIndex = 1;
+        window.spaceIndex = c.saved;
         EXPECT_EQ(plan({savedApp(id, {window})}).appPlans.first().windowPlans.first().needsPositioning,
-                  needsPositioning);
+                  c.needsPositioning);
     }
 }
 

@@ -170,7 +170,15 @@ TEST_F(WorkspaceRestorerTest, QuitsOtherAppsButOnlyHidesExcludedOnes) {
 }
 
 TEST_F(WorkspaceRestorerTest, TakesTheShortPathOnAnArrangedDesk) {
-    const Workspace saved = buildDesk();
+    Workspace saved = buildDesk();
+    // The editor's window is on a virtual desktop not shown, where it was saved: out of sight, but
+    // shown there, it needs no bringing forward.
+    const quint32 editorWindow = windowOf(desktop().findApplication(kEditor)->pid);
+    desktop().updateWindow(editorWindow, [](auto& w) {
+        w.onScreen = false;
+        w.faults.readOverrides.insert("AXSpaceIndex", AXResult::success(AXValue::number(1)));
+    });
+    saved.appSnapshots.first().windowSnapshots.first().spaceIndex = 1;
     const int scriptsBefore = int(host().executedScripts().size());
     const RestoreReport report = restore(saved);
     for (const AppRestoreResult& app : report.appResults) {
