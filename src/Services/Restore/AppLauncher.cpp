@@ -100,7 +100,11 @@ QCoro::Task<void> AppLauncher::ensureAppControllable(RunningApplication app, QSt
         co_return;
     }
     const qint32 pid = app.processIdentifier;
-    const auto visible = [pid] { return RestorePlanner::appHasVisibleWindows(pid); };
+    // A window shown on a virtual desktop that is not the one shown counts: it is out of sight,
+    // and no request would bring it into view without switching desktops.
+    const auto visible = [pid, app] {
+        return RestorePlanner::appHasVisibleWindows(pid) || RestorePlanner::showsWindowsElsewhere(app);
+    };
     const bool hidden = port->application(pid).value_or(app).isHidden;
     if (!hidden && visible()) {
         co_return;

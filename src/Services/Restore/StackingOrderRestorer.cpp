@@ -80,17 +80,18 @@ Pairing pair(const RunningApplication& app, const QList<WindowSnapshot>& windows
 
 // Whether some application's windows stand in another order than saved although the applications
 // stand in theirs: of its shown, titled saved windows that can be paired, a later one stands in
-// front of an earlier one. Windows a restore had to open anew come up in front of the others, so this is
-// what a restore of a single application usually leaves.
+// front of an earlier one of the same virtual desktop (each desktop has its own stacking, shown or
+// not). Windows a restore had to open anew come up in front of the others, so this is what a
+// restore of a single application usually leaves.
 bool windowsOutOfOrder(const QList<AppSnapshot>& appSnapshots, const QList<RunningApplication>& running,
                        const QHash<QString, QList<WindowSnapshot>>& remappedSnapshots) {
     const std::shared_ptr<WindowServer> server = Platform::current().windowServer;
     const std::optional<QList<WindowServerEntry>> list =
-        server ? server->windowList(WindowServer::OnScreenWindows) : std::nullopt;
+        server ? server->windowList(WindowServer::OptionExcludeDesktopElements) : std::nullopt;
     if (!list) {
         return false;
     }
-    // Where each window stands on screen, front first; a minimised one stands nowhere.
+    // Where each window stands, front first, whether it is in sight or not.
     QHash<quint64, qsizetype> place;
     for (qsizetype k = 0; k < list->size(); ++k) {
         place.insert(list->at(k).windowNumber, k);
@@ -105,24 +106,26 @@ bool windowsOutOfOrder(const QList<AppSnapshot>& appSnapshots, const QList<Runni
             continue;
         }
         const Pairing pairing = pair(*app, windows);
-        // The shown windows that can be paired must stand in saved order, front to back.
-        qsizetype previous = -1;
+        // The shown windows that can be paired must stand in saved order, front to back, on each
+        // desktop.
+        QHash<qint64, qsizetype> previous;
         for (qsizetype i = 0; i < windows.size(); ++i) {
             const auto live = pairing.liveOf.constFind(i);
             // Untitled saved windows (folder windows whose list comes from the file manager) say
-            // nothing for sure about where they stood.
+            // nothing for sure about where they stood; a minimised one stands nowhere.
             if (windows[i].isMinimized || windows[i].windowTitle.value_or(QString()).isEmpty() ||
-                live == pairing.liveOf.constEnd()) {
+                live == pairing.liveOf.constEnd() || AXWindowService::isMinimized(pairing.live[*live])) {
                 continue;
             }
             const auto at = place.constFind(pairing.live[*live].id);
             if (at == place.constEnd()) {
                 continue;
             }
-            if (*at < previous) {
+            const qint64 desktop = windows[i].spaceIndex.value_or(-1);
+            if (*at < previous.value(desktop, -1)) {
                 return true;
             }
-            previous = *at;
+            previous.insert(desktop, *at);
         }
     }
     return false;

@@ -419,22 +419,23 @@ TEST_F(LinuxRestoreEndToEndTest, AWindowOnAnotherDesktopComesBackThereWhileTheUs
         GTEST_SKIP() << "the window manager keeps a single desktop";
     }
     const qint32 pid = start(testWindowProgram(), {QStringLiteral("--caption"), QStringLiteral("Desk"),
-                                                   QStringLiteral("--count"), QStringLiteral("4")});
+                                                   QStringLiteral("--count"), QStringLiteral("5")});
     QHash<QString, xcb_window_t> desk;
-    for (const X11Client& window : waitForWindows(pid, 4)) {
+    for (const X11Client& window : waitForWindows(pid, 5)) {
         desk.insert(window.title.value_or(QString()), window.window);
     }
-    ASSERT_EQ(desk.size(), 4);
+    ASSERT_EQ(desk.size(), 5);
     const qint32 terminal = start(QStringLiteral("xterm"), {QStringLiteral("-T"), QStringLiteral("Far")});
     const xcb_window_t far = waitForWindows(terminal).value(0).window;
-    // On the first desktop: Desk 1, Desk 2 minimised and the terminal; on the second, Desk 4 in
-    // front of Desk 3.
+    // On the first desktop: Desk 5 in front of Desk 1, Desk 2 minimised and the terminal; on the
+    // second, Desk 4 in front of Desk 3.
     const xcb_window_t one = desk.value(QStringLiteral("Desk 1"));
     const xcb_window_t two = desk.value(QStringLiteral("Desk 2"));
     const xcb_window_t three = desk.value(QStringLiteral("Desk 3"));
     const xcb_window_t four = desk.value(QStringLiteral("Desk 4"));
-    const QHash<xcb_window_t, QPointF> places{
-        {one, {100, 100}}, {two, {400, 200}}, {three, {200, 300}}, {four, {260, 360}}, {far, {900, 150}}};
+    const xcb_window_t five = desk.value(QStringLiteral("Desk 5"));
+    const QHash<xcb_window_t, QPointF> places{{one, {100, 100}},  {two, {400, 200}}, {three, {200, 300}},
+                                              {four, {260, 360}}, {far, {900, 150}}, {five, {160, 160}}};
     for (auto it = places.cbegin(); it != places.cend(); ++it) {
         moveTo(it.key(), it.value());
     }
@@ -442,8 +443,9 @@ TEST_F(LinuxRestoreEndToEndTest, AWindowOnAnotherDesktopComesBackThereWhileTheUs
         return std::all_of(places.keyBegin(), places.keyEnd(),
                            [&](xcb_window_t w) { return at(w, places[w]); });
     }));
-    windows->raise(three);
-    windows->raise(four);
+    for (const xcb_window_t w : {one, five, three, four}) {
+        windows->raise(w);
+    }
     accessibility->setAttributeValue(AXElement{two}, AXName::Minimized, AXValue::boolean(true));
     toDesktop(three, 1);
     toDesktop(four, 1);
@@ -461,8 +463,10 @@ TEST_F(LinuxRestoreEndToEndTest, AWindowOnAnotherDesktopComesBackThereWhileTheUs
     EXPECT_FALSE(saved.value(QStringLiteral("Desk 4")).isMinimized);
     EXPECT_EQ(saved.value(QStringLiteral("Far")).spaceIndex, std::optional<qint64>(0));
 
-    // Scrambled: the minimised window shown, Desk 1 taken to the second desktop, the terminal
-    // closed; then, on the second desktop, Desk 3 brought in front and Desk 4 moved.
+    // Scrambled: the minimised window shown, Desk 1 brought in front and taken to the second
+    // desktop, the terminal closed; then, on the second desktop, Desk 3 brought in front and Desk 4
+    // moved.
+    windows->raise(one);
     accessibility->setAttributeValue(AXElement{two}, AXName::Minimized, AXValue::boolean(false));
     toDesktop(one, 1);
     windows->close(far);
@@ -502,12 +506,14 @@ TEST_F(LinuxRestoreEndToEndTest, AWindowOnAnotherDesktopComesBackThereWhileTheUs
                at(started->window, farFrame.topLeft(), 2);
     };
     EXPECT_TRUE(waitUntil(inPlace)) << RestoreRunText::describe(run).toStdString();
-    // Desk 4 is in front of Desk 3 again, and the user still looks at the second desktop.
+    // Desk 4 is in front of Desk 3 again, Desk 5 of Desk 1, and the user still looks at the second
+    // desktop.
     QList<xcb_window_t> order;
     for (const X11Client& c : windows->stackedClients()) {
         order.append(c.window);
     }
     EXPECT_LT(order.indexOf(four), order.indexOf(three));
+    EXPECT_LT(order.indexOf(five), order.indexOf(one));
     EXPECT_EQ(rootNumber("_NET_CURRENT_DESKTOP"), 1u);
     // Seen from the first desktop, Desk 1 is shown and Desk 2 minimised.
     ASSERT_TRUE(showDesktop(0));

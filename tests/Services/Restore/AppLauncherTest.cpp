@@ -108,6 +108,8 @@ struct ControllableCase {
     bool installed;
     qint64 elapsedMs;
     bool activated;
+    // Its window is on a virtual desktop that is not shown.
+    bool elsewhere = false;
 };
 
 TEST_F(AppLauncherTest, MakesAnAppControllableOneStepAtATime) {
@@ -116,11 +118,14 @@ TEST_F(AppLauncherTest, MakesAnAppControllableOneStepAtATime) {
         {"hidden, shows on un-hiding", true, {800, 600}, true, 0, false},
         {"only small windows, reopened", false, {120, 90}, true, 2000 + 1500 + 1000, true},
         {"only small windows, not installed", false, {120, 90}, false, 2000 + 1500, true},
+        {"shown on a desktop not shown", false, {800, 600}, true, 0, false, true},
     };
     for (const ControllableCase& c : cases) {
         SCOPED_TRACE(c.name);
         const qint32 pid = addApp("org.example.Tool", {QRectF(QPointF(300, 300), c.window)});
         desktop().setHidden(pid, c.hidden);
+        desktop().updateWindow(windowOf(pid),
+                               [&c](SimulatedDesktop::Window& w) { w.onScreen = !c.elsewhere; });
         desktop().setFrontmost(std::nullopt);
         if (c.installed) {
             install("org.example.Tool");
