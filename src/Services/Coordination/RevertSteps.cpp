@@ -7,6 +7,7 @@
 #include "Services/Desktop/DisplayMapper.h"
 #include "Services/Desktop/WindowMatcher.h"
 #include "Services/Restore/RestoreGeometry.h"
+#include "Services/Restore/WindowPlacer.h"
 #include "Services/Scripting/BrowserScriptService.h"
 #include "Services/Storage/AnalysisLogger.h"
 
@@ -240,6 +241,7 @@ QCoro::Task<QList<WindowRestoreResult>> RevertSteps::placeWindows(RunningApplica
             match != matches.constEnd() ? std::optional(match->axElement) : std::nullopt;
         WindowRestoreResult windowResult;
         if (element) {
+            co_await WindowPlacer::returnToDesktop(*element, window.spaceIndex);
             windowResult = co_await placeWindow(*element, window.isMinimized, target);
         } else {
             windowResult.status = RestoreStatus::failed;

@@ -55,6 +55,9 @@ public:
     // Brings a minimised window back and takes a full-screen one out of full screen, waiting for
     // each change, so that its frame can be set.
     static QCoro::Task<void> prepareWindowForGeometry(AXElement window);
+    // Puts the window on its saved virtual desktop (the one shown when none was saved), and waits
+    // until the manager shows it there.
+    static QCoro::Task<void> returnToDesktop(AXElement window, std::optional<qint64> desktop);
     // Whether every saved window now has a live window (paired by frame alone) within 50 points
     // of its target.
     static bool verifyWindowPositionsWithMatcher(const RunningApplication& app,
@@ -67,9 +70,6 @@ private:
                                                                 QList<DisplaySnapshot> savedDisplays,
                                                                 bool useMatcher, bool mayWaitForRealWindow,
                                                                 std::optional<QSet<AXElement>> windowsBefore);
-    // Puts the window on its saved virtual desktop (the one shown when none was saved), and waits
-    // until the manager shows it there.
-    static QCoro::Task<void> returnToDesktop(AXElement window, std::optional<qint64> desktop);
     static QCoro::Task<WindowRestoreResult> placeWindow(AXElement window, WindowSnapshot snapshot,
                                                         QList<DisplaySnapshot> savedDisplays,
                                                         WindowMatchQuality quality);

@@ -342,6 +342,9 @@ TEST_F(RevertStepsTest, WindowsCountAsPositionedOnlyWhereTheyReadBack) {
              w.faults.writeErrors.insert("AXMinimized", AXError::CannotComplete);
          },
          0, RestoreStatus::failed, "Failed to position window", std::nullopt, false, true},
+        {"on a desktop not shown, saved on the one shown",
+         [](SimulatedDesktop::Window& w) { w.onScreen = false; }, 0, RestoreStatus::restored,
+         "Window positioned", saved},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -373,6 +376,7 @@ TEST_F(RevertStepsTest, WindowsCountAsPositionedOnlyWhereTheyReadBack) {
         if (c.status == RestoreStatus::restored) {
             EXPECT_EQ(desktop().window(doc)->frame, saved);
             EXPECT_EQ(desktop().window(doc)->minimized, c.savedMinimized);
+            EXPECT_TRUE(desktop().window(doc)->onScreen);
         }
         if (c.twinInFront) {
             EXPECT_EQ(desktop().window(desktop().windowsOf(pid).first())->frame, twin);
