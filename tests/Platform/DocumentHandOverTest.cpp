@@ -29,12 +29,17 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
     ASSERT_TRUE(QDir().mkpath(entries));
     const QString tool = entries + QStringLiteral("/tool.py");
     ASSERT_TRUE(write(tool, "import sys\n"));
-    // Programs not installed here, under their own names (GIO offers no entry whose program is
-    // missing).
-    const QByteArray wine = QFile::encodeName(entries + QStringLiteral("/wine"));
-    const QByteArray sudo = QFile::encodeName(entries + QStringLiteral("/sudo"));
-    const QByteArray viewer = QFile::encodeName(entries + QStringLiteral("/shotwell"));
-    for (const QByteArray& program : {wine, sudo, viewer}) {
+    // Programs that need not be installed, under their own names (GIO offers no entry whose
+    // program is missing).
+    const auto fake = [&entries](const char* name) {
+        return QFile::encodeName(entries + u'/' + QLatin1String(name));
+    };
+    const QByteArray wine = fake("wine");
+    const QByteArray sudo = fake("sudo");
+    const QByteArray viewer = fake("shotwell");
+    const QByteArray tclsh = fake("tclsh");
+    const QByteArray wish = fake("wish8.6");
+    for (const QByteArray& program : {wine, sudo, viewer, tclsh, wish}) {
         ASSERT_TRUE(write(QFile::decodeName(program), "#!/bin/sh\n", true));
     }
     const std::pair<const char*, QByteArray> installed[] = {
@@ -52,10 +57,12 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
          "Exec=nice -n 5 python3 " + QFile::encodeName(tool) + " %f\nMimeType=text/plain;\n"},
         {"org.example.Split", "Exec=env -S \"python3 -u\" %f\nMimeType=text/plain;\n"},
         {"org.example.Awk", "Exec=awk -f %f\nMimeType=text/plain;\n"},
-        {"org.example.Tcl", "Exec=tclsh %f\nMimeType=text/plain;\n"},
-        {"org.example.Wish", "Exec=wish\nMimeType=text/plain;\n"},
+        {"org.example.Tcl", "Exec=" + tclsh + " %f\nMimeType=text/plain;\n"},
+        {"org.example.Wish", "Exec=" + wish + "\nMimeType=text/plain;\n"},
         {"org.example.UShell", "Exec=uxterm -e sh %f\nMimeType=text/plain;\n"},
         {"org.example.Sudo", "Exec=" + sudo + " -E python3 %f\nMimeType=text/plain;\n"},
+        {"org.example.TermByProgram", "Exec=false -hold %f\nMimeType=text/plain;\n"},
+        {"org.example.Inside", "Exec=true --open=%f\nMimeType=text/plain;\n"},
         {"org.example.Viewer", "Exec=" + viewer + " %U\nMimeType=text/plain;\n"},
         {"org.example.Player", "Exec=true --mode=gui -- %U\nMimeType=text/plain;\n"},
         {"org.example.Python", "Exec=python3\nTerminal=true\n"},
@@ -114,6 +121,10 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
          "its program is an interpreter or a shell, which would run the file"},
         {"a terminal running a shell", at("notes.txt"), "org.example.UShell.desktop", Way::refused,
          "a terminal would run the file"},
+        {"a terminal's program under another entry", at("notes.txt"), "org.example.TermByProgram.desktop",
+         Way::refused, "a terminal would run the file"},
+        {"a file inside a word", at("notes.txt"), "org.example.Inside.desktop", Way::refused,
+         "its command line puts the file inside a word"},
         {"an interpreter after a launcher", at("notes.txt"), "org.example.Sudo.desktop", Way::refused,
          "its command line starts python3, which would run the file"},
         {"to a program named like a shell and more", at("notes.txt"), "org.example.Viewer.desktop",
