@@ -124,11 +124,21 @@ bool AtomicFileWriter::open() {
     if (existing.isDir()) {
         return fail(QStringLiteral("%1 is a folder").arg(m_target));
     }
+    // A file the user made read-only is not replaced behind their back.
+    if (existing.exists() && !existing.isWritable()) {
+        return fail(QStringLiteral("%1 is not writable").arg(m_target));
+    }
     // A name no file has yet, created here and now (never an existing file or link of that name).
     // Unbuffered: a write that does not reach the file fails at once, not at commit().
     for (int attempt = 0; attempt < 16; ++attempt) {
         m_file.setFileName(m_target + kCopyMark + randomLetters());
-        if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+        // Private until it gets the permissions of the file it replaces, so that no one else may
+        // open it meanwhile; a new file gets what any new file gets (the umask applies).
+        const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered;
+        const bool opened = existing.exists()
+                                ? m_file.open(mode, QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+                                : m_file.open(mode);
+        if (opened) {
             // The file keeps who may read it.
             if (existing.exists() && !m_file.setPermissions(existing.permissions())) {
                 return fail(m_file.errorString());
