@@ -227,6 +227,27 @@ QString X11DesktopTest::testWindowProgram() {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/programs/ordella-test-window");
 }
 
+QString X11DesktopTest::testFileManagerProgram() {
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/programs/ordella-test-file-manager");
+}
+
+QString X11DesktopTest::installTestFileManager() {
+    const QString id = QStringLiteral("ordella-test-file-manager.desktop");
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    QDir().mkpath(data + QStringLiteral("/applications"));
+    QFile entry(data + QStringLiteral("/applications/") + id);
+    EXPECT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.write("[Desktop Entry]\nType=Application\nName=Ordella Test Files\nCategories=System;FileManager;\n"
+                "MimeType=inode/directory;\nExec=" +
+                QFile::encodeName(testFileManagerProgram()) + " %U\n");
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    QDir().mkpath(config);
+    QFile defaults(config + QStringLiteral("/mimeapps.list"));
+    EXPECT_TRUE(defaults.open(QIODevice::WriteOnly));
+    defaults.write("[Default Applications]\ninode/directory=" + id.toUtf8() + "\n");
+    return id;
+}
+
 QString X11DesktopTest::installTestWindowEntry() {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                            QStringLiteral("/applications");

@@ -59,6 +59,10 @@ protected:
     // own data folder, which takes text files as %F.
     static QString testWindowProgram();
     static QString installTestWindowEntry();
+    // The tests' own file manager (ordella-test-file-manager, slow to load folders when asked to
+    // be) and its entry, made the desktop's folder handler; the entry's id.
+    static QString testFileManagerProgram();
+    static QString installTestFileManager();
 
     SystemClock clock;
     std::shared_ptr<X11Connection> connection;

@@ -3,6 +3,7 @@
 #include "Platform/Clock.h"
 #include "Platform/Diagnostics.h"
 #include "Platform/Linux/DesktopEntries.h"
+#include "Platform/Linux/DocumentHandOver.h"
 #include "Platform/Linux/LinuxRunningApplications.h"
 #include "Platform/Linux/X11Monitors.h"
 
@@ -24,6 +25,8 @@ using Op = ScriptProgram::Statement::Op;
 const QString kService = QStringLiteral("org.freedesktop.FileManager1");
 const QString kPath = QStringLiteral("/org/freedesktop/FileManager1");
 constexpr int kCallTimeoutMs = 2000;
+// How long a folder asked for may take to load before its window is no longer taken for it.
+constexpr auto kOpeningLifetime = std::chrono::seconds(30);
 
 void print(const QString& line) {
     Diagnostics::print(QStringLiteral("[LinuxFolderScripting] ") + line);
@@ -152,11 +155,15 @@ QMap<QString, QStringList> LinuxFolderScripting::locationsFrom(const QVariant& v
     return locations;
 }
 
-QList<X11Client> LinuxFolderScripting::windowsNow() {
+QString LinuxFolderScripting::handler() {
     if (!m_handler) {
         m_handler = m_folderHandler();
     }
-    const QString handler = *m_handler;
+    return *m_handler;
+}
+
+QList<X11Client> LinuxFolderScripting::windowsNow() {
+    const QString handler = this->handler();
     QList<X11Client> own;
     if (handler.isEmpty()) {
         return own;
@@ -176,23 +183,67 @@ QCoro::Task<QList<LinuxFolderScripting::FolderWindow>> LinuxFolderScripting::fol
         windows << FolderWindow{w, std::nullopt};
     }
     if (windows.isEmpty()) {
+        followOpenings(windows, {});
         co_return windows;
     }
     const QMap<QString, QStringList> locations = co_await openWindowsWithLocations();
     X11Connection& x11 = m_windows->connection();
     const xcb_atom_t objectPath = x11.atom("_GTK_WINDOW_OBJECT_PATH");
+    QSet<xcb_window_t> unpublished;
     for (FolderWindow& w : windows) {
         const std::optional<X11Connection::Property> path = x11.property(w.client.window, objectPath);
-        if (!path) {
+        const QStringList tabs = path ? locations.value(path->text()) : QStringList();
+        if (tabs.isEmpty()) {
+            unpublished.insert(w.client.window);
             continue;
         }
         // Every tab of the window is listed, in tab order; only the one it shows is kept.
-        const QString folder = shownFolder(locations.value(path->text()), w.client.title.value_or(QString()));
+        const QString folder = shownFolder(tabs, w.client.title.value_or(QString()));
         if (!folder.isEmpty()) {
             w.folder = folder;
         }
     }
+    followOpenings(windows, unpublished);
     co_return windows;
+}
+
+void LinuxFolderScripting::followOpenings(QList<FolderWindow>& windows,
+                                          const QSet<xcb_window_t>& unpublished) {
+    const Clock::TimePoint now = m_clock->now();
+    QSet<xcb_window_t> claimed;
+    m_openings.removeIf([&](const Opening& o) {
+        const bool over = now - o.asked > kOpeningLifetime ||
+                          (o.window != XCB_WINDOW_NONE && !unpublished.contains(o.window));
+        if (!over && o.window != XCB_WINDOW_NONE) {
+            claimed.insert(o.window);
+        }
+        return over;
+    });
+    for (Opening& o : m_openings) {
+        for (qsizetype i = windows.size() - 1; i >= 0 && o.window == XCB_WINDOW_NONE; --i) {
+            const xcb_window_t w = windows[i].client.window;
+            if (unpublished.contains(w) && !o.before.contains(w) && !claimed.contains(w)) {
+                o.window = w;
+                claimed.insert(w);
+            }
+        }
+    }
+    for (FolderWindow& w : windows) {
+        for (const Opening& o : std::as_const(m_openings)) {
+            if (o.window == w.client.window) {
+                w.folder = o.folder;
+            }
+        }
+    }
+}
+
+LinuxFolderScripting::Opening* LinuxFolderScripting::opening(quint64 id) {
+    for (Opening& o : m_openings) {
+        if (o.id == id) {
+            return &o;
+        }
+    }
+    return nullptr;
 }
 
 QCoro::Task<std::optional<ScriptError>> LinuxFolderScripting::setFrame(xcb_window_t window,
@@ -241,6 +292,16 @@ QCoro::Task<std::optional<ScriptError>> LinuxFolderScripting::perform(Run& run,
         if (!uri) {
             print(QStringLiteral("Not handed to the file manager, as it is no existing folder: ") +
                   a.strings[0]);
+            return done(notAnAlias(run.program, a.strings[0]));
+        }
+        // The same rules as for documents: nothing under /proc, /sys or /dev, directly or through
+        // a link, and only to a folder handler that takes folders.
+        const DocumentHandOver::Decision decision = DocumentHandOver::decide(a.strings[0], handler());
+        if (decision.way != DocumentHandOver::Way::asArgument) {
+            const QString reason =
+                decision.reason.isEmpty() ? QStringLiteral("not handed over as a folder") : decision.reason;
+            print(QStringLiteral("Not handed to the file manager: ") + a.strings[0] + QStringLiteral(": ") +
+                  reason);
             return done(notAnAlias(run.program, a.strings[0]));
         }
         return showFolder(run, a.names[0], a.strings[0], *uri);
@@ -303,32 +364,62 @@ QCoro::Task<std::optional<ScriptError>> LinuxFolderScripting::listFolders(Run& r
 
 QCoro::Task<std::optional<ScriptError>> LinuxFolderScripting::showFolder(Run& run, QString variable,
                                                                          QString path, QString uri) {
-    QSet<xcb_window_t> before;
-    for (const X11Client& w : windowsNow()) {
-        before.insert(w.window);
+    const QString folder = normalized(path);
+    co_await folderWindows(); // the openings brought up to date
+    // A folder an earlier script asked for whose window is still loading: that window is the one,
+    // and the file manager is not asked again.
+    quint64 id = 0;
+    for (const Opening& o : std::as_const(m_openings)) {
+        if (o.folder == folder && o.script != m_script && o.window != XCB_WINDOW_NONE) {
+            id = o.id;
+        }
     }
-    QDBusMessage show =
-        QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("ShowFolders"));
-    show << QStringList(uri) << QString();
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    const QDBusMessage reply = co_await bus.asyncCall(show, 4000);
-    if (reply.type() != QDBusMessage::ReplyMessage) {
-        co_return run.error(ScriptProgram::cannotGet,
-                            QStringLiteral("Can't make new Finder window: ") + reply.errorMessage());
+    if (id == 0) {
+        Opening asked{++m_lastOpening, folder, {}, XCB_WINDOW_NONE, m_clock->now(), m_script};
+        for (const X11Client& w : windowsNow()) {
+            asked.before.insert(w.window);
+        }
+        QDBusMessage show =
+            QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("ShowFolders"));
+        show << QStringList(uri) << QString();
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        const QDBusMessage reply = co_await bus.asyncCall(show, 4000);
+        const bool late = reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply");
+        if (reply.type() == QDBusMessage::ReplyMessage || late) {
+            // A file manager that answers late may still open the folder.
+            m_openings.append(asked);
+            id = asked.id;
+        }
+        if (reply.type() != QDBusMessage::ReplyMessage) {
+            co_return run.error(ScriptProgram::cannotGet,
+                                QStringLiteral("Can't make new Finder window: ") + reply.errorMessage());
+        }
     }
     xcb_window_t made = XCB_WINDOW_NONE;
-    const std::function<bool()> appeared = [this, before, &made] {
+    const std::function<bool()> appeared = [this, id, &made] {
+        const Opening* o = opening(id);
+        if (!o) {
+            return true;
+        }
+        if (o->window != XCB_WINDOW_NONE) {
+            made = o->window;
+            return true;
+        }
+        QSet<xcb_window_t> claimed;
+        for (const Opening& other : std::as_const(m_openings)) {
+            claimed.insert(other.window);
+        }
         for (const X11Client& w : windowsNow()) {
-            if (!before.contains(w.window)) {
+            if (!o->before.contains(w.window) && !claimed.contains(w.window)) {
                 made = w.window;
                 return true;
             }
         }
         return false;
     };
-    if (!co_await m_clock->pollUntil(appeared, Clock::seconds(3.0), Clock::Duration(50))) {
+    if (!co_await m_clock->pollUntil(appeared, Clock::seconds(3.0), Clock::Duration(50)) ||
+        made == XCB_WINDOW_NONE) {
         // A folder that was shown already may only have been brought forward.
-        const QString folder = normalized(path);
         const QList<FolderWindow> windows = co_await folderWindows();
         for (const FolderWindow& w : windows) {
             if (w.folder == folder) {
@@ -340,22 +431,22 @@ QCoro::Task<std::optional<ScriptError>> LinuxFolderScripting::showFolder(Run& ru
     if (made == XCB_WINDOW_NONE) {
         co_return run.error(ScriptProgram::cannotGet, QStringLiteral("Can't make new Finder window."));
     }
+    if (Opening* o = opening(id); o && o->window == XCB_WINDOW_NONE) {
+        o->window = made;
+    }
     run.variables[variable] = made;
-    // The file manager publishes a new window's folder once it has loaded it: wait for that, so
-    // that the next listing sees the window with its folder.
-    const QString folder = normalized(path);
-    const std::function<QCoro::Task<bool>()> published = [this, made, folder]() -> QCoro::Task<bool> {
-        return showsFolder(made, folder);
+    // The file manager publishes a new window's folder once it has loaded it: wait a while for
+    // that. A window that loads for longer is the folder's all the same.
+    const std::function<QCoro::Task<bool>()> published = [this, id]() -> QCoro::Task<bool> {
+        return loaded(id);
     };
     co_await m_clock->pollUntilAsync(published, Clock::seconds(2.0), Clock::Duration(100));
     co_return std::nullopt;
 }
 
-QCoro::Task<bool> LinuxFolderScripting::showsFolder(xcb_window_t window, QString folder) {
-    const QList<FolderWindow> windows = co_await folderWindows();
-    co_return std::any_of(windows.cbegin(), windows.cend(), [window, folder](const FolderWindow& w) {
-        return w.client.window == window && w.folder == folder;
-    });
+QCoro::Task<bool> LinuxFolderScripting::loaded(quint64 id) {
+    co_await folderWindows();
+    co_return opening(id) == nullptr;
 }
 
 QCoro::Task<std::optional<ScriptError>> LinuxFolderScripting::closeOrFrame(Run& run, QString folder,
@@ -378,6 +469,7 @@ QCoro::Task<std::optional<ScriptError>> LinuxFolderScripting::closeOrFrame(Run& 
 
 QCoro::Task<ScriptResult> LinuxFolderScripting::execute(ScriptProgram program) {
     m_handler.reset();
+    ++m_script;
     Run run{program, {}, std::nullopt};
     ScriptProgram::Walk walk{program};
     while (walk.next()) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/Clock.h"
 #include "Platform/Linux/DesktopEntries.h"
 #include "Platform/Linux/X11WindowRequests.h"
 #include "Platform/Linux/X11Windows.h"
@@ -9,6 +10,7 @@
 #include <QHash>
 #include <QList>
 #include <QMap>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -17,7 +19,6 @@
 #include <memory>
 #include <optional>
 
-class Clock;
 class LinuxRunningApplications;
 class X11Monitors;
 
@@ -26,10 +27,13 @@ class X11Monitors;
 // window shows which folder comes from the file manager's published list of open windows and
 // their locations, paired with its X11 windows by the object path each window carries. Frames,
 // closing and the window order come from the window manager. A file manager that publishes no
-// locations has no folder windows as far as the scripts go. Only folders that exist are handed
-// over, and only as file: URIs. The folder handler is asked for once per script: the user may
-// choose another between two scripts, but asking on every read of the windows costs the desktop's
-// application database a look each time.
+// locations has no folder windows as far as the scripts go. A window opened for a folder that is
+// still loading it (a file manager publishes a folder once loaded; until then the window may be
+// titled "Loading…") is that folder's window: it is listed with it, and the folder is never asked
+// for again meanwhile. Only folders that exist and that the hand-over rules of documents let the
+// file manager have are handed over, and only as file: URIs. The folder handler is asked for once per script:
+// the user may choose another between two scripts, but asking on every read of the windows costs the
+// desktop's application database a look each time.
 class LinuxFolderScripting {
 public:
     // folderHandler names the desktop's file manager (its desktop-file id); unset, the one
@@ -67,16 +71,33 @@ private:
         X11Client client;
         std::optional<QString> folder;
     };
+    // A folder asked for, until the file manager publishes a folder for its window (or it closes,
+    // or a while has passed). Without a window yet, the first new window publishing nothing is
+    // taken for it.
+    struct Opening {
+        quint64 id = 0;
+        QString folder;
+        QSet<xcb_window_t> before;
+        xcb_window_t window = XCB_WINDOW_NONE;
+        Clock::TimePoint asked;
+        quint64 script = 0;
+    };
     struct Run;
 
+    QString handler();
     // The file manager's windows, front to back.
     QList<X11Client> windowsNow();
+    // Drops the openings that are over and gives the rest their windows, and those windows their
+    // folders; unpublished are the windows the file manager publishes nothing for.
+    void followOpenings(QList<FolderWindow>& windows, const QSet<xcb_window_t>& unpublished);
+    Opening* opening(quint64 id);
     // The same with the folder each one shows, as the file manager publishes it.
     QCoro::Task<QList<FolderWindow>> folderWindows();
     QCoro::Task<std::optional<ScriptError>> perform(Run& run, const ScriptProgram::Statement& statement);
     QCoro::Task<std::optional<ScriptError>> listFolders(Run& run);
     QCoro::Task<std::optional<ScriptError>> showFolder(Run& run, QString variable, QString path, QString uri);
-    QCoro::Task<bool> showsFolder(xcb_window_t window, QString folder);
+    // Whether the opening is over: its window publishes its folder (or is gone).
+    QCoro::Task<bool> loaded(quint64 id);
     QCoro::Task<std::optional<ScriptError>> closeOrFrame(Run& run, QString folder,
                                                          std::optional<QRect> frame);
     // The frame is in script coordinates (relative to the primary monitor's corner).
@@ -91,4 +112,7 @@ private:
     std::function<QString()> m_folderHandler;
     // The folder handler of the script that runs; nothing before its first look.
     std::optional<QString> m_handler;
+    QList<Opening> m_openings;
+    quint64 m_lastOpening = 0;
+    quint64 m_script = 0;
 };

@@ -174,21 +174,10 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
         co_await reopenDocuments(*app, documents);
     }
 
+    FinderWindowRestorer::Outcome folders;
     if (isFinder && plan.needsFinderWindowRestore) {
-        // Paths and frames come from the same saved windows, so a window without a folder does not
-        // hand its frame to the next folder.
-        QStringList paths;
-        QList<SnapshotRect> bounds;
-        for (const WindowSnapshot& window : snapshot.windowSnapshots) {
-            if (window.documentURL && !window.documentURL->isEmpty()) {
-                paths.append(*window.documentURL);
-                bounds.append(window.frame);
-            }
-        }
-        if (!paths.isEmpty()) {
-            co_await FinderWindowRestorer::restoreFinderWindows(paths, bounds,
-                                                                closeOtherApps || plan.needsLaunch);
-        }
+        folders =
+            co_await FinderWindowRestorer::restoreSavedFolders(snapshot, closeOtherApps || plan.needsLaunch);
     }
     if (!isBrowser && !isFinder) {
         co_await MissingWindowReopener::reopenMissingWindows(*app, snapshot.windowSnapshots, savedDisplays);
@@ -203,7 +192,10 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
     const bool windowsReopened =
         (isBrowser && plan.needsBrowserTabRestore) || (isFinder && plan.needsFinderWindowRestore);
     AppRestoreResult result{id, snapshot.appName, RestoreStatus::restored, QString(), {}};
-    result.windowResults = co_await placeWindows(plan, *app, savedDisplays, windowsReopened, windowsBefore);
+    result.windowResults = FinderWindowRestorer::completed(
+        co_await placeWindows(FinderWindowRestorer::withoutRefused(plan, folders), *app, savedDisplays,
+                              windowsReopened, windowsBefore),
+        folders, snapshot);
     addTabIssues(result.windowResults, tabProblems);
     if (plan.needsHide) {
         hide(*app, QStringLiteral("Hiding ") + snapshot.appName + QStringLiteral(" (was hidden when saved)"));

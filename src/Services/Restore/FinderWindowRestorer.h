@@ -1,22 +1,50 @@
 #pragma once
 
+#include "Models/AppSnapshot.h"
 #include "Models/SnapshotRect.h"
+#include "Models/WindowRestoreResult.h"
+#include "Services/Restore/RestorePlan.h"
 
 #include <QList>
+#include <QMap>
+#include <QSet>
 #include <QStringList>
 
 #include <qcoro/qcorotask.h>
 
 // Puts the file manager's folder windows back, one per saved folder at its saved frame, in one
-// script run: closes what is not saved, opens what is missing and re-frames what is off.
+// script run: closes what is not saved, opens what is missing and re-frames what is off. A folder
+// goes to the file manager only as a document would go to an application.
 class FinderWindowRestorer {
 public:
     FinderWindowRestorer() = delete;
 
+    // What the folder step did, by saved window (its index among the application's windows).
+    struct Outcome {
+        // The windows whose folder the file manager may not have, each with the reason.
+        QMap<qsizetype, QString> refused;
+        // The windows whose folder was shown elsewhere and got the saved frame.
+        QSet<qsizetype> moved;
+    };
+
+    // The folder windows of the saved file manager: each refused folder is logged with its reason
+    // and left out, and the rest put back.
+    static QCoro::Task<Outcome> restoreSavedFolders(AppSnapshot snapshot, bool closeOtherWindows);
+    // The plan without the windows whose folders were refused: they are placed nowhere.
+    static AppPlan withoutRefused(AppPlan plan, const Outcome& outcome);
+    // The results of the windows placed (for the plan withoutRefused), one per saved window again:
+    // a refused window failed with its reason, and a window the step moved that was read back in
+    // place was moved.
+    static QList<WindowRestoreResult> completed(QList<WindowRestoreResult> placed, const Outcome& outcome,
+                                                const AppSnapshot& snapshot);
+
     // paths and bounds are paired by position. closeOtherWindows: every folder window is closed
-    // and the saved ones opened afresh.
-    static QCoro::Task<void> restoreFinderWindows(QStringList paths, QList<SnapshotRect> bounds,
-                                                  bool closeOtherWindows);
+    // and the saved ones opened afresh. A refused folder is neither opened nor re-framed, and a
+    // window showing it is not closed for not being saved. The positions of the paths whose
+    // windows showed them at another frame and were given the saved one.
+    static QCoro::Task<QSet<qsizetype>> restoreFinderWindows(QStringList paths, QList<SnapshotRect> bounds,
+                                                             bool closeOtherWindows,
+                                                             QSet<QString> refused = {});
     // Two frames count as the same when x, y, width and height each differ by at most 50 points.
     static bool framesMatch(const SnapshotRect& current, const SnapshotRect& saved);
 };

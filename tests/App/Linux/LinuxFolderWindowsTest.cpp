@@ -1,7 +1,9 @@
+#include "App/RestoreRunText.h"
 #include "Services/Capture/WorkspaceCapturer.h"
 #include "Services/Coordination/RestoreCoordinator.h"
 #include "Services/Coordination/RevertStateManager.h"
 #include "Services/Restore/WorkspaceRestorer.h"
+#include "Support/SnapshotBuilders.h"
 #include "Support/X11DesktopTest.h"
 
 #include <QDBusArgument>
@@ -12,6 +14,8 @@
 #include <QDBusReply>
 #include <QDBusVariant>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -267,6 +271,151 @@ TEST_F(LinuxFolderWindowsTest, SavesTheShownTabOfAWindowWithTwoTabsAndReopensIt)
     const QList<X11Client> reopened = folderWindows();
     ASSERT_EQ(reopened.size(), 1);
     EXPECT_EQ(reopened.first().title, QStringLiteral("Photos"));
+}
+
+// A file manager that takes seconds to load a folder: until then its window is titled "Loading…"
+// and published without a folder. It notes each folder it is asked to show.
+class SlowFileManagerTest : public X11DesktopTest {
+protected:
+    static constexpr int kLoadingMs = 10000;
+
+    void SetUp() override {
+        X11DesktopTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
+        }
+        m_entry = installTestFileManager();
+        for (const char* name : {"alpha", "beta"}) {
+            ASSERT_TRUE(QDir(m_folder.path()).mkpath(QString::fromLatin1(name)));
+        }
+        start(testFileManagerProgram(), {QStringLiteral("--loading-ms"), QString::number(kLoadingMs),
+                                         QStringLiteral("--shown"), log()});
+        ASSERT_TRUE(waitUntil(
+            [] { return QDBusConnection::sessionBus().interface()->isServiceRegistered(kService); }));
+        m_ready = installProductionPlatform();
+    }
+
+    QString log() const { return m_folder.filePath(QStringLiteral("shown.log")); }
+    QString uri(const char* name) const {
+        return QUrl::fromLocalFile(m_folder.filePath(QString::fromLatin1(name))).toString();
+    }
+
+    // The folders the file manager was asked to show, in order.
+    QStringList asked() const {
+        QFile file(log());
+        return file.open(QIODevice::ReadOnly)
+                   ? QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)
+                   : QStringList();
+    }
+
+    static void showFolders(const QStringList& uris) {
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(kService, QStringLiteral("/org/freedesktop/FileManager1"),
+                                           kService, QStringLiteral("ShowFolders"));
+        call << uris << QString();
+        const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 10000);
+        ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+    }
+
+    QList<X11Client> folderWindows() {
+        QList<X11Client> found;
+        for (const X11Client& w : windows->stackedClients()) {
+            if (w.type == X11Client::Type::Normal && w.viewable &&
+                applications->identityOf(w).identifier == m_entry) {
+                found << w;
+            }
+        }
+        return found;
+    }
+
+    QStringList titles() {
+        QStringList all;
+        for (const X11Client& w : folderWindows()) {
+            all << w.title.value_or(QString());
+        }
+        all.sort();
+        return all;
+    }
+
+    QTemporaryDir m_folder;
+    QString m_entry;
+    bool m_ready = false;
+};
+
+// The restore opens each folder once: the check that follows it finds the windows still loading,
+// and takes each for its folder's window instead of opening the folder again.
+TEST_F(SlowFileManagerTest, AFolderWindowStillLoadingIsNeverOpenedAgain) {
+    ASSERT_TRUE(m_ready);
+    showFolders({uri("alpha"), uri("beta")});
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return titles() == QStringList{"alpha", "beta"};
+        },
+        kLoadingMs + 20000))
+        << titles().join(u',').toStdString();
+    const QList<X11Client> shown = folderWindows();
+    windows->moveFrame(shown[0].window, QPoint(100, 80));
+    windows->moveFrame(shown[1].window, QPoint(700, 300));
+    ASSERT_TRUE(
+        waitUntil([&] { return folderWindows().value(1).frameRect().topLeft() == QPoint(700, 300); }));
+    const std::optional<Workspace> workspace =
+        QCoro::waitFor(WorkspaceCapturer::capture(QStringLiteral("Slow folders")));
+    ASSERT_TRUE(workspace);
+    qsizetype saved = 0;
+    for (const AppSnapshot& app : workspace->appSnapshots) {
+        if (app.bundleIdentifier == m_entry) {
+            saved = app.windowSnapshots.size();
+        }
+    }
+    ASSERT_EQ(saved, 2);
+    for (const X11Client& w : shown) {
+        windows->close(w.window);
+    }
+    ASSERT_TRUE(waitUntil([&] { return folderWindows().isEmpty(); }));
+    QFile::remove(log());
+
+    RevertStateManager revertStates;
+    RestoreCoordinator coordinator(WorkspaceRestorer::restore, &revertStates);
+    const RestoreRun run = QCoro::waitFor(coordinator.restoreRun(*workspace, false));
+    QStringList once = asked();
+    once.sort();
+    EXPECT_EQ(once, (QStringList{uri("alpha"), uri("beta")}));
+    EXPECT_EQ(folderWindows().size(), 2);
+    const QString report = RestoreRunText::describe(run);
+    EXPECT_TRUE(report.contains(QStringLiteral("\"alpha\": restored - started"))) << report.toStdString();
+    EXPECT_TRUE(report.contains(QStringLiteral("\"beta\": restored - started"))) << report.toStdString();
+}
+
+// Folders under /proc, /sys and /dev, named directly or through a link, go to the file manager no
+// more than documents go to any program: each is refused, and reported with its reason.
+TEST_F(SlowFileManagerTest, RefusesSystemFoldersAndSaysWhy) {
+    ASSERT_TRUE(m_ready);
+    // The file manager runs, showing a folder of the user's.
+    showFolders({uri("alpha")});
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(waitUntil([&] { return folderWindows().size() == 1; }));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/sys/kernel"), m_folder.filePath(QStringLiteral("kernel"))));
+    QList<WindowSnapshot> saved;
+    for (const QString& folder :
+         {QStringLiteral("/proc/self/"), m_folder.filePath(QStringLiteral("kernel/"))}) {
+        WindowSnapshot window = Snapshots::window(QFileInfo(folder.chopped(1)).fileName(), folder);
+        window.frame = SnapshotRect{200, 150, 600, 400};
+        saved << window;
+    }
+    RevertStateManager revertStates;
+    RestoreCoordinator coordinator(WorkspaceRestorer::restore, &revertStates);
+    const RestoreRun run =
+        QCoro::waitFor(coordinator.restoreRun(Snapshots::workspace({Snapshots::app(m_entry, saved)}), false));
+    EXPECT_EQ(asked(), QStringList{uri("alpha")});
+    const QString report = RestoreRunText::describe(run);
+    for (const char* title : {"self", "kernel"}) {
+        EXPECT_TRUE(
+            report.contains(QStringLiteral("\"%1\": failed - Folder not handed to the file manager: a "
+                                           "device or system file (/proc, /sys or /dev)")
+                                .arg(QString::fromLatin1(title))))
+            << report.toStdString();
+    }
 }
 
 } // namespace

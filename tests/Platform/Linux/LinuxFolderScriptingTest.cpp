@@ -13,6 +13,8 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <qcoro/qcorotask.h>
@@ -107,9 +109,11 @@ TEST_F(LinuxFolderScriptingTest, AsksForTheFolderHandlerOncePerScript) {
     // The bus's answers are real work: time waits for them while no poll is asleep.
     virtualClock->setRealWorkPending([&] { return virtualClock->pendingCount() == 0; });
     int lookups = 0;
+    // A file manager that takes folders, of which no window runs.
+    const QString handler = installTestFileManager();
     LinuxFolderScripting scripting(windows, monitors, applications, virtualClock, [&] {
         ++lookups;
-        return QStringLiteral("ordella-no-such-file-manager.desktop");
+        return handler;
     });
     QTemporaryDir folder;
     QString problem;
@@ -125,6 +129,47 @@ TEST_F(LinuxFolderScriptingTest, AsksForTheFolderHandlerOncePerScript) {
         // It waited the seconds a new window may take, reading the windows all the while.
         EXPECT_GE(virtualClock->elapsed() - before, Clock::seconds(3.0));
         EXPECT_EQ(lookups, run);
+    }
+    bus.unregisterService(kService);
+    QDBusConnection::disconnectFromBus(QStringLiteral("fake-fm"));
+}
+
+// A folder goes to the file manager by the rules of documents: nothing under /proc, /sys or /dev,
+// named directly or through a link.
+TEST_F(LinuxFolderScriptingTest, HandsTheFileManagerOnlyTheUsersOwnFolders) {
+    QDBusConnection bus =
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake-fm"));
+    SilentFileManager fileManager;
+    ASSERT_TRUE(bus.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &fileManager,
+                                   QDBusConnection::ExportScriptableSlots));
+    ASSERT_TRUE(bus.registerService(kService)) << "another program holds the file manager's name";
+    auto virtualClock = std::make_shared<VirtualClock>();
+    virtualClock->setRealWorkPending([&] { return virtualClock->pendingCount() == 0; });
+    const QString handler = installTestFileManager();
+    LinuxFolderScripting scripting(windows, monitors, applications, virtualClock, [&] { return handler; });
+    QTemporaryDir home;
+    ASSERT_TRUE(QDir(home.path()).mkpath(QStringLiteral("Projects")));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self"), home.filePath(QStringLiteral("self"))));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/shm"), home.filePath(QStringLiteral("shm"))));
+    const struct {
+        QString folder;
+        int shown;
+    } cases[] = {
+        {home.filePath(QStringLiteral("Projects")), 1},
+        {QStringLiteral("/proc/self"), 0},
+        {QStringLiteral("/sys/kernel"), 0},
+        {QStringLiteral("/dev/shm"), 0},
+        {home.filePath(QStringLiteral("self")), 0},
+        {home.filePath(QStringLiteral("shm")) + u'/', 0},
+    };
+    for (const auto& c : cases) {
+        fileManager.shown = 0;
+        QString problem;
+        const std::optional<ScriptProgram> program =
+            ScriptProgram::compile(FinderScriptService::batchRestoreScript({c.folder}, {}), &problem);
+        ASSERT_TRUE(program) << problem.toStdString();
+        ASSERT_TRUE(virtualClock->runUntilDone(scripting.execute(*program))) << c.folder.toStdString();
+        EXPECT_EQ(fileManager.shown, c.shown) << c.folder.toStdString();
     }
     bus.unregisterService(kService);
     QDBusConnection::disconnectFromBus(QStringLiteral("fake-fm"));

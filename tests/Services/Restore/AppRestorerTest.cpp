@@ -450,7 +450,7 @@ TEST_F(AppRestorerTest, AnAppTheRestoreStartsKeepsOnlyItsSavedWindows) {
 
 // Closing other applications takes the file manager's batch path: every window is closed and the
 // saved folders opened afresh; otherwise only the other folder's window goes, and the folder already
-// shown keeps its window, re-framed.
+// shown keeps its window, re-framed, which the report tells.
 TEST_F(AppRestorerTest, FolderWindowsAreReopenedInOneBatchWhenOtherAppsClose) {
     for (const bool closeOtherApps : {false, true}) {
         SCOPED_TRACE(closeOtherApps);
@@ -462,11 +462,15 @@ TEST_F(AppRestorerTest, FolderWindowsAreReopenedInOneBatchWhenOtherAppsClose) {
         host().setFolder(addWindow(finder, QRectF(650, 450, 500, 300)), "/home/me/b");
         WindowSnapshot folder = savedWindow(QRectF(200, 150, 640, 420), "a");
         folder.documentURL = "/home/me/a/";
-        restore(savedApp("com.apple.finder", {folder}), closeOtherApps);
+        const AppRestoreOutcome outcome = restore(savedApp("com.apple.finder", {folder}), closeOtherApps);
         const QList<quint32> windows = desktop().windowsOf(finder);
         ASSERT_EQ(windows.size(), 1);
         EXPECT_EQ(windows.first() == shown, !closeOtherApps);
         EXPECT_EQ(frameOf(windows.first()), QRectF(200, 150, 640, 420));
+        // Whichever step did it: the folder step re-framed the window shown, or opened a new one.
+        ASSERT_EQ(outcome.result.windowResults.size(), 1);
+        EXPECT_EQ(outcome.result.windowResults[0].actions,
+                  QStringList{closeOtherApps ? "started" : "moved"});
         desktop().removeApplication(finder);
     }
 }
