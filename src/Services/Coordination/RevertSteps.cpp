@@ -11,6 +11,8 @@
 #include "Services/Scripting/BrowserScriptService.h"
 #include "Services/Storage/AnalysisLogger.h"
 
+#include <QSet>
+
 #include <algorithm>
 #include <memory>
 
@@ -50,6 +52,13 @@ RestoreStatus statusOf(const QList<WindowRestoreResult>& windows) {
         return w.status == RestoreStatus::restored;
     });
     return all ? RestoreStatus::restored : RestoreStatus::partiallyRestored;
+}
+
+// A tab that shows nothing: the blank page or a browser's new-tab or start page.
+bool isBlank(const TabSnapshot& tab) {
+    const QStringList& pages = BrowserScriptService::newTabPrefixes();
+    return std::any_of(pages.begin(), pages.end(),
+                       [&tab](const QString& page) { return tab.url.startsWith(page, Qt::CaseInsensitive); });
 }
 
 bool hasAnyTab(const RevertSteps::TabList& tabs) {
@@ -107,7 +116,7 @@ QCoro::Task<void> RevertSteps::waitForWindows(QString bundleIdentifier, qsizetyp
     co_await platformClock().pollUntil(listed, 5s, 200ms);
 }
 
-QCoro::Task<bool> RevertSteps::openSavedTabs(AppSnapshot appSnapshot, bool closeOthers) {
+QCoro::Task<bool> RevertSteps::openSavedTabs(AppSnapshot appSnapshot) {
     const TabList tabs = savedTabs(appSnapshot);
     QList<SnapshotRect> frames;
     // A window of a profile of its own goes back into that profile, not the browser's default.
@@ -116,20 +125,106 @@ QCoro::Task<bool> RevertSteps::openSavedTabs(AppSnapshot appSnapshot, bool close
         frames.append(window.frame);
         profiles.append(window.browserProfile);
     }
-    const QList<std::int64_t> opened =
-        co_await BrowserScriptService::restoreTabs(appSnapshot.bundleIdentifier, tabs, frames, profiles);
-    if (closeOthers) {
-        // Only once the saved windows are open: the browser keeps a window all along, so it never
-        // quits and starts again on the way.
-        if (opened.isEmpty()) {
-            log(QStringLiteral("The windows reopened cannot be told from the others, which stay"));
-        } else {
-            co_await BrowserScriptService::closeWindowsExcept(appSnapshot.bundleIdentifier, opened);
-            co_await platformClock().sleep(500ms);
+    co_await BrowserScriptService::restoreTabs(appSnapshot.bundleIdentifier, tabs, frames, profiles);
+    co_return co_await waitForBrowserTabs(appSnapshot.bundleIdentifier, tabs, 10.0);
+}
+
+QList<std::optional<qsizetype>> RevertSteps::windowsShowing(const TabList& desired, const TabList& current) {
+    QList<std::optional<qsizetype>> partners(desired.size());
+    QList<bool> taken(current.size(), false);
+    for (qsizetype i = 0; i < desired.size(); ++i) {
+        if (desired[i].isEmpty()) {
+            continue;
+        }
+        for (qsizetype j = 0; j < current.size(); ++j) {
+            if (!taken[j] && browserTabsMatch({desired[i]}, {current[j]})) {
+                partners[i] = j;
+                taken[j] = true;
+                break;
+            }
         }
     }
-    const bool shown = co_await waitForBrowserTabs(appSnapshot.bundleIdentifier, tabs, 10.0);
-    co_return shown && (!closeOthers || !opened.isEmpty());
+    return partners;
+}
+
+bool RevertSteps::sameWindows(const TabList& desired, const TabList& current) {
+    const qsizetype withTabs = std::count_if(desired.begin(), desired.end(),
+                                             [](const QList<TabSnapshot>& w) { return !w.isEmpty(); });
+    const QList<std::optional<qsizetype>> partners = windowsShowing(desired, current);
+    const qsizetype paired = std::count_if(partners.begin(), partners.end(),
+                                           [](const std::optional<qsizetype>& p) { return p.has_value(); });
+    return paired == withTabs && current.size() == withTabs;
+}
+
+QCoro::Task<bool> RevertSteps::putTabsBack(AppSnapshot appSnapshot, TabList current) {
+    const QString id = appSnapshot.bundleIdentifier;
+    const TabList desired = savedTabs(appSnapshot);
+    const std::optional<QList<std::int64_t>> idsBefore = co_await BrowserScriptService::windowIDs(id);
+    const bool known = idsBefore && idsBefore->size() == current.size();
+    // A window that shows a saved window's tabs is the user's own, with its history: it stays, and
+    // only the saved windows no window shows are opened.
+    const QList<std::optional<qsizetype>> partners = windowsShowing(desired, current);
+    TabList toOpen = desired;
+    QList<std::int64_t> kept;
+    for (qsizetype i = 0; i < desired.size(); ++i) {
+        if (partners[i] && known) {
+            toOpen[i].clear();
+            kept.append(idsBefore->at(*partners[i]));
+        }
+    }
+    if (!kept.isEmpty()) {
+        log(QStringLiteral("Keeping ") + QString::number(kept.size()) +
+            QStringLiteral(" browser window(s) that show their saved tabs"));
+    }
+    QList<SnapshotRect> frames;
+    QList<std::optional<BrowserProfile>> profiles;
+    QSet<std::int64_t> before;
+    for (const WindowSnapshot& window : appSnapshot.windowSnapshots) {
+        frames.append(window.frame);
+        profiles.append(window.browserProfile);
+        if (window.windowIdentity) {
+            before.insert(window.windowIdentity->windowNumber);
+        }
+    }
+    const QList<std::int64_t> opened =
+        co_await BrowserScriptService::restoreTabs(id, toOpen, frames, profiles);
+    // Closed: the windows the restore opened (none was there before it) and blank ones, once the
+    // saved windows are open, so the browser never quits on the way. A window that was there
+    // before the restore stays, whatever it shows now.
+    const TabList now = co_await BrowserScriptService::captureTabs(id);
+    const std::optional<QList<std::int64_t>> ids = co_await BrowserScriptService::windowIDs(id);
+    const bool told = ids && (!kept.isEmpty() || !opened.isEmpty());
+    if (!told) {
+        log(QStringLiteral("The windows reopened cannot be told from the others, which stay"));
+    }
+    QList<std::int64_t> toClose;
+    for (qsizetype j = 0; told && j < ids->size(); ++j) {
+        const std::int64_t window = ids->at(j);
+        if (kept.contains(window) || opened.contains(window)) {
+            continue;
+        }
+        const bool blank = ids->size() == now.size() && std::all_of(now[j].begin(), now[j].end(), isBlank);
+        if (blank || !before.contains(window)) {
+            toClose.append(window);
+        }
+    }
+    co_await BrowserScriptService::closeWindows(id, toClose);
+    if (!toClose.isEmpty()) {
+        co_await platformClock().sleep(500ms);
+    }
+    // The windows opened stand in front, in saved order; every saved window counts.
+    TabList opening;
+    for (const QList<TabSnapshot>& window : toOpen) {
+        if (!window.isEmpty()) {
+            opening.append(window);
+        }
+    }
+    if (opening.isEmpty()) {
+        co_return true;
+    }
+    opening.resize(desired.size());
+    const bool shown = co_await waitForBrowserTabs(id, opening, 10.0);
+    co_return shown&& told;
 }
 
 QCoro::Task<AppRestoreResult> RevertSteps::reopenBrowser(AppSnapshot appSnapshot) {
@@ -156,7 +251,7 @@ QCoro::Task<AppRestoreResult> RevertSteps::reopenBrowser(AppSnapshot appSnapshot
     }
     const QString windowCount = QString::number(appSnapshot.windowSnapshots.size());
     log(QStringLiteral("Restoring ") + windowCount + QStringLiteral(" browser windows with tabs"));
-    const bool tabsShown = co_await openSavedTabs(appSnapshot, false);
+    const bool tabsShown = co_await openSavedTabs(appSnapshot);
     // The windows go back exactly where they were saved; the window-position pass that follows
     // maps them onto the current displays.
     for (qsizetype i = 0; i < appSnapshot.windowSnapshots.size(); ++i) {
@@ -186,10 +281,10 @@ QCoro::Task<AppRestoreResult> RevertSteps::restoreBrowserState(RunningApplicatio
             log(QStringLiteral("Browser tabs already match, skipping tab restore"));
         } else {
             log(QStringLiteral("Restoring ") + windowCount + QStringLiteral(" browser windows with tabs"));
-            tabsShown = co_await openSavedTabs(appSnapshot, true);
+            tabsShown = co_await putTabsBack(appSnapshot, current);
             // Exactly the tabs read before the restore: an extra tab is not what was there.
             const TabList now = co_await BrowserScriptService::captureTabs(appSnapshot.bundleIdentifier);
-            exactly = browserTabsMatch(desired, now);
+            exactly = sameWindows(desired, now);
         }
     }
     QList<WindowRestoreResult> windows =

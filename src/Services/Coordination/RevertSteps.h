@@ -40,8 +40,10 @@ public:
 
     // Launches a browser the restore quit and reopens its saved windows with their tabs.
     static QCoro::Task<AppRestoreResult> reopenBrowser(AppSnapshot appSnapshot);
-    // Puts a running browser's saved tabs back (unless it already shows exactly them: the saved
-    // windows are opened, then every other window is closed) and its windows.
+    // Puts a running browser's saved tabs back (unless it already shows exactly them) and its
+    // windows. A window that shows a saved window's tabs is kept as it is (with its history); the
+    // saved windows no window shows are opened; then the windows the restore opened (those not
+    // there before it) and blank ones are closed.
     static QCoro::Task<AppRestoreResult> restoreBrowserState(RunningApplication app, AppSnapshot appSnapshot,
                                                              QList<DisplaySnapshot> savedDisplays);
     // Puts each saved window back to its frame, mapped to a current display and kept within its
@@ -63,6 +65,11 @@ public:
 
     // The saved tabs of each saved window, empty lists included.
     static TabList savedTabs(const AppSnapshot& appSnapshot);
+    // For each desired window with tabs, the first current window not taken by an earlier one that
+    // shows exactly its tabs (as browserTabsMatch compares them); nothing for the others.
+    static QList<std::optional<qsizetype>> windowsShowing(const TabList& desired, const TabList& current);
+    // The same windows with the same tabs, in whatever order the windows stand.
+    static bool sameWindows(const TabList& desired, const TabList& current);
 
 private:
     static QCoro::Task<QList<WindowRestoreResult>> placeWindows(RunningApplication app,
@@ -70,7 +77,10 @@ private:
                                                                 QList<DisplaySnapshot> savedDisplays,
                                                                 bool byPosition);
     static QCoro::Task<WindowRestoreResult> placeWindow(AXElement element, bool minimized, QRectF target);
-    // Opens the saved windows with their tabs, frames and profiles, then with closeOthers closes
-    // every other window of the browser; whether the browser came to show just the saved tabs.
-    static QCoro::Task<bool> openSavedTabs(AppSnapshot appSnapshot, bool closeOthers);
+    // Opens the saved windows with their tabs, frames and profiles; whether the browser came to
+    // show them.
+    static QCoro::Task<bool> openSavedTabs(AppSnapshot appSnapshot);
+    // Opens the saved windows that no window of current shows, then closes what the restore left;
+    // whether the windows opened came to show their tabs.
+    static QCoro::Task<bool> putTabsBack(AppSnapshot appSnapshot, TabList current);
 };

@@ -169,6 +169,37 @@ TEST_F(RevertStepsTest, ARunningBrowserWithOtherTabsIsReopenedWithTheSavedOnes) 
     EXPECT_NE(closed, scripts.end());
 }
 
+// A window that still shows the tabs it showed before the restore is the user's, with its history:
+// it stays. Only the saved windows no window shows are opened, and only what the restore opened
+// (a window not there before it) and blank windows close; a window of the user's that shows other
+// tabs now stays too, and the browser is reported as not quite put back.
+TEST_F(RevertStepsTest, TheUsersOwnWindowsStayAndOnlyWhatTheRestoreOpenedCloses) {
+    const qint32 pid = addApp(kChrome, "Google Chrome");
+    const quint32 users = addBrowserWindow(pid, {"https://a.org/*", "https://b.org/"});
+    const quint32 changed = addBrowserWindow(pid, {"https://moved-on.org/*"});
+    const quint32 blank = addBrowserWindow(pid, {"chrome://newtab/*"});
+    const quint32 opened = addBrowserWindow(pid, {"https://x.org/*"});
+    AppSnapshot saved = browser({{QRectF(40, 60, 800, 600), {"https://a.org/", "https://b.org/"}},
+                                 {QRectF(60, 80, 800, 600), {"https://c.org/"}},
+                                 {QRectF(80, 100, 800, 600), {"https://d.org/"}}});
+    saved.windowSnapshots[0].windowIdentity = WindowIdentity{users, pid, 1};
+    saved.windowSnapshots[1].windowIdentity = WindowIdentity{changed, pid, 1};
+    saved.windowSnapshots[2].windowIdentity = WindowIdentity{blank, pid, 1};
+    const AppRestoreResult result = putBack(saved);
+    const QList<quint32> now = windowsFrontToBack(pid);
+    EXPECT_TRUE(now.contains(users));
+    EXPECT_TRUE(now.contains(changed));
+    EXPECT_FALSE(now.contains(blank));
+    EXPECT_FALSE(now.contains(opened));
+    QList<QStringList> shown = tabUrls(*clock().runUntilDone(BrowserScriptService::captureTabs(kChrome)));
+    std::sort(shown.begin(), shown.end());
+    EXPECT_EQ(shown, (QList<QStringList>{{"https://a.org/*", "https://b.org/"},
+                                         {"https://c.org/*"},
+                                         {"https://d.org/*"},
+                                         {"https://moved-on.org/*"}}));
+    EXPECT_EQ(result.status, RestoreStatus::partiallyRestored);
+}
+
 // Tabs that do not come back within the wait are reported, whatever became of the windows.
 TEST_F(RevertStepsTest, ARunningBrowserWhoseTabsDoNotComeBackIsPartlyRestored) {
     const qint32 pid = addApp(kChrome, "Google Chrome");
