@@ -107,6 +107,13 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
     const bool isBrowser = BrowserScriptService::supportedBrowsers().contains(id);
     const bool isFinder = FinderScriptService::isFileManager(id);
 
+    // The saved windows are open already: with other applications closed, the browser's other
+    // windows go too.
+    if (isBrowser && closeOtherApps && plan.runningApp && !plan.needsBrowserTabRestore) {
+        co_await BrowserTabRestorer::closeWindowsOutside(
+            id, BrowserTabRestorer::openedTabs(BrowserTabRestorer::expectedTabs(snapshot)),
+            plan.currentBrowserTabs);
+    }
     if (plan.isAlreadyInPlace()) {
         if (plan.needsHide && plan.runningApp) {
             hide(*plan.runningApp, QStringLiteral("Hiding ") + snapshot.appName +

@@ -148,6 +148,32 @@ BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherA
     co_return reopened;
 }
 
+QCoro::Task<void> BrowserTabRestorer::closeWindowsOutside(QString bundleIdentifier,
+                                                          TabList expectedTabsByWindow, TabList current) {
+    const std::optional<QList<std::int64_t>> ids = co_await BrowserScriptService::windowIDs(bundleIdentifier);
+    if (!ids || ids->size() != current.size()) {
+        RestoreLog::log(QStringLiteral("closeWindowsOutside: the windows of ") + bundleIdentifier +
+                        QStringLiteral(" cannot be told apart — closing none"));
+        co_return;
+    }
+    QList<std::int64_t> saved;
+    const QList<BrowserTabComparison::Shortfall> shortfalls =
+        BrowserTabComparison::shortfalls(expectedTabsByWindow, current);
+    for (qsizetype i = 0; i < shortfalls.size(); ++i) {
+        if (!expectedTabsByWindow[i].isEmpty() && shortfalls[i].partner) {
+            saved.append(ids->at(*shortfalls[i].partner));
+        }
+    }
+    // Without a saved window to keep, closing the others would quit the browser.
+    if (saved.isEmpty() || saved.size() == ids->size()) {
+        co_return;
+    }
+    RestoreLog::log(QStringLiteral("closeWindowsOutside: closing ") +
+                    QString::number(ids->size() - saved.size()) + QStringLiteral(" window(s) of ") +
+                    bundleIdentifier + QStringLiteral(" outside the workspace"));
+    co_await BrowserScriptService::closeWindowsExcept(bundleIdentifier, saved);
+}
+
 QCoro::Task<void> BrowserTabRestorer::waitForBrowserTabs(QString bundleIdentifier,
                                                          TabList expectedTabsByWindow, double timeout) {
     const auto listed = [bundleIdentifier, expectedTabsByWindow] {

@@ -31,6 +31,11 @@ public:
     // stays. wasJustLaunched: the browser did not run, so there is nothing to compare.
     static QCoro::Task<Reopened> restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherApps,
                                                     bool wasJustLaunched);
+    // With "close other apps", when the browser already shows the saved windows: closes its other
+    // windows (those no saved window pairs with), never the saved ones, and none when the windows
+    // cannot be told apart.
+    static QCoro::Task<void> closeWindowsOutside(QString bundleIdentifier, TabList expectedTabsByWindow,
+                                                 TabList current);
     // Until the browser shows at least as many windows as expected, each with at least the
     // expected number of tabs (compared by position), or the time-out passes.
     static QCoro::Task<void> waitForBrowserTabs(QString bundleIdentifier, TabList expectedTabsByWindow,

@@ -359,6 +359,21 @@ TEST_F(AppRestorerTest, WindowsTheTabRestoreReplacedArePlacedAndReadBack) {
     EXPECT_EQ(scriptsContaining("\n    close every window"), 0);
 }
 
+// With other applications closed, a browser that already shows its saved window (in place) still
+// loses its other windows; the saved one stays as it is.
+TEST_F(AppRestorerTest, OtherAppsClosedTheBrowsersOtherWindowsGoWhenItsSavedOnesShowAlready) {
+    const QRectF frame(400, 200, 800, 600);
+    const qint32 chrome = addApp("com.google.Chrome", "Google Chrome");
+    const quint32 saved = addBrowserWindow(chrome, {"https://a.org*"}, frame);
+    addBrowserWindow(chrome, {"https://page6.org*"}, QRectF(100, 100, 600, 400));
+    const AppSnapshot app = savedApp("com.google.Chrome", {tabWindow(frame, {"https://a.org*"})});
+    const AppRestoreOutcome outcome = restore(app, true);
+    EXPECT_EQ(browserWindows(chrome), QList<QStringList>{{"https://a.org*"}});
+    EXPECT_EQ(windowsFrontToBack(chrome), QList<quint32>{saved});
+    EXPECT_EQ(outcome.result.status, RestoreStatus::restored);
+    EXPECT_EQ(scriptsContaining("make new window"), 0);
+}
+
 TEST_F(AppRestorerTest, BrowserWithoutSavedTabsIsClearedOnceWithoutChecks) {
     const qint32 chrome = addApp("com.google.Chrome", "Google Chrome");
     addBrowserWindow(chrome, {"https://x.org*"}, QRectF(50, 50, 900, 700));
