@@ -40,9 +40,51 @@ TEST(BrowserCommandLine, HandsOnlyPagesFilesAndTheBlankPageToTheBrowser) {
         {"example.org", std::nullopt},
         {"", std::nullopt},
         {"https://exa mple.org/", std::nullopt},
+        // Dropped by a browser from what it is given, so dropped before the comparison too.
+        {"https://example.org/a\nb\t", QStringLiteral("https://example.org/ab")},
+        {"https://example.org/a\x01b", std::nullopt},
     };
     for (const auto& [address, expected] : cases) {
         EXPECT_EQ(BrowserCommandLine::safeAddress(QString::fromUtf8(address)), expected) << address;
+    }
+    // Longer than one command line may safely carry with its profile.
+    const QString huge = QStringLiteral("https://example.org/?q=") + QString(100000, u'a');
+    EXPECT_EQ(BrowserCommandLine::safeAddress(huge), std::nullopt);
+    EXPECT_EQ(BrowserCommandLine::addressAsOpened(huge), QStringLiteral("about:blank"));
+}
+
+// A running browser takes one command line of a bounded size: longer lists go in several, in
+// order, each within the bound.
+TEST(BrowserCommandLine, HandsARunningBrowserCommandLinesOfABoundedSize) {
+    const auto addresses = [](int count, int length) {
+        QStringList list;
+        for (int i = 0; i < count; ++i) {
+            const QString start = QStringLiteral("https://example.org/%1?q=").arg(i);
+            list << start + QString(length - start.size(), u'a');
+        }
+        return list;
+    };
+    const QStringList profile{QStringLiteral("--user-data-dir=/home/me/.config/other")};
+    const struct {
+        const char* name;
+        QStringList addresses;
+        qsizetype groups;
+    } cases[] = {
+        {"a few", addresses(3, 900), 1},
+        {"45 long ones", addresses(45, 900), 3},
+        {"refused ones count as the blank page", QStringList(40, QString(9000, u'a')), 1},
+    };
+    for (const auto& c : cases) {
+        const QList<QStringList> groups = BrowserCommandLine::handOvers(profile, true, c.addresses);
+        EXPECT_EQ(groups.size(), c.groups) << c.name;
+        QStringList all;
+        for (qsizetype i = 0; i < groups.size(); ++i) {
+            EXPECT_LE(BrowserCommandLine::size(BrowserCommandLine::arguments(profile, i == 0, groups[i])),
+                      BrowserCommandLine::handOverBound)
+                << c.name;
+            all << groups[i];
+        }
+        EXPECT_EQ(all, c.addresses) << c.name;
     }
 }
 
@@ -88,6 +130,8 @@ TEST(BrowserCommandLine, HandsTheBrowserNoWordThatReadsAsASwitchButItsOwn) {
               QStringLiteral("about:blank"));
     EXPECT_EQ(BrowserCommandLine::addressAsOpened(QStringLiteral("https://example.org/")),
               QStringLiteral("https://example.org/"));
+    EXPECT_EQ(BrowserCommandLine::addressAsOpened(QStringLiteral("https://example.org/a\nb")),
+              QStringLiteral("https://example.org/ab"));
 }
 
 // A running browser's profile is named on to it in the words its own command line uses.

@@ -5,14 +5,32 @@
 
 #include <QUrl>
 
+#include <algorithm>
+
 namespace {
 
 const QString kBlankPage = QStringLiteral("about:blank");
 
 } // namespace
 
+namespace {
+
+// The address without tabs and line breaks, anywhere in it, and without blanks around it.
+QString cleaned(const QString& address) {
+    QString text = address;
+    text.remove(QLatin1Char('\t')).remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
+    return text.trimmed();
+}
+
+} // namespace
+
 std::optional<QString> BrowserCommandLine::safeAddress(const QString& address) {
-    const QString trimmed = address.trimmed();
+    const QString trimmed = cleaned(address);
+    if (trimmed.size() > longestAddress || std::any_of(trimmed.begin(), trimmed.end(), [](QChar c) {
+            return c.unicode() < 0x20 || c.unicode() == 0x7f;
+        })) {
+        return std::nullopt;
+    }
     if (trimmed.compare(kBlankPage, Qt::CaseInsensitive) == 0) {
         return kBlankPage;
     }
@@ -36,22 +54,27 @@ std::optional<QString> BrowserCommandLine::safeAddress(const QString& address) {
         return std::nullopt;
     }
     const QString encoded = QString::fromLatin1(url.toEncoded());
-    if (encoded.startsWith(QLatin1Char('-'))) {
+    if (encoded.startsWith(QLatin1Char('-')) || encoded.size() > longestAddress) {
         return std::nullopt;
     }
     return encoded;
 }
 
 QString BrowserCommandLine::addressAsOpened(const QString& address) {
-    return safeAddress(address) ? address : kBlankPage;
+    return safeAddress(address) ? cleaned(address) : kBlankPage;
 }
 
 QString BrowserCommandLine::checkedAddress(const QString& url) {
     const std::optional<QString> address = safeAddress(url);
     if (!address) {
-        Diagnostics::print(
-            QStringLiteral("[LinuxBrowserScripting] Skipped an address that is not a web page or a file: ") +
-            url);
+        // A refused address may be any length: the line names its start.
+        const QString shown = url.size() > 200 ? url.left(200) + QStringLiteral("…") : url;
+        const QString why =
+            cleaned(url).size() > longestAddress
+                ? QStringLiteral("Skipped an address longer than %1 characters: %2")
+                      .arg(QString::number(longestAddress), shown)
+                : QStringLiteral("Skipped an address that is not a web page or a file: ") + shown;
+        Diagnostics::print(QStringLiteral("[LinuxBrowserScripting] ") + why);
     }
     return address.value_or(kBlankPage);
 }
@@ -69,6 +92,38 @@ QStringList BrowserCommandLine::arguments(const QStringList& profileSwitches, bo
         }
     }
     return arguments;
+}
+
+qsizetype BrowserCommandLine::size(const QStringList& arguments) {
+    qsizetype bytes = 0;
+    for (const QString& word : arguments) {
+        bytes += word.toUtf8().size() + 1;
+    }
+    return bytes;
+}
+
+QList<QStringList> BrowserCommandLine::handOvers(const QStringList& profileSwitches, bool newWindow,
+                                                 const QStringList& addresses) {
+    QList<QStringList> groups;
+    QStringList group;
+    qsizetype bytes = size(arguments(profileSwitches, newWindow, {}));
+    for (const QString& address : addresses) {
+        // Each address is counted as it is handed over (refused ones as the blank page).
+        const qsizetype more = safeAddress(address).value_or(kBlankPage).toUtf8().size() + 1 +
+                               (group.isEmpty() ? 3 : 0); // and the "--" before the first
+        if (!group.isEmpty() && bytes + more > handOverBound) {
+            groups << group;
+            group.clear();
+            bytes = size(arguments(profileSwitches, false, {})) + more + 3;
+        } else {
+            bytes += more;
+        }
+        group << address;
+    }
+    if (!group.isEmpty() || groups.isEmpty()) {
+        groups << group;
+    }
+    return groups;
 }
 
 QStringList BrowserCommandLine::profileSwitchesOf(const QStringList& commandLine,

@@ -13,7 +13,15 @@ class BrowserCommandLine {
 public:
     BrowserCommandLine() = delete;
 
-    // The address as it may be handed to a browser, or nothing when it must not be.
+    // The most one command line hands a running browser, in bytes of its words: the browser takes
+    // a longer message from a second launcher badly (it drops tabs, or the launcher kills it).
+    static constexpr qsizetype handOverBound = 16 * 1024;
+    // The longest address handed over, so that one always fits a command line with its profile.
+    static constexpr qsizetype longestAddress = 8 * 1024;
+
+    // The address as it may be handed to a browser, or nothing when it must not be. Tabs and line
+    // breaks are dropped from it, as a browser drops them from what it is given; any other control
+    // character, or a length past longestAddress, refuses it.
     static std::optional<QString> safeAddress(const QString& address);
     // What the browser shows for an address a script asks it to open: the address itself, or the
     // blank page that stands in for one that must not be handed over.
@@ -25,6 +33,12 @@ public:
     // none of them can be taken for a switch even where "--" is dropped on the way.
     static QStringList arguments(const QStringList& profileSwitches, bool newWindow,
                                  const QStringList& addresses);
+    // The addresses in order, in groups that each fit one command line within handOverBound (the
+    // first with the new-window switch when asked for); one group when they all fit.
+    static QList<QStringList> handOvers(const QStringList& profileSwitches, bool newWindow,
+                                        const QStringList& addresses);
+    // The bytes a command line of these words hands over.
+    static qsizetype size(const QStringList& arguments);
     // The profile switches of a running browser's process, as its command line names them, its
     // data folder made absolute from its working folder (another process would take a relative one
     // from its own).
