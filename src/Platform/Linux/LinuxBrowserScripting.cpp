@@ -90,17 +90,64 @@ QList<X11Client> LinuxBrowserScripting::windowsOf(const Browser& browser) {
     return own;
 }
 
-QList<ChromiumSession::Window> LinuxBrowserScripting::tabsOf(const Browser& browser,
-                                                             const QList<X11Client>& windows) {
+QList<ChromiumSession::Window>
+LinuxBrowserScripting::tabsOf(const Browser& browser, const QList<X11Client>& windows, bool recordedOnly) {
     if (!browser.pid || !browser.packaging) {
         return QList<ChromiumSession::Window>(windows.size());
     }
     QList<ChromiumSession::Window> tabs =
         m_tabs.tabsOf(*browser.pid, browser.packaging->configFolder, windows);
     for (qsizetype i = 0; i < windows.size(); ++i) {
-        tabs[i] = knownOrHanded(windows[i].window, tabs[i], windows[i].title);
+        tabs[i] = recordedOnly ? recorded(windows[i].window, tabs[i], windows[i].title)
+                               : knownOrHanded(windows[i].window, tabs[i], windows[i].title);
     }
     return tabs;
+}
+
+namespace {
+
+// Two addresses the browser shows alike: its record writes a host in lower case and may add a
+// trailing slash.
+bool sameAddress(QString a, QString b) {
+    a = a.toLower();
+    b = b.toLower();
+    while (a.endsWith(QLatin1Char('/'))) {
+        a.chop(1);
+    }
+    while (b.endsWith(QLatin1Char('/'))) {
+        b.chop(1);
+    }
+    return a == b;
+}
+
+} // namespace
+
+ChromiumSession::Window LinuxBrowserScripting::recorded(xcb_window_t window,
+                                                        const ChromiumSession::Window& session,
+                                                        const std::optional<QString>& title) const {
+    const auto handed = m_handed.constFind(window);
+    if (handed == m_handed.cend() || handed->addresses.isEmpty()) {
+        return session;
+    }
+    // Until the file has been written since the window was made, what it pairs with a new window
+    // may be another window's, or the last run's: the window shows nothing known yet. Its first
+    // tab, the first address it was handed, tells the file's record of it.
+    const bool settled = m_clock->now() - handed->at > kSessionFileLag;
+    const bool known =
+        !session.tabs.isEmpty() && sameAddress(session.tabs.first().url, handed->addresses.first());
+    if (!known && !settled) {
+        return ChromiumSession::Window{};
+    }
+    ChromiumSession::Window shown = session;
+    // The tab shown is the one the window's title showed when it was last handed or shown a tab
+    // (the file follows seconds later), as long as the title still agrees.
+    if (!settled && handed->shown < shown.tabs.size()) {
+        const QString named = shown.tabs[handed->shown].title;
+        if (named.isEmpty() || title.value_or(QString()).startsWith(named + QStringLiteral(" - "))) {
+            shown.selectedTab = handed->shown;
+        }
+    }
+    return shown;
 }
 
 ChromiumSession::Window LinuxBrowserScripting::knownOrHanded(xcb_window_t window,
@@ -151,8 +198,11 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::makeWindow(Run& r
     for (const X11Client& w : windowsOf(run.browser)) {
         before.insert(w.window);
     }
-    // The profile's switches reach a browser of that profile, or start one.
-    const QStringList arguments = BrowserCommandLine::arguments(profileSwitches, true, addresses);
+    // The profile's switches reach a browser of that profile, or start one. A running browser takes
+    // one command line of a bounded size well: the window is made with its first tabs, and the
+    // others are handed to it in further command lines.
+    const QList<QStringList> parts = BrowserCommandLine::handOvers(profileSwitches, true, addresses);
+    const QStringList arguments = BrowserCommandLine::arguments(profileSwitches, true, parts.first());
     const DesktopEntries::Launch launch =
         DesktopEntries::launchWithArguments(run.browser.packaging->desktopId, arguments);
     if (!launch.error.isEmpty()) {
@@ -174,12 +224,37 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::makeWindow(Run& r
     }
     // The browser shows the first of the tabs it is handed with a new window.
     QStringList handed;
-    for (const QString& address : addresses) {
+    for (const QString& address : parts.first()) {
         handed << BrowserCommandLine::safeAddress(address).value_or(QStringLiteral("about:blank"));
     }
     m_handed.insert(made, Handed{handed, 0, m_clock->now()});
     co_await activate(made);
     run.browser = find(run.program.appName);
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        if (const std::optional<ScriptError> error = co_await openTabs(run, made, parts[i])) {
+            co_return error;
+        }
+    }
+    if (parts.size() > 1) {
+        // The browser shows the first tab of each command line once it has opened them, which may
+        // be after the launcher has ended: a tab shown before that would lose the window to it.
+        // Its record counts every tab once they are all open.
+        const Browser shown = run.browser;
+        const qsizetype total = addresses.size();
+        const std::function<bool()> landed = [this, shown, made, total] {
+            const QList<X11Client> windows = windowsOf(shown);
+            const QList<ChromiumSession::Window> tabs = tabsOf(shown, windows, true);
+            for (qsizetype i = 0; i < windows.size(); ++i) {
+                if (windows[i].window == made) {
+                    return tabs[i].tabs.size() >= total;
+                }
+            }
+            return false;
+        };
+        if (!co_await m_clock->pollUntil(landed, kSessionFileLag, Clock::Duration(200))) {
+            print(QStringLiteral("The session file does not show every tab of the new window yet"));
+        }
+    }
     co_return std::nullopt;
 }
 
@@ -199,12 +274,29 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::openTabs(Run& run
             ? BrowserCommandLine::profileSwitchesOf(ChromiumProfile::commandLine(*client->pid),
                                                     LinuxProcess::workingFolder(*client->pid))
             : QStringList();
+    const QList<QStringList> parts = BrowserCommandLine::handOvers(switches, false, addresses);
+    if (parts.size() > 1) {
+        // One bounded command line after the other, each to this window.
+        for (const QStringList& part : parts) {
+            if (const std::optional<ScriptError> error = co_await openTabs(run, window, part)) {
+                co_return error;
+            }
+        }
+        co_return std::nullopt;
+    }
     const DesktopEntries::Launch launch = DesktopEntries::launchWithArguments(
         run.browser.packaging->desktopId, BrowserCommandLine::arguments(switches, false, addresses));
     if (!launch.error.isEmpty()) {
         print(QStringLiteral("Cannot hand tabs to the browser: ") + launch.error);
         co_return run.error(ScriptProgram::cannotGet, launch.error);
     }
+    // The launcher ends once the running browser has taken its addresses: the next command line
+    // is handed over only then, so that the tabs keep their order.
+    const QList<qint32> launchers = launch.pids;
+    const std::function<bool()> taken = [launchers] {
+        return std::none_of(launchers.begin(), launchers.end(), &LinuxProcess::isAlive);
+    };
+    co_await m_clock->pollUntil(taken, Clock::seconds(5.0), Clock::Duration(20));
     // Done once the session file counts the new tabs, or sooner, when the window's title moves on
     // to the last of them, which the browser shows (the file follows seconds later).
     const Browser browser = run.browser;
@@ -511,7 +603,9 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::perform(Run& run,
 
 ScriptDescriptor LinuxBrowserScripting::listTabs(const Browser& browser) {
     ScriptDescriptor all = ScriptDescriptor::list();
-    for (const ChromiumSession::Window& window : tabsOf(browser, windowsOf(browser))) {
+    // What the browser's own record shows, never what it was handed: a tab it did not open is
+    // not listed.
+    for (const ChromiumSession::Window& window : tabsOf(browser, windowsOf(browser), true)) {
         ScriptDescriptor list = ScriptDescriptor::list();
         for (qsizetype i = 0; i < window.tabs.size(); ++i) {
             const ChromiumSession::Tab& tab = window.tabs[i];

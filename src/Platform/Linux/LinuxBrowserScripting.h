@@ -54,7 +54,14 @@ private:
     QList<X11Client> windowsOf(const Browser& browser);
     // The session's windows paired with the browser's windows; an entry without tabs where the
     // session says nothing of that window.
-    QList<ChromiumSession::Window> tabsOf(const Browser& browser, const QList<X11Client>& windows);
+    // With recordedOnly, only what the browser's own record shows (see recorded()); else what this
+    // host handed a window it made stands in where the file is behind.
+    QList<ChromiumSession::Window> tabsOf(const Browser& browser, const QList<X11Client>& windows,
+                                          bool recordedOnly = false);
+    // A window's tabs as the browser's record shows them: for a window this host made, nothing
+    // until the session file knows it (or has had time to), the shown tab as its title last showed.
+    ChromiumSession::Window recorded(xcb_window_t window, const ChromiumSession::Window& session,
+                                     const std::optional<QString>& title) const;
     std::optional<xcb_window_t> windowAt(const Browser& browser, std::int64_t index);
     ScriptDescriptor listTabs(const Browser& browser);
     QList<xcb_window_t> emptyWindows(const Browser& browser, const QStringList& prefixes);

@@ -334,7 +334,19 @@ QStringList AppRestorer::tabIssues(const QList<QList<TabSnapshot>>& saved,
         }
         QStringList parts;
         if (!notReopened.isEmpty()) {
-            parts.append(QStringLiteral("Tabs not reopened: ") + notReopened.join(QStringLiteral(", ")));
+            // Counted, and the first few named by their start: an address may be very long.
+            QStringList named;
+            for (const QString& url : notReopened.first(std::min<qsizetype>(notReopened.size(), 3))) {
+                named.append(url.size() > 200 ? url.left(200) + QStringLiteral("…") : url);
+            }
+            QString text = QStringLiteral("Tabs not reopened: ") + named.join(QStringLiteral(", "));
+            if (notReopened.size() > named.size()) {
+                text += QStringLiteral(" and ") + QString::number(notReopened.size() - named.size()) +
+                        QStringLiteral(" more");
+            }
+            parts.append(text + QStringLiteral(" (") + QString::number(notReopened.size()) +
+                         QStringLiteral(" of ") + QString::number(saved[i].size()) +
+                         QStringLiteral(" tabs)"));
         }
         if (shortfalls[i].unselectedTab) {
             parts.append(QStringLiteral("Active tab not selected: ") +

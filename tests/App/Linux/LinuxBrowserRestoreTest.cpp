@@ -4,7 +4,10 @@
 // revert.
 #include "ChromiumDesktopTest.h"
 #include "Platform/Diagnostics.h"
+#include "Services/Storage/AnalysisLogger.h"
+
 #include "Support/StatusPostRecorder.h"
+#include <iostream>
 
 #include <QScopeGuard>
 #include <QSet>
@@ -97,6 +100,30 @@ protected:
             }
         }
         return nullptr;
+    }
+
+    // A workspace of the browser's windows as the scene has them (frames relative to the primary
+    // monitor, as saved).
+    Workspace workspaceOf(const QList<BrowserWindow>& scene) const {
+        AppSnapshot app{QUuid::createUuid(), QLatin1String(kEntry), QStringLiteral("Chromium"), {}, false};
+        for (qsizetype i = 0; i < scene.size(); ++i) {
+            WindowSnapshot w;
+            w.id = QUuid::createUuid();
+            const QRect frame = scene[i].frame.translated(-monitors->primaryOrigin());
+            w.frame = SnapshotRect{double(frame.x()), double(frame.y()), double(frame.width()),
+                                   double(frame.height())};
+            w.windowIndex = i;
+            for (qsizetype t = 0; t < scene[i].paths.size(); ++t) {
+                w.tabSnapshots.append(TabSnapshot{QUuid::createUuid(), url(scene[i].paths[t]), std::nullopt,
+                                                  t == scene[i].active});
+            }
+            app.windowSnapshots.append(w);
+        }
+        Workspace workspace;
+        workspace.id = QUuid::createUuid();
+        workspace.name = QStringLiteral("Browser");
+        workspace.appSnapshots = {app};
+        return workspace;
     }
 
     QSet<xcb_window_t> m_seen;
@@ -269,6 +296,59 @@ TEST_F(LinuxBrowserRestoreTest, TheUsersWindowsAndTheBrowserStayAndARevertShowsE
     EXPECT_TRUE(waitForSession({kept, users})) << describe(sessionState()).toStdString();
     EXPECT_EQ(browserWindows().size(), 2);
     EXPECT_EQ(mainProcesses(), processes);
+    // The user's own windows, with their history, are the ones shown: the revert closed only the
+    // window the restore opened.
+    EXPECT_EQ(windowIds(), (QSet<xcb_window_t>{*keptWindow, *usersWindow}));
+}
+
+// A window of more tabs than one command line may safely hand a running browser (45 addresses of
+// 900 characters) comes back whole and in order, in the browser that runs, beside the user's own
+// window; an address too long for any command line is refused, and the report counts the tabs
+// the browser does not show.
+TEST_F(LinuxBrowserRestoreTest, AWindowOfManyLongAddressesComesBackWholeIntoTheRunningBrowser) {
+    ASSERT_TRUE(m_ready);
+    const BrowserWindow users{{"/page1"}, 0, QRect(400, 300, 900, 600)};
+    arrange({users});
+    ASSERT_FALSE(HasFatalFailure());
+    const std::optional<xcb_window_t> usersWindow = windowTitled(QStringLiteral("Page 1"));
+    ASSERT_TRUE(usersWindow);
+    const QList<qint32> processes = mainProcesses();
+    ASSERT_EQ(processes.size(), 1);
+    QStringList many;
+    for (int i = 0; i < 45; ++i) {
+        const QString start =
+            QStringLiteral("/page%1?n=%2&q=").arg(QString::number(i % 12 + 1), QString::number(i));
+        many << start + QString(900 - url(start).size(), u'a');
+    }
+    const BrowserWindow longWindow{many, 3, QRect(60, 40, 1100, 700)};
+    const QString tooLong = QStringLiteral("/page2?q=") + QString(9000, u'b');
+    const BrowserWindow refused{{"/page3", tooLong, "/page4"}, 0, QRect(2100, 120, 1000, 760)};
+
+    const RestoreRun run = watchedRun(workspaceOf({longWindow, refused}));
+    EXPECT_EQ(run.report.status, RestoreStatus::partiallyRestored) << run.report.summary().toStdString();
+    const AppRestoreResult* browser = browserResult(run.report);
+    ASSERT_TRUE(browser);
+    EXPECT_TRUE(browser->reason.contains(QStringLiteral("(1 of 3 tabs)"))) << browser->reason.toStdString();
+    // The pass that opened the windows reports each: the long one back whole.
+    ASSERT_FALSE(run.passes.isEmpty());
+    const AppRestoreResult* opened = browserResult(run.passes.first());
+    ASSERT_TRUE(opened);
+    ASSERT_EQ(opened->windowResults.size(), 2) << opened->reason.toStdString();
+    EXPECT_EQ(opened->windowResults[0].status, RestoreStatus::restored) << opened->reason.toStdString();
+    EXPECT_EQ(opened->windowResults[1].status, RestoreStatus::partiallyRestored);
+    EXPECT_TRUE(opened->windowResults[1].reason.contains(QStringLiteral("(1 of 3 tabs)")))
+        << opened->windowResults[1].reason.toStdString();
+    const BrowserWindow shownInstead{{"/page3", "about:blank", "/page4"}, 0, refused.frame};
+    EXPECT_TRUE(waitForSession({users, longWindow, shownInstead})) << describe(sessionState()).toStdString();
+    EXPECT_EQ(mainProcesses(), processes);
+    EXPECT_TRUE(windowIds().contains(*usersWindow));
+    EXPECT_EQ(browserWindows().size(), 3);
+    if (HasFailure()) {
+        QFile log(AnalysisLogger::logFileURL().toLocalFile());
+        if (log.open(QIODevice::ReadOnly)) {
+            std::cout << log.readAll().toStdString() << std::endl;
+        }
+    }
 }
 
 // A browser that does not run is started once, in the saved windows' profile, by the first saved

@@ -229,7 +229,7 @@ TEST_F(AppRestorerTest, TabsKeptFromTheBrowserSettleInOneAttemptAndAreReported) 
     EXPECT_EQ(browserWindows(chrome), expected);
     EXPECT_EQ(first.result.status, RestoreStatus::partiallyRestored);
     // The blank page that stands in for the new-tab page is that tab back, and the log says so.
-    EXPECT_TRUE(first.result.reason.contains("Tabs not reopened: chrome://settings"))
+    EXPECT_TRUE(first.result.reason.contains("Tabs not reopened: chrome://settings (1 of 4 tabs)"))
         << first.result.reason.toStdString();
     EXPECT_FALSE(first.result.reason.contains("https://")) << first.result.reason.toStdString();
     EXPECT_FALSE(first.result.reason.contains("chrome://newtab/")) << first.result.reason.toStdString();
