@@ -9,7 +9,16 @@
 //   windows, tabs   what the browser shows afterwards (2 and 5 when all came back)
 //   starts       browser processes that showed a window during the restore (1: started once)
 //   closed       browser windows seen during the restore that are gone at its end
-// With ORDELLA_BENCH_SMOKE the same scene (it is small); without Chromium the benchmark is skipped.
+// BM_X11BrowserLongWindow restores one window of 45 addresses of about 900 characters (40 KB in
+// all) into the browser while it runs with the user's window. Reported:
+//   restore_ms   the restore, wall time
+//   tabs         the tabs of the restored window in the browser's session file (45: all back)
+//   processes    the browser processes that showed its windows during the restore (1: one browser)
+//   survived     1 when the browser's main process from before the restore still runs
+//   kept         1 when the user's window is still there afterwards
+//   restored     1 when the report says restored
+// With ORDELLA_BENCH_SMOKE the same scenes (they are small); without Chromium the benchmark is
+// skipped.
 #include "X11BenchSession.h"
 
 #include "PauseClock.h"
@@ -26,6 +35,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <QUrl>
+#include <QUuid>
 
 #include <benchmark/benchmark.h>
 
@@ -193,6 +203,77 @@ void BM_X11BrowserRestore(benchmark::State& state) {
     }
 }
 
+// The browser's main processes (not the helpers it starts per page).
+QSet<qint64> mainProcesses() {
+    QSet<qint64> main;
+    for (const qint64 pid : browserProcesses()) {
+        const QStringList line = ChromiumProfile::commandLine(qint32(pid));
+        if (std::none_of(line.begin(), line.end(),
+                         [](const QString& w) { return w.startsWith("--type="); })) {
+            main.insert(pid);
+        }
+    }
+    return main;
+}
+
+// The most tabs any window of the session file shows.
+qsizetype longestWindow() {
+    const QList<qsizetype> tabs = sessionTabs();
+    return tabs.isEmpty() ? 0 : tabs.last();
+}
+
+void BM_X11BrowserLongWindow(benchmark::State& state) {
+    for (auto _ : state) {
+        if (!launch({QStringLiteral("--new-window"), QStringLiteral("--"), g_pages[0]}) ||
+            !bench::X11BenchSession::waitFor([] { return !browserWindows().isEmpty(); }, 30000)) {
+            state.SkipWithError("the browser did not start");
+            return;
+        }
+        const xcb_window_t users = browserWindows().first();
+        WindowSnapshot window;
+        window.id = QUuid::createUuid();
+        window.frame = SnapshotRect{100, 80, 1000, 700};
+        for (int i = 0; i < 45; ++i) {
+            const QString start = g_pages[i % g_pages.size()] + QStringLiteral("?n=%1&q=").arg(i);
+            window.tabSnapshots.append(TabSnapshot{
+                QUuid::createUuid(), start + QString(900 - start.size(), u'a'), std::nullopt, i == 0});
+        }
+        Workspace workspace;
+        workspace.id = QUuid::createUuid();
+        workspace.name = QStringLiteral("Long");
+        workspace.appSnapshots = {
+            AppSnapshot{QUuid::createUuid(), kEntry, QStringLiteral("Chromium"), {window}, false}};
+
+        QCoreApplication::processEvents();
+        g_clock->reset();
+        RestoreCoordinator coordinator;
+        const QSet<qint64> before = mainProcesses();
+        // The processes that show browser windows as the restore goes.
+        QSet<quint32> owners;
+        QTimer sampler;
+        QObject::connect(&sampler, &QTimer::timeout, [&owners] {
+            for (const xcb_window_t window : browserWindows()) {
+                owners.insert(g_session->items(window, g_session->atom("_NET_WM_PID")).value(0));
+            }
+        });
+        sampler.start(50);
+        QElapsedTimer timer;
+        timer.start();
+        const RestoreReport report = QCoro::waitFor(coordinator.restore(workspace, false));
+        const double restoreMs = double(timer.nsecsElapsed()) / 1e6;
+        sampler.stop();
+        state.SetIterationTime(restoreMs / 1000);
+        bench::X11BenchSession::waitFor([] { return longestWindow() >= 45; }, 15000);
+        state.counters["restore_ms"] = restoreMs;
+        state.counters["tabs"] = double(longestWindow());
+        state.counters["processes"] = double(owners.size());
+        state.counters["survived"] = before.size() == 1 && mainProcesses().contains(*before.begin()) ? 1 : 0;
+        state.counters["kept"] = browserWindows().contains(users) ? 1 : 0;
+        state.counters["restored"] = report.status == RestoreStatus::restored ? 1 : 0;
+        quitBrowser();
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -252,6 +333,10 @@ int main(int argc, char** argv) {
     Platform::install(assembly.platform);
 
     benchmark::RegisterBenchmark("BM_X11BrowserRestore", BM_X11BrowserRestore)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1);
+    benchmark::RegisterBenchmark("BM_X11BrowserLongWindow", BM_X11BrowserLongWindow)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond)
         ->Iterations(1);
