@@ -212,8 +212,12 @@ TEST_F(LinuxFolderWindowsTest, SavesFolderWindowsAndReopensAndPlacesThem) {
 
     RevertStateManager revertStates;
     RestoreCoordinator coordinator(WorkspaceRestorer::restore, &revertStates);
-    const RestoreReport report = QCoro::waitFor(coordinator.restore(*workspace, false));
-    EXPECT_EQ(report.status, RestoreStatus::restored) << report.summary().toStdString();
+    const RestoreRun run = QCoro::waitFor(coordinator.restoreRun(*workspace, false));
+    EXPECT_EQ(run.report.status, RestoreStatus::restored) << run.report.summary().toStdString();
+    // The folder step opened one window and moved the other back: the report says so.
+    const QString text = RestoreRunText::describe(run);
+    EXPECT_EQ(text.count(QStringLiteral(": restored - started")), 1) << text.toStdString();
+    EXPECT_EQ(text.count(QStringLiteral(": restored - moved")), 1) << text.toStdString();
 
     EXPECT_TRUE(waitForFolders({QStringLiteral("Projects"), QStringLiteral("Photos")}));
     const std::optional<Workspace> now = QCoro::waitFor(WorkspaceCapturer::capture(QStringLiteral("Now")));
