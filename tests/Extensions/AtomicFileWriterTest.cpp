@@ -135,3 +135,23 @@ TEST(AtomicFileWriterTest, WhatCannotBeOpenedIsNeverWritten) {
     }
     EXPECT_TRUE(QFileInfo(dir.filePath("folder")).isDir());
 }
+
+// A file replaced whole keeps what the user gave it: who may read it, and a link of its name
+// stays a link to where the content went.
+TEST(AtomicFileWriterTest, AReplacedFileKeepsItsPermissionsAndItsLink) {
+    QTemporaryDir dir;
+    const QString real = dir.filePath("elsewhere.json");
+    const QString linked = dir.filePath("file.json");
+    ASSERT_TRUE(AtomicFileWriter::writeFile(real, "old"));
+    ASSERT_TRUE(QFile::setPermissions(real, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                QFileDevice::ReadUser | QFileDevice::WriteUser |
+                                                QFileDevice::ReadGroup));
+    const QFileDevice::Permissions before = QFile::permissions(real);
+    ASSERT_TRUE(QFile::link(real, linked));
+
+    ASSERT_TRUE(AtomicFileWriter::writeFile(linked, "new"));
+    EXPECT_TRUE(QFileInfo(linked).isSymLink());
+    EXPECT_EQ(contents(real), "new");
+    EXPECT_EQ(QFile::permissions(real), before);
+    EXPECT_EQ(listing(dir.path()), (QStringList{"elsewhere.json", "file.json"}));
+}

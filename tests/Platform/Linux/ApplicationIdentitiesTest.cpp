@@ -160,6 +160,7 @@ TEST_F(ApplicationIdentitiesTest, AProgramIsItsDesktopEntryHoweverItWasStarted) 
     const QString tool = program(QStringLiteral("other-tool"));
     const QString classy = program(QStringLiteral("classy"));
     const QString wrapped = program(QStringLiteral("wrapped-tool"));
+    const QString niced = program(QStringLiteral("niced-tool"));
     // Found by the last part of its id, like org.xfce.mousepad for the class "Mousepad".
     entry("org.example.ScenePad.desktop", "Name=Scene Pad\nExec=" + QFile::encodeName(pad) + " %F\n");
     // Found by its Exec only.
@@ -167,6 +168,8 @@ TEST_F(ApplicationIdentitiesTest, AProgramIsItsDesktopEntryHoweverItWasStarted) 
           "Name=Unrelated Tool\nExec=" + QFile::encodeName(tool) + " --caption X %U\n");
     entry("org.example.Wrapped.desktop",
           "Name=Wrapped\nExec=env LANG=C " + QFile::encodeName(wrapped) + " %U\n");
+    entry("org.example.Niced.desktop",
+          "Name=Niced\nExec=nice -n 5 ionice -c3 " + QFile::encodeName(niced) + " %U\n");
     // Found by its StartupWMClass, although another entry's Exec starts the same program.
     entry("org.example.ByClass.desktop", "Name=By Class\nStartupWMClass=classy\nExec=/bin/false\n");
     entry("org.example.ClassyExec.desktop", "Name=Classy Exec\nExec=" + QFile::encodeName(classy) + "\n");
@@ -175,12 +178,13 @@ TEST_F(ApplicationIdentitiesTest, AProgramIsItsDesktopEntryHoweverItWasStarted) 
     const qint32 toolPid = start(tool);
     const qint32 classyPid = start(classy);
     const qint32 wrappedPid = start(wrapped);
+    const qint32 nicedPid = start(niced);
     // The launcher's note comes first, whatever the window says.
     const qint32 notedPid =
         start(QStringLiteral("/usr/bin/env"),
               {"GIO_LAUNCHED_DESKTOP_FILE=" + entries + "/org.example.ByClass.desktop", pad});
     const qint32 plainPid = start(testWindowProgram());
-    for (const qint32 pid : {padPid, toolPid, classyPid, wrappedPid, notedPid, plainPid}) {
+    for (const qint32 pid : {padPid, toolPid, classyPid, wrappedPid, nicedPid, notedPid, plainPid}) {
         waitForWindows(pid);
     }
     const X11Client padWindow = waitForWindows(padPid).value(0);
@@ -191,6 +195,7 @@ TEST_F(ApplicationIdentitiesTest, AProgramIsItsDesktopEntryHoweverItWasStarted) 
     EXPECT_EQ(app(toolPid).bundleIdentifier, QStringLiteral("org.example.Unrelated.desktop"));
     EXPECT_EQ(app(classyPid).bundleIdentifier, QStringLiteral("org.example.ByClass.desktop"));
     EXPECT_EQ(app(wrappedPid).bundleIdentifier, QStringLiteral("org.example.Wrapped.desktop"));
+    EXPECT_EQ(app(nicedPid).bundleIdentifier, QStringLiteral("org.example.Niced.desktop"));
     EXPECT_EQ(app(notedPid).bundleIdentifier, QStringLiteral("org.example.ByClass.desktop"));
     EXPECT_EQ(app(plainPid).bundleIdentifier, canonical(testWindowProgram()));
     // The entry stands for the program started by path too.
