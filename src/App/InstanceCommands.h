@@ -36,6 +36,9 @@ public:
 
     // The exit status of a usage error, also of a request whose name is ambiguous.
     static constexpr int usageExitCode = 2;
+    // The exit status of a request the running Ordella took whose outcome did not come: it was
+    // carried out, or still is, so it is not reported as failed.
+    static constexpr int unknownOutcomeExitCode = 3;
 
     InstanceCommands(WorkspaceStore& store, PopoverModel& popover, RestoreCoordinator& coordinator,
                      QObject* parent = nullptr);

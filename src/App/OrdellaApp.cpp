@@ -72,6 +72,11 @@ QCoro::Task<std::optional<OrdellaApp::Asked>> OrdellaApp::handOver(QByteArray re
     case Outcome::noAnswer:
         co_return Asked{
             1, QStringLiteral("Ordella is running but does not answer (it may be stopped or busy)."), true};
+    case Outcome::accepted:
+        co_return Asked{InstanceCommands::unknownOutcomeExitCode,
+                        QStringLiteral("Ordella took the request but has not told how it ended (it may be "
+                                       "stopped, or still at work)."),
+                        true};
     case Outcome::otherUser:
         co_return Asked{1,
                         QStringLiteral("Another user's program listens on %1: Ordella hands it nothing.")

@@ -212,11 +212,12 @@ QCoro::Task<bool> SingleInstance::listen(Clock& clock, std::optional<qint64> rep
 QCoro::Task<SingleInstance::Answer> SingleInstance::send(QString serverName, QByteArray request, Clock& clock,
                                                          Clock::Duration timeout) {
     QLocalSocket socket;
+    const Clock::TimePoint end = clock.now() + timeout;
     // A local connection is made or refused at once; only a full backlog makes it wait.
     socket.connectToServer(serverName);
-    Clock::TimePoint deadline = clock.now() + connectTimeout;
+    const Clock::TimePoint connected = std::min(end, clock.now() + connectTimeout);
     while (socket.state() == QLocalSocket::ConnectingState) {
-        if (!co_await InstanceSocket::nextEvent(&socket, clock, deadline)) {
+        if (!co_await InstanceSocket::nextEvent(&socket, clock, connected)) {
             co_return Answer{Answer::Outcome::noAnswer, {}};
         }
     }
@@ -227,40 +228,46 @@ QCoro::Task<SingleInstance::Answer> SingleInstance::send(QString serverName, QBy
         socket.abort();
         co_return Answer{Answer::Outcome::otherUser, {}};
     }
-    // Past the time it waits in silence, or its whole time, this end has given up: the instance
-    // must not start the request after that.
-    const Clock::Duration patience = std::min<Clock::Duration>(timeout, silenceTimeout);
+    // The deadline sent and the one this end keeps are the same moment: the instance takes the
+    // request only with acceptMargin left before it, and this end waits for its word until then.
+    const Clock::Duration patience = std::min(std::chrono::duration_cast<Clock::Duration>(end - clock.now()),
+                                              Clock::Duration(silenceTimeout));
+    const Clock::TimePoint givesUp = clock.now() + patience;
     socket.write(withDeadline(request, clock.wallNow().addMSecs(patience.count())) + '\n');
-    while (socket.bytesToWrite() > 0 && socket.state() == QLocalSocket::ConnectedState) {
-        if (!co_await InstanceSocket::nextEvent(&socket, clock, deadline)) {
-            co_return Answer{Answer::Outcome::noAnswer, {}};
-        }
-    }
-    // The reply ends when the instance closes the connection; until then it sends a line break
-    // now and then to show it is at work.
-    const Clock::TimePoint end = clock.now() + timeout;
-    Clock::TimePoint silentUntil = clock.now() + silenceTimeout;
+    // The instance's first word, a line break at once, says it took the request: from then on the
+    // request runs, and only its outcome is waited for, within the whole time. Until then this end
+    // waits for that word, up to the deadline it sent. Heartbeats and the reply follow.
+    bool taken = false;
     QByteArray reply;
     while (true) {
         const QByteArray bytes = socket.readAll();
         if (!bytes.isEmpty()) {
-            silentUntil = clock.now() + silenceTimeout;
+            taken = true;
             reply += bytes;
             if (reply.size() > maxReply) {
-                co_return Answer{Answer::Outcome::noAnswer, {}};
+                co_return Answer{Answer::Outcome::accepted, {}};
             }
         }
         if (socket.state() != QLocalSocket::ConnectedState) {
             reply += socket.readAll();
+            taken = taken || !reply.isEmpty();
             break;
         }
-        if (!co_await InstanceSocket::nextEvent(&socket, clock, std::min(end, silentUntil))) {
-            co_return Answer{Answer::Outcome::noAnswer, {}};
+        if (!co_await InstanceSocket::nextEvent(&socket, clock, taken ? end : std::min(end, givesUp))) {
+            // The word may have come with the time: what has arrived is read before giving up.
+            if (socket.bytesAvailable() > 0 || socket.waitForReadyRead(0)) {
+                continue;
+            }
+            co_return Answer{taken ? Answer::Outcome::accepted : Answer::Outcome::noAnswer, {}};
         }
     }
     qsizetype start = 0;
     while (start < reply.size() && reply.at(start) == '\n') {
         ++start;
+    }
+    if (start == reply.size() && !request.isEmpty()) {
+        // Closed without a reply: not taken (nothing runs), or taken and ended before its outcome.
+        co_return Answer{taken ? Answer::Outcome::accepted : Answer::Outcome::noAnswer, {}};
     }
     co_return Answer{Answer::Outcome::replied, reply.mid(start)};
 }
@@ -322,11 +329,12 @@ QCoro::Task<void> SingleInstance::serve(QLocalSocket* socket, Connection connect
         co_return;
     }
     const QByteArray request = line.left(end).trimmed();
-    // A sender that has given up, or will have before it hears the first heartbeat, reported a
-    // failure: the request must not run after all (a restore at a moment nobody expects).
+    // A sender that has given up, or may have before the word that the request was taken reaches
+    // it, reports a failure: the request must not run after all (a restore at a moment nobody
+    // expects).
     const std::optional<QDateTime> givesUpAt = deadlineOf(request);
-    const bool late = givesUpAt && connection.clock->wallNow().addMSecs(
-                                       Clock::Duration(heartbeatInterval).count()) > *givesUpAt;
+    const bool late =
+        givesUpAt && connection.clock->wallNow().addMSecs(Clock::Duration(acceptMargin).count()) > *givesUpAt;
     if (!request.isEmpty() && (late || InstanceSocket::peerHasHungUp(*guard))) {
         Diagnostics::print(
             QStringLiteral("[SingleInstance] Dropped a request (%1) whose sender had given up: %2")
@@ -338,6 +346,9 @@ QCoro::Task<void> SingleInstance::serve(QLocalSocket* socket, Connection connect
     QByteArray reply;
     // An empty line only asks whether an instance runs.
     if (!request.isEmpty() && connection.handler) {
+        // Taken: the sender hears it now, before the handler's first step, which may take long.
+        guard->write("\n");
+        guard->flush();
         const ClockTimer heartbeat = connection.clock->startTimer(heartbeatInterval, true, [guard] {
             if (guard && guard->state() == QLocalSocket::ConnectedState) {
                 guard->write("\n");

@@ -24,12 +24,14 @@ class QLockFile;
 // text) and prints its answer instead of starting again. A copy started by the updater to replace
 // the running one is told its predecessor's pid and waits for it to end instead of handing over.
 // Both ends talk only to a process of the same user, and neither waits without a bound: a request
-// line is at most maxRequestLine bytes and must arrive within requestTimeout; while it works on a
-// request the instance sends a line break every heartbeatInterval, so an asking start tells a
-// busy instance from one that has stopped. A request that is a JSON object carries the wall-clock
-// time by which its sender would give up on hearing nothing ("deadline", milliseconds since the
-// epoch): the instance starts no request whose sender has given up or hung up, so nothing runs
-// that the command line reported as failed. A request without one (an older sender's) is served.
+// line is at most maxRequestLine bytes and must arrive within requestTimeout. A request that is a
+// JSON object carries the wall-clock time by which its sender gives up on hearing nothing
+// ("deadline", milliseconds since the epoch). The instance takes a request only while at least
+// acceptMargin is left before it, and says so at once with a line break; after that it sends one
+// every heartbeatInterval while it works. The sender waits for that word until its deadline, never
+// less, and once it has it, for the outcome: a request that runs is never reported as failed, and
+// one reported as not answered never runs. A request without a deadline (an older sender's) is
+// served.
 // No number of connections makes the instance unreachable: it holds at most maxConnections at once,
 // closing the oldest idle one for a new one, and it listens again at once should its server stop.
 class SingleInstance : public QObject {
@@ -46,9 +48,11 @@ public:
             replied,
             // Nobody listens on the name.
             notRunning,
-            // Someone listens but did not take the request or went silent, or the reply exceeded
-            // its bounds.
+            // Someone listens but did not take the request in time: it does not run.
             noAnswer,
+            // The instance took the request (it runs, or ran) but its outcome did not come: not
+            // within the whole time, beyond its bounds, or the instance ended first.
+            accepted,
             // A process of another user listens on the name: nothing is sent to it.
             otherUser,
         };
@@ -63,8 +67,11 @@ public:
     static constexpr qsizetype maxRequestLine = 64 * 1024;
     static constexpr std::chrono::seconds requestTimeout{5};
     static constexpr std::chrono::seconds heartbeatInterval{1};
-    // An asking start: time to connect and to hand over its request, the longest silence it
-    // waits through, and the largest reply it reads.
+    // The least time a request's deadline must leave when the instance reads it for the request to
+    // be taken: the word that it was taken reaches the sender well before the sender gives up.
+    static constexpr std::chrono::seconds acceptMargin{1};
+    // An asking start: time to connect and to hand over its request, how long it waits for the
+    // request to be taken, and the largest reply it reads.
     static constexpr std::chrono::seconds connectTimeout{5};
     static constexpr std::chrono::seconds silenceTimeout{10};
     static constexpr qsizetype maxReply = 16 * 1024 * 1024;

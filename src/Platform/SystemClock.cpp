@@ -46,6 +46,9 @@ QCoro::Task<void> SystemClock::sleep(Duration d) {
 int SystemClock::scheduleTimer(Duration interval, bool repeating, std::function<void()> callback) {
     const int id = m_nextId++;
     auto* timer = new QTimer(this);
+    // Qt's default timers may fire 5 % early: a wait of 10 s given up after 9.5 s ends before the
+    // deadline the other end was promised.
+    timer->setTimerType(Qt::PreciseTimer);
     timer->setSingleShot(!repeating);
     timer->setInterval(interval);
     connect(timer, &QTimer::timeout, this, [this, id, repeating, callback = std::move(callback)] {

@@ -6,7 +6,8 @@
 
 class QTimer;
 
-// The real clock: std::chrono::steady_clock and Qt timers on the calling thread's event loop.
+// The real clock: std::chrono::steady_clock and Qt's precise timers (never early) on the calling
+// thread's event loop.
 class SystemClock : public Clock {
     Q_OBJECT
 public:

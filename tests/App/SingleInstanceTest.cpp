@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
@@ -201,10 +203,12 @@ TEST_F(SingleInstanceTest, ARequestIsOneBoundedLineSentInTime) {
         QByteArray later = {};
     };
     const QList<Case> cases{
-        {"a whole line", "show\n", false, "first: show", 0s},
-        {"a line at the bound", QByteArray(bound, 'a') + "\n", false, "first: " + QByteArray(bound, 'a'), 0s},
+        // A request taken is said to be taken at once, by a line break before its reply.
+        {"a whole line", "show\n", false, "\nfirst: show", 0s},
+        {"a line at the bound", QByteArray(bound, 'a') + "\n", false, "\nfirst: " + QByteArray(bound, 'a'),
+         0s},
         {"a line at the bound in two parts", QByteArray(bound, 'a'), false,
-         "first: " + QByteArray(bound, 'a'), 0s, "\n"},
+         "\nfirst: " + QByteArray(bound, 'a'), 0s, "\n"},
         {"one byte more", QByteArray(bound + 1, 'a') + "\n", false, "refused", 0s},
         {"10 MB", QByteArray(10 * 1024 * 1024, 'a') + "\n", false, "refused", 0s},
         {"one byte without its line break", "{", false, "refused", SingleInstance::requestTimeout},
@@ -229,11 +233,13 @@ TEST_F(SingleInstanceTest, AnAskingStartWaitsForAnInstanceAtWorkAndNotForASilent
     // Time moves whenever nothing is ready: every wait below is the clock's.
     test.clock().setRealWorkPending({});
     VirtualClock& clock = test.clock();
-    const auto working = [&clock](std::chrono::seconds time) -> SingleInstance::Handler {
-        return [&clock, time](QByteArray request) -> QCoro::Task<QByteArray> {
+    int served = 0;
+    const auto working = [&clock, &served](std::chrono::seconds time) -> SingleInstance::Handler {
+        return [&clock, &served, time](QByteArray request) -> QCoro::Task<QByteArray> {
+            ++served;
             return [](VirtualClock& c, std::chrono::seconds t, QByteArray r) -> QCoro::Task<QByteArray> {
                 co_await c.sleep(t);
-                co_return "done: " + r;
+                co_return "done: " + QJsonDocument::fromJson(r).object().value("command").toString().toUtf8();
             }(clock, time, request);
         };
     };
@@ -246,29 +252,73 @@ TEST_F(SingleInstanceTest, AnAskingStartWaitsForAnInstanceAtWorkAndNotForASilent
         Clock::Duration timeout;
         SingleInstance::Answer answer;
         Clock::Duration took;
+        // How long the instance takes no connection in (it is stopped) after the request is sent.
+        Clock::Duration stopped = 0s;
     };
+    // Whether it runs is what the asking start says: taken, it waits for the outcome.
+    const Clock::Duration lastChance = SingleInstance::silenceTimeout - SingleInstance::acceptMargin;
     const QList<Case> cases{
         {"nobody listens", std::nullopt, 60s, {Outcome::notRunning, {}}, 0s},
         {"a silent listener", 0s, 60s, {Outcome::noAnswer, {}}, SingleInstance::silenceTimeout},
         {"work longer than any silence", 40s, 60s, {Outcome::replied, "done: restore"}, 40s},
-        {"work past the whole time", 40s, 25s, {Outcome::noAnswer, {}}, 25s},
+        {"work past the whole time", 40s, 25s, {Outcome::accepted, {}}, 25s},
+        {"stopped until the margin is all that is left",
+         5s,
+         60s,
+         {Outcome::replied, "done: restore"},
+         lastChance + 5s,
+         lastChance},
+        {"stopped a millisecond longer",
+         5s,
+         60s,
+         {Outcome::noAnswer, {}},
+         lastChance + 1ms,
+         lastChance + 1ms},
+        {"stopped past the sender's patience",
+         5s,
+         60s,
+         {Outcome::noAnswer, {}},
+         SingleInstance::silenceTimeout,
+         SingleInstance::silenceTimeout + 2s},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::unique_ptr<SingleInstance> instance;
         QLocalServer silent;
+        ClockTimer resume;
+        bool resumed = c.stopped == 0s;
         if (c.work && *c.work > 0s) {
             instance = std::make_unique<SingleInstance>(name());
             ASSERT_TRUE(listen(*instance));
             instance->setHandler(working(*c.work));
             test.clock().setRealWorkPending({});
+            if (c.stopped > 0s) {
+                // Connections wait in the server's queue until it goes on.
+                auto* server = instance->findChild<QLocalServer*>();
+                ASSERT_NE(server, nullptr);
+                server->blockSignals(true);
+                resume = clock.startTimer(c.stopped, false, [server, &resumed] {
+                    resumed = true;
+                    server->blockSignals(false);
+                    emit server->newConnection();
+                });
+            }
         } else if (c.work) {
             QLocalServer::removeServer(name());
             ASSERT_TRUE(silent.listen(name()));
         }
+        served = 0;
         const auto start = clock.now();
-        EXPECT_EQ(ask("restore", c.timeout), c.answer);
+        EXPECT_EQ(ask(R"({"command":"restore"})", c.timeout), c.answer);
         EXPECT_EQ(clock.now() - start, c.took);
+        if (c.work && *c.work > 0s) {
+            // Once the instance has gone on and done what it would, it ran the request only when
+            // the asking start heard it was taken.
+            ASSERT_TRUE(clock.runUntil([&resumed] { return resumed; }));
+            clock.advanceBy(*c.work);
+            clock.drainEvents();
+            EXPECT_EQ(served, c.answer.outcome == Outcome::noAnswer ? 0 : 1);
+        }
         instance.reset();
         silent.close();
         QFile::remove(name() + ".lock");
@@ -305,6 +355,8 @@ TEST_F(SingleInstanceTest, ARequestWhoseSenderGaveUpIsNotCarriedOut) {
     ASSERT_TRUE(test.clock().runUntil([held] { return held->canReadLine(); }, 1min));
     const QByteArray sent = held->readLine();
 
+    const qint64 lastChance =
+        Clock::Duration(SingleInstance::silenceTimeout - SingleInstance::acceptMargin).count();
     struct Case {
         const char* what;
         QByteArray sent;
@@ -317,6 +369,9 @@ TEST_F(SingleInstanceTest, ARequestWhoseSenderGaveUpIsNotCarriedOut) {
         {"read at once", sent, sentAt, false, true},
         {"read once its sender had given up", sent, sentAt.addSecs(10), false, false},
         {"read just before, too late for a heartbeat", sent, sentAt.addMSecs(9500), false, false},
+        // The sender hears that it was taken at once, and waits for that up to its deadline.
+        {"read with the margin left", sent, sentAt.addMSecs(lastChance), false, true},
+        {"read a millisecond later", sent, sentAt.addMSecs(lastChance + 1), false, false},
         {"read at once from a sender that hung up", sent, sentAt, true, false},
         {"an older sender's request", "{\"command\":\"restore\",\"name\":\"Desk\"}\n", sentAt.addDays(1),
          false, true},
@@ -328,7 +383,7 @@ TEST_F(SingleInstanceTest, ARequestWhoseSenderGaveUpIsNotCarriedOut) {
         test.clock().setWallNow(c.readAt);
         const Exchange got = exchange(c.sent, c.hangUp);
         EXPECT_EQ(served, c.served ? 1 : 0);
-        EXPECT_EQ(got.reply, c.served && !c.hangUp ? QByteArray("done") : QByteArray());
+        EXPECT_EQ(got.reply, c.served && !c.hangUp ? QByteArray("\ndone") : QByteArray());
         EXPECT_EQ(log.filter("whose sender had given up").size(), c.served ? 0 : 1)
             << log.join('\n').toStdString();
     }

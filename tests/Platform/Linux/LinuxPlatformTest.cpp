@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include "Support/FullDisk.h"
 #include "Support/X11DesktopTest.h"
@@ -155,6 +156,12 @@ TEST_F(LinuxPlatformAssemblyTest, TheProductionPlatformHasEveryDesktopPort) {
     // interface.
     EXPECT_TRUE(p.scriptRunner);
     EXPECT_FALSE(p.prompts);
+    // Its timers never fire early: a command that gives up before the deadline it named reports a
+    // failure for a request the instance may still take.
+    const ClockTimer timer = p.clock->startTimer(std::chrono::seconds(10), false, [] {});
+    const QList<QTimer*> timers = p.clock->findChildren<QTimer*>();
+    ASSERT_EQ(timers.size(), 1);
+    EXPECT_EQ(timers.first()->timerType(), Qt::PreciseTimer);
 }
 
 } // namespace
