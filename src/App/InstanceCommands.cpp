@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPointer>
+#include <QSet>
 
 namespace {
 
@@ -25,6 +26,23 @@ QString printable(const QString& text, bool keepLineBreaks = false) {
 qsizetype namedCount(const WorkspaceStore& store, const QString& name) {
     return std::count_if(store.workspaces().cbegin(), store.workspaces().cend(),
                          [&name](const Workspace& w) { return w.name == name; });
+}
+
+// The shortest length, at least least, at which the texts' beginnings all differ.
+qsizetype distinctPrefixLength(const QStringList& texts, qsizetype least) {
+    qsizetype length = least;
+    const auto distinct = [&texts](qsizetype n) {
+        QSet<QString> seen;
+        for (const QString& text : texts) {
+            seen.insert(text.left(n));
+        }
+        return seen.size() == texts.size();
+    };
+    while (!distinct(length) && std::any_of(texts.cbegin(), texts.cend(),
+                                            [length](const QString& t) { return t.size() > length; })) {
+        ++length;
+    }
+    return length;
 }
 
 } // namespace
@@ -182,15 +200,25 @@ QCoro::Task<QByteArray> InstanceCommands::restore(QString name) {
     }
     if (named.size() > 1) {
         // Which one was meant is not for Ordella to guess: a wrong restore quits programs.
-        std::sort(named.begin(), named.end(),
-                  [](const Workspace& a, const Workspace& b) { return a.createdAt < b.createdAt; });
+        // Two saved within one second share their time: the start of the id tells them apart.
+        std::sort(named.begin(), named.end(), [](const Workspace& a, const Workspace& b) {
+            return std::pair(a.createdAt, a.id.toString(QUuid::WithoutBraces)) <
+                   std::pair(b.createdAt, b.id.toString(QUuid::WithoutBraces));
+        });
         QStringList lines{QStringLiteral("%1 workspaces are named \"%2\"; none was restored. Rename one in "
                                          "Ordella's window, then restore it by its new name:")
                               .arg(QString::number(named.size()), shown)};
+        QStringList ids;
         for (const Workspace& w : named) {
-            lines << QStringLiteral("  \"%1\", created %2")
+            ids << w.id.toString(QUuid::WithoutBraces).toUpper();
+        }
+        const qsizetype shownId = distinctPrefixLength(ids, 8);
+        for (qsizetype i = 0; i < named.size(); ++i) {
+            lines << QStringLiteral("  \"%1\", created %2, id %3")
                          .arg(shown,
-                              w.createdAt.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss 'UTC'")));
+                              named.at(i).createdAt.toUTC().toString(
+                                  QStringLiteral("yyyy-MM-dd HH:mm:ss 'UTC'")),
+                              ids.at(i).left(shownId));
         }
         co_return reply(false, lines.join(u'\n'), usageExitCode);
     }

@@ -17,7 +17,8 @@ class WorkspaceStore;
 // it opens the window; "--save NAME" saves the desktop as a new workspace, as the save panel would
 // with everything ticked; "--restore NAME" restores the workspace of that name and answers with
 // its report. Either shows in the window's status line like any other save or restore. A name that
-// several workspaces share restores none of them: the answer lists them, with their creation dates.
+// several workspaces share restores none of them: the answer lists them, with their creation times
+// and as much of their ids as tells them apart.
 // "--help" ("-h") and "--version" are answered by the program itself.
 class InstanceCommands : public QObject {
     Q_OBJECT

@@ -527,9 +527,12 @@ TEST(InstanceCommands, TheProgramsHelpVersionAndSharedNames) {
 
     {
         WorkspaceStore demo(data.filePath("Ordella/Demo"));
-        for (const char* created : {"2026-03-01T09:30:00Z", "2026-11-20T17:05:00Z"}) {
+        const QList<std::pair<const char*, const char*>> saved{
+            {"2026-03-01T09:30:00Z", "0A1B2C3D-0000-4000-8000-000000000001"},
+            {"2026-11-20T17:05:00Z", "E5F6A7B8-0000-4000-8000-000000000002"}};
+        for (const auto& [created, id] : saved) {
             Workspace w;
-            w.id = QUuid::createUuid();
+            w.id = QUuid::fromString(QLatin1String(id));
             w.name = "Desk";
             w.createdAt = QDateTime::fromString(created, Qt::ISODate);
             w.updatedAt = w.createdAt;
@@ -551,8 +554,8 @@ TEST(InstanceCommands, TheProgramsHelpVersionAndSharedNames) {
     EXPECT_EQ(code, 2) << err.toStdString();
     EXPECT_EQ(err, "2 workspaces are named \"Desk\"; none was restored. Rename one in Ordella's window, then "
                    "restore it by its new name:\n"
-                   "  \"Desk\", created 2026-03-01 09:30:00 UTC\n"
-                   "  \"Desk\", created 2026-11-20 17:05:00 UTC\n");
+                   "  \"Desk\", created 2026-03-01 09:30:00 UTC, id 0A1B2C3D\n"
+                   "  \"Desk\", created 2026-11-20 17:05:00 UTC, id E5F6A7B8\n");
 
     const auto [saveCode, saveOut, saveErr] = run({"--demo", "--save", "Desk"}, environment);
     EXPECT_EQ(saveCode, 0) << saveErr.toStdString();
@@ -672,6 +675,29 @@ TEST_F(InstanceSaveTest, ANameThatTwoWorkspacesShareRestoresNeither) {
     EXPECT_EQ(lines.size(), 3);
     EXPECT_TRUE(lines.value(1).startsWith("  \"Desk\", created ")) << lines.value(1).toStdString();
     EXPECT_EQ(partlyRestoringRuns, runs);
+
+    // Saved within one second, they show one time: the start of the id tells them apart, as much
+    // of it as needed where ids begin alike.
+    const auto line = [](const Workspace& w, qsizetype idLength) {
+        return "  \"Desk\", created " + w.createdAt.toUTC().toString("yyyy-MM-dd HH:mm:ss") + " UTC, id " +
+               w.id.toString(QUuid::WithoutBraces).toUpper().left(idLength);
+    };
+    ASSERT_EQ(store.workspaces().size(), 2);
+    EXPECT_EQ(store.workspaces().value(0).createdAt.toSecsSinceEpoch(),
+              store.workspaces().value(1).createdAt.toSecsSinceEpoch());
+    for (const Workspace& w : store.workspaces()) {
+        EXPECT_TRUE(lines.contains(line(w, 8))) << line(w, 8).toStdString();
+    }
+    Workspace twin = store.workspaces().value(0);
+    const QString id = twin.id.toString(QUuid::WithoutBraces).toUpper();
+    twin.id = QUuid::fromString(id.left(10) + (id.at(10) == 'A' ? 'B' : 'A') + id.mid(11));
+    ASSERT_TRUE(store.save(twin));
+    const QByteArray three = clock().runUntilDone(commands.handle(request)).value_or(QByteArray());
+    const QStringList listed = InstanceCommands::readReply(three).second.split('\n');
+    ASSERT_EQ(listed.size(), 4);
+    for (const Workspace& w : store.workspaces()) {
+        EXPECT_TRUE(listed.contains(line(w, 11))) << line(w, 11).toStdString();
+    }
 }
 
 } // namespace
