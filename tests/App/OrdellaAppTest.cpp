@@ -3,9 +3,11 @@
 #include "Support/TestPlatform.h"
 
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -175,6 +177,46 @@ TEST(OrdellaApp, AnAskingStartWaitsForAnInstanceAtWorkAndNotForAStoppedOne) {
         EXPECT_EQ(asked->error, c.asked.error);
         EXPECT_EQ(clock.now() - start, c.took);
     }
+}
+
+// scripts/run builds before it starts anything: on a fresh machine that takes about 20 minutes,
+// which it shows step by step, and a build that fails shows why.
+TEST(OrdellaApp, TheRunScriptShowsHowFarItsBuildHasGot) {
+    QTemporaryDir project;
+    const auto write = [&project](const QString& name, const QByteArray& text) {
+        QFile file(project.filePath(name));
+        return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+    };
+    ASSERT_TRUE(write("CMakeLists.txt", "cmake_minimum_required(VERSION 3.25)\nproject(p C)\n"
+                                        "foreach(n a b c)\n  add_executable(${n} ${n}.c)\nendforeach()\n"));
+    for (const char* name : {"a.c", "b.c", "c.c"}) {
+        ASSERT_TRUE(write(name, "int main(void) { return 0; }\n"));
+    }
+    const auto run = [](const QString& program, const QStringList& arguments) {
+        QProcess process;
+        process.start(program, arguments);
+        EXPECT_TRUE(process.waitForFinished(100'000)) << program.toStdString();
+        return std::tuple{process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+                          QString::fromUtf8(process.readAllStandardError())};
+    };
+    const QString build = project.filePath("build");
+    ASSERT_EQ(std::get<0>(run("cmake", {"-S", project.path(), "-B", build, "-G", "Ninja"})), 0);
+    const QString script = QStringLiteral(ORDELLA_SOURCE_DIR "/scripts/build");
+
+    // Three compiles and three links: a line for each step's percentage, in order, then the end.
+    const auto [code, out, err] = run(script, {build});
+    EXPECT_EQ(code, 0) << err.toStdString();
+    EXPECT_EQ(out.split('\n', Qt::SkipEmptyParts),
+              QStringList({"Building:  16% (1 of 6 steps)", "Building:  33% (2 of 6 steps)",
+                           "Building:  50% (3 of 6 steps)", "Building:  66% (4 of 6 steps)",
+                           "Building:  83% (5 of 6 steps)", "Building: 100% (6 of 6 steps)", "Built."}))
+        << out.toStdString();
+
+    ASSERT_TRUE(write("b.c", "int main(void) { return missing_name; }\n"));
+    const auto [failed, failedOut, failedErr] = run(script, {build, "b"});
+    EXPECT_NE(failed, 0);
+    EXPECT_FALSE(failedOut.contains("Built.")) << failedOut.toStdString();
+    EXPECT_TRUE(failedErr.contains("missing_name")) << failedErr.toStdString();
 }
 
 } // namespace
