@@ -404,41 +404,79 @@ int setup(const QString& dir, const QString& kind) {
     }
     QList<quint64> known;
     for (qsizetype i = 0; i < places.size(); ++i) {
-        setFrame(*mine[i], places[i].frame);
         known.append(mine[i]->identity);
     }
-    // Raised back to front, the first one ends on top; then the minimised ones go down.
-    for (qsizetype i = places.size() - 1; i >= 0; --i) {
-        Platform::current().accessibility->performAction(mine[i]->element, AXName::Raise);
-    }
-    const auto shown = [&places](qsizetype i) { return !places[i].minimized; };
-    bool arranged = waitUntil([&] {
-        const QList<std::optional<LiveWindow>> now = findDistinct(liveWindows(), places, known);
-        qsizetype k = 0;
-        const QList<LiveWindow> all = liveWindows();
+    // Moved, then raised back to front: the first one ends on top.
+    const auto arrange = [&] {
         for (qsizetype i = 0; i < places.size(); ++i) {
-            if (!now[i] || now[i]->frame.topLeft() != QPointF(places[i].frame.topLeft()) ||
-                (shown(i) && (k >= all.size() || all[k++].element != now[i]->element))) {
+            setFrame(*mine[i], places[i].frame);
+        }
+        for (qsizetype i = places.size() - 1; i >= 0; --i) {
+            Platform::current().accessibility->performAction(mine[i]->element, AXName::Raise);
+        }
+    };
+    const auto shown = [&places](qsizetype i) { return !places[i].minimized; };
+    // What stands out of place, read back; empty once the scene is arranged.
+    const auto misplaced = [&] {
+        const QList<LiveWindow> all = liveWindows();
+        const QList<std::optional<LiveWindow>> now = findDistinct(all, places, known);
+        QStringList wrong;
+        qsizetype k = 0;
+        for (qsizetype i = 0; i < places.size(); ++i) {
+            const QString name = places[i].title.isEmpty() ? places[i].app : places[i].title;
+            if (!now[i]) {
+                wrong << name + QStringLiteral(": gone");
+            } else if (now[i]->frame.topLeft() != QPointF(places[i].frame.topLeft())) {
+                wrong << QStringLiteral("%1: at %2,%3")
+                             .arg(name, QString::number(now[i]->frame.x()),
+                                  QString::number(now[i]->frame.y()));
+            } else if (shown(i) && (k >= all.size() || all[k++].element != now[i]->element)) {
+                wrong << name + QStringLiteral(": out of order");
+            }
+        }
+        return wrong;
+    };
+    // A window manager still placing a window it has just mapped, or laying out the monitors
+    // anew, may put a window elsewhere after it was moved, and may pass over a raise: what is out
+    // of place is asked again each second until the scene stands, within the usual bound.
+    arrange();
+    const auto inPlace = [&misplaced] { return misplaced().isEmpty(); };
+    bool arranged = false;
+    for (int round = 0; round < 30 && !arranged; ++round) {
+        arranged = waitUntil(inPlace, 1000);
+        if (!arranged) {
+            arrange();
+        }
+    }
+    if (!arranged) {
+        QTextStream(stderr) << "not arranged: " << misplaced().join(QStringLiteral("; ")) << "\n";
+    }
+    const auto minimise = [&] {
+        for (qsizetype i = 0; i < places.size(); ++i) {
+            if (places[i].minimized) {
+                Platform::current().accessibility->setAttributeValue(mine[i]->element, AXName::Minimized,
+                                                                     AXValue::boolean(true));
+            }
+        }
+    };
+    const auto minimisedAsPlaced = [&] {
+        const QList<std::optional<LiveWindow>> now = findDistinct(liveWindows(), places, known);
+        for (qsizetype i = 0; i < places.size(); ++i) {
+            if (!now[i] || now[i]->minimized != places[i].minimized) {
                 return false;
             }
         }
         return true;
-    });
-    for (qsizetype i = 0; i < places.size(); ++i) {
-        if (places[i].minimized) {
-            Platform::current().accessibility->setAttributeValue(mine[i]->element, AXName::Minimized,
-                                                                 AXValue::boolean(true));
+    };
+    minimise();
+    bool minimised = !arranged;
+    for (int round = 0; round < 30 && !minimised; ++round) {
+        minimised = waitUntil(minimisedAsPlaced, 1000);
+        if (!minimised) {
+            minimise();
         }
     }
-    arranged = arranged && waitUntil([&] {
-                   const QList<std::optional<LiveWindow>> now = findDistinct(liveWindows(), places, known);
-                   for (qsizetype i = 0; i < places.size(); ++i) {
-                       if (!now[i] || now[i]->minimized != places[i].minimized) {
-                           return false;
-                       }
-                   }
-                   return true;
-               });
+    arranged = arranged && minimised;
     // What the scene ended up as is the reference: sizes are the windows' own where not given.
     QJsonArray reference;
     const QList<LiveWindow> arrangedWindows = liveWindows();
@@ -749,7 +787,8 @@ int main(int argc, char** argv) {
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() != 3) {
         out() << "usage: ordella-scene "
-                 "setup|setup-plain|setup-terminals|setup-three|setup-same|scramble|show|capture|restore|measure|"
+                 "setup|setup-plain|setup-terminals|setup-three|setup-same|scramble|show|capture|restore|"
+                 "measure|"
                  "measure-settled|teardown "
                  "DIR-OR-FILE\n";
         return 2;
