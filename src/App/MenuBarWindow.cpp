@@ -1,6 +1,7 @@
 #include "App/MenuBarWindow.h"
 
 #include "App/DialogPrompts.h"
+#include "Platform/Linux/X11DockedWindow.h"
 #include "Platform/Linux/X11PanelWindow.h"
 #include "Platform/Platform.h"
 #include "ViewModels/AppRootModel.h"
@@ -8,6 +9,7 @@
 #include "Views/Theme.h"
 #include "Views/UiSetup.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMenu>
@@ -18,6 +20,7 @@
 #include <QScreen>
 #include <QSurfaceFormat>
 #include <QSystemTrayIcon>
+#include <QWidget>
 
 MenuBarWindow::MenuBarWindow(AppRootModel& root, PopoverModel& popover, std::shared_ptr<Clock> clock,
                              QObject* parent)
@@ -44,7 +47,7 @@ MenuBarWindow::MenuBarWindow(AppRootModel& root, PopoverModel& popover, std::sha
             toggle();
         }
     });
-    m_iconGeometry = [this] { return m_tray->isVisible() ? m_tray->geometry() : QRect(); };
+    m_iconGeometry = [this] { return m_tray->isVisible() ? trayIconGeometry() : QRect(); };
     m_pointer = [] { return QCursor::pos(); };
     m_workArea = [this](const QRect& icon) {
         const QPoint at = icon.isValid() && !icon.isEmpty() ? icon.center() : m_pointer();
@@ -143,6 +146,36 @@ QQmlEngine& MenuBarWindow::engine() {
 
 MenuBarWindow::~MenuBarWindow() {
     delete m_root;
+}
+
+QRect MenuBarWindow::trayIconGeometry() const {
+    // On X11 the icon is a small window of its own, which Qt places at 0,0 until the tray takes it
+    // in (and says so a moment after): only the X server's answer counts there.
+    const QList<QWidget*> windows = QApplication::topLevelWidgets();
+    const auto icon = std::find_if(windows.cbegin(), windows.cend(), [](const QWidget* w) {
+        return w->objectName() == QLatin1String("QSystemTrayIconSys");
+    });
+    if (icon == windows.cend() || QGuiApplication::platformName() != QLatin1String("xcb")) {
+        return m_tray->geometry();
+    }
+    const std::optional<QRect> docked = X11DockedWindow::geometry((*icon)->winId());
+    if (!docked) {
+        return QRect();
+    }
+    // Scaled, Qt's coordinates are not the server's: Qt's own answer is right once it is docked.
+    return (*icon)->devicePixelRatioF() == 1.0 ? *docked : m_tray->geometry();
+}
+
+QRect MenuBarWindow::iconGeometry() const {
+    return m_iconGeometry ? m_iconGeometry() : QRect();
+}
+
+QCoro::Task<bool> MenuBarWindow::iconPlaced(Clock::Duration wait) {
+    const QPointer<MenuBarWindow> self(this);
+    const std::shared_ptr<Clock> clock = m_clock;
+    // Named: a lambda made inside the awaited expression is destroyed twice by this compiler.
+    const auto placed = [self] { return !self || !self->iconGeometry().isEmpty(); };
+    co_return co_await clock->pollUntil(placed, wait, std::chrono::milliseconds(20)) && self;
 }
 
 bool MenuBarWindow::showTrayIcon() {

@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QRect>
 
+#include <qcoro/qcorotask.h>
+
 #include <functional>
 #include <memory>
 
@@ -65,6 +67,11 @@ public:
     // The screens of the desktop the window is shown on, whose visible frames are the work areas;
     // without them, the work areas Qt knows.
     void setDesktopScreens(std::shared_ptr<Screens> screens) { m_desktopScreens = std::move(screens); }
+    // Where the icon is now: empty without a tray, while the tray has not taken the icon in yet,
+    // and under a tray that does not say.
+    QRect iconGeometry() const;
+    // Waits, at most wait, until the tray has placed the icon; whether it has.
+    QCoro::Task<bool> iconPlaced(Clock::Duration wait);
 
     // The visible frame, in the window system's coordinates, of the screen at point (the primary
     // one when none is), from screens as the Screens port gives them; primaryOrigin is where the
@@ -91,6 +98,8 @@ signals:
 
 private:
     void fitToView();
+    // The tray icon's place as the window system has it.
+    QRect trayIconGeometry() const;
     // Sizes the window to its view and places it against the icon.
     void place();
     void operationStateChanged();

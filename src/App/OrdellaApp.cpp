@@ -239,14 +239,10 @@ void OrdellaApp::showInterface() {
 QCoro::Task<void> OrdellaApp::openForOnboarding() {
     // A newcomer sees that Ordella started, and where it lives: the window opens once, by the
     // icon, as soon as the tray has placed the icon (or on its own if the tray takes too long).
+    // Where the tray takes the icon in is where the window opens from its first frame on; a tray
+    // that never says leaves it at the top right of the work area with the pointer.
     const QPointer<OrdellaApp> self(this);
-    const std::shared_ptr<Clock> clock = Platform::current().clock;
-    // A named check: a lambda made inside the awaited expression is destroyed twice by this
-    // compiler, and with it the guard it holds, which corrupts the object's guard count.
-    const auto placed = [self] {
-        return !self || !self->m_window->trayIcon()->geometry().isEmpty() || self->m_window->isOpen();
-    };
-    co_await clock->pollUntil(placed, onboardingIconWait, std::chrono::milliseconds(20));
+    co_await m_window->iconPlaced(onboardingIconWait);
     if (self && !self->m_window->isOpen() && !self->m_root->isOnboardingComplete()) {
         self->m_window->open();
     }

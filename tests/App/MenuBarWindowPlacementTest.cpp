@@ -22,6 +22,8 @@ Q_IMPORT_QML_PLUGIN(OrdellaPlugin)
 
 namespace {
 
+using namespace std::chrono_literals;
+
 class MenuBarWindowPlacementTest : public RowFixture {
 protected:
     MenuBarWindowPlacementTest() { settings.setWorkspaceSortOption("updatedAt"); }
@@ -113,6 +115,43 @@ TEST_F(MenuBarWindowPlacementTest, ATrayThatGivesNoGeometryOpensTheWindowInTheWo
     pointer = QPoint(300, 900);
     window.open();
     EXPECT_EQ(geometry(), QRect(1920 - 8 - 450, 8, 450, 280));
+    window.close();
+
+    // The first start's window waits for the tray to take its icon in and opens by it from its
+    // first frame; a tray that never says where it is leaves it where a click would open it.
+    struct Case {
+        const char* what;
+        // When the tray says where the icon is; never: nothing.
+        std::optional<Clock::Duration> placedAfter;
+        QRect firstFrame;
+        Clock::Duration opensAfter;
+    };
+    const QRect icon(3780, 2, 24, 24);
+    const QList<Case> cases{
+        {"an icon placed a second after the start", 1s, QRect(3840 - 8 - 450, 27 + 8, 450, 280), 1s},
+        {"an icon placed at once", 0s, QRect(3840 - 8 - 450, 27 + 8, 450, 280), 0s},
+        {"a tray that never says", std::nullopt, QRect(1920 - 8 - 450, 8, 450, 280), 3s},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Clock::TimePoint start = clock().now();
+        window.setIconGeometry([&c, &icon, start, this] {
+            return c.placedAfter && clock().now() - start >= *c.placedAfter ? icon : QRect();
+        });
+        std::optional<QRect> shown;
+        const QMetaObject::Connection first =
+            QObject::connect(window.window(), &QWindow::visibleChanged, [&shown, this](bool visible) {
+                if (visible && !shown) {
+                    shown = geometry();
+                }
+            });
+        clock().runUntilDone(window.iconPlaced(3s));
+        window.open();
+        QObject::disconnect(first);
+        EXPECT_EQ(shown, c.firstFrame);
+        EXPECT_EQ(clock().now() - start, c.opensAfter);
+        window.close();
+    }
 }
 
 TEST_F(MenuBarWindowPlacementTest, WhileARestoreRunsLosingTheFocusLeavesTheWindowOpen) {

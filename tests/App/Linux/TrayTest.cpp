@@ -1,4 +1,5 @@
 #include "App/SingleInstance.h"
+#include "Platform/Linux/X11DockedWindow.h"
 #include "Services/Storage/JsonSettingsFormat.h"
 #include "Support/X11DesktopTest.h"
 #include "ViewModels/AppRootModel.h"
@@ -7,6 +8,7 @@
 #include <QProcess>
 #include <QRect>
 #include <QTemporaryDir>
+#include <QWidget>
 
 #include <array>
 
@@ -114,6 +116,23 @@ TEST_F(TrayTest, AFirstStartOpensTheWindowWithTheOnboardingByTheTrayIcon) {
     const QRect tray = geometry(xdotool({"search", "--name", "^panel$"}).section('\n', 0, 0));
     EXPECT_GE(window.top(), tray.bottom());
     EXPECT_LE(std::abs(window.center().x() - tray.center().x()), 420);
+}
+
+// A tray takes its icon in by making it a child of a window of its own; until then the icon is a
+// window of the root at 0,0 (where Qt still puts it a moment after), which is no place to open by.
+TEST_F(TrayTest, AnIconHasAPlaceOnceATrayHoldsIt) {
+    const Qt::WindowFlags flags = Qt::Window | Qt::FramelessWindowHint | Qt::BypassWindowManagerHint;
+    QWidget icon(nullptr, flags);
+    icon.setFixedSize(22, 22);
+    icon.show();
+    QWidget tray(nullptr, flags);
+    tray.setGeometry(1000, 0, 40, 28);
+    tray.show();
+    EXPECT_EQ(X11DockedWindow::geometry(icon.winId()), std::nullopt);
+
+    xcb_reparent_window(connection->xcb(), xcb_window_t(icon.winId()), xcb_window_t(tray.winId()), 9, 3);
+    connection->flush();
+    EXPECT_TRUE(waitUntil([&] { return X11DockedWindow::geometry(icon.winId()) == QRect(1009, 3, 22, 22); }));
 }
 
 // Also run under the other window managers of the end-to-end tests (see CMakeLists.txt).
