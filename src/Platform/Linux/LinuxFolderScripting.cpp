@@ -219,8 +219,9 @@ void LinuxFolderScripting::followOpenings(QList<FolderWindow>& windows,
         }
         return over;
     });
+    // A window that came late: the front-most new one that publishes nothing yet.
     for (Opening& o : m_openings) {
-        for (qsizetype i = windows.size() - 1; i >= 0 && o.window == XCB_WINDOW_NONE; --i) {
+        for (qsizetype i = 0; i < windows.size() && o.window == XCB_WINDOW_NONE; ++i) {
             const xcb_window_t w = windows[i].client.window;
             if (unpublished.contains(w) && !o.before.contains(w) && !claimed.contains(w)) {
                 o.window = w;
