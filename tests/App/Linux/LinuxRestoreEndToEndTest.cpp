@@ -520,9 +520,10 @@ TEST_F(LinuxRestoreEndToEndTest, AWindowOnAnotherDesktopComesBackThereWhileTheUs
     EXPECT_TRUE(waitUntil([&] { return !client(one).minimized && client(two).minimized; }));
 }
 
-// Two terminals of one program, one minimised: a restore, its revert and a restore again each
-// leave both where and as they should be, each on its own window, whatever order the restore
-// raised them in.
+// Two terminals of one program, one minimised, and a program the workspace holds hidden: a restore,
+// its revert and a restore again each leave every window where and as it should be, each terminal
+// on its own window whatever order the restore raised them in, the hidden program shown again by
+// the revert.
 TEST_F(LinuxRestoreEndToEndTest, ARevertPutsEachTerminalBackAsItWasAndALaterRestoreRestoresBoth) {
     ASSERT_TRUE(m_ready);
     const QStringList keepTitle{QStringLiteral("-xrm"), QStringLiteral("*allowTitleOps: false"),
@@ -533,7 +534,17 @@ TEST_F(LinuxRestoreEndToEndTest, ARevertPutsEachTerminalBackAsItWasAndALaterRest
             .window;
     const xcb_window_t logs =
         waitForWindows(start(QStringLiteral("xterm"), keepTitle + QStringList{"Logs"})).value(0).window;
-    ASSERT_TRUE(build && logs);
+    // A program of its own that the workspace holds hidden: the restore hides it.
+    // (A shaped window: some managers give it no frame extents at all.)
+    const qint32 eyesProcess = start(QStringLiteral("xeyes"));
+    xcb_window_t eyes = 0;
+    waitUntil([&] {
+        for (const X11Client& client : windows->clients()) {
+            eyes = client.pid == eyesProcess && client.viewable ? client.window : eyes;
+        }
+        return eyes != 0;
+    });
+    ASSERT_TRUE(build && logs && eyes);
     struct State {
         QRectF frame;
         bool minimized = false;
@@ -580,15 +591,19 @@ TEST_F(LinuxRestoreEndToEndTest, ARevertPutsEachTerminalBackAsItWasAndALaterRest
     const auto describe = [&](const char* step) {
         const State b = state(build);
         const State l = state(logs);
-        return QStringLiteral("%1: Build shell %2 %3, Logs %4 %5")
+        const State e = state(eyes);
+        return QStringLiteral("%1: Build shell %2 %3, Logs %4 %5, eyes %6 %7")
             .arg(QString::fromLatin1(step), QDebug::toString(b.frame),
                  b.minimized ? QStringLiteral("minimised") : QStringLiteral("shown"),
                  QDebug::toString(l.frame),
-                 l.minimized ? QStringLiteral("minimised") : QStringLiteral("shown"))
+                 l.minimized ? QStringLiteral("minimised") : QStringLiteral("shown"),
+                 QDebug::toString(e.frame),
+                 e.minimized ? QStringLiteral("minimised") : QStringLiteral("shown"))
             .toStdString();
     };
 
-    // The workspace: both shown, Build shell in front.
+    // The workspace: both terminals shown, Build shell in front; the eyes minimised.
+    const State savedEyes = arrange(eyes, QRectF(1500, 600, 150, 100), true);
     const State savedLogs = arrange(logs, QRectF(700, 450, 500, 300), false);
     const State savedBuild = arrange(build, QRectF(100, 100, 500, 300), false);
     const std::optional<Workspace> workspace =
@@ -597,26 +612,31 @@ TEST_F(LinuxRestoreEndToEndTest, ARevertPutsEachTerminalBackAsItWasAndALaterRest
     // Before the restore: Build shell minimised, Logs elsewhere and in front.
     const State beforeBuild = arrange(build, QRectF(500, 400, 500, 300), true);
     const State beforeLogs = arrange(logs, QRectF(1300, 100, 400, 250), false);
+    const State beforeEyes = arrange(eyes, QRectF(1500, 600, 150, 100), false);
 
     RevertStateManager revertStates;
     StatusPostRecorder recorder;
     RestoreCoordinator coordinator(WorkspaceRestorer::restore, &revertStates);
     const RestoreReport restored = QCoro::waitFor(coordinator.restore(*workspace, false));
     EXPECT_EQ(restored.status, RestoreStatus::restored) << restored.summary().toStdString();
-    EXPECT_TRUE(waitUntil([&] { return is(build, savedBuild) && is(logs, savedLogs); }))
-        << describe("restored");
+    EXPECT_TRUE(waitUntil([&] {
+        return is(build, savedBuild) && is(logs, savedLogs) && is(eyes, savedEyes);
+    })) << describe("restored");
     ASSERT_FALSE(recorder.posts.isEmpty());
     ASSERT_TRUE(recorder.posts.last().revertStateID);
 
     const RestoreReport reverted =
         QCoro::waitFor(revertStates.revertToState(*recorder.posts.last().revertStateID));
     EXPECT_EQ(reverted.status, RestoreStatus::restored) << reverted.summary().toStdString();
-    EXPECT_TRUE(waitUntil([&] { return is(build, beforeBuild) && is(logs, beforeLogs); }))
-        << describe("reverted");
+    EXPECT_TRUE(waitUntil([&] {
+        return is(build, beforeBuild) && is(logs, beforeLogs) && is(eyes, beforeEyes);
+    })) << describe("reverted");
 
     const RestoreReport again = QCoro::waitFor(coordinator.restore(*workspace, false));
     EXPECT_EQ(again.status, RestoreStatus::restored) << again.summary().toStdString();
-    EXPECT_TRUE(waitUntil([&] { return is(build, savedBuild) && is(logs, savedLogs); })) << describe("again");
+    EXPECT_TRUE(waitUntil([&] {
+        return is(build, savedBuild) && is(logs, savedLogs) && is(eyes, savedEyes);
+    })) << describe("again");
 }
 
 } // namespace
