@@ -40,4 +40,15 @@ public:
     // some addresses from the browser hands it another page in their place, and that page is what
     // the browser shows afterwards. By default every address is handed over as it is.
     virtual QString browserAddressAsOpened(const QString& address) const { return address; }
+    // Why the host does not open a window in the browser profile a script names (a data folder or
+    // profile it does not take), so that the window opens in the browser's default profile;
+    // nothing when it does open it there. By default every profile is taken.
+    virtual std::optional<QString> browserProfileRefusal(const QString& bundleIdentifier,
+                                                         const QString& userDataDir,
+                                                         const QString& profileDirectory) const {
+        (void)bundleIdentifier;
+        (void)userDataDir;
+        (void)profileDirectory;
+        return std::nullopt;
+    }
 };

@@ -152,6 +152,11 @@ TEST(ChromiumProfileTest, NamesOnlyProfilesThatAlreadyExist) {
         {"a folder that is not there", home.filePath(QStringLiteral("none")), {}, std::nullopt},
         {"a relative folder", QStringLiteral("work"), {}, std::nullopt},
         {"a line break", data + QStringLiteral("\n"), {}, std::nullopt},
+        {"a system folder", QStringLiteral("/etc"), {}, std::nullopt},
+        {"a profile that climbs out of the default data folder",
+         {},
+         QStringLiteral("../../etc"),
+         std::nullopt},
     };
     for (const auto& c : cases) {
         QString problem;

@@ -1,6 +1,8 @@
 #include "Platform/Linux/LinuxScriptRunner.h"
 
+#include "Platform/BrowserIdentities.h"
 #include "Platform/Linux/BrowserCommandLine.h"
+#include "Platform/Linux/ChromiumProfile.h"
 #include "Platform/Linux/LinuxBrowserScripting.h"
 #include "Platform/Linux/LinuxFolderScripting.h"
 #include "Platform/Linux/X11KeyPresses.h"
@@ -22,6 +24,20 @@ LinuxScriptRunner::~LinuxScriptRunner() = default;
 
 QString LinuxScriptRunner::browserAddressAsOpened(const QString& address) const {
     return BrowserCommandLine::addressAsOpened(address);
+}
+
+std::optional<QString> LinuxScriptRunner::browserProfileRefusal(const QString& bundleIdentifier,
+                                                                const QString& userDataDir,
+                                                                const QString& profileDirectory) const {
+    const BrowserIdentities::LinuxBrowser* packaging = BrowserIdentities::byDesktopId(bundleIdentifier);
+    if (!packaging || (userDataDir.isEmpty() && profileDirectory.isEmpty())) {
+        return std::nullopt;
+    }
+    QString problem;
+    if (ChromiumProfile::profileSwitches(userDataDir, profileDirectory, packaging->configFolder, &problem)) {
+        return std::nullopt;
+    }
+    return problem;
 }
 
 QCoro::Task<ScriptResult> LinuxScriptRunner::run(QString source) {

@@ -31,6 +31,8 @@ public:
 
     QCoro::Task<ScriptResult> run(QString source) override;
     QString browserAddressAsOpened(const QString& address) const override;
+    std::optional<QString> browserProfileRefusal(const QString& bundleIdentifier, const QString& userDataDir,
+                                                 const QString& profileDirectory) const override;
 
 private:
     std::unique_ptr<LinuxBrowserScripting> m_browsers;

@@ -1,6 +1,7 @@
 #include "Services/Restore/AppRestorer.h"
 
 #include "Platform/Platform.h"
+#include "Platform/ScriptRunner.h"
 #include "Services/Desktop/AXWindowService.h"
 #include "Services/Restore/AppLauncher.h"
 #include "Services/Restore/BrowserTabComparison.h"
@@ -129,6 +130,13 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
                 }
             }
         }
+        if (isBrowser) {
+            for (const QString& refusal : profileRefusals(snapshot)) {
+                if (!refusal.isEmpty()) {
+                    tabProblems.append(refusal);
+                }
+            }
+        }
         if (!tabProblems.isEmpty()) {
             co_return outcome(plan, RestoreStatus::partiallyRestored, tabProblems.join(QStringLiteral("; ")));
         }
@@ -204,6 +212,9 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
                               windowsReopened, windowsBefore),
         folders, snapshot);
     addTabIssues(result.windowResults, tabProblems);
+    if (isBrowser) {
+        addProfileRefusals(result.windowResults, profileRefusals(snapshot), tabProblems);
+    }
     if (plan.needsHide) {
         hide(*app, QStringLiteral("Hiding ") + snapshot.appName + QStringLiteral(" (was hidden when saved)"));
     }
@@ -369,6 +380,41 @@ void AppRestorer::addTabIssues(QList<WindowRestoreResult>& results, const QStrin
         } else {
             window.reason += QStringLiteral("; ") + issues[i];
         }
+    }
+}
+
+QStringList AppRestorer::profileRefusals(const AppSnapshot& snapshot) {
+    const std::shared_ptr<ScriptRunner> runner = Platform::current().scriptRunner;
+    QStringList refusals;
+    for (const WindowSnapshot& window : snapshot.windowSnapshots) {
+        const std::optional<BrowserProfile>& profile = window.browserProfile;
+        std::optional<QString> refusal;
+        if (runner && profile && !profile->isDefault() && !window.tabSnapshots.isEmpty()) {
+            refusal = runner->browserProfileRefusal(snapshot.bundleIdentifier,
+                                                    profile->userDataDir.value_or(QString()),
+                                                    profile->profileDirectory.value_or(QString()));
+        }
+        refusals.append(
+            refusal ? QStringLiteral("Profile refused (%1); opened in the default profile").arg(*refusal)
+                    : QString());
+    }
+    return refusals;
+}
+
+void AppRestorer::addProfileRefusals(QList<WindowRestoreResult>& results, const QStringList& refusals,
+                                     const QStringList& tabIssues) {
+    for (qsizetype i = 0; i < std::min(results.size(), refusals.size()); ++i) {
+        if (refusals[i].isEmpty()) {
+            continue;
+        }
+        WindowRestoreResult& window = results[i];
+        const QString issue = tabIssues.value(i);
+        // Its tabs are shown: the window is there, in the default profile, whether or not it was
+        // found among the windows of the profile's process.
+        window.status = issue.isEmpty() || window.status != RestoreStatus::failed
+                            ? RestoreStatus::partiallyRestored
+                            : RestoreStatus::failed;
+        window.reason = issue.isEmpty() ? refusals[i] : refusals[i] + QStringLiteral("; ") + issue;
     }
 }
 

@@ -71,4 +71,11 @@ private:
     static void summarize(AppRestoreResult& result, const AppSnapshot& snapshot);
     // Windows that were put back with tabs missing are restored only in part.
     static void addTabIssues(QList<WindowRestoreResult>& results, const QStringList& issues);
+    // For each saved window, why its browser profile was not taken ("" when it was, or it has
+    // none): such a window opens in the browser's default profile.
+    static QStringList profileRefusals(const AppSnapshot& snapshot);
+    // A window whose profile was refused is reported so, once, in place of what became of it in the
+    // wrong profile (it is in part back when its tabs are).
+    static void addProfileRefusals(QList<WindowRestoreResult>& results, const QStringList& refusals,
+                                   const QStringList& tabIssues);
 };

@@ -374,6 +374,70 @@ TEST_F(AppRestorerTest, OtherAppsClosedTheBrowsersOtherWindowsGoWhenItsSavedOnes
     EXPECT_EQ(scriptsContaining("make new window"), 0);
 }
 
+// A window whose saved profile the desktop does not take opens in the default profile: it is
+// reported as refused, once, not as a window that went missing; a second pass that finds it in
+// place says so too.
+TEST_F(AppRestorerTest, AWindowWhoseProfileIsRefusedIsReportedSoOnce) {
+    // Runs every script on the simulated host, and refuses a data folder outside the user's.
+    class RefusesProfiles : public ScriptRunner {
+    public:
+        explicit RefusesProfiles(std::shared_ptr<ScriptRunner> inner)
+            : m_inner(std::move(inner)) {}
+        QCoro::Task<ScriptResult> run(QString source) override { return m_inner->run(std::move(source)); }
+        std::optional<QString> browserProfileRefusal(const QString&, const QString& userDataDir,
+                                                     const QString& profileDirectory) const override {
+            if (userDataDir.startsWith("/home/")) {
+                return std::nullopt;
+            }
+            return QStringLiteral("Not a browser's data folder: ") + userDataDir + profileDirectory;
+        }
+
+    private:
+        std::shared_ptr<ScriptRunner> m_inner;
+    };
+    const struct {
+        const char* name;
+        BrowserProfile profile;
+        RestoreStatus status;
+        QString reason;
+    } cases[] = {
+        {"taken",
+         {QStringLiteral("/home/me/.config/work"), std::nullopt},
+         RestoreStatus::restored,
+         QString()},
+        {"a data folder refused",
+         {QStringLiteral("/etc"), std::nullopt},
+         RestoreStatus::partiallyRestored,
+         "Profile refused (Not a browser's data folder: /etc); opened in the default profile"},
+        {"a profile refused",
+         {std::nullopt, QStringLiteral("../../etc")},
+         RestoreStatus::partiallyRestored,
+         "Profile refused (Not a browser's data folder: ../../etc); opened in the default profile"},
+    };
+    const std::shared_ptr<ScriptRunner> host = platform().scriptRunner;
+    platform().scriptRunner = std::make_shared<RefusesProfiles>(host);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const qint32 chrome = addApp("com.google.Chrome", "Google Chrome");
+        WindowSnapshot window = tabWindow(QRectF(50, 50, 900, 700), {"https://a.org*"});
+        window.browserProfile = c.profile;
+        const AppSnapshot app = savedApp("com.google.Chrome", {window});
+        const AppRestoreOutcome first = restore(app);
+        ASSERT_EQ(first.result.windowResults.size(), 1);
+        EXPECT_EQ(first.result.windowResults[0].status, c.status);
+        if (!c.reason.isEmpty()) {
+            EXPECT_EQ(first.result.windowResults[0].reason, c.reason);
+            EXPECT_EQ(first.result.reason.count(c.reason), 1) << first.result.reason.toStdString();
+        }
+        const AppRestoreOutcome second = restore(app);
+        EXPECT_EQ(second.result.status, c.status);
+        EXPECT_EQ(second.result.reason.count("Profile refused"), c.reason.isEmpty() ? 0 : 1)
+            << second.result.reason.toStdString();
+        desktop().removeApplication(chrome);
+    }
+    platform().scriptRunner = host;
+}
+
 TEST_F(AppRestorerTest, BrowserWithoutSavedTabsIsClearedOnceWithoutChecks) {
     const qint32 chrome = addApp("com.google.Chrome", "Google Chrome");
     addBrowserWindow(chrome, {"https://x.org*"}, QRectF(50, 50, 900, 700));
@@ -484,8 +548,7 @@ TEST_F(AppRestorerTest, FolderWindowsAreReopenedInOneBatchWhenOtherAppsClose) {
         EXPECT_EQ(frameOf(windows.first()), QRectF(200, 150, 640, 420));
         // Whichever step did it: the folder step re-framed the window shown, or opened a new one.
         ASSERT_EQ(outcome.result.windowResults.size(), 1);
-        EXPECT_EQ(outcome.result.windowResults[0].actions,
-                  QStringList{closeOtherApps ? "started" : "moved"});
+        EXPECT_EQ(outcome.result.windowResults[0].actions, QStringList{closeOtherApps ? "started" : "moved"});
         desktop().removeApplication(finder);
     }
 }
