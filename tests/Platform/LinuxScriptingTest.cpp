@@ -194,6 +194,48 @@ TEST(LinuxBrowserScripting, ChoosesTheKeysThatShowATab) {
     }
 }
 
+// A window the host made lists only the tabs the browser's own record holds, never the addresses
+// it was handed: a browser that opened 35 of 45 shows 35. A record that may be another window's
+// (its first tab is not the first address handed) counts for nothing until the file has had time
+// to catch up; the tab shown is the one last shown while the window's title agrees.
+TEST(LinuxBrowserScripting, ListsAWindowItMadeAsTheBrowsersRecordShowsIt) {
+    QStringList handed;
+    for (int i = 1; i <= 45; ++i) {
+        handed << QStringLiteral("https://example.org/%1").arg(i);
+    }
+    const auto record = [](const QStringList& urls, int selected) {
+        ChromiumSession::Window window;
+        for (qsizetype i = 0; i < urls.size(); ++i) {
+            window.tabs.append({urls[i], QStringLiteral("Page %1").arg(i + 1)});
+        }
+        window.selectedTab = selected;
+        return window;
+    };
+    const struct {
+        const char* name;
+        ChromiumSession::Window session;
+        bool settled;
+        QString title;
+        qsizetype tabs;
+        int selected;
+    } cases[] = {
+        {"35 of 45 opened", record(handed.first(35), 0), false, "Page 4 - Chromium", 35, 3},
+        {"all of them, written with a slash", record({"HTTPS://example.org/1/"}, 0), false, "", 1, 0},
+        {"another window's record", record({"https://other.org/"}, 0), false, "", 0, -1},
+        {"another window's record, once the file had time", record({"https://other.org/"}, 0), true, "", 1,
+         0},
+        {"the title shows another tab than the one last shown", record(handed, 7), false, "Page 8 - Chromium",
+         45, 7},
+        {"settled: the record's own selection", record(handed, 7), true, "Page 4 - Chromium", 45, 7},
+    };
+    for (const auto& c : cases) {
+        const ChromiumSession::Window listed =
+            LinuxBrowserScripting::listedTabs(c.session, handed, 3, c.settled, c.title);
+        EXPECT_EQ(listed.tabs.size(), c.tabs) << c.name;
+        EXPECT_EQ(listed.selectedTab, c.selected) << c.name;
+    }
+}
+
 TEST(ChromiumWindowTabs, PairsSessionWindowsWithWindowsByFrameThenTitleThenOrder) {
     const auto client = [](xcb_window_t id, QRect rect, const char* title) {
         X11Client c;

@@ -126,28 +126,36 @@ ChromiumSession::Window LinuxBrowserScripting::recorded(xcb_window_t window,
                                                         const ChromiumSession::Window& session,
                                                         const std::optional<QString>& title) const {
     const auto handed = m_handed.constFind(window);
-    if (handed == m_handed.cend() || handed->addresses.isEmpty()) {
+    if (handed == m_handed.cend()) {
+        return session;
+    }
+    return listedTabs(session, handed->addresses, handed->shown,
+                      m_clock->now() - handed->at > kSessionFileLag, title);
+}
+
+ChromiumSession::Window LinuxBrowserScripting::listedTabs(const ChromiumSession::Window& session,
+                                                          const QStringList& handed, int shown, bool settled,
+                                                          const std::optional<QString>& title) {
+    if (handed.isEmpty()) {
         return session;
     }
     // Until the file has been written since the window was made, what it pairs with a new window
     // may be another window's, or the last run's: the window shows nothing known yet. Its first
     // tab, the first address it was handed, tells the file's record of it.
-    const bool settled = m_clock->now() - handed->at > kSessionFileLag;
-    const bool known =
-        !session.tabs.isEmpty() && sameAddress(session.tabs.first().url, handed->addresses.first());
+    const bool known = !session.tabs.isEmpty() && sameAddress(session.tabs.first().url, handed.first());
     if (!known && !settled) {
         return ChromiumSession::Window{};
     }
-    ChromiumSession::Window shown = session;
+    ChromiumSession::Window listed = session;
     // The tab shown is the one the window's title showed when it was last handed or shown a tab
     // (the file follows seconds later), as long as the title still agrees.
-    if (!settled && handed->shown < shown.tabs.size()) {
-        const QString named = shown.tabs[handed->shown].title;
+    if (!settled && shown >= 0 && shown < listed.tabs.size()) {
+        const QString named = listed.tabs[shown].title;
         if (named.isEmpty() || title.value_or(QString()).startsWith(named + QStringLiteral(" - "))) {
-            shown.selectedTab = handed->shown;
+            listed.selectedTab = shown;
         }
     }
-    return shown;
+    return listed;
 }
 
 ChromiumSession::Window LinuxBrowserScripting::knownOrHanded(xcb_window_t window,

@@ -42,6 +42,12 @@ public:
     // (nothing when not known): its digit up to 8, 9 for the last tab, else the eighth tab and
     // then one tab to the right at a time.
     static QList<quint32> tabKeys(std::int64_t tab, std::optional<qsizetype> tabCount);
+    // What the listing shows of a window this host made and handed these addresses (the shown one
+    // at shown, 0-based), from the session's record of it: never a tab the record does not hold;
+    // nothing while the file does not know the window yet, unless it has had time to (settled).
+    static ChromiumSession::Window listedTabs(const ChromiumSession::Window& session,
+                                              const QStringList& handed, int shown, bool settled,
+                                              const std::optional<QString>& title);
 
 private:
     struct Browser {
