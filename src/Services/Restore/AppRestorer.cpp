@@ -336,9 +336,12 @@ QStringList AppRestorer::tabIssues(const QList<QList<TabSnapshot>>& saved,
     for (qsizetype i = 0; i < saved.size(); ++i) {
         QStringList notReopened;
         for (qsizetype j = 0; j < saved[i].size(); ++j) {
-            // A new-tab page comes back as the blank page that stands in for it: it is back.
+            // A new-tab page comes back as the blank page that stands in for it: it is back. An
+            // address the host only cleaned (of a line break, say) is opened, and compared as such.
             const bool keptFromBrowser =
-                opened[i][j].url != saved[i][j].url && !isBlankStandIn(saved[i][j].url, opened[i][j].url);
+                opened[i][j].url != saved[i][j].url &&
+                opened[i][j].url.compare(QStringLiteral("about:blank"), Qt::CaseInsensitive) == 0 &&
+                !isBlankStandIn(saved[i][j].url, opened[i][j].url);
             if (keptFromBrowser || shortfalls[i].missingTabs.contains(j)) {
                 notReopened.append(saved[i][j].url);
             }
