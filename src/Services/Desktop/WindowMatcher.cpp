@@ -206,6 +206,47 @@ WindowMatchQuality matchQuality(const Saved& saved, const Live& live, const Log&
     return WindowMatchQuality::none;
 }
 
+// A saved window whose list position another saved window's window holds takes a window no
+// saved window claimed, the nearest to its saved frame first (the earlier in the list among
+// equals). Positions shift whenever a window is raised, and a window started anew for one whose
+// process ended bears none of its clues: once it is moved off the saved frame, only this finds it
+// again. A position beyond the list still pairs with nothing.
+template <typename Accept>
+void takeDisplacedPositions(const QList<Saved>& saved, const QList<Live>& live,
+                            WindowMatcher::Matches& result, const Accept& accept) {
+    QSet<qint64> claimed;
+    for (const WindowMatchResult& match : std::as_const(result)) {
+        claimed.insert(match.axIndex);
+    }
+    for (int i = 0; i < saved.size(); ++i) {
+        const qint64 index = saved[i].snapshot->windowIndex;
+        if (result.contains(i) || index < 0 || index >= live.size() || !claimed.contains(index)) {
+            continue;
+        }
+        const Live* nearest = nullptr;
+        double nearestDistance = std::numeric_limits<double>::infinity();
+        for (const Live& w : live) {
+            if (claimed.contains(w.index)) {
+                continue;
+            }
+            const double distance = w.frame ? WindowMatcher::frameDistance(saved[i].frame, *w.frame)
+                                            : std::numeric_limits<double>::infinity();
+            if (!nearest || distance < nearestDistance) {
+                nearest = &w;
+                nearestDistance = distance;
+            }
+        }
+        if (!nearest) {
+            return;
+        }
+        const WindowMatchCandidate taken{i, nearest->index, WindowMatchQuality::indexFallback,
+                                         nearest->element, std::nullopt};
+        accept(taken);
+        claimed.insert(nearest->index);
+        result.insert(i, WindowMatchResult{nearest->index, taken.quality, nearest->element, std::nullopt});
+    }
+}
+
 } // namespace
 
 QString WindowMatcher::qualityName(WindowMatchQuality quality) {
@@ -382,7 +423,8 @@ WindowMatcher::Matches WindowMatcher::matchWindows(const QList<WindowSnapshot>& 
                          distanceText(c.geometryDistance)));
         }
     };
-    const Matches result = WindowMatchAssignment::byClues(candidates, accept);
+    Matches result = WindowMatchAssignment::byClues(candidates, accept);
+    takeDisplacedPositions(saved, *live, result, accept);
 
     if (log.on()) {
         for (int i = 0; i < saved.size(); ++i) {

@@ -221,6 +221,17 @@ TEST_F(WindowMatcherTest, EveryClueInItsOrder) {
          {snap(std::nullopt, QRectF(2000, 2000, 100, 100), 2)},
          "→",
          {"snapshot[0] → AX[2] quality=indexFallback distance=n/a"}},
+        // A terminal started anew for one whose process ended, moved away since: its saved list
+        // position is held by the window saved as the other one.
+        {"no clue, the list position held by another: the window nothing claims",
+         {{QRectF(100, 100, 500, 300), "Build shell", std::nullopt, false, "7 100 5000"},
+          {QRectF(2000, 2000, 300, 300)},
+          {QRectF(500, 400, 500, 300), "xterm"}},
+         {of(snap("Logs", QRectF(700, 450, 500, 300), 0), WindowIdentity{8, 101, 5000}),
+          of(snap("Build shell", QRectF(300, 100, 500, 300), 1), WindowIdentity{7, 100, 5000})},
+         "→",
+         {"snapshot[1] → AX[0] quality=sameWindow distance=n/a",
+          "snapshot[0] → AX[2] quality=indexFallback distance=n/a"}},
         {"no clue and a list position out of range",
          {{QRectF(0, 0, 300, 300)}, {QRectF(10, 10, 300, 300)}},
          {snap(std::nullopt, QRectF(2000, 2000, 100, 100), 2)},

@@ -193,9 +193,10 @@ TEST_F(WindowPlacerTest, IndexFallbackNeverTakesAWindowTheMatcherPaired) {
     const QList<WindowRestoreResult> results =
         place(pid, {savedWindow(third, "Z", 0), savedWindow(QRectF(100, 500, 400, 300), "Q", 2)});
     EXPECT_EQ(results[0].reason, "Already at correct position");
-    EXPECT_EQ(results[1].status, RestoreStatus::failed);
-    EXPECT_EQ(results[1].reason, "No matching AX window found");
     EXPECT_EQ(frameOf(windowOf(pid, 2)), third);
+    // Its position is held: it takes the window nothing claimed nearest its saved frame.
+    EXPECT_EQ(results[1].reason, "Geometry verified (match=indexFallback, attempts=1)");
+    EXPECT_EQ(frameOf(windowOf(pid, 0)), QRectF(100, 500, 400, 300));
 }
 
 TEST_F(WindowPlacerTest, PreparesMinimisedAndFullScreenWindowsBeforeMoving) {
