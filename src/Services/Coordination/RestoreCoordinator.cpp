@@ -1,6 +1,7 @@
 #include "Services/Coordination/RestoreCoordinator.h"
 
 #include "Services/Restore/AppRestorer.h"
+#include "Services/Restore/OtherApplications.h"
 
 #include "Extensions/DetachedTask.h"
 #include "Platform/Clock.h"
@@ -165,6 +166,7 @@ QCoro::Task<RestoreRun> RestoreCoordinator::runSteps(Workspace workspace, bool c
     // A later pass knows the browser windows an earlier one opened; an earlier restore's are the
     // user's by now.
     AppRestorer::forgetOpenedBrowserWindows();
+    OtherApplications::takeQuitApplications();
     for (int attempt = 1; attempt <= restoreAttempts; ++attempt) {
         if (attempt > 1) {
             log(QStringLiteral("Restore attempt ") + QString::number(attempt - 1) +
@@ -173,6 +175,12 @@ QCoro::Task<RestoreRun> RestoreCoordinator::runSteps(Workspace workspace, bool c
         }
         report = co_await engine(workspace, closeOtherApps);
         run.passes.append(report);
+    }
+
+    // What the passes quit comes back with a revert, also what ran too briefly to be recorded.
+    const QList<RunningApplication> quit = OtherApplications::takeQuitApplications();
+    if (revertStateID && revertStates) {
+        revertStates->noteQuitApplications(*revertStateID, quit);
     }
 
     // The report's duration is the whole restore's, every attempt of it.

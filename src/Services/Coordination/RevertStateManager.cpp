@@ -126,6 +126,33 @@ void RevertStateManager::store(RevertState state) {
     }
 }
 
+void RevertStateManager::noteQuitApplications(const QString& id, const QList<RunningApplication>& quit) {
+    const auto it = m_revertStates.find(id);
+    if (it == m_revertStates.end()) {
+        return;
+    }
+    for (const RunningApplication& app : quit) {
+        if (!app.bundleIdentifier) {
+            continue;
+        }
+        const QString& bundleID = *app.bundleIdentifier;
+        const bool held =
+            std::any_of(it->preRestoreApps.cbegin(), it->preRestoreApps.cend(),
+                        [&bundleID](const AppSnapshot& a) { return a.bundleIdentifier == bundleID; });
+        if (held) {
+            continue;
+        }
+        AppSnapshot snapshot;
+        snapshot.id = QUuid::createUuid();
+        snapshot.bundleIdentifier = bundleID;
+        snapshot.appName = app.localizedName.value_or(bundleID);
+        snapshot.isHidden = app.isHidden;
+        it->preRestoreApps.append(snapshot);
+        it->preRestoreRunningBundleIDs.insert(bundleID);
+        log(QStringLiteral("  Quit by the restore, not recorded before it: ") + snapshot.appName);
+    }
+}
+
 QCoro::Task<RestoreReport> RevertStateManager::revertToState(QString id) {
     const auto it = m_revertStates.find(id);
     if (it == m_revertStates.end()) {

@@ -3,6 +3,7 @@
 #include "Models/AppRestoreResult.h"
 #include "Models/RestoreReport.h"
 #include "Models/Workspace.h"
+#include "Platform/RunningApplications.h"
 #include "Services/Coordination/RevertState.h"
 
 #include <QHash>
@@ -31,6 +32,9 @@ public:
     // to run; its id, or nothing without the accessibility permission or when the capture fails.
     QCoro::Task<std::optional<QString>> captureCurrentState(QString originalWorkspaceName,
                                                             bool closeOtherApps, Workspace restoredWorkspace);
+    // Adds to the record under id the applications its restore quit that the record does not
+    // hold (their windows came up after it was taken): the revert starts them again.
+    void noteQuitApplications(const QString& id, const QList<RunningApplication>& quit);
     // Undoes the restore recorded under id and reports what it did. The record is used up when
     // the revert starts, so a second revert of it (from another button, say) finds nothing.
     QCoro::Task<RestoreReport> revertToState(QString id);

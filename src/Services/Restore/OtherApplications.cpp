@@ -9,6 +9,9 @@
 #include <QSet>
 #include <QStringList>
 
+#include <algorithm>
+#include <utility>
+
 QList<RunningApplication> OtherApplications::candidates(const Workspace& workspace) {
     QSet<QString> held;
     for (const AppSnapshot& app : workspace.appSnapshots) {
@@ -67,13 +70,30 @@ QCoro::Task<void> OtherApplications::closeAppsNotInWorkspace(Workspace workspace
                         QStringLiteral(" excluded app(s): ") + names(toHide));
     }
     const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
+    QList<RunningApplication>& quit = quitApplications();
     for (const RunningApplication& app : toQuit) {
         port->terminate(app.processIdentifier);
+        const bool noted = std::any_of(quit.cbegin(), quit.cend(), [&app](const RunningApplication& q) {
+            return q.bundleIdentifier == app.bundleIdentifier;
+        });
+        if (!noted) {
+            quit.append(app);
+        }
     }
     for (const RunningApplication& app : toHide) {
         port->hide(app.processIdentifier);
     }
     co_await RestoreWait::pause(RestoreWait::ms(500));
+}
+
+QList<RunningApplication>& OtherApplications::quitApplications() {
+    // Main thread only; restores run one at a time.
+    static QList<RunningApplication> quit;
+    return quit;
+}
+
+QList<RunningApplication> OtherApplications::takeQuitApplications() {
+    return std::exchange(quitApplications(), {});
 }
 
 void OtherApplications::hideAppsNotInWorkspace(const Workspace& workspace) {

@@ -21,6 +21,10 @@ public:
 
     static inline const QString ownBundleID = QStringLiteral("com.tremmick.ordella");
 
+    // The applications closeAppsNotInWorkspace asked to quit since the last call, each once: what
+    // a revert starts again, also one whose window came up only after the desktop was recorded.
+    static QList<RunningApplication> takeQuitApplications();
+
     // The excluded identifiers with every identifier the same programs may run under.
     static QSet<QString> protectedIdentifiers(const QSet<QString>& excluded);
 
@@ -28,4 +32,5 @@ private:
     // The running regular applications with an identifier that are not in the workspace.
     static QList<RunningApplication> candidates(const Workspace& workspace);
     static QString names(const QList<RunningApplication>& apps);
+    static QList<RunningApplication>& quitApplications();
 };
