@@ -1,6 +1,7 @@
 #include "Platform/Linux/ChromiumWindowTabs.h"
 
 #include "Platform/Diagnostics.h"
+#include "Platform/Linux/ChromiumHistory.h"
 #include "Platform/Linux/X11WindowRequests.h"
 
 #include <algorithm>
@@ -15,8 +16,11 @@ void print(const QString& line) {
 
 } // namespace
 
-ChromiumWindowTabs::ChromiumWindowTabs(ChromiumSessionReader sessions)
-    : m_sessions(std::move(sessions)) {
+ChromiumWindowTabs::ChromiumWindowTabs(ChromiumSessionReader sessions, Titles titles)
+    : m_sessions(std::move(sessions))
+    , m_titles(titles ? std::move(titles) : Titles([](const QString& sessionFile, const QStringList& urls) {
+        return ChromiumHistory::titlesOf(ChromiumHistory::fileBesideSession(sessionFile), urls);
+    })) {
 }
 
 void ChromiumWindowTabs::forgetLocations() {
@@ -58,6 +62,29 @@ QList<int> ChromiumWindowTabs::pairWindows(const QList<X11Client>& windows,
         }
     }
     return pairs;
+}
+
+void ChromiumWindowTabs::fillTitles(const QString& sessionFile, QList<ChromiumSession::Window>& paired,
+                                    const QList<qsizetype>& positions) const {
+    QStringList untitled;
+    for (const qsizetype p : positions) {
+        for (const ChromiumSession::Tab& tab : paired[p].tabs) {
+            if (tab.title.isEmpty() && !tab.url.isEmpty() && !untitled.contains(tab.url)) {
+                untitled << tab.url;
+            }
+        }
+    }
+    if (untitled.isEmpty()) {
+        return;
+    }
+    const QHash<QString, QString> titles = m_titles(sessionFile, untitled);
+    for (const qsizetype p : positions) {
+        for (ChromiumSession::Tab& tab : paired[p].tabs) {
+            if (tab.title.isEmpty()) {
+                tab.title = titles.value(tab.url);
+            }
+        }
+    }
 }
 
 QList<ChromiumSession::Window> ChromiumWindowTabs::tabsOf(qint32 browserPid, const QString& configFolder,
@@ -120,6 +147,7 @@ QList<ChromiumSession::Window> ChromiumWindowTabs::tabsOf(qint32 browserPid, con
                 window.tabs[window.selectedTab].title = shown;
             }
         }
+        fillTitles(read.file, paired, positions);
     }
     return paired;
 }

@@ -4,17 +4,27 @@
 #include "Platform/Linux/ChromiumSessionReader.h"
 #include "Platform/Linux/X11Windows.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 // The tabs of a Chromium-family browser's X11 windows, from the live session file of each
 // browser process's profile (a browser started with a data folder of its own is a process of its
 // own), paired with the windows by frame, then by the shown tab's title, then by the order the
 // windows were made. The window titles, which show a newly shown tab at once, correct what the
-// file (written seconds later) says is shown.
+// file (written seconds later) says is shown. The file keeps no title for tabs opened while the
+// browser runs: those come from the profile's history, by address, and a tab neither names keeps
+// none.
 class ChromiumWindowTabs {
 public:
-    explicit ChromiumWindowTabs(ChromiumSessionReader sessions = ChromiumSessionReader());
+    // The titles a profile's history holds for addresses, given the session file read.
+    using Titles =
+        std::function<QHash<QString, QString>(const QString& sessionFile, const QStringList& urls)>;
+
+    explicit ChromiumWindowTabs(ChromiumSessionReader sessions = ChromiumSessionReader(), Titles titles = {});
 
     // Where the browsers keep their session files is looked for again at the next read.
     void forgetLocations();
@@ -27,5 +37,10 @@ public:
                                   const QList<ChromiumSession::Window>& sessionWindows);
 
 private:
+    // Gives the tabs of the windows at those positions that have no title the history's.
+    void fillTitles(const QString& sessionFile, QList<ChromiumSession::Window>& paired,
+                    const QList<qsizetype>& positions) const;
+
     ChromiumSessionReader m_sessions;
+    Titles m_titles;
 };

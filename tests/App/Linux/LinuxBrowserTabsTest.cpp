@@ -23,6 +23,26 @@ TEST_F(LinuxBrowserTabsTest, CapturesEveryWindowsTabsAndRestoresThemAfterTheBrow
         EXPECT_EQ(w.active, expected.active);
         EXPECT_EQ(w.frame, expected.frame);
     }
+    // Every tab has its page's title, shown or not, once the browser has recorded them.
+    QStringList wrong;
+    const auto titled = [&] {
+        const std::optional<Workspace> now =
+            QCoro::waitFor(WorkspaceCapturer::capture(QStringLiteral("Now")));
+        wrong.clear();
+        qsizetype tabs = 0;
+        for (const AppSnapshot& app : now ? now->appSnapshots : QList<AppSnapshot>()) {
+            for (const WindowSnapshot& window : app.windowSnapshots) {
+                for (const TabSnapshot& tab : window.tabSnapshots) {
+                    ++tabs;
+                    if (tab.title != QStringLiteral("Page ") + QUrl(tab.url).path().mid(5)) {
+                        wrong << tab.url + QStringLiteral(": ") + tab.title.value_or(QString());
+                    }
+                }
+            }
+        }
+        return tabs == 8 && wrong.isEmpty();
+    };
+    EXPECT_TRUE(waitUntil(titled, 30000)) << wrong.join(u' ').toStdString();
 
     // The browser quits with its last window.
     for (const X11Client& w : browserWindows()) {

@@ -1,0 +1,48 @@
+#include "Platform/Linux/ChromiumHistory.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+namespace {
+
+bool execute(const QString& path, const char* sql) {
+    sqlite3* db = nullptr;
+    const bool ok = sqlite3_open(QFile::encodeName(path).constData(), &db) == SQLITE_OK &&
+                    sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
+}
+
+TEST(ChromiumHistory, GivesTheLatestTitleOfEachAddressOfAHistoryDatabaseOnly) {
+    QTemporaryDir dir;
+    const QString history = dir.filePath(QStringLiteral("History"));
+    // As the browser keeps it; the long title is 6000 characters.
+    ASSERT_TRUE(execute(history,
+                        "CREATE TABLE urls(id INTEGER PRIMARY KEY, url LONGVARCHAR, title LONGVARCHAR, "
+                        "last_visit_time INTEGER NOT NULL); CREATE INDEX urls_url_index ON urls (url);"
+                        "INSERT INTO urls(url, title, last_visit_time) VALUES ('https://a/', 'Alpha', 1),"
+                        "('https://b/', 'Older', 2), ('https://b/', 'Beta', 3), ('https://e/', '', 1),"
+                        "('https://l/', replace(hex(zeroblob(3000)), '0', 'x'), 1);"));
+    ASSERT_TRUE(execute(dir.filePath(QStringLiteral("other")), "CREATE TABLE pages(url TEXT);"));
+    ASSERT_TRUE(QFile::link(history, dir.filePath(QStringLiteral("link"))));
+    QFile garbage(dir.filePath(QStringLiteral("garbage")));
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(8192, 'Z')) == 8192);
+    garbage.close();
+    const QStringList urls{"https://a/", "https://b/", "https://e/", "https://l/", "https://missing/"};
+    const QHash<QString, QString> titles = ChromiumHistory::titlesOf(history, urls);
+    EXPECT_EQ(titles,
+              (QHash<QString, QString>{{"https://a/", "Alpha"},
+                                       {"https://b/", "Beta"},
+                                       {"https://l/", QString(ChromiumHistory::maximumTitleLength, u'x')}}));
+    for (const char* name : {"other", "link", "garbage", "missing"}) {
+        EXPECT_TRUE(ChromiumHistory::titlesOf(dir.filePath(QString::fromUtf8(name)), urls).isEmpty()) << name;
+    }
+    // Read without a lock: nothing was made beside it.
+    EXPECT_EQ(QDir(dir.path()).entryList({"History*"}, QDir::Files), QStringList({"History"}));
+}
+
+} // namespace
