@@ -1,5 +1,6 @@
 #include "Platform/Linux/BrowserCommandLine.h"
 #include "Platform/Linux/ChromiumWindowTabs.h"
+#include "Platform/Linux/HandedBrowserWindows.h"
 #include "Platform/Linux/LinuxBrowserScripting.h"
 #include "Platform/Linux/LinuxFolderScripting.h"
 
@@ -230,7 +231,7 @@ TEST(LinuxBrowserScripting, ListsAWindowItMadeAsTheBrowsersRecordShowsIt) {
     };
     for (const auto& c : cases) {
         const ChromiumSession::Window listed =
-            LinuxBrowserScripting::listedTabs(c.session, handed, 3, c.settled, c.title);
+            HandedBrowserWindows::listedTabs(c.session, handed, 3, c.settled, c.title);
         EXPECT_EQ(listed.tabs.size(), c.tabs) << c.name;
         EXPECT_EQ(listed.selectedTab, c.selected) << c.name;
     }

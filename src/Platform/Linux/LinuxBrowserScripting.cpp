@@ -22,9 +22,6 @@ constexpr quint32 kDigitOne = 0x31;
 constexpr quint32 kDigitNine = 0x39; // the last tab, however many there are
 // Between two key combinations: with none, the browser drops one now and then.
 constexpr Clock::Duration kKeyGap{8};
-// How long the session file may take to show what a window was handed: it is rewritten every 2.5
-// to 3.4 s, and a browser that just started writes its first file after about 2.3 s.
-constexpr Clock::Duration kSessionFileLag{8000};
 
 void print(const QString& line) {
     Diagnostics::print(QStringLiteral("[LinuxBrowserScripting] ") + line);
@@ -50,7 +47,8 @@ LinuxBrowserScripting::LinuxBrowserScripting(std::shared_ptr<X11Windows> windows
     , m_applications(std::move(applications))
     , m_clock(std::move(clock))
     , m_keys(std::move(keys))
-    , m_requests(m_windows, m_clock) {
+    , m_requests(m_windows, m_clock)
+    , m_handed(m_clock) {
 }
 
 LinuxBrowserScripting::~LinuxBrowserScripting() = default;
@@ -98,94 +96,10 @@ LinuxBrowserScripting::tabsOf(const Browser& browser, const QList<X11Client>& wi
     QList<ChromiumSession::Window> tabs =
         m_tabs.tabsOf(*browser.pid, browser.packaging->configFolder, windows);
     for (qsizetype i = 0; i < windows.size(); ++i) {
-        tabs[i] = recordedOnly ? recorded(windows[i].window, tabs[i], windows[i].title)
-                               : knownOrHanded(windows[i].window, tabs[i], windows[i].title);
+        tabs[i] = recordedOnly ? m_handed.recorded(windows[i].window, tabs[i], windows[i].title)
+                               : m_handed.knownOrHanded(windows[i].window, tabs[i], windows[i].title);
     }
     return tabs;
-}
-
-namespace {
-
-// Two addresses the browser shows alike: its record writes a host in lower case and may add a
-// trailing slash.
-bool sameAddress(QString a, QString b) {
-    a = a.toLower();
-    b = b.toLower();
-    while (a.endsWith(QLatin1Char('/'))) {
-        a.chop(1);
-    }
-    while (b.endsWith(QLatin1Char('/'))) {
-        b.chop(1);
-    }
-    return a == b;
-}
-
-} // namespace
-
-ChromiumSession::Window LinuxBrowserScripting::recorded(xcb_window_t window,
-                                                        const ChromiumSession::Window& session,
-                                                        const std::optional<QString>& title) const {
-    const auto handed = m_handed.constFind(window);
-    if (handed == m_handed.cend()) {
-        return session;
-    }
-    return listedTabs(session, handed->addresses, handed->shown,
-                      m_clock->now() - handed->at > kSessionFileLag, title);
-}
-
-ChromiumSession::Window LinuxBrowserScripting::listedTabs(const ChromiumSession::Window& session,
-                                                          const QStringList& handed, int shown, bool settled,
-                                                          const std::optional<QString>& title) {
-    if (handed.isEmpty()) {
-        return session;
-    }
-    // Until the file has been written since the window was made, what it pairs with a new window
-    // may be another window's, or the last run's: the window shows nothing known yet. Its first
-    // tab, the first address it was handed, tells the file's record of it.
-    const bool known = !session.tabs.isEmpty() && sameAddress(session.tabs.first().url, handed.first());
-    if (!known && !settled) {
-        return ChromiumSession::Window{};
-    }
-    ChromiumSession::Window listed = session;
-    // The tab shown is the one the window's title showed when it was last handed or shown a tab
-    // (the file follows seconds later), as long as the title still agrees.
-    if (!settled && shown >= 0 && shown < listed.tabs.size()) {
-        const QString named = listed.tabs[shown].title;
-        if (named.isEmpty() || title.value_or(QString()).startsWith(named + QStringLiteral(" - "))) {
-            listed.selectedTab = shown;
-        }
-    }
-    return listed;
-}
-
-ChromiumSession::Window LinuxBrowserScripting::knownOrHanded(xcb_window_t window,
-                                                             const ChromiumSession::Window& session,
-                                                             const std::optional<QString>& title) const {
-    const auto handed = m_handed.constFind(window);
-    if (handed == m_handed.cend()) {
-        return session;
-    }
-    // A file that knows every tab handed stands, once it has had time to be rewritten since: until
-    // then what it says of a window just made may be another window's, or the last run's.
-    const bool fileCaughtUp =
-        session.tabs.size() >= handed->addresses.size() && m_clock->now() - handed->at > kSessionFileLag;
-    if (fileCaughtUp) {
-        return session;
-    }
-    // The tabs handed are there, in the order they were handed, the shown one named by the
-    // window's title.
-    ChromiumSession::Window known = session;
-    known.tabs.clear();
-    for (const QString& address : handed->addresses) {
-        known.tabs.append(ChromiumSession::Tab{address, QString()});
-    }
-    known.selectedTab = handed->shown;
-    const QString text = title.value_or(QString());
-    const qsizetype suffix = text.lastIndexOf(QStringLiteral(" - "));
-    if (suffix > 0) {
-        known.tabs[handed->shown].title = text.left(suffix);
-    }
-    return known;
 }
 
 QCoro::Task<bool> LinuxBrowserScripting::activate(xcb_window_t window) {
@@ -231,11 +145,7 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::makeWindow(Run& r
         co_return run.error(ScriptProgram::cannotGet, QStringLiteral("Can't make a new window."));
     }
     // The browser shows the first of the tabs it is handed with a new window.
-    QStringList handed;
-    for (const QString& address : parts.first()) {
-        handed << BrowserCommandLine::safeAddress(address).value_or(QStringLiteral("about:blank"));
-    }
-    m_handed.insert(made, Handed{handed, 0, m_clock->now()});
+    m_handed.made(made, parts.first());
     co_await activate(made);
     run.browser = find(run.program.appName);
     for (qsizetype i = 1; i < parts.size(); ++i) {
@@ -259,7 +169,8 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::makeWindow(Run& r
             }
             return false;
         };
-        if (!co_await m_clock->pollUntil(landed, kSessionFileLag, Clock::Duration(200))) {
+        if (!co_await m_clock->pollUntil(landed, HandedBrowserWindows::sessionFileLag,
+                                         Clock::Duration(200))) {
             print(QStringLiteral("The session file does not show every tab of the new window yet"));
         }
     }
@@ -322,15 +233,7 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::openTabs(Run& run
         print(QStringLiteral("The session file does not show the new tabs yet"));
     }
     // A window made here keeps count of its tabs; the browser shows the last one it opened.
-    const auto handed = m_handed.find(window);
-    if (handed != m_handed.end()) {
-        for (const QString& address : addresses) {
-            handed->addresses << BrowserCommandLine::safeAddress(address).value_or(
-                QStringLiteral("about:blank"));
-        }
-        handed->shown = static_cast<int>(handed->addresses.size()) - 1;
-        handed->at = m_clock->now();
-    }
+    m_handed.added(window, addresses);
     co_return std::nullopt;
 }
 
@@ -421,11 +324,7 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::selectTab(Browser
         };
         const Clock::Duration bound = alreadyShown ? Clock::Duration(300) : Clock::seconds(2.5);
         if (co_await m_clock->pollUntil(took, bound, Clock::Duration(20)) || alreadyShown) {
-            const auto handed = m_handed.find(window);
-            if (handed != m_handed.end() && tab <= handed->addresses.size()) {
-                handed->shown = static_cast<int>(tab - 1);
-                handed->at = m_clock->now();
-            }
+            m_handed.shown(window, tab);
             co_return std::nullopt;
         }
     }
@@ -659,9 +558,10 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::setFrame(xcb_wind
 QCoro::Task<ScriptResult> LinuxBrowserScripting::execute(ScriptProgram program) {
     // Where the browsers keep their session files is looked for once per script, not per read.
     m_tabs.forgetLocations();
-    for (auto it = m_handed.begin(); it != m_handed.end();) {
-        it = m_windows->client(it.key()) ? std::next(it) : m_handed.erase(it);
-    }
+    const std::function<bool(xcb_window_t)> stillThere = [this](xcb_window_t window) {
+        return m_windows->client(window).has_value();
+    };
+    m_handed.keepOnly(stillThere);
     Run run{program, find(program.appName), std::nullopt};
     const bool makesWindow =
         std::any_of(program.statements.cbegin(), program.statements.cend(),

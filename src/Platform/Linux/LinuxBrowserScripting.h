@@ -3,6 +3,7 @@
 #include "Platform/BrowserIdentities.h"
 #include "Platform/Linux/ChromiumSession.h"
 #include "Platform/Linux/ChromiumWindowTabs.h"
+#include "Platform/Linux/HandedBrowserWindows.h"
 #include "Platform/Linux/X11WindowRequests.h"
 #include "Platform/Linux/X11Windows.h"
 #include "Platform/ScriptProgram.h"
@@ -42,12 +43,6 @@ public:
     // (nothing when not known): its digit up to 8, 9 for the last tab, else the eighth tab and
     // then one tab to the right at a time.
     static QList<quint32> tabKeys(std::int64_t tab, std::optional<qsizetype> tabCount);
-    // What the listing shows of a window this host made and handed these addresses (the shown one
-    // at shown, 0-based), from the session's record of it: never a tab the record does not hold;
-    // nothing while the file does not know the window yet, unless it has had time to (settled).
-    static ChromiumSession::Window listedTabs(const ChromiumSession::Window& session,
-                                              const QStringList& handed, int shown, bool settled,
-                                              const std::optional<QString>& title);
 
 private:
     struct Browser {
@@ -60,14 +55,10 @@ private:
     QList<X11Client> windowsOf(const Browser& browser);
     // The session's windows paired with the browser's windows; an entry without tabs where the
     // session says nothing of that window.
-    // With recordedOnly, only what the browser's own record shows (see recorded()); else what this
-    // host handed a window it made stands in where the file is behind.
+    // With recordedOnly, only what the browser's own record shows (see HandedBrowserWindows::recorded); else
+    // what this host handed a window it made stands in where the file is behind.
     QList<ChromiumSession::Window> tabsOf(const Browser& browser, const QList<X11Client>& windows,
                                           bool recordedOnly = false);
-    // A window's tabs as the browser's record shows them: for a window this host made, nothing
-    // until the session file knows it (or has had time to), the shown tab as its title last showed.
-    ChromiumSession::Window recorded(xcb_window_t window, const ChromiumSession::Window& session,
-                                     const std::optional<QString>& title) const;
     std::optional<xcb_window_t> windowAt(const Browser& browser, std::int64_t index);
     ScriptDescriptor listTabs(const Browser& browser);
     QList<xcb_window_t> emptyWindows(const Browser& browser, const QStringList& prefixes);
@@ -87,9 +78,6 @@ private:
     // (it is rewritten every few seconds) what this host handed a window it made; nothing when
     // neither knows the window.
     std::optional<ChromiumSession::Window> sessionWindowOf(const Browser& browser, xcb_window_t window);
-    // A window's session record, or what was handed to it where the file may be behind.
-    ChromiumSession::Window knownOrHanded(xcb_window_t window, const ChromiumSession::Window& session,
-                                          const std::optional<QString>& title) const;
     QCoro::Task<std::optional<ScriptError>> setFrame(xcb_window_t window, QRect frame);
     QCoro::Task<std::optional<ScriptError>> closeWindows(Browser browser, QList<xcb_window_t> windows,
                                                          bool untilQuit);
@@ -101,12 +89,6 @@ private:
     std::shared_ptr<X11KeyPresses> m_keys;
     X11WindowRequests m_requests;
     ChromiumWindowTabs m_tabs;
-    // The windows this host made: the addresses handed to each, in tab order, and the tab shown.
-    struct Handed {
-        QStringList addresses;
-        int shown = 0;
-        // When it was last handed a tab or shown one.
-        std::chrono::steady_clock::time_point at;
-    };
-    QHash<xcb_window_t, Handed> m_handed;
+    // What was handed to each window this host made, while its session file may be behind.
+    HandedBrowserWindows m_handed;
 };
