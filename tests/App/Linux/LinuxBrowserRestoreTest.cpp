@@ -254,16 +254,32 @@ TEST_F(LinuxBrowserRestoreTest, TabsPastTheEighthAreShownThreeRestoresInARow) {
 }
 
 // With the browser running, a restore opens the saved window that was closed and leaves alone
-// the one still open and the user's own window on a local file (not in the workspace), in the same
-// browser process; a revert then shows exactly the tabs shown before the restore.
+// the one still open, whose tab the user navigated, and the user's own window on a local file (not
+// in the workspace), in the same browser process; a revert then shows exactly the tabs shown before
+// the restore, in the same windows, with the navigated tab's history still there.
 TEST_F(LinuxBrowserRestoreTest, TheUsersWindowsAndTheBrowserStayAndARevertShowsExactlyWhatWasThere) {
     ASSERT_TRUE(m_ready);
     const QString local = localPage(QStringLiteral("Notes"));
-    const BrowserWindow kept{{"/page1", "/page2"}, 1, QRect(60, 40, 1100, 700)};
+    const QRect keptFrame(60, 40, 1100, 700);
     const BrowserWindow closed{{"/page3"}, 0, QRect(2100, 120, 1000, 760)};
     const BrowserWindow users{{local}, 0, QRect(400, 300, 900, 600)};
-    arrange({kept, closed, users});
+    // The second page links to the fourth, the link in focus once the page is shown.
+    m_server.route(QStringLiteral("/page2"), QByteArray("<html><head><title>Page 2</title></head><body>"
+                                                        "<a id=\"next\" href=\"/page4\">4</a><script>"
+                                                        "document.getElementById('next').focus()</script>"
+                                                        "</body></html>"));
+    arrange({{{"/page1", "/page2"}, 1, keptFrame}, closed, users});
     ASSERT_FALSE(HasFatalFailure());
+    // The user follows the link in the same tab: it has a page to go back to.
+    const std::optional<xcb_window_t> keptWindow = windowTitled(QStringLiteral("Page 2"));
+    ASSERT_TRUE(keptWindow);
+    windows->activate(*keptWindow);
+    ASSERT_TRUE(waitUntil([&] { return windows->activeWindow() == *keptWindow; }));
+    ASSERT_TRUE(m_keys->press({}, 0xff0d)); // Return
+    ASSERT_TRUE(waitUntil([&] { return windows->client(*keptWindow)->title == windowTitleOf("/page4"); }))
+        << windows->client(*keptWindow)->title.value_or(QString()).toStdString();
+    const BrowserWindow kept{{"/page1", "/page4"}, 1, keptFrame};
+    ASSERT_TRUE(waitForSession({kept, closed, users})) << describe(sessionState()).toStdString();
     const std::optional<Workspace> captured =
         QCoro::waitFor(WorkspaceCapturer::capture(QStringLiteral("Browser")));
     ASSERT_TRUE(captured);
@@ -272,7 +288,6 @@ TEST_F(LinuxBrowserRestoreTest, TheUsersWindowsAndTheBrowserStayAndARevertShowsE
     ASSERT_TRUE(page3);
     windows->close(*page3);
     ASSERT_TRUE(waitForSession({kept, users})) << describe(sessionState()).toStdString();
-    const std::optional<xcb_window_t> keptWindow = windowTitled(QStringLiteral("Page 2"));
     const std::optional<xcb_window_t> usersWindow = windowTitled(QStringLiteral("Notes"));
     ASSERT_TRUE(keptWindow && usersWindow);
     const QList<qint32> processes = mainProcesses();
@@ -298,7 +313,13 @@ TEST_F(LinuxBrowserRestoreTest, TheUsersWindowsAndTheBrowserStayAndARevertShowsE
     EXPECT_EQ(mainProcesses(), processes);
     // The user's own windows, with their history, are the ones shown: the revert closed only the
     // window the restore opened.
-    EXPECT_EQ(windowIds(), (QSet<xcb_window_t>{*keptWindow, *usersWindow}));
+    ASSERT_EQ(windowIds(), (QSet<xcb_window_t>{*keptWindow, *usersWindow}));
+    EXPECT_EQ(windows->client(*keptWindow)->title, windowTitleOf("/page4"));
+    windows->activate(*keptWindow);
+    ASSERT_TRUE(waitUntil([&] { return windows->activeWindow() == *keptWindow; }));
+    ASSERT_TRUE(m_keys->press({0xffe9}, 0xff51)); // Alt+Left: back
+    EXPECT_TRUE(waitUntil([&] { return windows->client(*keptWindow)->title == windowTitleOf("/page2"); }))
+        << windows->client(*keptWindow)->title.value_or(QString()).toStdString();
 }
 
 // A window of more tabs than one command line may safely hand a running browser (45 addresses of
