@@ -56,9 +56,7 @@ RestoreStatus statusOf(const QList<WindowRestoreResult>& windows) {
 
 // A tab that shows nothing: the blank page or a browser's new-tab or start page.
 bool isBlank(const TabSnapshot& tab) {
-    const QStringList& pages = BrowserScriptService::newTabPrefixes();
-    return std::any_of(pages.begin(), pages.end(),
-                       [&tab](const QString& page) { return tab.url.startsWith(page, Qt::CaseInsensitive); });
+    return BrowserScriptService::isNewTabPage(tab.url);
 }
 
 bool hasAnyTab(const RevertSteps::TabList& tabs) {
@@ -224,7 +222,8 @@ QCoro::Task<bool> RevertSteps::putTabsBack(AppSnapshot appSnapshot, TabList curr
     }
     opening.resize(desired.size());
     const bool shown = co_await waitForBrowserTabs(id, opening, 10.0);
-    co_return shown&& told;
+    const bool back = shown && told;
+    co_return back;
 }
 
 QCoro::Task<AppRestoreResult> RevertSteps::reopenBrowser(AppSnapshot appSnapshot) {

@@ -299,9 +299,7 @@ bool AppRestorer::isBlankStandIn(const QString& saved, const QString& opened) {
     if (opened.compare(QStringLiteral("about:blank"), Qt::CaseInsensitive) != 0 || saved == opened) {
         return false;
     }
-    const QStringList& pages = BrowserScriptService::newTabPrefixes();
-    return std::any_of(pages.begin(), pages.end(),
-                       [&saved](const QString& page) { return saved.startsWith(page, Qt::CaseInsensitive); });
+    return BrowserScriptService::isNewTabPage(saved);
 }
 
 QStringList AppRestorer::blankStandIns(const QList<QList<TabSnapshot>>& saved) {

@@ -1,5 +1,7 @@
 #include "Services/Scripting/BrowserScriptService.h"
 
+#include <algorithm>
+
 #include "Platform/BrowserIdentities.h"
 #include "Platform/Platform.h"
 #include "Platform/Prompts.h"
@@ -81,6 +83,12 @@ const QStringList& BrowserScriptService::newTabPrefixes() {
         QStringLiteral("safari://newtab"),    QStringLiteral("safari://new-tab-page"),
     };
     return prefixes;
+}
+
+bool BrowserScriptService::isNewTabPage(const QString& url) {
+    const QStringList& pages = newTabPrefixes();
+    return std::any_of(pages.begin(), pages.end(),
+                       [&url](const QString& page) { return url.startsWith(page, Qt::CaseInsensitive); });
 }
 
 ScriptQueue& BrowserScriptService::scriptQueue() {

@@ -36,6 +36,8 @@ public:
     // URL prefixes of pages that show nothing: the blank page and the browsers' own new-tab and
     // start pages. A local file is a page like any other.
     static const QStringList& newTabPrefixes();
+    // Whether an address is such a page (it starts with one of those prefixes, in any case).
+    static bool isNewTabPage(const QString& url);
 
     static QCoro::Task<TabList> captureTabs(QString bundleIdentifier);
     // Opens one window per saved tab list, last saved window first so that the first ends in
