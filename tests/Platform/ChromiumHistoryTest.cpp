@@ -1,4 +1,5 @@
 #include "Platform/Linux/ChromiumHistory.h"
+#include "Platform/Linux/ChromiumHistoryCache.h"
 
 #include <QDir>
 #include <QFile>
@@ -43,6 +44,26 @@ TEST(ChromiumHistory, GivesTheLatestTitleOfEachAddressOfAHistoryDatabaseOnly) {
     }
     // Read without a lock: nothing was made beside it.
     EXPECT_EQ(QDir(dir.path()).entryList({"History*"}, QDir::Files), QStringList({"History"}));
+}
+
+// The answers are kept only while the file stays as it was: a title the browser writes later is
+// found at the next read.
+TEST(ChromiumHistory, AKeptAnswerGivesWayOnceTheFileChanges) {
+    QTemporaryDir dir;
+    const QString history = dir.filePath(QStringLiteral("History"));
+    ASSERT_TRUE(execute(history,
+                        "CREATE TABLE urls(id INTEGER PRIMARY KEY, url LONGVARCHAR, title LONGVARCHAR, "
+                        "last_visit_time INTEGER NOT NULL);"
+                        "INSERT INTO urls(url, title, last_visit_time) VALUES ('https://a/', 'Alpha', 1);"));
+    ChromiumHistoryCache cache;
+    const QStringList urls{"https://a/", "https://n/"};
+    EXPECT_EQ(cache.titlesOf(history, urls), (QHash<QString, QString>{{"https://a/", "Alpha"}}));
+    EXPECT_EQ(cache.titlesOf(history, urls), (QHash<QString, QString>{{"https://a/", "Alpha"}}));
+    ASSERT_TRUE(execute(history, "INSERT INTO urls(url, title, last_visit_time) VALUES ('https://n/', "
+                                 "replace(hex(zeroblob(3000)), '0', 'n'), 2), ('https://a/', 'Again', 3);"));
+    const QHash<QString, QString> later = cache.titlesOf(history, urls);
+    EXPECT_EQ(later.value("https://a/"), QStringLiteral("Again"));
+    EXPECT_EQ(later.value("https://n/").size(), ChromiumHistory::maximumTitleLength);
 }
 
 } // namespace

@@ -2,9 +2,11 @@
 
 #include "Platform/Diagnostics.h"
 #include "Platform/Linux/ChromiumHistory.h"
+#include "Platform/Linux/ChromiumHistoryCache.h"
 #include "Platform/Linux/X11WindowRequests.h"
 
 #include <algorithm>
+#include <memory>
 #include <tuple>
 #include <vector>
 
@@ -18,9 +20,11 @@ void print(const QString& line) {
 
 ChromiumWindowTabs::ChromiumWindowTabs(ChromiumSessionReader sessions, Titles titles)
     : m_sessions(std::move(sessions))
-    , m_titles(titles ? std::move(titles) : Titles([](const QString& sessionFile, const QStringList& urls) {
-        return ChromiumHistory::titlesOf(ChromiumHistory::fileBesideSession(sessionFile), urls);
-    })) {
+    , m_titles(titles ? std::move(titles)
+                      : Titles([cache = std::make_shared<ChromiumHistoryCache>()](const QString& sessionFile,
+                                                                                  const QStringList& urls) {
+                            return cache->titlesOf(ChromiumHistory::fileBesideSession(sessionFile), urls);
+                        })) {
 }
 
 void ChromiumWindowTabs::forgetLocations() {

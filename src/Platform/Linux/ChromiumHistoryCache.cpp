@@ -1,0 +1,49 @@
+#include "Platform/Linux/ChromiumHistoryCache.h"
+
+#include "Platform/Linux/ChromiumHistory.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+// Profiles and addresses remembered at the most: a bound on what a long session keeps.
+constexpr qsizetype kFilesKept = 16;
+constexpr qsizetype kTitlesKept = 4 * ChromiumHistory::maximumLookups;
+
+} // namespace
+
+QHash<QString, QString> ChromiumHistoryCache::titlesOf(const QString& historyFile, const QStringList& urls) {
+    const QFileInfo info(historyFile);
+    const QDateTime modified = info.exists() ? info.lastModified() : QDateTime();
+    const qint64 size = info.exists() ? info.size() : -1;
+    if (!m_files.contains(historyFile) && m_files.size() >= kFilesKept) {
+        m_files.clear();
+    }
+    File& file = m_files[historyFile];
+    if (file.modified != modified || file.size != size || file.titles.size() > kTitlesKept) {
+        file = File{modified, size, {}};
+    }
+    QStringList unknown;
+    for (const QString& url : urls) {
+        if (!file.titles.contains(url) && !unknown.contains(url)) {
+            unknown.append(url);
+        }
+    }
+    if (!unknown.isEmpty()) {
+        const QHash<QString, QString> found = ChromiumHistory::titlesOf(historyFile, unknown);
+        for (const QString& url : std::as_const(unknown).first(
+                 std::min<qsizetype>(unknown.size(), ChromiumHistory::maximumLookups))) {
+            file.titles.insert(url, found.value(url));
+        }
+    }
+    QHash<QString, QString> titles;
+    for (const QString& url : urls) {
+        if (const QString title = file.titles.value(url); !title.isEmpty()) {
+            titles.insert(url, title);
+        }
+    }
+    return titles;
+}
