@@ -88,12 +88,14 @@ TEST(ProgramCommand, TellsScriptsOfOneInterpreterApart) {
     // A script whose first line gives its interpreter an option is started that way by the kernel.
     QFile shebang(dir.filePath(QStringLiteral("strict.sh")));
     ASSERT_TRUE(shebang.open(QIODevice::WriteOnly));
-    shebang.write("#!/bin/sh -e\nread line\n");
+    shebang.write("#!/bin/sh -e\necho ready\nread line\n");
     shebang.close();
     shebang.setPermissions(shebang.permissions() | QFileDevice::ExeOwner);
     QProcess started;
     started.start(shebang.fileName(), {});
-    ASSERT_TRUE(started.waitForStarted());
+    // Started is not yet running: the kernel lets go of the starter before it has written the
+    // new command line, so the script says when it runs.
+    ASSERT_TRUE(started.waitForReadyRead());
     EXPECT_EQ(ProgramCommand::ofProcess(qint32(started.processId())),
               (ProgramCommand{canonical("/bin/sh"), shebang.fileName(), false}));
     started.closeWriteChannel();
