@@ -60,12 +60,27 @@ bool StreamingHttpServer::wait(int fd, short events) const {
     return fds[1].revents == 0;
 }
 
+void StreamingHttpServer::setServing(bool serving) {
+    {
+        const std::lock_guard lock(m_servingMutex);
+        m_serving = serving;
+    }
+    m_servingChanged.notify_all();
+}
+
+bool StreamingHttpServer::waitUntilIdle(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(m_servingMutex);
+    return m_servingChanged.wait_for(lock, timeout, [this] { return !m_serving; });
+}
+
 void StreamingHttpServer::run() {
     while (wait(m_listener, POLLIN)) {
         const int connection = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (connection >= 0) {
+            setServing(true);
             serve(connection);
             ::close(connection);
+            setServing(false);
         }
     }
 }

@@ -4,6 +4,9 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 // An HTTP server on 127.0.0.1 that answers every request with one long body, sent in chunks
@@ -13,6 +16,9 @@ class StreamingHttpServer {
 public:
     // The body starts with prefix and is padded to bodyBytes.
     StreamingHttpServer(QByteArray prefix, qint64 bodyBytes);
+    // What a client's network thread may take ahead of its main thread, which alone decides to
+    // stop reading: on a loaded machine several megabytes were seen, far below an endless body.
+    static constexpr qint64 kReadAhead = qint64(16) << 20;
     ~StreamingHttpServer();
     StreamingHttpServer(const StreamingHttpServer&) = delete;
     StreamingHttpServer& operator=(const StreamingHttpServer&) = delete;
@@ -21,10 +27,14 @@ public:
     // Bytes the clients' side took from the server so far, over every request.
     qint64 sent() const { return m_sent.load(); }
     int requests() const { return m_requests.load(); }
+    // Waits until no request is being answered: a client that stopped may take a moment to close
+    // its connection, and what the server sends meanwhile still counts for that request.
+    bool waitUntilIdle(std::chrono::milliseconds timeout);
 
 private:
     void run();
     void serve(int connection);
+    void setServing(bool serving);
     // Waits until fd is ready for events, or the server stops (false).
     bool wait(int fd, short events) const;
 
@@ -35,5 +45,8 @@ private:
     quint16 m_port = 0;
     std::atomic<qint64> m_sent{0};
     std::atomic<int> m_requests{0};
+    std::mutex m_servingMutex;
+    std::condition_variable m_servingChanged;
+    bool m_serving = false;
     std::thread m_thread;
 };
