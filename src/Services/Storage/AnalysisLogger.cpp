@@ -25,6 +25,18 @@ QString heading(const QString& title, int ruleLength) {
     return title + QString(ruleLength, QChar(0x2500));
 }
 
+// A write the process was killed in leaves its temporary copy beside the log. Only copies that the
+// writer alone names so go, never a file of the user's nor what a link points to.
+void removeUnfinishedWrites(const QDir& folder) {
+    const QFileInfoList entries = folder.entryInfoList({kFileName + QStringLiteral(".*")},
+                                                       QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+    for (const QFileInfo& entry : entries) {
+        if (AtomicFileWriter::targetOfTemporaryCopy(entry.fileName()) == kFileName) {
+            QFile::remove(entry.filePath());
+        }
+    }
+}
+
 QString isoTime(const QDateTime& time) {
     return time.toUTC().toString(Qt::ISODateWithMs);
 }
@@ -176,6 +188,7 @@ bool AnalysisLogger::writeToFile(const QString& text) {
         return false;
     }
     QDir().mkpath(QFileInfo(path).absolutePath());
+    removeUnfinishedWrites(QFileInfo(path).absoluteDir());
     // Whole or not at all: a log cut short by a full disk would mislead whoever reads it.
     const AtomicFileWriter::Result written = AtomicFileWriter::writeFile(path, text.toUtf8());
     if (!written) {

@@ -176,6 +176,32 @@ TEST_F(AnalysisLoggerTest, UnwritableFileKeepsTheRestoreGoing) {
     QDir(logPath()).removeRecursively();
 }
 
+// A copy a killed write left beside the log goes with the next log; the user's files stay.
+TEST_F(AnalysisLoggerTest, TheNextLogRemovesOnlyCopiesAKilledWriteLeft) {
+    const QDir folder = QFileInfo(logPath()).absoluteDir();
+    ASSERT_TRUE(folder.mkpath(QStringLiteral(".")));
+    const QString left = folder.filePath(QStringLiteral("RestorationAnalysis.log.ordella-write-a1B2c3"));
+    const QStringList users{QStringLiteral("RestorationAnalysis.log.ordella-write-a1B2c3.txt"),
+                            QStringLiteral("RestorationAnalysis.log.before"),
+                            QStringLiteral("RestorationAnalysis.log.ordella-write-Z9y8x7")};
+    for (const QString& name : QStringList{left} + users.mid(0, 2)) {
+        QFile file(folder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    // Named like a copy, but a link: neither it nor the file it points to is touched.
+    ASSERT_TRUE(QFile::link(folder.filePath(users[1]), folder.filePath(users[2])));
+    AnalysisLogger logger;
+    logger.beginSession(sampleWorkspace());
+    ASSERT_TRUE(logger.endSession(sampleReport()));
+    EXPECT_FALSE(QFileInfo::exists(left));
+    for (const QString& name : users) {
+        EXPECT_TRUE(QFileInfo(folder.filePath(name)).isFile()) << name.toStdString();
+    }
+    for (const QString& name : users) {
+        QFile::remove(folder.filePath(name));
+    }
+}
+
 // The log of a restore that ends on a full disk is not written, is printed as such, and the log
 // of the restore before stays whole.
 TEST_F(AnalysisLoggerTest, AFullDiskKeepsTheLastLog) {
