@@ -331,3 +331,20 @@ bool ScriptProgram::Walk::recover() {
     --tryDepth;
     return true;
 }
+
+QCoro::Task<ScriptResult> ScriptProgram::Walk::perform(const ScriptProgram& program, const Step& step,
+                                                       const std::optional<ScriptDescriptor>& returned) {
+    Walk walk{program};
+    while (walk.next()) {
+        if (const std::optional<ScriptError> error = co_await step(walk.pc)) {
+            if (!walk.recover()) {
+                co_return ScriptResult::failure(*error);
+            }
+            continue;
+        }
+        if (returned) {
+            break;
+        }
+    }
+    co_return ScriptResult::answer(returned.value_or(ScriptDescriptor::missing()));
+}

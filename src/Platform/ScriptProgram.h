@@ -1,11 +1,13 @@
 #pragma once
 
+#include "Platform/ScriptRunner.h"
 #include "Platform/ScriptSourceReader.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 // A script text of the system's browser and file-manager services, read into statements. Every
@@ -87,5 +89,12 @@ struct ScriptProgram {
         // The statement at pc failed: true when a "try" block takes the error (the walk goes on
         // after its "end try"), false when the error ends the script.
         bool recover();
+
+        // Performs the statement at pc, which it may move on over what it read ahead.
+        using Step = std::function<QCoro::Task<std::optional<ScriptError>>(qsizetype& pc)>;
+        // Performs program's statements through step in the walk's order until one leaves a value
+        // in returned or fails outside every "try" block.
+        static QCoro::Task<ScriptResult> perform(const ScriptProgram& program, const Step& step,
+                                                 const std::optional<ScriptDescriptor>& returned);
     };
 };

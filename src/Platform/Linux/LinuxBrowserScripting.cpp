@@ -570,17 +570,6 @@ QCoro::Task<ScriptResult> LinuxBrowserScripting::execute(ScriptProgram program) 
         co_return ScriptResult::failure(
             run.error(ScriptProgram::notRunning, QStringLiteral("Application isn't running.")));
     }
-    ScriptProgram::Walk walk{program};
-    while (walk.next()) {
-        if (const std::optional<ScriptError> error = co_await perform(run, walk.pc)) {
-            if (!walk.recover()) {
-                co_return ScriptResult::failure(*error);
-            }
-            continue;
-        }
-        if (run.returned) {
-            break;
-        }
-    }
-    co_return ScriptResult::answer(run.returned.value_or(ScriptDescriptor::missing()));
+    const ScriptProgram::Walk::Step step = [this, &run](qsizetype& pc) { return perform(run, pc); };
+    co_return co_await ScriptProgram::Walk::perform(program, step, run.returned);
 }

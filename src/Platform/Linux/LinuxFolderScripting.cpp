@@ -472,17 +472,8 @@ QCoro::Task<ScriptResult> LinuxFolderScripting::execute(ScriptProgram program) {
     m_handler.reset();
     ++m_script;
     Run run{program, {}, std::nullopt};
-    ScriptProgram::Walk walk{program};
-    while (walk.next()) {
-        if (const std::optional<ScriptError> error = co_await perform(run, program.statements[walk.pc])) {
-            if (!walk.recover()) {
-                co_return ScriptResult::failure(*error);
-            }
-            continue;
-        }
-        if (run.returned) {
-            break;
-        }
-    }
-    co_return ScriptResult::answer(run.returned.value_or(ScriptDescriptor::missing()));
+    const ScriptProgram::Walk::Step step = [this, &run, &program](qsizetype& pc) {
+        return perform(run, program.statements[pc]);
+    };
+    co_return co_await ScriptProgram::Walk::perform(program, step, run.returned);
 }
