@@ -331,10 +331,7 @@ xcb_window_t X11Windows::activeWindow() {
     if (m_pass.activeWindow) {
         return *m_pass.activeWindow;
     }
-    const auto active =
-        m_connection->property(m_connection->root(), m_connection->atom("_NET_ACTIVE_WINDOW"));
-    const QList<quint32> items = active.value_or(X11Connection::Property()).items();
-    return *(pass().activeWindow = items.isEmpty() ? xcb_window_t(XCB_WINDOW_NONE) : items.first());
+    return *(pass().activeWindow = rootValue("_NET_ACTIVE_WINDOW").value_or(XCB_WINDOW_NONE));
 }
 
 std::optional<quint32> X11Windows::currentDesktop() {
@@ -342,10 +339,7 @@ std::optional<quint32> X11Windows::currentDesktop() {
     if (m_pass.currentDesktop) {
         return *m_pass.currentDesktop;
     }
-    const auto desktop =
-        m_connection->property(m_connection->root(), m_connection->atom("_NET_CURRENT_DESKTOP"));
-    const QList<quint32> items = desktop.value_or(X11Connection::Property()).items();
-    return *(pass().currentDesktop = items.isEmpty() ? std::nullopt : std::optional<quint32>(items.first()));
+    return *(pass().currentDesktop = rootValue("_NET_CURRENT_DESKTOP"));
 }
 
 quint32 X11Windows::desktopCount() {
@@ -353,9 +347,13 @@ quint32 X11Windows::desktopCount() {
     if (m_pass.desktopCount) {
         return *m_pass.desktopCount;
     }
-    const auto count =
-        m_connection->property(m_connection->root(), m_connection->atom("_NET_NUMBER_OF_DESKTOPS"));
-    return *(pass().desktopCount = count.value_or(X11Connection::Property()).items().value(0, 0));
+    return *(pass().desktopCount = rootValue("_NET_NUMBER_OF_DESKTOPS").value_or(0));
+}
+
+std::optional<quint32> X11Windows::rootValue(const char* name) {
+    const auto property = m_connection->property(m_connection->root(), m_connection->atom(name));
+    const QList<quint32> items = property.value_or(X11Connection::Property()).items();
+    return items.isEmpty() ? std::nullopt : std::optional<quint32>(items.first());
 }
 
 bool X11Windows::onCurrentDesktop(xcb_window_t window) {

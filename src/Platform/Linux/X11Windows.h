@@ -97,6 +97,8 @@ public:
     quint64 state();
 
 private:
+    // The first value of a property of the root window, as the manager last set it.
+    std::optional<quint32> rootValue(const char* name);
     // What has been read in the current pass; an absent entry has not been read yet.
     struct Pass {
         std::optional<QList<xcb_window_t>> clientList;
