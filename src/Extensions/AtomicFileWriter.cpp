@@ -205,8 +205,8 @@ bool AtomicFileWriter::writeAll(QIODevice& device, const QByteArray& data) {
 }
 
 QString AtomicFileWriter::targetOfTemporaryCopy(const QString& fileName) {
-    static const QRegularExpression shape(
-        QStringLiteral("^(.+)\\.ordella-write-[A-Za-z0-9]{%1}$").arg(kCopyLetters));
+    static const QRegularExpression shape(QStringLiteral("^(.+)") + QRegularExpression::escape(kCopyMark) +
+                                          QStringLiteral("[A-Za-z0-9]{%1}$").arg(kCopyLetters));
     const QRegularExpressionMatch match = shape.match(fileName);
     return match.hasMatch() && !match.captured(1).contains(u'/') ? match.captured(1) : QString();
 }
