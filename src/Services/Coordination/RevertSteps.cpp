@@ -9,6 +9,7 @@
 #include "Services/Restore/RestoreGeometry.h"
 #include "Services/Restore/WindowPlacer.h"
 #include "Services/Scripting/BrowserScriptService.h"
+#include "Services/Scripting/BrowserScriptText.h"
 #include "Services/Storage/AnalysisLogger.h"
 
 #include <QSet>
@@ -401,7 +402,7 @@ QCoro::Task<WindowRestoreResult> RevertSteps::placeWindow(AXElement element, boo
 QCoro::Task<bool> RevertSteps::waitForBrowserTabs(QString bundleIdentifier, TabList expectedTabsByWindow,
                                                   double timeout) {
     const Clock::TimePoint deadline = platformClock().now() + Clock::seconds(timeout);
-    const QString script = BrowserScriptService::tabListingScript(bundleIdentifier);
+    const QString script = BrowserScriptText::tabListingScript(bundleIdentifier);
     while (platformClock().now() < deadline) {
         const TabList found =
             BrowserScriptService::parseTabResult(co_await BrowserScriptService::runAppleScript(script));

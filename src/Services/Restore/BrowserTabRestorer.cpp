@@ -6,6 +6,7 @@
 #include "Services/Restore/RestoreLog.h"
 #include "Services/Restore/RestoreWait.h"
 #include "Services/Scripting/BrowserScriptService.h"
+#include "Services/Scripting/BrowserScriptText.h"
 
 #include <QStringList>
 
@@ -241,7 +242,7 @@ QCoro::Task<BrowserTabRestorer::TabList> BrowserTabRestorer::reselectActiveTabs(
                         QStringLiteral(" lost its active tab to a later one, showing tab ") +
                         QString::number(r.tab) + QStringLiteral(" again"));
         co_await BrowserScriptService::runAppleScript(
-            BrowserScriptService::activateTabScript(bundleIdentifier, number, r.tab));
+            BrowserScriptText::activateTabScript(bundleIdentifier, number, r.tab));
     }
     // The listing follows the browser's own record of its tabs, which comes after the window shows
     // the tab.

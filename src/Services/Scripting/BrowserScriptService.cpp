@@ -6,6 +6,7 @@
 #include "Platform/Platform.h"
 #include "Platform/Prompts.h"
 #include "Platform/ScriptRunner.h"
+#include "Services/Scripting/BrowserScriptText.h"
 #include "Services/Scripting/ScriptQueue.h"
 #include "Services/Storage/AnalysisLogger.h"
 
@@ -100,189 +101,6 @@ void BrowserScriptService::log(const QString& message) {
     AnalysisLogger::shared().log(kTag, message);
 }
 
-// ---- Script texts ----
-
-QString BrowserScriptService::tellLine(const QString& bundleIdentifier) {
-    return QStringLiteral("tell application \"%1\"").arg(appName(bundleIdentifier));
-}
-
-QString BrowserScriptService::tabListingScript(const QString& bundleIdentifier) {
-    const bool safari = safariBundleIDs().contains(bundleIdentifier);
-    return ScriptText::join({
-        tellLine(bundleIdentifier),
-        QStringLiteral("    set windowTabs to {}"),
-        QStringLiteral("    repeat with w in windows"),
-        QStringLiteral("        set tabList to {}"),
-        safari ? QStringLiteral("        set activeIndex to index of current tab of w")
-               : QStringLiteral("        set activeIndex to active tab index of w"),
-        QStringLiteral("        set tabIndex to 1"),
-        QStringLiteral("        repeat with t in tabs of w"),
-        QStringLiteral("            set tabURL to URL of t"),
-        safari ? QStringLiteral("            set tabTitle to name of t")
-               : QStringLiteral("            set tabTitle to title of t"),
-        QStringLiteral("            set isActive to (tabIndex = activeIndex)"),
-        QStringLiteral("            set end of tabList to {tabURL, tabTitle, isActive}"),
-        QStringLiteral("            set tabIndex to tabIndex + 1"),
-        QStringLiteral("        end repeat"),
-        QStringLiteral("        set end of windowTabs to tabList"),
-        QStringLiteral("    end repeat"),
-        QStringLiteral("    return windowTabs"),
-        QStringLiteral("end tell"),
-    });
-}
-
-QString BrowserScriptService::createWindowScript(const QString& bundleIdentifier, const QString& url,
-                                                 const std::optional<BrowserProfile>& profile) {
-    if (safariBundleIDs().contains(bundleIdentifier)) {
-        return ScriptText::join({
-            tellLine(bundleIdentifier),
-            QStringLiteral("    make new document with properties {URL:%1}").arg(ScriptText::quoted(url)),
-            QStringLiteral("    return 1"),
-            QStringLiteral("end tell"),
-        });
-    }
-    // A window of a profile of its own says so; the default profile's is the plain request.
-    const QString make =
-        profile && !profile->isDefault()
-            ? QStringLiteral("    make new window with properties {user data dir:%1, profile directory:%2}")
-                  .arg(ScriptText::quoted(profile->userDataDir.value_or(QString())),
-                       ScriptText::quoted(profile->profileDirectory.value_or(QString())))
-            : QStringLiteral("    make new window");
-    return ScriptText::join({
-        tellLine(bundleIdentifier),
-        make,
-        QStringLiteral("    set URL of active tab of window 1 to %1").arg(ScriptText::quoted(url)),
-        QStringLiteral("    return 1"),
-        QStringLiteral("end tell"),
-    });
-}
-
-QString BrowserScriptService::createWindowWithTabsScript(const QString& bundleIdentifier,
-                                                         const QStringList& urls,
-                                                         const std::optional<BrowserProfile>& profile) {
-    QStringList lines = createWindowScript(bundleIdentifier, urls.value(0), profile).split(QLatin1Char('\n'));
-    // Before "    return 1" and the closing "end tell": the further tabs of the window just made,
-    // which is window 1.
-    const qsizetype at = lines.size() - 2;
-    for (qsizetype i = urls.size() - 1; i >= 1; --i) {
-        lines.insert(at, QStringLiteral("end tell"));
-        lines.insert(
-            at, QStringLiteral("make new tab with properties {URL:%1}").arg(ScriptText::quoted(urls[i])));
-        lines.insert(at, QStringLiteral("tell window 1"));
-    }
-    return ScriptText::join(lines);
-}
-
-QString BrowserScriptService::setBoundsScript(const QString& bundleIdentifier, std::int64_t window,
-                                              const ScriptBounds& bounds) {
-    return ScriptText::join({
-        tellLine(bundleIdentifier),
-        QStringLiteral("    set bounds of window %1 to %2").arg(QString::number(window), bounds.text()),
-        QStringLiteral("end tell"),
-    });
-}
-
-QString BrowserScriptService::openTabsScript(const QString& bundleIdentifier, std::int64_t window,
-                                             const QStringList& urls) {
-    QStringList lines{tellLine(bundleIdentifier)};
-    for (const QString& url : urls) {
-        lines << QStringLiteral("tell window %1").arg(window)
-              << QStringLiteral("make new tab with properties {URL:%1}").arg(ScriptText::quoted(url))
-              << QStringLiteral("end tell");
-    }
-    lines << QStringLiteral("end tell");
-    return ScriptText::join(lines);
-}
-
-QString BrowserScriptService::activateTabScript(const QString& bundleIdentifier, std::int64_t window,
-                                                std::int64_t tab) {
-    const QString body = safariBundleIDs().contains(bundleIdentifier)
-                             ? QStringLiteral("    set current tab of window %1 to tab %2 of window %1")
-                                   .arg(QString::number(window), QString::number(tab))
-                             : QStringLiteral("    set active tab index of window %1 to %2")
-                                   .arg(QString::number(window), QString::number(tab));
-    return ScriptText::join({tellLine(bundleIdentifier), body, QStringLiteral("end tell")});
-}
-
-QString BrowserScriptService::windowCountScript(const QString& bundleIdentifier) {
-    return ScriptText::join({tellLine(bundleIdentifier), QStringLiteral("    return count of windows"),
-                             QStringLiteral("end tell")});
-}
-
-QString BrowserScriptService::closeWindowsBeyondCountScript(const QString& bundleIdentifier,
-                                                            std::int64_t keepCount) {
-    return ScriptText::join({
-        tellLine(bundleIdentifier),
-        QStringLiteral("    set winCount to count of windows"),
-        QStringLiteral("    if winCount > %1 then").arg(keepCount),
-        QStringLiteral("        set toClose to winCount - %1").arg(keepCount),
-        QStringLiteral("        repeat with i from winCount to (winCount - toClose + 1) by -1"),
-        QStringLiteral("            try"),
-        QStringLiteral("                close window i"),
-        QStringLiteral("            end try"),
-        QStringLiteral("        end repeat"),
-        QStringLiteral("    end if"),
-        QStringLiteral("end tell"),
-    });
-}
-
-QString BrowserScriptService::closeEmptyWindowsScript(const QString& bundleIdentifier) {
-    QStringList conditions;
-    for (const QString& prefix : newTabPrefixes()) {
-        conditions << QStringLiteral("u starts with %1").arg(ScriptText::quoted(prefix.toLower()));
-    }
-    const QString condition = conditions.join(QStringLiteral(" or "));
-    QStringList lines{
-        tellLine(bundleIdentifier),
-        QStringLiteral("    repeat with i from (count of windows) to 1 by -1"),
-        QStringLiteral("        try"),
-        QStringLiteral("            set w to window i"),
-        QStringLiteral("            set tabCount to (count of tabs of w)"),
-    };
-    if (safariBundleIDs().contains(bundleIdentifier)) {
-        lines << QStringLiteral("            if tabCount is 0 then")
-              << QStringLiteral("                close w")
-              << QStringLiteral("            else if tabCount is 1 then")
-              << QStringLiteral("                set u to URL of tab 1 of w");
-    } else {
-        lines << QStringLiteral("            if tabCount is 1 then")
-              << QStringLiteral("                set u to URL of active tab of w");
-    }
-    lines << QStringLiteral("                if u is missing value then")
-          << QStringLiteral("                    close w") << QStringLiteral("                else")
-          << QStringLiteral("                    set u to (u as string)")
-          << QStringLiteral("                    ignoring case")
-          << QStringLiteral("                        if %1 then").arg(condition)
-          << QStringLiteral("                            close w")
-          << QStringLiteral("                        end if")
-          << QStringLiteral("                    end ignoring") << QStringLiteral("                end if")
-          << QStringLiteral("            end if") << QStringLiteral("        end try")
-          << QStringLiteral("    end repeat") << QStringLiteral("end tell");
-    return ScriptText::join(lines);
-}
-
-QString BrowserScriptService::closeAllWindowsScript(const QString& bundleIdentifier) {
-    return ScriptText::join(
-        {tellLine(bundleIdentifier), QStringLiteral("    close every window"), QStringLiteral("end tell")});
-}
-
-QString BrowserScriptService::windowIDsScript(const QString& bundleIdentifier) {
-    return ScriptText::join({tellLine(bundleIdentifier), QStringLiteral("    return id of every window"),
-                             QStringLiteral("end tell")});
-}
-
-QString BrowserScriptService::closeWindowsScript(const QString& bundleIdentifier,
-                                                 const QList<std::int64_t>& windowIDs) {
-    QStringList lines{tellLine(bundleIdentifier)};
-    for (const std::int64_t id : windowIDs) {
-        // Each in its own try: a window that went meanwhile must not keep the others open.
-        lines << QStringLiteral("    try") << QStringLiteral("        close window id %1").arg(id)
-              << QStringLiteral("    end try");
-    }
-    lines << QStringLiteral("end tell");
-    return ScriptText::join(lines);
-}
-
 // ---- Running scripts ----
 
 QCoro::Task<std::optional<ScriptDescriptor>> BrowserScriptService::runAppleScript(QString source) {
@@ -335,7 +153,7 @@ QCoro::Task<void> BrowserScriptService::showAutomationPermissionAlert(QString ap
 
 QCoro::Task<BrowserScriptService::TabList> BrowserScriptService::captureTabs(QString bundleIdentifier) {
     const std::optional<ScriptDescriptor> answer =
-        co_await runAppleScript(tabListingScript(bundleIdentifier));
+        co_await runAppleScript(BrowserScriptText::tabListingScript(bundleIdentifier));
     co_return parseTabResult(answer);
 }
 
@@ -519,8 +337,9 @@ BrowserScriptService::restoreWindows(QString bundleIdentifier, TabList windowTab
         const std::optional<BrowserProfile> profile = profiles.value(index, std::nullopt);
         // Named: a conditional's temporary in an awaited expression is destroyed twice by this
         // compiler.
-        const QString creation = safari ? createWindowScript(bundleIdentifier, urls.first(), profile)
-                                        : createWindowWithTabsScript(bundleIdentifier, urls, profile);
+        const QString creation =
+            safari ? BrowserScriptText::createWindowScript(bundleIdentifier, urls.first(), profile)
+                   : BrowserScriptText::createWindowWithTabsScript(bundleIdentifier, urls, profile);
         const std::optional<ScriptDescriptor> created = co_await runAppleScript(creation);
         std::int64_t window = created ? created->int32Value() : 0;
         if (window < 1 && countBefore) {
@@ -548,7 +367,8 @@ BrowserScriptService::restoreWindows(QString bundleIdentifier, TabList windowTab
         }
         if (windowBounds && index < windowBounds->size()) {
             if (const std::optional<ScriptBounds> bounds = ScriptText::bounds((*windowBounds)[index])) {
-                co_await runAppleScript(setBoundsScript(bundleIdentifier, window, *bounds));
+                co_await runAppleScript(
+                    BrowserScriptText::setBoundsScript(bundleIdentifier, window, *bounds));
                 log(QStringLiteral("%1: Set bounds for window %2: %3")
                         .arg(label, QString::number(window), bounds->text()));
             } else {
@@ -559,11 +379,12 @@ BrowserScriptService::restoreWindows(QString bundleIdentifier, TabList windowTab
             }
         }
         if (safari && tabs.size() > 1) {
-            co_await runAppleScript(openTabsScript(bundleIdentifier, window, urls.mid(1)));
+            co_await runAppleScript(BrowserScriptText::openTabsScript(bundleIdentifier, window, urls.mid(1)));
         }
         for (qsizetype k = 0; k < tabs.size(); ++k) {
             if (tabs[k].isActive) {
-                co_await runAppleScript(activateTabScript(bundleIdentifier, window, k + 1));
+                co_await runAppleScript(
+                    BrowserScriptText::activateTabScript(bundleIdentifier, window, k + 1));
                 break;
             }
         }
@@ -579,7 +400,7 @@ QCoro::Task<std::int64_t> BrowserScriptService::getWindowCount(QString bundleIde
 
 QCoro::Task<std::optional<std::int64_t>> BrowserScriptService::windowCount(QString bundleIdentifier) {
     const std::optional<ScriptDescriptor> answer =
-        co_await runAppleScript(windowCountScript(bundleIdentifier));
+        co_await runAppleScript(BrowserScriptText::windowCountScript(bundleIdentifier));
     if (!answer || answer->kind() != ScriptDescriptor::Kind::Integer) {
         co_return std::nullopt;
     }
@@ -588,7 +409,7 @@ QCoro::Task<std::optional<std::int64_t>> BrowserScriptService::windowCount(QStri
 
 QCoro::Task<void> BrowserScriptService::closeWindowsBeyondCount(QString bundleIdentifier,
                                                                 std::int64_t keepCount) {
-    const QString script = closeWindowsBeyondCountScript(bundleIdentifier, keepCount);
+    const QString script = BrowserScriptText::closeWindowsBeyondCountScript(bundleIdentifier, keepCount);
     const std::int64_t count = co_await getWindowCount(bundleIdentifier);
     if (count <= keepCount) {
         co_return;
@@ -599,17 +420,18 @@ QCoro::Task<void> BrowserScriptService::closeWindowsBeyondCount(QString bundleId
 }
 
 QCoro::Task<void> BrowserScriptService::closeEmptyBrowserWindows(QString bundleIdentifier) {
-    co_await runAppleScript(closeEmptyWindowsScript(bundleIdentifier));
+    co_await runAppleScript(BrowserScriptText::closeEmptyWindowsScript(bundleIdentifier));
 }
 
 QCoro::Task<void> BrowserScriptService::closeBrowser(QString bundleIdentifier) {
-    const QString script = closeAllWindowsScript(bundleIdentifier);
+    const QString script = BrowserScriptText::closeAllWindowsScript(bundleIdentifier);
     log(QStringLiteral("closeBrowser: Closing all windows for %1").arg(appName(bundleIdentifier)));
     co_await runAppleScript(script);
 }
 
 QCoro::Task<std::optional<QList<std::int64_t>>> BrowserScriptService::windowIDs(QString bundleIdentifier) {
-    const std::optional<ScriptDescriptor> answer = co_await runAppleScript(windowIDsScript(bundleIdentifier));
+    const std::optional<ScriptDescriptor> answer =
+        co_await runAppleScript(BrowserScriptText::windowIDsScript(bundleIdentifier));
     if (!answer || answer->kind() != ScriptDescriptor::Kind::List) {
         co_return std::nullopt;
     }
@@ -648,5 +470,5 @@ QCoro::Task<void> BrowserScriptService::closeWindows(QString bundleIdentifier,
     }
     log(QStringLiteral("closeWindows: Closing %1 window(s) of %2")
             .arg(QString::number(windowIDs.size()), appName(bundleIdentifier)));
-    co_await runAppleScript(closeWindowsScript(bundleIdentifier, windowIDs));
+    co_await runAppleScript(BrowserScriptText::closeWindowsScript(bundleIdentifier, windowIDs));
 }

@@ -71,30 +71,9 @@ public:
     static TabList parseTabResult(const std::optional<ScriptDescriptor>& result);
     static QString fourCharCodeToString(std::uint32_t code);
 
-    // The script texts.
-    static QString tabListingScript(const QString& bundleIdentifier);
-    static QString createWindowScript(const QString& bundleIdentifier, const QString& url,
-                                      const std::optional<BrowserProfile>& profile = std::nullopt);
-    // The Chromium dialect's window with all its tabs: the creation script with the first address,
-    // the further addresses as new tabs of window 1, then its answer.
-    static QString createWindowWithTabsScript(const QString& bundleIdentifier, const QStringList& urls,
-                                              const std::optional<BrowserProfile>& profile = std::nullopt);
-    static QString setBoundsScript(const QString& bundleIdentifier, std::int64_t window,
-                                   const ScriptBounds& bounds);
-    static QString openTabsScript(const QString& bundleIdentifier, std::int64_t window,
-                                  const QStringList& urls);
-    static QString activateTabScript(const QString& bundleIdentifier, std::int64_t window, std::int64_t tab);
-    static QString windowCountScript(const QString& bundleIdentifier);
-    static QString closeWindowsBeyondCountScript(const QString& bundleIdentifier, std::int64_t keepCount);
-    static QString closeEmptyWindowsScript(const QString& bundleIdentifier);
-    static QString closeAllWindowsScript(const QString& bundleIdentifier);
-    static QString windowIDsScript(const QString& bundleIdentifier);
-    static QString closeWindowsScript(const QString& bundleIdentifier, const QList<std::int64_t>& windowIDs);
-
 private:
     static ScriptQueue& scriptQueue();
     static void log(const QString& message);
-    static QString tellLine(const QString& bundleIdentifier);
     static QCoro::Task<QList<std::int64_t>> restoreWindows(QString bundleIdentifier, TabList windowTabs,
                                                            std::optional<QList<SnapshotRect>> windowBounds,
                                                            QList<std::optional<BrowserProfile>> profiles,

@@ -5,7 +5,7 @@
 #include "Platform/Linux/X11KeyPresses.h"
 #include "Platform/Simulated/VirtualClock.h"
 #include "Platform/SystemClock.h"
-#include "Services/Scripting/BrowserScriptService.h"
+#include "Services/Scripting/BrowserScriptText.h"
 #include "Support/ChromiumSessionFile.h"
 #include "Support/X11DesktopTest.h"
 
@@ -91,7 +91,7 @@ TEST_F(LinuxBrowserScriptingTest, TypesTabKeysOnlyIntoTheBrowsersWindow) {
     LinuxBrowserScripting scripting(windows, monitors, this->applications, virtualClock, keys);
     QString problem;
     const std::optional<ScriptProgram> program = ScriptProgram::compile(
-        BrowserScriptService::activateTabScript(QStringLiteral("chromium.desktop"), 1, 2), &problem);
+        BrowserScriptText::activateTabScript(QStringLiteral("chromium.desktop"), 1, 2), &problem);
     ASSERT_TRUE(program) << problem.toStdString();
     const std::optional<ScriptResult> result = virtualClock->runUntilDone(scripting.execute(*program));
     ASSERT_TRUE(result) << virtualClock->lastFailure().toStdString();
@@ -183,7 +183,7 @@ TEST_F(LinuxBrowserScriptingTest, ReachesEveryTabWithTheBrowsersTabKeys) {
                                         keys);
         QString problem;
         const std::optional<ScriptProgram> program = ScriptProgram::compile(
-            BrowserScriptService::activateTabScript(QStringLiteral("chromium.desktop"), 1, c.tab), &problem);
+            BrowserScriptText::activateTabScript(QStringLiteral("chromium.desktop"), 1, c.tab), &problem);
         ASSERT_TRUE(program) << problem.toStdString();
         QCoro::waitFor(scripting.execute(*program));
 

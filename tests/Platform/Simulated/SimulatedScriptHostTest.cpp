@@ -2,7 +2,7 @@
 #include "Platform/Simulated/SimulatedScriptHost.h"
 
 #include "Platform/ScriptSourceReader.h"
-#include "Services/Scripting/BrowserScriptService.h"
+#include "Services/Scripting/BrowserScriptText.h"
 #include "Services/Scripting/FinderScriptService.h"
 #include "Support/ScriptedDesktop.h"
 
@@ -49,7 +49,7 @@ TEST(SimulatedScriptHost, RefusesWhatItDoesNotRecognise) {
     ScriptedDesktop d;
     const qint32 pid = d.addApp(kChrome, "Google Chrome");
     d.addBrowserWindow(pid, {"https://a/*"});
-    const QString own = BrowserScriptService::windowCountScript(kChrome);
+    const QString own = BrowserScriptText::windowCountScript(kChrome);
     ASSERT_EQ(run(d, own).descriptor, ScriptDescriptor::integer(1));
     const QStringList others{
         QString(own).replace("    return", "   return"),
@@ -59,15 +59,15 @@ TEST(SimulatedScriptHost, RefusesWhatItDoesNotRecognise) {
         QStringLiteral("tell application \"Google Chrome\"\n    set URL of active tab of window 1 to \"x\" & "
                        "(do shell script \"say hi\") & \"\"\nend tell"),
         // The Chromium words mean nothing to the other dialect.
-        BrowserScriptService::tabListingScript(kChrome).replace("Google Chrome", "Safari"),
+        BrowserScriptText::tabListingScript(kChrome).replace("Google Chrome", "Safari"),
         // The blank-page addresses are checked one by one, in their order, and a local file is none.
-        BrowserScriptService::closeEmptyWindowsScript(kChrome).replace("\"safari://new-tab-page\"",
-                                                                       "\"safari://new-tab\""),
-        BrowserScriptService::closeEmptyWindowsScript(kChrome).replace(
+        BrowserScriptText::closeEmptyWindowsScript(kChrome).replace("\"safari://new-tab-page\"",
+                                                                    "\"safari://new-tab\""),
+        BrowserScriptText::closeEmptyWindowsScript(kChrome).replace(
             " or u starts with \"safari://new-tab-page\"", ""),
-        BrowserScriptService::closeEmptyWindowsScript(kChrome).replace(
+        BrowserScriptText::closeEmptyWindowsScript(kChrome).replace(
             "\"safari://new-tab-page\"", "\"safari://new-tab-page\" or u starts with \"file://\""),
-        BrowserScriptService::closeEmptyWindowsScript(kChrome)
+        BrowserScriptText::closeEmptyWindowsScript(kChrome)
             .replace("\"about:blank\"", "\"@\"")
             .replace("\"about:newtab\"", "\"about:blank\"")
             .replace("\"@\"", "\"about:newtab\""),
@@ -82,7 +82,7 @@ TEST(SimulatedScriptHost, RefusesWhatItDoesNotRecognise) {
 TEST(SimulatedScriptHost, HungScriptsWaitForReleaseAndAbsentAppsFail) {
     ScriptedDesktop d;
     d.addApp(kChrome, "Google Chrome");
-    const QString count = BrowserScriptService::windowCountScript(kChrome);
+    const QString count = BrowserScriptText::windowCountScript(kChrome);
     d.host().setBehaviour("Google Chrome", SimulatedScriptHost::hang());
     auto hung = [](SimulatedScriptHost* host, QString s) -> QCoro::Task<ScriptResult> {
         co_return co_await host->run(s);
@@ -96,7 +96,7 @@ TEST(SimulatedScriptHost, HungScriptsWaitForReleaseAndAbsentAppsFail) {
     EXPECT_EQ(released->descriptor, ScriptDescriptor::integer(0));
 
     // Not running: the application's own error.
-    EXPECT_EQ(errorNumber(run(d, BrowserScriptService::windowCountScript("com.apple.Safari"))), -600);
+    EXPECT_EQ(errorNumber(run(d, BrowserScriptText::windowCountScript("com.apple.Safari"))), -600);
 }
 
 // Outside a "try" the first failing line ends the script; inside one the script goes on.

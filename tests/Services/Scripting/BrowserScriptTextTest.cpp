@@ -1,6 +1,7 @@
 // Names, dialects and the pieces scripts are built from. The whole texts are held once, by the
 // simulated script host, which refuses any other text: every script runs against it in the
 // service tests, in both dialects.
+#include "Services/Scripting/BrowserScriptText.h"
 #include "Services/Scripting/BrowserScriptService.h"
 
 #include "Platform/BrowserIdentities.h"
@@ -44,9 +45,9 @@ TEST(BrowserScriptText, NamesAndDialects) {
         EXPECT_EQ(BrowserScriptService::appName(id), name) << id;
     }
     // An unknown browser is spoken to in the Chromium dialect.
-    EXPECT_EQ(BrowserScriptService::activateTabScript("org.example.unknown", 3, 2),
+    EXPECT_EQ(BrowserScriptText::activateTabScript("org.example.unknown", 3, 2),
               "tell application \"Google Chrome\"\n    set active tab index of window 3 to 2\nend tell");
-    EXPECT_EQ(BrowserScriptService::activateTabScript("com.apple.Safari", 3, 2),
+    EXPECT_EQ(BrowserScriptText::activateTabScript("com.apple.Safari", 3, 2),
               "tell application \"Safari\"\n    set current tab of window 3 to tab 2 of window 3\nend tell");
 }
 
@@ -62,7 +63,7 @@ TEST(BrowserScriptText, Escaping) {
     for (const auto& [raw, escaped] : cases) {
         EXPECT_EQ(ScriptText::escape(raw), escaped) << raw.toStdString();
     }
-    EXPECT_EQ(BrowserScriptService::createWindowScript("com.apple.Safari", R"(https://e.x/?q="a"\b)"),
+    EXPECT_EQ(BrowserScriptText::createWindowScript("com.apple.Safari", R"(https://e.x/?q="a"\b)"),
               QString(R"(tell application "Safari"
     make new document with properties {URL:"https://e.x/?q=\"a\"\\b"}
     return 1
