@@ -5,7 +5,12 @@
 #include "Views/DesktopColorScheme.h"
 
 #include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetricsF>
 #include <QQmlEngine>
+
+#include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -170,8 +175,42 @@ QString Theme::fontFamily() const {
 }
 
 QString Theme::monospaceFamily() const {
-    static const QString family = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+    // The desktop's own choice first. The font configuration does not flag every monospaced font
+    // (nor does the family it picks always hold the symbols of a shortcut), so each is judged by how
+    // it draws a shortcut's characters.
+    static const QString family = [] {
+        const QString desktop = QFontInfo(QFontDatabase::systemFont(QFontDatabase::FixedFont)).family();
+        QStringList candidates{desktop};
+        for (const QString& each : QFontDatabase::families(QFontDatabase::Latin)) {
+            if (QFontDatabase::isFixedPitch(each)) {
+                candidates << each;
+            }
+        }
+        const QString chosen = monospacedAmong(candidates, shortcutCharacters());
+        return chosen.isEmpty() ? desktop : chosen;
+    }();
     return family;
+}
+
+QString Theme::monospacedAmong(const QStringList& families, const QString& sample) {
+    for (const QString& family : families) {
+        QFont font(family);
+        font.setPixelSize(12);
+        // Fallback fonts included: the advances the user sees.
+        const QFontMetricsF metrics(font);
+        qreal narrowest = std::numeric_limits<qreal>::max();
+        qreal widest = 0;
+        for (const QChar character : sample) {
+            const qreal advance = metrics.horizontalAdvance(character);
+            narrowest = std::min(narrowest, advance);
+            widest = std::max(widest, advance);
+        }
+        // Hinting rounds a glyph drawn from a fallback font a little apart.
+        if (!sample.isEmpty() && widest <= narrowest * 1.02) {
+            return family;
+        }
+    }
+    return QString();
 }
 
 QColor Theme::alpha(const QColor& color, qreal opacity) {

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QtQml/qqmlregistration.h>
 
 class DesktopColorScheme;
@@ -79,7 +80,16 @@ public:
     QColor purple() const;
     QColor gray() const;
     QString fontFamily() const;
+    // A family that draws every character of a shortcut with the same advance.
     QString monospaceFamily() const;
+    // The first of families that draws each character of sample with the same advance, or an empty
+    // string.
+    static QString monospacedAmong(const QStringList& families, const QString& sample);
+    // What shortcuts are written in: the modifier and key names, and the modifier symbols of
+    // shortcuts recorded on another system.
+    static QString shortcutCharacters() {
+        return QStringLiteral("SuperCtrlAltShift+PageDownF12 W.i[;'/]0⌘⌥⌃⇧");
+    }
     // The colour emoji font the interface font falls back to.
     static QString emojiFamily() { return QStringLiteral("Noto Color Emoji"); }
     int hoverDuration() const { return 150; }

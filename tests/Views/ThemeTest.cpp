@@ -7,6 +7,7 @@
 #include "Views/UiSetup.h"
 
 #include <QFont>
+#include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QQmlComponent>
 #include <QRawFont>
@@ -91,4 +92,23 @@ TEST(ThemeTest, AnEmojiInANameIsDrawnFromTheColourEmojiFont) {
     }
     EXPECT_TRUE(families.contains(Theme::emojiFamily())) << families.join(", ").toStdString();
     EXPECT_FALSE(missingGlyph);
+}
+
+// Keys are shown in a family that draws every character of a shortcut alike, judged by its
+// drawing: the font configuration does not flag every monospaced family, and a family without
+// the modifier symbols draws them from a wider fallback.
+TEST(ThemeTest, ShortcutsAreDrawnInAFamilyOfEqualAdvances) {
+    UiSetup::prepare();
+    const QString chosen = Theme::shared().monospaceFamily();
+    QFont font(chosen);
+    font.setPixelSize(12);
+    const QFontMetricsF metrics(font);
+    for (const QChar character : Theme::shortcutCharacters()) {
+        EXPECT_NEAR(metrics.horizontalAdvance(character), metrics.horizontalAdvance(u'W'), 0.2)
+            << chosen.toStdString() << ": " << QString(character).toStdString();
+    }
+    const QString proportional = Theme::shared().fontFamily();
+    EXPECT_EQ(Theme::monospacedAmong({proportional, chosen}, Theme::shortcutCharacters()), chosen);
+    EXPECT_EQ(Theme::monospacedAmong({proportional}, Theme::shortcutCharacters()), QString());
+    EXPECT_EQ(Theme::monospacedAmong({proportional}, QStringLiteral("ii")), proportional);
 }
