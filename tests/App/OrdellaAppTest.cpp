@@ -8,6 +8,7 @@
 #include <QLocalSocket>
 #include <QPointer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -187,11 +188,19 @@ TEST(OrdellaApp, TheRunScriptShowsHowFarItsBuildHasGot) {
         QFile file(project.filePath(name));
         return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
     };
+    // The slow one compiles only once the test lets it.
     ASSERT_TRUE(write("CMakeLists.txt", "cmake_minimum_required(VERSION 3.25)\nproject(p C)\n"
-                                        "foreach(n a b c)\n  add_executable(${n} ${n}.c)\nendforeach()\n"));
-    for (const char* name : {"a.c", "b.c", "c.c"}) {
+                                        "foreach(n a b c)\n  add_executable(${n} ${n}.c)\nendforeach()\n"
+                                        "add_executable(slow EXCLUDE_FROM_ALL slow.c)\n"
+                                        "set_target_properties(slow PROPERTIES C_COMPILER_LAUNCHER "
+                                        "${CMAKE_SOURCE_DIR}/hold)\n"));
+    for (const char* name : {"a.c", "b.c", "c.c", "slow.c"}) {
         ASSERT_TRUE(write(name, "int main(void) { return 0; }\n"));
     }
+    ASSERT_TRUE(write(
+        "hold", "#!/bin/sh\nwhile [ ! -e \"$(dirname \"$0\")/go\" ]; do sleep 0.05; done\nexec \"$@\"\n"));
+    QFile::setPermissions(project.filePath("hold"),
+                          QFile::permissions(project.filePath("hold")) | QFileDevice::ExeOwner);
     const auto run = [](const QString& program, const QStringList& arguments) {
         QProcess process;
         process.start(program, arguments);
@@ -217,6 +226,25 @@ TEST(OrdellaApp, TheRunScriptShowsHowFarItsBuildHasGot) {
     EXPECT_NE(failed, 0);
     EXPECT_FALSE(failedOut.contains("Built.")) << failedOut.toStdString();
     EXPECT_TRUE(failedErr.contains("missing_name")) << failedErr.toStdString();
+
+    // A step that runs on without a line is named while it runs.
+    QProcess slow;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("ORDELLA_BUILD_QUIET_SECONDS", "1");
+    slow.setProcessEnvironment(environment);
+    slow.start(script, {build, "slow"});
+    QString shown;
+    while (!shown.contains("Still building") && slow.waitForReadyRead(60'000)) {
+        shown += QString::fromUtf8(slow.readAllStandardOutput());
+    }
+    ASSERT_TRUE(write("go", ""));
+    ASSERT_TRUE(slow.waitForFinished(100'000));
+    shown += QString::fromUtf8(slow.readAllStandardOutput());
+    EXPECT_EQ(slow.exitCode(), 0);
+    EXPECT_TRUE(shown.contains(QRegularExpression("^Still building: \\S*slow\\.c \\(\\d+ s\\)$",
+                                                  QRegularExpression::MultilineOption)))
+        << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("Built.\n")) << shown.toStdString();
 }
 
 } // namespace
