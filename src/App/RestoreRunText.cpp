@@ -3,6 +3,7 @@
 #include "Extensions/BidiText.h"
 
 #include "Extensions/NumberConversion.h"
+#include "Services/Restore/AppRestorer.h"
 
 #include <QStringList>
 
@@ -50,6 +51,14 @@ QString doneText(const WindowRestoreResult& window, const QStringList& actions) 
         return QStringLiteral("already in place");
     }
     return RestoreRunText::printable(reason);
+}
+
+// Whether doneText puts a window's reason in words of its own.
+bool reasonInWords(const QString& reason) {
+    return reason.startsWith(QLatin1String("App adjusted geometry")) ||
+           reason.startsWith(QLatin1String("Geometry verified")) ||
+           reason == QLatin1String("Window minimized") ||
+           reason.startsWith(QLatin1String("Already at correct position"));
 }
 
 // What a checking run found, from its result.
@@ -124,6 +133,8 @@ QString RestoreRunText::describe(const RestoreRun& run) {
         }
         QStringList windowLines;
         qsizetype restored = 0;
+        // Why windows counted back are not as saved, each once.
+        QStringList notes;
         const QList<WindowRestoreResult>& doneWindows =
             done->windowResults.isEmpty() ? windows : done->windowResults;
         for (qsizetype i = 0; i < std::max(windows.size(), doneWindows.size()); ++i) {
@@ -132,8 +143,14 @@ QString RestoreRunText::describe(const RestoreRun& run) {
                 checked && i < checked->windowResults.size() ? &checked->windowResults[i] : nullptr;
             const WindowRestoreResult& last = checkWindow ? *checkWindow : *doneWindow;
             const RestoreStatus status = checkedWhole ? RestoreStatus::restored : last.status;
-            if (status == RestoreStatus::restored) {
+            // A browser window back with every tab, in the default profile, is back: the
+            // application's line says why not in its own profile.
+            if (status == RestoreStatus::restored || AppRestorer::isBackInTheDefaultProfile(last)) {
                 ++restored;
+            }
+            if (status != RestoreStatus::restored && AppRestorer::isBackInTheDefaultProfile(last) &&
+                !notes.contains(last.reason)) {
+                notes << last.reason;
             }
             // What every run did to the window: one that a first run moved and a check found in
             // place was moved.
@@ -149,6 +166,12 @@ QString RestoreRunText::describe(const RestoreRun& run) {
                 QStringLiteral("    \"") + printable(last.windowTitle.value_or(QStringLiteral("untitled"))) +
                 QStringLiteral("\": ") + RestoreStatusText::words(status) + QStringLiteral(" - ") +
                 (doneWindow ? doneText(*doneWindow, all.actions) : QStringLiteral("not seen at first"));
+            // What was done does not say why the window is not wholly back: its reason does,
+            // unless a check's result follows and says it.
+            if (!checkWindow && status != RestoreStatus::restored && !all.actions.isEmpty() &&
+                !reasonInWords(last.reason)) {
+                line += QStringLiteral("; ") + RestoreRunText::printable(last.reason);
+            }
             if (checkWindow) {
                 line += QStringLiteral("; checked: ") + checkText(*checkWindow);
             } else if (checkedWhole) {
@@ -161,6 +184,9 @@ QString RestoreRunText::describe(const RestoreRun& run) {
         const qsizetype count = windowLines.size();
         if (count > 0) {
             appParts << windowCount(restored, count);
+            for (const QString& note : notes) {
+                appParts << printable(note);
+            }
         } else if (app.reason == kOptimizedSkip) {
             appParts << (started ? QStringLiteral("in its saved state")
                                  : QStringLiteral("already in its saved state"));

@@ -40,6 +40,11 @@ public:
     // some addresses from the browser hands it another page in their place, and that page is what
     // the browser shows afterwards. By default every address is handed over as it is.
     virtual QString browserAddressAsOpened(const QString& address) const { return address; }
+    // Why the host keeps an address from browsers, for the report; nothing when it hands it over.
+    virtual std::optional<QString> browserAddressRefusal(const QString& address) const {
+        (void)address;
+        return std::nullopt;
+    }
     // Why the host does not open a window in the browser profile a script names (a data folder or
     // profile it does not take), so that the window opens in the browser's default profile;
     // nothing when it does open it there. By default every profile is taken.

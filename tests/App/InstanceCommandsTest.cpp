@@ -120,6 +120,17 @@ TEST(InstanceCommands, TheReportTellsWhatTheRestoreDid) {
     const QString skip = "Already in correct state (optimized skip)";
     const QString inPlace = "Already at correct position (optimized skip)";
     const QString verified = "Geometry verified (match=title, attempts=1)";
+    // A browser window the restore opened and moved, not wholly as saved.
+    const auto started = [&window](const char* title, const QString& reason) {
+        WindowRestoreResult opened = window(title, RestoreStatus::partiallyRestored, qPrintable(reason));
+        opened.actions = QStringList{"started", "moved"};
+        return opened;
+    };
+    const QString refused =
+        "Profile refused (Not a browser's data folder: /x); opened in the default profile";
+    const QString notGiven =
+        "Tabs not reopened: https://e.x/?q=bbbb (1 of 2 tabs); not handed to the browser: an "
+        "address longer than 8192 characters";
     struct Case {
         const char* what;
         // Per application: its first run, then its second.
@@ -193,6 +204,30 @@ TEST(InstanceCommands, TheReportTellsWhatTheRestoreDid) {
           "    \"notes\": partially restored - moved, but the application kept a frame of its own; checked: "
           "moved, "
           "but the application kept a frame of its own, asked 0,25 800x600, got 0,25 800x600"}},
+        {"a browser's windows back with every tab, in the default profile for a refused one",
+         {{{"chromium.desktop",
+            "Chromium",
+            RestoreStatus::partiallyRestored,
+            "x",
+            {started("Page 1 - Chromium", refused), started("Page 3 - Chromium", refused)}},
+           {"chromium.desktop", "Chromium", RestoreStatus::partiallyRestored, refused, {}}}},
+         {},
+         {"  Chromium (chromium.desktop): partially restored - started; all 2 windows restored; " + refused,
+          "    \"Page 1 - Chromium\": partially restored - started, moved; " + refused +
+              ", asked 0,25 800x600, got 0,25 800x600",
+          "    \"Page 3 - Chromium\": partially restored - started, moved; " + refused +
+              ", asked 0,25 800x600, got 0,25 800x600"}},
+        {"a tab the browser is not given",
+         {{{"chromium.desktop",
+            "Chromium",
+            RestoreStatus::partiallyRestored,
+            "x",
+            {started("Page 1 - Chromium", notGiven)}},
+           {"chromium.desktop", "Chromium", RestoreStatus::partiallyRestored, notGiven, {}}}},
+         {"chromium.desktop"},
+         {"  Chromium (chromium.desktop): partially restored - 0 of 1 window restored",
+          "    \"Page 1 - Chromium\": partially restored - started, moved; " + notGiven +
+              ", asked 0,25 800x600, got 0,25 800x600"}},
         {"an application that cannot start",
          {{{"gone", "Gone", RestoreStatus::failed, "App could not be launched or found", {}},
            {"gone", "Gone", RestoreStatus::failed, "App could not be launched or found", {}}}},

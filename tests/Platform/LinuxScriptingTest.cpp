@@ -47,11 +47,17 @@ TEST(BrowserCommandLine, HandsOnlyPagesFilesAndTheBlankPageToTheBrowser) {
     };
     for (const auto& [address, expected] : cases) {
         EXPECT_EQ(BrowserCommandLine::safeAddress(QString::fromUtf8(address)), expected) << address;
+        // A refused address has a reason the report gives.
+        EXPECT_EQ(BrowserCommandLine::refusal(QString::fromUtf8(address)),
+                  expected ? std::nullopt
+                           : std::optional(QStringLiteral("an address that is not a web page or a file")))
+            << address;
     }
     // Longer than one command line may safely carry with its profile.
     const QString huge = QStringLiteral("https://example.org/?q=") + QString(100000, u'a');
     EXPECT_EQ(BrowserCommandLine::safeAddress(huge), std::nullopt);
     EXPECT_EQ(BrowserCommandLine::addressAsOpened(huge), QStringLiteral("about:blank"));
+    EXPECT_EQ(BrowserCommandLine::refusal(huge), QStringLiteral("an address longer than 8192 characters"));
 }
 
 // A running browser takes one command line of a bounded size: longer lists go in several, in

@@ -64,17 +64,24 @@ QString BrowserCommandLine::addressAsOpened(const QString& address) {
     return safeAddress(address) ? cleaned(address) : kBlankPage;
 }
 
+std::optional<QString> BrowserCommandLine::refusal(const QString& address) {
+    if (safeAddress(address)) {
+        return std::nullopt;
+    }
+    const QString text = cleaned(address);
+    if (text.size() > longestAddress || QUrl(text, QUrl::TolerantMode).toEncoded().size() > longestAddress) {
+        return QStringLiteral("an address longer than %1 characters").arg(QString::number(longestAddress));
+    }
+    return QStringLiteral("an address that is not a web page or a file");
+}
+
 QString BrowserCommandLine::checkedAddress(const QString& url) {
     const std::optional<QString> address = safeAddress(url);
     if (!address) {
         // A refused address may be any length: the line names its start.
         const QString shown = url.size() > 200 ? url.left(200) + QStringLiteral("…") : url;
-        const QString why =
-            cleaned(url).size() > longestAddress
-                ? QStringLiteral("Skipped an address longer than %1 characters: %2")
-                      .arg(QString::number(longestAddress), shown)
-                : QStringLiteral("Skipped an address that is not a web page or a file: ") + shown;
-        Diagnostics::print(QStringLiteral("[LinuxBrowserScripting] ") + why);
+        Diagnostics::print(QStringLiteral("[LinuxBrowserScripting] Skipped ") +
+                           refusal(url).value_or(QString()) + QStringLiteral(": ") + shown);
     }
     return address.value_or(kBlankPage);
 }

@@ -23,6 +23,9 @@ public:
     // breaks are dropped from it, as a browser drops them from what it is given; any other control
     // character, or a length past longestAddress, refuses it.
     static std::optional<QString> safeAddress(const QString& address);
+    // Why an address is not handed over ("an address longer than 8192 characters", say); nothing
+    // when it is.
+    static std::optional<QString> refusal(const QString& address);
     // What the browser shows for an address a script asks it to open: the address itself, or the
     // blank page that stands in for one that must not be handed over.
     static QString addressAsOpened(const QString& address);

@@ -26,6 +26,10 @@ QString LinuxScriptRunner::browserAddressAsOpened(const QString& address) const 
     return BrowserCommandLine::addressAsOpened(address);
 }
 
+std::optional<QString> LinuxScriptRunner::browserAddressRefusal(const QString& address) const {
+    return BrowserCommandLine::refusal(address);
+}
+
 std::optional<QString> LinuxScriptRunner::browserProfileRefusal(const QString& bundleIdentifier,
                                                                 const QString& userDataDir,
                                                                 const QString& profileDirectory) const {

@@ -367,6 +367,13 @@ QString SimulatedScriptHost::browserAddressAsOpened(const QString& address) cons
     return !m_accepts || m_accepts(address) ? address : QStringLiteral("about:blank");
 }
 
+std::optional<QString> SimulatedScriptHost::browserAddressRefusal(const QString& address) const {
+    if (!m_accepts || m_accepts(address)) {
+        return std::nullopt;
+    }
+    return QStringLiteral("an address this desktop keeps from browsers");
+}
+
 void SimulatedScriptHost::installInto(Platform& platform) {
     platform.scriptRunner =
         std::shared_ptr<ScriptRunner>(static_cast<ScriptRunner*>(this), [](ScriptRunner*) {});

@@ -86,9 +86,11 @@ public:
     std::optional<QString> folderOf(quint32 window);
     void setFolder(quint32 window, const std::optional<QString>& folder);
     // Browsers that are not given every address: one the filter refuses is opened as the blank
-    // page instead. No filter: every address is opened as asked.
+    // page instead, and reported as "an address this desktop keeps from browsers". No filter:
+    // every address is opened as asked.
     void setAddressFilter(std::function<bool(const QString& address)> accepts);
     QString browserAddressAsOpened(const QString& address) const override;
+    std::optional<QString> browserAddressRefusal(const QString& address) const override;
 
     // Folders that exist; a window's folder counts as existing when it is first seen.
     void addFolder(const QString& path);

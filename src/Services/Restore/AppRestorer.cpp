@@ -63,6 +63,11 @@ QCoro::Task<QList<WindowRestoreResult>> placeAndNote(RunningApplication app, QLi
     co_return results;
 }
 
+// A window opened in the default profile in place of its own: "Profile refused (why); opened in
+// the default profile".
+const QString kProfileRefused = QStringLiteral("Profile refused (");
+const QString kInTheDefaultProfile = QStringLiteral("); opened in the default profile");
+
 AppRestoreOutcome outcome(const AppPlan& plan, RestoreStatus status, const QString& reason) {
     return AppRestoreOutcome{
         AppRestoreResult{plan.appSnapshot.bundleIdentifier, plan.appSnapshot.appName, status, reason, {}},
@@ -137,6 +142,8 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
                 }
             }
         }
+        // Windows refused the same profile say so once.
+        tabProblems.removeDuplicates();
         if (!tabProblems.isEmpty()) {
             co_return outcome(plan, RestoreStatus::partiallyRestored, tabProblems.join(QStringLiteral("; ")));
         }
@@ -330,9 +337,12 @@ QStringList AppRestorer::tabIssues(const QList<QList<TabSnapshot>>& saved,
     const QList<QList<TabSnapshot>> opened = BrowserTabRestorer::openedTabs(saved);
     const QList<BrowserTabComparison::Shortfall> shortfalls =
         BrowserTabComparison::shortfalls(opened, current);
+    const std::shared_ptr<ScriptRunner> runner = Platform::current().scriptRunner;
     QStringList issues;
     for (qsizetype i = 0; i < saved.size(); ++i) {
         QStringList notReopened;
+        // Why the addresses kept from the browser were kept, each reason once.
+        QStringList refusals;
         for (qsizetype j = 0; j < saved[i].size(); ++j) {
             // A new-tab page comes back as the blank page that stands in for it: it is back. An
             // address the host only cleaned (of a line break, say) is opened, and compared as such.
@@ -342,6 +352,11 @@ QStringList AppRestorer::tabIssues(const QList<QList<TabSnapshot>>& saved,
                 !isBlankStandIn(saved[i][j].url, opened[i][j].url);
             if (keptFromBrowser || shortfalls[i].missingTabs.contains(j)) {
                 notReopened.append(saved[i][j].url);
+            }
+            const std::optional<QString> refusal =
+                keptFromBrowser && runner ? runner->browserAddressRefusal(saved[i][j].url) : std::nullopt;
+            if (refusal && !refusals.contains(*refusal)) {
+                refusals.append(*refusal);
             }
         }
         QStringList parts;
@@ -359,6 +374,10 @@ QStringList AppRestorer::tabIssues(const QList<QList<TabSnapshot>>& saved,
             parts.append(text + QStringLiteral(" (") + QString::number(notReopened.size()) +
                          QStringLiteral(" of ") + QString::number(saved[i].size()) +
                          QStringLiteral(" tabs)"));
+            if (!refusals.isEmpty()) {
+                parts.append(QStringLiteral("not handed to the browser: ") +
+                             refusals.join(QStringLiteral(", ")));
+            }
         }
         if (shortfalls[i].unselectedTab) {
             parts.append(QStringLiteral("Active tab not selected: ") +
@@ -395,11 +414,15 @@ QStringList AppRestorer::profileRefusals(const AppSnapshot& snapshot) {
                                                     profile->userDataDir.value_or(QString()),
                                                     profile->profileDirectory.value_or(QString()));
         }
-        refusals.append(
-            refusal ? QStringLiteral("Profile refused (%1); opened in the default profile").arg(*refusal)
-                    : QString());
+        refusals.append(refusal ? kProfileRefused + *refusal + kInTheDefaultProfile : QString());
     }
     return refusals;
+}
+
+bool AppRestorer::isBackInTheDefaultProfile(const WindowRestoreResult& window) {
+    // The refusal alone: a tab issue would follow it.
+    return window.status == RestoreStatus::partiallyRestored && window.reason.startsWith(kProfileRefused) &&
+           window.reason.endsWith(kInTheDefaultProfile);
 }
 
 void AppRestorer::addProfileRefusals(QList<WindowRestoreResult>& results, const QStringList& refusals,
@@ -472,18 +495,22 @@ QCoro::Task<QList<WindowRestoreResult>> AppRestorer::placeWindows(AppPlan plan, 
 void AppRestorer::summarize(AppRestoreResult& result, const AppSnapshot& snapshot) {
     const qsizetype n = result.windowResults.size();
     QStringList issues;
+    qsizetype k = 0;
     for (const WindowRestoreResult& window : result.windowResults) {
-        if (window.status != RestoreStatus::restored) {
+        if (window.status == RestoreStatus::restored || isBackInTheDefaultProfile(window)) {
+            ++k;
+        }
+        // Windows held back by one cause (a profile refused) name it once.
+        if (window.status != RestoreStatus::restored && !issues.contains(window.reason)) {
             issues.append(window.reason);
         }
     }
-    const qsizetype k = n - issues.size();
     if (n == 0) {
         const bool none = snapshot.windowSnapshots.isEmpty();
         result.status = none ? RestoreStatus::restored : RestoreStatus::partiallyRestored;
         result.reason = none ? QStringLiteral("App launched (no windows to restore)")
                              : QStringLiteral("App launched but no windows could be positioned");
-    } else if (k == n) {
+    } else if (issues.isEmpty()) {
         result.status = RestoreStatus::restored;
         result.reason = QStringLiteral("All ") + QString::number(n) + QStringLiteral(" windows restored");
     } else {

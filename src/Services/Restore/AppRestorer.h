@@ -46,6 +46,9 @@ public:
     // Whether a saved address opened as opened is a new-tab or start page shown as the blank page
     // that stands in for it (browsers open no such page they are handed): that tab is back.
     static bool isBlankStandIn(const QString& saved, const QString& opened);
+    // Whether a browser window came back with every saved tab, only in the browser's default
+    // profile because its own was refused: it is back, and its reason says why not as saved.
+    static bool isBackInTheDefaultProfile(const WindowRestoreResult& window);
     // The pause after attempt n (1-based): 100 ms, then 200 ms, growing to at most 800 ms.
     static Clock::Duration retryPause(int attempt);
 

@@ -2,8 +2,10 @@
 // not given, a second profile, tabs past the eighth, a restore that must not wait on the session
 // file the browser's previous run left behind, the user's own windows beside the saved ones, and a
 // revert.
+#include "App/RestoreRunText.h"
 #include "ChromiumDesktopTest.h"
 #include "Platform/Diagnostics.h"
+#include "Services/Restore/AppRestorer.h"
 #include "Services/Storage/AnalysisLogger.h"
 
 #include "Support/StatusPostRecorder.h"
@@ -346,20 +348,42 @@ TEST_F(LinuxBrowserRestoreTest, AWindowOfManyLongAddressesComesBackWholeIntoTheR
     // A line break in an address is dropped, as the browser drops it: that tab is back at once.
     const BrowserWindow refused{{"/page3", tooLong, "/page4", "/page5\n"}, 0, QRect(2100, 120, 1000, 760)};
 
-    const RestoreRun run = watchedRun(workspaceOf({longWindow, refused}));
+    // The long window was saved in a profile whose folder has gone: it opens in the default one.
+    Workspace saved = workspaceOf({longWindow, refused});
+    const QString gone = m_folder.filePath(QStringLiteral("gone"));
+    saved.appSnapshots[0].windowSnapshots[0].browserProfile = BrowserProfile{gone, std::nullopt};
+
+    const RestoreRun run = watchedRun(saved);
     EXPECT_EQ(run.report.status, RestoreStatus::partiallyRestored) << run.report.summary().toStdString();
     const AppRestoreResult* browser = browserResult(run.report);
     ASSERT_TRUE(browser);
-    EXPECT_TRUE(browser->reason.contains(QStringLiteral("(1 of 4 tabs)"))) << browser->reason.toStdString();
-    // The pass that opened the windows reports each: the long one back whole.
+    const QString profileRefused = QStringLiteral("Profile refused (Not a browser's data folder: ") + gone +
+                                   QStringLiteral("); opened in the default profile");
+    EXPECT_TRUE(browser->reason.contains(
+        QStringLiteral("(1 of 4 tabs); not handed to the browser: an address longer than 8192 characters")))
+        << browser->reason.toStdString();
+    EXPECT_EQ(browser->reason.count(profileRefused), 1) << browser->reason.toStdString();
+    // The pass that opened the windows reports each: the long one back whole, in the default
+    // profile.
     ASSERT_FALSE(run.passes.isEmpty());
     const AppRestoreResult* opened = browserResult(run.passes.first());
     ASSERT_TRUE(opened);
     ASSERT_EQ(opened->windowResults.size(), 2) << opened->reason.toStdString();
-    EXPECT_EQ(opened->windowResults[0].status, RestoreStatus::restored) << opened->reason.toStdString();
+    EXPECT_EQ(opened->windowResults[0].reason, profileRefused) << opened->reason.toStdString();
+    EXPECT_TRUE(AppRestorer::isBackInTheDefaultProfile(opened->windowResults[0]));
     EXPECT_EQ(opened->windowResults[1].status, RestoreStatus::partiallyRestored);
     EXPECT_TRUE(opened->windowResults[1].reason.contains(QStringLiteral("(1 of 4 tabs)")))
         << opened->windowResults[1].reason.toStdString();
+    // The command line's report counts the long window back and says why, once.
+    const QString text = RestoreRunText::describe(run);
+    EXPECT_TRUE(
+        text.contains(QStringLiteral("Chromium (chromium.desktop): partially restored - 1 of 2 windows "
+                                     "restored; ") +
+                      profileRefused + u'\n'))
+        << text.toStdString();
+    EXPECT_TRUE(
+        text.contains(QStringLiteral("; not handed to the browser: an address longer than 8192 characters")))
+        << text.toStdString();
     const BrowserWindow shownInstead{{"/page3", "about:blank", "/page4", "/page5"}, 0, refused.frame};
     EXPECT_TRUE(waitForSession({users, longWindow, shownInstead})) << describe(sessionState()).toStdString();
     EXPECT_EQ(mainProcesses(), processes);
