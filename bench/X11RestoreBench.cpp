@@ -15,6 +15,7 @@
 //   placed            windows back where they were saved (within 50 points), of N
 //   open_cpu_ms       Ordella's processor time while the scene's windows open (its event loop
 //                     turning meanwhile, as it does for a user who opens windows)
+//   restore_cpu_ms    Ordella's processor time for the restore (all its threads)
 // Scenes: 20 windows of 20 programs, 60 of 20, and one program with 30, 100 and 300 windows (the
 // scaling curve); 20 of 20 and 30 of one again with two virtual desktops, every other window on
 // the second one while the first is shown (desktops=2); with ORDELLA_BENCH_SMOKE one small scene, with
@@ -136,6 +137,13 @@ QList<xcb_window_t> windowsOf(const QList<qint64>& pids) {
 double threadCpuMs() {
     timespec time{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
+    return double(time.tv_sec) * 1e3 + double(time.tv_nsec) / 1e6;
+}
+
+// The processor time the whole process has used so far, in milliseconds.
+double processCpuMs() {
+    timespec time{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &time);
     return double(time.tv_sec) * 1e3 + double(time.tv_nsec) / 1e6;
 }
 
@@ -308,9 +316,11 @@ void BM_X11Restore(benchmark::State& state) {
         g_clock->reset();
         const quint64 tripsBeforeRestore = X11Connection::roundTrips();
         RestoreCoordinator coordinator;
+        const double cpuBeforeRestore = processCpuMs();
         timer.restart();
         const RestoreReport report = QCoro::waitFor(coordinator.restore(*workspace, false));
         const double restoreMs = double(timer.nsecsElapsed()) / 1e6;
+        const double restoreCpuMs = processCpuMs() - cpuBeforeRestore;
         const double restoreTrips = double(X11Connection::roundTrips() - tripsBeforeRestore);
         state.SetIterationTime(restoreMs / 1000);
         const double pausedMs = g_clock->pausedMs();
@@ -347,6 +357,7 @@ void BM_X11Restore(benchmark::State& state) {
         state.counters["restore_trips/window"] = restoreTrips / windowCount;
         state.counters["placed"] = placed;
         state.counters["open_cpu_ms"] = openCpuMs;
+        state.counters["restore_cpu_ms"] = restoreCpuMs;
         state.counters["restored"] = report.status == RestoreStatus::restored ? 1 : 0;
 
         for (QProcess* process : processes) {
