@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -39,9 +40,53 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
     const QByteArray viewer = fake("shotwell");
     const QByteArray tclsh = fake("tclsh");
     const QByteArray wish = fake("wish8.6");
-    for (const QByteArray& program : {wine, sudo, viewer, tclsh, wish}) {
+    const QByteArray python = fake("python3");
+    const QByteArray make = fake("make");
+    const QByteArray loader = fake("ld.so");
+    const QByteArray valgrind = fake("valgrind");
+    const QByteArray gdb = fake("gdb");
+    const QByteArray sqlite = fake("sqlite3");
+    const QByteArray flatpak = fake("flatpak");
+    const QByteArray opener = fake("xdg-open");
+    const QByteArray gio = fake("gio");
+    const QByteArray terminal = fake("myterm");
+    for (const QByteArray& program : {wine, sudo, viewer, tclsh, wish, python, make, loader, valgrind, gdb,
+                                      sqlite, flatpak, opener, gio, terminal}) {
         ASSERT_TRUE(write(QFile::decodeName(program), "#!/bin/sh\n", true));
     }
+    const QByteArray profiler = fake("cProfile.py");
+    ASSERT_TRUE(write(QFile::decodeName(profiler), "import sys\n"));
+    // An interpreter copied under a name of its own.
+    const QByteArray copied = fake("mytool");
+    ASSERT_TRUE(
+        QFile::copy(QFileInfo(QStringLiteral("/bin/sh")).canonicalFilePath(), QFile::decodeName(copied)));
+    // A sandboxed application installed for the user, with python3 in its runtime.
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    const QString deployed = data + QStringLiteral("/flatpak/app/org.example.Notes/x86_64/stable");
+    const QString runtime =
+        data + QStringLiteral("/flatpak/runtime/org.example.Platform/x86_64/1/active/files/bin");
+    ASSERT_TRUE(QDir().mkpath(deployed + QStringLiteral("/active/files/bin")) && QDir().mkpath(runtime));
+    ASSERT_TRUE(QFile::link(QStringLiteral("x86_64/stable"), deployed + QStringLiteral("/../../current")));
+    ASSERT_TRUE(write(deployed + QStringLiteral("/active/files/bin/notes"), "#!/bin/sh\n", true));
+    ASSERT_TRUE(write(runtime + QStringLiteral("/python3"), "#!/bin/sh\n", true));
+    ASSERT_TRUE(write(
+        deployed + QStringLiteral("/active/metadata"),
+        "[Application]\nname=org.example.Notes\nruntime=org.example.Platform/x86_64/1\ncommand=notes\n"));
+    // What the desktop opens text with (an interpreter) and C sources with (an editor).
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    ASSERT_TRUE(QDir().mkpath(config));
+    ASSERT_TRUE(write(config + QStringLiteral("/mimeapps.list"),
+                      "[Default Applications]\ntext/plain=org.example.NicePython.desktop\n"
+                      "text/x-csrc=org.example.Editor.desktop\n"));
+    // The D-Bus services that start entries activated over the bus.
+    const QString services = data + QStringLiteral("/dbus-1/services");
+    ASSERT_TRUE(QDir().mkpath(services));
+    ASSERT_TRUE(write(services + QStringLiteral("/org.example.Activated.service"),
+                      "[D-BUS Service]\nName=org.example.Activated\nExec=" + python + ' ' +
+                          QFile::encodeName(tool) + '\n'));
+    ASSERT_TRUE(
+        write(services + QStringLiteral("/org.example.SameService.service"),
+              "[D-BUS Service]\nName=org.example.SameService\nExec=" + viewer + " --gapplication-service\n"));
     const std::pair<const char*, QByteArray> installed[] = {
         {"org.example.Editor", "Exec=true %F\nMimeType=text/plain;\n"},
         {"org.example.ScriptEditor",
@@ -71,6 +116,37 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
         {"org.example.Chosen", "Exec=x-terminal-emulator\n"},
         {"org.example.Files", "Exec=true %U\nMimeType=inode/directory;\n"},
         {"org.example.NoTypes", "Exec=true %F\n"},
+        {"org.example.FlatpakPython",
+         "Exec=" + flatpak +
+             " run --branch=stable --arch=x86_64 --command=python3 org.example.Notes %f\n"
+             "MimeType=text/plain;\n"},
+        {"org.example.FlatpakNotes", "Exec=" + flatpak +
+                                         " run --command=notes --file-forwarding org.example.Notes @@ %f @@\n"
+                                         "MimeType=text/plain;\n"},
+        {"org.example.FlatpakUnread",
+         "Exec=" + flatpak + " run --frobnicate org.example.Notes %f\nMimeType=text/plain;\n"},
+        {"org.example.Opener", "Exec=" + opener + " %f\nMimeType=text/plain;text/x-csrc;\n"},
+        {"org.example.GioOpen", "Exec=" + gio + " open %f\nMimeType=text/plain;\n"},
+        {"org.example.ShellOpener", "Exec=sh " + opener + " %f\nMimeType=text/plain;\n"},
+        {"org.example.Activated", "Exec=true %f\nMimeType=text/plain;\nDBusActivatable=true\n"},
+        {"org.example.SameService", "Exec=" + viewer + " %U\nMimeType=text/plain;\nDBusActivatable=true\n"},
+        {"org.example.NoService", "Exec=true %f\nMimeType=text/plain;\nDBusActivatable=true\n"},
+        {"org.example.MakeE", "Exec=" + make + " -e %f\n"},
+        {"org.example.NiceMakeE", "Exec=nice -n 5 " + make + " -e %f\n"},
+        {"org.example.JsonTool", "Exec=" + python + " -m json.tool -e %f\nMimeType=inode/directory;\n"},
+        {"org.example.RunsFile", "Exec=true -x %f\nMimeType=text/plain;\n"},
+        {"org.example.MyTerm", "Exec=" + terminal + "\nCategories=System;TerminalEmulator;\n"},
+        {"org.example.MyTermShell", "Exec=" + terminal + " -e sh %f\nMimeType=text/plain;inode/directory;\n"},
+        {"org.example.Loader2", "Exec=" + loader + " %f\nMimeType=text/plain;\n"},
+        {"org.example.Valgrind", "Exec=" + valgrind + " --tool=none %f\nMimeType=text/plain;\n"},
+        {"org.example.Gdb", "Exec=" + gdb + " -x %f\nMimeType=text/plain;\n"},
+        {"org.example.Sqlite", "Exec=" + sqlite + " -init %f\nMimeType=text/plain;\n"},
+        {"org.example.Copied", "Exec=" + copied + " %f\nMimeType=text/plain;\n"},
+        {"org.example.Profiled", "Exec=" + python + ' ' + profiler + " %f\nMimeType=text/plain;\n"},
+        {"org.example.AfterTool",
+         "Exec=nice -n 5 python3 " + QFile::encodeName(tool) + " sh %f\nMimeType=text/plain;\n"},
+        {"org.example.NiceNumber", "Exec=nice -5 python3 %f\nMimeType=text/plain;\n"},
+        {"org.example.IoniceNumber", "Exec=ionice -5 " + viewer + " %f\nMimeType=text/plain;\n"},
     };
     for (const auto& [id, body] : installed) {
         ASSERT_TRUE(write(entries + u'/' + QLatin1String(id) + QStringLiteral(".desktop"),
@@ -87,7 +163,15 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
     ASSERT_TRUE(write(at("marked.txt"), "text\n", true));
     ASSERT_TRUE(write(at("setup.exe"), QByteArray("MZ\x90\0\x03\0\0\0", 8)));
     ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self/mem"), at("memory.txt")));
+    const QString terminalRefusal = QStringLiteral("a terminal would run the file");
     const QString shellScript = QStringLiteral("/bin/sh ") + at("run.sh");
+    // The desktop's terminal under other names: a link to it, and a script that starts it.
+    ASSERT_TRUE(QFile::link(QFile::decodeName(terminal), at("linked-term")));
+    ASSERT_TRUE(QFile::link(at("linked-term"), at("linked-again")));
+    ASSERT_TRUE(write(at("koi8-term"), "#!/bin/sh\nexec myterm -k8 \"$@\"\n", true));
+    const QString interpreter = QString::fromLatin1(python);
+    const QString runsIt =
+        QStringLiteral("its program is an interpreter or a shell, which would run the file");
 
     const struct {
         const char* name;
@@ -170,6 +254,60 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
          "its program is an interpreter or a shell, which would run the file"},
         {"to a wrapper by path", at("notes.txt"), "/usr/bin/nice", Way::refused,
          "its program is an interpreter or a shell, which would run the file"},
+        {"a sandbox's interpreter", at("notes.txt"), "org.example.FlatpakPython.desktop", Way::refused,
+         runsIt},
+        {"a sandbox's own program", at("notes.txt"), "org.example.FlatpakNotes.desktop", Way::asArgument, ""},
+        {"a sandbox line not read", at("notes.txt"), "org.example.FlatpakUnread.desktop", Way::refused,
+         "it starts its program through a launcher whose words cannot be read"},
+        {"an opener to an interpreter", at("notes.txt"), "org.example.Opener.desktop", Way::refused,
+         "it hands the file to org.example.NicePython.desktop, which may not have it: " + runsIt},
+        {"an opener to an editor", at("main.c"), "org.example.Opener.desktop", Way::asArgument, ""},
+        {"gio open", at("notes.txt"), "org.example.GioOpen.desktop", Way::refused,
+         "it hands the file to org.example.NicePython.desktop"},
+        {"an opener run by a shell", at("notes.txt"), "org.example.ShellOpener.desktop", Way::refused,
+         "it hands the file to org.example.NicePython.desktop"},
+        {"an opener by path", at("notes.txt"), QString::fromLatin1(opener), Way::refused,
+         "it hands the file to org.example.NicePython.desktop"},
+        {"a D-Bus service of another program", at("notes.txt"), "org.example.Activated.desktop", Way::refused,
+         "it is started over D-Bus by a service that runs another program (tool.py)"},
+        {"a D-Bus service of its own program", at("notes.txt"), "org.example.SameService.desktop",
+         Way::asArgument, ""},
+        {"a D-Bus entry without its service", at("notes.txt"), "org.example.NoService.desktop", Way::refused,
+         "it is started over D-Bus by a service whose command cannot be read"},
+        {"a folder to make -e", at("folder"), "org.example.MakeE.desktop", Way::refused, runsIt},
+        {"a folder to make -e behind nice", at("folder"), "org.example.NiceMakeE.desktop", Way::refused,
+         runsIt},
+        {"a folder to python3 -m", at("folder"), "org.example.JsonTool.desktop", Way::refused, runsIt},
+        {"a file after -x", at("notes.txt"), "org.example.RunsFile.desktop", Way::refused,
+         "its command line has the file run as a command (after -x)"},
+        {"a terminal running a shell", at("notes.txt"), "org.example.MyTermShell.desktop", Way::refused,
+         terminalRefusal},
+        {"a folder to a terminal running a shell", at("folder"), "org.example.MyTermShell.desktop",
+         Way::refused, "its command line starts sh, which would run the file"},
+        {"a folder to a terminal", at("folder"), "org.example.MyTerm.desktop", Way::asWorkingFolder, ""},
+        {"a terminal by its path", at("notes.txt"), QString::fromLatin1(terminal), Way::refused,
+         terminalRefusal},
+        {"a link to a terminal", at("notes.txt"), at("linked-term"), Way::refused, terminalRefusal},
+        {"a link to that link", at("notes.txt"), at("linked-again"), Way::refused, terminalRefusal},
+        {"a script that starts a terminal", at("notes.txt"), at("koi8-term"), Way::refused, terminalRefusal},
+        {"the loader", at("notes.txt"), "org.example.Loader2.desktop", Way::refused, runsIt},
+        {"a checker that runs programs", at("notes.txt"), "org.example.Valgrind.desktop", Way::refused,
+         runsIt},
+        {"a debugger's commands", at("notes.txt"), "org.example.Gdb.desktop", Way::refused, runsIt},
+        {"a database's start commands", at("notes.txt"), "org.example.Sqlite.desktop", Way::refused,
+         "its program runs the file as its commands (after -init)"},
+        {"an interpreter's copy", at("notes.txt"), "org.example.Copied.desktop", Way::refused, runsIt},
+        {"an interpreter's copy by path", at("notes.txt"), QString::fromLatin1(copied), Way::refused, runsIt},
+        {"a profiler script", at("notes.txt"), "org.example.Profiled.desktop", Way::refused,
+         "its script (cProfile.py) runs what it is handed"},
+        {"a profiler script by path", at("notes.txt"), interpreter + u' ' + QString::fromLatin1(profiler),
+         Way::refused, "its script (cProfile.py) runs what it is handed"},
+        {"a runner after an interpreter's script", at("notes.txt"), "org.example.AfterTool.desktop",
+         Way::refused, "its command line starts sh, which would run the file"},
+        {"nice's own priority option", at("notes.txt"), "org.example.NiceNumber.desktop", Way::refused,
+         runsIt},
+        {"a priority option nice alone has", at("notes.txt"), "org.example.IoniceNumber.desktop",
+         Way::refused, "it starts its program through a launcher whose words cannot be read"},
     };
     for (const auto& c : cases) {
         const DocumentHandOver::Decision decision = DocumentHandOver::decide(c.path, c.identifier);
@@ -177,6 +315,20 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
         EXPECT_TRUE(c.reason.isEmpty() ? decision.reason.isEmpty() : decision.reason.startsWith(c.reason))
             << c.name << ": " << decision.reason.toStdString();
     }
+    // "-e" alone makes no terminal; a terminal's program does, whatever its line says.
+    EXPECT_FALSE(DocumentHandOver::isTerminal(QStringLiteral("org.example.MakeE.desktop")));
+    EXPECT_FALSE(DocumentHandOver::isTerminal(QStringLiteral("org.example.RunsFile.desktop")));
+    EXPECT_TRUE(DocumentHandOver::isTerminal(QStringLiteral("org.example.MyTermShell.desktop")));
+    // A terminal installed after the first look counts at once, by whichever link it is named.
+    const QByteArray late = fake("lateterm");
+    ASSERT_TRUE(write(QFile::decodeName(late), "#!/bin/sh\n", true));
+    ASSERT_TRUE(QFile::link(QFile::decodeName(late), at("late-link")));
+    EXPECT_EQ(DocumentHandOver::decide(at("notes.txt"), at("late-link")).way, Way::asArgument);
+    ASSERT_TRUE(write(entries + QStringLiteral("/org.example.LateTerm.desktop"),
+                      "[Desktop Entry]\nType=Application\nName=Late\nExec=" + late +
+                          "\nCategories=System;TerminalEmulator;\n"));
+    EXPECT_EQ(DocumentHandOver::decide(at("notes.txt"), at("late-link")).reason,
+              terminalRefusal + " (it gets a folder only, to start in)");
 }
 
 } // namespace

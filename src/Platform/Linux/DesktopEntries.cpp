@@ -8,6 +8,7 @@
 #include "Platform/Linux/LaunchWrapper.h"
 #include "Platform/Linux/ProgramCommand.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <unistd.h>
@@ -73,9 +74,8 @@ std::optional<QStringList> wordsOf(const char* commandLine) {
 // The program a command line of an entry starts, seen through the launch wrappers before it
 // ("env VAR=value", "nice -n 5"), its field codes left out; an empty executable when it cannot
 // be found.
-ProgramCommand commandOf(const char* commandLine, const QString& folder) {
-    const std::optional<QStringList> started =
-        LaunchWrapper::startedCommand(wordsOf(commandLine).value_or(QStringList()));
+ProgramCommand commandOfWords(const QStringList& commandWords, const QString& folder) {
+    const std::optional<QStringList> started = LaunchWrapper::startedCommand(commandWords);
     if (!started || started->first().startsWith(QLatin1Char('%'))) {
         return ProgramCommand();
     }
@@ -89,6 +89,53 @@ ProgramCommand commandOf(const char* commandLine, const QString& folder) {
     const QString executable = found ? QFileInfo(QFile::decodeName(found)).canonicalFilePath() : QString();
     g_free(found);
     return ProgramCommand::ofArguments(executable, words.mid(1), folder);
+}
+
+ProgramCommand commandOf(const char* commandLine, const QString& folder) {
+    return commandOfWords(wordsOf(commandLine).value_or(QStringList()), folder);
+}
+
+// The Exec line of the D-Bus service that owns the bus name, from the first service folder that
+// has one; nothing when none does.
+std::optional<QStringList> serviceCommandLine(const QString& busName) {
+    QStringList folders;
+    if (const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"); !runtime.isEmpty()) {
+        folders << QFile::decodeName(runtime) + QStringLiteral("/dbus-1/services");
+    }
+    folders << QFile::decodeName(g_get_user_data_dir()) + QStringLiteral("/dbus-1/services");
+    for (const gchar* const* dir = g_get_system_data_dirs(); dir && *dir; ++dir) {
+        folders << QFile::decodeName(*dir) + QStringLiteral("/dbus-1/services");
+    }
+    folders << QStringLiteral("/usr/share/dbus-1/services");
+    constexpr qsizetype kMostFiles = 4096;
+    constexpr qint64 kLargestFile = 64 * 1024;
+    for (const QString& folder : folders) {
+        const QStringList names =
+            QDir(folder).entryList({QStringLiteral("*.service")}, QDir::Files, QDir::Name).mid(0, kMostFiles);
+        for (const QString& name : names) {
+            const QString path = folder + u'/' + name;
+            if (QFileInfo(path).size() > kLargestFile) {
+                continue;
+            }
+            GKeyFile* file = g_key_file_new();
+            std::optional<QStringList> words;
+            if (g_key_file_load_from_file(file, QFile::encodeName(path).constData(), G_KEY_FILE_NONE,
+                                          nullptr)) {
+                gchar* owner = g_key_file_get_string(file, "D-BUS Service", "Name", nullptr);
+                if (owner && busName == QString::fromUtf8(owner)) {
+                    gchar* exec = g_key_file_get_string(file, "D-BUS Service", "Exec", nullptr);
+                    words = wordsOf(exec).value_or(QStringList());
+                    g_free(exec);
+                }
+                g_free(owner);
+            }
+            g_key_file_free(file);
+            if (words) {
+                return words;
+            }
+        }
+    }
+    return std::nullopt;
 }
 
 // Whether the entry's Exec (or TryExec, for a program that is no interpreter) starts program.
@@ -328,6 +375,23 @@ std::optional<ProgramCommand> DesktopEntries::programOf(const QString& id) {
     g_free(path);
     const ProgramCommand program = commandOf(g_app_info_get_commandline(G_APP_INFO(info.get())), folder);
     return program.executable.isEmpty() ? std::nullopt : std::optional<ProgramCommand>(program);
+}
+
+ProgramCommand DesktopEntries::programOfCommandLine(const QByteArray& commandLine, const QString& folder) {
+    return commandOf(commandLine.isNull() ? nullptr : commandLine.constData(), folder);
+}
+
+ProgramCommand DesktopEntries::programOfWords(const QStringList& words, const QString& folder) {
+    return commandOfWords(words, folder);
+}
+
+std::optional<DesktopEntries::CommandLine> DesktopEntries::activationCommandLine(const QString& id) {
+    const AppInfo info(id.isEmpty() ? nullptr : g_desktop_app_info_new(id.toUtf8().constData()));
+    if (!info || !g_desktop_app_info_get_boolean(info.get(), "DBusActivatable")) {
+        return std::nullopt;
+    }
+    const std::optional<QStringList> words = serviceCommandLine(baseName(id));
+    return words ? std::optional<CommandLine>(CommandLine{*words, QString()}) : std::nullopt;
 }
 
 std::optional<DesktopEntries::CommandLine> DesktopEntries::commandLineOf(const QString& id) {

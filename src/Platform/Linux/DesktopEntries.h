@@ -45,6 +45,11 @@ public:
     // The program the entry's Exec starts (through any launch wrapper); nothing when it cannot be
     // found.
     static std::optional<ProgramCommand> programOf(const QString& id);
+    // The program an entry's command line starts, relative paths taken from folder; an empty
+    // executable when it cannot be found.
+    static ProgramCommand programOfCommandLine(const QByteArray& commandLine, const QString& folder);
+    // The same for a command line already split into words.
+    static ProgramCommand programOfWords(const QStringList& words, const QString& folder);
     struct CommandLine {
         // The Exec line's words, its field codes kept.
         QStringList words;
@@ -53,6 +58,10 @@ public:
     };
     // The entry's Exec line; nothing when there is no such entry or its line cannot be read.
     static std::optional<CommandLine> commandLineOf(const QString& id);
+    // For an entry started over D-Bus (DBusActivatable), the Exec line of the D-Bus service it is
+    // started by, whose program is what gets the files; nothing for any other entry, or when no
+    // service file names the entry's bus name (words empty when its line cannot be read).
+    static std::optional<CommandLine> activationCommandLine(const QString& id);
 
     struct Launch {
         // The processes started (one per document for entries that take one file at a time).

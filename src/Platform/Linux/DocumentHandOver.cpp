@@ -6,10 +6,13 @@
 
 #include "Platform/Linux/DesktopEntries.h"
 #include "Platform/Linux/FileRunners.h"
+#include "Platform/Linux/InstalledTerminals.h"
 #include "Platform/Linux/ProgramCommand.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
 #include <QStringList>
 
 #include <linux/magic.h>
@@ -119,7 +122,47 @@ bool isEditor(GDesktopAppInfo* entry) {
     return categories.contains(QStringLiteral("TextEditor")) || categories.contains(QStringLiteral("IDE"));
 }
 
-Decision decideForEntry(const QString& path, const QFileInfo& info, const QString& id) {
+Decision decideForEntry(const QString& path, const QFileInfo& info, const QString& id, int depth);
+
+// A generic opener hands the file to the application the desktop chose for its type: that
+// application is judged instead, by the same rules (once: an opener chosen for it is refused).
+Decision throughOpener(const QString& path, const QFileInfo& info, const QString& type, int depth) {
+    const QString chosen = DesktopEntries::defaultFor(type);
+    if (chosen.isEmpty()) {
+        return refused(QStringLiteral("it hands the file to the application chosen for ") + type +
+                       QStringLiteral(", and none is"));
+    }
+    if (depth > 0) {
+        return refused(QStringLiteral("it hands the file on to another opener"));
+    }
+    const Decision decision = decideForEntry(path, info, chosen, depth + 1);
+    if (decision.way != Way::asArgument) {
+        return refused(QStringLiteral("it hands the file to ") + chosen +
+                       QStringLiteral(", which may not have it: ") +
+                       (decision.reason.isEmpty() ? QStringLiteral("a terminal") : decision.reason));
+    }
+    return decision;
+}
+
+// An entry started over D-Bus gets its files through its D-Bus service, whose own command runs:
+// only where that starts the entry's own program, judged by the same rules.
+QString activationRefusal(const QString& id) {
+    const std::optional<DesktopEntries::CommandLine> service = DesktopEntries::activationCommandLine(id);
+    if (!service || service->words.isEmpty()) {
+        return QStringLiteral("it is started over D-Bus by a service whose command cannot be read");
+    }
+    if (const QString refusal = FileRunners::refusal(service->words, service->folder); !refusal.isEmpty()) {
+        return QStringLiteral("its D-Bus service: ") + refusal;
+    }
+    const ProgramCommand program = DesktopEntries::programOfWords(service->words, service->folder);
+    if (program.executable.isEmpty() || DesktopEntries::programOf(id) != program) {
+        return QStringLiteral("it is started over D-Bus by a service that runs another program (") +
+               (program.executable.isEmpty() ? service->words.first() : program.displayName()) + u')';
+    }
+    return QString();
+}
+
+Decision decideForEntry(const QString& path, const QFileInfo& info, const QString& id, int depth) {
     const AppInfo entry(g_desktop_app_info_new(id.toUtf8().constData()));
     if (!entry) {
         return refused(QStringLiteral("no application is installed as ") + id);
@@ -127,15 +170,21 @@ Decision decideForEntry(const QString& path, const QFileInfo& info, const QStrin
     if (g_desktop_app_info_get_boolean(entry.get(), "Terminal")) {
         return refused(QStringLiteral("the application runs in a terminal, which would run the file"));
     }
-    if (DocumentHandOver::isTerminal(id)) {
-        return info.isDir() ? Decision{Way::asWorkingFolder, QString()} : refused(terminalRefusal());
-    }
     const std::optional<DesktopEntries::CommandLine> command = DesktopEntries::commandLineOf(id);
     if (!command) {
         return refused(QStringLiteral("the application's command line cannot be read"));
     }
+    const bool terminal = DocumentHandOver::isTerminal(id);
+    if (terminal && !info.isDir()) {
+        return refused(terminalRefusal());
+    }
+    // Also for a folder: a terminal starts its command line there, which must not run the folder's
+    // files ("make" its Makefile, "python3 -m" its modules).
     if (const QString refusal = FileRunners::refusal(command->words, command->folder); !refusal.isEmpty()) {
         return refused(refusal);
+    }
+    if (terminal) {
+        return Decision{Way::asWorkingFolder, QString()};
     }
     QStringList declared;
     for (const char* const* type = g_app_info_get_supported_types(G_APP_INFO(entry.get())); type && *type;
@@ -156,37 +205,55 @@ Decision decideForEntry(const QString& path, const QFileInfo& info, const QStrin
     if (!DesktopEntries::programOf(id)) {
         return refused(QStringLiteral("the application's program cannot be found"));
     }
+    if (g_desktop_app_info_get_boolean(entry.get(), "DBusActivatable")) {
+        if (const QString refusal = activationRefusal(id); !refusal.isEmpty()) {
+            return refused(refusal);
+        }
+    }
+    if (FileRunners::isOpener(command->words, command->folder)) {
+        return throughOpener(path, info, type, depth);
+    }
     return Decision{Way::asArgument, QString()};
 }
 
-// Whether the program is a terminal emulator: the desktop's chosen one, or one that an installed
-// terminal's entry starts.
-bool isTerminalProgram(const QString& executable) {
-    if (executable.isEmpty()) {
-        return false;
-    }
+// The desktop's chosen terminal, as the link to it resolves now.
+QString chosenTerminal() {
     gchar* found = g_find_program_in_path("x-terminal-emulator");
     const QString chosen = found ? QFileInfo(QFile::decodeName(found)).canonicalFilePath() : QString();
     g_free(found);
-    if (executable == chosen) {
-        return true;
+    return chosen;
+}
+
+// Whether the program is a script that starts one of the programs by name ("exec xterm ..."): it
+// hands what it is given on to that program.
+bool startsByName(const QString& script, const QSet<QString>& programs) {
+    QFile file(script);
+    if (!file.open(QIODevice::ReadOnly) || file.read(2) != "#!") {
+        return false;
     }
-    GList* all = g_app_info_get_all();
-    bool terminal = false;
-    for (GList* item = all; item && !terminal; item = item->next) {
-        if (!G_IS_DESKTOP_APP_INFO(item->data)) {
-            continue;
-        }
-        const QStringList categories = text(g_desktop_app_info_get_categories(G_DESKTOP_APP_INFO(item->data)))
-                                           .split(u';', Qt::SkipEmptyParts);
-        if (categories.contains(QStringLiteral("TerminalEmulator"))) {
-            const std::optional<ProgramCommand> program =
-                DesktopEntries::programOf(text(g_app_info_get_id(G_APP_INFO(item->data))));
-            terminal = program && program->executable == executable;
-        }
+    QSet<QString> names;
+    for (const QString& program : programs) {
+        names.insert(QFileInfo(program).fileName());
     }
-    g_list_free_full(all, g_object_unref);
-    return terminal;
+    names.remove(QFileInfo(script).fileName());
+    static const QRegularExpression separators(QStringLiteral("[^A-Za-z0-9._+-]+"));
+    const QStringList words = QString::fromUtf8(file.read(64 * 1024)).split(separators, Qt::SkipEmptyParts);
+    return std::any_of(words.cbegin(), words.cend(),
+                       [&names](const QString& word) { return names.contains(word); });
+}
+
+// Whether the program is a terminal emulator: the desktop's chosen one, or one that an installed
+// terminal's entry starts, by whichever path or link it is named, or a script that starts one.
+bool isTerminalProgram(const QString& executable) {
+    const QString program = executable.isEmpty() ? QString() : QFileInfo(executable).canonicalFilePath();
+    if (program.isEmpty()) {
+        return false;
+    }
+    QSet<QString> terminals = InstalledTerminals::programs();
+    if (const QString chosen = chosenTerminal(); !chosen.isEmpty()) {
+        terminals.insert(chosen);
+    }
+    return terminals.contains(program) || startsByName(program, terminals);
 }
 
 Decision decideForProgram(const QString& path, const QFileInfo& info, const QString& identifier) {
@@ -200,6 +267,9 @@ Decision decideForProgram(const QString& path, const QFileInfo& info, const QStr
     if (program->script.isEmpty() && FileRunners::isInterpreter(program->executable)) {
         return refused(interpreterRefusal());
     }
+    if (const QString refusal = FileRunners::scriptRefusal(*program); !refusal.isEmpty()) {
+        return refused(refusal);
+    }
     const std::optional<DesktopEntry> entry = DesktopEntries::findForProgram(QString(), QString(), *program);
     if ((entry && DocumentHandOver::isTerminal(entry->id)) || isTerminalProgram(program->executable)) {
         return refused(terminalRefusal());
@@ -208,6 +278,9 @@ Decision decideForProgram(const QString& path, const QFileInfo& info, const QStr
     if (type.isEmpty() || DocumentHandOver::isProgramType(type)) {
         return refused(QStringLiteral("a program or script (") +
                        (type.isEmpty() ? QStringLiteral("unknown type") : type) + QStringLiteral(")"));
+    }
+    if (FileRunners::isOpener(QStringList{program->executable} + program->arguments(), QString())) {
+        return throughOpener(path, info, type, 0);
     }
     return Decision{Way::asArgument, QString()};
 }
@@ -220,7 +293,7 @@ DocumentHandOver::Decision DocumentHandOver::decide(const QString& path, const Q
         return refused(refusal);
     }
     const bool entry = identifier.endsWith(QLatin1String(".desktop")) && !identifier.contains(u'/');
-    return entry ? decideForEntry(path, info, identifier) : decideForProgram(path, info, identifier);
+    return entry ? decideForEntry(path, info, identifier, 0) : decideForProgram(path, info, identifier);
 }
 
 bool DocumentHandOver::isTerminal(const QString& entryId) {
@@ -235,10 +308,6 @@ bool DocumentHandOver::isTerminal(const QString& entryId) {
     }
     if (QFileInfo(text(g_app_info_get_executable(G_APP_INFO(entry.get())))).fileName() ==
         QLatin1String("x-terminal-emulator")) {
-        return true;
-    }
-    const std::optional<DesktopEntries::CommandLine> command = DesktopEntries::commandLineOf(entryId);
-    if (command && FileRunners::startsACommand(command->words)) {
         return true;
     }
     // A terminal under any entry and by any name it is started by.

@@ -8,7 +8,9 @@
 // code, and runs a Terminal=true entry inside a terminal's "-e"), also behind a launch wrapper
 // ("nice python3 %f"). So a document goes only where a file manager would offer it ("Open With":
 // the entry declares the file's type or a parent of it), never to a command line that would run
-// it, and never when the file is itself a program, unless to an editor that declares its type.
+// it, and never when the file is itself a program, unless to an editor that declares its type. A
+// command line that hands the file on is judged by where it goes: an opener by the application
+// chosen for the type, an entry started over D-Bus by its service's command.
 class DocumentHandOver {
 public:
     DocumentHandOver() = delete;
@@ -31,9 +33,10 @@ public:
     // script, as ProgramCommand names it).
     static Decision decide(const QString& path, const QString& identifier);
 
-    // Whether the installed entry is a terminal emulator: listed among them by its categories,
-    // starting the desktop's chosen terminal or a program another terminal's entry starts, or
-    // having its program run a command given after "-e", "-x" or "--".
+    // Whether the installed entry is a terminal emulator: listed among them by its categories, or
+    // starting the desktop's chosen terminal or a program another terminal's entry starts, by
+    // whichever path or link it names it, or through a script that starts one by name. Options
+    // like "-e" alone make no terminal: "make -e FILE" is make, and judged as the program it is.
     static bool isTerminal(const QString& entryId);
 
     // The file's content type as GIO determines it (by its name, and by its first bytes when the

@@ -6,9 +6,15 @@
 #include "Platform/Linux/DocumentHandOver.h"
 #include "Platform/Linux/LaunchWrapper.h"
 #include "Platform/Linux/ProgramCommand.h"
+#include "Platform/Linux/ProgramImage.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QHash>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -57,13 +63,65 @@ QString resolved(const QString& program) {
     return path.isEmpty() ? QString() : QFileInfo(path).canonicalFilePath();
 }
 
-// Interpreters whose scripts the type database cannot tell by their first line.
+// Interpreters whose scripts the type database cannot tell by their first line, and the loaders,
+// debuggers and tracers that run the program they are given, and what runs a launcher file or a
+// command on a console of its own.
 const QRegularExpression& otherInterpreterNames() {
-    static const QRegularExpression names(
-        QStringLiteral("^(tclsh|wish|expect|expectk|jimsh|awk|gawk|mawk|nawk|busybox|toybox|lua|luajit|php|"
-                       "php-cgi|Rscript|julia|guile|gjs|cjs|fish|csh|tcsh|mksh|yash|pwsh|osh|make|gmake)"
-                       "[0-9.-]*$"));
+    static const QRegularExpression names(QStringLiteral(
+        "^(tclsh|wish|expect|expectk|jimsh|awk|gawk|mawk|nawk|busybox|toybox|lua|luajit|php|"
+        "php-cgi|Rscript|julia|guile|gjs|cjs|fish|csh|tcsh|mksh|yash|pwsh|osh|make|gmake|"
+        "ld\\.so|ld-linux[-a-z0-9_]*\\.so|ld64\\.so|ld-musl-[a-z0-9_]+\\.so|valgrind|valgrind\\.bin|"
+        "gdb|gdb-multiarch|gdbserver|lldb|strace|ltrace|catchsegv|dex|openvt)"
+        "[0-9.-]*$"));
     return names;
+}
+
+// Options after which a program runs the file as its commands, by the program's name.
+const QHash<QString, QSet<QString>>& runningOptions() {
+    static const QHash<QString, QSet<QString>> options{
+        {QStringLiteral("sqlite3"), {"-init", "-cmd"}},
+        {QStringLiteral("vim"), {"-S", "-u", "-U", "-c", "--cmd"}},
+        {QStringLiteral("vi"), {"-S", "-u", "-U", "-c", "--cmd"}},
+        {QStringLiteral("nvim"), {"-S", "-u", "-c", "--cmd"}},
+        {QStringLiteral("gvim"), {"-S", "-u", "-U", "-c", "--cmd"}},
+        {QStringLiteral("emacs"), {"-l", "--load", "--script", "-x"}},
+    };
+    return options;
+}
+
+// Programs that hand a file to the application the desktop chose for its type.
+const QSet<QString>& openerNames() {
+    static const QSet<QString> names{"xdg-open",  "gvfs-open",    "gnome-open",  "exo-open",   "kde-open",
+                                     "kde-open5", "kde-open6",    "kioclient",   "kioclient5", "kioclient6",
+                                     "mimeopen",  "mimeo",        "run-mailcap", "see",        "open",
+                                     "handlr",    "xdg-mime-open"};
+    return names;
+}
+
+// The names a program goes by: its own, and the one of what it resolves to (a link, an
+// alternative the system chose), without a version.
+QStringList namesOf(const QString& program) {
+    static const QRegularExpression version(QStringLiteral("[0-9.-]+$"));
+    QStringList names{QFileInfo(program).fileName()};
+    if (const QString path = resolved(program); !path.isEmpty()) {
+        names << QFileInfo(path).fileName();
+    }
+    for (qsizetype i = names.size() - 1; i >= 0; --i) {
+        const QString bare = QString(names[i]).remove(version);
+        if (!bare.isEmpty() && bare != names[i]) {
+            names << bare;
+        }
+    }
+    return names;
+}
+
+// Libraries that make a program an interpreter of a language, whatever it is named.
+bool needsInterpreterLibrary(const QList<QByteArray>& needed) {
+    static const QRegularExpression libraries(QStringLiteral(
+        "^lib(python|perl|ruby|node|lua|luajit|tcl|jvm|mozjs|gjs|cjs|guile|julia|php|R|pwsh)[-0-9._]*\\.so"));
+    return std::any_of(needed.cbegin(), needed.cend(), [](const QByteArray& name) {
+        return libraries.match(QString::fromUtf8(name)).hasMatch();
+    });
 }
 
 QString guessedType(const QByteArray& firstLine) {
@@ -102,34 +160,114 @@ bool isOption(const QString& word) {
     return word.size() > 1 && (word.startsWith(u'-') || word.startsWith(u'+'));
 }
 
+bool namesInterpreterAlone(const QString& name) {
+    return ProgramCommand::isInterpreter(name) || otherInterpreterNames().match(name).hasMatch();
+}
+
+// The build ids of the interpreters on the search path, read once for each search path.
+QSet<QByteArray> interpreterBuildIds() {
+    static QMutex mutex;
+    static QString searched;
+    static QSet<QByteArray> ids;
+    const QMutexLocker lock(&mutex);
+    const QString path = qEnvironmentVariable("PATH");
+    if (path == searched && !ids.isEmpty()) {
+        return ids;
+    }
+    searched = path;
+    ids.clear();
+    QSet<QString> read;
+    for (const QString& folder : path.split(u':', Qt::SkipEmptyParts)) {
+        const QFileInfoList files = QDir(folder).entryInfoList(QDir::Files | QDir::Executable);
+        for (const QFileInfo& file : files) {
+            const QString canonical = file.canonicalFilePath();
+            if (canonical.isEmpty() || read.contains(canonical) ||
+                !(namesInterpreterAlone(file.fileName()) ||
+                  namesInterpreterAlone(QFileInfo(canonical).fileName()))) {
+                continue;
+            }
+            read.insert(canonical);
+            if (const std::optional<ProgramImage> image = ProgramImage::read(canonical);
+                image && !image->buildId.isEmpty()) {
+                ids.insert(image->buildId);
+            }
+        }
+    }
+    return ids;
+}
+
+// Whether the file is, by what it is rather than by its name, an interpreter or the loader.
+bool isInterpreterImage(const QString& path) {
+    const std::optional<ProgramImage> image = ProgramImage::read(path);
+    if (!image) {
+        return false;
+    }
+    if (image->soname.startsWith("ld-") || image->soname.startsWith("ld64.") ||
+        image->soname.startsWith("ld.so")) {
+        return true;
+    }
+    return needsInterpreterLibrary(image->needed) ||
+           (!image->buildId.isEmpty() && interpreterBuildIds().contains(image->buildId));
+}
+
+// The word after the program, its options skipped: the command of "gio open FILE".
+QString subcommandOf(const QStringList& handed) {
+    for (qsizetype i = 1; i < handed.size(); ++i) {
+        if (!isOption(handed[i])) {
+            return handed[i];
+        }
+    }
+    return QString();
+}
+
 } // namespace
 
 bool FileRunners::isInterpreter(const QString& program) {
     if (LaunchWrapper::isWrapper(program) || namesInterpreter(QFileInfo(program).fileName())) {
         return true;
     }
-    // Under a name of its own: a link to one, or an alternative the system chose.
+    // Under a name of its own: a link to one, or an alternative the system chose, or a copy.
     const QString path = resolved(program);
-    return !path.isEmpty() && namesInterpreter(QFileInfo(path).fileName());
+    return !path.isEmpty() && (namesInterpreter(QFileInfo(path).fileName()) || isInterpreterImage(path));
 }
 
-bool FileRunners::startsACommand(const QStringList& words) {
-    const QStringList handed = withTheFile(LaunchWrapper::startedCommand(words).value_or(words));
-    for (qsizetype i = 1; i + 1 < handed.size(); ++i) {
-        const QString& word = handed[i];
-        const QString& next = handed[i + 1];
-        const bool dashes = word == QLatin1String("--");
-        if (!dashes && word != QLatin1String("-e") && word != QLatin1String("-x") &&
-            word != QLatin1String("--execute")) {
-            continue;
-        }
-        // "-- FILE" only ends the options; "-e FILE" runs the file. Any other word after them
-        // counts when it names a program.
-        if (isFileCode(next) ? !dashes : (!isOption(next) && !resolved(next).isEmpty())) {
-            return true;
-        }
+QString FileRunners::scriptRefusal(const ProgramCommand& program) {
+    if (program.script.isEmpty() ||
+        !QFileInfo(program.executable).fileName().startsWith(QLatin1String("python"))) {
+        return QString();
     }
-    return false;
+    // Profilers, debuggers and the like run the file they are handed; so do many other tools of
+    // the language's own library, which no desktop entry needs to start.
+    static const QRegularExpression runners(
+        QStringLiteral("^(cProfile|profile|pdb|trace|runpy|doctest|pydoc|timeit|code|bdb|pyclbr|"
+                       "modulefinder|tabnanny|compileall|py_compile|unittest|__main__)\\.pyc?$"));
+    static const QRegularExpression library(
+        QStringLiteral("/lib(64)?/python[0-9.]*/(?!(site|dist)-packages/)"));
+    if (runners.match(QFileInfo(program.script).fileName()).hasMatch() ||
+        library.match(program.script).hasMatch()) {
+        return QStringLiteral("its script (") + QFileInfo(program.script).fileName() +
+               QStringLiteral(") runs what it is handed");
+    }
+    return QString();
+}
+
+bool FileRunners::isOpener(const QStringList& words, const QString& folder) {
+    const std::optional<QStringList> started = LaunchWrapper::startedCommand(words);
+    if (!started || started->isEmpty()) {
+        return false;
+    }
+    QStringList names = namesOf(started->first());
+    if (isInterpreter(started->first())) {
+        // "sh /usr/bin/xdg-open FILE": the script is the opener.
+        const QString executable = resolved(started->first());
+        const ProgramCommand command = ProgramCommand::ofArguments(
+            executable.isEmpty() ? started->first() : executable, started->mid(1), folder);
+        names = command.script.isEmpty() ? QStringList() : namesOf(command.script);
+    }
+    const bool opener = std::any_of(names.cbegin(), names.cend(),
+                                    [](const QString& name) { return openerNames().contains(name); });
+    const bool gio = names.contains(QStringLiteral("gio")) && subcommandOf(*started) == QLatin1String("open");
+    return opener || gio;
 }
 
 QString FileRunners::refusal(const QStringList& words, const QString& folder) {
@@ -169,7 +307,26 @@ QString FileRunners::refusal(const QStringList& words, const QString& folder) {
         if (command.script.isEmpty()) {
             return QStringLiteral("its program is an interpreter or a shell, which would run the file");
         }
+        if (const QString script = scriptRefusal(command); !script.isEmpty()) {
+            return script;
+        }
         from = handed.indexOf(command.script, 1) + 1;
+    }
+    // Told to run it: "-e FILE" (a terminal's command), "sqlite3 -init FILE".
+    const QString before = handed[file - 1];
+    if (file > 1 && (before == QLatin1String("-e") || before == QLatin1String("-x") ||
+                     before == QLatin1String("--execute"))) {
+        return QStringLiteral("its command line has the file run as a command (after ") + before +
+               QStringLiteral(")");
+    }
+    for (const QString& name : namesOf(program)) {
+        if (file > 1 && runningOptions().value(name).contains(before)) {
+            return QStringLiteral("its program runs the file as its commands (after ") + before +
+                   QStringLiteral(")");
+        }
+    }
+    if (namesOf(program).contains(QStringLiteral("gio")) && subcommandOf(handed) == QLatin1String("launch")) {
+        return QStringLiteral("its command line launches the file as an application");
     }
     // A program before the file that the line has start it: a wrapper of its own, a terminal.
     for (qsizetype i = std::max<qsizetype>(from, 1); i < file; ++i) {

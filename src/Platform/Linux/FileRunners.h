@@ -3,11 +3,14 @@
 #include <QString>
 #include <QStringList>
 
+class ProgramCommand;
+
 // Which command lines run a file they are handed instead of opening it as a document. Whatever an
-// installed entry declares, its command line decides what happens to the file: an interpreter
-// or shell reads it as its program, also when started through a launch wrapper ("nice python3
-// FILE"), and so does any program that the command line has start another ("xterm -e sh FILE",
-// "sudo python3 FILE").
+// installed entry declares, its command line decides what happens to the file: an interpreter,
+// shell, loader or debugger reads it as its program, also when started through a launch wrapper
+// ("nice python3 FILE"), and so does any program that the command line has start another
+// ("xterm -e sh FILE", "sudo python3 FILE"), or that is told to run the file ("-e FILE",
+// "sqlite3 -init FILE").
 class FileRunners {
 public:
     FileRunners() = delete;
@@ -15,11 +18,16 @@ public:
     // Why the command line (an entry's Exec split into words, its field codes kept) would run a
     // file handed to it; empty when it opens it. Relative paths are taken from folder.
     static QString refusal(const QStringList& words, const QString& folder);
-    // Whether the command line has its program start a command given after "-e", "-x" or "--",
-    // the way terminals are told what to run (also "-e FILE": the file is that command).
-    static bool startsACommand(const QStringList& words);
-    // Whether the program (a name or a path) runs the file it is given as a program: a shell or
-    // an interpreter, known by its name or, for any language the system's type database knows,
-    // by the first line its scripts start with ("#!/usr/bin/NAME").
+    // Whether the program (a name or a path) runs the file it is given as a program: a shell, an
+    // interpreter, a loader or a debugger, known by its name, by the name of what it links to,
+    // for any language the system's type database knows by the first line its scripts start with
+    // ("#!/usr/bin/NAME"), and, under any name, by what the file is (a copy of an interpreter on
+    // the search path, a program built on an interpreter's library, the dynamic loader).
     static bool isInterpreter(const QString& program);
+    // Why an interpreter's own script would run the file it is handed (a profiler, a debugger, the
+    // interpreter's own library, whose tools run what they are given); empty otherwise.
+    static QString scriptRefusal(const ProgramCommand& program);
+    // Whether the command line hands the file to whatever the desktop chose for its type (a
+    // generic opener such as "xdg-open FILE" or "gio open FILE", also run as a script).
+    static bool isOpener(const QStringList& words, const QString& folder);
 };

@@ -1,5 +1,8 @@
 #include "Platform/Linux/LaunchWrapper.h"
 
+#include <glib.h>
+
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
@@ -71,19 +74,196 @@ const QHash<QString, WrapperGrammar>& wrappers() {
     return table;
 }
 
-const WrapperGrammar* grammarOf(const QString& program) {
+// The file names a program goes by: its own, and that of what it resolves to (a link, an
+// alternative the system chose).
+QStringList namesOf(const QString& program) {
     if (program.isEmpty()) {
-        return nullptr;
+        return {};
     }
-    const QHash<QString, WrapperGrammar>& table = wrappers();
-    if (const auto found = table.constFind(QFileInfo(program).fileName()); found != table.cend()) {
-        return &*found;
-    }
-    // Under a name of its own: a link to one, or an alternative the system chose.
     const QString path = program.startsWith(u'/') ? program : QStandardPaths::findExecutable(program);
     const QString canonical = path.isEmpty() ? QString() : QFileInfo(path).canonicalFilePath();
-    const auto found = table.constFind(QFileInfo(canonical).fileName());
-    return canonical.isEmpty() || found == table.cend() ? nullptr : &*found;
+    return canonical.isEmpty() ? QStringList{QFileInfo(program).fileName()}
+                               : QStringList{QFileInfo(program).fileName(), QFileInfo(canonical).fileName()};
+}
+
+const WrapperGrammar* grammarOf(const QString& program) {
+    const QHash<QString, WrapperGrammar>& table = wrappers();
+    for (const QString& name : namesOf(program)) {
+        if (const auto found = table.constFind(name); found != table.cend()) {
+            return &*found;
+        }
+    }
+    return nullptr;
+}
+
+bool isFlatpak(const QString& program) {
+    return namesOf(program).contains(QStringLiteral("flatpak"));
+}
+
+// Where a sandboxed application's files are: its deployment in the user's or the system's
+// installation, and the runtime its metadata names.
+struct FlatpakDeployment {
+    QString files;
+    QString runtimeFiles;
+};
+
+std::optional<FlatpakDeployment> flatpakDeployment(const QString& app, const QString& arch,
+                                                   const QString& branch, const QStringList& installations) {
+    for (const QString& installation : installations) {
+        const QString deployed =
+            installation + QStringLiteral("/app/") + app +
+            (arch.isEmpty() || branch.isEmpty() ? QStringLiteral("/current") : u'/' + arch + u'/' + branch) +
+            QStringLiteral("/active");
+        if (!QFileInfo(deployed + QStringLiteral("/files")).isDir()) {
+            continue;
+        }
+        FlatpakDeployment deployment{deployed + QStringLiteral("/files"), QString()};
+        GKeyFile* metadata = g_key_file_new();
+        if (g_key_file_load_from_file(metadata,
+                                      QFile::encodeName(deployed + QStringLiteral("/metadata")).constData(),
+                                      G_KEY_FILE_NONE, nullptr)) {
+            gchar* runtime = g_key_file_get_string(metadata, "Application", "runtime", nullptr);
+            const QString ref = QString::fromUtf8(runtime);
+            g_free(runtime);
+            for (const QString& other : installations) {
+                const QString files =
+                    other + QStringLiteral("/runtime/") + ref + QStringLiteral("/active/files");
+                if (ref.count(u'/') == 2 && !ref.contains(QLatin1String("..")) && QFileInfo(files).isDir()) {
+                    deployment.runtimeFiles = files;
+                    break;
+                }
+            }
+        }
+        g_key_file_free(metadata);
+        return deployment;
+    }
+    return std::nullopt;
+}
+
+// The program a sandbox runs, as a path on this system: "/app/..." lies in the application's
+// files, "/usr/..." in its runtime's, and a bare name is searched there as the sandbox's
+// search path would; the name as given when it is not found.
+QString flatpakProgram(const QString& command, const std::optional<FlatpakDeployment>& deployment) {
+    if (!deployment || command.contains(QLatin1String(".."))) {
+        return command;
+    }
+    QStringList candidates;
+    if (command.startsWith(QLatin1String("/app/"))) {
+        candidates << deployment->files + command.mid(4);
+    } else if (command.startsWith(QLatin1String("/usr/")) && !deployment->runtimeFiles.isEmpty()) {
+        candidates << deployment->runtimeFiles + command.mid(4);
+    } else if (!command.contains(u'/')) {
+        candidates << deployment->files + QStringLiteral("/bin/") + command;
+        if (!deployment->runtimeFiles.isEmpty()) {
+            candidates << deployment->runtimeFiles + QStringLiteral("/bin/") + command;
+        }
+    }
+    for (const QString& candidate : candidates) {
+        if (const QFileInfo file(candidate); file.isFile() && file.isExecutable()) {
+            return candidate;
+        }
+    }
+    return command;
+}
+
+// What "flatpak run [options] APP [arguments]" runs in the application's sandbox: the program
+// "--command" names (else the one its metadata names), with the arguments, the markers of the
+// files it forwards ("@@", "@@u") left out. Nothing for any other subcommand or an option it
+// does not read.
+std::optional<QStringList> flatpakCommand(const QStringList& words) {
+    static const QSet<QString> globalFlags{"-v", "--verbose", "--ostree-verbose", "--user", "--system"};
+    static const QSet<QString> runFlags{"--user",
+                                        "--system",
+                                        "--file-forwarding",
+                                        "--devel",
+                                        "-d",
+                                        "--log-session-bus",
+                                        "--log-system-bus",
+                                        "--log-a11y-bus",
+                                        "--no-a11y-bus",
+                                        "--a11y-bus",
+                                        "--no-session-bus",
+                                        "--session-bus",
+                                        "--sandbox",
+                                        "--die-with-parent",
+                                        "-p",
+                                        "--parent-expose-pids",
+                                        "--parent-share-pids",
+                                        "--no-documents-portal",
+                                        "--clear-env",
+                                        "-v",
+                                        "--verbose"};
+    static const QSet<QString> runValues{"--command", "--arch",          "--branch",
+                                         "--cwd",     "--runtime",       "--runtime-version",
+                                         "--commit",  "--runtime-commit"};
+    qsizetype i = 1;
+    bool user = false;
+    bool system = false;
+    for (; i < words.size() && globalFlags.contains(words[i]); ++i) {
+        user = user || words[i] == QLatin1String("--user");
+        system = system || words[i] == QLatin1String("--system");
+    }
+    if (i >= words.size() || words[i] != QLatin1String("run")) {
+        return std::nullopt;
+    }
+    QHash<QString, QString> values;
+    for (++i; i < words.size() && words[i].startsWith(u'-'); ++i) {
+        const QString& word = words[i];
+        const QString name = word.section(u'=', 0, 0);
+        if (word.contains(u'=') && word.startsWith(QLatin1String("--"))) {
+            values.insert(name, word.section(u'=', 1));
+        } else if (runValues.contains(word) && i + 1 < words.size()) {
+            values.insert(word, words[++i]);
+        } else if (runFlags.contains(word)) {
+            user = user || word == QLatin1String("--user");
+            system = system || word == QLatin1String("--system");
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (i >= words.size()) {
+        return std::nullopt;
+    }
+    // "org.example.App", "org.example.App//stable" or "org.example.App/x86_64/stable".
+    const QStringList ref = words[i].split(u'/');
+    const QString app = ref.first();
+    const QString arch = values.value(QStringLiteral("--arch"), ref.value(1));
+    const QString branch = values.value(QStringLiteral("--branch"), ref.value(2));
+    if (app.isEmpty() || app.contains(QLatin1String(".."))) {
+        return std::nullopt;
+    }
+    QStringList installations;
+    if (!system || user) {
+        installations << QFile::decodeName(g_get_user_data_dir()) + QStringLiteral("/flatpak");
+    }
+    if (!user || system) {
+        const QByteArray systemDir = qgetenv("FLATPAK_SYSTEM_DIR");
+        installations << (systemDir.isEmpty() ? QStringLiteral("/var/lib/flatpak")
+                                              : QFile::decodeName(systemDir));
+    }
+    const std::optional<FlatpakDeployment> deployment = flatpakDeployment(app, arch, branch, installations);
+    QString command = values.value(QStringLiteral("--command"));
+    if (command.isEmpty() && deployment) {
+        GKeyFile* metadata = g_key_file_new();
+        if (g_key_file_load_from_file(
+                metadata, QFile::encodeName(deployment->files + QStringLiteral("/../metadata")).constData(),
+                G_KEY_FILE_NONE, nullptr)) {
+            gchar* named = g_key_file_get_string(metadata, "Application", "command", nullptr);
+            command = QString::fromUtf8(named);
+            g_free(named);
+        }
+        g_key_file_free(metadata);
+    }
+    if (command.isEmpty()) {
+        return std::nullopt;
+    }
+    QStringList started{flatpakProgram(command, deployment)};
+    for (const QString& word : words.mid(i + 1)) {
+        if (word != QLatin1String("@@") && word != QLatin1String("@@u")) {
+            started << word;
+        }
+    }
+    return started;
 }
 
 bool isNumber(QStringView text) {
@@ -148,13 +328,21 @@ qsizetype commandStart(const WrapperGrammar& grammar, const QStringList& words) 
 } // namespace
 
 bool LaunchWrapper::isWrapper(const QString& program) {
-    return grammarOf(program) != nullptr;
+    return grammarOf(program) != nullptr || isFlatpak(program);
 }
 
 std::optional<QStringList> LaunchWrapper::startedCommand(const QStringList& words) {
     QStringList command = words;
     // Each pass drops at least the wrapper's own word.
     while (!command.isEmpty()) {
+        if (isFlatpak(command.first())) {
+            const std::optional<QStringList> sandboxed = flatpakCommand(command);
+            if (!sandboxed || sandboxed->size() >= command.size()) {
+                return std::nullopt;
+            }
+            command = *sandboxed;
+            continue;
+        }
         const WrapperGrammar* grammar = grammarOf(command.first());
         if (!grammar) {
             return command;

@@ -6,8 +6,10 @@
 #include <optional>
 
 // Programs that only start another one with a changed priority, environment, session or time
-// limit (env, nice, ionice, chrt, taskset, stdbuf, timeout, nohup, setsid). What a command line
-// really runs is the program after them: "nice -n 5 python3 FILE" runs python3.
+// limit (env, nice, ionice, chrt, taskset, stdbuf, timeout, nohup, setsid), or in a sandbox
+// (flatpak run). What a command line really runs is the program after them: "nice -n 5 python3
+// FILE" runs python3, and "flatpak run --command=python3 org.example.App FILE" python3 too (found
+// in the application's or its runtime's files where it is installed, else by its name).
 class LaunchWrapper {
 public:
     LaunchWrapper() = delete;

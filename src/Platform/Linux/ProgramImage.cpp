@@ -1,0 +1,168 @@
+#include "Platform/Linux/ProgramImage.h"
+
+#include <QFile>
+#include <QSysInfo>
+
+#include <elf.h>
+
+#include <cstring>
+
+namespace {
+
+struct Elf64 {
+    using Ehdr = Elf64_Ehdr;
+    using Phdr = Elf64_Phdr;
+    using Dyn = Elf64_Dyn;
+    static constexpr unsigned char elfClass = ELFCLASS64;
+};
+
+struct Elf32 {
+    using Ehdr = Elf32_Ehdr;
+    using Phdr = Elf32_Phdr;
+    using Dyn = Elf32_Dyn;
+    static constexpr unsigned char elfClass = ELFCLASS32;
+};
+
+// The bytes of the mapped file, read only within their bounds.
+struct Bytes {
+    const uchar* data;
+    quint64 size;
+
+    template <typename T> std::optional<T> at(quint64 offset) const {
+        if (offset > size || size - offset < sizeof(T)) {
+            return std::nullopt;
+        }
+        T value;
+        std::memcpy(&value, data + offset, sizeof(T));
+        return value;
+    }
+    // The text that starts at offset and ends before a NUL, limit or the end.
+    QByteArray text(quint64 offset, quint64 limit) const {
+        if (offset >= size || offset >= limit) {
+            return QByteArray();
+        }
+        const quint64 end = std::min(size, limit);
+        const auto* start = reinterpret_cast<const char*>(data + offset);
+        return QByteArray(start, qsizetype(::strnlen(start, end - offset)));
+    }
+};
+
+quint64 aligned4(quint64 value) {
+    return (value + 3) & ~quint64(3);
+}
+
+QByteArray buildIdIn(const Bytes& file, quint64 offset, quint64 size) {
+    const quint64 end = std::min(file.size, offset + size);
+    while (offset + 12 <= end) {
+        const auto nameSize = file.at<quint32>(offset);
+        const auto descSize = file.at<quint32>(offset + 4);
+        const auto type = file.at<quint32>(offset + 8);
+        if (!nameSize || !descSize || !type) {
+            return QByteArray();
+        }
+        const quint64 name = offset + 12;
+        const quint64 desc = name + aligned4(*nameSize);
+        if (desc + *descSize > end) {
+            return QByteArray();
+        }
+        if (*type == NT_GNU_BUILD_ID && *nameSize == 4 && std::memcmp(file.data + name, "GNU", 4) == 0) {
+            return QByteArray(reinterpret_cast<const char*>(file.data + desc), qsizetype(*descSize));
+        }
+        offset = desc + aligned4(*descSize);
+    }
+    return QByteArray();
+}
+
+template <typename Elf> std::optional<ProgramImage> readImage(const Bytes& file) {
+    const auto header = file.at<typename Elf::Ehdr>(0);
+    if (!header || header->e_phentsize != sizeof(typename Elf::Phdr)) {
+        return std::nullopt;
+    }
+    QList<typename Elf::Phdr> loads;
+    std::optional<typename Elf::Phdr> dynamic;
+    ProgramImage image;
+    for (quint64 i = 0; i < header->e_phnum; ++i) {
+        const auto segment = file.at<typename Elf::Phdr>(header->e_phoff + i * sizeof(typename Elf::Phdr));
+        if (!segment) {
+            return std::nullopt;
+        }
+        if (segment->p_type == PT_LOAD) {
+            loads.append(*segment);
+        } else if (segment->p_type == PT_DYNAMIC) {
+            dynamic = segment;
+        } else if (segment->p_type == PT_NOTE && image.buildId.isEmpty()) {
+            image.buildId = buildIdIn(file, segment->p_offset, segment->p_filesz);
+        }
+    }
+    if (!dynamic) {
+        return image;
+    }
+    quint64 strings = 0;
+    quint64 stringsSize = 0;
+    QList<quint64> needed;
+    std::optional<quint64> soname;
+    for (quint64 offset = dynamic->p_offset; offset < dynamic->p_offset + dynamic->p_filesz;
+         offset += sizeof(typename Elf::Dyn)) {
+        const auto entry = file.at<typename Elf::Dyn>(offset);
+        if (!entry || entry->d_tag == DT_NULL) {
+            break;
+        }
+        const quint64 value = entry->d_un.d_val;
+        switch (entry->d_tag) {
+        case DT_STRTAB:
+            strings = value;
+            break;
+        case DT_STRSZ:
+            stringsSize = value;
+            break;
+        case DT_NEEDED:
+            needed.append(value);
+            break;
+        case DT_SONAME:
+            soname = value;
+            break;
+        default:
+            break;
+        }
+    }
+    // The string table is named by its address once loaded: where that address lies in the file.
+    for (const auto& load : loads) {
+        if (strings >= load.p_vaddr && strings - load.p_vaddr < load.p_filesz) {
+            const quint64 table = strings - load.p_vaddr + load.p_offset;
+            for (const quint64 name : needed) {
+                image.needed.append(file.text(table + name, table + stringsSize));
+            }
+            if (soname) {
+                image.soname = file.text(table + *soname, table + stringsSize);
+            }
+            break;
+        }
+    }
+    return image;
+}
+
+} // namespace
+
+std::optional<ProgramImage> ProgramImage::read(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() < qint64(EI_NIDENT)) {
+        return std::nullopt;
+    }
+    const uchar* data = file.map(0, file.size());
+    if (!data) {
+        return std::nullopt;
+    }
+    const Bytes bytes{data, quint64(file.size())};
+    std::optional<ProgramImage> image;
+    const bool elf = std::memcmp(data, ELFMAG, SELFMAG) == 0;
+    const unsigned char ownOrder = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? ELFDATA2LSB : ELFDATA2MSB;
+    if (elf && data[EI_DATA] == ownOrder) {
+        if (data[EI_CLASS] == Elf64::elfClass) {
+            image = readImage<Elf64>(bytes);
+        } else if (data[EI_CLASS] == Elf32::elfClass) {
+            image = readImage<Elf32>(bytes);
+        }
+    }
+    file.unmap(const_cast<uchar*>(data));
+    return image;
+}
