@@ -9,6 +9,7 @@
 #include "Platform/Linux/ProgramImage.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QMutex>
@@ -16,6 +17,8 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QStandardPaths>
+
+#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -115,13 +118,25 @@ QStringList namesOf(const QString& program) {
     return names;
 }
 
-// Libraries that make a program an interpreter of a language, whatever it is named.
+// Libraries of interpreters of a language: a program built on one may only embed the language
+// (an editor's scripting), or be its interpreter under another name.
 bool needsInterpreterLibrary(const QList<QByteArray>& needed) {
-    static const QRegularExpression libraries(QStringLiteral(
-        "^lib(python|perl|ruby|node|lua|luajit|tcl|jvm|mozjs|gjs|cjs|guile|julia|php|R|pwsh)[-0-9._]*\\.so"));
+    static const QRegularExpression libraries(
+        QStringLiteral("^lib(python|perl|ruby|node|lua|luajit|tcl|tk|jvm|mozjs|gjs|cjs|guile|julia|php|R|"
+                       "pwsh)[-0-9._]*\\.so"));
     return std::any_of(needed.cbegin(), needed.cend(), [](const QByteArray& name) {
         return libraries.match(QString::fromUtf8(name)).hasMatch();
     });
+}
+
+// The entry points of those libraries that only an interpreter's own program calls: its whole
+// command line, script and all, goes to them.
+bool callsInterpreterMain(const QList<QByteArray>& imported) {
+    static const QSet<QByteArray> mains{"Py_BytesMain",  "Py_Main",  "Py_RunMain",
+                                        "ruby_run_node", "Tcl_Main", "Tk_MainEx",
+                                        "scm_shell",     "lua_main", "_ZN4node5StartEiPPc"};
+    return std::any_of(imported.cbegin(), imported.cend(),
+                       [](const QByteArray& name) { return mains.contains(name); });
 }
 
 QString guessedType(const QByteArray& firstLine) {
@@ -196,18 +211,42 @@ QSet<QByteArray> interpreterBuildIds() {
     return ids;
 }
 
-// Whether the file is, by what it is rather than by its name, an interpreter or the loader.
+// Whether the file is, by what it is rather than by its name, an interpreter or the loader. The
+// answer is kept for the file as it is (its inode, size and time of change): a restore asks
+// about the same few programs again and again.
 bool isInterpreterImage(const QString& path) {
-    const std::optional<ProgramImage> image = ProgramImage::read(path);
-    if (!image) {
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0) {
         return false;
     }
-    if (image->soname.startsWith("ld-") || image->soname.startsWith("ld64.") ||
-        image->soname.startsWith("ld.so")) {
-        return true;
+    const QString key = path + u'\n' + QString::number(status.st_dev) + u':' +
+                        QString::number(status.st_ino) + u':' + QString::number(status.st_size) + u':' +
+                        QString::number(status.st_ctim.tv_sec) + u'.' +
+                        QString::number(status.st_ctim.tv_nsec);
+    static QMutex mutex;
+    static QHash<QString, bool> known;
+    {
+        const QMutexLocker lock(&mutex);
+        if (const auto found = known.constFind(key); found != known.cend()) {
+            return *found;
+        }
     }
-    return needsInterpreterLibrary(image->needed) ||
-           (!image->buildId.isEmpty() && interpreterBuildIds().contains(image->buildId));
+    bool interpreter = false;
+    if (std::optional<ProgramImage> image = ProgramImage::read(path)) {
+        interpreter = image->soname.startsWith("ld-") || image->soname.startsWith("ld64.") ||
+                      image->soname.startsWith("ld.so") ||
+                      (!image->buildId.isEmpty() && interpreterBuildIds().contains(image->buildId));
+        if (!interpreter && needsInterpreterLibrary(image->needed)) {
+            image = ProgramImage::read(path, true);
+            interpreter = image && callsInterpreterMain(image->imported);
+        }
+    }
+    const QMutexLocker lock(&mutex);
+    if (known.size() > 1024) {
+        known.clear();
+    }
+    known.insert(key, interpreter);
+    return interpreter;
 }
 
 // The word after the program, its options skipped: the command of "gio open FILE".

@@ -22,7 +22,8 @@ public:
     // interpreter, a loader or a debugger, known by its name, by the name of what it links to,
     // for any language the system's type database knows by the first line its scripts start with
     // ("#!/usr/bin/NAME"), and, under any name, by what the file is (a copy of an interpreter on
-    // the search path, a program built on an interpreter's library, the dynamic loader).
+    // the search path, a program that hands its command line to an interpreter library's main
+    // function, the dynamic loader).
     static bool isInterpreter(const QString& program);
     // Why an interpreter's own script would run the file it is handed (a profiler, a debugger, the
     // interpreter's own library, whose tools run what they are given); empty otherwise.

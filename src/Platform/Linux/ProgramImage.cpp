@@ -12,6 +12,8 @@ namespace {
 struct Elf64 {
     using Ehdr = Elf64_Ehdr;
     using Phdr = Elf64_Phdr;
+    using Shdr = Elf64_Shdr;
+    using Sym = Elf64_Sym;
     using Dyn = Elf64_Dyn;
     static constexpr unsigned char elfClass = ELFCLASS64;
 };
@@ -19,6 +21,8 @@ struct Elf64 {
 struct Elf32 {
     using Ehdr = Elf32_Ehdr;
     using Phdr = Elf32_Phdr;
+    using Shdr = Elf32_Shdr;
+    using Sym = Elf32_Sym;
     using Dyn = Elf32_Dyn;
     static constexpr unsigned char elfClass = ELFCLASS32;
 };
@@ -73,7 +77,40 @@ QByteArray buildIdIn(const Bytes& file, quint64 offset, quint64 size) {
     return QByteArray();
 }
 
-template <typename Elf> std::optional<ProgramImage> readImage(const Bytes& file) {
+// The undefined symbols of the dynamic symbol table, found through the section headers.
+template <typename Elf> QList<QByteArray> importsOf(const Bytes& file, const typename Elf::Ehdr& header) {
+    QList<QByteArray> names;
+    if (header.e_shentsize != sizeof(typename Elf::Shdr)) {
+        return names;
+    }
+    for (quint64 i = 0; i < header.e_shnum; ++i) {
+        const auto section = file.at<typename Elf::Shdr>(header.e_shoff + i * sizeof(typename Elf::Shdr));
+        if (!section || section->sh_type != SHT_DYNSYM) {
+            continue;
+        }
+        const auto strings = file.at<typename Elf::Shdr>(header.e_shoff + quint64(section->sh_link) *
+                                                                              sizeof(typename Elf::Shdr));
+        if (!strings) {
+            return names;
+        }
+        const quint64 count = section->sh_size / sizeof(typename Elf::Sym);
+        for (quint64 s = 0; s < count; ++s) {
+            const auto symbol =
+                file.at<typename Elf::Sym>(section->sh_offset + s * sizeof(typename Elf::Sym));
+            if (!symbol) {
+                break;
+            }
+            if (symbol->st_shndx == SHN_UNDEF && symbol->st_name != 0) {
+                names.append(
+                    file.text(strings->sh_offset + symbol->st_name, strings->sh_offset + strings->sh_size));
+            }
+        }
+        break;
+    }
+    return names;
+}
+
+template <typename Elf> std::optional<ProgramImage> readImage(const Bytes& file, bool withImports) {
     const auto header = file.at<typename Elf::Ehdr>(0);
     if (!header || header->e_phentsize != sizeof(typename Elf::Phdr)) {
         return std::nullopt;
@@ -81,6 +118,9 @@ template <typename Elf> std::optional<ProgramImage> readImage(const Bytes& file)
     QList<typename Elf::Phdr> loads;
     std::optional<typename Elf::Phdr> dynamic;
     ProgramImage image;
+    if (withImports) {
+        image.imported = importsOf<Elf>(file, *header);
+    }
     for (quint64 i = 0; i < header->e_phnum; ++i) {
         const auto segment = file.at<typename Elf::Phdr>(header->e_phoff + i * sizeof(typename Elf::Phdr));
         if (!segment) {
@@ -143,7 +183,7 @@ template <typename Elf> std::optional<ProgramImage> readImage(const Bytes& file)
 
 } // namespace
 
-std::optional<ProgramImage> ProgramImage::read(const QString& path) {
+std::optional<ProgramImage> ProgramImage::read(const QString& path, bool withImports) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() < qint64(EI_NIDENT)) {
         return std::nullopt;
@@ -158,9 +198,9 @@ std::optional<ProgramImage> ProgramImage::read(const QString& path) {
     const unsigned char ownOrder = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? ELFDATA2LSB : ELFDATA2MSB;
     if (elf && data[EI_DATA] == ownOrder) {
         if (data[EI_CLASS] == Elf64::elfClass) {
-            image = readImage<Elf64>(bytes);
+            image = readImage<Elf64>(bytes, withImports);
         } else if (data[EI_CLASS] == Elf32::elfClass) {
-            image = readImage<Elf32>(bytes);
+            image = readImage<Elf32>(bytes, withImports);
         }
     }
     file.unmap(const_cast<uchar*>(data));

@@ -17,8 +17,10 @@ public:
     QList<QByteArray> needed;
     // The DT_SONAME ("ld-linux-x86-64.so.2"); empty for a program.
     QByteArray soname;
+    // The names of the functions it takes from its libraries, when asked for.
+    QList<QByteArray> imported;
 
     // The image of the file at path; nothing when it is no readable 64-bit or 32-bit ELF file of
     // this machine's byte order. Reads only the headers and the sections they point to.
-    static std::optional<ProgramImage> read(const QString& path);
+    static std::optional<ProgramImage> read(const QString& path, bool withImports = false);
 };
