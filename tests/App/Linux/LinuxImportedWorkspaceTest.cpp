@@ -175,6 +175,17 @@ TEST_F(LinuxImportedWorkspaceTest, ALoginRestoreHandsNoScriptToAnInterpreterOrAT
     const QString wrapped = QStringLiteral("ordella-test-wrapped.desktop");
     ASSERT_TRUE(write(entries + u'/' + wrapped, "[Desktop Entry]\nType=Application\nName=Wrapped\n"
                                                 "Exec=nice -n 5 python3 %f\nMimeType=text/plain;\n"));
+    // A program that runs a folder's Makefile, whose line has "-e" before the file: no terminal, and
+    // never started in a saved folder.
+    const QString make = home.filePath(QStringLiteral("Downloads/make"));
+    const QString project = home.filePath(QStringLiteral("project"));
+    ASSERT_TRUE(QDir(home.path()).mkpath(QStringLiteral("project")));
+    ASSERT_TRUE(write(project + QStringLiteral("/Makefile"), "all:\n\ttouch made\n"));
+    ASSERT_TRUE(write(make, "#!/bin/sh\n[ -f Makefile ] && touch made\nexit 0\n"));
+    QFile::setPermissions(make, QFile::permissions(make) | QFileDevice::ExeOwner);
+    const QString maker = QStringLiteral("ordella-test-make.desktop");
+    ASSERT_TRUE(write(entries + u'/' + maker, "[Desktop Entry]\nType=Application\nName=Make\nExec=" +
+                                                  QFile::encodeName(make) + " -e %f\n"));
     const QString editor = installTestWindowEntry();
 
     Workspace workspace = WorkspaceSamples::plain(QStringLiteral("Morning"), WorkspaceSamples::date(0));
@@ -182,11 +193,11 @@ TEST_F(LinuxImportedWorkspaceTest, ALoginRestoreHandsNoScriptToAnInterpreterOrAT
     AppSnapshot terminalApp = savedApp(terminal, shell);
     terminalApp.windowSnapshots.append(savedApp(terminal, home.path()).windowSnapshots.first());
     workspace.appSnapshots = {savedApp(interpreter, python), terminalApp, savedApp(wrapped, letter),
-                              savedApp(editor, notes)};
+                              savedApp(editor, notes), savedApp(maker, project)};
     workspace.triggers = {{QUuid::createUuid(), WorkspaceTrigger::Login{}}};
     const std::optional<RestoreReport> report = restoreAtNextStart(workspace);
     ASSERT_TRUE(report);
-    EXPECT_EQ(report->appResults.size(), 4);
+    EXPECT_EQ(report->appResults.size(), 5);
 
     QHash<QString, RunningApplication> running;
     for (const RunningApplication& app : Platform::current().runningApplications->runningApplications()) {
@@ -201,6 +212,7 @@ TEST_F(LinuxImportedWorkspaceTest, ALoginRestoreHandsNoScriptToAnInterpreterOrAT
     EXPECT_FALSE(QFileInfo::exists(pythonMarker));
     EXPECT_FALSE(QFileInfo::exists(shellMarker));
     EXPECT_FALSE(QFileInfo::exists(wrappedMarker));
+    EXPECT_FALSE(QFileInfo::exists(project + QStringLiteral("/made")));
     QStringList lines;
     for (const auto& entry : AnalysisLogger::shared().entries()) {
         lines << entry.message;
@@ -212,6 +224,9 @@ TEST_F(LinuxImportedWorkspaceTest, ALoginRestoreHandsNoScriptToAnInterpreterOrAT
                                            "not a folder (the terminal would run it)")));
     EXPECT_TRUE(
         lines.contains(refused.arg(QUrl::fromLocalFile(letter).toString(), wrapped,
+                                   "its program is an interpreter or a shell, which would run the file")));
+    EXPECT_TRUE(
+        lines.contains(refused.arg(QUrl::fromLocalFile(project).toString(), maker,
                                    "its program is an interpreter or a shell, which would run the file")));
 }
 
