@@ -72,12 +72,14 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
     ASSERT_TRUE(write(
         deployed + QStringLiteral("/active/metadata"),
         "[Application]\nname=org.example.Notes\nruntime=org.example.Platform/x86_64/1\ncommand=notes\n"));
-    // What the desktop opens text with (an interpreter) and C sources with (an editor).
+    // What the desktop opens text with (an interpreter), C sources with (an editor) and folders
+    // with (an opener, which would hand them to itself).
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     ASSERT_TRUE(QDir().mkpath(config));
-    ASSERT_TRUE(write(config + QStringLiteral("/mimeapps.list"),
-                      "[Default Applications]\ntext/plain=org.example.NicePython.desktop\n"
-                      "text/x-csrc=org.example.Editor.desktop\n"));
+    ASSERT_TRUE(
+        write(config + QStringLiteral("/mimeapps.list"),
+              "[Default Applications]\ntext/plain=org.example.NicePython.desktop\n"
+              "text/x-csrc=org.example.Editor.desktop\ninode/directory=org.example.FolderOpener.desktop\n"));
     // The D-Bus services that start entries activated over the bus.
     const QString services = data + QStringLiteral("/dbus-1/services");
     ASSERT_TRUE(QDir().mkpath(services));
@@ -125,6 +127,9 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
                                          "MimeType=text/plain;\n"},
         {"org.example.FlatpakUnread",
          "Exec=" + flatpak + " run --frobnicate org.example.Notes %f\nMimeType=text/plain;\n"},
+        {"org.example.FlatpakOwn", "Exec=" + flatpak + " run org.example.Notes %f\nMimeType=text/plain;\n"},
+        {"org.example.GioLaunch", "Exec=" + gio + " launch %f\nMimeType=text/plain;\n"},
+        {"org.example.FolderOpener", "Exec=" + opener + " %f\nMimeType=inode/directory;\n"},
         {"org.example.Opener", "Exec=" + opener + " %f\nMimeType=text/plain;text/x-csrc;\n"},
         {"org.example.GioOpen", "Exec=" + gio + " open %f\nMimeType=text/plain;\n"},
         {"org.example.ShellOpener", "Exec=sh " + opener + " %f\nMimeType=text/plain;\n"},
@@ -169,6 +174,12 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
     ASSERT_TRUE(QFile::link(QFile::decodeName(terminal), at("linked-term")));
     ASSERT_TRUE(QFile::link(at("linked-term"), at("linked-again")));
     ASSERT_TRUE(write(at("koi8-term"), "#!/bin/sh\nexec myterm -k8 \"$@\"\n", true));
+    // A program file whose headers point past its end.
+    QByteArray broken("\x7f"
+                      "ELF\x02\x01\x01",
+                      7);
+    broken.append(QByteArray(9, '\0')).append(QByteArray(48, '\xff'));
+    ASSERT_TRUE(write(at("broken"), broken, true));
     const QString interpreter = QString::fromLatin1(python);
     const QString runsIt =
         QStringLiteral("its program is an interpreter or a shell, which would run the file");
@@ -259,6 +270,15 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
         {"a sandbox's own program", at("notes.txt"), "org.example.FlatpakNotes.desktop", Way::asArgument, ""},
         {"a sandbox line not read", at("notes.txt"), "org.example.FlatpakUnread.desktop", Way::refused,
          "it starts its program through a launcher whose words cannot be read"},
+        {"a sandbox's command from its metadata", at("notes.txt"), "org.example.FlatpakOwn.desktop",
+         Way::asArgument, ""},
+        {"a file launched as an application", at("notes.txt"), "org.example.GioLaunch.desktop", Way::refused,
+         "its command line launches the file as an application"},
+        {"a folder through an opener chosen for folders", at("folder"), "org.example.FolderOpener.desktop",
+         Way::refused,
+         "it hands the file to org.example.FolderOpener.desktop, which may not have it: it hands the file "
+         "on"},
+        {"a program whose headers lie", at("notes.txt"), at("broken"), Way::asArgument, ""},
         {"an opener to an interpreter", at("notes.txt"), "org.example.Opener.desktop", Way::refused,
          "it hands the file to org.example.NicePython.desktop, which may not have it: " + runsIt},
         {"an opener to an editor", at("main.c"), "org.example.Opener.desktop", Way::asArgument, ""},
