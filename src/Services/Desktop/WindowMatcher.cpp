@@ -206,6 +206,32 @@ WindowMatchQuality matchQuality(const Saved& saved, const Live& live, const Log&
     return WindowMatchQuality::none;
 }
 
+// Why the live window cannot stand in for the saved one by its position alone; nothing when it
+// may.
+std::optional<QString> speaksAgainst(const Saved& saved, const Live& live,
+                                     const WindowMatcher::Bystanders& bystanders) {
+    if (bystanders.otherWindows.contains(live.element)) {
+        return QStringLiteral("it shows other tabs");
+    }
+    const bool wasThere = !bystanders.windowsBefore || bystanders.windowsBefore->contains(live.element);
+    if (wasThere && live.normalizedDocument &&
+        (!saved.normalizedDocument || *saved.normalizedDocument != *live.normalizedDocument)) {
+        return QStringLiteral("it was there before and shows another document");
+    }
+    return std::nullopt;
+}
+
+// Whether the live window may stand in for the saved one by its position; logs why not.
+bool mayStandIn(int savedIndex, const Saved& saved, const Live& live,
+                const WindowMatcher::Bystanders& bystanders, const Log& log) {
+    const std::optional<QString> against = speaksAgainst(saved, live, bystanders);
+    if (against && log.on()) {
+        log(QStringLiteral("snapshot[%1] does not take AX[%2]: %3")
+                .arg(QString::number(savedIndex), QString::number(live.index), *against));
+    }
+    return !against;
+}
+
 // A saved window whose list position another saved window's window holds takes a window no
 // saved window claimed, the nearest to its saved frame first (the earlier in the list among
 // equals). Positions shift whenever a window is raised, and a window started anew for one whose
@@ -213,7 +239,8 @@ WindowMatchQuality matchQuality(const Saved& saved, const Live& live, const Log&
 // again. A position beyond the list still pairs with nothing.
 template <typename Accept>
 void takeDisplacedPositions(const QList<Saved>& saved, const QList<Live>& live,
-                            WindowMatcher::Matches& result, const Accept& accept) {
+                            WindowMatcher::Matches& result, const WindowMatcher::Bystanders& bystanders,
+                            const Log& log, const Accept& accept) {
     QSet<qint64> claimed;
     for (const WindowMatchResult& match : std::as_const(result)) {
         claimed.insert(match.axIndex);
@@ -226,7 +253,7 @@ void takeDisplacedPositions(const QList<Saved>& saved, const QList<Live>& live,
         const Live* nearest = nullptr;
         double nearestDistance = std::numeric_limits<double>::infinity();
         for (const Live& w : live) {
-            if (claimed.contains(w.index)) {
+            if (claimed.contains(w.index) || !mayStandIn(i, saved[i], w, bystanders, log)) {
                 continue;
             }
             const double distance = w.frame ? WindowMatcher::frameDistance(saved[i].frame, *w.frame)
@@ -237,7 +264,7 @@ void takeDisplacedPositions(const QList<Saved>& saved, const QList<Live>& live,
             }
         }
         if (!nearest) {
-            return;
+            continue;
         }
         const WindowMatchCandidate taken{i, nearest->index, WindowMatchQuality::indexFallback,
                                          nearest->element, std::nullopt};
@@ -342,7 +369,8 @@ double WindowMatcher::sizeSimilarity(const QSizeF& a, const QSizeF& b) {
 }
 
 WindowMatcher::Matches WindowMatcher::matchWindows(const QList<WindowSnapshot>& snapshots,
-                                                   const RunningApplication& app) {
+                                                   const RunningApplication& app,
+                                                   const Bystanders& bystanders) {
     const Log log;
     const std::optional<QList<Live>> live =
         liveWindows(app, QStringLiteral("Cannot get AX windows for pid="), log, true);
@@ -398,7 +426,8 @@ WindowMatcher::Matches WindowMatcher::matchWindows(const QList<WindowSnapshot>& 
                 candidates.append(c);
             }
         }
-        if (savedIndex >= 0 && savedIndex < live->size() && !pairedWithSavedIndex) {
+        if (savedIndex >= 0 && savedIndex < live->size() && !pairedWithSavedIndex &&
+            mayStandIn(i, saved[i], live->at(savedIndex), bystanders, log)) {
             const Live& w = live->at(savedIndex);
             candidates.append(
                 Candidate{i, w.index, WindowMatchQuality::indexFallback, w.element, std::nullopt});
@@ -424,7 +453,7 @@ WindowMatcher::Matches WindowMatcher::matchWindows(const QList<WindowSnapshot>& 
         }
     };
     Matches result = WindowMatchAssignment::byClues(candidates, accept);
-    takeDisplacedPositions(saved, *live, result, accept);
+    takeDisplacedPositions(saved, *live, result, bystanders, log, accept);
 
     if (log.on()) {
         for (int i = 0; i < saved.size(); ++i) {

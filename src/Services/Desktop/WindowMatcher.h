@@ -7,6 +7,7 @@
 #include <QList>
 #include <QMap>
 #include <QRectF>
+#include <QSet>
 #include <QSizeF>
 #include <QString>
 
@@ -41,13 +42,24 @@ class WindowMatcher {
 public:
     using Matches = QMap<int, WindowMatchResult>;
 
+    // What is known of the live windows beyond the clues they show. A saved window that takes a
+    // window by its list position alone (its own is gone) never takes one whose clues speak against
+    // it: one known to be another (otherWindows: a browser window that shows other tabs), or one
+    // that was there before (windowsBefore; when not known, any may have been) and shows another
+    // document. A window the restore itself opened may still be taken.
+    struct Bystanders {
+        std::optional<QSet<AXElement>> windowsBefore;
+        QSet<AXElement> otherWindows;
+    };
+
     WindowMatcher() = delete;
 
     // The window saved itself first, then every clue: frame, document, terminal path, title, title
     // and size, list position. Windows that match saved ones equally well by a clue other than the
     // frame are paired so that the frames of all those pairs stand nearest their saved frames in
     // sum (a survivor of two windows with one title keeps its own place).
-    static Matches matchWindows(const QList<WindowSnapshot>& snapshots, const RunningApplication& app);
+    static Matches matchWindows(const QList<WindowSnapshot>& snapshots, const RunningApplication& app,
+                                const Bystanders& bystanders = {});
     // Frames alone, for windows already put back: closest pairs first, none further than 50.
     static Matches matchWindowsByGeometry(const QList<WindowSnapshot>& snapshots,
                                           const RunningApplication& app);

@@ -52,10 +52,10 @@ QCoro::Task<bool> done(QCoro::Task<void> step) {
 // one entry per saved window).
 QCoro::Task<QList<WindowRestoreResult>> placeAndNote(RunningApplication app, QList<WindowSnapshot> windows,
                                                      QList<DisplaySnapshot> savedDisplays,
-                                                     QSet<AXElement> windowsBefore,
+                                                     WindowMatcher::Bystanders bystanders,
                                                      std::shared_ptr<QList<QStringList>> done) {
     QList<WindowRestoreResult> results =
-        co_await WindowPlacer::restoreWindowPositions(app, windows, savedDisplays, true, windowsBefore);
+        co_await WindowPlacer::restoreWindowPositions(app, windows, savedDisplays, true, bystanders);
     for (qsizetype i = 0; i < std::min(results.size(), done->size()); ++i) {
         results[i].addActions((*done)[i]);
         (*done)[i] = results[i].actions;
@@ -141,6 +141,10 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
                     tabProblems.append(refusal);
                 }
             }
+            if (std::any_of(snapshot.windowSnapshots.begin(), snapshot.windowSnapshots.end(),
+                            [](const WindowSnapshot& w) { return w.tabSnapshots.isEmpty(); })) {
+                tabProblems.append(savedWithoutTabsReason);
+            }
         }
         // Windows refused the same profile say so once.
         tabProblems.removeDuplicates();
@@ -214,10 +218,34 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
     const bool windowsReopened =
         (isBrowser && plan.needsBrowserTabRestore) || (isFinder && plan.needsFinderWindowRestore);
     AppRestoreResult result{id, snapshot.appName, RestoreStatus::restored, QString(), {}};
-    result.windowResults = FinderWindowRestorer::completed(
-        co_await placeWindows(FinderWindowRestorer::withoutRefused(plan, folders), *app, savedDisplays,
-                              windowsReopened, windowsBefore),
-        folders, snapshot);
+    // A browser's window is its tabs: one saved without any has nothing to put back, and a window
+    // of the user's that shows other tabs is never moved in its place.
+    WindowMatcher::Bystanders bystanders{windowsBefore, {}};
+    if (isBrowser) {
+        const QList<std::int64_t> others = co_await windowsOfOthers(id, snapshot, windowsBefore);
+        for (const std::int64_t window : others) {
+            bystanders.otherWindows.insert(AXElement{quint64(window)});
+        }
+    }
+    AppPlan toPlace = FinderWindowRestorer::withoutRefused(plan, folders);
+    QList<qsizetype> withoutTabs;
+    for (qsizetype i = toPlace.appSnapshot.windowSnapshots.size() - 1; isBrowser && i >= 0; --i) {
+        if (toPlace.appSnapshot.windowSnapshots[i].tabSnapshots.isEmpty()) {
+            withoutTabs.prepend(i);
+            toPlace.appSnapshot.windowSnapshots.removeAt(i);
+            if (i < toPlace.windowPlans.size()) {
+                toPlace.windowPlans.removeAt(i);
+            }
+        }
+    }
+    QList<WindowRestoreResult> placed =
+        co_await placeWindows(toPlace, *app, savedDisplays, windowsReopened, bystanders);
+    for (const qsizetype i : withoutTabs) {
+        if (i <= placed.size()) {
+            placed.insert(i, savedWithoutTabs(snapshot.windowSnapshots[i]));
+        }
+    }
+    result.windowResults = FinderWindowRestorer::completed(placed, folders, snapshot);
     addTabIssues(result.windowResults, tabProblems);
     if (isBrowser) {
         addProfileRefusals(result.windowResults, profileRefusals(snapshot), tabProblems);
@@ -324,7 +352,7 @@ QStringList AppRestorer::blankStandIns(const QList<QList<TabSnapshot>>& saved) {
 
 QCoro::Task<bool> AppRestorer::tabsMatch(QString bundleIdentifier, QList<QList<TabSnapshot>> expected,
                                          std::shared_ptr<QList<QList<TabSnapshot>>> shown) {
-    *shown = co_await BrowserScriptService::captureTabs(bundleIdentifier);
+    *shown = co_await BrowserTabRestorer::recordedTabs(bundleIdentifier, expected);
     co_return BrowserTabComparison::browserTabsMatch(expected, *shown);
 }
 
@@ -456,10 +484,34 @@ QCoro::Task<void> AppRestorer::reopenDocuments(RunningApplication app, QStringLi
     co_await AppLauncher::waitForAXWindows(app, 3.0);
 }
 
+WindowRestoreResult AppRestorer::savedWithoutTabs(const WindowSnapshot& window) {
+    return WindowRestoreResult{window.windowTitle, RestoreStatus::skipped, savedWithoutTabsReason,
+                               std::nullopt, std::nullopt};
+}
+
+QCoro::Task<QList<std::int64_t>> AppRestorer::windowsOfOthers(QString browser, AppSnapshot snapshot,
+                                                              QSet<AXElement> windowsBefore) {
+    QList<std::int64_t> others;
+    if (windowsBefore.isEmpty()) {
+        co_return others;
+    }
+    // A browser's window ids are its windows' numbers on the desktop.
+    const QList<QList<TabSnapshot>> expected =
+        BrowserTabRestorer::openedTabs(BrowserTabRestorer::expectedTabs(snapshot));
+    const std::optional<QList<std::int64_t>> showing =
+        co_await BrowserTabRestorer::windowsShowingSavedTabs(browser, expected);
+    for (const AXElement& window : windowsBefore) {
+        if (!showing || !showing->contains(static_cast<std::int64_t>(window.id))) {
+            others.append(static_cast<std::int64_t>(window.id));
+        }
+    }
+    co_return others;
+}
+
 QCoro::Task<QList<WindowRestoreResult>> AppRestorer::placeWindows(AppPlan plan, RunningApplication app,
                                                                   QList<DisplaySnapshot> savedDisplays,
                                                                   bool windowsReopened,
-                                                                  QSet<AXElement> windowsBefore) {
+                                                                  WindowMatcher::Bystanders bystanders) {
     const bool anyToMove = std::any_of(plan.windowPlans.begin(), plan.windowPlans.end(),
                                        [](const WindowPlan& w) { return w.needsPositioning; });
     if (!anyToMove && !windowsReopened && !plan.windowPlans.isEmpty()) {
@@ -476,8 +528,8 @@ QCoro::Task<QList<WindowRestoreResult>> AppRestorer::placeWindows(AppPlan plan, 
     // still moved by this restore.
     const auto done = std::make_shared<QList<QStringList>>(windows.size());
     const std::function<QCoro::Task<QList<WindowRestoreResult>>(int)> operation =
-        [app, windows, savedDisplays, windowsBefore, done](int) {
-            return placeAndNote(app, windows, savedDisplays, windowsBefore, done);
+        [app, windows, savedDisplays, bystanders, done](int) {
+            return placeAndNote(app, windows, savedDisplays, bystanders, done);
         };
     const std::function<QCoro::Task<bool>(const QList<WindowRestoreResult>&)> check =
         [app, windows, savedDisplays](const QList<WindowRestoreResult>& results) {

@@ -5,6 +5,7 @@
 #include "Models/WindowSnapshot.h"
 #include "Platform/Accessibility.h"
 #include "Platform/Clock.h"
+#include "Services/Desktop/WindowMatcher.h"
 #include "Services/Restore/RestorePlan.h"
 
 #include <QList>
@@ -51,6 +52,10 @@ public:
     static bool isBackInTheDefaultProfile(const WindowRestoreResult& window);
     // The pause after attempt n (1-based): 100 ms, then 200 ms, growing to at most 800 ms.
     static Clock::Duration retryPause(int attempt);
+    // Why a saved browser window without tabs was left alone: nothing tells its window, and
+    // nothing is reopened for it.
+    inline static const QString savedWithoutTabsReason =
+        QStringLiteral("Saved without tabs: nothing to reopen, no window moved for it");
 
 private:
     // The tab issues of each saved window (tabIssues) once the tabs were put back.
@@ -58,11 +63,17 @@ private:
     static QCoro::Task<void> reopenDocuments(RunningApplication app, QStringList documents);
     // Skips placing, reporting every window in place, when the plan found them so and no step
     // since has closed or opened windows (windowsReopened). Each result says what every attempt
-    // did to its window; one not among windowsBefore was started by the restore.
+    // did to its window; one not among the bystanders' windowsBefore was started by the restore.
     static QCoro::Task<QList<WindowRestoreResult>> placeWindows(AppPlan plan, RunningApplication app,
                                                                 QList<DisplaySnapshot> savedDisplays,
                                                                 bool windowsReopened,
-                                                                QSet<AXElement> windowsBefore);
+                                                                WindowMatcher::Bystanders bystanders);
+    // The result of a saved browser window without tabs.
+    static WindowRestoreResult savedWithoutTabs(const WindowSnapshot& window);
+    // The windows among windowsBefore that show no saved window's tabs (all of them when the
+    // browser's windows cannot be told apart), by their numbers.
+    static QCoro::Task<QList<std::int64_t>> windowsOfOthers(QString browser, AppSnapshot snapshot,
+                                                            QSet<AXElement> windowsBefore);
     // One attempt: opens the saved windows, then closes those this request opened for them
     // before (key names the saved application), and notes the ones it opened.
     static QCoro::Task<void> openTabs(QString bundleIdentifier, QString key, AppSnapshot snapshot,

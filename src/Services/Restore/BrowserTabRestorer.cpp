@@ -58,6 +58,15 @@ QCoro::Task<bool> selectionsHeld(QString bundleIdentifier, TabList expectedTabsB
     co_return lostSelections(expectedTabsByWindow, *shown).isEmpty();
 }
 
+// Reads the browser's tabs into shown; whether they match, or the browser lists tabs for every
+// window.
+QCoro::Task<bool> listedWhole(QString bundleIdentifier, TabList expectedTabsByWindow,
+                              std::shared_ptr<TabList> shown) {
+    *shown = co_await BrowserScriptService::captureTabs(bundleIdentifier);
+    co_return BrowserTabComparison::browserTabsMatch(expectedTabsByWindow, *shown) ||
+        std::none_of(shown->begin(), shown->end(), [](const QList<TabSnapshot>& w) { return w.isEmpty(); });
+}
+
 } // namespace
 
 BrowserTabRestorer::TabList BrowserTabRestorer::expectedTabs(const AppSnapshot& appSnapshot) {
@@ -91,12 +100,13 @@ BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherA
     }
     const TabList expected = openedTabs(saved);
     // The saved windows to open: those that no window shows whole yet. A window that does stays
-    // as it is, whoever opened it.
+    // as it is, whoever opened it, with its history, also when other applications are closed: it
+    // is the saved window.
     TabList toOpen = saved;
     Reopened reopened;
-    if (!closeOtherApps && !wasJustLaunched) {
+    if (!wasJustLaunched) {
         const TabList current = co_await BrowserScriptService::captureTabs(id);
-        if (BrowserTabComparison::browserTabsMatch(expected, current)) {
+        if (!closeOtherApps && BrowserTabComparison::browserTabsMatch(expected, current)) {
             co_await BrowserScriptService::closeEmptyBrowserWindows(id);
             co_await RestoreWait::pause(RestoreWait::ms(200));
             RestoreLog::log(QStringLiteral("Tabs already match after cleanup for ") + id +
@@ -108,9 +118,11 @@ BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherA
             BrowserTabComparison::shortfalls(expected, current);
         for (qsizetype i = 0; i < shortfalls.size(); ++i) {
             const BrowserTabComparison::Shortfall& s = shortfalls[i];
-            if (!expected[i].isEmpty() && s.partner && s.missingTabs.isEmpty()) {
+            // With other applications closed, a window kept must be told from the others.
+            const bool told = ids && ids->size() == current.size();
+            if (!expected[i].isEmpty() && s.partner && s.missingTabs.isEmpty() && (told || !closeOtherApps)) {
                 toOpen[i].clear();
-                if (ids && ids->size() == current.size()) {
+                if (told) {
                     reopened.kept.append(ids->at(*s.partner));
                 }
             }
@@ -137,16 +149,45 @@ BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherA
     logVerification(id, expected, shown);
     // Tidied once the saved windows are open, so the browser always keeps a window.
     if (closeOtherApps) {
-        if (reopened.opened.isEmpty()) {
+        if (reopened.opened.isEmpty() && reopened.kept.isEmpty()) {
             RestoreLog::log(QStringLiteral("restoreBrowserTabs: the windows ") + id +
                             QStringLiteral(" opened cannot be told — closing none of the others"));
         } else {
-            co_await BrowserScriptService::closeWindowsExcept(id, reopened.opened);
+            co_await BrowserScriptService::closeWindowsExcept(id, reopened.opened + reopened.kept);
         }
     } else {
         co_await BrowserScriptService::closeEmptyBrowserWindows(id);
     }
     co_return reopened;
+}
+
+QCoro::Task<BrowserTabRestorer::TabList> BrowserTabRestorer::recordedTabs(QString bundleIdentifier,
+                                                                          TabList expectedTabsByWindow) {
+    const auto shown = std::make_shared<TabList>();
+    const auto settled = [bundleIdentifier, expectedTabsByWindow, shown] {
+        return listedWhole(bundleIdentifier, expectedTabsByWindow, shown);
+    };
+    co_await RestoreWait::pollUntilAsync(settled, recordLag, RestoreWait::ms(500));
+    co_return *shown;
+}
+
+QCoro::Task<std::optional<QList<std::int64_t>>>
+BrowserTabRestorer::windowsShowingSavedTabs(QString bundleIdentifier, TabList expectedTabsByWindow) {
+    const TabList current = co_await BrowserScriptService::captureTabs(bundleIdentifier);
+    const std::optional<QList<std::int64_t>> ids = co_await BrowserScriptService::windowIDs(bundleIdentifier);
+    if (!ids || ids->size() != current.size()) {
+        co_return std::nullopt;
+    }
+    QList<std::int64_t> showing;
+    const QList<BrowserTabComparison::Shortfall> shortfalls =
+        BrowserTabComparison::shortfalls(expectedTabsByWindow, current);
+    for (qsizetype i = 0; i < shortfalls.size(); ++i) {
+        const BrowserTabComparison::Shortfall& s = shortfalls[i];
+        if (!expectedTabsByWindow[i].isEmpty() && s.partner && s.missingTabs.isEmpty()) {
+            showing.append(ids->at(*s.partner));
+        }
+    }
+    co_return showing;
 }
 
 QCoro::Task<void> BrowserTabRestorer::closeWindowsOutside(QString bundleIdentifier,

@@ -2,9 +2,12 @@
 
 #include "Models/AppSnapshot.h"
 #include "Models/TabSnapshot.h"
+#include "Platform/Clock.h"
 
 #include <QList>
 #include <QString>
+
+#include <optional>
 
 #include <qcoro/qcorotask.h>
 
@@ -26,9 +29,10 @@ public:
     // Skips the work when the running browser already shows the saved tabs (unless other
     // applications are being closed); otherwise opens the saved windows that no window shows
     // whole yet, and only then tidies, so that a running browser never loses its last window and
-    // quits: with closeOtherApps every window but those just opened is closed, else only the
-    // windows that show nothing but a blank or new-tab page. A window with a page the user had
-    // stays. wasJustLaunched: the browser did not run, so there is nothing to compare.
+    // quits: with closeOtherApps every window but those just opened and those kept for a saved
+    // window is closed, else only the windows that show nothing but a blank or new-tab page. A
+    // window with a page the user had stays. wasJustLaunched: the browser did not run, so there is
+    // nothing to compare.
     static QCoro::Task<Reopened> restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherApps,
                                                     bool wasJustLaunched);
     // With "close other apps", when the browser already shows the saved windows: closes its other
@@ -36,6 +40,17 @@ public:
     // cannot be told apart.
     static QCoro::Task<void> closeWindowsOutside(QString bundleIdentifier, TabList expectedTabsByWindow,
                                                  TabList current);
+    // How long a window the browser lists without tabs is waited for before its tabs count as
+    // missing: the browser rewrites its record every few seconds.
+    static constexpr Clock::Duration recordLag{8000};
+    // The browser's tabs once they match the expected ones, or once its record lists tabs for
+    // every window, or recordLag passed: a window listed without tabs is one the record has not
+    // caught up with (windows just opened or closed), which is never opened again for that.
+    static QCoro::Task<TabList> recordedTabs(QString bundleIdentifier, TabList expectedTabsByWindow);
+    // The ids of the browser's windows that show a saved window's tabs whole (each paired with one
+    // saved window); nothing when the windows cannot be told apart.
+    static QCoro::Task<std::optional<QList<std::int64_t>>>
+    windowsShowingSavedTabs(QString bundleIdentifier, TabList expectedTabsByWindow);
     // Until the browser shows at least as many windows as expected, each with at least the
     // expected number of tabs (compared by position), or the time-out passes.
     static QCoro::Task<void> waitForBrowserTabs(QString bundleIdentifier, TabList expectedTabsByWindow,

@@ -127,7 +127,9 @@ QCoro::Task<AppPlan> RestorePlanner::planApp(AppSnapshot snapshot, QList<Running
         for (const WindowSnapshot& window : snapshot.windowSnapshots) {
             desired.append(window.tabSnapshots);
         }
-        plan.currentBrowserTabs = co_await BrowserScriptService::captureTabs(bundleID);
+        // What the browser's record has not caught up with is waited for, not opened again.
+        plan.currentBrowserTabs =
+            co_await BrowserTabRestorer::recordedTabs(bundleID, BrowserTabRestorer::openedTabs(desired));
         plan.needsBrowserTabRestore = !WorkspaceRestorer::browserTabsMatch(
             BrowserTabRestorer::openedTabs(desired), plan.currentBrowserTabs);
     }
@@ -153,6 +155,11 @@ QCoro::Task<AppPlan> RestorePlanner::planApp(AppSnapshot snapshot, QList<Running
     }
 
     plan.windowPlans = planWindows(snapshot, plan.runningApp, savedDisplays);
+    // A browser window saved without tabs has nothing to put back, and no window to place.
+    for (WindowPlan& window : plan.windowPlans) {
+        window.needsPositioning =
+            window.needsPositioning && !(isBrowser && window.snapshot.tabSnapshots.isEmpty());
+    }
     plan.needsHide = snapshot.isHidden;
     plan.appSnapshot = std::move(snapshot);
     RestoreLog::log(QStringLiteral("Plan for ") + plan.appSnapshot.appName +

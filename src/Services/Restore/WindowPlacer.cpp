@@ -39,15 +39,16 @@ bool isFailedOrPartial(const WindowRestoreResult& r) {
 QCoro::Task<QList<WindowRestoreResult>>
 WindowPlacer::restoreWindowPositions(RunningApplication app, QList<WindowSnapshot> snapshots,
                                      QList<DisplaySnapshot> savedDisplays, bool useMatcher,
-                                     std::optional<QSet<AXElement>> windowsBefore) {
-    co_return co_await placeWindows(app, snapshots, savedDisplays, useMatcher, true,
-                                    std::move(windowsBefore));
+                                     WindowMatcher::Bystanders bystanders) {
+    co_return co_await placeWindows(app, snapshots, savedDisplays, useMatcher, true, bystanders);
 }
 
-QCoro::Task<QList<WindowRestoreResult>>
-WindowPlacer::placeWindows(RunningApplication app, QList<WindowSnapshot> snapshots,
-                           QList<DisplaySnapshot> savedDisplays, bool useMatcher, bool mayWaitForRealWindow,
-                           std::optional<QSet<AXElement>> windowsBefore) {
+QCoro::Task<QList<WindowRestoreResult>> WindowPlacer::placeWindows(RunningApplication app,
+                                                                   QList<WindowSnapshot> snapshots,
+                                                                   QList<DisplaySnapshot> savedDisplays,
+                                                                   bool useMatcher, bool mayWaitForRealWindow,
+                                                                   WindowMatcher::Bystanders bystanders) {
+    const std::optional<QSet<AXElement>>& windowsBefore = bystanders.windowsBefore;
     QList<WindowRestoreResult> results;
     if (snapshots.isEmpty()) {
         co_return results;
@@ -62,7 +63,7 @@ WindowPlacer::placeWindows(RunningApplication app, QList<WindowSnapshot> snapsho
         co_await DocumentReopener::waitForTerminalLogin(app, documents);
     }
 
-    const QList<std::optional<Partner>> partners = pairWindows(app, snapshots, useMatcher);
+    const QList<std::optional<Partner>> partners = pairWindows(app, snapshots, useMatcher, bystanders);
     for (int i = 0; i < snapshots.size(); ++i) {
         const WindowSnapshot& snapshot = snapshots[i];
         if (!partners[i]) {
@@ -91,14 +92,16 @@ WindowPlacer::placeWindows(RunningApplication app, QList<WindowSnapshot> snapsho
     co_return results;
 }
 
-QList<std::optional<WindowPlacer::Partner>> WindowPlacer::pairWindows(const RunningApplication& app,
-                                                                      const QList<WindowSnapshot>& snapshots,
-                                                                      bool useMatcher) {
+QList<std::optional<WindowPlacer::Partner>>
+WindowPlacer::pairWindows(const RunningApplication& app, const QList<WindowSnapshot>& snapshots,
+                          bool useMatcher, const WindowMatcher::Bystanders& bystanders) {
     const WindowMatcher::Matches matches =
-        useMatcher ? WindowMatcher::matchWindows(snapshots, app) : WindowMatcher::Matches();
+        useMatcher ? WindowMatcher::matchWindows(snapshots, app, bystanders) : WindowMatcher::Matches();
     const QList<AXElement> live = AXWindowService::axWindowList(app).value_or(QList<AXElement>());
     // A live window is moved for one saved window only: the index fallback never takes a window
-    // that the matcher (or an earlier fallback) already gave to another saved window.
+    // that the matcher (or an earlier fallback) already gave to another saved window. The matcher
+    // weighed the list position already, and left a window whose clues speak against the saved
+    // one: no fallback takes it behind its back.
     QSet<AXElement> paired;
     for (const WindowMatchResult& match : matches) {
         paired.insert(match.axElement);
@@ -108,7 +111,7 @@ QList<std::optional<WindowPlacer::Partner>> WindowPlacer::pairWindows(const Runn
         const qint64 index = snapshots[i].windowIndex;
         if (const auto match = matches.constFind(i); match != matches.constEnd()) {
             partners.append(Partner{match->axElement, match->quality});
-        } else if (index >= 0 && index < live.size() && !paired.contains(live[index])) {
+        } else if (!useMatcher && index >= 0 && index < live.size() && !paired.contains(live[index])) {
             paired.insert(live[index]);
             partners.append(Partner{live[index], WindowMatchQuality::indexFallback});
         } else {
@@ -232,7 +235,7 @@ WindowPlacer::waitForRealWindowAndRetry(RunningApplication app, QList<WindowSnap
             co_await RestoreWait::pause(RestoreWait::ms(500));
             // One more pass, without a further wait: an application that turns transient again
             // keeps its results instead of holding the restore for another 40 seconds.
-            co_return co_await placeWindows(app, snapshots, savedDisplays, true, false, std::nullopt);
+            co_return co_await placeWindows(app, snapshots, savedDisplays, true, false, {});
         }
     }
     QList<WindowRestoreResult> results;

@@ -29,19 +29,21 @@ public:
         WindowMatchQuality quality = WindowMatchQuality::none;
     };
     // Each saved window's live partner (nothing for a window without one): the matcher's pair
-    // (with useMatcher), else the live window at its saved index unless another saved window took
-    // it already. Pairs are one to one.
+    // (with useMatcher, which never takes a window whose clues speak against the saved one), else
+    // the live window at its saved index unless another saved window took it already. Pairs are
+    // one to one.
     static QList<std::optional<Partner>> pairWindows(const RunningApplication& app,
-                                                     const QList<WindowSnapshot>& snapshots, bool useMatcher);
+                                                     const QList<WindowSnapshot>& snapshots, bool useMatcher,
+                                                     const WindowMatcher::Bystanders& bystanders = {});
 
     // One result per saved window, in their order, each saying what was done to its window. With
     // useMatcher false, windows are paired by their saved index alone. A window that is not among
-    // windowsBefore (the application's windows before the restore touched it, where known) was
-    // started by the restore.
+    // the bystanders' windowsBefore (the application's windows before the restore touched it,
+    // where known) was started by the restore.
     static QCoro::Task<QList<WindowRestoreResult>>
     restoreWindowPositions(RunningApplication app, QList<WindowSnapshot> snapshots,
                            QList<DisplaySnapshot> savedDisplays, bool useMatcher,
-                           std::optional<QSet<AXElement>> windowsBefore = std::nullopt);
+                           WindowMatcher::Bystanders bystanders = {});
     // Sets the frame, reads it back and tries again (4 times, 100 to 800 ms apart) until the
     // window is within 50 points of the target.
     static QCoro::Task<WindowRestoreResult> applyAndVerifyGeometry(AXElement window, QRectF targetFrame,
@@ -69,7 +71,7 @@ private:
                                                                 QList<WindowSnapshot> snapshots,
                                                                 QList<DisplaySnapshot> savedDisplays,
                                                                 bool useMatcher, bool mayWaitForRealWindow,
-                                                                std::optional<QSet<AXElement>> windowsBefore);
+                                                                WindowMatcher::Bystanders bystanders);
     static QCoro::Task<WindowRestoreResult> placeWindow(AXElement window, WindowSnapshot snapshot,
                                                         QList<DisplaySnapshot> savedDisplays,
                                                         WindowMatchQuality quality);

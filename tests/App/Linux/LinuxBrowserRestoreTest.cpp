@@ -23,7 +23,7 @@ protected:
     // shows it and its class), and every printed line.
     RestoreReport watchedRestore(const Workspace& workspace) { return watchedRun(workspace).report; }
 
-    RestoreRun watchedRun(const Workspace& workspace) {
+    RestoreRun watchedRun(const Workspace& workspace, bool closeOtherApps = false) {
         QTimer sampler;
         QObject::connect(&sampler, &QTimer::timeout, [this] {
             for (const X11Client& w : browserWindows()) {
@@ -38,7 +38,7 @@ protected:
         const auto restoreSink = qScopeGuard([&previous] { Diagnostics::setSink(previous); });
         StatusPostRecorder recorder;
         RestoreCoordinator coordinator(WorkspaceRestorer::restore, &m_revertStates);
-        RestoreRun run = QCoro::waitFor(coordinator.restoreRun(workspace, false));
+        RestoreRun run = QCoro::waitFor(coordinator.restoreRun(workspace, closeOtherApps));
         m_revertID = recorder.posts.isEmpty() ? std::nullopt : recorder.posts.last().revertStateID;
         return run;
     }
@@ -322,6 +322,73 @@ TEST_F(LinuxBrowserRestoreTest, TheUsersWindowsAndTheBrowserStayAndARevertShowsE
     ASSERT_TRUE(m_keys->press({0xffe9}, 0xff51)); // Alt+Left: back
     EXPECT_TRUE(waitUntil([&] { return windows->client(*keptWindow)->title == windowTitleOf("/page2"); }))
         << windows->client(*keptWindow)->title.value_or(QString()).toStdString();
+}
+
+// A window saved before the browser listed its tabs has nothing to put back: the user's own window
+// (another page, in the browser the user started again) keeps its place and its frame, and the
+// report says what became of the saved window.
+TEST_F(LinuxBrowserRestoreTest, AWindowSavedWithoutTabsMovesNoneOfTheUsersWindows) {
+    ASSERT_TRUE(m_ready);
+    const BrowserWindow users{{"/page5"}, 0, QRect(300, 300, 700, 500)};
+    arrange({users});
+    ASSERT_FALSE(HasFatalFailure());
+    const std::optional<xcb_window_t> usersWindow = windowTitled(QStringLiteral("Page 5"));
+    ASSERT_TRUE(usersWindow);
+    const BrowserWindow first{{"/page1", "/page2"}, 0, QRect(60, 40, 1100, 700)};
+    Workspace workspace = workspaceOf({first, {{"/page3"}, 0, QRect(2100, 120, 1000, 760)}});
+    // As a capture right after the window opened saves it: the browser's record did not list it.
+    AppSnapshot& app = workspace.appSnapshots.first();
+    app.windowSnapshots[0].windowTitle = windowTitleOf("/page1");
+    app.windowSnapshots[1].windowTitle = windowTitleOf("/page3");
+    app.windowSnapshots[1].tabSnapshots.clear();
+
+    const RestoreRun run = watchedRun(workspace);
+    EXPECT_TRUE(waitForSession({first, users})) << describe(sessionState()).toStdString();
+    EXPECT_TRUE(windowIds().contains(*usersWindow));
+    EXPECT_EQ(windows->client(*usersWindow)->frameRect(), users.frame);
+    EXPECT_EQ(browserWindows().size(), 2);
+    EXPECT_EQ(run.report.status, RestoreStatus::partiallyRestored) << run.report.summary().toStdString();
+    const QString text = RestoreRunText::describe(run);
+    EXPECT_TRUE(text.contains(QStringLiteral("\"Page 3 - Chromium\": skipped - ") +
+                              AppRestorer::savedWithoutTabsReason))
+        << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("\"Page 3 - Chromium\": restored"))) << text.toStdString();
+}
+
+// With other applications closed, the user's window that shows a saved window's page (reached by
+// a link, so it has a page to go back to) is that saved window: it stays, with its history, and no
+// window is made twice while the browser's record catches up with the new one.
+TEST_F(LinuxBrowserRestoreTest, OtherAppsClosedTheUsersWindowShowingASavedTabIsKeptWithItsHistory) {
+    ASSERT_TRUE(m_ready);
+    m_server.route(QStringLiteral("/page6"), QByteArray("<html><head><title>Page 6</title></head><body>"
+                                                        "<a id=\"next\" href=\"/page3\">3</a><script>"
+                                                        "document.getElementById('next').focus()</script>"
+                                                        "</body></html>"));
+    const QRect usersFrame(300, 300, 700, 500);
+    arrange({{{"/page6"}, 0, usersFrame}});
+    ASSERT_FALSE(HasFatalFailure());
+    const std::optional<xcb_window_t> usersWindow = windowTitled(QStringLiteral("Page 6"));
+    ASSERT_TRUE(usersWindow);
+    ASSERT_TRUE(m_keys->press({}, 0xff0d)); // Return: the link
+    ASSERT_TRUE(waitUntil([&] { return windows->client(*usersWindow)->title == windowTitleOf("/page3"); }))
+        << windows->client(*usersWindow)->title.value_or(QString()).toStdString();
+    ASSERT_TRUE(waitForSession({{{"/page3"}, 0, usersFrame}})) << describe(sessionState()).toStdString();
+    const BrowserWindow first{{"/page1", "/page2"}, 1, QRect(60, 40, 1100, 700)};
+    const BrowserWindow second{{"/page3"}, 0, QRect(2100, 120, 1000, 760)};
+    const QList<qint32> processes = mainProcesses();
+
+    const RestoreRun run = watchedRun(workspaceOf({first, second}), true);
+    EXPECT_NE(run.report.status, RestoreStatus::failed) << run.report.summary().toStdString();
+    EXPECT_TRUE(waitForSession({first, second})) << describe(sessionState()).toStdString();
+    EXPECT_TRUE(windowIds().contains(*usersWindow));
+    EXPECT_EQ(browserWindows().size(), 2);
+    EXPECT_EQ(m_seen.size(), 2) << "no window was made twice";
+    EXPECT_EQ(mainProcesses(), processes);
+    windows->activate(*usersWindow);
+    ASSERT_TRUE(waitUntil([&] { return windows->activeWindow() == *usersWindow; }));
+    ASSERT_TRUE(m_keys->press({0xffe9}, 0xff51)); // Alt+Left: back
+    EXPECT_TRUE(waitUntil([&] { return windows->client(*usersWindow)->title == windowTitleOf("/page6"); }))
+        << windows->client(*usersWindow)->title.value_or(QString()).toStdString();
 }
 
 // A window of more tabs than one command line may safely hand a running browser (45 addresses of

@@ -87,6 +87,10 @@ TEST_F(WindowMatcherTest, EveryClueInItsOrder) {
         QList<WindowSnapshot> saved;
         const char* filter;
         QStringList lines;
+        // By list position: the windows there before the restore (nothing: not known), and those
+        // known to be others' (a browser's windows that show other tabs).
+        std::optional<QList<int>> before = std::nullopt;
+        QList<int> others = {};
     } cases[] = {
         {"a nearby frame wins over a changed title",
          {{QRectF(103, 102, 800, 600), "Renamed"}},
@@ -172,12 +176,36 @@ TEST_F(WindowMatcherTest, EveryClueInItsOrder) {
          "^document|→",
          {"documentURL mismatch: snapshot=\"/home/u/Budget.ods\" vs ax=\"/home/u/Budget-2.ods\"",
           "snapshot[0] → AX[0] quality=exactTitle distance=n/a"}},
-        {"a document whose name differs in case only is another file",
+        {"a document whose name differs in case only is another file, not taken by its position",
          {{QRectF(100, 200, 800, 600), "Report", "file:///Users/u/Report.txt"}},
          {snap("Notes", QRectF(900, 700, 800, 600), 0, "file:///Users/u/report.txt")},
-         "^document|→",
+         "^document|→|does not take",
          {"documentURL mismatch: snapshot=\"/Users/u/report.txt\" vs ax=\"/Users/u/Report.txt\"",
-          "snapshot[0] → AX[0] quality=indexFallback distance=n/a"}},
+          "snapshot[0] does not take AX[0]: it was there before and shows another document"}},
+        {"another document in a window the restore opened may stand in by its position",
+         {{QRectF(100, 200, 800, 600), "Report", "file:///Users/u/Report.txt"}},
+         {snap("Notes", QRectF(900, 700, 800, 600), 0, "file:///Users/u/report.txt")},
+         "→|does not take",
+         {"snapshot[0] → AX[0] quality=indexFallback distance=n/a"},
+         QList<int>{}},
+        {"a document in a window there before, where the saved one showed none",
+         {{QRectF(100, 200, 800, 600), "Report", "file:///Users/u/Report.txt"}, {QRectF(0, 0, 300, 300)}},
+         {snap("Notes", QRectF(900, 700, 800, 600), 0)},
+         "→|does not take",
+         {"snapshot[0] does not take AX[0]: it was there before and shows another document"},
+         QList<int>{0, 1}},
+        // A browser window saved before the browser listed its tabs, the user's own window at its
+        // position, the window opened for the other saved window elsewhere.
+        {"a window that shows other tabs is not taken as the one left",
+         {{QRectF(0, 0, 800, 600), "Page 1 - Chromium"}, {QRectF(300, 300, 700, 500), "Other - Chromium"}},
+         {snap("Page 1 - Chromium", QRectF(2, 2, 800, 600), 0),
+          snap("Page 3 - Chromium", QRectF(900, 80, 800, 600), 0)},
+         "→|does not take|NO MATCH",
+         {"snapshot[0] → AX[0] quality=geometry distance=8.0",
+          "snapshot[1] does not take AX[1]: it shows other tabs",
+          "snapshot[1] title=\"Page 3 - Chromium\" frame=(900,80 800×600) — NO MATCH"},
+         QList<int>{1},
+         {1}},
         {"the same document, the scheme in capitals and a trailing slash",
          {{QRectF(100, 200, 800, 600), "Report", "file:///Users/u/Report.txt"}},
          {snap("Report", QRectF(300.7, 400.2, 800, 600), 0, "FILE:///Users/u/Report.txt/"),
@@ -232,6 +260,21 @@ TEST_F(WindowMatcherTest, EveryClueInItsOrder) {
          "→",
          {"snapshot[1] → AX[0] quality=sameWindow distance=n/a",
           "snapshot[0] → AX[2] quality=indexFallback distance=n/a"}},
+        // Two saved windows whose positions others hold, one window unclaimed: taken once.
+        {"displaced positions never take the same unclaimed window",
+         {{QRectF(100, 100, 500, 300), "A"}, {QRectF(500, 400, 500, 300)}},
+         {snap("A", QRectF(100, 100, 500, 300), 0), snap(std::nullopt, QRectF(520, 400, 500, 300), 0),
+          snap(std::nullopt, QRectF(500, 420, 500, 300), 0)},
+         "→|NO MATCH",
+         {"snapshot[0] → AX[0] quality=geometry distance=0.0",
+          "snapshot[1] → AX[1] quality=indexFallback distance=n/a",
+          "snapshot[2] title=\"nil\" frame=(500,420 500×300) — NO MATCH"}},
+        {"displaced positions: among equally near windows, the earlier in the list",
+         {{QRectF(100, 100, 500, 300), "A"}, {QRectF(600, 400, 500, 300)}, {QRectF(400, 400, 500, 300)}},
+         {snap("A", QRectF(100, 100, 500, 300), 0), snap(std::nullopt, QRectF(500, 400, 500, 300), 0)},
+         "→",
+         {"snapshot[0] → AX[0] quality=geometry distance=0.0",
+          "snapshot[1] → AX[1] quality=indexFallback distance=n/a"}},
         {"no clue and a list position out of range",
          {{QRectF(0, 0, 300, 300)}, {QRectF(10, 10, 300, 300)}},
          {snap(std::nullopt, QRectF(2000, 2000, 100, 100), 2)},
@@ -241,7 +284,18 @@ TEST_F(WindowMatcherTest, EveryClueInItsOrder) {
     };
     for (const auto& c : cases) {
         const RunningApplication app = liveApp(c.live);
-        const WindowMatcher::Matches matches = WindowMatcher::matchWindows(c.saved, app);
+        const QList<quint32> numbers = desktop().windowsOf(app.processIdentifier);
+        WindowMatcher::Bystanders bystanders;
+        if (c.before) {
+            bystanders.windowsBefore.emplace();
+            for (const int i : *c.before) {
+                bystanders.windowsBefore->insert(AXElement{numbers[i]});
+            }
+        }
+        for (const int i : c.others) {
+            bystanders.otherWindows.insert(AXElement{numbers[i]});
+        }
+        const WindowMatcher::Matches matches = WindowMatcher::matchWindows(c.saved, app, bystanders);
         EXPECT_EQ(lines(QString::fromUtf8(c.filter)), c.lines) << c.name;
         QStringList accepted;
         for (auto it = matches.begin(); it != matches.end(); ++it) {

@@ -456,6 +456,50 @@ TEST_F(AppRestorerTest, BrowserWithoutSavedTabsIsClearedOnceWithoutChecks) {
     restore(savedApp("com.google.Chrome", {savedWindow(QRectF(50, 50, 900, 700))}));
     EXPECT_EQ(scriptsContaining("count of windows"), 0);
     EXPECT_EQ(elapsedMs(), 0);
+    desktop().removeApplication(chrome);
+
+    // The user's own window, elsewhere with another page, stands where the saved window's list
+    // position points: a window saved without tabs, or one whose window the browser did not open,
+    // takes it neither by that position nor as the only window left, and says what became of it.
+    const QRectF users(300, 300, 700, 500);
+    const struct {
+        const char* name;
+        bool withTabs;
+        bool opens;
+        RestoreStatus firstStatus;
+        RestoreStatus status;
+        QString reason;
+    } cases[] = {
+        {"saved before the browser listed its tabs", false, true, RestoreStatus::restored,
+         RestoreStatus::skipped, AppRestorer::savedWithoutTabsReason},
+        {"the browser opens no window", true, false, RestoreStatus::failed, RestoreStatus::failed,
+         "No matching AX window found"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const qint32 pid = addApp("com.google.Chrome", "Google Chrome");
+        const quint32 own = addBrowserWindow(pid, {"https://x.org*"}, users);
+        WindowSnapshot second = c.withTabs ? tabWindow(QRectF(900, 80, 800, 600), {"https://b.org*"})
+                                           : savedWindow(QRectF(900, 80, 800, 600), "Page 3", 1);
+        second.windowIndex = 1;
+        const AppSnapshot app =
+            savedApp("com.google.Chrome", {tabWindow(QRectF(40, 40, 800, 600), {"https://a.org*"}), second});
+        if (!c.opens) {
+            host().setBehaviour("Google Chrome",
+                                SimulatedScriptHost::failure(-10000, "No window.").at("make new window"));
+        }
+        const AppRestoreOutcome outcome = restore(app);
+        host().setBehaviour("Google Chrome", std::nullopt);
+        EXPECT_EQ(frameOf(own), users);
+        ASSERT_EQ(outcome.result.windowResults.size(), 2);
+        EXPECT_EQ(outcome.result.windowResults[0].status, c.firstStatus);
+        EXPECT_EQ(outcome.result.windowResults[1].status, c.status);
+        EXPECT_TRUE(outcome.result.windowResults[1].reason.startsWith(c.reason))
+            << outcome.result.windowResults[1].reason.toStdString();
+        EXPECT_TRUE(outcome.result.windowResults[1].actions.isEmpty());
+        EXPECT_EQ(outcome.result.status, RestoreStatus::partiallyRestored);
+        desktop().removeApplication(pid);
+    }
 }
 
 TEST_F(AppRestorerTest, FolderWindowsKeepTheirOwnFramesWhenAWindowHasNoFolder) {

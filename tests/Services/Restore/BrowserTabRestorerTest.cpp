@@ -88,6 +88,13 @@ TEST_F(BrowserTabRestorerTest, ClearsUpBeforeAndAfterReopeningTheSavedWindows) {
          true,
          {{"https://a.org*"}, {"chrome://newtab/*"}},
          false},
+        // It is the saved window, with its history: it stays, and is not opened a second time.
+        {"other applications closed: a window that shows a saved window's tabs stays",
+         {{"https://x.org*"}, {"https://a.org*"}},
+         {{"https://a.org*"}, {"https://c.org*"}},
+         true,
+         {{"https://c.org*"}, {"https://a.org*"}},
+         false},
     };
     const QString skipLine =
         "Tabs already match after cleanup for com.google.Chrome — skipping window creation";
