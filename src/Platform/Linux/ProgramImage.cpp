@@ -183,6 +183,25 @@ template <typename Elf> std::optional<ProgramImage> readImage(const Bytes& file,
 
 } // namespace
 
+std::optional<ProgramImage> ProgramImage::fromBytes(QByteArrayView bytes, bool withImports) {
+    const auto* data = reinterpret_cast<const uchar*>(bytes.data());
+    if (bytes.size() < qsizetype(EI_NIDENT) || std::memcmp(data, ELFMAG, SELFMAG) != 0) {
+        return std::nullopt;
+    }
+    const Bytes file{data, quint64(bytes.size())};
+    const unsigned char ownOrder = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? ELFDATA2LSB : ELFDATA2MSB;
+    if (data[EI_DATA] != ownOrder) {
+        return std::nullopt;
+    }
+    if (data[EI_CLASS] == Elf64::elfClass) {
+        return readImage<Elf64>(file, withImports);
+    }
+    if (data[EI_CLASS] == Elf32::elfClass) {
+        return readImage<Elf32>(file, withImports);
+    }
+    return std::nullopt;
+}
+
 std::optional<ProgramImage> ProgramImage::read(const QString& path, bool withImports) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() < qint64(EI_NIDENT)) {
@@ -192,17 +211,8 @@ std::optional<ProgramImage> ProgramImage::read(const QString& path, bool withImp
     if (!data) {
         return std::nullopt;
     }
-    const Bytes bytes{data, quint64(file.size())};
-    std::optional<ProgramImage> image;
-    const bool elf = std::memcmp(data, ELFMAG, SELFMAG) == 0;
-    const unsigned char ownOrder = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? ELFDATA2LSB : ELFDATA2MSB;
-    if (elf && data[EI_DATA] == ownOrder) {
-        if (data[EI_CLASS] == Elf64::elfClass) {
-            image = readImage<Elf64>(bytes, withImports);
-        } else if (data[EI_CLASS] == Elf32::elfClass) {
-            image = readImage<Elf32>(bytes, withImports);
-        }
-    }
+    const std::optional<ProgramImage> image =
+        fromBytes(QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(file.size())), withImports);
     file.unmap(const_cast<uchar*>(data));
     return image;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 
@@ -23,4 +24,6 @@ public:
     // The image of the file at path; nothing when it is no readable 64-bit or 32-bit ELF file of
     // this machine's byte order. Reads only the headers and the sections they point to.
     static std::optional<ProgramImage> read(const QString& path, bool withImports = false);
+    // The same for the file's bytes.
+    static std::optional<ProgramImage> fromBytes(QByteArrayView bytes, bool withImports = false);
 };
