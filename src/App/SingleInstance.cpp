@@ -354,11 +354,13 @@ QCoro::Task<void> SingleInstance::serve(QLocalSocket* socket, Connection connect
                 guard->write("\n");
             }
         });
+        // From here until its outcome is out the connection is at work: closing it for a newcomer
+        // would leave its sender with a request that ran and no word of how it ended.
         *connection.working = true;
         reply = co_await connection.handler(request);
-        *connection.working = false;
     }
     co_await finish(guard, reply, connection.clock);
+    *connection.working = false;
 }
 
 QCoro::Task<void> SingleInstance::finish(QLocalSocket* socket, QByteArray reply,

@@ -33,7 +33,8 @@ class QLockFile;
 // one reported as not answered never runs. A request without a deadline (an older sender's) is
 // served.
 // No number of connections makes the instance unreachable: it holds at most maxConnections at once,
-// closing the oldest idle one for a new one, and it listens again at once should its server stop.
+// closing the oldest idle one for a new one (never one whose request it took, until its outcome is
+// out), and it listens again at once should its server stop.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -119,7 +120,7 @@ private:
         Handler handler;
         QByteArray refusal;
         std::shared_ptr<Clock> clock;
-        // Set while the handler works on its request: the connection is not idle.
+        // Set from when its request is taken until the outcome is out: the connection is not idle.
         std::shared_ptr<bool> working;
     };
     struct Held {

@@ -158,8 +158,13 @@ TEST_F(SingleInstanceTest, OnlyTheStartThatHoldsTheLockListens) {
     SingleInstance first(name());
     ASSERT_TRUE(listen(first));
     // While it runs, its lock keeps out a start that finds no answer on the name (it cannot
-    // reach it yet, say).
+    // reach it yet, say), however old the lock's file.
     QLocalServer::removeServer(name());
+    QFile lock(name() + ".lock");
+    ASSERT_TRUE(lock.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(
+        lock.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-60), QFileDevice::FileModificationTime));
+    lock.close();
     SingleInstance second(name());
     EXPECT_FALSE(listen(second));
 }
@@ -420,6 +425,71 @@ TEST_F(SingleInstanceTest, AnInstanceWhoseServerStopsListensAgain) {
     EXPECT_EQ(log.filter("Stopped listening (").size(), 1) << log.join('\n').toStdString();
     EXPECT_TRUE(instance.isListening());
     Diagnostics::setSink(previous);
+}
+
+// A flood of connections that send nothing makes the instance close idle ones for newcomers, never
+// one whose request it took: that one's sender hears how it ended, be it still at work or its long
+// reply on its way when the flood comes.
+TEST_F(SingleInstanceTest, AFloodOfConnectionsClosesOnlyIdleOnes) {
+    SingleInstance instance(name());
+    ASSERT_TRUE(listen(instance));
+    instance.setRefusal("refused");
+    const QByteArray big(4 * 1024 * 1024, 'r');
+    instance.setHandler([this, big](QByteArray request) -> QCoro::Task<QByteArray> {
+        return [](VirtualClock& clock, QByteArray r, QByteArray b) -> QCoro::Task<QByteArray> {
+            if (r == "work") {
+                co_await clock.sleep(5s);
+            }
+            co_return r == "big" ? b : QByteArray("done");
+        }(test.clock(), request, big);
+    });
+    struct Case {
+        const char* what;
+        QByteArray sent;
+        // What the sender reads once the flood is over, heartbeats left out.
+        QByteArray reply;
+    };
+    const QList<Case> cases{
+        {"a request at work", "work\n", "done"},
+        {"an outcome on its way", "big\n", big},
+        {"a connection that sent nothing yet", "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QLocalSocket client;
+        // It reads no more than it is asked for: the rest of a long reply waits on the way.
+        client.setReadBufferSize(64 * 1024);
+        client.connectToServer(name());
+        ASSERT_EQ(client.state(), QLocalSocket::ConnectedState);
+        client.write(c.sent);
+        client.flush();
+        test.clock().drainEvents();
+        std::vector<std::unique_ptr<QLocalSocket>> flood;
+        for (qsizetype i = 0; i <= SingleInstance::maxConnections; ++i) {
+            flood.push_back(std::make_unique<QLocalSocket>());
+            flood.back()->connectToServer(name());
+            test.clock().drainEvents();
+        }
+        QByteArray reply;
+        // Time moves for the work, never while the long reply is on its way.
+        const bool replyOnItsWay = c.reply.size() > 4;
+        test.clock().setRealWorkPending([replyOnItsWay] { return replyOnItsWay; });
+        EXPECT_TRUE(test.clock().runUntil(
+            [&] {
+                reply += client.readAll();
+                return client.state() == QLocalSocket::UnconnectedState;
+            },
+            1min));
+        test.clock().setRealWorkPending([this] { return socketTraffic; });
+        while (reply.startsWith('\n')) {
+            reply.remove(0, 1);
+        }
+        EXPECT_EQ(reply.size(), c.reply.size());
+        EXPECT_TRUE(reply == c.reply) << reply.left(80).toStdString();
+        flood.clear();
+        test.clock().drainEvents();
+    }
+    EXPECT_EQ(send("show"), QByteArray("done"));
 }
 
 TEST_F(SingleInstanceTest, AnInstanceThatAnswersTheProbeIsRunningEvenWithoutTheLock) {
