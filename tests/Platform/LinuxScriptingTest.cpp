@@ -44,6 +44,7 @@ TEST(BrowserCommandLine, HandsOnlyPagesFilesAndTheBlankPageToTheBrowser) {
         // Dropped by a browser from what it is given, so dropped before the comparison too.
         {"https://example.org/a\nb\t", QStringLiteral("https://example.org/ab")},
         {"https://example.org/a\x01b", std::nullopt},
+        {"https://example.org/a\x7f", std::nullopt},
     };
     for (const auto& [address, expected] : cases) {
         EXPECT_EQ(BrowserCommandLine::safeAddress(QString::fromUtf8(address)), expected) << address;
@@ -61,7 +62,8 @@ TEST(BrowserCommandLine, HandsOnlyPagesFilesAndTheBlankPageToTheBrowser) {
 }
 
 // A running browser takes one command line of a bounded size: longer lists go in several, in
-// order, each within the bound.
+// order, each within the bound as a whole — the desktop entry's own words, the profile's switches
+// and, on the first, the new-window switch, counted on every line.
 TEST(BrowserCommandLine, HandsARunningBrowserCommandLinesOfABoundedSize) {
     const auto addresses = [](int count, int length) {
         QStringList list;
@@ -72,23 +74,34 @@ TEST(BrowserCommandLine, HandsARunningBrowserCommandLinesOfABoundedSize) {
         return list;
     };
     const QStringList profile{QStringLiteral("--user-data-dir=/home/me/.config/other")};
+    const QStringList longProfile{QStringLiteral("--user-data-dir=/home/me/") + QString(5000, u'p')};
+    const QStringList entry{QStringLiteral("/usr/bin/chromium"),
+                            QStringLiteral("--enable-features=") + QString(200, u'f')};
     const struct {
         const char* name;
+        QStringList entry;
+        QStringList profile;
         QStringList addresses;
         qsizetype groups;
     } cases[] = {
-        {"a few", addresses(3, 900), 1},
-        {"45 long ones", addresses(45, 900), 3},
-        {"refused ones count as the blank page", QStringList(40, QString(9000, u'a')), 1},
+        {"a few", {}, profile, addresses(3, 900), 1},
+        {"45 long ones", {}, profile, addresses(45, 900), 3},
+        {"refused ones count as the blank page", {}, profile, QStringList(40, QString(9000, u'a')), 1},
+        {"the entry's own words", entry, profile, addresses(18, 900), 2},
+        {"a long profile on every line", {}, longProfile, addresses(30, 1000), 3},
+        {"nothing to open", entry, profile, {}, 1},
     };
     for (const auto& c : cases) {
-        const QList<QStringList> groups = BrowserCommandLine::handOvers(profile, true, c.addresses);
+        const QList<QStringList> groups =
+            BrowserCommandLine::handOvers(c.entry, c.profile, true, c.addresses);
         EXPECT_EQ(groups.size(), c.groups) << c.name;
         QStringList all;
         for (qsizetype i = 0; i < groups.size(); ++i) {
-            EXPECT_LE(BrowserCommandLine::size(BrowserCommandLine::arguments(profile, i == 0, groups[i])),
-                      BrowserCommandLine::handOverBound)
-                << c.name;
+            EXPECT_LE(
+                BrowserCommandLine::size(c.entry) +
+                    BrowserCommandLine::size(BrowserCommandLine::arguments(c.profile, i == 0, groups[i])),
+                BrowserCommandLine::handOverBound)
+                << c.name << " line " << i;
             all << groups[i];
         }
         EXPECT_EQ(all, c.addresses) << c.name;

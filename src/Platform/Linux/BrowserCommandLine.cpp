@@ -109,22 +109,24 @@ qsizetype BrowserCommandLine::size(const QStringList& arguments) {
     return bytes;
 }
 
-QList<QStringList> BrowserCommandLine::handOvers(const QStringList& profileSwitches, bool newWindow,
+QList<QStringList> BrowserCommandLine::handOvers(const QStringList& entryWords,
+                                                 const QStringList& profileSwitches, bool newWindow,
                                                  const QStringList& addresses) {
+    // Every line counts the whole of it: the desktop entry's own words, the profile's switches
+    // and, on the first, the new-window switch.
+    const qsizetype own = size(entryWords);
     QList<QStringList> groups;
     QStringList group;
-    qsizetype bytes = size(arguments(profileSwitches, newWindow, {}));
+    qsizetype bytes = own + size(arguments(profileSwitches, newWindow, {}));
     for (const QString& address : addresses) {
         // Each address is counted as it is handed over (refused ones as the blank page).
-        const qsizetype more = safeAddress(address).value_or(kBlankPage).toUtf8().size() + 1 +
-                               (group.isEmpty() ? 3 : 0); // and the "--" before the first
-        if (!group.isEmpty() && bytes + more > handOverBound) {
+        const qsizetype word = safeAddress(address).value_or(kBlankPage).toUtf8().size() + 1;
+        if (!group.isEmpty() && bytes + word > handOverBound) {
             groups << group;
             group.clear();
-            bytes = size(arguments(profileSwitches, false, {})) + more + 3;
-        } else {
-            bytes += more;
+            bytes = own + size(arguments(profileSwitches, false, {}));
         }
+        bytes += word + (group.isEmpty() ? 3 : 0); // and the "--" before the first
         group << address;
     }
     if (!group.isEmpty() || groups.isEmpty()) {

@@ -13,7 +13,7 @@ class BrowserCommandLine {
 public:
     BrowserCommandLine() = delete;
 
-    // The most one command line hands a running browser, in bytes of its words: the browser takes
+    // The most one command line hands a running browser, in bytes of all its words: the browser takes
     // a longer message from a second launcher badly (it drops tabs, or the launcher kills it).
     static constexpr qsizetype handOverBound = 16 * 1024;
     // The longest address handed over, so that one always fits a command line with its profile.
@@ -37,9 +37,10 @@ public:
     static QStringList arguments(const QStringList& profileSwitches, bool newWindow,
                                  const QStringList& addresses);
     // The addresses in order, in groups that each fit one command line within handOverBound (the
-    // first with the new-window switch when asked for); one group when they all fit.
-    static QList<QStringList> handOvers(const QStringList& profileSwitches, bool newWindow,
-                                        const QStringList& addresses);
+    // first with the new-window switch when asked for), the words of the desktop entry that starts
+    // it (entryWords) counted too; one group when they all fit, also when there are none.
+    static QList<QStringList> handOvers(const QStringList& entryWords, const QStringList& profileSwitches,
+                                        bool newWindow, const QStringList& addresses);
     // The bytes a command line of these words hands over.
     static qsizetype size(const QStringList& arguments);
     // The profile switches of a running browser's process, as its command line names them, its

@@ -291,25 +291,24 @@ QString DesktopEntries::launchAction(const QString& id, const QString& action, b
     return QString();
 }
 
-DesktopEntries::Launch DesktopEntries::launchWithArguments(const QString& id, const QStringList& arguments,
-                                                           const QString& folder) {
-    Launch result;
-    const AppInfo info(id.isEmpty() ? nullptr : g_desktop_app_info_new(id.toUtf8().constData()));
-    const char* exec = info ? g_app_info_get_commandline(G_APP_INFO(info.get())) : nullptr;
+namespace {
+
+// The entry's own words as its program is started with words of ours: its field codes (the places
+// for files and addresses) left out. Nothing, and why in error, when its line cannot be read.
+std::optional<QList<QByteArray>> ownWords(GDesktopAppInfo* info, const QString& id, QString* error) {
+    const char* exec = info ? g_app_info_get_commandline(G_APP_INFO(info)) : nullptr;
     if (!exec) {
-        result.error = QStringLiteral("No application is installed as ") + id;
-        return result;
+        *error = QStringLiteral("No application is installed as ") + id;
+        return std::nullopt;
     }
     gchar** parsed = nullptr;
-    GError* error = nullptr;
-    if (!g_shell_parse_argv(exec, nullptr, &parsed, &error)) {
-        result.error = QStringLiteral("The application's command line cannot be read: ") +
-                       (error ? text(error->message) : QString());
-        g_clear_error(&error);
-        return result;
+    GError* failure = nullptr;
+    if (!g_shell_parse_argv(exec, nullptr, &parsed, &failure)) {
+        *error = QStringLiteral("The application's command line cannot be read: ") +
+                 (failure ? text(failure->message) : QString());
+        g_clear_error(&failure);
+        return std::nullopt;
     }
-    // The entry's own words, without its field codes (the places for files and addresses), then
-    // the arguments, each a word of its own.
     QList<QByteArray> words;
     for (gchar** word = parsed; *word; ++word) {
         QByteArray w(*word);
@@ -323,6 +322,32 @@ DesktopEntries::Launch DesktopEntries::launchWithArguments(const QString& id, co
         words << w;
     }
     g_strfreev(parsed);
+    return words;
+}
+
+} // namespace
+
+QStringList DesktopEntries::launchWords(const QString& id) {
+    const AppInfo info(id.isEmpty() ? nullptr : g_desktop_app_info_new(id.toUtf8().constData()));
+    QString error;
+    QStringList words;
+    for (const QByteArray& word : ownWords(info.get(), id, &error).value_or(QList<QByteArray>())) {
+        words << QFile::decodeName(word);
+    }
+    return words;
+}
+
+DesktopEntries::Launch DesktopEntries::launchWithArguments(const QString& id, const QStringList& arguments,
+                                                           const QString& folder) {
+    Launch result;
+    const AppInfo info(id.isEmpty() ? nullptr : g_desktop_app_info_new(id.toUtf8().constData()));
+    // The entry's own words, then the arguments, each a word of its own.
+    std::optional<QList<QByteArray>> own = ownWords(info.get(), id, &result.error);
+    if (!own) {
+        return result;
+    }
+    QList<QByteArray> words = std::move(*own);
+    GError* error = nullptr;
     for (const QString& argument : arguments) {
         words << argument.toUtf8();
     }

@@ -82,6 +82,9 @@ public:
     // one word (nothing goes through a shell), in folder when one is given (else the entry's Path).
     static Launch launchWithArguments(const QString& id, const QStringList& arguments,
                                       const QString& folder = QString());
+    // The entry's own words that launchWithArguments puts before the arguments; empty when there is
+    // no such entry or its line cannot be read.
+    static QStringList launchWords(const QString& id);
 
     // The id of the application the desktop opens this type of file with; empty when none.
     static QString defaultFor(const QString& mimeType);

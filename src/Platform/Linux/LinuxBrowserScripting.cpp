@@ -123,7 +123,8 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::makeWindow(Run& r
     // The profile's switches reach a browser of that profile, or start one. A running browser takes
     // one command line of a bounded size well: the window is made with its first tabs, and the
     // others are handed to it in further command lines.
-    const QList<QStringList> parts = BrowserCommandLine::handOvers(profileSwitches, true, addresses);
+    const QList<QStringList> parts = BrowserCommandLine::handOvers(
+        DesktopEntries::launchWords(run.browser.packaging->desktopId), profileSwitches, true, addresses);
     const QStringList arguments = BrowserCommandLine::arguments(profileSwitches, true, parts.first());
     const DesktopEntries::Launch launch =
         DesktopEntries::launchWithArguments(run.browser.packaging->desktopId, arguments);
@@ -193,7 +194,8 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::openTabs(Run& run
             ? BrowserCommandLine::profileSwitchesOf(ChromiumProfile::commandLine(*client->pid),
                                                     LinuxProcess::workingFolder(*client->pid))
             : QStringList();
-    const QList<QStringList> parts = BrowserCommandLine::handOvers(switches, false, addresses);
+    const QList<QStringList> parts = BrowserCommandLine::handOvers(
+        DesktopEntries::launchWords(run.browser.packaging->desktopId), switches, false, addresses);
     if (parts.size() > 1) {
         // One bounded command line after the other, each to this window.
         for (const QStringList& part : parts) {
