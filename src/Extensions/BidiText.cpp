@@ -3,6 +3,8 @@
 #include <QList>
 #include <QStringView>
 
+#include <algorithm>
+
 bool BidiText::isDirectionalFormatting(char32_t c) {
     switch (QChar::direction(c)) {
     case QChar::DirLRE:
@@ -73,4 +75,32 @@ QString BidiText::withoutDirectionalFormatting(QString text) {
         }
     }
     return text;
+}
+
+QString BidiText::escapedForLog(const QString& text) {
+    const auto escaped = [](char16_t c) {
+        return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == u'\u2028' || c == u'\u2029' || c == u'\u200E' ||
+               c == u'\u200F' || c == u'\u061C' || isDirectionalFormatting(c);
+    };
+    if (std::none_of(text.begin(), text.end(), [&escaped](QChar c) { return escaped(c.unicode()); })) {
+        return text;
+    }
+    QString result;
+    result.reserve(text.size() + 16);
+    // Every character escaped lies in the basic plane: a surrogate is copied as it is.
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (!escaped(u)) {
+            result += c;
+        } else if (u == u'\n') {
+            result += QStringLiteral("\\n");
+        } else if (u == u'\r') {
+            result += QStringLiteral("\\r");
+        } else if (u == u'\t') {
+            result += QStringLiteral("\\t");
+        } else {
+            result += QStringLiteral("\\u") + QString::number(uint(u), 16).toUpper().rightJustified(4, u'0');
+        }
+    }
+    return result;
 }

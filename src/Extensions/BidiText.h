@@ -29,4 +29,9 @@ public:
     static QString isolated(const QString& text);
     // text with every directional formatting character replaced by U+FFFD.
     static QString withoutDirectionalFormatting(QString text);
+    // text as one line of a log file: control characters (C0, DEL, C1), line and paragraph
+    // separators, directional formatting characters and the direction marks are written as escapes
+    // ("\n", "\r", "\t", else "\u" and four hex digits), so that it can neither start a line of its
+    // own nor reorder the line it stands in. Other text is left as it is.
+    static QString escapedForLog(const QString& text);
 };

@@ -1,6 +1,7 @@
 #include "Services/Storage/AnalysisLogger.h"
 
 #include "Extensions/AtomicFileWriter.h"
+#include "Extensions/BidiText.h"
 #include "Extensions/NumberConversion.h"
 #include "Platform/Clock.h"
 #include "Platform/Diagnostics.h"
@@ -164,6 +165,11 @@ QString AnalysisLogger::buildLogContent() const {
         lines << QStringLiteral("(no entries)");
     }
     lines << QString() << rule;
+    // Names, titles, addresses and reasons come from outside: each record stays one line, and
+    // nothing in it reorders what a reader sees.
+    for (QString& line : lines) {
+        line = BidiText::escapedForLog(line);
+    }
     return lines.join(u'\n');
 }
 

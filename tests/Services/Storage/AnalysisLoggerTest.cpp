@@ -85,16 +85,26 @@ TEST_F(AnalysisLoggerTest, WritesTheCompleteLog) {
     systemInfo->operatingSystem = QStringLiteral("Debian GNU/Linux 12 (bookworm)");
     systemInfo->build = std::nullopt;
 
+    // Names, titles and addresses from outside keep to their record's line, their control and
+    // direction characters written as escapes.
+    Workspace workspace = sampleWorkspace();
+    workspace.appSnapshots[1].appName = QStringLiteral("Notes\u202Etxt.exe");
+    workspace.appSnapshots[0].windowSnapshots[0].windowTitle = QStringLiteral("Start\r\nApps (9):");
+    RestoreReport report = sampleReport();
+    report.appResults[0].windowResults[0].windowTitle = QStringLiteral("Start\nPage\u2029");
     AnalysisLogger logger;
     logger.setTimeZone(berlin);
     platform.clock().advanceBy(1500ms);
-    logger.beginSession(sampleWorkspace());
+    logger.beginSession(workspace);
     platform.clock().advanceBy(250ms);
     logger.log(QStringLiteral("WorkspaceRestorer"), QStringLiteral("Planning 2 apps"));
     platform.clock().advanceBy(1007ms);
     logger.log(QStringLiteral("WindowMatcher"), QStringLiteral("first line\nsecond line"));
+    logger.log(QStringLiteral("BrowserTabRestorer"),
+               QStringLiteral("Opening https://a.example/\n--user-data-dir=/tmp/x, active=false\t\u2066"
+                              "\u200F\x1B[2J\u0085\u2028\x7F \u05E9 caf\u00E9 \U0001F600"));
     platform.clock().advanceBy(500ms);
-    EXPECT_TRUE(logger.endSession(sampleReport()));
+    EXPECT_TRUE(logger.endSession(report));
     EXPECT_FALSE(logger.isSessionActive());
 
     const QString goldenPath = QStringLiteral(ORDELLA_TEST_DATA_DIR "/analysis/RestorationAnalysis.log");
