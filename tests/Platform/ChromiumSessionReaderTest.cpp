@@ -12,6 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <functional>
 #include <optional>
 
@@ -121,21 +124,51 @@ TEST(ChromiumSessionReaderTest, ParsesAFileAgainOnlyWhenItChangedAndLooksForItOn
 
 // A saved profile comes from a file that may have been imported: only a folder that already holds
 // a browser's data, and a profile folder that already exists in it, are named to the browser,
-// which would otherwise make whatever folder it is given.
+// which would otherwise make whatever folder it is given; and only folders of this user's that no
+// other user may write, in folders no other user may change, as the browser writes cookies there.
 TEST(ChromiumProfileTest, NamesOnlyProfilesThatAlreadyExist) {
     QTemporaryDir home;
     ASSERT_TRUE(home.isValid());
-    const QString data = home.filePath(QStringLiteral("work"));
+    const auto dataFolder = [&home](const QString& name, QFile::Permissions mode) {
+        const QString folder = home.filePath(name);
+        EXPECT_TRUE(QDir().mkpath(folder));
+        QFile state(folder + QStringLiteral("/Local State"));
+        EXPECT_TRUE(state.open(QIODevice::WriteOnly));
+        EXPECT_TRUE(QFile::setPermissions(folder, mode));
+        return folder;
+    };
+    const QFile::Permissions own = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    const QFile::Permissions everyone = own | QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                        QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+    const QString data = dataFolder(QStringLiteral("work"), own);
     ASSERT_TRUE(QDir().mkpath(data + QStringLiteral("/Profile 2")));
-    QFile state(data + QStringLiteral("/Local State"));
-    ASSERT_TRUE(state.open(QIODevice::WriteOnly));
-    state.close();
+    ASSERT_TRUE(QFile::setPermissions(data + QStringLiteral("/Profile 2"), own));
+    ASSERT_TRUE(QDir().mkpath(data + QStringLiteral("/Open Profile")));
+    ASSERT_TRUE(QFile::setPermissions(data + QStringLiteral("/Open Profile"), everyone));
     ASSERT_TRUE(QDir().mkpath(home.filePath(QStringLiteral("plain"))));
+    ASSERT_TRUE(QDir().mkpath(home.filePath(QStringLiteral("odd/Local State"))));
+    const QString open = dataFolder(QStringLiteral("open"), everyone);
+    ASSERT_TRUE(QFile::link(open, home.filePath(QStringLiteral("link"))));
+    const QString inShared = dataFolder(QStringLiteral("shared/work"), own);
+    ASSERT_TRUE(QFile::setPermissions(home.filePath(QStringLiteral("shared")), everyone));
+    const QString inSticky = dataFolder(QStringLiteral("sticky/work"), own);
+    ASSERT_EQ(::chmod(QFile::encodeName(home.filePath(QStringLiteral("sticky"))).constData(), 01777), 0);
+    // Run as root, the test can hand a folder's group to another (65534, "nogroup"), which may then
+    // write it; otherwise the folder stays the user's alone.
+    const QString grouped = dataFolder(QStringLiteral("grouped"), own);
+    const bool otherGroup = ::geteuid() == 0 &&
+                            ::chown(QFile::encodeName(grouped).constData(), 0, 65534) == 0 &&
+                            ::chmod(QFile::encodeName(grouped).constData(), 0770) == 0;
+    const std::optional<QStringList> refused;
     const struct {
         const char* name;
         QString userDataDir;
         QString profileDirectory;
         std::optional<QStringList> switches;
+        // Part of the reason given.
+        const char* why = "";
+        // The user whose folders they must be; this process's by default.
+        std::optional<uint> owner = std::nullopt;
     } cases[] = {
         {"the default profile", {}, {}, QStringList()},
         {"a data folder of its own", data, {}, QStringList{QStringLiteral("--user-data-dir=") + data}},
@@ -146,25 +179,41 @@ TEST(ChromiumProfileTest, NamesOnlyProfilesThatAlreadyExist) {
         {"and a profile in it", data, QStringLiteral("Profile 2"),
          QStringList{QStringLiteral("--user-data-dir=") + data,
                      QStringLiteral("--profile-directory=Profile 2")}},
-        {"a profile that is not there", data, QStringLiteral("Profile 3"), std::nullopt},
-        {"a profile that is a path", data, QStringLiteral("../work/Profile 2"), std::nullopt},
-        {"a folder without a browser's data", home.filePath(QStringLiteral("plain")), {}, std::nullopt},
-        {"a folder that is not there", home.filePath(QStringLiteral("none")), {}, std::nullopt},
-        {"a relative folder", QStringLiteral("work"), {}, std::nullopt},
-        {"a line break", data + QStringLiteral("\n"), {}, std::nullopt},
-        {"a system folder", QStringLiteral("/etc"), {}, std::nullopt},
-        {"a profile that climbs out of the default data folder",
+        {"a profile that is not there", data, QStringLiteral("Profile 3"), refused},
+        {"a profile that is a path", data, QStringLiteral("../work/Profile 2"), refused},
+        {"a folder without a browser's data", home.filePath(QStringLiteral("plain")), {}, refused},
+        {"a folder whose browser's data is a folder", home.filePath(QStringLiteral("odd")), {}, refused},
+        {"a folder that is not there", home.filePath(QStringLiteral("none")), {}, refused},
+        {"a relative folder", QStringLiteral("work"), {}, refused},
+        {"a line break", data + QStringLiteral("\n"), {}, refused},
+        {"a system folder", QStringLiteral("/etc"), {}, refused},
+        {"a profile that climbs out of the default data folder", {}, QStringLiteral("../../etc"), refused},
+        {"another user's folder", data, {}, refused, "belongs to another user", ::geteuid() + 1},
+        {"a folder everyone may write", open, {}, refused, "(its mode is 777)"},
+        {"a link to such a folder", home.filePath(QStringLiteral("link")), {}, refused, "(its mode is 777)"},
+        {"a profile folder everyone may write", data, QStringLiteral("Open Profile"), refused,
+         "(its mode is 777)"},
+        {"in a folder everyone may write", inShared, {}, refused, "above it (its mode is 777)"},
+        {"in a folder everyone may add to but only owners remove from",
+         inSticky,
          {},
-         QStringLiteral("../../etc"),
-         std::nullopt},
+         QStringList{QStringLiteral("--user-data-dir=") + inSticky}},
+        {"a folder another group may write",
+         grouped,
+         {},
+         otherGroup ? refused : std::optional(QStringList{QStringLiteral("--user-data-dir=") + grouped}),
+         otherGroup ? "(its mode is 770)" : ""},
     };
     for (const auto& c : cases) {
         QString problem;
         const std::optional<QStringList> switches = ChromiumProfile::profileSwitches(
-            c.userDataDir, c.profileDirectory, QStringLiteral("chromium"), &problem);
+            c.userDataDir, c.profileDirectory, QStringLiteral("chromium"), &problem, c.owner);
         EXPECT_EQ(switches, c.switches) << c.name;
         EXPECT_EQ(problem.isEmpty(), c.switches.has_value()) << c.name;
+        EXPECT_TRUE(problem.contains(QString::fromUtf8(c.why))) << c.name << ": " << problem.toStdString();
     }
+    // The test's own folders are its to remove.
+    ASSERT_TRUE(QFile::setPermissions(home.filePath(QStringLiteral("shared")), own));
 }
 
 } // namespace

@@ -11,6 +11,9 @@
 
 #include <algorithm>
 
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 QString ChromiumProfile::switchValue(const QStringList& commandLine, const QString& name) {
@@ -35,6 +38,70 @@ namespace {
 bool isPlainName(const QString& name) {
     return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
            !name.contains(QLatin1Char('/')) && !name.startsWith(QLatin1Char(':')) && !name.contains(QChar(0));
+}
+
+// Whether only owner is in the group: the group of the user's own name that is the user's first
+// group, with no other member (a user-private group, where writing by the group is writing by the
+// user).
+bool onlyOwnerIn(gid_t gid, uint owner) {
+    const passwd* user = ::getpwuid(owner);
+    if (!user || user->pw_gid != gid) {
+        return false;
+    }
+    const QByteArray name(user->pw_name);
+    const group* g = ::getgrgid(gid);
+    if (!g || name != g->gr_name) {
+        return false;
+    }
+    for (char** member = g->gr_mem; member && *member; ++member) {
+        if (name != *member) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// What makes folder (its links followed) unfit to hold a profile of owner's: another user owns it
+// or others may write it (its group too, unless that is owner's own); or a folder above it, up to the home
+// folder (to / for one outside it), is owned by another user than owner or root, or others may write it
+// without the sticky bit (they could put a folder of theirs in its place). Empty when it is fit.
+QString unsafeFolder(const QString& folder, uint owner) {
+    const QString real = QFileInfo(folder).canonicalFilePath();
+    const QString home = QFileInfo(QDir::homePath()).canonicalFilePath();
+    const QString stop = !home.isEmpty() && home != QLatin1String("/") && real.startsWith(home + u'/')
+                             ? home
+                             : QStringLiteral("/");
+    for (QString at = real; !at.isEmpty();) {
+        struct stat status {};
+        if (::stat(QFile::encodeName(at).constData(), &status) != 0 || !S_ISDIR(status.st_mode)) {
+            return QStringLiteral("The folder %1 cannot be read").arg(at);
+        }
+        const QString mode = QString::number(status.st_mode & 07777, 8);
+        const bool othersWrite = (status.st_mode & S_IWOTH) != 0 ||
+                                 ((status.st_mode & S_IWGRP) != 0 && !onlyOwnerIn(status.st_gid, owner));
+        if (at == real) {
+            if (status.st_uid != owner) {
+                return QStringLiteral("The folder %1 belongs to another user").arg(at);
+            }
+            if (othersWrite) {
+                return QStringLiteral("Other users may write the folder %1 (its mode is %2)").arg(at, mode);
+            }
+        } else {
+            if (status.st_uid != owner && status.st_uid != 0) {
+                return QStringLiteral("The folder %1 above it belongs to another user").arg(at);
+            }
+            if (othersWrite && (status.st_mode & S_ISVTX) == 0) {
+                return QStringLiteral("Other users may write the folder %1 above it (its mode is %2)")
+                    .arg(at, mode);
+            }
+        }
+        if (at == stop || at == QLatin1String("/")) {
+            break;
+        }
+        const qsizetype slash = at.lastIndexOf(u'/');
+        at = slash <= 0 ? QStringLiteral("/") : at.left(slash);
+    }
+    return QString();
 }
 
 } // namespace
@@ -127,7 +194,8 @@ QString ChromiumProfile::sessionFileOf(qint32 pid, const QString& configFolder) 
 
 std::optional<QStringList> ChromiumProfile::profileSwitches(const QString& userDataDir,
                                                             const QString& profileDirectory,
-                                                            const QString& configFolder, QString* problem) {
+                                                            const QString& configFolder, QString* problem,
+                                                            std::optional<uint> owner) {
     const auto hasControl = [](const QString& text) {
         return std::any_of(text.begin(), text.end(),
                            [](QChar c) { return c.category() == QChar::Other_Control; });
@@ -142,6 +210,10 @@ std::optional<QStringList> ChromiumProfile::profileSwitches(const QString& userD
             *problem = QStringLiteral("Not a browser's data folder: ") + userDataDir;
             return std::nullopt;
         }
+        if (const QString unsafe = unsafeFolder(clean, owner.value_or(::geteuid())); !unsafe.isEmpty()) {
+            *problem = QStringLiteral("Not a private data folder: ") + unsafe;
+            return std::nullopt;
+        }
         switches << QStringLiteral("--user-data-dir=") + clean;
         root = clean;
     }
@@ -150,6 +222,13 @@ std::optional<QStringList> ChromiumProfile::profileSwitches(const QString& userD
             !QFileInfo(root + QLatin1Char('/') + profileDirectory).isDir()) {
             *problem =
                 QStringLiteral("Not a profile folder of ") + root + QStringLiteral(": ") + profileDirectory;
+            return std::nullopt;
+        }
+        // The default data folder is the user's own; a profile in it may still lead elsewhere.
+        if (const QString unsafe =
+                unsafeFolder(root + QLatin1Char('/') + profileDirectory, owner.value_or(::geteuid()));
+            !unsafe.isEmpty()) {
+            *problem = QStringLiteral("Not a private profile folder: ") + unsafe;
             return std::nullopt;
         }
         switches << QStringLiteral("--profile-directory=") + profileDirectory;

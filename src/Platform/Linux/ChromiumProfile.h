@@ -41,11 +41,14 @@ public:
     static QString sessionFileOf(qint32 pid, const QString& configFolder);
     // The switches that start a browser, or reach a running one, in a saved profile: only a data
     // folder that already holds a browser's data ("Local State") and a profile folder that already
-    // exists in it are named, as the browser makes whatever folder it is given. Nothing, and a
-    // reason, for a profile that is refused; an empty list for the default one.
+    // exists in it are named, as the browser makes whatever folder it is given; and only folders of
+    // this user's (owner: this process's user by default) that no other user may write, held by
+    // folders no other user may change: the browser writes its cookies and passwords there. Nothing,
+    // and a reason, for a profile that is refused; an empty list for the default one.
     static std::optional<QStringList> profileSwitches(const QString& userDataDir,
                                                       const QString& profileDirectory,
-                                                      const QString& configFolder, QString* problem);
+                                                      const QString& configFolder, QString* problem,
+                                                      std::optional<uint> owner = std::nullopt);
     // When the process started, on the wall clock; nothing when that cannot be read.
     static std::optional<QDateTime> processStartedAt(qint32 pid);
 };
