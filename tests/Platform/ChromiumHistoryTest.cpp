@@ -29,6 +29,15 @@ TEST(ChromiumHistory, GivesTheLatestTitleOfEachAddressOfAHistoryDatabaseOnly) {
                         "('https://b/', 'Older', 2), ('https://b/', 'Beta', 3), ('https://e/', '', 1),"
                         "('https://l/', replace(hex(zeroblob(3000)), '0', 'x'), 1);"));
     ASSERT_TRUE(execute(dir.filePath(QStringLiteral("other")), "CREATE TABLE pages(url TEXT);"));
+    // A history whose "urls" computes what it gives: titles past the bound on any value, or a slow
+    // walk over many rows, which the read's time limit stops.
+    ASSERT_TRUE(execute(dir.filePath(QStringLiteral("huge")),
+                        "CREATE VIEW urls AS SELECT 'https://a/' AS url, "
+                        "replace(hex(zeroblob(2 * 1024 * 1024)), '0', 'x') AS title, 1 AS last_visit_time;"));
+    ASSERT_TRUE(execute(dir.filePath(QStringLiteral("slow")),
+                        "CREATE VIEW urls AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                        "WHERE i < 20000) SELECT 'https://a/' AS url, 'Slow' AS title, i AS last_visit_time "
+                        "FROM n;"));
     ASSERT_TRUE(QFile::link(history, dir.filePath(QStringLiteral("link"))));
     QFile garbage(dir.filePath(QStringLiteral("garbage")));
     ASSERT_TRUE(garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(8192, 'Z')) == 8192);
@@ -39,9 +48,18 @@ TEST(ChromiumHistory, GivesTheLatestTitleOfEachAddressOfAHistoryDatabaseOnly) {
               (QHash<QString, QString>{{"https://a/", "Alpha"},
                                        {"https://b/", "Beta"},
                                        {"https://l/", QString(ChromiumHistory::maximumTitleLength, u'x')}}));
-    for (const char* name : {"other", "link", "garbage", "missing"}) {
-        EXPECT_TRUE(ChromiumHistory::titlesOf(dir.filePath(QString::fromUtf8(name)), urls).isEmpty()) << name;
+    // Time here moves on by a tenth of a second at every look at it.
+    auto now = std::chrono::steady_clock::time_point();
+    const ChromiumHistory::Now ticking = [&now] { return now += std::chrono::milliseconds(100); };
+    for (const char* name : {"other", "link", "garbage", "missing", "huge", "slow"}) {
+        EXPECT_TRUE(ChromiumHistory::titlesOf(dir.filePath(QString::fromUtf8(name)), urls, ticking).isEmpty())
+            << name;
     }
+    // With time standing still, the slow one gives its title.
+    const ChromiumHistory::Now still = [] { return std::chrono::steady_clock::time_point(); };
+    EXPECT_EQ(
+        ChromiumHistory::titlesOf(dir.filePath(QStringLiteral("slow")), urls, still).value("https://a/"),
+        QStringLiteral("Slow"));
     // Read without a lock: nothing was made beside it.
     EXPECT_EQ(QDir(dir.path()).entryList({"History*"}, QDir::Files), QStringList({"History"}));
 }

@@ -8,14 +8,24 @@
 
 namespace {
 
-// Virtual-machine steps one lookup may take before it is abandoned: an indexed lookup takes a few
+// Virtual-machine steps one read may take before it is abandoned: an indexed lookup takes a few
 // hundred, a damaged file that sends a query round in circles is stopped.
 constexpr int kStepsPerCheck = 1000;
 constexpr int kChecksAllowed = 10000;
+// What SQLite may hold in memory at the most, this read's pages and values included.
+constexpr sqlite3_int64 kHeapLimit = 64 * 1024 * 1024;
 
-int stopWhenTooLong(void* counter) {
-    int& checks = *static_cast<int*>(counter);
-    return ++checks > kChecksAllowed ? 1 : 0;
+struct Budget {
+    int checks = 0;
+    std::chrono::steady_clock::time_point deadline;
+    const ChromiumHistory::Now* now = nullptr;
+    bool spent = false;
+};
+
+int stopWhenTooLong(void* budget) {
+    Budget& b = *static_cast<Budget*>(budget);
+    b.spent = b.spent || ++b.checks > kChecksAllowed || (*b.now)() > b.deadline;
+    return b.spent ? 1 : 0;
 }
 
 } // namespace
@@ -27,7 +37,8 @@ QString ChromiumHistory::fileBesideSession(const QString& sessionFile) {
     return QDir::cleanPath(QFileInfo(sessionFile).absolutePath() + QStringLiteral("/../History"));
 }
 
-QHash<QString, QString> ChromiumHistory::titlesOf(const QString& historyFile, const QStringList& urls) {
+QHash<QString, QString> ChromiumHistory::titlesOf(const QString& historyFile, const QStringList& urls,
+                                                  const Now& now) {
     QHash<QString, QString> titles;
     const QFileInfo info(historyFile);
     if (urls.isEmpty() || historyFile.isEmpty() || !info.isFile() || info.isSymLink()) {
@@ -44,8 +55,14 @@ QHash<QString, QString> ChromiumHistory::titlesOf(const QString& historyFile, co
         sqlite3_close(db);
         return titles;
     }
-    int checks = 0;
-    sqlite3_progress_handler(db, kStepsPerCheck, &stopWhenTooLong, &checks);
+    // A view or a computed column of the file runs in this process: no value it makes may grow past
+    // the bound, nor may its functions be other than harmless ones, nor may it take long.
+    sqlite3_hard_heap_limit64(kHeapLimit);
+    sqlite3_limit(db, SQLITE_LIMIT_LENGTH, maximumValueBytes);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    const Now clock = now ? now : Now(&std::chrono::steady_clock::now);
+    Budget budget{0, clock() + timeLimit, &clock, false};
+    sqlite3_progress_handler(db, kStepsPerCheck, &stopWhenTooLong, &budget);
     sqlite3_stmt* lookup = nullptr;
     if (sqlite3_prepare_v2(db, "SELECT title FROM urls WHERE url = ?1 ORDER BY last_visit_time DESC LIMIT 1",
                            -1, &lookup, nullptr) == SQLITE_OK) {
@@ -66,7 +83,7 @@ QHash<QString, QString> ChromiumHistory::titlesOf(const QString& historyFile, co
             }
             sqlite3_reset(lookup);
             sqlite3_clear_bindings(lookup);
-            if (checks > kChecksAllowed) {
+            if (budget.spent) {
                 break;
             }
         }

@@ -4,6 +4,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
+#include <functional>
+
 // The page titles a Chromium-family browser profile keeps in its history database (the profile's
 // History file, SQLite), by address. The browser writes a page's title there once the page has
 // it, while its session file keeps only addresses for tabs opened while it runs; so this is where
@@ -11,17 +14,26 @@
 //
 // The browser keeps the database locked while it runs: it is opened read-only as a file that does
 // not change, so nothing is locked, written or created beside it. A page being written at that
-// moment may read as damaged: the lookup then gives what it found so far. The file is untrusted:
-// work per lookup is bounded, titles are cut to a bound, and a file that is not such a database
-// gives nothing.
+// moment may read as damaged: the lookup then gives what it found so far. The file is untrusted (its
+// "urls" may be a view that computes what it gives): the work, the time and the size of any value
+// of a read are bounded, titles are cut to a bound, and a file that is not such a database gives
+// nothing. A read stopped at a bound gives what it found before.
 class ChromiumHistory {
 public:
+    using Now = std::function<std::chrono::steady_clock::time_point()>;
+
     // Addresses past this count are not looked up; titles past this length are cut.
     static constexpr qsizetype maximumLookups = 1000;
     static constexpr qsizetype maximumTitleLength = 1024;
+    // The largest text or blob a read makes or reads, in bytes: a longer one fails its lookup.
+    static constexpr int maximumValueBytes = 1024 * 1024;
+    // The longest one read takes.
+    static constexpr std::chrono::milliseconds timeLimit{250};
 
     // The history database beside a session file (<profile>/Sessions/Session_* -> <profile>/History).
     static QString fileBesideSession(const QString& sessionFile);
-    // For each address the database has a non-empty title for, that title.
-    static QHash<QString, QString> titlesOf(const QString& historyFile, const QStringList& urls);
+    // For each address the database has a non-empty title for, that title. The time limit is
+    // kept on now (the steady clock by default).
+    static QHash<QString, QString> titlesOf(const QString& historyFile, const QStringList& urls,
+                                            const Now& now = {});
 };
