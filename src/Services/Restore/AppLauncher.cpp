@@ -23,7 +23,8 @@ qsizetype axWindowCount(const RunningApplication& app) {
 } // namespace
 
 QCoro::Task<std::optional<RunningApplication>> AppLauncher::launchApp(QString bundleIdentifier,
-                                                                      QStringList documentURLs) {
+                                                                      QStringList documentURLs,
+                                                                      std::shared_ptr<RestoreBounds> bounds) {
     const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
     if (!port) {
         co_return std::nullopt;
@@ -33,7 +34,7 @@ QCoro::Task<std::optional<RunningApplication>> AppLauncher::launchApp(QString bu
         RestoreLog::log(QStringLiteral("launchApp: ") + id + QStringLiteral(" already running (pid=") +
                         QString::number(running->processIdentifier) +
                         QStringLiteral("), ensuring controllable"));
-        co_await ensureAppControllable(*running, id);
+        co_await ensureAppControllable(*running, id, bounds);
         co_await waitForAXWindows(*running, windowTimeout);
         RestoreLog::log(QStringLiteral("launchApp: ") + id + QStringLiteral(" ready with ") +
                         QString::number(axWindowCount(*running)) + QStringLiteral(" AX window(s)"));
@@ -59,13 +60,22 @@ QCoro::Task<std::optional<RunningApplication>> AppLauncher::launchApp(QString bu
         }
     }
     // One document per request, the next only after the previous one was answered; the
-    // application is never brought to the front.
+    // application is never brought to the front. Each request may start a program.
+    const auto mayStart = [&bounds, &id] {
+        return !bounds || bounds->takeStart(id, QStringLiteral("launchApp"));
+    };
+    if (!mayStart()) {
+        co_return std::nullopt;
+    }
     QList<OpenResult> outcomes;
     if (documents.isEmpty()) {
         const OpenResult opened = co_await port->openApplication(*appURL, false);
         outcomes.append(opened);
     }
     for (const QUrl& document : documents) {
+        if (!outcomes.isEmpty() && !mayStart()) {
+            break;
+        }
         const QList<QUrl> one(1, document);
         const OpenResult opened = co_await port->openDocuments(one, *appURL, false);
         outcomes.append(opened);
@@ -94,7 +104,8 @@ QCoro::Task<std::optional<RunningApplication>> AppLauncher::launchApp(QString bu
     co_return launched;
 }
 
-QCoro::Task<void> AppLauncher::ensureAppControllable(RunningApplication app, QString bundleIdentifier) {
+QCoro::Task<void> AppLauncher::ensureAppControllable(RunningApplication app, QString bundleIdentifier,
+                                                     std::shared_ptr<RestoreBounds> bounds) {
     const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
     if (!port) {
         co_return;
@@ -119,7 +130,8 @@ QCoro::Task<void> AppLauncher::ensureAppControllable(RunningApplication app, QSt
     }
     const std::optional<QUrl> appURL =
         launchableURL(bundleIdentifier, QStringLiteral("ensureAppControllable"));
-    if (!appURL) {
+    if (!appURL ||
+        (bounds && !bounds->takeStart(bundleIdentifier, QStringLiteral("ensureAppControllable")))) {
         co_return;
     }
     // A refused reopen changes nothing here. (The answer is kept in a variable: GCC 12 destroys a

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/RunningApplications.h"
+#include "Services/Restore/RestoreBounds.h"
 
 #include <QString>
 #include <QStringList>
@@ -8,6 +9,7 @@
 
 #include <qcoro/qcorotask.h>
 
+#include <memory>
 #include <optional>
 
 // Brings a saved application to the point where its windows can be read and moved: launches it
@@ -19,12 +21,14 @@ public:
     AppLauncher() = delete;
 
     // The running application (reused or launched), or nothing when it cannot be found, did not
-    // start in time, or the launch request failed.
-    static QCoro::Task<std::optional<RunningApplication>> launchApp(QString bundleIdentifier,
-                                                                    QStringList documentURLs);
-    // Un-hides, activates and finally reopens the application, each step only while it still
-    // shows no window of at least 100 x 100 points.
-    static QCoro::Task<void> ensureAppControllable(RunningApplication app, QString bundleIdentifier);
+    // start in time, the launch request failed, or the restore's bounds left no start for it. Each
+    // request (the launch, each document) takes a start of bounds, when given.
+    static QCoro::Task<std::optional<RunningApplication>>
+    launchApp(QString bundleIdentifier, QStringList documentURLs, std::shared_ptr<RestoreBounds> bounds = {});
+    // Un-hides, activates and finally reopens the application (which takes a start of bounds),
+    // each step only while it still shows no window of at least 100 x 100 points.
+    static QCoro::Task<void> ensureAppControllable(RunningApplication app, QString bundleIdentifier,
+                                                   std::shared_ptr<RestoreBounds> bounds = {});
     // The first running application with the identifier once it has finished launching; at the
     // deadline the first one whatever its state, or nothing.
     static QCoro::Task<std::optional<RunningApplication>> waitForAppLaunch(QString bundleIdentifier,

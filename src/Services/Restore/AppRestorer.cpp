@@ -178,13 +178,16 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
         app = runningApplication(id);
     } else if (plan.needsLaunch) {
         const QStringList atLaunch = handOverAtLaunch ? documents : QStringList();
-        app = co_await AppLauncher::launchApp(id, atLaunch);
+        app = co_await AppLauncher::launchApp(id, atLaunch, plan.bounds);
     }
     if (!app) {
-        co_return outcome(plan, RestoreStatus::failed, QStringLiteral("App could not be launched or found"));
+        const bool bounded = plan.bounds && plan.bounds->refused(id);
+        co_return outcome(plan, RestoreStatus::failed,
+                          bounded ? RestoreBounds::startsRefusal()
+                                  : QStringLiteral("App could not be launched or found"));
     }
     if (plan.needsActivation && !isFinder) {
-        co_await AppLauncher::ensureAppControllable(*app, id);
+        co_await AppLauncher::ensureAppControllable(*app, id, plan.bounds);
     }
 
     if (startsWithItsTabs) {
@@ -197,7 +200,7 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
         // The browser already shows what it was given, which need not be every saved tab.
         tabProblems = tabIssues(BrowserTabRestorer::expectedTabs(snapshot), plan.currentBrowserTabs);
     } else if (!isBrowser && !handOverAtLaunch && !documents.isEmpty()) {
-        co_await reopenDocuments(*app, documents);
+        co_await reopenDocuments(*app, documents, plan.bounds);
     }
 
     FinderWindowRestorer::Outcome folders;
@@ -205,8 +208,10 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
         folders =
             co_await FinderWindowRestorer::restoreSavedFolders(snapshot, closeOtherApps || plan.needsLaunch);
     }
+    QList<int> notAskedFor;
     if (!isBrowser && !isFinder) {
-        co_await MissingWindowReopener::reopenMissingWindows(*app, snapshot.windowSnapshots, savedDisplays);
+        notAskedFor = co_await MissingWindowReopener::reopenMissingWindows(*app, snapshot.windowSnapshots,
+                                                                           savedDisplays, plan.bounds);
     }
     if (RestoreWait::stopRequested()) {
         // The restore is being cancelled; this result is dropped, and nothing more is moved.
@@ -246,6 +251,12 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
         }
     }
     result.windowResults = FinderWindowRestorer::completed(placed, folders, snapshot);
+    for (const int i : notAskedFor) {
+        // Not there because the restore's starts ran out: said so, in place of "not found".
+        if (i < result.windowResults.size() && result.windowResults[i].status == RestoreStatus::failed) {
+            result.windowResults[i].reason = RestoreBounds::startsRefusal();
+        }
+    }
     addTabIssues(result.windowResults, tabProblems);
     if (isBrowser) {
         addProfileRefusals(result.windowResults, profileRefusals(snapshot), tabProblems);
@@ -470,11 +481,12 @@ void AppRestorer::addProfileRefusals(QList<WindowRestoreResult>& results, const 
     }
 }
 
-QCoro::Task<void> AppRestorer::reopenDocuments(RunningApplication app, QStringList documents) {
+QCoro::Task<void> AppRestorer::reopenDocuments(RunningApplication app, QStringList documents,
+                                               std::shared_ptr<RestoreBounds> bounds) {
     const QString id = app.bundleIdentifier.value_or(QString());
     const QSet<QString> wanted(documents.begin(), documents.end());
-    const std::function<QCoro::Task<bool>(int)> operation = [app, id, documents](int) {
-        return done(DocumentReopener::openDocuments(documents, app, id));
+    const std::function<QCoro::Task<bool>(int)> operation = [app, id, documents, bounds](int) {
+        return done(DocumentReopener::openDocuments(documents, app, id, bounds));
     };
     const std::function<QCoro::Task<bool>(const bool&)> check = [app, wanted](const bool&) {
         const QStringList open = AXWindowService::currentDocumentURLs(app);

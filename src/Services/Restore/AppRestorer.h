@@ -60,7 +60,8 @@ public:
 private:
     // The tab issues of each saved window (tabIssues) once the tabs were put back.
     static QCoro::Task<QStringList> restoreTabs(AppPlan plan, bool closeOtherApps);
-    static QCoro::Task<void> reopenDocuments(RunningApplication app, QStringList documents);
+    static QCoro::Task<void> reopenDocuments(RunningApplication app, QStringList documents,
+                                             std::shared_ptr<RestoreBounds> bounds);
     // Skips placing, reporting every window in place, when the plan found them so and no step
     // since has closed or opened windows (windowsReopened). Each result says what every attempt
     // did to its window; one not among the bystanders' windowsBefore was started by the restore.

@@ -73,7 +73,8 @@ QSet<QString> DocumentReopener::normalizedDocuments(const QStringList& documents
 }
 
 QCoro::Task<void> DocumentReopener::openDocuments(QStringList documents, RunningApplication app,
-                                                  QString bundleIdentifier) {
+                                                  QString bundleIdentifier,
+                                                  std::shared_ptr<RestoreBounds> bounds) {
     const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
     const std::optional<QUrl> appURL =
         AppLauncher::launchableURL(bundleIdentifier, QStringLiteral("openDocuments"));
@@ -118,7 +119,7 @@ QCoro::Task<void> DocumentReopener::openDocuments(QStringList documents, Running
     const qsizetype expected = expectedSet.size();
     const bool terminal = bundleIdentifier == RestorePlanner::terminalBundleID;
     if (terminal) {
-        co_await openInTerminal(urls, app, *appURL);
+        co_await openInTerminal(urls, app, *appURL, bounds);
         QStringList wantedDocuments = documents;
         for (const QString& document : toOpen) {
             if (!admitted.contains(document)) {
@@ -136,6 +137,9 @@ QCoro::Task<void> DocumentReopener::openDocuments(QStringList documents, Running
         co_return;
     }
     for (const QUrl& url : urls) {
+        if (bounds && !bounds->takeStart(bundleIdentifier, QStringLiteral("openDocuments"))) {
+            break;
+        }
         // A refused document is passed over (the answer is named: see AppLauncher's reopen).
         const QList<QUrl> one(1, url);
         const OpenResult opened = co_await port->openDocuments(one, *appURL, false);
@@ -147,11 +151,15 @@ QCoro::Task<void> DocumentReopener::openDocuments(QStringList documents, Running
     co_await RestoreWait::pollUntil(allListed, RestoreWait::ms(3000), RestoreWait::ms(200));
 }
 
-QCoro::Task<void> DocumentReopener::openInTerminal(QList<QUrl> documents, RunningApplication app,
-                                                   QUrl appURL) {
+QCoro::Task<void> DocumentReopener::openInTerminal(QList<QUrl> documents, RunningApplication app, QUrl appURL,
+                                                   std::shared_ptr<RestoreBounds> bounds) {
     const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
     // One window at a time: each waits for the one before it to show.
     for (const QUrl& url : documents) {
+        if (bounds &&
+            !bounds->takeStart(app.bundleIdentifier.value_or(QString()), QStringLiteral("openDocuments"))) {
+            break;
+        }
         const qsizetype before = AXWindowService::currentDocumentURLs(app).size();
         const QList<QUrl> one(1, url);
         const OpenResult outcome = co_await port->openDocuments(one, appURL, false);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/RunningApplications.h"
+#include "Services/Restore/RestoreBounds.h"
 
 #include <QSet>
 #include <QString>
@@ -8,6 +9,8 @@
 #include <QUrl>
 
 #include <qcoro/qcorotask.h>
+
+#include <memory>
 
 // Reopens an application's saved documents and waits until the application shows them. Saved
 // documents can come from imported files, so only file URLs of regular files or folders that exist
@@ -23,14 +26,17 @@ public:
     static QStringList admittedDocuments(const QStringList& documents, const QString& bundleIdentifier);
 
     // Opens, one at a time and in the background, the documents the application does not show
-    // yet, then waits until it lists them (3 seconds; the terminal 10).
+    // yet, then waits until it lists them (3 seconds; the terminal 10). Each document handed over
+    // takes a start of bounds, when given; none is handed once they ran out.
     static QCoro::Task<void> openDocuments(QStringList documents, RunningApplication app,
-                                           QString bundleIdentifier);
+                                           QString bundleIdentifier,
+                                           std::shared_ptr<RestoreBounds> bounds = {});
     // Waits (up to 10 seconds) until the terminal shows the expected documents and none of its
     // windows is still at a login prompt, also when no document is expected.
     static QCoro::Task<void> waitForTerminalLogin(RunningApplication app, QStringList expectedDocumentURLs);
 
 private:
-    static QCoro::Task<void> openInTerminal(QList<QUrl> documents, RunningApplication app, QUrl appURL);
+    static QCoro::Task<void> openInTerminal(QList<QUrl> documents, RunningApplication app, QUrl appURL,
+                                            std::shared_ptr<RestoreBounds> bounds);
     static QSet<QString> normalizedDocuments(const QStringList& documents);
 };

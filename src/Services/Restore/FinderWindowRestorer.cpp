@@ -8,9 +8,27 @@
 #include "Services/Scripting/FinderScriptService.h"
 
 #include <QSet>
+#include <QUrl>
 
 bool FinderWindowRestorer::framesMatch(const SnapshotRect& current, const SnapshotRect& saved) {
     return RestoreGeometry::withinTolerance(RectConversion::toRectF(current), RectConversion::toRectF(saved));
+}
+
+QString FinderWindowRestorer::folderPath(const QString& saved) {
+    if (!saved.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
+        return saved;
+    }
+    const QUrl url(saved, QUrl::TolerantMode);
+    const bool here =
+        url.host().isEmpty() || url.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0;
+    QString path = url.path(QUrl::FullyDecoded);
+    if (!url.isValid() || !here || url.hasQuery() || url.hasFragment() || !path.startsWith(u'/')) {
+        return saved;
+    }
+    while (path.size() > 1 && path.endsWith(u'/')) {
+        path.chop(1);
+    }
+    return path;
 }
 
 QCoro::Task<FinderWindowRestorer::Outcome> FinderWindowRestorer::restoreSavedFolders(AppSnapshot snapshot,
@@ -28,7 +46,7 @@ QCoro::Task<FinderWindowRestorer::Outcome> FinderWindowRestorer::restoreSavedFol
         if (!window.documentURL || window.documentURL->isEmpty()) {
             continue;
         }
-        const QString& path = *window.documentURL;
+        const QString path = folderPath(*window.documentURL);
         const QString refusal = port ? port->documentRefusal(path, snapshot.bundleIdentifier) : QString();
         if (!refusal.isEmpty()) {
             RestoreLog::log(QStringLiteral("restoreFinderWindows: refusing ") + path +

@@ -45,6 +45,10 @@ public:
     static QCoro::Task<QSet<qsizetype>> restoreFinderWindows(QStringList paths, QList<SnapshotRect> bounds,
                                                              bool closeOtherWindows,
                                                              QSet<QString> refused = {});
+    // A saved folder as the path the file manager is handed: a file URL of this machine
+    // ("file:///…", "file://localhost/…") is its path, without a closing slash; anything else stands
+    // as it is, and is judged as it is.
+    static QString folderPath(const QString& saved);
     // Two frames count as the same when x, y, width and height each differ by at most 50 points.
     static bool framesMatch(const SnapshotRect& current, const SnapshotRect& saved);
 };

@@ -40,12 +40,13 @@ QList<int> MissingWindowReopener::missingWindows(const RunningApplication& app,
     return missing;
 }
 
-QCoro::Task<void> MissingWindowReopener::reopenMissingWindows(RunningApplication app,
-                                                              QList<WindowSnapshot> snapshots,
-                                                              QList<DisplaySnapshot> savedDisplays) {
+QCoro::Task<QList<int>> MissingWindowReopener::reopenMissingWindows(RunningApplication app,
+                                                                    QList<WindowSnapshot> snapshots,
+                                                                    QList<DisplaySnapshot> savedDisplays,
+                                                                    std::shared_ptr<RestoreBounds> bounds) {
     // An application that shows as many windows as were saved misses none: nothing to wait for.
     if (AXWindowService::axWindowList(app).value_or(QList<AXElement>()).size() >= snapshots.size()) {
-        co_return;
+        co_return QList<int>();
     }
     const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
     const QString id = app.bundleIdentifier.value_or(QString());
@@ -71,17 +72,21 @@ QCoro::Task<void> MissingWindowReopener::reopenMissingWindows(RunningApplication
         port && !missing.isEmpty() ? AppLauncher::launchableURL(id, QStringLiteral("reopenMissingWindows"))
                                    : std::nullopt;
     if (!appURL) {
-        co_return;
+        co_return QList<int>();
     }
     RestoreLog::log(QStringLiteral("reopenMissingWindows: ") + id + QStringLiteral(" misses ") +
                     QString::number(missing.size()) + QStringLiteral(" window(s)"));
-    for (const int index : missing) {
+    for (qsizetype i = 0; i < missing.size(); ++i) {
+        const int index = missing[i];
+        if (bounds && !bounds->takeStart(id, QStringLiteral("reopenMissingWindows"))) {
+            co_return missing.mid(i);
+        }
         const QSet<AXElement> before = liveWindows(app);
         const OpenResult opened = co_await port->openNewWindow(*appURL, false);
         if (!opened.succeeded) {
             RestoreLog::log(QStringLiteral("reopenMissingWindows: ERROR \u2014 ") + id +
                             QStringLiteral(" threw: ") + opened.errorText);
-            co_return;
+            co_return QList<int>();
         }
         std::optional<AXElement> added;
         const auto arrived = [&app, &before, &added] {
@@ -96,7 +101,7 @@ QCoro::Task<void> MissingWindowReopener::reopenMissingWindows(RunningApplication
         if (!co_await RestoreWait::pollUntil(arrived, Clock::seconds(readinessWait), RestoreWait::ms(200))) {
             RestoreLog::log(QStringLiteral("reopenMissingWindows: ") + id +
                             QStringLiteral(" showed no new window within 5.0s, no further request"));
-            co_return;
+            co_return QList<int>();
         }
         // On its saved frame the new window pairs with the saved one, whatever its title.
         const WindowSnapshot& saved = snapshots[index];
@@ -108,4 +113,5 @@ QCoro::Task<void> MissingWindowReopener::reopenMissingWindows(RunningApplication
                         QStringLiteral(" opened a window for \"") +
                         saved.windowTitle.value_or(QStringLiteral("?")) + QStringLiteral("\""));
     }
+    co_return QList<int>();
 }

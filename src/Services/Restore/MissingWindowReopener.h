@@ -3,8 +3,11 @@
 #include "Models/DisplaySnapshot.h"
 #include "Models/WindowSnapshot.h"
 #include "Platform/RunningApplications.h"
+#include "Services/Restore/RestoreBounds.h"
 
 #include <QList>
+
+#include <memory>
 
 #include <qcoro/qcorotask.h>
 
@@ -27,6 +30,10 @@ public:
     // them) and that have no document; none while the application shows at least as many
     // windows as were saved.
     static QList<int> missingWindows(const RunningApplication& app, const QList<WindowSnapshot>& snapshots);
-    static QCoro::Task<void> reopenMissingWindows(RunningApplication app, QList<WindowSnapshot> snapshots,
-                                                  QList<DisplaySnapshot> savedDisplays);
+    // Each request takes a start of bounds (when given); the positions of the saved windows left
+    // unasked for when the restore's starts ran out.
+    static QCoro::Task<QList<int>> reopenMissingWindows(RunningApplication app,
+                                                        QList<WindowSnapshot> snapshots,
+                                                        QList<DisplaySnapshot> savedDisplays,
+                                                        std::shared_ptr<RestoreBounds> bounds = {});
 };

@@ -5,12 +5,14 @@
 #include "Models/TabSnapshot.h"
 #include "Models/WindowSnapshot.h"
 #include "Platform/RunningApplications.h"
+#include "Services/Restore/RestoreBounds.h"
 
 #include <QList>
 #include <QRectF>
 #include <QStringList>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 
 // What a restore has to do for one saved window: the live frame of the window paired with it
@@ -39,6 +41,11 @@ struct AppPlan {
     // The browser's tabs as read while planning, one list per window.
     QList<QList<TabSnapshot>> currentBrowserTabs;
     bool needsHide = false;
+    // The saved windows past the bound of one application that the plan left out (appSnapshot holds
+    // the others).
+    qsizetype windowsLeftOut = 0;
+    // What the whole restore may still start, shared by every application of the plan.
+    std::shared_ptr<RestoreBounds> bounds;
 
     // Whether nothing at all is to be done but, perhaps, hiding.
     bool isAlreadyInPlace() const {

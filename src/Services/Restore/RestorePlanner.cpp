@@ -8,6 +8,7 @@
 #include "Platform/WindowServer.h"
 #include "Services/Desktop/AXAttributeReader.h"
 #include "Services/Desktop/AXWindowService.h"
+#include "Services/Restore/FinderWindowRestorer.h"
 #include "Services/Restore/RestoreGeometry.h"
 #include "Services/Restore/RestoreLog.h"
 #include "Services/Restore/WorkspaceRestorer.h"
@@ -100,11 +101,22 @@ QCoro::Task<RestorePlan> RestorePlanner::analyzeCurrentState(Workspace workspace
 
     RestorePlan plan;
     plan.savedDisplays = workspace.displaySnapshots;
+    const auto bounds = std::make_shared<RestoreBounds>();
     QStringList savedOrder;
-    for (const AppSnapshot& snapshot : workspace.appSnapshots) {
-        AppPlan app = co_await planApp(snapshot, running, workspace.displaySnapshots);
-        plan.appPlans.append(std::move(app));
+    for (AppSnapshot snapshot : workspace.appSnapshots) {
+        // Windows past the bound are neither planned nor asked for, nor are their documents.
+        const qsizetype leftOut =
+            std::max<qsizetype>(0, snapshot.windowSnapshots.size() - RestoreBounds::windowsPerApplication);
+        if (leftOut > 0) {
+            snapshot.windowSnapshots.resize(RestoreBounds::windowsPerApplication);
+            RestoreLog::log(QStringLiteral("Plan for ") + snapshot.appName + QStringLiteral(": ") +
+                            RestoreBounds::windowsLeftOut(leftOut));
+        }
         savedOrder.append(snapshot.bundleIdentifier);
+        AppPlan app = co_await planApp(std::move(snapshot), running, workspace.displaySnapshots);
+        app.windowsLeftOut = leftOut;
+        app.bounds = bounds;
+        plan.appPlans.append(std::move(app));
     }
     plan.needsZOrderAdjustment = orderDiffers(savedOrder, captureCurrentZOrder(running));
     co_return plan;
@@ -142,7 +154,11 @@ QCoro::Task<AppPlan> RestorePlanner::planApp(AppSnapshot snapshot, QList<Running
         for (const FinderScriptService::FinderWindowInfo& window : windows) {
             current.insert(window.path);
         }
-        plan.needsFinderWindowRestore = current != QSet<QString>(documents.begin(), documents.end());
+        QSet<QString> saved;
+        for (const QString& document : documents) {
+            saved.insert(FinderWindowRestorer::folderPath(document));
+        }
+        plan.needsFinderWindowRestore = current != saved;
     } else if (!isBrowser && !isFinder && !plan.runningApp) {
         plan.needsDocumentOpening = documents;
     } else if (!isBrowser && !isFinder && !documents.isEmpty()) {

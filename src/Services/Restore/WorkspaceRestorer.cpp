@@ -56,10 +56,25 @@ struct ChildAwaiter {
     void await_resume() const noexcept {}
 };
 
+// The saved windows a plan left out for the bound are not back: the application is restored in part
+// at best, and its result says why.
+void noteWindowsLeftOut(AppRestoreResult& result, qsizetype leftOut) {
+    if (leftOut <= 0 || result.status == RestoreStatus::cancelled) {
+        return;
+    }
+    if (result.status == RestoreStatus::restored) {
+        result.status = RestoreStatus::partiallyRestored;
+    }
+    result.reason +=
+        (result.reason.isEmpty() ? QString() : QStringLiteral("; ")) + RestoreBounds::windowsLeftOut(leftOut);
+}
+
 QCoro::Task<void> runChild(std::shared_ptr<ChildGroup> group, AppPlan plan,
                            QList<DisplaySnapshot> savedDisplays, bool closeOtherApps) {
+    const qsizetype leftOut = plan.windowsLeftOut;
     AppRestoreOutcome outcome =
         co_await AppRestorer::restoreAppFromPlan(std::move(plan), savedDisplays, closeOtherApps);
+    noteWindowsLeftOut(outcome.result, leftOut);
     group->childEnded(std::move(outcome));
 }
 

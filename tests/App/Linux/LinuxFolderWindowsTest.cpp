@@ -391,8 +391,9 @@ TEST_F(SlowFileManagerTest, AFolderWindowStillLoadingIsNeverOpenedAgain) {
     EXPECT_TRUE(report.contains(QStringLiteral("\"beta\": restored - started"))) << report.toStdString();
 }
 
-// Folders under /proc, /sys and /dev, named directly or through a link, go to the file manager no
-// more than documents go to any program: each is refused, and reported with its reason.
+// Folders under /proc, /sys and /dev, named directly, through a link or as a file address, go to
+// the file manager no more than documents go to any program: each is refused, and reported with its
+// reason.
 TEST_F(SlowFileManagerTest, RefusesSystemFoldersAndSaysWhy) {
     ASSERT_TRUE(m_ready);
     // The file manager runs, showing a folder of the user's.
@@ -401,8 +402,8 @@ TEST_F(SlowFileManagerTest, RefusesSystemFoldersAndSaysWhy) {
     ASSERT_TRUE(waitUntil([&] { return folderWindows().size() == 1; }));
     ASSERT_TRUE(QFile::link(QStringLiteral("/sys/kernel"), m_folder.filePath(QStringLiteral("kernel"))));
     QList<WindowSnapshot> saved;
-    for (const QString& folder :
-         {QStringLiteral("/proc/self/"), m_folder.filePath(QStringLiteral("kernel/"))}) {
+    for (const QString& folder : {QStringLiteral("/proc/self/"), m_folder.filePath(QStringLiteral("kernel/")),
+                                  QStringLiteral("file:///proc/sys/")}) {
         WindowSnapshot window = Snapshots::window(QFileInfo(folder.chopped(1)).fileName(), folder);
         window.frame = SnapshotRect{200, 150, 600, 400};
         saved << window;
@@ -413,7 +414,7 @@ TEST_F(SlowFileManagerTest, RefusesSystemFoldersAndSaysWhy) {
         QCoro::waitFor(coordinator.restoreRun(Snapshots::workspace({Snapshots::app(m_entry, saved)}), false));
     EXPECT_EQ(asked(), QStringList{uri("alpha")});
     const QString report = RestoreRunText::describe(run);
-    for (const char* title : {"self", "kernel"}) {
+    for (const char* title : {"self", "kernel", "sys"}) {
         EXPECT_TRUE(
             report.contains(QStringLiteral("\"%1\": failed - Folder not handed to the file manager: a "
                                            "device or system file (/proc, /sys or /dev)")

@@ -209,6 +209,9 @@ TEST_F(AppLauncherTest, StartsAProgramByPathOnlyWhenACaptureSawIt) {
             const qint32 pid = addApp(c.id, {QRectF(300, 300, 120, 90)});
             run(AppLauncher::ensureAppControllable(running(pid), c.id));
             EXPECT_EQ(desktop().windowsOf(pid).size(), 1);
+            const QString reopen = QString(refusal).replace("launchApp:", "ensureAppControllable:");
+            EXPECT_TRUE(restorerLines().contains(reopen.arg(c.id)))
+                << restorerLines().join('\n').toStdString();
             desktop().removeApplication(pid);
         }
         desktop().uninstallApplication(c.id);

@@ -183,6 +183,18 @@ TEST_F(AppRestorerTest, AsksForOneNewWindowPerClosedWindowBeforePlacingThem) {
     const int before = desktop().newWindowRequests("org.example.Term");
     restore(savedApp("org.example.Term", {savedWindow(QRectF(40, 60, 500, 300), "term", 0), withDocument}));
     EXPECT_EQ(desktop().newWindowRequests("org.example.Term"), before);
+    // An application that shows as many windows as were saved is asked for none, whatever its
+    // windows are titled now and wherever they stand.
+    desktop().removeApplication(desktop().findApplication("org.example.Term")->pid);
+    installTerminal(true);
+    const qint32 renamed =
+        addApp("org.example.Term",
+               {QRectF(900, 500, 300, 200), QRectF(20, 500, 300, 200), QRectF(600, 30, 300, 200)},
+               {"vim", "top", "less"});
+    const int asked = desktop().newWindowRequests("org.example.Term");
+    restore(saved);
+    EXPECT_EQ(desktop().newWindowRequests("org.example.Term"), asked);
+    EXPECT_EQ(desktop().windowsOf(renamed).size(), 3);
 }
 
 TEST_F(AppRestorerTest, RetriedTabsReplaceTheFailedAttemptsWindows) {
@@ -502,20 +514,27 @@ TEST_F(AppRestorerTest, BrowserWithoutSavedTabsIsClearedOnceWithoutChecks) {
     }
 }
 
+// A folder is saved as a path or given as a file address of this machine; either way the file
+// manager is handed its path.
 TEST_F(AppRestorerTest, FolderWindowsKeepTheirOwnFramesWhenAWindowHasNoFolder) {
-    const qint32 finder = addApp("com.apple.finder", "Finder");
-    host().addFolder("/home/me/a");
-    host().setFolder(addWindow(finder, QRectF(600, 400, 500, 300)), "/home/me/other");
-    WindowSnapshot search = savedWindow(QRectF(10, 40, 400, 300), "Search", 0);
-    WindowSnapshot folder = savedWindow(QRectF(200, 150, 640, 420), "a", 1);
-    folder.documentURL = "/home/me/a/";
-    const AppRestoreOutcome outcome = restore(savedApp("com.apple.finder", {search, folder}));
-    const QList<quint32> windows = desktop().windowsOf(finder);
-    ASSERT_EQ(windows.size(), 1);
-    EXPECT_EQ(host().folderOf(windows.first()), "/home/me/a");
-    EXPECT_EQ(frameOf(windows.first()), QRectF(200, 150, 640, 420));
-    EXPECT_TRUE(restorerLines().contains("Restoring 1 Finder windows"));
-    EXPECT_EQ(outcome.result.windowResults.size(), 2);
+    for (const QString& saved : {QStringLiteral("/home/me/a/"), QStringLiteral("file:///home/me/a/"),
+                                 QStringLiteral("file://localhost/home/me/%61")}) {
+        SCOPED_TRACE(saved.toStdString());
+        const qint32 finder = addApp("com.apple.finder", "Finder");
+        host().addFolder("/home/me/a");
+        host().setFolder(addWindow(finder, QRectF(600, 400, 500, 300)), "/home/me/other");
+        WindowSnapshot search = savedWindow(QRectF(10, 40, 400, 300), "Search", 0);
+        WindowSnapshot folder = savedWindow(QRectF(200, 150, 640, 420), "a", 1);
+        folder.documentURL = saved;
+        const AppRestoreOutcome outcome = restore(savedApp("com.apple.finder", {search, folder}));
+        const QList<quint32> windows = desktop().windowsOf(finder);
+        ASSERT_EQ(windows.size(), 1);
+        EXPECT_EQ(host().folderOf(windows.first()), "/home/me/a");
+        EXPECT_EQ(frameOf(windows.first()), QRectF(200, 150, 640, 420));
+        EXPECT_TRUE(restorerLines().contains("Restoring 1 Finder windows"));
+        EXPECT_EQ(outcome.result.windowResults.size(), 2);
+        desktop().removeApplication(finder);
+    }
 }
 
 // What one window's outcome makes of its application: a saved-hidden application whose window had

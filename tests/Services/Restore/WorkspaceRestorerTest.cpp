@@ -3,6 +3,7 @@
 #include "RestoreFixture.h"
 #include "Services/Capture/WorkspaceCapturer.h"
 #include "Services/Coordination/RestoreCoordinator.h"
+#include "Services/Restore/RestoreBounds.h"
 #include "Services/Restore/RestorePlanner.h"
 #include "Services/Storage/SettingsManager.h"
 
@@ -201,6 +202,84 @@ TEST_F(WorkspaceRestorerTest, ReportsAnAppThatCannotBeLaunched) {
     EXPECT_EQ(reasons(report), QStringList{"Missing: failed — App could not be launched or found"});
     EXPECT_EQ(report.status, RestoreStatus::failed);
     EXPECT_EQ(report.summary(), "App could not be launched or found");
+}
+
+// A workspace that lists more than any desktop holds starts no more than one restore may: the
+// windows of an application past its bound are left out, and what the restore would start past its
+// bound of programs and windows is not started; the report says so of each.
+TEST_F(WorkspaceRestorerTest, StartsNoMoreThanOneRestoreMayAndSaysSo) {
+    // A terminal that runs one process per window, saved with 10,000 windows.
+    SimulatedDesktop::InstalledApp term;
+    term.bundleIdentifier = "org.example.Term";
+    term.name = "Term";
+    term.launchDelay = Clock::Duration(300);
+    term.windowDelay = Clock::Duration(400);
+    SimulatedDesktop::Window first;
+    first.frame = QRectF(40, 60, 500, 300);
+    first.title = "term";
+    term.windowsOnLaunch = {first};
+    term.newWindow = first;
+    desktop().installApplication(term);
+    QList<WindowSnapshot> terminals;
+    for (int i = 0; i < 10000; ++i) {
+        terminals.append(
+            savedWindow(QRectF(40 + i % 50, 60 + i % 40, 500, 300), "t" + QString::number(i), i));
+    }
+    const qsizetype bound = RestoreBounds::windowsPerApplication;
+    const int starts = RestoreBounds::startsPerRestore;
+    struct Case {
+        const char* what;
+        // Programs beside the terminal, each saved with one window.
+        int tools;
+        // New windows the terminal is asked for, and tools started.
+        int requests;
+        int started;
+    };
+    for (const Case& c : {Case{"the terminal alone", 0, int(bound) - 1, 0},
+                          Case{"beside 200 programs", 200, 0, starts - 1}}) {
+        SCOPED_TRACE(c.what);
+        QList<AppSnapshot> apps{savedApp("org.example.Term", terminals)};
+        for (int i = 0; i < c.tools; ++i) {
+            const QString id = "org.example.Tool" + QString::number(i);
+            install(id, {QRectF(100, 100, 400, 300)});
+            apps.append(savedApp(id, {savedWindow(QRectF(100, 100, 400, 300), "Tool", 0)}));
+        }
+        const int before = desktop().newWindowRequests("org.example.Term");
+        const RestoreReport report = restore(workspace(apps));
+        EXPECT_EQ(desktop().newWindowRequests("org.example.Term") - before, c.requests);
+        int started = 0;
+        for (const RunningApplication& app : desktop().runningApplications()) {
+            started += app.bundleIdentifier.value_or("").startsWith("org.example.Tool") ? 1 : 0;
+        }
+        EXPECT_EQ(started, c.started);
+
+        ASSERT_EQ(report.appResults.size(), apps.size());
+        const AppRestoreResult& terminal = report.appResults.first();
+        EXPECT_EQ(terminal.status, RestoreStatus::partiallyRestored);
+        EXPECT_TRUE(terminal.reason.endsWith(RestoreBounds::windowsLeftOut(10000 - bound)))
+            << terminal.reason.toStdString();
+        ASSERT_EQ(terminal.windowResults.size(), bound);
+        // The launch window, and one per request; the others were not asked for.
+        const int shown = 1 + c.requests;
+        for (qsizetype i = 0; i < bound; ++i) {
+            EXPECT_EQ(terminal.windowResults[i].status,
+                      i < shown ? RestoreStatus::restored : RestoreStatus::failed)
+                << i;
+            if (i >= shown) {
+                EXPECT_EQ(terminal.windowResults[i].reason, RestoreBounds::startsRefusal()) << i;
+            }
+        }
+        for (int i = 0; i < c.tools; ++i) {
+            const AppRestoreResult& tool = report.appResults[i + 1];
+            EXPECT_EQ(tool.status, i < c.started ? RestoreStatus::restored : RestoreStatus::failed) << i;
+            if (i >= c.started) {
+                EXPECT_EQ(tool.reason, RestoreBounds::startsRefusal()) << i;
+            }
+        }
+        for (const RunningApplication& app : desktop().runningApplications()) {
+            desktop().removeApplication(app.processIdentifier);
+        }
+    }
 }
 
 TEST_F(WorkspaceRestorerTest, PlacesWindowsOfAMissingDisplayOnTheRemainingScreen) {
