@@ -1,3 +1,4 @@
+#include "App/RestoreRunText.h"
 #include "App/WorkspaceAppDelegate.h"
 #include "Models/WorkspaceJson.h"
 #include "Platform/Linux/LinuxProcess.h"
@@ -199,11 +200,20 @@ TEST_F(LinuxImportedWorkspaceTest, ALoginRestoreHandsNoScriptToAnInterpreterOrAT
     ASSERT_TRUE(report);
     EXPECT_EQ(report->appResults.size(), 5);
 
+    // On a slow machine the report can come before the programs it started show their windows.
     QHash<QString, RunningApplication> running;
-    for (const RunningApplication& app : Platform::current().runningApplications->runningApplications()) {
-        running.insert(app.bundleIdentifier.value_or(QString()), app);
-    }
-    ASSERT_TRUE(running.contains(editor) && running.contains(terminal));
+    const auto shown = [&] {
+        running.clear();
+        for (const RunningApplication& app : Platform::current().runningApplications->runningApplications()) {
+            running.insert(app.bundleIdentifier.value_or(QString()), app);
+        }
+        return running.contains(editor) && running.contains(terminal) &&
+               !AXWindowService::currentWindowTitles(running.value(editor)).isEmpty() &&
+               !AXWindowService::axWindowList(running.value(terminal)).value_or(QList<AXElement>()).isEmpty();
+    };
+    RestoreRun run;
+    run.report = *report;
+    ASSERT_TRUE(waitUntil(shown)) << RestoreRunText::describe(run).toStdString();
     const RunningApplication editing = running.value(editor);
     // Once: a later pass does not ask the running terminal for the folder again.
     EXPECT_EQ(LinuxProcess::workingFolder(running.value(terminal).processIdentifier), home.path());
