@@ -192,7 +192,10 @@ TEST_F(AppRestorerTest, AsksForOneNewWindowPerClosedWindowBeforePlacingThem) {
                {QRectF(900, 500, 300, 200), QRectF(20, 500, 300, 200), QRectF(600, 30, 300, 200)},
                {"vim", "top", "less"});
     const int asked = desktop().newWindowRequests("org.example.Term");
-    restore(saved);
+    // Saved at places in the window list that none of the windows holds now: none pairs.
+    restore(savedApp("org.example.Term", {savedWindow(QRectF(100, 100, 600, 400), "Build", 7),
+                                          savedWindow(QRectF(750, 100, 600, 400), "Logs", 8),
+                                          savedWindow(QRectF(400, 450, 600, 400), "Shell", 9)}));
     EXPECT_EQ(desktop().newWindowRequests("org.example.Term"), asked);
     EXPECT_EQ(desktop().windowsOf(renamed).size(), 3);
 }
