@@ -4,6 +4,7 @@
 
 #include "Extensions/NumberConversion.h"
 #include "Services/Restore/AppRestorer.h"
+#include "Services/Restore/RestoreBounds.h"
 
 #include <QStringList>
 
@@ -186,6 +187,10 @@ QString RestoreRunText::describe(const RestoreRun& run) {
             appParts << windowCount(restored, count);
             for (const QString& note : notes) {
                 appParts << printable(note);
+            }
+            // Saved windows past the bound have no line of their own: the application's says so.
+            if (const QString leftOut = RestoreBounds::windowsLeftOutIn(app.reason); !leftOut.isEmpty()) {
+                appParts << leftOut;
             }
         } else if (app.reason == kOptimizedSkip) {
             appParts << (started ? QStringLiteral("in its saved state")

@@ -2,9 +2,11 @@
 #include "App/InstanceSocketFolder.h"
 #include "App/RestoreRunText.h"
 #include "App/SingleInstance.h"
+#include "Services/Restore/RestoreBounds.h"
 
 #include "Services/Coordination/RestoreCoordinator.h"
 #include "Services/Coordination/RevertStateManager.h"
+#include "Services/Restore/RestoreBounds.h"
 #include "Services/Storage/WorkspaceStore.h"
 #include "Support/FullDisk.h"
 #include "Support/QtPrinters.h"
@@ -181,6 +183,21 @@ TEST(InstanceCommands, TheReportTellsWhatTheRestoreDid) {
          {"xterm"},
          {"  XTerm (xterm): restored - 1 window restored",
           "    \"one\": restored - shown, moved; checked: in place, asked 0,25 800x600, got 0,25 800x600"}},
+        {"saved windows past the bound of one application",
+         {{{"xterm",
+            "XTerm",
+            RestoreStatus::partiallyRestored,
+            "All 1 windows restored; " + RestoreBounds::windowsLeftOut(9999),
+            {window("one", RestoreStatus::restored, qPrintable(verified))}},
+           {"xterm",
+            "XTerm",
+            RestoreStatus::partiallyRestored,
+            "All 1 windows restored; " + RestoreBounds::windowsLeftOut(9999),
+            {window("one", RestoreStatus::restored, qPrintable(inPlace))}}}},
+         {"xterm"},
+         {"  XTerm (xterm): partially restored - 1 window restored; 9999 more saved windows not "
+          "reopened: one restore brings back at most 100 windows of an application",
+          "    \"one\": restored - moved; checked: in place, asked 0,25 800x600, got 0,25 800x600"}},
         {"nothing to do",
          {{{"xterm", "XTerm", RestoreStatus::restored, skip, {}},
            {"xterm", "XTerm", RestoreStatus::restored, skip, {}}}},

@@ -2,6 +2,8 @@
 
 #include "Services/Restore/RestoreLog.h"
 
+#include <QRegularExpression>
+
 RestoreBounds::RestoreBounds(int starts)
     : m_left(starts) {
 }
@@ -29,4 +31,11 @@ QString RestoreBounds::windowsLeftOut(qsizetype count) {
     return QStringLiteral("%1 more saved windows not reopened: one restore brings back at most %2 windows "
                           "of an application")
         .arg(QString::number(count), QString::number(windowsPerApplication));
+}
+
+QString RestoreBounds::windowsLeftOutIn(const QString& reason) {
+    static const QRegularExpression note(
+        QStringLiteral("(?:^|; )(\\d+ more saved windows not reopened: one restore brings back at most "
+                       "\\d+ windows of an application)$"));
+    return note.match(reason).captured(1);
 }

@@ -30,6 +30,8 @@ public:
     static QString startsRefusal();
     // Why count saved windows of an application past windowsPerApplication were not reopened.
     static QString windowsLeftOut(qsizetype count);
+    // The windowsLeftOut text an application's reason ends with; empty when it has none.
+    static QString windowsLeftOutIn(const QString& reason);
 
 private:
     int m_left;
