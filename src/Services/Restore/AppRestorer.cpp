@@ -174,7 +174,7 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
     }
     QStringList tabProblems;
     if (startsWithItsTabs) {
-        tabProblems = co_await restoreTabs(plan, closeOtherApps);
+        co_await restoreTabs(plan, closeOtherApps);
         app = runningApplication(id);
     } else if (plan.needsLaunch) {
         const QStringList atLaunch = handOverAtLaunch ? documents : QStringList();
@@ -193,7 +193,7 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
     if (startsWithItsTabs) {
         // Put back above.
     } else if (isBrowser && plan.needsBrowserTabRestore) {
-        tabProblems = co_await restoreTabs(plan, closeOtherApps);
+        co_await restoreTabs(plan, closeOtherApps);
         // The windows are read from the process that shows them now.
         app = runningApplication(id).value_or(*app);
     } else if (isBrowser) {
@@ -257,6 +257,11 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
             result.windowResults[i].reason = RestoreBounds::startsRefusal();
         }
     }
+    if (isBrowser && plan.needsBrowserTabRestore) {
+        // Counted once the windows are placed: the browser records a window it opened seconds after
+        // the window shows, and only its record says which tabs are back.
+        tabProblems = co_await countedTabIssues(id, BrowserTabRestorer::expectedTabs(snapshot));
+    }
     addTabIssues(result.windowResults, tabProblems);
     if (isBrowser) {
         addProfileRefusals(result.windowResults, profileRefusals(snapshot), tabProblems);
@@ -268,7 +273,17 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
     co_return AppRestoreOutcome{result, snapshot.windowSnapshots};
 }
 
-QCoro::Task<QStringList> AppRestorer::restoreTabs(AppPlan plan, bool closeOtherApps) {
+QCoro::Task<QStringList> AppRestorer::countedTabIssues(QString bundleIdentifier,
+                                                       QList<QList<TabSnapshot>> saved) {
+    if (std::all_of(saved.begin(), saved.end(), [](const QList<TabSnapshot>& w) { return w.isEmpty(); })) {
+        co_return QStringList(saved.size());
+    }
+    const QList<QList<TabSnapshot>> shown = co_await BrowserTabRestorer::recordedTabs(
+        bundleIdentifier, BrowserTabRestorer::openedTabs(saved), RestoreWait::ms(100));
+    co_return tabIssues(saved, shown);
+}
+
+QCoro::Task<void> AppRestorer::restoreTabs(AppPlan plan, bool closeOtherApps) {
     const QString id = plan.appSnapshot.bundleIdentifier;
     const QList<QList<TabSnapshot>> saved = BrowserTabRestorer::expectedTabs(plan.appSnapshot);
     const QList<QList<TabSnapshot>> expected = BrowserTabRestorer::openedTabs(saved);
@@ -276,7 +291,7 @@ QCoro::Task<QStringList> AppRestorer::restoreTabs(AppPlan plan, bool closeOtherA
     if (std::all_of(expected.begin(), expected.end(),
                     [](const QList<TabSnapshot>& w) { return w.isEmpty(); })) {
         co_await BrowserTabRestorer::restoreBrowserTabs(plan.appSnapshot, closeOtherApps, launched);
-        co_return QStringList(saved.size());
+        co_return;
     }
     // Each attempt opens the saved windows afresh, then closes the windows an earlier attempt (or
     // an earlier pass of this request) opened for them, known by their ids: never a window of the
@@ -289,18 +304,15 @@ QCoro::Task<QStringList> AppRestorer::restoreTabs(AppPlan plan, bool closeOtherA
     };
     // Compared with what the browser was given: an address kept from it never comes back, and
     // waiting for it would only open the windows again.
-    const auto shown = std::make_shared<QList<QList<TabSnapshot>>>();
-    const std::function<QCoro::Task<bool>(const bool&)> check = [id, expected, shown](const bool&) {
-        return tabsMatch(id, expected, shown);
+    const std::function<QCoro::Task<bool>(const bool&)> check = [id, expected](const bool&) {
+        return tabsMatch(id, expected);
     };
     co_await boundedRetry<bool>(operation, check);
-    co_await RestoreWait::pause(RestoreWait::ms(500));
     for (const QString& page : blankStandIns(saved)) {
         RestoreLog::log(QStringLiteral("restoreBrowserTabs: ") + id +
                         QStringLiteral(" shows a blank page for ") + page +
                         QStringLiteral(", which it does not open when handed"));
     }
-    co_return tabIssues(saved, *shown);
 }
 
 QCoro::Task<void> AppRestorer::openTabs(QString bundleIdentifier, QString key, AppSnapshot snapshot,
@@ -361,10 +373,12 @@ QStringList AppRestorer::blankStandIns(const QList<QList<TabSnapshot>>& saved) {
     return pages;
 }
 
-QCoro::Task<bool> AppRestorer::tabsMatch(QString bundleIdentifier, QList<QList<TabSnapshot>> expected,
-                                         std::shared_ptr<QList<QList<TabSnapshot>>> shown) {
-    *shown = co_await BrowserTabRestorer::recordedTabs(bundleIdentifier, expected);
-    co_return BrowserTabComparison::browserTabsMatch(expected, *shown);
+QCoro::Task<bool> AppRestorer::tabsMatch(QString bundleIdentifier, QList<QList<TabSnapshot>> expected) {
+    const QList<QList<TabSnapshot>> shown = co_await BrowserScriptService::captureTabs(bundleIdentifier);
+    // A window listed without tabs is one the browser's record has not caught up with: it is
+    // counted once the windows are placed, never opened again.
+    co_return BrowserTabComparison::browserTabsMatch(expected, shown) ||
+        std::any_of(shown.begin(), shown.end(), [](const QList<TabSnapshot>& w) { return w.isEmpty(); });
 }
 
 void AppRestorer::forgetOpenedBrowserWindows() {

@@ -58,8 +58,12 @@ public:
         QStringLiteral("Saved without tabs: nothing to reopen, no window moved for it");
 
 private:
-    // The tab issues of each saved window (tabIssues) once the tabs were put back.
-    static QCoro::Task<QStringList> restoreTabs(AppPlan plan, bool closeOtherApps);
+    // Opens the saved windows no window shows, tried again while the browser's record shows them
+    // short of tabs.
+    static QCoro::Task<void> restoreTabs(AppPlan plan, bool closeOtherApps);
+    // The tab issues of each saved window (tabIssues), once the browser's record lists its windows.
+    static QCoro::Task<QStringList> countedTabIssues(QString bundleIdentifier,
+                                                     QList<QList<TabSnapshot>> saved);
     static QCoro::Task<void> reopenDocuments(RunningApplication app, QStringList documents,
                                              std::shared_ptr<RestoreBounds> bounds);
     // Skips placing, reporting every window in place, when the plan found them so and no step
@@ -79,8 +83,8 @@ private:
     // before (key names the saved application), and notes the ones it opened.
     static QCoro::Task<void> openTabs(QString bundleIdentifier, QString key, AppSnapshot snapshot,
                                       bool closeOtherApps, bool launched);
-    static QCoro::Task<bool> tabsMatch(QString bundleIdentifier, QList<QList<TabSnapshot>> expected,
-                                       std::shared_ptr<QList<QList<TabSnapshot>>> shown);
+    // Whether the browser shows the expected tabs, or its record has not caught up with a window.
+    static QCoro::Task<bool> tabsMatch(QString bundleIdentifier, QList<QList<TabSnapshot>> expected);
     // The saved new-tab and start pages that come back as blank pages, each once.
     static QStringList blankStandIns(const QList<QList<TabSnapshot>>& saved);
     static void summarize(AppRestoreResult& result, const AppSnapshot& snapshot);

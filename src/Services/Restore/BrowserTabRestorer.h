@@ -46,13 +46,16 @@ public:
     // The browser's tabs once they match the expected ones, or once its record lists tabs for
     // every window, or recordLag passed: a window listed without tabs is one the record has not
     // caught up with (windows just opened or closed), which is never opened again for that.
-    static QCoro::Task<TabList> recordedTabs(QString bundleIdentifier, TabList expectedTabsByWindow);
+    static QCoro::Task<TabList> recordedTabs(QString bundleIdentifier, TabList expectedTabsByWindow,
+                                             Clock::Duration step = Clock::Duration(500));
     // The ids of the browser's windows that show a saved window's tabs whole (each paired with one
     // saved window); nothing when the windows cannot be told apart.
     static QCoro::Task<std::optional<QList<std::int64_t>>>
     windowsShowingSavedTabs(QString bundleIdentifier, TabList expectedTabsByWindow);
     // Until the browser shows at least as many windows as expected, each with at least the
-    // expected number of tabs (compared by position), or the time-out passes.
+    // expected number of tabs (compared by position), or its record lists a window without tabs
+    // (it has not caught up: the tabs are counted at the end of the restore), or the time-out
+    // passes.
     static QCoro::Task<void> waitForBrowserTabs(QString bundleIdentifier, TabList expectedTabsByWindow,
                                                 double timeout);
 
@@ -72,6 +75,7 @@ private:
                                                    TabList current);
     static bool logVerification(const QString& bundleIdentifier, const TabList& expectedTabsByWindow,
                                 const TabList& current);
-    // Whether the browser lists at least the expected windows and tabs, by position.
+    // Whether the browser lists at least the expected windows and tabs, by position, or lists a
+    // window its record has not caught up with.
     static QCoro::Task<bool> showsAtLeast(QString bundleIdentifier, TabList expectedTabsByWindow);
 };

@@ -465,6 +465,68 @@ TEST_F(AppRestorerTest, AWindowWhoseProfileIsRefusedIsReportedSoOnce) {
     platform().scriptRunner = host;
 }
 
+// The browser records a window it opened seconds after the window shows: the restore places the
+// windows meanwhile, opens none of them a second time, and counts the tabs once the record lists
+// them.
+TEST_F(AppRestorerTest, TabsAreCountedOnceTheBrowsersRecordListsTheNewWindows) {
+    // Lists each window without tabs for its first three seconds, as the browser's record lags.
+    class LaggingRecord : public ScriptRunner {
+    public:
+        LaggingRecord(std::shared_ptr<ScriptRunner> inner, std::function<qint64()> now,
+                      std::function<QList<quint32>()> windows)
+            : m_inner(std::move(inner))
+            , m_now(std::move(now))
+            , m_windows(std::move(windows)) {
+            // Those there already are on record.
+            for (const quint32 window : m_windows()) {
+                m_seen.insert(window, m_now() - 3000);
+            }
+        }
+        QCoro::Task<ScriptResult> run(QString source) override {
+            const bool listing = source.contains(QStringLiteral("set windowTabs to {}"));
+            ScriptResult result = co_await m_inner->run(std::move(source));
+            const qint64 now = m_now();
+            const QList<quint32> windows = m_windows();
+            for (const quint32 window : windows) {
+                m_seen.insert(window, m_seen.value(window, now));
+            }
+            if (listing && result.descriptor) {
+                ScriptDescriptor lagging = ScriptDescriptor::list();
+                for (int i = 1; i <= result.descriptor->numberOfItems(); ++i) {
+                    const bool recent = i <= windows.size() && now - m_seen.value(windows[i - 1]) < 3000;
+                    lagging.append(recent ? ScriptDescriptor::list()
+                                          : *result.descriptor->descriptorAtIndex(i));
+                }
+                result.descriptor = lagging;
+            }
+            co_return result;
+        }
+
+    private:
+        std::shared_ptr<ScriptRunner> m_inner;
+        std::function<qint64()> m_now;
+        std::function<QList<quint32>()> m_windows;
+        QHash<quint32, qint64> m_seen;
+    };
+    const qint32 chrome = addApp("com.google.Chrome", "Google Chrome");
+    const QRectF users(300, 300, 700, 500);
+    addBrowserWindow(chrome, {"https://x.org*"}, users);
+    const std::shared_ptr<ScriptRunner> host = platform().scriptRunner;
+    platform().scriptRunner = std::make_shared<LaggingRecord>(
+        host, [this] { return elapsedMs(); }, [this, chrome] { return windowsFrontToBack(chrome); });
+    const qint64 start = elapsedMs();
+    const AppRestoreOutcome outcome = restore(savedApp(
+        "com.google.Chrome", {tabWindow(QRectF(40, 40, 800, 600), {"https://a.org", "https://b.org*"}),
+                              tabWindow(QRectF(900, 80, 800, 600), {"https://c.org*"})}));
+    platform().scriptRunner = host;
+    EXPECT_EQ(scriptsContaining("make new window"), 2);
+    EXPECT_EQ(outcome.result.status, RestoreStatus::restored) << outcome.result.reason.toStdString();
+    EXPECT_EQ(frameOf(windowsFrontToBack(chrome).last()), users);
+    // Counted as soon as the record lists the windows, not a poll step later.
+    EXPECT_GE(elapsedMs() - start, 3000);
+    EXPECT_LE(elapsedMs() - start, 3200);
+}
+
 TEST_F(AppRestorerTest, BrowserWithoutSavedTabsIsClearedOnceWithoutChecks) {
     const qint32 chrome = addApp("com.google.Chrome", "Google Chrome");
     addBrowserWindow(chrome, {"https://x.org*"}, QRectF(50, 50, 900, 700));
