@@ -423,7 +423,7 @@ bool X11Windows::deminimize(xcb_window_t window) {
 bool X11Windows::activate(xcb_window_t window) {
     // A window of another desktop is left there: activating it would switch the desktop, or bring
     // the window over to the one shown.
-    const std::optional<X11Client> found = clientForRequest(window);
+    const std::optional<X11Client> found = clientAsAsked(window);
     if (!found || !found->isOnDesktop(currentDesktop())) {
         return false;
     }
@@ -434,8 +434,17 @@ bool X11Windows::activate(xcb_window_t window) {
     return true;
 }
 
+std::optional<X11Client> X11Windows::clientAsAsked(xcb_window_t window) {
+    std::optional<X11Client> found = clientForRequest(window);
+    if (found && m_desktopAsked.window == window &&
+        std::chrono::steady_clock::now() - m_desktopAsked.at < X11Connection::passLifetime) {
+        found->desktop = m_desktopAsked.desktop;
+    }
+    return found;
+}
+
 bool X11Windows::raise(xcb_window_t window) {
-    const std::optional<X11Client> found = clientForRequest(window);
+    const std::optional<X11Client> found = clientAsAsked(window);
     if (!found) {
         return false;
     }
@@ -454,10 +463,14 @@ bool X11Windows::raise(xcb_window_t window) {
         activate(window);
     }
     // A window of a desktop not shown cannot be activated: the manager's own restack request goes
-    // along, for managers that raise a window for another program only when asked that way.
+    // along, for managers that raise a window for another program only when asked that way. Some
+    // managers (xfwm4) ignore that one, and take the stacking request for an activation that brings
+    // the window over to the desktop shown: it is sent straight back, raised, in the same go.
     if (!found->isOnDesktop(currentDesktop())) {
         m_connection->sendRootMessage(window, m_connection->atom("_NET_RESTACK_WINDOW"),
                                       {kSourcePager, XCB_WINDOW_NONE, XCB_STACK_MODE_ABOVE, 0, 0});
+        m_connection->sendRootMessage(window, m_connection->atom("_NET_WM_DESKTOP"),
+                                      {*found->desktop, kSourcePager, 0, 0, 0});
     }
     return true;
 }
@@ -474,6 +487,7 @@ bool X11Windows::moveToDesktop(xcb_window_t window, quint32 desktop) {
     }
     m_connection->sendRootMessage(window, m_connection->atom("_NET_WM_DESKTOP"),
                                   {desktop, kSourcePager, 0, 0, 0});
+    m_desktopAsked = {window, desktop, std::chrono::steady_clock::now()};
     changed(window, true);
     // A further request in this pass (a raise) must not take the window for one of the desktop
     // shown: activating it there would bring the desktop along.

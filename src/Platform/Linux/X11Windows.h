@@ -122,6 +122,9 @@ private:
     };
 
     bool isManaged(xcb_window_t window);
+    // The window as clientForRequest reads it, on the desktop it was last asked onto when that was
+    // asked a moment ago.
+    std::optional<X11Client> clientAsAsked(xcb_window_t window);
     // Asks the manager to add or take away the window's hidden state.
     void setHidden(xcb_window_t window, bool hidden);
     // Reads the windows not read in this pass yet, all in one go.
@@ -151,4 +154,13 @@ private:
     QList<xcb_window_t> m_lastList;
     // The window manager's check window, as last seen.
     xcb_window_t m_checkWindow = XCB_WINDOW_NONE;
+    // The last window asked onto another desktop, which one and when: the manager carries out
+    // requests in the order they come, so an activation asked for right after it finds the window
+    // there, whatever a read in between (a new pass on a loaded machine) still says.
+    struct DesktopAsked {
+        xcb_window_t window = XCB_WINDOW_NONE;
+        quint32 desktop = 0;
+        std::chrono::steady_clock::time_point at;
+    };
+    DesktopAsked m_desktopAsked;
 };

@@ -371,9 +371,10 @@ QCoro::Task<WindowRestoreResult> RevertSteps::placeWindow(AXElement element, boo
         co_return outcome;
     }
     if (wasMinimized) {
-        AXWindowService::deminimize(element);
-        const auto up = [element] { return !AXWindowService::isMinimized(element); };
-        if (co_await platformClock().pollUntil(up, 2s, 100ms)) {
+        // Shown as a restore shows it: also on a desktop not shown, where some managers show a
+        // window only through the desktop shown.
+        co_await WindowPlacer::prepareWindowForGeometry(element);
+        if (!AXWindowService::isMinimized(element)) {
             outcome.addActions({QStringLiteral("shown")});
         }
     }

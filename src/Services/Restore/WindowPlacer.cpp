@@ -24,6 +24,9 @@ constexpr int kSplashWaitMs = 40000;
 constexpr int kMinimizeWaitMs = 2000;
 
 const QString kSplashReason = QStringLiteral("App only shows splash screen after 40s");
+const QString kStaysMinimized = QStringLiteral("Window stays minimized: the window manager did not show it");
+const QString kStaysMinimizedAway =
+    QStringLiteral("Window stays minimized: the window manager shows it only by switching to its desktop");
 
 WindowRestoreResult result(const WindowSnapshot& snapshot, RestoreStatus status, const QString& reason,
                            std::optional<QRectF> requested, std::optional<QRectF> actual) {
@@ -32,6 +35,27 @@ WindowRestoreResult result(const WindowSnapshot& snapshot, RestoreStatus status,
 
 bool isFailedOrPartial(const WindowRestoreResult& r) {
     return r.status == RestoreStatus::failed || r.status == RestoreStatus::partiallyRestored;
+}
+
+bool onShownDesktop(AXElement window) {
+    return AXAttributeReader::read(window, AXName::OnShownSpace).value.toBool().value_or(true);
+}
+
+// Some managers (mutter) show a minimised window of a desktop not shown only by activating it,
+// which switches to that desktop. Shown on the desktop the user looks at and sent straight back,
+// all in one go, it comes up on its own desktop without the desktop shown switching (and, on such
+// a manager, without ever being drawn on the one shown). False when the window is not away.
+bool showThroughShownDesktop(AXElement window) {
+    const std::optional<double> desktop =
+        onShownDesktop(window) ? std::nullopt
+                               : AXAttributeReader::read(window, AXName::SpaceIndex).value.toNumber();
+    if (!desktop ||
+        AXAttributeReader::write(window, AXName::OnShownSpace, AXValue::boolean(true)) != AXError::Success) {
+        return false;
+    }
+    AXWindowService::deminimize(window);
+    AXAttributeReader::write(window, AXName::SpaceIndex, AXValue::number(*desktop));
+    return true;
 }
 
 } // namespace
@@ -151,6 +175,11 @@ QCoro::Task<WindowRestoreResult> WindowPlacer::placeWindow(AXElement window, Win
         co_return outcome;
     }
     co_await prepareWindowForGeometry(window);
+    if (AXWindowService::isMinimized(window)) {
+        // Said at once: no frame can be checked on a window that is not shown.
+        co_return result(snapshot, RestoreStatus::failed,
+                         onShownDesktop(window) ? kStaysMinimized : kStaysMinimizedAway, saved, std::nullopt);
+    }
     const QStringList shown = wasMinimized && !AXWindowService::isMinimized(window)
                                   ? QStringList{QStringLiteral("shown")}
                                   : QStringList();
@@ -272,7 +301,10 @@ QCoro::Task<void> WindowPlacer::prepareWindowForGeometry(AXElement window) {
         const auto restored = [window] {
             return !AXAttributeReader::boolean(window, QStringLiteral("AXMinimized"));
         };
-        co_await RestoreWait::pollUntil(restored, RestoreWait::ms(2000), RestoreWait::ms(100));
+        if (!co_await RestoreWait::pollUntil(restored, RestoreWait::ms(2000), RestoreWait::ms(100)) &&
+            showThroughShownDesktop(window)) {
+            co_await RestoreWait::pollUntil(restored, RestoreWait::ms(2000), RestoreWait::ms(100));
+        }
     }
     if (AXWindowService::isFullScreen(window)) {
         AXWindowService::exitFullScreen(window);

@@ -55,7 +55,8 @@ public:
     waitForRealWindowAndRetry(RunningApplication app, QList<WindowSnapshot> snapshots,
                               QList<DisplaySnapshot> savedDisplays);
     // Brings a minimised window back and takes a full-screen one out of full screen, waiting for
-    // each change, so that its frame can be set.
+    // each change, so that its frame can be set. A minimised window of a desktop not shown that a
+    // manager does not show there is shown through the desktop shown, which does not switch.
     static QCoro::Task<void> prepareWindowForGeometry(AXElement window);
     // Puts the window on its saved virtual desktop (the one shown when none was saved), and waits
     // until the manager shows it there.

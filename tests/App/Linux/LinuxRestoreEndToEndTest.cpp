@@ -520,6 +520,150 @@ TEST_F(LinuxRestoreEndToEndTest, AWindowOnAnotherDesktopComesBackThereWhileTheUs
     EXPECT_TRUE(waitUntil([&] { return !client(one).minimized && client(two).minimized; }));
 }
 
+// Where a window stands, on which desktop and whether it is minimised, as the test reads it.
+struct DeskState {
+    QPointF at;
+    quint32 desktop = 0;
+    bool minimized = false;
+    bool operator==(const DeskState& other) const {
+        return std::abs(at.x() - other.at.x()) <= 2 && std::abs(at.y() - other.at.y()) <= 2 &&
+               desktop == other.desktop && minimized == other.minimized;
+    }
+};
+
+// Two desktops, saved with the first one shown: on the first two terminals (one minimised) and
+// xcalc, on the second three terminals (one minimised). Then scrambled across the desktops, every
+// minimised one shown (one on each desktop, one of the second's minimised instead), xcalc quit.
+// The restore puts the saved desktops, frames and states back, and its revert the scrambled ones,
+// the user looking at the first desktop all along.
+TEST_F(LinuxRestoreEndToEndTest, ARevertPutsBackTheDesktopsAndStatesOfTwoDesktops) {
+    ASSERT_TRUE(m_ready);
+    if (!twoDesktops()) {
+        GTEST_SKIP() << "the window manager keeps a single desktop";
+    }
+    const QStringList keepTitle{QStringLiteral("-xrm"), QStringLiteral("*allowTitleOps: false"),
+                                QStringLiteral("-geometry"), QStringLiteral("40x10"), QStringLiteral("-T")};
+    QList<xcb_window_t> terms;
+    for (int i = 1; i <= 5; ++i) {
+        const qint32 pid =
+            start(QStringLiteral("xterm"), keepTitle + QStringList{QStringLiteral("T%1").arg(i)});
+        terms.append(waitForWindows(pid).value(0).window);
+    }
+    const qint32 calculatorProcess = start(QStringLiteral("xcalc"));
+    const xcb_window_t calculator = waitForWindows(calculatorProcess).value(0).window;
+    ASSERT_TRUE(calculator && !terms.contains(0));
+
+    const auto stateOf = [this](xcb_window_t window) {
+        const X11Client c = client(window);
+        return DeskState{axFrame(window).value_or(QRectF()).topLeft(), c.desktop.value_or(99), c.minimized};
+    };
+    const auto describe = [&] {
+        std::string text;
+        for (qsizetype i = 0; i < terms.size(); ++i) {
+            const DeskState s = stateOf(terms[i]);
+            text +=
+                QStringLiteral("T%1 %2,%3 desktop %4%5; ")
+                    .arg(QString::number(i + 1), QString::number(s.at.x()), QString::number(s.at.y()),
+                         QString::number(s.desktop), s.minimized ? QStringLiteral(" minimised") : QString())
+                    .toStdString();
+        }
+        return text + "shown desktop " + std::to_string(rootNumber("_NET_CURRENT_DESKTOP"));
+    };
+    // A minimised window is shown again while on the desktop shown, and minimised there before it
+    // goes to its own: what the test does must not depend on what this test is about.
+    const auto arrange = [&](xcb_window_t window, const DeskState& wanted) {
+        if (client(window).minimized) {
+            toDesktop(window, 0);
+            EXPECT_TRUE(waitUntil([&] { return client(window).desktop == 0u; }));
+            accessibility->setAttributeValue(AXElement{window}, AXName::Minimized, AXValue::boolean(false));
+            EXPECT_TRUE(waitUntil([&] { return !client(window).minimized; }));
+        }
+        if (client(window).desktop != 0u) {
+            toDesktop(window, 0);
+            EXPECT_TRUE(waitUntil([&] { return client(window).desktop == 0u; }));
+        }
+        moveTo(window, wanted.at);
+        EXPECT_TRUE(waitUntil([&] { return at(window, wanted.at); }));
+        if (wanted.minimized) {
+            accessibility->setAttributeValue(AXElement{window}, AXName::Minimized, AXValue::boolean(true));
+            EXPECT_TRUE(waitUntil([&] { return client(window).minimized; }));
+        }
+        toDesktop(window, wanted.desktop);
+        // Some managers animate a minimise, moving the frame on the way: it must stand still.
+        QElapsedTimer still;
+        EXPECT_TRUE(waitUntil([&] {
+            if (!(stateOf(window) == wanted)) {
+                still.invalidate();
+                return false;
+            }
+            if (!still.isValid()) {
+                still.start();
+            }
+            return still.elapsed() >= 300;
+        })) << describe();
+    };
+    const QList<DeskState> saved{{{100, 100}, 0, false},
+                                 {{400, 150}, 0, true},
+                                 {{200, 300}, 1, false},
+                                 {{700, 200}, 1, false},
+                                 {{300, 500}, 1, true}};
+    for (qsizetype i = 0; i < terms.size(); ++i) {
+        arrange(terms[i], saved[i]);
+    }
+    arrange(calculator, {{1000, 100}, 0, false});
+    ASSERT_EQ(rootNumber("_NET_CURRENT_DESKTOP"), 0u);
+    const std::optional<Workspace> workspace =
+        QCoro::waitFor(WorkspaceCapturer::capture(QStringLiteral("Two desks")));
+    ASSERT_TRUE(workspace);
+
+    // Scrambled: T1 and the minimised T2 (shown) to the second desktop, T3 to the first, T4
+    // minimised where it is and T5 shown there; every window elsewhere; xcalc quit.
+    const QPointF away(160, 120);
+    const QList<DeskState> before{{saved[0].at + away, 1, false},
+                                  {saved[1].at + away, 1, false},
+                                  {saved[2].at + away, 0, false},
+                                  {saved[3].at + away, 1, true},
+                                  {saved[4].at + away, 1, false}};
+    for (qsizetype i = 0; i < terms.size(); ++i) {
+        arrange(terms[i], before[i]);
+    }
+    windows->close(calculator);
+    ASSERT_TRUE(waitUntil([&] { return !windows->client(calculator); }));
+    ASSERT_EQ(rootNumber("_NET_CURRENT_DESKTOP"), 0u);
+
+    RevertStateManager revertStates;
+    StatusPostRecorder recorder;
+    RestoreCoordinator coordinator(WorkspaceRestorer::restore, &revertStates);
+    const RestoreRun run = QCoro::waitFor(coordinator.restoreRun(*workspace, false));
+    EXPECT_EQ(run.report.status, RestoreStatus::restored) << RestoreRunText::describe(run).toStdString();
+    const auto all = [&](const QList<DeskState>& expected) {
+        for (qsizetype i = 0; i < terms.size(); ++i) {
+            if (!(stateOf(terms[i]) == expected[i])) {
+                return false;
+            }
+        }
+        return true;
+    };
+    EXPECT_TRUE(waitUntil([&] { return all(saved); })) << describe() << "\n"
+                                                       << RestoreRunText::describe(run).toStdString();
+    EXPECT_EQ(rootNumber("_NET_CURRENT_DESKTOP"), 0u);
+    ASSERT_FALSE(recorder.posts.isEmpty());
+    ASSERT_TRUE(recorder.posts.last().revertStateID);
+
+    const RestoreReport reverted =
+        QCoro::waitFor(revertStates.revertToState(*recorder.posts.last().revertStateID));
+    EXPECT_EQ(reverted.status, RestoreStatus::restored) << reverted.summary().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return all(before); })) << describe() << "\n"
+                                                        << reverted.summary().toStdString();
+    EXPECT_EQ(rootNumber("_NET_CURRENT_DESKTOP"), 0u);
+    // xcalc, started by the restore, is gone again.
+    EXPECT_TRUE(waitUntil([&] {
+        const QList<X11Client> live = windows->clients();
+        return std::none_of(live.cbegin(), live.cend(),
+                            [](const X11Client& c) { return c.wmClass == QLatin1String("XCalc"); });
+    }));
+}
+
 // Two terminals of one program, one minimised, and a program the workspace holds hidden: a restore,
 // its revert and a restore again each leave every window where and as it should be, each terminal
 // on its own window whatever order the restore raised them in, the hidden program shown again by
