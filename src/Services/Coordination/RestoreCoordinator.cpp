@@ -2,6 +2,7 @@
 
 #include "Services/Restore/AppRestorer.h"
 #include "Services/Restore/OtherApplications.h"
+#include "Services/Restore/RestoreBounds.h"
 
 #include "Extensions/DetachedTask.h"
 #include "Platform/Clock.h"
@@ -166,6 +167,7 @@ QCoro::Task<RestoreRun> RestoreCoordinator::runSteps(Workspace workspace, bool c
     // A later pass knows the browser windows an earlier one opened; an earlier restore's are the
     // user's by now.
     AppRestorer::forgetOpenedBrowserWindows();
+    RestoreBounds::beginRun();
     OtherApplications::takeQuitApplications();
     for (int attempt = 1; attempt <= restoreAttempts; ++attempt) {
         if (attempt > 1) {

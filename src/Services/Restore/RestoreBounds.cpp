@@ -4,8 +4,25 @@
 
 #include <QRegularExpression>
 
+namespace {
+
+std::shared_ptr<RestoreBounds>& current() {
+    static std::shared_ptr<RestoreBounds> bounds = std::make_shared<RestoreBounds>();
+    return bounds;
+}
+
+} // namespace
+
 RestoreBounds::RestoreBounds(int starts)
     : m_left(starts) {
+}
+
+std::shared_ptr<RestoreBounds> RestoreBounds::ofRun() {
+    return current();
+}
+
+void RestoreBounds::beginRun() {
+    current() = std::make_shared<RestoreBounds>();
 }
 
 bool RestoreBounds::takeStart(const QString& bundleIdentifier, const QString& step) {

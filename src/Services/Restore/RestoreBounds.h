@@ -3,6 +3,8 @@
 #include <QSet>
 #include <QString>
 
+#include <memory>
+
 // What one restore starts at the most. A workspace file may list any number of applications and
 // windows (an imported one, say); every program started holds a connection to the display server,
 // which takes a few hundred in all and then refuses every program, Ordella's own notifications
@@ -18,6 +20,12 @@ public:
     static constexpr int startsPerRestore = 150;
 
     explicit RestoreBounds(int starts = startsPerRestore);
+
+    // What the restore under way may still start, shared by all its passes: a pass that tries again
+    // starts only what the passes before it left.
+    static std::shared_ptr<RestoreBounds> ofRun();
+    // Gives the next restore a whole allowance of its own.
+    static void beginRun();
 
     // Takes one start for the application. False when the restore has made all it may; the first
     // refusal for an application is logged, as step.

@@ -101,7 +101,7 @@ QCoro::Task<RestorePlan> RestorePlanner::analyzeCurrentState(Workspace workspace
 
     RestorePlan plan;
     plan.savedDisplays = workspace.displaySnapshots;
-    const auto bounds = std::make_shared<RestoreBounds>();
+    const std::shared_ptr<RestoreBounds> bounds = RestoreBounds::ofRun();
     QStringList savedOrder;
     for (AppSnapshot snapshot : workspace.appSnapshots) {
         // Windows past the bound are neither planned nor asked for, nor are their documents.

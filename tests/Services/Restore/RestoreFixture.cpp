@@ -2,11 +2,13 @@
 
 #include "Services/Coordination/RestoreCoordinator.h"
 #include "Services/Desktop/DisplayMapper.h"
+#include "Services/Restore/RestoreBounds.h"
 
 RestoreFixture::RestoreFixture() {
     addScreen();
     RestoreCoordinator::shared().setCancellationRequested(false);
     AnalysisLogger::shared().beginSession(Workspace{});
+    RestoreBounds::beginRun();
 }
 
 RestoreFixture::~RestoreFixture() {

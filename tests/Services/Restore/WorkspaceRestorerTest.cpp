@@ -3,6 +3,7 @@
 #include "RestoreFixture.h"
 #include "Services/Capture/WorkspaceCapturer.h"
 #include "Services/Coordination/RestoreCoordinator.h"
+#include "Services/Coordination/RevertStateManager.h"
 #include "Services/Restore/RestoreBounds.h"
 #include "Services/Restore/RestorePlanner.h"
 #include "Services/Storage/SettingsManager.h"
@@ -204,9 +205,9 @@ TEST_F(WorkspaceRestorerTest, ReportsAnAppThatCannotBeLaunched) {
     EXPECT_EQ(report.summary(), "App could not be launched or found");
 }
 
-// A workspace that lists more than any desktop holds starts no more than one restore may: the
-// windows of an application past its bound are left out, and what the restore would start past its
-// bound of programs and windows is not started; the report says so of each.
+// A workspace that lists more than any desktop holds starts no more than one restore may, all its
+// passes together: the windows of an application past its bound are left out, and what the restore
+// would start past its bound of programs and windows is not started; the report says so of each.
 TEST_F(WorkspaceRestorerTest, StartsNoMoreThanOneRestoreMayAndSaysSo) {
     // A terminal that runs one process per window, saved with 10,000 windows.
     SimulatedDesktop::InstalledApp term;
@@ -245,7 +246,11 @@ TEST_F(WorkspaceRestorerTest, StartsNoMoreThanOneRestoreMayAndSaysSo) {
             apps.append(savedApp(id, {savedWindow(QRectF(100, 100, 400, 300), "Tool", 0)}));
         }
         const int before = desktop().newWindowRequests("org.example.Term");
-        const RestoreReport report = restore(workspace(apps));
+        RevertStateManager revertStates;
+        RestoreCoordinator coordinator(WorkspaceRestorer::restore, &revertStates);
+        const RestoreRun restoreRun = run(coordinator.restoreRun(workspace(apps), false));
+        ASSERT_EQ(restoreRun.passes.size(), RestoreCoordinator::restoreAttempts);
+        const RestoreReport& report = restoreRun.report;
         EXPECT_EQ(desktop().newWindowRequests("org.example.Term") - before, c.requests);
         int started = 0;
         for (const RunningApplication& app : desktop().runningApplications()) {
