@@ -22,6 +22,8 @@ constexpr quint32 kDigitOne = 0x31;
 constexpr quint32 kDigitNine = 0x39; // the last tab, however many there are
 // Between two key combinations: with none, the browser drops one now and then.
 constexpr Clock::Duration kKeyGap{8};
+// How long a key that moves to another tab may take to show in the window's title.
+constexpr Clock::Duration kStepBound{1000};
 
 void print(const QString& line) {
     Diagnostics::print(QStringLiteral("[LinuxBrowserScripting] ") + line);
@@ -239,10 +241,10 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::openTabs(Run& run
     co_return std::nullopt;
 }
 
-std::optional<ChromiumSession::Window> LinuxBrowserScripting::sessionWindowOf(const Browser& browser,
-                                                                              xcb_window_t window) {
+std::optional<ChromiumSession::Window>
+LinuxBrowserScripting::sessionWindowOf(const Browser& browser, xcb_window_t window, bool recordedOnly) {
     const QList<X11Client> windows = windowsOf(browser);
-    const QList<ChromiumSession::Window> tabs = tabsOf(browser, windows);
+    const QList<ChromiumSession::Window> tabs = tabsOf(browser, windows, recordedOnly);
     for (qsizetype i = 0; i < windows.size(); ++i) {
         if (windows[i].window == window && !tabs[i].tabs.isEmpty()) {
             return tabs[i];
@@ -283,7 +285,14 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::selectTab(Browser
     const std::optional<qsizetype> count =
         known ? std::optional<qsizetype>(known->tabs.size()) : std::nullopt;
     // The window's title shows the shown tab's within a tenth of a second, the file seconds later.
-    const QString expectedTitle = known && tab <= known->tabs.size() ? known->tabs[tab - 1].title : QString();
+    // The tab's title as the browser's record has it, where it has one: what was handed takes the
+    // title the window shows now for the tab it last showed, which need not be that tab.
+    const std::optional<ChromiumSession::Window> record = sessionWindowOf(browser, window, true);
+    const QString recordedTitle =
+        record && tab <= record->tabs.size() ? record->tabs[tab - 1].title : QString();
+    const QString expectedTitle = !recordedTitle.isEmpty()             ? recordedTitle
+                                  : known && tab <= known->tabs.size() ? known->tabs[tab - 1].title
+                                                                       : QString();
     const std::shared_ptr<X11Windows> windows = m_windows;
     const auto titleNow = [windows, window] {
         const std::optional<X11Client> client = windows->client(window);
@@ -303,15 +312,34 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::selectTab(Browser
             print(QStringLiteral("The window to select a tab in did not take the focus"));
             continue;
         }
-        const QString before = titleNow();
         // Shown already, by what was handed: the keys change nothing, and nothing is waited for.
         const bool alreadyShown = known && known->selectedTab == tab - 1 && expectedTitle.isEmpty();
         // Sent back to back, the browser now and then drops a combination: a short gap after each.
-        for (const quint32 key : tabKeys(tab, count)) {
-            m_keys->press({kControl}, key);
+        // The keys after the first move one tab at a time from where it went: each goes only once
+        // the one before showed (the title changed), or they would count from another tab. A
+        // digit that showed nothing is typed again, as it shows the same tab however often.
+        const QList<quint32> keys = tabKeys(tab, count);
+        QString before = titleNow();
+        for (qsizetype k = 0; k < keys.size(); ++k) {
+            before = titleNow();
+            m_keys->press({kControl}, keys[k]);
             co_await m_clock->sleep(kKeyGap);
+            if (k + 1 == keys.size()) {
+                break; // the last is checked below
+            }
+            const QString from = before;
+            const std::function<bool()> moved = [titleNow, from] {
+                const QString now = titleNow();
+                return !now.isEmpty() && now != from;
+            };
+            if (!co_await m_clock->pollUntil(moved, kStepBound, Clock::Duration(20)) && k == 0) {
+                m_keys->press({kControl}, keys[k]);
+                co_await m_clock->sleep(kKeyGap);
+                co_await m_clock->pollUntil(moved, kStepBound, Clock::Duration(20));
+            }
         }
-        // Took: the title names the tab, or, where the tab's title is not known yet, it changed.
+        // Took: the title names the tab, or, where the tab's title is not known yet, the last key
+        // changed it.
         const std::function<bool()> took = [titleNow, names, before, expectedTitle, this, browser, window,
                                             tab] {
             const QString now = titleNow();

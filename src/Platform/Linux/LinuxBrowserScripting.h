@@ -76,8 +76,9 @@ private:
     QCoro::Task<std::optional<ScriptError>> selectTab(Browser browser, xcb_window_t window, std::int64_t tab);
     // What is known of one window's tabs: the session file's record, or where the file is behind
     // (it is rewritten every few seconds) what this host handed a window it made; nothing when
-    // neither knows the window.
-    std::optional<ChromiumSession::Window> sessionWindowOf(const Browser& browser, xcb_window_t window);
+    // neither knows the window. With recordedOnly, only the browser's own record (see tabsOf).
+    std::optional<ChromiumSession::Window> sessionWindowOf(const Browser& browser, xcb_window_t window,
+                                                           bool recordedOnly = false);
     QCoro::Task<std::optional<ScriptError>> setFrame(xcb_window_t window, QRect frame);
     QCoro::Task<std::optional<ScriptError>> closeWindows(Browser browser, QList<xcb_window_t> windows,
                                                          bool untilQuit);

@@ -252,6 +252,14 @@ TEST_F(LinuxBrowserRestoreTest, TabsPastTheEighthAreShownThreeRestoresInARow) {
         // The browser the restore started wrote its own session file beside the one its last
         // run left: no step waited on the old one.
         EXPECT_FALSE(m_printed.join(u'\n').contains("does not show")) << m_printed.join(u'\n').toStdString();
+        if (HasFailure()) {
+            std::cout << m_printed.join(u'\n').toStdString() << std::endl;
+            QFile log(AnalysisLogger::logFileURL().toLocalFile());
+            if (log.open(QIODevice::ReadOnly)) {
+                std::cout << log.readAll().toStdString() << std::endl;
+            }
+            return;
+        }
     }
 }
 

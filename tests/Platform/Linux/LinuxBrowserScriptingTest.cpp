@@ -129,6 +129,7 @@ TEST_F(LinuxBrowserScriptingTest, ReachesEveryTabWithTheBrowsersTabKeys) {
         int tab;
         QStringList keys;
         bool titled = true; // whether the session file knows the tabs' titles yet
+        int dropped = 0;    // the first keys the browser takes no notice of
     } cases[] = {
         {12, 10, {QStringLiteral("Ctrl+8"), QStringLiteral("Ctrl+PgDown"), QStringLiteral("Ctrl+PgDown")}},
         {12, 9, {QStringLiteral("Ctrl+8"), QStringLiteral("Ctrl+PgDown")}},
@@ -142,6 +143,14 @@ TEST_F(LinuxBrowserScriptingTest, ReachesEveryTabWithTheBrowsersTabKeys) {
          {QStringLiteral("Ctrl+8"), QStringLiteral("Ctrl+PgDown"), QStringLiteral("Ctrl+PgDown")},
          false},
         {3, 2, {QStringLiteral("Ctrl+2")}, false},
+        // The eighth tab's key was lost: the next keys wait until it shows, else they would
+        // count from the first tab.
+        {12,
+         10,
+         {QStringLiteral("Ctrl+8"), QStringLiteral("Ctrl+8"), QStringLiteral("Ctrl+PgDown"),
+          QStringLiteral("Ctrl+PgDown")},
+         false,
+         1},
     };
     auto keys = std::make_shared<X11KeyPresses>(connection);
     for (const auto& c : cases) {
@@ -150,7 +159,9 @@ TEST_F(LinuxBrowserScriptingTest, ReachesEveryTabWithTheBrowsersTabKeys) {
                          .toStdString());
         QFile::remove(typed);
         const DesktopEntries::Launch browser = DesktopEntries::launchWithArguments(
-            QStringLiteral("chromium.desktop"), {QStringLiteral("--tabs"), QString::number(c.tabs)});
+            QStringLiteral("chromium.desktop"),
+            {QStringLiteral("--tabs"), QString::number(c.tabs), QStringLiteral("--ignore-keys"),
+             QString::number(c.dropped)});
         ASSERT_TRUE(browser.error.isEmpty()) << browser.error.toStdString();
         ASSERT_EQ(browser.pids.size(), 1);
         const qint32 pid = browser.pids.first();
