@@ -198,6 +198,27 @@ TEST_F(RevertStepsTest, TheUsersOwnWindowsStayAndOnlyWhatTheRestoreOpenedCloses)
                                          {"https://d.org/*"},
                                          {"https://moved-on.org/*"}}));
     EXPECT_EQ(result.status, RestoreStatus::partiallyRestored);
+    desktop().removeApplication(pid);
+
+    // Two saved windows with the same tabs and one window showing them: it stands for one of them
+    // only, and the other is opened.
+    const qint32 twice = addApp(kChrome, "Google Chrome");
+    addBrowserWindow(twice, {"https://a.org/*"});
+    putBack(browser(
+        {{QRectF(40, 60, 800, 600), {"https://a.org/"}}, {QRectF(60, 80, 800, 600), {"https://a.org/"}}}));
+    EXPECT_EQ(tabUrls(*clock().runUntilDone(BrowserScriptService::captureTabs(kChrome))),
+              (QList<QStringList>{{"https://a.org/*"}, {"https://a.org/*"}}));
+    desktop().removeApplication(twice);
+
+    // The windows opened cannot be told from the others (their ids cannot be read): the tabs do
+    // not count as put back, whatever the browser shows.
+    const qint32 untold = addApp(kChrome, "Google Chrome");
+    addBrowserWindow(untold, {"https://elsewhere.org/*"});
+    host().setBehaviour("Google Chrome",
+                        SimulatedScriptHost::failure(-1728, "Can't get id.").at("return id of every window"));
+    const AppRestoreResult blind = putBack(browser({{QRectF(40, 60, 800, 600), {"https://a.org/"}}}));
+    EXPECT_EQ(blind.reason, "Browser state restored (1 windows), but not every saved tab came back");
+    host().setBehaviour("Google Chrome", std::nullopt);
 }
 
 // Tabs that do not come back within the wait are reported, whatever became of the windows.
@@ -360,6 +381,7 @@ TEST_F(RevertStepsTest, WindowsCountAsPositionedOnlyWhereTheyReadBack) {
          false,
          true},
         {"minimised before, shown now", {}, 0, RestoreStatus::restored, "Window minimized", saved, true},
+        {"minimised before and now", {}, 0, RestoreStatus::restored, "Window minimized", saved, true, true},
         {"shown before, minimised now",
          {},
          0,
