@@ -65,7 +65,8 @@ protected:
 
     // Imports the workspace into a fresh data folder, starts the way Ordella starts (the store
     // reads the folder, the login restore runs 3 seconds later) and waits for that restore; its
-    // report.
+    // report. Its fixed budgets for programs that never show a window take half a minute; on a
+    // loaded machine, with the memory checkers, the restore takes twice that.
     std::optional<RestoreReport> restoreAtNextStart(const Workspace& workspace) {
         const JsonResult<QByteArray> exported = WorkspaceJson::encodeList({workspace});
         EXPECT_TRUE(exported);
@@ -83,7 +84,7 @@ protected:
             return std::find_if(recorder.posts.cbegin(), recorder.posts.cend(),
                                 [](const WorkspaceRestoreStatus& post) { return post.report.has_value(); });
         };
-        if (!waitUntil([&] { return atLogin() != recorder.posts.cend(); }, 60000)) {
+        if (!waitUntil([&] { return atLogin() != recorder.posts.cend(); }, 100000)) {
             return std::nullopt;
         }
         return atLogin()->report;
