@@ -287,11 +287,18 @@ QCoro::Task<void> WindowPlacer::returnToDesktop(AXElement window, std::optional<
     if (there()) {
         co_return;
     }
+    // A window shown where it was is shown where it arrives, once the manager has made it so: some
+    // managers (mutter) name the new desktop before they map the window there, and a window read
+    // in between would be taken for a minimised one.
+    const bool shown = !AXWindowService::isMinimized(window);
+    const auto arrived = [there, shown, window] {
+        return there() && (!shown || !AXWindowService::isMinimized(window));
+    };
     const int asked =
         desktop ? AXAttributeReader::write(window, AXName::SpaceIndex, AXValue::number(double(*desktop)))
                 : AXAttributeReader::write(window, AXName::OnShownSpace, AXValue::boolean(true));
     if (asked == AXError::Success) {
-        co_await RestoreWait::pollUntil(there, RestoreWait::ms(kMinimizeWaitMs), RestoreWait::ms(100));
+        co_await RestoreWait::pollUntil(arrived, RestoreWait::ms(kMinimizeWaitMs), RestoreWait::ms(100));
     }
 }
 

@@ -647,6 +647,15 @@ TEST_F(LinuxRestoreEndToEndTest, ARevertPutsBackTheDesktopsAndStatesOfTwoDesktop
     EXPECT_TRUE(waitUntil([&] { return all(saved); })) << describe() << "\n"
                                                        << RestoreRunText::describe(run).toStdString();
     EXPECT_EQ(rootNumber("_NET_CURRENT_DESKTOP"), 0u);
+    // T1 came over from the other desktop shown: it was not shown again.
+    for (const AppRestoreResult& app : run.report.appResults) {
+        for (const WindowRestoreResult& window : app.windowResults) {
+            if (window.windowTitle == QStringLiteral("T1")) {
+                EXPECT_FALSE(window.actions.contains(QStringLiteral("shown")))
+                    << window.actions.join(u' ').toStdString();
+            }
+        }
+    }
     ASSERT_FALSE(recorder.posts.isEmpty());
     ASSERT_TRUE(recorder.posts.last().revertStateID);
 
