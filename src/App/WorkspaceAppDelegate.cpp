@@ -192,5 +192,5 @@ QCoro::Task<void> WorkspaceAppDelegate::revert(QPointer<RevertStateManager> reve
     }
     const RestoreReport report = co_await revertStates->revertToState(revertStateID);
     log(QStringLiteral("Revert complete: ") + RestoreStatusText::rawValue(report.status));
-    post(WorkspaceRestoreStatus::result(report, std::nullopt));
+    post(WorkspaceRestoreStatus::revertResult(report));
 }

@@ -523,8 +523,11 @@ void PopoverModel::handleRestoreStatusNotification(const WorkspaceRestoreStatus&
     }
     const RestoreStatus result = status.report->status;
     const bool revertible = result == RestoreStatus::restored || result == RestoreStatus::partiallyRestored;
-    m_currentRevertStateID = revertible ? status.revertStateID : std::nullopt;
-    setStatus(StatusTexts::restoreResult(*status.report), false);
+    // A revert, wherever it was started, is worded as one and cannot itself be reverted.
+    m_currentRevertStateID = revertible && !status.ofRevert ? status.revertStateID : std::nullopt;
+    setStatus(status.ofRevert ? StatusTexts::revertResult(*status.report)
+                              : StatusTexts::restoreResult(*status.report),
+              false);
     clearStatusAfterDelay();
 }
 

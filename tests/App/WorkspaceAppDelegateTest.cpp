@@ -177,6 +177,7 @@ TEST_F(WorkspaceAppDelegateTest, TheNotificationsRevertActionReverts) {
         EXPECT_EQ(posts[1].report->workspaceName, expected) << "a record serves one revert";
         EXPECT_EQ(posts[1].status, RestoreStatusText::rawValue(posts[1].report->status));
         EXPECT_FALSE(posts[1].revertStateID);
+        EXPECT_TRUE(posts[1].ofRevert);
     }
 
     // Without a revert-state id the action does nothing.

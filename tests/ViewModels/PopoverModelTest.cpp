@@ -140,14 +140,29 @@ TEST_F(PopoverModelTest, EachRestoreResultSetsItsTextAndRevertOffer) {
     EXPECT_EQ(message(), StatusTexts::cancelled);
 }
 
-TEST_F(PopoverModelTest, NotificationRevertEndsWithRestoreTextsAndNoRevert) {
-    RestoreStatusNotifier::shared().post(WorkspaceRestoreStatus::revertingWorkspace());
-    EXPECT_EQ(message(), StatusTexts::reverting);
-    EXPECT_EQ(model.statusColor(), "purple");
-    EXPECT_TRUE(model.isProcessing());
-    RestoreStatusNotifier::shared().post(WorkspaceRestoreStatus::result(report(RestoreStatus::restored), {}));
-    EXPECT_EQ(message(), StatusTexts::restored);
-    EXPECT_FALSE(model.showRevertButton());
+// A revert started from the notification is worded as the status line's own Revert words it.
+TEST_F(PopoverModelTest, NotificationRevertEndsWithRevertTextsAndNoRevert) {
+    const QList<std::pair<RestoreReport, QString>> cases{
+        {report(RestoreStatus::restored), StatusTexts::reverted},
+        {report(RestoreStatus::failed, {}, {}), StatusTexts::revertFailed},
+        {report(RestoreStatus::partiallyRestored, {},
+                {{"org.example.Mail", "Mail", RestoreStatus::failed, "not installed", {}}}),
+         "Partially restored — failed: Mail"},
+        {report(RestoreStatus::cancelled), StatusTexts::cancelled},
+    };
+    for (const auto& [result, text] : cases) {
+        RestoreStatusNotifier::shared().post(WorkspaceRestoreStatus::revertingWorkspace());
+        EXPECT_EQ(message(), StatusTexts::reverting);
+        EXPECT_EQ(model.statusColor(), "purple");
+        EXPECT_TRUE(model.isProcessing());
+        WorkspaceRestoreStatus reverted = WorkspaceRestoreStatus::revertResult(result);
+        // Even with an id, a revert offers no Revert of its own.
+        reverted.revertStateID = "revert-1";
+        RestoreStatusNotifier::shared().post(reverted);
+        EXPECT_EQ(message(), text);
+        EXPECT_FALSE(model.isProcessing());
+        EXPECT_FALSE(model.showRevertButton()) << text.toStdString();
+    }
 }
 
 TEST_F(PopoverModelTest, StatusClearsTenSecondsAfterTheLastTextUnlessAnOperationRuns) {

@@ -10,7 +10,8 @@
 // One post of the in-process message that tells the menu-bar window how restores and reverts go.
 // Four kinds are posted: "restoring" with the workspace's name before a trigger restore;
 // "reverting" before a revert from a notification; and a result (a status name) with its report,
-// after a restore (with the revert-state id when the pre-restore capture gave one) or a revert.
+// after a restore (with the revert-state id when the pre-restore capture gave one) or a revert
+// (marked as one, so that the window words it as a revert wherever it was started).
 struct WorkspaceRestoreStatus {
     static inline const QString restoring = QStringLiteral("restoring");
     static inline const QString reverting = QStringLiteral("reverting");
@@ -20,6 +21,8 @@ struct WorkspaceRestoreStatus {
     std::optional<QString> workspaceName;
     std::optional<RestoreReport> report;
     std::optional<QString> revertStateID;
+    // The result is a revert's.
+    bool ofRevert = false;
 
     static WorkspaceRestoreStatus restoringWorkspace(const QString& name) {
         return {restoring, name, {}, {}};
@@ -28,6 +31,9 @@ struct WorkspaceRestoreStatus {
     static WorkspaceRestoreStatus result(const RestoreReport& report,
                                          const std::optional<QString>& revertStateID) {
         return {RestoreStatusText::rawValue(report.status), {}, report, revertStateID};
+    }
+    static WorkspaceRestoreStatus revertResult(const RestoreReport& report) {
+        return {RestoreStatusText::rawValue(report.status), {}, report, {}, true};
     }
 
     bool operator==(const WorkspaceRestoreStatus&) const = default;
