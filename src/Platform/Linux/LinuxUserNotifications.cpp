@@ -108,11 +108,11 @@ LinuxUserNotifications::Message LinuxUserNotifications::message(const Notificati
         // Sound names differ between desktops: the theme's own sound for a new message stands in.
         message.hints.insert(QStringLiteral("sound-name"), QStringLiteral("message-new-instant"));
     }
-    if (message.actions.size() > 2) {
-        message.expireTimeout = 0;
-        if (serverCapabilities.contains(QStringLiteral("persistence"))) {
-            message.hints.insert(QStringLiteral("resident"), true);
-        }
+    // Every notification goes from the screen when the server's own expiry says so: one that
+    // stayed would pile up over the windows (and the status line whose Revert does the same). A
+    // server that keeps notifications keeps one with actions (Revert) after an action too.
+    if (message.actions.size() > 2 && serverCapabilities.contains(QStringLiteral("persistence"))) {
+        message.hints.insert(QStringLiteral("resident"), true);
     }
     return message;
 }

@@ -14,9 +14,9 @@
 // user info of each notification is kept here until the server closes it. Permission is the
 // presence of a notification server: there is nothing to ask the user.
 // Servers show the summary as the notification's title: a request without a title gets the
-// program's name there. A notification with actions of its own (Revert) is what can still undo
-// something, so it never expires by itself and, where the server keeps notifications, stays
-// there after an action until the user dismisses it.
+// program's name there. Every notification expires as the server decides (its default): where
+// the server keeps a list of notifications, one with actions of its own (Revert) stays there
+// after an action until the user dismisses it.
 class LinuxUserNotifications : public UserNotifications {
     Q_OBJECT
 public:
@@ -38,7 +38,7 @@ public:
 
     // What one request is sent as, for a server with these capabilities ("body-markup",
     // "persistence"...): the summary, the body, the actions (key, title pairs, the default first),
-    // the hints and the expiry timeout in milliseconds (-1 the server's default, 0 never).
+    // the hints and the expiry timeout in milliseconds (-1 the server's default).
     struct Message {
         QString summary;
         QString body;

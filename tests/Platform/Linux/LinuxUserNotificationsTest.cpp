@@ -127,7 +127,7 @@ public:
     QString address;
 };
 
-TEST(LinuxUserNotificationsSent, TheSummaryIsOrdellaAndANotificationWithRevertStaysUntilDismissed) {
+TEST(LinuxUserNotificationsSent, TheSummaryIsOrdellaAndEveryNotificationExpiresAsTheServerSays) {
     struct Case {
         const char* what;
         QStringList capabilities;
@@ -138,8 +138,8 @@ TEST(LinuxUserNotificationsSent, TheSummaryIsOrdellaAndANotificationWithRevertSt
     };
     const QString restored = QStringLiteral("WORKSPACE_RESTORED_CATEGORY");
     const QList<Case> cases{
-        {"revert, server keeps notifications", {"actions", "body", "persistence"}, restored, "", 0, true},
-        {"revert, server without persistence", {"actions", "body"}, restored, "", 0, std::nullopt},
+        {"revert, server keeps notifications", {"actions", "body", "persistence"}, restored, "", -1, true},
+        {"revert, server without persistence", {"actions", "body"}, restored, "", -1, std::nullopt},
         {"no actions of its own", {"actions", "body", "persistence"}, "OTHER", "", -1, std::nullopt},
         {"a title of its own", {"actions", "body"}, "OTHER", "Title", -1, std::nullopt},
     };
