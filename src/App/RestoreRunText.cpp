@@ -31,27 +31,28 @@ const AppRestoreResult* findApp(const RestoreReport& report, const QString& bund
     return found == report.appResults.cend() ? nullptr : &*found;
 }
 
-// What the restore did to a window, over every run and attempt (actions), and how the first run
-// ended for it.
+// What the restore did to a window, over every run and attempt (actions: only what was done and
+// read back), and how the first run ended for it.
 QString doneText(const WindowRestoreResult& window, const QStringList& actions) {
     const QString& reason = window.reason;
     if (reason.startsWith(QLatin1String("App adjusted geometry"))) {
-        return (actions.isEmpty() ? QStringLiteral("moved") : actions.join(QStringLiteral(", "))) +
-               QStringLiteral(", but the application kept a frame of its own");
+        return actions.isEmpty() ? QStringLiteral("not moved: the application kept a frame of its own")
+                                 : actions.join(QStringLiteral(", ")) +
+                                       QStringLiteral(", but the application kept a frame of its own");
     }
-    if (!actions.isEmpty()) {
-        return actions.join(QStringLiteral(", "));
+    // A window the restore left as it found it.
+    const bool inPlace = reason.startsWith(QLatin1String("Already at correct position")) ||
+                         reason.startsWith(QLatin1String("Geometry verified"));
+    if (actions.isEmpty() && reason == QLatin1String("Window minimized")) {
+        return QStringLiteral("already minimised");
     }
-    if (reason.startsWith(QLatin1String("Geometry verified"))) {
-        return QStringLiteral("moved");
-    }
-    if (reason == QLatin1String("Window minimized")) {
-        return QStringLiteral("minimised");
-    }
-    if (reason.startsWith(QLatin1String("Already at correct position"))) {
+    if (actions.isEmpty() && inPlace) {
         return QStringLiteral("already in place");
     }
-    return RestoreRunText::printable(reason);
+    if (actions.isEmpty()) {
+        return RestoreRunText::printable(reason);
+    }
+    return actions.join(QStringLiteral(", "));
 }
 
 // Whether doneText puts a window's reason in words of its own.
@@ -62,19 +63,25 @@ bool reasonInWords(const QString& reason) {
            reason.startsWith(QLatin1String("Already at correct position"));
 }
 
-// What a checking run found, from its result.
+// What a checking run found, from its result: what it did again, or how it found the window.
 QString checkText(const WindowRestoreResult& window) {
-    const QString& reason = window.reason;
-    if (reason.startsWith(QLatin1String("Already at correct position"))) {
-        return QStringLiteral("in place");
+    if (!window.actions.isEmpty() && window.status == RestoreStatus::restored) {
+        return window.actions.join(QStringLiteral(", ")) + QStringLiteral(" again");
     }
-    if (reason == QLatin1String("Window minimized")) {
+    const QString& reason = window.reason;
+    if (window.actions.isEmpty() && reason == QLatin1String("Window minimized")) {
         return QStringLiteral("minimised");
     }
-    if (reason.startsWith(QLatin1String("Geometry verified"))) {
-        return QStringLiteral("moved again");
+    if (window.actions.isEmpty() && (reason.startsWith(QLatin1String("Already at correct position")) ||
+                                     reason.startsWith(QLatin1String("Geometry verified")))) {
+        return QStringLiteral("in place");
     }
-    return doneText(window, {});
+    // What it did, and why the window is not wholly back.
+    QString text = doneText(window, window.actions);
+    if (!window.actions.isEmpty() && !reasonInWords(reason)) {
+        text += QStringLiteral("; ") + RestoreRunText::printable(reason);
+    }
+    return text;
 }
 
 QString windowCount(qsizetype restored, qsizetype all) {

@@ -34,7 +34,39 @@ QString appNames(const QList<AppRestoreResult>& results, const auto& include, Ou
     return names.join(QStringLiteral(", "));
 }
 
+// The reason of an application a run found in its saved state and left alone.
+const QString kLeftAlone = QStringLiteral("Already in correct state (optimized skip)");
+
+bool leftAlone(const AppRestoreResult& result) {
+    return result.reason == kLeftAlone && result.windowResults.isEmpty();
+}
+
 } // namespace
+
+RestoreReport RestoreReport::ofRuns(const QList<RestoreReport>& runs) {
+    if (runs.isEmpty()) {
+        return RestoreReport{};
+    }
+    RestoreReport report = runs.last();
+    for (AppRestoreResult& app : report.appResults) {
+        if (!leftAlone(app)) {
+            continue;
+        }
+        for (qsizetype run = runs.size() - 2; run >= 0; --run) {
+            const auto& earlier = runs[run].appResults;
+            const auto found =
+                std::find_if(earlier.begin(), earlier.end(), [&app](const AppRestoreResult& a) {
+                    return a.bundleIdentifier == app.bundleIdentifier;
+                });
+            if (found != earlier.end() && !leftAlone(*found)) {
+                app.windowResults = found->windowResults;
+                app.reason = found->reason + QStringLiteral("; then found in its saved state");
+                break;
+            }
+        }
+    }
+    return report;
+}
 
 RestoreStatus RestoreReport::deriveStatus(const QList<AppRestoreResult>& from,
                                           const QStringList& missingDisplays) {

@@ -119,6 +119,11 @@ TEST(InstanceCommands, TheReportTellsWhatTheRestoreDid) {
     const auto window = [frame](const char* title, RestoreStatus status, const char* reason) {
         return WindowRestoreResult{QString(title), status, reason, frame, frame};
     };
+    // A result with what was done to its window.
+    const auto done = [](WindowRestoreResult result, const QStringList& actions) {
+        result.actions = actions;
+        return result;
+    };
     const QString skip = "Already in correct state (optimized skip)";
     const QString inPlace = "Already at correct position (optimized skip)";
     const QString verified = "Geometry verified (match=title, attempts=1)";
@@ -146,7 +151,7 @@ TEST(InstanceCommands, TheReportTellsWhatTheRestoreDid) {
             "XClock",
             RestoreStatus::restored,
             "All 1 windows restored",
-            {window("xclock", RestoreStatus::restored, qPrintable(verified))}},
+            {done(window("xclock", RestoreStatus::restored, qPrintable(verified)), {"moved"})}},
            {"xclock", "XClock", RestoreStatus::restored, skip, {}}}},
          {"xterm"},
          {"  XClock (xclock): restored - started; 1 window restored",
@@ -156,8 +161,8 @@ TEST(InstanceCommands, TheReportTellsWhatTheRestoreDid) {
             "XTerm",
             RestoreStatus::restored,
             "All 2 windows restored",
-            {window("one", RestoreStatus::restored, qPrintable(verified)),
-             window("two", RestoreStatus::restored, "Window minimized")}},
+            {done(window("one", RestoreStatus::restored, qPrintable(verified)), {"moved"}),
+             done(window("two", RestoreStatus::restored, "Window minimized"), {"minimised"})}},
            {"xterm",
             "XTerm",
             RestoreStatus::restored,
@@ -169,12 +174,12 @@ TEST(InstanceCommands, TheReportTellsWhatTheRestoreDid) {
           "    \"one\": restored - moved; checked: in place, asked 0,25 800x600, got 0,25 800x600",
           "    \"two\": restored - minimised; checked: minimised, asked 0,25 800x600, got 0,25 800x600"}},
         {"a window shown and moved by a first attempt, found in place by the next",
-         {{{"xterm", "XTerm", RestoreStatus::restored, "All 1 windows restored", {[&] {
-                WindowRestoreResult moved =
-                    window("one", RestoreStatus::restored, "Already at correct position");
-                moved.actions = QStringList{"shown", "moved"};
-                return moved;
-            }()}},
+         {{{"xterm",
+            "XTerm",
+            RestoreStatus::restored,
+            "All 1 windows restored",
+            {done(window("one", RestoreStatus::restored, "Already at correct position"),
+                  {"shown", "moved"})}},
            {"xterm",
             "XTerm",
             RestoreStatus::restored,
@@ -203,13 +208,73 @@ TEST(InstanceCommands, TheReportTellsWhatTheRestoreDid) {
            {"xterm", "XTerm", RestoreStatus::restored, skip, {}}}},
          {"xterm"},
          {"  XTerm (xterm): restored - already in its saved state"}},
+        {"nothing to do for a shown and a minimised window",
+         {{{"xterm",
+            "XTerm",
+            RestoreStatus::restored,
+            "All 2 windows restored",
+            {window("one", RestoreStatus::restored, qPrintable(inPlace)),
+             window("two", RestoreStatus::restored, "Window minimized")}},
+           {"xterm",
+            "XTerm",
+            RestoreStatus::restored,
+            "All 2 windows restored",
+            {window("one", RestoreStatus::restored, qPrintable(inPlace)),
+             window("two", RestoreStatus::restored, "Window minimized")}}}},
+         {"xterm"},
+         {"  XTerm (xterm): restored - all 2 windows restored",
+          "    \"one\": restored - already in place; checked: in place, asked 0,25 800x600, got 0,25 800x600",
+          "    \"two\": restored - already minimised; checked: minimised, asked 0,25 800x600, got 0,25 "
+          "800x600"}},
+        {"windows brought back from another desktop, one of them minimised there, one moved again",
+         {{{"xterm",
+            "XTerm",
+            RestoreStatus::restored,
+            "All 3 windows restored",
+            {done(window("one", RestoreStatus::restored, "Already at correct position"), {"moved"}),
+             done(window("two", RestoreStatus::restored, "Window minimized"), {"moved", "minimised"}),
+             done(window("three", RestoreStatus::restored, qPrintable(verified)), {"moved"})}},
+           {"xterm",
+            "XTerm",
+            RestoreStatus::restored,
+            "All 3 windows restored",
+            {window("one", RestoreStatus::restored, qPrintable(inPlace)),
+             window("two", RestoreStatus::restored, "Window minimized"),
+             done(window("three", RestoreStatus::restored, qPrintable(verified)), {"moved"})}}}},
+         {"xterm"},
+         {"  XTerm (xterm): restored - all 3 windows restored",
+          "    \"one\": restored - moved; checked: in place, asked 0,25 800x600, got 0,25 800x600",
+          "    \"two\": restored - moved, minimised; checked: minimised, asked 0,25 800x600, got 0,25 "
+          "800x600",
+          "    \"three\": restored - moved; checked: moved again, asked 0,25 800x600, got 0,25 800x600"}},
+        {"a move that did not reach its frame, and one that moved nothing",
+         {{{"xterm",
+            "XTerm",
+            RestoreStatus::failed,
+            "0/2 windows restored. Issues: x",
+            {done(window("one", RestoreStatus::failed, "Geometry application failed after 4 attempts"),
+                  {"moved"}),
+             window("two", RestoreStatus::failed, "Geometry application failed after 4 attempts")}},
+           {"xterm",
+            "XTerm",
+            RestoreStatus::failed,
+            "0/2 windows restored. Issues: x",
+            {window("one", RestoreStatus::failed, "Geometry application failed after 4 attempts"),
+             window("two", RestoreStatus::failed, "Geometry application failed after 4 attempts")}}}},
+         {"xterm"},
+         {"  XTerm (xterm): failed - 0 of 2 windows restored",
+          "    \"one\": failed - moved; checked: Geometry application failed after 4 attempts, asked 0,25 "
+          "800x600, got 0,25 800x600",
+          "    \"two\": failed - Geometry application failed after 4 attempts; checked: Geometry application "
+          "failed after 4 attempts, asked 0,25 800x600, got 0,25 800x600"}},
         {"a frame the application would not take",
          {{{"org.example.Editor",
             "Editor",
             RestoreStatus::partiallyRestored,
             "0/1 windows restored. Issues: x",
-            {window("notes", RestoreStatus::partiallyRestored,
-                    "App adjusted geometry (delta: 30pt, match=title)")}},
+            {done(window("notes", RestoreStatus::partiallyRestored,
+                         "App adjusted geometry (delta: 30pt, match=title)"),
+                  {"moved"})}},
            {"org.example.Editor",
             "Editor",
             RestoreStatus::partiallyRestored,
@@ -219,8 +284,7 @@ TEST(InstanceCommands, TheReportTellsWhatTheRestoreDid) {
          {"org.example.Editor"},
          {"  Editor (org.example.Editor): partially restored - 0 of 1 window restored",
           "    \"notes\": partially restored - moved, but the application kept a frame of its own; checked: "
-          "moved, "
-          "but the application kept a frame of its own, asked 0,25 800x600, got 0,25 800x600"}},
+          "not moved: the application kept a frame of its own, asked 0,25 800x600, got 0,25 800x600"}},
         {"a browser's windows back with every tab, in the default profile for a refused one",
          {{{"chromium.desktop",
             "Chromium",

@@ -92,4 +92,56 @@ TEST(RestoreReportTest, Summary) {
     }
 }
 
+// A request's report says what its runs did: an application the last run found in its saved state
+// is reported with what an earlier run did to it.
+TEST(RestoreReportTest, OfRuns) {
+    const QString skip = "Already in correct state (optimized skip)";
+    const WindowRestoreResult moved{"Page",
+                                    S::restored,
+                                    "Geometry verified (match=title, attempts=1)",
+                                    QRectF(0, 0, 800, 600),
+                                    QRectF(0, 0, 800, 600),
+                                    {"started", "moved"}};
+    const auto app = [](const char* name, const QString& reason, QList<WindowRestoreResult> windows) {
+        return AppRestoreResult{"org.example." + QString(name), name, S::restored, reason, windows};
+    };
+    const struct {
+        const char* what;
+        QList<QList<AppRestoreResult>> runs;
+        QList<AppRestoreResult> expected;
+    } rows[] = {
+        {"reopened and moved, then found in place",
+         {{app("Chromium", "All 1 windows restored", {moved})}, {app("Chromium", skip, {})}},
+         {app("Chromium", "All 1 windows restored; then found in its saved state", {moved})}},
+        {"left alone by every run",
+         {{app("XTerm", skip, {})}, {app("XTerm", skip, {})}},
+         {app("XTerm", skip, {})}},
+        {"put back by the last run",
+         {{app("XTerm", skip, {})}, {app("XTerm", "All 1 windows restored", {moved})}},
+         {app("XTerm", "All 1 windows restored", {moved})}},
+        {"one run", {{app("XTerm", skip, {})}}, {app("XTerm", skip, {})}},
+        {"an application the earlier run did not reach",
+         {{app("XTerm", "All 1 windows restored", {moved})},
+          {app("XTerm", skip, {}), app("Chromium", skip, {})}},
+         {app("XTerm", "All 1 windows restored; then found in its saved state", {moved}),
+          app("Chromium", skip, {})}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        QList<RestoreReport> runs;
+        for (const QList<AppRestoreResult>& results : row.runs) {
+            RestoreReport run;
+            run.workspaceName = "Desk";
+            run.appResults = results;
+            run.status = RestoreReport::deriveStatus(results, {});
+            run.duration = double(runs.size() + 1);
+            runs.append(run);
+        }
+        const RestoreReport whole = RestoreReport::ofRuns(runs);
+        EXPECT_EQ(whole.appResults, row.expected);
+        EXPECT_EQ(whole.status, runs.last().status);
+        EXPECT_EQ(whole.duration, runs.last().duration);
+    }
+}
+
 } // namespace

@@ -190,7 +190,10 @@ QCoro::Task<RestoreRun> RestoreCoordinator::runSteps(Workspace workspace, bool c
         report.duration = std::chrono::duration<double>(clock->now() - start).count();
     }
     if (logging) {
-        AnalysisLogger::shared().endSession(report);
+        // The log's closing lines tell what the request did, not only what its last run found.
+        RestoreReport whole = RestoreReport::ofRuns(run.passes);
+        whole.duration = report.duration;
+        AnalysisLogger::shared().endSession(whole);
     }
     co_await NotificationManager::showWorkspaceRestored(workspace.name, report, revertStateID);
     RestoreStatusNotifier::shared().post(WorkspaceRestoreStatus::result(report, revertStateID));

@@ -22,6 +22,8 @@ constexpr std::array<int, kGeometryAttempts> kBackoffMs{100, 200, 400, 800};
 constexpr int kSettleMs = 50;
 constexpr int kSplashWaitMs = 40000;
 constexpr int kMinimizeWaitMs = 2000;
+// A move shows in the read-back within a few milliseconds.
+constexpr int kMoveReadWaitMs = 500;
 
 const QString kSplashReason = QStringLiteral("App only shows splash screen after 40s");
 const QString kStaysMinimized = QStringLiteral("Window stays minimized: the window manager did not show it");
@@ -56,6 +58,36 @@ bool showThroughShownDesktop(AXElement window) {
     AXWindowService::deminimize(window);
     AXAttributeReader::write(window, AXName::SpaceIndex, AXValue::number(*desktop));
     return true;
+}
+
+// Where a window stands, as read: its frame and its virtual desktop, each when it can be read.
+struct Whereabouts {
+    std::optional<QRectF> frame;
+    std::optional<qint64> desktop;
+
+    static Whereabouts of(AXElement window) {
+        const std::optional<double> desktop =
+            AXAttributeReader::read(window, AXName::SpaceIndex).value.toNumber();
+        return {AXWindowService::windowFrame(window),
+                desktop ? std::optional<qint64>(NumberConversion::toInt64(*desktop)) : std::nullopt};
+    }
+};
+
+// Whether the restore moved the window, as read before and after: to another desktop, or to
+// another frame. A window whose first frame could not be read counts as moved once it reads back
+// on the frame it was asked to take.
+bool wasMoved(const Whereabouts& before, const Whereabouts& after, const std::optional<QRectF>& asked) {
+    if (before.desktop && after.desktop && *before.desktop != *after.desktop) {
+        return true;
+    }
+    if (!after.frame) {
+        return false;
+    }
+    if (!before.frame) {
+        return asked && RestoreGeometry::withinTolerance(*after.frame, *asked);
+    }
+    const auto whole = [](const QRectF& r) { return r.toRect(); };
+    return whole(*before.frame) != whole(*after.frame);
 }
 
 } // namespace
@@ -149,6 +181,12 @@ QCoro::Task<WindowRestoreResult> WindowPlacer::placeWindow(AXElement window, Win
                                                            QList<DisplaySnapshot> savedDisplays,
                                                            WindowMatchQuality quality) {
     const QRectF saved = RectConversion::toRectF(snapshot.frame);
+    // What the report says was done is what reads back changed, not what was asked.
+    const Whereabouts before = Whereabouts::of(window);
+    const auto movedSince = [window, &before](const std::optional<QRectF>& asked) {
+        return wasMoved(before, Whereabouts::of(window), asked) ? QStringList{QStringLiteral("moved")}
+                                                                : QStringList();
+    };
     // A window goes back to the virtual desktop it was saved on, and is placed there, out of sight
     // when that is not the one shown; a window saved without one belongs on the desktop shown. The
     // manager is given the time to move it first, so that nothing takes it for a window of another
@@ -159,6 +197,17 @@ QCoro::Task<WindowRestoreResult> WindowPlacer::placeWindow(AXElement window, Win
         const std::optional<Screen> screen = RestoreGeometry::targetScreen(snapshot, savedDisplays);
         const QRectF target = screen ? RestoreGeometry::targetFrame(snapshot, *screen) : saved;
         AXWindowService::setWindowFrame(window, target);
+        // Whether it moved is read before it is minimised: under some managers a window just
+        // minimised reads for a moment on a frame where it never shows.
+        if (!before.frame || !RestoreGeometry::withinTolerance(*before.frame, target)) {
+            const auto changed = [window, from = before.frame] {
+                const std::optional<QRectF> now = AXWindowService::windowFrame(window);
+                return now && (!from || now->toRect() != from->toRect());
+            };
+            co_await RestoreWait::pollUntil(changed, RestoreWait::ms(kMoveReadWaitMs), RestoreWait::ms(10));
+        }
+        const QStringList moved = movedSince(target);
+        const std::optional<QRectF> placed = AXWindowService::windowFrame(window);
         AXWindowService::minimize(window);
         // Read back like every other outcome: a window its application keeps open is not minimised
         // again, whatever the request answered.
@@ -168,7 +217,8 @@ QCoro::Task<WindowRestoreResult> WindowPlacer::placeWindow(AXElement window, Win
         WindowRestoreResult outcome =
             result(snapshot, done ? RestoreStatus::restored : RestoreStatus::failed,
                    done ? QStringLiteral("Window minimized") : QStringLiteral("Failed to minimize window"),
-                   target, AXWindowService::windowFrame(window));
+                   target, placed);
+        outcome.addActions(moved);
         if (done && !wasMinimized) {
             outcome.addActions({QStringLiteral("minimised")});
         }
@@ -195,12 +245,12 @@ QCoro::Task<WindowRestoreResult> WindowPlacer::placeWindow(AXElement window, Win
     if (current && RestoreGeometry::withinTolerance(*current, target)) {
         WindowRestoreResult inPlace = result(snapshot, RestoreStatus::restored,
                                              QStringLiteral("Already at correct position"), target, current);
-        inPlace.addActions(shown);
+        inPlace.addActions(shown + movedSince(target));
         co_return inPlace;
     }
     WindowRestoreResult moved =
         co_await applyAndVerifyGeometry(window, target, snapshot.windowTitle, quality);
-    moved.addActions(shown + QStringList{QStringLiteral("moved")});
+    moved.addActions(shown + movedSince(target));
     co_return moved;
 }
 

@@ -108,7 +108,31 @@ TEST_F(WindowPlacerTest, ReportsEachOutcomeWithItsLogLines) {
          std::nullopt,
          4 * 50 + 100 + 200 + 400 + 800,
          {start},
-         {"moved"}},
+         // Nothing read back moved.
+         {}},
+        // Shown where it stood, which is where it was saved.
+        {"only shown again",
+         QRectF(120, 110, 800, 600),
+         [](SimulatedDesktop::Window& w) { w.minimized = true; },
+         RestoreStatus::restored,
+         "Already at correct position",
+         QRectF(120, 110, 800, 600),
+         0,
+         {},
+         {"shown"}},
+        // Asked, but it stands where it stood.
+        {"set to the frame it has",
+         QRectF(400, 300, 600, 400),
+         [](SimulatedDesktop::Window& w) { w.faults.ignoresMoves = true; },
+         RestoreStatus::partiallyRestored,
+         "App adjusted geometry (delta: 900pt, match=exactTitle)",
+         QRectF(400, 300, 600, 400),
+         4 * 50 + 100 + 200 + 400,
+         {start, R"(applyGeometry: "Doc" attempt 1/4 actual=(400,300 600×400) — retrying)",
+          R"(applyGeometry: "Doc" attempt 2/4 actual=(400,300 600×400) — retrying)",
+          R"(applyGeometry: "Doc" attempt 3/4 actual=(400,300 600×400) — retrying)",
+          R"(applyGeometry: "Doc" ✗ actual=(400,300 600×400) delta=900pt after 4 attempts)"},
+         {}},
     };
     for (const OutcomeCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -134,9 +158,10 @@ TEST_F(WindowPlacerTest, MinimisesAgainFailsWithoutPartnerOrScreen) {
     minimised.isMinimized = true;
     WindowSnapshot orphan = savedWindow(QRectF(0, 30, 300, 300), "Gone", 5);
     const QList<WindowRestoreResult> results = place(pid, {minimised, orphan});
-    EXPECT_EQ(results[0],
-              (WindowRestoreResult{
-                  "Doc", RestoreStatus::restored, "Window minimized", kSaved, kSaved, {"minimised"}}));
+    EXPECT_EQ(
+        results[0],
+        (WindowRestoreResult{
+            "Doc", RestoreStatus::restored, "Window minimized", kSaved, kSaved, {"moved", "minimised"}}));
     EXPECT_TRUE(desktop().window(windowOf(pid))->minimized);
     EXPECT_EQ(frameOf(windowOf(pid)), kSaved);
     EXPECT_EQ(results[1], (WindowRestoreResult{"Gone", RestoreStatus::failed, "No matching AX window found",
@@ -155,24 +180,49 @@ TEST_F(WindowPlacerTest, MinimisingAgainIsReadBack) {
         bool minimized;
         RestoreStatus status;
         QString reason;
+        // What the result says was done: only what reads back.
+        QStringList actions;
+        QRectF live = QRectF(400, 300, 600, 400);
     };
     const QList<Case> cases{
-        {"at once", {}, true, RestoreStatus::restored, "Window minimized"},
+        {"at once", {}, true, RestoreStatus::restored, "Window minimized", {"moved", "minimised"}},
         {"a moment later",
-         [](SimulatedDesktop::Window& w) { w.faults.stateChangeDelay = Clock::Duration(250); }, true,
-         RestoreStatus::restored, "Window minimized"},
+         [](SimulatedDesktop::Window& w) { w.faults.stateChangeDelay = Clock::Duration(250); },
+         true,
+         RestoreStatus::restored,
+         "Window minimized",
+         {"moved", "minimised"}},
         {"refused",
          [](SimulatedDesktop::Window& w) {
              w.faults.writeErrors.insert("AXMinimized", AXError::CannotComplete);
          },
-         false, RestoreStatus::failed, "Failed to minimize window"},
+         false,
+         RestoreStatus::failed,
+         "Failed to minimize window",
+         {"moved"}},
         {"never in time",
-         [](SimulatedDesktop::Window& w) { w.faults.stateChangeDelay = Clock::Duration(60000); }, false,
-         RestoreStatus::failed, "Failed to minimize window"},
+         [](SimulatedDesktop::Window& w) { w.faults.stateChangeDelay = Clock::Duration(60000); },
+         false,
+         RestoreStatus::failed,
+         "Failed to minimize window",
+         {"moved"}},
+        {"minimised where it was saved already",
+         [](SimulatedDesktop::Window& w) { w.minimized = true; },
+         true,
+         RestoreStatus::restored,
+         "Window minimized",
+         {},
+         kSaved},
+        {"minimised already, elsewhere",
+         [](SimulatedDesktop::Window& w) { w.minimized = true; },
+         true,
+         RestoreStatus::restored,
+         "Window minimized",
+         {"moved"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const qint32 pid = appWith(QRectF(400, 300, 600, 400), c.fault);
+        const qint32 pid = appWith(c.live, c.fault);
         WindowSnapshot minimised = savedWindow(kSaved, "Doc");
         minimised.isMinimized = true;
         const QList<WindowRestoreResult> results = place(pid, {minimised});
@@ -182,6 +232,7 @@ TEST_F(WindowPlacerTest, MinimisingAgainIsReadBack) {
         EXPECT_EQ(results[0].requestedFrame, kSaved);
         EXPECT_EQ(results[0].actualFrame, kSaved);
         EXPECT_EQ(desktop().window(windowOf(pid))->minimized, c.minimized);
+        EXPECT_EQ(results[0].actions, c.actions);
         desktop().removeApplication(pid);
     }
 }
