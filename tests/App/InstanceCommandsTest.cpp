@@ -193,7 +193,7 @@ TEST(InstanceCommands, TheReportTellsWhatTheRestoreDid) {
             "XTerm",
             RestoreStatus::partiallyRestored,
             "All 1 windows restored; " + RestoreBounds::windowsLeftOut(9999),
-            {window("one", RestoreStatus::restored, qPrintable(verified))}},
+            {done(window("one", RestoreStatus::restored, qPrintable(verified)), {"moved"})}},
            {"xterm",
             "XTerm",
             RestoreStatus::partiallyRestored,

@@ -53,9 +53,10 @@ QCoro::Task<bool> done(QCoro::Task<void> step) {
 QCoro::Task<QList<WindowRestoreResult>> placeAndNote(RunningApplication app, QList<WindowSnapshot> windows,
                                                      QList<DisplaySnapshot> savedDisplays,
                                                      WindowMatcher::Bystanders bystanders,
+                                                     QSet<AXElement> minimisedBefore,
                                                      std::shared_ptr<QList<QStringList>> done) {
-    QList<WindowRestoreResult> results =
-        co_await WindowPlacer::restoreWindowPositions(app, windows, savedDisplays, true, bystanders);
+    QList<WindowRestoreResult> results = co_await WindowPlacer::restoreWindowPositions(
+        app, windows, savedDisplays, true, bystanders, minimisedBefore);
     for (qsizetype i = 0; i < std::min(results.size(), done->size()); ++i) {
         results[i].addActions((*done)[i]);
         (*done)[i] = results[i].actions;
@@ -168,9 +169,17 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
     // The windows there were before the restore touched the application: any other it places, it
     // started.
     QSet<AXElement> windowsBefore;
+    // And those of them that were minimised: a step before the placing (bringing the application
+    // forward) may show one.
+    QSet<AXElement> minimisedBefore;
     if (app && !plan.needsLaunch) {
         const QList<AXElement> before = AXWindowService::axWindowList(*app).value_or(QList<AXElement>());
         windowsBefore = QSet<AXElement>(before.cbegin(), before.cend());
+        for (const AXElement& window : before) {
+            if (AXWindowService::isMinimized(window)) {
+                minimisedBefore.insert(window);
+            }
+        }
     }
     QStringList tabProblems;
     if (startsWithItsTabs) {
@@ -244,7 +253,7 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
         }
     }
     QList<WindowRestoreResult> placed =
-        co_await placeWindows(toPlace, *app, savedDisplays, windowsReopened, bystanders);
+        co_await placeWindows(toPlace, *app, savedDisplays, windowsReopened, bystanders, minimisedBefore);
     for (const qsizetype i : withoutTabs) {
         if (i <= placed.size()) {
             placed.insert(i, savedWithoutTabs(snapshot.windowSnapshots[i]));
@@ -537,7 +546,8 @@ QCoro::Task<QList<std::int64_t>> AppRestorer::windowsOfOthers(QString browser, A
 QCoro::Task<QList<WindowRestoreResult>> AppRestorer::placeWindows(AppPlan plan, RunningApplication app,
                                                                   QList<DisplaySnapshot> savedDisplays,
                                                                   bool windowsReopened,
-                                                                  WindowMatcher::Bystanders bystanders) {
+                                                                  WindowMatcher::Bystanders bystanders,
+                                                                  QSet<AXElement> minimisedBefore) {
     const bool anyToMove = std::any_of(plan.windowPlans.begin(), plan.windowPlans.end(),
                                        [](const WindowPlan& w) { return w.needsPositioning; });
     if (!anyToMove && !windowsReopened && !plan.windowPlans.isEmpty()) {
@@ -554,8 +564,8 @@ QCoro::Task<QList<WindowRestoreResult>> AppRestorer::placeWindows(AppPlan plan, 
     // still moved by this restore.
     const auto done = std::make_shared<QList<QStringList>>(windows.size());
     const std::function<QCoro::Task<QList<WindowRestoreResult>>(int)> operation =
-        [app, windows, savedDisplays, bystanders, done](int) {
-            return placeAndNote(app, windows, savedDisplays, bystanders, done);
+        [app, windows, savedDisplays, bystanders, minimisedBefore, done](int) {
+            return placeAndNote(app, windows, savedDisplays, bystanders, minimisedBefore, done);
         };
     const std::function<QCoro::Task<bool>(const QList<WindowRestoreResult>&)> check =
         [app, windows, savedDisplays](const QList<WindowRestoreResult>& results) {

@@ -68,11 +68,11 @@ private:
                                              std::shared_ptr<RestoreBounds> bounds);
     // Skips placing, reporting every window in place, when the plan found them so and no step
     // since has closed or opened windows (windowsReopened). Each result says what every attempt
-    // did to its window; one not among the bystanders' windowsBefore was started by the restore.
-    static QCoro::Task<QList<WindowRestoreResult>> placeWindows(AppPlan plan, RunningApplication app,
-                                                                QList<DisplaySnapshot> savedDisplays,
-                                                                bool windowsReopened,
-                                                                WindowMatcher::Bystanders bystanders);
+    // did to its window; one not among the bystanders' windowsBefore was started by the restore,
+    // and one among minimisedBefore that shows now was shown.
+    static QCoro::Task<QList<WindowRestoreResult>>
+    placeWindows(AppPlan plan, RunningApplication app, QList<DisplaySnapshot> savedDisplays,
+                 bool windowsReopened, WindowMatcher::Bystanders bystanders, QSet<AXElement> minimisedBefore);
     // The result of a saved browser window without tabs.
     static WindowRestoreResult savedWithoutTabs(const WindowSnapshot& window);
     // The windows among windowsBefore that show no saved window's tabs (all of them when the

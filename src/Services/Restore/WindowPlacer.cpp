@@ -95,15 +95,15 @@ bool wasMoved(const Whereabouts& before, const Whereabouts& after, const std::op
 QCoro::Task<QList<WindowRestoreResult>>
 WindowPlacer::restoreWindowPositions(RunningApplication app, QList<WindowSnapshot> snapshots,
                                      QList<DisplaySnapshot> savedDisplays, bool useMatcher,
-                                     WindowMatcher::Bystanders bystanders) {
-    co_return co_await placeWindows(app, snapshots, savedDisplays, useMatcher, true, bystanders);
+                                     WindowMatcher::Bystanders bystanders, QSet<AXElement> minimisedBefore) {
+    co_return co_await placeWindows(app, snapshots, savedDisplays, useMatcher, true, bystanders,
+                                    std::move(minimisedBefore));
 }
 
-QCoro::Task<QList<WindowRestoreResult>> WindowPlacer::placeWindows(RunningApplication app,
-                                                                   QList<WindowSnapshot> snapshots,
-                                                                   QList<DisplaySnapshot> savedDisplays,
-                                                                   bool useMatcher, bool mayWaitForRealWindow,
-                                                                   WindowMatcher::Bystanders bystanders) {
+QCoro::Task<QList<WindowRestoreResult>>
+WindowPlacer::placeWindows(RunningApplication app, QList<WindowSnapshot> snapshots,
+                           QList<DisplaySnapshot> savedDisplays, bool useMatcher, bool mayWaitForRealWindow,
+                           WindowMatcher::Bystanders bystanders, QSet<AXElement> minimisedBefore) {
     const std::optional<QSet<AXElement>>& windowsBefore = bystanders.windowsBefore;
     QList<WindowRestoreResult> results;
     if (snapshots.isEmpty()) {
@@ -132,6 +132,11 @@ QCoro::Task<QList<WindowRestoreResult>> WindowPlacer::placeWindows(RunningApplic
             co_await placeWindow(partners[i]->window, snapshot, savedDisplays, partners[i]->quality);
         if (windowsBefore && !windowsBefore->contains(partners[i]->window)) {
             placed.addActions({QStringLiteral("started")});
+        }
+        // Shown by an earlier step of the restore, as read now.
+        if (minimisedBefore.contains(partners[i]->window) && !snapshot.isMinimized &&
+            !AXWindowService::isMinimized(partners[i]->window)) {
+            placed.addActions({QStringLiteral("shown")});
         }
         results.append(std::move(placed));
     }
@@ -182,7 +187,10 @@ QCoro::Task<WindowRestoreResult> WindowPlacer::placeWindow(AXElement window, Win
                                                            WindowMatchQuality quality) {
     const QRectF saved = RectConversion::toRectF(snapshot.frame);
     // What the report says was done is what reads back changed, not what was asked.
-    const Whereabouts before = Whereabouts::of(window);
+    Whereabouts before = Whereabouts::of(window);
+    // Read before the window changes desktops: a window just sent to a desktop not shown reads
+    // minimised for a moment under some managers.
+    const bool wasMinimized = AXWindowService::isMinimized(window);
     const auto movedSince = [window, &before](const std::optional<QRectF>& asked) {
         return wasMoved(before, Whereabouts::of(window), asked) ? QStringList{QStringLiteral("moved")}
                                                                 : QStringList();
@@ -192,7 +200,6 @@ QCoro::Task<WindowRestoreResult> WindowPlacer::placeWindow(AXElement window, Win
     // manager is given the time to move it first, so that nothing takes it for a window of another
     // desktop.
     co_await returnToDesktop(window, snapshot.spaceIndex);
-    const bool wasMinimized = AXWindowService::isMinimized(window);
     if (snapshot.isMinimized) {
         const std::optional<Screen> screen = RestoreGeometry::targetScreen(snapshot, savedDisplays);
         const QRectF target = screen ? RestoreGeometry::targetFrame(snapshot, *screen) : saved;
@@ -239,6 +246,19 @@ QCoro::Task<WindowRestoreResult> WindowPlacer::placeWindow(AXElement window, Win
                          std::nullopt);
     }
     const QRectF target = RestoreGeometry::targetFrame(snapshot, *screen);
+    if (!shown.isEmpty()) {
+        // A minimised window's frame is not where it shows: a manager may draw it coming back
+        // from its icon over a few frames. It moved only if it leaves where it came to rest.
+        const auto last = std::make_shared<std::optional<QRectF>>();
+        const auto atRest = [window, last] {
+            const std::optional<QRectF> now = AXWindowService::windowFrame(window);
+            const bool still = now && *last && now->toRect() == (*last)->toRect();
+            *last = now;
+            return still;
+        };
+        co_await RestoreWait::pollUntil(atRest, RestoreWait::ms(kMoveReadWaitMs), RestoreWait::ms(20));
+        before.frame = AXWindowService::windowFrame(window);
+    }
     // A window that stayed minimised is not back, wherever its frame is.
     const std::optional<QRectF> current =
         AXWindowService::isMinimized(window) ? std::nullopt : AXWindowService::windowFrame(window);
@@ -314,7 +334,7 @@ WindowPlacer::waitForRealWindowAndRetry(RunningApplication app, QList<WindowSnap
             co_await RestoreWait::pause(RestoreWait::ms(500));
             // One more pass, without a further wait: an application that turns transient again
             // keeps its results instead of holding the restore for another 40 seconds.
-            co_return co_await placeWindows(app, snapshots, savedDisplays, true, false, {});
+            co_return co_await placeWindows(app, snapshots, savedDisplays, true, false, {}, {});
         }
     }
     QList<WindowRestoreResult> results;

@@ -39,11 +39,12 @@ public:
     // One result per saved window, in their order, each saying what was done to its window. With
     // useMatcher false, windows are paired by their saved index alone. A window that is not among
     // the bystanders' windowsBefore (the application's windows before the restore touched it,
-    // where known) was started by the restore.
+    // where known) was started by the restore; one among minimisedBefore (those of them minimised
+    // then) that is not minimised now, and not saved minimised, was shown by it.
     static QCoro::Task<QList<WindowRestoreResult>>
     restoreWindowPositions(RunningApplication app, QList<WindowSnapshot> snapshots,
                            QList<DisplaySnapshot> savedDisplays, bool useMatcher,
-                           WindowMatcher::Bystanders bystanders = {});
+                           WindowMatcher::Bystanders bystanders = {}, QSet<AXElement> minimisedBefore = {});
     // Sets the frame, reads it back and tries again (4 times, 100 to 800 ms apart) until the
     // window is within 50 points of the target.
     static QCoro::Task<WindowRestoreResult> applyAndVerifyGeometry(AXElement window, QRectF targetFrame,
@@ -68,11 +69,10 @@ public:
                                                  const QList<DisplaySnapshot>& savedDisplays);
 
 private:
-    static QCoro::Task<QList<WindowRestoreResult>> placeWindows(RunningApplication app,
-                                                                QList<WindowSnapshot> snapshots,
-                                                                QList<DisplaySnapshot> savedDisplays,
-                                                                bool useMatcher, bool mayWaitForRealWindow,
-                                                                WindowMatcher::Bystanders bystanders);
+    static QCoro::Task<QList<WindowRestoreResult>>
+    placeWindows(RunningApplication app, QList<WindowSnapshot> snapshots,
+                 QList<DisplaySnapshot> savedDisplays, bool useMatcher, bool mayWaitForRealWindow,
+                 WindowMatcher::Bystanders bystanders, QSet<AXElement> minimisedBefore);
     static QCoro::Task<WindowRestoreResult> placeWindow(AXElement window, WindowSnapshot snapshot,
                                                         QList<DisplaySnapshot> savedDisplays,
                                                         WindowMatchQuality quality);

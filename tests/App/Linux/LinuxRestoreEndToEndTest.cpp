@@ -247,7 +247,8 @@ TEST_F(LinuxRestoreEndToEndTest, OneRestorePutsEveryWindowBackInItsPlaceAndOrder
     };
     EXPECT_TRUE(lineOf(QStringLiteral("Board 1")).contains(QStringLiteral("restored - moved")))
         << text.toStdString();
-    EXPECT_TRUE(lineOf(QStringLiteral("Board 3")).contains(QStringLiteral("restored - shown")))
+    // Board 3 was only minimised: it is shown again, and nothing else.
+    EXPECT_TRUE(lineOf(QStringLiteral("Board 3")).contains(QStringLiteral("restored - shown;")))
         << text.toStdString();
 }
 
@@ -398,7 +399,9 @@ TEST_F(LinuxRestoreEndToEndTest, AWindowOnAnotherDesktopStaysThereShownAndAMinim
     // Scrambled: every window moved, the minimised one shown, the other desktop's brought over.
     accessibility->setAttributeValue(AXElement{minimised}, AXName::Minimized, AXValue::boolean(false));
     toDesktop(away, 0);
-    ASSERT_TRUE(waitUntil([&] { return !client(minimised).minimized && client(away).desktop == 0u; }));
+    ASSERT_TRUE(waitUntil([&] {
+        return !client(minimised).minimized && client(away).desktop == 0u && !client(away).minimized;
+    }));
     for (auto it = places.cbegin(); it != places.cend(); ++it) {
         moveTo(it.key(), it.value() + QPointF(150, 120));
     }
@@ -430,6 +433,29 @@ TEST_F(LinuxRestoreEndToEndTest, AWindowOnAnotherDesktopStaysThereShownAndAMinim
     EXPECT_TRUE(waitUntil([&] { return client(away).viewable; }));
     EXPECT_FALSE(client(away).minimized);
     EXPECT_TRUE(showDesktop(0));
+}
+
+// A program whose one window was minimised since the save: bringing the program forward shows
+// the window, and the report says it was shown, and nothing more.
+TEST_F(LinuxRestoreEndToEndTest, AWindowOnlyMinimisedSinceTheSaveIsReportedShown) {
+    ASSERT_TRUE(m_ready);
+    const qint32 terminal = start(QStringLiteral("xterm"), {QStringLiteral("-T"), QStringLiteral("Solo")});
+    const xcb_window_t solo = waitForWindows(terminal).value(0).window;
+    ASSERT_NE(solo, 0u);
+    moveTo(solo, {300, 200});
+    ASSERT_TRUE(waitUntil([&] { return at(solo, {300, 200}); }));
+    const std::optional<Workspace> workspace =
+        QCoro::waitFor(WorkspaceCapturer::capture(QStringLiteral("Alone")));
+    ASSERT_TRUE(workspace);
+    accessibility->setAttributeValue(AXElement{solo}, AXName::Minimized, AXValue::boolean(true));
+    ASSERT_TRUE(waitUntil([&] { return client(solo).minimized; }));
+
+    RevertStateManager revertStates;
+    RestoreCoordinator coordinator(WorkspaceRestorer::restore, &revertStates);
+    const RestoreRun run = QCoro::waitFor(coordinator.restoreRun(*workspace, false));
+    EXPECT_TRUE(waitUntil([&] { return !client(solo).minimized && at(solo, {300, 200}); }));
+    EXPECT_TRUE(lineOf(run, QStringLiteral("Solo")).contains(QStringLiteral("restored - shown;")))
+        << RestoreRunText::describe(run).toStdString();
 }
 
 // Two desktops, each with windows of its own, restored while the user looks at the second one:
@@ -495,6 +521,8 @@ TEST_F(LinuxRestoreEndToEndTest, AWindowOnAnotherDesktopComesBackThereWhileTheUs
     ASSERT_TRUE(waitUntil(
         [&] { return !client(two).minimized && client(one).desktop == 1u && !windows->client(far); }));
     ASSERT_TRUE(showDesktop(1));
+    // The manager shows the desktop's windows a moment after it names the desktop shown.
+    ASSERT_TRUE(waitUntil([&] { return !client(three).minimized && !client(four).minimized; }));
     windows->raise(three);
     moveTo(four, places[four] + QPointF(150, 120));
     ASSERT_TRUE(waitUntil([&] { return at(four, places[four] + QPointF(150, 120)); }));

@@ -11,9 +11,11 @@ const QRectF kSaved(100, 100, 800, 600);
 
 class WindowPlacerTest : public RestoreFixture {
 protected:
-    QList<WindowRestoreResult> place(qint32 pid, const QList<WindowSnapshot>& windows) {
-        return run(WindowPlacer::restoreWindowPositions(running(pid), windows,
-                                                        DisplayMapper::captureDisplays(), true));
+    // minimisedBefore: windows minimised before the restore began.
+    QList<WindowRestoreResult> place(qint32 pid, const QList<WindowSnapshot>& windows,
+                                     const QSet<AXElement>& minimisedBefore = {}) {
+        return run(WindowPlacer::restoreWindowPositions(
+            running(pid), windows, DisplayMapper::captureDisplays(), true, {}, minimisedBefore));
     }
     // An application with one live window titled "Doc" at frame, changed by fault.
     qint32 appWith(const QRectF& frame, const std::function<void(SimulatedDesktop::Window&)>& fault = {}) {
@@ -43,6 +45,8 @@ struct OutcomeCase {
     QStringList log;
     // What the outcome says was done to the window.
     QStringList actions{};
+    // The window was minimised before the restore, and an earlier step showed it.
+    bool minimisedBefore = false;
 };
 
 TEST_F(WindowPlacerTest, ReportsEachOutcomeWithItsLogLines) {
@@ -65,13 +69,14 @@ TEST_F(WindowPlacerTest, ReportsEachOutcomeWithItsLogLines) {
          50,
          {start, R"(applyGeometry: "Doc" ✓ actual=(100,100 800×600) attempts=1)"},
          {"moved"}},
+        // A window shown again is read twice, 20 ms apart, to find it at rest before it is moved.
         {"shown again and moved",
          QRectF(400, 300, 600, 400),
          [](SimulatedDesktop::Window& w) { w.minimized = true; },
          RestoreStatus::restored,
          "Geometry verified (match=exactTitle, attempts=1)",
          kSaved,
-         50,
+         20 + 50,
          {start, R"(applyGeometry: "Doc" ✓ actual=(100,100 800×600) attempts=1)"},
          {"shown", "moved"}},
         // The move takes effect 300 ms late: it shows at the third read, after 100 + 200 ms of pauses.
@@ -117,9 +122,19 @@ TEST_F(WindowPlacerTest, ReportsEachOutcomeWithItsLogLines) {
          RestoreStatus::restored,
          "Already at correct position",
          QRectF(120, 110, 800, 600),
-         0,
+         20,
          {},
          {"shown"}},
+        {"shown by an earlier step, where it was saved",
+         QRectF(120, 110, 800, 600),
+         {},
+         RestoreStatus::restored,
+         "Already at correct position",
+         QRectF(120, 110, 800, 600),
+         0,
+         {},
+         {"shown"},
+         true},
         // Asked, but it stands where it stood.
         {"set to the frame it has",
          QRectF(400, 300, 600, 400),
@@ -139,7 +154,9 @@ TEST_F(WindowPlacerTest, ReportsEachOutcomeWithItsLogLines) {
         const qint32 pid = appWith(c.live, c.fault);
         const qint64 before = elapsedMs();
         AnalysisLogger::shared().beginSession(Workspace{});
-        const QList<WindowRestoreResult> results = place(pid, {savedWindow(kSaved, "Doc")});
+        const QSet<AXElement> minimisedBefore =
+            c.minimisedBefore ? QSet<AXElement>{AXElement{windowOf(pid)}} : QSet<AXElement>();
+        const QList<WindowRestoreResult> results = place(pid, {savedWindow(kSaved, "Doc")}, minimisedBefore);
         ASSERT_EQ(results.size(), 1);
         EXPECT_EQ(results[0].status, c.status);
         EXPECT_EQ(results[0].reason, c.reason);
