@@ -336,8 +336,10 @@ QCoro::Task<QList<WindowRestoreResult>> RevertSteps::placeWindows(RunningApplica
             match != matches.constEnd() ? std::optional(match->axElement) : std::nullopt;
         WindowRestoreResult windowResult;
         if (element) {
+            // What the report says was done is what reads back changed, not what was asked.
+            const WindowPlacer::Whereabouts before = WindowPlacer::Whereabouts::of(*element);
             co_await WindowPlacer::returnToDesktop(*element, window.spaceIndex);
-            windowResult = co_await placeWindow(*element, window.isMinimized, target);
+            windowResult = co_await placeWindow(*element, window.isMinimized, target, before);
         } else {
             windowResult.status = RestoreStatus::failed;
             windowResult.reason = QStringLiteral("Failed to position window");
@@ -350,12 +352,25 @@ QCoro::Task<QList<WindowRestoreResult>> RevertSteps::placeWindows(RunningApplica
     co_return results;
 }
 
-QCoro::Task<WindowRestoreResult> RevertSteps::placeWindow(AXElement element, bool minimized, QRectF target) {
+QCoro::Task<WindowRestoreResult> RevertSteps::placeWindow(AXElement element, bool minimized, QRectF target,
+                                                          WindowPlacer::Whereabouts before) {
     WindowRestoreResult outcome;
     const bool wasMinimized = AXWindowService::isMinimized(element);
     if (minimized) {
         // Not raised: some managers show a minimised window again when it is raised.
         AXWindowService::setWindowFrame(element, target);
+        // Whether it moved is read before it is minimised: under some managers a window just
+        // minimised reads for a moment on a frame where it never shows.
+        if (!before.frame || !RestoreGeometry::withinTolerance(*before.frame, target)) {
+            const auto changed = [element, from = before.frame] {
+                const std::optional<QRectF> now = AXWindowService::windowFrame(element);
+                return now && (!from || now->toRect() != from->toRect());
+            };
+            co_await platformClock().pollUntil(changed, 500ms, 10ms);
+        }
+        if (WindowPlacer::wasMoved(before, WindowPlacer::Whereabouts::of(element), target)) {
+            outcome.addActions({QStringLiteral("moved")});
+        }
         if (!wasMinimized) {
             AXWindowService::minimize(element);
         }
@@ -376,6 +391,7 @@ QCoro::Task<WindowRestoreResult> RevertSteps::placeWindow(AXElement element, boo
         co_await WindowPlacer::prepareWindowForGeometry(element);
         if (!AXWindowService::isMinimized(element)) {
             outcome.addActions({QStringLiteral("shown")});
+            before.frame = co_await WindowPlacer::frameAtRest(element);
         }
     }
     bool placed = AXWindowService::restoreWindow(element, target);
@@ -394,7 +410,7 @@ QCoro::Task<WindowRestoreResult> RevertSteps::placeWindow(AXElement element, boo
     outcome.reason =
         placed ? QStringLiteral("Window positioned") : QStringLiteral("Failed to position window");
     outcome.actualFrame = actual;
-    if (placed) {
+    if (placed && WindowPlacer::wasMoved(before, WindowPlacer::Whereabouts::of(element), target)) {
         outcome.addActions({QStringLiteral("moved")});
     }
     co_return outcome;

@@ -7,6 +7,7 @@
 #include "Models/WindowSnapshot.h"
 #include "Platform/Accessibility.h"
 #include "Platform/RunningApplications.h"
+#include "Services/Restore/WindowPlacer.h"
 
 #include <QList>
 #include <QString>
@@ -76,7 +77,8 @@ private:
                                                                 QList<WindowSnapshot> snapshots,
                                                                 QList<DisplaySnapshot> savedDisplays,
                                                                 bool byPosition);
-    static QCoro::Task<WindowRestoreResult> placeWindow(AXElement element, bool minimized, QRectF target);
+    static QCoro::Task<WindowRestoreResult> placeWindow(AXElement element, bool minimized, QRectF target,
+                                                        WindowPlacer::Whereabouts before);
     // Opens the saved windows with their tabs, frames and profiles; whether the browser came to
     // show them.
     static QCoro::Task<bool> openSavedTabs(AppSnapshot appSnapshot);

@@ -60,23 +60,17 @@ bool showThroughShownDesktop(AXElement window) {
     return true;
 }
 
-// Where a window stands, as read: its frame and its virtual desktop, each when it can be read.
-struct Whereabouts {
-    std::optional<QRectF> frame;
-    std::optional<qint64> desktop;
+} // namespace
 
-    static Whereabouts of(AXElement window) {
-        const std::optional<double> desktop =
-            AXAttributeReader::read(window, AXName::SpaceIndex).value.toNumber();
-        return {AXWindowService::windowFrame(window),
-                desktop ? std::optional<qint64>(NumberConversion::toInt64(*desktop)) : std::nullopt};
-    }
-};
+WindowPlacer::Whereabouts WindowPlacer::Whereabouts::of(AXElement window) {
+    const std::optional<double> desktop =
+        AXAttributeReader::read(window, AXName::SpaceIndex).value.toNumber();
+    return {AXWindowService::windowFrame(window),
+            desktop ? std::optional<qint64>(NumberConversion::toInt64(*desktop)) : std::nullopt};
+}
 
-// Whether the restore moved the window, as read before and after: to another desktop, or to
-// another frame. A window whose first frame could not be read counts as moved once it reads back
-// on the frame it was asked to take.
-bool wasMoved(const Whereabouts& before, const Whereabouts& after, const std::optional<QRectF>& asked) {
+bool WindowPlacer::wasMoved(const Whereabouts& before, const Whereabouts& after,
+                            const std::optional<QRectF>& asked) {
     if (before.desktop && after.desktop && *before.desktop != *after.desktop) {
         return true;
     }
@@ -90,7 +84,17 @@ bool wasMoved(const Whereabouts& before, const Whereabouts& after, const std::op
     return whole(*before.frame) != whole(*after.frame);
 }
 
-} // namespace
+QCoro::Task<std::optional<QRectF>> WindowPlacer::frameAtRest(AXElement window) {
+    const auto last = std::make_shared<std::optional<QRectF>>();
+    const auto atRest = [window, last] {
+        const std::optional<QRectF> now = AXWindowService::windowFrame(window);
+        const bool still = now && *last && now->toRect() == (*last)->toRect();
+        *last = now;
+        return still;
+    };
+    co_await RestoreWait::pollUntil(atRest, RestoreWait::ms(kMoveReadWaitMs), RestoreWait::ms(20));
+    co_return AXWindowService::windowFrame(window);
+}
 
 QCoro::Task<QList<WindowRestoreResult>>
 WindowPlacer::restoreWindowPositions(RunningApplication app, QList<WindowSnapshot> snapshots,
@@ -247,17 +251,9 @@ QCoro::Task<WindowRestoreResult> WindowPlacer::placeWindow(AXElement window, Win
     }
     const QRectF target = RestoreGeometry::targetFrame(snapshot, *screen);
     if (!shown.isEmpty()) {
-        // A minimised window's frame is not where it shows: a manager may draw it coming back
-        // from its icon over a few frames. It moved only if it leaves where it came to rest.
-        const auto last = std::make_shared<std::optional<QRectF>>();
-        const auto atRest = [window, last] {
-            const std::optional<QRectF> now = AXWindowService::windowFrame(window);
-            const bool still = now && *last && now->toRect() == (*last)->toRect();
-            *last = now;
-            return still;
-        };
-        co_await RestoreWait::pollUntil(atRest, RestoreWait::ms(kMoveReadWaitMs), RestoreWait::ms(20));
-        before.frame = AXWindowService::windowFrame(window);
+        // A minimised window's frame is not where it shows: it moved only if it leaves where it
+        // came to rest.
+        before.frame = co_await frameAtRest(window);
     }
     // A window that stayed minimised is not back, wherever its frame is.
     const std::optional<QRectF> current =

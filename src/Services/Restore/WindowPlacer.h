@@ -62,6 +62,21 @@ public:
     // Puts the window on its saved virtual desktop (the one shown when none was saved), and waits
     // until the manager shows it there.
     static QCoro::Task<void> returnToDesktop(AXElement window, std::optional<qint64> desktop);
+    // Where a window stands, as read: its frame and its virtual desktop, each when it can be read.
+    struct Whereabouts {
+        std::optional<QRectF> frame;
+        std::optional<qint64> desktop;
+
+        static Whereabouts of(AXElement window);
+    };
+    // Whether a window was moved between two readings: to another desktop, or to another frame. A
+    // window whose first frame could not be read counts as moved once it reads back on the frame
+    // it was asked to take.
+    static bool wasMoved(const Whereabouts& before, const Whereabouts& after,
+                         const std::optional<QRectF>& asked);
+    // The frame of a window just shown again, once it has come to rest: a manager may draw it
+    // coming back from its icon over a few frames.
+    static QCoro::Task<std::optional<QRectF>> frameAtRest(AXElement window);
     // Whether every saved window now has a live window (paired by frame alone) within 50 points
     // of its target.
     static bool verifyWindowPositionsWithMatcher(const RunningApplication& app,

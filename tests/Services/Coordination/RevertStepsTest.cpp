@@ -352,12 +352,37 @@ TEST_F(RevertStepsTest, WindowsCountAsPositionedOnlyWhereTheyReadBack) {
         bool minimizedNow = false;
         // A window of the same title stands first in the list, where the saved one stood.
         bool twinInFront = false;
+        // What the report says was done, where the row tells it: only what reads back changed.
+        std::optional<QStringList> actions{};
     };
     const QRectF saved(40, 60, 800, 600);
     const QRectF live(500, 300, 600, 400);
     const QRectF twin(900, 100, 600, 400);
     const QList<Case> cases{
-        {"moves at once", {}, 0, RestoreStatus::restored, "Window positioned", saved},
+        {"moves at once",
+         {},
+         0,
+         RestoreStatus::restored,
+         "Window positioned",
+         saved,
+         false,
+         false,
+         false,
+         QStringList{"moved"}},
+        {"already where it was", [saved](SimulatedDesktop::Window& w) { w.frame = saved; }, 0,
+         RestoreStatus::restored, "Window positioned", saved, false, false, false, QStringList{}},
+        {"minimised where it was, shown there", [saved](SimulatedDesktop::Window& w) { w.frame = saved; }, 0,
+         RestoreStatus::restored, "Window positioned", saved, false, true, false, QStringList{"shown"}},
+        {"moved and minimised",
+         {},
+         0,
+         RestoreStatus::restored,
+         "Window minimized",
+         saved,
+         true,
+         false,
+         false,
+         QStringList{"moved", "minimised"}},
         {"moves a moment later", [](SimulatedDesktop::Window& w) { w.faults.moveDelay = 400ms; }, 0,
          RestoreStatus::restored, "Window positioned", saved},
         {"ignores the move", [](SimulatedDesktop::Window& w) { w.faults.ignoresMoves = true; }, 0,
@@ -381,7 +406,16 @@ TEST_F(RevertStepsTest, WindowsCountAsPositionedOnlyWhereTheyReadBack) {
          false,
          true},
         {"minimised before, shown now", {}, 0, RestoreStatus::restored, "Window minimized", saved, true},
-        {"minimised before and now", {}, 0, RestoreStatus::restored, "Window minimized", saved, true, true},
+        {"minimised before and now",
+         {},
+         0,
+         RestoreStatus::restored,
+         "Window minimized",
+         saved,
+         true,
+         true,
+         false,
+         QStringList{"moved"}},
         {"shown before, minimised now",
          {},
          0,
@@ -426,6 +460,9 @@ TEST_F(RevertStepsTest, WindowsCountAsPositionedOnlyWhereTheyReadBack) {
         EXPECT_EQ(results->first().reason, c.reason);
         EXPECT_EQ(results->first().requestedFrame, saved);
         EXPECT_EQ(results->first().actualFrame, c.actual);
+        if (c.actions) {
+            EXPECT_EQ(results->first().actions, *c.actions);
+        }
         if (c.status == RestoreStatus::restored) {
             EXPECT_EQ(desktop().window(doc)->frame, saved);
             EXPECT_EQ(desktop().window(doc)->minimized, c.savedMinimized);
