@@ -24,6 +24,10 @@ constexpr int kSplashWaitMs = 40000;
 constexpr int kMinimizeWaitMs = 2000;
 // A move shows in the read-back within a few milliseconds.
 constexpr int kMoveReadWaitMs = 500;
+// A window shown again is read until its frame stood still over this many reads 20 ms apart, for
+// at most this long.
+constexpr int kRestReads = 7;
+constexpr int kRestWaitMs = 1000;
 
 const QString kSplashReason = QStringLiteral("App only shows splash screen after 40s");
 const QString kStaysMinimized = QStringLiteral("Window stays minimized: the window manager did not show it");
@@ -85,14 +89,22 @@ bool WindowPlacer::wasMoved(const Whereabouts& before, const Whereabouts& after,
 }
 
 QCoro::Task<std::optional<QRectF>> WindowPlacer::frameAtRest(AXElement window) {
-    const auto last = std::make_shared<std::optional<QRectF>>();
+    // At rest once the frame has stood still for longer than a step of the manager's animation: a
+    // manager may keep the icon's frame a moment before it starts to draw the window back, and
+    // draws each step of the way more than 20 ms apart on a busy machine.
+    struct Reading {
+        std::optional<QRectF> frame;
+        int sameReads = 0;
+    };
+    const auto last = std::make_shared<Reading>();
     const auto atRest = [window, last] {
         const std::optional<QRectF> now = AXWindowService::windowFrame(window);
-        const bool still = now && *last && now->toRect() == (*last)->toRect();
-        *last = now;
-        return still;
+        const bool same = now && last->frame && now->toRect() == last->frame->toRect();
+        last->sameReads = same ? last->sameReads + 1 : 0;
+        last->frame = now;
+        return last->sameReads >= kRestReads;
     };
-    co_await RestoreWait::pollUntil(atRest, RestoreWait::ms(kMoveReadWaitMs), RestoreWait::ms(20));
+    co_await RestoreWait::pollUntil(atRest, RestoreWait::ms(kRestWaitMs), RestoreWait::ms(20));
     co_return AXWindowService::windowFrame(window);
 }
 

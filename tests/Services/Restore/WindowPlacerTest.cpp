@@ -69,14 +69,15 @@ TEST_F(WindowPlacerTest, ReportsEachOutcomeWithItsLogLines) {
          50,
          {start, R"(applyGeometry: "Doc" ✓ actual=(100,100 800×600) attempts=1)"},
          {"moved"}},
-        // A window shown again is read twice, 20 ms apart, to find it at rest before it is moved.
+        // A window shown again is read until it stood still over seven reads 20 ms apart, to find it
+        // at rest before it is moved.
         {"shown again and moved",
          QRectF(400, 300, 600, 400),
          [](SimulatedDesktop::Window& w) { w.minimized = true; },
          RestoreStatus::restored,
          "Geometry verified (match=exactTitle, attempts=1)",
          kSaved,
-         20 + 50,
+         7 * 20 + 50,
          {start, R"(applyGeometry: "Doc" ✓ actual=(100,100 800×600) attempts=1)"},
          {"shown", "moved"}},
         // The move takes effect 300 ms late: it shows at the third read, after 100 + 200 ms of pauses.
@@ -122,7 +123,7 @@ TEST_F(WindowPlacerTest, ReportsEachOutcomeWithItsLogLines) {
          RestoreStatus::restored,
          "Already at correct position",
          QRectF(120, 110, 800, 600),
-         20,
+         7 * 20,
          {},
          {"shown"}},
         {"shown by an earlier step, where it was saved",
