@@ -144,6 +144,12 @@ WindowPlacer::placeWindows(RunningApplication app, QList<WindowSnapshot> snapsho
                                   RectConversion::toRectF(snapshot.frame), std::nullopt));
             continue;
         }
+        // A window an earlier step showed may still be drawn back from its icon: it is read once at
+        // rest, so that its way back is not taken for a move.
+        if (minimisedBefore.contains(partners[i]->window) &&
+            !AXWindowService::isMinimized(partners[i]->window)) {
+            co_await frameAtRest(partners[i]->window);
+        }
         WindowRestoreResult placed =
             co_await placeWindow(partners[i]->window, snapshot, savedDisplays, partners[i]->quality);
         if (windowsBefore && !windowsBefore->contains(partners[i]->window)) {
