@@ -12,6 +12,13 @@
 #include <algorithm>
 #include <utility>
 
+namespace {
+
+// How long the applications asked to quit are waited for, at most.
+constexpr int kQuitWaitMs = 500;
+
+} // namespace
+
 QList<RunningApplication> OtherApplications::candidates(const Workspace& workspace) {
     QSet<QString> held;
     for (const AppSnapshot& app : workspace.appSnapshots) {
@@ -71,8 +78,11 @@ QCoro::Task<void> OtherApplications::closeAppsNotInWorkspace(Workspace workspace
     }
     const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
     QList<RunningApplication>& quit = quitApplications();
+    QList<qint32> asked;
     for (const RunningApplication& app : toQuit) {
-        port->terminate(app.processIdentifier);
+        if (port->terminate(app.processIdentifier)) {
+            asked.append(app.processIdentifier);
+        }
         const bool noted = std::any_of(quit.cbegin(), quit.cend(), [&app](const RunningApplication& q) {
             return q.bundleIdentifier == app.bundleIdentifier;
         });
@@ -83,7 +93,16 @@ QCoro::Task<void> OtherApplications::closeAppsNotInWorkspace(Workspace workspace
     for (const RunningApplication& app : toHide) {
         port->hide(app.processIdentifier);
     }
-    co_await RestoreWait::pause(RestoreWait::ms(500));
+    if (asked.isEmpty()) {
+        co_return;
+    }
+    // The applications asked to quit are given a moment to go, so that what comes after the
+    // restore finds them gone; one that asks its user first (unsaved work) is not waited for.
+    const auto gone = [port, asked] {
+        return std::none_of(asked.cbegin(), asked.cend(),
+                            [&port](qint32 pid) { return port->application(pid).has_value(); });
+    };
+    co_await RestoreWait::pollUntil(gone, RestoreWait::ms(kQuitWaitMs), RestoreWait::ms(20));
 }
 
 QList<RunningApplication>& OtherApplications::quitApplications() {

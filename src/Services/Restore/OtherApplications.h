@@ -14,7 +14,8 @@ class OtherApplications {
 public:
     OtherApplications() = delete;
 
-    // Quits the others, except the ones the user excluded, which are only hidden.
+    // Quits the others, except the ones the user excluded, which are only hidden, and waits (half a
+    // second at most) for those asked to quit to go; with none asked it does not wait.
     static QCoro::Task<void> closeAppsNotInWorkspace(Workspace workspace);
     // Hides the others, the excluded ones too.
     static void hideAppsNotInWorkspace(const Workspace& workspace);

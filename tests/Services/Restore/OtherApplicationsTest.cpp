@@ -52,7 +52,8 @@ protected:
 
 TEST_F(OtherApplicationsTest, QuitsOthersButOnlyHidesExcludedOnesAndNeverTheDesktop) {
     run(OtherApplications::closeAppsNotInWorkspace(held));
-    EXPECT_EQ(elapsedMs(), 500);
+    // Both quit at once: nothing is left to wait for.
+    EXPECT_EQ(elapsedMs(), 0);
     EXPECT_EQ(runningIDs(),
               QStringList({"org.example.Kept", "org.example.Music (hidden)", "com.tremmick.ordella",
                            "org.gnome.Shell", "dunst.desktop", "org.example.Agent", "-"}));
@@ -80,9 +81,32 @@ TEST_F(OtherApplicationsTest, SaysWhenThereIsNothingToDo) {
     const Workspace all = workspace(
         {savedApp("org.example.Kept"), savedApp("org.example.Notes"), savedApp("org.example.Music")});
     run(OtherApplications::closeAppsNotInWorkspace(all));
+    EXPECT_EQ(elapsedMs(), 0);
     OtherApplications::hideAppsNotInWorkspace(all);
     EXPECT_EQ(restorerLines(), QStringList({"closeAppsNotInWorkspace: no apps to terminate",
                                             "hideAppsNotInWorkspace: no apps to hide"}));
+}
+
+TEST_F(OtherApplicationsTest, WaitsForTheAppsAskedToQuitUntilTheyGoAtMostHalfASecond) {
+    struct Case {
+        const char* name;
+        SimulatedDesktop::AppFaults faults;
+        qint64 elapsedMs;
+    };
+    const QList<Case> cases{
+        {"quits a moment later", {false, Clock::Duration(130)}, 140},
+        {"asks its user first", {true}, 500},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const qint64 start = elapsedMs();
+        SimulatedDesktop::Application slow;
+        slow.bundleIdentifier = "org.example.Slow";
+        slow.faults = c.faults;
+        desktop().addApplication(slow);
+        run(OtherApplications::closeAppsNotInWorkspace(held));
+        EXPECT_EQ(elapsedMs() - start, c.elapsedMs);
+    }
 }
 
 } // namespace
