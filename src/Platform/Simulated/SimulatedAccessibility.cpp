@@ -161,6 +161,9 @@ int setWindowAttribute(SimulatedDesktop* desktop, Window& w, const QString& attr
         if (!flag) {
             return AXError::IllegalArgument;
         }
+        if (attribute == AXName::Minimized && !*flag && !w.onScreen && w.faults.showsOnlyOnShownDesktop) {
+            return AXError::Success;
+        }
         desktop->schedule(w.faults.stateChangeDelay, [desktop, number, attribute, flag] {
             applyState(*desktop, number, attribute, *flag);
         });

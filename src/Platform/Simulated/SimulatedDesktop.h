@@ -55,6 +55,9 @@ public:
         QHash<QString, int> writeErrors;
         // The window server gives no bounds for the window.
         bool boundsUnreadable = false;
+        // Minimised on a desktop not shown, it stays minimised when asked to show; it shows once
+        // brought to the desktop shown (some managers).
+        bool showsOnlyOnShownDesktop = false;
     };
 
     struct Window {

@@ -10,6 +10,7 @@
 #include "Services/Restore/RestoreLog.h"
 #include "Services/Restore/RestorePlanner.h"
 #include "Services/Restore/RestoreWait.h"
+#include "Services/Restore/WindowShowing.h"
 
 #include <QSet>
 
@@ -47,23 +48,6 @@ bool onShownDesktop(AXElement window) {
     return AXAttributeReader::read(window, AXName::OnShownSpace).value.toBool().value_or(true);
 }
 
-// Some managers (mutter) show a minimised window of a desktop not shown only by activating it,
-// which switches to that desktop. Shown on the desktop the user looks at and sent straight back,
-// all in one go, it comes up on its own desktop without the desktop shown switching (and, on such
-// a manager, without ever being drawn on the one shown). False when the window is not away.
-bool showThroughShownDesktop(AXElement window) {
-    const std::optional<double> desktop =
-        onShownDesktop(window) ? std::nullopt
-                               : AXAttributeReader::read(window, AXName::SpaceIndex).value.toNumber();
-    if (!desktop ||
-        AXAttributeReader::write(window, AXName::OnShownSpace, AXValue::boolean(true)) != AXError::Success) {
-        return false;
-    }
-    AXWindowService::deminimize(window);
-    AXAttributeReader::write(window, AXName::SpaceIndex, AXValue::number(*desktop));
-    return true;
-}
-
 } // namespace
 
 WindowPlacer::Whereabouts WindowPlacer::Whereabouts::of(AXElement window) {
@@ -89,23 +73,46 @@ bool WindowPlacer::wasMoved(const Whereabouts& before, const Whereabouts& after,
 }
 
 QCoro::Task<std::optional<QRectF>> WindowPlacer::frameAtRest(AXElement window) {
+    const QList<AXElement> one{window};
+    const QHash<AXElement, std::optional<QRectF>> frames = co_await framesAtRest(one);
+    co_return frames.value(window);
+}
+
+QCoro::Task<QHash<AXElement, std::optional<QRectF>>> WindowPlacer::framesAtRest(QList<AXElement> windows) {
     // At rest once the frame has stood still for longer than a step of the manager's animation: a
     // manager may keep the icon's frame a moment before it starts to draw the window back, and
-    // draws each step of the way more than 20 ms apart on a busy machine.
+    // draws each step of the way more than 20 ms apart on a busy machine. The windows are read
+    // together, each until it stands still: a wait for many costs what the slowest one takes.
     struct Reading {
         std::optional<QRectF> frame;
         int sameReads = 0;
     };
-    const auto last = std::make_shared<Reading>();
-    const auto atRest = [window, last] {
-        const std::optional<QRectF> now = AXWindowService::windowFrame(window);
-        const bool same = now && last->frame && now->toRect() == last->frame->toRect();
-        last->sameReads = same ? last->sameReads + 1 : 0;
-        last->frame = now;
-        return last->sameReads >= kRestReads;
+    const auto readings = std::make_shared<QHash<AXElement, Reading>>();
+    for (const AXElement& window : windows) {
+        readings->insert(window, Reading{});
+    }
+    const auto allAtRest = [readings] {
+        bool all = true;
+        for (auto it = readings->begin(); it != readings->end(); ++it) {
+            if (it->sameReads >= kRestReads) {
+                continue;
+            }
+            const std::optional<QRectF> now = AXWindowService::windowFrame(it.key());
+            const bool same = now && it->frame && now->toRect() == it->frame->toRect();
+            it->sameReads = same ? it->sameReads + 1 : 0;
+            it->frame = now;
+            all = all && it->sameReads >= kRestReads;
+        }
+        return all;
     };
-    co_await RestoreWait::pollUntil(atRest, RestoreWait::ms(kRestWaitMs), RestoreWait::ms(20));
-    co_return AXWindowService::windowFrame(window);
+    if (!readings->isEmpty()) {
+        co_await RestoreWait::pollUntil(allAtRest, RestoreWait::ms(kRestWaitMs), RestoreWait::ms(20));
+    }
+    QHash<AXElement, std::optional<QRectF>> frames;
+    for (const AXElement& window : windows) {
+        frames.insert(window, AXWindowService::windowFrame(window));
+    }
+    co_return frames;
 }
 
 QCoro::Task<QList<WindowRestoreResult>>
@@ -136,6 +143,65 @@ WindowPlacer::placeWindows(RunningApplication app, QList<WindowSnapshot> snapsho
     }
 
     const QList<std::optional<Partner>> partners = pairWindows(app, snapshots, useMatcher, bystanders);
+    // Every step is asked of all the windows at once and waited for together, so that no wait
+    // adds up window by window: each window goes to its desktop, those saved shown are shown, and
+    // all that came back from their icons are read at rest; then those saved minimised are placed
+    // and minimised again, and the others placed. What the report says moved is measured from
+    // where each window stood before, at rest.
+    QHash<AXElement, Whereabouts> before;
+    QSet<AXElement> wasMinimized;
+    QList<std::pair<AXElement, std::optional<qint64>>> toDesktops;
+    QList<AXElement> toShow;
+    QList<AXElement> settling;
+    for (int i = 0; i < snapshots.size(); ++i) {
+        if (!partners[i]) {
+            continue;
+        }
+        const AXElement window = partners[i]->window;
+        const bool minimised = AXWindowService::isMinimized(window);
+        // A window an earlier step showed may still be drawn back from its icon.
+        if (minimisedBefore.contains(window) && !minimised) {
+            settling.append(window);
+        }
+        // Read before the window changes desktops: a window just sent to a desktop not shown
+        // reads minimised for a moment under some managers.
+        before.insert(window, Whereabouts::of(window));
+        if (minimised) {
+            wasMinimized.insert(window);
+        }
+        // A window goes back to the virtual desktop it was saved on, and is placed there, out of
+        // sight when that is not the one shown; a window saved without one belongs on the desktop
+        // shown. The manager is given the time to move it first, so that nothing takes it for a
+        // window of another desktop.
+        toDesktops.append({window, snapshots[i].spaceIndex});
+        if (!snapshots[i].isMinimized) {
+            toShow.append(window);
+        }
+    }
+    co_await returnToDesktops(toDesktops);
+    co_await WindowShowing::prepareForGeometry(toShow);
+    for (const AXElement& window : toShow) {
+        // A minimised window's frame is not where it shows: it moved only if it leaves where it
+        // came to rest.
+        if (wasMinimized.contains(window) && !AXWindowService::isMinimized(window) &&
+            !settling.contains(window)) {
+            settling.append(window);
+        }
+    }
+    const QHash<AXElement, std::optional<QRectF>> atRest = co_await framesAtRest(settling);
+    for (auto it = atRest.cbegin(); it != atRest.cend(); ++it) {
+        before[it.key()].frame = it.value();
+    }
+    QList<Minimising> toMinimise;
+    for (int i = 0; i < snapshots.size(); ++i) {
+        if (partners[i] && snapshots[i].isMinimized) {
+            const AXElement window = partners[i]->window;
+            toMinimise.append({window, snapshots[i], before.value(window), wasMinimized.contains(window)});
+        }
+    }
+    const QHash<AXElement, WindowRestoreResult> minimisedAgain =
+        co_await placeMinimised(toMinimise, savedDisplays);
+
     for (int i = 0; i < snapshots.size(); ++i) {
         const WindowSnapshot& snapshot = snapshots[i];
         if (!partners[i]) {
@@ -144,20 +210,20 @@ WindowPlacer::placeWindows(RunningApplication app, QList<WindowSnapshot> snapsho
                                   RectConversion::toRectF(snapshot.frame), std::nullopt));
             continue;
         }
-        // A window an earlier step showed may still be drawn back from its icon: it is read once at
-        // rest, so that its way back is not taken for a move.
-        if (minimisedBefore.contains(partners[i]->window) &&
-            !AXWindowService::isMinimized(partners[i]->window)) {
-            co_await frameAtRest(partners[i]->window);
+        const AXElement window = partners[i]->window;
+        WindowRestoreResult placed;
+        if (snapshot.isMinimized) {
+            placed = minimisedAgain.value(window);
+        } else {
+            placed = co_await placeShown(window, snapshot, savedDisplays, partners[i]->quality,
+                                         before.value(window), wasMinimized.contains(window));
         }
-        WindowRestoreResult placed =
-            co_await placeWindow(partners[i]->window, snapshot, savedDisplays, partners[i]->quality);
-        if (windowsBefore && !windowsBefore->contains(partners[i]->window)) {
+        if (windowsBefore && !windowsBefore->contains(window)) {
             placed.addActions({QStringLiteral("started")});
         }
         // Shown by an earlier step of the restore, as read now.
-        if (minimisedBefore.contains(partners[i]->window) && !snapshot.isMinimized &&
-            !AXWindowService::isMinimized(partners[i]->window)) {
+        if (minimisedBefore.contains(window) && !snapshot.isMinimized &&
+            !AXWindowService::isMinimized(window)) {
             placed.addActions({QStringLiteral("shown")});
         }
         results.append(std::move(placed));
@@ -204,78 +270,88 @@ WindowPlacer::pairWindows(const RunningApplication& app, const QList<WindowSnaps
     return partners;
 }
 
-QCoro::Task<WindowRestoreResult> WindowPlacer::placeWindow(AXElement window, WindowSnapshot snapshot,
-                                                           QList<DisplaySnapshot> savedDisplays,
-                                                           WindowMatchQuality quality) {
+QCoro::Task<QHash<AXElement, WindowRestoreResult>>
+WindowPlacer::placeMinimised(QList<Minimising> windows, QList<DisplaySnapshot> savedDisplays) {
+    QHash<AXElement, WindowRestoreResult> outcomes;
+    if (windows.isEmpty()) {
+        co_return outcomes;
+    }
+    QHash<AXElement, QRectF> targets;
+    QList<std::pair<AXElement, std::optional<QRectF>>> moving;
+    for (const Minimising& m : windows) {
+        const std::optional<Screen> screen = RestoreGeometry::targetScreen(m.snapshot, savedDisplays);
+        const QRectF target = screen ? RestoreGeometry::targetFrame(m.snapshot, *screen)
+                                     : RectConversion::toRectF(m.snapshot.frame);
+        targets.insert(m.window, target);
+        AXWindowService::setWindowFrame(m.window, target);
+        if (!m.before.frame || !RestoreGeometry::withinTolerance(*m.before.frame, target)) {
+            moving.append({m.window, m.before.frame});
+        }
+    }
+    // Whether each moved is read before it is minimised: under some managers a window just
+    // minimised reads for a moment on a frame where it never shows.
+    if (!moving.isEmpty()) {
+        const auto changed = [moving] {
+            return std::all_of(moving.cbegin(), moving.cend(), [](const auto& m) {
+                const std::optional<QRectF> now = AXWindowService::windowFrame(m.first);
+                return now && (!m.second || now->toRect() != m.second->toRect());
+            });
+        };
+        co_await RestoreWait::pollUntil(changed, RestoreWait::ms(kMoveReadWaitMs), RestoreWait::ms(10));
+    }
+    QHash<AXElement, QStringList> moved;
+    QHash<AXElement, std::optional<QRectF>> placed;
+    for (const Minimising& m : windows) {
+        if (wasMoved(m.before, Whereabouts::of(m.window), targets.value(m.window))) {
+            moved.insert(m.window, {QStringLiteral("moved")});
+        }
+        placed.insert(m.window, AXWindowService::windowFrame(m.window));
+        AXWindowService::minimize(m.window);
+    }
+    // Read back like every other outcome: a window its application keeps open is not minimised
+    // again, whatever the request answered.
+    const auto minimised = [windows] {
+        return std::all_of(windows.cbegin(), windows.cend(),
+                           [](const Minimising& m) { return AXWindowService::isMinimized(m.window); });
+    };
+    co_await RestoreWait::pollUntil(minimised, RestoreWait::ms(kMinimizeWaitMs), RestoreWait::ms(100));
+    for (const Minimising& m : windows) {
+        const bool done = AXWindowService::isMinimized(m.window);
+        WindowRestoreResult outcome =
+            result(m.snapshot, done ? RestoreStatus::restored : RestoreStatus::failed,
+                   done ? QStringLiteral("Window minimized") : QStringLiteral("Failed to minimize window"),
+                   targets.value(m.window), placed.value(m.window));
+        outcome.addActions(moved.value(m.window));
+        if (done && !m.wasMinimized) {
+            outcome.addActions({QStringLiteral("minimised")});
+        }
+        outcomes.insert(m.window, outcome);
+    }
+    co_return outcomes;
+}
+
+QCoro::Task<WindowRestoreResult> WindowPlacer::placeShown(AXElement window, WindowSnapshot snapshot,
+                                                          QList<DisplaySnapshot> savedDisplays,
+                                                          WindowMatchQuality quality, Whereabouts before,
+                                                          bool wasMinimized) {
     const QRectF saved = RectConversion::toRectF(snapshot.frame);
-    // What the report says was done is what reads back changed, not what was asked.
-    Whereabouts before = Whereabouts::of(window);
-    // Read before the window changes desktops: a window just sent to a desktop not shown reads
-    // minimised for a moment under some managers.
-    const bool wasMinimized = AXWindowService::isMinimized(window);
     const auto movedSince = [window, &before](const std::optional<QRectF>& asked) {
         return wasMoved(before, Whereabouts::of(window), asked) ? QStringList{QStringLiteral("moved")}
                                                                 : QStringList();
     };
-    // A window goes back to the virtual desktop it was saved on, and is placed there, out of sight
-    // when that is not the one shown; a window saved without one belongs on the desktop shown. The
-    // manager is given the time to move it first, so that nothing takes it for a window of another
-    // desktop.
-    co_await returnToDesktop(window, snapshot.spaceIndex);
-    if (snapshot.isMinimized) {
-        const std::optional<Screen> screen = RestoreGeometry::targetScreen(snapshot, savedDisplays);
-        const QRectF target = screen ? RestoreGeometry::targetFrame(snapshot, *screen) : saved;
-        AXWindowService::setWindowFrame(window, target);
-        // Whether it moved is read before it is minimised: under some managers a window just
-        // minimised reads for a moment on a frame where it never shows.
-        if (!before.frame || !RestoreGeometry::withinTolerance(*before.frame, target)) {
-            const auto changed = [window, from = before.frame] {
-                const std::optional<QRectF> now = AXWindowService::windowFrame(window);
-                return now && (!from || now->toRect() != from->toRect());
-            };
-            co_await RestoreWait::pollUntil(changed, RestoreWait::ms(kMoveReadWaitMs), RestoreWait::ms(10));
-        }
-        const QStringList moved = movedSince(target);
-        const std::optional<QRectF> placed = AXWindowService::windowFrame(window);
-        AXWindowService::minimize(window);
-        // Read back like every other outcome: a window its application keeps open is not minimised
-        // again, whatever the request answered.
-        const auto minimised = [window] { return AXWindowService::isMinimized(window); };
-        const bool done = co_await RestoreWait::pollUntil(minimised, RestoreWait::ms(kMinimizeWaitMs),
-                                                          RestoreWait::ms(100));
-        WindowRestoreResult outcome =
-            result(snapshot, done ? RestoreStatus::restored : RestoreStatus::failed,
-                   done ? QStringLiteral("Window minimized") : QStringLiteral("Failed to minimize window"),
-                   target, placed);
-        outcome.addActions(moved);
-        if (done && !wasMinimized) {
-            outcome.addActions({QStringLiteral("minimised")});
-        }
-        co_return outcome;
-    }
-    co_await prepareWindowForGeometry(window);
     if (AXWindowService::isMinimized(window)) {
         // Said at once: no frame can be checked on a window that is not shown.
         co_return result(snapshot, RestoreStatus::failed,
                          onShownDesktop(window) ? kStaysMinimized : kStaysMinimizedAway, saved, std::nullopt);
     }
-    const QStringList shown = wasMinimized && !AXWindowService::isMinimized(window)
-                                  ? QStringList{QStringLiteral("shown")}
-                                  : QStringList();
+    const QStringList shown = wasMinimized ? QStringList{QStringLiteral("shown")} : QStringList();
     const std::optional<Screen> screen = RestoreGeometry::targetScreen(snapshot, savedDisplays);
     if (!screen) {
         co_return result(snapshot, RestoreStatus::failed, QStringLiteral("No screen available"), saved,
                          std::nullopt);
     }
     const QRectF target = RestoreGeometry::targetFrame(snapshot, *screen);
-    if (!shown.isEmpty()) {
-        // A minimised window's frame is not where it shows: it moved only if it leaves where it
-        // came to rest.
-        before.frame = co_await frameAtRest(window);
-    }
-    // A window that stayed minimised is not back, wherever its frame is.
-    const std::optional<QRectF> current =
-        AXWindowService::isMinimized(window) ? std::nullopt : AXWindowService::windowFrame(window);
+    const std::optional<QRectF> current = AXWindowService::windowFrame(window);
     if (current && RestoreGeometry::withinTolerance(*current, target)) {
         WindowRestoreResult inPlace = result(snapshot, RestoreStatus::restored,
                                              QStringLiteral("Already at correct position"), target, current);
@@ -360,50 +436,51 @@ WindowPlacer::waitForRealWindowAndRetry(RunningApplication app, QList<WindowSnap
 }
 
 QCoro::Task<void> WindowPlacer::returnToDesktop(AXElement window, std::optional<qint64> desktop) {
-    const auto there = [window, desktop] {
-        if (!desktop) {
-            return AXAttributeReader::read(window, AXName::OnShownSpace).value.toBool().value_or(true);
+    const QList<std::pair<AXElement, std::optional<qint64>>> one{{window, desktop}};
+    co_await returnToDesktops(one);
+}
+
+QCoro::Task<void> WindowPlacer::returnToDesktops(QList<std::pair<AXElement, std::optional<qint64>>> windows) {
+    QList<std::function<bool()>> arriving;
+    for (const auto& [window, desktop] : windows) {
+        const auto there = [window, desktop] {
+            if (!desktop) {
+                return AXAttributeReader::read(window, AXName::OnShownSpace).value.toBool().value_or(true);
+            }
+            const std::optional<double> now =
+                AXAttributeReader::read(window, AXName::SpaceIndex).value.toNumber();
+            return now && NumberConversion::toInt64(*now) == *desktop;
+        };
+        if (there()) {
+            continue;
         }
-        const std::optional<double> now =
-            AXAttributeReader::read(window, AXName::SpaceIndex).value.toNumber();
-        return now && NumberConversion::toInt64(*now) == *desktop;
-    };
-    if (there()) {
+        // A window shown where it was is shown where it arrives, once the manager has made it so:
+        // some managers (mutter) name the new desktop before they map the window there, and a
+        // window read in between would be taken for a minimised one.
+        const bool shown = !AXWindowService::isMinimized(window);
+        const int asked =
+            desktop ? AXAttributeReader::write(window, AXName::SpaceIndex, AXValue::number(double(*desktop)))
+                    : AXAttributeReader::write(window, AXName::OnShownSpace, AXValue::boolean(true));
+        if (asked == AXError::Success) {
+            arriving.append([there, shown, window] {
+                return there() && (!shown || !AXWindowService::isMinimized(window));
+            });
+        }
+    }
+    if (arriving.isEmpty()) {
         co_return;
     }
-    // A window shown where it was is shown where it arrives, once the manager has made it so: some
-    // managers (mutter) name the new desktop before they map the window there, and a window read
-    // in between would be taken for a minimised one.
-    const bool shown = !AXWindowService::isMinimized(window);
-    const auto arrived = [there, shown, window] {
-        return there() && (!shown || !AXWindowService::isMinimized(window));
+    // All asked at once, and waited for together.
+    const auto arrived = [arriving] {
+        return std::all_of(arriving.cbegin(), arriving.cend(),
+                           [](const std::function<bool()>& a) { return a(); });
     };
-    const int asked =
-        desktop ? AXAttributeReader::write(window, AXName::SpaceIndex, AXValue::number(double(*desktop)))
-                : AXAttributeReader::write(window, AXName::OnShownSpace, AXValue::boolean(true));
-    if (asked == AXError::Success) {
-        co_await RestoreWait::pollUntil(arrived, RestoreWait::ms(kMinimizeWaitMs), RestoreWait::ms(100));
-    }
+    co_await RestoreWait::pollUntil(arrived, RestoreWait::ms(kMinimizeWaitMs), RestoreWait::ms(100));
 }
 
 QCoro::Task<void> WindowPlacer::prepareWindowForGeometry(AXElement window) {
-    if (AXWindowService::isMinimized(window)) {
-        AXWindowService::deminimize(window);
-        const auto restored = [window] {
-            return !AXAttributeReader::boolean(window, QStringLiteral("AXMinimized"));
-        };
-        if (!co_await RestoreWait::pollUntil(restored, RestoreWait::ms(2000), RestoreWait::ms(100)) &&
-            showThroughShownDesktop(window)) {
-            co_await RestoreWait::pollUntil(restored, RestoreWait::ms(2000), RestoreWait::ms(100));
-        }
-    }
-    if (AXWindowService::isFullScreen(window)) {
-        AXWindowService::exitFullScreen(window);
-        const auto windowed = [window] {
-            return !AXAttributeReader::boolean(window, QStringLiteral("AXFullScreen"));
-        };
-        co_await RestoreWait::pollUntil(windowed, RestoreWait::ms(3000), RestoreWait::ms(200));
-    }
+    const QList<AXElement> one{window};
+    co_await WindowShowing::prepareForGeometry(one);
 }
 
 bool WindowPlacer::verifyWindowPositionsWithMatcher(const RunningApplication& app,

@@ -7,6 +7,7 @@
 #include "Platform/RunningApplications.h"
 #include "Services/Desktop/WindowMatcher.h"
 
+#include <QHash>
 #include <QList>
 #include <QRectF>
 #include <QSet>
@@ -62,6 +63,8 @@ public:
     // Puts the window on its saved virtual desktop (the one shown when none was saved), and waits
     // until the manager shows it there.
     static QCoro::Task<void> returnToDesktop(AXElement window, std::optional<qint64> desktop);
+    // The same for several windows: all asked at once and waited for together.
+    static QCoro::Task<void> returnToDesktops(QList<std::pair<AXElement, std::optional<qint64>>> windows);
     // Where a window stands, as read: its frame and its virtual desktop, each when it can be read.
     struct Whereabouts {
         std::optional<QRectF> frame;
@@ -77,6 +80,8 @@ public:
     // The frame of a window just shown again, once it has come to rest: a manager may draw it
     // coming back from its icon over a few frames.
     static QCoro::Task<std::optional<QRectF>> frameAtRest(AXElement window);
+    // The frames of several such windows, read together, each until it has come to rest.
+    static QCoro::Task<QHash<AXElement, std::optional<QRectF>>> framesAtRest(QList<AXElement> windows);
     // Whether every saved window now has a live window (paired by frame alone) within 50 points
     // of its target.
     static bool verifyWindowPositionsWithMatcher(const RunningApplication& app,
@@ -88,7 +93,21 @@ private:
     placeWindows(RunningApplication app, QList<WindowSnapshot> snapshots,
                  QList<DisplaySnapshot> savedDisplays, bool useMatcher, bool mayWaitForRealWindow,
                  WindowMatcher::Bystanders bystanders, QSet<AXElement> minimisedBefore);
-    static QCoro::Task<WindowRestoreResult> placeWindow(AXElement window, WindowSnapshot snapshot,
-                                                        QList<DisplaySnapshot> savedDisplays,
-                                                        WindowMatchQuality quality);
+    // A window saved minimised, already on its desktop; before is where it stood before the
+    // restore touched it.
+    struct Minimising {
+        AXElement window;
+        WindowSnapshot snapshot;
+        Whereabouts before;
+        bool wasMinimized = false;
+    };
+    // Puts each on its frame and minimises it again, all at once; the outcome of each.
+    static QCoro::Task<QHash<AXElement, WindowRestoreResult>>
+    placeMinimised(QList<Minimising> windows, QList<DisplaySnapshot> savedDisplays);
+    // A window saved shown, already on its desktop and shown where it can be; before is where it
+    // stood before the restore touched it (its frame at rest when it was shown again).
+    static QCoro::Task<WindowRestoreResult> placeShown(AXElement window, WindowSnapshot snapshot,
+                                                       QList<DisplaySnapshot> savedDisplays,
+                                                       WindowMatchQuality quality, Whereabouts before,
+                                                       bool wasMinimized);
 };

@@ -295,6 +295,35 @@ TEST_F(WindowPlacerTest, PreparesMinimisedAndFullScreenWindowsBeforeMoving) {
     EXPECT_LE(elapsedMs() - start, 2000);
 }
 
+// Windows are shown and read at rest together, and minimised again together: one wait for each
+// step, not one per window.
+TEST_F(WindowPlacerTest, WindowsShownOrMinimisedTogetherWaitTogether) {
+    const QRectF other(200, 150, 500, 400);
+    const qint32 pid = addApp("org.example.Editor",
+                              {QRectF(400, 300, 600, 400), QRectF(600, 200, 500, 400),
+                               QRectF(10, 10, 300, 200), QRectF(20, 20, 300, 200)},
+                              {"Doc", "Other", "Down", "Under"});
+    for (const quint32 window : desktop().windowsOf(pid)) {
+        desktop().updateWindow(window, [](SimulatedDesktop::Window& w) {
+            w.minimized = w.title == "Doc" || w.title == "Other";
+            w.faults.stateChangeDelay = Clock::Duration(w.minimized ? 0 : 250);
+        });
+    }
+    QList<WindowSnapshot> saved{savedWindow(kSaved, "Doc"), savedWindow(other, "Other", 1),
+                                savedWindow(QRectF(700, 500, 300, 200), "Down", 2),
+                                savedWindow(QRectF(800, 500, 300, 200), "Under", 3)};
+    saved[2].isMinimized = saved[3].isMinimized = true;
+    const QList<WindowRestoreResult> results = place(pid, saved);
+    ASSERT_EQ(results.size(), 4);
+    for (qsizetype i = 0; i < results.size(); ++i) {
+        EXPECT_EQ(results[i].status, RestoreStatus::restored);
+        EXPECT_EQ(results[i].actions,
+                  QStringList({i < 2 ? "shown" : "moved", i < 2 ? "moved" : "minimised"}));
+    }
+    // At rest after seven reads 20 ms apart; minimised at the fourth read 100 ms apart; two moves.
+    EXPECT_EQ(elapsedMs(), 7 * 20 + 300 + 2 * 50);
+}
+
 TEST_F(WindowPlacerTest, WaitsOutASplashScreenOnceOnTheMonotonicClock) {
     // Splash for 45 s: every saved window fails after 40 s of waiting, however the wall clock jumps.
     const qint32 slow = addApp("org.example.Slow", "Slow");
@@ -363,12 +392,17 @@ TEST_F(WindowPlacerTest, PreparationWaitsTwoSecondsForTheDockAndThreeForFullScre
         bool fullScreen;
         int delayMs;
         qint64 waitedMs;
+        // Minimised on a desktop not shown, under a manager that shows it only through the desktop
+        // shown: the first such window learns the way, the next goes that way at once.
+        bool awayOnly = false;
     };
     const QList<Case> cases{
         {"back from the Dock", true, false, 250, 300},
         {"slow to come back from the Dock", true, false, 5000, 2000},
         {"out of full screen", false, true, 250, 400},
         {"slow to leave full screen", false, true, 5000, 3000},
+        {"away, the first one", true, false, 0, 2000, true},
+        {"away, the next one", true, false, 0, 0, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -376,6 +410,11 @@ TEST_F(WindowPlacerTest, PreparationWaitsTwoSecondsForTheDockAndThreeForFullScre
             w.minimized = c.minimized;
             w.fullScreen = c.fullScreen;
             w.faults.stateChangeDelay = Clock::Duration(c.delayMs);
+            if (c.awayOnly) {
+                w.onScreen = false;
+                w.faults.readOverrides.insert(AXName::SpaceIndex, AXResult::success(AXValue::number(1)));
+                w.faults.showsOnlyOnShownDesktop = true;
+            }
         });
         const QList<AXElement> windows =
             AXWindowService::axWindowList(running(pid)).value_or(QList<AXElement>());
@@ -383,6 +422,7 @@ TEST_F(WindowPlacerTest, PreparationWaitsTwoSecondsForTheDockAndThreeForFullScre
         const qint64 before = elapsedMs();
         run(WindowPlacer::prepareWindowForGeometry(windows.first()));
         EXPECT_EQ(elapsedMs() - before, c.waitedMs);
+        EXPECT_EQ(desktop().window(windowOf(pid))->minimized, c.minimized && c.delayMs > 2000);
         desktop().removeApplication(pid);
     }
 }
