@@ -86,11 +86,21 @@ void hide(const RunningApplication& app, const QString& logLine) {
 
 namespace {
 
-// Per saved application (browser identifier and snapshot id): the windows this restore request
-// opened for it, by their ids.
-QHash<QString, QList<std::int64_t>>& openedBrowserWindows() {
-    static QHash<QString, QList<std::int64_t>> windows;
+// What this restore request opened for one saved browser application: its windows (ids), and
+// the saved windows handed to the browser whole with the windows it showed for them.
+struct OpenedBrowserWindows {
+    QList<std::int64_t> windows;
+    BrowserTabRestorer::Handed handed;
+};
+
+// Per saved application (browser identifier and snapshot id).
+QHash<QString, OpenedBrowserWindows>& openedBrowserWindows() {
+    static QHash<QString, OpenedBrowserWindows> windows;
     return windows;
+}
+
+QString openedKey(const AppSnapshot& snapshot) {
+    return snapshot.bundleIdentifier + QLatin1Char(' ') + snapshot.id.toString(QUuid::WithoutBraces);
 }
 
 std::optional<RunningApplication> runningApplication(const QString& bundleIdentifier) {
@@ -269,7 +279,8 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
     if (isBrowser && plan.needsBrowserTabRestore) {
         // Counted once the windows are placed: the browser records a window it opened seconds after
         // the window shows, and only its record says which tabs are back.
-        tabProblems = co_await countedTabIssues(id, BrowserTabRestorer::expectedTabs(snapshot));
+        tabProblems = co_await countedTabIssues(id, BrowserTabRestorer::expectedTabs(snapshot),
+                                                openedBrowserWindows().value(openedKey(snapshot)).handed);
     }
     addTabIssues(result.windowResults, tabProblems);
     if (isBrowser) {
@@ -283,12 +294,13 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
 }
 
 QCoro::Task<QStringList> AppRestorer::countedTabIssues(QString bundleIdentifier,
-                                                       QList<QList<TabSnapshot>> saved) {
+                                                       QList<QList<TabSnapshot>> saved,
+                                                       BrowserTabRestorer::Handed handed) {
     if (std::all_of(saved.begin(), saved.end(), [](const QList<TabSnapshot>& w) { return w.isEmpty(); })) {
         co_return QStringList(saved.size());
     }
     const QList<QList<TabSnapshot>> shown = co_await BrowserTabRestorer::recordedTabs(
-        bundleIdentifier, BrowserTabRestorer::openedTabs(saved), RestoreWait::ms(100));
+        bundleIdentifier, BrowserTabRestorer::openedTabs(saved), RestoreWait::ms(100), handed);
     co_return tabIssues(saved, shown);
 }
 
@@ -305,15 +317,24 @@ QCoro::Task<void> AppRestorer::restoreTabs(AppPlan plan, bool closeOtherApps) {
     // Each attempt opens the saved windows afresh, then closes the windows an earlier attempt (or
     // an earlier pass of this request) opened for them, known by their ids: never a window of the
     // user's, and never the browser's last window.
-    const QString key = id + QLatin1Char(' ') + plan.appSnapshot.id.toString(QUuid::WithoutBraces);
+    const QString key = openedKey(plan.appSnapshot);
     const AppSnapshot snapshot = plan.appSnapshot;
     const std::function<QCoro::Task<bool>(int)> operation = [id, key, snapshot, closeOtherApps,
                                                              launched](int attempt) {
         return done(openTabs(id, key, snapshot, closeOtherApps, launched && attempt == 1));
     };
     // Compared with what the browser was given: an address kept from it never comes back, and
-    // waiting for it would only open the windows again.
-    const std::function<QCoro::Task<bool>(const bool&)> check = [id, expected](const bool&) {
+    // waiting for it would only open the windows again. Every saved window handed whole has its
+    // window: its tabs are counted once the browser's record catches up, never handed again.
+    const std::function<QCoro::Task<bool>(const bool&)> check = [id, key, expected](const bool&) {
+        const BrowserTabRestorer::Handed handed = openedBrowserWindows().value(key).handed;
+        bool everyOneHanded = true;
+        for (qsizetype i = 0; i < expected.size(); ++i) {
+            everyOneHanded = everyOneHanded && (expected[i].isEmpty() || handed.contains(i));
+        }
+        if (everyOneHanded) {
+            return ready(true);
+        }
         return tabsMatch(id, expected);
     };
     co_await boundedRetry<bool>(operation, check);
@@ -326,9 +347,10 @@ QCoro::Task<void> AppRestorer::restoreTabs(AppPlan plan, bool closeOtherApps) {
 
 QCoro::Task<void> AppRestorer::openTabs(QString bundleIdentifier, QString key, AppSnapshot snapshot,
                                         bool closeOtherApps, bool launched) {
-    const QList<std::int64_t> earlier = openedBrowserWindows().value(key);
+    const OpenedBrowserWindows before = openedBrowserWindows().value(key);
+    const QList<std::int64_t> earlier = before.windows;
     const BrowserTabRestorer::Reopened reopened =
-        co_await BrowserTabRestorer::restoreBrowserTabs(snapshot, closeOtherApps, launched);
+        co_await BrowserTabRestorer::restoreBrowserTabs(snapshot, closeOtherApps, launched, before.handed);
     // Windows this request opened before and kept for no saved window: closed once their
     // replacements are open. Those the ids of which cannot be read now stay noted.
     QList<std::int64_t> opened = reopened.opened;
@@ -359,7 +381,7 @@ QCoro::Task<void> AppRestorer::openTabs(QString bundleIdentifier, QString key, A
                         QStringLiteral(" left by the previous attempt"));
         co_await BrowserScriptService::closeWindows(bundleIdentifier, left);
     }
-    openedBrowserWindows().insert(key, mine);
+    openedBrowserWindows().insert(key, OpenedBrowserWindows{mine, reopened.handed});
 }
 
 bool AppRestorer::isBlankStandIn(const QString& saved, const QString& opened) {

@@ -6,6 +6,7 @@
 #include "Platform/Accessibility.h"
 #include "Platform/Clock.h"
 #include "Services/Desktop/WindowMatcher.h"
+#include "Services/Restore/BrowserTabRestorer.h"
 #include "Services/Restore/RestorePlan.h"
 
 #include <QList>
@@ -61,9 +62,11 @@ private:
     // Opens the saved windows no window shows, tried again while the browser's record shows them
     // short of tabs.
     static QCoro::Task<void> restoreTabs(AppPlan plan, bool closeOtherApps);
-    // The tab issues of each saved window (tabIssues), once the browser's record lists its windows.
+    // The tab issues of each saved window (tabIssues), once the browser's record lists its windows
+    // (those handed whole with the tabs they were handed).
     static QCoro::Task<QStringList> countedTabIssues(QString bundleIdentifier,
-                                                     QList<QList<TabSnapshot>> saved);
+                                                     QList<QList<TabSnapshot>> saved,
+                                                     BrowserTabRestorer::Handed handed);
     static QCoro::Task<void> reopenDocuments(RunningApplication app, QStringList documents,
                                              std::shared_ptr<RestoreBounds> bounds);
     // Skips placing, reporting every window in place, when the plan found them so and no step

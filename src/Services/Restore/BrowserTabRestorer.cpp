@@ -59,12 +59,31 @@ QCoro::Task<bool> selectionsHeld(QString bundleIdentifier, TabList expectedTabsB
 }
 
 // Reads the browser's tabs into shown; whether they match, or the browser lists tabs for every
-// window.
+// window, and for each window handed whole as many as it was handed.
 QCoro::Task<bool> listedWhole(QString bundleIdentifier, TabList expectedTabsByWindow,
-                              std::shared_ptr<TabList> shown) {
+                              BrowserTabRestorer::Handed handed, std::shared_ptr<TabList> shown) {
     *shown = co_await BrowserScriptService::captureTabs(bundleIdentifier);
-    co_return BrowserTabComparison::browserTabsMatch(expectedTabsByWindow, *shown) ||
-        std::none_of(shown->begin(), shown->end(), [](const QList<TabSnapshot>& w) { return w.isEmpty(); });
+    if (BrowserTabComparison::browserTabsMatch(expectedTabsByWindow, *shown)) {
+        co_return true;
+    }
+    if (std::any_of(shown->begin(), shown->end(), [](const QList<TabSnapshot>& w) { return w.isEmpty(); })) {
+        co_return false;
+    }
+    if (handed.isEmpty()) {
+        co_return true;
+    }
+    const std::optional<QList<std::int64_t>> ids = co_await BrowserScriptService::windowIDs(bundleIdentifier);
+    if (!ids || ids->size() != shown->size()) {
+        co_return false;
+    }
+    for (auto it = handed.cbegin(); it != handed.cend(); ++it) {
+        const qsizetype at = ids->indexOf(it.value());
+        if (at >= 0 && it.key() < expectedTabsByWindow.size() &&
+            (*shown)[at].size() < expectedTabsByWindow[it.key()].size()) {
+            co_return false;
+        }
+    }
+    co_return true;
 }
 
 } // namespace
@@ -91,8 +110,10 @@ BrowserTabRestorer::TabList BrowserTabRestorer::openedTabs(const TabList& savedT
     return opened;
 }
 
-QCoro::Task<BrowserTabRestorer::Reopened>
-BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherApps, bool wasJustLaunched) {
+QCoro::Task<BrowserTabRestorer::Reopened> BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot,
+                                                                                 bool closeOtherApps,
+                                                                                 bool wasJustLaunched,
+                                                                                 Handed handed) {
     const QString id = appSnapshot.bundleIdentifier;
     const TabList saved = expectedTabs(appSnapshot);
     if (std::all_of(saved.begin(), saved.end(), [](const QList<TabSnapshot>& w) { return w.isEmpty(); })) {
@@ -104,6 +125,18 @@ BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherA
     // is the saved window.
     TabList toOpen = saved;
     Reopened reopened;
+    // A window handed whole that shows is its saved window's, however far behind the browser's
+    // record is: handing it again would only open a window beside it.
+    if (!handed.isEmpty()) {
+        const std::optional<QList<std::int64_t>> shown = co_await BrowserScriptService::windowIDs(id);
+        for (auto it = handed.cbegin(); it != handed.cend(); ++it) {
+            if (shown && shown->contains(it.value()) && it.key() < toOpen.size()) {
+                toOpen[it.key()].clear();
+                reopened.kept.append(it.value());
+                reopened.handed.insert(it.key(), it.value());
+            }
+        }
+    }
     if (!wasJustLaunched) {
         const TabList current = co_await BrowserScriptService::captureTabs(id);
         if (!closeOtherApps && BrowserTabComparison::browserTabsMatch(expected, current)) {
@@ -122,7 +155,7 @@ BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherA
             const bool told = ids && ids->size() == current.size();
             if (!expected[i].isEmpty() && s.partner && s.missingTabs.isEmpty() && (told || !closeOtherApps)) {
                 toOpen[i].clear();
-                if (told) {
+                if (told && !reopened.kept.contains(ids->at(*s.partner))) {
                     reopened.kept.append(ids->at(*s.partner));
                 }
             }
@@ -135,7 +168,16 @@ BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherA
         bounds.append(window.frame);
         profiles.append(window.browserProfile);
     }
-    reopened.opened = co_await BrowserScriptService::restoreTabs(id, toOpen, bounds, profiles);
+    const QList<BrowserScriptService::MadeWindow> made =
+        co_await BrowserScriptService::openWindows(id, toOpen, bounds, profiles);
+    for (const BrowserScriptService::MadeWindow& window : made) {
+        if (window.id) {
+            reopened.opened.append(*window.id);
+            if (window.whole) {
+                reopened.handed.insert(window.position, *window.id);
+            }
+        }
+    }
     // The windows opened stand in front, in saved order.
     TabList opening;
     for (const QList<TabSnapshot>& window : openedTabs(toOpen)) {
@@ -163,10 +205,11 @@ BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherA
 
 QCoro::Task<BrowserTabRestorer::TabList> BrowserTabRestorer::recordedTabs(QString bundleIdentifier,
                                                                           TabList expectedTabsByWindow,
-                                                                          Clock::Duration step) {
+                                                                          Clock::Duration step,
+                                                                          Handed handed) {
     const auto shown = std::make_shared<TabList>();
-    const auto settled = [bundleIdentifier, expectedTabsByWindow, shown] {
-        return listedWhole(bundleIdentifier, expectedTabsByWindow, shown);
+    const auto settled = [bundleIdentifier, expectedTabsByWindow, handed, shown] {
+        return listedWhole(bundleIdentifier, expectedTabsByWindow, handed, shown);
     };
     co_await RestoreWait::pollUntilAsync(settled, recordLag, step);
     co_return *shown;

@@ -4,6 +4,7 @@
 #include "Models/TabSnapshot.h"
 #include "Platform/Clock.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -20,11 +21,16 @@ public:
 
     BrowserTabRestorer() = delete;
 
+    // Saved windows (by their positions) that were handed to the browser whole, and the windows
+    // (ids) the browser showed for them.
+    using Handed = QHash<qsizetype, std::int64_t>;
     // The windows a restore of the tabs opened, and the windows already shown that it kept for
-    // saved windows (by their ids).
+    // saved windows (by their ids); handed: the saved windows that have a window handed whole,
+    // earlier or now.
     struct Reopened {
         QList<std::int64_t> opened;
         QList<std::int64_t> kept;
+        Handed handed;
     };
     // Skips the work when the running browser already shows the saved tabs (unless other
     // applications are being closed); otherwise opens the saved windows that no window shows
@@ -32,9 +38,10 @@ public:
     // quits: with closeOtherApps every window but those just opened and those kept for a saved
     // window is closed, else only the windows that show nothing but a blank or new-tab page. A
     // window with a page the user had stays. wasJustLaunched: the browser did not run, so there is
-    // nothing to compare.
+    // nothing to compare. A saved window among handed whose window still shows is that window,
+    // whatever the browser's record says of it yet: it is kept, never handed again.
     static QCoro::Task<Reopened> restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherApps,
-                                                    bool wasJustLaunched);
+                                                    bool wasJustLaunched, Handed handed = {});
     // With "close other apps", when the browser already shows the saved windows: closes its other
     // windows (those no saved window pairs with), never the saved ones, and none when the windows
     // cannot be told apart.
@@ -44,10 +51,12 @@ public:
     // missing: the browser rewrites its record every few seconds.
     static constexpr Clock::Duration recordLag{8000};
     // The browser's tabs once they match the expected ones, or once its record lists tabs for
-    // every window, or recordLag passed: a window listed without tabs is one the record has not
-    // caught up with (windows just opened or closed), which is never opened again for that.
+    // every window, each window in handed (by its id) with as many as its saved window was
+    // handed, or recordLag passed: a window listed without tabs, or short of them, is one the
+    // record has not caught up with (windows just opened or closed), which is never opened again
+    // for that.
     static QCoro::Task<TabList> recordedTabs(QString bundleIdentifier, TabList expectedTabsByWindow,
-                                             Clock::Duration step = Clock::Duration(500));
+                                             Clock::Duration step = Clock::Duration(500), Handed handed = {});
     // The ids of the browser's windows that show a saved window's tabs whole (each paired with one
     // saved window); nothing when the windows cannot be told apart.
     static QCoro::Task<std::optional<QList<std::int64_t>>>

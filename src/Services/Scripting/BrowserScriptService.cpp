@@ -274,8 +274,8 @@ QList<TabSnapshot> BrowserScriptService::parseTabsFromStride3(const ScriptDescri
 
 // ---- Restore and housekeeping ----
 
-QCoro::Task<QList<std::int64_t>>
-BrowserScriptService::restoreTabs(QString bundleIdentifier, TabList windowTabs,
+QCoro::Task<QList<BrowserScriptService::MadeWindow>>
+BrowserScriptService::openWindows(QString bundleIdentifier, TabList windowTabs,
                                   std::optional<QList<SnapshotRect>> windowBounds,
                                   QList<std::optional<BrowserProfile>> profiles) {
     log(QStringLiteral("restoreTabs: bundleID=%1, windowTabs.count=%2")
@@ -295,6 +295,21 @@ BrowserScriptService::restoreTabs(QString bundleIdentifier, TabList windowTabs,
                                       std::move(windowBounds), std::move(profiles), label);
 }
 
+QCoro::Task<QList<std::int64_t>>
+BrowserScriptService::restoreTabs(QString bundleIdentifier, TabList windowTabs,
+                                  std::optional<QList<SnapshotRect>> windowBounds,
+                                  QList<std::optional<BrowserProfile>> profiles) {
+    const QList<MadeWindow> made = co_await openWindows(std::move(bundleIdentifier), std::move(windowTabs),
+                                                        std::move(windowBounds), std::move(profiles));
+    QList<std::int64_t> ids;
+    for (const MadeWindow& window : made) {
+        if (window.id) {
+            ids.append(*window.id);
+        }
+    }
+    co_return ids;
+}
+
 QCoro::Task<std::optional<std::int64_t>> BrowserScriptService::idOfWindow(QString bundleIdentifier,
                                                                           std::int64_t window) {
     // Read twice at most: a window that was just made is worth a second look.
@@ -309,11 +324,11 @@ QCoro::Task<std::optional<std::int64_t>> BrowserScriptService::idOfWindow(QStrin
     co_return std::nullopt;
 }
 
-QCoro::Task<QList<std::int64_t>>
+QCoro::Task<QList<BrowserScriptService::MadeWindow>>
 BrowserScriptService::restoreWindows(QString bundleIdentifier, TabList windowTabs,
                                      std::optional<QList<SnapshotRect>> windowBounds,
                                      QList<std::optional<BrowserProfile>> profiles, QString label) {
-    QList<std::int64_t> made;
+    QList<MadeWindow> made;
     const bool safari = safariBundleIDs().contains(bundleIdentifier);
     const QString name = appName(bundleIdentifier);
     log(QStringLiteral("%1: appName=%2, bundleID=%3, windowTabs.count=%4")
@@ -362,9 +377,8 @@ BrowserScriptService::restoreWindows(QString bundleIdentifier, TabList windowTab
             continue;
         }
         // The window is known by its id from now on: the restore closes only windows it made.
-        if (const std::optional<std::int64_t> id = co_await idOfWindow(bundleIdentifier, window)) {
-            made.append(*id);
-        }
+        const std::optional<std::int64_t> id = co_await idOfWindow(bundleIdentifier, window);
+        made.append(MadeWindow{index, id, created.has_value()});
         if (windowBounds && index < windowBounds->size()) {
             if (const std::optional<ScriptBounds> bounds = ScriptText::bounds((*windowBounds)[index])) {
                 co_await runAppleScript(
@@ -379,7 +393,9 @@ BrowserScriptService::restoreWindows(QString bundleIdentifier, TabList windowTab
             }
         }
         if (safari && tabs.size() > 1) {
-            co_await runAppleScript(BrowserScriptText::openTabsScript(bundleIdentifier, window, urls.mid(1)));
+            const std::optional<ScriptDescriptor> tabsOpened = co_await runAppleScript(
+                BrowserScriptText::openTabsScript(bundleIdentifier, window, urls.mid(1)));
+            made.last().whole = made.last().whole && tabsOpened.has_value();
         }
         for (qsizetype k = 0; k < tabs.size(); ++k) {
             if (tabs[k].isActive) {

@@ -50,6 +50,18 @@ public:
     static QCoro::Task<QList<std::int64_t>> restoreTabs(QString bundleIdentifier, TabList windowTabs,
                                                         std::optional<QList<SnapshotRect>> windowBounds,
                                                         QList<std::optional<BrowserProfile>> profiles = {});
+    // A window made for one of the tab lists: the list's position, the window's id (when it could
+    // be read), and whether the browser took the whole request without an error. A window taken
+    // whole shows what it was handed once the browser's record catches up with it.
+    struct MadeWindow {
+        qsizetype position = 0;
+        std::optional<std::int64_t> id;
+        bool whole = false;
+    };
+    // As restoreTabs, answering each window made.
+    static QCoro::Task<QList<MadeWindow>> openWindows(QString bundleIdentifier, TabList windowTabs,
+                                                      std::optional<QList<SnapshotRect>> windowBounds,
+                                                      QList<std::optional<BrowserProfile>> profiles = {});
     static QCoro::Task<std::int64_t> getWindowCount(QString bundleIdentifier);
     // The window count, or nothing when the browser gave no number.
     static QCoro::Task<std::optional<std::int64_t>> windowCount(QString bundleIdentifier);
@@ -74,10 +86,10 @@ public:
 private:
     static ScriptQueue& scriptQueue();
     static void log(const QString& message);
-    static QCoro::Task<QList<std::int64_t>> restoreWindows(QString bundleIdentifier, TabList windowTabs,
-                                                           std::optional<QList<SnapshotRect>> windowBounds,
-                                                           QList<std::optional<BrowserProfile>> profiles,
-                                                           QString label);
+    static QCoro::Task<QList<MadeWindow>> restoreWindows(QString bundleIdentifier, TabList windowTabs,
+                                                         std::optional<QList<SnapshotRect>> windowBounds,
+                                                         QList<std::optional<BrowserProfile>> profiles,
+                                                         QString label);
     // The id of the window with this number (1 = front), read again once when it cannot be read.
     static QCoro::Task<std::optional<std::int64_t>> idOfWindow(QString bundleIdentifier, std::int64_t window);
     static TabList parseWindows(const ScriptDescriptor& list,

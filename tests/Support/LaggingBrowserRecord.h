@@ -1,0 +1,34 @@
+#pragma once
+
+#include "Platform/ScriptRunner.h"
+
+#include <QHash>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+// A browser whose record of its windows lags: a window whose first tab is one of the addresses
+// given is listed without tabs (or with its first tab only, as a first record of a long window
+// is) until lagMs after it was first listed. Every other script, and every answer about
+// addresses and profiles, is the inner runner's.
+class LaggingBrowserRecord : public ScriptRunner {
+public:
+    LaggingBrowserRecord(std::shared_ptr<ScriptRunner> inner, std::function<qint64()> nowMs,
+                         QStringList firstAddresses, qint64 lagMs, bool firstTabOnly);
+
+    QCoro::Task<ScriptResult> run(QString source) override;
+    QString browserAddressAsOpened(const QString& address) const override;
+    std::optional<QString> browserAddressRefusal(const QString& address) const override;
+    std::optional<QString> browserProfileRefusal(const QString& bundleIdentifier, const QString& userDataDir,
+                                                 const QString& profileDirectory) const override;
+
+private:
+    std::shared_ptr<ScriptRunner> m_inner;
+    std::function<qint64()> m_nowMs;
+    QStringList m_firstAddresses;
+    qint64 m_lagMs;
+    bool m_firstTabOnly;
+    // When a window with that first address was first listed.
+    QHash<QString, qint64> m_firstListed;
+};
