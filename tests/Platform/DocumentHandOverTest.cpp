@@ -1,4 +1,5 @@
 #include "Platform/Linux/DocumentHandOver.h"
+#include "Platform/Linux/ProgramImage.h"
 
 #include <QDir>
 #include <QFile>
@@ -7,6 +8,11 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <elf.h>
+#include <sys/stat.h>
+
+#include <cstring>
 
 namespace {
 
@@ -19,6 +25,47 @@ bool write(const QString& path, const QByteArray& contents, bool executable = fa
     }
     file.close();
     return !executable || file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+}
+
+template <typename T> void put(QByteArray& bytes, qsizetype at, const T& value) {
+    bytes.resize(std::max(bytes.size(), at + qsizetype(sizeof(T))), '\0');
+    std::memcpy(bytes.data() + at, &value, sizeof(T));
+}
+
+// A program file made by hand: needed libraries that all name the text at one place, and a table
+// of dynamic symbols of the given size after it (zeros, as in a sparse file).
+QByteArray craftedProgram(int needed, const QByteArray& names, quint64 symbolsSize) {
+    QByteArray bytes;
+    const quint64 dynamic = sizeof(Elf64_Ehdr) + 2 * sizeof(Elf64_Phdr);
+    const quint64 strings = dynamic + (needed + 3) * sizeof(Elf64_Dyn);
+    const quint64 sections = strings + quint64(names.size());
+    const quint64 symbols = sections + 3 * sizeof(Elf64_Shdr);
+    Elf64_Ehdr header{};
+    std::memcpy(header.e_ident, ELFMAG, SELFMAG);
+    header.e_ident[EI_CLASS] = ELFCLASS64;
+    header.e_ident[EI_DATA] = ELFDATA2LSB;
+    header.e_phoff = sizeof(Elf64_Ehdr);
+    header.e_phentsize = sizeof(Elf64_Phdr);
+    header.e_phnum = 2;
+    header.e_shoff = sections;
+    header.e_shentsize = sizeof(Elf64_Shdr);
+    header.e_shnum = 3;
+    put(bytes, 0, header);
+    put(bytes, sizeof(Elf64_Ehdr), Elf64_Phdr{PT_LOAD, 0, 0, 0, 0, symbols + symbolsSize, 0, 0});
+    put(bytes, sizeof(Elf64_Ehdr) + sizeof(Elf64_Phdr),
+        Elf64_Phdr{PT_DYNAMIC, 0, dynamic, 0, 0, strings - dynamic, 0, 0});
+    put(bytes, dynamic, Elf64_Dyn{DT_STRTAB, {strings}});
+    put(bytes, dynamic + sizeof(Elf64_Dyn), Elf64_Dyn{DT_STRSZ, {quint64(names.size())}});
+    for (int i = 0; i < needed; ++i) {
+        put(bytes, dynamic + (i + 2) * sizeof(Elf64_Dyn), Elf64_Dyn{DT_NEEDED, {0}});
+    }
+    put(bytes, strings - sizeof(Elf64_Dyn), Elf64_Dyn{DT_NULL, {0}});
+    bytes.append(names);
+    put(bytes, sections + sizeof(Elf64_Shdr),
+        Elf64_Shdr{0, SHT_DYNSYM, 0, 0, symbols, symbolsSize, 2, 0, 0, 0});
+    put(bytes, sections + 2 * sizeof(Elf64_Shdr),
+        Elf64_Shdr{0, SHT_STRTAB, 0, 0, strings, quint64(names.size()), 0, 0, 0, 0});
+    return bytes;
 }
 
 // A saved document reaches an application only where a file manager would offer it, never an
@@ -54,6 +101,11 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
                                       sqlite, flatpak, opener, gio, terminal}) {
         ASSERT_TRUE(write(QFile::decodeName(program), "#!/bin/sh\n", true));
     }
+    // Programs that are no regular files: opening a FIFO waits for a writer.
+    const QByteArray pipe = fake("pipe");
+    const QByteArray folderProgram = fake("folder-program");
+    ASSERT_EQ(::mkfifo(pipe.constData(), 0755), 0);
+    ASSERT_TRUE(QDir().mkpath(QFile::decodeName(folderProgram)));
     const QByteArray profiler = fake("cProfile.py");
     ASSERT_TRUE(write(QFile::decodeName(profiler), "import sys\n"));
     // An interpreter copied under a name of its own.
@@ -152,6 +204,8 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
          "Exec=nice -n 5 python3 " + QFile::encodeName(tool) + " sh %f\nMimeType=text/plain;\n"},
         {"org.example.NiceNumber", "Exec=nice -5 python3 %f\nMimeType=text/plain;\n"},
         {"org.example.IoniceNumber", "Exec=ionice -5 " + viewer + " %f\nMimeType=text/plain;\n"},
+        {"org.example.Pipe", "Exec=" + pipe + " %f\nMimeType=text/plain;\n"},
+        {"org.example.FolderProgram", "Exec=" + folderProgram + " %f\nMimeType=text/plain;\n"},
     };
     for (const auto& [id, body] : installed) {
         ASSERT_TRUE(write(entries + u'/' + QLatin1String(id) + QStringLiteral(".desktop"),
@@ -180,6 +234,12 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
                       7);
     broken.append(QByteArray(9, '\0')).append(QByteArray(48, '\xff'));
     ASSERT_TRUE(write(at("broken"), broken, true));
+    // Program files whose headers name one unterminated text thousands of times, and a table of
+    // symbols larger than any program's, for a program that embeds an interpreter.
+    ASSERT_TRUE(write(at("grown"), craftedProgram(4000, QByteArray(60000, 'x'), 0), true));
+    const quint64 symbols = 40 * 1024 * 1024;
+    const QByteArray sparse = craftedProgram(1, "libpython3.11.so.1.0", symbols);
+    ASSERT_TRUE(write(at("sparse"), sparse, true) && QFile::resize(at("sparse"), sparse.size() + symbols));
     const QString interpreter = QString::fromLatin1(python);
     const QString runsIt =
         QStringLiteral("its program is an interpreter or a shell, which would run the file");
@@ -328,6 +388,11 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
          runsIt},
         {"a priority option nice alone has", at("notes.txt"), "org.example.IoniceNumber.desktop",
          Way::refused, "it starts its program through a launcher whose words cannot be read"},
+        {"a FIFO as the program", at("notes.txt"), "org.example.Pipe.desktop", Way::asArgument, ""},
+        {"a folder as the program", at("notes.txt"), "org.example.FolderProgram.desktop", Way::refused,
+         "no application is installed"},
+        {"names read without end", at("notes.txt"), at("grown"), Way::refused, runsIt},
+        {"symbols past the bound", at("notes.txt"), at("sparse"), Way::refused, runsIt},
     };
     for (const auto& c : cases) {
         const DocumentHandOver::Decision decision = DocumentHandOver::decide(c.path, c.identifier);
@@ -335,6 +400,14 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
         EXPECT_TRUE(c.reason.isEmpty() ? decision.reason.isEmpty() : decision.reason.startsWith(c.reason))
             << c.name << ": " << decision.reason.toStdString();
     }
+    // Read from bytes, the same bounds hold, and nothing past the bytes' end is read.
+    const std::optional<ProgramImage> grown =
+        ProgramImage::fromBytes(craftedProgram(4000, QByteArray(60000, 'x'), 0));
+    EXPECT_TRUE(grown && grown->cut && grown->needed.isEmpty());
+    const QByteArray one = craftedProgram(1, "libc.so.6", 0);
+    EXPECT_EQ(ProgramImage::fromBytes(one).value_or(ProgramImage()).needed, QList<QByteArray>{"libc.so.6"});
+    EXPECT_FALSE(
+        ProgramImage::fromBytes(QByteArrayView(one).first(sizeof(Elf64_Ehdr) + sizeof(Elf64_Phdr) + 8)));
     // "-e" alone makes no terminal; a terminal's program does, whatever its line says.
     EXPECT_FALSE(DocumentHandOver::isTerminal(QStringLiteral("org.example.MakeE.desktop")));
     EXPECT_FALSE(DocumentHandOver::isTerminal(QStringLiteral("org.example.RunsFile.desktop")));

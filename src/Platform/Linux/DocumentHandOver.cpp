@@ -8,6 +8,7 @@
 #include "Platform/Linux/FileRunners.h"
 #include "Platform/Linux/InstalledTerminals.h"
 #include "Platform/Linux/ProgramCommand.h"
+#include "Platform/Linux/RegularFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -227,8 +228,9 @@ QString chosenTerminal() {
 // Whether the program is a script that starts one of the programs by name ("exec xterm ..."): it
 // hands what it is given on to that program.
 bool startsByName(const QString& script, const QSet<QString>& programs) {
-    QFile file(script);
-    if (!file.open(QIODevice::ReadOnly) || file.read(2) != "#!") {
+    const std::optional<RegularFile> file = RegularFile::open(script);
+    const QByteArray head = file ? file->readAt(0, 64 * 1024) : QByteArray();
+    if (!head.startsWith("#!")) {
         return false;
     }
     QSet<QString> names;
@@ -237,7 +239,7 @@ bool startsByName(const QString& script, const QSet<QString>& programs) {
     }
     names.remove(QFileInfo(script).fileName());
     static const QRegularExpression separators(QStringLiteral("[^A-Za-z0-9._+-]+"));
-    const QStringList words = QString::fromUtf8(file.read(64 * 1024)).split(separators, Qt::SkipEmptyParts);
+    const QStringList words = QString::fromUtf8(head.mid(2)).split(separators, Qt::SkipEmptyParts);
     return std::any_of(words.cbegin(), words.cend(),
                        [&names](const QString& word) { return names.contains(word); });
 }

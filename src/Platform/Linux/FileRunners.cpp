@@ -131,12 +131,11 @@ bool needsInterpreterLibrary(const QList<QByteArray>& needed) {
 
 // The entry points of those libraries that only an interpreter's own program calls: its whole
 // command line, script and all, goes to them.
-bool callsInterpreterMain(const QList<QByteArray>& imported) {
+const QSet<QByteArray>& interpreterMains() {
     static const QSet<QByteArray> mains{"Py_BytesMain",  "Py_Main",  "Py_RunMain",
                                         "ruby_run_node", "Tcl_Main", "Tk_MainEx",
                                         "scm_shell",     "lua_main", "_ZN4node5StartEiPPc"};
-    return std::any_of(imported.cbegin(), imported.cend(),
-                       [](const QByteArray& name) { return mains.contains(name); });
+    return mains;
 }
 
 QString guessedType(const QByteArray& firstLine) {
@@ -231,14 +230,16 @@ bool isInterpreterImage(const QString& path) {
             return *found;
         }
     }
+    // A file whose headers say more than can be read within bounds may be anything: it is
+    // taken for one that runs what it is handed.
     bool interpreter = false;
     if (std::optional<ProgramImage> image = ProgramImage::read(path)) {
-        interpreter = image->soname.startsWith("ld-") || image->soname.startsWith("ld64.") ||
+        interpreter = image->cut || image->soname.startsWith("ld-") || image->soname.startsWith("ld64.") ||
                       image->soname.startsWith("ld.so") ||
                       (!image->buildId.isEmpty() && interpreterBuildIds().contains(image->buildId));
         if (!interpreter && needsInterpreterLibrary(image->needed)) {
-            image = ProgramImage::read(path, true);
-            interpreter = image && callsInterpreterMain(image->imported);
+            image = ProgramImage::read(path, interpreterMains());
+            interpreter = image && (image->cut || !image->imported.isEmpty());
         }
     }
     const QMutexLocker lock(&mutex);
