@@ -101,6 +101,13 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
                                       sqlite, flatpak, opener, gio, terminal}) {
         ASSERT_TRUE(write(QFile::decodeName(program), "#!/bin/sh\n", true));
     }
+    // vim under the name of its build, a link of its own to that, and another name it answers to.
+    const QByteArray vimBuild = fake("vim.basic");
+    const QByteArray vimLink = fake("myeditor");
+    const QByteArray ex = fake("ex");
+    ASSERT_TRUE(write(QFile::decodeName(vimBuild), "#!/bin/sh\n", true) &&
+                write(QFile::decodeName(ex), "#!/bin/sh\n", true));
+    ASSERT_TRUE(QFile::link(QFile::decodeName(vimBuild), QFile::decodeName(vimLink)));
     // Programs that are no regular files: opening a FIFO waits for a writer.
     const QByteArray pipe = fake("pipe");
     const QByteArray folderProgram = fake("folder-program");
@@ -204,6 +211,9 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
          "Exec=nice -n 5 python3 " + QFile::encodeName(tool) + " sh %f\nMimeType=text/plain;\n"},
         {"org.example.NiceNumber", "Exec=nice -5 python3 %f\nMimeType=text/plain;\n"},
         {"org.example.IoniceNumber", "Exec=ionice -5 " + viewer + " %f\nMimeType=text/plain;\n"},
+        {"org.example.VimBuild", "Exec=" + vimBuild + " -S %f\nMimeType=text/plain;\n"},
+        {"org.example.VimLink", "Exec=" + vimLink + " -S %f\nMimeType=text/plain;\n"},
+        {"org.example.Ex", "Exec=" + ex + " -S %f\nMimeType=text/plain;\n"},
         {"org.example.Pipe", "Exec=" + pipe + " %f\nMimeType=text/plain;\n"},
         {"org.example.FolderProgram", "Exec=" + folderProgram + " %f\nMimeType=text/plain;\n"},
     };
@@ -388,6 +398,12 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
          runsIt},
         {"a priority option nice alone has", at("notes.txt"), "org.example.IoniceNumber.desktop",
          Way::refused, "it starts its program through a launcher whose words cannot be read"},
+        {"vim by its build's name", at("notes.txt"), "org.example.VimBuild.desktop", Way::refused,
+         "its program runs the file as its commands (after -S)"},
+        {"vim by a link to its build", at("notes.txt"), "org.example.VimLink.desktop", Way::refused,
+         "its program runs the file as its commands (after -S)"},
+        {"vim by another name", at("notes.txt"), "org.example.Ex.desktop", Way::refused,
+         "its program runs the file as its commands (after -S)"},
         {"a FIFO as the program", at("notes.txt"), "org.example.Pipe.desktop", Way::asArgument, ""},
         {"a folder as the program", at("notes.txt"), "org.example.FolderProgram.desktop", Way::refused,
          "no application is installed"},

@@ -92,6 +92,21 @@ const QHash<QString, QSet<QString>>& runningOptions() {
     return options;
 }
 
+// The program whose options a name goes by: the builds a system installs it as ("vim.basic",
+// "vim.gtk3", "emacs-gtk"), which a link of its own name points to, and the other names it
+// answers to ("view", "ex"), under which it takes the same options.
+QString optionsKeyOf(const QString& name) {
+    static const QHash<QString, QString> others{
+        {"view", "vim"},         {"ex", "vim"},          {"rview", "vim"},       {"rvim", "vim"},
+        {"vimdiff", "vim"},      {"evim", "vim"},        {"eview", "vim"},       {"vimx", "vim"},
+        {"gview", "gvim"},       {"gex", "gvim"},        {"gvimdiff", "gvim"},   {"rgvim", "gvim"},
+        {"rgview", "gvim"},      {"emacs-gtk", "emacs"}, {"emacs-nox", "emacs"}, {"emacs-lucid", "emacs"},
+        {"emacs-pgtk", "emacs"},
+    };
+    const QString build = name.section(u'.', 0, 0);
+    return others.value(build, build);
+}
+
 // Programs that hand a file to the application the desktop chose for its type.
 const QSet<QString>& openerNames() {
     static const QSet<QString> names{"xdg-open",  "gvfs-open",    "gnome-open",  "exo-open",   "kde-open",
@@ -360,7 +375,7 @@ QString FileRunners::refusal(const QStringList& words, const QString& folder) {
                QStringLiteral(")");
     }
     for (const QString& name : namesOf(program)) {
-        if (file > 1 && runningOptions().value(name).contains(before)) {
+        if (file > 1 && runningOptions().value(optionsKeyOf(name)).contains(before)) {
             return QStringLiteral("its program runs the file as its commands (after ") + before +
                    QStringLiteral(")");
         }
