@@ -79,8 +79,8 @@ QString BidiText::withoutDirectionalFormatting(QString text) {
 
 QString BidiText::escapedForLog(const QString& text) {
     const auto escaped = [](char16_t c) {
-        return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == u'\u2028' || c == u'\u2029' || c == u'\u200E' ||
-               c == u'\u200F' || c == u'\u061C' || isDirectionalFormatting(c);
+        return c < 0x20 || c == u'\\' || (c >= 0x7F && c <= 0x9F) || c == u'\u2028' || c == u'\u2029' ||
+               c == u'\u200E' || c == u'\u200F' || c == u'\u061C' || isDirectionalFormatting(c);
     };
     if (std::none_of(text.begin(), text.end(), [&escaped](QChar c) { return escaped(c.unicode()); })) {
         return text;
@@ -92,6 +92,8 @@ QString BidiText::escapedForLog(const QString& text) {
         const char16_t u = c.unicode();
         if (!escaped(u)) {
             result += c;
+        } else if (u == u'\\') {
+            result += QStringLiteral("\\\\");
         } else if (u == u'\n') {
             result += QStringLiteral("\\n");
         } else if (u == u'\r') {

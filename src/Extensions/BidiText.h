@@ -32,6 +32,7 @@ public:
     // text as one line of a log file: control characters (C0, DEL, C1), line and paragraph
     // separators, directional formatting characters and the direction marks are written as escapes
     // ("\n", "\r", "\t", else "\u" and four hex digits), so that it can neither start a line of its
-    // own nor reorder the line it stands in. Other text is left as it is.
+    // own nor reorder the line it stands in; a backslash is doubled, so that no escape can be the
+    // text's own characters. Other text is left as it is.
     static QString escapedForLog(const QString& text);
 };

@@ -54,6 +54,12 @@ TEST(BidiText, TheCommandLineReplacesDirectionalFormattingOnly) {
               QStringLiteral("\u05E9\u200Fx\u200E"));
 }
 
+// A log line tells the text's own backslashes from the escapes written for what it holds.
+TEST(BidiText, ALogLineTellsTheTextsOwnBackslashesFromEscapes) {
+    EXPECT_EQ(BidiText::escapedForLog(QStringLiteral("a\\nb\nc\\")), QStringLiteral("a\\\\nb\\nc\\\\"));
+    EXPECT_EQ(BidiText::escapedForLog(QStringLiteral("C:\\Temp")), QStringLiteral("C:\\\\Temp"));
+}
+
 // The status line of a partial restore: each application's name isolated, the words between them
 // as they are; the printed summary keeps the names as they came.
 TEST(BidiText, TheInterfacesRestoreSummaryIsolatesEachName) {
