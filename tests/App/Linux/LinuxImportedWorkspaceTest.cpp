@@ -23,6 +23,8 @@
 
 #include <qcoro/qcorotask.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 // A workspace that arrives as a file (an import, or a file dropped into the data folder) names its
@@ -188,18 +190,25 @@ TEST_F(LinuxImportedWorkspaceTest, ALoginRestoreHandsNoScriptToAnInterpreterOrAT
     const QString maker = QStringLiteral("ordella-test-make.desktop");
     ASSERT_TRUE(write(entries + u'/' + maker, "[Desktop Entry]\nType=Application\nName=Make\nExec=" +
                                                   QFile::encodeName(make) + " -e %f\n"));
+    // A program that is a FIFO: opening it to look at it would wait for a writer that never comes.
+    const QString pipe = home.filePath(QStringLiteral("pipe"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0755), 0);
+    const QString piped = QStringLiteral("ordella-test-pipe.desktop");
+    ASSERT_TRUE(write(entries + u'/' + piped, "[Desktop Entry]\nType=Application\nName=Pipe\nExec=" +
+                                                  QFile::encodeName(pipe) + " %f\nMimeType=text/plain;\n"));
     const QString editor = installTestWindowEntry();
 
     Workspace workspace = WorkspaceSamples::plain(QStringLiteral("Morning"), WorkspaceSamples::date(0));
     // The terminal also had a window on a folder: it starts there.
     AppSnapshot terminalApp = savedApp(terminal, shell);
     terminalApp.windowSnapshots.append(savedApp(terminal, home.path()).windowSnapshots.first());
-    workspace.appSnapshots = {savedApp(interpreter, python), terminalApp, savedApp(wrapped, letter),
-                              savedApp(editor, notes), savedApp(maker, project)};
+    workspace.appSnapshots = {savedApp(interpreter, python), terminalApp,
+                              savedApp(wrapped, letter),     savedApp(editor, notes),
+                              savedApp(maker, project),      savedApp(piped, notes)};
     workspace.triggers = {{QUuid::createUuid(), WorkspaceTrigger::Login{}}};
     const std::optional<RestoreReport> report = restoreAtNextStart(workspace);
     ASSERT_TRUE(report);
-    EXPECT_EQ(report->appResults.size(), 5);
+    EXPECT_EQ(report->appResults.size(), 6);
 
     // On a slow machine the report can come before the programs it started show their windows.
     QHash<QString, RunningApplication> running;
