@@ -33,9 +33,12 @@ template <typename T> void put(QByteArray& bytes, qsizetype at, const T& value) 
 }
 
 // A program file made by hand: needed libraries that all name the text at one place, and a table
-// of dynamic symbols of the given size after it (zeros, as in a sparse file).
-QByteArray craftedProgram(int needed, const QByteArray& names, quint64 symbolsSize) {
+// of dynamic symbols of the given size after it (zeros, as in a sparse file), the functions it
+// imports first (by the place of their names).
+QByteArray craftedProgram(int needed, const QByteArray& names, quint64 symbolsSize,
+                          const QList<quint32>& imports = {}) {
     QByteArray bytes;
+    symbolsSize = std::max<quint64>(symbolsSize, imports.size() * sizeof(Elf64_Sym));
     const quint64 dynamic = sizeof(Elf64_Ehdr) + 2 * sizeof(Elf64_Phdr);
     const quint64 strings = dynamic + (needed + 3) * sizeof(Elf64_Dyn);
     const quint64 sections = strings + quint64(names.size());
@@ -65,6 +68,9 @@ QByteArray craftedProgram(int needed, const QByteArray& names, quint64 symbolsSi
         Elf64_Shdr{0, SHT_DYNSYM, 0, 0, symbols, symbolsSize, 2, 0, 0, 0});
     put(bytes, sections + 2 * sizeof(Elf64_Shdr),
         Elf64_Shdr{0, SHT_STRTAB, 0, 0, strings, quint64(names.size()), 0, 0, 0, 0});
+    for (qsizetype i = 0; i < imports.size(); ++i) {
+        put(bytes, symbols + i * sizeof(Elf64_Sym), Elf64_Sym{imports[i], STT_FUNC, 0, SHN_UNDEF, 0, 0});
+    }
     return bytes;
 }
 
@@ -105,6 +111,10 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
     const QByteArray vimBuild = fake("vim.basic");
     const QByteArray vimLink = fake("myeditor");
     const QByteArray ex = fake("ex");
+    const QByteArray emacsBuild = fake("emacs-gtk");
+    const QByteArray strace = fake("strace");
+    ASSERT_TRUE(write(QFile::decodeName(emacsBuild), "#!/bin/sh\n", true) &&
+                write(QFile::decodeName(strace), "#!/bin/sh\n", true));
     ASSERT_TRUE(write(QFile::decodeName(vimBuild), "#!/bin/sh\n", true) &&
                 write(QFile::decodeName(ex), "#!/bin/sh\n", true));
     ASSERT_TRUE(QFile::link(QFile::decodeName(vimBuild), QFile::decodeName(vimLink)));
@@ -214,6 +224,9 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
         {"org.example.VimBuild", "Exec=" + vimBuild + " -S %f\nMimeType=text/plain;\n"},
         {"org.example.VimLink", "Exec=" + vimLink + " -S %f\nMimeType=text/plain;\n"},
         {"org.example.Ex", "Exec=" + ex + " -S %f\nMimeType=text/plain;\n"},
+        {"org.example.EmacsBuild", "Exec=" + emacsBuild + " -l %f\nMimeType=text/plain;\n"},
+        {"org.example.Strace", "Exec=" + strace + " %f\nMimeType=text/plain;\n"},
+        {"org.example.Execute", "Exec=true --execute %f\nMimeType=text/plain;\n"},
         {"org.example.Pipe", "Exec=" + pipe + " %f\nMimeType=text/plain;\n"},
         {"org.example.FolderProgram", "Exec=" + folderProgram + " %f\nMimeType=text/plain;\n"},
     };
@@ -250,6 +263,11 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
     const quint64 symbols = 40 * 1024 * 1024;
     const QByteArray sparse = craftedProgram(1, "libpython3.11.so.1.0", symbols);
     ASSERT_TRUE(write(at("sparse"), sparse, true) && QFile::resize(at("sparse"), sparse.size() + symbols));
+    // Programs built on an interpreter's library: an editor that embeds it, and the interpreter's
+    // own program, which hands its command line to the library's main function.
+    const QByteArray python3("libpython3.11.so.1.0\0Py_Initialize\0Py_BytesMain", 47);
+    ASSERT_TRUE(write(at("embedding"), craftedProgram(1, python3, 0, {21}), true));
+    ASSERT_TRUE(write(at("interpreting"), craftedProgram(1, python3, 0, {21, 35}), true));
     const QString interpreter = QString::fromLatin1(python);
     const QString runsIt =
         QStringLiteral("its program is an interpreter or a shell, which would run the file");
@@ -404,11 +422,18 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
          "its program runs the file as its commands (after -S)"},
         {"vim by another name", at("notes.txt"), "org.example.Ex.desktop", Way::refused,
          "its program runs the file as its commands (after -S)"},
+        {"emacs by its build's name", at("notes.txt"), "org.example.EmacsBuild.desktop", Way::refused,
+         "its program runs the file as its commands (after -l)"},
+        {"a tracer", at("notes.txt"), "org.example.Strace.desktop", Way::refused, runsIt},
+        {"a file after --execute", at("notes.txt"), "org.example.Execute.desktop", Way::refused,
+         "its command line has the file run as a command (after --execute)"},
         {"a FIFO as the program", at("notes.txt"), "org.example.Pipe.desktop", Way::asArgument, ""},
         {"a folder as the program", at("notes.txt"), "org.example.FolderProgram.desktop", Way::refused,
          "no application is installed"},
         {"names read without end", at("notes.txt"), at("grown"), Way::refused, runsIt},
         {"symbols past the bound", at("notes.txt"), at("sparse"), Way::refused, runsIt},
+        {"a program that embeds an interpreter", at("notes.txt"), at("embedding"), Way::asArgument, ""},
+        {"an interpreter by its main function", at("notes.txt"), at("interpreting"), Way::refused, runsIt},
     };
     for (const auto& c : cases) {
         const DocumentHandOver::Decision decision = DocumentHandOver::decide(c.path, c.identifier);

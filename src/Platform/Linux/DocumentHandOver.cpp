@@ -229,17 +229,17 @@ QString chosenTerminal() {
 // hands what it is given on to that program.
 bool startsByName(const QString& script, const QSet<QString>& programs) {
     const std::optional<RegularFile> file = RegularFile::open(script);
-    const QByteArray head = file ? file->readAt(0, 64 * 1024) : QByteArray();
-    if (!head.startsWith("#!")) {
+    if (!file || file->readAt(0, 2) != "#!") {
         return false;
     }
+    const QByteArray head = file->readAt(2, 64 * 1024);
     QSet<QString> names;
     for (const QString& program : programs) {
         names.insert(QFileInfo(program).fileName());
     }
     names.remove(QFileInfo(script).fileName());
     static const QRegularExpression separators(QStringLiteral("[^A-Za-z0-9._+-]+"));
-    const QStringList words = QString::fromUtf8(head.mid(2)).split(separators, Qt::SkipEmptyParts);
+    const QStringList words = QString::fromUtf8(head).split(separators, Qt::SkipEmptyParts);
     return std::any_of(words.cbegin(), words.cend(),
                        [&names](const QString& word) { return names.contains(word); });
 }

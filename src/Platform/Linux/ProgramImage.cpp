@@ -10,7 +10,7 @@
 #include <array>
 #include <cstring>
 #include <functional>
-#include <vector>
+#include <memory>
 
 namespace {
 
@@ -44,7 +44,7 @@ public:
     Reader(quint64 size, Fetch fetch)
         : m_size(size)
         , m_fetch(std::move(fetch))
-        , m_blocks(slotCount) {}
+        , m_blocks(new Block[slotCount]) {}
 
     quint64 size() const { return m_size; }
     // Whether a read was refused because the bound was reached.
@@ -151,7 +151,8 @@ private:
 
     quint64 m_size;
     Fetch m_fetch;
-    std::vector<Block> m_blocks;
+    // Default-initialised: a block's bytes are written before they are read.
+    std::unique_ptr<Block[]> m_blocks;
     quint64 m_spent = 0;
     bool m_cut = false;
 };
