@@ -150,6 +150,23 @@ TEST_F(WindowPlacerTest, ReportsEachOutcomeWithItsLogLines) {
           R"(applyGeometry: "Doc" attempt 3/4 actual=(400,300 600×400) — retrying)",
           R"(applyGeometry: "Doc" ✗ actual=(400,300 600×400) delta=900pt after 4 attempts)"},
          {}},
+        // What the first pass did (showing it) stays done when the splash wait that follows fails.
+        {"a splash that was minimised",
+         QRectF(400, 300, 600, 400),
+         [](SimulatedDesktop::Window& w) {
+             w.minimized = true;
+             w.subrole = "AXDialog";
+             w.faults.ignoresMoves = true;
+         },
+         RestoreStatus::failed,
+         "App only shows splash screen after 40s",
+         std::nullopt,
+         7 * 20 + 4 * 50 + 100 + 200 + 400 + 40000,
+         {start, R"(applyGeometry: "Doc" attempt 1/4 actual=(400,300 600×400) — retrying)",
+          R"(applyGeometry: "Doc" attempt 2/4 actual=(400,300 600×400) — retrying)",
+          R"(applyGeometry: "Doc" attempt 3/4 actual=(400,300 600×400) — retrying)",
+          R"(applyGeometry: "Doc" ✗ actual=(400,300 600×400) delta=900pt after 4 attempts)"},
+         {"shown"}},
     };
     for (const OutcomeCase& c : cases) {
         SCOPED_TRACE(c.name);
