@@ -20,6 +20,24 @@
 // scaling curve); 20 of 20 and 30 of one again with two virtual desktops, every other window on
 // the second one while the first is shown (desktops=2); with ORDELLA_BENCH_SMOKE one small scene, with
 // ORDELLA_BENCH_ONE the 30 windows of one program alone (for a profile or a debugger).
+// BM_X11ShowAgain: one program's 20 or 100 windows, all minimised where they were saved on the
+// desktop shown, restored by a workspace that saved them shown, then by one that saved them
+// minimised (show_ms, hide_ms, also per window; show_paused_ms, hide_paused_ms and the ratios as
+// above; shown, minimised: the windows that read back as saved).
+// What the waits left in these restores wait for; the first three are asked of all the windows
+// of an application at once and waited for together, each ends on what it waits for:
+//   - the manager moving windows to their desktops, showing minimised ones (100 ms steps, 2 s at
+//     most) and taking windows out of full screen (200 ms steps, 3 s);
+//   - the frames of the windows shown again standing still over seven reads 20 ms apart (1 s at
+//     most): a manager may draw a window back from its icon over a few frames;
+//   - the windows saved minimised reading back on their frames (10 ms steps, 0.5 s), then
+//     minimised (100 ms steps, 2 s);
+//   - per window moved, 50 ms for the move to show, and 100 to 800 ms between attempts while it
+//     does not stand where it was asked to; 100 to 800 ms between attempts at an application;
+//   - the stacking order: 20 ms after each window raised (window by window) and 50 ms after each
+//     application activated, then until the last raise shows (20 ms steps, 2 s);
+//   - an application with no window in view: until one shows once it is un-hidden (2 s), then
+//     activated (1.5 s).
 #include "X11BenchSession.h"
 
 #include "PauseClock.h"
@@ -367,6 +385,114 @@ void BM_X11Restore(benchmark::State& state) {
     }
 }
 
+// One program's windows, all minimised on the desktop shown, restored shown (a workspace saved
+// with them shown), then restored minimised again (one saved with them minimised).
+void BM_X11ShowAgain(benchmark::State& state) {
+    const int windowCount = int(state.range(0));
+    if (!useDesktops(1)) {
+        state.SkipWithError("the window manager keeps another number of desktops");
+        return;
+    }
+    for (auto _ : state) {
+        QProcess* process = g_session->launch(
+            QStringLiteral(ORDELLA_BINARY_DIR "/programs/ordella-test-window"),
+            {QStringLiteral("--caption"), QStringLiteral("Shown"), QStringLiteral("--count"),
+             QString::number(windowCount), QStringLiteral("--size"), QStringLiteral("300x200")});
+        process->waitForStarted();
+        const QList<qint64> pids{process->processId()};
+        QList<xcb_window_t> found;
+        double openCpuMs = 0;
+        if (!turnUntil(
+                [&] {
+                    found = windowsOf(pids);
+                    return found.size() == windowCount;
+                },
+                60000, 300, &openCpuMs)) {
+            state.SkipWithError("the windows did not all appear");
+            return;
+        }
+        QList<QPoint> places;
+        for (int i = 0; i < found.size(); ++i) {
+            places.append(QPoint((i % 2) * kMonitorWidth + 20 + (i * 53) % 1400, 40 + (i * 31) % 700));
+            moveFrame(found[i], places.last());
+        }
+        xcb_flush(g_session->xcb());
+        const auto all = [&](const std::function<bool(int)>& check) {
+            for (int i = 0; i < found.size(); ++i) {
+                if (!check(i)) {
+                    return false;
+                }
+            }
+            return true;
+        };
+        if (!bench::X11BenchSession::waitFor(
+                [&] { return all([&](int i) { return frameTopLeft(found[i]) == places[i]; }); }, 60000)) {
+            state.SkipWithError("the windows could not be arranged");
+            return;
+        }
+        QCoreApplication::processEvents();
+        const std::optional<Workspace> shown =
+            QCoro::waitFor(WorkspaceCapturer::capture(QStringLiteral("Shown")));
+        for (const xcb_window_t window : found) {
+            sendRootMessage(window, "WM_CHANGE_STATE", {3, 0, 0, 0, 0});
+        }
+        xcb_flush(g_session->xcb());
+        if (!bench::X11BenchSession::waitFor(
+                [&] { return all([&](int i) { return isMinimized(found[i]); }); }, 30000)) {
+            state.SkipWithError("the windows were not minimised");
+            return;
+        }
+        QCoreApplication::processEvents();
+        const std::optional<Workspace> minimised =
+            QCoro::waitFor(WorkspaceCapturer::capture(QStringLiteral("Minimised")));
+        if (!shown || !minimised) {
+            state.SkipWithError("the capture failed");
+            return;
+        }
+
+        RestoreCoordinator coordinator;
+        QElapsedTimer timer;
+        const auto restore = [&](const Workspace& workspace, double* ms, double* pausedMs) {
+            QCoreApplication::processEvents();
+            g_clock->reset();
+            timer.restart();
+            QCoro::waitFor(coordinator.restore(workspace, false));
+            *ms = double(timer.nsecsElapsed()) / 1e6;
+            *pausedMs = g_clock->pausedMs();
+        };
+        double showMs = 0;
+        double showPausedMs = 0;
+        restore(*shown, &showMs, &showPausedMs);
+        state.SetIterationTime(showMs / 1000);
+        int back = 0;
+        for (int i = 0; i < found.size(); ++i) {
+            const std::optional<QPoint> at = frameTopLeft(found[i]);
+            back += at && !isMinimized(found[i]) && (*at - places[i]).manhattanLength() <= 50 ? 1 : 0;
+        }
+        double hideMs = 0;
+        double hidePausedMs = 0;
+        restore(*minimised, &hideMs, &hidePausedMs);
+        int down = 0;
+        for (const xcb_window_t window : found) {
+            down += isMinimized(window) ? 1 : 0;
+        }
+        state.counters["windows"] = windowCount;
+        state.counters["show_ms"] = showMs;
+        state.counters["show_ms/window"] = showMs / windowCount;
+        state.counters["show_paused_ms"] = showPausedMs;
+        state.counters["show_ratio"] = showPausedMs > 0 ? showMs / showPausedMs : 0;
+        state.counters["shown"] = back;
+        state.counters["hide_ms"] = hideMs;
+        state.counters["hide_ms/window"] = hideMs / windowCount;
+        state.counters["hide_paused_ms"] = hidePausedMs;
+        state.counters["hide_ratio"] = hidePausedMs > 0 ? hideMs / hidePausedMs : 0;
+        state.counters["minimised"] = down;
+
+        process->terminate();
+        bench::X11BenchSession::waitFor([&] { return windowsOf(pids).isEmpty(); }, 20000);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -414,6 +540,13 @@ int main(int argc, char** argv) {
     } else {
         bm->Args({20, 20, 1})->Args({60, 20, 1})->Args({30, 1, 1})->Args({100, 1, 1})->Args({300, 1, 1});
         bm->Args({20, 20, 2})->Args({30, 1, 2});
+    }
+    auto* shown = benchmark::RegisterBenchmark("BM_X11ShowAgain", BM_X11ShowAgain);
+    shown->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1)->ArgNames({"windows"});
+    if (std::getenv("ORDELLA_BENCH_SMOKE")) {
+        shown->Arg(6);
+    } else {
+        shown->Arg(20)->Arg(100);
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
