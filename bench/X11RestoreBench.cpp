@@ -23,7 +23,9 @@
 // BM_X11ShowAgain: one program's 20 or 100 windows, all minimised where they were saved on the
 // desktop shown, restored by a workspace that saved them shown, then by one that saved them
 // minimised (show_ms, hide_ms, also per window; show_paused_ms, hide_paused_ms and the ratios as
-// above; shown, minimised: the windows that read back as saved).
+// above; shown, minimised: the windows that read back as saved); then that restore again with
+// nothing left to do (same_ms), and with "close other apps" when there is no other application
+// (close_none_ms) and when one other program runs (close_one_ms; closed: 1 once it is gone).
 // What the waits left in these restores wait for; the first three are asked of all the windows
 // of an application at once and waited for together, each ends on what it waits for:
 //   - the manager moving windows to their desktops, showing minimised ones (100 ms steps, 2 s at
@@ -38,6 +40,8 @@
 //     application activated, then until the last raise shows (20 ms steps, 2 s);
 //   - an application with no window in view: until one shows once it is un-hidden (2 s), then
 //     activated (1.5 s).
+//   - with "close other apps", the applications asked to quit, until they are gone (20 ms steps,
+//     0.5 s at most); none when none was asked.
 #include "X11BenchSession.h"
 
 #include "PauseClock.h"
@@ -452,11 +456,12 @@ void BM_X11ShowAgain(benchmark::State& state) {
 
         RestoreCoordinator coordinator;
         QElapsedTimer timer;
-        const auto restore = [&](const Workspace& workspace, double* ms, double* pausedMs) {
+        const auto restore = [&](const Workspace& workspace, double* ms, double* pausedMs,
+                                 bool closeOthers = false) {
             QCoreApplication::processEvents();
             g_clock->reset();
             timer.restart();
-            QCoro::waitFor(coordinator.restore(workspace, false));
+            QCoro::waitFor(coordinator.restore(workspace, closeOthers));
             *ms = double(timer.nsecsElapsed()) / 1e6;
             *pausedMs = g_clock->pausedMs();
         };
@@ -476,6 +481,37 @@ void BM_X11ShowAgain(benchmark::State& state) {
         for (const xcb_window_t window : found) {
             down += isMinimized(window) ? 1 : 0;
         }
+        // The same restore with nothing left to do, without and with "close other apps": with no
+        // other application, and with one that quits when asked (a program of its own entry).
+        double sameMs = 0;
+        double closeNoneMs = 0;
+        double closeOneMs = 0;
+        double paused = 0;
+        restore(*minimised, &sameMs, &paused);
+        restore(*minimised, &closeNoneMs, &paused, true);
+        const QString entry = applicationsFolder() + QStringLiteral("/ordella-bench-other.desktop");
+        QFile file(entry);
+        if (!file.open(QIODevice::WriteOnly) ||
+            file.write("[Desktop Entry]\nType=Application\nName=Bench Other\nExec=" ORDELLA_BINARY_DIR
+                       "/programs/ordella-test-window\n") < 0) {
+            state.SkipWithError("cannot write the desktop entry");
+            return;
+        }
+        file.close();
+        qputenv("GIO_LAUNCHED_DESKTOP_FILE", QFile::encodeName(entry));
+        QProcess* other =
+            g_session->launch(QStringLiteral(ORDELLA_BINARY_DIR "/programs/ordella-test-window"),
+                              {QStringLiteral("--caption"), QStringLiteral("Other")});
+        other->waitForStarted();
+        qunsetenv("GIO_LAUNCHED_DESKTOP_FILE");
+        const QList<qint64> otherPids{other->processId()};
+        double ignored = 0;
+        turnUntil([&] { return windowsOf(otherPids).size() == 1; }, 30000, 300, &ignored);
+        restore(*minimised, &closeOneMs, &paused, true);
+        state.counters["same_ms"] = sameMs;
+        state.counters["close_none_ms"] = closeNoneMs;
+        state.counters["close_one_ms"] = closeOneMs;
+        state.counters["closed"] = windowsOf(otherPids).isEmpty() ? 1 : 0;
         state.counters["windows"] = windowCount;
         state.counters["show_ms"] = showMs;
         state.counters["show_ms/window"] = showMs / windowCount;

@@ -108,9 +108,11 @@ QCoro::Task<QHash<AXElement, std::optional<QRectF>>> WindowPlacer::framesAtRest(
     if (!readings->isEmpty()) {
         co_await RestoreWait::pollUntil(allAtRest, RestoreWait::ms(kRestWaitMs), RestoreWait::ms(20));
     }
+    // A window that came to rest stands where it was read last; any other is read once more.
     QHash<AXElement, std::optional<QRectF>> frames;
-    for (const AXElement& window : windows) {
-        frames.insert(window, AXWindowService::windowFrame(window));
+    for (auto it = readings->cbegin(); it != readings->cend(); ++it) {
+        frames.insert(it.key(),
+                      it->sameReads >= kRestReads ? it->frame : AXWindowService::windowFrame(it.key()));
     }
     co_return frames;
 }
