@@ -206,25 +206,33 @@ WindowMatchQuality matchQuality(const Saved& saved, const Live& live, const Log&
     return WindowMatchQuality::none;
 }
 
-// Why the live window cannot stand in for the saved one by its position alone; nothing when it
-// may.
+// Why the live window is not the saved one, whatever clue pairs them; nothing when nothing speaks
+// against it. byPosition: the pairing rests on the list position alone, where a window that was
+// there before and shows a document the saved one did not show is the user's too.
 std::optional<QString> speaksAgainst(const Saved& saved, const Live& live,
-                                     const WindowMatcher::Bystanders& bystanders) {
+                                     const WindowMatcher::Bystanders& bystanders, bool byPosition) {
     if (bystanders.otherWindows.contains(live.element)) {
         return QStringLiteral("it shows other tabs");
     }
+    if (const auto opened = bystanders.openedFor.constFind(live.element);
+        opened != bystanders.openedFor.constEnd() && !opened->contains(saved.snapshot->id)) {
+        return QStringLiteral("the restore opened it for another saved window");
+    }
+    if (live.normalizedDocument && saved.normalizedDocument &&
+        *saved.normalizedDocument != *live.normalizedDocument) {
+        return QStringLiteral("it shows another document");
+    }
     const bool wasThere = !bystanders.windowsBefore || bystanders.windowsBefore->contains(live.element);
-    if (wasThere && live.normalizedDocument &&
-        (!saved.normalizedDocument || *saved.normalizedDocument != *live.normalizedDocument)) {
-        return QStringLiteral("it was there before and shows another document");
+    if (byPosition && wasThere && live.normalizedDocument && !saved.normalizedDocument) {
+        return QStringLiteral("it was there before and shows a document");
     }
     return std::nullopt;
 }
 
-// Whether the live window may stand in for the saved one by its position; logs why not.
-bool mayStandIn(int savedIndex, const Saved& saved, const Live& live,
-                const WindowMatcher::Bystanders& bystanders, const Log& log) {
-    const std::optional<QString> against = speaksAgainst(saved, live, bystanders);
+// Whether the live window may be paired with the saved one; logs why not.
+bool mayPair(int savedIndex, const Saved& saved, const Live& live,
+             const WindowMatcher::Bystanders& bystanders, bool byPosition, const Log& log) {
+    const std::optional<QString> against = speaksAgainst(saved, live, bystanders, byPosition);
     if (against && log.on()) {
         log(QStringLiteral("snapshot[%1] does not take AX[%2]: %3")
                 .arg(QString::number(savedIndex), QString::number(live.index), *against));
@@ -253,7 +261,7 @@ void takeDisplacedPositions(const QList<Saved>& saved, const QList<Live>& live,
         const Live* nearest = nullptr;
         double nearestDistance = std::numeric_limits<double>::infinity();
         for (const Live& w : live) {
-            if (claimed.contains(w.index) || !mayStandIn(i, saved[i], w, bystanders, log)) {
+            if (claimed.contains(w.index) || !mayPair(i, saved[i], w, bystanders, true, log)) {
                 continue;
             }
             const double distance = w.frame ? WindowMatcher::frameDistance(saved[i].frame, *w.frame)
@@ -418,6 +426,11 @@ WindowMatcher::Matches WindowMatcher::matchWindows(const QList<WindowSnapshot>& 
             } else {
                 c.quality = matchQuality(saved[i], w, log);
             }
+            if (c.quality != WindowMatchQuality::none && !mayPair(i, saved[i], w, bystanders, false, log)) {
+                // Not offered by its position either: what speaks against it holds at every rung.
+                pairedWithSavedIndex = pairedWithSavedIndex || w.index == savedIndex;
+                continue;
+            }
             if (c.quality != WindowMatchQuality::none) {
                 if (w.frame && std::isfinite(distance)) {
                     c.nearness = distance;
@@ -427,7 +440,7 @@ WindowMatcher::Matches WindowMatcher::matchWindows(const QList<WindowSnapshot>& 
             }
         }
         if (savedIndex >= 0 && savedIndex < live->size() && !pairedWithSavedIndex &&
-            mayStandIn(i, saved[i], live->at(savedIndex), bystanders, log)) {
+            mayPair(i, saved[i], live->at(savedIndex), bystanders, true, log)) {
             const Live& w = live->at(savedIndex);
             candidates.append(
                 Candidate{i, w.index, WindowMatchQuality::indexFallback, w.element, std::nullopt});

@@ -4,12 +4,14 @@
 #include "Platform/Accessibility.h"
 #include "Platform/RunningApplications.h"
 
+#include <QHash>
 #include <QList>
 #include <QMap>
 #include <QRectF>
 #include <QSet>
 #include <QSizeF>
 #include <QString>
+#include <QUuid>
 
 #include <optional>
 
@@ -42,22 +44,26 @@ class WindowMatcher {
 public:
     using Matches = QMap<int, WindowMatchResult>;
 
-    // What is known of the live windows beyond the clues they show. A saved window that takes a
-    // window by its list position alone (its own is gone) never takes one whose clues speak against
-    // it: one known to be another (otherWindows: a browser window that shows other tabs), or one
-    // that was there before (windowsBefore; when not known, any may have been) and shows another
-    // document. A window the restore itself opened may still be taken.
+    // What is known of the live windows beyond the clues they show. A clue that speaks against a
+    // pairing forbids it, however strong the clue for it (the very window saved, its frame, its
+    // title): a window known to be another (otherWindows: a browser window that shows other tabs),
+    // one the restore opened for other saved windows (openedFor, by the saved windows' ids), and
+    // one that shows another document (or folder) than the saved one. A saved window that takes a window by
+    // its list position alone (its own is gone) also never takes one that was there before
+    // (windowsBefore; when not known, any may have been) and shows a document.
     struct Bystanders {
         std::optional<QSet<AXElement>> windowsBefore;
         QSet<AXElement> otherWindows;
+        QHash<AXElement, QSet<QUuid>> openedFor;
     };
 
     WindowMatcher() = delete;
 
     // The window saved itself first, then every clue: frame, document, terminal path, title, title
-    // and size, list position. Windows that match saved ones equally well by a clue other than the
-    // frame are paired so that the frames of all those pairs stand nearest their saved frames in
-    // sum (a survivor of two windows with one title keeps its own place).
+    // and size, list position; none of them pairs windows that a clue speaks against (Bystanders). Windows
+    // that match saved ones equally well by a clue other than the frame are paired so that the frames of all
+    // those pairs stand nearest their saved frames in sum (a survivor of two windows with one title keeps its
+    // own place).
     static Matches matchWindows(const QList<WindowSnapshot>& snapshots, const RunningApplication& app,
                                 const Bystanders& bystanders = {});
     // Frames alone, for windows already put back: closest pairs first, none further than 50.

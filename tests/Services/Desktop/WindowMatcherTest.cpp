@@ -91,6 +91,8 @@ TEST_F(WindowMatcherTest, EveryClueInItsOrder) {
         // known to be others' (a browser's windows that show other tabs).
         std::optional<QList<int>> before = std::nullopt;
         QList<int> others = {};
+        // Live window -> the saved window the restore opened it for.
+        QMap<int, int> openedFor = {};
     } cases[] = {
         {"a nearby frame wins over a changed title",
          {{QRectF(103, 102, 800, 600), "Renamed"}},
@@ -173,26 +175,53 @@ TEST_F(WindowMatcherTest, EveryClueInItsOrder) {
         {"another document, the same title",
          {{QRectF(0, 0, 500, 400), "Budget", "file:///home/u/Budget-2.ods"}},
          {snap("Budget", QRectF(700, 500, 500, 400), 0, "file:///home/u/Budget.ods")},
-         "^document|→",
+         "^document|→|does not take",
          {"documentURL mismatch: snapshot=\"/home/u/Budget.ods\" vs ax=\"/home/u/Budget-2.ods\"",
-          "snapshot[0] → AX[0] quality=exactTitle distance=n/a"}},
+          "snapshot[0] does not take AX[0]: it shows another document"}},
+        // Two saved windows of an editor at one frame, only the second one's document open.
+        {"a close frame never beats another document",
+         {{QRectF(103, 100, 800, 600), "b.txt - Editor", "file:///home/u/b.txt"}},
+         {snap("a.txt - Editor", QRectF(100, 100, 800, 600), 0, "file:///home/u/a.txt"),
+          snap("b.txt - Editor", QRectF(120, 100, 800, 600), 1, "file:///home/u/b.txt")},
+         "→|does not take",
+         {"snapshot[0] does not take AX[0]: it shows another document",
+          "snapshot[1] → AX[0] quality=documentURL distance=n/a"}},
+        // A terminal started in the saved folder of the second window; the first one's script was
+        // not handed over.
+        {"a window the restore opened for another saved window",
+         {{QRectF(0, 0, 500, 400), "xterm"}},
+         {snap("evil.sh", QRectF(0, 0, 500, 400), 0, "file:///home/u/evil.sh"),
+          snap("xterm", QRectF(0, 0, 500, 400), 0, "file:///home/u")},
+         "→|does not take",
+         {"snapshot[0] does not take AX[0]: the restore opened it for another saved window",
+          "snapshot[1] → AX[0] quality=geometry distance=0.0"},
+         QList<int>{},
+         {},
+         {{0, 1}}},
+        // A file manager started by the restore shows the folder it was started in.
+        {"a folder window beside the saved frame showing another folder",
+         {{QRectF(105, 100, 800, 500), "ordella", "file:///home/u/src/ordella/"}},
+         {snap("Downloads", QRectF(100, 100, 800, 500), 0, "file:///home/u/Downloads/")},
+         "→|does not take",
+         {"snapshot[0] does not take AX[0]: it shows another document"},
+         QList<int>{}},
         {"a document whose name differs in case only is another file, not taken by its position",
          {{QRectF(100, 200, 800, 600), "Report", "file:///Users/u/Report.txt"}},
          {snap("Notes", QRectF(900, 700, 800, 600), 0, "file:///Users/u/report.txt")},
          "^document|→|does not take",
          {"documentURL mismatch: snapshot=\"/Users/u/report.txt\" vs ax=\"/Users/u/Report.txt\"",
-          "snapshot[0] does not take AX[0]: it was there before and shows another document"}},
-        {"another document in a window the restore opened may stand in by its position",
+          "snapshot[0] does not take AX[0]: it shows another document"}},
+        {"another document in a window the restore opened does not stand in by its position either",
          {{QRectF(100, 200, 800, 600), "Report", "file:///Users/u/Report.txt"}},
          {snap("Notes", QRectF(900, 700, 800, 600), 0, "file:///Users/u/report.txt")},
          "→|does not take",
-         {"snapshot[0] → AX[0] quality=indexFallback distance=n/a"},
+         {"snapshot[0] does not take AX[0]: it shows another document"},
          QList<int>{}},
         {"a document in a window there before, where the saved one showed none",
          {{QRectF(100, 200, 800, 600), "Report", "file:///Users/u/Report.txt"}, {QRectF(0, 0, 300, 300)}},
          {snap("Notes", QRectF(900, 700, 800, 600), 0)},
          "→|does not take",
-         {"snapshot[0] does not take AX[0]: it was there before and shows another document"},
+         {"snapshot[0] does not take AX[0]: it was there before and shows a document"},
          QList<int>{0, 1}},
         // A browser window saved before the browser listed its tabs, the user's own window at its
         // position, the window opened for the other saved window elsewhere.
@@ -206,6 +235,17 @@ TEST_F(WindowMatcherTest, EveryClueInItsOrder) {
           "snapshot[1] title=\"Page 3 - Chromium\" frame=(900,80 800×600) — NO MATCH"},
          QList<int>{1},
          {1}},
+        // The user's window showed the saved tab and was navigated since; the restore opened a
+        // window with the saved tab on its frame.
+        {"the very window saved, now showing other tabs, is the user's",
+         {{QRectF(0, 0, 800, 600), "Page 6 - Chromium", std::nullopt, false, "7 100 5000"},
+          {QRectF(0, 0, 800, 600), "Page 2 - Chromium"}},
+         {of(snap("Page 2 - Chromium", QRectF(0, 0, 800, 600), 0), WindowIdentity{7, 100, 5000})},
+         "→|does not take",
+         {"snapshot[0] does not take AX[0]: it shows other tabs",
+          "snapshot[0] → AX[1] quality=geometry distance=0.0"},
+         QList<int>{0},
+         {0}},
         {"the same document, the scheme in capitals and a trailing slash",
          {{QRectF(100, 200, 800, 600), "Report", "file:///Users/u/Report.txt"}},
          {snap("Report", QRectF(300.7, 400.2, 800, 600), 0, "FILE:///Users/u/Report.txt/"),
@@ -295,6 +335,10 @@ TEST_F(WindowMatcherTest, EveryClueInItsOrder) {
         for (const int i : c.others) {
             bystanders.otherWindows.insert(AXElement{numbers[i]});
         }
+        for (auto it = c.openedFor.begin(); it != c.openedFor.end(); ++it) {
+            bystanders.openedFor.insert(AXElement{numbers[it.key()]}, {c.saved[it.value()].id});
+        }
+
         const WindowMatcher::Matches matches = WindowMatcher::matchWindows(c.saved, app, bystanders);
         EXPECT_EQ(lines(QString::fromUtf8(c.filter)), c.lines) << c.name;
         QStringList accepted;
