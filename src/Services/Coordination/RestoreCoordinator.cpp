@@ -1,6 +1,7 @@
 #include "Services/Coordination/RestoreCoordinator.h"
 
 #include "Services/Restore/AppRestorer.h"
+#include "Services/Restore/OpenedWindows.h"
 #include "Services/Restore/OtherApplications.h"
 #include "Services/Restore/RestoreBounds.h"
 
@@ -167,6 +168,7 @@ QCoro::Task<RestoreRun> RestoreCoordinator::runSteps(Workspace workspace, bool c
     // A later pass knows the browser windows an earlier one opened; an earlier restore's are the
     // user's by now.
     AppRestorer::forgetOpenedBrowserWindows();
+    OpenedWindows::forget();
     RestoreBounds::beginRun();
     OtherApplications::takeQuitApplications();
     for (int attempt = 1; attempt <= restoreAttempts; ++attempt) {

@@ -9,6 +9,7 @@
 #include "Services/Restore/DocumentReopener.h"
 #include "Services/Restore/FinderWindowRestorer.h"
 #include "Services/Restore/MissingWindowReopener.h"
+#include "Services/Restore/OpenedWindows.h"
 #include "Services/Restore/RestoreLog.h"
 #include "Services/Restore/RestorePlanner.h"
 #include "Services/Restore/RestoreWait.h"
@@ -221,6 +222,13 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
     } else if (!isBrowser && !handOverAtLaunch && !documents.isEmpty()) {
         co_await reopenDocuments(*app, documents, plan.bounds);
     }
+    // The windows that came with the documents handed over, in this pass or an earlier one, are
+    // theirs alone.
+    const QHash<AXElement, QSet<QUuid>> openedForDocuments = OpenedWindows::remember(
+        isBrowser || isFinder
+            ? QHash<AXElement, QSet<QUuid>>()
+            : OpenedWindows::forDocuments(AXWindowService::axWindowList(*app).value_or(QList<AXElement>()),
+                                          windowsBefore, snapshot.windowSnapshots, documents));
 
     FinderWindowRestorer::Outcome folders;
     if (isFinder && plan.needsFinderWindowRestore) {
@@ -244,7 +252,7 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
     AppRestoreResult result{id, snapshot.appName, RestoreStatus::restored, QString(), {}};
     // A browser's window is its tabs: one saved without any has nothing to put back, and a window
     // of the user's that shows other tabs is never moved in its place.
-    WindowMatcher::Bystanders bystanders{windowsBefore, {}};
+    WindowMatcher::Bystanders bystanders{windowsBefore, {}, openedForDocuments};
     if (isBrowser) {
         const QList<std::int64_t> others = co_await windowsOfOthers(id, snapshot, windowsBefore);
         for (const std::int64_t window : others) {

@@ -209,6 +209,14 @@ TEST_F(LinuxImportedWorkspaceTest, ALoginRestoreHandsNoScriptToAnInterpreterOrAT
     const std::optional<RestoreReport> report = restoreAtNextStart(workspace);
     ASSERT_TRUE(report);
     EXPECT_EQ(report->appResults.size(), 6);
+    // The terminal started in the saved folder is that window's, never the refused script's.
+    const auto terminalResult =
+        std::find_if(report->appResults.begin(), report->appResults.end(),
+                     [&](const AppRestoreResult& app) { return app.bundleIdentifier == terminal; });
+    ASSERT_NE(terminalResult, report->appResults.end());
+    ASSERT_EQ(terminalResult->windowResults.size(), 2);
+    EXPECT_EQ(terminalResult->windowResults[0].status, RestoreStatus::failed)
+        << terminalResult->reason.toStdString();
 
     // On a slow machine the report can come before the programs it started show their windows.
     QHash<QString, RunningApplication> running;

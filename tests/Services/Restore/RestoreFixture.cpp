@@ -2,6 +2,7 @@
 
 #include "Services/Coordination/RestoreCoordinator.h"
 #include "Services/Desktop/DisplayMapper.h"
+#include "Services/Restore/OpenedWindows.h"
 #include "Services/Restore/RestoreBounds.h"
 
 RestoreFixture::RestoreFixture() {
@@ -9,6 +10,7 @@ RestoreFixture::RestoreFixture() {
     RestoreCoordinator::shared().setCancellationRequested(false);
     AnalysisLogger::shared().beginSession(Workspace{});
     RestoreBounds::beginRun();
+    OpenedWindows::forget();
 }
 
 RestoreFixture::~RestoreFixture() {

@@ -1,0 +1,42 @@
+#include "Services/Restore/OpenedWindows.h"
+
+#include <QMap>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+WindowSnapshot saved(const std::optional<QString>& document) {
+    WindowSnapshot window;
+    window.id = QUuid::createUuid();
+    window.documentURL = document;
+    return window;
+}
+
+// Windows 1 and 2 were there before; the rest came with the documents handed over.
+TEST(OpenedWindows, AreTheirDocumentsWindowsWhenTheyCanBeToldFromTheApplicationsOwn) {
+    const QList<WindowSnapshot> windows{saved("file:///home/u/evil.sh"), saved("file:///home/u"), saved({})};
+    const QSet<AXElement> before{AXElement{1}, AXElement{2}};
+    const struct {
+        const char* name;
+        QList<AXElement> live;
+        QStringList handed;
+        // Live window -> the saved windows (by position) it is for.
+        QMap<quint64, QList<int>> expected;
+    } cases[] = {
+        {"one window for the one folder handed", {{1}, {2}, {3}}, {"file:///home/u"}, {{3, {1}}}},
+        {"nothing handed: the new window is anyone's", {{1}, {3}}, {}, {}},
+        {"more windows than documents: the application's own among them", {{3}, {4}}, {"file:///home/u"}, {}},
+    };
+    for (const auto& c : cases) {
+        QHash<AXElement, QSet<QUuid>> expected;
+        for (auto it = c.expected.begin(); it != c.expected.end(); ++it) {
+            for (const int i : it.value()) {
+                expected[AXElement{it.key()}].insert(windows[i].id);
+            }
+        }
+        EXPECT_EQ(OpenedWindows::forDocuments(c.live, before, windows, c.handed), expected) << c.name;
+    }
+}
+
+} // namespace
