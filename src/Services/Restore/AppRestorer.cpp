@@ -167,7 +167,12 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
                           QStringLiteral("Already in correct state (optimized skip)"));
     }
 
-    const QStringList documents = DocumentReopener::admittedDocuments(plan.needsDocumentOpening, id);
+    QStringList documents = DocumentReopener::admittedDocuments(plan.needsDocumentOpening, id);
+    if (isFinder && plan.needsLaunch && plan.needsFinderWindowRestore) {
+        // Started on its own, a file manager shows the folder it was started in, which is no saved
+        // window's: it starts in a saved folder instead, under the rules of any document.
+        documents = DocumentReopener::admittedDocuments(FinderWindowRestorer::startingFolder(snapshot), id);
+    }
     const bool handOverAtLaunch = plan.needsLaunch && !documents.isEmpty() && !isBrowser;
     // A browser that does not run starts once, with the first saved window it is asked for (its
     // profile and tabs on its command line), never first on its own.

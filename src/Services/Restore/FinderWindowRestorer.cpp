@@ -7,6 +7,7 @@
 #include "Services/Restore/RestoreLog.h"
 #include "Services/Scripting/FinderScriptService.h"
 
+#include <QFileInfo>
 #include <QSet>
 #include <QUrl>
 
@@ -29,6 +30,19 @@ QString FinderWindowRestorer::folderPath(const QString& saved) {
         path.chop(1);
     }
     return path;
+}
+
+QStringList FinderWindowRestorer::startingFolder(const AppSnapshot& snapshot) {
+    const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
+    for (const WindowSnapshot& window : snapshot.windowSnapshots) {
+        const QString path = folderPath(window.documentURL.value_or(QString()));
+        // Refusals are said once, by the folder step.
+        if (path.startsWith(u'/') && QFileInfo(path).isDir() && port &&
+            port->documentRefusal(path, snapshot.bundleIdentifier).isEmpty()) {
+            return {QUrl::fromLocalFile(path).toString()};
+        }
+    }
+    return {};
 }
 
 QCoro::Task<FinderWindowRestorer::Outcome> FinderWindowRestorer::restoreSavedFolders(AppSnapshot snapshot,

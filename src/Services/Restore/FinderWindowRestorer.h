@@ -45,6 +45,9 @@ public:
     static QCoro::Task<QSet<qsizetype>> restoreFinderWindows(QStringList paths, QList<SnapshotRect> bounds,
                                                              bool closeOtherWindows,
                                                              QSet<QString> refused = {});
+    // The folder a file manager started for the saved windows starts in, as a file URL: the first
+    // saved folder it may have; nothing when it may have none.
+    static QStringList startingFolder(const AppSnapshot& snapshot);
     // A saved folder as the path the file manager is handed: a file URL of this machine
     // ("file:///…", "file://localhost/…") is its path, without a closing slash; anything else stands
     // as it is, and is judged as it is.

@@ -3,6 +3,7 @@
 #include "Services/Coordination/RestoreCoordinator.h"
 #include "Services/Coordination/RevertStateManager.h"
 #include "Services/Restore/WorkspaceRestorer.h"
+#include "Services/Storage/AnalysisLogger.h"
 #include "Support/SnapshotBuilders.h"
 #include "Support/X11DesktopTest.h"
 
@@ -275,6 +276,41 @@ TEST_F(LinuxFolderWindowsTest, SavesTheShownTabOfAWindowWithTwoTabsAndReopensIt)
     const QList<X11Client> reopened = folderWindows();
     ASSERT_EQ(reopened.size(), 1);
     EXPECT_EQ(reopened.first().title, QStringLiteral("Photos"));
+}
+
+// A file manager the restore starts for a saved folder window starts in that folder, not in the
+// folder Ordella runs in: the saved folder's window is the only one, and the report says it was
+// started.
+TEST_F(LinuxFolderWindowsTest, AFileManagerTheRestoreStartsStartsInTheSavedFolder) {
+    ASSERT_TRUE(m_ready);
+    const QRect frame(150, 100, 900, 600);
+    show("Projects", frame);
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(waitForFolders({QStringLiteral("Projects")}));
+    const std::optional<Workspace> workspace =
+        QCoro::waitFor(WorkspaceCapturer::capture(QStringLiteral("Started")));
+    ASSERT_TRUE(workspace);
+    const std::optional<qint32> pid = fileManagerPid();
+    ASSERT_TRUE(pid);
+    ::kill(*pid, SIGTERM);
+    ASSERT_TRUE(
+        waitUntil([] { return !QDBusConnection::sessionBus().interface()->isServiceRegistered(kService); }));
+    ASSERT_TRUE(waitUntil([&] { return folderWindows().isEmpty(); }));
+
+    RevertStateManager revertStates;
+    RestoreCoordinator coordinator(WorkspaceRestorer::restore, &revertStates);
+    const RestoreRun run = QCoro::waitFor(coordinator.restoreRun(*workspace, false));
+    const QString text = RestoreRunText::describe(run);
+    EXPECT_TRUE(text.contains(QStringLiteral("\"Projects\": restored - started"))) << text.toStdString();
+    EXPECT_TRUE(waitForFolders({QStringLiteral("Projects")}));
+    EXPECT_EQ(folderWindows().size(), 1);
+    QStringList lines;
+    for (const auto& entry : AnalysisLogger::shared().entries()) {
+        lines << entry.message;
+    }
+    EXPECT_TRUE(
+        lines.contains(QStringLiteral("launchApp: Launching ") + kFileManager + QStringLiteral(" docs=1")))
+        << lines.join(u'\n').toStdString();
 }
 
 // A file manager that takes seconds to load a folder: until then its window is titled "Loading…"

@@ -7,6 +7,7 @@
 #include "Services/Restore/RestorePlanner.h"
 #include "Support/LaggingBrowserRecord.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -622,7 +623,10 @@ TEST_F(AppRestorerTest, WindowOutcomesAndTheSavedHiddenState) {
 // window it opened with, and a browser started by the first saved window it is asked for closes
 // the new-tab window it opened on its own.
 TEST_F(AppRestorerTest, AnAppTheRestoreStartsKeepsOnlyItsSavedWindows) {
-    host().addFolder("/home/me/a");
+    QTemporaryDir home;
+    const QString a = home.filePath("a");
+    QDir().mkpath(a);
+    host().addFolder(a);
     SimulatedDesktop::InstalledApp finder;
     finder.bundleIdentifier = "com.apple.finder";
     finder.name = "Finder";
@@ -632,11 +636,13 @@ TEST_F(AppRestorerTest, AnAppTheRestoreStartsKeepsOnlyItsSavedWindows) {
     finder.windowsOnLaunch = {recents};
     desktop().installApplication(finder);
     WindowSnapshot folder = savedWindow(QRectF(200, 150, 640, 420), "a");
-    folder.documentURL = "/home/me/a/";
+    folder.documentURL = a + '/';
     restore(savedApp("com.apple.finder", {folder}));
     const QList<quint32> folders = desktop().windowsOf(desktop().findApplication("com.apple.finder")->pid);
     ASSERT_EQ(folders.size(), 1);
-    EXPECT_EQ(host().folderOf(folders.first()), "/home/me/a");
+    EXPECT_EQ(host().folderOf(folders.first()), a);
+    // Started in the saved folder, not in a folder of its own choosing.
+    EXPECT_TRUE(restorerLines().contains("launchApp: Launching com.apple.finder docs=1"));
 
     SimulatedDesktop::InstalledApp chrome;
     chrome.bundleIdentifier = "com.google.Chrome";
