@@ -365,6 +365,42 @@ TEST_F(LinuxBrowserRestoreTest, AWindowSavedWithoutTabsMovesNoneOfTheUsersWindow
     EXPECT_FALSE(text.contains(QStringLiteral("\"Page 3 - Chromium\": restored"))) << text.toStdString();
 }
 
+// The very window saved, navigated since to another page and moved, is the user's: it keeps its
+// frame and its page, and the saved window gets one window of its own, on its saved frame.
+TEST_F(LinuxBrowserRestoreTest, TheWindowSavedNowShowingAnotherPageIsTheUsersAndKeepsItsFrame) {
+    ASSERT_TRUE(m_ready);
+    m_server.route(QStringLiteral("/page2"), QByteArray("<html><head><title>Page 2</title></head><body>"
+                                                        "<a id=\"next\" href=\"/page6\">6</a><script>"
+                                                        "document.getElementById('next').focus()</script>"
+                                                        "</body></html>"));
+    const BrowserWindow saved{{"/page2"}, 0, QRect(60, 40, 1100, 700)};
+    arrange({saved});
+    ASSERT_FALSE(HasFatalFailure());
+    const std::optional<xcb_window_t> usersWindow = windowTitled(QStringLiteral("Page 2"));
+    ASSERT_TRUE(usersWindow);
+    const std::optional<Workspace> workspace =
+        QCoro::waitFor(WorkspaceCapturer::capture(QStringLiteral("Browser")));
+    ASSERT_TRUE(workspace);
+    ASSERT_TRUE(m_keys->press({}, 0xff0d)); // Return: the link
+    ASSERT_TRUE(waitUntil([&] { return windows->client(*usersWindow)->title == windowTitleOf("/page6"); }))
+        << windows->client(*usersWindow)->title.value_or(QString()).toStdString();
+    const QRect usersFrame(500, 300, 900, 600);
+    windows->moveFrame(*usersWindow, usersFrame.topLeft());
+    windows->resizeFrame(*usersWindow, usersFrame.size());
+    ASSERT_TRUE(waitUntil([&] { return windows->client(*usersWindow)->frameRect() == usersFrame; }));
+    const BrowserWindow users{{"/page6"}, 0, usersFrame};
+    ASSERT_TRUE(waitForSession({users})) << describe(sessionState()).toStdString();
+
+    const RestoreRun run = watchedRun(*workspace);
+    const QString text = RestoreRunText::describe(run);
+    EXPECT_TRUE(waitForSession({saved, users}))
+        << describe(sessionState()).toStdString() << text.toStdString();
+    EXPECT_EQ(windows->client(*usersWindow)->frameRect(), usersFrame) << text.toStdString();
+    EXPECT_EQ(windows->client(*usersWindow)->title, windowTitleOf("/page6"));
+    EXPECT_EQ(browserWindows().size(), 2);
+    EXPECT_EQ(m_seen.size(), 2) << "one window opened for the saved one";
+}
+
 // With other applications closed, the user's window that shows a saved window's page (reached by
 // a link, so it has a page to go back to) is that saved window: it stays, with its history, and no
 // window is made twice while the browser's record catches up with the new one.
