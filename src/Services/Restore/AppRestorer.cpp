@@ -570,7 +570,13 @@ QCoro::Task<QList<std::int64_t>> AppRestorer::windowsOfOthers(QString browser, A
         BrowserTabRestorer::openedTabs(BrowserTabRestorer::expectedTabs(snapshot));
     const std::optional<QList<std::int64_t>> showing =
         co_await BrowserTabRestorer::windowsShowingSavedTabs(browser, expected);
+    // The windows an earlier pass of this request opened for the saved windows are theirs, whatever
+    // the browser's record lists of them yet.
+    const QList<std::int64_t> opened = openedBrowserWindows().value(openedKey(snapshot)).windows;
     for (const AXElement& window : windowsBefore) {
+        if (opened.contains(static_cast<std::int64_t>(window.id))) {
+            continue;
+        }
         if (!showing || !showing->contains(static_cast<std::int64_t>(window.id))) {
             others.append(static_cast<std::int64_t>(window.id));
         }

@@ -79,7 +79,8 @@ private:
     // The result of a saved browser window without tabs.
     static WindowRestoreResult savedWithoutTabs(const WindowSnapshot& window);
     // The windows among windowsBefore that show no saved window's tabs (all of them when the
-    // browser's windows cannot be told apart), by their numbers.
+    // browser's windows cannot be told apart), by their numbers; never one this request opened
+    // for the saved windows.
     static QCoro::Task<QList<std::int64_t>> windowsOfOthers(QString browser, AppSnapshot snapshot,
                                                             QSet<AXElement> windowsBefore);
     // One attempt: opens the saved windows, then closes those this request opened for them
