@@ -8,11 +8,15 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <array>
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <functional>
@@ -135,7 +139,8 @@ TEST(ChromiumProfileTest, NamesOnlyProfilesThatAlreadyExist) {
         QFile state(folder + QStringLiteral("/Local State"));
         EXPECT_TRUE(state.open(QIODevice::WriteOnly));
         EXPECT_TRUE(QFile::setPermissions(folder, mode));
-        return folder;
+        // As the folder is named once its links are followed.
+        return QFileInfo(folder).canonicalFilePath();
     };
     const QFile::Permissions own = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
     const QFile::Permissions everyone = own | QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
@@ -159,6 +164,22 @@ TEST(ChromiumProfileTest, NamesOnlyProfilesThatAlreadyExist) {
     const bool otherGroup = ::geteuid() == 0 &&
                             ::chown(QFile::encodeName(grouped).constData(), 0, 65534) == 0 &&
                             ::chmod(QFile::encodeName(grouped).constData(), 0770) == 0;
+    // Links to the user's own data folder: the user's own, and as root the test can hand one to
+    // another user (65534), who could point it elsewhere once it was looked at; a link in a folder
+    // everyone may change; and a folder whose ACL lets another user write it, where the file system
+    // keeps ACLs.
+    ASSERT_TRUE(QFile::link(data, home.filePath(QStringLiteral("sticky/mine"))));
+    ASSERT_TRUE(QFile::link(data, home.filePath(QStringLiteral("shared/link"))));
+    const QString theirs = home.filePath(QStringLiteral("sticky/theirs"));
+    ASSERT_TRUE(QFile::link(data, theirs));
+    const bool theirLink =
+        ::geteuid() == 0 && ::lchown(QFile::encodeName(theirs).constData(), 65534, 65534) == 0;
+    const QString shared = dataFolder(QStringLiteral("acl"), own);
+    // user::rwx user:65534:rwx group::--- mask::rwx other::---, in the kernel's form.
+    const std::array<quint32, 11> acl{2,          0x00070001, 0xffffffff, 0x00070002, 65534,     0x00000004,
+                                      0xffffffff, 0x00070010, 0xffffffff, 0x00000020, 0xffffffff};
+    const bool sharedByAcl = ::setxattr(QFile::encodeName(shared).constData(), "system.posix_acl_access",
+                                        acl.data(), sizeof(acl), 0) == 0;
     const std::optional<QStringList> refused;
     const struct {
         const char* name;
@@ -198,6 +219,25 @@ TEST(ChromiumProfileTest, NamesOnlyProfilesThatAlreadyExist) {
          inSticky,
          {},
          QStringList{QStringLiteral("--user-data-dir=") + inSticky}},
+        {"a link of the user's, handed over as the folder it leads to",
+         home.filePath(QStringLiteral("sticky/mine")),
+         {},
+         QStringList{QStringLiteral("--user-data-dir=") + data}},
+        {"a link of another user's",
+         theirs,
+         {},
+         theirLink ? refused : std::optional(QStringList{QStringLiteral("--user-data-dir=") + data}),
+         theirLink ? "link" : ""},
+        {"a link in a folder everyone may change",
+         home.filePath(QStringLiteral("shared/link")),
+         {},
+         refused,
+         "may be changed"},
+        {"a folder whose ACL lets another user write",
+         shared,
+         {},
+         sharedByAcl ? refused : std::optional(QStringList{QStringLiteral("--user-data-dir=") + shared}),
+         sharedByAcl ? "ACL" : ""},
         {"a folder another group may write",
          grouped,
          {},

@@ -11,9 +11,15 @@
 
 #include <algorithm>
 
+#include <QtEndian>
+
+#include <cerrno>
+#include <climits>
+
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 QString ChromiumProfile::switchValue(const QStringList& commandLine, const QString& name) {
@@ -61,25 +67,93 @@ bool onlyOwnerIn(gid_t gid, uint owner) {
     return true;
 }
 
-// What makes folder (its links followed) unfit to hold a profile of owner's: another user owns it
-// or others may write it (its group too, unless that is owner's own); or a folder above it, up to the home
-// folder (to / for one outside it), is owned by another user than owner or root, or others may write it
-// without the sticky bit (they could put a folder of theirs in its place). Empty when it is fit.
-QString unsafeFolder(const QString& folder, uint owner) {
-    const QString real = QFileInfo(folder).canonicalFilePath();
+// Whether the access ACL of path lets another user than owner write it: a named user, or a named
+// group that is not owner's own, given write and not masked out. An ACL that cannot be read whole
+// or is of an unknown form counts as letting others write. Without an ACL, the mode says it all.
+bool aclLetsOthersWrite(const QByteArray& path, uint owner) {
+    static const char* const kName = "system.posix_acl_access";
+    // The kernel's form: a version, then entries of a tag, permissions and an id (little-endian).
+    constexpr int kVersion = 2;
+    constexpr quint16 kUser = 0x02;
+    constexpr quint16 kGroup = 0x08;
+    constexpr quint16 kMask = 0x10;
+    constexpr quint16 kWrite = 0x02;
+    constexpr qsizetype kEntry = 8;
+    constexpr qsizetype kLargest = 64 * 1024;
+    const ssize_t size = ::getxattr(path.constData(), kName, nullptr, 0);
+    if (size < 0) {
+        return errno != ENODATA && errno != ENOTSUP;
+    }
+    if (size > kLargest || size < 4 || (size - 4) % kEntry != 0) {
+        return true;
+    }
+    QByteArray acl(size, '\0');
+    if (::getxattr(path.constData(), kName, acl.data(), acl.size()) != size ||
+        qFromLittleEndian<quint32>(acl.constData()) != kVersion) {
+        return true;
+    }
+    const auto tag = [&acl](qsizetype i) {
+        return qFromLittleEndian<quint16>(acl.constData() + 4 + i * kEntry);
+    };
+    const auto permissions = [&acl](qsizetype i) {
+        return qFromLittleEndian<quint16>(acl.constData() + 6 + i * kEntry);
+    };
+    const auto id = [&acl](qsizetype i) {
+        return qFromLittleEndian<quint32>(acl.constData() + 8 + i * kEntry);
+    };
+    const qsizetype entries = (size - 4) / kEntry;
+    quint16 mask = 07;
+    for (qsizetype i = 0; i < entries; ++i) {
+        if (tag(i) == kMask) {
+            mask = permissions(i);
+        }
+    }
+    for (qsizetype i = 0; i < entries; ++i) {
+        const bool writes = (permissions(i) & mask & kWrite) != 0;
+        if (writes &&
+            ((tag(i) == kUser && id(i) != owner) || (tag(i) == kGroup && !onlyOwnerIn(id(i), owner)))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The parent of a folder given without links or "." and ".." pieces.
+QString parentOf(const QString& folder) {
+    const qsizetype slash = folder.lastIndexOf(u'/');
+    return slash <= 0 ? QStringLiteral("/") : folder.left(slash);
+}
+
+// The folder above which a folder's keeping is not looked at: the home folder for one inside it,
+// else the root.
+QString topOf(const QString& folder) {
     const QString home = QFileInfo(QDir::homePath()).canonicalFilePath();
-    const QString stop = !home.isEmpty() && home != QLatin1String("/") && real.startsWith(home + u'/')
-                             ? home
-                             : QStringLiteral("/");
+    return !home.isEmpty() && home != QLatin1String("/") && folder.startsWith(home + u'/')
+               ? home
+               : QStringLiteral("/");
+}
+
+// Why another user than owner could change what the folder real (given without links) holds, or
+// what the folders above it hold, up to the home folder (to / for one outside it): one of them
+// is owned by another user than owner or root, or others may write it without the sticky bit (they
+// could put a folder or a link of theirs in place of one in it). Empty when none could. With
+// itself, the folder itself is judged as a profile's: owned by owner, written by no other.
+QString changeable(const QString& real, uint owner, bool itself) {
+    const QString stop = topOf(real);
     for (QString at = real; !at.isEmpty();) {
         struct stat status {};
-        if (::stat(QFile::encodeName(at).constData(), &status) != 0 || !S_ISDIR(status.st_mode)) {
+        const QByteArray path = QFile::encodeName(at);
+        if (::stat(path.constData(), &status) != 0 || !S_ISDIR(status.st_mode)) {
             return QStringLiteral("The folder %1 cannot be read").arg(at);
         }
-        const QString mode = QString::number(status.st_mode & 07777, 8);
+        // With an ACL, the group's bits of the mode are the most any named user or group may do.
+        const bool acl = (status.st_mode & S_IWGRP) != 0 && aclLetsOthersWrite(path, owner);
+        const QString mode = QString::number(status.st_mode & 07777, 8) +
+                             (acl ? QStringLiteral(", and its ACL lets another user write") : QString());
         const bool othersWrite = (status.st_mode & S_IWOTH) != 0 ||
-                                 ((status.st_mode & S_IWGRP) != 0 && !onlyOwnerIn(status.st_gid, owner));
-        if (at == real) {
+                                 ((status.st_mode & S_IWGRP) != 0 && !onlyOwnerIn(status.st_gid, owner)) ||
+                                 acl;
+        if (at == real && itself) {
             if (status.st_uid != owner) {
                 return QStringLiteral("The folder %1 belongs to another user").arg(at);
             }
@@ -98,10 +172,79 @@ QString unsafeFolder(const QString& folder, uint owner) {
         if (at == stop || at == QLatin1String("/")) {
             break;
         }
-        const qsizetype slash = at.lastIndexOf(u'/');
-        at = slash <= 0 ? QStringLiteral("/") : at.left(slash);
+        at = parentOf(at);
     }
     return QString();
+}
+
+// A folder with every link on its way followed, as the kernel follows them, for owner: the folder
+// itself, and a reason when one of the links is not owner's own (or root's) or lies in a folder
+// another user could change, as that user could point it elsewhere after it was looked at. The
+// folder reached is the one to hand over, so that what was judged is what the browser gets.
+struct Resolved {
+    QString folder;
+    QString problem;
+};
+
+Resolved withoutLinks(const QString& path, uint owner) {
+    // As many links as the kernel follows on one path.
+    constexpr int kLinksFollowed = 40;
+    QStringList pending = path.split(u'/', Qt::SkipEmptyParts);
+    QString at = QStringLiteral("/");
+    int links = 0;
+    while (!pending.isEmpty()) {
+        const QString part = pending.takeFirst();
+        if (part == QLatin1String(".")) {
+            continue;
+        }
+        if (part == QLatin1String("..")) {
+            at = parentOf(at);
+            continue;
+        }
+        const QString next = at == QLatin1String("/") ? at + part : at + u'/' + part;
+        const QByteArray encoded = QFile::encodeName(next);
+        struct stat status {};
+        if (::lstat(encoded.constData(), &status) != 0) {
+            return {QString(), QStringLiteral("The folder %1 cannot be read").arg(next)};
+        }
+        if (!S_ISLNK(status.st_mode)) {
+            at = next;
+            continue;
+        }
+        if (++links > kLinksFollowed) {
+            return {QString(), QStringLiteral("Too many links lead to %1").arg(path)};
+        }
+        if (status.st_uid != owner && status.st_uid != 0) {
+            return {QString(), QStringLiteral("The link %1 belongs to another user").arg(next)};
+        }
+        if (const QString unsafe = changeable(at, owner, false); !unsafe.isEmpty()) {
+            return {QString(), QStringLiteral("The link %1 may be changed: ").arg(next) + unsafe};
+        }
+        QByteArray target(PATH_MAX, '\0');
+        const ssize_t length = ::readlink(encoded.constData(), target.data(), target.size());
+        if (length <= 0 || length >= target.size()) {
+            return {QString(), QStringLiteral("The link %1 cannot be read").arg(next)};
+        }
+        target.truncate(length);
+        if (target.startsWith('/')) {
+            at = QStringLiteral("/");
+        }
+        pending = QFile::decodeName(target).split(u'/', Qt::SkipEmptyParts) + pending;
+    }
+    return {at, QString()};
+}
+
+// What makes folder unfit to hold a profile of owner's, its links followed (see withoutLinks and
+// changeable), and else the folder reached. Empty, with a problem, when it is unfit.
+Resolved privateFolder(const QString& folder, uint owner) {
+    Resolved resolved = withoutLinks(folder, owner);
+    if (resolved.problem.isEmpty()) {
+        resolved.problem = changeable(resolved.folder, owner, true);
+    }
+    if (!resolved.problem.isEmpty()) {
+        resolved.folder.clear();
+    }
+    return resolved;
 }
 
 } // namespace
@@ -210,12 +353,14 @@ std::optional<QStringList> ChromiumProfile::profileSwitches(const QString& userD
             *problem = QStringLiteral("Not a browser's data folder: ") + userDataDir;
             return std::nullopt;
         }
-        if (const QString unsafe = unsafeFolder(clean, owner.value_or(::geteuid())); !unsafe.isEmpty()) {
-            *problem = QStringLiteral("Not a private data folder: ") + unsafe;
+        const Resolved data = privateFolder(clean, owner.value_or(::geteuid()));
+        if (!data.problem.isEmpty()) {
+            *problem = QStringLiteral("Not a private data folder: ") + data.problem;
             return std::nullopt;
         }
-        switches << QStringLiteral("--user-data-dir=") + clean;
-        root = clean;
+        // The folder judged, not the path to it: a link on the way might lead elsewhere later.
+        switches << QStringLiteral("--user-data-dir=") + data.folder;
+        root = data.folder;
     }
     if (!profileDirectory.isEmpty()) {
         if (!isPlainName(profileDirectory) || hasControl(profileDirectory) ||
@@ -224,11 +369,12 @@ std::optional<QStringList> ChromiumProfile::profileSwitches(const QString& userD
                 QStringLiteral("Not a profile folder of ") + root + QStringLiteral(": ") + profileDirectory;
             return std::nullopt;
         }
-        // The default data folder is the user's own; a profile in it may still lead elsewhere.
-        if (const QString unsafe =
-                unsafeFolder(root + QLatin1Char('/') + profileDirectory, owner.value_or(::geteuid()));
-            !unsafe.isEmpty()) {
-            *problem = QStringLiteral("Not a private profile folder: ") + unsafe;
+        // The default data folder is the user's own; a profile in it may still lead elsewhere. The
+        // browser takes the profile by its name in the data folder, which only this user may change.
+        const Resolved profile =
+            privateFolder(root + QLatin1Char('/') + profileDirectory, owner.value_or(::geteuid()));
+        if (!profile.problem.isEmpty()) {
+            *problem = QStringLiteral("Not a private profile folder: ") + profile.problem;
             return std::nullopt;
         }
         switches << QStringLiteral("--profile-directory=") + profileDirectory;

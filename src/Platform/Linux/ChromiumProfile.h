@@ -42,8 +42,10 @@ public:
     // The switches that start a browser, or reach a running one, in a saved profile: only a data
     // folder that already holds a browser's data ("Local State") and a profile folder that already
     // exists in it are named, as the browser makes whatever folder it is given; and only folders of
-    // this user's (owner: this process's user by default) that no other user may write, held by
-    // folders no other user may change: the browser writes its cookies and passwords there. Nothing,
+    // this user's (owner: this process's user by default) that no other user may write (by mode or
+    // ACL), held by folders no other user may change, and reached only through links of this user's
+    // (or root's) that no other user may change: the browser writes its cookies and passwords there.
+    // The data folder is named as the folder reached, its links followed: the one judged. Nothing,
     // and a reason, for a profile that is refused; an empty list for the default one.
     static std::optional<QStringList> profileSwitches(const QString& userDataDir,
                                                       const QString& profileDirectory,
