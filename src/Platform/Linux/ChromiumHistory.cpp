@@ -6,6 +6,8 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
+
 namespace {
 
 // Virtual-machine steps one read may take before it is abandoned: an indexed lookup takes a few
@@ -28,6 +30,93 @@ int stopWhenTooLong(void* budget) {
     return b.spent ? 1 : 0;
 }
 
+// What the statements of a read may be made of: reading the columns of "urls" and asking for its
+// kind and columns, nothing else. A view that calls a function, or a query that recurses, is
+// refused as it is compiled: one call of an expensive function is a single step, which the
+// progress handler never interrupts. Once the read's statements are made, nothing more may be,
+// so that a file changed meanwhile cannot have them compiled again against another "urls".
+struct Gate {
+    bool closed = false;
+};
+
+int admit(void* gate, int action, const char* first, const char*, const char*, const char*) {
+    if (static_cast<Gate*>(gate)->closed) {
+        return SQLITE_DENY;
+    }
+    switch (action) {
+    case SQLITE_SELECT:
+        return SQLITE_OK;
+    case SQLITE_READ:
+        return first && sqlite3_stricmp(first, "urls") == 0 ? SQLITE_OK : SQLITE_DENY;
+    case SQLITE_PRAGMA:
+        return first && (sqlite3_stricmp(first, "table_list") == 0 ||
+                         sqlite3_stricmp(first, "table_xinfo") == 0)
+                   ? SQLITE_OK
+                   : SQLITE_DENY;
+    default:
+        return SQLITE_DENY;
+    }
+}
+
+// SQLite's heap limits are the process's: they are set for one read and put back after it.
+class HeapLimit {
+public:
+    explicit HeapLimit(sqlite3_int64 limit)
+        : m_hard(sqlite3_hard_heap_limit64(-1))
+        , m_soft(sqlite3_soft_heap_limit64(-1)) {
+        sqlite3_hard_heap_limit64(limit);
+    }
+    ~HeapLimit() {
+        // The hard limit first: setting it lowers the soft one.
+        sqlite3_hard_heap_limit64(m_hard);
+        sqlite3_soft_heap_limit64(m_soft);
+    }
+    HeapLimit(const HeapLimit&) = delete;
+    HeapLimit& operator=(const HeapLimit&) = delete;
+
+private:
+    sqlite3_int64 m_hard;
+    sqlite3_int64 m_soft;
+};
+
+// The statements of one read, finalised at its end.
+struct Statements {
+    sqlite3_stmt* kind = nullptr;
+    sqlite3_stmt* columns = nullptr;
+    sqlite3_stmt* lookup = nullptr;
+    ~Statements() {
+        sqlite3_finalize(kind);
+        sqlite3_finalize(columns);
+        sqlite3_finalize(lookup);
+    }
+};
+
+// Whether "urls" is an ordinary table whose columns are all stored as they are: not a view, not a
+// virtual table, and no column computed from others as it is read.
+bool isPlainTable(const Statements& s) {
+    int tables = 0;
+    int step = SQLITE_ROW;
+    while ((step = sqlite3_step(s.kind)) == SQLITE_ROW) {
+        const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(s.kind, 2));
+        if (!type || std::strcmp(type, "table") != 0) {
+            return false;
+        }
+        ++tables;
+    }
+    if (tables != 1 || step != SQLITE_DONE) {
+        return false;
+    }
+    int columns = 0;
+    while ((step = sqlite3_step(s.columns)) == SQLITE_ROW) {
+        // "hidden": 0 for a plain column; a virtual table's hidden ones and computed ones are not.
+        if (sqlite3_column_int(s.columns, 6) != 0) {
+            return false;
+        }
+        ++columns;
+    }
+    return step == SQLITE_DONE && columns > 0;
+}
+
 } // namespace
 
 QString ChromiumHistory::fileBesideSession(const QString& sessionFile) {
@@ -38,7 +127,7 @@ QString ChromiumHistory::fileBesideSession(const QString& sessionFile) {
 }
 
 QHash<QString, QString> ChromiumHistory::titlesOf(const QString& historyFile, const QStringList& urls,
-                                                  const Now& now) {
+                                                  const Now& now, QSet<QString>* lookedUp) {
     QHash<QString, QString> titles;
     const QFileInfo info(historyFile);
     if (urls.isEmpty() || historyFile.isEmpty() || !info.isFile() || info.isSymLink()) {
@@ -55,40 +144,57 @@ QHash<QString, QString> ChromiumHistory::titlesOf(const QString& historyFile, co
         sqlite3_close(db);
         return titles;
     }
-    // A view or a computed column of the file runs in this process: no value it makes may grow past
-    // the bound, nor may its functions be other than harmless ones, nor may it take long.
-    sqlite3_hard_heap_limit64(kHeapLimit);
+    // Only values of an ordinary table are read, each of a bounded size, in a bounded time and
+    // memory, with no function of the file's own.
+    const HeapLimit heap(kHeapLimit);
     sqlite3_limit(db, SQLITE_LIMIT_LENGTH, maximumValueBytes);
     sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     const Now clock = now ? now : Now(&std::chrono::steady_clock::now);
     Budget budget{0, clock() + timeLimit, &clock, false};
     sqlite3_progress_handler(db, kStepsPerCheck, &stopWhenTooLong, &budget);
-    sqlite3_stmt* lookup = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT title FROM urls WHERE url = ?1 ORDER BY last_visit_time DESC LIMIT 1",
-                           -1, &lookup, nullptr) == SQLITE_OK) {
-        for (qsizetype i = 0; i < urls.size() && i < maximumLookups; ++i) {
+    Gate gate;
+    sqlite3_set_authorizer(db, &admit, &gate);
+    {
+        Statements s;
+        const bool prepared =
+            sqlite3_prepare_v2(db, "PRAGMA main.table_list('urls')", -1, &s.kind, nullptr) == SQLITE_OK &&
+            sqlite3_prepare_v2(db, "PRAGMA main.table_xinfo('urls')", -1, &s.columns, nullptr) == SQLITE_OK &&
+            sqlite3_prepare_v2(
+                db, "SELECT title FROM main.urls WHERE url = ?1 ORDER BY last_visit_time DESC LIMIT 1", -1,
+                &s.lookup, nullptr) == SQLITE_OK;
+        gate.closed = true;
+        const bool plain = prepared && isPlainTable(s);
+        for (qsizetype i = 0; plain && i < urls.size() && i < maximumLookups; ++i) {
             const QByteArray url = urls[i].toUtf8();
-            if (url.isEmpty() || titles.contains(urls[i]) ||
-                sqlite3_bind_text(lookup, 1, url.constData(), int(url.size()), SQLITE_TRANSIENT) !=
-                    SQLITE_OK) {
+            if (url.isEmpty() || titles.contains(urls[i])) {
+                if (lookedUp) {
+                    lookedUp->insert(urls[i]);
+                }
                 continue;
             }
-            if (sqlite3_step(lookup) == SQLITE_ROW && sqlite3_column_type(lookup, 0) == SQLITE_TEXT) {
-                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(lookup, 0));
-                const int bytes = sqlite3_column_bytes(lookup, 0);
+            if (sqlite3_bind_text(s.lookup, 1, url.constData(), int(url.size()), SQLITE_TRANSIENT) !=
+                SQLITE_OK) {
+                continue;
+            }
+            const int step = sqlite3_step(s.lookup);
+            if (step == SQLITE_ROW && sqlite3_column_type(s.lookup, 0) == SQLITE_TEXT) {
+                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s.lookup, 0));
+                const int bytes = sqlite3_column_bytes(s.lookup, 0);
                 const QString title = QString::fromUtf8(text, bytes).left(maximumTitleLength).trimmed();
                 if (!title.isEmpty()) {
                     titles.insert(urls[i], title);
                 }
             }
-            sqlite3_reset(lookup);
-            sqlite3_clear_bindings(lookup);
+            if (lookedUp && (step == SQLITE_ROW || step == SQLITE_DONE)) {
+                lookedUp->insert(urls[i]);
+            }
+            sqlite3_reset(s.lookup);
+            sqlite3_clear_bindings(s.lookup);
             if (budget.spent) {
                 break;
             }
         }
     }
-    sqlite3_finalize(lookup);
     sqlite3_close(db);
     return titles;
 }

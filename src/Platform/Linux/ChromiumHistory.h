@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -15,9 +16,10 @@
 // The browser keeps the database locked while it runs: it is opened read-only as a file that does
 // not change, so nothing is locked, written or created beside it. A page being written at that
 // moment may read as damaged: the lookup then gives what it found so far. The file is untrusted (its
-// "urls" may be a view that computes what it gives): the work, the time and the size of any value
-// of a read are bounded, titles are cut to a bound, and a file that is not such a database gives
-// nothing. A read stopped at a bound gives what it found before.
+// "urls" may be a view or have columns that compute what they give, in one step that no time bound
+// interrupts): only an ordinary table of stored values is read, the work, the time, the memory and
+// the size of any value of a read are bounded, titles are cut to a bound, and a file that is not
+// such a database gives nothing. A read stopped at a bound gives what it found before.
 class ChromiumHistory {
 public:
     using Now = std::function<std::chrono::steady_clock::time_point()>;
@@ -33,7 +35,8 @@ public:
     // The history database beside a session file (<profile>/Sessions/Session_* -> <profile>/History).
     static QString fileBesideSession(const QString& sessionFile);
     // For each address the database has a non-empty title for, that title. The time limit is
-    // kept on now (the steady clock by default).
+    // kept on now (the steady clock by default). lookedUp, when given, gets the addresses whose
+    // lookup was carried out to its end, a title found or not: the others are not known either way.
     static QHash<QString, QString> titlesOf(const QString& historyFile, const QStringList& urls,
-                                            const Now& now = {});
+                                            const Now& now = {}, QSet<QString>* lookedUp = nullptr);
 };

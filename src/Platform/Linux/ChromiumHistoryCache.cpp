@@ -1,10 +1,7 @@
 #include "Platform/Linux/ChromiumHistoryCache.h"
 
-#include "Platform/Linux/ChromiumHistory.h"
-
 #include <QFileInfo>
 
-#include <algorithm>
 #include <utility>
 
 namespace {
@@ -15,6 +12,10 @@ constexpr qsizetype kTitlesKept = 4 * ChromiumHistory::maximumLookups;
 
 } // namespace
 
+ChromiumHistoryCache::ChromiumHistoryCache(ChromiumHistory::Now now)
+    : m_now(now ? std::move(now) : ChromiumHistory::Now(&std::chrono::steady_clock::now)) {
+}
+
 QHash<QString, QString> ChromiumHistoryCache::titlesOf(const QString& historyFile, const QStringList& urls) {
     const QFileInfo info(historyFile);
     const QDateTime modified = info.exists() ? info.lastModified() : QDateTime();
@@ -24,7 +25,7 @@ QHash<QString, QString> ChromiumHistoryCache::titlesOf(const QString& historyFil
     }
     File& file = m_files[historyFile];
     if (file.modified != modified || file.size != size || file.titles.size() > kTitlesKept) {
-        file = File{modified, size, {}};
+        file = File{modified, size, {}, std::nullopt};
     }
     QStringList unknown;
     for (const QString& url : urls) {
@@ -32,12 +33,15 @@ QHash<QString, QString> ChromiumHistoryCache::titlesOf(const QString& historyFil
             unknown.append(url);
         }
     }
-    if (!unknown.isEmpty()) {
-        const QHash<QString, QString> found = ChromiumHistory::titlesOf(historyFile, unknown);
-        for (const QString& url : std::as_const(unknown).first(
-                 std::min<qsizetype>(unknown.size(), ChromiumHistory::maximumLookups))) {
+    if (!unknown.isEmpty() && (!file.readAgainAt || m_now() >= *file.readAgainAt)) {
+        QSet<QString> lookedUp;
+        const QHash<QString, QString> found =
+            ChromiumHistory::titlesOf(historyFile, unknown, m_now, &lookedUp);
+        for (const QString& url : std::as_const(lookedUp)) {
             file.titles.insert(url, found.value(url));
         }
+        file.readAgainAt =
+            lookedUp.size() < unknown.size() ? std::optional(m_now() + retryAfter) : std::nullopt;
     }
     QHash<QString, QString> titles;
     for (const QString& url : urls) {
