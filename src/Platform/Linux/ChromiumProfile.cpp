@@ -67,9 +67,10 @@ bool onlyOwnerIn(gid_t gid, uint owner) {
     return true;
 }
 
-// Whether the access ACL of path lets another user than owner write it: a named user, or a named
-// group that is not owner's own, given write and not masked out. An ACL that cannot be read whole
-// or is of an unknown form counts as letting others write. Without an ACL, the mode says it all.
+// Whether the access ACL of path lets another user than owner (or root) write it: a named user, or
+// a named group that is not owner's own, given write and not masked out. An ACL that cannot be
+// read whole or is of an unknown form counts as letting others write. Without an ACL, the mode
+// says it all.
 bool aclLetsOthersWrite(const QByteArray& path, uint owner) {
     static const char* const kName = "system.posix_acl_access";
     // The kernel's form: a version, then entries of a tag, permissions and an id (little-endian).
@@ -110,8 +111,8 @@ bool aclLetsOthersWrite(const QByteArray& path, uint owner) {
     }
     for (qsizetype i = 0; i < entries; ++i) {
         const bool writes = (permissions(i) & mask & kWrite) != 0;
-        if (writes &&
-            ((tag(i) == kUser && id(i) != owner) || (tag(i) == kGroup && !onlyOwnerIn(id(i), owner)))) {
+        if (writes && ((tag(i) == kUser && id(i) != owner && id(i) != 0) ||
+                       (tag(i) == kGroup && !onlyOwnerIn(id(i), owner)))) {
             return true;
         }
     }

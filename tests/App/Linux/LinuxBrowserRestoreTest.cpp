@@ -588,8 +588,19 @@ TEST_F(LinuxBrowserRestoreTest, ABrowserThatDoesNotRunStartsOnceInTheSavedProfil
     ASSERT_TRUE(workspace);
     quitBrowser();
     ASSERT_FALSE(HasFatalFailure());
+    // Saved through a link of the user's: the browser is given the folder the link leads to.
+    const QString link = m_folder.filePath(QStringLiteral("link"));
+    ASSERT_TRUE(QFile::link(second, link));
+    Workspace saved = *workspace;
+    for (AppSnapshot& app : saved.appSnapshots) {
+        for (WindowSnapshot& w : app.windowSnapshots) {
+            if (w.browserProfile) {
+                w.browserProfile->userDataDir = link;
+            }
+        }
+    }
 
-    const RestoreRun run = watchedRun(*workspace);
+    const RestoreRun run = watchedRun(saved);
     EXPECT_EQ(run.report.status, RestoreStatus::restored) << run.report.summary().toStdString();
     EXPECT_EQ(m_owners.size(), 1) << "browser starts";
     EXPECT_EQ(m_classes, QSet<QString>{QStringLiteral("chromium (") + second + u')'});
