@@ -50,14 +50,13 @@ QCoro::Task<bool> done(QCoro::Task<void> step) {
 }
 
 // One attempt at placing the windows; what it did is added to what earlier attempts did (done,
-// one entry per saved window).
-QCoro::Task<QList<WindowRestoreResult>> placeAndNote(RunningApplication app, QList<WindowSnapshot> windows,
-                                                     QList<DisplaySnapshot> savedDisplays,
-                                                     WindowMatcher::Bystanders bystanders,
-                                                     QSet<AXElement> minimisedBefore,
-                                                     std::shared_ptr<QList<QStringList>> done) {
+// one entry per saved window). A window one attempt read at rest is not read again (readAtRest).
+QCoro::Task<QList<WindowRestoreResult>>
+placeAndNote(RunningApplication app, QList<WindowSnapshot> windows, QList<DisplaySnapshot> savedDisplays,
+             WindowMatcher::Bystanders bystanders, QSet<AXElement> minimisedBefore,
+             std::shared_ptr<QList<QStringList>> done, std::shared_ptr<QSet<AXElement>> readAtRest) {
     QList<WindowRestoreResult> results = co_await WindowPlacer::restoreWindowPositions(
-        app, windows, savedDisplays, true, bystanders, minimisedBefore);
+        app, windows, savedDisplays, true, bystanders, minimisedBefore, readAtRest);
     for (qsizetype i = 0; i < std::min(results.size(), done->size()); ++i) {
         results[i].addActions((*done)[i]);
         (*done)[i] = results[i].actions;
@@ -604,9 +603,10 @@ QCoro::Task<QList<WindowRestoreResult>> AppRestorer::placeWindows(AppPlan plan, 
     // What each attempt did: a window the first attempt moved and a later one found in place was
     // still moved by this restore.
     const auto done = std::make_shared<QList<QStringList>>(windows.size());
+    const auto readAtRest = std::make_shared<QSet<AXElement>>();
     const std::function<QCoro::Task<QList<WindowRestoreResult>>(int)> operation =
-        [app, windows, savedDisplays, bystanders, minimisedBefore, done](int) {
-            return placeAndNote(app, windows, savedDisplays, bystanders, minimisedBefore, done);
+        [app, windows, savedDisplays, bystanders, minimisedBefore, done, readAtRest](int) {
+            return placeAndNote(app, windows, savedDisplays, bystanders, minimisedBefore, done, readAtRest);
         };
     const std::function<QCoro::Task<bool>(const QList<WindowRestoreResult>&)> check =
         [app, windows, savedDisplays](const QList<WindowRestoreResult>& results) {

@@ -120,15 +120,17 @@ QCoro::Task<QHash<AXElement, std::optional<QRectF>>> WindowPlacer::framesAtRest(
 QCoro::Task<QList<WindowRestoreResult>>
 WindowPlacer::restoreWindowPositions(RunningApplication app, QList<WindowSnapshot> snapshots,
                                      QList<DisplaySnapshot> savedDisplays, bool useMatcher,
-                                     WindowMatcher::Bystanders bystanders, QSet<AXElement> minimisedBefore) {
+                                     WindowMatcher::Bystanders bystanders, QSet<AXElement> minimisedBefore,
+                                     std::shared_ptr<QSet<AXElement>> readAtRest) {
     co_return co_await placeWindows(app, snapshots, savedDisplays, useMatcher, true, bystanders,
-                                    std::move(minimisedBefore));
+                                    std::move(minimisedBefore), std::move(readAtRest));
 }
 
 QCoro::Task<QList<WindowRestoreResult>>
 WindowPlacer::placeWindows(RunningApplication app, QList<WindowSnapshot> snapshots,
                            QList<DisplaySnapshot> savedDisplays, bool useMatcher, bool mayWaitForRealWindow,
-                           WindowMatcher::Bystanders bystanders, QSet<AXElement> minimisedBefore) {
+                           WindowMatcher::Bystanders bystanders, QSet<AXElement> minimisedBefore,
+                           std::shared_ptr<QSet<AXElement>> readAtRest) {
     const std::optional<QSet<AXElement>>& windowsBefore = bystanders.windowsBefore;
     QList<WindowRestoreResult> results;
     if (snapshots.isEmpty()) {
@@ -161,8 +163,9 @@ WindowPlacer::placeWindows(RunningApplication app, QList<WindowSnapshot> snapsho
         }
         const AXElement window = partners[i]->window;
         const bool minimised = AXWindowService::isMinimized(window);
-        // A window an earlier step showed may still be drawn back from its icon.
-        if (minimisedBefore.contains(window) && !minimised) {
+        // A window an earlier step showed may still be drawn back from its icon, unless an
+        // earlier attempt read it at rest already.
+        if (minimisedBefore.contains(window) && !minimised && !(readAtRest && readAtRest->contains(window))) {
             settling.append(window);
         }
         // Read before the window changes desktops: a window just sent to a desktop not shown
@@ -193,6 +196,9 @@ WindowPlacer::placeWindows(RunningApplication app, QList<WindowSnapshot> snapsho
     const QHash<AXElement, std::optional<QRectF>> atRest = co_await framesAtRest(settling);
     for (auto it = atRest.cbegin(); it != atRest.cend(); ++it) {
         before[it.key()].frame = it.value();
+        if (readAtRest) {
+            readAtRest->insert(it.key());
+        }
     }
     QList<Minimising> toMinimise;
     for (int i = 0; i < snapshots.size(); ++i) {
@@ -426,7 +432,7 @@ WindowPlacer::waitForRealWindowAndRetry(RunningApplication app, QList<WindowSnap
             co_await RestoreWait::pause(RestoreWait::ms(500));
             // One more pass, without a further wait: an application that turns transient again
             // keeps its results instead of holding the restore for another 40 seconds.
-            co_return co_await placeWindows(app, snapshots, savedDisplays, true, false, {}, {});
+            co_return co_await placeWindows(app, snapshots, savedDisplays, true, false, {}, {}, nullptr);
         }
     }
     QList<WindowRestoreResult> results;

@@ -15,6 +15,7 @@
 
 #include <qcoro/qcorotask.h>
 
+#include <memory>
 #include <optional>
 
 // Puts the windows of one application back on their saved frames: pairs each saved window with
@@ -41,11 +42,14 @@ public:
     // useMatcher false, windows are paired by their saved index alone. A window that is not among
     // the bystanders' windowsBefore (the application's windows before the restore touched it,
     // where known) was started by the restore; one among minimisedBefore (those of them minimised
-    // then) that is not minimised now, and not saved minimised, was shown by it.
+    // then) that is not minimised now, and not saved minimised, was shown by it. readAtRest, where
+    // given, holds the windows an earlier attempt of the same restore read at rest already: they
+    // are not read again, and those read now are added.
     static QCoro::Task<QList<WindowRestoreResult>>
     restoreWindowPositions(RunningApplication app, QList<WindowSnapshot> snapshots,
                            QList<DisplaySnapshot> savedDisplays, bool useMatcher,
-                           WindowMatcher::Bystanders bystanders = {}, QSet<AXElement> minimisedBefore = {});
+                           WindowMatcher::Bystanders bystanders = {}, QSet<AXElement> minimisedBefore = {},
+                           std::shared_ptr<QSet<AXElement>> readAtRest = nullptr);
     // Sets the frame, reads it back and tries again (4 times, 100 to 800 ms apart) until the
     // window is within 50 points of the target.
     static QCoro::Task<WindowRestoreResult> applyAndVerifyGeometry(AXElement window, QRectF targetFrame,
@@ -92,7 +96,8 @@ private:
     static QCoro::Task<QList<WindowRestoreResult>>
     placeWindows(RunningApplication app, QList<WindowSnapshot> snapshots,
                  QList<DisplaySnapshot> savedDisplays, bool useMatcher, bool mayWaitForRealWindow,
-                 WindowMatcher::Bystanders bystanders, QSet<AXElement> minimisedBefore);
+                 WindowMatcher::Bystanders bystanders, QSet<AXElement> minimisedBefore,
+                 std::shared_ptr<QSet<AXElement>> readAtRest);
     // A window saved minimised, already on its desktop; before is where it stood before the
     // restore touched it.
     struct Minimising {

@@ -339,6 +339,18 @@ TEST_F(WindowPlacerTest, WindowsShownOrMinimisedTogetherWaitTogether) {
     }
     // At rest after seven reads 20 ms apart; minimised at the fourth read 100 ms apart; two moves.
     EXPECT_EQ(elapsedMs(), 7 * 20 + 300 + 2 * 50);
+
+    // A later attempt of the same restore does not read again what an earlier one read at rest.
+    const qint32 shown = appWith(QRectF(120, 110, 800, 600));
+    const auto readAtRest = std::make_shared<QSet<AXElement>>();
+    for (const qint64 waitedMs : {7 * 20, 0}) {
+        const qint64 start = elapsedMs();
+        const QList<WindowRestoreResult> again = run(WindowPlacer::restoreWindowPositions(
+            running(shown), {savedWindow(kSaved, "Doc")}, DisplayMapper::captureDisplays(), true, {},
+            {AXElement{windowOf(shown)}}, readAtRest));
+        EXPECT_EQ(again.value(0).actions, QStringList{"shown"});
+        EXPECT_EQ(elapsedMs() - start, waitedMs);
+    }
 }
 
 TEST_F(WindowPlacerTest, WaitsOutASplashScreenOnceOnTheMonotonicClock) {
