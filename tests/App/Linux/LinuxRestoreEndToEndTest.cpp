@@ -405,7 +405,11 @@ TEST_F(LinuxRestoreEndToEndTest, AWindowOnAnotherDesktopStaysThereShownAndAMinim
     for (auto it = places.cbegin(); it != places.cend(); ++it) {
         moveTo(it.key(), it.value() + QPointF(150, 120));
     }
-    ASSERT_TRUE(waitUntil([&] { return at(away, places[away] + QPointF(150, 120)); }));
+    // Every move has landed before the restore reads where the windows stand.
+    ASSERT_TRUE(waitUntil([&] {
+        return std::all_of(places.keyBegin(), places.keyEnd(),
+                           [&](xcb_window_t w) { return at(w, places[w] + QPointF(150, 120)); });
+    }));
 
     RevertStateManager revertStates;
     RestoreCoordinator coordinator(WorkspaceRestorer::restore, &revertStates);
