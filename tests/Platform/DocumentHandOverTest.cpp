@@ -158,6 +158,28 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
     ASSERT_TRUE(
         write(services + QStringLiteral("/org.example.SameService.service"),
               "[D-BUS Service]\nName=org.example.SameService\nExec=" + viewer + " --gapplication-service\n"));
+    // The bus takes its services from its runtime folder first (a file there counts only under its
+    // bus name), a file named after the bus name before others of a folder, and reads up to 128 KiB.
+    QTemporaryDir runtimeFolder;
+    ASSERT_TRUE(qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeFolder.path())));
+    const QString busRuntime = runtimeFolder.filePath(QStringLiteral("dbus-1/services"));
+    ASSERT_TRUE(QDir().mkpath(busRuntime));
+    const auto service = [&](const QString& file, const char* name, const QByteArray& exec, int padding = 0) {
+        return write(file + QStringLiteral(".service"), "[D-BUS Service]\nName=org.example." +
+                                                            QByteArray(name) + "\nExec=" + exec + "\n#" +
+                                                            QByteArray(padding, 'x'));
+    };
+    const QByteArray other = python + ' ' + QFile::encodeName(tool);
+    const QByteArray own = viewer + " --gapplication-service";
+    ASSERT_TRUE(service(services + "/org.example.Twice", "Twice", other) &&
+                service(services + "/a", "Twice", own));
+    ASSERT_TRUE(service(services + "/b", "Either", own) && service(services + "/c", "Either", own));
+    ASSERT_TRUE(service(busRuntime + "/org.example.Big", "Big", other, 100 * 1024) &&
+                service(services + "/org.example.Big", "Big", own));
+    ASSERT_TRUE(service(busRuntime + "/org.example.Huge", "Huge", other, 128 * 1024) &&
+                service(services + "/org.example.Huge", "Huge", own));
+    ASSERT_TRUE(service(busRuntime + "/a", "Strict", other) &&
+                service(services + "/org.example.Strict", "Strict", own));
     const std::pair<const char*, QByteArray> installed[] = {
         {"org.example.Editor", "Exec=true %F\nMimeType=text/plain;\n"},
         {"org.example.ScriptEditor",
@@ -205,6 +227,11 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
         {"org.example.Activated", "Exec=true %f\nMimeType=text/plain;\nDBusActivatable=true\n"},
         {"org.example.SameService", "Exec=" + viewer + " %U\nMimeType=text/plain;\nDBusActivatable=true\n"},
         {"org.example.NoService", "Exec=true %f\nMimeType=text/plain;\nDBusActivatable=true\n"},
+        {"org.example.Twice", "Exec=" + viewer + " %U\nMimeType=text/plain;\nDBusActivatable=true\n"},
+        {"org.example.Either", "Exec=" + viewer + " %U\nMimeType=text/plain;\nDBusActivatable=true\n"},
+        {"org.example.Big", "Exec=" + viewer + " %U\nMimeType=text/plain;\nDBusActivatable=true\n"},
+        {"org.example.Huge", "Exec=" + viewer + " %U\nMimeType=text/plain;\nDBusActivatable=true\n"},
+        {"org.example.Strict", "Exec=" + viewer + " %U\nMimeType=text/plain;\nDBusActivatable=true\n"},
         {"org.example.MakeE", "Exec=" + make + " -e %f\n"},
         {"org.example.NiceMakeE", "Exec=nice -n 5 " + make + " -e %f\n"},
         {"org.example.JsonTool", "Exec=" + python + " -m json.tool -e %f\nMimeType=inode/directory;\n"},
@@ -382,6 +409,15 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
          Way::asArgument, ""},
         {"a D-Bus entry without its service", at("notes.txt"), "org.example.NoService.desktop", Way::refused,
          "it is started over D-Bus by a service whose command cannot be read"},
+        {"the service named after the bus name", at("notes.txt"), "org.example.Twice.desktop", Way::refused,
+         "it is started over D-Bus by a service that runs another program (tool.py)"},
+        {"either of two services", at("notes.txt"), "org.example.Either.desktop", Way::refused,
+         "it is started over D-Bus by a service whose command cannot be read"},
+        {"a service of 100 KiB", at("notes.txt"), "org.example.Big.desktop", Way::refused,
+         "it is started over D-Bus by a service that runs another program (tool.py)"},
+        {"a service the bus does not read", at("notes.txt"), "org.example.Huge.desktop", Way::asArgument, ""},
+        {"a runtime service not named after its bus name", at("notes.txt"), "org.example.Strict.desktop",
+         Way::asArgument, ""},
         {"a folder to make -e", at("folder"), "org.example.MakeE.desktop", Way::refused, runsIt},
         {"a folder to make -e behind nice", at("folder"), "org.example.NiceMakeE.desktop", Way::refused,
          runsIt},

@@ -1,7 +1,9 @@
 // The installed applications of the Linux desktop, read through GIO. No X session is needed: these
 // run offscreen, with the data folders of the test alone.
 #include "Platform/Linux/DesktopEntries.h"
+#include "Platform/Linux/InstalledTerminals.h"
 #include "Platform/Linux/LinuxInstalledApplications.h"
+#include "Platform/Linux/ProgramCommand.h"
 
 #include "Support/QtPrinters.h"
 
@@ -110,6 +112,54 @@ TEST(LinuxInstalledApplications, AMailProgramSetUpIsFound) {
     write(QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + "/mimeapps.list",
           "[Default Applications]\nx-scheme-handler/mailto=mailer.desktop\n");
     EXPECT_EQ(LinuxInstalledApplications().defaultApplicationFor("mailto"), QString("mailer.desktop"));
+}
+
+// The entries are read once and again when a folder changes, as the launcher reads them: through
+// linked subfolders and a data folder's link pointed elsewhere, an entry that does not load hiding
+// none of its id.
+TEST(LinuxInstalledApplications, EntriesAreReadAgainWhenTheirFoldersChange) {
+    QTemporaryDir root;
+    const QString data = root.filePath("data");
+    ASSERT_TRUE(QFile::link(root.filePath("first"), data));
+    ::setenv("XDG_DATA_DIRS", data.toUtf8().constData(), 1);
+    const QString user = QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME")) + "/applications";
+    const auto program = [&root](const char* name) {
+        const QString path = root.filePath(QString::fromLatin1(name));
+        write(path, "#!/bin/sh\n");
+        QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner);
+        return QFileInfo(path).canonicalFilePath();
+    };
+    const auto terminal = [](const QString& exec, const QByteArray& extra = {}) {
+        return "[Desktop Entry]\nType=Application\nName=T\nCategories=TerminalEmulator;\nExec=" +
+               QFile::encodeName(exec) + '\n' + extra;
+    };
+    write(root.filePath("more/linked.desktop"), terminal(program("linkedterm")));
+    write(user + "/term.desktop", terminal(program("userterm"), "TryExec=/nonexistent/term\n"));
+    write(root.filePath("first/applications/term.desktop"), terminal(program("systemterm")));
+    ASSERT_TRUE(QFile::link(root.filePath("more"), root.filePath("first/applications/linked")));
+    write(root.filePath("second/applications/other.desktop"), terminal(program("otherterm")));
+    QDir().mkpath(root.filePath("second/applications/sub"));
+    EXPECT_EQ(InstalledTerminals::programs(), (QSet<QString>{program("linkedterm"), program("systemterm")}));
+    ASSERT_TRUE(QFile::remove(data) && QFile::link(root.filePath("second"), data));
+    EXPECT_EQ(InstalledTerminals::programs(), QSet<QString>{program("otherterm")});
+    write(root.filePath("second/applications/sub/late.desktop"), terminal(program("lateterm")));
+    EXPECT_EQ(InstalledTerminals::programs(), (QSet<QString>{program("otherterm"), program("lateterm")}));
+
+    // An entry is found by its class or id before another's Exec, and never by a bare interpreter.
+    const ProgramCommand tool = ProgramCommand::ofArguments(program("tool"), {}, {});
+    const auto found = [&tool](const QString& instance) {
+        return DesktopEntries::findForProgram(instance, QString(), tool).value_or(DesktopEntry()).id;
+    };
+    EXPECT_EQ(found("tool"), QString());
+    write(user + "/a-runs-tool.desktop", entry("Runs", "Exec=" + QFile::encodeName(tool.executable) + '\n'));
+    EXPECT_EQ(found("tool"), QString("a-runs-tool.desktop"));
+    write(user + "/b.tool.desktop", entry("By Id"));
+    write(user + "/c.desktop", entry("By Class", "StartupWMClass=tool\n"));
+    EXPECT_EQ(found("tool"), QString("c.desktop"));
+    EXPECT_EQ(found("b.tool"), QString("b.tool.desktop"));
+    const QString shell = QFileInfo("/bin/sh").canonicalFilePath();
+    write(user + "/shell.desktop", entry("Shell", "Exec=" + QFile::encodeName(shell) + '\n'));
+    EXPECT_EQ(DesktopEntries::findForProgram({}, {}, ProgramCommand{shell, {}, false}), std::nullopt);
 }
 
 } // namespace

@@ -5,10 +5,10 @@
 #include "Platform/Linux/DesktopEntries.h"
 
 #include "Extensions/ApplicationIcon.h"
+#include "Platform/Linux/DBusServiceFiles.h"
+#include "Platform/Linux/InstalledEntries.h"
 #include "Platform/Linux/LaunchWrapper.h"
-#include "Platform/Linux/ProgramCommand.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 #include <unistd.h>
@@ -95,66 +95,6 @@ ProgramCommand commandOf(const char* commandLine, const QString& folder) {
     return commandOfWords(wordsOf(commandLine).value_or(QStringList()), folder);
 }
 
-// The Exec line of the D-Bus service that owns the bus name, from the first service folder that
-// has one; nothing when none does.
-std::optional<QStringList> serviceCommandLine(const QString& busName) {
-    QStringList folders;
-    if (const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"); !runtime.isEmpty()) {
-        folders << QFile::decodeName(runtime) + QStringLiteral("/dbus-1/services");
-    }
-    folders << QFile::decodeName(g_get_user_data_dir()) + QStringLiteral("/dbus-1/services");
-    for (const gchar* const* dir = g_get_system_data_dirs(); dir && *dir; ++dir) {
-        folders << QFile::decodeName(*dir) + QStringLiteral("/dbus-1/services");
-    }
-    folders << QStringLiteral("/usr/share/dbus-1/services");
-    constexpr qsizetype kMostFiles = 4096;
-    constexpr qint64 kLargestFile = 64 * 1024;
-    for (const QString& folder : folders) {
-        const QStringList names =
-            QDir(folder).entryList({QStringLiteral("*.service")}, QDir::Files, QDir::Name).mid(0, kMostFiles);
-        for (const QString& name : names) {
-            const QString path = folder + u'/' + name;
-            if (QFileInfo(path).size() > kLargestFile) {
-                continue;
-            }
-            GKeyFile* file = g_key_file_new();
-            std::optional<QStringList> words;
-            if (g_key_file_load_from_file(file, QFile::encodeName(path).constData(), G_KEY_FILE_NONE,
-                                          nullptr)) {
-                gchar* owner = g_key_file_get_string(file, "D-BUS Service", "Name", nullptr);
-                if (owner && busName == QString::fromUtf8(owner)) {
-                    gchar* exec = g_key_file_get_string(file, "D-BUS Service", "Exec", nullptr);
-                    words = wordsOf(exec).value_or(QStringList());
-                    g_free(exec);
-                }
-                g_free(owner);
-            }
-            g_key_file_free(file);
-            if (words) {
-                return words;
-            }
-        }
-    }
-    return std::nullopt;
-}
-
-// Whether the entry's Exec (or TryExec, for a program that is no interpreter) starts program.
-bool runs(GDesktopAppInfo* info, const ProgramCommand& program) {
-    gchar* path = g_desktop_app_info_get_string(info, "Path");
-    const QString folder = text(path);
-    g_free(path);
-    if (commandOf(g_app_info_get_commandline(G_APP_INFO(info)), folder) == program) {
-        return true;
-    }
-    if (!program.script.isEmpty()) {
-        return false;
-    }
-    gchar* tryExec = g_desktop_app_info_get_string(info, "TryExec");
-    const bool found = tryExec && commandOf(tryExec, folder) == program;
-    g_free(tryExec);
-    return found;
-}
-
 void collectPid(GDesktopAppInfo*, GPid pid, gpointer data) {
     static_cast<QList<qint32>*>(data)->append(qint32(pid));
 }
@@ -190,6 +130,25 @@ std::optional<DesktopEntry> DesktopEntries::fromFile(const QString& path) {
     return entryOrNothing(g_desktop_app_info_new_from_filename(QFile::encodeName(path).constData()));
 }
 
+std::optional<InstalledEntry> DesktopEntries::load(const QString& path, const QString& id) {
+    const AppInfo info(g_desktop_app_info_new_from_filename(QFile::encodeName(path).constData()));
+    if (!info) {
+        return std::nullopt;
+    }
+    InstalledEntry installed{entryOf(info.get()), bool(g_desktop_app_info_get_is_hidden(info.get())), {}, {}};
+    installed.entry.id = id;
+    gchar* start = g_desktop_app_info_get_string(info.get(), "Path");
+    const QString folder = text(start);
+    g_free(start);
+    installed.program = commandOf(g_app_info_get_commandline(G_APP_INFO(info.get())), folder);
+    gchar* tryExec = g_desktop_app_info_get_string(info.get(), "TryExec");
+    if (tryExec) {
+        installed.tryProgram = commandOf(tryExec, folder);
+    }
+    g_free(tryExec);
+    return installed;
+}
+
 std::optional<DesktopEntry> DesktopEntries::findByWindowClass(const QString& instance,
                                                               const QString& windowClass) {
     return findForProgram(instance, windowClass, ProgramCommand());
@@ -208,19 +167,18 @@ std::optional<DesktopEntry> DesktopEntries::findForProgram(const QString& instan
         return !name.isEmpty() && (name.compare(windowClass, Qt::CaseInsensitive) == 0 ||
                                    name.compare(instance, Qt::CaseInsensitive) == 0);
     };
-    GList* all = g_app_info_get_all();
-    std::optional<DesktopEntry> byStartupClass;
-    std::optional<DesktopEntry> byId;
-    std::optional<DesktopEntry> byExec;
-    for (GList* item = all; item && !byStartupClass; item = item->next) {
-        if (!G_IS_DESKTOP_APP_INFO(item->data)) {
-            continue;
-        }
-        auto* info = G_DESKTOP_APP_INFO(item->data);
-        const QString startupClass = text(g_desktop_app_info_get_startup_wm_class(info));
+    // TryExec names the program of an entry whose Exec starts it some other way, unless the program
+    // is an interpreter, whose entries are told apart by their scripts.
+    const auto runs = [&program](const InstalledEntry& installed) {
+        return installed.program == program || (program.script.isEmpty() && installed.tryProgram == program);
+    };
+    const std::shared_ptr<const QList<InstalledEntry>> all = InstalledEntries::all();
+    const InstalledEntry* byId = nullptr;
+    const InstalledEntry* byExec = nullptr;
+    for (const InstalledEntry& installed : *all) {
+        const QString& startupClass = installed.entry.startupWMClass;
         if (!startupClass.isEmpty() && (startupClass == windowClass || startupClass == instance)) {
-            byStartupClass = entryOf(info);
-            continue;
+            return installed.entry;
         }
         if (byId) {
             continue;
@@ -228,15 +186,15 @@ std::optional<DesktopEntry> DesktopEntries::findForProgram(const QString& instan
         // "org.gnome.Terminal.desktop" names the class "org.gnome.Terminal", and
         // "org.xfce.mousepad.desktop" the class "Mousepad" by its last part; an entry like
         // "debian-xterm.desktop" is found through its StartupWMClass or its program only.
-        const QString base = baseName(text(g_app_info_get_id(G_APP_INFO(info))));
+        const QString base = baseName(installed.entry.id);
         if (sameName(base) || sameName(base.section(QLatin1Char('.'), -1))) {
-            byId = entryOf(info);
-        } else if (!byExec && byProgram && runs(info, program)) {
-            byExec = entryOf(info);
+            byId = &installed;
+        } else if (!byExec && byProgram && runs(installed)) {
+            byExec = &installed;
         }
     }
-    g_list_free_full(all, g_object_unref);
-    return byStartupClass ? byStartupClass : byId ? byId : byExec;
+    const InstalledEntry* found = byId ? byId : byExec;
+    return found ? std::optional<DesktopEntry>(found->entry) : std::nullopt;
 }
 
 DesktopEntries::Launch DesktopEntries::launch(const QString& id, const QStringList& uris, bool activates) {
@@ -415,7 +373,7 @@ std::optional<DesktopEntries::CommandLine> DesktopEntries::activationCommandLine
     if (!info || !g_desktop_app_info_get_boolean(info.get(), "DBusActivatable")) {
         return std::nullopt;
     }
-    const std::optional<QStringList> words = serviceCommandLine(baseName(id));
+    const std::optional<QStringList> words = DBusServiceFiles::commandLineOf(baseName(id));
     return words ? std::optional<CommandLine>(CommandLine{*words, QString()}) : std::nullopt;
 }
 

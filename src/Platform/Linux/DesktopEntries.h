@@ -1,13 +1,13 @@
 #pragma once
 
+#include "Platform/Linux/ProgramCommand.h"
+
 #include <QImage>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
-
-class ProgramCommand;
 
 // One installed application as its XDG desktop entry describes it.
 struct DesktopEntry {
@@ -24,6 +24,17 @@ struct DesktopEntry {
     QStringList categories;
 };
 
+// An entry as read from its file, with the programs its lines start.
+struct InstalledEntry {
+    DesktopEntry entry;
+    // Hidden=true: it stands for no application, and hides the entries of its id in later folders.
+    bool hidden = false;
+    // The program its Exec starts (through any launch wrapper); an empty executable when unknown.
+    ProgramCommand program;
+    // The program its TryExec names; an empty executable when it names none.
+    ProgramCommand tryProgram;
+};
+
 // The installed applications, found and launched through GIO, which knows the XDG data folders,
 // the entries' rules (localised names, Exec quoting, field codes, Path=) and records in the child
 // which entry launched it.
@@ -33,6 +44,9 @@ public:
 
     static std::optional<DesktopEntry> find(const QString& id);
     static std::optional<DesktopEntry> fromFile(const QString& path);
+    // The entry in the file as the launcher loads it, under the id given; nothing when it does not
+    // load (not an application, or its TryExec program is missing).
+    static std::optional<InstalledEntry> load(const QString& path, const QString& id);
     // The entry of a window's program by its WM_CLASS: an entry whose StartupWMClass names the class
     // or the instance, else an entry whose file is named after one of them (ignoring case).
     static std::optional<DesktopEntry> findByWindowClass(const QString& instance, const QString& windowClass);

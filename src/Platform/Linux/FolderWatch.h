@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+// What a reader of installed files (desktop entries, D-Bus services) keeps until something changed:
+// the folders it reads, found once, and a watch that tells whether anything changed in them since.
+// A file written, added or removed there, a folder coming or going, and a link on the way to one of
+// them pointed elsewhere all count. The kernel tells of the changes as they are made, so a look right
+// after a file was written already sees it.
+class FolderWatch {
+public:
+    enum class Depth {
+        FolderAlone,
+        // Subfolders too, through links, as the desktop's own readers walk them.
+        WithSubfolders,
+    };
+    struct Folder {
+        // As reached from the folder asked for, through the names of its subfolders (not their
+        // links' targets).
+        QString path;
+        // The subfolders' names on the way, each followed by '-' ("kde-" for "kde/"); empty for the
+        // folder asked for itself.
+        QString prefix;
+        // The index of the folder asked for that it lies in.
+        qsizetype root = 0;
+    };
+
+    // Watches the folders, then finds them and their subfolders: a change while they are read shows
+    // at the next look.
+    FolderWatch(const QStringList& folders, Depth depth);
+    ~FolderWatch();
+    FolderWatch(const FolderWatch&) = delete;
+    FolderWatch& operator=(const FolderWatch&) = delete;
+
+    // The folders that exist, in the order asked for, each before its subfolders (in the order of
+    // their names); each folder once however many links lead to it.
+    const QList<Folder>& folders() const { return m_folders; }
+    // Whether anything changed since the folders were found; once it has, it stays so. Without a
+    // watch from the kernel every look is a change.
+    bool changed();
+
+private:
+    void walk(const QString& path, const QString& prefix, qsizetype root, int depth);
+    bool linksMoved() const;
+
+    int m_fd = -1;
+    bool m_watching = true;
+    bool m_changed = false;
+    QList<Folder> m_folders;
+    // Each folder asked for and each linked subfolder, with where it led when it was found.
+    QList<std::pair<QString, QString>> m_resolved;
+    QSet<std::pair<quint64, quint64>> m_seen;
+};

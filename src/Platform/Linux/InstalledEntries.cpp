@@ -1,0 +1,72 @@
+// GIO first: Qt's "signals" keyword breaks its headers.
+#include <gio/gio.h>
+
+#include "Platform/Linux/InstalledEntries.h"
+
+#include "Platform/Linux/FolderWatch.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QSet>
+#include <QStringList>
+
+namespace {
+
+// The applications folders in the order GIO reads them: the user's first, then the system's.
+QStringList applicationFolders() {
+    QStringList folders{QFile::decodeName(g_get_user_data_dir()) + QStringLiteral("/applications")};
+    for (const gchar* const* dir = g_get_system_data_dirs(); dir && *dir; ++dir) {
+        folders << QFile::decodeName(*dir) + QStringLiteral("/applications");
+    }
+    return folders;
+}
+
+std::shared_ptr<const QList<InstalledEntry>> readEntries(const QList<FolderWatch::Folder>& folders) {
+    auto entries = std::make_shared<QList<InstalledEntry>>();
+    QSet<QString> taken; // ids an earlier entry stands for, or hides
+    for (const FolderWatch::Folder& folder : folders) {
+        const QStringList names =
+            QDir(folder.path).entryList({QStringLiteral("*.desktop")}, QDir::Files, QDir::Name);
+        for (const QString& name : names) {
+            const QString id = folder.prefix + name;
+            if (taken.contains(id)) {
+                continue;
+            }
+            std::optional<InstalledEntry> installed = DesktopEntries::load(folder.path + u'/' + name, id);
+            if (!installed) {
+                continue; // one that does not load leaves its id to a later folder
+            }
+            taken.insert(id);
+            if (!installed->hidden) {
+                entries->append(std::move(*installed));
+            }
+        }
+    }
+    return entries;
+}
+
+struct Snapshot {
+    std::shared_ptr<const QList<InstalledEntry>> entries;
+    std::unique_ptr<FolderWatch> watch;
+    // Where programs were looked for: a program named without a path is found along it.
+    QByteArray searchPath;
+};
+
+QMutex g_mutex;
+Snapshot g_snapshot;
+
+} // namespace
+
+std::shared_ptr<const QList<InstalledEntry>> InstalledEntries::all() {
+    const QMutexLocker lock(&g_mutex);
+    const QByteArray searchPath = qgetenv("PATH");
+    if (!g_snapshot.watch || g_snapshot.watch->changed() || g_snapshot.searchPath != searchPath) {
+        g_snapshot.watch =
+            std::make_unique<FolderWatch>(applicationFolders(), FolderWatch::Depth::WithSubfolders);
+        g_snapshot.searchPath = searchPath;
+        g_snapshot.entries = readEntries(g_snapshot.watch->folders());
+    }
+    return g_snapshot.entries;
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "Platform/Linux/DesktopEntries.h"
+
+#include <QList>
+
+#include <memory>
+
+// Every installed entry, as the launcher finds them: the applications folders of the data folders,
+// the user's first, and their subfolders (through links too); an entry hides the entries of the
+// same id in later folders once it loads (an entry whose TryExec program is missing does not), and
+// a hidden one stands for no entry. Telling which entry a program is, or whether it is a terminal,
+// asks for them many times in one restore, and reading every entry costs far more than that: they
+// are read once and again only after an applications folder changed or the program search path did.
+class InstalledEntries {
+public:
+    InstalledEntries() = delete;
+
+    // In the order of their folders, then of their paths.
+    static std::shared_ptr<const QList<InstalledEntry>> all();
+};
