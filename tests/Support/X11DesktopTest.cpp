@@ -141,7 +141,9 @@ bool X11DesktopTest::pickFromNotificationMenu(const std::function<bool()>& invok
 
 void X11DesktopTest::stopProcesses(const QList<qint32>& pids) {
     for (const qint32 pid : pids) {
-        ::kill(pid, SIGTERM);
+        if (pid > 0) {
+            ::kill(pid, SIGTERM);
+        }
     }
     const auto ended = [&pids] {
         return std::none_of(pids.cbegin(), pids.cend(),
@@ -182,9 +184,13 @@ qint32 X11DesktopTest::start(const QString& program, const QStringList& argument
     process.setArguments(arguments);
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
-    EXPECT_TRUE(process.startDetached(&pid)) << program.toStdString();
-    m_started.append(qint32(pid));
-    return qint32(pid);
+    // A start that failed leaves pid 0, which signalled would be this process's own group.
+    const bool started = process.startDetached(&pid) && pid > 0;
+    EXPECT_TRUE(started) << program.toStdString();
+    if (started) {
+        m_started.append(qint32(pid));
+    }
+    return started ? qint32(pid) : 0;
 }
 
 bool X11DesktopTest::waitUntil(const std::function<bool()>& check, int timeoutMs) {
