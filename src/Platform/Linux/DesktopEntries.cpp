@@ -8,6 +8,7 @@
 #include "Platform/Linux/DBusServiceFiles.h"
 #include "Platform/Linux/InstalledEntries.h"
 #include "Platform/Linux/LaunchWrapper.h"
+#include "Platform/Linux/ProgramCommand.h"
 
 #include <QFileInfo>
 
@@ -135,17 +136,18 @@ std::optional<InstalledEntry> DesktopEntries::load(const QString& path, const QS
     if (!info) {
         return std::nullopt;
     }
-    InstalledEntry installed{entryOf(info.get()), bool(g_desktop_app_info_get_is_hidden(info.get())), {}, {}};
+    InstalledEntry installed{entryOf(info.get()),
+                             bool(g_desktop_app_info_get_is_hidden(info.get())),
+                             QByteArray(g_app_info_get_commandline(G_APP_INFO(info.get()))),
+                             {},
+                             {}};
     installed.entry.id = id;
-    gchar* start = g_desktop_app_info_get_string(info.get(), "Path");
-    const QString folder = text(start);
-    g_free(start);
-    installed.program = commandOf(g_app_info_get_commandline(G_APP_INFO(info.get())), folder);
     gchar* tryExec = g_desktop_app_info_get_string(info.get(), "TryExec");
-    if (tryExec) {
-        installed.tryProgram = commandOf(tryExec, folder);
-    }
+    installed.tryExec = QByteArray(tryExec);
     g_free(tryExec);
+    gchar* start = g_desktop_app_info_get_string(info.get(), "Path");
+    installed.folder = text(start);
+    g_free(start);
     return installed;
 }
 
@@ -170,7 +172,9 @@ std::optional<DesktopEntry> DesktopEntries::findForProgram(const QString& instan
     // TryExec names the program of an entry whose Exec starts it some other way, unless the program
     // is an interpreter, whose entries are told apart by their scripts.
     const auto runs = [&program](const InstalledEntry& installed) {
-        return installed.program == program || (program.script.isEmpty() && installed.tryProgram == program);
+        return InstalledEntries::programOf(installed.commandLine, installed.folder) == program ||
+               (program.script.isEmpty() && !installed.tryExec.isEmpty() &&
+                InstalledEntries::programOf(installed.tryExec, installed.folder) == program);
     };
     const std::shared_ptr<const QList<InstalledEntry>> all = InstalledEntries::all();
     const InstalledEntry* byId = nullptr;

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "Platform/Linux/ProgramCommand.h"
-
 #include <QImage>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
+
+class ProgramCommand;
 
 // One installed application as its XDG desktop entry describes it.
 struct DesktopEntry {
@@ -24,15 +24,15 @@ struct DesktopEntry {
     QStringList categories;
 };
 
-// An entry as read from its file, with the programs its lines start.
+// An entry as read from its file.
 struct InstalledEntry {
     DesktopEntry entry;
     // Hidden=true: it stands for no application, and hides the entries of its id in later folders.
     bool hidden = false;
-    // The program its Exec starts (through any launch wrapper); an empty executable when unknown.
-    ProgramCommand program;
-    // The program its TryExec names; an empty executable when it names none.
-    ProgramCommand tryProgram;
+    // Its Exec and TryExec lines and its Path, as written.
+    QByteArray commandLine;
+    QByteArray tryExec;
+    QString folder;
 };
 
 // The installed applications, found and launched through GIO, which knows the XDG data folders,

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QSet>
@@ -52,6 +53,7 @@ struct Snapshot {
     std::unique_ptr<FolderWatch> watch;
     // Where programs were looked for: a program named without a path is found along it.
     QByteArray searchPath;
+    QHash<std::pair<QByteArray, QString>, ProgramCommand> programs;
 };
 
 QMutex g_mutex;
@@ -67,6 +69,17 @@ std::shared_ptr<const QList<InstalledEntry>> InstalledEntries::all() {
             std::make_unique<FolderWatch>(applicationFolders(), FolderWatch::Depth::WithSubfolders);
         g_snapshot.searchPath = searchPath;
         g_snapshot.entries = readEntries(g_snapshot.watch->folders());
+        g_snapshot.programs.clear();
     }
     return g_snapshot.entries;
+}
+
+ProgramCommand InstalledEntries::programOf(const QByteArray& commandLine, const QString& folder) {
+    const QMutexLocker lock(&g_mutex);
+    const std::pair<QByteArray, QString> key{commandLine, folder};
+    auto it = g_snapshot.programs.constFind(key);
+    if (it == g_snapshot.programs.constEnd()) {
+        it = g_snapshot.programs.insert(key, DesktopEntries::programOfCommandLine(commandLine, folder));
+    }
+    return it.value();
 }

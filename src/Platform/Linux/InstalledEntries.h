@@ -1,8 +1,10 @@
 #pragma once
 
 #include "Platform/Linux/DesktopEntries.h"
+#include "Platform/Linux/ProgramCommand.h"
 
 #include <QList>
+#include <QString>
 
 #include <memory>
 
@@ -18,4 +20,8 @@ public:
 
     // In the order of their folders, then of their paths.
     static std::shared_ptr<const QList<InstalledEntry>> all();
+    // The program a line of an entry of all() starts, as DesktopEntries::programOfCommandLine finds
+    // it: worked out at the first ask (most entries' programs are never asked for) and remembered
+    // until the entries are read again.
+    static ProgramCommand programOf(const QByteArray& commandLine, const QString& folder);
 };

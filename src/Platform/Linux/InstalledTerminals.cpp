@@ -5,9 +5,12 @@
 QSet<QString> InstalledTerminals::programs() {
     QSet<QString> programs;
     for (const InstalledEntry& installed : *InstalledEntries::all()) {
-        if (installed.entry.categories.contains(QStringLiteral("TerminalEmulator")) &&
-            !installed.program.executable.isEmpty()) {
-            programs.insert(installed.program.executable);
+        if (installed.entry.categories.contains(QStringLiteral("TerminalEmulator"))) {
+            const ProgramCommand program =
+                InstalledEntries::programOf(installed.commandLine, installed.folder);
+            if (!program.executable.isEmpty()) {
+                programs.insert(program.executable);
+            }
         }
     }
     return programs;

@@ -84,7 +84,7 @@ AXResult LinuxAccessibility::copyAttributeValue(AXElement element, const QString
 }
 
 AXResult LinuxAccessibility::applicationAttribute(qint32 pid, const QString& attribute) {
-    if (!LinuxProcess::isAlive(pid)) {
+    if (!m_applications->isRunning(pid)) {
         return AXResult::failure(AXError::CannotComplete);
     }
     if (attribute == AXName::Windows) {
@@ -179,7 +179,7 @@ AXResult LinuxAccessibility::windowAttribute(const X11Client& window, const QStr
 
 int LinuxAccessibility::setAttributeValue(AXElement element, const QString& attribute, const AXValue& value) {
     if (element.id >= ApplicationElementBase) {
-        return LinuxProcess::isAlive(qint32(quint32(element.id - ApplicationElementBase)))
+        return m_applications->isRunning(qint32(quint32(element.id - ApplicationElementBase)))
                    ? AXError::AttributeUnsupported
                    : AXError::CannotComplete;
     }

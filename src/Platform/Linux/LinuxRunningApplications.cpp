@@ -57,11 +57,24 @@ LinuxRunningApplications::LinuxRunningApplications(std::shared_ptr<X11Windows> w
 }
 
 bool LinuxRunningApplications::snapshotHolds() const {
-    const auto ended = [](const Snapshot& s) {
+    const auto ended = [this](const Snapshot& s) {
         return std::any_of(s.windowless.cbegin(), s.windowless.cend(),
-                           [](qint32 pid) { return !LinuxProcess::isAlive(pid); });
+                           [this](qint32 pid) { return !isRunning(pid); });
     };
     return m_snapshot && m_snapshotState == m_windows->state() && !ended(*m_snapshot);
+}
+
+bool LinuxRunningApplications::isRunning(qint32 pid) const {
+    const quint64 pass = m_windows->connection().pass();
+    if (pass != m_runningPass) {
+        m_running.clear();
+        m_runningPass = pass;
+    }
+    auto it = m_running.constFind(pid);
+    if (it == m_running.constEnd()) {
+        it = m_running.insert(pid, LinuxProcess::isAlive(pid));
+    }
+    return it.value();
 }
 
 LinuxRunningApplications::Snapshot LinuxRunningApplications::snapshot() const {
@@ -83,7 +96,7 @@ LinuxRunningApplications::Snapshot LinuxRunningApplications::snapshotOf(QList<X1
             continue; // a window whose owner cannot be told belongs to no application
         }
         if (!byPid.contains(*window.pid)) {
-            if (!LinuxProcess::isAlive(*window.pid)) {
+            if (!isRunning(*window.pid)) {
                 continue; // a client of another machine, or one that is ending
             }
             order.append(*window.pid);
@@ -96,7 +109,7 @@ LinuxRunningApplications::Snapshot LinuxRunningApplications::snapshotOf(QList<X1
     QList<qint32> windowless = m_identities.launchedPids();
     windowless += QList<qint32>(m_windowOwners.cbegin(), m_windowOwners.cend());
     for (const qint32 pid : windowless) {
-        if (!known.contains(pid) && LinuxProcess::isAlive(pid)) {
+        if (!known.contains(pid) && isRunning(pid)) {
             order.append(pid);
             known.insert(pid);
             result.windowless.append(pid);

@@ -56,6 +56,10 @@ public:
     // The windows of the application that process pid belongs to, front to back; nothing when the
     // process belongs to no application.
     QList<X11Client> windowsOf(qint32 pid) const;
+    // Whether the process runs and has not ended, as first asked in this pass of the connection: a
+    // restore asks for the same processes at every read of their windows, and a process that ends
+    // is seen in the next pass, as its windows are.
+    bool isRunning(qint32 pid) const;
     // For each living process that owns one of windows, the process identifier of its application.
     QHash<qint32, qint32> applicationPids(const QList<X11Client>& windows) const;
 
@@ -112,6 +116,9 @@ private:
     // process it was asked for.
     mutable quint64 m_singleReadPass = 0;
     mutable qint32 m_singleReadPid = 0;
+    // What isRunning found in the pass of the connection it was asked in.
+    mutable QHash<qint32, bool> m_running;
+    mutable quint64 m_runningPass = 0;
     // A change of the window list waits for the next turn of the event loop.
     bool m_listChangePending = false;
 };
