@@ -239,7 +239,8 @@ WindowPlacer::placeWindows(RunningApplication app, QList<WindowSnapshot> snapsho
 
     if (mayWaitForRealWindow && std::any_of(results.begin(), results.end(), isFailedOrPartial) &&
         AXWindowService::hasOnlyTransientWindows(app)) {
-        QList<WindowRestoreResult> again = co_await waitForRealWindowAndRetry(app, snapshots, savedDisplays);
+        QList<WindowRestoreResult> again =
+            co_await waitForRealWindowAndRetry(app, snapshots, savedDisplays, bystanders);
         // What the first pass did to a window stays done.
         for (qsizetype i = 0; i < std::min(again.size(), results.size()); ++i) {
             again[i].addActions(results[i].actions);
@@ -421,7 +422,8 @@ QCoro::Task<WindowRestoreResult> WindowPlacer::applyAndVerifyGeometry(AXElement 
 
 QCoro::Task<QList<WindowRestoreResult>>
 WindowPlacer::waitForRealWindowAndRetry(RunningApplication app, QList<WindowSnapshot> snapshots,
-                                        QList<DisplaySnapshot> savedDisplays) {
+                                        QList<DisplaySnapshot> savedDisplays,
+                                        WindowMatcher::Bystanders bystanders) {
     const std::shared_ptr<Clock> clock = Platform::current().clock;
     const Clock::TimePoint deadline = clock->now() + RestoreWait::ms(kSplashWaitMs);
     while (clock->now() < deadline) {
@@ -432,7 +434,8 @@ WindowPlacer::waitForRealWindowAndRetry(RunningApplication app, QList<WindowSnap
             co_await RestoreWait::pause(RestoreWait::ms(500));
             // One more pass, without a further wait: an application that turns transient again
             // keeps its results instead of holding the restore for another 40 seconds.
-            co_return co_await placeWindows(app, snapshots, savedDisplays, true, false, {}, {}, nullptr);
+            co_return co_await placeWindows(app, snapshots, savedDisplays, true, false, bystanders, {},
+                                            nullptr);
         }
     }
     QList<WindowRestoreResult> results;

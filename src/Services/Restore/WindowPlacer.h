@@ -56,10 +56,12 @@ public:
                                                                    std::optional<QString> windowTitle,
                                                                    WindowMatchQuality matchQuality);
     // For an application that shows only a splash or other transient window: waits up to 40
-    // seconds for a real window and then places the windows once more (once only).
+    // seconds for a real window and then places the windows once more (once only), under the same
+    // bystanders as the first pass.
     static QCoro::Task<QList<WindowRestoreResult>>
     waitForRealWindowAndRetry(RunningApplication app, QList<WindowSnapshot> snapshots,
-                              QList<DisplaySnapshot> savedDisplays);
+                              QList<DisplaySnapshot> savedDisplays,
+                              WindowMatcher::Bystanders bystanders = {});
     // Brings a minimised window back and takes a full-screen one out of full screen, waiting for
     // each change, so that its frame can be set. A minimised window of a desktop not shown that a
     // manager does not show there is shown through the desktop shown, which does not switch.

@@ -13,9 +13,10 @@ class WindowPlacerTest : public RestoreFixture {
 protected:
     // minimisedBefore: windows minimised before the restore began.
     QList<WindowRestoreResult> place(qint32 pid, const QList<WindowSnapshot>& windows,
-                                     const QSet<AXElement>& minimisedBefore = {}) {
+                                     const QSet<AXElement>& minimisedBefore = {},
+                                     const WindowMatcher::Bystanders& bystanders = {}) {
         return run(WindowPlacer::restoreWindowPositions(
-            running(pid), windows, DisplayMapper::captureDisplays(), true, {}, minimisedBefore));
+            running(pid), windows, DisplayMapper::captureDisplays(), true, bystanders, minimisedBefore));
     }
     // An application with one live window titled "Doc" at frame, changed by fault.
     qint32 appWith(const QRectF& frame, const std::function<void(SimulatedDesktop::Window&)>& fault = {}) {
@@ -371,14 +372,19 @@ TEST_F(WindowPlacerTest, WaitsOutASplashScreenOnceOnTheMonotonicClock) {
 
     // Splash for 5 s: the rerun comes 0.5 s after the first check that sees a real window.
     const qint32 quick = addApp("org.example.Quick", "Quick");
-    desktop().removeWindowLater(addSplash(quick), Clock::Duration(5000));
+    const quint32 splash = addSplash(quick);
+    desktop().removeWindowLater(splash, Clock::Duration(5000));
     SimulatedDesktop::Window real;
     real.frame = QRectF(400, 300, 600, 400);
     real.title = "Doc";
     desktop().addWindowLater(quick, real, Clock::Duration(5000));
     const qint64 start = elapsedMs();
-    const QList<WindowRestoreResult> placed = place(quick, {savedWindow(kSaved, "Doc")});
+    // The second pass knows the windows there before, as the first: the real window was started.
+    WindowMatcher::Bystanders before;
+    before.windowsBefore = QSet<AXElement>{AXElement{splash}};
+    const QList<WindowRestoreResult> placed = place(quick, {savedWindow(kSaved, "Doc")}, {}, before);
     EXPECT_EQ(placed[0].status, RestoreStatus::restored);
+    EXPECT_EQ(placed[0].actions, (QStringList{"started", "moved"}));
     EXPECT_EQ(elapsedMs() - start,
               900 + 5000 + 500 + 50); // attempts on the splash, 5 polls, settle, one move
 
