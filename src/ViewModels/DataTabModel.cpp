@@ -27,6 +27,26 @@ std::optional<QByteArray> readImportFile(const QString& path) {
     return data;
 }
 
+QString workspaceCount(int count) {
+    return count == 1 ? QStringLiteral("1 workspace")
+                      : QString::number(count) + QStringLiteral(" workspaces");
+}
+
+// What an import added, and what it left out because the list has it already.
+QString importedText(const WorkspaceStore::ImportSummary& summary) {
+    if (summary.added == 0) {
+        return summary.skipped == 0 ? QStringLiteral("No workspaces imported: the file lists none")
+                                    : QStringLiteral("No workspaces imported: ") +
+                                          workspaceCount(summary.skipped) + QStringLiteral(" already listed");
+    }
+    QString text = QStringLiteral("Workspaces imported successfully: ") + QString::number(summary.added) +
+                   QStringLiteral(" added");
+    if (summary.skipped > 0) {
+        text += QStringLiteral(", ") + QString::number(summary.skipped) + QStringLiteral(" already listed");
+    }
+    return text;
+}
+
 } // namespace
 
 DataTabModel::DataTabModel(WorkspaceStore& store, QObject* parent)
@@ -99,7 +119,7 @@ QCoro::Task<void> DataTabModel::runImport() {
         // The workspaces are listed, but some would be gone at the next start.
         setStatusMessage(QStringLiteral("Imported, but some workspaces could not be saved"));
     } else {
-        setStatusMessage(QStringLiteral("Workspaces imported successfully"));
+        setStatusMessage(importedText(imported.value()));
     }
 }
 

@@ -83,15 +83,20 @@ TEST_F(DataTabModelTest, ExportAndImportRoundTrip) {
     DataTabModel importer(other);
     prompts().queuePanelAnswer(path("Workspaces.json"));
     run(importer.runImport());
-    EXPECT_EQ(importer.statusMessage(), "Workspaces imported successfully");
+    EXPECT_EQ(importer.statusMessage(), "Workspaces imported successfully: 2 added");
     EXPECT_EQ(prompts().shownPanels().last().title, "Import Workspaces");
     EXPECT_EQ(prompts().shownPanels().last().directory, QDir::homePath());
     EXPECT_EQ(other.workspaces(), store.workspaces());
-    // The same file again adds nothing and is still a success.
+    // The same file again adds nothing, and says so; with one workspace gone, it adds that one.
     prompts().queuePanelAnswer(path("Workspaces.json"));
     run(importer.runImport());
     EXPECT_EQ(other.workspaces().size(), 2);
-    EXPECT_EQ(importer.statusMessage(), "Workspaces imported successfully");
+    EXPECT_EQ(importer.statusMessage(), "No workspaces imported: 2 workspaces already listed");
+    const Workspace gone = other.workspaces().first();
+    ASSERT_TRUE(other.deleteWorkspace(gone));
+    prompts().queuePanelAnswer(path("Workspaces.json"));
+    run(importer.runImport());
+    EXPECT_EQ(importer.statusMessage(), "Workspaces imported successfully: 1 added, 1 already listed");
 }
 
 TEST_F(DataTabModelTest, AFailedImportChangesNothingAndSaysSo) {
