@@ -3,7 +3,6 @@
 #include "Extensions/BidiText.h"
 
 #include "Extensions/NumberConversion.h"
-#include "Services/Restore/AppRestorer.h"
 #include "Services/Restore/RestoreBounds.h"
 
 #include <QStringList>
@@ -11,8 +10,6 @@
 #include <algorithm>
 
 namespace {
-
-const QString kOptimizedSkip = QStringLiteral("Already in correct state (optimized skip)");
 
 QString frameText(const std::optional<QRectF>& frame) {
     if (!frame) {
@@ -34,33 +31,27 @@ const AppRestoreResult* findApp(const RestoreReport& report, const QString& bund
 // What the restore did to a window, over every run and attempt (actions: only what was done and
 // read back), and how the first run ended for it.
 QString doneText(const WindowRestoreResult& window, const QStringList& actions) {
-    const QString& reason = window.reason;
-    if (reason.startsWith(QLatin1String("App adjusted geometry"))) {
+    if (window.finding == WindowFinding::keptOwnFrame) {
         return actions.isEmpty() ? QStringLiteral("not moved: the application kept a frame of its own")
                                  : actions.join(QStringLiteral(", ")) +
                                        QStringLiteral(", but the application kept a frame of its own");
     }
-    // A window the restore left as it found it.
-    const bool inPlace = reason.startsWith(QLatin1String("Already at correct position")) ||
-                         reason.startsWith(QLatin1String("Geometry verified"));
-    if (actions.isEmpty() && reason == QLatin1String("Window minimized")) {
+    if (actions.isEmpty() && window.finding == WindowFinding::minimised) {
         return QStringLiteral("already minimised");
     }
-    if (actions.isEmpty() && inPlace) {
+    // A window the restore left as it found it.
+    if (actions.isEmpty() && window.finding == WindowFinding::inPlace) {
         return QStringLiteral("already in place");
     }
     if (actions.isEmpty()) {
-        return RestoreRunText::printable(reason);
+        return RestoreRunText::printable(window.reason);
     }
     return actions.join(QStringLiteral(", "));
 }
 
 // Whether doneText puts a window's reason in words of its own.
-bool reasonInWords(const QString& reason) {
-    return reason.startsWith(QLatin1String("App adjusted geometry")) ||
-           reason.startsWith(QLatin1String("Geometry verified")) ||
-           reason == QLatin1String("Window minimized") ||
-           reason.startsWith(QLatin1String("Already at correct position"));
+bool reasonInWords(const WindowRestoreResult& window) {
+    return window.finding != WindowFinding::none;
 }
 
 // What a checking run found, from its result: what it did again, or how it found the window.
@@ -68,20 +59,26 @@ QString checkText(const WindowRestoreResult& window) {
     if (!window.actions.isEmpty() && window.status == RestoreStatus::restored) {
         return window.actions.join(QStringLiteral(", ")) + QStringLiteral(" again");
     }
-    const QString& reason = window.reason;
-    if (window.actions.isEmpty() && reason == QLatin1String("Window minimized")) {
+    if (window.actions.isEmpty() && window.finding == WindowFinding::minimised) {
         return QStringLiteral("minimised");
     }
-    if (window.actions.isEmpty() && (reason.startsWith(QLatin1String("Already at correct position")) ||
-                                     reason.startsWith(QLatin1String("Geometry verified")))) {
+    if (window.actions.isEmpty() && window.finding == WindowFinding::inPlace) {
         return QStringLiteral("in place");
     }
     // What it did, and why the window is not wholly back.
     QString text = doneText(window, window.actions);
-    if (!window.actions.isEmpty() && !reasonInWords(reason)) {
-        text += QStringLiteral("; ") + RestoreRunText::printable(reason);
+    if (!window.actions.isEmpty() && !reasonInWords(window)) {
+        text += QStringLiteral("; ") + RestoreRunText::printable(window.reason);
     }
     return text;
+}
+
+// A window the restore closed, by what it showed and why it went.
+QString closedText(const ClosedWindow& window) {
+    return QStringLiteral("closed \"") + RestoreRunText::printable(window.shown) + QStringLiteral("\" (") +
+           (window.why == ClosedWindow::Why::blank ? QStringLiteral("a blank page")
+                                                   : QStringLiteral("not in the workspace")) +
+           QStringLiteral(")");
 }
 
 QString windowCount(qsizetype restored, qsizetype all) {
@@ -126,9 +123,7 @@ QString RestoreRunText::describe(const RestoreRun& run) {
         }
         // A check that found the application in its saved state lists no windows: the first
         // run's are the ones there are, and they are in place.
-        const bool checkedWhole = checked && checked->windowResults.isEmpty() &&
-                                  checked->status == RestoreStatus::restored &&
-                                  checked->reason == kOptimizedSkip;
+        const bool checkedWhole = checked && checked->windowResults.isEmpty() && checked->foundInSavedState;
         const QList<WindowRestoreResult>& windows =
             checked && !checked->windowResults.isEmpty() ? checked->windowResults : done->windowResults;
 
@@ -153,10 +148,10 @@ QString RestoreRunText::describe(const RestoreRun& run) {
             const RestoreStatus status = checkedWhole ? RestoreStatus::restored : last.status;
             // A browser window back with every tab, in the default profile, is back: the
             // application's line says why not in its own profile.
-            if (status == RestoreStatus::restored || AppRestorer::isBackInTheDefaultProfile(last)) {
+            if (status == RestoreStatus::restored || last.backInDefaultProfile) {
                 ++restored;
             }
-            if (status != RestoreStatus::restored && AppRestorer::isBackInTheDefaultProfile(last) &&
+            if (status != RestoreStatus::restored && last.backInDefaultProfile &&
                 !notes.contains(last.reason)) {
                 notes << last.reason;
             }
@@ -177,7 +172,7 @@ QString RestoreRunText::describe(const RestoreRun& run) {
             // What was done does not say why the window is not wholly back: its reason does,
             // unless a check's result follows and says it.
             if (!checkWindow && status != RestoreStatus::restored && !all.actions.isEmpty() &&
-                !reasonInWords(last.reason)) {
+                !reasonInWords(last)) {
                 line += QStringLiteral("; ") + RestoreRunText::printable(last.reason);
             }
             if (checkWindow) {
@@ -196,14 +191,25 @@ QString RestoreRunText::describe(const RestoreRun& run) {
                 appParts << printable(note);
             }
             // Saved windows past the bound have no line of their own: the application's says so.
-            if (const QString leftOut = RestoreBounds::windowsLeftOutIn(app.reason); !leftOut.isEmpty()) {
-                appParts << leftOut;
+            if (app.windowsLeftOut > 0) {
+                appParts << RestoreBounds::windowsLeftOut(app.windowsLeftOut);
             }
-        } else if (app.reason == kOptimizedSkip) {
+        } else if (app.foundInSavedState) {
             appParts << (started ? QStringLiteral("in its saved state")
                                  : QStringLiteral("already in its saved state"));
+            if (app.windowsLeftOut > 0) {
+                appParts << RestoreBounds::windowsLeftOut(app.windowsLeftOut);
+            }
         } else if (!app.reason.isEmpty()) {
             appParts << printable(app.reason);
+        }
+        // What every run closed of the application's own.
+        for (const RestoreReport& pass : run.passes.isEmpty() ? QList<RestoreReport>{report} : run.passes) {
+            if (const AppRestoreResult* passApp = findApp(pass, app.bundleIdentifier)) {
+                for (const ClosedWindow& closed : passApp->closedWindows) {
+                    appParts << closedText(closed);
+                }
+            }
         }
         QString line = QStringLiteral("  ") + printable(app.appName) + QStringLiteral(" (") +
                        printable(app.bundleIdentifier) + QStringLiteral("): ") +

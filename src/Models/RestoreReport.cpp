@@ -34,11 +34,9 @@ QString appNames(const QList<AppRestoreResult>& results, const auto& include, Ou
     return names.join(QStringLiteral(", "));
 }
 
-// The reason of an application a run found in its saved state and left alone.
-const QString kLeftAlone = QStringLiteral("Already in correct state (optimized skip)");
-
+// An application a run found in its saved state and left alone, whatever its reason adds.
 bool leftAlone(const AppRestoreResult& result) {
-    return result.reason == kLeftAlone && result.windowResults.isEmpty();
+    return result.foundInSavedState && result.windowResults.isEmpty();
 }
 
 } // namespace
@@ -49,16 +47,26 @@ RestoreReport RestoreReport::ofRuns(const QList<RestoreReport>& runs) {
     }
     RestoreReport report = runs.last();
     for (AppRestoreResult& app : report.appResults) {
+        const auto inRun = [&app](const RestoreReport& run) {
+            const auto& results = run.appResults;
+            return std::find_if(results.begin(), results.end(), [&app](const AppRestoreResult& a) {
+                return a.bundleIdentifier == app.bundleIdentifier;
+            });
+        };
+        // Every run's windows closed, in the order they went.
+        QList<ClosedWindow> closed;
+        for (qsizetype run = 0; run + 1 < runs.size(); ++run) {
+            if (const auto found = inRun(runs[run]); found != runs[run].appResults.end()) {
+                closed += found->closedWindows;
+            }
+        }
+        app.closedWindows = closed + app.closedWindows;
         if (!leftAlone(app)) {
             continue;
         }
         for (qsizetype run = runs.size() - 2; run >= 0; --run) {
-            const auto& earlier = runs[run].appResults;
-            const auto found =
-                std::find_if(earlier.begin(), earlier.end(), [&app](const AppRestoreResult& a) {
-                    return a.bundleIdentifier == app.bundleIdentifier;
-                });
-            if (found != earlier.end() && !leftAlone(*found)) {
+            const auto found = inRun(runs[run]);
+            if (found != runs[run].appResults.end() && !leftAlone(*found)) {
                 app.windowResults = found->windowResults;
                 app.reason = found->reason + QStringLiteral("; then found in its saved state");
                 break;

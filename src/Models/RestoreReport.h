@@ -19,7 +19,8 @@ struct RestoreReport {
 
     // The report of a request whose restore ran more than once (runs, in order; not empty): the
     // last run's, except that an application the last run found in its saved state, and so left
-    // alone, is reported with what an earlier run did to it and the check's finding after it.
+    // alone, is reported with what an earlier run did to it and the check's finding after it; and
+    // each application with the windows every run closed.
     static RestoreReport ofRuns(const QList<RestoreReport>& runs);
     // The one rule that turns the application results into the overall status.
     static RestoreStatus deriveStatus(const QList<AppRestoreResult>& from,

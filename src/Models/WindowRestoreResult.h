@@ -8,6 +8,18 @@
 
 #include <optional>
 
+// How a restore found or left a window, where that says more than its status: the texts made for
+// people tell these in words of their own.
+enum class WindowFinding {
+    none,
+    // On its saved frame: found there, or placed and read back there.
+    inPlace,
+    // Its application kept a frame of its own, near the saved one.
+    keptOwnFrame,
+    // Minimised, as it was saved.
+    minimised,
+};
+
 // The outcome of restoring one saved window.
 struct WindowRestoreResult {
     std::optional<QString> windowTitle;
@@ -20,6 +32,11 @@ struct WindowRestoreResult {
     // order: "started" (the restore opened it), "shown" (it was minimised), "moved", "minimised".
     // Empty when the window was left as it was.
     QStringList actions{};
+    // What the reason says in words of its own (none once the reason tells something else).
+    WindowFinding finding = WindowFinding::none;
+    // A browser window back with every saved tab, only in the browser's default profile because its
+    // own was refused, and placed: it counts as back.
+    bool backInDefaultProfile = false;
 
     // Adds what another attempt did.
     void addActions(const QStringList& more) {

@@ -15,6 +15,7 @@
 #include "ViewModels/PopoverModel.h"
 
 #include <QDeadlineTimer>
+#include <QHash>
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -116,21 +117,49 @@ TEST(InstanceCommands, TheReportPrintsDefinedNumbersAndNoControlCharacters) {
 // what the second found on checking, in words, with counts that agree with their numbers.
 TEST(InstanceCommands, TheReportTellsWhatTheRestoreDid) {
     const QRectF frame(0, 25, 800, 600);
-    const auto window = [frame](const char* title, RestoreStatus status, const char* reason) {
-        return WindowRestoreResult{QString(title), status, reason, frame, frame};
+    const QString skip = "Already in correct state (optimized skip)";
+    const QString inPlace = "Already at correct position (optimized skip)";
+    const QString verified = "Geometry verified (match=title, attempts=1)";
+    // What the placer finds beside each of these reasons.
+    const QHash<QString, WindowFinding> findings{
+        {inPlace, WindowFinding::inPlace},
+        {verified, WindowFinding::inPlace},
+        {"Already at correct position", WindowFinding::inPlace},
+        {"Window minimized", WindowFinding::minimised},
+        {"App adjusted geometry (delta: 30pt, match=title)", WindowFinding::keptOwnFrame},
+    };
+    const auto window = [frame, &findings](const char* title, RestoreStatus status, const char* reason) {
+        WindowRestoreResult result{QString(title), status, reason, frame, frame};
+        result.finding = findings.value(reason, WindowFinding::none);
+        return result;
+    };
+    // An application a run found in its saved state, with the saved windows left out past the bound.
+    const auto alone = [&skip](const char* id, const char* name, qsizetype leftOut = 0) {
+        AppRestoreResult result{id, name, RestoreStatus::restored, skip, {}};
+        if (leftOut > 0) {
+            result.status = RestoreStatus::partiallyRestored;
+            result.reason += "; " + RestoreBounds::windowsLeftOut(leftOut);
+        }
+        result.foundInSavedState = true;
+        result.windowsLeftOut = leftOut;
+        return result;
+    };
+    const auto leavingOut = [](AppRestoreResult result, qsizetype leftOut, QList<ClosedWindow> closed = {}) {
+        result.windowsLeftOut = leftOut;
+        result.closedWindows = closed;
+        return result;
     };
     // A result with what was done to its window.
     const auto done = [](WindowRestoreResult result, const QStringList& actions) {
         result.actions = actions;
         return result;
     };
-    const QString skip = "Already in correct state (optimized skip)";
-    const QString inPlace = "Already at correct position (optimized skip)";
-    const QString verified = "Geometry verified (match=title, attempts=1)";
-    // A browser window the restore opened and moved, not wholly as saved.
-    const auto started = [&window](const char* title, const QString& reason) {
+    // A browser window the restore opened and moved, not wholly as saved (back in the default
+    // profile when that is all that keeps it).
+    const auto started = [&window](const char* title, const QString& reason, bool inDefaultProfile = false) {
         WindowRestoreResult opened = window(title, RestoreStatus::partiallyRestored, qPrintable(reason));
         opened.actions = QStringList{"started", "moved"};
+        opened.backInDefaultProfile = inDefaultProfile;
         return opened;
     };
     const QString refused =
@@ -152,7 +181,7 @@ TEST(InstanceCommands, TheReportTellsWhatTheRestoreDid) {
             RestoreStatus::restored,
             "All 1 windows restored",
             {done(window("xclock", RestoreStatus::restored, qPrintable(verified)), {"moved"})}},
-           {"xclock", "XClock", RestoreStatus::restored, skip, {}}}},
+           alone("xclock", "XClock")}},
          {"xterm"},
          {"  XClock (xclock): restored - started; 1 window restored",
           "    \"xclock\": restored - moved; checked: in place, asked 0,25 800x600, got 0,25 800x600"}},
@@ -189,25 +218,55 @@ TEST(InstanceCommands, TheReportTellsWhatTheRestoreDid) {
          {"  XTerm (xterm): restored - 1 window restored",
           "    \"one\": restored - shown, moved; checked: in place, asked 0,25 800x600, got 0,25 800x600"}},
         {"saved windows past the bound of one application",
-         {{{"xterm",
-            "XTerm",
-            RestoreStatus::partiallyRestored,
-            "All 1 windows restored; " + RestoreBounds::windowsLeftOut(9999),
-            {done(window("one", RestoreStatus::restored, qPrintable(verified)), {"moved"})}},
-           {"xterm",
-            "XTerm",
-            RestoreStatus::partiallyRestored,
-            "All 1 windows restored; " + RestoreBounds::windowsLeftOut(9999),
-            {window("one", RestoreStatus::restored, qPrintable(inPlace))}}}},
+         {{leavingOut({"xterm",
+                       "XTerm",
+                       RestoreStatus::partiallyRestored,
+                       "All 1 windows restored; " + RestoreBounds::windowsLeftOut(9999),
+                       {done(window("one", RestoreStatus::restored, qPrintable(verified)), {"moved"})}},
+                      9999),
+           leavingOut({"xterm",
+                       "XTerm",
+                       RestoreStatus::partiallyRestored,
+                       "All 1 windows restored; " + RestoreBounds::windowsLeftOut(9999),
+                       {window("one", RestoreStatus::restored, qPrintable(inPlace))}},
+                      9999)}},
          {"xterm"},
          {"  XTerm (xterm): partially restored - 1 window restored; 9999 more saved windows not "
-          "reopened: one restore brings back at most 100 windows of an application",
+          "reopened: one restore reopens at most 100 windows of an application",
+          "    \"one\": restored - moved; checked: in place, asked 0,25 800x600, got 0,25 800x600"}},
+        {"saved windows past the bound, the others found in their saved state by the check",
+         {{leavingOut({"xterm",
+                       "XTerm",
+                       RestoreStatus::partiallyRestored,
+                       "All 1 windows restored; " + RestoreBounds::windowsLeftOut(1),
+                       {done(window("one", RestoreStatus::restored, qPrintable(verified)), {"moved"})}},
+                      1),
+           alone("xterm", "XTerm", 1)}},
+         {"xterm"},
+         {"  XTerm (xterm): partially restored - 1 window restored; 1 more saved windows not "
+          "reopened: one restore reopens at most 100 windows of an application",
           "    \"one\": restored - moved; checked: in place, asked 0,25 800x600, got 0,25 800x600"}},
         {"nothing to do",
-         {{{"xterm", "XTerm", RestoreStatus::restored, skip, {}},
-           {"xterm", "XTerm", RestoreStatus::restored, skip, {}}}},
+         {{alone("xterm", "XTerm"), alone("xterm", "XTerm")}},
          {"xterm"},
          {"  XTerm (xterm): restored - already in its saved state"}},
+        {"the browser's other windows closed",
+         {{leavingOut({"chromium.desktop",
+                       "Chromium",
+                       RestoreStatus::restored,
+                       "All 1 windows restored",
+                       {done(window("Page 1 - Chromium", RestoreStatus::restored, qPrintable(verified)),
+                             {"moved"})}},
+                      0,
+                      {{"Page 6 - Chromium", ClosedWindow::Why::outsideWorkspace},
+                       {"New Tab", ClosedWindow::Why::blank}}),
+           alone("chromium.desktop", "Chromium")}},
+         {"chromium.desktop"},
+         {"  Chromium (chromium.desktop): restored - 1 window restored; closed \"Page 6 - Chromium\" (not in "
+          "the "
+          "workspace); closed \"New Tab\" (a blank page)",
+          "    \"Page 1 - Chromium\": restored - moved; checked: in place, asked 0,25 800x600, got 0,25 "
+          "800x600"}},
         {"nothing to do for a shown and a minimised window",
          {{{"xterm",
             "XTerm",
@@ -290,7 +349,7 @@ TEST(InstanceCommands, TheReportTellsWhatTheRestoreDid) {
             "Chromium",
             RestoreStatus::partiallyRestored,
             "x",
-            {started("Page 1 - Chromium", refused), started("Page 3 - Chromium", refused)}},
+            {started("Page 1 - Chromium", refused, true), started("Page 3 - Chromium", refused, true)}},
            {"chromium.desktop", "Chromium", RestoreStatus::partiallyRestored, refused, {}}}},
          {},
          {"  Chromium (chromium.desktop): partially restored - started; all 2 windows restored; " + refused,

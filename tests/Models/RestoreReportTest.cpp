@@ -102,29 +102,51 @@ TEST(RestoreReportTest, OfRuns) {
                                     QRectF(0, 0, 800, 600),
                                     QRectF(0, 0, 800, 600),
                                     {"started", "moved"}};
-    const auto app = [](const char* name, const QString& reason, QList<WindowRestoreResult> windows) {
-        return AppRestoreResult{"org.example." + QString(name), name, S::restored, reason, windows};
+    const auto app = [](const char* name, const QString& reason, QList<WindowRestoreResult> windows,
+                        qsizetype leftOut = 0, QList<ClosedWindow> closed = {}) {
+        AppRestoreResult result{"org.example." + QString(name), name, S::restored, reason, windows};
+        result.windowsLeftOut = leftOut;
+        result.closedWindows = closed;
+        return result;
     };
+    // Found in its saved state and left alone; its reason may say more.
+    const auto alone = [&](const char* name, const QString& more = {}, qsizetype leftOut = 0) {
+        AppRestoreResult result = app(name, more.isEmpty() ? skip : skip + "; " + more, {}, leftOut);
+        result.foundInSavedState = true;
+        return result;
+    };
+    const auto gone = [](const AppRestoreResult& result) {
+        AppRestoreResult found = result;
+        found.foundInSavedState = true;
+        return found;
+    };
+    const QString note = "1 more saved windows not reopened";
+    const ClosedWindow other{"Page 6", ClosedWindow::Why::outsideWorkspace};
     const struct {
         const char* what;
         QList<QList<AppRestoreResult>> runs;
         QList<AppRestoreResult> expected;
     } rows[] = {
         {"reopened and moved, then found in place",
-         {{app("Chromium", "All 1 windows restored", {moved})}, {app("Chromium", skip, {})}},
-         {app("Chromium", "All 1 windows restored; then found in its saved state", {moved})}},
-        {"left alone by every run",
-         {{app("XTerm", skip, {})}, {app("XTerm", skip, {})}},
-         {app("XTerm", skip, {})}},
+         {{app("Chromium", "All 1 windows restored", {moved})}, {alone("Chromium")}},
+         {gone(app("Chromium", "All 1 windows restored; then found in its saved state", {moved}))}},
+        {"left alone by every run", {{alone("XTerm")}, {alone("XTerm")}}, {alone("XTerm")}},
         {"put back by the last run",
-         {{app("XTerm", skip, {})}, {app("XTerm", "All 1 windows restored", {moved})}},
+         {{alone("XTerm")}, {app("XTerm", "All 1 windows restored", {moved})}},
          {app("XTerm", "All 1 windows restored", {moved})}},
-        {"one run", {{app("XTerm", skip, {})}}, {app("XTerm", skip, {})}},
+        {"one run", {{alone("XTerm")}}, {alone("XTerm")}},
         {"an application the earlier run did not reach",
-         {{app("XTerm", "All 1 windows restored", {moved})},
-          {app("XTerm", skip, {}), app("Chromium", skip, {})}},
-         {app("XTerm", "All 1 windows restored; then found in its saved state", {moved}),
-          app("Chromium", skip, {})}},
+         {{app("XTerm", "All 1 windows restored", {moved})}, {alone("XTerm"), alone("Chromium")}},
+         {gone(app("XTerm", "All 1 windows restored; then found in its saved state", {moved})),
+          alone("Chromium")}},
+        {"saved windows past the bound, which the left-alone reason also names",
+         {{app("XTerm", "All 1 windows restored; " + note, {moved}, 1)}, {alone("XTerm", note, 1)}},
+         {gone(app("XTerm", "All 1 windows restored; " + note + "; then found in its saved state", {moved},
+                   1))}},
+        {"a window the first run closed",
+         {{app("Chromium", "All 1 windows restored", {moved}, 0, {other})}, {alone("Chromium")}},
+         {gone(
+             app("Chromium", "All 1 windows restored; then found in its saved state", {moved}, 0, {other}))}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);

@@ -30,8 +30,9 @@ void log(const QString& message) {
 }
 
 // The engine keeps a reference to the workspace it is given: this frame keeps it alive.
-QCoro::Task<RestoreReport> runEngine(Workspace workspace, bool closeOtherApps) {
-    co_return co_await WorkspaceRestorer::restore(workspace, closeOtherApps);
+QCoro::Task<RestoreReport> runEngine(Workspace workspace, bool closeOtherApps,
+                                     std::shared_ptr<RestoreBounds> bounds) {
+    co_return co_await WorkspaceRestorer::restore(workspace, closeOtherApps, std::move(bounds));
 }
 
 } // namespace
@@ -76,6 +77,15 @@ RestoreCoordinator::RestoreCoordinator(Engine engine, RevertStateManager* revert
     : QObject(parent)
     , m_engine(std::move(engine))
     , m_revertStates(revertStates) {
+}
+
+RestoreCoordinator::RestoreCoordinator(PlainEngine engine, RevertStateManager* revertStates, QObject* parent)
+    : RestoreCoordinator(
+          [engine = std::move(engine)](Workspace workspace, bool closeOtherApps,
+                                       std::shared_ptr<RestoreBounds>) {
+              return engine(std::move(workspace), closeOtherApps);
+          },
+          revertStates, parent) {
 }
 
 RestoreCoordinator::~RestoreCoordinator() {
@@ -169,7 +179,8 @@ QCoro::Task<RestoreRun> RestoreCoordinator::runSteps(Workspace workspace, bool c
     // user's by now.
     AppRestorer::forgetOpenedBrowserWindows();
     OpenedWindows::forget();
-    RestoreBounds::beginRun();
+    // One allowance of starts for the whole request, all its runs together.
+    const auto bounds = std::make_shared<RestoreBounds>();
     OtherApplications::takeQuitApplications();
     for (int attempt = 1; attempt <= restoreAttempts; ++attempt) {
         if (attempt > 1) {
@@ -177,7 +188,7 @@ QCoro::Task<RestoreRun> RestoreCoordinator::runSteps(Workspace workspace, bool c
                 QStringLiteral(" complete, performing attempt ") + QString::number(attempt) +
                 QStringLiteral(" of ") + QString::number(restoreAttempts) + QStringLiteral("..."));
         }
-        report = co_await engine(workspace, closeOtherApps);
+        report = co_await engine(workspace, closeOtherApps, bounds);
         run.passes.append(report);
     }
 
@@ -191,14 +202,15 @@ QCoro::Task<RestoreRun> RestoreCoordinator::runSteps(Workspace workspace, bool c
     if (clock) {
         report.duration = std::chrono::duration<double>(clock->now() - start).count();
     }
+    // The log's closing lines, the notification and the status line tell what the request did,
+    // not only what its last run found.
+    RestoreReport whole = RestoreReport::ofRuns(run.passes);
+    whole.duration = report.duration;
     if (logging) {
-        // The log's closing lines tell what the request did, not only what its last run found.
-        RestoreReport whole = RestoreReport::ofRuns(run.passes);
-        whole.duration = report.duration;
         AnalysisLogger::shared().endSession(whole);
     }
-    co_await NotificationManager::showWorkspaceRestored(workspace.name, report, revertStateID);
-    RestoreStatusNotifier::shared().post(WorkspaceRestoreStatus::result(report, revertStateID));
+    co_await NotificationManager::showWorkspaceRestored(workspace.name, whole, revertStateID);
+    RestoreStatusNotifier::shared().post(WorkspaceRestoreStatus::result(whole, revertStateID));
     run.report = std::move(report);
     if (clock) {
         run.duration = std::chrono::duration<double>(clock->now() - start).count();

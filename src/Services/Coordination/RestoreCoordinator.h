@@ -3,6 +3,7 @@
 #include "Models/RestoreReport.h"
 #include "Models/Workspace.h"
 #include "Services/Coordination/RestoreRun.h"
+#include "Services/Restore/RestoreBounds.h"
 
 #include <QList>
 #include <QObject>
@@ -25,8 +26,12 @@ class RevertStateManager;
 class RestoreCoordinator : public QObject {
     Q_OBJECT
 public:
-    // The restore engine: one run over the live desktop.
-    using Engine = std::function<QCoro::Task<RestoreReport>(Workspace workspace, bool closeOtherApps)>;
+    // The restore engine: one run over the live desktop. Every run of one request is handed the
+    // request's own allowance of starts.
+    using Engine = std::function<QCoro::Task<RestoreReport>(Workspace workspace, bool closeOtherApps,
+                                                            std::shared_ptr<RestoreBounds> bounds)>;
+    // An engine that starts nothing, and so needs no allowance.
+    using PlainEngine = std::function<QCoro::Task<RestoreReport>(Workspace workspace, bool closeOtherApps)>;
 
     static constexpr int restoreAttempts = 2;
 
@@ -36,6 +41,7 @@ public:
     // The production restore engine and the shared revert states.
     explicit RestoreCoordinator(QObject* parent = nullptr);
     RestoreCoordinator(Engine engine, RevertStateManager* revertStates, QObject* parent = nullptr);
+    RestoreCoordinator(PlainEngine engine, RevertStateManager* revertStates, QObject* parent = nullptr);
     // Callers still waiting get a report that says their restore did not run.
     ~RestoreCoordinator() override;
 

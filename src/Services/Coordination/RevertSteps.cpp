@@ -379,6 +379,7 @@ QCoro::Task<WindowRestoreResult> RevertSteps::placeWindow(AXElement element, boo
         outcome.status = done ? RestoreStatus::restored : RestoreStatus::failed;
         outcome.reason =
             done ? QStringLiteral("Window minimized") : QStringLiteral("Failed to minimize window");
+        outcome.finding = done ? WindowFinding::minimised : WindowFinding::none;
         outcome.actualFrame = AXWindowService::windowFrame(element);
         if (done && !wasMinimized) {
             outcome.addActions({QStringLiteral("minimised")});

@@ -126,8 +126,9 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
 
     // The saved windows are open already: with other applications closed, the browser's other
     // windows go too.
+    QList<ClosedWindow> closed;
     if (isBrowser && closeOtherApps && plan.runningApp && !plan.needsBrowserTabRestore) {
-        co_await BrowserTabRestorer::closeWindowsOutside(
+        closed = co_await BrowserTabRestorer::closeWindowsOutside(
             id, BrowserTabRestorer::openedTabs(BrowserTabRestorer::expectedTabs(snapshot)),
             plan.currentBrowserTabs);
     }
@@ -160,10 +161,16 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
         // Windows refused the same profile say so once.
         tabProblems.removeDuplicates();
         if (!tabProblems.isEmpty()) {
-            co_return outcome(plan, RestoreStatus::partiallyRestored, tabProblems.join(QStringLiteral("; ")));
+            AppRestoreOutcome partly =
+                outcome(plan, RestoreStatus::partiallyRestored, tabProblems.join(QStringLiteral("; ")));
+            partly.result.closedWindows = closed;
+            co_return partly;
         }
-        co_return outcome(plan, RestoreStatus::restored,
-                          QStringLiteral("Already in correct state (optimized skip)"));
+        AppRestoreOutcome leftAlone = outcome(plan, RestoreStatus::restored,
+                                              QStringLiteral("Already in correct state (optimized skip)"));
+        leftAlone.result.foundInSavedState = true;
+        leftAlone.result.closedWindows = closed;
+        co_return leftAlone;
     }
 
     QStringList documents = DocumentReopener::admittedDocuments(plan.needsDocumentOpening, id);
@@ -198,7 +205,7 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
     }
     QStringList tabProblems;
     if (startsWithItsTabs) {
-        co_await restoreTabs(plan, closeOtherApps);
+        closed += co_await restoreTabs(plan, closeOtherApps);
         app = runningApplication(id);
     } else if (plan.needsLaunch) {
         const QStringList atLaunch = handOverAtLaunch ? documents : QStringList();
@@ -217,7 +224,7 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
     if (startsWithItsTabs) {
         // Put back above.
     } else if (isBrowser && plan.needsBrowserTabRestore) {
-        co_await restoreTabs(plan, closeOtherApps);
+        closed += co_await restoreTabs(plan, closeOtherApps);
         // The windows are read from the process that shows them now.
         app = runningApplication(id).value_or(*app);
     } else if (isBrowser) {
@@ -294,14 +301,16 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
         tabProblems = co_await countedTabIssues(id, BrowserTabRestorer::expectedTabs(snapshot),
                                                 openedBrowserWindows().value(openedKey(snapshot)).handed);
     }
-    addTabIssues(result.windowResults, tabProblems);
+    // The refusal first: a tab issue follows it.
     if (isBrowser) {
         addProfileRefusals(result.windowResults, profileRefusals(snapshot), tabProblems);
     }
+    addTabIssues(result.windowResults, tabProblems);
     if (plan.needsHide) {
         hide(*app, QStringLiteral("Hiding ") + snapshot.appName + QStringLiteral(" (was hidden when saved)"));
     }
     summarize(result, snapshot);
+    result.closedWindows = closed;
     co_return AppRestoreOutcome{result, snapshot.windowSnapshots};
 }
 
@@ -316,24 +325,31 @@ QCoro::Task<QStringList> AppRestorer::countedTabIssues(QString bundleIdentifier,
     co_return tabIssues(saved, shown);
 }
 
-QCoro::Task<void> AppRestorer::restoreTabs(AppPlan plan, bool closeOtherApps) {
+QCoro::Task<QList<ClosedWindow>> AppRestorer::restoreTabs(AppPlan plan, bool closeOtherApps) {
     const QString id = plan.appSnapshot.bundleIdentifier;
     const QList<QList<TabSnapshot>> saved = BrowserTabRestorer::expectedTabs(plan.appSnapshot);
     const QList<QList<TabSnapshot>> expected = BrowserTabRestorer::openedTabs(saved);
     const bool launched = plan.needsLaunch;
     if (std::all_of(expected.begin(), expected.end(),
                     [](const QList<TabSnapshot>& w) { return w.isEmpty(); })) {
-        co_await BrowserTabRestorer::restoreBrowserTabs(plan.appSnapshot, closeOtherApps, launched);
-        co_return;
+        const BrowserTabRestorer::Reopened reopened =
+            co_await BrowserTabRestorer::restoreBrowserTabs(plan.appSnapshot, closeOtherApps, launched);
+        QList<ClosedWindow> closed;
+        for (const BrowserTabRestorer::Closed& window : reopened.closed) {
+            closed.append(window.window);
+        }
+        co_return closed;
     }
     // Each attempt opens the saved windows afresh, then closes the windows an earlier attempt (or
     // an earlier pass of this request) opened for them, known by their ids: never a window of the
     // user's, and never the browser's last window.
     const QString key = openedKey(plan.appSnapshot);
     const AppSnapshot snapshot = plan.appSnapshot;
-    const std::function<QCoro::Task<bool>(int)> operation = [id, key, snapshot, closeOtherApps,
-                                                             launched](int attempt) {
-        return done(openTabs(id, key, snapshot, closeOtherApps, launched && attempt == 1));
+    // The user's windows each attempt closed.
+    const auto closed = std::make_shared<QList<ClosedWindow>>();
+    const std::function<QCoro::Task<bool>(int)> operation = [id, key, snapshot, closeOtherApps, launched,
+                                                             closed](int attempt) {
+        return done(openTabs(id, key, snapshot, closeOtherApps, launched && attempt == 1, closed));
     };
     // Compared with what the browser was given: an address kept from it never comes back, and
     // waiting for it would only open the windows again. Every saved window handed whole has its
@@ -355,14 +371,22 @@ QCoro::Task<void> AppRestorer::restoreTabs(AppPlan plan, bool closeOtherApps) {
                         QStringLiteral(" shows a blank page for ") + page +
                         QStringLiteral(", which it does not open when handed"));
     }
+    co_return *closed;
 }
 
 QCoro::Task<void> AppRestorer::openTabs(QString bundleIdentifier, QString key, AppSnapshot snapshot,
-                                        bool closeOtherApps, bool launched) {
+                                        bool closeOtherApps, bool launched,
+                                        std::shared_ptr<QList<ClosedWindow>> closed) {
     const OpenedBrowserWindows before = openedBrowserWindows().value(key);
     const QList<std::int64_t> earlier = before.windows;
     const BrowserTabRestorer::Reopened reopened =
         co_await BrowserTabRestorer::restoreBrowserTabs(snapshot, closeOtherApps, launched, before.handed);
+    for (const BrowserTabRestorer::Closed& window : reopened.closed) {
+        // A window an earlier attempt opened is not the user's.
+        if (!earlier.contains(window.id)) {
+            closed->append(window.window);
+        }
+    }
     // Windows this request opened before and kept for no saved window: closed once their
     // replacements are open. Those the ids of which cannot be read now stay noted.
     QList<std::int64_t> opened = reopened.opened;
@@ -493,6 +517,7 @@ void AppRestorer::addTabIssues(QList<WindowRestoreResult>& results, const QStrin
         if (window.status == RestoreStatus::restored) {
             window.status = RestoreStatus::partiallyRestored;
             window.reason = issues[i];
+            window.finding = WindowFinding::none;
         } else {
             window.reason += QStringLiteral("; ") + issues[i];
         }
@@ -516,9 +541,7 @@ QStringList AppRestorer::profileRefusals(const AppSnapshot& snapshot) {
 }
 
 bool AppRestorer::isBackInTheDefaultProfile(const WindowRestoreResult& window) {
-    // The refusal alone: a tab issue would follow it.
-    return window.status == RestoreStatus::partiallyRestored && window.reason.startsWith(kProfileRefused) &&
-           window.reason.endsWith(kInTheDefaultProfile);
+    return window.backInDefaultProfile;
 }
 
 void AppRestorer::addProfileRefusals(QList<WindowRestoreResult>& results, const QStringList& refusals,
@@ -528,13 +551,17 @@ void AppRestorer::addProfileRefusals(QList<WindowRestoreResult>& results, const 
             continue;
         }
         WindowRestoreResult& window = results[i];
-        const QString issue = tabIssues.value(i);
+        const bool tabsBack = tabIssues.value(i).isEmpty();
+        const bool placed = window.status == RestoreStatus::restored;
+        // Placed with every tab: back, in the wrong profile; the refusal says why not as saved.
+        window.backInDefaultProfile = placed && tabsBack;
+        // What held the placing back stays said after the refusal.
+        window.reason = placed ? refusals[i] : refusals[i] + QStringLiteral("; ") + window.reason;
+        window.finding = WindowFinding::none;
         // Its tabs are shown: the window is there, in the default profile, whether or not it was
         // found among the windows of the profile's process.
-        window.status = issue.isEmpty() || window.status != RestoreStatus::failed
-                            ? RestoreStatus::partiallyRestored
-                            : RestoreStatus::failed;
-        window.reason = issue.isEmpty() ? refusals[i] : refusals[i] + QStringLiteral("; ") + issue;
+        window.status = tabsBack || window.status != RestoreStatus::failed ? RestoreStatus::partiallyRestored
+                                                                           : RestoreStatus::failed;
     }
 }
 
@@ -593,9 +620,11 @@ QCoro::Task<QList<WindowRestoreResult>> AppRestorer::placeWindows(AppPlan plan, 
     if (!anyToMove && !windowsReopened && !plan.windowPlans.isEmpty()) {
         QList<WindowRestoreResult> results;
         for (const WindowPlan& window : plan.windowPlans) {
-            results.append(WindowRestoreResult{window.snapshot.windowTitle, RestoreStatus::restored,
-                                               QStringLiteral("Already at correct position (optimized skip)"),
-                                               window.targetFrame, window.currentFrame});
+            WindowRestoreResult inPlace{window.snapshot.windowTitle, RestoreStatus::restored,
+                                        QStringLiteral("Already at correct position (optimized skip)"),
+                                        window.targetFrame, window.currentFrame};
+            inPlace.finding = WindowFinding::inPlace;
+            results.append(inPlace);
         }
         co_return results;
     }

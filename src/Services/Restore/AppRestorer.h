@@ -48,8 +48,8 @@ public:
     // Whether a saved address opened as opened is a new-tab or start page shown as the blank page
     // that stands in for it (browsers open no such page they are handed): that tab is back.
     static bool isBlankStandIn(const QString& saved, const QString& opened);
-    // Whether a browser window came back with every saved tab, only in the browser's default
-    // profile because its own was refused: it is back, and its reason says why not as saved.
+    // Whether a browser window came back, placed and with every saved tab, only in the browser's
+    // default profile because its own was refused: it is back, and its reason says why not as saved.
     static bool isBackInTheDefaultProfile(const WindowRestoreResult& window);
     // The pause after attempt n (1-based): 100 ms, then 200 ms, growing to at most 800 ms.
     static Clock::Duration retryPause(int attempt);
@@ -61,7 +61,8 @@ public:
 private:
     // Opens the saved windows no window shows, tried again while the browser's record shows them
     // short of tabs.
-    static QCoro::Task<void> restoreTabs(AppPlan plan, bool closeOtherApps);
+    // Answers the browser's windows its tidying closed.
+    static QCoro::Task<QList<ClosedWindow>> restoreTabs(AppPlan plan, bool closeOtherApps);
     // The tab issues of each saved window (tabIssues), once the browser's record lists its windows
     // (those handed whole with the tabs they were handed).
     static QCoro::Task<QStringList> countedTabIssues(QString bundleIdentifier,
@@ -84,9 +85,11 @@ private:
     static QCoro::Task<QList<std::int64_t>> windowsOfOthers(QString browser, AppSnapshot snapshot,
                                                             QSet<AXElement> windowsBefore);
     // One attempt: opens the saved windows, then closes those this request opened for them
-    // before (key names the saved application), and notes the ones it opened.
+    // before (key names the saved application), and notes the ones it opened; adds the windows
+    // its tidying closed to closed.
     static QCoro::Task<void> openTabs(QString bundleIdentifier, QString key, AppSnapshot snapshot,
-                                      bool closeOtherApps, bool launched);
+                                      bool closeOtherApps, bool launched,
+                                      std::shared_ptr<QList<ClosedWindow>> closed);
     // Whether the browser shows the expected tabs, or its record has not caught up with a window.
     static QCoro::Task<bool> tabsMatch(QString bundleIdentifier, QList<QList<TabSnapshot>> expected);
     // The saved new-tab and start pages that come back as blank pages, each once.
@@ -97,8 +100,9 @@ private:
     // For each saved window, why its browser profile was not taken ("" when it was, or it has
     // none): such a window opens in the browser's default profile.
     static QStringList profileRefusals(const AppSnapshot& snapshot);
-    // A window whose profile was refused is reported so, once, in place of what became of it in the
-    // wrong profile (it is in part back when its tabs are).
+    // A window whose profile was refused is reported so, once, before what else held it back (it is
+    // in part back when its tabs are, and counted back when it was placed too). Comes before
+    // addTabIssues.
     static void addProfileRefusals(QList<WindowRestoreResult>& results, const QStringList& refusals,
                                    const QStringList& tabIssues);
 };

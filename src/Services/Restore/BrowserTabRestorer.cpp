@@ -10,6 +10,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -86,7 +88,63 @@ QCoro::Task<bool> listedWhole(QString bundleIdentifier, TabList expectedTabsByWi
     co_return true;
 }
 
+// A window the tidying closes as empty: one tab, a blank or new-tab page.
+bool blankWindow(const QList<TabSnapshot>& tabs) {
+    return tabs.size() == 1 && BrowserScriptService::isNewTabPage(tabs.first().url);
+}
+
+bool anyBlankWindow(const TabList& windows) {
+    return std::any_of(windows.begin(), windows.end(), blankWindow);
+}
+
+// A window by what it shows: its shown tab's title, else that tab's address.
+QString shownPage(const QList<TabSnapshot>& tabs) {
+    if (tabs.isEmpty()) {
+        return QString();
+    }
+    const auto active =
+        std::find_if(tabs.begin(), tabs.end(), [](const TabSnapshot& t) { return t.isActive; });
+    const TabSnapshot& tab = active == tabs.end() ? tabs.first() : *active;
+    return tab.title && !tab.title->isEmpty() ? *tab.title : tab.url;
+}
+
 } // namespace
+
+QCoro::Task<QList<BrowserTabRestorer::Closed>>
+BrowserTabRestorer::closeAndName(QString bundleIdentifier, std::function<QCoro::Task<void>()> close,
+                                 ClosedWindow::Why why) {
+    const TabList before = co_await BrowserScriptService::captureTabs(bundleIdentifier);
+    const std::optional<QList<std::int64_t>> idsBefore =
+        co_await BrowserScriptService::windowIDs(bundleIdentifier);
+    co_await close();
+    QList<Closed> closed;
+    // The tabs listed are the windows' by position only when the lists agree.
+    if (!idsBefore || idsBefore->size() != before.size()) {
+        co_return closed;
+    }
+    const std::optional<QList<std::int64_t>> idsAfter =
+        co_await BrowserScriptService::windowIDs(bundleIdentifier);
+    for (qsizetype i = 0; idsAfter && i < idsBefore->size(); ++i) {
+        if (!idsAfter->contains(idsBefore->at(i))) {
+            closed.append(Closed{idsBefore->at(i), ClosedWindow{shownPage(before[i]), why}});
+        }
+    }
+    co_return closed;
+}
+
+QCoro::Task<QList<BrowserTabRestorer::Closed>> BrowserTabRestorer::closeEmptyWindows(QString bundleIdentifier,
+                                                                                     TabList listed) {
+    const std::function<QCoro::Task<void>()> close = [bundleIdentifier] {
+        return BrowserScriptService::closeEmptyBrowserWindows(bundleIdentifier);
+    };
+    // Named only when the windows as last listed show one to close: the tidying runs after every
+    // restore of a running browser, mostly to find nothing.
+    if (!anyBlankWindow(listed)) {
+        co_await close();
+        co_return QList<Closed>();
+    }
+    co_return co_await closeAndName(bundleIdentifier, close, ClosedWindow::Why::blank);
+}
 
 BrowserTabRestorer::TabList BrowserTabRestorer::expectedTabs(const AppSnapshot& appSnapshot) {
     TabList tabs;
@@ -140,11 +198,12 @@ QCoro::Task<BrowserTabRestorer::Reopened> BrowserTabRestorer::restoreBrowserTabs
     if (!wasJustLaunched) {
         const TabList current = co_await BrowserScriptService::captureTabs(id);
         if (!closeOtherApps && BrowserTabComparison::browserTabsMatch(expected, current)) {
-            co_await BrowserScriptService::closeEmptyBrowserWindows(id);
+            Reopened skipped;
+            skipped.closed = co_await closeEmptyWindows(id, current);
             co_await RestoreWait::pause(RestoreWait::ms(200));
             RestoreLog::log(QStringLiteral("Tabs already match after cleanup for ") + id +
                             QStringLiteral(" — skipping window creation"));
-            co_return Reopened{};
+            co_return skipped;
         }
         const std::optional<QList<std::int64_t>> ids = co_await BrowserScriptService::windowIDs(id);
         const QList<BrowserTabComparison::Shortfall> shortfalls =
@@ -195,10 +254,14 @@ QCoro::Task<BrowserTabRestorer::Reopened> BrowserTabRestorer::restoreBrowserTabs
             RestoreLog::log(QStringLiteral("restoreBrowserTabs: the windows ") + id +
                             QStringLiteral(" opened cannot be told — closing none of the others"));
         } else {
-            co_await BrowserScriptService::closeWindowsExcept(id, reopened.opened + reopened.kept);
+            const QList<std::int64_t> keep = reopened.opened + reopened.kept;
+            const std::function<QCoro::Task<void>()> close = [id, keep] {
+                return BrowserScriptService::closeWindowsExcept(id, keep);
+            };
+            reopened.closed = co_await closeAndName(id, close, ClosedWindow::Why::outsideWorkspace);
         }
     } else {
-        co_await BrowserScriptService::closeEmptyBrowserWindows(id);
+        reopened.closed = co_await closeEmptyWindows(id, shown);
     }
     co_return reopened;
 }
@@ -234,13 +297,14 @@ BrowserTabRestorer::windowsShowingSavedTabs(QString bundleIdentifier, TabList ex
     co_return showing;
 }
 
-QCoro::Task<void> BrowserTabRestorer::closeWindowsOutside(QString bundleIdentifier,
-                                                          TabList expectedTabsByWindow, TabList current) {
+QCoro::Task<QList<ClosedWindow>> BrowserTabRestorer::closeWindowsOutside(QString bundleIdentifier,
+                                                                         TabList expectedTabsByWindow,
+                                                                         TabList current) {
     const std::optional<QList<std::int64_t>> ids = co_await BrowserScriptService::windowIDs(bundleIdentifier);
     if (!ids || ids->size() != current.size()) {
         RestoreLog::log(QStringLiteral("closeWindowsOutside: the windows of ") + bundleIdentifier +
                         QStringLiteral(" cannot be told apart — closing none"));
-        co_return;
+        co_return QList<ClosedWindow>();
     }
     QList<std::int64_t> saved;
     const QList<BrowserTabComparison::Shortfall> shortfalls =
@@ -252,12 +316,21 @@ QCoro::Task<void> BrowserTabRestorer::closeWindowsOutside(QString bundleIdentifi
     }
     // Without a saved window to keep, closing the others would quit the browser.
     if (saved.isEmpty() || saved.size() == ids->size()) {
-        co_return;
+        co_return QList<ClosedWindow>();
     }
     RestoreLog::log(QStringLiteral("closeWindowsOutside: closing ") +
                     QString::number(ids->size() - saved.size()) + QStringLiteral(" window(s) of ") +
                     bundleIdentifier + QStringLiteral(" outside the workspace"));
-    co_await BrowserScriptService::closeWindowsExcept(bundleIdentifier, saved);
+    const std::function<QCoro::Task<void>()> close = [bundleIdentifier, saved] {
+        return BrowserScriptService::closeWindowsExcept(bundleIdentifier, saved);
+    };
+    const QList<Closed> gone =
+        co_await closeAndName(bundleIdentifier, close, ClosedWindow::Why::outsideWorkspace);
+    QList<ClosedWindow> closed;
+    for (const Closed& window : gone) {
+        closed.append(window.window);
+    }
+    co_return closed;
 }
 
 QCoro::Task<void> BrowserTabRestorer::waitForBrowserTabs(QString bundleIdentifier,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Models/AppRestoreResult.h"
 #include "Models/AppSnapshot.h"
 #include "Models/TabSnapshot.h"
 #include "Platform/Clock.h"
@@ -8,6 +9,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 #include <qcoro/qcorotask.h>
@@ -24,13 +26,19 @@ public:
     // Saved windows (by their positions) that were handed to the browser whole, and the windows
     // (ids) the browser showed for them.
     using Handed = QHash<qsizetype, std::int64_t>;
+    // A window closed, and its id.
+    struct Closed {
+        std::int64_t id = 0;
+        ClosedWindow window;
+    };
     // The windows a restore of the tabs opened, and the windows already shown that it kept for
     // saved windows (by their ids); handed: the saved windows that have a window handed whole,
-    // earlier or now.
+    // earlier or now; closed: the browser's windows the tidying closed, as read back.
     struct Reopened {
         QList<std::int64_t> opened;
         QList<std::int64_t> kept;
         Handed handed;
+        QList<Closed> closed;
     };
     // Skips the work when the running browser already shows the saved tabs (unless other
     // applications are being closed); otherwise opens the saved windows that no window shows
@@ -44,9 +52,9 @@ public:
                                                     bool wasJustLaunched, Handed handed = {});
     // With "close other apps", when the browser already shows the saved windows: closes its other
     // windows (those no saved window pairs with), never the saved ones, and none when the windows
-    // cannot be told apart.
-    static QCoro::Task<void> closeWindowsOutside(QString bundleIdentifier, TabList expectedTabsByWindow,
-                                                 TabList current);
+    // cannot be told apart. Answers the windows it closed.
+    static QCoro::Task<QList<ClosedWindow>>
+    closeWindowsOutside(QString bundleIdentifier, TabList expectedTabsByWindow, TabList current);
     // How long a window the browser lists without tabs is waited for before its tabs count as
     // missing: the browser rewrites its record every few seconds.
     static constexpr Clock::Duration recordLag{8000};
@@ -76,6 +84,13 @@ public:
     static TabList openedTabs(const TabList& savedTabs);
 
 private:
+    // Runs close, and answers the browser's windows it closed: listed before, gone after; none when
+    // the windows listed cannot be told apart.
+    static QCoro::Task<QList<Closed>>
+    closeAndName(QString bundleIdentifier, std::function<QCoro::Task<void>()> close, ClosedWindow::Why why);
+    // Closes the windows that show nothing but a blank or new-tab page (listed: the browser's tabs
+    // as last read), and answers those it closed.
+    static QCoro::Task<QList<Closed>> closeEmptyWindows(QString bundleIdentifier, TabList listed);
     // A browser shows each tab it opens, so a tab that comes after the selection keys takes the
     // window from the tab they showed. Once such a window has all its tabs, its tab is selected
     // once more and the browser is read until it shows it or a bound passes. Answers the tabs as

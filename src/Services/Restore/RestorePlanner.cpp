@@ -82,6 +82,37 @@ bool orderDiffers(const QStringList& savedOrder, const QStringList& currentOrder
     return savedRelevant != currentRelevant;
 }
 
+// One plan per saved window, against the live windows of the application (running: whether it
+// runs).
+QList<WindowPlan> planWindows(const AppSnapshot& snapshot, const QList<LiveWindow>& live, bool running,
+                              const QList<DisplaySnapshot>& savedDisplays) {
+    QList<WindowPlan> plans;
+    for (const WindowSnapshot& window : snapshot.windowSnapshots) {
+        WindowPlan plan;
+        plan.snapshot = window;
+        for (const DisplaySnapshot& display : savedDisplays) {
+            if (display.uuid == window.displayUUID) {
+                plan.displaySnapshot = display;
+                break;
+            }
+        }
+        const std::optional<Screen> screen = RestoreGeometry::targetScreen(window, savedDisplays);
+        plan.targetFrame =
+            screen ? RestoreGeometry::targetFrame(window, *screen) : RectConversion::toRectF(window.frame);
+        if (screen && running && !window.isMinimized && window.windowIndex >= 0 &&
+            window.windowIndex < live.size()) {
+            const LiveWindow& current = live[window.windowIndex];
+            plan.currentFrame = current.frame;
+            // A window minimised since the save is not in place, wherever its frame is.
+            plan.needsPositioning = current.minimized || !current.frame ||
+                                    !RestoreGeometry::withinTolerance(*current.frame, plan.targetFrame) ||
+                                    titledOtherwise(window, current) || offItsDesktop(window, current);
+        }
+        plans.append(plan);
+    }
+    return plans;
+}
+
 } // namespace
 
 QStringList RestorePlanner::savedDocuments(const AppSnapshot& snapshot) {
@@ -94,28 +125,21 @@ QStringList RestorePlanner::savedDocuments(const AppSnapshot& snapshot) {
     return documents;
 }
 
-QCoro::Task<RestorePlan> RestorePlanner::analyzeCurrentState(Workspace workspace) {
+QCoro::Task<RestorePlan> RestorePlanner::analyzeCurrentState(Workspace workspace,
+                                                             std::shared_ptr<RestoreBounds> bounds) {
     const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
     const QList<RunningApplication> running =
         port ? port->runningApplications() : QList<RunningApplication>();
 
     RestorePlan plan;
     plan.savedDisplays = workspace.displaySnapshots;
-    const std::shared_ptr<RestoreBounds> bounds = RestoreBounds::ofRun();
+    if (!bounds) {
+        bounds = std::make_shared<RestoreBounds>();
+    }
     QStringList savedOrder;
     for (AppSnapshot snapshot : workspace.appSnapshots) {
-        // Windows past the bound are neither planned nor asked for, nor are their documents.
-        const qsizetype leftOut =
-            std::max<qsizetype>(0, snapshot.windowSnapshots.size() - RestoreBounds::windowsPerApplication);
-        if (leftOut > 0) {
-            snapshot.windowSnapshots.resize(RestoreBounds::windowsPerApplication);
-            RestoreLog::log(QStringLiteral("Plan for ") + snapshot.appName + QStringLiteral(": ") +
-                            RestoreBounds::windowsLeftOut(leftOut));
-        }
         savedOrder.append(snapshot.bundleIdentifier);
-        AppPlan app = co_await planApp(std::move(snapshot), running, workspace.displaySnapshots);
-        app.windowsLeftOut = leftOut;
-        app.bounds = bounds;
+        AppPlan app = co_await planApp(std::move(snapshot), running, workspace.displaySnapshots, bounds);
         plan.appPlans.append(std::move(app));
     }
     plan.needsZOrderAdjustment = orderDiffers(savedOrder, captureCurrentZOrder(running));
@@ -123,14 +147,28 @@ QCoro::Task<RestorePlan> RestorePlanner::analyzeCurrentState(Workspace workspace
 }
 
 QCoro::Task<AppPlan> RestorePlanner::planApp(AppSnapshot snapshot, QList<RunningApplication> running,
-                                             QList<DisplaySnapshot> savedDisplays) {
+                                             QList<DisplaySnapshot> savedDisplays,
+                                             std::shared_ptr<RestoreBounds> bounds) {
     AppPlan plan;
+    plan.bounds = bounds;
     const QString bundleID = snapshot.bundleIdentifier;
     const bool isBrowser = BrowserScriptService::supportedBrowsers().contains(bundleID);
     const bool isFinder = FinderScriptService::isFileManager(bundleID);
     plan.runningApp = RunningApplications::firstWithIdentifier(running, bundleID);
     plan.needsLaunch = !plan.runningApp;
     plan.needsActivation = plan.runningApp && needsActivation(snapshot, *plan.runningApp);
+    const QList<LiveWindow> live = plan.runningApp ? liveWindows(*plan.runningApp) : QList<LiveWindow>();
+    // The windows the application shows are placed however many they are; of the others, no more
+    // than the bound are opened, all passes of the restore together. Those past it are neither
+    // planned nor asked for, nor are their documents.
+    const qsizetype mayOpen = bounds->windowsLeftToOpen(bundleID);
+    const qsizetype kept = live.size() + mayOpen;
+    if (snapshot.windowSnapshots.size() > kept) {
+        plan.windowsLeftOut = snapshot.windowSnapshots.size() - kept;
+        snapshot.windowSnapshots.resize(kept);
+        RestoreLog::log(QStringLiteral("Plan for ") + snapshot.appName + QStringLiteral(": ") +
+                        RestoreBounds::windowsLeftOut(plan.windowsLeftOut));
+    }
 
     if (isBrowser && !plan.runningApp) {
         plan.needsBrowserTabRestore = true;
@@ -164,13 +202,13 @@ QCoro::Task<AppPlan> RestorePlanner::planApp(AppSnapshot snapshot, QList<Running
     } else if (!isBrowser && !isFinder && !documents.isEmpty()) {
         const QStringList open = AXWindowService::currentDocumentURLs(*plan.runningApp);
         for (const QString& document : documents) {
-            if (!open.contains(document)) {
+            if (!open.contains(document) && plan.needsDocumentOpening.size() < mayOpen) {
                 plan.needsDocumentOpening.append(document);
             }
         }
     }
 
-    plan.windowPlans = planWindows(snapshot, plan.runningApp, savedDisplays);
+    plan.windowPlans = planWindows(snapshot, live, plan.runningApp.has_value(), savedDisplays);
     // A browser window saved without tabs has nothing to put back, and no window to place.
     for (WindowPlan& window : plan.windowPlans) {
         window.needsPositioning =
@@ -204,37 +242,6 @@ bool RestorePlanner::showsWindowsElsewhere(const RunningApplication& app) {
         }
     }
     return false;
-}
-
-QList<WindowPlan> RestorePlanner::planWindows(const AppSnapshot& snapshot,
-                                              const std::optional<RunningApplication>& app,
-                                              const QList<DisplaySnapshot>& savedDisplays) {
-    const QList<LiveWindow> live = app ? liveWindows(*app) : QList<LiveWindow>();
-    QList<WindowPlan> plans;
-    for (const WindowSnapshot& window : snapshot.windowSnapshots) {
-        WindowPlan plan;
-        plan.snapshot = window;
-        for (const DisplaySnapshot& display : savedDisplays) {
-            if (display.uuid == window.displayUUID) {
-                plan.displaySnapshot = display;
-                break;
-            }
-        }
-        const std::optional<Screen> screen = RestoreGeometry::targetScreen(window, savedDisplays);
-        plan.targetFrame =
-            screen ? RestoreGeometry::targetFrame(window, *screen) : RectConversion::toRectF(window.frame);
-        if (screen && app && !window.isMinimized && window.windowIndex >= 0 &&
-            window.windowIndex < live.size()) {
-            const LiveWindow& current = live[window.windowIndex];
-            plan.currentFrame = current.frame;
-            // A window minimised since the save is not in place, wherever its frame is.
-            plan.needsPositioning = current.minimized || !current.frame ||
-                                    !RestoreGeometry::withinTolerance(*current.frame, plan.targetFrame) ||
-                                    titledOtherwise(window, current) || offItsDesktop(window, current);
-        }
-        plans.append(plan);
-    }
-    return plans;
 }
 
 bool RestorePlanner::appHasVisibleWindows(qint32 pid) {

@@ -7,6 +7,8 @@
 #include <QList>
 #include <QStringList>
 
+#include <memory>
+
 #include <qcoro/qcorotask.h>
 
 // Compares a saved workspace with the live desktop and writes down, per application and window,
@@ -15,7 +17,10 @@ class RestorePlanner {
 public:
     RestorePlanner() = delete;
 
-    static QCoro::Task<RestorePlan> analyzeCurrentState(Workspace workspace);
+    // bounds: what the restore may still start, shared by all its passes (a fresh allowance when
+    // none is given).
+    static QCoro::Task<RestorePlan> analyzeCurrentState(Workspace workspace,
+                                                        std::shared_ptr<RestoreBounds> bounds = {});
 
     // Whether the process shows an on-screen window of at least 100 x 100 points.
     static bool appHasVisibleWindows(qint32 pid);
@@ -34,9 +39,7 @@ public:
 
 private:
     static QCoro::Task<AppPlan> planApp(AppSnapshot snapshot, QList<RunningApplication> running,
-                                        QList<DisplaySnapshot> savedDisplays);
-    static QList<WindowPlan> planWindows(const AppSnapshot& snapshot,
-                                         const std::optional<RunningApplication>& app,
-                                         const QList<DisplaySnapshot>& savedDisplays);
+                                        QList<DisplaySnapshot> savedDisplays,
+                                        std::shared_ptr<RestoreBounds> bounds);
     static bool needsActivation(const AppSnapshot& snapshot, const RunningApplication& app);
 };

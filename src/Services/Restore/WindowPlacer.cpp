@@ -331,6 +331,7 @@ WindowPlacer::placeMinimised(QList<Minimising> windows, QList<DisplaySnapshot> s
                    done ? QStringLiteral("Window minimized") : QStringLiteral("Failed to minimize window"),
                    targets.value(m.window), placed.value(m.window));
         outcome.addActions(moved.value(m.window));
+        outcome.finding = done ? WindowFinding::minimised : WindowFinding::none;
         if (done && !m.wasMinimized) {
             outcome.addActions({QStringLiteral("minimised")});
         }
@@ -365,6 +366,7 @@ QCoro::Task<WindowRestoreResult> WindowPlacer::placeShown(AXElement window, Wind
         WindowRestoreResult inPlace = result(snapshot, RestoreStatus::restored,
                                              QStringLiteral("Already at correct position"), target, current);
         inPlace.addActions(shown + movedSince(target));
+        inPlace.finding = WindowFinding::inPlace;
         co_return inPlace;
     }
     WindowRestoreResult moved =
@@ -395,20 +397,24 @@ QCoro::Task<WindowRestoreResult> WindowPlacer::applyAndVerifyGeometry(AXElement 
             if (RestoreGeometry::withinTolerance(*actual, targetFrame)) {
                 RestoreLog::log(head + QStringLiteral(" ✓ actual=") + RestoreLog::frameText(*actual) +
                                 QStringLiteral(" attempts=") + n);
-                co_return WindowRestoreResult{windowTitle, RestoreStatus::restored,
-                                              QStringLiteral("Geometry verified (match=") + match +
-                                                  QStringLiteral(", attempts=") + n + QStringLiteral(")"),
-                                              targetFrame, actual};
+                WindowRestoreResult verified{windowTitle, RestoreStatus::restored,
+                                             QStringLiteral("Geometry verified (match=") + match +
+                                                 QStringLiteral(", attempts=") + n + QStringLiteral(")"),
+                                             targetFrame, actual};
+                verified.finding = WindowFinding::inPlace;
+                co_return verified;
             }
             if (attempt == kGeometryAttempts - 1) {
                 const QString d =
                     QString::number(NumberConversion::toInt64(RestoreGeometry::delta(*actual, targetFrame)));
                 RestoreLog::log(head + QStringLiteral(" ✗ actual=") + RestoreLog::frameText(*actual) +
                                 QStringLiteral(" delta=") + d + QStringLiteral("pt after 4 attempts"));
-                co_return WindowRestoreResult{windowTitle, RestoreStatus::partiallyRestored,
-                                              QStringLiteral("App adjusted geometry (delta: ") + d +
-                                                  QStringLiteral("pt, match=") + match + QStringLiteral(")"),
-                                              targetFrame, actual};
+                WindowRestoreResult adjusted{windowTitle, RestoreStatus::partiallyRestored,
+                                             QStringLiteral("App adjusted geometry (delta: ") + d +
+                                                 QStringLiteral("pt, match=") + match + QStringLiteral(")"),
+                                             targetFrame, actual};
+                adjusted.finding = WindowFinding::keptOwnFrame;
+                co_return adjusted;
             }
             RestoreLog::log(head + QStringLiteral(" attempt ") + n + QStringLiteral("/4 actual=") +
                             RestoreLog::frameText(*actual) + QStringLiteral(" — retrying"));

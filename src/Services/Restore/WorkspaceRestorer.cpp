@@ -65,6 +65,7 @@ void noteWindowsLeftOut(AppRestoreResult& result, qsizetype leftOut) {
     if (result.status == RestoreStatus::restored) {
         result.status = RestoreStatus::partiallyRestored;
     }
+    result.windowsLeftOut = leftOut;
     result.reason +=
         (result.reason.isEmpty() ? QString() : QStringLiteral("; ")) + RestoreBounds::windowsLeftOut(leftOut);
 }
@@ -135,7 +136,8 @@ QCoro::Task<ParallelOutcome> executeParallelRestore(RestorePlan plan, bool close
 
 } // namespace
 
-QCoro::Task<RestoreReport> WorkspaceRestorer::restore(const Workspace& workspace, bool closeOtherApps) {
+QCoro::Task<RestoreReport> WorkspaceRestorer::restore(const Workspace& workspace, bool closeOtherApps,
+                                                      std::shared_ptr<RestoreBounds> bounds) {
     const Workspace saved = workspace; // the caller's value may be gone after the first wait
     const std::shared_ptr<Clock> clock = Platform::current().clock;
     const Clock::TimePoint start = clock->now();
@@ -182,7 +184,7 @@ QCoro::Task<RestoreReport> WorkspaceRestorer::restore(const Workspace& workspace
                                           QStringLiteral(", current=") + QString::number(current.size()));
     }
 
-    const RestorePlan plan = co_await RestorePlanner::analyzeCurrentState(saved);
+    const RestorePlan plan = co_await RestorePlanner::analyzeCurrentState(saved, std::move(bounds));
     if (cancellationRequested()) {
         co_return finish(RestoreStatus::cancelled);
     }

@@ -3,9 +3,12 @@
 #include "Models/RestoreReport.h"
 #include "Models/TabSnapshot.h"
 #include "Models/Workspace.h"
+#include "Services/Restore/RestoreBounds.h"
 
 #include <QList>
 #include <QString>
+
+#include <memory>
 
 #include <qcoro/qcorotask.h>
 
@@ -17,9 +20,11 @@ public:
     WorkspaceRestorer() = delete;
 
     // Restores the workspace. closeOtherApps chooses between quitting and hiding the running
-    // applications that the workspace does not hold. May be called again at once for the same
-    // workspace.
-    static QCoro::Task<RestoreReport> restore(const Workspace& workspace, bool closeOtherApps);
+    // applications that the workspace does not hold. bounds is what the restore may still start,
+    // shared by the runs of one request (a whole allowance of its own when none is given). May be
+    // called again at once for the same workspace.
+    static QCoro::Task<RestoreReport> restore(const Workspace& workspace, bool closeOtherApps,
+                                              std::shared_ptr<RestoreBounds> bounds = {});
 
     // A tab URL in the form tabs are compared in: trailing slashes dropped, lower case.
     static QString normalizeURL(const QString& url);

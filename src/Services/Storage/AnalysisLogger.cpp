@@ -105,6 +105,12 @@ void AnalysisLogger::logClosingBlock(const RestoreReport& report) {
                           QStringLiteral(" actual=") + compactFrame(window.actualFrame) +
                           QStringLiteral(" \u2014 ") + window.reason);
         }
+        for (const ClosedWindow& closed : app.closedWindows) {
+            log(kTag, QStringLiteral("    [closed] \"") + closed.shown + QStringLiteral("\" \u2014 ") +
+                          (closed.why == ClosedWindow::Why::blank
+                               ? QStringLiteral("showed only a blank or new-tab page")
+                               : QStringLiteral("not a window of the workspace, other apps closed")));
+        }
     }
     for (const QString& note : report.displayMappingNotes) {
         log(kTag, QStringLiteral("  Display note: ") + note);

@@ -59,6 +59,24 @@ protected:
         report.workspaceName = w.name;
         report.status = t->engineStatus;
         report.duration = n;
+        if (w.name == "Bounded") {
+            // One window placed, one saved window past the bound; then found in its saved state.
+            const QString note = "; 1 more saved windows not reopened";
+            AppRestoreResult app{"xterm",
+                                 "XTerm",
+                                 RestoreStatus::partiallyRestored,
+                                 n == 1 ? "All 1 windows restored" + note
+                                        : "Already in correct state (optimized skip)" + note,
+                                 {}};
+            app.windowsLeftOut = 1;
+            app.foundInSavedState = n > 1;
+            if (n == 1) {
+                app.windowResults = {
+                    {"one", RestoreStatus::restored, "Geometry verified", std::nullopt, std::nullopt}};
+            }
+            report.appResults = {app};
+            report.status = RestoreStatus::partiallyRestored;
+        }
         co_return report;
     }
     static QCoro::Task<void> request(RestoreCoordinatorTest* t, QString name) {
@@ -100,6 +118,17 @@ TEST_F(RestoreCoordinatorTest, EachRunLogsRecordsARevertStateNotifiesAndPosts) {
     ASSERT_EQ(desktop().notifications().delivered().size(), 1);
     EXPECT_EQ(desktop().notifications().delivered()[0].request.userInfo.value("revertStateID"),
               *posts[0].revertStateID);
+
+    // What the first run did stays told when the second finds the application in its saved state,
+    // whatever its reason adds.
+    ASSERT_TRUE(clock().runUntilDone(coordinator->restore(named("Bounded"), false)));
+    ASSERT_EQ(posts.size(), 2);
+    ASSERT_EQ(posts[1].report->appResults.size(), 1);
+    EXPECT_EQ(posts[1].report->appResults[0].windowResults.size(), 1);
+    const QStringList logged = loggedMessages();
+    EXPECT_TRUE(std::any_of(logged.begin(), logged.end(), [](const QString& line) {
+        return line.startsWith("    [restored] \"one\"");
+    })) << logged.join('\n').toStdString();
 }
 
 TEST_F(RestoreCoordinatorTest, WithoutTheCaptureNoRevertIsOfferedWhateverTheStatus) {

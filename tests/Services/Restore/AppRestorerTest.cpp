@@ -44,11 +44,13 @@ TEST_F(AppRestorerTest, SkipsAnAppAlreadyInPlaceAndHidesItWhenSavedHidden) {
     const AppSnapshot saved =
         savedApp("org.example.Editor", {savedWindow(QRectF(120, 90, 800, 600), "Doc")}, true);
     const AppRestoreOutcome outcome = restore(saved);
-    EXPECT_EQ(outcome.result, (AppRestoreResult{"org.example.Editor",
-                                                "Editor",
-                                                RestoreStatus::restored,
-                                                "Already in correct state (optimized skip)",
-                                                {}}));
+    AppRestoreResult leftAlone{"org.example.Editor",
+                               "Editor",
+                               RestoreStatus::restored,
+                               "Already in correct state (optimized skip)",
+                               {}};
+    leftAlone.foundInSavedState = true;
+    EXPECT_EQ(outcome.result, leftAlone);
     EXPECT_EQ(outcome.windowSnapshots, saved.windowSnapshots);
     EXPECT_TRUE(desktop().application(pid)->hidden);
     EXPECT_TRUE(restorerLines().contains("Hiding Editor (was hidden when saved, optimized skip)"));
@@ -392,6 +394,9 @@ TEST_F(AppRestorerTest, OtherAppsClosedTheBrowsersOtherWindowsGoWhenItsSavedOnes
     EXPECT_EQ(windowsFrontToBack(chrome), QList<quint32>{saved});
     EXPECT_EQ(outcome.result.status, RestoreStatus::restored);
     EXPECT_EQ(scriptsContaining("make new window"), 0);
+    // The report names the window that went.
+    EXPECT_EQ(outcome.result.closedWindows,
+              (QList<ClosedWindow>{{"https://page6.org", ClosedWindow::Why::outsideWorkspace}}));
 }
 
 // A window whose saved profile the desktop does not take opens in the default profile: it is
@@ -420,6 +425,8 @@ TEST_F(AppRestorerTest, AWindowWhoseProfileIsRefusedIsReportedSoOnce) {
         BrowserProfile profile;
         RestoreStatus status;
         QString reason;
+        // The windows cannot be read, so none is placed: its tabs are back, the window is not.
+        bool unplaced = false;
     } cases[] = {
         {"taken",
          {QStringLiteral("/home/me/.config/work"), std::nullopt},
@@ -433,12 +440,21 @@ TEST_F(AppRestorerTest, AWindowWhoseProfileIsRefusedIsReportedSoOnce) {
          {std::nullopt, QStringLiteral("../../etc")},
          RestoreStatus::partiallyRestored,
          "Profile refused (Not a browser's data folder: ../../etc); opened in the default profile"},
+        {"a profile refused, the windows not placed",
+         {std::nullopt, QStringLiteral("../../etc")},
+         RestoreStatus::partiallyRestored,
+         "Profile refused (Not a browser's data folder: ../../etc); opened in the default profile; No "
+         "matching AX window found",
+         true},
     };
     const std::shared_ptr<ScriptRunner> host = platform().scriptRunner;
     platform().scriptRunner = std::make_shared<RefusesProfiles>(host);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const qint32 chrome = addApp("com.google.Chrome", "Google Chrome");
+        if (c.unplaced) {
+            desktop().application(chrome)->faults.windowListError = AXError::CannotComplete;
+        }
         // Two windows of the profile, each back with its tabs.
         WindowSnapshot window = tabWindow(QRectF(50, 50, 900, 700), {"https://a.org*"});
         window.browserProfile = c.profile;
@@ -452,11 +468,12 @@ TEST_F(AppRestorerTest, AWindowWhoseProfileIsRefusedIsReportedSoOnce) {
             if (!c.reason.isEmpty()) {
                 EXPECT_EQ(result.reason, c.reason);
             }
-            EXPECT_EQ(AppRestorer::isBackInTheDefaultProfile(result), !c.reason.isEmpty());
+            EXPECT_EQ(AppRestorer::isBackInTheDefaultProfile(result), !c.reason.isEmpty() && !c.unplaced);
         }
         if (!c.reason.isEmpty()) {
-            // Both windows are back; the refusal is named once.
-            EXPECT_EQ(first.result.reason, "2/2 windows restored. Issues: " + c.reason);
+            // Both windows are back, or neither; the refusal is named once.
+            EXPECT_EQ(first.result.reason,
+                      (c.unplaced ? "0/2" : "2/2") + QString(" windows restored. Issues: ") + c.reason);
         }
         const AppRestoreOutcome second = restore(app);
         EXPECT_EQ(second.result.status, c.status);

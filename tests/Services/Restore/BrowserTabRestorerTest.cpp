@@ -56,6 +56,8 @@ TEST_F(BrowserTabRestorerTest, ClearsUpBeforeAndAfterReopeningTheSavedWindows) {
         bool closeOtherApps;
         QList<QStringList> after; // front to back
         bool skipped;
+        // The windows it closed, as the report names them, and why ("blank" or "other").
+        QStringList closed = {};
     };
     const QList<Case> cases{
         {"the tabs match once the empty window is gone",
@@ -63,13 +65,15 @@ TEST_F(BrowserTabRestorerTest, ClearsUpBeforeAndAfterReopeningTheSavedWindows) {
          {{"https://a.org*"}},
          false,
          {{"https://a.org*"}},
-         true},
+         true,
+         {"chrome://newtab/ blank"}},
         {"the windows counted at the start stay",
          {{"https://x.org*"}, {"https://y.org*"}, {"chrome://newtab/*"}},
          {{"https://a.org*"}},
          false,
          {{"https://a.org*"}, {"https://y.org*"}, {"https://x.org*"}},
-         false},
+         false,
+         {"chrome://newtab/ blank"}},
         {"a saved window shown already stays, and only the other is opened",
          {{"https://a.org*"}},
          {{"https://a.org*"}, {"https://c.org*"}},
@@ -81,7 +85,8 @@ TEST_F(BrowserTabRestorerTest, ClearsUpBeforeAndAfterReopeningTheSavedWindows) {
          {{"https://a.org*"}, {"chrome://newtab/*"}},
          false,
          {{"https://a.org*"}},
-         false},
+         false,
+         {"newtab blank"}},
         {"unless other applications are closed",
          {},
          {{"https://a.org*"}, {"chrome://newtab/*"}},
@@ -94,7 +99,8 @@ TEST_F(BrowserTabRestorerTest, ClearsUpBeforeAndAfterReopeningTheSavedWindows) {
          {{"https://a.org*"}, {"https://c.org*"}},
          true,
          {{"https://c.org*"}, {"https://a.org*"}},
-         false},
+         false,
+         {"https://x.org other"}},
     };
     const QString skipLine =
         "Tabs already match after cleanup for com.google.Chrome — skipping window creation";
@@ -102,8 +108,15 @@ TEST_F(BrowserTabRestorerTest, ClearsUpBeforeAndAfterReopeningTheSavedWindows) {
         SCOPED_TRACE(c.name);
         const qint32 pid = browser(c.before);
         const qsizetype skipsBefore = restorerLines().count(skipLine);
-        run(BrowserTabRestorer::restoreBrowserTabs(saved(c.saved), c.closeOtherApps, false));
+        const BrowserTabRestorer::Reopened reopened =
+            run(BrowserTabRestorer::restoreBrowserTabs(saved(c.saved), c.closeOtherApps, false));
         EXPECT_EQ(browserWindows(pid), c.after);
+        QStringList closed;
+        for (const BrowserTabRestorer::Closed& window : reopened.closed) {
+            closed << window.window.shown +
+                          (window.window.why == ClosedWindow::Why::blank ? " blank" : " other");
+        }
+        EXPECT_EQ(closed, c.closed);
         EXPECT_EQ(restorerLines().count(skipLine) - skipsBefore, c.skipped ? 1 : 0);
         desktop().removeApplication(pid);
     }

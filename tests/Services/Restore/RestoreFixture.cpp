@@ -3,13 +3,11 @@
 #include "Services/Coordination/RestoreCoordinator.h"
 #include "Services/Desktop/DisplayMapper.h"
 #include "Services/Restore/OpenedWindows.h"
-#include "Services/Restore/RestoreBounds.h"
 
 RestoreFixture::RestoreFixture() {
     addScreen();
     RestoreCoordinator::shared().setCancellationRequested(false);
     AnalysisLogger::shared().beginSession(Workspace{});
-    RestoreBounds::beginRun();
     OpenedWindows::forget();
 }
 

@@ -195,10 +195,13 @@ TEST_F(WindowPlacerTest, MinimisesAgainFailsWithoutPartnerOrScreen) {
     minimised.isMinimized = true;
     WindowSnapshot orphan = savedWindow(QRectF(0, 30, 300, 300), "Gone", 5);
     const QList<WindowRestoreResult> results = place(pid, {minimised, orphan});
-    EXPECT_EQ(
-        results[0],
-        (WindowRestoreResult{
-            "Doc", RestoreStatus::restored, "Window minimized", kSaved, kSaved, {"moved", "minimised"}}));
+    EXPECT_EQ(results[0], (WindowRestoreResult{"Doc",
+                                               RestoreStatus::restored,
+                                               "Window minimized",
+                                               kSaved,
+                                               kSaved,
+                                               {"moved", "minimised"},
+                                               WindowFinding::minimised}));
     EXPECT_TRUE(desktop().window(windowOf(pid))->minimized);
     EXPECT_EQ(frameOf(windowOf(pid)), kSaved);
     EXPECT_EQ(results[1], (WindowRestoreResult{"Gone", RestoreStatus::failed, "No matching AX window found",

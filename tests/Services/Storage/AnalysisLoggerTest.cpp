@@ -92,6 +92,9 @@ TEST_F(AnalysisLoggerTest, WritesTheCompleteLog) {
     workspace.appSnapshots[0].windowSnapshots[0].windowTitle = QStringLiteral("Start\r\nApps (9):");
     RestoreReport report = sampleReport();
     report.appResults[0].windowResults[0].windowTitle = QStringLiteral("Start\nPage\u2029");
+    report.appResults[0].closedWindows = {
+        {QStringLiteral("Page 6\u202E"), ClosedWindow::Why::outsideWorkspace},
+        {QStringLiteral("New Tab"), ClosedWindow::Why::blank}};
     AnalysisLogger logger;
     logger.setTimeZone(berlin);
     platform.clock().advanceBy(1500ms);
