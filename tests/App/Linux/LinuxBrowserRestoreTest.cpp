@@ -411,14 +411,17 @@ TEST_F(LinuxBrowserRestoreTest, OtherAppsClosedTheUsersWindowShowingASavedTabIsK
                                                         "document.getElementById('next').focus()</script>"
                                                         "</body></html>"));
     const QRect usersFrame(300, 300, 700, 500);
-    arrange({{{"/page6"}, 0, usersFrame}});
+    // And another window of the user's, which goes: the report names it.
+    const BrowserWindow other{{"/page7"}, 0, QRect(1200, 200, 600, 400)};
+    arrange({other, {{"/page6"}, 0, usersFrame}});
     ASSERT_FALSE(HasFatalFailure());
     const std::optional<xcb_window_t> usersWindow = windowTitled(QStringLiteral("Page 6"));
     ASSERT_TRUE(usersWindow);
     ASSERT_TRUE(m_keys->press({}, 0xff0d)); // Return: the link
     ASSERT_TRUE(waitUntil([&] { return windows->client(*usersWindow)->title == windowTitleOf("/page3"); }))
         << windows->client(*usersWindow)->title.value_or(QString()).toStdString();
-    ASSERT_TRUE(waitForSession({{{"/page3"}, 0, usersFrame}})) << describe(sessionState()).toStdString();
+    ASSERT_TRUE(waitForSession({other, {{"/page3"}, 0, usersFrame}}))
+        << describe(sessionState()).toStdString();
     const BrowserWindow first{{"/page1", "/page2"}, 1, QRect(60, 40, 1100, 700)};
     const BrowserWindow second{{"/page3"}, 0, QRect(2100, 120, 1000, 760)};
     const QList<qint32> processes = mainProcesses();
@@ -428,8 +431,16 @@ TEST_F(LinuxBrowserRestoreTest, OtherAppsClosedTheUsersWindowShowingASavedTabIsK
     EXPECT_TRUE(waitForSession({first, second})) << describe(sessionState()).toStdString();
     EXPECT_TRUE(windowIds().contains(*usersWindow));
     EXPECT_EQ(browserWindows().size(), 2);
-    EXPECT_EQ(m_seen.size(), 2) << "no window was made twice";
+    EXPECT_EQ(m_seen.size(), 3) << "no window was made twice";
     EXPECT_EQ(mainProcesses(), processes);
+    const RestoreReport whole = RestoreReport::ofRuns(run.passes);
+    const AppRestoreResult* browser = browserResult(whole);
+    ASSERT_NE(browser, nullptr);
+    ASSERT_EQ(browser->closedWindows.size(), 1);
+    EXPECT_EQ(browser->closedWindows[0].why, ClosedWindow::Why::outsideWorkspace);
+    // By its page's title, or its address while the history has no title for it yet.
+    EXPECT_TRUE(QStringList({"Page 7", url("/page7")}).contains(browser->closedWindows[0].shown))
+        << browser->closedWindows[0].shown.toStdString();
     windows->activate(*usersWindow);
     ASSERT_TRUE(waitUntil([&] { return windows->activeWindow() == *usersWindow; }));
     ASSERT_TRUE(m_keys->press({0xffe9}, 0xff51)); // Alt+Left: back

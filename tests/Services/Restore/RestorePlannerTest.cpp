@@ -48,6 +48,39 @@ TEST_F(RestorePlannerTest, ActivatesOnlyWhatShouldShowAndDoesNot) {
     }
 }
 
+// The saved windows the application shows are planned however many; of the others, no more than
+// one restore opens.
+TEST_F(RestorePlannerTest, LeavesOutOnlySavedWindowsPastWhatOneRestoreOpens) {
+    const qsizetype bound = RestoreBounds::windowsPerApplication;
+    const struct {
+        const char* what;
+        int open;
+        qsizetype saved;
+        qsizetype planned;
+    } rows[] = {
+        {"none open, one past the bound", 0, bound + 1, bound},
+        {"none open, exactly the bound", 0, bound, bound},
+        {"three open", 3, bound + 3, bound + 3},
+        {"three open, one past", 3, bound + 4, bound + 3},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        const QString id = "org.example.Term" + QString::number(r.saved) + "x" + QString::number(r.open);
+        if (r.open > 0) {
+            addApp(id, QList<QRectF>(r.open, QRectF(100, 100, 400, 300)));
+        }
+        QList<WindowSnapshot> windows;
+        for (qsizetype i = 0; i < r.saved; ++i) {
+            windows << savedWindow(QRectF(100, 100, 400, 300), "t", i);
+        }
+        const qsizetype notes = restorerLines().filter("not reopened").size();
+        const AppPlan app = plan({savedApp(id, windows)}).appPlans.first();
+        EXPECT_EQ(app.windowPlans.size(), r.planned);
+        EXPECT_EQ(app.windowsLeftOut, r.saved - r.planned);
+        EXPECT_EQ(restorerLines().filter("not reopened").size() - notes, r.saved > r.planned ? 1 : 0);
+    }
+}
+
 TEST_F(RestorePlannerTest, LeavesShownWindowsWithin50PointsInPlace) {
     const qint32 pid = addApp("org.example.Editor", {QRectF(150, 100, 800, 600), QRectF(150.5, 100, 800, 600),
                                                      QRectF(100, 100, 800, 600)});
