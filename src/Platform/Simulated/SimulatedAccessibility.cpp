@@ -185,6 +185,10 @@ int setWindowAttribute(SimulatedDesktop* desktop, Window& w, const QString& attr
         }
         // One main and one focused window per application: setting one clears its siblings.
         const bool isMain = attribute == AXName::Main;
+        // Focus goes through the window manager's activation, which shows a minimised window
+        // (unless the window refuses to be shown at all).
+        const bool shows =
+            !isMain && *flag && w.minimized && !w.faults.writeErrors.contains(AXName::Minimized);
         desktop->updateWindow(number, [desktop, isMain, flag, number](Window& target) {
             for (const quint32 sibling : desktop->windowsOf(target.ownerPid)) {
                 Window& other = *desktop->window(sibling);
@@ -192,6 +196,9 @@ int setWindowAttribute(SimulatedDesktop* desktop, Window& w, const QString& attr
                 slot = sibling == number ? *flag : (*flag ? false : slot);
             }
         });
+        if (shows) {
+            applyState(*desktop, number, AXName::Minimized, false);
+        }
         return AXError::Success;
     }
     return AXError::AttributeUnsupported;

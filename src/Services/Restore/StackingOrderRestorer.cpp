@@ -18,6 +18,14 @@ constexpr int kRaisePauseMs = 20;
 // How long the window manager is given to show the last raise before the final activation.
 constexpr int kRaisedWaitMs = 2000;
 
+// Whether bringing the application forward is what the workspace holds: it is shown, and not
+// every window of it is kept minimised (activating such an application would show one of them).
+bool comesForward(const AppSnapshot& app) {
+    return !app.isHidden && (app.windowSnapshots.isEmpty() ||
+                             std::any_of(app.windowSnapshots.cbegin(), app.windowSnapshots.cend(),
+                                         [](const WindowSnapshot& w) { return !w.isMinimized; }));
+}
+
 // The live window index a saved window stands for: the first live title equal to, containing or
 // contained in the saved one; else the saved index.
 qint64 liveIndexByTitle(const QStringList& liveTitles, const WindowSnapshot& window) {
@@ -146,7 +154,7 @@ StackingOrderRestorer::restoreZOrder(QList<AppSnapshot> appSnapshots,
     QSet<QString> visibleIDs;
     std::optional<AppSnapshot> firstVisible;
     for (const AppSnapshot& app : appSnapshots) {
-        if (!app.isHidden) {
+        if (comesForward(app)) {
             visibleIDs.insert(app.bundleIdentifier);
             firstVisible = firstVisible ? firstVisible : std::optional<AppSnapshot>(app);
         }
@@ -183,8 +191,8 @@ StackingOrderRestorer::restoreZOrder(QList<AppSnapshot> appSnapshots,
     for (qsizetype i = appSnapshots.size() - 1; i >= 0; --i) {
         const AppSnapshot& saved = appSnapshots[i];
         const std::optional<RunningApplication> app =
-            saved.isHidden ? std::nullopt
-                           : RunningApplications::firstWithIdentifier(running, saved.bundleIdentifier);
+            !comesForward(saved) ? std::nullopt
+                                 : RunningApplications::firstWithIdentifier(running, saved.bundleIdentifier);
         if (!app) {
             continue;
         }
@@ -254,7 +262,8 @@ QCoro::Task<std::optional<AXElement>> StackingOrderRestorer::raiseWindows(Runnin
     const QList<AXElement> live =
         browser ? AXWindowService::axWindowList(app).value_or(QList<AXElement>()) : pairing.live;
     const auto raiseAt = [&live, &last](qint64 index) {
-        if (index >= 0 && index < live.size()) {
+        // A live window that stays minimised is left down, whichever saved window it stands for.
+        if (index >= 0 && index < live.size() && !AXWindowService::isMinimized(live[index])) {
             last = live[index];
             AXAttributeReader::write(live[index], QStringLiteral("AXMain"), AXValue::boolean(true));
             AXAttributeReader::write(live[index], QStringLiteral("AXFocused"), AXValue::boolean(true));
@@ -262,6 +271,11 @@ QCoro::Task<std::optional<AXElement>> StackingOrderRestorer::raiseWindows(Runnin
         }
     };
     for (qsizetype i = windows.size() - 1; i >= 0; --i) {
+        // A window the restore keeps minimised stands nowhere in the stacking, and focus or a
+        // raise would have the window manager show it on the way.
+        if (windows[i].isMinimized) {
+            continue;
+        }
         if (browser) {
             // Windows that share a saved index use the match of the first of them.
             qsizetype position = 0;

@@ -68,6 +68,13 @@ TEST_F(StackingOrderRestorerTest, OnlyBringsTheFirstAppForwardWhenTheOrderStands
     restack({savedApp("org.example.A", {}, true)});
     EXPECT_EQ(desktop().frontmostPid(), a);
     EXPECT_EQ(elapsedMs(), 0);
+
+    // An application whose windows are all kept minimised is not brought forward: on some
+    // desktops that shows one of them.
+    QList<WindowSnapshot> down = titled({"B"});
+    down[0].isMinimized = true;
+    restack({savedApp("org.example.B", down), savedApp("org.example.A", titled({"A"}))});
+    EXPECT_EQ(desktop().frontmostPid(), a);
 }
 
 TEST_F(StackingOrderRestorerTest, RestacksTheWindowsOfAnAppOutOfOrderWhenAppsStandInTheirs) {
@@ -79,7 +86,8 @@ TEST_F(StackingOrderRestorerTest, RestacksTheWindowsOfAnAppOutOfOrderWhenAppsSta
         const char* name;
         QStringList saved;
         QStringList live;
-        QList<int> minimised; // saved minimised (the live windows are all shown)
+        QList<int> minimised; // saved minimised
+        QList<int> liveMinimised;
         QList<int> stacking;
         QList<int> expected; // empty: nothing is raised
     } cases[] = {
@@ -87,11 +95,13 @@ TEST_F(StackingOrderRestorerTest, RestacksTheWindowsOfAnAppOutOfOrderWhenAppsSta
          {"Build", "Logs", "Shell"},
          {"Build", "Logs", "Shell"},
          {},
+         {},
          {2, 0, 1},
          {0, 1, 2}},
         {"the front window was started again under the program's own title (reversed)",
          {"Build", "Logs", "Shell"},
          {"xterm", "Logs", "Shell"},
+         {},
          {},
          {2, 1, 0},
          {0, 1, 2}},
@@ -99,21 +109,32 @@ TEST_F(StackingOrderRestorerTest, RestacksTheWindowsOfAnAppOutOfOrderWhenAppsSta
          {"Build", "Logs", "Shell"},
          {"xterm", "Logs", "Shell"},
          {},
+         {},
          {1, 2, 0},
          {0, 1, 2}},
         {"two windows with one title are told by their frames",
          {"x-same", "Logs", "x-same"},
          {"x-same", "Logs", "x-same"},
          {},
+         {},
          {2, 1, 0},
          {0, 1, 2}},
-        {"already in order", {"Build", "Logs", "Shell"}, {"xterm", "Logs", "Shell"}, {}, {0, 1, 2}, {}},
+        {"already in order", {"Build", "Logs", "Shell"}, {"xterm", "Logs", "Shell"}, {}, {}, {0, 1, 2}, {}},
         {"a minimised first saved window does not decide",
          {"Build", "Logs", "Shell"},
          {"Build", "Logs", "Shell"},
          {0},
+         {},
          {1, 2, 0},
          {}},
+        // Focus on a minimised window is an activation that shows it.
+        {"a window kept minimised is neither raised nor shown",
+         {"Build", "Logs", "Shell"},
+         {"Build", "Logs", "Shell"},
+         {1},
+         {1},
+         {2, 0, 1},
+         {0, 2, 1}},
     };
     for (const auto& c : cases) {
         const qint32 term = addApp("org.example.Term", frames, c.live);
@@ -122,6 +143,9 @@ TEST_F(StackingOrderRestorerTest, RestacksTheWindowsOfAnAppOutOfOrderWhenAppsSta
         for (int i = 0; i < 3; ++i) {
             windows << savedWindow(frames[i], c.saved[i], i);
             windows.last().isMinimized = c.minimised.contains(i);
+        }
+        for (const int i : c.liveMinimised) {
+            desktop().window(windowOf(term, i))->minimized = true;
         }
         QList<quint32> order;
         for (const int i : c.stacking) {
@@ -139,6 +163,9 @@ TEST_F(StackingOrderRestorerTest, RestacksTheWindowsOfAnAppOutOfOrderWhenAppsSta
                 expected << windowOf(term, i);
             }
             EXPECT_EQ(desktop().stackingOrder().mid(0, 3), expected) << c.name;
+            for (const int i : c.liveMinimised) {
+                EXPECT_TRUE(desktop().window(windowOf(term, i))->minimized) << c.name;
+            }
             // In order now: nothing more is raised.
             const qint64 after = elapsedMs();
             restack(
