@@ -30,6 +30,8 @@ struct X11Client {
     bool hiddenState = false;
     bool fullScreen = false;
     bool above = false;
+    // Marked urgent (a taskbar flashes it).
+    bool demandsAttention = false;
     // Drawn on screen now: mapped, with every ancestor mapped.
     bool viewable = false;
     // The virtual desktop it is on; 0xFFFFFFFF for every desktop, nothing when the manager says not.

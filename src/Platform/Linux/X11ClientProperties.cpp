@@ -49,6 +49,7 @@ X11ClientProperties::X11ClientProperties(X11Connection& x)
     m_fullScreen = x.atom("_NET_WM_STATE_FULLSCREEN");
     m_skipTaskbar = x.atom("_NET_WM_STATE_SKIP_TASKBAR");
     m_above = x.atom("_NET_WM_STATE_ABOVE");
+    m_demandsAttention = x.atom("_NET_WM_STATE_DEMANDS_ATTENTION");
 }
 
 bool X11ClientProperties::windowExisted(const Values& values) {
@@ -87,6 +88,7 @@ void X11ClientProperties::apply(const Values& values, X11Client& client) const {
     client.fullScreen = state.contains(m_fullScreen);
     client.skipTaskbar = state.contains(m_skipTaskbar);
     client.above = state.contains(m_above);
+    client.demandsAttention = state.contains(m_demandsAttention);
     if (const QList<quint32> desktop = items(Desktop); !desktop.isEmpty()) {
         client.desktop = desktop.first();
     }

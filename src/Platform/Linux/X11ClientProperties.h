@@ -35,4 +35,5 @@ private:
     xcb_atom_t m_fullScreen = XCB_ATOM_NONE;
     xcb_atom_t m_skipTaskbar = XCB_ATOM_NONE;
     xcb_atom_t m_above = XCB_ATOM_NONE;
+    xcb_atom_t m_demandsAttention = XCB_ATOM_NONE;
 };

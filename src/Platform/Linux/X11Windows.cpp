@@ -453,6 +453,15 @@ bool X11Windows::raise(xcb_window_t window) {
     const quint32 above = XCB_STACK_MODE_ABOVE;
     m_connection->discard(
         xcb_configure_window_checked(m_connection->xcb(), window, XCB_CONFIG_WINDOW_STACK_MODE, &above));
+    // A manager that keeps another program from raising a window (mutter, KWin) marks it urgent
+    // instead, and a taskbar flashes it from then on. An activation takes the mark away; a window
+    // that is not activated (minimised, or of a desktop not shown) has the mark this raise caused
+    // taken away right behind it (the manager takes requests in the order sent), never one it had.
+    // Others are left alone: a change of its state makes some programs (Chromium) note the window
+    // anew.
+    if (!found->demandsAttention && (found->minimized || !found->isOnDesktop(currentDesktop()))) {
+        setState(window, false, "_NET_WM_STATE_DEMANDS_ATTENTION");
+    }
     m_connection->flush();
     changed(window, true);
     // Some managers (mutter) raise a window for another program only when it is activated; a
@@ -476,9 +485,12 @@ bool X11Windows::raise(xcb_window_t window) {
 }
 
 void X11Windows::setHidden(xcb_window_t window, bool hidden) {
-    m_connection->sendRootMessage(
-        window, m_connection->atom("_NET_WM_STATE"),
-        {hidden ? 1u : 0u, m_connection->atom("_NET_WM_STATE_HIDDEN"), 0, kSourcePager, 0});
+    setState(window, hidden, "_NET_WM_STATE_HIDDEN");
+}
+
+void X11Windows::setState(xcb_window_t window, bool on, const char* state) {
+    m_connection->sendRootMessage(window, m_connection->atom("_NET_WM_STATE"),
+                                  {on ? 1u : 0u, m_connection->atom(state), 0, kSourcePager, 0});
 }
 
 bool X11Windows::moveToDesktop(xcb_window_t window, quint32 desktop) {

@@ -127,6 +127,8 @@ private:
     std::optional<X11Client> clientAsAsked(xcb_window_t window);
     // Asks the manager to add or take away the window's hidden state.
     void setHidden(xcb_window_t window, bool hidden);
+    // Asks the manager to add or take away one _NET_WM_STATE of the window.
+    void setState(xcb_window_t window, bool on, const char* state);
     // Reads the windows not read in this pass yet, all in one go.
     void read(const QList<xcb_window_t>& windows);
     QList<xcb_window_t> rootChildren();
