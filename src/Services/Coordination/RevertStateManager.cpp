@@ -8,6 +8,7 @@
 #include "Services/Coordination/RevertSteps.h"
 #include "Services/Desktop/DisplayMapper.h"
 #include "Services/Scripting/BrowserScriptService.h"
+#include "Services/Scripting/FinderScriptService.h"
 #include "Services/Storage/AnalysisLogger.h"
 
 #include <QPointer>
@@ -179,6 +180,21 @@ QCoro::Task<RestoreReport> RevertStateManager::revertToState(QString id) {
     }
     for (const AppSnapshot& app : toReopen) {
         results.append(co_await reopenApp(app));
+    }
+    // A file manager that ran before the restore keeps running: the folder windows the restore
+    // opened in it are closed, and those it closed opened again, before the windows are placed.
+    for (const AppSnapshot& restored : state.restoredWorkspace.appSnapshots) {
+        const QString& id = restored.bundleIdentifier;
+        if (!FinderScriptService::isFileManager(id) || !runningApp(id)) {
+            continue;
+        }
+        const auto recorded = std::find_if(state.preRestoreApps.cbegin(), state.preRestoreApps.cend(),
+                                           [&id](const AppSnapshot& a) { return a.bundleIdentifier == id; });
+        const AppSnapshot before = recorded != state.preRestoreApps.cend() ? *recorded : AppSnapshot{};
+        if (std::optional<AppRestoreResult> folders =
+                co_await RevertSteps::restoreFolderWindows(before, restored)) {
+            results.append(std::move(*folders));
+        }
     }
     results.append(co_await restoreWindows(state));
 

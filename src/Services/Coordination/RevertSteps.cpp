@@ -6,10 +6,12 @@
 #include "Services/Desktop/AXWindowService.h"
 #include "Services/Desktop/DisplayMapper.h"
 #include "Services/Desktop/WindowMatcher.h"
+#include "Services/Restore/FinderWindowRestorer.h"
 #include "Services/Restore/RestoreGeometry.h"
 #include "Services/Restore/WindowPlacer.h"
 #include "Services/Scripting/BrowserScriptService.h"
 #include "Services/Scripting/BrowserScriptText.h"
+#include "Services/Scripting/FinderScriptService.h"
 #include "Services/Storage/AnalysisLogger.h"
 
 #include <QSet>
@@ -62,6 +64,15 @@ bool isBlank(const TabSnapshot& tab) {
 
 bool hasAnyTab(const RevertSteps::TabList& tabs) {
     return std::any_of(tabs.begin(), tabs.end(), [](const QList<TabSnapshot>& w) { return !w.isEmpty(); });
+}
+
+// A saved or listed folder as compared: its path, without a closing slash.
+QString folderKey(const QString& folder) {
+    QString path = FinderWindowRestorer::folderPath(folder);
+    while (path.size() > 1 && path.endsWith(u'/')) {
+        path.chop(1);
+    }
+    return path;
 }
 
 QString comparable(QString url) {
@@ -415,6 +426,84 @@ QCoro::Task<WindowRestoreResult> RevertSteps::placeWindow(AXElement element, boo
         outcome.addActions({QStringLiteral("moved")});
     }
     co_return outcome;
+}
+
+QCoro::Task<std::optional<AppRestoreResult>> RevertSteps::restoreFolderWindows(AppSnapshot before,
+                                                                               AppSnapshot restored) {
+    QStringList beforePaths;
+    QList<SnapshotRect> beforeFrames;
+    QSet<QString> wasShown;
+    for (const WindowSnapshot& window : before.windowSnapshots) {
+        if (window.hasDocument()) {
+            beforePaths.append(FinderWindowRestorer::folderPath(*window.documentURL));
+            beforeFrames.append(window.frame);
+            wasShown.insert(folderKey(*window.documentURL));
+        }
+    }
+    if (!before.windowSnapshots.isEmpty() && beforePaths.isEmpty()) {
+        log(QStringLiteral("The folders shown before the restore are not known: folder windows stay"));
+        co_return std::nullopt;
+    }
+    QSet<QString> opened;
+    for (const WindowSnapshot& window : restored.windowSnapshots) {
+        if (window.hasDocument() && !wasShown.contains(folderKey(*window.documentURL))) {
+            opened.insert(folderKey(*window.documentURL));
+        }
+    }
+    const QList<FinderScriptService::FinderWindowInfo> current =
+        co_await FinderScriptService::captureWindows();
+    QSet<QString> shown;
+    QStringList toClose;
+    for (const FinderScriptService::FinderWindowInfo& window : current) {
+        shown.insert(folderKey(window.path));
+        if (opened.contains(folderKey(window.path)) && !toClose.contains(window.path)) {
+            toClose.append(window.path);
+        }
+    }
+    QStringList toOpen;
+    for (const QString& path : beforePaths) {
+        if (!shown.contains(folderKey(path)) && !toOpen.contains(path)) {
+            toOpen.append(path);
+        }
+    }
+    if (toClose.isEmpty() && toOpen.isEmpty()) {
+        co_return std::nullopt;
+    }
+    log(QStringLiteral("Closing ") + QString::number(toClose.size()) +
+        QStringLiteral(" folder window(s) the restore opened, reopening ") + QString::number(toOpen.size()));
+    co_await FinderScriptService::batchOperations(toClose, toOpen, beforePaths, beforeFrames, current, {},
+                                                  FinderWindowRestorer::framesMatch);
+    // Read back: a folder window opens (and closes) in the file manager's own time.
+    qsizetype closed = 0;
+    qsizetype reopened = 0;
+    const Clock::TimePoint deadline = platformClock().now() + 5s;
+    for (;;) {
+        const QList<FinderScriptService::FinderWindowInfo> listed =
+            co_await FinderScriptService::captureWindows();
+        QSet<QString> now;
+        for (const FinderScriptService::FinderWindowInfo& window : listed) {
+            now.insert(folderKey(window.path));
+        }
+        const auto showing = [&now](const QString& path) { return now.contains(folderKey(path)); };
+        closed = toClose.size() - std::count_if(toClose.begin(), toClose.end(), showing);
+        reopened = std::count_if(toOpen.begin(), toOpen.end(), showing);
+        if ((closed == toClose.size() && reopened == toOpen.size()) || platformClock().now() >= deadline) {
+            break;
+        }
+        co_await platformClock().sleep(250ms);
+    }
+    const bool all = closed == toClose.size() && reopened == toOpen.size();
+    QStringList said;
+    if (!toClose.isEmpty()) {
+        said.append(QString::number(closed) + QStringLiteral(" of ") + QString::number(toClose.size()) +
+                    QStringLiteral(" folder windows the restore opened closed"));
+    }
+    if (!toOpen.isEmpty()) {
+        said.append(QString::number(reopened) + QStringLiteral(" of ") + QString::number(toOpen.size()) +
+                    QStringLiteral(" folder windows it closed reopened"));
+    }
+    co_return result(restored, all ? RestoreStatus::restored : RestoreStatus::partiallyRestored,
+                     said.join(QStringLiteral("; ")));
 }
 
 QCoro::Task<bool> RevertSteps::waitForBrowserTabs(QString bundleIdentifier, TabList expectedTabsByWindow,

@@ -55,6 +55,14 @@ public:
     static QCoro::Task<QList<WindowRestoreResult>>
     restoreWindowPositions(RunningApplication app, QList<WindowSnapshot> snapshots,
                            QList<DisplaySnapshot> savedDisplays);
+    // Puts the file manager's folder windows back as they were before the restore: the windows
+    // showing a folder the restore was to open that no window showed before are closed, and a
+    // folder shown before that no window shows now (the restore closed it) is opened again at its
+    // frame. before is the file manager as recorded then (no windows when it had none), restored
+    // as the workspace saved it. Nothing when there was nothing to put back, or when what was
+    // shown before cannot be told (no window recorded with its folder).
+    static QCoro::Task<std::optional<AppRestoreResult>> restoreFolderWindows(AppSnapshot before,
+                                                                             AppSnapshot restored);
     // Waits until the browser shows at least the expected number of windows, each with at least
     // its expected number of tabs, or until timeout seconds have passed (not an error); whether it
     // came to show them.

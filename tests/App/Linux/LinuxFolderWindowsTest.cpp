@@ -5,6 +5,7 @@
 #include "Services/Restore/WorkspaceRestorer.h"
 #include "Services/Storage/AnalysisLogger.h"
 #include "Support/SnapshotBuilders.h"
+#include "Support/StatusPostRecorder.h"
 #include "Support/X11DesktopTest.h"
 
 #include <QDBusArgument>
@@ -212,6 +213,7 @@ TEST_F(LinuxFolderWindowsTest, SavesFolderWindowsAndReopensAndPlacesThem) {
     ASSERT_FALSE(HasFatalFailure());
 
     RevertStateManager revertStates;
+    StatusPostRecorder recorder;
     RestoreCoordinator coordinator(WorkspaceRestorer::restore, &revertStates);
     const RestoreRun run = QCoro::waitFor(coordinator.restoreRun(*workspace, false));
     EXPECT_EQ(run.report.status, RestoreStatus::restored) << run.report.summary().toStdString();
@@ -232,6 +234,17 @@ TEST_F(LinuxFolderWindowsTest, SavesFolderWindowsAndReopensAndPlacesThem) {
                     std::abs(a.width() - b.width()) <= 50 && std::abs(a.height() - b.height()) <= 50)
             << path.toStdString() << ": " << a.x() << "," << a.y() << " " << a.width() << "x" << a.height();
     }
+
+    // The revert closes the window the restore opened in the running file manager.
+    ASSERT_TRUE(!recorder.posts.isEmpty() && recorder.posts.last().revertStateID);
+    const RestoreReport reverted =
+        QCoro::waitFor(revertStates.revertToState(*recorder.posts.last().revertStateID));
+    EXPECT_EQ(reverted.status, RestoreStatus::restored) << reverted.summary().toStdString();
+    // (The file manager may go on publishing a closed window's folder for a while.)
+    EXPECT_TRUE(waitUntil([&] {
+        const QList<X11Client> left = folderWindows();
+        return left.size() == 1 && left.first().title == QStringLiteral("Projects");
+    }));
 }
 
 // A window with two tabs is saved with the folder of the tab it shows, which here is not its

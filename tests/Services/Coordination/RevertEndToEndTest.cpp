@@ -58,6 +58,11 @@ TEST_F(RevertEndToEndTest, RevertPutsTheDesktopBackAsItWasBeforeTheRestore) {
     }
     addApp("org.example.Alpha", {QRectF(40, 60, 800, 600)}, {"Alpha"});
     addApp("org.example.Beta", {QRectF(900, 200, 700, 500)}, {"Beta"});
+    // The file manager shows one folder; the workspace also holds another, which the restore opens.
+    host().addFolder("/home/me/Project");
+    host().addFolder("/home/me/Holiday");
+    host().setFolder(addWindow(addApp("com.apple.finder", "Finder"), QRectF(300, 400, 760, 420)),
+                     "/home/me/Project");
     const Workspace before = capture();
 
     // The workspace moves Alpha, launches Gamma and, closing other applications, quits Beta.
@@ -66,6 +71,16 @@ TEST_F(RevertEndToEndTest, RevertPutsTheDesktopBackAsItWasBeforeTheRestore) {
     target.closeOtherApps = true;
     target.appSnapshots.removeIf(
         [](const AppSnapshot& a) { return a.bundleIdentifier == "org.example.Beta"; });
+    for (AppSnapshot& app : target.appSnapshots) {
+        if (app.bundleIdentifier == "com.apple.finder") {
+            WindowSnapshot holiday = app.windowSnapshots.value(0);
+            holiday.documentURL = "file:///home/me/Holiday/";
+            holiday.windowIdentity.reset();
+            app.windowSnapshots << holiday;
+        }
+    }
+    std::stable_partition(target.appSnapshots.begin(), target.appSnapshots.end(),
+                          [](const AppSnapshot& a) { return a.bundleIdentifier == "org.example.Alpha"; });
     target.appSnapshots[0].windowSnapshots[0].frame = {1000, 400, 700, 500};
     AppSnapshot gamma = target.appSnapshots[0];
     gamma.id = QUuid::createUuid();
@@ -86,10 +101,11 @@ TEST_F(RevertEndToEndTest, RevertPutsTheDesktopBackAsItWasBeforeTheRestore) {
     const auto restored = clock().runUntilDone(coordinator.restore(target, true));
     ASSERT_TRUE(restored) << clock().lastFailure().toStdString();
     const Workspace during = capture();
-    ASSERT_EQ(bundles(during), (QStringList{"org.example.Alpha", "org.example.Gamma"}))
+    ASSERT_EQ(bundles(during), (QStringList{"com.apple.finder", "org.example.Alpha", "org.example.Gamma"}))
         << restored->summary().toStdString();
     EXPECT_TRUE(within50(RectConversion::toSnapshotRect(frames(during, "org.example.Alpha").value(0)),
                          {1000, 400, 700, 500}));
+    EXPECT_EQ(frames(during, "com.apple.finder").size(), 2);
     ASSERT_EQ(recorder.posts.size(), 1);
     ASSERT_TRUE(recorder.posts[0].revertStateID);
 
