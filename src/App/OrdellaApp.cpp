@@ -218,6 +218,8 @@ void OrdellaApp::showInterface() {
 
     m_commands = new InstanceCommands(*m_store, *m_popover, RestoreCoordinator::shared(), this);
     connect(m_commands, &InstanceCommands::showRequested, m_window.get(), &MenuBarWindow::open);
+    connect(&WorkspaceAppDelegate::shared(), &WorkspaceAppDelegate::showRequested, m_window.get(),
+            &MenuBarWindow::open);
     InstanceCommands* commands = m_commands;
     m_instance->setHandler([commands](QByteArray request) { return commands->handle(std::move(request)); });
 

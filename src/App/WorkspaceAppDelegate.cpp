@@ -175,6 +175,8 @@ void WorkspaceAppDelegate::didReceiveNotificationResponse(const QString& actionI
     if (actionIdentifier == NotificationManager::revertActionIdentifier &&
         id.metaType().id() == QMetaType::QString) {
         handleRevert(id.toString());
+    } else if (actionIdentifier == UserNotifications::defaultActionIdentifier) {
+        emit showRequested();
     }
 }
 
@@ -186,10 +188,16 @@ void WorkspaceAppDelegate::handleRevert(const QString& revertStateID) {
 QCoro::Task<void> WorkspaceAppDelegate::revert(QPointer<RevertStateManager> revertStates,
                                                QString revertStateID) {
     log(QStringLiteral("Handling revert for state: ") + revertStateID);
-    post(WorkspaceRestoreStatus::revertingWorkspace());
     if (!revertStates) {
         co_return;
     }
+    // Reverted already (from the status line, say): nothing failed, there is nothing left to do.
+    if (!revertStates->state(revertStateID)) {
+        log(QStringLiteral("Nothing left to revert for state: ") + revertStateID);
+        post(WorkspaceRestoreStatus::nothingLeftToRevert());
+        co_return;
+    }
+    post(WorkspaceRestoreStatus::revertingWorkspace());
     const RestoreReport report = co_await revertStates->revertToState(revertStateID);
     log(QStringLiteral("Revert complete: ") + RestoreStatusText::rawValue(report.status));
     post(WorkspaceRestoreStatus::revertResult(report));

@@ -50,8 +50,14 @@ public:
     // later. Once, at start-up.
     void setup(WorkspaceStore* store);
 
-    // The user answered a delivered notification: its Revert action reverts the restore it names.
+    // The user answered a delivered notification: its Revert action reverts the restore it names
+    // (or says there is nothing left to revert), and a click on the notification itself asks for
+    // Ordella's window.
     void didReceiveNotificationResponse(const QString& actionIdentifier, const QVariantMap& userInfo);
+
+signals:
+    // The user asked for Ordella's window from outside it.
+    void showRequested();
 
 private:
     // The log line label of each kind of trigger restore ("Hotkey restore of ...").

@@ -517,6 +517,12 @@ void PopoverModel::handleRestoreStatusNotification(const WorkspaceRestoreStatus&
                   true);
         return;
     }
+    if (status.status == WorkspaceRestoreStatus::nothingToRevert) {
+        m_currentRevertStateID.reset();
+        setStatus(StatusTexts::nothingToRevert, false);
+        clearStatusAfterDelay();
+        return;
+    }
     // Any other status names a result: its report decides, and without one nothing changes.
     if (!status.report) {
         return;

@@ -9,7 +9,7 @@ StatusStyle StatusStyle::forMessage(const std::optional<QString>& message) {
     const QString& text = *message;
     const QString done = QStringLiteral("checkmark.circle.fill");
     const QString problem = QStringLiteral("exclamationmark.circle.fill");
-    if (text == StatusTexts::saved || text == StatusTexts::reverted) {
+    if (text == StatusTexts::saved || text == StatusTexts::reverted || text == StatusTexts::nothingToRevert) {
         return {QStringLiteral("green"), done, false};
     }
     if (text == StatusTexts::restored || text == StatusTexts::updated) {

@@ -25,6 +25,8 @@ inline const QString cancelled = QStringLiteral("Restore cancelled");
 inline const QString reverting = QStringLiteral("Reverting...");
 inline const QString reverted = QStringLiteral("Reverted to previous state");
 inline const QString revertFailed = QStringLiteral("Revert failed");
+// A Revert offered elsewhere (a notification's) after the restore was reverted already.
+inline const QString nothingToRevert = QStringLiteral("Already reverted: nothing left to revert");
 
 // The line after a restore, and after a revert.
 QString restoreResult(const RestoreReport& report);

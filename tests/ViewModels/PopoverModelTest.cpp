@@ -163,6 +163,10 @@ TEST_F(PopoverModelTest, NotificationRevertEndsWithRevertTextsAndNoRevert) {
         EXPECT_FALSE(model.isProcessing());
         EXPECT_FALSE(model.showRevertButton()) << text.toStdString();
     }
+    // The notification's Revert after the restore was reverted already.
+    RestoreStatusNotifier::shared().post(WorkspaceRestoreStatus::nothingLeftToRevert());
+    EXPECT_EQ(message(), StatusTexts::nothingToRevert);
+    EXPECT_FALSE(model.isProcessing());
 }
 
 TEST_F(PopoverModelTest, StatusClearsTenSecondsAfterTheLastTextUnlessAnOperationRuns) {

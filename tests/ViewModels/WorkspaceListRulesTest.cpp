@@ -129,6 +129,7 @@ TEST(StatusStyle, EveryStatusTextHasItsColourSymbolAndRevertRule) {
         {StatusTexts::restored, {"green", done, true}},
         {StatusTexts::updated, {"green", done, true}},
         {StatusTexts::reverted, {"green", done, false}},
+        {StatusTexts::nothingToRevert, {"green", done, false}},
         {StatusTexts::captureFailed, {"red", problem, false}},
         {StatusTexts::writeFailed, {"red", problem, false}},
         {StatusTexts::deleteFailed, {"red", problem, false}},
