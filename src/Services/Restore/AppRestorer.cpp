@@ -299,7 +299,7 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
         // Counted once the windows are placed: the browser records a window it opened seconds after
         // the window shows, and only its record says which tabs are back.
         tabProblems = co_await countedTabIssues(id, BrowserTabRestorer::expectedTabs(snapshot),
-                                                openedBrowserWindows().value(openedKey(snapshot)).handed);
+                                                handedBrowserWindows(snapshot));
     }
     // The refusal first: a tab issue follows it.
     if (isBrowser) {
@@ -450,6 +450,10 @@ QCoro::Task<bool> AppRestorer::tabsMatch(QString bundleIdentifier, QList<QList<T
 
 void AppRestorer::forgetOpenedBrowserWindows() {
     openedBrowserWindows().clear();
+}
+
+BrowserTabRestorer::Handed AppRestorer::handedBrowserWindows(const AppSnapshot& snapshot) {
+    return openedBrowserWindows().value(openedKey(snapshot)).handed;
 }
 
 QStringList AppRestorer::tabIssues(const QList<QList<TabSnapshot>>& saved,

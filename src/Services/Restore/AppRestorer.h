@@ -41,6 +41,9 @@ public:
     // windows again closes the ones an earlier pass opened for the same saved application,
     // instead of taking them for the user's own.
     static void forgetOpenedBrowserWindows();
+    // The saved windows of a browser application that this restore request handed to the browser
+    // whole, with the windows it showed for them.
+    static BrowserTabRestorer::Handed handedBrowserWindows(const AppSnapshot& snapshot);
     // For each saved window, what of its tabs did not come back ("" when all did): saved addresses
     // the browser was not given, tabs it does not show, an active tab it does not show active.
     static QStringList tabIssues(const QList<QList<TabSnapshot>>& saved,

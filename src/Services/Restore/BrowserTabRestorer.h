@@ -58,11 +58,11 @@ public:
     // How long a window the browser lists without tabs is waited for before its tabs count as
     // missing: the browser rewrites its record every few seconds.
     static constexpr Clock::Duration recordLag{8000};
-    // The browser's tabs once they match the expected ones, or once its record lists tabs for
-    // every window, each window in handed (by its id) with as many as its saved window was
-    // handed, or recordLag passed: a window listed without tabs, or short of them, is one the
-    // record has not caught up with (windows just opened or closed), which is never opened again
-    // for that.
+    // The browser's tabs once they match the expected ones, or once its record lists each window in
+    // handed (by its id) with as many tabs as its saved window was handed, or recordLag passed: a
+    // window handed whole that is listed without tabs, or short of them, is one the record has not
+    // caught up with, which is never opened again for that. Any other window listed without tabs
+    // is not waited for (the record never lists developer tools or an application window).
     static QCoro::Task<TabList> recordedTabs(QString bundleIdentifier, TabList expectedTabsByWindow,
                                              Clock::Duration step = Clock::Duration(500), Handed handed = {});
     // The ids of the browser's windows that show a saved window's tabs whole (each paired with one

@@ -8,6 +8,7 @@
 #include "Platform/WindowServer.h"
 #include "Services/Desktop/AXAttributeReader.h"
 #include "Services/Desktop/AXWindowService.h"
+#include "Services/Restore/AppRestorer.h"
 #include "Services/Restore/FinderWindowRestorer.h"
 #include "Services/Restore/RestoreGeometry.h"
 #include "Services/Restore/RestoreLog.h"
@@ -177,9 +178,11 @@ QCoro::Task<AppPlan> RestorePlanner::planApp(AppSnapshot snapshot, QList<Running
         for (const WindowSnapshot& window : snapshot.windowSnapshots) {
             desired.append(window.tabSnapshots);
         }
-        // What the browser's record has not caught up with is waited for, not opened again.
-        plan.currentBrowserTabs =
-            co_await BrowserTabRestorer::recordedTabs(bundleID, BrowserTabRestorer::openedTabs(desired));
+        // What the browser's record has not caught up with of the windows this restore handed it is
+        // waited for, not opened again.
+        plan.currentBrowserTabs = co_await BrowserTabRestorer::recordedTabs(
+            bundleID, BrowserTabRestorer::openedTabs(desired), Clock::Duration(500),
+            AppRestorer::handedBrowserWindows(snapshot));
         plan.needsBrowserTabRestore = !WorkspaceRestorer::browserTabsMatch(
             BrowserTabRestorer::openedTabs(desired), plan.currentBrowserTabs);
     }

@@ -104,6 +104,14 @@ void BrowserScriptService::log(const QString& message) {
 // ---- Running scripts ----
 
 QCoro::Task<std::optional<ScriptDescriptor>> BrowserScriptService::runAppleScript(QString source) {
+    const std::optional<ScriptResult> outcome = co_await runScript(std::move(source));
+    if (!outcome || outcome->error) {
+        co_return std::nullopt;
+    }
+    co_return outcome->descriptor;
+}
+
+QCoro::Task<std::optional<ScriptResult>> BrowserScriptService::runScript(QString source) {
     log(QStringLiteral("runAppleScript: Executing: ") + ScriptText::preview(source));
     ScriptQueue& queue = scriptQueue();
     const std::optional<ScriptResult> outcome = co_await queue.run(source);
@@ -122,9 +130,8 @@ QCoro::Task<std::optional<ScriptDescriptor>> BrowserScriptService::runAppleScrip
             log(QStringLiteral("AppleScript error (%1): %2")
                     .arg(QString::number(error.number), error.message.value_or(QStringLiteral("unknown"))));
         }
-        co_return std::nullopt;
     }
-    co_return outcome->descriptor;
+    co_return outcome;
 }
 
 QCoro::Task<void> BrowserScriptService::showAutomationPermissionAlert(QString appName) {
@@ -355,8 +362,21 @@ BrowserScriptService::restoreWindows(QString bundleIdentifier, TabList windowTab
         const QString creation =
             safari ? BrowserScriptText::createWindowScript(bundleIdentifier, urls.first(), profile)
                    : BrowserScriptText::createWindowWithTabsScript(bundleIdentifier, urls, profile);
-        const std::optional<ScriptDescriptor> created = co_await runAppleScript(creation);
+        const std::optional<ScriptResult> outcome = co_await runScript(creation);
+        const std::optional<ScriptDescriptor> created =
+            outcome && !outcome->error ? outcome->descriptor : std::nullopt;
         std::int64_t window = created ? created->int32Value() : 0;
+        if (window < 1 && !outcome && !countBefore) {
+            // A browser that did not run may take longer to start than a script is waited for: the
+            // window it shows first, once the creation has ended, is this one.
+            const std::optional<std::int64_t> started = co_await windowCount(bundleIdentifier);
+            if (started == std::optional<std::int64_t>(1)) {
+                window = 1;
+                log(label + QStringLiteral(": The browser started for snapshotIdx=") +
+                    QString::number(index) +
+                    QStringLiteral(" after the creation's time-out — going on with window 1"));
+            }
+        }
         if (window < 1 && countBefore) {
             // No answer need not mean no window: a slow browser answers after the time-out, and the
             // dialect's second line can fail once the window exists. One window more than before
@@ -378,7 +398,9 @@ BrowserScriptService::restoreWindows(QString bundleIdentifier, TabList windowTab
         }
         // The window is known by its id from now on: the restore closes only windows it made.
         const std::optional<std::int64_t> id = co_await idOfWindow(bundleIdentifier, window);
-        made.append(MadeWindow{index, id, created.has_value()});
+        // A creation without an answer handed the whole window all the same; one that failed did
+        // not.
+        made.append(MadeWindow{index, id, !outcome || !outcome->error});
         if (windowBounds && index < windowBounds->size()) {
             if (const std::optional<ScriptBounds> bounds = ScriptText::bounds((*windowBounds)[index])) {
                 co_await runAppleScript(

@@ -4,6 +4,7 @@
 #include "Models/SnapshotRect.h"
 #include "Models/TabSnapshot.h"
 #include "Platform/ScriptDescriptor.h"
+#include "Platform/ScriptRunner.h"
 #include "Services/Scripting/ScriptText.h"
 
 #include <QList>
@@ -79,6 +80,9 @@ public:
     // Runs a script on the browsers' queue: the answer, or nothing after a time-out or an error.
     // A refusal (-1743) also puts up the Automation alert, every time.
     static QCoro::Task<std::optional<ScriptDescriptor>> runAppleScript(QString source);
+    // As runAppleScript, with the outcome as it came: nothing after a time-out, else the answer or
+    // the error.
+    static QCoro::Task<std::optional<ScriptResult>> runScript(QString source);
     // Reads the answer of a tab-listing script; accepts flattened shapes as well.
     static TabList parseTabResult(const std::optional<ScriptDescriptor>& result);
     static QString fourCharCodeToString(std::uint32_t code);

@@ -571,6 +571,12 @@ TEST_F(LinuxBrowserRestoreTest, EachSavedWindowIsOpenedOnceAndASecondRestoreAdds
         ASSERT_TRUE(browser);
         EXPECT_EQ(browser->status, RestoreStatus::partiallyRestored) << browser->reason.toStdString();
         EXPECT_TRUE(browser->reason.contains(c.reason)) << browser->reason.toStdString();
+        if (HasFailure()) {
+            QFile log(AnalysisLogger::logFileURL().toLocalFile());
+            if (log.open(QIODevice::ReadOnly)) {
+                std::cout << log.readAll().toStdString() << std::endl;
+            }
+        }
 
         const QSet<xcb_window_t> before = windowIds();
         const RestoreRun again = watchedRun(workspace);
@@ -578,6 +584,10 @@ TEST_F(LinuxBrowserRestoreTest, EachSavedWindowIsOpenedOnceAndASecondRestoreAdds
         EXPECT_EQ(windowIds(), before) << "the second restore opened a window";
         if (HasFailure()) {
             std::cout << m_printed.join(u'\n').toStdString() << std::endl;
+            QFile log(AnalysisLogger::logFileURL().toLocalFile());
+            if (log.open(QIODevice::ReadOnly)) {
+                std::cout << log.readAll().toStdString() << std::endl;
+            }
             return;
         }
     }

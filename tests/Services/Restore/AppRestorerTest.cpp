@@ -492,29 +492,48 @@ TEST_F(AppRestorerTest, TabsAreCountedOnceTheBrowsersRecordListsTheNewWindows) {
         const char* name;
         qint64 lagMs;
         bool firstTabOnly;
+        bool withoutTabStrip; // a window beside them that the record never lists (developer tools)
+        qint64 startsInMs;    // the browser does not run, and starts that long after it is asked to
         RestoreStatus status;
         qint64 countedFromMs;
         qint64 countedByMs;
     } cases[] = {
-        {"not listed for 3 s", 3000, false, RestoreStatus::restored, 3000, 3200},
-        {"first tab only for 12 s", 12000, true, RestoreStatus::restored, 12000, 12300},
-        {"first tab only past the bound", 60000, true, RestoreStatus::partiallyRestored, 15000, 25000},
+        {"not listed for 3 s", 3000, false, false, 0, RestoreStatus::restored, 3000, 3200},
+        {"first tab only for 12 s", 12000, true, false, 0, RestoreStatus::restored, 12000, 12300},
+        {"first tab only past the bound", 60000, true, false, 0, RestoreStatus::partiallyRestored, 15000,
+         25000},
+        {"beside a window never listed", 3000, false, true, 0, RestoreStatus::restored, 3000, 3200},
+        {"a start slower than a script is waited for", 5000, true, false, 12000, RestoreStatus::restored,
+         17000, 17300},
     };
     const std::shared_ptr<ScriptRunner> inner = platform().scriptRunner;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         AppRestorer::forgetOpenedBrowserWindows();
         const int made = scriptsContaining("make new window");
-        const qint32 chrome = addApp("com.google.Chrome", "Google Chrome");
         const QRectF users(300, 300, 700, 500);
-        addBrowserWindow(chrome, {"https://x.org*"}, users);
+        if (c.startsInMs > 0) {
+            SimulatedDesktop::InstalledApp browser;
+            browser.bundleIdentifier = "com.google.Chrome";
+            browser.name = "Google Chrome";
+            browser.launchDelay = Clock::Duration(c.startsInMs);
+            desktop().installApplication(browser);
+        }
+        const qint32 chrome = c.startsInMs > 0 ? 0 : addApp("com.google.Chrome", "Google Chrome");
+        if (chrome != 0) {
+            addBrowserWindow(chrome, {"https://x.org*"}, users);
+        }
+        if (c.withoutTabStrip) {
+            addBrowserWindow(chrome, {}, QRectF(500, 100, 600, 500));
+        }
         platform().scriptRunner = std::make_shared<LaggingBrowserRecord>(
             inner, [this] { return elapsedMs(); }, QStringList{"https://a.org", "https://c.org"}, c.lagMs,
             c.firstTabOnly);
         const qint64 start = elapsedMs();
+        // The window with two tabs is made first: it starts the browser where it does not run.
         const AppRestoreOutcome outcome = restore(savedApp(
-            "com.google.Chrome", {tabWindow(QRectF(40, 40, 800, 600), {"https://a.org", "https://b.org*"}),
-                                  tabWindow(QRectF(900, 80, 800, 600), {"https://c.org*"})}));
+            "com.google.Chrome", {tabWindow(QRectF(900, 80, 800, 600), {"https://c.org*"}),
+                                  tabWindow(QRectF(40, 40, 800, 600), {"https://a.org", "https://b.org*"})}));
         platform().scriptRunner = inner;
         EXPECT_EQ(scriptsContaining("make new window") - made, 2);
         EXPECT_EQ(outcome.result.status, c.status) << outcome.result.reason.toStdString();
@@ -522,11 +541,13 @@ TEST_F(AppRestorerTest, TabsAreCountedOnceTheBrowsersRecordListsTheNewWindows) {
             EXPECT_TRUE(outcome.result.reason.contains("Tabs not reopened: https://b.org (1 of 2 tabs)"))
                 << outcome.result.reason.toStdString();
         }
-        EXPECT_EQ(frameOf(windowsFrontToBack(chrome).last()), users);
+        const qint32 started = desktop().findApplication("com.google.Chrome")->pid;
+        EXPECT_EQ(frameOf(windowsFrontToBack(started).last()),
+                  chrome != 0 ? users : QRectF(40, 40, 800, 600));
         // Counted as soon as the record lists the windows, not a poll step later.
         EXPECT_GE(elapsedMs() - start, c.countedFromMs);
         EXPECT_LE(elapsedMs() - start, c.countedByMs);
-        desktop().removeApplication(chrome);
+        desktop().removeApplication(started);
     }
 }
 
