@@ -189,12 +189,14 @@ TEST(BrowserCommandLine, NamesARunningBrowsersProfileAsItsCommandLineDoes) {
     }
 }
 
-// Tabs past the eighth are reached from the eighth, the last one with the browser's own key.
+// Tabs past the eighth are reached from the eighth or from the last, whichever is nearer; the
+// last one with the browser's own key.
 TEST(LinuxBrowserScripting, ChoosesTheKeysThatShowATab) {
     constexpr quint32 digit1 = 0x31;
     constexpr quint32 digit8 = 0x38;
     constexpr quint32 digit9 = 0x39;
     constexpr quint32 next = 0xff56;
+    constexpr quint32 prior = 0xff55;
     const struct {
         std::int64_t tab;
         std::optional<qsizetype> count;
@@ -207,6 +209,9 @@ TEST(LinuxBrowserScripting, ChoosesTheKeysThatShowATab) {
         {10, 10, {digit9}},
         {9, 12, {digit8, next}},
         {10, std::nullopt, {digit8, next, next}},
+        {10, 12, {digit8, next, next}},
+        {11, 12, {digit9, prior}},
+        {148, 150, {digit9, prior, prior}},
         {0, 3, {}},
     };
     for (const auto& c : cases) {

@@ -18,12 +18,16 @@ using Op = ScriptProgram::Statement::Op;
 
 constexpr quint32 kControl = 0xffe3;  // Control_L
 constexpr quint32 kPageDown = 0xff56; // Next: the tab after the shown one
+constexpr quint32 kPageUp = 0xff55;   // Prior: the tab before the shown one
 constexpr quint32 kDigitOne = 0x31;
 constexpr quint32 kDigitNine = 0x39; // the last tab, however many there are
 // Between two key combinations: with none, the browser drops one now and then.
 constexpr Clock::Duration kKeyGap{8};
 // How long a key that moves to another tab may take to show in the window's title.
 constexpr Clock::Duration kStepBound{1000};
+// How long the keys of one selection wait, in all, for the steps before the last to show:
+// neighbouring tabs that share a title show no change, and each would wait out kStepBound.
+constexpr Clock::Duration kSelectionBound{3000};
 
 void print(const QString& line) {
     Diagnostics::print(QStringLiteral("[LinuxBrowserScripting] ") + line);
@@ -144,7 +148,9 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::makeWindow(Run& r
         }
         return false;
     };
-    if (!co_await m_clock->pollUntil(appeared, Clock::seconds(8.0), Clock::Duration(50))) {
+    // A browser that starts takes seconds more on a busy machine than one that runs.
+    const Clock::Duration bound = run.browser.pid ? Clock::seconds(8.0) : Clock::seconds(30.0);
+    if (!co_await m_clock->pollUntil(appeared, bound, Clock::Duration(50))) {
         co_return run.error(ScriptProgram::cannotGet, QStringLiteral("Can't make a new window."));
     }
     // The browser shows the first of the tabs it is handed with a new window.
@@ -263,6 +269,13 @@ QList<quint32> LinuxBrowserScripting::tabKeys(std::int64_t tab, std::optional<qs
     if (tabCount && tab == *tabCount) {
         return {kDigitNine};
     }
+    if (tabCount && tab < *tabCount && *tabCount - tab < tab - 8) {
+        QList<quint32> keys{kDigitNine};
+        for (std::int64_t i = *tabCount; i > tab; --i) {
+            keys << kPageUp;
+        }
+        return keys;
+    }
     QList<quint32> keys{kDigitOne + 7};
     for (std::int64_t i = 8; i < tab; ++i) {
         keys << kPageDown;
@@ -320,6 +333,7 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::selectTab(Browser
         // digit that showed nothing is typed again, as it shows the same tab however often.
         const QList<quint32> keys = tabKeys(tab, count);
         QString before = titleNow();
+        const Clock::TimePoint deadline = m_clock->now() + kSelectionBound;
         for (qsizetype k = 0; k < keys.size(); ++k) {
             before = titleNow();
             m_keys->press({kControl}, keys[k]);
@@ -332,10 +346,14 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::selectTab(Browser
                 const QString now = titleNow();
                 return !now.isEmpty() && now != from;
             };
-            if (!co_await m_clock->pollUntil(moved, kStepBound, Clock::Duration(20)) && k == 0) {
+            // Past the selection's bound the keys go on with only the gap between them.
+            const Clock::Duration step =
+                std::clamp(std::chrono::duration_cast<Clock::Duration>(deadline - m_clock->now()),
+                           Clock::Duration(0), kStepBound);
+            if (!co_await m_clock->pollUntil(moved, step, Clock::Duration(20)) && k == 0) {
                 m_keys->press({kControl}, keys[k]);
                 co_await m_clock->sleep(kKeyGap);
-                co_await m_clock->pollUntil(moved, kStepBound, Clock::Duration(20));
+                co_await m_clock->pollUntil(moved, step, Clock::Duration(20));
             }
         }
         // Took: the title names the tab, or, where the tab's title is not known yet, the last key

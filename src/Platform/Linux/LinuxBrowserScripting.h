@@ -40,8 +40,8 @@ public:
     QCoro::Task<ScriptResult> execute(ScriptProgram program);
 
     // The keys (each pressed with Control) that show tab (1-based) of a window with tabCount tabs
-    // (nothing when not known): its digit up to 8, 9 for the last tab, else the eighth tab and
-    // then one tab to the right at a time.
+    // (nothing when not known): its digit up to 8, 9 for the last tab, else the shorter way of the
+    // eighth tab and then one tab to the right at a time, or the last tab and then one to the left.
     static QList<quint32> tabKeys(std::int64_t tab, std::optional<qsizetype> tabCount);
 
 private:
