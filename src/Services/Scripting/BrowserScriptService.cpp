@@ -369,7 +369,11 @@ BrowserScriptService::restoreWindows(QString bundleIdentifier, TabList windowTab
         if (window < 1 && !outcome && !countBefore) {
             // A browser that did not run may take longer to start than a script is waited for: the
             // window it shows first, once the creation has ended, is this one.
-            const std::optional<std::int64_t> started = co_await windowCount(bundleIdentifier);
+            // Each read waits behind the creation, which may still run: a few reads, each bounded.
+            std::optional<std::int64_t> started;
+            for (int read = 0; read < 3 && !started; ++read) {
+                started = co_await windowCount(bundleIdentifier);
+            }
             if (started == std::optional<std::int64_t>(1)) {
                 window = 1;
                 log(label + QStringLiteral(": The browser started for snapshotIdx=") +
