@@ -14,9 +14,10 @@
 namespace {
 
 constexpr int kActivationPauseMs = 50;
-constexpr int kRaisePauseMs = 20;
-// How long the window manager is given to show the last raise before the final activation.
+// How long the window manager is given to show the last raise before the final activation, and
+// how often it is looked at meanwhile.
 constexpr int kRaisedWaitMs = 2000;
+constexpr int kRaisedStepMs = 20;
 
 // Whether bringing the application forward is what the workspace holds: it is shown, and not
 // every window of it is kept minimised (activating such an application would show one of them).
@@ -216,7 +217,9 @@ StackingOrderRestorer::restoreZOrder(QList<AppSnapshot> appSnapshots,
     if (front) {
         // The window manager carries the raises out in its own time (later on a loaded machine),
         // and an activation brings the application's front window as the manager shows it
-        // forward: until the last raise shows, that would be a window raised before it.
+        // forward: until the last raise shows, that would be a window raised before it. The
+        // raises go out back to back and the manager takes them in the order sent, so once the
+        // last one shows, every one before it has been carried out too.
         const std::shared_ptr<WindowServer> server = Platform::current().windowServer;
         const auto shown = [&server, &first, &front] {
             const QList<WindowServerEntry> list =
@@ -237,7 +240,7 @@ StackingOrderRestorer::restoreZOrder(QList<AppSnapshot> appSnapshots,
             return false;
         };
         co_await RestoreWait::pollUntil(shown, RestoreWait::ms(kRaisedWaitMs),
-                                        RestoreWait::ms(kRaisePauseMs));
+                                        RestoreWait::ms(kRaisedStepMs));
     }
     if (frontmostIs(firstVisible->bundleIdentifier)) {
         co_return;
@@ -293,7 +296,6 @@ QCoro::Task<std::optional<AXElement>> StackingOrderRestorer::raiseWindows(Runnin
             // A paired window is raised as itself; any other by its title, as far as that goes.
             raiseAt(pairing.liveOf.value(i, liveIndexByTitle(pairing.liveTitles, windows[i])));
         }
-        co_await RestoreWait::pause(RestoreWait::ms(kRaisePauseMs));
     }
     co_return last;
 }
