@@ -36,8 +36,8 @@
 //     minimised (100 ms steps, 2 s);
 //   - per window moved, 50 ms for the move to show, and 100 to 800 ms between attempts while it
 //     does not stand where it was asked to; 100 to 800 ms between attempts at an application;
-//   - the stacking order: 20 ms after each window raised (window by window) and 50 ms after each
-//     application activated, then until the last raise shows (20 ms steps, 2 s);
+//   - the stacking order: 50 ms after each application activated, then until the last raise
+//     shows (20 ms steps, 2 s); an application's windows are raised back to back;
 //   - an application with no window in view: until one shows once it is un-hidden (2 s), then
 //     activated (1.5 s).
 //   - with "close other apps", the applications asked to quit, until they are gone (20 ms steps,
