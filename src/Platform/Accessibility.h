@@ -171,4 +171,8 @@ public:
     virtual AXResult copyAttributeValue(AXElement element, const QString& attribute) = 0;
     virtual int setAttributeValue(AXElement element, const QString& attribute, const AXValue& value) = 0;
     virtual int performAction(AXElement element, const QString& action) = 0;
+    // The elements are about to be read one after another: a platform that can ask for them all
+    // in one go does so now, and the reads that follow in the same breath need no wait of their
+    // own. Reads of elements not named here are unaffected.
+    virtual void readTogether(const QList<AXElement>& elements) { (void)elements; }
 };

@@ -83,6 +83,19 @@ AXResult LinuxAccessibility::copyAttributeValue(AXElement element, const QString
     return window ? windowAttribute(*window, attribute) : AXResult::failure(AXError::InvalidUIElement);
 }
 
+void LinuxAccessibility::readTogether(const QList<AXElement>& elements) {
+    QList<xcb_window_t> windows;
+    for (const AXElement& element : elements) {
+        if (element.id < ApplicationElementBase) {
+            windows.append(xcb_window_t(element.id));
+        }
+    }
+    if (!windows.isEmpty()) {
+        m_monitors->askAhead();
+        m_windows->clients(windows);
+    }
+}
+
 AXResult LinuxAccessibility::applicationAttribute(qint32 pid, const QString& attribute) {
     if (!m_applications->isRunning(pid)) {
         return AXResult::failure(AXError::CannotComplete);

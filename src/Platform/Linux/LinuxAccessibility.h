@@ -38,6 +38,8 @@ public:
     AXResult copyAttributeValue(AXElement element, const QString& attribute) override;
     int setAttributeValue(AXElement element, const QString& attribute, const AXValue& value) override;
     int performAction(AXElement element, const QString& action) override;
+    // The windows' requests all go out before the first answer is waited for.
+    void readTogether(const QList<AXElement>& elements) override;
 
     // The subrole an accessibility client would see for a window of this type.
     static QString subroleFor(X11Client::Type type);

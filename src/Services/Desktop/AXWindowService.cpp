@@ -65,6 +65,12 @@ bool AXWindowService::isMinimized(AXElement window) {
     return AXAttributeReader::boolean(window, QStringLiteral("AXMinimized"));
 }
 
+void AXWindowService::readTogether(const QList<AXElement>& windows) {
+    if (const std::shared_ptr<Accessibility> ax = Platform::current().accessibility) {
+        ax->readTogether(windows);
+    }
+}
+
 bool AXWindowService::isFullScreen(AXElement window) {
     return AXAttributeReader::boolean(window, QStringLiteral("AXFullScreen"));
 }

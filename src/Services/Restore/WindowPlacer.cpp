@@ -92,6 +92,13 @@ QCoro::Task<QHash<AXElement, std::optional<QRectF>>> WindowPlacer::framesAtRest(
         readings->insert(window, Reading{});
     }
     const auto allAtRest = [readings] {
+        QList<AXElement> moving;
+        for (auto it = readings->cbegin(); it != readings->cend(); ++it) {
+            if (it->sameReads < kRestReads) {
+                moving.append(it.key());
+            }
+        }
+        AXWindowService::readTogether(moving);
         bool all = true;
         for (auto it = readings->begin(); it != readings->end(); ++it) {
             if (it->sameReads >= kRestReads) {
@@ -157,6 +164,13 @@ WindowPlacer::placeWindows(RunningApplication app, QList<WindowSnapshot> snapsho
     QList<std::pair<AXElement, std::optional<qint64>>> toDesktops;
     QList<AXElement> toShow;
     QList<AXElement> settling;
+    QList<AXElement> paired;
+    for (const std::optional<Partner>& partner : partners) {
+        if (partner) {
+            paired.append(partner->window);
+        }
+    }
+    AXWindowService::readTogether(paired);
     for (int i = 0; i < snapshots.size(); ++i) {
         if (!partners[i]) {
             continue;
@@ -287,6 +301,11 @@ WindowPlacer::placeMinimised(QList<Minimising> windows, QList<DisplaySnapshot> s
     }
     QHash<AXElement, QRectF> targets;
     QList<std::pair<AXElement, std::optional<QRectF>>> moving;
+    QList<AXElement> all;
+    for (const Minimising& m : windows) {
+        all.append(m.window);
+    }
+    AXWindowService::readTogether(all);
     for (const Minimising& m : windows) {
         const std::optional<Screen> screen = RestoreGeometry::targetScreen(m.snapshot, savedDisplays);
         const QRectF target = screen ? RestoreGeometry::targetFrame(m.snapshot, *screen)
@@ -301,6 +320,11 @@ WindowPlacer::placeMinimised(QList<Minimising> windows, QList<DisplaySnapshot> s
     // minimised reads for a moment on a frame where it never shows.
     if (!moving.isEmpty()) {
         const auto changed = [moving] {
+            QList<AXElement> read;
+            for (const auto& m : moving) {
+                read.append(m.first);
+            }
+            AXWindowService::readTogether(read);
             return std::all_of(moving.cbegin(), moving.cend(), [](const auto& m) {
                 const std::optional<QRectF> now = AXWindowService::windowFrame(m.first);
                 return now && (!m.second || now->toRect() != m.second->toRect());
@@ -310,6 +334,7 @@ WindowPlacer::placeMinimised(QList<Minimising> windows, QList<DisplaySnapshot> s
     }
     QHash<AXElement, QStringList> moved;
     QHash<AXElement, std::optional<QRectF>> placed;
+    AXWindowService::readTogether(all);
     for (const Minimising& m : windows) {
         if (wasMoved(m.before, Whereabouts::of(m.window), targets.value(m.window))) {
             moved.insert(m.window, {QStringLiteral("moved")});
@@ -319,7 +344,8 @@ WindowPlacer::placeMinimised(QList<Minimising> windows, QList<DisplaySnapshot> s
     }
     // Read back like every other outcome: a window its application keeps open is not minimised
     // again, whatever the request answered.
-    const auto minimised = [windows] {
+    const auto minimised = [windows, all] {
+        AXWindowService::readTogether(all);
         return std::all_of(windows.cbegin(), windows.cend(),
                            [](const Minimising& m) { return AXWindowService::isMinimized(m.window); });
     };

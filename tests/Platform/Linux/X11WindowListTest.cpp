@@ -111,6 +111,22 @@ TEST_F(X11WindowListTest, AStepReadsOnlyTheApplicationItAsksForAndTheDesktopInOn
     for (qsizetype i = 0; i < others.size(); ++i) {
         EXPECT_EQ(others[i].window, stacked[i].window) << "front to back at " << i;
     }
+
+    // Windows asked for together, then read one by one as a step that waits for many does: one
+    // wait in all, not one a window.
+    QList<AXElement> elements;
+    for (const X11Client& w : others) {
+        elements.append(AXElement{w.window});
+    }
+    const auto readBack = [&] {
+        windows->invalidate();
+        accessibility->readTogether(elements);
+        for (const AXElement& e : elements) {
+            accessibility->copyAttributeValue(e, QStringLiteral("AXPosition"));
+            accessibility->copyAttributeValue(e, QStringLiteral("AXMinimized"));
+        }
+    };
+    EXPECT_EQ(least([&] { return tripsOf(readBack); }), 1u);
 }
 
 TEST_F(X11WindowListTest, ApplicationsAreAnnouncedOnceAsTheirWindowsComeAndGo) {
