@@ -8,7 +8,7 @@
 #include "Platform/WindowServer.h"
 #include "Services/Desktop/AXAttributeReader.h"
 #include "Services/Desktop/AXWindowService.h"
-#include "Services/Restore/AppRestorer.h"
+#include "Services/Restore/BrowserWindowsReopener.h"
 #include "Services/Restore/FinderWindowRestorer.h"
 #include "Services/Restore/RestoreGeometry.h"
 #include "Services/Restore/RestoreLog.h"
@@ -182,7 +182,7 @@ QCoro::Task<AppPlan> RestorePlanner::planApp(AppSnapshot snapshot, QList<Running
         // waited for, not opened again.
         plan.currentBrowserTabs = co_await BrowserTabRestorer::recordedTabs(
             bundleID, BrowserTabRestorer::openedTabs(desired), Clock::Duration(500),
-            AppRestorer::handedBrowserWindows(snapshot));
+            BrowserWindowsReopener::handed(snapshot));
         plan.needsBrowserTabRestore = !WorkspaceRestorer::browserTabsMatch(
             BrowserTabRestorer::openedTabs(desired), plan.currentBrowserTabs);
     }

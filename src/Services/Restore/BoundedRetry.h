@@ -1,0 +1,37 @@
+#pragma once
+
+#include "Platform/Clock.h"
+#include "Services/Restore/RestoreWait.h"
+
+#include <functional>
+
+#include <qcoro/qcorotask.h>
+
+// The restore's steps whose outcome can be read back are tried up to three times: run, checked,
+// and while the check fails, paused and run again. Running out of attempts is not an error: the
+// last attempt's outcome stands.
+class BoundedRetry {
+public:
+    BoundedRetry() = delete;
+
+    static constexpr int attempts = 3;
+    // The pause after attempt n (1-based): 100 ms, then 200 ms, growing to at most 800 ms.
+    static Clock::Duration pause(int attempt);
+
+    template <typename T>
+    static QCoro::Task<T> run(std::function<QCoro::Task<T>(int attempt)> operation,
+                              std::function<QCoro::Task<bool>(const T& outcome)> check) {
+        for (int attempt = 1;; ++attempt) {
+            T outcome = co_await operation(attempt);
+            if (co_await check(outcome) || attempt >= attempts) {
+                co_return outcome;
+            }
+            co_await RestoreWait::pause(pause(attempt));
+        }
+    }
+
+    // A check whose answer is known at once.
+    static QCoro::Task<bool> ready(bool value);
+    // A stand-in outcome for steps whose result is read back from the desktop.
+    static QCoro::Task<bool> done(QCoro::Task<void> step);
+};

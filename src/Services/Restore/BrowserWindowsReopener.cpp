@@ -1,0 +1,199 @@
+#include "Services/Restore/BrowserWindowsReopener.h"
+
+#include "Services/Restore/BoundedRetry.h"
+#include "Services/Restore/BrowserRestoreIssues.h"
+#include "Services/Restore/BrowserTabComparison.h"
+#include "Services/Restore/RestoreLog.h"
+#include "Services/Restore/RestoreWait.h"
+#include "Services/Scripting/BrowserScriptService.h"
+
+#include <QHash>
+#include <QUuid>
+
+#include <functional>
+
+namespace {
+
+// What this restore request opened for one saved browser application: its windows (ids), and
+// the saved windows handed to the browser whole with the windows it showed for them.
+struct OpenedBrowserWindows {
+    QList<std::int64_t> windows;
+    BrowserTabRestorer::Handed handed;
+};
+
+// Per saved application (browser identifier and snapshot id).
+QHash<QString, OpenedBrowserWindows>& openedBrowserWindows() {
+    static QHash<QString, OpenedBrowserWindows> windows;
+    return windows;
+}
+
+QString openedKey(const AppSnapshot& snapshot) {
+    return snapshot.bundleIdentifier + QLatin1Char(' ') + snapshot.id.toString(QUuid::WithoutBraces);
+}
+
+} // namespace
+
+QCoro::Task<QStringList> BrowserWindowsReopener::countedTabIssues(QString bundleIdentifier,
+                                                                  AppSnapshot snapshot) {
+    const QList<QList<TabSnapshot>> saved = BrowserTabRestorer::expectedTabs(snapshot);
+    const BrowserTabRestorer::Handed handed = BrowserWindowsReopener::handed(snapshot);
+    if (std::all_of(saved.begin(), saved.end(), [](const QList<TabSnapshot>& w) { return w.isEmpty(); })) {
+        co_return QStringList(saved.size());
+    }
+    const QList<QList<TabSnapshot>> shown = co_await BrowserTabRestorer::recordedTabs(
+        bundleIdentifier, BrowserTabRestorer::openedTabs(saved), RestoreWait::ms(100), handed);
+    co_return BrowserRestoreIssues::tabIssues(saved, shown);
+}
+
+QCoro::Task<QList<ClosedWindow>> BrowserWindowsReopener::reopen(AppPlan plan, bool closeOtherApps) {
+    const QString id = plan.appSnapshot.bundleIdentifier;
+    const QList<QList<TabSnapshot>> saved = BrowserTabRestorer::expectedTabs(plan.appSnapshot);
+    const QList<QList<TabSnapshot>> expected = BrowserTabRestorer::openedTabs(saved);
+    const bool launched = plan.needsLaunch;
+    if (std::all_of(expected.begin(), expected.end(),
+                    [](const QList<TabSnapshot>& w) { return w.isEmpty(); })) {
+        const BrowserTabRestorer::Reopened reopened =
+            co_await BrowserTabRestorer::restoreBrowserTabs(plan.appSnapshot, closeOtherApps, launched);
+        QList<ClosedWindow> closed;
+        for (const BrowserTabRestorer::Closed& window : reopened.closed) {
+            closed.append(window.window);
+        }
+        co_return closed;
+    }
+    // Each attempt opens the saved windows afresh, then closes the windows an earlier attempt (or
+    // an earlier pass of this request) opened for them, known by their ids: never a window of the
+    // user's, and never the browser's last window.
+    const QString key = openedKey(plan.appSnapshot);
+    const AppSnapshot snapshot = plan.appSnapshot;
+    // The user's windows each attempt closed.
+    const auto closed = std::make_shared<QList<ClosedWindow>>();
+    const std::function<QCoro::Task<bool>(int)> operation = [id, key, snapshot, closeOtherApps, launched,
+                                                             closed](int attempt) {
+        return BoundedRetry::done(
+            openTabs(id, key, snapshot, closeOtherApps, launched && attempt == 1, closed));
+    };
+    // Compared with what the browser was given: an address kept from it never comes back, and
+    // waiting for it would only open the windows again. Every saved window handed whole has its
+    // window: its tabs are counted once the browser's record catches up, never handed again.
+    const std::function<QCoro::Task<bool>(const bool&)> check = [id, key, expected](const bool&) {
+        const BrowserTabRestorer::Handed handed = openedBrowserWindows().value(key).handed;
+        bool everyOneHanded = true;
+        for (qsizetype i = 0; i < expected.size(); ++i) {
+            everyOneHanded = everyOneHanded && (expected[i].isEmpty() || handed.contains(i));
+        }
+        if (everyOneHanded) {
+            return BoundedRetry::ready(true);
+        }
+        return tabsMatch(id, expected);
+    };
+    co_await BoundedRetry::run<bool>(operation, check);
+    for (const QString& page : blankStandIns(saved)) {
+        RestoreLog::log(QStringLiteral("restoreBrowserTabs: ") + id +
+                        QStringLiteral(" shows a blank page for ") + page +
+                        QStringLiteral(", which it does not open when handed"));
+    }
+    co_return *closed;
+}
+
+QCoro::Task<void> BrowserWindowsReopener::openTabs(QString bundleIdentifier, QString key,
+                                                   AppSnapshot snapshot, bool closeOtherApps, bool launched,
+                                                   std::shared_ptr<QList<ClosedWindow>> closed) {
+    const OpenedBrowserWindows before = openedBrowserWindows().value(key);
+    const QList<std::int64_t> earlier = before.windows;
+    const BrowserTabRestorer::Reopened reopened =
+        co_await BrowserTabRestorer::restoreBrowserTabs(snapshot, closeOtherApps, launched, before.handed);
+    for (const BrowserTabRestorer::Closed& window : reopened.closed) {
+        // A window an earlier attempt opened is not the user's.
+        if (!earlier.contains(window.id)) {
+            closed->append(window.window);
+        }
+    }
+    // Windows this request opened before and kept for no saved window: closed once their
+    // replacements are open. Those the ids of which cannot be read now stay noted.
+    QList<std::int64_t> opened = reopened.opened;
+    for (const std::int64_t window : reopened.kept) {
+        if (earlier.contains(window) && !opened.contains(window)) {
+            opened.append(window);
+        }
+    }
+    QList<std::int64_t> mine = opened;
+    QList<std::int64_t> left;
+    if (!earlier.isEmpty()) {
+        const std::optional<QList<std::int64_t>> now =
+            co_await BrowserScriptService::windowIDs(bundleIdentifier);
+        for (const std::int64_t window : earlier) {
+            if (opened.contains(window)) {
+                continue;
+            }
+            if (!now) {
+                mine.append(window);
+            } else if (now->contains(window)) {
+                (opened.isEmpty() ? mine : left).append(window);
+            }
+        }
+    }
+    if (!left.isEmpty()) {
+        RestoreLog::log(QStringLiteral("restoreBrowserTabs: closing ") + QString::number(left.size()) +
+                        QStringLiteral(" window(s) of ") + bundleIdentifier +
+                        QStringLiteral(" left by the previous attempt"));
+        co_await BrowserScriptService::closeWindows(bundleIdentifier, left);
+    }
+    openedBrowserWindows().insert(key, OpenedBrowserWindows{mine, reopened.handed});
+}
+
+QStringList BrowserWindowsReopener::blankStandIns(const QList<QList<TabSnapshot>>& saved) {
+    const QList<QList<TabSnapshot>> opened = BrowserTabRestorer::openedTabs(saved);
+    QStringList pages;
+    for (qsizetype i = 0; i < saved.size(); ++i) {
+        for (qsizetype j = 0; j < saved[i].size(); ++j) {
+            if (BrowserRestoreIssues::isBlankStandIn(saved[i][j].url, opened[i][j].url) &&
+                !pages.contains(saved[i][j].url)) {
+                pages.append(saved[i][j].url);
+            }
+        }
+    }
+    return pages;
+}
+
+QCoro::Task<bool> BrowserWindowsReopener::tabsMatch(QString bundleIdentifier,
+                                                    QList<QList<TabSnapshot>> expected) {
+    const QList<QList<TabSnapshot>> shown = co_await BrowserScriptService::captureTabs(bundleIdentifier);
+    // A window listed without tabs is one the browser's record has not caught up with: it is
+    // counted once the windows are placed, never opened again.
+    co_return BrowserTabComparison::browserTabsMatch(expected, shown) ||
+        std::any_of(shown.begin(), shown.end(), [](const QList<TabSnapshot>& w) { return w.isEmpty(); });
+}
+
+void BrowserWindowsReopener::forget() {
+    openedBrowserWindows().clear();
+}
+
+BrowserTabRestorer::Handed BrowserWindowsReopener::handed(const AppSnapshot& snapshot) {
+    return openedBrowserWindows().value(openedKey(snapshot)).handed;
+}
+
+QCoro::Task<QList<std::int64_t>> BrowserWindowsReopener::windowsOfOthers(QString browser,
+                                                                         AppSnapshot snapshot,
+                                                                         QSet<AXElement> windowsBefore) {
+    QList<std::int64_t> others;
+    if (windowsBefore.isEmpty()) {
+        co_return others;
+    }
+    // A browser's window ids are its windows' numbers on the desktop.
+    const QList<QList<TabSnapshot>> expected =
+        BrowserTabRestorer::openedTabs(BrowserTabRestorer::expectedTabs(snapshot));
+    const std::optional<QList<std::int64_t>> showing =
+        co_await BrowserTabRestorer::windowsShowingSavedTabs(browser, expected);
+    // The windows an earlier pass of this request opened for the saved windows are theirs, whatever
+    // the browser's record lists of them yet.
+    const QList<std::int64_t> opened = openedBrowserWindows().value(openedKey(snapshot)).windows;
+    for (const AXElement& window : windowsBefore) {
+        if (opened.contains(static_cast<std::int64_t>(window.id))) {
+            continue;
+        }
+        if (!showing || !showing->contains(static_cast<std::int64_t>(window.id))) {
+            others.append(static_cast<std::int64_t>(window.id));
+        }
+    }
+    co_return others;
+}
