@@ -3,12 +3,9 @@
 #include "Extensions/RectConversion.h"
 #include "Platform/Clock.h"
 #include "Platform/Platform.h"
+#include "Services/Coordination/RevertWindowPlacer.h"
 #include "Services/Desktop/AXWindowService.h"
-#include "Services/Desktop/DisplayMapper.h"
-#include "Services/Desktop/WindowMatcher.h"
 #include "Services/Restore/FinderWindowRestorer.h"
-#include "Services/Restore/RestoreGeometry.h"
-#include "Services/Restore/WindowPlacer.h"
 #include "Services/Scripting/BrowserScriptService.h"
 #include "Services/Scripting/BrowserScriptText.h"
 #include "Services/Scripting/FinderScriptService.h"
@@ -17,11 +14,21 @@
 #include <QSet>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 namespace {
 
 using namespace std::chrono_literals;
+
+// Bounds of the waits: each ends as soon as what it waits for is seen.
+constexpr Clock::Duration kSettleWait = 500ms;
+constexpr Clock::Duration kSettleStep = 50ms;
+constexpr Clock::Duration kClosingWait = 500ms;
+constexpr Clock::Duration kClosingStep = 50ms;
+constexpr Clock::Duration kFoldersWait = 5s;
+constexpr Clock::Duration kFoldersStep = 250ms;
+constexpr Clock::Duration kTabsStep = 500ms;
 
 const QString kTag = QStringLiteral("RevertStateManager");
 // The reason of a browser that did not come to show its saved tabs; %1 says what was done.
@@ -81,6 +88,50 @@ QString comparable(QString url) {
         url.chop(1);
     }
     return url.remove(QStringLiteral("www."));
+}
+
+// Whether none of the browser's windows asked to close is listed any more.
+QCoro::Task<bool> windowsGone(QString bundleIdentifier, QList<std::int64_t> closing) {
+    const std::optional<QList<std::int64_t>> left =
+        co_await BrowserScriptService::windowIDs(bundleIdentifier);
+    co_return !left ||
+        std::none_of(closing.begin(), closing.end(), [&left](std::int64_t w) { return left->contains(w); });
+}
+
+// Whether the file manager shows none of the folders toClose and all of toOpen; counted is set to
+// how many of each are as wanted.
+QCoro::Task<bool> foldersPutBack(QStringList toClose, QStringList toOpen,
+                                 std::shared_ptr<std::pair<qsizetype, qsizetype>> counted) {
+    const QList<FinderScriptService::FinderWindowInfo> listed =
+        co_await FinderScriptService::captureWindows();
+    QSet<QString> now;
+    for (const FinderScriptService::FinderWindowInfo& window : listed) {
+        now.insert(folderKey(window.path));
+    }
+    const auto showing = [&now](const QString& path) { return now.contains(folderKey(path)); };
+    counted->first = toClose.size() - std::count_if(toClose.begin(), toClose.end(), showing);
+    counted->second = std::count_if(toOpen.begin(), toOpen.end(), showing);
+    co_return counted->first == toClose.size() && counted->second == toOpen.size();
+}
+
+// Whether the browser lists at least the expected windows, each with at least its expected tabs.
+QCoro::Task<bool> tabsShown(QString listingScript, RevertSteps::TabList expectedTabsByWindow) {
+    const RevertSteps::TabList found =
+        BrowserScriptService::parseTabResult(co_await BrowserScriptService::runAppleScript(listingScript));
+    if (found.size() < expectedTabsByWindow.size()) {
+        co_return false;
+    }
+    for (qsizetype i = 0; i < expectedTabsByWindow.size(); ++i) {
+        if (found[i].size() < expectedTabsByWindow[i].size()) {
+            log(QStringLiteral("Window ") + QString::number(i) + QStringLiteral(": expected ") +
+                QString::number(expectedTabsByWindow[i].size()) + QStringLiteral(" tabs, found ") +
+                QString::number(found[i].size()));
+            co_return false;
+        }
+    }
+    log(QStringLiteral("All browser tabs ready: ") + QString::number(found.size()) +
+        QStringLiteral(" windows"));
+    co_return true;
 }
 
 } // namespace
@@ -220,7 +271,10 @@ QCoro::Task<bool> RevertSteps::putTabsBack(AppSnapshot appSnapshot, TabList curr
     }
     co_await BrowserScriptService::closeWindows(id, toClose);
     if (!toClose.isEmpty()) {
-        co_await platformClock().sleep(500ms);
+        // The windows asked to close are given a moment to go, so that the tabs read next are
+        // those of the windows that stay.
+        const auto gone = [id, toClose] { return windowsGone(id, toClose); };
+        co_await platformClock().pollUntilAsync(gone, kClosingWait, kClosingStep);
     }
     // The windows opened stand in front, in saved order; every saved window counts.
     TabList opening;
@@ -252,8 +306,14 @@ QCoro::Task<AppRestoreResult> RevertSteps::reopenBrowser(AppSnapshot appSnapshot
     case Launch::Outcome::running:
         break;
     }
-    // Let the browser settle before it is scripted.
-    co_await platformClock().sleep(500ms);
+    // The browser is scripted once it has finished launching (shown its first window), or after
+    // a short while in any case.
+    const QString id = appSnapshot.bundleIdentifier;
+    const auto settled = [id] {
+        const std::optional<RunningApplication> app = runningApp(id);
+        return app && app->isFinishedLaunching;
+    };
+    co_await platformClock().pollUntil(settled, kSettleWait, kSettleStep);
 
     const TabList tabs = savedTabs(appSnapshot);
     if (!hasAnyTab(tabs)) {
@@ -299,7 +359,7 @@ QCoro::Task<AppRestoreResult> RevertSteps::restoreBrowserState(RunningApplicatio
         }
     }
     QList<WindowRestoreResult> windows =
-        co_await placeWindows(app, appSnapshot.windowSnapshots, savedDisplays, true);
+        co_await RevertWindowPlacer::placeWindows(app, appSnapshot.windowSnapshots, savedDisplays, true);
     const QString restored =
         QStringLiteral("Browser state restored (") + windowCount + QStringLiteral(" windows)");
     if (!tabsShown || !exactly) {
@@ -312,120 +372,7 @@ QCoro::Task<AppRestoreResult> RevertSteps::restoreBrowserState(RunningApplicatio
 QCoro::Task<QList<WindowRestoreResult>>
 RevertSteps::restoreWindowPositions(RunningApplication app, QList<WindowSnapshot> snapshots,
                                     QList<DisplaySnapshot> savedDisplays) {
-    co_return co_await placeWindows(app, snapshots, savedDisplays, false);
-}
-
-QCoro::Task<QList<WindowRestoreResult>> RevertSteps::placeWindows(RunningApplication app,
-                                                                  QList<WindowSnapshot> snapshots,
-                                                                  QList<DisplaySnapshot> savedDisplays,
-                                                                  bool byPosition) {
-    // Each saved window is found as a restore finds it: the very window first (its number, process
-    // and process start), then the other clues. The list position is the last resort only: the
-    // restore raised windows, so the list is in another order than when it was read.
-    QList<WindowSnapshot> clues = snapshots;
-    if (byPosition) {
-        for (qsizetype i = 0; i < clues.size(); ++i) {
-            clues[i].windowIndex = i;
-        }
-    }
-    const WindowMatcher::Matches matches = WindowMatcher::matchWindows(clues, app);
-    QList<WindowRestoreResult> results;
-    for (qsizetype i = 0; i < snapshots.size(); ++i) {
-        const WindowSnapshot& window = snapshots[i];
-        const QRectF saved = RectConversion::toRectF(window.frame);
-        std::optional<Screen> screen = DisplayMapper::findScreen(window.displayUUID, savedDisplays, saved);
-        if (!screen && Platform::current().screens) {
-            const auto& port = Platform::current().screens;
-            screen = port->mainScreen();
-            if (!screen && !port->screens().isEmpty()) {
-                screen = port->screens().first();
-            }
-        }
-        const QRectF target = screen ? DisplayMapper::clampToVisibleBounds(saved, *screen) : saved;
-        const auto match = matches.constFind(int(i));
-        const std::optional<AXElement> element =
-            match != matches.constEnd() ? std::optional(match->axElement) : std::nullopt;
-        WindowRestoreResult windowResult;
-        if (element) {
-            // What the report says was done is what reads back changed, not what was asked.
-            const WindowPlacer::Whereabouts before = WindowPlacer::Whereabouts::of(*element);
-            co_await WindowPlacer::returnToDesktop(*element, window.spaceIndex);
-            windowResult = co_await placeWindow(*element, window.isMinimized, target, before);
-        } else {
-            windowResult.status = RestoreStatus::failed;
-            windowResult.reason = QStringLiteral("Failed to position window");
-        }
-        windowResult.windowTitle = window.windowTitle;
-        windowResult.requestedFrame = target;
-        results.append(windowResult);
-        co_await platformClock().sleep(100ms);
-    }
-    co_return results;
-}
-
-QCoro::Task<WindowRestoreResult> RevertSteps::placeWindow(AXElement element, bool minimized, QRectF target,
-                                                          WindowPlacer::Whereabouts before) {
-    WindowRestoreResult outcome;
-    const bool wasMinimized = AXWindowService::isMinimized(element);
-    if (minimized) {
-        // Not raised: some managers show a minimised window again when it is raised.
-        AXWindowService::setWindowFrame(element, target);
-        // Whether it moved is read before it is minimised: under some managers a window just
-        // minimised reads for a moment on a frame where it never shows.
-        if (!before.frame || !RestoreGeometry::withinTolerance(*before.frame, target)) {
-            const auto changed = [element, from = before.frame] {
-                const std::optional<QRectF> now = AXWindowService::windowFrame(element);
-                return now && (!from || now->toRect() != from->toRect());
-            };
-            co_await platformClock().pollUntil(changed, 500ms, 10ms);
-        }
-        if (WindowPlacer::wasMoved(before, WindowPlacer::Whereabouts::of(element), target)) {
-            outcome.addActions({QStringLiteral("moved")});
-        }
-        if (!wasMinimized) {
-            AXWindowService::minimize(element);
-        }
-        const auto down = [element] { return AXWindowService::isMinimized(element); };
-        const bool done = co_await platformClock().pollUntil(down, 2s, 100ms);
-        outcome.status = done ? RestoreStatus::restored : RestoreStatus::failed;
-        outcome.reason =
-            done ? QStringLiteral("Window minimized") : QStringLiteral("Failed to minimize window");
-        outcome.finding = done ? WindowFinding::minimised : WindowFinding::none;
-        outcome.actualFrame = AXWindowService::windowFrame(element);
-        if (done && !wasMinimized) {
-            outcome.addActions({QStringLiteral("minimised")});
-        }
-        co_return outcome;
-    }
-    if (wasMinimized) {
-        // Shown as a restore shows it: also on a desktop not shown, where some managers show a
-        // window only through the desktop shown.
-        co_await WindowPlacer::prepareWindowForGeometry(element);
-        if (!AXWindowService::isMinimized(element)) {
-            outcome.addActions({QStringLiteral("shown")});
-            before.frame = co_await WindowPlacer::frameAtRest(element);
-        }
-    }
-    bool placed = AXWindowService::restoreWindow(element, target);
-    std::optional<QRectF> actual;
-    if (placed) {
-        // A window counts as back only where it reads back, shown: the request may be taken and
-        // ignored, or take effect a moment later.
-        const auto readBack = [element, target, &actual] {
-            actual =
-                AXWindowService::isMinimized(element) ? std::nullopt : AXWindowService::windowFrame(element);
-            return actual && RestoreGeometry::withinTolerance(*actual, target);
-        };
-        placed = co_await platformClock().pollUntil(readBack, 1s, 100ms);
-    }
-    outcome.status = placed ? RestoreStatus::restored : RestoreStatus::failed;
-    outcome.reason =
-        placed ? QStringLiteral("Window positioned") : QStringLiteral("Failed to position window");
-    outcome.actualFrame = actual;
-    if (placed && WindowPlacer::wasMoved(before, WindowPlacer::Whereabouts::of(element), target)) {
-        outcome.addActions({QStringLiteral("moved")});
-    }
-    co_return outcome;
+    co_return co_await RevertWindowPlacer::placeWindows(app, snapshots, savedDisplays, false);
 }
 
 QCoro::Task<std::optional<AppRestoreResult>> RevertSteps::restoreFolderWindows(AppSnapshot before,
@@ -474,25 +421,10 @@ QCoro::Task<std::optional<AppRestoreResult>> RevertSteps::restoreFolderWindows(A
     co_await FinderScriptService::batchOperations(toClose, toOpen, beforePaths, beforeFrames, current, {},
                                                   FinderWindowRestorer::framesMatch);
     // Read back: a folder window opens (and closes) in the file manager's own time.
-    qsizetype closed = 0;
-    qsizetype reopened = 0;
-    const Clock::TimePoint deadline = platformClock().now() + 5s;
-    for (;;) {
-        const QList<FinderScriptService::FinderWindowInfo> listed =
-            co_await FinderScriptService::captureWindows();
-        QSet<QString> now;
-        for (const FinderScriptService::FinderWindowInfo& window : listed) {
-            now.insert(folderKey(window.path));
-        }
-        const auto showing = [&now](const QString& path) { return now.contains(folderKey(path)); };
-        closed = toClose.size() - std::count_if(toClose.begin(), toClose.end(), showing);
-        reopened = std::count_if(toOpen.begin(), toOpen.end(), showing);
-        if ((closed == toClose.size() && reopened == toOpen.size()) || platformClock().now() >= deadline) {
-            break;
-        }
-        co_await platformClock().sleep(250ms);
-    }
-    const bool all = closed == toClose.size() && reopened == toOpen.size();
+    const auto counted = std::make_shared<std::pair<qsizetype, qsizetype>>(0, 0);
+    const auto done = [toClose, toOpen, counted] { return foldersPutBack(toClose, toOpen, counted); };
+    const bool all = co_await platformClock().pollUntilAsync(done, kFoldersWait, kFoldersStep);
+    const auto [closed, reopened] = *counted;
     QStringList said;
     if (!toClose.isEmpty()) {
         said.append(QString::number(closed) + QStringLiteral(" of ") + QString::number(toClose.size()) +
@@ -508,26 +440,11 @@ QCoro::Task<std::optional<AppRestoreResult>> RevertSteps::restoreFolderWindows(A
 
 QCoro::Task<bool> RevertSteps::waitForBrowserTabs(QString bundleIdentifier, TabList expectedTabsByWindow,
                                                   double timeout) {
-    const Clock::TimePoint deadline = platformClock().now() + Clock::seconds(timeout);
     const QString script = BrowserScriptText::tabListingScript(bundleIdentifier);
-    while (platformClock().now() < deadline) {
-        const TabList found =
-            BrowserScriptService::parseTabResult(co_await BrowserScriptService::runAppleScript(script));
-        bool ready = found.size() >= expectedTabsByWindow.size();
-        for (qsizetype i = 0; ready && i < expectedTabsByWindow.size(); ++i) {
-            if (found[i].size() < expectedTabsByWindow[i].size()) {
-                log(QStringLiteral("Window ") + QString::number(i) + QStringLiteral(": expected ") +
-                    QString::number(expectedTabsByWindow[i].size()) + QStringLiteral(" tabs, found ") +
-                    QString::number(found[i].size()));
-                ready = false;
-            }
-        }
-        if (ready) {
-            log(QStringLiteral("All browser tabs ready: ") + QString::number(found.size()) +
-                QStringLiteral(" windows"));
-            co_return true;
-        }
-        co_await platformClock().sleep(500ms);
+    const auto ready = [script, expectedTabsByWindow] { return tabsShown(script, expectedTabsByWindow); };
+    // Each look runs a script, so the browser is asked every half second.
+    if (co_await platformClock().pollUntilAsync(ready, Clock::seconds(timeout), kTabsStep)) {
+        co_return true;
     }
     log(QStringLiteral("Timeout waiting for browser tabs"));
     co_return false;

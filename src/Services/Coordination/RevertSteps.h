@@ -4,10 +4,10 @@
 #include "Models/AppSnapshot.h"
 #include "Models/DisplaySnapshot.h"
 #include "Models/TabSnapshot.h"
+#include "Models/WindowRestoreResult.h"
 #include "Models/WindowSnapshot.h"
 #include "Platform/Accessibility.h"
 #include "Platform/RunningApplications.h"
-#include "Services/Restore/WindowPlacer.h"
 
 #include <QList>
 #include <QString>
@@ -81,12 +81,6 @@ public:
     static bool sameWindows(const TabList& desired, const TabList& current);
 
 private:
-    static QCoro::Task<QList<WindowRestoreResult>> placeWindows(RunningApplication app,
-                                                                QList<WindowSnapshot> snapshots,
-                                                                QList<DisplaySnapshot> savedDisplays,
-                                                                bool byPosition);
-    static QCoro::Task<WindowRestoreResult> placeWindow(AXElement element, bool minimized, QRectF target,
-                                                        WindowPlacer::Whereabouts before);
     // Opens the saved windows with their tabs, frames and profiles; whether the browser came to
     // show them.
     static QCoro::Task<bool> openSavedTabs(AppSnapshot appSnapshot);

@@ -234,8 +234,10 @@ TEST_F(RevertStateManagerTest, TwoRevertsOfOneRecordRunOnce) {
     auto second = run(&manager, id, &reports);
     clock().advanceBy(5s);
     ASSERT_EQ(reports.size(), 2);
-    EXPECT_EQ(reports[0].workspaceName, "Revert") << "the second one finds the record gone";
-    EXPECT_EQ(reports[1].workspaceName, "Revert to 'Focus'");
+    // Whichever ends first, the second one finds the record gone.
+    const QStringList names{reports[0].workspaceName, reports[1].workspaceName};
+    EXPECT_EQ(names.count("Revert"), 1);
+    EXPECT_EQ(names.count("Revert to 'Focus'"), 1);
 }
 
 } // namespace

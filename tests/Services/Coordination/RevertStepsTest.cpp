@@ -150,8 +150,10 @@ TEST_F(RevertStepsTest, ARunningBrowserThatShowsItsTabsOnlyGetsItsFramesBack) {
 TEST_F(RevertStepsTest, ARunningBrowserWithOtherTabsIsReopenedWithTheSavedOnes) {
     const qint32 pid = addApp(kChrome, "Google Chrome");
     addBrowserWindow(pid, {"https://elsewhere.org/*"});
+    const auto start = clock().elapsed();
     const AppRestoreResult result =
         putBack(browser({{QRectF(40, 60, 800, 600), {"https://a.org/", "https://b.org/"}}}));
+    EXPECT_LT(clock().elapsed() - start, 500ms) << "the window closed is gone at once";
     EXPECT_EQ(result.status, RestoreStatus::restored);
     EXPECT_EQ(tabUrls(*clock().runUntilDone(BrowserScriptService::captureTabs(kChrome))),
               (QList<QStringList>{{"https://a.org/", "https://b.org/*"}}));
@@ -296,6 +298,8 @@ TEST_F(RevertStepsTest, ReopenedBrowsersComeBackWithTheirTabs) {
         RestoreStatus status;
         QString reason;
         QList<QStringList> shown;
+        // How long it takes at most: the browser is scripted as soon as it has finished launching.
+        std::optional<Clock::Duration> within{};
     };
     const QList<Case> cases{
         {"with tabs",
@@ -304,7 +308,8 @@ TEST_F(RevertStepsTest, ReopenedBrowsersComeBackWithTheirTabs) {
          false,
          RestoreStatus::restored,
          "Browser reopened with 1 windows and tabs",
-         {{"https://a.org/", "https://b.org/*"}}},
+         {{"https://a.org/", "https://b.org/*"}},
+         1200ms},
         {"tabs refused",
          1s,
          {"https://a.org/", "https://b.org/"},
@@ -330,6 +335,9 @@ TEST_F(RevertStepsTest, ReopenedBrowsersComeBackWithTheirTabs) {
         const auto result =
             d.clock().runUntilDone(RevertSteps::reopenBrowser(browser({{QRectF(40, 60, 800, 600), c.tabs}})));
         ASSERT_TRUE(result);
+        if (c.within) {
+            EXPECT_LE(d.clock().elapsed(), *c.within);
+        }
         EXPECT_EQ(result->status, c.status);
         EXPECT_EQ(result->reason, c.reason);
         const SimulatedDesktop::Application* app = d.desktop().findApplication(kChrome);
@@ -472,6 +480,43 @@ TEST_F(RevertStepsTest, WindowsCountAsPositionedOnlyWhereTheyReadBack) {
             EXPECT_EQ(desktop().window(desktop().windowsOf(pid).first())->frame, twin);
         }
         desktop().removeApplication(pid);
+    }
+}
+
+// Every move and every minimise is asked at once and read back together: windows that each take
+// a moment cost that moment once, not once per window.
+TEST_F(RevertStepsTest, ManyWindowsAreReadBackTogether) {
+    QList<QRectF> live;
+    QStringList titles;
+    QList<WindowSnapshot> saved;
+    for (int i = 0; i < 12; ++i) {
+        live << QRectF(700, 400, 300, 200);
+        titles << QStringLiteral("Doc ") + QString::number(i);
+        WindowSnapshot window;
+        window.frame = RectConversion::toSnapshotRect(QRectF(20 * i, 30 * i, 400, 300));
+        window.windowTitle = titles.last();
+        window.windowIndex = i;
+        window.isMinimized = i % 3 == 0;
+        saved << window;
+    }
+    const qint32 pid = addApp("org.example.Editor", live, titles);
+    for (const quint32 number : desktop().windowsOf(pid)) {
+        desktop().updateWindow(number, [](SimulatedDesktop::Window& w) {
+            w.faults.moveDelay = 300ms;
+            w.faults.stateChangeDelay = 300ms;
+        });
+    }
+    const auto start = clock().elapsed();
+    const auto results =
+        clock().runUntilDone(RevertSteps::restoreWindowPositions(running("org.example.Editor"), saved, {}));
+    ASSERT_TRUE(results);
+    EXPECT_LT(clock().elapsed() - start, 1s);
+    ASSERT_EQ(results->size(), saved.size());
+    for (qsizetype i = 0; i < saved.size(); ++i) {
+        EXPECT_EQ(results->at(i).reason, saved[i].isMinimized ? "Window minimized" : "Window positioned")
+            << i;
+        EXPECT_EQ(desktop().window(desktop().windowsOf(pid)[i])->frame,
+                  RectConversion::toRectF(saved[i].frame));
     }
 }
 

@@ -1,0 +1,255 @@
+#include "Services/Coordination/RevertWindowPlacer.h"
+
+#include "Extensions/RectConversion.h"
+#include "Platform/Clock.h"
+#include "Platform/Platform.h"
+#include "Services/Desktop/AXWindowService.h"
+#include "Services/Desktop/DisplayMapper.h"
+#include "Services/Desktop/WindowMatcher.h"
+#include "Services/Restore/RestoreGeometry.h"
+#include "Services/Restore/WindowShowing.h"
+
+#include <QSet>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A move or a minimise shows in the read-back within a few milliseconds; these bound the wait
+// for a manager that takes its time, and the steps are short because one read covers every
+// window.
+constexpr Clock::Duration kMoveWait = 500ms;
+constexpr Clock::Duration kPlacedWait = 1s;
+constexpr Clock::Duration kMinimizeWait = 2s;
+constexpr Clock::Duration kReadStep = 20ms;
+
+Clock& platformClock() {
+    return *Platform::current().clock;
+}
+
+} // namespace
+
+QRectF RevertWindowPlacer::targetFrame(const WindowSnapshot& window,
+                                       const QList<DisplaySnapshot>& savedDisplays) {
+    const QRectF saved = RectConversion::toRectF(window.frame);
+    std::optional<Screen> screen = DisplayMapper::findScreen(window.displayUUID, savedDisplays, saved);
+    if (!screen && Platform::current().screens) {
+        const auto& port = Platform::current().screens;
+        screen = port->mainScreen();
+        if (!screen && !port->screens().isEmpty()) {
+            screen = port->screens().first();
+        }
+    }
+    return screen ? DisplayMapper::clampToVisibleBounds(saved, *screen) : saved;
+}
+
+QCoro::Task<QList<WindowRestoreResult>> RevertWindowPlacer::placeWindows(RunningApplication app,
+                                                                         QList<WindowSnapshot> snapshots,
+                                                                         QList<DisplaySnapshot> savedDisplays,
+                                                                         bool byPosition) {
+    // The list position is the last resort only: the restore raised windows, so the list is in
+    // another order than when it was read.
+    QList<WindowSnapshot> clues = snapshots;
+    if (byPosition) {
+        for (qsizetype i = 0; i < clues.size(); ++i) {
+            clues[i].windowIndex = i;
+        }
+    }
+    const WindowMatcher::Matches matches = WindowMatcher::matchWindows(clues, app);
+    QList<std::optional<AXElement>> partners;
+    QList<AXElement> paired;
+    QList<QRectF> targets;
+    for (qsizetype i = 0; i < snapshots.size(); ++i) {
+        targets.append(targetFrame(snapshots[i], savedDisplays));
+        const auto match = matches.constFind(int(i));
+        partners.append(match != matches.constEnd() ? std::optional(match->axElement) : std::nullopt);
+        if (partners.last()) {
+            paired.append(*partners.last());
+        }
+    }
+    // Where each stood is read before it changes desktops: a window just sent to a desktop not
+    // shown reads minimised for a moment under some managers. What the report says was done is
+    // what reads back changed from there.
+    AXWindowService::readTogether(paired);
+    QHash<AXElement, WindowPlacer::Whereabouts> before;
+    QList<std::pair<AXElement, std::optional<qint64>>> toDesktops;
+    for (qsizetype i = 0; i < snapshots.size(); ++i) {
+        if (partners[i]) {
+            before.insert(*partners[i], WindowPlacer::Whereabouts::of(*partners[i]));
+            toDesktops.append({*partners[i], snapshots[i].spaceIndex});
+        }
+    }
+    co_await WindowPlacer::returnToDesktops(toDesktops);
+    AXWindowService::readTogether(paired);
+    QList<Placing> minimised;
+    QList<Placing> shown;
+    for (qsizetype i = 0; i < snapshots.size(); ++i) {
+        if (partners[i]) {
+            const AXElement window = *partners[i];
+            const Placing placing{window, targets[i], before.value(window),
+                                  AXWindowService::isMinimized(window)};
+            (snapshots[i].isMinimized ? minimised : shown).append(placing);
+        }
+    }
+    QHash<AXElement, WindowRestoreResult> outcomes = co_await placeMinimised(minimised);
+    outcomes.insert(co_await placeShown(shown));
+
+    QList<WindowRestoreResult> results;
+    for (qsizetype i = 0; i < snapshots.size(); ++i) {
+        WindowRestoreResult windowResult;
+        if (partners[i]) {
+            windowResult = outcomes.value(*partners[i]);
+        } else {
+            windowResult.status = RestoreStatus::failed;
+            windowResult.reason = QStringLiteral("Failed to position window");
+        }
+        windowResult.windowTitle = snapshots[i].windowTitle;
+        windowResult.requestedFrame = targets[i];
+        results.append(windowResult);
+    }
+    co_return results;
+}
+
+QCoro::Task<QHash<AXElement, WindowRestoreResult>>
+RevertWindowPlacer::placeMinimised(QList<Placing> windows) {
+    QHash<AXElement, WindowRestoreResult> outcomes;
+    if (windows.isEmpty()) {
+        co_return outcomes;
+    }
+    QList<AXElement> all;
+    // Not raised: some managers show a minimised window again when it is raised.
+    QList<std::pair<AXElement, std::optional<QRectF>>> moving;
+    for (const Placing& p : windows) {
+        all.append(p.window);
+        AXWindowService::setWindowFrame(p.window, p.target);
+        if (!p.before.frame || !RestoreGeometry::withinTolerance(*p.before.frame, p.target)) {
+            moving.append({p.window, p.before.frame});
+        }
+    }
+    // Whether each moved is read before it is minimised: under some managers a window just
+    // minimised reads for a moment on a frame where it never shows.
+    if (!moving.isEmpty()) {
+        const auto changed = [moving] {
+            QList<AXElement> read;
+            for (const auto& m : moving) {
+                read.append(m.first);
+            }
+            AXWindowService::readTogether(read);
+            return std::all_of(moving.cbegin(), moving.cend(), [](const auto& m) {
+                const std::optional<QRectF> now = AXWindowService::windowFrame(m.first);
+                return now && (!m.second || now->toRect() != m.second->toRect());
+            });
+        };
+        co_await platformClock().pollUntil(changed, kMoveWait, kReadStep);
+    }
+    AXWindowService::readTogether(all);
+    QSet<AXElement> moved;
+    for (const Placing& p : windows) {
+        if (WindowPlacer::wasMoved(p.before, WindowPlacer::Whereabouts::of(p.window), p.target)) {
+            moved.insert(p.window);
+        }
+        if (!p.wasMinimized) {
+            AXWindowService::minimize(p.window);
+        }
+    }
+    const auto down = [all] {
+        AXWindowService::readTogether(all);
+        return std::all_of(all.cbegin(), all.cend(), &AXWindowService::isMinimized);
+    };
+    co_await platformClock().pollUntil(down, kMinimizeWait, kReadStep);
+    for (const Placing& p : windows) {
+        WindowRestoreResult outcome;
+        const bool done = AXWindowService::isMinimized(p.window);
+        if (moved.contains(p.window)) {
+            outcome.addActions({QStringLiteral("moved")});
+        }
+        outcome.status = done ? RestoreStatus::restored : RestoreStatus::failed;
+        outcome.reason =
+            done ? QStringLiteral("Window minimized") : QStringLiteral("Failed to minimize window");
+        outcome.finding = done ? WindowFinding::minimised : WindowFinding::none;
+        outcome.actualFrame = AXWindowService::windowFrame(p.window);
+        if (done && !p.wasMinimized) {
+            outcome.addActions({QStringLiteral("minimised")});
+        }
+        outcomes.insert(p.window, outcome);
+    }
+    co_return outcomes;
+}
+
+QCoro::Task<QHash<AXElement, WindowRestoreResult>> RevertWindowPlacer::placeShown(QList<Placing> windows) {
+    QHash<AXElement, WindowRestoreResult> outcomes;
+    if (windows.isEmpty()) {
+        co_return outcomes;
+    }
+    // Shown as a restore shows them: also on a desktop not shown, where some managers show a
+    // window only through the desktop shown. Those that came back are read at rest, together.
+    QList<AXElement> toShow;
+    for (const Placing& p : windows) {
+        if (p.wasMinimized) {
+            toShow.append(p.window);
+        }
+    }
+    co_await WindowShowing::prepareForGeometry(toShow);
+    AXWindowService::readTogether(toShow);
+    QList<AXElement> settling;
+    for (const AXElement& window : toShow) {
+        if (!AXWindowService::isMinimized(window)) {
+            settling.append(window);
+            outcomes[window].addActions({QStringLiteral("shown")});
+        }
+    }
+    const QHash<AXElement, std::optional<QRectF>> atRest = co_await WindowPlacer::framesAtRest(settling);
+    for (Placing& p : windows) {
+        if (atRest.contains(p.window)) {
+            p.before.frame = atRest.value(p.window);
+        }
+    }
+    // Every move is sent, then all are read back together: a window counts as back only where
+    // it reads back, shown, as the request may be taken and ignored, or take effect a moment later.
+    struct ReadBack {
+        QRectF target;
+        std::optional<QRectF> actual;
+        bool placed = false;
+    };
+    const auto readings = std::make_shared<QHash<AXElement, ReadBack>>();
+    for (const Placing& p : windows) {
+        if (AXWindowService::restoreWindow(p.window, p.target)) {
+            readings->insert(p.window, ReadBack{p.target, std::nullopt, false});
+        }
+    }
+    const auto allBack = [readings] {
+        QList<AXElement> pending;
+        for (auto it = readings->cbegin(); it != readings->cend(); ++it) {
+            if (!it->placed) {
+                pending.append(it.key());
+            }
+        }
+        AXWindowService::readTogether(pending);
+        for (const AXElement& window : pending) {
+            ReadBack& r = (*readings)[window];
+            r.actual =
+                AXWindowService::isMinimized(window) ? std::nullopt : AXWindowService::windowFrame(window);
+            r.placed = r.actual && RestoreGeometry::withinTolerance(*r.actual, r.target);
+        }
+        return std::all_of(readings->cbegin(), readings->cend(), [](const ReadBack& r) { return r.placed; });
+    };
+    if (!readings->isEmpty()) {
+        co_await platformClock().pollUntil(allBack, kPlacedWait, kReadStep);
+    }
+    AXWindowService::readTogether(QList<AXElement>(readings->keyBegin(), readings->keyEnd()));
+    for (const Placing& p : windows) {
+        const ReadBack r = readings->value(p.window);
+        WindowRestoreResult& outcome = outcomes[p.window];
+        outcome.status = r.placed ? RestoreStatus::restored : RestoreStatus::failed;
+        outcome.reason =
+            r.placed ? QStringLiteral("Window positioned") : QStringLiteral("Failed to position window");
+        outcome.actualFrame = r.actual;
+        if (r.placed && WindowPlacer::wasMoved(p.before, WindowPlacer::Whereabouts::of(p.window), p.target)) {
+            outcome.addActions({QStringLiteral("moved")});
+        }
+    }
+    co_return outcomes;
+}
