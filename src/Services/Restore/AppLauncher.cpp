@@ -138,7 +138,8 @@ QCoro::Task<void> AppLauncher::ensureAppControllable(RunningApplication app, QSt
     // discarded awaited temporary twice when the call completes without suspending.)
     const OpenResult reopened = co_await port->openApplication(*appURL, true);
     Q_UNUSED(reopened);
-    co_await RestoreWait::pause(RestoreWait::ms(1000));
+    // A second at most for the reopened application to show a window.
+    co_await RestoreWait::pollUntil(visible, RestoreWait::ms(1000), RestoreWait::ms(100));
 }
 
 std::optional<QUrl> AppLauncher::launchableURL(const QString& bundleIdentifier, const QString& step) {

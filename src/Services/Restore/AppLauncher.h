@@ -26,7 +26,8 @@ public:
     static QCoro::Task<std::optional<RunningApplication>>
     launchApp(QString bundleIdentifier, QStringList documentURLs, std::shared_ptr<RestoreBounds> bounds = {});
     // Un-hides, activates and finally reopens the application (which takes a start of bounds),
-    // each step only while it still shows no window of at least 100 x 100 points.
+    // each step only while it still shows no window of at least 100 x 100 points; after the
+    // reopen, waits up to a second for such a window.
     static QCoro::Task<void> ensureAppControllable(RunningApplication app, QString bundleIdentifier,
                                                    std::shared_ptr<RestoreBounds> bounds = {});
     // The first running application with the identifier once it has finished launching; at the

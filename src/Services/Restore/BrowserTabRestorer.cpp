@@ -93,6 +93,12 @@ bool anyBlankWindow(const TabList& windows) {
     return std::any_of(windows.begin(), windows.end(), blankWindow);
 }
 
+// Whether the browser lists no more than count windows (or cannot say).
+QCoro::Task<bool> listsAtMost(QString bundleIdentifier, qsizetype count) {
+    const std::optional<std::int64_t> listed = co_await BrowserScriptService::windowCount(bundleIdentifier);
+    co_return !listed || *listed <= count;
+}
+
 // A window by what it shows: its shown tab's title, else that tab's address.
 QString shownPage(const QList<TabSnapshot>& tabs) {
     if (tabs.isEmpty()) {
@@ -196,7 +202,14 @@ QCoro::Task<BrowserTabRestorer::Reopened> BrowserTabRestorer::restoreBrowserTabs
         if (!closeOtherApps && BrowserTabComparison::browserTabsMatch(expected, current)) {
             Reopened skipped;
             skipped.closed = co_await closeEmptyWindows(id, current);
-            co_await RestoreWait::pause(RestoreWait::ms(200));
+            // Blank windows not seen gone yet are given a moment to go; nothing is waited for
+            // when none was listed.
+            if (anyBlankWindow(current) && skipped.closed.isEmpty()) {
+                const qsizetype staying =
+                    current.size() - std::count_if(current.begin(), current.end(), blankWindow);
+                const auto gone = [id, staying] { return listsAtMost(id, staying); };
+                co_await RestoreWait::pollUntilAsync(gone, RestoreWait::ms(200), RestoreWait::ms(50));
+            }
             RestoreLog::log(QStringLiteral("Tabs already match after cleanup for ") + id +
                             QStringLiteral(" — skipping window creation"));
             co_return skipped;

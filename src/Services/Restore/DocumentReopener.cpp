@@ -170,7 +170,6 @@ QCoro::Task<void> DocumentReopener::openInTerminal(QList<QUrl> documents, Runnin
             return AXWindowService::currentDocumentURLs(app).size() > before;
         };
         co_await RestoreWait::pollUntil(newWindow, RestoreWait::ms(2000), RestoreWait::ms(100));
-        co_await RestoreWait::pause(RestoreWait::ms(200));
     }
 }
 

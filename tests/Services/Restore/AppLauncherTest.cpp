@@ -110,6 +110,8 @@ struct ControllableCase {
     bool activated;
     // Its window is on a virtual desktop that is not shown.
     bool elsewhere = false;
+    // It has no window left; reopened, it shows one at once.
+    bool reopenShows = false;
 };
 
 TEST_F(AppLauncherTest, MakesAnAppControllableOneStepAtATime) {
@@ -118,6 +120,7 @@ TEST_F(AppLauncherTest, MakesAnAppControllableOneStepAtATime) {
         {"hidden, shows on un-hiding", true, {800, 600}, true, 0, false},
         {"only small windows, reopened", false, {120, 90}, true, 2000 + 1500 + 1000, true},
         {"only small windows, not installed", false, {120, 90}, false, 2000 + 1500, true},
+        {"no window left, reopened, shows one", false, {120, 90}, true, 2000 + 1500, true, false, true},
         {"shown on a desktop not shown", false, {800, 600}, true, 0, false, true},
     };
     for (const ControllableCase& c : cases) {
@@ -126,9 +129,13 @@ TEST_F(AppLauncherTest, MakesAnAppControllableOneStepAtATime) {
         desktop().setHidden(pid, c.hidden);
         desktop().updateWindow(windowOf(pid),
                                [&c](SimulatedDesktop::Window& w) { w.onScreen = !c.elsewhere; });
+        if (c.reopenShows) {
+            desktop().removeWindow(windowOf(pid));
+        }
         desktop().setFrontmost(std::nullopt);
         if (c.installed) {
-            install("org.example.Tool");
+            install("org.example.Tool",
+                    c.reopenShows ? QList<QRectF>{QRectF(100, 100, 600, 400)} : QList<QRectF>{});
         }
         const qint64 start = elapsedMs();
         run(AppLauncher::ensureAppControllable(running(pid), "org.example.Tool"));

@@ -128,17 +128,17 @@ TEST_F(DocumentReopenerTest, OpensTerminalFoldersInTurnAndWaitsForTheLogin) {
         app.loginPhase = Clock::Duration(2000);
     });
     run(DocumentReopener::openDocuments({url("folder"), url("other")}, running(pid), "com.apple.Terminal"));
-    // Each folder waits for its own window (300 ms) and 200 ms more before the next one.
-    EXPECT_EQ(elapsedMs(), 2 * (300 + 200));
+    // Each folder waits for its own window (300 ms), and the next one is opened as soon as it shows.
+    EXPECT_EQ(elapsedMs(), 2 * 300);
     EXPECT_EQ(documentsOf(pid), QStringList({url("folder"), url("other")}));
     EXPECT_EQ(AXWindowService::currentWindowTitles(running(pid)), QStringList({"login", "login"}));
 
     // Nothing expected, and still the windows' logins are waited for: the second one ends at
-    // 300 + 200 + 300 + 2000 ms; polls come every 300 ms from 1000 ms.
+    // 300 + 300 + 2000 ms; polls come every 300 ms from 600 ms.
     run(DocumentReopener::waitForTerminalLogin(running(pid), {}));
-    EXPECT_EQ(elapsedMs(), 2800);
+    EXPECT_EQ(elapsedMs(), 2700);
     run(DocumentReopener::waitForTerminalLogin(running(pid), {url("other") + "/", url("folder")}));
-    EXPECT_EQ(elapsedMs(), 2800);
+    EXPECT_EQ(elapsedMs(), 2700);
     EXPECT_EQ(AXWindowService::currentWindowTitles(running(pid)), QStringList({"folder", "other"}));
 }
 
@@ -164,8 +164,8 @@ TEST_F(DocumentReopenerTest, ATerminalWindowAtItsLoginHoldsThePairingWhateverThe
 }
 
 TEST_F(DocumentReopenerTest, AFolderShownTwiceCountsOnceInTheTerminalsWait) {
-    // Each new window shows after 300 ms, then 200 ms pass before the next one or the final wait,
-    // which ends at once instead of running its 10 seconds.
+    // Each new window shows after 300 ms, and the next one or the final wait follows at once; the
+    // final wait ends at once instead of running its 10 seconds.
     const struct {
         const char* name;
         int shownBefore; // windows already on "folder"
@@ -173,12 +173,8 @@ TEST_F(DocumentReopenerTest, AFolderShownTwiceCountsOnceInTheTerminalsWait) {
         qint64 waitedMs;
         QStringList shown;
     } cases[] = {
-        {"shown twice",
-         2,
-         {url("folder"), url("other")},
-         300 + 200,
-         {url("folder"), url("folder"), url("other")}},
-        {"saved twice", 0, {url("folder"), url("folder")}, 2 * (300 + 200), {url("folder"), url("folder")}},
+        {"shown twice", 2, {url("folder"), url("other")}, 300, {url("folder"), url("folder"), url("other")}},
+        {"saved twice", 0, {url("folder"), url("folder")}, 2 * 300, {url("folder"), url("folder")}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
