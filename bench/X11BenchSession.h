@@ -29,8 +29,9 @@ public:
     X11BenchSession& operator=(const X11BenchSession&) = delete;
     ~X11BenchSession() { stop(); }
 
-    // Starts the session and points DISPLAY and the session bus of this process at it.
-    bool start(QString* error) {
+    // Starts the session (under the window manager named, openbox when none is) and points
+    // DISPLAY and the session bus of this process at it.
+    bool start(QString* error, const QString& manager = QString()) {
         if (!m_dir.isValid()) {
             *error = QStringLiteral("no temporary folder");
             return false;
@@ -38,8 +39,9 @@ public:
         // Run through the shell, so that this works before the Qt application exists (a GUI
         // benchmark needs DISPLAY before it makes one).
         const QString log = m_dir.filePath(QStringLiteral("start.log"));
-        const QByteArray command = shellQuote(sessionScript()) + " start " + shellQuote(m_dir.path()) + " >" +
-                                   shellQuote(log) + " 2>&1";
+        const QByteArray chosen = manager.isEmpty() ? QByteArray() : " " + shellQuote(manager);
+        const QByteArray command = shellQuote(sessionScript()) + " start " + shellQuote(m_dir.path()) +
+                                   chosen + " >" + shellQuote(log) + " 2>&1";
         if (std::system(command.constData()) != 0) {
             QFile output(log);
             output.open(QIODevice::ReadOnly);
