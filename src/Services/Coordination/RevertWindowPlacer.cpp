@@ -195,8 +195,11 @@ QCoro::Task<QHash<AXElement, WindowRestoreResult>> RevertWindowPlacer::placeShow
     co_await WindowShowing::prepareForGeometry(toShow);
     AXWindowService::readTogether(toShow);
     QList<AXElement> settling;
+    QSet<AXElement> staysMinimised;
     for (const AXElement& window : toShow) {
-        if (!AXWindowService::isMinimized(window)) {
+        if (AXWindowService::isMinimized(window)) {
+            staysMinimised.insert(window);
+        } else {
             settling.append(window);
             outcomes[window].addActions({QStringLiteral("shown")});
         }
@@ -215,8 +218,9 @@ QCoro::Task<QHash<AXElement, WindowRestoreResult>> RevertWindowPlacer::placeShow
         bool placed = false;
     };
     const auto readings = std::make_shared<QHash<AXElement, ReadBack>>();
+    // A window the manager would not show cannot read back where it is: it is not waited for.
     for (const Placing& p : windows) {
-        if (AXWindowService::restoreWindow(p.window, p.target)) {
+        if (AXWindowService::restoreWindow(p.window, p.target) && !staysMinimised.contains(p.window)) {
             readings->insert(p.window, ReadBack{p.target, std::nullopt, false});
         }
     }
