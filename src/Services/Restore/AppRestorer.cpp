@@ -180,7 +180,7 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
     }
     // The windows that came with the documents handed over, in this pass or an earlier one, are
     // theirs alone.
-    const QHash<AXElement, QSet<QUuid>> openedForDocuments = OpenedWindows::remember(
+    OpenedWindows::remember(
         isBrowser || isFinder
             ? QHash<AXElement, QSet<QUuid>>()
             : OpenedWindows::forDocuments(AXWindowService::axWindowList(*app).value_or(QList<AXElement>()),
@@ -191,11 +191,13 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
         folders =
             co_await FinderWindowRestorer::restoreSavedFolders(snapshot, closeOtherApps || plan.needsLaunch);
     }
-    QList<int> notAskedFor;
+    MissingWindowReopener::Reopened missing;
     if (!isBrowser && !isFinder) {
-        notAskedFor = co_await MissingWindowReopener::reopenMissingWindows(*app, snapshot.windowSnapshots,
-                                                                           savedDisplays, plan.bounds);
+        missing = co_await MissingWindowReopener::reopenMissingWindows(*app, snapshot.windowSnapshots,
+                                                                       savedDisplays, plan.bounds);
     }
+    // And so are the windows asked for in place of the windows closed since the save.
+    const QHash<AXElement, QSet<QUuid>> openedFor = OpenedWindows::remember(missing.openedFor);
     if (RestoreWait::stopRequested()) {
         // The restore is being cancelled; this result is dropped, and nothing more is moved.
         co_return outcome(plan, RestoreStatus::cancelled, QStringLiteral("Restore cancelled"));
@@ -208,7 +210,7 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
     AppRestoreResult result{id, snapshot.appName, RestoreStatus::restored, QString(), {}};
     // A browser's window is its tabs: one saved without any has nothing to put back, and a window
     // of the user's that shows other tabs is never moved in its place.
-    WindowMatcher::Bystanders bystanders{windowsBefore, {}, openedForDocuments};
+    WindowMatcher::Bystanders bystanders{windowsBefore, {}, openedFor};
     if (isBrowser) {
         const QList<std::int64_t> others =
             co_await BrowserWindowsReopener::windowsOfOthers(id, snapshot, windowsBefore);
@@ -235,7 +237,7 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
         }
     }
     result.windowResults = FinderWindowRestorer::completed(placed, folders, snapshot);
-    for (const int i : notAskedFor) {
+    for (const int i : missing.notAskedFor) {
         // Not there because the restore's starts ran out: said so, in place of "not found".
         if (i < result.windowResults.size() && result.windowResults[i].status == RestoreStatus::failed) {
             result.windowResults[i].reason = RestoreBounds::startsRefusal();

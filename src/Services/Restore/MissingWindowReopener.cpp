@@ -40,13 +40,13 @@ QList<int> MissingWindowReopener::missingWindows(const RunningApplication& app,
     return missing;
 }
 
-QCoro::Task<QList<int>> MissingWindowReopener::reopenMissingWindows(RunningApplication app,
-                                                                    QList<WindowSnapshot> snapshots,
-                                                                    QList<DisplaySnapshot> savedDisplays,
-                                                                    std::shared_ptr<RestoreBounds> bounds) {
+QCoro::Task<MissingWindowReopener::Reopened>
+MissingWindowReopener::reopenMissingWindows(RunningApplication app, QList<WindowSnapshot> snapshots,
+                                            QList<DisplaySnapshot> savedDisplays,
+                                            std::shared_ptr<RestoreBounds> bounds) {
     // An application that shows as many windows as were saved misses none: nothing to wait for.
     if (AXWindowService::axWindowList(app).value_or(QList<AXElement>()).size() >= snapshots.size()) {
-        co_return QList<int>();
+        co_return Reopened{};
     }
     const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
     const QString id = app.bundleIdentifier.value_or(QString());
@@ -71,22 +71,24 @@ QCoro::Task<QList<int>> MissingWindowReopener::reopenMissingWindows(RunningAppli
     const std::optional<QUrl> appURL =
         port && !missing.isEmpty() ? AppLauncher::launchableURL(id, QStringLiteral("reopenMissingWindows"))
                                    : std::nullopt;
+    Reopened reopened;
     if (!appURL) {
-        co_return QList<int>();
+        co_return reopened;
     }
     RestoreLog::log(QStringLiteral("reopenMissingWindows: ") + id + QStringLiteral(" misses ") +
                     QString::number(missing.size()) + QStringLiteral(" window(s)"));
     for (qsizetype i = 0; i < missing.size(); ++i) {
         const int index = missing[i];
         if (bounds && !bounds->takeStart(id, QStringLiteral("reopenMissingWindows"))) {
-            co_return missing.mid(i);
+            reopened.notAskedFor = missing.mid(i);
+            co_return reopened;
         }
         const QSet<AXElement> before = liveWindows(app);
         const OpenResult opened = co_await port->openNewWindow(*appURL, false);
         if (!opened.succeeded) {
             RestoreLog::log(QStringLiteral("reopenMissingWindows: ERROR \u2014 ") + id +
                             QStringLiteral(" threw: ") + opened.errorText);
-            co_return QList<int>();
+            co_return reopened;
         }
         std::optional<AXElement> added;
         const auto arrived = [&app, &before, &added] {
@@ -101,10 +103,13 @@ QCoro::Task<QList<int>> MissingWindowReopener::reopenMissingWindows(RunningAppli
         if (!co_await RestoreWait::pollUntil(arrived, Clock::seconds(readinessWait), RestoreWait::ms(200))) {
             RestoreLog::log(QStringLiteral("reopenMissingWindows: ") + id +
                             QStringLiteral(" showed no new window within 5.0s, no further request"));
-            co_return QList<int>();
+            co_return reopened;
         }
-        // On its saved frame the new window pairs with the saved one, whatever its title.
+        // On its saved frame the new window pairs with the saved one, whatever its title; where the
+        // frame does not hold (a manager that places new windows itself), it still is no other
+        // saved window's.
         const WindowSnapshot& saved = snapshots[index];
+        reopened.openedFor.insert(*added, QSet<QUuid>{saved.id});
         const std::optional<Screen> screen = RestoreGeometry::targetScreen(saved, savedDisplays);
         if (screen) {
             AXWindowService::setWindowFrame(*added, RestoreGeometry::targetFrame(saved, *screen));
@@ -113,5 +118,5 @@ QCoro::Task<QList<int>> MissingWindowReopener::reopenMissingWindows(RunningAppli
                         QStringLiteral(" opened a window for \"") +
                         saved.windowTitle.value_or(QStringLiteral("?")) + QStringLiteral("\""));
     }
-    co_return QList<int>();
+    co_return reopened;
 }

@@ -2,10 +2,14 @@
 
 #include "Models/DisplaySnapshot.h"
 #include "Models/WindowSnapshot.h"
+#include "Platform/Accessibility.h"
 #include "Platform/RunningApplications.h"
 #include "Services/Restore/RestoreBounds.h"
 
+#include <QHash>
 #include <QList>
+#include <QSet>
+#include <QUuid>
 
 #include <memory>
 
@@ -30,10 +34,15 @@ public:
     // them) and that have no document; none while the application shows at least as many
     // windows as were saved.
     static QList<int> missingWindows(const RunningApplication& app, const QList<WindowSnapshot>& snapshots);
-    // Each request takes a start of bounds (when given); the positions of the saved windows left
-    // unasked for when the restore's starts ran out.
-    static QCoro::Task<QList<int>> reopenMissingWindows(RunningApplication app,
-                                                        QList<WindowSnapshot> snapshots,
-                                                        QList<DisplaySnapshot> savedDisplays,
-                                                        std::shared_ptr<RestoreBounds> bounds = {});
+    struct Reopened {
+        // The positions of the saved windows left unasked for when the restore's starts ran out.
+        QList<int> notAskedFor;
+        // Each window that came for a request, with the id of the saved window it was asked for:
+        // it is that window's alone (OpenedWindows).
+        QHash<AXElement, QSet<QUuid>> openedFor;
+    };
+    // Each request takes a start of bounds (when given).
+    static QCoro::Task<Reopened> reopenMissingWindows(RunningApplication app, QList<WindowSnapshot> snapshots,
+                                                      QList<DisplaySnapshot> savedDisplays,
+                                                      std::shared_ptr<RestoreBounds> bounds = {});
 };

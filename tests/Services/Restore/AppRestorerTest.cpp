@@ -202,6 +202,25 @@ TEST_F(AppRestorerTest, AsksForOneNewWindowPerClosedWindowBeforePlacingThem) {
                                           savedWindow(QRectF(400, 450, 600, 400), "Shell", 9)}));
     EXPECT_EQ(desktop().newWindowRequests("org.example.Term"), asked);
     EXPECT_EQ(desktop().windowsOf(renamed).size(), 3);
+    // New windows all titled as one saved window, that move only a while after they are asked to:
+    // each stays the window it was asked for, never moved to another saved window's place.
+    desktop().removeApplication(renamed);
+    SimulatedDesktop::InstalledApp slow;
+    slow.bundleIdentifier = "org.example.Term";
+    slow.name = "Term";
+    slow.windowDelay = Clock::Duration(400);
+    slow.newWindow = SimulatedDesktop::Window{};
+    slow.newWindow->frame = QRectF(40, 60, 500, 300);
+    slow.newWindow->title = QStringLiteral("Shell");
+    slow.newWindow->faults.moveDelay = Clock::Duration(1500);
+    desktop().installApplication(slow);
+    const qint32 logs = addApp("org.example.Term", {QRectF(900, 500, 600, 400)}, {"Logs"});
+    restore(saved);
+    const QList<quint32> windows = desktop().windowsOf(logs);
+    ASSERT_EQ(windows.size(), 3);
+    clock().advanceBy(Clock::Duration(5000));
+    EXPECT_EQ(frameOf(windows[1]), QRectF(100, 100, 600, 400));
+    EXPECT_EQ(frameOf(windows[2]), QRectF(400, 450, 600, 400));
 }
 
 TEST_F(AppRestorerTest, RetriedTabsReplaceTheFailedAttemptsWindows) {
