@@ -148,8 +148,10 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
         }
     }
     QStringList tabProblems;
+    BrowserWindowsReopener::Outcome browserWindows;
     if (startsWithItsTabs) {
-        closed += co_await BrowserWindowsReopener::reopen(plan, closeOtherApps);
+        browserWindows = co_await BrowserWindowsReopener::reopen(plan, closeOtherApps);
+        closed += browserWindows.closed;
         app = runningApplication(id);
     } else if (plan.needsLaunch) {
         const QStringList atLaunch = handOverAtLaunch ? documents : QStringList();
@@ -168,7 +170,8 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
     if (startsWithItsTabs) {
         // Put back above.
     } else if (isBrowser && plan.needsBrowserTabRestore) {
-        closed += co_await BrowserWindowsReopener::reopen(plan, closeOtherApps);
+        browserWindows = co_await BrowserWindowsReopener::reopen(plan, closeOtherApps);
+        closed += browserWindows.closed;
         // The windows are read from the process that shows them now.
         app = runningApplication(id).value_or(*app);
     } else if (isBrowser) {
@@ -237,7 +240,9 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
         }
     }
     result.windowResults = FinderWindowRestorer::completed(placed, folders, snapshot);
-    for (const int i : missing.notAskedFor) {
+    QList<qsizetype> notStarted = browserWindows.notStarted;
+    notStarted.append(QList<qsizetype>(missing.notAskedFor.begin(), missing.notAskedFor.end()));
+    for (const qsizetype i : notStarted) {
         // Not there because the restore's starts ran out: said so, in place of "not found".
         if (i < result.windowResults.size() && result.windowResults[i].status == RestoreStatus::failed) {
             result.windowResults[i].reason = RestoreBounds::startsRefusal();
@@ -246,7 +251,13 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
     if (isBrowser && plan.needsBrowserTabRestore) {
         // Counted once the windows are placed: the browser records a window it opened seconds after
         // the window shows, and only its record says which tabs are back.
-        tabProblems = co_await BrowserWindowsReopener::countedTabIssues(id, snapshot);
+        // A window not opened for the bound is neither waited for nor counted short of its tabs: its
+        // result says why it is not there.
+        AppSnapshot opened = snapshot;
+        for (const qsizetype i : browserWindows.notStarted) {
+            opened.windowSnapshots[i].tabSnapshots.clear();
+        }
+        tabProblems = co_await BrowserWindowsReopener::countedTabIssues(id, opened);
     }
     // The refusal first: a tab issue follows it.
     if (isBrowser) {

@@ -170,10 +170,9 @@ BrowserTabRestorer::TabList BrowserTabRestorer::openedTabs(const TabList& savedT
     return opened;
 }
 
-QCoro::Task<BrowserTabRestorer::Reopened> BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot,
-                                                                                 bool closeOtherApps,
-                                                                                 bool wasJustLaunched,
-                                                                                 Handed handed) {
+QCoro::Task<BrowserTabRestorer::Reopened>
+BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherApps, bool wasJustLaunched,
+                                       Handed handed, std::shared_ptr<RestoreBounds> bounds) {
     const QString id = appSnapshot.bundleIdentifier;
     const TabList saved = expectedTabs(appSnapshot);
     if (std::all_of(saved.begin(), saved.end(), [](const QList<TabSnapshot>& w) { return w.isEmpty(); })) {
@@ -230,14 +229,20 @@ QCoro::Task<BrowserTabRestorer::Reopened> BrowserTabRestorer::restoreBrowserTabs
         }
     }
 
-    QList<SnapshotRect> bounds;
+    for (qsizetype i = 0; bounds && i < toOpen.size(); ++i) {
+        if (!toOpen[i].isEmpty() && !bounds->takeStart(id, QStringLiteral("restoreBrowserTabs"))) {
+            toOpen[i].clear();
+            reopened.notStarted.append(i);
+        }
+    }
+    QList<SnapshotRect> frames;
     QList<std::optional<BrowserProfile>> profiles;
     for (const WindowSnapshot& window : appSnapshot.windowSnapshots) {
-        bounds.append(window.frame);
+        frames.append(window.frame);
         profiles.append(window.browserProfile);
     }
     const QList<BrowserScriptService::MadeWindow> made =
-        co_await BrowserScriptService::openWindows(id, toOpen, bounds, profiles);
+        co_await BrowserScriptService::openWindows(id, toOpen, frames, profiles);
     for (const BrowserScriptService::MadeWindow& window : made) {
         if (window.id) {
             reopened.opened.append(*window.id);
@@ -259,7 +264,13 @@ QCoro::Task<BrowserTabRestorer::Reopened> BrowserTabRestorer::restoreBrowserTabs
     logVerification(id, expected, shown);
     // Tidied once the saved windows are open, so the browser always keeps a window.
     if (closeOtherApps) {
-        if (reopened.opened.isEmpty() && reopened.kept.isEmpty()) {
+        if (!reopened.notStarted.isEmpty()) {
+            // A window shown for a saved window that cannot be told from the others would be closed
+            // with no window opened in its place.
+            RestoreLog::log(
+                QStringLiteral("restoreBrowserTabs: ") + id +
+                QStringLiteral(" could not open every saved window — closing none of the others"));
+        } else if (reopened.opened.isEmpty() && reopened.kept.isEmpty()) {
             RestoreLog::log(QStringLiteral("restoreBrowserTabs: the windows ") + id +
                             QStringLiteral(" opened cannot be told — closing none of the others"));
         } else {

@@ -4,12 +4,14 @@
 #include "Models/AppSnapshot.h"
 #include "Models/TabSnapshot.h"
 #include "Platform/Clock.h"
+#include "Services/Restore/RestoreBounds.h"
 
 #include <QHash>
 #include <QList>
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include <qcoro/qcorotask.h>
@@ -34,11 +36,13 @@ public:
     // The windows a restore of the tabs opened, and the windows already shown that it kept for
     // saved windows (by their ids); handed: the saved windows that have a window handed whole,
     // earlier or now; closed: the browser's windows the tidying closed, as read back.
+    // notStarted: the saved windows (positions) not opened because the restore's starts ran out.
     struct Reopened {
         QList<std::int64_t> opened;
         QList<std::int64_t> kept;
         Handed handed;
         QList<Closed> closed;
+        QList<qsizetype> notStarted;
     };
     // Skips the work when the running browser already shows the saved tabs (unless other
     // applications are being closed); otherwise opens the saved windows that no window shows
@@ -47,9 +51,12 @@ public:
     // window is closed, else only the windows that show nothing but a blank or new-tab page. A
     // window with a page the user had stays. wasJustLaunched: the browser did not run, so there is
     // nothing to compare. A saved window among handed whose window still shows is that window,
-    // whatever the browser's record says of it yet: it is kept, never handed again.
+    // whatever the browser's record says of it yet: it is kept, never handed again. Each window
+    // opened takes a start of bounds (when given), as every window a restore opens does; with a
+    // window left unopened for that, no other window is closed.
     static QCoro::Task<Reopened> restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherApps,
-                                                    bool wasJustLaunched, Handed handed = {});
+                                                    bool wasJustLaunched, Handed handed = {},
+                                                    std::shared_ptr<RestoreBounds> bounds = {});
     // With "close other apps", when the browser already shows the saved windows: closes its other
     // windows (those no saved window pairs with), never the saved ones, and none when the windows
     // cannot be told apart. Answers the windows it closed.

@@ -45,7 +45,8 @@ QCoro::Task<QStringList> BrowserWindowsReopener::countedTabIssues(QString bundle
     co_return BrowserRestoreIssues::tabIssues(saved, shown);
 }
 
-QCoro::Task<QList<ClosedWindow>> BrowserWindowsReopener::reopen(AppPlan plan, bool closeOtherApps) {
+QCoro::Task<BrowserWindowsReopener::Outcome> BrowserWindowsReopener::reopen(AppPlan plan,
+                                                                            bool closeOtherApps) {
     const QString id = plan.appSnapshot.bundleIdentifier;
     const QList<QList<TabSnapshot>> saved = BrowserTabRestorer::expectedTabs(plan.appSnapshot);
     const QList<QList<TabSnapshot>> expected = BrowserTabRestorer::openedTabs(saved);
@@ -54,37 +55,43 @@ QCoro::Task<QList<ClosedWindow>> BrowserWindowsReopener::reopen(AppPlan plan, bo
                     [](const QList<TabSnapshot>& w) { return w.isEmpty(); })) {
         const BrowserTabRestorer::Reopened reopened =
             co_await BrowserTabRestorer::restoreBrowserTabs(plan.appSnapshot, closeOtherApps, launched);
-        QList<ClosedWindow> closed;
+        Outcome outcome;
         for (const BrowserTabRestorer::Closed& window : reopened.closed) {
-            closed.append(window.window);
+            outcome.closed.append(window.window);
         }
-        co_return closed;
+        co_return outcome;
     }
     // Each attempt opens the saved windows afresh, then closes the windows an earlier attempt (or
     // an earlier pass of this request) opened for them, known by their ids: never a window of the
     // user's, and never the browser's last window.
     const QString key = openedKey(plan.appSnapshot);
     const AppSnapshot snapshot = plan.appSnapshot;
-    // The user's windows each attempt closed.
-    const auto closed = std::make_shared<QList<ClosedWindow>>();
+    const std::shared_ptr<RestoreBounds> bounds = plan.bounds;
+    // The user's windows each attempt closed, and the saved windows it could not open.
+    const auto outcome = std::make_shared<Outcome>();
     const std::function<QCoro::Task<bool>(int)> operation = [id, key, snapshot, closeOtherApps, launched,
-                                                             closed](int attempt) {
+                                                             bounds, outcome](int attempt) {
         return BoundedRetry::done(
-            openTabs(id, key, snapshot, closeOtherApps, launched && attempt == 1, closed));
+            openTabs(id, key, snapshot, closeOtherApps, launched && attempt == 1, bounds, outcome));
     };
     // Compared with what the browser was given: an address kept from it never comes back, and
     // waiting for it would only open the windows again. Every saved window handed whole has its
-    // window: its tabs are counted once the browser's record catches up, never handed again.
-    const std::function<QCoro::Task<bool>(const bool&)> check = [id, key, expected](const bool&) {
+    // window: its tabs are counted once the browser's record catches up, never handed again. One
+    // the restore's starts ran out for is not tried again.
+    const std::function<QCoro::Task<bool>(const bool&)> check = [id, key, expected, outcome](const bool&) {
         const BrowserTabRestorer::Handed handed = openedBrowserWindows().value(key).handed;
+        QList<QList<TabSnapshot>> awaited = expected;
         bool everyOneHanded = true;
         for (qsizetype i = 0; i < expected.size(); ++i) {
-            everyOneHanded = everyOneHanded && (expected[i].isEmpty() || handed.contains(i));
+            if (outcome->notStarted.contains(i)) {
+                awaited[i].clear();
+            }
+            everyOneHanded = everyOneHanded && (awaited[i].isEmpty() || handed.contains(i));
         }
         if (everyOneHanded) {
             return BoundedRetry::ready(true);
         }
-        return tabsMatch(id, expected);
+        return tabsMatch(id, awaited);
     };
     co_await BoundedRetry::run<bool>(operation, check);
     for (const QString& page : blankStandIns(saved)) {
@@ -92,20 +99,26 @@ QCoro::Task<QList<ClosedWindow>> BrowserWindowsReopener::reopen(AppPlan plan, bo
                         QStringLiteral(" shows a blank page for ") + page +
                         QStringLiteral(", which it does not open when handed"));
     }
-    co_return *closed;
+    co_return *outcome;
 }
 
 QCoro::Task<void> BrowserWindowsReopener::openTabs(QString bundleIdentifier, QString key,
                                                    AppSnapshot snapshot, bool closeOtherApps, bool launched,
-                                                   std::shared_ptr<QList<ClosedWindow>> closed) {
+                                                   std::shared_ptr<RestoreBounds> bounds,
+                                                   std::shared_ptr<Outcome> outcome) {
     const OpenedBrowserWindows before = openedBrowserWindows().value(key);
     const QList<std::int64_t> earlier = before.windows;
-    const BrowserTabRestorer::Reopened reopened =
-        co_await BrowserTabRestorer::restoreBrowserTabs(snapshot, closeOtherApps, launched, before.handed);
+    const BrowserTabRestorer::Reopened reopened = co_await BrowserTabRestorer::restoreBrowserTabs(
+        snapshot, closeOtherApps, launched, before.handed, bounds);
     for (const BrowserTabRestorer::Closed& window : reopened.closed) {
         // A window an earlier attempt opened is not the user's.
         if (!earlier.contains(window.id)) {
-            closed->append(window.window);
+            outcome->closed.append(window.window);
+        }
+    }
+    for (const qsizetype window : reopened.notStarted) {
+        if (!outcome->notStarted.contains(window)) {
+            outcome->notStarted.append(window);
         }
     }
     // Windows this request opened before and kept for no saved window: closed once their

@@ -25,8 +25,14 @@ class BrowserWindowsReopener {
 public:
     BrowserWindowsReopener() = delete;
 
-    // Opens the saved windows no window shows. Answers the browser's windows its tidying closed.
-    static QCoro::Task<QList<ClosedWindow>> reopen(AppPlan plan, bool closeOtherApps);
+    // closed: the browser's windows its tidying closed; notStarted: the saved windows (positions)
+    // not opened because the restore's starts ran out.
+    struct Outcome {
+        QList<ClosedWindow> closed;
+        QList<qsizetype> notStarted;
+    };
+    // Opens the saved windows no window shows, each taking a start of the plan's bounds.
+    static QCoro::Task<Outcome> reopen(AppPlan plan, bool closeOtherApps);
     // The tab issues of each saved window (BrowserRestoreIssues::tabIssues), once the browser's
     // record lists its windows (those handed whole with the tabs they were handed).
     static QCoro::Task<QStringList> countedTabIssues(QString bundleIdentifier, AppSnapshot snapshot);
@@ -44,10 +50,11 @@ public:
 private:
     // One attempt: opens the saved windows, then closes those this request opened for them
     // before (key names the saved application), and notes the ones it opened; adds the windows
-    // its tidying closed to closed.
+    // its tidying closed, and those it could not open, to outcome.
     static QCoro::Task<void> openTabs(QString bundleIdentifier, QString key, AppSnapshot snapshot,
                                       bool closeOtherApps, bool launched,
-                                      std::shared_ptr<QList<ClosedWindow>> closed);
+                                      std::shared_ptr<RestoreBounds> bounds,
+                                      std::shared_ptr<Outcome> outcome);
     // Whether the browser shows the expected tabs, or its record has not caught up with a window.
     static QCoro::Task<bool> tabsMatch(QString bundleIdentifier, QList<QList<TabSnapshot>> expected);
     // The saved new-tab and start pages that come back as blank pages, each once.

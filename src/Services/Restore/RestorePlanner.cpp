@@ -8,6 +8,7 @@
 #include "Platform/WindowServer.h"
 #include "Services/Desktop/AXAttributeReader.h"
 #include "Services/Desktop/AXWindowService.h"
+#include "Services/Restore/BrowserTabComparison.h"
 #include "Services/Restore/BrowserWindowsReopener.h"
 #include "Services/Restore/FinderWindowRestorer.h"
 #include "Services/Restore/RestoreGeometry.h"
@@ -114,6 +115,29 @@ QList<WindowPlan> planWindows(const AppSnapshot& snapshot, const QList<LiveWindo
     return plans;
 }
 
+// How many of a running browser's saved windows (desired, in saved order) are planned: as many as
+// come before the first one past mayOpen of those the restore opens. It opens each window with
+// tabs that no window shows whole and that it has not handed whole before (handed); the windows
+// shown whole are only moved.
+qsizetype windowsWithinBound(const QList<QList<TabSnapshot>>& desired,
+                             const QList<QList<TabSnapshot>>& current,
+                             const BrowserTabRestorer::Handed& handed, qsizetype mayOpen) {
+    const QList<BrowserTabComparison::Shortfall> shortfalls =
+        BrowserTabComparison::shortfalls(BrowserTabRestorer::openedTabs(desired), current);
+    qsizetype left = mayOpen;
+    for (qsizetype i = 0; i < desired.size(); ++i) {
+        const bool shown = shortfalls[i].partner && shortfalls[i].missingTabs.isEmpty();
+        if (desired[i].isEmpty() || shown || handed.contains(i)) {
+            continue;
+        }
+        if (left == 0) {
+            return i;
+        }
+        --left;
+    }
+    return desired.size();
+}
+
 } // namespace
 
 QStringList RestorePlanner::savedDocuments(const AppSnapshot& snapshot) {
@@ -162,14 +186,9 @@ QCoro::Task<AppPlan> RestorePlanner::planApp(AppSnapshot snapshot, QList<Running
     // The windows the application shows are placed however many they are; of the others, no more
     // than the bound are opened, all passes of the restore together. Those past it are neither
     // planned nor asked for, nor are their documents.
+    const qsizetype saved = snapshot.windowSnapshots.size();
     const qsizetype mayOpen = bounds->windowsLeftToOpen(bundleID);
-    const qsizetype kept = live.size() + mayOpen;
-    if (snapshot.windowSnapshots.size() > kept) {
-        plan.windowsLeftOut = snapshot.windowSnapshots.size() - kept;
-        snapshot.windowSnapshots.resize(kept);
-        RestoreLog::log(QStringLiteral("Plan for ") + snapshot.appName + QStringLiteral(": ") +
-                        RestoreBounds::windowsLeftOut(plan.windowsLeftOut));
-    }
+    snapshot.windowSnapshots.resize(std::min(saved, live.size() + mayOpen));
 
     if (isBrowser && !plan.runningApp) {
         plan.needsBrowserTabRestore = true;
@@ -180,11 +199,21 @@ QCoro::Task<AppPlan> RestorePlanner::planApp(AppSnapshot snapshot, QList<Running
         }
         // What the browser's record has not caught up with of the windows this restore handed it is
         // waited for, not opened again.
+        const BrowserTabRestorer::Handed handed = BrowserWindowsReopener::handed(snapshot);
         plan.currentBrowserTabs = co_await BrowserTabRestorer::recordedTabs(
-            bundleID, BrowserTabRestorer::openedTabs(desired), Clock::Duration(500),
-            BrowserWindowsReopener::handed(snapshot));
+            bundleID, BrowserTabRestorer::openedTabs(desired), Clock::Duration(500), handed);
+        // A browser's window is its tabs: a window of it that shows none of a saved window's is
+        // not there to be moved, and a saved window it does not show is opened.
+        const qsizetype kept = windowsWithinBound(desired, plan.currentBrowserTabs, handed, mayOpen);
+        snapshot.windowSnapshots.resize(kept);
+        desired.resize(kept);
         plan.needsBrowserTabRestore = !WorkspaceRestorer::browserTabsMatch(
             BrowserTabRestorer::openedTabs(desired), plan.currentBrowserTabs);
+    }
+    if (snapshot.windowSnapshots.size() < saved) {
+        plan.windowsLeftOut = saved - snapshot.windowSnapshots.size();
+        RestoreLog::log(QStringLiteral("Plan for ") + snapshot.appName + QStringLiteral(": ") +
+                        RestoreBounds::windowsLeftOut(plan.windowsLeftOut));
     }
 
     const QStringList documents = savedDocuments(snapshot);

@@ -57,21 +57,38 @@ TEST_F(RestorePlannerTest, LeavesOutOnlySavedWindowsPastWhatOneRestoreOpens) {
         int open;
         qsizetype saved;
         qsizetype planned;
+        // A browser whose open windows show the first saved windows' tabs, or other tabs.
+        std::optional<bool> showsSaved = std::nullopt;
     } rows[] = {
         {"none open, one past the bound", 0, bound + 1, bound},
         {"none open, exactly the bound", 0, bound, bound},
         {"three open", 3, bound + 3, bound + 3},
         {"three open, one past", 3, bound + 4, bound + 3},
+        {"a browser showing three saved windows", 3, bound + 4, bound + 3, true},
+        {"a browser showing none of them in three windows", 3, bound + 3, bound, false},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
-        const QString id = "org.example.Term" + QString::number(r.saved) + "x" + QString::number(r.open);
-        if (r.open > 0) {
+        QString id = "org.example.Term" + QString::number(r.saved) + "x" + QString::number(r.open);
+        const auto page = [](qsizetype i) { return "https://example.org/" + QString::number(i); };
+        if (r.showsSaved) {
+            id = "com.google.Chrome";
+            if (const SimulatedDesktop::Application* before = desktop().findApplication(id)) {
+                desktop().removeApplication(before->pid);
+            }
+            const qint32 browser = addApp(id, "Google Chrome");
+            for (int i = 0; i < r.open; ++i) {
+                addBrowserWindow(browser, {(*r.showsSaved ? page(i) : "https://other.org") + "*"});
+            }
+        } else if (r.open > 0) {
             addApp(id, QList<QRectF>(r.open, QRectF(100, 100, 400, 300)));
         }
         QList<WindowSnapshot> windows;
         for (qsizetype i = 0; i < r.saved; ++i) {
             windows << savedWindow(QRectF(100, 100, 400, 300), "t", i);
+            if (r.showsSaved) {
+                windows.last().tabSnapshots = {TabSnapshot{QUuid::createUuid(), page(i), "p", true}};
+            }
         }
         const qsizetype notes = restorerLines().filter("not reopened").size();
         const AppPlan app = plan({savedApp(id, windows)}).appPlans.first();

@@ -238,10 +238,23 @@ TEST_F(WorkspaceRestorerTest, StartsNoMoreThanOneRestoreMayAndSaysSo) {
         // The first saved windows of the terminal, open before the restore (away from their
         // frames): they are placed, and count against no bound.
         int open = 0;
+        // A browser that does not run stands in for the terminal, saved with as many windows (one
+        // tab each); its requests are the windows it is asked to make.
+        bool browser = false;
     };
+    QList<WindowSnapshot> pages = terminals;
+    for (WindowSnapshot& window : pages) {
+        window.tabSnapshots = {TabSnapshot{
+            QUuid::createUuid(), "https://example.org/" + window.windowTitle.value_or(""), "p", true}};
+    }
+    SimulatedDesktop::InstalledApp chrome;
+    chrome.bundleIdentifier = "com.google.Chrome";
+    chrome.name = "Google Chrome";
+    desktop().installApplication(chrome);
     for (const Case& c :
          {Case{"the terminal alone", 0, int(bound) - 1, 0}, Case{"beside 200 programs", 200, 0, starts - 1},
-          Case{"with 300 of its windows open", 0, int(bound), 0, 300}}) {
+          Case{"with 300 of its windows open", 0, int(bound), 0, 300},
+          Case{"a browser beside 200 programs", 200, int(bound), starts - int(bound), 0, true}}) {
         SCOPED_TRACE(c.what);
         if (c.open > 0) {
             SimulatedDesktop::Application running;
@@ -256,19 +269,24 @@ TEST_F(WorkspaceRestorerTest, StartsNoMoreThanOneRestoreMayAndSaysSo) {
             }
         }
         const qsizetype planned = c.open + bound;
-        QList<AppSnapshot> apps{savedApp("org.example.Term", terminals)};
+        QList<AppSnapshot> apps{c.browser ? savedApp("com.google.Chrome", pages)
+                                          : savedApp("org.example.Term", terminals)};
         for (int i = 0; i < c.tools; ++i) {
             const QString id = "org.example.Tool" + QString::number(i);
             install(id, {QRectF(100, 100, 400, 300)});
             apps.append(savedApp(id, {savedWindow(QRectF(100, 100, 400, 300), "Tool", 0)}));
         }
-        const int before = desktop().newWindowRequests("org.example.Term");
+        const auto requests = [this, &c] {
+            return c.browser ? int(host().executedScripts().filter("make new window").size())
+                             : desktop().newWindowRequests("org.example.Term");
+        };
+        const int before = requests();
         RevertStateManager revertStates;
         RestoreCoordinator coordinator(WorkspaceRestorer::restore, &revertStates);
         const RestoreRun restoreRun = run(coordinator.restoreRun(workspace(apps), false));
         ASSERT_EQ(restoreRun.passes.size(), RestoreCoordinator::restoreAttempts);
         const RestoreReport& report = restoreRun.report;
-        EXPECT_EQ(desktop().newWindowRequests("org.example.Term") - before, c.requests);
+        EXPECT_EQ(requests() - before, c.requests);
         int started = 0;
         for (const RunningApplication& app : desktop().runningApplications()) {
             started += app.bundleIdentifier.value_or("").startsWith("org.example.Tool") ? 1 : 0;
@@ -283,7 +301,7 @@ TEST_F(WorkspaceRestorerTest, StartsNoMoreThanOneRestoreMayAndSaysSo) {
         EXPECT_EQ(terminal.windowsLeftOut, 10000 - planned);
         ASSERT_EQ(terminal.windowResults.size(), planned);
         // The launch window (or those open), and one per request; the others were not asked for.
-        const int shown = std::max(1, c.open) + c.requests;
+        const int shown = (c.browser ? 0 : std::max(1, c.open)) + c.requests;
         for (qsizetype i = 0; i < planned; ++i) {
             EXPECT_EQ(terminal.windowResults[i].status,
                       i < shown ? RestoreStatus::restored : RestoreStatus::failed)
