@@ -335,8 +335,9 @@ QCoro::Task<QList<WindowRestoreResult>> AppRestorer::placeWindows(AppPlan plan, 
                     return r.status == RestoreStatus::restored ||
                            r.status == RestoreStatus::partiallyRestored;
                 });
-            const bool verified = WindowPlacer::verifyWindowPositionsWithMatcher(app, windows, savedDisplays);
-            return BoundedRetry::ready(allPlaced && verified);
+            // A window the attempt could not place stays unplaced however long it is waited for.
+            return BoundedRetry::ready(
+                allPlaced && WindowPlacer::verifyWindowPositionsWithMatcher(app, windows, savedDisplays));
         };
     co_return co_await BoundedRetry::run<QList<WindowRestoreResult>>(operation, check);
 }

@@ -101,6 +101,29 @@ TEST_F(AppRestorerTest, LaunchesWithItsDocumentsAndPlacesTheirWindows) {
     EXPECT_TRUE(restorerLines().contains("launchApp: Launching org.example.Editor docs=1"));
 }
 
+// A document window that shows while the restore pauses to ask for it again ends the pause: the
+// document is not asked for again, and the windows are placed as soon as it shows.
+TEST_F(AppRestorerTest, ADocumentWindowShowingDuringTheRetryPauseEndsIt) {
+    QTemporaryDir dir;
+    const QString doc = QUrl::fromLocalFile(dir.filePath("notes.txt")).toString();
+    QFile(dir.filePath("notes.txt")).open(QIODevice::WriteOnly);
+    SimulatedDesktop::InstalledApp editor;
+    editor.bundleIdentifier = "org.example.Editor";
+    editor.name = "Editor";
+    // 20 ms past the 3 s the step waits for it.
+    editor.windowDelay = Clock::Duration(3020);
+    desktop().installApplication(editor);
+    addApp("org.example.Editor", {QRectF(40, 40, 300, 200)}, {"other"});
+    WindowSnapshot window = savedWindow(QRectF(300, 200, 700, 500), "notes.txt", 1);
+    window.documentURL = doc;
+    const qint64 start = elapsedMs();
+    const AppRestoreOutcome outcome =
+        restore(savedApp("org.example.Editor", {savedWindow(QRectF(40, 40, 300, 200), "other", 0), window}));
+    EXPECT_EQ(outcome.result.reason, "All 2 windows restored");
+    // Read 50 ms into the 100 ms pause, then placed (50 ms).
+    EXPECT_LE(elapsedMs() - start, 3100);
+}
+
 TEST_F(AppRestorerTest, AsksForOneNewWindowPerClosedWindowBeforePlacingThem) {
     // A terminal that runs one process per window: it opens a new window on request, titled as it
     // likes. Three windows were saved; one is left (moved), or none runs.
