@@ -141,7 +141,9 @@ QCoro::Task<void> BrowserWindowsReopener::openTabs(QString bundleIdentifier, QSt
             if (!now) {
                 mine.append(window);
             } else if (now->contains(window)) {
-                (opened.isEmpty() ? mine : left).append(window);
+                // A retry that made no new window replaces none: a window kept beside it is no
+                // replacement, and closing would leave the saved window without any.
+                (reopened.opened.isEmpty() ? mine : left).append(window);
             }
         }
     }

@@ -266,6 +266,35 @@ TEST_F(AppRestorerTest, RetriedTabsReplaceTheFailedAttemptsWindows) {
         "verifyTabRestoration: com.google.Chrome does not show the tabs of saved window(s) 0"));
     EXPECT_TRUE(
         restorerLines().contains("verifyTabRestoration: com.google.Chrome shows every saved window's tabs"));
+
+    // A retry that opens nothing (the browser makes no window after the first two) closes none of
+    // the first attempt's windows, also beside a window it keeps: the short one is all there is.
+    class TwoWindowsOnly : public ScriptRunner {
+    public:
+        explicit TwoWindowsOnly(std::shared_ptr<ScriptRunner> inner)
+            : m_inner(std::move(inner)) {}
+        QCoro::Task<ScriptResult> run(QString source) override {
+            if (source.contains(QStringLiteral("make new window")) && ++m_made > 2) {
+                co_return ScriptResult::failure(
+                    ScriptError{-1728, std::nullopt, QStringLiteral("Can't make window.")});
+            }
+            co_return co_await m_inner->run(std::move(source));
+        }
+
+    private:
+        std::shared_ptr<ScriptRunner> m_inner;
+        int m_made = 0;
+    };
+    AppRestorer::forgetOpenedBrowserWindows();
+    desktop().removeApplication(chrome);
+    const qint32 again = addApp("com.google.Chrome", "Google Chrome");
+    addBrowserWindow(again, {"https://x.org*"});
+    platform().scriptRunner = std::make_shared<TwoWindowsOnly>(platform().scriptRunner);
+    host().queueBehaviour("Google Chrome",
+                          SimulatedScriptHost::failure(-1728, "Can't make tab.").at("make new tab"));
+    restore(saved);
+    EXPECT_EQ(browserWindows(again),
+              QList<QStringList>({{"https://a.org*"}, {"https://c.org*"}, {"https://x.org*"}}));
 }
 
 // A browser that is not given every address (the desktop's host keeps pages other than web pages
@@ -541,6 +570,7 @@ TEST_F(AppRestorerTest, TabsAreCountedOnceTheBrowsersRecordListsTheNewWindows) {
         qint64 countedByMs;
     } cases[] = {
         {"not listed for 3 s", 3000, false, false, 0, RestoreStatus::restored, 3000, 3200},
+        {"not listed for 3.25 s", 3250, false, false, 0, RestoreStatus::restored, 3250, 3350},
         {"first tab only for 12 s", 12000, true, false, 0, RestoreStatus::restored, 12000, 12300},
         {"first tab only past the bound", 60000, true, false, 0, RestoreStatus::partiallyRestored, 15000,
          25000},
