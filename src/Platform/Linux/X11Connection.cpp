@@ -207,10 +207,18 @@ xcb_timestamp_t X11Connection::serverTime() {
     if (!m_serverTime) {
         m_serverTime = std::make_unique<X11ServerTime>(X11ServerTime::applicationDisplayName());
     }
-    // Asked afresh each time: a manager refuses an activation whose time is older than the user's
-    // last key press or click, which this program does not see.
-    if (const std::optional<xcb_timestamp_t> now = m_serverTime->now(kServerTimeWait)) {
-        noteTime(*now);
+    // Asked afresh in each pass: a manager refuses an activation whose time is older than the
+    // user's last key press or click, which this program does not see. Within one pass the
+    // requests go out back to back, and one answer serves them all: asked for each of a hundred
+    // windows, the server's time would cost a hundred waits for it.
+    const quint64 now = pass();
+    if (m_serverTimePass != now) {
+        // A wait for the server like any other, if on a connection of its own.
+        s_roundTrips.fetch_add(1, std::memory_order_relaxed);
+        if (const std::optional<xcb_timestamp_t> time = m_serverTime->now(kServerTimeWait)) {
+            noteTime(*time);
+            m_serverTimePass = now;
+        }
     }
     return m_lastEventTime;
 }

@@ -165,5 +165,7 @@ private:
     QHash<QByteArray, xcb_atom_t> m_atoms;
     xcb_timestamp_t m_lastEventTime = XCB_CURRENT_TIME;
     std::unique_ptr<X11ServerTime> m_serverTime;
+    // The pass in which the server's time was asked last (0: never).
+    quint64 m_serverTimePass = 0;
     static inline std::atomic<quint64> s_roundTrips{0};
 };

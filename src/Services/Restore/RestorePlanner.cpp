@@ -101,12 +101,13 @@ QList<WindowPlan> planWindows(const AppSnapshot& snapshot, const QList<LiveWindo
         const std::optional<Screen> screen = RestoreGeometry::targetScreen(window, savedDisplays);
         plan.targetFrame =
             screen ? RestoreGeometry::targetFrame(window, *screen) : RectConversion::toRectF(window.frame);
-        if (screen && running && !window.isMinimized && window.windowIndex >= 0 &&
-            window.windowIndex < live.size()) {
+        if (screen && running && window.windowIndex >= 0 && window.windowIndex < live.size()) {
             const LiveWindow& current = live[window.windowIndex];
             plan.currentFrame = current.frame;
-            // A window minimised since the save is not in place, wherever its frame is.
-            plan.needsPositioning = current.minimized || !current.frame ||
+            // A window minimised since the save is not in place, wherever its frame is; nor is one
+            // shown since it was saved minimised. One minimised as saved, on its saved frame and
+            // desktop, has nothing left to be done.
+            plan.needsPositioning = current.minimized != window.isMinimized || !current.frame ||
                                     !RestoreGeometry::withinTolerance(*current.frame, plan.targetFrame) ||
                                     titledOtherwise(window, current) || offItsDesktop(window, current);
         }

@@ -6,6 +6,7 @@
 #include "Services/Desktop/AXAttributeReader.h"
 #include "Services/Desktop/AXWindowService.h"
 #include "Services/Restore/DocumentReopener.h"
+#include "Services/Restore/GeometryApplier.h"
 #include "Services/Restore/RestoreGeometry.h"
 #include "Services/Restore/RestoreLog.h"
 #include "Services/Restore/RestorePlanner.h"
@@ -14,13 +15,8 @@
 
 #include <QSet>
 
-#include <array>
-
 namespace {
 
-constexpr int kGeometryAttempts = 4;
-constexpr std::array<int, kGeometryAttempts> kBackoffMs{100, 200, 400, 800};
-constexpr int kSettleMs = 50;
 constexpr int kSplashWaitMs = 40000;
 constexpr int kMinimizeWaitMs = 2000;
 // A move shows in the read-back within a few milliseconds.
@@ -223,7 +219,17 @@ WindowPlacer::placeWindows(RunningApplication app, QList<WindowSnapshot> snapsho
     }
     const QHash<AXElement, WindowRestoreResult> minimisedAgain =
         co_await placeMinimised(toMinimise, savedDisplays);
+    QList<Showing> toPlace;
+    for (int i = 0; i < snapshots.size(); ++i) {
+        if (partners[i] && !snapshots[i].isMinimized) {
+            const AXElement window = partners[i]->window;
+            toPlace.append({window, snapshots[i], partners[i]->quality, before.value(window),
+                            wasMinimized.contains(window)});
+        }
+    }
+    const QHash<AXElement, WindowRestoreResult> shownPlaced = co_await placeShown(toPlace, savedDisplays);
 
+    AXWindowService::readTogether(paired);
     for (int i = 0; i < snapshots.size(); ++i) {
         const WindowSnapshot& snapshot = snapshots[i];
         if (!partners[i]) {
@@ -233,13 +239,8 @@ WindowPlacer::placeWindows(RunningApplication app, QList<WindowSnapshot> snapsho
             continue;
         }
         const AXElement window = partners[i]->window;
-        WindowRestoreResult placed;
-        if (snapshot.isMinimized) {
-            placed = minimisedAgain.value(window);
-        } else {
-            placed = co_await placeShown(window, snapshot, savedDisplays, partners[i]->quality,
-                                         before.value(window), wasMinimized.contains(window));
-        }
+        WindowRestoreResult placed =
+            snapshot.isMinimized ? minimisedAgain.value(window) : shownPlaced.value(window);
         if (windowsBefore && !windowsBefore->contains(window)) {
             placed.addActions({QStringLiteral("started")});
         }
@@ -366,90 +367,68 @@ WindowPlacer::placeMinimised(QList<Minimising> windows, QList<DisplaySnapshot> s
     co_return outcomes;
 }
 
-QCoro::Task<WindowRestoreResult> WindowPlacer::placeShown(AXElement window, WindowSnapshot snapshot,
-                                                          QList<DisplaySnapshot> savedDisplays,
-                                                          WindowMatchQuality quality, Whereabouts before,
-                                                          bool wasMinimized) {
-    const QRectF saved = RectConversion::toRectF(snapshot.frame);
-    const auto movedSince = [window, &before](const std::optional<QRectF>& asked) {
-        return wasMoved(before, Whereabouts::of(window), asked) ? QStringList{QStringLiteral("moved")}
-                                                                : QStringList();
-    };
-    if (AXWindowService::isMinimized(window)) {
-        // Said at once: no frame can be checked on a window that is not shown.
-        co_return result(snapshot, RestoreStatus::failed,
-                         onShownDesktop(window) ? kStaysMinimized : kStaysMinimizedAway, saved, std::nullopt);
+QCoro::Task<QHash<AXElement, WindowRestoreResult>>
+WindowPlacer::placeShown(QList<Showing> windows, QList<DisplaySnapshot> savedDisplays) {
+    QHash<AXElement, WindowRestoreResult> outcomes;
+    QList<AXElement> all;
+    for (const Showing& s : std::as_const(windows)) {
+        all.append(s.window);
     }
-    const QStringList shown = wasMinimized ? QStringList{QStringLiteral("shown")} : QStringList();
-    const std::optional<Screen> screen = RestoreGeometry::targetScreen(snapshot, savedDisplays);
-    if (!screen) {
-        co_return result(snapshot, RestoreStatus::failed, QStringLiteral("No screen available"), saved,
-                         std::nullopt);
-    }
-    const QRectF target = RestoreGeometry::targetFrame(snapshot, *screen);
-    const std::optional<QRectF> current = AXWindowService::windowFrame(window);
-    if (current && RestoreGeometry::withinTolerance(*current, target)) {
-        WindowRestoreResult inPlace = result(snapshot, RestoreStatus::restored,
-                                             QStringLiteral("Already at correct position"), target, current);
-        inPlace.addActions(shown + movedSince(target));
-        inPlace.finding = WindowFinding::inPlace;
-        co_return inPlace;
-    }
-    WindowRestoreResult moved =
-        co_await applyAndVerifyGeometry(window, target, snapshot.windowTitle, quality);
-    moved.addActions(shown + movedSince(target));
-    co_return moved;
-}
-
-QCoro::Task<WindowRestoreResult> WindowPlacer::applyAndVerifyGeometry(AXElement window, QRectF targetFrame,
-                                                                      std::optional<QString> windowTitle,
-                                                                      WindowMatchQuality matchQuality) {
-    const QString match = WindowMatcher::qualityName(matchQuality);
-    const QString head = QStringLiteral("applyGeometry: \"") + windowTitle.value_or(QStringLiteral("?")) +
-                         QStringLiteral("\"");
-    RestoreLog::log(head + QStringLiteral(" target=") + RestoreLog::frameText(targetFrame) +
-                    QStringLiteral(" match=") + match);
-    for (int attempt = 0; attempt < kGeometryAttempts; ++attempt) {
-        AXAttributeReader::write(window, QStringLiteral("AXMain"), AXValue::boolean(true));
-        AXAttributeReader::perform(window, QStringLiteral("AXRaise"));
-        AXWindowService::setWindowFrame(window, targetFrame);
-        co_await RestoreWait::pause(RestoreWait::ms(kSettleMs));
-
-        // A window still minimised cannot be seen where it is: its frame counts as unread.
-        const std::optional<QRectF> actual =
-            AXWindowService::isMinimized(window) ? std::nullopt : AXWindowService::windowFrame(window);
-        if (actual) {
-            const QString n = QString::number(attempt + 1);
-            if (RestoreGeometry::withinTolerance(*actual, targetFrame)) {
-                RestoreLog::log(head + QStringLiteral(" ✓ actual=") + RestoreLog::frameText(*actual) +
-                                QStringLiteral(" attempts=") + n);
-                WindowRestoreResult verified{windowTitle, RestoreStatus::restored,
-                                             QStringLiteral("Geometry verified (match=") + match +
-                                                 QStringLiteral(", attempts=") + n + QStringLiteral(")"),
-                                             targetFrame, actual};
-                verified.finding = WindowFinding::inPlace;
-                co_return verified;
-            }
-            if (attempt == kGeometryAttempts - 1) {
-                const QString d =
-                    QString::number(NumberConversion::toInt64(RestoreGeometry::delta(*actual, targetFrame)));
-                RestoreLog::log(head + QStringLiteral(" ✗ actual=") + RestoreLog::frameText(*actual) +
-                                QStringLiteral(" delta=") + d + QStringLiteral("pt after 4 attempts"));
-                WindowRestoreResult adjusted{windowTitle, RestoreStatus::partiallyRestored,
-                                             QStringLiteral("App adjusted geometry (delta: ") + d +
-                                                 QStringLiteral("pt, match=") + match + QStringLiteral(")"),
-                                             targetFrame, actual};
-                adjusted.finding = WindowFinding::keptOwnFrame;
-                co_return adjusted;
-            }
-            RestoreLog::log(head + QStringLiteral(" attempt ") + n + QStringLiteral("/4 actual=") +
-                            RestoreLog::frameText(*actual) + QStringLiteral(" — retrying"));
+    AXWindowService::readTogether(all);
+    // What each window did besides being placed: shown again, moved since the restore began (as
+    // read once it is placed).
+    const auto done = [](const Showing& s, const std::optional<QRectF>& asked) {
+        QStringList actions = s.wasMinimized ? QStringList{QStringLiteral("shown")} : QStringList();
+        if (wasMoved(s.before, Whereabouts::of(s.window), asked)) {
+            actions.append(QStringLiteral("moved"));
         }
-        co_await RestoreWait::pause(RestoreWait::ms(kBackoffMs[attempt]));
+        return actions;
+    };
+    QList<GeometryApplier::Moving> moving;
+    QList<Showing> movers;
+    for (const Showing& s : std::as_const(windows)) {
+        const QRectF saved = RectConversion::toRectF(s.snapshot.frame);
+        if (AXWindowService::isMinimized(s.window)) {
+            // Said at once: no frame can be checked on a window that is not shown.
+            outcomes.insert(s.window, result(s.snapshot, RestoreStatus::failed,
+                                             onShownDesktop(s.window) ? kStaysMinimized : kStaysMinimizedAway,
+                                             saved, std::nullopt));
+            continue;
+        }
+        const std::optional<Screen> screen = RestoreGeometry::targetScreen(s.snapshot, savedDisplays);
+        if (!screen) {
+            outcomes.insert(s.window, result(s.snapshot, RestoreStatus::failed,
+                                             QStringLiteral("No screen available"), saved, std::nullopt));
+            continue;
+        }
+        const QRectF target = RestoreGeometry::targetFrame(s.snapshot, *screen);
+        const std::optional<QRectF> current = AXWindowService::windowFrame(s.window);
+        if (current && RestoreGeometry::withinTolerance(*current, target)) {
+            WindowRestoreResult inPlace =
+                result(s.snapshot, RestoreStatus::restored, QStringLiteral("Already at correct position"),
+                       target, current);
+            inPlace.addActions(done(s, target));
+            inPlace.finding = WindowFinding::inPlace;
+            outcomes.insert(s.window, inPlace);
+            continue;
+        }
+        moving.append({s.window, target, s.snapshot.windowTitle, s.quality});
+        movers.append(s);
     }
-    co_return WindowRestoreResult{windowTitle, RestoreStatus::failed,
-                                  QStringLiteral("Geometry application failed after 4 attempts"), targetFrame,
-                                  AXWindowService::windowFrame(window)};
+    if (!moving.isEmpty()) {
+        const QList<WindowRestoreResult> moved = co_await GeometryApplier::applyAndVerify(moving);
+        QList<AXElement> placed;
+        for (const GeometryApplier::Moving& m : moving) {
+            placed.append(m.window);
+        }
+        AXWindowService::readTogether(placed);
+        for (qsizetype k = 0; k < moved.size(); ++k) {
+            WindowRestoreResult outcome = moved[k];
+            outcome.addActions(done(movers[k], moving[k].targetFrame));
+            outcomes.insert(moving[k].window, outcome);
+        }
+    }
+    co_return outcomes;
 }
 
 QCoro::Task<QList<WindowRestoreResult>>
@@ -529,22 +508,30 @@ QCoro::Task<void> WindowPlacer::prepareWindowForGeometry(AXElement window) {
 bool WindowPlacer::verifyWindowPositionsWithMatcher(const RunningApplication& app,
                                                     const QList<WindowSnapshot>& snapshots,
                                                     const QList<DisplaySnapshot>& savedDisplays) {
-    if (snapshots.isEmpty()) {
+    // A window saved minimised shows no frame to pair by: it was read back minimised when it was
+    // placed, and that outcome stands. Only the windows saved shown are paired and measured.
+    QList<WindowSnapshot> shown;
+    for (const WindowSnapshot& snapshot : snapshots) {
+        if (!snapshot.isMinimized) {
+            shown.append(snapshot);
+        }
+    }
+    if (shown.isEmpty()) {
         return true;
     }
-    const WindowMatcher::Matches matches = WindowMatcher::matchWindowsByGeometry(snapshots, app);
-    for (int i = 0; i < snapshots.size(); ++i) {
+    const WindowMatcher::Matches matches = WindowMatcher::matchWindowsByGeometry(shown, app);
+    for (int i = 0; i < shown.size(); ++i) {
         const auto match = matches.constFind(i);
         if (match == matches.constEnd()) {
             return false;
         }
-        const std::optional<Screen> screen = RestoreGeometry::targetScreen(snapshots[i], savedDisplays);
+        const std::optional<Screen> screen = RestoreGeometry::targetScreen(shown[i], savedDisplays);
         if (!screen) {
             continue;
         }
         const std::optional<QRectF> live = AXWindowService::windowFrame(match->axElement);
         if (!live ||
-            !RestoreGeometry::withinTolerance(*live, RestoreGeometry::targetFrame(snapshots[i], *screen))) {
+            !RestoreGeometry::withinTolerance(*live, RestoreGeometry::targetFrame(shown[i], *screen))) {
             return false;
         }
     }

@@ -50,11 +50,6 @@ public:
                            QList<DisplaySnapshot> savedDisplays, bool useMatcher,
                            WindowMatcher::Bystanders bystanders = {}, QSet<AXElement> minimisedBefore = {},
                            std::shared_ptr<QSet<AXElement>> readAtRest = nullptr);
-    // Sets the frame, reads it back and tries again (4 times, 100 to 800 ms apart) until the
-    // window is within 50 points of the target.
-    static QCoro::Task<WindowRestoreResult> applyAndVerifyGeometry(AXElement window, QRectF targetFrame,
-                                                                   std::optional<QString> windowTitle,
-                                                                   WindowMatchQuality matchQuality);
     // For an application that shows only a splash or other transient window: waits up to 40
     // seconds for a real window and then places the windows once more (once only), under the same
     // bystanders as the first pass.
@@ -88,8 +83,8 @@ public:
     static QCoro::Task<std::optional<QRectF>> frameAtRest(AXElement window);
     // The frames of several such windows, read together, each until it has come to rest.
     static QCoro::Task<QHash<AXElement, std::optional<QRectF>>> framesAtRest(QList<AXElement> windows);
-    // Whether every saved window now has a live window (paired by frame alone) within 50 points
-    // of its target.
+    // Whether every window saved shown now has a live window (paired by frame alone) within 50
+    // points of its target; windows saved minimised are judged by their read-back, not here.
     static bool verifyWindowPositionsWithMatcher(const RunningApplication& app,
                                                  const QList<WindowSnapshot>& snapshots,
                                                  const QList<DisplaySnapshot>& savedDisplays);
@@ -113,8 +108,14 @@ private:
     placeMinimised(QList<Minimising> windows, QList<DisplaySnapshot> savedDisplays);
     // A window saved shown, already on its desktop and shown where it can be; before is where it
     // stood before the restore touched it (its frame at rest when it was shown again).
-    static QCoro::Task<WindowRestoreResult> placeShown(AXElement window, WindowSnapshot snapshot,
-                                                       QList<DisplaySnapshot> savedDisplays,
-                                                       WindowMatchQuality quality, Whereabouts before,
-                                                       bool wasMinimized);
+    struct Showing {
+        AXElement window;
+        WindowSnapshot snapshot;
+        WindowMatchQuality quality = WindowMatchQuality::indexFallback;
+        Whereabouts before;
+        bool wasMinimized = false;
+    };
+    // Puts each on its frame, all at once, and reads them back together; the outcome of each.
+    static QCoro::Task<QHash<AXElement, WindowRestoreResult>>
+    placeShown(QList<Showing> windows, QList<DisplaySnapshot> savedDisplays);
 };

@@ -146,20 +146,38 @@ TEST_F(X11WindowListTest, ApplicationsAreAnnouncedOnceAsTheirWindowsComeAndGo) {
 }
 
 TEST_F(X11WindowListTest, RequestsAfterARequestNeedNoNewReadButTheReadBackDoes) {
-    const qint32 pid = start(testWindowProgram());
-    const xcb_window_t window = waitForWindows(pid).value(0).window;
+    const qint32 pid = start(testWindowProgram(), {QStringLiteral("--count"), QStringLiteral("3")});
+    const QList<X11Client> three = waitForWindows(pid, 3);
+    ASSERT_EQ(three.size(), 3);
+    const xcb_window_t window = three.first().window;
+    // Windows raised back to back ask the server's time once (the least of three tries: a stall
+    // of the machine may end a pass amid the raises).
+    quint64 raises = std::numeric_limits<quint64>::max();
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::processEvents();
+        windows->clients();
+        raises =
+            std::min(raises, tripsOf([&] {
+                         for (const X11Client& w : three) {
+                             accessibility->performAction(AXElement{w.window}, QStringLiteral("AXRaise"));
+                         }
+                     }));
+    }
+    EXPECT_EQ(raises, 1u);
     QCoreApplication::processEvents();
     const AXElement element{window};
     ASSERT_TRUE(windows->client(window));
     const QRectF target(QPointF(axFrame(window)->topLeft() + QPointF(41, 17)), QSizeF(420, 330));
 
-    // Raised, moved and resized in one go, as a restore places a window: no wait for the server.
+    // Raised, moved and resized in one go, as a restore places a window: no wait for the server
+    // but the one for its time, which the raise asks.
     struct Step {
         const char* what;
         std::function<int()> request;
+        quint64 trips = 0;
     };
     const QList<Step> steps{
-        {"raise", [&] { return accessibility->performAction(element, QStringLiteral("AXRaise")); }},
+        {"raise", [&] { return accessibility->performAction(element, QStringLiteral("AXRaise")); }, 1},
         {"move",
          [&] {
              return accessibility->setAttributeValue(element, QStringLiteral("AXPosition"),
@@ -173,7 +191,7 @@ TEST_F(X11WindowListTest, RequestsAfterARequestNeedNoNewReadButTheReadBackDoes) 
     };
     for (const Step& step : steps) {
         int error = -1;
-        EXPECT_EQ(tripsOf([&] { error = step.request(); }), 0u) << step.what;
+        EXPECT_EQ(tripsOf([&] { error = step.request(); }), step.trips) << step.what;
         EXPECT_EQ(error, 0) << step.what;
     }
     // What the manager made of them is read from the server.

@@ -100,15 +100,25 @@ TEST_F(RestorePlannerTest, LeavesOutOnlySavedWindowsPastWhatOneRestoreOpens) {
 
 TEST_F(RestorePlannerTest, LeavesShownWindowsWithin50PointsInPlace) {
     const qint32 pid = addApp("org.example.Editor", {QRectF(150, 100, 800, 600), QRectF(150.5, 100, 800, 600),
+                                                     QRectF(100, 100, 800, 600), QRectF(100, 100, 800, 600),
                                                      QRectF(100, 100, 800, 600)});
-    // The third window sits where it was saved, but it has been minimised since.
-    desktop().updateWindow(windowOf(pid, 2), [](SimulatedDesktop::Window& w) { w.minimized = true; });
-    const RestorePlan p =
-        plan({savedApp("org.example.Editor", {savedWindow(QRectF(100, 100, 800, 600), "a", 0),
-                                              savedWindow(QRectF(100, 100, 800, 600), "b", 1),
-                                              savedWindow(QRectF(100, 100, 800, 600), "c", 2)})});
-    ASSERT_EQ(p.appPlans.first().windowPlans.size(), 3);
+    // The third window sits where it was saved, but it has been minimised since. The fourth was
+    // saved minimised and is so still; the fifth was saved minimised and is shown now.
+    for (const int minimised : {2, 3}) {
+        desktop().updateWindow(windowOf(pid, minimised),
+                               [](SimulatedDesktop::Window& w) { w.minimized = true; });
+    }
+    WindowSnapshot stillDown = savedWindow(QRectF(100, 100, 800, 600), "d", 3);
+    WindowSnapshot shownSince = savedWindow(QRectF(100, 100, 800, 600), "e", 4);
+    stillDown.isMinimized = shownSince.isMinimized = true;
+    const RestorePlan p = plan({savedApp(
+        "org.example.Editor",
+        {savedWindow(QRectF(100, 100, 800, 600), "a", 0), savedWindow(QRectF(100, 100, 800, 600), "b", 1),
+         savedWindow(QRectF(100, 100, 800, 600), "c", 2), stillDown, shownSince})});
+    ASSERT_EQ(p.appPlans.first().windowPlans.size(), 5);
     EXPECT_TRUE(p.appPlans.first().windowPlans[2].needsPositioning);
+    EXPECT_FALSE(p.appPlans.first().windowPlans[3].needsPositioning);
+    EXPECT_TRUE(p.appPlans.first().windowPlans[4].needsPositioning);
     const WindowPlan& inPlace = p.appPlans.first().windowPlans[0];
     EXPECT_FALSE(inPlace.needsPositioning);
     EXPECT_EQ(inPlace.currentFrame, frameOf(windowOf(pid, 0)));
