@@ -6,6 +6,7 @@
 #include "Platform/RunningApplications.h"
 #include "Services/Capture/WorkspaceCapturer.h"
 #include "Services/Coordination/RevertSteps.h"
+#include "Services/Coordination/RevertWindowPlacer.h"
 #include "Services/Desktop/DisplayMapper.h"
 #include "Services/Scripting/BrowserScriptService.h"
 #include "Services/Scripting/FinderScriptService.h"
@@ -13,6 +14,8 @@
 
 #include <QPointer>
 #include <QUuid>
+
+#include <algorithm>
 
 namespace {
 
@@ -53,6 +56,25 @@ RestoreReport notFoundReport() {
     report.status = RestoreStatus::failed;
     report.displayMappingNotes = {QStringLiteral("No revert state found")};
     return report;
+}
+
+// Puts the windows of a group of applications back together; one result per application.
+QCoro::Task<QList<AppRestoreResult>> placeGroup(QList<AppSnapshot> snapshots,
+                                                QList<RevertWindowPlacer::Application> applications,
+                                                QList<DisplaySnapshot> savedDisplays) {
+    const QList<QList<WindowRestoreResult>> placed =
+        co_await RevertWindowPlacer::placeTogether(applications, savedDisplays);
+    QList<AppRestoreResult> results;
+    for (qsizetype a = 0; a < snapshots.size(); ++a) {
+        QList<WindowRestoreResult> windows = placed.value(a);
+        const bool all = std::all_of(windows.begin(), windows.end(), [](const WindowRestoreResult& w) {
+            return w.status == RestoreStatus::restored;
+        });
+        results.append({snapshots[a].bundleIdentifier, snapshots[a].appName,
+                        all ? RestoreStatus::restored : RestoreStatus::partiallyRestored,
+                        QStringLiteral("Window positions restored"), std::move(windows)});
+    }
+    co_return results;
 }
 
 } // namespace
@@ -227,24 +249,36 @@ QCoro::Task<QList<AppRestoreResult>> RevertStateManager::restoreWindows(RevertSt
         log(QStringLiteral("Restoring window positions for ") + number(toPlace.size()) +
             QStringLiteral(" apps"));
     }
+    // The windows of applications that follow one another are placed together, so that the
+    // waits for them do not add up application by application; a browser (whose tabs come first)
+    // and an application listed again each start a group of their own, so that windows are
+    // raised in the same order and no window is placed for two saved ones.
+    QList<AppSnapshot> group;
+    QList<RevertWindowPlacer::Application> placing;
     for (const AppSnapshot& snapshot : toPlace) {
         const std::optional<RunningApplication> app = runningApp(snapshot.bundleIdentifier);
         if (!app) {
             continue;
         }
-        if (BrowserScriptService::supportedBrowsers().contains(snapshot.bundleIdentifier)) {
+        const bool browser = BrowserScriptService::supportedBrowsers().contains(snapshot.bundleIdentifier);
+        const bool again = std::any_of(placing.begin(), placing.end(), [&app](const auto& p) {
+            return p.app.processIdentifier == app->processIdentifier;
+        });
+        if ((browser || again) && !placing.isEmpty()) {
+            results.append(co_await placeGroup(group, placing, state.preRestoreDisplays));
+            group.clear();
+            placing.clear();
+        }
+        if (browser) {
             results.append(
                 co_await RevertSteps::restoreBrowserState(*app, snapshot, state.preRestoreDisplays));
             continue;
         }
-        QList<WindowRestoreResult> windows = co_await RevertSteps::restoreWindowPositions(
-            *app, snapshot.windowSnapshots, state.preRestoreDisplays);
-        const bool all = std::all_of(windows.begin(), windows.end(), [](const WindowRestoreResult& w) {
-            return w.status == RestoreStatus::restored;
-        });
-        results.append({snapshot.bundleIdentifier, snapshot.appName,
-                        all ? RestoreStatus::restored : RestoreStatus::partiallyRestored,
-                        QStringLiteral("Window positions restored"), std::move(windows)});
+        group.append(snapshot);
+        placing.append({*app, snapshot.windowSnapshots, false});
+    }
+    if (!placing.isEmpty()) {
+        results.append(co_await placeGroup(group, placing, state.preRestoreDisplays));
     }
     co_return results;
 }

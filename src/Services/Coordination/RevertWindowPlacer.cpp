@@ -50,24 +50,36 @@ QCoro::Task<QList<WindowRestoreResult>> RevertWindowPlacer::placeWindows(Running
                                                                          QList<WindowSnapshot> snapshots,
                                                                          QList<DisplaySnapshot> savedDisplays,
                                                                          bool byPosition) {
-    // The list position is the last resort only: the restore raised windows, so the list is in
-    // another order than when it was read.
-    QList<WindowSnapshot> clues = snapshots;
-    if (byPosition) {
-        for (qsizetype i = 0; i < clues.size(); ++i) {
-            clues[i].windowIndex = i;
-        }
-    }
-    const WindowMatcher::Matches matches = WindowMatcher::matchWindows(clues, app);
-    QList<std::optional<AXElement>> partners;
+    const QList<Application> one{{app, snapshots, byPosition}};
+    const QList<QList<WindowRestoreResult>> results = co_await placeTogether(one, savedDisplays);
+    co_return results.value(0);
+}
+
+QCoro::Task<QList<QList<WindowRestoreResult>>>
+RevertWindowPlacer::placeTogether(QList<Application> applications, QList<DisplaySnapshot> savedDisplays) {
+    // Each application's saved windows are paired with its own live ones. The list position is
+    // the last resort only: the restore raised windows, so the list is in another order than when
+    // it was read.
+    QList<QList<std::optional<AXElement>>> partners;
+    QList<QList<QRectF>> targets;
     QList<AXElement> paired;
-    QList<QRectF> targets;
-    for (qsizetype i = 0; i < snapshots.size(); ++i) {
-        targets.append(targetFrame(snapshots[i], savedDisplays));
-        const auto match = matches.constFind(int(i));
-        partners.append(match != matches.constEnd() ? std::optional(match->axElement) : std::nullopt);
-        if (partners.last()) {
-            paired.append(*partners.last());
+    for (const Application& application : applications) {
+        QList<WindowSnapshot> clues = application.snapshots;
+        if (application.byPosition) {
+            for (qsizetype i = 0; i < clues.size(); ++i) {
+                clues[i].windowIndex = i;
+            }
+        }
+        const WindowMatcher::Matches matches = WindowMatcher::matchWindows(clues, application.app);
+        QList<std::optional<AXElement>>& found = partners.emplace_back();
+        QList<QRectF>& frames = targets.emplace_back();
+        for (qsizetype i = 0; i < clues.size(); ++i) {
+            frames.append(targetFrame(clues[i], savedDisplays));
+            const auto match = matches.constFind(int(i));
+            found.append(match != matches.constEnd() ? std::optional(match->axElement) : std::nullopt);
+            if (found.last()) {
+                paired.append(*found.last());
+            }
         }
     }
     // Where each stood is read before it changes desktops: a window just sent to a desktop not
@@ -76,39 +88,45 @@ QCoro::Task<QList<WindowRestoreResult>> RevertWindowPlacer::placeWindows(Running
     AXWindowService::readTogether(paired);
     QHash<AXElement, WindowPlacer::Whereabouts> before;
     QList<std::pair<AXElement, std::optional<qint64>>> toDesktops;
-    for (qsizetype i = 0; i < snapshots.size(); ++i) {
-        if (partners[i]) {
-            before.insert(*partners[i], WindowPlacer::Whereabouts::of(*partners[i]));
-            toDesktops.append({*partners[i], snapshots[i].spaceIndex});
+    for (qsizetype a = 0; a < applications.size(); ++a) {
+        for (qsizetype i = 0; i < partners[a].size(); ++i) {
+            if (const std::optional<AXElement> window = partners[a][i]) {
+                before.insert(*window, WindowPlacer::Whereabouts::of(*window));
+                toDesktops.append({*window, applications[a].snapshots[i].spaceIndex});
+            }
         }
     }
     co_await WindowPlacer::returnToDesktops(toDesktops);
     AXWindowService::readTogether(paired);
     QList<Placing> minimised;
     QList<Placing> shown;
-    for (qsizetype i = 0; i < snapshots.size(); ++i) {
-        if (partners[i]) {
-            const AXElement window = *partners[i];
-            const Placing placing{window, targets[i], before.value(window),
-                                  AXWindowService::isMinimized(window)};
-            (snapshots[i].isMinimized ? minimised : shown).append(placing);
+    for (qsizetype a = 0; a < applications.size(); ++a) {
+        for (qsizetype i = 0; i < partners[a].size(); ++i) {
+            if (const std::optional<AXElement> window = partners[a][i]) {
+                const Placing placing{*window, targets[a][i], before.value(*window),
+                                      AXWindowService::isMinimized(*window)};
+                (applications[a].snapshots[i].isMinimized ? minimised : shown).append(placing);
+            }
         }
     }
     QHash<AXElement, WindowRestoreResult> outcomes = co_await placeMinimised(minimised);
     outcomes.insert(co_await placeShown(shown));
 
-    QList<WindowRestoreResult> results;
-    for (qsizetype i = 0; i < snapshots.size(); ++i) {
-        WindowRestoreResult windowResult;
-        if (partners[i]) {
-            windowResult = outcomes.value(*partners[i]);
-        } else {
-            windowResult.status = RestoreStatus::failed;
-            windowResult.reason = QStringLiteral("Failed to position window");
+    QList<QList<WindowRestoreResult>> results;
+    for (qsizetype a = 0; a < applications.size(); ++a) {
+        QList<WindowRestoreResult>& ofApplication = results.emplace_back();
+        for (qsizetype i = 0; i < partners[a].size(); ++i) {
+            WindowRestoreResult windowResult;
+            if (partners[a][i]) {
+                windowResult = outcomes.value(*partners[a][i]);
+            } else {
+                windowResult.status = RestoreStatus::failed;
+                windowResult.reason = QStringLiteral("Failed to position window");
+            }
+            windowResult.windowTitle = applications[a].snapshots[i].windowTitle;
+            windowResult.requestedFrame = targets[a][i];
+            ofApplication.append(windowResult);
         }
-        windowResult.windowTitle = snapshots[i].windowTitle;
-        windowResult.requestedFrame = targets[i];
-        results.append(windowResult);
     }
     co_return results;
 }

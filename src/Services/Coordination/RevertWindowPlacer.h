@@ -13,7 +13,7 @@
 
 #include <qcoro/qcorotask.h>
 
-// Puts the windows of one application back where and as they stood before a restore: each on its
+// Puts the windows of applications back where and as they stood before a restore: each on its
 // saved frame, mapped to a current display and kept within its visible area, minimised or shown
 // as it was. Every step is asked of all the windows at once and read back together, so that a
 // revert of many windows waits about as long as its slowest window alone. Main thread.
@@ -30,6 +30,18 @@ public:
                                                                 QList<WindowSnapshot> snapshots,
                                                                 QList<DisplaySnapshot> savedDisplays,
                                                                 bool byPosition);
+
+    // The saved windows of one running application.
+    struct Application {
+        RunningApplication app;
+        QList<WindowSnapshot> snapshots;
+        bool byPosition = false;
+    };
+    // The same for the windows of several applications at once, each paired with its own
+    // application's windows; one list of results per application, in their order. No application
+    // may be listed twice: a window is placed for one saved window only.
+    static QCoro::Task<QList<QList<WindowRestoreResult>>> placeTogether(QList<Application> applications,
+                                                                        QList<DisplaySnapshot> savedDisplays);
 
 private:
     // A live window on its way back, already on its desktop.

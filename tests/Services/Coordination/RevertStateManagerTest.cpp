@@ -186,6 +186,32 @@ TEST_F(RevertStateManagerTest, RevertQuitsWhatTheRestoreOpenedAndBringsBackWhatI
     EXPECT_TRUE(manager.storedStateIDs().isEmpty());
 }
 
+// The windows of the applications are put back together: windows that each take a moment to move
+// cost that moment once, not once per application.
+TEST_F(RevertStateManagerTest, TheWindowsOfSeveralApplicationsGoBackTogether) {
+    QList<AppSnapshot> apps;
+    for (int i = 0; i < 6; ++i) {
+        const QString id = QStringLiteral("org.example.App") + QString::number(i);
+        addApp(id, {QRectF(40 * i, 30 * i, 500, 400)});
+        apps << app(id);
+    }
+    const QString id = capture(workspace(apps)).value_or("");
+    for (const AppSnapshot& a : apps) {
+        desktop().updateWindow(desktop().windowsOf(desktop().findApplication(a.bundleIdentifier)->pid)[0],
+                               [](SimulatedDesktop::Window& w) {
+                                   w.frame = QRectF(700, 300, 500, 400);
+                                   w.faults.moveDelay = 300ms;
+                               });
+    }
+    const auto start = clock().elapsed();
+    const RestoreReport report = revert(id);
+    EXPECT_LT(clock().elapsed() - start, 600ms);
+    EXPECT_EQ(report.status, RestoreStatus::restored) << report.summary().toStdString();
+    for (int i = 0; i < apps.size(); ++i) {
+        EXPECT_EQ(frameOf(apps[i].bundleIdentifier), QRectF(40 * i, 30 * i, 500, 400));
+    }
+}
+
 TEST_F(RevertStateManagerTest, AnAppThatWillNotQuitIsReportedAndLeftRunning) {
     const QString id = capture(workspace({app("org.example.Editor"), app("org.example.Gone")})).value_or("");
     const qint32 editor = addApp("org.example.Editor", "Editor");
