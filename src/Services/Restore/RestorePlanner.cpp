@@ -123,6 +123,10 @@ QList<WindowPlan> planWindows(const AppSnapshot& snapshot, const QList<LiveWindo
 qsizetype windowsWithinBound(const QList<QList<TabSnapshot>>& desired,
                              const QList<QList<TabSnapshot>>& current,
                              const BrowserTabRestorer::Handed& handed, qsizetype mayOpen) {
+    // No more windows than the bound: every one may be opened, whichever are shown.
+    if (desired.size() <= mayOpen) {
+        return desired.size();
+    }
     const QList<BrowserTabComparison::Shortfall> shortfalls =
         BrowserTabComparison::shortfalls(BrowserTabRestorer::openedTabs(desired), current);
     qsizetype left = mayOpen;
