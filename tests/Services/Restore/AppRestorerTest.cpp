@@ -100,6 +100,21 @@ TEST_F(AppRestorerTest, LaunchesWithItsDocumentsAndPlacesTheirWindows) {
     EXPECT_EQ(desktop().window(windowOf(pid))->document, doc);
     EXPECT_EQ(frameOf(windowOf(pid)), QRectF(300, 200, 700, 500));
     EXPECT_TRUE(restorerLines().contains("launchApp: Launching org.example.Editor docs=1"));
+
+    // A document window that shows only after the hand-over stopped waiting for it is waited for
+    // before a blank window is asked for: then the application shows as many windows as were saved.
+    SimulatedDesktop::InstalledApp slow;
+    slow.bundleIdentifier = "org.example.Viewer";
+    slow.name = "Viewer";
+    slow.windowDelay = Clock::Duration(11000);
+    slow.newWindow = SimulatedDesktop::Window{};
+    slow.newWindow->frame = QRectF(40, 60, 500, 300);
+    desktop().installApplication(slow);
+    addApp("org.example.Viewer", {QRectF(900, 500, 300, 200)}, {"top"});
+    WindowSnapshot late = savedWindow(QRectF(300, 200, 700, 500), "notes.txt", 8);
+    late.documentURL = doc;
+    restore(savedApp("org.example.Viewer", {savedWindow(QRectF(100, 100, 600, 400), "Build", 7), late}));
+    EXPECT_EQ(desktop().newWindowRequests("org.example.Viewer"), 0);
 }
 
 // A document window that shows while the restore pauses to ask for it again ends the pause: the
