@@ -313,6 +313,23 @@ TEST_F(AppRestorerTest, RetriedTabsReplaceTheFailedAttemptsWindows) {
               QList<QStringList>({{"https://a.org*"}, {"https://c.org*"}, {"https://x.org*"}}));
 }
 
+// Each browser window opened takes one of the restore's starts: past them a saved window is not
+// opened, and its result says why.
+TEST_F(AppRestorerTest, BrowserWindowsPastTheRestoresStartsAreNotOpened) {
+    const qint32 chrome = addApp("com.google.Chrome", "Google Chrome");
+    addBrowserWindow(chrome, {"https://x.org*"});
+    const RestorePlan plan = run(RestorePlanner::analyzeCurrentState(
+        workspace(
+            {savedApp("com.google.Chrome", {tabWindow(QRectF(50, 50, 900, 700), {"https://a.org*"}),
+                                            tabWindow(QRectF(300, 200, 900, 700), {"https://c.org*"})})}),
+        std::make_shared<RestoreBounds>(1)));
+    const AppRestoreOutcome outcome =
+        run(AppRestorer::restoreAppFromPlan(plan.appPlans.first(), plan.savedDisplays, false));
+    EXPECT_EQ(browserWindows(chrome), QList<QStringList>({{"https://a.org*"}, {"https://x.org*"}}));
+    ASSERT_EQ(outcome.result.windowResults.size(), 2);
+    EXPECT_EQ(outcome.result.windowResults[1].reason, RestoreBounds::startsRefusal());
+}
+
 // A browser that is not given every address (the desktop's host keeps pages other than web pages
 // from it): the pages it opens in their place are what it is expected to show, so the tabs settle
 // in one attempt, and the report names the saved tabs that did not come back. A second pass of the
