@@ -27,10 +27,10 @@ public:
                               std::function<QCoro::Task<bool>(const T& outcome)> check) {
         for (int attempt = 1;; ++attempt) {
             T outcome = co_await operation(attempt);
-            if (co_await check(outcome) || attempt >= attempts) {
+            const std::function<QCoro::Task<bool>()> shows = [&check, &outcome] { return check(outcome); };
+            if (co_await shows() || attempt >= attempts) {
                 co_return outcome;
             }
-            const std::function<QCoro::Task<bool>()> shows = [&check, &outcome] { return check(outcome); };
             if (co_await heldWithin(shows, pause(attempt))) {
                 co_return outcome;
             }
