@@ -203,6 +203,13 @@ quint64 X11Connection::pass() {
     return m_pass;
 }
 
+void X11Connection::answered() const {
+    if (m_passUsed) {
+        m_passUsedAt = std::chrono::steady_clock::now();
+        m_passBusyAt = threadTime();
+    }
+}
+
 xcb_timestamp_t X11Connection::serverTime() {
     if (!m_serverTime) {
         m_serverTime = std::make_unique<X11ServerTime>(X11ServerTime::applicationDisplayName());
@@ -215,7 +222,9 @@ xcb_timestamp_t X11Connection::serverTime() {
     if (m_serverTimePass != now) {
         // A wait for the server like any other, if on a connection of its own.
         s_roundTrips.fetch_add(1, std::memory_order_relaxed);
-        if (const std::optional<xcb_timestamp_t> time = m_serverTime->now(kServerTimeWait)) {
+        const std::optional<xcb_timestamp_t> time = m_serverTime->now(kServerTimeWait);
+        answered();
+        if (time) {
             noteTime(*time);
             m_serverTimePass = now;
         }

@@ -74,6 +74,7 @@ public:
                 m_writtenAtRoundTrip = written;
                 s_roundTrips.fetch_add(1, std::memory_order_relaxed);
             }
+            answered();
         }
         std::free(error);
         return X11Reply<Answer>(static_cast<Answer*>(ready));
@@ -149,6 +150,9 @@ private:
     static std::chrono::nanoseconds threadTime();
     void watchRoot();
     void noteTime(xcb_timestamp_t time);
+    // A wait for the server's answer has just ended: it was the read's own, not a pause between
+    // two reads, and ends no pass however long a busy server took.
+    void answered() const;
 
     xcb_connection_t* m_connection = nullptr;
     const xcb_screen_t* m_screen = nullptr;
@@ -160,8 +164,8 @@ private:
     quint64 m_pass = 1;
     bool m_passUsed = false;
     std::chrono::steady_clock::time_point m_passBegan;
-    std::chrono::steady_clock::time_point m_passUsedAt;
-    std::chrono::nanoseconds m_passBusyAt{0};
+    mutable std::chrono::steady_clock::time_point m_passUsedAt;
+    mutable std::chrono::nanoseconds m_passBusyAt{0};
     QHash<QByteArray, xcb_atom_t> m_atoms;
     xcb_timestamp_t m_lastEventTime = XCB_CURRENT_TIME;
     std::unique_ptr<X11ServerTime> m_serverTime;
