@@ -1,5 +1,8 @@
 #include "Platform/Simulated/SimulatedUserNotifications.h"
 
+#include "Platform/Clock.h"
+#include "Platform/Platform.h"
+
 void SimulatedUserNotifications::setNotificationCategories(const QList<NotificationCategory>& categories) {
     m_categories = categories;
 }
@@ -22,6 +25,11 @@ SimulatedUserNotifications::requestAuthorization(quint32 options) {
 }
 
 QCoro::Task<std::optional<QString>> SimulatedUserNotifications::add(NotificationRequest request) {
+    if (m_addDelay.count() > 0) {
+        // Held for the whole sleep: a test may install another platform meanwhile.
+        const std::shared_ptr<Clock> clock = Platform::current().clock;
+        co_await clock->sleep(m_addDelay);
+    }
     if (m_addError) {
         co_return m_addError;
     }

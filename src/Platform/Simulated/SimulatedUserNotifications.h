@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+
 #include "Platform/UserNotifications.h"
 
 #include <QList>
@@ -32,6 +34,8 @@ public:
     void setRequestError(std::optional<QString> error) { m_requestError = std::move(error); }
     // Deliveries fail with this description while it is set.
     void setAddError(std::optional<QString> error) { m_addError = std::move(error); }
+    // A server that takes this long (on the platform's clock) to take a notification.
+    void setAddDelay(std::chrono::milliseconds delay) { m_addDelay = delay; }
     // Whether the application is in front when a notification arrives.
     void setApplicationInFront(bool inFront) { m_inFront = inFront; }
 
@@ -51,6 +55,7 @@ private:
     bool m_userGrants = true;
     std::optional<QString> m_requestError;
     std::optional<QString> m_addError;
+    std::chrono::milliseconds m_addDelay{0};
     bool m_inFront = false;
     quint32 m_foregroundOptions = 0;
     QList<Delivered> m_delivered;

@@ -209,7 +209,10 @@ QCoro::Task<RestoreRun> RestoreCoordinator::runSteps(Workspace workspace, bool c
     if (logging) {
         AnalysisLogger::shared().endSession(whole);
     }
-    co_await NotificationManager::showWorkspaceRestored(workspace.name, whole, revertStateID);
+    // The notification goes its own way: the restore is done, and a notification server busy
+    // drawing (or slow to answer) does not hold up its caller or the next restore.
+    DetachedTask::start(kTag, QStringLiteral("The notification of the restore"),
+                        NotificationManager::showWorkspaceRestored(workspace.name, whole, revertStateID));
     RestoreStatusNotifier::shared().post(WorkspaceRestoreStatus::result(whole, revertStateID));
     run.report = std::move(report);
     if (clock) {

@@ -129,6 +129,14 @@ TEST_F(RestoreCoordinatorTest, EachRunLogsRecordsARevertStateNotifiesAndPosts) {
     EXPECT_TRUE(std::any_of(logged.begin(), logged.end(), [](const QString& line) {
         return line.startsWith("    [restored] \"one\"");
     })) << logged.join('\n').toStdString();
+
+    // A notification server slow to answer holds up neither the restore nor its report.
+    desktop().notifications().setAddDelay(std::chrono::seconds(30));
+    const Clock::TimePoint slowStart = clock().now();
+    ASSERT_TRUE(clock().runUntilDone(coordinator->restore(named("Slow"), false)));
+    EXPECT_LT(clock().now() - slowStart, std::chrono::seconds(30));
+    EXPECT_EQ(posts.size(), 3);
+    EXPECT_TRUE(clock().runUntil([&] { return desktop().notifications().delivered().size() == 3; }));
 }
 
 TEST_F(RestoreCoordinatorTest, WithoutTheCaptureNoRevertIsOfferedWhateverTheStatus) {
