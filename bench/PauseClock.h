@@ -21,8 +21,17 @@ public:
             m_paused += now() - m_since;
         }
     }
-    void reset() { m_paused = {}; }
-    double pausedMs() const { return std::chrono::duration<double, std::milli>(m_paused).count(); }
+    // Counting starts afresh, also for a sleep that began before and goes on.
+    void reset() {
+        m_paused = {};
+        m_since = now();
+    }
+    // Including the part of a sleep that still goes on.
+    double pausedMs() const {
+        const auto paused =
+            m_paused + (m_sleeping > 0 ? now() - m_since : std::chrono::steady_clock::duration{});
+        return std::chrono::duration<double, std::milli>(paused).count();
+    }
 
 private:
     int m_sleeping = 0;
