@@ -3,6 +3,7 @@
 #include "Platform/ScriptDescriptor.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <qcoro/qcorotask.h>
 
@@ -44,6 +45,19 @@ public:
     virtual std::optional<QString> browserAddressRefusal(const QString& address) const {
         (void)address;
         return std::nullopt;
+    }
+    // Whether the host hands a new browser window with these addresses (in the profile a script
+    // names) over in several requests, one after another: the browser may then show another tab
+    // than the one selected until it has opened them all, and its record lists them all only
+    // seconds later. By default a window goes over in one.
+    virtual bool browserWindowHandedInParts(const QString& bundleIdentifier, const QStringList& addresses,
+                                            const QString& userDataDir,
+                                            const QString& profileDirectory) const {
+        (void)bundleIdentifier;
+        (void)addresses;
+        (void)userDataDir;
+        (void)profileDirectory;
+        return false;
     }
     // Why the host does not open a window in the browser profile a script names (a data folder or
     // profile it does not take), so that the window opens in the browser's default profile;

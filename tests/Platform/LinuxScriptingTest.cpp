@@ -1,10 +1,14 @@
 #include "Platform/Linux/BrowserCommandLine.h"
+#include "Platform/Linux/ChromiumDesktop.h"
+#include "Platform/Linux/ChromiumHandOver.h"
+#include "Platform/Linux/ChromiumTabSelection.h"
 #include "Platform/Linux/ChromiumWindowTabs.h"
 #include "Platform/Linux/HandedBrowserWindows.h"
 #include "Platform/Linux/LinuxBrowserScripting.h"
 #include "Platform/Linux/LinuxFolderScripting.h"
 
 #include "Platform/Linux/DesktopEntries.h"
+#include "Platform/Simulated/VirtualClock.h"
 #include "Platform/SystemClock.h"
 #include "Support/QtPrinters.h"
 
@@ -215,7 +219,7 @@ TEST(LinuxBrowserScripting, ChoosesTheKeysThatShowATab) {
         {0, 3, {}},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(LinuxBrowserScripting::tabKeys(c.tab, c.count), c.keys) << c.tab;
+        EXPECT_EQ(ChromiumTabSelection::tabKeys(c.tab, c.count), c.keys) << c.tab;
     }
 }
 
@@ -259,6 +263,177 @@ TEST(LinuxBrowserScripting, ListsAWindowItMadeAsTheBrowsersRecordShowsIt) {
         EXPECT_EQ(listed.tabs.size(), c.tabs) << c.name;
         EXPECT_EQ(listed.selectedTab, c.selected) << c.name;
     }
+}
+
+namespace {
+
+// A running browser in virtual time: a new window shows 300 ms after its command line, a launcher
+// that hands tabs over ends 100 ms after it starts and the window then shows the last tab handed;
+// the browser's record lists a window's tabs only 2.5 s after it was last handed some. The title
+// stays put when sameTitles (neighbouring tabs that share a title).
+class ScriptedChromium : public ChromiumDesktop {
+public:
+    ScriptedChromium(std::shared_ptr<VirtualClock> clock, HandedBrowserWindows& handed)
+        : m_clock(std::move(clock))
+        , m_handed(handed) {}
+
+    struct Launched {
+        qint64 atMs;
+        bool newWindow;
+        qsizetype addresses;
+    };
+    QList<Launched> launched;
+    bool sameTitles = false;
+
+    qint64 nowMs() const {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(m_clock->elapsed()).count();
+    }
+    // When the record first lists every tab the window was handed.
+    qint64 recordedAtMs(xcb_window_t window) const { return m_windows.value(window).handedAtMs + 2500; }
+
+    QList<X11Client> windows() override {
+        QList<X11Client> shown;
+        for (auto it = m_windows.cbegin(); it != m_windows.cend(); ++it) {
+            if (it->shownAtMs <= nowMs()) {
+                shown.prepend(*window(it.key()));
+            }
+        }
+        return shown;
+    }
+    std::optional<X11Client> window(xcb_window_t id) override {
+        if (!m_windows.contains(id)) {
+            return std::nullopt;
+        }
+        const Window& w = m_windows[id];
+        X11Client client;
+        client.window = id;
+        client.pid = 42;
+        client.title = QStringLiteral("Tab ") + QString::number(sameTitles ? 1 : w.shown) +
+                       QStringLiteral(" - Chromium");
+        return client;
+    }
+    std::optional<ChromiumSession::Window> tabsOf(xcb_window_t id, bool recordedOnly) override {
+        ChromiumSession::Window record;
+        if (!m_windows.contains(id)) {
+            return std::nullopt;
+        }
+        if (nowMs() >= recordedAtMs(id)) {
+            for (qsizetype i = 0; i < m_windows[id].tabs.size(); ++i) {
+                record.tabs.append({m_windows[id].tabs[i], sameTitles ? QStringLiteral("Tab 1") : QString()});
+            }
+            record.selectedTab = m_windows[id].shown - 1;
+        }
+        const ChromiumSession::Window known = recordedOnly
+                                                  ? m_handed.recorded(id, record, window(id)->title)
+                                                  : m_handed.knownOrHanded(id, record, window(id)->title);
+        return known.tabs.isEmpty() ? std::nullopt : std::optional(known);
+    }
+    bool running() override { return true; }
+    void refresh() override {}
+    QStringList entryWords() override { return {QStringLiteral("chromium")}; }
+    DesktopEntries::Launch launch(const QStringList& arguments) override {
+        const bool newWindow = arguments.contains(QStringLiteral("--new-window"));
+        const QStringList addresses = arguments.mid(arguments.indexOf(QStringLiteral("--")) + 1);
+        launched.append({nowMs(), newWindow, addresses.size()});
+        if (newWindow) {
+            m_active = m_next++;
+            m_windows.insert(m_active, Window{nowMs() + 300, nowMs(), addresses, 1});
+        } else if (m_windows.contains(m_active)) {
+            Window& w = m_windows[m_active];
+            w.tabs += addresses;
+            w.shown = static_cast<int>(w.tabs.size());
+            w.handedAtMs = nowMs() + 100;
+        }
+        m_launcherEndsMs = nowMs() + 100;
+        return {{7}, QString()};
+    }
+    bool isAlive(qint32) override { return nowMs() < m_launcherEndsMs; }
+    QStringList profileSwitchesOf(qint32) override { return {}; }
+    QCoro::Task<bool> activate(xcb_window_t id) override {
+        m_active = id;
+        co_return true;
+    }
+    // The browser's tab keys, in the window with the focus.
+    void press(const QList<quint32>&, quint32 key) override {
+        if (!m_windows.contains(m_active)) {
+            return;
+        }
+        Window& w = m_windows[m_active];
+        const int count = static_cast<int>(w.tabs.size());
+        const int digit = static_cast<int>(key) - 0x30;
+        w.shown = digit >= 1 && digit <= 8 ? std::min(digit, count)
+                  : digit == 9             ? count
+                  : key == 0xff56          ? w.shown % count + 1
+                  : key == 0xff55          ? (w.shown + count - 2) % count + 1
+                                           : w.shown;
+    }
+    int shown(xcb_window_t window) const { return m_windows.value(window).shown; }
+
+private:
+    struct Window {
+        qint64 shownAtMs = 0;
+        qint64 handedAtMs = 0;
+        QStringList tabs;
+        int shown = 1;
+    };
+    std::shared_ptr<VirtualClock> m_clock;
+    HandedBrowserWindows& m_handed;
+    QMap<xcb_window_t, Window> m_windows;
+    xcb_window_t m_next = 0x600001;
+    xcb_window_t m_active = XCB_WINDOW_NONE;
+    qint64 m_launcherEndsMs = 0;
+};
+
+} // namespace
+
+// A window of more tabs than one command line takes goes over in parts, each once the browser
+// shows the one before; the next window is handed as soon as the last part shows, long before the
+// browser's record lists the first window's tabs (it is checked once, at the end of the restore).
+TEST(ChromiumHandOver, HandsTheNextWindowOnceTheBrowserShowsTheLastPart) {
+    auto clock = std::make_shared<VirtualClock>();
+    HandedBrowserWindows handed(clock);
+    ScriptedChromium browser(clock, handed);
+    ChromiumHandOver handOver(browser, handed, clock, QStringLiteral("Chromium"));
+    QStringList longAddresses;
+    for (int i = 0; i < 45; ++i) {
+        longAddresses << QStringLiteral("https://example.org/") + QString::number(i) + QStringLiteral("?q=") +
+                             QString(900, u'a');
+    }
+    ASSERT_TRUE(clock->runUntilDone(handOver.makeWindow(longAddresses, {})));
+    ASSERT_TRUE(clock->runUntilDone(handOver.makeWindow({QStringLiteral("https://example.org/next")}, {})));
+
+    ASSERT_EQ(browser.windows().size(), 2);
+    const xcb_window_t first = browser.windows().last().window;
+    EXPECT_EQ(browser.launched.size(), 4) << "the long window in three parts, then the next one";
+    EXPECT_TRUE(browser.launched.last().newWindow);
+    EXPECT_LT(browser.launched.last().atMs, browser.recordedAtMs(first));
+    EXPECT_EQ(handed.knownOrHanded(first, {}, std::nullopt).tabs.size(), 45);
+}
+
+// One selection waits at most its bound in all for its keys to show: tab 20 of 30, whose
+// neighbours share its title, is reached in about three seconds, not one second per key, and
+// reached all the same.
+TEST(ChromiumTabSelection, WaitsABoundedTimeInAllForItsKeys) {
+    auto clock = std::make_shared<VirtualClock>();
+    HandedBrowserWindows handed(clock);
+    ScriptedChromium browser(clock, handed);
+    browser.sameTitles = true;
+    QStringList addresses;
+    for (int i = 0; i < 30; ++i) {
+        addresses << QStringLiteral("https://example.org/") + QString::number(i);
+    }
+    ChromiumHandOver handOver(browser, handed, clock, QStringLiteral("Chromium"));
+    ASSERT_TRUE(clock->runUntilDone(handOver.makeWindow(addresses, {})));
+    clock->advanceBy(std::chrono::seconds(10)); // the record lists the tabs and their titles
+    const xcb_window_t window = browser.windows().first().window;
+    ASSERT_EQ(ChromiumTabSelection::tabKeys(20, 30).size(), 11);
+
+    ChromiumTabSelection selection(browser, handed, clock);
+    const qint64 start = browser.nowMs();
+    ASSERT_TRUE(clock->runUntilDone(selection.select(window, 20)));
+    EXPECT_LE(browser.nowMs() - start, ChromiumTabSelection::selectionBound.count() + 500);
+    // Only the first key is typed again when nothing showed: the others would each move on a tab.
+    EXPECT_EQ(browser.shown(window), 20);
 }
 
 TEST(ChromiumWindowTabs, PairsSessionWindowsWithWindowsByFrameThenTitleThenOrder) {

@@ -51,3 +51,10 @@ std::optional<QString> LaggingBrowserRecord::browserProfileRefusal(const QString
                                                                    const QString& profileDirectory) const {
     return m_inner->browserProfileRefusal(bundleIdentifier, userDataDir, profileDirectory);
 }
+
+bool LaggingBrowserRecord::browserWindowHandedInParts(const QString& bundleIdentifier,
+                                                      const QStringList& addresses,
+                                                      const QString& userDataDir,
+                                                      const QString& profileDirectory) const {
+    return m_inner->browserWindowHandedInParts(bundleIdentifier, addresses, userDataDir, profileDirectory);
+}

@@ -22,6 +22,9 @@ public:
     std::optional<QString> browserAddressRefusal(const QString& address) const override;
     std::optional<QString> browserProfileRefusal(const QString& bundleIdentifier, const QString& userDataDir,
                                                  const QString& profileDirectory) const override;
+    bool browserWindowHandedInParts(const QString& bundleIdentifier, const QStringList& addresses,
+                                    const QString& userDataDir,
+                                    const QString& profileDirectory) const override;
 
 private:
     std::shared_ptr<ScriptRunner> m_inner;

@@ -25,11 +25,11 @@ class X11Monitors;
 // the browser's X11 windows, front to back, as the scripts number them; their tabs come from the
 // profile's newest session file, paired with the windows by frame (and by the shown tab's title
 // where frames are alike). New windows and tabs are handed to the running browser on its own
-// command line, tabs are selected with the browser's tab keys, and windows are moved and closed
-// through the window manager. Addresses reach a command line only as BrowserCommandLine leaves
-// them: anything but a web page, a file or the blank page is replaced by the blank page, so the
-// other tabs keep their places. The session file is parsed again only when it changed, however
-// often a script asks while it waits.
+// command line (ChromiumHandOver), tabs are shown with the browser's tab keys
+// (ChromiumTabSelection), and windows are moved and closed through the window manager. Addresses
+// reach a command line only as BrowserCommandLine leaves them: anything but a web page, a file or
+// the blank page is replaced by the blank page, so the other tabs keep their places. The session
+// file is parsed again only when it changed, however often a script asks while it waits.
 class LinuxBrowserScripting {
 public:
     LinuxBrowserScripting(std::shared_ptr<X11Windows> windows, std::shared_ptr<X11Monitors> monitors,
@@ -39,16 +39,12 @@ public:
 
     QCoro::Task<ScriptResult> execute(ScriptProgram program);
 
-    // The keys (each pressed with Control) that show tab (1-based) of a window with tabCount tabs
-    // (nothing when not known): its digit up to 8, 9 for the last tab, else the shorter way of the
-    // eighth tab and then one tab to the right at a time, or the last tab and then one to the left.
-    static QList<quint32> tabKeys(std::int64_t tab, std::optional<qsizetype> tabCount);
-
 private:
     struct Browser {
         const BrowserIdentities::LinuxBrowser* packaging = nullptr;
         std::optional<qint32> pid; // nothing when it is not running
     };
+    class Desktop;
     struct Run;
 
     Browser find(const QString& scriptName) const;
@@ -63,17 +59,7 @@ private:
     ScriptDescriptor listTabs(const Browser& browser);
     QList<xcb_window_t> emptyWindows(const Browser& browser, const QStringList& prefixes);
 
-    QCoro::Task<bool> activate(xcb_window_t window);
     QCoro::Task<std::optional<ScriptError>> perform(Run& run, qsizetype& pc);
-    // A new window with these tabs (the first shown), started with the browser when it does not
-    // run.
-    QCoro::Task<std::optional<ScriptError>> makeWindow(Run& run, QStringList addresses,
-                                                       QStringList profileSwitches);
-    QCoro::Task<std::optional<ScriptError>> openTabs(Run& run, xcb_window_t window, QStringList addresses);
-    // Shows the tab (1-based): its keys are typed, and the window's title tells whether they took
-    // (it names the tab, or it changed where the tab's title is not known yet); the keys are typed
-    // again only when they did not.
-    QCoro::Task<std::optional<ScriptError>> selectTab(Browser browser, xcb_window_t window, std::int64_t tab);
     // What is known of one window's tabs: the session file's record, or where the file is behind
     // (it is rewritten every few seconds) what this host handed a window it made; nothing when
     // neither knows the window. With recordedOnly, only the browser's own record (see tabsOf).

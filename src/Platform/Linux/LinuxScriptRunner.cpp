@@ -3,6 +3,7 @@
 #include "Platform/BrowserIdentities.h"
 #include "Platform/Linux/BrowserCommandLine.h"
 #include "Platform/Linux/ChromiumProfile.h"
+#include "Platform/Linux/DesktopEntries.h"
 #include "Platform/Linux/LinuxBrowserScripting.h"
 #include "Platform/Linux/LinuxFolderScripting.h"
 #include "Platform/Linux/X11KeyPresses.h"
@@ -42,6 +43,25 @@ std::optional<QString> LinuxScriptRunner::browserProfileRefusal(const QString& b
         return std::nullopt;
     }
     return problem;
+}
+
+bool LinuxScriptRunner::browserWindowHandedInParts(const QString& bundleIdentifier,
+                                                   const QStringList& addresses, const QString& userDataDir,
+                                                   const QString& profileDirectory) const {
+    const BrowserIdentities::LinuxBrowser* packaging = BrowserIdentities::byDesktopId(bundleIdentifier);
+    if (!packaging) {
+        return false;
+    }
+    // Counted as the window is handed: with the switches of its profile, where it is taken.
+    QString problem;
+    const QStringList switches = userDataDir.isEmpty() && profileDirectory.isEmpty()
+                                     ? QStringList()
+                                     : ChromiumProfile::profileSwitches(userDataDir, profileDirectory,
+                                                                        packaging->configFolder, &problem)
+                                           .value_or(QStringList());
+    return BrowserCommandLine::handOvers(DesktopEntries::launchWords(packaging->desktopId), switches, true,
+                                         addresses)
+               .size() > 1;
 }
 
 QCoro::Task<ScriptResult> LinuxScriptRunner::run(QString source) {

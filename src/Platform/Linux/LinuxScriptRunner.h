@@ -34,6 +34,9 @@ public:
     std::optional<QString> browserAddressRefusal(const QString& address) const override;
     std::optional<QString> browserProfileRefusal(const QString& bundleIdentifier, const QString& userDataDir,
                                                  const QString& profileDirectory) const override;
+    bool browserWindowHandedInParts(const QString& bundleIdentifier, const QStringList& addresses,
+                                    const QString& userDataDir,
+                                    const QString& profileDirectory) const override;
 
 private:
     std::unique_ptr<LinuxBrowserScripting> m_browsers;

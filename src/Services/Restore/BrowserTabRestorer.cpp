@@ -84,6 +84,44 @@ QCoro::Task<bool> listedWhole(QString bundleIdentifier, TabList expectedTabsByWi
     co_return true;
 }
 
+// Whether the platform hands a window of these tabs to the browser in several requests.
+bool handedInParts(const QString& bundleIdentifier, const QList<TabSnapshot>& tabs,
+                   const std::optional<BrowserProfile>& profile) {
+    const std::shared_ptr<ScriptRunner> runner = Platform::current().scriptRunner;
+    if (!runner || tabs.isEmpty()) {
+        return false;
+    }
+    QStringList addresses;
+    for (const TabSnapshot& tab : tabs) {
+        addresses << tab.url;
+    }
+    const bool named = profile && !profile->isDefault();
+    return runner->browserWindowHandedInParts(
+        bundleIdentifier, addresses, named ? profile->userDataDir.value_or(QString()) : QString(),
+        named ? profile->profileDirectory.value_or(QString()) : QString());
+}
+
+// Shows the saved tab of each window (its saved position, and its id).
+QCoro::Task<void> showSavedTabs(QString bundleIdentifier, TabList expectedTabsByWindow,
+                                BrowserTabRestorer::Handed windows) {
+    for (auto it = windows.cbegin(); it != windows.cend(); ++it) {
+        const QList<TabSnapshot> tabs = expectedTabsByWindow.value(it.key());
+        const auto active =
+            std::find_if(tabs.begin(), tabs.end(), [](const TabSnapshot& t) { return t.isActive; });
+        if (active == tabs.end()) {
+            continue;
+        }
+        // Showing a tab raises its window, which renumbers the others: each is found by its id.
+        const std::optional<QList<std::int64_t>> ids =
+            co_await BrowserScriptService::windowIDs(bundleIdentifier);
+        const qsizetype at = ids ? ids->indexOf(it.value()) : -1;
+        if (at >= 0) {
+            co_await BrowserScriptService::runAppleScript(
+                BrowserScriptText::activateTabScript(bundleIdentifier, at + 1, active - tabs.begin() + 1));
+        }
+    }
+}
+
 // A window the tidying closes as empty: one tab, a blank or new-tab page.
 bool blankWindow(const QList<TabSnapshot>& tabs) {
     return tabs.size() == 1 && BrowserScriptService::isNewTabPage(tabs.first().url);
@@ -243,11 +281,19 @@ BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherA
     }
     const QList<BrowserScriptService::MadeWindow> made =
         co_await BrowserScriptService::openWindows(id, toOpen, frames, profiles);
+    // The windows handed over in parts: the browser may show the first tab of a later part after
+    // the saved tab was selected, so their saved tab is shown again once its record lists all
+    // their tabs. The others keep the selection made as they were opened.
+    Handed inParts;
     for (const BrowserScriptService::MadeWindow& window : made) {
         if (window.id) {
             reopened.opened.append(*window.id);
             if (window.whole) {
                 reopened.handed.insert(window.position, *window.id);
+            }
+            if (window.whole &&
+                handedInParts(id, toOpen.value(window.position), profiles.value(window.position))) {
+                inParts.insert(window.position, *window.id);
             }
         }
     }
@@ -259,6 +305,10 @@ BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherA
         }
     }
     co_await waitForBrowserTabs(id, opening, 10.0);
+    if (!inParts.isEmpty()) {
+        co_await recordedTabs(id, expected, RestoreWait::ms(200), inParts);
+        co_await showSavedTabs(id, expected, inParts);
+    }
     const TabList listed = co_await BrowserScriptService::captureTabs(id);
     const TabList shown = co_await reselectActiveTabs(id, expected, listed);
     logVerification(id, expected, shown);

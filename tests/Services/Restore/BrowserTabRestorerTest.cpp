@@ -217,17 +217,31 @@ TEST_F(BrowserTabRestorerTest, ShowsTheSavedTabAgainWhenALateTabTookTheWindow) {
     // Runs every script on the simulated host; after a tab is selected, the browser raises the
     // window, and while takes lasts, a late tab takes that window (its last tab is shown). With
     // raiseBack, the back window comes to the front before the tabs are first listed after the
-    // selections, as a browser raises a window it opens a late tab in.
+    // selections, as a browser raises a window it opens a late tab in. Until recordUntilMs the
+    // browser lists its windows without tabs, as its record is behind one handed in parts.
     class LateTabs : public ScriptRunner {
     public:
         LateTabs(std::shared_ptr<ScriptRunner> inner, BrowserTabRestorerTest& test, qint32 pid, int takes,
-                 bool raiseBack)
+                 bool raiseBack, qint64 recordUntilMs)
             : m_inner(std::move(inner))
             , m_test(test)
             , m_pid(pid)
             , m_takes(takes)
-            , m_raiseBack(raiseBack) {}
+            , m_raiseBack(raiseBack)
+            , m_recordUntilMs(recordUntilMs) {}
+        bool browserWindowHandedInParts(const QString&, const QStringList&, const QString&,
+                                        const QString&) const override {
+            return m_recordUntilMs > 0;
+        }
         QCoro::Task<ScriptResult> run(QString source) override {
+            if (m_test.clock().elapsed().count() < m_recordUntilMs &&
+                source.contains(QStringLiteral("set windowTabs to {}"))) {
+                ScriptDescriptor listed = ScriptDescriptor::list();
+                for (qsizetype i = 0; i < m_test.windowsFrontToBack(m_pid).size(); ++i) {
+                    listed.append(ScriptDescriptor::list());
+                }
+                co_return ScriptResult::answer(listed);
+            }
             static const QRegularExpression select(
                 QStringLiteral("set active tab index of window (\\d+) to"));
             const QRegularExpressionMatch match = select.match(source);
@@ -256,6 +270,7 @@ TEST_F(BrowserTabRestorerTest, ShowsTheSavedTabAgainWhenALateTabTookTheWindow) {
         qint32 m_pid;
         int m_takes;
         bool m_raiseBack;
+        qint64 m_recordUntilMs;
         QHash<quint32, int> m_taken;
     };
     struct Case {
@@ -265,7 +280,8 @@ TEST_F(BrowserTabRestorerTest, ShowsTheSavedTabAgainWhenALateTabTookTheWindow) {
         bool raiseBack;
         QList<QStringList> after; // in any order
         int selections;
-        qint64 waitedMs; // beyond the restore without late tabs
+        qint64 waitedMs;        // beyond the restore without late tabs
+        qint64 recordLagMs = 0; // handed in parts, and listed without tabs this long
     };
     const QList<Case> cases{
         {"no late tab: selected once",
@@ -296,15 +312,24 @@ TEST_F(BrowserTabRestorerTest, ShowsTheSavedTabAgainWhenALateTabTookTheWindow) {
          {{"https://a.org", "https://b.org*"}},
          2,
          5000},
+        {"handed in parts, a late tab took it: selected again once the record lists it",
+         {{"https://a.org", "https://b.org*", "https://c.org"}},
+         1,
+         false,
+         {{"https://a.org", "https://b.org*", "https://c.org"}},
+         2,
+         3000,
+         3000},
     };
     const std::shared_ptr<ScriptRunner> host = platform().scriptRunner;
     std::optional<qint64> plainMs;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const qint32 pid = browser({});
-        const auto late = std::make_shared<LateTabs>(host, *this, pid, c.takes, c.raiseBack);
-        platform().scriptRunner = late;
         const qint64 before = elapsedMs();
+        const auto late = std::make_shared<LateTabs>(host, *this, pid, c.takes, c.raiseBack,
+                                                     c.recordLagMs > 0 ? before + c.recordLagMs : 0);
+        platform().scriptRunner = late;
         run(BrowserTabRestorer::restoreBrowserTabs(saved(c.saved), true, false));
         const qint64 took = elapsedMs() - before;
         plainMs = plainMs.value_or(took);

@@ -1,0 +1,152 @@
+#include "Platform/Linux/ChromiumTabSelection.h"
+
+#include "Platform/Diagnostics.h"
+#include "Platform/Linux/ChromiumDesktop.h"
+#include "Platform/Linux/HandedBrowserWindows.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr quint32 kControl = 0xffe3;  // Control_L
+constexpr quint32 kPageDown = 0xff56; // Next: the tab after the shown one
+constexpr quint32 kPageUp = 0xff55;   // Prior: the tab before the shown one
+constexpr quint32 kDigitOne = 0x31;
+constexpr quint32 kDigitNine = 0x39; // the last tab, however many there are
+// Between two key combinations: with none, the browser drops one now and then.
+constexpr Clock::Duration kKeyGap{8};
+// How long a key that moves to another tab may take to show in the window's title.
+constexpr Clock::Duration kStepBound{1000};
+
+void print(const QString& line) {
+    Diagnostics::print(QStringLiteral("[LinuxBrowserScripting] ") + line);
+}
+
+} // namespace
+
+ChromiumTabSelection::ChromiumTabSelection(ChromiumDesktop& desktop, HandedBrowserWindows& handed,
+                                           std::shared_ptr<Clock> clock)
+    : m_desktop(desktop)
+    , m_handed(handed)
+    , m_clock(std::move(clock)) {
+}
+
+QList<quint32> ChromiumTabSelection::tabKeys(std::int64_t tab, std::optional<qsizetype> tabCount) {
+    if (tab < 1) {
+        return {};
+    }
+    if (tab <= 8) {
+        return {kDigitOne + static_cast<quint32>(tab - 1)};
+    }
+    if (tabCount && tab == *tabCount) {
+        return {kDigitNine};
+    }
+    if (tabCount && tab < *tabCount && *tabCount - tab < tab - 8) {
+        QList<quint32> keys{kDigitNine};
+        for (std::int64_t i = *tabCount; i > tab; --i) {
+            keys << kPageUp;
+        }
+        return keys;
+    }
+    QList<quint32> keys{kDigitOne + 7};
+    for (std::int64_t i = 8; i < tab; ++i) {
+        keys << kPageDown;
+    }
+    return keys;
+}
+
+QCoro::Task<std::optional<ScriptError>> ChromiumTabSelection::select(xcb_window_t window, std::int64_t tab) {
+    ChromiumDesktop& desktop = m_desktop;
+    // The tab must be there before its key can show it (and past the eighth, the keys depend on
+    // how many there are). A window made here is known at once; another waits for the file.
+    const std::function<bool()> present = [&desktop, window, tab] {
+        const std::optional<ChromiumSession::Window> now = desktop.tabsOf(window);
+        return now && now->tabs.size() >= tab;
+    };
+    if (!present()) {
+        co_await m_clock->pollUntil(present, Clock::seconds(3.0), Clock::Duration(100));
+    }
+    const std::optional<ChromiumSession::Window> known = m_desktop.tabsOf(window);
+    const std::optional<qsizetype> count =
+        known ? std::optional<qsizetype>(known->tabs.size()) : std::nullopt;
+    // The window's title shows the shown tab's within a tenth of a second, the file seconds later.
+    // The tab's title as the browser's record has it, where it has one: what was handed takes the
+    // title the window shows now for the tab it last showed, which need not be that tab.
+    const std::optional<ChromiumSession::Window> record = m_desktop.tabsOf(window, true);
+    const QString recordedTitle =
+        record && tab <= record->tabs.size() ? record->tabs[tab - 1].title : QString();
+    const QString expectedTitle = !recordedTitle.isEmpty()             ? recordedTitle
+                                  : known && tab <= known->tabs.size() ? known->tabs[tab - 1].title
+                                                                       : QString();
+    const auto titleNow = [&desktop, window] {
+        const std::optional<X11Client> client = desktop.window(window);
+        return client ? client->title.value_or(QString()) : QString();
+    };
+    const auto names = [expectedTitle](const QString& title) {
+        return !expectedTitle.isEmpty() && title.startsWith(expectedTitle + QStringLiteral(" - "));
+    };
+    if (known && known->selectedTab == tab - 1 && names(titleNow())) {
+        co_return std::nullopt; // shown already
+    }
+    // Keys go to the window with the focus: they are typed only once the browser's window has it,
+    // as another application would take them for its own. A second try only when the first did
+    // not take.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!co_await m_desktop.activate(window)) {
+            print(QStringLiteral("The window to select a tab in did not take the focus"));
+            continue;
+        }
+        // Shown already, by what was handed: the keys change nothing, and nothing is waited for.
+        const bool alreadyShown = known && known->selectedTab == tab - 1 && expectedTitle.isEmpty();
+        // Sent back to back, the browser now and then drops a combination: a short gap after each.
+        // The keys after the first move one tab at a time from where it went: each goes only once
+        // the one before showed (the title changed), or they would count from another tab. A
+        // digit that showed nothing is typed again, as it shows the same tab however often.
+        const QList<quint32> keys = tabKeys(tab, count);
+        QString before = titleNow();
+        const Clock::TimePoint deadline = m_clock->now() + selectionBound;
+        for (qsizetype k = 0; k < keys.size(); ++k) {
+            before = titleNow();
+            m_desktop.press({kControl}, keys[k]);
+            co_await m_clock->sleep(kKeyGap);
+            if (k + 1 == keys.size()) {
+                break; // the last is checked below
+            }
+            const QString from = before;
+            const std::function<bool()> moved = [titleNow, from] {
+                const QString now = titleNow();
+                return !now.isEmpty() && now != from;
+            };
+            // Past the selection's bound the keys go on with only the gap between them.
+            const Clock::Duration step =
+                std::clamp(std::chrono::duration_cast<Clock::Duration>(deadline - m_clock->now()),
+                           Clock::Duration(0), kStepBound);
+            if (!co_await m_clock->pollUntil(moved, step, Clock::Duration(20)) && k == 0) {
+                m_desktop.press({kControl}, keys[k]);
+                co_await m_clock->sleep(kKeyGap);
+                co_await m_clock->pollUntil(moved, step, Clock::Duration(20));
+            }
+        }
+        // Took: the title names the tab, or, where the tab's title is not known yet, the last key
+        // changed it.
+        const std::function<bool()> took = [titleNow, names, before, expectedTitle, &desktop, this, window,
+                                            tab] {
+            const QString now = titleNow();
+            if (names(now)) {
+                return true;
+            }
+            if (expectedTitle.isEmpty() && !now.isEmpty() && now != before) {
+                return true;
+            }
+            const std::optional<ChromiumSession::Window> file = desktop.tabsOf(window);
+            return file && file->selectedTab == tab - 1 && !m_handed.contains(window);
+        };
+        const Clock::Duration bound = alreadyShown ? Clock::Duration(300) : Clock::seconds(2.5);
+        if (co_await m_clock->pollUntil(took, bound, Clock::Duration(20)) || alreadyShown) {
+            m_handed.shown(window, tab);
+            co_return std::nullopt;
+        }
+    }
+    print(QStringLiteral("Tab ") + QString::number(tab) + QStringLiteral(" could not be shown"));
+    co_return std::nullopt;
+}
