@@ -10,12 +10,13 @@
 //   starts       browser processes that showed a window during the restore (1: started once)
 //   closed       browser windows seen during the restore that are gone at its end
 // BM_X11BrowserLongWindow restores one window of 45 addresses of about 900 characters (40 KB in
-// all) into the browser while it runs with the user's window. Reported:
+// all) into the browser while it runs with the user's window (/0), or cold, starting the browser
+// (/1). Reported:
 //   restore_ms   the restore, wall time
 //   tabs         the tabs of the restored window in the browser's session file (45: all back)
 //   processes    the browser processes that showed its windows during the restore (1: one browser)
-//   survived     1 when the browser's main process from before the restore still runs
-//   kept         1 when the user's window is still there afterwards
+//   survived     1 when the browser's main process from before the restore still runs (/0)
+//   kept         1 when the user's window is still there afterwards (/0)
 //   restored     1 when the report says restored
 // With ORDELLA_BENCH_SMOKE the same scenes (they are small); without Chromium the benchmark is
 // skipped.
@@ -223,13 +224,14 @@ qsizetype longestWindow() {
 }
 
 void BM_X11BrowserLongWindow(benchmark::State& state) {
+    const bool cold = state.range(0) == 1;
     for (auto _ : state) {
-        if (!launch({QStringLiteral("--new-window"), QStringLiteral("--"), g_pages[0]}) ||
-            !bench::X11BenchSession::waitFor([] { return !browserWindows().isEmpty(); }, 30000)) {
+        if (!cold && (!launch({QStringLiteral("--new-window"), QStringLiteral("--"), g_pages[0]}) ||
+                      !bench::X11BenchSession::waitFor([] { return !browserWindows().isEmpty(); }, 30000))) {
             state.SkipWithError("the browser did not start");
             return;
         }
-        const xcb_window_t users = browserWindows().first();
+        const xcb_window_t users = cold ? xcb_window_t(XCB_WINDOW_NONE) : browserWindows().first();
         WindowSnapshot window;
         window.id = QUuid::createUuid();
         window.frame = SnapshotRect{100, 80, 1000, 700};
@@ -267,8 +269,11 @@ void BM_X11BrowserLongWindow(benchmark::State& state) {
         state.counters["restore_ms"] = restoreMs;
         state.counters["tabs"] = double(longestWindow());
         state.counters["processes"] = double(owners.size());
-        state.counters["survived"] = before.size() == 1 && mainProcesses().contains(*before.begin()) ? 1 : 0;
-        state.counters["kept"] = browserWindows().contains(users) ? 1 : 0;
+        if (!cold) {
+            state.counters["survived"] =
+                before.size() == 1 && mainProcesses().contains(*before.begin()) ? 1 : 0;
+            state.counters["kept"] = browserWindows().contains(users) ? 1 : 0;
+        }
         state.counters["restored"] = report.status == RestoreStatus::restored ? 1 : 0;
         quitBrowser();
     }
@@ -337,6 +342,8 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMillisecond)
         ->Iterations(1);
     benchmark::RegisterBenchmark("BM_X11BrowserLongWindow", BM_X11BrowserLongWindow)
+        ->Arg(0)
+        ->Arg(1)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond)
         ->Iterations(1);
