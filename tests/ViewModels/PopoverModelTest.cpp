@@ -503,6 +503,9 @@ TEST_F(PopoverModelTest, RestoreAndRevertFromTheWindowEndToEnd) {
     EXPECT_EQ(desktop().window(window)->frame, QRectF(500, 300, 700, 500));
     ASSERT_TRUE(popover.showRevertButton());
 
+    // The window takes a moment to move back: meanwhile the window says it is reverting.
+    desktop().updateWindow(window,
+                           [](SimulatedDesktop::Window& w) { w.faults.moveDelay = Clock::Duration(100); });
     popover.revert();
     EXPECT_EQ(popover.statusMessage(), StatusTexts::reverting);
     ASSERT_TRUE(clock().runUntil([&] { return !popover.isProcessing(); }));
