@@ -344,8 +344,11 @@ TEST_F(LinuxRestoreEndToEndTest, ProgramsWithAProcessPerWindowComeBackOnTheirOwn
     EXPECT_EQ(documents, (QStringList{"alpha.txt", "beta.txt"}));
 
     // Applications that are not in the workspace: a program with two processes, one named like a
-    // panel, and a window of Ordella's own.
-    const QList<qint32> others{start(QStringLiteral("xclock")), start(QStringLiteral("xclock"))};
+    // panel, and a window of Ordella's own. The clocks take the focus: some managers (KWin) never
+    // minimise a window that takes none.
+    const QStringList focusable{QStringLiteral("-xrm"), QStringLiteral("xclock.input: true")};
+    const QList<qint32> others{start(QStringLiteral("xclock"), focusable),
+                               start(QStringLiteral("xclock"), focusable)};
     const QString panel = folder.filePath(QStringLiteral("tint2"));
     ASSERT_TRUE(QFile::copy(testWindowProgram(), panel));
     QFile::setPermissions(panel, QFile::permissions(panel) | QFileDevice::ExeOwner);
@@ -889,8 +892,10 @@ TEST_F(LinuxRestoreEndToEndTest, ARevertPutsEachTerminalBackAsItWasAndALaterRest
     const xcb_window_t logs =
         waitForWindows(start(QStringLiteral("xterm"), keepTitle + QStringList{"Logs"})).value(0).window;
     // A program of its own that the workspace holds hidden: the restore hides it.
-    // (A shaped window: some managers give it no frame extents at all.)
-    const qint32 eyesProcess = start(QStringLiteral("xeyes"));
+    // (A shaped window: some managers give it no frame extents at all. It takes the focus: some
+    // managers never minimise a window that takes none.)
+    const qint32 eyesProcess =
+        start(QStringLiteral("xeyes"), {QStringLiteral("-xrm"), QStringLiteral("xeyes.input: true")});
     xcb_window_t eyes = 0;
     waitUntil([&] {
         for (const X11Client& client : windows->clients()) {
