@@ -112,6 +112,12 @@ QString X11Windows::missingSupport() {
         return *(pass().missingSupport = QStringLiteral(
                      "no window manager that follows the Extended Window Manager Hints is running"));
     }
+    if (rootCheck.first() != m_checkWindow) {
+        // Once per manager: its name, for the one that wants a request made its own way.
+        const std::optional<X11Connection::Property> name =
+            x.property(rootCheck.first(), x.atom("_NET_WM_NAME"));
+        m_mapActivatesAway = name && name->text() == QLatin1String("KWin");
+    }
     m_checkWindow = rootCheck.first();
     QStringList missing;
     for (const char* name : kRequiredSupport) {
@@ -410,10 +416,25 @@ bool X11Windows::deminimize(xcb_window_t window) {
     // then let that request pass, but none an activation. A window of a desktop not shown is not
     // activated (that would switch the desktop): some managers (openbox) show it again when its
     // hidden state is taken away, others (xfwm4, fluxbox) when it is mapped.
-    if (!onCurrentDesktop(window)) {
+    const std::optional<X11Client> found = clientForRequest(window);
+    const std::optional<quint32> current = currentDesktop();
+    const bool away = !found || !found->isOnDesktop(current);
+    if (away) {
         setHidden(window, false);
     }
+    // Some managers (KWin) show it on the map request and then activate it, which switches the
+    // desktop, whenever no window holds the focus (else they mark it urgent): it is mapped on the
+    // desktop shown and sent straight back, in one go, and comes up on its own desktop.
+    const bool throughShown = away && found && found->desktop && current && mapActivatesAway();
+    if (throughShown) {
+        m_connection->sendRootMessage(window, m_connection->atom("_NET_WM_DESKTOP"),
+                                      {*current, kSourcePager, 0, 0, 0});
+    }
     m_connection->discard(xcb_map_window_checked(m_connection->xcb(), window));
+    if (throughShown) {
+        m_connection->sendRootMessage(window, m_connection->atom("_NET_WM_DESKTOP"),
+                                      {*found->desktop, kSourcePager, 0, 0, 0});
+    }
     m_connection->flush();
     changed(window, true, false);
     activate(window);
@@ -482,6 +503,13 @@ bool X11Windows::raise(xcb_window_t window) {
                                       {*found->desktop, kSourcePager, 0, 0, 0});
     }
     return true;
+}
+
+bool X11Windows::mapActivatesAway() {
+    if (m_checkWindow == XCB_WINDOW_NONE) {
+        missingSupport();
+    }
+    return m_mapActivatesAway;
 }
 
 void X11Windows::setHidden(xcb_window_t window, bool hidden) {

@@ -125,6 +125,9 @@ private:
     // The window as clientForRequest reads it, on the desktop it was last asked onto when that was
     // asked a moment ago.
     std::optional<X11Client> clientAsAsked(xcb_window_t window);
+    // Whether the manager activates a window of a desktop not shown on a map request when nothing
+    // holds the focus (told by its check window, read once per manager).
+    bool mapActivatesAway();
     // Asks the manager to add or take away the window's hidden state.
     void setHidden(xcb_window_t window, bool hidden);
     // Asks the manager to add or take away one _NET_WM_STATE of the window.
@@ -156,6 +159,9 @@ private:
     QList<xcb_window_t> m_lastList;
     // The window manager's check window, as last seen.
     xcb_window_t m_checkWindow = XCB_WINDOW_NONE;
+    // Whether that manager activates a window of a desktop not shown that is mapped when nothing
+    // holds the focus (switching the desktop).
+    bool m_mapActivatesAway = false;
     // The last window asked onto another desktop, which one and when: the manager carries out
     // requests in the order they come, so an activation asked for right after it finds the window
     // there, whatever a read in between (a new pass on a loaded machine) still says.
