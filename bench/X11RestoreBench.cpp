@@ -1,5 +1,6 @@
 // Saving and restoring on the real X11 desktop (the tests' X session: Xvfb with two monitors,
-// openbox). A scene of N windows shown by P processes of the test window program is arranged over
+// openbox, or the manager ORDELLA_BENCH_MANAGER names). A scene of N windows shown by P processes
+// of the test window program is arranged over
 // both monitors, captured, then scrambled by this benchmark (two windows in five moved to the
 // other monitor, one in five minimised, one in seven raised) and restored. Each process is an
 // application of its own (started as from a desktop entry of its own). Reported per scene:
@@ -572,7 +573,7 @@ void BM_X11ShowAgain(benchmark::State& state) {
 int main(int argc, char** argv) {
     bench::X11BenchSession session;
     QString error;
-    if (!session.start(&error)) {
+    if (!session.start(&error, qEnvironmentVariable("ORDELLA_BENCH_MANAGER"))) {
         QTextStream(stderr) << "X11RestoreBench: " << error << '\n';
         return 1;
     }
