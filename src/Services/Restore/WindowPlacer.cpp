@@ -344,11 +344,28 @@ WindowPlacer::placeMinimised(QList<Minimising> windows, QList<DisplaySnapshot> s
         AXWindowService::minimize(m.window);
     }
     // Read back like every other outcome: a window its application keeps open is not minimised
-    // again, whatever the request answered.
-    const auto minimised = [windows, all] {
+    // again, whatever the request answered. Some managers (openbox) draw a window on its way to
+    // its icon by moving its frame for a while after it reads minimised: the wait goes on until
+    // each frame is back where the window was placed, or stands still between two looks, so that
+    // a later read (the next attempt, the next restore) takes no frame on its way for its place.
+    const auto lastSeen = std::make_shared<QHash<AXElement, std::optional<QRect>>>();
+    const auto minimised = [windows, all, placed, lastSeen] {
         AXWindowService::readTogether(all);
-        return std::all_of(windows.cbegin(), windows.cend(),
-                           [](const Minimising& m) { return AXWindowService::isMinimized(m.window); });
+        bool done = true;
+        for (const Minimising& m : windows) {
+            if (!AXWindowService::isMinimized(m.window)) {
+                done = false;
+                continue;
+            }
+            const std::optional<QRectF> now = AXWindowService::windowFrame(m.window);
+            const std::optional<QRectF> at = placed.value(m.window);
+            const std::optional<QRect> seen = now ? std::optional<QRect>(now->toRect()) : std::nullopt;
+            const auto before = lastSeen->constFind(m.window);
+            const bool still = before != lastSeen->constEnd() && before.value() == seen;
+            lastSeen->insert(m.window, seen);
+            done = done && (!now || !at || RestoreGeometry::withinTolerance(*now, *at) || still);
+        }
+        return done;
     };
     co_await RestoreWait::pollUntil(minimised, RestoreWait::ms(kMinimizeWaitMs), RestoreWait::ms(100));
     for (const Minimising& m : windows) {

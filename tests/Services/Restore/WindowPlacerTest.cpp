@@ -356,6 +356,26 @@ TEST_F(WindowPlacerTest, WindowsShownOrMinimisedTogetherWaitTogether) {
         EXPECT_EQ(again.value(0).actions, QStringList{"shown"});
         EXPECT_EQ(elapsedMs() - start, waitedMs);
     }
+
+    // A window drawn on its way to its icon (its frame moving for a while once it reads minimised)
+    // is waited for until its frame is back where it was placed.
+    const qint32 drawn =
+        appWith(kSaved, [](SimulatedDesktop::Window& w) { w.faults.stateChangeDelay = Clock::Duration(50); });
+    const quint32 icon = windowOf(drawn);
+    const qint64 from = elapsedMs();
+    ClockTimer drawing = clock().startTimer(Clock::Duration(20), true, [&] {
+        desktop().updateWindow(icon, [](SimulatedDesktop::Window& w) { w.frame.translate(10, 100); });
+    });
+    const ClockTimer landed = clock().startTimer(Clock::Duration(250), false, [&] {
+        drawing.cancel();
+        desktop().updateWindow(icon, [](SimulatedDesktop::Window& w) { w.frame = kSaved; });
+    });
+    WindowSnapshot down = savedWindow(kSaved, "Doc");
+    down.isMinimized = true;
+    const QList<WindowRestoreResult> iconified = place(drawn, {down});
+    EXPECT_EQ(iconified.value(0).status, RestoreStatus::restored);
+    // Minimised at the second look, on its way at the third, back at the fourth.
+    EXPECT_EQ(elapsedMs() - from, 300);
 }
 
 TEST_F(WindowPlacerTest, WaitsOutASplashScreenOnceOnTheMonotonicClock) {
