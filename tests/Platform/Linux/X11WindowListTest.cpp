@@ -7,11 +7,47 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <limits>
 
 namespace {
 
 using X11WindowListTest = X11DesktopTest;
+
+// The windows the manager was asked to activate while it lives, seen from a client of its own.
+class ActivationRequests {
+public:
+    ActivationRequests()
+        : m_connection(xcb_connect(nullptr, nullptr)) {
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
+        const quint32 mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        xcb_change_window_attributes(m_connection, screen->root, XCB_CW_EVENT_MASK, &mask);
+        static const char name[] = "_NET_ACTIVE_WINDOW";
+        xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+            m_connection, xcb_intern_atom(m_connection, 0, sizeof(name) - 1, name), nullptr);
+        m_atom = atom ? atom->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(atom);
+    }
+    ~ActivationRequests() { xcb_disconnect(m_connection); }
+
+    // Every request sent before this call (by a client that waited for the server since).
+    QList<xcb_window_t> windows() {
+        std::free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+        while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection)) {
+            const auto* message = reinterpret_cast<const xcb_client_message_event_t*>(event);
+            if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE && message->type == m_atom) {
+                m_windows.append(message->window);
+            }
+            std::free(event);
+        }
+        return m_windows;
+    }
+
+private:
+    xcb_connection_t* m_connection;
+    xcb_atom_t m_atom = XCB_ATOM_NONE;
+    QList<xcb_window_t> m_windows;
+};
 
 quint64 tripsOf(const std::function<void()>& work) {
     const quint64 before = X11Connection::roundTrips();
@@ -197,6 +233,20 @@ TEST_F(X11WindowListTest, RequestsAfterARequestNeedNoNewReadButTheReadBackDoes) 
     // What the manager made of them is read from the server.
     EXPECT_GT(tripsOf([&] { windows->client(window); }), 0u);
     EXPECT_TRUE(waitUntil([&] { return axFrame(window) == target; }));
+
+    // A raise right behind an activation of the same window asks for no second activation, and a
+    // minimised window is raised without one (which would show it).
+    const xcb_window_t second = three[1].window;
+    const xcb_window_t third = three[2].window;
+    ASSERT_TRUE(windows->minimize(third));
+    ASSERT_TRUE(waitUntil([&] { return windows->client(third).value_or(X11Client()).minimized; }));
+    ActivationRequests asked;
+    QCoreApplication::processEvents();
+    windows->activate(second);
+    windows->raise(second);
+    windows->raise(third);
+    std::free(xcb_get_input_focus_reply(connection->xcb(), xcb_get_input_focus(connection->xcb()), nullptr));
+    EXPECT_EQ(asked.windows(), QList<xcb_window_t>{second});
 
     // A window that is gone takes no request, whatever was kept of it.
     QCoreApplication::processEvents();
