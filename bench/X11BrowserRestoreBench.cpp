@@ -9,11 +9,12 @@
 //   windows, tabs   what the browser shows afterwards (2 and 5 when all came back)
 //   starts       browser processes that showed a window during the restore (1: started once)
 //   closed       browser windows seen during the restore that are gone at its end
-// BM_X11BrowserLongWindow restores one window of 45 addresses of about 900 characters (40 KB in
-// all) into the browser while it runs with the user's window (/0), or cold, starting the browser
-// (/1). Reported:
+// BM_X11BrowserLongWindow restores windows of 45 addresses of about 900 characters (40 KB each)
+// into the browser while it runs with the user's window (/0/1: one window), or cold, starting the
+// browser (/1/1: one window, /1/2: two). Reported:
 //   restore_ms   the restore, wall time
-//   tabs         the tabs of the restored window in the browser's session file (45: all back)
+//   tabs         the tabs of the longest window in the browser's session file (45: all back)
+//   long         the windows of the session file with all 45 tabs (as many as restored)
 //   processes    the browser processes that showed its windows during the restore (1: one browser)
 //   survived     1 when the browser's main process from before the restore still runs (/0)
 //   kept         1 when the user's window is still there afterwards (/0)
@@ -223,6 +224,12 @@ qsizetype longestWindow() {
     return tabs.isEmpty() ? 0 : tabs.last();
 }
 
+// The windows of the session file with at least 45 tabs.
+qsizetype longWindows() {
+    const QList<qsizetype> tabs = sessionTabs();
+    return std::count_if(tabs.begin(), tabs.end(), [](qsizetype n) { return n >= 45; });
+}
+
 void BM_X11BrowserLongWindow(benchmark::State& state) {
     const bool cold = state.range(0) == 1;
     for (auto _ : state) {
@@ -232,19 +239,27 @@ void BM_X11BrowserLongWindow(benchmark::State& state) {
             return;
         }
         const xcb_window_t users = cold ? xcb_window_t(XCB_WINDOW_NONE) : browserWindows().first();
-        WindowSnapshot window;
-        window.id = QUuid::createUuid();
-        window.frame = SnapshotRect{100, 80, 1000, 700};
-        for (int i = 0; i < 45; ++i) {
-            const QString start = g_pages[i % g_pages.size()] + QStringLiteral("?n=%1&q=").arg(i);
-            window.tabSnapshots.append(TabSnapshot{
-                QUuid::createUuid(), start + QString(900 - start.size(), u'a'), std::nullopt, i == 0});
+        const qsizetype count = state.range(1);
+        QList<WindowSnapshot> windows;
+        for (qsizetype w = 0; w < count; ++w) {
+            WindowSnapshot window;
+            window.id = QUuid::createUuid();
+            window.frame = SnapshotRect{100 + 60 * double(w), 80, 1000, 700};
+            window.windowIndex = w;
+            for (int i = 0; i < 45; ++i) {
+                const QString start =
+                    g_pages[i % g_pages.size()] +
+                    QStringLiteral("?w=%1&n=%2&q=").arg(QString::number(w), QString::number(i));
+                window.tabSnapshots.append(TabSnapshot{
+                    QUuid::createUuid(), start + QString(900 - start.size(), u'a'), std::nullopt, i == 0});
+            }
+            windows.append(window);
         }
         Workspace workspace;
         workspace.id = QUuid::createUuid();
         workspace.name = QStringLiteral("Long");
         workspace.appSnapshots = {
-            AppSnapshot{QUuid::createUuid(), kEntry, QStringLiteral("Chromium"), {window}, false}};
+            AppSnapshot{QUuid::createUuid(), kEntry, QStringLiteral("Chromium"), windows, false}};
 
         QCoreApplication::processEvents();
         g_clock->reset();
@@ -265,9 +280,10 @@ void BM_X11BrowserLongWindow(benchmark::State& state) {
         const double restoreMs = double(timer.nsecsElapsed()) / 1e6;
         sampler.stop();
         state.SetIterationTime(restoreMs / 1000);
-        bench::X11BenchSession::waitFor([] { return longestWindow() >= 45; }, 15000);
+        bench::X11BenchSession::waitFor([count] { return longWindows() >= count; }, 15000);
         state.counters["restore_ms"] = restoreMs;
         state.counters["tabs"] = double(longestWindow());
+        state.counters["long"] = double(longWindows());
         state.counters["processes"] = double(owners.size());
         if (!cold) {
             state.counters["survived"] =
@@ -342,8 +358,9 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMillisecond)
         ->Iterations(1);
     benchmark::RegisterBenchmark("BM_X11BrowserLongWindow", BM_X11BrowserLongWindow)
-        ->Arg(0)
-        ->Arg(1)
+        ->Args({0, 1})
+        ->Args({1, 1})
+        ->Args({1, 2})
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond)
         ->Iterations(1);
