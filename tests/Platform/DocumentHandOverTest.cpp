@@ -1,6 +1,8 @@
 #include "Platform/Linux/DocumentHandOver.h"
 #include "Platform/Linux/ProgramImage.h"
 
+#include "Support/OwnProcess.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -77,6 +79,9 @@ QByteArray craftedProgram(int needed, const QByteArray& names, quint64 symbolsSi
 // A saved document reaches an application only where a file manager would offer it, never an
 // application that would run it, and never when it is itself a program or a file of the kernel.
 TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRunThem) {
+    if (!OwnProcess::runsHere()) {
+        return;
+    }
     // GIO reads the entries at its first look: they are written before it.
     const QString entries = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                             QStringLiteral("/applications");

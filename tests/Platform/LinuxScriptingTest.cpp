@@ -10,6 +10,7 @@
 #include "Platform/Linux/DesktopEntries.h"
 #include "Platform/Simulated/VirtualClock.h"
 #include "Platform/SystemClock.h"
+#include "Support/OwnProcess.h"
 #include "Support/QtPrinters.h"
 
 #include <QDir>
@@ -511,6 +512,9 @@ TEST(LinuxFolderScripting, KeepsTheTabAWindowShows) {
 // among the file managers is spoken to as the file manager. Taken for one, an editor would lose all
 // its windows from every save (none shows a folder) and have them closed by a restore.
 TEST(LinuxFolderScripting, TakesOnlyAFileManagerForTheFileManager) {
+    if (!OwnProcess::runsHere()) {
+        return;
+    }
     // The folders are read once per process, at the first look: they are set up before it.
     QTemporaryDir systemData;
     ::setenv("XDG_DATA_DIRS", systemData.path().toUtf8().constData(), 1);
@@ -553,6 +557,9 @@ TEST(LinuxFolderScripting, TakesOnlyAFileManagerForTheFileManager) {
 // Addresses reach the browser as words of their own after the entry's own words and "--": never
 // through a shell, never in place of a field code.
 TEST(DesktopEntries, LaunchesTheEntrysCommandWithArgumentsAsWordsOfTheirOwn) {
+    if (!OwnProcess::runsHere()) {
+        return;
+    }
     QTemporaryDir dir;
     const QString record = dir.filePath(QStringLiteral("argv"));
     const QString program = dir.filePath(QStringLiteral("record-argv"));

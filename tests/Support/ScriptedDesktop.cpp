@@ -1,7 +1,9 @@
 #include "Support/ScriptedDesktop.h"
 
 #include "Platform/Simulated/SimulatedScene.h"
+#include "Services/Storage/AnalysisLogger.h"
 
+#include <QFile>
 #include <QUuid>
 
 ScriptedDesktop::ScriptedDesktop()
@@ -9,6 +11,11 @@ ScriptedDesktop::ScriptedDesktop()
     , m_host(m_desktop) {
     m_desktop.installInto(m_platform.platform());
     m_host.installInto(m_platform.platform());
+    // A fresh desktop has seen no restore: the log an earlier restore of this process left in the
+    // shared data folder goes.
+    if (const std::optional<QUrl> log = AnalysisLogger::existingLogFileURL()) {
+        QFile::remove(log->toLocalFile());
+    }
 }
 
 void ScriptedDesktop::loadScene(const QString& path) {

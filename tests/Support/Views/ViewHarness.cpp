@@ -31,6 +31,10 @@ void collect(QQuickItem* item, const QString& objectName, QList<QQuickItem*>& fo
 }
 
 QtMessageHandler previousHandler = nullptr;
+// Harnesses may live side by side (a view shown beside another): the first installs the handler
+// below and the last one gone puts back the one before it. Each putting back its own "previous"
+// would leave the handler calling itself once they go in the order they came.
+int harnesses = 0;
 
 // A warning of the QML engine (a failed binding, an unknown name, a type error) fails the test.
 void failOnQmlWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message) {
@@ -55,7 +59,9 @@ ViewHarness::ViewHarness() {
     Theme::shared().setAnimated(false);
     // Site icons come from a test's own local service, if any: never from the internet.
     FaviconLoader::shared().setServiceAddress(QUrl());
-    previousHandler = qInstallMessageHandler(failOnQmlWarnings);
+    if (harnesses++ == 0) {
+        previousHandler = qInstallMessageHandler(failOnQmlWarnings);
+    }
     m_engine = std::make_unique<QQmlEngine>();
     m_window = std::make_unique<QQuickWindow>();
 }
@@ -64,7 +70,9 @@ ViewHarness::~ViewHarness() {
     delete m_root;
     m_window.reset();
     m_engine.reset();
-    qInstallMessageHandler(previousHandler);
+    if (--harnesses == 0) {
+        qInstallMessageHandler(previousHandler);
+    }
 }
 
 QQuickItem* ViewHarness::show(const QString& view, const QVariantMap& properties, int width) {
