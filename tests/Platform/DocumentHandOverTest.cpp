@@ -130,6 +130,13 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
     ASSERT_TRUE(QDir().mkpath(QFile::decodeName(folderProgram)));
     const QByteArray profiler = fake("cProfile.py");
     ASSERT_TRUE(write(QFile::decodeName(profiler), "import sys\n"));
+    // A tool of the interpreter's own library, which runs what it is given, and a program file
+    // whose headers point past what is read of program files.
+    const QByteArray library = fake("lib/python3.11/http");
+    ASSERT_TRUE(QDir().mkpath(QFile::decodeName(library)) &&
+                write(QFile::decodeName(library) + QStringLiteral("/server.py"), "import sys\n"));
+    const QByteArray unbounded = fake("unbounded");
+    ASSERT_TRUE(write(QFile::decodeName(unbounded), craftedProgram(4000, QByteArray(60000, 'x'), 0), true));
     // An interpreter copied under a name of its own.
     const QByteArray copied = fake("mytool");
     ASSERT_TRUE(
@@ -261,6 +268,8 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
         {"org.example.Execute", "Exec=true --execute %f\nMimeType=text/plain;\n"},
         {"org.example.Pipe", "Exec=" + pipe + " %f\nMimeType=text/plain;\n"},
         {"org.example.FolderProgram", "Exec=" + folderProgram + " %f\nMimeType=text/plain;\n"},
+        {"org.example.Server", "Exec=" + python + ' ' + library + "/server.py %f\nMimeType=text/plain;\n"},
+        {"org.example.Unbounded", "Exec=" + unbounded + " %f\nMimeType=text/plain;\n"},
     };
     for (const auto& [id, body] : installed) {
         ASSERT_TRUE(write(entries + u'/' + QLatin1String(id) + QStringLiteral(".desktop"),
@@ -303,6 +312,8 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
     const QString interpreter = QString::fromLatin1(python);
     const QString runsIt =
         QStringLiteral("its program is an interpreter or a shell, which would run the file");
+    const QString pastBounds =
+        QStringLiteral("its program file could not be read within the bounds set for program files");
 
     const struct {
         const char* name;
@@ -471,8 +482,12 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
         {"a FIFO as the program", at("notes.txt"), "org.example.Pipe.desktop", Way::asArgument, ""},
         {"a folder as the program", at("notes.txt"), "org.example.FolderProgram.desktop", Way::refused,
          "no application is installed"},
-        {"names read without end", at("notes.txt"), at("grown"), Way::refused, runsIt},
-        {"symbols past the bound", at("notes.txt"), at("sparse"), Way::refused, runsIt},
+        {"names read without end", at("notes.txt"), at("grown"), Way::refused, pastBounds},
+        {"symbols past the bound", at("notes.txt"), at("sparse"), Way::refused, pastBounds},
+        {"an entry's program past the bounds", at("notes.txt"), "org.example.Unbounded.desktop", Way::refused,
+         pastBounds},
+        {"a tool of the interpreter's library", at("notes.txt"), "org.example.Server.desktop", Way::refused,
+         "its script (server.py) runs what it is handed"},
         {"a program that embeds an interpreter", at("notes.txt"), at("embedding"), Way::asArgument, ""},
         {"an interpreter by its main function", at("notes.txt"), at("interpreting"), Way::refused, runsIt},
     };

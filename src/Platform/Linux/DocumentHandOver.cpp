@@ -98,10 +98,6 @@ QString terminalRefusal() {
     return QStringLiteral("a terminal would run the file (it gets a folder only, to start in)");
 }
 
-QString interpreterRefusal() {
-    return QStringLiteral("its program is an interpreter or a shell, which would run the file");
-}
-
 bool declaresExactly(const QStringList& declared, const QString& type) {
     const QByteArray wanted = type.toUtf8();
     return std::any_of(declared.cbegin(), declared.cend(), [&wanted](const QString& each) {
@@ -266,8 +262,11 @@ Decision decideForProgram(const QString& path, const QFileInfo& info, const QStr
     if (!info.isFile()) {
         return refused(QStringLiteral("not a regular file (the program was seen started with files)"));
     }
-    if (program->script.isEmpty() && FileRunners::isInterpreter(program->executable)) {
-        return refused(interpreterRefusal());
+    if (program->script.isEmpty()) {
+        if (const FileRunners::Handling handling = FileRunners::handlingOf(program->executable);
+            handling != FileRunners::Handling::opens) {
+            return refused(FileRunners::refusalOf(handling));
+        }
     }
     if (const QString refusal = FileRunners::scriptRefusal(*program); !refusal.isEmpty()) {
         return refused(refusal);

@@ -225,44 +225,52 @@ QSet<QByteArray> interpreterBuildIds() {
     return ids;
 }
 
-// Whether the file is, by what it is rather than by its name, an interpreter or the loader. The
-// answer is kept for the file as it is (its inode, size and time of change): a restore asks
-// about the same few programs again and again.
-bool isInterpreterImage(const QString& path) {
+// What the file does with a file it is handed, by what it is rather than by its name: an
+// interpreter or the loader runs it. The answer is kept for the file as it is (its inode, size and
+// time of change): a restore asks about the same few programs again and again.
+FileRunners::Handling imageHandling(const QString& path) {
+    using Handling = FileRunners::Handling;
     struct stat status {};
     if (::stat(QFile::encodeName(path).constData(), &status) != 0) {
-        return false;
+        return Handling::opens;
     }
     const QString key = path + u'\n' + QString::number(status.st_dev) + u':' +
                         QString::number(status.st_ino) + u':' + QString::number(status.st_size) + u':' +
                         QString::number(status.st_ctim.tv_sec) + u'.' +
                         QString::number(status.st_ctim.tv_nsec);
     static QMutex mutex;
-    static QHash<QString, bool> known;
+    static QHash<QString, Handling> known;
     {
         const QMutexLocker lock(&mutex);
         if (const auto found = known.constFind(key); found != known.cend()) {
             return *found;
         }
     }
-    // A file whose headers say more than can be read within bounds may be anything: it is
-    // taken for one that runs what it is handed.
-    bool interpreter = false;
+    // A file whose headers say more than can be read within bounds may be anything: it gets no
+    // file, for a reason of its own.
+    Handling handling = Handling::opens;
     if (std::optional<ProgramImage> image = ProgramImage::read(path)) {
-        interpreter = image->cut || image->soname.startsWith("ld-") || image->soname.startsWith("ld64.") ||
-                      image->soname.startsWith("ld.so") ||
-                      (!image->buildId.isEmpty() && interpreterBuildIds().contains(image->buildId));
-        if (!interpreter && needsInterpreterLibrary(image->needed)) {
+        if (image->soname.startsWith("ld-") || image->soname.startsWith("ld64.") ||
+            image->soname.startsWith("ld.so") ||
+            (!image->buildId.isEmpty() && interpreterBuildIds().contains(image->buildId))) {
+            handling = Handling::runs;
+        } else if (image->cut) {
+            handling = Handling::unreadable;
+        } else if (needsInterpreterLibrary(image->needed)) {
             image = ProgramImage::read(path, interpreterMains());
-            interpreter = image && (image->cut || !image->imported.isEmpty());
+            if (image && image->cut) {
+                handling = Handling::unreadable;
+            } else if (image && !image->imported.isEmpty()) {
+                handling = Handling::runs;
+            }
         }
     }
     const QMutexLocker lock(&mutex);
     if (known.size() > 1024) {
         known.clear();
     }
-    known.insert(key, interpreter);
-    return interpreter;
+    known.insert(key, handling);
+    return handling;
 }
 
 // The word after the program, its options skipped: the command of "gio open FILE".
@@ -277,13 +285,32 @@ QString subcommandOf(const QStringList& handed) {
 
 } // namespace
 
-bool FileRunners::isInterpreter(const QString& program) {
+FileRunners::Handling FileRunners::handlingOf(const QString& program) {
     if (LaunchWrapper::isWrapper(program) || namesInterpreter(QFileInfo(program).fileName())) {
-        return true;
+        return Handling::runs;
     }
     // Under a name of its own: a link to one, or an alternative the system chose, or a copy.
     const QString path = resolved(program);
-    return !path.isEmpty() && (namesInterpreter(QFileInfo(path).fileName()) || isInterpreterImage(path));
+    if (path.isEmpty()) {
+        return Handling::opens;
+    }
+    return namesInterpreter(QFileInfo(path).fileName()) ? Handling::runs : imageHandling(path);
+}
+
+bool FileRunners::isInterpreter(const QString& program) {
+    return handlingOf(program) != Handling::opens;
+}
+
+QString FileRunners::refusalOf(Handling handling) {
+    switch (handling) {
+    case Handling::opens:
+        break;
+    case Handling::runs:
+        return QStringLiteral("its program is an interpreter or a shell, which would run the file");
+    case Handling::unreadable:
+        return QStringLiteral("its program file could not be read within the bounds set for program files");
+    }
+    return QString();
 }
 
 QString FileRunners::scriptRefusal(const ProgramCommand& program) {
@@ -348,7 +375,7 @@ QString FileRunners::refusal(const QStringList& words, const QString& folder) {
     }
     const qsizetype file = std::find_if(handed.cbegin(), handed.cend(), isFileCode) - handed.cbegin();
     qsizetype from = 1;
-    if (isInterpreter(program)) {
+    if (const Handling handling = handlingOf(program); handling != Handling::opens) {
         // An interpreter runs the file unless the line gives it a script of its own first.
         QStringList arguments = handed.mid(1);
         for (QString& word : arguments) {
@@ -360,7 +387,7 @@ QString FileRunners::refusal(const QStringList& words, const QString& folder) {
         const ProgramCommand command =
             ProgramCommand::ofArguments(executable.isEmpty() ? program : executable, arguments, folder);
         if (command.script.isEmpty()) {
-            return QStringLiteral("its program is an interpreter or a shell, which would run the file");
+            return refusalOf(handling);
         }
         if (const QString script = scriptRefusal(command); !script.isEmpty()) {
             return script;
@@ -385,9 +412,13 @@ QString FileRunners::refusal(const QStringList& words, const QString& folder) {
     }
     // A program before the file that the line has start it: a wrapper of its own, a terminal.
     for (qsizetype i = std::max<qsizetype>(from, 1); i < file; ++i) {
-        if (!isOption(handed[i]) && isInterpreter(handed[i])) {
+        const Handling handling = isOption(handed[i]) ? Handling::opens : handlingOf(handed[i]);
+        if (handling != Handling::opens) {
             return QStringLiteral("its command line starts ") + QFileInfo(handed[i]).fileName() +
-                   QStringLiteral(", which would run the file");
+                   (handling == Handling::runs
+                        ? QStringLiteral(", which would run the file")
+                        : QStringLiteral(", whose program file could not be read within the bounds set for "
+                                         "program files"));
         }
     }
     return QString();
