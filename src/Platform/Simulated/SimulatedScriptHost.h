@@ -102,7 +102,6 @@ public:
 
     using Statement = ScriptProgram::Statement;
     using Program = ScriptProgram;
-    struct Run;
 
 private:
     struct BrowserWindow {
@@ -110,6 +109,8 @@ private:
         int active = 0;
     };
 
+    // A folder's path without the slashes it ends in.
+    static QString normalizedFolder(const QString& path);
     std::optional<Behaviour> nextBehaviour(const Program& program);
     ScriptResult execute(const Program& program, const std::optional<Behaviour>& behaviour);
     BrowserWindow& browserWindow(quint32 number);
@@ -127,5 +128,5 @@ private:
     QStringList m_rejected;
     std::function<bool(const QString&)> m_accepts;
 
-    friend struct Run;
+    friend class SimulatedScriptRun;
 };
