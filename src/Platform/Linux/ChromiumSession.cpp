@@ -109,35 +109,15 @@ public:
         std::int32_t b = 0;
         switch (id) {
         case SetTabWindow:
-            if (!fixed(body, 8) || !r.int32(a) || !r.int32(b)) {
-                return false;
-            }
-            window(a);
-            tab(b).window = a;
-            return true;
         case SetTabIndexInWindow:
-            if (!fixed(body, 8) || !r.int32(a) || !r.int32(b)) {
-                return false;
-            }
-            tab(a).index = b;
-            return true;
         case SetSelectedNavigationIndex:
-            if (!fixed(body, 8) || !r.int32(a) || !r.int32(b)) {
-                return false;
-            }
-            tab(a).selectedNavigation = b;
-            return true;
         case SetSelectedTabInIndex:
-            if (!fixed(body, 8) || !r.int32(a) || !r.int32(b)) {
-                return false;
-            }
-            window(a).selectedTab = b;
-            return true;
         case SetWindowType:
+        case TabNavigationPathPrunedFromBack:
             if (!fixed(body, 8) || !r.int32(a) || !r.int32(b)) {
                 return false;
             }
-            window(a).type = b;
+            applyPair(id, a, b);
             return true;
         case SetActiveWindow:
             if (!fixed(body, 4) || !r.int32(a)) {
@@ -169,14 +149,6 @@ public:
                 m_windows.erase(a);
             }
             return true;
-        case TabNavigationPathPrunedFromBack: {
-            if (!fixed(body, 8) || !r.int32(a) || !r.int32(b)) {
-                return false;
-            }
-            auto& navigations = tab(a).navigations;
-            navigations.erase(navigations.lower_bound(b), navigations.end());
-            return true;
-        }
         case TabNavigationPathPruned: {
             std::int32_t count = 0;
             if (!fixed(body, 12) || !r.int32(a) || !r.int32(b) || !r.int32(count) || count < 0) {
@@ -254,6 +226,35 @@ public:
 
 private:
     static bool fixed(QByteArrayView body, qsizetype size) { return body.size() == size; }
+
+    // The commands whose body is two numbers: an id and what it is set to.
+    void applyPair(std::uint8_t id, std::int32_t a, std::int32_t b) {
+        switch (id) {
+        case SetTabWindow:
+            window(a);
+            tab(b).window = a;
+            break;
+        case SetTabIndexInWindow:
+            tab(a).index = b;
+            break;
+        case SetSelectedNavigationIndex:
+            tab(a).selectedNavigation = b;
+            break;
+        case SetSelectedTabInIndex:
+            window(a).selectedTab = b;
+            break;
+        case SetWindowType:
+            window(a).type = b;
+            break;
+        case TabNavigationPathPrunedFromBack: {
+            auto& navigations = tab(a).navigations;
+            navigations.erase(navigations.lower_bound(b), navigations.end());
+            break;
+        }
+        default:
+            break;
+        }
+    }
 
     WindowState& window(std::int32_t id) {
         auto [it, added] = m_windows.try_emplace(id);
