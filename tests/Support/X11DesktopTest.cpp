@@ -19,6 +19,16 @@
 
 namespace {
 
+QString userEntries() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/applications");
+}
+
+QString userDefaults() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/mimeapps.list");
+}
+
 const QString kTestEntry = QStringLiteral("ordella-test-window.desktop");
 // The environment variable that marks the processes started during one test.
 constexpr const char* kMarkVariable = "ORDELLA_X11_TEST";
@@ -48,6 +58,10 @@ void X11DesktopTest::SetUp() {
         }
         GTEST_SKIP() << "no X session: run these tests through ctest";
     }
+    m_entriesBefore = QDir(userEntries()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    if (QFile defaults(userDefaults()); defaults.open(QIODevice::ReadOnly)) {
+        m_defaultsBefore = defaults.readAll();
+    }
     // Inherited by every program started from here on, whoever starts it.
     m_mark = QUuid::createUuid().toByteArray(QUuid::WithoutBraces);
     qputenv(kMarkVariable, m_mark);
@@ -62,6 +76,20 @@ void X11DesktopTest::SetUp() {
     screenCapture = std::make_shared<LinuxScreenCapture>(
         windows, monitors, std::shared_ptr<Clock>(&clock, [](Clock*) {}), applications);
     ASSERT_TRUE(windows->managerReady()) << windows->missingSupport().toStdString();
+}
+
+void X11DesktopTest::restoreEntries() {
+    const QDir entries(userEntries());
+    for (const QString& name : entries.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (!m_entriesBefore.contains(name)) {
+            QFile::remove(entries.filePath(name));
+        }
+    }
+    if (!m_defaultsBefore) {
+        QFile::remove(userDefaults());
+    } else if (QFile defaults(userDefaults()); defaults.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        defaults.write(*m_defaultsBefore);
+    }
 }
 
 void X11DesktopTest::TearDown() {
@@ -88,6 +116,7 @@ void X11DesktopTest::TearDown() {
     }
     stopProcesses(pids);
     qunsetenv(kMarkVariable);
+    restoreEntries();
     // So do the notifications it posted, and the monitors it set up (the screen's own one stays).
     QProcess::execute(QStringLiteral("dunstctl"), {QStringLiteral("close-all")});
     for (const X11Monitor& monitor : monitors->monitors()) {

@@ -18,6 +18,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 // A test against the real X session of the test fixture (Xvfb, openbox, a session bus), with
 // every Linux desktop port built on this program's own connection. Programs a test starts (itself,
@@ -79,8 +80,14 @@ private:
     // The running processes that carry this test's mark in their environment: every program it
     // started, however (the mark is inherited), except those the session bus started for it.
     QList<qint32> markedProcesses() const;
+    // Puts back the user's entries and default applications as the test found them: tests of one
+    // process share a home folder, and an entry one test installed ("chromium.desktop" starting
+    // the test window) would name the programs of the next.
+    void restoreEntries();
 
     QByteArray m_mark;
+    QStringList m_entriesBefore;
+    std::optional<QByteArray> m_defaultsBefore;
     QList<qint32> m_started;
     xcb_connection_t* m_otherClient = nullptr;
     std::shared_ptr<Platform> m_previousPlatform;
