@@ -519,6 +519,16 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
                           "\nCategories=System;TerminalEmulator;\n"));
     EXPECT_EQ(DocumentHandOver::decide(at("notes.txt"), at("late-link")).reason,
               terminalRefusal + " (it gets a folder only, to start in)");
+    // A copy of a program judged before is judged again once the search path holds an
+    // interpreter of the same build.
+    const QString program = QFileInfo(QStringLiteral("/usr/bin/true")).canonicalFilePath();
+    ASSERT_TRUE(QFile::copy(program, at("mytrue")) && QDir(dir.path()).mkpath(QStringLiteral("bin")) &&
+                QFile::copy(program, at("bin/python9")));
+    EXPECT_EQ(DocumentHandOver::decide(at("notes.txt"), at("mytrue")).way, Way::asArgument);
+    const QByteArray searchPath = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(at("bin")) + ':' + searchPath);
+    EXPECT_EQ(DocumentHandOver::decide(at("notes.txt"), at("mytrue")).reason, runsIt);
+    qputenv("PATH", searchPath);
 }
 
 } // namespace

@@ -227,7 +227,8 @@ QSet<QByteArray> interpreterBuildIds() {
 
 // What the file does with a file it is handed, by what it is rather than by its name: an
 // interpreter or the loader runs it. The answer is kept for the file as it is (its inode, size and
-// time of change): a restore asks about the same few programs again and again.
+// time of change) and the search path whose interpreters it was compared with: a restore asks
+// about the same few programs again and again.
 FileRunners::Handling imageHandling(const QString& path) {
     using Handling = FileRunners::Handling;
     struct stat status {};
@@ -237,7 +238,7 @@ FileRunners::Handling imageHandling(const QString& path) {
     const QString key = path + u'\n' + QString::number(status.st_dev) + u':' +
                         QString::number(status.st_ino) + u':' + QString::number(status.st_size) + u':' +
                         QString::number(status.st_ctim.tv_sec) + u'.' +
-                        QString::number(status.st_ctim.tv_nsec);
+                        QString::number(status.st_ctim.tv_nsec) + u'\n' + qEnvironmentVariable("PATH");
     static QMutex mutex;
     static QHash<QString, Handling> known;
     {
