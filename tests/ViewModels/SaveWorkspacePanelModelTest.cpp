@@ -151,7 +151,10 @@ TEST_F(SavePanel, SelectAllLeavesUntickedWindowsAndTabsAlone) {
     const AppSnapshot terminal = app(panel, "com.apple.Terminal");
     const AppSnapshot chrome = app(panel, "com.google.Chrome");
     WorkspacePreviewViewModel& preview = *panel.preview();
-    preview.toggleWindowIgnore(terminal.windowSnapshots[1].id);
+    // The terminal's inspector is no window of its own in a capture: its main window is the one.
+    ASSERT_EQ(terminal.windowSnapshots.size(), 1);
+    ASSERT_FALSE(chrome.windowSnapshots.isEmpty() || chrome.windowSnapshots[0].tabSnapshots.isEmpty());
+    preview.toggleWindowIgnore(terminal.windowSnapshots[0].id);
     preview.toggleTabIgnore(chrome.windowSnapshots[0].tabSnapshots[0].id);
     preview.toggleAppIgnore(terminal.id);
     panel.toggleSelectAll(); // one unticked: ticks all
