@@ -337,6 +337,7 @@ void SimulatedDesktop::raiseWindow(quint32 number) {
     }
     m_stack.removeAll(number);
     m_stack.prepend(number);
+    ++m_raises[number];
     emit stackingChanged();
 }
 

@@ -195,6 +195,8 @@ public:
     QList<quint32> stackingOrder() const { return m_stack; }
     void setStackingOrder(const QList<quint32>& frontToBack);
     void raiseWindow(quint32 number);
+    // How often the window was raised so far.
+    int raiseCount(quint32 number) const { return m_raises.value(number); }
     // Whether the window is shown: not minimised, on screen and its application not hidden.
     bool isVisible(const Window& window) const;
 
@@ -248,6 +250,7 @@ private:
     QList<qint32> m_appOrder;
     std::map<quint32, Window> m_windows;
     QList<quint32> m_stack;
+    QHash<quint32, int> m_raises;
     QList<Screen> m_screens;
     int m_mainScreenIndex = 0;
     std::optional<qint32> m_frontmost;

@@ -34,8 +34,13 @@ QCoro::Task<QList<WindowRestoreResult>> GeometryApplier::applyAndVerify(QList<Mo
         QList<AXElement> asked;
         for (const qsizetype k : pending) {
             const Moving& m = windows[k];
-            AXAttributeReader::write(m.window, QStringLiteral("AXMain"), AXValue::boolean(true));
-            AXAttributeReader::perform(m.window, QStringLiteral("AXRaise"));
+            // Raised with its first move only: raised again while its manager still draws it
+            // back from its icon, a window is drawn from the icon anew (openbox), and a window
+            // that many moves wait for never gets to where it is asked.
+            if (attempt == 0) {
+                AXAttributeReader::write(m.window, QStringLiteral("AXMain"), AXValue::boolean(true));
+                AXAttributeReader::perform(m.window, QStringLiteral("AXRaise"));
+            }
             AXWindowService::setWindowFrame(m.window, m.targetFrame);
             asked.append(m.window);
         }

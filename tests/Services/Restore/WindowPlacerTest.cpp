@@ -185,6 +185,8 @@ TEST_F(WindowPlacerTest, ReportsEachOutcomeWithItsLogLines) {
         EXPECT_EQ(elapsedMs() - before, c.elapsedMs);
         EXPECT_EQ(restorerLines(), c.log);
         EXPECT_EQ(results[0].actions, c.actions);
+        // Raised with the first move only, however many attempts follow.
+        EXPECT_LE(desktop().raiseCount(windowOf(pid)), 1);
         desktop().removeApplication(pid);
     }
 }
