@@ -1,11 +1,13 @@
 #include "Support/X11DesktopTest.h"
 
+#include "Platform/Linux/DesktopEntries.h"
 #include "Platform/Linux/LinuxPlatform.h"
 #include "Platform/Linux/LinuxProcess.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QStandardPaths>
@@ -27,6 +29,19 @@ QString userEntries() {
 QString userDefaults() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QStringLiteral("/mimeapps.list");
+}
+
+// GLib notices a new entry or default through a file monitor, a moment later: after an earlier
+// test of the process removed the same entry, it may still miss it at first. Whether it sees the
+// entry at path under id (and, given a type, as the type's default) within the patience of a test.
+bool glibSees(const QString& id, const QString& path, const QString& defaultOf = QString()) {
+    SystemClock clock;
+    const std::function<bool()> seen = [&] {
+        const std::optional<DesktopEntry> found = DesktopEntries::find(id);
+        return found && QFileInfo(found->filePath).absoluteFilePath() == QFileInfo(path).absoluteFilePath() &&
+               (defaultOf.isEmpty() || DesktopEntries::defaultFor(defaultOf) == id);
+    };
+    return QCoro::waitFor(clock.pollUntil(seen, Clock::seconds(10.0), Clock::Duration(10)));
 }
 
 const QString kTestEntry = QStringLiteral("ordella-test-window.desktop");
@@ -284,6 +299,9 @@ QString X11DesktopTest::installTestFileManager() {
     QFile defaults(config + QStringLiteral("/mimeapps.list"));
     EXPECT_TRUE(defaults.open(QIODevice::WriteOnly));
     defaults.write("[Default Applications]\ninode/directory=" + id.toUtf8() + "\n");
+    defaults.close();
+    entry.close();
+    EXPECT_TRUE(glibSees(id, entry.fileName(), QStringLiteral("inode/directory")));
     return id;
 }
 
@@ -296,5 +314,7 @@ QString X11DesktopTest::installTestWindowEntry() {
     entry.write(
         "[Desktop Entry]\nType=Application\nName=Ordella Test Window\nIcon=utilities-terminal\nExec=" +
         QFile::encodeName(testWindowProgram()) + " --caption Launched %F\nMimeType=text/plain;\n");
+    entry.close();
+    EXPECT_TRUE(glibSees(kTestEntry, entry.fileName()));
     return kTestEntry;
 }
