@@ -183,7 +183,7 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
     }
     // The windows that came with the documents handed over, in this pass or an earlier one, are
     // theirs alone.
-    OpenedWindows::remember(
+    const QHash<AXElement, QSet<QUuid>> openedBefore = OpenedWindows::remember(
         isBrowser || isFinder
             ? QHash<AXElement, QSet<QUuid>>()
             : OpenedWindows::forDocuments(AXWindowService::axWindowList(*app).value_or(QList<AXElement>()),
@@ -196,8 +196,8 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
     }
     MissingWindowReopener::Reopened missing;
     if (!isBrowser && !isFinder) {
-        missing = co_await MissingWindowReopener::reopenMissingWindows(*app, snapshot.windowSnapshots,
-                                                                       savedDisplays, plan.bounds);
+        missing = co_await MissingWindowReopener::reopenMissingWindows(
+            *app, snapshot.windowSnapshots, savedDisplays, plan.bounds, openedBefore);
     }
     // And so are the windows asked for in place of the windows closed since the save.
     const QHash<AXElement, QSet<QUuid>> openedFor = OpenedWindows::remember(missing.openedFor);

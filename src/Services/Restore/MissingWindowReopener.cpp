@@ -22,28 +22,35 @@ QSet<AXElement> liveWindows(const RunningApplication& app) {
 } // namespace
 
 QList<int> MissingWindowReopener::missingWindows(const RunningApplication& app,
-                                                 const QList<WindowSnapshot>& snapshots) {
+                                                 const QList<WindowSnapshot>& snapshots,
+                                                 const QHash<AXElement, QSet<QUuid>>& openedFor) {
     QList<int> missing;
+    const QList<AXElement> live = AXWindowService::axWindowList(app).value_or(QList<AXElement>());
     // An application that shows as many windows as were saved has one for each saved window
     // (placement pairs them): it is spared the pairing.
-    if (AXWindowService::axWindowList(app).value_or(QList<AXElement>()).size() >= snapshots.size()) {
+    if (live.size() >= snapshots.size()) {
         return missing;
     }
-    const QList<std::optional<WindowPlacer::Partner>> partners =
-        WindowPlacer::pairWindows(app, snapshots, true);
+    // A window the restore opened for a saved window is that one's, whatever it shows: it never
+    // stands in for another, and its own saved window is not asked for twice.
+    QSet<QUuid> servedByOpened;
+    for (const AXElement& window : live) {
+        servedByOpened.unite(openedFor.value(window));
+    }
+    const QList<std::optional<WindowPlacer::Partner>> partners = WindowPlacer::pairWindows(
+        app, snapshots, true, WindowMatcher::Bystanders{std::nullopt, {}, openedFor});
     for (int i = 0; i < snapshots.size(); ++i) {
         const std::optional<QString>& document = snapshots[i].documentURL;
-        if (!partners[i] && (!document || document->isEmpty())) {
+        if (!partners[i] && !servedByOpened.contains(snapshots[i].id) && (!document || document->isEmpty())) {
             missing.append(i);
         }
     }
     return missing;
 }
 
-QCoro::Task<MissingWindowReopener::Reopened>
-MissingWindowReopener::reopenMissingWindows(RunningApplication app, QList<WindowSnapshot> snapshots,
-                                            QList<DisplaySnapshot> savedDisplays,
-                                            std::shared_ptr<RestoreBounds> bounds) {
+QCoro::Task<MissingWindowReopener::Reopened> MissingWindowReopener::reopenMissingWindows(
+    RunningApplication app, QList<WindowSnapshot> snapshots, QList<DisplaySnapshot> savedDisplays,
+    std::shared_ptr<RestoreBounds> bounds, QHash<AXElement, QSet<QUuid>> openedFor) {
     // An application that shows as many windows as were saved misses none: nothing to wait for.
     if (AXWindowService::axWindowList(app).value_or(QList<AXElement>()).size() >= snapshots.size()) {
         co_return Reopened{};
@@ -67,7 +74,7 @@ MissingWindowReopener::reopenMissingWindows(RunningApplication app, QList<Window
         };
         co_await RestoreWait::pollUntil(shown, Clock::seconds(readinessWait), RestoreWait::ms(200));
     }
-    const QList<int> missing = missingWindows(app, snapshots);
+    const QList<int> missing = missingWindows(app, snapshots, openedFor);
     const std::optional<QUrl> appURL =
         port && !missing.isEmpty() ? AppLauncher::launchableURL(id, QStringLiteral("reopenMissingWindows"))
                                    : std::nullopt;

@@ -32,8 +32,10 @@ public:
 
     // The positions of the saved windows that no live window pairs with (as placement pairs
     // them) and that have no document; none while the application shows at least as many
-    // windows as were saved.
-    static QList<int> missingWindows(const RunningApplication& app, const QList<WindowSnapshot>& snapshots);
+    // windows as were saved. A window the restore opened for some saved windows (openedFor, by
+    // their ids) is theirs: they are not missing, and it pairs with no other.
+    static QList<int> missingWindows(const RunningApplication& app, const QList<WindowSnapshot>& snapshots,
+                                     const QHash<AXElement, QSet<QUuid>>& openedFor = {});
     struct Reopened {
         // The positions of the saved windows left unasked for when the restore's starts ran out.
         QList<int> notAskedFor;
@@ -41,8 +43,10 @@ public:
         // it is that window's alone (OpenedWindows).
         QHash<AXElement, QSet<QUuid>> openedFor;
     };
-    // Each request takes a start of bounds (when given).
+    // Each request takes a start of bounds (when given). openedFor: the windows this restore
+    // opened so far, each for the saved windows it is for.
     static QCoro::Task<Reopened> reopenMissingWindows(RunningApplication app, QList<WindowSnapshot> snapshots,
                                                       QList<DisplaySnapshot> savedDisplays,
-                                                      std::shared_ptr<RestoreBounds> bounds = {});
+                                                      std::shared_ptr<RestoreBounds> bounds = {},
+                                                      QHash<AXElement, QSet<QUuid>> openedFor = {});
 };

@@ -260,6 +260,33 @@ TEST_F(AppRestorerTest, AsksForOneNewWindowPerClosedWindowBeforePlacingThem) {
     clock().advanceBy(Clock::Duration(5000));
     EXPECT_EQ(frameOf(windows[1]), QRectF(100, 100, 600, 400));
     EXPECT_EQ(frameOf(windows[2]), QRectF(400, 450, 600, 400));
+
+    // A first pass whose starts allow one request gets a window for "Build" that stays where the
+    // terminal put it, titled as "Logs": the next pass of the same restore still asks for "Logs",
+    // once, and not for "Build" again.
+    desktop().removeApplication(logs);
+    slow.newWindow->title = QStringLiteral("Logs");
+    slow.newWindow->faults = SimulatedDesktop::WindowFaults{};
+    slow.newWindow->faults.ignoresMoves = true;
+    desktop().installApplication(slow);
+    addApp("org.example.Term", {QRectF(400, 450, 600, 400)}, {"Shell"});
+    // Saved at places in the window list that none of the windows holds now.
+    AppSnapshot elsewhere = saved;
+    for (WindowSnapshot& window : elsewhere.windowSnapshots) {
+        window.windowIndex += 7;
+    }
+    const qsizetype mark = restorerLines().size();
+    const RestorePlan bounded =
+        run(RestorePlanner::analyzeCurrentState(workspace({elsewhere}), std::make_shared<RestoreBounds>(1)));
+    run(AppRestorer::restoreAppFromPlan(bounded.appPlans.first(), bounded.savedDisplays, false));
+    const int firstPass = desktop().newWindowRequests("org.example.Term");
+    restore(elsewhere);
+    EXPECT_EQ(desktop().newWindowRequests("org.example.Term") - firstPass, 1);
+    const QStringList requested =
+        restorerLines().mid(mark).filter("reopenMissingWindows: org.example.Term opened");
+    EXPECT_EQ(requested,
+              QStringList({"reopenMissingWindows: org.example.Term opened a window for \"Build\"",
+                           "reopenMissingWindows: org.example.Term opened a window for \"Logs\""}));
 }
 
 TEST_F(AppRestorerTest, RetriedTabsReplaceTheFailedAttemptsWindows) {
