@@ -288,6 +288,7 @@ BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherA
     for (const BrowserScriptService::MadeWindow& window : made) {
         if (window.id) {
             reopened.opened.append(*window.id);
+            reopened.openedFor.insert(*window.id, window.position);
             if (window.whole) {
                 reopened.handed.insert(window.position, *window.id);
             }

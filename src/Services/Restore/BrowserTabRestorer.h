@@ -37,8 +37,10 @@ public:
     // saved windows (by their ids); handed: the saved windows that have a window handed whole,
     // earlier or now; closed: the browser's windows the tidying closed, as read back.
     // notStarted: the saved windows (positions) not opened because the restore's starts ran out.
+    // openedFor: each window opened, by its id, with the saved window (position) it was opened for.
     struct Reopened {
         QList<std::int64_t> opened;
+        QHash<std::int64_t, qsizetype> openedFor;
         QList<std::int64_t> kept;
         Handed handed;
         QList<Closed> closed;

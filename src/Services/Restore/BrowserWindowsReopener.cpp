@@ -14,10 +14,12 @@
 
 namespace {
 
-// What this restore request opened for one saved browser application: its windows (ids), and
-// the saved windows handed to the browser whole with the windows it showed for them.
+// What this restore request opened for one saved browser application: its windows (ids), the
+// saved window (position) each was opened or kept for where known, and the saved windows handed to
+// the browser whole with the windows it showed for them.
 struct OpenedBrowserWindows {
     QList<std::int64_t> windows;
+    QHash<std::int64_t, qsizetype> savedFor;
     BrowserTabRestorer::Handed handed;
 };
 
@@ -124,6 +126,10 @@ QCoro::Task<void> BrowserWindowsReopener::openTabs(QString bundleIdentifier, QSt
     // Windows this request opened before and kept for no saved window: closed once their
     // replacements are open. Those the ids of which cannot be read now stay noted.
     QList<std::int64_t> opened = reopened.opened;
+    QHash<std::int64_t, qsizetype> savedFor = reopened.openedFor;
+    for (auto it = reopened.handed.cbegin(); it != reopened.handed.cend(); ++it) {
+        savedFor.insert(it.value(), it.key());
+    }
     for (const std::int64_t window : reopened.kept) {
         if (earlier.contains(window) && !opened.contains(window)) {
             opened.append(window);
@@ -134,17 +140,33 @@ QCoro::Task<void> BrowserWindowsReopener::openTabs(QString bundleIdentifier, QSt
     if (!earlier.isEmpty()) {
         const std::optional<QList<std::int64_t>> now =
             co_await BrowserScriptService::windowIDs(bundleIdentifier);
+        // The saved windows this attempt opened a window for that shows.
+        QSet<qsizetype> replaced;
+        for (auto it = reopened.openedFor.cbegin(); now && it != reopened.openedFor.cend(); ++it) {
+            if (now->contains(it.key())) {
+                replaced.insert(it.value());
+            }
+        }
         for (const std::int64_t window : earlier) {
-            if (opened.contains(window)) {
+            if (opened.contains(window) || (now && !now->contains(window))) {
                 continue;
             }
-            if (!now) {
+            // Only a window that shows for the same saved window replaces one: a saved window whose
+            // new window did not come keeps the one it has (also one whose saved window is not
+            // known), else it would be left with none.
+            const auto was = before.savedFor.constFind(window);
+            if (now && was != before.savedFor.constEnd() && replaced.contains(*was)) {
+                left.append(window);
+            } else {
                 mine.append(window);
-            } else if (now->contains(window)) {
-                // A retry that made no new window replaces none: a window kept beside it is no
-                // replacement, and closing would leave the saved window without any.
-                (reopened.opened.isEmpty() ? mine : left).append(window);
             }
+        }
+    }
+    // A window kept on keeps the saved window it was opened for.
+    for (const std::int64_t window : mine) {
+        if (const auto was = before.savedFor.constFind(window);
+            was != before.savedFor.constEnd() && !savedFor.contains(window)) {
+            savedFor.insert(window, *was);
         }
     }
     if (!left.isEmpty()) {
@@ -153,7 +175,7 @@ QCoro::Task<void> BrowserWindowsReopener::openTabs(QString bundleIdentifier, QSt
                         QStringLiteral(" left by the previous attempt"));
         co_await BrowserScriptService::closeWindows(bundleIdentifier, left);
     }
-    openedBrowserWindows().insert(key, OpenedBrowserWindows{mine, reopened.handed});
+    openedBrowserWindows().insert(key, OpenedBrowserWindows{mine, savedFor, reopened.handed});
 }
 
 QStringList BrowserWindowsReopener::blankStandIns(const QList<QList<TabSnapshot>>& saved) {

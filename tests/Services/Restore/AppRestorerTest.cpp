@@ -312,12 +312,14 @@ TEST_F(AppRestorerTest, RetriedTabsReplaceTheFailedAttemptsWindows) {
 
     // A retry that opens nothing (the browser makes no window after the first two) closes none of
     // the first attempt's windows, also beside a window it keeps: the short one is all there is.
-    class TwoWindowsOnly : public ScriptRunner {
+    // Nor does one whose replacement for that saved window failed, beside another it did replace.
+    class WindowsUpTo : public ScriptRunner {
     public:
-        explicit TwoWindowsOnly(std::shared_ptr<ScriptRunner> inner)
-            : m_inner(std::move(inner)) {}
+        WindowsUpTo(std::shared_ptr<ScriptRunner> inner, int limit)
+            : m_inner(std::move(inner))
+            , m_limit(limit) {}
         QCoro::Task<ScriptResult> run(QString source) override {
-            if (source.contains(QStringLiteral("make new window")) && ++m_made > 2) {
+            if (source.contains(QStringLiteral("make new window")) && ++m_made > m_limit) {
                 co_return ScriptResult::failure(
                     ScriptError{-1728, std::nullopt, QStringLiteral("Can't make window.")});
             }
@@ -326,18 +328,38 @@ TEST_F(AppRestorerTest, RetriedTabsReplaceTheFailedAttemptsWindows) {
 
     private:
         std::shared_ptr<ScriptRunner> m_inner;
+        int m_limit = 0;
         int m_made = 0;
     };
     AppRestorer::forgetOpenedBrowserWindows();
     desktop().removeApplication(chrome);
     const qint32 again = addApp("com.google.Chrome", "Google Chrome");
     addBrowserWindow(again, {"https://x.org*"});
-    platform().scriptRunner = std::make_shared<TwoWindowsOnly>(platform().scriptRunner);
+    const std::shared_ptr<ScriptRunner> runner = platform().scriptRunner;
+    platform().scriptRunner = std::make_shared<WindowsUpTo>(runner, 2);
     host().queueBehaviour("Google Chrome",
                           SimulatedScriptHost::failure(-1728, "Can't make tab.").at("make new tab"));
     restore(saved);
     EXPECT_EQ(browserWindows(again),
               QList<QStringList>({{"https://a.org*"}, {"https://c.org*"}, {"https://x.org*"}}));
+
+    // Both windows come back short; the retry makes the window of the second (the windows are made
+    // from the last), and the first one's replacement fails.
+    AppRestorer::forgetOpenedBrowserWindows();
+    desktop().removeApplication(again);
+    const qint32 third = addApp("com.google.Chrome", "Google Chrome");
+    addBrowserWindow(third, {"https://x.org*"});
+    platform().scriptRunner = std::make_shared<WindowsUpTo>(runner, 3);
+    for (const QString url : {"https://b.org", "https://d.org"}) {
+        host().queueBehaviour("Google Chrome",
+                              SimulatedScriptHost::failure(-1728, "Can't make tab.").at(url));
+    }
+    restore(savedApp("com.google.Chrome",
+                     {tabWindow(QRectF(50, 50, 900, 700), {"https://a.org", "https://b.org*"}),
+                      tabWindow(QRectF(300, 200, 900, 700), {"https://c.org", "https://d.org*"})}));
+    EXPECT_EQ(
+        browserWindows(third),
+        QList<QStringList>({{"https://c.org", "https://d.org*"}, {"https://a.org*"}, {"https://x.org*"}}));
 }
 
 // Each browser window opened takes one of the restore's starts: past them a saved window is not
