@@ -210,7 +210,8 @@ BrowserTabRestorer::TabList BrowserTabRestorer::openedTabs(const TabList& savedT
 
 QCoro::Task<BrowserTabRestorer::Reopened>
 BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherApps, bool wasJustLaunched,
-                                       Handed handed, std::shared_ptr<RestoreBounds> bounds) {
+                                       Handed handed, std::shared_ptr<RestoreBounds> bounds,
+                                       QHash<std::int64_t, qsizetype> earlier) {
     const QString id = appSnapshot.bundleIdentifier;
     const TabList saved = expectedTabs(appSnapshot);
     if (std::all_of(saved.begin(), saved.end(), [](const QList<TabSnapshot>& w) { return w.isEmpty(); })) {
@@ -325,7 +326,16 @@ BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherA
             RestoreLog::log(QStringLiteral("restoreBrowserTabs: the windows ") + id +
                             QStringLiteral(" opened cannot be told — closing none of the others"));
         } else {
-            const QList<std::int64_t> keep = reopened.opened + reopened.kept;
+            QList<std::int64_t> keep = reopened.opened + reopened.kept;
+            // A saved window whose new window did not come keeps the one an earlier attempt opened.
+            for (auto it = earlier.cbegin(); it != earlier.cend(); ++it) {
+                const qsizetype at = it.value();
+                const bool served = at >= toOpen.size() || expected[at].isEmpty() || toOpen[at].isEmpty() ||
+                                    reopened.openedFor.values().contains(at);
+                if (!served && !keep.contains(it.key())) {
+                    keep.append(it.key());
+                }
+            }
             const std::function<QCoro::Task<void>()> close = [id, keep] {
                 return BrowserScriptService::closeWindowsExcept(id, keep);
             };

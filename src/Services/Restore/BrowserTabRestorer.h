@@ -55,10 +55,13 @@ public:
     // nothing to compare. A saved window among handed whose window still shows is that window,
     // whatever the browser's record says of it yet: it is kept, never handed again. Each window
     // opened takes a start of bounds (when given), as every window a restore opens does; with a
-    // window left unopened for that, no other window is closed.
+    // window left unopened for that, no other window is closed. earlier: the windows an earlier
+    // attempt opened, each with the saved window (position) it was opened for; with closeOtherApps,
+    // one whose saved window has no window opened or kept now stays, as that saved window's.
     static QCoro::Task<Reopened> restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherApps,
                                                     bool wasJustLaunched, Handed handed = {},
-                                                    std::shared_ptr<RestoreBounds> bounds = {});
+                                                    std::shared_ptr<RestoreBounds> bounds = {},
+                                                    QHash<std::int64_t, qsizetype> earlier = {});
     // With "close other apps", when the browser already shows the saved windows: closes its other
     // windows (those no saved window pairs with), never the saved ones, and none when the windows
     // cannot be told apart. Answers the windows it closed.

@@ -111,7 +111,7 @@ QCoro::Task<void> BrowserWindowsReopener::openTabs(QString bundleIdentifier, QSt
     const OpenedBrowserWindows before = openedBrowserWindows().value(key);
     const QList<std::int64_t> earlier = before.windows;
     const BrowserTabRestorer::Reopened reopened = co_await BrowserTabRestorer::restoreBrowserTabs(
-        snapshot, closeOtherApps, launched, before.handed, bounds);
+        snapshot, closeOtherApps, launched, before.handed, bounds, before.savedFor);
     for (const BrowserTabRestorer::Closed& window : reopened.closed) {
         // A window an earlier attempt opened is not the user's.
         if (!earlier.contains(window.id)) {

@@ -344,22 +344,30 @@ TEST_F(AppRestorerTest, RetriedTabsReplaceTheFailedAttemptsWindows) {
               QList<QStringList>({{"https://a.org*"}, {"https://c.org*"}, {"https://x.org*"}}));
 
     // Both windows come back short; the retry makes the window of the second (the windows are made
-    // from the last), and the first one's replacement fails.
-    AppRestorer::forgetOpenedBrowserWindows();
-    desktop().removeApplication(again);
-    const qint32 third = addApp("com.google.Chrome", "Google Chrome");
-    addBrowserWindow(third, {"https://x.org*"});
-    platform().scriptRunner = std::make_shared<WindowsUpTo>(runner, 3);
-    for (const QString url : {"https://b.org", "https://d.org"}) {
-        host().queueBehaviour("Google Chrome",
-                              SimulatedScriptHost::failure(-1728, "Can't make tab.").at(url));
+    // from the last), and the first one's replacement fails: the first keeps its short window, also
+    // when other applications' windows are closed.
+    qint32 browser = again;
+    for (const bool closeOthers : {false, true}) {
+        SCOPED_TRACE(closeOthers ? "closing others" : "keeping others");
+        AppRestorer::forgetOpenedBrowserWindows();
+        desktop().removeApplication(browser);
+        browser = addApp("com.google.Chrome", "Google Chrome");
+        addBrowserWindow(browser, {"https://x.org*"});
+        platform().scriptRunner = std::make_shared<WindowsUpTo>(runner, 3);
+        for (const QString url : {"https://b.org", "https://d.org"}) {
+            host().queueBehaviour("Google Chrome",
+                                  SimulatedScriptHost::failure(-1728, "Can't make tab.").at(url));
+        }
+        restore(savedApp("com.google.Chrome",
+                         {tabWindow(QRectF(50, 50, 900, 700), {"https://a.org", "https://b.org*"}),
+                          tabWindow(QRectF(300, 200, 900, 700), {"https://c.org", "https://d.org*"})}),
+                closeOthers);
+        QList<QStringList> shown{{"https://c.org", "https://d.org*"}, {"https://a.org*"}, {"https://x.org*"}};
+        if (closeOthers) {
+            shown.removeLast();
+        }
+        EXPECT_EQ(browserWindows(browser), shown);
     }
-    restore(savedApp("com.google.Chrome",
-                     {tabWindow(QRectF(50, 50, 900, 700), {"https://a.org", "https://b.org*"}),
-                      tabWindow(QRectF(300, 200, 900, 700), {"https://c.org", "https://d.org*"})}));
-    EXPECT_EQ(
-        browserWindows(third),
-        QList<QStringList>({{"https://c.org", "https://d.org*"}, {"https://a.org*"}, {"https://x.org*"}}));
 }
 
 // Each browser window opened takes one of the restore's starts: past them a saved window is not
