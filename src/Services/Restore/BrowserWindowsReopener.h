@@ -48,9 +48,10 @@ public:
     static BrowserTabRestorer::Handed handed(const AppSnapshot& snapshot);
 
 private:
-    // One attempt: opens the saved windows, then closes those this request opened for them
-    // before (key names the saved application), and notes the ones it opened; adds the windows
-    // its tidying closed, and those it could not open, to outcome.
+    // One attempt: opens the saved windows, then closes the windows this request opened before
+    // (key names the saved application) for the saved windows it opened a window for now that
+    // shows, and notes the ones it opened; adds the windows its tidying closed, and those it could
+    // not open, to outcome.
     static QCoro::Task<void> openTabs(QString bundleIdentifier, QString key, AppSnapshot snapshot,
                                       bool closeOtherApps, bool launched,
                                       std::shared_ptr<RestoreBounds> bounds,
