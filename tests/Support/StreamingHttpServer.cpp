@@ -1,5 +1,8 @@
 #include "Support/StreamingHttpServer.h"
 
+#include <QFile>
+#include <QList>
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -83,6 +86,21 @@ void StreamingHttpServer::run() {
             setServing(false);
         }
     }
+}
+
+qint64 StreamingHttpServer::readAhead() {
+    // The third figure of tcp_rmem is how far the kernel lets a receive buffer grow.
+    qint64 kernel = qint64(6) << 20;
+    QFile rmem(QStringLiteral("/proc/sys/net/ipv4/tcp_rmem"));
+    if (rmem.open(QIODevice::ReadOnly)) {
+        const QList<QByteArray> figures = rmem.readAll().simplified().split(' ');
+        bool ok = false;
+        const qint64 most = figures.size() == 3 ? figures.at(2).toLongLong(&ok) : 0;
+        if (ok) {
+            kernel = most;
+        }
+    }
+    return std::max(kernel, qint64(16) << 20) + (qint64(2) << 20);
 }
 
 void StreamingHttpServer::serve(int connection) {

@@ -16,9 +16,11 @@ class StreamingHttpServer {
 public:
     // The body starts with prefix and is padded to bodyBytes.
     StreamingHttpServer(QByteArray prefix, qint64 bodyBytes);
-    // What a client's network thread may take ahead of its main thread, which alone decides to
-    // stop reading: on a loaded machine several megabytes were seen, far below an endless body.
-    static constexpr qint64 kReadAhead = qint64(16) << 20;
+    // What may be taken from the server ahead of a client that decides to stop reading: its
+    // network thread's buffer and the kernel's receive buffer, which grows up to the system's
+    // bound while the client is slow to read (on a loaded machine). An endless body is made far
+    // longer than this.
+    static qint64 readAhead();
     ~StreamingHttpServer();
     StreamingHttpServer(const StreamingHttpServer&) = delete;
     StreamingHttpServer& operator=(const StreamingHttpServer&) = delete;

@@ -79,7 +79,7 @@ TEST_F(AutoUpdateCheck, EveryOutcomeOfTheCheck) {
         QStringLiteral("http://127.0.0.1:") + QString::number(closed.serverPort()) + "/v";
     closed.close();
     // A document without a length, sent as fast as it is taken, is read no further than the bound.
-    StreamingHttpServer endless(R"({"version": "2.0.0", "notes": ")", qint64(50) << 20);
+    StreamingHttpServer endless(R"({"version": "2.0.0", "notes": ")", qint64(256) << 20);
     struct Row {
         QString url; // empty: the server's version endpoint
         QList<Response> answer;
@@ -150,7 +150,7 @@ TEST_F(AutoUpdateCheck, EveryOutcomeOfTheCheck) {
     // The check stopped near the 1 MB bound, long before the endless body's end.
     EXPECT_EQ(endless.requests(), 1);
     ASSERT_TRUE(endless.waitUntilIdle(std::chrono::seconds(30)));
-    EXPECT_LT(endless.sent(), (1 << 20) + StreamingHttpServer::kReadAhead);
+    EXPECT_LT(endless.sent(), (1 << 20) + StreamingHttpServer::readAhead());
 }
 
 // A build without an update address (the default) never checks: no request, no state, no timer.
