@@ -17,6 +17,9 @@ constexpr quint32 kDigitNine = 0x39; // the last tab, however many there are
 constexpr Clock::Duration kKeyGap{8};
 // How long a key that moves to another tab may take to show in the window's title.
 constexpr Clock::Duration kStepBound{1000};
+// How long the title must stay as it is to count as standing still: a tab shows in it within a
+// tenth of a second of its key.
+constexpr Clock::Duration kStill{200};
 
 void print(const QString& line) {
     Diagnostics::print(QStringLiteral("[LinuxBrowserScripting] ") + line);
@@ -29,6 +32,61 @@ ChromiumTabSelection::ChromiumTabSelection(ChromiumDesktop& desktop, HandedBrows
     : m_desktop(desktop)
     , m_handed(handed)
     , m_clock(std::move(clock)) {
+}
+
+QString ChromiumTabSelection::titleOf(xcb_window_t window) {
+    const std::optional<X11Client> client = m_desktop.window(window);
+    return client ? client->title.value_or(QString()) : QString();
+}
+
+QString ChromiumTabSelection::titleOfTab(const std::optional<ChromiumSession::Window>& tabs,
+                                         std::int64_t tab) {
+    return tabs && tab >= 1 && tab <= tabs->tabs.size() ? tabs->tabs[tab - 1].title : QString();
+}
+
+QCoro::Task<> ChromiumTabSelection::untilStill(xcb_window_t window, Clock::Duration bound) {
+    struct Seen {
+        QString title;
+        Clock::TimePoint since;
+    };
+    const std::shared_ptr<Seen> seen = std::make_shared<Seen>(Seen{titleOf(window), m_clock->now()});
+    const std::shared_ptr<Clock> clock = m_clock;
+    const std::function<bool()> still = [this, window, seen, clock] {
+        const QString now = titleOf(window);
+        if (now != seen->title) {
+            *seen = Seen{now, clock->now()};
+        }
+        return clock->now() - seen->since >= kStill;
+    };
+    co_await m_clock->pollUntil(still, bound, Clock::Duration(20));
+}
+
+QCoro::Task<> ChromiumTabSelection::typeAgainOnceStill(xcb_window_t window, quint32 key,
+                                                       Clock::Duration bound) {
+    co_await untilStill(window, bound);
+    m_desktop.press({kControl}, key);
+    co_await m_clock->sleep(kKeyGap);
+}
+
+QCoro::Task<bool> ChromiumTabSelection::changesFrom(xcb_window_t window, QString from) {
+    const std::function<bool()> changed = [this, window, from] {
+        const QString now = titleOf(window);
+        return !now.isEmpty() && now != from;
+    };
+    co_return co_await m_clock->pollUntil(changed, kStepBound, Clock::Duration(20));
+}
+
+QCoro::Task<bool> ChromiumTabSelection::backAndForth(xcb_window_t window, quint32 back, quint32 key) {
+    co_await untilStill(window, kStepBound);
+    const QString there = titleOf(window);
+    m_desktop.press({kControl}, back);
+    co_await m_clock->sleep(kKeyGap);
+    // Back where it was, or never gone: either way, the tab's key shows it now.
+    co_await changesFrom(window, there);
+    const QString from = titleOf(window);
+    m_desktop.press({kControl}, key);
+    co_await m_clock->sleep(kKeyGap);
+    co_return co_await changesFrom(window, from);
 }
 
 QList<quint32> ChromiumTabSelection::tabKeys(std::int64_t tab, std::optional<qsizetype> tabCount) {
@@ -73,15 +131,9 @@ QCoro::Task<std::optional<ScriptError>> ChromiumTabSelection::select(xcb_window_
     // The tab's title as the browser's record has it, where it has one: what was handed takes the
     // title the window shows now for the tab it last showed, which need not be that tab.
     const std::optional<ChromiumSession::Window> record = m_desktop.tabsOf(window, true);
-    const QString recordedTitle =
-        record && tab <= record->tabs.size() ? record->tabs[tab - 1].title : QString();
-    const QString expectedTitle = !recordedTitle.isEmpty()             ? recordedTitle
-                                  : known && tab <= known->tabs.size() ? known->tabs[tab - 1].title
-                                                                       : QString();
-    const auto titleNow = [&desktop, window] {
-        const std::optional<X11Client> client = desktop.window(window);
-        return client ? client->title.value_or(QString()) : QString();
-    };
+    const QString recordedTitle = titleOfTab(record, tab);
+    const QString expectedTitle = !recordedTitle.isEmpty() ? recordedTitle : titleOfTab(known, tab);
+    const auto titleNow = [this, window] { return titleOf(window); };
     const auto names = [expectedTitle](const QString& title) {
         return !expectedTitle.isEmpty() && title.startsWith(expectedTitle + QStringLiteral(" - "));
     };
@@ -103,6 +155,12 @@ QCoro::Task<std::optional<ScriptError>> ChromiumTabSelection::select(xcb_window_
         // the one before showed (the title changed), or they would count from another tab. A
         // digit that showed nothing is typed again, as it shows the same tab however often.
         const QList<quint32> keys = tabKeys(tab, count);
+        // Where the tab the first key shows has no known title, a change of the title may be the
+        // page shown before it still loading, while the key was lost (a browser that has just
+        // started drops keys for a while): that key is judged again once the title stands still.
+        const std::int64_t firstTab = keys.size() == 1 ? tab : keys.first() == kDigitNine ? *count : 8;
+        const bool firstUnnamed =
+            titleOfTab(record, firstTab).isEmpty() && titleOfTab(known, firstTab).isEmpty();
         QString before = titleNow();
         const Clock::TimePoint deadline = m_clock->now() + selectionBound;
         for (qsizetype k = 0; k < keys.size(); ++k) {
@@ -125,10 +183,15 @@ QCoro::Task<std::optional<ScriptError>> ChromiumTabSelection::select(xcb_window_
                 m_desktop.press({kControl}, keys[k]);
                 co_await m_clock->sleep(kKeyGap);
                 co_await m_clock->pollUntil(moved, step, Clock::Duration(20));
+            } else if (k == 0 && firstUnnamed) {
+                // Typed once more, as it shows the same tab however often it goes; the keys after
+                // it count from where it went, so the title stands still once more.
+                co_await typeAgainOnceStill(window, keys[k], step);
+                co_await untilStill(window, step);
             }
         }
-        // Took: the title names the tab, or, where the tab's title is not known yet, the last key
-        // changed it.
+        // Took: the title names the tab, or, where the tab's title is not known yet, it changed
+        // (judged again below, as the change may have been the page shown before).
         const std::function<bool()> took = [titleNow, names, before, expectedTitle, &desktop, this, window,
                                             tab] {
             const QString now = titleNow();
@@ -143,6 +206,17 @@ QCoro::Task<std::optional<ScriptError>> ChromiumTabSelection::select(xcb_window_
         };
         const Clock::Duration bound = alreadyShown ? Clock::Duration(300) : Clock::seconds(2.5);
         if (co_await m_clock->pollUntil(took, bound, Clock::Duration(20)) || alreadyShown) {
+            if (keys.size() == 1 && firstUnnamed && !alreadyShown) {
+                // A key that goes back to the tab shown before, and the tab's key after it, tell a
+                // browser that takes keys: a page loading changes the title once, not back and
+                // forth.
+                const QList<quint32> back = known ? tabKeys(known->selectedTab + 1, count) : QList<quint32>();
+                if (back.size() != 1 || back == keys) {
+                    co_await typeAgainOnceStill(window, keys.first(), kStepBound);
+                } else if (!co_await backAndForth(window, back.first(), keys.first())) {
+                    continue;
+                }
+            }
             m_handed.shown(window, tab);
             co_return std::nullopt;
         }

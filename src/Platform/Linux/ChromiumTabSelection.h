@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/Clock.h"
+#include "Platform/Linux/ChromiumSession.h"
 #include "Platform/ScriptRunner.h"
 
 #include <QList>
@@ -17,7 +18,11 @@ class HandedBrowserWindows;
 // Shows a tab of a Chromium-family browser's window with the browser's tab keys, typed only while
 // that window has the focus. The window's title tells whether they took (it names the tab, or it
 // changed where the tab's title is not known yet); the keys are typed again only when they did
-// not. One selection waits a bounded time in all, however far the tab is.
+// not. A change of the title may also be the page shown before still loading while a key was
+// lost (a browser that has just started drops keys for a while): where the tab's title is not
+// known, its key counts once the title stands still and a key back to the tab shown before and
+// the tab's key again showed, or a digit key, which shows the same tab however often it goes, is
+// typed once more. One selection waits a bounded time in all, however far the tab is.
 class ChromiumTabSelection {
 public:
     // How long the keys of one selection wait, in all, for the steps before the last to show:
@@ -36,6 +41,21 @@ public:
     static QList<quint32> tabKeys(std::int64_t tab, std::optional<qsizetype> tabCount);
 
 private:
+    // The window's title now; empty when it has none or is gone.
+    QString titleOf(xcb_window_t window);
+    // A tab's title (1-based) as tabs has it; empty where not known.
+    static QString titleOfTab(const std::optional<ChromiumSession::Window>& tabs, std::int64_t tab);
+    // Waits, at most bound, until the window's title has stood still for a moment.
+    QCoro::Task<> untilStill(xcb_window_t window, Clock::Duration bound);
+    // Types a key that shows the same tab however often it goes once more, when the title stands
+    // still.
+    QCoro::Task<> typeAgainOnceStill(xcb_window_t window, quint32 key, Clock::Duration bound);
+    // Whether the title changes from what it was within a step's bound.
+    QCoro::Task<bool> changesFrom(xcb_window_t window, QString from);
+    // Once the title stands still, goes back to the tab shown before with back, then to the tab
+    // with key: whether the browser shows that last key.
+    QCoro::Task<bool> backAndForth(xcb_window_t window, quint32 back, quint32 key);
+
     ChromiumDesktop& m_desktop;
     HandedBrowserWindows& m_handed;
     std::shared_ptr<Clock> m_clock;
