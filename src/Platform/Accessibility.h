@@ -175,8 +175,4 @@ public:
     // in one go does so now, and the reads that follow in the same breath need no wait of their
     // own. Reads of elements not named here are unaffected.
     virtual void readTogether(const QList<AXElement>& elements) { (void)elements; }
-    // As readTogether, for reads of the windows' position, size and state only (whether they
-    // stand still, where a move put them, whether they are minimised): a platform may skip what
-    // else it would read of them. Other attributes read after it still come as they are now.
-    virtual void readPlacesTogether(const QList<AXElement>& elements) { readTogether(elements); }
 };

@@ -79,36 +79,19 @@ AXResult LinuxAccessibility::copyAttributeValue(AXElement element, const QString
     // Where a window is depends on where the primary monitor is, and its place is read next to
     // most other attributes: the monitors go to the server in the same flight as the window.
     m_monitors->askAhead();
-    // A title may change while the window lives; what else is read of a window holds, or is read
-    // again by readPlacesTogether.
-    const xcb_window_t id = xcb_window_t(element.id);
-    const std::optional<X11Client> window =
-        attribute == AXName::Title ? m_windows->client(id) : m_windows->placeOf(id);
+    const std::optional<X11Client> window = m_windows->client(xcb_window_t(element.id));
     return window ? windowAttribute(*window, attribute) : AXResult::failure(AXError::InvalidUIElement);
 }
 
 void LinuxAccessibility::readTogether(const QList<AXElement>& elements) {
-    readWindows(elements, false);
-}
-
-void LinuxAccessibility::readPlacesTogether(const QList<AXElement>& elements) {
-    readWindows(elements, true);
-}
-
-void LinuxAccessibility::readWindows(const QList<AXElement>& elements, bool placesOnly) {
     QList<xcb_window_t> windows;
     for (const AXElement& element : elements) {
         if (element.id < ApplicationElementBase) {
             windows.append(xcb_window_t(element.id));
         }
     }
-    if (windows.isEmpty()) {
-        return;
-    }
-    m_monitors->askAhead();
-    if (placesOnly) {
-        m_windows->readPlaces(windows);
-    } else {
+    if (!windows.isEmpty()) {
+        m_monitors->askAhead();
         m_windows->clients(windows);
     }
 }

@@ -40,16 +40,11 @@ public:
     int performAction(AXElement element, const QString& action) override;
     // The windows' requests all go out before the first answer is waited for.
     void readTogether(const QList<AXElement>& elements) override;
-    // Only what tells a window's place and state is read again; its owner, names and type are
-    // kept from its last reading.
-    void readPlacesTogether(const QList<AXElement>& elements) override;
 
     // The subrole an accessibility client would see for a window of this type.
     static QString subroleFor(X11Client::Type type);
 
 private:
-    // Reads the windows among elements in one flight, in full or for their places only.
-    void readWindows(const QList<AXElement>& elements, bool placesOnly);
     static constexpr quint64 ApplicationElementBase = quint64(1) << 40;
 
     AXResult applicationAttribute(qint32 pid, const QString& attribute);

@@ -52,13 +52,9 @@ X11ClientProperties::X11ClientProperties(X11Connection& x)
     m_demandsAttention = x.atom("_NET_WM_STATE_DEMANDS_ATTENTION");
 }
 
-bool X11ClientProperties::isPlaceOrState(size_t p) {
-    return p == NetState || p == WmState || p == Extents || p == Desktop;
-}
-
 bool X11ClientProperties::windowExisted(const Values& values) {
     // A property the window does not have is an empty value; a window that is gone gives none.
-    return values[NetState].has_value();
+    return values[Pid].has_value();
 }
 
 void X11ClientProperties::apply(const Values& values, X11Client& client) const {
@@ -83,20 +79,6 @@ void X11ClientProperties::apply(const Values& values, X11Client& client) const {
             break; // the first type the manager knows is the one that holds
         }
     }
-    applyPlaceAndState(values, client);
-    client.strut = items(StrutPartial);
-    if (client.strut.size() < 12) {
-        const QList<quint32> simple = items(Strut);
-        // A plain strut reserves the whole length of its edges.
-        client.strut = simple.size() < 4
-                           ? QList<quint32>()
-                           : QList<quint32>{simple[0], simple[1], simple[2], simple[3], 0, 0xFFFF,
-                                            0,         0xFFFF,    0,         0xFFFF,    0, 0xFFFF};
-    }
-}
-
-void X11ClientProperties::applyPlaceAndState(const Values& values, X11Client& client) const {
-    const auto items = [&](ClientAtom a) { return values[a].value_or(X11Connection::Property()).items(); };
     const QList<quint32> state = items(NetState);
     const QList<quint32> wmState = items(WmState);
     client.hiddenState = state.contains(m_hidden);
@@ -107,8 +89,19 @@ void X11ClientProperties::applyPlaceAndState(const Values& values, X11Client& cl
     client.skipTaskbar = state.contains(m_skipTaskbar);
     client.above = state.contains(m_above);
     client.demandsAttention = state.contains(m_demandsAttention);
-    const QList<quint32> desktop = items(Desktop);
-    client.desktop = desktop.isEmpty() ? std::nullopt : std::optional<quint32>(desktop.first());
-    const QList<quint32> e = items(Extents);
-    client.extents = e.size() >= 4 ? QMargins(int(e[0]), int(e[2]), int(e[1]), int(e[3])) : QMargins();
+    if (const QList<quint32> desktop = items(Desktop); !desktop.isEmpty()) {
+        client.desktop = desktop.first();
+    }
+    if (const QList<quint32> e = items(Extents); e.size() >= 4) {
+        client.extents = QMargins(int(e[0]), int(e[2]), int(e[1]), int(e[3]));
+    }
+    client.strut = items(StrutPartial);
+    if (client.strut.size() < 12) {
+        const QList<quint32> simple = items(Strut);
+        // A plain strut reserves the whole length of its edges.
+        client.strut = simple.size() < 4
+                           ? QList<quint32>()
+                           : QList<quint32>{simple[0], simple[1], simple[2], simple[3], 0, 0xFFFF,
+                                            0,         0xFFFF,    0,         0xFFFF,    0, 0xFFFF};
+    }
 }

@@ -21,17 +21,11 @@ public:
 
     // The properties to ask each window for, in the order of Values.
     const std::array<xcb_atom_t, count>& atoms() const { return m_atoms; }
-    // Whether the property at index p of atoms() tells where the window is or its state (not who
-    // owns it, what it is called or what it is).
-    static bool isPlaceOrState(size_t p);
-    // Whether the window was still there when its properties were read (all of them, or only
-    // those of its place and state).
+    // Whether the window was still there when its properties were read.
     static bool windowExisted(const Values& values);
     // Fills in what the values say of client; its owner only when it has none yet (the server's
     // word on who made a window comes first).
     void apply(const Values& values, X11Client& client) const;
-    // Fills in only what the place and state values say, over an earlier reading.
-    void applyPlaceAndState(const Values& values, X11Client& client) const;
 
 private:
     std::array<xcb_atom_t, count> m_atoms{};

@@ -29,8 +29,7 @@ xcb_window_t X11WindowReader::firstItem(const std::optional<X11Connection::Prope
 }
 
 X11WindowReader::Result X11WindowReader::read(const QList<xcb_window_t>& windows, const RootWanted& wanted,
-                                              const QList<xcb_window_t>& topLevels,
-                                              const QHash<xcb_window_t, X11Client>& known) {
+                                              const QList<xcb_window_t>& topLevels) {
     X11Connection& x = m_connection;
     xcb_connection_t* c = x.xcb();
     checkRes();
@@ -69,7 +68,7 @@ X11WindowReader::Result X11WindowReader::read(const QList<xcb_window_t>& windows
         xcb_get_window_attributes_cookie_t attributes;
         xcb_query_tree_cookie_t tree;
         std::optional<xcb_res_query_client_ids_cookie_t> owner;
-        std::array<std::optional<xcb_get_property_cookie_t>, X11ClientProperties::count> properties;
+        std::array<xcb_get_property_cookie_t, X11ClientProperties::count> properties;
     };
     std::vector<Asked> asked;
     asked.reserve(size_t(windows.size()));
@@ -79,19 +78,14 @@ X11WindowReader::Result X11WindowReader::read(const QList<xcb_window_t>& windows
         a.origin = xcb_translate_coordinates(c, w, x.root(), 0, 0);
         a.attributes = xcb_get_window_attributes(c, w);
         a.tree = xcb_query_tree(c, w);
-        const bool placeOnly = known.contains(w);
-        if (m_hasRes && !placeOnly) {
+        if (m_hasRes) {
             // The server knows which process holds the connection that made the window, which
             // is true even for programs that never set _NET_WM_PID.
             xcb_res_client_id_spec_t spec{w, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
             a.owner = xcb_res_query_client_ids(c, 1, &spec);
         }
-        // A window read again to see whether it stands still, or where a move put it, costs a
-        // third of a full read: its owner, names and type hold while it lives.
         for (size_t p = 0; p < X11ClientProperties::count; ++p) {
-            if (!placeOnly || X11ClientProperties::isPlaceOrState(p)) {
-                a.properties[p] = x.requestProperty(w, properties.atoms()[p]);
-            }
+            a.properties[p] = x.requestProperty(w, properties.atoms()[p]);
         }
     }
 
@@ -136,9 +130,7 @@ X11WindowReader::Result X11WindowReader::read(const QList<xcb_window_t>& windows
             answer.owner = ownerOf(x.reply(xcb_res_query_client_ids_reply, *a.owner));
         }
         for (size_t p = 0; p < a.properties.size(); ++p) {
-            if (a.properties[p]) {
-                answer.values[p] = x.propertyReply(*a.properties[p]);
-            }
+            answer.values[p] = x.propertyReply(a.properties[p]);
         }
     }
     const QHash<xcb_window_t, xcb_window_t> frames =
@@ -155,17 +147,11 @@ X11WindowReader::Result X11WindowReader::read(const QList<xcb_window_t>& windows
             result.clients.append(std::nullopt); // gone while it was read
             continue;
         }
-        const auto last = known.constFind(windows[i]);
         X11Client client;
-        if (last != known.constEnd()) {
-            client = last.value();
-            properties.applyPlaceAndState(answer.values, client);
-        } else {
-            client.pid = answer.owner;
-            properties.apply(answer.values, client);
-        }
         client.window = windows[i];
         client.frame = frames.value(windows[i], windows[i]);
+        client.pid = answer.owner;
+        properties.apply(answer.values, client);
         client.viewable = attr->map_state == XCB_MAP_STATE_VIEWABLE;
         client.clientRect = QRect(pos->dst_x, pos->dst_y, geo->width, geo->height);
         result.clients.append(client);

@@ -39,11 +39,9 @@ public:
     };
 
     // Reads windows; a frame is found among topLevels (the root's children, bottom to top) unless
-    // the root's children are asked for, in which case those read now are used. A window that has
-    // a reading in known is read only for its place and state (its frame, geometry, decoration,
-    // desktop and minimised, shown and full-screen state); the rest is taken from that reading.
+    // the root's children are asked for, in which case those read now are used.
     Result read(const QList<xcb_window_t>& windows, const RootWanted& wanted,
-                const QList<xcb_window_t>& topLevels, const QHash<xcb_window_t, X11Client>& known = {});
+                const QList<xcb_window_t>& topLevels);
     // The root's children, bottom to top, on their own.
     QList<xcb_window_t> rootChildren();
     // Forgets what is kept of the windows that are not in live.

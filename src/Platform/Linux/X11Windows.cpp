@@ -75,7 +75,6 @@ void X11Windows::changed(xcb_window_t window, bool stacking, std::optional<bool>
         kept->minimized = *minimized;
     }
     m_pass.clients.remove(window);
-    m_pass.placesOnly.remove(window);
     if (stacking) {
         m_pass.rootChildren.reset();
         m_pass.activeWindow.reset();
@@ -208,7 +207,7 @@ std::optional<X11Client> X11Windows::clientForRequest(xcb_window_t window) {
         it != m_pass.requested.constEnd() && !m_pass.clients.contains(window) && isManaged(window)) {
         return it.value();
     }
-    return placeOf(window);
+    return client(window);
 }
 
 std::optional<X11Client> X11Windows::client(xcb_window_t window) {
@@ -220,20 +219,6 @@ std::optional<X11Client> X11Windows::client(xcb_window_t window) {
     }
     const QList<X11Client> found = clients({window});
     return found.isEmpty() ? std::nullopt : std::optional<X11Client>(found.first());
-}
-
-void X11Windows::readPlaces(const QList<xcb_window_t>& windows) {
-    expire();
-    read(windows, true);
-}
-
-std::optional<X11Client> X11Windows::placeOf(xcb_window_t window) {
-    expire();
-    if (const auto it = m_pass.clients.constFind(window);
-        it != m_pass.clients.constEnd() && m_pass.placesOnly.contains(window)) {
-        return it.value() && isManaged(window) ? it.value() : std::nullopt;
-    }
-    return client(window);
 }
 
 QList<X11Client> X11Windows::clients(const QList<xcb_window_t>& windows) {
@@ -249,20 +234,13 @@ QList<X11Client> X11Windows::clients(const QList<xcb_window_t>& windows) {
     return result;
 }
 
-void X11Windows::read(const QList<xcb_window_t>& wanted, bool placesOnly) {
+void X11Windows::read(const QList<xcb_window_t>& wanted) {
     QList<xcb_window_t> windows;
     QSet<xcb_window_t> seen;
-    QHash<xcb_window_t, X11Client> placesKnown;
     for (const xcb_window_t w : wanted) {
-        const bool have = m_pass.clients.contains(w) && (placesOnly || !m_pass.placesOnly.contains(w));
-        if (!have && !seen.contains(w)) {
+        if (!m_pass.clients.contains(w) && !seen.contains(w)) {
             windows.append(w);
             seen.insert(w);
-            // A reading that could not tell the owner or class yet is not one to build on.
-            const auto kept = m_listed.constFind(w);
-            if (placesOnly && kept != m_listed.constEnd() && kept->pid && !kept->wmClass.isEmpty()) {
-                placesKnown.insert(w, kept.value());
-            }
         }
     }
     if (windows.isEmpty()) {
@@ -275,7 +253,7 @@ void X11Windows::read(const QList<xcb_window_t>& wanted, bool placesOnly) {
     const X11WindowReader::RootWanted root{!known.rootChildren, !known.clientList, !known.activeWindow,
                                            !known.currentDesktop};
     const X11WindowReader::Result result =
-        m_reader.read(windows, root, known.rootChildren.value_or(QList<xcb_window_t>()), placesKnown);
+        m_reader.read(windows, root, known.rootChildren.value_or(QList<xcb_window_t>()));
     if (result.rootChildren) {
         known.rootChildren = *result.rootChildren;
     }
@@ -299,11 +277,6 @@ void X11Windows::read(const QList<xcb_window_t>& wanted, bool placesOnly) {
             client->minimized = client->minimizedOn(current);
         }
         known.clients.insert(windows[i], client);
-        if (client && placesKnown.contains(windows[i])) {
-            known.placesOnly.insert(windows[i]);
-        } else {
-            known.placesOnly.remove(windows[i]);
-        }
         if (!client) {
             m_listed.remove(windows[i]);
         } else if (listed.contains(windows[i])) {

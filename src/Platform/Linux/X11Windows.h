@@ -54,13 +54,6 @@ public:
     // readAlong are read afresh in the same flight, for a caller about to read them anyway.
     QList<X11Client> listedClients(const QSet<qint32>& readAlong = {});
     std::optional<X11Client> client(xcb_window_t window);
-    // Reads the windows not read in this pass yet for their place and state only (see
-    // X11WindowReader::read), those with a reading kept from an earlier pass; the others in full.
-    // For reading many windows again and again while waiting for them to settle.
-    void readPlaces(const QList<xcb_window_t>& windows);
-    // The window as client() gives it, but only its place and state are sure to be as this pass
-    // read them: taken from readPlaces when that read it.
-    std::optional<X11Client> placeOf(xcb_window_t window);
     // The window as this pass read it, even when a request changed it since: what a further
     // request needs (that it is managed, its decoration), without reading it again. Read from
     // the server when this pass has not read it yet.
@@ -113,8 +106,6 @@ private:
         std::optional<QList<xcb_window_t>> rootChildren;
         // Each window read; nothing for a window that was gone when it was read.
         QHash<xcb_window_t, std::optional<X11Client>> clients;
-        // Those of clients read for their place and state only.
-        QSet<xcb_window_t> placesOnly;
         // Windows read in this pass that a request changed since, as they were read (with the
         // minimised state the request asked for).
         QHash<xcb_window_t, X11Client> requested;
@@ -141,9 +132,8 @@ private:
     void setHidden(xcb_window_t window, bool hidden);
     // Asks the manager to add or take away one _NET_WM_STATE of the window.
     void setState(xcb_window_t window, bool on, const char* state);
-    // Reads the windows not read in this pass yet, all in one go; with placesOnly, also accepts
-    // (and makes) readings of place and state only.
-    void read(const QList<xcb_window_t>& windows, bool placesOnly = false);
+    // Reads the windows not read in this pass yet, all in one go.
+    void read(const QList<xcb_window_t>& windows);
     QList<xcb_window_t> rootChildren();
     // What was read in the connection's current pass, to read from or add to.
     Pass& pass();

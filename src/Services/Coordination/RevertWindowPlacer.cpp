@@ -85,7 +85,7 @@ RevertWindowPlacer::placeTogether(QList<Application> applications, QList<Display
     // Where each stood is read before it changes desktops: a window just sent to a desktop not
     // shown reads minimised for a moment under some managers. What the report says was done is
     // what reads back changed from there.
-    AXWindowService::readPlacesTogether(paired);
+    AXWindowService::readTogether(paired);
     QHash<AXElement, WindowPlacer::Whereabouts> before;
     QList<std::pair<AXElement, std::optional<qint64>>> toDesktops;
     for (qsizetype a = 0; a < applications.size(); ++a) {
@@ -97,7 +97,7 @@ RevertWindowPlacer::placeTogether(QList<Application> applications, QList<Display
         }
     }
     co_await WindowPlacer::returnToDesktops(toDesktops);
-    AXWindowService::readPlacesTogether(paired);
+    AXWindowService::readTogether(paired);
     QList<Placing> minimised;
     QList<Placing> shown;
     for (qsizetype a = 0; a < applications.size(); ++a) {
@@ -155,7 +155,7 @@ RevertWindowPlacer::placeMinimised(QList<Placing> windows) {
             for (const auto& m : moving) {
                 read.append(m.first);
             }
-            AXWindowService::readPlacesTogether(read);
+            AXWindowService::readTogether(read);
             return std::all_of(moving.cbegin(), moving.cend(), [](const auto& m) {
                 const std::optional<QRectF> now = AXWindowService::windowFrame(m.first);
                 return now && (!m.second || now->toRect() != m.second->toRect());
@@ -163,7 +163,7 @@ RevertWindowPlacer::placeMinimised(QList<Placing> windows) {
         };
         co_await platformClock().pollUntil(changed, kMoveWait, kReadStep);
     }
-    AXWindowService::readPlacesTogether(all);
+    AXWindowService::readTogether(all);
     QSet<AXElement> moved;
     for (const Placing& p : windows) {
         if (WindowPlacer::wasMoved(p.before, WindowPlacer::Whereabouts::of(p.window), p.target)) {
@@ -174,7 +174,7 @@ RevertWindowPlacer::placeMinimised(QList<Placing> windows) {
         }
     }
     const auto down = [all] {
-        AXWindowService::readPlacesTogether(all);
+        AXWindowService::readTogether(all);
         return std::all_of(all.cbegin(), all.cend(), &AXWindowService::isMinimized);
     };
     co_await platformClock().pollUntil(down, kMinimizeWait, kReadStep);
@@ -211,7 +211,7 @@ QCoro::Task<QHash<AXElement, WindowRestoreResult>> RevertWindowPlacer::placeShow
         }
     }
     co_await WindowShowing::prepareForGeometry(toShow);
-    AXWindowService::readPlacesTogether(toShow);
+    AXWindowService::readTogether(toShow);
     QList<AXElement> settling;
     QSet<AXElement> staysMinimised;
     for (const AXElement& window : toShow) {
@@ -249,7 +249,7 @@ QCoro::Task<QHash<AXElement, WindowRestoreResult>> RevertWindowPlacer::placeShow
                 pending.append(it.key());
             }
         }
-        AXWindowService::readPlacesTogether(pending);
+        AXWindowService::readTogether(pending);
         for (const AXElement& window : pending) {
             ReadBack& r = (*readings)[window];
             r.actual =
@@ -261,7 +261,7 @@ QCoro::Task<QHash<AXElement, WindowRestoreResult>> RevertWindowPlacer::placeShow
     if (!readings->isEmpty()) {
         co_await platformClock().pollUntil(allBack, kPlacedWait, kReadStep);
     }
-    AXWindowService::readPlacesTogether(QList<AXElement>(readings->keyBegin(), readings->keyEnd()));
+    AXWindowService::readTogether(QList<AXElement>(readings->keyBegin(), readings->keyEnd()));
     for (const Placing& p : windows) {
         const ReadBack r = readings->value(p.window);
         WindowRestoreResult& outcome = outcomes[p.window];

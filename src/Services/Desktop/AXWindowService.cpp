@@ -71,12 +71,6 @@ void AXWindowService::readTogether(const QList<AXElement>& windows) {
     }
 }
 
-void AXWindowService::readPlacesTogether(const QList<AXElement>& windows) {
-    if (const std::shared_ptr<Accessibility> ax = Platform::current().accessibility) {
-        ax->readPlacesTogether(windows);
-    }
-}
-
 bool AXWindowService::isFullScreen(AXElement window) {
     return AXAttributeReader::boolean(window, QStringLiteral("AXFullScreen"));
 }

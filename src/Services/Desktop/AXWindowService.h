@@ -26,8 +26,6 @@ public:
     // Asks for the windows in one go where the platform can: reads of them that follow at once
     // cost no wait for the window server each.
     static void readTogether(const QList<AXElement>& windows);
-    // The same for reads of their frames and states only, as a wait for them to settle repeats.
-    static void readPlacesTogether(const QList<AXElement>& windows);
 
     // The application's windows of at least 50 x 50 points as records, in window-list order,
     // each keeping its true window index.

@@ -46,7 +46,7 @@ QCoro::Task<QList<WindowRestoreResult>> GeometryApplier::applyAndVerify(QList<Mo
         }
         co_await RestoreWait::pause(RestoreWait::ms(kSettleMs));
 
-        AXWindowService::readPlacesTogether(asked);
+        AXWindowService::readTogether(asked);
         QList<qsizetype> again;
         for (const qsizetype k : pending) {
             const Moving& m = windows[k];

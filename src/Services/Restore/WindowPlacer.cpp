@@ -94,7 +94,7 @@ QCoro::Task<QHash<AXElement, std::optional<QRectF>>> WindowPlacer::framesAtRest(
                 moving.append(it.key());
             }
         }
-        AXWindowService::readPlacesTogether(moving);
+        AXWindowService::readTogether(moving);
         bool all = true;
         for (auto it = readings->begin(); it != readings->end(); ++it) {
             if (it->sameReads >= kRestReads) {
@@ -166,7 +166,7 @@ WindowPlacer::placeWindows(RunningApplication app, QList<WindowSnapshot> snapsho
             paired.append(partner->window);
         }
     }
-    AXWindowService::readPlacesTogether(paired);
+    AXWindowService::readTogether(paired);
     for (int i = 0; i < snapshots.size(); ++i) {
         if (!partners[i]) {
             continue;
@@ -229,7 +229,7 @@ WindowPlacer::placeWindows(RunningApplication app, QList<WindowSnapshot> snapsho
     }
     const QHash<AXElement, WindowRestoreResult> shownPlaced = co_await placeShown(toPlace, savedDisplays);
 
-    AXWindowService::readPlacesTogether(paired);
+    AXWindowService::readTogether(paired);
     for (int i = 0; i < snapshots.size(); ++i) {
         const WindowSnapshot& snapshot = snapshots[i];
         if (!partners[i]) {
@@ -306,7 +306,7 @@ WindowPlacer::placeMinimised(QList<Minimising> windows, QList<DisplaySnapshot> s
     for (const Minimising& m : windows) {
         all.append(m.window);
     }
-    AXWindowService::readPlacesTogether(all);
+    AXWindowService::readTogether(all);
     for (const Minimising& m : windows) {
         const std::optional<Screen> screen = RestoreGeometry::targetScreen(m.snapshot, savedDisplays);
         const QRectF target = screen ? RestoreGeometry::targetFrame(m.snapshot, *screen)
@@ -325,7 +325,7 @@ WindowPlacer::placeMinimised(QList<Minimising> windows, QList<DisplaySnapshot> s
             for (const auto& m : moving) {
                 read.append(m.first);
             }
-            AXWindowService::readPlacesTogether(read);
+            AXWindowService::readTogether(read);
             return std::all_of(moving.cbegin(), moving.cend(), [](const auto& m) {
                 const std::optional<QRectF> now = AXWindowService::windowFrame(m.first);
                 return now && (!m.second || now->toRect() != m.second->toRect());
@@ -335,7 +335,7 @@ WindowPlacer::placeMinimised(QList<Minimising> windows, QList<DisplaySnapshot> s
     }
     QHash<AXElement, QStringList> moved;
     QHash<AXElement, std::optional<QRectF>> placed;
-    AXWindowService::readPlacesTogether(all);
+    AXWindowService::readTogether(all);
     for (const Minimising& m : windows) {
         if (wasMoved(m.before, Whereabouts::of(m.window), targets.value(m.window))) {
             moved.insert(m.window, {QStringLiteral("moved")});
@@ -350,7 +350,7 @@ WindowPlacer::placeMinimised(QList<Minimising> windows, QList<DisplaySnapshot> s
     // a later read (the next attempt, the next restore) takes no frame on its way for its place.
     const auto lastSeen = std::make_shared<QHash<AXElement, std::optional<QRect>>>();
     const auto minimised = [windows, all, placed, lastSeen] {
-        AXWindowService::readPlacesTogether(all);
+        AXWindowService::readTogether(all);
         bool done = true;
         for (const Minimising& m : windows) {
             if (!AXWindowService::isMinimized(m.window)) {
@@ -391,7 +391,7 @@ WindowPlacer::placeShown(QList<Showing> windows, QList<DisplaySnapshot> savedDis
     for (const Showing& s : std::as_const(windows)) {
         all.append(s.window);
     }
-    AXWindowService::readPlacesTogether(all);
+    AXWindowService::readTogether(all);
     // What each window did besides being placed: shown again, moved since the restore began (as
     // read once it is placed).
     const auto done = [](const Showing& s, const std::optional<QRectF>& asked) {
@@ -438,7 +438,7 @@ WindowPlacer::placeShown(QList<Showing> windows, QList<DisplaySnapshot> savedDis
         for (const GeometryApplier::Moving& m : moving) {
             placed.append(m.window);
         }
-        AXWindowService::readPlacesTogether(placed);
+        AXWindowService::readTogether(placed);
         for (qsizetype k = 0; k < moved.size(); ++k) {
             WindowRestoreResult outcome = moved[k];
             outcome.addActions(done(movers[k], moving[k].targetFrame));

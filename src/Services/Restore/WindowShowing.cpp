@@ -55,7 +55,7 @@ bool showThroughShownDesktop(AXElement window) {
 QCoro::Task<bool> allShown(QList<AXElement> windows) {
     // Read together at each look: one wait for the server, not one per window.
     const auto shown = [windows] {
-        AXWindowService::readPlacesTogether(windows);
+        AXWindowService::readTogether(windows);
         return std::none_of(windows.cbegin(), windows.cend(), minimised);
     };
     co_return co_await RestoreWait::pollUntil(shown, RestoreWait::ms(kShowWaitMs), RestoreWait::ms(100));
@@ -74,7 +74,7 @@ void WindowShowing::learn(bool throughShownDesktop) {
 }
 
 QCoro::Task<void> WindowShowing::prepareForGeometry(QList<AXElement> windows) {
-    AXWindowService::readPlacesTogether(windows);
+    AXWindowService::readTogether(windows);
     QList<AXElement> hidden;
     for (const AXElement& window : windows) {
         if (AXWindowService::isMinimized(window) && !hidden.contains(window)) {
@@ -118,7 +118,7 @@ QCoro::Task<void> WindowShowing::prepareForGeometry(QList<AXElement> windows) {
         }
     }
     QList<AXElement> full;
-    AXWindowService::readPlacesTogether(windows);
+    AXWindowService::readTogether(windows);
     for (const AXElement& window : windows) {
         if (AXWindowService::isFullScreen(window) && !full.contains(window)) {
             AXWindowService::exitFullScreen(window);
@@ -127,7 +127,7 @@ QCoro::Task<void> WindowShowing::prepareForGeometry(QList<AXElement> windows) {
     }
     if (!full.isEmpty()) {
         const auto windowed = [full] {
-            AXWindowService::readPlacesTogether(full);
+            AXWindowService::readTogether(full);
             return std::none_of(full.cbegin(), full.cend(), [](const AXElement& window) {
                 return AXAttributeReader::boolean(window, AXName::FullScreen);
             });
