@@ -150,17 +150,7 @@ RevertWindowPlacer::placeMinimised(QList<Placing> windows) {
     // Whether each moved is read before it is minimised: under some managers a window just
     // minimised reads for a moment on a frame where it never shows.
     if (!moving.isEmpty()) {
-        const auto changed = [moving] {
-            QList<AXElement> read;
-            for (const auto& m : moving) {
-                read.append(m.first);
-            }
-            AXWindowService::readTogether(read);
-            return std::all_of(moving.cbegin(), moving.cend(), [](const auto& m) {
-                const std::optional<QRectF> now = AXWindowService::windowFrame(m.first);
-                return now && (!m.second || now->toRect() != m.second->toRect());
-            });
-        };
+        const auto changed = [moving] { return AXWindowService::allMovedFrom(moving); };
         co_await platformClock().pollUntil(changed, kMoveWait, kReadStep);
     }
     AXWindowService::readTogether(all);

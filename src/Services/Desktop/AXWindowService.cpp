@@ -9,6 +9,8 @@
 
 #include <QUuid>
 
+#include <algorithm>
+
 namespace {
 
 QString orNil(const std::optional<QString>& value) {
@@ -69,6 +71,18 @@ void AXWindowService::readTogether(const QList<AXElement>& windows) {
     if (const std::shared_ptr<Accessibility> ax = Platform::current().accessibility) {
         ax->readTogether(windows);
     }
+}
+
+bool AXWindowService::allMovedFrom(const QList<std::pair<AXElement, std::optional<QRectF>>>& windows) {
+    QList<AXElement> read;
+    for (const auto& w : windows) {
+        read.append(w.first);
+    }
+    readTogether(read);
+    return std::all_of(windows.cbegin(), windows.cend(), [](const auto& w) {
+        const std::optional<QRectF> now = windowFrame(w.first);
+        return now && (!w.second || now->toRect() != w.second->toRect());
+    });
 }
 
 bool AXWindowService::isFullScreen(AXElement window) {
