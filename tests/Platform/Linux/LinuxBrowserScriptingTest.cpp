@@ -137,12 +137,15 @@ TEST_F(LinuxBrowserScriptingTest, ReachesEveryTabWithTheBrowsersTabKeys) {
         {9, 9, {QStringLiteral("Ctrl+9")}},
         {12, 8, {QStringLiteral("Ctrl+8")}},
         {12, 2, {QStringLiteral("Ctrl+2")}},
-        // Tabs just opened have no title in the file: the change of the window's title tells.
+        // Tabs just opened have no title in the file: a change of the window's title may be a page
+        // still loading, so the first key goes again once the title stands still, and a single
+        // key is checked by going back to the tab shown before and forth again.
         {12,
          10,
-         {QStringLiteral("Ctrl+8"), QStringLiteral("Ctrl+PgDown"), QStringLiteral("Ctrl+PgDown")},
+         {QStringLiteral("Ctrl+8"), QStringLiteral("Ctrl+8"), QStringLiteral("Ctrl+PgDown"),
+          QStringLiteral("Ctrl+PgDown")},
          false},
-        {3, 2, {QStringLiteral("Ctrl+2")}, false},
+        {3, 2, {QStringLiteral("Ctrl+2"), QStringLiteral("Ctrl+1"), QStringLiteral("Ctrl+2")}, false},
         // The eighth tab's key was lost: the next keys wait until it shows, else they would
         // count from the first tab.
         {12,
@@ -201,7 +204,7 @@ TEST_F(LinuxBrowserScriptingTest, ReachesEveryTabWithTheBrowsersTabKeys) {
         const QString shown = QStringLiteral("Tab %1 - Chromium").arg(QString::number(c.tab));
         EXPECT_TRUE(waitUntil([&] { return windows->client(window.window)->title == shown; }))
             << windows->client(window.window)->title.value_or(QString()).toStdString();
-        // The keys once: the window's title shows that they took.
+        // The keys once where the tabs' titles are known: the window's title shows that they took.
         EXPECT_EQ(linesOf(typed), c.keys);
     }
 }
