@@ -51,6 +51,7 @@
 // from its icon by moving its frame for about 150 ms after it reads minimised, and a capture or
 // restore begun meanwhile reads the frames on their way.
 #include "X11BenchSession.h"
+#include "X11BenchWindows.h"
 
 #include "PauseClock.h"
 #include "Platform/Linux/LinuxPlatform.h"
@@ -71,17 +72,11 @@
 
 namespace {
 
-bench::X11BenchSession* g_session = nullptr;
+using namespace bench;
 
 using bench::PauseClock;
 
 std::shared_ptr<PauseClock> g_clock;
-
-QString applicationsFolder() {
-    const QString folder = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/applications");
-    QDir().mkpath(folder);
-    return folder;
-}
 
 constexpr int kMonitorWidth = 1920;
 
@@ -90,78 +85,6 @@ struct SceneWindow {
     QPoint place; // where its frame was arranged, in root coordinates
     quint32 desktop = 0;
 };
-
-// The frame's top-left corner of a managed window, in root coordinates.
-std::optional<QPoint> frameTopLeft(xcb_window_t window) {
-    xcb_connection_t* c = g_session->xcb();
-    auto* origin = xcb_translate_coordinates_reply(
-        c, xcb_translate_coordinates(c, window, g_session->root(), 0, 0), nullptr);
-    if (!origin) {
-        return std::nullopt;
-    }
-    const QPoint client(origin->dst_x, origin->dst_y);
-    std::free(origin);
-    const QList<quint32> extents = g_session->items(window, g_session->atom("_NET_FRAME_EXTENTS"));
-    return extents.size() >= 4 ? client - QPoint(int(extents[0]), int(extents[2])) : client;
-}
-
-void sendRootMessage(xcb_window_t window, const char* type, std::array<quint32, 5> data) {
-    xcb_client_message_event_t event{};
-    event.response_type = XCB_CLIENT_MESSAGE;
-    event.format = 32;
-    event.window = window;
-    event.type = g_session->atom(type);
-    for (size_t i = 0; i < data.size(); ++i) {
-        event.data.data32[i] = data[i];
-    }
-    xcb_send_event(g_session->xcb(), 0, g_session->root(),
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char*>(&event));
-}
-
-void moveFrame(xcb_window_t window, QPoint point) {
-    // North-west gravity, x and y given, from a pager.
-    sendRootMessage(window, "_NET_MOVERESIZE_WINDOW",
-                    {1u | (1u << 8) | (1u << 9) | (2u << 12), quint32(point.x()), quint32(point.y()), 0, 0});
-}
-
-// Minimised, on whichever desktop: openbox marks every window of a desktop not shown iconic, but
-// the hidden state only on minimised ones.
-bool isMinimized(xcb_window_t window) {
-    return g_session->items(window, g_session->atom("_NET_WM_STATE"))
-        .contains(g_session->atom("_NET_WM_STATE_HIDDEN"));
-}
-
-quint32 desktopOf(xcb_window_t window) {
-    return g_session->items(window, g_session->atom("_NET_WM_DESKTOP")).value(0, 0);
-}
-
-// Asks the manager for a number of desktops, the first one shown, and waits until it has them.
-bool useDesktops(int count) {
-    sendRootMessage(g_session->root(), "_NET_NUMBER_OF_DESKTOPS", {quint32(count), 0, 0, 0, 0});
-    sendRootMessage(g_session->root(), "_NET_CURRENT_DESKTOP", {0, 0, 0, 0, 0});
-    xcb_flush(g_session->xcb());
-    return bench::X11BenchSession::waitFor(
-        [count] {
-            return g_session->items(g_session->root(), g_session->atom("_NET_NUMBER_OF_DESKTOPS")).value(0) ==
-                       quint32(count) &&
-                   g_session->items(g_session->root(), g_session->atom("_NET_CURRENT_DESKTOP")).value(0) == 0;
-        },
-        10000);
-}
-
-// Every managed window of the processes.
-QList<xcb_window_t> windowsOf(const QList<qint64>& pids) {
-    QList<xcb_window_t> result;
-    const xcb_atom_t pidAtom = g_session->atom("_NET_WM_PID");
-    for (const xcb_window_t window : g_session->clientList()) {
-        const QList<quint32> pid = g_session->items(window, pidAtom);
-        if (!pid.isEmpty() && pids.contains(qint64(pid.first()))) {
-            result.append(window);
-        }
-    }
-    return result;
-}
 
 // The processor time the calling thread has used so far, in milliseconds.
 double threadCpuMs() {
