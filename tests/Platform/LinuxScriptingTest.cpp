@@ -395,6 +395,7 @@ private:
 // A window of more tabs than one command line takes goes over in parts, each once the browser
 // shows the one before; the next window is handed as soon as the last part shows, long before the
 // browser's record lists the first window's tabs (it is checked once, at the end of the restore).
+// The listing, which that check waits on, counts the record's tabs, never the addresses handed.
 TEST(ChromiumHandOver, HandsTheNextWindowOnceTheBrowserShowsTheLastPart) {
     auto clock = std::make_shared<VirtualClock>();
     HandedBrowserWindows handed(clock);
@@ -414,6 +415,13 @@ TEST(ChromiumHandOver, HandsTheNextWindowOnceTheBrowserShowsTheLastPart) {
     EXPECT_TRUE(browser.launched.last().newWindow);
     EXPECT_LT(browser.launched.last().atMs, browser.recordedAtMs(first));
     EXPECT_EQ(handed.knownOrHanded(first, {}, std::nullopt).tabs.size(), 45);
+    const auto listedOfFirst = [&browser] {
+        const ScriptDescriptor listing = LinuxBrowserScripting::listTabs(browser);
+        return listing.descriptorAtIndex(listing.numberOfItems())->numberOfItems();
+    };
+    EXPECT_EQ(listedOfFirst(), 0);
+    clock->advanceBy(std::chrono::milliseconds(browser.recordedAtMs(first) - browser.nowMs()));
+    EXPECT_EQ(listedOfFirst(), 45);
 }
 
 // One selection waits at most its bound in all for its keys to show, and shows the tab: tab 20 of

@@ -26,6 +26,16 @@ public:
     // what a window made here was handed; with recordedOnly, only what the record shows. Nothing
     // when neither knows the window, or the record lists it without tabs.
     virtual std::optional<ChromiumSession::Window> tabsOf(xcb_window_t window, bool recordedOnly = false) = 0;
+    // The same for each of these windows, in their order: an entry without tabs where nothing is
+    // known. Asked window by window unless the desktop pairs them all in one go.
+    virtual QList<ChromiumSession::Window> tabsOfEach(const QList<X11Client>& windows, bool recordedOnly) {
+        QList<ChromiumSession::Window> each;
+        each.reserve(windows.size());
+        for (const X11Client& w : windows) {
+            each.append(tabsOf(w.window, recordedOnly).value_or(ChromiumSession::Window()));
+        }
+        return each;
+    }
     // Whether the browser runs now.
     virtual bool running() = 0;
     // Reads again which process runs the browser: one may have started.

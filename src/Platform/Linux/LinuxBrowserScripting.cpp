@@ -38,6 +38,9 @@ public:
     std::optional<ChromiumSession::Window> tabsOf(xcb_window_t window, bool recordedOnly) override {
         return m_host.sessionWindowOf(m_browser, window, recordedOnly);
     }
+    QList<ChromiumSession::Window> tabsOfEach(const QList<X11Client>& windows, bool recordedOnly) override {
+        return m_host.tabsOf(m_browser, windows, recordedOnly);
+    }
     bool running() override { return m_browser.pid.has_value(); }
     void refresh() override { m_browser = m_host.find(m_appName); }
     QStringList entryWords() override {
@@ -219,7 +222,7 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::perform(Run& run,
     const ScriptError invalidIndex = run.error(ScriptProgram::invalidIndex, QStringLiteral("Invalid index."));
     switch (s.op) {
     case Op::BrowserListing:
-        run.returned = listTabs(run.browser);
+        run.returned = listTabs(run.desktop);
         return done();
     case Op::MakeWindow: {
         // "make new window", "set URL of active tab of window 1" and the new tabs of window 1 that
@@ -347,11 +350,11 @@ QCoro::Task<std::optional<ScriptError>> LinuxBrowserScripting::perform(Run& run,
     }
 }
 
-ScriptDescriptor LinuxBrowserScripting::listTabs(const Browser& browser) {
+ScriptDescriptor LinuxBrowserScripting::listTabs(ChromiumDesktop& desktop) {
     ScriptDescriptor all = ScriptDescriptor::list();
     // What the browser's own record shows, never what it was handed: a tab it did not open is
     // not listed.
-    for (const ChromiumSession::Window& window : tabsOf(browser, windowsOf(browser), true)) {
+    for (const ChromiumSession::Window& window : desktop.tabsOfEach(desktop.windows(), true)) {
         ScriptDescriptor list = ScriptDescriptor::list();
         for (qsizetype i = 0; i < window.tabs.size(); ++i) {
             const ChromiumSession::Tab& tab = window.tabs[i];

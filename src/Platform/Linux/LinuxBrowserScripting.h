@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 
+class ChromiumDesktop;
 class Clock;
 class LinuxRunningApplications;
 class X11KeyPresses;
@@ -38,6 +39,10 @@ public:
     ~LinuxBrowserScripting();
 
     QCoro::Task<ScriptResult> execute(ScriptProgram program);
+    // The browser's windows with their tabs, as the listing script answers: only what the
+    // browser's own record shows, never what a window was handed. A window handed its tabs in
+    // parts is listed whole only once the browser has opened them all.
+    static ScriptDescriptor listTabs(ChromiumDesktop& desktop);
 
 private:
     struct Browser {
@@ -56,7 +61,6 @@ private:
     QList<ChromiumSession::Window> tabsOf(const Browser& browser, const QList<X11Client>& windows,
                                           bool recordedOnly = false);
     std::optional<xcb_window_t> windowAt(const Browser& browser, std::int64_t index);
-    ScriptDescriptor listTabs(const Browser& browser);
     QList<xcb_window_t> emptyWindows(const Browser& browser, const QStringList& prefixes);
 
     QCoro::Task<std::optional<ScriptError>> perform(Run& run, qsizetype& pc);
