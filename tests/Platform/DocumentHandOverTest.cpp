@@ -1,13 +1,18 @@
 #include "Platform/Linux/DocumentHandOver.h"
+#include "Platform/Linux/DesktopEntries.h"
 #include "Platform/Linux/ProgramImage.h"
+#include "Platform/SystemClock.h"
 
 #include "Support/OwnProcess.h"
+#include "Support/QtPrinters.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+
+#include <qcoro/qcorotask.h>
 
 #include <gtest/gtest.h>
 
@@ -529,6 +534,23 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
     qputenv("PATH", QFile::encodeName(at("bin")) + ':' + searchPath);
     EXPECT_EQ(DocumentHandOver::decide(at("notes.txt"), at("mytrue")).reason, runsIt);
     qputenv("PATH", searchPath);
+    // An opener whose application for folders is a terminal: the terminal would start in the
+    // folder, not show it. GLib notices the new default through a file monitor, a moment later.
+    ASSERT_TRUE(write(config + QStringLiteral("/mimeapps.list"),
+                      "[Default Applications]\ninode/directory=org.example.MyTerm.desktop\n"));
+    SystemClock clock;
+    const std::function<bool()> terminalForFolders = [] {
+        return DesktopEntries::defaultFor(QStringLiteral("inode/directory")) ==
+               QLatin1String("org.example.MyTerm.desktop");
+    };
+    ASSERT_TRUE(
+        QCoro::waitFor(clock.pollUntil(terminalForFolders, Clock::seconds(30.0), Clock::Duration(10))));
+    const DocumentHandOver::Decision toTerminal =
+        DocumentHandOver::decide(at("folder"), QStringLiteral("org.example.FolderOpener.desktop"));
+    EXPECT_EQ(toTerminal.way, Way::refused);
+    EXPECT_EQ(
+        toTerminal.reason,
+        QStringLiteral("it hands the file to org.example.MyTerm.desktop, which may not have it: a terminal"));
 }
 
 } // namespace
