@@ -93,6 +93,31 @@ TEST_F(X11WindowListTest, AChangeOfTheListReadsOnlyTheWindowsThatCame) {
         listed = windows->listedClients();
         return !has(newcomer);
     }));
+
+    // A window listed before it named its class is read again once it has.
+    xcb_connection_t* own = xcb_connect(nullptr, nullptr);
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(own)).data;
+    const xcb_window_t late = xcb_generate_id(own);
+    xcb_create_window(own, XCB_COPY_FROM_PARENT, late, screen->root, 0, 0, 200, 100, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+    xcb_map_window(own, late);
+    xcb_flush(own);
+    const auto classOfLate = [&]() -> std::optional<QString> {
+        for (const X11Client& c : windows->listedClients()) {
+            if (c.window == late) {
+                return c.wmClass;
+            }
+        }
+        return std::nullopt;
+    };
+    EXPECT_TRUE(waitUntil([&] { return classOfLate().has_value(); }));
+    EXPECT_EQ(classOfLate(), QString());
+    static const char lateClass[] = "late\0Late";
+    xcb_change_property(own, XCB_PROP_MODE_REPLACE, late, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
+                        sizeof(lateClass), lateClass);
+    xcb_flush(own);
+    EXPECT_TRUE(waitUntil([&] { return classOfLate() == QStringLiteral("Late"); }));
+    xcb_disconnect(own);
 }
 
 TEST_F(X11WindowListTest, AStepReadsOnlyTheApplicationItAsksForAndTheDesktopInOneWait) {
