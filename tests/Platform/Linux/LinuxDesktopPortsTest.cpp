@@ -1,3 +1,4 @@
+#include "Support/ActivationRequests.h"
 #include "Support/X11DesktopTest.h"
 
 #include "Platform/Linux/LinuxProcess.h"
@@ -32,41 +33,6 @@ std::optional<RunningApplication> find(const QList<RunningApplication>& apps, qi
     }
     return std::nullopt;
 }
-
-// What other clients ask the window manager to activate, seen as a pager sees it: the requests go
-// to the root window for whoever follows its substructure.
-class ActivationWatch {
-public:
-    ActivationWatch()
-        : m_connection(xcb_connect(nullptr, nullptr)) {
-        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
-        const quint32 mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
-        xcb_change_window_attributes(m_connection, screen->root, XCB_CW_EVENT_MASK, &mask);
-        static const char name[] = "_NET_ACTIVE_WINDOW";
-        xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
-            m_connection, xcb_intern_atom(m_connection, 0, sizeof(name) - 1, name), nullptr);
-        m_atom = atom ? atom->atom : xcb_atom_t(XCB_ATOM_NONE);
-        std::free(atom);
-    }
-    ~ActivationWatch() { xcb_disconnect(m_connection); }
-
-    // The times the activations seen so far were sent with.
-    QList<xcb_timestamp_t> times() {
-        while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection)) {
-            const auto* message = reinterpret_cast<const xcb_client_message_event_t*>(event);
-            if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE && message->type == m_atom) {
-                m_times.append(message->data.data32[1]);
-            }
-            std::free(event);
-        }
-        return m_times;
-    }
-
-private:
-    xcb_connection_t* m_connection;
-    xcb_atom_t m_atom = XCB_ATOM_NONE;
-    QList<xcb_timestamp_t> m_times;
-};
 
 using X11ApplicationsTest = X11DesktopTest;
 using X11WindowsTest = X11DesktopTest;
@@ -349,7 +315,7 @@ TEST_F(X11WindowsTest, MinimisesRestoresRaisesAndCloses) {
         EXPECT_TRUE(waitUntil([&] { return onScreen().value(0) == window; })) << window;
     }
     // An activation carries the server's time, as managers that keep focus from being stolen ask.
-    ActivationWatch activations;
+    ActivationRequests activations;
     EXPECT_EQ(accessibility->setAttributeValue(AXElement{second}, QStringLiteral("AXFocused"),
                                                AXValue::boolean(true)),
               AXError::Success);

@@ -1,5 +1,6 @@
 // Following the manager's window list as windows come and go, and what requests to windows cost:
 // counted in bytes sent to the X server (how many windows were read) and in waits for it.
+#include "Support/ActivationRequests.h"
 #include "Support/X11DesktopTest.h"
 
 #include <QCoreApplication>
@@ -13,41 +14,6 @@
 namespace {
 
 using X11WindowListTest = X11DesktopTest;
-
-// The windows the manager was asked to activate while it lives, seen from a client of its own.
-class ActivationRequests {
-public:
-    ActivationRequests()
-        : m_connection(xcb_connect(nullptr, nullptr)) {
-        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
-        const quint32 mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
-        xcb_change_window_attributes(m_connection, screen->root, XCB_CW_EVENT_MASK, &mask);
-        static const char name[] = "_NET_ACTIVE_WINDOW";
-        xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
-            m_connection, xcb_intern_atom(m_connection, 0, sizeof(name) - 1, name), nullptr);
-        m_atom = atom ? atom->atom : xcb_atom_t(XCB_ATOM_NONE);
-        std::free(atom);
-    }
-    ~ActivationRequests() { xcb_disconnect(m_connection); }
-
-    // Every request sent before this call (by a client that waited for the server since).
-    QList<xcb_window_t> windows() {
-        std::free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
-        while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection)) {
-            const auto* message = reinterpret_cast<const xcb_client_message_event_t*>(event);
-            if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE && message->type == m_atom) {
-                m_windows.append(message->window);
-            }
-            std::free(event);
-        }
-        return m_windows;
-    }
-
-private:
-    xcb_connection_t* m_connection;
-    xcb_atom_t m_atom = XCB_ATOM_NONE;
-    QList<xcb_window_t> m_windows;
-};
 
 quint64 tripsOf(const std::function<void()>& work) {
     const quint64 before = X11Connection::roundTrips();
