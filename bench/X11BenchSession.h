@@ -3,10 +3,14 @@
 // connection to look at the desktop from outside Ordella.
 #pragma once
 
+#include "Platform/Linux/LinuxPlatform.h"
+#include "Platform/Platform.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGuiApplication>
 #include <QList>
 #include <QProcess>
 #include <QString>
@@ -18,6 +22,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace bench {
@@ -73,7 +78,36 @@ public:
         return true;
     }
 
+    // Ordella on the running session, as the desktop benchmarks that restore run it: with a home
+    // of its own (the restore's log, revert states and desktop entries go there, see home()), the
+    // Qt application on the session's display, and the Linux desktop's ports, every one waiting
+    // on clock, as the current platform. False with the problem in error.
+    bool startOrdella(int& argc, char** argv, std::shared_ptr<Clock> clock, QString* error) {
+        qputenv("HOME", m_home.path().toUtf8());
+        qputenv("XDG_DATA_HOME", (m_home.path() + QStringLiteral("/data")).toUtf8());
+        qputenv("XDG_CONFIG_HOME", (m_home.path() + QStringLiteral("/config")).toUtf8());
+        qunsetenv("QT_QPA_PLATFORM");
+        m_application = std::make_unique<QGuiApplication>(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("Ordella"));
+        const LinuxPlatform::Assembly assembly = LinuxPlatform::create(std::move(clock));
+        if (!assembly.problem.isEmpty()) {
+            *error = assembly.problem;
+            return false;
+        }
+        Platform::install(assembly.platform);
+        m_platformInstalled = true;
+        return true;
+    }
+
+    // The home folder startOrdella gives the benchmark, to fill before it starts.
+    QString home() const { return m_home.path(); }
+
     void stop() {
+        if (m_platformInstalled) {
+            Platform::install(nullptr);
+            m_platformInstalled = false;
+        }
+        m_application.reset();
         for (QProcess* process : m_processes) {
             process->terminate();
             if (!process->waitForFinished(3000)) {
@@ -198,6 +232,9 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    QTemporaryDir m_home;
+    std::unique_ptr<QGuiApplication> m_application;
+    bool m_platformInstalled = false;
     bool m_started = false;
     xcb_connection_t* m_connection = nullptr;
     int m_screenNumber = 0;

@@ -309,11 +309,7 @@ int main(int argc, char** argv) {
         QTextStream(stderr) << "X11BrowserRestoreBench: " << error << '\n';
         return 1;
     }
-    QTemporaryDir home;
-    qputenv("HOME", home.path().toUtf8());
-    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
-    qunsetenv("QT_QPA_PLATFORM");
+    const QDir home(session.home());
     g_profile = home.filePath(QStringLiteral("profile"));
     // The browser as the tests start it: as root it runs only without its sandbox.
     const QString applications = home.filePath(QStringLiteral("data/applications"));
@@ -340,18 +336,15 @@ int main(int argc, char** argv) {
         g_pages << QUrl::fromLocalFile(page.fileName()).toString();
     }
 
-    QGuiApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Ordella"));
-    benchmark::Initialize(&argc, argv);
-    g_session = &session;
-    // The whole platform waits on the pause clock, the browser driver and the window pictures too.
+    // The whole platform waits on the pause clock, the browser driver and the window pictures too;
+    // GLib reads the entry written above at its first look.
     g_clock = std::make_shared<PauseClock>();
-    const LinuxPlatform::Assembly assembly = LinuxPlatform::create(g_clock);
-    if (!assembly.problem.isEmpty()) {
-        QTextStream(stderr) << "X11BrowserRestoreBench: " << assembly.problem << '\n';
+    if (!session.startOrdella(argc, argv, g_clock, &error)) {
+        QTextStream(stderr) << "X11BrowserRestoreBench: " << error << '\n';
         return 1;
     }
-    Platform::install(assembly.platform);
+    benchmark::Initialize(&argc, argv);
+    g_session = &session;
 
     benchmark::RegisterBenchmark("BM_X11BrowserRestore", BM_X11BrowserRestore)
         ->UseManualTime()
@@ -367,7 +360,6 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     quitBrowser();
-    Platform::install(nullptr);
     g_session = nullptr;
     return 0;
 }

@@ -268,23 +268,13 @@ int main(int argc, char** argv) {
         QTextStream(stderr) << "X11RevertBench: the monitors could not be set up\n";
         return 1;
     }
-    QTemporaryDir home;
-    qputenv("HOME", home.path().toUtf8());
-    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
-    qunsetenv("QT_QPA_PLATFORM");
-    QGuiApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Ordella"));
-    benchmark::Initialize(&argc, argv);
-    g_session = &session;
-
     g_clock = std::make_shared<bench::PauseClock>();
-    const LinuxPlatform::Assembly assembly = LinuxPlatform::create(g_clock);
-    if (!assembly.problem.isEmpty()) {
-        QTextStream(stderr) << "X11RevertBench: " << assembly.problem << '\n';
+    if (!session.startOrdella(argc, argv, g_clock, &error)) {
+        QTextStream(stderr) << "X11RevertBench: " << error << '\n';
         return 1;
     }
-    Platform::install(assembly.platform);
+    benchmark::Initialize(&argc, argv);
+    g_session = &session;
 
     auto* bm = benchmark::RegisterBenchmark("BM_X11Revert", BM_X11Revert);
     bm->UseManualTime()
@@ -298,7 +288,6 @@ int main(int argc, char** argv) {
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    Platform::install(nullptr);
     g_session = nullptr;
     return 0;
 }
