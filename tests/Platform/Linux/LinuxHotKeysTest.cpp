@@ -35,7 +35,9 @@ TEST_F(LinuxHotKeysTest, GrabbedCombinationsArePressedWhateverTheLocks) {
     EXPECT_EQ(hotKeys.registerHotKey(kK, 0x10000, {kSignature, 5}), HotKeys::Status::invalid);
 
     press(QStringLiteral("ctrl+alt+k"));
-    press(QStringLiteral("super+k"));
+    // The right Super key: some managers (mutter) hold the left one for themselves, and a
+    // combination of it reaches no other program's grab.
+    press(QStringLiteral("Super_R+k"));
     ASSERT_TRUE(waitUntil([&] { return pressed.size() == 2; }));
     EXPECT_EQ(pressed, (QList<quint32>{1, 2}));
     // With Caps Lock on the grab holds all the same.
