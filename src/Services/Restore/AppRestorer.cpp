@@ -197,7 +197,7 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
     MissingWindowReopener::Reopened missing;
     if (!isBrowser && !isFinder) {
         missing = co_await MissingWindowReopener::reopenMissingWindows(
-            *app, snapshot.windowSnapshots, savedDisplays, plan.bounds, openedBefore);
+            *app, snapshot.windowSnapshots, savedDisplays, plan.bounds, openedBefore, windowsBefore);
     }
     // And so are the windows asked for in place of the windows closed since the save.
     const QHash<AXElement, QSet<QUuid>> openedFor = OpenedWindows::remember(missing.openedFor);

@@ -23,7 +23,8 @@ QSet<AXElement> liveWindows(const RunningApplication& app) {
 
 QList<int> MissingWindowReopener::missingWindows(const RunningApplication& app,
                                                  const QList<WindowSnapshot>& snapshots,
-                                                 const QHash<AXElement, QSet<QUuid>>& openedFor) {
+                                                 const QHash<AXElement, QSet<QUuid>>& openedFor,
+                                                 const std::optional<QSet<AXElement>>& windowsBefore) {
     QList<int> missing;
     const QList<AXElement> live = AXWindowService::axWindowList(app).value_or(QList<AXElement>());
     // An application that shows as many windows as were saved has one for each saved window
@@ -32,13 +33,16 @@ QList<int> MissingWindowReopener::missingWindows(const RunningApplication& app,
         return missing;
     }
     // A window the restore opened for a saved window is that one's, whatever it shows: it never
-    // stands in for another, and its own saved window is not asked for twice.
+    // stands in for another, and its own saved window is not asked for twice. Paired as placement
+    // pairs them: a window the restore started that shows a document of the application's own
+    // choosing still stands in for a saved window by its place in the list, so that one is not
+    // asked for besides.
     QSet<QUuid> servedByOpened;
     for (const AXElement& window : live) {
         servedByOpened.unite(openedFor.value(window));
     }
     const QList<std::optional<WindowPlacer::Partner>> partners = WindowPlacer::pairWindows(
-        app, snapshots, true, WindowMatcher::Bystanders{std::nullopt, {}, openedFor});
+        app, snapshots, true, WindowMatcher::Bystanders{windowsBefore, {}, openedFor});
     for (int i = 0; i < snapshots.size(); ++i) {
         const std::optional<QString>& document = snapshots[i].documentURL;
         if (!partners[i] && !servedByOpened.contains(snapshots[i].id) && (!document || document->isEmpty())) {
@@ -50,7 +54,8 @@ QList<int> MissingWindowReopener::missingWindows(const RunningApplication& app,
 
 QCoro::Task<MissingWindowReopener::Reopened> MissingWindowReopener::reopenMissingWindows(
     RunningApplication app, QList<WindowSnapshot> snapshots, QList<DisplaySnapshot> savedDisplays,
-    std::shared_ptr<RestoreBounds> bounds, QHash<AXElement, QSet<QUuid>> openedFor) {
+    std::shared_ptr<RestoreBounds> bounds, QHash<AXElement, QSet<QUuid>> openedFor,
+    std::optional<QSet<AXElement>> windowsBefore) {
     // An application that shows as many windows as were saved misses none: nothing to wait for.
     if (AXWindowService::axWindowList(app).value_or(QList<AXElement>()).size() >= snapshots.size()) {
         co_return Reopened{};
@@ -74,7 +79,7 @@ QCoro::Task<MissingWindowReopener::Reopened> MissingWindowReopener::reopenMissin
         };
         co_await RestoreWait::pollUntil(shown, Clock::seconds(readinessWait), RestoreWait::ms(200));
     }
-    const QList<int> missing = missingWindows(app, snapshots, openedFor);
+    const QList<int> missing = missingWindows(app, snapshots, openedFor, windowsBefore);
     const std::optional<QUrl> appURL =
         port && !missing.isEmpty() ? AppLauncher::launchableURL(id, QStringLiteral("reopenMissingWindows"))
                                    : std::nullopt;

@@ -33,9 +33,12 @@ public:
     // The positions of the saved windows that no live window pairs with (as placement pairs
     // them) and that have no document; none while the application shows at least as many
     // windows as were saved. A window the restore opened for some saved windows (openedFor, by
-    // their ids) is theirs: they are not missing, and it pairs with no other.
+    // their ids) is theirs: they are not missing, and it pairs with no other. windowsBefore: the
+    // windows there were before the restore touched the application (when known), as placement
+    // takes them.
     static QList<int> missingWindows(const RunningApplication& app, const QList<WindowSnapshot>& snapshots,
-                                     const QHash<AXElement, QSet<QUuid>>& openedFor = {});
+                                     const QHash<AXElement, QSet<QUuid>>& openedFor = {},
+                                     const std::optional<QSet<AXElement>>& windowsBefore = std::nullopt);
     struct Reopened {
         // The positions of the saved windows left unasked for when the restore's starts ran out.
         QList<int> notAskedFor;
@@ -44,9 +47,10 @@ public:
         QHash<AXElement, QSet<QUuid>> openedFor;
     };
     // Each request takes a start of bounds (when given). openedFor: the windows this restore
-    // opened so far, each for the saved windows it is for.
-    static QCoro::Task<Reopened> reopenMissingWindows(RunningApplication app, QList<WindowSnapshot> snapshots,
-                                                      QList<DisplaySnapshot> savedDisplays,
-                                                      std::shared_ptr<RestoreBounds> bounds = {},
-                                                      QHash<AXElement, QSet<QUuid>> openedFor = {});
+    // opened so far, each for the saved windows it is for; windowsBefore as for missingWindows.
+    static QCoro::Task<Reopened>
+    reopenMissingWindows(RunningApplication app, QList<WindowSnapshot> snapshots,
+                         QList<DisplaySnapshot> savedDisplays, std::shared_ptr<RestoreBounds> bounds = {},
+                         QHash<AXElement, QSet<QUuid>> openedFor = {},
+                         std::optional<QSet<AXElement>> windowsBefore = std::nullopt);
 };

@@ -143,7 +143,7 @@ TEST_F(AppRestorerTest, ADocumentWindowShowingDuringTheRetryPauseEndsIt) {
 TEST_F(AppRestorerTest, AsksForOneNewWindowPerClosedWindowBeforePlacingThem) {
     // A terminal that runs one process per window: it opens a new window on request, titled as it
     // likes. Three windows were saved; one is left (moved), or none runs.
-    const auto installTerminal = [this](bool opensWindows) {
+    const auto installTerminal = [this](bool opensWindows, std::optional<QString> document = {}) {
         SimulatedDesktop::InstalledApp app;
         app.bundleIdentifier = "org.example.Term";
         app.name = "Term";
@@ -151,6 +151,7 @@ TEST_F(AppRestorerTest, AsksForOneNewWindowPerClosedWindowBeforePlacingThem) {
         SimulatedDesktop::Window first;
         first.frame = QRectF(40, 60, 500, 300);
         first.title = QStringLiteral("term");
+        first.document = document;
         app.windowsOnLaunch = {first};
         if (opensWindows) {
             app.newWindow = first;
@@ -169,6 +170,8 @@ TEST_F(AppRestorerTest, AsksForOneNewWindowPerClosedWindowBeforePlacingThem) {
         const char* reason;
         // What each saved window's result says was done.
         QList<QStringList> actions;
+        // The document the window it starts with shows, of its own choosing.
+        std::optional<QString> launchDocument = {};
     };
     // New windows open where their saved ones were: started, not moved; the launch window is moved.
     const QStringList started{"started"};
@@ -180,6 +183,13 @@ TEST_F(AppRestorerTest, AsksForOneNewWindowPerClosedWindowBeforePlacingThem) {
                   2,
                   "All 3 windows restored",
                   {{"started", "moved"}, started, started}},
+             Case{"none running, started on a document of its own",
+                  false,
+                  true,
+                  2,
+                  "All 3 windows restored",
+                  {{"started", "moved"}, started, started},
+                  "file:///home/u/todo.txt"},
              Case{"keeps one window",
                   true,
                   false,
@@ -192,7 +202,7 @@ TEST_F(AppRestorerTest, AsksForOneNewWindowPerClosedWindowBeforePlacingThem) {
         if (const SimulatedDesktop::Application* old = desktop().findApplication("org.example.Term")) {
             desktop().removeApplication(old->pid);
         }
-        installTerminal(c.opensWindows);
+        installTerminal(c.opensWindows, c.launchDocument);
         const int before = desktop().newWindowRequests("org.example.Term");
         if (c.running) {
             addApp("org.example.Term", {QRectF(900, 500, 600, 400)}, {"Logs"});
