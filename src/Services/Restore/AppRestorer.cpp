@@ -182,12 +182,12 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
         co_await reopenDocuments(*app, documents, plan.bounds);
     }
     // The windows that came with the documents handed over, in this pass or an earlier one, are
-    // theirs alone.
+    // theirs alone (none came without documents: their windows are not read).
     const QHash<AXElement, QSet<QUuid>> openedBefore = OpenedWindows::remember(
-        isBrowser || isFinder
+        isBrowser || isFinder || documents.isEmpty()
             ? QHash<AXElement, QSet<QUuid>>()
-            : OpenedWindows::forDocuments(AXWindowService::axWindowList(*app).value_or(QList<AXElement>()),
-                                          windowsBefore, snapshot.windowSnapshots, documents));
+            : OpenedWindows::forDocuments(OpenedWindows::shown(*app, windowsBefore), windowsBefore,
+                                          snapshot.windowSnapshots, documents));
 
     FinderWindowRestorer::Outcome folders;
     if (isFinder && plan.needsFinderWindowRestore) {

@@ -2,6 +2,7 @@
 
 #include "Models/WindowSnapshot.h"
 #include "Platform/Accessibility.h"
+#include "Platform/RunningApplications.h"
 
 #include <QHash>
 #include <QList>
@@ -16,12 +17,22 @@ class OpenedWindows {
 public:
     OpenedWindows() = delete;
 
-    // The windows among live that were not among before, each for the saved windows whose
-    // documents (handed) the step handed over, by their ids. Nothing when no document was handed,
-    // or when more windows came than documents were handed: the application then opened windows of
-    // its own too, which cannot be told from the documents' windows.
-    static QHash<AXElement, QSet<QUuid>> forDocuments(const QList<AXElement>& live,
-                                                      const QSet<AXElement>& before,
+    // A live window and what it shows: read only for a window that was not there before.
+    struct Shown {
+        AXElement window;
+        std::optional<QString> document = {};
+        std::optional<QString> title = {};
+    };
+    static QList<Shown> shown(const RunningApplication& app, const QSet<AXElement>& before);
+
+    // The windows among live that were not among before, each for the saved windows (by their ids)
+    // of the handed document (handed) it shows: by its document, else by its title (a saved
+    // window's title, or the document's file name standing as a word of it). A window that shows
+    // none of them, or several alike, is no one's. Only where exactly one handed document is left
+    // without a window and exactly one new window shows no document and names none, that window
+    // is the document's: a terminal started in a saved folder shows neither the folder nor a title
+    // of it, and an application's own window beside it would make two.
+    static QHash<AXElement, QSet<QUuid>> forDocuments(const QList<Shown>& live, const QSet<AXElement>& before,
                                                       const QList<WindowSnapshot>& saved,
                                                       const QStringList& handed);
     // Adds what a pass found to what the earlier passes of the restore request found, and gives

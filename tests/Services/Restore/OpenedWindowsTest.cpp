@@ -6,20 +6,23 @@
 
 namespace {
 
-WindowSnapshot saved(const std::optional<QString>& document) {
+WindowSnapshot saved(const std::optional<QString>& document, const std::optional<QString>& title = {}) {
     WindowSnapshot window;
     window.id = QUuid::createUuid();
     window.documentURL = document;
+    window.windowTitle = title;
     return window;
 }
 
 // Windows 1 and 2 were there before; the rest came with the documents handed over.
 TEST(OpenedWindows, AreTheirDocumentsWindowsWhenTheyCanBeToldFromTheApplicationsOwn) {
-    const QList<WindowSnapshot> windows{saved("file:///home/u/evil.sh"), saved("file:///home/u"), saved({})};
+    const QList<WindowSnapshot> windows{saved("file:///home/u/evil.sh"), saved("file:///home/u"), saved({}),
+                                        saved("file:///home/u/a.txt"),
+                                        saved("file:///home/u/a.txt.bak", "Backup")};
     const QSet<AXElement> before{AXElement{1}, AXElement{2}};
     const struct {
         const char* name;
-        QList<AXElement> live;
+        QList<OpenedWindows::Shown> live;
         QStringList handed;
         // Live window -> the saved windows (by position) it is for.
         QMap<quint64, QList<int>> expected;
@@ -27,6 +30,14 @@ TEST(OpenedWindows, AreTheirDocumentsWindowsWhenTheyCanBeToldFromTheApplications
         {"one window for the one folder handed", {{1}, {2}, {3}}, {"file:///home/u"}, {{3, {1}}}},
         {"nothing handed: the new window is anyone's", {{1}, {3}}, {}, {}},
         {"more windows than documents: the application's own among them", {{3}, {4}}, {"file:///home/u"}, {}},
+        {"each window its own document's, in any order",
+         {{{3}, "file:///home/u/a.txt.bak", {}}, {{4}, "file:///home/u/a.txt", {}}},
+         {"file:///home/u/a.txt", "file:///home/u/a.txt.bak"},
+         {{3, {4}}, {4, {3}}}},
+        {"by title; one that names neither is no one's",
+         {{{3}, {}, "a.txt.bak - Editor"}, {{4}, {}, "Backup"}, {{5}, {}, "Editor"}, {{6}, {}, "a.txt"}},
+         {"file:///home/u/a.txt", "file:///home/u/a.txt.bak"},
+         {{3, {4}}, {4, {4}}, {6, {3}}}},
     };
     for (const auto& c : cases) {
         QHash<AXElement, QSet<QUuid>> expected;
