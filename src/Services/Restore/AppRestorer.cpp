@@ -51,6 +51,34 @@ void hide(const RunningApplication& app, const QString& logLine) {
     }
 }
 
+// Whether the application lists every document wanted (as exact strings).
+bool showsDocuments(const RunningApplication& app, const QSet<QString>& wanted) {
+    const QStringList open = AXWindowService::currentDocumentURLs(app);
+    return QSet<QString>(open.begin(), open.end()).contains(wanted);
+}
+
+// One attempt at handing the documents over. A document's window may come seconds after it was
+// handed (a program that starts a process for it, on a busy machine): an attempt after the first
+// waits for the windows of the documents handed before it, up to the readiness wait after that
+// hand-over, so that a document is not handed again, and shown twice, while its window may still
+// come. handedAt: when the attempt before handed them.
+QCoro::Task<bool> handOverDocuments(RunningApplication app, QStringList documents,
+                                    std::shared_ptr<RestoreBounds> bounds,
+                                    std::shared_ptr<std::optional<Clock::TimePoint>> handedAt) {
+    const std::shared_ptr<Clock> clock = Platform::current().clock;
+    if (*handedAt) {
+        const QSet<QString> wanted(documents.begin(), documents.end());
+        const Clock::Duration left = std::chrono::duration_cast<Clock::Duration>(
+            **handedAt + Clock::seconds(MissingWindowReopener::readinessWait) - clock->now());
+        const auto shown = [&app, &wanted] { return showsDocuments(app, wanted); };
+        co_await RestoreWait::pollUntil(shown, left, RestoreWait::ms(200));
+    }
+    *handedAt = clock->now();
+    co_await DocumentReopener::openDocuments(documents, app, app.bundleIdentifier.value_or(QString()),
+                                             bounds);
+    co_return true;
+}
+
 std::optional<RunningApplication> runningApplication(const QString& bundleIdentifier) {
     const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
     if (!port) {
@@ -283,14 +311,13 @@ bool AppRestorer::isBackInTheDefaultProfile(const WindowRestoreResult& window) {
 
 QCoro::Task<void> AppRestorer::reopenDocuments(RunningApplication app, QStringList documents,
                                                std::shared_ptr<RestoreBounds> bounds) {
-    const QString id = app.bundleIdentifier.value_or(QString());
     const QSet<QString> wanted(documents.begin(), documents.end());
-    const std::function<QCoro::Task<bool>(int)> operation = [app, id, documents, bounds](int) {
-        return BoundedRetry::done(DocumentReopener::openDocuments(documents, app, id, bounds));
+    const auto handedAt = std::make_shared<std::optional<Clock::TimePoint>>();
+    const std::function<QCoro::Task<bool>(int)> operation = [app, documents, bounds, handedAt](int) {
+        return handOverDocuments(app, documents, bounds, handedAt);
     };
     const std::function<QCoro::Task<bool>(const bool&)> check = [app, wanted](const bool&) {
-        const QStringList open = AXWindowService::currentDocumentURLs(app);
-        return BoundedRetry::ready(QSet<QString>(open.begin(), open.end()).contains(wanted));
+        return BoundedRetry::ready(showsDocuments(app, wanted));
     };
     co_await BoundedRetry::run<bool>(operation, check);
     co_await AppLauncher::waitForAXWindows(app, 3.0);

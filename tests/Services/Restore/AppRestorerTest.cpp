@@ -138,6 +138,19 @@ TEST_F(AppRestorerTest, ADocumentWindowShowingDuringTheRetryPauseEndsIt) {
     EXPECT_EQ(outcome.result.reason, "All 2 windows restored");
     // Read 50 ms into the 100 ms pause, then placed (50 ms).
     EXPECT_LE(elapsedMs() - start, 3100);
+
+    // One that shows only after the pause is still waited for, not asked for again: the user gets
+    // one window of the document.
+    editor.bundleIdentifier = "org.example.Viewer";
+    editor.windowDelay = Clock::Duration(4200);
+    desktop().installApplication(editor);
+    const qint32 viewer = addApp("org.example.Viewer", {QRectF(40, 40, 300, 200)}, {"other"});
+    restore(savedApp("org.example.Viewer", {savedWindow(QRectF(40, 40, 300, 200), "other", 0), window}));
+    clock().advanceBy(Clock::Duration(10000));
+    const QList<quint32> windows = desktop().windowsOf(viewer);
+    EXPECT_EQ(std::count_if(windows.begin(), windows.end(),
+                            [this, &doc](quint32 w) { return desktop().window(w)->document == doc; }),
+              1);
 }
 
 TEST_F(AppRestorerTest, AsksForOneNewWindowPerClosedWindowBeforePlacingThem) {
