@@ -57,23 +57,45 @@ bool showsDocuments(const RunningApplication& app, const QSet<QString>& wanted) 
     return QSet<QString>(open.begin(), open.end()).contains(wanted);
 }
 
+// The last hand-over of documents: when, the windows there were before it, and how many documents
+// were not shown then.
+struct HandedDocuments {
+    std::optional<Clock::TimePoint> at;
+    QSet<AXElement> windowsBefore;
+    qsizetype count = 0;
+};
+
+QSet<AXElement> windowsOf(const RunningApplication& app) {
+    const QList<AXElement> windows = AXWindowService::axWindowList(app).value_or(QList<AXElement>());
+    return QSet<AXElement>(windows.begin(), windows.end());
+}
+
+// Whether the application answered the hand-over: it shows the documents, or a new window for each
+// (a program whose windows do not tell their documents).
+bool answered(const RunningApplication& app, const QSet<QString>& wanted, const HandedDocuments& handed) {
+    return showsDocuments(app, wanted) || (windowsOf(app) - handed.windowsBefore).size() >= handed.count;
+}
+
 // One attempt at handing the documents over. A document's window may come seconds after it was
 // handed (a program that starts a process for it, on a busy machine): an attempt after the first
-// waits for the windows of the documents handed before it, up to the readiness wait after that
-// hand-over, so that a document is not handed again, and shown twice, while its window may still
-// come. handedAt: when the attempt before handed them.
+// waits for the application to answer the hand-over before it, up to the readiness wait after it,
+// and hands nothing again once it has, so that a document is not shown twice.
 QCoro::Task<bool> handOverDocuments(RunningApplication app, QStringList documents,
                                     std::shared_ptr<RestoreBounds> bounds,
-                                    std::shared_ptr<std::optional<Clock::TimePoint>> handedAt) {
+                                    std::shared_ptr<HandedDocuments> handed) {
     const std::shared_ptr<Clock> clock = Platform::current().clock;
-    if (*handedAt) {
-        const QSet<QString> wanted(documents.begin(), documents.end());
+    const QSet<QString> wanted(documents.begin(), documents.end());
+    if (handed->at) {
         const Clock::Duration left = std::chrono::duration_cast<Clock::Duration>(
-            **handedAt + Clock::seconds(MissingWindowReopener::readinessWait) - clock->now());
-        const auto shown = [&app, &wanted] { return showsDocuments(app, wanted); };
-        co_await RestoreWait::pollUntil(shown, left, RestoreWait::ms(200));
+            *handed->at + Clock::seconds(MissingWindowReopener::readinessWait) - clock->now());
+        const auto came = [&app, &wanted, &handed] { return answered(app, wanted, *handed); };
+        if (co_await RestoreWait::pollUntil(came, left, RestoreWait::ms(200))) {
+            co_return true;
+        }
     }
-    *handedAt = clock->now();
+    const QStringList shown = AXWindowService::currentDocumentURLs(app);
+    *handed = HandedDocuments{clock->now(), windowsOf(app),
+                              (wanted - QSet<QString>(shown.begin(), shown.end())).size()};
     co_await DocumentReopener::openDocuments(documents, app, app.bundleIdentifier.value_or(QString()),
                                              bounds);
     co_return true;
@@ -312,9 +334,9 @@ bool AppRestorer::isBackInTheDefaultProfile(const WindowRestoreResult& window) {
 QCoro::Task<void> AppRestorer::reopenDocuments(RunningApplication app, QStringList documents,
                                                std::shared_ptr<RestoreBounds> bounds) {
     const QSet<QString> wanted(documents.begin(), documents.end());
-    const auto handedAt = std::make_shared<std::optional<Clock::TimePoint>>();
-    const std::function<QCoro::Task<bool>(int)> operation = [app, documents, bounds, handedAt](int) {
-        return handOverDocuments(app, documents, bounds, handedAt);
+    const auto handed = std::make_shared<HandedDocuments>();
+    const std::function<QCoro::Task<bool>(int)> operation = [app, documents, bounds, handed](int) {
+        return handOverDocuments(app, documents, bounds, handed);
     };
     const std::function<QCoro::Task<bool>(const bool&)> check = [app, wanted](const bool&) {
         return BoundedRetry::ready(showsDocuments(app, wanted));

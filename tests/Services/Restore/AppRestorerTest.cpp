@@ -151,6 +151,22 @@ TEST_F(AppRestorerTest, ADocumentWindowShowingDuringTheRetryPauseEndsIt) {
     EXPECT_EQ(std::count_if(windows.begin(), windows.end(),
                             [this, &doc](quint32 w) { return desktop().window(w)->document == doc; }),
               1);
+
+    // A program whose windows do not tell their documents: the new window is its answer, and the
+    // document is not handed again.
+    editor.bundleIdentifier = "org.example.Pad";
+    editor.windowDelay = Clock::Duration(1000);
+    desktop().installApplication(editor);
+    const qint32 pad = addApp("org.example.Pad", {QRectF(40, 40, 300, 200)}, {"other"});
+    const QMetaObject::Connection untold =
+        QObject::connect(&desktop(), &SimulatedDesktop::windowAdded, [this](quint32 w) {
+            desktop().window(w)->faults.readOverrides.insert(AXName::Document,
+                                                             AXResult::failure(AXError::NoValue));
+        });
+    restore(savedApp("org.example.Pad", {savedWindow(QRectF(40, 40, 300, 200), "other", 0), window}));
+    QObject::disconnect(untold);
+    clock().advanceBy(Clock::Duration(10000));
+    EXPECT_EQ(desktop().windowsOf(pad).size(), 2);
 }
 
 TEST_F(AppRestorerTest, AsksForOneNewWindowPerClosedWindowBeforePlacingThem) {
