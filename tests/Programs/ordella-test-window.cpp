@@ -13,6 +13,7 @@
 //                     Ctrl+9 the last, Ctrl+PgDown/PgUp the next/previous) and titled after the
 //                     one it shows: "Tab K - CAPTION"
 //   --keep-running    the program runs on when its windows are closed (until it is signalled)
+//   --delay MS        the windows show this long after the process started (a slow program)
 #include <QColor>
 #include <QCommandLineParser>
 #include <QFile>
@@ -22,10 +23,13 @@
 #include <QKeySequence>
 #include <QPainter>
 #include <QRasterWindow>
+#include <QTimer>
 
 #include <algorithm>
 #include <memory>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -97,6 +101,19 @@ QSize sizeOption(const QString& text, QSize fallback) {
     return w && h && parts.size() == 2 ? size : fallback;
 }
 
+// How long ago this process started: its start time (the 20th field after the command's closing
+// parenthesis, in clock ticks) against the system's uptime.
+qint64 sinceStartMs() {
+    QFile stat(QStringLiteral("/proc/self/stat"));
+    QFile uptime(QStringLiteral("/proc/uptime"));
+    const QByteArray line = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
+    const double started =
+        line.mid(line.lastIndexOf(')') + 2).split(' ').value(19).toDouble() / sysconf(_SC_CLK_TCK);
+    const double now =
+        uptime.open(QIODevice::ReadOnly) ? uptime.readAll().split(' ').value(0).toDouble() : started;
+    return qint64((now - started) * 1000);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -119,8 +136,10 @@ int main(int argc, char** argv) {
                                   QStringLiteral("0"));
     const QCommandLineOption ignore(QStringLiteral("ignore-keys"), QStringLiteral("ignore-keys"),
                                     QStringLiteral("n"), QStringLiteral("0"));
+    const QCommandLineOption delay(QStringLiteral("delay"), QStringLiteral("delay"), QStringLiteral("ms"),
+                                   QStringLiteral("0"));
     parser.addOptions(
-        {title, colour, count, size, increments, type, noFocus, keys, keepRunning, tabs, ignore});
+        {title, colour, count, size, increments, type, noFocus, keys, keepRunning, tabs, ignore, delay});
     parser.process(app);
     QGuiApplication::setQuitOnLastWindowClosed(!parser.isSet(keepRunning));
 
@@ -156,8 +175,18 @@ int main(int argc, char** argv) {
             window->setProperty("_q_xcb_wm_window_type",
                                 parser.value(type) == QLatin1String("dock") ? 0x4 : 0x2);
         }
-        window->show();
+        if (!parser.isSet(delay)) {
+            window->show();
+        }
         windows.push_back(std::move(window));
+    }
+    const auto show = [&windows] {
+        for (const std::unique_ptr<PlainWindow>& window : windows) {
+            window->show();
+        }
+    };
+    if (parser.isSet(delay)) {
+        QTimer::singleShot(std::max<qint64>(0, parser.value(delay).toLongLong() - sinceStartMs()), show);
     }
     return app.exec();
 }

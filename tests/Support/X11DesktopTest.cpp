@@ -305,7 +305,7 @@ QString X11DesktopTest::installTestFileManager() {
     return id;
 }
 
-QString X11DesktopTest::installTestWindowEntry() {
+QString X11DesktopTest::installTestWindowEntry(const QString& options) {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                            QStringLiteral("/applications");
     QDir().mkpath(folder);
@@ -313,7 +313,8 @@ QString X11DesktopTest::installTestWindowEntry() {
     EXPECT_TRUE(entry.open(QIODevice::WriteOnly));
     entry.write(
         "[Desktop Entry]\nType=Application\nName=Ordella Test Window\nIcon=utilities-terminal\nExec=" +
-        QFile::encodeName(testWindowProgram()) + " --caption Launched %F\nMimeType=text/plain;\n");
+        QFile::encodeName(testWindowProgram()) + " --caption Launched " +
+        (options.isEmpty() ? QByteArray() : options.toUtf8() + ' ') + "%F\nMimeType=text/plain;\n");
     entry.close();
     EXPECT_TRUE(glibSees(kTestEntry, entry.fileName()));
     return kTestEntry;

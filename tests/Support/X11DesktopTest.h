@@ -57,9 +57,9 @@ protected:
     bool pickFromNotificationMenu(const std::function<bool()>& invoked);
 
     // The test window program and its desktop entry ("ordella-test-window.desktop") in the test's
-    // own data folder, which takes text files as %F.
+    // own data folder, which takes text files as %F; options are added to its command.
     static QString testWindowProgram();
-    static QString installTestWindowEntry();
+    static QString installTestWindowEntry(const QString& options = QString());
     // The tests' own file manager (ordella-test-file-manager, slow to load folders when asked to
     // be) and its entry, made the desktop's folder handler; the entry's id.
     static QString testFileManagerProgram();
