@@ -20,6 +20,9 @@ constexpr Clock::Duration kStepBound{1000};
 // How long the title must stay as it is to count as standing still: a tab shows in it within a
 // tenth of a second of its key.
 constexpr Clock::Duration kStill{200};
+// How long the browser's record may take to show a newly shown tab: it is rewritten every 2.5 to
+// 3.4 s.
+constexpr Clock::Duration kRecordBound{4000};
 
 void print(const QString& line) {
     Diagnostics::print(QStringLiteral("[LinuxBrowserScripting] ") + line);
@@ -68,25 +71,46 @@ QCoro::Task<> ChromiumTabSelection::typeAgainOnceStill(xcb_window_t window, quin
     co_await m_clock->sleep(kKeyGap);
 }
 
-QCoro::Task<bool> ChromiumTabSelection::changesFrom(xcb_window_t window, QString from) {
+QCoro::Task<bool> ChromiumTabSelection::changesFrom(xcb_window_t window, QString from,
+                                                    Clock::Duration bound) {
     const std::function<bool()> changed = [this, window, from] {
         const QString now = titleOf(window);
         return !now.isEmpty() && now != from;
     };
-    co_return co_await m_clock->pollUntil(changed, kStepBound, Clock::Duration(20));
+    co_return co_await m_clock->pollUntil(changed, std::min(bound, kStepBound), Clock::Duration(20));
 }
 
 QCoro::Task<bool> ChromiumTabSelection::backAndForth(xcb_window_t window, quint32 back, quint32 key) {
     co_await untilStill(window, kStepBound);
-    const QString there = titleOf(window);
-    m_desktop.press({kControl}, back);
-    co_await m_clock->sleep(kKeyGap);
-    // Back where it was, or never gone: either way, the tab's key shows it now.
-    co_await changesFrom(window, there);
-    const QString from = titleOf(window);
-    m_desktop.press({kControl}, key);
-    co_await m_clock->sleep(kKeyGap);
-    co_return co_await changesFrom(window, from);
+    const Clock::TimePoint deadline = m_clock->now() + selectionBound;
+    // The keys take turns until the tab's key, typed right after the key back, changes the title:
+    // the key back changes nothing where the title's change was the page shown before loading, and
+    // the tab's key changes nothing where the key back was lost (the tab still shows). A digit
+    // shows the same tab however often it goes.
+    quint32 next = back;
+    while (m_clock->now() < deadline) {
+        const QString from = titleOf(window);
+        m_desktop.press({kControl}, next);
+        co_await m_clock->sleep(kKeyGap);
+        const auto left = std::chrono::duration_cast<Clock::Duration>(deadline - m_clock->now());
+        const bool changed = co_await changesFrom(window, from, std::max(left, Clock::Duration(0)));
+        if (changed && next == key) {
+            co_return true;
+        }
+        next = next == back ? key : back;
+    }
+    co_return false;
+}
+
+QCoro::Task<bool> ChromiumTabSelection::recordShows(xcb_window_t window, std::int64_t tab) {
+    ChromiumDesktop& desktop = m_desktop;
+    // What the record alone shows: for a window made here, the tab last shown stands in for the
+    // record's until the record has caught up, and that is not the tab asked for.
+    const std::function<bool()> shows = [&desktop, window, tab] {
+        const std::optional<ChromiumSession::Window> record = desktop.tabsOf(window, true);
+        return record && record->selectedTab == tab - 1;
+    };
+    co_return co_await m_clock->pollUntil(shows, kRecordBound, Clock::Duration(100));
 }
 
 QList<quint32> ChromiumTabSelection::tabKeys(std::int64_t tab, std::optional<qsizetype> tabCount) {
@@ -113,7 +137,7 @@ QList<quint32> ChromiumTabSelection::tabKeys(std::int64_t tab, std::optional<qsi
     return keys;
 }
 
-QCoro::Task<std::optional<ScriptError>> ChromiumTabSelection::select(xcb_window_t window, std::int64_t tab) {
+QCoro::Task<bool> ChromiumTabSelection::show(xcb_window_t window, std::int64_t tab) {
     ChromiumDesktop& desktop = m_desktop;
     // The tab must be there before its key can show it (and past the eighth, the keys depend on
     // how many there are). A window made here is known at once; another waits for the file.
@@ -138,13 +162,14 @@ QCoro::Task<std::optional<ScriptError>> ChromiumTabSelection::select(xcb_window_
         return !expectedTitle.isEmpty() && title.startsWith(expectedTitle + QStringLiteral(" - "));
     };
     if (known && known->selectedTab == tab - 1 && names(titleNow())) {
-        co_return std::nullopt; // shown already
+        co_return true; // shown already
     }
     // Keys go to the window with the focus: they are typed only once the browser's window has it,
     // as another application would take them for its own. A second try only when the first did
     // not take.
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (!co_await m_desktop.activate(window)) {
+        const bool active = co_await m_desktop.activate(window);
+        if (!active) {
             print(QStringLiteral("The window to select a tab in did not take the focus"));
             continue;
         }
@@ -179,7 +204,8 @@ QCoro::Task<std::optional<ScriptError>> ChromiumTabSelection::select(xcb_window_
             const Clock::Duration step =
                 std::clamp(std::chrono::duration_cast<Clock::Duration>(deadline - m_clock->now()),
                            Clock::Duration(0), kStepBound);
-            if (!co_await m_clock->pollUntil(moved, step, Clock::Duration(20)) && k == 0) {
+            const bool wentOn = co_await m_clock->pollUntil(moved, step, Clock::Duration(20));
+            if (!wentOn && k == 0) {
                 m_desktop.press({kControl}, keys[k]);
                 co_await m_clock->sleep(kKeyGap);
                 co_await m_clock->pollUntil(moved, step, Clock::Duration(20));
@@ -205,22 +231,38 @@ QCoro::Task<std::optional<ScriptError>> ChromiumTabSelection::select(xcb_window_
             return file && file->selectedTab == tab - 1 && !m_handed.contains(window);
         };
         const Clock::Duration bound = alreadyShown ? Clock::Duration(300) : Clock::seconds(2.5);
-        if (co_await m_clock->pollUntil(took, bound, Clock::Duration(20)) || alreadyShown) {
+        const bool tookNow = co_await m_clock->pollUntil(took, bound, Clock::Duration(20));
+        if (tookNow || alreadyShown) {
             if (keys.size() == 1 && firstUnnamed && !alreadyShown) {
                 // A key that goes back to the tab shown before, and the tab's key after it, tell a
                 // browser that takes keys: a page loading changes the title once, not back and
-                // forth.
+                // forth. Without a single key back, the title cannot tell: the key goes once more
+                // and the browser's record must show the tab.
                 const QList<quint32> back = known ? tabKeys(known->selectedTab + 1, count) : QList<quint32>();
                 if (back.size() != 1 || back == keys) {
                     co_await typeAgainOnceStill(window, keys.first(), kStepBound);
-                } else if (!co_await backAndForth(window, back.first(), keys.first())) {
-                    continue;
+                    const bool recorded = co_await recordShows(window, tab);
+                    if (!recorded) {
+                        continue;
+                    }
+                } else {
+                    const bool tookBoth = co_await backAndForth(window, back.first(), keys.first());
+                    if (!tookBoth) {
+                        continue;
+                    }
                 }
             }
             m_handed.shown(window, tab);
-            co_return std::nullopt;
+            co_return true;
         }
     }
-    print(QStringLiteral("Tab ") + QString::number(tab) + QStringLiteral(" could not be shown"));
+    co_return false;
+}
+
+QCoro::Task<std::optional<ScriptError>> ChromiumTabSelection::select(xcb_window_t window, std::int64_t tab) {
+    const bool shown = co_await show(window, tab);
+    if (!shown) {
+        print(QStringLiteral("Tab ") + QString::number(tab) + QStringLiteral(" could not be shown"));
+    }
     co_return std::nullopt;
 }

@@ -21,8 +21,9 @@ class HandedBrowserWindows;
 // not. A change of the title may also be the page shown before still loading while a key was
 // lost (a browser that has just started drops keys for a while): where the tab's title is not
 // known, its key counts once the title stands still and a key back to the tab shown before and
-// the tab's key again showed, or a digit key, which shows the same tab however often it goes, is
-// typed once more. One selection waits a bounded time in all, however far the tab is.
+// the tab's key again showed; where no single key leads back, the key, which shows the same tab
+// however often it goes, is typed once more and the browser's record must come to show the tab.
+// One selection waits a bounded time in all, however far the tab is.
 class ChromiumTabSelection {
 public:
     // How long the keys of one selection wait, in all, for the steps before the last to show:
@@ -32,8 +33,10 @@ public:
     ChromiumTabSelection(ChromiumDesktop& desktop, HandedBrowserWindows& handed,
                          std::shared_ptr<Clock> clock);
 
-    // Shows the tab (1-based) in the window.
+    // Shows the tab (1-based) in the window; a tab that could not be shown is noted.
     QCoro::Task<std::optional<ScriptError>> select(xcb_window_t window, std::int64_t tab);
+    // Shows the tab (1-based) in the window: whether the window reads back showing it.
+    QCoro::Task<bool> show(xcb_window_t window, std::int64_t tab);
 
     // The keys (each pressed with Control) that show tab (1-based) of a window with tabCount tabs
     // (nothing when not known): its digit up to 8, 9 for the last tab, else the shorter way of the
@@ -50,11 +53,15 @@ private:
     // Types a key that shows the same tab however often it goes once more, when the title stands
     // still.
     QCoro::Task<> typeAgainOnceStill(xcb_window_t window, quint32 key, Clock::Duration bound);
-    // Whether the title changes from what it was within a step's bound.
-    QCoro::Task<bool> changesFrom(xcb_window_t window, QString from);
+    // Whether the title changes from what it was within a step's bound (and at most bound).
+    QCoro::Task<bool> changesFrom(xcb_window_t window, QString from, Clock::Duration bound);
     // Once the title stands still, goes back to the tab shown before with back, then to the tab
-    // with key: whether the browser shows that last key.
+    // with key, each typed again where the browser lost it: whether the browser shows that last
+    // key within the selection's bound.
     QCoro::Task<bool> backAndForth(xcb_window_t window, quint32 back, quint32 key);
+    // Whether the browser's record comes to show the tab (1-based) within the time it takes to
+    // be rewritten.
+    QCoro::Task<bool> recordShows(xcb_window_t window, std::int64_t tab);
 
     ChromiumDesktop& m_desktop;
     HandedBrowserWindows& m_handed;
