@@ -167,7 +167,13 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
         co_return leftAlone;
     }
 
-    QStringList documents = DocumentReopener::admittedDocuments(plan.needsDocumentOpening, id);
+    // A document whose window an earlier pass of this restore opened is not handed again, also
+    // when the window does not tell its document.
+    QStringList documents = DocumentReopener::admittedDocuments(
+        plan.runningApp
+            ? OpenedWindows::unanswered(plan.needsDocumentOpening, *plan.runningApp, snapshot.windowSnapshots)
+            : plan.needsDocumentOpening,
+        id);
     if (isFinder && plan.needsLaunch && plan.needsFinderWindowRestore) {
         // Started on its own, a file manager shows the folder it was started in, which is no saved
         // window's: it starts in a saved folder instead, under the rules of any document.

@@ -134,6 +134,30 @@ QHash<AXElement, QSet<QUuid>> OpenedWindows::forDocuments(const QList<Shown>& li
     return result;
 }
 
+QStringList OpenedWindows::unanswered(const QStringList& documents, const RunningApplication& app,
+                                      const QList<WindowSnapshot>& saved) {
+    if (documents.isEmpty() || remembered().isEmpty()) {
+        return documents;
+    }
+    QSet<QUuid> served;
+    for (const AXElement& window : AXWindowService::axWindowList(app).value_or(QList<AXElement>())) {
+        served.unite(remembered().value(window));
+    }
+    QSet<QString> answered;
+    for (const WindowSnapshot& window : saved) {
+        if (served.contains(window.id) && window.documentURL && !window.documentURL->isEmpty()) {
+            answered.insert(WindowMatcher::normalizeDocumentURL(*window.documentURL));
+        }
+    }
+    QStringList result;
+    for (const QString& document : documents) {
+        if (!answered.contains(WindowMatcher::normalizeDocumentURL(document))) {
+            result.append(document);
+        }
+    }
+    return result;
+}
+
 QHash<AXElement, QSet<QUuid>>& OpenedWindows::remembered() {
     static QHash<AXElement, QSet<QUuid>> windows;
     return windows;

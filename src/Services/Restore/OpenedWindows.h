@@ -35,6 +35,10 @@ public:
     static QHash<AXElement, QSet<QUuid>> forDocuments(const QList<Shown>& live, const QSet<AXElement>& before,
                                                       const QList<WindowSnapshot>& saved,
                                                       const QStringList& handed);
+    // The documents (of the saved windows) that no live window the restore request opened for
+    // their saved windows answers: one there is shows the document, whether or not it says so.
+    static QStringList unanswered(const QStringList& documents, const RunningApplication& app,
+                                  const QList<WindowSnapshot>& saved);
     // Adds what a pass found to what the earlier passes of the restore request found, and gives
     // it all: a later pass, the application running by then, still knows which saved windows the
     // windows an earlier one opened are for. forget() begins a new request.
