@@ -33,6 +33,12 @@ QCoro::Task<QList<WindowRestoreResult>> GeometryApplier::applyAndVerify(QList<Mo
     for (int attempt = 0; attempt < kGeometryAttempts && !pending.isEmpty(); ++attempt) {
         QList<AXElement> asked;
         for (const qsizetype k : pending) {
+            asked.append(windows[k].window);
+        }
+        // A move asks for its window as it stands; read them all together first, or after the
+        // pause each move would wait for the server on its own.
+        AXWindowService::readTogether(asked);
+        for (const qsizetype k : pending) {
             const Moving& m = windows[k];
             // Raised with its first move only: raised again while its manager still draws it
             // back from its icon, a window is drawn from the icon anew (openbox), and a window
@@ -42,7 +48,6 @@ QCoro::Task<QList<WindowRestoreResult>> GeometryApplier::applyAndVerify(QList<Mo
                 AXAttributeReader::perform(m.window, QStringLiteral("AXRaise"));
             }
             AXWindowService::setWindowFrame(m.window, m.targetFrame);
-            asked.append(m.window);
         }
         co_await RestoreWait::pause(RestoreWait::ms(kSettleMs));
 
