@@ -21,9 +21,11 @@ constexpr int kSplashWaitMs = 40000;
 constexpr int kMinimizeWaitMs = 2000;
 // A move shows in the read-back within a few milliseconds.
 constexpr int kMoveReadWaitMs = 500;
-// A window shown again is read until its frame stood still over this many reads 20 ms apart, for
-// at most this long.
-constexpr int kRestReads = 7;
+// A window shown again is read until its frame stood still over this many reads this far apart
+// (150 ms), for at most this long. Still for that long is what counts, not how often it is
+// looked at: each look at a hundred windows while the manager draws them costs milliseconds.
+constexpr int kRestReads = 3;
+constexpr int kRestStepMs = 50;
 constexpr int kRestWaitMs = 1000;
 
 const QString kSplashReason = QStringLiteral("App only shows splash screen after 40s");
@@ -109,7 +111,8 @@ QCoro::Task<QHash<AXElement, std::optional<QRectF>>> WindowPlacer::framesAtRest(
         return all;
     };
     if (!readings->isEmpty()) {
-        co_await RestoreWait::pollUntil(allAtRest, RestoreWait::ms(kRestWaitMs), RestoreWait::ms(20));
+        co_await RestoreWait::pollUntil(allAtRest, RestoreWait::ms(kRestWaitMs),
+                                        RestoreWait::ms(kRestStepMs));
     }
     // A window that came to rest stands where it was read last; any other is read once more.
     QHash<AXElement, std::optional<QRectF>> frames;
@@ -312,7 +315,12 @@ WindowPlacer::placeMinimised(QList<Minimising> windows, QList<DisplaySnapshot> s
         const QRectF target = screen ? RestoreGeometry::targetFrame(m.snapshot, *screen)
                                      : RectConversion::toRectF(m.snapshot.frame);
         targets.insert(m.window, target);
-        AXWindowService::setWindowFrame(m.window, target);
+        // A window that stands on its target already is not asked to move: the request would
+        // only have it read again.
+        const std::optional<QRectF> now = AXWindowService::windowFrame(m.window);
+        if (!now || now->toRect() != target.toRect()) {
+            AXWindowService::setWindowFrame(m.window, target);
+        }
         if (!m.before.frame || !RestoreGeometry::withinTolerance(*m.before.frame, target)) {
             moving.append({m.window, m.before.frame});
         }
