@@ -29,4 +29,17 @@ public:
     virtual ~WindowServer() = default;
     // The window list, front to back, or nothing when it cannot be read.
     virtual std::optional<QList<WindowServerEntry>> windowList(quint32 options) = 0;
+    // Every window's number, front to back as they stand now, or nothing when it cannot be read.
+    // Where a platform can, this reads the order alone, for a wait that looks at it often.
+    virtual std::optional<QList<quint32>> stackingOrder() {
+        const std::optional<QList<WindowServerEntry>> list = windowList(OptionAll);
+        if (!list) {
+            return std::nullopt;
+        }
+        QList<quint32> numbers;
+        for (const WindowServerEntry& entry : *list) {
+            numbers.append(entry.windowNumber);
+        }
+        return numbers;
+    }
 };

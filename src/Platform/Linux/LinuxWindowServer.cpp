@@ -23,6 +23,17 @@ int LinuxWindowServer::layerOf(const X11Client& window) {
     }
 }
 
+std::optional<QList<quint32>> LinuxWindowServer::stackingOrder() {
+    if (!m_windows->managerReady()) {
+        return std::nullopt;
+    }
+    QList<quint32> numbers;
+    for (const xcb_window_t window : m_windows->stackingOrder()) {
+        numbers.append(window);
+    }
+    return numbers;
+}
+
 std::optional<QList<WindowServerEntry>> LinuxWindowServer::windowList(quint32 options) {
     if (!m_windows->managerReady()) {
         return std::nullopt; // without a manager there is no list of managed windows to give

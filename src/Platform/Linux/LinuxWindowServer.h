@@ -18,6 +18,7 @@ public:
                       std::shared_ptr<LinuxRunningApplications> applications);
 
     std::optional<QList<WindowServerEntry>> windowList(quint32 options) override;
+    std::optional<QList<quint32>> stackingOrder() override;
 
     // Layers as the window list reports them.
     static constexpr int DesktopLayer = -2147483623;

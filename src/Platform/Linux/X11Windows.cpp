@@ -301,6 +301,22 @@ QList<X11Client> X11Windows::stackedClients() {
     return list;
 }
 
+QList<xcb_window_t> X11Windows::stackingOrder() {
+    expire();
+    QHash<xcb_window_t, xcb_window_t> windowOf;
+    for (auto it = m_listed.cbegin(); it != m_listed.cend(); ++it) {
+        windowOf.insert(it->frame, it.key());
+    }
+    const QList<xcb_window_t> bottomToTop = rootChildren();
+    QList<xcb_window_t> order;
+    for (qsizetype i = bottomToTop.size() - 1; i >= 0; --i) {
+        if (const auto it = windowOf.constFind(bottomToTop[i]); it != windowOf.constEnd()) {
+            order.append(it.value());
+        }
+    }
+    return order;
+}
+
 void X11Windows::sortFrontToBack(QList<X11Client>& windows) {
     expire();
     // The root's children come bottom to top. The manager's stacking list would do on most

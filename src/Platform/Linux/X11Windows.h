@@ -60,6 +60,9 @@ public:
     std::optional<X11Client> clientForRequest(xcb_window_t window);
     // The managed windows front to back, by the server's real stacking of their frames.
     QList<X11Client> stackedClients();
+    // The managed windows front to back, reading only the server's stacking: which frame holds
+    // which window stays as last read. One request, for a wait on the stacking to change.
+    QList<xcb_window_t> stackingOrder();
     // Puts windows in front-to-back order.
     void sortFrontToBack(QList<X11Client>& windows);
     // How many managed windows belong to the process (by the server's word on who made them, else

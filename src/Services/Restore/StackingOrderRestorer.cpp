@@ -146,12 +146,6 @@ QCoro::Task<void>
 StackingOrderRestorer::restoreZOrder(QList<AppSnapshot> appSnapshots,
                                      QHash<QString, QList<WindowSnapshot>> remappedSnapshots) {
     const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
-    if (!port) {
-        co_return;
-    }
-    const QList<RunningApplication> running = port->runningApplications();
-    const QStringList currentOrder = RestorePlanner::captureCurrentZOrder(running);
-
     QSet<QString> visibleIDs;
     std::optional<AppSnapshot> firstVisible;
     for (const AppSnapshot& app : appSnapshots) {
@@ -160,6 +154,13 @@ StackingOrderRestorer::restoreZOrder(QList<AppSnapshot> appSnapshots,
             firstVisible = firstVisible ? firstVisible : std::optional<AppSnapshot>(app);
         }
     }
+    // Nothing of the workspace comes forward (all hidden or kept minimised): there is no order to
+    // put back, and nothing to read.
+    if (!port || !firstVisible) {
+        co_return;
+    }
+    const QList<RunningApplication> running = port->runningApplications();
+    const QStringList currentOrder = RestorePlanner::captureCurrentZOrder(running);
     QStringList currentRelevant;
     for (const QString& id : currentOrder) {
         if (visibleIDs.contains(id)) {
@@ -178,7 +179,7 @@ StackingOrderRestorer::restoreZOrder(QList<AppSnapshot> appSnapshots,
     };
 
     if (savedRelevant == currentRelevant && !windowsOutOfOrder(appSnapshots, running, remappedSnapshots)) {
-        if (firstVisible && !frontmostIs(firstVisible->bundleIdentifier)) {
+        if (!frontmostIs(firstVisible->bundleIdentifier)) {
             if (const auto app =
                     RunningApplications::firstWithIdentifier(running, firstVisible->bundleIdentifier)) {
                 port->activate(app->processIdentifier, 0);
@@ -201,14 +202,11 @@ StackingOrderRestorer::restoreZOrder(QList<AppSnapshot> appSnapshots,
         co_await RestoreWait::pause(RestoreWait::ms(kActivationPauseMs));
         const std::optional<AXElement> raised = co_await raiseWindows(
             *app, remappedSnapshots.value(saved.bundleIdentifier, saved.windowSnapshots));
-        if (firstVisible && saved.bundleIdentifier == firstVisible->bundleIdentifier) {
+        if (saved.bundleIdentifier == firstVisible->bundleIdentifier) {
             front = raised;
         }
     }
 
-    if (!firstVisible) {
-        co_return;
-    }
     const std::optional<RunningApplication> first =
         RunningApplications::firstWithIdentifier(running, firstVisible->bundleIdentifier);
     if (!first) {
@@ -220,27 +218,32 @@ StackingOrderRestorer::restoreZOrder(QList<AppSnapshot> appSnapshots,
         // forward: until the last raise shows, that would be a window raised before it. The
         // raises go out back to back and the manager takes them in the order sent, so once the
         // last one shows, every one before it has been carried out too.
+        // Which windows are in sight, and whose, is read once; each look reads the order alone.
         const std::shared_ptr<WindowServer> server = Platform::current().windowServer;
-        const auto shown = [&server, &first, &front] {
-            const QList<WindowServerEntry> list =
-                server
-                    ? server->windowList(WindowServer::OnScreenWindows).value_or(QList<WindowServerEntry>())
-                    : QList<WindowServerEntry>();
-            // A window out of sight (on a virtual desktop not shown) never shows in front: there
-            // is nothing to wait for.
-            if (std::none_of(list.cbegin(), list.cend(),
-                             [&front](const WindowServerEntry& e) { return e.windowNumber == front->id; })) {
-                return true;
+        const QList<WindowServerEntry> list =
+            server ? server->windowList(WindowServer::OnScreenWindows).value_or(QList<WindowServerEntry>())
+                   : QList<WindowServerEntry>();
+        QSet<quint64> firstsInSight;
+        for (const WindowServerEntry& entry : list) {
+            if (entry.ownerPID == first->processIdentifier) {
+                firstsInSight.insert(entry.windowNumber);
             }
-            for (const WindowServerEntry& entry : list) {
-                if (entry.ownerPID == first->processIdentifier) {
-                    return entry.windowNumber == front->id;
+        }
+        const quint64 frontNumber = front->id;
+        const auto shown = [server, firstsInSight, frontNumber] {
+            for (const quint32 number : server->stackingOrder().value_or(QList<quint32>())) {
+                if (firstsInSight.contains(number)) {
+                    return number == frontNumber;
                 }
             }
             return false;
         };
-        co_await RestoreWait::pollUntil(shown, RestoreWait::ms(kRaisedWaitMs),
-                                        RestoreWait::ms(kRaisedStepMs));
+        // A window out of sight (on a virtual desktop not shown) never shows in front: there is
+        // nothing to wait for.
+        if (firstsInSight.contains(frontNumber)) {
+            co_await RestoreWait::pollUntil(shown, RestoreWait::ms(kRaisedWaitMs),
+                                            RestoreWait::ms(kRaisedStepMs));
+        }
     }
     if (frontmostIs(firstVisible->bundleIdentifier)) {
         co_return;

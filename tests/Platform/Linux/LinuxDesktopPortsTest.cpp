@@ -308,11 +308,23 @@ TEST_F(X11WindowsTest, MinimisesRestoresRaisesAndCloses) {
             .value.toBool();
     };
 
-    // Raising puts a window in front; the list follows the server's stacking.
+    // Raising puts a window in front; the list follows the server's stacking, and so does the
+    // order read alone, which keeps the frames as last read.
+    const auto order = [this, first, second] {
+        QList<quint32> ours;
+        for (const quint32 number : windowServer->stackingOrder().value_or(QList<quint32>())) {
+            if (number == first || number == second) {
+                ours.append(number);
+            }
+        }
+        return ours;
+    };
     for (const xcb_window_t window : {first, second, first}) {
         EXPECT_EQ(accessibility->performAction(AXElement{window}, QStringLiteral("AXRaise")),
                   AXError::Success);
         EXPECT_TRUE(waitUntil([&] { return onScreen().value(0) == window; })) << window;
+        const xcb_window_t behind = window == first ? second : first;
+        EXPECT_TRUE(waitUntil([&] { return order() == QList<quint32>{window, behind}; })) << window;
     }
     // An activation carries the server's time, as managers that keep focus from being stolen ask.
     ActivationRequests activations;
