@@ -57,9 +57,10 @@ bool showsDocuments(const RunningApplication& app, const QSet<QString>& wanted) 
     return QSet<QString>(open.begin(), open.end()).contains(wanted);
 }
 
-// The last hand-over of documents: when, the windows there were before it, and how many documents
-// were not shown then.
+// The hand-overs of documents so far: the documents the desktop took, and the last one's time, the
+// windows there were before it and how many documents it handed that were not shown then.
 struct HandedDocuments {
+    QSet<QString> taken;
     std::optional<Clock::TimePoint> at;
     QSet<AXElement> windowsBefore;
     qsizetype count = 0;
@@ -70,16 +71,17 @@ QSet<AXElement> windowsOf(const RunningApplication& app) {
     return QSet<AXElement>(windows.begin(), windows.end());
 }
 
-// Whether the application answered the hand-over: it shows the documents, or a new window for each
-// (a program whose windows do not tell their documents).
+// Whether the application answered the last hand-over: it shows the documents, or a new window
+// for each (a program whose windows do not tell their documents).
 bool answered(const RunningApplication& app, const QSet<QString>& wanted, const HandedDocuments& handed) {
     return showsDocuments(app, wanted) || (windowsOf(app) - handed.windowsBefore).size() >= handed.count;
 }
 
-// One attempt at handing the documents over. A document's window may come seconds after it was
-// handed (a program that starts a process for it, on a busy machine): an attempt after the first
-// waits for the application to answer the hand-over before it, up to the readiness wait after it,
-// and hands nothing again once it has, so that a document is not shown twice.
+// One attempt at handing the documents over. A document the desktop took is not handed again: its
+// window may come seconds later (a program that starts a process for it, on a busy machine), and
+// a second hand-over would show it twice. An attempt after the first waits for the answer to the
+// last hand-over instead, up to the readiness wait after it, and hands again only what the desktop
+// refused to take.
 QCoro::Task<bool> handOverDocuments(RunningApplication app, QStringList documents,
                                     std::shared_ptr<RestoreBounds> bounds,
                                     std::shared_ptr<HandedDocuments> handed) {
@@ -93,11 +95,24 @@ QCoro::Task<bool> handOverDocuments(RunningApplication app, QStringList document
             co_return true;
         }
     }
+    QStringList toHand;
+    for (const QString& document : documents) {
+        if (!handed->taken.contains(document)) {
+            toHand.append(document);
+        }
+    }
+    if (toHand.isEmpty()) {
+        co_return true;
+    }
     const QStringList shown = AXWindowService::currentDocumentURLs(app);
-    *handed = HandedDocuments{clock->now(), windowsOf(app),
-                              (wanted - QSet<QString>(shown.begin(), shown.end())).size()};
-    co_await DocumentReopener::openDocuments(documents, app, app.bundleIdentifier.value_or(QString()),
-                                             bounds);
+    handed->at = clock->now();
+    handed->windowsBefore = windowsOf(app);
+    const QString id = app.bundleIdentifier.value_or(QString());
+    const QStringList taken = co_await DocumentReopener::openDocuments(toHand, app, id, bounds);
+    OpenedWindows::rememberHanded(id, taken);
+    handed->taken.unite(QSet<QString>(taken.begin(), taken.end()));
+    handed->count =
+        (QSet<QString>(taken.begin(), taken.end()) - QSet<QString>(shown.begin(), shown.end())).size();
     co_return true;
 }
 
@@ -167,13 +182,8 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
         co_return leftAlone;
     }
 
-    // A document whose window an earlier pass of this restore opened is not handed again, also
-    // when the window does not tell its document.
-    QStringList documents = DocumentReopener::admittedDocuments(
-        plan.runningApp
-            ? OpenedWindows::unanswered(plan.needsDocumentOpening, *plan.runningApp, snapshot.windowSnapshots)
-            : plan.needsDocumentOpening,
-        id);
+    QStringList documents =
+        DocumentReopener::admittedDocuments(OpenedWindows::notHandedYet(id, plan.needsDocumentOpening), id);
     if (isFinder && plan.needsLaunch && plan.needsFinderWindowRestore) {
         // Started on its own, a file manager shows the folder it was started in, which is no saved
         // window's: it starts in a saved folder instead, under the rules of any document.
@@ -212,6 +222,9 @@ AppRestorer::restoreAppFromPlan(AppPlan plan, QList<DisplaySnapshot> savedDispla
     } else if (plan.needsLaunch) {
         const QStringList atLaunch = handOverAtLaunch ? documents : QStringList();
         app = co_await AppLauncher::launchApp(id, atLaunch, plan.bounds);
+        if (app) {
+            OpenedWindows::rememberHanded(id, atLaunch);
+        }
     }
     if (!app) {
         const bool bounded = plan.bounds && plan.bounds->refused(id);

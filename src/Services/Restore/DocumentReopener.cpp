@@ -72,14 +72,14 @@ QSet<QString> DocumentReopener::normalizedDocuments(const QStringList& documents
     return result;
 }
 
-QCoro::Task<void> DocumentReopener::openDocuments(QStringList documents, RunningApplication app,
-                                                  QString bundleIdentifier,
-                                                  std::shared_ptr<RestoreBounds> bounds) {
+QCoro::Task<QStringList> DocumentReopener::openDocuments(QStringList documents, RunningApplication app,
+                                                         QString bundleIdentifier,
+                                                         std::shared_ptr<RestoreBounds> bounds) {
     const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
     const std::optional<QUrl> appURL =
         AppLauncher::launchableURL(bundleIdentifier, QStringLiteral("openDocuments"));
     if (!port || !appURL) {
-        co_return;
+        co_return QStringList();
     }
     // A terminal that gets its folder as the folder it starts in shows no folder to check against:
     // it gets its folders when it is launched, and a running one is not asked for windows over and
@@ -87,7 +87,7 @@ QCoro::Task<void> DocumentReopener::openDocuments(QStringList documents, Running
     if (bundleIdentifier != RestorePlanner::terminalBundleID && port->isTerminal(bundleIdentifier)) {
         RestoreLog::log(QStringLiteral("openDocuments: not opening folders in the running terminal ") +
                         bundleIdentifier + QStringLiteral(" (it shows none to check against)"));
-        co_return;
+        co_return QStringList();
     }
     // A set: two windows on one folder are one document shown, and a window without one shows none.
     QSet<QString> openSet;
@@ -103,13 +103,9 @@ QCoro::Task<void> DocumentReopener::openDocuments(QStringList documents, Running
         }
     }
     if (toOpen.isEmpty()) {
-        co_return;
+        co_return QStringList();
     }
     const QStringList admitted = admittedDocuments(toOpen, bundleIdentifier);
-    QList<QUrl> urls;
-    for (const QString& document : admitted) {
-        urls.append(QUrl(document));
-    }
     // Refused documents will never show: they are not waited for. A document saved twice (two
     // windows on one folder) is one document shown.
     QSet<QString> expectedSet = openSet;
@@ -119,7 +115,7 @@ QCoro::Task<void> DocumentReopener::openDocuments(QStringList documents, Running
     const qsizetype expected = expectedSet.size();
     const bool terminal = bundleIdentifier == RestorePlanner::terminalBundleID;
     if (terminal) {
-        co_await openInTerminal(urls, app, *appURL, bounds);
+        const QStringList handed = co_await openInTerminal(admitted, app, *appURL, bounds);
         QStringList wantedDocuments = documents;
         for (const QString& document : toOpen) {
             if (!admitted.contains(document)) {
@@ -134,43 +130,50 @@ QCoro::Task<void> DocumentReopener::openDocuments(QStringList documents, Running
                    normalizedDocuments(QStringList(unique.begin(), unique.end())).contains(wanted);
         };
         co_await RestoreWait::pollUntil(allShown, RestoreWait::ms(10000), RestoreWait::ms(300));
-        co_return;
+        co_return handed;
     }
-    for (const QUrl& url : urls) {
+    QStringList handed;
+    for (const QString& document : admitted) {
         if (bounds && !bounds->takeStart(bundleIdentifier, QStringLiteral("openDocuments"))) {
             break;
         }
         // A refused document is passed over (the answer is named: see AppLauncher's reopen).
-        const QList<QUrl> one(1, url);
-        const OpenResult opened = co_await port->openDocuments(one, *appURL, false);
-        Q_UNUSED(opened);
+        const QList<QUrl> one(1, QUrl(document));
+        if ((co_await port->openDocuments(one, *appURL, false)).succeeded) {
+            handed.append(document);
+        }
     }
     const auto allListed = [app, expected] {
         return AXWindowService::currentDocumentURLs(app).size() >= expected;
     };
     co_await RestoreWait::pollUntil(allListed, RestoreWait::ms(3000), RestoreWait::ms(200));
+    co_return handed;
 }
 
-QCoro::Task<void> DocumentReopener::openInTerminal(QList<QUrl> documents, RunningApplication app, QUrl appURL,
-                                                   std::shared_ptr<RestoreBounds> bounds) {
+QCoro::Task<QStringList> DocumentReopener::openInTerminal(QStringList documents, RunningApplication app,
+                                                          QUrl appURL,
+                                                          std::shared_ptr<RestoreBounds> bounds) {
     const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
+    QStringList handed;
     // One window at a time: each waits for the one before it to show.
-    for (const QUrl& url : documents) {
+    for (const QString& document : documents) {
         if (bounds &&
             !bounds->takeStart(app.bundleIdentifier.value_or(QString()), QStringLiteral("openDocuments"))) {
             break;
         }
         const qsizetype before = AXWindowService::currentDocumentURLs(app).size();
-        const QList<QUrl> one(1, url);
+        const QList<QUrl> one(1, QUrl(document));
         const OpenResult outcome = co_await port->openDocuments(one, appURL, false);
         if (!outcome.succeeded) {
             continue;
         }
+        handed.append(document);
         const auto newWindow = [app, before] {
             return AXWindowService::currentDocumentURLs(app).size() > before;
         };
         co_await RestoreWait::pollUntil(newWindow, RestoreWait::ms(2000), RestoreWait::ms(100));
     }
+    co_return handed;
 }
 
 QCoro::Task<void> DocumentReopener::waitForTerminalLogin(RunningApplication app,

@@ -27,16 +27,17 @@ public:
 
     // Opens, one at a time and in the background, the documents the application does not show
     // yet, then waits until it lists them (3 seconds; the terminal 10). Each document handed over
-    // takes a start of bounds, when given; none is handed once they ran out.
-    static QCoro::Task<void> openDocuments(QStringList documents, RunningApplication app,
-                                           QString bundleIdentifier,
-                                           std::shared_ptr<RestoreBounds> bounds = {});
+    // takes a start of bounds, when given; none is handed once they ran out. The documents whose
+    // hand-over the desktop took.
+    static QCoro::Task<QStringList> openDocuments(QStringList documents, RunningApplication app,
+                                                  QString bundleIdentifier,
+                                                  std::shared_ptr<RestoreBounds> bounds = {});
     // Waits (up to 10 seconds) until the terminal shows the expected documents and none of its
     // windows is still at a login prompt, also when no document is expected.
     static QCoro::Task<void> waitForTerminalLogin(RunningApplication app, QStringList expectedDocumentURLs);
 
 private:
-    static QCoro::Task<void> openInTerminal(QList<QUrl> documents, RunningApplication app, QUrl appURL,
-                                            std::shared_ptr<RestoreBounds> bounds);
+    static QCoro::Task<QStringList> openInTerminal(QStringList documents, RunningApplication app, QUrl appURL,
+                                                   std::shared_ptr<RestoreBounds> bounds);
     static QSet<QString> normalizedDocuments(const QStringList& documents);
 };

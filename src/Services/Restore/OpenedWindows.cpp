@@ -134,28 +134,26 @@ QHash<AXElement, QSet<QUuid>> OpenedWindows::forDocuments(const QList<Shown>& li
     return result;
 }
 
-QStringList OpenedWindows::unanswered(const QStringList& documents, const RunningApplication& app,
-                                      const QList<WindowSnapshot>& saved) {
-    if (documents.isEmpty() || remembered().isEmpty()) {
-        return documents;
-    }
-    QSet<QUuid> served;
-    for (const AXElement& window : AXWindowService::axWindowList(app).value_or(QList<AXElement>())) {
-        served.unite(remembered().value(window));
-    }
-    QSet<QString> answered;
-    for (const WindowSnapshot& window : saved) {
-        if (served.contains(window.id) && window.documentURL && !window.documentURL->isEmpty()) {
-            answered.insert(WindowMatcher::normalizeDocumentURL(*window.documentURL));
-        }
-    }
+QHash<QString, QSet<QString>>& OpenedWindows::handed() {
+    static QHash<QString, QSet<QString>> documents;
+    return documents;
+}
+
+QStringList OpenedWindows::notHandedYet(const QString& bundleIdentifier, const QStringList& documents) {
+    const QSet<QString> before = handed().value(bundleIdentifier);
     QStringList result;
     for (const QString& document : documents) {
-        if (!answered.contains(WindowMatcher::normalizeDocumentURL(document))) {
+        if (!before.contains(WindowMatcher::normalizeDocumentURL(document))) {
             result.append(document);
         }
     }
     return result;
+}
+
+void OpenedWindows::rememberHanded(const QString& bundleIdentifier, const QStringList& documents) {
+    for (const QString& document : documents) {
+        handed()[bundleIdentifier].insert(WindowMatcher::normalizeDocumentURL(document));
+    }
 }
 
 QHash<AXElement, QSet<QUuid>>& OpenedWindows::remembered() {
@@ -170,4 +168,5 @@ QHash<AXElement, QSet<QUuid>> OpenedWindows::remember(const QHash<AXElement, QSe
 
 void OpenedWindows::forget() {
     remembered().clear();
+    handed().clear();
 }

@@ -10,9 +10,10 @@
 #include <QStringList>
 #include <QUuid>
 
-// Which saved windows the windows a restore step opened belong to. A window the restore opened for
-// one saved window is never another's, even where it bears no clue of its own (a terminal started
-// in a saved folder shows neither the folder nor a document).
+// Which saved windows the windows a restore step opened belong to, and which documents the restore
+// handed over. A window the restore opened for one saved window is never another's, even where it
+// bears no clue of its own (a terminal started in a saved folder shows neither the folder nor a
+// document).
 class OpenedWindows {
 public:
     OpenedWindows() = delete;
@@ -35,10 +36,12 @@ public:
     static QHash<AXElement, QSet<QUuid>> forDocuments(const QList<Shown>& live, const QSet<AXElement>& before,
                                                       const QList<WindowSnapshot>& saved,
                                                       const QStringList& handed);
-    // The documents (of the saved windows) that no live window the restore request opened for
-    // their saved windows answers: one there is shows the document, whether or not it says so.
-    static QStringList unanswered(const QStringList& documents, const RunningApplication& app,
-                                  const QList<WindowSnapshot>& saved);
+    // The documents among documents that the restore request has not handed to the application
+    // yet. A document handed over is not handed again by a later attempt or pass of the same
+    // request: its window may come late, or never say which document it shows, and a second
+    // hand-over would show it twice. rememberHanded() notes what was handed.
+    static QStringList notHandedYet(const QString& bundleIdentifier, const QStringList& documents);
+    static void rememberHanded(const QString& bundleIdentifier, const QStringList& documents);
     // Adds what a pass found to what the earlier passes of the restore request found, and gives
     // it all: a later pass, the application running by then, still knows which saved windows the
     // windows an earlier one opened are for. forget() begins a new request.
@@ -47,4 +50,5 @@ public:
 
 private:
     static QHash<AXElement, QSet<QUuid>>& remembered();
+    static QHash<QString, QSet<QString>>& handed();
 };

@@ -54,9 +54,10 @@ protected:
 // the document is still handed over once.
 TEST_F(LinuxDocumentRestoreTest, ADocumentWhoseWindowComesLateIsHandedOverOnce) {
     ASSERT_TRUE(m_ready);
-    // Each of its processes shows its windows 3.6 s after it started: past the first wait for a
-    // document's window (3 s and a pause), within the wait for a late one (5 s after the hand-over).
-    const QString id = installTestWindowEntry(QStringLiteral("--delay 3600"));
+    // Each of its processes shows its windows 6 s after it started: past the waits of the hand-over
+    // for its window (3 s, then up to 5 s after the hand-over), before the wait for the windows of
+    // documents ends (5 s more).
+    const QString id = installTestWindowEntry(QStringLiteral("--delay 6000"));
     const QString notes = folder.filePath(QStringLiteral("notes.txt"));
     ASSERT_TRUE(QFile(notes).open(QIODevice::WriteOnly));
     const std::optional<QUrl> program = applications->urlForApplication(id);

@@ -103,10 +103,11 @@ TEST_F(AppRestorerTest, LaunchesWithItsDocumentsAndPlacesTheirWindows) {
 
     // A document window that shows only after the hand-over stopped waiting for it is waited for
     // before a blank window is asked for: then the application shows as many windows as were saved.
+    // The document is handed over once.
     SimulatedDesktop::InstalledApp slow;
     slow.bundleIdentifier = "org.example.Viewer";
     slow.name = "Viewer";
-    slow.windowDelay = Clock::Duration(11000);
+    slow.windowDelay = Clock::Duration(8000);
     slow.newWindow = SimulatedDesktop::Window{};
     slow.newWindow->frame = QRectF(40, 60, 500, 300);
     desktop().installApplication(slow);
@@ -115,6 +116,8 @@ TEST_F(AppRestorerTest, LaunchesWithItsDocumentsAndPlacesTheirWindows) {
     late.documentURL = doc;
     restore(savedApp("org.example.Viewer", {savedWindow(QRectF(100, 100, 600, 400), "Build", 7), late}));
     EXPECT_EQ(desktop().newWindowRequests("org.example.Viewer"), 0);
+    clock().advanceBy(Clock::Duration(20000));
+    EXPECT_EQ(desktop().windowsOf(desktop().findApplication("org.example.Viewer")->pid).size(), 2);
 }
 
 // A document window that shows while the restore pauses to ask for it again ends the pause: the
