@@ -287,9 +287,11 @@ public:
     QList<Launched> launched;
     bool sameTitles = false;
     qint64 loadMs = 0;
-    // Keys typed before then are lost, and so is the dropPress-th key (1-based).
+    // Keys typed before then are lost, and so is the dropPress-th key (1-based); digits typed
+    // before digitsFromMs are lost too (the page has them first).
     qint64 keysFromMs = 0;
     int dropPress = 0;
+    qint64 digitsFromMs = 0;
 
     qint64 nowMs() const {
         return std::chrono::duration_cast<std::chrono::milliseconds>(m_clock->elapsed()).count();
@@ -371,6 +373,9 @@ public:
         Window& w = m_windows[m_active];
         const int count = static_cast<int>(w.tabs.size());
         const int digit = static_cast<int>(key) - 0x30;
+        if (digit >= 1 && digit <= 9 && nowMs() < digitsFromMs) {
+            return;
+        }
         w.shown = digit >= 1 && digit <= 8 ? std::min(digit, count)
                   : digit == 9             ? count
                   : key == 0xff56          ? w.shown % count + 1
@@ -449,11 +454,13 @@ TEST(ChromiumTabSelection, WaitsABoundedTimeInAllForItsKeys) {
         qint64 keysFromMs; // keys typed before are lost
         int dropPress;     // this key (1-based) is lost
         qint64 withinMs;
+        qint64 digitsFromMs = 0;
     } cases[] = {
         {true, 0, 30, 20, 11, 10000, true, 0, 0, 0, 3500},
         {false, 1500, 3, 2, 1, 0, true, 0, 0, 0, 3500},
         {false, 4000, 20, 3, 1, 3000, false, 12, 8000, 0, 12000},
         {false, 0, 3, 2, 1, 0, true, 0, 0, 2, 3500},
+        {false, 0, 4, 3, 1, 0, true, 0, 0, 0, 3500, 8000},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
@@ -464,6 +471,7 @@ TEST(ChromiumTabSelection, WaitsABoundedTimeInAllForItsKeys) {
         browser.loadMs = c.loadMs;
         browser.keysFromMs = c.keysFromMs;
         browser.dropPress = c.dropPress;
+        browser.digitsFromMs = c.digitsFromMs;
         QStringList addresses;
         for (int i = 0; i < c.tabs; ++i) {
             addresses << QStringLiteral("https://example.org/") + QString::number(i);

@@ -59,6 +59,10 @@ private:
     // with key, each typed again where the browser lost it: whether the browser shows that last
     // key within the selection's bound.
     QCoro::Task<bool> backAndForth(xcb_window_t window, quint32 back, quint32 key);
+    // Goes from tab from to tab to (1-based) with the keys to the next or the previous tab, each
+    // once the one before showed: whether every one showed, and the title names the tab where its
+    // title is known.
+    QCoro::Task<bool> stepTo(xcb_window_t window, std::int64_t from, std::int64_t to, QString expectedTitle);
     // Whether the browser's record comes to show the tab (1-based) within the time it takes to
     // be rewritten.
     QCoro::Task<bool> recordShows(xcb_window_t window, std::int64_t tab);
