@@ -81,7 +81,6 @@ QCoro::Task<bool> ChromiumTabSelection::changesFrom(xcb_window_t window, QString
 }
 
 QCoro::Task<bool> ChromiumTabSelection::backAndForth(xcb_window_t window, quint32 back, quint32 key) {
-    co_await untilStill(window, kStepBound);
     const Clock::TimePoint deadline = m_clock->now() + selectionBound;
     // The keys take turns until the tab's key, typed right after the key back, changes the title:
     // the key back changes nothing where the title's change was the page shown before loading, and
@@ -187,6 +186,7 @@ QCoro::Task<bool> ChromiumTabSelection::show(xcb_window_t window, std::int64_t t
     // Keys go to the window with the focus: they are typed only once the browser's window has it,
     // as another application would take them for its own. A second try only when the first did
     // not take.
+    std::optional<QString> firstKeyAt; // the title when the first key went
     for (int attempt = 0; attempt < 2; ++attempt) {
         const bool active = co_await m_desktop.activate(window);
         if (!active) {
@@ -206,7 +206,15 @@ QCoro::Task<bool> ChromiumTabSelection::show(xcb_window_t window, std::int64_t t
         const std::int64_t firstTab = keys.size() == 1 ? tab : keys.first() == kDigitNine ? *count : 8;
         const bool firstUnnamed =
             titleOfTab(record, firstTab).isEmpty() && titleOfTab(known, firstTab).isEmpty();
+        if (keys.size() == 1 && firstUnnamed && !alreadyShown) {
+            // A change the key did not cause is then less likely, and where nothing changes at
+            // all, the window still shows the tab it showed.
+            co_await untilStill(window, kStepBound);
+        }
         QString before = titleNow();
+        if (!firstKeyAt) {
+            firstKeyAt = before;
+        }
         const Clock::TimePoint deadline = m_clock->now() + selectionBound;
         for (qsizetype k = 0; k < keys.size(); ++k) {
             before = titleNow();
@@ -255,9 +263,9 @@ QCoro::Task<bool> ChromiumTabSelection::show(xcb_window_t window, std::int64_t t
         // The browser hands a digit to the page first, and a page that is not ready lets it go
         // (the first window of a browser just started, for seconds under some managers), while it
         // takes the keys to the next and the previous tab itself: from the tab a window made here
-        // shows, those go one at a time.
+        // shows, as long as nothing changed since the first key, those go one at a time.
         if (!tookNow && !alreadyShown && keys.size() == 1 && known && m_handed.contains(window) &&
-            titleNow() == before) {
+            titleNow() == *firstKeyAt) {
             const bool stepped = co_await stepTo(window, known->selectedTab + 1, tab, expectedTitle);
             if (stepped) {
                 m_handed.shown(window, tab);

@@ -20,8 +20,8 @@ class HandedBrowserWindows;
 // changed where the tab's title is not known yet); the keys are typed again only when they did
 // not. A change of the title may also be the page shown before still loading while a key was
 // lost (a browser that has just started drops keys for a while): where the tab's title is not
-// known, its key counts once the title stands still and a key back to the tab shown before and
-// the tab's key again showed; where no single key leads back, the key, which shows the same tab
+// known, its key goes once the title stands still, and counts once a key back to the tab shown
+// before and the tab's key again showed; where no single key leads back, the key, which shows the same tab
 // however often it goes, is typed once more and the browser's record must come to show the tab.
 // One selection waits a bounded time in all, however far the tab is.
 class ChromiumTabSelection {
@@ -55,9 +55,9 @@ private:
     QCoro::Task<> typeAgainOnceStill(xcb_window_t window, quint32 key, Clock::Duration bound);
     // Whether the title changes from what it was within a step's bound (and at most bound).
     QCoro::Task<bool> changesFrom(xcb_window_t window, QString from, Clock::Duration bound);
-    // Once the title stands still, goes back to the tab shown before with back, then to the tab
-    // with key, each typed again where the browser lost it: whether the browser shows that last
-    // key within the selection's bound.
+    // Goes back to the tab shown before with back, then to the tab with key, each typed again
+    // where the browser lost it: whether the browser shows that last key within the selection's
+    // bound.
     QCoro::Task<bool> backAndForth(xcb_window_t window, quint32 back, quint32 key);
     // Goes from tab from to tab to (1-based) with the keys to the next or the previous tab, each
     // once the one before showed: whether every one showed, and the title names the tab where its
