@@ -33,6 +33,17 @@ QCoro::Task<bool> RestoreWait::pollUntil(std::function<bool()> check, Clock::Dur
     co_return check();
 }
 
+QCoro::Task<bool> RestoreWait::pollAfter(std::function<bool()> check, Clock::Duration timeout,
+                                         Clock::Duration step) {
+    const std::shared_ptr<Clock> clock = Platform::current().clock;
+    const Clock::TimePoint deadline = clock->now() + timeout;
+    if (!co_await pause(std::min(step, timeout))) {
+        co_return check();
+    }
+    co_return co_await pollUntil(std::move(check),
+                                 std::chrono::duration_cast<Clock::Duration>(deadline - clock->now()), step);
+}
+
 QCoro::Task<bool> RestoreWait::pollUntilAsync(std::function<QCoro::Task<bool>()> check,
                                               Clock::Duration timeout, Clock::Duration step) {
     const std::shared_ptr<Clock> clock = Platform::current().clock;

@@ -23,6 +23,11 @@ public:
     // time-out of 0 or less checks once.
     static QCoro::Task<bool> pollUntil(std::function<bool()> check, Clock::Duration timeout,
                                        Clock::Duration step);
+    // The same, looking first after one step: for a change just asked of the window manager,
+    // which cannot show before the manager has had its turn (a look at once would only read many
+    // windows for nothing while the manager is busy carrying the requests out).
+    static QCoro::Task<bool> pollAfter(std::function<bool()> check, Clock::Duration timeout,
+                                       Clock::Duration step);
     static QCoro::Task<bool> pollUntilAsync(std::function<QCoro::Task<bool>()> check, Clock::Duration timeout,
                                             Clock::Duration step);
 

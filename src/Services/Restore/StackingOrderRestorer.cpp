@@ -188,8 +188,11 @@ StackingOrderRestorer::restoreZOrder(QList<AppSnapshot> appSnapshots,
         co_return;
     }
 
-    // The window of the first visible application that was raised last: the one in front.
+    // The window of the first visible application that was raised last: the one in front; and
+    // which windows are in sight, read along with the windows its raises read.
     std::optional<AXElement> front;
+    const std::shared_ptr<WindowServer> server = Platform::current().windowServer;
+    QList<WindowServerEntry> inSight;
     for (qsizetype i = appSnapshots.size() - 1; i >= 0; --i) {
         const AppSnapshot& saved = appSnapshots[i];
         const std::optional<RunningApplication> app =
@@ -200,9 +203,13 @@ StackingOrderRestorer::restoreZOrder(QList<AppSnapshot> appSnapshots,
         }
         port->activate(app->processIdentifier, RunningApplications::ActivateIgnoringOtherApps);
         co_await RestoreWait::pause(RestoreWait::ms(kActivationPauseMs));
+        const bool isFirst = saved.bundleIdentifier == firstVisible->bundleIdentifier;
+        if (isFirst && server) {
+            inSight = server->windowList(WindowServer::OnScreenWindows).value_or(QList<WindowServerEntry>());
+        }
         const std::optional<AXElement> raised = co_await raiseWindows(
             *app, remappedSnapshots.value(saved.bundleIdentifier, saved.windowSnapshots));
-        if (saved.bundleIdentifier == firstVisible->bundleIdentifier) {
+        if (isFirst) {
             front = raised;
         }
     }
@@ -218,13 +225,9 @@ StackingOrderRestorer::restoreZOrder(QList<AppSnapshot> appSnapshots,
         // forward: until the last raise shows, that would be a window raised before it. The
         // raises go out back to back and the manager takes them in the order sent, so once the
         // last one shows, every one before it has been carried out too.
-        // Which windows are in sight, and whose, is read once; each look reads the order alone.
-        const std::shared_ptr<WindowServer> server = Platform::current().windowServer;
-        const QList<WindowServerEntry> list =
-            server ? server->windowList(WindowServer::OnScreenWindows).value_or(QList<WindowServerEntry>())
-                   : QList<WindowServerEntry>();
+        // Which windows are in sight, and whose, was read once; each look reads the order alone.
         QSet<quint64> firstsInSight;
-        for (const WindowServerEntry& entry : list) {
+        for (const WindowServerEntry& entry : std::as_const(inSight)) {
             if (entry.ownerPID == first->processIdentifier) {
                 firstsInSight.insert(entry.windowNumber);
             }
@@ -241,7 +244,7 @@ StackingOrderRestorer::restoreZOrder(QList<AppSnapshot> appSnapshots,
         // A window out of sight (on a virtual desktop not shown) never shows in front: there is
         // nothing to wait for.
         if (firstsInSight.contains(frontNumber)) {
-            co_await RestoreWait::pollUntil(shown, RestoreWait::ms(kRaisedWaitMs),
+            co_await RestoreWait::pollAfter(shown, RestoreWait::ms(kRaisedWaitMs),
                                             RestoreWait::ms(kRaisedStepMs));
         }
     }

@@ -329,16 +329,18 @@ WindowPlacer::placeMinimised(QList<Minimising> windows, QList<DisplaySnapshot> s
     // minimised reads for a moment on a frame where it never shows.
     if (!moving.isEmpty()) {
         const auto changed = [moving] { return AXWindowService::allMovedFrom(moving); };
-        co_await RestoreWait::pollUntil(changed, RestoreWait::ms(kMoveReadWaitMs), RestoreWait::ms(10));
+        co_await RestoreWait::pollAfter(changed, RestoreWait::ms(kMoveReadWaitMs), RestoreWait::ms(10));
     }
     QHash<AXElement, QStringList> moved;
     QHash<AXElement, std::optional<QRectF>> placed;
     AXWindowService::readTogether(all);
+    bool asked = false;
     for (const Minimising& m : windows) {
         if (wasMoved(m.before, Whereabouts::of(m.window), targets.value(m.window))) {
             moved.insert(m.window, {QStringLiteral("moved")});
         }
         placed.insert(m.window, AXWindowService::windowFrame(m.window));
+        asked = asked || !AXWindowService::isMinimized(m.window);
         AXWindowService::minimize(m.window);
     }
     // Read back like every other outcome: a window its application keeps open is not minimised
@@ -365,7 +367,11 @@ WindowPlacer::placeMinimised(QList<Minimising> windows, QList<DisplaySnapshot> s
         }
         return done;
     };
-    co_await RestoreWait::pollUntil(minimised, RestoreWait::ms(kMinimizeWaitMs), RestoreWait::ms(100));
+    if (asked) {
+        co_await RestoreWait::pollAfter(minimised, RestoreWait::ms(kMinimizeWaitMs), RestoreWait::ms(100));
+    } else {
+        co_await RestoreWait::pollUntil(minimised, RestoreWait::ms(kMinimizeWaitMs), RestoreWait::ms(100));
+    }
     for (const Minimising& m : windows) {
         const bool done = AXWindowService::isMinimized(m.window);
         WindowRestoreResult outcome =
@@ -512,7 +518,7 @@ QCoro::Task<void> WindowPlacer::returnToDesktops(QList<std::pair<AXElement, std:
         return std::all_of(arriving.cbegin(), arriving.cend(),
                            [](const std::function<bool()>& a) { return a(); });
     };
-    co_await RestoreWait::pollUntil(arrived, RestoreWait::ms(kMinimizeWaitMs), RestoreWait::ms(100));
+    co_await RestoreWait::pollAfter(arrived, RestoreWait::ms(kMinimizeWaitMs), RestoreWait::ms(100));
 }
 
 QCoro::Task<void> WindowPlacer::prepareWindowForGeometry(AXElement window) {

@@ -58,7 +58,7 @@ QCoro::Task<bool> allShown(QList<AXElement> windows) {
         AXWindowService::readTogether(windows);
         return std::none_of(windows.cbegin(), windows.cend(), minimised);
     };
-    co_return co_await RestoreWait::pollUntil(shown, RestoreWait::ms(kShowWaitMs), RestoreWait::ms(100));
+    co_return co_await RestoreWait::pollAfter(shown, RestoreWait::ms(kShowWaitMs), RestoreWait::ms(100));
 }
 
 } // namespace
@@ -132,6 +132,6 @@ QCoro::Task<void> WindowShowing::prepareForGeometry(QList<AXElement> windows) {
                 return AXAttributeReader::boolean(window, AXName::FullScreen);
             });
         };
-        co_await RestoreWait::pollUntil(windowed, RestoreWait::ms(kFullScreenWaitMs), RestoreWait::ms(200));
+        co_await RestoreWait::pollAfter(windowed, RestoreWait::ms(kFullScreenWaitMs), RestoreWait::ms(200));
     }
 }

@@ -70,15 +70,15 @@ TEST_F(WindowPlacerTest, ReportsEachOutcomeWithItsLogLines) {
          50,
          {start, R"(applyGeometry: "Doc" ✓ actual=(100,100 800×600) attempts=1)"},
          {"moved"}},
-        // A window shown again is read until it stood still over three reads 50 ms apart, to find it
-        // at rest before it is moved.
+        // A window shown again is first looked at one step (100 ms) after it was asked, then read
+        // until it stood still over three reads 50 ms apart, to find it at rest before it is moved.
         {"shown again and moved",
          QRectF(400, 300, 600, 400),
          [](SimulatedDesktop::Window& w) { w.minimized = true; },
          RestoreStatus::restored,
          "Geometry verified (match=exactTitle, attempts=1)",
          kSaved,
-         3 * 50 + 50,
+         100 + 3 * 50 + 50,
          {start, R"(applyGeometry: "Doc" ✓ actual=(100,100 800×600) attempts=1)"},
          {"shown", "moved"}},
         // The move takes effect 300 ms late: it shows at the third read, after 100 + 200 ms of pauses.
@@ -124,7 +124,7 @@ TEST_F(WindowPlacerTest, ReportsEachOutcomeWithItsLogLines) {
          RestoreStatus::restored,
          "Already at correct position",
          QRectF(120, 110, 800, 600),
-         3 * 50,
+         100 + 3 * 50,
          {},
          {"shown"}},
         // Read at rest first, as a window shown here is.
@@ -162,7 +162,7 @@ TEST_F(WindowPlacerTest, ReportsEachOutcomeWithItsLogLines) {
          RestoreStatus::failed,
          "App only shows splash screen after 40s",
          std::nullopt,
-         3 * 50 + 4 * 50 + 100 + 200 + 400 + 40000,
+         100 + 3 * 50 + 4 * 50 + 100 + 200 + 400 + 40000,
          {start, R"(applyGeometry: "Doc" attempt 1/4 actual=(400,300 600×400) — retrying)",
           R"(applyGeometry: "Doc" attempt 2/4 actual=(400,300 600×400) — retrying)",
           R"(applyGeometry: "Doc" attempt 3/4 actual=(400,300 600×400) — retrying)",
@@ -343,9 +343,10 @@ TEST_F(WindowPlacerTest, WindowsShownOrMinimisedTogetherWaitTogether) {
         EXPECT_EQ(results[i].actions,
                   QStringList({i < 2 ? "shown" : "moved", i < 2 ? "moved" : "minimised"}));
     }
-    // At rest after three reads 50 ms apart; minimised at the fourth read 100 ms apart; two moves
-    // that settle together.
-    EXPECT_EQ(elapsedMs(), 3 * 50 + 300 + 50);
+    // Shown at the first look, 100 ms after they were asked, and at rest after three reads 50 ms
+    // apart; the two moved before they are minimised read back at the first look 10 ms after the
+    // moves, and minimised at the third look 100 ms apart; two moves that settle together.
+    EXPECT_EQ(elapsedMs(), 100 + 3 * 50 + 10 + 300 + 50);
 
     // A later attempt of the same restore does not read again what an earlier one read at rest.
     const qint32 shown = appWith(QRectF(120, 110, 800, 600));
@@ -459,7 +460,8 @@ TEST_F(WindowPlacerTest, PreparationWaitsTwoSecondsForTheDockAndThreeForFullScre
         int delayMs;
         qint64 waitedMs;
         // Minimised on a desktop not shown, under a manager that shows it only through the desktop
-        // shown: the first such window learns the way, the next goes that way at once.
+        // shown: the first such window learns the way, the next goes that way at once. Each way
+        // is first looked at one step (100 ms) after it was asked.
         bool awayOnly = false;
     };
     const QList<Case> cases{
@@ -467,8 +469,8 @@ TEST_F(WindowPlacerTest, PreparationWaitsTwoSecondsForTheDockAndThreeForFullScre
         {"slow to come back from the Dock", true, false, 5000, 2000},
         {"out of full screen", false, true, 250, 400},
         {"slow to leave full screen", false, true, 5000, 3000},
-        {"away, the first one", true, false, 0, 2000, true},
-        {"away, the next one", true, false, 0, 0, true},
+        {"away, the first one", true, false, 0, 2100, true},
+        {"away, the next one", true, false, 0, 100, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
