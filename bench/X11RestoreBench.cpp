@@ -31,7 +31,7 @@
 // windows of an application at once and waited for together, each ends on what it waits for:
 //   - the manager moving windows to their desktops, showing minimised ones (100 ms steps, 2 s at
 //     most) and taking windows out of full screen (200 ms steps, 3 s);
-//   - the frames of the windows shown again standing still over three reads 50 ms apart (1 s at
+//   - the frames of the windows shown again standing still over five reads 30 ms apart (1 s at
 //     most): a manager may draw a window back from its icon over a few frames;
 //   - the windows saved minimised reading back on their frames (10 ms steps, 0.5 s), then
 //     minimised (100 ms steps, 2 s);
@@ -44,6 +44,9 @@
 //     un-hidden (100 ms steps, 2 s), then activated (1.5 s);
 //   - with "close other apps", the applications asked to quit, until they are gone (20 ms steps,
 //     0.5 s at most); none when none was asked.
+// A wait on windows the restore just asked a change of looks first one step after it asked; a wait
+// that reads the same windows again and again asks for them a fifth of its step (at most 20 ms)
+// before each look, so that the X server answers while it pauses.
 // Not waited for: the notification server's answer to the notification of the restore.
 // The benchmark's own waits, outside the times measured: the windows to appear and stand where
 // they were arranged, and before each capture and restore, the windows to read minimised (or

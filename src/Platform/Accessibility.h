@@ -175,4 +175,7 @@ public:
     // in one go does so now, and the reads that follow in the same breath need no wait of their
     // own. Reads of elements not named here are unaffected.
     virtual void readTogether(const QList<AXElement>& elements) { (void)elements; }
+    // The elements will be read together after a short pause: a platform that can ask for them now
+    // does so, and that read takes the answers (as the elements stood when asked) without waiting.
+    virtual void readAhead(const QList<AXElement>& elements) { (void)elements; }
 };

@@ -83,17 +83,26 @@ AXResult LinuxAccessibility::copyAttributeValue(AXElement element, const QString
     return window ? windowAttribute(*window, attribute) : AXResult::failure(AXError::InvalidUIElement);
 }
 
-void LinuxAccessibility::readTogether(const QList<AXElement>& elements) {
+QList<xcb_window_t> LinuxAccessibility::windowsAmong(const QList<AXElement>& elements) {
     QList<xcb_window_t> windows;
     for (const AXElement& element : elements) {
         if (element.id < ApplicationElementBase) {
             windows.append(xcb_window_t(element.id));
         }
     }
+    return windows;
+}
+
+void LinuxAccessibility::readTogether(const QList<AXElement>& elements) {
+    const QList<xcb_window_t> windows = windowsAmong(elements);
     if (!windows.isEmpty()) {
         m_monitors->askAhead();
         m_windows->clients(windows);
     }
+}
+
+void LinuxAccessibility::readAhead(const QList<AXElement>& elements) {
+    m_windows->askAhead(windowsAmong(elements));
 }
 
 AXResult LinuxAccessibility::applicationAttribute(qint32 pid, const QString& attribute) {

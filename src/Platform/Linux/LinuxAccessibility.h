@@ -40,12 +40,15 @@ public:
     int performAction(AXElement element, const QString& action) override;
     // The windows' requests all go out before the first answer is waited for.
     void readTogether(const QList<AXElement>& elements) override;
+    void readAhead(const QList<AXElement>& elements) override;
 
     // The subrole an accessibility client would see for a window of this type.
     static QString subroleFor(X11Client::Type type);
 
 private:
     static constexpr quint64 ApplicationElementBase = quint64(1) << 40;
+    // The windows among elements (not the applications').
+    static QList<xcb_window_t> windowsAmong(const QList<AXElement>& elements);
 
     AXResult applicationAttribute(qint32 pid, const QString& attribute);
     AXResult windowAttribute(const X11Client& window, const QString& attribute);

@@ -30,6 +30,10 @@ xcb_window_t X11WindowReader::firstItem(const std::optional<X11Connection::Prope
 
 X11WindowReader::Result X11WindowReader::read(const QList<xcb_window_t>& windows, const RootWanted& wanted,
                                               const QList<xcb_window_t>& topLevels) {
+    return collect(ask(windows, wanted), topLevels);
+}
+
+X11WindowReader::Flight X11WindowReader::ask(const QList<xcb_window_t>& windows, const RootWanted& wanted) {
     X11Connection& x = m_connection;
     xcb_connection_t* c = x.xcb();
     checkRes();
@@ -46,34 +50,23 @@ X11WindowReader::Result X11WindowReader::read(const QList<xcb_window_t>& windows
     // order the server sends them in: libxcb keeps answers not yet taken in a list that each
     // taking searches from its start, so taking them in any other order costs the square of
     // their number.
-    std::optional<xcb_query_tree_cookie_t> rootTree;
+    Flight flight;
+    flight.windows = windows;
     if (wanted.children) {
-        rootTree = xcb_query_tree(c, x.root());
+        flight.rootTree = xcb_query_tree(c, x.root());
     }
-    std::optional<xcb_get_property_cookie_t> listCookie;
     if (wanted.clientList) {
-        listCookie = x.requestProperty(x.root(), clientListAtom);
+        flight.clientList = x.requestProperty(x.root(), clientListAtom);
     }
-    std::optional<xcb_get_property_cookie_t> activeCookie;
     if (wanted.activeWindow) {
-        activeCookie = x.requestProperty(x.root(), activeAtom);
+        flight.activeWindow = x.requestProperty(x.root(), activeAtom);
     }
-    std::optional<xcb_get_property_cookie_t> desktopCookie;
     if (wanted.currentDesktop) {
-        desktopCookie = x.requestProperty(x.root(), desktopAtom);
+        flight.currentDesktop = x.requestProperty(x.root(), desktopAtom);
     }
-    struct Asked {
-        xcb_get_geometry_cookie_t geometry;
-        xcb_translate_coordinates_cookie_t origin;
-        xcb_get_window_attributes_cookie_t attributes;
-        xcb_query_tree_cookie_t tree;
-        std::optional<xcb_res_query_client_ids_cookie_t> owner;
-        std::array<xcb_get_property_cookie_t, X11ClientProperties::count> properties;
-    };
-    std::vector<Asked> asked;
-    asked.reserve(size_t(windows.size()));
+    flight.asked.reserve(size_t(windows.size()));
     for (const xcb_window_t w : windows) {
-        Asked& a = asked.emplace_back();
+        Flight::Asked& a = flight.asked.emplace_back();
         a.geometry = xcb_get_geometry(c, w);
         a.origin = xcb_translate_coordinates(c, w, x.root(), 0, 0);
         a.attributes = xcb_get_window_attributes(c, w);
@@ -88,24 +81,55 @@ X11WindowReader::Result X11WindowReader::read(const QList<xcb_window_t>& windows
             a.properties[p] = x.requestProperty(w, properties.atoms()[p]);
         }
     }
+    return flight;
+}
 
-    Result result;
-    if (rootTree) {
-        result.rootChildren = children(x.reply(xcb_query_tree_reply, *rootTree));
+void X11WindowReader::drop(const Flight& flight) {
+    const auto dropOne = [this](unsigned int sequence) { m_connection.discardReply(sequence); };
+    for (const auto& cookie : {flight.clientList, flight.activeWindow, flight.currentDesktop}) {
+        if (cookie) {
+            dropOne(cookie->sequence);
+        }
     }
-    if (listCookie) {
+    if (flight.rootTree) {
+        dropOne(flight.rootTree->sequence);
+    }
+    for (const Flight::Asked& a : flight.asked) {
+        for (const unsigned int sequence :
+             {a.geometry.sequence, a.origin.sequence, a.attributes.sequence, a.tree.sequence}) {
+            dropOne(sequence);
+        }
+        if (a.owner) {
+            dropOne(a.owner->sequence);
+        }
+        for (const xcb_get_property_cookie_t& cookie : a.properties) {
+            dropOne(cookie.sequence);
+        }
+    }
+}
+
+X11WindowReader::Result X11WindowReader::collect(const Flight& flight, const QList<xcb_window_t>& topLevels) {
+    X11Connection& x = m_connection;
+    const X11ClientProperties properties(x);
+    const QList<xcb_window_t>& windows = flight.windows;
+    Result result;
+    if (flight.rootTree) {
+        result.rootChildren = children(x.reply(xcb_query_tree_reply, *flight.rootTree));
+    }
+    if (flight.clientList) {
         QList<xcb_window_t> list;
-        for (const quint32 w : x.propertyReply(*listCookie).value_or(X11Connection::Property()).items()) {
+        for (const quint32 w :
+             x.propertyReply(*flight.clientList).value_or(X11Connection::Property()).items()) {
             list.append(w);
         }
         result.clientList = list;
     }
-    if (activeCookie) {
-        result.activeWindow = firstItem(x.propertyReply(*activeCookie));
+    if (flight.activeWindow) {
+        result.activeWindow = firstItem(x.propertyReply(*flight.activeWindow));
     }
-    if (desktopCookie) {
+    if (flight.currentDesktop) {
         const QList<quint32> items =
-            x.propertyReply(*desktopCookie).value_or(X11Connection::Property()).items();
+            x.propertyReply(*flight.currentDesktop).value_or(X11Connection::Property()).items();
         result.currentDesktop = items.isEmpty() ? std::nullopt : std::optional<quint32>(items.first());
     }
     struct Answered {
@@ -116,10 +140,10 @@ X11WindowReader::Result X11WindowReader::read(const QList<xcb_window_t>& windows
         X11ClientProperties::Values values;
     };
     std::vector<Answered> answers;
-    answers.reserve(asked.size());
+    answers.reserve(flight.asked.size());
     QList<xcb_window_t> parents;
     parents.reserve(windows.size());
-    for (const Asked& a : asked) {
+    for (const Flight::Asked& a : flight.asked) {
         Answered& answer = answers.emplace_back();
         answer.geometry = x.reply(xcb_get_geometry_reply, a.geometry);
         answer.origin = x.reply(xcb_translate_coordinates_reply, a.origin);

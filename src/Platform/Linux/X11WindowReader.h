@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/Linux/X11Client.h"
+#include "Platform/Linux/X11ClientProperties.h"
 #include "Platform/Linux/X11Connection.h"
 
 #include <xcb/res.h>
@@ -9,7 +10,9 @@
 #include <QList>
 #include <QSet>
 
+#include <array>
 #include <optional>
+#include <vector>
 
 // Reads managed windows from the X server in one flight: every request goes out before the first
 // answer is awaited, so that reading any number of windows (and the root's list, stacking, active
@@ -38,10 +41,33 @@ public:
         QList<std::optional<X11Client>> clients;
     };
 
+    // The requests of one read, sent and not answered yet.
+    struct Flight {
+        struct Asked {
+            xcb_get_geometry_cookie_t geometry;
+            xcb_translate_coordinates_cookie_t origin;
+            xcb_get_window_attributes_cookie_t attributes;
+            xcb_query_tree_cookie_t tree;
+            std::optional<xcb_res_query_client_ids_cookie_t> owner;
+            std::array<xcb_get_property_cookie_t, X11ClientProperties::count> properties;
+        };
+        QList<xcb_window_t> windows;
+        std::optional<xcb_query_tree_cookie_t> rootTree;
+        std::optional<xcb_get_property_cookie_t> clientList;
+        std::optional<xcb_get_property_cookie_t> activeWindow;
+        std::optional<xcb_get_property_cookie_t> currentDesktop;
+        std::vector<Asked> asked;
+    };
+
     // Reads windows; a frame is found among topLevels (the root's children, bottom to top) unless
     // the root's children are asked for, in which case those read now are used.
     Result read(const QList<xcb_window_t>& windows, const RootWanted& wanted,
                 const QList<xcb_window_t>& topLevels);
+    // The two halves of a read: the requests, sent now, and their answers, taken once (as the
+    // windows stood when they were asked). A flight whose answers are not wanted is dropped.
+    Flight ask(const QList<xcb_window_t>& windows, const RootWanted& wanted);
+    Result collect(const Flight& flight, const QList<xcb_window_t>& topLevels);
+    void drop(const Flight& flight);
     // The root's children, bottom to top, on their own.
     QList<xcb_window_t> rootChildren();
     // Forgets what is kept of the windows that are not in live.

@@ -19,19 +19,22 @@ X11Windows::X11Windows(std::shared_ptr<X11Connection> connection)
     , m_context(std::make_unique<QObject>()) {
     // The manager announces what it changes on the root: the client list, the active window, the
     // stacking, the current desktop. A window coming or going changes no other window: what was
-    // read of those stays.
+    // read of those stays. A read asked ahead stays too: it stands for the windows as they were
+    // when it was asked, and the look after the next shows what changed since.
     const xcb_atom_t clientList = m_connection->atom("_NET_CLIENT_LIST");
     QObject::connect(m_connection.get(), &X11Connection::rootPropertyChanged, m_context.get(),
                      [this, clientList](xcb_atom_t atom) {
                          if (atom == clientList) {
                              listChanged();
                          } else {
-                             invalidate();
+                             forget();
                          }
                      });
 }
 
-X11Windows::~X11Windows() = default;
+X11Windows::~X11Windows() {
+    dropAhead();
+}
 
 X11Windows::Pass& X11Windows::pass() {
     expire();
@@ -42,6 +45,11 @@ X11Windows::Pass& X11Windows::pass() {
 }
 
 void X11Windows::invalidate() {
+    dropAhead();
+    forget();
+}
+
+void X11Windows::forget() {
     m_pass = Pass();
     ++m_state;
 }
@@ -59,12 +67,15 @@ quint64 X11Windows::state() {
 }
 
 void X11Windows::expire() {
+    // A read asked ahead outlives the pass it was asked in: that is what it is for.
     if (m_pass.pass != 0 && m_pass.pass != m_connection->pass()) {
-        invalidate();
+        forget();
     }
 }
 
 void X11Windows::changed(xcb_window_t window, bool stacking, std::optional<bool> minimized) {
+    // What was asked ahead was asked before this request.
+    dropAhead();
     ++m_state;
     // What a further request needs of the window (that it is managed, its decoration) holds after
     // this one; where it is and its state must be read again.
@@ -252,8 +263,25 @@ void X11Windows::read(const QList<xcb_window_t>& wanted) {
     // want them next to the windows, and here they cost no wait.
     const X11WindowReader::RootWanted root{!known.rootChildren, !known.clientList, !known.activeWindow,
                                            !known.currentDesktop};
+    const QList<xcb_window_t> topLevels = known.rootChildren.value_or(QList<xcb_window_t>());
+    std::optional<X11WindowReader::Result> ahead = takeAhead(windows, topLevels);
+    if (ahead) {
+        // What this pass read of the root already is newer than what was asked ahead.
+        if (known.rootChildren) {
+            ahead->rootChildren.reset();
+        }
+        if (known.clientList) {
+            ahead->clientList.reset();
+        }
+        if (known.activeWindow) {
+            ahead->activeWindow.reset();
+        }
+        if (known.currentDesktop) {
+            ahead->currentDesktop.reset();
+        }
+    }
     const X11WindowReader::Result result =
-        m_reader.read(windows, root, known.rootChildren.value_or(QList<xcb_window_t>()));
+        ahead ? *std::move(ahead) : m_reader.read(windows, root, topLevels);
     if (result.rootChildren) {
         known.rootChildren = *result.rootChildren;
     }
@@ -282,6 +310,48 @@ void X11Windows::read(const QList<xcb_window_t>& wanted) {
         } else if (listed.contains(windows[i])) {
             m_listed.insert(windows[i], *client);
         }
+    }
+}
+
+void X11Windows::askAhead(const QList<xcb_window_t>& windows) {
+    dropAhead();
+    QList<xcb_window_t> asked;
+    QSet<xcb_window_t> seen;
+    for (const xcb_window_t w : windows) {
+        if (!seen.contains(w)) {
+            asked.append(w);
+            seen.insert(w);
+        }
+    }
+    if (asked.isEmpty()) {
+        return;
+    }
+    // The root's list, stacking, active window and desktop go along: a later pass has none of them.
+    m_ahead = Ahead{m_reader.ask(asked, X11WindowReader::RootWanted{true, true, true, true}),
+                    std::chrono::steady_clock::now()};
+    m_connection->flush();
+}
+
+std::optional<X11WindowReader::Result> X11Windows::takeAhead(const QList<xcb_window_t>& windows,
+                                                             const QList<xcb_window_t>& topLevels) {
+    // Answers older than a wait's step are too old to stand for the windows now.
+    constexpr std::chrono::milliseconds kFresh{250};
+    if (!m_ahead) {
+        return std::nullopt;
+    }
+    const Ahead ahead = std::move(*m_ahead);
+    m_ahead.reset();
+    if (ahead.flight.windows != windows || std::chrono::steady_clock::now() - ahead.at > kFresh) {
+        m_reader.drop(ahead.flight);
+        return std::nullopt;
+    }
+    return m_reader.collect(ahead.flight, topLevels);
+}
+
+void X11Windows::dropAhead() {
+    if (m_ahead) {
+        m_reader.drop(m_ahead->flight);
+        m_ahead.reset();
     }
 }
 

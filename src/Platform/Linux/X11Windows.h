@@ -95,6 +95,12 @@ public:
 
     // Forgets what this pass has read: the next read goes to the server.
     void invalidate();
+    // Asks the server now for what a read of windows asks, so that a read of the same windows in a
+    // later pass, within a moment, takes the answers (as the windows stood when they were asked)
+    // instead of waiting for them: a wait that looks at windows again and again asks a little
+    // before each look, and the server answers while it pauses. A request or a change of the
+    // manager's list in between, or a read of other windows, drops the answers.
+    void askAhead(const QList<xcb_window_t>& windows);
     // Changes whenever what this object read may have changed (a new pass, a request, a change
     // the manager announced): what was worked out from its reads under the same number holds.
     quint64 state();
@@ -137,11 +143,17 @@ private:
     void setState(xcb_window_t window, bool on, const char* state);
     // Reads the windows not read in this pass yet, all in one go.
     void read(const QList<xcb_window_t>& windows);
+    // The answers asked ahead for exactly these windows, when they are still fresh.
+    std::optional<X11WindowReader::Result> takeAhead(const QList<xcb_window_t>& windows,
+                                                     const QList<xcb_window_t>& topLevels);
+    void dropAhead();
     QList<xcb_window_t> rootChildren();
     // What was read in the connection's current pass, to read from or add to.
     Pass& pass();
     // Forgets what was read in an earlier pass.
     void expire();
+    // Forgets what this pass has read, keeping a read asked ahead.
+    void forget();
     // The manager's list changed: the list and the stacking are read again.
     void listChanged();
     // Forgets what is kept of the windows that are not in the list any more.
@@ -156,6 +168,12 @@ private:
     std::unique_ptr<QObject> m_context;
     Pass m_pass;
     quint64 m_state = 1;
+    // A read asked ahead, and when.
+    struct Ahead {
+        X11WindowReader::Flight flight;
+        std::chrono::steady_clock::time_point at;
+    };
+    std::optional<Ahead> m_ahead;
     // The last reading of each window in the manager's list, whatever the pass.
     QHash<xcb_window_t, X11Client> m_listed;
     // The manager's list as last read, whatever the pass.

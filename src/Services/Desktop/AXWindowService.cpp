@@ -73,6 +73,12 @@ void AXWindowService::readTogether(const QList<AXElement>& windows) {
     }
 }
 
+void AXWindowService::readAhead(const QList<AXElement>& windows) {
+    if (const std::shared_ptr<Accessibility> ax = Platform::current().accessibility) {
+        ax->readAhead(windows);
+    }
+}
+
 bool AXWindowService::allMovedFrom(const QList<std::pair<AXElement, std::optional<QRectF>>>& windows) {
     QList<AXElement> read;
     for (const auto& w : windows) {

@@ -26,6 +26,8 @@ public:
     // Asks for the windows in one go where the platform can: reads of them that follow at once
     // cost no wait for the window server each.
     static void readTogether(const QList<AXElement>& windows);
+    // The windows will be read together after a short pause: asked for now where the platform can.
+    static void readAhead(const QList<AXElement>& windows);
     // Whether every window, read together, now stands on a frame other than the one given beside
     // it (any frame at all where none is given).
     static bool allMovedFrom(const QList<std::pair<AXElement, std::optional<QRectF>>>& windows);

@@ -49,7 +49,8 @@ QCoro::Task<QList<WindowRestoreResult>> GeometryApplier::applyAndVerify(QList<Mo
             }
             AXWindowService::setWindowFrame(m.window, m.targetFrame);
         }
-        co_await RestoreWait::pause(RestoreWait::ms(kSettleMs));
+        const auto askAhead = [asked] { AXWindowService::readAhead(asked); };
+        co_await RestoreWait::pause(RestoreWait::ms(kSettleMs), askAhead);
 
         AXWindowService::readTogether(asked);
         QList<qsizetype> again;
@@ -94,7 +95,12 @@ QCoro::Task<QList<WindowRestoreResult>> GeometryApplier::applyAndVerify(QList<Mo
         }
         pending = again;
         if (!pending.isEmpty()) {
-            co_await RestoreWait::pause(RestoreWait::ms(kBackoffMs[attempt]));
+            QList<AXElement> next;
+            for (const qsizetype k : pending) {
+                next.append(windows[k].window);
+            }
+            const auto askNextAhead = [next] { AXWindowService::readAhead(next); };
+            co_await RestoreWait::pause(RestoreWait::ms(kBackoffMs[attempt]), askNextAhead);
         }
     }
     QList<WindowRestoreResult> results;

@@ -17,8 +17,20 @@ QCoro::Task<bool> RestoreWait::pause(Clock::Duration d) {
     co_return !stopRequested();
 }
 
+QCoro::Task<bool> RestoreWait::pause(Clock::Duration d, AskAhead askAhead) {
+    const Clock::Duration lead = std::min(d / 5, ms(20));
+    if (!askAhead || lead <= Clock::Duration::zero()) {
+        co_return co_await pause(d);
+    }
+    if (!co_await pause(d - lead)) {
+        co_return false;
+    }
+    askAhead();
+    co_return co_await pause(lead);
+}
+
 QCoro::Task<bool> RestoreWait::pollUntil(std::function<bool()> check, Clock::Duration timeout,
-                                         Clock::Duration step) {
+                                         Clock::Duration step, AskAhead askAhead) {
     const std::shared_ptr<Clock> clock = Platform::current().clock;
     const Clock::TimePoint deadline = clock->now() + timeout;
     while (clock->now() < deadline) {
@@ -26,7 +38,8 @@ QCoro::Task<bool> RestoreWait::pollUntil(std::function<bool()> check, Clock::Dur
             co_return true;
         }
         if (!co_await pause(
-                std::min(step, std::chrono::duration_cast<Clock::Duration>(deadline - clock->now())))) {
+                std::min(step, std::chrono::duration_cast<Clock::Duration>(deadline - clock->now())),
+                askAhead)) {
             break;
         }
     }
@@ -34,14 +47,15 @@ QCoro::Task<bool> RestoreWait::pollUntil(std::function<bool()> check, Clock::Dur
 }
 
 QCoro::Task<bool> RestoreWait::pollAfter(std::function<bool()> check, Clock::Duration timeout,
-                                         Clock::Duration step) {
+                                         Clock::Duration step, AskAhead askAhead) {
     const std::shared_ptr<Clock> clock = Platform::current().clock;
     const Clock::TimePoint deadline = clock->now() + timeout;
-    if (!co_await pause(std::min(step, timeout))) {
+    if (!co_await pause(std::min(step, timeout), askAhead)) {
         co_return check();
     }
     co_return co_await pollUntil(std::move(check),
-                                 std::chrono::duration_cast<Clock::Duration>(deadline - clock->now()), step);
+                                 std::chrono::duration_cast<Clock::Duration>(deadline - clock->now()), step,
+                                 std::move(askAhead));
 }
 
 QCoro::Task<bool> RestoreWait::pollUntilAsync(std::function<QCoro::Task<bool>()> check,

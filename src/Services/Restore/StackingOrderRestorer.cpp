@@ -244,7 +244,7 @@ StackingOrderRestorer::restoreZOrder(QList<AppSnapshot> appSnapshots,
         // A window out of sight (on a virtual desktop not shown) never shows in front: there is
         // nothing to wait for.
         if (firstsInSight.contains(frontNumber)) {
-            co_await RestoreWait::pollAfter(shown, RestoreWait::ms(kRaisedWaitMs),
+            co_await RestoreWait::pollUntil(shown, RestoreWait::ms(kRaisedWaitMs),
                                             RestoreWait::ms(kRaisedStepMs));
         }
     }

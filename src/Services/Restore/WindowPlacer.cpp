@@ -24,8 +24,8 @@ constexpr int kMoveReadWaitMs = 500;
 // A window shown again is read until its frame stood still over this many reads this far apart
 // (150 ms), for at most this long. Still for that long is what counts, not how often it is
 // looked at: each look at a hundred windows while the manager draws them costs milliseconds.
-constexpr int kRestReads = 3;
-constexpr int kRestStepMs = 50;
+constexpr int kRestReads = 5;
+constexpr int kRestStepMs = 30;
 constexpr int kRestWaitMs = 1000;
 
 const QString kSplashReason = QStringLiteral("App only shows splash screen after 40s");
@@ -89,14 +89,17 @@ QCoro::Task<QHash<AXElement, std::optional<QRectF>>> WindowPlacer::framesAtRest(
     for (const AXElement& window : windows) {
         readings->insert(window, Reading{});
     }
-    const auto allAtRest = [readings] {
+    const auto stillMoving = [readings] {
         QList<AXElement> moving;
         for (auto it = readings->cbegin(); it != readings->cend(); ++it) {
             if (it->sameReads < kRestReads) {
                 moving.append(it.key());
             }
         }
-        AXWindowService::readTogether(moving);
+        return moving;
+    };
+    const auto allAtRest = [readings, stillMoving] {
+        AXWindowService::readTogether(stillMoving());
         bool all = true;
         for (auto it = readings->begin(); it != readings->end(); ++it) {
             if (it->sameReads >= kRestReads) {
@@ -111,8 +114,9 @@ QCoro::Task<QHash<AXElement, std::optional<QRectF>>> WindowPlacer::framesAtRest(
         return all;
     };
     if (!readings->isEmpty()) {
-        co_await RestoreWait::pollUntil(allAtRest, RestoreWait::ms(kRestWaitMs),
-                                        RestoreWait::ms(kRestStepMs));
+        const auto askAhead = [stillMoving] { AXWindowService::readAhead(stillMoving()); };
+        co_await RestoreWait::pollUntil(allAtRest, RestoreWait::ms(kRestWaitMs), RestoreWait::ms(kRestStepMs),
+                                        askAhead);
     }
     // A window that came to rest stands where it was read last; any other is read once more.
     QHash<AXElement, std::optional<QRectF>> frames;
@@ -367,10 +371,13 @@ WindowPlacer::placeMinimised(QList<Minimising> windows, QList<DisplaySnapshot> s
         }
         return done;
     };
+    const auto askAhead = [all] { AXWindowService::readAhead(all); };
     if (asked) {
-        co_await RestoreWait::pollAfter(minimised, RestoreWait::ms(kMinimizeWaitMs), RestoreWait::ms(100));
+        co_await RestoreWait::pollAfter(minimised, RestoreWait::ms(kMinimizeWaitMs), RestoreWait::ms(100),
+                                        askAhead);
     } else {
-        co_await RestoreWait::pollUntil(minimised, RestoreWait::ms(kMinimizeWaitMs), RestoreWait::ms(100));
+        co_await RestoreWait::pollUntil(minimised, RestoreWait::ms(kMinimizeWaitMs), RestoreWait::ms(100),
+                                        askAhead);
     }
     for (const Minimising& m : windows) {
         const bool done = AXWindowService::isMinimized(m.window);

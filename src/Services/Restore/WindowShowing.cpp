@@ -58,7 +58,9 @@ QCoro::Task<bool> allShown(QList<AXElement> windows) {
         AXWindowService::readTogether(windows);
         return std::none_of(windows.cbegin(), windows.cend(), minimised);
     };
-    co_return co_await RestoreWait::pollAfter(shown, RestoreWait::ms(kShowWaitMs), RestoreWait::ms(100));
+    const auto askAhead = [windows] { AXWindowService::readAhead(windows); };
+    co_return co_await RestoreWait::pollAfter(shown, RestoreWait::ms(kShowWaitMs), RestoreWait::ms(100),
+                                              askAhead);
 }
 
 } // namespace

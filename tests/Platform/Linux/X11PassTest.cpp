@@ -159,6 +159,53 @@ TEST_F(X11PassTest, APassEndsWithARequestOrATurnOfTheEventLoop) {
     EXPECT_TRUE(waitUntil([&] { return windows->client(window)->frameRect().topLeft() == target; }));
 }
 
+TEST_F(X11PassTest, AReadAskedAheadTakesItsAnswersInALaterPassWithoutRequestsOfItsOwn) {
+    const qint32 pid = start(testWindowProgram(), {QStringLiteral("--count"), QStringLiteral("3")});
+    QList<xcb_window_t> all;
+    for (const X11Client& client : waitForWindows(pid, 3)) {
+        all.append(client.window);
+    }
+    ASSERT_EQ(all.size(), 3);
+    const xcb_window_t first = all.first();
+    const auto framesOf = [&] {
+        QList<QRect> frames;
+        for (const X11Client& client : windows->clients(all)) {
+            frames.append(client.frameRect());
+        }
+        return frames;
+    };
+    QCoreApplication::processEvents();
+    const QList<QRect> standing = framesOf();
+    const QPoint target = standing.first().topLeft() + QPoint(29, 17);
+    struct Case {
+        const char* name;
+        std::function<void()> between;
+        QList<xcb_window_t> read;
+        bool taken;
+    };
+    const QList<Case> cases{
+        {"the same windows", [] {}, all, true},
+        {"other windows", [] {}, {first}, false},
+        // Asked before the request: the answers would show the window where it was.
+        {"a request in between", [&] { windows->moveFrame(first, target); }, all, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QCoreApplication::processEvents();
+        windows->askAhead(all);
+        c.between();
+        QCoreApplication::processEvents();
+        const quint64 before = xcb_total_written(connection->xcb());
+        const QList<X11Client> read = windows->clients(c.read);
+        EXPECT_EQ(xcb_total_written(connection->xcb()) == before, c.taken);
+        EXPECT_EQ(read.size(), c.read.size());
+        if (c.taken) {
+            EXPECT_EQ(framesOf(), standing);
+        }
+    }
+    EXPECT_TRUE(waitUntil([&] { return windows->client(first)->frameRect().topLeft() == target; }));
+}
+
 TEST_F(X11PassTest, TheScreensAreKeptWithinAPassAndFollowAChangeOfMonitors) {
     ASSERT_FALSE(screens->screens().isEmpty());
     QCoreApplication::processEvents();
