@@ -316,9 +316,31 @@ WindowPlacer::placeMinimised(QList<Minimising> windows, QList<DisplaySnapshot> s
     AXWindowService::readTogether(all);
     for (const Minimising& m : windows) {
         const std::optional<Screen> screen = RestoreGeometry::targetScreen(m.snapshot, savedDisplays);
-        const QRectF target = screen ? RestoreGeometry::targetFrame(m.snapshot, *screen)
-                                     : RectConversion::toRectF(m.snapshot.frame);
-        targets.insert(m.window, target);
+        targets.insert(m.window, screen ? RestoreGeometry::targetFrame(m.snapshot, *screen)
+                                        : RectConversion::toRectF(m.snapshot.frame));
+    }
+    // A window minimised already that reads off its target may still be drawn on its way to its
+    // icon (openbox starts drawing a moment after the window reads minimised, and moves its frame
+    // for a while): it is read until it stands still, and moved only if it stands elsewhere then.
+    QList<AXElement> drawn;
+    for (const Minimising& m : windows) {
+        const std::optional<QRectF> now = AXWindowService::windowFrame(m.window);
+        if (AXWindowService::isMinimized(m.window) && now &&
+            now->toRect() != targets.value(m.window).toRect()) {
+            drawn.append(m.window);
+        }
+    }
+    if (!drawn.isEmpty()) {
+        const QHash<AXElement, std::optional<QRectF>> atRest = co_await framesAtRest(drawn);
+        for (Minimising& m : windows) {
+            if (const auto it = atRest.constFind(m.window); it != atRest.constEnd()) {
+                m.before.frame = it.value();
+            }
+        }
+        AXWindowService::readTogether(all);
+    }
+    for (const Minimising& m : windows) {
+        const QRectF target = targets.value(m.window);
         // A window that stands on its target already is not asked to move: the request would
         // only have it read again.
         const std::optional<QRectF> now = AXWindowService::windowFrame(m.window);

@@ -379,6 +379,22 @@ TEST_F(WindowPlacerTest, WindowsShownOrMinimisedTogetherWaitTogether) {
     EXPECT_EQ(iconified.value(0).status, RestoreStatus::restored);
     // Minimised at the second look, on its way at the third, back at the fourth.
     EXPECT_EQ(elapsedMs() - from, 300);
+
+    // A window minimised already and still drawn on its way to its icon when the restore reads it
+    // is read until it stands still: back where it stood, it is not moved.
+    const qint32 flying = appWith(kSaved, [](SimulatedDesktop::Window& w) { w.minimized = true; });
+    const quint32 flier = windowOf(flying);
+    ClockTimer flight = clock().startTimer(Clock::Duration(20), true, [&] {
+        desktop().updateWindow(flier, [](SimulatedDesktop::Window& w) { w.frame.translate(10, 100); });
+    });
+    const ClockTimer home = clock().startTimer(Clock::Duration(90), false, [&] {
+        flight.cancel();
+        desktop().updateWindow(flier, [](SimulatedDesktop::Window& w) { w.frame = kSaved; });
+    });
+    desktop().updateWindow(flier, [](SimulatedDesktop::Window& w) { w.frame.translate(10, 100); });
+    const QList<WindowRestoreResult> stayed = place(flying, {down});
+    EXPECT_EQ(stayed.value(0).status, RestoreStatus::restored);
+    EXPECT_EQ(stayed.value(0).actions, QStringList());
 }
 
 TEST_F(WindowPlacerTest, WaitsOutASplashScreenOnceOnTheMonotonicClock) {
