@@ -31,7 +31,7 @@
 // windows of an application at once and waited for together, each ends on what it waits for:
 //   - the manager moving windows to their desktops, showing minimised ones (100 ms steps, 2 s at
 //     most) and taking windows out of full screen (200 ms steps, 3 s);
-//   - the frames of the windows shown again standing still over five reads 30 ms apart (1 s at
+//   - the frames of the windows shown again standing still over seven reads 20 ms apart (1 s at
 //     most): a manager may draw a window back from its icon over a few frames;
 //   - the windows saved minimised reading back on their frames (10 ms steps, 0.5 s), then
 //     minimised (100 ms steps, 2 s);

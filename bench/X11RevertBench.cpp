@@ -14,7 +14,7 @@
 // What the waits left in a revert wait for; all are asked of every window of an application at
 // once and waited for together, and each ends on what it waits for:
 //   - the manager moving windows to their desktops and showing minimised ones (100 ms steps, 2 s
-//     at most), then the frames of the windows shown again standing still over five reads 30 ms
+//     at most), then the frames of the windows shown again standing still over seven reads 20 ms
 //     apart (1 s at most);
 //   - the windows saved minimised reading back on their frames (20 ms steps, 0.5 s), then
 //     minimised (20 ms steps, 2 s);

@@ -9,6 +9,50 @@ X11WindowReader::X11WindowReader(X11Connection& connection)
     : m_connection(connection) {
 }
 
+X11WindowReader::~X11WindowReader() {
+    dropAhead();
+}
+
+void X11WindowReader::askAhead(const QList<xcb_window_t>& windows) {
+    dropAhead();
+    QList<xcb_window_t> asked;
+    QSet<xcb_window_t> seen;
+    for (const xcb_window_t w : windows) {
+        if (!seen.contains(w)) {
+            asked.append(w);
+            seen.insert(w);
+        }
+    }
+    if (asked.isEmpty()) {
+        return;
+    }
+    m_ahead = Ahead{ask(asked, RootWanted{true, true, true, true}), std::chrono::steady_clock::now()};
+    m_connection.flush();
+}
+
+std::optional<X11WindowReader::Result> X11WindowReader::takeAhead(const QList<xcb_window_t>& windows,
+                                                                  const QList<xcb_window_t>& topLevels) {
+    // Answers older than a wait's step are too old to stand for the windows now.
+    constexpr std::chrono::milliseconds kFresh{250};
+    if (!m_ahead) {
+        return std::nullopt;
+    }
+    const Ahead ahead = std::move(*m_ahead);
+    m_ahead.reset();
+    if (ahead.flight.windows != windows || std::chrono::steady_clock::now() - ahead.at > kFresh) {
+        drop(ahead.flight);
+        return std::nullopt;
+    }
+    return collect(ahead.flight, topLevels);
+}
+
+void X11WindowReader::dropAhead() {
+    if (m_ahead) {
+        drop(m_ahead->flight);
+        m_ahead.reset();
+    }
+}
+
 void X11WindowReader::checkRes() {
     if (m_resChecked) {
         return;

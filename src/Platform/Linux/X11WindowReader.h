@@ -11,6 +11,7 @@
 #include <QSet>
 
 #include <array>
+#include <chrono>
 #include <optional>
 #include <vector>
 
@@ -22,6 +23,9 @@
 class X11WindowReader {
 public:
     explicit X11WindowReader(X11Connection& connection);
+    ~X11WindowReader();
+    X11WindowReader(const X11WindowReader&) = delete;
+    X11WindowReader& operator=(const X11WindowReader&) = delete;
 
     // What the root window is asked for along with the windows.
     struct RootWanted {
@@ -68,6 +72,12 @@ public:
     Flight ask(const QList<xcb_window_t>& windows, const RootWanted& wanted);
     Result collect(const Flight& flight, const QList<xcb_window_t>& topLevels);
     void drop(const Flight& flight);
+    // One read asked ahead (with the root's list, stacking, active window and desktop, which a
+    // later pass has none of), taken by a read of exactly the same windows while it is fresh, and
+    // dropped by anything else: another read asked ahead, or dropAhead.
+    void askAhead(const QList<xcb_window_t>& windows);
+    std::optional<Result> takeAhead(const QList<xcb_window_t>& windows, const QList<xcb_window_t>& topLevels);
+    void dropAhead();
     // The root's children, bottom to top, on their own.
     QList<xcb_window_t> rootChildren();
     // Forgets what is kept of the windows that are not in live.
@@ -89,8 +99,15 @@ private:
                                                const QList<xcb_window_t>& parents,
                                                const QList<xcb_window_t>& topLevels);
 
+    // A read asked ahead, and when.
+    struct Ahead {
+        Flight flight;
+        std::chrono::steady_clock::time_point at;
+    };
+
     X11Connection& m_connection;
     QHash<xcb_window_t, KeptFrame> m_frames;
+    std::optional<Ahead> m_ahead;
     bool m_resChecked = false;
     bool m_hasRes = false;
 };

@@ -32,9 +32,7 @@ X11Windows::X11Windows(std::shared_ptr<X11Connection> connection)
                      });
 }
 
-X11Windows::~X11Windows() {
-    dropAhead();
-}
+X11Windows::~X11Windows() = default;
 
 X11Windows::Pass& X11Windows::pass() {
     expire();
@@ -45,7 +43,7 @@ X11Windows::Pass& X11Windows::pass() {
 }
 
 void X11Windows::invalidate() {
-    dropAhead();
+    m_reader.dropAhead();
     forget();
 }
 
@@ -75,7 +73,7 @@ void X11Windows::expire() {
 
 void X11Windows::changed(xcb_window_t window, bool stacking, std::optional<bool> minimized) {
     // What was asked ahead was asked before this request.
-    dropAhead();
+    m_reader.dropAhead();
     ++m_state;
     // What a further request needs of the window (that it is managed, its decoration) holds after
     // this one; where it is and its state must be read again.
@@ -264,7 +262,7 @@ void X11Windows::read(const QList<xcb_window_t>& wanted) {
     const X11WindowReader::RootWanted root{!known.rootChildren, !known.clientList, !known.activeWindow,
                                            !known.currentDesktop};
     const QList<xcb_window_t> topLevels = known.rootChildren.value_or(QList<xcb_window_t>());
-    std::optional<X11WindowReader::Result> ahead = takeAhead(windows, topLevels);
+    std::optional<X11WindowReader::Result> ahead = m_reader.takeAhead(windows, topLevels);
     if (ahead) {
         // What this pass read of the root already is newer than what was asked ahead.
         if (known.rootChildren) {
@@ -314,45 +312,7 @@ void X11Windows::read(const QList<xcb_window_t>& wanted) {
 }
 
 void X11Windows::askAhead(const QList<xcb_window_t>& windows) {
-    dropAhead();
-    QList<xcb_window_t> asked;
-    QSet<xcb_window_t> seen;
-    for (const xcb_window_t w : windows) {
-        if (!seen.contains(w)) {
-            asked.append(w);
-            seen.insert(w);
-        }
-    }
-    if (asked.isEmpty()) {
-        return;
-    }
-    // The root's list, stacking, active window and desktop go along: a later pass has none of them.
-    m_ahead = Ahead{m_reader.ask(asked, X11WindowReader::RootWanted{true, true, true, true}),
-                    std::chrono::steady_clock::now()};
-    m_connection->flush();
-}
-
-std::optional<X11WindowReader::Result> X11Windows::takeAhead(const QList<xcb_window_t>& windows,
-                                                             const QList<xcb_window_t>& topLevels) {
-    // Answers older than a wait's step are too old to stand for the windows now.
-    constexpr std::chrono::milliseconds kFresh{250};
-    if (!m_ahead) {
-        return std::nullopt;
-    }
-    const Ahead ahead = std::move(*m_ahead);
-    m_ahead.reset();
-    if (ahead.flight.windows != windows || std::chrono::steady_clock::now() - ahead.at > kFresh) {
-        m_reader.drop(ahead.flight);
-        return std::nullopt;
-    }
-    return m_reader.collect(ahead.flight, topLevels);
-}
-
-void X11Windows::dropAhead() {
-    if (m_ahead) {
-        m_reader.drop(m_ahead->flight);
-        m_ahead.reset();
-    }
+    m_reader.askAhead(windows);
 }
 
 QList<xcb_window_t> X11Windows::rootChildren() {

@@ -143,10 +143,6 @@ private:
     void setState(xcb_window_t window, bool on, const char* state);
     // Reads the windows not read in this pass yet, all in one go.
     void read(const QList<xcb_window_t>& windows);
-    // The answers asked ahead for exactly these windows, when they are still fresh.
-    std::optional<X11WindowReader::Result> takeAhead(const QList<xcb_window_t>& windows,
-                                                     const QList<xcb_window_t>& topLevels);
-    void dropAhead();
     QList<xcb_window_t> rootChildren();
     // What was read in the connection's current pass, to read from or add to.
     Pass& pass();
@@ -168,12 +164,6 @@ private:
     std::unique_ptr<QObject> m_context;
     Pass m_pass;
     quint64 m_state = 1;
-    // A read asked ahead, and when.
-    struct Ahead {
-        X11WindowReader::Flight flight;
-        std::chrono::steady_clock::time_point at;
-    };
-    std::optional<Ahead> m_ahead;
     // The last reading of each window in the manager's list, whatever the pass.
     QHash<xcb_window_t, X11Client> m_listed;
     // The manager's list as last read, whatever the pass.

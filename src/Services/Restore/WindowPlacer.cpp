@@ -22,10 +22,10 @@ constexpr int kMinimizeWaitMs = 2000;
 // A move shows in the read-back within a few milliseconds.
 constexpr int kMoveReadWaitMs = 500;
 // A window shown again is read until its frame stood still over this many reads this far apart
-// (150 ms), for at most this long. Still for that long is what counts, not how often it is
-// looked at: each look at a hundred windows while the manager draws them costs milliseconds.
-constexpr int kRestReads = 5;
-constexpr int kRestStepMs = 30;
+// (140 ms), for at most this long. The reads are asked ahead of each look, so that a look at a
+// hundred windows while the manager draws them costs no wait for the server.
+constexpr int kRestReads = 7;
+constexpr int kRestStepMs = 20;
 constexpr int kRestWaitMs = 1000;
 
 const QString kSplashReason = QStringLiteral("App only shows splash screen after 40s");

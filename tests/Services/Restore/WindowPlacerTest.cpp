@@ -71,14 +71,14 @@ TEST_F(WindowPlacerTest, ReportsEachOutcomeWithItsLogLines) {
          {start, R"(applyGeometry: "Doc" ✓ actual=(100,100 800×600) attempts=1)"},
          {"moved"}},
         // A window shown again is first looked at one step (100 ms) after it was asked, then read
-        // until it stood still over five reads 30 ms apart, to find it at rest before it is moved.
+        // until it stood still over seven reads 20 ms apart, to find it at rest before it is moved.
         {"shown again and moved",
          QRectF(400, 300, 600, 400),
          [](SimulatedDesktop::Window& w) { w.minimized = true; },
          RestoreStatus::restored,
          "Geometry verified (match=exactTitle, attempts=1)",
          kSaved,
-         100 + 5 * 30 + 50,
+         100 + 7 * 20 + 50,
          {start, R"(applyGeometry: "Doc" ✓ actual=(100,100 800×600) attempts=1)"},
          {"shown", "moved"}},
         // The move takes effect 300 ms late: it shows at the third read, after 100 + 200 ms of pauses.
@@ -124,7 +124,7 @@ TEST_F(WindowPlacerTest, ReportsEachOutcomeWithItsLogLines) {
          RestoreStatus::restored,
          "Already at correct position",
          QRectF(120, 110, 800, 600),
-         100 + 5 * 30,
+         100 + 7 * 20,
          {},
          {"shown"}},
         // Read at rest first, as a window shown here is.
@@ -134,7 +134,7 @@ TEST_F(WindowPlacerTest, ReportsEachOutcomeWithItsLogLines) {
          RestoreStatus::restored,
          "Already at correct position",
          QRectF(120, 110, 800, 600),
-         5 * 30,
+         7 * 20,
          {},
          {"shown"},
          true},
@@ -162,7 +162,7 @@ TEST_F(WindowPlacerTest, ReportsEachOutcomeWithItsLogLines) {
          RestoreStatus::failed,
          "App only shows splash screen after 40s",
          std::nullopt,
-         100 + 5 * 30 + 4 * 50 + 100 + 200 + 400 + 40000,
+         100 + 7 * 20 + 4 * 50 + 100 + 200 + 400 + 40000,
          {start, R"(applyGeometry: "Doc" attempt 1/4 actual=(400,300 600×400) — retrying)",
           R"(applyGeometry: "Doc" attempt 2/4 actual=(400,300 600×400) — retrying)",
           R"(applyGeometry: "Doc" attempt 3/4 actual=(400,300 600×400) — retrying)",
@@ -343,15 +343,15 @@ TEST_F(WindowPlacerTest, WindowsShownOrMinimisedTogetherWaitTogether) {
         EXPECT_EQ(results[i].actions,
                   QStringList({i < 2 ? "shown" : "moved", i < 2 ? "moved" : "minimised"}));
     }
-    // Shown at the first look, 100 ms after they were asked, and at rest after five reads 30 ms
+    // Shown at the first look, 100 ms after they were asked, and at rest after seven reads 20 ms
     // apart; the two moved before they are minimised read back at the first look 10 ms after the
     // moves, and minimised at the third look 100 ms apart; two moves that settle together.
-    EXPECT_EQ(elapsedMs(), 100 + 5 * 30 + 10 + 300 + 50);
+    EXPECT_EQ(elapsedMs(), 100 + 7 * 20 + 10 + 300 + 50);
 
     // A later attempt of the same restore does not read again what an earlier one read at rest.
     const qint32 shown = appWith(QRectF(120, 110, 800, 600));
     const auto readAtRest = std::make_shared<QSet<AXElement>>();
-    for (const qint64 waitedMs : {5 * 30, 0}) {
+    for (const qint64 waitedMs : {7 * 20, 0}) {
         const qint64 start = elapsedMs();
         const QList<WindowRestoreResult> again = run(WindowPlacer::restoreWindowPositions(
             running(shown), {savedWindow(kSaved, "Doc")}, DisplayMapper::captureDisplays(), true, {},
