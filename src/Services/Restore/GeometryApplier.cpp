@@ -30,11 +30,15 @@ QCoro::Task<QList<WindowRestoreResult>> GeometryApplier::applyAndVerify(QList<Mo
                         WindowMatcher::qualityName(windows[k].matchQuality));
         pending.append(k);
     }
-    for (int attempt = 0; attempt < kGeometryAttempts && !pending.isEmpty(); ++attempt) {
-        QList<AXElement> asked;
-        for (const qsizetype k : pending) {
-            asked.append(windows[k].window);
+    const auto windowsOf = [&windows](const QList<qsizetype>& which) {
+        QList<AXElement> result;
+        for (const qsizetype k : which) {
+            result.append(windows[k].window);
         }
+        return result;
+    };
+    for (int attempt = 0; attempt < kGeometryAttempts && !pending.isEmpty(); ++attempt) {
+        const QList<AXElement> asked = windowsOf(pending);
         // A move asks for its window as it stands; read them all together first, or after the
         // pause each move would wait for the server on its own.
         AXWindowService::readTogether(asked);
@@ -95,10 +99,7 @@ QCoro::Task<QList<WindowRestoreResult>> GeometryApplier::applyAndVerify(QList<Mo
         }
         pending = again;
         if (!pending.isEmpty()) {
-            QList<AXElement> next;
-            for (const qsizetype k : pending) {
-                next.append(windows[k].window);
-            }
+            const QList<AXElement> next = windowsOf(pending);
             const auto askNextAhead = [next] { AXWindowService::readAhead(next); };
             co_await RestoreWait::pause(RestoreWait::ms(kBackoffMs[attempt]), askNextAhead);
         }
