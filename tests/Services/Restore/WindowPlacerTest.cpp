@@ -395,6 +395,10 @@ TEST_F(WindowPlacerTest, WindowsShownOrMinimisedTogetherWaitTogether) {
     const QList<WindowRestoreResult> stayed = place(flying, {down});
     EXPECT_EQ(stayed.value(0).status, RestoreStatus::restored);
     EXPECT_EQ(stayed.value(0).actions, QStringList());
+    // Minimised on its target already, nothing is asked of it and the look comes at once.
+    const qint64 still = elapsedMs();
+    EXPECT_EQ(place(flying, {down}).value(0).status, RestoreStatus::restored);
+    EXPECT_EQ(elapsedMs() - still, 0);
 }
 
 TEST_F(WindowPlacerTest, WaitsOutASplashScreenOnceOnTheMonotonicClock) {
