@@ -1,8 +1,14 @@
 // Reading a browser's session file: 50 windows with 500 tabs whose long histories make the file
-// about 5 MB, as a profile that ran for weeks has it.
+// about 5 MB, as a profile that ran for weeks has it; and the tabs of a browser window from a file
+// of 1,000 to 100,000 tabs, from the file on disk to the tabs paired with the window.
 #include "Platform/Linux/ChromiumSession.h"
+#include "Platform/Linux/ChromiumWindowTabs.h"
 
 #include "../tests/Support/ChromiumSessionFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
@@ -63,9 +69,62 @@ void readPrunedHistory(benchmark::State& state) {
     state.counters["bytes"] = static_cast<double>(data.size());
 }
 
+// One window of that many tabs, none titled yet (tabs opened while the browser runs): each
+// address is looked for in the profile's history.
+QByteArray makeManyTabsFile(int tabs, const QRect& frame) {
+    ChromiumSessionFile file;
+    for (int t = 0; t < tabs; ++t) {
+        const std::int32_t tab = 10 + t;
+        file.tabInWindow(1, tab).tabIndex(tab, t);
+        file.navigation(tab, 0, QStringLiteral("https://site.example/page") + QString::number(t), QString());
+        file.selectedNavigation(tab, 0);
+    }
+    return file.bounds(1, frame).selectedTab(1, 0).data();
+}
+
+void readManyTabs(benchmark::State& state) {
+    const QRect frame(10, 10, 1200, 800);
+    QTemporaryDir profile;
+    QDir(profile.path()).mkpath(QStringLiteral("Sessions"));
+    const QString path = profile.filePath(QStringLiteral("Sessions/Session_1"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(makeManyTabsFile(int(state.range(0)), frame)) < 0) {
+        state.SkipWithError("the session file cannot be written");
+        return;
+    }
+    file.close();
+    X11Client window;
+    window.window = 0x400001;
+    window.pid = 42;
+    window.clientRect = frame;
+    window.title = QStringLiteral("Page 0 - Chromium");
+    const auto locate = [&profile](qint32, const QString&) {
+        return ChromiumSessionReader::Location{profile.path(), std::nullopt};
+    };
+    for (auto _ : state) {
+        // A reader of its own each time: the file is read and parsed every time.
+        ChromiumWindowTabs tabs{ChromiumSessionReader(locate, {}, {}, &ChromiumSessionReader::atOnce)};
+        const QList<ChromiumSession::Window> paired = tabs.tabsOf(42, QStringLiteral("chromium"), {window});
+        if (paired.value(0).tabs.size() != state.range(0)) {
+            state.SkipWithError("the window's tabs were not all read");
+            return;
+        }
+    }
+    state.counters["bytes"] = static_cast<double>(QFile(path).size());
+}
+
+// 1,000, 10,000 and 100,000 tabs; only the smallest in a smoke run.
+void tabCounts(benchmark::internal::Benchmark* b) {
+    b->Arg(1000);
+    if (std::getenv("ORDELLA_BENCH_SMOKE") == nullptr) {
+        b->Arg(10000)->Arg(100000);
+    }
+}
+
 } // namespace
 
 BENCHMARK(readSessionFile)->Unit(benchmark::kMillisecond);
 BENCHMARK(readPrunedHistory)->Unit(benchmark::kMillisecond);
+BENCHMARK(readManyTabs)->Apply(tabCounts)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

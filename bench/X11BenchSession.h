@@ -99,6 +99,13 @@ public:
         return true;
     }
 
+    // Two monitors of 1920 x 1080 side by side, the right one primary. False when they could not
+    // be set up.
+    static bool useTwoMonitors() {
+        return std::system("xrandr --setmonitor LEFT 1920/508x1080/286+0+0 screen >/dev/null 2>&1 && "
+                           "xrandr --setmonitor '*RIGHT' 1920/508x1080/286+1920+0 none >/dev/null 2>&1") == 0;
+    }
+
     // The home folder startOrdella gives the benchmark, to fill before it starts.
     QString home() const { return m_home.path(); }
 

@@ -53,6 +53,7 @@
 // shown) on their places over seven reads 20 ms apart: openbox draws a window going to or coming
 // from its icon by moving its frame for about 150 ms after it reads minimised, and a capture or
 // restore begun meanwhile reads the frames on their way.
+#include "X11BenchScene.h"
 #include "X11BenchSession.h"
 #include "X11BenchWindows.h"
 
@@ -80,8 +81,6 @@ using namespace bench;
 using bench::PauseClock;
 
 std::shared_ptr<PauseClock> g_clock;
-
-constexpr int kMonitorWidth = 1920;
 
 struct SceneWindow {
     xcb_window_t window = XCB_WINDOW_NONE;
@@ -170,33 +169,12 @@ void BM_X11Restore(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
-        QList<QProcess*> processes;
-        QList<qint64> pids;
-        for (int p = 0; p < processCount; ++p) {
-            const int count = windowCount / processCount + (p < windowCount % processCount ? 1 : 0);
-            // Each program its own application: started as if from a desktop entry of its own.
-            const QString entry = applicationsFolder() + QStringLiteral("/ordella-bench-") +
-                                  QString::number(p + 1) + QStringLiteral(".desktop");
-            QFile file(entry);
-            if (!file.open(QIODevice::WriteOnly) ||
-                file.write("[Desktop Entry]\nType=Application\nName=Bench Program " +
-                           QByteArray::number(p + 1) +
-                           "\nExec=" ORDELLA_BINARY_DIR "/programs/ordella-test-window\n") < 0) {
-                state.SkipWithError("cannot write the desktop entries");
-                return;
-            }
-            file.close();
-            qputenv("GIO_LAUNCHED_DESKTOP_FILE", QFile::encodeName(entry));
-            QProcess* process = g_session->launch(
-                QStringLiteral(ORDELLA_BINARY_DIR "/programs/ordella-test-window"),
-                {QStringLiteral("--caption"), QStringLiteral("Program ") + QString::number(p + 1),
-                 QStringLiteral("--count"), QString::number(count), QStringLiteral("--size"),
-                 QStringLiteral("400x300")});
-            process->waitForStarted();
-            qunsetenv("GIO_LAUNCHED_DESKTOP_FILE");
-            processes << process;
-            pids << process->processId();
+        X11BenchScene programs;
+        if (!programs.start(QStringLiteral("Bench"), windowCount, processCount)) {
+            state.SkipWithError("cannot write the desktop entries");
+            return;
         }
+        const QList<qint64>& pids = programs.pids();
         double openCpuMs = 0;
         const std::optional<QList<xcb_window_t>> opened = awaitWindows(pids, windowCount, &openCpuMs);
         if (!opened) {
@@ -204,41 +182,11 @@ void BM_X11Restore(benchmark::State& state) {
             return;
         }
         const QList<xcb_window_t> found = *opened;
-        // Arranged over both monitors, each at a place of its own; with two desktops every other
-        // window on the second.
         QList<SceneWindow> scene;
         for (int i = 0; i < found.size(); ++i) {
-            const QPoint place((i % 2) * kMonitorWidth + 20 + (i * 53) % 1400, 40 + (i * 31) % 700);
-            scene.append({found[i], place, quint32(desktops > 1 ? (i / 2) % 2 : 0)});
-            moveFrame(found[i], place);
-            if (scene.last().desktop != 0) {
-                sendRootMessage(found[i], "_NET_WM_DESKTOP", {scene.last().desktop, 2, 0, 0, 0});
-            }
+            scene.append({found[i], X11BenchScene::place(i), X11BenchScene::desktop(i, desktops)});
         }
-        xcb_flush(g_session->xcb());
-        // A loaded manager now and then drops a move that comes while it is busy with the window:
-        // a window not at its place yet is asked again every two seconds.
-        QElapsedTimer asked;
-        asked.start();
-        if (!bench::X11BenchSession::waitFor(
-                [&] {
-                    const bool again = asked.elapsed() > 2000;
-                    bool all = true;
-                    for (const SceneWindow& w : scene) {
-                        if (frameTopLeft(w.window) != w.place || desktopOf(w.window) != w.desktop) {
-                            all = false;
-                            if (again) {
-                                moveFrame(w.window, w.place);
-                            }
-                        }
-                    }
-                    if (again) {
-                        xcb_flush(g_session->xcb());
-                        asked.restart();
-                    }
-                    return all;
-                },
-                60000)) {
+        if (!X11BenchScene::arrangeWindows(found, desktops)) {
             state.SkipWithError("the scene could not be arranged");
             return;
         }
@@ -346,11 +294,6 @@ void BM_X11Restore(benchmark::State& state) {
         state.counters["open_cpu_ms"] = openCpuMs;
         state.counters["restore_cpu_ms"] = restoreCpuMs;
         state.counters["restored"] = report.status == RestoreStatus::restored ? 1 : 0;
-
-        for (QProcess* process : processes) {
-            process->terminate();
-        }
-        bench::X11BenchSession::waitFor([&] { return windowsOf(pids).isEmpty(); }, 20000);
     }
 }
 
@@ -378,7 +321,7 @@ void BM_X11ShowAgain(benchmark::State& state) {
         const QList<xcb_window_t> found = *opened;
         QList<QPoint> places;
         for (int i = 0; i < found.size(); ++i) {
-            places.append(QPoint((i % 2) * kMonitorWidth + 20 + (i * 53) % 1400, 40 + (i * 31) % 700));
+            places.append(X11BenchScene::place(i));
             moveFrame(found[i], places.last());
         }
         xcb_flush(g_session->xcb());
@@ -503,31 +446,18 @@ int main(int argc, char** argv) {
         QTextStream(stderr) << "X11RestoreBench: " << error << '\n';
         return 1;
     }
-    // Two monitors side by side, the right one primary.
-    if (std::system("xrandr --setmonitor LEFT 1920/508x1080/286+0+0 screen >/dev/null 2>&1 && "
-                    "xrandr --setmonitor '*RIGHT' 1920/508x1080/286+1920+0 none >/dev/null 2>&1") != 0) {
+    if (!bench::X11BenchSession::useTwoMonitors()) {
         QTextStream(stderr) << "X11RestoreBench: the monitors could not be set up\n";
         return 1;
     }
-    // The restore's log and revert states go to a home of the benchmark's own.
-    QTemporaryDir home;
-    qputenv("HOME", home.path().toUtf8());
-    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
-    qunsetenv("QT_QPA_PLATFORM");
-    QGuiApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Ordella"));
-    benchmark::Initialize(&argc, argv);
-    g_session = &session;
-
     // The whole platform waits on the pause clock, the window pictures and the scripting hosts too.
     g_clock = std::make_shared<PauseClock>();
-    const LinuxPlatform::Assembly assembly = LinuxPlatform::create(g_clock);
-    if (!assembly.problem.isEmpty()) {
-        QTextStream(stderr) << "X11RestoreBench: " << assembly.problem << '\n';
+    if (!session.startOrdella(argc, argv, g_clock, &error)) {
+        QTextStream(stderr) << "X11RestoreBench: " << error << '\n';
         return 1;
     }
-    Platform::install(assembly.platform);
+    benchmark::Initialize(&argc, argv);
+    g_session = &session;
 
     auto* bm = benchmark::RegisterBenchmark("BM_X11Restore", BM_X11Restore);
     bm->UseManualTime()
@@ -551,7 +481,6 @@ int main(int argc, char** argv) {
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    Platform::install(nullptr);
     g_session = nullptr;
     return 0;
 }

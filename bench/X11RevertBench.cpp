@@ -19,6 +19,7 @@
 //   - the windows saved minimised reading back on their frames (20 ms steps, 0.5 s), then
 //     minimised (20 ms steps, 2 s);
 //   - the moves of the others showing where they were asked (20 ms steps, 1 s).
+#include "X11BenchScene.h"
 #include "X11BenchSession.h"
 #include "X11BenchWindows.h"
 
@@ -40,8 +41,6 @@ namespace {
 
 using namespace bench;
 std::shared_ptr<bench::PauseClock> g_clock;
-
-constexpr int kMonitorWidth = 1920;
 
 void minimise(xcb_window_t window) {
     sendRootMessage(window, "WM_CHANGE_STATE", {3, 0, 0, 0, 0});
@@ -65,37 +64,6 @@ bool turnUntil(const std::function<bool()>& check, int timeoutMs) {
         timeoutMs);
 }
 
-// Asks for what wanted says of each window until all are so (again every two seconds: a loaded
-// manager now and then drops a request that comes while it is busy with the window).
-bool arrange(const QList<xcb_window_t>& windows, const std::function<bool(int)>& isSo,
-             const std::function<void(int)>& ask) {
-    QElapsedTimer asked;
-    asked.start();
-    for (int i = 0; i < windows.size(); ++i) {
-        ask(i);
-    }
-    xcb_flush(g_session->xcb());
-    return bench::X11BenchSession::waitFor(
-        [&] {
-            const bool again = asked.elapsed() > 2000;
-            bool all = true;
-            for (int i = 0; i < windows.size(); ++i) {
-                if (!isSo(i)) {
-                    all = false;
-                    if (again) {
-                        ask(i);
-                    }
-                }
-            }
-            if (again) {
-                xcb_flush(g_session->xcb());
-                asked.restart();
-            }
-            return all;
-        },
-        60000);
-}
-
 void BM_X11Revert(benchmark::State& state) {
     const int windowCount = int(state.range(0));
     const int processCount = int(state.range(1));
@@ -105,34 +73,12 @@ void BM_X11Revert(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
-        QList<QProcess*> processes;
-        QList<qint64> pids;
-        QStringList entries;
-        for (int p = 0; p < processCount; ++p) {
-            const int count = windowCount / processCount + (p < windowCount % processCount ? 1 : 0);
-            const QString entry = applicationsFolder() + QStringLiteral("/ordella-revert-") +
-                                  QString::number(p + 1) + QStringLiteral(".desktop");
-            QFile file(entry);
-            if (!file.open(QIODevice::WriteOnly) ||
-                file.write("[Desktop Entry]\nType=Application\nName=Revert Program " +
-                           QByteArray::number(p + 1) +
-                           "\nExec=" ORDELLA_BINARY_DIR "/programs/ordella-test-window\n") < 0) {
-                state.SkipWithError("cannot write the desktop entries");
-                return;
-            }
-            file.close();
-            entries << entry;
-            qputenv("GIO_LAUNCHED_DESKTOP_FILE", QFile::encodeName(entry));
-            QProcess* process = g_session->launch(
-                QStringLiteral(ORDELLA_BINARY_DIR "/programs/ordella-test-window"),
-                {QStringLiteral("--caption"), QStringLiteral("Program ") + QString::number(p + 1),
-                 QStringLiteral("--count"), QString::number(count), QStringLiteral("--size"),
-                 QStringLiteral("400x300")});
-            process->waitForStarted();
-            qunsetenv("GIO_LAUNCHED_DESKTOP_FILE");
-            processes << process;
-            pids << process->processId();
+        X11BenchScene scene;
+        if (!scene.start(QStringLiteral("Revert"), windowCount, processCount)) {
+            state.SkipWithError("cannot write the desktop entries");
+            return;
         }
+        const QList<qint64>& pids = scene.pids();
         QList<xcb_window_t> found;
         if (!turnUntil(
                 [&] {
@@ -147,21 +93,11 @@ void BM_X11Revert(benchmark::State& state) {
         QList<quint32> onDesktop;
         QList<bool> savedMinimised;
         for (int i = 0; i < found.size(); ++i) {
-            places << QPoint((i % 2) * kMonitorWidth + 20 + (i * 53) % 1400, 40 + (i * 31) % 700);
-            onDesktop << quint32(desktops > 1 ? (i / 2) % 2 : 0);
+            places << X11BenchScene::place(i);
+            onDesktop << X11BenchScene::desktop(i, desktops);
             savedMinimised << (i % 4 == 3);
         }
-        if (!arrange(
-                found,
-                [&](int i) {
-                    return frameTopLeft(found[i]) == places[i] && desktopOf(found[i]) == onDesktop[i];
-                },
-                [&](int i) {
-                    moveFrame(found[i], places[i]);
-                    if (onDesktop[i] != 0) {
-                        sendRootMessage(found[i], "_NET_WM_DESKTOP", {onDesktop[i], 2, 0, 0, 0});
-                    }
-                }) ||
+        if (!X11BenchScene::arrangeWindows(found, desktops) ||
             !arrange(
                 found, [&](int i) { return isMinimized(found[i]) == savedMinimised[i]; },
                 [&](int i) {
@@ -243,14 +179,6 @@ void BM_X11Revert(benchmark::State& state) {
         state.counters["placed"] = placed;
         state.counters["minimised"] = minimised;
         state.counters["restored"] = report.status == RestoreStatus::restored ? 1 : 0;
-
-        for (QProcess* process : processes) {
-            process->terminate();
-        }
-        bench::X11BenchSession::waitFor([&] { return windowsOf(pids).isEmpty(); }, 20000);
-        for (const QString& entry : entries) {
-            QFile::remove(entry);
-        }
     }
 }
 
@@ -263,8 +191,7 @@ int main(int argc, char** argv) {
         QTextStream(stderr) << "X11RevertBench: " << error << '\n';
         return 1;
     }
-    if (std::system("xrandr --setmonitor LEFT 1920/508x1080/286+0+0 screen >/dev/null 2>&1 && "
-                    "xrandr --setmonitor '*RIGHT' 1920/508x1080/286+1920+0 none >/dev/null 2>&1") != 0) {
+    if (!bench::X11BenchSession::useTwoMonitors()) {
         QTextStream(stderr) << "X11RevertBench: the monitors could not be set up\n";
         return 1;
     }

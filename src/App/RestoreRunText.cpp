@@ -21,13 +21,6 @@ QString frameText(const std::optional<QRectF>& frame) {
         .arg(whole(frame->x()), whole(frame->y()), whole(frame->width()), whole(frame->height()));
 }
 
-const AppRestoreResult* findApp(const RestoreReport& report, const QString& bundleIdentifier) {
-    const auto found =
-        std::find_if(report.appResults.cbegin(), report.appResults.cend(),
-                     [&](const AppRestoreResult& a) { return a.bundleIdentifier == bundleIdentifier; });
-    return found == report.appResults.cend() ? nullptr : &*found;
-}
-
 // What the restore did to a window, over every run and attempt (actions: only what was done and
 // read back), and how the first run ended for it.
 QString doneText(const WindowRestoreResult& window, const QStringList& actions) {
@@ -75,10 +68,20 @@ QString checkText(const WindowRestoreResult& window) {
 
 // A window the restore closed, by what it showed and why it went.
 QString closedText(const ClosedWindow& window) {
+    QString why;
+    switch (window.why) {
+    case ClosedWindow::Why::blank:
+        why = QStringLiteral("a blank page");
+        break;
+    case ClosedWindow::Why::outsideWorkspace:
+        why = QStringLiteral("not in the workspace");
+        break;
+    case ClosedWindow::Why::folderOutsideWorkspace:
+        why = QStringLiteral("a folder not in the workspace");
+        break;
+    }
     return QStringLiteral("closed \"") + RestoreRunText::printable(window.shown) + QStringLiteral("\" (") +
-           (window.why == ClosedWindow::Why::blank ? QStringLiteral("a blank page")
-                                                   : QStringLiteral("not in the workspace")) +
-           QStringLiteral(")");
+           why + QStringLiteral(")");
 }
 
 QString windowCount(qsizetype restored, qsizetype all) {
@@ -115,8 +118,13 @@ QString RestoreRunText::describe(const RestoreRun& run) {
                  RestoreStatusText::words(report.status) + QStringLiteral(" in ") +
                  QString::number(run.duration, 'f', 1) + QStringLiteral(" s");
     lines << QStringLiteral("Summary: ") + printable(report.summary());
-    for (const AppRestoreResult& app : report.appResults) {
-        const AppRestoreResult* done = first ? findApp(*first, app.bundleIdentifier) : nullptr;
+    for (qsizetype index = 0; index < report.appResults.size(); ++index) {
+        const AppRestoreResult& app = report.appResults[index];
+        // The same application in another run: a workspace file may list one application twice.
+        const auto findApp = [&report, index](const RestoreReport& run) {
+            return RestoreReport::counterpart(report.appResults, index, run.appResults);
+        };
+        const AppRestoreResult* done = first ? findApp(*first) : nullptr;
         const AppRestoreResult* checked = done ? &app : nullptr;
         if (!done) {
             done = &app;
@@ -148,18 +156,19 @@ QString RestoreRunText::describe(const RestoreRun& run) {
             const RestoreStatus status = checkedWhole ? RestoreStatus::restored : last.status;
             // A browser window back with every tab, in the default profile, is back: the
             // application's line says why not in its own profile.
-            if (status == RestoreStatus::restored || last.backInDefaultProfile) {
+            // So is one placed whose tabs cannot be read: the note says so.
+            const bool back = last.backInDefaultProfile || last.tabsUnread;
+            if (status == RestoreStatus::restored || back) {
                 ++restored;
             }
-            if (status != RestoreStatus::restored && last.backInDefaultProfile &&
-                !notes.contains(last.reason)) {
+            if (status != RestoreStatus::restored && back && !notes.contains(last.reason)) {
                 notes << last.reason;
             }
             // What every run did to the window: one that a first run moved and a check found in
             // place was moved.
             WindowRestoreResult all;
             for (const RestoreReport& pass : run.passes) {
-                const AppRestoreResult* passApp = findApp(pass, app.bundleIdentifier);
+                const AppRestoreResult* passApp = findApp(pass);
                 if (passApp && i < passApp->windowResults.size()) {
                     all.addActions(passApp->windowResults[i].actions);
                 }
@@ -178,7 +187,11 @@ QString RestoreRunText::describe(const RestoreRun& run) {
             if (checkWindow) {
                 line += QStringLiteral("; checked: ") + checkText(*checkWindow);
             } else if (checkedWhole) {
-                line += QStringLiteral("; checked: in place");
+                // Found as saved: "in place" is said of a window shown where it was saved only.
+                const bool minimised = doneWindow && (doneWindow->finding == WindowFinding::minimised ||
+                                                      all.actions.contains(QStringLiteral("minimised")));
+                line += minimised ? QStringLiteral("; checked: minimised")
+                                  : QStringLiteral("; checked: in place");
             }
             line += QStringLiteral(", asked ") + frameText(last.requestedFrame) + QStringLiteral(", got ") +
                     frameText(last.actualFrame);
@@ -205,7 +218,7 @@ QString RestoreRunText::describe(const RestoreRun& run) {
         }
         // What every run closed of the application's own.
         for (const RestoreReport& pass : run.passes.isEmpty() ? QList<RestoreReport>{report} : run.passes) {
-            if (const AppRestoreResult* passApp = findApp(pass, app.bundleIdentifier)) {
+            if (const AppRestoreResult* passApp = findApp(pass)) {
                 for (const ClosedWindow& closed : passApp->closedWindows) {
                     appParts << closedText(closed);
                 }

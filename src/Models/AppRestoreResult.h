@@ -8,13 +8,16 @@
 // A window of the application that the restore closed and no saved window stood for, as read back:
 // gone after the restore closed it.
 struct ClosedWindow {
-    // What it showed: its shown tab's title, else that tab's address.
+    // What it showed: its shown tab's title, else that tab's address; a folder window's title.
     QString shown;
     enum class Why {
         // It showed nothing but a blank or new-tab page.
         blank,
         // Other applications were closed, and it is not one of the workspace's windows.
         outsideWorkspace,
+        // A folder window of the file manager that showed a folder the workspace does not hold:
+        // the folder step closes those whether other applications are closed or not.
+        folderOutsideWorkspace,
     };
     Why why = Why::blank;
 

@@ -41,35 +41,59 @@ bool leftAlone(const AppRestoreResult& result) {
 
 } // namespace
 
+const AppRestoreResult* RestoreReport::counterpart(const QList<AppRestoreResult>& results, qsizetype index,
+                                                   const QList<AppRestoreResult>& inRun) {
+    if (index < 0 || index >= results.size()) {
+        return nullptr;
+    }
+    const QString& id = results[index].bundleIdentifier;
+    qsizetype before = 0;
+    for (qsizetype i = 0; i < index; ++i) {
+        before += results[i].bundleIdentifier == id ? 1 : 0;
+    }
+    for (const AppRestoreResult& candidate : inRun) {
+        if (candidate.bundleIdentifier == id && before-- == 0) {
+            return &candidate;
+        }
+    }
+    return nullptr;
+}
+
 RestoreReport RestoreReport::ofRuns(const QList<RestoreReport>& runs) {
     if (runs.isEmpty()) {
         return RestoreReport{};
     }
     RestoreReport report = runs.last();
-    for (AppRestoreResult& app : report.appResults) {
-        const auto inRun = [&app](const RestoreReport& run) {
-            const auto& results = run.appResults;
-            return std::find_if(results.begin(), results.end(), [&app](const AppRestoreResult& a) {
-                return a.bundleIdentifier == app.bundleIdentifier;
-            });
+    for (qsizetype index = 0; index < report.appResults.size(); ++index) {
+        AppRestoreResult& app = report.appResults[index];
+        const auto inRun = [&runs, index](qsizetype run) {
+            return counterpart(runs.last().appResults, index, runs[run].appResults);
         };
         // Every run's windows closed, in the order they went.
         QList<ClosedWindow> closed;
         for (qsizetype run = 0; run + 1 < runs.size(); ++run) {
-            if (const auto found = inRun(runs[run]); found != runs[run].appResults.end()) {
+            if (const AppRestoreResult* found = inRun(run)) {
                 closed += found->closedWindows;
             }
         }
         app.closedWindows = closed + app.closedWindows;
-        if (!leftAlone(app)) {
-            continue;
+        if (leftAlone(app)) {
+            for (qsizetype run = runs.size() - 2; run >= 0; --run) {
+                const AppRestoreResult* found = inRun(run);
+                if (found && !leftAlone(*found)) {
+                    app.windowResults = found->windowResults;
+                    app.reason = found->reason + QStringLiteral("; then found in its saved state");
+                    break;
+                }
+            }
         }
-        for (qsizetype run = runs.size() - 2; run >= 0; --run) {
-            const auto found = inRun(runs[run]);
-            if (found != runs[run].appResults.end() && !leftAlone(*found)) {
-                app.windowResults = found->windowResults;
-                app.reason = found->reason + QStringLiteral("; then found in its saved state");
-                break;
+        // Each window with what every run did to it: a window the first run moved and a later run
+        // found in place was moved.
+        for (qsizetype run = 0; run + 1 < runs.size(); ++run) {
+            const AppRestoreResult* found = inRun(run);
+            for (qsizetype w = 0;
+                 found && w < std::min(found->windowResults.size(), app.windowResults.size()); ++w) {
+                app.windowResults[w].addActions(found->windowResults[w].actions);
             }
         }
     }

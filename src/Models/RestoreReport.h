@@ -22,6 +22,11 @@ struct RestoreReport {
     // alone, is reported with what an earlier run did to it and the check's finding after it; and
     // each application with the windows every run closed.
     static RestoreReport ofRuns(const QList<RestoreReport>& runs);
+    // The result of another run of the same request that stands for results[index]: the one of the
+    // same application that as many results of that application come before (a workspace file may
+    // list one application twice); nothing when that run has none.
+    static const AppRestoreResult* counterpart(const QList<AppRestoreResult>& results, qsizetype index,
+                                               const QList<AppRestoreResult>& inRun);
     // The one rule that turns the application results into the overall status.
     static RestoreStatus deriveStatus(const QList<AppRestoreResult>& from,
                                       const QStringList& missingDisplays);

@@ -37,6 +37,9 @@ struct WindowRestoreResult {
     // A browser window back with every saved tab, only in the browser's default profile because its
     // own was refused, and placed: it counts as back.
     bool backInDefaultProfile = false;
+    // A browser window placed and shown whose tabs cannot be read (the browser records none of its
+    // windows): it counts as back, and its reason says what cannot be told.
+    bool tabsUnread = false;
 
     // Adds what another attempt did.
     void addActions(const QStringList& more) {

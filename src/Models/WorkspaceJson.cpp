@@ -18,7 +18,11 @@ namespace {
 // The cursor has its own type in this file so that a call made inside the templates below finds
 // every overload of this file, whatever their order: argument-dependent lookup searches the
 // namespace where the type of an argument is declared.
-class Cursor : public JsonCursor {};
+class Cursor : public JsonCursor {
+public:
+    // Asked before each list of windows or tabs is read.
+    WorkspaceJson::PartsBudget budget;
+};
 using Step = JsonCursor::Step;
 
 // ---- single values: the codec's overloads, in this file's overload set ---------------------
@@ -51,6 +55,11 @@ template <typename T> bool read(Cursor& c, const QJsonValue& v, QList<T>& out) {
         return c.mismatch("an array", v);
     }
     const QJsonArray array = v.toArray();
+    if constexpr (std::same_as<T, WindowSnapshot> || std::same_as<T, TabSnapshot>) {
+        if (c.budget && !c.budget(array.size())) {
+            return c.fail(QStringLiteral("More windows and tabs than may be read."));
+        }
+    }
     QList<T> items;
     items.reserve(array.size());
     for (qsizetype i = 0; i < array.size(); ++i) {
@@ -351,8 +360,10 @@ QJsonValue write(Cursor& c, const WorkspaceTrigger::TriggerType& type) {
     return QJsonObject{{QLatin1String(name), payload}};
 }
 
-template <typename T> JsonResult<T> decodeValue(const QJsonValue& value) {
+template <typename T>
+JsonResult<T> decodeValue(const QJsonValue& value, const WorkspaceJson::PartsBudget& budget = {}) {
     Cursor c;
+    c.budget = budget;
     T out{};
     if (!read(c, value, out)) {
         return JsonResult<T>::failure(c.error());
@@ -434,12 +445,12 @@ JsonResult<QByteArray> WorkspaceJson::encodeFile(const Workspace& workspace) {
     return JsonResult<QByteArray>::success(QJsonDocument(object.value()).toJson(QJsonDocument::Indented));
 }
 
-JsonResult<Workspace> WorkspaceJson::decodeFile(const QByteArray& data) {
+JsonResult<Workspace> WorkspaceJson::decodeFile(const QByteArray& data, const PartsBudget& budget) {
     const auto document = parse(data);
     if (!document) {
         return JsonResult<Workspace>::failure(document.error());
     }
-    return decodeValue<Workspace>(rootOf(document.value()));
+    return decodeValue<Workspace>(rootOf(document.value()), budget);
 }
 
 JsonResult<QByteArray> WorkspaceJson::encodeList(const QList<Workspace>& workspaces) {

@@ -8,6 +8,8 @@
 #include <QJsonValue>
 #include <QList>
 
+#include <functional>
+
 // The JSON form of the workspace records: the one format in which workspaces are stored,
 // exported and imported: the records' keys, their trigger cases and the document around them.
 // Single values (texts, numbers, UUIDs, dates) are read and written by JsonValueCodec.
@@ -29,9 +31,14 @@ public:
     // Reads one record of type T (any of those above) from a JSON value.
     template <typename T> static JsonResult<T> decode(const QJsonValue& value);
 
+    // Asked with the length of each list of windows or tabs before it is read (a list of windows
+    // before the tabs of its windows); answering false fails the reading there, before the list
+    // takes any memory.
+    using PartsBudget = std::function<bool(qsizetype parts)>;
+
     // One workspace file: the record as an indented JSON object.
     static JsonResult<QByteArray> encodeFile(const Workspace& workspace);
-    static JsonResult<Workspace> decodeFile(const QByteArray& data);
+    static JsonResult<Workspace> decodeFile(const QByteArray& data, const PartsBudget& budget = {});
 
     // An export: every workspace, in the given order, as one indented JSON array.
     static JsonResult<QByteArray> encodeList(const QList<Workspace>& workspaces);

@@ -59,6 +59,14 @@ public:
         (void)profileDirectory;
         return false;
     }
+    // Whether the browser's record of its windows has stopped: it runs, and has written none since
+    // it started, well past the time a browser takes to write its first (after some ends, a kill
+    // say, it writes none for a long while). Its windows are then listed without tabs, whatever
+    // they show. By default a record is written.
+    virtual bool browserRecordStopped(const QString& bundleIdentifier) const {
+        (void)bundleIdentifier;
+        return false;
+    }
     // Why the host does not open a window in the browser profile a script names (a data folder or
     // profile it does not take), so that the window opens in the browser's default profile;
     // nothing when it does open it there. By default every profile is taken.

@@ -1,7 +1,7 @@
 #include "ViewModels/AppRestorePreviewRowModel.h"
 
 #include "Extensions/LocalizationManager.h"
-#include "Services/Scripting/BrowserScriptService.h"
+#include "Services/Scripting/BrowserNames.h"
 
 #include <QUrl>
 
@@ -13,7 +13,7 @@ AppRestorePreviewRowModel::AppRestorePreviewRowModel(const AppSnapshot& app, QOb
 }
 
 bool AppRestorePreviewRowModel::isSupportedBrowser(const QString& bundleIdentifier) {
-    return BrowserScriptService::supportedBrowsers().contains(bundleIdentifier);
+    return BrowserNames::supportedBrowsers().contains(bundleIdentifier);
 }
 
 PreviewBadge::Kind AppRestorePreviewRowModel::badge() const {

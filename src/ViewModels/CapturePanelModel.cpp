@@ -1,6 +1,8 @@
 #include "ViewModels/CapturePanelModel.h"
 
-#include "ViewModels/SelectionRowModel.h"
+#include "Services/Scripting/BrowserNames.h"
+#include "ViewModels/AppSelectionRowModel.h"
+#include "ViewModels/BrowserSelectionRowModel.h"
 #include "ViewModels/WorkspacePreviewViewModel.h"
 
 #include <algorithm>
@@ -43,7 +45,12 @@ void CapturePanelModel::rebuildRows() {
     QList<SelectionRowModel*> rows;
     if (const std::optional<Workspace>& captured = m_preview->capturedWorkspace()) {
         for (const AppSnapshot& app : captured->appSnapshots) {
-            rows.append(SelectionRowModel::create(m_preview, app, badgeFor(app), this, maxVisibleWindows));
+            // A browser's row shows its tabs, any other application's its windows.
+            if (BrowserNames::supportedBrowsers().contains(app.bundleIdentifier)) {
+                rows.append(new BrowserSelectionRowModel(m_preview, app, badgeFor(app), this));
+            } else {
+                rows.append(new AppSelectionRowModel(m_preview, app, badgeFor(app), maxVisibleWindows, this));
+            }
         }
     }
     const QList<SelectionRowModel*> old = std::exchange(m_rows, rows);

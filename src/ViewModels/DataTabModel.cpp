@@ -1,6 +1,7 @@
 #include "ViewModels/DataTabModel.h"
 
 #include "Extensions/AtomicFileWriter.h"
+#include "Platform/Linux/RegularFile.h"
 #include "Platform/Platform.h"
 #include "Platform/Prompts.h"
 #include "Services/Storage/WorkspaceStore.h"
@@ -15,13 +16,13 @@ namespace {
 const QStringList kJsonOnly{QStringLiteral("json")};
 
 std::optional<QByteArray> readImportFile(const QString& path) {
-    const QFileInfo info(path);
-    QFile file(path);
-    if (!info.isFile() || info.size() > DataTabModel::maxImportBytes || !file.open(QIODevice::ReadOnly)) {
+    // A regular file only, opened without waiting: a FIFO picked in the panel is never opened.
+    const std::optional<RegularFile> file = RegularFile::open(path);
+    if (!file || file->size() > quint64(DataTabModel::maxImportBytes)) {
         return std::nullopt;
     }
-    QByteArray data = file.read(DataTabModel::maxImportBytes + 1); // it may have grown since
-    if (data.size() > DataTabModel::maxImportBytes || file.error() != QFileDevice::NoError) {
+    std::optional<QByteArray> data = file->readAll(DataTabModel::maxImportBytes); // it may have grown since
+    if (!data || data->size() > DataTabModel::maxImportBytes) {
         return std::nullopt;
     }
     return data;

@@ -1,8 +1,5 @@
 #include "ViewModels/SelectionRowModel.h"
 
-#include "Services/Scripting/BrowserScriptService.h"
-#include "ViewModels/AppSelectionRowModel.h"
-#include "ViewModels/BrowserSelectionRowModel.h"
 #include "ViewModels/WorkspacePreviewViewModel.h"
 
 SelectionRowModel::SelectionRowModel(WorkspacePreviewViewModel* preview, const AppSnapshot& app,
@@ -17,15 +14,6 @@ SelectionRowModel::SelectionRowModel(WorkspacePreviewViewModel* preview, const A
             emit showsStripChanged();
         });
     }
-}
-
-SelectionRowModel* SelectionRowModel::create(WorkspacePreviewViewModel* preview, const AppSnapshot& app,
-                                             PreviewBadge::Kind badge, QObject* parent,
-                                             int maxVisibleWindows) {
-    if (BrowserScriptService::supportedBrowsers().contains(app.bundleIdentifier)) {
-        return new BrowserSelectionRowModel(preview, app, badge, parent);
-    }
-    return new AppSelectionRowModel(preview, app, badge, maxVisibleWindows, parent);
 }
 
 WorkspacePreviewViewModel* SelectionRowModel::preview() const {

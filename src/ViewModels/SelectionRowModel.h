@@ -13,10 +13,9 @@ class WorkspacePreviewViewModel;
 
 // One captured application in the save and update panels, where the user decides what the
 // workspace keeps. A row holds no selection of its own: it reads the capture preview model and
-// sends every click there, so it always shows the model's current choice.
-//
-// The panels make one row per application of the capture with create(): a browser gets a
-// BrowserSelectionRowModel (its tabs), any other application an AppSelectionRowModel (its windows).
+// sends every click there, so it always shows the model's current choice. The kind of row is the
+// caller's choice: a BrowserSelectionRowModel (a browser's tabs) or an AppSelectionRowModel (any
+// other application's windows).
 class SelectionRowModel : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString appName READ appName CONSTANT)
@@ -35,12 +34,6 @@ class SelectionRowModel : public QObject {
 public:
     // The thumbnails of the strip are this wide.
     static constexpr int thumbnailSize = 120;
-
-    // The row for app: a BrowserSelectionRowModel for a supported browser, else an
-    // AppSelectionRowModel showing at most maxVisibleWindows document windows.
-    static SelectionRowModel* create(WorkspacePreviewViewModel* preview, const AppSnapshot& app,
-                                     PreviewBadge::Kind badge, QObject* parent = nullptr,
-                                     int maxVisibleWindows = 5);
 
     const AppSnapshot& appSnapshot() const { return m_app; }
     QString appName() const { return m_app.appName; }

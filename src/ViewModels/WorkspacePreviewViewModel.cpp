@@ -4,7 +4,7 @@
 #include "Platform/Clock.h"
 #include "Platform/Platform.h"
 #include "Services/Capture/WorkspaceCapturer.h"
-#include "Services/Scripting/BrowserScriptService.h"
+#include "Services/Scripting/BrowserNames.h"
 
 #include <QHash>
 #include <QPointer>
@@ -17,7 +17,7 @@ namespace {
 const QString captureFailedText = QStringLiteral("Failed to capture workspace");
 
 bool isSupportedBrowser(const QString& bundleIdentifier) {
-    return BrowserScriptService::supportedBrowsers().contains(bundleIdentifier);
+    return BrowserNames::supportedBrowsers().contains(bundleIdentifier);
 }
 
 bool startsInAppOnlyMode(const AppSnapshot& app) {

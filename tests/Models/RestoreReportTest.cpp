@@ -122,6 +122,14 @@ TEST(RestoreReportTest, OfRuns) {
     };
     const QString note = "1 more saved windows not reopened";
     const ClosedWindow other{"Page 6", ClosedWindow::Why::outsideWorkspace};
+    const ClosedWindow blank{"New Tab", ClosedWindow::Why::blank};
+    const ClosedWindow music{"Music", ClosedWindow::Why::folderOutsideWorkspace};
+    // A window a run found where it was saved, and the same with what earlier runs did to it.
+    WindowRestoreResult still = moved;
+    still.reason = "Already at correct position";
+    still.actions.clear();
+    WindowRestoreResult stillMoved = still;
+    stillMoved.actions = moved.actions;
     const struct {
         const char* what;
         QList<QList<AppRestoreResult>> runs;
@@ -147,6 +155,23 @@ TEST(RestoreReportTest, OfRuns) {
          {{app("Chromium", "All 1 windows restored", {moved}, 0, {other})}, {alone("Chromium")}},
          {gone(
              app("Chromium", "All 1 windows restored; then found in its saved state", {moved}, 0, {other}))}},
+        {"a window a run moved and the last run found in place",
+         {{app("XTerm", "All 1 windows restored", {moved})},
+          {app("XTerm", "All 1 windows restored", {still})}},
+         {app("XTerm", "All 1 windows restored", {stillMoved})}},
+        {"a last run found in its saved state that has window results keeps its own",
+         {{app("XTerm", "All 1 windows restored", {moved})}, {gone(app("XTerm", "Checked", {still}))}},
+         {gone(app("XTerm", "Checked", {stillMoved}))}},
+        {"windows closed by three runs, in the order of the runs",
+         {{app("Files", "r", {}, 0, {music})},
+          {app("Files", "r", {}, 0, {other})},
+          {app("Files", "r", {}, 0, {blank})}},
+         {app("Files", "r", {}, 0, {music, other, blank})}},
+        {"one application listed twice, each with its own runs",
+         {{app("XTerm", "All 1 windows restored", {moved}), alone("XTerm")},
+          {alone("XTerm"), alone("XTerm")}},
+         {gone(app("XTerm", "All 1 windows restored; then found in its saved state", {moved})),
+          alone("XTerm")}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);

@@ -1,5 +1,6 @@
 #include "Platform/Linux/ChromiumHistory.h"
 #include "Platform/Linux/ChromiumHistoryCache.h"
+#include "Support/FifoWriter.h"
 
 #include <QDir>
 #include <QFile>
@@ -57,6 +58,11 @@ TEST(ChromiumHistory, GivesTheLatestTitleOfEachAddressOfAHistoryDatabaseOnly) {
     QFile garbage(dir.filePath(QStringLiteral("garbage")));
     ASSERT_TRUE(garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(8192, 'Z')) == 8192);
     garbage.close();
+    // Another program's FIFO that would give the database to whoever opened it.
+    QFile database(history);
+    ASSERT_TRUE(database.open(QIODevice::ReadOnly));
+    const FifoWriter fifo(dir.filePath(QStringLiteral("fifo")), database.readAll());
+    ASSERT_TRUE(fifo.made());
     const QStringList urls{"https://a/", "https://b/", "https://e/", "https://l/", "https://missing/"};
     // SQLite's heap limits are the process's: a read leaves them as they were.
     sqlite3_soft_heap_limit64(200 * 1024 * 1024);
@@ -71,7 +77,7 @@ TEST(ChromiumHistory, GivesTheLatestTitleOfEachAddressOfAHistoryDatabaseOnly) {
     auto now = std::chrono::steady_clock::time_point();
     const ChromiumHistory::Now ticking = [&now] { return now += std::chrono::milliseconds(100); };
     for (const char* name :
-         {"other", "link", "garbage", "missing", "huge", "slow", "view", "computed", "long"}) {
+         {"other", "link", "garbage", "missing", "huge", "slow", "view", "computed", "long", "fifo"}) {
         EXPECT_TRUE(ChromiumHistory::titlesOf(dir.filePath(QString::fromUtf8(name)), urls, ticking).isEmpty())
             << name;
     }

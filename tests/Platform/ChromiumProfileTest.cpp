@@ -1,4 +1,5 @@
 #include "Platform/Linux/ChromiumProfile.h"
+#include "Support/FifoWriter.h"
 
 #include <QDir>
 #include <QFile>
@@ -6,6 +7,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 // A profile name comes from the browser's command line or its "Local State" file: only a plain
 // folder name below the user-data folder is taken, anything else falls back to the next source
@@ -18,10 +21,13 @@ TEST(ChromiumProfile, TakesOnlyPlainFolderNamesForAProfile) {
         ASSERT_TRUE(state.open(QIODevice::WriteOnly | QIODevice::Truncate));
         state.write(R"({"profile":{"last_used":")" + lastUsed + R"("}})");
     };
+    // What stands where "Local State" is expected.
+    enum class Kind { file, fifo, linkToFifo };
     const struct {
         const char* switchValue; // nullptr: no --profile-directory
         QByteArray lastUsed;
         const char* profile;
+        Kind kind = Kind::file;
     } cases[] = {
         {"Profile 1", "Profile 2", "Profile 1"},
         {nullptr, "Profile 2", "Profile 2"},
@@ -35,9 +41,25 @@ TEST(ChromiumProfile, TakesOnlyPlainFolderNamesForAProfile) {
         {nullptr, ":Profile", "Default"},
         {nullptr, "/etc", "Default"},
         {":x", ":y", "Default"},
+        // Another program's FIFO is never opened (a writer there would hold Ordella until it wrote),
+        // whatever it would say, nor one a link leads to.
+        {nullptr, "Profile 2", "Default", Kind::fifo},
+        {nullptr, "Profile 2", "Default", Kind::linkToFifo},
     };
     for (const auto& c : cases) {
         localState(c.lastUsed);
+        const QString statePath = root.filePath(QStringLiteral("Local State"));
+        const QString fifoPath =
+            c.kind == Kind::linkToFifo ? root.filePath(QStringLiteral("pipe")) : statePath;
+        std::optional<FifoWriter> fifo;
+        if (c.kind != Kind::file) {
+            fifo.emplace(fifoPath, R"({"profile":{"last_used":")" + c.lastUsed + R"("}})");
+            ASSERT_TRUE(fifo->made());
+        }
+        if (c.kind == Kind::linkToFifo) {
+            QFile::remove(statePath);
+            ASSERT_TRUE(QFile::link(fifoPath, statePath));
+        }
         QStringList commandLine{QStringLiteral("/usr/lib/chromium/chromium")};
         if (c.switchValue) {
             commandLine << QStringLiteral("--profile-directory=") + QString::fromUtf8(c.switchValue);

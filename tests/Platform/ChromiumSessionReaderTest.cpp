@@ -4,17 +4,25 @@
 #include "Platform/Linux/ChromiumSessionReader.h"
 #include "Platform/Linux/ChromiumProfile.h"
 #include "Support/ChromiumSessionFile.h"
+#include "Support/FifoWriter.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSemaphore>
 #include <QTemporaryDir>
+#include <QThread>
+
+#include <qcoro/qcorotask.h>
 
 #include <array>
+#include <atomic>
+#include <ctime>
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -41,6 +49,7 @@ TEST(ChromiumSessionReaderTest, ParsesAFileAgainOnlyWhenItChangedAndLooksForItOn
                          QFileDevice::FileModificationTime);
     };
 
+    std::optional<FifoWriter> fifo;
     int locates = 0;
     int parses = 0;
     std::optional<QDateTime> startedAt;
@@ -52,7 +61,8 @@ TEST(ChromiumSessionReaderTest, ParsesAFileAgainOnlyWhenItChangedAndLooksForItOn
         [&](const QString& file, QString* problem) {
             ++parses;
             return ChromiumSession::readFile(file, problem);
-        });
+        },
+        {}, &ChromiumSessionReader::atOnce);
 
     struct Step {
         const char* what;
@@ -100,6 +110,19 @@ TEST(ChromiumSessionReaderTest, ParsesAFileAgainOnlyWhenItChangedAndLooksForItOn
              age("Session_3", 1);
          },
          2, 6, b},
+        {"a link to another program's FIFO looks newer: it is no record, never opened",
+         [&] {
+             fifo.emplace(profile.filePath(QStringLiteral("pipe")),
+                          ChromiumSessionFile().window(1, QRect(10, 20, 800, 600), {a}, 0).data());
+             ASSERT_TRUE(QFile::link(profile.filePath(QStringLiteral("pipe")), path("Session_6")));
+             const timespec later[2] = {{std::time(nullptr) + 3 * 3600, 0},
+                                        {std::time(nullptr) + 3 * 3600, 0}};
+             ASSERT_EQ(::utimensat(AT_FDCWD,
+                                   QFile::encodeName(profile.filePath(QStringLiteral("pipe"))).constData(),
+                                   later, 0),
+                       0);
+         },
+         2, 6, b},
         {"a browser started after every file was written: none is its own",
          [&] {
              startedAt = QDateTime::currentDateTimeUtc().addSecs(5 * 3600);
@@ -124,6 +147,78 @@ TEST(ChromiumSessionReaderTest, ParsesAFileAgainOnlyWhenItChangedAndLooksForItOn
         EXPECT_EQ(firstUrl, step.firstUrl) << step.what;
         EXPECT_EQ(read.file.isEmpty(), step.firstUrl.isEmpty()) << step.what;
     }
+}
+
+// A record is parsed on a worker, as a crafted one can take long: the reads meanwhile give what
+// was parsed before at once, and once the parse has ended (settle) the next read gives it.
+TEST(ChromiumSessionReaderTest, ParsesOnAWorkerAndGivesWhatWasReadBeforeMeanwhile) {
+    QTemporaryDir profile;
+    ASSERT_TRUE(QDir(profile.path()).mkpath(QStringLiteral("Sessions")));
+    const QString path = profile.filePath(QStringLiteral("Sessions/Session_1"));
+    const auto write = [&](const QString& url, int hours) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(ChromiumSessionFile().window(1, QRect(10, 20, 800, 600), {url}, 0).data());
+        file.flush();
+        file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(hours * 3600),
+                         QFileDevice::FileModificationTime);
+    };
+    // A parse on the test's own thread ends at once; one elsewhere waits until the test lets it go.
+    QThread* const caller = QThread::currentThread();
+    std::atomic<int> parsedHere{0};
+    int parses = 0; // started
+    QSemaphore go;
+    ChromiumSessionReader reader(
+        [&](qint32, const QString&) {
+            return ChromiumSessionReader::Location{profile.path(), std::nullopt};
+        },
+        [&](const QString& file, QString* problem) {
+            if (QThread::currentThread() == caller) {
+                ++parsedHere;
+            } else {
+                go.tryAcquire(1, 60000);
+            }
+            return ChromiumSession::readFile(file, problem);
+        },
+        {},
+        [&parses](std::function<ChromiumSessionReader::Parsed()> parse) {
+            ++parses;
+            return ChromiumSessionReader::onWorker(std::move(parse));
+        });
+    const auto firstUrl = [](const ChromiumSessionReader::Result& read) {
+        return read.session && !read.session->windows.isEmpty()
+                   ? read.session->windows.first().tabs.value(0).url
+                   : QString();
+    };
+    const QString a = QStringLiteral("https://a.example/");
+    const QString b = QStringLiteral("https://b.example/");
+    write(a, 0);
+    const ChromiumSessionReader::Result first = reader.read(42, QStringLiteral("browser"));
+    EXPECT_TRUE(first.reading);
+    EXPECT_EQ(firstUrl(first), QString());
+    go.release();
+    QCoro::waitFor(reader.settle());
+    const ChromiumSessionReader::Result read = reader.read(42, QStringLiteral("browser"));
+    EXPECT_FALSE(read.reading);
+    EXPECT_EQ(firstUrl(read), a);
+    // Changed: what was read before, until the new state is read; changed again meanwhile, it is
+    // parsed once that parse has ended, never beside it.
+    write(b, 1);
+    const ChromiumSessionReader::Result changing = reader.read(42, QStringLiteral("browser"));
+    EXPECT_TRUE(changing.reading);
+    EXPECT_EQ(firstUrl(changing), a);
+    write(QStringLiteral("https://c.example/"), 2);
+    EXPECT_EQ(firstUrl(reader.read(42, QStringLiteral("browser"))), a);
+    EXPECT_EQ(parses, 2);
+    go.release();
+    QCoro::waitFor(reader.settle());
+    EXPECT_TRUE(reader.read(42, QStringLiteral("browser")).reading);
+    EXPECT_EQ(parses, 3);
+    go.release();
+    QCoro::waitFor(reader.settle());
+    EXPECT_EQ(firstUrl(reader.read(42, QStringLiteral("browser"))), QStringLiteral("https://c.example/"));
+    EXPECT_EQ(parses, 3);
+    EXPECT_EQ(parsedHere, 0);
 }
 
 // A saved profile comes from a file that may have been imported: only a folder that already holds

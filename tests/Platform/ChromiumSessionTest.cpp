@@ -1,7 +1,9 @@
 #include "Platform/Linux/ChromiumSession.h"
 #include "Support/ChromiumSessionFile.h"
+#include "Support/FifoWriter.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <functional>
 #include <limits>
@@ -195,6 +197,28 @@ TEST(ChromiumSession, RefusesFilesThatCannotBeSessions) {
         QString problem;
         EXPECT_FALSE(ChromiumSession::read(c.data, &problem)) << c.name;
         EXPECT_FALSE(problem.isEmpty()) << c.name;
+    }
+
+    // A record that is no regular file is never opened, however good what it would give: a FIFO
+    // without a writer would hold the reader until one came.
+    QTemporaryDir folder;
+    const QString fifo = folder.filePath(QStringLiteral("Session_1"));
+    const QString link = folder.filePath(QStringLiteral("Session_2"));
+    ASSERT_TRUE(QFile::link(fifo, link));
+    const struct {
+        const char* name;
+        QString path;
+    } files[] = {
+        {"a FIFO", fifo},
+        {"a link to a FIFO", link},
+        {"a folder", folder.path()},
+    };
+    for (const auto& f : files) {
+        const FifoWriter writer(fifo, good.data());
+        ASSERT_TRUE(writer.made());
+        QString problem;
+        EXPECT_FALSE(ChromiumSession::readFile(f.path, &problem)) << f.name;
+        EXPECT_FALSE(problem.isEmpty()) << f.name;
     }
 }
 

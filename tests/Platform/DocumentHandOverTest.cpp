@@ -3,6 +3,7 @@
 #include "Platform/Linux/ProgramImage.h"
 #include "Platform/SystemClock.h"
 
+#include "Support/FifoWriter.h"
 #include "Support/OwnProcess.h"
 #include "Support/QtPrinters.h"
 
@@ -17,8 +18,12 @@
 #include <gtest/gtest.h>
 
 #include <elf.h>
+#include <linux/capability.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -39,6 +44,18 @@ template <typename T> void put(QByteArray& bytes, qsizetype at, const T& value) 
     std::memcpy(bytes.data() + at, &value, sizeof(T));
 }
 
+// The header of a 64-bit little-endian program file with count program headers after it.
+Elf64_Ehdr elfHeader(int count) {
+    Elf64_Ehdr header{};
+    std::memcpy(header.e_ident, ELFMAG, SELFMAG);
+    header.e_ident[EI_CLASS] = ELFCLASS64;
+    header.e_ident[EI_DATA] = ELFDATA2LSB;
+    header.e_phoff = sizeof(Elf64_Ehdr);
+    header.e_phentsize = sizeof(Elf64_Phdr);
+    header.e_phnum = count;
+    return header;
+}
+
 // A program file made by hand: needed libraries that all name the text at one place, and a table
 // of dynamic symbols of the given size after it (zeros, as in a sparse file), the functions it
 // imports first (by the place of their names).
@@ -50,13 +67,7 @@ QByteArray craftedProgram(int needed, const QByteArray& names, quint64 symbolsSi
     const quint64 strings = dynamic + (needed + 3) * sizeof(Elf64_Dyn);
     const quint64 sections = strings + quint64(names.size());
     const quint64 symbols = sections + 3 * sizeof(Elf64_Shdr);
-    Elf64_Ehdr header{};
-    std::memcpy(header.e_ident, ELFMAG, SELFMAG);
-    header.e_ident[EI_CLASS] = ELFCLASS64;
-    header.e_ident[EI_DATA] = ELFDATA2LSB;
-    header.e_phoff = sizeof(Elf64_Ehdr);
-    header.e_phentsize = sizeof(Elf64_Phdr);
-    header.e_phnum = 2;
+    Elf64_Ehdr header = elfHeader(2);
     header.e_shoff = sections;
     header.e_shentsize = sizeof(Elf64_Shdr);
     header.e_shnum = 3;
@@ -81,12 +92,36 @@ QByteArray craftedProgram(int needed, const QByteArray& names, quint64 symbolsSi
     return bytes;
 }
 
+// Root reads any file whatever its permissions: while this lives, the calling thread reads as an
+// owner without that override does.
+class WithoutReadOverride {
+public:
+    WithoutReadOverride() {
+        ::syscall(SYS_capget, &m_header, m_saved);
+        __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
+        reduced[0].effective &= ~((1U << CAP_DAC_OVERRIDE) | (1U << CAP_DAC_READ_SEARCH));
+        ::syscall(SYS_capset, &m_header, reduced);
+    }
+    ~WithoutReadOverride() { ::syscall(SYS_capset, &m_header, m_saved); }
+    WithoutReadOverride(const WithoutReadOverride&) = delete;
+    WithoutReadOverride& operator=(const WithoutReadOverride&) = delete;
+
+private:
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2]{};
+};
+
 // A saved document reaches an application only where a file manager would offer it, never an
 // application that would run it, and never when it is itself a program or a file of the kernel.
 TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRunThem) {
     if (!OwnProcess::runsHere()) {
         return;
     }
+    // A data folder after the system's, read once at GLib's first look.
+    QTemporaryDir laterData;
+    const QByteArray systemData = qgetenv("XDG_DATA_DIRS");
+    ASSERT_TRUE(qputenv("XDG_DATA_DIRS", (systemData.isEmpty() ? "/usr/local/share:/usr/share" : systemData) +
+                                             ':' + QFile::encodeName(laterData.path())));
     // GIO reads the entries at its first look: they are written before it.
     const QString entries = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                             QStringLiteral("/applications");
@@ -121,12 +156,14 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
     const QByteArray vimBuild = fake("vim.basic");
     const QByteArray vimLink = fake("myeditor");
     const QByteArray ex = fake("ex");
+    const QByteArray view = fake("view");
     const QByteArray emacsBuild = fake("emacs-gtk");
     const QByteArray strace = fake("strace");
     ASSERT_TRUE(write(QFile::decodeName(emacsBuild), "#!/bin/sh\n", true) &&
                 write(QFile::decodeName(strace), "#!/bin/sh\n", true));
     ASSERT_TRUE(write(QFile::decodeName(vimBuild), "#!/bin/sh\n", true) &&
-                write(QFile::decodeName(ex), "#!/bin/sh\n", true));
+                write(QFile::decodeName(ex), "#!/bin/sh\n", true) &&
+                write(QFile::decodeName(view), "#!/bin/sh\n", true));
     ASSERT_TRUE(QFile::link(QFile::decodeName(vimBuild), QFile::decodeName(vimLink)));
     // Programs that are no regular files: opening a FIFO waits for a writer.
     const QByteArray pipe = fake("pipe");
@@ -158,6 +195,14 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
     ASSERT_TRUE(write(
         deployed + QStringLiteral("/active/metadata"),
         "[Application]\nname=org.example.Notes\nruntime=org.example.Platform/x86_64/1\ncommand=notes\n"));
+    // Another whose metadata is a FIFO that would name its command to whoever opened it.
+    const QString piped = data + QStringLiteral("/flatpak/app/org.example.Piped/current/active");
+    ASSERT_TRUE(QDir().mkpath(piped + QStringLiteral("/files/bin")));
+    ASSERT_TRUE(write(piped + QStringLiteral("/files/bin/notes"), "#!/bin/sh\n", true));
+    const FifoWriter pipedMetadata(
+        piped + QStringLiteral("/metadata"),
+        "[Application]\nname=org.example.Piped\nruntime=org.example.Platform/x86_64/1\ncommand=notes\n");
+    ASSERT_TRUE(pipedMetadata.made());
     // What the desktop opens text with (an interpreter), C sources with (an editor) and folders
     // with (an opener, which would hand them to itself).
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
@@ -176,7 +221,8 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
         write(services + QStringLiteral("/org.example.SameService.service"),
               "[D-BUS Service]\nName=org.example.SameService\nExec=" + viewer + " --gapplication-service\n"));
     // The bus takes its services from its runtime folder first (a file there counts only under its
-    // bus name), a file named after the bus name before others of a folder, and reads up to 128 KiB.
+    // bus name), of several files of a folder for one name whichever its listing gives first, and
+    // reads up to 128 KiB.
     QTemporaryDir runtimeFolder;
     ASSERT_TRUE(qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeFolder.path())));
     const QString busRuntime = runtimeFolder.filePath(QStringLiteral("dbus-1/services"));
@@ -191,6 +237,11 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
     ASSERT_TRUE(service(services + "/org.example.Twice", "Twice", other) &&
                 service(services + "/a", "Twice", own));
     ASSERT_TRUE(service(services + "/b", "Either", own) && service(services + "/c", "Either", own));
+    const QString laterServices = laterData.filePath(QStringLiteral("dbus-1/services"));
+    ASSERT_TRUE(QDir().mkpath(laterServices) &&
+                service(laterServices + "/org.example.Either", "Either", own));
+    ASSERT_TRUE(service(services + "/org.example.NamedFirst", "NamedFirst", own) &&
+                service(services + "/z-last", "NamedFirst", other));
     ASSERT_TRUE(service(busRuntime + "/org.example.Big", "Big", other, 100 * 1024) &&
                 service(services + "/org.example.Big", "Big", own));
     ASSERT_TRUE(service(busRuntime + "/org.example.Huge", "Huge", other, 128 * 1024) &&
@@ -236,6 +287,10 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
         {"org.example.FlatpakUnread",
          "Exec=" + flatpak + " run --frobnicate org.example.Notes %f\nMimeType=text/plain;\n"},
         {"org.example.FlatpakOwn", "Exec=" + flatpak + " run org.example.Notes %f\nMimeType=text/plain;\n"},
+        {"org.example.FlatpakClimb", "Exec=" + flatpak + " run --command=/app" +
+                                         QByteArray("/..").repeated(20) +
+                                         "/usr/bin/true org.example.Notes %f\nMimeType=text/plain;\n"},
+        {"org.example.FlatpakPiped", "Exec=" + flatpak + " run org.example.Piped %f\nMimeType=text/plain;\n"},
         {"org.example.GioLaunch", "Exec=" + gio + " launch %f\nMimeType=text/plain;\n"},
         {"org.example.FolderOpener", "Exec=" + opener + " %f\nMimeType=inode/directory;\n"},
         {"org.example.Opener", "Exec=" + opener + " %f\nMimeType=text/plain;text/x-csrc;\n"},
@@ -246,6 +301,8 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
         {"org.example.NoService", "Exec=true %f\nMimeType=text/plain;\nDBusActivatable=true\n"},
         {"org.example.Twice", "Exec=" + viewer + " %U\nMimeType=text/plain;\nDBusActivatable=true\n"},
         {"org.example.Either", "Exec=" + viewer + " %U\nMimeType=text/plain;\nDBusActivatable=true\n"},
+        {"org.example.NamedFirst", "Exec=" + viewer + " %U\nMimeType=text/plain;\nDBusActivatable=true\n"},
+        {"org.example.Late", "Exec=" + viewer + " %U\nMimeType=text/plain;\nDBusActivatable=true\n"},
         {"org.example.Big", "Exec=" + viewer + " %U\nMimeType=text/plain;\nDBusActivatable=true\n"},
         {"org.example.Huge", "Exec=" + viewer + " %U\nMimeType=text/plain;\nDBusActivatable=true\n"},
         {"org.example.Strict", "Exec=" + viewer + " %U\nMimeType=text/plain;\nDBusActivatable=true\n"},
@@ -268,6 +325,7 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
         {"org.example.VimBuild", "Exec=" + vimBuild + " -S %f\nMimeType=text/plain;\n"},
         {"org.example.VimLink", "Exec=" + vimLink + " -S %f\nMimeType=text/plain;\n"},
         {"org.example.Ex", "Exec=" + ex + " -S %f\nMimeType=text/plain;\n"},
+        {"org.example.View", "Exec=" + view + " -S %f\nMimeType=text/plain;\n"},
         {"org.example.EmacsBuild", "Exec=" + emacsBuild + " -l %f\nMimeType=text/plain;\n"},
         {"org.example.Strace", "Exec=" + strace + " %f\nMimeType=text/plain;\n"},
         {"org.example.Execute", "Exec=true --execute %f\nMimeType=text/plain;\n"},
@@ -317,8 +375,7 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
     const QString interpreter = QString::fromLatin1(python);
     const QString runsIt =
         QStringLiteral("its program is an interpreter or a shell, which would run the file");
-    const QString pastBounds =
-        QStringLiteral("its program file could not be read within the bounds set for program files");
+    const QString pastBounds = QStringLiteral("its program file could not be read in full");
 
     const struct {
         const char* name;
@@ -406,6 +463,10 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
         {"a sandbox's own program", at("notes.txt"), "org.example.FlatpakNotes.desktop", Way::asArgument, ""},
         {"a sandbox line not read", at("notes.txt"), "org.example.FlatpakUnread.desktop", Way::refused,
          "it starts its program through a launcher whose words cannot be read"},
+        {"a sandbox's command climbing out of it", at("notes.txt"), "org.example.FlatpakClimb.desktop",
+         Way::refused, "the application's program cannot be found"},
+        {"a sandbox's metadata that is a FIFO", at("notes.txt"), "org.example.FlatpakPiped.desktop",
+         Way::refused, "it starts its program through a launcher whose words cannot be read"},
         {"a sandbox's command from its metadata", at("notes.txt"), "org.example.FlatpakOwn.desktop",
          Way::asArgument, ""},
         {"a file launched as an application", at("notes.txt"), "org.example.GioLaunch.desktop", Way::refused,
@@ -430,8 +491,11 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
          Way::asArgument, ""},
         {"a D-Bus entry without its service", at("notes.txt"), "org.example.NoService.desktop", Way::refused,
          "it is started over D-Bus by a service whose command cannot be read"},
-        {"the service named after the bus name", at("notes.txt"), "org.example.Twice.desktop", Way::refused,
-         "it is started over D-Bus by a service that runs another program (tool.py)"},
+        {"the service named after the bus name and another", at("notes.txt"), "org.example.Twice.desktop",
+         Way::refused, "it is started over D-Bus by a service whose command cannot be read"},
+        {"a harmless service named after the bus name and another", at("notes.txt"),
+         "org.example.NamedFirst.desktop", Way::refused,
+         "it is started over D-Bus by a service whose command cannot be read"},
         {"either of two services", at("notes.txt"), "org.example.Either.desktop", Way::refused,
          "it is started over D-Bus by a service whose command cannot be read"},
         {"a service of 100 KiB", at("notes.txt"), "org.example.Big.desktop", Way::refused,
@@ -479,6 +543,8 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
          "its program runs the file as its commands (after -S)"},
         {"vim by another name", at("notes.txt"), "org.example.Ex.desktop", Way::refused,
          "its program runs the file as its commands (after -S)"},
+        {"vim as a viewer", at("notes.txt"), "org.example.View.desktop", Way::refused,
+         "its program runs the file as its commands (after -S)"},
         {"emacs by its build's name", at("notes.txt"), "org.example.EmacsBuild.desktop", Way::refused,
          "its program runs the file as its commands (after -l)"},
         {"a tracer", at("notes.txt"), "org.example.Strace.desktop", Way::refused, runsIt},
@@ -510,6 +576,57 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
     EXPECT_EQ(ProgramImage::fromBytes(one).value_or(ProgramImage()).needed, QList<QByteArray>{"libc.so.6"});
     EXPECT_FALSE(
         ProgramImage::fromBytes(QByteArrayView(one).first(sizeof(Elf64_Ehdr) + sizeof(Elf64_Phdr) + 8)));
+    const std::optional<ProgramImage> most = ProgramImage::fromBytes(craftedProgram(1024, "libc.so.6", 0));
+    const std::optional<ProgramImage> past = ProgramImage::fromBytes(craftedProgram(1025, "libc.so.6", 0));
+    EXPECT_TRUE(most && !most->cut && most->needed.size() == 1024);
+    EXPECT_TRUE(past && past->cut && past->needed.size() == 1024);
+    // A build id longer than any a linker writes is none.
+    const auto withBuildId = [](quint32 length) {
+        QByteArray bytes;
+        Elf64_Ehdr header = elfHeader(1);
+        const quint64 note = sizeof(Elf64_Ehdr) + sizeof(Elf64_Phdr);
+        put(bytes, 0, header);
+        put(bytes, sizeof(Elf64_Ehdr), Elf64_Phdr{PT_NOTE, 0, note, 0, 0, 16 + ((length + 3) & ~3U), 0, 0});
+        put(bytes, note, Elf64_Nhdr{4, length, NT_GNU_BUILD_ID});
+        return bytes.append("GNU", 4).append(QByteArray(qsizetype((length + 3) & ~3U), 'i'));
+    };
+    EXPECT_EQ(ProgramImage::fromBytes(withBuildId(64)).value_or(ProgramImage()).buildId.size(), 64);
+    EXPECT_TRUE(ProgramImage::fromBytes(withBuildId(65)).value_or(ProgramImage()).buildId.isEmpty());
+    // A program file rewritten while it is read comes short of the size taken at the open: what
+    // was not read may be anything.
+    QFile shellFile(QFileInfo(QStringLiteral("/bin/sh")).canonicalFilePath());
+    ASSERT_TRUE(shellFile.open(QIODevice::ReadOnly));
+    const QByteArray shell = shellFile.readAll();
+    const auto readsUpTo = [&shell](qsizetype kept) {
+        return [&shell, kept](quint64 offset, char* into, qsizetype length) {
+            const qsizetype count = std::clamp<qsizetype>(kept - qsizetype(offset), 0, length);
+            std::memcpy(into, shell.constData() + offset, std::size_t(count));
+            return count;
+        };
+    };
+    const std::optional<ProgramImage> whole = ProgramImage::fromReads(shell.size(), readsUpTo(shell.size()));
+    EXPECT_TRUE(whole && !whole->cut && !whole->needed.isEmpty());
+    for (const qsizetype kept : {qsizetype(0), qsizetype(4096)}) {
+        const std::optional<ProgramImage> shortRead = ProgramImage::fromReads(shell.size(), readsUpTo(kept));
+        EXPECT_TRUE(shortRead && shortRead->cut) << kept;
+    }
+    // A program that cannot be read (execute only, read without root's override) may be anything.
+    const QString executeOnly = at("execute-only");
+    ASSERT_TRUE(QFile::copy(shellFile.fileName(), executeOnly) &&
+                ::chmod(QFile::encodeName(executeOnly).constData(), 0111) == 0);
+    {
+        const WithoutReadOverride unprivileged;
+        ASSERT_FALSE(QFile(executeOnly).open(QIODevice::ReadOnly));
+        const DocumentHandOver::Decision decision = DocumentHandOver::decide(at("notes.txt"), executeOnly);
+        EXPECT_EQ(decision.way, Way::refused);
+        EXPECT_TRUE(decision.reason.startsWith(pastBounds)) << decision.reason.toStdString();
+    }
+    // A service file added after the first look is found.
+    EXPECT_EQ(DocumentHandOver::decide(at("notes.txt"), QStringLiteral("org.example.Late.desktop")).way,
+              Way::refused);
+    ASSERT_TRUE(service(services + "/org.example.Late", "Late", own));
+    EXPECT_EQ(DocumentHandOver::decide(at("notes.txt"), QStringLiteral("org.example.Late.desktop")).way,
+              Way::asArgument);
     // "-e" alone makes no terminal; a terminal's program does, whatever its line says.
     EXPECT_FALSE(DocumentHandOver::isTerminal(QStringLiteral("org.example.MakeE.desktop")));
     EXPECT_FALSE(DocumentHandOver::isTerminal(QStringLiteral("org.example.RunsFile.desktop")));

@@ -1,10 +1,12 @@
 // The installed applications of the Linux desktop, read through GIO. No X session is needed: these
 // run offscreen, with the data folders of the test alone.
 #include "Platform/Linux/DesktopEntries.h"
+#include "Platform/Linux/InstalledEntries.h"
 #include "Platform/Linux/InstalledTerminals.h"
 #include "Platform/Linux/LinuxInstalledApplications.h"
 #include "Platform/Linux/ProgramCommand.h"
 
+#include "Support/DiagnosticsCapture.h"
 #include "Support/OwnProcess.h"
 #include "Support/QtPrinters.h"
 
@@ -17,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 void PrintTo(const InstalledApplications::Application& app, std::ostream* os) {
@@ -134,7 +137,8 @@ TEST(LinuxInstalledApplications, EntriesAreReadAgainWhenTheirFoldersChange) {
     QTemporaryDir root;
     const QString data = root.filePath("data");
     ASSERT_TRUE(QFile::link(root.filePath("first"), data));
-    ::setenv("XDG_DATA_DIRS", data.toUtf8().constData(), 1);
+    // A data folder without an applications folder yet.
+    ::setenv("XDG_DATA_DIRS", (data + ':' + root.filePath("third")).toUtf8().constData(), 1);
     const QString user = QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME")) + "/applications";
     const auto program = [&root](const char* name) {
         const QString path = root.filePath(QString::fromLatin1(name));
@@ -157,6 +161,25 @@ TEST(LinuxInstalledApplications, EntriesAreReadAgainWhenTheirFoldersChange) {
     EXPECT_EQ(InstalledTerminals::programs(), QSet<QString>{program("otherterm")});
     write(root.filePath("second/applications/sub/late.desktop"), terminal(program("lateterm")));
     EXPECT_EQ(InstalledTerminals::programs(), (QSet<QString>{program("otherterm"), program("lateterm")}));
+    // An applications folder made after the first look, and an entry linked from elsewhere, count;
+    // a folder reached twice through links is read once.
+    write(root.filePath("third/applications/third.desktop"), terminal(program("thirdterm")));
+    EXPECT_TRUE(InstalledTerminals::programs().contains(program("thirdterm")));
+    ASSERT_TRUE(QFile::link(root.filePath("more/linked.desktop"), user + "/linked-file.desktop"));
+    ASSERT_TRUE(QFile::link(root.filePath("more"), user + "/more") &&
+                QFile::link(root.filePath("more"), user + "/more-again"));
+    EXPECT_EQ(InstalledTerminals::programs(), (QSet<QString>{program("otherterm"), program("lateterm"),
+                                                             program("thirdterm"), program("linkedterm")}));
+    const auto readOf = [](const QString& file) {
+        const std::shared_ptr<const QList<InstalledEntry>> all = InstalledEntries::all();
+        return std::count_if(all->cbegin(), all->cend(), [&file](const InstalledEntry& installed) {
+            return QFileInfo(installed.entry.filePath).canonicalFilePath() ==
+                   QFileInfo(file).canonicalFilePath();
+        });
+    };
+    EXPECT_EQ(readOf(root.filePath("more/linked.desktop")), 2); // as itself, and as linked-file.desktop
+    ASSERT_TRUE(QFile::remove(user + "/linked-file.desktop"));
+    EXPECT_EQ(readOf(root.filePath("more/linked.desktop")), 1);
 
     // An entry is found by its class or id before another's Exec, and never by a bare interpreter.
     const ProgramCommand tool = ProgramCommand::ofArguments(program("tool"), {}, {});
@@ -173,6 +196,31 @@ TEST(LinuxInstalledApplications, EntriesAreReadAgainWhenTheirFoldersChange) {
     const QString shell = QFileInfo("/bin/sh").canonicalFilePath();
     write(user + "/shell.desktop", entry("Shell", "Exec=" + QFile::encodeName(shell) + '\n'));
     EXPECT_EQ(DesktopEntries::findForProgram({}, {}, ProgramCommand{shell, {}, false}), std::nullopt);
+}
+
+// Links that lead back above themselves in the applications folders make GIO's reader of the entries
+// walk them for minutes, holding whoever asked (the start, on the main thread): while they are there
+// no entry is read, and a diagnostic names them.
+TEST(LinuxInstalledApplications, LinksThatLoopLeaveTheEntriesUnreadInsteadOfHoldingTheCaller) {
+    if (!OwnProcess::runsHere()) {
+        return;
+    }
+    QTemporaryDir systemData;
+    ::setenv("XDG_DATA_DIRS", systemData.path().toUtf8().constData(), 1);
+    const QString user = QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME")) + "/applications";
+    write(user + "/org.example.Editor.desktop", entry("My Editor"));
+    ASSERT_TRUE(QFile::link("..", user + "/loop") && QFile::link("../..", user + "/loop2"));
+    const DiagnosticsCapture printed;
+    EXPECT_FALSE(DesktopEntries::fromFile(user + "/org.example.Editor.desktop"));
+    EXPECT_FALSE(DesktopEntries::find("org.example.Editor.desktop"));
+    EXPECT_TRUE(LinuxInstalledApplications::read().isEmpty());
+    EXPECT_EQ(InstalledEntries::loops(), (QStringList{user + "/loop", user + "/loop2"}));
+    ASSERT_EQ(printed.lines().size(), 1);
+    EXPECT_TRUE(printed.lines().first().endsWith(user + "/loop, " + user + "/loop2"))
+        << printed.lines().first().toStdString();
+    // Without them, the entries are read.
+    ASSERT_TRUE(QFile::remove(user + "/loop") && QFile::remove(user + "/loop2"));
+    EXPECT_EQ(DesktopEntries::find("org.example.Editor.desktop").value_or(DesktopEntry()).name, "My Editor");
 }
 
 } // namespace

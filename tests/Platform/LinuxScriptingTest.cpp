@@ -634,7 +634,8 @@ TEST(DesktopEntries, LaunchesTheEntrysCommandWithArgumentsAsWordsOfTheirOwn) {
     const QString program = dir.filePath(QStringLiteral("record-argv"));
     QFile script(program);
     ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-    script.write("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"" +
+    // The folder it starts in first, then its words.
+    script.write("#!/bin/sh\n{ pwd; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > \"" +
                  QFile::encodeName(record) + ".part\"\nmv \"" + QFile::encodeName(record) + ".part\" \"" +
                  QFile::encodeName(record) + "\"\n");
     script.close();
@@ -660,7 +661,8 @@ TEST(DesktopEntries, LaunchesTheEntrysCommandWithArgumentsAsWordsOfTheirOwn) {
     QFile written(record);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(written.readAll()).split(u'\n', Qt::SkipEmptyParts),
-              QStringList{QStringLiteral("--profile=a b")} + arguments);
+              (QStringList{QFileInfo(QDir::homePath()).canonicalFilePath(), QStringLiteral("--profile=a b")} +
+               arguments));
     EXPECT_FALSE(
         DesktopEntries::launchWithArguments(QStringLiteral("ordella-missing.desktop"), {}).error.isEmpty());
 }

@@ -2,7 +2,9 @@
 // file-manager name on the session bus; each folder it is asked to show gets a window at once,
 // titled "Loading…" and published without a folder. Only once the folder has "loaded" does the
 // window take the folder's name and publish its folder, as a real file manager does. Each window
-// carries the object path it is published under (_GTK_WINDOW_OBJECT_PATH). Options:
+// carries the object path it is published under (_GTK_WINDOW_OBJECT_PATH). Folders named on its
+// command line (paths or file: URIs, as a launcher hands them) are shown at its start. When another
+// program owns the name, it runs all the same, as file managers do, publishing nothing. Options:
 //   --loading-ms N   how long each folder takes to load (default 0)
 //   --shown FILE     a line with the folder's URI is added to FILE for each folder asked for
 #include <QCommandLineParser>
@@ -73,6 +75,14 @@ public:
 
     QString introspect(const QString&) const override { return QString(); }
 
+    void show(const QString& uri) {
+        QFile shown(m_shownFile);
+        if (!m_shownFile.isEmpty() && shown.open(QIODevice::Append)) {
+            shown.write(uri.toUtf8() + '\n');
+        }
+        open(uri);
+    }
+
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
         if (message.member() == QLatin1String("ShowFolders") && !message.arguments().isEmpty()) {
             for (const QString& uri : message.arguments().first().toStringList()) {
@@ -100,11 +110,7 @@ private:
         bool loaded = false;
     };
 
-    void show(const QString& uri) {
-        QFile shown(m_shownFile);
-        if (!m_shownFile.isEmpty() && shown.open(QIODevice::Append)) {
-            shown.write(uri.toUtf8() + '\n');
-        }
+    void open(const QString& uri) {
         const QString path =
             QStringLiteral("/org/ordella/TestFileManager/window/") + QString::number(++m_count);
         Window& made = m_windows[path];
@@ -152,8 +158,12 @@ int main(int argc, char** argv) {
 
     FileManager fileManager(parser.value(loading).toInt(), parser.value(shown));
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.registerVirtualObject(kPath, &fileManager) || !bus.registerService(kService)) {
+    if (!bus.registerVirtualObject(kPath, &fileManager)) {
         return 1;
+    }
+    bus.registerService(kService);
+    for (const QString& folder : parser.positionalArguments()) {
+        fileManager.show(QUrl::fromUserInput(folder).toString());
     }
     return app.exec();
 }

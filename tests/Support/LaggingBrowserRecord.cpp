@@ -1,12 +1,14 @@
 #include "Support/LaggingBrowserRecord.h"
 
 LaggingBrowserRecord::LaggingBrowserRecord(std::shared_ptr<ScriptRunner> inner, std::function<qint64()> nowMs,
-                                           QStringList firstAddresses, qint64 lagMs, bool firstTabOnly)
+                                           QStringList firstAddresses, qint64 lagMs, bool firstTabOnly,
+                                           std::optional<qint64> stoppedAfterMs)
     : m_inner(std::move(inner))
     , m_nowMs(std::move(nowMs))
     , m_firstAddresses(std::move(firstAddresses))
     , m_lagMs(lagMs)
-    , m_firstTabOnly(firstTabOnly) {
+    , m_firstTabOnly(firstTabOnly)
+    , m_stoppedAfterMs(stoppedAfterMs) {
 }
 
 QCoro::Task<ScriptResult> LaggingBrowserRecord::run(QString source) {
@@ -40,6 +42,19 @@ QCoro::Task<ScriptResult> LaggingBrowserRecord::run(QString source) {
 
 QString LaggingBrowserRecord::browserAddressAsOpened(const QString& address) const {
     return m_inner->browserAddressAsOpened(address);
+}
+
+bool LaggingBrowserRecord::browserRecordStopped(const QString& bundleIdentifier) const {
+    if (!m_stoppedAfterMs) {
+        return m_inner->browserRecordStopped(bundleIdentifier);
+    }
+    const qint64 now = m_nowMs();
+    for (const qint64 since : m_firstListed) {
+        if (now - since >= *m_stoppedAfterMs && now - since < m_lagMs) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::optional<QString> LaggingBrowserRecord::browserAddressRefusal(const QString& address) const {

@@ -285,7 +285,7 @@ QString X11DesktopTest::testFileManagerProgram() {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/programs/ordella-test-file-manager");
 }
 
-QString X11DesktopTest::installTestFileManager() {
+QString X11DesktopTest::installTestFileManager(const QString& program) {
     const QString id = QStringLiteral("ordella-test-file-manager.desktop");
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     QDir().mkpath(data + QStringLiteral("/applications"));
@@ -293,7 +293,7 @@ QString X11DesktopTest::installTestFileManager() {
     EXPECT_TRUE(entry.open(QIODevice::WriteOnly));
     entry.write("[Desktop Entry]\nType=Application\nName=Ordella Test Files\nCategories=System;FileManager;\n"
                 "MimeType=inode/directory;\nExec=" +
-                QFile::encodeName(testFileManagerProgram()) + " %U\n");
+                QFile::encodeName(program) + " %U\n");
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     QDir().mkpath(config);
     QFile defaults(config + QStringLiteral("/mimeapps.list"));

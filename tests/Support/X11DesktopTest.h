@@ -61,9 +61,10 @@ protected:
     static QString testWindowProgram();
     static QString installTestWindowEntry(const QString& options = QString());
     // The tests' own file manager (ordella-test-file-manager, slow to load folders when asked to
-    // be) and its entry, made the desktop's folder handler; the entry's id.
+    // be) and its entry, made the desktop's folder handler; the entry's id. The entry may name
+    // another program (the test's own, for a file manager the test itself plays on the bus).
     static QString testFileManagerProgram();
-    static QString installTestFileManager();
+    static QString installTestFileManager(const QString& program = testFileManagerProgram());
 
     SystemClock clock;
     std::shared_ptr<X11Connection> connection;

@@ -2,12 +2,15 @@
 #include "Services/Storage/WorkspaceStore.h"
 
 #include "Support/DiagnosticsCapture.h"
+#include "Support/FifoWriter.h"
 #include "Support/FullDisk.h"
 #include "Support/ScriptedDesktop.h"
 #include "Support/WorkspaceSamples.h"
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -97,6 +100,18 @@ TEST_F(DataTabModelTest, ExportAndImportRoundTrip) {
     prompts().queuePanelAnswer(path("Workspaces.json"));
     run(importer.runImport());
     EXPECT_EQ(importer.statusMessage(), "Workspaces imported successfully: 1 added, 1 already listed");
+    // A file of one workspace listed already says so in the singular.
+    QFile exported(path("Workspaces.json"));
+    ASSERT_TRUE(exported.open(QIODevice::ReadOnly));
+    const QJsonArray all = QJsonDocument::fromJson(exported.readAll()).array();
+    ASSERT_EQ(all.size(), 2);
+    QFile one(path("One.json"));
+    ASSERT_TRUE(one.open(QIODevice::WriteOnly));
+    one.write(QJsonDocument(QJsonArray{all.first()}).toJson());
+    one.close();
+    prompts().queuePanelAnswer(path("One.json"));
+    run(importer.runImport());
+    EXPECT_EQ(importer.statusMessage(), "No workspaces imported: 1 workspace already listed");
 }
 
 TEST_F(DataTabModelTest, AFailedImportChangesNothingAndSaysSo) {
@@ -106,7 +121,11 @@ TEST_F(DataTabModelTest, AFailedImportChangesNothingAndSaysSo) {
     object.write("{\"id\": \"not an array\"}");
     object.close();
     QDir().mkpath(path("folder.json"));
-    for (const char* name : {"object.json", "folder.json", "missing.json"}) {
+    // Another program's FIFO, that would give a list to whoever opened it, and a link to it.
+    const FifoWriter fifo(path("fifo.json"), "[]");
+    ASSERT_TRUE(fifo.made());
+    ASSERT_TRUE(QFile::link(path("fifo.json"), path("link.json")));
+    for (const char* name : {"object.json", "folder.json", "missing.json", "fifo.json", "link.json"}) {
         model.reset();
         prompts().queuePanelAnswer(path(name));
         run(model.runImport());

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <type_traits>
 
 using namespace Snapshots;
 
@@ -27,11 +28,12 @@ protected:
         ASSERT_TRUE(clock().runUntilDone(preview->capture()));
     }
     template <typename Row> Row* row(int index, PreviewBadge::Kind badge = PreviewBadge::Kind::None) {
-        SelectionRowModel* made = SelectionRowModel::create(
-            preview.get(), preview->capturedWorkspace()->appSnapshots[index], badge, preview.get());
-        Row* typed = qobject_cast<Row*>(made);
-        EXPECT_NE(typed, nullptr);
-        return typed;
+        const AppSnapshot& app = preview->capturedWorkspace()->appSnapshots[index];
+        if constexpr (std::is_same_v<Row, BrowserSelectionRowModel>) {
+            return new Row(preview.get(), app, badge, preview.get());
+        } else {
+            return new Row(preview.get(), app, badge, 5, preview.get());
+        }
     }
     template <typename Cell> static QList<Cell*> cells(const SelectionRowModel& row) {
         QList<Cell*> list;

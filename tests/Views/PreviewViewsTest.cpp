@@ -137,8 +137,7 @@ TEST_F(PreviewViewsTest, AppRowSwitchesModesAndTicksOffDocuments) {
     ASSERT_TRUE(clock().runUntilDone(preview.capture()));
     const AppSnapshot editor = preview.capturedWorkspace()->appSnapshots.first();
     ASSERT_EQ(editor.bundleIdentifier, "org.example.Editor");
-    auto* row = static_cast<AppSelectionRowModel*>(
-        SelectionRowModel::create(&preview, editor, PreviewBadge::Kind::Saved, &preview));
+    auto* row = new AppSelectionRowModel(&preview, editor, PreviewBadge::Kind::Saved, 5, &preview);
     ui.show("AppPreviewRow", {{"appRow", QVariant::fromValue(row)}}, 410);
     load();
     EXPECT_EQ(ui.text("appSubtitle"), "2 windows");
@@ -172,8 +171,7 @@ TEST_F(PreviewViewsTest, BrowserRowShowsEveryTabWithItsFavicon) {
     ASSERT_TRUE(clock().runUntilDone(preview.capture()));
     const AppSnapshot chrome = preview.capturedWorkspace()->appSnapshots[1];
     ASSERT_EQ(chrome.bundleIdentifier, "com.google.Chrome");
-    auto* row = static_cast<BrowserSelectionRowModel*>(
-        SelectionRowModel::create(&preview, chrome, PreviewBadge::Kind::New, &preview));
+    auto* row = new BrowserSelectionRowModel(&preview, chrome, PreviewBadge::Kind::New, &preview);
     ui.show("BrowserAppPreviewRow", {{"browserRow", QVariant::fromValue(row)}}, 410);
     load();
     EXPECT_EQ(ui.text("appSubtitle"), "3 tabs across 2 windows");

@@ -3,6 +3,7 @@
 #include "Platform/Linux/DocumentHandOver.h"
 #include "Platform/Linux/ProgramCommand.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QStringList>
 
@@ -35,13 +36,14 @@ DesktopEntries::Launch ApplicationStart::start(const QString& identifier, const 
         return started;
     }
     if (const std::optional<ProgramCommand> program = ProgramCommand::fromIdentifier(identifier)) {
-        // An interpreter is given its script again, then the documents.
+        // An interpreter is given its script again, then the documents. It starts in the home
+        // folder, as a desktop's launcher starts programs.
         QStringList arguments = program->arguments();
         for (const QUrl& document : documents) {
             arguments << (document.isLocalFile() ? document.toLocalFile() : document.toString());
         }
         qint64 pid = 0;
-        if (!QProcess::startDetached(program->executable, arguments, QString(), &pid)) {
+        if (!QProcess::startDetached(program->executable, arguments, QDir::homePath(), &pid)) {
             return DesktopEntries::Launch{{}, QStringLiteral("Cannot start ") + identifier};
         }
         return DesktopEntries::Launch{{qint32(pid)}, QString()};

@@ -1,12 +1,17 @@
 #include "Platform/Linux/ChromiumHistory.h"
 
+#include "Platform/Linux/RegularFile.h"
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QUrl>
 
 #include <sqlite3.h>
 
 #include <cstring>
+#include <fcntl.h>
+#include <optional>
 
 namespace {
 
@@ -117,6 +122,68 @@ bool isPlainTable(const Statements& s) {
     return step == SQLITE_DONE && columns > 0;
 }
 
+// The file a read checked and holds open. SQLite opens a database by its path, which by then may
+// name another file (a FIFO, whose open would never end): its open of that path on this thread
+// takes a copy of the held descriptor instead.
+struct HeldFile {
+    QByteArray path;
+    int descriptor = -1;
+};
+thread_local const HeldFile* t_held = nullptr;
+sqlite3_syscall_ptr g_systemOpen = nullptr;
+
+int openHeldFile(const char* path, int flags, int mode) {
+    if (t_held && path && t_held->path == path) {
+        // Above the standard streams, as SQLite wants its descriptors.
+        return ::fcntl(t_held->descriptor, F_DUPFD_CLOEXEC, 3);
+    }
+    return reinterpret_cast<int (*)(const char*, int, int)>(g_systemOpen)(path, flags, mode);
+}
+
+// The path as it is given: the system's layer follows links in it, and would open what a link
+// leads to instead of the path held.
+int verbatimPath(sqlite3_vfs*, const char* name, int size, char* out) {
+    const std::size_t length = std::strlen(name);
+    if (size <= 0 || length >= std::size_t(size)) {
+        return SQLITE_CANTOPEN;
+    }
+    std::memcpy(out, name, length + 1);
+    return SQLITE_OK;
+}
+
+// The system's file layer under a name of its own that opens a held file; nothing when SQLite
+// cannot be made to (a read then gives nothing).
+const char* heldFileLayer() {
+    static const char* const name = []() -> const char* {
+        static sqlite3_vfs layer{};
+        sqlite3_vfs* system = sqlite3_vfs_find("unix");
+        if (!system || system->iVersion < 3 || !system->xGetSystemCall || !system->xSetSystemCall) {
+            return nullptr;
+        }
+        g_systemOpen = system->xGetSystemCall(system, "open");
+        if (!g_systemOpen ||
+            system->xSetSystemCall(system, "open", reinterpret_cast<sqlite3_syscall_ptr>(&openHeldFile)) !=
+                SQLITE_OK) {
+            return nullptr;
+        }
+        layer = *system;
+        layer.pNext = nullptr;
+        layer.zName = "ordella-held-file";
+        layer.xFullPathname = &verbatimPath;
+        return sqlite3_vfs_register(&layer, 0) == SQLITE_OK ? layer.zName : nullptr;
+    }();
+    return name;
+}
+
+// Makes SQLite's open of the held file's path on this thread take it, while it lives.
+class HoldingFile {
+public:
+    explicit HoldingFile(const HeldFile& held) { t_held = &held; }
+    ~HoldingFile() { t_held = nullptr; }
+    HoldingFile(const HoldingFile&) = delete;
+    HoldingFile& operator=(const HoldingFile&) = delete;
+};
+
 } // namespace
 
 QString ChromiumHistory::fileBesideSession(const QString& sessionFile) {
@@ -133,13 +200,25 @@ QHash<QString, QString> ChromiumHistory::titlesOf(const QString& historyFile, co
     if (urls.isEmpty() || historyFile.isEmpty() || !info.isFile() || info.isSymLink()) {
         return titles;
     }
+    // Opened as a regular file, without waiting, and read through that open file, whatever stands
+    // at its path by the time SQLite opens it.
+    const QString path = info.absoluteFilePath();
+    const std::optional<RegularFile> regular = RegularFile::open(path);
+    const char* layer = heldFileLayer();
+    if (!regular || !layer) {
+        return titles;
+    }
+    const HeldFile held{QFile::encodeName(path), regular->descriptor()};
     // immutable: no lock is taken (the browser holds one), no journal is read or made.
-    QUrl uri = QUrl::fromLocalFile(info.absoluteFilePath());
+    QUrl uri = QUrl::fromLocalFile(path);
     uri.setQuery(QStringLiteral("immutable=1"));
     sqlite3* db = nullptr;
-    const int opened =
-        sqlite3_open_v2(uri.toEncoded().constData(), &db,
-                        SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOFOLLOW, nullptr);
+    int opened = SQLITE_CANTOPEN;
+    {
+        const HoldingFile holding(held);
+        opened =
+            sqlite3_open_v2(uri.toEncoded().constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, layer);
+    }
     if (opened != SQLITE_OK) {
         sqlite3_close(db);
         return titles;

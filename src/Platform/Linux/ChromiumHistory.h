@@ -29,8 +29,9 @@ public:
     static constexpr qsizetype maximumTitleLength = 1024;
     // The largest text or blob a read makes or reads, in bytes: a longer one fails its lookup.
     static constexpr int maximumValueBytes = 1024 * 1024;
-    // The longest one read takes.
-    static constexpr std::chrono::milliseconds timeLimit{250};
+    // The longest one read takes: it runs where it is asked (on the main thread), so no longer
+    // than a moment there. What a read stopped at this bound did not get to is asked again later.
+    static constexpr std::chrono::milliseconds timeLimit{100};
 
     // The history database beside a session file (<profile>/Sessions/Session_* -> <profile>/History).
     static QString fileBesideSession(const QString& sessionFile);

@@ -1,6 +1,7 @@
 #include "Platform/Linux/ChromiumHistoryCache.h"
 
 #include <QFileInfo>
+#include <QSet>
 
 #include <utility>
 
@@ -28,8 +29,10 @@ QHash<QString, QString> ChromiumHistoryCache::titlesOf(const QString& historyFil
         file = File{modified, size, {}, std::nullopt};
     }
     QStringList unknown;
+    QSet<QString> listed;
     for (const QString& url : urls) {
-        if (!file.titles.contains(url) && !unknown.contains(url)) {
+        if (!file.titles.contains(url) && !listed.contains(url)) {
+            listed.insert(url);
             unknown.append(url);
         }
     }

@@ -1,6 +1,7 @@
 #include "Platform/Linux/ChromiumProfile.h"
 
 #include "Platform/Linux/LinuxProcess.h"
+#include "Platform/Linux/RegularFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -298,9 +299,14 @@ QString ChromiumProfile::profileFolder(const QString& userDataFolder, const QStr
     }
     QString name = switchValue(commandLine, QStringLiteral("profile-directory"));
     if (!isPlainName(name)) {
-        QFile state(root.filePath(QStringLiteral("Local State")));
-        if (state.open(QIODevice::ReadOnly) && state.size() < 16 * 1024 * 1024) {
-            name = QJsonDocument::fromJson(state.readAll())
+        // Read as a regular file only: a FIFO in its place would hold this thread until something
+        // wrote to it. Small enough to parse here at once (a browser's is well under a megabyte).
+        constexpr qsizetype limit = 4 * 1024 * 1024;
+        const std::optional<RegularFile> state =
+            RegularFile::open(root.filePath(QStringLiteral("Local State")));
+        const std::optional<QByteArray> data = state ? state->readAll(limit) : std::nullopt;
+        if (data && data->size() <= limit) {
+            name = QJsonDocument::fromJson(*data)
                        .object()
                        .value(QStringLiteral("profile"))
                        .toObject()
@@ -319,8 +325,11 @@ QString ChromiumProfile::newestSessionFile(const QString& profileFolder,
     if (!profileFolder.startsWith(QLatin1Char('/'))) {
         return QString();
     }
-    const QFileInfoList files = QDir(profileFolder + QStringLiteral("/Sessions"))
-                                    .entryInfoList({QStringLiteral("Session_*")}, QDir::Files, QDir::Time);
+    QFileInfoList files = QDir(profileFolder + QStringLiteral("/Sessions"))
+                              .entryInfoList({QStringLiteral("Session_*")}, QDir::Files, QDir::Time);
+    // The listing keeps a link whatever it leads to: only what is a regular file once links are
+    // followed is a record (the browser's own are never links to anything else).
+    files.removeIf([](const QFileInfo& file) { return !file.isFile(); });
     if (files.isEmpty() || (notBefore && files.first().lastModified() < *notBefore)) {
         return QString();
     }

@@ -1,6 +1,6 @@
 #include "Platform/Linux/ChromiumSession.h"
 
-#include <QFile>
+#include "Platform/Linux/RegularFile.h"
 
 #include <algorithm>
 #include <cstring>
@@ -350,19 +350,23 @@ std::optional<ChromiumSession> ChromiumSession::read(QByteArrayView data, QStrin
 }
 
 std::optional<ChromiumSession> ChromiumSession::readFile(const QString& path, QString* problem) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const auto fail = [problem](const QString& why) {
         if (problem) {
-            *problem = file.errorString();
+            *problem = why;
         }
         return std::nullopt;
+    };
+    // Never a FIFO or a device, whatever a link leads to: the open of one can wait without end.
+    const std::optional<RegularFile> file = RegularFile::open(path);
+    if (!file) {
+        return fail(QStringLiteral("the file cannot be opened as a regular file"));
     }
-    if (file.size() > maximumFileSize) {
-        if (problem) {
-            *problem = QStringLiteral("the file is too large to be a session file");
-        }
-        return std::nullopt;
+    if (file->size() > quint64(maximumFileSize)) {
+        return fail(QStringLiteral("the file is too large to be a session file"));
     }
-    const QByteArray data = file.read(maximumFileSize + 1);
-    return read(data, problem);
+    const std::optional<QByteArray> data = file->readAll(maximumFileSize);
+    if (!data) {
+        return fail(QStringLiteral("the file cannot be read"));
+    }
+    return read(*data, problem);
 }

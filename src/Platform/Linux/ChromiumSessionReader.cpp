@@ -3,13 +3,62 @@
 #include "Platform/Linux/ChromiumProfile.h"
 
 #include <QFile>
+#include <QPromise>
+#include <QThreadPool>
+
+#include <qcoro/qcorofuture.h>
 
 #include <sys/stat.h>
 
-ChromiumSessionReader::ChromiumSessionReader(Locate locate, Parse parse, Newest newest)
+#include <memory>
+
+ChromiumSessionReader::ChromiumSessionReader(Locate locate, Parse parse, Newest newest, Start start)
     : m_locate(locate ? std::move(locate) : Locate(&ChromiumSessionReader::locate))
     , m_parse(parse ? std::move(parse) : Parse(&ChromiumSession::readFile))
-    , m_newest(newest ? std::move(newest) : Newest(&ChromiumProfile::newestSessionFile)) {
+    , m_newest(newest ? std::move(newest) : Newest(&ChromiumProfile::newestSessionFile))
+    , m_start(start ? std::move(start) : Start(&ChromiumSessionReader::onWorker)) {
+}
+
+QFuture<ChromiumSessionReader::Parsed> ChromiumSessionReader::onWorker(std::function<Parsed()> parse) {
+    auto promise = std::make_shared<QPromise<Parsed>>();
+    QFuture<Parsed> future = promise->future();
+    promise->start();
+    QThreadPool::globalInstance()->start([promise, parse = std::move(parse)] {
+        promise->addResult(parse());
+        promise->finish();
+    });
+    return future;
+}
+
+QFuture<ChromiumSessionReader::Parsed> ChromiumSessionReader::atOnce(std::function<Parsed()> parse) {
+    return QtFuture::makeReadyFuture(parse());
+}
+
+void ChromiumSessionReader::takeFinished(Entry& entry) {
+    if (!entry.readingAt || !entry.reading.isFinished()) {
+        return;
+    }
+    if (entry.readingFile == entry.file) {
+        Parsed parsed = entry.reading.resultCount() > 0 ? entry.reading.result() : Parsed{};
+        entry.session = std::move(parsed.session);
+        entry.problem = std::move(parsed.problem);
+        entry.parsedAt = entry.readingAt;
+    }
+    entry.readingFile.clear();
+    entry.readingAt.reset();
+    entry.reading = QFuture<Parsed>();
+}
+
+QCoro::Task<void> ChromiumSessionReader::settle() {
+    QList<QFuture<Parsed>> running;
+    for (const Entry& entry : std::as_const(m_entries)) {
+        if (entry.readingAt) {
+            running << entry.reading;
+        }
+    }
+    for (QFuture<Parsed>& parse : running) {
+        co_await parse;
+    }
 }
 
 ChromiumSessionReader::Location ChromiumSessionReader::locate(qint32 pid, const QString& configFolder) {
@@ -43,6 +92,7 @@ ChromiumSessionReader::Result ChromiumSessionReader::read(qint32 pid, const QStr
                              ? QString()
                              : m_newest(entry.location.profileFolder, entry.location.startedAt);
     if (file != entry.file) {
+        // A parse of the file before that still runs ends unheard.
         entry.file = file;
         entry.parsedAt.reset();
         entry.session.reset();
@@ -57,12 +107,19 @@ ChromiumSessionReader::Result ChromiumSessionReader::read(qint32 pid, const QStr
         // Gone between the listing and now: the next read finds its successor.
         return Result();
     }
-    if (!entry.parsedAt || *entry.parsedAt != stamp) {
-        entry.problem.clear();
-        entry.session = m_parse(entry.file, &entry.problem);
-        entry.parsedAt = stamp;
+    takeFinished(entry);
+    if ((!entry.parsedAt || *entry.parsedAt != stamp) && !entry.readingAt) {
+        entry.readingFile = file;
+        entry.readingAt = stamp;
+        entry.reading = m_start([parse = m_parse, file] {
+            Parsed parsed;
+            parsed.session = parse(file, &parsed.problem);
+            return parsed;
+        });
+        takeFinished(entry);
     }
-    return Result{entry.file, entry.session, entry.problem};
+    const bool behind = !entry.parsedAt || *entry.parsedAt != stamp;
+    return Result{entry.file, entry.session, entry.problem, behind};
 }
 
 void ChromiumSessionReader::forgetLocations() {

@@ -3,8 +3,11 @@
 #include "Platform/Linux/ChromiumSession.h"
 
 #include <QDateTime>
+#include <QFuture>
 #include <QHash>
 #include <QString>
+
+#include <qcoro/qcorotask.h>
 
 #include <functional>
 #include <optional>
@@ -15,7 +18,8 @@
 // in it is looked for at every read, as a browser starts new files now and then (one it was just
 // started writes its first some seconds later, beside the files of its earlier runs, which are not
 // its own). A file is parsed again only when it changed (another size, modification time or file
-// at that path).
+// at that path). A file is parsed on a worker thread, as a crafted one can take long: a read
+// meanwhile gives what was parsed before, and settle() waits for the parses under way.
 class ChromiumSessionReader {
 public:
     struct Location {
@@ -29,8 +33,19 @@ public:
     using Newest =
         std::function<QString(const QString& profileFolder, const std::optional<QDateTime>& notBefore)>;
     using Parse = std::function<std::optional<ChromiumSession>(const QString& path, QString* problem)>;
+    // What one parse gives: plain data, made on a worker and taken on the reader's thread.
+    struct Parsed {
+        std::optional<ChromiumSession> session;
+        QString problem;
+    };
+    // Starts a parse; its result comes with the future.
+    using Start = std::function<QFuture<Parsed>(std::function<Parsed()> parse)>;
+    // On a thread of Qt's pool (the default); at once on the caller's thread (tests).
+    static QFuture<Parsed> onWorker(std::function<Parsed()> parse);
+    static QFuture<Parsed> atOnce(std::function<Parsed()> parse);
 
-    explicit ChromiumSessionReader(Locate locate = {}, Parse parse = {}, Newest newest = {});
+    explicit ChromiumSessionReader(Locate locate = {}, Parse parse = {}, Newest newest = {},
+                                   Start start = {});
 
     struct Result {
         // The file read; empty when the browser has none.
@@ -38,9 +53,13 @@ public:
         // Nothing when there is no file or it cannot be read (problem says why).
         std::optional<ChromiumSession> session;
         QString problem;
+        // Whether the file is being parsed now: session is then what was parsed before, if any.
+        bool reading = false;
     };
 
     Result read(qint32 pid, const QString& configFolder);
+    // Ends once every parse started by the reads before has ended; the next reads give them.
+    QCoro::Task<void> settle();
     // Where the browsers keep their files is looked for again at the next read. What was read of a
     // browser that was not asked about since the last call is dropped.
     void forgetLocations();
@@ -68,12 +87,22 @@ private:
         std::optional<Stamp> parsedAt;
         std::optional<ChromiumSession> session;
         QString problem;
+        // The one parse under way, if any: the file and stamp it reads, and what it will give. A
+        // file changed meanwhile is parsed again once it has ended, never beside it: a file
+        // rewritten again and again costs one parse at a time.
+        QString readingFile;
+        std::optional<Stamp> readingAt;
+        QFuture<Parsed> reading;
     };
 
     static Stamp stampOf(const QString& path);
+    // Takes the result of the entry's parse once it has ended (dropped when the entry has moved
+    // to another file since).
+    static void takeFinished(Entry& entry);
 
     Locate m_locate;
     Parse m_parse;
     Newest m_newest;
+    Start m_start;
     QHash<qint32, Entry> m_entries;
 };

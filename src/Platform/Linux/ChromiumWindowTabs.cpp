@@ -5,6 +5,8 @@
 #include "Platform/Linux/ChromiumHistoryCache.h"
 #include "Platform/Linux/X11WindowRequests.h"
 
+#include <QSet>
+
 #include <algorithm>
 #include <memory>
 #include <tuple>
@@ -29,6 +31,18 @@ ChromiumWindowTabs::ChromiumWindowTabs(ChromiumSessionReader sessions, Titles ti
 
 void ChromiumWindowTabs::forgetLocations() {
     m_sessions.forgetLocations();
+}
+
+QCoro::Task<void> ChromiumWindowTabs::readSessions(qint32 browserPid, QString configFolder,
+                                                   QList<X11Client> windows) {
+    QSet<qint32> processes{browserPid};
+    for (const X11Client& w : windows) {
+        processes.insert(w.pid.value_or(browserPid));
+    }
+    for (const qint32 pid : std::as_const(processes)) {
+        m_sessions.read(pid, configFolder);
+    }
+    co_await m_sessions.settle();
 }
 
 QList<int> ChromiumWindowTabs::pairWindows(const QList<X11Client>& windows,
@@ -70,10 +84,14 @@ QList<int> ChromiumWindowTabs::pairWindows(const QList<X11Client>& windows,
 
 void ChromiumWindowTabs::fillTitles(const QString& sessionFile, QList<ChromiumSession::Window>& paired,
                                     const QList<qsizetype>& positions) const {
+    // Each address once, in the order of the tabs: a set beside the list keeps that linear in the
+    // tabs, however many a record names.
     QStringList untitled;
+    QSet<QString> listed;
     for (const qsizetype p : positions) {
         for (const ChromiumSession::Tab& tab : paired[p].tabs) {
-            if (tab.title.isEmpty() && !tab.url.isEmpty() && !untitled.contains(tab.url)) {
+            if (tab.title.isEmpty() && !tab.url.isEmpty() && !listed.contains(tab.url)) {
+                listed.insert(tab.url);
                 untitled << tab.url;
             }
         }
@@ -118,8 +136,10 @@ QList<ChromiumSession::Window> ChromiumWindowTabs::tabsOf(qint32 browserPid, con
         }
         const std::optional<ChromiumSession>& session = read.session;
         if (!session) {
-            print(QStringLiteral("Session file ") + read.file + QStringLiteral(" cannot be read: ") +
-                  read.problem);
+            if (!read.reading) {
+                print(QStringLiteral("Session file ") + read.file + QStringLiteral(" cannot be read: ") +
+                      read.problem);
+            }
             continue;
         }
         const QList<int> pairs = pairWindows(own, session->windows);

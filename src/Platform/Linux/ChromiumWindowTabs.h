@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <qcoro/qcorotask.h>
+
 #include <functional>
 
 // The tabs of a Chromium-family browser's X11 windows, from the live session file of each
@@ -28,6 +30,10 @@ public:
 
     // Where the browsers keep their session files is looked for again at the next read.
     void forgetLocations();
+    // Reads the session files of the browser processes showing these windows, on workers, and
+    // ends once they are read: tabsOf then gives them at once. A file that changes later is read
+    // on a worker again, tabsOf giving what was read before meanwhile.
+    QCoro::Task<void> readSessions(qint32 browserPid, QString configFolder, QList<X11Client> windows);
     // For each window (front to back) of the browser whose main process is browserPid, its
     // session window; an entry without tabs where the session says nothing of that window.
     QList<ChromiumSession::Window> tabsOf(qint32 browserPid, const QString& configFolder,

@@ -156,20 +156,23 @@ std::optional<QStringList> DBusServiceFiles::commandLineOf(const QString& busNam
     const QString named = busName + QStringLiteral(".service");
     for (const Folder& folder : std::as_const(g_snapshot.read)) {
         const QStringList files = folder.filesOf.value(busName);
-        if (files.contains(named) || !folder.complete) {
-            // The bus takes the file named after the name before any other.
-            if (const std::optional<QStringList> words = wordsOf(folder.path + u'/' + named, busName)) {
-                return words;
+        if (folder.strict) {
+            // Only the file named after the name counts there.
+            if (!files.isEmpty()) {
+                return wordsOf(folder.path + u'/' + named, busName);
             }
-            if (!folder.complete) {
-                return std::nullopt; // a file past those read may name it
-            }
+            continue;
+        }
+        if (!folder.complete) {
+            return std::nullopt; // a file past those read may name it too
         }
         if (files.size() == 1) {
             return wordsOf(folder.path + u'/' + files.first(), busName);
         }
         if (files.size() > 1) {
-            return std::nullopt; // the bus takes either
+            // The bus takes whichever its listing of the folder gives first, the file named after
+            // the name or another: which one runs cannot be told.
+            return std::nullopt;
         }
     }
     return std::nullopt;

@@ -9,7 +9,9 @@
 #include "Platform/Linux/InstalledEntries.h"
 #include "Platform/Linux/LaunchWrapper.h"
 #include "Platform/Linux/ProgramCommand.h"
+#include "Platform/Linux/RegularFile.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <unistd.h>
@@ -52,6 +54,12 @@ DesktopEntry entryOf(GDesktopAppInfo* info) {
 std::optional<DesktopEntry> entryOrNothing(GDesktopAppInfo* raw) {
     const AppInfo info(raw);
     return info ? std::optional<DesktopEntry>(entryOf(info.get())) : std::nullopt;
+}
+
+// The entry of the id through GIO; none while GIO could not read the entries without end.
+GDesktopAppInfo* infoOf(const QString& id) {
+    return id.isEmpty() || !DesktopEntries::readable() ? nullptr
+                                                       : g_desktop_app_info_new(id.toUtf8().constData());
 }
 
 QString baseName(const QString& id) {
@@ -102,6 +110,52 @@ void collectPid(GDesktopAppInfo*, GPid pid, gpointer data) {
 
 using LaunchContext = std::unique_ptr<GAppLaunchContext, ObjectUnref>;
 
+// The entry's Path: the folder its program starts in; empty where it names none.
+QByteArray entryFolder(GDesktopAppInfo* info) {
+    gchar* path = info ? g_desktop_app_info_get_string(info, "Path") : nullptr;
+    const QByteArray folder(path ? path : "");
+    g_free(path);
+    return folder;
+}
+
+// Where a program whose entry names no folder starts: the user's home folder, as a desktop's
+// launcher starts it, never the folder Ordella was started from.
+QByteArray homeFolder() {
+    return QFile::encodeName(QDir::homePath());
+}
+
+// Run in the child between its fork and its program: only calls that are safe there.
+void enterFolder(gpointer folder) {
+    [[maybe_unused]] const int entered = ::chdir(static_cast<const char*>(folder));
+}
+
+// The entry again with the home folder as its Path, for GIO's runs that take no folder of ours
+// (an entry's actions); nothing where the entry names a folder, is started over D-Bus, or cannot
+// be read again. The copy has no file of its own: the launcher's note names the entry's.
+AppInfo startingAtHome(GDesktopAppInfo* info, GAppLaunchContext* context) {
+    const char* file = g_desktop_app_info_get_filename(info);
+    if (!file || !entryFolder(info).isEmpty() || g_desktop_app_info_get_boolean(info, "DBusActivatable")) {
+        return AppInfo();
+    }
+    constexpr qsizetype kMostBytes = 1 << 20;
+    const std::optional<RegularFile> entry = RegularFile::open(QFile::decodeName(file));
+    const QByteArray data =
+        entry && entry->size() <= quint64(kMostBytes) ? entry->readAt(0, kMostBytes) : QByteArray();
+    GKeyFile* keys = g_key_file_new();
+    AppInfo copy;
+    if (!data.isEmpty() && g_key_file_load_from_data(keys, data.constData(), gsize(data.size()),
+                                                     G_KEY_FILE_KEEP_TRANSLATIONS, nullptr)) {
+        g_key_file_set_string(keys, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_PATH,
+                              homeFolder().constData());
+        copy.reset(g_desktop_app_info_new_from_keyfile(keys));
+    }
+    g_key_file_unref(keys);
+    if (copy) {
+        g_app_launch_context_setenv(context, "GIO_LAUNCHED_DESKTOP_FILE", file);
+    }
+    return copy;
+}
+
 LaunchContext launchContext(bool activates) {
     LaunchContext context(g_app_launch_context_new());
     if (!activates) {
@@ -117,26 +171,53 @@ LaunchContext launchContext(bool activates) {
 
 } // namespace
 
-std::optional<DesktopEntry> DesktopEntries::find(const QString& id) {
-    if (id.isEmpty()) {
-        return std::nullopt;
-    }
-    return entryOrNothing(g_desktop_app_info_new(id.toUtf8().constData()));
+bool DesktopEntries::readable() {
+    return InstalledEntries::loops().isEmpty();
 }
 
+std::optional<DesktopEntry> DesktopEntries::find(const QString& id) {
+    return entryOrNothing(infoOf(id));
+}
+
+namespace {
+
+// The entry file at path, read by GLib as the regular file opened here without waiting (a FIFO
+// in its place would hold this thread): GLib opens /proc/self/fd/N, this very file, whatever
+// stands at the path by then. Nothing for anything else, or for a file far larger than an entry.
+AppInfo entryFile(const QString& path) {
+    constexpr quint64 largest = 1024 * 1024;
+    const std::optional<RegularFile> file = RegularFile::open(path);
+    if (!file || file->size() > largest) {
+        return nullptr;
+    }
+    const QByteArray held = "/proc/self/fd/" + QByteArray::number(file->descriptor());
+    return AppInfo(g_desktop_app_info_new_from_filename(held.constData()));
+}
+
+// The entry read from the file at path, named by that path.
+DesktopEntry entryOfFile(GDesktopAppInfo* info, const QString& path) {
+    DesktopEntry entry = entryOf(info);
+    entry.filePath = path;
+    entry.id = QFileInfo(path).fileName();
+    return entry;
+}
+
+} // namespace
+
 std::optional<DesktopEntry> DesktopEntries::fromFile(const QString& path) {
-    if (path.isEmpty()) {
+    if (path.isEmpty() || !readable()) {
         return std::nullopt;
     }
-    return entryOrNothing(g_desktop_app_info_new_from_filename(QFile::encodeName(path).constData()));
+    const AppInfo info = entryFile(path);
+    return info ? std::optional<DesktopEntry>(entryOfFile(info.get(), path)) : std::nullopt;
 }
 
 std::optional<InstalledEntry> DesktopEntries::load(const QString& path, const QString& id) {
-    const AppInfo info(g_desktop_app_info_new_from_filename(QFile::encodeName(path).constData()));
+    const AppInfo info = entryFile(path);
     if (!info) {
         return std::nullopt;
     }
-    InstalledEntry installed{entryOf(info.get()),
+    InstalledEntry installed{entryOfFile(info.get(), path),
                              bool(g_desktop_app_info_get_is_hidden(info.get())),
                              QByteArray(g_app_info_get_commandline(G_APP_INFO(info.get()))),
                              {},
@@ -203,7 +284,7 @@ std::optional<DesktopEntry> DesktopEntries::findForProgram(const QString& instan
 
 DesktopEntries::Launch DesktopEntries::launch(const QString& id, const QStringList& uris, bool activates) {
     Launch result;
-    const AppInfo info(id.isEmpty() ? nullptr : g_desktop_app_info_new(id.toUtf8().constData()));
+    const AppInfo info(infoOf(id));
     if (!info) {
         result.error = QStringLiteral("No application is installed as ") + id;
         return result;
@@ -214,10 +295,13 @@ DesktopEntries::Launch DesktopEntries::launch(const QString& id, const QStringLi
         list = g_list_append(list, g_strdup(uri.toUtf8().constData()));
     }
     GError* error = nullptr;
+    // GIO starts the program in the entry's Path; the child enters the home folder where there is none.
+    QByteArray home = homeFolder();
+    const GSpawnChildSetupFunc setup = entryFolder(info.get()).isEmpty() ? enterFolder : nullptr;
     // Without "do not reap" GLib collects the children itself, so none is left a zombie.
     const gboolean launched =
-        g_desktop_app_info_launch_uris_as_manager(info.get(), list, context.get(), G_SPAWN_SEARCH_PATH,
-                                                  nullptr, nullptr, collectPid, &result.pids, &error);
+        g_desktop_app_info_launch_uris_as_manager(info.get(), list, context.get(), G_SPAWN_SEARCH_PATH, setup,
+                                                  home.data(), collectPid, &result.pids, &error);
     g_list_free_full(list, g_free);
     if (!launched) {
         result.error = error ? text(error->message) : QStringLiteral("The application could not be started.");
@@ -230,7 +314,7 @@ DesktopEntries::Launch DesktopEntries::launch(const QString& id, const QStringLi
 }
 
 bool DesktopEntries::hasAction(const QString& id, const QString& action) {
-    const AppInfo info(id.isEmpty() ? nullptr : g_desktop_app_info_new(id.toUtf8().constData()));
+    const AppInfo info(infoOf(id));
     if (!info) {
         return false;
     }
@@ -247,9 +331,14 @@ QString DesktopEntries::launchAction(const QString& id, const QString& action, b
     if (!hasAction(id, action)) {
         return QStringLiteral("The application ") + id + QStringLiteral(" offers no action ") + action;
     }
-    const AppInfo info(g_desktop_app_info_new(id.toUtf8().constData()));
+    const AppInfo info(infoOf(id));
+    if (!info) {
+        return QStringLiteral("No application is installed as ") + id;
+    }
     const LaunchContext context = launchContext(activates);
-    g_desktop_app_info_launch_action(info.get(), action.toUtf8().constData(), context.get());
+    const AppInfo atHome = startingAtHome(info.get(), context.get());
+    g_desktop_app_info_launch_action(atHome ? atHome.get() : info.get(), action.toUtf8().constData(),
+                                     context.get());
     return QString();
 }
 
@@ -290,7 +379,7 @@ std::optional<QList<QByteArray>> ownWords(GDesktopAppInfo* info, const QString& 
 } // namespace
 
 QStringList DesktopEntries::launchWords(const QString& id) {
-    const AppInfo info(id.isEmpty() ? nullptr : g_desktop_app_info_new(id.toUtf8().constData()));
+    const AppInfo info(infoOf(id));
     QString error;
     QStringList words;
     for (const QByteArray& word : ownWords(info.get(), id, &error).value_or(QList<QByteArray>())) {
@@ -302,7 +391,7 @@ QStringList DesktopEntries::launchWords(const QString& id) {
 DesktopEntries::Launch DesktopEntries::launchWithArguments(const QString& id, const QStringList& arguments,
                                                            const QString& folder) {
     Launch result;
-    const AppInfo info(id.isEmpty() ? nullptr : g_desktop_app_info_new(id.toUtf8().constData()));
+    const AppInfo info(infoOf(id));
     // The entry's own words, then the arguments, each a word of its own.
     std::optional<QList<QByteArray>> own = ownWords(info.get(), id, &result.error);
     if (!own) {
@@ -321,9 +410,10 @@ DesktopEntries::Launch DesktopEntries::launchWithArguments(const QString& id, co
     gchar** environment = g_get_environ();
     environment = g_environ_setenv(environment, "GIO_LAUNCHED_DESKTOP_FILE",
                                    g_desktop_app_info_get_filename(info.get()), TRUE);
-    gchar* path = g_desktop_app_info_get_string(info.get(), "Path");
-    const QByteArray start = folder.isEmpty() ? QByteArray(path ? path : "") : QFile::encodeName(folder);
-    g_free(path);
+    const QByteArray path = entryFolder(info.get());
+    const QByteArray start = !folder.isEmpty() ? QFile::encodeName(folder)
+                             : !path.isEmpty() ? path
+                                               : homeFolder();
     GPid pid = 0;
     // Without "do not reap" GLib collects the child itself, so none is left a zombie.
     const gboolean spawned = g_spawn_async(start.isEmpty() ? nullptr : start.constData(), argv.data(),
@@ -340,7 +430,7 @@ DesktopEntries::Launch DesktopEntries::launchWithArguments(const QString& id, co
 
 QString DesktopEntries::defaultFor(const QString& mimeType) {
     std::unique_ptr<GAppInfo, ObjectUnref> info(
-        g_app_info_get_default_for_type(mimeType.toUtf8().constData(), FALSE));
+        readable() ? g_app_info_get_default_for_type(mimeType.toUtf8().constData(), FALSE) : nullptr);
     return info ? text(g_app_info_get_id(info.get())) : QString();
 }
 
@@ -353,7 +443,7 @@ QImage DesktopEntries::icon(const QString& id, int size) {
 }
 
 std::optional<ProgramCommand> DesktopEntries::programOf(const QString& id) {
-    const AppInfo info(id.isEmpty() ? nullptr : g_desktop_app_info_new(id.toUtf8().constData()));
+    const AppInfo info(infoOf(id));
     if (!info) {
         return std::nullopt;
     }
@@ -373,7 +463,7 @@ ProgramCommand DesktopEntries::programOfWords(const QStringList& words, const QS
 }
 
 std::optional<DesktopEntries::CommandLine> DesktopEntries::activationCommandLine(const QString& id) {
-    const AppInfo info(id.isEmpty() ? nullptr : g_desktop_app_info_new(id.toUtf8().constData()));
+    const AppInfo info(infoOf(id));
     if (!info || !g_desktop_app_info_get_boolean(info.get(), "DBusActivatable")) {
         return std::nullopt;
     }
@@ -382,7 +472,7 @@ std::optional<DesktopEntries::CommandLine> DesktopEntries::activationCommandLine
 }
 
 std::optional<DesktopEntries::CommandLine> DesktopEntries::commandLineOf(const QString& id) {
-    const AppInfo info(id.isEmpty() ? nullptr : g_desktop_app_info_new(id.toUtf8().constData()));
+    const AppInfo info(infoOf(id));
     const std::optional<QStringList> words =
         info ? wordsOf(g_app_info_get_commandline(G_APP_INFO(info.get()))) : std::nullopt;
     if (!words || words->isEmpty()) {

@@ -42,10 +42,16 @@ class DesktopEntries {
 public:
     DesktopEntries() = delete;
 
+    // Whether GIO may read the entries: not while links in their folders loop (see
+    // InstalledEntries::loops()), which would hold the caller for minutes. Every lookup here answers
+    // none meanwhile; a caller of GIO's entries of its own asks first.
+    static bool readable();
+
     static std::optional<DesktopEntry> find(const QString& id);
     static std::optional<DesktopEntry> fromFile(const QString& path);
     // The entry in the file as the launcher loads it, under the id given; nothing when it does not
-    // load (not an application, or its TryExec program is missing).
+    // load (not an application, or its TryExec program is missing). For InstalledEntries, which
+    // asks only while the entries are readable().
     static std::optional<InstalledEntry> load(const QString& path, const QString& id);
     // The entry of a window's program by its WM_CLASS: an entry whose StartupWMClass names the class
     // or the instance, else an entry whose file is named after one of them (ignoring case).
@@ -83,8 +89,10 @@ public:
         // Why nothing was started; empty on success.
         QString error;
     };
-    // Starts the entry's program with the documents (URLs as text). Unless activates is true, the
-    // program is asked not to take the focus, which toolkits that read the startup id honour.
+    // Starts the entry's program with the documents (URLs as text), in the entry's Path, else in the
+    // home folder (as a desktop's launcher does; so do the other launches here). Unless activates
+    // is true, the program is asked not to take the focus, which toolkits that read the startup id
+    // honour.
     static Launch launch(const QString& id, const QStringList& uris, bool activates);
     // Whether the entry offers the action (a "[Desktop Action NAME]" it lists under Actions).
     static bool hasAction(const QString& id, const QString& action);
@@ -93,7 +101,8 @@ public:
     static QString launchAction(const QString& id, const QString& action, bool activates);
 
     // Starts the entry's command line, less its field codes, followed by arguments, each passed as
-    // one word (nothing goes through a shell), in folder when one is given (else the entry's Path).
+    // one word (nothing goes through a shell), in folder when one is given (else the entry's Path,
+    // else the home folder).
     static Launch launchWithArguments(const QString& id, const QStringList& arguments,
                                       const QString& folder = QString());
     // The entry's own words that launchWithArguments puts before the arguments; empty when there is

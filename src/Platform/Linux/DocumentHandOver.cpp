@@ -160,7 +160,8 @@ QString activationRefusal(const QString& id) {
 }
 
 Decision decideForEntry(const QString& path, const QFileInfo& info, const QString& id, int depth) {
-    const AppInfo entry(g_desktop_app_info_new(id.toUtf8().constData()));
+    const AppInfo entry(DesktopEntries::readable() ? g_desktop_app_info_new(id.toUtf8().constData())
+                                                   : nullptr);
     if (!entry) {
         return refused(QStringLiteral("no application is installed as ") + id);
     }
@@ -298,7 +299,9 @@ DocumentHandOver::Decision DocumentHandOver::decide(const QString& path, const Q
 }
 
 bool DocumentHandOver::isTerminal(const QString& entryId) {
-    const AppInfo entry(entryId.isEmpty() ? nullptr : g_desktop_app_info_new(entryId.toUtf8().constData()));
+    const AppInfo entry(entryId.isEmpty() || !DesktopEntries::readable()
+                            ? nullptr
+                            : g_desktop_app_info_new(entryId.toUtf8().constData()));
     if (!entry) {
         return false;
     }

@@ -247,8 +247,8 @@ FileRunners::Handling imageHandling(const QString& path) {
             return *found;
         }
     }
-    // A file whose headers say more than can be read within bounds may be anything: it gets no
-    // file, for a reason of its own.
+    // A file whose headers say more than can be read within bounds, or that cannot be read in
+    // full, may be anything: it gets no file, for a reason of its own.
     Handling handling = Handling::opens;
     if (std::optional<ProgramImage> image = ProgramImage::read(path)) {
         if (image->soname.startsWith("ld-") || image->soname.startsWith("ld64.") ||
@@ -309,7 +309,8 @@ QString FileRunners::refusalOf(Handling handling) {
     case Handling::runs:
         return QStringLiteral("its program is an interpreter or a shell, which would run the file");
     case Handling::unreadable:
-        return QStringLiteral("its program file could not be read within the bounds set for program files");
+        return QStringLiteral("its program file could not be read in full, within the bounds set for program "
+                              "files: what it runs cannot be told");
     }
     return QString();
 }

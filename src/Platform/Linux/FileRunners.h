@@ -24,8 +24,9 @@ public:
         opens,
         // Runs it as a program: a shell, an interpreter, a loader or a debugger.
         runs,
-        // Unknown: its program file says more than the bounds set for reading program files let
-        // be read, so it may be anything. It gets no file either.
+        // Unknown: its program file cannot be read (execute-only, say, or rewritten while it is
+        // read) or says more than the bounds set for reading program files let be read, so it may
+        // be anything. It gets no file either.
         unreadable,
     };
     // What the program (a name or a path) does with a file: it runs it when it is a shell, an

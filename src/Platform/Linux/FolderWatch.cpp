@@ -49,6 +49,10 @@ void FolderWatch::walk(const QString& path, const QString& prefix, qsizetype roo
         return;
     }
     const std::pair<quint64, quint64> identity{quint64(info.st_dev), quint64(info.st_ino)};
+    if (root >= 0 && m_onTheWay.contains(identity)) {
+        m_loops.append(path); // back to a folder on the way: through links further down
+        return;
+    }
     if (root >= 0 && m_seen.contains(identity)) {
         return; // a second way to a folder already read, or a loop
     }
@@ -65,13 +69,22 @@ void FolderWatch::walk(const QString& path, const QString& prefix, qsizetype roo
         return;
     }
     const QFileInfoList subfolders = QDir(path).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    const QString here = QFileInfo(path).canonicalFilePath();
+    m_onTheWay.insert(identity);
     for (const QFileInfo& sub : subfolders) {
         if (sub.isSymLink()) {
             // Pointed elsewhere later, it leaves no trace in the folder it leads to.
-            m_resolved.append({sub.filePath(), sub.canonicalFilePath()});
+            const QString target = sub.canonicalFilePath();
+            m_resolved.append({sub.filePath(), target});
+            // A link to this folder or one above it ("loop -> ..") is known without a walk above.
+            if (!target.isEmpty() && (here == target || here.startsWith(target + u'/') || target == u'/')) {
+                m_loops.append(sub.filePath());
+                continue;
+            }
         }
         walk(sub.filePath(), prefix + sub.fileName() + u'-', root, depth + 1);
     }
+    m_onTheWay.remove(identity);
 }
 
 bool FolderWatch::linksMoved() const {

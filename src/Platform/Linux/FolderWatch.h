@@ -41,6 +41,10 @@ public:
     // Whether anything changed since the folders were found; once it has, it stays so. Without a
     // watch from the kernel every look is a change.
     bool changed();
+    // The subfolders (with subfolders asked for) that lead back to a folder on the way to them: a
+    // link to the folder itself or one above it. They are not walked; a reader that follows every
+    // link (GIO's reader of the desktop entries) walks them without end, the more loops the longer.
+    const QStringList& loops() const { return m_loops; }
 
 private:
     void walk(const QString& path, const QString& prefix, qsizetype root, int depth);
@@ -53,4 +57,7 @@ private:
     // Each folder asked for and each linked subfolder, with where it led when it was found.
     QList<std::pair<QString, QString>> m_resolved;
     QSet<std::pair<quint64, quint64>> m_seen;
+    // The folders on the way to the one being walked.
+    QSet<std::pair<quint64, quint64>> m_onTheWay;
+    QStringList m_loops;
 };

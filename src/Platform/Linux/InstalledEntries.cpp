@@ -3,6 +3,7 @@
 
 #include "Platform/Linux/InstalledEntries.h"
 
+#include "Platform/Diagnostics.h"
 #include "Platform/Linux/FolderWatch.h"
 
 #include <QDir>
@@ -59,19 +60,44 @@ struct Snapshot {
 QMutex g_mutex;
 Snapshot g_snapshot;
 
+// Finds the folders again when they changed, and forgets the entries read from them; the caller
+// holds g_mutex. Only the folders are walked here: the entries are read when they are asked for.
+void refresh() {
+    const QByteArray searchPath = qgetenv("PATH");
+    if (g_snapshot.watch && !g_snapshot.watch->changed() && g_snapshot.searchPath == searchPath) {
+        return;
+    }
+    g_snapshot.watch =
+        std::make_unique<FolderWatch>(applicationFolders(), FolderWatch::Depth::WithSubfolders);
+    g_snapshot.searchPath = searchPath;
+    g_snapshot.entries.reset();
+    g_snapshot.programs.clear();
+    if (const QStringList& loops = g_snapshot.watch->loops(); !loops.isEmpty()) {
+        Diagnostics::print(
+            QStringLiteral("[InstalledEntries.read] No installed application is read: links in the "
+                           "applications folders lead back to a folder above them, and the "
+                           "desktop's reader would follow them without end: ") +
+            loops.join(QStringLiteral(", ")));
+    }
+}
+
 } // namespace
 
 std::shared_ptr<const QList<InstalledEntry>> InstalledEntries::all() {
     const QMutexLocker lock(&g_mutex);
-    const QByteArray searchPath = qgetenv("PATH");
-    if (!g_snapshot.watch || g_snapshot.watch->changed() || g_snapshot.searchPath != searchPath) {
-        g_snapshot.watch =
-            std::make_unique<FolderWatch>(applicationFolders(), FolderWatch::Depth::WithSubfolders);
-        g_snapshot.searchPath = searchPath;
-        g_snapshot.entries = readEntries(g_snapshot.watch->folders());
-        g_snapshot.programs.clear();
+    refresh();
+    if (!g_snapshot.entries) {
+        g_snapshot.entries = g_snapshot.watch->loops().isEmpty()
+                                 ? readEntries(g_snapshot.watch->folders())
+                                 : std::make_shared<const QList<InstalledEntry>>();
     }
     return g_snapshot.entries;
+}
+
+QStringList InstalledEntries::loops() {
+    const QMutexLocker lock(&g_mutex);
+    refresh();
+    return g_snapshot.watch->loops();
 }
 
 ProgramCommand InstalledEntries::programOf(const QByteArray& commandLine, const QString& folder) {

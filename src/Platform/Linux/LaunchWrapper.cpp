@@ -1,5 +1,7 @@
 #include "Platform/Linux/LaunchWrapper.h"
 
+#include "Platform/Linux/RegularFile.h"
+
 #include <glib.h>
 
 #include <QFile>
@@ -9,6 +11,7 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -107,6 +110,17 @@ struct FlatpakDeployment {
     QString runtimeFiles;
 };
 
+// A deployment's metadata file, read as a regular file of a bounded size without waiting: the
+// user's installation is anyone's to fill.
+bool loadMetadata(GKeyFile* metadata, const QString& path) {
+    constexpr qsizetype limit = 1024 * 1024;
+    const std::optional<RegularFile> file = RegularFile::open(path);
+    const std::optional<QByteArray> data = file ? file->readAll(limit) : std::nullopt;
+    return data && data->size() <= limit &&
+           g_key_file_load_from_data(metadata, data->constData(), gsize(data->size()), G_KEY_FILE_NONE,
+                                     nullptr);
+}
+
 std::optional<FlatpakDeployment> flatpakDeployment(const QString& app, const QString& arch,
                                                    const QString& branch, const QStringList& installations) {
     for (const QString& installation : installations) {
@@ -119,9 +133,7 @@ std::optional<FlatpakDeployment> flatpakDeployment(const QString& app, const QSt
         }
         FlatpakDeployment deployment{deployed + QStringLiteral("/files"), QString()};
         GKeyFile* metadata = g_key_file_new();
-        if (g_key_file_load_from_file(metadata,
-                                      QFile::encodeName(deployed + QStringLiteral("/metadata")).constData(),
-                                      G_KEY_FILE_NONE, nullptr)) {
+        if (loadMetadata(metadata, deployed + QStringLiteral("/metadata"))) {
             gchar* runtime = g_key_file_get_string(metadata, "Application", "runtime", nullptr);
             const QString ref = QString::fromUtf8(runtime);
             g_free(runtime);
@@ -245,9 +257,7 @@ std::optional<QStringList> flatpakCommand(const QStringList& words) {
     QString command = values.value(QStringLiteral("--command"));
     if (command.isEmpty() && deployment) {
         GKeyFile* metadata = g_key_file_new();
-        if (g_key_file_load_from_file(
-                metadata, QFile::encodeName(deployment->files + QStringLiteral("/../metadata")).constData(),
-                G_KEY_FILE_NONE, nullptr)) {
+        if (loadMetadata(metadata, deployment->files + QStringLiteral("/../metadata"))) {
             gchar* named = g_key_file_get_string(metadata, "Application", "command", nullptr);
             command = QString::fromUtf8(named);
             g_free(named);

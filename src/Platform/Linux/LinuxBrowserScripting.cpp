@@ -13,6 +13,8 @@
 #include "Platform/Linux/X11KeyPresses.h"
 #include "Platform/Linux/X11Monitors.h"
 
+#include <QDateTime>
+
 #include <algorithm>
 
 namespace {
@@ -143,6 +145,28 @@ QList<X11Client> LinuxBrowserScripting::windowsOf(const Browser& browser) {
         }
     }
     return own;
+}
+
+bool LinuxBrowserScripting::recordStopped(const QString& desktopId) {
+    const BrowserIdentities::LinuxBrowser* packaging = BrowserIdentities::byDesktopId(desktopId);
+    if (!packaging) {
+        return false;
+    }
+    Browser browser{packaging, std::nullopt};
+    QList<qint32> processes;
+    for (const X11Client& w : windowsOf(browser)) {
+        if (w.pid && !processes.contains(*w.pid)) {
+            processes << *w.pid;
+        }
+    }
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const qint64 wait = std::chrono::duration_cast<std::chrono::milliseconds>(firstRecordWait).count();
+    return !processes.isEmpty() && std::all_of(processes.begin(), processes.end(), [&](qint32 pid) {
+        const std::optional<QDateTime> started = ChromiumProfile::processStartedAt(pid);
+        const QString profile = ChromiumProfile::profileFolderOf(pid, packaging->configFolder);
+        return started && !profile.isEmpty() && started->msecsTo(now) > wait &&
+               ChromiumProfile::newestSessionFile(profile, started).isEmpty();
+    });
 }
 
 QList<ChromiumSession::Window>
@@ -411,6 +435,12 @@ QCoro::Task<ScriptResult> LinuxBrowserScripting::execute(ScriptProgram program) 
     if (!run.browser.pid && !makesWindow) {
         co_return ScriptResult::failure(
             run.error(ScriptProgram::notRunning, QStringLiteral("Application isn't running.")));
+    }
+    // The browser's records are read on workers, as a large one takes long: the window and the
+    // socket answer meanwhile, and the steps that follow take them as read.
+    if (run.browser.pid && run.browser.packaging) {
+        co_await m_tabs.readSessions(*run.browser.pid, run.browser.packaging->configFolder,
+                                     windowsOf(run.browser));
     }
     const ScriptProgram::Walk::Step step = [this, &run](qsizetype& pc) { return perform(run, pc); };
     co_return co_await ScriptProgram::Walk::perform(program, step, run.returned);

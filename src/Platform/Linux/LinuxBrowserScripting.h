@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/BrowserIdentities.h"
+#include "Platform/Clock.h"
 #include "Platform/Linux/ChromiumSession.h"
 #include "Platform/Linux/ChromiumWindowTabs.h"
 #include "Platform/Linux/HandedBrowserWindows.h"
@@ -43,6 +44,12 @@ public:
     // browser's own record shows, never what a window was handed. A window handed its tabs in
     // parts is listed whole only once the browser has opened them all.
     static ScriptDescriptor listTabs(ChromiumDesktop& desktop);
+    // Whether the record of the browser (by its desktop id) has stopped: each of its processes that
+    // shows a window started more than firstRecordWait ago and has written no session file since.
+    bool recordStopped(const QString& desktopId);
+    // A browser writes its first session file about 3 s after it starts; one started after it was
+    // killed writes none for half a minute or more.
+    static constexpr Clock::Duration firstRecordWait{5000};
 
 private:
     struct Browser {

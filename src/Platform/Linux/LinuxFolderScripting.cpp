@@ -4,7 +4,9 @@
 #include "Platform/Diagnostics.h"
 #include "Platform/Linux/DesktopEntries.h"
 #include "Platform/Linux/DocumentHandOver.h"
+#include "Platform/Linux/LinuxProcess.h"
 #include "Platform/Linux/LinuxRunningApplications.h"
+#include "Platform/Linux/ProgramCommand.h"
 #include "Platform/Linux/X11Monitors.h"
 
 #include <QDBusArgument>
@@ -162,6 +164,69 @@ QString LinuxFolderScripting::handler() {
     return *m_handler;
 }
 
+QCoro::Task<bool> LinuxFolderScripting::ownsInterface() {
+    if (m_ownsInterface) {
+        co_return *m_ownsInterface;
+    }
+    const QString handler = this->handler();
+    QDBusMessage ask = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetConnectionUnixProcessID"));
+    ask << kService;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QDBusMessage reply = co_await bus.asyncCall(ask, kCallTimeoutMs);
+    bool owns = false;
+    if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() && !handler.isEmpty()) {
+        const qint32 pid = static_cast<qint32>(reply.arguments().first().toUInt());
+        const std::optional<RunningApplication> owner = m_applications->application(pid);
+        if (owner) {
+            owns = owner->bundleIdentifier == handler;
+        } else {
+            // A process that has shown no window yet (started by the bus) is known by its program.
+            const std::optional<ProgramCommand> program = DesktopEntries::programOf(handler);
+            owns = pid > 0 && program && !program->executable.isEmpty() &&
+                   LinuxProcess::executable(pid) == program->executable;
+        }
+        if (!owns) {
+            print(QStringLiteral("The file manager interface belongs to another program (process ") +
+                  QString::number(pid) + QStringLiteral("), not to ") + handler +
+                  QStringLiteral(": folders are handed to it by starting it"));
+        }
+    }
+    m_ownsInterface = owns;
+    co_return owns;
+}
+
+QCoro::Task<std::optional<QString>> LinuxFolderScripting::handOver(QString uri) {
+    if (!co_await ownsInterface()) {
+        const std::optional<QUrl> application = m_applications->urlForApplication(handler());
+        if (!application) {
+            co_return QStringLiteral("no file manager is installed as ") + handler();
+        }
+        const QList<QUrl> folder{QUrl::fromEncoded(uri.toUtf8())};
+        const OpenResult opened = co_await m_applications->openDocuments(folder, *application, false);
+        if (opened.succeeded) {
+            co_return std::nullopt;
+        }
+        co_return opened.errorText.isEmpty() ? QStringLiteral("not started") : opened.errorText;
+    }
+    QDBusMessage show =
+        QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("ShowFolders"));
+    show << QStringList(uri) << QString();
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QDBusMessage reply = co_await bus.asyncCall(show, 4000);
+    if (reply.type() == QDBusMessage::ReplyMessage) {
+        co_return std::nullopt;
+    }
+    // A file manager that answers late may still open the folder.
+    if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply")) {
+        co_return QString();
+    }
+    // Never empty: an empty error is an answer that may still come.
+    co_return reply.errorMessage().isEmpty() ? QStringLiteral("refused (") + reply.errorName() + u')'
+                                             : reply.errorMessage();
+}
+
 QList<X11Client> LinuxFolderScripting::windowsNow() {
     const QString handler = this->handler();
     QList<X11Client> own;
@@ -186,7 +251,11 @@ QCoro::Task<QList<LinuxFolderScripting::FolderWindow>> LinuxFolderScripting::fol
         followOpenings(windows, {});
         co_return windows;
     }
-    const QMap<QString, QStringList> locations = co_await openWindowsWithLocations();
+    // Another program's published windows say nothing of the handler's.
+    QMap<QString, QStringList> locations;
+    if (co_await ownsInterface()) {
+        locations = co_await openWindowsWithLocations();
+    }
     X11Connection& x11 = m_windows->connection();
     const xcb_atom_t objectPath = x11.atom("_GTK_WINDOW_OBJECT_PATH");
     QSet<xcb_window_t> unpublished;
@@ -380,20 +449,17 @@ QCoro::Task<std::optional<ScriptError>> LinuxFolderScripting::showFolder(Run& ru
         for (const X11Client& w : windowsNow()) {
             asked.before.insert(w.window);
         }
-        QDBusMessage show =
-            QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("ShowFolders"));
-        show << QStringList(uri) << QString();
-        QDBusConnection bus = QDBusConnection::sessionBus();
-        const QDBusMessage reply = co_await bus.asyncCall(show, 4000);
-        const bool late = reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply");
-        if (reply.type() == QDBusMessage::ReplyMessage || late) {
-            // A file manager that answers late may still open the folder.
+        // Nothing for a hand-over that went, empty for one answered late (it may still open the
+        // folder), the error of one that failed.
+        const std::optional<QString> failed = co_await handOver(uri);
+        if (!failed || failed->isEmpty()) {
             m_openings.append(asked);
             id = asked.id;
         }
-        if (reply.type() != QDBusMessage::ReplyMessage) {
+        if (failed) {
             co_return run.error(ScriptProgram::cannotGet,
-                                QStringLiteral("Can't make new Finder window: ") + reply.errorMessage());
+                                QStringLiteral("Can't make new Finder window: ") +
+                                    (failed->isEmpty() ? QStringLiteral("no answer in time") : *failed));
         }
     }
     xcb_window_t made = XCB_WINDOW_NONE;
@@ -470,6 +536,7 @@ QCoro::Task<std::optional<ScriptError>> LinuxFolderScripting::closeOrFrame(Run& 
 
 QCoro::Task<ScriptResult> LinuxFolderScripting::execute(ScriptProgram program) {
     m_handler.reset();
+    m_ownsInterface.reset();
     ++m_script;
     Run run{program, {}, std::nullopt};
     const ScriptProgram::Walk::Step step = [this, &run, &program](qsizetype& pc) {

@@ -31,7 +31,11 @@ class X11Monitors;
 // still loading it (a file manager publishes a folder once loaded; until then the window may be
 // titled "Loading…") is that folder's window: it is listed with it, and the folder is never asked
 // for again meanwhile. Only folders that exist and that the hand-over rules of documents let the
-// file manager have are handed over, and only as file: URIs. The folder handler is asked for once per script:
+// file manager have are handed over, and only as file: URIs. The interface on the bus is the
+// folder handler's only while one of its processes owns it: another file manager the user runs
+// may own it, and would show the folders handed to it in its own windows. Then the handler is
+// started with the folder instead (as its launcher starts it; a running one opens a window for
+// it), and the owner's published windows are not read. The folder handler is asked for once per script:
 // the user may choose another between two scripts, but asking on every read of the windows costs the
 // desktop's application database a look each time.
 class LinuxFolderScripting {
@@ -85,6 +89,12 @@ private:
     struct Run;
 
     QString handler();
+    // Whether one of the folder handler's processes owns the interface on the bus, as first asked
+    // in the script that runs.
+    QCoro::Task<bool> ownsInterface();
+    // Hands the folder to the handler: through the interface it owns, else by starting it with
+    // the folder. The error of a hand-over that failed.
+    QCoro::Task<std::optional<QString>> handOver(QString uri);
     // The file manager's windows, front to back.
     QList<X11Client> windowsNow();
     // Drops the openings that are over and gives the rest their windows, and those windows their
@@ -112,6 +122,8 @@ private:
     std::function<QString()> m_folderHandler;
     // The folder handler of the script that runs; nothing before its first look.
     std::optional<QString> m_handler;
+    // Whether it owns the interface, for the script that runs; nothing before its first look.
+    std::optional<bool> m_ownsInterface;
     QList<Opening> m_openings;
     quint64 m_lastOpening = 0;
     quint64 m_script = 0;

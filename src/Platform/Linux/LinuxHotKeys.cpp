@@ -122,7 +122,8 @@ std::optional<QString> LinuxHotKeys::characterOf(quint32 keysym) {
     if ((keysym >= 0x20 && keysym <= 0x7e) || (keysym >= 0xa0 && keysym <= 0xff)) {
         return QString(QChar(char16_t(keysym)));
     }
-    if (keysym >= 0x01000100 && keysym <= 0x0110ffff) {
+    // A surrogate is no character of its own: as one it would be half of a pair that is not there.
+    if (keysym >= 0x01000100 && keysym <= 0x0110ffff && !(keysym >= 0x0100d800 && keysym <= 0x0100dfff)) {
         const char32_t codePoint = keysym & 0x00ffffff;
         return QString::fromUcs4(&codePoint, 1);
     }

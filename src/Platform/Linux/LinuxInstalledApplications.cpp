@@ -4,6 +4,8 @@
 
 #include "Platform/Linux/LinuxInstalledApplications.h"
 
+#include "Platform/Linux/DesktopEntries.h"
+
 #include <QFuture>
 #include <QPromise>
 #include <QThreadPool>
@@ -33,7 +35,7 @@ QString iconOf(GAppInfo* info) {
 
 QList<InstalledApplications::Application> LinuxInstalledApplications::read() {
     QList<Application> result;
-    GList* all = g_app_info_get_all();
+    GList* all = DesktopEntries::readable() ? g_app_info_get_all() : nullptr;
     for (GList* node = all; node; node = node->next) {
         GAppInfo* info = G_APP_INFO(node->data);
         const QString id = text(g_app_info_get_id(info));
@@ -57,7 +59,9 @@ QCoro::Task<QList<InstalledApplications::Application>> LinuxInstalledApplication
 }
 
 std::optional<QString> LinuxInstalledApplications::defaultApplicationFor(const QString& uriScheme) const {
-    GAppInfo* info = g_app_info_get_default_for_uri_scheme(uriScheme.toUtf8().constData());
+    GAppInfo* info = DesktopEntries::readable()
+                         ? g_app_info_get_default_for_uri_scheme(uriScheme.toUtf8().constData())
+                         : nullptr;
     if (!info) {
         return std::nullopt;
     }

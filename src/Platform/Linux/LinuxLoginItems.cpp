@@ -1,12 +1,15 @@
 #include "Platform/Linux/LinuxLoginItems.h"
 
 #include "Extensions/AtomicFileWriter.h"
+#include "Platform/Linux/RegularFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+
+#include <optional>
 
 namespace {
 
@@ -47,12 +50,15 @@ QString LinuxLoginItems::entryPath() const {
 }
 
 LoginItems::Status LinuxLoginItems::status() const {
-    QFile file(entryPath());
-    if (!QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly)) {
+    // A regular file only, opened without waiting; far larger than the entry written here.
+    constexpr qsizetype limit = 1024 * 1024;
+    const std::optional<RegularFile> file = RegularFile::open(entryPath());
+    const std::optional<QByteArray> data = file ? file->readAll(limit) : std::nullopt;
+    if (!data || data->size() > limit) {
         return Status::notRegistered;
     }
     // Desktops skip an entry that is hidden or switched off, so it does not count as registered.
-    const QHash<QString, QString> values = mainGroup(file.readAll());
+    const QHash<QString, QString> values = mainGroup(*data);
     if (values.value(QStringLiteral("Hidden")) == QLatin1String("true") ||
         values.value(QStringLiteral("X-GNOME-Autostart-enabled")) == QLatin1String("false")) {
         return Status::notRegistered;
@@ -68,6 +74,14 @@ LoginItems::Result LinuxLoginItems::registerApp() {
     }
     const QString program =
         m_executablePath.isEmpty() ? QCoreApplication::applicationFilePath() : m_executablePath;
+    // The desktop reads a carriage return as the end of the line ("/a\r" comes back as "/a"): the
+    // entry would start another program.
+    if (program.contains(u'\r')) {
+        return Result::failure(
+            QStringLiteral("Cannot start %1 at login: its path holds a carriage return, which an autostart "
+                           "entry cannot keep")
+                .arg(program));
+    }
     const AtomicFileWriter::Result written = AtomicFileWriter::writeFile(path, entryContents(program));
     if (!written) {
         return Result::failure(QStringLiteral("Cannot write %1: %2").arg(path, written.errorString));

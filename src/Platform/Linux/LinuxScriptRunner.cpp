@@ -31,6 +31,10 @@ std::optional<QString> LinuxScriptRunner::browserAddressRefusal(const QString& a
     return BrowserCommandLine::refusal(address);
 }
 
+bool LinuxScriptRunner::browserRecordStopped(const QString& bundleIdentifier) const {
+    return m_browsers->recordStopped(bundleIdentifier);
+}
+
 std::optional<QString> LinuxScriptRunner::browserProfileRefusal(const QString& bundleIdentifier,
                                                                 const QString& userDataDir,
                                                                 const QString& profileDirectory) const {

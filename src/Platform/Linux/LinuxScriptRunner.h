@@ -32,6 +32,7 @@ public:
     QCoro::Task<ScriptResult> run(QString source) override;
     QString browserAddressAsOpened(const QString& address) const override;
     std::optional<QString> browserAddressRefusal(const QString& address) const override;
+    bool browserRecordStopped(const QString& bundleIdentifier) const override;
     std::optional<QString> browserProfileRefusal(const QString& bundleIdentifier, const QString& userDataDir,
                                                  const QString& profileDirectory) const override;
     bool browserWindowHandedInParts(const QString& bundleIdentifier, const QStringList& addresses,

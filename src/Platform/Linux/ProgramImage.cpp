@@ -2,6 +2,7 @@
 
 #include "Platform/Linux/RegularFile.h"
 
+#include <QFileInfo>
 #include <QSysInfo>
 
 #include <elf.h>
@@ -38,8 +39,7 @@ struct Elf32 {
 // headers that point at new ones, so the time taken is bounded as well as the memory.
 class Reader {
 public:
-    // Reads up to length bytes at offset: the count read, -1 on an error.
-    using Fetch = std::function<qsizetype(quint64 offset, char* into, qsizetype length)>;
+    using Fetch = ProgramImage::Fetch;
 
     Reader(quint64 size, Fetch fetch)
         : m_size(size)
@@ -47,7 +47,7 @@ public:
         , m_blocks(new Block[slotCount]) {}
 
     quint64 size() const { return m_size; }
-    // Whether a read was refused because the bound was reached.
+    // Whether a read was refused because the bound was reached, or failed or came short.
     bool cut() const { return m_cut; }
 
     // Copies length bytes at offset; false when they are not all in the file, or past the bound.
@@ -140,6 +140,11 @@ private:
                 return nullptr;
             }
             const qsizetype got = m_fetch(start, block.bytes.data(), qsizetype(length));
+            // A file rewritten or cut short since its size was taken: what is missing may be
+            // anything, also the headers that would have named more.
+            if (got < qsizetype(length)) {
+                m_cut = true;
+            }
             if (got < 0) {
                 return nullptr;
             }
@@ -348,19 +353,35 @@ std::optional<ProgramImage> ProgramImage::fromBytes(QByteArrayView bytes,
         std::memcpy(into, bytes.data() + offset, std::size_t(length));
         return length;
     };
-    Reader file(quint64(bytes.size()), fetch);
-    return imageOf(file, importsAsked);
+    return fromReads(quint64(bytes.size()), fetch, importsAsked);
+}
+
+std::optional<ProgramImage> ProgramImage::fromReads(quint64 size, const Fetch& fetch,
+                                                    const QSet<QByteArray>& importsAsked) {
+    Reader file(size, fetch);
+    std::optional<ProgramImage> image = imageOf(file, importsAsked);
+    if (!image && file.cut()) {
+        // Too little was read to tell even what kind of file it is.
+        image = ProgramImage();
+        image->cut = true;
+    }
+    return image;
 }
 
 std::optional<ProgramImage> ProgramImage::read(const QString& path, const QSet<QByteArray>& importsAsked) {
     const std::optional<RegularFile> opened = RegularFile::open(path);
     if (!opened) {
+        // A regular file that cannot be opened (execute-only, say) may be anything.
+        if (QFileInfo(path).isFile()) {
+            ProgramImage unread;
+            unread.cut = true;
+            return unread;
+        }
         return std::nullopt;
     }
     const RegularFile& regular = *opened;
     const auto fetch = [&regular](quint64 offset, char* into, qsizetype length) {
         return regular.readAt(offset, into, length);
     };
-    Reader file(regular.size(), fetch);
-    return imageOf(file, importsAsked);
+    return fromReads(regular.size(), fetch, importsAsked);
 }

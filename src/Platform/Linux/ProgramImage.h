@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // What an ELF program file is, whatever it is named: the identity its linker gave it (the GNU
@@ -32,15 +33,23 @@ public:
     QByteArray soname;
     // The first of the functions asked for that it takes from its libraries; reading stops there.
     QList<QByteArray> imported;
-    // Whether what the headers point to was more than the bounds let be read: what is missing
-    // may be anything.
+    // Whether what the headers point to was more than the bounds let be read, or the file could
+    // not be read in full (it cannot be opened, a read failed, or it came short of the size taken
+    // at the open: the file was rewritten meanwhile): what is missing may be anything.
     bool cut = false;
 
-    // The image of the regular file at path; nothing when it is no readable 64-bit or 32-bit ELF
-    // file of this machine's byte order. Reads only the headers and the sections they point to,
-    // and its dynamic symbols only when functions are asked for.
+    // Reads up to length bytes at offset into into: the count read, -1 on an error.
+    using Fetch = std::function<qsizetype(quint64 offset, char* into, qsizetype length)>;
+
+    // The image of the regular file at path; nothing when it is no 64-bit or 32-bit ELF file of
+    // this machine's byte order, or no regular file; an image with nothing but cut when it cannot
+    // be read far enough to tell. Reads only the headers and the sections they point to, and its
+    // dynamic symbols only when functions are asked for.
     static std::optional<ProgramImage> read(const QString& path, const QSet<QByteArray>& importsAsked = {});
     // The same for the file's bytes.
     static std::optional<ProgramImage> fromBytes(QByteArrayView bytes,
+                                                 const QSet<QByteArray>& importsAsked = {});
+    // The same for a file of the given size read through fetch.
+    static std::optional<ProgramImage> fromReads(quint64 size, const Fetch& fetch,
                                                  const QSet<QByteArray>& importsAsked = {});
 };

@@ -86,3 +86,27 @@ QByteArray RegularFile::readAt(quint64 offset, qsizetype length) const {
     bytes.truncate(std::max<qsizetype>(got, 0));
     return bytes;
 }
+
+std::optional<QByteArray> RegularFile::readAll(qsizetype limit) const {
+    if (limit < 0) {
+        return std::nullopt;
+    }
+    // Sized by the file, then grown a chunk at a time while it keeps giving more.
+    constexpr qsizetype chunk = 1024 * 1024;
+    const qsizetype wanted = limit + 1;
+    QByteArray data(qsizetype(std::min<quint64>(m_size + 1, quint64(wanted))), Qt::Uninitialized);
+    qsizetype filled = 0;
+    while (true) {
+        const qsizetype got = readAt(quint64(filled), data.data() + filled, data.size() - filled);
+        if (got < 0) {
+            return std::nullopt;
+        }
+        filled += got;
+        if (filled < data.size() || data.size() >= wanted) {
+            break;
+        }
+        data.resize(std::min(wanted, data.size() + chunk));
+    }
+    data.truncate(filled);
+    return data;
+}

@@ -27,6 +27,12 @@ public:
     qsizetype readAt(quint64 offset, char* into, qsizetype length) const;
     // Up to length bytes at offset; empty at the end or on an error.
     QByteArray readAt(quint64 offset, qsizetype length) const;
+    // What it holds from its start to its end, read to its end as it is now, never more than
+    // limit + 1 bytes (a file that grew past limit since it was measured reads longer than limit);
+    // nothing on an error. The buffer grows with what is read, not with the limit.
+    std::optional<QByteArray> readAll(qsizetype limit) const;
+    // The open descriptor, for a reader that takes one; it stays this object's.
+    int descriptor() const { return m_descriptor; }
 
 private:
     RegularFile(int descriptor, quint64 size);

@@ -3,9 +3,6 @@
 #include <QSet>
 
 namespace {
-// What a manager must offer for windows to be listed, moved and stacked.
-constexpr const char* kRequiredSupport[] = {"_NET_CLIENT_LIST", "_NET_ACTIVE_WINDOW", "_NET_WM_STATE",
-                                            "_NET_MOVERESIZE_WINDOW", "_NET_CLOSE_WINDOW"};
 
 constexpr quint32 kIconicState = 3; // WM_STATE and WM_CHANGE_STATE
 constexpr quint32 kSourcePager = 2;
@@ -16,6 +13,7 @@ constexpr quint32 kGravityNorthWest = 1;
 X11Windows::X11Windows(std::shared_ptr<X11Connection> connection)
     : m_connection(std::move(connection))
     , m_reader(*m_connection)
+    , m_manager(*m_connection)
     , m_context(std::make_unique<QObject>()) {
     // The manager announces what it changes on the root: the client list, the active window, the
     // stacking, the current desktop. A window coming or going changes no other window: what was
@@ -99,45 +97,7 @@ QString X11Windows::missingSupport() {
     if (m_pass.missingSupport) {
         return *m_pass.missingSupport;
     }
-    X11Connection& x = *m_connection;
-    const xcb_atom_t check = x.atom("_NET_SUPPORTING_WM_CHECK");
-    const xcb_atom_t supportedAtom = x.atom("_NET_SUPPORTED");
-    // The manager's check window stays while it runs: the one seen last is asked about in the
-    // same flight as the root, and only a new one costs a second wait.
-    const xcb_window_t seen = m_checkWindow;
-    const auto asked = x.properties(
-        {{x.root(), check}, {x.root(), supportedAtom}, {seen == XCB_WINDOW_NONE ? x.root() : seen, check}});
-    const QList<quint32> rootCheck = asked.value(0).value_or(X11Connection::Property()).items();
-    const QList<quint32> supported = asked.value(1).value_or(X11Connection::Property()).items();
-    // A manager that went away leaves its old check window behind; the window must point at itself.
-    QList<quint32> selfCheck;
-    if (!rootCheck.isEmpty() && rootCheck.first() == seen) {
-        selfCheck = asked.value(2).value_or(X11Connection::Property()).items();
-    } else if (!rootCheck.isEmpty()) {
-        selfCheck = x.property(rootCheck.first(), check).value_or(X11Connection::Property()).items();
-    }
-    if (rootCheck.isEmpty() || selfCheck.isEmpty() || selfCheck.first() != rootCheck.first()) {
-        m_checkWindow = XCB_WINDOW_NONE;
-        return *(pass().missingSupport = QStringLiteral(
-                     "no window manager that follows the Extended Window Manager Hints is running"));
-    }
-    if (rootCheck.first() != m_checkWindow) {
-        // Once per manager: its name, for the one that wants a request made its own way.
-        const std::optional<X11Connection::Property> name =
-            x.property(rootCheck.first(), x.atom("_NET_WM_NAME"));
-        m_mapActivatesAway = name && name->text() == QLatin1String("KWin");
-    }
-    m_checkWindow = rootCheck.first();
-    QStringList missing;
-    for (const char* name : kRequiredSupport) {
-        if (!supported.contains(x.atom(name))) {
-            missing << QString::fromLatin1(name);
-        }
-    }
-    return *(pass().missingSupport = missing.isEmpty()
-                                         ? QString()
-                                         : QStringLiteral("the window manager does not support ") +
-                                               missing.join(QStringLiteral(", ")));
+    return *(pass().missingSupport = m_manager.missingSupport());
 }
 
 QList<xcb_window_t> X11Windows::clientList() {
@@ -469,14 +429,24 @@ bool X11Windows::deminimize(xcb_window_t window) {
         setHidden(window, false);
     }
     // Some managers (KWin) show it on the map request and then activate it, which switches the
-    // desktop, whenever no window holds the focus (else they mark it urgent): it is mapped on the
-    // desktop shown and sent straight back, in one go, and comes up on its own desktop.
-    const bool throughShown = away && found && found->desktop && current && mapActivatesAway();
+    // desktop, whenever no window holds the focus (else they mark it urgent); others (mutter) show
+    // it only when it is activated, which switches the desktop too. It is brought to the desktop
+    // shown, mapped (and activated there where the manager wants that) and sent straight back, in
+    // one go: it comes up on its own desktop, and the desktop shown stays.
+    const bool canGoThrough = away && found && found->desktop && current;
+    const bool activated = canGoThrough && m_manager.showsAwayOnlyWhenActivated();
+    const bool throughShown = activated || (canGoThrough && m_manager.mapActivatesAway());
+    // Asked before the first request: the requests go out back to back.
+    const xcb_timestamp_t time = activated ? m_connection->serverTime() : XCB_CURRENT_TIME;
     if (throughShown) {
         m_connection->sendRootMessage(window, m_connection->atom("_NET_WM_DESKTOP"),
                                       {*current, kSourcePager, 0, 0, 0});
     }
     m_connection->discard(xcb_map_window_checked(m_connection->xcb(), window));
+    if (activated) {
+        m_connection->sendRootMessage(window, m_connection->atom("_NET_ACTIVE_WINDOW"),
+                                      {kSourcePager, time, 0, 0, 0});
+    }
     if (throughShown) {
         m_connection->sendRootMessage(window, m_connection->atom("_NET_WM_DESKTOP"),
                                       {*found->desktop, kSourcePager, 0, 0, 0});
@@ -533,9 +503,9 @@ bool X11Windows::raise(xcb_window_t window) {
     changed(window, true);
     // Some managers (mutter) raise a window for another program only when it is activated; a
     // minimised window stays down (activating it would bring it back). One this pass activated
-    // last is not activated again: the manager raised it then, and restacking a large desktop
-    // twice keeps a loaded manager (and the server) busy for nothing.
-    if (!found->minimized && m_pass.lastActivated != window) {
+    // last is not activated again, nor one of a manager that takes raises: restacking a large
+    // desktop twice keeps a loaded manager (and the server) busy for nothing.
+    if (!found->minimized && m_pass.lastActivated != window && !m_manager.takesRaises()) {
         activate(window);
     }
     // A window of a desktop not shown cannot be activated: the manager's own restack request goes
@@ -549,13 +519,6 @@ bool X11Windows::raise(xcb_window_t window) {
                                       {*found->desktop, kSourcePager, 0, 0, 0});
     }
     return true;
-}
-
-bool X11Windows::mapActivatesAway() {
-    if (m_checkWindow == XCB_WINDOW_NONE) {
-        missingSupport();
-    }
-    return m_mapActivatesAway;
 }
 
 void X11Windows::setHidden(xcb_window_t window, bool hidden) {

@@ -2,6 +2,7 @@
 
 #include "Platform/Linux/X11Client.h"
 #include "Platform/Linux/X11Connection.h"
+#include "Platform/Linux/X11WindowManager.h"
 #include "Platform/Linux/X11WindowReader.h"
 
 #include <QHash>
@@ -79,14 +80,15 @@ public:
     // The frame takes size; the client gets it less the decoration.
     bool resizeFrame(xcb_window_t window, const QSize& size);
     bool minimize(xcb_window_t window);
-    // Shows a minimised window again, which also activates it.
+    // Shows a minimised window again, which also activates it; one of a desktop not shown is
+    // shown on its own desktop, the way its manager needs, without switching the desktop.
     bool deminimize(xcb_window_t window);
     // Leaves a window of another desktop alone (false).
     bool activate(xcb_window_t window);
     // Whether the window is on the desktop shown, or on all; a window that is not managed is not.
     bool onCurrentDesktop(xcb_window_t window);
-    // Raises the window to the top; one that is shown also gets the focus, as some managers raise
-    // only the window they activate.
+    // Raises the window to the top; one that is shown also gets the focus where the manager raises
+    // only the window it activates.
     bool raise(xcb_window_t window);
     bool close(xcb_window_t window);
     // Puts the window on another virtual desktop; false also when the desktop does not exist.
@@ -134,9 +136,6 @@ private:
     // The window as clientForRequest reads it, on the desktop it was last asked onto when that was
     // asked a moment ago.
     std::optional<X11Client> clientAsAsked(xcb_window_t window);
-    // Whether the manager activates a window of a desktop not shown on a map request when nothing
-    // holds the focus (told by its check window, read once per manager).
-    bool mapActivatesAway();
     // Asks the manager to add or take away the window's hidden state.
     void setHidden(xcb_window_t window, bool hidden);
     // Asks the manager to add or take away one _NET_WM_STATE of the window.
@@ -160,6 +159,8 @@ private:
 
     std::shared_ptr<X11Connection> m_connection;
     X11WindowReader m_reader;
+    // The manager running on this connection, and the habits it is known by.
+    X11WindowManager m_manager;
     // Receives the connection's signals; goes with this object.
     std::unique_ptr<QObject> m_context;
     Pass m_pass;
@@ -168,11 +169,6 @@ private:
     QHash<xcb_window_t, X11Client> m_listed;
     // The manager's list as last read, whatever the pass.
     QList<xcb_window_t> m_lastList;
-    // The window manager's check window, as last seen.
-    xcb_window_t m_checkWindow = XCB_WINDOW_NONE;
-    // Whether that manager activates a window of a desktop not shown that is mapped when nothing
-    // holds the focus (switching the desktop).
-    bool m_mapActivatesAway = false;
     // The last window asked onto another desktop, which one and when: the manager carries out
     // requests in the order they come, so an activation asked for right after it finds the window
     // there, whatever a read in between (a new pass on a loaded machine) still says.

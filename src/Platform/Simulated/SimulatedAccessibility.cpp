@@ -270,6 +270,6 @@ int SimulatedAccessibility::performAction(AXElement element, const QString& acti
     if (action != AXName::Raise) {
         return AXError::ActionUnsupported;
     }
-    m_desktop->raiseWindow(quint32(element.id));
+    m_desktop->requestRaise(quint32(element.id));
     return AXError::Success;
 }

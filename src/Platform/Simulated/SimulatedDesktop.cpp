@@ -198,6 +198,9 @@ bool SimulatedDesktop::terminate(qint32 pid, bool force) {
         removeApplication(pid);
         return true;
     }
+    if (app->faults.quitRequestFails) {
+        return false;
+    }
     if (!app->faults.refusesQuit) {
         schedule(app->faults.quitDelay, [this, pid] { removeApplication(pid); });
     }
@@ -339,6 +342,17 @@ void SimulatedDesktop::raiseWindow(quint32 number) {
     m_stack.prepend(number);
     ++m_raises[number];
     emit stackingChanged();
+}
+
+void SimulatedDesktop::requestRaise(quint32 number) {
+    if (m_raiseLag <= Clock::Duration::zero()) {
+        raiseWindow(number);
+        return;
+    }
+    const Clock::TimePoint now = m_clock->now();
+    m_raisesDoneAt = std::max(m_raisesDoneAt, now) + m_raiseLag;
+    schedule(std::chrono::duration_cast<Clock::Duration>(m_raisesDoneAt - now),
+             [this, number] { raiseWindow(number); });
 }
 
 bool SimulatedDesktop::isVisible(const Window& window) const {

@@ -93,6 +93,9 @@ public:
         // Error answered to every read of its window list (0: none). NoValue stands for an
         // application that is reachable but shows no window.
         int windowListError = 0;
+        // A request to quit cannot be sent (the process could not be signalled); a forced quit still
+        // ends it.
+        bool quitRequestFails = false;
     };
 
     struct Application {
@@ -195,6 +198,10 @@ public:
     QList<quint32> stackingOrder() const { return m_stack; }
     void setStackingOrder(const QList<quint32>& frontToBack);
     void raiseWindow(quint32 number);
+    // A raise asked through a port: carried out at once, or, by a busy manager (raiseLag), in its
+    // turn after the raises asked before it, each raiseLag after the one before.
+    void requestRaise(quint32 number);
+    void setRaiseLag(Clock::Duration lag) { m_raiseLag = lag; }
     // How often the window was raised so far.
     int raiseCount(quint32 number) const { return m_raises.value(number); }
     // Whether the window is shown: not minimised, on screen and its application not hidden.
@@ -251,6 +258,9 @@ private:
     std::map<quint32, Window> m_windows;
     QList<quint32> m_stack;
     QHash<quint32, int> m_raises;
+    Clock::Duration m_raiseLag{0};
+    // When the busy manager is done with the raises asked so far.
+    Clock::TimePoint m_raisesDoneAt{};
     QList<Screen> m_screens;
     int m_mainScreenIndex = 0;
     std::optional<qint32> m_frontmost;

@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QPointer>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -261,9 +262,13 @@ std::optional<QString> SimulatedScriptHost::folderOf(quint32 window) {
     std::optional<QString> folder;
     if (const SimulatedDesktop::Window* w = m_desktop.window(window)) {
         const QJsonValue value = w->sceneData.value(QStringLiteral("folder"));
+        const QUrl document(w->document.value_or(QString()));
         if (value.isString()) {
             folder = normalizedFolder(value.toString());
             m_folders.insert(*folder);
+        } else if (document.isLocalFile() && m_folders.contains(normalizedFolder(document.toLocalFile()))) {
+            // A file manager started with a folder shows it.
+            folder = normalizedFolder(document.toLocalFile());
         }
     }
     m_folderWindows[window] = folder;

@@ -9,6 +9,7 @@
 #include "Services/Desktop/AXWindowService.h"
 #include "Services/Desktop/DisplayMapper.h"
 #include "Services/Desktop/PermissionManager.h"
+#include "Services/Scripting/BrowserNames.h"
 #include "Services/Scripting/BrowserScriptService.h"
 #include "Services/Storage/AnalysisLogger.h"
 #include "Services/Storage/CapturedPrograms.h"
@@ -145,7 +146,7 @@ QCoro::Task<std::optional<Workspace>> WorkspaceCapturer::capture(QString name) {
         QList<WindowSnapshot> windows = AXWindowService::captureWindows(app);
         log(QStringLiteral("  Windows captured: %1").arg(windows.size()));
 
-        if (BrowserScriptService::supportedBrowsers().contains(bundleID)) {
+        if (BrowserNames::supportedBrowsers().contains(bundleID)) {
             log(QStringLiteral("  Browser detected, capturing tabs..."));
             const BrowserScriptService::TabList tabWindows =
                 co_await BrowserScriptService::captureTabs(bundleID);

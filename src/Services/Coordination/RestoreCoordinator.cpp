@@ -1,9 +1,6 @@
 #include "Services/Coordination/RestoreCoordinator.h"
 
-#include "Services/Restore/AppRestorer.h"
-#include "Services/Restore/OpenedWindows.h"
-#include "Services/Restore/OtherApplications.h"
-#include "Services/Restore/RestoreBounds.h"
+#include "Services/Restore/RestoreRequest.h"
 
 #include "Extensions/DetachedTask.h"
 #include "Platform/Clock.h"
@@ -31,8 +28,8 @@ void log(const QString& message) {
 
 // The engine keeps a reference to the workspace it is given: this frame keeps it alive.
 QCoro::Task<RestoreReport> runEngine(Workspace workspace, bool closeOtherApps,
-                                     std::shared_ptr<RestoreBounds> bounds) {
-    co_return co_await WorkspaceRestorer::restore(workspace, closeOtherApps, std::move(bounds));
+                                     std::shared_ptr<RestoreRequest> request) {
+    co_return co_await WorkspaceRestorer::restore(workspace, closeOtherApps, std::move(request));
 }
 
 } // namespace
@@ -82,7 +79,7 @@ RestoreCoordinator::RestoreCoordinator(Engine engine, RevertStateManager* revert
 RestoreCoordinator::RestoreCoordinator(PlainEngine engine, RevertStateManager* revertStates, QObject* parent)
     : RestoreCoordinator(
           [engine = std::move(engine)](Workspace workspace, bool closeOtherApps,
-                                       std::shared_ptr<RestoreBounds>) {
+                                       std::shared_ptr<RestoreRequest>) {
               return engine(std::move(workspace), closeOtherApps);
           },
           revertStates, parent) {
@@ -175,27 +172,22 @@ QCoro::Task<RestoreRun> RestoreCoordinator::runSteps(Workspace workspace, bool c
     }
 
     RestoreReport report;
-    // A later pass knows the browser windows an earlier one opened; an earlier restore's are the
-    // user's by now.
-    AppRestorer::forgetOpenedBrowserWindows();
-    OpenedWindows::forget();
-    // One allowance of starts for the whole request, all its runs together.
-    const auto bounds = std::make_shared<RestoreBounds>();
-    OtherApplications::takeQuitApplications();
+    // One request object for all its runs together: a later pass knows what an earlier one opened
+    // and started; what an earlier request opened is the user's by now.
+    const auto request = std::make_shared<RestoreRequest>();
     for (int attempt = 1; attempt <= restoreAttempts; ++attempt) {
         if (attempt > 1) {
             log(QStringLiteral("Restore attempt ") + QString::number(attempt - 1) +
                 QStringLiteral(" complete, performing attempt ") + QString::number(attempt) +
                 QStringLiteral(" of ") + QString::number(restoreAttempts) + QStringLiteral("..."));
         }
-        report = co_await engine(workspace, closeOtherApps, bounds);
+        report = co_await engine(workspace, closeOtherApps, request);
         run.passes.append(report);
     }
 
     // What the passes quit comes back with a revert, also what ran too briefly to be recorded.
-    const QList<RunningApplication> quit = OtherApplications::takeQuitApplications();
     if (revertStateID && revertStates) {
-        revertStates->noteQuitApplications(*revertStateID, quit);
+        revertStates->noteQuitApplications(*revertStateID, request->quitApplications());
     }
 
     // The report's duration is the whole restore's, every attempt of it.

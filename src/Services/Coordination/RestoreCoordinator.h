@@ -3,7 +3,7 @@
 #include "Models/RestoreReport.h"
 #include "Models/Workspace.h"
 #include "Services/Coordination/RestoreRun.h"
-#include "Services/Restore/RestoreBounds.h"
+#include "Services/Restore/RestoreRequest.h"
 
 #include <QList>
 #include <QObject>
@@ -27,10 +27,10 @@ class RestoreCoordinator : public QObject {
     Q_OBJECT
 public:
     // The restore engine: one run over the live desktop. Every run of one request is handed the
-    // request's own allowance of starts.
+    // request's own object (what it may still start, what its earlier runs opened).
     using Engine = std::function<QCoro::Task<RestoreReport>(Workspace workspace, bool closeOtherApps,
-                                                            std::shared_ptr<RestoreBounds> bounds)>;
-    // An engine that starts nothing, and so needs no allowance.
+                                                            std::shared_ptr<RestoreRequest> request)>;
+    // An engine that starts nothing, and so needs no request object.
     using PlainEngine = std::function<QCoro::Task<RestoreReport>(Workspace workspace, bool closeOtherApps)>;
 
     static constexpr int restoreAttempts = 2;
@@ -46,10 +46,6 @@ public:
     ~RestoreCoordinator() override;
 
     static RestoreCoordinator& shared();
-
-    // Asks a running restore to stop at its next cancellation point. Nothing sets it yet.
-    bool cancellationRequested() const { return m_cancellationRequested; }
-    void setCancellationRequested(bool requested) { m_cancellationRequested = requested; }
 
     // Restores the workspace after every request that came before; the report of this request's
     // last engine run. Never fails.
@@ -81,5 +77,4 @@ private:
     QPointer<RevertStateManager> m_revertStates;
     bool m_isRestoring = false;
     QList<PendingRestore> m_pendingRestores;
-    bool m_cancellationRequested = false;
 };

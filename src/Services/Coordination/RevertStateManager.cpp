@@ -8,7 +8,7 @@
 #include "Services/Coordination/RevertSteps.h"
 #include "Services/Coordination/RevertWindowPlacer.h"
 #include "Services/Desktop/DisplayMapper.h"
-#include "Services/Scripting/BrowserScriptService.h"
+#include "Services/Scripting/BrowserNames.h"
 #include "Services/Scripting/FinderScriptService.h"
 #include "Services/Storage/AnalysisLogger.h"
 
@@ -260,7 +260,7 @@ QCoro::Task<QList<AppRestoreResult>> RevertStateManager::restoreWindows(RevertSt
         if (!app) {
             continue;
         }
-        const bool browser = BrowserScriptService::supportedBrowsers().contains(snapshot.bundleIdentifier);
+        const bool browser = BrowserNames::supportedBrowsers().contains(snapshot.bundleIdentifier);
         const bool again = std::any_of(placing.begin(), placing.end(), [&app](const auto& p) {
             return p.app.processIdentifier == app->processIdentifier;
         });
@@ -315,7 +315,7 @@ QCoro::Task<AppRestoreResult> RevertStateManager::reopenApp(AppSnapshot appSnaps
         co_return outcome(bundleID, appSnapshot.appName, RestoreStatus::skipped,
                           QStringLiteral("App already running"));
     }
-    if (BrowserScriptService::supportedBrowsers().contains(bundleID)) {
+    if (BrowserNames::supportedBrowsers().contains(bundleID)) {
         co_return co_await RevertSteps::reopenBrowser(appSnapshot);
     }
     const RevertSteps::Launch launch = co_await RevertSteps::launchWithoutActivating(bundleID);

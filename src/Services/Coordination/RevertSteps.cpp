@@ -6,6 +6,7 @@
 #include "Services/Coordination/RevertWindowPlacer.h"
 #include "Services/Desktop/AXWindowService.h"
 #include "Services/Restore/FinderWindowRestorer.h"
+#include "Services/Scripting/BrowserNames.h"
 #include "Services/Scripting/BrowserScriptService.h"
 #include "Services/Scripting/BrowserScriptText.h"
 #include "Services/Scripting/FinderScriptService.h"
@@ -66,7 +67,7 @@ RestoreStatus statusOf(const QList<WindowRestoreResult>& windows) {
 
 // A tab that shows nothing: the blank page or a browser's new-tab or start page.
 bool isBlank(const TabSnapshot& tab) {
-    return BrowserScriptService::isNewTabPage(tab.url);
+    return BrowserNames::isNewTabPage(tab.url);
 }
 
 bool hasAnyTab(const RevertSteps::TabList& tabs) {

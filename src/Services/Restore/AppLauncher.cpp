@@ -7,7 +7,7 @@
 #include "Services/Restore/RestoreLog.h"
 #include "Services/Restore/RestorePlanner.h"
 #include "Services/Restore/RestoreWait.h"
-#include "Services/Scripting/BrowserScriptService.h"
+#include "Services/Scripting/BrowserNames.h"
 #include "Services/Storage/CapturedPrograms.h"
 
 #include <QUrl>
@@ -22,9 +22,9 @@ qsizetype axWindowCount(const RunningApplication& app) {
 
 } // namespace
 
-QCoro::Task<std::optional<RunningApplication>> AppLauncher::launchApp(QString bundleIdentifier,
-                                                                      QStringList documentURLs,
-                                                                      std::shared_ptr<RestoreBounds> bounds) {
+QCoro::Task<std::optional<RunningApplication>>
+AppLauncher::launchApp(QString bundleIdentifier, QStringList documentURLs,
+                       std::shared_ptr<RestoreRequest> request) {
     const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
     if (!port) {
         co_return std::nullopt;
@@ -34,8 +34,8 @@ QCoro::Task<std::optional<RunningApplication>> AppLauncher::launchApp(QString bu
         RestoreLog::log(QStringLiteral("launchApp: ") + id + QStringLiteral(" already running (pid=") +
                         QString::number(running->processIdentifier) +
                         QStringLiteral("), ensuring controllable"));
-        co_await ensureAppControllable(*running, id, bounds);
-        co_await waitForAXWindows(*running, windowTimeout);
+        co_await ensureAppControllable(*running, id, request);
+        co_await waitForAXWindows(*running, windowTimeout, request);
         RestoreLog::log(QStringLiteral("launchApp: ") + id + QStringLiteral(" ready with ") +
                         QString::number(axWindowCount(*running)) + QStringLiteral(" AX window(s)"));
         co_return running;
@@ -54,15 +54,15 @@ QCoro::Task<std::optional<RunningApplication>> AppLauncher::launchApp(QString bu
                     QString::number(documentURLs.size()));
 
     QList<QUrl> documents;
-    if (!BrowserScriptService::supportedBrowsers().contains(id)) {
+    if (!BrowserNames::supportedBrowsers().contains(id)) {
         for (const QString& document : DocumentReopener::admittedDocuments(documentURLs, id)) {
             documents.append(QUrl(document));
         }
     }
     // One document per request, the next only after the previous one was answered; the
     // application is never brought to the front. Each request may start a program.
-    const auto mayStart = [&bounds, &id] {
-        return !bounds || bounds->takeStart(id, QStringLiteral("launchApp"));
+    const auto mayStart = [&request, &id] {
+        return !request || request->starts().takeStart(id, QStringLiteral("launchApp"));
     };
     if (!mayStart()) {
         co_return std::nullopt;
@@ -89,7 +89,7 @@ QCoro::Task<std::optional<RunningApplication>> AppLauncher::launchApp(QString bu
         co_return std::nullopt;
     }
 
-    const std::optional<RunningApplication> launched = co_await waitForAppLaunch(id, launchTimeout);
+    const std::optional<RunningApplication> launched = co_await waitForAppLaunch(id, launchTimeout, request);
     if (!launched) {
         RestoreLog::log(QStringLiteral("launchApp: ERROR") + kDash + id +
                         QStringLiteral(" did not appear within 15.0s timeout"));
@@ -98,14 +98,14 @@ QCoro::Task<std::optional<RunningApplication>> AppLauncher::launchApp(QString bu
     RestoreLog::log(QStringLiteral("launchApp: ") + id + QStringLiteral(" launched (pid=") +
                     QString::number(launched->processIdentifier) + QStringLiteral(", finishedLaunching=") +
                     RestoreLog::boolText(launched->isFinishedLaunching) + QStringLiteral(")"));
-    co_await waitForAXWindows(*launched, windowTimeout);
+    co_await waitForAXWindows(*launched, windowTimeout, request);
     RestoreLog::log(QStringLiteral("launchApp: ") + id + QStringLiteral(" AX windows available: ") +
                     QString::number(axWindowCount(*launched)));
     co_return launched;
 }
 
 QCoro::Task<void> AppLauncher::ensureAppControllable(RunningApplication app, QString bundleIdentifier,
-                                                     std::shared_ptr<RestoreBounds> bounds) {
+                                                     std::shared_ptr<RestoreRequest> request) {
     const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
     if (!port) {
         co_return;
@@ -121,17 +121,17 @@ QCoro::Task<void> AppLauncher::ensureAppControllable(RunningApplication app, QSt
         co_return;
     }
     port->unhide(pid);
-    if (co_await RestoreWait::pollUntil(visible, RestoreWait::ms(2000), RestoreWait::ms(100))) {
+    if (co_await RestoreWait::pollUntil(visible, RestoreWait::ms(2000), RestoreWait::ms(100), {}, request)) {
         co_return;
     }
     port->activate(pid, RunningApplications::ActivateIgnoringOtherApps);
-    if (co_await RestoreWait::pollUntil(visible, RestoreWait::ms(1500), RestoreWait::ms(100))) {
+    if (co_await RestoreWait::pollUntil(visible, RestoreWait::ms(1500), RestoreWait::ms(100), {}, request)) {
         co_return;
     }
     const std::optional<QUrl> appURL =
         launchableURL(bundleIdentifier, QStringLiteral("ensureAppControllable"));
-    if (!appURL ||
-        (bounds && !bounds->takeStart(bundleIdentifier, QStringLiteral("ensureAppControllable")))) {
+    if (!appURL || (request && !request->starts().takeStart(bundleIdentifier,
+                                                            QStringLiteral("ensureAppControllable")))) {
         co_return;
     }
     // A refused reopen changes nothing here. (The answer is kept in a variable: GCC 12 destroys a
@@ -139,7 +139,7 @@ QCoro::Task<void> AppLauncher::ensureAppControllable(RunningApplication app, QSt
     const OpenResult reopened = co_await port->openApplication(*appURL, true);
     Q_UNUSED(reopened);
     // A second at most for the reopened application to show a window.
-    co_await RestoreWait::pollUntil(visible, RestoreWait::ms(1000), RestoreWait::ms(100));
+    co_await RestoreWait::pollUntil(visible, RestoreWait::ms(1000), RestoreWait::ms(100), {}, request);
 }
 
 std::optional<QUrl> AppLauncher::launchableURL(const QString& bundleIdentifier, const QString& step) {
@@ -158,8 +158,8 @@ std::optional<QUrl> AppLauncher::launchableURL(const QString& bundleIdentifier, 
     return appURL;
 }
 
-QCoro::Task<std::optional<RunningApplication>> AppLauncher::waitForAppLaunch(QString bundleIdentifier,
-                                                                             double timeout) {
+QCoro::Task<std::optional<RunningApplication>>
+AppLauncher::waitForAppLaunch(QString bundleIdentifier, double timeout, RestoreWait::Request request) {
     const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
     const std::shared_ptr<Clock> clock = Platform::current().clock;
     if (!port) {
@@ -172,18 +172,19 @@ QCoro::Task<std::optional<RunningApplication>> AppLauncher::waitForAppLaunch(QSt
         if (first && first->isFinishedLaunching) {
             co_return first;
         }
-        if (!co_await RestoreWait::pause(RestoreWait::ms(200))) {
+        if (!co_await RestoreWait::pause(RestoreWait::ms(200), request)) {
             break;
         }
     }
     co_return port->firstRunning(bundleIdentifier);
 }
 
-QCoro::Task<void> AppLauncher::waitForAXWindows(RunningApplication app, double timeout) {
+QCoro::Task<void> AppLauncher::waitForAXWindows(RunningApplication app, double timeout,
+                                                RestoreWait::Request request) {
     const qint32 pid = app.processIdentifier;
     const auto listsWindows = [pid] {
         const auto windows = AXAttributeReader::windowList(AXAttributeReader::applicationElement(pid));
         return windows && !windows->isEmpty();
     };
-    co_await RestoreWait::pollUntil(listsWindows, Clock::seconds(timeout), RestoreWait::ms(200));
+    co_await RestoreWait::pollUntil(listsWindows, Clock::seconds(timeout), RestoreWait::ms(200), {}, request);
 }

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "Platform/RunningApplications.h"
-#include "Services/Restore/RestoreBounds.h"
+#include "Services/Restore/RestoreRequest.h"
+#include "Services/Restore/RestoreWait.h"
 
 #include <QString>
 #include <QStringList>
@@ -21,25 +22,28 @@ public:
     AppLauncher() = delete;
 
     // The running application (reused or launched), or nothing when it cannot be found, did not
-    // start in time, the launch request failed, or the restore's bounds left no start for it. Each
-    // request (the launch, each document) takes a start of bounds, when given.
+    // start in time, the launch request failed, or the restore request left no start for it. Each
+    // request (the launch, each document) takes a start of the restore request, when given.
     static QCoro::Task<std::optional<RunningApplication>>
-    launchApp(QString bundleIdentifier, QStringList documentURLs, std::shared_ptr<RestoreBounds> bounds = {});
-    // Un-hides, activates and finally reopens the application (which takes a start of bounds),
+    launchApp(QString bundleIdentifier, QStringList documentURLs,
+              std::shared_ptr<RestoreRequest> request = {});
+    // Un-hides, activates and finally reopens the application (which takes a start of the request),
     // each step only while it still shows no window of at least 100 x 100 points; after the
     // reopen, waits up to a second for such a window.
     static QCoro::Task<void> ensureAppControllable(RunningApplication app, QString bundleIdentifier,
-                                                   std::shared_ptr<RestoreBounds> bounds = {});
+                                                   std::shared_ptr<RestoreRequest> request = {});
     // The first running application with the identifier once it has finished launching; at the
-    // deadline the first one whatever its state, or nothing.
-    static QCoro::Task<std::optional<RunningApplication>> waitForAppLaunch(QString bundleIdentifier,
-                                                                           double timeout);
+    // deadline (or once request is asked to stop) the first one whatever its state, or nothing.
+    static QCoro::Task<std::optional<RunningApplication>>
+    waitForAppLaunch(QString bundleIdentifier, double timeout, RestoreWait::Request request = {});
     // The application to open, or nothing when it cannot be found or may not be started: a
     // program started by its path (a workspace file may name any program) only when a capture on
     // this machine saw it running. Such a refusal is logged with its reason, as step.
     static std::optional<QUrl> launchableURL(const QString& bundleIdentifier, const QString& step);
-    // Until the application lists at least one window, or the time-out passes.
-    static QCoro::Task<void> waitForAXWindows(RunningApplication app, double timeout);
+    // Until the application lists at least one window, or the time-out passes (or request is asked
+    // to stop).
+    static QCoro::Task<void> waitForAXWindows(RunningApplication app, double timeout,
+                                              RestoreWait::Request request = {});
 
     static constexpr double launchTimeout = 15.0;
     static constexpr double windowTimeout = 5.0;

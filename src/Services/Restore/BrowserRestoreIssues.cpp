@@ -4,7 +4,7 @@
 #include "Platform/ScriptRunner.h"
 #include "Services/Restore/BrowserTabComparison.h"
 #include "Services/Restore/BrowserTabRestorer.h"
-#include "Services/Scripting/BrowserScriptService.h"
+#include "Services/Scripting/BrowserNames.h"
 
 namespace {
 
@@ -12,32 +12,50 @@ namespace {
 // the default profile".
 const QString kProfileRefused = QStringLiteral("Profile refused (");
 const QString kInTheDefaultProfile = QStringLiteral("); opened in the default profile");
+// Why a saved new-tab page is shown as a blank page.
+const QString kNewTabStandIn =
+    QStringLiteral("a new-tab page, which browsers do not open when handed (a blank page stands in)");
 
 } // namespace
 
+const QString& BrowserRestoreIssues::tabsUnread() {
+    static const QString text =
+        QStringLiteral("Tabs cannot be read: the browser has recorded none of its windows since it started");
+    return text;
+}
+
 QStringList BrowserRestoreIssues::tabIssues(const QList<QList<TabSnapshot>>& saved,
-                                            const QList<QList<TabSnapshot>>& current) {
+                                            const QList<QList<TabSnapshot>>& current, bool recordStopped) {
     const QList<QList<TabSnapshot>> opened = BrowserTabRestorer::openedTabs(saved);
     const QList<BrowserTabComparison::Shortfall> shortfalls =
         BrowserTabComparison::shortfalls(opened, current);
     const std::shared_ptr<ScriptRunner> runner = Platform::current().scriptRunner;
     QStringList issues;
     for (qsizetype i = 0; i < saved.size(); ++i) {
+        // The browser lists the window without its tabs only because it records nothing: what the
+        // window shows cannot be told, which is not a window without them.
+        if (recordStopped && !saved[i].isEmpty() && !shortfalls[i].partner) {
+            issues.append(tabsUnread());
+            continue;
+        }
         QStringList notReopened;
         // Why the addresses kept from the browser were kept, each reason once.
         QStringList refusals;
         for (qsizetype j = 0; j < saved[i].size(); ++j) {
-            // A new-tab page comes back as the blank page that stands in for it: it is back. An
-            // address the host only cleaned (of a line break, say) is opened, and compared as such.
+            // A page shown blank in its place is not back, as a new-tab page the browser is not
+            // given is not. An address the host only cleaned (of a line break, say) is opened, and
+            // compared as such.
             const bool keptFromBrowser =
                 opened[i][j].url != saved[i][j].url &&
-                opened[i][j].url.compare(QStringLiteral("about:blank"), Qt::CaseInsensitive) == 0 &&
-                !isBlankStandIn(saved[i][j].url, opened[i][j].url);
+                opened[i][j].url.compare(QStringLiteral("about:blank"), Qt::CaseInsensitive) == 0;
             if (keptFromBrowser || shortfalls[i].missingTabs.contains(j)) {
                 notReopened.append(saved[i][j].url);
             }
-            const std::optional<QString> refusal =
-                keptFromBrowser && runner ? runner->browserAddressRefusal(saved[i][j].url) : std::nullopt;
+            const std::optional<QString> refusal = !keptFromBrowser ? std::nullopt
+                                                   : isBlankStandIn(saved[i][j].url, opened[i][j].url)
+                                                       ? std::optional<QString>(kNewTabStandIn)
+                                                   : runner ? runner->browserAddressRefusal(saved[i][j].url)
+                                                            : std::nullopt;
             if (refusal && !refusals.contains(*refusal)) {
                 refusals.append(*refusal);
             }
@@ -75,7 +93,7 @@ bool BrowserRestoreIssues::isBlankStandIn(const QString& saved, const QString& o
     if (opened.compare(QStringLiteral("about:blank"), Qt::CaseInsensitive) != 0 || saved == opened) {
         return false;
     }
-    return BrowserScriptService::isNewTabPage(saved);
+    return BrowserNames::isNewTabPage(saved);
 }
 
 void BrowserRestoreIssues::addTabIssues(QList<WindowRestoreResult>& results, const QStringList& issues) {
@@ -88,6 +106,8 @@ void BrowserRestoreIssues::addTabIssues(QList<WindowRestoreResult>& results, con
             window.status = RestoreStatus::partiallyRestored;
             window.reason = issues[i];
             window.finding = WindowFinding::none;
+            // Placed, and shown: only what it shows cannot be read.
+            window.tabsUnread = issues[i] == tabsUnread();
         } else {
             window.reason += QStringLiteral("; ") + issues[i];
         }

@@ -66,41 +66,37 @@ bool isSubsequence(const QStringList& desired, const QStringList& current) {
 
 using Rule = std::function<bool(const Fingerprint& desired, const Fingerprint& current)>;
 
-// Pairs every desired window with the first free current window that passes a rule, trying the
-// rules one after the other; answers the positions of the desired windows left without a partner.
-// partners, when given, gets each desired window's partner (its index in current), or -1.
+// Pairs the desired windows with free current windows, the strictest rule first for all of them:
+// under each rule, a pair that also shows the same active tab comes before one that does not, so
+// that of two saved windows of the same pages the one shown as it was saved keeps its window; then
+// the desired windows in order, each with the first free window. Answers the positions of the
+// desired windows left without a partner. partners, when given, gets each desired window's partner
+// (its index in current), or -1.
 QList<qsizetype> pairWindows(const QList<Fingerprint>& desired, const QList<Fingerprint>& current,
-                             const QList<Rule>& rules, bool stopAtFirstMiss,
-                             QList<qsizetype>* partners = nullptr) {
+                             const QList<Rule>& rules, QList<qsizetype>* partners = nullptr) {
     QList<bool> used(current.size(), false);
-    QList<qsizetype> unmatched;
-    if (partners) {
-        *partners = QList<qsizetype>(desired.size(), -1);
-    }
-    for (qsizetype at = 0; at < desired.size(); ++at) {
-        const Fingerprint& d = desired[at];
-        std::optional<qsizetype> found;
-        for (const Rule& rule : rules) {
-            for (qsizetype c = 0; c < current.size() && !found; ++c) {
-                if (!used[c] && rule(d, current[c])) {
-                    found = c;
+    QList<qsizetype> partner(desired.size(), -1);
+    for (const Rule& rule : rules) {
+        for (const bool sameAnchor : {true, false}) {
+            for (qsizetype at = 0; at < desired.size(); ++at) {
+                for (qsizetype c = 0; c < current.size() && partner[at] < 0; ++c) {
+                    if (!used[c] && (!sameAnchor || desired[at].anchor == current[c].anchor) &&
+                        rule(desired[at], current[c])) {
+                        partner[at] = c;
+                        used[c] = true;
+                    }
                 }
             }
-            if (found) {
-                break;
-            }
         }
-        if (!found) {
-            unmatched.append(d.position);
-            if (stopAtFirstMiss) {
-                break;
-            }
-            continue;
+    }
+    QList<qsizetype> unmatched;
+    for (qsizetype at = 0; at < desired.size(); ++at) {
+        if (partner[at] < 0) {
+            unmatched.append(desired[at].position);
         }
-        used[*found] = true;
-        if (partners) {
-            (*partners)[at] = *found;
-        }
+    }
+    if (partners) {
+        *partners = partner;
     }
     return unmatched;
 }
@@ -140,7 +136,7 @@ bool BrowserTabComparison::browserTabsMatch(const TabList& desired, const TabLis
             return d.urlSet.isEmpty() || c.urlSet.contains(d.urlSet);
         },
     };
-    return pairWindows(wanted, shown, rules, true).isEmpty();
+    return pairWindows(wanted, shown, rules).isEmpty();
 }
 
 QList<qsizetype> BrowserTabComparison::unmatchedWindows(const TabList& desired, const TabList& current) {
@@ -153,7 +149,7 @@ QList<qsizetype> BrowserTabComparison::unmatchedWindows(const TabList& desired, 
         }
         return all;
     }
-    return pairWindows(wanted, shown, verificationRules(), false);
+    return pairWindows(wanted, shown, verificationRules());
 }
 
 QList<BrowserTabComparison::Shortfall> BrowserTabComparison::shortfalls(const TabList& desired,
@@ -162,7 +158,7 @@ QList<BrowserTabComparison::Shortfall> BrowserTabComparison::shortfalls(const Ta
     const QList<Fingerprint> wanted = fingerprints(desired);
     const QList<Fingerprint> shown = fingerprints(current);
     QList<qsizetype> partners;
-    pairWindows(wanted, shown, verificationRules(), false, &partners);
+    pairWindows(wanted, shown, verificationRules(), &partners);
     // What the windows without a partner may still find: the current windows nobody took.
     QSet<QString> leftOver;
     for (qsizetype c = 0; c < shown.size(); ++c) {

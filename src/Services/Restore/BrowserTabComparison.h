@@ -16,6 +16,7 @@ public:
 
     BrowserTabComparison() = delete;
 
+    // A tab URL in the form tabs are compared in: trailing slashes dropped, lower case.
     static QString normalizeURL(const QString& url);
     // True when every desired window that has tabs finds its own current window that shows the
     // same URLs in the same order, or the same active URL with at least 80% of the URLs, or all
@@ -39,6 +40,7 @@ public:
     };
     // One entry per desired window (empty for a window without tabs and for one shown whole). A
     // desired window is looked for in its partner by the rules of unmatchedWindows; one without a
-    // partner lacks the URLs that no current window left to it shows.
+    // partner lacks the URLs that no current window left to it shows. Of two desired windows of the
+    // same pages, the one whose active tab a window shows active is that window's partner.
     static QList<Shortfall> shortfalls(const TabList& desired, const TabList& current);
 };

@@ -2,9 +2,11 @@
 
 #include "Platform/Platform.h"
 #include "Platform/ScriptRunner.h"
+#include "Services/Desktop/AXAttributeReader.h"
 #include "Services/Restore/BrowserTabComparison.h"
 #include "Services/Restore/RestoreLog.h"
 #include "Services/Restore/RestoreWait.h"
+#include "Services/Scripting/BrowserNames.h"
 #include "Services/Scripting/BrowserScriptService.h"
 #include "Services/Scripting/BrowserScriptText.h"
 
@@ -67,12 +69,21 @@ QCoro::Task<bool> selectionsHeld(QString bundleIdentifier, TabList expectedTabsB
 QCoro::Task<bool> listedWhole(QString bundleIdentifier, TabList expectedTabsByWindow,
                               BrowserTabRestorer::Handed handed, std::shared_ptr<TabList> shown) {
     *shown = co_await BrowserScriptService::captureTabs(bundleIdentifier);
-    if (handed.isEmpty() || BrowserTabComparison::browserTabsMatch(expectedTabsByWindow, *shown)) {
+    if (handed.isEmpty()) {
         co_return true;
     }
+    // A record that lists no tab at all may have stopped: it lists nothing more however long it is
+    // waited for.
+    if (std::all_of(shown->begin(), shown->end(), [](const QList<TabSnapshot>& w) { return w.isEmpty(); }) &&
+        BrowserTabRestorer::recordStopped(bundleIdentifier)) {
+        co_return true;
+    }
+    // The windows handed are counted by their ids: a first record that lists most of a long
+    // window's tabs already matches them, and would be counted short. Windows that cannot be told
+    // apart are compared as a whole.
     const std::optional<QList<std::int64_t>> ids = co_await BrowserScriptService::windowIDs(bundleIdentifier);
     if (!ids || ids->size() != shown->size()) {
-        co_return false;
+        co_return BrowserTabComparison::browserTabsMatch(expectedTabsByWindow, *shown);
     }
     for (auto it = handed.cbegin(); it != handed.cend(); ++it) {
         const qsizetype at = ids->indexOf(it.value());
@@ -124,7 +135,7 @@ QCoro::Task<void> showSavedTabs(QString bundleIdentifier, TabList expectedTabsBy
 
 // A window the tidying closes as empty: one tab, a blank or new-tab page.
 bool blankWindow(const QList<TabSnapshot>& tabs) {
-    return tabs.size() == 1 && BrowserScriptService::isNewTabPage(tabs.first().url);
+    return tabs.size() == 1 && BrowserNames::isNewTabPage(tabs.first().url);
 }
 
 bool anyBlankWindow(const TabList& windows) {
@@ -172,18 +183,80 @@ BrowserTabRestorer::closeAndName(QString bundleIdentifier, std::function<QCoro::
     co_return closed;
 }
 
-QCoro::Task<QList<BrowserTabRestorer::Closed>> BrowserTabRestorer::closeEmptyWindows(QString bundleIdentifier,
-                                                                                     TabList listed) {
-    const std::function<QCoro::Task<void>()> close = [bundleIdentifier] {
-        return BrowserScriptService::closeEmptyBrowserWindows(bundleIdentifier);
-    };
-    // Named only when the windows as last listed show one to close: the tidying runs after every
-    // restore of a running browser, mostly to find nothing.
-    if (!anyBlankWindow(listed)) {
-        co_await close();
+QCoro::Task<QList<BrowserTabRestorer::Closed>>
+BrowserTabRestorer::closeEmptyWindows(QString bundleIdentifier, TabList listed,
+                                      std::optional<QList<std::int64_t>> windowsBefore) {
+    // No window was there before this restore: every blank one the browser shows is one it opened
+    // of its own (on its start, say), whether or not its record lists it yet.
+    if (windowsBefore && windowsBefore->isEmpty()) {
+        const std::function<QCoro::Task<void>()> close = [bundleIdentifier] {
+            return BrowserScriptService::closeEmptyBrowserWindows(bundleIdentifier);
+        };
+        // Named only when the windows as last listed show one to close: the tidying runs after
+        // every restore of a running browser, mostly to find nothing.
+        if (!anyBlankWindow(listed)) {
+            co_await close();
+            co_return QList<Closed>();
+        }
+        co_return co_await closeAndName(bundleIdentifier, close, ClosedWindow::Why::blank);
+    }
+    // Otherwise only the blank windows that were not there before, by their ids: a blank window of
+    // the user's stays, and none goes when the windows there before are not known.
+    QList<std::int64_t> blank;
+    std::optional<QList<std::int64_t>> ids;
+    if (windowsBefore && anyBlankWindow(listed)) {
+        ids = co_await BrowserScriptService::windowIDs(bundleIdentifier);
+    }
+    for (qsizetype i = 0; ids && ids->size() == listed.size() && i < listed.size(); ++i) {
+        if (blankWindow(listed[i]) && !windowsBefore->contains(ids->at(i))) {
+            blank.append(ids->at(i));
+        }
+    }
+    if (blank.isEmpty()) {
         co_return QList<Closed>();
     }
+    const std::function<QCoro::Task<void>()> close = [bundleIdentifier, blank] {
+        return BrowserScriptService::closeWindows(bundleIdentifier, blank);
+    };
     co_return co_await closeAndName(bundleIdentifier, close, ClosedWindow::Why::blank);
+}
+
+bool BrowserTabRestorer::recordStopped(const QString& bundleIdentifier) {
+    const std::shared_ptr<ScriptRunner> runner = Platform::current().scriptRunner;
+    return runner && runner->browserRecordStopped(bundleIdentifier);
+}
+
+QCoro::Task<QHash<qsizetype, std::int64_t>> BrowserTabRestorer::unreadSavedWindows(QString bundleIdentifier,
+                                                                                   AppSnapshot appSnapshot) {
+    QHash<qsizetype, std::int64_t> paired;
+    if (!recordStopped(bundleIdentifier)) {
+        co_return paired;
+    }
+    const TabList listed = co_await BrowserScriptService::captureTabs(bundleIdentifier);
+    const std::optional<QList<std::int64_t>> ids = co_await BrowserScriptService::windowIDs(bundleIdentifier);
+    if (!ids || ids->size() != listed.size()) {
+        co_return paired;
+    }
+    // A browser's window ids are its windows' numbers on the desktop, whose titles name the tab shown.
+    QList<std::optional<QString>> titles;
+    for (const std::int64_t window : *ids) {
+        titles.append(AXAttributeReader::string(AXElement{quint64(window)}, QStringLiteral("AXTitle")));
+    }
+    QList<std::int64_t> taken;
+    for (qsizetype i = 0; i < appSnapshot.windowSnapshots.size(); ++i) {
+        const WindowSnapshot& saved = appSnapshot.windowSnapshots[i];
+        if (saved.tabSnapshots.isEmpty() || saved.windowTitle.value_or(QString()).isEmpty()) {
+            continue;
+        }
+        for (qsizetype j = 0; j < ids->size(); ++j) {
+            if (listed[j].isEmpty() && !taken.contains(ids->at(j)) && titles[j] == saved.windowTitle) {
+                paired.insert(i, ids->at(j));
+                taken.append(ids->at(j));
+                break;
+            }
+        }
+    }
+    co_return paired;
 }
 
 BrowserTabRestorer::TabList BrowserTabRestorer::expectedTabs(const AppSnapshot& appSnapshot) {
@@ -210,8 +283,9 @@ BrowserTabRestorer::TabList BrowserTabRestorer::openedTabs(const TabList& savedT
 
 QCoro::Task<BrowserTabRestorer::Reopened>
 BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherApps, bool wasJustLaunched,
-                                       Handed handed, std::shared_ptr<RestoreBounds> bounds,
-                                       QHash<std::int64_t, qsizetype> earlier) {
+                                       Handed handed, std::shared_ptr<RestoreRequest> request,
+                                       QHash<std::int64_t, qsizetype> earlier,
+                                       std::optional<QList<std::int64_t>> windowsBefore) {
     const QString id = appSnapshot.bundleIdentifier;
     const TabList saved = expectedTabs(appSnapshot);
     if (std::all_of(saved.begin(), saved.end(), [](const QList<TabSnapshot>& w) { return w.isEmpty(); })) {
@@ -235,14 +309,21 @@ BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherA
             }
         }
     }
+    // The windows there before this restore: none when it just started the browser.
+    if (!windowsBefore && wasJustLaunched) {
+        windowsBefore = QList<std::int64_t>();
+    } else if (!windowsBefore) {
+        windowsBefore = co_await BrowserScriptService::windowIDs(id);
+    }
     if (!wasJustLaunched) {
         const TabList current = co_await BrowserScriptService::captureTabs(id);
         if (!closeOtherApps && BrowserTabComparison::browserTabsMatch(expected, current)) {
             Reopened skipped;
-            skipped.closed = co_await closeEmptyWindows(id, current);
+            skipped.closed = co_await closeEmptyWindows(id, current, windowsBefore);
             // Blank windows not seen gone yet are given a moment to go; nothing is waited for
-            // when none was listed.
-            if (anyBlankWindow(current) && skipped.closed.isEmpty()) {
+            // when none was listed, or none was to go.
+            if (windowsBefore && windowsBefore->isEmpty() && anyBlankWindow(current) &&
+                skipped.closed.isEmpty()) {
                 const qsizetype staying =
                     current.size() - std::count_if(current.begin(), current.end(), blankWindow);
                 const auto gone = [id, staying] { return listsAtMost(id, staying); };
@@ -251,6 +332,15 @@ BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherA
             RestoreLog::log(QStringLiteral("Tabs already match after cleanup for ") + id +
                             QStringLiteral(" — skipping window creation"));
             co_return skipped;
+        }
+        // A browser that records none of its windows lists them without tabs: one that shows a saved
+        // window by its title is that window, kept, never opened a second time.
+        const QHash<qsizetype, std::int64_t> unread = co_await unreadSavedWindows(id, appSnapshot);
+        for (auto it = unread.cbegin(); it != unread.cend(); ++it) {
+            if (it.key() < toOpen.size() && !toOpen[it.key()].isEmpty()) {
+                toOpen[it.key()].clear();
+                reopened.kept.append(it.value());
+            }
         }
         const std::optional<QList<std::int64_t>> ids = co_await BrowserScriptService::windowIDs(id);
         const QList<BrowserTabComparison::Shortfall> shortfalls =
@@ -268,8 +358,8 @@ BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherA
         }
     }
 
-    for (qsizetype i = 0; bounds && i < toOpen.size(); ++i) {
-        if (!toOpen[i].isEmpty() && !bounds->takeStart(id, QStringLiteral("restoreBrowserTabs"))) {
+    for (qsizetype i = 0; request && i < toOpen.size(); ++i) {
+        if (!toOpen[i].isEmpty() && !request->starts().takeStart(id, QStringLiteral("restoreBrowserTabs"))) {
             toOpen[i].clear();
             reopened.notStarted.append(i);
         }
@@ -342,7 +432,7 @@ BrowserTabRestorer::restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherA
             reopened.closed = co_await closeAndName(id, close, ClosedWindow::Why::outsideWorkspace);
         }
     } else {
-        reopened.closed = co_await closeEmptyWindows(id, shown);
+        reopened.closed = co_await closeEmptyWindows(id, shown, windowsBefore);
     }
     co_return reopened;
 }

@@ -4,7 +4,7 @@
 #include "Models/AppSnapshot.h"
 #include "Models/TabSnapshot.h"
 #include "Platform/Clock.h"
-#include "Services/Restore/RestoreBounds.h"
+#include "Services/Restore/RestoreRequest.h"
 
 #include <QHash>
 #include <QList>
@@ -54,14 +54,28 @@ public:
     // window with a page the user had stays. wasJustLaunched: the browser did not run, so there is
     // nothing to compare. A saved window among handed whose window still shows is that window,
     // whatever the browser's record says of it yet: it is kept, never handed again. Each window
-    // opened takes a start of bounds (when given), as every window a restore opens does; with a
+    // opened takes a start of request (when given), as every window a restore opens does; with a
     // window left unopened for that, no other window is closed. earlier: the windows an earlier
     // attempt opened, each with the saved window (position) it was opened for; with closeOtherApps,
     // one whose saved window has no window opened or kept now stays, as that saved window's.
+    // windowsBefore: the browser's windows (ids) there before this restore request began (nothing:
+    // those there when called, none when it was just launched); a blank window among them is the
+    // user's and stays. A browser that records none of its windows keeps each window that shows a
+    // saved window by its title for that saved window (unreadSavedWindows).
     static QCoro::Task<Reopened> restoreBrowserTabs(AppSnapshot appSnapshot, bool closeOtherApps,
                                                     bool wasJustLaunched, Handed handed = {},
-                                                    std::shared_ptr<RestoreBounds> bounds = {},
-                                                    QHash<std::int64_t, qsizetype> earlier = {});
+                                                    std::shared_ptr<RestoreRequest> request = {},
+                                                    QHash<std::int64_t, qsizetype> earlier = {},
+                                                    std::optional<QList<std::int64_t>> windowsBefore = {});
+    // Whether the browser's record of its windows has stopped (ScriptRunner::browserRecordStopped):
+    // nothing it lists more comes of waiting.
+    static bool recordStopped(const QString& bundleIdentifier);
+    // When the browser's record has stopped: its windows listed without tabs whose title is a saved
+    // window's (one with tabs), each paired with one saved window (by position); nothing otherwise,
+    // or when the windows cannot be told apart. Such a window is that saved window, whose tabs
+    // cannot be read.
+    static QCoro::Task<QHash<qsizetype, std::int64_t>> unreadSavedWindows(QString bundleIdentifier,
+                                                                          AppSnapshot appSnapshot);
     // With "close other apps", when the browser already shows the saved windows: closes its other
     // windows (those no saved window pairs with), never the saved ones, and none when the windows
     // cannot be told apart. Answers the windows it closed.
@@ -70,8 +84,9 @@ public:
     // How long a window the browser lists without tabs is waited for before its tabs count as
     // missing: the browser rewrites its record every few seconds.
     static constexpr Clock::Duration recordLag{8000};
-    // The browser's tabs once they match the expected ones, or once its record lists each window in
-    // handed (by its id) with as many tabs as its saved window was handed, or recordLag passed: a
+    // The browser's tabs once its record lists each window in handed (by its id) with as many tabs
+    // as its saved window was handed (where the windows cannot be told apart, once they match the
+    // expected ones), or the record has stopped, or recordLag passed: a
     // window handed whole that is listed without tabs, or short of them, is one the record has not
     // caught up with, which is never opened again for that. Any other window listed without tabs
     // is not waited for (the record never lists developer tools or an application window).
@@ -101,8 +116,10 @@ private:
     static QCoro::Task<QList<Closed>>
     closeAndName(QString bundleIdentifier, std::function<QCoro::Task<void>()> close, ClosedWindow::Why why);
     // Closes the windows that show nothing but a blank or new-tab page (listed: the browser's tabs
-    // as last read), and answers those it closed.
-    static QCoro::Task<QList<Closed>> closeEmptyWindows(QString bundleIdentifier, TabList listed);
+    // as last read) and were not among windowsBefore (none when those are not known), and answers
+    // those it closed.
+    static QCoro::Task<QList<Closed>> closeEmptyWindows(QString bundleIdentifier, TabList listed,
+                                                        std::optional<QList<std::int64_t>> windowsBefore);
     // A browser shows each tab it opens, so a tab that comes after the selection keys takes the
     // window from the tab they showed. Once such a window has all its tabs, its tab is selected
     // once more and the browser is read until it shows it or a bound passes. Answers the tabs as

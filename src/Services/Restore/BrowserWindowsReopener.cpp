@@ -11,24 +11,12 @@
 #include <QUuid>
 
 #include <functional>
+#include <optional>
 
 namespace {
 
-// What this restore request opened for one saved browser application: its windows (ids), the
-// saved window (position) each was opened or kept for where known, and the saved windows handed to
-// the browser whole with the windows it showed for them.
-struct OpenedBrowserWindows {
-    QList<std::int64_t> windows;
-    QHash<std::int64_t, qsizetype> savedFor;
-    BrowserTabRestorer::Handed handed;
-};
-
-// Per saved application (browser identifier and snapshot id).
-QHash<QString, OpenedBrowserWindows>& openedBrowserWindows() {
-    static QHash<QString, OpenedBrowserWindows> windows;
-    return windows;
-}
-
+// The key of a saved application among the browser windows a request opened: browser identifier
+// and snapshot id.
 QString openedKey(const AppSnapshot& snapshot) {
     return snapshot.bundleIdentifier + QLatin1Char(' ') + snapshot.id.toString(QUuid::WithoutBraces);
 }
@@ -36,15 +24,17 @@ QString openedKey(const AppSnapshot& snapshot) {
 } // namespace
 
 QCoro::Task<QStringList> BrowserWindowsReopener::countedTabIssues(QString bundleIdentifier,
-                                                                  AppSnapshot snapshot) {
+                                                                  AppSnapshot snapshot,
+                                                                  std::shared_ptr<RestoreRequest> request) {
     const QList<QList<TabSnapshot>> saved = BrowserTabRestorer::expectedTabs(snapshot);
-    const BrowserTabRestorer::Handed handed = BrowserWindowsReopener::handed(snapshot);
+    const BrowserTabRestorer::Handed handed = BrowserWindowsReopener::handed(*request, snapshot);
     if (std::all_of(saved.begin(), saved.end(), [](const QList<TabSnapshot>& w) { return w.isEmpty(); })) {
         co_return QStringList(saved.size());
     }
     const QList<QList<TabSnapshot>> shown = co_await BrowserTabRestorer::recordedTabs(
         bundleIdentifier, BrowserTabRestorer::openedTabs(saved), RestoreWait::ms(100), handed);
-    co_return BrowserRestoreIssues::tabIssues(saved, shown);
+    co_return BrowserRestoreIssues::tabIssues(saved, shown,
+                                              BrowserTabRestorer::recordStopped(bundleIdentifier));
 }
 
 QCoro::Task<BrowserWindowsReopener::Outcome> BrowserWindowsReopener::reopen(AppPlan plan,
@@ -68,20 +58,21 @@ QCoro::Task<BrowserWindowsReopener::Outcome> BrowserWindowsReopener::reopen(AppP
     // user's, and never the browser's last window.
     const QString key = openedKey(plan.appSnapshot);
     const AppSnapshot snapshot = plan.appSnapshot;
-    const std::shared_ptr<RestoreBounds> bounds = plan.bounds;
+    const std::shared_ptr<RestoreRequest> request = plan.request;
     // The user's windows each attempt closed, and the saved windows it could not open.
     const auto outcome = std::make_shared<Outcome>();
     const std::function<QCoro::Task<bool>(int)> operation = [id, key, snapshot, closeOtherApps, launched,
-                                                             bounds, outcome](int attempt) {
+                                                             request, outcome](int attempt) {
         return BoundedRetry::done(
-            openTabs(id, key, snapshot, closeOtherApps, launched && attempt == 1, bounds, outcome));
+            openTabs(id, key, snapshot, closeOtherApps, launched && attempt == 1, request, outcome));
     };
     // Compared with what the browser was given: an address kept from it never comes back, and
     // waiting for it would only open the windows again. Every saved window handed whole has its
     // window: its tabs are counted once the browser's record catches up, never handed again. One
     // the restore's starts ran out for is not tried again.
-    const std::function<QCoro::Task<bool>(const bool&)> check = [id, key, expected, outcome](const bool&) {
-        const BrowserTabRestorer::Handed handed = openedBrowserWindows().value(key).handed;
+    const std::function<QCoro::Task<bool>(const bool&)> check = [id, key, expected, request,
+                                                                 outcome](const bool&) {
+        const BrowserTabRestorer::Handed handed = request->browserWindows().value(key).handed;
         QList<QList<TabSnapshot>> awaited = expected;
         bool everyOneHanded = true;
         for (qsizetype i = 0; i < expected.size(); ++i) {
@@ -106,12 +97,19 @@ QCoro::Task<BrowserWindowsReopener::Outcome> BrowserWindowsReopener::reopen(AppP
 
 QCoro::Task<void> BrowserWindowsReopener::openTabs(QString bundleIdentifier, QString key,
                                                    AppSnapshot snapshot, bool closeOtherApps, bool launched,
-                                                   std::shared_ptr<RestoreBounds> bounds,
+                                                   std::shared_ptr<RestoreRequest> request,
                                                    std::shared_ptr<Outcome> outcome) {
-    const OpenedBrowserWindows before = openedBrowserWindows().value(key);
+    const RestoreRequest::BrowserWindows before = request->browserWindows().value(key);
     const QList<std::int64_t> earlier = before.windows;
+    // The windows there before this request opened any: the blank ones among them are the user's.
+    std::optional<QList<std::int64_t>> windowsBefore = before.windowsBefore;
+    if (!request->browserWindows().contains(key) && launched) {
+        windowsBefore = QList<std::int64_t>();
+    } else if (!request->browserWindows().contains(key)) {
+        windowsBefore = co_await BrowserScriptService::windowIDs(bundleIdentifier);
+    }
     const BrowserTabRestorer::Reopened reopened = co_await BrowserTabRestorer::restoreBrowserTabs(
-        snapshot, closeOtherApps, launched, before.handed, bounds, before.savedFor);
+        snapshot, closeOtherApps, launched, before.handed, request, before.savedFor, windowsBefore);
     for (const BrowserTabRestorer::Closed& window : reopened.closed) {
         // A window an earlier attempt opened is not the user's.
         if (!earlier.contains(window.id)) {
@@ -175,7 +173,8 @@ QCoro::Task<void> BrowserWindowsReopener::openTabs(QString bundleIdentifier, QSt
                         QStringLiteral(" left by the previous attempt"));
         co_await BrowserScriptService::closeWindows(bundleIdentifier, left);
     }
-    openedBrowserWindows().insert(key, OpenedBrowserWindows{mine, savedFor, reopened.handed});
+    request->browserWindows().insert(
+        key, RestoreRequest::BrowserWindows{mine, savedFor, reopened.handed, windowsBefore});
 }
 
 QStringList BrowserWindowsReopener::blankStandIns(const QList<QList<TabSnapshot>>& saved) {
@@ -201,17 +200,14 @@ QCoro::Task<bool> BrowserWindowsReopener::tabsMatch(QString bundleIdentifier,
         std::any_of(shown.begin(), shown.end(), [](const QList<TabSnapshot>& w) { return w.isEmpty(); });
 }
 
-void BrowserWindowsReopener::forget() {
-    openedBrowserWindows().clear();
+BrowserTabRestorer::Handed BrowserWindowsReopener::handed(const RestoreRequest& request,
+                                                          const AppSnapshot& snapshot) {
+    return request.browserWindows().value(openedKey(snapshot)).handed;
 }
 
-BrowserTabRestorer::Handed BrowserWindowsReopener::handed(const AppSnapshot& snapshot) {
-    return openedBrowserWindows().value(openedKey(snapshot)).handed;
-}
-
-QCoro::Task<QList<std::int64_t>> BrowserWindowsReopener::windowsOfOthers(QString browser,
-                                                                         AppSnapshot snapshot,
-                                                                         QSet<AXElement> windowsBefore) {
+QCoro::Task<QList<std::int64_t>>
+BrowserWindowsReopener::windowsOfOthers(QString browser, AppSnapshot snapshot, QSet<AXElement> windowsBefore,
+                                        std::shared_ptr<RestoreRequest> request) {
     QList<std::int64_t> others;
     if (windowsBefore.isEmpty()) {
         co_return others;
@@ -223,9 +219,14 @@ QCoro::Task<QList<std::int64_t>> BrowserWindowsReopener::windowsOfOthers(QString
         co_await BrowserTabRestorer::windowsShowingSavedTabs(browser, expected);
     // The windows an earlier pass of this request opened for the saved windows are theirs, whatever
     // the browser's record lists of them yet.
-    const QList<std::int64_t> opened = openedBrowserWindows().value(openedKey(snapshot)).windows;
+    const QList<std::int64_t> opened = request->browserWindows().value(openedKey(snapshot)).windows;
+    // So are those that show a saved window by their title while the browser records none.
+    const QHash<qsizetype, std::int64_t> unreadSaved =
+        co_await BrowserTabRestorer::unreadSavedWindows(browser, snapshot);
+    const QList<std::int64_t> unread = unreadSaved.values();
     for (const AXElement& window : windowsBefore) {
-        if (opened.contains(static_cast<std::int64_t>(window.id))) {
+        if (opened.contains(static_cast<std::int64_t>(window.id)) ||
+            unread.contains(static_cast<std::int64_t>(window.id))) {
             continue;
         }
         if (!showing || !showing->contains(static_cast<std::int64_t>(window.id))) {

@@ -18,8 +18,8 @@
 #include <qcoro/qcorotask.h>
 
 // Opens a browser's saved windows for a restore, tried again while the browser's record shows them
-// short of tabs, and keeps, per saved application, which windows this restore request opened for
-// its saved windows: a later attempt or pass closes those it replaces, never a window of the
+// short of tabs, and notes in the restore request, per saved application, which windows it opened
+// for its saved windows: a later attempt or pass closes those it replaces, never a window of the
 // user's, and never takes them for the user's own.
 class BrowserWindowsReopener {
 public:
@@ -31,21 +31,21 @@ public:
         QList<ClosedWindow> closed;
         QList<qsizetype> notStarted;
     };
-    // Opens the saved windows no window shows, each taking a start of the plan's bounds.
+    // Opens the saved windows no window shows, each taking a start of the plan's request.
     static QCoro::Task<Outcome> reopen(AppPlan plan, bool closeOtherApps);
     // The tab issues of each saved window (BrowserRestoreIssues::tabIssues), once the browser's
     // record lists its windows (those handed whole with the tabs they were handed).
-    static QCoro::Task<QStringList> countedTabIssues(QString bundleIdentifier, AppSnapshot snapshot);
+    static QCoro::Task<QStringList> countedTabIssues(QString bundleIdentifier, AppSnapshot snapshot,
+                                                     std::shared_ptr<RestoreRequest> request);
     // The windows among windowsBefore that show no saved window's tabs (all of them when the
-    // browser's windows cannot be told apart), by their numbers; never one this request opened
-    // for the saved windows.
+    // browser's windows cannot be told apart), by their numbers; never one the request opened for
+    // the saved windows.
     static QCoro::Task<QList<std::int64_t>> windowsOfOthers(QString browser, AppSnapshot snapshot,
-                                                            QSet<AXElement> windowsBefore);
-    // Forgets which browser windows earlier restores opened; a new restore request begins.
-    static void forget();
-    // The saved windows of a browser application that this restore request handed to the browser
+                                                            QSet<AXElement> windowsBefore,
+                                                            std::shared_ptr<RestoreRequest> request);
+    // The saved windows of a browser application that the restore request handed to the browser
     // whole, with the windows it showed for them.
-    static BrowserTabRestorer::Handed handed(const AppSnapshot& snapshot);
+    static BrowserTabRestorer::Handed handed(const RestoreRequest& request, const AppSnapshot& snapshot);
 
 private:
     // One attempt: opens the saved windows, then closes the windows this request opened before
@@ -54,7 +54,7 @@ private:
     // not open, to outcome.
     static QCoro::Task<void> openTabs(QString bundleIdentifier, QString key, AppSnapshot snapshot,
                                       bool closeOtherApps, bool launched,
-                                      std::shared_ptr<RestoreBounds> bounds,
+                                      std::shared_ptr<RestoreRequest> request,
                                       std::shared_ptr<Outcome> outcome);
     // Whether the browser shows the expected tabs, or its record has not caught up with a window.
     static QCoro::Task<bool> tabsMatch(QString bundleIdentifier, QList<QList<TabSnapshot>> expected);

@@ -74,7 +74,7 @@ QSet<QString> DocumentReopener::normalizedDocuments(const QStringList& documents
 
 QCoro::Task<QStringList> DocumentReopener::openDocuments(QStringList documents, RunningApplication app,
                                                          QString bundleIdentifier,
-                                                         std::shared_ptr<RestoreBounds> bounds) {
+                                                         std::shared_ptr<RestoreRequest> request) {
     const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
     const std::optional<QUrl> appURL =
         AppLauncher::launchableURL(bundleIdentifier, QStringLiteral("openDocuments"));
@@ -115,7 +115,7 @@ QCoro::Task<QStringList> DocumentReopener::openDocuments(QStringList documents, 
     const qsizetype expected = expectedSet.size();
     const bool terminal = bundleIdentifier == RestorePlanner::terminalBundleID;
     if (terminal) {
-        const QStringList handed = co_await openInTerminal(admitted, app, *appURL, bounds);
+        const QStringList handed = co_await openInTerminal(admitted, app, *appURL, request);
         QStringList wantedDocuments = documents;
         for (const QString& document : toOpen) {
             if (!admitted.contains(document)) {
@@ -129,12 +129,12 @@ QCoro::Task<QStringList> DocumentReopener::openDocuments(QStringList documents, 
             return unique.size() >= expected &&
                    normalizedDocuments(QStringList(unique.begin(), unique.end())).contains(wanted);
         };
-        co_await RestoreWait::pollUntil(allShown, RestoreWait::ms(10000), RestoreWait::ms(300));
+        co_await RestoreWait::pollUntil(allShown, RestoreWait::ms(10000), RestoreWait::ms(300), {}, request);
         co_return handed;
     }
     QStringList handed;
     for (const QString& document : admitted) {
-        if (bounds && !bounds->takeStart(bundleIdentifier, QStringLiteral("openDocuments"))) {
+        if (request && !request->starts().takeStart(bundleIdentifier, QStringLiteral("openDocuments"))) {
             break;
         }
         // A refused document is passed over (the answer is named: see AppLauncher's reopen).
@@ -146,19 +146,19 @@ QCoro::Task<QStringList> DocumentReopener::openDocuments(QStringList documents, 
     const auto allListed = [app, expected] {
         return AXWindowService::currentDocumentURLs(app).size() >= expected;
     };
-    co_await RestoreWait::pollUntil(allListed, RestoreWait::ms(3000), RestoreWait::ms(200));
+    co_await RestoreWait::pollUntil(allListed, RestoreWait::ms(3000), RestoreWait::ms(200), {}, request);
     co_return handed;
 }
 
 QCoro::Task<QStringList> DocumentReopener::openInTerminal(QStringList documents, RunningApplication app,
                                                           QUrl appURL,
-                                                          std::shared_ptr<RestoreBounds> bounds) {
+                                                          std::shared_ptr<RestoreRequest> request) {
     const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
     QStringList handed;
     // One window at a time: each waits for the one before it to show.
     for (const QString& document : documents) {
-        if (bounds &&
-            !bounds->takeStart(app.bundleIdentifier.value_or(QString()), QStringLiteral("openDocuments"))) {
+        if (request && !request->starts().takeStart(app.bundleIdentifier.value_or(QString()),
+                                                    QStringLiteral("openDocuments"))) {
             break;
         }
         const qsizetype before = AXWindowService::currentDocumentURLs(app).size();
@@ -171,7 +171,7 @@ QCoro::Task<QStringList> DocumentReopener::openInTerminal(QStringList documents,
         const auto newWindow = [app, before] {
             return AXWindowService::currentDocumentURLs(app).size() > before;
         };
-        co_await RestoreWait::pollUntil(newWindow, RestoreWait::ms(2000), RestoreWait::ms(100));
+        co_await RestoreWait::pollUntil(newWindow, RestoreWait::ms(2000), RestoreWait::ms(100), {}, request);
     }
     co_return handed;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Platform/RunningApplications.h"
-#include "Services/Restore/RestoreBounds.h"
+#include "Services/Restore/RestoreRequest.h"
 
 #include <QSet>
 #include <QString>
@@ -27,17 +27,17 @@ public:
 
     // Opens, one at a time and in the background, the documents the application does not show
     // yet, then waits until it lists them (3 seconds; the terminal 10). Each document handed over
-    // takes a start of bounds, when given; none is handed once they ran out. The documents whose
+    // takes a start of request, when given; none is handed once they ran out. The documents whose
     // hand-over the desktop took.
     static QCoro::Task<QStringList> openDocuments(QStringList documents, RunningApplication app,
                                                   QString bundleIdentifier,
-                                                  std::shared_ptr<RestoreBounds> bounds = {});
+                                                  std::shared_ptr<RestoreRequest> request = {});
     // Waits (up to 10 seconds) until the terminal shows the expected documents and none of its
     // windows is still at a login prompt, also when no document is expected.
     static QCoro::Task<void> waitForTerminalLogin(RunningApplication app, QStringList expectedDocumentURLs);
 
 private:
     static QCoro::Task<QStringList> openInTerminal(QStringList documents, RunningApplication app, QUrl appURL,
-                                                   std::shared_ptr<RestoreBounds> bounds);
+                                                   std::shared_ptr<RestoreRequest> request);
     static QSet<QString> normalizedDocuments(const QStringList& documents);
 };

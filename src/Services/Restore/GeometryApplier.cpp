@@ -7,6 +7,7 @@
 #include "Services/Restore/RestoreLog.h"
 #include "Services/Restore/RestoreWait.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -14,6 +15,15 @@ namespace {
 constexpr int kGeometryAttempts = 4;
 constexpr std::array<int, kGeometryAttempts> kBackoffMs{100, 200, 400, 800};
 constexpr int kSettleMs = 50;
+// How often a pause looks whether the windows it waits for stand on their targets already.
+constexpr int kLookMs = 10;
+
+// Whether the window reads shown on its target, as a read-back counts it.
+bool onTarget(const GeometryApplier::Moving& m) {
+    const std::optional<QRectF> actual =
+        AXWindowService::isMinimized(m.window) ? std::nullopt : AXWindowService::windowFrame(m.window);
+    return actual && RestoreGeometry::withinTolerance(*actual, m.targetFrame);
+}
 
 } // namespace
 
@@ -47,14 +57,22 @@ QCoro::Task<QList<WindowRestoreResult>> GeometryApplier::applyAndVerify(QList<Mo
             // Raised with its first move only: raised again while its manager still draws it
             // back from its icon, a window is drawn from the icon anew (openbox), and a window
             // that many moves wait for never gets to where it is asked.
-            if (attempt == 0) {
+            if (attempt == 0 && m.raise) {
                 AXAttributeReader::write(m.window, QStringLiteral("AXMain"), AXValue::boolean(true));
                 AXAttributeReader::perform(m.window, QStringLiteral("AXRaise"));
             }
             AXWindowService::setWindowFrame(m.window, m.targetFrame);
         }
         const auto askAhead = [asked] { AXWindowService::readAhead(asked); };
-        co_await RestoreWait::pause(RestoreWait::ms(kSettleMs), askAhead);
+        // A move shows in a few milliseconds: the settle ends once every window asked reads on its
+        // target, and lasts its whole length only for one that does not.
+        const auto onTargets = [&windows, &pending, &windowsOf] {
+            AXWindowService::readTogether(windowsOf(pending));
+            return std::all_of(pending.cbegin(), pending.cend(),
+                               [&windows](qsizetype k) { return onTarget(windows[k]); });
+        };
+        co_await RestoreWait::pollAfter(onTargets, RestoreWait::ms(kSettleMs), RestoreWait::ms(kLookMs),
+                                        askAhead);
 
         AXWindowService::readTogether(asked);
         QList<qsizetype> again;
@@ -101,7 +119,14 @@ QCoro::Task<QList<WindowRestoreResult>> GeometryApplier::applyAndVerify(QList<Mo
         if (!pending.isEmpty()) {
             const QList<AXElement> next = windowsOf(pending);
             const auto askNextAhead = [next] { AXWindowService::readAhead(next); };
-            co_await RestoreWait::pause(RestoreWait::ms(kBackoffMs[attempt]), askNextAhead);
+            // A window late to move that comes to its target meanwhile ends the pause.
+            const auto arrived = [&windows, &pending, &windowsOf] {
+                AXWindowService::readTogether(windowsOf(pending));
+                return std::all_of(pending.cbegin(), pending.cend(),
+                                   [&windows](qsizetype k) { return onTarget(windows[k]); });
+            };
+            co_await RestoreWait::pollAfter(arrived, RestoreWait::ms(kBackoffMs[attempt]),
+                                            RestoreWait::ms(kLookMs * 2), askNextAhead);
         }
     }
     QList<WindowRestoreResult> results;

@@ -24,6 +24,10 @@ public:
         QRectF targetFrame;
         std::optional<QString> windowTitle;
         WindowMatchQuality matchQuality = WindowMatchQuality::indexFallback;
+        // Whether its first move raises it. A window the restore showed again was raised by being
+        // shown; raised again while its manager still draws it back from its icon, it is drawn
+        // from the icon anew (openbox), and on a busy manager it then never gets to its place.
+        bool raise = true;
     };
     // Asks each window onto its target frame, reads it back and asks again (4 times, 100 to 800
     // ms apart) until it stands within 50 points of it. All the windows still off their targets

@@ -41,8 +41,8 @@ QList<int> MissingWindowReopener::missingWindows(const RunningApplication& app,
     for (const AXElement& window : live) {
         servedByOpened.unite(openedFor.value(window));
     }
-    const QList<std::optional<WindowPlacer::Partner>> partners = WindowPlacer::pairWindows(
-        app, snapshots, true, WindowMatcher::Bystanders{windowsBefore, {}, openedFor});
+    const QList<std::optional<WindowPlacer::Partner>> partners =
+        WindowPlacer::pairWindows(app, snapshots, WindowMatcher::Bystanders{windowsBefore, {}, openedFor});
     for (int i = 0; i < snapshots.size(); ++i) {
         const std::optional<QString>& document = snapshots[i].documentURL;
         if (!partners[i] && !servedByOpened.contains(snapshots[i].id) && (!document || document->isEmpty())) {
@@ -54,7 +54,7 @@ QList<int> MissingWindowReopener::missingWindows(const RunningApplication& app,
 
 QCoro::Task<MissingWindowReopener::Reopened> MissingWindowReopener::reopenMissingWindows(
     RunningApplication app, QList<WindowSnapshot> snapshots, QList<DisplaySnapshot> savedDisplays,
-    std::shared_ptr<RestoreBounds> bounds, QHash<AXElement, QSet<QUuid>> openedFor,
+    std::shared_ptr<RestoreRequest> request, QHash<AXElement, QSet<QUuid>> openedFor,
     std::optional<QSet<AXElement>> windowsBefore) {
     // An application that shows as many windows as were saved misses none: nothing to wait for.
     if (AXWindowService::axWindowList(app).value_or(QList<AXElement>()).size() >= snapshots.size()) {
@@ -77,7 +77,8 @@ QCoro::Task<MissingWindowReopener::Reopened> MissingWindowReopener::reopenMissin
             return std::all_of(documents.cbegin(), documents.cend(),
                                [&open](const QString& document) { return open.contains(document); });
         };
-        co_await RestoreWait::pollUntil(shown, Clock::seconds(readinessWait), RestoreWait::ms(200));
+        co_await RestoreWait::pollUntil(shown, Clock::seconds(readinessWait), RestoreWait::ms(200), {},
+                                        request);
     }
     const QList<int> missing = missingWindows(app, snapshots, openedFor, windowsBefore);
     const std::optional<QUrl> appURL =
@@ -91,7 +92,7 @@ QCoro::Task<MissingWindowReopener::Reopened> MissingWindowReopener::reopenMissin
                     QString::number(missing.size()) + QStringLiteral(" window(s)"));
     for (qsizetype i = 0; i < missing.size(); ++i) {
         const int index = missing[i];
-        if (bounds && !bounds->takeStart(id, QStringLiteral("reopenMissingWindows"))) {
+        if (request && !request->starts().takeStart(id, QStringLiteral("reopenMissingWindows"))) {
             reopened.notAskedFor = missing.mid(i);
             co_return reopened;
         }
@@ -112,7 +113,8 @@ QCoro::Task<MissingWindowReopener::Reopened> MissingWindowReopener::reopenMissin
             }
             return false;
         };
-        if (!co_await RestoreWait::pollUntil(arrived, Clock::seconds(readinessWait), RestoreWait::ms(200))) {
+        if (!co_await RestoreWait::pollUntil(arrived, Clock::seconds(readinessWait), RestoreWait::ms(200), {},
+                                             request)) {
             RestoreLog::log(QStringLiteral("reopenMissingWindows: ") + id +
                             QStringLiteral(" showed no new window within 5.0s, no further request"));
             co_return reopened;

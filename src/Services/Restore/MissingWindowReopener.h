@@ -4,7 +4,7 @@
 #include "Models/WindowSnapshot.h"
 #include "Platform/Accessibility.h"
 #include "Platform/RunningApplications.h"
-#include "Services/Restore/RestoreBounds.h"
+#include "Services/Restore/RestoreRequest.h"
 
 #include <QHash>
 #include <QList>
@@ -46,11 +46,11 @@ public:
         // it is that window's alone (OpenedWindows).
         QHash<AXElement, QSet<QUuid>> openedFor;
     };
-    // Each request takes a start of bounds (when given). openedFor: the windows this restore
+    // Each request takes a start of request (when given). openedFor: the windows this restore
     // opened so far, each for the saved windows it is for; windowsBefore as for missingWindows.
     static QCoro::Task<Reopened>
     reopenMissingWindows(RunningApplication app, QList<WindowSnapshot> snapshots,
-                         QList<DisplaySnapshot> savedDisplays, std::shared_ptr<RestoreBounds> bounds = {},
+                         QList<DisplaySnapshot> savedDisplays, std::shared_ptr<RestoreRequest> request = {},
                          QHash<AXElement, QSet<QUuid>> openedFor = {},
                          std::optional<QSet<AXElement>> windowsBefore = std::nullopt);
 };

@@ -134,13 +134,8 @@ QHash<AXElement, QSet<QUuid>> OpenedWindows::forDocuments(const QList<Shown>& li
     return result;
 }
 
-QHash<QString, QSet<QString>>& OpenedWindows::handed() {
-    static QHash<QString, QSet<QString>> documents;
-    return documents;
-}
-
-QStringList OpenedWindows::notHandedYet(const QString& bundleIdentifier, const QStringList& documents) {
-    const QSet<QString> before = handed().value(bundleIdentifier);
+QStringList OpenedWindows::notHandedYet(const QString& bundleIdentifier, const QStringList& documents) const {
+    const QSet<QString> before = m_handed.value(bundleIdentifier);
     QStringList result;
     for (const QString& document : documents) {
         if (!before.contains(WindowMatcher::normalizeDocumentURL(document))) {
@@ -152,21 +147,11 @@ QStringList OpenedWindows::notHandedYet(const QString& bundleIdentifier, const Q
 
 void OpenedWindows::rememberHanded(const QString& bundleIdentifier, const QStringList& documents) {
     for (const QString& document : documents) {
-        handed()[bundleIdentifier].insert(WindowMatcher::normalizeDocumentURL(document));
+        m_handed[bundleIdentifier].insert(WindowMatcher::normalizeDocumentURL(document));
     }
 }
 
-QHash<AXElement, QSet<QUuid>>& OpenedWindows::remembered() {
-    static QHash<AXElement, QSet<QUuid>> windows;
-    return windows;
-}
-
 QHash<AXElement, QSet<QUuid>> OpenedWindows::remember(const QHash<AXElement, QSet<QUuid>>& found) {
-    remembered().insert(found);
-    return remembered();
-}
-
-void OpenedWindows::forget() {
-    remembered().clear();
-    handed().clear();
+    m_remembered.insert(found);
+    return m_remembered;
 }

@@ -13,11 +13,9 @@
 // Which saved windows the windows a restore step opened belong to, and which documents the restore
 // handed over. A window the restore opened for one saved window is never another's, even where it
 // bears no clue of its own (a terminal started in a saved folder shows neither the folder nor a
-// document).
+// document). One restore request keeps one (RestoreRequest), which all its passes share.
 class OpenedWindows {
 public:
-    OpenedWindows() = delete;
-
     // A live window and what it shows: read only for a window that was not there before.
     struct Shown {
         AXElement window;
@@ -40,15 +38,15 @@ public:
     // yet. A document handed over is not handed again by a later attempt or pass of the same
     // request: its window may come late, or never say which document it shows, and a second
     // hand-over would show it twice. rememberHanded() notes what was handed.
-    static QStringList notHandedYet(const QString& bundleIdentifier, const QStringList& documents);
-    static void rememberHanded(const QString& bundleIdentifier, const QStringList& documents);
+    QStringList notHandedYet(const QString& bundleIdentifier, const QStringList& documents) const;
+    void rememberHanded(const QString& bundleIdentifier, const QStringList& documents);
     // Adds what a pass found to what the earlier passes of the restore request found, and gives
     // it all: a later pass, the application running by then, still knows which saved windows the
-    // windows an earlier one opened are for. forget() begins a new request.
-    static QHash<AXElement, QSet<QUuid>> remember(const QHash<AXElement, QSet<QUuid>>& found);
-    static void forget();
+    // windows an earlier one opened are for.
+    QHash<AXElement, QSet<QUuid>> remember(const QHash<AXElement, QSet<QUuid>>& found);
 
 private:
-    static QHash<AXElement, QSet<QUuid>>& remembered();
-    static QHash<QString, QSet<QString>>& handed();
+    QHash<AXElement, QSet<QUuid>> m_remembered;
+    // Per application, the documents handed (normalised).
+    QHash<QString, QSet<QString>> m_handed;
 };

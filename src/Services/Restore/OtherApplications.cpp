@@ -3,6 +3,7 @@
 #include "Platform/DesktopComponents.h"
 #include "Platform/Platform.h"
 #include "Services/Restore/RestoreLog.h"
+#include "Services/Restore/RestoreRequest.h"
 #include "Services/Restore/RestoreWait.h"
 #include "Services/Storage/SettingsManager.h"
 
@@ -10,7 +11,6 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <utility>
 
 namespace {
 
@@ -59,7 +59,8 @@ QSet<QString> OtherApplications::protectedIdentifiers(const QSet<QString>& exclu
     return result;
 }
 
-QCoro::Task<void> OtherApplications::closeAppsNotInWorkspace(Workspace workspace) {
+QCoro::Task<void> OtherApplications::closeAppsNotInWorkspace(Workspace workspace,
+                                                             std::shared_ptr<RestoreRequest> request) {
     const QSet<QString> excluded = protectedIdentifiers(SettingsManager().excludedAppBundleIDs());
     QList<RunningApplication> toQuit;
     QList<RunningApplication> toHide;
@@ -77,17 +78,13 @@ QCoro::Task<void> OtherApplications::closeAppsNotInWorkspace(Workspace workspace
                         QStringLiteral(" excluded app(s): ") + names(toHide));
     }
     const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
-    QList<RunningApplication>& quit = quitApplications();
     QList<qint32> asked;
     for (const RunningApplication& app : toQuit) {
         if (port->terminate(app.processIdentifier)) {
             asked.append(app.processIdentifier);
         }
-        const bool noted = std::any_of(quit.cbegin(), quit.cend(), [&app](const RunningApplication& q) {
-            return q.bundleIdentifier == app.bundleIdentifier;
-        });
-        if (!noted) {
-            quit.append(app);
+        if (request) {
+            request->noteQuit(app);
         }
     }
     for (const RunningApplication& app : toHide) {
@@ -97,22 +94,13 @@ QCoro::Task<void> OtherApplications::closeAppsNotInWorkspace(Workspace workspace
         co_return;
     }
     // The applications asked to quit are given a moment to go, so that what comes after the
-    // restore finds them gone; one that asks its user first (unsaved work) is not waited for.
+    // restore finds them gone; one that asks its user first (unsaved work) is waited for no longer
+    // than that moment, and then left asking.
     const auto gone = [port, asked] {
         return std::none_of(asked.cbegin(), asked.cend(),
                             [&port](qint32 pid) { return port->application(pid).has_value(); });
     };
-    co_await RestoreWait::pollUntil(gone, RestoreWait::ms(kQuitWaitMs), RestoreWait::ms(20));
-}
-
-QList<RunningApplication>& OtherApplications::quitApplications() {
-    // Main thread only; restores run one at a time.
-    static QList<RunningApplication> quit;
-    return quit;
-}
-
-QList<RunningApplication> OtherApplications::takeQuitApplications() {
-    return std::exchange(quitApplications(), {});
+    co_await RestoreWait::pollUntil(gone, RestoreWait::ms(kQuitWaitMs), RestoreWait::ms(20), {}, request);
 }
 
 void OtherApplications::hideAppsNotInWorkspace(const Workspace& workspace) {

@@ -5,7 +5,7 @@
 #include "Models/TabSnapshot.h"
 #include "Models/WindowSnapshot.h"
 #include "Platform/RunningApplications.h"
-#include "Services/Restore/RestoreBounds.h"
+#include "Services/Restore/RestoreRequest.h"
 
 #include <QList>
 #include <QRectF>
@@ -44,8 +44,9 @@ struct AppPlan {
     // The saved windows past the bound of one application that the plan left out (appSnapshot holds
     // the others).
     qsizetype windowsLeftOut = 0;
-    // What the whole restore may still start, shared by every application of the plan.
-    std::shared_ptr<RestoreBounds> bounds;
+    // The restore request, shared by every application of the plan: what it may still start, what
+    // its earlier passes opened.
+    std::shared_ptr<RestoreRequest> request;
 
     // Whether nothing at all is to be done but, perhaps, hiding.
     bool isAlreadyInPlace() const {

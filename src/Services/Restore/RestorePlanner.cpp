@@ -13,8 +13,7 @@
 #include "Services/Restore/FinderWindowRestorer.h"
 #include "Services/Restore/RestoreGeometry.h"
 #include "Services/Restore/RestoreLog.h"
-#include "Services/Restore/WorkspaceRestorer.h"
-#include "Services/Scripting/BrowserScriptService.h"
+#include "Services/Scripting/BrowserNames.h"
 #include "Services/Scripting/FinderScriptService.h"
 
 #include <QHash>
@@ -156,20 +155,20 @@ QStringList RestorePlanner::savedDocuments(const AppSnapshot& snapshot) {
 }
 
 QCoro::Task<RestorePlan> RestorePlanner::analyzeCurrentState(Workspace workspace,
-                                                             std::shared_ptr<RestoreBounds> bounds) {
+                                                             std::shared_ptr<RestoreRequest> request) {
     const std::shared_ptr<RunningApplications> port = Platform::current().runningApplications;
     const QList<RunningApplication> running =
         port ? port->runningApplications() : QList<RunningApplication>();
 
     RestorePlan plan;
     plan.savedDisplays = workspace.displaySnapshots;
-    if (!bounds) {
-        bounds = std::make_shared<RestoreBounds>();
+    if (!request) {
+        request = std::make_shared<RestoreRequest>();
     }
     QStringList savedOrder;
     for (AppSnapshot snapshot : workspace.appSnapshots) {
         savedOrder.append(snapshot.bundleIdentifier);
-        AppPlan app = co_await planApp(std::move(snapshot), running, workspace.displaySnapshots, bounds);
+        AppPlan app = co_await planApp(std::move(snapshot), running, workspace.displaySnapshots, request);
         plan.appPlans.append(std::move(app));
     }
     plan.needsZOrderAdjustment = orderDiffers(savedOrder, captureCurrentZOrder(running));
@@ -178,11 +177,11 @@ QCoro::Task<RestorePlan> RestorePlanner::analyzeCurrentState(Workspace workspace
 
 QCoro::Task<AppPlan> RestorePlanner::planApp(AppSnapshot snapshot, QList<RunningApplication> running,
                                              QList<DisplaySnapshot> savedDisplays,
-                                             std::shared_ptr<RestoreBounds> bounds) {
+                                             std::shared_ptr<RestoreRequest> request) {
     AppPlan plan;
-    plan.bounds = bounds;
+    plan.request = request;
     const QString bundleID = snapshot.bundleIdentifier;
-    const bool isBrowser = BrowserScriptService::supportedBrowsers().contains(bundleID);
+    const bool isBrowser = BrowserNames::supportedBrowsers().contains(bundleID);
     const bool isFinder = FinderScriptService::isFileManager(bundleID);
     plan.runningApp = RunningApplications::firstWithIdentifier(running, bundleID);
     plan.needsLaunch = !plan.runningApp;
@@ -192,7 +191,7 @@ QCoro::Task<AppPlan> RestorePlanner::planApp(AppSnapshot snapshot, QList<Running
     // than the bound are opened, all passes of the restore together. Those past it are neither
     // planned nor asked for, nor are their documents.
     const qsizetype saved = snapshot.windowSnapshots.size();
-    const qsizetype mayOpen = bounds->windowsLeftToOpen(bundleID);
+    const qsizetype mayOpen = request->starts().windowsLeftToOpen(bundleID);
     snapshot.windowSnapshots.resize(std::min(saved, live.size() + mayOpen));
 
     if (isBrowser && !plan.runningApp) {
@@ -204,7 +203,7 @@ QCoro::Task<AppPlan> RestorePlanner::planApp(AppSnapshot snapshot, QList<Running
         }
         // What the browser's record has not caught up with of the windows this restore handed it is
         // waited for, not opened again.
-        const BrowserTabRestorer::Handed handed = BrowserWindowsReopener::handed(snapshot);
+        const BrowserTabRestorer::Handed handed = BrowserWindowsReopener::handed(*request, snapshot);
         plan.currentBrowserTabs = co_await BrowserTabRestorer::recordedTabs(
             bundleID, BrowserTabRestorer::openedTabs(desired), Clock::Duration(500), handed);
         // A browser's window is its tabs: a window of it that shows none of a saved window's is
@@ -212,7 +211,7 @@ QCoro::Task<AppPlan> RestorePlanner::planApp(AppSnapshot snapshot, QList<Running
         const qsizetype kept = windowsWithinBound(desired, plan.currentBrowserTabs, handed, mayOpen);
         snapshot.windowSnapshots.resize(kept);
         desired.resize(kept);
-        plan.needsBrowserTabRestore = !WorkspaceRestorer::browserTabsMatch(
+        plan.needsBrowserTabRestore = !BrowserTabComparison::browserTabsMatch(
             BrowserTabRestorer::openedTabs(desired), plan.currentBrowserTabs);
     }
     if (snapshot.windowSnapshots.size() < saved) {
@@ -226,12 +225,13 @@ QCoro::Task<AppPlan> RestorePlanner::planApp(AppSnapshot snapshot, QList<Running
         QSet<QString> current;
         const QList<FinderScriptService::FinderWindowInfo> windows =
             co_await FinderScriptService::captureWindows();
+        // Compared as folders: listed with a closing slash, saved as paths or file addresses.
         for (const FinderScriptService::FinderWindowInfo& window : windows) {
-            current.insert(window.path);
+            current.insert(FinderWindowRestorer::folderKey(window.path));
         }
         QSet<QString> saved;
         for (const QString& document : documents) {
-            saved.insert(FinderWindowRestorer::folderPath(document));
+            saved.insert(FinderWindowRestorer::folderKey(document));
         }
         plan.needsFinderWindowRestore = current != saved;
     } else if (!isBrowser && !isFinder && !plan.runningApp) {

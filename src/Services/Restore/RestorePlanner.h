@@ -17,10 +17,10 @@ class RestorePlanner {
 public:
     RestorePlanner() = delete;
 
-    // bounds: what the restore may still start, shared by all its passes (a fresh allowance when
-    // none is given).
+    // request: the restore request, shared by all its passes (a fresh one when none is given),
+    // with what it may still start and what its earlier passes opened.
     static QCoro::Task<RestorePlan> analyzeCurrentState(Workspace workspace,
-                                                        std::shared_ptr<RestoreBounds> bounds = {});
+                                                        std::shared_ptr<RestoreRequest> request = {});
 
     // Whether the process shows an on-screen window of at least 100 x 100 points.
     static bool appHasVisibleWindows(qint32 pid);
@@ -40,6 +40,6 @@ public:
 private:
     static QCoro::Task<AppPlan> planApp(AppSnapshot snapshot, QList<RunningApplication> running,
                                         QList<DisplaySnapshot> savedDisplays,
-                                        std::shared_ptr<RestoreBounds> bounds);
+                                        std::shared_ptr<RestoreRequest> request);
     static bool needsActivation(const AppSnapshot& snapshot, const RunningApplication& app);
 };

@@ -1,5 +1,6 @@
 #include "Services/Restore/StackingOrderRestorer.h"
 
+#include "Extensions/NumberConversion.h"
 #include "Platform/Platform.h"
 #include "Platform/WindowServer.h"
 #include "Services/Desktop/AXAttributeReader.h"
@@ -7,9 +8,11 @@
 #include "Services/Desktop/WindowMatcher.h"
 #include "Services/Restore/RestorePlanner.h"
 #include "Services/Restore/RestoreWait.h"
-#include "Services/Scripting/BrowserScriptService.h"
+#include "Services/Scripting/BrowserNames.h"
 
 #include <QSet>
+
+#include <algorithm>
 
 namespace {
 
@@ -111,7 +114,7 @@ bool windowsOutOfOrder(const QList<AppSnapshot>& appSnapshots, const QList<Runni
         const std::optional<RunningApplication> app =
             RunningApplications::firstWithIdentifier(running, saved.bundleIdentifier);
         if (saved.isHidden || windows.size() < 2 || !app ||
-            BrowserScriptService::supportedBrowsers().contains(saved.bundleIdentifier)) {
+            BrowserNames::supportedBrowsers().contains(saved.bundleIdentifier)) {
             continue;
         }
         const Pairing pairing = pair(*app, windows);
@@ -138,6 +141,18 @@ bool windowsOutOfOrder(const QList<AppSnapshot>& appSnapshots, const QList<Runni
         }
     }
     return false;
+}
+
+// The virtual desktop a window stands on, as a key: the one shown (or all) is kShownDesktop, read
+// along with the window; only a window of another one asks for its number.
+constexpr qint64 kShownDesktop = -1;
+qint64 desktopOf(AXElement window) {
+    if (AXAttributeReader::read(window, AXName::OnShownSpace).value.toBool().value_or(true)) {
+        return kShownDesktop;
+    }
+    const std::optional<double> desktop =
+        AXAttributeReader::read(window, AXName::SpaceIndex).value.toNumber();
+    return desktop ? NumberConversion::toInt64(*desktop) : kShownDesktop;
 }
 
 } // namespace
@@ -188,9 +203,9 @@ StackingOrderRestorer::restoreZOrder(QList<AppSnapshot> appSnapshots,
         co_return;
     }
 
-    // The window of the first visible application that was raised last: the one in front; and
-    // which windows are in sight, read along with the windows its raises read.
-    std::optional<AXElement> front;
+    // The windows of the first visible application in the order they were raised; and which
+    // windows are in sight, read along with the windows its raises read.
+    QList<Raised> raisedFirst;
     const std::shared_ptr<WindowServer> server = Platform::current().windowServer;
     QList<WindowServerEntry> inSight;
     for (qsizetype i = appSnapshots.size() - 1; i >= 0; --i) {
@@ -207,10 +222,10 @@ StackingOrderRestorer::restoreZOrder(QList<AppSnapshot> appSnapshots,
         if (isFirst && server) {
             inSight = server->windowList(WindowServer::OnScreenWindows).value_or(QList<WindowServerEntry>());
         }
-        const std::optional<AXElement> raised = co_await raiseWindows(
+        const QList<Raised> raised = co_await raiseWindows(
             *app, remappedSnapshots.value(saved.bundleIdentifier, saved.windowSnapshots));
         if (isFirst) {
-            front = raised;
+            raisedFirst = raised;
         }
     }
 
@@ -219,12 +234,16 @@ StackingOrderRestorer::restoreZOrder(QList<AppSnapshot> appSnapshots,
     if (!first) {
         co_return;
     }
-    if (front) {
+    if (!raisedFirst.isEmpty() && server) {
         // The window manager carries the raises out in its own time (later on a loaded machine),
         // and an activation brings the application's front window as the manager shows it
         // forward: until the last raise shows, that would be a window raised before it. The
         // raises go out back to back and the manager takes them in the order sent, so once the
-        // last one shows, every one before it has been carried out too.
+        // last one shows, every one before it has been carried out too. A window may stand where
+        // it is raised to already (in front, say): the last raise shows once the windows raised
+        // stand in the order raised on each virtual desktop (each keeps a stacking of its own,
+        // also one not shown, which the next restore reads), and the last one raised in sight in
+        // front of the application's other windows in sight.
         // Which windows are in sight, and whose, was read once; each look reads the order alone.
         QSet<quint64> firstsInSight;
         for (const WindowServerEntry& entry : std::as_const(inSight)) {
@@ -232,21 +251,51 @@ StackingOrderRestorer::restoreZOrder(QList<AppSnapshot> appSnapshots,
                 firstsInSight.insert(entry.windowNumber);
             }
         }
-        const quint64 frontNumber = front->id;
-        const auto shown = [server, firstsInSight, frontNumber] {
-            for (const quint32 number : server->stackingOrder().value_or(QList<quint32>())) {
-                if (firstsInSight.contains(number)) {
-                    return number == frontNumber;
+        // Per desktop, the windows front to back as they must come to stand.
+        QHash<qint64, QList<quint64>> mustStand;
+        std::optional<quint64> frontInSight;
+        for (qsizetype k = raisedFirst.size() - 1; k >= 0; --k) {
+            const quint64 number = raisedFirst[k].window.id;
+            QList<quint64>& onDesktop = mustStand[raisedFirst[k].desktop];
+            if (!onDesktop.contains(number)) {
+                onDesktop.append(number);
+            }
+            if (!frontInSight && firstsInSight.contains(number)) {
+                frontInSight = number;
+            }
+        }
+        const auto shown = [server, firstsInSight, mustStand, frontInSight] {
+            const QList<quint32> order = server->stackingOrder().value_or(QList<quint32>());
+            QHash<quint64, qsizetype> place;
+            for (qsizetype k = 0; k < order.size(); ++k) {
+                place.insert(order[k], k);
+            }
+            if (frontInSight) {
+                const auto front = std::find_if(order.cbegin(), order.cend(), [&firstsInSight](quint32 n) {
+                    return firstsInSight.contains(n);
+                });
+                if (front == order.cend() || *front != *frontInSight) {
+                    return false;
                 }
             }
-            return false;
+            // A window gone meanwhile stands nowhere and is passed over.
+            for (const QList<quint64>& onDesktop : mustStand) {
+                qsizetype previous = -1;
+                for (const quint64 number : onDesktop) {
+                    const qsizetype at = place.value(number, -1);
+                    if (at < 0) {
+                        continue;
+                    }
+                    if (at < previous) {
+                        return false;
+                    }
+                    previous = at;
+                }
+            }
+            return true;
         };
-        // A window out of sight (on a virtual desktop not shown) never shows in front: there is
-        // nothing to wait for.
-        if (firstsInSight.contains(frontNumber)) {
-            co_await RestoreWait::pollUntil(shown, RestoreWait::ms(kRaisedWaitMs),
-                                            RestoreWait::ms(kRaisedStepMs));
-        }
+        co_await RestoreWait::pollUntil(shown, RestoreWait::ms(kRaisedWaitMs),
+                                        RestoreWait::ms(kRaisedStepMs));
     }
     if (frontmostIs(firstVisible->bundleIdentifier)) {
         co_return;
@@ -255,14 +304,13 @@ StackingOrderRestorer::restoreZOrder(QList<AppSnapshot> appSnapshots,
     port->activate(first->processIdentifier, 0);
 }
 
-QCoro::Task<std::optional<AXElement>> StackingOrderRestorer::raiseWindows(RunningApplication app,
-                                                                          QList<WindowSnapshot> windows) {
-    std::optional<AXElement> last;
+QCoro::Task<QList<StackingOrderRestorer::Raised>>
+StackingOrderRestorer::raiseWindows(RunningApplication app, QList<WindowSnapshot> windows) {
+    QList<Raised> raised;
     if (windows.size() < 2) {
-        co_return last;
+        co_return raised;
     }
-    const bool browser =
-        BrowserScriptService::supportedBrowsers().contains(app.bundleIdentifier.value_or(QString()));
+    const bool browser = BrowserNames::supportedBrowsers().contains(app.bundleIdentifier.value_or(QString()));
     const WindowMatcher::Matches matches =
         browser ? WindowMatcher::matchWindowsByGeometry(windows, app) : WindowMatcher::Matches();
     // The live windows are read once: each raise reorders a list that follows the stacking, so an
@@ -270,13 +318,17 @@ QCoro::Task<std::optional<AXElement>> StackingOrderRestorer::raiseWindows(Runnin
     const Pairing pairing = browser ? Pairing() : pair(app, windows);
     const QList<AXElement> live =
         browser ? AXWindowService::axWindowList(app).value_or(QList<AXElement>()) : pairing.live;
-    const auto raiseAt = [&live, &last](qint64 index) {
+    // What to raise, back to front; focus goes along with a raise except for a browser's window
+    // raised by its frame.
+    struct Raise {
+        AXElement window;
+        bool focus = true;
+    };
+    QList<Raise> raises;
+    const auto raiseAt = [&live, &raises](qint64 index) {
         // A live window that stays minimised is left down, whichever saved window it stands for.
         if (index >= 0 && index < live.size() && !AXWindowService::isMinimized(live[index])) {
-            last = live[index];
-            AXAttributeReader::write(live[index], QStringLiteral("AXMain"), AXValue::boolean(true));
-            AXAttributeReader::write(live[index], QStringLiteral("AXFocused"), AXValue::boolean(true));
-            AXAttributeReader::perform(live[index], QStringLiteral("AXRaise"));
+            raises.append({live[index], true});
         }
     };
     for (qsizetype i = windows.size() - 1; i >= 0; --i) {
@@ -292,9 +344,7 @@ QCoro::Task<std::optional<AXElement>> StackingOrderRestorer::raiseWindows(Runnin
                 ++position;
             }
             if (const auto match = matches.constFind(int(position)); match != matches.constEnd()) {
-                last = match->axElement;
-                AXAttributeReader::write(match->axElement, QStringLiteral("AXMain"), AXValue::boolean(true));
-                AXAttributeReader::perform(match->axElement, QStringLiteral("AXRaise"));
+                raises.append({match->axElement, false});
             } else {
                 raiseAt(windows[i].windowIndex);
             }
@@ -303,5 +353,13 @@ QCoro::Task<std::optional<AXElement>> StackingOrderRestorer::raiseWindows(Runnin
             raiseAt(pairing.liveOf.value(i, liveIndexByTitle(pairing.liveTitles, windows[i])));
         }
     }
-    co_return last;
+    for (const Raise& r : std::as_const(raises)) {
+        raised.append({r.window, desktopOf(r.window)});
+        AXAttributeReader::write(r.window, QStringLiteral("AXMain"), AXValue::boolean(true));
+        if (r.focus) {
+            AXAttributeReader::write(r.window, QStringLiteral("AXFocused"), AXValue::boolean(true));
+        }
+        AXAttributeReader::perform(r.window, QStringLiteral("AXRaise"));
+    }
+    co_return raised;
 }

@@ -26,8 +26,12 @@ public:
                                            QHash<QString, QList<WindowSnapshot>> remappedSnapshots);
 
 private:
+    // A window raised, and the virtual desktop it stands on (-1: the one shown, or all).
+    struct Raised {
+        AXElement window;
+        qint64 desktop = -1;
+    };
     // Raises the windows from the last to the first: a browser's by their frames, any other's by
-    // their titles. The window raised last, if any.
-    static QCoro::Task<std::optional<AXElement>> raiseWindows(RunningApplication app,
-                                                              QList<WindowSnapshot> windows);
+    // their titles. The windows raised, in the order they were raised.
+    static QCoro::Task<QList<Raised>> raiseWindows(RunningApplication app, QList<WindowSnapshot> windows);
 };

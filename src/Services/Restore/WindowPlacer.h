@@ -18,9 +18,10 @@
 #include <memory>
 #include <optional>
 
-// Puts the windows of one application back on their saved frames: pairs each saved window with
-// a live one, maps the frame onto today's screens, and leaves the window alone, minimises it again
-// or moves it with read-back and retries. The outcome is one result per saved window.
+// Puts the windows of an application back on their saved desktops and frames, minimised or shown
+// as they were: pairs each saved window with a live one, and has WindowPlacement place them all
+// at once. The outcome is one result per saved window. A revert places its recorded windows the
+// same way, as a restore of the state it recorded.
 class WindowPlacer {
 public:
     WindowPlacer() = delete;
@@ -30,16 +31,14 @@ public:
         AXElement window;
         WindowMatchQuality quality = WindowMatchQuality::none;
     };
-    // Each saved window's live partner (nothing for a window without one): the matcher's pair
-    // (with useMatcher, which never takes a window whose clues speak against the saved one), else
-    // the live window at its saved index unless another saved window took it already. Pairs are
-    // one to one.
+    // Each saved window's live partner (nothing for a window without one): the matcher's pair,
+    // which never takes a window whose clues speak against the saved one. Pairs are one to one.
     static QList<std::optional<Partner>> pairWindows(const RunningApplication& app,
-                                                     const QList<WindowSnapshot>& snapshots, bool useMatcher,
+                                                     const QList<WindowSnapshot>& snapshots,
                                                      const WindowMatcher::Bystanders& bystanders = {});
 
-    // One result per saved window, in their order, each saying what was done to its window. With
-    // useMatcher false, windows are paired by their saved index alone. A window that is not among
+    // One result per saved window, in their order, each saying what was done to its window. A
+    // window that is not among
     // the bystanders' windowsBefore (the application's windows before the restore touched it,
     // where known) was started by the restore; one among minimisedBefore (those of them minimised
     // then) that is not minimised now, and not saved minimised, was shown by it. readAtRest, where
@@ -47,8 +46,8 @@ public:
     // are not read again, and those read now are added.
     static QCoro::Task<QList<WindowRestoreResult>>
     restoreWindowPositions(RunningApplication app, QList<WindowSnapshot> snapshots,
-                           QList<DisplaySnapshot> savedDisplays, bool useMatcher,
-                           WindowMatcher::Bystanders bystanders = {}, QSet<AXElement> minimisedBefore = {},
+                           QList<DisplaySnapshot> savedDisplays, WindowMatcher::Bystanders bystanders = {},
+                           QSet<AXElement> minimisedBefore = {},
                            std::shared_ptr<QSet<AXElement>> readAtRest = nullptr);
     // For an application that shows only a splash or other transient window: waits up to 40
     // seconds for a real window and then places the windows once more (once only), under the same
@@ -57,32 +56,22 @@ public:
     waitForRealWindowAndRetry(RunningApplication app, QList<WindowSnapshot> snapshots,
                               QList<DisplaySnapshot> savedDisplays,
                               WindowMatcher::Bystanders bystanders = {});
-    // Brings a minimised window back and takes a full-screen one out of full screen, waiting for
-    // each change, so that its frame can be set. A minimised window of a desktop not shown that a
-    // manager does not show there is shown through the desktop shown, which does not switch.
-    static QCoro::Task<void> prepareWindowForGeometry(AXElement window);
-    // Puts the window on its saved virtual desktop (the one shown when none was saved), and waits
-    // until the manager shows it there.
-    static QCoro::Task<void> returnToDesktop(AXElement window, std::optional<qint64> desktop);
-    // The same for several windows: all asked at once and waited for together.
-    static QCoro::Task<void> returnToDesktops(QList<std::pair<AXElement, std::optional<qint64>>> windows);
-    // Where a window stands, as read: its frame and its virtual desktop, each when it can be read.
-    struct Whereabouts {
-        std::optional<QRectF> frame;
-        std::optional<qint64> desktop;
-
-        static Whereabouts of(AXElement window);
+    // The saved windows of one application.
+    struct Application {
+        RunningApplication app;
+        QList<WindowSnapshot> snapshots;
     };
-    // Whether a window was moved between two readings: to another desktop, or to another frame. A
-    // window whose first frame could not be read counts as moved once it reads back on the frame
-    // it was asked to take.
-    static bool wasMoved(const Whereabouts& before, const Whereabouts& after,
-                         const std::optional<QRectF>& asked);
-    // The frame of a window just shown again, once it has come to rest: a manager may draw it
-    // coming back from its icon over a few frames.
-    static QCoro::Task<std::optional<QRectF>> frameAtRest(AXElement window);
-    // The frames of several such windows, read together, each until it has come to rest.
-    static QCoro::Task<QHash<AXElement, std::optional<QRectF>>> framesAtRest(QList<AXElement> windows);
+    // The windows of several applications placed at once, each saved window paired by the
+    // matcher with a window of its own application, and placed as a restore places them (without
+    // the terminal's or a splash screen's wait, and without bystanders): one list of results per
+    // application, in their order. No application may be listed twice: a window is placed for
+    // one saved window only.
+    static QCoro::Task<QList<QList<WindowRestoreResult>>> placeTogether(QList<Application> applications,
+                                                                        QList<DisplaySnapshot> savedDisplays);
+    // Brings a minimised window back and takes a full-screen one out of full screen, waiting for
+    // each change, so that its frame can be set. A minimised window of a desktop not shown is
+    // shown there, as the platform knows how, without switching the desktop.
+    static QCoro::Task<void> prepareWindowForGeometry(AXElement window);
     // Whether every window saved shown now has a live window (paired by frame alone) within 50
     // points of its target; windows saved minimised are judged by their read-back, not here.
     static bool verifyWindowPositionsWithMatcher(const RunningApplication& app,
@@ -92,30 +81,7 @@ public:
 private:
     static QCoro::Task<QList<WindowRestoreResult>>
     placeWindows(RunningApplication app, QList<WindowSnapshot> snapshots,
-                 QList<DisplaySnapshot> savedDisplays, bool useMatcher, bool mayWaitForRealWindow,
+                 QList<DisplaySnapshot> savedDisplays, bool mayWaitForRealWindow,
                  WindowMatcher::Bystanders bystanders, QSet<AXElement> minimisedBefore,
                  std::shared_ptr<QSet<AXElement>> readAtRest);
-    // A window saved minimised, already on its desktop; before is where it stood before the
-    // restore touched it.
-    struct Minimising {
-        AXElement window;
-        WindowSnapshot snapshot;
-        Whereabouts before;
-        bool wasMinimized = false;
-    };
-    // Puts each on its frame and minimises it again, all at once; the outcome of each.
-    static QCoro::Task<QHash<AXElement, WindowRestoreResult>>
-    placeMinimised(QList<Minimising> windows, QList<DisplaySnapshot> savedDisplays);
-    // A window saved shown, already on its desktop and shown where it can be; before is where it
-    // stood before the restore touched it (its frame at rest when it was shown again).
-    struct Showing {
-        AXElement window;
-        WindowSnapshot snapshot;
-        WindowMatchQuality quality = WindowMatchQuality::indexFallback;
-        Whereabouts before;
-        bool wasMinimized = false;
-    };
-    // Puts each on its frame, all at once, and reads them back together; the outcome of each.
-    static QCoro::Task<QHash<AXElement, WindowRestoreResult>>
-    placeShown(QList<Showing> windows, QList<DisplaySnapshot> savedDisplays);
 };

@@ -4,22 +4,21 @@
 #include "Platform/Accessibility.h"
 #include "Platform/Clock.h"
 #include "Platform/Platform.h"
-#include "Services/Coordination/RestoreCoordinator.h"
 #include "Services/Desktop/DisplayMapper.h"
 #include "Services/Desktop/PermissionManager.h"
 #include "Services/Restore/AppRestorer.h"
-#include "Services/Restore/BrowserTabComparison.h"
 #include "Services/Restore/OtherApplications.h"
 #include "Services/Restore/RestorePlanner.h"
+#include "Services/Restore/RestoreRequest.h"
 #include "Services/Restore/StackingOrderRestorer.h"
 
 #include <QCoreApplication>
 #include <QHash>
 #include <QSet>
 
+#include <algorithm>
 #include <chrono>
 #include <coroutine>
-#include <limits>
 #include <vector>
 
 namespace {
@@ -27,12 +26,13 @@ namespace {
 // The per-application restores of one workspace, running side by side: each files its outcome
 // here when it ends, and wakes the collector.
 struct ChildGroup {
-    QList<AppRestoreOutcome> finished; // in completion order, not yet collected
+    // In completion order, not yet collected, each with its place in the plan.
+    QList<std::pair<qsizetype, AppRestoreOutcome>> finished;
     int running = 0;
     std::coroutine_handle<> collector;
 
-    void childEnded(AppRestoreOutcome outcome) {
-        finished.append(std::move(outcome));
+    void childEnded(qsizetype place, AppRestoreOutcome outcome) {
+        finished.append({place, std::move(outcome)});
         --running;
         // Woken from the event loop, not from inside the child: the child ends completely first.
         std::coroutine_handle<> handle = std::exchange(collector, {});
@@ -70,13 +70,13 @@ void noteWindowsLeftOut(AppRestoreResult& result, qsizetype leftOut) {
         (result.reason.isEmpty() ? QString() : QStringLiteral("; ")) + RestoreBounds::windowsLeftOut(leftOut);
 }
 
-QCoro::Task<void> runChild(std::shared_ptr<ChildGroup> group, AppPlan plan,
+QCoro::Task<void> runChild(std::shared_ptr<ChildGroup> group, qsizetype place, AppPlan plan,
                            QList<DisplaySnapshot> savedDisplays, bool closeOtherApps) {
     const qsizetype leftOut = plan.windowsLeftOut;
     AppRestoreOutcome outcome =
         co_await AppRestorer::restoreAppFromPlan(std::move(plan), savedDisplays, closeOtherApps);
     noteWindowsLeftOut(outcome.result, leftOut);
-    group->childEnded(std::move(outcome));
+    group->childEnded(place, std::move(outcome));
 }
 
 struct ParallelOutcome {
@@ -84,33 +84,35 @@ struct ParallelOutcome {
     QHash<QString, QList<WindowSnapshot>> windows;
 };
 
-bool cancellationRequested() {
-    return RestoreCoordinator::shared().cancellationRequested();
-}
-
 // Restores every application of the plan at the same time and collects their outcomes as they
 // end; the results come back in the plan's order. When the restore is cancelled, collecting
 // stops and the outcomes of the children still running are dropped once they end.
-QCoro::Task<ParallelOutcome> executeParallelRestore(RestorePlan plan, bool closeOtherApps) {
+QCoro::Task<ParallelOutcome> executeParallelRestore(RestorePlan plan, bool closeOtherApps,
+                                                    std::shared_ptr<RestoreRequest> request) {
     auto group = std::make_shared<ChildGroup>();
     group->running = static_cast<int>(plan.appPlans.size());
     std::vector<QCoro::Task<void>> children;
-    for (const AppPlan& app : plan.appPlans) {
-        children.push_back(runChild(group, app, plan.savedDisplays, closeOtherApps));
+    for (qsizetype place = 0; place < plan.appPlans.size(); ++place) {
+        children.push_back(runChild(group, place, plan.appPlans[place], plan.savedDisplays, closeOtherApps));
     }
 
     ParallelOutcome outcome;
+    QList<qsizetype> places;
     bool stopped = false;
     while (!stopped && (group->running > 0 || !group->finished.isEmpty())) {
         co_await ChildAwaiter{group.get()};
         while (!group->finished.isEmpty()) {
-            AppRestoreOutcome child = group->finished.takeFirst();
-            if (cancellationRequested()) {
+            auto [place, child] = group->finished.takeFirst();
+            if (request->stopRequested()) {
                 stopped = true;
                 break;
             }
             outcome.windows.insert(child.result.bundleIdentifier, child.windowSnapshots);
-            outcome.results.append(std::move(child.result));
+            // Results in the plan's order: an application listed twice keeps each entry's result in
+            // its own place, which the runs of one request compare.
+            const qsizetype at = std::upper_bound(places.begin(), places.end(), place) - places.begin();
+            places.insert(at, place);
+            outcome.results.insert(at, std::move(child.result));
         }
     }
     // The group ends only when every child has ended.
@@ -119,25 +121,13 @@ QCoro::Task<ParallelOutcome> executeParallelRestore(RestorePlan plan, bool close
         co_await ChildAwaiter{group.get()};
     }
 
-    QStringList order;
-    for (const AppPlan& app : plan.appPlans) {
-        order.append(app.appSnapshot.bundleIdentifier);
-    }
-    const auto position = [&order](const AppRestoreResult& r) {
-        const qsizetype at = order.indexOf(r.bundleIdentifier);
-        return at < 0 ? std::numeric_limits<qsizetype>::max() : at;
-    };
-    std::stable_sort(outcome.results.begin(), outcome.results.end(),
-                     [&position](const AppRestoreResult& a, const AppRestoreResult& b) {
-                         return position(a) < position(b);
-                     });
     co_return outcome;
 }
 
 } // namespace
 
 QCoro::Task<RestoreReport> WorkspaceRestorer::restore(const Workspace& workspace, bool closeOtherApps,
-                                                      std::shared_ptr<RestoreBounds> bounds) {
+                                                      std::shared_ptr<RestoreRequest> request) {
     const Workspace saved = workspace; // the caller's value may be gone after the first wait
     const std::shared_ptr<Clock> clock = Platform::current().clock;
     const Clock::TimePoint start = clock->now();
@@ -184,30 +174,24 @@ QCoro::Task<RestoreReport> WorkspaceRestorer::restore(const Workspace& workspace
                                           QStringLiteral(", current=") + QString::number(current.size()));
     }
 
-    const RestorePlan plan = co_await RestorePlanner::analyzeCurrentState(saved, std::move(bounds));
-    if (cancellationRequested()) {
+    if (!request) {
+        request = std::make_shared<RestoreRequest>();
+    }
+    const RestorePlan plan = co_await RestorePlanner::analyzeCurrentState(saved, request);
+    if (request->stopRequested()) {
         co_return finish(RestoreStatus::cancelled);
     }
-    const ParallelOutcome restored = co_await executeParallelRestore(plan, closeOtherApps);
+    const ParallelOutcome restored = co_await executeParallelRestore(plan, closeOtherApps, request);
     report.appResults = restored.results;
-    if (cancellationRequested()) {
+    if (request->stopRequested()) {
         co_return finish(RestoreStatus::cancelled);
     }
 
     co_await StackingOrderRestorer::restoreZOrder(saved.appSnapshots, restored.windows);
     if (closeOtherApps) {
-        co_await OtherApplications::closeAppsNotInWorkspace(saved);
+        co_await OtherApplications::closeAppsNotInWorkspace(saved, request);
     } else {
         OtherApplications::hideAppsNotInWorkspace(saved);
     }
     co_return finish(RestoreReport::deriveStatus(report.appResults, report.missingDisplays));
-}
-
-QString WorkspaceRestorer::normalizeURL(const QString& url) {
-    return BrowserTabComparison::normalizeURL(url);
-}
-
-bool WorkspaceRestorer::browserTabsMatch(const QList<QList<TabSnapshot>>& desired,
-                                         const QList<QList<TabSnapshot>>& current) {
-    return BrowserTabComparison::browserTabsMatch(desired, current);
 }

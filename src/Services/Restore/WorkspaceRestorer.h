@@ -1,9 +1,8 @@
 #pragma once
 
 #include "Models/RestoreReport.h"
-#include "Models/TabSnapshot.h"
 #include "Models/Workspace.h"
-#include "Services/Restore/RestoreBounds.h"
+#include "Services/Restore/RestoreRequest.h"
 
 #include <QList>
 #include <QString>
@@ -20,15 +19,9 @@ public:
     WorkspaceRestorer() = delete;
 
     // Restores the workspace. closeOtherApps chooses between quitting and hiding the running
-    // applications that the workspace does not hold. bounds is what the restore may still start,
-    // shared by the runs of one request (a whole allowance of its own when none is given). May be
-    // called again at once for the same workspace.
+    // applications that the workspace does not hold. request is the restore request, shared by
+    // its runs, with what it may still start and what its earlier runs opened (a request of its own
+    // when none is given). May be called again at once for the same workspace.
     static QCoro::Task<RestoreReport> restore(const Workspace& workspace, bool closeOtherApps,
-                                              std::shared_ptr<RestoreBounds> bounds = {});
-
-    // A tab URL in the form tabs are compared in: trailing slashes dropped, lower case.
-    static QString normalizeURL(const QString& url);
-    // Whether the current browser windows already show the desired windows' tabs.
-    static bool browserTabsMatch(const QList<QList<TabSnapshot>>& desired,
-                                 const QList<QList<TabSnapshot>>& current);
+                                              std::shared_ptr<RestoreRequest> request = {});
 };

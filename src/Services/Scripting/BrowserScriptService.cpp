@@ -1,96 +1,25 @@
 #include "Services/Scripting/BrowserScriptService.h"
 
-#include <algorithm>
-
-#include "Platform/BrowserIdentities.h"
 #include "Platform/Platform.h"
 #include "Platform/Prompts.h"
 #include "Platform/ScriptRunner.h"
+#include "Services/Scripting/BrowserNames.h"
 #include "Services/Scripting/BrowserScriptText.h"
 #include "Services/Scripting/ScriptQueue.h"
 #include "Services/Storage/AnalysisLogger.h"
 
-#include <QHash>
 #include <QUrl>
 #include <QUuid>
 
 namespace {
 
 const QString kTag = QStringLiteral("BrowserScriptService");
-const QString kSafariTechnologyPreview = QStringLiteral("com.apple.SafariTechnologyPreview");
 
 QString boolText(bool value) {
     return value ? QStringLiteral("true") : QStringLiteral("false");
 }
 
 } // namespace
-
-const QSet<QString>& BrowserScriptService::supportedBrowsers() {
-    static const QSet<QString> browsers = [] {
-        QSet<QString> ids{
-            QStringLiteral("com.apple.Safari"),           kSafariTechnologyPreview,
-            QStringLiteral("com.google.Chrome"),          QStringLiteral("com.google.Chrome.canary"),
-            QStringLiteral("company.thebrowser.Browser"), QStringLiteral("com.brave.Browser"),
-            QStringLiteral("com.microsoft.edgemac"),      QStringLiteral("com.operasoftware.Opera"),
-            QStringLiteral("com.vivaldi.Vivaldi"),        QStringLiteral("org.chromium.Chromium"),
-        };
-        // The same browsers as Linux packages them, known by their desktop-file ids.
-        for (const BrowserIdentities::LinuxBrowser& browser : BrowserIdentities::linuxBrowsers()) {
-            ids.insert(browser.desktopId);
-        }
-        return ids;
-    }();
-    return browsers;
-}
-
-const QSet<QString>& BrowserScriptService::safariBundleIDs() {
-    static const QSet<QString> ids{QStringLiteral("com.apple.Safari"), kSafariTechnologyPreview};
-    return ids;
-}
-
-QString BrowserScriptService::chromiumAppName(const QString& bundleIdentifier) {
-    if (const BrowserIdentities::LinuxBrowser* packaged = BrowserIdentities::byDesktopId(bundleIdentifier)) {
-        return packaged->scriptName;
-    }
-    static const QHash<QString, QString> names{
-        {QStringLiteral("com.google.Chrome"), QStringLiteral("Google Chrome")},
-        {QStringLiteral("com.google.Chrome.canary"), QStringLiteral("Google Chrome Canary")},
-        {QStringLiteral("company.thebrowser.Browser"), QStringLiteral("Arc")},
-        {QStringLiteral("com.brave.Browser"), QStringLiteral("Brave Browser")},
-        {QStringLiteral("com.microsoft.edgemac"), QStringLiteral("Microsoft Edge")},
-        {QStringLiteral("com.operasoftware.Opera"), QStringLiteral("Opera")},
-        {QStringLiteral("com.vivaldi.Vivaldi"), QStringLiteral("Vivaldi")},
-        {QStringLiteral("org.chromium.Chromium"), QStringLiteral("Chromium")},
-    };
-    return names.value(bundleIdentifier, QStringLiteral("Google Chrome"));
-}
-
-QString BrowserScriptService::appName(const QString& bundleIdentifier) {
-    if (safariBundleIDs().contains(bundleIdentifier)) {
-        return bundleIdentifier == kSafariTechnologyPreview ? QStringLiteral("Safari Technology Preview")
-                                                            : QStringLiteral("Safari");
-    }
-    return chromiumAppName(bundleIdentifier);
-}
-
-const QStringList& BrowserScriptService::newTabPrefixes() {
-    static const QStringList prefixes{
-        QStringLiteral("chrome://newtab"),    QStringLiteral("chrome://new-tab-page"),
-        QStringLiteral("edge://newtab"),      QStringLiteral("brave://newtab"),
-        QStringLiteral("vivaldi://newtab"),   QStringLiteral("opera://startpage"),
-        QStringLiteral("arc://newtab"),       QStringLiteral("about:blank"),
-        QStringLiteral("about:newtab"),       QStringLiteral("favorites://"),
-        QStringLiteral("safari://startpage"), QStringLiteral("safari://favorites"),
-        QStringLiteral("safari://newtab"),    QStringLiteral("safari://new-tab-page"),
-    };
-    return prefixes;
-}
-
-bool BrowserScriptService::isNewTabPage(const QString& url) {
-    const QStringList& pages = newTabPrefixes();
-    return std::any_of(pages.begin(), pages.end(),
-                       [&url](const QString& page) { return url.startsWith(page, Qt::CaseInsensitive); });
-}
 
 ScriptQueue& BrowserScriptService::scriptQueue() {
     static ScriptQueue queue(Clock::seconds(10.0));
@@ -295,7 +224,7 @@ BrowserScriptService::openWindows(QString bundleIdentifier, TabList windowTabs,
                     .arg(QString::number(j), windowTabs[i][j].url, boolText(windowTabs[i][j].isActive)));
         }
     }
-    const QString label = safariBundleIDs().contains(bundleIdentifier)
+    const QString label = BrowserNames::safariBundleIDs().contains(bundleIdentifier)
                               ? QStringLiteral("restoreSafariTabs")
                               : QStringLiteral("restoreChromiumTabs");
     co_return co_await restoreWindows(std::move(bundleIdentifier), std::move(windowTabs),
@@ -336,8 +265,8 @@ BrowserScriptService::restoreWindows(QString bundleIdentifier, TabList windowTab
                                      std::optional<QList<SnapshotRect>> windowBounds,
                                      QList<std::optional<BrowserProfile>> profiles, QString label) {
     QList<MadeWindow> made;
-    const bool safari = safariBundleIDs().contains(bundleIdentifier);
-    const QString name = appName(bundleIdentifier);
+    const bool safari = BrowserNames::safariBundleIDs().contains(bundleIdentifier);
+    const QString name = BrowserNames::appName(bundleIdentifier);
     log(QStringLiteral("%1: appName=%2, bundleID=%3, windowTabs.count=%4")
             .arg(label, name, bundleIdentifier, QString::number(windowTabs.size())));
     for (qsizetype index = windowTabs.size() - 1; index >= 0; --index) {
@@ -467,7 +396,8 @@ QCoro::Task<void> BrowserScriptService::closeEmptyBrowserWindows(QString bundleI
 
 QCoro::Task<void> BrowserScriptService::closeBrowser(QString bundleIdentifier) {
     const QString script = BrowserScriptText::closeAllWindowsScript(bundleIdentifier);
-    log(QStringLiteral("closeBrowser: Closing all windows for %1").arg(appName(bundleIdentifier)));
+    log(QStringLiteral("closeBrowser: Closing all windows for %1")
+            .arg(BrowserNames::appName(bundleIdentifier)));
     co_await runAppleScript(script);
 }
 
@@ -493,7 +423,7 @@ QCoro::Task<void> BrowserScriptService::closeWindowsExcept(QString bundleIdentif
     const std::optional<QList<std::int64_t>> ids = co_await windowIDs(bundleIdentifier);
     if (!ids) {
         log(QStringLiteral("closeWindowsExcept: the windows of %1 cannot be told apart — closing none")
-                .arg(appName(bundleIdentifier)));
+                .arg(BrowserNames::appName(bundleIdentifier)));
         co_return;
     }
     QList<std::int64_t> others;
@@ -511,6 +441,6 @@ QCoro::Task<void> BrowserScriptService::closeWindows(QString bundleIdentifier,
         co_return;
     }
     log(QStringLiteral("closeWindows: Closing %1 window(s) of %2")
-            .arg(QString::number(windowIDs.size()), appName(bundleIdentifier)));
+            .arg(QString::number(windowIDs.size()), BrowserNames::appName(bundleIdentifier)));
     co_await runAppleScript(BrowserScriptText::closeWindowsScript(bundleIdentifier, windowIDs));
 }

@@ -28,18 +28,6 @@ public:
     // One inner list of tabs per browser window, front window first.
     using TabList = QList<QList<TabSnapshot>>;
 
-    static const QSet<QString>& supportedBrowsers();
-    static const QSet<QString>& safariBundleIDs();
-    // The script name of a Chromium-dialect browser; any unknown identifier gives "Google Chrome".
-    static QString chromiumAppName(const QString& bundleIdentifier);
-    // The script name in the browser's own dialect.
-    static QString appName(const QString& bundleIdentifier);
-    // URL prefixes of pages that show nothing: the blank page and the browsers' own new-tab and
-    // start pages. A local file is a page like any other.
-    static const QStringList& newTabPrefixes();
-    // Whether an address is such a page (it starts with one of those prefixes, in any case).
-    static bool isNewTabPage(const QString& url);
-
     static QCoro::Task<TabList> captureTabs(QString bundleIdentifier);
     // Opens one window per saved tab list, last saved window first so that the first ends in
     // front, with its frame (when one is given at its position) and its active tab. A creation

@@ -1,14 +1,14 @@
 #include "Services/Scripting/BrowserScriptText.h"
 
-#include "Services/Scripting/BrowserScriptService.h"
+#include "Services/Scripting/BrowserNames.h"
 #include "Services/Scripting/ScriptText.h"
 
 QString BrowserScriptText::tellLine(const QString& bundleIdentifier) {
-    return QStringLiteral("tell application \"%1\"").arg(BrowserScriptService::appName(bundleIdentifier));
+    return QStringLiteral("tell application \"%1\"").arg(BrowserNames::appName(bundleIdentifier));
 }
 
 QString BrowserScriptText::tabListingScript(const QString& bundleIdentifier) {
-    const bool safari = BrowserScriptService::safariBundleIDs().contains(bundleIdentifier);
+    const bool safari = BrowserNames::safariBundleIDs().contains(bundleIdentifier);
     return ScriptText::join({
         tellLine(bundleIdentifier),
         QStringLiteral("    set windowTabs to {}"),
@@ -34,7 +34,7 @@ QString BrowserScriptText::tabListingScript(const QString& bundleIdentifier) {
 
 QString BrowserScriptText::createWindowScript(const QString& bundleIdentifier, const QString& url,
                                               const std::optional<BrowserProfile>& profile) {
-    if (BrowserScriptService::safariBundleIDs().contains(bundleIdentifier)) {
+    if (BrowserNames::safariBundleIDs().contains(bundleIdentifier)) {
         return ScriptText::join({
             tellLine(bundleIdentifier),
             QStringLiteral("    make new document with properties {URL:%1}").arg(ScriptText::quoted(url)),
@@ -97,7 +97,7 @@ QString BrowserScriptText::openTabsScript(const QString& bundleIdentifier, std::
 
 QString BrowserScriptText::activateTabScript(const QString& bundleIdentifier, std::int64_t window,
                                              std::int64_t tab) {
-    const QString body = BrowserScriptService::safariBundleIDs().contains(bundleIdentifier)
+    const QString body = BrowserNames::safariBundleIDs().contains(bundleIdentifier)
                              ? QStringLiteral("    set current tab of window %1 to tab %2 of window %1")
                                    .arg(QString::number(window), QString::number(tab))
                              : QStringLiteral("    set active tab index of window %1 to %2")
@@ -129,7 +129,7 @@ QString BrowserScriptText::closeWindowsBeyondCountScript(const QString& bundleId
 
 QString BrowserScriptText::closeEmptyWindowsScript(const QString& bundleIdentifier) {
     QStringList conditions;
-    for (const QString& prefix : BrowserScriptService::newTabPrefixes()) {
+    for (const QString& prefix : BrowserNames::newTabPrefixes()) {
         conditions << QStringLiteral("u starts with %1").arg(ScriptText::quoted(prefix.toLower()));
     }
     const QString condition = conditions.join(QStringLiteral(" or "));
@@ -140,7 +140,7 @@ QString BrowserScriptText::closeEmptyWindowsScript(const QString& bundleIdentifi
         QStringLiteral("            set w to window i"),
         QStringLiteral("            set tabCount to (count of tabs of w)"),
     };
-    if (BrowserScriptService::safariBundleIDs().contains(bundleIdentifier)) {
+    if (BrowserNames::safariBundleIDs().contains(bundleIdentifier)) {
         lines << QStringLiteral("            if tabCount is 0 then")
               << QStringLiteral("                close w")
               << QStringLiteral("            else if tabCount is 1 then")

@@ -54,6 +54,27 @@ QString compactFrame(const std::optional<QRectF>& frame) {
              QString::number(NumberConversion::toInt64(frame->height())));
 }
 
+// What the request did to a window over all its runs, then what its last run found; only the
+// finding for a window no run touched.
+QString doneText(const WindowRestoreResult& window) {
+    if (window.actions.isEmpty()) {
+        return window.reason;
+    }
+    return window.actions.join(QStringLiteral(", ")) + QStringLiteral(" (then: ") + window.reason + u')';
+}
+
+QString closedWhy(ClosedWindow::Why why) {
+    switch (why) {
+    case ClosedWindow::Why::blank:
+        return QStringLiteral("showed only a blank or new-tab page");
+    case ClosedWindow::Why::outsideWorkspace:
+        return QStringLiteral("not a window of the workspace, other apps closed");
+    case ClosedWindow::Why::folderOutsideWorkspace:
+        break;
+    }
+    return QStringLiteral("showed a folder the workspace does not hold, closed by the folder step");
+}
+
 } // namespace
 
 AnalysisLogger::AnalysisLogger()
@@ -103,13 +124,11 @@ void AnalysisLogger::logClosingBlock(const RestoreReport& report) {
                           QStringLiteral("] \"") + window.windowTitle.value_or(QStringLiteral("?")) +
                           QStringLiteral("\" req=") + compactFrame(window.requestedFrame) +
                           QStringLiteral(" actual=") + compactFrame(window.actualFrame) +
-                          QStringLiteral(" \u2014 ") + window.reason);
+                          QStringLiteral(" \u2014 ") + doneText(window));
         }
         for (const ClosedWindow& closed : app.closedWindows) {
             log(kTag, QStringLiteral("    [closed] \"") + closed.shown + QStringLiteral("\" \u2014 ") +
-                          (closed.why == ClosedWindow::Why::blank
-                               ? QStringLiteral("showed only a blank or new-tab page")
-                               : QStringLiteral("not a window of the workspace, other apps closed")));
+                          closedWhy(closed.why));
         }
     }
     for (const QString& note : report.displayMappingNotes) {

@@ -2,12 +2,15 @@
 
 #include "Extensions/AtomicFileWriter.h"
 #include "Platform/Diagnostics.h"
+#include "Platform/Linux/RegularFile.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <optional>
 
 namespace {
 
@@ -16,14 +19,13 @@ constexpr qint64 kMaxCopiedBytes = 16 * 1024 * 1024;
 
 void keepUnreadableCopy(const QString& path) {
     const QString copy = path + QStringLiteral(".unreadable");
-    QFile file(path);
     QString reason;
-    if (!QFileInfo(path).isFile() || QFileInfo(path).size() > kMaxCopiedBytes ||
-        !file.open(QIODevice::ReadOnly)) {
+    const std::optional<RegularFile> file = RegularFile::open(path);
+    const std::optional<QByteArray> data = file ? file->readAll(kMaxCopiedBytes) : std::nullopt;
+    if (!data || data->size() > kMaxCopiedBytes) {
         reason = QStringLiteral("it is not a readable regular file of at most 16 MB");
     } else {
-        const AtomicFileWriter::Result written =
-            AtomicFileWriter::writeFile(copy, file.read(kMaxCopiedBytes));
+        const AtomicFileWriter::Result written = AtomicFileWriter::writeFile(copy, *data);
         reason = written.errorString;
     }
     if (!reason.isEmpty()) {

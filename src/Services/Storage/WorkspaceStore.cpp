@@ -4,6 +4,7 @@
 #include "Models/WorkspaceJson.h"
 #include "Platform/Clock.h"
 #include "Platform/Diagnostics.h"
+#include "Platform/Linux/RegularFile.h"
 #include "Platform/Platform.h"
 
 #include <QDir>
@@ -29,12 +30,22 @@ void report(const char* operation, const QString& message) {
 struct LoadedFile {
     std::optional<Workspace> workspace;
     QString error; // why the file was skipped
+    // Whether its reading stopped at the windows and tabs left to the files read together.
+    bool pastParts = false;
 };
 
+// The windows and tabs files read at once may still take: shared by the files read together, so
+// that what they hold at any time stays within the bound whatever the files hold.
+using PartsLeft = std::atomic<qint64>;
+
+const QString& tooManyParts() {
+    static const QString reason =
+        QStringLiteral("its windows and tabs would take the workspaces loaded past 100,000 windows and tabs");
+    return reason;
+}
+
 // Far above any real workspace (a thousand windows take well under a megabyte).
-constexpr qint64 kMaxFileSize = 64 * 1024 * 1024;
-// What a file that grew after it was measured is read by.
-constexpr qint64 kReadChunk = 1024 * 1024;
+constexpr qint64 kMaxFileSize = WorkspaceStore::kMostFileBytes;
 
 // Why the entry at path, after following links, is not a regular file; empty when it is one.
 QString notARegularFile(const QString& path) {
@@ -69,54 +80,78 @@ QString notARegularFile(const QString& path) {
     }
 }
 
-LoadedFile readWorkspaceFile(const QString& path) {
+// Reads the workspace file at path, of at most maxSize bytes, and when partsLeft is given, of at
+// most the windows and tabs it leaves (they are taken from it; given back when the file is not).
+LoadedFile readWorkspaceFile(const QString& path, qint64 maxSize = kMaxFileSize,
+                             PartsLeft* partsLeft = nullptr) {
     // Only regular files, after following links: a device or a pipe under a ".json" name would
     // be read without end and keep Ordella from starting.
     const QString odd = notARegularFile(path);
     if (!odd.isEmpty()) {
         return {std::nullopt, odd};
     }
-    const QFileInfo info(path);
-    const QString tooLarge = QStringLiteral("larger than 64 MB");
-    if (info.size() > kMaxFileSize) {
-        return {std::nullopt, tooLarge};
+    // Why a file of this size is not read.
+    const auto tooLarge = [maxSize](qint64 size) {
+        return size > kMaxFileSize ? QStringLiteral("larger than 64 MB")
+                                   : QStringLiteral("the workspace files read before it left %1 bytes of the "
+                                                    "64 MB read together")
+                                         .arg(maxSize);
+    };
+    // Opened as a regular file without waiting: what stands at the path may have changed since.
+    const std::optional<RegularFile> file = RegularFile::open(path);
+    if (!file) {
+        return {std::nullopt, QStringLiteral("not a regular file, or it cannot be opened")};
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {std::nullopt, file.errorString()};
+    if (qint64(file->size()) > maxSize) {
+        return {std::nullopt, tooLarge(qint64(file->size()))};
     }
     // Read what the file holds now, never more than the limit: it may have grown since. The
-    // buffer is sized by the file, not the limit: asking QIODevice::read for the limit itself
-    // allocates (and maps, then unmaps) 64 MB per file, which made loading many small files
-    // several times slower.
-    QByteArray data = file.read(std::min(info.size(), kMaxFileSize) + 1);
-    while (data.size() <= kMaxFileSize) {
-        const QByteArray more = file.read(std::min<qint64>(kReadChunk, kMaxFileSize + 1 - data.size()));
-        if (more.isEmpty()) {
-            break;
+    // buffer is sized by the file, not the limit.
+    const std::optional<QByteArray> read = file->readAll(maxSize);
+    if (!read) {
+        return {std::nullopt, QStringLiteral("it cannot be read")};
+    }
+    const QByteArray& data = *read;
+    if (data.size() > maxSize) {
+        return {std::nullopt, tooLarge(data.size())};
+    }
+    qint64 taken = 0;
+    bool pastParts = false;
+    const auto budget = [partsLeft, &taken, &pastParts](qsizetype parts) {
+        if (!partsLeft) {
+            return true;
         }
-        data += more;
-    }
-    if (data.size() > kMaxFileSize) {
-        return {std::nullopt, tooLarge};
-    }
-    auto decoded = WorkspaceJson::decodeFile(data);
+        if (partsLeft->fetch_sub(parts) < parts) {
+            partsLeft->fetch_add(parts);
+            pastParts = true;
+            return false;
+        }
+        taken += parts;
+        return true;
+    };
+    auto decoded = WorkspaceJson::decodeFile(data, budget);
     if (!decoded) {
-        return {std::nullopt, decoded.error().description()};
+        if (partsLeft) {
+            partsLeft->fetch_add(taken);
+        }
+        return {std::nullopt, pastParts ? tooManyParts() : decoded.error().description(), pastParts};
     }
-    return {std::move(decoded).value(), QString()};
+    return {std::move(decoded).value(), QString(), false};
 }
 
 // Reads and decodes the files on a few threads: with a thousand workspaces, start-up is
 // dominated by JSON parsing, which is independent per file. Results keep the order of paths.
-std::vector<LoadedFile> readWorkspaceFiles(const QStringList& paths) {
+// Each file is read within the bytes allowed to it, and all together within the windows and tabs
+// the bound leaves: a file whose reading stopped there is read again by the caller, in order.
+std::vector<LoadedFile> readWorkspaceFiles(const QStringList& paths, const std::vector<qint64>& allowed) {
     std::vector<LoadedFile> results(paths.size());
+    PartsLeft partsLeft{WorkspaceStore::kMostParts};
     const qsizetype workers = std::min<qsizetype>(
         {qsizetype(std::max(1u, std::thread::hardware_concurrency())), 8, paths.size() / 16});
     std::atomic<qsizetype> next{0};
     const auto work = [&] {
         for (qsizetype i = next++; i < paths.size(); i = next++) {
-            results[size_t(i)] = readWorkspaceFile(paths.at(i));
+            results[size_t(i)] = readWorkspaceFile(paths.at(i), allowed[size_t(i)], &partsLeft);
         }
     };
     std::vector<std::thread> threads;
@@ -135,6 +170,16 @@ std::vector<LoadedFile> readWorkspaceFiles(const QStringList& paths) {
 }
 
 } // namespace
+
+qint64 WorkspaceStore::partsOf(const Workspace& workspace) {
+    qint64 parts = 0;
+    for (const AppSnapshot& app : workspace.appSnapshots) {
+        for (const WindowSnapshot& window : app.windowSnapshots) {
+            parts += 1 + window.tabSnapshots.size();
+        }
+    }
+    return parts;
+}
 
 WorkspaceStore::WorkspaceStore(QObject* parent)
     : WorkspaceStore(defaultStorageDirectory(), parent) {
@@ -199,12 +244,38 @@ void WorkspaceStore::load() {
             removeIfUnfinishedWrite(entry);
         }
     }
-    std::vector<LoadedFile> files = readWorkspaceFiles(paths);
+    // The files are taken within the bounds in the order of their names, whichever thread read
+    // them first: the bytes by their sizes before they are read, the windows and tabs after.
+    std::vector<qint64> allowed(size_t(paths.size()));
+    qint64 bytesLeft = kMostFileBytes;
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        const QFileInfo info(paths.at(i));
+        allowed[size_t(i)] = bytesLeft;
+        if (info.isFile() && info.size() <= bytesLeft) {
+            bytesLeft -= info.size();
+        }
+    }
+    std::vector<LoadedFile> files = readWorkspaceFiles(paths, allowed);
     QList<Workspace> loaded;
     loaded.reserve(paths.size());
     m_sourceFiles.clear();
     m_skippedFiles.clear();
+    qint64 held = 0;
     for (size_t i = 0; i < files.size(); ++i) {
+        if (files[i].pastParts) {
+            // Stopped by what the files read at the same time took: read again with what the
+            // files before it in order left.
+            PartsLeft partsLeft{kMostParts - held};
+            files[i] = readWorkspaceFile(paths.at(qsizetype(i)), allowed[i], &partsLeft);
+        }
+        if (files[i].workspace) {
+            const qint64 parts = partsOf(*files[i].workspace);
+            if (held + parts > kMostParts) {
+                files[i] = {std::nullopt, tooManyParts(), true};
+            } else {
+                held += parts;
+            }
+        }
         if (files[i].workspace) {
             const QString& path = paths.at(qsizetype(i));
             if (path != filePath(files[i].workspace->id)) {
@@ -451,6 +522,22 @@ JsonResult<WorkspaceStore::ImportSummary> WorkspaceStore::importWorkspaces(const
         report("importWorkspaces",
                QStringLiteral("Rejected the data: %1").arg(decoded.error().description()));
         return JsonResult<ImportSummary>::failure(decoded.error());
+    }
+    // What the list holds stays within what a start loads.
+    qint64 parts = 0;
+    for (const Workspace& workspace : std::as_const(m_workspaces)) {
+        parts += partsOf(workspace);
+    }
+    for (const Workspace& workspace : decoded.value()) {
+        parts += partsOf(workspace);
+    }
+    if (parts > kMostParts) {
+        const JsonError error{QString(),
+                              QStringLiteral("The workspaces would hold %1 windows and tabs together; "
+                                             "they may hold 100,000.")
+                                  .arg(parts)};
+        report("importWorkspaces", QStringLiteral("Rejected the data: %1").arg(error.description()));
+        return JsonResult<ImportSummary>::failure(error);
     }
     ImportSummary summary;
     for (Workspace workspace : decoded.value()) {

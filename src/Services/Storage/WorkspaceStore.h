@@ -26,6 +26,14 @@ class QFileInfo;
 // diagnostic, so callers can tell the user instead of claiming success. An operation given a
 // workspace that is no longer listed does nothing (except save(), which adds it) and answers true.
 //
+// The workspaces loaded together are bounded, since any file in the folder may have been put there
+// by anyone: at most kMostFileBytes of their files are read, and they hold at most kMostParts
+// windows and tabs; reading stops at the list that would pass it. Crafted files at both bounds hold
+// about 150 MB once loaded (while a file is read, its JSON takes up to ten times its size for a
+// moment); a thousand typical workspaces take 25 MB of files and 44,000 windows and tabs. The files
+// are taken in the order of their names, whichever thread reads them first; one past what those
+// before it left is skipped with its reason, like a file that cannot be read, and stays as it is.
+//
 // A ".json" file that could not be read at start stays as it is: nothing is written over it or
 // removes it. A workspace whose id names such a file is written to the file it was loaded from
 // when it is listed, and gets a new id when it is added (saved or imported).
@@ -38,6 +46,12 @@ public:
         int skipped = 0; // ids already listed, or repeated in the data
         bool allWritten = true;
     };
+
+    // The bounds of what the workspaces loaded at start may take together.
+    static constexpr qint64 kMostFileBytes = 64 * 1024 * 1024;
+    static constexpr qint64 kMostParts = 100000;
+    // The windows and tabs the workspace holds.
+    static qint64 partsOf(const Workspace& workspace);
 
     // Uses defaultStorageDirectory().
     explicit WorkspaceStore(QObject* parent = nullptr);

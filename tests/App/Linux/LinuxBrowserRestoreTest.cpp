@@ -1,11 +1,12 @@
 // Restores of the browser of scripts/bootstrap that the plain tab scene does not cover: tabs it is
 // not given, a second profile, tabs past the eighth, a restore that must not wait on the session
-// file the browser's previous run left behind, the user's own windows beside the saved ones, and a
-// revert.
+// file the browser's previous run left behind, a browser started again after it was killed, the
+// user's own windows beside the saved ones, and a revert.
 #include "App/RestoreRunText.h"
 #include "ChromiumDesktopTest.h"
 #include "Platform/Diagnostics.h"
 #include "Services/Restore/AppRestorer.h"
+#include "Services/Restore/BrowserRestoreIssues.h"
 #include "Services/Storage/AnalysisLogger.h"
 
 #include "Support/LaggingBrowserRecord.h"
@@ -169,10 +170,12 @@ TEST_F(LinuxBrowserRestoreTest, PagesTheBrowserIsNotGivenComeBackBlankInOnePassA
     const AppRestoreResult* browser = browserResult(report);
     ASSERT_TRUE(browser);
     EXPECT_EQ(browser->status, RestoreStatus::partiallyRestored);
-    // The new-tab page comes back as the blank page that stands in for it: that tab is back.
-    EXPECT_TRUE(browser->reason.contains(QStringLiteral("Tabs not reopened: ") + history))
+    // The new-tab page comes back as the blank page that stands in for it, noted as the other is.
+    EXPECT_TRUE(browser->reason.contains(QStringLiteral("Tabs not reopened: ") + history +
+                                         QStringLiteral(", ") + newTab + QStringLiteral(" (2 of 4 tabs)")))
         << browser->reason.toStdString();
-    EXPECT_FALSE(browser->reason.contains(newTab)) << browser->reason.toStdString();
+    EXPECT_TRUE(browser->reason.contains(QStringLiteral("a blank page stands in")))
+        << browser->reason.toStdString();
     // One attempt: the window the browser opened at its start, and one per saved window.
     EXPECT_EQ(browserWindows().size(), 2);
     EXPECT_LE(m_seen.size(), 3);
@@ -494,7 +497,7 @@ TEST_F(LinuxBrowserRestoreTest, AWindowOfManyLongAddressesComesBackWholeIntoTheR
     ASSERT_TRUE(opened);
     ASSERT_EQ(opened->windowResults.size(), 2) << opened->reason.toStdString();
     EXPECT_EQ(opened->windowResults[0].reason, profileRefused) << opened->reason.toStdString();
-    EXPECT_TRUE(AppRestorer::isBackInTheDefaultProfile(opened->windowResults[0]));
+    EXPECT_TRUE(opened->windowResults[0].backInDefaultProfile);
     EXPECT_EQ(opened->windowResults[1].status, RestoreStatus::partiallyRestored);
     EXPECT_TRUE(opened->windowResults[1].reason.contains(QStringLiteral("(1 of 4 tabs)")))
         << opened->windowResults[1].reason.toStdString();
@@ -563,6 +566,140 @@ TEST_F(LinuxBrowserRestoreTest, EachSavedWindowIsOpenedOnceAndASecondRestoreAdds
     const RestoreRun again = watchedRun(workspace);
     EXPECT_NE(again.report.status, RestoreStatus::failed) << again.report.summary().toStdString();
     EXPECT_EQ(windowIds(), before) << "the second restore opened a window";
+}
+
+// The browser killed, as a crash ends it, and started again by the restore records none of its
+// windows for half a minute or more: the restore returns within 8 s of the browser's start, calls
+// no window missing that is on screen (it says that their tabs cannot be read), and a second
+// restore opens none again.
+TEST_F(LinuxBrowserRestoreTest,
+       AfterTheBrowserWasKilledEachWindowComesBackOnceAndTheReportSaysWhatCannotBeRead) {
+    ASSERT_TRUE(m_ready);
+    const QList<BrowserWindow> scene{{{"/page1", "/page2", "/page3"}, 1, QRect(60, 40, 1100, 700)},
+                                     {{"/page4"}, 0, QRect(2100, 120, 1000, 760)}};
+    arrange(scene);
+    ASSERT_FALSE(HasFatalFailure());
+    const std::optional<Workspace> workspace =
+        QCoro::waitFor(WorkspaceCapturer::capture(QStringLiteral("Browser")));
+    ASSERT_TRUE(workspace);
+    // A browser notes in its preferences that it runs (a while after its start): one killed after
+    // that is one that crashed to the next start.
+    ASSERT_TRUE(waitUntil(
+        [this] {
+            QFile preferences(m_profile + QStringLiteral("/Default/Preferences"));
+            return preferences.open(QIODevice::ReadOnly) &&
+                   preferences.readAll().contains("\"exit_type\":\"Crashed\"");
+        },
+        40000));
+    for (const qint32 pid : browserProcesses()) {
+        ::kill(pid, SIGKILL);
+    }
+    ASSERT_TRUE(
+        waitUntil([this] { return browserProcesses().isEmpty() && browserWindows().isEmpty(); }, 10000));
+    // Killed a minute ago, say: its last record is older than any start that follows.
+    for (const QFileInfo& file :
+         QDir(m_profile + QStringLiteral("/Default/Sessions")).entryInfoList(QDir::Files)) {
+        QFile record(file.absoluteFilePath());
+        ASSERT_TRUE(record.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(record.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-60),
+                                       QFileDevice::FileModificationTime));
+    }
+
+    const RestoreRun run = watchedRun(*workspace);
+    const QDateTime ended = QDateTime::currentDateTimeUtc();
+    const QList<qint32> main = mainProcesses();
+    ASSERT_EQ(main.size(), 1);
+    const std::optional<QDateTime> started = ChromiumProfile::processStartedAt(main.first());
+    ASSERT_TRUE(started);
+    EXPECT_LE(started->msecsTo(ended), 8000) << RestoreRunText::describe(run).toStdString();
+    // The scene's case: the browser wrote no record while the restore ran.
+    ASSERT_TRUE(ChromiumProfile::newestSessionFile(m_profile + QStringLiteral("/Default"), started).isEmpty())
+        << "the browser recorded its windows after it was killed: "
+        << QDir(m_profile + QStringLiteral("/Default/Sessions"))
+               .entryList(QDir::Files, QDir::Time)
+               .join(u' ')
+               .toStdString()
+        << " " << describe(sessionState()).toStdString() << "\n"
+        << RestoreRunText::describe(run).toStdString();
+    EXPECT_EQ(m_seen.size(), scene.size()) << "a window was opened twice";
+    EXPECT_TRUE(windowTitled(QStringLiteral("Page 2")));
+    EXPECT_TRUE(windowTitled(QStringLiteral("Page 4")));
+    const AppRestoreResult* browser = browserResult(run.report);
+    ASSERT_TRUE(browser);
+    EXPECT_EQ(browser->status, RestoreStatus::partiallyRestored) << browser->reason.toStdString();
+    EXPECT_FALSE(browser->reason.contains(QStringLiteral("Tabs not reopened")))
+        << browser->reason.toStdString();
+    EXPECT_TRUE(browser->reason.contains(BrowserRestoreIssues::tabsUnread()))
+        << browser->reason.toStdString();
+    const QString text = RestoreRunText::describe(run);
+    EXPECT_TRUE(text.contains(QStringLiteral("all 2 windows restored"))) << text.toStdString();
+
+    const QSet<xcb_window_t> before = windowIds();
+    const RestoreRun again = watchedRun(*workspace);
+    EXPECT_EQ(windowIds(), before) << "the second restore opened a window";
+    const AppRestoreResult* second = browserResult(again.report);
+    ASSERT_TRUE(second);
+    EXPECT_FALSE(second->reason.contains(QStringLiteral("Tabs not reopened")))
+        << second->reason.toStdString();
+    if (HasFailure()) {
+        QFile log(AnalysisLogger::logFileURL().toLocalFile());
+        if (log.open(QIODevice::ReadOnly)) {
+            std::cout << log.readAll().toStdString() << std::endl;
+        }
+    }
+}
+
+// Two saved windows show the same pages, each another tab. The user closed the first and opened a
+// new-tab window: the restore opens the first again on its frame and leaves the second, still open,
+// with its frame and its tab, and the user's blank window, which it did not open.
+TEST_F(LinuxBrowserRestoreTest, OfTwoSavedWindowsOfTheSamePagesTheOneOpenStaysAndSoDoesTheUsersBlankWindow) {
+    ASSERT_TRUE(m_ready);
+    const QList<BrowserWindow> scene{{{"/page1", "/page2"}, 0, QRect(60, 40, 1100, 700)},
+                                     {{"/page1", "/page2"}, 1, QRect(2100, 120, 1000, 760)}};
+    arrange(scene);
+    ASSERT_FALSE(HasFatalFailure());
+    const std::optional<Workspace> workspace =
+        QCoro::waitFor(WorkspaceCapturer::capture(QStringLiteral("Browser")));
+    ASSERT_TRUE(workspace);
+    const std::optional<xcb_window_t> first = windowTitled(QStringLiteral("Page 1"));
+    const std::optional<xcb_window_t> second = windowTitled(QStringLiteral("Page 2"));
+    ASSERT_TRUE(first && second);
+    windows->activate(*first);
+    ASSERT_TRUE(waitUntil([&] { return windows->activeWindow() == *first; }));
+    ASSERT_TRUE(m_keys->press({0xffe3}, 0x6e)); // Ctrl+N
+    ASSERT_TRUE(waitUntil([this] { return windowTitled(QStringLiteral("New Tab")).has_value(); }));
+    const xcb_window_t blank = *windowTitled(QStringLiteral("New Tab"));
+    windows->close(*second);
+    ASSERT_TRUE(waitUntil([&] { return !windows->client(*second); }));
+    // The browser's record knows it, as it does a while later.
+    const std::pair<QStringList, int> closed = expectedState({scene[1]}).first();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const QList<std::pair<QStringList, int>> state = sessionState();
+            return state.size() == 2 && !state.contains(closed);
+        },
+        30000))
+        << describe(sessionState()).toStdString();
+
+    const RestoreRun run = watchedRun(*workspace);
+    EXPECT_NE(run.report.status, RestoreStatus::failed) << run.report.summary().toStdString();
+    const auto near = [](const QRect& a, const QRect& b) {
+        return std::abs(a.x() - b.x()) <= 50 && std::abs(a.y() - b.y()) <= 50 &&
+               std::abs(a.width() - b.width()) <= 50 && std::abs(a.height() - b.height()) <= 50;
+    };
+    const std::optional<X11Client> kept = windows->client(*first);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->title, windowTitleOf(QStringLiteral("/page1")));
+    EXPECT_TRUE(near(kept->frameRect(), scene[0].frame));
+    const std::optional<xcb_window_t> opened = windowTitled(QStringLiteral("Page 2"));
+    ASSERT_TRUE(opened);
+    EXPECT_NE(*opened, *first);
+    EXPECT_TRUE(near(windows->client(*opened).value_or(X11Client()).frameRect(), scene[1].frame));
+    EXPECT_TRUE(windows->client(blank)) << "the user's blank window was closed";
+    const AppRestoreResult* browser = browserResult(run.report);
+    ASSERT_TRUE(browser);
+    EXPECT_TRUE(browser->closedWindows.isEmpty());
+    EXPECT_EQ(browserWindows().size(), 3);
 }
 
 // A browser that does not run is started once, in the saved windows' profile, by the first saved

@@ -472,4 +472,79 @@ TEST_F(SlowFileManagerTest, RefusesSystemFoldersAndSaysWhy) {
     }
 }
 
+// The saved file manager does not run, and another file manager owns the interface on the bus (as
+// a second file manager the user runs does): the saved folder goes to the saved file manager,
+// started with it, and never to the other one.
+class AnotherFileManagerTest : public X11DesktopTest {
+protected:
+    void SetUp() override {
+        X11DesktopTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
+        }
+        m_entry = installTestFileManager();
+        ASSERT_TRUE(QDir(m_folder.path()).mkpath(QStringLiteral("alpha")));
+        // The same program under another name is another application.
+        const QString other = m_folder.filePath(QStringLiteral("other-files"));
+        ASSERT_TRUE(QFile::copy(testFileManagerProgram(), other));
+        ASSERT_TRUE(QFile::setPermissions(other, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        m_other = start(other, {QStringLiteral("--shown"), log()});
+        ASSERT_TRUE(waitUntil(
+            [] { return QDBusConnection::sessionBus().interface()->isServiceRegistered(kService); }));
+        m_ready = installProductionPlatform();
+    }
+
+    QString log() const { return m_folder.filePath(QStringLiteral("other.log")); }
+
+    // The titles of the windows of the saved file manager, or of the other one.
+    QStringList titles(bool saved) {
+        QStringList all;
+        for (const X11Client& w : windows->stackedClients()) {
+            const bool mine = applications->identityOf(w).identifier == m_entry;
+            if (w.type == X11Client::Type::Normal && w.viewable && (saved ? mine : w.pid == m_other)) {
+                all << w.title.value_or(QString());
+            }
+        }
+        return all;
+    }
+
+    QTemporaryDir m_folder;
+    QString m_entry;
+    qint32 m_other = 0;
+    bool m_ready = false;
+};
+
+TEST_F(AnotherFileManagerTest, TheSavedFileManagerGetsItsFolderOnceWhenAnotherOwnsTheInterface) {
+    ASSERT_TRUE(m_ready);
+    WindowSnapshot alpha =
+        Snapshots::window(QStringLiteral("alpha"), m_folder.filePath(QStringLiteral("alpha/")));
+    alpha.frame = SnapshotRect{200, 150, 600, 400};
+    RevertStateManager revertStates;
+    RestoreCoordinator coordinator(WorkspaceRestorer::restore, &revertStates);
+    const RestoreRun run = QCoro::waitFor(
+        coordinator.restoreRun(Snapshots::workspace({Snapshots::app(m_entry, {alpha})}), false));
+    const QString report = RestoreRunText::describe(run);
+    EXPECT_TRUE(report.contains(QStringLiteral("\"alpha\": restored - started"))) << report.toStdString();
+    EXPECT_TRUE(waitUntil([&] { return titles(true) == QStringList{QStringLiteral("alpha")}; }))
+        << titles(true).join(u',').toStdString();
+    EXPECT_EQ(titles(false), QStringList());
+
+    // The saved file manager runs on without a window: the folder goes to it again, by a start.
+    for (const X11Client& w : windows->stackedClients()) {
+        if (applications->identityOf(w).identifier == m_entry) {
+            windows->close(w.window);
+        }
+    }
+    ASSERT_TRUE(waitUntil([&] { return titles(true).isEmpty(); }));
+    const RestoreRun again = QCoro::waitFor(
+        coordinator.restoreRun(Snapshots::workspace({Snapshots::app(m_entry, {alpha})}), false));
+    EXPECT_TRUE(RestoreRunText::describe(again).contains(QStringLiteral("\"alpha\": restored - started")))
+        << RestoreRunText::describe(again).toStdString();
+    EXPECT_TRUE(waitUntil([&] { return titles(true) == QStringList{QStringLiteral("alpha")}; }))
+        << titles(true).join(u',').toStdString();
+    EXPECT_EQ(titles(false), QStringList());
+    QFile asked(log());
+    EXPECT_FALSE(asked.exists() && asked.size() > 0);
+}
+
 } // namespace

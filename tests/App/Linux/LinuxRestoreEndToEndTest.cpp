@@ -25,6 +25,7 @@
 #include <qcoro/qcorotask.h>
 
 #include <atomic>
+#include <cstring>
 #include <iostream>
 #include <thread>
 
@@ -32,19 +33,19 @@
 
 namespace {
 
-// Reads a window's WM_STATE whenever the manager changes a property of it, and every few
-// milliseconds besides, on a connection and a thread of its own: a window shown for a moment is
-// seen however busy the test's own thread is.
+// Reads a window's WM_STATE and desktop whenever the manager changes a property of it, and every
+// few milliseconds besides, on a connection and a thread of its own: a window shown for a moment is
+// seen however busy the test's own thread is. On screen is WM_STATE Normal on the desktop shown (or
+// on all): some managers keep a window of a desktop not shown Normal.
 class ShownWatcher {
 public:
     explicit ShownWatcher(xcb_window_t window)
         : m_window(window)
-        , m_connection(xcb_connect(nullptr, nullptr)) {
-        const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(m_connection, 0, 8, "WM_STATE");
-        if (xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(m_connection, cookie, nullptr)) {
-            m_wmState = reply->atom;
-            free(reply);
-        }
+        , m_connection(xcb_connect(nullptr, nullptr))
+        , m_root(xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root) {
+        m_wmState = atom("WM_STATE");
+        m_desktop = atom("_NET_WM_DESKTOP");
+        m_currentDesktop = atom("_NET_CURRENT_DESKTOP");
         const quint32 mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
         xcb_change_window_attributes(m_connection, window, XCB_CW_EVENT_MASK, &mask);
         xcb_flush(m_connection);
@@ -55,24 +56,48 @@ public:
         m_thread.join();
         xcb_disconnect(m_connection);
     }
-    // Whether the window read Normal (shown) at any time.
+    // Whether the window was on screen at any time.
     bool everShown() const { return m_shown; }
 
 private:
+    xcb_atom_t atom(const char* name) {
+        xcb_atom_t found = XCB_ATOM_NONE;
+        const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(m_connection, 0, strlen(name), name);
+        if (xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(m_connection, cookie, nullptr)) {
+            found = reply->atom;
+            free(reply);
+        }
+        return found;
+    }
+    std::optional<quint32> value(xcb_get_property_cookie_t cookie) {
+        std::optional<quint32> found;
+        if (xcb_get_property_reply_t* reply = xcb_get_property_reply(m_connection, cookie, nullptr)) {
+            if (xcb_get_property_value_length(reply) >= 4) {
+                found = *static_cast<const quint32*>(xcb_get_property_value(reply));
+            }
+            free(reply);
+        }
+        return found;
+    }
     void watch() {
+        constexpr quint32 allDesktops = 0xFFFFFFFF;
         pollfd wake{xcb_get_file_descriptor(m_connection), POLLIN, 0};
         while (!m_stop) {
             while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection)) {
                 free(event);
             }
-            const xcb_get_property_cookie_t cookie =
-                xcb_get_property(m_connection, 0, m_window, m_wmState, m_wmState, 0, 1);
-            if (xcb_get_property_reply_t* reply = xcb_get_property_reply(m_connection, cookie, nullptr)) {
-                if (xcb_get_property_value_length(reply) >= 4 &&
-                    *static_cast<const quint32*>(xcb_get_property_value(reply)) == 1) {
-                    m_shown = true;
-                }
-                free(reply);
+            // The desktops are asked first: a window that reads Normal after them was Normal on
+            // the desktop they named, or came there before it turned Normal.
+            const auto desktop =
+                xcb_get_property(m_connection, 0, m_window, m_desktop, XCB_ATOM_CARDINAL, 0, 1);
+            const auto current =
+                xcb_get_property(m_connection, 0, m_root, m_currentDesktop, XCB_ATOM_CARDINAL, 0, 1);
+            const auto state = xcb_get_property(m_connection, 0, m_window, m_wmState, m_wmState, 0, 1);
+            const std::optional<quint32> on = value(desktop);
+            const std::optional<quint32> shown = value(current);
+            const bool onShownDesktop = !on || !shown || *on == *shown || *on == allDesktops;
+            if (value(state) == 1u && onShownDesktop) {
+                m_shown = true;
             }
             poll(&wake, 1, 5);
         }
@@ -80,7 +105,10 @@ private:
 
     xcb_window_t m_window;
     xcb_connection_t* m_connection;
+    xcb_window_t m_root;
     xcb_atom_t m_wmState = XCB_ATOM_NONE;
+    xcb_atom_t m_desktop = XCB_ATOM_NONE;
+    xcb_atom_t m_currentDesktop = XCB_ATOM_NONE;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_shown{false};
     std::thread m_thread;
@@ -597,6 +625,91 @@ TEST_F(LinuxRestoreEndToEndTest, AWindowKeptMinimisedIsNeverShownOnTheWay) {
     EXPECT_TRUE(line.contains(QStringLiteral("restored")) && !line.contains(QStringLiteral("again")) &&
                 !line.contains(QStringLiteral("moved")))
         << RestoreRunText::describe(run).toStdString();
+}
+
+// Two desktops, the first one shown. A window saved minimised on the first desktop that the user
+// showed and took to the second, and one saved shown on the second that the user took to the first
+// and minimised there: the restore minimises the first where it stands before it brings it back,
+// and the revert does the same with the second. Neither is on screen at any time.
+TEST_F(LinuxRestoreEndToEndTest, AWindowKeptMinimisedIsMinimisedWhereItStandsBeforeItChangesDesktops) {
+    ASSERT_TRUE(m_ready);
+    if (!twoDesktops()) {
+        GTEST_SKIP() << "the window manager keeps a single desktop";
+    }
+    const qint32 pid = start(testWindowProgram(), {QStringLiteral("--caption"), QStringLiteral("Away"),
+                                                   QStringLiteral("--count"), QStringLiteral("3")});
+    QHash<QString, xcb_window_t> away;
+    for (const X11Client& window : waitForWindows(pid, 3)) {
+        away.insert(window.title.value_or(QString()), window.window);
+    }
+    ASSERT_EQ(away.size(), 3);
+    const xcb_window_t shown = away.value(QStringLiteral("Away 1"));
+    const xcb_window_t kept = away.value(QStringLiteral("Away 2"));
+    const xcb_window_t far = away.value(QStringLiteral("Away 3"));
+    const QHash<xcb_window_t, QPointF> places{{shown, {100, 100}}, {kept, {400, 200}}, {far, {700, 300}}};
+    for (auto it = places.cbegin(); it != places.cend(); ++it) {
+        moveTo(it.key(), it.value());
+    }
+    ASSERT_TRUE(waitUntil([&] {
+        return std::all_of(places.keyBegin(), places.keyEnd(),
+                           [&](xcb_window_t w) { return at(w, places[w]); });
+    }));
+    accessibility->setAttributeValue(AXElement{kept}, AXName::Minimized, AXValue::boolean(true));
+    toDesktop(far, 1);
+    ASSERT_TRUE(holdsStill(
+        [&] { return client(kept).minimized && at(kept, places[kept]) && client(far).desktop == 1u; }));
+    const std::optional<Workspace> workspace =
+        QCoro::waitFor(WorkspaceCapturer::capture(QStringLiteral("Kept away")));
+    ASSERT_TRUE(workspace);
+
+    // Scrambled: the minimised one shown and taken to the second desktop, the far one brought to
+    // the first and minimised there, each a little elsewhere.
+    const QPointF aside(150, 120);
+    accessibility->setAttributeValue(AXElement{kept}, AXName::Minimized, AXValue::boolean(false));
+    ASSERT_TRUE(waitUntil([&] { return !client(kept).minimized; }));
+    toDesktop(far, 0);
+    ASSERT_TRUE(waitUntil([&] { return client(far).desktop == 0u && !client(far).minimized; }));
+    moveTo(kept, places[kept] + aside);
+    moveTo(far, places[far] + aside);
+    ASSERT_TRUE(waitUntil([&] { return at(kept, places[kept] + aside) && at(far, places[far] + aside); }));
+    toDesktop(kept, 1);
+    accessibility->setAttributeValue(AXElement{far}, AXName::Minimized, AXValue::boolean(true));
+    ASSERT_TRUE(holdsStill(
+        [&] { return client(kept).desktop == 1u && client(far).minimized && at(far, places[far] + aside); }));
+    ASSERT_EQ(rootNumber("_NET_CURRENT_DESKTOP"), 0u);
+
+    RevertStateManager revertStates;
+    StatusPostRecorder recorder;
+    RestoreRun run;
+    {
+        const ShownWatcher watcher(kept);
+        RestoreCoordinator coordinator(WorkspaceRestorer::restore, &revertStates);
+        run = QCoro::waitFor(coordinator.restoreRun(*workspace, false));
+        EXPECT_FALSE(watcher.everShown()) << RestoreRunText::describe(run).toStdString();
+    }
+    EXPECT_TRUE(holdsStill([&] {
+        return client(kept).minimized && client(kept).desktop == 0u && at(kept, places[kept]) &&
+               !client(far).minimized && client(far).desktop == 1u && at(far, places[far]);
+    })) << RestoreRunText::describe(run).toStdString();
+    EXPECT_TRUE(
+        lineOf(run, QStringLiteral("Away 2")).contains(QStringLiteral("restored - moved, minimised;")))
+        << RestoreRunText::describe(run).toStdString();
+    EXPECT_EQ(rootNumber("_NET_CURRENT_DESKTOP"), 0u);
+
+    ASSERT_FALSE(recorder.posts.isEmpty());
+    ASSERT_TRUE(recorder.posts.last().revertStateID);
+    RestoreReport reverted;
+    {
+        const ShownWatcher watcher(far);
+        reverted = QCoro::waitFor(revertStates.revertToState(*recorder.posts.last().revertStateID));
+        EXPECT_FALSE(watcher.everShown()) << reverted.summary().toStdString();
+    }
+    EXPECT_EQ(reverted.status, RestoreStatus::restored) << reverted.summary().toStdString();
+    EXPECT_TRUE(holdsStill([&] {
+        return client(far).minimized && client(far).desktop == 0u && at(far, places[far] + aside) &&
+               !client(kept).minimized && client(kept).desktop == 1u && at(kept, places[kept] + aside);
+    }));
+    EXPECT_EQ(rootNumber("_NET_CURRENT_DESKTOP"), 0u);
 }
 
 // Two desktops, each with windows of its own, restored while the user looks at the second one:

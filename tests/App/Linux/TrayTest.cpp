@@ -1,14 +1,23 @@
 #include "App/SingleInstance.h"
+#include "Platform/Linux/DesktopEntries.h"
 #include "Platform/Linux/X11DockedWindow.h"
 #include "Services/Storage/JsonSettingsFormat.h"
+#include "Support/ChromiumSessionFile.h"
 #include "Support/X11DesktopTest.h"
 #include "ViewModels/AppRootModel.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRect>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QWidget>
+
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <array>
 
@@ -182,6 +191,78 @@ TEST_F(TrayTest, TheWindowIsNoTaskAndStaysAboveUndecorated) {
     // No frame drawn around it; a manager that sets no extents at all draws none either.
     const QString extents = xprop(window, "_NET_FRAME_EXTENTS");
     EXPECT_TRUE(extents.endsWith("= 0, 0, 0, 0") || extents.contains("not found")) << extents.toStdString();
+}
+
+// Another program's record that takes seconds to read (a browser's session record, crafted so)
+// is read beside Ordella's main thread: a command that comes while a save reads it is answered
+// at once, not once the record is read.
+TEST_F(TrayTest, AnswersAnotherCommandWhileASaveReadsALargeBrowserRecord) {
+    // The browser: the test window under the browser's desktop-file id, started as a desktop
+    // starts it.
+    const QString applications = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                                 QStringLiteral("/applications");
+    QDir().mkpath(applications);
+    QFile entry(applications + QStringLiteral("/chromium.desktop"));
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.write("[Desktop Entry]\nType=Application\nName=Chromium\nExec=" +
+                QFile::encodeName(testWindowProgram()) + " --caption Chromium\n");
+    entry.close();
+    ASSERT_TRUE(waitUntil([&] {
+        const std::optional<DesktopEntry> found = DesktopEntries::find(QStringLiteral("chromium.desktop"));
+        return found &&
+               QFileInfo(found->filePath).absolutePath() == QFileInfo(applications).absoluteFilePath();
+    }));
+    const DesktopEntries::Launch browser =
+        DesktopEntries::launch(QStringLiteral("chromium.desktop"), {}, false);
+    ASSERT_TRUE(browser.error.isEmpty()) << browser.error.toStdString();
+    ASSERT_EQ(browser.pids.size(), 1);
+    waitForWindows(browser.pids.first());
+
+    // Its record, written since it started: one tab whose history is cut from the front over a
+    // million times, each cut moving the rest of the history (seconds of reading, however read).
+    const QString sessions = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                             QStringLiteral("/chromium/Default/Sessions");
+    ASSERT_TRUE(QDir().mkpath(sessions));
+    ChromiumSessionFile record;
+    record.tabInWindow(1, 10).tabIndex(10, 0);
+    for (int n = 0; n < 128; ++n) {
+        record.navigation(10, n, QStringLiteral("https://site.example/page") + QString::number(n), QString());
+    }
+    for (int n = 0; n < 1200000; ++n) {
+        record.pruned(10, 0, 0);
+    }
+    const QString path = sessions + QStringLiteral("/Session_13300000000000000");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(record.data()), record.data().size());
+    file.close();
+
+    start(ordella);
+    const QString socket = SingleInstance::defaultServerName(false);
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(socket); }, 20000)) << socket.toStdString();
+    // The moment Ordella opens the record, another command.
+    const int opens = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(opens, 0);
+    ASSERT_GE(::inotify_add_watch(opens, QFile::encodeName(path).constData(), IN_OPEN), 0);
+    QProcess save;
+    save.start(ordella, {QStringLiteral("--save"), QStringLiteral("Desk")});
+    std::array<char, 4096> events{};
+    const bool opened = waitUntil([&] { return ::read(opens, events.data(), events.size()) > 0; }, 60000);
+    ::close(opens);
+    ASSERT_TRUE(opened) << "the record was never read";
+    QElapsedTimer since;
+    since.start();
+    QProcess other;
+    other.start(ordella, {QStringLiteral("--restore"), QStringLiteral("Nothing")});
+    ASSERT_TRUE(other.waitForFinished(120000));
+    const qint64 answered = since.elapsed();
+    EXPECT_EQ(other.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(other.readAllStandardError()).contains("No workspace is named"));
+    ASSERT_TRUE(save.waitForFinished(120000));
+    const qint64 saved = since.elapsed();
+    // Answered while the record was read, well before the save that read it.
+    EXPECT_LT(answered * 2, saved) << "the other command took " << answered << " ms, the save " << saved
+                                   << " ms";
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "Services/Desktop/WindowScreenshotService.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -228,6 +229,10 @@ TEST_F(X11ApplicationsTest, LaunchesThroughTheDesktopEntry) {
     EXPECT_EQ(titles, (QStringList{"notes.txt", "plan b.txt"}));
     // The launcher's note in the child's environment names the entry.
     EXPECT_TRUE(LinuxProcess::environmentValue(launched->processIdentifier, "GIO_LAUNCHED_DESKTOP_FILE"));
+    // Started in the home folder, as a desktop's launcher starts it, not in the folder the test runs in.
+    ASSERT_NE(QDir::currentPath(), QDir::homePath());
+    EXPECT_EQ(LinuxProcess::workingFolder(launched->processIdentifier),
+              QFileInfo(QDir::homePath()).canonicalFilePath());
 
     // Opening a running application reopens it instead of starting a second one.
     EXPECT_TRUE(QCoro::waitFor(applications->openApplication(*url, true)).succeeded);

@@ -5,6 +5,7 @@
 #include "Services/Scripting/FinderScriptService.h"
 #include "Support/X11DesktopTest.h"
 
+#include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -109,8 +110,9 @@ TEST_F(LinuxFolderScriptingTest, AsksForTheFolderHandlerOncePerScript) {
     // The bus's answers are real work: time waits for them while no poll is asleep.
     virtualClock->setRealWorkPending([&] { return virtualClock->pendingCount() == 0; });
     int lookups = 0;
-    // A file manager that takes folders, of which no window runs.
-    const QString handler = installTestFileManager();
+    // A file manager that takes folders, of which no window runs: this program, which owns the
+    // interface on the bus.
+    const QString handler = installTestFileManager(QCoreApplication::applicationFilePath());
     LinuxFolderScripting scripting(windows, monitors, applications, virtualClock, [&] {
         ++lookups;
         return handler;
@@ -145,7 +147,7 @@ TEST_F(LinuxFolderScriptingTest, HandsTheFileManagerOnlyTheUsersOwnFolders) {
     ASSERT_TRUE(bus.registerService(kService)) << "another program holds the file manager's name";
     auto virtualClock = std::make_shared<VirtualClock>();
     virtualClock->setRealWorkPending([&] { return virtualClock->pendingCount() == 0; });
-    const QString handler = installTestFileManager();
+    const QString handler = installTestFileManager(QCoreApplication::applicationFilePath());
     LinuxFolderScripting scripting(windows, monitors, applications, virtualClock, [&] { return handler; });
     QTemporaryDir home;
     ASSERT_TRUE(QDir(home.path()).mkpath(QStringLiteral("Projects")));

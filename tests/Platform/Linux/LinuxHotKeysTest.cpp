@@ -55,6 +55,9 @@ TEST_F(LinuxHotKeysTest, GrabbedCombinationsArePressedWhateverTheLocks) {
     EXPECT_FALSE(waitUntil([&] { return pressed.size() > 3; }, 300));
     EXPECT_EQ(hotKeys.keyName(kK), QStringLiteral("k"));
     EXPECT_EQ(hotKeys.keyName(9999), std::nullopt);
+    EXPECT_EQ(LinuxHotKeys::characterOf(0x010020ac), QStringLiteral("\u20ac"));
+    EXPECT_EQ(LinuxHotKeys::characterOf(0x0100d800), std::nullopt);
+    EXPECT_EQ(LinuxHotKeys::characterOf(0x0100dfff), std::nullopt);
 }
 
 // A combination held down repeats its key; it was pressed once, and presses once.

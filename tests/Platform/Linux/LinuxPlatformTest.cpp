@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -103,6 +104,10 @@ TEST(LinuxLoginItemsTest, FailuresAreReported) {
     EXPECT_FALSE(result.succeeded);
     EXPECT_FALSE(result.error.isEmpty());
     EXPECT_FALSE(items.unregisterApp().succeeded);
+    // A path the desktop would read back as another program's is not written at all.
+    LinuxLoginItems returned(QStringLiteral("/tmp/a\r"), dir.filePath("returned"));
+    EXPECT_FALSE(returned.registerApp().succeeded);
+    EXPECT_FALSE(QFileInfo::exists(returned.entryPath()));
 }
 
 // Registering again on a full disk fails with the disk's reason; the entry keeps what it held.

@@ -210,6 +210,28 @@ TEST_F(RevertStateManagerTest, TheWindowsOfSeveralApplicationsGoBackTogether) {
     for (int i = 0; i < apps.size(); ++i) {
         EXPECT_EQ(frameOf(apps[i].bundleIdentifier), QRectF(40 * i, 30 * i, 500, 400));
     }
+
+    // A window not placed back makes its own application partly restored, and only its own. (The
+    // moves asked again while the first moves were late land first.)
+    clock().advanceBy(1s);
+    const QString again = capture(workspace(apps)).value_or("");
+    for (const AppSnapshot& a : apps) {
+        desktop().updateWindow(
+            desktop().windowsOf(desktop().findApplication(a.bundleIdentifier)->pid)[0],
+            [stuck = a.bundleIdentifier == apps.last().bundleIdentifier](SimulatedDesktop::Window& w) {
+                w.frame = QRectF(700, 300, 500, 400);
+                w.faults.ignoresMoves = stuck;
+            });
+    }
+    const RestoreReport partly = revert(again);
+    EXPECT_EQ(partly.status, RestoreStatus::partiallyRestored);
+    ASSERT_EQ(partly.appResults.size(), apps.size());
+    for (const AppRestoreResult& result : partly.appResults) {
+        EXPECT_EQ(result.status, result.bundleIdentifier == apps.last().bundleIdentifier
+                                     ? RestoreStatus::partiallyRestored
+                                     : RestoreStatus::restored)
+            << result.bundleIdentifier.toStdString();
+    }
 }
 
 TEST_F(RevertStateManagerTest, AnAppThatWillNotQuitIsReportedAndLeftRunning) {

@@ -362,6 +362,8 @@ TEST_F(RevertStepsTest, WindowsCountAsPositionedOnlyWhereTheyReadBack) {
         bool twinInFront = false;
         // What the report says was done, where the row tells it: only what reads back changed.
         std::optional<QStringList> actions{};
+        // Kept minimised: never shown (on the desktop shown and not minimised) on the way.
+        bool neverShown = false;
     };
     const QRectF saved(40, 60, 800, 600);
     const QRectF live(500, 300, 600, 400);
@@ -440,6 +442,9 @@ TEST_F(RevertStepsTest, WindowsCountAsPositionedOnlyWhereTheyReadBack) {
         {"on a desktop not shown, saved on the one shown",
          [](SimulatedDesktop::Window& w) { w.onScreen = false; }, 0, RestoreStatus::restored,
          "Window positioned", saved},
+        {"shown on a desktop not shown, saved minimised on the one shown",
+         [](SimulatedDesktop::Window& w) { w.onScreen = false; }, 0, RestoreStatus::restored,
+         "Window minimized", saved, true, false, false, QStringList{"moved", "minimised"}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -460,8 +465,18 @@ TEST_F(RevertStepsTest, WindowsCountAsPositionedOnlyWhereTheyReadBack) {
         window.windowIndex = c.index;
         window.isMinimized = c.savedMinimized;
         window.windowIdentity = WindowIdentity{7, 100, 5000};
+        bool shown = false;
+        const QMetaObject::Connection watch =
+            QObject::connect(&desktop(), &SimulatedDesktop::windowChanged, [&](quint32 number) {
+                const SimulatedDesktop::Window* w = desktop().window(number);
+                shown = shown || (number == doc && w && w->onScreen && !w->minimized);
+            });
         const auto results = clock().runUntilDone(
             RevertSteps::restoreWindowPositions(running("org.example.Editor"), {window}, {}));
+        QObject::disconnect(watch);
+        if (c.neverShown) {
+            EXPECT_FALSE(shown);
+        }
         ASSERT_TRUE(results);
         ASSERT_EQ(results->size(), 1);
         EXPECT_EQ(results->first().status, c.status);

@@ -1,5 +1,4 @@
 #include "Services/Restore/BrowserTabComparison.h"
-#include "Services/Restore/WorkspaceRestorer.h"
 #include "Support/QtPrinters.h"
 
 #include <gtest/gtest.h>
@@ -26,10 +25,10 @@ TabList windows(const QStringList& specs) {
 }
 
 TEST(BrowserTabComparisonTest, NormalizesTrailingSlashesAndCase) {
-    EXPECT_EQ(WorkspaceRestorer::normalizeURL("HTTPS://Example.org/Path///"), "https://example.org/path");
-    EXPECT_EQ(WorkspaceRestorer::normalizeURL("/"), "/");
-    EXPECT_EQ(WorkspaceRestorer::normalizeURL("//"), "/");
-    EXPECT_EQ(WorkspaceRestorer::normalizeURL(""), "");
+    EXPECT_EQ(BrowserTabComparison::normalizeURL("HTTPS://Example.org/Path///"), "https://example.org/path");
+    EXPECT_EQ(BrowserTabComparison::normalizeURL("/"), "/");
+    EXPECT_EQ(BrowserTabComparison::normalizeURL("//"), "/");
+    EXPECT_EQ(BrowserTabComparison::normalizeURL(""), "");
 }
 
 struct MatchCase {
@@ -56,7 +55,8 @@ TEST(BrowserTabComparisonTest, ComparesWindowsByOrderAnchorOverlapAndContainment
     };
     for (const MatchCase& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(WorkspaceRestorer::browserTabsMatch(windows(c.desired), windows(c.current)), c.tabsMatch);
+        EXPECT_EQ(BrowserTabComparison::browserTabsMatch(windows(c.desired), windows(c.current)),
+                  c.tabsMatch);
         EXPECT_EQ(BrowserTabComparison::unmatchedWindows(windows(c.desired), windows(c.current)),
                   c.unmatched);
     }
@@ -90,6 +90,11 @@ TEST(BrowserTabComparisonTest, NamesTheTabsEachWindowLacks) {
          {"a*", "a* b"},
          {"a*"},
          {{}, {0, 1}},
+         {std::nullopt, std::nullopt}},
+        {"of two saved windows of the same pages, the one shown is the one with its active tab",
+         {"a b*", "a* b"},
+         {"a* b"},
+         {{0, 1}, {}},
          {std::nullopt, std::nullopt}},
     };
     for (const ShortfallCase& c : cases) {

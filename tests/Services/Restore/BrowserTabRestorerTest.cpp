@@ -60,27 +60,46 @@ TEST_F(BrowserTabRestorerTest, ClearsUpBeforeAndAfterReopeningTheSavedWindows) {
         QStringList closed = {};
         // The starts the restore has left (none counted when below 0).
         int starts = -1;
+        // The windows were opened by this restore (it started the browser): none is the user's.
+        bool openedByTheRestore = false;
     };
     const QList<Case> cases{
-        {"the tabs match once the empty window is gone",
+        {"the tabs match once the empty window the restore's start opened is gone",
          {{"https://a.org*"}, {"chrome://newtab/*"}},
          {{"https://a.org*"}},
          false,
          {{"https://a.org*"}},
          true,
-         {"chrome://newtab/ blank"}},
-        {"the windows counted at the start stay",
+         {"chrome://newtab/ blank"},
+         -1,
+         true},
+        {"the tabs match, and the user's own blank window stays",
+         {{"https://a.org*"}, {"chrome://newtab/*"}},
+         {{"https://a.org*"}},
+         false,
+         {{"chrome://newtab/*"}, {"https://a.org*"}},
+         true},
+        {"the windows counted at the start stay, the user's blank one too",
          {{"https://x.org*"}, {"https://y.org*"}, {"chrome://newtab/*"}},
          {{"https://a.org*"}},
          false,
-         {{"https://a.org*"}, {"https://y.org*"}, {"https://x.org*"}},
-         false,
-         {"chrome://newtab/ blank"}},
+         {{"https://a.org*"}, {"chrome://newtab/*"}, {"https://y.org*"}, {"https://x.org*"}},
+         false},
         {"a saved window shown already stays, and only the other is opened",
          {{"https://a.org*"}},
          {{"https://a.org*"}, {"https://c.org*"}},
          false,
          {{"https://c.org*"}, {"https://a.org*"}},
+         false},
+        // Its partner lacks a tab, and another saved window is not shown: it is opened whole beside it.
+        {"a window shown only in part is opened again, not kept",
+         {{"https://a.org", "https://b.org*", "https://c.org", "https://d.org"}},
+         {{"https://a.org", "https://b.org*", "https://c.org", "https://d.org", "https://e.org"},
+          {"https://x.org*"}},
+         false,
+         {{"https://a.org", "https://b.org*", "https://c.org", "https://d.org", "https://e.org"},
+          {"https://x.org*"},
+          {"https://a.org", "https://b.org*", "https://c.org", "https://d.org"}},
          false},
         {"a window that shows nothing goes after the reopen",
          {},
@@ -122,7 +141,8 @@ TEST_F(BrowserTabRestorerTest, ClearsUpBeforeAndAfterReopeningTheSavedWindows) {
         const qint64 start = elapsedMs();
         const BrowserTabRestorer::Reopened reopened = run(BrowserTabRestorer::restoreBrowserTabs(
             saved(c.saved), c.closeOtherApps, false, {},
-            c.starts < 0 ? nullptr : std::make_shared<RestoreBounds>(c.starts)));
+            c.starts < 0 ? nullptr : std::make_shared<RestoreRequest>(c.starts), {},
+            c.openedByTheRestore ? std::optional(QList<std::int64_t>()) : std::nullopt));
         if (c.skipped) {
             EXPECT_EQ(elapsedMs() - start, 0) << "the windows closed are seen gone at once";
         }

@@ -16,9 +16,12 @@ WindowSnapshot saved(const std::optional<QString>& document, const std::optional
 
 // Windows 1 and 2 were there before; the rest came with the documents handed over.
 TEST(OpenedWindows, AreTheirDocumentsWindowsWhenTheyCanBeToldFromTheApplicationsOwn) {
-    const QList<WindowSnapshot> windows{saved("file:///home/u/evil.sh"), saved("file:///home/u"), saved({}),
+    const QList<WindowSnapshot> windows{saved("file:///home/u/evil.sh"),
+                                        saved("file:///home/u"),
+                                        saved({}),
                                         saved("file:///home/u/a.txt"),
-                                        saved("file:///home/u/a.txt.bak", "Backup")};
+                                        saved("file:///home/u/a.txt.bak", "Backup"),
+                                        saved("file:///home/u/b.txt", "notes a.txt.bak")};
     const QSet<AXElement> before{AXElement{1}, AXElement{2}};
     const struct {
         const char* name;
@@ -38,6 +41,18 @@ TEST(OpenedWindows, AreTheirDocumentsWindowsWhenTheyCanBeToldFromTheApplications
          {{{3}, {}, "a.txt.bak - Editor"}, {{4}, {}, "Backup"}, {{5}, {}, "Editor"}, {{6}, {}, "a.txt"}},
          {"file:///home/u/a.txt", "file:///home/u/a.txt.bak"},
          {{3, {4}}, {4, {4}}, {6, {3}}}},
+        {"a file name counts only as a whole word of a title",
+         {{{3}, {}, "xa.txt - Editor"}, {{4}, {}, "Editor"}},
+         {"file:///home/u/a.txt"},
+         {}},
+        {"a document's saved title before a longer file name it names",
+         {{{3}, {}, "notes a.txt.bak"}},
+         {"file:///home/u/a.txt.bak", "file:///home/u/b.txt"},
+         {{3, {5}}}},
+        {"a title naming two documents alike is no one's",
+         {{{3}, {}, "a.txt, b.txt"}, {{4}, {}, "Editor"}},
+         {"file:///home/u/a.txt", "file:///home/u/b.txt"},
+         {}},
     };
     for (const auto& c : cases) {
         QHash<AXElement, QSet<QUuid>> expected;

@@ -1,6 +1,7 @@
 #include "Services/Restore/OtherApplications.h"
 
 #include "RestoreFixture.h"
+#include "Services/Restore/RestoreRequest.h"
 #include "Services/Storage/SettingsManager.h"
 
 namespace {
@@ -51,7 +52,8 @@ protected:
 };
 
 TEST_F(OtherApplicationsTest, QuitsOthersButOnlyHidesExcludedOnesAndNeverTheDesktop) {
-    run(OtherApplications::closeAppsNotInWorkspace(held));
+    const auto request = std::make_shared<RestoreRequest>();
+    run(OtherApplications::closeAppsNotInWorkspace(held, request));
     // Both quit at once: nothing is left to wait for.
     EXPECT_EQ(elapsedMs(), 0);
     EXPECT_EQ(runningIDs(),
@@ -60,6 +62,19 @@ TEST_F(OtherApplicationsTest, QuitsOthersButOnlyHidesExcludedOnesAndNeverTheDesk
     EXPECT_EQ(restorerLines(),
               QStringList({"closeAppsNotInWorkspace: terminating 2 app(s): Notes, org.example.Notes",
                            "closeAppsNotInWorkspace: hiding 1 excluded app(s): Music"}));
+    // The request notes each application it asked to quit once, for a revert; a new one none yet.
+    const auto noted = [](const RestoreRequest& r) {
+        QStringList ids;
+        for (const RunningApplication& app : r.quitApplications()) {
+            ids << app.bundleIdentifier.value_or("-");
+        }
+        return ids;
+    };
+    EXPECT_EQ(noted(*request), QStringList{"org.example.Notes"});
+    addApp("org.example.Mail", std::optional<QString>("Mail"));
+    const auto next = std::make_shared<RestoreRequest>();
+    run(OtherApplications::closeAppsNotInWorkspace(held, next));
+    EXPECT_EQ(noted(*next), QStringList{"org.example.Mail"});
 }
 
 TEST_F(OtherApplicationsTest, HidesEveryOtherRegularApp) {
@@ -94,6 +109,7 @@ TEST_F(OtherApplicationsTest, WaitsForTheAppsAskedToQuitUntilTheyGoAtMostHalfASe
         qint64 elapsedMs;
     };
     const QList<Case> cases{
+        {"cannot be asked to quit", {true, Clock::Duration(0), 0, 0, true}, 0},
         {"quits a moment later", {false, Clock::Duration(130)}, 140},
         {"asks its user first", {true}, 500},
     };

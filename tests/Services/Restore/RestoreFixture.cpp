@@ -1,18 +1,13 @@
 #include "RestoreFixture.h"
 
-#include "Services/Coordination/RestoreCoordinator.h"
 #include "Services/Desktop/DisplayMapper.h"
-#include "Services/Restore/OpenedWindows.h"
 
 RestoreFixture::RestoreFixture() {
     addScreen();
-    RestoreCoordinator::shared().setCancellationRequested(false);
     AnalysisLogger::shared().beginSession(Workspace{});
-    OpenedWindows::forget();
 }
 
 RestoreFixture::~RestoreFixture() {
-    RestoreCoordinator::shared().setCancellationRequested(false);
     AnalysisLogger::shared().endSession(std::nullopt);
 }
 

@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-// A simulated desktop with one 1440 x 900 screen (visible area below a 25-point menu bar), an
-// analysis-log session open, and the restore's cancellation flag clear.
+// A simulated desktop with one 1440 x 900 screen (visible area below a 25-point menu bar) and an
+// analysis-log session open.
 class RestoreFixture : public ::testing::Test, public ScriptedDesktop {
 protected:
     RestoreFixture();

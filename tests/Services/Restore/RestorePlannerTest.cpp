@@ -229,6 +229,14 @@ TEST_F(RestorePlannerTest, PlansLaunchDocumentsTabsFoldersAndOrder) {
     EXPECT_TRUE(p.appPlans[3].windowPlans.first().needsPositioning);
     // The Finder window was added last, so it is in front; the saved order has the browser first.
     EXPECT_TRUE(p.needsZOrderAdjustment);
+    // The folder shown is the saved one however it was saved.
+    for (const QString& saved :
+         {QStringLiteral("file:///home/me/Projects/"), QStringLiteral("/home/me/Projects"),
+          QStringLiteral("file://localhost/home/me/Projects")}) {
+        folder.documentURL = saved;
+        EXPECT_FALSE(plan({savedApp("com.apple.finder", {folder})}).appPlans[0].needsFinderWindowRestore)
+            << saved.toStdString();
+    }
 }
 
 TEST_F(RestorePlannerTest, StackingOrderCountsLargeWindowsOnceEach) {

@@ -91,6 +91,10 @@ TEST_F(StackingOrderRestorerTest, RestacksTheWindowsOfAnAppOutOfOrderWhenAppsSta
         QList<int> liveMinimised;
         QList<int> stacking;
         QList<int> expected; // empty: nothing is raised
+        // How long a busy manager takes for each raise.
+        int raiseLagMs = 0;
+        // Saved on, and now on, a virtual desktop not shown (the others: on the one shown).
+        QList<int> away{};
     } cases[] = {
         {"a window opened anew came up in front",
          {"Build", "Logs", "Shell"},
@@ -121,6 +125,14 @@ TEST_F(StackingOrderRestorerTest, RestacksTheWindowsOfAnAppOutOfOrderWhenAppsSta
          {2, 1, 0},
          {0, 1, 2}},
         {"already in order", {"Build", "Logs", "Shell"}, {"xterm", "Logs", "Shell"}, {}, {}, {0, 1, 2}, {}},
+        // The saved title is borne by two live windows: the one on its frame is its window.
+        {"a saved title two live windows bear pairs with the nearest",
+         {"Build", "Logs", "Shell"},
+         {"Shell", "Logs", "Shell"},
+         {},
+         {},
+         {1, 0, 2},
+         {0, 1, 2}},
         {"a minimised first saved window does not decide",
          {"Build", "Logs", "Shell"},
          {"Build", "Logs", "Shell"},
@@ -136,6 +148,25 @@ TEST_F(StackingOrderRestorerTest, RestacksTheWindowsOfAnAppOutOfOrderWhenAppsSta
          {1},
          {2, 0, 1},
          {0, 2, 1}},
+        // Its look at the window raised last alone would end the wait before any raise was done.
+        {"the window raised last stood in front already, and the manager raises late",
+         {"Build", "Logs", "Shell"},
+         {"Build", "Logs", "Shell"},
+         {},
+         {},
+         {0, 2, 1},
+         {0, 1, 2},
+         30},
+        // Its desktop keeps a stacking of its own, which the next restore reads.
+        {"the front window is on a desktop not shown, and the manager raises late",
+         {"Build", "Logs", "Shell"},
+         {"Build", "Logs", "Shell"},
+         {},
+         {},
+         {2, 1, 0},
+         {0, 1, 2},
+         30,
+         {0, 2}},
     };
     for (const auto& c : cases) {
         const qint32 term = addApp("org.example.Term", frames, c.live);
@@ -144,6 +175,8 @@ TEST_F(StackingOrderRestorerTest, RestacksTheWindowsOfAnAppOutOfOrderWhenAppsSta
         for (int i = 0; i < 3; ++i) {
             windows << savedWindow(frames[i], c.saved[i], i);
             windows.last().isMinimized = c.minimised.contains(i);
+            windows.last().spaceIndex = c.away.contains(i) ? 1 : 0;
+            desktop().window(windowOf(term, i))->onScreen = !c.away.contains(i);
         }
         for (const int i : c.liveMinimised) {
             desktop().window(windowOf(term, i))->minimized = true;
@@ -154,6 +187,7 @@ TEST_F(StackingOrderRestorerTest, RestacksTheWindowsOfAnAppOutOfOrderWhenAppsSta
         }
         desktop().setStackingOrder(order + QList<quint32>{windowOf(other)});
         desktop().setFrontmost(term);
+        desktop().setRaiseLag(std::chrono::milliseconds(c.raiseLagMs));
         const qint64 before = elapsedMs();
         restack({savedApp("org.example.Term", windows), savedApp("org.example.Other", titled({"Other"}))});
         if (c.expected.isEmpty()) {
@@ -173,6 +207,7 @@ TEST_F(StackingOrderRestorerTest, RestacksTheWindowsOfAnAppOutOfOrderWhenAppsSta
                 {savedApp("org.example.Term", windows), savedApp("org.example.Other", titled({"Other"}))});
             EXPECT_EQ(elapsedMs(), after) << c.name;
         }
+        desktop().setRaiseLag(Clock::Duration::zero());
         desktop().removeApplication(term);
         desktop().removeApplication(other);
     }

@@ -83,8 +83,9 @@ protected:
         desktop().setFrontmost(unrelated);
         SettingsManager().setExcludedAppBundleIDs({"org.example.Excluded"});
     }
-    RestoreReport restore(const Workspace& w, bool closeOtherApps = false) {
-        return run(WorkspaceRestorer::restore(w, closeOtherApps));
+    RestoreReport restore(const Workspace& w, bool closeOtherApps = false,
+                          std::shared_ptr<RestoreRequest> request = {}) {
+        return run(WorkspaceRestorer::restore(w, closeOtherApps, std::move(request)));
     }
     // Every saved window of the workspace has a live window of its application within 50 points.
     void expectWindowsInPlace(const Workspace& w) {
@@ -382,6 +383,17 @@ TEST_F(WorkspaceRestorerTest, ListsAppsInWorkspaceOrderWhateverOrderTheyFinish) 
         order << r.appName;
     }
     EXPECT_EQ(order, QStringList({"A", "B", "C"}));
+
+    // One application listed twice: the entry with a window to move ends last, and is listed first.
+    const qint32 editor =
+        addApp(kEditor, {QRectF(400, 300, 600, 400), QRectF(300, 200, 600, 400)}, {"Mail", "Notes"});
+    const RestoreReport twice =
+        restore(workspace({savedApp(kEditor, {savedWindow(QRectF(100, 100, 600, 400), "Mail", 0)}),
+                           savedApp(kEditor, {savedWindow(QRectF(300, 200, 600, 400), "Notes", 1)})}));
+    ASSERT_EQ(twice.appResults.size(), 2);
+    EXPECT_EQ(twice.appResults[0].windowResults.value(0).windowTitle, "Mail");
+    EXPECT_TRUE(twice.appResults[1].foundInSavedState);
+    EXPECT_EQ(frameOf(windowOf(editor, 0)), QRectF(100, 100, 600, 400));
 }
 
 // An application saved twice: the stacking order raises its windows by the later entry's list, so
@@ -412,8 +424,9 @@ TEST_F(WorkspaceRestorerTest, StopsAtEachCancellationPoint) {
     const Workspace saved =
         workspace({savedApp("org.example.Moved", {savedWindow(QRectF(100, 100, 600, 400))}),
                    savedApp("org.example.Slow", {savedWindow(QRectF(300, 200, 600, 400))})});
-    RestoreCoordinator::shared().setCancellationRequested(true);
-    const RestoreReport before = restore(saved);
+    const auto stopped = std::make_shared<RestoreRequest>();
+    stopped->requestStop();
+    const RestoreReport before = restore(saved, false, stopped);
     EXPECT_EQ(before.status, RestoreStatus::cancelled);
     EXPECT_TRUE(before.appResults.isEmpty());
     EXPECT_EQ(frameOf(windowOf(moved)), QRectF(400, 300, 600, 400));
@@ -421,11 +434,11 @@ TEST_F(WorkspaceRestorerTest, StopsAtEachCancellationPoint) {
 
     // While the applications are restored: the one done is reported, the slow one is dropped once it
     // has wound down, and neither the stacking order nor the other applications are touched.
-    RestoreCoordinator::shared().setCancellationRequested(false);
+    const auto stopping = std::make_shared<RestoreRequest>();
     const qint64 start = elapsedMs();
-    const ClockTimer cancel = clock().startTimer(
-        Clock::Duration(1000), false, [] { RestoreCoordinator::shared().setCancellationRequested(true); });
-    const RestoreReport during = restore(saved);
+    const ClockTimer cancel =
+        clock().startTimer(Clock::Duration(1000), false, [stopping] { stopping->requestStop(); });
+    const RestoreReport during = restore(saved, false, stopping);
     EXPECT_EQ(during.status, RestoreStatus::cancelled);
     EXPECT_EQ(reasons(during), QStringList{"Moved: restored — All 1 windows restored"});
     EXPECT_FALSE(desktop().application(other)->hidden);

@@ -1,5 +1,6 @@
 // Browser conversations end to end against the simulated browsers.
 #include "Services/Scripting/BrowserScriptService.h"
+#include "Services/Scripting/BrowserNames.h"
 
 #include "Models/Workspace.h"
 #include "Services/Storage/AnalysisLogger.h"
@@ -34,7 +35,7 @@ protected:
 TEST_F(BrowserScriptServiceTest, RestoredWindowsReadBackInBothDialects) {
     const QString hostile = R"(x" & (do shell script "say hi") & "\)";
     for (const QString& id : {kChrome, kSafari}) {
-        const qint32 pid = d.addApp(id, BrowserScriptService::appName(id));
+        const qint32 pid = d.addApp(id, BrowserNames::appName(id));
         d.addBrowserWindow(pid, {"https://back/*"});
         const BrowserScriptService::TabList saved{
             {tab("https://one/"), tab("https://two/", true), tab(hostile, true)},
@@ -96,7 +97,7 @@ TEST_F(BrowserScriptServiceTest, WindowCreationWithoutAnAnswer) {
     };
     for (const auto& c : cases) {
         AnalysisLogger::shared().beginSession(Workspace{});
-        const QString name = BrowserScriptService::appName(c.id);
+        const QString name = BrowserNames::appName(c.id);
         const qint32 pid = d.addApp(c.id, name);
         const quint32 users = d.addBrowserWindow(pid, {"https://mine/*"}, QRectF(300, 300, 500, 400));
         d.host().queueBehaviour(name, c.fault);

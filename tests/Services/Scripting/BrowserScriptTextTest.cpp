@@ -2,7 +2,7 @@
 // simulated script host, which refuses any other text: every script runs against it in the
 // service tests, in both dialects.
 #include "Services/Scripting/BrowserScriptText.h"
-#include "Services/Scripting/BrowserScriptService.h"
+#include "Services/Scripting/BrowserNames.h"
 
 #include "Platform/BrowserIdentities.h"
 #include "Platform/Platform.h"
@@ -15,8 +15,7 @@
 
 TEST(BrowserScriptText, NamesAndDialects) {
     // The ten identifiers, and the same browsers' Linux desktop-file ids.
-    EXPECT_EQ(BrowserScriptService::supportedBrowsers().size(),
-              10 + BrowserIdentities::linuxBrowsers().size());
+    EXPECT_EQ(BrowserNames::supportedBrowsers().size(), 10 + BrowserIdentities::linuxBrowsers().size());
     const std::pair<const char*, const char*> names[] = {
         {"com.apple.Safari", "Safari"},
         {"com.apple.SafariTechnologyPreview", "Safari Technology Preview"},
@@ -38,11 +37,11 @@ TEST(BrowserScriptText, NamesAndDialects) {
         {"vivaldi-stable.desktop", "Vivaldi"},
     };
     for (const BrowserIdentities::LinuxBrowser& browser : BrowserIdentities::linuxBrowsers()) {
-        EXPECT_TRUE(BrowserScriptService::supportedBrowsers().contains(browser.desktopId));
+        EXPECT_TRUE(BrowserNames::supportedBrowsers().contains(browser.desktopId));
         EXPECT_EQ(ScriptProgram::bundleIdentifierOf(browser.scriptName), browser.bundleIdentifier);
     }
     for (const auto& [id, name] : names) {
-        EXPECT_EQ(BrowserScriptService::appName(id), name) << id;
+        EXPECT_EQ(BrowserNames::appName(id), name) << id;
     }
     // An unknown browser is spoken to in the Chromium dialect.
     EXPECT_EQ(BrowserScriptText::activateTabScript("org.example.unknown", 3, 2),

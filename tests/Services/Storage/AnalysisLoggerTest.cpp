@@ -92,9 +92,12 @@ TEST_F(AnalysisLoggerTest, WritesTheCompleteLog) {
     workspace.appSnapshots[0].windowSnapshots[0].windowTitle = QStringLiteral("Start\r\nApps (9):");
     RestoreReport report = sampleReport();
     report.appResults[0].windowResults[0].windowTitle = QStringLiteral("Start\nPage\u2029");
+    // What the request's runs did to the window comes before what its last run found.
+    report.appResults[0].windowResults[0].actions = {QStringLiteral("started"), QStringLiteral("moved")};
     report.appResults[0].closedWindows = {
         {QStringLiteral("Page 6\u202E"), ClosedWindow::Why::outsideWorkspace},
-        {QStringLiteral("New Tab"), ClosedWindow::Why::blank}};
+        {QStringLiteral("New Tab"), ClosedWindow::Why::blank},
+        {QStringLiteral("Music"), ClosedWindow::Why::folderOutsideWorkspace}};
     AnalysisLogger logger;
     logger.setTimeZone(berlin);
     platform.clock().advanceBy(1500ms);

@@ -157,14 +157,22 @@ TEST_F(WorkspaceStoreTest, FilesThatCouldNotBeReadStayAsTheyAre) {
     struct Row {
         char op;     // import, save, rename or delete (of a copy listed from "copy.json")
         bool folder; // the unread file is a folder, else a workspace cut short
+        // Else a whole workspace of more windows and tabs than the loaded ones may hold together.
+        bool pastTheBound = false;
     };
-    for (const Row& row :
-         {Row{'i', false}, Row{'i', true}, Row{'s', false}, Row{'r', true}, Row{'d', false}}) {
-        SCOPED_TRACE(std::string(1, row.op) + (row.folder ? " folder" : ""));
+    for (const Row& row : {Row{'i', false}, Row{'i', true}, Row{'s', false}, Row{'r', true}, Row{'d', false},
+                           Row{'s', false, true}, Row{'d', false, true}}) {
+        SCOPED_TRACE(std::string(1, row.op) + (row.folder ? " folder" : "") +
+                     (row.pastTheBound ? " bound" : ""));
         SetUp();
         const Workspace workspace = WorkspaceSamples::plain("Kept", WorkspaceSamples::date(10));
         const QString unread = pathOf(WorkspaceJson::uuidString(workspace.id) + ".json");
-        const QByteArray cut = WorkspaceJson::encodeFile(workspace).value().chopped(20);
+        Workspace large = workspace;
+        large.appSnapshots = {
+            AppSnapshot{QUuid::createUuid(), "org.example.Browser", "Browser", {{}}, false}};
+        large.appSnapshots[0].windowSnapshots[0].tabSnapshots.resize(WorkspaceStore::kMostParts);
+        const QByteArray cut = row.pastTheBound ? WorkspaceJson::encodeFile(large).value()
+                                                : WorkspaceJson::encodeFile(workspace).value().chopped(20);
         row.folder ? void(QDir().mkpath(unread + "/inside")) : writeRaw(QFileInfo(unread).fileName(), cut);
         const bool copy = row.op == 'r' || row.op == 'd';
         if (copy) {
@@ -194,18 +202,31 @@ TEST_F(WorkspaceStoreTest, FilesThatCouldNotBeReadStayAsTheyAre) {
 TEST_F(WorkspaceStoreTest, ManyFilesLoadInListingOrder) {
     // Enough files to be read on several threads; equal dates keep the order of the file names.
     QStringList expected;
+    // The files together are read within their bounds, in the order of their names whichever thread
+    // reads them first: of two large ones, and of two with many tabs, the second is skipped.
     for (int i = 0; i < 120; ++i) {
         const QString name = QStringLiteral("%1").arg(i, 3, 10, QLatin1Char('0'));
         Workspace w = WorkspaceSamples::full();
         w.name = name;
-        writeRaw(name + ".json", i % 10 == 3 ? "{\"id\": \"broken\"}" : WorkspaceJson::encodeFile(w).value());
-        if (i % 10 != 3) {
+        if (i == 115 || i == 116) {
+            w.appSnapshots[0].windowSnapshots[0].tabSnapshots.resize(i == 115 ? 60000 : 50000);
+        }
+        const QByteArray padding(i == 117 || i == 118 ? WorkspaceStore::kMostFileBytes / 2 : 0, ' ');
+        writeRaw(name + ".json",
+                 i % 10 == 3 ? "{\"id\": \"broken\"}" : WorkspaceJson::encodeFile(w).value() + padding);
+        if (i % 10 != 3 && i != 116 && i != 118) {
             expected.append(name);
         }
     }
     WorkspaceStore store;
     EXPECT_EQ(names(store), expected);
-    ASSERT_EQ(m_diagnostics.lines().size(), 12);
+    ASSERT_EQ(m_diagnostics.lines().size(), 14);
+    EXPECT_EQ(m_diagnostics.lines().at(12),
+              "[WorkspaceStore.load] Skipped 116.json: its windows and tabs would "
+              "take the workspaces loaded past 100,000 windows and tabs");
+    EXPECT_TRUE(m_diagnostics.lines().at(13).startsWith(
+        "[WorkspaceStore.load] Skipped 118.json: the workspace files read before it left "))
+        << m_diagnostics.lines().at(13).toStdString();
     EXPECT_EQ(
         m_diagnostics.lines().at(0).toStdString(),
         "[WorkspaceStore.load] Skipped 003.json: id: Attempted to decode UUID from invalid UUID string.");
@@ -343,7 +364,12 @@ TEST_F(WorkspaceStoreTest, HostileImportsChangeNothing) {
     escaping["id"] = "../../../../tmp/escaped";
     QJsonObject braces = good;
     braces["id"] = "{" + good.value("id").toString() + "}";
+    // More windows and tabs than the workspaces loaded may hold together, with those listed.
+    Workspace large = WorkspaceSamples::full();
+    QList<TabSnapshot>& tabs = large.appSnapshots[0].windowSnapshots[0].tabSnapshots;
+    tabs.resize(tabs.size() + WorkspaceStore::kMostParts - WorkspaceStore::partsOf(large) + 1);
     const QByteArray cases[] = {
+        WorkspaceJson::encodeList({large}).value(),
         QJsonDocument(QJsonArray{good, escaping}).toJson(),
         QJsonDocument(QJsonArray{braces}).toJson(),
         QJsonDocument(good).toJson(),

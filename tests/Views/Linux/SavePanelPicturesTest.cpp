@@ -54,22 +54,26 @@ TEST_F(SavePanelPicturesTest, PicturesOfRealWindowsLookLikeTheWindowsInBothTheme
         }
         return nullptr;
     };
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            ui.settle();
-            QQuickItem* a = picture(QStringLiteral("XTerm"));
-            QQuickItem* b = picture(QStringLiteral("XClock"));
-            return a && b && a->property("hasThumbnail").toBool() && b->property("hasThumbnail").toBool() &&
-                   ThumbnailQueue::pending() == 0;
-        },
-        20000));
+    // Both pictures shown; a change of theme may lay the rows out again and take them anew.
+    const auto bothShown = [&] {
+        return waitUntil(
+            [&] {
+                ui.settle();
+                QQuickItem* a = picture(QStringLiteral("XTerm"));
+                QQuickItem* b = picture(QStringLiteral("XClock"));
+                return a && b && a->property("hasThumbnail").toBool() &&
+                       b->property("hasThumbnail").toBool() && ThumbnailQueue::pending() == 0;
+            },
+            20000);
+    };
+    ASSERT_TRUE(bothShown());
     ui.screenshots(QStringLiteral("SaveWorkspacePanel-x11"));
 
     // The xterm's white page shows white, in the light theme and in the dark one.
-    QQuickItem* page = picture(QStringLiteral("XTerm"));
     for (const AppTheme theme : {AppTheme::light, AppTheme::dark}) {
         ViewHarness::setTheme(theme);
-        ui.settle();
+        ASSERT_TRUE(bothShown());
+        QQuickItem* page = picture(QStringLiteral("XTerm"));
         const QImage shown = ui.grab();
         const qreal scale = shown.width() / ui.window()->width();
         const QRectF area = page->mapRectToScene(QRectF(0, 0, page->width(), page->height()));
