@@ -19,8 +19,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 
 void PrintTo(const InstalledApplications::Application& app, std::ostream* os) {
     *os << (app.identifier + " | " + app.name + " | " + app.icon).toStdString();
@@ -199,28 +202,63 @@ TEST(LinuxInstalledApplications, EntriesAreReadAgainWhenTheirFoldersChange) {
 }
 
 // Links that lead back above themselves in the applications folders make GIO's reader of the entries
-// walk them for minutes, holding whoever asked (the start, on the main thread): while they are there
-// no entry is read, and a diagnostic names them.
-TEST(LinuxInstalledApplications, LinksThatLoopLeaveTheEntriesUnreadInsteadOfHoldingTheCaller) {
+// walk them for minutes, and a FIFO among the files it opens (an entry, a list of default
+// applications) holds it for ever, holding whoever asked (the start, on the main thread): while they
+// are there no entry is read, and a diagnostic names them.
+TEST(LinuxInstalledApplications,
+     WhatWouldHoldTheDesktopsReaderLeavesTheEntriesUnreadInsteadOfHoldingTheCaller) {
     if (!OwnProcess::runsHere()) {
         return;
     }
     QTemporaryDir systemData;
     ::setenv("XDG_DATA_DIRS", systemData.path().toUtf8().constData(), 1);
+    ::setenv("XDG_CURRENT_DESKTOP", "Test:Other", 1);
     const QString user = QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME")) + "/applications";
+    const QString config = QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME"));
+    ASSERT_TRUE(QDir().mkpath(config) && QDir().mkpath(user + "/sub"));
     write(user + "/org.example.Editor.desktop", entry("My Editor"));
-    ASSERT_TRUE(QFile::link("..", user + "/loop") && QFile::link("../..", user + "/loop2"));
-    const DiagnosticsCapture printed;
-    EXPECT_FALSE(DesktopEntries::fromFile(user + "/org.example.Editor.desktop"));
-    EXPECT_FALSE(DesktopEntries::find("org.example.Editor.desktop"));
-    EXPECT_TRUE(LinuxInstalledApplications::read().isEmpty());
-    EXPECT_EQ(InstalledEntries::loops(), (QStringList{user + "/loop", user + "/loop2"}));
-    ASSERT_EQ(printed.lines().size(), 1);
-    EXPECT_TRUE(printed.lines().first().endsWith(user + "/loop, " + user + "/loop2"))
-        << printed.lines().first().toStdString();
-    // Without them, the entries are read.
-    ASSERT_TRUE(QFile::remove(user + "/loop") && QFile::remove(user + "/loop2"));
-    EXPECT_EQ(DesktopEntries::find("org.example.Editor.desktop").value_or(DesktopEntry()).name, "My Editor");
+    const auto fifo = [](const QString& path) {
+        return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+    };
+    const struct {
+        const char* what;
+        std::function<bool()> make;
+        QStringList named;
+    } rows[] = {
+        {"links back up",
+         [&] { return QFile::link("..", user + "/loop") && QFile::link("../..", user + "/loop2"); },
+         {user + "/loop", user + "/loop2"}},
+        {"a FIFO entry in a subfolder",
+         [&] { return fifo(user + "/sub/a.desktop"); },
+         {user + "/sub/a.desktop"}},
+        {"a link to a FIFO",
+         [&] { return fifo(config + "/f") && QFile::link(config + "/f", user + "/b.desktop"); },
+         {user + "/b.desktop"}},
+        {"a device",
+         [&] { return QFile::link("/dev/zero", user + "/mimeinfo.cache"); },
+         {user + "/mimeinfo.cache"}},
+        {"the user's default applications, for the desktop running",
+         [&] { return fifo(config + "/test-mimeapps.list"); },
+         {config + "/test-mimeapps.list"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ASSERT_TRUE(row.make());
+        const DiagnosticsCapture printed;
+        EXPECT_FALSE(DesktopEntries::fromFile(user + "/org.example.Editor.desktop"));
+        EXPECT_FALSE(DesktopEntries::find("org.example.Editor.desktop"));
+        EXPECT_TRUE(LinuxInstalledApplications::read().isEmpty());
+        EXPECT_EQ(InstalledEntries::unreadable(), row.named);
+        ASSERT_EQ(printed.lines().size(), 1);
+        EXPECT_TRUE(printed.lines().first().endsWith(row.named.join(", ")))
+            << printed.lines().first().toStdString();
+        // Without them, the entries are read.
+        for (const QString& path : row.named) {
+            ASSERT_TRUE(QFile::remove(path));
+        }
+        EXPECT_EQ(DesktopEntries::find("org.example.Editor.desktop").value_or(DesktopEntry()).name,
+                  "My Editor");
+    }
 }
 
 } // namespace

@@ -172,7 +172,7 @@ LaunchContext launchContext(bool activates) {
 } // namespace
 
 bool DesktopEntries::readable() {
-    return InstalledEntries::loops().isEmpty();
+    return InstalledEntries::unreadable().isEmpty();
 }
 
 std::optional<DesktopEntry> DesktopEntries::find(const QString& id) {

@@ -42,8 +42,9 @@ class DesktopEntries {
 public:
     DesktopEntries() = delete;
 
-    // Whether GIO may read the entries: not while links in their folders loop (see
-    // InstalledEntries::loops()), which would hold the caller for minutes. Every lookup here answers
+    // Whether GIO may read the entries: not while links in their folders loop or a file it would
+    // open is a FIFO or a device (see InstalledEntries::unreadable()), which would hold the caller
+    // for minutes or for ever. Every lookup here answers
     // none meanwhile; a caller of GIO's entries of its own asks first.
     static bool readable();
 

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -65,6 +67,7 @@ void FolderWatch::walk(const QString& path, const QString& prefix, qsizetype roo
     }
     m_seen.insert(identity);
     m_folders.append(Folder{path, prefix, root});
+    noteWaitingFiles(path);
     if (depth >= kDeepest) {
         return;
     }
@@ -85,6 +88,35 @@ void FolderWatch::walk(const QString& path, const QString& prefix, qsizetype roo
         walk(sub.filePath(), prefix + sub.fileName() + u'-', root, depth + 1);
     }
     m_onTheWay.remove(identity);
+}
+
+void FolderWatch::noteWaitingFiles(const QString& path) {
+    DIR* dir = ::opendir(QFile::encodeName(path).constData());
+    if (!dir) {
+        return;
+    }
+    QStringList found;
+    while (const dirent* entry = ::readdir(dir)) {
+        // The kind the listing gives is enough for most; a link (or a file system that gives none)
+        // is asked where it leads.
+        unsigned char type = entry->d_type;
+        if (type == DT_LNK || type == DT_UNKNOWN) {
+            struct stat info {};
+            if (::fstatat(::dirfd(dir), entry->d_name, &info, 0) != 0) {
+                continue;
+            }
+            type = S_ISFIFO(info.st_mode)  ? DT_FIFO
+                   : S_ISCHR(info.st_mode) ? DT_CHR
+                   : S_ISBLK(info.st_mode) ? DT_BLK
+                                           : DT_REG;
+        }
+        if (type == DT_FIFO || type == DT_CHR || type == DT_BLK) {
+            found.append(path + u'/' + QFile::decodeName(entry->d_name));
+        }
+    }
+    ::closedir(dir);
+    found.sort();
+    m_waitingFiles.append(found);
 }
 
 bool FolderWatch::linksMoved() const {

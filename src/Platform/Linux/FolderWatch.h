@@ -45,10 +45,15 @@ public:
     // link to the folder itself or one above it. They are not walked; a reader that follows every
     // link (GIO's reader of the desktop entries) walks them without end, the more loops the longer.
     const QStringList& loops() const { return m_loops; }
+    // The files of the folders found (with their subfolders) that are FIFOs or devices, or links to
+    // one: a reader that opens every file of them (GIO's again) waits on a FIFO without a writer for
+    // ever, and reads a device like /dev/zero without end.
+    const QStringList& waitingFiles() const { return m_waitingFiles; }
 
 private:
     void walk(const QString& path, const QString& prefix, qsizetype root, int depth);
     bool linksMoved() const;
+    void noteWaitingFiles(const QString& path);
 
     int m_fd = -1;
     bool m_watching = true;
@@ -60,4 +65,5 @@ private:
     // The folders on the way to the one being walked.
     QSet<std::pair<quint64, quint64>> m_onTheWay;
     QStringList m_loops;
+    QStringList m_waitingFiles;
 };

@@ -19,13 +19,15 @@ class InstalledEntries {
 public:
     InstalledEntries() = delete;
 
-    // In the order of their folders, then of their paths. None while loops() names any.
+    // In the order of their folders, then of their paths. None while unreadable() names anything.
     static std::shared_ptr<const QList<InstalledEntry>> all();
-    // The links in the applications folders that lead back to a folder on the way to them ("loop
-    // -> .."). GIO follows every link of these folders when it first reads its entries, and such
-    // loops make it read without end (minutes at full speed for two of them), holding whoever asked:
-    // while there are any, no entry is read, through GIO or here, and a diagnostic names them.
-    static QStringList loops();
+    // What would hold GIO's reader of the entries, which follows every link of the applications
+    // folders and opens every file of them and the lists of default applications: links that lead
+    // back to a folder on the way to them ("loop -> ..", read without end: minutes at full speed
+    // for two of them), and FIFOs or devices, or links to one (a FIFO without a writer holds it for
+    // ever). While there are any, no entry is read, through GIO or here, and a diagnostic names them
+    // once.
+    static QStringList unreadable();
     // The program a line of an entry of all() starts, as DesktopEntries::programOfCommandLine finds
     // it: worked out at the first ask (most entries' programs are never asked for) and remembered
     // until the entries are read again.
