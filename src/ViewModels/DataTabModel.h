@@ -30,6 +30,9 @@ public:
     Q_INVOKABLE void importWorkspaces() { runImport(); }
     Q_INVOKABLE void deleteAllWorkspaces() { runDeleteAll(); }
 
+    // Whether an import file is being read and decoded, off the main thread.
+    bool importing() const { return m_importing > 0; }
+
     // The operations, awaited by tests. Cancelling a panel or the alert changes nothing.
     QCoro::Task<void> runExport();
     QCoro::Task<void> runImport();
@@ -43,4 +46,5 @@ private:
 
     WorkspaceStore& m_store;
     QString m_statusMessage;
+    int m_importing = 0;
 };

@@ -26,6 +26,12 @@ protected:
 
     QString path(const QString& name) const { return files.filePath(name); }
     void run(QCoro::Task<void> task) { ASSERT_TRUE(clock().runUntilDone(std::move(task))); }
+    // An import reads its file on a worker: its answer is waited for as it comes.
+    void runImport(DataTabModel& model) {
+        clock().setRealWorkPending([&model] { return model.importing(); });
+        run(model.runImport());
+        clock().setRealWorkPending({});
+    }
     // Puts a folder with something in it where the workspace's file must be, so it can neither be
     // written nor removed.
     void blockFile(const QString& folder, const QUuid& id) {
@@ -85,20 +91,20 @@ TEST_F(DataTabModelTest, ExportAndImportRoundTrip) {
     WorkspaceStore other(otherStorage.path());
     DataTabModel importer(other);
     prompts().queuePanelAnswer(path("Workspaces.json"));
-    run(importer.runImport());
+    runImport(importer);
     EXPECT_EQ(importer.statusMessage(), "Workspaces imported successfully: 2 added");
     EXPECT_EQ(prompts().shownPanels().last().title, "Import Workspaces");
     EXPECT_EQ(prompts().shownPanels().last().directory, QDir::homePath());
     EXPECT_EQ(other.workspaces(), store.workspaces());
     // The same file again adds nothing, and says so; with one workspace gone, it adds that one.
     prompts().queuePanelAnswer(path("Workspaces.json"));
-    run(importer.runImport());
+    runImport(importer);
     EXPECT_EQ(other.workspaces().size(), 2);
     EXPECT_EQ(importer.statusMessage(), "No workspaces imported: 2 workspaces already listed");
     const Workspace gone = other.workspaces().first();
     ASSERT_TRUE(other.deleteWorkspace(gone));
     prompts().queuePanelAnswer(path("Workspaces.json"));
-    run(importer.runImport());
+    runImport(importer);
     EXPECT_EQ(importer.statusMessage(), "Workspaces imported successfully: 1 added, 1 already listed");
     // A file of one workspace listed already says so in the singular.
     QFile exported(path("Workspaces.json"));
@@ -110,7 +116,7 @@ TEST_F(DataTabModelTest, ExportAndImportRoundTrip) {
     one.write(QJsonDocument(QJsonArray{all.first()}).toJson());
     one.close();
     prompts().queuePanelAnswer(path("One.json"));
-    run(importer.runImport());
+    runImport(importer);
     EXPECT_EQ(importer.statusMessage(), "No workspaces imported: 1 workspace already listed");
 }
 
@@ -128,12 +134,12 @@ TEST_F(DataTabModelTest, AFailedImportChangesNothingAndSaysSo) {
     for (const char* name : {"object.json", "folder.json", "missing.json", "fifo.json", "link.json"}) {
         model.reset();
         prompts().queuePanelAnswer(path(name));
-        run(model.runImport());
+        runImport(model);
         EXPECT_EQ(model.statusMessage(), "Failed to import workspaces") << name;
         EXPECT_EQ(store.workspaces(), before);
     }
     // A cancelled panel is no failure: the line stays as it was.
-    run(model.runImport());
+    runImport(model);
     EXPECT_EQ(model.statusMessage(), "Failed to import workspaces");
 }
 
@@ -146,7 +152,7 @@ TEST_F(DataTabModelTest, WritesAndRemovalsThatFailAreReported) {
     DataTabModel importer(other);
     blockFile(otherStorage.path(), store.workspaces().first().id);
     prompts().queuePanelAnswer(path("Workspaces.json"));
-    run(importer.runImport());
+    runImport(importer);
     EXPECT_EQ(importer.statusMessage(), "Imported, but some workspaces could not be saved");
 
     // An export into a folder that cannot exist.

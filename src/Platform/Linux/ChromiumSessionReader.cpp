@@ -1,10 +1,9 @@
 #include "Platform/Linux/ChromiumSessionReader.h"
 
+#include "Extensions/WorkerTask.h"
 #include "Platform/Linux/ChromiumProfile.h"
 
 #include <QFile>
-#include <QPromise>
-#include <QThreadPool>
 
 #include <qcoro/qcorofuture.h>
 
@@ -20,14 +19,7 @@ ChromiumSessionReader::ChromiumSessionReader(Locate locate, Parse parse, Newest 
 }
 
 QFuture<ChromiumSessionReader::Parsed> ChromiumSessionReader::onWorker(std::function<Parsed()> parse) {
-    auto promise = std::make_shared<QPromise<Parsed>>();
-    QFuture<Parsed> future = promise->future();
-    promise->start();
-    QThreadPool::globalInstance()->start([promise, parse = std::move(parse)] {
-        promise->addResult(parse());
-        promise->finish();
-    });
-    return future;
+    return WorkerTask::run(std::move(parse));
 }
 
 QFuture<ChromiumSessionReader::Parsed> ChromiumSessionReader::atOnce(std::function<Parsed()> parse) {

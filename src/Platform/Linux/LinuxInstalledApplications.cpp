@@ -4,11 +4,8 @@
 
 #include "Platform/Linux/LinuxInstalledApplications.h"
 
+#include "Extensions/WorkerTask.h"
 #include "Platform/Linux/DesktopEntries.h"
-
-#include <QFuture>
-#include <QPromise>
-#include <QThreadPool>
 
 #include <qcoro/qcorofuture.h>
 
@@ -48,14 +45,7 @@ QList<InstalledApplications::Application> LinuxInstalledApplications::read() {
 }
 
 QCoro::Task<QList<InstalledApplications::Application>> LinuxInstalledApplications::applications() {
-    auto promise = std::make_shared<QPromise<QList<Application>>>();
-    QFuture<QList<Application>> future = promise->future();
-    promise->start();
-    QThreadPool::globalInstance()->start([promise] {
-        promise->addResult(read());
-        promise->finish();
-    });
-    co_return co_await future;
+    co_return co_await WorkerTask::run(&LinuxInstalledApplications::read);
 }
 
 std::optional<QString> LinuxInstalledApplications::defaultApplicationFor(const QString& uriScheme) const {

@@ -517,7 +517,11 @@ JsonResult<QByteArray> WorkspaceStore::exportAllWorkspaces() const {
 }
 
 JsonResult<WorkspaceStore::ImportSummary> WorkspaceStore::importWorkspaces(const QByteArray& data) {
-    const auto decoded = WorkspaceJson::decodeList(data);
+    return importWorkspaces(WorkspaceJson::decodeList(data));
+}
+
+JsonResult<WorkspaceStore::ImportSummary>
+WorkspaceStore::importWorkspaces(const JsonResult<QList<Workspace>>& decoded) {
     if (!decoded) {
         report("importWorkspaces",
                QStringLiteral("Rejected the data: %1").arg(decoded.error().description()));

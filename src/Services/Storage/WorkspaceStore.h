@@ -99,6 +99,8 @@ public:
     // Adds the workspaces of an export whose ids are not listed yet, unchanged, and re-sorts.
     // Data that is not an array of complete workspaces is rejected whole and changes nothing.
     JsonResult<ImportSummary> importWorkspaces(const QByteArray& data);
+    // The same with the export decoded already (WorkspaceJson::decodeList), on another thread, say.
+    JsonResult<ImportSummary> importWorkspaces(const JsonResult<QList<Workspace>>& decoded);
 
 signals:
     // After every change of workspaces().
