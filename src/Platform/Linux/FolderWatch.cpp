@@ -20,8 +20,9 @@ constexpr qsizetype kMostFolders = 2048;
 
 } // namespace
 
-FolderWatch::FolderWatch(const QStringList& folders, Depth depth)
-    : m_fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+FolderWatch::FolderWatch(const QStringList& folders, Depth depth, Opened opened)
+    : m_fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    , m_opened(std::move(opened)) {
     for (qsizetype root = 0; root < folders.size(); ++root) {
         const QString& folder = folders[root];
         m_resolved.append({folder, QFileInfo(folder).canonicalFilePath()});
@@ -91,12 +92,15 @@ void FolderWatch::walk(const QString& path, const QString& prefix, qsizetype roo
 }
 
 void FolderWatch::noteWaitingFiles(const QString& path) {
-    DIR* dir = ::opendir(QFile::encodeName(path).constData());
+    DIR* dir = m_opened ? ::opendir(QFile::encodeName(path).constData()) : nullptr;
     if (!dir) {
         return;
     }
     QStringList found;
     while (const dirent* entry = ::readdir(dir)) {
+        if (!m_opened(QFile::decodeName(entry->d_name))) {
+            continue;
+        }
         // The kind the listing gives is enough for most; a link (or a file system that gives none)
         // is asked where it leads.
         unsigned char type = entry->d_type;

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // What a reader of installed files (desktop entries, D-Bus services) keeps until something changed:
 // the folders it reads, found once, and a watch that tells whether anything changed in them since.
 // A file written, added or removed there, a folder coming or going, and a link on the way to one of
@@ -28,9 +30,12 @@ public:
         qsizetype root = 0;
     };
 
+    // Whether a reader of the folders opens a file of this name.
+    using Opened = std::function<bool(const QString& name)>;
+
     // Watches the folders, then finds them and their subfolders: a change while they are read shows
-    // at the next look.
-    FolderWatch(const QStringList& folders, Depth depth);
+    // at the next look. The files that opened names are looked at for waitingFiles().
+    FolderWatch(const QStringList& folders, Depth depth, Opened opened = {});
     ~FolderWatch();
     FolderWatch(const FolderWatch&) = delete;
     FolderWatch& operator=(const FolderWatch&) = delete;
@@ -45,9 +50,9 @@ public:
     // link to the folder itself or one above it. They are not walked; a reader that follows every
     // link (GIO's reader of the desktop entries) walks them without end, the more loops the longer.
     const QStringList& loops() const { return m_loops; }
-    // The files of the folders found (with their subfolders) that are FIFOs or devices, or links to
-    // one: a reader that opens every file of them (GIO's again) waits on a FIFO without a writer for
-    // ever, and reads a device like /dev/zero without end.
+    // The files of the folders found (with their subfolders) that the reader opens and that are
+    // FIFOs or devices, or links to one: it would wait on a FIFO without a writer for ever, and read
+    // a device like /dev/zero without end.
     const QStringList& waitingFiles() const { return m_waitingFiles; }
 
 private:
@@ -65,5 +70,6 @@ private:
     // The folders on the way to the one being walked.
     QSet<std::pair<quint64, quint64>> m_onTheWay;
     QStringList m_loops;
+    Opened m_opened;
     QStringList m_waitingFiles;
 };

@@ -95,8 +95,15 @@ QStringList waitingListsOfDefaults() {
 void refresh() {
     const QByteArray searchPath = qgetenv("PATH");
     if (!g_snapshot.watch || g_snapshot.watch->changed() || g_snapshot.searchPath != searchPath) {
+        // GIO opens the entries, the lists of default applications and the cache of the types
+        // each entry takes; it never opens other files there (a program kept there, say).
+        const auto opened = [](const QString& name) {
+            return name.endsWith(QLatin1String(".desktop")) ||
+                   name.endsWith(QLatin1String("mimeapps.list")) || name == QLatin1String("mimeinfo.cache") ||
+                   name == QLatin1String("defaults.list");
+        };
         g_snapshot.watch =
-            std::make_unique<FolderWatch>(applicationFolders(), FolderWatch::Depth::WithSubfolders);
+            std::make_unique<FolderWatch>(applicationFolders(), FolderWatch::Depth::WithSubfolders, opened);
         g_snapshot.searchPath = searchPath;
         g_snapshot.entries.reset();
         g_snapshot.programs.clear();
