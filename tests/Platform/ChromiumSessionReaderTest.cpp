@@ -58,9 +58,9 @@ TEST(ChromiumSessionReaderTest, ParsesAFileAgainOnlyWhenItChangedAndLooksForItOn
             ++locates;
             return ChromiumSessionReader::Location{profile.path(), startedAt};
         },
-        [&](const QString& file, QString* problem) {
+        [&](const QString& file, QString* problem, const std::atomic<bool>* stop) {
             ++parses;
-            return ChromiumSession::readFile(file, problem);
+            return ChromiumSession::readFile(file, problem, stop);
         },
         {}, &ChromiumSessionReader::atOnce);
 
@@ -172,13 +172,13 @@ TEST(ChromiumSessionReaderTest, ParsesOnAWorkerAndGivesWhatWasReadBeforeMeanwhil
         [&](qint32, const QString&) {
             return ChromiumSessionReader::Location{profile.path(), std::nullopt};
         },
-        [&](const QString& file, QString* problem) {
+        [&](const QString& file, QString* problem, const std::atomic<bool>* stop) {
             if (QThread::currentThread() == caller) {
                 ++parsedHere;
             } else {
                 go.tryAcquire(1, 60000);
             }
-            return ChromiumSession::readFile(file, problem);
+            return ChromiumSession::readFile(file, problem, stop);
         },
         {},
         [&parses](std::function<ChromiumSessionReader::Parsed()> parse) {
@@ -219,6 +219,16 @@ TEST(ChromiumSessionReaderTest, ParsesOnAWorkerAndGivesWhatWasReadBeforeMeanwhil
     EXPECT_EQ(firstUrl(reader.read(42, QStringLiteral("browser"))), QStringLiteral("https://c.example/"));
     EXPECT_EQ(parses, 3);
     EXPECT_EQ(parsedHere, 0);
+    // Stopped, as when the application quits (Qt waits for its pool): the parse under way ends with
+    // nothing.
+    write(QStringLiteral("https://d.example/"), 3);
+    EXPECT_TRUE(reader.read(42, QStringLiteral("browser")).reading);
+    reader.stop();
+    go.release();
+    QCoro::waitFor(reader.settle());
+    const ChromiumSessionReader::Result stopped = reader.read(42, QStringLiteral("browser"));
+    EXPECT_FALSE(stopped.session);
+    EXPECT_EQ(stopped.problem, QStringLiteral("the read was stopped"));
 }
 
 // A saved profile comes from a file that may have been imported: only a folder that already holds

@@ -304,7 +304,8 @@ private:
 
 } // namespace
 
-std::optional<ChromiumSession> ChromiumSession::read(QByteArrayView data, QString* problem) {
+std::optional<ChromiumSession> ChromiumSession::read(QByteArrayView data, QString* problem,
+                                                     const std::atomic<bool>* stop) {
     const auto fail = [problem](const char* why) {
         if (problem) {
             *problem = QString::fromLatin1(why);
@@ -326,7 +327,17 @@ std::optional<ChromiumSession> ChromiumSession::read(QByteArrayView data, QStrin
     }
     Replay replay;
     int skipped = 0;
+    // Whether to stop is looked at now and then: a look costs little, but not nothing.
+    constexpr int kCommandsBetweenLooks = 4096;
+    int sinceLook = 0;
+    const auto stopped = [stop] { return stop && stop->load(std::memory_order_relaxed); };
     for (qsizetype at = 8; at < data.size();) {
+        if (++sinceLook == kCommandsBetweenLooks) {
+            sinceLook = 0;
+            if (stopped()) {
+                return fail("the read was stopped");
+            }
+        }
         if (data.size() - at < 2) {
             return fail("the session file is cut short");
         }
@@ -344,12 +355,16 @@ std::optional<ChromiumSession> ChromiumSession::read(QByteArrayView data, QStrin
         }
         at += size;
     }
+    if (stopped()) {
+        return fail("the read was stopped");
+    }
     ChromiumSession session = replay.result();
     session.skippedCommands = skipped;
     return session;
 }
 
-std::optional<ChromiumSession> ChromiumSession::readFile(const QString& path, QString* problem) {
+std::optional<ChromiumSession> ChromiumSession::readFile(const QString& path, QString* problem,
+                                                         const std::atomic<bool>* stop) {
     const auto fail = [problem](const QString& why) {
         if (problem) {
             *problem = why;
@@ -368,5 +383,5 @@ std::optional<ChromiumSession> ChromiumSession::readFile(const QString& path, QS
     if (!data) {
         return fail(QStringLiteral("the file cannot be read"));
     }
-    return read(*data, problem);
+    return read(*data, problem, stop);
 }

@@ -5,6 +5,7 @@
 #include <QRect>
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 
@@ -42,6 +43,9 @@ public:
     // Commands passed over because their body did not fit their kind.
     int skippedCommands = 0;
 
-    static std::optional<ChromiumSession> read(QByteArrayView data, QString* problem);
-    static std::optional<ChromiumSession> readFile(const QString& path, QString* problem);
+    // A read ends soon after stop is set, with nothing (a crafted record can take seconds).
+    static std::optional<ChromiumSession> read(QByteArrayView data, QString* problem,
+                                               const std::atomic<bool>* stop = nullptr);
+    static std::optional<ChromiumSession> readFile(const QString& path, QString* problem,
+                                                   const std::atomic<bool>* stop = nullptr);
 };

@@ -3,6 +3,7 @@
 #include "Extensions/WorkerTask.h"
 #include "Platform/Linux/ChromiumProfile.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <qcoro/qcorofuture.h>
@@ -15,7 +16,16 @@ ChromiumSessionReader::ChromiumSessionReader(Locate locate, Parse parse, Newest 
     : m_locate(locate ? std::move(locate) : Locate(&ChromiumSessionReader::locate))
     , m_parse(parse ? std::move(parse) : Parse(&ChromiumSession::readFile))
     , m_newest(newest ? std::move(newest) : Newest(&ChromiumProfile::newestSessionFile))
-    , m_start(start ? std::move(start) : Start(&ChromiumSessionReader::onWorker)) {
+    , m_start(start ? std::move(start) : Start(&ChromiumSessionReader::onWorker))
+    , m_stop(std::make_shared<std::atomic<bool>>(false)) {
+    if (QCoreApplication* const application = QCoreApplication::instance()) {
+        QObject::connect(application, &QCoreApplication::aboutToQuit, application,
+                         [stop = m_stop] { *stop = true; });
+    }
+}
+
+void ChromiumSessionReader::stop() {
+    *m_stop = true;
 }
 
 QFuture<ChromiumSessionReader::Parsed> ChromiumSessionReader::onWorker(std::function<Parsed()> parse) {
@@ -103,9 +113,9 @@ ChromiumSessionReader::Result ChromiumSessionReader::read(qint32 pid, const QStr
     if ((!entry.parsedAt || *entry.parsedAt != stamp) && !entry.readingAt) {
         entry.readingFile = file;
         entry.readingAt = stamp;
-        entry.reading = m_start([parse = m_parse, file] {
+        entry.reading = m_start([parse = m_parse, file, stop = m_stop] {
             Parsed parsed;
-            parsed.session = parse(file, &parsed.problem);
+            parsed.session = parse(file, &parsed.problem, stop.get());
             return parsed;
         });
         takeFinished(entry);

@@ -9,7 +9,9 @@
 
 #include <qcoro/qcorotask.h>
 
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 
 // The windows and tabs of running browsers, as their live session files say, for code that asks
@@ -32,7 +34,9 @@ public:
     // The live session file of a profile; empty when it has none.
     using Newest =
         std::function<QString(const QString& profileFolder, const std::optional<QDateTime>& notBefore)>;
-    using Parse = std::function<std::optional<ChromiumSession>(const QString& path, QString* problem)>;
+    // A parse ends soon after stop is set.
+    using Parse = std::function<std::optional<ChromiumSession>(const QString& path, QString* problem,
+                                                               const std::atomic<bool>* stop)>;
     // What one parse gives: plain data, made on a worker and taken on the reader's thread.
     struct Parsed {
         std::optional<ChromiumSession> session;
@@ -63,6 +67,10 @@ public:
     // Where the browsers keep their files is looked for again at the next read. What was read of a
     // browser that was not asked about since the last call is dropped.
     void forgetLocations();
+    // Has the parses under way (of this reader and its copies) end soon, giving nothing; later
+    // reads parse nothing either. Done when the application is about to quit: Qt waits for the
+    // work of its pool before the process ends, and a crafted record can take seconds.
+    void stop();
 
     static Location locate(qint32 pid, const QString& configFolder);
 
@@ -104,5 +112,6 @@ private:
     Parse m_parse;
     Newest m_newest;
     Start m_start;
+    std::shared_ptr<std::atomic<bool>> m_stop;
     QHash<qint32, Entry> m_entries;
 };
