@@ -264,6 +264,8 @@ TEST(ChromiumProfileTest, NamesOnlyProfilesThatAlreadyExist) {
     // everyone may change; and a folder whose ACL lets another user write it, where the file system
     // keeps ACLs.
     ASSERT_TRUE(QFile::link(data, home.filePath(QStringLiteral("sticky/mine"))));
+    // A link whose target climbs out of a linked folder: the kernel climbs from where that link led.
+    ASSERT_TRUE(QFile::link(QStringLiteral("mine/../work"), home.filePath(QStringLiteral("sticky/climb"))));
     ASSERT_TRUE(QFile::link(data, home.filePath(QStringLiteral("shared/link"))));
     const QString theirs = home.filePath(QStringLiteral("sticky/theirs"));
     ASSERT_TRUE(QFile::link(data, theirs));
@@ -275,6 +277,13 @@ TEST(ChromiumProfileTest, NamesOnlyProfilesThatAlreadyExist) {
                                       0xffffffff, 0x00070010, 0xffffffff, 0x00000020, 0xffffffff};
     const bool sharedByAcl = ::setxattr(QFile::encodeName(shared).constData(), "system.posix_acl_access",
                                         acl.data(), sizeof(acl), 0) == 0;
+    // The same user given rwx, masked to r-x: not a writer.
+    const QString masked = dataFolder(QStringLiteral("masked"), own);
+    std::array<quint32, 11> maskedAcl = acl;
+    maskedAcl[7] = 0x00050010;
+    ASSERT_EQ(::setxattr(QFile::encodeName(masked).constData(), "system.posix_acl_access", maskedAcl.data(),
+                         sizeof(maskedAcl), 0) == 0,
+              sharedByAcl);
     const std::optional<QStringList> refused;
     const struct {
         const char* name;
@@ -323,6 +332,10 @@ TEST(ChromiumProfileTest, NamesOnlyProfilesThatAlreadyExist) {
          {},
          theirLink ? refused : std::optional(QStringList{QStringLiteral("--user-data-dir=") + data}),
          theirLink ? "link" : ""},
+        {"a link whose target climbs out of a linked folder",
+         home.filePath(QStringLiteral("sticky/climb")),
+         {},
+         QStringList{QStringLiteral("--user-data-dir=") + data}},
         {"a link in a folder everyone may change",
          home.filePath(QStringLiteral("shared/link")),
          {},
@@ -333,6 +346,10 @@ TEST(ChromiumProfileTest, NamesOnlyProfilesThatAlreadyExist) {
          {},
          sharedByAcl ? refused : std::optional(QStringList{QStringLiteral("--user-data-dir=") + shared}),
          sharedByAcl ? "ACL" : ""},
+        {"a folder whose ACL masks another user's write out",
+         masked,
+         {},
+         QStringList{QStringLiteral("--user-data-dir=") + masked}},
         {"a folder another group may write",
          grouped,
          {},
