@@ -23,14 +23,43 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstddef>
 #include <functional>
 #include <optional>
+#include <thread>
 
 namespace {
+
+// Runs check on a thread of its own on which no file's extended attributes (its ACL) can be read,
+// as on a file system that fails to give them; false when the thread cannot be set up so.
+bool withAttributesUnreadable(const std::function<void()>& check) {
+    bool ran = false;
+    std::thread([&check, &ran] {
+        sock_filter failing[] = {
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_getxattr, 0, 1),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        };
+        const sock_fprog program{std::size(failing), failing};
+        // Both hold for this thread alone, and end with it.
+        ran = ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+              ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+        if (ran) {
+            check();
+        }
+    }).join();
+    return ran;
+}
 
 TEST(ChromiumSessionReaderTest, ParsesAFileAgainOnlyWhenItChangedAndLooksForItOncePerScript) {
     QTemporaryDir profile;
@@ -284,6 +313,10 @@ TEST(ChromiumProfileTest, NamesOnlyProfilesThatAlreadyExist) {
     ASSERT_EQ(::setxattr(QFile::encodeName(masked).constData(), "system.posix_acl_access", maskedAcl.data(),
                          sizeof(maskedAcl), 0) == 0,
               sharedByAcl);
+    // A folder its group may write, the group being the user's own: private, unless its ACL cannot
+    // be read.
+    const QString ownGroup =
+        dataFolder(QStringLiteral("own-group"), own | QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup);
     const std::optional<QStringList> refused;
     const struct {
         const char* name;
@@ -294,6 +327,8 @@ TEST(ChromiumProfileTest, NamesOnlyProfilesThatAlreadyExist) {
         const char* why = "";
         // The user whose folders they must be; this process's by default.
         std::optional<uint> owner = std::nullopt;
+        // Whether no ACL can be read.
+        bool aclUnreadable = false;
     } cases[] = {
         {"the default profile", {}, {}, QStringList()},
         {"a data folder of its own", data, {}, QStringList{QStringLiteral("--user-data-dir=") + data}},
@@ -350,6 +385,7 @@ TEST(ChromiumProfileTest, NamesOnlyProfilesThatAlreadyExist) {
          masked,
          {},
          QStringList{QStringLiteral("--user-data-dir=") + masked}},
+        {"a folder whose ACL cannot be read", ownGroup, {}, refused, "ACL", std::nullopt, true},
         {"a folder another group may write",
          grouped,
          {},
@@ -358,8 +394,16 @@ TEST(ChromiumProfileTest, NamesOnlyProfilesThatAlreadyExist) {
     };
     for (const auto& c : cases) {
         QString problem;
-        const std::optional<QStringList> switches = ChromiumProfile::profileSwitches(
-            c.userDataDir, c.profileDirectory, QStringLiteral("chromium"), &problem, c.owner);
+        std::optional<QStringList> switches;
+        const auto judge = [&] {
+            switches = ChromiumProfile::profileSwitches(c.userDataDir, c.profileDirectory,
+                                                        QStringLiteral("chromium"), &problem, c.owner);
+        };
+        if (c.aclUnreadable) {
+            ASSERT_TRUE(withAttributesUnreadable(judge)) << c.name;
+        } else {
+            judge();
+        }
         EXPECT_EQ(switches, c.switches) << c.name;
         EXPECT_EQ(problem.isEmpty(), c.switches.has_value()) << c.name;
         EXPECT_TRUE(problem.contains(QString::fromUtf8(c.why))) << c.name << ": " << problem.toStdString();
