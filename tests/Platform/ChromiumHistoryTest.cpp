@@ -54,6 +54,14 @@ TEST(ChromiumHistory, GivesTheLatestTitleOfEachAddressOfAHistoryDatabaseOnly) {
                         "CREATE TABLE urls(url TEXT, title TEXT, last_visit_time INTEGER); WITH RECURSIVE "
                         "n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000) INSERT INTO urls "
                         "SELECT 'https://a/', 'Long', i FROM n;"));
+    // A history whose schema takes more memory to read than a read may have (views of long lists).
+    QByteArray heavy = "CREATE TABLE urls(url TEXT, title TEXT, last_visit_time INTEGER); INSERT INTO urls "
+                       "VALUES ('https://a/', 'Heavy', 1);";
+    for (const char* view : {"a", "b", "c"}) {
+        heavy += QByteArray("CREATE VIEW ") + view + " AS SELECT 1 WHERE 1 IN (" +
+                 QByteArray("1,").repeated(400000) + "1);";
+    }
+    ASSERT_TRUE(execute(dir.filePath(QStringLiteral("heavy")), heavy.constData()));
     ASSERT_TRUE(QFile::link(history, dir.filePath(QStringLiteral("link"))));
     QFile garbage(dir.filePath(QStringLiteral("garbage")));
     ASSERT_TRUE(garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(8192, 'Z')) == 8192);
@@ -73,6 +81,12 @@ TEST(ChromiumHistory, GivesTheLatestTitleOfEachAddressOfAHistoryDatabaseOnly) {
               (QHash<QString, QString>{{"https://a/", "Alpha"},
                                        {"https://b/", "Beta"},
                                        {"https://l/", QString(ChromiumHistory::maximumTitleLength, u'x')}}));
+    // One that needs more than the read's bound gives nothing, and leaves them as they were too.
+    const ChromiumHistory::Now still = [] { return std::chrono::steady_clock::time_point(); };
+    sqlite3_soft_heap_limit64(200 * 1024 * 1024);
+    EXPECT_TRUE(ChromiumHistory::titlesOf(dir.filePath(QStringLiteral("heavy")), urls, still).isEmpty());
+    EXPECT_EQ(sqlite3_hard_heap_limit64(-1), 0);
+    EXPECT_EQ(sqlite3_soft_heap_limit64(0), 200 * 1024 * 1024);
     // Time here moves on by a tenth of a second at every look at it.
     auto now = std::chrono::steady_clock::time_point();
     const ChromiumHistory::Now ticking = [&now] { return now += std::chrono::milliseconds(100); };
@@ -82,7 +96,6 @@ TEST(ChromiumHistory, GivesTheLatestTitleOfEachAddressOfAHistoryDatabaseOnly) {
             << name;
     }
     // With time standing still, the long one gives its title; a view never does.
-    const ChromiumHistory::Now still = [] { return std::chrono::steady_clock::time_point(); };
     EXPECT_EQ(
         ChromiumHistory::titlesOf(dir.filePath(QStringLiteral("long")), urls, still).value("https://a/"),
         QStringLiteral("Long"));

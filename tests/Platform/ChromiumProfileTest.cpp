@@ -8,7 +8,23 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
 #include <optional>
+
+namespace {
+
+// A file's lease holder that gives the lease up as soon as an open of another asks for it: an
+// open that waits for that ends at once.
+int g_leased = -1;
+void giveUpLease(int) {
+    ::fcntl(g_leased, F_SETLEASE, F_UNLCK);
+}
+
+} // namespace
 
 // A profile name comes from the browser's command line or its "Local State" file: only a plain
 // folder name below the user-data folder is taken, anything else falls back to the next source
@@ -22,7 +38,7 @@ TEST(ChromiumProfile, TakesOnlyPlainFolderNamesForAProfile) {
         state.write(R"({"profile":{"last_used":")" + lastUsed + R"("}})");
     };
     // What stands where "Local State" is expected.
-    enum class Kind { file, fifo, linkToFifo };
+    enum class Kind { file, fifo, linkToFifo, leased };
     const struct {
         const char* switchValue; // nullptr: no --profile-directory
         QByteArray lastUsed;
@@ -41,6 +57,8 @@ TEST(ChromiumProfile, TakesOnlyPlainFolderNamesForAProfile) {
         {nullptr, ":Profile", "Default"},
         {nullptr, "/etc", "Default"},
         {":x", ":y", "Default"},
+        // One another program holds a lease on is not waited for.
+        {nullptr, "Profile 2", "Default", Kind::leased},
         // Another program's FIFO is never opened (a writer there would hold Ordella until it wrote),
         // whatever it would say, nor one a link leads to.
         {nullptr, "Profile 2", "Default", Kind::fifo},
@@ -52,7 +70,7 @@ TEST(ChromiumProfile, TakesOnlyPlainFolderNamesForAProfile) {
         const QString fifoPath =
             c.kind == Kind::linkToFifo ? root.filePath(QStringLiteral("pipe")) : statePath;
         std::optional<FifoWriter> fifo;
-        if (c.kind != Kind::file) {
+        if (c.kind == Kind::fifo || c.kind == Kind::linkToFifo) {
             fifo.emplace(fifoPath, R"({"profile":{"last_used":")" + c.lastUsed + R"("}})");
             ASSERT_TRUE(fifo->made());
         }
@@ -60,13 +78,35 @@ TEST(ChromiumProfile, TakesOnlyPlainFolderNamesForAProfile) {
             QFile::remove(statePath);
             ASSERT_TRUE(QFile::link(fifoPath, statePath));
         }
+        struct sigaction previous {};
+        // A file system that takes no lease has the file read as any other.
+        bool unleased = false;
+        if (c.kind == Kind::leased) {
+            struct sigaction release {};
+            release.sa_handler = &giveUpLease;
+            release.sa_flags = SA_RESTART;
+            ASSERT_EQ(::sigaction(SIGIO, &release, &previous), 0);
+            g_leased = ::open(QFile::encodeName(statePath).constData(), O_RDONLY | O_CLOEXEC);
+            unleased = ::fcntl(g_leased, F_SETLEASE, F_WRLCK) != 0;
+        }
+        // Whether what stands there is opened at all.
+        const int opens = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        ASSERT_GE(::inotify_add_watch(opens, QFile::encodeName(statePath).constData(), IN_OPEN), 0);
         QStringList commandLine{QStringLiteral("/usr/lib/chromium/chromium")};
         if (c.switchValue) {
             commandLine << QStringLiteral("--profile-directory=") + QString::fromUtf8(c.switchValue);
         }
         EXPECT_EQ(ChromiumProfile::profileFolder(root.path(), commandLine),
-                  root.filePath(QString::fromUtf8(c.profile)))
+                  root.filePath(unleased ? QString::fromUtf8(c.lastUsed) : QString::fromUtf8(c.profile)))
             << (c.switchValue ? c.switchValue : "(none)") << " / " << c.lastUsed.toStdString();
+        alignas(inotify_event) char events[sizeof(inotify_event) + NAME_MAX + 1];
+        const bool opened = ::read(opens, events, sizeof events) > 0;
+        ::close(opens);
+        EXPECT_FALSE(opened && (c.kind == Kind::fifo || c.kind == Kind::linkToFifo)) << "a FIFO was opened";
+        if (c.kind == Kind::leased) {
+            ::close(g_leased);
+            ::sigaction(SIGIO, &previous, nullptr);
+        }
     }
 }
 

@@ -23,14 +23,43 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstddef>
 #include <functional>
 #include <optional>
+#include <thread>
 
 namespace {
+
+// Runs check on a thread of its own on which no file's extended attributes (its ACL) can be read,
+// as on a file system that fails to give them; false when the thread cannot be set up so.
+bool withAttributesUnreadable(const std::function<void()>& check) {
+    bool ran = false;
+    std::thread([&check, &ran] {
+        sock_filter failing[] = {
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_getxattr, 0, 1),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        };
+        const sock_fprog program{std::size(failing), failing};
+        // Both hold for this thread alone, and end with it.
+        ran = ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+              ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+        if (ran) {
+            check();
+        }
+    }).join();
+    return ran;
+}
 
 TEST(ChromiumSessionReaderTest, ParsesAFileAgainOnlyWhenItChangedAndLooksForItOncePerScript) {
     QTemporaryDir profile;
@@ -274,6 +303,8 @@ TEST(ChromiumProfileTest, NamesOnlyProfilesThatAlreadyExist) {
     // everyone may change; and a folder whose ACL lets another user write it, where the file system
     // keeps ACLs.
     ASSERT_TRUE(QFile::link(data, home.filePath(QStringLiteral("sticky/mine"))));
+    // A link whose target climbs out of a linked folder: the kernel climbs from where that link led.
+    ASSERT_TRUE(QFile::link(QStringLiteral("mine/../work"), home.filePath(QStringLiteral("sticky/climb"))));
     ASSERT_TRUE(QFile::link(data, home.filePath(QStringLiteral("shared/link"))));
     const QString theirs = home.filePath(QStringLiteral("sticky/theirs"));
     ASSERT_TRUE(QFile::link(data, theirs));
@@ -285,6 +316,17 @@ TEST(ChromiumProfileTest, NamesOnlyProfilesThatAlreadyExist) {
                                       0xffffffff, 0x00070010, 0xffffffff, 0x00000020, 0xffffffff};
     const bool sharedByAcl = ::setxattr(QFile::encodeName(shared).constData(), "system.posix_acl_access",
                                         acl.data(), sizeof(acl), 0) == 0;
+    // The same user given rwx, masked to r-x: not a writer.
+    const QString masked = dataFolder(QStringLiteral("masked"), own);
+    std::array<quint32, 11> maskedAcl = acl;
+    maskedAcl[7] = 0x00050010;
+    ASSERT_EQ(::setxattr(QFile::encodeName(masked).constData(), "system.posix_acl_access", maskedAcl.data(),
+                         sizeof(maskedAcl), 0) == 0,
+              sharedByAcl);
+    // A folder its group may write, the group being the user's own: private, unless its ACL cannot
+    // be read.
+    const QString ownGroup =
+        dataFolder(QStringLiteral("own-group"), own | QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup);
     const std::optional<QStringList> refused;
     const struct {
         const char* name;
@@ -295,6 +337,8 @@ TEST(ChromiumProfileTest, NamesOnlyProfilesThatAlreadyExist) {
         const char* why = "";
         // The user whose folders they must be; this process's by default.
         std::optional<uint> owner = std::nullopt;
+        // Whether no ACL can be read.
+        bool aclUnreadable = false;
     } cases[] = {
         {"the default profile", {}, {}, QStringList()},
         {"a data folder of its own", data, {}, QStringList{QStringLiteral("--user-data-dir=") + data}},
@@ -333,6 +377,10 @@ TEST(ChromiumProfileTest, NamesOnlyProfilesThatAlreadyExist) {
          {},
          theirLink ? refused : std::optional(QStringList{QStringLiteral("--user-data-dir=") + data}),
          theirLink ? "link" : ""},
+        {"a link whose target climbs out of a linked folder",
+         home.filePath(QStringLiteral("sticky/climb")),
+         {},
+         QStringList{QStringLiteral("--user-data-dir=") + data}},
         {"a link in a folder everyone may change",
          home.filePath(QStringLiteral("shared/link")),
          {},
@@ -343,6 +391,11 @@ TEST(ChromiumProfileTest, NamesOnlyProfilesThatAlreadyExist) {
          {},
          sharedByAcl ? refused : std::optional(QStringList{QStringLiteral("--user-data-dir=") + shared}),
          sharedByAcl ? "ACL" : ""},
+        {"a folder whose ACL masks another user's write out",
+         masked,
+         {},
+         QStringList{QStringLiteral("--user-data-dir=") + masked}},
+        {"a folder whose ACL cannot be read", ownGroup, {}, refused, "ACL", std::nullopt, true},
         {"a folder another group may write",
          grouped,
          {},
@@ -351,8 +404,16 @@ TEST(ChromiumProfileTest, NamesOnlyProfilesThatAlreadyExist) {
     };
     for (const auto& c : cases) {
         QString problem;
-        const std::optional<QStringList> switches = ChromiumProfile::profileSwitches(
-            c.userDataDir, c.profileDirectory, QStringLiteral("chromium"), &problem, c.owner);
+        std::optional<QStringList> switches;
+        const auto judge = [&] {
+            switches = ChromiumProfile::profileSwitches(c.userDataDir, c.profileDirectory,
+                                                        QStringLiteral("chromium"), &problem, c.owner);
+        };
+        if (c.aclUnreadable) {
+            ASSERT_TRUE(withAttributesUnreadable(judge)) << c.name;
+        } else {
+            judge();
+        }
         EXPECT_EQ(switches, c.switches) << c.name;
         EXPECT_EQ(problem.isEmpty(), c.switches.has_value()) << c.name;
         EXPECT_TRUE(problem.contains(QString::fromUtf8(c.why))) << c.name << ": " << problem.toStdString();

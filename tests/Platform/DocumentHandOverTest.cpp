@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -248,6 +249,18 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
                 service(services + "/org.example.Huge", "Huge", own));
     ASSERT_TRUE(service(busRuntime + "/a", "Strict", other) &&
                 service(services + "/org.example.Strict", "Strict", own));
+    // A file of the kernel's that says it is empty and reads past that limit: the environment of a
+    // program that begins with a service of its own.
+    QProcess holder;
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("#"), "\n[D-BUS Service]\nName=org.example.Grown\nExec=" + own + '\n');
+    environment.insert(QStringLiteral("#1"), QString(70000, u'x'));
+    environment.insert(QStringLiteral("#2"), QString(70000, u'x'));
+    holder.setProcessEnvironment(environment);
+    holder.start(QStringLiteral("/bin/cat"), {});
+    ASSERT_TRUE(holder.waitForStarted());
+    ASSERT_TRUE(QFile::link(QStringLiteral("/proc/%1/environ").arg(holder.processId()),
+                            services + QStringLiteral("/org.example.Grown.service")));
     const std::pair<const char*, QByteArray> installed[] = {
         {"org.example.Editor", "Exec=true %F\nMimeType=text/plain;\n"},
         {"org.example.ScriptEditor",
@@ -306,6 +319,7 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
         {"org.example.Big", "Exec=" + viewer + " %U\nMimeType=text/plain;\nDBusActivatable=true\n"},
         {"org.example.Huge", "Exec=" + viewer + " %U\nMimeType=text/plain;\nDBusActivatable=true\n"},
         {"org.example.Strict", "Exec=" + viewer + " %U\nMimeType=text/plain;\nDBusActivatable=true\n"},
+        {"org.example.Grown", "Exec=" + viewer + " %U\nMimeType=text/plain;\nDBusActivatable=true\n"},
         {"org.example.MakeE", "Exec=" + make + " -e %f\n"},
         {"org.example.NiceMakeE", "Exec=nice -n 5 " + make + " -e %f\n"},
         {"org.example.JsonTool", "Exec=" + python + " -m json.tool -e %f\nMimeType=inode/directory;\n"},
@@ -503,6 +517,8 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
         {"a service the bus does not read", at("notes.txt"), "org.example.Huge.desktop", Way::asArgument, ""},
         {"a runtime service not named after its bus name", at("notes.txt"), "org.example.Strict.desktop",
          Way::asArgument, ""},
+        {"a service that reads past the bus's limit", at("notes.txt"), "org.example.Grown.desktop",
+         Way::refused, "it is started over D-Bus by a service whose command cannot be read"},
         {"a folder to make -e", at("folder"), "org.example.MakeE.desktop", Way::refused, runsIt},
         {"a folder to make -e behind nice", at("folder"), "org.example.NiceMakeE.desktop", Way::refused,
          runsIt},
@@ -568,6 +584,8 @@ TEST(DocumentHandOver, HandsDocumentsOnlyToApplicationsThatDeclareThemAndNeverRu
         EXPECT_TRUE(c.reason.isEmpty() ? decision.reason.isEmpty() : decision.reason.startsWith(c.reason))
             << c.name << ": " << decision.reason.toStdString();
     }
+    holder.closeWriteChannel();
+    EXPECT_TRUE(holder.waitForFinished());
     // Read from bytes, the same bounds hold, and nothing past the bytes' end is read.
     const std::optional<ProgramImage> grown =
         ProgramImage::fromBytes(craftedProgram(4000, QByteArray(60000, 'x'), 0));
