@@ -625,15 +625,19 @@ TEST_F(RevertStepsTest, FolderWindowsTheRestoreOpenedCloseWhereTheFoldersBeforeA
     };
     const struct {
         const char* name;
-        // The folder shown before the restore; empty: not known.
-        QString before;
+        // The folders the windows before the restore showed; an empty one: not known.
+        QStringList before;
         bool closes;
         // Nothing when the revert leaves the folder windows alone.
         std::optional<RestoreStatus> status;
     } rows[] = {
-        {"the folder window the restore opened closes", "/home/me/Project", true, RestoreStatus::restored},
-        {"no folder known: the folder windows stay", "", true, std::nullopt},
-        {"a folder window that will not close", "/home/me/Project", false, RestoreStatus::partiallyRestored},
+        {"the folder window the restore opened closes", {"/home/me/Project"}, true, RestoreStatus::restored},
+        {"no folder window before: those the restore opened close", {}, true, RestoreStatus::restored},
+        {"no folder known: the folder windows stay", {""}, true, std::nullopt},
+        {"a folder window that will not close",
+         {"/home/me/Project"},
+         false,
+         RestoreStatus::partiallyRestored},
     };
     host().addFolder("/home/me/Project");
     host().addFolder("/home/me/Holiday");
@@ -649,7 +653,7 @@ TEST_F(RevertStepsTest, FolderWindowsTheRestoreOpenedCloseWhereTheFoldersBeforeA
                 SimulatedScriptHost::failure(-10000, "Can't close.").at("close (every window whose target"));
         }
         const auto result = clock().runUntilDone(RevertSteps::restoreFolderWindows(
-            finder({r.before}), finder({"/home/me/Project", "/home/me/Holiday"})));
+            finder(r.before), finder({"/home/me/Project", "/home/me/Holiday"})));
         ASSERT_TRUE(result) << clock().lastFailure().toStdString();
         EXPECT_EQ(*result ? std::optional((*result)->status) : std::nullopt, r.status);
         EXPECT_EQ(desktop().window(opened) != nullptr, r.status != RestoreStatus::restored);
