@@ -45,27 +45,32 @@ protected:
     }
 };
 
-// Lists the browser's window ids without the front one, so that they no longer pair with its
-// windows' tab lists; every other script runs on the inner runner.
-class FrontWindowIdUnlisted : public ScriptRunner {
+// Lists the browser's window ids without the front one, or with one of no window after them, so
+// that they no longer pair with its windows' tab lists; every other script runs on the inner runner.
+class UnpairedWindowIds : public ScriptRunner {
 public:
-    explicit FrontWindowIdUnlisted(std::shared_ptr<ScriptRunner> inner)
-        : m_inner(std::move(inner)) {}
+    UnpairedWindowIds(std::shared_ptr<ScriptRunner> inner, bool oneMore)
+        : m_inner(std::move(inner))
+        , m_oneMore(oneMore) {}
     QCoro::Task<ScriptResult> run(QString source) override {
         const bool ids = source.contains(QStringLiteral("return id of every window"));
         ScriptResult result = co_await m_inner->run(std::move(source));
         if (ids && result.descriptor && result.descriptor->numberOfItems() > 0) {
-            QList<ScriptDescriptor> rest;
-            for (int i = 2; i <= result.descriptor->numberOfItems(); ++i) {
-                rest.append(*result.descriptor->descriptorAtIndex(i));
+            QList<ScriptDescriptor> listed;
+            for (int i = m_oneMore ? 1 : 2; i <= result.descriptor->numberOfItems(); ++i) {
+                listed.append(*result.descriptor->descriptorAtIndex(i));
             }
-            result.descriptor = ScriptDescriptor::list(rest);
+            if (m_oneMore) {
+                listed.append(ScriptDescriptor::integer(999999));
+            }
+            result.descriptor = ScriptDescriptor::list(listed);
         }
         co_return result;
     }
 
 private:
     std::shared_ptr<ScriptRunner> m_inner;
+    bool m_oneMore;
 };
 
 // Before the saved windows are reopened empty windows go (and when the tabs then match, nothing is
@@ -85,8 +90,8 @@ TEST_F(BrowserTabRestorerTest, ClearsUpBeforeAndAfterReopeningTheSavedWindows) {
         int starts = -1;
         // The windows were opened by this restore (it started the browser): none is the user's.
         bool openedByTheRestore = false;
-        // The browser's window ids leave out its front window.
-        bool frontIdUnlisted = false;
+        // The browser's window ids leave out its front window (-1), or list one of no window (1).
+        int idsUnpaired = 0;
     };
     const QList<Case> cases{
         {"the tabs match once the empty window the restore's start opened is gone",
@@ -98,7 +103,7 @@ TEST_F(BrowserTabRestorerTest, ClearsUpBeforeAndAfterReopeningTheSavedWindows) {
          {"chrome://newtab/ blank"},
          -1,
          true},
-        {"window ids that do not pair with the tab lists name no window closed",
+        {"window ids short of the tab lists name no window closed",
          {{"https://a.org*"}, {"chrome://newtab/*"}},
          {{"https://a.org*"}},
          false,
@@ -107,7 +112,17 @@ TEST_F(BrowserTabRestorerTest, ClearsUpBeforeAndAfterReopeningTheSavedWindows) {
          {},
          -1,
          true,
-         true},
+         -1},
+        {"window ids beyond the tab lists name no window closed",
+         {{"https://a.org*"}, {"chrome://newtab/*"}},
+         {{"https://a.org*"}},
+         false,
+         {{"https://a.org*"}},
+         true,
+         {},
+         -1,
+         true,
+         1},
         {"the tabs match, and the user's own blank window stays",
          {{"https://a.org*"}, {"chrome://newtab/*"}},
          {{"https://a.org*"}},
@@ -173,8 +188,8 @@ TEST_F(BrowserTabRestorerTest, ClearsUpBeforeAndAfterReopeningTheSavedWindows) {
         SCOPED_TRACE(c.name);
         const qint32 pid = browser(c.before);
         const std::shared_ptr<ScriptRunner> host = platform().scriptRunner;
-        if (c.frontIdUnlisted) {
-            platform().scriptRunner = std::make_shared<FrontWindowIdUnlisted>(host);
+        if (c.idsUnpaired != 0) {
+            platform().scriptRunner = std::make_shared<UnpairedWindowIds>(host, c.idsUnpaired > 0);
         }
         const qsizetype skipsBefore = restorerLines().count(skipLine);
         const qint64 start = elapsedMs();
