@@ -241,6 +241,25 @@ TEST_F(X11WindowListTest, RequestsAfterARequestNeedNoNewReadButTheReadBackDoes) 
     std::free(xcb_get_input_focus_reply(connection->xcb(), xcb_get_input_focus(connection->xcb()), nullptr));
     EXPECT_EQ(asked.windows(), QList<xcb_window_t>{second});
 
+    // A minimised window that asked for attention itself keeps the mark when it is raised: only a
+    // mark the raise caused is taken away.
+    const auto askState = [&](const char* state) {
+        connection->sendRootMessage(third, connection->atom("_NET_WM_STATE"),
+                                    {1, connection->atom(state), 0, 1, 0});
+        connection->flush();
+    };
+    const auto thirdNow = [&] {
+        QCoreApplication::processEvents();
+        return windows->client(third).value_or(X11Client());
+    };
+    askState("_NET_WM_STATE_DEMANDS_ATTENTION");
+    ASSERT_TRUE(waitUntil([&] { return thirdNow().demandsAttention; }));
+    windows->raise(third);
+    // The manager takes requests in the order sent: once this one shows, the raise's were taken.
+    askState("_NET_WM_STATE_ABOVE");
+    ASSERT_TRUE(waitUntil([&] { return thirdNow().above; }));
+    EXPECT_TRUE(thirdNow().demandsAttention);
+
     // A window that is gone takes no request, whatever was kept of it.
     QCoreApplication::processEvents();
     ASSERT_TRUE(windows->client(window));

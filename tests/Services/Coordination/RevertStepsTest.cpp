@@ -609,4 +609,57 @@ TEST_F(RevertStepsTest, SavedWindowsGoBackIntoTheirOwnProfiles) {
     }
 }
 
+// The folder windows the restore opened close, as far as the folders shown before it are known.
+TEST_F(RevertStepsTest, FolderWindowsTheRestoreOpenedCloseWhereTheFoldersBeforeAreKnown) {
+    const auto finder = [](const QStringList& folders) {
+        AppSnapshot app;
+        app.bundleIdentifier = "com.apple.finder";
+        app.appName = "Finder";
+        for (const QString& folder : folders) {
+            WindowSnapshot window;
+            window.frame = {300, 400, 760, 420};
+            window.documentURL = folder.isEmpty() ? std::nullopt : std::optional("file://" + folder + "/");
+            app.windowSnapshots << window;
+        }
+        return app;
+    };
+    const struct {
+        const char* name;
+        // The folders the windows before the restore showed; an empty one: not known.
+        QStringList before;
+        bool closes;
+        // Nothing when the revert leaves the folder windows alone.
+        std::optional<RestoreStatus> status;
+    } rows[] = {
+        {"the folder window the restore opened closes", {"/home/me/Project"}, true, RestoreStatus::restored},
+        {"no folder window before: those the restore opened close", {}, true, RestoreStatus::restored},
+        {"no folder known: the folder windows stay", {""}, true, std::nullopt},
+        {"a folder window that will not close",
+         {"/home/me/Project"},
+         false,
+         RestoreStatus::partiallyRestored},
+    };
+    host().addFolder("/home/me/Project");
+    host().addFolder("/home/me/Holiday");
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        const qint32 pid = addApp("com.apple.finder", "Finder");
+        host().setFolder(addWindow(pid, QRectF(300, 400, 760, 420)), "/home/me/Project");
+        const quint32 opened = addWindow(pid, QRectF(340, 440, 760, 420));
+        host().setFolder(opened, "/home/me/Holiday");
+        if (!r.closes) {
+            host().setBehaviour(
+                "Finder",
+                SimulatedScriptHost::failure(-10000, "Can't close.").at("close (every window whose target"));
+        }
+        const auto result = clock().runUntilDone(RevertSteps::restoreFolderWindows(
+            finder(r.before), finder({"/home/me/Project", "/home/me/Holiday"})));
+        ASSERT_TRUE(result) << clock().lastFailure().toStdString();
+        EXPECT_EQ(*result ? std::optional((*result)->status) : std::nullopt, r.status);
+        EXPECT_EQ(desktop().window(opened) != nullptr, r.status != RestoreStatus::restored);
+        host().setBehaviour("Finder", std::nullopt);
+        desktop().removeApplication(pid);
+    }
+}
+
 } // namespace

@@ -45,6 +45,34 @@ protected:
     }
 };
 
+// Lists the browser's window ids without the front one, or with one of no window after them, so
+// that they no longer pair with its windows' tab lists; every other script runs on the inner runner.
+class UnpairedWindowIds : public ScriptRunner {
+public:
+    UnpairedWindowIds(std::shared_ptr<ScriptRunner> inner, bool oneMore)
+        : m_inner(std::move(inner))
+        , m_oneMore(oneMore) {}
+    QCoro::Task<ScriptResult> run(QString source) override {
+        const bool ids = source.contains(QStringLiteral("return id of every window"));
+        ScriptResult result = co_await m_inner->run(std::move(source));
+        if (ids && result.descriptor && result.descriptor->numberOfItems() > 0) {
+            QList<ScriptDescriptor> listed;
+            for (int i = m_oneMore ? 1 : 2; i <= result.descriptor->numberOfItems(); ++i) {
+                listed.append(*result.descriptor->descriptorAtIndex(i));
+            }
+            if (m_oneMore) {
+                listed.append(ScriptDescriptor::integer(999999));
+            }
+            result.descriptor = ScriptDescriptor::list(listed);
+        }
+        co_return result;
+    }
+
+private:
+    std::shared_ptr<ScriptRunner> m_inner;
+    bool m_oneMore;
+};
+
 // Before the saved windows are reopened empty windows go (and when the tabs then match, nothing is
 // reopened); windows the user had at the start stay; after it, windows that show nothing go
 // unless other applications are being closed.
@@ -62,6 +90,8 @@ TEST_F(BrowserTabRestorerTest, ClearsUpBeforeAndAfterReopeningTheSavedWindows) {
         int starts = -1;
         // The windows were opened by this restore (it started the browser): none is the user's.
         bool openedByTheRestore = false;
+        // The browser's window ids leave out its front window (-1), or list one of no window (1).
+        int idsUnpaired = 0;
     };
     const QList<Case> cases{
         {"the tabs match once the empty window the restore's start opened is gone",
@@ -73,6 +103,26 @@ TEST_F(BrowserTabRestorerTest, ClearsUpBeforeAndAfterReopeningTheSavedWindows) {
          {"chrome://newtab/ blank"},
          -1,
          true},
+        {"window ids short of the tab lists name no window closed",
+         {{"https://a.org*"}, {"chrome://newtab/*"}},
+         {{"https://a.org*"}},
+         false,
+         {{"https://a.org*"}},
+         true,
+         {},
+         -1,
+         true,
+         -1},
+        {"window ids beyond the tab lists name no window closed",
+         {{"https://a.org*"}, {"chrome://newtab/*"}},
+         {{"https://a.org*"}},
+         false,
+         {{"https://a.org*"}},
+         true,
+         {},
+         -1,
+         true,
+         1},
         {"the tabs match, and the user's own blank window stays",
          {{"https://a.org*"}, {"chrome://newtab/*"}},
          {{"https://a.org*"}},
@@ -137,6 +187,10 @@ TEST_F(BrowserTabRestorerTest, ClearsUpBeforeAndAfterReopeningTheSavedWindows) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const qint32 pid = browser(c.before);
+        const std::shared_ptr<ScriptRunner> host = platform().scriptRunner;
+        if (c.idsUnpaired != 0) {
+            platform().scriptRunner = std::make_shared<UnpairedWindowIds>(host, c.idsUnpaired > 0);
+        }
         const qsizetype skipsBefore = restorerLines().count(skipLine);
         const qint64 start = elapsedMs();
         const BrowserTabRestorer::Reopened reopened = run(BrowserTabRestorer::restoreBrowserTabs(
@@ -154,6 +208,7 @@ TEST_F(BrowserTabRestorerTest, ClearsUpBeforeAndAfterReopeningTheSavedWindows) {
         }
         EXPECT_EQ(closed, c.closed);
         EXPECT_EQ(restorerLines().count(skipLine) - skipsBefore, c.skipped ? 1 : 0);
+        platform().scriptRunner = host;
         desktop().removeApplication(pid);
     }
 }

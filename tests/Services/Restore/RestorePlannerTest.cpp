@@ -59,6 +59,9 @@ TEST_F(RestorePlannerTest, LeavesOutOnlySavedWindowsPastWhatOneRestoreOpens) {
         qsizetype planned;
         // A browser whose open windows show the first saved windows' tabs, or other tabs.
         std::optional<bool> showsSaved = std::nullopt;
+        // Each saved window shows a document of its own, which no open window shows: those planned
+        // to be handed over.
+        std::optional<qsizetype> documents = std::nullopt;
     } rows[] = {
         {"none open, one past the bound", 0, bound + 1, bound},
         {"none open, exactly the bound", 0, bound, bound},
@@ -66,10 +69,12 @@ TEST_F(RestorePlannerTest, LeavesOutOnlySavedWindowsPastWhatOneRestoreOpens) {
         {"three open, one past", 3, bound + 4, bound + 3},
         {"a browser showing three saved windows", 3, bound + 4, bound + 3, true},
         {"a browser showing none of them in three windows", 3, bound + 3, bound, false},
+        {"three open showing none of the saved documents", 3, bound + 3, bound + 3, std::nullopt, bound},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
-        QString id = "org.example.Term" + QString::number(r.saved) + "x" + QString::number(r.open);
+        QString id = "org.example.Term" + QString::number(r.saved) + "x" + QString::number(r.open) +
+                     (r.documents ? "d" : "");
         const auto page = [](qsizetype i) { return "https://example.org/" + QString::number(i); };
         if (r.showsSaved) {
             id = "com.google.Chrome";
@@ -89,11 +94,15 @@ TEST_F(RestorePlannerTest, LeavesOutOnlySavedWindowsPastWhatOneRestoreOpens) {
             if (r.showsSaved) {
                 windows.last().tabSnapshots = {TabSnapshot{QUuid::createUuid(), page(i), "p", true}};
             }
+            if (r.documents) {
+                windows.last().documentURL = "file:///tmp/d" + QString::number(i) + ".txt";
+            }
         }
         const qsizetype notes = restorerLines().filter("not reopened").size();
         const AppPlan app = plan({savedApp(id, windows)}).appPlans.first();
         EXPECT_EQ(app.windowPlans.size(), r.planned);
         EXPECT_EQ(app.windowsLeftOut, r.saved - r.planned);
+        EXPECT_EQ(app.needsDocumentOpening.size(), r.documents.value_or(0));
         EXPECT_EQ(restorerLines().filter("not reopened").size() - notes, r.saved > r.planned ? 1 : 0);
     }
 }

@@ -95,6 +95,10 @@ TEST_F(StackingOrderRestorerTest, RestacksTheWindowsOfAnAppOutOfOrderWhenAppsSta
         int raiseLagMs = 0;
         // Saved on, and now on, a virtual desktop not shown (the others: on the one shown).
         QList<int> away{};
+        // The other application stands in front, so the applications are restacked too.
+        bool otherInFront = false;
+        // The terminal ignores its first activation: it is brought forward at the end.
+        bool ignoresActivation = false;
     } cases[] = {
         {"a window opened anew came up in front",
          {"Build", "Logs", "Shell"},
@@ -148,6 +152,20 @@ TEST_F(StackingOrderRestorerTest, RestacksTheWindowsOfAnAppOutOfOrderWhenAppsSta
          {1},
          {2, 0, 1},
          {0, 2, 1}},
+        {"a window minimised now whose saved one was shown is left down",
+         {"Build", "Logs", "Shell"},
+         {"Build", "Logs", "Shell"},
+         {},
+         {1},
+         {2, 0, 1},
+         {0, 2, 1}},
+        {"a window saved minimised that shows now is not raised",
+         {"Build", "Logs", "Shell"},
+         {"Build", "Logs", "Shell"},
+         {1},
+         {},
+         {2, 0, 1},
+         {0, 2, 1}},
         // Its look at the window raised last alone would end the wait before any raise was done.
         {"the window raised last stood in front already, and the manager raises late",
          {"Build", "Logs", "Shell"},
@@ -167,6 +185,30 @@ TEST_F(StackingOrderRestorerTest, RestacksTheWindowsOfAnAppOutOfOrderWhenAppsSta
          {0, 1, 2},
          30,
          {0, 2}},
+        // The windows raised stand in their order already: the wait ends once the last one raised
+        // stands in front of the window left down.
+        {"a window saved minimised stands in front, and the manager raises late",
+         {"Build", "Logs", "Shell"},
+         {"Build", "Logs", "Shell"},
+         {1},
+         {},
+         {1, 0, 2},
+         {0, 2, 1},
+         30,
+         {},
+         true},
+        // Brought forward before the raises show, it would show the window in front then.
+        {"the application comes forward at the end once the late raises show",
+         {"Build", "Logs", "Shell"},
+         {"Build", "Logs", "Shell"},
+         {},
+         {},
+         {2, 0, 1},
+         {0, 1, 2},
+         30,
+         {},
+         true,
+         true},
     };
     for (const auto& c : cases) {
         const qint32 term = addApp("org.example.Term", frames, c.live);
@@ -185,11 +227,22 @@ TEST_F(StackingOrderRestorerTest, RestacksTheWindowsOfAnAppOutOfOrderWhenAppsSta
         for (const int i : c.stacking) {
             order << windowOf(term, i);
         }
-        desktop().setStackingOrder(order + QList<quint32>{windowOf(other)});
-        desktop().setFrontmost(term);
+        desktop().setStackingOrder(c.otherInFront ? QList<quint32>{windowOf(other)} + order
+                                                  : order + QList<quint32>{windowOf(other)});
+        desktop().setFrontmost(c.otherInFront ? other : term);
         desktop().setRaiseLag(std::chrono::milliseconds(c.raiseLagMs));
+        desktop().application(term)->faults.ignoredActivations = c.ignoresActivation ? 1 : 0;
+        // The terminal's windows front to back when it last came forward.
+        QList<quint32> whenForward;
+        const QMetaObject::Connection forward =
+            QObject::connect(&desktop(), &SimulatedDesktop::applicationChanged, [&](qint32 pid) {
+                if (pid == term && desktop().frontmostPid() == term) {
+                    whenForward = desktop().stackingOrder().mid(0, 3);
+                }
+            });
         const qint64 before = elapsedMs();
         restack({savedApp("org.example.Term", windows), savedApp("org.example.Other", titled({"Other"}))});
+        QObject::disconnect(forward);
         if (c.expected.isEmpty()) {
             EXPECT_EQ(elapsedMs(), before) << c.name;
         } else {
@@ -198,6 +251,9 @@ TEST_F(StackingOrderRestorerTest, RestacksTheWindowsOfAnAppOutOfOrderWhenAppsSta
                 expected << windowOf(term, i);
             }
             EXPECT_EQ(desktop().stackingOrder().mid(0, 3), expected) << c.name;
+            if (c.ignoresActivation) {
+                EXPECT_EQ(whenForward, expected) << c.name;
+            }
             for (const int i : c.liveMinimised) {
                 EXPECT_TRUE(desktop().window(windowOf(term, i))->minimized) << c.name;
             }
