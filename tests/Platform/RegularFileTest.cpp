@@ -95,15 +95,18 @@ TEST(RegularFile, RefusesWhatTookTheFilesPlaceBeforeItWasOpened) {
         ASSERT_TRUE(c.make()) << c.name;
         bool swapped = false;
         std::optional<RegularFile> opened;
-        ASSERT_TRUE(withOpensHeld([&] { opened = RegularFile::open(path); },
-                                  [&] {
-                                      // The opener waits meanwhile: the file may go first.
-                                      swapped = swapped || !QFileInfo(other).exists() ||
-                                                (QFile::remove(path) &&
-                                                 ::rename(encodedOther.constData(),
-                                                          QFile::encodeName(path).constData()) == 0);
-                                  }))
-            << c.name;
+        const bool held = withOpensHeld(
+            [&] { opened = RegularFile::open(path); },
+            [&] {
+                // The opener waits meanwhile: the file may go first.
+                swapped = swapped || !QFileInfo(other).exists() ||
+                          (QFile::remove(path) &&
+                           ::rename(encodedOther.constData(), QFile::encodeName(path).constData()) == 0);
+            });
+        if (!held) {
+            // A kernel or a container that keeps a thread from holding its own opens.
+            GTEST_SKIP() << "opens cannot be held here (seccomp user notification)";
+        }
         EXPECT_TRUE(swapped) << c.name;
         EXPECT_EQ(opened.has_value(), c.opened) << c.name;
         QDir(path).removeRecursively();
