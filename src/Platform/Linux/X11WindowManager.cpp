@@ -77,6 +77,10 @@ bool X11WindowManager::showsAwayOnlyWhenActivated() {
            manager == QLatin1String("GNOME Shell");
 }
 
+bool X11WindowManager::bringsRaisedWindowsOver() {
+    return name() == QLatin1String("Xfwm4");
+}
+
 bool X11WindowManager::takesRaises() {
     static const QStringList takingRaises{QStringLiteral("Openbox"), QStringLiteral("Xfwm4"),
                                           QStringLiteral("Fluxbox")};

@@ -33,6 +33,10 @@ public:
     // machine, a few hundred of them hold it back for seconds from drawing the windows shown
     // again back from their icons.
     bool takesRaises();
+    // Whether it takes a stacking request for a window of a desktop not shown for an activation
+    // that brings the window over to the desktop shown (xfwm4), where it shows until it is sent
+    // back. A request to lower a window there is carried out where it stands.
+    bool bringsRaisedWindowsOver();
 
 private:
     // Reads the manager's name when no manager was seen yet.

@@ -14,7 +14,8 @@ X11Windows::X11Windows(std::shared_ptr<X11Connection> connection)
     : m_connection(std::move(connection))
     , m_reader(*m_connection)
     , m_manager(*m_connection)
-    , m_context(std::make_unique<QObject>()) {
+    , m_context(std::make_unique<QObject>())
+    , m_lowering(*m_connection, [this](xcb_window_t front) { changed(front, true); }) {
     // The manager announces what it changes on the root: the client list, the active window, the
     // stacking, the current desktop. A window coming or going changes no other window: what was
     // read of those stays. A read asked ahead stays too: it stands for the windows as they were
@@ -276,6 +277,7 @@ void X11Windows::askAhead(const QList<xcb_window_t>& windows) {
 }
 
 QList<xcb_window_t> X11Windows::rootChildren() {
+    m_lowering.send();
     if (m_pass.rootChildren) {
         return *m_pass.rootChildren;
     }
@@ -485,6 +487,10 @@ bool X11Windows::raise(xcb_window_t window) {
     if (!found) {
         return false;
     }
+    if (found->desktop && !found->isOnDesktop(currentDesktop()) && m_manager.bringsRaisedWindowsOver()) {
+        raiseByLowering(*found);
+        return true;
+    }
     // A stacking request on the client reaches the manager, which raises the frame; the extended
     // restack message is ignored by some managers.
     const quint32 above = XCB_STACK_MODE_ABOVE;
@@ -519,6 +525,19 @@ bool X11Windows::raise(xcb_window_t window) {
                                       {*found->desktop, kSourcePager, 0, 0, 0});
     }
     return true;
+}
+
+void X11Windows::raiseByLowering(const X11Client& raised) {
+    // Building on the order asked for, the windows of the desktop are listed as they come; else as
+    // they stand.
+    QList<xcb_window_t> onDesktop;
+    for (const X11Client& other : m_lowering.building(*raised.desktop) ? clients() : stackedClients()) {
+        if (other.desktop == raised.desktop) {
+            onDesktop.append(other.window);
+        }
+    }
+    m_lowering.raise(raised.window, *raised.desktop, onDesktop);
+    changed(raised.window, true);
 }
 
 void X11Windows::setHidden(xcb_window_t window, bool hidden) {

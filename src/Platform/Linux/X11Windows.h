@@ -2,6 +2,7 @@
 
 #include "Platform/Linux/X11Client.h"
 #include "Platform/Linux/X11Connection.h"
+#include "Platform/Linux/X11LoweredStacking.h"
 #include "Platform/Linux/X11WindowManager.h"
 #include "Platform/Linux/X11WindowReader.h"
 
@@ -139,6 +140,9 @@ private:
     // Asks the manager to add or take away the window's hidden state.
     void setHidden(xcb_window_t window, bool hidden);
     // Asks the manager to add or take away one _NET_WM_STATE of the window.
+    // Raises a window of a desktop not shown under a manager that would bring it over to the
+    // desktop shown (see X11WindowManager::bringsRaisedWindowsOver).
+    void raiseByLowering(const X11Client& raised);
     void setState(xcb_window_t window, bool on, const char* state);
     // Reads the windows not read in this pass yet, all in one go.
     void read(const QList<xcb_window_t>& windows);
@@ -178,4 +182,6 @@ private:
         std::chrono::steady_clock::time_point at;
     };
     DesktopAsked m_desktopAsked;
+    // Raises of windows of a desktop not shown, for a manager that would bring them over.
+    X11LoweredStacking m_lowering;
 };
