@@ -48,6 +48,6 @@ private:
     X11Connection& m_connection;
     std::function<void(xcb_window_t)> m_sent;
     std::optional<Order> m_order;
-    // Ends the lowering sent at the next turn of the event loop with this object.
+    // Holds the send at the next turn of the event loop, which is dropped with this object.
     std::unique_ptr<QObject> m_context;
 };
